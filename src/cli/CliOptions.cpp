@@ -1,0 +1,392 @@
+#include "CliOptions.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+
+#include <functional>
+#include <vector>
+
+namespace {
+
+using Command = CliRequest::Command;
+
+// Which commands an option belongs to.
+enum Scope : unsigned {
+    kCompose = 1u << 0,
+    kCode = 1u << 1,
+    kGenerate = 1u << 2,
+    kPreview = 1u << 3,
+    kBanner = kCompose | kCode | kGenerate | kPreview,
+    kAdvert = kCode | kGenerate | kPreview,
+};
+
+unsigned ScopeOf(Command command)
+{
+    switch (command) {
+    case Command::Compose:
+        return kCompose;
+    case Command::Code:
+        return kCode;
+    case Command::Generate:
+        return kGenerate;
+    case Command::Preview:
+        return kPreview;
+    default:
+        return 0;
+    }
+}
+
+// Sets a value on the request; returns an error text, or empty when the value was accepted.
+using Setter = std::function<QString(CliRequest&, const QString&)>;
+
+struct Option {
+    QString name;
+    bool takesValue = true;
+    unsigned scope = 0;
+    Setter set;
+};
+
+QString ParseInt(const QString& name, const QString& value, int low, int high, int& out)
+{
+    bool ok = false;
+    const int number = value.toInt(&ok);
+    if (!ok) {
+        return QStringLiteral("%1 needs a whole number, not \"%2\"").arg(name, value);
+    }
+    if (number < low || number > high) {
+        return QStringLiteral("%1 must be between %2 and %3, not %4").arg(name).arg(low).arg(high).arg(number);
+    }
+    out = number;
+    return {};
+}
+
+QString ParseColor(const QString& name, const QString& value, QRgb& out)
+{
+    QString hex = value;
+    if (hex.startsWith(QLatin1Char('#'))) {
+        hex.remove(0, 1);
+    }
+    bool ok = hex.size() == 6;
+    const uint rgb = ok ? hex.toUInt(&ok, 16) : 0;
+    if (!ok) {
+        return QStringLiteral("%1 needs a colour as six hexadecimal digits RRGGBB, not \"%2\"").arg(name, value);
+    }
+    // The colour swatch never hands on pure black; the CLI gives what the wizard would.
+    out = rgb == 0 ? qRgb(10, 10, 10) : qRgb(int(rgb >> 16) & 0xFF, int(rgb >> 8) & 0xFF, int(rgb) & 0xFF);
+    return {};
+}
+
+QString ReadTextFile(const QString& name, const QString& path, QString& out)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QStringLiteral("%1: cannot read \"%2\": %3").arg(name, path, file.errorString());
+    }
+    out = QString::fromUtf8(file.readAll());
+    return {};
+}
+
+std::vector<Option> BuildOptionTable()
+{
+    std::vector<Option> table;
+    auto add = [&table](const QString& name, bool takesValue, unsigned scope, Setter set) {
+        table.push_back({name, takesValue, scope, std::move(set)});
+    };
+
+    add(QStringLiteral("--template"), true, kBanner, [](CliRequest& r, const QString& v) {
+        r.templatePath = v;
+        return QString();
+    });
+    add(QStringLiteral("--size"), true, kBanner, [](CliRequest& r, const QString& v) {
+        int size = 0;
+        QString error = ParseInt(QStringLiteral("--size"), v, 50, 500, size);
+        r.size = size;
+        return error;
+    });
+    add(QStringLiteral("--side"), true, kBanner, [](CliRequest& r, const QString& v) {
+        if (v == QLatin1String("left")) {
+            r.side = BannerSide::Left;
+        } else if (v == QLatin1String("right")) {
+            r.side = BannerSide::Right;
+        } else {
+            return QStringLiteral("--side must be \"left\" or \"right\", not \"%1\"").arg(v);
+        }
+        return QString();
+    });
+    for (int n = 1; n <= 3; ++n) {
+        const size_t i = size_t(n - 1);
+        const QString digit = QString::number(n);
+        add(QStringLiteral("--line") + digit, true, kBanner, [i](CliRequest& r, const QString& v) {
+            r.lines[i].text = v;
+            r.lines[i].enabled = true;
+            return QString();
+        });
+        add(QStringLiteral("--font") + digit, true, kBanner, [i](CliRequest& r, const QString& v) {
+            if (v.trimmed().isEmpty()) {
+                return QStringLiteral("--font%1 needs a font face name").arg(i + 1);
+            }
+            r.lines[i].font.faceName = v;
+            return QString();
+        });
+        add(QStringLiteral("--pt") + digit, true, kBanner, [i](CliRequest& r, const QString& v) {
+            return ParseInt(QStringLiteral("--pt%1").arg(i + 1), v, 1, 200, r.lines[i].font.height);
+        });
+        add(QStringLiteral("--color") + digit, true, kBanner, [i](CliRequest& r, const QString& v) {
+            return ParseColor(QStringLiteral("--color%1").arg(i + 1), v, r.lines[i].color);
+        });
+        add(QStringLiteral("--offset") + digit, true, kBanner, [i](CliRequest& r, const QString& v) {
+            return ParseInt(QStringLiteral("--offset%1").arg(i + 1), v, -5, 5, r.lines[i].offset);
+        });
+        add(QStringLiteral("--bold") + digit, false, kBanner, [i](CliRequest& r, const QString&) {
+            r.lines[i].font.weight = 700;
+            return QString();
+        });
+        add(QStringLiteral("--italic") + digit, false, kBanner, [i](CliRequest& r, const QString&) {
+            r.lines[i].font.italic = true;
+            return QString();
+        });
+        add(QStringLiteral("--underline") + digit, false, kBanner, [i](CliRequest& r, const QString&) {
+            r.lines[i].font.underline = true;
+            return QString();
+        });
+        add(QStringLiteral("--strike") + digit, false, kBanner, [i](CliRequest& r, const QString&) {
+            r.lines[i].font.strikeOut = true;
+            return QString();
+        });
+    }
+
+    add(QStringLiteral("--link"), true, kAdvert, [](CliRequest& r, const QString& v) {
+        r.ad.linkUrl = v;
+        return QString();
+    });
+    add(QStringLiteral("--title"), true, kAdvert, [](CliRequest& r, const QString& v) {
+        r.ad.adTitle = v;
+        return QString();
+    });
+    add(QStringLiteral("--same-window"), false, kAdvert, [](CliRequest& r, const QString&) {
+        r.ad.newWindow = false;
+        return QString();
+    });
+    add(QStringLiteral("--custom-code"), true, kAdvert, [](CliRequest& r, const QString& v) {
+        r.ad.customCodeEnabled = true;
+        r.ad.customCode = v;
+        return QString();
+    });
+    add(QStringLiteral("--custom-code-file"), true, kAdvert, [](CliRequest& r, const QString& v) {
+        r.ad.customCodeEnabled = true;
+        return ReadTextFile(QStringLiteral("--custom-code-file"), v, r.ad.customCode);
+    });
+
+    add(QStringLiteral("--gif"), true, kCompose, [](CliRequest& r, const QString& v) {
+        r.gifPath = v;
+        return QString();
+    });
+    add(QStringLiteral("--png"), true, kCompose, [](CliRequest& r, const QString& v) {
+        r.pngPath = v;
+        return QString();
+    });
+    add(QStringLiteral("--css"), false, kCode, [](CliRequest& r, const QString&) {
+        r.css = true;
+        return QString();
+    });
+    add(QStringLiteral("--out"), true, kGenerate, [](CliRequest& r, const QString& v) {
+        r.outFolder = v;
+        return QString();
+    });
+    add(QStringLiteral("--file"), true, kGenerate, [](CliRequest& r, const QString& v) {
+        if (v.isEmpty() || v.contains(QLatin1Char('/'))) {
+            return QStringLiteral("--file needs a file name without a folder, not \"%1\"").arg(v);
+        }
+        r.fileName = v;
+        return QString();
+    });
+    add(QStringLiteral("--modify"), true, kGenerate, [](CliRequest& r, const QString& v) {
+        r.modifyPages.append(v);
+        return QString();
+    });
+    add(QStringLiteral("--dir"), true, kPreview, [](CliRequest& r, const QString& v) {
+        r.previewFolder = v;
+        return QString();
+    });
+    return table;
+}
+
+const Option* FindOption(const std::vector<Option>& table, const QString& name)
+{
+    for (const Option& option : table) {
+        if (option.name == name) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+QString CheckTemplate(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return QStringLiteral("--template: \"%1\" does not exist").arg(path);
+    }
+    if (!info.isFile()) {
+        return QStringLiteral("--template: \"%1\" is not a file").arg(path);
+    }
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    if (reader.format() != "gif" || !reader.canRead()) {
+        return QStringLiteral("--template: \"%1\" is not a GIF image").arg(path);
+    }
+    return {};
+}
+
+// Checks what single options cannot: which options a command needs together.
+QString CheckCombination(const CliRequest& r)
+{
+    switch (r.command) {
+    case Command::Compose:
+        if (r.gifPath.isEmpty() == r.pngPath.isEmpty()) {
+            return QStringLiteral("compose needs exactly one of --gif FILE and --png FILE");
+        }
+        break;
+    case Command::Generate:
+        if (r.outFolder.isEmpty() == r.modifyPages.isEmpty()) {
+            return QStringLiteral("generate needs either --out FOLDER or one or more --modify PAGE");
+        }
+        break;
+    default:
+        break;
+    }
+    if (r.lines[2].enabled && !r.lines[1].enabled) {
+        return QStringLiteral("--line3 needs --line2, as in the editor");
+    }
+    if (!r.templatePath.isEmpty()) {
+        return CheckTemplate(r.templatePath);
+    }
+    return {};
+}
+
+CliRequest DefaultRequest()
+{
+    CliRequest r;
+    const QRgb colors[3] = {qRgb(0, 0, 100), qRgb(0, 100, 0), qRgb(100, 0, 0)};
+    const int heights[3] = {18, 12, 10};
+    for (size_t i = 0; i < 3; ++i) {
+        r.lines[i].text = QStringLiteral("Line %1").arg(i + 1);
+        r.lines[i].color = colors[i];
+        r.lines[i].font.height = heights[i];
+    }
+    r.lines[0].enabled = true;
+    return r;
+}
+
+}  // namespace
+
+ParseResult ParseCommandLine(const QStringList& args)
+{
+    auto fail = [](const QString& message) { return ParseResult{std::nullopt, message}; };
+    if (args.isEmpty()) {
+        return fail(QStringLiteral("no command given"));
+    }
+
+    CliRequest request = DefaultRequest();
+    const QString& commandName = args.constFirst();
+    if (commandName == QLatin1String("--help") || commandName == QLatin1String("-h")) {
+        request.command = Command::Help;
+        return {request, {}};
+    }
+    if (commandName == QLatin1String("--version")) {
+        request.command = Command::Version;
+        return {request, {}};
+    }
+    const struct {
+        const char* name;
+        Command command;
+    } commands[] = {{"compose", Command::Compose},     {"code", Command::Code},
+                    {"generate", Command::Generate},   {"preview", Command::Preview},
+                    {"templates", Command::Templates}};
+    bool known = false;
+    for (const auto& c : commands) {
+        if (commandName == QLatin1String(c.name)) {
+            request.command = c.command;
+            known = true;
+        }
+    }
+    if (!known) {
+        return fail(QStringLiteral("unknown command \"%1\"").arg(commandName));
+    }
+
+    if (request.command == Command::Templates) {
+        if (args.size() > 2) {
+            return fail(QStringLiteral("templates takes at most one folder"));
+        }
+        if (args.size() == 2) {
+            if (args[1].startsWith(QLatin1String("--"))) {
+                return fail(QStringLiteral("unknown option \"%1\" for templates").arg(args[1]));
+            }
+            request.templatesFolder = args[1];
+        }
+        return {request, {}};
+    }
+
+    static const std::vector<Option> table = BuildOptionTable();
+    const unsigned scope = ScopeOf(request.command);
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& name = args[i];
+        const Option* option = FindOption(table, name);
+        if (option == nullptr) {
+            return fail(QStringLiteral("unknown option \"%1\"").arg(name));
+        }
+        if ((option->scope & scope) == 0) {
+            return fail(QStringLiteral("%1 does not apply to %2").arg(name, commandName));
+        }
+        QString value;
+        if (option->takesValue) {
+            if (i + 1 >= args.size()) {
+                return fail(QStringLiteral("%1 needs a value").arg(name));
+            }
+            value = args[++i];
+        }
+        const QString error = option->set(request, value);
+        if (!error.isEmpty()) {
+            return fail(error);
+        }
+    }
+    if (const QString error = CheckCombination(request); !error.isEmpty()) {
+        return fail(error);
+    }
+    request.ad.bannerSize = request.size.value_or(300);
+    request.ad.side = request.side;
+    return {request, {}};
+}
+
+QString UsageText()
+{
+    return QStringLiteral(
+        "Usage:\n"
+        "  vornetad-cli compose   BANNER-OPTIONS (--gif FILE | --png FILE)\n"
+        "  vornetad-cli code      AD-OPTIONS BANNER-OPTIONS [--css]\n"
+        "  vornetad-cli generate  AD-OPTIONS BANNER-OPTIONS --out FOLDER [--file NAME]\n"
+        "  vornetad-cli generate  AD-OPTIONS BANNER-OPTIONS --modify PAGE [--modify PAGE ...]\n"
+        "  vornetad-cli preview   AD-OPTIONS BANNER-OPTIONS [--dir FOLDER]\n"
+        "  vornetad-cli templates [FOLDER]\n"
+        "  vornetad-cli --help | --version\n"
+        "\n"
+        "Banner options:\n"
+        "  --template FILE        the template GIF (default: the first shipped template)\n"
+        "  --size N               edge length 50..500, applied as the editor's Resize (default 300)\n"
+        "  --side left|right      the corner (default right)\n"
+        "  --line1 TEXT           text of line 1 (default \"Line 1\")\n"
+        "  --line2 TEXT, --line3 TEXT   enable line 2 / 3 with that text (line 3 needs line 2)\n"
+        "  --fontN FACE           font face of line N (default \"Times New Roman\")\n"
+        "  --ptN N                size of line N in points (default 18, 12, 10)\n"
+        "  --colorN RRGGBB        colour of line N (default 000064, 006400, 640000)\n"
+        "  --offsetN N            vertical offset of line N, -5..5; 0 is auto\n"
+        "  --boldN --italicN --underlineN --strikeN   style of line N\n"
+        "\n"
+        "Advert options:\n"
+        "  --link URL             the address the banner links to (default \"link URL here\")\n"
+        "  --title TEXT           the advert's title (default \"ad title here\")\n"
+        "  --same-window          open the link in the same window (default: a new window)\n"
+        "  --custom-code TEXT, --custom-code-file FILE   custom HTML after the code block\n"
+        "\n"
+        "Exit status: 0 everything written; 1 some files failed; 2 bad usage.\n");
+}

@@ -1,0 +1,147 @@
+#include "Commands.h"
+
+#include "Banner.h"
+#include "CodeTexts.h"
+#include "GifWriter.h"
+#include "OutputRuns.h"
+#include "TemplateCatalog.h"
+
+#include <QImage>
+#include <QSaveFile>
+
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+void PrintLine(std::FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+void PrintFailure(const FileResult& result)
+{
+    PrintLine(stderr, QStringLiteral("%1: %2").arg(result.path, result.error));
+}
+
+// The banner as the wizard would compose it for these options; nothing (after a message) when
+// there is no template to use.
+std::optional<Banner> BuildBanner(const CliRequest& request)
+{
+    QString templatePath = request.templatePath;
+    if (templatePath.isEmpty()) {
+        TemplateCatalog catalog;
+        const QString folder = DefaultTemplatesFolder();
+        if (catalog.Scan(folder) == 0) {
+            PrintLine(stderr, QStringLiteral("no template given and no templates found in \"%1\"").arg(folder));
+            return std::nullopt;
+        }
+        templatePath = catalog.PathAt(0);
+    }
+    Banner banner;
+    banner.lines = request.lines;
+    banner.SetSide(request.side);
+    banner.LoadTemplate(templatePath);
+    if (request.size) {
+        banner.SetBannerSize(*request.size);
+    }
+    banner.Compose();
+    return banner;
+}
+
+int ExitStatus(const RunReport& report)
+{
+    for (const FileResult& result : report.files) {
+        if (result.ok()) {
+            PrintLine(stdout, result.path);
+        } else {
+            PrintFailure(result);
+        }
+    }
+    return report.ok() ? 0 : 1;
+}
+
+CodeTexts LoadedTexts()
+{
+    CodeTexts texts;
+    texts.LoadTextResources();
+    return texts;
+}
+
+}  // namespace
+
+int RunCompose(const CliRequest& request)
+{
+    const std::optional<Banner> banner = BuildBanner(request);
+    if (!banner) {
+        return 2;
+    }
+    if (!request.gifPath.isEmpty()) {
+        const FileResult result = SaveAsGif(banner->Composed(), request.gifPath);
+        if (!result.ok()) {
+            PrintFailure(result);
+            return 1;
+        }
+        return 0;
+    }
+    QSaveFile file(request.pngPath);
+    if (!file.open(QIODevice::WriteOnly) || !banner->Composed().save(&file, "PNG") || !file.commit()) {
+        PrintFailure(FileResult::Failure(request.pngPath, file.errorString()));
+        return 1;
+    }
+    return 0;
+}
+
+int RunCode(const CliRequest& request)
+{
+    CodeTexts texts = LoadedTexts();
+    texts.BuildCode(QByteArrayLiteral("VornetAdStyle.css"), QByteArrayLiteral("VornetAdMap.gif"), request.ad);
+    const QByteArray& text = request.css ? texts.styleSheet : texts.codeBlock;
+    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    return 0;
+}
+
+int RunGenerate(const CliRequest& request)
+{
+    const std::optional<Banner> banner = BuildBanner(request);
+    if (!banner) {
+        return 2;
+    }
+    OutputTarget target;
+    target.createNew = request.modifyPages.isEmpty();
+    target.outputFolder = request.outFolder;
+    target.fileName = request.fileName;
+    target.pages = request.modifyPages;
+    CodeTexts texts = LoadedTexts();
+    return ExitStatus(Generate(texts, banner->Composed(), target, request.ad));
+}
+
+int RunPreview(const CliRequest& request)
+{
+    const std::optional<Banner> banner = BuildBanner(request);
+    if (!banner) {
+        return 2;
+    }
+    CodeTexts texts = LoadedTexts();
+    const RunReport report = WritePreview(texts, banner->Composed(), request.ad, request.previewFolder);
+    for (const FileResult& failure : report.Failures()) {
+        PrintFailure(failure);
+    }
+    if (!report.ok()) {
+        return 1;
+    }
+    PrintLine(stdout, report.previewPage);
+    return 0;
+}
+
+int RunTemplates(const CliRequest& request)
+{
+    const QString folder = request.templatesFolder.isEmpty() ? DefaultTemplatesFolder() : request.templatesFolder;
+    TemplateCatalog catalog;
+    catalog.Scan(folder);
+    for (int i = 0; i < catalog.Count(); ++i) {
+        PrintLine(stdout, catalog.PathAt(i));
+    }
+    return 0;
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "CliOptions.h"
+
+// Each command runs a request and returns the process's exit status: 0 everything written,
+// 1 some files failed (each named on stderr), 2 bad usage.
+int RunCompose(const CliRequest& request);
+int RunCode(const CliRequest& request);
+int RunGenerate(const CliRequest& request);
+int RunPreview(const CliRequest& request);
+int RunTemplates(const CliRequest& request);

@@ -1,0 +1,43 @@
+#include "CliOptions.h"
+#include "Commands.h"
+
+#include <QGuiApplication>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    // Fonts and images need a GUI application, but never a display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("vornetad-cli"));
+    QGuiApplication::setApplicationVersion(QStringLiteral(VORNET_VERSION));
+
+    QStringList args = QGuiApplication::arguments();
+    args.removeFirst();
+    const ParseResult parsed = ParseCommandLine(args);
+    if (!parsed.request) {
+        std::fprintf(stderr, "vornetad-cli: %s\nTry 'vornetad-cli --help'.\n", qUtf8Printable(parsed.error));
+        return 2;
+    }
+    const CliRequest& request = *parsed.request;
+    switch (request.command) {
+    case CliRequest::Command::Help:
+        std::fputs(qUtf8Printable(UsageText()), stdout);
+        return 0;
+    case CliRequest::Command::Version:
+        std::printf("vornetad-cli %s\n", VORNET_VERSION);
+        return 0;
+    case CliRequest::Command::Compose:
+        return RunCompose(request);
+    case CliRequest::Command::Code:
+        return RunCode(request);
+    case CliRequest::Command::Generate:
+        return RunGenerate(request);
+    case CliRequest::Command::Preview:
+        return RunPreview(request);
+    case CliRequest::Command::Templates:
+        return RunTemplates(request);
+    }
+    return 2;
+}

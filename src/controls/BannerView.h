@@ -1,0 +1,30 @@
+#pragma once
+
+#include "Banner.h"
+
+#include <QWidget>
+
+// Shows the composed banner scaled into the whole widget, white behind it; nothing before a
+// template is loaded. Owns the banner model; the setters recompose and repaint at once.
+class BannerView final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(BannerView)
+
+public:
+    explicit BannerView(QWidget* parent = nullptr);
+
+    Banner& model() { return banner; }
+    const Banner& model() const { return banner; }
+
+    void LoadTemplate(const QString& path);
+    void SetBannerSize(int n);
+    void SetSide(BannerSide side);
+    // Recomposes after the lines were changed directly, and repaints at once.
+    void Compose();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Banner banner;
+};

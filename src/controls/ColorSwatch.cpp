@@ -1,0 +1,6 @@
+#include "ColorSwatch.h"
+
+ColorSwatch::ColorSwatch(QWidget* parent)
+    : QWidget(parent)
+{
+}

@@ -1,0 +1,6 @@
+#include "FontButton.h"
+
+FontButton::FontButton(QWidget* parent)
+    : QWidget(parent)
+{
+}

@@ -1,0 +1,6 @@
+#include "GradientListBox.h"
+
+GradientListBox::GradientListBox(QWidget* parent)
+    : QListWidget(parent)
+{
+}

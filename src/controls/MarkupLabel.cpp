@@ -1,0 +1,6 @@
+#include "MarkupLabel.h"
+
+MarkupLabel::MarkupLabel(QWidget* parent)
+    : QWidget(parent)
+{
+}

@@ -1,0 +1,67 @@
+#include "Pickers.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QMessageBox>
+
+std::optional<QColor> DialogPickers::PickColor(QWidget* parent)
+{
+    const QColor color = QColorDialog::getColor(Qt::black, parent);
+    if (!color.isValid()) {
+        return std::nullopt;
+    }
+    return color;
+}
+
+std::optional<QFont> DialogPickers::PickFont(QWidget* parent)
+{
+    bool ok = false;
+    const QFont font = QFontDialog::getFont(&ok, QFont(), parent);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return font;
+}
+
+std::optional<QString> DialogPickers::PickOpenFile(QWidget* parent, const QString& filter, const QString& defaultSuffix)
+{
+    QFileDialog dialog(parent);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilter(filter);
+    dialog.setDefaultSuffix(defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> DialogPickers::PickFolder(QWidget* parent, const QString& title, const QString& startFolder)
+{
+    const QString folder = QFileDialog::getExistingDirectory(parent, title, startFolder);
+    if (folder.isEmpty()) {
+        return std::nullopt;
+    }
+    return folder;
+}
+
+void DialogPickers::ShowMessage(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (icon) {
+    case MessageIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case MessageIcon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MessageIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+// The modal pickers and message boxes the program opens. The wizard gets one at construction and
+// hands it to the pages and controls that need it, so tests can answer without opening dialogs.
+class Pickers {
+public:
+    enum class MessageIcon { Information, Warning, Question };
+
+    virtual ~Pickers() = default;
+
+    // The colour picker, opened without a current colour; nothing when cancelled.
+    virtual std::optional<QColor> PickColor(QWidget* parent) = 0;
+    // The font picker, opened without a current font; the font's family, weight, italic,
+    // underline and strike-out are what callers use.
+    virtual std::optional<QFont> PickFont(QWidget* parent) = 0;
+    // One existing file to open; `filter` in Qt's "description (patterns)" form. The default
+    // suffix is added when the typed name has none.
+    virtual std::optional<QString> PickOpenFile(QWidget* parent, const QString& filter, const QString& defaultSuffix) = 0;
+    // A folder, starting in `startFolder`.
+    virtual std::optional<QString> PickFolder(QWidget* parent, const QString& title, const QString& startFolder) = 0;
+    // A modal message box with one OK button.
+    virtual void ShowMessage(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) = 0;
+};
+
+// The desktop's real dialogs.
+class DialogPickers final : public Pickers {
+public:
+    std::optional<QColor> PickColor(QWidget* parent) override;
+    std::optional<QFont> PickFont(QWidget* parent) override;
+    std::optional<QString> PickOpenFile(QWidget* parent, const QString& filter, const QString& defaultSuffix) override;
+    std::optional<QString> PickFolder(QWidget* parent, const QString& title, const QString& startFolder) override;
+    void ShowMessage(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) override;
+};

@@ -1,0 +1,6 @@
+#include "SkinButton.h"
+
+SkinButton::SkinButton(QWidget* parent)
+    : QPushButton(parent)
+{
+}

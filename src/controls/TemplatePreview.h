@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+// The box on the templates page that shows the selected template unscaled, cut from its middle,
+// or the "Click on template" prompt before the first selection.
+class TemplatePreview final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TemplatePreview)
+
+public:
+    explicit TemplatePreview(QWidget* parent = nullptr);
+
+    void ShowTemplate(const QString& path);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};

@@ -1,0 +1,6 @@
+#include "TemplateStrip.h"
+
+TemplateStrip::TemplateStrip(QWidget* parent)
+    : QWidget(parent)
+{
+}

@@ -1,0 +1,1 @@
+#include "Markup.h"

@@ -1,0 +1,3 @@
+#pragma once
+
+// The markup label's tokenizer and layout (filled in with the templates page).

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "BannerLine.h"
+
+#include <QString>
+
+// The advert's values that the code block and the style sheet need; gathered from the wizard's
+// pages (or the CLI's options) right before every run.
+struct AdSettings {
+    int bannerSize = 300;
+    BannerSide side = BannerSide::Right;
+    QString linkUrl = QStringLiteral("link URL here");
+    QString adTitle = QStringLiteral("ad title here");
+    bool newWindow = true;
+    bool customCodeEnabled = false;
+    QString customCode;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QImage>
+#include <QRgb>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// Opaque colour that stands for transparency in catalog images (the grid draws it see-through).
+inline constexpr QRgb TemplateKeyColor = 0xFF000021;
+
+// The banner templates of a folder: every "*.gif" (any letter case) except the b-variants, sorted
+// by file name, each with its decoded image (transparent pixels in TemplateKeyColor) or none.
+class TemplateCatalog final {
+public:
+    // Replaces the entries with the folder's templates and returns how many; a folder that
+    // yields none leaves the catalog as it was and returns 0.
+    int Scan(const QString& folder);
+    void Clear();
+    int Count() const;
+    bool IsValidIndex(int i) const;
+    // Entry i's image; a null image when the file could not be decoded or i is not valid.
+    QImage BitmapAt(int i) const;
+    // Entry i's full path; empty when i is not valid.
+    QString PathAt(int i) const;
+
+private:
+    std::vector<QImage> bitmaps;
+    QStringList paths;
+};
+
+// The templates folder the wizard and the CLI use: "vornets/" beside the executable, else the
+// installed data folder. Always ends with a separator.
+QString DefaultTemplatesFolder();

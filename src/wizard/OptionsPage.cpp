@@ -1,0 +1,8 @@
+#include "OptionsPage.h"
+
+OptionsPage::OptionsPage(QWidget* parent)
+    : QWidget(parent)
+{
+}
+
+void OptionsPage::StoreControls() {}

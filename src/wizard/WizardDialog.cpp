@@ -1,0 +1,6 @@
+#include "WizardDialog.h"
+
+WizardDialog::WizardDialog(QWidget* parent)
+    : QDialog(parent)
+{
+}
