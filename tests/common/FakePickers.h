@@ -1,0 +1,72 @@
+#pragma once
+
+#include "Pickers.h"
+
+#include <QList>
+#include <QString>
+
+#include <deque>
+
+// Answers the program's pickers from queues that a test fills; an empty queue answers "cancelled".
+// Records every message box so tests can check what the user would have seen.
+class FakePickers final : public Pickers {
+public:
+    struct Message {
+        QString caption;
+        QString text;
+        MessageIcon icon;
+    };
+
+    std::deque<std::optional<QColor>> colors;
+    std::deque<std::optional<QFont>> fonts;
+    std::deque<std::optional<QString>> files;
+    std::deque<std::optional<QString>> folders;
+    QList<Message> messages;
+
+    // What the pickers were asked with, for the tests that check it.
+    QString lastFilter;
+    QString lastDefaultSuffix;
+    QString lastFolderTitle;
+    QString lastStartFolder;
+    int colorRequests = 0;
+    int fontRequests = 0;
+
+    std::optional<QColor> PickColor(QWidget*) override
+    {
+        ++colorRequests;
+        return Take(colors);
+    }
+    std::optional<QFont> PickFont(QWidget*) override
+    {
+        ++fontRequests;
+        return Take(fonts);
+    }
+    std::optional<QString> PickOpenFile(QWidget*, const QString& filter, const QString& defaultSuffix) override
+    {
+        lastFilter = filter;
+        lastDefaultSuffix = defaultSuffix;
+        return Take(files);
+    }
+    std::optional<QString> PickFolder(QWidget*, const QString& title, const QString& startFolder) override
+    {
+        lastFolderTitle = title;
+        lastStartFolder = startFolder;
+        return Take(folders);
+    }
+    void ShowMessage(QWidget*, const QString& caption, const QString& text, MessageIcon icon) override
+    {
+        messages.append({caption, text, icon});
+    }
+
+private:
+    template <typename T>
+    static std::optional<T> Take(std::deque<std::optional<T>>& queue)
+    {
+        if (queue.empty()) {
+            return std::nullopt;
+        }
+        std::optional<T> answer = queue.front();
+        queue.pop_front();
+        return answer;
+    }
+};
