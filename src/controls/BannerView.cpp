@@ -37,10 +37,12 @@ void BannerView::paintEvent(QPaintEvent*) {
         return;
     }
     // Area-averaged scaling keeps thin strokes of the text when a large banner is shown small;
-    // the scaled copy is reused until the banner or the widget's size changes.
-    const QSize target = size();
+    // the scaled copy, in device pixels, is reused until the banner or the widget's size changes.
+    const qreal ratio = devicePixelRatioF();
+    const QSize target = (QSizeF(size()) * ratio).toSize();
     if (scaled.size() != target || scaledFrom != composed.cacheKey()) {
         scaled = composed.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        scaled.setDevicePixelRatio(ratio);
         scaledFrom = composed.cacheKey();
     }
     QPainter painter(this);
