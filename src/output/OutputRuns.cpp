@@ -3,7 +3,7 @@
 #include "PageInjection.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QImage>
 #include <QStandardPaths>
 
@@ -18,10 +18,6 @@
 #endif
 
 namespace {
-
-void Append(RunReport& report, const QList<FileResult>& results) {
-    report.files.append(results);
-}
 
 #ifdef Q_OS_UNIX
 // Whether `path` is a real folder (not a link) that only we can enter, list or change.
@@ -70,8 +66,8 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
     RunReport report;
     if (target.createNew) {
         const QString& folder = target.outputFolder;
-        Append(report, WritePage(texts, banner, JoinPath(folder, imageName), JoinPath(folder, styleName),
-                                 JoinPath(folder, target.fileName), false));
+        report.files = WritePage(texts, banner, JoinPath(folder, imageName), JoinPath(folder, styleName),
+                                 JoinPath(folder, target.fileName), false);
         return report;
     }
     // The image and the style sheet go into each folder once per unbroken run of its pages. No
@@ -79,8 +75,8 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
     std::optional<QString> previousFolder;
     for (const QString& page : target.pages) {
         const QString folder = FolderOf(page);
-        Append(report, WritePage(texts, banner, JoinPath(folder, imageName), JoinPath(folder, styleName), page,
-                                 previousFolder == folder));
+        report.files += WritePage(texts, banner, JoinPath(folder, imageName), JoinPath(folder, styleName), page,
+                                  previousFolder == folder);
         previousFolder = folder;
     }
     return report;
@@ -111,7 +107,8 @@ FileResult PrivatePreviewFolder() {
     }
     QByteArray pattern = QFile::encodeName(JoinPath(base, QStringLiteral("vornetad-XXXXXX")));
     if (::mkdtemp(pattern.data()) == nullptr) {
-        return FileResult::Failure(stable, QStringLiteral("cannot create the preview folder: %1").arg(ErrnoText()));
+        return FileResult::Failure(QFile::decodeName(pattern),
+                                   QStringLiteral("cannot create the preview folder: %1").arg(ErrnoText()));
     }
     chosen = QFile::decodeName(pattern);
     return FileResult::Success(chosen);
@@ -140,7 +137,7 @@ RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings&
     const QString styleName = QStringLiteral("adPreview.css");
     const QString pagePath = JoinPath(target, QStringLiteral("adPreview.html"));
     texts.BuildCode(styleName.toUtf8(), imageName.toUtf8(), settings);
-    Append(report, WritePage(texts, banner, JoinPath(target, imageName), JoinPath(target, styleName), pagePath, false));
+    report.files = WritePage(texts, banner, JoinPath(target, imageName), JoinPath(target, styleName), pagePath, false);
     if (report.files.constLast().ok()) {
         report.previewPage = pagePath;
     }

@@ -85,7 +85,7 @@ size_t InsertionPointOf(string_view text) {
     return text.size();
 }
 
-QString NativeReason(const QString& reason) {
+QString Reason(const QString& reason) {
     return reason.isEmpty() ? QStringLiteral("unknown error") : reason;
 }
 
@@ -162,15 +162,15 @@ QString JoinPath(const QString& folder, const QString& fileName) {
 FileResult WriteTextFile(const QByteArray& text, const QString& path) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        return FileResult::Failure(path, QStringLiteral("cannot write: %1").arg(NativeReason(file.errorString())));
+        return FileResult::Failure(path, QStringLiteral("cannot write: %1").arg(Reason(file.errorString())));
     }
     if (file.write(text) != text.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        return FileResult::Failure(path, QStringLiteral("cannot write: %1").arg(NativeReason(reason)));
+        return FileResult::Failure(path, QStringLiteral("cannot write: %1").arg(Reason(reason)));
     }
     if (!file.commit()) {
-        return FileResult::Failure(path, QStringLiteral("cannot write: %1").arg(NativeReason(file.errorString())));
+        return FileResult::Failure(path, QStringLiteral("cannot write: %1").arg(Reason(file.errorString())));
     }
     return FileResult::Success(path);
 }
@@ -194,12 +194,12 @@ PageRead ReadPage(const QString& path) {
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        page.error = QStringLiteral("cannot read: %1; left unchanged").arg(NativeReason(file.errorString()));
+        page.error = QStringLiteral("cannot read: %1; left unchanged").arg(Reason(file.errorString()));
         return page;
     }
     page.text = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        page.error = QStringLiteral("cannot read: %1; left unchanged").arg(NativeReason(file.errorString()));
+        page.error = QStringLiteral("cannot read: %1; left unchanged").arg(Reason(file.errorString()));
         page.text.clear();
         return page;
     }
