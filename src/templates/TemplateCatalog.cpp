@@ -18,14 +18,14 @@ bool IsBVariant(const QString& name) {
     return name.size() >= 5 && name.at(name.size() - 5) == u'b';
 }
 
-// File and folder names of `folder` that end in ".gif" in any letter case, b-variants excluded,
-// sorted by their bytes so the order does not depend on the file system.
+// File and folder names of `folder` that end in ".gif" in any letter case, sorted by their bytes
+// so the order does not depend on the file system.
 QStringList TemplateNames(const QString& folder) {
     const QDir dir(folder);
     QStringList names;
     const QDir::Filters filter = QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
     for (const QString& name : dir.entryList(filter, QDir::Unsorted)) {
-        if (name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive) && !IsBVariant(name)) {
+        if (name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) {
             names.append(name);
         }
     }
@@ -112,9 +112,12 @@ int TemplateCatalog::Scan(const QString& folder) {
     if (names.isEmpty()) {
         return 0;
     }
+    // Any match at all replaces the catalog, even when every match turns out to be a b-variant.
     Clear();
     for (const QString& name : names) {
-        paths.append(JoinPath(folder, name));
+        if (!IsBVariant(name)) {
+            paths.append(JoinPath(folder, name));
+        }
     }
 
     // Decoding is nearly all of the cost, and each file is independent: share it out over the

@@ -14,8 +14,10 @@ inline constexpr QRgb TemplateKeyColor = 0xFF000021;
 // by file name, each with its decoded image (transparent pixels in TemplateKeyColor) or none.
 class TemplateCatalog final {
 public:
-    // Replaces the entries with the folder's templates and returns how many; a folder that
-    // yields none leaves the catalog as it was and returns 0.
+    // Replaces the entries with the folder's templates and returns how many. A folder that is
+    // missing or holds no "*.gif" at all leaves the catalog as it was and returns 0; one whose
+    // only matches are b-variants empties it. Entries whose file cannot be decoded (or is a
+    // folder) are kept with a null image. The folder is joined to each name with one separator.
     int Scan(const QString& folder);
     void Clear();
     int Count() const;
