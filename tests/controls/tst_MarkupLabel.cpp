@@ -27,26 +27,6 @@ private slots:
             QCOMPARE(url, link);
         }
     }
-
-    void drawsItsMarkupOnWhite() {
-        MarkupLabel label("<font color='969696'>MMMM</font> <font color='0000FF'>MMMM</font>", QUrl());
-        QFont font(QStringLiteral("Liberation Sans"));
-        font.setPixelSize(20);
-        label.setFont(font);
-        label.resize(300, 30);
-        const QImage image = label.grab().toImage();
-        QCOMPARE(image.pixelColor(299, 29), QColor(Qt::white));
-        int grey = 0;
-        int blue = 0;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                grey += image.pixelColor(x, y) == QColor(150, 150, 150) ? 1 : 0;
-                blue += image.pixelColor(x, y) == QColor(0, 0, 255) ? 1 : 0;
-            }
-        }
-        QVERIFY(grey > 20);
-        QVERIFY(blue > 20);
-    }
 };
 
 QTEST_MAIN(tst_MarkupLabel)

@@ -128,14 +128,6 @@ private slots:
         }
     }
 
-    void clickOnTheSelectedCellReportsAgain() {
-        Templates templates(2);
-        Strip s(&templates.catalog);
-        QTest::mouseClick(s.strip, Qt::LeftButton, {}, QPoint(10, 10));
-        QTest::mouseClick(s.strip, Qt::RightButton, {}, QPoint(100, 10));
-        QCOMPARE(s.reported, (QStringList{templates.Path(0), templates.Path(0)}));
-    }
-
     void scrollLimits_data() {
         QTest::addColumn<int>("count");
         QTest::addColumn<int>("maxScrollPos");

@@ -109,15 +109,6 @@ private slots:
         QCOMPARE(Tokens(text), tokens);
     }
 
-    void tokensStayInsideTheirView() {
-        // The view ends inside "<b>": the tag is cut, not read from the bytes beyond.
-        const QByteArray buffer("x<b>y");
-        QCOMPARE(Tokens(buffer.left(3)), (QStringList{u"0:x"_qs, u"0:<b"_qs}));
-        qsizetype position = 99;
-        bool pending = false;
-        QCOMPARE(NextMarkupToken(buffer, position, pending).kind, int(kMarkupEnd));
-    }
-
     void parseHexColor_data() {
         QTest::addColumn<QByteArray>("chars");
         QTest::addColumn<QColor>("color");
@@ -169,12 +160,6 @@ private slots:
         QCOMPARE(font.pixelSize(), pixelSize);
         QVERIFY(font.strikeOut());
         QCOMPARE(font.family(), base.family());
-    }
-
-    void createStyleFontScalesPoints() {
-        QFont base(QStringLiteral("Liberation Sans"));
-        base.setPointSizeF(10);
-        QCOMPARE(CreateStyleFont(base, kStyleSubscript).pointSizeF(), 7.0);
     }
 
     void colorStack() {
