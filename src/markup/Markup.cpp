@@ -11,8 +11,8 @@ struct TagEntry {
     bool block;
 };
 
-// Searched from the last entry to the first, so that "br" is tried before "b" and "sub" before
-// "strong"'s neighbours; a name only has to start with an entry's name to match it.
+// Searched from the last entry to the first, so that "br" is tried before "b"; a name only has to
+// start with an entry's name to match it.
 constexpr std::array<TagEntry, 10> kTags{{
     {"b", kMarkupBold, false, false},
     {"br", kMarkupBreak, false, true},

@@ -43,10 +43,11 @@ struct MarkupToken {
 // `position` past it. `pendingSpace` carries across calls whether whitespace separates the next
 // word from the previous one; the caller clears it after placing a word. Never reads outside
 // `text`; a `position` at or past the end gives kMarkupEnd and changes nothing else.
-//   Tag names are looked up as case-insensitive prefixes, longest-listed last ("br" before "b",
-// "<bold>" is bold). An opening tag that isn't recognised comes back as text ("<span>"); one that
-// is recognised but malformed ("<b x>") comes back as the text "<b"; an unrecognised closing tag
-// is skipped. Only "font" takes attributes.
+//   A tag name matches the first table entry, tried from the last to the first, that it starts
+// with, ignoring case ("br" is tried before "b"; "<bold>" is bold, "<pre>" a paragraph). An
+// opening tag that isn't recognised comes back as text ("<span>"); one that is recognised but
+// malformed ("<b x>") as the text "<b"; an unrecognised closing tag as kMarkupClosing alone,
+// which the layout skips. Only "font" takes attributes.
 MarkupToken NextMarkupToken(QByteArrayView text, qsizetype& position, bool& pendingSpace);
 
 // Reads an HTML-style "RRGGBB" colour, optionally after one quote and then a "#". Anything that
