@@ -16,6 +16,7 @@ namespace {
 // Entry 0 of the GIF palette is the transparent one; the quantizer's entries follow it.
 constexpr int kTransparentIndex = 0;
 constexpr int kQuantizedColors = 255;
+constexpr int kOpaqueAlpha = 128;  // pixels below it are left transparent
 constexpr int kMaxGifSide = 65535;
 
 int AppendToBuffer(GifFileType* gif, const GifByteType* data, int length) {
@@ -110,24 +111,16 @@ FileResult SaveAsGif(const QImage& banner, const QString& path) {
 
     OctreeQuantizer quantizer(kQuantizedColors);
     for (int y = 0; y < height; ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < width; ++x) {
-            if (qAlpha(row[x]) >= 128) {
-                quantizer.AddColor(row[x]);
-            }
-        }
+        quantizer.AddPixels(reinterpret_cast<const QRgb*>(image.constScanLine(y)), width, kOpaqueAlpha);
     }
     QList<QRgb> palette = quantizer.BuildPalette();
     palette.prepend(qRgb(0, 0, 0));
 
     std::vector<GifPixelType> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
-    GifPixelType* out = pixels.data();
     for (int y = 0; y < height; ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < width; ++x) {
-            *out++ = qAlpha(row[x]) >= 128 ? static_cast<GifPixelType>(quantizer.IndexOf(row[x]) + 1)
-                                           : GifPixelType{kTransparentIndex};
-        }
+        quantizer.MapPixels(reinterpret_cast<const QRgb*>(image.constScanLine(y)), width,
+                            pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(width), kOpaqueAlpha, 1,
+                            kTransparentIndex);
     }
 
     QByteArray data;

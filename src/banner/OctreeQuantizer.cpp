@@ -3,6 +3,7 @@
 #include <QImage>
 
 #include <algorithm>
+#include <bit>
 
 namespace {
 
@@ -38,10 +39,6 @@ uint32_t OctreeQuantizer::NewNode(uint8_t level) {
     node.level = level;
     node.isLeaf = level == 0;
     return index;
-}
-
-void OctreeQuantizer::FreeNode(uint32_t node) {
-    m_freeNodes.push_back(node);
 }
 
 void OctreeQuantizer::Unlink(uint32_t node) {
@@ -93,7 +90,7 @@ void OctreeQuantizer::Reduce(uint32_t node) {
         red += child.sumRed;
         green += child.sumGreen;
         blue += child.sumBlue;
-        FreeNode(slot);
+        m_freeNodes.push_back(slot);
         slot = kNone;
         --m_leafCount;
     }
@@ -146,58 +143,108 @@ void OctreeQuantizer::AddColorOne(uint32_t rgb) {
     leaf.sumBlue += rgb & 0xFFu;
 }
 
-// Enters the gathered colours in one walk. While they were gathered nothing else touched the
-// tree, and a node only moves among the nodes of its own level, which no other node of the path
-// belongs to; so raising each count by the run length and repositioning once puts every node where
-// one walk per colour would have: behind every node of its level whose count is not greater than
-// the final count. No leaf appears, so no reduction is due.
-void OctreeQuantizer::FlushRun() {
-    if (m_runLength == 0) {
-        return;
-    }
-    for (int i = 0; i < m_runDepth; ++i) {
-        const uint32_t node = m_runPath[static_cast<size_t>(i)];
-        m_nodes[node].pixelCount += m_runLength;
-        if (m_nodes[node].next != kNone) {
-            Reposition(node);
+// Enters the colours that the nodes of the path from depth `keep` on are owed, and shortens the
+// path to `keep` nodes. Entering them late gives the same list as entering each colour at once:
+// a node moves only among the nodes of its own level, and each path holds one node per level; while
+// a node waits on the path no other node of its level is counted, moved or reduced (the path is
+// emptied before a colour adds nodes), so raising its count by the total and repositioning once puts
+// it where step-by-step repositioning would have, behind every node of its level whose count is not
+// greater than the final one.
+void OctreeQuantizer::FlushPath(int keep) {
+    for (int i = m_pathDepth - 1; i >= keep; --i) {
+        const uint32_t index = m_path[static_cast<size_t>(i)];
+        Node& node = m_nodes[index];
+        node.pixelCount += m_added - m_joined[static_cast<size_t>(i)];
+        if (node.isLeaf) {
+            node.sumRed += m_leafRed;
+            node.sumGreen += m_leafGreen;
+            node.sumBlue += m_leafBlue;
+            m_leafRed = m_leafGreen = m_leafBlue = 0;
+            m_leafMask = 0xFFFFFFFFu;
+            m_leafKey = kNoLeafKey;
+        } else if (node.next != kNone) {
+            Reposition(index);
         }
     }
-    Node& leaf = m_nodes[m_runPath[static_cast<size_t>(m_runDepth - 1)]];
-    leaf.sumRed += m_runRed;
-    leaf.sumGreen += m_runGreen;
-    leaf.sumBlue += m_runBlue;
-    m_runLength = 0;
-    m_runMask = 0xFFFFFFFFu;
-    m_runKey = kNoRunKey;
+    m_pathDepth = std::min(m_pathDepth, keep);
 }
 
 void OctreeQuantizer::AddColorSlow(uint32_t rgb) {
-    FlushRun();
-
-    // A colour that reaches an existing leaf starts a new run; any other adds nodes.
-    uint32_t current = kRoot;
+    // Keep the nodes the new colour shares with the last one: down to the level of the highest bit
+    // in which the two differ.
     int depth = 0;
-    m_runPath[static_cast<size_t>(depth++)] = current;
+    if (m_pathDepth > 0) {
+        const uint32_t diff = rgb ^ m_leafColour;
+        const unsigned highBit = std::bit_width((diff | diff >> 8 | diff >> 16) & 0xFEu) - 1;
+        depth = 8 - static_cast<int>(highBit);
+        FlushPath(depth);
+    } else {
+        m_path[0] = kRoot;
+        m_joined[0] = m_added;
+        m_pathDepth = depth = 1;
+    }
+
+    uint32_t current = m_path[static_cast<size_t>(depth - 1)];
     while (!m_nodes[current].isLeaf) {
         const uint32_t child = m_nodes[current].children[ChildSlot(rgb, m_nodes[current].level)];
         if (child == kNone) {
-            break;
+            FlushPath(0);
+            AddColorOne(rgb);
+            ReduceToLimit();
+            return;
         }
         current = child;
-        m_runPath[static_cast<size_t>(depth++)] = current;
+        m_path[static_cast<size_t>(depth)] = current;
+        m_joined[static_cast<size_t>(depth)] = m_added;
+        ++depth;
     }
-    if (m_nodes[current].isLeaf) {
-        m_runDepth = depth;
-        m_runLength = 1;
-        m_runRed = rgb >> 16;
-        m_runGreen = (rgb >> 8) & 0xFFu;
-        m_runBlue = rgb & 0xFFu;
-        m_runMask = PathMask(m_nodes[current].level);
-        m_runKey = rgb & m_runMask;
-        return;
+    m_pathDepth = depth;
+    m_leafColour = rgb;
+    m_leafMask = PathMask(m_nodes[current].level);
+    m_leafKey = rgb & m_leafMask;
+    ++m_added;
+    m_leafRed = rgb >> 16;
+    m_leafGreen = (rgb >> 8) & 0xFFu;
+    m_leafBlue = rgb & 0xFFu;
+}
+
+void OctreeQuantizer::AddPixels(const QRgb* pixels, qsizetype count, int minAlpha) {
+    // The loop keeps the leaf's state in registers and hands it back around the slow path.
+    uint32_t mask = m_leafMask;
+    uint32_t key = m_leafKey;
+    uint32_t added = m_added;
+    uint32_t red = m_leafRed;
+    uint32_t green = m_leafGreen;
+    uint32_t blue = m_leafBlue;
+    for (qsizetype i = 0; i < count; ++i) {
+        const QRgb pixel = pixels[i];
+        if (qAlpha(pixel) < minAlpha) {
+            continue;
+        }
+        const uint32_t rgb = pixel & 0xFFFFFFu;
+        if ((rgb & mask) == key) {
+            ++added;
+            red += rgb >> 16;
+            green += (rgb >> 8) & 0xFFu;
+            blue += rgb & 0xFFu;
+            continue;
+        }
+        m_added = added;
+        m_leafRed = red;
+        m_leafGreen = green;
+        m_leafBlue = blue;
+        AddColorSlow(rgb);
+        mask = m_leafMask;
+        key = m_leafKey;
+        added = m_added;
+        red = m_leafRed;
+        green = m_leafGreen;
+        blue = m_leafBlue;
     }
-    AddColorOne(rgb);
-    ReduceToLimit();
+    m_added = added;
+    m_leafRed = red;
+    m_leafGreen = green;
+    m_leafBlue = blue;
 }
 
 void OctreeQuantizer::NumberLeaves(uint32_t node, QList<QRgb>& palette) {
@@ -218,7 +265,7 @@ void OctreeQuantizer::NumberLeaves(uint32_t node, QList<QRgb>& palette) {
 }
 
 QList<QRgb> OctreeQuantizer::BuildPalette() {
-    FlushRun();
+    FlushPath(0);
     QList<QRgb> palette;
     palette.reserve(static_cast<qsizetype>(m_leafCount));
     NumberLeaves(kRoot, palette);
@@ -226,19 +273,31 @@ QList<QRgb> OctreeQuantizer::BuildPalette() {
 }
 
 int OctreeQuantizer::IndexOfSlow(uint32_t rgb) {
-    uint32_t current = kRoot;
+    uint16_t& entry = m_mapTable[MapKey(rgb)];
+    uint32_t current = entry != 0 ? entry : kRoot;
     while (!m_nodes[current].isLeaf) {
         const uint32_t child = m_nodes[current].children[ChildSlot(rgb, m_nodes[current].level)];
         if (child == kNone) {
             return 0;
         }
         current = child;
+        if (m_nodes[current].level >= 2) {
+            entry = static_cast<uint16_t>(current);
+        }
     }
     const Node& leaf = m_nodes[current];
-    m_mapMask = PathMask(leaf.level);
-    m_mapKey = rgb & m_mapMask;
-    m_mapIndex = static_cast<int>(leaf.pixelCount);
-    return m_mapIndex;
+    if (leaf.level >= 2) {
+        entry = static_cast<uint16_t>(kMapResolved | leaf.pixelCount);
+    }
+    return static_cast<int>(leaf.pixelCount);
+}
+
+void OctreeQuantizer::MapPixels(const QRgb* pixels, qsizetype count, uchar* indices, int minAlpha, int shift,
+                                uchar skipped) {
+    for (qsizetype i = 0; i < count; ++i) {
+        const QRgb pixel = pixels[i];
+        indices[i] = qAlpha(pixel) < minAlpha ? skipped : static_cast<uchar>(IndexOf(pixel) + shift);
+    }
 }
 
 bool Quantize(const QImage& source, QImage& destination, int maxColors) {
@@ -248,16 +307,19 @@ bool Quantize(const QImage& source, QImage& destination, int maxColors) {
     }
     const int width = source.width();
     const int height = source.height();
-    const auto pixel = [](const uchar* p) {
-        return (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
+    std::vector<QRgb> row(static_cast<size_t>(width));
+    const auto readRow = [&](int y) {
+        const uchar* p = source.constScanLine(y);
+        for (QRgb& pixel : row) {
+            pixel = qRgb(p[0], p[1], p[2]);
+            p += 3;
+        }
     };
 
     OctreeQuantizer quantizer(maxColors);
     for (int y = 0; y < height; ++y) {
-        const uchar* row = source.constScanLine(y);
-        for (int x = 0; x < width; ++x) {
-            quantizer.AddColor(pixel(row + 3 * x));
-        }
+        readRow(y);
+        quantizer.AddPixels(row.data(), width);
     }
     QList<QRgb> palette = quantizer.BuildPalette();
     if (!palette.isEmpty()) {
@@ -265,11 +327,8 @@ bool Quantize(const QImage& source, QImage& destination, int maxColors) {
     }
     destination.setColorTable(palette);
     for (int y = 0; y < height; ++y) {
-        const uchar* row = source.constScanLine(y);
-        uchar* out = destination.scanLine(y);
-        for (int x = 0; x < width; ++x) {
-            out[x] = static_cast<uchar>(quantizer.IndexOf(pixel(row + 3 * x)));
-        }
+        readRow(y);
+        quantizer.MapPixels(row.data(), width, destination.scanLine(y));
     }
     return true;
 }
