@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <algorithm>
 #include <functional>
@@ -23,12 +24,17 @@ namespace {
 // A drop-down list that reports when its list closes. The lines' size and offset lists act only
 // then, so a selection changed with the keyboard while the list is closed takes effect the next
 // time the list is dropped down and closed.
+//
+// The list hides its popup before it commits the item chosen in it, so a close-up is reported
+// once the choice is in: at once when an item was chosen, on the next pass of the event loop when
+// the list was closed without a choice.
 class DropDownList final : public QComboBox {
 public:
     DropDownList(const QStringList& items, int current, QWidget* parent)
         : QComboBox(parent) {
         addItems(items);
         setCurrentIndex(current);
+        connect(this, &QComboBox::activated, this, [this] { ReportCloseUp(); });
     }
 
     std::function<void()> closedUp;
@@ -42,14 +48,23 @@ public:
         QComboBox::hidePopup();
         if (open) {
             open = false;
+            closing = true;
+            QTimer::singleShot(0, this, [this] { ReportCloseUp(); });
+        }
+    }
+
+private:
+    void ReportCloseUp() {
+        if (closing) {
+            closing = false;
             if (closedUp) {
                 closedUp();
             }
         }
     }
 
-private:
     bool open = false;
+    bool closing = false;
 };
 
 struct Dlu {
