@@ -18,6 +18,18 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// Counts the paints a widget receives, to make sure each keystroke really repaints the view.
+class PaintCounter final : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
 // Nothing in this run opens a picker.
 class NoPickers final : public Pickers {
 public:
@@ -42,6 +54,11 @@ void BM_KeystrokeToRepaintedView(benchmark::State& state) {
     NoPickers pickers;
     EditorPage page(pickers);
     page.show();
+    // Until the window is exposed a repaint draws nothing.
+    if (!QTest::qWaitForWindowExposed(&page)) {
+        state.SkipWithError("the editor's window was not exposed");
+        return;
+    }
     page.LoadTemplate(templatePath);
     auto* sizeEdit = page.findChild<QLineEdit*>(u"bannerSizeEdit"_s);
     sizeEdit->setText(u"500"_s);
@@ -51,12 +68,15 @@ void BM_KeystrokeToRepaintedView(benchmark::State& state) {
     auto* text = page.findChild<QLineEdit*>(u"lineText2"_s);
     text->setFocus();
     const QImage before = page.view().model().Composed();
+    PaintCounter paints;
+    page.view().installEventFilter(&paints);
     QTest::keyClick(text, Qt::Key_W);
     QTest::keyClick(text, Qt::Key_Backspace);
+    page.view().removeEventFilter(&paints);
     if (page.view().model().Composed().width() != 500 || page.view().model().EnabledLineCount() != 3 ||
         page.view().model().lines[1].text != u"Line 2"_s ||
-        page.view().model().Composed().constBits() == before.constBits()) {
-        state.SkipWithError("the editor did not reach a 500-pixel banner with three lines");
+        page.view().model().Composed().constBits() == before.constBits() || paints.count != 2) {
+        state.SkipWithError("keystrokes did not recompose and repaint a 500-pixel banner of three lines");
         return;
     }
 
