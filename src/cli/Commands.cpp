@@ -6,6 +6,7 @@
 #include "OutputRuns.h"
 #include "TemplateCatalog.h"
 
+#include <QDir>
 #include <QImage>
 #include <QSaveFile>
 
@@ -137,7 +138,9 @@ int RunPreview(const CliRequest& request)
 
 int RunTemplates(const CliRequest& request)
 {
-    const QString folder = request.templatesFolder.isEmpty() ? DefaultTemplatesFolder() : request.templatesFolder;
+    // Full paths, also for a folder given relative to the current one.
+    const QString folder = request.templatesFolder.isEmpty() ? DefaultTemplatesFolder()
+                                                             : QDir(request.templatesFolder).absolutePath();
     TemplateCatalog catalog;
     catalog.Scan(folder);
     for (int i = 0; i < catalog.Count(); ++i) {
