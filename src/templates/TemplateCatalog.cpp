@@ -13,7 +13,7 @@
 namespace {
 
 // "star1b.gif" and "b.gif" are b-variants; "star1.gif", "star1B.gif" and "a.gif" are not. The
-// test looks at the name exactly as stored on disk, so it is case-sensitive.
+// check looks at the name exactly as stored on disk, so it is case-sensitive.
 bool IsBVariant(const QString& name) {
     return name.size() >= 5 && name.at(name.size() - 5) == u'b';
 }

@@ -5,9 +5,114 @@
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <cmath>
+#include <map>
 #include <vector>
 
 namespace {
+
+struct Colour {
+    int channel[3];
+    size_t weight;
+};
+
+// A palette of at most `limit` colours for the opaque pixels, by median cut at full 8-bit
+// precision, with entry 0 left for transparency. Boxes are split at the weighted median of their
+// widest channel until there are enough of them; each entry is its box's weighted mean.
+std::vector<GifColorType> MedianCutPalette(const std::vector<GifByteType>& red, const std::vector<GifByteType>& green,
+                                           const std::vector<GifByteType>& blue, const std::vector<bool>& opaque,
+                                           int limit) {
+    std::map<quint32, size_t> histogram;
+    for (size_t i = 0; i < red.size(); ++i) {
+        if (opaque[i]) {
+            ++histogram[quint32(red[i]) << 16 | quint32(green[i]) << 8 | quint32(blue[i])];
+        }
+    }
+    std::vector<Colour> colours;
+    for (const auto& [rgb, weight] : histogram) {
+        colours.push_back({{int(rgb >> 16), int(rgb >> 8 & 0xFF), int(rgb & 0xFF)}, weight});
+    }
+    using Box = std::pair<size_t, size_t>;  // range in `colours`
+    std::vector<Box> boxes;
+    if (!colours.empty()) {
+        boxes.emplace_back(0, colours.size());
+    }
+    const auto widest = [&colours](const Box& box, int* span) {
+        int best = 0;
+        *span = -1;
+        for (int ch = 0; ch < 3; ++ch) {
+            int low = 255;
+            int high = 0;
+            for (size_t i = box.first; i < box.second; ++i) {
+                low = std::min(low, colours[i].channel[ch]);
+                high = std::max(high, colours[i].channel[ch]);
+            }
+            if (high - low > *span) {
+                *span = high - low;
+                best = ch;
+            }
+        }
+        return best;
+    };
+    while (int(boxes.size()) < limit) {
+        // Split the box with the largest spread times pixel count: big visible areas get detail.
+        size_t pick = boxes.size();
+        double pickScore = 0.0;
+        for (size_t b = 0; b < boxes.size(); ++b) {
+            if (boxes[b].second - boxes[b].first < 2) {
+                continue;
+            }
+            int span = 0;
+            widest(boxes[b], &span);
+            size_t weight = 0;
+            for (size_t i = boxes[b].first; i < boxes[b].second; ++i) {
+                weight += colours[i].weight;
+            }
+            const double score = double(span) * std::sqrt(double(weight));
+            if (score > pickScore) {
+                pickScore = score;
+                pick = b;
+            }
+        }
+        if (pick == boxes.size()) {
+            break;
+        }
+        const Box box = boxes[pick];
+        int span = 0;
+        const int ch = widest(box, &span);
+        std::sort(colours.begin() + std::ptrdiff_t(box.first), colours.begin() + std::ptrdiff_t(box.second),
+                  [ch](const Colour& a, const Colour& b) { return a.channel[ch] < b.channel[ch]; });
+        size_t total = 0;
+        for (size_t i = box.first; i < box.second; ++i) {
+            total += colours[i].weight;
+        }
+        size_t running = 0;
+        size_t cut = box.first + 1;
+        for (size_t i = box.first; i < box.second - 1; ++i) {
+            running += colours[i].weight;
+            cut = i + 1;
+            if (running * 2 >= total) {
+                break;
+            }
+        }
+        boxes[pick] = Box(box.first, cut);
+        boxes.emplace_back(cut, box.second);
+    }
+    std::vector<GifColorType> palette(1, GifColorType{0, 0, 0});
+    for (const Box& box : boxes) {
+        double sum[3] = {0.0, 0.0, 0.0};
+        double weight = 0.0;
+        for (size_t i = box.first; i < box.second; ++i) {
+            for (int ch = 0; ch < 3; ++ch) {
+                sum[ch] += double(colours[i].channel[ch]) * double(colours[i].weight);
+            }
+            weight += double(colours[i].weight);
+        }
+        palette.push_back({GifByteType(std::lround(sum[0] / weight)), GifByteType(std::lround(sum[1] / weight)),
+                           GifByteType(std::lround(sum[2] / weight))});
+    }
+    return palette;
+}
 
 // Maps every opaque pixel to its nearest palette entry (1 to `colours`), spreading the rounding
 // error over its opaque neighbours (Floyd-Steinberg, serpentine), so long gradients do not band.
@@ -96,26 +201,16 @@ bool SaveTemplateGif(const QImage& source, const QString& path, QRgb matte, int 
             const auto over = [a](int c, int m) {
                 return GifByteType((c * a + m * (255 - a) + 127) / 255);
             };
-            // Transparent pixels take the matte colour so they do not pull the palette around.
             red[i] = opaque[i] ? over(qRed(p), qRed(matte)) : GifByteType(qRed(matte));
             green[i] = opaque[i] ? over(qGreen(p), qGreen(matte)) : GifByteType(qGreen(matte));
             blue[i] = opaque[i] ? over(qBlue(p), qBlue(matte)) : GifByteType(qBlue(matte));
         }
     }
 
-    int colours = 255;
-    std::vector<GifColorType> quantized(256);
+    const std::vector<GifColorType> palette = MedianCutPalette(red, green, blue, opaque, 255);
+    const int colours = int(palette.size()) - 1;
     std::vector<GifByteType> indices(count);
-    if (GifQuantizeBuffer(unsigned(w), unsigned(h), &colours, red.data(), green.data(), blue.data(), indices.data(),
-                          quantized.data()) == GIF_ERROR) {
-        *error = QStringLiteral("quantizing failed");
-        return false;
-    }
-    std::vector<GifColorType> palette(256, GifColorType{0, 0, 0});
-    for (int i = 0; i < colours && i < 255; ++i) {
-        palette[size_t(i) + 1] = quantized[size_t(i)];
-    }
-    DiffuseOntoPalette(w, h, red, green, blue, opaque, palette, std::min(colours, 255), indices);
+    DiffuseOntoPalette(w, h, red, green, blue, opaque, palette, colours, indices);
 
     int status = 0;
     GifFileType* gif = EGifOpenFileName(QFile::encodeName(path).constData(), false, &status);
@@ -124,7 +219,9 @@ bool SaveTemplateGif(const QImage& source, const QString& path, QRgb matte, int 
         return false;
     }
     EGifSetGifVersion(gif, true);
-    ColorMapObject* map = GifMakeMapObject(256, palette.data());
+    std::vector<GifColorType> table = palette;
+    table.resize(256, GifColorType{0, 0, 0});
+    ColorMapObject* map = GifMakeMapObject(256, table.data());
     bool ok = EGifPutScreenDesc(gif, w, h, 8, 0, map) != GIF_ERROR;
     GraphicsControlBlock gcb{};
     gcb.DisposalMode = DISPOSAL_UNSPECIFIED;

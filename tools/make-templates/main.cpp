@@ -16,6 +16,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRadialGradient>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -193,9 +194,24 @@ QImage Gradient(const QColor& strip, const QColor& rule, Stops ramp) {
 }
 
 void Star(Canvas& c, double x, double d, double radius, int alpha) {
-    c.painter.setBrush(QColor(255, 255, 255, alpha));
-    c.painter.drawEllipse(QPointF(x, -d), radius, radius);
-    c.painter.setBrush(Qt::NoBrush);
+    QPainter& p = c.painter;
+    if (radius > 1.6) {
+        // The brightest stars get a soft halo and an upright four-point glint (the painter is
+        // turned by 45 degrees, so the page's axes are its diagonals).
+        QRadialGradient halo(QPointF(x, -d), radius * 4.0);
+        halo.setColorAt(0.0, QColor(190, 210, 255, 90));
+        halo.setColorAt(1.0, QColor(190, 210, 255, 0));
+        p.setBrush(halo);
+        p.drawEllipse(QPointF(x, -d), radius * 4.0, radius * 4.0);
+        p.setPen(QPen(QColor(255, 255, 255, 150), 0.8));
+        const double k = radius * 2.4;
+        p.drawLine(QPointF(x - k, -d + k), QPointF(x + k, -d - k));
+        p.drawLine(QPointF(x - k, -d - k), QPointF(x + k, -d + k));
+        p.setPen(Qt::NoPen);
+    }
+    p.setBrush(QColor(255, 255, 255, alpha));
+    p.drawEllipse(QPointF(x, -d), radius, radius);
+    p.setBrush(Qt::NoBrush);
 }
 
 // A night-blue corner with a starry sky and a silver strip, framed by a fine gold rule.
@@ -203,7 +219,7 @@ QImage Midnight() {
     Canvas c;
     c.Band(34.0, Far,
            {{34.0, QColor(0x26, 0x30, 0x4a)}, {120.0, QColor(0x16, 0x1d, 0x31)}, {Far, QColor(0x0a, 0x0e, 0x1a)}});
-    QRandomGenerator random(20261206);
+    QRandomGenerator random(1969);
     const double period = 260.0;
     std::vector<std::tuple<double, double, double, int>> stars;
     for (int i = 0; i < 34; ++i) {
@@ -223,7 +239,7 @@ QImage Midnight() {
             {16.0, QColor(0xfa, 0xfb, 0xfc)},
             {27.0, QColor(0xe4, 0xe8, 0xee)},
             {34.0, QColor(0xb4, 0xbc, 0xc8)}});
-    c.Solid(32.6, 34.4, QColor(0xd9, 0xb2, 0x4c));
+    c.Solid(32.2, 34.8, QColor(0xd9, 0xb2, 0x4c));
     c.Solid(-1.6, 0.0, QColor(0x1b, 0x22, 0x33));
     return c.Finish();
 }
