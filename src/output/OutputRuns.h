@@ -21,7 +21,7 @@ struct OutputTarget {
 // Every file a run wrote or failed to write, in order.
 struct RunReport {
     QList<FileResult> files;
-    QString previewPage;  // the preview run's page path; empty for a generate run
+    QString previewPage;  // the preview run's page path; empty for a generate run or an unwritten page
 
     bool ok() const;
     QList<FileResult> Failures() const;

@@ -9,8 +9,9 @@
 
 class QImage;
 
-// Pages are handled as bytes, never decoded: every search looks for ASCII, which can neither start
-// inside a UTF-8 sequence nor at the second byte of a double-byte character.
+// Pages are handled as bytes, never decoded, so they come back in their own encoding. Every match
+// starts at a '<', which is never part of a UTF-8 sequence nor the second byte of a character in
+// the common double-byte encodings.
 
 // The position of the page's last closing body tag ("</body>" in any letter case, blanks allowed
 // before the ">"), or -1 when it has none. The last one is the real end of the body: an earlier one

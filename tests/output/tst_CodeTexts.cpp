@@ -229,13 +229,6 @@ private slots:
         QCOMPARE(texts.styleSheet, Golden("style-left-150.css"));
         QCOMPARE(texts.codeBlock.count(kBeginMarker), 1);
     }
-
-    void missingTemplate_givesEmptyStyleSheet() {
-        CodeTexts texts;
-        texts.BuildCode("s.css", "i.gif", Settings(BannerSide::Left, 150));
-        QVERIFY(texts.styleSheet.isEmpty());
-        QVERIFY(texts.codeBlock.startsWith(kBeginMarker));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestCodeTexts)

@@ -177,7 +177,7 @@ private slots:
         QFETCH(QString, kind);
         QTemporaryDir dir;
         const QString page = dir.filePath(QStringLiteral("page.html"));
-        const QByteArray utf16("<\0h\0t\0m\0l\0>\0<\0/\0b\0o\0d\0y\0>\0", 30);
+        const QByteArray utf16("<\0h\0t\0m\0l\0>\0<\0/\0b\0o\0d\0y\0>\0", 26);
         if (kind == QLatin1String("utf16")) {
             QVERIFY(WriteAll(page, utf16));
         } else if (kind == QLatin1String("folder")) {
