@@ -95,6 +95,32 @@ bool KeptOutsideOldBlocks(const QByteArray& page, const QByteArray& rest) {
     return reach.count(rest.size()) == 1;
 }
 
+// Whether some begin marker directly follows the first part of another one ("<!--Vornet"), so that
+// taking the marker's block out joins that part with what follows into a further marker, which
+// then goes too and takes those bytes with it.
+bool MayJoinMarkers(const QByteArray& page) {
+    const QByteArrayView begin(kBeginMarker);
+    for (qsizetype pos = page.indexOf(begin); pos >= 0; pos = page.indexOf(begin, pos + 1)) {
+        for (qsizetype part = 1; part < begin.size() && part <= pos; ++part) {
+            if (QByteArrayView(page).sliced(pos - part, part) == begin.first(part)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Whether `rest` keeps the bytes of `page` in their order (a subsequence).
+bool KeepsOrder(const QByteArray& page, const QByteArray& rest) {
+    qsizetype j = 0;
+    for (qsizetype i = 0; i < page.size() && j < rest.size(); ++i) {
+        if (page[i] == rest[j]) {
+            ++j;
+        }
+    }
+    return j == rest.size();
+}
+
 const QTemporaryDir& ScratchFolder() {
     static const QTemporaryDir dir;
     return dir;
@@ -164,7 +190,8 @@ QString CheckInjection(QByteArrayView input) {
     if (InsertionPoint(rest) != at) {
         return QStringLiteral("the block is at %1, the insertion point at %2").arg(at).arg(InsertionPoint(rest));
     }
-    if (!KeptOutsideOldBlocks(page, rest)) {
+    const bool kept = MayJoinMarkers(page) ? KeepsOrder(page, rest) : KeptOutsideOldBlocks(page, rest);
+    if (!kept) {
         return QStringLiteral("bytes outside the old blocks were lost or moved: ") + Hex(rest);
     }
     if (InjectCode(once, block) != once) {
@@ -286,6 +313,9 @@ QList<FuzzSeed> InjectionSeeds() {
          InjectionInput(6, {}, {}, {}, "<body>" + old + "a" + old + "b</body>" + old)},
         {QStringLiteral("begin-without-end"),
          InjectionInput(7, {}, {}, {}, "<body><!--VornetAdBegin-->tail <!-- </body> --></body>")},
+        // Taking out the inner marker used to join the text around it into a second block.
+        {QStringLiteral("marker-joined-by-removal"),
+         InjectionInput(0, {}, {}, {}, "<body>x</body><!--Vornet<!--VornetAdBegin-->AdBegin-->")},
         {QStringLiteral("body-in-comment"),
          InjectionInput(0, {}, {}, {}, "<body><!-- </body> --><script>'</body>'</script></body >")},
     };
