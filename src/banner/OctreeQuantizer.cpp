@@ -9,7 +9,8 @@ namespace {
 
 // The child slot at a node of the given level: one bit of each channel, red the highest.
 inline unsigned ChildSlot(uint32_t rgb, unsigned level) {
-    return (((rgb >> (16 + level)) & 1u) << 2) | (((rgb >> (8 + level)) & 1u) << 1) | ((rgb >> level) & 1u);
+    const uint32_t bits = (rgb >> level) & 0x010101u;
+    return (bits >> 14 | bits >> 7 | bits) & 7u;
 }
 
 }  // namespace
@@ -163,7 +164,11 @@ void OctreeQuantizer::FlushPath(int keep) {
             m_leafMask = 0xFFFFFFFFu;
             m_leafKey = kNoLeafKey;
         } else if (node.next != kNone) {
-            Reposition(index);
+            // Most counts stay below the next node's; then the node stays where it is.
+            const Node& next = m_nodes[node.next];
+            if (next.level == node.level && next.pixelCount <= node.pixelCount) {
+                Reposition(index);
+            }
         }
     }
     m_pathDepth = std::min(m_pathDepth, keep);
