@@ -135,11 +135,12 @@ private:
     Node head;
 };
 
-enum class Kind { Noise, FewColours, Runs, NearRuns, Gradient };
+enum class Kind { Noise, FewColours, Runs, NearRuns, Alternating, Gradient };
 
 // Colour sequences that exercise different parts of the tree: unrelated colours (constant
 // reduction), a small set (little reduction), runs of one colour, runs of neighbouring colours
-// that share coarse leaves, and a smooth noisy field like a photo.
+// that share coarse leaves, colours hopping among a handful of leaves (more than are kept as recent
+// ones), and a smooth noisy field like a photo.
 std::vector<uint32_t> MakeColours(Kind kind, int count, quint32 seed) {
     QRandomGenerator rng(seed);
     std::vector<uint32_t> colours;
@@ -162,6 +163,16 @@ std::vector<uint32_t> MakeColours(Kind kind, int count, quint32 seed) {
             const int length = 1 + static_cast<int>(rng.bounded(60));
             for (int i = 0; i < length; ++i) {
                 colours.push_back(kind == Kind::Runs ? base : base ^ (rng.generate() & 0x070707));
+            }
+            break;
+        }
+        case Kind::Alternating: {
+            std::vector<uint32_t> few(2 + rng.bounded(6));
+            for (auto& c : few) {
+                c = set[rng.bounded(60)];
+            }
+            for (int i = 0; i < 200; ++i) {
+                colours.push_back(few[rng.bounded(static_cast<quint32>(few.size()))] ^ (rng.generate() & 0x030303));
             }
             break;
         }
@@ -198,11 +209,9 @@ private slots:
     void sameResultAsPlainOctree_data() {
         QTest::addColumn<int>("kind");
         QTest::addColumn<int>("maxColors");
-        const std::pair<const char*, Kind> kinds[] = {{"noise", Kind::Noise},
-                                                      {"few colours", Kind::FewColours},
-                                                      {"runs", Kind::Runs},
-                                                      {"near runs", Kind::NearRuns},
-                                                      {"gradient", Kind::Gradient}};
+        const std::pair<const char*, Kind> kinds[] = {
+            {"noise", Kind::Noise},        {"few colours", Kind::FewColours},  {"runs", Kind::Runs},
+            {"near runs", Kind::NearRuns}, {"alternating", Kind::Alternating}, {"gradient", Kind::Gradient}};
         for (const auto& [name, kind] : kinds) {
             for (const int maxColors : {8, 9, 64, 255, 256}) {
                 QTest::addRow("%s, %d colours", name, maxColors) << int(kind) << maxColors;
@@ -268,6 +277,21 @@ private slots:
         QTest::newRow("equal counts: first to reach the count is merged (p)")
             << pFirst << 8 << (QList<QRgb>{qRgba(64, 64, 65, 0), q0, q1} + sPalette)
             << QList<int>{0, 1, 0, 2, 3, 5, 4, 6, 7};
+
+        // The same race decided by colours that only revisit leaves: after the leaves exist, group a
+        // (leaves a0, a1) and group b (b0, b1) both hold two pixels, a first; then c, d, a0, b0, e
+        // revisit theirs, so a reaches three before b, and t, a ninth leaf, makes a the one merged.
+        const QRgb a0 = qRgb(64, 64, 64), a1 = qRgb(64, 64, 67), b0 = qRgb(64, 64, 128), b1 = qRgb(64, 64, 130);
+        const QRgb c = qRgb(128, 64, 64), d = qRgb(128, 128, 64), e = qRgb(0, 200, 0), f = qRgb(200, 0, 200);
+        std::vector<QRgb> revisits;
+        for (const QRgb colour : {f, c, d, e}) {
+            revisits.insert(revisits.end(), 4, colour);
+        }
+        revisits.insert(revisits.end(), {a0, a1, b0, b1, c, d, a0, b0, e, t});
+        QList<int> revisitIndices{5, 5, 5, 5, 4, 4, 4, 4, 6, 6, 6, 6, 3, 3, 3, 3};
+        revisitIndices += QList<int>{0, 0, 1, 2, 4, 6, 0, 1, 3, 7};
+        QTest::newRow("equal counts reached by revisits: first to reach the count is merged")
+            << revisits << 8 << QList<QRgb>{qRgba(64, 64, 65, 0), b0, b1, e, c, f, d, t} << revisitIndices;
     }
 
     void quantize_givesHandComputedPalette() {
