@@ -316,28 +316,23 @@ QList<QRgb> OctreeQuantizer::BuildPalette() {
     return palette;
 }
 
-int OctreeQuantizer::IndexOfSlow(uint32_t rgb) {
-    uint16_t& entry = m_mapTable[MapKey(rgb)];
-    uint32_t current = entry != 0 ? entry : kRoot;
+// Colours whose path goes below level 2.
+int OctreeQuantizer::IndexOfSlow(uint32_t rgb) const {
+    uint32_t current = m_mapTable[MapKey(rgb)];
+    if (current == kNone) {
+        return 0;
+    }
     while (!m_nodes[current].isLeaf) {
-        const uint32_t child = m_nodes[current].children[ChildSlot(rgb, m_nodes[current].level)];
-        if (child == kNone) {
+        current = m_nodes[current].children[ChildSlot(rgb, m_nodes[current].level)];
+        if (current == kNone) {
             return 0;
         }
-        current = child;
-        if (m_nodes[current].level >= 2) {
-            entry = static_cast<uint16_t>(current);
-        }
     }
-    const Node& leaf = m_nodes[current];
-    if (leaf.level >= 2) {
-        entry = static_cast<uint16_t>(kMapResolved | leaf.pixelCount);
-    }
-    return static_cast<int>(leaf.pixelCount);
+    return static_cast<int>(m_nodes[current].pixelCount);
 }
 
 void OctreeQuantizer::MapPixels(const QRgb* pixels, qsizetype count, uchar* indices, int minAlpha, int shift,
-                                uchar skipped) {
+                                uchar skipped) const {
     for (qsizetype i = 0; i < count; ++i) {
         const QRgb pixel = pixels[i];
         indices[i] = qAlpha(pixel) < minAlpha ? skipped : static_cast<uchar>(IndexOf(pixel) + shift);

@@ -15,7 +15,8 @@ class QImage;
 // first) is merged into a leaf. Bit 0 of each channel never splits, so colours differing only there
 // share a leaf. The result depends only on the sequence of colours added.
 //
-// Use: AddColor() for every pixel in order, then BuildPalette() once, then IndexOf() for every pixel.
+// Use: AddColor() or AddPixels() for every pixel in order, then BuildPalette() once, then IndexOf()
+// or MapPixels() for every pixel.
 // A quantizer serves one image; it is not thread-safe.
 class OctreeQuantizer final {
 public:
@@ -51,7 +52,7 @@ public:
 
     // The palette index of a colour that was added before BuildPalette(). A colour that was never
     // added gives the index of the leaf its path reaches, or 0 when the path ends before a leaf.
-    int IndexOf(uint32_t rgb) {
+    int IndexOf(uint32_t rgb) const {
         const uint16_t entry = m_mapTable[MapKey(rgb)];
         if (entry & kMapResolved) {
             return entry & 0xFF;
@@ -62,7 +63,7 @@ public:
     // For each of `count` pixels (0xAARRGGBB): `skipped` when its alpha is below minAlpha, otherwise
     // IndexOf() plus `shift`.
     void MapPixels(const QRgb* pixels, qsizetype count, uchar* indices, int minAlpha = 0, int shift = 0,
-                   uchar skipped = 0);
+                   uchar skipped = 0) const;
 
 private:
     // Nodes live in one pool and refer to each other by index; index 0 stands for "none". The
@@ -97,7 +98,7 @@ private:
     uint32_t NewNode(uint8_t level);
     void NumberLeaves(uint32_t node, uint32_t red, uint32_t green, uint32_t blue, QList<QRgb>& palette);
     void FillMap(uint32_t red, uint32_t green, uint32_t blue, unsigned level, uint16_t entry);
-    int IndexOfSlow(uint32_t rgb);
+    int IndexOfSlow(uint32_t rgb) const;
 
     // Bits 7..level+1 of each channel choose the path to a node of the given level, so this mask
     // tells whether a colour reaches that node.
