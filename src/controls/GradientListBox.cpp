@@ -23,10 +23,9 @@ public:
             painter->fillRect(option.rect, Qt::white);
         }
         // Text in the view's own font and text colour, whatever the selection; "&" marks the next
-        // character as a mnemonic and "&&" stands for one "&".
+        // character as a mnemonic and "&&" stands for one "&"; the text is cut at the rectangle.
         painter->setFont(option.font);
         painter->setPen(option.palette.color(QPalette::Active, QPalette::Text));
-        painter->setClipRect(textRect, Qt::IntersectClip);
         painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic,
                           index.data(Qt::DisplayRole).toString());
         painter->restore();
