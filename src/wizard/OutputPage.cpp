@@ -196,6 +196,8 @@ void OutputPage::OnRemoveSelected() {
     const QList<QListWidgetItem*> selected = pageList->selectedItems();
     if (!selected.isEmpty()) {
         delete pageList->takeItem(pageList->row(selected.constFirst()));
+        // The view hands the selection on to a neighbour; a second press must not remove that one.
+        pageList->clearSelection();
     }
 }
 
