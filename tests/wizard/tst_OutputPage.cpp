@@ -14,17 +14,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-void Touch(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qFatal("cannot create %s", qPrintable(path));
-    }
-}
-
-}  // namespace
-
 class tst_OutputPage : public QObject {
     Q_OBJECT
 
@@ -59,7 +48,7 @@ class tst_OutputPage : public QObject {
     }
 
 private slots:
-    void firstDisplay_createModeWithDefaultFileName() {
+    void firstDisplay_createModeAndSwitchingModesKeepsEverything() {
         FakePickers pickers;
         OutputPage page(pickers);
         page.show();
@@ -67,26 +56,39 @@ private slots:
         QVERIFY(Child<QRadioButton>(page, QStringLiteral("createNew"))->isChecked());
         QCOMPARE(Edit(page, "outputFolder")->text(), QString());
         QCOMPARE(Edit(page, "fileName")->text(), QStringLiteral("VornetAdCode.html"));
-        QVERIFY(Edit(page, "outputFolder")->isVisible());
-        QVERIFY(Button(page, "browse")->isVisible());
-        for (const char* name : {"addFile", "addDir", "removeSelected", "clearAll"}) {
-            QVERIFY2(!Button(page, name)->isVisible(), name);
+        const QList<QWidget*> createGroup{Edit(page, "outputFolder"), Edit(page, "fileName"), Button(page, "browse")};
+        const QList<QWidget*> modifyGroup{List(page),
+                                          Child<QLabel>(page, QStringLiteral("listLabel")),
+                                          Button(page, "addFile"),
+                                          Button(page, "addDir"),
+                                          Button(page, "removeSelected"),
+                                          Button(page, "clearAll")};
+        for (bool modify : {false, true, false, true}) {
+            SetModify(page, modify);
+            for (QWidget* control : createGroup) {
+                QCOMPARE(control->isVisible(), !modify);
+            }
+            for (QWidget* control : modifyGroup) {
+                QCOMPARE(control->isVisible(), modify);
+            }
+            if (modify && List(page)->count() == 0) {
+                AddFiles(page, pickers, {QStringLiteral("/a.html")});
+                Edit(page, "outputFolder")->setText(QStringLiteral("/out/"));
+            }
         }
-        QVERIFY(!List(page)->isVisible());
-        QVERIFY(!Child<QLabel>(page, QStringLiteral("listLabel"))->isVisible());
-
+        QVERIFY(page.ValidateOutput());
         const OutputTarget target = page.Target();
-        QVERIFY(target.createNew);
+        QVERIFY(!target.createNew);
+        QCOMPARE(target.outputFolder, QStringLiteral("/out/"));
         QCOMPARE(target.fileName, QStringLiteral("VornetAdCode.html"));
-        QVERIFY(target.pages.isEmpty());
+        QCOMPARE(target.pages, QStringList{QStringLiteral("/a.html")});
     }
 
     void browse_fillsFolderEndingInSeparatorOrLeavesTypedText_data() {
         QTest::addColumn<std::optional<QString>>("answer");
         QTest::addColumn<QString>("expected");
         QTest::newRow("folder") << std::optional(QStringLiteral("/srv/www")) << QStringLiteral("/srv/www/");
-        QTest::newRow("folder with separator")
-            << std::optional(QStringLiteral("/srv/www/")) << QStringLiteral("/srv/www/");
+        QTest::newRow("with separator") << std::optional(QStringLiteral("/srv/www/")) << QStringLiteral("/srv/www/");
         QTest::newRow("root") << std::optional(QStringLiteral("/")) << QStringLiteral("/");
         QTest::newRow("cancelled") << std::optional<QString>() << QStringLiteral("typed");
         QTest::newRow("no path") << std::optional(QString()) << QStringLiteral("typed");
@@ -97,7 +99,6 @@ private slots:
         FakePickers pickers;
         pickers.folders.push_back(answer);
         OutputPage page(pickers);
-        page.show();
         Edit(page, "outputFolder")->setText(QStringLiteral("typed"));
         Edit(page, "fileName")->setText(QStringLiteral("ad.html"));
         Button(page, "browse")->click();
@@ -107,117 +108,67 @@ private slots:
         QCOMPARE(Edit(page, "fileName")->text(), QStringLiteral("ad.html"));
     }
 
-    void addFile_appendsEveryChosenPathEvenTwice() {
-        FakePickers pickers;
-        OutputPage page(pickers);
-        SetModify(page, true);
-        AddFiles(page, pickers, {QStringLiteral("/w/b.html"), QStringLiteral("/w/a.htm"), QStringLiteral("/w/b.html")});
-        QCOMPARE(pickers.lastFilter, QStringLiteral("html files (*.*htm*)"));
-        QCOMPARE(pickers.lastDefaultSuffix, QStringLiteral("html"));
-        Button(page, "addFile")->click();  // cancelled: nothing queued
-        const QStringList expected{QStringLiteral("/w/b.html"), QStringLiteral("/w/a.htm"),
-                                   QStringLiteral("/w/b.html")};
-        QCOMPARE(Entries(page), expected);
-        QVERIFY(page.ValidateOutput());
-        QCOMPARE(page.Target().pages, expected);
-        QVERIFY(!page.Target().createNew);
-    }
-
-    void addDir_appendsPageFilesOfThatFolderOnly() {
+    void addFileAndAddDir_appendPathsInOrderKeepingDuplicates() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        const QString root = dir.path();
-        for (const char* name : {"a.htm", "b.HTML", "c.txt", "d.htm.bak", "htm", "f.xhtml"}) {
-            Touch(root + QLatin1Char('/') + QLatin1String(name));
+        const QString folder = dir.path() + QLatin1Char('/');
+        for (const char* name : {"a.htm", "b.HTML", "c.txt", "d.htm.bak", "htm", "e.html/inner.htm"}) {
+            QVERIFY(QDir(folder).mkpath(QFileInfo(folder + QLatin1String(name)).path()));
+            QFile file(folder + QLatin1String(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
         }
-        QVERIFY(QDir(root).mkdir(QStringLiteral("e.html")));
-        Touch(root + QStringLiteral("/e.html/inner.htm"));
-
         FakePickers pickers;
         OutputPage page(pickers);
         SetModify(page, true);
-        AddFiles(page, pickers, {QStringLiteral("/w/first.html")});
-        pickers.folders.emplace_back(root);
+        AddFiles(page, pickers, {QStringLiteral("/w/b.html"), QStringLiteral("/w/b.html")});
+        Button(page, "addFile")->click();  // cancelled
+        QCOMPARE(pickers.lastFilter, QStringLiteral("html files (*.*htm*)"));
+        QCOMPARE(pickers.lastDefaultSuffix, QStringLiteral("html"));
+
+        pickers.folders.emplace_back(dir.path());
         Button(page, "addDir")->click();
         QCOMPARE(pickers.lastFolderTitle, QStringLiteral("Select folder with HTML files"));
         QCOMPARE(pickers.lastStartFolder, QDir::currentPath());
-        const QString folder = root + QLatin1Char('/');
-        QCOMPARE(Entries(page), (QStringList{QStringLiteral("/w/first.html"), folder + QStringLiteral("a.htm"),
-                                             folder + QStringLiteral("b.HTML"), folder + QStringLiteral("d.htm.bak")}));
+        // Cancelled, and a folder without pages: nothing more.
+        Button(page, "addDir")->click();
+        pickers.folders.emplace_back(folder + QStringLiteral("missing"));
+        Button(page, "addDir")->click();
 
-        // Cancelling, or a folder without pages, changes nothing.
-        Button(page, "addDir")->click();
-        pickers.folders.emplace_back(root + QStringLiteral("/e.html/inner.htm-missing"));
-        Button(page, "addDir")->click();
-        QCOMPARE(List(page)->count(), 4);
+        const QStringList expected{QStringLiteral("/w/b.html"), QStringLiteral("/w/b.html"),
+                                   folder + QStringLiteral("a.htm"), folder + QStringLiteral("b.HTML"),
+                                   folder + QStringLiteral("d.htm.bak")};
+        QCOMPARE(Entries(page), expected);
+        QVERIFY(page.ValidateOutput());
+        QCOMPARE(page.Target().pages, expected);
     }
 
-    void removeSelected_removesOnlyTheSelectedEntry_data() {
+    void removeAndClear_data() {
         QTest::addColumn<int>("selectedRow");
+        QTest::addColumn<QString>("button");
         QTest::addColumn<QStringList>("expected");
         const QString a = QStringLiteral("/a.html");
         const QString b = QStringLiteral("/b.html");
         const QString c = QStringLiteral("/c.html");
-        QTest::newRow("no selection") << -1 << QStringList{a, b, c};
-        QTest::newRow("first") << 0 << QStringList{b, c};
-        QTest::newRow("middle") << 1 << QStringList{a, c};
-        QTest::newRow("last") << 2 << QStringList{a, b};
+        const QString remove = QStringLiteral("removeSelected");
+        QTest::newRow("remove without selection") << -1 << remove << QStringList{a, b, c};
+        QTest::newRow("remove first") << 0 << remove << QStringList{b, c};
+        QTest::newRow("remove last") << 2 << remove << QStringList{a, b};
+        QTest::newRow("clear all") << 1 << QStringLiteral("clearAll") << QStringList{};
     }
-    void removeSelected_removesOnlyTheSelectedEntry() {
+    void removeAndClear() {
         QFETCH(int, selectedRow);
+        QFETCH(QString, button);
         QFETCH(QStringList, expected);
         FakePickers pickers;
         OutputPage page(pickers);
         SetModify(page, true);
         AddFiles(page, pickers, {QStringLiteral("/a.html"), QStringLiteral("/b.html"), QStringLiteral("/c.html")});
-        if (selectedRow >= 0) {
-            List(page)->setCurrentRow(selectedRow);
+        List(page)->setCurrentRow(selectedRow);
+        // A second press finds nothing selected (or nothing left) and changes nothing.
+        for (int press = 0; press < 2; ++press) {
+            Child<QPushButton>(page, button)->click();
+            QCOMPARE(Entries(page), expected);
         }
-        Button(page, "removeSelected")->click();
-        QCOMPARE(Entries(page), expected);
-        // A second press without choosing again removes nothing more.
-        Button(page, "removeSelected")->click();
-        QCOMPARE(Entries(page), expected);
-    }
-
-    void clearAll_emptiesTheListAndIsHarmlessWhenEmpty() {
-        FakePickers pickers;
-        OutputPage page(pickers);
-        SetModify(page, true);
-        Button(page, "clearAll")->click();
-        QCOMPARE(List(page)->count(), 0);
-        AddFiles(page, pickers, {QStringLiteral("/a.html"), QStringLiteral("/b.html")});
-        List(page)->setCurrentRow(1);
-        Button(page, "clearAll")->click();
-        QCOMPARE(List(page)->count(), 0);
-        QVERIFY(!page.ValidateOutput());
-    }
-
-    void modeSwitches_keepFolderFileNameAndList() {
-        FakePickers pickers;
-        OutputPage page(pickers);
-        page.show();
-        Edit(page, "outputFolder")->setText(QStringLiteral("/out/"));
-        Edit(page, "fileName")->setText(QStringLiteral("ad.html"));
-        SetModify(page, true);
-        QVERIFY(!Edit(page, "outputFolder")->isVisible());
-        QVERIFY(List(page)->isVisible() && Button(page, "addFile")->isVisible());
-        AddFiles(page, pickers, {QStringLiteral("/a.html")});
-        SetModify(page, false);
-        QVERIFY(Edit(page, "outputFolder")->isVisible() && !List(page)->isVisible());
-        QVERIFY(page.ValidateOutput());
-        OutputTarget target = page.Target();
-        QVERIFY(target.createNew);
-        QCOMPARE(target.outputFolder, QStringLiteral("/out/"));
-        QCOMPARE(target.fileName, QStringLiteral("ad.html"));
-        QCOMPARE(target.pages, QStringList{QStringLiteral("/a.html")});
-
-        SetModify(page, true);
-        QVERIFY(page.ValidateOutput());
-        target = page.Target();
-        QVERIFY(!target.createNew);
-        QCOMPARE(target.outputFolder, QStringLiteral("/out/"));
-        QCOMPARE(target.pages, QStringList{QStringLiteral("/a.html")});
     }
 
     void validate_failsWithFocusOnTheFieldToFix_data() {
@@ -225,54 +176,45 @@ private slots:
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<int>("pages");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<QString>("focus");
+        QTest::addColumn<QString>("focus");  // empty: the check passes and the focus stays
         const QString none;
         const QString folder = QStringLiteral("/out/");
         const QString file = QStringLiteral("ad.html");
-        QTest::newRow("create: no folder") << false << none << file << 0 << false << QStringLiteral("outputFolder");
-        QTest::newRow("create: nothing") << false << none << none << 1 << false << QStringLiteral("outputFolder");
-        QTest::newRow("create: no file name") << false << folder << none << 0 << false << QStringLiteral("fileName");
-        QTest::newRow("create: folder without separator")
-            << false << QStringLiteral("out") << file << 0 << true << none;
-        QTest::newRow("create: blank folder is text") << false << QStringLiteral(" ") << file << 0 << true << none;
-        QTest::newRow("modify: empty list") << true << folder << file << 0 << false << QStringLiteral("addFile");
-        QTest::newRow("modify: one page") << true << none << none << 1 << true << none;
+        QTest::newRow("create: no folder") << false << none << file << 1 << QStringLiteral("outputFolder");
+        QTest::newRow("create: nothing") << false << none << none << 1 << QStringLiteral("outputFolder");
+        QTest::newRow("create: no file name") << false << folder << none << 0 << QStringLiteral("fileName");
+        QTest::newRow("create: folder as typed") << false << QStringLiteral("out") << file << 0 << none;
+        QTest::newRow("create: blank folder is text") << false << QStringLiteral(" ") << file << 0 << none;
+        QTest::newRow("modify: empty list") << true << folder << file << 0 << QStringLiteral("addFile");
+        QTest::newRow("modify: one page") << true << none << none << 1 << none;
     }
     void validate_failsWithFocusOnTheFieldToFix() {
         QFETCH(bool, modify);
         QFETCH(QString, folder);
         QFETCH(QString, fileName);
         QFETCH(int, pages);
-        QFETCH(bool, ok);
         QFETCH(QString, focus);
         FakePickers pickers;
         QDialog wizard;
         auto* page = new OutputPage(pickers, &wizard);
-        auto* elsewhere = new QPushButton(QStringLiteral("Generate"), &wizard);
-        elsewhere->move(0, page->height());
+        auto* generate = new QPushButton(QStringLiteral("Generate"), &wizard);
+        generate->move(0, page->height());
         wizard.show();
         QVERIFY(QTest::qWaitForWindowActive(&wizard));
         Edit(*page, "outputFolder")->setText(folder);
         Edit(*page, "fileName")->setText(fileName);
         SetModify(*page, true);
-        for (int i = 0; i < pages; ++i) {
-            AddFiles(*page, pickers, {QStringLiteral("/p%1.html").arg(i)});
-        }
+        AddFiles(*page, pickers, QStringList(pages, QStringLiteral("/p.html")));
         SetModify(*page, modify);
-        elsewhere->setFocus();
+        generate->setFocus();
 
-        QCOMPARE(page->ValidateOutput(), ok);
-        QWidget* expectedFocus = focus.isEmpty() ? elsewhere : Child<QWidget>(*page, focus);
-        QCOMPARE(QApplication::focusWidget(), expectedFocus);
+        QCOMPARE(page->ValidateOutput(), focus.isEmpty());
+        QCOMPARE(QApplication::focusWidget(), focus.isEmpty() ? generate : Child<QWidget>(*page, focus));
         QVERIFY(pickers.messages.isEmpty());
-        if (ok) {
-            const OutputTarget target = page->Target();
-            QCOMPARE(target.createNew, !modify);
-            QCOMPARE(target.outputFolder, folder);
-            QCOMPARE(target.fileName, fileName);
-            QCOMPARE(target.pages.size(), pages);
-        }
+        const OutputTarget target = page->Target();
+        QCOMPARE(target.createNew, !modify);
+        QCOMPARE(target.outputFolder, folder);
+        QCOMPARE(target.fileName, fileName);
     }
 
     void dialogKeys_clickNoButtonAndCloseNothing_data() {
@@ -280,18 +222,18 @@ private slots:
         QTest::addColumn<int>("key");
         QTest::newRow("Enter in the folder") << QStringLiteral("outputFolder") << int(Qt::Key_Return);
         QTest::newRow("Escape in the file name") << QStringLiteral("fileName") << int(Qt::Key_Escape);
-        QTest::newRow("Enter on Add file") << QStringLiteral("addFile") << int(Qt::Key_Return);
-        QTest::newRow("Enter in the list") << QStringLiteral("pageList") << int(Qt::Key_Enter);
+        QTest::newRow("Enter on the browse button") << QStringLiteral("browse") << int(Qt::Key_Return);
+        QTest::newRow("Enter on Add dir") << QStringLiteral("addDir") << int(Qt::Key_Enter);
+        QTest::newRow("Enter in the list") << QStringLiteral("pageList") << int(Qt::Key_Return);
     }
     void dialogKeys_clickNoButtonAndCloseNothing() {
         QFETCH(QString, field);
         QFETCH(int, key);
         FakePickers pickers;
-        pickers.files.emplace_back(QStringLiteral("/unexpected.html"));
         pickers.folders.emplace_back(QStringLiteral("/unexpected"));
         QDialog wizard;
         auto* page = new OutputPage(pickers, &wizard);
-        SetModify(*page, field == QLatin1String("addFile") || field == QLatin1String("pageList"));
+        SetModify(*page, field == QLatin1String("addDir") || field == QLatin1String("pageList"));
         QSignalSpy finished(&wizard, &QDialog::finished);
         wizard.show();
         QVERIFY(QTest::qWaitForWindowActive(&wizard));
@@ -300,7 +242,6 @@ private slots:
         QTest::keyClick(target, Qt::Key(key));
         QCOMPARE(finished.count(), 0);
         QVERIFY(wizard.isVisible() && page->isVisible());
-        QCOMPARE(pickers.files.size(), size_t(1));
         QCOMPARE(pickers.folders.size(), size_t(1));
     }
 };
