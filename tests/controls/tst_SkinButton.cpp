@@ -99,8 +99,8 @@ void TestSkinButton::pointerSequence_data() {
                                                           << "PNPNPN" << 1;
     QTest::newRow("release outside gives no click") << "press out releaseout"
                                                     << "PNN" << 0;
-    QTest::newRow("back in after releasing outside stays normal") << "press out releaseout hover"
-                                                                  << "PNNN" << 0;
+    QTest::newRow("pointer back after releasing outside: hover, no click") << "press out releaseout hover"
+                                                                           << "PNNH" << 0;
     QTest::newRow("focus lost while held: no click") << "press focusout release"
                                                      << "PNN" << 0;
     QTest::newRow("focus lost, pointer moves in, release: no click") << "press focusout out in release"
