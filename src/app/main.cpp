@@ -1,11 +1,26 @@
+#include "Pickers.h"
+#include "StartupProbe.h"
 #include "WizardDialog.h"
 
 #include <QApplication>
+#include <QPalette>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    WizardDialog wizard;
+    QGuiApplication::setDesktopFileName(QStringLiteral("vornetad"));
+
+    // Every dialog of the program is white with black text.
+    QPalette palette = QApplication::palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::Base, Qt::white);
+    palette.setColor(QPalette::WindowText, Qt::black);
+    palette.setColor(QPalette::Text, Qt::black);
+    QApplication::setPalette(palette);
+
+    DialogPickers pickers;
+    WizardDialog wizard(pickers);
+    QApplication::setWindowIcon(wizard.windowIcon());
+    StartupProbe probe(wizard);
     wizard.exec();
     return 0;
 }
