@@ -23,14 +23,28 @@ QImage Canvas(int width, int height) {
 }
 
 // A path with rounded top corners whose bottom runs past the image, so the shape is open below.
-QPainterPath TabShape(const QRectF& rect, qreal radius) {
+// A positive `flare` curves the sides outward at the bottom, as a tab that grows out of a panel.
+QPainterPath TabShape(const QRectF& rect, qreal radius, qreal flare = 0) {
     QPainterPath path;
-    path.moveTo(rect.left(), rect.bottom());
+    const qreal foot = 29.5;
+    if (flare > 0) {
+        path.moveTo(rect.left() - flare, rect.bottom());
+        path.lineTo(rect.left() - flare, foot);
+        path.quadTo(rect.left(), foot, rect.left(), foot - flare);
+    } else {
+        path.moveTo(rect.left(), rect.bottom());
+    }
     path.lineTo(rect.left(), rect.top() + radius);
     path.quadTo(rect.left(), rect.top(), rect.left() + radius, rect.top());
     path.lineTo(rect.right() - radius, rect.top());
     path.quadTo(rect.right(), rect.top(), rect.right(), rect.top() + radius);
-    path.lineTo(rect.right(), rect.bottom());
+    if (flare > 0) {
+        path.lineTo(rect.right(), foot - flare);
+        path.quadTo(rect.right(), foot, rect.right() + flare, foot);
+        path.lineTo(rect.right() + flare, rect.bottom());
+    } else {
+        path.lineTo(rect.right(), rect.bottom());
+    }
     path.closeSubpath();
     return path;
 }
@@ -52,7 +66,7 @@ QImage Tab(const QString& word, bool current) {
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     if (current) {
-        const QPainterPath shape = TabShape(QRectF(1.5, 1.5, 107, 40), 8);
+        const QPainterPath shape = TabShape(QRectF(4.5, 1.5, 101, 40), 8, 4.5);
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(120, 120, 145, 90));
         p.drawPath(shape.translated(0.8, -0.6));
