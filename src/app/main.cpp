@@ -6,6 +6,8 @@
 #include <QPalette>
 
 int main(int argc, char* argv[]) {
+    // The preview page's browser shares its graphics context with the widgets.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("vornetad"));
 

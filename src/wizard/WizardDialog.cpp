@@ -149,7 +149,7 @@ void WizardDialog::LeaveStep() {
     } else if (step == 3) {
         // The settings first: reading the banner size applies a typed size to the banner.
         const AdSettings settings = GatherSettings();
-        const RunReport report = WritePreview(texts, editorPage->view().model().Composed(), settings);
+        const RunReport report = WritePreview(texts, editorPage->view().model().Composed(), settings, previewFolder);
         // Whatever else failed, a written page is worth showing.
         if (!report.previewPage.isEmpty() && report.Written().contains(report.previewPage)) {
             previewPage->Navigate(report.previewPage);

@@ -47,6 +47,9 @@ public:
     // The advert's settings as the options and editor pages hold them now.
     AdSettings GatherSettings();
 
+    // Where the preview files go; empty (the default) is the program's private temporary folder.
+    void SetPreviewFolder(const QString& folder) { previewFolder = folder; }
+
     // The OK action never closes the wizard.
     void accept() override {}
 
@@ -88,4 +91,5 @@ private:
     std::array<QLabel*, kStepCount> currentTabs{};
     std::array<QLabel*, kStepCount> otherTabs{};
     QPixmap cornerImage;
+    QString previewFolder;
 };
