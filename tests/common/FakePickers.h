@@ -65,8 +65,12 @@ private:
         if (queue.empty()) {
             return std::nullopt;
         }
-        std::optional<T> answer = queue.front();
-        queue.pop_front();
-        return answer;
+        // Popped after the answer is copied out; a local optional<QString> trips a false
+        // "maybe uninitialized" in g++ 12.
+        struct PopFront {
+            std::deque<std::optional<T>>& queue;
+            ~PopFront() { queue.pop_front(); }
+        } pop{queue};
+        return queue.front();
     }
 };
