@@ -273,7 +273,10 @@ void TestWizardDialog::enterDoesNothing_escapeOutsidePagesCloses() {
     QSignalSpy rejected(wizard.get(), &QDialog::rejected);
     Act(QStringLiteral("tab3"));
     auto* field = new QLineEdit(&wizard->Options());
+    field->show();
+    QApplication::setActiveWindow(wizard.get());
     field->setFocus();
+    QTRY_VERIFY(field->hasFocus());
     QTest::keyClick(field, Qt::Key_Return);
     QTest::keyClick(field, Qt::Key_Escape);
     QVERIFY(wizard->isVisible());
