@@ -11,6 +11,7 @@
 #include "SkinButton.h"
 #include "TemplatesPage.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -41,6 +42,15 @@ QString FailureList(const RunReport& report) {
         text += QStringLiteral("\n%1: %2").arg(failure.path, failure.error);
     }
     return text;
+}
+
+bool PageWritten(const RunReport& report) {
+    if (report.previewPage.isEmpty() || !QFileInfo::exists(report.previewPage)) {
+        return false;
+    }
+    const QList<FileResult> failures = report.Failures();
+    return std::none_of(failures.cbegin(), failures.cend(),
+                        [&](const FileResult& failure) { return failure.path == report.previewPage; });
 }
 
 }  // namespace
@@ -151,7 +161,7 @@ void WizardDialog::LeaveStep() {
         const AdSettings settings = GatherSettings();
         const RunReport report = WritePreview(texts, editorPage->view().model().Composed(), settings, previewFolder);
         // Whatever else failed, a written page is worth showing.
-        if (!report.previewPage.isEmpty() && report.Written().contains(report.previewPage)) {
+        if (PageWritten(report)) {
             previewPage->Navigate(report.previewPage);
         }
     }
@@ -159,7 +169,7 @@ void WizardDialog::LeaveStep() {
 
 void WizardDialog::GoToStep(int n) {
     LeaveStep();
-    step = std::min(n, kStepCount);
+    step = std::clamp(n, 1, kStepCount);
     ShowStep();
 }
 
