@@ -180,6 +180,9 @@ void WizardDialog::OnNext() {
 }
 
 void WizardDialog::OnBack() {
+    if (step <= 1) {
+        return;
+    }
     --step;
     ShowStep();
 }
