@@ -1,9 +1,9 @@
+#include "DialogLook.h"
 #include "Pickers.h"
 #include "StartupProbe.h"
 #include "WizardDialog.h"
 
 #include <QApplication>
-#include <QPalette>
 
 int main(int argc, char* argv[]) {
     // The preview page's browser shares its graphics context with the widgets.
@@ -11,13 +11,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("vornetad"));
 
-    // Every dialog of the program is white with black text.
-    QPalette palette = QApplication::palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    palette.setColor(QPalette::Base, Qt::white);
-    palette.setColor(QPalette::WindowText, Qt::black);
-    palette.setColor(QPalette::Text, Qt::black);
-    QApplication::setPalette(palette);
+    ApplyDialogLook();
 
     DialogPickers pickers;
     WizardDialog wizard(pickers);

@@ -182,7 +182,8 @@ void TestWizardDialog::actions_data() {
     QTest::newRow("output tab from options writes the preview") << "tab3 tab5" << 5 << true << true;
     QTest::newRow("preview tab from editor: no preview") << "tab2 tab4" << 4 << true << false;
     QTest::newRow("back from options: no preview") << "tab3 back" << 2 << true << false;
-    QTest::newRow("back from preview, then tab to editor: no preview") << "tab4 back tab2" << 2 << true << false;
+    QTest::newRow("back from preview and from options: no preview") << "tab4 back back" << 2 << true << false;
+    QTest::newRow("back to options, then a tab away: preview written") << "tab4 back tab2" << 2 << true << true;
     QTest::newRow("next stops at output") << "tab5 tab5 tab4 next" << 5 << true << false;
     QTest::newRow("back to templates, then a tab: template loaded again") << "next back tab2" << 2 << true << false;
 }

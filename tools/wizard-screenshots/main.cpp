@@ -1,12 +1,12 @@
 // Saves a picture of each wizard step, as the offscreen platform draws it:
 // wizard-screenshots OUTPUT-FOLDER  (writes step1-templates.png ... step5-output.png)
+#include "DialogLook.h"
 #include "Pickers.h"
 #include "WizardDialog.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QPalette>
 #include <QPixmap>
 
 #include <cstdio>
@@ -25,6 +25,7 @@ void Settle(int milliseconds) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     if (argc != 2) {
         std::fprintf(stderr, "usage: wizard-screenshots OUTPUT-FOLDER\n");
@@ -33,12 +34,7 @@ int main(int argc, char* argv[]) {
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(folder);
 
-    QPalette palette = QApplication::palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    palette.setColor(QPalette::Base, Qt::white);
-    palette.setColor(QPalette::WindowText, Qt::black);
-    palette.setColor(QPalette::Text, Qt::black);
-    QApplication::setPalette(palette);
+    ApplyDialogLook();
 
     DialogPickers pickers;
     WizardDialog wizard(pickers);
