@@ -12,6 +12,7 @@
 #include "TemplatesPage.h"
 
 #include <QFileInfo>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
