@@ -1,11 +1,250 @@
 #include "Banner.h"
 
-// Placeholder until composition lands.
-Banner::Banner() = default;
-void Banner::LoadTemplate(const QString&) {}
-void Banner::SetBannerSize(int n) { size = n; }
-void Banner::SetSide(BannerSide s) { side = s; }
-void Banner::Compose() {}
-int Banner::EnabledLineCount() const { return 0; }
-int Banner::LineStep(QPainter&, int) const { return 0; }
-void Banner::DrawLine(QPainter&, int, int) const {}
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <optional>
+
+namespace {
+
+double DiagonalOf(int size) {
+    return std::sqrt(2.0 * double(size) * double(size));
+}
+
+// The generic sans-serif family that stands in for faces this system does not have.
+const QFont& SansSerifFont() {
+    static const QFont font = [] {
+        QFont f;
+        f.setFamilies({QStringLiteral("sans-serif")});
+        f.setStyleHint(QFont::SansSerif);
+        return f;
+    }();
+    return font;
+}
+
+// Whether a face name names a font family here, either installed under that name or reached
+// through the system's font substitutions (such as a metric-compatible replacement for a common
+// face). A name the system does not know resolves to the same family as a name nobody can have.
+// Decisions are kept for the life of the process.
+bool FaceExists(const QString& face) {
+    if (face.trimmed().isEmpty()) {
+        return false;
+    }
+    static QHash<QString, bool> known;
+    if (const auto it = known.constFind(face); it != known.constEnd()) {
+        return *it;
+    }
+    bool exists = QFontDatabase::hasFamily(face);
+    if (!exists) {
+        static const QString unknownFamily = [] {
+            QFont probe;
+            probe.setFamilies({QStringLiteral("VornetAd No Such Face \u2400")});
+            return QFontInfo(probe).family();
+        }();
+        QFont probe;
+        probe.setFamilies({face});
+        exists = QFontInfo(probe).family().compare(unknownFamily, Qt::CaseInsensitive) != 0;
+    }
+    known.insert(face, exists);
+    return exists;
+}
+
+// Text is laid out three times larger and drawn scaled down: at 96 dpi a point is 4/3 pixel and
+// Qt rounds font sizes to whole pixels, so three times the size is whole and 10 pt stays 13.33 px.
+constexpr int kOversample = 3;
+// Far beyond any size the editor offers; keeps absurd sizes from overflowing.
+constexpr int kMaxPoints = 1000;
+
+// The font a line is drawn with at kOversample times its size, or none for a size that is not
+// positive.
+std::optional<QFont> LineFont(const BannerFont& description) {
+    if (description.height <= 0) {
+        return std::nullopt;
+    }
+    QFont font = SansSerifFont();
+    if (FaceExists(description.faceName)) {
+        font = QFont();
+        font.setFamilies({description.faceName});
+    }
+    font.setPixelSize(std::min(description.height, kMaxPoints) * 96 * kOversample / 72);
+    font.setWeight(description.weight == 700 ? QFont::Bold : QFont::Normal);
+    font.setItalic(description.italic);
+    font.setUnderline(description.underline);
+    font.setStrikeOut(description.strikeOut);
+    // Anti-aliased outlines without grid fitting, the same at every angle and size.
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
+}
+
+bool ValidIndex(int index) {
+    return index >= 0 && index < 3;
+}
+
+}  // namespace
+
+Banner::Banner()
+    : diagonal(DiagonalOf(size)) {}
+
+void Banner::LoadTemplate(const QString& path) {
+    const QImage image(path);
+    templateImage = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    templateLoaded = true;
+    Compose();
+}
+
+void Banner::SetBannerSize(int n) {
+    size = std::clamp(n, kMinSize, kMaxSize);
+    if (templateLoaded) {
+        const int spare = templateImage.width() - size;
+        cropOffset = spare >= 0 ? spare / 2 : (spare - 1) / 2;
+    }
+    diagonal = DiagonalOf(size);
+    Compose();
+}
+
+void Banner::SetSide(BannerSide s) {
+    side = s;
+    Compose();
+}
+
+void Banner::Compose() {
+    if (!templateLoaded) {
+        return;
+    }
+    CopyTemplate();
+    if (banner.isNull()) {
+        return;
+    }
+
+    QPainter painter(&banner);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
+    painter.setWorldTransform(TextTransform());
+
+    const int count = EnabledLineCount();
+    std::array<int, 3> steps{};
+    std::array<int, 3> offsets{};
+    for (int i = 0; i < count; ++i) {
+        steps[size_t(i)] = LineStep(painter, i);
+        offsets[size_t(i)] = lines[size_t(i)].offset;
+    }
+    const std::array<int, 3> tops = LineTops(bandWidth, count, steps, offsets);
+    for (int i = 0; i < count; ++i) {
+        DrawLine(painter, i, tops[size_t(i)]);
+    }
+}
+
+// The S by S square of the template at (cropOffset, cropOffset), pixel for pixel, mirrored for the
+// left corner; whatever of the square lies outside the template is transparent.
+void Banner::CopyTemplate() {
+    const int s = std::clamp(size, kMinSize, kMaxSize);
+    if (banner.width() != s || banner.height() != s || banner.format() != QImage::Format_ARGB32_Premultiplied ||
+        !banner.isDetached()) {
+        banner = QImage(s, s, QImage::Format_ARGB32_Premultiplied);
+        if (banner.isNull()) {
+            return;
+        }
+    }
+    banner.setDotsPerMeterX(kDotsPerMeter);
+    banner.setDotsPerMeterY(kDotsPerMeter);
+
+    const qint64 offset = cropOffset;
+    const qint64 width = templateImage.width();
+    const qint64 height = templateImage.height();
+    // Columns [first, last) of the banner that come from inside the template, before mirroring.
+    const qint64 first = std::clamp<qint64>(-offset, 0, s);
+    const qint64 last = std::clamp<qint64>(width - offset, first, s);
+    const bool mirror = side == BannerSide::Left;
+
+    for (int row = 0; row < s; ++row) {
+        auto* dst = reinterpret_cast<QRgb*>(banner.scanLine(row));
+        const qint64 sourceRow = offset + row;
+        if (sourceRow < 0 || sourceRow >= height || first == last) {
+            std::memset(dst, 0, size_t(s) * sizeof(QRgb));
+            continue;
+        }
+        const auto* from =
+            reinterpret_cast<const QRgb*>(templateImage.constScanLine(int(sourceRow))) + (offset + first);
+        const qint64 count = last - first;
+        if (!mirror) {
+            std::memset(dst, 0, size_t(first) * sizeof(QRgb));
+            std::memcpy(dst + first, from, size_t(count) * sizeof(QRgb));
+            std::memset(dst + last, 0, size_t(s - last) * sizeof(QRgb));
+        } else {
+            std::memset(dst, 0, size_t(s - last) * sizeof(QRgb));
+            std::reverse_copy(from, from + count, dst + (s - last));
+            std::memset(dst + (s - first), 0, size_t(first) * sizeof(QRgb));
+        }
+    }
+}
+
+QTransform Banner::TextTransform() const {
+    // Each call applies before the ones made earlier, so the last call acts on text space first.
+    QTransform transform;
+    if (side == BannerSide::Left) {
+        transform.translate(0.0, qreal(float(size - 1.5 * bandWidth)));
+        transform.rotate(-45.0);
+    } else {
+        transform.rotate(45.0);
+        transform.translate(0.0, -qreal(bandWidth));
+    }
+    return transform;
+}
+
+std::array<int, 3> Banner::LineTops(int bandWidth, int count, const std::array<int, 3>& steps,
+                                    const std::array<int, 3>& offsets) {
+    std::array<int, 3> tops{};
+    count = std::clamp(count, 0, 3);
+    if (count == 0) {
+        return tops;
+    }
+    int spare = bandWidth;
+    for (int i = 0; i < count; ++i) {
+        spare -= steps[size_t(i)];
+    }
+    // Integer division truncates towards zero: a block taller than the band by an odd number of
+    // pixels sits half a pixel lower than rounding down would put it.
+    tops[0] = offsets[0] + spare / 2;
+    for (size_t i = 1; i < size_t(count); ++i) {
+        tops[i] = tops[i - 1] + steps[i - 1] + offsets[i];
+    }
+    return tops;
+}
+
+int Banner::EnabledLineCount() const {
+    return int(std::count_if(lines.begin(), lines.end(), [](const BannerLine& line) { return line.enabled; }));
+}
+
+int Banner::LineStep(QPainter&, int index) const {
+    const std::optional<QFont> font = ValidIndex(index) ? LineFont(lines[size_t(index)].font) : std::nullopt;
+    const qreal spacing = font ? QFontMetricsF(*font).lineSpacing() / kOversample : 0.0;
+    return int(spacing - 4.0);
+}
+
+void Banner::DrawLine(QPainter& painter, int index, int y) const {
+    if (!ValidIndex(index)) {
+        return;
+    }
+    const BannerLine& line = lines[size_t(index)];
+    const std::optional<QFont> font = LineFont(line.font);
+    if (!font || line.text.isEmpty()) {
+        return;
+    }
+    const QFontMetricsF metrics(*font);
+    // A box one line high whose baseline lies one ascent below its top; Qt centres ascent plus
+    // descent and would put half the leading above the text, so the box moves up by that half.
+    const QRectF box(0.0, qreal(y) * kOversample - metrics.leading() / 2.0, diagonal * kOversample,
+                     metrics.lineSpacing());
+    painter.save();
+    painter.scale(1.0 / kOversample, 1.0 / kOversample);
+    painter.setFont(*font);
+    painter.setPen(QColor(qRed(line.color), qGreen(line.color), qBlue(line.color)));
+    painter.drawText(box, Qt::AlignCenter | Qt::TextWordWrap, line.text);
+    painter.restore();
+}

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QTransform>
 
 #include <array>
 
@@ -16,22 +17,37 @@ class Banner final {
 public:
     static constexpr int kMinSize = 50;
     static constexpr int kMaxSize = 500;
+    // Resolution of the composed image, so that point sizes give the same pixels on every screen.
+    static constexpr int kDotsPerMeter = 3780;  // 96 dpi
 
     Banner();
 
-    // Loads the template image (transparent square when the file cannot be decoded) and
-    // recomposes. Keeps `cropOffset`.
+    // Loads the template image and recomposes. A file that cannot be decoded still counts as a
+    // template, one without pixels: the banner then shows the text on a transparent square.
+    // Keeps `cropOffset`.
     void LoadTemplate(const QString& path);
-    // Sets the edge length and centres the crop square on the template; callers keep n in
-    // kMinSize..kMaxSize.
+    // Sets the edge length (clamped to kMinSize..kMaxSize; callers refuse other values) and centres
+    // the crop square horizontally on the template: cropOffset = floor((W - n) / 2), used on both
+    // axes. Without a template the crop offset stays as it is.
     void SetBannerSize(int n);
     void SetSide(BannerSide side);
-    // Rebuilds `banner` from the template and the lines; does nothing before a template is loaded.
+    // Rebuilds the banner from the template and the first EnabledLineCount() lines; does nothing
+    // before a template is loaded.
     void Compose();
 
     int EnabledLineCount() const;
+    // The line's font line spacing at 96 dpi minus 4, truncated; -4 for a line without a font.
     int LineStep(QPainter& painter, int index) const;
+    // Draws line `index` centred in the box (0, y, diagonal, line spacing) of the painter's text space.
     void DrawLine(QPainter& painter, int index, int y) const;
+
+    // Maps text space (x along the diagonal, the band from y = 0 to y = bandWidth) onto the banner
+    // for the current side and size.
+    QTransform TextTransform() const;
+    // The y of each of the first `count` lines: the block of line steps centred in the band,
+    // line 1's offset moving the block, the others' offsets widening the gap above them.
+    static std::array<int, 3> LineTops(int bandWidth, int count, const std::array<int, 3>& steps,
+                                       const std::array<int, 3>& offsets);
 
     bool HasTemplate() const { return templateLoaded; }
     // The composed banner (ARGB32_Premultiplied, 96 dpi), null before the first composition.
@@ -45,6 +61,8 @@ public:
     BannerSide side = BannerSide::Right;
 
 private:
+    void CopyTemplate();
+
     bool templateLoaded = false;
     QImage templateImage;
     QImage banner;

@@ -6,6 +6,8 @@
 #include "OutputRuns.h"
 #include "TemplateCatalog.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QSaveFile>
 
@@ -108,11 +110,14 @@ int RunGenerate(const CliRequest& request)
     if (!banner) {
         return 2;
     }
+    // Full paths, so that every path printed is one, also for names given relative to the current folder.
     OutputTarget target;
     target.createNew = request.modifyPages.isEmpty();
-    target.outputFolder = request.outFolder;
+    target.outputFolder = target.createNew ? QDir(request.outFolder).absolutePath() : QString();
     target.fileName = request.fileName;
-    target.pages = request.modifyPages;
+    for (const QString& page : request.modifyPages) {
+        target.pages.append(QFileInfo(page).absoluteFilePath());
+    }
     CodeTexts texts = LoadedTexts();
     return ExitStatus(Generate(texts, banner->Composed(), target, request.ad));
 }
@@ -124,7 +129,8 @@ int RunPreview(const CliRequest& request)
         return 2;
     }
     CodeTexts texts = LoadedTexts();
-    const RunReport report = WritePreview(texts, banner->Composed(), request.ad, request.previewFolder);
+    const QString folder = request.previewFolder.isEmpty() ? QString() : QDir(request.previewFolder).absolutePath();
+    const RunReport report = WritePreview(texts, banner->Composed(), request.ad, folder);
     for (const FileResult& failure : report.Failures()) {
         PrintFailure(failure);
     }
@@ -137,7 +143,9 @@ int RunPreview(const CliRequest& request)
 
 int RunTemplates(const CliRequest& request)
 {
-    const QString folder = request.templatesFolder.isEmpty() ? DefaultTemplatesFolder() : request.templatesFolder;
+    // Full paths, also for a folder given relative to the current one.
+    const QString folder = request.templatesFolder.isEmpty() ? DefaultTemplatesFolder()
+                                                             : QDir(request.templatesFolder).absolutePath();
     TemplateCatalog catalog;
     catalog.Scan(folder);
     for (int i = 0; i < catalog.Count(); ++i) {

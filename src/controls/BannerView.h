@@ -2,6 +2,7 @@
 
 #include "Banner.h"
 
+#include <QImage>
 #include <QWidget>
 
 // Shows the composed banner scaled into the whole widget, white behind it; nothing before a
@@ -27,4 +28,7 @@ protected:
 
 private:
     Banner banner;
+    // The banner smoothly scaled to the widget, rebuilt when either changes.
+    QImage scaled;
+    qint64 scaledFrom = 0;
 };

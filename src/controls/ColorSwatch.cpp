@@ -1,6 +1,34 @@
 #include "ColorSwatch.h"
 
-ColorSwatch::ColorSwatch(QWidget* parent)
+#include "Pickers.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+ColorSwatch::ColorSwatch(Pickers& pickers, QRgb color, int id, QWidget* parent)
     : QWidget(parent)
-{
+    , pickers(pickers)
+    , id(id)
+    , color(qRgb(qRed(color), qGreen(color), qBlue(color))) {}
+
+void ColorSwatch::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor::fromRgb(isEnabled() ? color : kDisabledColor));
+}
+
+void ColorSwatch::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    // The picker is opened without the current colour, so it starts on its own default.
+    const std::optional<QColor> picked = pickers.PickColor(this);
+    if (picked && picked->isValid()) {
+        const QRgb rgb = picked->rgb();
+        color =
+            (qRed(rgb) | qGreen(rgb) | qBlue(rgb)) == 0 ? kBlackReplacement : qRgb(qRed(rgb), qGreen(rgb), qBlue(rgb));
+        repaint();
+        emit colorChanged(id, color);
+    }
+    event->accept();
 }

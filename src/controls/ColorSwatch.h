@@ -1,12 +1,37 @@
 #pragma once
 
+#include <QRgb>
 #include <QWidget>
 
-// Placeholder; filled in with its page.
+class Pickers;
+
+// A solid colour beside a banner line; a click opens the colour picker. After a pick the colour is
+// stored (pure black becomes RGB(10, 10, 10)) and colorChanged is emitted with the line's id.
+// Disabled, it shows a neutral grey and takes no clicks.
 class ColorSwatch final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ColorSwatch)
 
 public:
-    explicit ColorSwatch(QWidget* parent = nullptr);
+    static constexpr QRgb kDisabledColor = 0xffc8c8c8;  // RGB(200, 200, 200)
+    // Stored instead of pure black, which the banner's GIF reserves for transparency.
+    static constexpr QRgb kBlackReplacement = 0xff0a0a0a;  // RGB(10, 10, 10)
+
+    // `pickers` must outlive the swatch.
+    ColorSwatch(Pickers& pickers, QRgb color, int id, QWidget* parent = nullptr);
+
+    QRgb GetColor() const { return color; }
+    int Id() const { return id; }
+
+signals:
+    void colorChanged(int id, QRgb color);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    Pickers& pickers;
+    int id = 0;
+    QRgb color = 0;
 };

@@ -1,6 +1,67 @@
 #include "FontButton.h"
 
-FontButton::FontButton(QWidget* parent)
+#include "ColorSwatch.h"
+#include "Pickers.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+
+FontButton::FontButton(Pickers& pickers, const QString& faceName, int height, ColorSwatch& swatch, int id,
+                       QWidget* parent)
     : QWidget(parent)
-{
+    , pickers(pickers)
+    , swatch(swatch)
+    , id(id)
+    , font{faceName, height, 0, false, false, false} {
+    // The text is drawn in the swatch's colour, so a new colour must reach the face at once.
+    connect(&swatch, &ColorSwatch::colorChanged, this, [this] { repaint(); });
+}
+
+void FontButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRect r = rect();
+    painter.fillRect(r, Qt::white);
+    // A raised frame: light on the top and left edges, darker on the bottom and right edges.
+    painter.fillRect(r.left(), r.top(), r.width() - 1, 1, QColor(200, 200, 200));
+    painter.fillRect(r.left(), r.top(), 1, r.height() - 1, QColor(200, 200, 200));
+    painter.fillRect(r.right(), r.top(), 1, r.height(), QColor(150, 150, 150));
+    painter.fillRect(r.left(), r.bottom(), r.width(), 1, QColor(150, 150, 150));
+
+    QFont face(font.faceName);
+    face.setPixelSize(kTextPixelSize);
+    // A weight never picked (0) draws the face's normal weight.
+    face.setWeight(font.weight > 0 ? QFont::Weight(std::clamp(font.weight, 1, 1000)) : QFont::Normal);
+    face.setItalic(font.italic);
+    face.setUnderline(font.underline);
+    face.setStrikeOut(font.strikeOut);
+    painter.setFont(face);
+
+    QRgb text = swatch.GetColor();
+    if (!isEnabled()) {
+        text = kDisabledColor;
+    } else if ((text & 0xffffff) == 0xffffff) {
+        text = kWhiteReplacement;
+    }
+    painter.setPen(QColor::fromRgb(text));
+    painter.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, font.faceName);
+}
+
+void FontButton::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    event->accept();
+    // The picker is opened without the current font; its size (and any colour) is not used.
+    const std::optional<QFont> picked = pickers.PickFont(this);
+    if (!picked || picked->family().isEmpty()) {
+        return;
+    }
+    font = BannerFont{
+        picked->family(),   0, picked->weight() == QFont::Bold ? 700 : 400, picked->italic(), picked->underline(),
+        picked->strikeOut()};
+    repaint();
+    emit fontChanged(id);
 }

@@ -1,12 +1,44 @@
 #pragma once
 
+#include "BannerLine.h"
+
 #include <QWidget>
 
-// Placeholder; filled in with its page.
+class ColorSwatch;
+class Pickers;
+
+// Shows a banner line's face name, written at 20 px in that face and style and in the colour of
+// the line's swatch; a click opens the font picker. After a pick the face, bold (weight 700 only,
+// anything else is 400), italic, underline and strike-out are stored with height 0, and
+// fontChanged is emitted with the line's id; the picked size is not used. Disabled, it writes in
+// a neutral grey and takes no clicks.
 class FontButton final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FontButton)
 
 public:
-    explicit FontButton(QWidget* parent = nullptr);
+    static constexpr QRgb kDisabledColor = 0xffc8c8c8;  // RGB(200, 200, 200)
+    // Written instead of white, which would vanish on the white face.
+    static constexpr QRgb kWhiteReplacement = 0xff646464;  // RGB(100, 100, 100)
+    static constexpr int kTextPixelSize = 20;
+
+    // `pickers` and `swatch` must outlive the button.
+    FontButton(Pickers& pickers, const QString& faceName, int height, ColorSwatch& swatch, int id,
+               QWidget* parent = nullptr);
+
+    const BannerFont& logFont() const { return font; }
+    int Id() const { return id; }
+
+signals:
+    void fontChanged(int id);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    Pickers& pickers;
+    ColorSwatch& swatch;
+    int id = 0;
+    BannerFont font;
 };

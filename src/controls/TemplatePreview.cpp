@@ -1,10 +1,44 @@
 #include "TemplatePreview.h"
 
+#include "TemplateCatalog.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
 TemplatePreview::TemplatePreview(QWidget* parent)
-    : QWidget(parent)
-{
+    : QWidget(parent) {}
+
+void TemplatePreview::ShowTemplate(const QString& path) {
+    image = path.isEmpty() ? QImage() : LoadTemplateImage(path);
+    templateShown = true;
+    repaint();
 }
 
-void TemplatePreview::ShowTemplate(const QString&) {}
-
-void TemplatePreview::paintEvent(QPaintEvent*) {}
+void TemplatePreview::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRect box = rect();
+    if (!templateShown) {
+        painter.setPen(Qt::black);
+        painter.setBrush(Qt::white);
+        painter.drawRect(box.adjusted(0, 0, -1, -1));
+        painter.drawText(box, Qt::AlignCenter | Qt::TextSingleLine, QStringLiteral("Click on template"));
+        return;
+    }
+    painter.fillRect(box, Qt::white);
+    if (image.isNull()) {
+        return;
+    }
+    // The middle of a template that covers the box, cut with one offset taken from the width on
+    // both axes, as the banner is cut; along an axis where the image is smaller than the box it
+    // is centred instead.
+    const int cropOffset = (image.width() - box.width()) / 2;
+    const auto place = [cropOffset](int imageExtent, int boxExtent, bool useCrop) {
+        if (imageExtent < boxExtent) {
+            return (boxExtent - imageExtent) / 2;
+        }
+        return useCrop ? -cropOffset : -(imageExtent - boxExtent) / 2;
+    };
+    const bool wideEnough = image.width() >= box.width();
+    const QPoint topLeft(place(image.width(), box.width(), true), place(image.height(), box.height(), wideEnough));
+    painter.drawImage(topLeft, image);
+}

@@ -12,8 +12,14 @@ class TemplatePreview final : public QWidget {
 public:
     explicit TemplatePreview(QWidget* parent = nullptr);
 
+    // Decodes `path` anew and repaints at once. A file that cannot be loaded (the empty path
+    // included) leaves the box plain white; the prompt does not come back.
     void ShowTemplate(const QString& path);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    QImage image;
+    bool templateShown = false;
 };

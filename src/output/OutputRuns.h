@@ -21,16 +21,24 @@ struct OutputTarget {
 // Every file a run wrote or failed to write, in order.
 struct RunReport {
     QList<FileResult> files;
-    QString previewPage;  // the preview run's page path; empty for a generate run
+    QString previewPage;  // the preview run's page path; empty for a generate run or an unwritten page
 
     bool ok() const;
     QList<FileResult> Failures() const;
     QStringList Written() const;
 };
 
-// The generate run: builds the code and writes image, style sheet and page(s) for the target.
+// The generate run: builds the code and writes image, style sheet and page(s) for the target. In
+// create mode the page is the folder joined with the file name (an existing one is modified like
+// any listed page); in modify mode each folder receives the image and the style sheet before the
+// first page of each unbroken run of its pages. Every file is reported; a failure never stops the run.
 RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings);
 
+// The folder the preview files go into when the caller names none: a folder of our own under the
+// user's temporary location, readable only by us, the same for every preview of the process (and
+// usually between processes). The result's path is the folder, or the reason there is none.
+FileResult PrivatePreviewFolder();
+
 // The preview run: writes "adPreview.gif", "adPreview.css" and "adPreview.html" into `folder`
-// (empty: the program's private temporary folder) and reports the page's path in `previewPage`.
+// (empty: PrivatePreviewFolder()) and, once the page is written, reports its path in `previewPage`.
 RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings& settings, const QString& folder = {});

@@ -1,14 +1,167 @@
 #include "TemplateCatalog.h"
 
-// Placeholder until the catalog lands.
-int TemplateCatalog::Scan(const QString&) { return 0; }
-void TemplateCatalog::Clear()
-{
+#include "DataFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+namespace {
+
+// "star1b.gif" and "b.gif" are b-variants; "star1.gif", "star1B.gif" and "a.gif" are not. The
+// check looks at the name exactly as stored on disk, so it is case-sensitive.
+bool IsBVariant(const QString& name) {
+    return name.size() >= 5 && name.at(name.size() - 5) == u'b';
+}
+
+// File and folder names of `folder` that end in ".gif" in any letter case, sorted by their bytes
+// so the order does not depend on the file system.
+QStringList TemplateNames(const QString& folder) {
+    const QDir dir(folder);
+    QStringList names;
+    const QDir::Filters filter = QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
+    for (const QString& name : dir.entryList(filter, QDir::Unsorted)) {
+        if (name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) {
+            names.append(name);
+        }
+    }
+    std::sort(names.begin(), names.end(),
+              [](const QString& a, const QString& b) { return QFile::encodeName(a) < QFile::encodeName(b); });
+    return names;
+}
+
+QString JoinPath(const QString& folder, const QString& name) {
+    if (folder.isEmpty() || folder.endsWith(u'/') || folder.endsWith(QDir::separator())) {
+        return folder + name;
+    }
+    return folder + u'/' + name;
+}
+
+// The grid draws catalog images with TemplateKeyColor as its see-through colour, so every pixel
+// that is not fully opaque is laid over that colour and the result carries no alpha.
+QImage OverKeyColor(QImage image) {
+    if (!image.hasAlphaChannel()) {
+        return image.convertToFormat(QImage::Format_RGB32);
+    }
+    image.convertTo(QImage::Format_ARGB32);
+    const int keyR = qRed(TemplateKeyColor);
+    const int keyG = qGreen(TemplateKeyColor);
+    const int keyB = qBlue(TemplateKeyColor);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = line[x];
+            const int a = qAlpha(p);
+            if (a == 255) {
+                continue;
+            }
+            if (a == 0) {
+                line[x] = TemplateKeyColor;
+                continue;
+            }
+            const auto mix = [a](int over, int under) {
+                return (over * a + under * (255 - a) + 127) / 255;
+            };
+            line[x] = qRgb(mix(qRed(p), keyR), mix(qGreen(p), keyG), mix(qBlue(p), keyB));
+        }
+    }
+    image.reinterpretAsFormat(QImage::Format_RGB32);
+    return image;
+}
+
+// Lowers Qt's process-wide decode allocation limit to what the largest accepted template needs
+// while a scan runs, as a second line of defence behind the header check.
+class AllocationLimitGuard {
+public:
+    AllocationLimitGuard()
+        : previous(QImageReader::allocationLimit()) {
+        const int needed = MaxTemplateEdge * MaxTemplateEdge * 4 / (1024 * 1024) + 1;
+        if (previous == 0 || previous > needed) {
+            QImageReader::setAllocationLimit(needed);
+        }
+    }
+    ~AllocationLimitGuard() { QImageReader::setAllocationLimit(previous); }
+    Q_DISABLE_COPY_MOVE(AllocationLimitGuard)
+
+private:
+    int previous;
+};
+
+}  // namespace
+
+QImage LoadTemplateImage(const QString& path) {
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.width() > MaxTemplateEdge || size.height() > MaxTemplateEdge) {
+        return {};
+    }
+    QImage image = reader.read();
+    if (image.width() > MaxTemplateEdge || image.height() > MaxTemplateEdge) {
+        return {};
+    }
+    return image;
+}
+
+int TemplateCatalog::Scan(const QString& folder) {
+    const QStringList names = TemplateNames(folder);
+    if (names.isEmpty()) {
+        return 0;
+    }
+    // Any match at all replaces the catalog, even when every match turns out to be a b-variant.
+    Clear();
+    for (const QString& name : names) {
+        if (!IsBVariant(name)) {
+            paths.append(JoinPath(folder, name));
+        }
+    }
+
+    // Decoding is nearly all of the cost, and each file is independent: share it out over the
+    // cores, each result going to its entry's own slot so the order stays the paths' order.
+    bitmaps.resize(size_t(paths.size()));
+    const AllocationLimitGuard limit;
+    std::atomic<qsizetype> next{0};
+    const auto decode = [this, &next] {
+        for (qsizetype i = next++; i < paths.size(); i = next++) {
+            QImage image = LoadTemplateImage(paths[i]);
+            bitmaps[size_t(i)] = image.isNull() ? QImage() : OverKeyColor(std::move(image));
+        }
+    };
+    const qsizetype helpers = std::min<qsizetype>(std::max(1U, std::thread::hardware_concurrency()), paths.size()) - 1;
+    std::vector<std::jthread> pool;
+    for (qsizetype i = 0; i < helpers; ++i) {
+        pool.emplace_back(decode);
+    }
+    decode();
+    pool.clear();
+    return Count();
+}
+
+void TemplateCatalog::Clear() {
     bitmaps.clear();
     paths.clear();
 }
-int TemplateCatalog::Count() const { return int(paths.size()); }
-bool TemplateCatalog::IsValidIndex(int i) const { return i >= 0 && i < Count(); }
-QImage TemplateCatalog::BitmapAt(int i) const { return IsValidIndex(i) ? bitmaps[size_t(i)] : QImage(); }
-QString TemplateCatalog::PathAt(int i) const { return IsValidIndex(i) ? paths[i] : QString(); }
-QString DefaultTemplatesFolder() { return {}; }
+
+int TemplateCatalog::Count() const {
+    return int(paths.size());
+}
+
+bool TemplateCatalog::IsValidIndex(int i) const {
+    return i >= 0 && i < Count();
+}
+
+QImage TemplateCatalog::BitmapAt(int i) const {
+    return IsValidIndex(i) ? bitmaps[size_t(i)] : QImage();
+}
+
+QString TemplateCatalog::PathAt(int i) const {
+    return IsValidIndex(i) ? paths[i] : QString();
+}
+
+QString DefaultTemplatesFolder() {
+    return DataFolder(QStringLiteral("vornets"));
+}

@@ -14,8 +14,10 @@ inline constexpr QRgb TemplateKeyColor = 0xFF000021;
 // by file name, each with its decoded image (transparent pixels in TemplateKeyColor) or none.
 class TemplateCatalog final {
 public:
-    // Replaces the entries with the folder's templates and returns how many; a folder that
-    // yields none leaves the catalog as it was and returns 0.
+    // Replaces the entries with the folder's templates and returns how many. A folder that is
+    // missing or holds no "*.gif" at all leaves the catalog as it was and returns 0; one whose
+    // only matches are b-variants empties it. Entries whose file cannot be decoded (or is a
+    // folder) are kept with a null image. The folder is joined to each name with one separator.
     int Scan(const QString& folder);
     void Clear();
     int Count() const;
@@ -29,6 +31,14 @@ private:
     std::vector<QImage> bitmaps;
     QStringList paths;
 };
+
+// Largest template edge, in pixels, that is decoded at all. A file whose header claims more is
+// treated as undecodable before anything is allocated for its pixels.
+inline constexpr int MaxTemplateEdge = 4096;
+
+// Decodes a template file as it is (transparent pixels keep alpha 0); a null image when the file
+// cannot be read, is not an image, or is larger than MaxTemplateEdge on either axis.
+QImage LoadTemplateImage(const QString& path);
 
 // The templates folder the wizard and the CLI use: "vornets/" beside the executable, else the
 // installed data folder. Always ends with a separator.

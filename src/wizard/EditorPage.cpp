@@ -1,32 +1,359 @@
 #include "EditorPage.h"
 
 #include "BannerView.h"
+#include "ColorSwatch.h"
 #include "DialogUnits.h"
+#include "FontButton.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <algorithm>
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A drop-down list that reports when its list closes. The lines' size and offset lists act only
+// then, so a selection changed with the keyboard while the list is closed takes effect the next
+// time the list is dropped down and closed.
+//
+// The list hides its popup before it commits the item chosen in it, so a close-up is reported
+// once the choice is in: at once when an item was chosen, on the next pass of the event loop when
+// the list was closed without a choice.
+class DropDownList final : public QComboBox {
+public:
+    DropDownList(const QStringList& items, int current, QWidget* parent)
+        : QComboBox(parent) {
+        addItems(items);
+        setCurrentIndex(current);
+        connect(this, &QComboBox::activated, this, [this] { ReportCloseUp(); });
+    }
+
+    std::function<void()> closedUp;
+
+    void showPopup() override {
+        open = true;
+        QComboBox::showPopup();
+    }
+
+    void hidePopup() override {
+        QComboBox::hidePopup();
+        if (open) {
+            open = false;
+            closing = true;
+            QTimer::singleShot(0, this, [this] { ReportCloseUp(); });
+        }
+    }
+
+private:
+    void ReportCloseUp() {
+        if (closing) {
+            closing = false;
+            if (closedUp) {
+                closedUp();
+            }
+        }
+    }
+
+    bool open = false;
+    bool closing = false;
+};
+
+struct Dlu {
+    int x, y, width, height;
+    QRect px() const { return DluRect(x, y, width, height); }
+};
+
+// Where one line's controls sit, in dialog units. The drop-down lists' height is the closed box.
+struct LineLayout {
+    Dlu title;  // the label of line 1, the check box of lines 2 and 3
+    Dlu fontButton;
+    Dlu swatchFrame;
+    Dlu sizeList;
+    Dlu text;
+    Dlu offsetLabel;
+    Dlu offsetList;
+};
+
+constexpr int kListHeight = 13;
+
+constexpr std::array<LineLayout, 3> kLineLayouts{{
+    {{221, 20, 46, 8},
+     {220, 32, 111, 13},
+     {333, 32, 13, 13},
+     {350, 32, 31, kListHeight},
+     {219, 47, 162, 14},
+     {220, 66, 42, 8},
+     {264, 64, 47, kListHeight}},
+    {{221, 85, 61, 10},
+     {221, 96, 111, 13},
+     {334, 96, 13, 13},
+     {350, 96, 31, kListHeight},
+     {220, 111, 162, 14},
+     {220, 130, 42, 8},
+     {265, 128, 47, kListHeight}},
+    {{222, 150, 61, 10},
+     {221, 162, 111, 13},
+     {335, 162, 13, 13},
+     {351, 162, 31, kListHeight},
+     {219, 177, 162, 14},
+     {220, 197, 42, 8},
+     {266, 195, 47, kListHeight}},
+}};
+
+struct LineDefaults {
+    const char16_t* text;
+    QRgb color;
+    int sizeItem;  // index into the size list; its value is also the line's initial size
+};
+
+constexpr int kAutoOffsetItem = 5;
+
+const std::array<LineDefaults, 3> kLineDefaults{{
+    {u"Line 1", qRgb(0, 0, 100), 5},
+    {u"Line 2", qRgb(0, 100, 0), 2},
+    {u"Line 3", qRgb(100, 0, 0), 1},
+}};
+
+QStringList SizeItems() {
+    return {u"8"_s, u"10"_s, u"12"_s, u"14"_s, u"16"_s, u"18"_s, u"20"_s};
+}
+
+QStringList OffsetItems() {
+    return {u"-5"_s, u"-4"_s, u"-3"_s, u"-2"_s, u"-1"_s, u"auto"_s, u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s};
+}
+
+QLabel* MakeLabel(const QString& text, const Dlu& at, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(at.px());
+    return label;
+}
+
+}  // namespace
 
 EditorPage::EditorPage(Pickers& pickers, QWidget* parent)
     : QWidget(parent)
     , pickers(pickers)
-    , bannerView(new BannerView(this))
-{
-    // Placeholder until the editor lands: the view and the first line's defaults.
+    , bannerView(new BannerView(this)) {
+    filling = true;
+    resize(DluX(386), DluY(244));
     bannerView->setGeometry(DluRect(2, 17, 212, 212));
-    BannerLine& line = bannerView->model().lines[0];
-    line.text = QStringLiteral("Line 1");
-    line.color = qRgb(0, 0, 100);
-    line.enabled = true;
+
+    MakeLabel(u"Banner size:"_s, {5, 5, 40, 8}, this);
+    sizeEdit = new QLineEdit(QString::number(bannerView->model().size), this);
+    sizeEdit->setObjectName(u"bannerSizeEdit"_s);
+    sizeEdit->setGeometry(DluRect(45, 3, 16, 12));
+    MakeLabel(u"x"_s, {63, 5, 8, 8}, this);
+    heightEdit = new QLineEdit(QString::number(bannerView->model().size), this);
+    heightEdit->setObjectName(u"bannerHeightEdit"_s);
+    heightEdit->setGeometry(DluRect(70, 5, 14, 12));
+    heightEdit->setReadOnly(true);
+    heightEdit->setFrame(false);
+    MakeLabel(u"pixels"_s, {86, 5, 18, 8}, this);
+    resizeButton = new QPushButton(u"Resize"_s, this);
+    resizeButton->setObjectName(u"resizeButton"_s);
+    resizeButton->setGeometry(DluRect(106, 2, 50, 14));
+    resizeButton->setEnabled(false);
+    connect(sizeEdit, &QLineEdit::textChanged, this, [this] {
+        if (!filling) {
+            resizeButton->setEnabled(true);
+        }
+    });
+    connect(resizeButton, &QPushButton::clicked, this, &EditorPage::OnResize);
+
+    MakeLabel(u"Banner appear on the "_s, {4, 232, 72, 8}, this);
+    leftButton = new QRadioButton(u"left"_s, this);
+    leftButton->setObjectName(u"leftButton"_s);
+    leftButton->setGeometry(DluRect(82, 232, 25, 10));
+    rightButton = new QRadioButton(u"right"_s, this);
+    rightButton->setObjectName(u"rightButton"_s);
+    rightButton->setGeometry(DluRect(112, 232, 29, 10));
+    rightButton->setChecked(true);
+    connect(leftButton, &QRadioButton::clicked, this, [this] { bannerView->SetSide(BannerSide::Left); });
+    connect(rightButton, &QRadioButton::clicked, this, [this] { bannerView->SetSide(BannerSide::Right); });
+
+    for (int i = 0; i < 3; ++i) {
+        CreateLine(i);
+    }
+
+    connect(lineControls[1].check, &QCheckBox::clicked, this, &EditorPage::OnLine2Toggled);
+    connect(lineControls[2].check, &QCheckBox::clicked, this, &EditorPage::OnLine3Toggled);
+    filling = false;
+
+    // Lines 2 and 3 start off, and their groups disabled with them.
+    OnLine2Toggled();
 }
 
-void EditorPage::LoadTemplate(const QString& path)
-{
+void EditorPage::CreateLine(int index) {
+    const LineLayout& at = kLineLayouts[index];
+    const LineDefaults& defaults = kLineDefaults[index];
+    LineControls& line = lineControls[index];
+    const int id = kFirstLineId + index;
+    const QString number = QString::number(index + 1);
+    const QString title = u"Text on line "_s + number + u':';
+
+    if (index == 0) {
+        MakeLabel(title, at.title, this);
+    } else {
+        line.check = new QCheckBox(title, this);
+        line.check->setObjectName(u"lineCheck"_s + number);
+        line.check->setGeometry(at.title.px());
+    }
+
+    auto* sizeList = new DropDownList(SizeItems(), defaults.sizeItem, this);
+    const int initialSize = sizeList->currentText().toInt();
+
+    // The swatch sits inside an etched frame, one pixel in from it on every side.
+    auto* frame = new QFrame(this);
+    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    frame->setGeometry(at.swatchFrame.px());
+    line.swatch = new ColorSwatch(pickers, defaults.color, id, this);
+    line.swatch->setObjectName(u"colorSwatch"_s + number);
+    line.swatch->setGeometry(at.swatchFrame.px().adjusted(1, 1, -1, -1));
+
+    line.fontButton = new FontButton(pickers, u"Times New Roman"_s, initialSize, *line.swatch, id, this);
+    line.fontButton->setObjectName(u"fontButton"_s + number);
+    line.fontButton->setGeometry(at.fontButton.px());
+
+    line.sizeList = sizeList;
+    line.sizeList->setObjectName(u"sizeList"_s + number);
+    line.sizeList->setGeometry(at.sizeList.px());
+    sizeList->closedUp = [this, index] {
+        OnLineSizeChosen(index);
+    };
+
+    line.text = new QLineEdit(QString::fromUtf16(defaults.text), this);
+    line.text->setObjectName(u"lineText"_s + number);
+    line.text->setGeometry(at.text.px());
+
+    line.offsetLabel = MakeLabel(u"Line "_s + number + u" offset:"_s, at.offsetLabel, this);
+    auto* offsetList = new DropDownList(OffsetItems(), kAutoOffsetItem, this);
+    offsetList->setObjectName(u"offsetList"_s + number);
+    offsetList->setGeometry(at.offsetList.px());
+    offsetList->closedUp = [this, index] {
+        OnLineOffsetChosen(index);
+    };
+    line.offsetList = offsetList;
+
+    BannerLine& record = bannerView->model().lines[index];
+    record.text = line.text->text();
+    record.font = line.fontButton->logFont();
+    record.color = defaults.color;
+    record.enabled = index == 0;
+    record.offset = 0;
+
+    connect(line.text, &QLineEdit::textChanged, this, [this, index] { OnLineTextChanged(index); });
+    connect(line.swatch, &ColorSwatch::colorChanged, this, &EditorPage::OnColorChanged);
+    connect(line.fontButton, &FontButton::fontChanged, this, &EditorPage::OnFontChanged);
+}
+
+void EditorPage::LoadTemplate(const QString& path) {
     bannerView->LoadTemplate(path);
 }
 
-int EditorPage::BannerSize()
-{
+int EditorPage::BannerSize() {
+    if (resizeButton->isEnabled()) {
+        OnResize();
+    }
     return bannerView->model().size;
 }
 
-bool EditorPage::IsLeftSide() const
-{
-    return bannerView->model().side == BannerSide::Left;
+bool EditorPage::IsLeftSide() const {
+    return leftButton->isChecked();
+}
+
+void EditorPage::EnableLine(int index, bool on) {
+    const LineControls& line = lineControls[index];
+    for (QWidget* control : std::initializer_list<QWidget*>{line.offsetLabel, line.offsetList, line.text, line.swatch,
+                                                            line.fontButton, line.sizeList}) {
+        control->setEnabled(on);
+    }
+    bannerView->model().lines[index].enabled = on;
+    bannerView->Compose();
+}
+
+void EditorPage::OnLine2Toggled() {
+    QCheckBox* line3 = lineControls[2].check;
+    if (lineControls[1].check->isChecked()) {
+        // Line 3 stays off until its own box is checked again.
+        line3->setEnabled(true);
+        EnableLine(1, true);
+    } else {
+        line3->setChecked(false);
+        line3->setEnabled(false);
+        EnableLine(1, false);
+        EnableLine(2, false);
+    }
+    update();
+}
+
+void EditorPage::OnLine3Toggled() {
+    EnableLine(2, lineControls[2].check->isChecked());
+    update();
+}
+
+void EditorPage::OnResize() {
+    resizeButton->setEnabled(false);
+    // A field that holds no number keeps the size last applied.
+    bool ok = false;
+    const qlonglong typed = sizeEdit->text().trimmed().toLongLong(&ok);
+    const int size =
+        ok ? int(std::clamp<qlonglong>(typed, Banner::kMinSize, Banner::kMaxSize)) : bannerView->model().size;
+    bannerView->SetBannerSize(size);
+    ShowAppliedSize(size);
+}
+
+void EditorPage::ShowAppliedSize(int size) {
+    filling = true;
+    sizeEdit->setText(QString::number(size));
+    heightEdit->setText(QString::number(size));
+    filling = false;
+}
+
+void EditorPage::OnLineSizeChosen(int index) {
+    // Not a number gives 0, as the list only ever holds numbers.
+    bannerView->model().lines[index].font.height = lineControls[index].sizeList->currentText().toInt();
+    bannerView->Compose();
+}
+
+void EditorPage::OnLineOffsetChosen(int index) {
+    const QString text = lineControls[index].offsetList->currentText();
+    bannerView->model().lines[index].offset = text == u"auto"_s ? 0 : text.toInt();
+    bannerView->Compose();
+}
+
+void EditorPage::OnLineTextChanged(int index) {
+    if (filling) {
+        return;
+    }
+    bannerView->model().lines[index].text = lineControls[index].text->text();
+    bannerView->Compose();
+}
+
+void EditorPage::OnColorChanged(int id, QRgb color) {
+    const int index = id - kFirstLineId;
+    if (index < 0 || index >= int(lineControls.size())) {
+        return;
+    }
+    bannerView->model().lines[index].color = color;
+    bannerView->Compose();
+    update();
+}
+
+void EditorPage::OnFontChanged(int id) {
+    const int index = id - kFirstLineId;
+    if (index < 0 || index >= int(lineControls.size())) {
+        return;
+    }
+    bannerView->model().lines[index].font = lineControls[index].fontButton->logFont();
+    OnLineSizeChosen(index);
+    update();
 }

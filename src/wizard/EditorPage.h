@@ -1,25 +1,79 @@
 #pragma once
 
+#include <QRgb>
 #include <QWidget>
 
-class BannerView;
-class Pickers;
+#include <array>
 
-// Step 2: the banner view and the controls of the three lines, the size and the corner.
+class BannerView;
+class ColorSwatch;
+class FontButton;
+class Pickers;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+// Step 2: the banner view and the controls of the three lines (text, font, colour, size, offset),
+// the banner size with its Resize button, and the corner. Every change is written straight into the
+// view's lines or setters, which recompose the banner at once. Lines 2 and 3 are switched on by
+// their check boxes; line 3 can only be on while line 2 is, so the drawn lines stay a prefix.
 class EditorPage final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(EditorPage)
 
 public:
+    // Identifiers that a line's swatch and font button hand to OnColorChanged and OnFontChanged.
+    static constexpr int kFirstLineId = 101;
+
+    // `pickers` must outlive the page; the swatches and font buttons open them.
     EditorPage(Pickers& pickers, QWidget* parent = nullptr);
 
     void LoadTemplate(const QString& path);
-    // The edge length of the banner that will be saved (a typed, unapplied size is applied first).
+    // The edge length of the banner that will be saved: a size typed but not yet applied is
+    // applied first, exactly as Resize would.
     int BannerSize();
     bool IsLeftSide() const;
     BannerView& view() { return *bannerView; }
 
+public slots:
+    // `id` is 101 to 103 for lines 1 to 3; any other id is ignored.
+    void OnColorChanged(int id, QRgb color);
+    // Copies the face and style of the line's font button, then re-applies its size list's value.
+    void OnFontChanged(int id);
+
 private:
+    // The controls of one text line. Line 1 has no check box.
+    struct LineControls {
+        QCheckBox* check = nullptr;
+        FontButton* fontButton = nullptr;
+        ColorSwatch* swatch = nullptr;
+        QComboBox* sizeList = nullptr;
+        QLineEdit* text = nullptr;
+        QLabel* offsetLabel = nullptr;
+        QComboBox* offsetList = nullptr;
+    };
+
+    void CreateLine(int index);
+    void EnableLine(int index, bool on);
+    void OnLine2Toggled();
+    void OnLine3Toggled();
+    void OnResize();
+    void OnLineSizeChosen(int index);
+    void OnLineOffsetChosen(int index);
+    void OnLineTextChanged(int index);
+    void ShowAppliedSize(int size);
+
     Pickers& pickers;
     BannerView* bannerView = nullptr;
+    QLineEdit* sizeEdit = nullptr;
+    QLineEdit* heightEdit = nullptr;
+    QPushButton* resizeButton = nullptr;
+    QRadioButton* leftButton = nullptr;
+    QRadioButton* rightButton = nullptr;
+    std::array<LineControls, 3> lineControls;
+    // Set while the page writes its own controls, whose change notifications are then ignored.
+    bool filling = false;
 };

@@ -2,9 +2,11 @@
 
 #include <QWidget>
 
+class HtmlCtrl;
 class Pickers;
 
-// Step 4: the preview page in an embedded browser.
+// Step 4: the preview page in an embedded browser that fills the page. The browser is created on
+// the first Navigate, so the wizard starts without paying for the browser engine.
 class PreviewPage final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PreviewPage)
@@ -15,6 +17,13 @@ public:
     // Loads the local file afresh; ignored when there is no browser.
     void Navigate(const QString& path);
 
+    // The browser, or null before the first Navigate.
+    HtmlCtrl* browser() const { return browserCtrl; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     Pickers& pickers;
+    HtmlCtrl* browserCtrl = nullptr;
 };

@@ -1,0 +1,84 @@
+// Composition of the banner as the editor does it on every keystroke.
+#include "Banner.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+
+namespace {
+
+// Smooth gradients with noise on top, so that the template looks like a photo to the copy.
+QImage PhotoLikeTemplate(int size) {
+    QImage image(size, size, QImage::Format_ARGB32);
+    QRandomGenerator random(7);
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const double u = double(x) / size;
+            const double v = double(y) / size;
+            auto channel = [&](double base) {
+                return std::clamp(int(base + random.bounded(-12, 13)), 0, 255);
+            };
+            image.setPixel(x, y,
+                           qRgb(channel(255 * u), channel(127 + 100 * std::sin(6.28 * v)), channel(255 * (1 - u * v))));
+        }
+    }
+    return image;
+}
+
+QString TemplatePath() {
+    static QTemporaryDir dir;
+    static const QString path = [] {
+        const QString file = dir.filePath(QStringLiteral("photo.png"));
+        PhotoLikeTemplate(500).save(file, "PNG");
+        return file;
+    }();
+    return path;
+}
+
+void Compose(benchmark::State& state) {
+    const int size = int(state.range(0));
+    const int lineCount = int(state.range(1));
+    Banner banner;
+    const QRgb colors[3] = {qRgb(0, 0, 100), qRgb(0, 100, 0), qRgb(100, 0, 0)};
+    const int points[3] = {18, 12, 10};
+    for (int i = 0; i < 3; ++i) {
+        BannerLine& line = banner.lines[size_t(i)];
+        line.text = QStringLiteral("Line %1").arg(i + 1);
+        line.font.height = points[i];
+        line.color = colors[i];
+        line.enabled = i < lineCount;
+    }
+    banner.LoadTemplate(TemplatePath());
+    banner.SetBannerSize(size);
+    int keystroke = 0;
+    for (auto _ : state) {
+        // A different text each time, as when typing.
+        banner.lines[0].text = QStringLiteral("Line 1 %1").arg(++keystroke % 100);
+        banner.Compose();
+        benchmark::DoNotOptimize(banner.Composed().constBits());
+    }
+}
+
+}  // namespace
+
+BENCHMARK(Compose)
+    ->ArgNames({"size", "lines"})
+    ->Args({300, 1})
+    ->Args({300, 3})
+    ->Args({500, 1})
+    ->Args({500, 3})
+    ->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

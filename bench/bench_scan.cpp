@@ -1,0 +1,47 @@
+// Scan of a folder with 100 shipped-size templates, as the wizard does once at every start.
+
+#include "TemplateCatalog.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void BM_Scan100Templates(benchmark::State& state) {
+    const QDir shipped(QStringLiteral(VORNET_SOURCE_DIR "/data/vornets"));
+    const QStringList names = shipped.entryList({QStringLiteral("*.gif")});
+    QTemporaryDir folder;
+    int copies = 0;
+    for (int i = 0; copies < 100 && !names.isEmpty(); ++i) {
+        const QString& name = names[i % names.size()];
+        if (name.at(name.size() - 5) == u'b') {
+            continue;
+        }
+        QFile::copy(shipped.filePath(name),
+                    folder.filePath(QStringLiteral("t%1-%2").arg(copies, 3, 10, QLatin1Char('0')).arg(name)));
+        ++copies;
+    }
+    if (copies != 100) {
+        state.SkipWithError("no shipped templates found");
+        return;
+    }
+    for (auto _ : state) {
+        TemplateCatalog catalog;
+        benchmark::DoNotOptimize(catalog.Scan(folder.path()));
+    }
+}
+BENCHMARK(BM_Scan100Templates)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

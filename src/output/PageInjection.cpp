@@ -1,0 +1,228 @@
+#include "PageInjection.h"
+
+#include "GifWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using std::string_view;
+
+constexpr string_view kBegin{kBeginMarker};
+constexpr string_view kEnd{kEndMarker};
+
+string_view View(const QByteArray& bytes) {
+    return {bytes.constData(), size_t(bytes.size())};
+}
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+// Whether the tag opener `tag` ("<html", "</body"; lower case) starts at `pos` in any letter case,
+// followed by what ends a tag name, so that "<header" is not "<head".
+bool TagAt(string_view text, size_t pos, string_view tag) {
+    if (pos + tag.size() >= text.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < tag.size(); ++i) {
+        if (Lower(text[pos + i]) != tag[i]) {
+            return false;
+        }
+    }
+    switch (text[pos + tag.size()]) {
+    case '>':
+    case '/':
+    case ' ':
+    case '\t':
+    case '\r':
+    case '\n':
+    case '\f':
+        return true;
+    default:
+        return false;
+    }
+}
+
+size_t FindLastTag(string_view text, string_view tag) {
+    size_t pos = text.size();
+    while (pos > 0 && (pos = text.rfind('<', pos - 1)) != string_view::npos) {
+        if (TagAt(text, pos, tag)) {
+            return pos;
+        }
+    }
+    return string_view::npos;
+}
+
+// Whether [from, to) holds a tag that opens or closes the document's structure. Removing such a
+// stretch would take the head or the body of the page with it.
+bool HoldsStructureTag(string_view text, size_t from, size_t to) {
+    static constexpr string_view kStructure[] = {"<html", "<head", "</head", "<body", "</body", "</html"};
+    for (size_t pos = text.find('<', from); pos < to; pos = text.find('<', pos + 1)) {
+        for (const string_view tag : kStructure) {
+            if (TagAt(text, pos, tag)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+size_t InsertionPointOf(string_view text) {
+    if (const size_t body = FindLastTag(text, "</body"); body != string_view::npos) {
+        return body;
+    }
+    if (const size_t html = FindLastTag(text, "</html"); html != string_view::npos) {
+        return html;
+    }
+    return text.size();
+}
+
+QString Reason(const QString& reason) {
+    return reason.isEmpty() ? QStringLiteral("unknown error") : reason;
+}
+
+}  // namespace
+
+qsizetype FindBodyEnd(const QByteArray& page) {
+    const size_t pos = FindLastTag(View(page), "</body");
+    return pos == string_view::npos ? -1 : qsizetype(pos);
+}
+
+qsizetype InsertionPoint(const QByteArray& page) {
+    return qsizetype(InsertionPointOf(View(page)));
+}
+
+QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock) {
+    const string_view text = View(page);
+    const size_t insertAt = InsertionPointOf(text);
+
+    std::vector<size_t> markers;
+    for (size_t pos = text.find(kBegin); pos != string_view::npos; pos = text.find(kBegin, pos + kBegin.size())) {
+        markers.push_back(pos);
+    }
+
+    // Stretches to remove, in text order and never overlapping: each ends before the next marker.
+    std::vector<std::pair<size_t, size_t>> removals;
+    for (size_t i = 0; i < markers.size(); ++i) {
+        const size_t begin = markers[i];
+        const size_t next = i + 1 < markers.size() ? markers[i + 1] : text.size();
+        const size_t end = text.find(kEnd, begin + kBegin.size());
+        size_t blockEnd = begin + kBegin.size();
+        if (end != string_view::npos && end < next && !HoldsStructureTag(text, begin, end)) {
+            blockEnd = end + kEnd.size();
+        }
+        const bool nearestBeforeInsertion = begin < insertAt && next >= insertAt;
+        if (nearestBeforeInsertion && blockEnd <= insertAt && !HoldsStructureTag(text, begin, insertAt)) {
+            blockEnd = insertAt;
+        }
+        removals.emplace_back(begin, blockEnd);
+    }
+    if (removals.empty()) {
+        QByteArray result = page;
+        result.insert(qsizetype(insertAt), codeBlock);
+        return result;
+    }
+
+    QByteArray cleaned;
+    cleaned.reserve(page.size());
+    size_t kept = 0;
+    for (const auto& [from, to] : removals) {
+        cleaned.append(text.data() + kept, qsizetype(from - kept));
+        kept = to;
+    }
+    cleaned.append(text.data() + kept, qsizetype(text.size() - kept));
+    // Found again: a removed block may have held the tag that was taken for the end of the body.
+    cleaned.insert(InsertionPoint(cleaned), codeBlock);
+    return cleaned;
+}
+
+QString FolderOf(const QString& path) {
+    qsizetype last = path.lastIndexOf(QLatin1Char('/'));
+    if (QDir::separator() != QLatin1Char('/')) {
+        last = std::max(last, path.lastIndexOf(QDir::separator()));
+    }
+    return last < 0 ? QString() : path.left(last + 1);
+}
+
+QString JoinPath(const QString& folder, const QString& fileName) {
+    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')) || folder.endsWith(QDir::separator())) {
+        return folder + fileName;
+    }
+    return folder + QLatin1Char('/') + fileName;
+}
+
+FileResult WriteTextFile(const QByteArray& text, const QString& path) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return FileResult::Failure(path, QStringLiteral("cannot write: %1").arg(Reason(file.errorString())));
+    }
+    if (file.write(text) != text.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return FileResult::Failure(path, QStringLiteral("cannot write: %1").arg(Reason(reason)));
+    }
+    if (!file.commit()) {
+        return FileResult::Failure(path, QStringLiteral("cannot write: %1").arg(Reason(file.errorString())));
+    }
+    return FileResult::Success(path);
+}
+
+PageRead ReadPage(const QString& path) {
+    PageRead page;
+    const QFileInfo info(path);
+    // A link that leads nowhere counts as a page still to be made: writing goes to its target.
+    if (!info.exists()) {
+        return page;
+    }
+    page.exists = true;
+    if (info.isDir()) {
+        page.error = QStringLiteral("is a folder, not a page; left unchanged");
+        return page;
+    }
+    // Devices and pipes could block or never end; only regular files are pages.
+    if (!info.isFile()) {
+        page.error = QStringLiteral("is not a regular file; left unchanged");
+        return page;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        page.error = QStringLiteral("cannot read: %1; left unchanged").arg(Reason(file.errorString()));
+        return page;
+    }
+    page.text = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        page.error = QStringLiteral("cannot read: %1; left unchanged").arg(Reason(file.errorString()));
+        page.text.clear();
+        return page;
+    }
+    // Writing back only the text before a zero byte would lose the rest of the file.
+    if (page.text.contains('\0')) {
+        page.error = QStringLiteral("holds a zero byte (not an 8-bit or UTF-8 text, perhaps UTF-16); left unchanged");
+        page.text.clear();
+    }
+    return page;
+}
+
+QList<FileResult> WritePage(const CodeTexts& texts, const QImage& banner, const QString& imagePath,
+                            const QString& stylePath, const QString& pagePath, bool sharedFilesWritten) {
+    QList<FileResult> results;
+    if (!sharedFilesWritten) {
+        results.append(SaveAsGif(banner, imagePath));
+        results.append(WriteTextFile(texts.styleSheet, stylePath));
+    }
+    const PageRead page = ReadPage(pagePath);
+    if (!page.error.isEmpty()) {
+        results.append(FileResult::Failure(pagePath, page.error));
+        return results;
+    }
+    results.append(WriteTextFile(InjectCode(page.exists ? page.text : texts.samplePage, texts.codeBlock), pagePath));
+    return results;
+}

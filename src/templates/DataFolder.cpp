@@ -1,0 +1,29 @@
+#include "DataFolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+QString ExecutableFolder() {
+    if (QCoreApplication::instance() != nullptr) {
+        return QCoreApplication::applicationDirPath();
+    }
+    // Without an application object Qt cannot tell; the kernel's link still can.
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+}
+
+}  // namespace
+
+QString DataFolder(const QString& name) {
+    const QString exeDir = ExecutableFolder();
+    const QString beside = QDir::cleanPath(exeDir + u'/' + name);
+    if (QFileInfo(beside).isDir()) {
+        return beside + u'/';
+    }
+    const QString dataSubdir = QStringLiteral(VORNET_DATA_SUBDIR);
+    const QString dataRoot =
+        QDir::isAbsolutePath(dataSubdir) ? dataSubdir : exeDir + QStringLiteral("/../") + dataSubdir;
+    return QDir::cleanPath(dataRoot + u'/' + name) + u'/';
+}

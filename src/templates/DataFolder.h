@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+// The folder of the program's data set `name` ("vornets", "help"): "<executable dir>/<name>/" when
+// that folder exists, which is the case in the build tree and in a relocated copy of the program;
+// otherwise the installed data folder "<prefix>/share/vornetad/<name>/", found relative to the
+// executable in "<prefix>/bin". Always ends with "/"; whether the folder exists is the caller's
+// business (a missing folder simply holds no files).
+QString DataFolder(const QString& name);

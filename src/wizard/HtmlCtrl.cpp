@@ -1,0 +1,141 @@
+#include "HtmlCtrl.h"
+
+#include "Pickers.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+
+namespace {
+
+const QString kAppPrefix = QStringLiteral("app:");
+
+// Text selection with the mouse is switched off by a style sheet that every document receives
+// before it is shown.
+const QString kNoSelectionScript =
+    QStringLiteral("(function () {"
+                   "  var style = document.createElement('style');"
+                   "  style.textContent = '* { -webkit-user-select: none !important; user-select: none !important; }';"
+                   "  (document.head || document.documentElement).appendChild(style);"
+                   "})();");
+
+bool IsAppAddress(const QString& address) {
+    return address.left(kAppPrefix.size()).compare(kAppPrefix, Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
+// The shown page: vetoes "app:" addresses and keeps the page's dialogs from ever appearing.
+class HtmlCtrl::HostPage final : public QWebEnginePage {
+public:
+    HostPage(QWebEngineProfile* profile, HtmlCtrl& ctrl)
+        : QWebEnginePage(profile, &ctrl)
+        , ctrl(ctrl) {}
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
+        return !ctrl.OnBeforeNavigate2(url);
+    }
+    void javaScriptAlert(const QUrl&, const QString&) override {}
+    bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
+    bool javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) override { return false; }
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int, const QString&) override {}
+    QStringList chooseFiles(FileSelectionMode, const QStringList&, const QStringList&) override { return {}; }
+    QWebEnginePage* createWindow(WebWindowType) override;
+
+private:
+    HtmlCtrl& ctrl;
+};
+
+// Stands in for a window that the shown page asks for (a link with a target such as "_blank"): its
+// first navigation is an "app:" command or goes to the desktop's browser, and it never loads.
+class HtmlCtrl::NewWindowPage final : public QWebEnginePage {
+public:
+    NewWindowPage(QWebEngineProfile* profile, HtmlCtrl& ctrl)
+        : QWebEnginePage(profile, &ctrl)
+        , ctrl(ctrl) {}
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
+        if (isMainFrame && !handled) {
+            handled = true;
+            if (!ctrl.OnBeforeNavigate2(url) && ctrl.openExternally) {
+                ctrl.openExternally(url);
+            }
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    HtmlCtrl& ctrl;
+    bool handled = false;
+};
+
+QWebEnginePage* HtmlCtrl::HostPage::createWindow(WebWindowType) {
+    return new NewWindowPage(profile(), ctrl);
+}
+
+HtmlCtrl::HtmlCtrl(Pickers& pickers, QWidget* parent)
+    : QWebEngineView(parent)
+    , beep([] { QApplication::beep(); })
+    , openExternally([](const QUrl& url) { QDesktopServices::openUrl(url); })
+    , pickers(pickers)
+    , profile(new QWebEngineProfile(this))  // off the record: the preview leaves nothing behind
+{
+    // Each preview is written anew under the same names, so nothing may come from a cache.
+    profile->setHttpCacheType(QWebEngineProfile::NoCache);
+
+    QWebEngineScript noSelection;
+    noSelection.setName(QStringLiteral("vornetad-no-selection"));
+    noSelection.setInjectionPoint(QWebEngineScript::DocumentReady);
+    noSelection.setWorldId(QWebEngineScript::ApplicationWorld);
+    noSelection.setRunsOnSubFrames(true);
+    noSelection.setSourceCode(kNoSelectionScript);
+    profile->scripts()->insert(noSelection);
+
+    setPage(new HostPage(profile, *this));
+    page()->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+    setContextMenuPolicy(Qt::NoContextMenu);
+}
+
+HtmlCtrl::~HtmlCtrl() {
+    // The page must go before the profile it was made with.
+    delete page();
+}
+
+void HtmlCtrl::Navigate(const QString& pathOrAddress) {
+    const QUrl url = QUrl::fromUserInput(pathOrAddress, QDir::currentPath(), QUrl::AssumeLocalFile);
+    if (url == this->url()) {
+        page()->triggerAction(QWebEnginePage::ReloadAndBypassCache);
+    } else {
+        load(url);
+    }
+}
+
+bool HtmlCtrl::OnBeforeNavigate2(const QUrl& url) {
+    // QUrl keeps the scheme in lower case, so "APP:Beep" arrives as "app:Beep".
+    const QString address = url.toString(QUrl::PrettyDecoded);
+    if (!IsAppAddress(address)) {
+        return false;
+    }
+    OnAppCmd(address.mid(kAppPrefix.size()));
+    return true;
+}
+
+void HtmlCtrl::OnAppCmd(const QString& command) {
+    if (command == QLatin1String("Minimise")) {
+        window()->showMinimized();
+    } else if (command == QLatin1String("Beep")) {
+        if (beep) {
+            beep();
+        }
+    } else {
+        pickers.ShowMessage(this, QStringLiteral("Unexpected Command"), command, Pickers::MessageIcon::Question);
+    }
+}

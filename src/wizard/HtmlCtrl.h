@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QUrl>
+#include <QWebEngineView>
+
+#include <functional>
+
+class Pickers;
+class QWebEngineProfile;
+
+// The preview's embedded browser as a plain control: no context menu, no text selection with the
+// mouse, no border, and no message boxes of the page's own (alerts, confirms and prompts are
+// swallowed without blocking). Addresses beginning with "app:" (any letter case) never load: they
+// are carried out as the program's commands and the page stays where it was.
+class HtmlCtrl final : public QWebEngineView {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(HtmlCtrl)
+
+public:
+    HtmlCtrl(Pickers& pickers, QWidget* parent = nullptr);
+    ~HtmlCtrl() override;
+
+    // Loads a local file path or an address afresh, even when it is the one already shown.
+    void Navigate(const QString& pathOrAddress);
+
+    // Asked before every navigation of the shown page and of any window it tries to open;
+    // returns true to cancel it.
+    bool OnBeforeNavigate2(const QUrl& url);
+    // Carries out the text after "app:", compared exactly: "Minimise" and "Beep".
+    void OnAppCmd(const QString& command);
+
+    // How the "Beep" command sounds and how a page's new-window link opens; tests replace them.
+    std::function<void()> beep;
+    std::function<void(const QUrl&)> openExternally;
+
+private:
+    class HostPage;
+    class NewWindowPage;
+
+    Pickers& pickers;
+    QWebEngineProfile* profile = nullptr;
+};

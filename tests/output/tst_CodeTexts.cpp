@@ -1,0 +1,235 @@
+#include "CodeTexts.h"
+
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+QByteArray Golden(const char* name) {
+    QFile file(QStringLiteral(VORNET_SOURCE_DIR "/tests/output/golden/code/") + QLatin1String(name));
+    if (!file.open(QIODevice::ReadOnly)) {
+        qFatal("missing golden file %s", name);
+    }
+    return file.readAll();
+}
+
+AdSettings Settings(BannerSide side, int size) {
+    AdSettings s;
+    s.side = side;
+    s.bannerSize = size;
+    s.linkUrl = QStringLiteral("http://www.example.com/");
+    s.adTitle = QStringLiteral("Corner offer");
+    return s;
+}
+
+CodeTexts Loaded() {
+    CodeTexts texts;
+    if (!texts.LoadTextResources()) {
+        qFatal("built-in texts missing");
+    }
+    return texts;
+}
+
+QByteArray Between(const QByteArray& text, const QByteArray& open, char close) {
+    const qsizetype from = text.indexOf(open);
+    if (from < 0) {
+        return {};
+    }
+    const qsizetype start = from + open.size();
+    return text.mid(start, text.indexOf(close, start) - start);
+}
+
+}  // namespace
+
+class TestCodeTexts : public QObject {
+    Q_OBJECT
+
+private slots:
+    void styleTemplate_isTheFixedTextByteForByte() {
+        const QByteArrayList lines = {"/* CSS Document */",
+                                      "",
+                                      "",
+                                      "div.quentavornet{",
+                                      "position:absolute;",
+                                      "left:<!--LEFT-->%;",
+                                      "top:0px;",
+                                      "overflow:visible;",
+                                      "height:<!--SIZE-->px;",
+                                      "width:<!--SIZE-->px;",
+                                      "background-color:transparent;",
+                                      "margin:0 0 0 -<!--LEFTSIZE-->px;",
+                                      "padding:0;",
+                                      "color:#000;",
+                                      "font-family:helvetica,verdana,arial,tahoma,sans-serif;",
+                                      "z-index:1000000000;",
+                                      "border:none;",
+                                      "float:none;",
+                                      "}"};
+        const CodeTexts texts = Loaded();
+        QCOMPARE(texts.styleTemplate.size(), 352);
+        QCOMPARE(texts.styleTemplate, lines.join("\r\n"));
+    }
+
+    void samplePage_hasItsHeadOneParagraphAndLowerCaseBodyEnd() {
+        const QByteArray page = Loaded().samplePage;
+        QCOMPARE(page.size(), 8062);
+        QVERIFY(page.startsWith("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\"\r\n"
+                                "\"http://www.w3.org/TR/html4/loose.dtd\">\r\n<html>\r\n<head>\r\n"));
+        QVERIFY(page.endsWith("\r\n</p>\r\n</body>\r\n</html>\r\n"));
+        QCOMPARE(page.count('\n'), page.count("\r\n"));
+        QCOMPARE(page.count('\r'), page.count("\r\n"));
+        for (const char c : page) {
+            QVERIFY(uchar(c) < 0x80);
+        }
+        QVERIFY(page.contains("<title>Untitled Document</title>"));
+        QVERIFY(page.contains("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=iso-8859-1\">"));
+        QVERIFY(page.contains("<!--\r\n.style1 {color: #0000FF}\r\n.style2 {color: #FF0000}\r\n"
+                              ".style3 {color: #0F0F0F}\r\n-->"));
+        QCOMPARE(page.count("<p"), 1);
+        QCOMPARE(page.count("</body>"), 1);
+        QCOMPARE(page.count("</BODY>"), 0);
+
+        // The paragraph reads as the phrase 85 times over, blank-separated, whatever the span grouping.
+        const QByteArray paragraph = Between(page, "<p class=\"style1\">", '\r');
+        const QByteArray phrase =
+            "Vornet <span class=\"style2\">Ad</span> generator <span class=\"style3\">Sample Text</span>";
+        QByteArray flat = paragraph;
+        flat.replace(phrase, "#");
+        const qsizetype wrappers = flat.count("<span class=\"style1\">");
+        QCOMPARE(flat.count("</span>"), wrappers);
+        flat.replace("<span class=\"style1\">", "");
+        flat.replace("</span>", "");
+        QCOMPARE(flat.trimmed(), QByteArrayList(85, "#").join(' '));
+    }
+
+    void styleSheet_matchesGolden_data() {
+        QTest::addColumn<BannerSide>("side");
+        QTest::addColumn<QByteArray>("golden");
+        QTest::newRow("left") << BannerSide::Left << QByteArray("style-left-150.css");
+        QTest::newRow("right") << BannerSide::Right << QByteArray("style-right-150.css");
+    }
+
+    void styleSheet_matchesGolden() {
+        QFETCH(BannerSide, side);
+        QFETCH(QByteArray, golden);
+        CodeTexts texts = Loaded();
+        texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", Settings(side, 150));
+        QCOMPARE(texts.styleSheet, Golden(golden.constData()));
+    }
+
+    void codeBlock_matchesGolden_data() {
+        QTest::addColumn<AdSettings>("settings");
+        QTest::addColumn<QByteArray>("golden");
+        QTest::newRow("right, new window") << Settings(BannerSide::Right, 150) << QByteArray("block-right-150.html");
+        AdSettings left = Settings(BannerSide::Left, 150);
+        left.newWindow = false;
+        left.customCodeEnabled = true;
+        left.customCode = QStringLiteral("<p>Hi</p>");
+        QTest::newRow("left, same window, custom code") << left << QByteArray("block-left-150-custom.html");
+    }
+
+    void codeBlock_matchesGolden() {
+        QFETCH(AdSettings, settings);
+        QFETCH(QByteArray, golden);
+        CodeTexts texts = Loaded();
+        texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
+        QCOMPARE(texts.codeBlock, Golden(golden.constData()));
+    }
+
+    void coords_followTheCorner_data() {
+        QTest::addColumn<BannerSide>("side");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<QByteArray>("coords");
+        QTest::newRow("left 150") << BannerSide::Left << 150 << QByteArray("150,0,0,150,0,105,105,0");
+        QTest::newRow("right 150") << BannerSide::Right << 150 << QByteArray("0,0,150,150,150,105,45,0");
+        QTest::newRow("left 500") << BannerSide::Left << 500 << QByteArray("500,0,0,500,0,455,455,0");
+        QTest::newRow("right below 45") << BannerSide::Right << 30 << QByteArray("0,0,30,30,30,-15,45,0");
+        QTest::newRow("left below 45") << BannerSide::Left << 30 << QByteArray("30,0,0,30,0,-15,-15,0");
+    }
+
+    void coords_followTheCorner() {
+        QFETCH(BannerSide, side);
+        QFETCH(int, size);
+        QFETCH(QByteArray, coords);
+        CodeTexts texts = Loaded();
+        texts.BuildCode("s.css", "i.gif", Settings(side, size));
+        QCOMPARE(Between(texts.codeBlock, "coords='", '\''), coords);
+        const QByteArray w = QByteArray::number(size);
+        QCOMPARE(Between(texts.codeBlock, "width='", '\''), w);
+        QCOMPARE(Between(texts.codeBlock, "height='", '\''), w);
+        QCOMPARE(Between(texts.styleSheet, "height:", 'p'), w);
+        QCOMPARE(Between(texts.styleSheet, "margin:0 0 0 -", 'p'), side == BannerSide::Left ? QByteArray("0") : w);
+    }
+
+    void escape_keepsScriptAndAttributesIntact_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("escaped");
+        QTest::newRow("plain url") << QStringLiteral("http://www.example.com/a/b.html?x=1#top")
+                                   << QByteArray("http://www.example.com/a/b.html?x=1#top");
+        QTest::newRow("empty") << QString() << QByteArray();
+        QTest::newRow("markup characters")
+            << QStringLiteral("a&b<c>d\"e'f\\g") << QByteArray("a&amp;b&lt;c&gt;d&quot;e&#39;f&#92;g");
+        QTest::newRow("script end") << QStringLiteral("</script><script>alert(1)</script>")
+                                    << QByteArray("&lt;/script&gt;&lt;script&gt;alert(1)&lt;/script&gt;");
+        QTest::newRow("already a reference") << QStringLiteral("&amp;") << QByteArray("&amp;amp;");
+        QTest::newRow("latin letters") << QStringLiteral("Caf\u00e9 \u00fcber") << QByteArray("Caf&#233; &#252;ber");
+        QTest::newRow("outside the basic plane") << QStringLiteral("x\U0001F600y") << QByteArray("x&#128512;y");
+        QTest::newRow("line ends and tab") << QStringLiteral("a\r\nb\tc") << QByteArray("a&#13;&#10;b&#9;c");
+        QTest::newRow("delete and line separator")
+            << QStringLiteral("a\u007fb\u2028c") << QByteArray("a&#127;b&#8232;c");
+    }
+
+    void escape_keepsScriptAndAttributesIntact() {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, escaped);
+        QCOMPARE(EscapeForAttribute(text), escaped);
+
+        AdSettings s = Settings(BannerSide::Right, 300);
+        s.linkUrl = text;
+        s.adTitle = text;
+        CodeTexts texts = Loaded();
+        texts.BuildCode("s.css", "i.gif", s);
+        QCOMPARE(Between(texts.codeBlock, "href='", '\''), escaped);
+        QCOMPARE(Between(texts.codeBlock, "alt='", '\''), escaped);
+        QCOMPARE(Between(texts.codeBlock, "title='", '\''), escaped);
+        // Exactly the two quotes of document.write's string, whatever the text held.
+        QCOMPARE(texts.codeBlock.count('"'), 2);
+    }
+
+    void customCode_followsEndMarkerOnlyWhenEnabled_data() {
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QByteArray>("tail");
+        QTest::newRow("disabled with text") << false << QStringLiteral("<b>x</b>") << QByteArray(kEndMarker);
+        QTest::newRow("enabled") << true << QStringLiteral("<b>x</b>") << QByteArray("<!--VornetAdEnd--><b>x</b>");
+        QTest::newRow("enabled, raw, UTF-8")
+            << true << QStringLiteral("<i title='\u00e9'>\u20ac</i>\r\n")
+            << QByteArray("<!--VornetAdEnd--><i title='\xc3\xa9'>\xe2\x82\xac</i>\r\n");
+        QTest::newRow("enabled, empty") << true << QString() << QByteArray(kEndMarker);
+    }
+
+    void customCode_followsEndMarkerOnlyWhenEnabled() {
+        QFETCH(bool, enabled);
+        QFETCH(QString, code);
+        QFETCH(QByteArray, tail);
+        AdSettings s = Settings(BannerSide::Right, 300);
+        s.customCodeEnabled = enabled;
+        s.customCode = code;
+        CodeTexts texts = Loaded();
+        texts.BuildCode("s.css", "i.gif", s);
+        QVERIFY(texts.codeBlock.startsWith(kBeginMarker));
+        QVERIFY2(texts.codeBlock.endsWith(tail), texts.codeBlock.right(40).constData());
+        QCOMPARE(texts.codeBlock.count(kEndMarker), 1);
+    }
+
+    void secondCall_startsAgainFromTheTemplate() {
+        CodeTexts texts = Loaded();
+        texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", Settings(BannerSide::Right, 150));
+        texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", Settings(BannerSide::Left, 150));
+        QCOMPARE(texts.styleSheet, Golden("style-left-150.css"));
+        QCOMPARE(texts.codeBlock.count(kBeginMarker), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCodeTexts)
+#include "tst_CodeTexts.moc"

@@ -1,0 +1,296 @@
+#include "PageInjection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kGoldenPages = QStringLiteral(VORNET_SOURCE_DIR "/tests/output/golden/pages");
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A case's settings: one "key=value" per line over the defaults below; a value runs to the line end.
+AdSettings ReadSettings(const QString& path) {
+    AdSettings s;
+    s.linkUrl = QStringLiteral("http://www.example.com/");
+    s.adTitle = QStringLiteral("Corner offer");
+    for (const QByteArray& line : ReadAll(path).split('\n')) {
+        const qsizetype eq = line.indexOf('=');
+        if (eq < 0) {
+            continue;
+        }
+        const QByteArray key = line.left(eq);
+        const QString value = QString::fromUtf8(line.mid(eq + 1));
+        if (key == "side") {
+            s.side = value == QLatin1String("left") ? BannerSide::Left : BannerSide::Right;
+        } else if (key == "size") {
+            s.bannerSize = value.toInt();
+        } else if (key == "window") {
+            s.newWindow = value != QLatin1String("same");
+        } else if (key == "link") {
+            s.linkUrl = value;
+        } else if (key == "title") {
+            s.adTitle = value;
+        } else if (key == "custom" || key == "custom-disabled") {
+            s.customCodeEnabled = key == "custom";
+            s.customCode = value;
+        } else {
+            qFatal("unknown setting %s in %s", key.constData(), qPrintable(path));
+        }
+    }
+    return s;
+}
+
+CodeTexts TextsFor(const AdSettings& settings) {
+    CodeTexts texts;
+    texts.LoadTextResources();
+    texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
+    return texts;
+}
+
+QImage SomeBanner() {
+    QImage image(60, 60, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+}  // namespace
+
+class TestPageInjection : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Each folder under golden/pages holds settings.txt, expected.html and, unless the page is to be
+    // made new, input.html. VORNET_UPDATE_GOLDEN=1 rewrites expected.html (review the diff!).
+    void goldenPages_data() {
+        QTest::addColumn<QString>("folder");
+        const QStringList cases = QDir(kGoldenPages).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+        QVERIFY(cases.size() >= 20);
+        for (const QString& name : cases) {
+            QTest::newRow(qPrintable(name)) << JoinPath(kGoldenPages, name);
+        }
+    }
+
+    void goldenPages() {
+        QFETCH(QString, folder);
+        const CodeTexts texts = TextsFor(ReadSettings(folder + QStringLiteral("/settings.txt")));
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString page = dir.filePath(QStringLiteral("page.html"));
+        const QString input = folder + QStringLiteral("/input.html");
+        if (QFile::exists(input)) {
+            QVERIFY(QFile::copy(input, page));
+        }
+
+        const QList<FileResult> first = WritePage(texts, SomeBanner(), dir.filePath(QStringLiteral("a.gif")),
+                                                  dir.filePath(QStringLiteral("a.css")), page, true);
+        QCOMPARE(first.size(), 1);
+        QVERIFY2(first[0].ok(), qPrintable(first[0].error));
+        const QByteArray once = ReadAll(page);
+        const QString expectedPath = folder + QStringLiteral("/expected.html");
+        if (qEnvironmentVariableIntValue("VORNET_UPDATE_GOLDEN") == 1) {
+            QVERIFY(WriteAll(expectedPath, once));
+        }
+        QCOMPARE(once, ReadAll(expectedPath));
+        QCOMPARE(once.count(kBeginMarker), 1);
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("a.gif"))));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("a.css"))));
+
+        WritePage(texts, SomeBanner(), {}, {}, page, true);
+        QCOMPARE(ReadAll(page), once);
+    }
+
+    void insertionPoint_data() {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<qsizetype>("bodyEnd");
+        QTest::addColumn<qsizetype>("insertAt");
+        QTest::newRow("lower case") << QByteArray("<p></body>") << qsizetype(3) << qsizetype(3);
+        QTest::newRow("upper case") << QByteArray("<p></BODY>") << qsizetype(3) << qsizetype(3);
+        QTest::newRow("last of several") << QByteArray("</body></BODY></Body>x") << qsizetype(14) << qsizetype(14);
+        QTest::newRow("blank before >") << QByteArray("x</body\r\n>") << qsizetype(1) << qsizetype(1);
+        QTest::newRow("longer name") << QByteArray("x</bodyx></html>") << qsizetype(-1) << qsizetype(9);
+        QTest::newRow("cut short") << QByteArray("x</body") << qsizetype(-1) << qsizetype(7);
+        QTest::newRow("html end only") << QByteArray("<html>x</HTML>\n") << qsizetype(-1) << qsizetype(7);
+        QTest::newRow("neither") << QByteArray("text") << qsizetype(-1) << qsizetype(4);
+        QTest::newRow("empty") << QByteArray() << qsizetype(-1) << qsizetype(0);
+        QTest::newRow("lone <") << QByteArray("<") << qsizetype(-1) << qsizetype(1);
+    }
+
+    void insertionPoint() {
+        QFETCH(QByteArray, page);
+        QFETCH(qsizetype, bodyEnd);
+        QFETCH(qsizetype, insertAt);
+        QCOMPARE(FindBodyEnd(page), bodyEnd);
+        QCOMPARE(InsertionPoint(page), insertAt);
+    }
+
+    void paths_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("joined");  // the folder joined with "f.gif"
+        QTest::newRow("absolute") << QStringLiteral("/a/b/page.html") << QStringLiteral("/a/b/")
+                                  << QStringLiteral("/a/b/f.gif");
+        QTest::newRow("relative") << QStringLiteral("a/page.html") << QStringLiteral("a/") << QStringLiteral("a/f.gif");
+        QTest::newRow("bare name") << QStringLiteral("page.html") << QString() << QStringLiteral("f.gif");
+        QTest::newRow("root") << QStringLiteral("/page.html") << QStringLiteral("/") << QStringLiteral("/f.gif");
+        QTest::newRow("trailing separator")
+            << QStringLiteral("/a/b/") << QStringLiteral("/a/b/") << QStringLiteral("/a/b/f.gif");
+    }
+
+    void paths() {
+        QFETCH(QString, path);
+        QFETCH(QString, folder);
+        QFETCH(QString, joined);
+        QCOMPARE(FolderOf(path), folder);
+        QCOMPARE(JoinPath(folder, QStringLiteral("f.gif")), joined);
+        // A folder typed without its trailing separator still receives the file inside it.
+        if (folder.size() > 1) {
+            QCOMPARE(JoinPath(folder.chopped(1), QStringLiteral("f.gif")), joined);
+        }
+    }
+
+    // Pages that exist but are not text we can safely write back: reported, never changed, never
+    // replaced by the sample page.
+    void unusablePage_isReportedAndLeftAlone_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("zero byte (UTF-16)") << QStringLiteral("utf16");
+        QTest::newRow("folder") << QStringLiteral("folder");
+        QTest::newRow("pipe") << QStringLiteral("fifo");
+        QTest::newRow("no read permission") << QStringLiteral("unreadable");
+    }
+
+    void unusablePage_isReportedAndLeftAlone() {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QString page = dir.filePath(QStringLiteral("page.html"));
+        const QByteArray utf16("<\0h\0t\0m\0l\0>\0<\0/\0b\0o\0d\0y\0>\0", 26);
+        if (kind == QLatin1String("utf16")) {
+            QVERIFY(WriteAll(page, utf16));
+        } else if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkdir(page));
+        } else if (kind == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(page).constData(), 0600), 0);
+        } else {
+            if (::geteuid() == 0) {
+                QSKIP("permissions do not stop the superuser");
+            }
+            QVERIFY(WriteAll(page, "<body></body>"));
+            QVERIFY(QFile::setPermissions(page, QFile::WriteOwner));
+        }
+        const QList<FileResult> results = WritePage(TextsFor({}), SomeBanner(), {}, {}, page, true);
+        QCOMPARE(results.size(), 1);
+        QCOMPARE(results[0].path, page);
+        QVERIFY(!results[0].ok());
+        if (kind == QLatin1String("utf16")) {
+            QCOMPARE(ReadAll(page), utf16);
+        } else if (kind == QLatin1String("unreadable")) {
+            QFile::setPermissions(page, QFile::ReadOwner | QFile::WriteOwner);
+            QCOMPARE(ReadAll(page), QByteArray("<body></body>"));
+        } else {
+            QVERIFY(!QFileInfo(page).isFile());
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("page.html")});
+    }
+
+    void failedWrite_leavesOldFileWhole() {
+        if (::geteuid() == 0) {
+            QSKIP("permissions do not stop the superuser");
+        }
+        QTemporaryDir dir;
+        const QString page = dir.filePath(QStringLiteral("page.html"));
+        QVERIFY(WriteAll(page, "<body></body>"));
+        QVERIFY(QFile::setPermissions(page, QFile::ReadOwner));
+        const QList<FileResult> results = WritePage(TextsFor({}), SomeBanner(), {}, {}, page, true);
+        QVERIFY(!results.constLast().ok());
+        QCOMPARE(ReadAll(page), QByteArray("<body></body>"));
+    }
+
+    void writeIntoMissingFolder_isReported() {
+        QTemporaryDir dir;
+        const QString missing = dir.filePath(QStringLiteral("missing/"));
+        const QList<FileResult> results =
+            WritePage(TextsFor({}), SomeBanner(), missing + QStringLiteral("a.gif"), missing + QStringLiteral("a.css"),
+                      missing + QStringLiteral("page.html"), false);
+        QCOMPARE(results.size(), 3);
+        for (const FileResult& result : results) {
+            QVERIFY2(!result.ok() && !result.error.isEmpty() && result.path.startsWith(missing),
+                     qPrintable(result.path));
+        }
+    }
+
+    void page_keepsPermissionBits() {
+        QTemporaryDir dir;
+        const QString page = dir.filePath(QStringLiteral("page.html"));
+        QVERIFY(WriteAll(page, "<body></body>"));
+        const auto bits = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+        QVERIFY(QFile::setPermissions(page, bits));
+        QVERIFY(WritePage(TextsFor({}), SomeBanner(), {}, {}, page, true).constLast().ok());
+        QCOMPARE(QFile::permissions(page) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser), bits);
+    }
+
+    // A page that is a link to a file elsewhere: the file is written, the link stays a link.
+    void linkedPage_writesTheTargetAndKeepsTheLink_data() {
+        QTest::addColumn<bool>("targetExists");
+        QTest::newRow("existing target") << true;
+        QTest::newRow("dangling link") << false;
+    }
+
+    void linkedPage_writesTheTargetAndKeepsTheLink() {
+        QFETCH(bool, targetExists);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("real")));
+        const QString target = dir.filePath(QStringLiteral("real/page.html"));
+        const QString link = dir.filePath(QStringLiteral("page.html"));
+        if (targetExists) {
+            QVERIFY(WriteAll(target, "<body>mine</body>"));
+        }
+        QVERIFY(QFile::link(QStringLiteral("real/page.html"), link));
+        const CodeTexts texts = TextsFor({});
+        QVERIFY(WritePage(texts, SomeBanner(), {}, {}, link, true).constLast().ok());
+        QVERIFY(QFileInfo(link).isSymLink());
+        const QByteArray expected =
+            targetExists ? "<body>mine" + texts.codeBlock + "</body>" : InjectCode(texts.samplePage, texts.codeBlock);
+        QCOMPARE(ReadAll(target), expected);
+    }
+
+    void sharedFiles_writtenOnlyWhenAsked() {
+        QTemporaryDir dir;
+        const QString gif = dir.filePath(QStringLiteral("a.gif"));
+        const QString css = dir.filePath(QStringLiteral("a.css"));
+        const QString page = dir.filePath(QStringLiteral("p.html"));
+        AdSettings left;
+        left.side = BannerSide::Left;
+        const CodeTexts texts = TextsFor(left);
+
+        const QList<FileResult> skipped = WritePage(texts, SomeBanner(), gif, css, page, true);
+        QCOMPARE(skipped.size(), 1);
+        QVERIFY(!QFile::exists(gif));
+        QVERIFY(!QFile::exists(css));
+
+        const QList<FileResult> all = WritePage(texts, SomeBanner(), gif, css, page, false);
+        QCOMPARE(all.size(), 3);
+        QCOMPARE(all[0].path, gif);
+        QCOMPARE(all[1].path, css);
+        QCOMPARE(all[2].path, page);
+        QVERIFY(all[1].ok() && all[2].ok());
+        QCOMPARE(ReadAll(css), texts.styleSheet);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPageInjection)
+#include "tst_PageInjection.moc"
