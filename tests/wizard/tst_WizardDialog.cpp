@@ -82,6 +82,7 @@ private slots:
     void closeBoxEndsTheDialog();
     void emptyTemplatesFolder_allStepsStillWork();
     void clickedThroughToFiles_sameBytesAsTheCli();
+    void program_startsPaintsTheWizardAndEnds();
 
 private:
     void Act(const QString& action);
@@ -353,6 +354,19 @@ void TestWizardDialog::clickedThroughToFiles_sameBytesAsTheCli() {
     for (auto it = wizardFiles.cbegin(); it != wizardFiles.cend(); ++it) {
         QVERIFY2(FolderContents(fromCli.path()).value(it.key()) == it.value(), qPrintable(it.key()));
     }
+}
+
+// The installed-style program: resources, pages and the first paint, then the probe closes it.
+void TestWizardDialog::program_startsPaintsTheWizardAndEnds() {
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("VORNET_EXIT_AFTER_FIRST_PAINT"), QStringLiteral("1"));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(VORNET_BINARY_DIR "/bin/vornetad"), {});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(program.readAllStandardOutput().startsWith("first paint after "));
 }
 
 int main(int argc, char* argv[]) {
