@@ -146,6 +146,10 @@ int RunTemplates(const CliRequest& request)
     // Full paths, also for a folder given relative to the current one.
     const QString folder = request.templatesFolder.isEmpty() ? DefaultTemplatesFolder()
                                                              : QDir(request.templatesFolder).absolutePath();
+    if (!QFileInfo(folder).isDir()) {
+        PrintLine(stderr, QStringLiteral("%1: no such folder").arg(folder));
+        return 2;
+    }
     TemplateCatalog catalog;
     catalog.Scan(folder);
     for (int i = 0; i < catalog.Count(); ++i) {

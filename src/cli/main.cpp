@@ -5,10 +5,25 @@
 
 #include <cstdio>
 
+namespace {
+
+// Standard error carries the program's own failure lines only, so scripts can read them; Qt's
+// notes about its environment (such as a missing runtime folder) are shown only on request.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    static const bool verbose = qEnvironmentVariableIsSet("VORNETAD_CLI_DEBUG");
+    if (verbose || type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(qFormatLogMessage(type, context, message)));
+    }
+}
+
+}  // namespace
+
 int main(int argc, char* argv[])
 {
     // Fonts and images need a GUI application, but never a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(QuietQtMessages);
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("vornetad-cli"));
     QGuiApplication::setApplicationVersion(QStringLiteral(VORNET_VERSION));

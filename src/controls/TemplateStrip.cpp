@@ -1,6 +1,238 @@
 #include "TemplateStrip.h"
 
-TemplateStrip::TemplateStrip(QWidget* parent)
+#include "GradientFill.h"
+#include "TemplateCatalog.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kMargin = 3;     // left and top margin of the grid, and the highlight's overhang
+constexpr int kBarStrip = 20;  // scroll bar plus the gap before it
+constexpr int kBarWidth = 18;
+constexpr int kWheelNotch = 120;  // one row per notch of an ordinary wheel
+
+}  // namespace
+
+TemplateStrip::TemplateStrip(const TemplateCatalog* catalog, QWidget* parent)
     : QWidget(parent)
-{
+    , catalog(catalog) {
+    // Every pixel comes from the back buffer, so nothing needs erasing first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setCursor(Qt::ArrowCursor);
+}
+
+void TemplateStrip::Create(const QRect& rect) {
+    setGeometry(rect);
+    scrollPos = 0;
+    columns = 4;
+    selectedIndex = 0;
+    hGap = 5;
+
+    const int width = rect.width();
+    const int height = rect.height();
+    clientRect = QRect(0, 0, width - kBarStrip, height);
+
+    scrollBar = new QScrollBar(Qt::Vertical, this);
+    scrollBar->setGeometry(width - kBarWidth, 0, kBarWidth, height);
+
+    const int count = catalog != nullptr ? catalog->Count() : 0;
+    maxScrollPos = count % columns == 0 ? count / columns - 1 : count / columns;
+    // The bar's thumb covers a page of rows, so it stops when the last page is in view; the
+    // strip's own limit lets the buttons go on until only the last row is at the top.
+    scrollBar->setRange(0, std::max(0, maxScrollPos - columns + 1));
+    scrollBar->setPageStep(columns);
+    scrollBar->setSingleStep(1);
+    scrollBar->setValue(0);
+    scrollBar->setEnabled(maxScrollPos + 1 > columns);
+    scrollBar->show();
+    connect(scrollBar, &QScrollBar::actionTriggered, this, &TemplateStrip::OnScrollAction);
+
+    cellSize = (clientRect.width() - columns * hGap) / columns;
+    vGap = (clientRect.height() - columns * cellSize) / (columns - 1);
+
+    backBuffer = clientRect.isEmpty() ? QImage() : QImage(clientRect.size(), QImage::Format_RGB32);
+    thumbnails.assign(size_t(count), QImage());
+    thumbnailDone.assign(size_t(count), false);
+
+    Render();
+    emit TemplateSelected(catalog != nullptr ? catalog->PathAt(0) : QString());
+}
+
+QPoint TemplateStrip::CellOrigin(int row, int column) const {
+    return {kMargin + column * (cellSize + hGap), kMargin + row * (cellSize + vGap)};
+}
+
+int TemplateStrip::IndexAt(const QPoint& pos) const {
+    const int across = cellSize + hGap;
+    const int down = cellSize + vGap;
+    if (catalog == nullptr || across <= 0 || down <= 0 || pos.x() < 0 || pos.y() < 0) {
+        return -1;
+    }
+    // The hit areas tile the widget from (0, 0): each takes in the gaps to its right and below.
+    const int row = pos.y() / down;
+    const int column = pos.x() / across;
+    if (column >= columns) {
+        return -1;
+    }
+    const int index = (row + scrollPos) * columns + column;
+    return catalog->IsValidIndex(index) ? index : -1;
+}
+
+const QImage& TemplateStrip::Thumbnail(int index) {
+    static const QImage none;
+    if (catalog == nullptr || index < 0 || size_t(index) >= thumbnails.size() || cellSize <= 0) {
+        return none;
+    }
+    const size_t slot = size_t(index);
+    if (!thumbnailDone[slot]) {
+        thumbnailDone[slot] = true;
+        const QImage image = catalog->BitmapAt(index);
+        if (!image.isNull()) {
+            const int w = image.width();
+            const int h = image.height();
+            // The middle square at 1:1, with one offset for both axes taken from the width. A
+            // template smaller than a cell gets a negative offset on that axis and so sits
+            // centred, with see-through pixels around it.
+            const int offsetX = (w - cellSize) / 2;
+            const int offsetY = w >= cellSize && h >= cellSize ? offsetX : (h - cellSize) / 2;
+            QImage square = image.convertToFormat(QImage::Format_ARGB32).copy(offsetX, offsetY, cellSize, cellSize);
+            for (int y = 0; y < square.height(); ++y) {
+                auto* line = reinterpret_cast<QRgb*>(square.scanLine(y));
+                std::replace(line, line + square.width(), TemplateKeyColor, QRgb(0));
+            }
+            thumbnails[slot] = square.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        }
+    }
+    return thumbnails[slot];
+}
+
+void TemplateStrip::Render() {
+    if (backBuffer.isNull()) {
+        return;
+    }
+    backBuffer.fill(Qt::white);
+    QPainter painter(&backBuffer);
+    int index = columns * scrollPos;
+    for (int row = 0; row < columns; ++row) {
+        for (int column = 0; column < columns; ++column, ++index) {
+            const QImage& thumbnail = Thumbnail(index);
+            if (thumbnail.isNull()) {
+                continue;
+            }
+            const QPoint origin = CellOrigin(row, column);
+            if (index == selectedIndex) {
+                DrawSelection(painter,
+                              QRect(origin, QSize(cellSize, cellSize)).adjusted(-kMargin, -kMargin, kMargin, kMargin));
+            }
+            painter.drawImage(origin, thumbnail);
+        }
+    }
+}
+
+void TemplateStrip::OnVScroll(int code, int thumbPosition) {
+    // An empty catalog has no rows at all; the grid then simply stays at the top.
+    const int last = std::max(maxScrollPos, 0);
+    switch (code) {
+    case LineUp:
+        scrollPos = std::max(scrollPos - 1, 0);
+        break;
+    case LineDown:
+        scrollPos = std::min(scrollPos + 1, last);
+        break;
+    case PageUp:
+        scrollPos = std::max(scrollPos - columns, 0);
+        break;
+    case PageDown:
+        scrollPos = std::min(scrollPos + columns, last);
+        break;
+    case ThumbPosition:
+    case ThumbTrack:
+        scrollPos = std::clamp(thumbPosition, 0, last);
+        break;
+    case Top:
+        scrollPos = 0;
+        break;
+    case Bottom:
+        scrollPos = last;
+        break;
+    default:
+        break;
+    }
+    if (scrollBar != nullptr) {
+        // setValue, not setSliderPosition: it never triggers another action, and inside an
+        // action it overrides the step the bar had already taken on its own.
+        scrollBar->setValue(scrollPos);
+    }
+    Render();
+    update();
+}
+
+void TemplateStrip::OnScrollAction(int action) {
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+        OnVScroll(LineUp);
+        break;
+    case QAbstractSlider::SliderSingleStepAdd:
+        OnVScroll(LineDown);
+        break;
+    case QAbstractSlider::SliderPageStepSub:
+        OnVScroll(PageUp);
+        break;
+    case QAbstractSlider::SliderPageStepAdd:
+        OnVScroll(PageDown);
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        OnVScroll(Top);
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        OnVScroll(Bottom);
+        break;
+    case QAbstractSlider::SliderMove:
+        OnVScroll(ThumbTrack, scrollBar->sliderPosition());
+        break;
+    default:
+        break;
+    }
+}
+
+void TemplateStrip::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (backBuffer.isNull()) {
+        painter.fillRect(rect(), Qt::white);
+        return;
+    }
+    painter.drawImage(0, 0, backBuffer);
+    painter.fillRect(QRect(backBuffer.width(), 0, width() - backBuffer.width(), height()), Qt::white);
+}
+
+void TemplateStrip::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        const int index = IndexAt(event->position().toPoint());
+        if (index >= 0) {
+            selectedIndex = index;
+            Render();
+            update();
+            emit TemplateSelected(catalog->PathAt(selectedIndex));
+        }
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void TemplateStrip::wheelEvent(QWheelEvent* event) {
+    wheelDelta += event->angleDelta().y();
+    while (wheelDelta >= kWheelNotch) {
+        wheelDelta -= kWheelNotch;
+        OnVScroll(LineUp);
+    }
+    while (wheelDelta <= -kWheelNotch) {
+        wheelDelta += kWheelNotch;
+        OnVScroll(LineDown);
+    }
+    event->accept();
 }

@@ -1,12 +1,92 @@
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 
-// Placeholder; filled in with its page.
+#include <vector>
+
+class QScrollBar;
+class TemplateCatalog;
+
+// The thumbnail grid of the templates page: four columns of cells, each the middle square of a
+// template at 1:1, four rows at a time, with its own vertical scroll bar along the right edge. A
+// click on a cell selects that template and reports its path through TemplateSelected.
+//
+// The geometry is fixed by Create: the drawing area is the widget minus a 20-pixel strip on the
+// right (an 18-pixel scroll bar and a 2-pixel gap), divided into 4 cells with 5 pixels between
+// them across and the remaining height spread over the 3 gaps between rows. The grid is drawn
+// into an off-screen image only when it is created, scrolled or the selection changes; painting
+// copies that image.
 class TemplateStrip final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TemplateStrip)
 
 public:
-    explicit TemplateStrip(QWidget* parent = nullptr);
+    // The scroll requests the strip understands, from the bar's buttons, its thumb and the wheel.
+    enum ScrollCode {
+        LineUp,
+        LineDown,
+        PageUp,
+        PageDown,
+        ThumbPosition,
+        ThumbTrack,
+        Top,
+        Bottom,
+        EndScroll,
+    };
+
+    // `catalog` is not owned and must not change while the strip exists; null counts as empty.
+    explicit TemplateStrip(const TemplateCatalog* catalog, QWidget* parent = nullptr);
+
+    // Places the strip over `rect` (the parent's coordinates), fixes its geometry, draws the grid
+    // and selects the first template: TemplateSelected reports its path (empty for an empty
+    // catalog). Connect to TemplateSelected first. Call once.
+    void Create(const QRect& rect);
+
+    // Moves the grid as `code` asks; `thumbPosition` is read for the two thumb codes. The strip
+    // scrolls on until only the last row is at the top, although the bar's thumb stops 3 rows
+    // earlier.
+    void OnVScroll(int code, int thumbPosition = 0);
+
+    int CellSize() const { return cellSize; }
+    int VGap() const { return vGap; }
+    int HGap() const { return hGap; }
+    int MaxScrollPos() const { return maxScrollPos; }
+    int ScrollPos() const { return scrollPos; }
+    int SelectedIndex() const { return selectedIndex; }
+    QScrollBar* ScrollBar() const { return scrollBar; }
+    // Top-left corner of the cell in screen row `row` and column `column`.
+    QPoint CellOrigin(int row, int column) const;
+    // The catalog index a click at `pos` selects, or -1 for none.
+    int IndexAt(const QPoint& pos) const;
+
+signals:
+    void TemplateSelected(const QString& path);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void Render();
+    void OnScrollAction(int action);
+    // Entry `index`'s cell picture: the middle square with TemplateKeyColor see-through, cut once.
+    const QImage& Thumbnail(int index);
+
+    int cellSize = 0;
+    int maxScrollPos = -1;
+    int vGap = 0;
+    int hGap = 5;
+    int columns = 4;
+    QRect clientRect;
+    int scrollPos = 0;
+    int selectedIndex = 0;
+    QImage backBuffer;
+    QScrollBar* scrollBar = nullptr;
+    const TemplateCatalog* catalog = nullptr;
+
+    std::vector<QImage> thumbnails;
+    std::vector<bool> thumbnailDone;
+    int wheelDelta = 0;
 };

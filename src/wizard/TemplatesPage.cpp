@@ -1,16 +1,60 @@
 #include "TemplatesPage.h"
 
+#include "DataFolder.h"
+#include "DialogUnits.h"
+#include "MarkupLabel.h"
 #include "TemplateCatalog.h"
+#include "TemplatePreview.h"
+#include "TemplateStrip.h"
+
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QUrl>
+
+QByteArray TemplatesFooterMarkup() {
+    return QByteArrayLiteral("<font color='969696'> For more internet marketing tools and tips, check out </font>"
+                             "<font color='0000FF'>VornetAd tips</font>");
+}
+
+QUrl TemplatesHelpAddress() {
+    const QString page = DataFolder(QStringLiteral("help")) + QStringLiteral("index.html");
+    return QFileInfo::exists(page) ? QUrl::fromLocalFile(page) : QUrl();
+}
 
 TemplatesPage::TemplatesPage(const TemplateCatalog* catalog, QWidget* parent)
     : QWidget(parent)
-    , catalog(catalog)
-{
-    // Placeholder until the grid lands: select the first template as the grid would.
-    OnTemplateSelected(catalog != nullptr ? catalog->PathAt(0) : QString());
+    , catalog(catalog) {
+    resize(DluRect(0, 0, 386, 244).size());
+
+    auto* previewFrame = new QGroupBox(tr("Preview:"), this);
+    previewFrame->setGeometry(DluRect(245, 0, 140, 140));
+    preview = new TemplatePreview(this);
+    preview->setGeometry(DluRect(251, 9, 128, 128));
+    preview->raise();
+
+    strip = new TemplateStrip(catalog, this);
+    connect(strip, &TemplateStrip::TemplateSelected, this, &TemplatesPage::OnTemplateSelected);
+    strip->Create(DluRect(4, 2, 237, 218));
+
+    footerLabel = new MarkupLabel(TemplatesFooterMarkup(), TemplatesHelpAddress(), this);
+    footerLabel->setGeometry(DluRect(8, 225, 373, 19));
 }
 
-void TemplatesPage::OnTemplateSelected(const QString& path)
-{
+void TemplatesPage::OnTemplateSelected(const QString& path) {
+    preview->ShowTemplate(path);
     selectedTemplatePath = path;
+}
+
+void TemplatesPage::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        event->accept();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        break;
+    }
 }

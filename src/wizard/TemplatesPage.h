@@ -1,23 +1,47 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QUrl>
 #include <QWidget>
 
+class MarkupLabel;
 class TemplateCatalog;
+class TemplatePreview;
+class TemplateStrip;
 
-// Step 1: the template grid, the preview box and the footer line.
+// Step 1: the template grid on the left, the "Preview:" box on the right and the footer line that
+// links to the help page. The grid selects its first template while the page is built, so the
+// preview and GetSelectedTemplatePath are filled before the page is first shown.
 class TemplatesPage final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TemplatesPage)
 
 public:
-    // `catalog` is the wizard's, scanned before the page is built; not owned.
+    // `catalog` is the wizard's, scanned before the page is built; not owned, never changed after.
     explicit TemplatesPage(const TemplateCatalog* catalog, QWidget* parent = nullptr);
 
+    // Shows `path` in the preview box and keeps it as the selection (empty for an empty catalog).
     void OnTemplateSelected(const QString& path);
     QString GetSelectedTemplatePath() const { return selectedTemplatePath; }
 
+    TemplateStrip* Strip() const { return strip; }
+    TemplatePreview* Preview() const { return preview; }
+    MarkupLabel* FooterLabel() const { return footerLabel; }
+
+protected:
+    // Enter and Escape stop here, so they never reach the wizard's own buttons.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
+    MarkupLabel* footerLabel = nullptr;
     const TemplateCatalog* catalog = nullptr;
+    TemplatePreview* preview = nullptr;
     QString selectedTemplatePath;
+    TemplateStrip* strip = nullptr;
 };
+
+// The footer's markup and the help page it opens ("index.html" in the help data folder; an empty
+// address when the page isn't installed, so a click does nothing).
+QByteArray TemplatesFooterMarkup();
+QUrl TemplatesHelpAddress();

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QMessageBox>
@@ -243,6 +244,7 @@ private slots:
         settings.bannerSize = kSize;
         settings.side = BannerSide(side);
         const QString folder = dir.filePath(QStringLiteral("preview-%1").arg(side));
+        QVERIFY(QDir().mkpath(folder));
 
         RunReport report = WritePreview(texts, banner, settings, folder);
         QVERIFY2(report.ok(), qPrintable(report.Failures().value(0).error));
