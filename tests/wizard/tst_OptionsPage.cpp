@@ -1,5 +1,6 @@
 #include "CodeTexts.h"
 #include "OptionsPage.h"
+#include "TestFiles.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -16,11 +17,7 @@ class tst_OptionsPage : public QObject {
 
     template <typename T>
     static T* Child(OptionsPage& page, const QString& name) {
-        T* child = page.findChild<T*>(name);
-        if (child == nullptr) {
-            qFatal("no child %s", qPrintable(name));
-        }
-        return child;
+        return ChildNamed<T>(page, name);
     }
     static QLineEdit* Edit(OptionsPage& page, const char* name) { return Child<QLineEdit>(page, QLatin1String(name)); }
     static QPlainTextEdit* Code(OptionsPage& page) { return Child<QPlainTextEdit>(page, QStringLiteral("customCode")); }

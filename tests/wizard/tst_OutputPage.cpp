@@ -1,6 +1,7 @@
 #include "FakePickers.h"
 #include "GradientListBox.h"
 #include "OutputPage.h"
+#include "TestFiles.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -19,11 +20,7 @@ class tst_OutputPage : public QObject {
 
     template <typename T>
     static T* Child(OutputPage& page, const QString& name) {
-        T* child = page.findChild<T*>(name);
-        if (child == nullptr) {
-            qFatal("no child %s", qPrintable(name));
-        }
-        return child;
+        return ChildNamed<T>(page, name);
     }
     static QLineEdit* Edit(OutputPage& page, const char* name) { return Child<QLineEdit>(page, QLatin1String(name)); }
     static QPushButton* Button(OutputPage& page, const char* name) {
