@@ -90,21 +90,27 @@ QString EncodeGif(int width, int height, const QList<QRgb>& palette, std::vector
 
 }  // namespace
 
-FileResult SaveAsGif(const QImage& banner, const QString& path) {
+QByteArray EncodeBannerGif(const QImage& banner, QString* error) {
+    const auto fail = [error](const QString& reason) {
+        if (error) {
+            *error = reason;
+        }
+        return QByteArray();
+    };
     if (banner.isNull() || banner.width() <= 0 || banner.height() <= 0) {
-        return FileResult::Failure(path, QStringLiteral("the banner image is empty"));
+        return fail(QStringLiteral("the banner image is empty"));
     }
     if (banner.width() > kMaxGifSide || banner.height() > kMaxGifSide) {
-        return FileResult::Failure(path, QStringLiteral("the banner is larger than a GIF can hold (%1 x %2 pixels)")
-                                             .arg(banner.width())
-                                             .arg(banner.height()));
+        return fail(QStringLiteral("the banner is larger than a GIF can hold (%1 x %2 pixels)")
+                        .arg(banner.width())
+                        .arg(banner.height()));
     }
     // Premultiplied pixels already hold the colour drawn over black.
     const QImage image = banner.format() == QImage::Format_ARGB32_Premultiplied
                              ? banner
                              : banner.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (image.isNull()) {
-        return FileResult::Failure(path, QStringLiteral("out of memory while converting the banner"));
+        return fail(QStringLiteral("out of memory while converting the banner"));
     }
     const int width = image.width();
     const int height = image.height();
@@ -126,9 +132,17 @@ FileResult SaveAsGif(const QImage& banner, const QString& path) {
     QByteArray data;
     const QString encodeError = EncodeGif(width, height, palette, pixels, data);
     if (!encodeError.isEmpty()) {
-        return FileResult::Failure(path, encodeError);
+        return fail(encodeError);
     }
+    return data;
+}
 
+FileResult SaveAsGif(const QImage& banner, const QString& path) {
+    QString error;
+    const QByteArray data = EncodeBannerGif(banner, &error);
+    if (data.isEmpty()) {
+        return FileResult::Failure(path, error);
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         return FileResult::Failure(path, QStringLiteral("cannot open for writing: %1").arg(file.errorString()));

@@ -2,6 +2,7 @@
 
 #include "FileResult.h"
 
+#include <QByteArray>
 #include <QString>
 
 class QImage;
@@ -11,3 +12,7 @@ class QImage;
 // Written through QSaveFile, so a failure leaves an existing file whole; the result names the
 // path and the reason.
 FileResult SaveAsGif(const QImage& banner, const QString& path);
+
+// The bytes SaveAsGif() writes. On failure (null or empty image, a side above 65535 pixels, an
+// encoder error) returns an empty array and, when `error` is given, stores the reason there.
+QByteArray EncodeBannerGif(const QImage& banner, QString* error = nullptr);

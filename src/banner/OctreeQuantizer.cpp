@@ -9,7 +9,8 @@ namespace {
 
 // The child slot at a node of the given level: one bit of each channel, red the highest.
 inline unsigned ChildSlot(uint32_t rgb, unsigned level) {
-    return (((rgb >> (16 + level)) & 1u) << 2) | (((rgb >> (8 + level)) & 1u) << 1) | ((rgb >> level) & 1u);
+    const uint32_t bits = (rgb >> level) & 0x010101u;
+    return (bits >> 14 | bits >> 7 | bits) & 7u;
 }
 
 }  // namespace
@@ -143,157 +144,195 @@ void OctreeQuantizer::AddColorOne(uint32_t rgb) {
     leaf.sumBlue += rgb & 0xFFu;
 }
 
-// Enters the colours that the nodes of the path from depth `keep` on are owed, and shortens the
-// path to `keep` nodes. Entering them late gives the same list as entering each colour at once:
-// a node moves only among the nodes of its own level, and each path holds one node per level; while
-// a node waits on the path no other node of its level is counted, moved or reduced (the path is
-// emptied before a colour adds nodes), so raising its count by the total and repositioning once puts
-// it where step-by-step repositioning would have, behind every node of its level whose count is not
-// greater than the final one.
-void OctreeQuantizer::FlushPath(int keep) {
-    for (int i = m_pathDepth - 1; i >= keep; --i) {
-        const uint32_t index = m_path[static_cast<size_t>(i)];
+// Enters what a recent leaf counted into the nodes of its path and frees its slot.
+//
+// Entering counts late gives the same list as entering each colour at once. The list is ordered by
+// level, then count, then the ordinal of the colour that last passed the node: a counted node goes
+// behind every node of its level whose count is not greater, and those reached their count earlier.
+// Reposition() keeps that order as long as, at each level, nodes are raised in the order of their
+// last colour. Slots are freed least recently used first, and a node is raised only when the last
+// recent leaf below it goes, so its last colour is that leaf's last one, later than that of every node
+// raised before it and earlier than that of every node still waiting. The tree changes only after
+// every slot is freed (EvictAll()), so the paths stay valid.
+void OctreeQuantizer::Evict(int slot) {
+    const auto s = static_cast<size_t>(slot);
+    const uint32_t count = m_recentCount[s];
+    for (int i = m_recentDepth[s] - 1; i >= 0; --i) {
+        const uint32_t index = m_recentPath[s][static_cast<size_t>(i)];
         Node& node = m_nodes[index];
-        node.pixelCount += m_added - m_joined[static_cast<size_t>(i)];
+        if (--node.users > 0) {
+            node.owed += count;
+            continue;
+        }
+        node.pixelCount += node.owed + count;
+        node.owed = 0;
         if (node.isLeaf) {
-            node.sumRed += m_leafRed;
-            node.sumGreen += m_leafGreen;
-            node.sumBlue += m_leafBlue;
-            m_leafRed = m_leafGreen = m_leafBlue = 0;
-            m_leafMask = 0xFFFFFFFFu;
-            m_leafKey = kNoLeafKey;
+            node.sumRed += m_recentRed[s];
+            node.sumGreen += m_recentGreen[s];
+            node.sumBlue += m_recentBlue[s];
         } else if (node.next != kNone) {
-            Reposition(index);
+            // Most counts stay below the next node's; then the node stays where it is.
+            const Node& next = m_nodes[node.next];
+            if (next.level == node.level && next.pixelCount <= node.pixelCount) {
+                Reposition(index);
+            }
         }
     }
-    m_pathDepth = std::min(m_pathDepth, keep);
+    m_recentMask[s] = 0xFFFFFFFFu;
+    m_recentKey[s] = kNoLeafKey;
+    m_recentDepth[s] = 0;
+    m_recentLastUse[s] = 0;
+}
+
+void OctreeQuantizer::EvictAll() {
+    for (;;) {
+        int oldest = -1;
+        for (int slot = 0; slot < kRecentLeaves; ++slot) {
+            const uint32_t lastUse = m_recentLastUse[static_cast<size_t>(slot)];
+            if (lastUse != 0 && (oldest < 0 || lastUse < m_recentLastUse[static_cast<size_t>(oldest)])) {
+                oldest = slot;
+            }
+        }
+        if (oldest < 0) {
+            return;
+        }
+        Evict(oldest);
+    }
 }
 
 void OctreeQuantizer::AddColorSlow(uint32_t rgb) {
-    // Keep the nodes the new colour shares with the last one: down to the level of the highest bit
-    // in which the two differ.
+    std::array<uint32_t, 8> path{};
     int depth = 0;
-    if (m_pathDepth > 0) {
-        const uint32_t diff = rgb ^ m_leafColour;
-        const unsigned highBit = std::bit_width((diff | diff >> 8 | diff >> 16) & 0xFEu) - 1;
-        depth = 8 - static_cast<int>(highBit);
-        FlushPath(depth);
-    } else {
-        m_path[0] = kRoot;
-        m_joined[0] = m_added;
-        m_pathDepth = depth = 1;
-    }
-
-    uint32_t current = m_path[static_cast<size_t>(depth - 1)];
+    uint32_t current = kRoot;
+    path[static_cast<size_t>(depth++)] = current;
     while (!m_nodes[current].isLeaf) {
         const uint32_t child = m_nodes[current].children[ChildSlot(rgb, m_nodes[current].level)];
         if (child == kNone) {
-            FlushPath(0);
+            EvictAll();
             AddColorOne(rgb);
             ReduceToLimit();
             return;
         }
         current = child;
-        m_path[static_cast<size_t>(depth)] = current;
-        m_joined[static_cast<size_t>(depth)] = m_added;
-        ++depth;
+        path[static_cast<size_t>(depth++)] = current;
     }
-    m_pathDepth = depth;
-    m_leafColour = rgb;
-    m_leafMask = PathMask(m_nodes[current].level);
-    m_leafKey = rgb & m_leafMask;
-    ++m_added;
-    m_leafRed = rgb >> 16;
-    m_leafGreen = (rgb >> 8) & 0xFFu;
-    m_leafBlue = rgb & 0xFFu;
+
+    // An existing leaf that is not among the recent ones takes the place of the least recently used.
+    int slot = 0;
+    for (int i = 1; i < kRecentLeaves; ++i) {
+        if (m_recentLastUse[static_cast<size_t>(i)] < m_recentLastUse[static_cast<size_t>(slot)]) {
+            slot = i;
+        }
+    }
+    Evict(slot);
+    const auto s = static_cast<size_t>(slot);
+    for (int i = 0; i < depth; ++i) {
+        ++m_nodes[path[static_cast<size_t>(i)]].users;
+    }
+    m_recentPath[s] = path;
+    m_recentDepth[s] = depth;
+    m_recentMask[s] = PathMask(m_nodes[current].level);
+    m_recentKey[s] = rgb & m_recentMask[s];
+    m_recentCount[s] = 1;
+    m_recentRed[s] = rgb >> 16;
+    m_recentGreen[s] = (rgb >> 8) & 0xFFu;
+    m_recentBlue[s] = rgb & 0xFFu;
+    m_recentLastUse[s] = m_added++;
 }
 
 void OctreeQuantizer::AddPixels(const QRgb* pixels, qsizetype count, int minAlpha) {
-    // The loop keeps the leaf's state in registers and hands it back around the slow path.
-    uint32_t mask = m_leafMask;
-    uint32_t key = m_leafKey;
-    uint32_t added = m_added;
-    uint32_t red = m_leafRed;
-    uint32_t green = m_leafGreen;
-    uint32_t blue = m_leafBlue;
+    uint32_t added = m_added;  // in a register rather than memory
     for (qsizetype i = 0; i < count; ++i) {
         const QRgb pixel = pixels[i];
         if (qAlpha(pixel) < minAlpha) {
             continue;
         }
         const uint32_t rgb = pixel & 0xFFFFFFu;
-        if ((rgb & mask) == key) {
-            ++added;
-            red += rgb >> 16;
-            green += (rgb >> 8) & 0xFFu;
-            blue += rgb & 0xFFu;
+        unsigned hits = 0;
+        for (int slot = 0; slot < kRecentLeaves; ++slot) {
+            const auto s = static_cast<size_t>(slot);
+            hits |= static_cast<unsigned>((rgb & m_recentMask[s]) == m_recentKey[s]) << slot;
+        }
+        if (hits == 0) {
+            m_added = added;
+            AddColorSlow(rgb);
+            added = m_added;
             continue;
         }
-        m_added = added;
-        m_leafRed = red;
-        m_leafGreen = green;
-        m_leafBlue = blue;
-        AddColorSlow(rgb);
-        mask = m_leafMask;
-        key = m_leafKey;
-        added = m_added;
-        red = m_leafRed;
-        green = m_leafGreen;
-        blue = m_leafBlue;
+        const auto s = static_cast<size_t>(std::countr_zero(hits));
+        ++m_recentCount[s];
+        m_recentRed[s] += rgb >> 16;
+        m_recentGreen[s] += (rgb >> 8) & 0xFFu;
+        m_recentBlue[s] += rgb & 0xFFu;
+        m_recentLastUse[s] = added++;
     }
     m_added = added;
-    m_leafRed = red;
-    m_leafGreen = green;
-    m_leafBlue = blue;
 }
 
-void OctreeQuantizer::NumberLeaves(uint32_t node, QList<QRgb>& palette) {
+// red, green and blue hold the bits of the path to the node: bits 7..level+1 of each channel.
+void OctreeQuantizer::NumberLeaves(uint32_t node, uint32_t red, uint32_t green, uint32_t blue, QList<QRgb>& palette) {
     Node& n = m_nodes[node];
+    const unsigned level = n.level;
     if (n.isLeaf) {
         const uint32_t count = n.pixelCount;
         palette.append(qRgb(static_cast<int>((n.sumRed / count) & 0xFFu),
                             static_cast<int>((n.sumGreen / count) & 0xFFu),
                             static_cast<int>((n.sumBlue / count) & 0xFFu)));
         n.pixelCount = static_cast<uint32_t>(palette.size() - 1);
+        if (level >= 2) {
+            FillMap(red, green, blue, level, static_cast<uint16_t>(kMapResolved | n.pixelCount));
+        }
         return;
     }
-    for (const uint32_t child : n.children) {
-        if (child != kNone) {
-            NumberLeaves(child, palette);
+    if (level == 2) {
+        FillMap(red, green, blue, level, static_cast<uint16_t>(node));
+    }
+    for (unsigned slot = 0; slot < 8; ++slot) {
+        if (const uint32_t child = n.children[slot]; child != kNone) {
+            NumberLeaves(child, red << 1 | (slot >> 2), green << 1 | ((slot >> 1) & 1u), blue << 1 | (slot & 1u),
+                         palette);
+        }
+    }
+}
+
+// Sets the look-up entries of every colour whose path passes the node of the given level (2 or more)
+// that red, green and blue lead to.
+void OctreeQuantizer::FillMap(uint32_t red, uint32_t green, uint32_t blue, unsigned level, uint16_t entry) {
+    const unsigned free = level - 2;
+    const uint32_t span = 1u << free;
+    for (uint32_t r = red << free; r < (red + 1) << free; ++r) {
+        for (uint32_t g = green << free; g < (green + 1) << free; ++g) {
+            const uint32_t base = r << 10 | g << 5 | blue << free;
+            std::fill_n(m_mapTable.begin() + base, span, entry);
         }
     }
 }
 
 QList<QRgb> OctreeQuantizer::BuildPalette() {
-    FlushPath(0);
+    EvictAll();
     QList<QRgb> palette;
     palette.reserve(static_cast<qsizetype>(m_leafCount));
-    NumberLeaves(kRoot, palette);
+    NumberLeaves(kRoot, 0, 0, 0, palette);
     return palette;
 }
 
-int OctreeQuantizer::IndexOfSlow(uint32_t rgb) {
-    uint16_t& entry = m_mapTable[MapKey(rgb)];
-    uint32_t current = entry != 0 ? entry : kRoot;
+// Colours whose path goes below level 2.
+int OctreeQuantizer::IndexOfSlow(uint32_t rgb) const {
+    uint32_t current = m_mapTable[MapKey(rgb)];
+    if (current == kNone) {
+        return 0;
+    }
     while (!m_nodes[current].isLeaf) {
-        const uint32_t child = m_nodes[current].children[ChildSlot(rgb, m_nodes[current].level)];
-        if (child == kNone) {
+        current = m_nodes[current].children[ChildSlot(rgb, m_nodes[current].level)];
+        if (current == kNone) {
             return 0;
         }
-        current = child;
-        if (m_nodes[current].level >= 2) {
-            entry = static_cast<uint16_t>(current);
-        }
     }
-    const Node& leaf = m_nodes[current];
-    if (leaf.level >= 2) {
-        entry = static_cast<uint16_t>(kMapResolved | leaf.pixelCount);
-    }
-    return static_cast<int>(leaf.pixelCount);
+    return static_cast<int>(m_nodes[current].pixelCount);
 }
 
 void OctreeQuantizer::MapPixels(const QRgb* pixels, qsizetype count, uchar* indices, int minAlpha, int shift,
-                                uchar skipped) {
+                                uchar skipped) const {
     for (qsizetype i = 0; i < count; ++i) {
         const QRgb pixel = pixels[i];
         indices[i] = qAlpha(pixel) < minAlpha ? skipped : static_cast<uchar>(IndexOf(pixel) + shift);

@@ -15,7 +15,8 @@ class QImage;
 // first) is merged into a leaf. Bit 0 of each channel never splits, so colours differing only there
 // share a leaf. The result depends only on the sequence of colours added.
 //
-// Use: AddColor() for every pixel in order, then BuildPalette() once, then IndexOf() for every pixel.
+// Use: AddColor() or AddPixels() for every pixel in order, then BuildPalette() once, then IndexOf()
+// or MapPixels() for every pixel.
 // A quantizer serves one image; it is not thread-safe.
 class OctreeQuantizer final {
 public:
@@ -29,22 +30,16 @@ public:
     explicit OctreeQuantizer(int maxColors);
 
     // Adds one colour, 0x..RRGGBB (the top byte is ignored), and prunes the tree back to maxColors
-    // leaves. Colours that reach an existing leaf are entered lazily (see FlushPath()); the tree and
-    // the reducible list end up exactly as with one full walk per colour.
+    // leaves.
     void AddColor(uint32_t rgb) {
-        rgb &= 0xFFFFFFu;
-        if ((rgb & m_leafMask) == m_leafKey) {
-            ++m_added;
-            m_leafRed += rgb >> 16;
-            m_leafGreen += (rgb >> 8) & 0xFFu;
-            m_leafBlue += rgb & 0xFFu;
-            return;
-        }
-        AddColorSlow(rgb);
+        const QRgb pixel = rgb;
+        AddPixels(&pixel, 1);
     }
 
     // AddColor() for each of `count` pixels (0xAARRGGBB) in order, skipping those whose alpha is
-    // below minAlpha.
+    // below minAlpha. Colours that reach a recently used leaf are counted there and entered into the
+    // tree later (see Evict()); the tree and the reducible list end up exactly as with one walk per
+    // colour.
     void AddPixels(const QRgb* pixels, qsizetype count, int minAlpha = 0);
 
     // The number of leaves, which is the palette size BuildPalette() will give.
@@ -57,7 +52,7 @@ public:
 
     // The palette index of a colour that was added before BuildPalette(). A colour that was never
     // added gives the index of the leaf its path reaches, or 0 when the path ends before a leaf.
-    int IndexOf(uint32_t rgb) {
+    int IndexOf(uint32_t rgb) const {
         const uint16_t entry = m_mapTable[MapKey(rgb)];
         if (entry & kMapResolved) {
             return entry & 0xFF;
@@ -68,7 +63,7 @@ public:
     // For each of `count` pixels (0xAARRGGBB): `skipped` when its alpha is below minAlpha, otherwise
     // IndexOf() plus `shift`.
     void MapPixels(const QRgb* pixels, qsizetype count, uchar* indices, int minAlpha = 0, int shift = 0,
-                   uchar skipped = 0);
+                   uchar skipped = 0) const;
 
 private:
     // Nodes live in one pool and refer to each other by index; index 0 stands for "none". The
@@ -76,9 +71,11 @@ private:
     struct alignas(64) Node {
         uint8_t level = 0;
         bool isLeaf = false;
+        uint8_t users = 0;        // recent leaves whose path passes here
         uint32_t pixelCount = 0;  // after BuildPalette(), a leaf's palette index
         uint32_t next = 0;        // the reducible list (interior nodes only)
         uint32_t prev = 0;
+        uint32_t owed = 0;  // colours counted by recent leaves that are gone, not yet in pixelCount
         std::array<uint32_t, 8> children{};
         uint32_t sumRed = 0;  // leaves only
         uint32_t sumGreen = 0;
@@ -91,15 +88,17 @@ private:
 
     void AddColorSlow(uint32_t rgb);
     void AddColorOne(uint32_t rgb);
-    void FlushPath(int keep);
+    void Evict(int slot);
+    void EvictAll();
     void ReduceToLimit();
     void Reduce(uint32_t node);
     void Reposition(uint32_t node);
     void Unlink(uint32_t node);
     void InsertBefore(uint32_t node, uint32_t before);
     uint32_t NewNode(uint8_t level);
-    void NumberLeaves(uint32_t node, QList<QRgb>& palette);
-    int IndexOfSlow(uint32_t rgb);
+    void NumberLeaves(uint32_t node, uint32_t red, uint32_t green, uint32_t blue, QList<QRgb>& palette);
+    void FillMap(uint32_t red, uint32_t green, uint32_t blue, unsigned level, uint16_t entry);
+    int IndexOfSlow(uint32_t rgb) const;
 
     // Bits 7..level+1 of each channel choose the path to a node of the given level, so this mask
     // tells whether a colour reaches that node.
@@ -112,23 +111,23 @@ private:
     uint32_t m_leafCount = 0;
     uint32_t m_maxColors = 0;
 
-    // The path from the root to the leaf of the last colour added (depth 0: none). The counts of its
-    // nodes lag behind by the colours added since each joined it, m_added - m_joined[i]; the sums of
-    // its leaf by m_leafRed, m_leafGreen, m_leafBlue. m_leafMask and m_leafKey recognise the leaf.
-    std::array<uint32_t, 8> m_path{};
-    std::array<uint32_t, 8> m_joined{};
-    int m_pathDepth = 0;
-    uint32_t m_added = 0;
-    uint32_t m_leafColour = 0;
-    uint32_t m_leafMask = 0xFFFFFFFFu;
-    uint32_t m_leafKey = kNoLeafKey;
-    uint32_t m_leafRed = 0;
-    uint32_t m_leafGreen = 0;
-    uint32_t m_leafBlue = 0;
+    // Recently reached leaves, each with the colours counted there since it came (their number, their
+    // sums, the ordinal of the last) and its path from the root. A free slot has lastUse 0.
+    static constexpr int kRecentLeaves = 4;
+    std::array<uint32_t, kRecentLeaves> m_recentMask{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
+    std::array<uint32_t, kRecentLeaves> m_recentKey{kNoLeafKey, kNoLeafKey, kNoLeafKey, kNoLeafKey};
+    std::array<uint32_t, kRecentLeaves> m_recentCount{};
+    std::array<uint32_t, kRecentLeaves> m_recentRed{};
+    std::array<uint32_t, kRecentLeaves> m_recentGreen{};
+    std::array<uint32_t, kRecentLeaves> m_recentBlue{};
+    std::array<uint32_t, kRecentLeaves> m_recentLastUse{};
+    std::array<int, kRecentLeaves> m_recentDepth{};
+    std::array<std::array<uint32_t, 8>, kRecentLeaves> m_recentPath{};
+    uint32_t m_added = 1;  // ordinal of the next colour; 0 marks a free slot
 
-    // IndexOf() by the top five bits of each channel, which decide the path down to level 2:
-    // kMapResolved plus the palette index where that path ends in a leaf, otherwise the deepest
-    // node known on it (0 before the first look-up).
+    // IndexOf() by the top five bits of each channel, which decide the path down to level 2, filled
+    // by BuildPalette(): kMapResolved plus the palette index where that path ends in a leaf, the node
+    // of level 2 where it goes on, or 0 where no colour went.
     static constexpr uint16_t kMapResolved = 0x8000;
     static constexpr uint32_t MapKey(uint32_t rgb) {
         return ((rgb >> 9) & 0x7C00u) | ((rgb >> 6) & 0x3E0u) | ((rgb >> 3) & 0x1Fu);

@@ -10,11 +10,10 @@
 inline int DluX(int dlu) { return int(std::lround(dlu * 6.0 / 4.0)); }
 inline int DluY(int dlu) { return int(std::lround(dlu * 13.0 / 8.0)); }
 
-// A rectangle of a layout (x, y, width, height in dialog units) in pixels; the edges are
-// converted, so adjacent controls stay adjacent.
+// A rectangle of a layout (x, y, width, height in dialog units) in pixels. Position and size are
+// converted separately, as the dialog manager does: a 237 x 218 unit control is 356 x 354 pixels
+// wherever it stands.
 inline QRect DluRect(int x, int y, int width, int height)
 {
-    const int left = DluX(x);
-    const int top = DluY(y);
-    return {left, top, DluX(x + width) - left, DluY(y + height) - top};
+    return {DluX(x), DluY(y), DluX(width), DluY(height)};
 }

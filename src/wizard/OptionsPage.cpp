@@ -1,8 +1,92 @@
 #include "OptionsPage.h"
 
+#include "DialogUnits.h"
+#include "PageLayout.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+
 OptionsPage::OptionsPage(QWidget* parent)
     : QWidget(parent)
-{
+    , titleLabel(new QLabel(QStringLiteral("Ad title:"), this))
+    , titleEdit(new QLineEdit(this))
+    , linkLabel(new QLabel(QStringLiteral("Link url:"), this))
+    , linkEdit(new QLineEdit(this))
+    , targetLabel(new QLabel(QStringLiteral("Open link :"), this))
+    , sameWindowButton(new QRadioButton(QStringLiteral(" in the same window"), this))
+    , newWindowButton(new QRadioButton(QStringLiteral(" in the new window"), this))
+    , customCodeBox(new QCheckBox(QStringLiteral("Add custom HTML code"), this))
+    , codeLabel(new QLabel(QStringLiteral("Code to place in HTML file:"), this))
+    , codeEdit(new QPlainTextEdit(this)) {
+    titleEdit->setObjectName(QStringLiteral("adTitle"));
+    linkEdit->setObjectName(QStringLiteral("linkUrl"));
+    sameWindowButton->setObjectName(QStringLiteral("sameWindow"));
+    newWindowButton->setObjectName(QStringLiteral("newWindow"));
+    customCodeBox->setObjectName(QStringLiteral("customCodeBox"));
+    codeLabel->setObjectName(QStringLiteral("customCodeLabel"));
+    codeEdit->setObjectName(QStringLiteral("customCode"));
+
+    // The code is a block of HTML: lines as typed, never wrapped; Tab moves on like in the other fields.
+    codeEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    codeEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    codeEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    codeEdit->setTabChangesFocus(true);
+
+    resize(DluX(386), DluY(244));
+    Layout();
+    LoadControls();
+
+    newWindowButton->setChecked(true);
+    connect(newWindowButton, &QRadioButton::toggled, this, [this](bool checked) { newWindow = checked; });
+    connect(customCodeBox, &QCheckBox::toggled, this, [this] { ApplyCustomCodeBox(); });
+    ApplyCustomCodeBox();
 }
 
-void OptionsPage::StoreControls() {}
+void OptionsPage::StoreControls() {
+    adTitle = titleEdit->text();
+    linkUrl = linkEdit->text();
+    customCode = codeEdit->toPlainText();
+}
+
+void OptionsPage::LoadControls() {
+    titleEdit->setText(adTitle);
+    linkEdit->setText(linkUrl);
+    codeEdit->setPlainText(customCode);
+}
+
+void OptionsPage::Layout() {
+    PlaceLabel(titleLabel, {97, 10, 24, 8});
+    titleEdit->setGeometry(DluRect(127, 9, 183, 14));
+    PlaceLabel(linkLabel, {97, 31, 26, 8});
+    linkEdit->setGeometry(DluRect(127, 30, 183, 14));
+    PlaceLabel(targetLabel, {89, 50, 35, 8});
+    PlaceButton(sameWindowButton, {127, 50, 80, 10});
+    PlaceButton(newWindowButton, {232, 50, 77, 10});
+    PlaceButton(customCodeBox, {127, 69, 93, 10});
+    PlaceLabel(codeLabel, {35, 85, 87, 8});
+    codeEdit->setGeometry(DluRect(125, 84, 197, 146));
+}
+
+void OptionsPage::ApplyCustomCodeBox() {
+    customCodeEnabled = customCodeBox->isChecked();
+    codeLabel->setVisible(customCodeEnabled);
+    codeEdit->setVisible(customCodeEnabled);
+}
+
+void OptionsPage::keyPressEvent(QKeyEvent* event) {
+    if (!SwallowDialogKey(event)) {
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void OptionsPage::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        Layout();
+    }
+}

@@ -1,17 +1,219 @@
 #include "OutputPage.h"
 
+#include "DialogUnits.h"
+#include "GradientListBox.h"
+#include "PageLayout.h"
+#include "Pickers.h"
+
+#include <QDir>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <algorithm>
+#include <initializer_list>
+
+namespace {
+
+QPushButton* MakeButton(const QString& text, const QString& name, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    // Enter belongs to no button on a page.
+    button->setAutoDefault(false);
+    return button;
+}
+
+// The names in `folder` that look like web pages: files whose name contains ".htm" in any letter
+// case (page.htm, PAGE.HTML, page.htm.bak), not descending into subfolders. The file system lists
+// them in no particular order, so they are sorted by name, ignoring case first.
+QStringList PageNamesIn(const QString& folder) {
+    QStringList names;
+    const QStringList all = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+    for (const QString& name : all) {
+        if (name.contains(QLatin1String(".htm"), Qt::CaseInsensitive)) {
+            names.append(name);
+        }
+    }
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int order = a.compare(b, Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : a < b;
+    });
+    return names;
+}
+
+}  // namespace
+
 OutputPage::OutputPage(Pickers& pickers, QWidget* parent)
     : QWidget(parent)
     , pickers(pickers)
-{
+    , createButton(new QRadioButton(QStringLiteral("Create new file"), this))
+    , modifyButton(new QRadioButton(QStringLiteral("Modify exist file(s)"), this))
+    , folderLabel(new QLabel(QStringLiteral("Output directory:"), this))
+    , folderEdit(new QLineEdit(this))
+    , browseButton(MakeButton(QStringLiteral("..."), QStringLiteral("browse"), this))
+    , fileLabel(new QLabel(QStringLiteral("HTML file to create:"), this))
+    , fileEdit(new QLineEdit(this))
+    , listLabel(new QLabel(QStringLiteral("HTML files to modify:"), this))
+    , pageList(new GradientListBox(this))
+    , addFileButton(MakeButton(QStringLiteral("Add file"), QStringLiteral("addFile"), this))
+    , addFolderButton(MakeButton(QStringLiteral("Add dir"), QStringLiteral("addDir"), this))
+    , removeButton(MakeButton(QStringLiteral("Remove selected"), QStringLiteral("removeSelected"), this))
+    , clearButton(MakeButton(QStringLiteral("Clear all"), QStringLiteral("clearAll"), this)) {
+    createButton->setObjectName(QStringLiteral("createNew"));
+    modifyButton->setObjectName(QStringLiteral("modifyExisting"));
+    folderEdit->setObjectName(QStringLiteral("outputFolder"));
+    fileEdit->setObjectName(QStringLiteral("fileName"));
+    listLabel->setObjectName(QStringLiteral("listLabel"));
+    pageList->setObjectName(QStringLiteral("pageList"));
+
+    resize(DluX(386), DluY(244));
+    Layout();
+    LoadControls();
+
+    createButton->setChecked(true);
+    ShowMode();
+    connect(createButton, &QRadioButton::toggled, this, [this] { ShowMode(); });
+    connect(browseButton, &QPushButton::clicked, this, &OutputPage::OnBrowseOutputFolder);
+    connect(addFileButton, &QPushButton::clicked, this, &OutputPage::OnAddFile);
+    connect(addFolderButton, &QPushButton::clicked, this, &OutputPage::OnAddFolder);
+    connect(removeButton, &QPushButton::clicked, this, &OutputPage::OnRemoveSelected);
+    connect(clearButton, &QPushButton::clicked, this, &OutputPage::OnClearAll);
 }
 
-bool OutputPage::ValidateOutput()
-{
-    return false;
+bool OutputPage::ValidateOutput() {
+    StoreControls();
+    if (createNew) {
+        if (outputFolder.isEmpty()) {
+            folderEdit->setFocus();
+            return false;
+        }
+        if (fileName.isEmpty()) {
+            fileEdit->setFocus();
+            return false;
+        }
+        return true;
+    }
+    if (pageList->count() == 0) {
+        addFileButton->setFocus();
+        return false;
+    }
+    return true;
 }
 
-OutputTarget OutputPage::Target() const
-{
-    return {};
+OutputTarget OutputPage::Target() const {
+    OutputTarget target;
+    target.createNew = createNew;
+    target.outputFolder = outputFolder;
+    target.fileName = fileName;
+    for (int row = 0; row < pageList->count(); ++row) {
+        target.pages.append(pageList->item(row)->text());
+    }
+    return target;
+}
+
+void OutputPage::StoreControls() {
+    outputFolder = folderEdit->text();
+    fileName = fileEdit->text();
+}
+
+void OutputPage::LoadControls() {
+    folderEdit->setText(outputFolder);
+    fileEdit->setText(fileName);
+}
+
+void OutputPage::Layout() {
+    PlaceButton(createButton, {135, 16, 63, 10});
+    PlaceButton(modifyButton, {212, 16, 71, 10});
+
+    PlaceLabel(folderLabel, {54, 33, 53, 8});
+    folderEdit->setGeometry(DluRect(111, 32, 195, 14));
+    browseButton->setGeometry(DluRect(308, 32, 16, 14));
+    PlaceLabel(fileLabel, {44, 51, 64, 8});
+    fileEdit->setGeometry(DluRect(111, 50, 195, 14));
+
+    PlaceLabel(listLabel, {41, 33, 67, 8});
+    pageList->setGeometry(DluRect(111, 32, 212, 184));
+    addFileButton->setGeometry(DluRect(112, 219, 38, 14));
+    addFolderButton->setGeometry(DluRect(153, 219, 41, 14));
+    removeButton->setGeometry(DluRect(207, 219, 67, 14));
+    clearButton->setGeometry(DluRect(278, 219, 45, 14));
+}
+
+void OutputPage::ShowMode() {
+    createNew = createButton->isChecked();
+    using Controls = std::initializer_list<QWidget*>;
+    for (QWidget* control : Controls{folderLabel, folderEdit, browseButton, fileLabel, fileEdit}) {
+        control->setVisible(createNew);
+    }
+    for (QWidget* control : Controls{listLabel, pageList, addFileButton, addFolderButton, removeButton, clearButton}) {
+        control->setVisible(!createNew);
+    }
+}
+
+std::optional<QString> OutputPage::BrowseForFolder(const QString& title) {
+    std::optional<QString> folder = pickers.PickFolder(this, title, QDir::currentPath());
+    // An answer without a path is no choice: it must not turn into the file system's root.
+    if (!folder || folder->isEmpty()) {
+        return std::nullopt;
+    }
+    QString path = QDir::fromNativeSeparators(*folder);
+    if (!path.endsWith(QLatin1Char('/'))) {
+        path += QLatin1Char('/');
+    }
+    return path;
+}
+
+void OutputPage::OnBrowseOutputFolder() {
+    if (const std::optional<QString> folder = BrowseForFolder(QStringLiteral("Select output folder"))) {
+        StoreControls();
+        outputFolder = *folder;
+        LoadControls();
+    }
+}
+
+void OutputPage::OnAddFile() {
+    const std::optional<QString> file =
+        pickers.PickOpenFile(this, QStringLiteral("html files (*.*htm*)"), QStringLiteral("html"));
+    if (file && !file->isEmpty()) {
+        pageList->addItem(QDir::fromNativeSeparators(*file));
+    }
+}
+
+void OutputPage::OnAddFolder() {
+    const std::optional<QString> folder = BrowseForFolder(QStringLiteral("Select folder with HTML files"));
+    if (!folder) {
+        return;
+    }
+    for (const QString& name : PageNamesIn(*folder)) {
+        pageList->addItem(*folder + name);
+    }
+}
+
+void OutputPage::OnRemoveSelected() {
+    const QList<QListWidgetItem*> selected = pageList->selectedItems();
+    if (!selected.isEmpty()) {
+        delete pageList->takeItem(pageList->row(selected.constFirst()));
+        // The view hands the selection on to a neighbour; a second press must not remove that one.
+        pageList->clearSelection();
+    }
+}
+
+void OutputPage::OnClearAll() {
+    pageList->clear();
+}
+
+void OutputPage::keyPressEvent(QKeyEvent* event) {
+    if (!SwallowDialogKey(event)) {
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void OutputPage::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        Layout();
+    }
 }

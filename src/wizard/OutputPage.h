@@ -4,9 +4,20 @@
 
 #include <QWidget>
 
+#include <optional>
+
+class GradientListBox;
 class Pickers;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
 
 // Step 5: a new file (folder and name) or a list of pages to modify.
+//
+// The two modes share the page's space; switching shows one group and hides the other but keeps
+// both groups' contents. The page checks only that the current mode has something to work on:
+// whether folders and pages exist, or a page is listed twice, is the generate run's business.
 class OutputPage final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(OutputPage)
@@ -14,10 +25,47 @@ class OutputPage final : public QWidget {
 public:
     OutputPage(Pickers& pickers, QWidget* parent = nullptr);
 
-    // True when generating may go ahead; otherwise moves the focus to the field to fix.
+    // True when generating may go ahead; otherwise moves the focus to the field to fix and shows
+    // no message. Stores the controls into the fields first, which Target() then reports.
     bool ValidateOutput();
+    // The mode, the folder and file name as of the last ValidateOutput(), and the listed pages in
+    // list order.
     OutputTarget Target() const;
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
 private:
+    void StoreControls();
+    void LoadControls();
+    void Layout();
+    void ShowMode();
+
+    void OnBrowseOutputFolder();
+    void OnAddFile();
+    void OnAddFolder();
+    void OnRemoveSelected();
+    void OnClearAll();
+    // A folder chosen by the user, always ending in "/"; nothing when the browser was cancelled.
+    std::optional<QString> BrowseForFolder(const QString& title);
+
     Pickers& pickers;
+    bool createNew = true;
+    QString outputFolder;
+    QString fileName = QStringLiteral("VornetAdCode.html");
+
+    QRadioButton* createButton = nullptr;
+    QRadioButton* modifyButton = nullptr;
+    QLabel* folderLabel = nullptr;
+    QLineEdit* folderEdit = nullptr;
+    QPushButton* browseButton = nullptr;
+    QLabel* fileLabel = nullptr;
+    QLineEdit* fileEdit = nullptr;
+    QLabel* listLabel = nullptr;
+    GradientListBox* pageList = nullptr;
+    QPushButton* addFileButton = nullptr;
+    QPushButton* addFolderButton = nullptr;
+    QPushButton* removeButton = nullptr;
+    QPushButton* clearButton = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "DialogUnits.h"
 #include "HtmlCtrl.h"
+#include "PageLayout.h"
 
 #include <QKeyEvent>
 
@@ -18,11 +19,9 @@ void PreviewPage::Navigate(const QString& path) {
     browserCtrl->Navigate(path);
 }
 
-void PreviewPage::keyPressEvent(QKeyEvent* event) {
-    // Enter and Escape inside the page neither close nor hide the wizard.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
-        event->accept();
-        return;
+void PreviewPage::keyPressEvent(QKeyEvent* event)
+{
+    if (!SwallowDialogKey(event)) {
+        QWidget::keyPressEvent(event);
     }
-    QWidget::keyPressEvent(event);
 }

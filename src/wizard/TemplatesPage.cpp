@@ -12,16 +12,6 @@
 #include <QKeyEvent>
 #include <QUrl>
 
-namespace {
-
-// A control's rectangle of the page layout: the dialog manager converts a control's position and
-// its size each on its own, which is what makes the grid 356 by 354 pixels and its rows even.
-QRect ControlRect(int x, int y, int width, int height) {
-    return {DluX(x), DluY(y), DluX(width), DluY(height)};
-}
-
-}  // namespace
-
 QByteArray TemplatesFooterMarkup() {
     return QByteArrayLiteral("<font color='969696'> For more internet marketing tools and tips, check out </font>"
                              "<font color='0000FF'>VornetAd tips</font>");
@@ -35,20 +25,20 @@ QUrl TemplatesHelpAddress() {
 TemplatesPage::TemplatesPage(const TemplateCatalog* catalog, QWidget* parent)
     : QWidget(parent)
     , catalog(catalog) {
-    resize(ControlRect(0, 0, 386, 244).size());
+    resize(DluRect(0, 0, 386, 244).size());
 
     auto* previewFrame = new QGroupBox(tr("Preview:"), this);
-    previewFrame->setGeometry(ControlRect(245, 0, 140, 140));
+    previewFrame->setGeometry(DluRect(245, 0, 140, 140));
     preview = new TemplatePreview(this);
-    preview->setGeometry(ControlRect(251, 9, 128, 128));
+    preview->setGeometry(DluRect(251, 9, 128, 128));
     preview->raise();
 
     strip = new TemplateStrip(catalog, this);
     connect(strip, &TemplateStrip::TemplateSelected, this, &TemplatesPage::OnTemplateSelected);
-    strip->Create(ControlRect(4, 2, 237, 218));
+    strip->Create(DluRect(4, 2, 237, 218));
 
     footerLabel = new MarkupLabel(TemplatesFooterMarkup(), TemplatesHelpAddress(), this);
-    footerLabel->setGeometry(ControlRect(8, 225, 373, 19));
+    footerLabel->setGeometry(DluRect(8, 225, 373, 19));
 }
 
 void TemplatesPage::OnTemplateSelected(const QString& path) {

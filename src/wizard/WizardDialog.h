@@ -1,12 +1,95 @@
 #pragma once
 
+#include "AdSettings.h"
+#include "CodeTexts.h"
+#include "TemplateCatalog.h"
+
 #include <QDialog>
 
-// The wizard's top-level window (filled in with the wizard).
+#include <array>
+#include <memory>
+
+class EditorPage;
+class OptionsPage;
+class OutputPage;
+class Pickers;
+class PreviewPage;
+class QLabel;
+class SkinButton;
+class TemplatesPage;
+
+// The program's only window: five steps shown one at a time on a white panel under a row of
+// tabs, with back, next and generate buttons. Leaving the templates step (by next or a tab) loads
+// the chosen template into the banner; leaving the options step the same way writes the preview
+// files and shows them. Back never runs either. Enter does nothing; Esc (outside the pages) and
+// the close box end the dialog. Owns the code texts, the template catalog, the pages and the
+// buttons; `pickers` must outlive the dialog.
 class WizardDialog final : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(WizardDialog)
 
 public:
-    explicit WizardDialog(QWidget* parent = nullptr);
+    static constexpr int kStepCount = 5;
+
+    explicit WizardDialog(Pickers& pickers, const QString& templatesFolder = DefaultTemplatesFolder(),
+                          QWidget* parent = nullptr);
+    ~WizardDialog() override;
+
+    // Makes buttons, tabs and pages match `step`.
+    void ShowStep();
+    // The action for leaving the step shown (templates: load the template; options: preview).
+    void LeaveStep();
+    void GoToStep(int n);
+    void OnNext();
+    void OnBack();
+    // Checks the output page, writes every file, reports the outcome and returns to step 1.
+    void OnGenerate();
+    // The advert's settings as the options and editor pages hold them now.
+    AdSettings GatherSettings();
+
+    // Where the preview files go; empty (the default) is the program's private temporary folder.
+    void SetPreviewFolder(const QString& folder) { previewFolder = folder; }
+
+    // The OK action never closes the wizard.
+    void accept() override {}
+
+    int Step() const { return step; }
+    TemplatesPage& Templates() { return *templatesPage; }
+    EditorPage& Editor() { return *editorPage; }
+    OptionsPage& Options() { return *optionsPage; }
+    PreviewPage& Preview() { return *previewPage; }
+    OutputPage& Output() { return *outputPage; }
+    SkinButton& BackButton() { return *backButton; }
+    SkinButton& NextButton() { return *nextButton; }
+    SkinButton& GenerateButton() { return *generateButton; }
+    // Tab images of step n (1 to 5): as the current step and as another step.
+    QLabel& CurrentTab(int n) { return *currentTabs.at(size_t(n - 1)); }
+    QLabel& OtherTab(int n) { return *otherTabs.at(size_t(n - 1)); }
+    const TemplateCatalog& Catalog() const { return catalog; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QWidget* PageOfStep(int n) const;
+
+    Pickers& pickers;
+    CodeTexts texts;
+    TemplateCatalog catalog;
+    // Declared after the catalog so the templates page, which reads it, goes first.
+    std::unique_ptr<TemplatesPage> templatesPage;
+    std::unique_ptr<EditorPage> editorPage;
+    std::unique_ptr<OptionsPage> optionsPage;
+    std::unique_ptr<PreviewPage> previewPage;
+    std::unique_ptr<OutputPage> outputPage;
+    int step = 0;
+    SkinButton* nextButton = nullptr;
+    SkinButton* generateButton = nullptr;
+    SkinButton* backButton = nullptr;
+    std::array<QLabel*, kStepCount> currentTabs{};
+    std::array<QLabel*, kStepCount> otherTabs{};
+    QPixmap cornerImage;
+    QString previewFolder;
 };

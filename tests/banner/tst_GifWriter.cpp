@@ -1,4 +1,5 @@
 #include "GifWriter.h"
+#include "TestFiles.h"
 #include "OctreeQuantizer.h"
 
 #include <QDir>
@@ -15,11 +16,6 @@ QImage ReadBack(const QString& path) {
     QImageReader reader(path);
     const QImage image = reader.read();
     return image.convertToFormat(QImage::Format_ARGB32);
-}
-
-QByteArray Contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A noisy colour field with a transparent corner and a half-transparent band, like a banner
@@ -72,7 +68,7 @@ private slots:
         const FileResult result = SaveAsGif(banner.convertToFormat(QImage::Format_ARGB32_Premultiplied), path);
         QVERIFY2(result.ok(), qPrintable(result.error));
         QCOMPARE(result.path, path);
-        QVERIFY(Contents(path).startsWith("GIF89a"));
+        QVERIFY(ReadAll(path).startsWith("GIF89a"));
         const QImage read = ReadBack(path);
         QCOMPARE(read.size(), banner.size());
         for (int x = 0; x < read.width(); ++x) {
@@ -148,7 +144,7 @@ private slots:
         QVERIFY(!result.ok());
         QCOMPARE(result.path, path);
         QVERIFY2(result.error.contains(reasonPart), qPrintable(result.error));
-        QCOMPARE(Contents(old), QByteArray("previous contents"));
+        QCOMPARE(ReadAll(old), QByteArray("previous contents"));
     }
 
     // The old file survives a save that cannot write beside it. Root writes into read-only folders,
@@ -169,14 +165,14 @@ private slots:
                 QSKIP("no read-only location to write to");
             }
         }
-        const QByteArray before = Contents(path);
+        const QByteArray before = ReadAll(path);
         const FileResult result = SaveAsGif(PhotoLikeBanner(50, 50), path);
         QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
         QVERIFY(!result.ok());
         QCOMPARE(result.path, path);
         QVERIFY2(result.error.contains(QStringLiteral("open")), qPrintable(result.error));
-        QCOMPARE(Contents(path), before);
+        QCOMPARE(ReadAll(path), before);
     }
 };
 

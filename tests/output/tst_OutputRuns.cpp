@@ -1,4 +1,5 @@
 #include "OutputRuns.h"
+#include "TestFiles.h"
 #include "PageInjection.h"
 
 #include <QDir>
@@ -12,16 +13,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 QImage SomeBanner() {
     QImage image(60, 60, QImage::Format_ARGB32_Premultiplied);

@@ -1,4 +1,5 @@
 #include "PageInjection.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,16 +13,6 @@
 namespace {
 
 const QString kGoldenPages = QStringLiteral(VORNET_SOURCE_DIR "/tests/output/golden/pages");
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // A case's settings: one "key=value" per line over the defaults below; a value runs to the line end.
 AdSettings ReadSettings(const QString& path) {

@@ -1,0 +1,381 @@
+#include "BannerView.h"
+#include "EditorPage.h"
+#include "FakePickers.h"
+#include "OptionsPage.h"
+#include "OutputPage.h"
+#include "PreviewPage.h"
+#include "SkinButton.h"
+#include "TemplatesPage.h"
+#include "WizardDialog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kTemplatesFolder = QStringLiteral(VORNET_SOURCE_DIR "/data/vornets/");
+const QString kPreviewPage = QStringLiteral("adPreview.html");
+
+// The output page's folder field: the line edit that does not hold the file name.
+void SetOutputFolder(OutputPage& page, const QString& folder) {
+    const QList<QLineEdit*> edits = page.findChildren<QLineEdit*>();
+    for (QLineEdit* edit : edits) {
+        if (edit->text() != u"VornetAdCode.html") {
+            edit->setText(folder);
+        }
+    }
+}
+
+// The options page's line edit that shows `current`.
+QLineEdit* OptionsField(OptionsPage& page, const QString& current) {
+    const QList<QLineEdit*> edits = page.findChildren<QLineEdit*>();
+    for (QLineEdit* edit : edits) {
+        if (edit->text() == current) {
+            return edit;
+        }
+    }
+    return nullptr;
+}
+
+QPoint TabCentre(WizardDialog& wizard, int n) {
+    return wizard.OtherTab(n).geometry().center();
+}
+
+// The files of a folder, by name.
+QMap<QString, QByteArray> FolderContents(const QString& folder) {
+    QMap<QString, QByteArray> contents;
+    const QStringList names = QDir(folder).entryList(QDir::Files);
+    for (const QString& name : names) {
+        QFile file(QDir(folder).filePath(name));
+        if (file.open(QIODevice::ReadOnly)) {
+            contents.insert(name, file.readAll());
+        }
+    }
+    return contents;
+}
+
+}  // namespace
+
+class TestWizardDialog : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void start_templatesStepWithBackAndGenerateDisabled();
+    void eachStep_buttonsTabsAndPage_data();
+    void eachStep_buttonsTabsAndPage();
+    void actions_data();
+    void actions();
+    void leavingOptionsTwice_writesPreviewTwice();
+    void generate_data();
+    void generate();
+    void enterDoesNothing_escapeOutsidePagesCloses();
+    void closeBoxEndsTheDialog();
+    void emptyTemplatesFolder_allStepsStillWork();
+    void clickedThroughToFiles_sameBytesAsTheCli();
+    void program_startsPaintsTheWizardAndEnds();
+
+private:
+    void Act(const QString& action);
+    void CheckStepShown(int step);
+
+    std::unique_ptr<FakePickers> fakes;
+    std::unique_ptr<QTemporaryDir> previewDir;
+    std::unique_ptr<WizardDialog> wizard;
+};
+
+void TestWizardDialog::init() {
+    previewDir = std::make_unique<QTemporaryDir>();
+    fakes = std::make_unique<FakePickers>();
+    wizard = std::make_unique<WizardDialog>(*fakes, kTemplatesFolder);
+    wizard->SetPreviewFolder(previewDir->path());
+    wizard->show();
+    QVERIFY(QTest::qWaitForWindowExposed(wizard.get()));
+}
+
+void TestWizardDialog::cleanup() {
+    wizard.reset();
+    fakes.reset();
+    previewDir.reset();
+}
+
+// next, back, generate: click that button; tabN: click the tab of step N.
+void TestWizardDialog::Act(const QString& action) {
+    if (action == u"next") {
+        QTest::mouseClick(&wizard->NextButton(), Qt::LeftButton);
+    } else if (action == u"back") {
+        QTest::mouseClick(&wizard->BackButton(), Qt::LeftButton);
+    } else if (action == u"generate") {
+        QTest::mouseClick(&wizard->GenerateButton(), Qt::LeftButton);
+    } else if (action.startsWith(u"tab")) {
+        QTest::mouseClick(wizard.get(), Qt::LeftButton, {}, TabCentre(*wizard, action.mid(3).toInt()));
+    } else {
+        QFAIL(qPrintable(QStringLiteral("unknown action ") + action));
+    }
+}
+
+void TestWizardDialog::CheckStepShown(int step) {
+    QCOMPARE(wizard->Step(), step);
+    QCOMPARE(wizard->BackButton().isEnabled(), step > 1);
+    QCOMPARE(wizard->NextButton().isEnabled(), step < 5);
+    QCOMPARE(wizard->GenerateButton().isEnabled(), step == 5);
+    QWidget* pages[] = {&wizard->Templates(), &wizard->Editor(), &wizard->Options(), &wizard->Preview(),
+                        &wizard->Output()};
+    for (int n = 1; n <= 5; ++n) {
+        QCOMPARE(wizard->CurrentTab(n).isVisible(), n == step);
+        QCOMPARE(wizard->OtherTab(n).isVisible(), n != step);
+        QCOMPARE(pages[n - 1]->isVisible(), n == step);
+    }
+}
+
+void TestWizardDialog::start_templatesStepWithBackAndGenerateDisabled() {
+    CheckStepShown(1);
+    QCOMPARE(wizard->windowTitle(), QStringLiteral("Vornet Ad Wizard"));
+    QCOMPARE(wizard->size(), QSize(588, 486));
+    QVERIFY(wizard->Catalog().Count() > 0);
+    QVERIFY(!wizard->Editor().view().model().HasTemplate());
+    // The panel is white with a rounded corner; the tab row sits on the background colour.
+    const QImage face = wizard->grab().toImage();
+    // The panel reaches 7 pixels above and below the pages.
+    QCOMPARE(face.pixelColor(300, 40), QColor(Qt::white));
+    QCOMPARE(face.pixelColor(300, 444), QColor(Qt::white));
+    QCOMPARE(face.pixelColor(5, 37), QColor(150, 150, 170));
+    QCOMPARE(face.pixelColor(12, 44), QColor(Qt::white));
+    QCOMPARE(face.pixelColor(2, 2), QColor(150, 150, 170));
+}
+
+void TestWizardDialog::eachStep_buttonsTabsAndPage_data() {
+    QTest::addColumn<int>("step");
+    for (int step = 1; step <= 5; ++step) {
+        QTest::addRow("step %d", step) << step;
+    }
+}
+
+void TestWizardDialog::eachStep_buttonsTabsAndPage() {
+    QFETCH(int, step);
+    for (int n = 1; n < step; ++n) {
+        Act(QStringLiteral("next"));
+    }
+    CheckStepShown(step);
+}
+
+// A fresh wizard runs the actions; then the step, whether the banner holds the chosen template
+// and whether preview files were written.
+void TestWizardDialog::actions_data() {
+    QTest::addColumn<QString>("actions");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<bool>("templateLoaded");
+    QTest::addColumn<bool>("previewWritten");
+
+    QTest::newRow("next from templates loads the template") << "next" << 2 << true << false;
+    QTest::newRow("options tab from templates loads, no preview") << "tab3" << 3 << true << false;
+    QTest::newRow("templates tab on templates loads and stays") << "tab1" << 1 << true << false;
+    QTest::newRow("next from options writes the preview") << "next next next" << 4 << true << true;
+    QTest::newRow("preview tab from options writes the preview") << "next next tab4" << 4 << true << true;
+    QTest::newRow("options tab on options writes the preview") << "tab3 tab3" << 3 << true << true;
+    QTest::newRow("output tab from options writes the preview") << "tab3 tab5" << 5 << true << true;
+    QTest::newRow("preview tab from editor: no preview") << "tab2 tab4" << 4 << true << false;
+    QTest::newRow("back from options: no preview") << "tab3 back" << 2 << true << false;
+    QTest::newRow("back from preview and from options: no preview") << "tab4 back back" << 2 << true << false;
+    QTest::newRow("back to options, then a tab away: preview written") << "tab4 back tab2" << 2 << true << true;
+    QTest::newRow("next stops at output") << "tab5 tab5 tab4 next" << 5 << true << false;
+    QTest::newRow("back to templates, then a tab: template loaded again") << "next back tab2" << 2 << true << false;
+}
+
+void TestWizardDialog::actions() {
+    QFETCH(QString, actions);
+    QFETCH(int, step);
+    QFETCH(bool, templateLoaded);
+    QFETCH(bool, previewWritten);
+
+    const QStringList list = actions.split(QLatin1Char(' '));
+    for (const QString& action : list) {
+        Act(action);
+    }
+    CheckStepShown(step);
+    QCOMPARE(wizard->Editor().view().model().HasTemplate(), templateLoaded);
+    QCOMPARE(QFile::exists(QDir(previewDir->path()).filePath(kPreviewPage)), previewWritten);
+    QVERIFY(fakes->messages.isEmpty());
+}
+
+void TestWizardDialog::leavingOptionsTwice_writesPreviewTwice() {
+    const QString page = QDir(previewDir->path()).filePath(kPreviewPage);
+    Act(QStringLiteral("tab3"));
+    Act(QStringLiteral("next"));
+    QVERIFY(QFile::exists(page));
+    const QByteArray first = FolderContents(previewDir->path()).value(kPreviewPage);
+    QVERIFY(QFile::remove(page));
+    Act(QStringLiteral("back"));
+    QVERIFY(!QFile::exists(page));
+    Act(QStringLiteral("next"));
+    QVERIFY(QFile::exists(page));
+    QCOMPARE(FolderContents(previewDir->path()).value(kPreviewPage), first);
+}
+
+// folder: "ok" a fresh folder, "blocked" a folder under a regular file, "" none.
+void TestWizardDialog::generate_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("validated");
+    QTest::addColumn<bool>("done");
+
+    QTest::newRow("everything written: Done!") << "ok" << true << true;
+    QTest::newRow("nothing writable: warning") << "blocked" << true << false;
+    QTest::newRow("no folder: nothing happens") << "" << false << false;
+}
+
+void TestWizardDialog::generate() {
+    QFETCH(QString, folder);
+    QFETCH(bool, validated);
+    QFETCH(bool, done);
+
+    QTemporaryDir out;
+    QString path;
+    if (folder == u"ok") {
+        path = out.path() + QLatin1Char('/');
+    } else if (folder == u"blocked") {
+        QFile file(out.filePath(QStringLiteral("plain-file")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        path = file.fileName() + QStringLiteral("/sub/");
+    }
+    Act(QStringLiteral("tab5"));
+    SetOutputFolder(wizard->Output(), path);
+    Act(QStringLiteral("generate"));
+
+    if (!validated) {
+        CheckStepShown(5);
+        QVERIFY(fakes->messages.isEmpty());
+        return;
+    }
+    CheckStepShown(1);
+    QCOMPARE(fakes->messages.size(), 1);
+    const FakePickers::Message& message = fakes->messages.constFirst();
+    QCOMPARE(message.caption, QStringLiteral("Vornet Ad Wizard"));
+    if (done) {
+        QCOMPARE(message.text, QStringLiteral("Done!"));
+        QCOMPARE(message.icon, Pickers::MessageIcon::Information);
+        QCOMPARE(QDir(path).entryList(QDir::Files).size(), 3);
+    } else {
+        QCOMPARE(message.icon, Pickers::MessageIcon::Warning);
+        QVERIFY(!message.text.contains(u"Done!"));
+        // Each file is named with its reason.
+        for (const QString& name : {QStringLiteral("VornetAdMap.gif"), QStringLiteral("VornetAdStyle.css")}) {
+            QVERIFY2(message.text.contains(path + name + QStringLiteral(": ")), qPrintable(message.text));
+        }
+    }
+}
+
+void TestWizardDialog::enterDoesNothing_escapeOutsidePagesCloses() {
+    QSignalSpy rejected(wizard.get(), &QDialog::rejected);
+    Act(QStringLiteral("tab3"));
+    auto* field = new QLineEdit(&wizard->Options());
+    field->show();
+    QApplication::setActiveWindow(wizard.get());
+    field->setFocus();
+    QTRY_VERIFY(field->hasFocus());
+    QTest::keyClick(field, Qt::Key_Return);
+    QTest::keyClick(field, Qt::Key_Escape);
+    QVERIFY(wizard->isVisible());
+    CheckStepShown(3);
+
+    wizard->NextButton().setFocus();
+    QTest::keyClick(&wizard->NextButton(), Qt::Key_Return);
+    QTest::keyClick(wizard.get(), Qt::Key_Enter);
+    QVERIFY(wizard->isVisible());
+    CheckStepShown(3);
+    QCOMPARE(rejected.count(), 0);
+
+    QTest::keyClick(&wizard->NextButton(), Qt::Key_Escape);
+    QCOMPARE(rejected.count(), 1);
+    QVERIFY(!wizard->isVisible());
+}
+
+void TestWizardDialog::closeBoxEndsTheDialog() {
+    QSignalSpy finished(wizard.get(), &QDialog::finished);
+    QVERIFY(wizard->close());
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.constFirst().constFirst().toInt(), int(QDialog::Rejected));
+}
+
+void TestWizardDialog::emptyTemplatesFolder_allStepsStillWork() {
+    QTemporaryDir empty;
+    WizardDialog bare(*fakes, empty.path() + QLatin1Char('/'));
+    bare.SetPreviewFolder(previewDir->path());
+    QCOMPARE(bare.Catalog().Count(), 0);
+    for (int n = 1; n < 5; ++n) {
+        bare.OnNext();
+    }
+    QCOMPARE(bare.Step(), 5);
+    bare.GoToStep(1);
+    QCOMPARE(bare.Step(), 1);
+}
+
+// Default settings except link and title, typed into the options page; the wizard clicked from
+// the first step to generate; the CLI run with the same template and settings.
+void TestWizardDialog::clickedThroughToFiles_sameBytesAsTheCli() {
+    const QString link = QStringLiteral("https://example.com/spring?sale=1&x=2");
+    const QString title = QStringLiteral("Spring \"sale\" <now>");
+    QTemporaryDir fromWizard;
+    QTemporaryDir fromCli;
+
+    Act(QStringLiteral("next"));
+    Act(QStringLiteral("next"));
+    QLineEdit* linkField = OptionsField(wizard->Options(), QStringLiteral("link URL here"));
+    QLineEdit* titleField = OptionsField(wizard->Options(), QStringLiteral("ad title here"));
+    QVERIFY(linkField != nullptr);
+    QVERIFY(titleField != nullptr);
+    linkField->setText(link);
+    titleField->setText(title);
+    Act(QStringLiteral("next"));
+    Act(QStringLiteral("next"));
+    SetOutputFolder(wizard->Output(), fromWizard.path() + QLatin1Char('/'));
+    Act(QStringLiteral("generate"));
+    QCOMPARE(fakes->messages.size(), 1);
+    QCOMPARE(fakes->messages.constFirst().text, QStringLiteral("Done!"));
+
+    QProcess cli;
+    cli.start(QStringLiteral(VORNET_BINARY_DIR "/bin/vornetad-cli"),
+              {QStringLiteral("generate"), QStringLiteral("--template"), wizard->Templates().GetSelectedTemplatePath(),
+               QStringLiteral("--link"), link, QStringLiteral("--title"), title, QStringLiteral("--out"),
+               fromCli.path()});
+    QVERIFY(cli.waitForFinished(60000));
+    QCOMPARE(cli.exitCode(), 0);
+
+    const QMap<QString, QByteArray> wizardFiles = FolderContents(fromWizard.path());
+    QCOMPARE(wizardFiles.keys(), (QStringList{QStringLiteral("VornetAdCode.html"), QStringLiteral("VornetAdMap.gif"),
+                                              QStringLiteral("VornetAdStyle.css")}));
+    QCOMPARE(FolderContents(fromCli.path()).keys(), wizardFiles.keys());
+    for (auto it = wizardFiles.cbegin(); it != wizardFiles.cend(); ++it) {
+        QVERIFY2(FolderContents(fromCli.path()).value(it.key()) == it.value(), qPrintable(it.key()));
+    }
+}
+
+// The installed-style program: resources, pages and the first paint, then the probe closes it.
+void TestWizardDialog::program_startsPaintsTheWizardAndEnds() {
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("VORNET_EXIT_AFTER_FIRST_PAINT"), QStringLiteral("1"));
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(VORNET_BINARY_DIR "/bin/vornetad"), {});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(program.readAllStandardOutput().startsWith("first paint after "));
+}
+
+int main(int argc, char* argv[]) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    TestWizardDialog test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_WizardDialog.moc"
