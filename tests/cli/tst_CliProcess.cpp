@@ -1,41 +1,19 @@
 // The command line's contract as a script sees it: a bad command line gives one clear message on
 // stderr, exit status 2, nothing on stdout, and leaves every file as it was.
+#include "TestFiles.h"
+
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <map>
 
 namespace {
 
 QString CliPath() {
     return QStringLiteral(VORNET_BINARY_DIR "/bin/vornetad-cli");
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// Every file and folder under `root` with its content (folders with none).
-std::map<QString, QByteArray> Snapshot(const QString& root) {
-    std::map<QString, QByteArray> files;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files[path] = it.fileInfo().isDir() ? QByteArrayLiteral("<folder>") : ReadAll(path);
-    }
-    return files;
 }
 
 // The options that take a value, each with a command it applies to and the arguments that command

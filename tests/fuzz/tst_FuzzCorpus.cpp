@@ -3,6 +3,7 @@
 // VORNET_WRITE_SEEDS=1 in the environment the test (re)writes them into tests/fuzz/corpus/, and
 // otherwise it fails when a committed seed no longer matches what the code makes.
 #include "FuzzChecks.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,11 +30,6 @@ const QList<Target>& Targets() {
 
 QString CorpusFolder(const char* target) {
     return QStringLiteral(VORNET_SOURCE_DIR "/tests/fuzz/corpus/") + QLatin1String(target);
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 }  // namespace

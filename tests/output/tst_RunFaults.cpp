@@ -6,9 +6,9 @@
 // size limit on the process.
 #include "CodeTexts.h"
 #include "PageInjection.h"
+#include "TestFiles.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -29,16 +29,6 @@ namespace {
 
 QString CliPath() {
     return QStringLiteral(VORNET_BINARY_DIR "/bin/vornetad-cli");
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 const QByteArray kPage = "<html><head><title>mine</title></head><body>\n<p>mine</p>\n</body></html>\n";
@@ -113,23 +103,6 @@ struct Scene {
         mounts.push_back(std::make_unique<Mount>(Path(relative)));
     }
 };
-
-// Every file, folder and link under `root`: links by target and content, folders by a tag.
-std::map<QString, QByteArray> Snapshot(const QString& root) {
-    std::map<QString, QByteArray> entries;
-    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QFileInfo info = it.fileInfo();
-        QByteArray& entry = entries[QDir(root).relativeFilePath(path)];
-        if (info.isSymLink()) {
-            entry = "link to " + QFile::encodeName(info.symLinkTarget()) + ": ";
-        }
-        entry += info.isDir() ? QByteArrayLiteral("<folder>") : ReadAll(path);
-    }
-    return entries;
-}
 
 const QStringList kBannerOptions = {QStringLiteral("--size"), QStringLiteral("120")};
 
