@@ -56,7 +56,16 @@ private:
 struct Scene {
     QTemporaryDir dir;
     std::vector<std::unique_ptr<Mount>> mounts;
-    QString skip;  // why the case cannot be made here
+    QString skip;              // why the case cannot be made here
+    QStringList madeReadOnly;  // by permission bits, given back at the end so the folder can go
+
+    Scene() = default;
+    ~Scene() {
+        for (const QString& path : madeReadOnly) {
+            ::chmod(QFile::encodeName(path).constData(), 0755);
+        }
+    }
+    Q_DISABLE_COPY_MOVE(Scene)
 
     QStringList args;
     rlim_t fileSizeLimit = RLIM_INFINITY;
@@ -79,6 +88,7 @@ struct Scene {
         const QByteArray path = QFile::encodeName(Path(relative));
         if (::geteuid() != 0) {
             ::chmod(path.constData(), QFileInfo(Path(relative)).isDir() ? 0555 : 0444);
+            madeReadOnly.append(Path(relative));
             return;
         }
         if (::mount(path.constData(), path.constData(), nullptr, MS_BIND, nullptr) != 0) {
