@@ -2,7 +2,8 @@
 # Builds the libFuzzer targets with clang (preset "fuzz") and runs each for a bounded time.
 #   tools/run-fuzzers.sh [SECONDS]     (default 20 per target)
 # Each target starts from its committed seeds in tests/fuzz/corpus/<target>/ (copied, so a run
-# never changes them). A crash, hang or sanitizer report fails the script.
+# never changes them). A crash, hang, sanitizer report or a single allocation over 1 GB fails the
+# script; the input that did it is kept in build/fuzz/artifacts/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-20}"
@@ -18,6 +19,8 @@ if [ ${#targets[@]} -eq 0 ]; then
 fi
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+artifacts="$PWD/build/fuzz/artifacts"
+mkdir -p "$artifacts"
 for target in "${targets[@]}"; do
     name="$(basename "$target")"
     corpus="$work/$name"
@@ -27,8 +30,8 @@ for target in "${targets[@]}"; do
     fi
     echo "== $name for ${seconds}s"
     QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
-        "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -print_final_stats=1 \
-        -artifact_prefix="$work/$name-" "$corpus" 2>"$work/$name.log" || {
+        "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 -malloc_limit_mb=1024 -print_final_stats=1 \
+        -artifact_prefix="$artifacts/$name-" "$corpus" 2>"$work/$name.log" || {
         tail -50 "$work/$name.log"
         echo "FAILED: $name"
         exit 1

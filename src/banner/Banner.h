@@ -17,13 +17,16 @@ class Banner final {
 public:
     static constexpr int kMinSize = 50;
     static constexpr int kMaxSize = 500;
+    // Templates larger than this on either axis are refused (loaded as a template without pixels).
+    static constexpr int kMaxTemplateEdge = 4096;
     // Resolution of the composed image, so that point sizes give the same pixels on every screen.
     static constexpr int kDotsPerMeter = 3780;  // 96 dpi
 
     Banner();
 
     // Loads the template image and recomposes. A file that cannot be decoded still counts as a
-    // template, one without pixels: the banner then shows the text on a transparent square.
+    // template, one without pixels: the banner then shows the text on a transparent square. So does
+    // a file larger than kMaxTemplateEdge on either axis, which is not decoded.
     // Keeps `cropOffset`.
     void LoadTemplate(const QString& path);
     // Sets the edge length (clamped to kMinSize..kMaxSize; callers refuse other values) and centres

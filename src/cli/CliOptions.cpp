@@ -1,5 +1,7 @@
 #include "CliOptions.h"
 
+#include "Banner.h"
+
 #include <QFileInfo>
 #include <QImageReader>
 
@@ -234,6 +236,12 @@ QString CheckTemplate(const QString& path)
     reader.setDecideFormatFromContent(true);
     if (reader.format() != "gif" || !reader.canRead()) {
         return QStringLiteral("--template: \"%1\" is not a GIF image").arg(path);
+    }
+    const QSize size = reader.size();
+    if (size.width() > Banner::kMaxTemplateEdge || size.height() > Banner::kMaxTemplateEdge) {
+        return QStringLiteral("--template: \"%1\" is larger than %2 x %2 pixels")
+            .arg(path)
+            .arg(Banner::kMaxTemplateEdge);
     }
     return {};
 }

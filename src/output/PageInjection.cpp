@@ -100,7 +100,10 @@ qsizetype InsertionPoint(const QByteArray& page) {
     return qsizetype(InsertionPointOf(View(page)));
 }
 
-QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock) {
+namespace {
+
+// The page with its old blocks taken out, as InjectCode describes; the page itself when it has none.
+QByteArray WithoutOldBlocks(const QByteArray& page) {
     const string_view text = View(page);
     const size_t insertAt = InsertionPointOf(text);
 
@@ -126,9 +129,7 @@ QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock) {
         removals.emplace_back(begin, blockEnd);
     }
     if (removals.empty()) {
-        QByteArray result = page;
-        result.insert(qsizetype(insertAt), codeBlock);
-        return result;
+        return page;
     }
 
     QByteArray cleaned;
@@ -139,7 +140,21 @@ QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock) {
         kept = to;
     }
     cleaned.append(text.data() + kept, qsizetype(text.size() - kept));
-    // Found again: a removed block may have held the tag that was taken for the end of the body.
+    return cleaned;
+}
+
+}  // namespace
+
+QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock) {
+    QByteArray cleaned = WithoutOldBlocks(page);
+    // Taking a block out can join the text on its two sides into a new begin marker ("<!--Vornet"
+    // + block + "AdBegin-->"); that one goes too, or the page would hold two blocks. Each pass
+    // takes out at least one marker, so this ends.
+    while (cleaned.contains(kBeginMarker)) {
+        cleaned = WithoutOldBlocks(cleaned);
+    }
+    // Found on what is left: a removed block may have held the tag that was taken for the end of
+    // the body.
     cleaned.insert(InsertionPoint(cleaned), codeBlock);
     return cleaned;
 }

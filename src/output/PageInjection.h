@@ -26,7 +26,8 @@ qsizetype InsertionPoint(const QByteArray& page);
 // block nearest before the insertion point goes together with whatever follows it up to there (its
 // custom code), unless that stretch holds a tag of the document's structure; any other old block
 // goes from its begin marker to the end of its end marker; a begin marker whose block cannot be
-// delimited loses only the marker itself. Applying it twice gives the same page as once.
+// delimited loses only the marker itself; a begin marker that the removal forms out of the text on
+// both sides of a block goes as well. Applying it twice gives the same page as once.
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock);
 
 // The folder of a path: everything up to and including its last separator; empty without one.

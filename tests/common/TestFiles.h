@@ -1,9 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QObject>
 #include <QString>
+
+#include <map>
 
 // Small file and widget helpers shared by the test suites.
 
@@ -19,6 +24,25 @@ inline bool WriteAll(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Every file, folder and link under `root` by its path relative to `root`: files by content, links
+// by target and content, folders by a tag. Two snapshots are equal when nothing under `root` changed.
+inline std::map<QString, QByteArray> Snapshot(const QString& root)
+{
+    std::map<QString, QByteArray> entries;
+    QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info = it.fileInfo();
+        QByteArray& entry = entries[QDir(root).relativeFilePath(path)];
+        if (info.isSymLink()) {
+            entry = "link to " + QFile::encodeName(info.symLinkTarget()) + ": ";
+        }
+        entry += info.isDir() ? QByteArrayLiteral("<folder>") : ReadAll(path);
+    }
+    return entries;
 }
 
 // The named child; a test that looks for a child the widget does not have stops at once.

@@ -1,0 +1,370 @@
+#include "FuzzChecks.h"
+
+#include "AdSettings.h"
+#include "Banner.h"
+#include "CodeTexts.h"
+#include "GifWriter.h"
+#include "PageInjection.h"
+#include "TemplateCatalog.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <vector>
+
+namespace {
+
+constexpr QByteArrayView kSeparator("\x01\x02");
+constexpr int kLargestTemplateEdge = 4096;
+constexpr int kLargestGifEdge = 160;
+
+QList<QByteArrayView> SplitInput(QByteArrayView input, int parts) {
+    QList<QByteArrayView> result;
+    while (result.size() + 1 < parts) {
+        const qsizetype at = input.indexOf(kSeparator);
+        if (at < 0) {
+            break;
+        }
+        result.append(input.first(at));
+        input = input.sliced(at + kSeparator.size());
+    }
+    result.append(input);
+    while (result.size() < parts) {
+        result.append(QByteArrayView());
+    }
+    return result;
+}
+
+// The user's own code is inserted raw. When it holds our markers or the page's structure tags, a
+// later run cannot tell it from the page around it; that is the user's choice, not a fault here, so
+// such code is defused before it goes in.
+QString DefusedCustomCode(QByteArrayView bytes) {
+    QByteArray code = bytes.toByteArray();
+    const QByteArray lower = code.toLower();
+    static const char* const kTags[] = {"<html", "<head", "</head", "<body", "</body", "</html", "<!--vornetad"};
+    for (const char* tag : kTags) {
+        if (lower.contains(tag)) {
+            code.replace('<', '[');
+            break;
+        }
+    }
+    return QString::fromUtf8(code);
+}
+
+QString Hex(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes.left(120).toPercentEncoding());
+}
+
+// Whether `rest` is `page` with a stretch removed at each begin marker: before the first marker
+// everything is kept, and of each marker's stretch up to the next marker (or the end) only a tail
+// remains. Tried for every length of tail, since several may fit.
+bool KeptOutsideOldBlocks(const QByteArray& page, const QByteArray& rest) {
+    const QByteArrayView begin(kBeginMarker);
+    std::vector<qsizetype> markers;
+    for (qsizetype pos = page.indexOf(begin); pos >= 0; pos = page.indexOf(begin, pos + begin.size())) {
+        markers.push_back(pos);
+    }
+    if (markers.empty()) {
+        return rest == page;
+    }
+    if (!rest.startsWith(QByteArrayView(page).first(markers.front()))) {
+        return false;
+    }
+    std::set<qsizetype> reach{markers.front()};
+    for (size_t i = 0; i < markers.size(); ++i) {
+        const qsizetype from = markers[i] + begin.size();
+        const qsizetype to = i + 1 < markers.size() ? markers[i + 1] : page.size();
+        const bool last = i + 1 == markers.size();
+        std::set<qsizetype> next;
+        for (const qsizetype r : reach) {
+            const qsizetype room = std::min(to - from, rest.size() - r);
+            for (qsizetype len = last ? rest.size() - r : 0; len <= room; ++len) {
+                if (std::memcmp(rest.constData() + r, page.constData() + to - len, size_t(len)) == 0) {
+                    next.insert(r + len);
+                }
+            }
+        }
+        reach = std::move(next);
+    }
+    return reach.count(rest.size()) == 1;
+}
+
+// Whether some begin marker directly follows the first part of another one ("<!--Vornet"), so that
+// taking the marker's block out joins that part with what follows into a further marker, which
+// then goes too and takes those bytes with it.
+bool MayJoinMarkers(const QByteArray& page) {
+    const QByteArrayView begin(kBeginMarker);
+    for (qsizetype pos = page.indexOf(begin); pos >= 0; pos = page.indexOf(begin, pos + 1)) {
+        for (qsizetype part = 1; part < begin.size() && part <= pos; ++part) {
+            if (QByteArrayView(page).sliced(pos - part, part) == begin.first(part)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Whether `rest` keeps the bytes of `page` in their order (a subsequence).
+bool KeepsOrder(const QByteArray& page, const QByteArray& rest) {
+    qsizetype j = 0;
+    for (qsizetype i = 0; i < page.size() && j < rest.size(); ++i) {
+        if (page[i] == rest[j]) {
+            ++j;
+        }
+    }
+    return j == rest.size();
+}
+
+const QTemporaryDir& ScratchFolder() {
+    static const QTemporaryDir dir;
+    return dir;
+}
+
+bool WriteScratch(const QString& path, QByteArrayView bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes.data(), bytes.size()) == bytes.size();
+}
+
+QByteArray GifBytes(const QImage& image) {
+    const QString path = ScratchFolder().filePath(QStringLiteral("seed.gif"));
+    if (!SaveAsGif(image, path).ok()) {
+        return {};
+    }
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray InjectionInput(char flags, const QByteArray& link, const QByteArray& title, const QByteArray& custom,
+                          const QByteArray& page) {
+    const QByteArray sep = kSeparator.toByteArray();
+    return QByteArray(1, flags) + sep + link + sep + title + sep + custom + sep + page;
+}
+
+QByteArray GifInput(int width, int height, const QList<QRgb>& pixels) {
+    QByteArray input;
+    input.append(char(width & 0xFF)).append(char(width >> 8)).append(char(height & 0xFF)).append(char(height >> 8));
+    for (const QRgb p : pixels) {
+        input.append(char(qAlpha(p))).append(char(qRed(p))).append(char(qGreen(p))).append(char(qBlue(p)));
+    }
+    return input;
+}
+
+}  // namespace
+
+QString CheckInjection(QByteArrayView input) {
+    const QList<QByteArrayView> parts = SplitInput(input, 5);
+    const uchar flags = parts[0].isEmpty() ? 0 : uchar(parts[0][0]);
+    AdSettings settings;
+    settings.bannerSize = Banner::kMinSize + flags % (Banner::kMaxSize - Banner::kMinSize + 1);
+    settings.side = (flags & 1) ? BannerSide::Left : BannerSide::Right;
+    settings.newWindow = (flags & 2) != 0;
+    settings.customCodeEnabled = (flags & 4) != 0;
+    settings.linkUrl = QString::fromUtf8(parts[1]);
+    settings.adTitle = QString::fromUtf8(parts[2]);
+    settings.customCode = DefusedCustomCode(parts[3]);
+    const QByteArray page = parts[4].toByteArray();
+
+    CodeTexts texts;
+    texts.BuildCode(QByteArrayLiteral("VornetAdStyle.css"), QByteArrayLiteral("VornetAdMap.gif"), settings);
+    const QByteArray& block = texts.codeBlock;
+    if (block.count(kBeginMarker) != 1) {
+        return QStringLiteral("the code block holds %1 begin markers").arg(block.count(kBeginMarker));
+    }
+
+    const QByteArray once = InjectCode(page, block);
+    const qsizetype at = once.indexOf(block);
+    if (at < 0) {
+        return QStringLiteral("the code block is not in the page: ") + Hex(once);
+    }
+    if (once.count(kBeginMarker) != 1) {
+        return QStringLiteral("the page holds %1 blocks: ").arg(once.count(kBeginMarker)) + Hex(once);
+    }
+    const QByteArray rest = once.left(at) + once.mid(at + block.size());
+    if (InsertionPoint(rest) != at) {
+        return QStringLiteral("the block is at %1, the insertion point at %2").arg(at).arg(InsertionPoint(rest));
+    }
+    const bool kept = MayJoinMarkers(page) ? KeepsOrder(page, rest) : KeptOutsideOldBlocks(page, rest);
+    if (!kept) {
+        return QStringLiteral("bytes outside the old blocks were lost or moved: ") + Hex(rest);
+    }
+    if (InjectCode(once, block) != once) {
+        return QStringLiteral("a second run changed the page: ") + Hex(once);
+    }
+    return {};
+}
+
+QString CheckTemplate(QByteArrayView input) {
+    // A folder of its own, so that the catalog sees this one file.
+    const QDir dir(ScratchFolder().filePath(QStringLiteral("catalog")));
+    if (!dir.exists() && !QDir().mkpath(dir.path())) {
+        return QStringLiteral("cannot make the scratch folder");
+    }
+    const QString path = dir.filePath(QStringLiteral("t.gif"));
+    if (!WriteScratch(path, input)) {
+        return QStringLiteral("cannot write the scratch file");
+    }
+    const auto tooLarge = [](const QImage& image) {
+        return image.width() > kLargestTemplateEdge || image.height() > kLargestTemplateEdge;
+    };
+
+    const QImage image = LoadTemplateImage(path);
+    if (tooLarge(image)) {
+        return QStringLiteral("a %1 x %2 template was decoded").arg(image.width()).arg(image.height());
+    }
+
+    TemplateCatalog catalog;
+    if (catalog.Scan(dir.path()) != 1 || catalog.PathAt(0) != path) {
+        return QStringLiteral("the catalog did not list the file");
+    }
+    const QImage bitmap = catalog.BitmapAt(0);
+    if (bitmap.size() != image.size() || bitmap.hasAlphaChannel()) {
+        return QStringLiteral("the catalog's image differs from the loader's");
+    }
+
+    Banner banner;
+    banner.LoadTemplate(path);
+    banner.SetBannerSize(Banner::kMinSize + int(input.size() % 64));
+    // The crop square is centred on the template, so its offset tells the template's width.
+    if (banner.cropOffset > (kLargestTemplateEdge - banner.size) / 2) {
+        return QStringLiteral("the banner loaded a template wider than %1 pixels").arg(kLargestTemplateEdge);
+    }
+    if (banner.Composed().size() != QSize(banner.size, banner.size)) {
+        return QStringLiteral("the banner is not %1 pixels square").arg(banner.size);
+    }
+    return {};
+}
+
+QString CheckGif(QByteArrayView input) {
+    const auto byteAt = [&input](qsizetype i) {
+        return i < input.size() ? uchar(input[i]) : uchar(0);
+    };
+    const int width = 1 + (byteAt(0) | byteAt(1) << 8) % kLargestGifEdge;
+    const int height = 1 + (byteAt(2) | byteAt(3) << 8) % kLargestGifEdge;
+    const QByteArrayView pixels = input.size() > 4 ? input.sliced(4) : QByteArrayView("\xff\x10\x20\x30");
+
+    QImage image(width, height, QImage::Format_ARGB32);
+    qsizetype k = 0;
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            uchar v[4];
+            for (uchar& c : v) {
+                c = uchar(pixels[k++ % pixels.size()]);
+            }
+            line[x] = qRgba(v[1], v[2], v[3], v[0]);
+        }
+    }
+    // The composed banner is premultiplied; odd-sized inputs try the straight format too.
+    const QImage given = (input.size() % 2 == 0) ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied) : image;
+
+    const QString path = ScratchFolder().filePath(QStringLiteral("out.gif"));
+    const FileResult saved = SaveAsGif(given, path);
+    if (!saved.ok()) {
+        return QStringLiteral("SaveAsGif failed: ") + saved.error;
+    }
+    const QImage back(path, "GIF");
+    if (back.size() != image.size()) {
+        return QStringLiteral("read back as %1 x %2, written %3 x %4")
+            .arg(back.width())
+            .arg(back.height())
+            .arg(width)
+            .arg(height);
+    }
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const int alphaIn = qAlpha(image.pixel(x, y));
+            const int alphaOut = qAlpha(back.pixel(x, y));
+            if (alphaOut != (alphaIn >= 128 ? 255 : 0)) {
+                return QStringLiteral("pixel (%1, %2): alpha %3 written, %4 read back")
+                    .arg(x)
+                    .arg(y)
+                    .arg(alphaIn)
+                    .arg(alphaOut);
+            }
+        }
+    }
+    return {};
+}
+
+QList<FuzzSeed> InjectionSeeds() {
+    CodeTexts texts;
+    texts.LoadTextResources();
+    const QByteArray old = QByteArrayLiteral("<!--VornetAdBegin--><div>old</div><!--VornetAdEnd-->");
+    const QByteArray link = QByteArrayLiteral("https://example.com/?a=1&b=\"2\"");
+    const QByteArray title = QByteArrayLiteral("Caf\xc3\xa9 <sale>");
+    const QByteArray custom = QByteArrayLiteral("<p>custom</p>");
+    return {
+        {QStringLiteral("sample-page"), InjectionInput(0, link, title, {}, texts.samplePage)},
+        {QStringLiteral("old-block-with-custom-code"),
+         InjectionInput(4, link, title, custom, "<html><body><p>x</p>\r\n" + old + "<p>custom</p>\r\n</body></html>")},
+        {QStringLiteral("upper-case-body"), InjectionInput(1, {}, {}, {}, "<HTML><BODY>text</BODY></HTML>")},
+        {QStringLiteral("html-only"), InjectionInput(2, link, {}, {}, "<html>text</Html>")},
+        {QStringLiteral("no-tags"), InjectionInput(3, {}, title, {}, "just text")},
+        {QStringLiteral("block-before-doctype"),
+         InjectionInput(5, link, title, custom, old + "<!DOCTYPE html><html><head></head><body>b</body></html>")},
+        {QStringLiteral("two-blocks-and-late-block"),
+         InjectionInput(6, {}, {}, {}, "<body>" + old + "a" + old + "b</body>" + old)},
+        {QStringLiteral("begin-without-end"),
+         InjectionInput(7, {}, {}, {}, "<body><!--VornetAdBegin-->tail <!-- </body> --></body>")},
+        // Taking out the inner marker used to join the text around it into a second block.
+        {QStringLiteral("marker-joined-by-removal"),
+         InjectionInput(0, {}, {}, {}, "<body>x</body><!--Vornet<!--VornetAdBegin-->AdBegin-->")},
+        {QStringLiteral("body-in-comment"),
+         InjectionInput(0, {}, {}, {}, "<body><!-- </body> --><script>'</body>'</script></body >")},
+    };
+}
+
+QList<FuzzSeed> TemplateSeeds() {
+    QImage image(24, 16, QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            image.setPixel(x, y, qRgba(x * 10, y * 15, 90, (x + y) % 5 == 0 ? 0 : 255));
+        }
+    }
+    const QByteArray gif = GifBytes(image);
+    // The logical screen and the image descriptor both claim 5000 x 5000.
+    QByteArray huge = gif;
+    const char edge[2] = {char(5000 & 0xFF), char(5000 >> 8)};
+    huge.replace(6, 2, edge, 2).replace(8, 2, edge, 2);
+    const qsizetype descriptor = huge.indexOf(',', 13);
+    if (descriptor > 0) {
+        huge.replace(descriptor + 5, 2, edge, 2).replace(descriptor + 7, 2, edge, 2);
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return {
+        {QStringLiteral("small-gif"), gif},
+        {QStringLiteral("truncated-gif"), gif.left(gif.size() / 2)},
+        {QStringLiteral("claims-5000-square"), huge},
+        {QStringLiteral("png-named-gif"), png},
+        {QStringLiteral("header-only"), QByteArrayLiteral("GIF89a")},
+    };
+}
+
+QList<FuzzSeed> GifSeeds() {
+    QList<QRgb> ramp;
+    for (int i = 0; i < 256; ++i) {
+        ramp.append(qRgba(i, 255 - i, (i * 7) & 0xFF, i));
+    }
+    QList<QRgb> many;
+    for (int i = 0; i < 600; ++i) {
+        many.append(qRgba((i * 37) & 0xFF, (i * 91) & 0xFF, (i * 53) & 0xFF, 255));
+    }
+    return {
+        {QStringLiteral("transparent"), GifInput(8, 8, {qRgba(0, 0, 0, 0)})},
+        {QStringLiteral("opaque-black"), GifInput(5, 3, {qRgba(0, 0, 0, 255)})},
+        {QStringLiteral("alpha-edge"), GifInput(2, 2, {qRgba(9, 9, 9, 127), qRgba(9, 9, 9, 128)})},
+        {QStringLiteral("alpha-ramp"), GifInput(16, 16, ramp)},
+        {QStringLiteral("many-colours"), GifInput(30, 20, many)},
+        {QStringLiteral("one-pixel"), GifInput(0, 0, {qRgba(200, 100, 50, 255)})},
+    };
+}

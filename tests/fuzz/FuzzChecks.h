@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+
+// The properties the fuzz targets check, shared with the suite's test that replays the committed
+// corpus (where every input that once found a fault stays as a regression case). Each takes the
+// raw fuzz input and returns an empty string when the property holds, otherwise what went wrong.
+// The Gui checks need a QGuiApplication.
+
+// Page injection. The input is split at the byte sequence "\x01\x02": the first byte chooses the
+// flags, then link, title, custom code and page follow. Afterwards the page holds exactly one
+// block, every byte outside the old blocks is kept in order, the block stands at the insertion
+// point of what is left, and injecting again changes nothing.
+QString CheckInjection(QByteArrayView input);
+
+// Arbitrary bytes as a template file: the catalog's decoding, the template loader and the
+// banner's composition finish without a crash, and nothing larger than 4096 x 4096 is decoded.
+QString CheckTemplate(QByteArrayView input);
+
+// Arbitrary pixels through the quantizer and the GIF writer: the GIF reads back at the same size,
+// every pixel with alpha >= 128 opaque and every other one transparent. The first four bytes give
+// width and height (bounded), the rest the pixels (repeated to fill the image).
+QString CheckGif(QByteArrayView input);
+
+struct FuzzSeed {
+    QString name;
+    QByteArray input;
+};
+
+// Inputs that reach the interesting paths of each check; the committed corpus starts from these.
+QList<FuzzSeed> InjectionSeeds();
+QList<FuzzSeed> TemplateSeeds();
+QList<FuzzSeed> GifSeeds();
