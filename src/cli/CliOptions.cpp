@@ -22,8 +22,7 @@ enum Scope : unsigned {
     kAdvert = kCode | kGenerate | kPreview,
 };
 
-unsigned ScopeOf(Command command)
-{
+unsigned ScopeOf(Command command) {
     switch (command) {
     case Command::Compose:
         return kCompose;
@@ -48,8 +47,7 @@ struct Option {
     Setter set;
 };
 
-QString ParseInt(const QString& name, const QString& value, int low, int high, int& out)
-{
+QString ParseInt(const QString& name, const QString& value, int low, int high, int& out) {
     bool ok = false;
     const int number = value.toInt(&ok);
     if (!ok) {
@@ -62,8 +60,7 @@ QString ParseInt(const QString& name, const QString& value, int low, int high, i
     return {};
 }
 
-QString ParseColor(const QString& name, const QString& value, QRgb& out)
-{
+QString ParseColor(const QString& name, const QString& value, QRgb& out) {
     QString hex = value;
     if (hex.startsWith(QLatin1Char('#'))) {
         hex.remove(0, 1);
@@ -78,8 +75,7 @@ QString ParseColor(const QString& name, const QString& value, QRgb& out)
     return {};
 }
 
-QString ReadTextFile(const QString& name, const QString& path, QString& out)
-{
+QString ReadTextFile(const QString& name, const QString& path, QString& out) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return QStringLiteral("%1: cannot read \"%2\": %3").arg(name, path, file.errorString());
@@ -88,8 +84,7 @@ QString ReadTextFile(const QString& name, const QString& path, QString& out)
     return {};
 }
 
-std::vector<Option> BuildOptionTable()
-{
+std::vector<Option> BuildOptionTable() {
     std::vector<Option> table;
     auto add = [&table](const QString& name, bool takesValue, unsigned scope, Setter set) {
         table.push_back({name, takesValue, scope, std::move(set)});
@@ -213,8 +208,7 @@ std::vector<Option> BuildOptionTable()
     return table;
 }
 
-const Option* FindOption(const std::vector<Option>& table, const QString& name)
-{
+const Option* FindOption(const std::vector<Option>& table, const QString& name) {
     for (const Option& option : table) {
         if (option.name == name) {
             return &option;
@@ -223,8 +217,7 @@ const Option* FindOption(const std::vector<Option>& table, const QString& name)
     return nullptr;
 }
 
-QString CheckTemplate(const QString& path)
-{
+QString CheckTemplate(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists()) {
         return QStringLiteral("--template: \"%1\" does not exist").arg(path);
@@ -247,8 +240,7 @@ QString CheckTemplate(const QString& path)
 }
 
 // Checks what single options cannot: which options a command needs together.
-QString CheckCombination(const CliRequest& r)
-{
+QString CheckCombination(const CliRequest& r) {
     switch (r.command) {
     case Command::Compose:
         if (r.gifPath.isEmpty() == r.pngPath.isEmpty()) {
@@ -272,8 +264,7 @@ QString CheckCombination(const CliRequest& r)
     return {};
 }
 
-CliRequest DefaultRequest()
-{
+CliRequest DefaultRequest() {
     CliRequest r;
     const QRgb colors[3] = {qRgb(0, 0, 100), qRgb(0, 100, 0), qRgb(100, 0, 0)};
     const int heights[3] = {18, 12, 10};
@@ -288,9 +279,10 @@ CliRequest DefaultRequest()
 
 }  // namespace
 
-ParseResult ParseCommandLine(const QStringList& args)
-{
-    auto fail = [](const QString& message) { return ParseResult{std::nullopt, message}; };
+ParseResult ParseCommandLine(const QStringList& args) {
+    auto fail = [](const QString& message) {
+        return ParseResult{std::nullopt, message};
+    };
     if (args.isEmpty()) {
         return fail(QStringLiteral("no command given"));
     }
@@ -308,8 +300,10 @@ ParseResult ParseCommandLine(const QStringList& args)
     const struct {
         const char* name;
         Command command;
-    } commands[] = {{"compose", Command::Compose},     {"code", Command::Code},
-                    {"generate", Command::Generate},   {"preview", Command::Preview},
+    } commands[] = {{"compose", Command::Compose},
+                    {"code", Command::Code},
+                    {"generate", Command::Generate},
+                    {"preview", Command::Preview},
                     {"templates", Command::Templates}};
     bool known = false;
     for (const auto& c : commands) {
@@ -366,35 +360,33 @@ ParseResult ParseCommandLine(const QStringList& args)
     return {request, {}};
 }
 
-QString UsageText()
-{
-    return QStringLiteral(
-        "Usage:\n"
-        "  vornetad-cli compose   BANNER-OPTIONS (--gif FILE | --png FILE)\n"
-        "  vornetad-cli code      AD-OPTIONS BANNER-OPTIONS [--css]\n"
-        "  vornetad-cli generate  AD-OPTIONS BANNER-OPTIONS --out FOLDER [--file NAME]\n"
-        "  vornetad-cli generate  AD-OPTIONS BANNER-OPTIONS --modify PAGE [--modify PAGE ...]\n"
-        "  vornetad-cli preview   AD-OPTIONS BANNER-OPTIONS [--dir FOLDER]\n"
-        "  vornetad-cli templates [FOLDER]\n"
-        "  vornetad-cli --help | --version\n"
-        "\n"
-        "Banner options:\n"
-        "  --template FILE        the template GIF (default: the first shipped template)\n"
-        "  --size N               edge length 50..500, applied as the editor's Resize (default 300)\n"
-        "  --side left|right      the corner (default right)\n"
-        "  --line1 TEXT           text of line 1 (default \"Line 1\")\n"
-        "  --line2 TEXT, --line3 TEXT   enable line 2 / 3 with that text (line 3 needs line 2)\n"
-        "  --fontN FACE           font face of line N (default \"Times New Roman\")\n"
-        "  --ptN N                size of line N in points (default 18, 12, 10)\n"
-        "  --colorN RRGGBB        colour of line N (default 000064, 006400, 640000)\n"
-        "  --offsetN N            vertical offset of line N, -5..5; 0 is auto\n"
-        "  --boldN --italicN --underlineN --strikeN   style of line N\n"
-        "\n"
-        "Advert options:\n"
-        "  --link URL             the address the banner links to (default \"link URL here\")\n"
-        "  --title TEXT           the advert's title (default \"ad title here\")\n"
-        "  --same-window          open the link in the same window (default: a new window)\n"
-        "  --custom-code TEXT, --custom-code-file FILE   custom HTML after the code block\n"
-        "\n"
-        "Exit status: 0 everything written; 1 some files failed; 2 bad usage.\n");
+QString UsageText() {
+    return QStringLiteral("Usage:\n"
+                          "  vornetad-cli compose   BANNER-OPTIONS (--gif FILE | --png FILE)\n"
+                          "  vornetad-cli code      AD-OPTIONS BANNER-OPTIONS [--css]\n"
+                          "  vornetad-cli generate  AD-OPTIONS BANNER-OPTIONS --out FOLDER [--file NAME]\n"
+                          "  vornetad-cli generate  AD-OPTIONS BANNER-OPTIONS --modify PAGE [--modify PAGE ...]\n"
+                          "  vornetad-cli preview   AD-OPTIONS BANNER-OPTIONS [--dir FOLDER]\n"
+                          "  vornetad-cli templates [FOLDER]\n"
+                          "  vornetad-cli --help | --version\n"
+                          "\n"
+                          "Banner options:\n"
+                          "  --template FILE        the template GIF (default: the first shipped template)\n"
+                          "  --size N               edge length 50..500, applied as the editor's Resize (default 300)\n"
+                          "  --side left|right      the corner (default right)\n"
+                          "  --line1 TEXT           text of line 1 (default \"Line 1\")\n"
+                          "  --line2 TEXT, --line3 TEXT   enable line 2 / 3 with that text (line 3 needs line 2)\n"
+                          "  --fontN FACE           font face of line N (default \"Times New Roman\")\n"
+                          "  --ptN N                size of line N in points (default 18, 12, 10)\n"
+                          "  --colorN RRGGBB        colour of line N (default 000064, 006400, 640000)\n"
+                          "  --offsetN N            vertical offset of line N, -5..5; 0 is auto\n"
+                          "  --boldN --italicN --underlineN --strikeN   style of line N\n"
+                          "\n"
+                          "Advert options:\n"
+                          "  --link URL             the address the banner links to (default \"link URL here\")\n"
+                          "  --title TEXT           the advert's title (default \"ad title here\")\n"
+                          "  --same-window          open the link in the same window (default: a new window)\n"
+                          "  --custom-code TEXT, --custom-code-file FILE   custom HTML after the code block\n"
+                          "\n"
+                          "Exit status: 0 everything written; 1 some files failed; 2 bad usage.\n");
 }

@@ -16,7 +16,7 @@ struct CliRequest {
     Command command = Command::Help;
 
     // Banner options.
-    QString templatePath;  // empty: the first template of the default catalog
+    QString templatePath;     // empty: the first template of the default catalog
     std::optional<int> size;  // applied as the editor's Resize would; unset keeps the wizard's 300
     BannerSide side = BannerSide::Right;
     std::array<BannerLine, 3> lines;

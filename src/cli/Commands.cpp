@@ -16,21 +16,18 @@
 
 namespace {
 
-void PrintLine(std::FILE* stream, const QString& text)
-{
+void PrintLine(std::FILE* stream, const QString& text) {
     const QByteArray bytes = text.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
 }
 
-void PrintFailure(const FileResult& result)
-{
+void PrintFailure(const FileResult& result) {
     PrintLine(stderr, QStringLiteral("%1: %2").arg(result.path, result.error));
 }
 
 // The banner as the wizard would compose it for these options; nothing (after a message) when
 // there is no template to use.
-std::optional<Banner> BuildBanner(const CliRequest& request)
-{
+std::optional<Banner> BuildBanner(const CliRequest& request) {
     QString templatePath = request.templatePath;
     if (templatePath.isEmpty()) {
         TemplateCatalog catalog;
@@ -52,8 +49,7 @@ std::optional<Banner> BuildBanner(const CliRequest& request)
     return banner;
 }
 
-int ExitStatus(const RunReport& report)
-{
+int ExitStatus(const RunReport& report) {
     for (const FileResult& result : report.files) {
         if (result.ok()) {
             PrintLine(stdout, result.path);
@@ -64,8 +60,7 @@ int ExitStatus(const RunReport& report)
     return report.ok() ? 0 : 1;
 }
 
-CodeTexts LoadedTexts()
-{
+CodeTexts LoadedTexts() {
     CodeTexts texts;
     texts.LoadTextResources();
     return texts;
@@ -73,8 +68,7 @@ CodeTexts LoadedTexts()
 
 }  // namespace
 
-int RunCompose(const CliRequest& request)
-{
+int RunCompose(const CliRequest& request) {
     const std::optional<Banner> banner = BuildBanner(request);
     if (!banner) {
         return 2;
@@ -95,8 +89,7 @@ int RunCompose(const CliRequest& request)
     return 0;
 }
 
-int RunCode(const CliRequest& request)
-{
+int RunCode(const CliRequest& request) {
     CodeTexts texts = LoadedTexts();
     texts.BuildCode(QByteArrayLiteral("VornetAdStyle.css"), QByteArrayLiteral("VornetAdMap.gif"), request.ad);
     const QByteArray& text = request.css ? texts.styleSheet : texts.codeBlock;
@@ -104,8 +97,7 @@ int RunCode(const CliRequest& request)
     return 0;
 }
 
-int RunGenerate(const CliRequest& request)
-{
+int RunGenerate(const CliRequest& request) {
     const std::optional<Banner> banner = BuildBanner(request);
     if (!banner) {
         return 2;
@@ -122,8 +114,7 @@ int RunGenerate(const CliRequest& request)
     return ExitStatus(Generate(texts, banner->Composed(), target, request.ad));
 }
 
-int RunPreview(const CliRequest& request)
-{
+int RunPreview(const CliRequest& request) {
     const std::optional<Banner> banner = BuildBanner(request);
     if (!banner) {
         return 2;
@@ -141,11 +132,10 @@ int RunPreview(const CliRequest& request)
     return 0;
 }
 
-int RunTemplates(const CliRequest& request)
-{
+int RunTemplates(const CliRequest& request) {
     // Full paths, also for a folder given relative to the current one.
-    const QString folder = request.templatesFolder.isEmpty() ? DefaultTemplatesFolder()
-                                                             : QDir(request.templatesFolder).absolutePath();
+    const QString folder =
+        request.templatesFolder.isEmpty() ? DefaultTemplatesFolder() : QDir(request.templatesFolder).absolutePath();
     if (!QFileInfo(folder).isDir()) {
         PrintLine(stderr, QStringLiteral("%1: no such folder").arg(folder));
         return 2;

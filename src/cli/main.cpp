@@ -9,8 +9,7 @@ namespace {
 
 // Standard error carries the program's own failure lines only, so scripts can read them; Qt's
 // notes about its environment (such as a missing runtime folder) are shown only on request.
-void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
+void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     static const bool verbose = qEnvironmentVariableIsSet("VORNETAD_CLI_DEBUG");
     if (verbose || type == QtCriticalMsg || type == QtFatalMsg) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(qFormatLogMessage(type, context, message)));
@@ -19,8 +18,7 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QS
 
 }  // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     // Fonts and images need a GUI application, but never a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(QuietQtMessages);

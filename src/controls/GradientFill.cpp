@@ -4,8 +4,7 @@
 
 #include <cmath>
 
-void FillVerticalGradient(QPainter& painter, const QRect& rect, const QColor& top, const QColor& bottom)
-{
+void FillVerticalGradient(QPainter& painter, const QRect& rect, const QColor& top, const QColor& bottom) {
     const int rows = rect.height();
     if (rows <= 0 || rect.width() <= 0) {
         return;
@@ -20,8 +19,7 @@ void FillVerticalGradient(QPainter& painter, const QRect& rect, const QColor& to
     }
 }
 
-void DrawSelection(QPainter& painter, const QRect& rect)
-{
+void DrawSelection(QPainter& painter, const QRect& rect) {
     FillVerticalGradient(painter, rect, kSelectionTop, kSelectionBottom);
     const QRect frame = rect.adjusted(2, 2, -2, -2);
     if (frame.width() <= 0 || frame.height() <= 0) {

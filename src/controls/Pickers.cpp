@@ -5,8 +5,7 @@
 #include <QFontDialog>
 #include <QMessageBox>
 
-std::optional<QColor> DialogPickers::PickColor(QWidget* parent)
-{
+std::optional<QColor> DialogPickers::PickColor(QWidget* parent) {
     const QColor color = QColorDialog::getColor(Qt::black, parent);
     if (!color.isValid()) {
         return std::nullopt;
@@ -14,8 +13,7 @@ std::optional<QColor> DialogPickers::PickColor(QWidget* parent)
     return color;
 }
 
-std::optional<QFont> DialogPickers::PickFont(QWidget* parent)
-{
+std::optional<QFont> DialogPickers::PickFont(QWidget* parent) {
     bool ok = false;
     const QFont font = QFontDialog::getFont(&ok, QFont(), parent);
     if (!ok) {
@@ -24,8 +22,8 @@ std::optional<QFont> DialogPickers::PickFont(QWidget* parent)
     return font;
 }
 
-std::optional<QString> DialogPickers::PickOpenFile(QWidget* parent, const QString& filter, const QString& defaultSuffix)
-{
+std::optional<QString> DialogPickers::PickOpenFile(QWidget* parent, const QString& filter,
+                                                   const QString& defaultSuffix) {
     QFileDialog dialog(parent);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -37,8 +35,7 @@ std::optional<QString> DialogPickers::PickOpenFile(QWidget* parent, const QStrin
     return dialog.selectedFiles().constFirst();
 }
 
-std::optional<QString> DialogPickers::PickFolder(QWidget* parent, const QString& title, const QString& startFolder)
-{
+std::optional<QString> DialogPickers::PickFolder(QWidget* parent, const QString& title, const QString& startFolder) {
     const QString folder = QFileDialog::getExistingDirectory(parent, title, startFolder);
     if (folder.isEmpty()) {
         return std::nullopt;
@@ -46,8 +43,7 @@ std::optional<QString> DialogPickers::PickFolder(QWidget* parent, const QString&
     return folder;
 }
 
-void DialogPickers::ShowMessage(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon)
-{
+void DialogPickers::ShowMessage(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) {
     QMessageBox box(parent);
     box.setWindowTitle(caption);
     box.setText(text);

@@ -23,7 +23,8 @@ public:
     virtual std::optional<QFont> PickFont(QWidget* parent) = 0;
     // One existing file to open; `filter` in Qt's "description (patterns)" form. The default
     // suffix is added when the typed name has none.
-    virtual std::optional<QString> PickOpenFile(QWidget* parent, const QString& filter, const QString& defaultSuffix) = 0;
+    virtual std::optional<QString> PickOpenFile(QWidget* parent, const QString& filter,
+                                                const QString& defaultSuffix) = 0;
     // A folder, starting in `startFolder`.
     virtual std::optional<QString> PickFolder(QWidget* parent, const QString& title, const QString& startFolder) = 0;
     // A modal message box with one OK button.

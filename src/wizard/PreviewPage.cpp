@@ -19,8 +19,7 @@ void PreviewPage::Navigate(const QString& path) {
     browserCtrl->Navigate(path);
 }
 
-void PreviewPage::keyPressEvent(QKeyEvent* event)
-{
+void PreviewPage::keyPressEvent(QKeyEvent* event) {
     if (!SwallowDialogKey(event)) {
         QWidget::keyPressEvent(event);
     }

@@ -1,6 +1,6 @@
 #include "GifWriter.h"
-#include "TestFiles.h"
 #include "OctreeQuantizer.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,8 +6,7 @@ class TestCliOptions : public QObject {
     Q_OBJECT
 
 private slots:
-    void defaults_matchTheWizard()
-    {
+    void defaults_matchTheWizard() {
         const ParseResult parsed = ParseCommandLine({QStringLiteral("code")});
         QVERIFY2(parsed.request, qPrintable(parsed.error));
         const CliRequest& r = *parsed.request;
@@ -27,8 +26,7 @@ private slots:
         QCOMPARE(r.lines[0].font.faceName, QStringLiteral("Times New Roman"));
     }
 
-    void values_reachTheRequest()
-    {
+    void values_reachTheRequest() {
         const ParseResult parsed = ParseCommandLine(
             {QStringLiteral("generate"), QStringLiteral("--out"), QStringLiteral("/tmp/x"), QStringLiteral("--size"),
              QStringLiteral("150"), QStringLiteral("--side"), QStringLiteral("left"), QStringLiteral("--line2"),
@@ -47,36 +45,45 @@ private slots:
         QVERIFY(r.modifyPages.isEmpty());
     }
 
-    void badCommandLine_isRefused_data()
-    {
+    void badCommandLine_isRefused_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("messagePart");
         const QString gen = QStringLiteral("generate");
         const QString out = QStringLiteral("--out");
         QTest::newRow("no command") << QStringList{} << QStringLiteral("no command");
         QTest::newRow("unknown command") << QStringList{QStringLiteral("draw")} << QStringLiteral("unknown command");
-        QTest::newRow("unknown option") << QStringList{QStringLiteral("code"), QStringLiteral("--colour1"), QStringLiteral("ff0000")}
+        QTest::newRow("unknown option") << QStringList{QStringLiteral("code"), QStringLiteral("--colour1"),
+                                                       QStringLiteral("ff0000")}
                                         << QStringLiteral("unknown option");
         QTest::newRow("missing value") << QStringList{QStringLiteral("code"), QStringLiteral("--link")}
                                        << QStringLiteral("needs a value");
-        QTest::newRow("size too small") << QStringList{QStringLiteral("code"), QStringLiteral("--size"), QStringLiteral("49")}
+        QTest::newRow("size too small") << QStringList{QStringLiteral("code"), QStringLiteral("--size"),
+                                                       QStringLiteral("49")}
                                         << QStringLiteral("between 50 and 500");
-        QTest::newRow("size too large") << QStringList{QStringLiteral("code"), QStringLiteral("--size"), QStringLiteral("501")}
+        QTest::newRow("size too large") << QStringList{QStringLiteral("code"), QStringLiteral("--size"),
+                                                       QStringLiteral("501")}
                                         << QStringLiteral("between 50 and 500");
-        QTest::newRow("size not a number") << QStringList{QStringLiteral("code"), QStringLiteral("--size"), QStringLiteral("3OO")}
-                                           << QStringLiteral("whole number");
-        QTest::newRow("offset out of range") << QStringList{QStringLiteral("code"), QStringLiteral("--offset1"), QStringLiteral("6")}
-                                             << QStringLiteral("between -5 and 5");
-        QTest::newRow("bad colour") << QStringList{QStringLiteral("code"), QStringLiteral("--color1"), QStringLiteral("12345g")}
+        QTest::newRow("size not a number")
+            << QStringList{QStringLiteral("code"), QStringLiteral("--size"), QStringLiteral("3OO")}
+            << QStringLiteral("whole number");
+        QTest::newRow("offset out of range")
+            << QStringList{QStringLiteral("code"), QStringLiteral("--offset1"), QStringLiteral("6")}
+            << QStringLiteral("between -5 and 5");
+        QTest::newRow("bad colour") << QStringList{QStringLiteral("code"), QStringLiteral("--color1"),
+                                                   QStringLiteral("12345g")}
                                     << QStringLiteral("hexadecimal");
-        QTest::newRow("bad side") << QStringList{QStringLiteral("code"), QStringLiteral("--side"), QStringLiteral("top")}
+        QTest::newRow("bad side") << QStringList{QStringLiteral("code"), QStringLiteral("--side"),
+                                                 QStringLiteral("top")}
                                   << QStringLiteral("\"left\" or \"right\"");
-        QTest::newRow("line 3 without line 2") << QStringList{QStringLiteral("code"), QStringLiteral("--line3"), QStringLiteral("x")}
-                                               << QStringLiteral("needs --line2");
+        QTest::newRow("line 3 without line 2")
+            << QStringList{QStringLiteral("code"), QStringLiteral("--line3"), QStringLiteral("x")}
+            << QStringLiteral("needs --line2");
         QTest::newRow("advert option on compose")
-            << QStringList{QStringLiteral("compose"), QStringLiteral("--link"), QStringLiteral("x"), QStringLiteral("--png"), QStringLiteral("a.png")}
+            << QStringList{QStringLiteral("compose"), QStringLiteral("--link"), QStringLiteral("x"),
+                           QStringLiteral("--png"), QStringLiteral("a.png")}
             << QStringLiteral("does not apply to compose");
-        QTest::newRow("compose without output") << QStringList{QStringLiteral("compose")} << QStringLiteral("exactly one of");
+        QTest::newRow("compose without output")
+            << QStringList{QStringLiteral("compose")} << QStringLiteral("exactly one of");
         QTest::newRow("generate with both modes")
             << QStringList{gen, out, QStringLiteral("/tmp"), QStringLiteral("--modify"), QStringLiteral("/tmp/a.html")}
             << QStringLiteral("either --out");
@@ -84,16 +91,15 @@ private slots:
         QTest::newRow("missing template")
             << QStringList{QStringLiteral("code"), QStringLiteral("--template"), QStringLiteral("/nonexistent/t.gif")}
             << QStringLiteral("does not exist");
-        QTest::newRow("template not a GIF")
-            << QStringList{QStringLiteral("code"), QStringLiteral("--template"), QStringLiteral(VORNET_SOURCE_DIR "/CMakeLists.txt")}
-            << QStringLiteral("not a GIF");
+        QTest::newRow("template not a GIF") << QStringList{QStringLiteral("code"), QStringLiteral("--template"),
+                                                           QStringLiteral(VORNET_SOURCE_DIR "/CMakeLists.txt")}
+                                            << QStringLiteral("not a GIF");
         QTest::newRow("file name with folder")
             << QStringList{gen, out, QStringLiteral("/tmp"), QStringLiteral("--file"), QStringLiteral("a/b.html")}
             << QStringLiteral("without a folder");
     }
 
-    void badCommandLine_isRefused()
-    {
+    void badCommandLine_isRefused() {
         QFETCH(QStringList, args);
         QFETCH(QString, messagePart);
         const ParseResult parsed = ParseCommandLine(args);

@@ -31,37 +31,31 @@ public:
     int colorRequests = 0;
     int fontRequests = 0;
 
-    std::optional<QColor> PickColor(QWidget*) override
-    {
+    std::optional<QColor> PickColor(QWidget*) override {
         ++colorRequests;
         return Take(colors);
     }
-    std::optional<QFont> PickFont(QWidget*) override
-    {
+    std::optional<QFont> PickFont(QWidget*) override {
         ++fontRequests;
         return Take(fonts);
     }
-    std::optional<QString> PickOpenFile(QWidget*, const QString& filter, const QString& defaultSuffix) override
-    {
+    std::optional<QString> PickOpenFile(QWidget*, const QString& filter, const QString& defaultSuffix) override {
         lastFilter = filter;
         lastDefaultSuffix = defaultSuffix;
         return Take(files);
     }
-    std::optional<QString> PickFolder(QWidget*, const QString& title, const QString& startFolder) override
-    {
+    std::optional<QString> PickFolder(QWidget*, const QString& title, const QString& startFolder) override {
         lastFolderTitle = title;
         lastStartFolder = startFolder;
         return Take(folders);
     }
-    void ShowMessage(QWidget*, const QString& caption, const QString& text, MessageIcon icon) override
-    {
+    void ShowMessage(QWidget*, const QString& caption, const QString& text, MessageIcon icon) override {
         messages.append({caption, text, icon});
     }
 
 private:
     template <typename T>
-    static std::optional<T> Take(std::deque<std::optional<T>>& queue)
-    {
+    static std::optional<T> Take(std::deque<std::optional<T>>& queue) {
         if (queue.empty()) {
             return std::nullopt;
         }

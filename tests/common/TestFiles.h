@@ -13,23 +13,20 @@
 // Small file and widget helpers shared by the test suites.
 
 // The whole file, or empty when it cannot be read.
-inline QByteArray ReadAll(const QString& path)
-{
+inline QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Writes exactly `bytes`; false when the file could not be written completely.
-inline bool WriteAll(const QString& path, const QByteArray& bytes)
-{
+inline bool WriteAll(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // Every file, folder and link under `root` by its path relative to `root`: files by content, links
 // by target and content, folders by a tag. Two snapshots are equal when nothing under `root` changed.
-inline std::map<QString, QByteArray> Snapshot(const QString& root)
-{
+inline std::map<QString, QByteArray> Snapshot(const QString& root) {
     std::map<QString, QByteArray> entries;
     QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
                     QDirIterator::Subdirectories);
@@ -47,8 +44,7 @@ inline std::map<QString, QByteArray> Snapshot(const QString& root)
 
 // The named child; a test that looks for a child the widget does not have stops at once.
 template <typename T>
-T* ChildNamed(const QObject& parent, const QString& name)
-{
+T* ChildNamed(const QObject& parent, const QString& name) {
     T* child = parent.findChild<T*>(name);
     if (child == nullptr) {
         qFatal("no child %s", qPrintable(name));

@@ -1,6 +1,6 @@
 #include "OutputRuns.h"
-#include "TestFiles.h"
 #include "PageInjection.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
