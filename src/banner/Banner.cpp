@@ -1,11 +1,12 @@
 #include "Banner.h"
 
+#include "TemplateImage.h"
+
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QHash>
-#include <QImageReader>
 #include <QPainter>
 
 #include <algorithm>
@@ -94,15 +95,7 @@ Banner::Banner()
     : diagonal(DiagonalOf(size)) {}
 
 void Banner::LoadTemplate(const QString& path) {
-    // A few bytes of GIF can claim a screen of 65535 x 65535 pixels; such a file is refused before
-    // anything is allocated for it.
-    QImageReader reader(path);
-    const QSize claimed = reader.size();
-    const bool tooLarge = claimed.width() > kMaxTemplateEdge || claimed.height() > kMaxTemplateEdge;
-    QImage image = tooLarge ? QImage() : reader.read();
-    if (image.width() > kMaxTemplateEdge || image.height() > kMaxTemplateEdge) {
-        image = QImage();
-    }
+    const QImage image = LoadTemplateImage(path);
     templateImage = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     templateLoaded = true;
     Compose();

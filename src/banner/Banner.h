@@ -17,8 +17,6 @@ class Banner final {
 public:
     static constexpr int kMinSize = 50;
     static constexpr int kMaxSize = 500;
-    // Templates larger than this on either axis are refused (loaded as a template without pixels).
-    static constexpr int kMaxTemplateEdge = 4096;
     // Resolution of the composed image, so that point sizes give the same pixels on every screen.
     static constexpr int kDotsPerMeter = 3780;  // 96 dpi
 

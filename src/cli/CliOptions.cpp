@@ -1,6 +1,6 @@
 #include "CliOptions.h"
 
-#include "Banner.h"
+#include "TemplateImage.h"
 
 #include <QFileInfo>
 #include <QImageReader>
@@ -231,10 +231,8 @@ QString CheckTemplate(const QString& path) {
         return QStringLiteral("--template: \"%1\" is not a GIF image").arg(path);
     }
     const QSize size = reader.size();
-    if (size.width() > Banner::kMaxTemplateEdge || size.height() > Banner::kMaxTemplateEdge) {
-        return QStringLiteral("--template: \"%1\" is larger than %2 x %2 pixels")
-            .arg(path)
-            .arg(Banner::kMaxTemplateEdge);
+    if (size.width() > kMaxTemplateEdge || size.height() > kMaxTemplateEdge) {
+        return QStringLiteral("--template: \"%1\" is larger than %2 x %2 pixels").arg(path).arg(kMaxTemplateEdge);
     }
     return {};
 }

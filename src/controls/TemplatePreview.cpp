@@ -1,6 +1,6 @@
 #include "TemplatePreview.h"
 
-#include "TemplateCatalog.h"
+#include "TemplateImage.h"
 
 #include <QPaintEvent>
 #include <QPainter>

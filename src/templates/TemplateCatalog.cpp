@@ -1,6 +1,7 @@
 #include "TemplateCatalog.h"
 
 #include "DataFolder.h"
+#include "TemplateImage.h"
 
 #include <QDir>
 #include <QFile>
@@ -79,7 +80,7 @@ class AllocationLimitGuard {
 public:
     AllocationLimitGuard()
         : previous(QImageReader::allocationLimit()) {
-        const int needed = MaxTemplateEdge * MaxTemplateEdge * 4 / (1024 * 1024) + 1;
+        const int needed = kMaxTemplateEdge * kMaxTemplateEdge * 4 / (1024 * 1024) + 1;
         if (previous == 0 || previous > needed) {
             QImageReader::setAllocationLimit(needed);
         }
@@ -92,20 +93,6 @@ private:
 };
 
 }  // namespace
-
-QImage LoadTemplateImage(const QString& path) {
-    QImageReader reader(path);
-    reader.setAutoTransform(false);
-    const QSize size = reader.size();
-    if (!size.isValid() || size.width() > MaxTemplateEdge || size.height() > MaxTemplateEdge) {
-        return {};
-    }
-    QImage image = reader.read();
-    if (image.width() > MaxTemplateEdge || image.height() > MaxTemplateEdge) {
-        return {};
-    }
-    return image;
-}
 
 int TemplateCatalog::Scan(const QString& folder) {
     const QStringList names = TemplateNames(folder);

@@ -32,14 +32,6 @@ private:
     QStringList paths;
 };
 
-// Largest template edge, in pixels, that is decoded at all. A file whose header claims more is
-// treated as undecodable before anything is allocated for its pixels.
-inline constexpr int MaxTemplateEdge = 4096;
-
-// Decodes a template file as it is (transparent pixels keep alpha 0); a null image when the file
-// cannot be read, is not an image, or is larger than MaxTemplateEdge on either axis.
-QImage LoadTemplateImage(const QString& path);
-
 // The templates folder the wizard and the CLI use: "vornets/" beside the executable, else the
 // installed data folder. Always ends with a separator.
 QString DefaultTemplatesFolder();

@@ -6,6 +6,7 @@
 #include "GifWriter.h"
 #include "PageInjection.h"
 #include "TemplateCatalog.h"
+#include "TemplateImage.h"
 
 #include <QBuffer>
 #include <QDir>

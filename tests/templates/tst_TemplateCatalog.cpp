@@ -1,5 +1,6 @@
 #include "DataFolder.h"
 #include "TemplateCatalog.h"
+#include "TemplateImage.h"
 
 #include <QCoreApplication>
 #include <QDir>
