@@ -45,6 +45,8 @@ private slots:
         QVERIFY(r.modifyPages.isEmpty());
     }
 
+    // Single bad values are tested through the process (tst_CliProcess); these are the rules that
+    // tie options together.
     void badCommandLine_isRefused_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("messagePart");
@@ -52,26 +54,6 @@ private slots:
         const QString out = QStringLiteral("--out");
         QTest::newRow("no command") << QStringList{} << QStringLiteral("no command");
         QTest::newRow("unknown command") << QStringList{QStringLiteral("draw")} << QStringLiteral("unknown command");
-        QTest::newRow("unknown option") << QStringList{QStringLiteral("code"), QStringLiteral("--colour1"),
-                                                       QStringLiteral("ff0000")}
-                                        << QStringLiteral("unknown option");
-        QTest::newRow("missing value") << QStringList{QStringLiteral("code"), QStringLiteral("--link")}
-                                       << QStringLiteral("needs a value");
-        QTest::newRow("size too small") << QStringList{QStringLiteral("code"), QStringLiteral("--size"),
-                                                       QStringLiteral("49")}
-                                        << QStringLiteral("between 50 and 500");
-        QTest::newRow("size too large") << QStringList{QStringLiteral("code"), QStringLiteral("--size"),
-                                                       QStringLiteral("501")}
-                                        << QStringLiteral("between 50 and 500");
-        QTest::newRow("size not a number")
-            << QStringList{QStringLiteral("code"), QStringLiteral("--size"), QStringLiteral("3OO")}
-            << QStringLiteral("whole number");
-        QTest::newRow("offset out of range")
-            << QStringList{QStringLiteral("code"), QStringLiteral("--offset1"), QStringLiteral("6")}
-            << QStringLiteral("between -5 and 5");
-        QTest::newRow("bad colour") << QStringList{QStringLiteral("code"), QStringLiteral("--color1"),
-                                                   QStringLiteral("12345g")}
-                                    << QStringLiteral("hexadecimal");
         QTest::newRow("bad side") << QStringList{QStringLiteral("code"), QStringLiteral("--side"),
                                                  QStringLiteral("top")}
                                   << QStringLiteral("\"left\" or \"right\"");
@@ -88,12 +70,6 @@ private slots:
             << QStringList{gen, out, QStringLiteral("/tmp"), QStringLiteral("--modify"), QStringLiteral("/tmp/a.html")}
             << QStringLiteral("either --out");
         QTest::newRow("generate with neither") << QStringList{gen} << QStringLiteral("either --out");
-        QTest::newRow("missing template")
-            << QStringList{QStringLiteral("code"), QStringLiteral("--template"), QStringLiteral("/nonexistent/t.gif")}
-            << QStringLiteral("does not exist");
-        QTest::newRow("template not a GIF") << QStringList{QStringLiteral("code"), QStringLiteral("--template"),
-                                                           QStringLiteral(VORNET_SOURCE_DIR "/CMakeLists.txt")}
-                                            << QStringLiteral("not a GIF");
         QTest::newRow("file name with folder")
             << QStringList{gen, out, QStringLiteral("/tmp"), QStringLiteral("--file"), QStringLiteral("a/b.html")}
             << QStringLiteral("without a folder");
