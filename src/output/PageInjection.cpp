@@ -75,6 +75,29 @@ bool HoldsStructureTag(string_view text, size_t from, size_t to) {
     return false;
 }
 
+// Whether [from, to) holds a structure tag that the page does not already have before `from`. A
+// page's own head and body tags stand once; the same tag again after an old block belongs to the
+// block's custom code, which goes with the block, or a run would add one more copy each time.
+bool HoldsPageStructure(string_view text, size_t from, size_t to) {
+    static constexpr string_view kStructure[] = {"<html", "<head", "</head", "<body", "</body", "</html"};
+    const auto standsBefore = [&](string_view tag) {
+        for (size_t pos = text.find('<'); pos < from; pos = text.find('<', pos + 1)) {
+            if (TagAt(text, pos, tag)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (size_t pos = text.find('<', from); pos < to; pos = text.find('<', pos + 1)) {
+        for (const string_view tag : kStructure) {
+            if (TagAt(text, pos, tag) && !standsBefore(tag)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 size_t InsertionPointOf(string_view text) {
     if (const size_t body = FindLastTag(text, "</body"); body != string_view::npos) {
         return body;
@@ -123,7 +146,7 @@ QByteArray WithoutOldBlocks(const QByteArray& page) {
             blockEnd = end + kEnd.size();
         }
         const bool nearestBeforeInsertion = begin < insertAt && next >= insertAt;
-        if (nearestBeforeInsertion && blockEnd <= insertAt && !HoldsStructureTag(text, begin, insertAt)) {
+        if (nearestBeforeInsertion && blockEnd <= insertAt && !HoldsPageStructure(text, begin, insertAt)) {
             blockEnd = insertAt;
         }
         removals.emplace_back(begin, blockEnd);
