@@ -140,7 +140,7 @@ QLabel* MakeLabel(const QString& text, const Dlu& at, QWidget* parent) {
 }  // namespace
 
 EditorPage::EditorPage(Pickers& pickers, QWidget* parent)
-    : QWidget(parent)
+    : WizardPage(parent)
     , pickers(pickers)
     , bannerView(new BannerView(this)) {
     filling = true;

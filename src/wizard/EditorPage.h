@@ -1,7 +1,8 @@
 #pragma once
 
+#include "WizardPage.h"
+
 #include <QRgb>
-#include <QWidget>
 
 #include <array>
 
@@ -20,7 +21,7 @@ class QRadioButton;
 // the banner size with its Resize button, and the corner. Every change is written straight into the
 // view's lines or setters, which recompose the banner at once. Lines 2 and 3 are switched on by
 // their check boxes; line 3 can only be on while line 2 is, so the drawn lines stay a prefix.
-class EditorPage final : public QWidget {
+class EditorPage final : public WizardPage {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(EditorPage)
 

@@ -5,14 +5,13 @@
 
 #include <QCheckBox>
 #include <QEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 
 OptionsPage::OptionsPage(QWidget* parent)
-    : QWidget(parent)
+    : WizardPage(parent)
     , titleLabel(new QLabel(QStringLiteral("Ad title:"), this))
     , titleEdit(new QLineEdit(this))
     , linkLabel(new QLabel(QStringLiteral("Link url:"), this))
@@ -76,12 +75,6 @@ void OptionsPage::ApplyCustomCodeBox() {
     customCodeEnabled = customCodeBox->isChecked();
     codeLabel->setVisible(customCodeEnabled);
     codeEdit->setVisible(customCodeEnabled);
-}
-
-void OptionsPage::keyPressEvent(QKeyEvent* event) {
-    if (!SwallowDialogKey(event)) {
-        QWidget::keyPressEvent(event);
-    }
 }
 
 void OptionsPage::changeEvent(QEvent* event) {

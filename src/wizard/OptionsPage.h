@@ -1,7 +1,8 @@
 #pragma once
 
+#include "WizardPage.h"
+
 #include <QString>
-#include <QWidget>
 
 class QCheckBox;
 class QLabel;
@@ -14,7 +15,7 @@ class QRadioButton;
 // The target buttons and the custom-code box update their fields as soon as they change; the three
 // text fields reach the public fields only through StoreControls(), which the wizard calls right
 // before it reads them. Unticking the custom-code box hides the code but keeps its text.
-class OptionsPage final : public QWidget {
+class OptionsPage final : public WizardPage {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(OptionsPage)
 
@@ -31,7 +32,6 @@ public:
     QString customCode;
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:

@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -47,7 +46,7 @@ QStringList PageNamesIn(const QString& folder) {
 }  // namespace
 
 OutputPage::OutputPage(Pickers& pickers, QWidget* parent)
-    : QWidget(parent)
+    : WizardPage(parent)
     , pickers(pickers)
     , createButton(new QRadioButton(QStringLiteral("Create new file"), this))
     , modifyButton(new QRadioButton(QStringLiteral("Modify exist file(s)"), this))
@@ -203,12 +202,6 @@ void OutputPage::OnRemoveSelected() {
 
 void OutputPage::OnClearAll() {
     pageList->clear();
-}
-
-void OutputPage::keyPressEvent(QKeyEvent* event) {
-    if (!SwallowDialogKey(event)) {
-        QWidget::keyPressEvent(event);
-    }
 }
 
 void OutputPage::changeEvent(QEvent* event) {

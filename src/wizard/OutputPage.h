@@ -1,8 +1,7 @@
 #pragma once
 
 #include "OutputRuns.h"
-
-#include <QWidget>
+#include "WizardPage.h"
 
 #include <optional>
 
@@ -18,7 +17,7 @@ class QRadioButton;
 // The two modes share the page's space; switching shows one group and hides the other but keeps
 // both groups' contents. The page checks only that the current mode has something to work on:
 // whether folders and pages exist, or a page is listed twice, is the generate run's business.
-class OutputPage final : public QWidget {
+class OutputPage final : public WizardPage {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(OutputPage)
 
@@ -33,7 +32,6 @@ public:
     OutputTarget Target() const;
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:

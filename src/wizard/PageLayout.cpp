@@ -3,7 +3,6 @@
 #include "DialogUnits.h"
 
 #include <QAbstractButton>
-#include <QKeyEvent>
 #include <QLabel>
 
 #include <algorithm>
@@ -39,16 +38,4 @@ void PlaceLabel(QLabel* label, const QRect& dluRect) {
 
 void PlaceButton(QAbstractButton* button, const QRect& dluRect) {
     button->setGeometry(GrowToFit(Pixels(dluRect), button->sizeHint(), false));
-}
-
-bool SwallowDialogKey(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-        event->accept();
-        return true;
-    default:
-        return false;
-    }
 }

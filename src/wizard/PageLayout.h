@@ -3,7 +3,6 @@
 #include <QRect>
 
 class QAbstractButton;
-class QKeyEvent;
 class QLabel;
 
 // Helpers shared by the wizard's pages, which are laid out from fixed dialog-unit rectangles.
@@ -16,7 +15,3 @@ void PlaceLabel(QLabel* label, const QRect& dluRect);
 // Places a check box or radio button on its layout rectangle (dialog units); a wider or taller font
 // grows it to the right and evenly up and down.
 void PlaceButton(QAbstractButton* button, const QRect& dluRect);
-
-// A page is a part of the wizard's window, not a dialog of its own: Enter and Escape inside it must
-// neither click a button nor close the wizard. Accepts the event and returns true for those keys.
-bool SwallowDialogKey(QKeyEvent* event);

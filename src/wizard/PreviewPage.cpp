@@ -2,12 +2,9 @@
 
 #include "DialogUnits.h"
 #include "HtmlCtrl.h"
-#include "PageLayout.h"
-
-#include <QKeyEvent>
 
 PreviewPage::PreviewPage(Pickers& pickers, QWidget* parent)
-    : QWidget(parent)
+    : WizardPage(parent)
     , pickers(pickers) {}
 
 void PreviewPage::Navigate(const QString& path) {
@@ -17,10 +14,4 @@ void PreviewPage::Navigate(const QString& path) {
         browserCtrl->show();
     }
     browserCtrl->Navigate(path);
-}
-
-void PreviewPage::keyPressEvent(QKeyEvent* event) {
-    if (!SwallowDialogKey(event)) {
-        QWidget::keyPressEvent(event);
-    }
 }

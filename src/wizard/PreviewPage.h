@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QWidget>
+#include "WizardPage.h"
 
 class HtmlCtrl;
 class Pickers;
 
 // Step 4: the preview page in an embedded browser that fills the page. The browser is created on
 // the first Navigate, so the wizard starts without paying for the browser engine.
-class PreviewPage final : public QWidget {
+class PreviewPage final : public WizardPage {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PreviewPage)
 
@@ -19,9 +19,6 @@ public:
 
     // The browser, or null before the first Navigate.
     HtmlCtrl* browser() const { return browserCtrl; }
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     Pickers& pickers;

@@ -9,7 +9,6 @@
 
 #include <QFileInfo>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QUrl>
 
 QByteArray TemplatesFooterMarkup() {
@@ -23,7 +22,7 @@ QUrl TemplatesHelpAddress() {
 }
 
 TemplatesPage::TemplatesPage(const TemplateCatalog* catalog, QWidget* parent)
-    : QWidget(parent)
+    : WizardPage(parent)
     , catalog(catalog) {
     resize(DluRect(0, 0, 386, 244).size());
 
@@ -44,17 +43,4 @@ TemplatesPage::TemplatesPage(const TemplateCatalog* catalog, QWidget* parent)
 void TemplatesPage::OnTemplateSelected(const QString& path) {
     preview->ShowTemplate(path);
     selectedTemplatePath = path;
-}
-
-void TemplatesPage::keyPressEvent(QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-        event->accept();
-        break;
-    default:
-        QWidget::keyPressEvent(event);
-        break;
-    }
 }

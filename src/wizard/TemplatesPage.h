@@ -1,9 +1,10 @@
 #pragma once
 
+#include "WizardPage.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
-#include <QWidget>
 
 class MarkupLabel;
 class TemplateCatalog;
@@ -13,7 +14,7 @@ class TemplateStrip;
 // Step 1: the template grid on the left, the "Preview:" box on the right and the footer line that
 // links to the help page. The grid selects its first template while the page is built, so the
 // preview and GetSelectedTemplatePath are filled before the page is first shown.
-class TemplatesPage final : public QWidget {
+class TemplatesPage final : public WizardPage {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TemplatesPage)
 
@@ -28,10 +29,6 @@ public:
     TemplateStrip* Strip() const { return strip; }
     TemplatePreview* Preview() const { return preview; }
     MarkupLabel* FooterLabel() const { return footerLabel; }
-
-protected:
-    // Enter and Escape stop here, so they never reach the wizard's own buttons.
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     MarkupLabel* footerLabel = nullptr;

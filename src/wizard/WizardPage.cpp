@@ -1,0 +1,15 @@
+#include "WizardPage.h"
+
+#include <QKeyEvent>
+
+void WizardPage::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        event->accept();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
