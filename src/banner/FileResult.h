@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // The outcome of writing one file: the path and, when it failed, why.
@@ -13,3 +14,8 @@ struct FileResult {
     static FileResult Success(const QString& path) { return {path, {}}; }
     static FileResult Failure(const QString& path, const QString& reason) { return {path, reason}; }
 };
+
+// Replaces (or creates) the file at `path` with exactly `bytes`, through a temporary file that is
+// renamed over it, so a failure leaves the old file whole. A symbolic link is followed and kept; an
+// existing file keeps its permission bits. The result names the path and the reason.
+FileResult ReplaceFile(const QByteArray& bytes, const QString& path);

@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QImage>
-#include <QSaveFile>
 
 #include <gif_lib.h>
 
@@ -143,17 +142,5 @@ FileResult SaveAsGif(const QImage& banner, const QString& path) {
     if (data.isEmpty()) {
         return FileResult::Failure(path, error);
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return FileResult::Failure(path, QStringLiteral("cannot open for writing: %1").arg(file.errorString()));
-    }
-    if (file.write(data) != data.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return FileResult::Failure(path, QStringLiteral("cannot write: %1").arg(reason));
-    }
-    if (!file.commit()) {
-        return FileResult::Failure(path, QStringLiteral("cannot save: %1").arg(file.errorString()));
-    }
-    return FileResult::Success(path);
+    return ReplaceFile(data, path);
 }

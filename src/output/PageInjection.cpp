@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <string_view>
 #include <utility>
@@ -198,19 +197,7 @@ QString JoinPath(const QString& folder, const QString& fileName) {
 }
 
 FileResult WriteTextFile(const QByteArray& text, const QString& path) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return FileResult::Failure(path, QStringLiteral("cannot write: %1").arg(Reason(file.errorString())));
-    }
-    if (file.write(text) != text.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return FileResult::Failure(path, QStringLiteral("cannot write: %1").arg(Reason(reason)));
-    }
-    if (!file.commit()) {
-        return FileResult::Failure(path, QStringLiteral("cannot write: %1").arg(Reason(file.errorString())));
-    }
-    return FileResult::Success(path);
+    return ReplaceFile(text, path);
 }
 
 PageRead ReadPage(const QString& path) {
