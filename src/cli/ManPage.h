@@ -19,8 +19,8 @@ QString MarkdownIntro(const QString& markdown);
 
 // Markdown as roff for the man macros: paragraphs, bullet and numbered lists, code blocks, tables
 // (one entry per row), subheadings, and code, strong and emphasis spans. Images are dropped and links
-// keep their text. Characters roff would take as requests or escapes, and any non-ASCII letter, are
-// escaped, so the result renders without warnings whatever the text holds.
+// keep their text. Characters roff would take as requests or escapes are escaped, and non-ASCII
+// ones are written as Unicode escapes, so the page does not depend on how man decodes its input.
 QString MarkdownToRoff(const QString& markdown);
 
 // vornetad-cli(1): synopses, commands, options and exit statuses from the command line's tables,
