@@ -2,14 +2,45 @@
 #include "Pickers.h"
 #include "StartupProbe.h"
 #include "WizardDialog.h"
+#include "WizardOptions.h"
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Answers --version and --help, if asked, before any GUI object exists, so that they work without
+// a display. Returns whether one was answered.
+bool AnswerInformationOption(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("vornetad %s\n", VORNET_VERSION);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("Usage: vornetad [OPTION]\nStarts the wizard that makes a corner banner advert.\n\n");
+            for (const WizardOption& option : kWizardOptions) {
+                std::printf("  %-12s%s\n", option.name, option.help);
+            }
+            std::printf("\nThe options every Qt program takes, such as -platform NAME, are taken too.\n");
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+    if (AnswerInformationOption(argc, argv)) {
+        return 0;
+    }
     // The preview page's browser shares its graphics context with the widgets.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    QGuiApplication::setDesktopFileName(QStringLiteral("vornetad"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(VORNET_APP_ID));
 
     ApplyDialogLook();
 

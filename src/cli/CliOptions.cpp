@@ -45,7 +45,58 @@ struct Option {
     bool takesValue = true;
     unsigned scope = 0;
     Setter set;
+    OptionDoc doc;
 };
+
+// The scopes that the help lists under a heading of their own; other options are listed under
+// the commands that take them.
+struct OptionGroup {
+    unsigned scope;
+    const char* heading;
+};
+constexpr OptionGroup kOptionGroups[] = {{kBanner, "Banner options"}, {kAdvert, "Advert options"}};
+
+QString Text(const char* latin1) {
+    return QString::fromLatin1(latin1);
+}
+
+struct CommandEntry {
+    Command command;
+    DocumentedCommand doc;
+};
+
+const std::vector<CommandEntry>& CommandTable() {
+    static const std::vector<CommandEntry> table = {
+        {Command::Compose,
+         {Text("compose"),
+          Text("compose the banner and save it: --gif as the generate run saves it, --png with full alpha"),
+          {Text("BANNER-OPTIONS (--gif FILE | --png FILE)")},
+          {}}},
+        {Command::Code,
+         {Text("code"),
+          Text("print the code block that the generate run would insert, or with --css the style sheet"),
+          {Text("AD-OPTIONS BANNER-OPTIONS [--css]")},
+          {}}},
+        {Command::Generate,
+         {Text("generate"),
+          Text("write the banner, the style sheet and a new page into a folder, or put the code block into "
+               "existing pages"),
+          {Text("AD-OPTIONS BANNER-OPTIONS --out FOLDER [--file NAME]"),
+           Text("AD-OPTIONS BANNER-OPTIONS --modify PAGE [--modify PAGE ...]")},
+          {}}},
+        {Command::Preview,
+         {Text("preview"),
+          Text("write the preview page and print its path"),
+          {Text("AD-OPTIONS BANNER-OPTIONS [--dir FOLDER]")},
+          {}}},
+        {Command::Templates,
+         {Text("templates"),
+          Text("list the templates of FOLDER (default: the shipped ones), one full path per line"),
+          {Text("[FOLDER]")},
+          {Text("FOLDER"), Text("a folder of templates"), Completion::Folder, {}}}},
+    };
+    return table;
+}
 
 QString ParseInt(const QString& name, const QString& value, int low, int high, int& out) {
     bool ok = false;
@@ -87,19 +138,26 @@ QString ReadTextFile(const QString& name, const QString& path, QString& out) {
 std::vector<Option> BuildOptionTable() {
     std::vector<Option> table;
     auto add = [&table](const QString& name, bool takesValue, unsigned scope, Setter set) {
-        table.push_back({name, takesValue, scope, std::move(set)});
+        table.push_back({name, takesValue, scope, std::move(set), {}});
+    };
+    // Documents the option added last; options that differ only in their line number share a text.
+    auto describe = [&table](const char* valueName, const char* help, Completion completion = Completion::None,
+                             const char* choices = "") {
+        table.back().doc = {Text(valueName), Text(help), completion, Text(choices)};
     };
 
     add(QStringLiteral("--template"), true, kBanner, [](CliRequest& r, const QString& v) {
         r.templatePath = v;
         return QString();
     });
+    describe("FILE", "the template GIF (default: the first shipped template)", Completion::File, "*.gif");
     add(QStringLiteral("--size"), true, kBanner, [](CliRequest& r, const QString& v) {
         int size = 0;
         QString error = ParseInt(QStringLiteral("--size"), v, 50, 500, size);
         r.size = size;
         return error;
     });
+    describe("N", "edge length 50..500, applied as the editor's Resize (default 300)");
     add(QStringLiteral("--side"), true, kBanner, [](CliRequest& r, const QString& v) {
         if (v == QLatin1String("left")) {
             r.side = BannerSide::Left;
@@ -110,6 +168,7 @@ std::vector<Option> BuildOptionTable() {
         }
         return QString();
     });
+    describe("left|right", "the top corner the banner sits in (default right)", Completion::Words, "left right");
     for (int n = 1; n <= 3; ++n) {
         const size_t i = size_t(n - 1);
         const QString digit = QString::number(n);
@@ -118,6 +177,8 @@ std::vector<Option> BuildOptionTable() {
             r.lines[i].enabled = true;
             return QString();
         });
+        describe("TEXT",
+                 "text of line N (default \"Line 1\"); lines 2 and 3 are off until given, and line 3 needs line 2");
         add(QStringLiteral("--font") + digit, true, kBanner, [i](CliRequest& r, const QString& v) {
             if (v.trimmed().isEmpty()) {
                 return QStringLiteral("--font%1 needs a font face name").arg(i + 1);
@@ -125,71 +186,88 @@ std::vector<Option> BuildOptionTable() {
             r.lines[i].font.faceName = v;
             return QString();
         });
+        describe("FACE", "font face of line N (default \"Times New Roman\")");
         add(QStringLiteral("--pt") + digit, true, kBanner, [i](CliRequest& r, const QString& v) {
             return ParseInt(QStringLiteral("--pt%1").arg(i + 1), v, 1, 200, r.lines[i].font.height);
         });
+        describe("N", "size of line N in points, 1..200 (default 18, 12, 10)");
         add(QStringLiteral("--color") + digit, true, kBanner, [i](CliRequest& r, const QString& v) {
             return ParseColor(QStringLiteral("--color%1").arg(i + 1), v, r.lines[i].color);
         });
+        describe("RRGGBB", "colour of line N (default 000064, 006400, 640000); 000000 becomes 0A0A0A as in the editor");
         add(QStringLiteral("--offset") + digit, true, kBanner, [i](CliRequest& r, const QString& v) {
             return ParseInt(QStringLiteral("--offset%1").arg(i + 1), v, -5, 5, r.lines[i].offset);
         });
+        describe("N", "vertical offset of line N, -5..5; 0 is auto");
         add(QStringLiteral("--bold") + digit, false, kBanner, [i](CliRequest& r, const QString&) {
             r.lines[i].font.weight = 700;
             return QString();
         });
+        describe("", "bold line N");
         add(QStringLiteral("--italic") + digit, false, kBanner, [i](CliRequest& r, const QString&) {
             r.lines[i].font.italic = true;
             return QString();
         });
+        describe("", "italic line N");
         add(QStringLiteral("--underline") + digit, false, kBanner, [i](CliRequest& r, const QString&) {
             r.lines[i].font.underline = true;
             return QString();
         });
+        describe("", "underline line N");
         add(QStringLiteral("--strike") + digit, false, kBanner, [i](CliRequest& r, const QString&) {
             r.lines[i].font.strikeOut = true;
             return QString();
         });
+        describe("", "strike line N through");
     }
 
     add(QStringLiteral("--link"), true, kAdvert, [](CliRequest& r, const QString& v) {
         r.ad.linkUrl = v;
         return QString();
     });
+    describe("URL", "the address the banner links to (default \"link URL here\")");
     add(QStringLiteral("--title"), true, kAdvert, [](CliRequest& r, const QString& v) {
         r.ad.adTitle = v;
         return QString();
     });
+    describe("TEXT", "the advert's title (default \"ad title here\")");
     add(QStringLiteral("--same-window"), false, kAdvert, [](CliRequest& r, const QString&) {
         r.ad.newWindow = false;
         return QString();
     });
+    describe("", "open the link in the same window (default: a new window)");
     add(QStringLiteral("--custom-code"), true, kAdvert, [](CliRequest& r, const QString& v) {
         r.ad.customCodeEnabled = true;
         r.ad.customCode = v;
         return QString();
     });
+    describe("TEXT", "custom HTML to put after the code block");
     add(QStringLiteral("--custom-code-file"), true, kAdvert, [](CliRequest& r, const QString& v) {
         r.ad.customCodeEnabled = true;
         return ReadTextFile(QStringLiteral("--custom-code-file"), v, r.ad.customCode);
     });
+    describe("FILE", "custom HTML read from FILE", Completion::File);
 
     add(QStringLiteral("--gif"), true, kCompose, [](CliRequest& r, const QString& v) {
         r.gifPath = v;
         return QString();
     });
+    describe("FILE", "save the banner as this GIF", Completion::File, "*.gif");
     add(QStringLiteral("--png"), true, kCompose, [](CliRequest& r, const QString& v) {
         r.pngPath = v;
         return QString();
     });
+    describe("FILE", "save the composed banner as this PNG", Completion::File, "*.png");
     add(QStringLiteral("--css"), false, kCode, [](CliRequest& r, const QString&) {
         r.css = true;
         return QString();
     });
+    describe("", "print the style sheet instead of the code block");
     add(QStringLiteral("--out"), true, kGenerate, [](CliRequest& r, const QString& v) {
         r.outFolder = v;
         return QString();
     });
+    describe("FOLDER", "write a new page, the banner and the style sheet into FOLDER", Completion::Folder);
     add(QStringLiteral("--file"), true, kGenerate, [](CliRequest& r, const QString& v) {
         if (v.isEmpty() || v.contains(QLatin1Char('/'))) {
             return QStringLiteral("--file needs a file name without a folder, not \"%1\"").arg(v);
@@ -197,14 +275,18 @@ std::vector<Option> BuildOptionTable() {
         r.fileName = v;
         return QString();
     });
+    describe("NAME", "the new page's file name (default VornetAdCode.html)");
     add(QStringLiteral("--modify"), true, kGenerate, [](CliRequest& r, const QString& v) {
         r.modifyPages.append(v);
         return QString();
     });
+    describe("PAGE", "put the code block into PAGE, replacing an earlier one; may be repeated", Completion::File);
     add(QStringLiteral("--dir"), true, kPreview, [](CliRequest& r, const QString& v) {
         r.previewFolder = v;
         return QString();
     });
+    describe("FOLDER", "write the preview files into FOLDER (default: a private folder of your own)",
+             Completion::Folder);
     return table;
 }
 
@@ -295,17 +377,9 @@ ParseResult ParseCommandLine(const QStringList& args) {
         request.command = Command::Version;
         return {request, {}};
     }
-    const struct {
-        const char* name;
-        Command command;
-    } commands[] = {{"compose", Command::Compose},
-                    {"code", Command::Code},
-                    {"generate", Command::Generate},
-                    {"preview", Command::Preview},
-                    {"templates", Command::Templates}};
     bool known = false;
-    for (const auto& c : commands) {
-        if (commandName == QLatin1String(c.name)) {
+    for (const CommandEntry& c : CommandTable()) {
+        if (commandName == c.doc.name) {
             request.command = c.command;
             known = true;
         }
@@ -358,33 +432,32 @@ ParseResult ParseCommandLine(const QStringList& args) {
     return {request, {}};
 }
 
-QString UsageText() {
-    return QStringLiteral("Usage:\n"
-                          "  vornetad-cli compose   BANNER-OPTIONS (--gif FILE | --png FILE)\n"
-                          "  vornetad-cli code      AD-OPTIONS BANNER-OPTIONS [--css]\n"
-                          "  vornetad-cli generate  AD-OPTIONS BANNER-OPTIONS --out FOLDER [--file NAME]\n"
-                          "  vornetad-cli generate  AD-OPTIONS BANNER-OPTIONS --modify PAGE [--modify PAGE ...]\n"
-                          "  vornetad-cli preview   AD-OPTIONS BANNER-OPTIONS [--dir FOLDER]\n"
-                          "  vornetad-cli templates [FOLDER]\n"
-                          "  vornetad-cli --help | --version\n"
-                          "\n"
-                          "Banner options:\n"
-                          "  --template FILE        the template GIF (default: the first shipped template)\n"
-                          "  --size N               edge length 50..500, applied as the editor's Resize (default 300)\n"
-                          "  --side left|right      the corner (default right)\n"
-                          "  --line1 TEXT           text of line 1 (default \"Line 1\")\n"
-                          "  --line2 TEXT, --line3 TEXT   enable line 2 / 3 with that text (line 3 needs line 2)\n"
-                          "  --fontN FACE           font face of line N (default \"Times New Roman\")\n"
-                          "  --ptN N                size of line N in points (default 18, 12, 10)\n"
-                          "  --colorN RRGGBB        colour of line N (default 000064, 006400, 640000)\n"
-                          "  --offsetN N            vertical offset of line N, -5..5; 0 is auto\n"
-                          "  --boldN --italicN --underlineN --strikeN   style of line N\n"
-                          "\n"
-                          "Advert options:\n"
-                          "  --link URL             the address the banner links to (default \"link URL here\")\n"
-                          "  --title TEXT           the advert's title (default \"ad title here\")\n"
-                          "  --same-window          open the link in the same window (default: a new window)\n"
-                          "  --custom-code TEXT, --custom-code-file FILE   custom HTML after the code block\n"
-                          "\n"
-                          "Exit status: 0 everything written; 1 some files failed; 2 bad usage.\n");
+std::vector<DocumentedOption> DocumentedOptions() {
+    std::vector<DocumentedOption> options;
+    for (const Option& option : BuildOptionTable()) {
+        DocumentedOption documented{option.name, {}, {}, option.doc};
+        for (const CommandEntry& c : CommandTable()) {
+            if ((option.scope & ScopeOf(c.command)) != 0) {
+                documented.commands.append(c.doc.name);
+            }
+        }
+        for (const OptionGroup& group : kOptionGroups) {
+            if (option.scope == group.scope) {
+                documented.group = Text(group.heading);
+            }
+        }
+        if (documented.group.isEmpty()) {
+            documented.group = QStringLiteral("Options of ") + documented.commands.join(QStringLiteral(", "));
+        }
+        options.push_back(std::move(documented));
+    }
+    return options;
+}
+
+std::vector<DocumentedCommand> DocumentedCommands() {
+    std::vector<DocumentedCommand> commands;
+    for (const CommandEntry& c : CommandTable()) {
+        commands.push_back(c.doc);
+    }
+    return commands;
 }

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <optional>
+#include <vector>
 
 // What the command line asked for, with every value already checked.
 struct CliRequest {
@@ -44,4 +45,33 @@ struct ParseResult {
 // Parses the arguments after the program name.
 ParseResult ParseCommandLine(const QStringList& args);
 
-QString UsageText();
+// What a shell can offer where an option's value or a command's operand is typed.
+enum class Completion { None, File, Folder, Words };
+
+// An option's value and purpose as the help, the man page and the shell completion show them.
+struct OptionDoc {
+    QString valueName;  // "FILE"; empty for a switch
+    QString help;       // a short phrase, no full stop
+    Completion completion = Completion::None;
+    QString choices;  // File: a glob such as "*.gif" (empty: any file); Words: the words, space-separated
+};
+
+// One entry of the option table that ParseCommandLine uses, with its documentation.
+struct DocumentedOption {
+    QString name;          // "--font1"
+    QString group;         // the heading it is listed under: "Banner options"
+    QStringList commands;  // the commands that take it
+    OptionDoc doc;
+};
+
+// One entry of the command table that ParseCommandLine uses.
+struct DocumentedCommand {
+    QString name;
+    QString summary;
+    QStringList synopses;  // what may follow the command's name, one form per entry
+    OptionDoc operands;    // the words that are not options; empty valueName: none
+};
+
+// The tables in parsing order; the help, the man page and the completion are made from them alone.
+std::vector<DocumentedOption> DocumentedOptions();
+std::vector<DocumentedCommand> DocumentedCommands();

@@ -1,3 +1,4 @@
+#include "CliHelp.h"
 #include "CliOptions.h"
 #include "Commands.h"
 

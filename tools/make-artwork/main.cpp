@@ -151,12 +151,14 @@ QImage Corner() {
     return image;
 }
 
-// The program's icon: a web page whose top-right corner carries a diagonal banner.
-QImage Icon() {
-    QImage image(256, 256, QImage::Format_ARGB32_Premultiplied);
+// The program's icon: a web page whose top-right corner carries a diagonal banner. Drawn on a
+// 256-unit grid and scaled, so that the small sizes the desktop's menus use are drawn, not shrunk.
+QImage Icon(int edge = 256) {
+    QImage image(edge, edge, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(edge / 256.0, edge / 256.0);
 
     const QRectF tile(8, 8, 240, 240);
     QLinearGradient back(0, 8, 0, 248);
@@ -248,5 +250,8 @@ int main(int argc, char* argv[]) {
 
     ok &= Save(Corner(), folder, QStringLiteral("corner.png"));
     ok &= Save(Icon(), folder, QStringLiteral("vornetad.png"));
+    for (const int edge : {48, 128}) {
+        ok &= Save(Icon(edge), folder, QStringLiteral("vornetad-%1.png").arg(edge));
+    }
     return ok ? 0 : 1;
 }

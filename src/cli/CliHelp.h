@@ -1,0 +1,24 @@
+#pragma once
+
+#include "CliOptions.h"
+
+#include <QString>
+
+#include <vector>
+
+// The exit statuses every command shares, with what each means.
+struct ExitCode {
+    int code;
+    QString meaning;
+};
+std::vector<ExitCode> ExitCodes();
+
+// The options as the help lists them: in table order, under their group headings, and the options
+// of the three text lines once each, named with an N ("--fontN" stands for --font1 to --font3).
+std::vector<DocumentedOption> HelpOptions();
+
+// `name` with the value it takes: "--size N", "--bold1".
+QString OptionTerm(const DocumentedOption& option);
+
+// What `vornetad-cli --help` prints: the synopses, commands, options and exit statuses.
+QString UsageText();

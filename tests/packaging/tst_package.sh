@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# The Debian package as a user meets it: tools/package.sh makes it; lintian, appstreamcli and
+# desktop-file-validate accept it; unpacked into a scratch root, its programs run from there and
+# find their templates and help page; its man pages render without warnings; bash completes
+# commands, options and file arguments through the installed completion.
+#   tst_package.sh SOURCE-DIR BUILD-DIR
+set -euo pipefail
+src=$1
+build=$2
+app_id=io.github.vornetad.VornetAd
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+if ! VORNET_BUILD_DIR=$build "$src/tools/package.sh" "$work/out" >"$work/package.log" 2>&1; then
+    cat "$work/package.log" >&2
+    echo "FAIL: tools/package.sh" >&2
+    exit 1
+fi
+deb=$work/out/vornetad_${version}_amd64.deb
+[[ -f $deb ]] || { echo "FAIL: no $deb" >&2; exit 1; }
+
+# Errors fail; warnings and notes are shown for whoever reads the log.
+lintian --tag-display-limit 0 "$deb" >"$work/lintian.txt" 2>&1 || true
+cat "$work/lintian.txt"
+grep -q '^E:' "$work/lintian.txt" && fail "lintian reports errors"
+dpkg-deb -f "$deb" Depends | grep -qw fonts-liberation || fail "Depends lacks fonts-liberation"
+
+root=$work/root
+dpkg-deb -x "$deb" "$root"
+share=$root/usr/share
+appstreamcli validate --no-net "$share/metainfo/$app_id.metainfo.xml" || fail "appstreamcli validate"
+grep -q "<release version=\"$version\"" "$share/metainfo/$app_id.metainfo.xml" || fail "no release entry for $version"
+desktop-file-validate "$share/applications/$app_id.desktop" || fail "desktop-file-validate"
+grep -qx "Icon=$app_id" "$share/applications/$app_id.desktop" || fail "the desktop entry names another icon"
+for edge in 48 128 256; do
+    file "$share/icons/hicolor/${edge}x$edge/apps/$app_id.png" | grep -q "PNG image data, $edge x $edge" ||
+        fail "no $edge px icon"
+done
+[[ -s $share/vornetad/help/index.html ]] || fail "no help page in the installed layout"
+
+# The programs run from the scratch root, with no display and nothing of the build tree.
+cli=$root/usr/bin/vornetad-cli
+[[ $("$cli" --version) == "vornetad-cli $version" ]] || fail "vornetad-cli --version"
+[[ $(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$root/usr/bin/vornetad" --version) == "vornetad $version" ]] ||
+    fail "vornetad --version without a display"
+"$cli" templates >"$work/installed.txt" || fail "vornetad-cli templates"
+"$build/bin/vornetad-cli" templates | sed "s|^$build/bin/vornets/|$share/vornetad/vornets/|" >"$work/built.txt"
+[[ -s $work/installed.txt ]] && cmp -s "$work/installed.txt" "$work/built.txt" ||
+    fail "the installed catalog differs from the built one: $(diff "$work/built.txt" "$work/installed.txt" | head -5)"
+# The same default template and engine give the same bytes as the build tree.
+"$cli" compose --line1 "Installed" --gif "$work/installed.gif" || fail "vornetad-cli compose from the scratch root"
+"$build/bin/vornetad-cli" compose --line1 "Installed" --gif "$work/built.gif"
+cmp -s "$work/installed.gif" "$work/built.gif" || fail "the installed program composes another banner"
+
+for page in vornetad-cli vornetad; do
+    man_page=$share/man/man1/$page.1.gz
+    warnings=$(MANWIDTH=80 man --warnings -l "$man_page" 2>&1 >/dev/null) || fail "man $page"
+    [[ -z $warnings ]] || fail "man $page warns: $warnings"
+done
+rendered=$(MANWIDTH=80 man -l "$share/man/man1/vornetad-cli.1.gz" 2>/dev/null)
+for heading in SYNOPSIS OPTIONS "EXIT STATUS" "HOW PAGES ARE TREATED"; do
+    grep -q "^$heading" <<<"$rendered" || fail "vornetad-cli(1) has no $heading"
+done
+
+# Completion as bash-completion loads it on demand, from the package's data folder.
+set +eu
+# shellcheck disable=SC1091
+source /usr/share/bash-completion/bash_completion
+XDG_DATA_DIRS=$share __load_completion vornetad-cli
+# As in an interactive shell, a step of a completion may fail without ending it (compopt does
+# outside a real completion).
+set -u
+complete -p vornetad-cli 2>/dev/null | grep -q _vornetad_cli || fail "bash-completion does not load the completion"
+mkdir -p "$work/site/sub folder"
+touch "$work/site/a.gif" "$work/site/B.GIF" "$work/site/page.html"
+cd "$work/site"
+completes() {
+    local expected=$1
+    shift
+    COMP_WORDS=(vornetad-cli "$@")
+    COMP_CWORD=$#
+    COMPREPLY=()
+    _vornetad_cli
+    local got
+    got=$(printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort | paste -sd ' ')
+    [[ $got == "$expected" ]] || fail "completing '$*': got '$got', expected '$expected'"
+}
+completes "--help --version code compose generate preview templates" ""
+completes "generate" gen
+completes "--color1 --color2 --color3" compose --col
+completes "--color1 --color2 --color3 --css --custom-code --custom-code-file" code --c
+completes "--gif" compose --line1 x --g
+completes "left right" generate --side ""
+completes "B.GIF a.gif sub folder" compose --template ""
+completes "sub folder" generate --out ""
+completes "sub folder" templates ""
+completes "B.GIF a.gif page.html sub folder" generate --modify ""
+completes "" generate --title ""
+
+((failures == 0)) || exit 1
+echo "package vornetad_${version}_amd64.deb: all checks passed"
