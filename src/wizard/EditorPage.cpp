@@ -12,60 +12,21 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 
 #include <algorithm>
-#include <functional>
+#include <initializer_list>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// A drop-down list that reports when its list closes. The lines' size and offset lists act only
-// then, so a selection changed with the keyboard while the list is closed takes effect the next
-// time the list is dropped down and closed.
-//
-// The list hides its popup before it commits the item chosen in it, so a close-up is reported
-// once the choice is in: at once when an item was chosen, on the next pass of the event loop when
-// the list was closed without a choice.
-class DropDownList final : public QComboBox {
-public:
-    DropDownList(const QStringList& items, int current, QWidget* parent)
-        : QComboBox(parent) {
-        addItems(items);
-        setCurrentIndex(current);
-        connect(this, &QComboBox::activated, this, [this] { ReportCloseUp(); });
-    }
-
-    std::function<void()> closedUp;
-
-    void showPopup() override {
-        open = true;
-        QComboBox::showPopup();
-    }
-
-    void hidePopup() override {
-        QComboBox::hidePopup();
-        if (open) {
-            open = false;
-            closing = true;
-            QTimer::singleShot(0, this, [this] { ReportCloseUp(); });
-        }
-    }
-
-private:
-    void ReportCloseUp() {
-        if (closing) {
-            closing = false;
-            if (closedUp) {
-                closedUp();
-            }
-        }
-    }
-
-    bool open = false;
-    bool closing = false;
-};
+// A drop-down list of `items` showing item `current`.
+QComboBox* MakeList(const QStringList& items, int current, QWidget* parent) {
+    auto* list = new QComboBox(parent);
+    list->addItems(items);
+    list->setCurrentIndex(current);
+    return list;
+}
 
 struct Dlu {
     int x, y, width, height;
@@ -208,8 +169,8 @@ void EditorPage::CreateLine(int index) {
         line.check->setGeometry(at.title.px());
     }
 
-    auto* sizeList = new DropDownList(SizeItems(), defaults.sizeItem, this);
-    const int initialSize = sizeList->currentText().toInt();
+    line.sizeList = MakeList(SizeItems(), defaults.sizeItem, this);
+    const int initialSize = line.sizeList->currentText().toInt();
 
     // The swatch sits inside an etched frame, one pixel in from it on every side.
     auto* frame = new QFrame(this);
@@ -223,25 +184,17 @@ void EditorPage::CreateLine(int index) {
     line.fontButton->setObjectName(u"fontButton"_s + number);
     line.fontButton->setGeometry(at.fontButton.px());
 
-    line.sizeList = sizeList;
     line.sizeList->setObjectName(u"sizeList"_s + number);
     line.sizeList->setGeometry(at.sizeList.px());
-    sizeList->closedUp = [this, index] {
-        OnLineSizeChosen(index);
-    };
 
     line.text = new QLineEdit(QString::fromUtf16(defaults.text), this);
     line.text->setObjectName(u"lineText"_s + number);
     line.text->setGeometry(at.text.px());
 
     line.offsetLabel = MakeLabel(u"Line "_s + number + u" offset:"_s, at.offsetLabel, this);
-    auto* offsetList = new DropDownList(OffsetItems(), kAutoOffsetItem, this);
-    offsetList->setObjectName(u"offsetList"_s + number);
-    offsetList->setGeometry(at.offsetList.px());
-    offsetList->closedUp = [this, index] {
-        OnLineOffsetChosen(index);
-    };
-    line.offsetList = offsetList;
+    line.offsetList = MakeList(OffsetItems(), kAutoOffsetItem, this);
+    line.offsetList->setObjectName(u"offsetList"_s + number);
+    line.offsetList->setGeometry(at.offsetList.px());
 
     BannerLine& record = bannerView->model().lines[index];
     record.text = line.text->text();
@@ -250,6 +203,10 @@ void EditorPage::CreateLine(int index) {
     record.enabled = index == 0;
     record.offset = 0;
 
+    // Whatever commits a list's choice (the popup, the wheel or the keys on the closed list) applies
+    // it at once, so the banner always uses what the list shows.
+    connect(line.sizeList, &QComboBox::currentIndexChanged, this, [this, index] { OnLineSizeChosen(index); });
+    connect(line.offsetList, &QComboBox::currentIndexChanged, this, [this, index] { OnLineOffsetChosen(index); });
     connect(line.text, &QLineEdit::textChanged, this, [this, index] { OnLineTextChanged(index); });
     connect(line.swatch, &ColorSwatch::colorChanged, this, &EditorPage::OnColorChanged);
     connect(line.fontButton, &FontButton::fontChanged, this, &EditorPage::OnFontChanged);
