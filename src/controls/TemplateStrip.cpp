@@ -225,6 +225,12 @@ void TemplateStrip::mousePressEvent(QMouseEvent* event) {
 }
 
 void TemplateStrip::wheelEvent(QWheelEvent* event) {
+    // A disabled bar means every row is in view: there is nowhere to scroll to, and moving the
+    // grid would only push the selected template out of sight.
+    if (scrollBar == nullptr || !scrollBar->isEnabled()) {
+        event->ignore();
+        return;
+    }
     wheelDelta += event->angleDelta().y();
     while (wheelDelta >= kWheelNotch) {
         wheelDelta -= kWheelNotch;

@@ -10,7 +10,8 @@ class TemplateCatalog;
 
 // The thumbnail grid of the templates page: four columns of cells, each the middle square of a
 // template at 1:1, four rows at a time, with its own vertical scroll bar along the right edge. A
-// click on a cell selects that template and reports its path through TemplateSelected.
+// click on a cell selects that template and reports its path through TemplateSelected. The wheel
+// scrolls a row per notch while the bar is enabled, and does nothing while every row fits.
 //
 // The geometry is fixed by Create: the drawing area is the widget minus a 20-pixel strip on the
 // right (an 18-pixel scroll bar and a 2-pixel gap), divided into 4 cells with 5 pixels between
