@@ -11,7 +11,6 @@
 #include "SkinButton.h"
 #include "TemplatesPage.h"
 
-#include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -36,22 +35,14 @@ QString Art(const QString& name) {
     return QStringLiteral(":/wizard/") + name + QStringLiteral(".png");
 }
 
-QString FailureList(const RunReport& report) {
-    QString text = QStringLiteral("Some files could not be written:\n");
+// `heading`, then each file that could not be written with the reason.
+QString FailureList(const QString& heading, const RunReport& report) {
+    QString text = heading + u'\n';
     const QList<FileResult> failures = report.Failures();
     for (const FileResult& failure : failures) {
         text += QStringLiteral("\n%1: %2").arg(failure.path, failure.error);
     }
     return text;
-}
-
-bool PageWritten(const RunReport& report) {
-    if (report.previewPage.isEmpty() || !QFileInfo::exists(report.previewPage)) {
-        return false;
-    }
-    const QList<FileResult> failures = report.Failures();
-    return std::none_of(failures.cbegin(), failures.cend(),
-                        [&](const FileResult& failure) { return failure.path == report.previewPage; });
 }
 
 }  // namespace
@@ -161,9 +152,15 @@ void WizardDialog::LeaveStep() {
         // The settings first: reading the banner size applies a typed size to the banner.
         const AdSettings settings = GatherSettings();
         const RunReport report = WritePreview(texts, editorPage->view().model().Composed(), settings, previewFolder);
-        // Whatever else failed, a written page is worth showing.
-        if (PageWritten(report)) {
+        if (report.ok()) {
             previewPage->Navigate(report.previewPage);
+        } else {
+            // A page beside an older image or style sheet, or an older page, would pass for this
+            // preview: none is shown, and the user learns which file failed and why.
+            previewPage->ShowNoPreview();
+            pickers.ShowMessage(this, windowTitle(),
+                                FailureList(QStringLiteral("The preview could not be written:"), report),
+                                Pickers::MessageIcon::Warning);
         }
     }
 }
@@ -211,7 +208,9 @@ void WizardDialog::OnGenerate() {
     if (report.ok()) {
         pickers.ShowMessage(this, windowTitle(), QStringLiteral("Done!"), Pickers::MessageIcon::Information);
     } else {
-        pickers.ShowMessage(this, windowTitle(), FailureList(report), Pickers::MessageIcon::Warning);
+        pickers.ShowMessage(this, windowTitle(),
+                            FailureList(QStringLiteral("Some files could not be written:"), report),
+                            Pickers::MessageIcon::Warning);
     }
     step = 1;
     ShowStep();

@@ -21,7 +21,8 @@ class TemplatesPage;
 // The program's only window: five steps shown one at a time on a white panel under a row of
 // tabs, with back, next and generate buttons. Leaving the templates step (by next or a tab) loads
 // the chosen template into the banner; leaving the options step the same way writes the preview
-// files and shows them. Back never runs either. Enter does nothing; Esc (outside the pages) and
+// files and shows them (or, when one cannot be written, no preview and a message naming the file
+// and the reason). Back never runs either. Enter does nothing; Esc (outside the pages) and
 // the close box end the dialog. Owns the code texts, the template catalog, the pages and the
 // buttons; `pickers` must outlive the dialog.
 class WizardDialog final : public QDialog {

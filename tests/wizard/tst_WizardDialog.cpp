@@ -1,6 +1,7 @@
 #include "BannerView.h"
 #include "EditorPage.h"
 #include "FakePickers.h"
+#include "HtmlCtrl.h"
 #include "OptionsPage.h"
 #include "OutputPage.h"
 #include "PreviewPage.h"
@@ -225,21 +226,31 @@ void TestWizardDialog::leavingOptionsTwice_writesPreviewTwice() {
     QCOMPARE(FolderContents(previewDir->path()).value(kPreviewPage), first);
 }
 
-// folder: "ok" a fresh folder, "blocked" a folder under a regular file, "" none.
+// run: "generate" (from the output step) or "preview" (leaving the options step after a preview
+// that was written); folder: "ok" a fresh folder, "blocked" a folder under a regular file, "" none;
+// failed: the files the warning names, none for "Done!".
 void TestWizardDialog::generate_data() {
+    QTest::addColumn<QString>("run");
     QTest::addColumn<QString>("folder");
-    QTest::addColumn<bool>("validated");
-    QTest::addColumn<bool>("done");
+    QTest::addColumn<QStringList>("failed");
 
-    QTest::newRow("everything written: Done!") << "ok" << true << true;
-    QTest::newRow("nothing writable: warning") << "blocked" << true << false;
-    QTest::newRow("no folder: nothing happens") << "" << false << false;
+    const QStringList preview{QStringLiteral("adPreview.gif"), QStringLiteral("adPreview.css"),
+                              QStringLiteral("adPreview.html")};
+    QTest::newRow("everything written: Done!") << "generate"
+                                               << "ok" << QStringList();
+    QTest::newRow("nothing writable: warning")
+        << "generate"
+        << "blocked" << QStringList{QStringLiteral("VornetAdMap.gif"), QStringLiteral("VornetAdStyle.css")};
+    QTest::newRow("no folder: nothing happens") << "generate"
+                                                << "" << QStringList();
+    QTest::newRow("preview not writable: warning, no older preview shown") << "preview"
+                                                                           << "blocked" << preview;
 }
 
 void TestWizardDialog::generate() {
+    QFETCH(QString, run);
     QFETCH(QString, folder);
-    QFETCH(bool, validated);
-    QFETCH(bool, done);
+    QFETCH(QStringList, failed);
 
     QTemporaryDir out;
     QString path;
@@ -250,30 +261,37 @@ void TestWizardDialog::generate() {
         QVERIFY(file.open(QIODevice::WriteOnly));
         path = file.fileName() + QStringLiteral("/sub/");
     }
-    Act(QStringLiteral("tab5"));
-    SetOutputFolder(wizard->Output(), path);
-    Act(QStringLiteral("generate"));
-
-    if (!validated) {
-        CheckStepShown(5);
+    if (run == u"preview") {
+        Act(QStringLiteral("tab3"));
+        Act(QStringLiteral("tab3"));
+        QVERIFY(!wizard->Preview().browser()->isHidden());
+        wizard->SetPreviewFolder(path);
+        Act(QStringLiteral("next"));
+        CheckStepShown(4);
+        QVERIFY(wizard->Preview().browser()->isHidden());
+    } else {
+        Act(QStringLiteral("tab5"));
+        SetOutputFolder(wizard->Output(), path);
+        Act(QStringLiteral("generate"));
+        CheckStepShown(folder.isEmpty() ? 5 : 1);
+    }
+    if (folder.isEmpty()) {
         QVERIFY(fakes->messages.isEmpty());
         return;
     }
-    CheckStepShown(1);
     QCOMPARE(fakes->messages.size(), 1);
     const FakePickers::Message& message = fakes->messages.constFirst();
     QCOMPARE(message.caption, QStringLiteral("Vornet Ad Wizard"));
-    if (done) {
+    if (failed.isEmpty()) {
         QCOMPARE(message.text, QStringLiteral("Done!"));
         QCOMPARE(message.icon, Pickers::MessageIcon::Information);
         QCOMPARE(QDir(path).entryList(QDir::Files).size(), 3);
-    } else {
-        QCOMPARE(message.icon, Pickers::MessageIcon::Warning);
-        QVERIFY(!message.text.contains(u"Done!"));
-        // Each file is named with its reason.
-        for (const QString& name : {QStringLiteral("VornetAdMap.gif"), QStringLiteral("VornetAdStyle.css")}) {
-            QVERIFY2(message.text.contains(path + name + QStringLiteral(": ")), qPrintable(message.text));
-        }
+        return;
+    }
+    QCOMPARE(message.icon, Pickers::MessageIcon::Warning);
+    // Each file is named with its reason.
+    for (const QString& name : failed) {
+        QVERIFY2(message.text.contains(path + name + QStringLiteral(": ")), qPrintable(message.text));
     }
 }
 
