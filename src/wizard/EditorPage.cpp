@@ -4,6 +4,7 @@
 #include "ColorSwatch.h"
 #include "DialogUnits.h"
 #include "FontButton.h"
+#include "PageLayout.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -98,6 +99,15 @@ QLabel* MakeLabel(const QString& text, const Dlu& at, QWidget* parent) {
     return label;
 }
 
+// Moves the text of `widget` (a label, or a field without a frame) up or down inside its
+// rectangle until it is centred where the text of `field` is: on the middle of its rectangle.
+// The rectangle itself stays where the layout puts it.
+void CentreTextOn(QWidget* widget, const QWidget& field) {
+    // Twice the distance down, in pixels; a margin of that many pixels moves the middle by half.
+    const int down = (2 * field.y() + field.height()) - (2 * widget->y() + widget->height());
+    widget->setContentsMargins(0, std::max(down, 0), 0, std::max(-down, 0));
+}
+
 }  // namespace
 
 EditorPage::EditorPage(Pickers& pickers, QWidget* parent)
@@ -108,17 +118,25 @@ EditorPage::EditorPage(Pickers& pickers, QWidget* parent)
     resize(DluX(386), DluY(244));
     bannerView->setGeometry(DluRect(2, 17, 212, 212));
 
-    MakeLabel(u"Banner size:"_s, {5, 5, 40, 8}, this);
+    // The size field starts where this label's rectangle ends; the text stops short of it.
+    auto* sizeLabel = new QLabel(u"Banner size:"_s, this);
+    sizeLabel->setObjectName(u"bannerSizeLabel"_s);
+    PlaceLabel(sizeLabel, {5, 5, 40, 8}, -3);
     sizeEdit = new QLineEdit(QString::number(bannerView->model().size), this);
     sizeEdit->setObjectName(u"bannerSizeEdit"_s);
     sizeEdit->setGeometry(DluRect(45, 3, 16, 12));
-    MakeLabel(u"x"_s, {63, 5, 8, 8}, this);
+    QLabel* byLabel = MakeLabel(u"x"_s, {63, 5, 8, 8}, this);
+    byLabel->setObjectName(u"bannerByLabel"_s);
     heightEdit = new QLineEdit(QString::number(bannerView->model().size), this);
     heightEdit->setObjectName(u"bannerHeightEdit"_s);
     heightEdit->setGeometry(DluRect(70, 5, 14, 12));
     heightEdit->setReadOnly(true);
     heightEdit->setFrame(false);
-    MakeLabel(u"pixels"_s, {86, 5, 18, 8}, this);
+    QLabel* pixelsLabel = MakeLabel(u"pixels"_s, {86, 5, 18, 8}, this);
+    // The row reads as one line of text: each text is centred on the framed size field's middle.
+    for (QWidget* item : std::initializer_list<QWidget*>{sizeLabel, byLabel, heightEdit, pixelsLabel}) {
+        CentreTextOn(item, *sizeEdit);
+    }
     resizeButton = new QPushButton(u"Resize"_s, this);
     resizeButton->setObjectName(u"resizeButton"_s);
     resizeButton->setGeometry(DluRect(106, 2, 50, 14));

@@ -1,5 +1,6 @@
 #include "BannerView.h"
 #include "ColorSwatch.h"
+#include "DialogLook.h"
 #include "EditorPage.h"
 #include "FakePickers.h"
 #include "FontButton.h"
@@ -95,6 +96,8 @@ class tst_EditorPage : public QObject {
     Q_OBJECT
 
 private slots:
+    // The program's font, which the page's layout is measured in.
+    void initTestCase() { ApplyDialogLook(); }
     void afterLoad_oneBlueLineOnTheRightAt300();
     void lines2And3_followTheirCheckBoxes();
     void size_data();
@@ -120,6 +123,22 @@ void tst_EditorPage::afterLoad_oneBlueLineOnTheRightAt300() {
     QVERIFY(!f.page.IsLeftSide());
     QCOMPARE(f.get<QLineEdit>(u"bannerHeightEdit"_s)->text(), u"300"_s);
     QVERIFY(!f.get<QPushButton>(u"resizeButton"_s)->isEnabled());
+
+    // The banner-size row reads as one line: its texts end on the same pixel row.
+    const QImage page = f.page.grab().toImage();
+    const QRect band = f.get<QLineEdit>(u"bannerSizeEdit"_s)->geometry().adjusted(0, 3, 0, -3);
+    QSet<int> baselines;
+    for (const QString& name : {u"bannerSizeLabel"_s, u"bannerSizeEdit"_s, u"bannerByLabel"_s, u"bannerHeightEdit"_s}) {
+        const QRect across = f.get<QWidget>(name)->geometry().adjusted(3, 0, -3, 0);
+        int lowest = -1;
+        for (int y = band.top(); y <= band.bottom(); ++y) {
+            for (int x = across.left(); x <= across.right(); ++x) {
+                lowest = qGray(page.pixel(x, y)) < 128 ? y : lowest;
+            }
+        }
+        baselines.insert(lowest);
+    }
+    QCOMPARE(baselines.size(), 1);
 
     QCOMPARE(f.composed().size(), QSize(300, 300));
     const TextPixels blue = Find(f.composed(), kBlue);
