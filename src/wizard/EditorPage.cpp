@@ -93,9 +93,9 @@ QStringList OffsetItems() {
     return {u"-5"_s, u"-4"_s, u"-3"_s, u"-2"_s, u"-1"_s, u"auto"_s, u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s};
 }
 
-QLabel* MakeLabel(const QString& text, const Dlu& at, QWidget* parent) {
+QLabel* MakeLabel(const QString& text, const Dlu& at, QWidget* parent, int room = 2) {
     auto* label = new QLabel(text, parent);
-    label->setGeometry(at.px());
+    PlaceLabel(label, {at.x, at.y, at.width, at.height}, room);
     return label;
 }
 
@@ -119,9 +119,8 @@ EditorPage::EditorPage(Pickers& pickers, QWidget* parent)
     bannerView->setGeometry(DluRect(2, 17, 212, 212));
 
     // The size field starts where this label's rectangle ends; the text stops short of it.
-    auto* sizeLabel = new QLabel(u"Banner size:"_s, this);
+    QLabel* sizeLabel = MakeLabel(u"Banner size:"_s, {5, 5, 40, 8}, this, -3);
     sizeLabel->setObjectName(u"bannerSizeLabel"_s);
-    PlaceLabel(sizeLabel, {5, 5, 40, 8}, -3);
     sizeEdit = new QLineEdit(QString::number(bannerView->model().size), this);
     sizeEdit->setObjectName(u"bannerSizeEdit"_s);
     sizeEdit->setGeometry(DluRect(45, 3, 16, 12));
