@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AdSettings.h"
+#include "Artwork.h"
 #include "CodeTexts.h"
 #include "TemplateCatalog.h"
 
@@ -14,7 +15,6 @@ class OptionsPage;
 class OutputPage;
 class Pickers;
 class PreviewPage;
-class QLabel;
 class SkinButton;
 class TemplatesPage;
 
@@ -64,8 +64,8 @@ public:
     SkinButton& NextButton() { return *nextButton; }
     SkinButton& GenerateButton() { return *generateButton; }
     // Tab images of step n (1 to 5): as the current step and as another step.
-    QLabel& CurrentTab(int n) { return *currentTabs.at(size_t(n - 1)); }
-    QLabel& OtherTab(int n) { return *otherTabs.at(size_t(n - 1)); }
+    QWidget& CurrentTab(int n) { return *currentTabs.at(size_t(n - 1)); }
+    QWidget& OtherTab(int n) { return *otherTabs.at(size_t(n - 1)); }
     const TemplateCatalog& Catalog() const { return catalog; }
 
 protected:
@@ -89,8 +89,8 @@ private:
     SkinButton* nextButton = nullptr;
     SkinButton* generateButton = nullptr;
     SkinButton* backButton = nullptr;
-    std::array<QLabel*, kStepCount> currentTabs{};
-    std::array<QLabel*, kStepCount> otherTabs{};
-    QPixmap cornerImage;
+    std::array<QWidget*, kStepCount> currentTabs{};
+    std::array<QWidget*, kStepCount> otherTabs{};
+    Artwork cornerImage;
     QString previewFolder;
 };

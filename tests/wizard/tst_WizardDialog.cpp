@@ -72,6 +72,8 @@ private slots:
     void cleanup();
 
     void start_templatesStepWithBackAndGenerateDisabled();
+    void artwork_data();
+    void artwork();
     void eachStep_buttonsTabsAndPage_data();
     void eachStep_buttonsTabsAndPage();
     void actions_data();
@@ -152,6 +154,36 @@ void TestWizardDialog::start_templatesStepWithBackAndGenerateDisabled() {
     QCOMPARE(face.pixelColor(5, 37), QColor(150, 150, 170));
     QCOMPARE(face.pixelColor(12, 44), QColor(Qt::white));
     QCOMPARE(face.pixelColor(2, 2), QColor(150, 150, 170));
+}
+
+// Each picture shows pixel for pixel as drawn for the screen's pixel ratio: "name.png" at 1,
+// "name@2x.png" at 2 (CTest runs this a second time at 200 %).
+void TestWizardDialog::artwork_data() {
+    QTest::addColumn<QString>("widget");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("next button") << "next"
+                                 << "next-normal";
+    QTest::newRow("back button, disabled") << "back"
+                                           << "back-disabled";
+    QTest::newRow("current tab") << "tab1"
+                                 << "tab-templates-current";
+    QTest::newRow("other tab") << "tab2"
+                               << "tab-editor-other";
+}
+
+void TestWizardDialog::artwork() {
+    QFETCH(QString, widget);
+    QFETCH(QString, file);
+    const QMap<QString, QWidget*> widgets{{QStringLiteral("next"), &wizard->NextButton()},
+                                          {QStringLiteral("back"), &wizard->BackButton()},
+                                          {QStringLiteral("tab1"), &wizard->CurrentTab(1)},
+                                          {QStringLiteral("tab2"), &wizard->OtherTab(2)}};
+    const QImage face = wizard->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const qreal ratio = face.devicePixelRatio();
+    const QImage expected = QImage(QStringLiteral(":/wizard/%1%2.png").arg(file, ratio > 1 ? u"@2x" : u""))
+                                .convertToFormat(QImage::Format_RGB32);
+    QVERIFY(!expected.isNull());
+    QCOMPARE(face.copy(QRect(widgets.value(widget)->pos() * ratio, expected.size())), expected);
 }
 
 void TestWizardDialog::eachStep_buttonsTabsAndPage_data() {

@@ -1,5 +1,5 @@
-// Draws the wizard's tab, button and corner images and the program icon, so that the committed
-// PNGs under res/wizard/ can be rebuilt: make-artwork OUTPUT-FOLDER
+// Draws the wizard's tab, button and corner images and the program icon, each at 1 and 2 pixels per
+// unit, so that the committed PNGs under res/wizard/ can be rebuilt: make-artwork OUTPUT-FOLDER
 #include <QColor>
 #include <QDir>
 #include <QFont>
@@ -11,14 +11,19 @@
 #include <QString>
 
 #include <cstdio>
+#include <functional>
+#include <utility>
 
 namespace {
 
 const QColor kBackground(150, 150, 170);
 
-QImage Canvas(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(kBackground);
+// A `width` by `height` picture drawn at `scale` device pixels per unit: the drawing code works in
+// units, and a scale of 2 gives the same picture with twice the pixels each way.
+QImage Canvas(int width, int height, int scale, QImage::Format format = QImage::Format_RGB32) {
+    QImage image(width * scale, height * scale, format);
+    image.setDevicePixelRatio(scale);
+    image.fill(format == QImage::Format_RGB32 ? kBackground : QColor(Qt::transparent));
     return image;
 }
 
@@ -61,8 +66,8 @@ QFont LabelFont(int pixelSize, bool bold, bool italic) {
 
 // The current step's tab is white and runs into the white panel below it; the others are
 // recessed, slightly lower, shaded and separated from the panel by a thin line.
-QImage Tab(const QString& word, bool current) {
-    QImage image = Canvas(110, 30);
+QImage Tab(const QString& word, bool current, int scale) {
+    QImage image = Canvas(110, 30, scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     if (current) {
@@ -105,8 +110,8 @@ struct Face {
 
 // A pill-shaped glossy face: a vertical gradient, a bright reflection over the upper half and
 // a dark italic word with a faint light edge under it.
-QImage Button(int width, const QString& word, const Face& face) {
-    QImage image = Canvas(width, 30);
+QImage Button(int width, const QString& word, const Face& face, int scale) {
+    QImage image = Canvas(width, 30, scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -141,8 +146,8 @@ QImage Button(int width, const QString& word, const Face& face) {
 }
 
 // A white disc with soft edges; the wizard copies its four quarters onto the panel's corners.
-QImage Corner() {
-    QImage image = Canvas(15, 15);
+QImage Corner(int scale) {
+    QImage image = Canvas(15, 15, scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
@@ -152,9 +157,8 @@ QImage Corner() {
 }
 
 // The program's icon: a web page whose top-right corner carries a diagonal banner.
-QImage Icon() {
-    QImage image(256, 256, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
+QImage Icon(int scale) {
+    QImage image = Canvas(256, 256, scale, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
 
@@ -198,13 +202,19 @@ QImage Icon() {
     return image;
 }
 
-bool Save(const QImage& image, const QString& folder, const QString& name) {
-    const QString path = QDir(folder).filePath(name);
-    if (!image.save(path, "PNG")) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
+// Saves the picture that `draw` makes at each scale: "name.png" at 1 and "name@2x.png" at 2, the
+// names by which the wizard picks one for the screen's pixel ratio.
+bool Save(const std::function<QImage(int scale)>& draw, const QString& folder, const QString& name) {
+    bool ok = true;
+    for (const int scale : {1, 2}) {
+        const QString path =
+            QDir(folder).filePath(name + (scale == 1 ? QString() : QStringLiteral("@%1x").arg(scale)) + u".png");
+        if (!draw(scale).save(path, "PNG")) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            ok = false;
+        }
     }
-    return true;
+    return ok;
 }
 
 }  // namespace
@@ -222,8 +232,10 @@ int main(int argc, char* argv[]) {
     const char* steps[] = {"templates", "editor", "options", "preview", "output"};
     for (const char* step : steps) {
         const QString word = QString::fromLatin1(step);
-        ok &= Save(Tab(word, true), folder, QStringLiteral("tab-%1-current.png").arg(word));
-        ok &= Save(Tab(word, false), folder, QStringLiteral("tab-%1-other.png").arg(word));
+        ok &=
+            Save([&](int scale) { return Tab(word, true, scale); }, folder, QStringLiteral("tab-%1-current").arg(word));
+        ok &=
+            Save([&](int scale) { return Tab(word, false, scale); }, folder, QStringLiteral("tab-%1-other").arg(word));
     }
 
     const Face normal{QColor(236, 236, 240), QColor(170, 170, 182), QColor(105, 105, 122), QColor(30, 30, 45),
@@ -241,12 +253,12 @@ int main(int argc, char* argv[]) {
     for (const ButtonArt& button : buttons) {
         const QString name = QString::fromLatin1(button.name);
         const QString word = QString::fromLatin1(button.word);
-        ok &= Save(Button(button.width, word, normal), folder, name + QStringLiteral("-normal.png"));
-        ok &= Save(Button(button.width, word, lit), folder, name + QStringLiteral("-pressed.png"));
-        ok &= Save(Button(button.width, word, disabled), folder, name + QStringLiteral("-disabled.png"));
+        for (const auto& [look, face] : {std::pair{u"-normal", normal}, {u"-pressed", lit}, {u"-disabled", disabled}}) {
+            ok &= Save([&](int scale) { return Button(button.width, word, face, scale); }, folder, name + look);
+        }
     }
 
-    ok &= Save(Corner(), folder, QStringLiteral("corner.png"));
-    ok &= Save(Icon(), folder, QStringLiteral("vornetad.png"));
+    ok &= Save(Corner, folder, QStringLiteral("corner"));
+    ok &= Save(Icon, folder, QStringLiteral("vornetad"));
     return ok ? 0 : 1;
 }
