@@ -20,10 +20,10 @@ const QColor kBackground(150, 150, 170);
 
 // A `width` by `height` picture drawn at `scale` device pixels per unit: the drawing code works in
 // units, and a scale of 2 gives the same picture with twice the pixels each way.
-QImage Canvas(int width, int height, int scale, QImage::Format format = QImage::Format_RGB32) {
-    QImage image(width * scale, height * scale, format);
+QImage Canvas(int width, int height, int scale) {
+    QImage image(width * scale, height * scale, QImage::Format_RGB32);
     image.setDevicePixelRatio(scale);
-    image.fill(format == QImage::Format_RGB32 ? kBackground : QColor(Qt::transparent));
+    image.fill(kBackground);
     return image;
 }
 
@@ -156,11 +156,14 @@ QImage Corner(int scale) {
     return image;
 }
 
-// The program's icon: a web page whose top-right corner carries a diagonal banner.
-QImage Icon(int scale) {
-    QImage image = Canvas(256, 256, scale, QImage::Format_ARGB32_Premultiplied);
+// The program's icon: a web page whose top-right corner carries a diagonal banner. Drawn on a
+// 256-unit grid and scaled, so that the small sizes the desktop's menus use are drawn, not shrunk.
+QImage Icon(int edge = 256) {
+    QImage image(edge, edge, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(edge / 256.0, edge / 256.0);
 
     const QRectF tile(8, 8, 240, 240);
     QLinearGradient back(0, 8, 0, 248);
@@ -202,19 +205,20 @@ QImage Icon(int scale) {
     return image;
 }
 
-// Saves the picture that `draw` makes at each scale: "name.png" at 1 and "name@2x.png" at 2, the
-// names by which the wizard picks one for the screen's pixel ratio.
-bool Save(const std::function<QImage(int scale)>& draw, const QString& folder, const QString& name) {
-    bool ok = true;
-    for (const int scale : {1, 2}) {
-        const QString path =
-            QDir(folder).filePath(name + (scale == 1 ? QString() : QStringLiteral("@%1x").arg(scale)) + u".png");
-        if (!draw(scale).save(path, "PNG")) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-            ok = false;
-        }
+bool Save(const QImage& image, const QString& folder, const QString& name) {
+    const QString path = QDir(folder).filePath(name);
+    if (!image.save(path, "PNG")) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
     }
-    return ok;
+    return true;
+}
+
+// Saves the picture that `draw` makes at 1 and 2 pixels per unit as "name.png" and "name@2x.png",
+// the names by which the wizard picks one for the screen's pixel ratio.
+bool SaveScales(const std::function<QImage(int scale)>& draw, const QString& folder, const QString& name) {
+    const bool single = Save(draw(1), folder, name + u".png");
+    return Save(draw(2), folder, name + u"@2x.png") && single;
 }
 
 }  // namespace
@@ -232,10 +236,10 @@ int main(int argc, char* argv[]) {
     const char* steps[] = {"templates", "editor", "options", "preview", "output"};
     for (const char* step : steps) {
         const QString word = QString::fromLatin1(step);
-        ok &=
-            Save([&](int scale) { return Tab(word, true, scale); }, folder, QStringLiteral("tab-%1-current").arg(word));
-        ok &=
-            Save([&](int scale) { return Tab(word, false, scale); }, folder, QStringLiteral("tab-%1-other").arg(word));
+        ok &= SaveScales([&](int scale) { return Tab(word, true, scale); }, folder,
+                         QStringLiteral("tab-%1-current").arg(word));
+        ok &= SaveScales([&](int scale) { return Tab(word, false, scale); }, folder,
+                         QStringLiteral("tab-%1-other").arg(word));
     }
 
     const Face normal{QColor(236, 236, 240), QColor(170, 170, 182), QColor(105, 105, 122), QColor(30, 30, 45),
@@ -254,11 +258,13 @@ int main(int argc, char* argv[]) {
         const QString name = QString::fromLatin1(button.name);
         const QString word = QString::fromLatin1(button.word);
         for (const auto& [look, face] : {std::pair{u"-normal", normal}, {u"-pressed", lit}, {u"-disabled", disabled}}) {
-            ok &= Save([&](int scale) { return Button(button.width, word, face, scale); }, folder, name + look);
+            ok &= SaveScales([&](int scale) { return Button(button.width, word, face, scale); }, folder, name + look);
         }
     }
 
-    ok &= Save(Corner, folder, QStringLiteral("corner"));
-    ok &= Save(Icon, folder, QStringLiteral("vornetad"));
+    // The icon's grid is 256 units, so twice the pixels is an edge of 512.
+    ok &= Save(Icon(512), folder, QStringLiteral("vornetad@2x.png"));
+    ok &= SaveScales(Corner, folder, QStringLiteral("corner"));
+    ok &= Save(Icon(), folder, QStringLiteral("vornetad.png"));
     return ok ? 0 : 1;
 }
