@@ -7,12 +7,11 @@
 
 // A push button whose face is a picture: one image each for the normal, hover, pressed and
 // disabled looks, drawn at its natural size from the top-left corner (with the "@2x" image on
-// screens of more than one device pixel per unit). While the left button is
-// held the pressed image follows the pointer (normal outside, pressed inside); releasing outside,
-// or losing the focus while held, gives no click. A double click counts as a second press.
-// A state without an image is filled with the palette's button colour and shows the caption
-// (engraved when disabled). Where the image does not reach, the parent shows through. No focus
-// mark is drawn; the button never acts as the dialog's default button.
+// screens of more than one device pixel per unit). While the left button is held the pressed
+// image follows the pointer (normal outside, pressed inside); releasing outside, or losing the
+// focus while held, gives no click. A double click counts as a second press. A state without an
+// image is filled with the palette's button colour and shows the caption (engraved when disabled). Where the image does
+// not reach, the parent shows through. No focus mark is drawn; the button never acts as the dialog's default button.
 class SkinButton final : public QPushButton {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SkinButton)

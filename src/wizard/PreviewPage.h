@@ -3,8 +3,8 @@
 #include "WizardPage.h"
 
 class HtmlCtrl;
-class QLabel;
 class Pickers;
+class QLabel;
 
 // Step 4: the preview page in an embedded browser that fills the page. The browser is created on
 // the first Navigate, so the wizard starts without paying for the browser engine.
