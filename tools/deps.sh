@@ -5,6 +5,7 @@ VORNET_PACKAGES=(
     cmake ninja-build ccache g++ pkg-config
     qt6-base-dev qt6-webengine-dev libgif-dev libbenchmark-dev
     fonts-liberation
+    xvfb xauth
     clang libclang-rt-14-dev
     dpkg-dev lintian appstream desktop-file-utils man-db groff-base bash-completion file
 )

@@ -15,21 +15,23 @@ SkinButton::SkinButton(QWidget* parent)
 
 void SkinButton::SetBitmaps(const QString& normal, const QString& pressed, const QString& hover,
                             const QString& disabled) {
-    normalImage = QPixmap(normal);
-    pressedImage = QPixmap(pressed);
-    hoverImage = QPixmap(hover);
-    disabledImage = QPixmap(disabled);
+    normalImage = Artwork(normal);
+    pressedImage = Artwork(pressed);
+    hoverImage = Artwork(hover);
+    disabledImage = Artwork(disabled);
     update();
 }
 
 void SkinButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    // Between 1 and 2 device pixels per unit the doubled image is shrunk: smoothly.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const QRect area = rect();
-    const auto drawFace = [&](const QPixmap& image) {
+    const auto drawFace = [&](const Artwork& image) {
         if (image.isNull()) {
             painter.fillRect(area, palette().color(QPalette::Active, QPalette::Button));
         } else {
-            painter.drawPixmap(0, 0, image);
+            painter.drawPixmap(0, 0, image.For(devicePixelRatioF()));
         }
     };
 

@@ -1,16 +1,17 @@
 #pragma once
 
+#include "Artwork.h"
+
 #include <QColor>
-#include <QPixmap>
 #include <QPushButton>
 
 // A push button whose face is a picture: one image each for the normal, hover, pressed and
-// disabled looks, drawn at its natural size from the top-left corner. While the left button is
-// held the pressed image follows the pointer (normal outside, pressed inside); releasing outside,
-// or losing the focus while held, gives no click. A double click counts as a second press.
-// A state without an image is filled with the palette's button colour and shows the caption
-// (engraved when disabled). Where the image does not reach, the parent shows through. No focus
-// mark is drawn; the button never acts as the dialog's default button.
+// disabled looks, drawn at its natural size from the top-left corner (with the "@2x" image on
+// screens of more than one device pixel per unit). While the left button is held the pressed
+// image follows the pointer (normal outside, pressed inside); releasing outside, or losing the
+// focus while held, gives no click. A double click counts as a second press. A state without an
+// image is filled with the palette's button colour and shows the caption (engraved when disabled). Where the image does
+// not reach, the parent shows through. No focus mark is drawn; the button never acts as the dialog's default button.
 class SkinButton final : public QPushButton {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SkinButton)
@@ -18,8 +19,9 @@ class SkinButton final : public QPushButton {
 public:
     explicit SkinButton(QWidget* parent = nullptr);
 
-    // Replaces the four images with the ones at these paths (Qt resource paths or files); an
-    // image that cannot be loaded leaves its state without one. Size and place are unchanged.
+    // Replaces the four images with the ones at these paths (Qt resource paths or files, each with
+    // its "@2x" file if there is one); an image that cannot be loaded leaves its state without
+    // one. Size and place are unchanged.
     void SetBitmaps(const QString& normal, const QString& pressed, const QString& hover, const QString& disabled);
 
     bool IsHover() const { return hover; }
@@ -39,9 +41,9 @@ private:
 
     bool hover = false;
     bool pressTracking = false;
-    QPixmap normalImage;
-    QPixmap pressedImage;
-    QPixmap disabledImage;
-    QPixmap hoverImage;
+    Artwork normalImage;
+    Artwork pressedImage;
+    Artwork disabledImage;
+    Artwork hoverImage;
     QColor textColor;
 };

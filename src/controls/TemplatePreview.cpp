@@ -5,6 +5,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <cmath>
+
 TemplatePreview::TemplatePreview(QWidget* parent)
     : QWidget(parent) {}
 
@@ -39,6 +41,9 @@ void TemplatePreview::paintEvent(QPaintEvent*) {
         return useCrop ? -cropOffset : -(imageExtent - boxExtent) / 2;
     };
     const bool wideEnough = image.width() >= box.width();
+    // Each template pixel covers whole screen pixels at 1 or 2 pixels per unit: keep its edges.
+    const qreal ratio = devicePixelRatioF();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, ratio != std::floor(ratio));
     const QPoint topLeft(place(image.width(), box.width(), true), place(image.height(), box.height(), wideEnough));
     painter.drawImage(topLeft, image);
 }

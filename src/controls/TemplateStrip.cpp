@@ -9,6 +9,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -56,7 +57,6 @@ void TemplateStrip::Create(const QRect& rect) {
     cellSize = (clientRect.width() - columns * hGap) / columns;
     vGap = (clientRect.height() - columns * cellSize) / (columns - 1);
 
-    backBuffer = clientRect.isEmpty() ? QImage() : QImage(clientRect.size(), QImage::Format_RGB32);
     thumbnails.assign(size_t(count), QImage());
     thumbnailDone.assign(size_t(count), false);
 
@@ -113,11 +113,22 @@ const QImage& TemplateStrip::Thumbnail(int index) {
 }
 
 void TemplateStrip::Render() {
-    if (backBuffer.isNull()) {
+    if (clientRect.isEmpty()) {
+        backBuffer = QImage();
         return;
     }
+    // The buffer has the screen's own pixels, so the highlight is drawn sharp on high-resolution
+    // screens and the thumbnails are drawn straight from their 1:1 cut, not from a scaled-up copy.
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(clientRect.size()) * ratio).toSize();
+    if (backBuffer.size() != pixels) {
+        backBuffer = QImage(pixels, QImage::Format_RGB32);
+    }
+    backBuffer.setDevicePixelRatio(ratio);
     backBuffer.fill(Qt::white);
     QPainter painter(&backBuffer);
+    // A thumbnail keeps its pixels' edges when each of its pixels covers whole screen pixels.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, ratio != std::floor(ratio));
     int index = columns * scrollPos;
     for (int row = 0; row < columns; ++row) {
         for (int column = 0; column < columns; ++column, ++index) {
@@ -202,13 +213,17 @@ void TemplateStrip::OnScrollAction(int action) {
 }
 
 void TemplateStrip::paintEvent(QPaintEvent*) {
+    // On a screen of another pixel ratio than the buffer's (the window was moved) it is drawn anew.
+    if (!backBuffer.isNull() && backBuffer.devicePixelRatio() != devicePixelRatioF()) {
+        Render();
+    }
     QPainter painter(this);
     if (backBuffer.isNull()) {
         painter.fillRect(rect(), Qt::white);
         return;
     }
     painter.drawImage(0, 0, backBuffer);
-    painter.fillRect(QRect(backBuffer.width(), 0, width() - backBuffer.width(), height()), Qt::white);
+    painter.fillRect(QRect(clientRect.width(), 0, width() - clientRect.width(), height()), Qt::white);
 }
 
 void TemplateStrip::mousePressEvent(QMouseEvent* event) {
@@ -225,6 +240,12 @@ void TemplateStrip::mousePressEvent(QMouseEvent* event) {
 }
 
 void TemplateStrip::wheelEvent(QWheelEvent* event) {
+    // A disabled bar means every row is in view: there is nowhere to scroll to, and moving the
+    // grid would only push the selected template out of sight.
+    if (scrollBar == nullptr || !scrollBar->isEnabled()) {
+        event->ignore();
+        return;
+    }
     wheelDelta += event->angleDelta().y();
     while (wheelDelta >= kWheelNotch) {
         wheelDelta -= kWheelNotch;

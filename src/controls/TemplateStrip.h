@@ -10,13 +10,14 @@ class TemplateCatalog;
 
 // The thumbnail grid of the templates page: four columns of cells, each the middle square of a
 // template at 1:1, four rows at a time, with its own vertical scroll bar along the right edge. A
-// click on a cell selects that template and reports its path through TemplateSelected.
+// click on a cell selects that template and reports its path through TemplateSelected. The wheel
+// scrolls a row per notch while the bar is enabled, and does nothing while every row fits.
 //
 // The geometry is fixed by Create: the drawing area is the widget minus a 20-pixel strip on the
 // right (an 18-pixel scroll bar and a 2-pixel gap), divided into 4 cells with 5 pixels between
 // them across and the remaining height spread over the 3 gaps between rows. The grid is drawn
-// into an off-screen image only when it is created, scrolled or the selection changes; painting
-// copies that image.
+// into an off-screen image, in the screen's own pixels, only when it is created, scrolled, the
+// selection changes or the window moves to a screen of another pixel ratio; painting copies it.
 class TemplateStrip final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TemplateStrip)

@@ -4,6 +4,7 @@
 #include "ColorSwatch.h"
 #include "DialogUnits.h"
 #include "FontButton.h"
+#include "PageLayout.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,60 +13,21 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 
 #include <algorithm>
-#include <functional>
+#include <initializer_list>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// A drop-down list that reports when its list closes. The lines' size and offset lists act only
-// then, so a selection changed with the keyboard while the list is closed takes effect the next
-// time the list is dropped down and closed.
-//
-// The list hides its popup before it commits the item chosen in it, so a close-up is reported
-// once the choice is in: at once when an item was chosen, on the next pass of the event loop when
-// the list was closed without a choice.
-class DropDownList final : public QComboBox {
-public:
-    DropDownList(const QStringList& items, int current, QWidget* parent)
-        : QComboBox(parent) {
-        addItems(items);
-        setCurrentIndex(current);
-        connect(this, &QComboBox::activated, this, [this] { ReportCloseUp(); });
-    }
-
-    std::function<void()> closedUp;
-
-    void showPopup() override {
-        open = true;
-        QComboBox::showPopup();
-    }
-
-    void hidePopup() override {
-        QComboBox::hidePopup();
-        if (open) {
-            open = false;
-            closing = true;
-            QTimer::singleShot(0, this, [this] { ReportCloseUp(); });
-        }
-    }
-
-private:
-    void ReportCloseUp() {
-        if (closing) {
-            closing = false;
-            if (closedUp) {
-                closedUp();
-            }
-        }
-    }
-
-    bool open = false;
-    bool closing = false;
-};
+// A drop-down list of `items` showing item `current`.
+QComboBox* MakeList(const QStringList& items, int current, QWidget* parent) {
+    auto* list = new QComboBox(parent);
+    list->addItems(items);
+    list->setCurrentIndex(current);
+    return list;
+}
 
 struct Dlu {
     int x, y, width, height;
@@ -131,10 +93,19 @@ QStringList OffsetItems() {
     return {u"-5"_s, u"-4"_s, u"-3"_s, u"-2"_s, u"-1"_s, u"auto"_s, u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s};
 }
 
-QLabel* MakeLabel(const QString& text, const Dlu& at, QWidget* parent) {
+QLabel* MakeLabel(const QString& text, const Dlu& at, QWidget* parent, int room = 2) {
     auto* label = new QLabel(text, parent);
-    label->setGeometry(at.px());
+    PlaceLabel(label, {at.x, at.y, at.width, at.height}, room);
     return label;
+}
+
+// Moves the text of `widget` (a label, or a field without a frame) up or down inside its
+// rectangle until it is centred where the text of `field` is: on the middle of its rectangle.
+// The rectangle itself stays where the layout puts it.
+void CentreTextOn(QWidget* widget, const QWidget& field) {
+    // Twice the distance down, in pixels; a margin of that many pixels moves the middle by half.
+    const int down = (2 * field.y() + field.height()) - (2 * widget->y() + widget->height());
+    widget->setContentsMargins(0, std::max(down, 0), 0, std::max(-down, 0));
 }
 
 }  // namespace
@@ -147,17 +118,24 @@ EditorPage::EditorPage(Pickers& pickers, QWidget* parent)
     resize(DluX(386), DluY(244));
     bannerView->setGeometry(DluRect(2, 17, 212, 212));
 
-    MakeLabel(u"Banner size:"_s, {5, 5, 40, 8}, this);
+    // The size field starts where this label's rectangle ends; the text stops short of it.
+    QLabel* sizeLabel = MakeLabel(u"Banner size:"_s, {5, 5, 40, 8}, this, -3);
+    sizeLabel->setObjectName(u"bannerSizeLabel"_s);
     sizeEdit = new QLineEdit(QString::number(bannerView->model().size), this);
     sizeEdit->setObjectName(u"bannerSizeEdit"_s);
     sizeEdit->setGeometry(DluRect(45, 3, 16, 12));
-    MakeLabel(u"x"_s, {63, 5, 8, 8}, this);
+    QLabel* byLabel = MakeLabel(u"x"_s, {63, 5, 8, 8}, this);
+    byLabel->setObjectName(u"bannerByLabel"_s);
     heightEdit = new QLineEdit(QString::number(bannerView->model().size), this);
     heightEdit->setObjectName(u"bannerHeightEdit"_s);
     heightEdit->setGeometry(DluRect(70, 5, 14, 12));
     heightEdit->setReadOnly(true);
     heightEdit->setFrame(false);
-    MakeLabel(u"pixels"_s, {86, 5, 18, 8}, this);
+    QLabel* pixelsLabel = MakeLabel(u"pixels"_s, {86, 5, 18, 8}, this);
+    // The row reads as one line of text: each text is centred on the framed size field's middle.
+    for (QWidget* item : std::initializer_list<QWidget*>{sizeLabel, byLabel, heightEdit, pixelsLabel}) {
+        CentreTextOn(item, *sizeEdit);
+    }
     resizeButton = new QPushButton(u"Resize"_s, this);
     resizeButton->setObjectName(u"resizeButton"_s);
     resizeButton->setGeometry(DluRect(106, 2, 50, 14));
@@ -208,8 +186,8 @@ void EditorPage::CreateLine(int index) {
         line.check->setGeometry(at.title.px());
     }
 
-    auto* sizeList = new DropDownList(SizeItems(), defaults.sizeItem, this);
-    const int initialSize = sizeList->currentText().toInt();
+    line.sizeList = MakeList(SizeItems(), defaults.sizeItem, this);
+    const int initialSize = line.sizeList->currentText().toInt();
 
     // The swatch sits inside an etched frame, one pixel in from it on every side.
     auto* frame = new QFrame(this);
@@ -223,25 +201,17 @@ void EditorPage::CreateLine(int index) {
     line.fontButton->setObjectName(u"fontButton"_s + number);
     line.fontButton->setGeometry(at.fontButton.px());
 
-    line.sizeList = sizeList;
     line.sizeList->setObjectName(u"sizeList"_s + number);
     line.sizeList->setGeometry(at.sizeList.px());
-    sizeList->closedUp = [this, index] {
-        OnLineSizeChosen(index);
-    };
 
     line.text = new QLineEdit(QString::fromUtf16(defaults.text), this);
     line.text->setObjectName(u"lineText"_s + number);
     line.text->setGeometry(at.text.px());
 
     line.offsetLabel = MakeLabel(u"Line "_s + number + u" offset:"_s, at.offsetLabel, this);
-    auto* offsetList = new DropDownList(OffsetItems(), kAutoOffsetItem, this);
-    offsetList->setObjectName(u"offsetList"_s + number);
-    offsetList->setGeometry(at.offsetList.px());
-    offsetList->closedUp = [this, index] {
-        OnLineOffsetChosen(index);
-    };
-    line.offsetList = offsetList;
+    line.offsetList = MakeList(OffsetItems(), kAutoOffsetItem, this);
+    line.offsetList->setObjectName(u"offsetList"_s + number);
+    line.offsetList->setGeometry(at.offsetList.px());
 
     BannerLine& record = bannerView->model().lines[index];
     record.text = line.text->text();
@@ -250,6 +220,10 @@ void EditorPage::CreateLine(int index) {
     record.enabled = index == 0;
     record.offset = 0;
 
+    // Whatever commits a list's choice (the popup, the wheel or the keys on the closed list) applies
+    // it at once, so the banner always uses what the list shows.
+    connect(line.sizeList, &QComboBox::currentIndexChanged, this, [this, index] { OnLineSizeChosen(index); });
+    connect(line.offsetList, &QComboBox::currentIndexChanged, this, [this, index] { OnLineOffsetChosen(index); });
     connect(line.text, &QLineEdit::textChanged, this, [this, index] { OnLineTextChanged(index); });
     connect(line.swatch, &ColorSwatch::colorChanged, this, &EditorPage::OnColorChanged);
     connect(line.fontButton, &FontButton::fontChanged, this, &EditorPage::OnFontChanged);

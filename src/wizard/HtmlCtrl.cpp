@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QQuickWindow>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -23,6 +24,15 @@ const QString kNoSelectionScript =
                    "  style.textContent = '* { -webkit-user-select: none !important; user-select: none !important; }';"
                    "  (document.head || document.documentElement).appendChild(style);"
                    "})();");
+
+// The browser engine starts with its first profile, and from then on draws the way it was set up.
+// It composes pages in software: the preview is one small local page, and a browser that draws
+// through OpenGL makes the toolkit destroy and re-create the window it is added to, so the wizard
+// would flash (and might move) on its first preview.
+QWebEngineProfile* NewSoftwareProfile(QObject* owner) {
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    return new QWebEngineProfile(owner);
+}
 
 bool IsAppAddress(const QString& address) {
     return address.left(kAppPrefix.size()).compare(kAppPrefix, Qt::CaseInsensitive) == 0;
@@ -86,7 +96,7 @@ HtmlCtrl::HtmlCtrl(Pickers& pickers, QWidget* parent)
     , beep([] { QApplication::beep(); })
     , openExternally([](const QUrl& url) { QDesktopServices::openUrl(url); })
     , pickers(pickers)
-    , profile(new QWebEngineProfile(this))  // off the record: the preview leaves nothing behind
+    , profile(NewSoftwareProfile(this))  // off the record: the preview leaves nothing behind
 {
     // Each preview is written anew under the same names, so nothing may come from a cache.
     profile->setHttpCacheType(QWebEngineProfile::NoCache);

@@ -11,7 +11,9 @@ class QWebEngineProfile;
 // The preview's embedded browser as a plain control: no context menu, no text selection with the
 // mouse, no border, and no message boxes of the page's own (alerts, confirms and prompts are
 // swallowed without blocking). Addresses beginning with "app:" (any letter case) never load: they
-// are carried out as the program's commands and the page stays where it was.
+// are carried out as the program's commands and the page stays where it was. The engine composes
+// pages in software, so adding the browser to a shown window leaves that window as it is (this sets
+// Qt Quick's graphics back end for the whole process when the first browser is made).
 class HtmlCtrl final : public QWebEngineView {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(HtmlCtrl)

@@ -9,17 +9,10 @@
 
 namespace {
 
-// `rect` grown to at least `size`: horizontally to the left or right, vertically about its middle.
-QRect GrowToFit(QRect rect, const QSize& size, bool growLeft) {
-    if (size.width() > rect.width()) {
-        if (growLeft) {
-            rect.setLeft(rect.right() + 1 - size.width());
-        } else {
-            rect.setWidth(size.width());
-        }
-    }
-    if (size.height() > rect.height()) {
-        const int extra = size.height() - rect.height();
+// `rect` grown evenly up and down to at least `height`.
+QRect GrowToHeight(QRect rect, int height) {
+    if (height > rect.height()) {
+        const int extra = height - rect.height();
         rect.adjust(0, -(extra / 2), 0, extra - extra / 2);
     }
     return rect;
@@ -31,11 +24,24 @@ QRect Pixels(const QRect& dlu) {
 
 }  // namespace
 
-void PlaceLabel(QLabel* label, const QRect& dluRect) {
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setGeometry(GrowToFit(Pixels(dluRect), label->sizeHint(), true));
+void PlaceLabel(QLabel* label, const QRect& dluRect, int room) {
+    QRect rect = Pixels(dluRect);
+    const QSize text = label->sizeHint();
+    // How far the text may reach from the rectangle's left edge.
+    const int reach = rect.width() + room;
+    if (text.width() <= reach) {
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        rect.setWidth(std::max(rect.width(), text.width()));
+    } else {
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        const int right = rect.x() + std::min(reach, rect.width());
+        rect.setRect(right - text.width(), rect.y(), text.width(), rect.height());
+    }
+    label->setGeometry(GrowToHeight(rect, text.height()));
 }
 
 void PlaceButton(QAbstractButton* button, const QRect& dluRect) {
-    button->setGeometry(GrowToFit(Pixels(dluRect), button->sizeHint(), false));
+    QRect rect = Pixels(dluRect);
+    rect.setWidth(std::max(rect.width(), button->sizeHint().width()));
+    button->setGeometry(GrowToHeight(rect, button->sizeHint().height()));
 }

@@ -11,10 +11,8 @@
 #include "SkinButton.h"
 #include "TemplatesPage.h"
 
-#include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -36,22 +34,40 @@ QString Art(const QString& name) {
     return QStringLiteral(":/wizard/") + name + QStringLiteral(".png");
 }
 
-QString FailureList(const RunReport& report) {
-    QString text = QStringLiteral("Some files could not be written:\n");
+// A tab's picture at its natural size, drawn for the pixel ratio of the screen it is on. Clicks go
+// through it to the dialog, which tests the other-step tabs' rectangles.
+class TabImage final : public QWidget {
+public:
+    TabImage(const QString& path, QWidget* parent)
+        : QWidget(parent)
+        , image(path) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+    QSize NaturalSize() const {
+        const QPixmap& pixmap = image.For(1);
+        return pixmap.isNull() ? DluRect(0, 0, 73, 18).size() : pixmap.deviceIndependentSize().toSize();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(0, 0, image.For(devicePixelRatioF()));
+    }
+
+private:
+    Artwork image;
+};
+
+// `heading`, then each file that could not be written with the reason.
+QString FailureList(const QString& heading, const RunReport& report) {
+    QString text = heading + u'\n';
     const QList<FileResult> failures = report.Failures();
     for (const FileResult& failure : failures) {
         text += QStringLiteral("\n%1: %2").arg(failure.path, failure.error);
     }
     return text;
-}
-
-bool PageWritten(const RunReport& report) {
-    if (report.previewPage.isEmpty() || !QFileInfo::exists(report.previewPage)) {
-        return false;
-    }
-    const QList<FileResult> failures = report.Failures();
-    return std::none_of(failures.cbegin(), failures.cend(),
-                        [&](const FileResult& failure) { return failure.path == report.previewPage; });
 }
 
 }  // namespace
@@ -61,7 +77,9 @@ WizardDialog::WizardDialog(Pickers& pickers, const QString& templatesFolder, QWi
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
     , pickers(pickers) {
     setWindowTitle(QStringLiteral("Vornet Ad Wizard"));
-    setWindowIcon(QIcon(Art(QStringLiteral("vornetad"))));
+    QIcon icon(Art(QStringLiteral("vornetad")));
+    icon.addFile(Art(QStringLiteral("vornetad@2x")));
+    setWindowIcon(icon);
     setFixedSize(DluX(392), DluY(299));
 
     texts.LoadTextResources();
@@ -80,17 +98,12 @@ WizardDialog::WizardDialog(Pickers& pickers, const QString& templatesFolder, QWi
     connect(nextButton, &QAbstractButton::clicked, this, &WizardDialog::OnNext);
     connect(generateButton, &QAbstractButton::clicked, this, &WizardDialog::OnGenerate);
 
-    // The tab images show at their natural size; clicks go through them to the dialog, which
-    // tests the other-step tabs' rectangles.
     for (int i = 0; i < kStepCount; ++i) {
         const QString name = QString::fromLatin1(kStepNames[size_t(i)]);
         const QPoint place = DluRect(kTabX[size_t(i)], 4, 73, 18).topLeft();
         for (const bool current : {true, false}) {
-            auto* tab = new QLabel(this);
-            const QPixmap image(Art(QStringLiteral("tab-%1-%2").arg(name, current ? u"current" : u"other")));
-            tab->setPixmap(image);
-            tab->setGeometry(QRect(place, image.isNull() ? DluRect(0, 0, 73, 18).size() : image.size()));
-            tab->setAttribute(Qt::WA_TransparentForMouseEvents);
+            auto* tab = new TabImage(Art(QStringLiteral("tab-%1-%2").arg(name, current ? u"current" : u"other")), this);
+            tab->setGeometry(QRect(place, tab->NaturalSize()));
             tab->hide();
             (current ? currentTabs : otherTabs)[size_t(i)] = tab;
         }
@@ -113,7 +126,7 @@ WizardDialog::WizardDialog(Pickers& pickers, const QString& templatesFolder, QWi
                            Art(QStringLiteral("back-pressed")), Art(QStringLiteral("back-disabled")));
     generateButton->SetBitmaps(Art(QStringLiteral("generate-normal")), Art(QStringLiteral("generate-pressed")),
                                Art(QStringLiteral("generate-pressed")), Art(QStringLiteral("generate-disabled")));
-    cornerImage = QPixmap(Art(QStringLiteral("corner")));
+    cornerImage = Artwork(Art(QStringLiteral("corner")));
 
     step = 1;
     ShowStep();
@@ -161,9 +174,15 @@ void WizardDialog::LeaveStep() {
         // The settings first: reading the banner size applies a typed size to the banner.
         const AdSettings settings = GatherSettings();
         const RunReport report = WritePreview(texts, editorPage->view().model().Composed(), settings, previewFolder);
-        // Whatever else failed, a written page is worth showing.
-        if (PageWritten(report)) {
+        if (report.ok()) {
             previewPage->Navigate(report.previewPage);
+        } else {
+            // A page beside an older image or style sheet, or an older page, would pass for this
+            // preview: none is shown, and the user learns which file failed and why.
+            previewPage->ShowNoPreview();
+            pickers.ShowMessage(this, windowTitle(),
+                                FailureList(QStringLiteral("The preview could not be written:"), report),
+                                Pickers::MessageIcon::Warning);
         }
     }
 }
@@ -211,7 +230,9 @@ void WizardDialog::OnGenerate() {
     if (report.ok()) {
         pickers.ShowMessage(this, windowTitle(), QStringLiteral("Done!"), Pickers::MessageIcon::Information);
     } else {
-        pickers.ShowMessage(this, windowTitle(), FailureList(report), Pickers::MessageIcon::Warning);
+        pickers.ShowMessage(this, windowTitle(),
+                            FailureList(QStringLiteral("Some files could not be written:"), report),
+                            Pickers::MessageIcon::Warning);
     }
     step = 1;
     ShowStep();
@@ -226,14 +247,21 @@ void WizardDialog::paintEvent(QPaintEvent*) {
         return;
     }
     // The corner image is a disc; its four quarters round the panel (the middle row and column
-    // are not used).
+    // are not used). Source rectangles count the image's own pixels, twice as many in a doubled one.
+    const QPixmap& disc = cornerImage.For(devicePixelRatioF());
+    const qreal scale = disc.devicePixelRatio();
     const int right = panel.x() + panel.width();
     const int bottom = panel.y() + panel.height();
-    const int far = cornerImage.width() - kCornerPiece;
-    painter.drawPixmap(panel.x(), panel.y(), cornerImage, 0, 0, kCornerPiece, kCornerPiece);
-    painter.drawPixmap(right - kCornerPiece, panel.y(), cornerImage, far, 0, kCornerPiece, kCornerPiece);
-    painter.drawPixmap(panel.x(), bottom - kCornerPiece, cornerImage, 0, far, kCornerPiece, kCornerPiece);
-    painter.drawPixmap(right - kCornerPiece, bottom - kCornerPiece, cornerImage, far, far, kCornerPiece, kCornerPiece);
+    const int far = int(disc.deviceIndependentSize().width()) - kCornerPiece;
+    const auto piece = [&](int x, int y, int sourceX, int sourceY) {
+        painter.drawPixmap(QRectF(x, y, kCornerPiece, kCornerPiece), disc,
+                           QRectF(sourceX * scale, sourceY * scale, kCornerPiece * scale, kCornerPiece * scale));
+    };
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    piece(panel.x(), panel.y(), 0, 0);
+    piece(right - kCornerPiece, panel.y(), far, 0);
+    piece(panel.x(), bottom - kCornerPiece, 0, far);
+    piece(right - kCornerPiece, bottom - kCornerPiece, far, far);
 }
 
 void WizardDialog::mousePressEvent(QMouseEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AdSettings.h"
+#include "Artwork.h"
 #include "CodeTexts.h"
 #include "TemplateCatalog.h"
 
@@ -14,14 +15,14 @@ class OptionsPage;
 class OutputPage;
 class Pickers;
 class PreviewPage;
-class QLabel;
 class SkinButton;
 class TemplatesPage;
 
 // The program's only window: five steps shown one at a time on a white panel under a row of
 // tabs, with back, next and generate buttons. Leaving the templates step (by next or a tab) loads
 // the chosen template into the banner; leaving the options step the same way writes the preview
-// files and shows them. Back never runs either. Enter does nothing; Esc (outside the pages) and
+// files and shows them (or, when one cannot be written, no preview and a message naming the file
+// and the reason). Back never runs either. Enter does nothing; Esc (outside the pages) and
 // the close box end the dialog. Owns the code texts, the template catalog, the pages and the
 // buttons; `pickers` must outlive the dialog.
 class WizardDialog final : public QDialog {
@@ -63,8 +64,8 @@ public:
     SkinButton& NextButton() { return *nextButton; }
     SkinButton& GenerateButton() { return *generateButton; }
     // Tab images of step n (1 to 5): as the current step and as another step.
-    QLabel& CurrentTab(int n) { return *currentTabs.at(size_t(n - 1)); }
-    QLabel& OtherTab(int n) { return *otherTabs.at(size_t(n - 1)); }
+    QWidget& CurrentTab(int n) { return *currentTabs.at(size_t(n - 1)); }
+    QWidget& OtherTab(int n) { return *otherTabs.at(size_t(n - 1)); }
     const TemplateCatalog& Catalog() const { return catalog; }
 
 protected:
@@ -88,8 +89,8 @@ private:
     SkinButton* nextButton = nullptr;
     SkinButton* generateButton = nullptr;
     SkinButton* backButton = nullptr;
-    std::array<QLabel*, kStepCount> currentTabs{};
-    std::array<QLabel*, kStepCount> otherTabs{};
-    QPixmap cornerImage;
+    std::array<QWidget*, kStepCount> currentTabs{};
+    std::array<QWidget*, kStepCount> otherTabs{};
+    Artwork cornerImage;
     QString previewFolder;
 };

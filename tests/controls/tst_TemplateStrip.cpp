@@ -2,6 +2,7 @@
 #include "TemplateStrip.h"
 #include "TestGif.h"
 
+#include <QApplication>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -54,6 +55,11 @@ struct Strip {
     QColor At(const QPoint& p) const { return Grab().pixelColor(p); }
     QPoint CellCentre(int row, int column) const {
         return strip->CellOrigin(row, column) + QPoint(strip->CellSize() / 2, strip->CellSize() / 2);
+    }
+    void Wheel(int delta) {
+        const QPointF at(50, 50);
+        QWheelEvent event(at, strip->mapToGlobal(at), {}, QPoint(0, delta), Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(strip, &event);
     }
     void LineDown(int times) {
         for (int i = 0; i < times; ++i) {
@@ -150,6 +156,9 @@ private slots:
         QCOMPARE(s.strip->ScrollBar()->isEnabled(), barEnabled);
         QCOMPARE(s.strip->ScrollBar()->maximum(), barMaximum);
         QCOMPARE(s.strip->ScrollBar()->pageStep(), 4);
+        // The wheel scrolls only where the bar does.
+        s.Wheel(-120);
+        QCOMPARE(s.strip->ScrollPos(), barEnabled ? 1 : 0);
     }
 
     void arrowsScrollPastTheThumbsEnd() {
@@ -205,19 +214,13 @@ private slots:
         QCOMPARE(s.strip->ScrollPos(), 8);
 
         s.strip->OnVScroll(TemplateStrip::Top);
-        auto wheel = [&](int delta) {
-            const QPoint at(50, 50);
-            QWheelEvent event(at, s.strip->mapToGlobal(at), {}, QPoint(0, delta), Qt::NoButton, {}, Qt::NoScrollPhase,
-                              false);
-            QApplication::sendEvent(s.strip, &event);
-        };
-        wheel(-120);
+        s.Wheel(-120);
         QCOMPARE(s.strip->ScrollPos(), 1);
-        wheel(-60);  // half a notch waits for the other half
+        s.Wheel(-60);  // half a notch waits for the other half
         QCOMPARE(s.strip->ScrollPos(), 1);
-        wheel(-60);
+        s.Wheel(-60);
         QCOMPARE(s.strip->ScrollPos(), 2);
-        wheel(240);
+        s.Wheel(240);
         QCOMPARE(s.strip->ScrollPos(), 0);
     }
 

@@ -1,10 +1,12 @@
 #include "BannerView.h"
 #include "ColorSwatch.h"
+#include "DialogLook.h"
 #include "EditorPage.h"
 #include "FakePickers.h"
 #include "FontButton.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -12,6 +14,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -93,14 +96,16 @@ class tst_EditorPage : public QObject {
     Q_OBJECT
 
 private slots:
+    // The program's font, which the page's layout is measured in.
+    void initTestCase() { ApplyDialogLook(); }
     void afterLoad_oneBlueLineOnTheRightAt300();
     void lines2And3_followTheirCheckBoxes();
     void size_data();
     void size();
     void offsetList_data();
     void offsetList();
-    void keyboardOnClosedList_waitsForCloseUp_data();
-    void keyboardOnClosedList_waitsForCloseUp();
+    void closedList_wheelAndKeysApplyAtOnce_data();
+    void closedList_wheelAndKeysApplyAtOnce();
     void picks_reachTheLine();
     void typingAndCorner_recomposeAtOnce();
 };
@@ -118,6 +123,22 @@ void tst_EditorPage::afterLoad_oneBlueLineOnTheRightAt300() {
     QVERIFY(!f.page.IsLeftSide());
     QCOMPARE(f.get<QLineEdit>(u"bannerHeightEdit"_s)->text(), u"300"_s);
     QVERIFY(!f.get<QPushButton>(u"resizeButton"_s)->isEnabled());
+
+    // The banner-size row reads as one line: its texts end on the same pixel row.
+    const QImage page = f.page.grab().toImage();
+    const QRect band = f.get<QLineEdit>(u"bannerSizeEdit"_s)->geometry().adjusted(0, 3, 0, -3);
+    QSet<int> baselines;
+    for (const QString& name : {u"bannerSizeLabel"_s, u"bannerSizeEdit"_s, u"bannerByLabel"_s, u"bannerHeightEdit"_s}) {
+        const QRect across = f.get<QWidget>(name)->geometry().adjusted(3, 0, -3, 0);
+        int lowest = -1;
+        for (int y = band.top(); y <= band.bottom(); ++y) {
+            for (int x = across.left(); x <= across.right(); ++x) {
+                lowest = qGray(page.pixel(x, y)) < 128 ? y : lowest;
+            }
+        }
+        baselines.insert(lowest);
+    }
+    QCOMPARE(baselines.size(), 1);
 
     QCOMPARE(f.composed().size(), QSize(300, 300));
     const TextPixels blue = Find(f.composed(), kBlue);
@@ -227,38 +248,36 @@ void tst_EditorPage::offsetList() {
     QCOMPARE(f.composed() == untouched, offset == 0);
 }
 
-void tst_EditorPage::keyboardOnClosedList_waitsForCloseUp_data() {
+// What a closed list shows after a wheel notch or a key is what the banner uses, at once.
+void tst_EditorPage::closedList_wheelAndKeysApplyAtOnce_data() {
     QTest::addColumn<QString>("list");
+    QTest::addColumn<bool>("wheel");
     QTest::addColumn<int>("after");
 
-    QTest::newRow("size") << u"sizeList1"_s << 20;
-    QTest::newRow("offset") << u"offsetList1"_s << 1;
+    QTest::newRow("size, wheel") << u"sizeList1"_s << true << 20;
+    QTest::newRow("size, key") << u"sizeList1"_s << false << 20;
+    QTest::newRow("offset, wheel") << u"offsetList1"_s << true << 1;
+    QTest::newRow("offset, key") << u"offsetList1"_s << false << 1;
 }
 
-void tst_EditorPage::keyboardOnClosedList_waitsForCloseUp() {
+void tst_EditorPage::closedList_wheelAndKeysApplyAtOnce() {
     QFETCH(QString, list);
+    QFETCH(bool, wheel);
     QFETCH(int, after);
 
     Fixture f;
     auto* combo = f.get<QComboBox>(list);
     const QImage untouched = f.composed();
-    const BannerLine before = f.banner().lines[0];
-    const auto value = [&] {
-        const BannerLine& line = f.banner().lines[0];
-        return list.startsWith(u"size"_s) ? line.font.height : line.offset;
-    };
-
-    QTest::keyClick(combo, Qt::Key_Down);
-    QCoreApplication::processEvents();
+    if (wheel) {
+        const QPointF at(combo->rect().center());
+        QWheelEvent notch(at, combo->mapToGlobal(at), {}, QPoint(0, -120), Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(combo, &notch);
+    } else {
+        QTest::keyClick(combo, Qt::Key_Down);
+    }
     QCOMPARE(combo->currentText().toInt(), after);
-    QCOMPARE(f.banner().lines[0].font, before.font);
-    QCOMPARE(f.banner().lines[0].offset, before.offset);
-    QCOMPARE(f.composed(), untouched);
-
-    // Dropped down and closed without a choice: what the keyboard selected now counts.
-    combo->showPopup();
-    combo->hidePopup();
-    QTRY_COMPARE(value(), after);
+    const BannerLine& line = f.banner().lines[0];
+    QCOMPARE(list.startsWith(u"size"_s) ? line.font.height : line.offset, after);
     QVERIFY(f.composed() != untouched);
 }
 

@@ -215,13 +215,6 @@ private slots:
                  QStringLiteral("none"));
     }
 
-    void enterAndEscape_doNotCloseTheWizard() {
-        QTest::keyClick(page, Qt::Key_Escape);
-        QTest::keyClick(page, Qt::Key_Return);
-        QVERIFY(window->isVisible());
-        QCOMPARE(window->result(), int(QDialog::Rejected));
-    }
-
     void samePreviewTwice_navigatesTwiceAndShowsOneBlock_data() {
         QTest::addColumn<int>("side");
         QTest::newRow("right corner") << int(BannerSide::Right);

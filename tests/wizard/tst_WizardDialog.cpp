@@ -1,6 +1,7 @@
 #include "BannerView.h"
 #include "EditorPage.h"
 #include "FakePickers.h"
+#include "HtmlCtrl.h"
 #include "OptionsPage.h"
 #include "OutputPage.h"
 #include "PreviewPage.h"
@@ -71,6 +72,8 @@ private slots:
     void cleanup();
 
     void start_templatesStepWithBackAndGenerateDisabled();
+    void artwork_data();
+    void artwork();
     void eachStep_buttonsTabsAndPage_data();
     void eachStep_buttonsTabsAndPage();
     void actions_data();
@@ -153,6 +156,36 @@ void TestWizardDialog::start_templatesStepWithBackAndGenerateDisabled() {
     QCOMPARE(face.pixelColor(2, 2), QColor(150, 150, 170));
 }
 
+// Each picture shows pixel for pixel as drawn for the screen's pixel ratio: "name.png" at 1,
+// "name@2x.png" at 2 (CTest runs this a second time at 200 %).
+void TestWizardDialog::artwork_data() {
+    QTest::addColumn<QString>("widget");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("next button") << "next"
+                                 << "next-normal";
+    QTest::newRow("back button, disabled") << "back"
+                                           << "back-disabled";
+    QTest::newRow("current tab") << "tab1"
+                                 << "tab-templates-current";
+    QTest::newRow("other tab") << "tab2"
+                               << "tab-editor-other";
+}
+
+void TestWizardDialog::artwork() {
+    QFETCH(QString, widget);
+    QFETCH(QString, file);
+    const QMap<QString, QWidget*> widgets{{QStringLiteral("next"), &wizard->NextButton()},
+                                          {QStringLiteral("back"), &wizard->BackButton()},
+                                          {QStringLiteral("tab1"), &wizard->CurrentTab(1)},
+                                          {QStringLiteral("tab2"), &wizard->OtherTab(2)}};
+    const QImage face = wizard->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const qreal ratio = face.devicePixelRatio();
+    const QImage expected = QImage(QStringLiteral(":/wizard/%1%2.png").arg(file, ratio > 1 ? u"@2x" : u""))
+                                .convertToFormat(QImage::Format_RGB32);
+    QVERIFY(!expected.isNull());
+    QCOMPARE(face.copy(QRect(widgets.value(widget)->pos() * ratio, expected.size())), expected);
+}
+
 void TestWizardDialog::eachStep_buttonsTabsAndPage_data() {
     QTest::addColumn<int>("step");
     for (int step = 1; step <= 5; ++step) {
@@ -197,10 +230,14 @@ void TestWizardDialog::actions() {
     QFETCH(bool, templateLoaded);
     QFETCH(bool, previewWritten);
 
+    // The browser comes with the first preview; the window it goes into stays the same native
+    // window (a new one flashes and may move).
+    const WId window = wizard->winId();
     const QStringList list = actions.split(QLatin1Char(' '));
     for (const QString& action : list) {
         Act(action);
     }
+    QCOMPARE(wizard->winId(), window);
     CheckStepShown(step);
     QCOMPARE(wizard->Editor().view().model().HasTemplate(), templateLoaded);
     QCOMPARE(QFile::exists(QDir(previewDir->path()).filePath(kPreviewPage)), previewWritten);
@@ -221,21 +258,31 @@ void TestWizardDialog::leavingOptionsTwice_writesPreviewTwice() {
     QCOMPARE(FolderContents(previewDir->path()).value(kPreviewPage), first);
 }
 
-// folder: "ok" a fresh folder, "blocked" a folder under a regular file, "" none.
+// run: "generate" (from the output step) or "preview" (leaving the options step after a preview
+// that was written); folder: "ok" a fresh folder, "blocked" a folder under a regular file, "" none;
+// failed: the files the warning names, none for "Done!".
 void TestWizardDialog::generate_data() {
+    QTest::addColumn<QString>("run");
     QTest::addColumn<QString>("folder");
-    QTest::addColumn<bool>("validated");
-    QTest::addColumn<bool>("done");
+    QTest::addColumn<QStringList>("failed");
 
-    QTest::newRow("everything written: Done!") << "ok" << true << true;
-    QTest::newRow("nothing writable: warning") << "blocked" << true << false;
-    QTest::newRow("no folder: nothing happens") << "" << false << false;
+    const QStringList preview{QStringLiteral("adPreview.gif"), QStringLiteral("adPreview.css"),
+                              QStringLiteral("adPreview.html")};
+    QTest::newRow("everything written: Done!") << "generate"
+                                               << "ok" << QStringList();
+    QTest::newRow("nothing writable: warning")
+        << "generate"
+        << "blocked" << QStringList{QStringLiteral("VornetAdMap.gif"), QStringLiteral("VornetAdStyle.css")};
+    QTest::newRow("no folder: nothing happens") << "generate"
+                                                << "" << QStringList();
+    QTest::newRow("preview not writable: warning, no older preview shown") << "preview"
+                                                                           << "blocked" << preview;
 }
 
 void TestWizardDialog::generate() {
+    QFETCH(QString, run);
     QFETCH(QString, folder);
-    QFETCH(bool, validated);
-    QFETCH(bool, done);
+    QFETCH(QStringList, failed);
 
     QTemporaryDir out;
     QString path;
@@ -246,30 +293,37 @@ void TestWizardDialog::generate() {
         QVERIFY(file.open(QIODevice::WriteOnly));
         path = file.fileName() + QStringLiteral("/sub/");
     }
-    Act(QStringLiteral("tab5"));
-    SetOutputFolder(wizard->Output(), path);
-    Act(QStringLiteral("generate"));
-
-    if (!validated) {
-        CheckStepShown(5);
+    if (run == u"preview") {
+        Act(QStringLiteral("tab3"));
+        Act(QStringLiteral("tab3"));
+        QVERIFY(!wizard->Preview().browser()->isHidden());
+        wizard->SetPreviewFolder(path);
+        Act(QStringLiteral("next"));
+        CheckStepShown(4);
+        QVERIFY(wizard->Preview().browser()->isHidden());
+    } else {
+        Act(QStringLiteral("tab5"));
+        SetOutputFolder(wizard->Output(), path);
+        Act(QStringLiteral("generate"));
+        CheckStepShown(folder.isEmpty() ? 5 : 1);
+    }
+    if (folder.isEmpty()) {
         QVERIFY(fakes->messages.isEmpty());
         return;
     }
-    CheckStepShown(1);
     QCOMPARE(fakes->messages.size(), 1);
     const FakePickers::Message& message = fakes->messages.constFirst();
     QCOMPARE(message.caption, QStringLiteral("Vornet Ad Wizard"));
-    if (done) {
+    if (failed.isEmpty()) {
         QCOMPARE(message.text, QStringLiteral("Done!"));
         QCOMPARE(message.icon, Pickers::MessageIcon::Information);
         QCOMPARE(QDir(path).entryList(QDir::Files).size(), 3);
-    } else {
-        QCOMPARE(message.icon, Pickers::MessageIcon::Warning);
-        QVERIFY(!message.text.contains(u"Done!"));
-        // Each file is named with its reason.
-        for (const QString& name : {QStringLiteral("VornetAdMap.gif"), QStringLiteral("VornetAdStyle.css")}) {
-            QVERIFY2(message.text.contains(path + name + QStringLiteral(": ")), qPrintable(message.text));
-        }
+        return;
+    }
+    QCOMPARE(message.icon, Pickers::MessageIcon::Warning);
+    // Each file is named with its reason.
+    for (const QString& name : failed) {
+        QVERIFY2(message.text.contains(path + name + QStringLiteral(": ")), qPrintable(message.text));
     }
 }
 

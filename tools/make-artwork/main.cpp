@@ -1,5 +1,5 @@
-// Draws the wizard's tab, button and corner images and the program icon, so that the committed
-// PNGs under res/wizard/ can be rebuilt: make-artwork OUTPUT-FOLDER
+// Draws the wizard's tab, button and corner images and the program icon, each at 1 and 2 pixels per
+// unit, so that the committed PNGs under res/wizard/ can be rebuilt: make-artwork OUTPUT-FOLDER
 #include <QColor>
 #include <QDir>
 #include <QFont>
@@ -11,13 +11,18 @@
 #include <QString>
 
 #include <cstdio>
+#include <functional>
+#include <utility>
 
 namespace {
 
 const QColor kBackground(150, 150, 170);
 
-QImage Canvas(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB32);
+// A `width` by `height` picture drawn at `scale` device pixels per unit: the drawing code works in
+// units, and a scale of 2 gives the same picture with twice the pixels each way.
+QImage Canvas(int width, int height, int scale) {
+    QImage image(width * scale, height * scale, QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
     image.fill(kBackground);
     return image;
 }
@@ -61,8 +66,8 @@ QFont LabelFont(int pixelSize, bool bold, bool italic) {
 
 // The current step's tab is white and runs into the white panel below it; the others are
 // recessed, slightly lower, shaded and separated from the panel by a thin line.
-QImage Tab(const QString& word, bool current) {
-    QImage image = Canvas(110, 30);
+QImage Tab(const QString& word, bool current, int scale) {
+    QImage image = Canvas(110, 30, scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     if (current) {
@@ -105,8 +110,8 @@ struct Face {
 
 // A pill-shaped glossy face: a vertical gradient, a bright reflection over the upper half and
 // a dark italic word with a faint light edge under it.
-QImage Button(int width, const QString& word, const Face& face) {
-    QImage image = Canvas(width, 30);
+QImage Button(int width, const QString& word, const Face& face, int scale) {
+    QImage image = Canvas(width, 30, scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -141,8 +146,8 @@ QImage Button(int width, const QString& word, const Face& face) {
 }
 
 // A white disc with soft edges; the wizard copies its four quarters onto the panel's corners.
-QImage Corner() {
-    QImage image = Canvas(15, 15);
+QImage Corner(int scale) {
+    QImage image = Canvas(15, 15, scale);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
@@ -209,6 +214,13 @@ bool Save(const QImage& image, const QString& folder, const QString& name) {
     return true;
 }
 
+// Saves the picture that `draw` makes at 1 and 2 pixels per unit as "name.png" and "name@2x.png",
+// the names by which the wizard picks one for the screen's pixel ratio.
+bool SaveScales(const std::function<QImage(int scale)>& draw, const QString& folder, const QString& name) {
+    const bool single = Save(draw(1), folder, name + u".png");
+    return Save(draw(2), folder, name + u"@2x.png") && single;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -224,8 +236,10 @@ int main(int argc, char* argv[]) {
     const char* steps[] = {"templates", "editor", "options", "preview", "output"};
     for (const char* step : steps) {
         const QString word = QString::fromLatin1(step);
-        ok &= Save(Tab(word, true), folder, QStringLiteral("tab-%1-current.png").arg(word));
-        ok &= Save(Tab(word, false), folder, QStringLiteral("tab-%1-other.png").arg(word));
+        ok &= SaveScales([&](int scale) { return Tab(word, true, scale); }, folder,
+                         QStringLiteral("tab-%1-current").arg(word));
+        ok &= SaveScales([&](int scale) { return Tab(word, false, scale); }, folder,
+                         QStringLiteral("tab-%1-other").arg(word));
     }
 
     const Face normal{QColor(236, 236, 240), QColor(170, 170, 182), QColor(105, 105, 122), QColor(30, 30, 45),
@@ -243,12 +257,14 @@ int main(int argc, char* argv[]) {
     for (const ButtonArt& button : buttons) {
         const QString name = QString::fromLatin1(button.name);
         const QString word = QString::fromLatin1(button.word);
-        ok &= Save(Button(button.width, word, normal), folder, name + QStringLiteral("-normal.png"));
-        ok &= Save(Button(button.width, word, lit), folder, name + QStringLiteral("-pressed.png"));
-        ok &= Save(Button(button.width, word, disabled), folder, name + QStringLiteral("-disabled.png"));
+        for (const auto& [look, face] : {std::pair{u"-normal", normal}, {u"-pressed", lit}, {u"-disabled", disabled}}) {
+            ok &= SaveScales([&](int scale) { return Button(button.width, word, face, scale); }, folder, name + look);
+        }
     }
 
-    ok &= Save(Corner(), folder, QStringLiteral("corner.png"));
+    // The icon's grid is 256 units, so twice the pixels is an edge of 512.
+    ok &= Save(Icon(512), folder, QStringLiteral("vornetad@2x.png"));
+    ok &= SaveScales(Corner, folder, QStringLiteral("corner"));
     ok &= Save(Icon(), folder, QStringLiteral("vornetad.png"));
     for (const int edge : {48, 128}) {
         ok &= Save(Icon(edge), folder, QStringLiteral("vornetad-%1.png").arg(edge));
