@@ -9,10 +9,12 @@
 #include "WizardDialog.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -230,6 +232,7 @@ void TestWizardDialog::generate_data() {
     QTest::newRow("everything written: Done!") << "ok" << true << true;
     QTest::newRow("nothing writable: warning") << "blocked" << true << false;
     QTest::newRow("no folder: nothing happens") << "" << false << false;
+    QTest::newRow("zero character in the custom code: warning, nothing written") << "zero" << true << false;
 }
 
 void TestWizardDialog::generate() {
@@ -245,6 +248,12 @@ void TestWizardDialog::generate() {
         QFile file(out.filePath(QStringLiteral("plain-file")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         path = file.fileName() + QStringLiteral("/sub/");
+    } else if (folder == u"zero") {
+        path = out.path() + QLatin1Char('/');
+        wizard->Options().findChild<QCheckBox*>(QStringLiteral("customCodeBox"))->setChecked(true);
+        wizard->Options()
+            .findChild<QPlainTextEdit*>(QStringLiteral("customCode"))
+            ->setPlainText(QStringLiteral("a\u0000b"));
     }
     Act(QStringLiteral("tab5"));
     SetOutputFolder(wizard->Output(), path);
@@ -255,9 +264,14 @@ void TestWizardDialog::generate() {
         QVERIFY(fakes->messages.isEmpty());
         return;
     }
-    CheckStepShown(1);
+    CheckStepShown(folder == u"zero" ? 5 : 1);
     QCOMPARE(fakes->messages.size(), 1);
     const FakePickers::Message& message = fakes->messages.constFirst();
+    if (folder == u"zero") {
+        QVERIFY2(message.text.contains(u"zero character"), qPrintable(message.text));
+        QVERIFY(QDir(path).isEmpty());
+        return;
+    }
     QCOMPARE(message.caption, QStringLiteral("Vornet Ad Wizard"));
     if (done) {
         QCOMPARE(message.text, QStringLiteral("Done!"));
@@ -266,10 +280,9 @@ void TestWizardDialog::generate() {
     } else {
         QCOMPARE(message.icon, Pickers::MessageIcon::Warning);
         QVERIFY(!message.text.contains(u"Done!"));
-        // Each file is named with its reason.
-        for (const QString& name : {QStringLiteral("VornetAdMap.gif"), QStringLiteral("VornetAdStyle.css")}) {
-            QVERIFY2(message.text.contains(path + name + QStringLiteral(": ")), qPrintable(message.text));
-        }
+        // The page is named with its reason; nothing was written on its account.
+        QVERIFY2(message.text.contains(path + QStringLiteral("VornetAdCode.html: ")), qPrintable(message.text));
+        QVERIFY(!message.text.contains(QStringLiteral("VornetAdMap.gif")));
     }
 }
 
