@@ -160,8 +160,9 @@ FileResult ReplaceFile(QByteArrayView bytes, const QString& path) {
             ::close(fd);
         }
         ::unlink(tempPath.constData());
-        return FileResult::Failure(path,
-                                   QStringLiteral("%1: %2; the old file is unchanged").arg(step, ErrorText(error)));
+        const QString outcome =
+            target.exists ? QStringLiteral("the old file is unchanged") : QStringLiteral("nothing was written");
+        return FileResult::Failure(path, QStringLiteral("%1: %2; %3").arg(step, ErrorText(error), outcome));
     };
 
     if (target.exists) {
