@@ -45,7 +45,7 @@ void BM_ModifyRun(benchmark::State& state) {
     texts.LoadTextResources();
     AdSettings settings;
     settings.customCodeEnabled = true;
-    settings.customCode = QStringLiteral("<p>new custom code</p>");
+    settings.customCode = "<p>new custom code</p>";
 
     for (auto _ : state) {
         const RunReport report = Generate(texts, banner, target, settings);

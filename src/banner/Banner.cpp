@@ -95,7 +95,10 @@ Banner::Banner()
     : diagonal(DiagonalOf(size)) {}
 
 void Banner::LoadTemplate(const QString& path) {
-    const QImage image = LoadTemplateImage(path);
+    SetTemplate(LoadTemplateImage(path).image);
+}
+
+void Banner::SetTemplate(const QImage& image) {
     templateImage = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     templateLoaded = true;
     Compose();

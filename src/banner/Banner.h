@@ -22,11 +22,12 @@ public:
 
     Banner();
 
-    // Loads the template image and recomposes. A file that cannot be decoded still counts as a
-    // template, one without pixels: the banner then shows the text on a transparent square. So does
-    // a file larger than kMaxTemplateEdge on either axis, which is not decoded.
-    // Keeps `cropOffset`.
+    // Loads the template image (LoadTemplateImage) and recomposes. A file that is refused still
+    // counts as a template, one without pixels: the banner then shows the text on a transparent
+    // square. Keeps `cropOffset`.
     void LoadTemplate(const QString& path);
+    // The same with an image already decoded (null: a template without pixels).
+    void SetTemplate(const QImage& image);
     // Sets the edge length (clamped to kMinSize..kMaxSize; callers refuse other values) and centres
     // the crop square horizontally on the template: cropOffset = floor((W - n) / 2), used on both
     // axes. Without a template the crop offset stays as it is.

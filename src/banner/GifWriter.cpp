@@ -1,6 +1,7 @@
 #include "GifWriter.h"
 
 #include "OctreeQuantizer.h"
+#include "files/ReplaceFile.h"
 
 #include <QByteArray>
 #include <QImage>

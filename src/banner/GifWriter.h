@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileResult.h"
+#include "files/FileResult.h"
 
 #include <QByteArray>
 #include <QString>
@@ -9,8 +9,8 @@ class QImage;
 
 // Saves a composed banner as a GIF: pixels with alpha below 128 take palette entry 0, which is
 // transparent; every other pixel is flattened onto black and quantized into entries 1 onwards.
-// Written through QSaveFile, so a failure leaves an existing file whole; the result names the
-// path and the reason.
+// Written through ReplaceFile: completely or not at all, and only over a regular file; the
+// result names the path and the reason.
 FileResult SaveAsGif(const QImage& banner, const QString& path);
 
 // The bytes SaveAsGif() writes. On failure (null or empty image, a side above 65535 pixels, an

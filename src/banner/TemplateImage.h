@@ -1,13 +1,34 @@
 #pragma once
 
+#include "files/FileResult.h"
+
+#include <QByteArrayView>
 #include <QImage>
 #include <QString>
 
-// Largest template edge, in pixels, that is decoded at all. A few bytes of GIF can claim a screen
-// of 65535 x 65535 pixels; a file whose header claims more than this is treated as undecodable
-// before anything is allocated for its pixels.
+// Largest template edge, in pixels. A few bytes of GIF can claim a screen or an image of 65535 x
+// 65535 pixels; the sizes are checked from the descriptors, before any pixel memory is allocated.
 inline constexpr int kMaxTemplateEdge = 4096;
 
-// Decodes a template file as it is (transparent pixels keep alpha 0); a null image when the file
-// cannot be read, is not an image, or is larger than kMaxTemplateEdge on either axis.
-QImage LoadTemplateImage(const QString& path);
+// Largest template file read at all. Pixel data of 12-bit codes (the widest GIF has) takes at most
+// 1.5 bytes a pixel, 25 MB for 4096 x 4096 pixels with the block lengths: every GIF an encoder makes
+// fits twice over. The cap bounds the time a hostile file can take; its bytes are streamed, never
+// held in memory.
+inline constexpr qint64 kMaxTemplateBytes = qint64(64) << 20;
+
+// A decoded template, or why the file is not one.
+struct [[nodiscard]] TemplateImage {
+    QImage image;       // null when refused
+    FileResult status;  // the file (no path when decoded from memory) and, when refused, why
+};
+
+// Decodes the first image of a GIF strictly: refused unless the header, the descriptors, a colour
+// table (global or the image's own) and the whole of the first image's pixel data are there and
+// sound, and neither the screen nor the image is larger than kMaxTemplateEdge. The pixels are the
+// ones Qt's own GIF reader gives: the logical screen, the image laid on it, transparent pixels with
+// alpha 0. An image that covers the screen comes back indexed (8 bits a pixel, 256 colours).
+TemplateImage DecodeTemplate(QByteArrayView gif);
+
+// The same for a template file, read as a regular file of at most kMaxTemplateBytes: folders, pipes,
+// devices and the like are refused without being opened for what they are.
+TemplateImage LoadTemplateImage(const QString& path);

@@ -1,11 +1,12 @@
 #include "CliOptions.h"
 
 #include "TemplateImage.h"
+#include "files/FileNames.h"
+#include "files/ReadFile.h"
 
-#include <QFileInfo>
-#include <QImageReader>
-
+#include <algorithm>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -37,8 +38,9 @@ unsigned ScopeOf(Command command) {
     }
 }
 
-// Sets a value on the request; returns an error text, or empty when the value was accepted.
-using Setter = std::function<QString(CliRequest&, const QString&)>;
+// Sets a value (the argument's bytes) on the request; returns an error text, or empty when the
+// value was accepted.
+using Setter = std::function<QString(CliRequest&, const QByteArray&)>;
 
 struct Option {
     QString name;
@@ -98,41 +100,100 @@ const std::vector<CommandEntry>& CommandTable() {
     return table;
 }
 
-QString ParseInt(const QString& name, const QString& value, int low, int high, int& out) {
-    bool ok = false;
-    const int number = value.toInt(&ok);
-    if (!ok) {
-        return QStringLiteral("%1 needs a whole number, not \"%2\"").arg(name, value);
+// The largest custom code taken from a file; more is surely the wrong file.
+constexpr qint64 kMaxCustomCodeBytes = qint64(1) << 20;
+
+// A value for messages: text as it is, other bytes escaped.
+QString Shown(const QByteArray& value) {
+    return PrintableName(value);
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Whole numbers are ASCII digits, with a minus sign only where negative values are allowed: no
+// blanks, no plus sign, no other bases.
+QString ParseInt(const QString& name, const QByteArray& value, int low, int high, int& out) {
+    const bool negative = low < 0 && value.startsWith('-');
+    const QByteArray digits = negative ? value.mid(1) : value;
+    if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), IsDigit)) {
+        return QStringLiteral("%1 needs a whole number, not \"%2\"").arg(name, Shown(value));
     }
+    // Leading zeros aside, more than nine digits is out of every range here.
+    const qsizetype zeros =
+        std::find_if(digits.begin(), digits.end(), [](char c) { return c != '0'; }) - digits.begin();
+    const QByteArray significant = digits.mid(zeros);
+    const qint64 magnitude = significant.size() > 9 ? qint64(1) << 40 : significant.toLongLong();
+    const qint64 number = negative ? -magnitude : magnitude;
     if (number < low || number > high) {
-        return QStringLiteral("%1 must be between %2 and %3, not %4").arg(name).arg(low).arg(high).arg(number);
+        return QStringLiteral("%1 must be between %2 and %3, not %4").arg(name).arg(low).arg(high).arg(Shown(value));
     }
-    out = number;
+    out = int(number);
     return {};
 }
 
-QString ParseColor(const QString& name, const QString& value, QRgb& out) {
-    QString hex = value;
-    if (hex.startsWith(QLatin1Char('#'))) {
-        hex.remove(0, 1);
-    }
-    bool ok = hex.size() == 6;
-    const uint rgb = ok ? hex.toUInt(&ok, 16) : 0;
+// A colour is exactly six hexadecimal digits, optionally after one '#'.
+QString ParseColor(const QString& name, const QByteArray& value, QRgb& out) {
+    const QByteArray hex = value.startsWith('#') ? value.mid(1) : value;
+    const bool ok = hex.size() == 6 && std::all_of(hex.begin(), hex.end(), [](char c) {
+                        return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+                    });
     if (!ok) {
-        return QStringLiteral("%1 needs a colour as six hexadecimal digits RRGGBB, not \"%2\"").arg(name, value);
+        return QStringLiteral("%1 needs a colour as six hexadecimal digits RRGGBB, not \"%2\"").arg(name, Shown(value));
     }
+    const uint rgb = hex.toUInt(nullptr, 16);
     // The colour swatch never hands on pure black; the CLI gives what the wizard would.
     out = rgb == 0 ? qRgb(10, 10, 10) : qRgb(int(rgb >> 16) & 0xFF, int(rgb >> 8) & 0xFF, int(rgb) & 0xFF);
     return {};
 }
 
-QString ReadTextFile(const QString& name, const QString& path, QString& out) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QStringLiteral("%1: cannot read \"%2\": %3").arg(name, path, file.errorString());
+// A setting that is text: UTF-8, taken as it is.
+QString ParseText(const QString& name, const QByteArray& value, QString& out) {
+    QString text = QString::fromUtf8(value);
+    if (text.toUtf8() != value) {
+        return QStringLiteral("%1 needs UTF-8 text, not \"%2\"").arg(name, Shown(value));
     }
-    out = QString::fromUtf8(file.readAll());
+    out = std::move(text);
     return {};
+}
+
+// A file name goes through as its bytes; one that Qt's conversion would alter names another file,
+// so it is refused.
+QString ParsePath(const QString& name, const QByteArray& value, QString& out) {
+    if (value.isEmpty()) {
+        return QStringLiteral("%1 needs a file name").arg(name);
+    }
+    std::optional<QString> path = DecodedName(value);
+    if (!path) {
+        return QStringLiteral("%1: the name \"%2\" is not valid text in this system's encoding, so it cannot be used")
+            .arg(name, Shown(value));
+    }
+    out = std::move(*path);
+    return {};
+}
+
+QString SetCustomCode(CliRequest& r, const QString& name, const QByteArray& code) {
+    // A zero byte would make the page unreadable to every later run.
+    if (code.contains('\0')) {
+        return QStringLiteral("%1: custom code cannot hold a zero byte").arg(name);
+    }
+    r.ad.customCodeEnabled = true;
+    r.ad.customCode = code;
+    return {};
+}
+
+QString ReadCustomCode(CliRequest& r, const QByteArray& value) {
+    const QString name = QStringLiteral("--custom-code-file");
+    QString path;
+    if (QString error = ParsePath(name, value, path); !error.isEmpty()) {
+        return error;
+    }
+    const FileBytes file = ReadRegularFile(path, kMaxCustomCodeBytes);
+    if (!file.status.ok()) {
+        return QStringLiteral("%1: \"%2\": %3").arg(name, path, file.status.error);
+    }
+    return SetCustomCode(r, name, file.bytes);
 }
 
 std::vector<Option> BuildOptionTable() {
@@ -146,25 +207,23 @@ std::vector<Option> BuildOptionTable() {
         table.back().doc = {Text(valueName), Text(help), completion, Text(choices)};
     };
 
-    add(QStringLiteral("--template"), true, kBanner, [](CliRequest& r, const QString& v) {
-        r.templatePath = v;
-        return QString();
-    });
+    add(QStringLiteral("--template"), true, kBanner,
+        [](CliRequest& r, const QByteArray& v) { return ParsePath(QStringLiteral("--template"), v, r.templatePath); });
     describe("FILE", "the template GIF (default: the first shipped template)", Completion::File, "*.gif");
-    add(QStringLiteral("--size"), true, kBanner, [](CliRequest& r, const QString& v) {
+    add(QStringLiteral("--size"), true, kBanner, [](CliRequest& r, const QByteArray& v) {
         int size = 0;
         QString error = ParseInt(QStringLiteral("--size"), v, 50, 500, size);
         r.size = size;
         return error;
     });
     describe("N", "edge length 50..500, applied as the editor's Resize (default 300)");
-    add(QStringLiteral("--side"), true, kBanner, [](CliRequest& r, const QString& v) {
-        if (v == QLatin1String("left")) {
+    add(QStringLiteral("--side"), true, kBanner, [](CliRequest& r, const QByteArray& v) {
+        if (v == "left") {
             r.side = BannerSide::Left;
-        } else if (v == QLatin1String("right")) {
+        } else if (v == "right") {
             r.side = BannerSide::Right;
         } else {
-            return QStringLiteral("--side must be \"left\" or \"right\", not \"%1\"").arg(v);
+            return QStringLiteral("--side must be \"left\" or \"right\", not \"%1\"").arg(Shown(v));
         }
         return QString();
     });
@@ -172,119 +231,101 @@ std::vector<Option> BuildOptionTable() {
     for (int n = 1; n <= 3; ++n) {
         const size_t i = size_t(n - 1);
         const QString digit = QString::number(n);
-        add(QStringLiteral("--line") + digit, true, kBanner, [i](CliRequest& r, const QString& v) {
-            r.lines[i].text = v;
+        add(QStringLiteral("--line") + digit, true, kBanner, [i](CliRequest& r, const QByteArray& v) {
             r.lines[i].enabled = true;
-            return QString();
+            return ParseText(QStringLiteral("--line%1").arg(i + 1), v, r.lines[i].text);
         });
         describe("TEXT",
                  "text of line N (default \"Line 1\"); lines 2 and 3 are off until given, and line 3 needs line 2");
-        add(QStringLiteral("--font") + digit, true, kBanner, [i](CliRequest& r, const QString& v) {
+        add(QStringLiteral("--font") + digit, true, kBanner, [i](CliRequest& r, const QByteArray& v) {
+            const QString name = QStringLiteral("--font%1").arg(i + 1);
             if (v.trimmed().isEmpty()) {
-                return QStringLiteral("--font%1 needs a font face name").arg(i + 1);
+                return QStringLiteral("%1 needs a font face name").arg(name);
             }
-            r.lines[i].font.faceName = v;
-            return QString();
+            return ParseText(name, v, r.lines[i].font.faceName);
         });
         describe("FACE", "font face of line N (default \"Times New Roman\")");
-        add(QStringLiteral("--pt") + digit, true, kBanner, [i](CliRequest& r, const QString& v) {
+        add(QStringLiteral("--pt") + digit, true, kBanner, [i](CliRequest& r, const QByteArray& v) {
             return ParseInt(QStringLiteral("--pt%1").arg(i + 1), v, 1, 200, r.lines[i].font.height);
         });
         describe("N", "size of line N in points, 1..200 (default 18, 12, 10)");
-        add(QStringLiteral("--color") + digit, true, kBanner, [i](CliRequest& r, const QString& v) {
+        add(QStringLiteral("--color") + digit, true, kBanner, [i](CliRequest& r, const QByteArray& v) {
             return ParseColor(QStringLiteral("--color%1").arg(i + 1), v, r.lines[i].color);
         });
         describe("RRGGBB", "colour of line N (default 000064, 006400, 640000); 000000 becomes 0A0A0A as in the editor");
-        add(QStringLiteral("--offset") + digit, true, kBanner, [i](CliRequest& r, const QString& v) {
+        add(QStringLiteral("--offset") + digit, true, kBanner, [i](CliRequest& r, const QByteArray& v) {
             return ParseInt(QStringLiteral("--offset%1").arg(i + 1), v, -5, 5, r.lines[i].offset);
         });
         describe("N", "vertical offset of line N, -5..5; 0 is auto");
-        add(QStringLiteral("--bold") + digit, false, kBanner, [i](CliRequest& r, const QString&) {
+        add(QStringLiteral("--bold") + digit, false, kBanner, [i](CliRequest& r, const QByteArray&) {
             r.lines[i].font.weight = 700;
             return QString();
         });
         describe("", "bold line N");
-        add(QStringLiteral("--italic") + digit, false, kBanner, [i](CliRequest& r, const QString&) {
+        add(QStringLiteral("--italic") + digit, false, kBanner, [i](CliRequest& r, const QByteArray&) {
             r.lines[i].font.italic = true;
             return QString();
         });
         describe("", "italic line N");
-        add(QStringLiteral("--underline") + digit, false, kBanner, [i](CliRequest& r, const QString&) {
+        add(QStringLiteral("--underline") + digit, false, kBanner, [i](CliRequest& r, const QByteArray&) {
             r.lines[i].font.underline = true;
             return QString();
         });
         describe("", "underline line N");
-        add(QStringLiteral("--strike") + digit, false, kBanner, [i](CliRequest& r, const QString&) {
+        add(QStringLiteral("--strike") + digit, false, kBanner, [i](CliRequest& r, const QByteArray&) {
             r.lines[i].font.strikeOut = true;
             return QString();
         });
         describe("", "strike line N through");
     }
 
-    add(QStringLiteral("--link"), true, kAdvert, [](CliRequest& r, const QString& v) {
-        r.ad.linkUrl = v;
-        return QString();
-    });
+    add(QStringLiteral("--link"), true, kAdvert,
+        [](CliRequest& r, const QByteArray& v) { return ParseText(QStringLiteral("--link"), v, r.ad.linkUrl); });
     describe("URL", "the address the banner links to (default \"link URL here\")");
-    add(QStringLiteral("--title"), true, kAdvert, [](CliRequest& r, const QString& v) {
-        r.ad.adTitle = v;
-        return QString();
-    });
+    add(QStringLiteral("--title"), true, kAdvert,
+        [](CliRequest& r, const QByteArray& v) { return ParseText(QStringLiteral("--title"), v, r.ad.adTitle); });
     describe("TEXT", "the advert's title (default \"ad title here\")");
-    add(QStringLiteral("--same-window"), false, kAdvert, [](CliRequest& r, const QString&) {
+    add(QStringLiteral("--same-window"), false, kAdvert, [](CliRequest& r, const QByteArray&) {
         r.ad.newWindow = false;
         return QString();
     });
     describe("", "open the link in the same window (default: a new window)");
-    add(QStringLiteral("--custom-code"), true, kAdvert, [](CliRequest& r, const QString& v) {
-        r.ad.customCodeEnabled = true;
-        r.ad.customCode = v;
-        return QString();
-    });
+    add(QStringLiteral("--custom-code"), true, kAdvert,
+        [](CliRequest& r, const QByteArray& v) { return SetCustomCode(r, QStringLiteral("--custom-code"), v); });
     describe("TEXT", "custom HTML to put after the code block");
-    add(QStringLiteral("--custom-code-file"), true, kAdvert, [](CliRequest& r, const QString& v) {
-        r.ad.customCodeEnabled = true;
-        return ReadTextFile(QStringLiteral("--custom-code-file"), v, r.ad.customCode);
-    });
+    add(QStringLiteral("--custom-code-file"), true, kAdvert, ReadCustomCode);
     describe("FILE", "custom HTML read from FILE", Completion::File);
 
-    add(QStringLiteral("--gif"), true, kCompose, [](CliRequest& r, const QString& v) {
-        r.gifPath = v;
-        return QString();
-    });
+    add(QStringLiteral("--gif"), true, kCompose,
+        [](CliRequest& r, const QByteArray& v) { return ParsePath(QStringLiteral("--gif"), v, r.gifPath); });
     describe("FILE", "save the banner as this GIF", Completion::File, "*.gif");
-    add(QStringLiteral("--png"), true, kCompose, [](CliRequest& r, const QString& v) {
-        r.pngPath = v;
-        return QString();
-    });
+    add(QStringLiteral("--png"), true, kCompose,
+        [](CliRequest& r, const QByteArray& v) { return ParsePath(QStringLiteral("--png"), v, r.pngPath); });
     describe("FILE", "save the composed banner as this PNG", Completion::File, "*.png");
-    add(QStringLiteral("--css"), false, kCode, [](CliRequest& r, const QString&) {
+    add(QStringLiteral("--css"), false, kCode, [](CliRequest& r, const QByteArray&) {
         r.css = true;
         return QString();
     });
     describe("", "print the style sheet instead of the code block");
-    add(QStringLiteral("--out"), true, kGenerate, [](CliRequest& r, const QString& v) {
-        r.outFolder = v;
-        return QString();
-    });
+    add(QStringLiteral("--out"), true, kGenerate,
+        [](CliRequest& r, const QByteArray& v) { return ParsePath(QStringLiteral("--out"), v, r.outFolder); });
     describe("FOLDER", "write a new page, the banner and the style sheet into FOLDER", Completion::Folder);
-    add(QStringLiteral("--file"), true, kGenerate, [](CliRequest& r, const QString& v) {
-        if (v.isEmpty() || v.contains(QLatin1Char('/'))) {
-            return QStringLiteral("--file needs a file name without a folder, not \"%1\"").arg(v);
+    add(QStringLiteral("--file"), true, kGenerate, [](CliRequest& r, const QByteArray& v) {
+        if (v.isEmpty() || v == "." || v == ".." || v.contains('/')) {
+            return QStringLiteral("--file needs a file name without a folder, not \"%1\"").arg(Shown(v));
         }
-        r.fileName = v;
-        return QString();
+        return ParsePath(QStringLiteral("--file"), v, r.fileName);
     });
     describe("NAME", "the new page's file name (default VornetAdCode.html)");
-    add(QStringLiteral("--modify"), true, kGenerate, [](CliRequest& r, const QString& v) {
-        r.modifyPages.append(v);
-        return QString();
+    add(QStringLiteral("--modify"), true, kGenerate, [](CliRequest& r, const QByteArray& v) {
+        QString page;
+        QString error = ParsePath(QStringLiteral("--modify"), v, page);
+        r.modifyPages.append(page);
+        return error;
     });
     describe("PAGE", "put the code block into PAGE, replacing an earlier one; may be repeated", Completion::File);
-    add(QStringLiteral("--dir"), true, kPreview, [](CliRequest& r, const QString& v) {
-        r.previewFolder = v;
-        return QString();
-    });
+    add(QStringLiteral("--dir"), true, kPreview,
+        [](CliRequest& r, const QByteArray& v) { return ParsePath(QStringLiteral("--dir"), v, r.previewFolder); });
     describe("FOLDER", "write the preview files into FOLDER (default: a private folder of your own)",
              Completion::Folder);
     return table;
@@ -299,28 +340,19 @@ const Option* FindOption(const std::vector<Option>& table, const QString& name) 
     return nullptr;
 }
 
-QString CheckTemplate(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        return QStringLiteral("--template: \"%1\" does not exist").arg(path);
+// The template is decoded now, so that a file that is not one sound GIF stops the run before
+// anything is written, and the banner gets exactly the image that was checked.
+QString CheckTemplate(CliRequest& r) {
+    TemplateImage loaded = LoadTemplateImage(r.templatePath);
+    if (!loaded.status.ok()) {
+        return QStringLiteral("--template: \"%1\": %2").arg(r.templatePath, loaded.status.error);
     }
-    if (!info.isFile()) {
-        return QStringLiteral("--template: \"%1\" is not a file").arg(path);
-    }
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    if (reader.format() != "gif" || !reader.canRead()) {
-        return QStringLiteral("--template: \"%1\" is not a GIF image").arg(path);
-    }
-    const QSize size = reader.size();
-    if (size.width() > kMaxTemplateEdge || size.height() > kMaxTemplateEdge) {
-        return QStringLiteral("--template: \"%1\" is larger than %2 x %2 pixels").arg(path).arg(kMaxTemplateEdge);
-    }
+    r.templateImage = std::move(loaded.image);
     return {};
 }
 
 // Checks what single options cannot: which options a command needs together.
-QString CheckCombination(const CliRequest& r) {
+QString CheckCombination(CliRequest& r) {
     switch (r.command) {
     case Command::Compose:
         if (r.gifPath.isEmpty() == r.pngPath.isEmpty()) {
@@ -339,7 +371,7 @@ QString CheckCombination(const CliRequest& r) {
         return QStringLiteral("--line3 needs --line2, as in the editor");
     }
     if (!r.templatePath.isEmpty()) {
-        return CheckTemplate(r.templatePath);
+        return CheckTemplate(r);
     }
     return {};
 }
@@ -359,7 +391,7 @@ CliRequest DefaultRequest() {
 
 }  // namespace
 
-ParseResult ParseCommandLine(const QStringList& args) {
+ParseResult ParseCommandLine(const QByteArrayList& args) {
     auto fail = [](const QString& message) {
         return ParseResult{std::nullopt, message};
     };
@@ -368,24 +400,24 @@ ParseResult ParseCommandLine(const QStringList& args) {
     }
 
     CliRequest request = DefaultRequest();
-    const QString& commandName = args.constFirst();
-    if (commandName == QLatin1String("--help") || commandName == QLatin1String("-h")) {
+    const QByteArray& commandName = args.constFirst();
+    if (commandName == "--help" || commandName == "-h") {
         request.command = Command::Help;
         return {request, {}};
     }
-    if (commandName == QLatin1String("--version")) {
+    if (commandName == "--version") {
         request.command = Command::Version;
         return {request, {}};
     }
     bool known = false;
     for (const CommandEntry& c : CommandTable()) {
-        if (commandName == c.doc.name) {
+        if (QString::fromUtf8(commandName) == c.doc.name) {
             request.command = c.command;
             known = true;
         }
     }
     if (!known) {
-        return fail(QStringLiteral("unknown command \"%1\"").arg(commandName));
+        return fail(QStringLiteral("unknown command \"%1\"").arg(Shown(commandName)));
     }
 
     if (request.command == Command::Templates) {
@@ -393,10 +425,13 @@ ParseResult ParseCommandLine(const QStringList& args) {
             return fail(QStringLiteral("templates takes at most one folder"));
         }
         if (args.size() == 2) {
-            if (args[1].startsWith(QLatin1String("--"))) {
-                return fail(QStringLiteral("unknown option \"%1\" for templates").arg(args[1]));
+            if (args[1].startsWith("--")) {
+                return fail(QStringLiteral("unknown option \"%1\" for templates").arg(Shown(args[1])));
             }
-            request.templatesFolder = args[1];
+            if (const QString error = ParsePath(QStringLiteral("templates"), args[1], request.templatesFolder);
+                !error.isEmpty()) {
+                return fail(error);
+            }
         }
         return {request, {}};
     }
@@ -404,15 +439,15 @@ ParseResult ParseCommandLine(const QStringList& args) {
     static const std::vector<Option> table = BuildOptionTable();
     const unsigned scope = ScopeOf(request.command);
     for (qsizetype i = 1; i < args.size(); ++i) {
-        const QString& name = args[i];
+        const QString name = Shown(args[i]);
         const Option* option = FindOption(table, name);
         if (option == nullptr) {
             return fail(QStringLiteral("unknown option \"%1\"").arg(name));
         }
         if ((option->scope & scope) == 0) {
-            return fail(QStringLiteral("%1 does not apply to %2").arg(name, commandName));
+            return fail(QStringLiteral("%1 does not apply to %2").arg(name, Shown(commandName)));
         }
-        QString value;
+        QByteArray value;
         if (option->takesValue) {
             if (i + 1 >= args.size()) {
                 return fail(QStringLiteral("%1 needs a value").arg(name));

@@ -3,6 +3,8 @@
 #include "AdSettings.h"
 #include "BannerLine.h"
 
+#include <QByteArrayList>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -18,6 +20,7 @@ struct CliRequest {
 
     // Banner options.
     QString templatePath;     // empty: the first template of the default catalog
+    QImage templateImage;     // the template at templatePath, decoded when the line was checked
     std::optional<int> size;  // applied as the editor's Resize would; unset keeps the wizard's 300
     BannerSide side = BannerSide::Right;
     std::array<BannerLine, 3> lines;
@@ -42,8 +45,10 @@ struct ParseResult {
     QString error;
 };
 
-// Parses the arguments after the program name.
-ParseResult ParseCommandLine(const QStringList& args);
+// Parses the arguments after the program name, as the bytes the system gave them. Settings that are
+// text (lines, fonts, link, title) must be UTF-8; file names go through as they are, and one that
+// Qt could not carry unchanged is refused, never replaced by another name; custom code is bytes.
+ParseResult ParseCommandLine(const QByteArrayList& args);
 
 // What a shell can offer where an option's value or a command's operand is typed.
 enum class Completion { None, File, Folder, Words };

@@ -5,11 +5,13 @@
 #include "GifWriter.h"
 #include "OutputRuns.h"
 #include "TemplateCatalog.h"
+#include "TemplateImage.h"
+#include "files/ReplaceFile.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <optional>
@@ -28,20 +30,26 @@ void PrintFailure(const FileResult& result) {
 // The banner as the wizard would compose it for these options; nothing (after a message) when
 // there is no template to use.
 std::optional<Banner> BuildBanner(const CliRequest& request) {
-    QString templatePath = request.templatePath;
-    if (templatePath.isEmpty()) {
+    QImage image = request.templateImage;
+    if (request.templatePath.isEmpty()) {
         TemplateCatalog catalog;
         const QString folder = DefaultTemplatesFolder();
         if (catalog.Scan(folder) == 0) {
             PrintLine(stderr, QStringLiteral("no template given and no templates found in \"%1\"").arg(folder));
             return std::nullopt;
         }
-        templatePath = catalog.PathAt(0);
+        TemplateImage loaded = LoadTemplateImage(catalog.PathAt(0));
+        if (!loaded.status.ok()) {
+            PrintLine(stderr, QStringLiteral("no template given, and the first template \"%1\" is refused: %2")
+                                  .arg(loaded.status.path, loaded.status.error));
+            return std::nullopt;
+        }
+        image = std::move(loaded.image);
     }
     Banner banner;
     banner.lines = request.lines;
     banner.SetSide(request.side);
-    banner.LoadTemplate(templatePath);
+    banner.SetTemplate(image);
     if (request.size) {
         banner.SetBannerSize(*request.size);
     }
@@ -81,9 +89,16 @@ int RunCompose(const CliRequest& request) {
         }
         return 0;
     }
-    QSaveFile file(request.pngPath);
-    if (!file.open(QIODevice::WriteOnly) || !banner->Composed().save(&file, "PNG") || !file.commit()) {
-        PrintFailure(FileResult::Failure(request.pngPath, file.errorString()));
+    // Encoded in memory, where writing cannot fail, then written as one file like every other.
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !banner->Composed().save(&buffer, "PNG")) {
+        PrintFailure(FileResult::Failure(request.pngPath, QStringLiteral("the PNG encoder failed")));
+        return 1;
+    }
+    const FileResult result = ReplaceFile(png, request.pngPath);
+    if (!result.ok()) {
+        PrintFailure(result);
         return 1;
     }
     return 0;

@@ -20,15 +20,20 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QS
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // The arguments are ours alone, as the bytes the system gave: Qt sees only the program name, so
+    // it neither takes a value such as "-reverse" for one of its own options nor converts a name.
+    QByteArrayList args;
+    for (int i = 1; i < argc; ++i) {
+        args.append(QByteArray(argv[i]));
+    }
+    int qtArgc = 1;
     // Fonts and images need a GUI application, but never a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(QuietQtMessages);
-    QGuiApplication app(argc, argv);
+    QGuiApplication app(qtArgc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("vornetad-cli"));
     QGuiApplication::setApplicationVersion(QStringLiteral(VORNET_VERSION));
 
-    QStringList args = QGuiApplication::arguments();
-    args.removeFirst();
     const ParseResult parsed = ParseCommandLine(args);
     if (!parsed.request) {
         std::fprintf(stderr, "vornetad-cli: %s\nTry 'vornetad-cli --help'.\n", qUtf8Printable(parsed.error));

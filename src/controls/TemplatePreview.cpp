@@ -11,7 +11,7 @@ TemplatePreview::TemplatePreview(QWidget* parent)
     : QWidget(parent) {}
 
 void TemplatePreview::ShowTemplate(const QString& path) {
-    image = path.isEmpty() ? QImage() : LoadTemplateImage(path);
+    image = path.isEmpty() ? QImage() : LoadTemplateImage(path).image;
     templateShown = true;
     repaint();
 }

@@ -2,6 +2,7 @@
 
 #include "BannerLine.h"
 
+#include <QByteArray>
 #include <QString>
 
 // The advert's values that the code block and the style sheet need; gathered from the wizard's
@@ -13,5 +14,5 @@ struct AdSettings {
     QString adTitle = QStringLiteral("ad title here");
     bool newWindow = true;
     bool customCodeEnabled = false;
-    QString customCode;
+    QByteArray customCode;  // bytes as they go into the page; never holds a zero byte
 };

@@ -94,6 +94,6 @@ void CodeTexts::BuildCode(const QByteArray& styleFileName, const QByteArray& ima
                  "'target='" + (settings.newWindow ? "_blank" : "_self") + "'></map>\");</script>";
     codeBlock += kEndMarker;
     if (settings.customCodeEnabled) {
-        codeBlock += settings.customCode.toUtf8();
+        codeBlock += settings.customCode;
     }
 }

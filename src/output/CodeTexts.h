@@ -23,7 +23,7 @@ struct CodeTexts {
     bool LoadTextResources();
     // Fills `styleSheet` and `codeBlock` for the given file names (as the block refers to them).
     // The file names go in as they are; the link and the title go in through EscapeForAttribute;
-    // the custom code, when enabled, follows the end marker as UTF-8, unchanged. Never fails:
+    // the custom code, when enabled, follows the end marker byte for byte. Never fails:
     // any size is written out, a negative one with its minus sign.
     void BuildCode(const QByteArray& styleFileName, const QByteArray& imageFileName, const AdSettings& settings);
 };

@@ -2,7 +2,7 @@
 
 #include "AdSettings.h"
 #include "CodeTexts.h"
-#include "FileResult.h"
+#include "files/FileResult.h"
 
 #include <QList>
 #include <QString>
@@ -30,15 +30,13 @@ struct RunReport {
 
 // The generate run: builds the code and writes image, style sheet and page(s) for the target. In
 // create mode the page is the folder joined with the file name (an existing one is modified like
-// any listed page); in modify mode each folder receives the image and the style sheet before the
-// first page of each unbroken run of its pages. Every file is reported; a failure never stops the run.
+// any listed page); in modify mode each folder receives the image and the style sheet with the
+// first page of each unbroken run of its pages that is not refused (see WritePage), and again
+// after a page whose image or style sheet failed. Every file is reported; a failure never stops
+// the run.
 RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings);
-
-// The folder the preview files go into when the caller names none: a folder of our own under the
-// user's temporary location, readable only by us, the same for every preview of the process (and
-// usually between processes). The result's path is the folder, or the reason there is none.
-FileResult PrivatePreviewFolder();
 
 // The preview run: writes "adPreview.gif", "adPreview.css" and "adPreview.html" into `folder`
 // (empty: PrivatePreviewFolder()) and, once the page is written, reports its path in `previewPage`.
+// A preview folder that cannot be had is reported as the run's one failure, with its reason.
 RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings& settings, const QString& folder = {});

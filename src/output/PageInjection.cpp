@@ -1,10 +1,10 @@
 #include "PageInjection.h"
 
 #include "GifWriter.h"
+#include "files/ReadFile.h"
+#include "files/ReplaceFile.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <string_view>
 #include <utility>
@@ -107,10 +107,6 @@ size_t InsertionPointOf(string_view text) {
     return text.size();
 }
 
-QString Reason(const QString& reason) {
-    return reason.isEmpty() ? QStringLiteral("unknown error") : reason;
-}
-
 }  // namespace
 
 qsizetype FindBodyEnd(const QByteArray& page) {
@@ -196,58 +192,39 @@ QString JoinPath(const QString& folder, const QString& fileName) {
     return folder + QLatin1Char('/') + fileName;
 }
 
-FileResult WriteTextFile(const QByteArray& text, const QString& path) {
-    return ReplaceFile(text, path);
-}
-
 PageRead ReadPage(const QString& path) {
     PageRead page;
-    const QFileInfo info(path);
-    // A link that leads nowhere counts as a page still to be made: writing goes to its target.
-    if (!info.exists()) {
-        return page;
-    }
-    page.exists = true;
-    if (info.isDir()) {
-        page.error = QStringLiteral("is a folder, not a page; left unchanged");
-        return page;
-    }
-    // Devices and pipes could block or never end; only regular files are pages.
-    if (!info.isFile()) {
-        page.error = QStringLiteral("is not a regular file; left unchanged");
-        return page;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        page.error = QStringLiteral("cannot read: %1; left unchanged").arg(Reason(file.errorString()));
-        return page;
-    }
-    page.text = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        page.error = QStringLiteral("cannot read: %1; left unchanged").arg(Reason(file.errorString()));
-        page.text.clear();
+    const FileBytes file = ReadRegularFile(path, kMaxPageBytes);
+    page.exists = !file.missing;
+    if (page.exists && !file.status.ok()) {
+        page.error = file.status.error + QStringLiteral("; left unchanged");
         return page;
     }
     // Writing back only the text before a zero byte would lose the rest of the file.
-    if (page.text.contains('\0')) {
+    if (file.bytes.contains('\0')) {
         page.error = QStringLiteral("holds a zero byte (not an 8-bit or UTF-8 text, perhaps UTF-16); left unchanged");
-        page.text.clear();
+        return page;
     }
+    // A page that cannot be written back is refused now, before its image and style sheet go out.
+    if (const FileResult target = CheckReplaceable(path); !target.ok()) {
+        page.error = target.error;
+        return page;
+    }
+    page.text = file.bytes;
     return page;
 }
 
 QList<FileResult> WritePage(const CodeTexts& texts, const QImage& banner, const QString& imagePath,
                             const QString& stylePath, const QString& pagePath, bool sharedFilesWritten) {
+    const PageRead page = ReadPage(pagePath);
+    if (!page.error.isEmpty()) {
+        return {FileResult::Failure(pagePath, page.error)};
+    }
     QList<FileResult> results;
     if (!sharedFilesWritten) {
         results.append(SaveAsGif(banner, imagePath));
-        results.append(WriteTextFile(texts.styleSheet, stylePath));
+        results.append(ReplaceFile(texts.styleSheet, stylePath));
     }
-    const PageRead page = ReadPage(pagePath);
-    if (!page.error.isEmpty()) {
-        results.append(FileResult::Failure(pagePath, page.error));
-        return results;
-    }
-    results.append(WriteTextFile(InjectCode(page.exists ? page.text : texts.samplePage, texts.codeBlock), pagePath));
+    results.append(ReplaceFile(InjectCode(page.exists ? page.text : texts.samplePage, texts.codeBlock), pagePath));
     return results;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "CodeTexts.h"
-#include "FileResult.h"
+#include "files/FileResult.h"
 
 #include <QByteArray>
 #include <QList>
@@ -36,10 +36,8 @@ QString FolderOf(const QString& path);
 // `folder` and `fileName` joined by exactly one separator (just the name when the folder is empty).
 QString JoinPath(const QString& folder, const QString& fileName);
 
-// Replaces (or creates) the file at `path` with exactly these bytes, through a temporary file that
-// is renamed over it, so a failure leaves the old file whole. A symbolic link is followed and kept;
-// an existing file keeps its permission bits.
-FileResult WriteTextFile(const QByteArray& text, const QString& path);
+// The largest page read. A page is held in memory a few times over while its block is replaced.
+inline constexpr qint64 kMaxPageBytes = qint64(1) << 30;
 
 // The outcome of reading a page. A page that does not exist is not an error.
 struct PageRead {
@@ -48,13 +46,17 @@ struct PageRead {
     QString error;
 };
 
-// Reads the whole page. An error for anything that exists but is not a readable regular file of
-// text: a folder, a device, a page without read permission, a page that holds a zero byte.
+// Reads the whole page and checks that it can be written back. An error, and the page left as it
+// is, for anything that exists but is not a readable regular file of text (a folder, a pipe, a
+// device, a loop of links, a page without read or write permission, one larger than kMaxPageBytes
+// or one that holds a zero byte), and for a page that does not exist and cannot be made (its
+// folder, or the folder a link points into, does not exist). Nothing blocks on a node.
 PageRead ReadPage(const QString& path);
 
-// Writes one page with the advert: first the image and the style sheet (unless
-// `sharedFilesWritten`, when neither is touched), then the page with `texts.codeBlock` injected.
-// A page that does not exist starts as the sample page; a page that cannot be read is left as it
-// is. Returns one result per file attempted, in order.
+// Writes one page with the advert. The page is read and checked first (ReadPage); a page refused
+// there is reported alone and nothing is written on its account. Otherwise the image and the style
+// sheet are written (unless `sharedFilesWritten`, when neither is touched), then the page with
+// `texts.codeBlock` injected; a page that does not exist starts as the sample page. Returns one
+// result per file attempted, in order.
 QList<FileResult> WritePage(const CodeTexts& texts, const QImage& banner, const QString& imagePath,
                             const QString& stylePath, const QString& pagePath, bool sharedFilesWritten);

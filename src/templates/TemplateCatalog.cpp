@@ -2,10 +2,10 @@
 
 #include "DataFolder.h"
 #include "TemplateImage.h"
+#include "files/FileNames.h"
 
 #include <QDir>
 #include <QFile>
-#include <QImageReader>
 
 #include <algorithm>
 #include <atomic>
@@ -19,15 +19,15 @@ bool IsBVariant(const QString& name) {
     return name.size() >= 5 && name.at(name.size() - 5) == u'b';
 }
 
-// File and folder names of `folder` that end in ".gif" in any letter case, sorted by their bytes
-// so the order does not depend on the file system.
+// Names in `folder` that end in ".gif" in any letter case, whatever they are (a folder or a pipe
+// of that name stays an entry, one that cannot be decoded), sorted by their bytes so the order
+// does not depend on the file system. Names that no path could carry are left out.
 QStringList TemplateNames(const QString& folder) {
-    const QDir dir(folder);
+    const FolderListing listing = ListFolder(folder);
     QStringList names;
-    const QDir::Filters filter = QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System;
-    for (const QString& name : dir.entryList(filter, QDir::Unsorted)) {
-        if (name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) {
-            names.append(name);
+    for (const FolderEntry& entry : listing.entries) {
+        if (entry.name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) {
+            names.append(entry.name);
         }
     }
     std::sort(names.begin(), names.end(),
@@ -44,53 +44,41 @@ QString JoinPath(const QString& folder, const QString& name) {
 
 // The grid draws catalog images with TemplateKeyColor as its see-through colour, so every pixel
 // that is not fully opaque is laid over that colour and the result carries no alpha.
+QRgb OverKeyColor(QRgb p) {
+    const int a = qAlpha(p);
+    if (a == 255) {
+        return p;
+    }
+    const auto mix = [a](int over, int under) {
+        return (over * a + under * (255 - a) + 127) / 255;
+    };
+    return qRgb(mix(qRed(p), qRed(TemplateKeyColor)), mix(qGreen(p), qGreen(TemplateKeyColor)),
+                mix(qBlue(p), qBlue(TemplateKeyColor)));
+}
+
 QImage OverKeyColor(QImage image) {
     if (!image.hasAlphaChannel()) {
         return image.convertToFormat(QImage::Format_RGB32);
     }
+    // An indexed template needs only its colour table laid over the key colour.
+    if (image.format() == QImage::Format_Indexed8) {
+        QList<QRgb> table = image.colorTable();
+        for (QRgb& color : table) {
+            color = OverKeyColor(color);
+        }
+        image.setColorTable(table);
+        return image.convertToFormat(QImage::Format_RGB32);
+    }
     image.convertTo(QImage::Format_ARGB32);
-    const int keyR = qRed(TemplateKeyColor);
-    const int keyG = qGreen(TemplateKeyColor);
-    const int keyB = qBlue(TemplateKeyColor);
     for (int y = 0; y < image.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = line[x];
-            const int a = qAlpha(p);
-            if (a == 255) {
-                continue;
-            }
-            if (a == 0) {
-                line[x] = TemplateKeyColor;
-                continue;
-            }
-            const auto mix = [a](int over, int under) {
-                return (over * a + under * (255 - a) + 127) / 255;
-            };
-            line[x] = qRgb(mix(qRed(p), keyR), mix(qGreen(p), keyG), mix(qBlue(p), keyB));
+            line[x] = OverKeyColor(line[x]);
         }
     }
     image.reinterpretAsFormat(QImage::Format_RGB32);
     return image;
 }
-
-// Lowers Qt's process-wide decode allocation limit to what the largest accepted template needs
-// while a scan runs, as a second line of defence behind the header check.
-class AllocationLimitGuard {
-public:
-    AllocationLimitGuard()
-        : previous(QImageReader::allocationLimit()) {
-        const int needed = kMaxTemplateEdge * kMaxTemplateEdge * 4 / (1024 * 1024) + 1;
-        if (previous == 0 || previous > needed) {
-            QImageReader::setAllocationLimit(needed);
-        }
-    }
-    ~AllocationLimitGuard() { QImageReader::setAllocationLimit(previous); }
-    Q_DISABLE_COPY_MOVE(AllocationLimitGuard)
-
-private:
-    int previous;
-};
 
 }  // namespace
 
@@ -110,11 +98,10 @@ int TemplateCatalog::Scan(const QString& folder) {
     // Decoding is nearly all of the cost, and each file is independent: share it out over the
     // cores, each result going to its entry's own slot so the order stays the paths' order.
     bitmaps.resize(size_t(paths.size()));
-    const AllocationLimitGuard limit;
     std::atomic<qsizetype> next{0};
     const auto decode = [this, &next] {
         for (qsizetype i = next++; i < paths.size(); i = next++) {
-            QImage image = LoadTemplateImage(paths[i]);
+            QImage image = LoadTemplateImage(paths[i]).image;
             bitmaps[size_t(i)] = image.isNull() ? QImage() : OverKeyColor(std::move(image));
         }
     };

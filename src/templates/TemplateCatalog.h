@@ -16,8 +16,10 @@ class TemplateCatalog final {
 public:
     // Replaces the entries with the folder's templates and returns how many. A folder that is
     // missing or holds no "*.gif" at all leaves the catalog as it was and returns 0; one whose
-    // only matches are b-variants empties it. Entries whose file cannot be decoded (or is a
-    // folder) are kept with a null image. The folder is joined to each name with one separator.
+    // only matches are b-variants empties it. Entries that LoadTemplateImage refuses (a folder, a
+    // pipe, anything but one sound GIF) are kept with a null image; nothing but regular files is
+    // opened. Names that no path can carry (see FileNames.h) are left out. The folder is joined
+    // to each name with one separator.
     int Scan(const QString& folder);
     void Clear();
     int Count() const;

@@ -4,6 +4,7 @@
 #include "GradientListBox.h"
 #include "PageLayout.h"
 #include "Pickers.h"
+#include "files/FileNames.h"
 
 #include <QDir>
 #include <QEvent>
@@ -25,15 +26,27 @@ QPushButton* MakeButton(const QString& text, const QString& name, QWidget* paren
     return button;
 }
 
-// The names in `folder` that look like web pages: files whose name contains ".htm" in any letter
-// case (page.htm, PAGE.HTML, page.htm.bak), not descending into subfolders. The file system lists
-// them in no particular order, so they are sorted by name, ignoring case first.
-QStringList PageNamesIn(const QString& folder) {
+bool LooksLikePage(QByteArrayView name) {
+    return name.toByteArray().toLower().contains(".htm");
+}
+
+// The pages of `folder`: regular files (or links to them) whose name contains ".htm" in any letter
+// case (page.htm, PAGE.HTML, page.htm.bak), not descending into subfolders, sorted by name, ignoring
+// case first (the file system lists them in no particular order). Names that no path can carry are
+// counted in `unusable` instead, with one of them for the message.
+QStringList PageNamesIn(const QString& folder, qsizetype& unusable, QByteArray& example) {
+    const FolderListing listing = ListFolder(folder);
     QStringList names;
-    const QStringList all = QDir(folder).entryList(QDir::Files | QDir::Hidden);
-    for (const QString& name : all) {
-        if (name.contains(QLatin1String(".htm"), Qt::CaseInsensitive)) {
-            names.append(name);
+    for (const FolderEntry& entry : listing.entries) {
+        if (entry.isFile && entry.name.contains(QLatin1String(".htm"), Qt::CaseInsensitive)) {
+            names.append(entry.name);
+        }
+    }
+    unusable = 0;
+    for (const QByteArray& raw : listing.unrepresentable) {
+        if (LooksLikePage(raw)) {
+            example = raw;
+            ++unusable;
         }
     }
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
@@ -155,7 +168,7 @@ void OutputPage::ShowMode() {
 std::optional<QString> OutputPage::BrowseForFolder(const QString& title) {
     std::optional<QString> folder = pickers.PickFolder(this, title, QDir::currentPath());
     // An answer without a path is no choice: it must not turn into the file system's root.
-    if (!folder || folder->isEmpty()) {
+    if (!folder || folder->isEmpty() || !Usable(*folder)) {
         return std::nullopt;
     }
     QString path = QDir::fromNativeSeparators(*folder);
@@ -163,6 +176,16 @@ std::optional<QString> OutputPage::BrowseForFolder(const QString& title) {
         path += QLatin1Char('/');
     }
     return path;
+}
+
+bool OutputPage::Usable(const QString& picked) {
+    const FileResult check = CheckRepresentable(picked);
+    if (!check.ok()) {
+        pickers.ShowMessage(this, window()->windowTitle(),
+                            QStringLiteral("\"%1\" cannot be used: %2.").arg(picked, check.error),
+                            Pickers::MessageIcon::Warning);
+    }
+    return check.ok();
 }
 
 void OutputPage::OnBrowseOutputFolder() {
@@ -176,7 +199,7 @@ void OutputPage::OnBrowseOutputFolder() {
 void OutputPage::OnAddFile() {
     const std::optional<QString> file =
         pickers.PickOpenFile(this, QStringLiteral("html files (*.*htm*)"), QStringLiteral("html"));
-    if (file && !file->isEmpty()) {
+    if (file && !file->isEmpty() && Usable(*file)) {
         pageList->addItem(QDir::fromNativeSeparators(*file));
     }
 }
@@ -186,8 +209,19 @@ void OutputPage::OnAddFolder() {
     if (!folder) {
         return;
     }
-    for (const QString& name : PageNamesIn(*folder)) {
+    qsizetype unusable = 0;
+    QByteArray example;
+    for (const QString& name : PageNamesIn(*folder, unusable, example)) {
         pageList->addItem(*folder + name);
+    }
+    if (unusable > 0) {
+        const QString what =
+            unusable == 1 ? QStringLiteral("A page was") : QStringLiteral("%1 pages were").arg(unusable);
+        pickers.ShowMessage(this, window()->windowTitle(),
+                            QStringLiteral("%1 not added from \"%2\": names that are not valid text in this "
+                                           "system's encoding cannot be used, such as \"%3\".")
+                                .arg(what, *folder, PrintableName(example)),
+                            Pickers::MessageIcon::Warning);
     }
 }
 

@@ -45,8 +45,11 @@ private:
     void OnAddFolder();
     void OnRemoveSelected();
     void OnClearAll();
-    // A folder chosen by the user, always ending in "/"; nothing when the browser was cancelled.
+    // A folder chosen by the user, always ending in "/"; nothing when the browser was cancelled
+    // or the folder cannot be used.
     std::optional<QString> BrowseForFolder(const QString& title);
+    // Whether a picked path names the file on disk it seems to; if not, says so in a message.
+    bool Usable(const QString& picked);
 
     Pickers& pickers;
     bool createNew = true;

@@ -173,6 +173,9 @@ void WizardDialog::LeaveStep() {
     } else if (step == 3) {
         // The settings first: reading the banner size applies a typed size to the banner.
         const AdSettings settings = GatherSettings();
+        if (!CustomCodeUsable(settings)) {
+            return;
+        }
         const RunReport report = WritePreview(texts, editorPage->view().model().Composed(), settings, previewFolder);
         if (report.ok()) {
             previewPage->Navigate(report.previewPage);
@@ -214,10 +217,22 @@ AdSettings WizardDialog::GatherSettings() {
     settings.adTitle = optionsPage->adTitle;
     settings.newWindow = optionsPage->newWindow;
     settings.customCodeEnabled = optionsPage->customCodeEnabled;
-    settings.customCode = optionsPage->customCode;
+    settings.customCode = optionsPage->customCode.toUtf8();
     settings.bannerSize = editorPage->BannerSize();
     settings.side = editorPage->IsLeftSide() ? BannerSide::Left : BannerSide::Right;
     return settings;
+}
+
+bool WizardDialog::CustomCodeUsable(const AdSettings& settings) {
+    // A page holding a zero byte is refused by every later run, so such code never goes in.
+    if (!settings.customCodeEnabled || !settings.customCode.contains('\0')) {
+        return true;
+    }
+    pickers.ShowMessage(this, windowTitle(),
+                        QStringLiteral("The custom HTML code holds a zero character, which a page cannot carry. "
+                                       "Remove it, then try again."),
+                        Pickers::MessageIcon::Warning);
+    return false;
 }
 
 void WizardDialog::OnGenerate() {
@@ -226,6 +241,9 @@ void WizardDialog::OnGenerate() {
     }
     const OutputTarget target = outputPage->Target();
     const AdSettings settings = GatherSettings();
+    if (!CustomCodeUsable(settings)) {
+        return;
+    }
     const RunReport report = Generate(texts, editorPage->view().model().Composed(), target, settings);
     if (report.ok()) {
         pickers.ShowMessage(this, windowTitle(), QStringLiteral("Done!"), Pickers::MessageIcon::Information);

@@ -47,6 +47,8 @@ public:
     void OnGenerate();
     // The advert's settings as the options and editor pages hold them now.
     AdSettings GatherSettings();
+    // False, after telling the user, when the custom code cannot go into a page (a zero byte).
+    bool CustomCodeUsable(const AdSettings& settings);
 
     // Where the preview files go; empty (the default) is the program's private temporary folder.
     void SetPreviewFolder(const QString& folder) { previewFolder = folder; }

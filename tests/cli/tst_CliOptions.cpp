@@ -1,13 +1,30 @@
 #include "CliOptions.h"
+#include "TestFiles.h"
 
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 class TestCliOptions : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        QVERIFY(WriteAll(File("big.html"), QByteArray((1 << 20) + 1, 'x')));
+        QVERIFY(WriteAll(File("limit.html"), QByteArray(1 << 20, 'x')));
+        QVERIFY(WriteAll(File("zero.html"), QByteArray("<p>\0</p>", 8)));
+        QVERIFY(WriteAll(File("text.gif"), "plain text, not an image\n"));
+        QVERIFY(WriteAll(File("header.gif"), "GIF89a"));
+        QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("folder.gif")));
+        QCOMPARE(::mkfifo(Path("fifo.html").constData(), 0600), 0);
+        QVERIFY(QFile::copy(QStringLiteral(VORNET_SOURCE_DIR "/tests/fuzz/corpus/fuzz_template/claims-5000-square"),
+                            File("huge.gif")));
+    }
+
     void defaults_matchTheWizard() {
-        const ParseResult parsed = ParseCommandLine({QStringLiteral("code")});
+        const ParseResult parsed = ParseCommandLine({"code"});
         QVERIFY2(parsed.request, qPrintable(parsed.error));
         const CliRequest& r = *parsed.request;
         QCOMPARE(r.ad.bannerSize, 300);
@@ -15,6 +32,7 @@ private slots:
         QCOMPARE(r.ad.linkUrl, QStringLiteral("link URL here"));
         QCOMPARE(r.ad.adTitle, QStringLiteral("ad title here"));
         QVERIFY(r.ad.newWindow);
+        QVERIFY(!r.ad.customCodeEnabled);
         QVERIFY(r.lines[0].enabled);
         QVERIFY(!r.lines[1].enabled);
         QCOMPARE(r.lines[0].font.height, 18);
@@ -27,61 +45,125 @@ private slots:
     }
 
     void values_reachTheRequest() {
+        QVERIFY(WriteAll(File("code.html"), "<p>\xe9\r\n"));
         const ParseResult parsed = ParseCommandLine(
-            {QStringLiteral("generate"), QStringLiteral("--out"), QStringLiteral("/tmp/x"), QStringLiteral("--size"),
-             QStringLiteral("150"), QStringLiteral("--side"), QStringLiteral("left"), QStringLiteral("--line2"),
-             QStringLiteral("two"), QStringLiteral("--color2"), QStringLiteral("000000"), QStringLiteral("--bold2"),
-             QStringLiteral("--offset2"), QStringLiteral("-5"), QStringLiteral("--same-window")});
+            {"generate", "--out", "/tmp/x", "--size", "0150", "--side", "left", "--line2", "tw\xc3\xb6", "--color2",
+             "#000000", "--bold2", "--offset2", "-5", "--same-window", "--custom-code-file", Path("code.html")});
         QVERIFY2(parsed.request, qPrintable(parsed.error));
         const CliRequest& r = *parsed.request;
         QCOMPARE(r.ad.bannerSize, 150);
         QCOMPARE(r.ad.side, BannerSide::Left);
         QVERIFY(r.lines[1].enabled);
-        QCOMPARE(r.lines[1].text, QStringLiteral("two"));
+        QCOMPARE(r.lines[1].text, QStringLiteral("tw\u00f6"));
         QCOMPARE(r.lines[1].color, qRgb(10, 10, 10));
         QCOMPARE(r.lines[1].font.weight, 700);
         QCOMPARE(r.lines[1].offset, -5);
         QVERIFY(!r.ad.newWindow);
+        QVERIFY(r.ad.customCodeEnabled);
+        QCOMPARE(r.ad.customCode, QByteArray("<p>\xe9\r\n"));
         QVERIFY(r.modifyPages.isEmpty());
+
+        // Custom code is bytes from the argument too; a file of exactly 1 MiB is taken.
+        const ParseResult latin = ParseCommandLine({"code", "--custom-code", "\xe9\x80"});
+        QVERIFY2(latin.request, qPrintable(latin.error));
+        QCOMPARE(latin.request->ad.customCode, QByteArray("\xe9\x80"));
+        const ParseResult limit = ParseCommandLine({"code", "--custom-code-file", Path("limit.html")});
+        QVERIFY2(limit.request, qPrintable(limit.error));
+        QCOMPARE(limit.request->ad.customCode.size(), 1 << 20);
     }
 
-    // Single bad values are tested through the process (tst_CliProcess); these are the rules that
-    // tie options together.
+    // Every way a command line is refused before anything runs; "%D" stands for a folder of test
+    // files (see initTestCase).
     void badCommandLine_isRefused_data() {
-        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArrayList>("args");
         QTest::addColumn<QString>("messagePart");
-        const QString gen = QStringLiteral("generate");
-        const QString out = QStringLiteral("--out");
-        QTest::newRow("no command") << QStringList{} << QStringLiteral("no command");
-        QTest::newRow("unknown command") << QStringList{QStringLiteral("draw")} << QStringLiteral("unknown command");
-        QTest::newRow("bad side") << QStringList{QStringLiteral("code"), QStringLiteral("--side"),
-                                                 QStringLiteral("top")}
-                                  << QStringLiteral("\"left\" or \"right\"");
-        QTest::newRow("line 3 without line 2")
-            << QStringList{QStringLiteral("code"), QStringLiteral("--line3"), QStringLiteral("x")}
-            << QStringLiteral("needs --line2");
-        QTest::newRow("advert option on compose")
-            << QStringList{QStringLiteral("compose"), QStringLiteral("--link"), QStringLiteral("x"),
-                           QStringLiteral("--png"), QStringLiteral("a.png")}
-            << QStringLiteral("does not apply to compose");
-        QTest::newRow("compose without output")
-            << QStringList{QStringLiteral("compose")} << QStringLiteral("exactly one of");
-        QTest::newRow("generate with both modes")
-            << QStringList{gen, out, QStringLiteral("/tmp"), QStringLiteral("--modify"), QStringLiteral("/tmp/a.html")}
-            << QStringLiteral("either --out");
-        QTest::newRow("generate with neither") << QStringList{gen} << QStringLiteral("either --out");
-        QTest::newRow("file name with folder")
-            << QStringList{gen, out, QStringLiteral("/tmp"), QStringLiteral("--file"), QStringLiteral("a/b.html")}
-            << QStringLiteral("without a folder");
+        const auto row = [](const char* name, QByteArrayList args, const char* part) {
+            QTest::newRow(name) << args << QString::fromUtf8(part);
+        };
+        row("no command", {}, "no command");
+        row("unknown command", {"draw"}, "unknown command");
+        row("bad side", {"code", "--side", "top"}, "\"left\" or \"right\"");
+        row("line 3 without line 2", {"code", "--line3", "x"}, "needs --line2");
+        row("advert option on compose", {"compose", "--link", "x", "--png", "a.png"}, "does not apply to compose");
+        row("compose without output", {"compose"}, "exactly one of");
+        row("generate with both modes", {"generate", "--out", "/tmp", "--modify", "/tmp/a.html"}, "either --out");
+        row("generate with neither", {"generate"}, "either --out");
+        row("option without value", {"code", "--title"}, "--title needs a value");
+        row("option with equals sign", {"code", "--size=300"}, "unknown option");
+
+        // Numbers are plain ASCII digits, a minus sign only where negatives are allowed.
+        for (const char* value : {" 300", "+300", "300 ", "0x12c", "3e2", "3.5", "", "ten", "-300", "\xd9\xa3"}) {
+            QTest::addRow("--size \"%s\"", value)
+                << QByteArrayList{"code", "--size", value} << QStringLiteral("--size needs a whole number");
+        }
+        row("--pt1 +12", {"code", "--pt1", "+12"}, "--pt1 needs a whole number");
+        row("--offset1 +1", {"code", "--offset1", "+1"}, "--offset1 needs a whole number");
+        row("--offset1 --1", {"code", "--offset1", "--1"}, "--offset1 needs a whole number");
+        row("--size 49", {"code", "--size", "49"}, "between 50 and 500");
+        row("--size 501", {"code", "--size", "501"}, "between 50 and 500");
+        row("--size of many digits", {"code", "--size", "99999999999999999999"}, "between 50 and 500");
+        row("--pt3 0", {"code", "--pt3", "0"}, "between 1 and 200");
+        row("--offset2 -6", {"code", "--offset2", "-6"}, "between -5 and 5");
+        row("--offset2 6", {"code", "--offset2", "6"}, "between -5 and 5");
+        // Colours are exactly six hexadecimal digits.
+        for (const char* value :
+             {"", "12345", "1234567", "GGGGGG", "-00001", "0x1234", " 12345", "+12345", "##123456"}) {
+            QTest::addRow("--color2 \"%s\"", value)
+                << QByteArrayList{"code", "--color2", value} << QStringLiteral("--color2 needs a colour");
+        }
+        // The page name of create mode is a name, nothing else.
+        for (const char* value : {"", ".", "..", "a/b.html", "/b.html"}) {
+            QTest::addRow("--file \"%s\"", value) << QByteArrayList{"generate", "--out", "%D", "--file", value}
+                                                  << QStringLiteral("--file needs a file name without a folder");
+        }
+        // Names Qt cannot carry are refused, never turned into another name; settings are UTF-8.
+        for (const char* option : {"--gif", "--png"}) {
+            QTest::addRow("%s not UTF-8", option)
+                << QByteArrayList{"compose", option, "%D/bad\xff.gif"}
+                << QStringLiteral("%1: the name \"%D/bad\\xff.gif\" is not valid text").arg(QLatin1String(option));
+        }
+        row("--modify not UTF-8", {"generate", "--modify", "%D/a\xc3(.html"}, "--modify: the name \"%D/a\\xc3(.html\"");
+        row("--out not UTF-8", {"generate", "--out", "%D/\xff"}, "--out: the name");
+        row("--dir not UTF-8", {"preview", "--dir", "\xfe"}, "--dir: the name");
+        row("--template not UTF-8", {"code", "--template", "t\xff.gif"}, "--template: the name");
+        row("templates folder not UTF-8", {"templates", "\xff"}, "templates: the name");
+        row("--custom-code-file not UTF-8", {"code", "--custom-code-file", "\xff"}, "--custom-code-file: the name");
+        row("--file not UTF-8", {"generate", "--out", "%D", "--file", "\xff.html"}, "--file: the name");
+        row("--title not UTF-8", {"code", "--title", "caf\xe9"}, "--title needs UTF-8 text, not \"caf\\xe9\"");
+        row("--line1 not UTF-8", {"code", "--line1", "\xc0\xaf"}, "--line1 needs UTF-8 text");
+        // Custom code files: regular, at most 1 MiB, no zero byte; templates: one sound GIF.
+        row("custom code file missing", {"code", "--custom-code-file", "%D/none.html"},
+            "\"%D/none.html\": does not exist");
+        row("custom code file a FIFO", {"code", "--custom-code-file", "%D/fifo.html"}, "named pipe (FIFO)");
+        row("custom code file a device", {"code", "--custom-code-file", "/dev/zero"}, "character device");
+        row("custom code file a folder", {"code", "--custom-code-file", "%D"}, "is a folder");
+        row("custom code file over 1 MiB", {"code", "--custom-code-file", "%D/big.html"}, "larger than 1 MiB");
+        row("custom code file with a zero byte", {"code", "--custom-code-file", "%D/zero.html"}, "zero byte");
+        row("template missing", {"code", "--template", "%D/missing.gif"}, "does not exist");
+        row("template of text", {"code", "--template", "%D/text.gif"}, "not a GIF image");
+        row("template of a header alone", {"code", "--template", "%D/header.gif"}, "truncated");
+        row("template a folder", {"code", "--template", "%D/folder.gif"}, "is a folder");
+        row("template a FIFO", {"code", "--template", "%D/fifo.html"}, "named pipe (FIFO)");
+        row("template of 5000 x 5000", {"code", "--template", "%D/huge.gif"}, "larger than 4096 x 4096");
     }
 
     void badCommandLine_isRefused() {
-        QFETCH(QStringList, args);
+        QFETCH(QByteArrayList, args);
         QFETCH(QString, messagePart);
+        for (QByteArray& arg : args) {
+            arg.replace("%D", m_dir.path().toUtf8());
+        }
         const ParseResult parsed = ParseCommandLine(args);
         QVERIFY(!parsed.request);
-        QVERIFY2(parsed.error.contains(messagePart), qPrintable(parsed.error));
+        const QString expected = QString(messagePart).replace(QStringLiteral("%D"), m_dir.path());
+        QVERIFY2(parsed.error.contains(expected), qPrintable(parsed.error));
     }
+
+private:
+    QString File(const char* name) const { return m_dir.filePath(QLatin1String(name)); }
+    QByteArray Path(const char* name) const { return QFile::encodeName(File(name)); }
+
+    QTemporaryDir m_dir;
 };
 
 QTEST_GUILESS_MAIN(TestCliOptions)

@@ -1,4 +1,5 @@
 #include "BannerView.h"
+#include "TestGif.h"
 
 #include <QImage>
 #include <QTemporaryDir>
@@ -42,8 +43,8 @@ class TestBannerView : public QObject {
     QTemporaryDir dir;
 
     QString SaveTemplate(const QImage& image) {
-        const QString path = dir.filePath(QStringLiteral("template.png"));
-        if (!image.save(path, "PNG")) {
+        const QString path = dir.filePath(QStringLiteral("template.gif"));
+        if (!WriteTestGif(path, image)) {
             qFatal("cannot write the test template");
         }
         return path;

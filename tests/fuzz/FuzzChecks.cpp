@@ -45,7 +45,7 @@ QList<QByteArrayView> SplitInput(QByteArrayView input, int parts) {
 // The user's own code is inserted raw. When it holds our markers or the page's structure tags, a
 // later run cannot tell it from the page around it; that is the user's choice, not a fault here, so
 // such code is defused before it goes in.
-QString DefusedCustomCode(QByteArrayView bytes) {
+QByteArray DefusedCustomCode(QByteArrayView bytes) {
     QByteArray code = bytes.toByteArray();
     const QByteArray lower = code.toLower();
     static const char* const kTags[] = {"<html", "<head", "</head", "<body", "</body", "</html", "<!--vornetad"};
@@ -55,7 +55,7 @@ QString DefusedCustomCode(QByteArrayView bytes) {
             break;
         }
     }
-    return QString::fromUtf8(code);
+    return code;
 }
 
 QString Hex(const QByteArray& bytes) {
@@ -215,7 +215,16 @@ QString CheckTemplate(QByteArrayView input) {
         return image.width() > kLargestTemplateEdge || image.height() > kLargestTemplateEdge;
     };
 
-    const QImage image = LoadTemplateImage(path);
+    const TemplateImage loaded = LoadTemplateImage(path);
+    const TemplateImage fromMemory = DecodeTemplate(input);
+    const QImage& image = loaded.image;
+    if (image.isNull() == loaded.status.ok()) {
+        return QStringLiteral("the decoder gave %1 image and %2 reason")
+            .arg(image.isNull() ? u"no" : u"an", loaded.status.ok() ? u"no" : u"a");
+    }
+    if (image != fromMemory.image || loaded.status.error != fromMemory.status.error) {
+        return QStringLiteral("the file and its bytes decode differently: ") + loaded.status.error;
+    }
     if (tooLarge(image)) {
         return QStringLiteral("a %1 x %2 template was decoded").arg(image.width()).arg(image.height());
     }
@@ -225,7 +234,7 @@ QString CheckTemplate(QByteArrayView input) {
         return QStringLiteral("the catalog did not list the file");
     }
     const QImage bitmap = catalog.BitmapAt(0);
-    if (bitmap.size() != image.size() || bitmap.hasAlphaChannel()) {
+    if (bitmap.size() != image.size() || bitmap.isNull() != image.isNull() || bitmap.hasAlphaChannel()) {
         return QStringLiteral("the catalog's image differs from the loader's");
     }
 

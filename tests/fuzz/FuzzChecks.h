@@ -16,8 +16,9 @@
 // point of what is left, and injecting again changes nothing.
 QString CheckInjection(QByteArrayView input);
 
-// Arbitrary bytes as a template file: the catalog's decoding, the template loader and the
-// banner's composition finish without a crash, and nothing larger than 4096 x 4096 is decoded.
+// Arbitrary bytes as a template file: the decoder either refuses them with a reason or gives an
+// image of at most 4096 x 4096, the same from the file as from its bytes; the catalog agrees, and
+// the banner's composition finishes without a crash.
 QString CheckTemplate(QByteArrayView input);
 
 // Arbitrary pixels through the quantizer and the GIF writer: the GIF reads back at the same size,

@@ -124,7 +124,7 @@ private slots:
         AdSettings left = Settings(BannerSide::Left, 150);
         left.newWindow = false;
         left.customCodeEnabled = true;
-        left.customCode = QStringLiteral("<p>Hi</p>");
+        left.customCode = "<p>Hi</p>";
         QTest::newRow("left, same window, custom code") << left << QByteArray("block-left-150-custom.html");
     }
 
@@ -198,19 +198,19 @@ private slots:
 
     void customCode_followsEndMarkerOnlyWhenEnabled_data() {
         QTest::addColumn<bool>("enabled");
-        QTest::addColumn<QString>("code");
+        QTest::addColumn<QByteArray>("code");
         QTest::addColumn<QByteArray>("tail");
-        QTest::newRow("disabled with text") << false << QStringLiteral("<b>x</b>") << QByteArray(kEndMarker);
-        QTest::newRow("enabled") << true << QStringLiteral("<b>x</b>") << QByteArray("<!--VornetAdEnd--><b>x</b>");
-        QTest::newRow("enabled, raw, UTF-8")
-            << true << QStringLiteral("<i title='\u00e9'>\u20ac</i>\r\n")
-            << QByteArray("<!--VornetAdEnd--><i title='\xc3\xa9'>\xe2\x82\xac</i>\r\n");
-        QTest::newRow("enabled, empty") << true << QString() << QByteArray(kEndMarker);
+        QTest::newRow("disabled with text") << false << QByteArray("<b>x</b>") << QByteArray(kEndMarker);
+        QTest::newRow("enabled") << true << QByteArray("<b>x</b>") << QByteArray("<!--VornetAdEnd--><b>x</b>");
+        QTest::newRow("enabled, bytes of any encoding")
+            << true << QByteArray("<i title='\xe9'>\x80\xc3\xa9</i>\r\n")
+            << QByteArray("<!--VornetAdEnd--><i title='\xe9'>\x80\xc3\xa9</i>\r\n");
+        QTest::newRow("enabled, empty") << true << QByteArray() << QByteArray(kEndMarker);
     }
 
     void customCode_followsEndMarkerOnlyWhenEnabled() {
         QFETCH(bool, enabled);
-        QFETCH(QString, code);
+        QFETCH(QByteArray, code);
         QFETCH(QByteArray, tail);
         AdSettings s = Settings(BannerSide::Right, 300);
         s.customCodeEnabled = enabled;

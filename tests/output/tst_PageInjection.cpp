@@ -7,9 +7,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 
 const QString kGoldenPages = QStringLiteral(VORNET_SOURCE_DIR "/tests/output/golden/pages");
@@ -25,7 +22,8 @@ AdSettings ReadSettings(const QString& path) {
             continue;
         }
         const QByteArray key = line.left(eq);
-        const QString value = QString::fromUtf8(line.mid(eq + 1));
+        const QByteArray bytes = line.mid(eq + 1);
+        const QString value = QString::fromUtf8(bytes);
         if (key == "side") {
             s.side = value == QLatin1String("left") ? BannerSide::Left : BannerSide::Right;
         } else if (key == "size") {
@@ -38,7 +36,7 @@ AdSettings ReadSettings(const QString& path) {
             s.adTitle = value;
         } else if (key == "custom" || key == "custom-disabled") {
             s.customCodeEnabled = key == "custom";
-            s.customCode = value;
+            s.customCode = bytes;
         } else {
             qFatal("unknown setting %s in %s", key.constData(), qPrintable(path));
         }
@@ -152,111 +150,6 @@ private slots:
         if (folder.size() > 1) {
             QCOMPARE(JoinPath(folder.chopped(1), QStringLiteral("f.gif")), joined);
         }
-    }
-
-    // Pages that exist but are not text we can safely write back: reported, never changed, never
-    // replaced by the sample page.
-    void unusablePage_isReportedAndLeftAlone_data() {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("zero byte (UTF-16)") << QStringLiteral("utf16");
-        QTest::newRow("folder") << QStringLiteral("folder");
-        QTest::newRow("pipe") << QStringLiteral("fifo");
-        QTest::newRow("no read permission") << QStringLiteral("unreadable");
-    }
-
-    void unusablePage_isReportedAndLeftAlone() {
-        QFETCH(QString, kind);
-        QTemporaryDir dir;
-        const QString page = dir.filePath(QStringLiteral("page.html"));
-        const QByteArray utf16("<\0h\0t\0m\0l\0>\0<\0/\0b\0o\0d\0y\0>\0", 26);
-        if (kind == QLatin1String("utf16")) {
-            QVERIFY(WriteAll(page, utf16));
-        } else if (kind == QLatin1String("folder")) {
-            QVERIFY(QDir().mkdir(page));
-        } else if (kind == QLatin1String("fifo")) {
-            QCOMPARE(::mkfifo(QFile::encodeName(page).constData(), 0600), 0);
-        } else {
-            if (::geteuid() == 0) {
-                QSKIP("permissions do not stop the superuser");
-            }
-            QVERIFY(WriteAll(page, "<body></body>"));
-            QVERIFY(QFile::setPermissions(page, QFile::WriteOwner));
-        }
-        const QList<FileResult> results = WritePage(TextsFor({}), SomeBanner(), {}, {}, page, true);
-        QCOMPARE(results.size(), 1);
-        QCOMPARE(results[0].path, page);
-        QVERIFY(!results[0].ok());
-        if (kind == QLatin1String("utf16")) {
-            QCOMPARE(ReadAll(page), utf16);
-        } else if (kind == QLatin1String("unreadable")) {
-            QFile::setPermissions(page, QFile::ReadOwner | QFile::WriteOwner);
-            QCOMPARE(ReadAll(page), QByteArray("<body></body>"));
-        } else {
-            QVERIFY(!QFileInfo(page).isFile());
-        }
-        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
-                 QStringList{QStringLiteral("page.html")});
-    }
-
-    void failedWrite_leavesOldFileWhole() {
-        if (::geteuid() == 0) {
-            QSKIP("permissions do not stop the superuser");
-        }
-        QTemporaryDir dir;
-        const QString page = dir.filePath(QStringLiteral("page.html"));
-        QVERIFY(WriteAll(page, "<body></body>"));
-        QVERIFY(QFile::setPermissions(page, QFile::ReadOwner));
-        const QList<FileResult> results = WritePage(TextsFor({}), SomeBanner(), {}, {}, page, true);
-        QVERIFY(!results.constLast().ok());
-        QCOMPARE(ReadAll(page), QByteArray("<body></body>"));
-    }
-
-    void writeIntoMissingFolder_isReported() {
-        QTemporaryDir dir;
-        const QString missing = dir.filePath(QStringLiteral("missing/"));
-        const QList<FileResult> results =
-            WritePage(TextsFor({}), SomeBanner(), missing + QStringLiteral("a.gif"), missing + QStringLiteral("a.css"),
-                      missing + QStringLiteral("page.html"), false);
-        QCOMPARE(results.size(), 3);
-        for (const FileResult& result : results) {
-            QVERIFY2(!result.ok() && !result.error.isEmpty() && result.path.startsWith(missing),
-                     qPrintable(result.path));
-        }
-    }
-
-    void page_keepsPermissionBits() {
-        QTemporaryDir dir;
-        const QString page = dir.filePath(QStringLiteral("page.html"));
-        QVERIFY(WriteAll(page, "<body></body>"));
-        const auto bits = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
-        QVERIFY(QFile::setPermissions(page, bits));
-        QVERIFY(WritePage(TextsFor({}), SomeBanner(), {}, {}, page, true).constLast().ok());
-        QCOMPARE(QFile::permissions(page) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser), bits);
-    }
-
-    // A page that is a link to a file elsewhere: the file is written, the link stays a link.
-    void linkedPage_writesTheTargetAndKeepsTheLink_data() {
-        QTest::addColumn<bool>("targetExists");
-        QTest::newRow("existing target") << true;
-        QTest::newRow("dangling link") << false;
-    }
-
-    void linkedPage_writesTheTargetAndKeepsTheLink() {
-        QFETCH(bool, targetExists);
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("real")));
-        const QString target = dir.filePath(QStringLiteral("real/page.html"));
-        const QString link = dir.filePath(QStringLiteral("page.html"));
-        if (targetExists) {
-            QVERIFY(WriteAll(target, "<body>mine</body>"));
-        }
-        QVERIFY(QFile::link(QStringLiteral("real/page.html"), link));
-        const CodeTexts texts = TextsFor({});
-        QVERIFY(WritePage(texts, SomeBanner(), {}, {}, link, true).constLast().ok());
-        QVERIFY(QFileInfo(link).isSymLink());
-        const QByteArray expected =
-            targetExists ? "<body>mine" + texts.codeBlock + "</body>" : InjectCode(texts.samplePage, texts.codeBlock);
-        QCOMPARE(ReadAll(target), expected);
     }
 
     void sharedFiles_writtenOnlyWhenAsked() {

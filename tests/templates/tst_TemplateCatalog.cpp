@@ -2,47 +2,75 @@
 #include "TemplateCatalog.h"
 #include "TemplateImage.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
+
+// What a test GIF holds. Indexes are below 4; the pixel data is LZW with a clear code before every
+// second pixel, so the code width stays at 3 bits and no string table is ever built: valid for
+// every decoder, and simple enough to write here.
+struct Gif {
+    int width = 2;
+    int height = 2;
+    QByteArray pixels = QByteArray(4, '\0');
+    int screenWidth = -1;  // -1: the image's size
+    int screenHeight = -1;
+    int left = 0;
+    int top = 0;
+    int transparent = -1;
+    int background = 0;
+    int globalBits = 2;  // 2^globalBits entries; 0: no global table
+    bool localTable = false;
+    bool interlaced = false;
+    int codeSize = 2;
+
+    QByteArray Bytes() const;
+};
 
 void PutWord(QByteArray& out, int value) {
     out.append(char(value & 0xFF));
     out.append(char((value >> 8) & 0xFF));
 }
 
-// A GIF89a with a four-colour palette. The pixel data is LZW with a clear code before every
-// second pixel, so the code width stays at 3 bits and no string table is ever built: valid for
-// every decoder, and simple enough to write here. `claimedWidth` and `claimedHeight` go into the
-// headers in place of the real size when given.
-QByteArray TinyGif(int width, int height, const QByteArray& pixels, int transparentIndex = -1, int claimedWidth = 0,
-                   int claimedHeight = 0) {
-    const int screenWidth = claimedWidth > 0 ? claimedWidth : width;
-    const int screenHeight = claimedHeight > 0 ? claimedHeight : height;
+// Red, green, blue, white, and four greys for tables of eight entries.
+void PutTable(QByteArray& out, int bits) {
+    static const unsigned char kColors[24] = {0xFF, 0,    0,    0,    0xFF, 0,    0,    0,    0xFF, 0xFF, 0xFF, 0xFF,
+                                              0x20, 0x20, 0x20, 0x40, 0x40, 0x40, 0x60, 0x60, 0x60, 0x80, 0x80, 0x80};
+    out.append(reinterpret_cast<const char*>(kColors), 3 << bits);
+}
+
+QByteArray Gif::Bytes() const {
     QByteArray gif("GIF89a");
-    PutWord(gif, screenWidth);
-    PutWord(gif, screenHeight);
-    gif.append(char(0xF1));  // global palette of 4 entries
+    PutWord(gif, screenWidth < 0 ? width : screenWidth);
+    PutWord(gif, screenHeight < 0 ? height : screenHeight);
+    gif.append(char(globalBits > 0 ? 0xF0 | (globalBits - 1) : 0x70));
+    gif.append(char(background));
     gif.append('\0');
-    gif.append('\0');
-    const unsigned char palette[12] = {0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF};
-    gif.append(reinterpret_cast<const char*>(palette), 12);
-    if (transparentIndex >= 0) {
+    if (globalBits > 0) {
+        PutTable(gif, globalBits);
+    }
+    if (transparent >= 0) {
         gif.append("\x21\xF9\x04\x01\x00\x00", 6);
-        gif.append(char(transparentIndex));
+        gif.append(char(transparent));
         gif.append('\0');
     }
     gif.append(',');
-    PutWord(gif, 0);
-    PutWord(gif, 0);
-    PutWord(gif, screenWidth);
-    PutWord(gif, screenHeight);
-    gif.append('\0');
-
+    PutWord(gif, left);
+    PutWord(gif, top);
+    PutWord(gif, width);
+    PutWord(gif, height);
+    gif.append(char((localTable ? 0x81 : 0) | (interlaced ? 0x40 : 0)));
+    if (localTable) {
+        PutTable(gif, 2);
+    }
     QByteArray codes;
     quint32 bits = 0;
     int count = 0;
@@ -65,7 +93,7 @@ QByteArray TinyGif(int width, int height, const QByteArray& pixels, int transpar
     if (count > 0) {
         codes.append(char(bits & 0xFF));
     }
-    gif.append(char(2));  // minimum code size
+    gif.append(char(codeSize));
     for (qsizetype at = 0; at < codes.size(); at += 255) {
         const QByteArray block = codes.mid(at, 255);
         gif.append(char(block.size()));
@@ -77,7 +105,22 @@ QByteArray TinyGif(int width, int height, const QByteArray& pixels, int transpar
 }
 
 QByteArray RedGif() {
-    return TinyGif(2, 2, QByteArray(4, '\0'));
+    return Gif().Bytes();
+}
+
+// A gif with one change to the defaults.
+template <typename Change>
+QByteArray GifWith(Change change) {
+    Gif gif;
+    change(gif);
+    return gif.Bytes();
+}
+
+QImage QtDecoded(const QByteArray& bytes) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    QImageReader reader(&buffer, "gif");
+    return reader.read().convertToFormat(QImage::Format_ARGB32);
 }
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
@@ -208,27 +251,30 @@ private slots:
         }
     }
 
+    // Entries the decoder refuses stay in the catalog without an image; a pipe is never opened.
     void undecodableEntries_keepTheirPathWithoutImage_data() {
-        QTest::addColumn<QByteArray>("content");  // empty: a folder of that name
+        QTest::addColumn<QByteArray>("content");  // "<folder>", "<fifo>" or the file's bytes
         QTest::newRow("text file") << QByteArray("not an image at all");
-        QTest::newRow("truncated gif") << RedGif().left(20);
-        QTest::newRow("folder named x.gif") << QByteArray();
-        QTest::newRow("header claims 60000 x 60000") << TinyGif(1, 1, QByteArray(1, '\0'), -1, 60000, 60000);
-        QTest::newRow("header claims 4097 wide") << TinyGif(1, 1, QByteArray(1, '\0'), -1, 4097, 1);
+        QTest::newRow("folder named x.gif") << QByteArray("<folder>");
+        QTest::newRow("pipe named x.gif") << QByteArray("<fifo>");
+        QTest::newRow("header claims 4097 wide") << GifWith([](Gif& g) { g.screenWidth = 4097; });
     }
     void undecodableEntries_keepTheirPathWithoutImage() {
         QFETCH(QByteArray, content);
         QTemporaryDir dir;
+        const QString path = dir.filePath(u"x.gif"_qs);
         WriteFile(dir.filePath(u"a.gif"_qs), RedGif());
-        if (content.isEmpty()) {
+        if (content == "<folder>") {
             QVERIFY(QDir(dir.path()).mkdir(u"x.gif"_qs));
+        } else if (content == "<fifo>") {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         } else {
-            WriteFile(dir.filePath(u"x.gif"_qs), content);
+            WriteFile(path, content);
         }
         WriteFile(dir.filePath(u"z.gif"_qs), RedGif());
         TemplateCatalog catalog;
         QCOMPARE(catalog.Scan(dir.path()), 3);
-        QCOMPARE(catalog.PathAt(1), dir.filePath(u"x.gif"_qs));
+        QCOMPARE(catalog.PathAt(1), path);
         QVERIFY(catalog.BitmapAt(1).isNull());
         QVERIFY(!catalog.BitmapAt(0).isNull());
         QVERIFY(!catalog.BitmapAt(2).isNull());
@@ -237,7 +283,11 @@ private slots:
     void transparentPixels_comeOutInKeyColour() {
         QTemporaryDir dir;
         // Row 0: red, transparent (index 3), blue; row 1: green, red, transparent.
-        WriteFile(dir.filePath(u"t.gif"_qs), TinyGif(3, 2, QByteArray("\x00\x03\x02\x01\x00\x03", 6), 3));
+        WriteFile(dir.filePath(u"t.gif"_qs), GifWith([](Gif& g) {
+                      g.width = 3;
+                      g.pixels = QByteArray("\x00\x03\x02\x01\x00\x03", 6);
+                      g.transparent = 3;
+                  }));
         TemplateCatalog catalog;
         QCOMPARE(catalog.Scan(dir.path()), 1);
         const QImage image = catalog.BitmapAt(0);
@@ -249,12 +299,134 @@ private slots:
         QCOMPARE(image.pixel(2, 1), TemplateKeyColor);
     }
 
-    void loadTemplateImage_keepsTransparency() {
+    // What the templates looked like when Qt's reader decoded them, they still look like: every
+    // shipped template and each shape a first image can take, pixel for pixel (transparent ones
+    // included, colour and all).
+    void decoder_givesQtsPixels_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        const QDir shipped(QStringLiteral(VORNET_SOURCE_DIR "/data/vornets"));
+        const QStringList names = shipped.entryList({u"*.gif"_qs});
+        QVERIFY(names.size() >= 10);
+        for (const QString& name : names) {
+            QFile file(shipped.filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QTest::newRow(qPrintable(name)) << file.readAll();
+        }
+        const QByteArray varied("\x00\x01\x02\x03\x01\x02\x03\x00\x02\x03\x00\x01\x03\x00\x01\x02\x00\x02", 18);
+        QTest::newRow("transparent index") << GifWith([](Gif& g) {
+            g.width = 3;
+            g.pixels = QByteArray("\x00\x03\x02\x01\x00\x03", 6);
+            g.transparent = 3;
+        });
+        QTest::newRow("interlaced") << GifWith([&](Gif& g) {
+            g.height = 9;
+            g.pixels = varied;
+            g.interlaced = true;
+        });
+        QTest::newRow("inside a larger screen, transparent around") << GifWith([](Gif& g) {
+            g.screenWidth = 5;
+            g.screenHeight = 6;
+            g.left = 1;
+            g.top = 2;
+            g.transparent = 1;
+        });
+        QTest::newRow("inside a larger screen, background around") << GifWith([](Gif& g) {
+            g.screenWidth = 4;
+            g.screenHeight = 3;
+            g.left = 2;
+            g.background = 2;
+        });
+        QTest::newRow("past the screen's edge") << GifWith([&](Gif& g) {
+            g.width = 3;
+            g.height = 6;
+            g.pixels = varied;
+            g.screenWidth = 2;
+            g.screenHeight = 4;
+            g.top = 1;
+        });
+        QTest::newRow("local table, black around") << GifWith([](Gif& g) {
+            g.globalBits = 0;
+            g.localTable = true;
+            g.screenWidth = 3;
+        });
+        QTest::newRow("screen of no size") << GifWith([](Gif& g) {
+            g.screenWidth = 0;
+            g.screenHeight = 0;
+            g.left = 1;
+        });
+        QTest::newRow("index past a two-colour table") << GifWith([](Gif& g) {
+            g.globalBits = 1;
+            g.pixels = QByteArray("\x00\x01\x02\x03", 4);
+        });
+        QTest::newRow("index past the table, transparency on") << GifWith([](Gif& g) {
+            g.globalBits = 1;
+            g.pixels = QByteArray("\x00\x01\x02\x03", 4);
+            g.transparent = 0;
+        });
+    }
+    void decoder_givesQtsPixels() {
+        QFETCH(QByteArray, bytes);
+        const TemplateImage decoded = DecodeTemplate(bytes);
+        QVERIFY2(decoded.status.ok(), qPrintable(decoded.status.error));
+        const QImage ours = decoded.image.convertToFormat(QImage::Format_ARGB32);
+        const QImage qt = QtDecoded(bytes);
+        QCOMPARE(ours.size(), qt.size());
+        for (int y = 0; y < qt.height(); ++y) {
+            for (int x = 0; x < qt.width(); ++x) {
+                if (ours.pixel(x, y) != qt.pixel(x, y)) {
+                    QFAIL(qPrintable(QStringLiteral("(%1, %2): %3, Qt %4")
+                                         .arg(x)
+                                         .arg(y)
+                                         .arg(ours.pixel(x, y), 8, 16)
+                                         .arg(qt.pixel(x, y), 8, 16)));
+                }
+            }
+        }
+        // Read from a file, the same image.
         QTemporaryDir dir;
-        WriteFile(dir.filePath(u"t.gif"_qs), TinyGif(2, 1, QByteArray("\x03\x00", 2), 3));
-        const QImage image = LoadTemplateImage(dir.filePath(u"t.gif"_qs));
-        QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
-        QCOMPARE(image.pixel(1, 0), qRgb(255, 0, 0));
+        WriteFile(dir.filePath(u"t.gif"_qs), bytes);
+        QCOMPARE(LoadTemplateImage(dir.filePath(u"t.gif"_qs)).image, decoded.image);
+    }
+
+    // Anything but one complete, sound first image within 4096 x 4096 pixels is refused, with why.
+    void decoder_refusesAllButOneSoundGif_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        const QByteArray red = RedGif();
+        // Every cut before the end of the image's data (the trailer after it is not needed).
+        for (qsizetype size = 0; size < red.size() - 1; ++size) {
+            QTest::addRow("cut to %d bytes", int(size)) << red.left(size) << u"truncated"_qs;
+        }
+        QTest::newRow("text") << QByteArray("plain text, not an image") << u"not a GIF image"_qs;
+        QTest::newRow("no image") << red.left(25) + ';' << u"holds no image"_qs;
+        QTest::newRow("no colour table") << GifWith([](Gif& g) { g.globalBits = 0; }) << u"no colour table"_qs;
+        QTest::newRow("screen 4097 wide") << GifWith([](Gif& g) { g.screenWidth = 4097; })
+                                          << u"screen of 4097 x 2 pixels is larger than 4096 x 4096"_qs;
+        QTest::newRow("screen 65535 high") << GifWith([](Gif& g) { g.screenHeight = 65535; }) << u"screen of"_qs;
+        QTest::newRow("image 4097 wide") << GifWith([](Gif& g) {
+            g.screenWidth = 2;
+            g.width = 4097;
+        }) << u"image of 4097 x 2 pixels"_qs;
+        QTest::newRow("no screen size, image reaching past 4096") << GifWith([](Gif& g) {
+            g.screenWidth = 0;
+            g.left = 4095;
+        }) << u"screen of 4097 x 2 pixels"_qs;
+        QTest::newRow("image of no pixels") << GifWith([](Gif& g) {
+            g.width = 0;
+            g.screenWidth = 2;
+        }) << u"no pixels"_qs;
+        QTest::newRow("pixels missing") << GifWith([](Gif& g) { g.pixels.chop(1); }) << u"ends before its image"_qs;
+        QTest::newRow("first code a string") << GifWith([](Gif& g) { g.pixels[0] = 6; }) << u"LZW error"_qs;
+        QTest::newRow("code past the table") << GifWith([](Gif& g) { g.pixels[1] = 7; }) << u"LZW error"_qs;
+        QTest::newRow("code size 0") << GifWith([](Gif& g) { g.codeSize = 0; }) << u"LZW error"_qs;
+        QTest::newRow("code size 9") << GifWith([](Gif& g) { g.codeSize = 9; }) << u"damaged"_qs;
+    }
+    void decoder_refusesAllButOneSoundGif() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        const TemplateImage decoded = DecodeTemplate(bytes);
+        QVERIFY(decoded.image.isNull());
+        QVERIFY2(decoded.status.error.contains(reason), qPrintable(decoded.status.error));
     }
 
     void defaultFolder_holdsTheShippedTemplates() {

@@ -4,6 +4,7 @@
 #include "EditorPage.h"
 #include "FakePickers.h"
 #include "FontButton.h"
+#include "TestGif.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -69,9 +70,9 @@ struct Fixture {
         : page(pickers) {
         QImage image(600, 600, QImage::Format_RGB32);
         image.fill(qRgb(230, 230, 200));
-        image.save(dir.filePath(u"template.png"_s));
+        WriteTestGif(dir.filePath(u"template.gif"_s), image);
         page.show();
-        page.LoadTemplate(dir.filePath(u"template.png"_s));
+        page.LoadTemplate(dir.filePath(u"template.gif"_s));
     }
 
     template <typename T>

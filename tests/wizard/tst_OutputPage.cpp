@@ -11,9 +11,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class tst_OutputPage : public QObject {
     Q_OBJECT
@@ -114,9 +119,25 @@ private slots:
             QFile file(folder + QLatin1String(name));
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
+        // Names Qt cannot carry are left out and reported once; a pipe is no page.
+        const QByteArray raw = QFile::encodeName(folder);
+        QCOMPARE(::mkfifo(QByteArray(raw + "p.htm").constData(), 0600), 0);
+        const QByteArrayList unusable = {raw + "f\xff.htm", raw + "g\xfe.html", raw + "x\xff.txt"};
+        for (const QByteArray& name : unusable) {
+            QCOMPARE(::close(::creat(name.constData(), 0644)), 0);
+        }
+        const auto cleanup = qScopeGuard([&] {
+            for (const QByteArray& name : unusable) {
+                ::unlink(name.constData());
+            }
+        });
         FakePickers pickers;
         OutputPage page(pickers);
         SetModify(page, true);
+        // A picked name that stands for another file on disk is refused.
+        AddFiles(page, pickers, {folder + QStringLiteral("f\uFFFD.htm")});
+        QCOMPARE(pickers.messages.size(), 1);
+        QVERIFY2(pickers.messages[0].text.contains(u"f\\xff.htm"), qPrintable(pickers.messages[0].text));
         AddFiles(page, pickers, {QStringLiteral("/w/b.html"), QStringLiteral("/w/b.html")});
         Button(page, "addFile")->click();  // cancelled
         QCOMPARE(pickers.lastFilter, QStringLiteral("html files (*.*htm*)"));
@@ -130,6 +151,9 @@ private slots:
         Button(page, "addDir")->click();
         pickers.folders.emplace_back(folder + QStringLiteral("missing"));
         Button(page, "addDir")->click();
+        QCOMPARE(pickers.messages.size(), 2);
+        QVERIFY2(pickers.messages[1].text.startsWith(u"2 pages were not added from \"" + folder + u'"'),
+                 qPrintable(pickers.messages[1].text));
 
         const QStringList expected{QStringLiteral("/w/b.html"), QStringLiteral("/w/b.html"),
                                    folder + QStringLiteral("a.htm"), folder + QStringLiteral("b.HTML"),

@@ -10,10 +10,12 @@
 #include "WizardDialog.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -266,17 +268,19 @@ void TestWizardDialog::generate_data() {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QStringList>("failed");
 
-    const QStringList preview{QStringLiteral("adPreview.gif"), QStringLiteral("adPreview.css"),
-                              QStringLiteral("adPreview.html")};
+    // A page is checked before anything is written on its account, so a page that cannot be
+    // written is the only file named.
     QTest::newRow("everything written: Done!") << "generate"
                                                << "ok" << QStringList();
-    QTest::newRow("nothing writable: warning")
-        << "generate"
-        << "blocked" << QStringList{QStringLiteral("VornetAdMap.gif"), QStringLiteral("VornetAdStyle.css")};
+    QTest::newRow("nothing writable: warning") << "generate"
+                                               << "blocked" << QStringList{QStringLiteral("VornetAdCode.html")};
     QTest::newRow("no folder: nothing happens") << "generate"
                                                 << "" << QStringList();
-    QTest::newRow("preview not writable: warning, no older preview shown") << "preview"
-                                                                           << "blocked" << preview;
+    QTest::newRow("zero character in the custom code: warning, nothing written") << "generate"
+                                                                                 << "zero" << QStringList();
+    QTest::newRow("preview not writable: warning, no older preview shown")
+        << "preview"
+        << "blocked" << QStringList{QStringLiteral("adPreview.html")};
 }
 
 void TestWizardDialog::generate() {
@@ -292,6 +296,12 @@ void TestWizardDialog::generate() {
         QFile file(out.filePath(QStringLiteral("plain-file")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         path = file.fileName() + QStringLiteral("/sub/");
+    } else if (folder == u"zero") {
+        path = out.path() + QLatin1Char('/');
+        wizard->Options().findChild<QCheckBox*>(QStringLiteral("customCodeBox"))->setChecked(true);
+        wizard->Options()
+            .findChild<QPlainTextEdit*>(QStringLiteral("customCode"))
+            ->setPlainText(QStringLiteral("a\u0000b"));
     }
     if (run == u"preview") {
         Act(QStringLiteral("tab3"));
@@ -305,7 +315,7 @@ void TestWizardDialog::generate() {
         Act(QStringLiteral("tab5"));
         SetOutputFolder(wizard->Output(), path);
         Act(QStringLiteral("generate"));
-        CheckStepShown(folder.isEmpty() ? 5 : 1);
+        CheckStepShown(folder.isEmpty() || folder == u"zero" ? 5 : 1);
     }
     if (folder.isEmpty()) {
         QVERIFY(fakes->messages.isEmpty());
@@ -313,6 +323,11 @@ void TestWizardDialog::generate() {
     }
     QCOMPARE(fakes->messages.size(), 1);
     const FakePickers::Message& message = fakes->messages.constFirst();
+    if (folder == u"zero") {
+        QVERIFY2(message.text.contains(u"zero character"), qPrintable(message.text));
+        QVERIFY(QDir(path).isEmpty());
+        return;
+    }
     QCOMPARE(message.caption, QStringLiteral("Vornet Ad Wizard"));
     if (failed.isEmpty()) {
         QCOMPARE(message.text, QStringLiteral("Done!"));
@@ -321,9 +336,14 @@ void TestWizardDialog::generate() {
         return;
     }
     QCOMPARE(message.icon, Pickers::MessageIcon::Warning);
-    // Each file is named with its reason.
-    for (const QString& name : failed) {
-        QVERIFY2(message.text.contains(path + name + QStringLiteral(": ")), qPrintable(message.text));
+    // Each failed file is named with its reason; nothing else of the run is named.
+    const QStringList runFiles =
+        run == u"preview" ? QStringList{QStringLiteral("adPreview.gif"), QStringLiteral("adPreview.css"),
+                                        QStringLiteral("adPreview.html")}
+                          : QStringList{QStringLiteral("VornetAdMap.gif"), QStringLiteral("VornetAdStyle.css"),
+                                        QStringLiteral("VornetAdCode.html")};
+    for (const QString& name : runFiles) {
+        QCOMPARE(message.text.contains(path + name + QStringLiteral(": ")), failed.contains(name));
     }
 }
 

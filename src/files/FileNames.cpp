@@ -1,0 +1,133 @@
+#include "files/FileNames.h"
+
+#include "files/SystemErrors.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+
+namespace {
+
+struct DirCloser {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+QString Unrepresentable(QByteArrayView name) {
+    return QStringLiteral("its name \"%1\" is not valid text in this system's encoding").arg(PrintableName(name));
+}
+
+}  // namespace
+
+std::optional<QByteArray> EncodedName(const QString& path) {
+    QByteArray name = QFile::encodeName(path);
+    if (QFile::decodeName(name) != path) {
+        return std::nullopt;
+    }
+    return name;
+}
+
+std::optional<QString> DecodedName(QByteArrayView name) {
+    const QByteArray bytes = name.toByteArray();
+    QString text = QFile::decodeName(bytes);
+    if (QFile::encodeName(text) != bytes) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+QString PrintableName(QByteArrayView name) {
+    QString out;
+    qsizetype i = 0;
+    while (i < name.size()) {
+        // The shortest run of at most four bytes that is one valid character goes through as text.
+        qsizetype length = 1;
+        for (; length <= 4 && i + length <= name.size(); ++length) {
+            const QByteArrayView run = name.sliced(i, length);
+            const QString text = QString::fromUtf8(run);
+            if (text.toUtf8() == run) {
+                out += text;
+                break;
+            }
+        }
+        if (length > 4 || i + length > name.size()) {
+            out += QStringLiteral("\\x%1").arg(uchar(name[i]), 2, 16, QLatin1Char('0'));
+            length = 1;
+        }
+        i += length;
+    }
+    return out;
+}
+
+FolderListing ListFolder(const QString& folder) {
+    FolderListing listing{FileResult::Success(folder), {}, {}};
+    const std::optional<QByteArray> encoded = EncodedName(folder.isEmpty() ? QStringLiteral(".") : folder);
+    if (!encoded) {
+        listing.status = FileResult::Failure(folder, QStringLiteral("the folder's name cannot be represented"));
+        return listing;
+    }
+    const DirHandle dir(::opendir(encoded->constData()));
+    if (!dir) {
+        listing.status = FileResult::Failure(folder, QStringLiteral("cannot list: %1").arg(ErrorText(errno)));
+        return listing;
+    }
+    const int dirFd = ::dirfd(dir.get());
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir.get());
+        if (entry == nullptr) {
+            if (errno != 0) {
+                listing.status = FileResult::Failure(folder, QStringLiteral("cannot list: %1").arg(ErrorText(errno)));
+            }
+            break;
+        }
+        const QByteArrayView raw(entry->d_name);
+        if (raw == "." || raw == "..") {
+            continue;
+        }
+        std::optional<QString> name = DecodedName(raw);
+        if (!name) {
+            listing.unrepresentable.append(raw.toByteArray());
+            continue;
+        }
+        // Following links, as opening the entry would; stat never opens, so no node can block here.
+        struct stat info {};
+        const bool isFile = ::fstatat(dirFd, entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+        listing.entries.append({std::move(*name), isFile});
+    }
+    return listing;
+}
+
+FileResult CheckRepresentable(const QString& path) {
+    if (!EncodedName(path)) {
+        return FileResult::Failure(path, QStringLiteral("the name cannot be represented on this system"));
+    }
+    // Only a part holding U+FFFD can stand for bytes the conversion replaced.
+    const QChar replacement(QChar::ReplacementCharacter);
+    if (!path.contains(replacement)) {
+        return FileResult::Success(path);
+    }
+    qsizetype start = 0;
+    while (start <= path.size()) {
+        qsizetype end = path.indexOf(u'/', start);
+        if (end < 0) {
+            end = path.size();
+        }
+        const QString part = path.mid(start, end - start);
+        if (part.contains(replacement)) {
+            const QString parent = start == 0 ? QStringLiteral(".") : path.left(start);
+            const FolderListing listing = ListFolder(parent);
+            for (const QByteArray& raw : listing.unrepresentable) {
+                if (QFile::decodeName(raw) == part) {
+                    return FileResult::Failure(path, Unrepresentable(raw));
+                }
+            }
+        }
+        start = end + 1;
+    }
+    return FileResult::Success(path);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "files/FileResult.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// Names on disk are bytes; above this layer they are QString. Qt converts between the two through
+// the locale's encoding (UTF-8 here), which cannot carry every byte string: a name holding bytes
+// that are not valid in it comes back as a different name, and writing there would touch another
+// file. These functions let such names be refused at the edges instead.
+
+// The name on disk for `path`; nothing when converting it back would not give `path` (text holding
+// unpaired surrogates).
+std::optional<QByteArray> EncodedName(const QString& path);
+
+// The text for the name on disk `name`; nothing when it does not convert back to the same bytes.
+std::optional<QString> DecodedName(QByteArrayView name);
+
+// `name` for messages: valid UTF-8 as it is, every byte of an invalid sequence as \xNN.
+QString PrintableName(QByteArrayView name);
+
+struct FolderEntry {
+    QString name;
+    bool isFile = false;  // a regular file, or a link to one
+};
+
+// A folder's entries (without "." and ".."), in the order the file system gives them. Names that
+// cannot be represented are kept apart, by their bytes, and appear in no other list.
+struct [[nodiscard]] FolderListing {
+    FileResult status;
+    QList<FolderEntry> entries;
+    QList<QByteArray> unrepresentable;
+};
+FolderListing ListFolder(const QString& folder);
+
+// Whether a path that reached us as text (a file dialog's answer) names the file on disk it seems
+// to. Refused when a part of it stands for a name on disk that the conversion altered: the text then
+// names another file, or none.
+FileResult CheckRepresentable(const QString& path);

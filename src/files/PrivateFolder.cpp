@@ -1,0 +1,99 @@
+#include "files/PrivateFolder.h"
+
+#include "files/FileNames.h"
+#include "files/SystemErrors.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QStringList>
+
+#include <cerrno>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Whether `path` is a real folder (not a link) that only we can enter, list or change.
+bool IsPrivateFolder(const QByteArray& path) {
+    struct stat info {};
+    return ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+           (info.st_mode & 077) == 0;
+}
+
+// Our folder under `base`, made when needed. The temporary location is usually shared by every
+// user, who could create our folder first, or a link in its place, and so read or redirect what we
+// write: a folder that is not a real one of ours with owner-only permissions is never used, and a
+// fresh one with a random name stands in for it.
+FileResult FolderUnder(const QByteArray& base) {
+    const QString baseName = QFile::decodeName(base);
+    struct stat info {};
+    if (::stat(base.constData(), &info) != 0) {
+        return FileResult::Failure(baseName, StatFailure(errno));
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        return FileResult::Failure(baseName, NodeKindReason(info.st_mode));
+    }
+    const QByteArray stable = base + "/vornetad-" + QByteArray::number(::geteuid());
+    if (::mkdir(stable.constData(), 0700) != 0 && errno != EEXIST) {
+        return FileResult::Failure(QFile::decodeName(stable),
+                                   QStringLiteral("cannot create the preview folder: %1").arg(ErrorText(errno)));
+    }
+    if (IsPrivateFolder(stable)) {
+        return FileResult::Success(QFile::decodeName(stable));
+    }
+    QByteArray pattern = base + "/vornetad-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        return FileResult::Failure(QFile::decodeName(pattern),
+                                   QStringLiteral("cannot create the preview folder: %1").arg(ErrorText(errno)));
+    }
+    return FileResult::Success(QFile::decodeName(pattern));
+}
+
+// The temporary locations to try, in order: $TMPDIR when it names a folder by a full path that
+// Qt can carry, then /tmp.
+QList<QByteArray> Bases(QStringList& passedOver) {
+    QList<QByteArray> bases;
+    QByteArray fromEnvironment = qgetenv("TMPDIR");
+    while (fromEnvironment.size() > 1 && fromEnvironment.endsWith('/')) {
+        fromEnvironment.chop(1);
+    }
+    if (!fromEnvironment.isEmpty()) {
+        if (!fromEnvironment.startsWith('/')) {
+            passedOver.append(QStringLiteral("TMPDIR \"%1\" is not a full path").arg(PrintableName(fromEnvironment)));
+        } else if (!DecodedName(fromEnvironment)) {
+            passedOver.append(
+                QStringLiteral("TMPDIR \"%1\" cannot be represented").arg(PrintableName(fromEnvironment)));
+        } else if (fromEnvironment != "/tmp") {
+            bases.append(fromEnvironment);
+        }
+    }
+    bases.append(QByteArrayLiteral("/tmp"));
+    return bases;
+}
+
+}  // namespace
+
+FileResult PrivatePreviewFolder() {
+    // The folder chosen first stays the process's preview folder while it is still ours, so later
+    // previews find the earlier page.
+    static QString chosen;
+    static QByteArray chosenFor;
+    const QByteArray environment = qgetenv("TMPDIR");
+    if (!chosen.isEmpty() && chosenFor == environment && IsPrivateFolder(QFile::encodeName(chosen))) {
+        return FileResult::Success(chosen);
+    }
+    QStringList reasons;
+    for (const QByteArray& base : Bases(reasons)) {
+        const FileResult folder = FolderUnder(base);
+        if (folder.ok()) {
+            chosen = folder.path;
+            chosenFor = environment;
+            return folder;
+        }
+        reasons.append(QStringLiteral("\"%1\" %2").arg(folder.path, folder.error));
+    }
+    return FileResult::Failure(
+        QStringLiteral("/tmp"),
+        QStringLiteral("no usable temporary folder for the preview: %1").arg(reasons.join(QStringLiteral("; "))));
+}

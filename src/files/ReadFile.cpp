@@ -1,0 +1,125 @@
+#include "files/ReadFile.h"
+
+#include "files/FileNames.h"
+#include "files/SystemErrors.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+RegularFile::RegularFile(const QString& path, qint64 cap)
+    : m_status(FileResult::Success(path))
+    , m_cap(cap) {
+    const std::optional<QByteArray> name = EncodedName(path);
+    if (!name) {
+        Fail(QStringLiteral("the name cannot be represented on this system"));
+        return;
+    }
+    struct stat info {};
+    if (::stat(name->constData(), &info) != 0) {
+        m_missing = errno == ENOENT;
+        Fail(m_missing ? QStringLiteral("does not exist") : StatFailure(errno));
+        return;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        Fail(NodeKindReason(info.st_mode));
+        return;
+    }
+    // The node may change between the look and the open: non-blocking, so that a pipe put there in
+    // between cannot hold the open, and looked at once more through the descriptor.
+    m_fd = ::open(name->constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (m_fd < 0) {
+        Fail(QStringLiteral("cannot open: %1").arg(ErrorText(errno)));
+        return;
+    }
+    if (::fstat(m_fd, &info) != 0) {
+        Fail(QStringLiteral("cannot read: %1").arg(ErrorText(errno)));
+        return;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        Fail(NodeKindReason(info.st_mode));
+        return;
+    }
+    m_size = info.st_size;
+    if (m_size > m_cap) {
+        Fail(QStringLiteral("is larger than %1").arg(ByteCount(m_cap)));
+    }
+}
+
+RegularFile::~RegularFile() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+void RegularFile::Fail(const QString& reason) {
+    if (m_status.ok()) {
+        m_status.error = reason;
+    }
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+qint64 RegularFile::Read(char* into, qint64 count) {
+    qint64 done = 0;
+    while (m_fd >= 0 && done < count) {
+        // One byte beyond the cap is asked for, so that a file that grew is noticed.
+        const qint64 room = m_cap + 1 - m_consumed;
+        const ssize_t n = ::read(m_fd, into + done, size_t(std::min(count - done, room)));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            Fail(QStringLiteral("cannot read: %1").arg(ErrorText(errno)));
+            break;
+        }
+        if (n == 0) {
+            break;
+        }
+        m_consumed += n;
+        if (m_consumed > m_cap) {
+            Fail(QStringLiteral("is larger than %1").arg(ByteCount(m_cap)));
+            break;
+        }
+        done += n;
+    }
+    return done;
+}
+
+FileBytes ReadRegularFile(const QString& path, qint64 cap) {
+    RegularFile file(path, cap);
+    FileBytes result{file.status(), {}, file.missing()};
+    if (!file.status().ok()) {
+        return result;
+    }
+    // The size is a hint only: the loop reads to the end, whatever it turns out to be.
+    result.bytes.resize(std::min(file.size(), cap) + 1);
+    qsizetype filled = 0;
+    for (;;) {
+        if (filled == result.bytes.size()) {
+            result.bytes.resize(std::min<qint64>(result.bytes.size() * 2, cap + 1));
+        }
+        const qint64 n = file.Read(result.bytes.data() + filled, result.bytes.size() - filled);
+        filled += n;
+        if (n == 0 || !file.status().ok()) {
+            break;
+        }
+    }
+    result.status = file.status();
+    result.bytes.truncate(result.status.ok() ? filled : 0);
+    return result;
+}
+
+QString ByteCount(qint64 bytes) {
+    if (bytes >= 1024 * 1024 && bytes % (1024 * 1024) == 0) {
+        return QStringLiteral("%1 MiB").arg(bytes / (1024 * 1024));
+    }
+    if (bytes >= 1024 && bytes % 1024 == 0) {
+        return QStringLiteral("%1 KiB").arg(bytes / 1024);
+    }
+    return QStringLiteral("%1 bytes").arg(bytes);
+}

@@ -1,0 +1,207 @@
+#include "files/ReplaceFile.h"
+
+#include "files/FileNames.h"
+#include "files/SystemErrors.h"
+
+#include <QByteArray>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// As many links as the kernel follows in one path before it gives up with ELOOP.
+constexpr int kMaxLinks = 40;
+
+// What a path leads to: the path itself or the end of its chain of links.
+struct Target {
+    QByteArray path;
+    bool exists = false;
+    struct stat info {};
+    QString error;
+};
+
+QByteArray FolderPart(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0) {
+        return QByteArrayLiteral(".");
+    }
+    return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
+}
+
+QByteArray NamePart(const QByteArray& path) {
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
+// Follows the links at the end of `path` one by one (the kernel follows those in its folders), so
+// that a link to nothing yet is told apart from a loop and from a link into a missing folder.
+Target Resolve(const QByteArray& path) {
+    Target target;
+    target.path = path;
+    const auto via = [&target](int hop, const QString& reason) {
+        return hop == 0 ? reason
+                        : QStringLiteral("is a link to \"%1\", which %2").arg(PrintableName(target.path), reason);
+    };
+    for (int hop = 0; hop <= kMaxLinks; ++hop) {
+        if (::lstat(target.path.constData(), &target.info) != 0) {
+            const int error = errno;
+            if (error != ENOENT) {
+                target.error = via(hop, StatFailure(error));
+                return target;
+            }
+            struct stat folder {};
+            if (::stat(FolderPart(target.path).constData(), &folder) != 0 || !S_ISDIR(folder.st_mode)) {
+                target.error = hop == 0 ? QStringLiteral("its folder does not exist")
+                                        : via(hop, QStringLiteral("lies in a folder that does not exist"));
+            }
+            return target;
+        }
+        if (!S_ISLNK(target.info.st_mode)) {
+            if (S_ISREG(target.info.st_mode)) {
+                target.exists = true;
+            } else {
+                target.error = via(hop, NodeKindReason(target.info.st_mode));
+            }
+            return target;
+        }
+        char buffer[PATH_MAX];
+        const ssize_t length = ::readlink(target.path.constData(), buffer, sizeof buffer);
+        if (length < 0 || size_t(length) >= sizeof buffer) {
+            target.error = via(
+                hop,
+                QStringLiteral("is a link that cannot be read: %1").arg(ErrorText(length < 0 ? errno : ENAMETOOLONG)));
+            return target;
+        }
+        const QByteArray next(buffer, length);
+        target.path = next.startsWith('/') ? next : FolderPart(target.path) + '/' + next;
+    }
+    target.error = QStringLiteral("is a loop of symbolic links");
+    return target;
+}
+
+QString CheckTarget(const Target& target) {
+    if (!target.error.isEmpty()) {
+        return target.error + QStringLiteral("; left as it is");
+    }
+    // The rename would go through; a file the user has protected is still not replaced.
+    if (target.exists && ::faccessat(AT_FDCWD, target.path.constData(), W_OK, AT_EACCESS) != 0) {
+        return QStringLiteral("cannot write: %1").arg(ErrorText(errno));
+    }
+    return {};
+}
+
+// A new, empty file in `folder` named after `name`, created with `mode` (less the umask); -1 with
+// errno set when none can be made.
+int CreateTemporary(const QByteArray& folder, const QByteArray& name, mode_t mode, QByteArray& tempPath) {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    // Long names leave room for the suffix within the file system's limit on one name.
+    const QByteArray stem = (folder.endsWith('/') ? folder : folder + '/') + '.' + name.left(200) + '.';
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = stem;
+        for (int i = 0; i < 6; ++i) {
+            tempPath += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
+        }
+        const int fd = ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+bool WriteAll(int fd, QByteArrayView bytes) {
+    const char* at = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, at, size_t(std::min<qsizetype>(left, qsizetype(1) << 30)));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (n == 0) {
+                errno = EIO;
+            }
+            return false;
+        }
+        at += n;
+        left -= n;
+    }
+    return true;
+}
+
+}  // namespace
+
+FileResult ReplaceFile(QByteArrayView bytes, const QString& path) {
+    const std::optional<QByteArray> name = EncodedName(path);
+    if (!name) {
+        return FileResult::Failure(path, QStringLiteral("the name cannot be represented on this system"));
+    }
+    const Target target = Resolve(*name);
+    if (const QString refusal = CheckTarget(target); !refusal.isEmpty()) {
+        return FileResult::Failure(path, refusal);
+    }
+
+    const QByteArray folder = FolderPart(target.path);
+    QByteArray tempPath;
+    // A new file gets the permissions a plain create would give it; a replacement starts private
+    // and takes the old file's owner and mode before it is renamed into place.
+    const int fd = CreateTemporary(folder, NamePart(target.path), target.exists ? 0600 : 0666, tempPath);
+    if (fd < 0) {
+        return FileResult::Failure(path,
+                                   QStringLiteral("cannot create a file in the folder: %1").arg(ErrorText(errno)));
+    }
+    const auto fail = [&](const QString& step, int error, bool open) {
+        if (open) {
+            ::close(fd);
+        }
+        ::unlink(tempPath.constData());
+        const QString outcome =
+            target.exists ? QStringLiteral("the old file is unchanged") : QStringLiteral("nothing was written");
+        return FileResult::Failure(path, QStringLiteral("%1: %2; %3").arg(step, ErrorText(error), outcome));
+    };
+
+    if (target.exists) {
+        // Only the superuser may give a file away; anyone may pass it to a group of their own.
+        if (::fchown(fd, target.info.st_uid, target.info.st_gid) != 0) {
+            // A group we are not in stays the new file's own; not worth failing the write for.
+            [[maybe_unused]] const int groupKept = ::fchown(fd, uid_t(-1), target.info.st_gid);
+        }
+        // After the owner: changing the owner clears the set-user and set-group bits.
+        if (::fchmod(fd, target.info.st_mode & 07777) != 0) {
+            return fail(QStringLiteral("cannot keep the permissions"), errno, true);
+        }
+    }
+    if (!WriteAll(fd, bytes)) {
+        return fail(QStringLiteral("cannot write"), errno, true);
+    }
+    if (::fsync(fd) != 0) {
+        return fail(QStringLiteral("cannot write to the disk"), errno, true);
+    }
+    if (::close(fd) != 0 && errno != EINTR) {
+        return fail(QStringLiteral("cannot write"), errno, false);
+    }
+    if (::rename(tempPath.constData(), target.path.constData()) != 0) {
+        return fail(QStringLiteral("cannot replace the file"), errno, false);
+    }
+    // The new name is in place; making the folder's entry durable is the system's business from
+    // here, so a failure to flush the folder changes nothing for the caller.
+    if (const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirFd >= 0) {
+        static_cast<void>(::fsync(dirFd));
+        ::close(dirFd);
+    }
+    return FileResult::Success(path);
+}
+
+FileResult CheckReplaceable(const QString& path) {
+    const std::optional<QByteArray> name = EncodedName(path);
+    if (!name) {
+        return FileResult::Failure(path, QStringLiteral("the name cannot be represented on this system"));
+    }
+    const QString refusal = CheckTarget(Resolve(*name));
+    return refusal.isEmpty() ? FileResult::Success(path) : FileResult::Failure(path, refusal);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "files/FileResult.h"
+
+#include <QByteArrayView>
+#include <QString>
+
+// Replaces (or creates) the file at `path` with exactly `bytes`, completely or not at all. The
+// bytes go into a new file beside it; every write, the flush to the disk (fsync) and the closing
+// are checked before that file is renamed over the old one. On any failure the new file is
+// removed, the old one stays whole, and the result gives the system's reason.
+//
+// Only a regular file is ever replaced. A folder, a pipe, a socket or a device at the path is
+// refused and left as it is; so is a loop of links, a link into a folder that does not exist, and a
+// file that is write-protected for this process. A link to a regular file (or to nothing yet, in a
+// folder that exists) is followed: its target is written and the link stays a link. A replaced file
+// keeps its permission bits, and its owner and group as far as the process may set them; a new one
+// gets the usual permissions (0666 less the umask). Nothing at the path is ever opened, so nothing
+// blocks on a node.
+FileResult ReplaceFile(QByteArrayView bytes, const QString& path);
+
+// Whether ReplaceFile would go on to write `path`, without writing anything: the same refusals (the
+// node, the links, the write protection), as its result. What only the writing shows, such as a
+// full disk or a folder that takes no new files, is not known here.
+FileResult CheckReplaceable(const QString& path);
