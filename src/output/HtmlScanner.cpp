@@ -256,7 +256,7 @@ bool HtmlScanner::ReadMarkup(size_t lt, HtmlToken& token) {
     const size_t size = t.size();
     const size_t i = lt + 1;
     if (i >= size) {
-        End(lt);
+        End(size);  // a last '<' is text: markup after it still reads as markup
         return false;
     }
     const char c = t[i];

@@ -67,6 +67,16 @@ bool IsStructureTag(const HtmlToken& t) {
            t.Is(Kind::EndTag, "head");
 }
 
+// Whether taking out [from, to) would make a tag or a comment of the text around it: a '<' that
+// was text because a block followed it, and what follows the block.
+bool JoinsIntoMarkup(string_view text, size_t from, size_t to) {
+    if (from == 0 || text[from - 1] != '<' || to >= text.size()) {
+        return false;
+    }
+    const char next = text[to];
+    return (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') || next == '/' || next == '!' || next == '?';
+}
+
 // Reads the page once. Without `customCode` it only finds positions; with it, it also finds what
 // RemoveOldBlocks takes out (an empty custom code is one that is never removed on its own).
 PagePlan Plan(string_view text, std::optional<string_view> customCode) {
@@ -95,9 +105,19 @@ PagePlan Plan(string_view text, std::optional<string_view> customCode) {
             if (!customCode->empty() && text.substr(end, customCode->size()) == *customCode) {
                 end += customCode->size();
             }
-            scanner.Resume(end, begin.state);
+            // Right after an earlier removal, the two become one.
+            const Range* previous = begin.removals > 0 ? &plan.removals[begin.removals - 1] : nullptr;
+            const bool joinsPrevious = previous && previous->to == begin.at;
+            if (JoinsIntoMarkup(text, joinsPrevious ? previous->from : begin.at, end)) {
+                continue;
+            }
             plan.removals.resize(begin.removals);  // the blocks nested in this one go with it
-            plan.removals.push_back({begin.at, end});
+            scanner.Resume(end, begin.state);
+            if (joinsPrevious) {
+                plan.removals.back().to = end;
+            } else {
+                plan.removals.push_back({begin.at, end});
+            }
             f = begin.findings;
             f.blockEnd = end;
             f.atBlockEnd = scanner.Current();

@@ -77,12 +77,12 @@ bool IsInert(const QByteArray& code) {
 // Whether `rest` is `page` with only stretches taken out that a run may take: each is one or more
 // groups (a begin marker up to the end marker that closes it, each optionally followed by the
 // custom code), and may then run on over text and tags other than the document's structure, past
-// no marker, up to the page's last closing body tag.
+// no marker, up to a closing body tag.
 bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, const QByteArray& customCode) {
     std::map<qsizetype, qsizetype> groupEnd;  // begin marker -> end of its end marker
     std::vector<qsizetype> barriers;          // markers and structure tags
     std::vector<qsizetype> open;
-    qsizetype lastBody = -1;
+    std::vector<qsizetype> bodies;
     HtmlScanner scanner(View(page));
     for (HtmlToken t; scanner.Next(t);) {
         const bool begin = IsMarker(t, page, kBeginMarker);
@@ -97,7 +97,7 @@ bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, co
             groupEnd[open.back()] = qsizetype(t.end);
             open.pop_back();
         } else if (t.Is(HtmlToken::Kind::EndTag, "body")) {
-            lastBody = qsizetype(t.begin);
+            bodies.push_back(qsizetype(t.begin));
         }
     }
     enum Mode { Keep, AfterGroup, AfterCustomCode };
@@ -114,9 +114,11 @@ bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, co
             if (mode == AfterGroup && !customCode.isEmpty() && QByteArrayView(page).sliced(i).startsWith(customCode)) {
                 todo.push_back({i + customCode.size(), j, AfterCustomCode});
             }
+            // Which closing body tag is the last one depends on which groups go; any will do here.
             const auto barrier = std::lower_bound(barriers.begin(), barriers.end(), i);
-            if (lastBody >= i && (barrier == barriers.end() || *barrier >= lastBody)) {
-                todo.push_back({lastBody, j, Keep});
+            for (auto body = std::lower_bound(bodies.begin(), bodies.end(), i);
+                 body != bodies.end() && (barrier == barriers.end() || *barrier >= *body); ++body) {
+                todo.push_back({*body, j, Keep});
             }
         } else {
             while (i < page.size() && j < rest.size() && page[i] == rest[j] && !groupEnd.count(i)) {
