@@ -580,8 +580,13 @@ const std::pair<string_view, HtmlScanner::Mode>* HtmlScanner::RawTextMode(string
         {"noscript", Mode::RawText},
         {"plaintext", Mode::PlainText},
     }};
-    const auto it = std::find_if(kRawText.begin(), kRawText.end(),
-                                 [name](const auto& raw) { return EqualsLower(name, raw.first); });
+    if (name.size() < 3 || name.size() > 9) {
+        return nullptr;
+    }
+    const char first = Lower(name[0]);
+    const auto it = std::find_if(kRawText.begin(), kRawText.end(), [name, first](const auto& raw) {
+        return raw.first[0] == first && EqualsLower(name, raw.first);
+    });
     return it == kRawText.end() ? nullptr : &*it;
 }
 

@@ -67,6 +67,11 @@ bool IsStructureTag(const HtmlToken& t) {
            t.Is(Kind::EndTag, "head");
 }
 
+// Every name that matters here has four letters; most tags are passed over by that alone.
+bool MayMatter(const HtmlToken& t) {
+    return t.kind == HtmlToken::Kind::Comment || t.name.size() == 4;
+}
+
 // Whether taking out [from, to) would make a tag or a comment of the text around it: a '<' that
 // was text because a block followed it, and what follows the block.
 bool JoinsIntoMarkup(string_view text, size_t from, size_t to) {
@@ -86,6 +91,9 @@ PagePlan Plan(string_view text, std::optional<string_view> customCode) {
     std::vector<OpenBegin> open;  // begin markers still waiting for their end marker
     HtmlToken t;
     while (scanner.Next(t)) {
+        if (!MayMatter(t)) {
+            continue;
+        }
         if (customCode && IsMarker(t, text, kBegin)) {
             open.push_back({t.begin, scanner.Current(), f, plan.removals.size()});
             f.blockFollowed = true;
