@@ -90,7 +90,9 @@ class TestHtmlScanner : public QObject {
 private slots:
     // Every tag, comment and doctype the scanner reads, as text, joined by '|'. `gumbo` names where
     // gumbo, an older HTML5 parser, reads the page differently from today's rules (or from the
-    // scanner's guess where it follows no tree); it is empty where the two must agree.
+    // scanner's guess where it follows no tree); it is empty where the two must agree. Then the
+    // committed fuzz inputs and the golden pages (real-world shaped ones among them), where they
+    // must agree throughout.
     void tokens_data() {
         QTest::addColumn<QByteArray>("page");
         QTest::addColumn<QByteArray>("tokens");
@@ -126,6 +128,18 @@ private slots:
         row("div end closes svg", "<div><svg><g></div><style><!--x-->", "<div>|<svg>|<g>|</div>|<style>");
         row("stray end tag in svg", "<svg></span><![CDATA[x]]>", "<svg>|</span>|<![CDATA[x]]>",
             "ignores </span> with no span open; the scanner follows no HTML elements and closes the svg");
+        row("self-closing end tag", "<svg><title></title/><style><!--x-->", "<svg>|<title>|</title/>|<style>|<!--x-->",
+            "ignores an end tag written with a closing slash");
+        for (const char* folder : {"/tests/fuzz/corpus/fuzz_injection", "/tests/output/golden/pages"}) {
+            QDirIterator it(QStringLiteral(VORNET_SOURCE_DIR) + QLatin1String(folder), QDir::Files,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString path = it.next();
+                if (!path.endsWith(QLatin1String(".txt"))) {
+                    QTest::newRow(qPrintable(path.section(u'/', -2))) << ReadAll(path) << QByteArray() << QString();
+                }
+            }
+        }
     }
 
     void tokens() {
@@ -137,34 +151,15 @@ private slots:
         for (HtmlToken t; scanner.Next(t);) {
             read.append(page.mid(qsizetype(t.begin), qsizetype(t.end - t.begin)));
         }
-        QCOMPARE(read.join('|'), tokens);
+        if (!tokens.isNull()) {
+            QCOMPARE(read.join('|'), tokens);
+        }
         const QString difference = GumboDifference(page);
         if (gumbo.isEmpty()) {
             QVERIFY2(difference.isEmpty(), qPrintable(difference));
         } else {
             QVERIFY2(!difference.isEmpty(), "gumbo now agrees; drop the note");
         }
-    }
-
-    // The committed fuzz inputs, the golden pages (real-world shaped ones among them).
-    void agreesWithGumbo_data() {
-        QTest::addColumn<QString>("path");
-        for (const char* folder : {"/tests/fuzz/corpus/fuzz_injection", "/tests/output/golden/pages"}) {
-            QDirIterator it(QStringLiteral(VORNET_SOURCE_DIR) + QLatin1String(folder), QDir::Files,
-                            QDirIterator::Subdirectories);
-            while (it.hasNext()) {
-                const QString path = it.next();
-                if (!path.endsWith(QLatin1String(".txt"))) {
-                    QTest::newRow(qPrintable(path.section(u'/', -2))) << path;
-                }
-            }
-        }
-    }
-
-    void agreesWithGumbo() {
-        QFETCH(QString, path);
-        const QString difference = GumboDifference(ReadAll(path));
-        QVERIFY2(difference.isEmpty(), qPrintable(difference));
     }
 };
 
