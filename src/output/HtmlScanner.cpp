@@ -173,7 +173,13 @@ bool HtmlToken::Is(Kind k, string_view lowerName) const {
 }
 
 bool HtmlScanner::State::SameAs(const State& other) const {
-    return depth == other.depth && top == other.top && depth <= kMaxDepth;
+    return depth == other.depth && top == other.top && topHtml == other.topHtml && depth <= kMaxDepth;
+}
+
+HtmlScanner::State HtmlScanner::Current() const {
+    State state = m_state;
+    state.topHtml = m_foreign.empty() || m_state.depth > m_foreign.size() ? 0 : m_foreign.back().htmlOpen;
+    return state;
 }
 
 HtmlScanner::HtmlScanner(string_view text)
@@ -292,7 +298,7 @@ bool HtmlScanner::ReadMarkup(size_t lt, HtmlToken& token) {
         // Every doctype state ends at the first '>', quoted identifiers included.
         return Emit(HtmlToken::Kind::Doctype, lt, PastNext(t, '>', i + 8), token);
     }
-    // CDATA is read wherever the current element is an svg or math one.
+    // CDATA is read where the current element is an svg or math one, not an HTML one inside it.
     if (rest.substr(0, 7) == "[CDATA[" && m_state.depth > 0 && (ForeignTop() || m_foreign.back().htmlOpen == 0)) {
         const size_t close = t.find("]]>", i + 8);
         if (close == npos) {

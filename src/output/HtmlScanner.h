@@ -41,6 +41,7 @@ public:
     struct State {
         std::uint32_t depth = 0;    // open foreign elements
         std::uint32_t top = 0;      // serial number of the innermost one; 0 when none
+        std::uint32_t topHtml = 0;  // HTML elements counted open inside it
         std::size_t htmlSince = 0;  // where the current stretch inside foreign content began
 
         // Whether reading from here and from `other` is certain to go the same way.
@@ -53,7 +54,7 @@ public:
     bool Next(HtmlToken& token);
 
     // The state between tokens, right after the last token returned.
-    State Current() const { return m_state; }
+    State Current() const;
     // Whether markup put in right after the last token would be read as HTML.
     bool InHtml() const;
 
