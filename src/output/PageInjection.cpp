@@ -46,10 +46,11 @@ struct Findings {
     size_t htmlInsertAt = npos;
     size_t blockEnd = npos;  // where the last old block, with its custom code, ended
     HtmlScanner::State atBlockEnd;
-    bool blockFollowed = false;  // by a structure tag or a marker, which no earlier run's custom code removes
+    bool blockFollowed = false;  // by a structure tag or a marker since: what follows is not its custom code
     size_t stretchFrom = npos;   // where the stretch before bodyEnd that goes with the last block begins
 };
 
+// A begin marker still waiting for its end marker, with how things stood right before it.
 struct OpenBegin {
     size_t at = 0;
     HtmlScanner::State state;
