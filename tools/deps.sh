@@ -3,7 +3,7 @@
 
 VORNET_PACKAGES=(
     cmake ninja-build ccache g++ pkg-config
-    qt6-base-dev qt6-webengine-dev libgif-dev libbenchmark-dev
+    qt6-base-dev qt6-webengine-dev libgif-dev libbenchmark-dev libgumbo-dev
     fonts-liberation
     xvfb xauth
     clang libclang-rt-14-dev

@@ -1,19 +1,23 @@
 #include "PageInjection.h"
 
 #include "GifWriter.h"
+#include "HtmlScanner.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 
 #include <QDir>
 
+#include <algorithm>
+#include <optional>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace {
 
+using std::size_t;
 using std::string_view;
 
+constexpr size_t npos = string_view::npos;
 constexpr string_view kBegin{kBeginMarker};
 constexpr string_view kEnd{kEndMarker};
 
@@ -21,160 +25,188 @@ string_view View(const QByteArray& bytes) {
     return {bytes.constData(), size_t(bytes.size())};
 }
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+struct Range {
+    size_t from = 0;
+    size_t to = 0;
+};
+
+// What one reading of a page decides: what goes, and where the new block goes.
+struct PagePlan {
+    std::vector<Range> removals;  // in page order, never overlapping
+    size_t insertAt = 0;          // an offset of the page, never inside a removal
+    size_t bodyEnd = npos;
+};
+
+// What the reading has found up to some point. A copy is kept at every begin marker, so that when
+// the marker turns out to open an old block, the reading goes on as though the block had never
+// been there.
+struct Findings {
+    size_t bodyEnd = npos;  // the last real closing body tag
+    size_t bodyInsertAt = npos;
+    size_t htmlInsertAt = npos;
+    size_t blockEnd = npos;  // where the last old block, with its custom code, ended
+    HtmlScanner::State atBlockEnd;
+    bool blockFollowed = false;  // by a structure tag or a marker since: what follows is not its custom code
+    size_t stretchFrom = npos;   // where the stretch before bodyEnd that goes with the last block begins
+};
+
+// A begin marker still waiting for its end marker, with how things stood right before it.
+struct OpenBegin {
+    size_t at = 0;
+    HtmlScanner::State state;
+    Findings findings;
+    size_t removals = 0;
+};
+
+bool IsMarker(const HtmlToken& token, string_view text, string_view marker) {
+    return token.kind == HtmlToken::Kind::Comment && text.substr(token.begin, token.end - token.begin) == marker;
 }
 
-// Whether the tag opener `tag` ("<html", "</body"; lower case) starts at `pos` in any letter case,
-// followed by what ends a tag name, so that "<header" is not "<head".
-bool TagAt(string_view text, size_t pos, string_view tag) {
-    if (pos + tag.size() >= text.size()) {
+bool IsStructureTag(const HtmlToken& t) {
+    using Kind = HtmlToken::Kind;
+    return t.Is(Kind::StartTag, "html") || t.Is(Kind::StartTag, "head") || t.Is(Kind::StartTag, "body") ||
+           t.Is(Kind::EndTag, "head");
+}
+
+// Every name that matters here has four letters; most tags are passed over by that alone.
+bool MayMatter(const HtmlToken& t) {
+    return t.kind == HtmlToken::Kind::Comment || t.name.size() == 4;
+}
+
+// Whether taking out [from, to) would make a tag or a comment of the text around it: a '<' that
+// was text because a block followed it, and what follows the block.
+bool JoinsIntoMarkup(string_view text, size_t from, size_t to) {
+    if (from == 0 || text[from - 1] != '<' || to >= text.size()) {
         return false;
     }
-    for (size_t i = 0; i < tag.size(); ++i) {
-        if (Lower(text[pos + i]) != tag[i]) {
-            return false;
-        }
-    }
-    switch (text[pos + tag.size()]) {
-    case '>':
-    case '/':
-    case ' ':
-    case '\t':
-    case '\r':
-    case '\n':
-    case '\f':
-        return true;
-    default:
-        return false;
-    }
+    const char next = text[to];
+    return (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') || next == '/' || next == '!' || next == '?';
 }
 
-size_t FindLastTag(string_view text, string_view tag) {
-    size_t pos = text.size();
-    while (pos > 0 && (pos = text.rfind('<', pos - 1)) != string_view::npos) {
-        if (TagAt(text, pos, tag)) {
-            return pos;
+// Reads the page once. Without `customCode` it only finds positions; with it, it also finds what
+// RemoveOldBlocks takes out (an empty custom code is one that is never removed on its own).
+PagePlan Plan(string_view text, std::optional<string_view> customCode) {
+    PagePlan plan;
+    HtmlScanner scanner(text);
+    Findings f;
+    std::vector<OpenBegin> open;  // begin markers still waiting for their end marker
+    HtmlToken t;
+    while (scanner.Next(t)) {
+        if (!MayMatter(t)) {
+            continue;
         }
-    }
-    return string_view::npos;
-}
-
-// Whether [from, to) holds a tag that opens or closes the document's structure. Removing such a
-// stretch would take the head or the body of the page with it.
-bool HoldsStructureTag(string_view text, size_t from, size_t to) {
-    static constexpr string_view kStructure[] = {"<html", "<head", "</head", "<body", "</body", "</html"};
-    for (size_t pos = text.find('<', from); pos < to; pos = text.find('<', pos + 1)) {
-        for (const string_view tag : kStructure) {
-            if (TagAt(text, pos, tag)) {
-                return true;
+        if (customCode && IsMarker(t, text, kBegin)) {
+            open.push_back({t.begin, scanner.Current(), f, plan.removals.size()});
+            f.blockFollowed = true;
+        } else if (customCode && IsMarker(t, text, kEnd)) {
+            f.blockFollowed = true;
+            if (open.empty()) {
+                continue;
             }
+            const OpenBegin begin = std::move(open.back());
+            open.pop_back();
+            // A block that opens or closes an svg or math element stays: taking it out would change
+            // how the rest of the page reads.
+            if (!begin.state.SameAs(scanner.Current())) {
+                continue;
+            }
+            size_t end = t.end;
+            if (!customCode->empty() && text.substr(end, customCode->size()) == *customCode) {
+                end += customCode->size();
+            }
+            // Right after an earlier removal, the two become one.
+            const Range* previous = begin.removals > 0 ? &plan.removals[begin.removals - 1] : nullptr;
+            const bool joinsPrevious = previous && previous->to == begin.at;
+            if (JoinsIntoMarkup(text, joinsPrevious ? previous->from : begin.at, end)) {
+                continue;
+            }
+            plan.removals.resize(begin.removals);  // the blocks nested in this one go with it
+            scanner.Resume(end, begin.state);
+            if (joinsPrevious) {
+                plan.removals.back().to = end;
+            } else {
+                plan.removals.push_back({begin.at, end});
+            }
+            f = begin.findings;
+            f.blockEnd = end;
+            f.atBlockEnd = scanner.Current();
+            f.blockFollowed = false;
+        } else if (IsStructureTag(t)) {
+            f.blockFollowed = true;
+        } else if (t.Is(HtmlToken::Kind::EndTag, "body")) {
+            f.bodyEnd = t.begin;
+            f.bodyInsertAt = t.htmlPoint;
+            // The stretch goes only where taking it out leaves the closing tag read as it was.
+            const bool stretch = f.blockEnd != npos && !f.blockFollowed && t.htmlPoint == t.begin &&
+                                 scanner.Current().SameAs(f.atBlockEnd);
+            f.stretchFrom = stretch ? f.blockEnd : npos;
+        } else if (t.Is(HtmlToken::Kind::EndTag, "html")) {
+            f.htmlInsertAt = t.htmlPoint;
         }
     }
-    return false;
+    plan.bodyEnd = f.bodyEnd;
+    if (f.stretchFrom != npos) {
+        const auto last = std::find_if(plan.removals.begin(), plan.removals.end(),
+                                       [&](const Range& r) { return r.to == f.stretchFrom; });
+        last->to = f.bodyEnd;
+    }
+    if (f.bodyEnd != npos) {
+        plan.insertAt = f.bodyInsertAt;
+    } else if (f.htmlInsertAt != npos) {
+        plan.insertAt = f.htmlInsertAt;
+    } else {
+        plan.insertAt = scanner.OpenSince();
+    }
+    return plan;
 }
 
-// Whether [from, to) holds a structure tag that the page does not already have before `from`. A
-// page's own head and body tags stand once; the same tag again after an old block belongs to the
-// block's custom code, which goes with the block, or a run would add one more copy each time.
-bool HoldsPageStructure(string_view text, size_t from, size_t to) {
-    static constexpr string_view kStructure[] = {"<html", "<head", "</head", "<body", "</body", "</html"};
-    const auto standsBefore = [&](string_view tag) {
-        for (size_t pos = text.find('<'); pos < from; pos = text.find('<', pos + 1)) {
-            if (TagAt(text, pos, tag)) {
-                return true;
-            }
+// The page without the plan's removals, with `block` (when given) at the plan's insertion point.
+QByteArray Apply(string_view text, const PagePlan& plan, std::optional<string_view> block) {
+    QByteArray out;
+    out.reserve(qsizetype(text.size() + (block ? block->size() : 0)));
+    size_t kept = 0;
+    const auto keepUpTo = [&](size_t to) {
+        if (block && plan.insertAt >= kept && plan.insertAt <= to) {
+            out.append(text.data() + kept, qsizetype(plan.insertAt - kept));
+            out.append(block->data(), qsizetype(block->size()));
+            kept = plan.insertAt;
+            block.reset();
         }
-        return false;
+        out.append(text.data() + kept, qsizetype(to - kept));
     };
-    for (size_t pos = text.find('<', from); pos < to; pos = text.find('<', pos + 1)) {
-        for (const string_view tag : kStructure) {
-            if (TagAt(text, pos, tag) && !standsBefore(tag)) {
-                return true;
-            }
-        }
+    for (const Range& r : plan.removals) {
+        keepUpTo(r.from);
+        kept = r.to;
     }
-    return false;
-}
-
-size_t InsertionPointOf(string_view text) {
-    if (const size_t body = FindLastTag(text, "</body"); body != string_view::npos) {
-        return body;
-    }
-    if (const size_t html = FindLastTag(text, "</html"); html != string_view::npos) {
-        return html;
-    }
-    return text.size();
+    keepUpTo(text.size());
+    return out;
 }
 
 }  // namespace
 
 qsizetype FindBodyEnd(const QByteArray& page) {
-    const size_t pos = FindLastTag(View(page), "</body");
-    return pos == string_view::npos ? -1 : qsizetype(pos);
+    const size_t pos = Plan(View(page), std::nullopt).bodyEnd;
+    return pos == npos ? -1 : qsizetype(pos);
 }
 
 qsizetype InsertionPoint(const QByteArray& page) {
-    return qsizetype(InsertionPointOf(View(page)));
+    return qsizetype(Plan(View(page), std::nullopt).insertAt);
 }
 
-namespace {
-
-// The page with its old blocks taken out, as InjectCode describes; the page itself when it has none.
-QByteArray WithoutOldBlocks(const QByteArray& page) {
-    const string_view text = View(page);
-    const size_t insertAt = InsertionPointOf(text);
-
-    std::vector<size_t> markers;
-    for (size_t pos = text.find(kBegin); pos != string_view::npos; pos = text.find(kBegin, pos + kBegin.size())) {
-        markers.push_back(pos);
+BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCode) {
+    const PagePlan plan = Plan(View(page), View(customCode));
+    if (plan.removals.empty()) {
+        return {page, false};
     }
-
-    // Stretches to remove, in text order and never overlapping: each ends before the next marker.
-    std::vector<std::pair<size_t, size_t>> removals;
-    for (size_t i = 0; i < markers.size(); ++i) {
-        const size_t begin = markers[i];
-        const size_t next = i + 1 < markers.size() ? markers[i + 1] : text.size();
-        const size_t end = text.find(kEnd, begin + kBegin.size());
-        size_t blockEnd = begin + kBegin.size();
-        if (end != string_view::npos && end < next && !HoldsStructureTag(text, begin, end)) {
-            blockEnd = end + kEnd.size();
-        }
-        const bool nearestBeforeInsertion = begin < insertAt && next >= insertAt;
-        if (nearestBeforeInsertion && blockEnd <= insertAt && !HoldsPageStructure(text, begin, insertAt)) {
-            blockEnd = insertAt;
-        }
-        removals.emplace_back(begin, blockEnd);
-    }
-    if (removals.empty()) {
-        return page;
-    }
-
-    QByteArray cleaned;
-    cleaned.reserve(page.size());
-    size_t kept = 0;
-    for (const auto& [from, to] : removals) {
-        cleaned.append(text.data() + kept, qsizetype(from - kept));
-        kept = to;
-    }
-    cleaned.append(text.data() + kept, qsizetype(text.size() - kept));
-    return cleaned;
+    return {Apply(View(page), plan, std::nullopt), true};
 }
-
-}  // namespace
 
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock) {
-    QByteArray cleaned = WithoutOldBlocks(page);
-    // Taking a block out can join the text on its two sides into a new begin marker ("<!--Vornet"
-    // + block + "AdBegin-->"); that one goes too, or the page would hold two blocks. Each pass
-    // takes out at least one marker, so this ends.
-    while (cleaned.contains(kBeginMarker)) {
-        cleaned = WithoutOldBlocks(cleaned);
-    }
-    // Found on what is left: a removed block may have held the tag that was taken for the end of
-    // the body.
-    cleaned.insert(InsertionPoint(cleaned), codeBlock);
-    return cleaned;
+    const string_view block = View(codeBlock);
+    const size_t end = block.find(kEnd);
+    const string_view customCode = end == npos ? string_view() : block.substr(end + kEnd.size());
+    const string_view text = View(page);
+    return Apply(text, Plan(text, customCode), block);
 }
 
 QString FolderOf(const QString& path) {

@@ -9,25 +9,42 @@
 
 class QImage;
 
-// Pages are handled as bytes, never decoded, so they come back in their own encoding. Every match
-// starts at a '<', which is never part of a UTF-8 sequence nor the second byte of a character in
-// the common double-byte encodings.
+// Pages are handled as bytes, never decoded, so they come back in their own encoding. Tags and
+// comments are found the way a browser's parser finds them (HtmlScanner), so that a "</body>" in a
+// comment, a script or an attribute value is not taken for the end of the body, nor a marker there
+// for a block. Every function here reads the page once, in time linear in its size.
 
-// The position of the page's last closing body tag ("</body>" in any letter case, blanks allowed
-// before the ">"), or -1 when it has none. The last one is the real end of the body: an earlier one
-// may stand in a comment or a script.
+// The offset of the page's last closing body tag ("</body" in any letter case, with blanks or
+// attributes before its '>'), or -1 when it has none.
 qsizetype FindBodyEnd(const QByteArray& page);
 
 // Where the code block goes: before the last closing body tag, else before the last closing html
-// tag, else at the very end of the text.
+// tag, else at the end of the text. Where that point lies inside an svg or math element, or where
+// the end of the text leaves a comment, a tag or an element like <script> open, the block goes
+// where that began instead: there it is read as HTML and changes how nothing after it is read.
 qsizetype InsertionPoint(const QByteArray& page);
 
-// The page with every old block removed and `codeBlock` inserted at its insertion point. The old
-// block nearest before the insertion point goes together with whatever follows it up to there (its
-// custom code), unless that stretch holds a tag of the document's structure; any other old block
-// goes from its begin marker to the end of its end marker; a begin marker whose block cannot be
-// delimited loses only the marker itself; a begin marker that the removal forms out of the text on
-// both sides of a block goes as well. Applying it twice gives the same page as once.
+struct BlockRemoval {
+    QByteArray page;
+    bool removed = false;  // whether anything was taken out
+};
+
+// The page with what earlier runs wrote taken out, and nothing else:
+// - every old block: a begin marker followed by an end marker with no begin marker between them,
+//   once the blocks inside it have gone (so blocks nested in each other go together);
+// - right after each, the bytes that are exactly `customCode`, so that custom code is never doubled;
+// - on a page with a closing body tag, the stretch between the last old block before it and the
+//   tag, when it holds only text, comments and tags other than <html>, <head>, </head> and <body>:
+//   the custom code of a run with other settings, which pages written by earlier versions rely on.
+// A marker is a comment written exactly as "<!--VornetAdBegin-->" or "<!--VornetAdEnd-->", where a
+// browser reads a comment. Everything else stays byte for byte: a lone marker, a marker inside an
+// attribute, a script or another comment, and a block whose removal would change how the rest of
+// the page reads (one that opens or closes an svg or math element).
+BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCode);
+
+// The page with its old blocks removed by RemoveOldBlocks (the custom code being whatever follows
+// the end marker in `codeBlock`) and `codeBlock` inserted at the insertion point of what is left.
+// Injecting the same block again gives the same page.
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock);
 
 // The folder of a path: everything up to and including its last separator; empty without one.

@@ -4,6 +4,7 @@
 #include "Banner.h"
 #include "CodeTexts.h"
 #include "GifWriter.h"
+#include "HtmlScanner.h"
 #include "PageInjection.h"
 #include "TemplateCatalog.h"
 #include "TemplateImage.h"
@@ -15,8 +16,10 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <cstring>
+#include <map>
 #include <set>
+#include <string_view>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -42,70 +45,95 @@ QList<QByteArrayView> SplitInput(QByteArrayView input, int parts) {
     return result;
 }
 
-// The user's own code is inserted raw. When it holds our markers or the page's structure tags, a
-// later run cannot tell it from the page around it; that is the user's choice, not a fault here, so
-// such code is defused before it goes in.
-QByteArray DefusedCustomCode(QByteArrayView bytes) {
-    QByteArray code = bytes.toByteArray();
-    const QByteArray lower = code.toLower();
-    static const char* const kTags[] = {"<html", "<head", "</head", "<body", "</body", "</html", "<!--vornetad"};
-    for (const char* tag : kTags) {
-        if (lower.contains(tag)) {
-            code.replace('<', '[');
-            break;
-        }
-    }
-    return code;
-}
-
 QString Hex(const QByteArray& bytes) {
     return QString::fromLatin1(bytes.left(120).toPercentEncoding());
 }
 
-// Whether `rest` is `page` with a stretch removed at each begin marker: before the first marker
-// everything is kept, and of each marker's stretch up to the next marker (or the end) only a tail
-// remains. Tried for every length of tail, since several may fit.
-bool KeptOutsideOldBlocks(const QByteArray& page, const QByteArray& rest) {
-    const QByteArrayView begin(kBeginMarker);
-    std::vector<qsizetype> markers;
-    for (qsizetype pos = page.indexOf(begin); pos >= 0; pos = page.indexOf(begin, pos + begin.size())) {
-        markers.push_back(pos);
-    }
-    if (markers.empty()) {
-        return rest == page;
-    }
-    if (!rest.startsWith(QByteArrayView(page).first(markers.front()))) {
-        return false;
-    }
-    std::set<qsizetype> reach{markers.front()};
-    for (size_t i = 0; i < markers.size(); ++i) {
-        const qsizetype from = markers[i] + begin.size();
-        const qsizetype to = i + 1 < markers.size() ? markers[i + 1] : page.size();
-        const bool last = i + 1 == markers.size();
-        std::set<qsizetype> next;
-        for (const qsizetype r : reach) {
-            const qsizetype room = std::min(to - from, rest.size() - r);
-            for (qsizetype len = last ? rest.size() - r : 0; len <= room; ++len) {
-                if (std::memcmp(rest.constData() + r, page.constData() + to - len, size_t(len)) == 0) {
-                    next.insert(r + len);
-                }
-            }
-        }
-        reach = std::move(next);
-    }
-    return reach.count(rest.size()) == 1;
+std::string_view View(const QByteArray& bytes) {
+    return {bytes.constData(), size_t(bytes.size())};
 }
 
-// Whether some begin marker directly follows the first part of another one ("<!--Vornet"), so that
-// taking the marker's block out joins that part with what follows into a further marker, which
-// then goes too and takes those bytes with it.
-bool MayJoinMarkers(const QByteArray& page) {
-    const QByteArrayView begin(kBeginMarker);
-    for (qsizetype pos = page.indexOf(begin); pos >= 0; pos = page.indexOf(begin, pos + 1)) {
-        for (qsizetype part = 1; part < begin.size() && part <= pos; ++part) {
-            if (QByteArrayView(page).sliced(pos - part, part) == begin.first(part)) {
+bool IsMarker(const HtmlToken& t, const QByteArray& text, const char* marker) {
+    return t.kind == HtmlToken::Kind::Comment && View(text).substr(t.begin, t.end - t.begin) == marker;
+}
+
+// Custom code whose bytes read the same wherever they stand: only comments other than markers,
+// nothing left open. After such code a page reads as though it were not there, so the page's
+// markers can be found by reading it once.
+bool IsInert(const QByteArray& code) {
+    if (code.contains("<![")) {
+        return false;
+    }
+    HtmlScanner scanner(View(code));
+    HtmlToken t;
+    while (scanner.Next(t)) {
+        if (t.kind != HtmlToken::Kind::Comment || IsMarker(t, code, kBeginMarker) || IsMarker(t, code, kEndMarker)) {
+            return false;
+        }
+    }
+    return scanner.OpenSince() == size_t(code.size());
+}
+
+// Whether `rest` is `page` with only stretches taken out that a run may take: each is one or more
+// groups (a begin marker up to the end marker that closes it, each optionally followed by the
+// custom code), and may then run on over text and tags other than the document's structure, past
+// no marker, up to a closing body tag.
+bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, const QByteArray& customCode) {
+    std::map<qsizetype, qsizetype> groupEnd;  // begin marker -> end of its end marker
+    std::vector<qsizetype> barriers;          // markers and structure tags
+    std::vector<qsizetype> open;
+    std::vector<qsizetype> bodies;
+    HtmlScanner scanner(View(page));
+    for (HtmlToken t; scanner.Next(t);) {
+        const bool begin = IsMarker(t, page, kBeginMarker);
+        const bool end = IsMarker(t, page, kEndMarker);
+        if (begin || end || t.Is(HtmlToken::Kind::StartTag, "html") || t.Is(HtmlToken::Kind::StartTag, "head") ||
+            t.Is(HtmlToken::Kind::StartTag, "body") || t.Is(HtmlToken::Kind::EndTag, "head")) {
+            barriers.push_back(qsizetype(t.begin));
+        }
+        if (begin) {
+            open.push_back(qsizetype(t.begin));
+        } else if (end && !open.empty()) {
+            groupEnd[open.back()] = qsizetype(t.end);
+            open.pop_back();
+        } else if (t.Is(HtmlToken::Kind::EndTag, "body")) {
+            bodies.push_back(qsizetype(t.begin));
+        }
+    }
+    enum Mode { Keep, AfterGroup, AfterCustomCode };
+    std::set<std::tuple<qsizetype, qsizetype, int>> seen;
+    std::vector<std::tuple<qsizetype, qsizetype, int>> todo{{0, 0, Keep}};
+    while (!todo.empty()) {
+        auto [i, j, mode] = todo.back();
+        todo.pop_back();
+        if (!seen.insert({i, j, mode}).second) {
+            continue;
+        }
+        if (mode != Keep) {
+            todo.push_back({i, j, Keep});
+            if (mode == AfterGroup && !customCode.isEmpty() && QByteArrayView(page).sliced(i).startsWith(customCode)) {
+                todo.push_back({i + customCode.size(), j, AfterCustomCode});
+            }
+            // Which closing body tag is the last one depends on which groups go; any will do here.
+            const auto barrier = std::lower_bound(barriers.begin(), barriers.end(), i);
+            for (auto body = std::lower_bound(bodies.begin(), bodies.end(), i);
+                 body != bodies.end() && (barrier == barriers.end() || *barrier >= *body); ++body) {
+                todo.push_back({*body, j, Keep});
+            }
+        } else {
+            while (i < page.size() && j < rest.size() && page[i] == rest[j] && !groupEnd.count(i)) {
+                ++i;
+                ++j;
+            }
+            if (i == page.size() && j == rest.size()) {
                 return true;
             }
+            if (i < page.size() && j < rest.size() && page[i] == rest[j]) {
+                todo.push_back({i + 1, j + 1, Keep});
+            }
+        }
+        if (const auto group = groupEnd.find(i); group != groupEnd.end()) {
+            todo.push_back({group->second, j, AfterGroup});
         }
     }
     return false;
@@ -166,34 +194,35 @@ QString CheckInjection(QByteArrayView input) {
     settings.bannerSize = Banner::kMinSize + flags % (Banner::kMaxSize - Banner::kMinSize + 1);
     settings.side = (flags & 1) ? BannerSide::Left : BannerSide::Right;
     settings.newWindow = (flags & 2) != 0;
-    settings.customCodeEnabled = (flags & 4) != 0;
     settings.linkUrl = QString::fromUtf8(parts[1]);
     settings.adTitle = QString::fromUtf8(parts[2]);
-    settings.customCode = DefusedCustomCode(parts[3]);
+    // Any custom code a user may give: every byte but zero, exactly as typed.
+    QByteArray custom = (flags & 4) ? parts[3].toByteArray() : QByteArray();
+    custom.removeIf([](char c) { return c == '\0'; });
     const QByteArray page = parts[4].toByteArray();
 
     CodeTexts texts;
     texts.BuildCode(QByteArrayLiteral("VornetAdStyle.css"), QByteArrayLiteral("VornetAdMap.gif"), settings);
-    const QByteArray& block = texts.codeBlock;
-    if (block.count(kBeginMarker) != 1) {
-        return QStringLiteral("the code block holds %1 begin markers").arg(block.count(kBeginMarker));
-    }
+    const QByteArray block = texts.codeBlock + custom;
 
     const QByteArray once = InjectCode(page, block);
-    const qsizetype at = once.indexOf(block);
-    if (at < 0) {
-        return QStringLiteral("the code block is not in the page: ") + Hex(once);
+    const BlockRemoval removal = RemoveOldBlocks(page, custom);
+    const QByteArray& rest = removal.page;
+    const qsizetype at = InsertionPoint(rest);
+    if (once != rest.left(at) + block + rest.mid(at)) {
+        return QStringLiteral("the page is not the cleaned page with the block at its insertion point: ") + Hex(once);
     }
-    if (once.count(kBeginMarker) != 1) {
-        return QStringLiteral("the page holds %1 blocks: ").arg(once.count(kBeginMarker)) + Hex(once);
+    const BlockRemoval next = RemoveOldBlocks(once, custom);
+    if (!next.removed || next.page != rest) {
+        return QStringLiteral("the next run does not take out exactly the new block: ") + Hex(next.page);
     }
-    const QByteArray rest = once.left(at) + once.mid(at + block.size());
-    if (InsertionPoint(rest) != at) {
-        return QStringLiteral("the block is at %1, the insertion point at %2").arg(at).arg(InsertionPoint(rest));
+    if (RemoveOldBlocks(rest, custom).removed) {
+        return QStringLiteral("an old block was left: ") + Hex(rest);
     }
-    const bool kept = MayJoinMarkers(page) ? KeepsOrder(page, rest) : KeptOutsideOldBlocks(page, rest);
+    const bool kept = IsInert(custom) ? RemovedOnlyWhatRunsWrote(page, rest, custom)
+                                      : KeepsOrder(page, rest) && rest.size() <= page.size();
     if (!kept) {
-        return QStringLiteral("bytes outside the old blocks were lost or moved: ") + Hex(rest);
+        return QStringLiteral("bytes that no run wrote were removed: ") + Hex(rest);
     }
     if (InjectCode(once, block) != once) {
         return QStringLiteral("a second run changed the page: ") + Hex(once);
@@ -310,6 +339,8 @@ QList<FuzzSeed> InjectionSeeds() {
     const QByteArray link = QByteArrayLiteral("https://example.com/?a=1&b=\"2\"");
     const QByteArray title = QByteArrayLiteral("Caf\xc3\xa9 <sale>");
     const QByteArray custom = QByteArrayLiteral("<p>custom</p>");
+    const QByteArray frameAd = QByteArrayLiteral(
+        "<script>f.document.write('<html><body>ad</body></html>')</script></body></html><!-- \xe9 -->");
     return {
         {QStringLiteral("sample-page"), InjectionInput(0, link, title, {}, texts.samplePage)},
         {QStringLiteral("old-block-with-custom-code"),
@@ -323,11 +354,25 @@ QList<FuzzSeed> InjectionSeeds() {
          InjectionInput(6, {}, {}, {}, "<body>" + old + "a" + old + "b</body>" + old)},
         {QStringLiteral("begin-without-end"),
          InjectionInput(7, {}, {}, {}, "<body><!--VornetAdBegin-->tail <!-- </body> --></body>")},
-        // Taking out the inner marker used to join the text around it into a second block.
         {QStringLiteral("marker-joined-by-removal"),
          InjectionInput(0, {}, {}, {}, "<body>x</body><!--Vornet<!--VornetAdBegin-->AdBegin-->")},
         {QStringLiteral("body-in-comment"),
          InjectionInput(0, {}, {}, {}, "<body><!-- </body> --><script>'</body>'</script></body >")},
+        {QStringLiteral("fragment-with-block-at-start"),
+         InjectionInput(4, {}, {}, custom, old + custom + "<div>footer</div>\n")},
+        {QStringLiteral("stray-begin-markers"),
+         InjectionInput(0, {}, {}, {},
+                        "<body><!-- see <!--VornetAdBegin--> --><a title='<!--VornetAdBegin-->'>a</a>"
+                        "<script>s='<!--VornetAdBegin-->'</script><!--VornetAdBegin-->lone</body>")},
+        {QStringLiteral("custom-code-with-document"),
+         InjectionInput(4, {}, {}, frameAd, "<html><body>x" + old + frameAd + "\n</body></html>")},
+        {QStringLiteral("body-end-in-trailing-comment"),
+         InjectionInput(0, {}, {}, {}, "<html><body>x</body></html>\n<!-- old footer </body> -->\n")},
+        {QStringLiteral("nested-markers"),
+         InjectionInput(0, {}, {}, {}, "<body><!--VornetAdBegin--><!--VornetAdBegin-->x<!--VornetAdEnd-->y</body>")},
+        {QStringLiteral("custom-code-left-open"),
+         InjectionInput(4, {}, {}, "<textarea><!--", "<body><svg><![CDATA[</body>]]></svg>" + old + "</body>")},
+        {QStringLiteral("page-ends-inside-comment"), InjectionInput(0, {}, {}, {}, "<p>x</p><!-- unfinished")},
     };
 }
 

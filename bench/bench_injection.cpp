@@ -1,0 +1,174 @@
+// Page injection at the sizes and shapes that once took quadratic time or much memory. Targets: a
+// 200 MB page in at most 2 s with a peak memory of at most 3 times the page; crafted pages (100,000
+// lone markers, nested markers, structure tags after an old block) at most 50 ms per MB.
+#include "CodeTexts.h"
+#include "OutputRuns.h"
+#include "PageInjection.h"
+
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <sys/resource.h>
+
+namespace {
+
+constexpr double kMB = 1024.0 * 1024.0;
+
+// The process's peak resident memory since the last reset, in bytes. Linux lets a process reset
+// its own peak (clear_refs 5); elsewhere the peak is the process's whole life.
+long long PeakRss() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::stoll(line.substr(6)) * 1024;
+        }
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss * 1024LL;
+}
+
+void ResetPeakRss() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+QByteArray CodeBlock() {
+    CodeTexts texts;
+    texts.LoadTextResources();
+    AdSettings settings;
+    settings.customCodeEnabled = true;
+    settings.customCode = QByteArrayLiteral("<p>new custom code</p>");
+    texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
+    return texts.codeBlock;
+}
+
+const QByteArray kOldBlock = "<!--VornetAdBegin--><script type='text/javascript'>document.write(\"old\");</script>"
+                             "<!--VornetAdEnd--><p>old custom code</p>\r\n";
+
+// Ordinary markup: paragraphs, links, a comment, an inline script and an svg icon now and then.
+QByteArray OrdinaryChunk() {
+    QByteArray chunk;
+    for (int i = 0; i < 20; ++i) {
+        chunk +=
+            "<p class=\"text\">Some ordinary paragraph text of a page, with <a href='x.html?a=1&amp;b=2'>a link</a>"
+            " in it.</p>\r\n";
+    }
+    chunk += "<!-- a comment with </body> in it -->\r\n<script>var s = '</div>'; if (a < b) { f(); }</script>\r\n"
+             "<a href='/'><svg viewBox='0 0 8 8'><path d='M0 0h8v8z'/></svg>Home</a>\r\n";
+    return chunk;
+}
+
+// Times one run of `work` per iteration; reports the page's size and milliseconds per MB.
+template <typename Work>
+void Measure(benchmark::State& state, qsizetype pageSize, Work work) {
+    double seconds = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * pageSize);
+    state.counters["MB"] = double(pageSize) / kMB;
+    state.counters["ms_per_MB"] = seconds * 1000.0 / double(state.iterations()) / (double(pageSize) / kMB);
+}
+
+// One 200 MB page in memory: what the injection itself costs, and its peak memory over the page.
+void BM_Inject200MB(benchmark::State& state) {
+    const QByteArray chunk = OrdinaryChunk();
+    QByteArray page = "<!DOCTYPE html>\r\n<html>\r\n<head><title>Big</title></head>\r\n<body>\r\n";
+    page.reserve(200 * 1024 * 1024 + 4096);
+    while (page.size() < 200 * 1024 * 1024) {
+        page += chunk;
+    }
+    page += kOldBlock + "</body>\r\n</html>\r\n";
+    const QByteArray block = CodeBlock();
+    const long long before = PeakRss();
+    double peak = 0;
+    Measure(state, page.size(), [&] {
+        ResetPeakRss();
+        const QByteArray out = InjectCode(page, block);
+        benchmark::DoNotOptimize(out.constData());
+        peak = std::max(peak, double(PeakRss()));
+    });
+    state.counters["peak/page"] = peak / double(page.size());
+    state.counters["peak before/page"] = double(before) / double(page.size());
+}
+BENCHMARK(BM_Inject200MB)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// The same page end to end: read from disk, injected, written back through a temporary file.
+void BM_ModifyRun200MB(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.html"));
+    {
+        QFile file(path);
+        const QByteArray chunk = OrdinaryChunk();
+        bool ok = file.open(QIODevice::WriteOnly) && file.write("<html><body>\r\n") > 0;
+        for (qsizetype written = 0; ok && written < 200 * 1024 * 1024; written += chunk.size()) {
+            ok = file.write(chunk) == chunk.size();
+        }
+        if (!ok || file.write(kOldBlock + "</body></html>\r\n") <= 0) {
+            state.SkipWithError("cannot write the page");
+            return;
+        }
+    }
+    OutputTarget target;
+    target.createNew = false;
+    target.pages = {path};
+    QImage banner(300, 300, QImage::Format_ARGB32_Premultiplied);
+    banner.fill(qRgb(40, 90, 160));
+    CodeTexts texts;
+    texts.LoadTextResources();
+    AdSettings settings;
+    const qsizetype size = QFile(path).size();
+    double peak = 0;
+    QString failure;
+    Measure(state, size, [&] {
+        ResetPeakRss();
+        const RunReport report = Generate(texts, banner, target, settings);
+        peak = std::max(peak, double(PeakRss()));
+        if (!report.ok()) {
+            failure = report.Failures().constFirst().error;
+        }
+    });
+    if (!failure.isEmpty()) {
+        state.SkipWithError(qPrintable(failure));
+    }
+    state.counters["peak/page"] = peak / double(size);
+}
+BENCHMARK(BM_ModifyRun200MB)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// Crafted pages of 100,000 repeats, each run through the whole injection.
+void BM_Crafted(benchmark::State& state, const QByteArray& before, const QByteArray& unit, const QByteArray& after) {
+    QByteArray page = before;
+    for (int i = 0; i < 100000; ++i) {
+        page += unit;
+    }
+    page += after;
+    const QByteArray block = CodeBlock();
+    Measure(state, page.size(), [&] { benchmark::DoNotOptimize(InjectCode(page, block).constData()); });
+}
+BENCHMARK_CAPTURE(BM_Crafted, lone_begin_markers, "<body>", "<!--VornetAdBegin-->", "</body>")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Crafted, lone_end_markers, "<body>", "<!--VornetAdEnd-->", "</body>")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Crafted, nested_markers, "<body>", "<!--VornetAdBegin--><!--VornetAdBegin-->x<!--VornetAdEnd-->",
+                  "</body>")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Crafted, deeply_nested_markers, "<body>", "<!--VornetAdBegin-->",
+                  QByteArray("<!--VornetAdEnd-->").repeated(100000) + "</body>")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Crafted, blocks, "<body>", kOldBlock, "</body>")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Crafted, structure_tags_after_block, "<body>" + kOldBlock, "<html>", "</body>")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Crafted, body_ends, "<body>" + kOldBlock, "</body>", "")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Crafted, nested_svg, "<body>", "<svg><g>", "</body>")->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,689 @@
+#include "HtmlScanner.h"
+
+#include <algorithm>
+#include <array>
+#include <initializer_list>
+#include <utility>
+
+namespace {
+
+using std::size_t;
+using std::string_view;
+
+constexpr size_t npos = string_view::npos;
+
+// Deeper nesting of svg or math elements than this is only counted; no real page comes near it.
+constexpr size_t kMaxDepth = 512;
+
+enum ForeignFlag : std::uint8_t {
+    kSvg = 1,
+    kMath = 2,
+    kHtmlIntegration = 4,  // holds HTML: svg foreignObject, desc, title; a MathML annotation-xml for HTML
+    kTextIntegration = 8,  // MathML mi, mo, mn, ms, mtext: start tags there are HTML
+    kAnnotationXml = 16,   // an <svg> in it is SVG
+};
+
+bool IsAlpha(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
+// The input stream's preprocessing turns CR into LF, so CR separates like any blank.
+bool IsBlank(char c) {
+    return c == ' ' || c == '\n' || c == '\t' || c == '\f' || c == '\r';
+}
+
+bool EndsTagName(char c) {
+    return IsBlank(c) || c == '/' || c == '>';
+}
+
+bool EqualsLower(string_view text, string_view lower) {
+    if (text.size() != lower.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (Lower(text[i]) != lower[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsOneOf(string_view name, std::initializer_list<string_view> lowerNames) {
+    return std::any_of(lowerNames.begin(), lowerNames.end(), [name](string_view n) { return EqualsLower(name, n); });
+}
+
+std::uint64_t NameHash(string_view name) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (const char c : name) {
+        h = (h ^ std::uint8_t(Lower(c))) * 1099511628211ull;
+    }
+    return h;
+}
+
+// The length of the run of ASCII letters at `pos`.
+size_t LettersAt(string_view text, size_t pos) {
+    size_t end = pos;
+    while (end < text.size() && IsAlpha(text[end])) {
+        ++end;
+    }
+    return end - pos;
+}
+
+// One past the next `c` from `from`, or npos.
+size_t PastNext(string_view text, char c, size_t from) {
+    const size_t at = text.find(c, from);
+    return at == npos ? npos : at + 1;
+}
+
+size_t FindEither(string_view text, size_t from, char a, char b) {
+    for (size_t i = from; i < text.size(); ++i) {
+        if (text[i] == a || text[i] == b) {
+            return i;
+        }
+    }
+    return npos;
+}
+
+// Where a comment that starts its text at `p` ends (one past its '>'), or npos when the text ends
+// first. "<!-->" and "<!--->" end at once; otherwise two or more dashes followed by ">" or "!>".
+size_t CommentEnd(string_view text, size_t p) {
+    if (p < text.size() && text[p] == '>') {
+        return p + 1;
+    }
+    if (p + 1 < text.size() && text[p] == '-' && text[p + 1] == '>') {
+        return p + 2;
+    }
+    for (size_t q = text.find('-', p); q != npos; q = text.find('-', q)) {
+        size_t run = q;
+        while (run < text.size() && text[run] == '-') {
+            ++run;
+        }
+        if (run - q >= 2 && run < text.size()) {
+            if (text[run] == '>') {
+                return run + 1;
+            }
+            if (text[run] == '!' && run + 1 < text.size() && text[run + 1] == '>') {
+                return run + 2;
+            }
+        }
+        q = run;
+    }
+    return npos;
+}
+
+bool IsBreakout(string_view name) {
+    static constexpr std::array<string_view, 44> kNames = {
+        "b",     "big",   "blockquote", "body",   "br",   "center", "code",  "dd", "div",  "dl",   "dt",
+        "em",    "embed", "h1",         "h2",     "h3",   "h4",     "h5",    "h6", "head", "hr",   "i",
+        "img",   "li",    "listing",    "menu",   "meta", "nobr",   "ol",    "p",  "pre",  "ruby", "s",
+        "small", "span",  "strong",     "strike", "sub",  "sup",    "table", "tt", "u",    "ul",   "var"};
+    return name.size() <= 10 &&
+           std::any_of(kNames.begin(), kNames.end(), [name](string_view n) { return EqualsLower(name, n); });
+}
+
+// HTML elements that often hold an svg or math element, whose end tag, when one is open around
+// it, closes it too.
+bool IsContainer(string_view name) {
+    static constexpr std::array<string_view, 31> kNames = {
+        "a",      "address", "article", "aside", "blockquote", "button", "center", "dd", "div", "dl",     "dt",
+        "figure", "footer",  "form",    "h1",    "h2",         "h3",     "h4",     "h5", "h6",  "header", "label",
+        "li",     "main",    "nav",     "ol",    "section",    "span",   "td",     "th", "ul"};
+    return std::any_of(kNames.begin(), kNames.end(), [name](string_view n) { return EqualsLower(name, n); });
+}
+
+// Whether a start tag in the body leaves an element open: void elements close at once, and the
+// document's and a table's structure tags are ignored there.
+bool OpensElement(string_view name) {
+    return !IsOneOf(name,
+                    {"area",  "base",    "basefont", "bgsound", "br",    "col",    "embed", "frame", "hr",   "img",
+                     "input", "keygen",  "link",     "meta",    "param", "source", "track", "wbr",   "html", "head",
+                     "body",  "caption", "colgroup", "tbody",   "td",    "tfoot",  "th",    "thead", "tr"});
+}
+
+}  // namespace
+
+// What the foreign-content rules need of a start tag's attributes; gathered only for the two tags
+// that have such rules.
+struct HtmlScanner::Attributes {
+    bool wanted = false;
+    bool fontStyle = false;  // color, face or size: such a <font> leaves svg and math
+    bool hasEncoding = false;
+    string_view encoding;
+
+    void Add(string_view name, string_view value) {
+        if (!wanted) {
+            return;
+        }
+        if (IsOneOf(name, {"color", "face", "size"})) {
+            fontStyle = true;
+        } else if (!hasEncoding && EqualsLower(name, "encoding")) {
+            // The first of repeated attributes is the one that counts.
+            hasEncoding = true;
+            encoding = value;
+        }
+    }
+};
+
+bool HtmlToken::Is(Kind k, string_view lowerName) const {
+    return kind == k && EqualsLower(name, lowerName);
+}
+
+bool HtmlScanner::State::SameAs(const State& other) const {
+    return depth == other.depth && top == other.top && topHtml == other.topHtml && depth <= kMaxDepth;
+}
+
+HtmlScanner::State HtmlScanner::Current() const {
+    State state = m_state;
+    state.topHtml = m_foreign.empty() || m_state.depth > m_foreign.size() ? 0 : m_foreign.back().htmlOpen;
+    return state;
+}
+
+HtmlScanner::HtmlScanner(string_view text)
+    : m_text(text)
+    , m_openSince(text.size()) {}
+
+bool HtmlScanner::InHtml() const {
+    return !ForeignTop();
+}
+
+bool HtmlScanner::ForeignTop() const {
+    if (m_state.depth == 0) {
+        return false;
+    }
+    if (m_state.depth > m_foreign.size()) {
+        return true;
+    }
+    return (m_foreign.back().flags & (kHtmlIntegration | kTextIntegration)) == 0;
+}
+
+void HtmlScanner::Resume(size_t pos, const State& state) {
+    m_pos = std::max(pos, m_pos);
+    m_state.htmlSince = state.htmlSince;
+}
+
+void HtmlScanner::End(size_t openSince) {
+    m_ended = true;
+    m_pos = m_text.size();
+    m_openSince = InHtml() ? openSince : m_state.htmlSince;
+}
+
+bool HtmlScanner::Next(HtmlToken& token) {
+    while (!m_ended) {
+        switch (m_mode) {
+        case Mode::Data: {
+            const size_t lt = m_text.find('<', m_pos);
+            if (lt == npos) {
+                End(m_text.size());
+            } else if (ReadMarkup(lt, token)) {
+                return true;
+            }
+            break;
+        }
+        case Mode::RawText:
+        case Mode::ScriptData: {
+            const size_t lt = m_mode == Mode::RawText ? RawTextEnd(m_pos) : ScriptDataEnd(m_pos);
+            if (lt == npos) {
+                End(m_rawSince);
+            } else if (ReadTag(lt, true, token)) {
+                return true;
+            }
+            break;
+        }
+        case Mode::PlainText:
+            End(m_rawSince);
+            break;
+        }
+    }
+    return false;
+}
+
+bool HtmlScanner::Emit(HtmlToken::Kind kind, size_t lt, size_t end, HtmlToken& token) {
+    token = HtmlToken{};
+    token.kind = kind;
+    token.begin = lt;
+    token.htmlPoint = InHtml() ? lt : m_state.htmlSince;
+    if (end == npos) {
+        // A comment or doctype cut off by the end of the text still counts, up to there.
+        token.end = m_text.size();
+        End(lt);
+    } else {
+        token.end = end;
+        m_pos = end;
+    }
+    return true;
+}
+
+bool HtmlScanner::ReadMarkup(size_t lt, HtmlToken& token) {
+    const string_view t = m_text;
+    const size_t size = t.size();
+    const size_t i = lt + 1;
+    if (i >= size) {
+        End(size);  // a last '<' is text: markup after it still reads as markup
+        return false;
+    }
+    const char c = t[i];
+    if (IsAlpha(c)) {
+        return ReadTag(lt, false, token);
+    }
+    if (c == '/') {
+        if (i + 1 >= size) {
+            End(lt);
+            return false;
+        }
+        if (IsAlpha(t[i + 1])) {
+            return ReadTag(lt, true, token);
+        }
+        if (t[i + 1] == '>') {
+            m_pos = i + 2;  // "</>" is dropped
+            return false;
+        }
+        return Emit(HtmlToken::Kind::Comment, lt, PastNext(t, '>', i + 1), token);
+    }
+    if (c == '?') {
+        return Emit(HtmlToken::Kind::Comment, lt, PastNext(t, '>', i), token);
+    }
+    if (c != '!') {
+        m_pos = i;  // a '<' that is text
+        return false;
+    }
+    const string_view rest = t.substr(i + 1);
+    if (rest.substr(0, 2) == "--") {
+        return Emit(HtmlToken::Kind::Comment, lt, CommentEnd(t, i + 3), token);
+    }
+    if (EqualsLower(rest.substr(0, 7), "doctype")) {
+        // Every doctype state ends at the first '>', quoted identifiers included.
+        return Emit(HtmlToken::Kind::Doctype, lt, PastNext(t, '>', i + 8), token);
+    }
+    // CDATA is read where the current element is an svg or math one, not an HTML one inside it.
+    if (rest.substr(0, 7) == "[CDATA[" && m_state.depth > 0 && (ForeignTop() || m_foreign.back().htmlOpen == 0)) {
+        const size_t close = t.find("]]>", i + 8);
+        if (close == npos) {
+            End(lt);
+        } else {
+            m_pos = close + 3;
+        }
+        return false;
+    }
+    return Emit(HtmlToken::Kind::Comment, lt, PastNext(t, '>', i + 1), token);
+}
+
+bool HtmlScanner::ReadTag(size_t lt, bool endTag, HtmlToken& token) {
+    const size_t nameBegin = lt + (endTag ? 2 : 1);
+    size_t nameEnd = nameBegin;
+    while (nameEnd < m_text.size() && !EndsTagName(m_text[nameEnd])) {
+        ++nameEnd;
+    }
+    const string_view name = m_text.substr(nameBegin, nameEnd - nameBegin);
+    Attributes attributes;
+    attributes.wanted = !endTag && IsOneOf(name, {"font", "annotation-xml"});
+    bool selfClosing = false;
+    const size_t end = TagEnd(nameEnd, selfClosing, attributes);
+    if (end == npos) {
+        // A tag cut off by the end of the text is no tag at all.
+        End(m_mode == Mode::Data ? lt : m_rawSince);
+        return false;
+    }
+    token = HtmlToken{};
+    token.kind = endTag ? HtmlToken::Kind::EndTag : HtmlToken::Kind::StartTag;
+    token.begin = lt;
+    token.end = end;
+    token.name = name;
+    token.selfClosing = selfClosing;
+    token.htmlPoint = InHtml() ? lt : m_state.htmlSince;
+    m_pos = end;
+    if (m_mode != Mode::Data) {
+        m_mode = Mode::Data;  // the end tag that closes the raw text
+        return true;
+    }
+    const bool wasHtml = InHtml();
+    if (endTag) {
+        EndTag(token);
+    } else {
+        StartTag(token, attributes);
+    }
+    if (wasHtml && !InHtml()) {
+        m_state.htmlSince = lt;
+    }
+    return true;
+}
+
+size_t HtmlScanner::TagEnd(size_t from, bool& selfClosing, Attributes& attributes) const {
+    enum class S { BeforeName, Name, AfterName, BeforeValue, AfterQuotedValue, SelfClosing };
+    const string_view t = m_text;
+    S s = S::BeforeName;
+    size_t nameBegin = 0;
+    string_view attrName;
+    for (size_t i = from; i < t.size();) {
+        const char c = t[i];
+        switch (s) {
+        case S::BeforeName:
+            if (IsBlank(c)) {
+                ++i;
+            } else if (c == '/' || c == '>') {
+                s = S::AfterName;
+            } else {
+                nameBegin = i++;  // a leading '=' belongs to the name
+                s = S::Name;
+            }
+            break;
+        case S::Name:
+            if (EndsTagName(c) || c == '=') {
+                attrName = t.substr(nameBegin, i - nameBegin);
+                if (c == '=') {
+                    ++i;
+                    s = S::BeforeValue;
+                } else {
+                    attributes.Add(attrName, {});
+                    s = S::AfterName;
+                }
+            } else {
+                ++i;
+            }
+            break;
+        case S::AfterName:
+            if (IsBlank(c)) {
+                ++i;
+            } else if (c == '/') {
+                ++i;
+                s = S::SelfClosing;
+            } else if (c == '=') {
+                ++i;
+                s = S::BeforeValue;
+            } else if (c == '>') {
+                return i + 1;
+            } else {
+                nameBegin = i++;
+                s = S::Name;
+            }
+            break;
+        case S::BeforeValue:
+            if (IsBlank(c)) {
+                ++i;
+            } else if (c == '"' || c == '\'') {
+                const size_t close = t.find(c, i + 1);
+                if (close == npos) {
+                    return npos;
+                }
+                attributes.Add(attrName, t.substr(i + 1, close - i - 1));
+                i = close + 1;
+                s = S::AfterQuotedValue;
+            } else if (c == '>') {
+                attributes.Add(attrName, {});
+                return i + 1;
+            } else {
+                size_t valueEnd = i;
+                while (valueEnd < t.size() && !IsBlank(t[valueEnd]) && t[valueEnd] != '>') {
+                    ++valueEnd;
+                }
+                attributes.Add(attrName, t.substr(i, valueEnd - i));
+                i = valueEnd;
+                s = S::BeforeName;
+            }
+            break;
+        case S::AfterQuotedValue:
+            if (IsBlank(c)) {
+                ++i;
+                s = S::BeforeName;
+            } else if (c == '/') {
+                ++i;
+                s = S::SelfClosing;
+            } else if (c == '>') {
+                return i + 1;
+            } else {
+                s = S::BeforeName;
+            }
+            break;
+        case S::SelfClosing:
+            if (c == '>') {
+                selfClosing = true;
+                return i + 1;
+            }
+            s = S::BeforeName;
+            break;
+        }
+    }
+    return npos;
+}
+
+bool HtmlScanner::AppropriateEndTagAt(size_t pos) const {
+    const size_t name = pos + 2;
+    const size_t after = name + m_rawName.size();
+    return pos + 1 < m_text.size() && m_text[pos + 1] == '/' && after < m_text.size() &&
+           EqualsLower(m_text.substr(name, m_rawName.size()), m_rawName) && EndsTagName(m_text[after]);
+}
+
+size_t HtmlScanner::RawTextEnd(size_t from) const {
+    for (size_t lt = m_text.find('<', from); lt != npos; lt = m_text.find('<', lt + 1)) {
+        if (AppropriateEndTagAt(lt)) {
+            return lt;
+        }
+    }
+    return npos;
+}
+
+// The script data states. "<!--" escapes the text: inside it, "<script" followed by a blank, '/'
+// or '>' starts a double-escaped stretch, where even "</script>" does not end the script, up to
+// the next "</script" (with the same followers) or "-->".
+size_t HtmlScanner::ScriptDataEnd(size_t from) const {
+    enum class S { Script, Escaped, DoubleEscaped };
+    const string_view t = m_text;
+    const size_t size = t.size();
+    S s = S::Script;
+    size_t i = from;
+    while (i < size) {
+        if (s == S::Script) {
+            const size_t lt = t.find('<', i);
+            if (lt == npos) {
+                return npos;
+            }
+            if (AppropriateEndTagAt(lt)) {
+                return lt;
+            }
+            i = lt + 1;
+            if (t.substr(i, 3) == "!--") {
+                // The two dashes count towards a closing "-->" ("<!-->" opens and closes at once).
+                i += 1;
+                s = S::Escaped;
+            }
+            continue;
+        }
+        // Escaped and double-escaped text: only dashes and '<' matter.
+        const size_t at = FindEither(t, i, '-', '<');
+        if (at == npos) {
+            return npos;
+        }
+        if (t[at] == '-') {
+            size_t run = at;
+            while (run < size && t[run] == '-') {
+                ++run;
+            }
+            if (run - at >= 2 && run < size && t[run] == '>') {
+                s = S::Script;
+                i = run + 1;
+            } else {
+                i = run;  // a '<' right after the dashes is looked at next
+            }
+            continue;
+        }
+        // '<' in escaped or double-escaped text.
+        i = at + 1;
+        if (i >= size) {
+            return npos;
+        }
+        if (t[i] == '/') {
+            if (s == S::Escaped && AppropriateEndTagAt(at)) {
+                return at;
+            }
+            if (s == S::DoubleEscaped) {
+                const size_t letters = LettersAt(t, i + 1);
+                const size_t after = i + 1 + letters;
+                if (after < size && EndsTagName(t[after])) {
+                    if (EqualsLower(t.substr(i + 1, letters), "script")) {
+                        s = S::Escaped;
+                    }
+                    i = after + 1;
+                } else {
+                    i = after;
+                }
+            }
+            continue;
+        }
+        if (s == S::Escaped && IsAlpha(t[i])) {
+            const size_t letters = LettersAt(t, i);
+            const size_t after = i + letters;
+            if (after < size && EndsTagName(t[after])) {
+                if (EqualsLower(t.substr(i, letters), "script")) {
+                    s = S::DoubleEscaped;
+                }
+                i = after + 1;
+            } else {
+                i = after;
+            }
+        }
+    }
+    return npos;
+}
+
+void HtmlScanner::Push(std::uint64_t name, std::uint8_t flags) {
+    if (m_foreign.size() < kMaxDepth && m_state.depth == m_foreign.size()) {
+        m_foreign.push_back({name, ++m_serial, 0, flags});
+        m_state.top = m_serial;
+    }
+    ++m_state.depth;
+}
+
+void HtmlScanner::PopTo(size_t depth) {
+    if (depth < m_foreign.size()) {
+        m_foreign.resize(depth);
+    }
+    m_state.depth = std::uint32_t(depth);
+    m_state.top = m_foreign.empty() ? 0 : m_foreign.back().serial;
+}
+
+void HtmlScanner::PopToHtml() {
+    size_t depth = std::min<size_t>(m_state.depth, m_foreign.size());
+    while (depth > 0 && (m_foreign[depth - 1].flags & (kHtmlIntegration | kTextIntegration)) == 0) {
+        --depth;
+    }
+    PopTo(depth);
+}
+
+// The start tags that switch the tokenizer to raw text (RCDATA reads the same for our purposes).
+const std::pair<string_view, HtmlScanner::Mode>* HtmlScanner::RawTextMode(string_view name) {
+    static constexpr std::array<std::pair<string_view, Mode>, 10> kRawText = {{
+        {"script", Mode::ScriptData},
+        {"style", Mode::RawText},
+        {"title", Mode::RawText},
+        {"textarea", Mode::RawText},
+        {"xmp", Mode::RawText},
+        {"iframe", Mode::RawText},
+        {"noembed", Mode::RawText},
+        {"noframes", Mode::RawText},
+        {"noscript", Mode::RawText},
+        {"plaintext", Mode::PlainText},
+    }};
+    if (name.size() < 3 || name.size() > 9) {
+        return nullptr;
+    }
+    const char first = Lower(name[0]);
+    const auto it = std::find_if(kRawText.begin(), kRawText.end(), [name, first](const auto& raw) {
+        return raw.first[0] == first && EqualsLower(name, raw.first);
+    });
+    return it == kRawText.end() ? nullptr : &*it;
+}
+
+void HtmlScanner::StartTag(const HtmlToken& token, const Attributes& attributes) {
+    const string_view name = token.name;
+    // Whether the tree builder takes this start tag by the HTML rules.
+    bool html = m_state.depth == 0;
+    if (m_state.depth > 0 && m_state.depth == m_foreign.size()) {
+        const std::uint8_t top = m_foreign.back().flags;
+        if (top & kHtmlIntegration) {
+            html = true;
+        } else if (top & kTextIntegration) {
+            html = !IsOneOf(name, {"mglyph", "malignmark"});
+        } else {
+            html = (top & kAnnotationXml) && EqualsLower(name, "svg");
+        }
+    }
+    if (!html) {
+        if (IsBreakout(name) || (EqualsLower(name, "font") && attributes.fontStyle)) {
+            PopToHtml();
+            return;
+        }
+        if (token.selfClosing) {
+            return;
+        }
+        const bool svg = m_state.depth > m_foreign.size() || (m_foreign.back().flags & kSvg);
+        std::uint8_t flags = svg ? kSvg : kMath;
+        if (svg && IsOneOf(name, {"foreignobject", "desc", "title"})) {
+            flags |= kHtmlIntegration;
+        } else if (!svg && IsOneOf(name, {"mi", "mo", "mn", "ms", "mtext"})) {
+            flags |= kTextIntegration;
+        } else if (!svg && EqualsLower(name, "annotation-xml")) {
+            flags |= kAnnotationXml;
+            if (IsOneOf(attributes.encoding, {"text/html", "application/xhtml+xml"})) {
+                flags |= kHtmlIntegration;
+            }
+        }
+        Push(NameHash(name), flags);
+        return;
+    }
+    if (EqualsLower(name, "svg") || EqualsLower(name, "math")) {
+        if (!token.selfClosing) {
+            Push(NameHash(name), Lower(name[0]) == 's' ? kSvg : kMath);
+        }
+        return;
+    }
+    if (m_state.depth > 0 && OpensElement(name) && !RawTextMode(name)) {
+        ++m_foreign.back().htmlOpen;  // an HTML element inside an integration point
+    }
+    if (const auto raw = RawTextMode(name)) {
+        m_mode = raw->second;
+        m_rawName = raw->first;
+        m_rawSince = token.begin;
+    }
+}
+
+void HtmlScanner::EndTag(const HtmlToken& token) {
+    if (m_state.depth == 0) {
+        return;
+    }
+    if (m_state.depth > m_foreign.size()) {
+        // Beyond the depth we keep names for, any end tag closes the innermost element.
+        PopTo(m_state.depth - 1);
+        return;
+    }
+    const bool foreign = ForeignTop();
+    if (foreign && IsOneOf(token.name, {"br", "p"})) {
+        PopToHtml();
+        return;
+    }
+    const std::uint64_t name = NameHash(token.name);
+    size_t match = m_foreign.size();
+    while (match > 0 && m_foreign[match - 1].name != name) {
+        --match;
+    }
+    if (!foreign && m_foreign.back().htmlOpen > 0) {
+        // The current element is an HTML one inside the integration point: the end tag closes
+        // that, or, naming an svg or math element, is ignored.
+        if (match == 0) {
+            --m_foreign.back().htmlOpen;
+        }
+        return;
+    }
+    if (match > 0) {
+        PopTo(match - 1);
+        return;
+    }
+    // No open svg or math element has that name. The end tag of an HTML element that usually
+    // holds them (a div left open around an unclosed svg) closes that element and them with it;
+    // any other is ignored. Which HTML elements are open is not followed, so this is a guess.
+    if (foreign && IsContainer(token.name)) {
+        PopToHtml();
+    }
+}

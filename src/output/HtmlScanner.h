@@ -1,0 +1,108 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// One tag, comment or doctype as a browser's tokenizer sees it, by its offsets in the page.
+struct HtmlToken {
+    enum class Kind : std::uint8_t { StartTag, EndTag, Comment, Doctype };
+
+    Kind kind = Kind::Comment;
+    std::size_t begin = 0;  // the '<'
+    std::size_t end = 0;    // one past the closing '>' (the end of the text for a comment cut off by it)
+    std::string_view name;  // a tag's name as written, in any letter case; empty otherwise
+    bool selfClosing = false;
+    // The last offset, at or before `begin`, where markup put into the page would be read as HTML:
+    // `begin` itself, unless the tag is read inside an <svg> or <math> element.
+    std::size_t htmlPoint = 0;
+
+    // Whether this is a tag named `lowerName` (given in lower case), in any letter case.
+    bool Is(Kind k, std::string_view lowerName) const;
+};
+
+// Reads a page the way a browser's HTML parser splits it into tags, comments and text: the WHATWG
+// tokenization states that decide what is a tag or a comment (comments with their odd endings,
+// bogus comments, doctypes, attribute values in all three quotings, RCDATA, RAWTEXT, script data
+// with its escaped and double-escaped states, PLAINTEXT), and as much of the tree builder's
+// feedback as changes those: which start tags switch the tokenizer into raw text, and when the
+// parser is inside <svg> or <math>, where no element does that and <![CDATA[ opens a CDATA section.
+// Scripting counts as enabled (the advert needs it), so <noscript> holds raw text.
+//
+// It builds no tree and copies nothing: one pass over the text, reporting offsets, with a small
+// fixed amount of state (the open svg and math elements are counted beyond a fixed depth). The
+// text must outlive the scanner.
+class HtmlScanner final {
+public:
+    // The part of the reading state that can differ between two points in data state: the open
+    // svg and math elements. Two points in the same state read what follows them the same way.
+    struct State {
+        std::uint32_t depth = 0;    // open foreign elements
+        std::uint32_t top = 0;      // serial number of the innermost one; 0 when none
+        std::uint32_t topHtml = 0;  // HTML elements counted open inside it
+        std::size_t htmlSince = 0;  // where the current stretch inside foreign content began
+
+        // Whether reading from here and from `other` is certain to go the same way.
+        bool SameAs(const State& other) const;
+    };
+
+    explicit HtmlScanner(std::string_view text);
+
+    // The next token; false once the text is read to its end. Text between tokens is skipped.
+    bool Next(HtmlToken& token);
+
+    // The state between tokens, right after the last token returned.
+    State Current() const;
+    // Whether markup put in right after the last token would be read as HTML.
+    bool InHtml() const;
+
+    // Continues reading at `pos` (not before the current offset) as though the bytes from the
+    // point where `state` was taken up to `pos` were not in the page. Only valid when Current()
+    // is SameAs(`state`) and that point was right after a comment, like the current one.
+    void Resume(std::size_t pos, const State& state);
+
+    // Once Next has returned false: the first offset of whatever the end of the text left open
+    // (a comment, a tag, a raw-text element, an svg or math element), or the text's size when
+    // nothing was. Markup put in there is read as HTML, and what follows it is read as before.
+    std::size_t OpenSince() const { return m_openSince; }
+
+private:
+    enum class Mode : std::uint8_t { Data, RawText, ScriptData, PlainText };
+    struct Foreign {
+        std::uint64_t name = 0;  // hash of the lower-case name
+        std::uint32_t serial = 0;
+        std::uint32_t htmlOpen = 0;  // HTML elements opened inside an integration point, as far as counted
+        std::uint8_t flags = 0;
+    };
+    struct Attributes;
+
+    bool ReadMarkup(std::size_t lt, HtmlToken& token);
+    bool ReadTag(std::size_t lt, bool endTag, HtmlToken& token);
+    std::size_t TagEnd(std::size_t from, bool& selfClosing, Attributes& attributes) const;
+    std::size_t RawTextEnd(std::size_t from) const;
+    std::size_t ScriptDataEnd(std::size_t from) const;
+    bool AppropriateEndTagAt(std::size_t pos) const;
+    bool Emit(HtmlToken::Kind kind, std::size_t lt, std::size_t end, HtmlToken& token);
+    void End(std::size_t openSince);
+
+    static const std::pair<std::string_view, Mode>* RawTextMode(std::string_view name);
+    bool ForeignTop() const;
+    void StartTag(const HtmlToken& token, const Attributes& attributes);
+    void EndTag(const HtmlToken& token);
+    void Push(std::uint64_t name, std::uint8_t flags);
+    void PopTo(std::size_t depth);
+    void PopToHtml();
+
+    std::string_view m_text;
+    std::size_t m_pos = 0;
+    Mode m_mode = Mode::Data;
+    std::string_view m_rawName;  // lower case, while in RawText or ScriptData
+    std::size_t m_rawSince = 0;  // the start tag that opened the raw text
+    std::size_t m_openSince = 0;
+    State m_state;
+    std::vector<Foreign> m_foreign;  // the outermost open foreign elements, kMaxDepth at most
+    std::uint32_t m_serial = 0;
+    bool m_ended = false;
+};
