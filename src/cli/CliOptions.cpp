@@ -3,6 +3,7 @@
 #include "TemplateImage.h"
 #include "files/FileNames.h"
 #include "files/ReadFile.h"
+#include "files/SiteWalk.h"
 
 #include <algorithm>
 #include <functional>
@@ -19,8 +20,10 @@ enum Scope : unsigned {
     kCode = 1u << 1,
     kGenerate = 1u << 2,
     kPreview = 1u << 3,
+    kRemove = 1u << 4,
     kBanner = kCompose | kCode | kGenerate | kPreview,
-    kAdvert = kCode | kGenerate | kPreview,
+    kAdvert = kCode | kGenerate | kPreview | kRemove,
+    kSite = kGenerate | kRemove,
 };
 
 unsigned ScopeOf(Command command) {
@@ -33,6 +36,8 @@ unsigned ScopeOf(Command command) {
         return kGenerate;
     case Command::Preview:
         return kPreview;
+    case Command::Remove:
+        return kRemove;
     default:
         return 0;
     }
@@ -84,7 +89,8 @@ const std::vector<CommandEntry>& CommandTable() {
           Text("write the banner, the style sheet and a new page into a folder, or put the code block into "
                "existing pages"),
           {Text("AD-OPTIONS BANNER-OPTIONS --out FOLDER [--file NAME]"),
-           Text("AD-OPTIONS BANNER-OPTIONS --modify PAGE [--modify PAGE ...]")},
+           Text("AD-OPTIONS BANNER-OPTIONS --modify PAGE [--modify PAGE ...]"),
+           Text("AD-OPTIONS BANNER-OPTIONS --site DIR [--match GLOBS]")},
           {}}},
         {Command::Preview,
          {Text("preview"),
@@ -96,6 +102,12 @@ const std::vector<CommandEntry>& CommandTable() {
           Text("list the templates of FOLDER (default: the shipped ones), one full path per line"),
           {Text("[FOLDER]")},
           {Text("FOLDER"), Text("a folder of templates"), Completion::Folder, {}}}},
+        {Command::Remove,
+         {Text("remove"),
+          Text("take the advert out of pages; a page without one is not touched, and the image and the style "
+               "sheet stay, since other pages may use them"),
+          {Text("[AD-OPTIONS] PAGE..."), Text("[AD-OPTIONS] --site DIR [--match GLOBS]")},
+          {Text("PAGE"), Text("a page to take the advert out of"), Completion::File, {}}}},
     };
     return table;
 }
@@ -328,6 +340,26 @@ std::vector<Option> BuildOptionTable() {
         [](CliRequest& r, const QByteArray& v) { return ParsePath(QStringLiteral("--dir"), v, r.previewFolder); });
     describe("FOLDER", "write the preview files into FOLDER (default: a private folder of your own)",
              Completion::Folder);
+    add(QStringLiteral("--site"), true, kSite,
+        [](CliRequest& r, const QByteArray& v) { return ParsePath(QStringLiteral("--site"), v, r.siteFolder); });
+    describe("DIR",
+             "take the pages of the whole folder tree DIR, folder by folder in sorted order; hidden folders "
+             "and files (.name) and linked folders are not entered, so the walk cannot loop; linked pages are "
+             "pages",
+             Completion::Folder);
+    add(QStringLiteral("--match"), true, kSite, [](CliRequest& r, const QByteArray& v) -> QString {
+        QString text;
+        if (QString error = ParseText(QStringLiteral("--match"), v, text); !error.isEmpty()) {
+            return error;
+        }
+        if (const PagePatterns patterns = PagePatterns::Parse(text); !patterns.error.isEmpty()) {
+            return QStringLiteral("--match: ") + patterns.error;
+        }
+        r.siteMatch = text;
+        return QString();
+    });
+    describe("GLOBS", "which files of --site are pages: comma-separated name patterns with * and ?, in any letter "
+                      "case (default *.html,*.htm)");
     return table;
 }
 
@@ -360,12 +392,20 @@ QString CheckCombination(CliRequest& r) {
         }
         break;
     case Command::Generate:
-        if (r.outFolder.isEmpty() == r.modifyPages.isEmpty()) {
-            return QStringLiteral("generate needs either --out FOLDER or one or more --modify PAGE");
+        if (int(!r.outFolder.isEmpty()) + int(!r.modifyPages.isEmpty()) + int(!r.siteFolder.isEmpty()) != 1) {
+            return QStringLiteral("generate needs either --out FOLDER, one or more --modify PAGE, or --site DIR");
+        }
+        break;
+    case Command::Remove:
+        if (r.modifyPages.isEmpty() == r.siteFolder.isEmpty()) {
+            return QStringLiteral("remove needs either one or more pages or --site DIR");
         }
         break;
     default:
         break;
+    }
+    if (!r.siteMatch.isEmpty() && r.siteFolder.isEmpty()) {
+        return QStringLiteral("--match needs --site");
     }
     if (r.lines[2].enabled && !r.lines[1].enabled) {
         return QStringLiteral("--line3 needs --line2, as in the editor");
@@ -438,7 +478,22 @@ ParseResult ParseCommandLine(const QByteArrayList& args) {
 
     static const std::vector<Option> table = BuildOptionTable();
     const unsigned scope = ScopeOf(request.command);
+    // Remove's pages are the words that are not options; after "--", every word is one.
+    const bool takesPages = request.command == Command::Remove;
+    bool optionsEnded = false;
     for (qsizetype i = 1; i < args.size(); ++i) {
+        if (takesPages && !optionsEnded && args[i] == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (takesPages && (optionsEnded || !args[i].startsWith("--"))) {
+            QString page;
+            if (const QString error = ParsePath(QStringLiteral("remove"), args[i], page); !error.isEmpty()) {
+                return fail(error);
+            }
+            request.modifyPages.append(page);
+            continue;
+        }
         const QString name = Shown(args[i]);
         const Option* option = FindOption(table, name);
         if (option == nullptr) {

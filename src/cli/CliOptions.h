@@ -14,7 +14,7 @@
 
 // What the command line asked for, with every value already checked.
 struct CliRequest {
-    enum class Command { Help, Version, Compose, Code, Generate, Preview, Templates };
+    enum class Command { Help, Version, Compose, Code, Generate, Preview, Templates, Remove };
 
     Command command = Command::Help;
 
@@ -34,7 +34,9 @@ struct CliRequest {
     bool css = false;
     QString outFolder;
     QString fileName = QStringLiteral("VornetAdCode.html");
-    QStringList modifyPages;
+    QStringList modifyPages;  // generate's --modify pages, or the pages given to remove
+    QString siteFolder;       // --site: the pages of this folder tree instead
+    QString siteMatch;        // --match as given; empty: PagePatterns::kDefault
     QString previewFolder;
     QString templatesFolder;
 };

@@ -7,6 +7,7 @@
 #include "TemplateCatalog.h"
 #include "TemplateImage.h"
 #include "files/ReplaceFile.h"
+#include "files/SiteWalk.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -21,6 +22,8 @@ namespace {
 void PrintLine(std::FILE* stream, const QString& text) {
     const QByteArray bytes = text.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    // A long run shows its progress also through a pipe.
+    std::fflush(stream);
 }
 
 void PrintFailure(const FileResult& result) {
@@ -57,15 +60,42 @@ std::optional<Banner> BuildBanner(const CliRequest& request) {
     return banner;
 }
 
-int ExitStatus(const RunReport& report) {
-    for (const FileResult& result : report.files) {
+// Prints the run's report after `problems` (failures found before it) and gives the exit status.
+int ExitStatus(const RunReport& report, const QList<FileResult>& problems = {}) {
+    for (const FileResult& result : problems + report.files) {
         if (result.ok()) {
             PrintLine(stdout, result.path);
         } else {
             PrintFailure(result);
         }
     }
-    return report.ok() ? 0 : 1;
+    for (const QString& note : report.notes) {
+        PrintLine(stdout, note);
+    }
+    return report.ok() && problems.isEmpty() ? 0 : 1;
+}
+
+// The pages a run takes: the ones given, or those of the --site tree; nothing (after a message)
+// when the tree's folder cannot be listed. Full paths, so that every path printed is one.
+std::optional<QStringList> PagesOf(const CliRequest& request, QList<FileResult>& problems) {
+    QStringList pages;
+    if (request.siteFolder.isEmpty()) {
+        for (const QString& page : request.modifyPages) {
+            pages.append(QFileInfo(page).absoluteFilePath());
+        }
+        return pages;
+    }
+    const QString match = request.siteMatch.isEmpty() ? QLatin1String(PagePatterns::kDefault) : request.siteMatch;
+    SitePages site = WalkSite(QDir(request.siteFolder).absolutePath(), PagePatterns::Parse(match));
+    if (!site.status.ok()) {
+        PrintLine(stderr, QStringLiteral("vornetad-cli: --site: %1: %2").arg(site.status.path, site.status.error));
+        return std::nullopt;
+    }
+    if (site.pages.isEmpty() && site.problems.isEmpty()) {
+        PrintLine(stdout, QStringLiteral("%1: no pages match %2").arg(site.status.path, match));
+    }
+    problems = std::move(site.problems);
+    return std::move(site.pages);
 }
 
 CodeTexts LoadedTexts() {
@@ -119,14 +149,29 @@ int RunGenerate(const CliRequest& request) {
     }
     // Full paths, so that every path printed is one, also for names given relative to the current folder.
     OutputTarget target;
-    target.createNew = request.modifyPages.isEmpty();
+    target.createNew = !request.outFolder.isEmpty();
     target.outputFolder = target.createNew ? QDir(request.outFolder).absolutePath() : QString();
     target.fileName = request.fileName;
-    for (const QString& page : request.modifyPages) {
-        target.pages.append(QFileInfo(page).absoluteFilePath());
+    QList<FileResult> problems;
+    if (!target.createNew) {
+        std::optional<QStringList> pages = PagesOf(request, problems);
+        if (!pages) {
+            return 2;
+        }
+        target.pages = std::move(*pages);
     }
     CodeTexts texts = LoadedTexts();
-    return ExitStatus(Generate(texts, banner->Composed(), target, request.ad));
+    return ExitStatus(Generate(texts, banner->Composed(), target, request.ad), problems);
+}
+
+int RunRemove(const CliRequest& request) {
+    QList<FileResult> problems;
+    const std::optional<QStringList> pages = PagesOf(request, problems);
+    if (!pages) {
+        return 2;
+    }
+    const QByteArray customCode = request.ad.customCodeEnabled ? request.ad.customCode : QByteArray();
+    return ExitStatus(RemoveAdvert(*pages, customCode), problems);
 }
 
 int RunPreview(const CliRequest& request) {

@@ -224,9 +224,9 @@ QString JoinPath(const QString& folder, const QString& fileName) {
     return folder + QLatin1Char('/') + fileName;
 }
 
-PageRead ReadPage(const QString& path) {
+PageRead ReadPageText(const QString& path) {
     PageRead page;
-    const FileBytes file = ReadRegularFile(path, kMaxPageBytes);
+    FileBytes file = ReadRegularFile(path, kMaxPageBytes);
     page.exists = !file.missing;
     if (page.exists && !file.status.ok()) {
         page.error = file.status.error + QStringLiteral("; left unchanged");
@@ -237,12 +237,19 @@ PageRead ReadPage(const QString& path) {
         page.error = QStringLiteral("holds a zero byte (not an 8-bit or UTF-8 text, perhaps UTF-16); left unchanged");
         return page;
     }
-    // A page that cannot be written back is refused now, before its image and style sheet go out.
-    if (const FileResult target = CheckReplaceable(path); !target.ok()) {
-        page.error = target.error;
+    page.text = std::move(file.bytes);
+    return page;
+}
+
+PageRead ReadPage(const QString& path) {
+    PageRead page = ReadPageText(path);
+    if (!page.error.isEmpty()) {
         return page;
     }
-    page.text = file.bytes;
+    // A page that cannot be written back is refused now, before its image and style sheet go out.
+    if (const FileResult target = CheckReplaceable(path); !target.ok()) {
+        return {page.exists, {}, target.error};
+    }
     return page;
 }
 

@@ -63,6 +63,10 @@ struct PageRead {
     QString error;
 };
 
+// Reads the whole page as ReadPage does, without checking that it can be written back: for a run
+// that writes a page only when it changes it.
+PageRead ReadPageText(const QString& path);
+
 // Reads the whole page and checks that it can be written back. An error, and the page left as it
 // is, for anything that exists but is not a readable regular file of text (a folder, a pipe, a
 // device, a loop of links, a page without read or write permission, one larger than kMaxPageBytes
