@@ -22,8 +22,6 @@ namespace {
 void PrintLine(std::FILE* stream, const QString& text) {
     const QByteArray bytes = text.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    // A long run shows its progress also through a pipe.
-    std::fflush(stream);
 }
 
 void PrintFailure(const FileResult& result) {

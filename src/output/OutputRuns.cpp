@@ -66,11 +66,13 @@ QString LeftInPlace(const QString& folder) {
 
 RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings) {
     texts.BuildCode(kStyleName.toUtf8(), kImageName.toUtf8(), settings);
+    // Quantizing and encoding cost far more than a page; a site has many folders.
+    const BannerGif gif(banner);
 
     RunReport report;
     if (target.createNew) {
         const QString& folder = target.outputFolder;
-        report.files = WritePage(texts, banner, JoinPath(folder, kImageName), JoinPath(folder, kStyleName),
+        report.files = WritePage(texts, gif, JoinPath(folder, kImageName), JoinPath(folder, kStyleName),
                                  JoinPath(folder, target.fileName), false);
         return report;
     }
@@ -88,8 +90,8 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
             runFolder = folder;
             sharedFilesWritten = false;
         }
-        const QList<FileResult> results = WritePage(texts, banner, JoinPath(folder, kImageName),
-                                                    JoinPath(folder, kStyleName), page, sharedFilesWritten);
+        const QList<FileResult> results =
+            WritePage(texts, gif, JoinPath(folder, kImageName), JoinPath(folder, kStyleName), page, sharedFilesWritten);
         if (!sharedFilesWritten && results.size() == 3) {
             sharedFilesWritten = results[0].ok() && results[1].ok();
         }
@@ -150,7 +152,8 @@ RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings&
     const QString styleName = QStringLiteral("adPreview.css");
     const QString pagePath = JoinPath(target, QStringLiteral("adPreview.html"));
     texts.BuildCode(styleName.toUtf8(), imageName.toUtf8(), settings);
-    report.files = WritePage(texts, banner, JoinPath(target, imageName), JoinPath(target, styleName), pagePath, false);
+    report.files =
+        WritePage(texts, BannerGif(banner), JoinPath(target, imageName), JoinPath(target, styleName), pagePath, false);
     if (report.files.constLast().ok()) {
         report.previewPage = pagePath;
     }

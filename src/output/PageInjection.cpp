@@ -253,7 +253,10 @@ PageRead ReadPage(const QString& path) {
     return page;
 }
 
-QList<FileResult> WritePage(const CodeTexts& texts, const QImage& banner, const QString& imagePath,
+BannerGif::BannerGif(const QImage& banner)
+    : bytes(EncodeBannerGif(banner, &error)) {}
+
+QList<FileResult> WritePage(const CodeTexts& texts, const BannerGif& banner, const QString& imagePath,
                             const QString& stylePath, const QString& pagePath, bool sharedFilesWritten) {
     const PageRead page = ReadPage(pagePath);
     if (!page.error.isEmpty()) {
@@ -261,7 +264,8 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QImage& banner, const 
     }
     QList<FileResult> results;
     if (!sharedFilesWritten) {
-        results.append(SaveAsGif(banner, imagePath));
+        results.append(banner.bytes.isEmpty() ? FileResult::Failure(imagePath, banner.error)
+                                              : ReplaceFile(banner.bytes, imagePath));
         results.append(ReplaceFile(texts.styleSheet, stylePath));
     }
     results.append(ReplaceFile(InjectCode(page.exists ? page.text : texts.samplePage, texts.codeBlock), pagePath));

@@ -74,10 +74,18 @@ PageRead ReadPageText(const QString& path);
 // folder, or the folder a link points into, does not exist). Nothing blocks on a node.
 PageRead ReadPage(const QString& path);
 
+// The banner's GIF as the runs write it, encoded once however many folders receive it: its bytes, or
+// why it could not be encoded (then every attempt to write it fails with that reason).
+struct BannerGif {
+    QByteArray bytes;
+    QString error;
+    explicit BannerGif(const QImage& banner);
+};
+
 // Writes one page with the advert. The page is read and checked first (ReadPage); a page refused
 // there is reported alone and nothing is written on its account. Otherwise the image and the style
 // sheet are written (unless `sharedFilesWritten`, when neither is touched), then the page with
 // `texts.codeBlock` injected; a page that does not exist starts as the sample page. Returns one
 // result per file attempted, in order.
-QList<FileResult> WritePage(const CodeTexts& texts, const QImage& banner, const QString& imagePath,
+QList<FileResult> WritePage(const CodeTexts& texts, const BannerGif& banner, const QString& imagePath,
                             const QString& stylePath, const QString& pagePath, bool sharedFilesWritten);

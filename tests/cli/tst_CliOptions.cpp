@@ -63,6 +63,12 @@ private slots:
         QCOMPARE(r.ad.customCode, QByteArray("<p>\xe9\r\n"));
         QVERIFY(r.modifyPages.isEmpty());
 
+        // Remove's pages are the words that are not options, and every word after "--".
+        const ParseResult remove = ParseCommandLine({"remove", "a.html", "--custom-code", "x", "--", "--b.html"});
+        QVERIFY2(remove.request, qPrintable(remove.error));
+        QCOMPARE(remove.request->modifyPages, (QStringList{u"a.html"_qs, u"--b.html"_qs}));
+        QCOMPARE(remove.request->ad.customCode, QByteArray("x"));
+
         // Custom code is bytes from the argument too; a file of exactly 1 MiB is taken.
         const ParseResult latin = ParseCommandLine({"code", "--custom-code", "\xe9\x80"});
         QVERIFY2(latin.request, qPrintable(latin.error));
@@ -88,6 +94,15 @@ private slots:
         row("compose without output", {"compose"}, "exactly one of");
         row("generate with both modes", {"generate", "--out", "/tmp", "--modify", "/tmp/a.html"}, "either --out");
         row("generate with neither", {"generate"}, "either --out");
+        row("generate with a site and pages", {"generate", "--site", "/tmp", "--modify", "/tmp/a.html"},
+            "either --out");
+        row("remove with a site and pages", {"remove", "a.html", "--site", "/tmp"}, "either one or more pages");
+        row("remove with neither", {"remove"}, "either one or more pages");
+        row("banner option on remove", {"remove", "--size", "60", "a.html"}, "does not apply to remove");
+        row("--match without --site", {"remove", "a.html", "--match", "*.htm"}, "--match needs --site");
+        row("--match with a folder", {"remove", "--site", "/tmp", "--match", "a/*.htm"}, "not a list of name patterns");
+        row("--match with an empty pattern", {"generate", "--site", "/tmp", "--match", "*.htm,"}, "not a list");
+        row("remove's page not UTF-8", {"remove", "%D/\xff.html"}, "remove: the name");
         row("option without value", {"code", "--title"}, "--title needs a value");
         row("option with equals sign", {"code", "--size=300"}, "unknown option");
 
