@@ -144,7 +144,7 @@ void OutputPage::Layout() {
     // The row of modes is centred over the page; the third one made it wider.
     PlaceButton(createButton, {59, 16, 63, 10});
     PlaceButton(modifyButton, {134, 16, 71, 10});
-    PlaceButton(removeAdvertButton, {217, 16, 110, 10});
+    PlaceButton(removeAdvertButton, {218, 16, 110, 10});
 
     PlaceLabel(folderLabel, {54, 33, 53, 8});
     folderEdit->setGeometry(DluRect(111, 32, 195, 14));
@@ -171,6 +171,8 @@ void OutputPage::ShowMode() {
     }
     listLabel->setText(removeAdvertButton->isChecked() ? QStringLiteral("Take the advert out of:")
                                                        : QStringLiteral("HTML files to modify:"));
+    // The label is sized to its text.
+    Layout();
 }
 
 std::optional<QString> OutputPage::BrowseForFolder(const QString& title) {
