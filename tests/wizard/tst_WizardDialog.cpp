@@ -323,6 +323,8 @@ void TestWizardDialog::generate() {
             QVERIFY(WriteAll(path + u"p.html"_qs, "<body>mine<!--VornetAdBegin-->ad<!--VornetAdEnd--></body>"));
             wizard->Output().findChild<QRadioButton*>(u"removeAdvert"_qs)->click();
             wizard->Output().findChild<QListWidget*>(u"pageList"_qs)->addItem(path + u"p.html"_qs);
+            const QLabel* label = wizard->Output().findChild<QLabel*>(u"listLabel"_qs);
+            QVERIFY(label->width() >= label->sizeHint().width());
         }
         Act(QStringLiteral("generate"));
         CheckStepShown(folder.isEmpty() || folder == u"zero" ? 5 : 1);
