@@ -243,7 +243,9 @@ std::vector<Option> BuildOptionTable() {
                              const char* choices = "") {
         table.back().doc = {Text(valueName), help, completion, Text(choices)};
     };
-    auto hex = [](QRgb color) { return QString::number(color & 0xffffff, 16).rightJustified(6, u'0').toUpper(); };
+    auto hex = [](QRgb color) {
+        return QString::number(color & 0xffffff, 16).rightJustified(6, u'0').toUpper();
+    };
 
     add(QStringLiteral("--design"), true, kBanner, ReadDesignFile);
     describe("FILE", QStringLiteral("read the settings from this design first; the other options change single ones"),
@@ -391,8 +393,7 @@ std::vector<Option> BuildOptionTable() {
         p.modifyPages.append(page);
         return error;
     });
-    describe("PAGE", Text("put the code block into PAGE, replacing an earlier one; may be repeated"),
-             Completion::File);
+    describe("PAGE", Text("put the code block into PAGE, replacing an earlier one; may be repeated"), Completion::File);
     add(QStringLiteral("--dir"), true, kPreview,
         [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--dir"), v, p.r.previewFolder); });
     describe("FOLDER", Text("write the preview files into FOLDER (default: a private folder of your own)"),
@@ -421,7 +422,8 @@ QString CheckTemplate(Parsing& p) {
     }
     TemplateImage loaded = LoadTemplateImage(path);
     if (!loaded.status.ok()) {
-        const QString source = p.templateGiven ? QStringLiteral("--template:") : QStringLiteral("--design: its template");
+        const QString source =
+            p.templateGiven ? QStringLiteral("--template:") : QStringLiteral("--design: its template");
         return QStringLiteral("%1 \"%2\": %3").arg(source, path, loaded.status.error);
     }
     p.r.templateImage = std::move(loaded.image);
@@ -445,8 +447,9 @@ QString SetTarget(Parsing& p) {
             design.pages.append(QFileInfo(page).absoluteFilePath());
         }
     }
-    const bool usable = design.mode == OutputMode::Create ? !design.outputFolder.isEmpty()
-                                                           : design.mode == OutputMode::Modify && !design.pages.isEmpty();
+    const bool usable = design.mode == OutputMode::Create
+                            ? !design.outputFolder.isEmpty()
+                            : design.mode == OutputMode::Modify && !design.pages.isEmpty();
     if (p.r.command == Command::Generate && !usable) {
         return QStringLiteral("generate needs --out FOLDER, one or more --modify PAGE, or a design whose output names "
                               "a folder or pages to modify");
@@ -547,7 +550,9 @@ ParseResult ParseCommandLine(const QByteArrayList& args) {
         }
         given.push_back({option, value});
     }
-    const auto isDesign = [](const Given& g) { return g.option->name == u"--design"; };
+    const auto isDesign = [](const Given& g) {
+        return g.option->name == u"--design";
+    };
     if (std::count_if(given.begin(), given.end(), isDesign) > 1) {
         return fail(QStringLiteral("--design may be given once"));
     }

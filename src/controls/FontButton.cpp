@@ -64,9 +64,12 @@ void FontButton::mousePressEvent(QMouseEvent* event) {
     if (!picked || picked->family().isEmpty()) {
         return;
     }
-    font = BannerFont{
-        picked->family(),   0, picked->weight() == QFont::Bold ? BannerFont::kBold : BannerFont::kRegular, picked->italic(), picked->underline(),
-        picked->strikeOut()};
+    font = BannerFont{picked->family(),
+                      0,
+                      picked->weight() == QFont::Bold ? BannerFont::kBold : BannerFont::kRegular,
+                      picked->italic(),
+                      picked->underline(),
+                      picked->strikeOut()};
     repaint();
     emit fontChanged(id);
 }

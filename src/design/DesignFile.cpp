@@ -21,8 +21,8 @@ const QString kFormat = QStringLiteral("vornetad-design");
 constexpr int kVersion = 1;
 constexpr qsizetype kLineCount = 3;
 
-const char* const kSides[] = {"right", "left"};  // in BannerSide order
-const char* const kWindows[] = {"same", "new"};  // indexed by newWindow
+const char* const kSides[] = {"right", "left"};               // in BannerSide order
+const char* const kWindows[] = {"same", "new"};               // indexed by newWindow
 const char* const kModes[] = {"create", "modify", "remove"};  // in OutputMode order
 
 // Text that survives the trip to UTF-8 and back: no unpaired surrogates.
@@ -302,9 +302,8 @@ void ReadOutput(Fields& top, Design& design, const QString& base, QString& error
 bool ReadHeader(Fields& top) {
     const auto format = top.Take("format");
     if (!format || format->toString() != kFormat) {
-        top.Fail(QStringLiteral("format"),
-                 format ? QStringLiteral("must be \"%1\"").arg(kFormat)
-                        : QStringLiteral("missing: this is not a VornetAd design"));
+        top.Fail(QStringLiteral("format"), format ? QStringLiteral("must be \"%1\"").arg(kFormat)
+                                                  : QStringLiteral("missing: this is not a VornetAd design"));
         return false;
     }
     const auto version = top.Take("version");
@@ -335,7 +334,8 @@ DesignRead ParseDesign(QByteArrayView json, const QString& folder) {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json.toByteArray(), &parseError);
     if (parseError.error != QJsonParseError::NoError) {
-        return Refused(QStringLiteral("not valid JSON: %1 (at byte %2)").arg(parseError.errorString()).arg(parseError.offset));
+        return Refused(
+            QStringLiteral("not valid JSON: %1 (at byte %2)").arg(parseError.errorString()).arg(parseError.offset));
     }
     if (!document.isObject()) {
         return Refused(QStringLiteral("not a design: the file holds no JSON object"));
@@ -403,7 +403,8 @@ QByteArray DesignJson(const Design& design) {
             {QStringLiteral("text"), line.text},
             {QStringLiteral("font"), line.font.faceName},
             {QStringLiteral("points"), line.font.height},
-            {QStringLiteral("color"), QString(u'#' + QString::number(line.color & 0xffffff, 16).rightJustified(6, u'0'))},
+            {QStringLiteral("color"),
+             QString(u'#' + QString::number(line.color & 0xffffff, 16).rightJustified(6, u'0'))},
             {QStringLiteral("bold"), line.font.weight == BannerFont::kBold},
             {QStringLiteral("italic"), line.font.italic},
             {QStringLiteral("underline"), line.font.underline},

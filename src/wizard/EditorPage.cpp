@@ -208,8 +208,7 @@ void EditorPage::CreateLine(int index, const BannerLine& defaults) {
     line.swatch->setObjectName(u"colorSwatch"_s + number);
     line.swatch->setGeometry(at.swatchFrame.px().adjusted(1, 1, -1, -1));
 
-    line.fontButton =
-        new FontButton(pickers, defaults.font.faceName, defaults.font.height, *line.swatch, id, this);
+    line.fontButton = new FontButton(pickers, defaults.font.faceName, defaults.font.height, *line.swatch, id, this);
     line.fontButton->setObjectName(u"fontButton"_s + number);
     line.fontButton->setGeometry(at.fontButton.px());
 

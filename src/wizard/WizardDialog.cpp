@@ -155,7 +155,8 @@ WizardDialog::WizardDialog(Pickers& pickers, const QString& templatesFolder, con
                            Art(QStringLiteral("back-pressed")), Art(QStringLiteral("back-disabled")));
     generateButton->SetBitmaps(Art(QStringLiteral("generate-normal")), Art(QStringLiteral("generate-pressed")),
                                Art(QStringLiteral("generate-pressed")), Art(QStringLiteral("generate-disabled")));
-    for (auto [button, name] : {std::pair{openDesignButton, u"open-design"}, std::pair{saveDesignButton, u"save-design"}}) {
+    for (auto [button, name] :
+         {std::pair{openDesignButton, u"open-design"}, std::pair{saveDesignButton, u"save-design"}}) {
         const QString normal = Art(QString::fromUtf16(name) + QStringLiteral("-normal"));
         const QString pressed = Art(QString::fromUtf16(name) + QStringLiteral("-pressed"));
         button->SetBitmaps(normal, pressed, pressed, normal);
@@ -286,7 +287,8 @@ void WizardDialog::OnOpenDesign() {
     }
     const DesignRead read = ReadDesign(*path);
     if (!read.status.ok()) {
-        Tell(QStringLiteral("The design could not be opened; nothing was changed.\n\n%1: %2").arg(*path, read.status.error),
+        Tell(QStringLiteral("The design could not be opened; nothing was changed.\n\n%1: %2")
+                 .arg(*path, read.status.error),
              Pickers::MessageIcon::Warning);
         return;
     }

@@ -111,10 +111,12 @@ private slots:
         row("advert option on compose", {"compose", "--link", "x", "--png", "a.png"}, "does not apply to compose");
         row("compose without output", {"compose"}, "exactly one of");
         row("generate with both modes", {"generate", "--out", "/tmp", "--modify", "/tmp/a.html"}, "either --out");
-        row("generate with neither", {"generate"}, "generate needs --out FOLDER, one or more --modify PAGE, or a design");
+        row("generate with neither", {"generate"},
+            "generate needs --out FOLDER, one or more --modify PAGE, or a design");
         row("design without --save", {"design", "--size", "60"}, "design needs --save FILE");
         row("--design twice", {"code", "--design", "%D/d.vornetad", "--design", "%D/d.vornetad"}, "given once");
-        row("--design missing", {"code", "--design", "%D/none.vornetad"}, "--design: \"%D/none.vornetad\": does not exist");
+        row("--design missing", {"code", "--design", "%D/none.vornetad"},
+            "--design: \"%D/none.vornetad\": does not exist");
         row("--design with a bad field", {"code", "--design", "%D/bad.vornetad"},
             "--design: \"%D/bad.vornetad\": lines[1].points: must be a whole number from 1 to 200");
         row("--design's template missing", {"code", "--design", "%D/gone.vornetad"},

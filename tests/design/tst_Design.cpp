@@ -47,8 +47,11 @@ private slots:
             d.size = 500;
             d.cropOffset = -100;
             d.side = BannerSide::Left;
-            d.lines[1] = {QStringLiteral("\u00bfZwei? \"2\""), {QStringLiteral("Liberation Sans"), 200, 700, true, true, true},
-                          qRgb(1, 2, 3), true, -5};
+            d.lines[1] = {QStringLiteral("\u00bfZwei? \"2\""),
+                          {QStringLiteral("Liberation Sans"), 200, 700, true, true, true},
+                          qRgb(1, 2, 3),
+                          true,
+                          -5};
             d.lines[2].enabled = true;
             d.lines[2].offset = 5;
             d.linkUrl = QStringLiteral("https://example.com/?a=1&b=<2>");
@@ -61,10 +64,10 @@ private slots:
             d.fileName = QStringLiteral("index.htm");
             d.pages = {QStringLiteral("/srv/a.html"), QStringLiteral("/srv/a.html")};
         }) << QString();
-        QTest::newRow("custom code that is not UTF-8") << Edited([](Design& d) { d.customCode = "\xe9t\xe9\xff\x80"; })
-                                                        << QString();
-        QTest::newRow("custom code with a zero byte")
-            << Edited([](Design& d) { d.customCode = QByteArray("a\0b", 3); }) << QStringLiteral("customCode: cannot hold");
+        QTest::newRow("custom code that is not UTF-8")
+            << Edited([](Design& d) { d.customCode = "\xe9t\xe9\xff\x80"; }) << QString();
+        QTest::newRow("custom code with a zero byte") << Edited([](Design& d) { d.customCode = QByteArray("a\0b", 3); })
+                                                      << QStringLiteral("customCode: cannot hold");
         QTest::newRow("text that is not Unicode")
             << Edited([](Design& d) { d.lines[0].text = QString(QChar(0xd800)); }) << QStringLiteral("lines[0].text");
         QTest::newRow("size out of range") << Edited([](Design& d) { d.size = 49; }) << QStringLiteral("size: must be");
@@ -127,13 +130,16 @@ private slots:
         bad("side", File(R"("side": "top")"), "side: must be \"right\" or \"left\"");
         bad("four lines", File(R"("lines": [{}, {}, {}, {}])"), "lines: must be a list of at most 3 lines");
         bad("line not an object", File(R"("lines": [{}, 2])"), "lines[1]: must be an object");
-        bad("points 0", File(R"("lines": [{}, {"points": 0}])"), "lines[1].points: must be a whole number from 1 to 200");
-        bad("points 201", File(R"("lines": [{"points": 201}])"), "lines[0].points: must be a whole number from 1 to 200");
-        bad("offset 6", File(R"("lines": [{}, {}, {"offset": 6}])"), "lines[2].offset: must be a whole number from -5 to 5");
+        bad("points 0", File(R"("lines": [{}, {"points": 0}])"),
+            "lines[1].points: must be a whole number from 1 to 200");
+        bad("points 201", File(R"("lines": [{"points": 201}])"),
+            "lines[0].points: must be a whole number from 1 to 200");
+        bad("offset 6", File(R"("lines": [{}, {}, {"offset": 6}])"),
+            "lines[2].offset: must be a whole number from -5 to 5");
         for (const char* color : {"000064", "#00006", "#0000640", "#GG0064", "#\u0660\u0660\u0660\u0660\u0660\u0660"}) {
-            QTest::addRow("color %s", color) << File("\"lines\": [{\"color\": \"" + QByteArray(color) + "\"}]")
-                                             << QStringLiteral("lines[0].color: must be a colour written #RRGGBB")
-                                             << Design();
+            QTest::addRow("color %s", color)
+                << File("\"lines\": [{\"color\": \"" + QByteArray(color) + "\"}]")
+                << QStringLiteral("lines[0].color: must be a colour written #RRGGBB") << Design();
         }
         bad("bold as text", File(R"("lines": [{"bold": "yes"}])"), "lines[0].bold: must be true or false");
         bad("blank font", File(R"("lines": [{"font": " "}])"), "lines[0].font: must name a font face");
@@ -146,7 +152,8 @@ private slots:
         bad("zero byte in code", File(R"("customCode": "a\u0000")"), "customCode: cannot hold a zero byte");
         bad("code over 1 MiB", File("\"customCode\": \"" + QByteArray((1 << 20) + 1, 'x') + "\""),
             "customCode: is larger than 1 MiB");
-        bad("code twice", File(R"("customCode": "a", "customCodeBase64": "YQ==")"), "customCodeBase64: cannot be given");
+        bad("code twice", File(R"("customCode": "a", "customCodeBase64": "YQ==")"),
+            "customCodeBase64: cannot be given");
         bad("bad base64", File(R"("customCodeBase64": "Y!==")"), "customCodeBase64: must be base64 text");
         bad("template in a folder", File(R"("template": "a/b.gif")"), "template: must be a file name without a folder");
         bad("template ..", File(R"("template": "..")"), "template: must be a file name without a folder");
