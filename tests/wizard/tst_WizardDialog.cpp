@@ -475,8 +475,8 @@ void TestWizardDialog::clickedThroughToFiles_sameBytesAsTheCli() {
 // page, its banner composed, or (a file that cannot be read) nothing changed, the user told once
 // and a kept file moved aside with its bytes.
 void TestWizardDialog::designAtStartOrOpened_data() {
-    QTest::addColumn<QString>("how");      // "start" or "open"
-    QTest::addColumn<QString>("file");     // "design", "broken", or "gone" (a design whose template is gone)
+    QTest::addColumn<QString>("how");   // "start" or "open"
+    QTest::addColumn<QString>("file");  // "design", "broken"; "gone", "outside": its template gone, not in the catalog
     QTest::addColumn<QString>("message");  // part of the one message; empty: none
     QTest::newRow("kept design restored") << "start"
                                           << "design" << QString();
@@ -489,6 +489,8 @@ void TestWizardDialog::designAtStartOrOpened_data() {
     QTest::newRow("kept design's template gone: the first used")
         << "start"
         << "gone" << QStringLiteral("gone.gif: does not exist");
+    QTest::newRow("opened design's template outside the catalog") << "open"
+                                                                  << "outside" << QString();
 }
 
 void TestWizardDialog::designAtStartOrOpened() {
@@ -509,10 +511,16 @@ void TestWizardDialog::designAtStartOrOpened() {
     design.customCodeEnabled = true;
     design.customCode = "<b>\xe9</b>\r\n";
     design.SetTarget({false, {}, QStringLiteral("VornetAdCode.html"), {QStringLiteral("/srv/a.html")}});
+    const int index = file == u"design" ? 2 : file == u"outside" ? -1 : 0;
+    if (file == u"gone" || file == u"outside") {
+        design.SetTemplatePath(configDir->filePath(file + QStringLiteral(".gif")));
+    }
+    if (file == u"outside") {
+        QVERIFY(WriteTestGif(design.TemplatePath(), SolidTemplate(QColor(90, 200, 90))));
+    }
     Design expected = file == u"broken" ? Design() : design;
-    expected.SetTemplatePath(wizard->Catalog().PathAt(file == u"design" ? 2 : 0));
-    if (file == u"gone") {
-        design.SetTemplatePath(configDir->filePath(QStringLiteral("gone.gif")));
+    if (index >= 0) {
+        expected.SetTemplatePath(wizard->Catalog().PathAt(index));
     }
     const QByteArray bytes =
         file == u"broken" ? QByteArray("{\"format\": \"vornetad-design\", \"version\": 1,") : DesignJson(design);
@@ -528,7 +536,7 @@ void TestWizardDialog::designAtStartOrOpened() {
     QTRY_COMPARE(fakes->messages.size(), message.isEmpty() ? 0 : 1);
     QVERIFY(message.isEmpty() || fakes->messages.constFirst().text.contains(message));
     QCOMPARE(wizard->GatherDesign(), expected);
-    QCOMPARE(wizard->Templates().Strip()->SelectedIndex(), file == u"design" ? 2 : 0);
+    QCOMPARE(wizard->Templates().Strip()->SelectedIndex(), index);
     if (file != u"broken") {
         Banner banner;
         expected.ComposeInto(banner, LoadTemplateImage(expected.TemplatePath()).image);
