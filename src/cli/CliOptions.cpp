@@ -100,10 +100,10 @@ const std::vector<CommandEntry>& CommandTable() {
         {Command::Generate,
          {Text("generate"),
           Text("write the banner, the style sheet and a new page into a folder, or put the code block into "
-               "existing pages"),
+               "existing pages; with a design and neither --out nor --modify, where the design's output says"),
           {Text("AD-OPTIONS BANNER-OPTIONS --out FOLDER [--file NAME]"),
            Text("AD-OPTIONS BANNER-OPTIONS --modify PAGE [--modify PAGE ...]"),
-           Text("--design FILE [AD-OPTIONS BANNER-OPTIONS]  (where the design's output says)")},
+           Text("--design FILE [AD-OPTIONS BANNER-OPTIONS]")},
           {}}},
         {Command::Preview,
          {Text("preview"),

@@ -108,14 +108,14 @@ WizardDialog::WizardDialog(Pickers& pickers, const QString& templatesFolder, con
     nextButton = new SkinButton(this);
     generateButton = new SkinButton(this);
     backButton = new SkinButton(this);
-    openDesignButton->setGeometry(DluRect(4, 277, 80, 19));
-    saveDesignButton->setGeometry(DluRect(88, 277, 80, 19));
+    openDesignButton->setGeometry(DluRect(4, 277, 85, 19));
+    saveDesignButton->setGeometry(DluRect(92, 277, 85, 19));
     nextButton->setGeometry(DluRect(269, 277, 54, 19));
     backButton->setGeometry(DluRect(213, 277, 53, 19));
     generateButton->setGeometry(DluRect(325, 277, 61, 19));
-    // The pictures carry these words; the captions name the buttons for screen readers.
-    openDesignButton->setText(QStringLiteral("Open design\u2026"));
-    saveDesignButton->setText(QStringLiteral("Save design\u2026"));
+    // The pictures carry the words; a caption would be drawn over them.
+    openDesignButton->setAccessibleName(QStringLiteral("Open design\u2026"));
+    saveDesignButton->setAccessibleName(QStringLiteral("Save design\u2026"));
     // Keyboard order follows the row on screen.
     setTabOrder(openDesignButton, saveDesignButton);
     setTabOrder(saveDesignButton, backButton);

@@ -191,6 +191,8 @@ void TestWizardDialog::artwork_data() {
                                  << "tab-templates-current";
     QTest::newRow("other tab") << "tab2"
                                << "tab-editor-other";
+    QTest::newRow("open design button") << "open"
+                                        << "open-design-normal";
 }
 
 void TestWizardDialog::artwork() {
@@ -199,7 +201,8 @@ void TestWizardDialog::artwork() {
     const QMap<QString, QWidget*> widgets{{QStringLiteral("next"), &wizard->NextButton()},
                                           {QStringLiteral("back"), &wizard->BackButton()},
                                           {QStringLiteral("tab1"), &wizard->CurrentTab(1)},
-                                          {QStringLiteral("tab2"), &wizard->OtherTab(2)}};
+                                          {QStringLiteral("tab2"), &wizard->OtherTab(2)},
+                                          {QStringLiteral("open"), &wizard->OpenDesignButton()}};
     const QImage face = wizard->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const qreal ratio = face.devicePixelRatio();
     const QImage expected = QImage(QStringLiteral(":/wizard/%1%2.png").arg(file, ratio > 1 ? u"@2x" : u""))

@@ -262,8 +262,8 @@ int main(int argc, char* argv[]) {
         }
     }
     // The design buttons are never disabled.
-    const ButtonArt designButtons[] = {{"open-design", 120, "Open design\u2026"},
-                                       {"save-design", 120, "Save design\u2026"}};
+    const ButtonArt designButtons[] = {{"open-design", 128, "Open design\u2026"},
+                                       {"save-design", 128, "Save design\u2026"}};
     for (const ButtonArt& button : designButtons) {
         const QString name = QString::fromLatin1(button.name);
         const QString word = QString::fromUtf8(button.word);
