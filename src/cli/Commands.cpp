@@ -6,6 +6,7 @@
 #include "OutputRuns.h"
 #include "TemplateCatalog.h"
 #include "TemplateImage.h"
+#include "design/DesignFile.h"
 #include "files/ReplaceFile.h"
 
 #include <QBuffer>
@@ -31,7 +32,7 @@ void PrintFailure(const FileResult& result) {
 // there is no template to use.
 std::optional<Banner> BuildBanner(const CliRequest& request) {
     QImage image = request.templateImage;
-    if (request.templatePath.isEmpty()) {
+    if (request.design.TemplatePath().isEmpty()) {
         TemplateCatalog catalog;
         const QString folder = DefaultTemplatesFolder();
         if (catalog.Scan(folder) == 0) {
@@ -47,13 +48,7 @@ std::optional<Banner> BuildBanner(const CliRequest& request) {
         image = std::move(loaded.image);
     }
     Banner banner;
-    banner.lines = request.lines;
-    banner.SetSide(request.side);
-    banner.SetTemplate(image);
-    if (request.size) {
-        banner.SetBannerSize(*request.size);
-    }
-    banner.Compose();
+    request.design.ComposeInto(banner, image);
     return banner;
 }
 
@@ -106,7 +101,8 @@ int RunCompose(const CliRequest& request) {
 
 int RunCode(const CliRequest& request) {
     CodeTexts texts = LoadedTexts();
-    texts.BuildCode(QByteArrayLiteral("VornetAdStyle.css"), QByteArrayLiteral("VornetAdMap.gif"), request.ad);
+    texts.BuildCode(QByteArrayLiteral("VornetAdStyle.css"), QByteArrayLiteral("VornetAdMap.gif"),
+                    request.design.Advert());
     const QByteArray& text = request.css ? texts.styleSheet : texts.codeBlock;
     std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
     return 0;
@@ -117,16 +113,8 @@ int RunGenerate(const CliRequest& request) {
     if (!banner) {
         return 2;
     }
-    // Full paths, so that every path printed is one, also for names given relative to the current folder.
-    OutputTarget target;
-    target.createNew = request.modifyPages.isEmpty();
-    target.outputFolder = target.createNew ? QDir(request.outFolder).absolutePath() : QString();
-    target.fileName = request.fileName;
-    for (const QString& page : request.modifyPages) {
-        target.pages.append(QFileInfo(page).absoluteFilePath());
-    }
     CodeTexts texts = LoadedTexts();
-    return ExitStatus(Generate(texts, banner->Composed(), target, request.ad));
+    return ExitStatus(Generate(texts, banner->Composed(), request.design.Target(), request.design.Advert()));
 }
 
 int RunPreview(const CliRequest& request) {
@@ -136,7 +124,7 @@ int RunPreview(const CliRequest& request) {
     }
     CodeTexts texts = LoadedTexts();
     const QString folder = request.previewFolder.isEmpty() ? QString() : QDir(request.previewFolder).absolutePath();
-    const RunReport report = WritePreview(texts, banner->Composed(), request.ad, folder);
+    const RunReport report = WritePreview(texts, banner->Composed(), request.design.Advert(), folder);
     for (const FileResult& failure : report.Failures()) {
         PrintFailure(failure);
     }
@@ -160,5 +148,15 @@ int RunTemplates(const CliRequest& request) {
     for (int i = 0; i < catalog.Count(); ++i) {
         PrintLine(stdout, catalog.PathAt(i));
     }
+    return 0;
+}
+
+int RunDesign(const CliRequest& request) {
+    const FileResult result = WriteDesign(request.design, request.savePath);
+    if (!result.ok()) {
+        PrintFailure(result);
+        return 1;
+    }
+    PrintLine(stdout, QFileInfo(request.savePath).absoluteFilePath());
     return 0;
 }

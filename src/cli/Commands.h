@@ -9,3 +9,4 @@ int RunCode(const CliRequest& request);
 int RunGenerate(const CliRequest& request);
 int RunPreview(const CliRequest& request);
 int RunTemplates(const CliRequest& request);
+int RunDesign(const CliRequest& request);

@@ -57,6 +57,8 @@ int main(int argc, char* argv[]) {
         return RunPreview(request);
     case CliRequest::Command::Templates:
         return RunTemplates(request);
+    case CliRequest::Command::Design:
+        return RunDesign(request);
     }
     return 2;
 }

@@ -83,10 +83,7 @@ OutputPage::OutputPage(Pickers& pickers, QWidget* parent)
 
     resize(DluX(386), DluY(244));
     Layout();
-    LoadControls();
-
-    createButton->setChecked(true);
-    ShowMode();
+    SetTarget(OutputTarget());
     connect(createButton, &QRadioButton::toggled, this, [this] { ShowMode(); });
     connect(browseButton, &QPushButton::clicked, this, &OutputPage::OnBrowseOutputFolder);
     connect(addFileButton, &QPushButton::clicked, this, &OutputPage::OnAddFile);
@@ -115,7 +112,8 @@ bool OutputPage::ValidateOutput() {
     return true;
 }
 
-OutputTarget OutputPage::Target() const {
+OutputTarget OutputPage::Target() {
+    StoreControls();
     OutputTarget target;
     target.createNew = createNew;
     target.outputFolder = outputFolder;
@@ -124,6 +122,16 @@ OutputTarget OutputPage::Target() const {
         target.pages.append(pageList->item(row)->text());
     }
     return target;
+}
+
+void OutputPage::SetTarget(const OutputTarget& target) {
+    outputFolder = target.outputFolder;
+    fileName = target.fileName;
+    LoadControls();
+    pageList->clear();
+    pageList->addItems(target.pages);
+    (target.createNew ? createButton : modifyButton)->setChecked(true);
+    ShowMode();
 }
 
 void OutputPage::StoreControls() {
