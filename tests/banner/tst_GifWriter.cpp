@@ -1,7 +1,10 @@
 #include "GifWriter.h"
 #include "OctreeQuantizer.h"
+#include "PhotoLikeBanner.h"
+#include "TemplateImage.h"
 #include "TestFiles.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -32,6 +35,22 @@ QImage PhotoLikeBanner(int width, int height) {
         }
     }
     return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+// Pixels drawn at random from `colours` random colours, every fifth of them with a random alpha.
+QImage Noise(int width, int height, int colours, quint32 seed) {
+    QRandomGenerator rng(seed);
+    QList<QRgb> palette;
+    for (int i = 0; i < colours; ++i) {
+        palette.append(rng.generate() | (i % 5 == 4 ? 0u : 0xFF000000u));
+    }
+    QImage image(width, height, QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            image.setPixel(x, y, palette[rng.bounded(colours)]);
+        }
+    }
+    return image;
 }
 
 }  // namespace
@@ -112,6 +131,36 @@ private slots:
                 }
             }
         }
+    }
+
+    // The exact bytes written for the shipped templates, the benchmarks' banners, and noise that
+    // gives every palette width, single pixels, long runs and a full code table many times over.
+    void goldenInputs_giveTheRecordedBytes_data() {
+        QTest::addColumn<QStringList>("input");
+        QTest::addColumn<QByteArray>("sha256");
+        QFile file(QStringLiteral(VORNET_SOURCE_DIR "/tests/banner/golden/gif-hashes.txt"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (!line.isEmpty() && !line.startsWith('#')) {
+                const QString input = QString::fromUtf8(line.mid(65));
+                QTest::newRow(qPrintable(input)) << input.split(u' ') << line.left(64);
+            }
+        }
+    }
+
+    void goldenInputs_giveTheRecordedBytes() {
+        QFETCH(QStringList, input);
+        QFETCH(QByteArray, sha256);
+        QImage banner;
+        if (input[0] == u"template") {
+            banner = LoadTemplateImage(QStringLiteral(VORNET_SOURCE_DIR "/data/vornets/") + input[1]);
+        } else if (input[0] == u"photo") {
+            banner = PhotoLikeBanner(input[1].toInt());
+        } else if (input[0] == u"noise") {
+            banner = Noise(input[1].toInt(), input[2].toInt(), input[3].toInt(), input[4].toUInt());
+        }
+        QVERIFY(!banner.isNull());
+        QCOMPARE(QCryptographicHash::hash(EncodeBannerGif(banner), QCryptographicHash::Sha256).toHex(), sha256);
     }
 
     void failure_reportsPathAndReason_keepsOldFile_data() {
