@@ -1,5 +1,6 @@
 // Saving a composed banner as GIF: flatten, quantize, map, encode, write.
 
+#include "GifEncoding.h"
 #include "GifWriter.h"
 #include "OctreeQuantizer.h"
 #include "PhotoLikeBanner.h"
@@ -9,6 +10,8 @@
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
+
+#include <vector>
 
 namespace {
 
@@ -50,6 +53,57 @@ void BM_SaveAsGif(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * size * size);
 }
 BENCHMARK(BM_SaveAsGif)->Arg(16)->Arg(500)->Unit(benchmark::kMillisecond);
+
+// The three stages of EncodeBannerGif() apart, so that each can be seen to grow linearly: quantize
+// (build the tree, prune it, number the leaves), map (every pixel to its entry), encode (LZW and
+// the GIF blocks).
+enum Stage { kQuantize, kMap, kEncode };
+
+void BM_Stage(benchmark::State& state) {
+    const auto stage = static_cast<Stage>(state.range(0));
+    const int size = static_cast<int>(state.range(1));
+    const QImage banner = PhotoLikeBanner(size);
+    const auto row = [&banner](int y) {
+        return reinterpret_cast<const QRgb*>(banner.constScanLine(y));
+    };
+    const auto quantize = [&] {
+        OctreeQuantizer quantizer(255);
+        for (int y = 0; y < size; ++y) {
+            quantizer.AddPixels(row(y), size, 128);
+        }
+        return quantizer;
+    };
+    OctreeQuantizer quantizer = quantize();
+    QList<QRgb> palette = quantizer.BuildPalette();
+    palette.prepend(0);
+    std::vector<uchar> pixels(static_cast<size_t>(size) * static_cast<size_t>(size));
+    const auto map = [&] {
+        for (int y = 0; y < size; ++y) {
+            quantizer.MapPixels(row(y), size, pixels.data() + static_cast<size_t>(y) * size, 128, 1, 0);
+        }
+    };
+    map();
+    for (auto _ : state) {
+        switch (stage) {
+        case kQuantize:
+            benchmark::DoNotOptimize(quantize().BuildPalette());
+            break;
+        case kMap:
+            map();
+            benchmark::DoNotOptimize(pixels.data());
+            break;
+        case kEncode:
+            benchmark::DoNotOptimize(EncodeIndexedGif(size, size, palette, pixels.data()));
+            break;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * size * size);
+    state.SetLabel(stage == kQuantize ? "quantize" : stage == kMap ? "map" : "encode");
+}
+BENCHMARK(BM_Stage)
+    ->ArgsProduct({{kQuantize, kMap, kEncode}, {300, 500, 2000}})
+    ->ArgNames({"stage", "size"})
+    ->Unit(benchmark::kMillisecond);
 
 // The quantizer alone (tree, palette, mapping) on the same pixels as 24-bit RGB.
 void BM_Quantize(benchmark::State& state) {
