@@ -4,6 +4,7 @@
 #include "GifWriter.h"
 #include "OctreeQuantizer.h"
 #include "PhotoLikeBanner.h"
+#include "TemplateImage.h"
 
 #include <QImage>
 #include <QSet>
@@ -59,10 +60,19 @@ BENCHMARK(BM_SaveAsGif)->Arg(16)->Arg(500)->Unit(benchmark::kMillisecond);
 // the GIF blocks).
 enum Stage { kQuantize, kMap, kEncode };
 
+// Size 0 stands for a shipped template (500 px, few colours, large flat areas) as it is decoded.
+QImage StageInput(int size) {
+    if (size == 0) {
+        return LoadTemplateImage(QStringLiteral(VORNET_SOURCE_DIR "/data/vornets/winter.gif"))
+            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+    return PhotoLikeBanner(size);
+}
+
 void BM_Stage(benchmark::State& state) {
     const auto stage = static_cast<Stage>(state.range(0));
-    const int size = static_cast<int>(state.range(1));
-    const QImage banner = PhotoLikeBanner(size);
+    const QImage banner = StageInput(static_cast<int>(state.range(1)));
+    const int size = banner.width();
     const auto row = [&banner](int y) {
         return reinterpret_cast<const QRgb*>(banner.constScanLine(y));
     };
@@ -101,7 +111,7 @@ void BM_Stage(benchmark::State& state) {
     state.SetLabel(stage == kQuantize ? "quantize" : stage == kMap ? "map" : "encode");
 }
 BENCHMARK(BM_Stage)
-    ->ArgsProduct({{kQuantize, kMap, kEncode}, {300, 500, 2000}})
+    ->ArgsProduct({{kQuantize, kMap, kEncode}, {300, 500, 2000, 0}})
     ->ArgNames({"stage", "size"})
     ->Unit(benchmark::kMillisecond);
 

@@ -14,15 +14,14 @@ inline unsigned ChildSlot(uint32_t rgb, unsigned level) {
 
 }  // namespace
 
-inline void OctreeQuantizer::Count(Node* nodes, Node& leaf, uint32_t rgb, uint32_t ordinal) {
-    ++leaf.pixelCount;
-    leaf.lastPixel = ordinal;
-    leaf.sumRed += rgb >> 16;
-    leaf.sumGreen += (rgb >> 8) & 0xFFu;
-    leaf.sumBlue += rgb & 0xFFu;
+inline void OctreeQuantizer::Count(Node* nodes, Node& leaf, uint32_t rgb, uint32_t pixels, uint32_t lastOrdinal) {
+    leaf.pixelCount += pixels;
+    leaf.sumRed += pixels * (rgb >> 16);
+    leaf.sumGreen += pixels * ((rgb >> 8) & 0xFFu);
+    leaf.sumBlue += pixels * (rgb & 0xFFu);
     Node& parent = nodes[leaf.parent];
-    ++parent.pixelCount;
-    parent.lastPixel = ordinal;
+    parent.pixelCount += pixels;
+    parent.lastPixel = lastOrdinal;
 }
 
 OctreeQuantizer::OctreeQuantizer(int maxColors)
@@ -137,7 +136,7 @@ void OctreeQuantizer::AddColorSlow(uint32_t rgb, uint32_t ordinal) {
             hint = current;
         }
     }
-    Count(m_nodes.data(), m_nodes[current], rgb, ordinal);
+    Count(m_nodes.data(), m_nodes[current], rgb, 1, ordinal);
     m_mapTable[MapKey(rgb)] = static_cast<uint16_t>(hint);
     if (newLeaf) {
         ++m_leafCount;
@@ -149,12 +148,25 @@ void OctreeQuantizer::AddPixels(const QRgb* pixels, qsizetype count, int minAlph
     Node* const nodes = m_nodes.data();  // reserved, so it never moves
     const uint16_t* const hints = m_mapTable.data();
     uint32_t ordinal = m_added;
+    // A run of one colour, common in templates, is counted once it ends; the tree does not change
+    // meanwhile.
+    uint32_t runColour = kFreeKey;
+    Node* runLeaf = nodes;
+    uint32_t runLength = 0;
     for (qsizetype i = 0; i < count; ++i) {
         const QRgb pixel = pixels[i];
         if (qAlpha(pixel) < minAlpha) {
             continue;
         }
         const uint32_t rgb = pixel & 0xFFFFFFu;
+        if (rgb == runColour) {
+            ++runLength;
+            ++ordinal;
+            continue;
+        }
+        if (runLength > 0) {
+            Count(nodes, *runLeaf, runColour, runLength, ordinal - 1);
+        }
         // Most colours reach a leaf at or below the node their key last led to.
         Node* node = nodes + hints[MapKey(rgb)];
         if ((rgb & node->pathMask) == node->pathKey) {
@@ -166,11 +178,19 @@ void OctreeQuantizer::AddPixels(const QRgb* pixels, qsizetype count, int minAlph
                 node = nodes + child;
             }
             if (node->isLeaf) {
-                Count(nodes, *node, rgb, ordinal++);
+                runColour = rgb;
+                runLeaf = node;
+                runLength = 1;
+                ++ordinal;
                 continue;
             }
         }
+        runColour = kFreeKey;
+        runLength = 0;
         AddColorSlow(rgb, ordinal++);
+    }
+    if (runLength > 0) {
+        Count(nodes, *runLeaf, runColour, runLength, ordinal - 1);
     }
     m_added = ordinal;
 }

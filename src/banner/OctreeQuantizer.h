@@ -76,7 +76,7 @@ private:
         uint32_t pathMask = 0;        // bits 7..level+1 of each channel
         uint32_t pathKey = kFreeKey;  // those bits of every colour that reaches the node
         uint32_t pixelCount = 0;      // see above; after BuildPalette(), a leaf's palette index
-        uint32_t lastPixel = 0;       // the ordinal of the last pixel counted
+        uint32_t lastPixel = 0;       // interior nodes: the ordinal of the last pixel counted
         uint32_t sumRed = 0;          // leaves only
         uint32_t sumGreen = 0;
         uint32_t sumBlue = 0;
@@ -92,8 +92,8 @@ private:
     static constexpr int kRootLevel = 7;
     static constexpr uint32_t kFreeKey = 0xFF000000u;  // never equals a masked 24-bit colour
 
-    // Counts a pixel at its leaf and at the leaf's parent.
-    static void Count(Node* nodes, Node& leaf, uint32_t rgb, uint32_t ordinal);
+    // Counts `pixels` pixels of one colour at its leaf and at the leaf's parent.
+    static void Count(Node* nodes, Node& leaf, uint32_t rgb, uint32_t pixels, uint32_t lastOrdinal);
     void AddColorSlow(uint32_t rgb, uint32_t ordinal);
     void ReduceToLimit();
     void Reduce(uint32_t node);
