@@ -137,7 +137,15 @@ void OctreeQuantizer::AddColorSlow(uint32_t rgb, uint32_t ordinal) {
         }
     }
     Count(m_nodes.data(), m_nodes[current], rgb, 1, ordinal);
-    m_mapTable[MapKey(rgb)] = static_cast<uint16_t>(hint);
+    const unsigned level = m_nodes[current].level;
+    if (level > 2) {
+        // Every key under the leaf leads to it: the first colour of a key nearby needs no walk.
+        const unsigned shift = level + 1;
+        FillMap((rgb >> 16) >> shift, ((rgb >> 8) & 0xFFu) >> shift, (rgb & 0xFFu) >> shift, level,
+                static_cast<uint16_t>(current));
+    } else {
+        m_mapTable[MapKey(rgb)] = static_cast<uint16_t>(hint);
+    }
     if (newLeaf) {
         ++m_leafCount;
         ReduceToLimit();
