@@ -105,13 +105,14 @@ void OctreeQuantizer::ReduceToLimit() {
             return;  // only the root is left
         }
         // The first in the list: the fewest pixels, of equal counts the one whose last pixel came first.
-        uint32_t chosen = m_interior[level].front();
+        // One key per node keeps the comparison free of unpredictable branches.
+        uint64_t chosenKey = UINT64_MAX;
+        uint32_t chosen = kNone;
         for (const uint16_t index : m_interior[level]) {
             const Node& n = m_nodes[index];
-            const Node& best = m_nodes[chosen];
-            if (n.pixelCount < best.pixelCount || (n.pixelCount == best.pixelCount && n.lastPixel < best.lastPixel)) {
-                chosen = index;
-            }
+            const uint64_t key = uint64_t{n.pixelCount} << 32 | n.lastPixel;
+            chosen = key < chosenKey ? index : chosen;
+            chosenKey = std::min(key, chosenKey);
         }
         Reduce(chosen);
     }
