@@ -6,7 +6,7 @@
 #include <QByteArray>
 #include <QImage>
 
-#include <vector>
+#include <memory>
 
 namespace {
 
@@ -50,14 +50,16 @@ QByteArray EncodeBannerGif(const QImage& banner, QString* error) {
     QList<QRgb> palette = quantizer.BuildPalette();
     palette.prepend(qRgb(0, 0, 0));
 
-    std::vector<uchar> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+    // Every index is written below, so the buffer starts uninitialised.
+    const auto pixels =
+        std::make_unique_for_overwrite<uchar[]>(static_cast<size_t>(width) * static_cast<size_t>(height));
     for (int y = 0; y < height; ++y) {
         quantizer.MapPixels(reinterpret_cast<const QRgb*>(image.constScanLine(y)), width,
-                            pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(width), kOpaqueAlpha, 1,
+                            pixels.get() + static_cast<size_t>(y) * static_cast<size_t>(width), kOpaqueAlpha, 1,
                             kTransparentIndex);
     }
 
-    return EncodeIndexedGif(width, height, palette, pixels.data());
+    return EncodeIndexedGif(width, height, palette, pixels.get());
 }
 
 FileResult SaveAsGif(const QImage& banner, const QString& path) {

@@ -31,6 +31,7 @@ OctreeQuantizer::OctreeQuantizer(int maxColors)
     // its indices within 16 bits.
     m_nodes.reserve(8 * (m_maxColors + 1) + 2);
     m_nodes.resize(2);
+    m_freeNodes.resize(m_nodes.capacity() + 1);  // room for one write past the last free node
     m_nodes[kRoot].level = kRootLevel;
     m_nodes[kRoot].pathKey = 0;
 }
@@ -38,12 +39,11 @@ OctreeQuantizer::OctreeQuantizer(int maxColors)
 uint32_t OctreeQuantizer::NewNode(uint32_t parent, uint32_t rgb) {
     const unsigned level = m_nodes[parent].level - 1u;
     uint32_t index;
-    if (m_freeNodes.empty()) {
+    if (m_freeCount == 0) {
         index = static_cast<uint32_t>(m_nodes.size());
         m_nodes.emplace_back();
     } else {
-        index = m_freeNodes.back();
-        m_freeNodes.pop_back();
+        index = m_freeNodes[--m_freeCount];
         m_nodes[index] = Node{};
     }
     Node& node = m_nodes[index];
@@ -66,18 +66,18 @@ void OctreeQuantizer::Reduce(uint32_t node) {
     uint32_t red = 0;
     uint32_t green = 0;
     uint32_t blue = 0;
+    // An empty slot names node 0, whose sums are zero: no branch on which slots are taken.
     for (uint16_t& slot : n.children) {
-        if (slot == kNone) {
-            continue;
-        }
         Node& child = m_nodes[slot];
         red += child.sumRed;
         green += child.sumGreen;
         blue += child.sumBlue;
         child.pathKey = kFreeKey;
-        m_freeNodes.push_back(slot);
+        const bool taken = slot != kNone;
+        m_freeNodes[m_freeCount] = slot;
+        m_freeCount += taken;
+        m_leafCount -= taken;
         slot = kNone;
-        --m_leafCount;
     }
     n.sumRed = red;
     n.sumGreen = green;
@@ -111,7 +111,8 @@ void OctreeQuantizer::ReduceToLimit() {
         for (const uint16_t index : m_interior[level]) {
             const Node& n = m_nodes[index];
             const uint64_t key = uint64_t{n.pixelCount} << 32 | n.lastPixel;
-            chosen = key < chosenKey ? index : chosen;
+            const uint32_t smaller = 0u - static_cast<uint32_t>(key < chosenKey);
+            chosen = (index & smaller) | (chosen & ~smaller);
             chosenKey = std::min(key, chosenKey);
         }
         Reduce(chosen);

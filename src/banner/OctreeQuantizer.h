@@ -106,7 +106,8 @@ private:
     static constexpr uint32_t PathMask(unsigned level) { return ((0xFFu << (level + 1)) & 0xFFu) * 0x010101u; }
 
     std::vector<Node> m_nodes;
-    std::vector<uint16_t> m_freeNodes;
+    std::vector<uint16_t> m_freeNodes;  // the first m_freeCount are free
+    uint32_t m_freeCount = 0;
     std::array<std::vector<uint16_t>, kRootLevel> m_interior;  // interior nodes by level, the root left out
     uint32_t m_leafCount = 0;
     uint32_t m_maxColors = 0;
