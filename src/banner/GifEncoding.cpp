@@ -118,6 +118,9 @@ void AppendWord(QByteArray& out, int value) {
 }  // namespace
 
 QByteArray EncodeIndexedGif(int width, int height, const QList<QRgb>& palette, const uchar* pixels) {
+    if (width <= 0 || height <= 0 || width > 0xFFFF || height > 0xFFFF) {
+        return {};
+    }
     const int bits = TableBits(palette.size());
     const int codeSize = bits < 2 ? 2 : bits;
     const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);

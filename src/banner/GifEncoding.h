@@ -8,7 +8,7 @@
 // the top: the palette (at most 256 colours, alpha ignored) as the global colour table, padded
 // with black to a power of two of at least two entries; a graphics control extension that makes
 // entry 0 transparent; the image, LZW-compressed. Indices must lie below the padded table's size;
-// higher bits are dropped. Sides must lie in 1..65535, which the caller checks.
+// higher bits are dropped. Sides outside 1..65535 give an empty array.
 //
 // The bytes are those every banner has been saved with: the code width grows one code late, the
 // table is cleared when code 4095 would be assigned, and data sub-blocks hold 255 bytes.
