@@ -114,9 +114,10 @@ private:
     uint32_t m_added = 1;  // ordinal of the next pixel
 
     // Keyed by the top five bits of each channel, which decide the path down to level 2. While
-    // colours are added: the node of level 2 or more where the last colour with that key ended or
-    // went on below, a hint checked against the node's path. After BuildPalette(): kMapResolved plus
-    // the palette index where that path ends in a leaf, else the leaf map that decides below.
+    // colours are added: a hint, checked against the node's path before use, to the node of level 2
+    // or more where a colour with that key ended or went on below (a leaf above level 2 is entered
+    // for every key under it). After BuildPalette(): kMapResolved plus the palette index where that
+    // path ends in a leaf, else the leaf map that decides below.
     static constexpr uint16_t kMapResolved = 0x8000;
     static constexpr uint32_t MapKey(uint32_t rgb) {
         return ((rgb >> 9) & 0x7C00u) | ((rgb >> 6) & 0x3E0u) | ((rgb >> 3) & 0x1Fu);
