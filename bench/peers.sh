@@ -8,7 +8,8 @@
 #
 # Installs its peers with apt-get when they are missing. A benchmark, not part of ./run-tests.
 # Environment: PEERS_KEEP=DIR keeps inputs, outputs and hyperfine's JSON in DIR; PEERS_CLI=PATH
-# measures another build of vornetad-cli (an older one, say) in place of build/dev's.
+# measures another build of vornetad-cli in place of build/dev's; PEERS_BASELINE=PATH adds rows
+# for a second build (an older one, say) to the same run.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -66,6 +67,10 @@ for ((i = 0; i < ${#inputs[@]}; i += 2)); do
     name=${inputs[i]} template=${inputs[i + 1]}
     "$cli" compose --template "$template" "${bannerArgs[@]}" --png "$work/$name-banner.png"
     commands+=(-n "$name|vornetad-cli compose --gif" "$cli compose --template $template $banner --gif $work/$name-cli.gif")
+    if [[ -n ${PEERS_BASELINE:-} ]]; then
+        commands+=(-n "$name|baseline compose --gif" \
+            "$PEERS_BASELINE compose --template $template $banner --gif $work/$name-baseline.gif")
+    fi
     png=$work/$name-banner.png
     commands+=(-n "$name|ImageMagick convert" "$im $png +dither -colors 256 $work/$name-im.gif")
     commands+=(-n "$name|GraphicsMagick gm convert" "gm convert $png +dither -colors 256 $work/$name-gm.gif")
@@ -109,7 +114,9 @@ for group, rows in groups.items():
     colours = subprocess.run([tool, "colours", png], capture_output=True, text=True).stdout.strip()
     reference = next(median for command, median, _ in rows if command.startswith("ImageMagick"))
     print(f"\n{group} ({colours} colours; target for ours: at most 0.6 x ImageMagick)")
-    print("| command | median | user+sys | ratio to ImageMagick |\n|---|---|---|---|")
+    # On a busy machine the process time (user+sys) drifts less than the wall time.
+    referenceCpu = next(cpu for command, _, cpu in rows if command.startswith("ImageMagick"))
+    print("| command | median | user+sys | ratio to ImageMagick | user+sys ratio |\n|---|---|---|---|---|")
     for command, median, cpu in rows:
-        print(f"| `{command}` | {median:.1f} ms | {cpu:.1f} ms | {median / reference:.2f} |")
+        print(f"| `{command}` | {median:.1f} ms | {cpu:.1f} ms | {median / reference:.2f} | {cpu / referenceCpu:.2f} |")
 EOF
