@@ -1,53 +1,20 @@
 // Saving a composed banner as GIF: flatten, quantize, map, encode, write.
 
+#include "GifEncoding.h"
 #include "GifWriter.h"
 #include "OctreeQuantizer.h"
+#include "PhotoLikeBanner.h"
+#include "TemplateImage.h"
 
 #include <QImage>
-#include <QRandomGenerator>
 #include <QSet>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
-#include <cmath>
+#include <vector>
 
 namespace {
-
-// Smooth colour fields with fine grain, like a photograph, under a transparent corner and an
-// opaque text-like stripe: at 500 px about 35,000 distinct colours, hardly two equal neighbours.
-QImage PhotoLikeBanner(int size) {
-    QRandomGenerator rng(42);
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-    const double scale = 500.0 / size;
-    for (int y = 0; y < size; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < size; ++x) {
-            const double u = x * scale;
-            const double v = y * scale;
-            if (u + v < 60) {
-                row[x] = 0;
-                continue;
-            }
-            if (std::abs(u - v - 40) < 12 && static_cast<int>(u / 9) % 3 != 0) {
-                row[x] = qRgb(250, 240, 20);
-                continue;
-            }
-            // Posterised in steps of 5 with half the samples pushed one step off: grain that breaks
-            // nearly every run of equal pixels.
-            const auto channel = [&](double smooth) {
-                const quint32 k = rng.generate();
-                const int grain = k % 2 == 0 ? 0 : (k & 2 ? 5 : -5);
-                return static_cast<int>(smooth) / 5 * 5 + grain;
-            };
-            const int r = channel(128 + 100 * std::sin(u / 61.0) * std::cos(v / 83.0));
-            const int g = channel(110 + 90 * std::sin((u + v) / 97.0));
-            const int b = channel(120 + 100 * std::cos(v / 53.0 - u / 140.0));
-            row[x] = qRgb(qBound(0, r, 255), qBound(0, g, 255), qBound(0, b, 255));
-        }
-    }
-    return image;
-}
 
 double DistinctColours(const QImage& image) {
     QSet<QRgb> distinct;
@@ -87,6 +54,66 @@ void BM_SaveAsGif(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * size * size);
 }
 BENCHMARK(BM_SaveAsGif)->Arg(16)->Arg(500)->Unit(benchmark::kMillisecond);
+
+// The three stages of EncodeBannerGif() apart, so that each can be seen to grow linearly: quantize
+// (build the tree, prune it, number the leaves), map (every pixel to its entry), encode (LZW and
+// the GIF blocks).
+enum Stage { kQuantize, kMap, kEncode };
+
+// Size 0 stands for a shipped template (500 px, few colours, large flat areas) as it is decoded.
+QImage StageInput(int size) {
+    if (size == 0) {
+        return LoadTemplateImage(QStringLiteral(VORNET_SOURCE_DIR "/data/vornets/winter.gif"))
+            .image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+    return PhotoLikeBanner(size);
+}
+
+void BM_Stage(benchmark::State& state) {
+    const auto stage = static_cast<Stage>(state.range(0));
+    const QImage banner = StageInput(static_cast<int>(state.range(1)));
+    const int size = banner.width();
+    const auto row = [&banner](int y) {
+        return reinterpret_cast<const QRgb*>(banner.constScanLine(y));
+    };
+    const auto quantize = [&] {
+        OctreeQuantizer quantizer(255);
+        for (int y = 0; y < size; ++y) {
+            quantizer.AddPixels(row(y), size, 128);
+        }
+        return quantizer;
+    };
+    OctreeQuantizer quantizer = quantize();
+    QList<QRgb> palette = quantizer.BuildPalette();
+    palette.prepend(0);
+    std::vector<uchar> pixels(static_cast<size_t>(size) * static_cast<size_t>(size));
+    const auto map = [&] {
+        for (int y = 0; y < size; ++y) {
+            quantizer.MapPixels(row(y), size, pixels.data() + static_cast<size_t>(y) * size, 128, 1, 0);
+        }
+    };
+    map();
+    for (auto _ : state) {
+        switch (stage) {
+        case kQuantize:
+            benchmark::DoNotOptimize(quantize().BuildPalette());
+            break;
+        case kMap:
+            map();
+            benchmark::DoNotOptimize(pixels.data());
+            break;
+        case kEncode:
+            benchmark::DoNotOptimize(EncodeIndexedGif(size, size, palette, pixels.data()));
+            break;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * size * size);
+    state.SetLabel(stage == kQuantize ? "quantize" : stage == kMap ? "map" : "encode");
+}
+BENCHMARK(BM_Stage)
+    ->ArgsProduct({{kQuantize, kMap, kEncode}, {300, 500, 2000, 0}})
+    ->ArgNames({"stage", "size"})
+    ->Unit(benchmark::kMillisecond);
 
 // The quantizer alone (tree, palette, mapping) on the same pixels as 24-bit RGB.
 void BM_Quantize(benchmark::State& state) {

@@ -36,6 +36,7 @@ public:
     std::optional<QColor> PickColor(QWidget*) override { return std::nullopt; }
     std::optional<QFont> PickFont(QWidget*) override { return std::nullopt; }
     std::optional<QString> PickOpenFile(QWidget*, const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> PickSaveFile(QWidget*, const QString&, const QString&) override { return std::nullopt; }
     std::optional<QString> PickFolder(QWidget*, const QString&, const QString&) override { return std::nullopt; }
     void ShowMessage(QWidget*, const QString&, const QString&, MessageIcon) override {}
 };

@@ -76,7 +76,7 @@ std::optional<QFont> LineFont(const BannerFont& description) {
         font.setFamilies({description.faceName});
     }
     font.setPixelSize(std::min(description.height, kMaxPoints) * 96 * kOversample / 72);
-    font.setWeight(description.weight == 700 ? QFont::Bold : QFont::Normal);
+    font.setWeight(description.weight == BannerFont::kBold ? QFont::Bold : QFont::Normal);
     font.setItalic(description.italic);
     font.setUnderline(description.underline);
     font.setStrikeOut(description.strikeOut);
@@ -107,11 +107,15 @@ void Banner::SetTemplate(const QImage& image) {
 void Banner::SetBannerSize(int n) {
     size = std::clamp(n, kMinSize, kMaxSize);
     if (templateLoaded) {
-        const int spare = templateImage.width() - size;
-        cropOffset = spare >= 0 ? spare / 2 : (spare - 1) / 2;
+        cropOffset = CentredCropOffset(templateImage.width(), size);
     }
     diagonal = DiagonalOf(size);
     Compose();
+}
+
+int Banner::CentredCropOffset(int width, int n) {
+    const int spare = width - n;
+    return spare >= 0 ? spare / 2 : (spare - 1) / 2;
 }
 
 void Banner::SetSide(BannerSide s) {

@@ -17,6 +17,8 @@ class Banner final {
 public:
     static constexpr int kMinSize = 50;
     static constexpr int kMaxSize = 500;
+    // The edge length of a new banner, before any Resize.
+    static constexpr int kInitialSize = 300;
     // Resolution of the composed image, so that point sizes give the same pixels on every screen.
     static constexpr int kDotsPerMeter = 3780;  // 96 dpi
 
@@ -33,6 +35,9 @@ public:
     // axes. Without a template the crop offset stays as it is.
     void SetBannerSize(int n);
     void SetSide(BannerSide side);
+    // Where SetBannerSize puts the crop square for an n-pixel banner on a template `width` pixels
+    // wide: floor((width - n) / 2), negative when the template is the narrower.
+    static int CentredCropOffset(int width, int n);
     // Rebuilds the banner from the template and the first EnabledLineCount() lines; does nothing
     // before a template is loaded.
     void Compose();
@@ -52,11 +57,13 @@ public:
                                        const std::array<int, 3>& offsets);
 
     bool HasTemplate() const { return templateLoaded; }
+    // The loaded template's width in pixels; 0 without one or for a template without pixels.
+    int TemplateWidth() const { return templateImage.width(); }
     // The composed banner (ARGB32_Premultiplied, 96 dpi), null before the first composition.
     const QImage& Composed() const { return banner; }
 
     std::array<BannerLine, 3> lines;
-    int size = 300;
+    int size = kInitialSize;
     double diagonal = 0.0;
     int bandWidth = 30;
     int cropOffset = 0;

@@ -7,8 +7,11 @@
 enum class BannerSide { Right = 0, Left = 1 };
 
 // The parts of a font description that the banner uses. `height` is the size in points; `weight`
-// is 700 for bold, anything else is drawn regular (0 means "never picked").
+// is kBold for bold, anything else is drawn regular (0 means "never picked").
 struct BannerFont {
+    static constexpr int kBold = 700;
+    static constexpr int kRegular = 400;
+
     QString faceName = QStringLiteral("Times New Roman");
     int height = 18;
     int weight = 0;
@@ -26,4 +29,6 @@ struct BannerLine {
     QRgb color = qRgb(0, 0, 0);
     bool enabled = false;
     int offset = 0;
+
+    bool operator==(const BannerLine&) const = default;
 };

@@ -3,7 +3,6 @@
 #include <QImage>
 
 #include <algorithm>
-#include <bit>
 
 namespace {
 
@@ -15,258 +14,195 @@ inline unsigned ChildSlot(uint32_t rgb, unsigned level) {
 
 }  // namespace
 
+inline void OctreeQuantizer::Count(Node* nodes, Node& leaf, uint32_t rgb, uint32_t pixels, uint32_t lastOrdinal) {
+    leaf.pixelCount += pixels;
+    leaf.sumRed += pixels * (rgb >> 16);
+    leaf.sumGreen += pixels * ((rgb >> 8) & 0xFFu);
+    leaf.sumBlue += pixels * (rgb & 0xFFu);
+    Node& parent = nodes[leaf.parent];
+    parent.pixelCount += pixels;
+    parent.lastPixel = lastOrdinal;
+}
+
 OctreeQuantizer::OctreeQuantizer(int maxColors)
     : m_maxColors(static_cast<uint32_t>(std::clamp(maxColors, kMinColors, kMaxColors))) {
     // Live leaves never exceed maxColors + 1, and every interior node has a child, so each of the
-    // seven interior levels holds at most that many nodes; reserving keeps the pool from moving.
-    m_nodes.reserve(8 * (m_maxColors + 1) + 3);
-    m_nodes.resize(3);
-    m_nodes[kRoot].level = 7;
-    m_nodes[kListHead].next = kRoot;
-    m_nodes[kRoot].prev = kListHead;
+    // seven interior levels holds at most that many nodes; reserving keeps the pool from moving and
+    // its indices within 16 bits.
+    m_nodes.reserve(8 * (m_maxColors + 1) + 2);
+    m_nodes.resize(2);
+    m_freeNodes.resize(m_nodes.capacity() + 1);  // room for one write past the last free node
+    m_nodes[kRoot].level = kRootLevel;
+    m_nodes[kRoot].pathKey = 0;
 }
 
-uint32_t OctreeQuantizer::NewNode(uint8_t level) {
+uint32_t OctreeQuantizer::NewNode(uint32_t parent, uint32_t rgb) {
+    const unsigned level = m_nodes[parent].level - 1u;
     uint32_t index;
-    if (m_freeNodes.empty()) {
+    if (m_freeCount == 0) {
         index = static_cast<uint32_t>(m_nodes.size());
         m_nodes.emplace_back();
     } else {
-        index = m_freeNodes.back();
-        m_freeNodes.pop_back();
+        index = m_freeNodes[--m_freeCount];
         m_nodes[index] = Node{};
     }
     Node& node = m_nodes[index];
-    node.level = level;
+    node.level = static_cast<uint8_t>(level);
     node.isLeaf = level == 0;
+    node.parent = static_cast<uint16_t>(parent);
+    node.pathMask = PathMask(level);
+    node.pathKey = rgb & node.pathMask;
+    if (!node.isLeaf) {
+        std::vector<uint16_t>& peers = m_interior[level];
+        node.levelSlot = static_cast<uint32_t>(peers.size());
+        peers.push_back(static_cast<uint16_t>(index));
+    }
     return index;
 }
 
-void OctreeQuantizer::Unlink(uint32_t node) {
-    Node& n = m_nodes[node];
-    m_nodes[n.prev].next = n.next;
-    if (n.next != kNone) {
-        m_nodes[n.next].prev = n.prev;
-    }
-    n.next = kNone;
-    n.prev = kNone;
-}
-
-void OctreeQuantizer::InsertBefore(uint32_t node, uint32_t before) {
-    Node& n = m_nodes[node];
-    Node& b = m_nodes[before];
-    n.next = before;
-    n.prev = b.prev;
-    m_nodes[b.prev].next = node;
-    b.prev = node;
-}
-
-// Counts only grow, so a node only moves towards the end, behind every node of its level whose
-// count is not greater. The root, level 7 and last, stops every walk.
-void OctreeQuantizer::Reposition(uint32_t node) {
-    const Node& n = m_nodes[node];
-    uint32_t q = n.next;
-    for (;;) {
-        const Node& candidate = m_nodes[q];
-        if (candidate.level > n.level || (candidate.level == n.level && candidate.pixelCount > n.pixelCount)) {
-            break;
-        }
-        q = candidate.next;
-    }
-    if (q != n.next) {
-        Unlink(node);
-        InsertBefore(node, q);
-    }
-}
-
+// Merges the node's children, all leaves, into it; its count and last pixel already are theirs.
 void OctreeQuantizer::Reduce(uint32_t node) {
+    Node& n = m_nodes[node];
     uint32_t red = 0;
     uint32_t green = 0;
     uint32_t blue = 0;
-    for (uint32_t& slot : m_nodes[node].children) {
-        if (slot == kNone) {
-            continue;
-        }
-        const Node& child = m_nodes[slot];
+    // An empty slot names node 0, whose sums are zero: no branch on which slots are taken.
+    for (uint16_t& slot : n.children) {
+        Node& child = m_nodes[slot];
         red += child.sumRed;
         green += child.sumGreen;
         blue += child.sumBlue;
-        m_freeNodes.push_back(slot);
+        child.pathKey = kFreeKey;
+        const bool taken = slot != kNone;
+        m_freeNodes[m_freeCount] = slot;
+        m_freeCount += taken;
+        m_leafCount -= taken;
         slot = kNone;
-        --m_leafCount;
     }
-    Node& n = m_nodes[node];
     n.sumRed = red;
     n.sumGreen = green;
     n.sumBlue = blue;
     n.isLeaf = true;
     ++m_leafCount;
+    Node& parent = m_nodes[n.parent];
+    parent.pixelCount += n.pixelCount;
+    parent.lastPixel = std::max(parent.lastPixel, n.lastPixel);
+
+    std::vector<uint16_t>& peers = m_interior[n.level];
+    const uint16_t moved = peers.back();
+    peers[n.levelSlot] = moved;
+    m_nodes[moved].levelSlot = n.levelSlot;
+    peers.pop_back();
 }
 
 void OctreeQuantizer::ReduceToLimit() {
     while (m_leafCount > m_maxColors) {
-        const uint32_t first = m_nodes[kListHead].next;
-        if (first == kRoot) {
-            break;
+        unsigned level = 1;
+        while (level < kRootLevel && m_interior[level].empty()) {
+            ++level;
         }
-        Unlink(first);
-        Reduce(first);
+        if (level == kRootLevel) {
+            return;  // only the root is left
+        }
+        // The first in the list: the fewest pixels, of equal counts the one whose last pixel came first.
+        // One key per node keeps the comparison free of unpredictable branches.
+        uint64_t chosenKey = UINT64_MAX;
+        uint32_t chosen = kNone;
+        for (const uint16_t index : m_interior[level]) {
+            const Node& n = m_nodes[index];
+            const uint64_t key = uint64_t{n.pixelCount} << 32 | n.lastPixel;
+            const uint32_t smaller = 0u - static_cast<uint32_t>(key < chosenKey);
+            chosen = (index & smaller) | (chosen & ~smaller);
+            chosenKey = std::min(key, chosenKey);
+        }
+        Reduce(chosen);
     }
 }
 
-// One colour, one walk from the root, creating what is missing.
-void OctreeQuantizer::AddColorOne(uint32_t rgb) {
+// One walk from the root that creates what is missing, then the pruning a new leaf calls for.
+void OctreeQuantizer::AddColorSlow(uint32_t rgb, uint32_t ordinal) {
     uint32_t current = kRoot;
-    ++m_nodes[current].pixelCount;
+    uint32_t hint = kRoot;
+    bool newLeaf = false;
     while (!m_nodes[current].isLeaf) {
-        if (m_nodes[current].next != kNone) {
-            Reposition(current);
-        }
         const unsigned level = m_nodes[current].level;
         const unsigned slot = ChildSlot(rgb, level);
         uint32_t child = m_nodes[current].children[slot];
         if (child == kNone) {
-            child = NewNode(static_cast<uint8_t>(level - 1));
-            m_nodes[current].children[slot] = child;
-            if (m_nodes[child].isLeaf) {
-                ++m_leafCount;
-            } else {
-                InsertBefore(child, m_nodes[kListHead].next);
-                Reposition(child);
-            }
+            child = NewNode(current, rgb);
+            m_nodes[current].children[slot] = static_cast<uint16_t>(child);
+            newLeaf = m_nodes[child].isLeaf;
         }
         current = child;
-        ++m_nodes[current].pixelCount;
-    }
-    Node& leaf = m_nodes[current];
-    leaf.sumRed += rgb >> 16;
-    leaf.sumGreen += (rgb >> 8) & 0xFFu;
-    leaf.sumBlue += rgb & 0xFFu;
-}
-
-// Enters what a recent leaf counted into the nodes of its path and frees its slot.
-//
-// Entering counts late gives the same list as entering each colour at once. The list is ordered by
-// level, then count, then the ordinal of the colour that last passed the node: a counted node goes
-// behind every node of its level whose count is not greater, and those reached their count earlier.
-// Reposition() keeps that order as long as, at each level, nodes are raised in the order of their
-// last colour. Slots are freed least recently used first, and a node is raised only when the last
-// recent leaf below it goes, so its last colour is that leaf's last one, later than that of every node
-// raised before it and earlier than that of every node still waiting. The tree changes only after
-// every slot is freed (EvictAll()), so the paths stay valid.
-void OctreeQuantizer::Evict(int slot) {
-    const auto s = static_cast<size_t>(slot);
-    const uint32_t count = m_recentCount[s];
-    for (int i = m_recentDepth[s] - 1; i >= 0; --i) {
-        const uint32_t index = m_recentPath[s][static_cast<size_t>(i)];
-        Node& node = m_nodes[index];
-        if (--node.users > 0) {
-            node.owed += count;
-            continue;
-        }
-        node.pixelCount += node.owed + count;
-        node.owed = 0;
-        if (node.isLeaf) {
-            node.sumRed += m_recentRed[s];
-            node.sumGreen += m_recentGreen[s];
-            node.sumBlue += m_recentBlue[s];
-        } else if (node.next != kNone) {
-            // Most counts stay below the next node's; then the node stays where it is.
-            const Node& next = m_nodes[node.next];
-            if (next.level == node.level && next.pixelCount <= node.pixelCount) {
-                Reposition(index);
-            }
+        if (level - 1 >= 2) {
+            hint = current;
         }
     }
-    m_recentMask[s] = 0xFFFFFFFFu;
-    m_recentKey[s] = kNoLeafKey;
-    m_recentDepth[s] = 0;
-    m_recentLastUse[s] = 0;
-}
-
-void OctreeQuantizer::EvictAll() {
-    for (;;) {
-        int oldest = -1;
-        for (int slot = 0; slot < kRecentLeaves; ++slot) {
-            const uint32_t lastUse = m_recentLastUse[static_cast<size_t>(slot)];
-            if (lastUse != 0 && (oldest < 0 || lastUse < m_recentLastUse[static_cast<size_t>(oldest)])) {
-                oldest = slot;
-            }
-        }
-        if (oldest < 0) {
-            return;
-        }
-        Evict(oldest);
+    Count(m_nodes.data(), m_nodes[current], rgb, 1, ordinal);
+    const unsigned level = m_nodes[current].level;
+    if (level > 2) {
+        // Every key under the leaf leads to it: the first colour of a key nearby needs no walk.
+        const unsigned shift = level + 1;
+        FillMap((rgb >> 16) >> shift, ((rgb >> 8) & 0xFFu) >> shift, (rgb & 0xFFu) >> shift, level,
+                static_cast<uint16_t>(current));
+    } else {
+        m_mapTable[MapKey(rgb)] = static_cast<uint16_t>(hint);
     }
-}
-
-void OctreeQuantizer::AddColorSlow(uint32_t rgb) {
-    std::array<uint32_t, 8> path{};
-    int depth = 0;
-    uint32_t current = kRoot;
-    path[static_cast<size_t>(depth++)] = current;
-    while (!m_nodes[current].isLeaf) {
-        const uint32_t child = m_nodes[current].children[ChildSlot(rgb, m_nodes[current].level)];
-        if (child == kNone) {
-            EvictAll();
-            AddColorOne(rgb);
-            ReduceToLimit();
-            return;
-        }
-        current = child;
-        path[static_cast<size_t>(depth++)] = current;
+    if (newLeaf) {
+        ++m_leafCount;
+        ReduceToLimit();
     }
-
-    // An existing leaf that is not among the recent ones takes the place of the least recently used.
-    int slot = 0;
-    for (int i = 1; i < kRecentLeaves; ++i) {
-        if (m_recentLastUse[static_cast<size_t>(i)] < m_recentLastUse[static_cast<size_t>(slot)]) {
-            slot = i;
-        }
-    }
-    Evict(slot);
-    const auto s = static_cast<size_t>(slot);
-    for (int i = 0; i < depth; ++i) {
-        ++m_nodes[path[static_cast<size_t>(i)]].users;
-    }
-    m_recentPath[s] = path;
-    m_recentDepth[s] = depth;
-    m_recentMask[s] = PathMask(m_nodes[current].level);
-    m_recentKey[s] = rgb & m_recentMask[s];
-    m_recentCount[s] = 1;
-    m_recentRed[s] = rgb >> 16;
-    m_recentGreen[s] = (rgb >> 8) & 0xFFu;
-    m_recentBlue[s] = rgb & 0xFFu;
-    m_recentLastUse[s] = m_added++;
 }
 
 void OctreeQuantizer::AddPixels(const QRgb* pixels, qsizetype count, int minAlpha) {
-    uint32_t added = m_added;  // in a register rather than memory
+    Node* const nodes = m_nodes.data();  // reserved, so it never moves
+    const uint16_t* const hints = m_mapTable.data();
+    uint32_t ordinal = m_added;
+    // A run of one colour, common in templates, is counted once it ends; the tree does not change
+    // meanwhile.
+    uint32_t runColour = kFreeKey;
+    Node* runLeaf = nodes;
+    uint32_t runLength = 0;
     for (qsizetype i = 0; i < count; ++i) {
         const QRgb pixel = pixels[i];
         if (qAlpha(pixel) < minAlpha) {
             continue;
         }
         const uint32_t rgb = pixel & 0xFFFFFFu;
-        unsigned hits = 0;
-        for (int slot = 0; slot < kRecentLeaves; ++slot) {
-            const auto s = static_cast<size_t>(slot);
-            hits |= static_cast<unsigned>((rgb & m_recentMask[s]) == m_recentKey[s]) << slot;
-        }
-        if (hits == 0) {
-            m_added = added;
-            AddColorSlow(rgb);
-            added = m_added;
+        if (rgb == runColour) {
+            ++runLength;
+            ++ordinal;
             continue;
         }
-        const auto s = static_cast<size_t>(std::countr_zero(hits));
-        ++m_recentCount[s];
-        m_recentRed[s] += rgb >> 16;
-        m_recentGreen[s] += (rgb >> 8) & 0xFFu;
-        m_recentBlue[s] += rgb & 0xFFu;
-        m_recentLastUse[s] = added++;
+        if (runLength > 0) {
+            Count(nodes, *runLeaf, runColour, runLength, ordinal - 1);
+        }
+        // Most colours reach a leaf at or below the node their key last led to.
+        Node* node = nodes + hints[MapKey(rgb)];
+        if ((rgb & node->pathMask) == node->pathKey) {
+            while (!node->isLeaf) {
+                const uint16_t child = node->children[ChildSlot(rgb, node->level)];
+                if (child == kNone) {
+                    break;
+                }
+                node = nodes + child;
+            }
+            if (node->isLeaf) {
+                runColour = rgb;
+                runLeaf = node;
+                runLength = 1;
+                ++ordinal;
+                continue;
+            }
+        }
+        runColour = kFreeKey;
+        runLength = 0;
+        AddColorSlow(rgb, ordinal++);
     }
-    m_added = added;
+    if (runLength > 0) {
+        Count(nodes, *runLeaf, runColour, runLength, ordinal - 1);
+    }
+    m_added = ordinal;
 }
 
 // red, green and blue hold the bits of the path to the node: bits 7..level+1 of each channel.
@@ -281,11 +217,15 @@ void OctreeQuantizer::NumberLeaves(uint32_t node, uint32_t red, uint32_t green, 
         n.pixelCount = static_cast<uint32_t>(palette.size() - 1);
         if (level >= 2) {
             FillMap(red, green, blue, level, static_cast<uint16_t>(kMapResolved | n.pixelCount));
+        } else {
+            FillLeafMap(red, green, blue, level, static_cast<uint8_t>(n.pixelCount));
         }
         return;
     }
     if (level == 2) {
-        FillMap(red, green, blue, level, static_cast<uint16_t>(node));
+        const auto map = static_cast<uint16_t>(m_leafMap.size() / kLeafMapSize);
+        m_leafMap.resize(m_leafMap.size() + kLeafMapSize);
+        FillMap(red, green, blue, level, map);
     }
     for (unsigned slot = 0; slot < 8; ++slot) {
         if (const uint32_t child = n.children[slot]; child != kNone) {
@@ -295,7 +235,7 @@ void OctreeQuantizer::NumberLeaves(uint32_t node, uint32_t red, uint32_t green, 
     }
 }
 
-// Sets the look-up entries of every colour whose path passes the node of the given level (2 or more)
+// Sets the map entries of every colour whose path passes the node of the given level (2 or more)
 // that red, green and blue lead to.
 void OctreeQuantizer::FillMap(uint32_t red, uint32_t green, uint32_t blue, unsigned level, uint16_t entry) {
     const unsigned free = level - 2;
@@ -308,27 +248,32 @@ void OctreeQuantizer::FillMap(uint32_t red, uint32_t green, uint32_t blue, unsig
     }
 }
 
+// Sets the entries of the newest leaf map, that of the leaf's ancestor of level 2, for the colours
+// reaching a leaf of level 1 or 0: bits 2..level+1 of each channel are known, those below up to bit 1
+// vary freely.
+void OctreeQuantizer::FillLeafMap(uint32_t red, uint32_t green, uint32_t blue, unsigned level, uint8_t index) {
+    uint8_t* const map = m_leafMap.data() + m_leafMap.size() - kLeafMapSize;
+    const unsigned free = level;
+    const uint32_t known = 2 - level;
+    const uint32_t r = (red & ((1u << known) - 1)) << free;
+    const uint32_t g = (green & ((1u << known) - 1)) << free;
+    const uint32_t b = (blue & ((1u << known) - 1)) << free;
+    for (uint32_t dr = 0; dr < 1u << free; ++dr) {
+        for (uint32_t dg = 0; dg < 1u << free; ++dg) {
+            for (uint32_t db = 0; db < 1u << free; ++db) {
+                map[(r | dr) << 4 | (g | dg) << 2 | (b | db)] = index;
+            }
+        }
+    }
+}
+
 QList<QRgb> OctreeQuantizer::BuildPalette() {
-    EvictAll();
+    std::fill(m_mapTable.begin(), m_mapTable.end(), uint16_t{0});
+    m_leafMap.assign(kLeafMapSize, 0);
     QList<QRgb> palette;
     palette.reserve(static_cast<qsizetype>(m_leafCount));
     NumberLeaves(kRoot, 0, 0, 0, palette);
     return palette;
-}
-
-// Colours whose path goes below level 2.
-int OctreeQuantizer::IndexOfSlow(uint32_t rgb) const {
-    uint32_t current = m_mapTable[MapKey(rgb)];
-    if (current == kNone) {
-        return 0;
-    }
-    while (!m_nodes[current].isLeaf) {
-        current = m_nodes[current].children[ChildSlot(rgb, m_nodes[current].level)];
-        if (current == kNone) {
-            return 0;
-        }
-    }
-    return static_cast<int>(m_nodes[current].pixelCount);
 }
 
 void OctreeQuantizer::MapPixels(const QRgb* pixels, qsizetype count, uchar* indices, int minAlpha, int shift,

@@ -37,9 +37,7 @@ public:
     }
 
     // AddColor() for each of `count` pixels (0xAARRGGBB) in order, skipping those whose alpha is
-    // below minAlpha. Colours that reach a recently used leaf are counted there and entered into the
-    // tree later (see Evict()); the tree and the reducible list end up exactly as with one walk per
-    // colour.
+    // below minAlpha.
     void AddPixels(const QRgb* pixels, qsizetype count, int minAlpha = 0);
 
     // The number of leaves, which is the palette size BuildPalette() will give.
@@ -53,11 +51,8 @@ public:
     // The palette index of a colour that was added before BuildPalette(). A colour that was never
     // added gives the index of the leaf its path reaches, or 0 when the path ends before a leaf.
     int IndexOf(uint32_t rgb) const {
-        const uint16_t entry = m_mapTable[MapKey(rgb)];
-        if (entry & kMapResolved) {
-            return entry & 0xFF;
-        }
-        return IndexOfSlow(rgb);
+        const uint32_t entry = m_mapTable[MapKey(rgb)];
+        return entry & kMapResolved ? entry & 0xFFu : m_leafMap[entry * kLeafMapSize + LeafMapKey(rgb)];
     }
 
     // For each of `count` pixels (0xAARRGGBB): `skipped` when its alpha is below minAlpha, otherwise
@@ -66,73 +61,78 @@ public:
                    uchar skipped = 0) const;
 
 private:
-    // Nodes live in one pool and refer to each other by index; index 0 stands for "none". The
-    // fields the list walk reads come first, and a node fills one cache line.
+    // The reducible list of the classic algorithm is never built. Its order is that of (level, pixel
+    // count, ordinal of the last pixel through the node): a node whose count grows goes behind every
+    // node of its level whose count is not greater, and those reached their count earlier. A node's
+    // count is the sum of its children's counts and its last pixel the latest of theirs. So a pixel
+    // is counted at its leaf and at the leaf's parent only, and an interior node holds the count and
+    // last pixel of its leaf children, which are its own once all its children are leaves. The first
+    // node of the list is always one of the lowest level, whose children are all leaves; it is looked
+    // for only when a leaf too many appears.
+    //
+    // Nodes live in one pool and refer to each other by index; index 0 stands for "none". A node fills
+    // one cache line.
     struct alignas(64) Node {
-        uint8_t level = 0;
-        bool isLeaf = false;
-        uint8_t users = 0;        // recent leaves whose path passes here
-        uint32_t pixelCount = 0;  // after BuildPalette(), a leaf's palette index
-        uint32_t next = 0;        // the reducible list (interior nodes only)
-        uint32_t prev = 0;
-        uint32_t owed = 0;  // colours counted by recent leaves that are gone, not yet in pixelCount
-        std::array<uint32_t, 8> children{};
-        uint32_t sumRed = 0;  // leaves only
+        uint32_t pathMask = 0;        // bits 7..level+1 of each channel
+        uint32_t pathKey = kFreeKey;  // those bits of every colour that reaches the node
+        uint32_t pixelCount = 0;      // see above; after BuildPalette(), a leaf's palette index
+        uint32_t lastPixel = 0;       // interior nodes: the ordinal of the last pixel counted
+        uint32_t sumRed = 0;          // leaves only
         uint32_t sumGreen = 0;
         uint32_t sumBlue = 0;
+        uint32_t levelSlot = 0;  // interior nodes: the position in m_interior[level]
+        uint8_t level = 0;
+        bool isLeaf = false;
+        uint16_t parent = 0;
+        std::array<uint16_t, 8> children{};
     };
 
     static constexpr uint32_t kNone = 0;
-    static constexpr uint32_t kListHead = 1;
-    static constexpr uint32_t kRoot = 2;
+    static constexpr uint32_t kRoot = 1;
+    static constexpr int kRootLevel = 7;
+    static constexpr uint32_t kFreeKey = 0xFF000000u;  // never equals a masked 24-bit colour
 
-    void AddColorSlow(uint32_t rgb);
-    void AddColorOne(uint32_t rgb);
-    void Evict(int slot);
-    void EvictAll();
+    // Counts `pixels` pixels of one colour at its leaf and at the leaf's parent.
+    static void Count(Node* nodes, Node& leaf, uint32_t rgb, uint32_t pixels, uint32_t lastOrdinal);
+    void AddColorSlow(uint32_t rgb, uint32_t ordinal);
     void ReduceToLimit();
     void Reduce(uint32_t node);
-    void Reposition(uint32_t node);
-    void Unlink(uint32_t node);
-    void InsertBefore(uint32_t node, uint32_t before);
-    uint32_t NewNode(uint8_t level);
+    uint32_t NewNode(uint32_t parent, uint32_t rgb);
     void NumberLeaves(uint32_t node, uint32_t red, uint32_t green, uint32_t blue, QList<QRgb>& palette);
     void FillMap(uint32_t red, uint32_t green, uint32_t blue, unsigned level, uint16_t entry);
-    int IndexOfSlow(uint32_t rgb) const;
+    void FillLeafMap(uint32_t red, uint32_t green, uint32_t blue, unsigned level, uint8_t index);
 
-    // Bits 7..level+1 of each channel choose the path to a node of the given level, so this mask
-    // tells whether a colour reaches that node.
+    // Bits 7..level+1 of each channel choose the path to a node of the given level.
     static constexpr uint32_t PathMask(unsigned level) { return ((0xFFu << (level + 1)) & 0xFFu) * 0x010101u; }
 
-    static constexpr uint32_t kNoLeafKey = 0xFF000000u;  // never equals a masked 24-bit colour
-
     std::vector<Node> m_nodes;
-    std::vector<uint32_t> m_freeNodes;
+    std::vector<uint16_t> m_freeNodes;  // the first m_freeCount are free
+    uint32_t m_freeCount = 0;
+    std::array<std::vector<uint16_t>, kRootLevel> m_interior;  // interior nodes by level, the root left out
     uint32_t m_leafCount = 0;
     uint32_t m_maxColors = 0;
+    uint32_t m_added = 1;  // ordinal of the next pixel
 
-    // Recently reached leaves, each with the colours counted there since it came (their number, their
-    // sums, the ordinal of the last) and its path from the root. A free slot has lastUse 0.
-    static constexpr int kRecentLeaves = 4;
-    std::array<uint32_t, kRecentLeaves> m_recentMask{0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
-    std::array<uint32_t, kRecentLeaves> m_recentKey{kNoLeafKey, kNoLeafKey, kNoLeafKey, kNoLeafKey};
-    std::array<uint32_t, kRecentLeaves> m_recentCount{};
-    std::array<uint32_t, kRecentLeaves> m_recentRed{};
-    std::array<uint32_t, kRecentLeaves> m_recentGreen{};
-    std::array<uint32_t, kRecentLeaves> m_recentBlue{};
-    std::array<uint32_t, kRecentLeaves> m_recentLastUse{};
-    std::array<int, kRecentLeaves> m_recentDepth{};
-    std::array<std::array<uint32_t, 8>, kRecentLeaves> m_recentPath{};
-    uint32_t m_added = 1;  // ordinal of the next colour; 0 marks a free slot
-
-    // IndexOf() by the top five bits of each channel, which decide the path down to level 2, filled
-    // by BuildPalette(): kMapResolved plus the palette index where that path ends in a leaf, the node
-    // of level 2 where it goes on, or 0 where no colour went.
+    // Keyed by the top five bits of each channel, which decide the path down to level 2. While
+    // colours are added: a hint, checked against the node's path before use, to the node of level 2
+    // or more where a colour with that key ended or went on below (a leaf above level 2 is entered
+    // for every key under it). After BuildPalette(): kMapResolved plus the palette index where that
+    // path ends in a leaf, else the leaf map that decides below.
     static constexpr uint16_t kMapResolved = 0x8000;
     static constexpr uint32_t MapKey(uint32_t rgb) {
         return ((rgb >> 9) & 0x7C00u) | ((rgb >> 6) & 0x3E0u) | ((rgb >> 3) & 0x1Fu);
     }
     std::vector<uint16_t> m_mapTable = std::vector<uint16_t>(1u << 15);
+
+    // Leaf maps, filled by BuildPalette(): palette indices keyed by bits 2 and 1 of each channel, which
+    // decide the path below level 2. One for each node of level 2 that is not a leaf, and map 0 of
+    // zeros for paths no colour took.
+    static constexpr uint32_t kLeafMapSize = 64;
+    static constexpr uint32_t LeafMapKey(uint32_t rgb) {
+        const uint32_t bits = (rgb >> 1) & 0x030303u;
+        return (bits | bits >> 6 | bits >> 12) & 0x3Fu;
+    }
+    std::vector<uint8_t> m_leafMap;
 };
 
 // Quantizes a 24-bit RGB image (QImage::Format_RGB888) into an indexed destination

@@ -1,9 +1,13 @@
 #include "CliOptions.h"
 
 #include "TemplateImage.h"
+#include "design/DesignFile.h"
 #include "files/FileNames.h"
 #include "files/ReadFile.h"
 #include "files/SiteWalk.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <functional>
@@ -20,9 +24,11 @@ enum Scope : unsigned {
     kCode = 1u << 1,
     kGenerate = 1u << 2,
     kPreview = 1u << 3,
-    kRemove = 1u << 4,
-    kBanner = kCompose | kCode | kGenerate | kPreview,
-    kAdvert = kCode | kGenerate | kPreview | kRemove,
+    kDesign = 1u << 4,
+    kRemove = 1u << 5,
+    kBanner = kCompose | kCode | kGenerate | kPreview | kDesign,
+    kAdvert = kCode | kGenerate | kPreview | kDesign | kRemove,
+    kTarget = kGenerate | kDesign,
     kSite = kGenerate | kRemove,
 };
 
@@ -36,6 +42,8 @@ unsigned ScopeOf(Command command) {
         return kGenerate;
     case Command::Preview:
         return kPreview;
+    case Command::Design:
+        return kDesign;
     case Command::Remove:
         return kRemove;
     default:
@@ -43,9 +51,18 @@ unsigned ScopeOf(Command command) {
     }
 }
 
+// The request while the options are read, with what only the reading needs to know.
+struct Parsing {
+    CliRequest r;
+    // Given on the command line, these replace the design's target whole.
+    QString outFolder;
+    QStringList modifyPages;
+    bool templateGiven = false;
+};
+
 // Sets a value (the argument's bytes) on the request; returns an error text, or empty when the
 // value was accepted.
-using Setter = std::function<QString(CliRequest&, const QByteArray&)>;
+using Setter = std::function<QString(Parsing&, const QByteArray&)>;
 
 struct Option {
     QString name;
@@ -53,6 +70,7 @@ struct Option {
     unsigned scope = 0;
     Setter set;
     OptionDoc doc;
+    QString heading;  // the group the help lists it under, when not the one of its scope
 };
 
 // The scopes that the help lists under a heading of their own; other options are listed under
@@ -87,10 +105,11 @@ const std::vector<CommandEntry>& CommandTable() {
         {Command::Generate,
          {Text("generate"),
           Text("write the banner, the style sheet and a new page into a folder, or put the code block into "
-               "existing pages"),
+               "existing pages; with a design and neither --out nor --modify, where the design's output says"),
           {Text("AD-OPTIONS BANNER-OPTIONS --out FOLDER [--file NAME]"),
            Text("AD-OPTIONS BANNER-OPTIONS --modify PAGE [--modify PAGE ...]"),
-           Text("AD-OPTIONS BANNER-OPTIONS --site DIR [--match GLOBS]")},
+           Text("AD-OPTIONS BANNER-OPTIONS --site DIR [--match GLOBS]"),
+           Text("--design FILE [AD-OPTIONS BANNER-OPTIONS]")},
           {}}},
         {Command::Preview,
          {Text("preview"),
@@ -102,18 +121,21 @@ const std::vector<CommandEntry>& CommandTable() {
           Text("list the templates of FOLDER (default: the shipped ones), one full path per line"),
           {Text("[FOLDER]")},
           {Text("FOLDER"), Text("a folder of templates"), Completion::Folder, {}}}},
+        {Command::Design,
+         {Text("design"),
+          Text("write the settings (a design file's, then the options') as a design file"),
+          {Text("AD-OPTIONS BANNER-OPTIONS [--design FILE] --save FILE")},
+          {}}},
         {Command::Remove,
          {Text("remove"),
           Text("take the advert out of pages; a page without one is not touched, and the image and the style "
                "sheet stay, since other pages may use them"),
-          {Text("[AD-OPTIONS] PAGE..."), Text("[AD-OPTIONS] --site DIR [--match GLOBS]")},
+          {Text("[AD-OPTIONS] PAGE..."), Text("[AD-OPTIONS] --site DIR [--match GLOBS]"),
+           Text("--design FILE [AD-OPTIONS]")},
           {Text("PAGE"), Text("a page to take the advert out of"), Completion::File, {}}}},
     };
     return table;
 }
-
-// The largest custom code taken from a file; more is surely the wrong file.
-constexpr qint64 kMaxCustomCodeBytes = qint64(1) << 20;
 
 // A value for messages: text as it is, other bytes escaped.
 QString Shown(const QByteArray& value) {
@@ -154,9 +176,8 @@ QString ParseColor(const QString& name, const QByteArray& value, QRgb& out) {
     if (!ok) {
         return QStringLiteral("%1 needs a colour as six hexadecimal digits RRGGBB, not \"%2\"").arg(name, Shown(value));
     }
-    const uint rgb = hex.toUInt(nullptr, 16);
     // The colour swatch never hands on pure black; the CLI gives what the wizard would.
-    out = rgb == 0 ? qRgb(10, 10, 10) : qRgb(int(rgb >> 16) & 0xFF, int(rgb >> 8) & 0xFF, int(rgb) & 0xFF);
+    out = Design::LineColor(hex.toUInt(nullptr, 16));
     return {};
 }
 
@@ -185,169 +206,222 @@ QString ParsePath(const QString& name, const QByteArray& value, QString& out) {
     return {};
 }
 
-QString SetCustomCode(CliRequest& r, const QString& name, const QByteArray& code) {
+QString SetCustomCode(Parsing& p, const QString& name, const QByteArray& code) {
     // A zero byte would make the page unreadable to every later run.
     if (code.contains('\0')) {
         return QStringLiteral("%1: custom code cannot hold a zero byte").arg(name);
     }
-    r.ad.customCodeEnabled = true;
-    r.ad.customCode = code;
+    p.r.design.customCodeEnabled = true;
+    p.r.design.customCode = code;
     return {};
 }
 
-QString ReadCustomCode(CliRequest& r, const QByteArray& value) {
+QString ReadCustomCode(Parsing& p, const QByteArray& value) {
     const QString name = QStringLiteral("--custom-code-file");
     QString path;
     if (QString error = ParsePath(name, value, path); !error.isEmpty()) {
         return error;
     }
-    const FileBytes file = ReadRegularFile(path, kMaxCustomCodeBytes);
+    const FileBytes file = ReadRegularFile(path, Design::kMaxCustomCodeBytes);
     if (!file.status.ok()) {
         return QStringLiteral("%1: \"%2\": %3").arg(name, path, file.status.error);
     }
-    return SetCustomCode(r, name, file.bytes);
+    return SetCustomCode(p, name, file.bytes);
+}
+
+// The design is read before every other option, whatever their order, so that they change it.
+QString ReadDesignFile(Parsing& p, const QByteArray& value) {
+    const QString name = QStringLiteral("--design");
+    QString path;
+    if (QString error = ParsePath(name, value, path); !error.isEmpty()) {
+        return error;
+    }
+    DesignRead read = ReadDesign(path);
+    if (!read.status.ok()) {
+        return QStringLiteral("%1: \"%2\": %3").arg(name, path, read.status.error);
+    }
+    p.r.design = std::move(read.design);
+    return {};
 }
 
 std::vector<Option> BuildOptionTable() {
+    const Design defaults;
+    const auto& lines = defaults.lines;
     std::vector<Option> table;
     auto add = [&table](const QString& name, bool takesValue, unsigned scope, Setter set) {
-        table.push_back({name, takesValue, scope, std::move(set), {}});
+        table.push_back({name, takesValue, scope, std::move(set), {}, {}});
     };
     // Documents the option added last; options that differ only in their line number share a text.
-    auto describe = [&table](const char* valueName, const char* help, Completion completion = Completion::None,
+    auto describe = [&table](const char* valueName, const QString& help, Completion completion = Completion::None,
                              const char* choices = "") {
-        table.back().doc = {Text(valueName), Text(help), completion, Text(choices)};
+        table.back().doc = {Text(valueName), help, completion, Text(choices)};
+    };
+    auto hex = [](QRgb color) {
+        return QString::number(color & 0xffffff, 16).rightJustified(6, u'0').toUpper();
     };
 
-    add(QStringLiteral("--template"), true, kBanner,
-        [](CliRequest& r, const QByteArray& v) { return ParsePath(QStringLiteral("--template"), v, r.templatePath); });
-    describe("FILE", "the template GIF (default: the first shipped template)", Completion::File, "*.gif");
-    add(QStringLiteral("--size"), true, kBanner, [](CliRequest& r, const QByteArray& v) {
-        int size = 0;
-        QString error = ParseInt(QStringLiteral("--size"), v, 50, 500, size);
-        r.size = size;
+    add(QStringLiteral("--design"), true, kBanner | kRemove, ReadDesignFile);
+    describe("FILE", QStringLiteral("read the settings from this design first; the other options change single ones"),
+             Completion::File, "*.vornetad");
+    table.back().heading = QStringLiteral("Design options");
+    add(QStringLiteral("--template"), true, kBanner, [](Parsing& p, const QByteArray& v) {
+        QString path;
+        QString error = ParsePath(QStringLiteral("--template"), v, path);
+        p.r.design.SetTemplatePath(path);
+        p.templateGiven = true;
         return error;
     });
-    describe("N", "edge length 50..500, applied as the editor's Resize (default 300)");
-    add(QStringLiteral("--side"), true, kBanner, [](CliRequest& r, const QByteArray& v) {
+    describe("FILE", Text("the template GIF (default: the first shipped template)"), Completion::File, "*.gif");
+    add(QStringLiteral("--size"), true, kBanner, [](Parsing& p, const QByteArray& v) {
+        int size = 0;
+        QString error = ParseInt(QStringLiteral("--size"), v, Banner::kMinSize, Banner::kMaxSize, size);
+        p.r.design.size = size;
+        p.r.design.cropOffset.reset();
+        return error;
+    });
+    describe("N", QStringLiteral("edge length %1..%2, applied as the editor's Resize (default %3)")
+                      .arg(Banner::kMinSize)
+                      .arg(Banner::kMaxSize)
+                      .arg(Banner::kInitialSize));
+    add(QStringLiteral("--side"), true, kBanner, [](Parsing& p, const QByteArray& v) {
         if (v == "left") {
-            r.side = BannerSide::Left;
+            p.r.design.side = BannerSide::Left;
         } else if (v == "right") {
-            r.side = BannerSide::Right;
+            p.r.design.side = BannerSide::Right;
         } else {
             return QStringLiteral("--side must be \"left\" or \"right\", not \"%1\"").arg(Shown(v));
         }
         return QString();
     });
-    describe("left|right", "the top corner the banner sits in (default right)", Completion::Words, "left right");
+    describe("left|right", Text("the top corner the banner sits in (default right)"), Completion::Words, "left right");
     for (int n = 1; n <= 3; ++n) {
         const size_t i = size_t(n - 1);
         const QString digit = QString::number(n);
-        add(QStringLiteral("--line") + digit, true, kBanner, [i](CliRequest& r, const QByteArray& v) {
-            r.lines[i].enabled = true;
-            return ParseText(QStringLiteral("--line%1").arg(i + 1), v, r.lines[i].text);
+        add(QStringLiteral("--line") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
+            p.r.design.lines[i].enabled = true;
+            return ParseText(QStringLiteral("--line%1").arg(i + 1), v, p.r.design.lines[i].text);
         });
-        describe("TEXT",
-                 "text of line N (default \"Line 1\"); lines 2 and 3 are off until given, and line 3 needs line 2");
-        add(QStringLiteral("--font") + digit, true, kBanner, [i](CliRequest& r, const QByteArray& v) {
+        describe("TEXT", QStringLiteral("text of line N (default \"%1\"); lines 2 and 3 are off until given, and "
+                                        "line 3 needs line 2")
+                             .arg(lines[0].text));
+        add(QStringLiteral("--font") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
             const QString name = QStringLiteral("--font%1").arg(i + 1);
             if (v.trimmed().isEmpty()) {
                 return QStringLiteral("%1 needs a font face name").arg(name);
             }
-            return ParseText(name, v, r.lines[i].font.faceName);
+            return ParseText(name, v, p.r.design.lines[i].font.faceName);
         });
-        describe("FACE", "font face of line N (default \"Times New Roman\")");
-        add(QStringLiteral("--pt") + digit, true, kBanner, [i](CliRequest& r, const QByteArray& v) {
-            return ParseInt(QStringLiteral("--pt%1").arg(i + 1), v, 1, 200, r.lines[i].font.height);
+        describe("FACE", QStringLiteral("font face of line N (default \"%1\")").arg(lines[0].font.faceName));
+        add(QStringLiteral("--pt") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
+            return ParseInt(QStringLiteral("--pt%1").arg(i + 1), v, Design::kMinPoints, Design::kMaxPoints,
+                            p.r.design.lines[i].font.height);
         });
-        describe("N", "size of line N in points, 1..200 (default 18, 12, 10)");
-        add(QStringLiteral("--color") + digit, true, kBanner, [i](CliRequest& r, const QByteArray& v) {
-            return ParseColor(QStringLiteral("--color%1").arg(i + 1), v, r.lines[i].color);
+        describe("N", QStringLiteral("size of line N in points, %1..%2 (default %3, %4, %5)")
+                          .arg(Design::kMinPoints)
+                          .arg(Design::kMaxPoints)
+                          .arg(lines[0].font.height)
+                          .arg(lines[1].font.height)
+                          .arg(lines[2].font.height));
+        add(QStringLiteral("--color") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
+            return ParseColor(QStringLiteral("--color%1").arg(i + 1), v, p.r.design.lines[i].color);
         });
-        describe("RRGGBB", "colour of line N (default 000064, 006400, 640000); 000000 becomes 0A0A0A as in the editor");
-        add(QStringLiteral("--offset") + digit, true, kBanner, [i](CliRequest& r, const QByteArray& v) {
-            return ParseInt(QStringLiteral("--offset%1").arg(i + 1), v, -5, 5, r.lines[i].offset);
+        describe("RRGGBB", QStringLiteral("colour of line N (default %1, %2, %3); 000000 becomes %4 as in the editor")
+                               .arg(hex(lines[0].color), hex(lines[1].color), hex(lines[2].color),
+                                    hex(Design::kBlackReplacement)));
+        add(QStringLiteral("--offset") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
+            return ParseInt(QStringLiteral("--offset%1").arg(i + 1), v, Design::kMinOffset, Design::kMaxOffset,
+                            p.r.design.lines[i].offset);
         });
-        describe("N", "vertical offset of line N, -5..5; 0 is auto");
-        add(QStringLiteral("--bold") + digit, false, kBanner, [i](CliRequest& r, const QByteArray&) {
-            r.lines[i].font.weight = 700;
+        describe("N", QStringLiteral("vertical offset of line N, %1..%2; 0 is auto")
+                          .arg(Design::kMinOffset)
+                          .arg(Design::kMaxOffset));
+        add(QStringLiteral("--bold") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
+            p.r.design.lines[i].font.weight = BannerFont::kBold;
             return QString();
         });
-        describe("", "bold line N");
-        add(QStringLiteral("--italic") + digit, false, kBanner, [i](CliRequest& r, const QByteArray&) {
-            r.lines[i].font.italic = true;
+        describe("", Text("bold line N"));
+        add(QStringLiteral("--italic") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
+            p.r.design.lines[i].font.italic = true;
             return QString();
         });
-        describe("", "italic line N");
-        add(QStringLiteral("--underline") + digit, false, kBanner, [i](CliRequest& r, const QByteArray&) {
-            r.lines[i].font.underline = true;
+        describe("", Text("italic line N"));
+        add(QStringLiteral("--underline") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
+            p.r.design.lines[i].font.underline = true;
             return QString();
         });
-        describe("", "underline line N");
-        add(QStringLiteral("--strike") + digit, false, kBanner, [i](CliRequest& r, const QByteArray&) {
-            r.lines[i].font.strikeOut = true;
+        describe("", Text("underline line N"));
+        add(QStringLiteral("--strike") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
+            p.r.design.lines[i].font.strikeOut = true;
             return QString();
         });
-        describe("", "strike line N through");
+        describe("", Text("strike line N through"));
     }
 
     add(QStringLiteral("--link"), true, kAdvert,
-        [](CliRequest& r, const QByteArray& v) { return ParseText(QStringLiteral("--link"), v, r.ad.linkUrl); });
-    describe("URL", "the address the banner links to (default \"link URL here\")");
+        [](Parsing& p, const QByteArray& v) { return ParseText(QStringLiteral("--link"), v, p.r.design.linkUrl); });
+    describe("URL", QStringLiteral("the address the banner links to (default \"%1\")").arg(defaults.linkUrl));
     add(QStringLiteral("--title"), true, kAdvert,
-        [](CliRequest& r, const QByteArray& v) { return ParseText(QStringLiteral("--title"), v, r.ad.adTitle); });
-    describe("TEXT", "the advert's title (default \"ad title here\")");
-    add(QStringLiteral("--same-window"), false, kAdvert, [](CliRequest& r, const QByteArray&) {
-        r.ad.newWindow = false;
+        [](Parsing& p, const QByteArray& v) { return ParseText(QStringLiteral("--title"), v, p.r.design.adTitle); });
+    describe("TEXT", QStringLiteral("the advert's title (default \"%1\")").arg(defaults.adTitle));
+    add(QStringLiteral("--same-window"), false, kAdvert, [](Parsing& p, const QByteArray&) {
+        p.r.design.newWindow = false;
         return QString();
     });
-    describe("", "open the link in the same window (default: a new window)");
+    describe("", Text("open the link in the same window (default: a new window)"));
     add(QStringLiteral("--custom-code"), true, kAdvert,
-        [](CliRequest& r, const QByteArray& v) { return SetCustomCode(r, QStringLiteral("--custom-code"), v); });
-    describe("TEXT", "custom HTML to put after the code block");
+        [](Parsing& p, const QByteArray& v) { return SetCustomCode(p, QStringLiteral("--custom-code"), v); });
+    describe("TEXT", Text("custom HTML to put after the code block"));
     add(QStringLiteral("--custom-code-file"), true, kAdvert, ReadCustomCode);
-    describe("FILE", "custom HTML read from FILE", Completion::File);
+    describe("FILE", Text("custom HTML read from FILE"), Completion::File);
 
     add(QStringLiteral("--gif"), true, kCompose,
-        [](CliRequest& r, const QByteArray& v) { return ParsePath(QStringLiteral("--gif"), v, r.gifPath); });
-    describe("FILE", "save the banner as this GIF", Completion::File, "*.gif");
+        [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--gif"), v, p.r.gifPath); });
+    describe("FILE", Text("save the banner as this GIF"), Completion::File, "*.gif");
     add(QStringLiteral("--png"), true, kCompose,
-        [](CliRequest& r, const QByteArray& v) { return ParsePath(QStringLiteral("--png"), v, r.pngPath); });
-    describe("FILE", "save the composed banner as this PNG", Completion::File, "*.png");
-    add(QStringLiteral("--css"), false, kCode, [](CliRequest& r, const QByteArray&) {
-        r.css = true;
+        [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--png"), v, p.r.pngPath); });
+    describe("FILE", Text("save the composed banner as this PNG"), Completion::File, "*.png");
+    add(QStringLiteral("--css"), false, kCode, [](Parsing& p, const QByteArray&) {
+        p.r.css = true;
         return QString();
     });
-    describe("", "print the style sheet instead of the code block");
-    add(QStringLiteral("--out"), true, kGenerate,
-        [](CliRequest& r, const QByteArray& v) { return ParsePath(QStringLiteral("--out"), v, r.outFolder); });
-    describe("FOLDER", "write a new page, the banner and the style sheet into FOLDER", Completion::Folder);
-    add(QStringLiteral("--file"), true, kGenerate, [](CliRequest& r, const QByteArray& v) {
-        if (v.isEmpty() || v == "." || v == ".." || v.contains('/')) {
+    describe("", Text("print the style sheet instead of the code block"));
+    add(QStringLiteral("--out"), true, kTarget,
+        [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--out"), v, p.outFolder); });
+    describe("FOLDER", Text("write a new page, the banner and the style sheet into FOLDER"), Completion::Folder);
+    add(QStringLiteral("--file"), true, kTarget, [](Parsing& p, const QByteArray& v) {
+        QString name;
+        if (QString error = ParsePath(QStringLiteral("--file"), v, name); !error.isEmpty() && !v.isEmpty()) {
+            return error;
+        }
+        if (!Design::IsPlainFileName(name)) {
             return QStringLiteral("--file needs a file name without a folder, not \"%1\"").arg(Shown(v));
         }
-        return ParsePath(QStringLiteral("--file"), v, r.fileName);
+        p.r.design.fileName = name;
+        return QString();
     });
-    describe("NAME", "the new page's file name (default VornetAdCode.html)");
-    add(QStringLiteral("--modify"), true, kGenerate, [](CliRequest& r, const QByteArray& v) {
+    describe("NAME", QStringLiteral("the new page's file name (default %1)").arg(defaults.fileName));
+    add(QStringLiteral("--modify"), true, kTarget, [](Parsing& p, const QByteArray& v) {
         QString page;
         QString error = ParsePath(QStringLiteral("--modify"), v, page);
-        r.modifyPages.append(page);
+        p.modifyPages.append(page);
         return error;
     });
-    describe("PAGE", "put the code block into PAGE, replacing an earlier one; may be repeated", Completion::File);
+    describe("PAGE", Text("put the code block into PAGE, replacing an earlier one; may be repeated"), Completion::File);
     add(QStringLiteral("--dir"), true, kPreview,
-        [](CliRequest& r, const QByteArray& v) { return ParsePath(QStringLiteral("--dir"), v, r.previewFolder); });
-    describe("FOLDER", "write the preview files into FOLDER (default: a private folder of your own)",
+        [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--dir"), v, p.r.previewFolder); });
+    describe("FOLDER", Text("write the preview files into FOLDER (default: a private folder of your own)"),
              Completion::Folder);
+    add(QStringLiteral("--save"), true, kDesign,
+        [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--save"), v, p.r.savePath); });
+    describe("FILE", Text("write the design to FILE"), Completion::File, "*.vornetad");
     add(QStringLiteral("--site"), true, kSite,
-        [](CliRequest& r, const QByteArray& v) { return ParsePath(QStringLiteral("--site"), v, r.siteFolder); });
+        [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--site"), v, p.r.siteFolder); });
     describe("DIR",
-             "take the pages of the whole folder tree DIR, folder by folder in sorted order; hidden folders "
-             "and files (.name) and linked folders are not entered, so the walk cannot loop; linked pages are "
-             "pages",
+             Text("take the pages of the whole folder tree DIR, folder by folder in sorted order; hidden folders "
+                  "and files (.name) and linked folders are not entered, so the walk cannot loop; linked pages are "
+                  "pages"),
              Completion::Folder);
-    add(QStringLiteral("--match"), true, kSite, [](CliRequest& r, const QByteArray& v) -> QString {
+    add(QStringLiteral("--match"), true, kSite, [](Parsing& p, const QByteArray& v) -> QString {
         QString text;
         if (QString error = ParseText(QStringLiteral("--match"), v, text); !error.isEmpty()) {
             return error;
@@ -355,11 +429,11 @@ std::vector<Option> BuildOptionTable() {
         if (const PagePatterns patterns = PagePatterns::Parse(text); !patterns.error.isEmpty()) {
             return QStringLiteral("--match: ") + patterns.error;
         }
-        r.siteMatch = text;
+        p.r.siteMatch = text;
         return QString();
     });
-    describe("GLOBS", "which files of --site are pages: comma-separated name patterns with * and ?, in any letter "
-                      "case (default *.html,*.htm)");
+    describe("GLOBS", Text("which files of --site are pages: comma-separated name patterns with * and ?, in any "
+                           "letter case (default *.html,*.htm)"));
     return table;
 }
 
@@ -374,60 +448,84 @@ const Option* FindOption(const std::vector<Option>& table, const QString& name) 
 
 // The template is decoded now, so that a file that is not one sound GIF stops the run before
 // anything is written, and the banner gets exactly the image that was checked.
-QString CheckTemplate(CliRequest& r) {
-    TemplateImage loaded = LoadTemplateImage(r.templatePath);
-    if (!loaded.status.ok()) {
-        return QStringLiteral("--template: \"%1\": %2").arg(r.templatePath, loaded.status.error);
+QString CheckTemplate(Parsing& p) {
+    const QString path = p.r.design.TemplatePath();
+    if (path.isEmpty()) {
+        return {};
     }
-    r.templateImage = std::move(loaded.image);
+    TemplateImage loaded = LoadTemplateImage(path);
+    if (!loaded.status.ok()) {
+        const QString source =
+            p.templateGiven ? QStringLiteral("--template:") : QStringLiteral("--design: its template");
+        return QStringLiteral("%1 \"%2\": %3").arg(source, path, loaded.status.error);
+    }
+    p.r.templateImage = std::move(loaded.image);
+    return {};
+}
+
+// Puts a target given on the command line in the design's place, with full paths, so that every
+// path printed is one and a saved design does not depend on the folder it was made in.
+QString SetTarget(Parsing& p) {
+    Design& design = p.r.design;
+    const bool remove = p.r.command == Command::Remove;
+    const bool site = !p.r.siteFolder.isEmpty();
+    if (int(!p.outFolder.isEmpty()) + int(!p.modifyPages.isEmpty()) + int(site) > 1) {
+        return remove ? QStringLiteral("remove needs either pages or --site DIR, not both")
+                      : QStringLiteral("either --out FOLDER, --modify PAGE or --site DIR, not two of them");
+    }
+    if (!p.r.siteMatch.isEmpty() && !site) {
+        return QStringLiteral("--match needs --site");
+    }
+    if (!p.outFolder.isEmpty()) {
+        design.mode = OutputMode::Create;
+        design.outputFolder = QDir(p.outFolder).absolutePath();
+    } else if (!p.modifyPages.isEmpty() || site) {
+        // The site's pages are found when the run starts.
+        design.mode = remove ? OutputMode::Remove : OutputMode::Modify;
+        design.pages.clear();
+        for (const QString& page : std::as_const(p.modifyPages)) {
+            design.pages.append(QFileInfo(page).absoluteFilePath());
+        }
+    } else if (remove && design.mode == OutputMode::Modify) {
+        // A design's pages are where its advert went, so where it comes off again.
+        design.mode = OutputMode::Remove;
+    }
+    const bool usable =
+        design.mode == OutputMode::Create ? !design.outputFolder.isEmpty() : !design.pages.isEmpty() || site;
+    if (remove && !(usable && design.mode == OutputMode::Remove)) {
+        return QStringLiteral("remove needs one or more pages, --site DIR, or a design that lists pages");
+    }
+    if (p.r.command == Command::Generate && !(usable && design.mode != OutputMode::Remove)) {
+        return QStringLiteral("generate needs --out FOLDER, one or more --modify PAGE, --site DIR, or a design whose "
+                              "output names a folder or pages to modify");
+    }
     return {};
 }
 
 // Checks what single options cannot: which options a command needs together.
-QString CheckCombination(CliRequest& r) {
-    switch (r.command) {
-    case Command::Compose:
-        if (r.gifPath.isEmpty() == r.pngPath.isEmpty()) {
-            return QStringLiteral("compose needs exactly one of --gif FILE and --png FILE");
-        }
-        break;
-    case Command::Generate:
-        if (int(!r.outFolder.isEmpty()) + int(!r.modifyPages.isEmpty()) + int(!r.siteFolder.isEmpty()) != 1) {
-            return QStringLiteral("generate needs either --out FOLDER, one or more --modify PAGE, or --site DIR");
-        }
-        break;
-    case Command::Remove:
-        if (r.modifyPages.isEmpty() == r.siteFolder.isEmpty()) {
-            return QStringLiteral("remove needs either one or more pages or --site DIR");
-        }
-        break;
-    default:
-        break;
+QString CheckCombination(Parsing& p) {
+    const CliRequest& r = p.r;
+    if (r.command == Command::Compose && r.gifPath.isEmpty() == r.pngPath.isEmpty()) {
+        return QStringLiteral("compose needs exactly one of --gif FILE and --png FILE");
     }
-    if (!r.siteMatch.isEmpty() && r.siteFolder.isEmpty()) {
-        return QStringLiteral("--match needs --site");
+    if (r.command == Command::Design && r.savePath.isEmpty()) {
+        return QStringLiteral("design needs --save FILE");
     }
-    if (r.lines[2].enabled && !r.lines[1].enabled) {
+    if (r.design.lines[2].enabled && !r.design.lines[1].enabled) {
         return QStringLiteral("--line3 needs --line2, as in the editor");
     }
-    if (!r.templatePath.isEmpty()) {
-        return CheckTemplate(r);
+    if (QString error = SetTarget(p); !error.isEmpty()) {
+        return error;
     }
-    return {};
+    // Taking the advert off needs no banner.
+    return r.command == Command::Remove ? QString() : CheckTemplate(p);
 }
 
-CliRequest DefaultRequest() {
-    CliRequest r;
-    const QRgb colors[3] = {qRgb(0, 0, 100), qRgb(0, 100, 0), qRgb(100, 0, 0)};
-    const int heights[3] = {18, 12, 10};
-    for (size_t i = 0; i < 3; ++i) {
-        r.lines[i].text = QStringLiteral("Line %1").arg(i + 1);
-        r.lines[i].color = colors[i];
-        r.lines[i].font.height = heights[i];
-    }
-    r.lines[0].enabled = true;
-    return r;
-}
+// The options in the order they are applied: the design first, then the others as given.
+struct Given {
+    const Option* option;
+    QByteArray value;
+};
 
 }  // namespace
 
@@ -439,7 +537,8 @@ ParseResult ParseCommandLine(const QByteArrayList& args) {
         return fail(QStringLiteral("no command given"));
     }
 
-    CliRequest request = DefaultRequest();
+    Parsing parsing;
+    CliRequest& request = parsing.r;
     const QByteArray& commandName = args.constFirst();
     if (commandName == "--help" || commandName == "-h") {
         request.command = Command::Help;
@@ -481,6 +580,7 @@ ParseResult ParseCommandLine(const QByteArrayList& args) {
     // Remove's pages are the words that are not options; after "--", every word is one.
     const bool takesPages = request.command == Command::Remove;
     bool optionsEnded = false;
+    std::vector<Given> given;
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (takesPages && !optionsEnded && args[i] == "--") {
             optionsEnded = true;
@@ -491,7 +591,7 @@ ParseResult ParseCommandLine(const QByteArrayList& args) {
             if (const QString error = ParsePath(QStringLiteral("remove"), args[i], page); !error.isEmpty()) {
                 return fail(error);
             }
-            request.modifyPages.append(page);
+            parsing.modifyPages.append(page);
             continue;
         }
         const QString name = Shown(args[i]);
@@ -509,30 +609,37 @@ ParseResult ParseCommandLine(const QByteArrayList& args) {
             }
             value = args[++i];
         }
-        const QString error = option->set(request, value);
-        if (!error.isEmpty()) {
+        given.push_back({option, value});
+    }
+    const auto isDesign = [](const Given& g) {
+        return g.option->name == u"--design";
+    };
+    if (std::count_if(given.begin(), given.end(), isDesign) > 1) {
+        return fail(QStringLiteral("--design may be given once"));
+    }
+    std::stable_partition(given.begin(), given.end(), isDesign);
+    for (const Given& g : given) {
+        if (const QString error = g.option->set(parsing, g.value); !error.isEmpty()) {
             return fail(error);
         }
     }
-    if (const QString error = CheckCombination(request); !error.isEmpty()) {
+    if (const QString error = CheckCombination(parsing); !error.isEmpty()) {
         return fail(error);
     }
-    request.ad.bannerSize = request.size.value_or(300);
-    request.ad.side = request.side;
     return {request, {}};
 }
 
 std::vector<DocumentedOption> DocumentedOptions() {
     std::vector<DocumentedOption> options;
     for (const Option& option : BuildOptionTable()) {
-        DocumentedOption documented{option.name, {}, {}, option.doc};
+        DocumentedOption documented{option.name, option.heading, {}, option.doc};
         for (const CommandEntry& c : CommandTable()) {
             if ((option.scope & ScopeOf(c.command)) != 0) {
                 documented.commands.append(c.doc.name);
             }
         }
         for (const OptionGroup& group : kOptionGroups) {
-            if (option.scope == group.scope) {
+            if (documented.group.isEmpty() && option.scope == group.scope) {
                 documented.group = Text(group.heading);
             }
         }

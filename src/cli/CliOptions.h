@@ -1,7 +1,6 @@
 #pragma once
 
-#include "AdSettings.h"
-#include "BannerLine.h"
+#include "design/Design.h"
 
 #include <QByteArrayList>
 #include <QImage>
@@ -14,31 +13,26 @@
 
 // What the command line asked for, with every value already checked.
 struct CliRequest {
-    enum class Command { Help, Version, Compose, Code, Generate, Preview, Templates, Remove };
+    enum class Command { Help, Version, Compose, Code, Generate, Preview, Templates, Design, Remove };
 
     Command command = Command::Help;
 
-    // Banner options.
-    QString templatePath;     // empty: the first template of the default catalog
-    QImage templateImage;     // the template at templatePath, decoded when the line was checked
-    std::optional<int> size;  // applied as the editor's Resize would; unset keeps the wizard's 300
-    BannerSide side = BannerSide::Right;
-    std::array<BannerLine, 3> lines;
-
-    // Advert options (bannerSize and side are filled from the banner options).
-    AdSettings ad;
+    // Every setting: the defaults, then a --design file's, then the single options'. Its paths are
+    // absolute, and its target is complete for generate.
+    Design design;
+    // The design's template, decoded when the line was checked; null with no template named (the
+    // first template of the default catalog is used).
+    QImage templateImage;
 
     // Command-specific values.
     QString gifPath;
     QString pngPath;
     bool css = false;
-    QString outFolder;
-    QString fileName = QStringLiteral("VornetAdCode.html");
-    QStringList modifyPages;  // generate's --modify pages, or the pages given to remove
-    QString siteFolder;       // --site: the pages of this folder tree instead
-    QString siteMatch;        // --match as given; empty: PagePatterns::kDefault
     QString previewFolder;
     QString templatesFolder;
+    QString savePath;
+    QString siteFolder;  // --site: the pages of this folder tree, found when the run starts
+    QString siteMatch;   // --match as given; empty: PagePatterns::kDefault
 };
 
 // Either a request or the reason the command line is not usable.

@@ -6,6 +6,7 @@
 #include "OutputRuns.h"
 #include "TemplateCatalog.h"
 #include "TemplateImage.h"
+#include "design/DesignFile.h"
 #include "files/ReplaceFile.h"
 #include "files/SiteWalk.h"
 
@@ -32,7 +33,7 @@ void PrintFailure(const FileResult& result) {
 // there is no template to use.
 std::optional<Banner> BuildBanner(const CliRequest& request) {
     QImage image = request.templateImage;
-    if (request.templatePath.isEmpty()) {
+    if (request.design.TemplatePath().isEmpty()) {
         TemplateCatalog catalog;
         const QString folder = DefaultTemplatesFolder();
         if (catalog.Scan(folder) == 0) {
@@ -48,13 +49,7 @@ std::optional<Banner> BuildBanner(const CliRequest& request) {
         image = std::move(loaded.image);
     }
     Banner banner;
-    banner.lines = request.lines;
-    banner.SetSide(request.side);
-    banner.SetTemplate(image);
-    if (request.size) {
-        banner.SetBannerSize(*request.size);
-    }
-    banner.Compose();
+    request.design.ComposeInto(banner, image);
     return banner;
 }
 
@@ -73,15 +68,11 @@ int ExitStatus(const RunReport& report, const QList<FileResult>& problems = {}) 
     return report.ok() && problems.isEmpty() ? 0 : 1;
 }
 
-// The pages a run takes: the ones given, or those of the --site tree; nothing (after a message)
-// when the tree's folder cannot be listed. Full paths, so that every path printed is one.
+// The pages a run takes: the design's, or those of the --site tree; nothing (after a message) when
+// the tree's folder cannot be listed. Full paths, so that every path printed is one.
 std::optional<QStringList> PagesOf(const CliRequest& request, QList<FileResult>& problems) {
-    QStringList pages;
     if (request.siteFolder.isEmpty()) {
-        for (const QString& page : request.modifyPages) {
-            pages.append(QFileInfo(page).absoluteFilePath());
-        }
-        return pages;
+        return request.design.pages;
     }
     const QString match = request.siteMatch.isEmpty() ? QLatin1String(PagePatterns::kDefault) : request.siteMatch;
     SitePages site = WalkSite(QDir(request.siteFolder).absolutePath(), PagePatterns::Parse(match));
@@ -134,7 +125,8 @@ int RunCompose(const CliRequest& request) {
 
 int RunCode(const CliRequest& request) {
     CodeTexts texts = LoadedTexts();
-    texts.BuildCode(QByteArrayLiteral("VornetAdStyle.css"), QByteArrayLiteral("VornetAdMap.gif"), request.ad);
+    texts.BuildCode(QByteArrayLiteral("VornetAdStyle.css"), QByteArrayLiteral("VornetAdMap.gif"),
+                    request.design.Advert());
     const QByteArray& text = request.css ? texts.styleSheet : texts.codeBlock;
     std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
     return 0;
@@ -145,11 +137,7 @@ int RunGenerate(const CliRequest& request) {
     if (!banner) {
         return 2;
     }
-    // Full paths, so that every path printed is one, also for names given relative to the current folder.
-    OutputTarget target;
-    target.createNew = !request.outFolder.isEmpty();
-    target.outputFolder = target.createNew ? QDir(request.outFolder).absolutePath() : QString();
-    target.fileName = request.fileName;
+    OutputTarget target = request.design.Target();
     QList<FileResult> problems;
     if (!target.createNew) {
         std::optional<QStringList> pages = PagesOf(request, problems);
@@ -159,7 +147,7 @@ int RunGenerate(const CliRequest& request) {
         target.pages = std::move(*pages);
     }
     CodeTexts texts = LoadedTexts();
-    return ExitStatus(Generate(texts, banner->Composed(), target, request.ad), problems);
+    return ExitStatus(Generate(texts, banner->Composed(), target, request.design.Advert()), problems);
 }
 
 int RunRemove(const CliRequest& request) {
@@ -168,8 +156,8 @@ int RunRemove(const CliRequest& request) {
     if (!pages) {
         return 2;
     }
-    const QByteArray customCode = request.ad.customCodeEnabled ? request.ad.customCode : QByteArray();
-    return ExitStatus(RemoveAdvert(*pages, customCode), problems);
+    const Design& design = request.design;
+    return ExitStatus(RemoveAdvert(*pages, design.customCodeEnabled ? design.customCode : QByteArray()), problems);
 }
 
 int RunPreview(const CliRequest& request) {
@@ -179,7 +167,7 @@ int RunPreview(const CliRequest& request) {
     }
     CodeTexts texts = LoadedTexts();
     const QString folder = request.previewFolder.isEmpty() ? QString() : QDir(request.previewFolder).absolutePath();
-    const RunReport report = WritePreview(texts, banner->Composed(), request.ad, folder);
+    const RunReport report = WritePreview(texts, banner->Composed(), request.design.Advert(), folder);
     for (const FileResult& failure : report.Failures()) {
         PrintFailure(failure);
     }
@@ -203,5 +191,15 @@ int RunTemplates(const CliRequest& request) {
     for (int i = 0; i < catalog.Count(); ++i) {
         PrintLine(stdout, catalog.PathAt(i));
     }
+    return 0;
+}
+
+int RunDesign(const CliRequest& request) {
+    const FileResult result = WriteDesign(request.design, request.savePath);
+    if (!result.ok()) {
+        PrintFailure(result);
+        return 1;
+    }
+    PrintLine(stdout, QFileInfo(request.savePath).absoluteFilePath());
     return 0;
 }

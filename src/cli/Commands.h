@@ -11,3 +11,4 @@ int RunGenerate(const CliRequest& request);
 int RunPreview(const CliRequest& request);
 int RunTemplates(const CliRequest& request);
 int RunRemove(const CliRequest& request);
+int RunDesign(const CliRequest& request);

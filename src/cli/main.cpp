@@ -36,6 +36,8 @@ int Run(const CliRequest& request) {
         return RunPreview(request);
     case CliRequest::Command::Templates:
         return RunTemplates(request);
+    case CliRequest::Command::Design:
+        return RunDesign(request);
     case CliRequest::Command::Remove:
         return RunRemove(request);
     }

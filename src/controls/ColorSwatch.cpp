@@ -1,6 +1,7 @@
 #include "ColorSwatch.h"
 
 #include "Pickers.h"
+#include "design/Design.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,6 +11,11 @@ ColorSwatch::ColorSwatch(Pickers& pickers, QRgb color, int id, QWidget* parent)
     , pickers(pickers)
     , id(id)
     , color(qRgb(qRed(color), qGreen(color), qBlue(color))) {}
+
+void ColorSwatch::SetColor(QRgb c) {
+    color = qRgb(qRed(c), qGreen(c), qBlue(c));
+    update();
+}
 
 void ColorSwatch::paintEvent(QPaintEvent*) {
     QPainter painter(this);
@@ -24,9 +30,7 @@ void ColorSwatch::mousePressEvent(QMouseEvent* event) {
     // The picker is opened without the current colour, so it starts on its own default.
     const std::optional<QColor> picked = pickers.PickColor(this);
     if (picked && picked->isValid()) {
-        const QRgb rgb = picked->rgb();
-        color =
-            (qRed(rgb) | qGreen(rgb) | qBlue(rgb)) == 0 ? kBlackReplacement : qRgb(qRed(rgb), qGreen(rgb), qBlue(rgb));
+        color = Design::LineColor(picked->rgb());
         repaint();
         emit colorChanged(id, color);
     }

@@ -6,7 +6,8 @@
 class Pickers;
 
 // A solid colour beside a banner line; a click opens the colour picker. After a pick the colour is
-// stored (pure black becomes RGB(10, 10, 10)) and colorChanged is emitted with the line's id.
+// stored as a line keeps it (Design::LineColor: pure black becomes RGB(10, 10, 10)) and
+// colorChanged is emitted with the line's id.
 // Disabled, it shows a neutral grey and takes no clicks.
 class ColorSwatch final : public QWidget {
     Q_OBJECT
@@ -14,13 +15,13 @@ class ColorSwatch final : public QWidget {
 
 public:
     static constexpr QRgb kDisabledColor = 0xffc8c8c8;  // RGB(200, 200, 200)
-    // Stored instead of pure black, which the banner's GIF reserves for transparency.
-    static constexpr QRgb kBlackReplacement = 0xff0a0a0a;  // RGB(10, 10, 10)
 
     // `pickers` must outlive the swatch.
     ColorSwatch(Pickers& pickers, QRgb color, int id, QWidget* parent = nullptr);
 
     QRgb GetColor() const { return color; }
+    // Shows `color` (a line's, from a design) without telling anyone.
+    void SetColor(QRgb color);
     int Id() const { return id; }
 
 signals:

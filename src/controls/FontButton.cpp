@@ -19,6 +19,11 @@ FontButton::FontButton(Pickers& pickers, const QString& faceName, int height, Co
     connect(&swatch, &ColorSwatch::colorChanged, this, [this] { repaint(); });
 }
 
+void FontButton::SetLogFont(const BannerFont& f) {
+    font = f;
+    update();
+}
+
 void FontButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRect r = rect();
@@ -59,9 +64,12 @@ void FontButton::mousePressEvent(QMouseEvent* event) {
     if (!picked || picked->family().isEmpty()) {
         return;
     }
-    font = BannerFont{
-        picked->family(),   0, picked->weight() == QFont::Bold ? 700 : 400, picked->italic(), picked->underline(),
-        picked->strikeOut()};
+    font = BannerFont{picked->family(),
+                      0,
+                      picked->weight() == QFont::Bold ? BannerFont::kBold : BannerFont::kRegular,
+                      picked->italic(),
+                      picked->underline(),
+                      picked->strikeOut()};
     repaint();
     emit fontChanged(id);
 }

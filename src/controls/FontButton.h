@@ -27,6 +27,8 @@ public:
                QWidget* parent = nullptr);
 
     const BannerFont& logFont() const { return font; }
+    // Shows `font` (a line's, from a design) without telling anyone.
+    void SetLogFont(const BannerFont& font);
     int Id() const { return id; }
 
 signals:

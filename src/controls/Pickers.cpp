@@ -22,17 +22,31 @@ std::optional<QFont> DialogPickers::PickFont(QWidget* parent) {
     return font;
 }
 
-std::optional<QString> DialogPickers::PickOpenFile(QWidget* parent, const QString& filter,
-                                                   const QString& defaultSuffix) {
+namespace {
+
+std::optional<QString> PickFile(QWidget* parent, QFileDialog::AcceptMode mode, const QString& filter,
+                                const QString& defaultSuffix) {
     QFileDialog dialog(parent);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setAcceptMode(mode);
     dialog.setNameFilter(filter);
     dialog.setDefaultSuffix(defaultSuffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
     return dialog.selectedFiles().constFirst();
+}
+
+}  // namespace
+
+std::optional<QString> DialogPickers::PickOpenFile(QWidget* parent, const QString& filter,
+                                                   const QString& defaultSuffix) {
+    return PickFile(parent, QFileDialog::AcceptOpen, filter, defaultSuffix);
+}
+
+std::optional<QString> DialogPickers::PickSaveFile(QWidget* parent, const QString& filter,
+                                                   const QString& defaultSuffix) {
+    return PickFile(parent, QFileDialog::AcceptSave, filter, defaultSuffix);
 }
 
 std::optional<QString> DialogPickers::PickFolder(QWidget* parent, const QString& title, const QString& startFolder) {

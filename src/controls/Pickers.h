@@ -25,6 +25,10 @@ public:
     // suffix is added when the typed name has none.
     virtual std::optional<QString> PickOpenFile(QWidget* parent, const QString& filter,
                                                 const QString& defaultSuffix) = 0;
+    // A file to save to, new or existing (the dialog asks before an existing one is replaced);
+    // the same filter and suffix as PickOpenFile.
+    virtual std::optional<QString> PickSaveFile(QWidget* parent, const QString& filter,
+                                                const QString& defaultSuffix) = 0;
     // A folder, starting in `startFolder`.
     virtual std::optional<QString> PickFolder(QWidget* parent, const QString& title, const QString& startFolder) = 0;
     // A modal message box with one OK button.
@@ -37,6 +41,7 @@ public:
     std::optional<QColor> PickColor(QWidget* parent) override;
     std::optional<QFont> PickFont(QWidget* parent) override;
     std::optional<QString> PickOpenFile(QWidget* parent, const QString& filter, const QString& defaultSuffix) override;
+    std::optional<QString> PickSaveFile(QWidget* parent, const QString& filter, const QString& defaultSuffix) override;
     std::optional<QString> PickFolder(QWidget* parent, const QString& title, const QString& startFolder) override;
     void ShowMessage(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) override;
 };

@@ -184,6 +184,17 @@ void TemplateStrip::OnVScroll(int code, int thumbPosition) {
     update();
 }
 
+void TemplateStrip::Select(int index) {
+    selectedIndex = catalog != nullptr && catalog->IsValidIndex(index) ? index : -1;
+    const int row = selectedIndex / columns;
+    if (selectedIndex >= 0 && (row < scrollPos || row >= scrollPos + columns)) {
+        OnVScroll(ThumbPosition, row);
+        return;
+    }
+    Render();
+    update();
+}
+
 void TemplateStrip::OnScrollAction(int action) {
     switch (action) {
     case QAbstractSlider::SliderSingleStepSub:

@@ -48,6 +48,9 @@ public:
     // scrolls on until only the last row is at the top, although the bar's thumb stops 3 rows
     // earlier.
     void OnVScroll(int code, int thumbPosition = 0);
+    // Selects entry `index` without reporting it (an index outside the catalog selects none) and
+    // scrolls its row into view.
+    void Select(int index);
 
     int CellSize() const { return cellSize; }
     int VGap() const { return vGap; }

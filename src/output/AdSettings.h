@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BannerLine.h"
+#include "Banner.h"
 
 #include <QByteArray>
 #include <QString>
@@ -8,7 +8,7 @@
 // The advert's values that the code block and the style sheet need; gathered from the wizard's
 // pages (or the CLI's options) right before every run.
 struct AdSettings {
-    int bannerSize = 300;
+    int bannerSize = Banner::kInitialSize;
     BannerSide side = BannerSide::Right;
     QString linkUrl = QStringLiteral("link URL here");
     QString adTitle = QStringLiteral("ad title here");

@@ -5,9 +5,11 @@
 #include "DialogUnits.h"
 #include "FontButton.h"
 #include "PageLayout.h"
+#include "design/Design.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -71,26 +73,35 @@ constexpr std::array<LineLayout, 3> kLineLayouts{{
      {266, 195, 47, kListHeight}},
 }};
 
-struct LineDefaults {
-    const char16_t* text;
-    QRgb color;
-    int sizeItem;  // index into the size list; its value is also the line's initial size
-};
-
-constexpr int kAutoOffsetItem = 5;
-
-const std::array<LineDefaults, 3> kLineDefaults{{
-    {u"Line 1", qRgb(0, 0, 100), 5},
-    {u"Line 2", qRgb(0, 100, 0), 2},
-    {u"Line 3", qRgb(100, 0, 0), 1},
-}};
-
 QStringList SizeItems() {
     return {u"8"_s, u"10"_s, u"12"_s, u"14"_s, u"16"_s, u"18"_s, u"20"_s};
 }
 
+// Every offset a line may have, 0 shown as "auto".
 QStringList OffsetItems() {
-    return {u"-5"_s, u"-4"_s, u"-3"_s, u"-2"_s, u"-1"_s, u"auto"_s, u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s};
+    QStringList items;
+    for (int offset = Design::kMinOffset; offset <= Design::kMaxOffset; ++offset) {
+        items.append(offset == 0 ? u"auto"_s : QString::number(offset));
+    }
+    return items;
+}
+
+int OffsetItem(int offset) {
+    return offset - Design::kMinOffset;
+}
+
+// Shows `points` in a size list, adding it in its place among the numbers when the list lacks it.
+void ShowPoints(QComboBox* list, int points) {
+    const QString text = QString::number(points);
+    int index = list->findText(text);
+    if (index < 0) {
+        index = 0;
+        while (index < list->count() && list->itemText(index).toInt() < points) {
+            ++index;
+        }
+        list->insertItem(index, text);
+    }
+    list->setCurrentIndex(index);
 }
 
 QLabel* MakeLabel(const QString& text, const Dlu& at, QWidget* parent, int room = 2) {
@@ -158,8 +169,9 @@ EditorPage::EditorPage(Pickers& pickers, QWidget* parent)
     connect(leftButton, &QRadioButton::clicked, this, [this] { bannerView->SetSide(BannerSide::Left); });
     connect(rightButton, &QRadioButton::clicked, this, [this] { bannerView->SetSide(BannerSide::Right); });
 
+    const Design defaults;
     for (int i = 0; i < 3; ++i) {
-        CreateLine(i);
+        CreateLine(i, defaults.lines[size_t(i)]);
     }
 
     connect(lineControls[1].check, &QCheckBox::clicked, this, &EditorPage::OnLine2Toggled);
@@ -170,9 +182,8 @@ EditorPage::EditorPage(Pickers& pickers, QWidget* parent)
     OnLine2Toggled();
 }
 
-void EditorPage::CreateLine(int index) {
+void EditorPage::CreateLine(int index, const BannerLine& defaults) {
     const LineLayout& at = kLineLayouts[index];
-    const LineDefaults& defaults = kLineDefaults[index];
     LineControls& line = lineControls[index];
     const int id = kFirstLineId + index;
     const QString number = QString::number(index + 1);
@@ -186,8 +197,8 @@ void EditorPage::CreateLine(int index) {
         line.check->setGeometry(at.title.px());
     }
 
-    line.sizeList = MakeList(SizeItems(), defaults.sizeItem, this);
-    const int initialSize = line.sizeList->currentText().toInt();
+    line.sizeList = MakeList(SizeItems(), 0, this);
+    ShowPoints(line.sizeList, defaults.font.height);
 
     // The swatch sits inside an etched frame, one pixel in from it on every side.
     auto* frame = new QFrame(this);
@@ -197,28 +208,23 @@ void EditorPage::CreateLine(int index) {
     line.swatch->setObjectName(u"colorSwatch"_s + number);
     line.swatch->setGeometry(at.swatchFrame.px().adjusted(1, 1, -1, -1));
 
-    line.fontButton = new FontButton(pickers, u"Times New Roman"_s, initialSize, *line.swatch, id, this);
+    line.fontButton = new FontButton(pickers, defaults.font.faceName, defaults.font.height, *line.swatch, id, this);
     line.fontButton->setObjectName(u"fontButton"_s + number);
     line.fontButton->setGeometry(at.fontButton.px());
 
     line.sizeList->setObjectName(u"sizeList"_s + number);
     line.sizeList->setGeometry(at.sizeList.px());
 
-    line.text = new QLineEdit(QString::fromUtf16(defaults.text), this);
+    line.text = new QLineEdit(defaults.text, this);
     line.text->setObjectName(u"lineText"_s + number);
     line.text->setGeometry(at.text.px());
 
     line.offsetLabel = MakeLabel(u"Line "_s + number + u" offset:"_s, at.offsetLabel, this);
-    line.offsetList = MakeList(OffsetItems(), kAutoOffsetItem, this);
+    line.offsetList = MakeList(OffsetItems(), OffsetItem(defaults.offset), this);
     line.offsetList->setObjectName(u"offsetList"_s + number);
     line.offsetList->setGeometry(at.offsetList.px());
 
-    BannerLine& record = bannerView->model().lines[index];
-    record.text = line.text->text();
-    record.font = line.fontButton->logFont();
-    record.color = defaults.color;
-    record.enabled = index == 0;
-    record.offset = 0;
+    bannerView->model().lines[index] = defaults;
 
     // Whatever commits a list's choice (the popup, the wheel or the keys on the closed list) applies
     // it at once, so the banner always uses what the list shows.
@@ -230,7 +236,53 @@ void EditorPage::CreateLine(int index) {
 }
 
 void EditorPage::LoadTemplate(const QString& path) {
+    loadedTemplate = path;
     bannerView->LoadTemplate(path);
+}
+
+void EditorPage::ApplyDesign(const Design& design, const QImage& templateImage, const QString& templatePath) {
+    filling = true;
+    for (size_t i = 0; i < lineControls.size(); ++i) {
+        const LineControls& controls = lineControls[i];
+        const BannerLine& line = design.lines[i];
+        controls.text->setText(line.text);
+        controls.swatch->SetColor(line.color);
+        controls.fontButton->SetLogFont(line.font);
+        ShowPoints(controls.sizeList, line.font.height);
+        controls.offsetList->setCurrentIndex(OffsetItem(line.offset));
+        if (controls.check != nullptr) {
+            controls.check->setChecked(line.enabled);
+        }
+    }
+    lineControls[2].check->setEnabled(design.lines[1].enabled);
+    for (int i = 1; i < 3; ++i) {
+        EnableGroup(i, design.lines[size_t(i)].enabled);
+    }
+    (design.side == BannerSide::Left ? leftButton : rightButton)->setChecked(true);
+    resized = design.size.has_value();
+    resizeButton->setEnabled(false);
+    filling = false;
+
+    loadedTemplate = templatePath;
+    design.ComposeInto(bannerView->model(), templateImage);
+    ShowAppliedSize(bannerView->model().size);
+    bannerView->repaint();
+    update();
+}
+
+void EditorPage::StoreDesign(Design& design) {
+    BannerSize();
+    const Banner& banner = bannerView->model();
+    design.lines = banner.lines;
+    design.side = IsLeftSide() ? BannerSide::Left : BannerSide::Right;
+    design.size = resized ? std::optional(banner.size) : std::nullopt;
+    design.cropOffset.reset();
+    // The square stays where Resize put it when another template is loaded, so it may lie
+    // elsewhere than the design's own rule puts it on the selected template.
+    const bool sameTemplate = QDir::cleanPath(loadedTemplate) == QDir::cleanPath(design.TemplatePath());
+    if (resized && (!sameTemplate || banner.cropOffset != design.CropOffsetFor(banner.TemplateWidth()))) {
+        design.cropOffset = banner.cropOffset;
+    }
 }
 
 int EditorPage::BannerSize() {
@@ -244,12 +296,16 @@ bool EditorPage::IsLeftSide() const {
     return leftButton->isChecked();
 }
 
-void EditorPage::EnableLine(int index, bool on) {
+void EditorPage::EnableGroup(int index, bool on) {
     const LineControls& line = lineControls[index];
     for (QWidget* control : std::initializer_list<QWidget*>{line.offsetLabel, line.offsetList, line.text, line.swatch,
                                                             line.fontButton, line.sizeList}) {
         control->setEnabled(on);
     }
+}
+
+void EditorPage::EnableLine(int index, bool on) {
+    EnableGroup(index, on);
     bannerView->model().lines[index].enabled = on;
     bannerView->Compose();
 }
@@ -282,6 +338,7 @@ void EditorPage::OnResize() {
     const int size =
         ok ? int(std::clamp<qlonglong>(typed, Banner::kMinSize, Banner::kMaxSize)) : bannerView->model().size;
     bannerView->SetBannerSize(size);
+    resized = true;
     ShowAppliedSize(size);
 }
 
@@ -293,12 +350,18 @@ void EditorPage::ShowAppliedSize(int size) {
 }
 
 void EditorPage::OnLineSizeChosen(int index) {
+    if (filling) {
+        return;
+    }
     // Not a number gives 0, as the list only ever holds numbers.
     bannerView->model().lines[index].font.height = lineControls[index].sizeList->currentText().toInt();
     bannerView->Compose();
 }
 
 void EditorPage::OnLineOffsetChosen(int index) {
+    if (filling) {
+        return;
+    }
     const QString text = lineControls[index].offsetList->currentText();
     bannerView->model().lines[index].offset = text == u"auto"_s ? 0 : text.toInt();
     bannerView->Compose();

@@ -2,11 +2,15 @@
 
 #include "WizardPage.h"
 
+#include <QImage>
 #include <QRgb>
+#include <QString>
 
 #include <array>
 
 class BannerView;
+struct BannerLine;
+struct Design;
 class ColorSwatch;
 class FontButton;
 class Pickers;
@@ -36,6 +40,12 @@ public:
     // The edge length of the banner that will be saved: a size typed but not yet applied is
     // applied first, exactly as Resize would.
     int BannerSize();
+    // Fills every control from `design` and composes its banner on `templateImage`, the template
+    // at `templatePath`. A size in points that the size list lacks is added to it.
+    void ApplyDesign(const Design& design, const QImage& templateImage, const QString& templatePath);
+    // Writes the banner as the page shows it into `design` (after BannerSize()), whose template
+    // must already be the one the templates step has selected.
+    void StoreDesign(Design& design);
     bool IsLeftSide() const;
     BannerView& view() { return *bannerView; }
 
@@ -57,8 +67,9 @@ private:
         QComboBox* offsetList = nullptr;
     };
 
-    void CreateLine(int index);
+    void CreateLine(int index, const BannerLine& defaults);
     void EnableLine(int index, bool on);
+    void EnableGroup(int index, bool on);
     void OnLine2Toggled();
     void OnLine3Toggled();
     void OnResize();
@@ -77,4 +88,8 @@ private:
     std::array<LineControls, 3> lineControls;
     // Set while the page writes its own controls, whose change notifications are then ignored.
     bool filling = false;
+    // Whether the banner's size was applied by Resize, which centres the crop square.
+    bool resized = false;
+    // The template the banner was last given.
+    QString loadedTemplate;
 };

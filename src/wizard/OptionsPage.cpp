@@ -2,6 +2,7 @@
 
 #include "DialogUnits.h"
 #include "PageLayout.h"
+#include "design/Design.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -38,12 +39,31 @@ OptionsPage::OptionsPage(QWidget* parent)
 
     resize(DluX(386), DluY(244));
     Layout();
-    LoadControls();
 
-    newWindowButton->setChecked(true);
     connect(newWindowButton, &QRadioButton::toggled, this, [this](bool checked) { newWindow = checked; });
     connect(customCodeBox, &QCheckBox::toggled, this, [this] { ApplyCustomCodeBox(); });
+    ApplyDesign(Design());
+}
+
+void OptionsPage::ApplyDesign(const Design& design) {
+    adTitle = design.adTitle;
+    linkUrl = design.linkUrl;
+    customCode = QString::fromUtf8(design.customCode);
+    LoadControls();
+    appliedCode = design.customCode;
+    appliedCodeText = codeEdit->toPlainText();
+    (design.newWindow ? newWindowButton : sameWindowButton)->setChecked(true);
+    customCodeBox->setChecked(design.customCodeEnabled);
     ApplyCustomCodeBox();
+}
+
+void OptionsPage::StoreDesign(Design& design) {
+    StoreControls();
+    design.adTitle = adTitle;
+    design.linkUrl = linkUrl;
+    design.newWindow = newWindow;
+    design.customCodeEnabled = customCodeEnabled;
+    design.customCode = customCode == appliedCodeText ? appliedCode : customCode.toUtf8();
 }
 
 void OptionsPage::StoreControls() {

@@ -2,8 +2,10 @@
 
 #include "WizardPage.h"
 
+#include <QByteArray>
 #include <QString>
 
+struct Design;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -24,11 +26,17 @@ public:
 
     // Copies the edit fields into the public fields below (they are read right after).
     void StoreControls();
+    // Shows the design's title, link, window and custom code.
+    void ApplyDesign(const Design& design);
+    // The same, as the page shows them now. Custom code that was not edited since ApplyDesign
+    // keeps its bytes, which the code box may not carry exactly (CR LF line ends, bytes that are
+    // not UTF-8).
+    void StoreDesign(Design& design);
 
     bool newWindow = true;
     bool customCodeEnabled = false;
-    QString adTitle = QStringLiteral("ad title here");
-    QString linkUrl = QStringLiteral("link URL here");
+    QString adTitle;
+    QString linkUrl;
     QString customCode;
 
 protected:
@@ -50,4 +58,7 @@ private:
     QCheckBox* customCodeBox = nullptr;
     QLabel* codeLabel = nullptr;
     QPlainTextEdit* codeEdit = nullptr;
+    // The custom code as a design gave it, and how the code box shows it.
+    QByteArray appliedCode;
+    QString appliedCodeText;
 };

@@ -85,10 +85,7 @@ OutputPage::OutputPage(Pickers& pickers, QWidget* parent)
 
     resize(DluX(386), DluY(244));
     Layout();
-    LoadControls();
-
-    createButton->setChecked(true);
-    ShowMode();
+    SetTarget(OutputTarget());
     connect(createButton, &QRadioButton::toggled, this, [this] { ShowMode(); });
     connect(removeAdvertButton, &QRadioButton::toggled, this, [this] { ShowMode(); });
     connect(browseButton, &QPushButton::clicked, this, &OutputPage::OnBrowseOutputFolder);
@@ -118,7 +115,8 @@ bool OutputPage::ValidateOutput() {
     return true;
 }
 
-OutputTarget OutputPage::Target() const {
+OutputTarget OutputPage::Target() {
+    StoreControls();
     OutputTarget target;
     target.createNew = createNew;
     target.removeAdvert = removeAdvertButton->isChecked();
@@ -128,6 +126,16 @@ OutputTarget OutputPage::Target() const {
         target.pages.append(pageList->item(row)->text());
     }
     return target;
+}
+
+void OutputPage::SetTarget(const OutputTarget& target) {
+    outputFolder = target.outputFolder;
+    fileName = target.fileName;
+    LoadControls();
+    pageList->clear();
+    pageList->addItems(target.pages);
+    (target.createNew ? createButton : target.removeAdvert ? removeAdvertButton : modifyButton)->setChecked(true);
+    ShowMode();
 }
 
 void OutputPage::StoreControls() {

@@ -28,9 +28,10 @@ public:
     // True when generating may go ahead; otherwise moves the focus to the field to fix and shows
     // no message. Stores the controls into the fields first, which Target() then reports.
     bool ValidateOutput();
-    // The mode, the folder and file name as of the last ValidateOutput(), and the listed pages in
-    // list order.
-    OutputTarget Target() const;
+    // The mode, the folder and file name, and the listed pages in list order, as the page shows them.
+    OutputTarget Target();
+    // Shows `target`: its mode, folder and file name, and its pages as the list.
+    void SetTarget(const OutputTarget& target);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -55,7 +56,7 @@ private:
     Pickers& pickers;
     bool createNew = true;
     QString outputFolder;
-    QString fileName = QStringLiteral("VornetAdCode.html");
+    QString fileName;
 
     QRadioButton* createButton = nullptr;
     QRadioButton* modifyButton = nullptr;

@@ -7,6 +7,7 @@
 #include "TemplatePreview.h"
 #include "TemplateStrip.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QUrl>
@@ -38,6 +39,15 @@ TemplatesPage::TemplatesPage(const TemplateCatalog* catalog, QWidget* parent)
 
     footerLabel = new MarkupLabel(TemplatesFooterMarkup(), TemplatesHelpAddress(), this);
     footerLabel->setGeometry(DluRect(8, 225, 373, 19));
+}
+
+void TemplatesPage::SelectTemplate(const QString& path) {
+    int index = -1;
+    for (int i = 0; catalog != nullptr && i < catalog->Count() && index < 0; ++i) {
+        index = QDir::cleanPath(catalog->PathAt(i)) == QDir::cleanPath(path) ? i : -1;
+    }
+    strip->Select(index);
+    OnTemplateSelected(path);
 }
 
 void TemplatesPage::OnTemplateSelected(const QString& path) {

@@ -24,6 +24,9 @@ public:
 
     // Shows `path` in the preview box and keeps it as the selection (empty for an empty catalog).
     void OnTemplateSelected(const QString& path);
+    // Selects `path` as a click on its cell would; a template from outside the catalog is selected
+    // with no cell marked.
+    void SelectTemplate(const QString& path);
     QString GetSelectedTemplatePath() const { return selectedTemplatePath; }
 
     TemplateStrip* Strip() const { return strip; }

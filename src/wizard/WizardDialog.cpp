@@ -9,12 +9,21 @@
 #include "Pickers.h"
 #include "PreviewPage.h"
 #include "SkinButton.h"
+#include "TemplateImage.h"
 #include "TemplatesPage.h"
+#include "design/DesignFile.h"
+#include "files/FileNames.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStandardPaths>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -70,12 +79,21 @@ QString FailureList(const QString& heading, const RunReport& report) {
     return text;
 }
 
+const QString kDesignFilter = QStringLiteral("VornetAd designs (*.vornetad)");
+const QString kDesignSuffix = QStringLiteral("vornetad");
+
 }  // namespace
 
-WizardDialog::WizardDialog(Pickers& pickers, const QString& templatesFolder, QWidget* parent)
+QString LastDesignFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/last.vornetad");
+}
+
+WizardDialog::WizardDialog(Pickers& pickers, const QString& templatesFolder, const QString& lastDesignFile,
+                           QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
-    , pickers(pickers) {
+    , pickers(pickers)
+    , lastDesign(lastDesignFile) {
     setWindowTitle(QStringLiteral("Vornet Ad Wizard"));
     QIcon icon(Art(QStringLiteral("vornetad")));
     icon.addFile(Art(QStringLiteral("vornetad@2x")));
@@ -85,15 +103,26 @@ WizardDialog::WizardDialog(Pickers& pickers, const QString& templatesFolder, QWi
     texts.LoadTextResources();
     catalog.Scan(templatesFolder);
 
+    openDesignButton = new SkinButton(this);
+    saveDesignButton = new SkinButton(this);
     nextButton = new SkinButton(this);
     generateButton = new SkinButton(this);
     backButton = new SkinButton(this);
+    openDesignButton->setGeometry(DluRect(4, 277, 85, 19));
+    saveDesignButton->setGeometry(DluRect(92, 277, 85, 19));
     nextButton->setGeometry(DluRect(269, 277, 54, 19));
     backButton->setGeometry(DluRect(213, 277, 53, 19));
     generateButton->setGeometry(DluRect(325, 277, 61, 19));
+    // The pictures carry the words; a caption would be drawn over them.
+    openDesignButton->setAccessibleName(QStringLiteral("Open design\u2026"));
+    saveDesignButton->setAccessibleName(QStringLiteral("Save design\u2026"));
     // Keyboard order follows the row on screen.
+    setTabOrder(openDesignButton, saveDesignButton);
+    setTabOrder(saveDesignButton, backButton);
     setTabOrder(backButton, nextButton);
     setTabOrder(nextButton, generateButton);
+    connect(openDesignButton, &QAbstractButton::clicked, this, &WizardDialog::OnOpenDesign);
+    connect(saveDesignButton, &QAbstractButton::clicked, this, &WizardDialog::OnSaveDesign);
     connect(backButton, &QAbstractButton::clicked, this, &WizardDialog::OnBack);
     connect(nextButton, &QAbstractButton::clicked, this, &WizardDialog::OnNext);
     connect(generateButton, &QAbstractButton::clicked, this, &WizardDialog::OnGenerate);
@@ -126,10 +155,17 @@ WizardDialog::WizardDialog(Pickers& pickers, const QString& templatesFolder, QWi
                            Art(QStringLiteral("back-pressed")), Art(QStringLiteral("back-disabled")));
     generateButton->SetBitmaps(Art(QStringLiteral("generate-normal")), Art(QStringLiteral("generate-pressed")),
                                Art(QStringLiteral("generate-pressed")), Art(QStringLiteral("generate-disabled")));
+    for (auto [button, name] :
+         {std::pair{openDesignButton, u"open-design"}, std::pair{saveDesignButton, u"save-design"}}) {
+        const QString normal = Art(QString::fromUtf16(name) + QStringLiteral("-normal"));
+        const QString pressed = Art(QString::fromUtf16(name) + QStringLiteral("-pressed"));
+        button->SetBitmaps(normal, pressed, pressed, normal);
+    }
     cornerImage = Artwork(Art(QStringLiteral("corner")));
 
     step = 1;
     ShowStep();
+    RestoreLastDesign();
 }
 
 WizardDialog::~WizardDialog() = default;
@@ -171,22 +207,26 @@ void WizardDialog::LeaveStep() {
     if (step == 1) {
         editorPage->LoadTemplate(templatesPage->GetSelectedTemplatePath());
     } else if (step == 3) {
-        // The settings first: reading the banner size applies a typed size to the banner.
-        const AdSettings settings = GatherSettings();
-        if (!CustomCodeUsable(settings)) {
-            return;
-        }
-        const RunReport report = WritePreview(texts, editorPage->view().model().Composed(), settings, previewFolder);
-        if (report.ok()) {
-            previewPage->Navigate(report.previewPage);
-        } else {
-            // A page beside an older image or style sheet, or an older page, would pass for this
-            // preview: none is shown, and the user learns which file failed and why.
-            previewPage->ShowNoPreview();
-            pickers.ShowMessage(this, windowTitle(),
-                                FailureList(QStringLiteral("The preview could not be written:"), report),
-                                Pickers::MessageIcon::Warning);
-        }
+        ShowPreview();
+    }
+}
+
+void WizardDialog::ShowPreview() {
+    // The settings first: reading the banner size applies a typed size to the banner.
+    const AdSettings settings = GatherDesign().Advert();
+    if (!CustomCodeUsable(settings)) {
+        return;
+    }
+    const RunReport report = WritePreview(texts, editorPage->view().model().Composed(), settings, previewFolder);
+    if (report.ok()) {
+        previewPage->Navigate(report.previewPage);
+    } else {
+        // A page beside an older image or style sheet, or an older page, would pass for this
+        // preview: none is shown, and the user learns which file failed and why.
+        previewPage->ShowNoPreview();
+        pickers.ShowMessage(this, windowTitle(),
+                            FailureList(QStringLiteral("The preview could not be written:"), report),
+                            Pickers::MessageIcon::Warning);
     }
 }
 
@@ -210,17 +250,114 @@ void WizardDialog::OnBack() {
     ShowStep();
 }
 
-AdSettings WizardDialog::GatherSettings() {
-    AdSettings settings;
-    optionsPage->StoreControls();
-    settings.linkUrl = optionsPage->linkUrl;
-    settings.adTitle = optionsPage->adTitle;
-    settings.newWindow = optionsPage->newWindow;
-    settings.customCodeEnabled = optionsPage->customCodeEnabled;
-    settings.customCode = optionsPage->customCode.toUtf8();
-    settings.bannerSize = editorPage->BannerSize();
-    settings.side = editorPage->IsLeftSide() ? BannerSide::Left : BannerSide::Right;
-    return settings;
+Design WizardDialog::GatherDesign() {
+    Design design;
+    design.SetTemplatePath(templatesPage->GetSelectedTemplatePath());
+    editorPage->StoreDesign(design);
+    optionsPage->StoreDesign(design);
+    design.SetTarget(outputPage->Target());
+    return design;
+}
+
+void WizardDialog::ApplyDesign(const Design& design) {
+    QString path = design.TemplatePath();
+    TemplateImage loaded = LoadTemplateImage(path.isEmpty() ? catalog.PathAt(0) : path);
+    if (path.isEmpty()) {
+        path = catalog.PathAt(0);
+    } else if (!loaded.status.ok()) {
+        Tell(QStringLiteral("The design's template cannot be used, so the first template is used instead.\n\n%1: %2")
+                 .arg(path, loaded.status.error),
+             Pickers::MessageIcon::Warning);
+        path = catalog.PathAt(0);
+        loaded = LoadTemplateImage(path);
+    }
+    templatesPage->SelectTemplate(path);
+    editorPage->ApplyDesign(design, loaded.image, path);
+    optionsPage->ApplyDesign(design);
+    outputPage->SetTarget(design.Target());
+    if (step == 4) {
+        ShowPreview();
+    }
+}
+
+void WizardDialog::OnOpenDesign() {
+    const std::optional<QString> path = pickers.PickOpenFile(this, kDesignFilter, kDesignSuffix);
+    if (!path || path->isEmpty() || !Usable(*path)) {
+        return;
+    }
+    const DesignRead read = ReadDesign(*path);
+    if (!read.status.ok()) {
+        Tell(QStringLiteral("The design could not be opened; nothing was changed.\n\n%1: %2")
+                 .arg(*path, read.status.error),
+             Pickers::MessageIcon::Warning);
+        return;
+    }
+    ApplyDesign(read.design);
+}
+
+void WizardDialog::OnSaveDesign() {
+    const std::optional<QString> path = pickers.PickSaveFile(this, kDesignFilter, kDesignSuffix);
+    if (!path || path->isEmpty() || !Usable(*path)) {
+        return;
+    }
+    const FileResult saved = WriteDesign(GatherDesign(), *path);
+    if (!saved.ok()) {
+        Tell(QStringLiteral("The design could not be saved.\n\n%1: %2").arg(saved.path, saved.error),
+             Pickers::MessageIcon::Warning);
+    }
+}
+
+void WizardDialog::RestoreLastDesign() {
+    if (lastDesign.isEmpty()) {
+        return;
+    }
+    const DesignRead read = ReadDesign(lastDesign);
+    if (read.status.ok()) {
+        ApplyDesign(read.design);
+        return;
+    }
+    if (read.missing) {
+        return;
+    }
+    // Kept under a name of its own for the user to look into; the next run's settings take its place.
+    const QString aside =
+        lastDesign + QStringLiteral(".bad-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    keepLastDesign = QFile::rename(lastDesign, aside);
+    const QString what = keepLastDesign
+                             ? QStringLiteral("The settings of the last run could not be read. The file was moved to "
+                                              "\"%1\", and the wizard starts from the defaults.")
+                                   .arg(aside)
+                             : QStringLiteral("The settings of the last run could not be read, nor the file moved "
+                                              "aside: it is left as it is, and the wizard starts from the defaults.");
+    Tell(what + QStringLiteral("\n\n%1: %2").arg(lastDesign, read.status.error), Pickers::MessageIcon::Warning);
+}
+
+void WizardDialog::KeepDesign(const Design& design) {
+    if (lastDesign.isEmpty() || !keepLastDesign) {
+        return;
+    }
+    QDir().mkpath(QFileInfo(lastDesign).absolutePath());
+    const FileResult kept = WriteDesign(design, lastDesign);
+    if (!kept.ok()) {
+        Tell(QStringLiteral("The settings could not be kept for the next start.\n\n%1: %2").arg(kept.path, kept.error),
+             Pickers::MessageIcon::Warning);
+    }
+}
+
+void WizardDialog::Tell(const QString& text, Pickers::MessageIcon icon) {
+    if (isVisible()) {
+        pickers.ShowMessage(this, windowTitle(), text, icon);
+    } else {
+        QTimer::singleShot(0, this, [this, text, icon] { pickers.ShowMessage(this, windowTitle(), text, icon); });
+    }
+}
+
+bool WizardDialog::Usable(const QString& path) {
+    const FileResult check = CheckRepresentable(path);
+    if (!check.ok()) {
+        Tell(QStringLiteral("\"%1\" cannot be used: %2.").arg(path, check.error), Pickers::MessageIcon::Warning);
+    }
+    return check.ok();
 }
 
 bool WizardDialog::CustomCodeUsable(const AdSettings& settings) {
@@ -239,17 +376,19 @@ void WizardDialog::OnGenerate() {
     if (!outputPage->ValidateOutput()) {
         return;
     }
-    const OutputTarget target = outputPage->Target();
-    const AdSettings settings = GatherSettings();
+    const Design design = GatherDesign();
+    const AdSettings settings = design.Advert();
     if (!CustomCodeUsable(settings)) {
         return;
     }
+    const OutputTarget target = design.Target();
     const RunReport report =
         target.removeAdvert
             ? RemoveAdvert(target.pages, settings.customCodeEnabled ? settings.customCode : QByteArray())
             : Generate(texts, editorPage->view().model().Composed(), target, settings);
     if (report.ok()) {
         pickers.ShowMessage(this, windowTitle(), QStringLiteral("Done!"), Pickers::MessageIcon::Information);
+        KeepDesign(design);
     } else {
         pickers.ShowMessage(this, windowTitle(),
                             FailureList(QStringLiteral("Some files could not be written:"), report),

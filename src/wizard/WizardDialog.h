@@ -3,6 +3,7 @@
 #include "AdSettings.h"
 #include "Artwork.h"
 #include "CodeTexts.h"
+#include "Pickers.h"
 #include "TemplateCatalog.h"
 
 #include <QDialog>
@@ -10,13 +11,16 @@
 #include <array>
 #include <memory>
 
+struct Design;
 class EditorPage;
 class OptionsPage;
 class OutputPage;
-class Pickers;
 class PreviewPage;
 class SkinButton;
 class TemplatesPage;
+
+// Where the wizard keeps the last design: "last.vornetad" in the user's configuration folder.
+QString LastDesignFile();
 
 // The program's only window: five steps shown one at a time on a white panel under a row of
 // tabs, with back, next and generate buttons. Leaving the templates step (by next or a tab) loads
@@ -25,6 +29,11 @@ class TemplatesPage;
 // and the reason). Back never runs either. Enter does nothing; Esc (outside the pages) and
 // the close box end the dialog. Owns the code texts, the template catalog, the pages and the
 // buttons; `pickers` must outlive the dialog.
+//
+// The settings of every generate run that wrote all its files are kept as a design in
+// `lastDesignFile` and restored from it at the next start; a file there that cannot be read is
+// renamed aside (never deleted), and the wizard starts from the defaults and says so once. Empty:
+// nothing is kept or restored. "Open design…" and "Save design…" read and write design files.
 class WizardDialog final : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(WizardDialog)
@@ -33,7 +42,7 @@ public:
     static constexpr int kStepCount = 5;
 
     explicit WizardDialog(Pickers& pickers, const QString& templatesFolder = DefaultTemplatesFolder(),
-                          QWidget* parent = nullptr);
+                          const QString& lastDesignFile = LastDesignFile(), QWidget* parent = nullptr);
     ~WizardDialog() override;
 
     // Makes buttons, tabs and pages match `step`.
@@ -45,8 +54,13 @@ public:
     void OnBack();
     // Checks the output page, writes every file, reports the outcome and returns to step 1.
     void OnGenerate();
-    // The advert's settings as the options and editor pages hold them now.
-    AdSettings GatherSettings();
+    // Every setting as the pages show them now (a size typed in the editor is applied first).
+    Design GatherDesign();
+    // Shows `design` on every page and composes its banner. A template that cannot be used is
+    // replaced by the catalog's first, with a message naming it and why.
+    void ApplyDesign(const Design& design);
+    void OnOpenDesign();
+    void OnSaveDesign();
     // False, after telling the user, when the custom code cannot go into a page (a zero byte).
     bool CustomCodeUsable(const AdSettings& settings);
 
@@ -65,6 +79,8 @@ public:
     SkinButton& BackButton() { return *backButton; }
     SkinButton& NextButton() { return *nextButton; }
     SkinButton& GenerateButton() { return *generateButton; }
+    SkinButton& OpenDesignButton() { return *openDesignButton; }
+    SkinButton& SaveDesignButton() { return *saveDesignButton; }
     // Tab images of step n (1 to 5): as the current step and as another step.
     QWidget& CurrentTab(int n) { return *currentTabs.at(size_t(n - 1)); }
     QWidget& OtherTab(int n) { return *otherTabs.at(size_t(n - 1)); }
@@ -77,6 +93,14 @@ protected:
 
 private:
     QWidget* PageOfStep(int n) const;
+    // Writes the preview files and shows them, or says which could not be written.
+    void ShowPreview();
+    void RestoreLastDesign();
+    void KeepDesign(const Design& design);
+    // A message box; before the window is shown it waits until it is, so that it appears over it.
+    void Tell(const QString& text, Pickers::MessageIcon icon);
+    // Whether `path`, from a file dialog, names the file it seems to; if not, says so.
+    bool Usable(const QString& path);
 
     Pickers& pickers;
     CodeTexts texts;
@@ -91,8 +115,14 @@ private:
     SkinButton* nextButton = nullptr;
     SkinButton* generateButton = nullptr;
     SkinButton* backButton = nullptr;
+    SkinButton* openDesignButton = nullptr;
+    SkinButton* saveDesignButton = nullptr;
     std::array<QWidget*, kStepCount> currentTabs{};
     std::array<QWidget*, kStepCount> otherTabs{};
     Artwork cornerImage;
     QString previewFolder;
+    QString lastDesign;
+    // Off when a last design that could not be read could not be moved aside either: it is not
+    // replaced then.
+    bool keepLastDesign = true;
 };

@@ -1,7 +1,9 @@
 #include "GifWriter.h"
-#include "OctreeQuantizer.h"
+#include "PhotoLikeBanner.h"
+#include "TemplateImage.h"
 #include "TestFiles.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -18,20 +20,20 @@ QImage ReadBack(const QString& path) {
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
-// A noisy colour field with a transparent corner and a half-transparent band, like a banner
-// whose template does not cover the whole square.
-QImage PhotoLikeBanner(int width, int height) {
-    QRandomGenerator rng(7);
+// Pixels drawn at random from `colours` random colours, every fifth of them with a random alpha.
+QImage Noise(int width, int height, int colours, quint32 seed) {
+    QRandomGenerator rng(seed);
+    QList<QRgb> palette;
+    for (int i = 0; i < colours; ++i) {
+        palette.append(rng.generate() | (i % 5 == 4 ? 0u : 0xFF000000u));
+    }
     QImage image(width, height, QImage::Format_ARGB32);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const int alpha = x + y < width / 3 ? 0 : (y % 20 < 3 ? static_cast<int>(rng.bounded(256)) : 255);
-            image.setPixel(x, y,
-                           qRgba((x * 255 / width + static_cast<int>(rng.bounded(9))) & 0xFF,
-                                 (y * 255 / height) ^ static_cast<int>(rng.bounded(16)), (x * y) & 0xFF, alpha));
+            image.setPixel(x, y, palette[rng.bounded(colours)]);
         }
     }
-    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return image;
 }
 
 }  // namespace
@@ -82,36 +84,34 @@ private slots:
         }
     }
 
-    // Every opaque pixel shows the colour of its octree leaf; the rest are see-through.
-    void manyColours_matchTheQuantizerShiftedByOne() {
-        const QImage banner = PhotoLikeBanner(240, 180);
-        OctreeQuantizer quantizer(255);
-        for (int y = 0; y < banner.height(); ++y) {
-            for (int x = 0; x < banner.width(); ++x) {
-                if (qAlpha(banner.pixel(x, y)) >= 128) {
-                    quantizer.AddColor(reinterpret_cast<const QRgb*>(banner.constScanLine(y))[x]);
-                }
+    // The exact bytes written for the shipped templates, the benchmarks' banners, and noise that
+    // gives every palette width, single pixels, long runs and a full code table many times over.
+    void goldenInputs_giveTheRecordedBytes_data() {
+        QTest::addColumn<QStringList>("input");
+        QTest::addColumn<QByteArray>("sha256");
+        QFile file(QStringLiteral(VORNET_SOURCE_DIR "/tests/banner/golden/gif-hashes.txt"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (!line.isEmpty() && !line.startsWith('#')) {
+                const QString input = QString::fromUtf8(line.mid(65));
+                QTest::newRow(qPrintable(input)) << input.split(u' ') << line.left(64);
             }
         }
-        QVERIFY(quantizer.LeafCount() > 200);
-        const QList<QRgb> palette = quantizer.BuildPalette();
+    }
 
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("many.gif"));
-        const FileResult result = SaveAsGif(banner, path);
-        QVERIFY2(result.ok(), qPrintable(result.error));
-        const QImage read = ReadBack(path);
-        QCOMPARE(read.size(), banner.size());
-        for (int y = 0; y < banner.height(); ++y) {
-            for (int x = 0; x < banner.width(); ++x) {
-                const QRgb flat = reinterpret_cast<const QRgb*>(banner.constScanLine(y))[x];
-                if (qAlpha(flat) < 128) {
-                    QCOMPARE(qAlpha(read.pixel(x, y)), 0);
-                } else {
-                    QCOMPARE(read.pixel(x, y), palette[quantizer.IndexOf(flat)]);
-                }
-            }
+    void goldenInputs_giveTheRecordedBytes() {
+        QFETCH(QStringList, input);
+        QFETCH(QByteArray, sha256);
+        QImage banner;
+        if (input[0] == u"template") {
+            banner = LoadTemplateImage(QStringLiteral(VORNET_SOURCE_DIR "/data/vornets/") + input[1]).image;
+        } else if (input[0] == u"photo") {
+            banner = PhotoLikeBanner(input[1].toInt());
+        } else if (input[0] == u"noise") {
+            banner = Noise(input[1].toInt(), input[2].toInt(), input[3].toInt(), input[4].toUInt());
         }
+        QVERIFY(!banner.isNull());
+        QCOMPARE(QCryptographicHash::hash(EncodeBannerGif(banner), QCryptographicHash::Sha256).toHex(), sha256);
     }
 
     // What the encoder cannot write is refused before the file is touched; the files layer's own

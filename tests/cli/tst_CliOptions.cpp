@@ -1,5 +1,7 @@
 #include "CliOptions.h"
+#include "Commands.h"
 #include "TestFiles.h"
+#include "design/DesignFile.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,27 +23,49 @@ private slots:
         QCOMPARE(::mkfifo(Path("fifo.html").constData(), 0600), 0);
         QVERIFY(QFile::copy(QStringLiteral(VORNET_SOURCE_DIR "/tests/fuzz/corpus/fuzz_template/claims-5000-square"),
                             File("huge.gif")));
+        const QByteArray header = R"({"format": "vornetad-design", "version": 1, )";
+        QVERIFY(WriteAll(File("bad.vornetad"), header + R"("lines": [{}, {"points": 0}]})"));
+        QVERIFY(WriteAll(File("gone.vornetad"), header + R"("template": "missing.gif", "templateFolder": "sub"})"));
+        // A design as the wizard saves it, with its output given relative to its own folder.
+        QVERIFY(WriteAll(File("d.vornetad"), header + R"("size": 200, "crop": 3, "link": "https://example.com/", )" +
+                                                 R"("lines": [{}, {"text": "two", "enabled": true}], )" +
+                                                 R"("output": {"mode": "modify", "pages": ["a.html", "b.html"]}})"));
     }
 
-    void defaults_matchTheWizard() {
+    // The design is read first wherever --design stands; the options beside it change single
+    // settings, and a target on the command line replaces the design's whole. `design --save`
+    // writes exactly the settings the other commands would use.
+    void designFile_optionsOverrideSingleSettings() {
+        const QByteArray d = Path("d.vornetad");
+        const QByteArray saved = Path("saved.vornetad");
+        const ParseResult parsed = ParseCommandLine(
+            {"design", "--link", "https://other.example/", "--design", d, "--line3", "three", "--save", saved});
+        QVERIFY2(parsed.request, qPrintable(parsed.error));
+        Design expected = ReadDesign(File("d.vornetad")).design;
+        QCOMPARE(expected.pages, (QStringList{File("a.html"), File("b.html")}));
+        expected.linkUrl = QStringLiteral("https://other.example/");
+        expected.lines[2].enabled = true;
+        expected.lines[2].text = QStringLiteral("three");
+        QCOMPARE(parsed.request->design, expected);
+        QCOMPARE(RunDesign(*parsed.request), 0);
+        QCOMPARE(ReadDesign(File("saved.vornetad")).design, expected);
+
+        // A new size is centred again; the target comes from the design unless the line gives one.
+        const ParseResult resized = ParseCommandLine({"generate", "--design", d, "--size", "100"});
+        QVERIFY2(resized.request, qPrintable(resized.error));
+        QCOMPARE(resized.request->design.size, std::optional(100));
+        QVERIFY(!resized.request->design.cropOffset);
+        QCOMPARE(resized.request->design.Target().pages, expected.pages);
+        const ParseResult replaced = ParseCommandLine({"generate", "--design", d, "--out", "o"});
+        QVERIFY2(replaced.request, qPrintable(replaced.error));
+        QVERIFY(replaced.request->design.Target().createNew);
+        QCOMPARE(replaced.request->design.outputFolder, QDir::current().absoluteFilePath(QStringLiteral("o")));
+    }
+
+    void defaults_areTheDesigns() {
         const ParseResult parsed = ParseCommandLine({"code"});
         QVERIFY2(parsed.request, qPrintable(parsed.error));
-        const CliRequest& r = *parsed.request;
-        QCOMPARE(r.ad.bannerSize, 300);
-        QVERIFY(!r.size);
-        QCOMPARE(r.ad.linkUrl, QStringLiteral("link URL here"));
-        QCOMPARE(r.ad.adTitle, QStringLiteral("ad title here"));
-        QVERIFY(r.ad.newWindow);
-        QVERIFY(!r.ad.customCodeEnabled);
-        QVERIFY(r.lines[0].enabled);
-        QVERIFY(!r.lines[1].enabled);
-        QCOMPARE(r.lines[0].font.height, 18);
-        QCOMPARE(r.lines[1].font.height, 12);
-        QCOMPARE(r.lines[2].font.height, 10);
-        QCOMPARE(r.lines[0].color, qRgb(0, 0, 100));
-        QCOMPARE(r.lines[1].color, qRgb(0, 100, 0));
-        QCOMPARE(r.lines[2].color, qRgb(100, 0, 0));
-        QCOMPARE(r.lines[0].font.faceName, QStringLiteral("Times New Roman"));
+        QCOMPARE(parsed.request->design, Design());
     }
 
     void values_reachTheRequest() {
@@ -50,32 +74,33 @@ private slots:
             {"generate", "--out", "/tmp/x", "--size", "0150", "--side", "left", "--line2", "tw\xc3\xb6", "--color2",
              "#000000", "--bold2", "--offset2", "-5", "--same-window", "--custom-code-file", Path("code.html")});
         QVERIFY2(parsed.request, qPrintable(parsed.error));
-        const CliRequest& r = *parsed.request;
-        QCOMPARE(r.ad.bannerSize, 150);
-        QCOMPARE(r.ad.side, BannerSide::Left);
+        const Design& r = parsed.request->design;
+        QCOMPARE(r.Advert().bannerSize, 150);
+        QCOMPARE(r.side, BannerSide::Left);
         QVERIFY(r.lines[1].enabled);
         QCOMPARE(r.lines[1].text, QStringLiteral("tw\u00f6"));
         QCOMPARE(r.lines[1].color, qRgb(10, 10, 10));
         QCOMPARE(r.lines[1].font.weight, 700);
         QCOMPARE(r.lines[1].offset, -5);
-        QVERIFY(!r.ad.newWindow);
-        QVERIFY(r.ad.customCodeEnabled);
-        QCOMPARE(r.ad.customCode, QByteArray("<p>\xe9\r\n"));
-        QVERIFY(r.modifyPages.isEmpty());
+        QVERIFY(!r.newWindow);
+        QVERIFY(r.customCodeEnabled);
+        QCOMPARE(r.customCode, QByteArray("<p>\xe9\r\n"));
+        QCOMPARE(r.Target().outputFolder, QStringLiteral("/tmp/x"));
 
         // Remove's pages are the words that are not options, and every word after "--".
         const ParseResult remove = ParseCommandLine({"remove", "a.html", "--custom-code", "x", "--", "--b.html"});
         QVERIFY2(remove.request, qPrintable(remove.error));
-        QCOMPARE(remove.request->modifyPages, (QStringList{u"a.html"_qs, u"--b.html"_qs}));
-        QCOMPARE(remove.request->ad.customCode, QByteArray("x"));
+        QCOMPARE(remove.request->design.pages, (QStringList{QFileInfo(u"a.html"_qs).absoluteFilePath(),
+                                                            QFileInfo(u"--b.html"_qs).absoluteFilePath()}));
+        QCOMPARE(remove.request->design.customCode, QByteArray("x"));
 
         // Custom code is bytes from the argument too; a file of exactly 1 MiB is taken.
         const ParseResult latin = ParseCommandLine({"code", "--custom-code", "\xe9\x80"});
         QVERIFY2(latin.request, qPrintable(latin.error));
-        QCOMPARE(latin.request->ad.customCode, QByteArray("\xe9\x80"));
+        QCOMPARE(latin.request->design.customCode, QByteArray("\xe9\x80"));
         const ParseResult limit = ParseCommandLine({"code", "--custom-code-file", Path("limit.html")});
         QVERIFY2(limit.request, qPrintable(limit.error));
-        QCOMPARE(limit.request->ad.customCode.size(), 1 << 20);
+        QCOMPARE(limit.request->design.customCode.size(), 1 << 20);
     }
 
     // Every way a command line is refused before anything runs; "%D" stands for a folder of test
@@ -93,11 +118,20 @@ private slots:
         row("advert option on compose", {"compose", "--link", "x", "--png", "a.png"}, "does not apply to compose");
         row("compose without output", {"compose"}, "exactly one of");
         row("generate with both modes", {"generate", "--out", "/tmp", "--modify", "/tmp/a.html"}, "either --out");
-        row("generate with neither", {"generate"}, "either --out");
+        row("generate with neither", {"generate"},
+            "generate needs --out FOLDER, one or more --modify PAGE, --site DIR, or a design");
+        row("design without --save", {"design", "--size", "60"}, "design needs --save FILE");
+        row("--design twice", {"code", "--design", "%D/d.vornetad", "--design", "%D/d.vornetad"}, "given once");
+        row("--design missing", {"code", "--design", "%D/none.vornetad"},
+            "--design: \"%D/none.vornetad\": does not exist");
+        row("--design with a bad field", {"code", "--design", "%D/bad.vornetad"},
+            "--design: \"%D/bad.vornetad\": lines[1].points: must be a whole number from 1 to 200");
+        row("--design's template missing", {"code", "--design", "%D/gone.vornetad"},
+            "--design: its template \"%D/sub/missing.gif\": does not exist");
         row("generate with a site and pages", {"generate", "--site", "/tmp", "--modify", "/tmp/a.html"},
-            "either --out");
-        row("remove with a site and pages", {"remove", "a.html", "--site", "/tmp"}, "either one or more pages");
-        row("remove with neither", {"remove"}, "either one or more pages");
+            "either --out FOLDER, --modify PAGE or --site DIR");
+        row("remove with a site and pages", {"remove", "a.html", "--site", "/tmp"}, "either pages or --site DIR");
+        row("remove with neither", {"remove"}, "remove needs one or more pages");
         row("banner option on remove", {"remove", "--size", "60", "a.html"}, "does not apply to remove");
         row("--match without --site", {"remove", "a.html", "--match", "*.htm"}, "--match needs --site");
         row("--match with a folder", {"remove", "--site", "/tmp", "--match", "a/*.htm"}, "not a list of name patterns");

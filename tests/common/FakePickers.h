@@ -19,7 +19,7 @@ public:
 
     std::deque<std::optional<QColor>> colors;
     std::deque<std::optional<QFont>> fonts;
-    std::deque<std::optional<QString>> files;
+    std::deque<std::optional<QString>> files;  // for opening and saving alike
     std::deque<std::optional<QString>> folders;
     QList<Message> messages;
 
@@ -43,6 +43,9 @@ public:
         lastFilter = filter;
         lastDefaultSuffix = defaultSuffix;
         return Take(files);
+    }
+    std::optional<QString> PickSaveFile(QWidget* parent, const QString& filter, const QString& defaultSuffix) override {
+        return PickOpenFile(parent, filter, defaultSuffix);
     }
     std::optional<QString> PickFolder(QWidget*, const QString& title, const QString& startFolder) override {
         lastFolderTitle = title;

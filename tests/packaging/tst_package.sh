@@ -64,7 +64,7 @@ for page in vornetad-cli vornetad; do
     [[ -z $warnings ]] || fail "man $page warns: $warnings"
 done
 rendered=$(MANWIDTH=80 man -l "$share/man/man1/vornetad-cli.1.gz" 2>/dev/null)
-for heading in SYNOPSIS OPTIONS "EXIT STATUS" "HOW PAGES ARE TREATED"; do
+for heading in SYNOPSIS OPTIONS "EXIT STATUS" "THE DESIGN FILE" "HOW PAGES ARE TREATED"; do
     grep -q "^$heading" <<<"$rendered" || fail "vornetad-cli(1) has no $heading"
 done
 
@@ -78,7 +78,7 @@ XDG_DATA_DIRS=$share __load_completion vornetad-cli
 set -u
 complete -p vornetad-cli 2>/dev/null | grep -q _vornetad_cli || fail "bash-completion does not load the completion"
 mkdir -p "$work/site/sub folder"
-touch "$work/site/a.gif" "$work/site/B.GIF" "$work/site/page.html"
+touch "$work/site/a.gif" "$work/site/B.GIF" "$work/site/page.html" "$work/site/spring.vornetad"
 cd "$work/site"
 completes() {
     local expected=$1
@@ -91,7 +91,7 @@ completes() {
     got=$(printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort | paste -sd ' ')
     [[ $got == "$expected" ]] || fail "completing '$*': got '$got', expected '$expected'"
 }
-completes "--help --version code compose generate preview remove templates" ""
+completes "--help --version code compose design generate preview remove templates" ""
 completes "generate" gen
 completes "--color1 --color2 --color3" compose --col
 completes "--color1 --color2 --color3 --css --custom-code --custom-code-file" code --c
@@ -100,9 +100,10 @@ completes "left right" generate --side ""
 completes "B.GIF a.gif sub folder" compose --template ""
 completes "sub folder" generate --out ""
 completes "sub folder" templates ""
-completes "B.GIF a.gif page.html sub folder" generate --modify ""
+completes "B.GIF a.gif page.html spring.vornetad sub folder" generate --modify ""
+completes "spring.vornetad sub folder" code --design ""
 completes "" generate --title ""
-completes "B.GIF a.gif page.html sub folder" remove ""
+completes "B.GIF a.gif page.html spring.vornetad sub folder" remove ""
 completes "sub folder" remove --custom-code x --site ""
 
 ((failures == 0)) || exit 1

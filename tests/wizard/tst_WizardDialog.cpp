@@ -6,9 +6,13 @@
 #include "OutputPage.h"
 #include "PreviewPage.h"
 #include "SkinButton.h"
+#include "TemplateImage.h"
+#include "TemplateStrip.h"
 #include "TemplatesPage.h"
 #include "TestFiles.h"
+#include "TestGif.h"
 #include "WizardDialog.h"
+#include "design/DesignFile.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,6 +23,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -90,21 +95,33 @@ private slots:
     void closeBoxEndsTheDialog();
     void emptyTemplatesFolder_allStepsStillWork();
     void clickedThroughToFiles_sameBytesAsTheCli();
+    void designAtStartOrOpened_data();
+    void designAtStartOrOpened();
     void program_startsPaintsTheWizardAndEnds();
 
 private:
+    void Start(const QString& templatesFolder = kTemplatesFolder);
     void Act(const QString& action);
     void CheckStepShown(int step);
+    QString LastDesign() const { return configDir->filePath(QStringLiteral("last.vornetad")); }
 
     std::unique_ptr<FakePickers> fakes;
     std::unique_ptr<QTemporaryDir> previewDir;
+    std::unique_ptr<QTemporaryDir> configDir;
     std::unique_ptr<WizardDialog> wizard;
 };
 
 void TestWizardDialog::init() {
     previewDir = std::make_unique<QTemporaryDir>();
+    configDir = std::make_unique<QTemporaryDir>();
     fakes = std::make_unique<FakePickers>();
-    wizard = std::make_unique<WizardDialog>(*fakes, kTemplatesFolder);
+    Start();
+}
+
+// A new wizard, shown, keeping its design in the test's own configuration folder.
+void TestWizardDialog::Start(const QString& templatesFolder) {
+    wizard.reset();
+    wizard = std::make_unique<WizardDialog>(*fakes, templatesFolder, LastDesign());
     wizard->SetPreviewFolder(previewDir->path());
     wizard->show();
     QVERIFY(QTest::qWaitForWindowExposed(wizard.get()));
@@ -114,6 +131,7 @@ void TestWizardDialog::cleanup() {
     wizard.reset();
     fakes.reset();
     previewDir.reset();
+    configDir.reset();
 }
 
 // next, back, generate: click that button; tabN: click the tab of step N.
@@ -174,6 +192,8 @@ void TestWizardDialog::artwork_data() {
                                  << "tab-templates-current";
     QTest::newRow("other tab") << "tab2"
                                << "tab-editor-other";
+    QTest::newRow("open design button") << "open"
+                                        << "open-design-normal";
 }
 
 void TestWizardDialog::artwork() {
@@ -182,7 +202,8 @@ void TestWizardDialog::artwork() {
     const QMap<QString, QWidget*> widgets{{QStringLiteral("next"), &wizard->NextButton()},
                                           {QStringLiteral("back"), &wizard->BackButton()},
                                           {QStringLiteral("tab1"), &wizard->CurrentTab(1)},
-                                          {QStringLiteral("tab2"), &wizard->OtherTab(2)}};
+                                          {QStringLiteral("tab2"), &wizard->OtherTab(2)},
+                                          {QStringLiteral("open"), &wizard->OpenDesignButton()}};
     const QImage face = wizard->grab().toImage().convertToFormat(QImage::Format_RGB32);
     const qreal ratio = face.devicePixelRatio();
     const QImage expected = QImage(QStringLiteral(":/wizard/%1%2.png").arg(file, ratio > 1 ? u"@2x" : u""))
@@ -397,7 +418,7 @@ void TestWizardDialog::closeBoxEndsTheDialog() {
 
 void TestWizardDialog::emptyTemplatesFolder_allStepsStillWork() {
     QTemporaryDir empty;
-    WizardDialog bare(*fakes, empty.path() + QLatin1Char('/'));
+    WizardDialog bare(*fakes, empty.path() + QLatin1Char('/'), QString());
     bare.SetPreviewFolder(previewDir->path());
     QCOMPARE(bare.Catalog().Count(), 0);
     for (int n = 1; n < 5; ++n) {
@@ -408,33 +429,52 @@ void TestWizardDialog::emptyTemplatesFolder_allStepsStillWork() {
     QCOMPARE(bare.Step(), 1);
 }
 
-// Default settings except link and title, typed into the options page; the wizard clicked from
-// the first step to generate; the CLI run with the same template and settings.
+// Settings changed on every page, the size applied before another template was chosen (whose
+// square then stays where the first one put it), and the wizard clicked through to generate. The
+// design it kept for the next start, saved again with "Save design…", makes the CLI write the
+// same bytes.
 void TestWizardDialog::clickedThroughToFiles_sameBytesAsTheCli() {
-    const QString link = QStringLiteral("https://example.com/spring?sale=1&x=2");
-    const QString title = QStringLiteral("Spring \"sale\" <now>");
+    QTemporaryDir templates;
+    QImage ramp(600, 600, QImage::Format_RGB32);
+    for (int x = 0; x < ramp.width(); ++x) {
+        for (int y = 0; y < ramp.height(); ++y) {
+            ramp.setPixel(x, y, qRgb(x % 250, 120, 60));
+        }
+    }
+    QVERIFY(WriteTestGif(templates.filePath(QStringLiteral("one.gif")), ramp));
+    QVERIFY(WriteTestGif(templates.filePath(QStringLiteral("two.gif")), ramp.copy(0, 0, 400, 400)));
+    Start(templates.path() + u'/');
     QTemporaryDir fromWizard;
     QTemporaryDir fromCli;
 
     Act(QStringLiteral("next"));
+    EditorPage& editor = wizard->Editor();
+    ChildNamed<QLineEdit>(editor, QStringLiteral("bannerSizeEdit"))->setText(QStringLiteral("200"));
+    QTest::mouseClick(ChildNamed<QPushButton>(editor, QStringLiteral("resizeButton")), Qt::LeftButton);
+    QTest::mouseClick(ChildNamed<QCheckBox>(editor, QStringLiteral("lineCheck2")), Qt::LeftButton);
+    QTest::mouseClick(ChildNamed<QRadioButton>(editor, QStringLiteral("leftButton")), Qt::LeftButton);
+    Act(QStringLiteral("back"));
+    TemplateStrip* strip = wizard->Templates().Strip();
+    QTest::mouseClick(strip, Qt::LeftButton, {}, strip->CellOrigin(0, 1) + QPoint(5, 5));
     Act(QStringLiteral("next"));
-    QLineEdit* linkField = OptionsField(wizard->Options(), QStringLiteral("link URL here"));
-    QLineEdit* titleField = OptionsField(wizard->Options(), QStringLiteral("ad title here"));
-    QVERIFY(linkField != nullptr);
-    QVERIFY(titleField != nullptr);
-    linkField->setText(link);
-    titleField->setText(title);
     Act(QStringLiteral("next"));
-    Act(QStringLiteral("next"));
+    OptionsField(wizard->Options(), QStringLiteral("link URL here"))
+        ->setText(QStringLiteral("https://example.com/?a&b"));
+    OptionsField(wizard->Options(), QStringLiteral("ad title here"))->setText(QStringLiteral("Spring \"sale\" <now>"));
+    Act(QStringLiteral("tab5"));
     SetOutputFolder(wizard->Output(), fromWizard.path() + QLatin1Char('/'));
     Act(QStringLiteral("generate"));
     QCOMPARE(fakes->messages.size(), 1);
     QCOMPARE(fakes->messages.constFirst().text, QStringLiteral("Done!"));
+    const QString saved = configDir->filePath(QStringLiteral("saved.vornetad"));
+    fakes->files.push_back(saved);
+    QTest::mouseClick(&wizard->SaveDesignButton(), Qt::LeftButton);
+    QCOMPARE(ReadAll(saved), ReadAll(LastDesign()));
+    QCOMPARE(ReadDesign(saved).design.cropOffset, std::optional(200));
 
     QProcess cli;
     cli.start(QStringLiteral(VORNET_BINARY_DIR "/bin/vornetad-cli"),
-              {QStringLiteral("generate"), QStringLiteral("--template"), wizard->Templates().GetSelectedTemplatePath(),
-               QStringLiteral("--link"), link, QStringLiteral("--title"), title, QStringLiteral("--out"),
+              {QStringLiteral("generate"), QStringLiteral("--design"), LastDesign(), QStringLiteral("--out"),
                fromCli.path()});
     QVERIFY(cli.waitForFinished(60000));
     QCOMPARE(cli.exitCode(), 0);
@@ -448,11 +488,88 @@ void TestWizardDialog::clickedThroughToFiles_sameBytesAsTheCli() {
     }
 }
 
+// A design kept from the last run at start, or one opened with "Open design…": shown on every
+// page, its banner composed, or (a file that cannot be read) nothing changed, the user told once
+// and a kept file moved aside with its bytes.
+void TestWizardDialog::designAtStartOrOpened_data() {
+    QTest::addColumn<QString>("how");   // "start" or "open"
+    QTest::addColumn<QString>("file");  // "design", "broken"; "gone", "outside": its template gone, not in the catalog
+    QTest::addColumn<QString>("message");  // part of the one message; empty: none
+    QTest::newRow("kept design restored") << "start"
+                                          << "design" << QString();
+    QTest::newRow("design opened") << "open"
+                                   << "design" << QString();
+    QTest::newRow("kept file unreadable: moved aside") << "start"
+                                                       << "broken" << QStringLiteral("moved to");
+    QTest::newRow("opened file unreadable: nothing changed") << "open"
+                                                             << "broken" << QStringLiteral("nothing was changed");
+    QTest::newRow("kept design's template gone: the first used")
+        << "start"
+        << "gone" << QStringLiteral("gone.gif: does not exist");
+    QTest::newRow("opened design's template outside the catalog") << "open"
+                                                                  << "outside" << QString();
+}
+
+void TestWizardDialog::designAtStartOrOpened() {
+    QFETCH(QString, how);
+    QFETCH(QString, file);
+    QFETCH(QString, message);
+    Design design;
+    design.SetTemplatePath(wizard->Catalog().PathAt(2));
+    design.size = 200;
+    design.side = BannerSide::Left;
+    design.lines[1] = {QStringLiteral("Restored"),
+                       {QStringLiteral("Liberation Sans"), 14, 700, true, false, false},
+                       qRgb(200, 0, 0),
+                       true,
+                       3};
+    design.linkUrl = QStringLiteral("https://restored.example/");
+    design.newWindow = false;
+    design.customCodeEnabled = true;
+    design.customCode = "<b>\xe9</b>\r\n";
+    design.SetTarget({false, {}, QStringLiteral("VornetAdCode.html"), {QStringLiteral("/srv/a.html")}});
+    const int index = file == u"design" ? 2 : file == u"outside" ? -1 : 0;
+    if (file == u"gone" || file == u"outside") {
+        design.SetTemplatePath(configDir->filePath(file + QStringLiteral(".gif")));
+    }
+    if (file == u"outside") {
+        QVERIFY(WriteTestGif(design.TemplatePath(), SolidTemplate(QColor(90, 200, 90))));
+    }
+    Design expected = file == u"broken" ? Design() : design;
+    if (index >= 0) {
+        expected.SetTemplatePath(wizard->Catalog().PathAt(index));
+    }
+    const QByteArray bytes =
+        file == u"broken" ? QByteArray("{\"format\": \"vornetad-design\", \"version\": 1,") : DesignJson(design);
+    const QString path = how == u"start" ? LastDesign() : configDir->filePath(QStringLiteral("opened.vornetad"));
+    QVERIFY(WriteAll(path, bytes));
+    if (how == u"start") {
+        Start();
+    } else {
+        fakes->files.push_back(path);
+        QTest::mouseClick(&wizard->OpenDesignButton(), Qt::LeftButton);
+    }
+
+    QTRY_COMPARE(fakes->messages.size(), message.isEmpty() ? 0 : 1);
+    QVERIFY(message.isEmpty() || fakes->messages.constFirst().text.contains(message));
+    QCOMPARE(wizard->GatherDesign(), expected);
+    QCOMPARE(wizard->Templates().Strip()->SelectedIndex(), index);
+    if (file != u"broken") {
+        Banner banner;
+        expected.ComposeInto(banner, LoadTemplateImage(expected.TemplatePath()).image);
+        QCOMPARE(wizard->Editor().view().model().Composed(), banner.Composed());
+    }
+    const QStringList aside = QDir(configDir->path()).entryList({QStringLiteral("last.vornetad.bad-*")});
+    QCOMPARE(aside.size(), how == u"start" && file == u"broken" ? 1 : 0);
+    QCOMPARE(ReadAll(configDir->filePath(aside.value(0, QFileInfo(path).fileName()))), bytes);
+}
+
 // The installed-style program: resources, pages and the first paint, then the probe closes it.
 void TestWizardDialog::program_startsPaintsTheWizardAndEnds() {
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("VORNET_EXIT_AFTER_FIRST_PAINT"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir->path());
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(VORNET_BINARY_DIR "/bin/vornetad"), {});
     QVERIFY(program.waitForFinished(60000));

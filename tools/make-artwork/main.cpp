@@ -261,6 +261,16 @@ int main(int argc, char* argv[]) {
             ok &= SaveScales([&](int scale) { return Button(button.width, word, face, scale); }, folder, name + look);
         }
     }
+    // The design buttons are never disabled.
+    const ButtonArt designButtons[] = {{"open-design", 128, "Open design\u2026"},
+                                       {"save-design", 128, "Save design\u2026"}};
+    for (const ButtonArt& button : designButtons) {
+        const QString name = QString::fromLatin1(button.name);
+        const QString word = QString::fromUtf8(button.word);
+        for (const auto& [look, face] : {std::pair{u"-normal", normal}, {u"-pressed", lit}}) {
+            ok &= SaveScales([&](int scale) { return Button(button.width, word, face, scale); }, folder, name + look);
+        }
+    }
 
     // The icon's grid is 256 units, so twice the pixels is an edge of 512.
     ok &= Save(Icon(512), folder, QStringLiteral("vornetad@2x.png"));

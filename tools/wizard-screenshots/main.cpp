@@ -42,7 +42,8 @@ int main(int argc, char* argv[]) {
     ApplyDialogLook();
 
     DialogPickers pickers;
-    WizardDialog wizard(pickers);
+    // The first start's look, whatever this user's last design was.
+    WizardDialog wizard(pickers, DefaultTemplatesFolder(), QString());
     wizard.show();
     const char* names[] = {"templates", "editor", "options", "preview", "output"};
     const QString suffix = scale == 1 ? QString() : QStringLiteral("@%1x").arg(scale);

@@ -1,0 +1,105 @@
+#include "design/Design.h"
+
+#include "TemplateCatalog.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+// The same folder however it is written: trailing separator, "." and ".." parts aside.
+bool SameFolder(const QString& a, const QString& b) {
+    return QDir::cleanPath(a) == QDir::cleanPath(b);
+}
+
+}  // namespace
+
+std::array<BannerLine, 3> Design::DefaultLines() {
+    const QRgb colors[3] = {qRgb(0, 0, 100), qRgb(0, 100, 0), qRgb(100, 0, 0)};
+    const int points[3] = {18, 12, 10};
+    std::array<BannerLine, 3> lines;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        lines[i].text = QStringLiteral("Line %1").arg(i + 1);
+        lines[i].color = colors[i];
+        lines[i].font.height = points[i];
+    }
+    lines[0].enabled = true;
+    return lines;
+}
+
+QRgb Design::LineColor(QRgb picked) {
+    const QRgb opaque = qRgb(qRed(picked), qGreen(picked), qBlue(picked));
+    return opaque == qRgb(0, 0, 0) ? kBlackReplacement : opaque;
+}
+
+bool Design::IsPlainFileName(const QString& name) {
+    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/');
+}
+
+QString Design::TemplatePath() const {
+    if (templateName.isEmpty()) {
+        return {};
+    }
+    const QString folder = templateFolder.isEmpty() ? DefaultTemplatesFolder() : templateFolder;
+    return folder.endsWith(u'/') ? QString(folder + templateName) : QString(folder + u'/' + templateName);
+}
+
+void Design::SetTemplatePath(const QString& path) {
+    if (path.isEmpty()) {
+        templateName.clear();
+        templateFolder.clear();
+        return;
+    }
+    const QFileInfo info(path);
+    templateName = info.fileName();
+    templateFolder = info.absolutePath() + u'/';
+    if (SameFolder(templateFolder, DefaultTemplatesFolder())) {
+        templateFolder.clear();
+    }
+}
+
+AdSettings Design::Advert() const {
+    AdSettings advert;
+    advert.bannerSize = size.value_or(Banner::kInitialSize);
+    advert.side = side;
+    advert.linkUrl = linkUrl;
+    advert.adTitle = adTitle;
+    advert.newWindow = newWindow;
+    advert.customCodeEnabled = customCodeEnabled;
+    advert.customCode = customCode;
+    return advert;
+}
+
+OutputTarget Design::Target() const {
+    OutputTarget target;
+    target.createNew = mode == OutputMode::Create;
+    target.removeAdvert = mode == OutputMode::Remove;
+    target.outputFolder = outputFolder;
+    target.fileName = fileName;
+    target.pages = pages;
+    return target;
+}
+
+void Design::SetTarget(const OutputTarget& target) {
+    mode = target.createNew ? OutputMode::Create : target.removeAdvert ? OutputMode::Remove : OutputMode::Modify;
+    outputFolder = target.outputFolder;
+    fileName = target.fileName;
+    pages = target.pages;
+}
+
+int Design::CropOffsetFor(int width) const {
+    if (cropOffset) {
+        return *cropOffset;
+    }
+    return size ? Banner::CentredCropOffset(width, *size) : 0;
+}
+
+void Design::ComposeInto(Banner& banner, const QImage& templateImage) const {
+    banner.lines = lines;
+    banner.side = side;
+    // The size first: with an earlier template loaded it would otherwise be cut where that one
+    // puts the square. Loading the template keeps the offset set here and composes.
+    banner.SetBannerSize(size.value_or(Banner::kInitialSize));
+    banner.cropOffset = CropOffsetFor(templateImage.width());
+    banner.SetTemplate(templateImage);
+}

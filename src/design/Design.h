@@ -1,0 +1,87 @@
+#pragma once
+
+#include "banner/Banner.h"
+#include "output/AdSettings.h"
+#include "output/OutputRuns.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QRgb>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+
+// Where a generate run goes: a new page, existing pages, or (taking the advert out again) pages.
+enum class OutputMode { Create, Modify, Remove };
+
+// Every setting of an advert: the banner's template and look, the advert's link and texts, and
+// where the output goes. A default-constructed Design is the wizard's first start and the command
+// line without options; the wizard's pages and the command line take their defaults and ranges
+// from here and from the banner's own constants (Banner::kMinSize, BannerFont::kBold), never from
+// copies of their own. Saved as a *.vornetad file (DesignFile.h).
+struct Design {
+    // The ranges the editor, the command line and the design file all hold values to.
+    static constexpr int kMinPoints = 1;
+    static constexpr int kMaxPoints = 200;
+    static constexpr int kMinOffset = -5;
+    static constexpr int kMaxOffset = 5;
+    // Far from any size the wizard gives a banner; bounds what a design file can ask for.
+    static constexpr int kMinCropOffset = -Banner::kMaxSize;
+    static constexpr int kMaxCropOffset = 4096;
+    // More custom code than this is surely the wrong file.
+    static constexpr qint64 kMaxCustomCodeBytes = qint64(1) << 20;
+    // Stored instead of pure black, which the banner's GIF keeps for transparency.
+    static constexpr QRgb kBlackReplacement = qRgb(10, 10, 10);
+
+    // The template by file name, and its folder when it is not the shipped one (empty). No name:
+    // the first template of the catalog.
+    QString templateName;
+    QString templateFolder;
+    // The edge length as the editor's Resize applies it, which centres the crop square on the
+    // template. Unset: the first banner of the wizard, Banner::kInitialSize pixels cut from the
+    // template's top-left corner, which differs from a Resize to the same size.
+    std::optional<int> size;
+    // Where the crop square starts when it is not where the rule above puts it: a template loaded
+    // after a Resize keeps the square of the one before.
+    std::optional<int> cropOffset;
+    BannerSide side = BannerSide::Right;
+    std::array<BannerLine, 3> lines = DefaultLines();
+
+    QString linkUrl = AdSettings().linkUrl;
+    QString adTitle = AdSettings().adTitle;
+    bool newWindow = true;
+    bool customCodeEnabled = false;
+    QByteArray customCode;  // bytes as they go into the page
+
+    OutputMode mode = OutputMode::Create;
+    QString outputFolder;
+    QString fileName = OutputTarget().fileName;
+    QStringList pages;
+
+    bool operator==(const Design&) const = default;
+
+    // Line 1 "Line 1" in 18 pt dark blue, on; lines 2 and 3 in 12 and 10 pt green and red, off.
+    static std::array<BannerLine, 3> DefaultLines();
+    // A picked colour as a line stores it: opaque, and never pure black.
+    static QRgb LineColor(QRgb picked);
+    // A name that can only stand for a file in a given folder: not empty, ".", ".." and without "/".
+    static bool IsPlainFileName(const QString& name);
+
+    // The template's full path (the shipped folder for an empty one); empty without a name.
+    QString TemplatePath() const;
+    // Splits a full path into name and folder; the shipped folder is left out. Empty: no template.
+    void SetTemplatePath(const QString& path);
+
+    // The code's values: bannerSize is the edge length the banner has.
+    AdSettings Advert() const;
+    OutputTarget Target() const;
+    void SetTarget(const OutputTarget& target);
+
+    // The crop square's offset on a template `width` pixels wide.
+    int CropOffsetFor(int width) const;
+    // Gives `banner` this design's look on `templateImage` (null: a template without pixels) and
+    // composes it once, whatever the banner held before.
+    void ComposeInto(Banner& banner, const QImage& templateImage) const;
+};

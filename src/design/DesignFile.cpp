@@ -1,0 +1,445 @@
+#include "design/DesignFile.h"
+
+#include "files/FileNames.h"
+#include "files/ReadFile.h"
+#include "files/ReplaceFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+
+#include <cctype>
+#include <cmath>
+#include <initializer_list>
+
+namespace {
+
+const QString kFormat = QStringLiteral("vornetad-design");
+constexpr int kVersion = 1;
+constexpr qsizetype kLineCount = 3;
+
+const char* const kSides[] = {"right", "left"};               // in BannerSide order
+const char* const kWindows[] = {"same", "new"};               // indexed by newWindow
+const char* const kModes[] = {"create", "modify", "remove"};  // in OutputMode order
+
+// Text that survives the trip to UTF-8 and back: no unpaired surrogates.
+bool IsUnicode(const QString& text) {
+    return QString::fromUtf8(text.toUtf8()) == text;
+}
+
+QString WordList(std::initializer_list<const char*> words) {
+    QStringList quoted;
+    for (const char* word : words) {
+        quoted.append(u'"' + QString::fromLatin1(word) + u'"');
+    }
+    return quoted.size() == 2 ? quoted.join(QStringLiteral(" or "))
+                              : QStringLiteral("one of ") + quoted.join(QStringLiteral(", "));
+}
+
+// The fields of one JSON object, read into a design. Each reader leaves its target alone when the
+// field is absent; a field that is there with a wrong value records why, and only the first such
+// reason of the whole file is kept. Finish() refuses the fields nothing read: a misspelt name must
+// not pass for a default.
+class Fields {
+public:
+    Fields(const QJsonObject& object, const QString& prefix, QString& error)
+        : object(object)
+        , prefix(prefix)
+        , error(error) {}
+
+    std::optional<QJsonValue> Take(const char* key) {
+        const QString name = QString::fromLatin1(key);
+        seen.insert(name);
+        const auto it = object.constFind(name);
+        return it == object.constEnd() ? std::nullopt : std::optional<QJsonValue>(*it);
+    }
+
+    void Fail(const QString& field, const QString& problem) {
+        if (error.isEmpty()) {
+            error = prefix + field + QStringLiteral(": ") + problem;
+        }
+    }
+
+    void Text(const char* key, QString& out) {
+        if (const auto value = Take(key)) {
+            StoreText(key, *value, out);
+        }
+    }
+
+    void Bool(const char* key, bool& out) {
+        if (const auto value = Take(key)) {
+            value->isBool() ? void(out = value->toBool()) : Fail(Name(key), QStringLiteral("must be true or false"));
+        }
+    }
+
+    void Int(const char* key, int low, int high, int& out) {
+        std::optional<int> read;
+        Int(key, low, high, read);
+        out = read.value_or(out);
+    }
+
+    void Int(const char* key, int low, int high, std::optional<int>& out) {
+        const auto value = Take(key);
+        if (!value) {
+            return;
+        }
+        const double number = value->toDouble(std::nan(""));
+        if (!value->isDouble() || number != std::floor(number) || number < low || number > high) {
+            Fail(Name(key), QStringLiteral("must be a whole number from %1 to %2").arg(low).arg(high));
+            return;
+        }
+        out = int(number);
+    }
+
+    // One of `words`; `out` becomes its index.
+    void Choice(const char* key, std::initializer_list<const char*> words, int& out) {
+        const auto value = Take(key);
+        if (!value) {
+            return;
+        }
+        int index = 0;
+        for (const char* word : words) {
+            if (value->toString() == QLatin1String(word)) {
+                out = index;
+                return;
+            }
+            ++index;
+        }
+        Fail(Name(key), QStringLiteral("must be ") + WordList(words));
+    }
+
+    void Color(const char* key, QRgb& out) {
+        const auto value = Take(key);
+        if (!value) {
+            return;
+        }
+        const QString text = value->toString();
+        bool ok = text.size() == 7 && text.startsWith(u'#');
+        for (qsizetype i = 1; ok && i < text.size(); ++i) {
+            ok = text[i].unicode() < 0x80 && std::isxdigit(text[i].unicode()) != 0;
+        }
+        if (!ok) {
+            Fail(Name(key), QStringLiteral("must be a colour written #RRGGBB"));
+            return;
+        }
+        out = Design::LineColor(0xff000000u | text.mid(1).toUInt(nullptr, 16));
+    }
+
+    // A file name without a folder.
+    void FileName(const char* key, QString& out) {
+        if (const auto value = Take(key)) {
+            QString name;
+            if (StoreText(key, *value, name) && !Design::IsPlainFileName(name)) {
+                Fail(Name(key), QStringLiteral("must be a file name without a folder"));
+                return;
+            }
+            out = name;
+        }
+    }
+
+    // A folder; empty for none. A relative one is taken from `base` when there is one.
+    void Folder(const char* key, const QString& base, QString& out) {
+        if (const auto value = Take(key)) {
+            StorePath(Name(key), *value, base, out, true);
+        }
+    }
+
+    bool StorePath(const QString& field, const QJsonValue& value, const QString& base, QString& out,
+                   bool mayBeEmpty = false) {
+        const QString path = value.toString();
+        if (!value.isString() || (path.isEmpty() && !mayBeEmpty) || !IsUnicode(path)) {
+            Fail(field, QStringLiteral("must be a file path"));
+            return false;
+        }
+        out = base.isEmpty() || path.isEmpty() || QDir::isAbsolutePath(path) ? path : QDir(base).filePath(path);
+        return true;
+    }
+
+    void Finish() {
+        for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+            if (!seen.contains(it.key())) {
+                Fail(it.key(), QStringLiteral("unknown field"));
+            }
+        }
+    }
+
+private:
+    static QString Name(const char* key) { return QString::fromLatin1(key); }
+
+    bool StoreText(const char* key, const QJsonValue& value, QString& out) {
+        if (!value.isString()) {
+            Fail(Name(key), QStringLiteral("must be text"));
+            return false;
+        }
+        if (!IsUnicode(value.toString())) {
+            Fail(Name(key), QStringLiteral("is not valid Unicode text"));
+            return false;
+        }
+        out = value.toString();
+        return true;
+    }
+
+    QJsonObject object;
+    QString prefix;
+    QString& error;
+    QSet<QString> seen;
+};
+
+void ReadLine(Fields& fields, int index, BannerLine& line) {
+    fields.Bool("enabled", line.enabled);
+    fields.Text("text", line.text);
+    fields.Text("font", line.font.faceName);
+    if (line.font.faceName.trimmed().isEmpty()) {
+        fields.Fail(QStringLiteral("font"), QStringLiteral("must name a font face"));
+    }
+    fields.Int("points", Design::kMinPoints, Design::kMaxPoints, line.font.height);
+    fields.Color("color", line.color);
+    bool bold = line.font.weight == BannerFont::kBold;
+    fields.Bool("bold", bold);
+    line.font.weight = bold ? BannerFont::kBold : 0;
+    fields.Bool("italic", line.font.italic);
+    fields.Bool("underline", line.font.underline);
+    fields.Bool("strike", line.font.strikeOut);
+    fields.Int("offset", Design::kMinOffset, Design::kMaxOffset, line.offset);
+    fields.Finish();
+    if (index == 0 && !line.enabled) {
+        fields.Fail(QStringLiteral("enabled"), QStringLiteral("line 1 is always on"));
+    }
+}
+
+void ReadLines(Fields& top, Design& design, QString& error) {
+    const auto value = top.Take("lines");
+    if (!value) {
+        return;
+    }
+    const QJsonArray array = value->toArray();
+    if (!value->isArray() || array.size() > kLineCount) {
+        top.Fail(QStringLiteral("lines"), QStringLiteral("must be a list of at most 3 lines"));
+        return;
+    }
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        const QString name = QStringLiteral("lines[%1]").arg(i);
+        if (!array[i].isObject()) {
+            top.Fail(name, QStringLiteral("must be an object of line settings"));
+            return;
+        }
+        Fields line(array[i].toObject(), name + u'.', error);
+        ReadLine(line, int(i), design.lines[size_t(i)]);
+    }
+    if (design.lines[2].enabled && !design.lines[1].enabled) {
+        top.Fail(QStringLiteral("lines[2].enabled"), QStringLiteral("line 3 needs line 2"));
+    }
+}
+
+void ReadCustomCode(Fields& top, Design& design) {
+    top.Bool("customCodeEnabled", design.customCodeEnabled);
+    const auto text = top.Take("customCode");
+    const auto base64 = top.Take("customCodeBase64");
+    QString field = QStringLiteral("customCode");
+    if (text && base64) {
+        top.Fail(QStringLiteral("customCodeBase64"), QStringLiteral("cannot be given with customCode"));
+        return;
+    }
+    if (text) {
+        if (!text->isString() || !IsUnicode(text->toString())) {
+            top.Fail(field, QStringLiteral("must be text (customCodeBase64 carries other bytes)"));
+            return;
+        }
+        design.customCode = text->toString().toUtf8();
+    } else if (base64) {
+        field = QStringLiteral("customCodeBase64");
+        const auto decoded =
+            QByteArray::fromBase64Encoding(base64->toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        if (!base64->isString() || !decoded) {
+            top.Fail(field, QStringLiteral("must be base64 text"));
+            return;
+        }
+        design.customCode = *decoded;
+    }
+    if (design.customCode.contains('\0')) {
+        top.Fail(field, QStringLiteral("cannot hold a zero byte"));
+    } else if (design.customCode.size() > Design::kMaxCustomCodeBytes) {
+        top.Fail(field, QStringLiteral("is larger than %1").arg(ByteCount(Design::kMaxCustomCodeBytes)));
+    }
+}
+
+void ReadOutput(Fields& top, Design& design, const QString& base, QString& error) {
+    const auto value = top.Take("output");
+    if (!value) {
+        return;
+    }
+    if (!value->isObject()) {
+        top.Fail(QStringLiteral("output"), QStringLiteral("must be an object of output settings"));
+        return;
+    }
+    Fields output(value->toObject(), QStringLiteral("output."), error);
+    int mode = int(design.mode);
+    output.Choice("mode", {kModes[0], kModes[1], kModes[2]}, mode);
+    design.mode = OutputMode(mode);
+    output.Folder("folder", base, design.outputFolder);
+    output.FileName("file", design.fileName);
+    if (const auto pages = output.Take("pages")) {
+        if (!pages->isArray()) {
+            output.Fail(QStringLiteral("pages"), QStringLiteral("must be a list of file paths"));
+        }
+        const QJsonArray list = pages->toArray();
+        for (qsizetype i = 0; i < list.size(); ++i) {
+            QString page;
+            if (!output.StorePath(QStringLiteral("pages[%1]").arg(i), list[i], base, page)) {
+                break;
+            }
+            design.pages.append(page);
+        }
+    }
+    output.Finish();
+}
+
+// Format and version first: a file that is not a design, or is one of a later version, is
+// refused as such, not for the first field this version does not know.
+bool ReadHeader(Fields& top) {
+    const auto format = top.Take("format");
+    if (!format || format->toString() != kFormat) {
+        top.Fail(QStringLiteral("format"), format ? QStringLiteral("must be \"%1\"").arg(kFormat)
+                                                  : QStringLiteral("missing: this is not a VornetAd design"));
+        return false;
+    }
+    const auto version = top.Take("version");
+    if (!version) {
+        top.Fail(QStringLiteral("version"), QStringLiteral("missing"));
+        return false;
+    }
+    if (!version->isDouble()) {
+        top.Fail(QStringLiteral("version"), QStringLiteral("must be a number"));
+        return false;
+    }
+    if (version->toDouble() != kVersion) {
+        top.Fail(QStringLiteral("version"), QStringLiteral("%1 is not known; this program reads version %2")
+                                                .arg(version->toVariant().toString())
+                                                .arg(kVersion));
+        return false;
+    }
+    return true;
+}
+
+DesignRead Refused(const QString& reason) {
+    return {FileResult::Failure({}, reason), false, {}};
+}
+
+}  // namespace
+
+DesignRead ParseDesign(QByteArrayView json, const QString& folder) {
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json.toByteArray(), &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        return Refused(
+            QStringLiteral("not valid JSON: %1 (at byte %2)").arg(parseError.errorString()).arg(parseError.offset));
+    }
+    if (!document.isObject()) {
+        return Refused(QStringLiteral("not a design: the file holds no JSON object"));
+    }
+
+    QString error;
+    Design design;
+    Fields top(document.object(), {}, error);
+    if (ReadHeader(top)) {
+        top.FileName("template", design.templateName);
+        top.Folder("templateFolder", folder, design.templateFolder);
+        top.Int("size", Banner::kMinSize, Banner::kMaxSize, design.size);
+        top.Int("crop", Design::kMinCropOffset, Design::kMaxCropOffset, design.cropOffset);
+        int side = int(design.side);
+        top.Choice("side", {kSides[0], kSides[1]}, side);
+        design.side = BannerSide(side);
+        ReadLines(top, design, error);
+        top.Text("link", design.linkUrl);
+        top.Text("title", design.adTitle);
+        int window = design.newWindow ? 1 : 0;
+        top.Choice("window", {kWindows[0], kWindows[1]}, window);
+        design.newWindow = window == 1;
+        ReadCustomCode(top, design);
+        ReadOutput(top, design, folder, error);
+        top.Finish();
+    }
+    if (!error.isEmpty()) {
+        return Refused(error);
+    }
+    return {FileResult::Success({}), false, design};
+}
+
+DesignRead ReadDesign(const QString& path) {
+    const FileBytes file = ReadRegularFile(path, kMaxDesignFileBytes);
+    if (!file.status.ok()) {
+        return {file.status, file.missing, {}};
+    }
+    DesignRead read = ParseDesign(file.bytes, QFileInfo(path).absolutePath());
+    read.status.path = path;
+    return read;
+}
+
+QByteArray DesignJson(const Design& design) {
+    QJsonObject top;
+    top.insert(QStringLiteral("format"), kFormat);
+    top.insert(QStringLiteral("version"), kVersion);
+    if (!design.templateName.isEmpty()) {
+        top.insert(QStringLiteral("template"), design.templateName);
+    }
+    if (!design.templateFolder.isEmpty()) {
+        top.insert(QStringLiteral("templateFolder"), design.templateFolder);
+    }
+    if (design.size) {
+        top.insert(QStringLiteral("size"), *design.size);
+    }
+    if (design.cropOffset) {
+        top.insert(QStringLiteral("crop"), *design.cropOffset);
+    }
+    top.insert(QStringLiteral("side"), QLatin1String(kSides[int(design.side)]));
+
+    QJsonArray lines;
+    for (const BannerLine& line : design.lines) {
+        lines.append(QJsonObject{
+            {QStringLiteral("enabled"), line.enabled},
+            {QStringLiteral("text"), line.text},
+            {QStringLiteral("font"), line.font.faceName},
+            {QStringLiteral("points"), line.font.height},
+            {QStringLiteral("color"),
+             QString(u'#' + QString::number(line.color & 0xffffff, 16).rightJustified(6, u'0'))},
+            {QStringLiteral("bold"), line.font.weight == BannerFont::kBold},
+            {QStringLiteral("italic"), line.font.italic},
+            {QStringLiteral("underline"), line.font.underline},
+            {QStringLiteral("strike"), line.font.strikeOut},
+            {QStringLiteral("offset"), line.offset},
+        });
+    }
+    top.insert(QStringLiteral("lines"), lines);
+    top.insert(QStringLiteral("link"), design.linkUrl);
+    top.insert(QStringLiteral("title"), design.adTitle);
+    top.insert(QStringLiteral("window"), QLatin1String(kWindows[design.newWindow ? 1 : 0]));
+    top.insert(QStringLiteral("customCodeEnabled"), design.customCodeEnabled);
+    if (!design.customCode.isEmpty()) {
+        // Bytes that are not UTF-8 would not come back from a JSON string as they were.
+        const QString text = QString::fromUtf8(design.customCode);
+        if (text.toUtf8() == design.customCode) {
+            top.insert(QStringLiteral("customCode"), text);
+        } else {
+            top.insert(QStringLiteral("customCodeBase64"), QString::fromLatin1(design.customCode.toBase64()));
+        }
+    }
+    top.insert(QStringLiteral("output"), QJsonObject{
+                                             {QStringLiteral("mode"), QLatin1String(kModes[int(design.mode)])},
+                                             {QStringLiteral("folder"), design.outputFolder},
+                                             {QStringLiteral("file"), design.fileName},
+                                             {QStringLiteral("pages"), QJsonArray::fromStringList(design.pages)},
+                                         });
+    return QJsonDocument(top).toJson(QJsonDocument::Indented);
+}
+
+FileResult WriteDesign(const Design& design, const QString& path) {
+    const QByteArray json = DesignJson(design);
+    const DesignRead check = ParseDesign(json);
+    if (!check.status.ok()) {
+        return FileResult::Failure(path, QStringLiteral("the design cannot be saved: ") + check.status.error);
+    }
+    return ReplaceFile(json, path);
+}
