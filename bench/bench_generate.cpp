@@ -1,6 +1,9 @@
-// The modify run over many pages of one folder, each holding the block of an earlier run: the cost
-// that grows with a site's size. Target: 1,000 pages of 20 KB in at most a second, linear in pages.
+// The modify run over many pages, each holding the block of an earlier run: the cost that grows
+// with a site's size. Target: 1,000 pages of 20 KB in at most a second, linear in pages, the same
+// per page when the pages are spread over folders and found by the site walk, and for the remove
+// run.
 #include "OutputRuns.h"
+#include "files/SiteWalk.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,19 +28,32 @@ QByteArray TwentyKilobytePage() {
     return page;
 }
 
-void BM_ModifyRun(benchmark::State& state) {
-    QTemporaryDir dir;
+// `count` pages spread evenly over `folders` folders of `dir`; false when they cannot be written.
+bool WritePages(const QTemporaryDir& dir, int count, int folders, QStringList& pages) {
     const QByteArray content = TwentyKilobytePage();
+    pages.clear();
+    for (int i = 0; i < count; ++i) {
+        const QString folder = dir.filePath(QStringLiteral("f%1").arg(i % folders));
+        const QString path = folder + QStringLiteral("/page%1.html").arg(i);
+        QFile file(path);
+        if (!QDir().mkpath(folder) || !file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) {
+            return false;
+        }
+        pages.append(path);
+    }
+    return true;
+}
+
+enum class Run { Modify, Site, RemoveSite };
+
+void BM_Run(benchmark::State& state, Run run) {
+    QTemporaryDir dir;
+    const int count = int(state.range(0));
     OutputTarget target;
     target.createNew = false;
-    for (int i = 0; i < state.range(0); ++i) {
-        const QString path = dir.filePath(QStringLiteral("page%1.html").arg(i));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) {
-            state.SkipWithError("cannot set up the pages");
-            return;
-        }
-        target.pages.append(path);
+    if (!WritePages(dir, count, int(state.range(1)), target.pages)) {
+        state.SkipWithError("cannot set up the pages");
+        return;
     }
     QImage banner(300, 300, QImage::Format_ARGB32_Premultiplied);
     banner.fill(qRgb(40, 90, 160));
@@ -48,8 +64,26 @@ void BM_ModifyRun(benchmark::State& state) {
     settings.customCode = "<p>new custom code</p>";
 
     for (auto _ : state) {
-        const RunReport report = Generate(texts, banner, target, settings);
-        if (!report.ok()) {
+        if (run == Run::RemoveSite) {
+            state.PauseTiming();
+            const bool written = WritePages(dir, count, int(state.range(1)), target.pages);
+            state.ResumeTiming();
+            if (!written) {
+                state.SkipWithError("cannot set up the pages");
+                return;
+            }
+        }
+        if (run != Run::Modify) {
+            const SitePages site = WalkSite(dir.path(), PagePatterns::Parse(QLatin1String(PagePatterns::kDefault)));
+            if (site.pages.size() != count) {
+                state.SkipWithError("the walk missed pages");
+                return;
+            }
+            target.pages = site.pages;
+        }
+        const RunReport report = run == Run::RemoveSite ? RemoveAdvert(target.pages, settings.customCode)
+                                                        : Generate(texts, banner, target, settings);
+        if (!report.ok() || report.files.size() < count) {
             state.SkipWithError("a file failed");
             return;
         }
@@ -62,12 +96,22 @@ void BM_ModifyRun(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_ModifyRun)
-    ->Arg(250)
-    ->Arg(500)
-    ->Arg(1000)
+// Pages, folders.
+BENCHMARK_CAPTURE(BM_Run, ModifyRun, Run::Modify)
+    ->Args({250, 1})
+    ->Args({500, 1})
+    ->Args({1000, 1})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Complexity(benchmark::oN);
+BENCHMARK_CAPTURE(BM_Run, SiteRun, Run::Site)
+    ->Args({1000, 1})
+    ->Args({1000, 10})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_Run, RemoveSiteRun, Run::RemoveSite)
+    ->Args({1000, 10})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -44,10 +44,13 @@ QString Row(const QString& term, const QString& description, qsizetype column) {
 
 std::vector<ExitCode> ExitCodes() {
     return {
-        {0, QStringLiteral("every file was written")},
+        {0, QStringLiteral("every file was written (a page without an advert needs no writing by remove)")},
         {1, QStringLiteral("one or more files failed; each is named on standard error with the reason, the others "
                            "were still written, and no file was damaged")},
         {2, QStringLiteral("bad usage or a bad option value; nothing was written")},
+        {130, QStringLiteral("interrupted by Ctrl+C (SIGINT) or SIGTERM: the run stopped after the file in progress, "
+                             "so every file is either as it was or completely written; a second signal ends it at "
+                             "once, still without leaving a temporary file")},
     };
 }
 
@@ -112,7 +115,7 @@ QString UsageText() {
 
     text += QStringLiteral("\nExit status:\n");
     for (const ExitCode& status : ExitCodes()) {
-        text += Row(QString::number(status.code), status.meaning, 6);
+        text += Row(QString::number(status.code), status.meaning, 7);
     }
     return text;
 }

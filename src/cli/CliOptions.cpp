@@ -4,6 +4,7 @@
 #include "design/DesignFile.h"
 #include "files/FileNames.h"
 #include "files/ReadFile.h"
+#include "files/SiteWalk.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,9 +25,11 @@ enum Scope : unsigned {
     kGenerate = 1u << 2,
     kPreview = 1u << 3,
     kDesign = 1u << 4,
+    kRemove = 1u << 5,
     kBanner = kCompose | kCode | kGenerate | kPreview | kDesign,
-    kAdvert = kCode | kGenerate | kPreview | kDesign,
+    kAdvert = kCode | kGenerate | kPreview | kDesign | kRemove,
     kTarget = kGenerate | kDesign,
+    kSite = kGenerate | kRemove,
 };
 
 unsigned ScopeOf(Command command) {
@@ -41,6 +44,8 @@ unsigned ScopeOf(Command command) {
         return kPreview;
     case Command::Design:
         return kDesign;
+    case Command::Remove:
+        return kRemove;
     default:
         return 0;
     }
@@ -103,6 +108,7 @@ const std::vector<CommandEntry>& CommandTable() {
                "existing pages; with a design and neither --out nor --modify, where the design's output says"),
           {Text("AD-OPTIONS BANNER-OPTIONS --out FOLDER [--file NAME]"),
            Text("AD-OPTIONS BANNER-OPTIONS --modify PAGE [--modify PAGE ...]"),
+           Text("AD-OPTIONS BANNER-OPTIONS --site DIR [--match GLOBS]"),
            Text("--design FILE [AD-OPTIONS BANNER-OPTIONS]")},
           {}}},
         {Command::Preview,
@@ -120,6 +126,13 @@ const std::vector<CommandEntry>& CommandTable() {
           Text("write the settings (a design file's, then the options') as a design file"),
           {Text("AD-OPTIONS BANNER-OPTIONS [--design FILE] --save FILE")},
           {}}},
+        {Command::Remove,
+         {Text("remove"),
+          Text("take the advert out of pages; a page without one is not touched, and the image and the style "
+               "sheet stay, since other pages may use them"),
+          {Text("[AD-OPTIONS] PAGE..."), Text("[AD-OPTIONS] --site DIR [--match GLOBS]"),
+           Text("--design FILE [AD-OPTIONS]")},
+          {Text("PAGE"), Text("a page to take the advert out of"), Completion::File, {}}}},
     };
     return table;
 }
@@ -247,7 +260,7 @@ std::vector<Option> BuildOptionTable() {
         return QString::number(color & 0xffffff, 16).rightJustified(6, u'0').toUpper();
     };
 
-    add(QStringLiteral("--design"), true, kBanner, ReadDesignFile);
+    add(QStringLiteral("--design"), true, kBanner | kRemove, ReadDesignFile);
     describe("FILE", QStringLiteral("read the settings from this design first; the other options change single ones"),
              Completion::File, "*.vornetad");
     table.back().heading = QStringLiteral("Design options");
@@ -401,6 +414,26 @@ std::vector<Option> BuildOptionTable() {
     add(QStringLiteral("--save"), true, kDesign,
         [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--save"), v, p.r.savePath); });
     describe("FILE", Text("write the design to FILE"), Completion::File, "*.vornetad");
+    add(QStringLiteral("--site"), true, kSite,
+        [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--site"), v, p.r.siteFolder); });
+    describe("DIR",
+             Text("take the pages of the whole folder tree DIR, folder by folder in sorted order; hidden folders "
+                  "and files (.name) and linked folders are not entered, so the walk cannot loop; linked pages are "
+                  "pages"),
+             Completion::Folder);
+    add(QStringLiteral("--match"), true, kSite, [](Parsing& p, const QByteArray& v) -> QString {
+        QString text;
+        if (QString error = ParseText(QStringLiteral("--match"), v, text); !error.isEmpty()) {
+            return error;
+        }
+        if (const PagePatterns patterns = PagePatterns::Parse(text); !patterns.error.isEmpty()) {
+            return QStringLiteral("--match: ") + patterns.error;
+        }
+        p.r.siteMatch = text;
+        return QString();
+    });
+    describe("GLOBS", Text("which files of --site are pages: comma-separated name patterns with * and ?, in any "
+                           "letter case (default *.html,*.htm)"));
     return table;
 }
 
@@ -434,25 +467,37 @@ QString CheckTemplate(Parsing& p) {
 // path printed is one and a saved design does not depend on the folder it was made in.
 QString SetTarget(Parsing& p) {
     Design& design = p.r.design;
-    if (!p.outFolder.isEmpty() && !p.modifyPages.isEmpty()) {
-        return QStringLiteral("either --out FOLDER or --modify PAGE, not both");
+    const bool remove = p.r.command == Command::Remove;
+    const bool site = !p.r.siteFolder.isEmpty();
+    if (int(!p.outFolder.isEmpty()) + int(!p.modifyPages.isEmpty()) + int(site) > 1) {
+        return remove ? QStringLiteral("remove needs either pages or --site DIR, not both")
+                      : QStringLiteral("either --out FOLDER, --modify PAGE or --site DIR, not two of them");
+    }
+    if (!p.r.siteMatch.isEmpty() && !site) {
+        return QStringLiteral("--match needs --site");
     }
     if (!p.outFolder.isEmpty()) {
         design.mode = OutputMode::Create;
         design.outputFolder = QDir(p.outFolder).absolutePath();
-    } else if (!p.modifyPages.isEmpty()) {
-        design.mode = OutputMode::Modify;
+    } else if (!p.modifyPages.isEmpty() || site) {
+        // The site's pages are found when the run starts.
+        design.mode = remove ? OutputMode::Remove : OutputMode::Modify;
         design.pages.clear();
         for (const QString& page : std::as_const(p.modifyPages)) {
             design.pages.append(QFileInfo(page).absoluteFilePath());
         }
+    } else if (remove && design.mode == OutputMode::Modify) {
+        // A design's pages are where its advert went, so where it comes off again.
+        design.mode = OutputMode::Remove;
     }
-    const bool usable = design.mode == OutputMode::Create
-                            ? !design.outputFolder.isEmpty()
-                            : design.mode == OutputMode::Modify && !design.pages.isEmpty();
-    if (p.r.command == Command::Generate && !usable) {
-        return QStringLiteral("generate needs --out FOLDER, one or more --modify PAGE, or a design whose output names "
-                              "a folder or pages to modify");
+    const bool usable =
+        design.mode == OutputMode::Create ? !design.outputFolder.isEmpty() : !design.pages.isEmpty() || site;
+    if (remove && !(usable && design.mode == OutputMode::Remove)) {
+        return QStringLiteral("remove needs one or more pages, --site DIR, or a design that lists pages");
+    }
+    if (p.r.command == Command::Generate && !(usable && design.mode != OutputMode::Remove)) {
+        return QStringLiteral("generate needs --out FOLDER, one or more --modify PAGE, --site DIR, or a design whose "
+                              "output names a folder or pages to modify");
     }
     return {};
 }
@@ -472,7 +517,8 @@ QString CheckCombination(Parsing& p) {
     if (QString error = SetTarget(p); !error.isEmpty()) {
         return error;
     }
-    return CheckTemplate(p);
+    // Taking the advert off needs no banner.
+    return r.command == Command::Remove ? QString() : CheckTemplate(p);
 }
 
 // The options in the order they are applied: the design first, then the others as given.
@@ -531,8 +577,23 @@ ParseResult ParseCommandLine(const QByteArrayList& args) {
 
     static const std::vector<Option> table = BuildOptionTable();
     const unsigned scope = ScopeOf(request.command);
+    // Remove's pages are the words that are not options; after "--", every word is one.
+    const bool takesPages = request.command == Command::Remove;
+    bool optionsEnded = false;
     std::vector<Given> given;
     for (qsizetype i = 1; i < args.size(); ++i) {
+        if (takesPages && !optionsEnded && args[i] == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (takesPages && (optionsEnded || !args[i].startsWith("--"))) {
+            QString page;
+            if (const QString error = ParsePath(QStringLiteral("remove"), args[i], page); !error.isEmpty()) {
+                return fail(error);
+            }
+            parsing.modifyPages.append(page);
+            continue;
+        }
         const QString name = Shown(args[i]);
         const Option* option = FindOption(table, name);
         if (option == nullptr) {

@@ -13,7 +13,7 @@
 
 // What the command line asked for, with every value already checked.
 struct CliRequest {
-    enum class Command { Help, Version, Compose, Code, Generate, Preview, Templates, Design };
+    enum class Command { Help, Version, Compose, Code, Generate, Preview, Templates, Design, Remove };
 
     Command command = Command::Help;
 
@@ -31,6 +31,8 @@ struct CliRequest {
     QString previewFolder;
     QString templatesFolder;
     QString savePath;
+    QString siteFolder;  // --site: the pages of this folder tree, found when the run starts
+    QString siteMatch;   // --match as given; empty: PagePatterns::kDefault
 };
 
 // Either a request or the reason the command line is not usable.

@@ -8,6 +8,7 @@
 #include "TemplateImage.h"
 #include "design/DesignFile.h"
 #include "files/ReplaceFile.h"
+#include "files/SiteWalk.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -52,15 +53,38 @@ std::optional<Banner> BuildBanner(const CliRequest& request) {
     return banner;
 }
 
-int ExitStatus(const RunReport& report) {
-    for (const FileResult& result : report.files) {
+// Prints the run's report after `problems` (failures found before it) and gives the exit status.
+int ExitStatus(const RunReport& report, const QList<FileResult>& problems = {}) {
+    for (const FileResult& result : problems + report.files) {
         if (result.ok()) {
             PrintLine(stdout, result.path);
         } else {
             PrintFailure(result);
         }
     }
-    return report.ok() ? 0 : 1;
+    for (const QString& note : report.notes) {
+        PrintLine(stdout, note);
+    }
+    return report.ok() && problems.isEmpty() ? 0 : 1;
+}
+
+// The pages a run takes: the design's, or those of the --site tree; nothing (after a message) when
+// the tree's folder cannot be listed. Full paths, so that every path printed is one.
+std::optional<QStringList> PagesOf(const CliRequest& request, QList<FileResult>& problems) {
+    if (request.siteFolder.isEmpty()) {
+        return request.design.pages;
+    }
+    const QString match = request.siteMatch.isEmpty() ? QLatin1String(PagePatterns::kDefault) : request.siteMatch;
+    SitePages site = WalkSite(QDir(request.siteFolder).absolutePath(), PagePatterns::Parse(match));
+    if (!site.status.ok()) {
+        PrintLine(stderr, QStringLiteral("vornetad-cli: --site: %1: %2").arg(site.status.path, site.status.error));
+        return std::nullopt;
+    }
+    if (site.pages.isEmpty() && site.problems.isEmpty()) {
+        PrintLine(stdout, QStringLiteral("%1: no pages match %2").arg(site.status.path, match));
+    }
+    problems = std::move(site.problems);
+    return std::move(site.pages);
 }
 
 CodeTexts LoadedTexts() {
@@ -113,8 +137,27 @@ int RunGenerate(const CliRequest& request) {
     if (!banner) {
         return 2;
     }
+    OutputTarget target = request.design.Target();
+    QList<FileResult> problems;
+    if (!target.createNew) {
+        std::optional<QStringList> pages = PagesOf(request, problems);
+        if (!pages) {
+            return 2;
+        }
+        target.pages = std::move(*pages);
+    }
     CodeTexts texts = LoadedTexts();
-    return ExitStatus(Generate(texts, banner->Composed(), request.design.Target(), request.design.Advert()));
+    return ExitStatus(Generate(texts, banner->Composed(), target, request.design.Advert()), problems);
+}
+
+int RunRemove(const CliRequest& request) {
+    QList<FileResult> problems;
+    const std::optional<QStringList> pages = PagesOf(request, problems);
+    if (!pages) {
+        return 2;
+    }
+    const Design& design = request.design;
+    return ExitStatus(RemoveAdvert(*pages, design.customCodeEnabled ? design.customCode : QByteArray()), problems);
 }
 
 int RunPreview(const CliRequest& request) {

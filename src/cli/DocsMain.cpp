@@ -25,6 +25,7 @@ struct SectionSource {
 
 const SectionSource kCliSections[] = {
     {"THE DESIGN FILE", "design-file.md", {"The design file", "Design file", "Design files"}},
+    {"LIFE OF AN ADVERT", "life-of-an-advert.md", {"Life of an advert"}},
     {"HOW PAGES ARE TREATED", "page-treatment.md", {"How your pages are treated"}},
 };
 

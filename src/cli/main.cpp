@@ -1,6 +1,7 @@
 #include "CliHelp.h"
 #include "CliOptions.h"
 #include "Commands.h"
+#include "files/Interruption.h"
 
 #include <QGuiApplication>
 
@@ -15,6 +16,32 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QS
     if (verbose || type == QtCriticalMsg || type == QtFatalMsg) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(qFormatLogMessage(type, context, message)));
     }
+}
+
+int Run(const CliRequest& request) {
+    switch (request.command) {
+    case CliRequest::Command::Help:
+        std::fputs(qUtf8Printable(UsageText()), stdout);
+        return 0;
+    case CliRequest::Command::Version:
+        std::printf("vornetad-cli %s\n", VORNET_VERSION);
+        return 0;
+    case CliRequest::Command::Compose:
+        return RunCompose(request);
+    case CliRequest::Command::Code:
+        return RunCode(request);
+    case CliRequest::Command::Generate:
+        return RunGenerate(request);
+    case CliRequest::Command::Preview:
+        return RunPreview(request);
+    case CliRequest::Command::Templates:
+        return RunTemplates(request);
+    case CliRequest::Command::Design:
+        return RunDesign(request);
+    case CliRequest::Command::Remove:
+        return RunRemove(request);
+    }
+    return 2;
 }
 
 }  // namespace
@@ -39,26 +66,14 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "vornetad-cli: %s\nTry 'vornetad-cli --help'.\n", qUtf8Printable(parsed.error));
         return 2;
     }
-    const CliRequest& request = *parsed.request;
-    switch (request.command) {
-    case CliRequest::Command::Help:
-        std::fputs(qUtf8Printable(UsageText()), stdout);
-        return 0;
-    case CliRequest::Command::Version:
-        std::printf("vornetad-cli %s\n", VORNET_VERSION);
-        return 0;
-    case CliRequest::Command::Compose:
-        return RunCompose(request);
-    case CliRequest::Command::Code:
-        return RunCode(request);
-    case CliRequest::Command::Generate:
-        return RunGenerate(request);
-    case CliRequest::Command::Preview:
-        return RunPreview(request);
-    case CliRequest::Command::Templates:
-        return RunTemplates(request);
-    case CliRequest::Command::Design:
-        return RunDesign(request);
+    // Ctrl+C stops a run between two files, never in the middle of one.
+    StopOnSignals();
+    const int status = Run(*parsed.request);
+    if (StopRequested()) {
+        std::fputs("vornetad-cli: interrupted; every file is either as it was or completely written, and the "
+                   "files not yet reached are untouched\n",
+                   stderr);
+        return 130;
     }
-    return 2;
+    return status;
 }

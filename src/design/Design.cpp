@@ -73,6 +73,7 @@ AdSettings Design::Advert() const {
 OutputTarget Design::Target() const {
     OutputTarget target;
     target.createNew = mode == OutputMode::Create;
+    target.removeAdvert = mode == OutputMode::Remove;
     target.outputFolder = outputFolder;
     target.fileName = fileName;
     target.pages = pages;
@@ -80,7 +81,7 @@ OutputTarget Design::Target() const {
 }
 
 void Design::SetTarget(const OutputTarget& target) {
-    mode = target.createNew ? OutputMode::Create : OutputMode::Modify;
+    mode = target.createNew ? OutputMode::Create : target.removeAdvert ? OutputMode::Remove : OutputMode::Modify;
     outputFolder = target.outputFolder;
     fileName = target.fileName;
     pages = target.pages;

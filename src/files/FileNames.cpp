@@ -64,7 +64,7 @@ QString PrintableName(QByteArrayView name) {
 }
 
 FolderListing ListFolder(const QString& folder) {
-    FolderListing listing{FileResult::Success(folder), {}, {}};
+    FolderListing listing{FileResult::Success(folder), {}, {}, {}};
     const std::optional<QByteArray> encoded = EncodedName(folder.isEmpty() ? QStringLiteral(".") : folder);
     if (!encoded) {
         listing.status = FileResult::Failure(folder, QStringLiteral("the folder's name cannot be represented"));
@@ -89,15 +89,23 @@ FolderListing ListFolder(const QString& folder) {
         if (raw == "." || raw == "..") {
             continue;
         }
+        // The entry itself, links not followed; the system often says so without a look.
+        bool isFolder = entry->d_type == DT_DIR;
+        struct stat info {};
+        if (entry->d_type == DT_UNKNOWN) {
+            isFolder = ::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
+        }
         std::optional<QString> name = DecodedName(raw);
         if (!name) {
             listing.unrepresentable.append(raw.toByteArray());
+            if (isFolder) {
+                listing.unrepresentableFolders.append(raw.toByteArray());
+            }
             continue;
         }
         // Following links, as opening the entry would; stat never opens, so no node can block here.
-        struct stat info {};
-        const bool isFile = ::fstatat(dirFd, entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
-        listing.entries.append({std::move(*name), isFile});
+        const bool isFile = !isFolder && ::fstatat(dirFd, entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+        listing.entries.append({std::move(*name), isFile, isFolder});
     }
     return listing;
 }

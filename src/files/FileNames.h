@@ -26,15 +26,18 @@ QString PrintableName(QByteArrayView name);
 
 struct FolderEntry {
     QString name;
-    bool isFile = false;  // a regular file, or a link to one
+    bool isFile = false;    // a regular file, or a link to one
+    bool isFolder = false;  // a folder itself; a link to a folder is neither
 };
 
 // A folder's entries (without "." and ".."), in the order the file system gives them. Names that
-// cannot be represented are kept apart, by their bytes, and appear in no other list.
+// cannot be represented are kept apart, by their bytes, and appear in no other list but the one of
+// such folders.
 struct [[nodiscard]] FolderListing {
     FileResult status;
     QList<FolderEntry> entries;
     QList<QByteArray> unrepresentable;
+    QList<QByteArray> unrepresentableFolders;  // those of `unrepresentable` that are folders themselves
 };
 FolderListing ListFolder(const QString& folder);
 

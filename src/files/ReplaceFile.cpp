@@ -1,6 +1,7 @@
 #include "files/ReplaceFile.h"
 
 #include "files/FileNames.h"
+#include "files/Interruption.h"
 #include "files/SystemErrors.h"
 
 #include <QByteArray>
@@ -155,11 +156,13 @@ FileResult ReplaceFile(QByteArrayView bytes, const QString& path) {
         return FileResult::Failure(path,
                                    QStringLiteral("cannot create a file in the folder: %1").arg(ErrorText(errno)));
     }
+    NoteTemporaryFile(tempPath);
     const auto fail = [&](const QString& step, int error, bool open) {
         if (open) {
             ::close(fd);
         }
         ::unlink(tempPath.constData());
+        ForgetTemporaryFile();
         const QString outcome =
             target.exists ? QStringLiteral("the old file is unchanged") : QStringLiteral("nothing was written");
         return FileResult::Failure(path, QStringLiteral("%1: %2; %3").arg(step, ErrorText(error), outcome));
@@ -188,6 +191,7 @@ FileResult ReplaceFile(QByteArrayView bytes, const QString& path) {
     if (::rename(tempPath.constData(), target.path.constData()) != 0) {
         return fail(QStringLiteral("cannot replace the file"), errno, false);
     }
+    ForgetTemporaryFile();
     // The new name is in place; making the folder's entry durable is the system's business from
     // here, so a failure to flush the folder changes nothing for the caller.
     if (const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirFd >= 0) {

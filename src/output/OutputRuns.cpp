@@ -1,9 +1,13 @@
 #include "OutputRuns.h"
 
 #include "PageInjection.h"
+#include "files/Interruption.h"
 #include "files/PrivateFolder.h"
+#include "files/ReplaceFile.h"
 
+#include <QFileInfo>
 #include <QImage>
+#include <QSet>
 
 #include <optional>
 
@@ -31,15 +35,44 @@ QStringList RunReport::Written() const {
     return written;
 }
 
+namespace {
+
+const QString kImageName = QStringLiteral("VornetAdMap.gif");
+const QString kStyleName = QStringLiteral("VornetAdStyle.css");
+
+// Whether the run must stop before its next page; notes it in the report.
+bool Stopping(RunReport& report) {
+    report.interrupted = StopRequested();
+    return report.interrupted;
+}
+
+// The note for a folder whose pages lost their advert: which of the shared files it still holds.
+QString LeftInPlace(const QString& folder) {
+    QStringList kept;
+    for (const QString& name : {kImageName, kStyleName}) {
+        if (QFileInfo::exists(JoinPath(folder, name))) {
+            kept.append(name);
+        }
+    }
+    if (kept.isEmpty()) {
+        return {};
+    }
+    return JoinPath(folder, kept.join(QStringLiteral(", "))) +
+           (kept.size() == 1 ? QStringLiteral(": left in place (other pages may use it)")
+                             : QStringLiteral(": left in place (other pages may use them)"));
+}
+
+}  // namespace
+
 RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings) {
-    const QString imageName = QStringLiteral("VornetAdMap.gif");
-    const QString styleName = QStringLiteral("VornetAdStyle.css");
-    texts.BuildCode(styleName.toUtf8(), imageName.toUtf8(), settings);
+    texts.BuildCode(kStyleName.toUtf8(), kImageName.toUtf8(), settings);
+    // Quantizing and encoding cost far more than a page; a site has many folders.
+    const BannerGif gif(banner);
 
     RunReport report;
     if (target.createNew) {
         const QString& folder = target.outputFolder;
-        report.files = WritePage(texts, banner, JoinPath(folder, imageName), JoinPath(folder, styleName),
+        report.files = WritePage(texts, gif, JoinPath(folder, kImageName), JoinPath(folder, kStyleName),
                                  JoinPath(folder, target.fileName), false);
         return report;
     }
@@ -49,17 +82,57 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
     std::optional<QString> runFolder;
     bool sharedFilesWritten = false;
     for (const QString& page : target.pages) {
+        if (Stopping(report)) {
+            break;
+        }
         const QString folder = FolderOf(page);
         if (runFolder != folder) {
             runFolder = folder;
             sharedFilesWritten = false;
         }
-        const QList<FileResult> results = WritePage(texts, banner, JoinPath(folder, imageName),
-                                                    JoinPath(folder, styleName), page, sharedFilesWritten);
+        const QList<FileResult> results =
+            WritePage(texts, gif, JoinPath(folder, kImageName), JoinPath(folder, kStyleName), page, sharedFilesWritten);
         if (!sharedFilesWritten && results.size() == 3) {
             sharedFilesWritten = results[0].ok() && results[1].ok();
         }
         report.files += results;
+    }
+    return report;
+}
+
+RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode) {
+    RunReport report;
+    QStringList cleanedFolders;  // in the order of their first cleaned page
+    QSet<QString> cleaned;
+    for (const QString& page : pages) {
+        if (Stopping(report)) {
+            break;
+        }
+        const PageRead read = ReadPageText(page);
+        if (!read.exists) {
+            report.files.append(FileResult::Failure(page, QStringLiteral("does not exist")));
+            continue;
+        }
+        if (!read.error.isEmpty()) {
+            report.files.append(FileResult::Failure(page, read.error));
+            continue;
+        }
+        const BlockRemoval removal = RemoveOldBlocks(read.text, customCode);
+        if (!removal.removed) {
+            report.notes.append(page + QStringLiteral(": no advert"));
+            continue;
+        }
+        const FileResult written = ReplaceFile(removal.page, page);
+        if (written.ok() && !cleaned.contains(FolderOf(page))) {
+            cleaned.insert(FolderOf(page));
+            cleanedFolders.append(FolderOf(page));
+        }
+        report.files.append(written);
+    }
+    for (const QString& folder : cleanedFolders) {
+        if (const QString note = LeftInPlace(folder); !note.isEmpty()) {
+            report.notes.append(note);
+        }
     }
     return report;
 }
@@ -79,7 +152,8 @@ RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings&
     const QString styleName = QStringLiteral("adPreview.css");
     const QString pagePath = JoinPath(target, QStringLiteral("adPreview.html"));
     texts.BuildCode(styleName.toUtf8(), imageName.toUtf8(), settings);
-    report.files = WritePage(texts, banner, JoinPath(target, imageName), JoinPath(target, styleName), pagePath, false);
+    report.files =
+        WritePage(texts, BannerGif(banner), JoinPath(target, imageName), JoinPath(target, styleName), pagePath, false);
     if (report.files.constLast().ok()) {
         report.previewPage = pagePath;
     }

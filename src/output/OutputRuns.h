@@ -16,12 +16,15 @@ struct OutputTarget {
     QString outputFolder;
     QString fileName = QStringLiteral("VornetAdCode.html");
     QStringList pages;
+    bool removeAdvert = false;  // with `pages`: the advert taken out of them instead of put in
 };
 
 // Every file a run wrote or failed to write, in order.
 struct RunReport {
     QList<FileResult> files;
-    QString previewPage;  // the preview run's page path; empty for a generate run or an unwritten page
+    QString previewPage;       // the preview run's page path; empty for a generate run or an unwritten page
+    QStringList notes;         // files looked at and left as they were on purpose, one line each with why
+    bool interrupted = false;  // a signal stopped the run between two pages (see StopOnSignals)
 
     bool ok() const;
     QList<FileResult> Failures() const;
@@ -33,8 +36,16 @@ struct RunReport {
 // any listed page); in modify mode each folder receives the image and the style sheet with the
 // first page of each unbroken run of its pages that is not refused (see WritePage), and again
 // after a page whose image or style sheet failed. Every file is reported; a failure never stops
-// the run.
+// the run, a signal does (StopOnSignals), between two pages.
 RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings);
+
+// The remove run: takes the advert out of each page as RemoveOldBlocks does, with `customCode` as
+// the custom code that may follow a block (empty: none), and writes the page back only when
+// something was taken out. A page without an advert is left as it was, not even touched, and noted
+// as having none; a page that cannot be read, or written back when it must be, is a failure. Each
+// folder's image and style sheet stay, since other pages may use them; the notes say so for every
+// folder that had a page cleaned and still holds either. A failure never stops the run.
+RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode);
 
 // The preview run: writes "adPreview.gif", "adPreview.css" and "adPreview.html" into `folder`
 // (empty: PrivatePreviewFolder()) and, once the page is written, reports its path in `previewPage`.

@@ -224,9 +224,9 @@ QString JoinPath(const QString& folder, const QString& fileName) {
     return folder + QLatin1Char('/') + fileName;
 }
 
-PageRead ReadPage(const QString& path) {
+PageRead ReadPageText(const QString& path) {
     PageRead page;
-    const FileBytes file = ReadRegularFile(path, kMaxPageBytes);
+    FileBytes file = ReadRegularFile(path, kMaxPageBytes);
     page.exists = !file.missing;
     if (page.exists && !file.status.ok()) {
         page.error = file.status.error + QStringLiteral("; left unchanged");
@@ -237,16 +237,26 @@ PageRead ReadPage(const QString& path) {
         page.error = QStringLiteral("holds a zero byte (not an 8-bit or UTF-8 text, perhaps UTF-16); left unchanged");
         return page;
     }
-    // A page that cannot be written back is refused now, before its image and style sheet go out.
-    if (const FileResult target = CheckReplaceable(path); !target.ok()) {
-        page.error = target.error;
-        return page;
-    }
-    page.text = file.bytes;
+    page.text = std::move(file.bytes);
     return page;
 }
 
-QList<FileResult> WritePage(const CodeTexts& texts, const QImage& banner, const QString& imagePath,
+PageRead ReadPage(const QString& path) {
+    PageRead page = ReadPageText(path);
+    if (!page.error.isEmpty()) {
+        return page;
+    }
+    // A page that cannot be written back is refused now, before its image and style sheet go out.
+    if (const FileResult target = CheckReplaceable(path); !target.ok()) {
+        return {page.exists, {}, target.error};
+    }
+    return page;
+}
+
+BannerGif::BannerGif(const QImage& banner)
+    : bytes(EncodeBannerGif(banner, &error)) {}
+
+QList<FileResult> WritePage(const CodeTexts& texts, const BannerGif& banner, const QString& imagePath,
                             const QString& stylePath, const QString& pagePath, bool sharedFilesWritten) {
     const PageRead page = ReadPage(pagePath);
     if (!page.error.isEmpty()) {
@@ -254,7 +264,8 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QImage& banner, const 
     }
     QList<FileResult> results;
     if (!sharedFilesWritten) {
-        results.append(SaveAsGif(banner, imagePath));
+        results.append(banner.bytes.isEmpty() ? FileResult::Failure(imagePath, banner.error)
+                                              : ReplaceFile(banner.bytes, imagePath));
         results.append(ReplaceFile(texts.styleSheet, stylePath));
     }
     results.append(ReplaceFile(InjectCode(page.exists ? page.text : texts.samplePage, texts.codeBlock), pagePath));

@@ -63,6 +63,10 @@ struct PageRead {
     QString error;
 };
 
+// Reads the whole page as ReadPage does, without checking that it can be written back: for a run
+// that writes a page only when it changes it.
+PageRead ReadPageText(const QString& path);
+
 // Reads the whole page and checks that it can be written back. An error, and the page left as it
 // is, for anything that exists but is not a readable regular file of text (a folder, a pipe, a
 // device, a loop of links, a page without read or write permission, one larger than kMaxPageBytes
@@ -70,10 +74,18 @@ struct PageRead {
 // folder, or the folder a link points into, does not exist). Nothing blocks on a node.
 PageRead ReadPage(const QString& path);
 
+// The banner's GIF as the runs write it, encoded once however many folders receive it: its bytes, or
+// why it could not be encoded (then every attempt to write it fails with that reason).
+struct BannerGif {
+    QByteArray bytes;
+    QString error;
+    explicit BannerGif(const QImage& banner);
+};
+
 // Writes one page with the advert. The page is read and checked first (ReadPage); a page refused
 // there is reported alone and nothing is written on its account. Otherwise the image and the style
 // sheet are written (unless `sharedFilesWritten`, when neither is touched), then the page with
 // `texts.codeBlock` injected; a page that does not exist starts as the sample page. Returns one
 // result per file attempted, in order.
-QList<FileResult> WritePage(const CodeTexts& texts, const QImage& banner, const QString& imagePath,
+QList<FileResult> WritePage(const CodeTexts& texts, const BannerGif& banner, const QString& imagePath,
                             const QString& stylePath, const QString& pagePath, bool sharedFilesWritten);

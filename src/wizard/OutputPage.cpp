@@ -63,6 +63,7 @@ OutputPage::OutputPage(Pickers& pickers, QWidget* parent)
     , pickers(pickers)
     , createButton(new QRadioButton(QStringLiteral("Create new file"), this))
     , modifyButton(new QRadioButton(QStringLiteral("Modify exist file(s)"), this))
+    , removeAdvertButton(new QRadioButton(QStringLiteral("Remove the advert from file(s)"), this))
     , folderLabel(new QLabel(QStringLiteral("Output directory:"), this))
     , folderEdit(new QLineEdit(this))
     , browseButton(MakeButton(QStringLiteral("..."), QStringLiteral("browse"), this))
@@ -76,6 +77,7 @@ OutputPage::OutputPage(Pickers& pickers, QWidget* parent)
     , clearButton(MakeButton(QStringLiteral("Clear all"), QStringLiteral("clearAll"), this)) {
     createButton->setObjectName(QStringLiteral("createNew"));
     modifyButton->setObjectName(QStringLiteral("modifyExisting"));
+    removeAdvertButton->setObjectName(QStringLiteral("removeAdvert"));
     folderEdit->setObjectName(QStringLiteral("outputFolder"));
     fileEdit->setObjectName(QStringLiteral("fileName"));
     listLabel->setObjectName(QStringLiteral("listLabel"));
@@ -85,6 +87,7 @@ OutputPage::OutputPage(Pickers& pickers, QWidget* parent)
     Layout();
     SetTarget(OutputTarget());
     connect(createButton, &QRadioButton::toggled, this, [this] { ShowMode(); });
+    connect(removeAdvertButton, &QRadioButton::toggled, this, [this] { ShowMode(); });
     connect(browseButton, &QPushButton::clicked, this, &OutputPage::OnBrowseOutputFolder);
     connect(addFileButton, &QPushButton::clicked, this, &OutputPage::OnAddFile);
     connect(addFolderButton, &QPushButton::clicked, this, &OutputPage::OnAddFolder);
@@ -116,6 +119,7 @@ OutputTarget OutputPage::Target() {
     StoreControls();
     OutputTarget target;
     target.createNew = createNew;
+    target.removeAdvert = removeAdvertButton->isChecked();
     target.outputFolder = outputFolder;
     target.fileName = fileName;
     for (int row = 0; row < pageList->count(); ++row) {
@@ -130,7 +134,7 @@ void OutputPage::SetTarget(const OutputTarget& target) {
     LoadControls();
     pageList->clear();
     pageList->addItems(target.pages);
-    (target.createNew ? createButton : modifyButton)->setChecked(true);
+    (target.createNew ? createButton : target.removeAdvert ? removeAdvertButton : modifyButton)->setChecked(true);
     ShowMode();
 }
 
@@ -145,8 +149,10 @@ void OutputPage::LoadControls() {
 }
 
 void OutputPage::Layout() {
-    PlaceButton(createButton, {135, 16, 63, 10});
-    PlaceButton(modifyButton, {212, 16, 71, 10});
+    // The row of modes is centred over the page; the third one made it wider.
+    PlaceButton(createButton, {59, 16, 63, 10});
+    PlaceButton(modifyButton, {134, 16, 71, 10});
+    PlaceButton(removeAdvertButton, {218, 16, 110, 10});
 
     PlaceLabel(folderLabel, {54, 33, 53, 8});
     folderEdit->setGeometry(DluRect(111, 32, 195, 14));
@@ -171,6 +177,10 @@ void OutputPage::ShowMode() {
     for (QWidget* control : Controls{listLabel, pageList, addFileButton, addFolderButton, removeButton, clearButton}) {
         control->setVisible(!createNew);
     }
+    listLabel->setText(removeAdvertButton->isChecked() ? QStringLiteral("Take the advert out of:")
+                                                       : QStringLiteral("HTML files to modify:"));
+    // The label is sized to its text.
+    Layout();
 }
 
 std::optional<QString> OutputPage::BrowseForFolder(const QString& title) {

@@ -12,10 +12,11 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
-// Step 5: a new file (folder and name) or a list of pages to modify.
+// Step 5: a new file (folder and name), a list of pages to modify, or the same list of pages to take
+// the advert out of.
 //
-// The two modes share the page's space; switching shows one group and hides the other but keeps
-// both groups' contents. The page checks only that the current mode has something to work on:
+// The modes share the page's space; switching shows one group and hides the other but keeps both
+// groups' contents. The page checks only that the current mode has something to work on:
 // whether folders and pages exist, or a page is listed twice, is the generate run's business.
 class OutputPage final : public WizardPage {
     Q_OBJECT
@@ -59,6 +60,7 @@ private:
 
     QRadioButton* createButton = nullptr;
     QRadioButton* modifyButton = nullptr;
+    QRadioButton* removeAdvertButton = nullptr;
     QLabel* folderLabel = nullptr;
     QLineEdit* folderEdit = nullptr;
     QPushButton* browseButton = nullptr;

@@ -381,7 +381,11 @@ void WizardDialog::OnGenerate() {
     if (!CustomCodeUsable(settings)) {
         return;
     }
-    const RunReport report = Generate(texts, editorPage->view().model().Composed(), design.Target(), settings);
+    const OutputTarget target = design.Target();
+    const RunReport report =
+        target.removeAdvert
+            ? RemoveAdvert(target.pages, settings.customCodeEnabled ? settings.customCode : QByteArray())
+            : Generate(texts, editorPage->view().model().Composed(), target, settings);
     if (report.ok()) {
         pickers.ShowMessage(this, windowTitle(), QStringLiteral("Done!"), Pickers::MessageIcon::Information);
         KeepDesign(design);

@@ -87,6 +87,13 @@ private slots:
         QCOMPARE(r.customCode, QByteArray("<p>\xe9\r\n"));
         QCOMPARE(r.Target().outputFolder, QStringLiteral("/tmp/x"));
 
+        // Remove's pages are the words that are not options, and every word after "--".
+        const ParseResult remove = ParseCommandLine({"remove", "a.html", "--custom-code", "x", "--", "--b.html"});
+        QVERIFY2(remove.request, qPrintable(remove.error));
+        QCOMPARE(remove.request->design.pages, (QStringList{QFileInfo(u"a.html"_qs).absoluteFilePath(),
+                                                            QFileInfo(u"--b.html"_qs).absoluteFilePath()}));
+        QCOMPARE(remove.request->design.customCode, QByteArray("x"));
+
         // Custom code is bytes from the argument too; a file of exactly 1 MiB is taken.
         const ParseResult latin = ParseCommandLine({"code", "--custom-code", "\xe9\x80"});
         QVERIFY2(latin.request, qPrintable(latin.error));
@@ -112,7 +119,7 @@ private slots:
         row("compose without output", {"compose"}, "exactly one of");
         row("generate with both modes", {"generate", "--out", "/tmp", "--modify", "/tmp/a.html"}, "either --out");
         row("generate with neither", {"generate"},
-            "generate needs --out FOLDER, one or more --modify PAGE, or a design");
+            "generate needs --out FOLDER, one or more --modify PAGE, --site DIR, or a design");
         row("design without --save", {"design", "--size", "60"}, "design needs --save FILE");
         row("--design twice", {"code", "--design", "%D/d.vornetad", "--design", "%D/d.vornetad"}, "given once");
         row("--design missing", {"code", "--design", "%D/none.vornetad"},
@@ -121,6 +128,15 @@ private slots:
             "--design: \"%D/bad.vornetad\": lines[1].points: must be a whole number from 1 to 200");
         row("--design's template missing", {"code", "--design", "%D/gone.vornetad"},
             "--design: its template \"%D/sub/missing.gif\": does not exist");
+        row("generate with a site and pages", {"generate", "--site", "/tmp", "--modify", "/tmp/a.html"},
+            "either --out FOLDER, --modify PAGE or --site DIR");
+        row("remove with a site and pages", {"remove", "a.html", "--site", "/tmp"}, "either pages or --site DIR");
+        row("remove with neither", {"remove"}, "remove needs one or more pages");
+        row("banner option on remove", {"remove", "--size", "60", "a.html"}, "does not apply to remove");
+        row("--match without --site", {"remove", "a.html", "--match", "*.htm"}, "--match needs --site");
+        row("--match with a folder", {"remove", "--site", "/tmp", "--match", "a/*.htm"}, "not a list of name patterns");
+        row("--match with an empty pattern", {"generate", "--site", "/tmp", "--match", "*.htm,"}, "not a list");
+        row("remove's page not UTF-8", {"remove", "%D/\xff.html"}, "remove: the name");
         row("option without value", {"code", "--title"}, "--title needs a value");
         row("option with equals sign", {"code", "--size=300"}, "unknown option");
 

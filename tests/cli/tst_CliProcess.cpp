@@ -4,12 +4,15 @@
 // in-process; these are the ones only a whole process shows.
 #include "TestFiles.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
+#include <csignal>
 #include <sys/stat.h>
 
 namespace {
@@ -50,6 +53,14 @@ private slots:
         QTest::newRow("compose: GIF onto a FIFO")
             << QByteArrayList{"compose", "--gif", "%D/fifo.html"} << QByteArray() << 1 << QStringList{}
             << u"%D/fifo.html: is a named pipe (FIFO)"_qs << true;
+        // A page without an advert is not even touched; a failure does not stop the others.
+        QTest::newRow("remove: a refused page and one without an advert")
+            << QByteArrayList{"remove", "%D/fifo.html", "%D/page.html"} << QByteArray() << 1
+            << QStringList{u"%D/page.html: no advert"_qs} << u"%D/fifo.html: is a named pipe (FIFO)"_qs << true;
+        QTest::newRow("generate --site: the FIFO is no page")
+            << QByteArrayList{"generate", "--size", "60", "--site", "%D"} << QByteArray() << 0
+            << QStringList{u"%D/VornetAdMap.gif"_qs, u"%D/VornetAdStyle.css"_qs, u"%D/page.html"_qs} << QString()
+            << false;
         QTest::newRow("bad number") << QByteArrayList{"generate", "--size", "+300", "--modify", "%D/page.html"}
                                     << QByteArray() << 2 << QStringList{}
                                     << u"vornetad-cli: --size needs a whole number"_qs << true;
@@ -128,6 +139,39 @@ private slots:
         if (unchanged) {
             QVERIFY(before == Snapshot(dir.path()));
         }
+    }
+
+    // Ctrl+C during a long run: it stops after the page in progress, so every page is either as
+    // it was or done, and no temporary file is left behind.
+    void interrupted_everyPageWhole() {
+        QTemporaryDir dir;
+        const QByteArray body = "<html><body>" + QByteArray(20000, 'x');
+        const QByteArray page = body + "<!--VornetAdBegin-->ad<!--VornetAdEnd--></body></html>";
+        const int count = 1000;
+        for (int i = 0; i < count; ++i) {
+            QVERIFY(WriteAll(dir.filePath(QStringLiteral("p%1.html").arg(i)), page));
+        }
+        QProcess cli;
+        cli.start(CliPath(), {QStringLiteral("remove"), QStringLiteral("--site"), dir.path()});
+        QVERIFY(cli.waitForStarted());
+        // Pages are taken in byte order of their names: the signal comes once the first is done.
+        QDeadlineTimer deadline(60000);
+        while (ReadAll(dir.filePath(QStringLiteral("p0.html"))) == page && !deadline.hasExpired()) {
+            QThread::usleep(200);
+        }
+        QCOMPARE(::kill(pid_t(cli.processId()), SIGINT), 0);
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 130);
+        QVERIFY(cli.readAllStandardError().startsWith("vornetad-cli: interrupted;"));
+        const QStringList names = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        QCOMPARE(names.size(), count);
+        int done = 0;
+        for (const QString& name : names) {
+            const QByteArray bytes = ReadAll(dir.filePath(name));
+            QVERIFY2(bytes == page || bytes == body + "</body></html>", qPrintable(name));
+            done += bytes != page ? 1 : 0;
+        }
+        QVERIFY2(done > 0 && done < count, qPrintable(QString::number(done)));
     }
 
 private:

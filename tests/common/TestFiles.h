@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <map>
+#include <sys/stat.h>
 
 // Small file and widget helpers shared by the test suites.
 
@@ -24,8 +25,9 @@ inline bool WriteAll(const QString& path, const QByteArray& bytes) {
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// Every file, folder and link under `root` by its path relative to `root`: files by content, links
-// by target and content, folders by a tag. Two snapshots are equal when nothing under `root` changed.
+// Every file, folder and link under `root` by its path relative to `root`: files by content, inode and
+// time stamp (so a rewrite with the same bytes shows), links by target and content, folders by a tag.
+// Two snapshots are equal when nothing under `root` changed.
 inline std::map<QString, QByteArray> Snapshot(const QString& root) {
     std::map<QString, QByteArray> entries;
     QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
@@ -41,6 +43,11 @@ inline std::map<QString, QByteArray> Snapshot(const QString& root) {
         entry += info.isDir()    ? QByteArrayLiteral("<folder>")
                  : info.isFile() ? ReadAll(path)
                                  : QByteArrayLiteral("<node>");
+        struct stat node {};
+        if (info.isFile() && ::stat(QFile::encodeName(path).constData(), &node) == 0) {
+            entry += ' ' + QByteArray::number(quint64(node.st_ino)) + ' ' + QByteArray::number(node.st_mtim.tv_sec) +
+                     '.' + QByteArray::number(node.st_mtim.tv_nsec);
+        }
     }
     return entries;
 }

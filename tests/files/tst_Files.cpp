@@ -3,6 +3,7 @@
 // node exactly as it was. Nothing may block: a test that hangs here is a failure.
 #include "CodeTexts.h"
 #include "GifWriter.h"
+#include "OutputRuns.h"
 #include "PageInjection.h"
 #include "TemplateCatalog.h"
 #include "TemplateImage.h"
@@ -10,9 +11,12 @@
 #include "files/FileNames.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
+#include "files/SiteWalk.h"
 #include "files/SystemErrors.h"
 
 #include <QImage>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -113,7 +117,7 @@ void Link(const char* target, const QString& at) {
 struct Kind {
     const char* name;
     Setup setup;
-    // One mark per operation (image, style, page, read page, custom code, template, scan):
+    // One mark per operation (image, style, page, read page, custom code, template, scan, remove):
     // 'w' written, 'r' read, 'x' refused, 'e' scanned as an entry without image, '-' not scanned.
     const char* outcome;
     const char* reason;  // in every refusal
@@ -124,33 +128,33 @@ QList<Kind> Kinds() {
         MakeFile(s.Path("site/node.gif"), content);
     };
     return {
-        {"regular file", file, "wwwrrrr", ""},
+        {"regular file", file, "wwwrrrrw", ""},
         {"link to a regular file",
          [](Scene& s, const QByteArray& content) {
              MakeFile(s.Path("real/file.gif"), content);
              Link("../real/file.gif", s.Path("site/node.gif"));
          },
-         "wwwrrrr", ""},
+         "wwwrrrrw", ""},
         {"link to nothing, in a folder that exists",
-         [](Scene& s, const QByteArray&) { Link("../real/new.gif", s.Path("site/node.gif")); }, "wwwrxxe",
+         [](Scene& s, const QByteArray&) { Link("../real/new.gif", s.Path("site/node.gif")); }, "wwwrxxex",
          "does not exist"},
         {"link into a folder that does not exist",
-         [](Scene& s, const QByteArray&) { Link("../missing/new.gif", s.Path("site/node.gif")); }, "xxxxxxe",
+         [](Scene& s, const QByteArray&) { Link("../missing/new.gif", s.Path("site/node.gif")); }, "xxxxxxex",
          "does not exist"},
         {"loop of links",
          [](Scene& s, const QByteArray&) {
              Link("other", s.Path("site/node.gif"));
              Link("node.gif", s.Path("site/other"));
          },
-         "xxxxxxe", "loop of symbolic links"},
+         "xxxxxxex", "loop of symbolic links"},
         {"link to a FIFO",
          [](Scene& s, const QByteArray&) {
              QCOMPARE(::mkfifo(s.Raw("real/fifo").constData(), 0644), 0);
              Link("../real/fifo", s.Path("site/node.gif"));
          },
-         "xxxxxxe", "named pipe (FIFO)"},
+         "xxxxxxex", "named pipe (FIFO)"},
         {"FIFO", [](Scene& s, const QByteArray&) { QCOMPARE(::mkfifo(s.Raw("site/node.gif").constData(), 0644), 0); },
-         "xxxxxxe", "named pipe (FIFO)"},
+         "xxxxxxex", "named pipe (FIFO)"},
         {"socket",
          [](Scene& s, const QByteArray&) {
              sockaddr_un address{};
@@ -162,17 +166,17 @@ QList<Kind> Kinds() {
              QCOMPARE(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
              ::close(fd);
          },
-         "xxxxxxe", "socket"},
+         "xxxxxxex", "socket"},
         {"character device",
          [](Scene& s, const QByteArray&) {
              if (::mknod(s.Raw("site/node.gif").constData(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
                  s.skip = QStringLiteral("cannot make a device node here (needs root)");
              }
          },
-         "xxxxxxe", "character device"},
-        {"link to a device", [](Scene& s, const QByteArray&) { Link("/dev/null", s.Path("site/node.gif")); }, "xxxxxxe",
-         "character device"},
-        {"folder", [](Scene& s, const QByteArray&) { QVERIFY(QDir().mkpath(s.Path("site/node.gif"))); }, "xxxxxxe",
+         "xxxxxxex", "character device"},
+        {"link to a device", [](Scene& s, const QByteArray&) { Link("/dev/null", s.Path("site/node.gif")); },
+         "xxxxxxex", "character device"},
+        {"folder", [](Scene& s, const QByteArray&) { QVERIFY(QDir().mkpath(s.Path("site/node.gif"))); }, "xxxxxxex",
          "folder"},
         {"file without read permission",
          [](Scene& s, const QByteArray& content) {
@@ -181,7 +185,7 @@ QList<Kind> Kinds() {
                  s.skip = QStringLiteral("permissions do not stop the superuser");
              }
          },
-         "wwxxxxe", "Permission denied"},
+         "wwxxxxex", "Permission denied"},
         {"write-protected file",
          [](Scene& s, const QByteArray& content) {
              MakeFile(s.Path("site/node.gif"), content, 0444);
@@ -199,10 +203,10 @@ QList<Kind> Kinds() {
                  s.skip = QStringLiteral("cannot remount read-only here");
              }
          },
-         "xxxxrrr", "cannot write"},
-        {"nothing there", [](Scene&, const QByteArray&) {}, "wwwrxx-", "does not exist"},
+         "xxxxrrrx", "cannot write"},
+        {"nothing there", [](Scene&, const QByteArray&) {}, "wwwrxx-x", "does not exist"},
         {"folder that does not exist",
-         [](Scene& s, const QByteArray&) { QVERIFY(QDir(s.Path("site")).removeRecursively()); }, "xxxxxx-",
+         [](Scene& s, const QByteArray&) { QVERIFY(QDir(s.Path("site")).removeRecursively()); }, "xxxxxx-x",
          "does not exist"},
         // Qt's text for this name is "node\uFFFD.gif": a different name, which must never be written.
         {"name that is not valid text",
@@ -214,13 +218,13 @@ QList<Kind> Kinds() {
              std::fwrite(content.constData(), 1, size_t(content.size()), out);
              std::fclose(out);
          },
-         "xxxxxx-", "not valid text"},
+         "xxxxxx-x", "not valid text"},
     };
 }
 
-enum Operation { Image, Style, Page, ReadPageOp, CustomCode, Template, Scan, OperationCount };
-const char* const kOperationNames[] = {"replace image",    "replace style sheet", "write page",    "read page",
-                                       "read custom code", "load template",       "scan templates"};
+enum Operation { Image, Style, Page, ReadPageOp, CustomCode, Template, Scan, Remove, OperationCount };
+const char* const kOperationNames[] = {"replace image",    "replace style sheet", "write page",     "read page",
+                                       "read custom code", "load template",       "scan templates", "remove advert"};
 
 QImage SomeBanner() {
     QImage image(40, 40, QImage::Format_ARGB32_Premultiplied);
@@ -270,7 +274,9 @@ private slots:
         QFETCH(QString, reason);
         Scene scene;
         QVERIFY(QDir().mkpath(scene.Path("site")) && QDir().mkpath(scene.Path("real")));
-        const QByteArray content = operation == Template || operation == Scan ? SomeGif() : kPage;
+        const QByteArray content = operation == Template || operation == Scan ? SomeGif()
+                                   : operation == Remove                      ? InjectCode(kPage, m_texts.codeBlock)
+                                                                              : kPage;
         setup(scene, content);
         if (!scene.skip.isEmpty()) {
             QSKIP(qPrintable(scene.skip));
@@ -299,8 +305,9 @@ private slots:
         } else if (operation == Style) {
             error = ReplaceFile(kStyle, path).error;
         } else if (operation == Page) {
-            const QList<FileResult> results = WritePage(m_texts, SomeBanner(), scene.Path("site/VornetAdMap.gif"),
-                                                        scene.Path("site/VornetAdStyle.css"), path, false);
+            const QList<FileResult> results =
+                WritePage(m_texts, BannerGif(SomeBanner()), scene.Path("site/VornetAdMap.gif"),
+                          scene.Path("site/VornetAdStyle.css"), path, false);
             for (const FileResult& result : results) {
                 error += result.error;
             }
@@ -310,6 +317,8 @@ private slots:
             error = ReadRegularFile(path, 1 << 20).status.error;
         } else if (operation == Template) {
             error = LoadTemplateImage(path).status.error;
+        } else if (operation == Remove) {
+            error = RemoveAdvert({path}, {}).Failures().value(0).error;
         } else {
             TemplateCatalog catalog;
             catalog.Scan(scene.Path("site"));
@@ -339,6 +348,8 @@ private slots:
             QCOMPARE(QImage::fromData(bytes, "GIF").size(), QSize(40, 40));
         } else if (operation == Style) {
             QCOMPARE(bytes, kStyle);
+        } else if (operation == Remove) {
+            QCOMPARE(bytes, kPage);
         } else {
             QCOMPARE(bytes, InjectCode(oldPage, m_texts.codeBlock));
             QCOMPARE(ReadAll(scene.Path("site/VornetAdStyle.css")), kStyle);
@@ -485,6 +496,72 @@ private slots:
         QCOMPARE(read.bytes.size(), taken ? size : 0);
         QVERIFY2(taken || read.status.error.contains(QStringLiteral("larger than 1 KiB")),
                  qPrintable(read.status.error));
+    }
+
+    // The pages of a site's tree, made of entries by their names on disk: "a/b" a file (and its
+    // folders), "a/" a folder, "a>t" a link to t, "a|" a FIFO. Pages are listed relative to the tree.
+    void siteWalk_data() {
+        QTest::addColumn<QByteArrayList>("tree");
+        QTest::addColumn<QString>("match");
+        QTest::addColumn<QStringList>("pages");
+        QTest::addColumn<int>("reported");
+        const QString html = QLatin1String(PagePatterns::kDefault);
+        QTest::newRow("any letter case; folder by folder, in byte order")
+            << QByteArrayList{"b.HTM", "a/z.html", "A.Html", "a.txt", "a/b/c.html", "a-b/x.htm", "a/y.htm"} << html
+            << QStringList{u"A.Html"_qs, u"b.HTM"_qs, u"a-b/x.htm"_qs, u"a/y.htm"_qs, u"a/z.html"_qs, u"a/b/c.html"_qs}
+            << 0;
+        QTest::newRow("hidden folders and files") << QByteArrayList{".git/a.html", ".b.html", "c/.d/e.html", "c/f.html"}
+                                                  << html << QStringList{u"c/f.html"_qs} << 0;
+        QTest::newRow("linked folders, one a loop")
+            << QByteArrayList{"s/p.html", "s/up>..", "t>s", "u>/"} << html << QStringList{u"s/p.html"_qs} << 0;
+        QTest::newRow("linked page; FIFO, folder and dangling link named like pages")
+            << QByteArrayList{"real.txt", "l.html>real.txt", "x.html|", "d.html/", "gone.html>none"} << html
+            << QStringList{u"l.html"_qs} << 0;
+        QTest::newRow("names that are not valid text")
+            << QByteArrayList{"caf\xe9.html", "\xff/p.html", "ok.html", "\xfe.txt"} << html
+            << QStringList{u"ok.html"_qs} << 2;
+        QTest::newRow("patterns") << QByteArrayList{"a.php", "index.txt", "b.html", "x/INDEX.PHP"}
+                                  << u"*.PHP,index.*"_qs << QStringList{u"a.php"_qs, u"index.txt"_qs, u"x/INDEX.PHP"_qs}
+                                  << 0;
+    }
+
+    void siteWalk() {
+        QFETCH(QByteArrayList, tree);
+        QFETCH(QString, match);
+        QFETCH(QStringList, pages);
+        QFETCH(int, reported);
+        Scene scene;
+        // Names Qt cannot carry are beyond QTemporaryDir's clean-up.
+        const auto cleanUp = qScopeGuard([&scene] { QProcess::execute(u"rm"_qs, {u"-rf"_qs, scene.Path("site")}); });
+        const QByteArray root = scene.Raw("site") + '/';
+        for (QByteArray entry : tree) {
+            entry = root + entry;
+            const qsizetype link = entry.indexOf('>');
+            const QByteArray path = link < 0 ? entry.chopped(entry.endsWith('|') ? 1 : 0) : entry.left(link);
+            for (qsizetype at = root.size() - 1; at >= 0; at = path.indexOf('/', at + 1)) {
+                ::mkdir(path.left(at).constData(), 0755);
+            }
+            if (link >= 0) {
+                QCOMPARE(::symlink(entry.mid(link + 1).constData(), path.constData()), 0);
+            } else if (entry.endsWith('|')) {
+                QCOMPARE(::mkfifo(path.constData(), 0644), 0);
+            } else if (!entry.endsWith('/')) {
+                FILE* out = std::fopen(path.constData(), "wb");
+                QVERIFY(out != nullptr);
+                std::fclose(out);
+            }
+        }
+        const SitePages site = WalkSite(scene.Path("site"), PagePatterns::Parse(match));
+        QVERIFY2(site.status.ok(), qPrintable(site.status.error));
+        QStringList found;
+        for (const QString& page : site.pages) {
+            found.append(QDir(scene.Path("site")).relativeFilePath(page));
+        }
+        QCOMPARE(found, pages);
+        QCOMPARE(site.problems.size(), reported);
+        for (const FileResult& problem : site.problems) {
+            QVERIFY2(problem.error.contains(u"not valid text"), qPrintable(problem.error));
+        }
     }
 
 private:

@@ -1,3 +1,4 @@
+#include "OutputRuns.h"
 #include "PageInjection.h"
 #include "TestFiles.h"
 
@@ -76,7 +77,8 @@ private slots:
 
     void goldenPages() {
         QFETCH(QString, folder);
-        const CodeTexts texts = TextsFor(ReadSettings(folder + QStringLiteral("/settings.txt")));
+        const AdSettings settings = ReadSettings(folder + QStringLiteral("/settings.txt"));
+        const CodeTexts texts = TextsFor(settings);
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString page = dir.filePath(QStringLiteral("page.html"));
@@ -85,7 +87,7 @@ private slots:
             QVERIFY(QFile::copy(input, page));
         }
 
-        const QList<FileResult> first = WritePage(texts, SomeBanner(), dir.filePath(QStringLiteral("a.gif")),
+        const QList<FileResult> first = WritePage(texts, BannerGif(SomeBanner()), dir.filePath(QStringLiteral("a.gif")),
                                                   dir.filePath(QStringLiteral("a.css")), page, true);
         QCOMPARE(first.size(), 1);
         QVERIFY2(first[0].ok(), qPrintable(first[0].error));
@@ -98,8 +100,14 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("a.gif"))));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("a.css"))));
 
-        WritePage(texts, SomeBanner(), {}, {}, page, true);
+        WritePage(texts, BannerGif(SomeBanner()), {}, {}, page, true);
         QCOMPARE(ReadAll(page), once);
+
+        // The remove run leaves the page as it was before the first run: only what runs wrote goes.
+        const QByteArray customCode = settings.customCodeEnabled ? settings.customCode : QByteArray();
+        const QByteArray before = QFile::exists(input) ? ReadAll(input) : texts.samplePage;
+        QVERIFY(RemoveAdvert({page}, customCode).ok());
+        QCOMPARE(ReadAll(page), RemoveOldBlocks(before, customCode).page);
     }
 
     void insertionPoint_data() {
@@ -168,12 +176,12 @@ private slots:
         left.side = BannerSide::Left;
         const CodeTexts texts = TextsFor(left);
 
-        const QList<FileResult> skipped = WritePage(texts, SomeBanner(), gif, css, page, true);
+        const QList<FileResult> skipped = WritePage(texts, BannerGif(SomeBanner()), gif, css, page, true);
         QCOMPARE(skipped.size(), 1);
         QVERIFY(!QFile::exists(gif));
         QVERIFY(!QFile::exists(css));
 
-        const QList<FileResult> all = WritePage(texts, SomeBanner(), gif, css, page, false);
+        const QList<FileResult> all = WritePage(texts, BannerGif(SomeBanner()), gif, css, page, false);
         QCOMPARE(all.size(), 3);
         QCOMPARE(all[0].path, gif);
         QCOMPARE(all[1].path, css);

@@ -91,7 +91,7 @@ completes() {
     got=$(printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort | paste -sd ' ')
     [[ $got == "$expected" ]] || fail "completing '$*': got '$got', expected '$expected'"
 }
-completes "--help --version code compose design generate preview templates" ""
+completes "--help --version code compose design generate preview remove templates" ""
 completes "generate" gen
 completes "--color1 --color2 --color3" compose --col
 completes "--color1 --color2 --color3 --css --custom-code --custom-code-file" code --c
@@ -103,6 +103,8 @@ completes "sub folder" templates ""
 completes "B.GIF a.gif page.html spring.vornetad sub folder" generate --modify ""
 completes "spring.vornetad sub folder" code --design ""
 completes "" generate --title ""
+completes "B.GIF a.gif page.html spring.vornetad sub folder" remove ""
+completes "sub folder" remove --custom-code x --site ""
 
 ((failures == 0)) || exit 1
 echo "package vornetad_${version}_amd64.deb: all checks passed"

@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -301,6 +302,8 @@ void TestWizardDialog::generate_data() {
                                                 << "" << QStringList();
     QTest::newRow("zero character in the custom code: warning, nothing written") << "generate"
                                                                                  << "zero" << QStringList();
+    QTest::newRow("remove mode: the advert taken out, Done!") << "remove"
+                                                              << "ok" << QStringList();
     QTest::newRow("preview not writable: warning, no older preview shown")
         << "preview"
         << "blocked" << QStringList{QStringLiteral("adPreview.html")};
@@ -337,6 +340,13 @@ void TestWizardDialog::generate() {
     } else {
         Act(QStringLiteral("tab5"));
         SetOutputFolder(wizard->Output(), path);
+        if (run == u"remove") {
+            QVERIFY(WriteAll(path + u"p.html"_qs, "<body>mine<!--VornetAdBegin-->ad<!--VornetAdEnd--></body>"));
+            wizard->Output().findChild<QRadioButton*>(u"removeAdvert"_qs)->click();
+            wizard->Output().findChild<QListWidget*>(u"pageList"_qs)->addItem(path + u"p.html"_qs);
+            const QLabel* label = wizard->Output().findChild<QLabel*>(u"listLabel"_qs);
+            QVERIFY(label->width() >= label->sizeHint().width());
+        }
         Act(QStringLiteral("generate"));
         CheckStepShown(folder.isEmpty() || folder == u"zero" ? 5 : 1);
     }
@@ -355,6 +365,10 @@ void TestWizardDialog::generate() {
     if (failed.isEmpty()) {
         QCOMPARE(message.text, QStringLiteral("Done!"));
         QCOMPARE(message.icon, Pickers::MessageIcon::Information);
+        if (run == u"remove") {
+            QCOMPARE(ReadAll(path + u"p.html"_qs), "<body>mine</body>");
+            return;
+        }
         QCOMPARE(QDir(path).entryList(QDir::Files).size(), 3);
         return;
     }

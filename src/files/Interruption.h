@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+
+// Stopping a run of many files at a safe point. Ended by a signal in the middle of ReplaceFile, a
+// process would leave its temporary file behind, and the run would end at no particular file; so a
+// program that runs for a while asks that the signals only set a flag, which its runs read between
+// two files.
+
+// From now on, SIGINT (Ctrl+C) and SIGTERM ask the run to stop after the file in progress. A second
+// one ends the process at once, as the signal would have, after removing the temporary file that
+// ReplaceFile is writing, if any: an impatient user gets no half-written file either.
+void StopOnSignals();
+
+// Whether a signal has asked the run to stop (always false without StopOnSignals).
+bool StopRequested();
+
+// ReplaceFile names the temporary file it is writing, and forgets it once it has been renamed or
+// removed, so that the second signal can remove it.
+void NoteTemporaryFile(const QByteArray& path);
+void ForgetTemporaryFile();

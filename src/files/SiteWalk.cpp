@@ -1,0 +1,83 @@
+#include "files/SiteWalk.h"
+
+#include "files/FileNames.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <vector>
+
+PagePatterns PagePatterns::Parse(const QString& text) {
+    PagePatterns result;
+    for (const QString& pattern : text.split(u',')) {
+        if (pattern.isEmpty() || pattern.contains(u'/')) {
+            result.error = QStringLiteral("\"%1\" is not a list of name patterns such as \"%2\"")
+                               .arg(text, QLatin1String(kDefault));
+            return result;
+        }
+        result.patterns.append(QRegularExpression::fromWildcard(pattern, Qt::CaseInsensitive));
+    }
+    return result;
+}
+
+bool PagePatterns::Matches(const QString& name) const {
+    return std::any_of(patterns.begin(), patterns.end(),
+                       [&name](const QRegularExpression& p) { return p.match(name).hasMatch(); });
+}
+
+SitePages WalkSite(const QString& root, const PagePatterns& patterns) {
+    SitePages site{FileResult::Success(root), {}, {}};
+    struct Page {
+        QByteArray folder;
+        QByteArray name;
+        QString path;
+    };
+    std::vector<Page> found;
+    const auto skip = [&site](const QString& folder, const QByteArray& raw, const char* what) {
+        site.problems.append(FileResult::Failure(folder + PrintableName(raw),
+                                                 QStringLiteral("the name is not valid text in this system's "
+                                                                "encoding, so the %1 cannot be used; skipped")
+                                                     .arg(QLatin1String(what))));
+    };
+    QStringList folders{root.endsWith(u'/') ? root : root + u'/'};
+    for (bool atRoot = true; !folders.isEmpty(); atRoot = false) {
+        const QString folder = folders.takeLast();
+        const FolderListing listing = ListFolder(folder);
+        if (!listing.status.ok() && atRoot) {
+            site.status = FileResult::Failure(root, listing.status.error);
+            return site;
+        }
+        if (!listing.status.ok()) {
+            site.problems.append(FileResult::Failure(folder, listing.status.error + QStringLiteral("; skipped")));
+            continue;
+        }
+        const QByteArray folderBytes = QFile::encodeName(folder);
+        for (const QByteArray& raw : listing.unrepresentable) {
+            if (raw.startsWith('.')) {
+                continue;
+            }
+            if (listing.unrepresentableFolders.contains(raw)) {
+                skip(folder, raw, "folder");
+            } else if (patterns.Matches(QString::fromUtf8(raw))) {
+                skip(folder, raw, "page");
+            }
+        }
+        for (const FolderEntry& entry : listing.entries) {
+            if (entry.name.startsWith(u'.')) {
+                continue;
+            }
+            if (entry.isFolder) {
+                folders.append(folder + entry.name + u'/');
+            } else if (entry.isFile && patterns.Matches(entry.name)) {
+                found.push_back({folderBytes, QFile::encodeName(entry.name), folder + entry.name});
+            }
+        }
+    }
+    std::sort(found.begin(), found.end(), [](const Page& a, const Page& b) {
+        return a.folder != b.folder ? a.folder < b.folder : a.name < b.name;
+    });
+    for (Page& page : found) {
+        site.pages.append(std::move(page.path));
+    }
+    return site;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "files/FileResult.h"
+
+#include <QList>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+
+// Which files of a site are pages, by name: comma-separated patterns in which '*' stands for any
+// run of characters, '?' for one character and [abc] for one of those, in any letter case.
+struct [[nodiscard]] PagePatterns {
+    QList<QRegularExpression> patterns;
+    QString error;  // why the text could not be used; empty when it could
+
+    static constexpr char kDefault[] = "*.html,*.htm";
+
+    // The patterns of `text`; an error for an empty pattern, or one holding a '/' (they match names,
+    // not paths).
+    static PagePatterns Parse(const QString& text);
+    bool Matches(const QString& name) const;
+};
+
+// The pages of a folder tree: the regular files (or links to them) whose names match, taken folder
+// by folder in the byte order of the folder's path, and by name in byte order within a folder, so
+// that each folder's pages come together.
+//
+// Hidden folders and files (names starting with '.') are passed over, and so is every link to a
+// folder: the walk enters only folders that are really inside the tree, so it cannot loop. Pipes,
+// sockets and devices are not pages and are never opened. A matching name, or a folder's name, that
+// is not valid text in the system's encoding is reported and skipped, never replaced by another
+// name; so is a folder inside the tree that cannot be listed. `root` itself may be a link.
+struct [[nodiscard]] SitePages {
+    FileResult status;           // failed when `root` cannot be listed; then nothing else is set
+    QStringList pages;           // `root` joined with each page's path inside the tree
+    QList<FileResult> problems;  // what was skipped against the user's likely wish, with why
+};
+SitePages WalkSite(const QString& root, const PagePatterns& patterns);
