@@ -101,6 +101,20 @@ void Banner::LoadTemplate(const QString& path) {
 void Banner::SetTemplate(const QImage& image) {
     templateImage = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     templateLoaded = true;
+    SetScale(scale);
+}
+
+void Banner::SetScale(int n, const QImage& templateAtScale) {
+    scale = std::clamp(n, 1, kMaxScale);
+    scaledTemplate = QImage();
+    if (scale > 1 && !templateImage.isNull()) {
+        // A companion of another size would put the crop square elsewhere than on the template.
+        scaledTemplate =
+            templateAtScale.size() == templateImage.size() * scale
+                ? templateAtScale.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                : templateImage.scaled(templateImage.size() * scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
     Compose();
 }
 
@@ -152,7 +166,8 @@ void Banner::Compose() {
 // The S by S square of the template at (cropOffset, cropOffset), pixel for pixel, mirrored for the
 // left corner; whatever of the square lies outside the template is transparent.
 void Banner::CopyTemplate() {
-    const int s = std::clamp(size, kMinSize, kMaxSize);
+    const int s = std::clamp(size, kMinSize, kMaxSize) * scale;
+    const QImage& source = scale == 1 ? templateImage : scaledTemplate;
     if (banner.width() != s || banner.height() != s || banner.format() != QImage::Format_ARGB32_Premultiplied ||
         !banner.isDetached()) {
         banner = QImage(s, s, QImage::Format_ARGB32_Premultiplied);
@@ -160,12 +175,12 @@ void Banner::CopyTemplate() {
             return;
         }
     }
-    banner.setDotsPerMeterX(kDotsPerMeter);
-    banner.setDotsPerMeterY(kDotsPerMeter);
+    banner.setDotsPerMeterX(kDotsPerMeter * scale);
+    banner.setDotsPerMeterY(kDotsPerMeter * scale);
 
-    const qint64 offset = cropOffset;
-    const qint64 width = templateImage.width();
-    const qint64 height = templateImage.height();
+    const qint64 offset = qint64(cropOffset) * scale;
+    const qint64 width = source.width();
+    const qint64 height = source.height();
     // Columns [first, last) of the banner that come from inside the template, before mirroring.
     const qint64 first = std::clamp<qint64>(-offset, 0, s);
     const qint64 last = std::clamp<qint64>(width - offset, first, s);
@@ -178,8 +193,7 @@ void Banner::CopyTemplate() {
             std::memset(dst, 0, size_t(s) * sizeof(QRgb));
             continue;
         }
-        const auto* from =
-            reinterpret_cast<const QRgb*>(templateImage.constScanLine(int(sourceRow))) + (offset + first);
+        const auto* from = reinterpret_cast<const QRgb*>(source.constScanLine(int(sourceRow))) + (offset + first);
         const qint64 count = last - first;
         if (!mirror) {
             std::memset(dst, 0, size_t(first) * sizeof(QRgb));
@@ -196,6 +210,9 @@ void Banner::CopyTemplate() {
 QTransform Banner::TextTransform() const {
     // Each call applies before the ones made earlier, so the last call acts on text space first.
     QTransform transform;
+    if (scale != 1) {
+        transform.scale(scale, scale);
+    }
     if (side == BannerSide::Left) {
         transform.translate(0.0, qreal(float(size - 1.5 * bandWidth)));
         transform.rotate(-45.0);
@@ -256,4 +273,12 @@ void Banner::DrawLine(QPainter& painter, int index, int y) const {
     painter.setPen(QColor(qRed(line.color), qGreen(line.color), qBlue(line.color)));
     painter.drawText(box, Qt::AlignCenter | Qt::TextWordWrap, line.text);
     painter.restore();
+}
+
+QImage ComposeAt2x(Banner banner, const QString& templatePath) {
+    if (!banner.HasTemplate()) {
+        return {};
+    }
+    banner.SetScale(2, LoadCompanion(templatePath));
+    return banner.Composed();
 }

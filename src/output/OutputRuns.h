@@ -32,11 +32,15 @@ struct RunReport {
 // create mode the page is the folder joined with the file name (an existing one is modified like
 // any listed page); in modify mode each folder receives the image and the style sheet with the
 // first page of each unbroken run of its pages that is not refused (see WritePage), and again
-// after a page whose image or style sheet failed. Every file is reported; a failure never stops
-// the run.
-RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings);
+// after a page whose image or style sheet failed. With the hidpi option `banner2x`, the banner at
+// twice the size, goes beside the image as "VornetAdMap@2x.gif" whenever the image does (a null
+// one is reported as a failure of that file). Every file is reported; a failure never stops the run.
+RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings,
+                   const QImage& banner2x = {});
 
-// The preview run: writes "adPreview.gif", "adPreview.css" and "adPreview.html" into `folder`
-// (empty: PrivatePreviewFolder()) and, once the page is written, reports its path in `previewPage`.
-// A preview folder that cannot be had is reported as the run's one failure, with its reason.
-RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings& settings, const QString& folder = {});
+// The preview run: writes "adPreview.gif" (with the hidpi option "adPreview@2x.gif" from
+// `banner2x` too), "adPreview.css" and "adPreview.html" into `folder` (empty:
+// PrivatePreviewFolder()) and, once the page is written, reports its path in `previewPage`. A
+// preview folder that cannot be had is reported as the run's one failure, with its reason.
+RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings& settings, const QString& folder = {},
+                       const QImage& banner2x = {});

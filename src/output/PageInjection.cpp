@@ -246,15 +246,17 @@ PageRead ReadPage(const QString& path) {
     return page;
 }
 
-QList<FileResult> WritePage(const CodeTexts& texts, const QImage& banner, const QString& imagePath,
-                            const QString& stylePath, const QString& pagePath, bool sharedFilesWritten) {
+QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
+                            const QString& pagePath, bool sharedFilesWritten) {
     const PageRead page = ReadPage(pagePath);
     if (!page.error.isEmpty()) {
         return {FileResult::Failure(pagePath, page.error)};
     }
     QList<FileResult> results;
     if (!sharedFilesWritten) {
-        results.append(SaveAsGif(banner, imagePath));
+        for (const ImageFile& image : images) {
+            results.append(SaveAsGif(image.image, image.path));
+        }
         results.append(ReplaceFile(texts.styleSheet, stylePath));
     }
     results.append(ReplaceFile(InjectCode(page.exists ? page.text : texts.samplePage, texts.codeBlock), pagePath));

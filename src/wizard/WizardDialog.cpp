@@ -217,7 +217,8 @@ void WizardDialog::ShowPreview() {
     if (!CustomCodeUsable(settings)) {
         return;
     }
-    const RunReport report = WritePreview(texts, editorPage->view().model().Composed(), settings, previewFolder);
+    const RunReport report = WritePreview(texts, editorPage->view().model().Composed(), settings, previewFolder,
+                                          settings.options.hidpi ? editorPage->ComposedAt2x() : QImage());
     if (report.ok()) {
         previewPage->Navigate(report.previewPage);
     } else {
@@ -381,7 +382,8 @@ void WizardDialog::OnGenerate() {
     if (!CustomCodeUsable(settings)) {
         return;
     }
-    const RunReport report = Generate(texts, editorPage->view().model().Composed(), design.Target(), settings);
+    const RunReport report = Generate(texts, editorPage->view().model().Composed(), design.Target(), settings,
+                                      settings.options.hidpi ? editorPage->ComposedAt2x() : QImage());
     if (report.ok()) {
         pickers.ShowMessage(this, windowTitle(), QStringLiteral("Done!"), Pickers::MessageIcon::Information);
         KeepDesign(design);

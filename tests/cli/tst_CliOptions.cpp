@@ -38,14 +38,15 @@ private slots:
     void designFile_optionsOverrideSingleSettings() {
         const QByteArray d = Path("d.vornetad");
         const QByteArray saved = Path("saved.vornetad");
-        const ParseResult parsed = ParseCommandLine(
-            {"design", "--link", "https://other.example/", "--design", d, "--line3", "three", "--save", saved});
+        const ParseResult parsed = ParseCommandLine({"design", "--link", "https://other.example/", "--design", d,
+                                                     "--line3", "three", "--hidpi", "--save", saved});
         QVERIFY2(parsed.request, qPrintable(parsed.error));
         Design expected = ReadDesign(File("d.vornetad")).design;
         QCOMPARE(expected.pages, (QStringList{File("a.html"), File("b.html")}));
         expected.linkUrl = QStringLiteral("https://other.example/");
         expected.lines[2].enabled = true;
         expected.lines[2].text = QStringLiteral("three");
+        expected.options.hidpi = true;
         QCOMPARE(parsed.request->design, expected);
         QCOMPARE(RunDesign(*parsed.request), 0);
         QCOMPARE(ReadDesign(File("saved.vornetad")).design, expected);
@@ -70,9 +71,26 @@ private slots:
 
     void values_reachTheRequest() {
         QVERIFY(WriteAll(File("code.html"), "<p>\xe9\r\n"));
-        const ParseResult parsed = ParseCommandLine(
-            {"generate", "--out", "/tmp/x", "--size", "0150", "--side", "left", "--line2", "tw\xc3\xb6", "--color2",
-             "#000000", "--bold2", "--offset2", "-5", "--same-window", "--custom-code-file", Path("code.html")});
+        const ParseResult parsed = ParseCommandLine({"generate",
+                                                     "--out",
+                                                     "/tmp/x",
+                                                     "--size",
+                                                     "0150",
+                                                     "--side",
+                                                     "left",
+                                                     "--line2",
+                                                     "tw\xc3\xb6",
+                                                     "--color2",
+                                                     "#000000",
+                                                     "--bold2",
+                                                     "--offset2",
+                                                     "-5",
+                                                     "--same-window",
+                                                     "--custom-code-file",
+                                                     Path("code.html"),
+                                                     "--click-through",
+                                                     "--fixed",
+                                                     "--no-print"});
         QVERIFY2(parsed.request, qPrintable(parsed.error));
         const Design& r = parsed.request->design;
         QCOMPARE(r.Advert().bannerSize, 150);
@@ -86,6 +104,7 @@ private slots:
         QVERIFY(r.customCodeEnabled);
         QCOMPARE(r.customCode, QByteArray("<p>\xe9\r\n"));
         QCOMPARE(r.Target().outputFolder, QStringLiteral("/tmp/x"));
+        QCOMPARE(r.options, (PageOptions{true, false, true, true}));
 
         // Custom code is bytes from the argument too; a file of exactly 1 MiB is taken.
         const ParseResult latin = ParseCommandLine({"code", "--custom-code", "\xe9\x80"});

@@ -299,7 +299,7 @@ private slots:
         } else if (operation == Style) {
             error = ReplaceFile(kStyle, path).error;
         } else if (operation == Page) {
-            const QList<FileResult> results = WritePage(m_texts, SomeBanner(), scene.Path("site/VornetAdMap.gif"),
+            const QList<FileResult> results = WritePage(m_texts, {{SomeBanner(), scene.Path("site/VornetAdMap.gif")}},
                                                         scene.Path("site/VornetAdStyle.css"), path, false);
             for (const FileResult& result : results) {
                 error += result.error;

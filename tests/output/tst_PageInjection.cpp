@@ -85,7 +85,7 @@ private slots:
             QVERIFY(QFile::copy(input, page));
         }
 
-        const QList<FileResult> first = WritePage(texts, SomeBanner(), dir.filePath(QStringLiteral("a.gif")),
+        const QList<FileResult> first = WritePage(texts, {{SomeBanner(), dir.filePath(QStringLiteral("a.gif"))}},
                                                   dir.filePath(QStringLiteral("a.css")), page, true);
         QCOMPARE(first.size(), 1);
         QVERIFY2(first[0].ok(), qPrintable(first[0].error));
@@ -98,7 +98,7 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("a.gif"))));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("a.css"))));
 
-        WritePage(texts, SomeBanner(), {}, {}, page, true);
+        WritePage(texts, {}, {}, page, true);
         QCOMPARE(ReadAll(page), once);
     }
 
@@ -168,12 +168,12 @@ private slots:
         left.side = BannerSide::Left;
         const CodeTexts texts = TextsFor(left);
 
-        const QList<FileResult> skipped = WritePage(texts, SomeBanner(), gif, css, page, true);
+        const QList<FileResult> skipped = WritePage(texts, {{SomeBanner(), gif}}, css, page, true);
         QCOMPARE(skipped.size(), 1);
         QVERIFY(!QFile::exists(gif));
         QVERIFY(!QFile::exists(css));
 
-        const QList<FileResult> all = WritePage(texts, SomeBanner(), gif, css, page, false);
+        const QList<FileResult> all = WritePage(texts, {{SomeBanner(), gif}}, css, page, false);
         QCOMPARE(all.size(), 3);
         QCOMPARE(all[0].path, gif);
         QCOMPARE(all[1].path, css);
