@@ -85,6 +85,21 @@ std::optional<QFont> LineFont(const BannerFont& description) {
     return font;
 }
 
+// `image` (a template: each pixel opaque or transparent) scaled up smoothly. Smoothing blends
+// the edges of transparent parts into half-transparent pixels, which the GIF writer would flatten
+// onto black; each pixel is made opaque or transparent again, in its own colour.
+QImage ScaledUp(const QImage& image, int scale) {
+    QImage scaled = image.scaled(image.size() * scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                        .convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < scaled.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(scaled.scanLine(y));
+        for (int x = 0; x < scaled.width(); ++x) {
+            line[x] = qAlpha(line[x]) >= 128 ? line[x] | 0xff000000u : 0u;
+        }
+    }
+    return scaled.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
 bool ValidIndex(int index) {
     return index >= 0 && index < 3;
 }
@@ -109,11 +124,9 @@ void Banner::SetScale(int n, const QImage& templateAtScale) {
     scaledTemplate = QImage();
     if (scale > 1 && !templateImage.isNull()) {
         // A companion of another size would put the crop square elsewhere than on the template.
-        scaledTemplate =
-            templateAtScale.size() == templateImage.size() * scale
-                ? templateAtScale.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                : templateImage.scaled(templateImage.size() * scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                      .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        scaledTemplate = templateAtScale.size() == templateImage.size() * scale
+                             ? templateAtScale.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                             : ScaledUp(templateImage, scale);
     }
     Compose();
 }

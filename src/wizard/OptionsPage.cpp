@@ -119,7 +119,7 @@ void OptionsPage::Layout() {
     // The code keeps most of the page; the page options take the room below it, lined up with
     // the custom-code box.
     codeEdit->setGeometry(DluRect(125, 84, 197, 90));
-    PlaceLabel(pageOptionsLabel, {77, 180, 47, 8});
+    PlaceLabel(pageOptionsLabel, {81, 180, 43, 8});
     for (size_t i = 0; i < pageOptionBoxes.size(); ++i) {
         PlaceButton(pageOptionBoxes[i], {127, 180 + 13 * int(i), 190, 10});
     }

@@ -71,26 +71,9 @@ private slots:
 
     void values_reachTheRequest() {
         QVERIFY(WriteAll(File("code.html"), "<p>\xe9\r\n"));
-        const ParseResult parsed = ParseCommandLine({"generate",
-                                                     "--out",
-                                                     "/tmp/x",
-                                                     "--size",
-                                                     "0150",
-                                                     "--side",
-                                                     "left",
-                                                     "--line2",
-                                                     "tw\xc3\xb6",
-                                                     "--color2",
-                                                     "#000000",
-                                                     "--bold2",
-                                                     "--offset2",
-                                                     "-5",
-                                                     "--same-window",
-                                                     "--custom-code-file",
-                                                     Path("code.html"),
-                                                     "--click-through",
-                                                     "--fixed",
-                                                     "--no-print"});
+        const ParseResult parsed = ParseCommandLine(
+            {"generate", "--out", "/tmp/x", "--size", "0150", "--side", "left", "--line2", "tw\xc3\xb6", "--color2",
+             "#000000", "--bold2", "--offset2", "-5", "--same-window", "--custom-code-file", Path("code.html")});
         QVERIFY2(parsed.request, qPrintable(parsed.error));
         const Design& r = parsed.request->design;
         QCOMPARE(r.Advert().bannerSize, 150);
@@ -104,7 +87,9 @@ private slots:
         QVERIFY(r.customCodeEnabled);
         QCOMPARE(r.customCode, QByteArray("<p>\xe9\r\n"));
         QCOMPARE(r.Target().outputFolder, QStringLiteral("/tmp/x"));
-        QCOMPARE(r.options, (PageOptions{true, false, true, true}));
+        const ParseResult options = ParseCommandLine({"code", "--click-through", "--fixed", "--no-print"});
+        QVERIFY2(options.request, qPrintable(options.error));
+        QCOMPARE(options.request->design.options, (PageOptions{true, false, true, true}));
 
         // Custom code is bytes from the argument too; a file of exactly 1 MiB is taken.
         const ParseResult latin = ParseCommandLine({"code", "--custom-code", "\xe9\x80"});
