@@ -64,7 +64,22 @@ void Compose(benchmark::State& state) {
     }
 }
 
+// The 2x image a preview or generate run adds with the hidpi option: the template scaled up (no
+// companion beside it), the banner composed at twice the size.
+void ComposeAt2x(benchmark::State& state) {
+    Banner banner;
+    banner.lines[0].text = QStringLiteral("Line 1");
+    banner.lines[0].enabled = true;
+    banner.SetTemplate(PhotoLikeTemplate(500));
+    banner.SetBannerSize(int(state.range(0)));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ComposeAt2x(banner, QString()).constBits());
+    }
+}
+
 }  // namespace
+
+BENCHMARK(ComposeAt2x)->ArgNames({"size"})->Arg(300)->Arg(500)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(Compose)
     ->ArgNames({"size", "lines"})

@@ -85,6 +85,21 @@ std::optional<QFont> LineFont(const BannerFont& description) {
     return font;
 }
 
+// `image` (a template: each pixel opaque or transparent) scaled up smoothly. Smoothing blends
+// the edges of transparent parts into half-transparent pixels, which the GIF writer would flatten
+// onto black; each pixel is made opaque or transparent again, in its own colour.
+QImage ScaledUp(const QImage& image, int scale) {
+    QImage scaled = image.scaled(image.size() * scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                        .convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < scaled.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(scaled.scanLine(y));
+        for (int x = 0; x < scaled.width(); ++x) {
+            line[x] = qAlpha(line[x]) >= 128 ? line[x] | 0xff000000u : 0u;
+        }
+    }
+    return scaled.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
 bool ValidIndex(int index) {
     return index >= 0 && index < 3;
 }
@@ -101,6 +116,18 @@ void Banner::LoadTemplate(const QString& path) {
 void Banner::SetTemplate(const QImage& image) {
     templateImage = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     templateLoaded = true;
+    SetScale(scale);
+}
+
+void Banner::SetScale(int n, const QImage& templateAtScale) {
+    scale = std::clamp(n, 1, kMaxScale);
+    scaledTemplate = QImage();
+    if (scale > 1 && !templateImage.isNull()) {
+        // A companion of another size would put the crop square elsewhere than on the template.
+        scaledTemplate = templateAtScale.size() == templateImage.size() * scale
+                             ? templateAtScale.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                             : ScaledUp(templateImage, scale);
+    }
     Compose();
 }
 
@@ -152,7 +179,8 @@ void Banner::Compose() {
 // The S by S square of the template at (cropOffset, cropOffset), pixel for pixel, mirrored for the
 // left corner; whatever of the square lies outside the template is transparent.
 void Banner::CopyTemplate() {
-    const int s = std::clamp(size, kMinSize, kMaxSize);
+    const int s = std::clamp(size, kMinSize, kMaxSize) * scale;
+    const QImage& source = scale == 1 ? templateImage : scaledTemplate;
     if (banner.width() != s || banner.height() != s || banner.format() != QImage::Format_ARGB32_Premultiplied ||
         !banner.isDetached()) {
         banner = QImage(s, s, QImage::Format_ARGB32_Premultiplied);
@@ -160,12 +188,12 @@ void Banner::CopyTemplate() {
             return;
         }
     }
-    banner.setDotsPerMeterX(kDotsPerMeter);
-    banner.setDotsPerMeterY(kDotsPerMeter);
+    banner.setDotsPerMeterX(kDotsPerMeter * scale);
+    banner.setDotsPerMeterY(kDotsPerMeter * scale);
 
-    const qint64 offset = cropOffset;
-    const qint64 width = templateImage.width();
-    const qint64 height = templateImage.height();
+    const qint64 offset = qint64(cropOffset) * scale;
+    const qint64 width = source.width();
+    const qint64 height = source.height();
     // Columns [first, last) of the banner that come from inside the template, before mirroring.
     const qint64 first = std::clamp<qint64>(-offset, 0, s);
     const qint64 last = std::clamp<qint64>(width - offset, first, s);
@@ -178,8 +206,7 @@ void Banner::CopyTemplate() {
             std::memset(dst, 0, size_t(s) * sizeof(QRgb));
             continue;
         }
-        const auto* from =
-            reinterpret_cast<const QRgb*>(templateImage.constScanLine(int(sourceRow))) + (offset + first);
+        const auto* from = reinterpret_cast<const QRgb*>(source.constScanLine(int(sourceRow))) + (offset + first);
         const qint64 count = last - first;
         if (!mirror) {
             std::memset(dst, 0, size_t(first) * sizeof(QRgb));
@@ -196,6 +223,9 @@ void Banner::CopyTemplate() {
 QTransform Banner::TextTransform() const {
     // Each call applies before the ones made earlier, so the last call acts on text space first.
     QTransform transform;
+    if (scale != 1) {
+        transform.scale(scale, scale);
+    }
     if (side == BannerSide::Left) {
         transform.translate(0.0, qreal(float(size - 1.5 * bandWidth)));
         transform.rotate(-45.0);
@@ -256,4 +286,12 @@ void Banner::DrawLine(QPainter& painter, int index, int y) const {
     painter.setPen(QColor(qRed(line.color), qGreen(line.color), qBlue(line.color)));
     painter.drawText(box, Qt::AlignCenter | Qt::TextWordWrap, line.text);
     painter.restore();
+}
+
+QImage ComposeAt2x(Banner banner, const QString& templatePath) {
+    if (!banner.HasTemplate()) {
+        return {};
+    }
+    banner.SetScale(2, LoadCompanion(templatePath));
+    return banner.Composed();
 }

@@ -24,12 +24,24 @@ public:
 
     Banner();
 
+    // The largest scale SetScale takes.
+    static constexpr int kMaxScale = 2;
+
     // Loads the template image (LoadTemplateImage) and recomposes. A file that is refused still
     // counts as a template, one without pixels: the banner then shows the text on a transparent
     // square. Keeps `cropOffset`.
     void LoadTemplate(const QString& path);
-    // The same with an image already decoded (null: a template without pixels).
+    // The same with an image already decoded (null: a template without pixels). Drops the
+    // template at scale that SetScale was given, which belonged to the template before.
     void SetTemplate(const QImage& image);
+    // Composes at `scale` (1 to kMaxScale) times the size, for screens with that many device
+    // pixels per pixel: the banner is the 1x banner drawn finer, every length multiplied (the
+    // square and its crop offset, the band, the fonts, the offsets, the line steps). The square is
+    // cut from `templateAtScale`, the template drawn at that scale, when it is exactly `scale`
+    // times the template's size; otherwise from the template scaled up smoothly. The text is
+    // drawn at the scale, so it stays sharp either way.
+    void SetScale(int scale, const QImage& templateAtScale = {});
+    int Scale() const { return scale; }
     // Sets the edge length (clamped to kMinSize..kMaxSize; callers refuse other values) and centres
     // the crop square horizontally on the template: cropOffset = floor((W - n) / 2), used on both
     // axes. Without a template the crop offset stays as it is.
@@ -49,7 +61,7 @@ public:
     void DrawLine(QPainter& painter, int index, int y) const;
 
     // Maps text space (x along the diagonal, the band from y = 0 to y = bandWidth) onto the banner
-    // for the current side and size.
+    // for the current side, size and scale.
     QTransform TextTransform() const;
     // The y of each of the first `count` lines: the block of line steps centred in the band,
     // line 1's offset moving the block, the others' offsets widening the gap above them.
@@ -59,7 +71,8 @@ public:
     bool HasTemplate() const { return templateLoaded; }
     // The loaded template's width in pixels; 0 without one or for a template without pixels.
     int TemplateWidth() const { return templateImage.width(); }
-    // The composed banner (ARGB32_Premultiplied, 96 dpi), null before the first composition.
+    // The composed banner (ARGB32_Premultiplied, 96 dpi times the scale, Scale() * size pixels
+    // wide), null before the first composition.
     const QImage& Composed() const { return banner; }
 
     std::array<BannerLine, 3> lines;
@@ -74,5 +87,13 @@ private:
 
     bool templateLoaded = false;
     QImage templateImage;
+    int scale = 1;
+    // What the square is cut from at a scale above 1: the template drawn at that scale.
+    QImage scaledTemplate;
     QImage banner;
 };
+
+// `banner` composed at twice its size for the 2x image, on the companion of the template at
+// `templatePath` (LoadCompanion) or, without a usable one, on its template scaled up. Null when
+// the banner has no template.
+QImage ComposeAt2x(Banner banner, const QString& templatePath);

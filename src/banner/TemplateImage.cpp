@@ -380,3 +380,15 @@ TemplateImage LoadTemplateImage(const QString& path) {
     }
     return result;
 }
+
+QString At2xName(const QString& name) {
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot <= name.lastIndexOf(u'/')) {
+        return name + QStringLiteral("@2x");
+    }
+    return name.left(dot) + QStringLiteral("@2x") + name.mid(dot);
+}
+
+QImage LoadCompanion(const QString& templatePath) {
+    return templatePath.isEmpty() ? QImage() : LoadTemplateImage(At2xName(templatePath)).image;
+}

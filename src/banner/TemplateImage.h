@@ -32,3 +32,12 @@ TemplateImage DecodeTemplate(QByteArrayView gif);
 // The same for a template file, read as a regular file of at most kMaxTemplateBytes: folders, pipes,
 // devices and the like are refused without being opened for what they are.
 TemplateImage LoadTemplateImage(const QString& path);
+
+// The name of an image's twin drawn at twice the size: "@2x" before the file name's extension
+// ("NAME.gif" gives "NAME@2x.gif", also within a path), or at its end when it has none.
+QString At2xName(const QString& name);
+
+// The companion of the template at `templatePath`: its twin At2xName(templatePath) decoded as a
+// template, which a 2x banner is cut from instead of the template scaled up. Null when there is
+// none or it is refused (a file that is no sound template is no companion).
+QImage LoadCompanion(const QString& templatePath);

@@ -374,6 +374,27 @@ std::vector<Option> BuildOptionTable() {
     add(QStringLiteral("--custom-code-file"), true, kAdvert, ReadCustomCode);
     describe("FILE", Text("custom HTML read from FILE"), Completion::File);
 
+    // The options for today's pages; each is off unless given.
+    const struct {
+        const char* name;
+        bool PageOptions::*member;
+        const char* help;
+    } pageOptions[] = {
+        {"--click-through", &PageOptions::clickThrough,
+         "only the diagonal strip takes clicks; the rest of the square lets them reach the page below"},
+        {"--hidpi", &PageOptions::hidpi,
+         "add VornetAdMap@2x.gif, the banner at twice the size, for sharp high-resolution screens"},
+        {"--fixed", &PageOptions::fixed, "keep the banner in the window's corner while the page scrolls"},
+        {"--no-print", &PageOptions::noPrint, "leave the banner out when the page is printed"},
+    };
+    for (const auto& option : pageOptions) {
+        add(Text(option.name), false, kAdvert, [member = option.member](Parsing& p, const QByteArray&) {
+            p.r.design.options.*member = true;
+            return QString();
+        });
+        describe("", Text(option.help));
+    }
+
     add(QStringLiteral("--gif"), true, kCompose,
         [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--gif"), v, p.r.gifPath); });
     describe("FILE", Text("save the banner as this GIF"), Completion::File, "*.gif");

@@ -29,11 +29,23 @@ void PrintFailure(const FileResult& result) {
     PrintLine(stderr, QStringLiteral("%1: %2").arg(result.path, result.error));
 }
 
+// A banner as the wizard composes it, and the path of its template.
+struct BuiltBanner {
+    Banner banner;
+    QString templatePath;
+
+    // With the hidpi option the banner at twice the size; null without it.
+    QImage At2x(const AdSettings& settings) const {
+        return settings.options.hidpi ? ComposeAt2x(banner, templatePath) : QImage();
+    }
+};
+
 // The banner as the wizard would compose it for these options; nothing (after a message) when
 // there is no template to use.
-std::optional<Banner> BuildBanner(const CliRequest& request) {
+std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
     QImage image = request.templateImage;
-    if (request.design.TemplatePath().isEmpty()) {
+    QString path = request.design.TemplatePath();
+    if (path.isEmpty()) {
         TemplateCatalog catalog;
         const QString folder = DefaultTemplatesFolder();
         if (catalog.Scan(folder) == 0) {
@@ -47,10 +59,11 @@ std::optional<Banner> BuildBanner(const CliRequest& request) {
             return std::nullopt;
         }
         image = std::move(loaded.image);
+        path = catalog.PathAt(0);
     }
-    Banner banner;
-    request.design.ComposeInto(banner, image);
-    return banner;
+    BuiltBanner built{Banner(), path};
+    request.design.ComposeInto(built.banner, image);
+    return built;
 }
 
 // Prints the run's report after `problems` (failures found before it) and gives the exit status.
@@ -96,12 +109,13 @@ CodeTexts LoadedTexts() {
 }  // namespace
 
 int RunCompose(const CliRequest& request) {
-    const std::optional<Banner> banner = BuildBanner(request);
-    if (!banner) {
+    const std::optional<BuiltBanner> built = BuildBanner(request);
+    if (!built) {
         return 2;
     }
+    const Banner& banner = built->banner;
     if (!request.gifPath.isEmpty()) {
-        const FileResult result = SaveAsGif(banner->Composed(), request.gifPath);
+        const FileResult result = SaveAsGif(banner.Composed(), request.gifPath);
         if (!result.ok()) {
             PrintFailure(result);
             return 1;
@@ -111,7 +125,7 @@ int RunCompose(const CliRequest& request) {
     // Encoded in memory, where writing cannot fail, then written as one file like every other.
     QByteArray png;
     QBuffer buffer(&png);
-    if (!buffer.open(QIODevice::WriteOnly) || !banner->Composed().save(&buffer, "PNG")) {
+    if (!buffer.open(QIODevice::WriteOnly) || !banner.Composed().save(&buffer, "PNG")) {
         PrintFailure(FileResult::Failure(request.pngPath, QStringLiteral("the PNG encoder failed")));
         return 1;
     }
@@ -133,8 +147,8 @@ int RunCode(const CliRequest& request) {
 }
 
 int RunGenerate(const CliRequest& request) {
-    const std::optional<Banner> banner = BuildBanner(request);
-    if (!banner) {
+    const std::optional<BuiltBanner> built = BuildBanner(request);
+    if (!built) {
         return 2;
     }
     OutputTarget target = request.design.Target();
@@ -147,7 +161,8 @@ int RunGenerate(const CliRequest& request) {
         target.pages = std::move(*pages);
     }
     CodeTexts texts = LoadedTexts();
-    return ExitStatus(Generate(texts, banner->Composed(), target, request.design.Advert()), problems);
+    const AdSettings settings = request.design.Advert();
+    return ExitStatus(Generate(texts, built->banner.Composed(), target, settings, built->At2x(settings)), problems);
 }
 
 int RunRemove(const CliRequest& request) {
@@ -161,13 +176,14 @@ int RunRemove(const CliRequest& request) {
 }
 
 int RunPreview(const CliRequest& request) {
-    const std::optional<Banner> banner = BuildBanner(request);
-    if (!banner) {
+    const std::optional<BuiltBanner> built = BuildBanner(request);
+    if (!built) {
         return 2;
     }
     CodeTexts texts = LoadedTexts();
     const QString folder = request.previewFolder.isEmpty() ? QString() : QDir(request.previewFolder).absolutePath();
-    const RunReport report = WritePreview(texts, banner->Composed(), request.design.Advert(), folder);
+    const AdSettings settings = request.design.Advert();
+    const RunReport report = WritePreview(texts, built->banner.Composed(), settings, folder, built->At2x(settings));
     for (const FileResult& failure : report.Failures()) {
         PrintFailure(failure);
     }

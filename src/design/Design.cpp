@@ -67,6 +67,7 @@ AdSettings Design::Advert() const {
     advert.newWindow = newWindow;
     advert.customCodeEnabled = customCodeEnabled;
     advert.customCode = customCode;
+    advert.options = options;
     return advert;
 }
 

@@ -54,6 +54,7 @@ struct Design {
     bool newWindow = true;
     bool customCodeEnabled = false;
     QByteArray customCode;  // bytes as they go into the page
+    PageOptions options;
 
     OutputMode mode = OutputMode::Create;
     QString outputFolder;

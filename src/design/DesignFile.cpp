@@ -25,6 +25,16 @@ const char* const kSides[] = {"right", "left"};               // in BannerSide o
 const char* const kWindows[] = {"same", "new"};               // indexed by newWindow
 const char* const kModes[] = {"create", "modify", "remove"};  // in OutputMode order
 
+// The page options by their field names.
+struct OptionField {
+    const char* key;
+    bool PageOptions::*member;
+};
+constexpr OptionField kOptionFields[] = {{"clickThrough", &PageOptions::clickThrough},
+                                         {"hidpi", &PageOptions::hidpi},
+                                         {"fixed", &PageOptions::fixed},
+                                         {"noPrint", &PageOptions::noPrint}};
+
 // Text that survives the trip to UTF-8 and back: no unpaired surrogates.
 bool IsUnicode(const QString& text) {
     return QString::fromUtf8(text.toUtf8()) == text;
@@ -359,6 +369,9 @@ DesignRead ParseDesign(QByteArrayView json, const QString& folder) {
         top.Choice("window", {kWindows[0], kWindows[1]}, window);
         design.newWindow = window == 1;
         ReadCustomCode(top, design);
+        for (const OptionField& field : kOptionFields) {
+            top.Bool(field.key, design.options.*field.member);
+        }
         ReadOutput(top, design, folder, error);
         top.Finish();
     }
@@ -424,6 +437,12 @@ QByteArray DesignJson(const Design& design) {
             top.insert(QStringLiteral("customCode"), text);
         } else {
             top.insert(QStringLiteral("customCodeBase64"), QString::fromLatin1(design.customCode.toBase64()));
+        }
+    }
+    // Only the options that are on: a design without them stays readable by versions before them.
+    for (const OptionField& field : kOptionFields) {
+        if (design.options.*field.member) {
+            top.insert(QLatin1String(field.key), true);
         }
     }
     top.insert(QStringLiteral("output"), QJsonObject{

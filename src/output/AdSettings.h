@@ -5,6 +5,21 @@
 #include <QByteArray>
 #include <QString>
 
+// What the block does on a page of today, each opt-in: with all of them off the block and the style
+// sheet are the classic ones byte for byte, which pages written long ago carry.
+struct PageOptions {
+    // Only the diagonal strip takes clicks; the rest of the square lets them reach the page below.
+    bool clickThrough = false;
+    // A second image at twice the size, for screens of two or more device pixels per pixel.
+    bool hidpi = false;
+    // The banner stays in the viewport's corner while the page scrolls.
+    bool fixed = false;
+    // The banner is left out when the page is printed.
+    bool noPrint = false;
+
+    bool operator==(const PageOptions&) const = default;
+};
+
 // The advert's values that the code block and the style sheet need; gathered from the wizard's
 // pages (or the CLI's options) right before every run.
 struct AdSettings {
@@ -15,4 +30,5 @@ struct AdSettings {
     bool newWindow = true;
     bool customCodeEnabled = false;
     QByteArray customCode;  // bytes as they go into the page; never holds a zero byte
+    PageOptions options;
 };

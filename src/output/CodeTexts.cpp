@@ -1,5 +1,7 @@
 #include "CodeTexts.h"
 
+#include "TemplateImage.h"
+
 #include <QFile>
 
 namespace {
@@ -64,34 +66,92 @@ QByteArray EscapeForAttribute(const QString& text) {
     return out;
 }
 
-void CodeTexts::BuildCode(const QByteArray& styleFileName, const QByteArray& imageFileName,
-                          const AdSettings& settings) {
+namespace {
+
+QByteArray Number(int value) {
+    return QByteArray::number(value);
+}
+
+// The rules that only the diagonal strip takes clicks by: the box and its image let every click
+// through, and a link over the box, cut to the image map's polygon, takes them back in the strip.
+QByteArray ClickThroughRules(int w, BannerSide side) {
+    const std::array<int, 8> c = AreaCoords(w, side);
+    QByteArray polygon;
+    for (size_t i = 0; i < c.size(); i += 2) {
+        polygon += (i == 0 ? "" : ",") + Number(c[i]) + "px " + Number(c[i + 1]) + "px";
+    }
+    return "\r\ndiv.quentavornet,img.quentavornet-image{\r\npointer-events:none;\r\n}"
+           // Declared in full, so that a page's own rules for links neither move nor colour it.
+           "\r\na.quentavornet-link{\r\nposition:absolute;\r\nleft:0px;\r\ntop:0px;\r\ndisplay:block;\r\nheight:" +
+           Number(w) + "px;\r\nwidth:" + Number(w) +
+           "px;\r\nmargin:0;\r\npadding:0;\r\nborder:none;\r\nbackground-color:transparent;\r\nclip-path:polygon(" +
+           polygon + ");\r\npointer-events:auto;\r\n}";
+}
+
+}  // namespace
+
+QByteArray AdvertStyleSheet(const QByteArray& styleTemplate, const AdSettings& settings) {
     const bool left = settings.side == BannerSide::Left;
-    const QByteArray size = QByteArray::number(settings.bannerSize);
+    const QByteArray size = Number(settings.bannerSize);
+    const PageOptions& options = settings.options;
 
-    styleSheet = styleTemplate;
-    styleSheet.replace("<!--LEFT-->", left ? "0" : "100");
-    styleSheet.replace("<!--SIZE-->", size);
-    styleSheet.replace("<!--LEFTSIZE-->", left ? QByteArray("0") : size);
+    QByteArray css = styleTemplate;
+    css.replace("<!--LEFT-->", left ? "0" : "100");
+    css.replace("<!--SIZE-->", size);
+    css.replace("<!--LEFTSIZE-->", left ? QByteArray("0") : size);
+    // The box's own rule changes in this one declaration; the template has no other position.
+    if (options.fixed) {
+        css.replace("position:absolute;", "position:fixed;");
+    }
+    if (options.clickThrough) {
+        css += ClickThroughRules(settings.bannerSize, settings.side);
+    }
+    if (options.noPrint) {
+        // The link lies inside the box, so it goes with it.
+        css += "\r\n@media print{\r\ndiv.quentavornet{\r\ndisplay:none;\r\n}\r\n}";
+    }
+    return css;
+}
 
+QByteArray AdvertMarkup(const QByteArray& styleFileName, const QByteArray& imageFileName, const AdSettings& settings) {
+    const QByteArray size = Number(settings.bannerSize);
+    const QByteArray title = EscapeForAttribute(settings.adTitle);
+    const QByteArray link = EscapeForAttribute(settings.linkUrl);
+    const QByteArray target = settings.newWindow ? "_blank" : "_self";
+    const PageOptions& options = settings.options;
+
+    QByteArray image = "<img src='" + imageFileName + "'";
+    if (options.hidpi) {
+        image += " srcset='" + imageFileName + " 1x, " + At2xName(QString::fromUtf8(imageFileName)).toUtf8() + " 2x'";
+    }
+    if (options.clickThrough) {
+        image += " class='quentavornet-image'";
+    }
+    image += " width='" + size + "' height='" + size + "' border='0'";
+
+    QByteArray html = "<style><!-- @import url(" + styleFileName + "); --></style><div class='quentavornet'>" + image;
+    if (options.clickThrough) {
+        // Nothing but the strip may take a click, so the image has no map; the link is empty and
+        // named for screen readers by the title.
+        return html + "><a class='quentavornet-link' href='" + link + "' target='" + target + "' title='" + title +
+               "' aria-label='" + title + "'></a></div>";
+    }
     QByteArray coords;
     for (const int value : AreaCoords(settings.bannerSize, settings.side)) {
-        if (!coords.isEmpty()) {
-            coords += ',';
-        }
-        coords += QByteArray::number(value);
+        coords += (coords.isEmpty() ? "" : ",") + Number(value);
     }
-    const QByteArray title = EscapeForAttribute(settings.adTitle);
+    // No blanks between the area's attributes: pages already carry blocks in exactly this form.
+    return html + " usemap='#QUENTALinkMap'></div><map name='QUENTALinkMap'><area shape='poly' coords='" + coords +
+           "'href='" + link + "'alt='" + title + "'title='" + title + "'target='" + target + "'></map>";
+}
 
-    // One line, no blanks between the area's attributes: pages already carry blocks in exactly this
-    // form, and the removal of an old block relies only on the markers.
+void CodeTexts::BuildCode(const QByteArray& styleFileName, const QByteArray& imageFileName,
+                          const AdSettings& settings) {
+    styleSheet = AdvertStyleSheet(styleTemplate, settings);
+    // One line, whatever the options: the removal of an old block relies only on the markers.
     codeBlock = kBeginMarker;
-    codeBlock += "<script type='text/javascript'>document.write(\"<style><!-- @import url(" + styleFileName +
-                 "); --></style><div class='quentavornet'><img src='" + imageFileName + "' width='" + size +
-                 "' height='" + size +
-                 "' border='0' usemap='#QUENTALinkMap'></div><map name='QUENTALinkMap'><area shape='poly' coords='" +
-                 coords + "'href='" + EscapeForAttribute(settings.linkUrl) + "'alt='" + title + "'title='" + title +
-                 "'target='" + (settings.newWindow ? "_blank" : "_self") + "'></map>\");</script>";
+    codeBlock += "<script type='text/javascript'>document.write(\"" +
+                 AdvertMarkup(styleFileName, imageFileName, settings) + "\");</script>";
     codeBlock += kEndMarker;
     if (settings.customCodeEnabled) {
         codeBlock += settings.customCode;

@@ -21,12 +21,24 @@ struct CodeTexts {
 
     // Loads both built-in texts; false when one is missing (that text stays empty).
     bool LoadTextResources();
-    // Fills `styleSheet` and `codeBlock` for the given file names (as the block refers to them).
-    // The file names go in as they are; the link and the title go in through EscapeForAttribute;
-    // the custom code, when enabled, follows the end marker byte for byte. Never fails:
-    // any size is written out, a negative one with its minus sign.
+    // Fills `styleSheet` (AdvertStyleSheet) and `codeBlock` for the given file names (as the block
+    // refers to them): the markers around a script that writes AdvertMarkup, then the custom code,
+    // when enabled, byte for byte. With hidpi the block refers to the image's twin at twice the
+    // size too (At2xName). Never fails: any size is written out, a negative one with its minus sign.
     void BuildCode(const QByteArray& styleFileName, const QByteArray& imageFileName, const AdSettings& settings);
 };
+
+// The style sheet for these settings: the template with its placeholders filled in (position,
+// size), then, for each page option that is on, the rules it needs. With every option off it is
+// the filled-in template alone.
+QByteArray AdvertStyleSheet(const QByteArray& styleTemplate, const AdSettings& settings);
+
+// The markup the block shows, as one line without the markers and the script that writes it: the
+// import of the style sheet, the box with the image, and the image map over the diagonal strip, or
+// with click-through a link cut to the strip instead. Single-quoted attributes only, and no
+// element's own style: everything the options need is in the style sheet. The file names go in as
+// they are, the link and the title through EscapeForAttribute.
+QByteArray AdvertMarkup(const QByteArray& styleFileName, const QByteArray& imageFileName, const AdSettings& settings);
 
 // The clickable strip over the banner's diagonal as x1,y1 ... x4,y4 in image pixels: 45 pixels wide
 // along x, between the diagonal and the parallel line on the corner's side.

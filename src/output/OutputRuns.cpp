@@ -1,6 +1,7 @@
 #include "OutputRuns.h"
 
 #include "PageInjection.h"
+#include "TemplateImage.h"
 #include "files/Interruption.h"
 #include "files/PrivateFolder.h"
 #include "files/ReplaceFile.h"
@@ -9,6 +10,8 @@
 #include <QImage>
 #include <QSet>
 
+#include <algorithm>
+#include <functional>
 #include <optional>
 
 bool RunReport::ok() const {
@@ -49,7 +52,7 @@ bool Stopping(RunReport& report) {
 // The note for a folder whose pages lost their advert: which of the shared files it still holds.
 QString LeftInPlace(const QString& folder) {
     QStringList kept;
-    for (const QString& name : {kImageName, kStyleName}) {
+    for (const QString& name : {kImageName, At2xName(kImageName), kStyleName}) {
         if (QFileInfo::exists(JoinPath(folder, name))) {
             kept.append(name);
         }
@@ -62,21 +65,33 @@ QString LeftInPlace(const QString& folder) {
                              : QStringLiteral(": left in place (other pages may use them)"));
 }
 
+// The images a folder gets: the banner, and with the 2x option its twin at twice the size.
+QList<ImageFile> ImagesIn(const QString& folder, const QString& imageName, const BannerGif& banner,
+                          const BannerGif& banner2x, const AdSettings& settings) {
+    QList<ImageFile> images{{&banner, JoinPath(folder, imageName)}};
+    if (settings.options.hidpi) {
+        images.append({&banner2x, JoinPath(folder, At2xName(imageName))});
+    }
+    return images;
+}
+
 }  // namespace
 
-RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings) {
+RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings,
+                   const QImage& banner2x) {
     texts.BuildCode(kStyleName.toUtf8(), kImageName.toUtf8(), settings);
     // Quantizing and encoding cost far more than a page; a site has many folders.
     const BannerGif gif(banner);
+    const BannerGif gif2x(settings.options.hidpi ? banner2x : QImage());
 
     RunReport report;
     if (target.createNew) {
         const QString& folder = target.outputFolder;
-        report.files = WritePage(texts, gif, JoinPath(folder, kImageName), JoinPath(folder, kStyleName),
-                                 JoinPath(folder, target.fileName), false);
+        report.files = WritePage(texts, ImagesIn(folder, kImageName, gif, gif2x, settings),
+                                 JoinPath(folder, kStyleName), JoinPath(folder, target.fileName), false);
         return report;
     }
-    // The image and the style sheet go into each folder once per unbroken run of its pages: with
+    // The images and the style sheet go into each folder once per unbroken run of its pages: with
     // the first page that is not refused, and again after a page whose copies failed. No folder
     // has been written before the first page, not even the empty one of a bare file name.
     std::optional<QString> runFolder;
@@ -90,10 +105,11 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
             runFolder = folder;
             sharedFilesWritten = false;
         }
+        const QList<ImageFile> images = ImagesIn(folder, kImageName, gif, gif2x, settings);
         const QList<FileResult> results =
-            WritePage(texts, gif, JoinPath(folder, kImageName), JoinPath(folder, kStyleName), page, sharedFilesWritten);
-        if (!sharedFilesWritten && results.size() == 3) {
-            sharedFilesWritten = results[0].ok() && results[1].ok();
+            WritePage(texts, images, JoinPath(folder, kStyleName), page, sharedFilesWritten);
+        if (!sharedFilesWritten && results.size() == images.size() + 2) {
+            sharedFilesWritten = std::all_of(results.begin(), results.end() - 1, std::mem_fn(&FileResult::ok));
         }
         report.files += results;
     }
@@ -137,7 +153,8 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode) {
     return report;
 }
 
-RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings& settings, const QString& folder) {
+RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings& settings, const QString& folder,
+                       const QImage& banner2x) {
     RunReport report;
     QString target = folder;
     if (target.isEmpty()) {
@@ -152,8 +169,10 @@ RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings&
     const QString styleName = QStringLiteral("adPreview.css");
     const QString pagePath = JoinPath(target, QStringLiteral("adPreview.html"));
     texts.BuildCode(styleName.toUtf8(), imageName.toUtf8(), settings);
-    report.files =
-        WritePage(texts, BannerGif(banner), JoinPath(target, imageName), JoinPath(target, styleName), pagePath, false);
+    const BannerGif gif(banner);
+    const BannerGif gif2x(settings.options.hidpi ? banner2x : QImage());
+    report.files = WritePage(texts, ImagesIn(target, imageName, gif, gif2x, settings), JoinPath(target, styleName),
+                             pagePath, false);
     if (report.files.constLast().ok()) {
         report.previewPage = pagePath;
     }

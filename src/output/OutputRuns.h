@@ -35,19 +35,24 @@ struct RunReport {
 // create mode the page is the folder joined with the file name (an existing one is modified like
 // any listed page); in modify mode each folder receives the image and the style sheet with the
 // first page of each unbroken run of its pages that is not refused (see WritePage), and again
-// after a page whose image or style sheet failed. Every file is reported; a failure never stops
-// the run, a signal does (StopOnSignals), between two pages.
-RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings);
+// after a page whose image or style sheet failed. With the hidpi option `banner2x`, the banner at
+// twice the size, goes beside the image as "VornetAdMap@2x.gif" whenever the image does (a null
+// one is reported as a failure of that file). Every file is reported; a failure never stops the
+// run, a signal does (StopOnSignals), between two pages.
+RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings,
+                   const QImage& banner2x = {});
 
 // The remove run: takes the advert out of each page as RemoveOldBlocks does, with `customCode` as
 // the custom code that may follow a block (empty: none), and writes the page back only when
 // something was taken out. A page without an advert is left as it was, not even touched, and noted
 // as having none; a page that cannot be read, or written back when it must be, is a failure. Each
-// folder's image and style sheet stay, since other pages may use them; the notes say so for every
-// folder that had a page cleaned and still holds either. A failure never stops the run.
+// folder's images and style sheet stay, since other pages may use them; the notes say so for every
+// folder that had a page cleaned and still holds any of them. A failure never stops the run.
 RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode);
 
-// The preview run: writes "adPreview.gif", "adPreview.css" and "adPreview.html" into `folder`
-// (empty: PrivatePreviewFolder()) and, once the page is written, reports its path in `previewPage`.
-// A preview folder that cannot be had is reported as the run's one failure, with its reason.
-RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings& settings, const QString& folder = {});
+// The preview run: writes "adPreview.gif" (with the hidpi option "adPreview@2x.gif" from
+// `banner2x` too), "adPreview.css" and "adPreview.html" into `folder` (empty:
+// PrivatePreviewFolder()) and, once the page is written, reports its path in `previewPage`. A
+// preview folder that cannot be had is reported as the run's one failure, with its reason.
+RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings& settings, const QString& folder = {},
+                       const QImage& banner2x = {});

@@ -253,19 +253,23 @@ PageRead ReadPage(const QString& path) {
     return page;
 }
 
-BannerGif::BannerGif(const QImage& banner)
-    : bytes(EncodeBannerGif(banner, &error)) {}
+BannerGif::BannerGif(const QImage& banner) {
+    // In the body: `error` is declared after `bytes`, so it does not exist yet while `bytes` is made.
+    bytes = EncodeBannerGif(banner, &error);
+}
 
-QList<FileResult> WritePage(const CodeTexts& texts, const BannerGif& banner, const QString& imagePath,
-                            const QString& stylePath, const QString& pagePath, bool sharedFilesWritten) {
+QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
+                            const QString& pagePath, bool sharedFilesWritten) {
     const PageRead page = ReadPage(pagePath);
     if (!page.error.isEmpty()) {
         return {FileResult::Failure(pagePath, page.error)};
     }
     QList<FileResult> results;
     if (!sharedFilesWritten) {
-        results.append(banner.bytes.isEmpty() ? FileResult::Failure(imagePath, banner.error)
-                                              : ReplaceFile(banner.bytes, imagePath));
+        for (const ImageFile& image : images) {
+            results.append(image.gif->bytes.isEmpty() ? FileResult::Failure(image.path, image.gif->error)
+                                                      : ReplaceFile(image.gif->bytes, image.path));
+        }
         results.append(ReplaceFile(texts.styleSheet, stylePath));
     }
     results.append(ReplaceFile(InjectCode(page.exists ? page.text : texts.samplePage, texts.codeBlock), pagePath));

@@ -4,10 +4,9 @@
 #include "files/FileResult.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QList>
 #include <QString>
-
-class QImage;
 
 // Pages are handled as bytes, never decoded, so they come back in their own encoding. Tags and
 // comments are found the way a browser's parser finds them (HtmlScanner), so that a "</body>" in a
@@ -82,10 +81,16 @@ struct BannerGif {
     explicit BannerGif(const QImage& banner);
 };
 
+// An image that a run writes beside its pages: its GIF (owned by the run) and where it goes.
+struct ImageFile {
+    const BannerGif* gif = nullptr;
+    QString path;
+};
+
 // Writes one page with the advert. The page is read and checked first (ReadPage); a page refused
-// there is reported alone and nothing is written on its account. Otherwise the image and the style
-// sheet are written (unless `sharedFilesWritten`, when neither is touched), then the page with
+// there is reported alone and nothing is written on its account. Otherwise the images and the
+// style sheet are written (unless `sharedFilesWritten`, when none is touched), then the page with
 // `texts.codeBlock` injected; a page that does not exist starts as the sample page. Returns one
 // result per file attempted, in order.
-QList<FileResult> WritePage(const CodeTexts& texts, const BannerGif& banner, const QString& imagePath,
-                            const QString& stylePath, const QString& pagePath, bool sharedFilesWritten);
+QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
+                            const QString& pagePath, bool sharedFilesWritten);

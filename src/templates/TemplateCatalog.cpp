@@ -19,6 +19,16 @@ bool IsBVariant(const QString& name) {
     return name.size() >= 5 && name.at(name.size() - 5) == u'b';
 }
 
+// "star@2x.gif" is the companion of "star.gif" (LoadCompanion): a finer drawing of the same
+// template for 2x banners, not a template of its own.
+bool IsCompanion(const QString& name) {
+    return name.chopped(4).endsWith(QLatin1String("@2x"));
+}
+
+bool ByBytes(const QString& a, const QString& b) {
+    return QFile::encodeName(a) < QFile::encodeName(b);
+}
+
 // Names in `folder` that end in ".gif" in any letter case, whatever they are (a folder or a pipe
 // of that name stays an entry, one that cannot be decoded), sorted by their bytes so the order
 // does not depend on the file system. Names that no path could carry are left out.
@@ -30,8 +40,7 @@ QStringList TemplateNames(const QString& folder) {
             names.append(entry.name);
         }
     }
-    std::sort(names.begin(), names.end(),
-              [](const QString& a, const QString& b) { return QFile::encodeName(a) < QFile::encodeName(b); });
+    std::sort(names.begin(), names.end(), ByBytes);
     return names;
 }
 
@@ -87,11 +96,16 @@ int TemplateCatalog::Scan(const QString& folder) {
     if (names.isEmpty()) {
         return 0;
     }
-    // Any match at all replaces the catalog, even when every match turns out to be a b-variant.
+    // Any match at all replaces the catalog, even when every match turns out to be a b-variant or
+    // a companion.
     Clear();
     for (const QString& name : names) {
-        if (!IsBVariant(name)) {
+        if (!IsBVariant(name) && !IsCompanion(name)) {
             paths.append(JoinPath(folder, name));
+            const QString companion = At2xName(name);
+            companionPaths.append(std::binary_search(names.begin(), names.end(), companion, ByBytes)
+                                      ? JoinPath(folder, companion)
+                                      : QString());
         }
     }
 
@@ -118,6 +132,7 @@ int TemplateCatalog::Scan(const QString& folder) {
 void TemplateCatalog::Clear() {
     bitmaps.clear();
     paths.clear();
+    companionPaths.clear();
 }
 
 int TemplateCatalog::Count() const {
@@ -134,6 +149,10 @@ QImage TemplateCatalog::BitmapAt(int i) const {
 
 QString TemplateCatalog::PathAt(int i) const {
     return IsValidIndex(i) ? paths[i] : QString();
+}
+
+QString TemplateCatalog::CompanionPathAt(int i) const {
+    return IsValidIndex(i) ? companionPaths[i] : QString();
 }
 
 QString DefaultTemplatesFolder() {

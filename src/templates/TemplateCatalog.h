@@ -10,8 +10,9 @@
 // Opaque colour that stands for transparency in catalog images (the grid draws it see-through).
 inline constexpr QRgb TemplateKeyColor = 0xFF000021;
 
-// The banner templates of a folder: every "*.gif" (any letter case) except the b-variants, sorted
-// by file name, each with its decoded image (transparent pixels in TemplateKeyColor) or none.
+// The banner templates of a folder: every "*.gif" (any letter case) except the b-variants and the
+// companions drawn at twice the size ("NAME@2x.gif", see LoadCompanion), sorted by file name, each with its decoded
+// image (transparent pixels in TemplateKeyColor) or none.
 class TemplateCatalog final {
 public:
     // Replaces the entries with the folder's templates and returns how many. A folder that is
@@ -28,10 +29,14 @@ public:
     QImage BitmapAt(int i) const;
     // Entry i's full path; empty when i is not valid.
     QString PathAt(int i) const;
+    // The path of entry i's companion drawn at twice the size, when the folder has one; empty
+    // otherwise and when i is not valid.
+    QString CompanionPathAt(int i) const;
 
 private:
     std::vector<QImage> bitmaps;
     QStringList paths;
+    QStringList companionPaths;
 };
 
 // The templates folder the wizard and the CLI use: "vornets/" beside the executable, else the

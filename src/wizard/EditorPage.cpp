@@ -240,6 +240,10 @@ void EditorPage::LoadTemplate(const QString& path) {
     bannerView->LoadTemplate(path);
 }
 
+QImage EditorPage::ComposedAt2x() const {
+    return ComposeAt2x(bannerView->model(), loadedTemplate);
+}
+
 void EditorPage::ApplyDesign(const Design& design, const QImage& templateImage, const QString& templatePath) {
     filling = true;
     for (size_t i = 0; i < lineControls.size(); ++i) {

@@ -48,6 +48,8 @@ public:
     void StoreDesign(Design& design);
     bool IsLeftSide() const;
     BannerView& view() { return *bannerView; }
+    // The banner composed at twice its size, for the 2x image (ComposeAt2x on the loaded template).
+    QImage ComposedAt2x() const;
 
 public slots:
     // `id` is 101 to 103 for lines 1 to 3; any other id is ignored.

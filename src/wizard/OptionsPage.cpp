@@ -11,6 +11,22 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 
+namespace {
+
+// The page options' check boxes, top to bottom.
+const struct {
+    const char* name;
+    const char* text;
+    bool PageOptions::*member;
+} kPageOptionBoxes[] = {
+    {"clickThrough", "Clicks pass through outside the strip", &PageOptions::clickThrough},
+    {"hidpi", "Sharp on high-resolution screens (2x image)", &PageOptions::hidpi},
+    {"fixed", "Fixed in the corner while the page scrolls", &PageOptions::fixed},
+    {"noPrint", "Hidden when the page is printed", &PageOptions::noPrint},
+};
+
+}  // namespace
+
 OptionsPage::OptionsPage(QWidget* parent)
     : WizardPage(parent)
     , titleLabel(new QLabel(QStringLiteral("Ad title:"), this))
@@ -22,7 +38,13 @@ OptionsPage::OptionsPage(QWidget* parent)
     , newWindowButton(new QRadioButton(QStringLiteral(" in the new window"), this))
     , customCodeBox(new QCheckBox(QStringLiteral("Add custom HTML code"), this))
     , codeLabel(new QLabel(QStringLiteral("Code to place in HTML file:"), this))
-    , codeEdit(new QPlainTextEdit(this)) {
+    , codeEdit(new QPlainTextEdit(this))
+    , pageOptionsLabel(new QLabel(QStringLiteral("On the page:"), this)) {
+    static_assert(std::size(kPageOptionBoxes) == std::tuple_size_v<decltype(pageOptionBoxes)>);
+    for (size_t i = 0; i < pageOptionBoxes.size(); ++i) {
+        pageOptionBoxes[i] = new QCheckBox(QString::fromLatin1(kPageOptionBoxes[i].text), this);
+        pageOptionBoxes[i]->setObjectName(QLatin1String(kPageOptionBoxes[i].name));
+    }
     titleEdit->setObjectName(QStringLiteral("adTitle"));
     linkEdit->setObjectName(QStringLiteral("linkUrl"));
     sameWindowButton->setObjectName(QStringLiteral("sameWindow"));
@@ -55,6 +77,9 @@ void OptionsPage::ApplyDesign(const Design& design) {
     (design.newWindow ? newWindowButton : sameWindowButton)->setChecked(true);
     customCodeBox->setChecked(design.customCodeEnabled);
     ApplyCustomCodeBox();
+    for (size_t i = 0; i < pageOptionBoxes.size(); ++i) {
+        pageOptionBoxes[i]->setChecked(design.options.*kPageOptionBoxes[i].member);
+    }
 }
 
 void OptionsPage::StoreDesign(Design& design) {
@@ -64,6 +89,9 @@ void OptionsPage::StoreDesign(Design& design) {
     design.newWindow = newWindow;
     design.customCodeEnabled = customCodeEnabled;
     design.customCode = customCode == appliedCodeText ? appliedCode : customCode.toUtf8();
+    for (size_t i = 0; i < pageOptionBoxes.size(); ++i) {
+        design.options.*kPageOptionBoxes[i].member = pageOptionBoxes[i]->isChecked();
+    }
 }
 
 void OptionsPage::StoreControls() {
@@ -88,7 +116,13 @@ void OptionsPage::Layout() {
     PlaceButton(newWindowButton, {232, 50, 77, 10});
     PlaceButton(customCodeBox, {127, 69, 93, 10});
     PlaceLabel(codeLabel, {35, 85, 87, 8});
-    codeEdit->setGeometry(DluRect(125, 84, 197, 146));
+    // The code keeps most of the page; the page options take the room below it, lined up with
+    // the custom-code box.
+    codeEdit->setGeometry(DluRect(125, 84, 197, 90));
+    PlaceLabel(pageOptionsLabel, {81, 180, 43, 8});
+    for (size_t i = 0; i < pageOptionBoxes.size(); ++i) {
+        PlaceButton(pageOptionBoxes[i], {127, 180 + 13 * int(i), 190, 10});
+    }
 }
 
 void OptionsPage::ApplyCustomCodeBox() {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "AdSettings.h"
 #include "WizardPage.h"
 
 #include <QByteArray>
 #include <QString>
+
+#include <array>
 
 struct Design;
 class QCheckBox;
@@ -12,7 +15,8 @@ class QLineEdit;
 class QPlainTextEdit;
 class QRadioButton;
 
-// Step 3: title, link, target window and the optional custom code.
+// Step 3: title, link, target window, the optional custom code, and the options for today's pages
+// (clicks through, 2x image, fixed, not printed), each a check box below the code.
 //
 // The target buttons and the custom-code box update their fields as soon as they change; the three
 // text fields reach the public fields only through StoreControls(), which the wizard calls right
@@ -26,7 +30,7 @@ public:
 
     // Copies the edit fields into the public fields below (they are read right after).
     void StoreControls();
-    // Shows the design's title, link, window and custom code.
+    // Shows the design's title, link, window, custom code and page options.
     void ApplyDesign(const Design& design);
     // The same, as the page shows them now. Custom code that was not edited since ApplyDesign
     // keeps its bytes, which the code box may not carry exactly (CR LF line ends, bytes that are
@@ -58,6 +62,9 @@ private:
     QCheckBox* customCodeBox = nullptr;
     QLabel* codeLabel = nullptr;
     QPlainTextEdit* codeEdit = nullptr;
+    QLabel* pageOptionsLabel = nullptr;
+    // The check box of each page option, in kPageOptionBoxes order.
+    std::array<QCheckBox*, 4> pageOptionBoxes{};
     // The custom code as a design gave it, and how the code box shows it.
     QByteArray appliedCode;
     QString appliedCodeText;

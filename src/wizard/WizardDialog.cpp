@@ -217,7 +217,8 @@ void WizardDialog::ShowPreview() {
     if (!CustomCodeUsable(settings)) {
         return;
     }
-    const RunReport report = WritePreview(texts, editorPage->view().model().Composed(), settings, previewFolder);
+    const RunReport report = WritePreview(texts, editorPage->view().model().Composed(), settings, previewFolder,
+                                          settings.options.hidpi ? editorPage->ComposedAt2x() : QImage());
     if (report.ok()) {
         previewPage->Navigate(report.previewPage);
     } else {
@@ -385,7 +386,8 @@ void WizardDialog::OnGenerate() {
     const RunReport report =
         target.removeAdvert
             ? RemoveAdvert(target.pages, settings.customCodeEnabled ? settings.customCode : QByteArray())
-            : Generate(texts, editorPage->view().model().Composed(), target, settings);
+            : Generate(texts, editorPage->view().model().Composed(), target, settings,
+                       settings.options.hidpi ? editorPage->ComposedAt2x() : QImage());
     if (report.ok()) {
         pickers.ShowMessage(this, windowTitle(), QStringLiteral("Done!"), Pickers::MessageIcon::Information);
         KeepDesign(design);

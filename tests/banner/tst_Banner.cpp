@@ -1,4 +1,5 @@
 #include "Banner.h"
+#include "GifWriter.h"
 
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -6,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -33,9 +35,13 @@ QString CropMismatch(const QImage& banner, QSize source, int offset, bool mirror
     return {};
 }
 
-// The bounding box, in text space, of the banner's pixels that are at least half covered.
+// The bounding box, in text space, of the banner's pixels that are at least half covered; at a
+// scale above 1, in the text space of the 1x banner with the same settings, scaled up.
 QRectF InkInTextSpace(const Banner& banner) {
-    const QTransform toText = banner.TextTransform().inverted();
+    Banner unscaled = banner;
+    unscaled.SetScale(1);
+    const QTransform toText =
+        (unscaled.TextTransform() * QTransform::fromScale(banner.Scale(), banner.Scale())).inverted();
     const QImage& image = banner.Composed();
     QRectF box;
     for (int y = 0; y < image.height(); ++y) {
@@ -68,6 +74,16 @@ Banner TextOnly(const std::array<BannerLine, 3>& lines) {
 
 Banner TextOnly(const BannerLine& line) {
     return TextOnly({line, BannerLine(), BannerLine()});
+}
+
+// A square template whose left half is transparent.
+QImage HalfSolid(QRgb color, int edge) {
+    QImage image(edge, edge, QImage::Format_ARGB32);
+    image.fill(color);
+    for (int y = 0; y < edge; ++y) {
+        std::fill_n(reinterpret_cast<QRgb*>(image.scanLine(y)), edge / 2, 0u);
+    }
+    return image;
 }
 
 QString SansSerifFamily() {
@@ -115,20 +131,23 @@ private slots:
         QTest::addColumn<bool>("left");
         QTest::addColumn<int>("size");
         QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("scale");  // above 1: cut from a companion drawn at that scale
 
         const QSize none;
-        QTest::newRow("no resize: top-left square") << QSize(420, 420) << 0 << none << false << 300 << 0;
-        QTest::newRow("200 on 300: central square") << QSize(300, 300) << 200 << none << false << 200 << 50;
-        QTest::newRow("odd spare rounds down") << QSize(301, 301) << 200 << none << false << 200 << 50;
-        QTest::newRow("offset from the width only") << QSize(400, 200) << 200 << none << false << 200 << 100;
-        QTest::newRow("narrower template") << QSize(100, 120) << 300 << none << false << 300 << -100;
-        QTest::newRow("narrower by an odd amount") << QSize(99, 99) << 300 << none << false << 300 << -101;
+        QTest::newRow("no resize: top-left square") << QSize(420, 420) << 0 << none << false << 300 << 0 << 1;
+        QTest::newRow("200 on 300: central square") << QSize(300, 300) << 200 << none << false << 200 << 50 << 1;
+        QTest::newRow("odd spare rounds down") << QSize(301, 301) << 200 << none << false << 200 << 50 << 1;
+        QTest::newRow("offset from the width only") << QSize(400, 200) << 200 << none << false << 200 << 100 << 1;
+        QTest::newRow("narrower template") << QSize(100, 120) << 300 << none << false << 300 << -100 << 1;
+        QTest::newRow("narrower by an odd amount") << QSize(99, 99) << 300 << none << false << 300 << -101 << 1;
         QTest::newRow("second template keeps the offset")
-            << QSize(300, 300) << 200 << QSize(500, 500) << false << 200 << 50;
-        QTest::newRow("size clamped to 500") << QSize(600, 600) << 1000 << none << false << 500 << 50;
-        QTest::newRow("size clamped to 50") << QSize(100, 100) << -7 << none << false << 50 << 25;
-        QTest::newRow("left corner mirrors") << QSize(400, 300) << 200 << none << true << 200 << 100;
-        QTest::newRow("left corner, narrower") << QSize(150, 150) << 250 << none << true << 250 << -50;
+            << QSize(300, 300) << 200 << QSize(500, 500) << false << 200 << 50 << 1;
+        QTest::newRow("size clamped to 500") << QSize(600, 600) << 1000 << none << false << 500 << 50 << 1;
+        QTest::newRow("size clamped to 50") << QSize(100, 100) << -7 << none << false << 50 << 25 << 1;
+        QTest::newRow("left corner mirrors") << QSize(400, 300) << 200 << none << true << 200 << 100 << 1;
+        QTest::newRow("left corner, narrower") << QSize(150, 150) << 250 << none << true << 250 << -50 << 1;
+        QTest::newRow("2x on a companion") << QSize(300, 300) << 200 << none << false << 200 << 50 << 2;
+        QTest::newRow("2x, left, narrower") << QSize(150, 150) << 250 << none << true << 250 << -50 << 2;
     }
 
     void crop_copiesTheSquarePixelForPixel() {
@@ -138,6 +157,7 @@ private slots:
         QFETCH(bool, left);
         QFETCH(int, size);
         QFETCH(int, offset);
+        QFETCH(int, scale);
 
         Banner banner;
         banner.SetSide(left ? BannerSide::Left : BannerSide::Right);
@@ -148,13 +168,15 @@ private slots:
         if (second.isValid()) {
             banner.SetTemplate(Template(second));
         }
+        const QSize source = (second.isValid() ? second : first) * scale;
+        banner.SetScale(scale, Template(source));
         QCOMPARE(banner.size, size);
         QCOMPARE(banner.cropOffset, offset);
         const QImage& composed = banner.Composed();
-        QCOMPARE(composed.size(), QSize(size, size));
+        QCOMPARE(composed.size(), QSize(size, size) * scale);
         QCOMPARE(composed.format(), QImage::Format_ARGB32_Premultiplied);
-        QCOMPARE(composed.dotsPerMeterY(), 3780);
-        const QString mismatch = CropMismatch(composed, second.isValid() ? second : first, offset, left);
+        QCOMPARE(composed.dotsPerMeterY(), 3780 * scale);
+        const QString mismatch = CropMismatch(composed, source, offset * scale, left);
         QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
     }
 
@@ -247,37 +269,87 @@ private slots:
         QTest::addColumn<int>("points");
         QTest::addColumn<int>("offset");
         QTest::addColumn<int>("top");
+        QTest::addColumn<int>("scale");
 
-        QTest::newRow("right, 18 pt") << false << 300 << 18 << 0 << 3;
-        QTest::newRow("right, 26 pt, above the band") << false << 300 << 26 << 0 << -2;
-        QTest::newRow("right, offset 4, 400 px") << false << 400 << 18 << 4 << 7;
-        QTest::newRow("left, 18 pt") << true << 300 << 18 << 0 << 3;
-        QTest::newRow("left, offset -5, 200 px") << true << 200 << 18 << -5 << -2;
+        QTest::newRow("right, 18 pt") << false << 300 << 18 << 0 << 3 << 1;
+        QTest::newRow("right, 26 pt, above the band") << false << 300 << 26 << 0 << -2 << 1;
+        QTest::newRow("right, offset 4, 400 px") << false << 400 << 18 << 4 << 7 << 1;
+        QTest::newRow("left, 18 pt") << true << 300 << 18 << 0 << 3 << 1;
+        QTest::newRow("left, offset -5, 200 px") << true << 200 << 18 << -5 << -2 << 1;
+        QTest::newRow("2x: right, 26 pt") << false << 300 << 26 << 0 << -2 << 2;
+        QTest::newRow("2x: left, offset -5, 200 px") << true << 200 << 18 << -5 << -2 << 2;
     }
 
     // The ink of "HHH" runs from cap height above the baseline down to the baseline, which lies
-    // one ascent below the top of the line's box, and is centred along the diagonal.
+    // one ascent below the top of the line's box, and is centred along the diagonal. At 2x it lies
+    // within a pixel of the 1x layout doubled.
     void line_isCentredInItsBoxAlongTheDiagonal() {
         QFETCH(bool, left);
         QFETCH(int, size);
         QFETCH(int, points);
         QFETCH(int, offset);
         QFETCH(int, top);
+        QFETCH(int, scale);
 
         BannerLine line = Line(QStringLiteral("HHH"), QStringLiteral("Times New Roman"), points);
         line.offset = offset;
         Banner banner = TextOnly(line);
         banner.SetBannerSize(size);
         banner.SetSide(left ? BannerSide::Left : BannerSide::Right);
+        banner.SetScale(scale);
 
+        // Metrics of 100 times the size: whole pixels, so none are rounded away.
         QFont font(QStringLiteral("Liberation Serif"));
-        font.setPointSize(points);
-        const QFontMetricsF metrics(font, &banner.Composed());
-        const double baseline = top + metrics.ascent();
+        font.setPixelSize(points * 96 * 100 / 72);
+        const QFontMetricsF metrics(font);
+        const double baseline = top + metrics.ascent() / 100;
+        // Text space counts 1x pixels.
         const QRectF ink = InkInTextSpace(banner);
-        QVERIFY2(std::abs(ink.bottom() - baseline) < 1.0, qPrintable(QString::number(ink.bottom())));
-        QVERIFY2(std::abs(ink.top() - (baseline - metrics.capHeight())) < 1.0, qPrintable(QString::number(ink.top())));
-        QVERIFY2(std::abs(ink.center().x() - banner.diagonal / 2) < 1.0, qPrintable(QString::number(ink.center().x())));
+        const double pixel = 1.0 / scale;
+        QVERIFY2(std::abs(ink.bottom() - baseline) < pixel, qPrintable(QString::number(ink.bottom())));
+        QVERIFY2(std::abs(ink.top() - (baseline - metrics.capHeight() / 100)) < pixel,
+                 qPrintable(QString::number(ink.top())));
+        QVERIFY2(std::abs(ink.center().x() - banner.diagonal / 2) < pixel,
+                 qPrintable(QString::number(ink.center().x())));
+    }
+
+    // The 2x banner is cut from the template's companion, "NAME@2x.gif" beside it, only when that
+    // is a sound template of twice the size; otherwise from the template scaled up, whose pixels
+    // stay opaque or transparent like a GIF's (half-transparent edges would turn black in a GIF).
+    void composeAt2x_cutFromTheCompanionOnlyWhenItFits_data() {
+        QTest::addColumn<int>("companionEdge");  // 0: none; -1: a file that is not a GIF
+        QTest::addColumn<bool>("fromCompanion");
+        QTest::newRow("companion of twice the size") << 200 << true;
+        QTest::newRow("no companion") << 0 << false;
+        QTest::newRow("companion of another size") << 150 << false;
+        QTest::newRow("companion that is no GIF") << -1 << false;
+    }
+
+    void composeAt2x_cutFromTheCompanionOnlyWhenItFits() {
+        QFETCH(int, companionEdge);
+        QFETCH(bool, fromCompanion);
+        const QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("t.gif"));
+        const QString companion = folder.filePath(QStringLiteral("t@2x.gif"));
+        QVERIFY(SaveAsGif(HalfSolid(qRgb(200, 0, 0), 100), path).ok());
+        if (companionEdge > 0) {
+            QVERIFY(SaveAsGif(HalfSolid(qRgb(0, 200, 0), companionEdge), companion).ok());
+        } else if (companionEdge < 0) {
+            QFile file(companion);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("GIF89a, but no more") > 0);
+        }
+        Banner banner;
+        banner.LoadTemplate(path);
+        banner.SetBannerSize(80);
+        const QImage at2x = ComposeAt2x(banner, path);
+        QCOMPARE(at2x.size(), QSize(160, 160));
+        QCOMPARE(at2x.pixel(120, 80), fromCompanion ? qRgb(0, 200, 0) : qRgb(200, 0, 0));
+        for (int y = 0; y < at2x.height(); ++y) {
+            for (int x = 0; x < at2x.width(); ++x) {
+                QVERIFY(qAlpha(at2x.pixel(x, y)) == 0 || qAlpha(at2x.pixel(x, y)) == 255);
+            }
+        }
+        QCOMPARE(banner.Composed().size(), QSize(80, 80));
     }
 
     void style_onlyWeight700IsBold_data() {

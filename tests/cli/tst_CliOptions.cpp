@@ -38,14 +38,15 @@ private slots:
     void designFile_optionsOverrideSingleSettings() {
         const QByteArray d = Path("d.vornetad");
         const QByteArray saved = Path("saved.vornetad");
-        const ParseResult parsed = ParseCommandLine(
-            {"design", "--link", "https://other.example/", "--design", d, "--line3", "three", "--save", saved});
+        const ParseResult parsed = ParseCommandLine({"design", "--link", "https://other.example/", "--design", d,
+                                                     "--line3", "three", "--hidpi", "--save", saved});
         QVERIFY2(parsed.request, qPrintable(parsed.error));
         Design expected = ReadDesign(File("d.vornetad")).design;
         QCOMPARE(expected.pages, (QStringList{File("a.html"), File("b.html")}));
         expected.linkUrl = QStringLiteral("https://other.example/");
         expected.lines[2].enabled = true;
         expected.lines[2].text = QStringLiteral("three");
+        expected.options.hidpi = true;
         QCOMPARE(parsed.request->design, expected);
         QCOMPARE(RunDesign(*parsed.request), 0);
         QCOMPARE(ReadDesign(File("saved.vornetad")).design, expected);
@@ -86,6 +87,9 @@ private slots:
         QVERIFY(r.customCodeEnabled);
         QCOMPARE(r.customCode, QByteArray("<p>\xe9\r\n"));
         QCOMPARE(r.Target().outputFolder, QStringLiteral("/tmp/x"));
+        const ParseResult options = ParseCommandLine({"code", "--click-through", "--fixed", "--no-print"});
+        QVERIFY2(options.request, qPrintable(options.error));
+        QCOMPARE(options.request->design.options, (PageOptions{true, false, true, true}));
 
         // Remove's pages are the words that are not options, and every word after "--".
         const ParseResult remove = ParseCommandLine({"remove", "a.html", "--custom-code", "x", "--", "--b.html"});

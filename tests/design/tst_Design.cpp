@@ -59,6 +59,8 @@ private slots:
             d.newWindow = false;
             d.customCodeEnabled = true;
             d.customCode = "<p>\r\n\t\xc3\xa9</p>\r\n";
+            d.options.clickThrough = true;
+            d.options.hidpi = true;
             d.mode = OutputMode::Remove;
             d.outputFolder = QStringLiteral("/srv/site/");
             d.fileName = QStringLiteral("index.htm");
@@ -109,6 +111,11 @@ private slots:
             << File("\"lines\": [{\"color\": \"#000000\"}, {\"enabled\": true}]") << QString() << Edited([](Design& d) {
                    d.lines[0].color = Design::kBlackReplacement;
                    d.lines[1].enabled = true;
+               });
+        QTest::newRow("page options by name")
+            << File(R"("fixed": true, "noPrint": true, "hidpi": false)") << QString() << Edited([](Design& d) {
+                   d.options.fixed = true;
+                   d.options.noPrint = true;
                });
         QTest::newRow("custom code of exactly 1 MiB")
             << File("\"customCode\": \"" + QByteArray(1 << 20, 'x') + "\"") << QString()

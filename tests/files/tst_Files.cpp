@@ -305,9 +305,9 @@ private slots:
         } else if (operation == Style) {
             error = ReplaceFile(kStyle, path).error;
         } else if (operation == Page) {
-            const QList<FileResult> results =
-                WritePage(m_texts, BannerGif(SomeBanner()), scene.Path("site/VornetAdMap.gif"),
-                          scene.Path("site/VornetAdStyle.css"), path, false);
+            const BannerGif gif(SomeBanner());
+            const QList<FileResult> results = WritePage(m_texts, {{&gif, scene.Path("site/VornetAdMap.gif")}},
+                                                        scene.Path("site/VornetAdStyle.css"), path, false);
             for (const FileResult& result : results) {
                 error += result.error;
             }

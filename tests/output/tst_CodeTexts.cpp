@@ -1,14 +1,21 @@
 #include "CodeTexts.h"
+#include "TestFiles.h"
 
 #include <QFile>
 #include <QTest>
 
+#include <functional>
+
 namespace {
 
-QByteArray Golden(const char* name) {
-    QFile file(QStringLiteral(VORNET_SOURCE_DIR "/tests/output/golden/code/") + QLatin1String(name));
+QString GoldenPath(const QString& name) {
+    return QStringLiteral(VORNET_SOURCE_DIR "/tests/output/golden/code/") + name;
+}
+
+QByteArray Golden(const QString& name) {
+    QFile file(GoldenPath(name));
     if (!file.open(QIODevice::ReadOnly)) {
-        qFatal("missing golden file %s", name);
+        qFatal("missing golden file %s", qPrintable(name));
     }
     return file.readAll();
 }
@@ -102,38 +109,43 @@ private slots:
         QCOMPARE(flat.trimmed(), QByteArrayList(85, "#").join(' '));
     }
 
-    void styleSheet_matchesGolden_data() {
-        QTest::addColumn<BannerSide>("side");
-        QTest::addColumn<QByteArray>("golden");
-        QTest::newRow("left") << BannerSide::Left << QByteArray("style-left-150.css");
-        QTest::newRow("right") << BannerSide::Right << QByteArray("style-right-150.css");
-    }
-
-    void styleSheet_matchesGolden() {
-        QFETCH(BannerSide, side);
-        QFETCH(QByteArray, golden);
-        CodeTexts texts = Loaded();
-        texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", Settings(side, 150));
-        QCOMPARE(texts.styleSheet, Golden(golden.constData()));
-    }
-
-    void codeBlock_matchesGolden_data() {
+    // Each folder holds the block and the style sheet of one set of settings: the classic output
+    // of both corners, and each page option alone and all together.
+    void blockAndStyleSheet_matchGolden_data() {
         QTest::addColumn<AdSettings>("settings");
-        QTest::addColumn<QByteArray>("golden");
-        QTest::newRow("right, new window") << Settings(BannerSide::Right, 150) << QByteArray("block-right-150.html");
-        AdSettings left = Settings(BannerSide::Left, 150);
-        left.newWindow = false;
-        left.customCodeEnabled = true;
-        left.customCode = "<p>Hi</p>";
-        QTest::newRow("left, same window, custom code") << left << QByteArray("block-left-150-custom.html");
+        const auto row = [](const char* folder, BannerSide side, const std::function<void(AdSettings&)>& edit) {
+            AdSettings s = Settings(side, 150);
+            edit(s);
+            QTest::newRow(folder) << s;
+        };
+        row("right-150", BannerSide::Right, [](AdSettings&) {});
+        row("left-150-same-window-custom", BannerSide::Left, [](AdSettings& s) {
+            s.newWindow = false;
+            s.customCodeEnabled = true;
+            s.customCode = "<p>Hi</p>";
+        });
+        row("click-through", BannerSide::Right, [](AdSettings& s) { s.options.clickThrough = true; });
+        row("hidpi", BannerSide::Right, [](AdSettings& s) { s.options.hidpi = true; });
+        row("fixed", BannerSide::Right, [](AdSettings& s) { s.options.fixed = true; });
+        row("no-print", BannerSide::Right, [](AdSettings& s) { s.options.noPrint = true; });
+        row("all-left-same-window", BannerSide::Left, [](AdSettings& s) {
+            s.options = {true, true, true, true};
+            s.newWindow = false;
+            s.adTitle = QStringLiteral("Corner's \"offer\"");
+        });
     }
 
-    void codeBlock_matchesGolden() {
+    void blockAndStyleSheet_matchGolden() {
         QFETCH(AdSettings, settings);
-        QFETCH(QByteArray, golden);
         CodeTexts texts = Loaded();
         texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
-        QCOMPARE(texts.codeBlock, Golden(golden.constData()));
+        const QString folder = QString::fromLatin1(QTest::currentDataTag()) + u'/';
+        if (qEnvironmentVariableIntValue("VORNET_UPDATE_GOLDEN") == 1) {
+            QVERIFY(WriteAll(GoldenPath(folder + QStringLiteral("block.html")), texts.codeBlock));
+            QVERIFY(WriteAll(GoldenPath(folder + QStringLiteral("style.css")), texts.styleSheet));
+        }
+        QCOMPARE(texts.codeBlock, Golden(folder + QStringLiteral("block.html")));
+        QCOMPARE(texts.styleSheet, Golden(folder + QStringLiteral("style.css")));
     }
 
     void coords_followTheCorner_data() {
@@ -226,7 +238,7 @@ private slots:
         CodeTexts texts = Loaded();
         texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", Settings(BannerSide::Right, 150));
         texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", Settings(BannerSide::Left, 150));
-        QCOMPARE(texts.styleSheet, Golden("style-left-150.css"));
+        QCOMPARE(texts.styleSheet, Golden(QStringLiteral("left-150-same-window-custom/style.css")));
         QCOMPARE(texts.codeBlock.count(kBeginMarker), 1);
     }
 };

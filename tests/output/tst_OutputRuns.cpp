@@ -61,19 +61,24 @@ class TestOutputRuns : public QObject {
 private slots:
     void modifyMode_sharedFilesOncePerRunOfFolder_data() {
         QTest::addColumn<QStringList>("pages");
+        QTest::addColumn<bool>("hidpi");
         QTest::addColumn<QStringList>("attempts");
         const QString gifA = QStringLiteral("A/VornetAdMap.gif"), cssA = QStringLiteral("A/VornetAdStyle.css");
         const QString gifB = QStringLiteral("B/VornetAdMap.gif"), cssB = QStringLiteral("B/VornetAdStyle.css");
+        const QString gif2xA = QStringLiteral("A/VornetAdMap@2x.gif"), gif2xB = QStringLiteral("B/VornetAdMap@2x.gif");
         const QString a1 = QStringLiteral("A/1.html"), a2 = QStringLiteral("A/2.html"), b1 = QStringLiteral("B/1.html");
-        QTest::newRow("A A B") << QStringList{a1, a2, b1} << QStringList{gifA, cssA, a1, a2, gifB, cssB, b1};
-        QTest::newRow("A B A") << QStringList{a1, b1, a2}
+        QTest::newRow("A A B") << QStringList{a1, a2, b1} << false << QStringList{gifA, cssA, a1, a2, gifB, cssB, b1};
+        QTest::newRow("A B A") << QStringList{a1, b1, a2} << false
                                << QStringList{gifA, cssA, a1, gifB, cssB, b1, gifA, cssA, a2};
-        QTest::newRow("same page twice") << QStringList{a1, a1} << QStringList{gifA, cssA, a1, a1};
-        QTest::newRow("one page") << QStringList{b1} << QStringList{gifB, cssB, b1};
+        QTest::newRow("same page twice") << QStringList{a1, a1} << false << QStringList{gifA, cssA, a1, a1};
+        QTest::newRow("one page") << QStringList{b1} << false << QStringList{gifB, cssB, b1};
+        QTest::newRow("A A B, 2x image beside each")
+            << QStringList{a1, a2, b1} << true << QStringList{gifA, gif2xA, cssA, a1, a2, gifB, gif2xB, cssB, b1};
     }
 
     void modifyMode_sharedFilesOncePerRunOfFolder() {
         QFETCH(QStringList, pages);
+        QFETCH(bool, hidpi);
         QFETCH(QStringList, attempts);
         Tree tree;
         OutputTarget target;
@@ -82,12 +87,15 @@ private slots:
             target.pages.append(tree.Page(page));
         }
         CodeTexts texts = LoadedTexts();
-        const RunReport report = Generate(texts, SomeBanner(), target, AdSettings());
+        AdSettings settings;
+        settings.options.hidpi = hidpi;
+        const RunReport report = Generate(texts, SomeBanner(), target, settings, SomeBanner().scaled(120, 120));
         QCOMPARE(tree.Attempts(report), attempts);
+        QVERIFY(report.ok());
         for (const QString& page : pages) {
             QCOMPARE(ReadAll(tree.Path(page)), InjectCode(kPage, texts.codeBlock));
         }
-        QCOMPARE(ReadAll(tree.Path(attempts[1])), texts.styleSheet);
+        QCOMPARE(ReadAll(tree.Path(attempts[hidpi ? 2 : 1])), texts.styleSheet);
         QVERIFY(texts.codeBlock.contains("url(VornetAdStyle.css)"));
         QVERIFY(texts.codeBlock.contains("src='VornetAdMap.gif'"));
     }
@@ -155,11 +163,15 @@ private slots:
         OutputTarget target;
         target.outputFolder = tree.Path(QStringLiteral("."));
         CodeTexts texts = LoadedTexts();
-        const RunReport report = Generate(texts, SomeBanner(), target, AdSettings());
+        AdSettings settings;
+        settings.options.hidpi = true;
+        const RunReport report = Generate(texts, SomeBanner(), target, settings, SomeBanner().scaled(120, 120));
         QVERIFY2(report.ok(), qPrintable(report.Failures().value(0).error));
         QImage gif;
         QVERIFY(gif.load(tree.Path(QStringLiteral("VornetAdMap.gif")), "GIF"));
         QCOMPARE(gif.size(), QSize(60, 60));
+        QVERIFY(gif.load(tree.Path(QStringLiteral("VornetAdMap@2x.gif")), "GIF"));
+        QCOMPARE(gif.size(), QSize(120, 120));
     }
 
     // A bare file name has the empty folder; it must still receive the image and the style sheet.
@@ -186,16 +198,18 @@ private slots:
         AdSettings settings;
         const RunReport first = WritePreview(texts, SomeBanner(), settings, folder);
         settings.side = BannerSide::Left;
-        const RunReport second = WritePreview(texts, SomeBanner(), settings, folder);
+        settings.options.hidpi = true;
+        const RunReport second = WritePreview(texts, SomeBanner(), settings, folder, SomeBanner());
         const QStringList files = {QStringLiteral("pv/adPreview.gif"), QStringLiteral("pv/adPreview.css"),
                                    QStringLiteral("pv/adPreview.html")};
         QCOMPARE(tree.Attempts(first), files);
-        QCOMPARE(tree.Attempts(second), files);
+        QCOMPARE(tree.Attempts(second),
+                 (QStringList{files[0], QStringLiteral("pv/adPreview@2x.gif"), files[1], files[2]}));
         QCOMPARE(second.previewPage, tree.Path(QStringLiteral("pv/adPreview.html")));
         const QByteArray page = ReadAll(second.previewPage);
         QCOMPARE(page, InjectCode(texts.samplePage, texts.codeBlock));
         QVERIFY(texts.codeBlock.contains("url(adPreview.css)"));
-        QVERIFY(texts.codeBlock.contains("src='adPreview.gif'"));
+        QVERIFY(texts.codeBlock.contains("src='adPreview.gif' srcset='adPreview.gif 1x, adPreview@2x.gif 2x'"));
         QCOMPARE(ReadAll(tree.Path(QStringLiteral("pv/adPreview.css"))), texts.styleSheet);
     }
 

@@ -87,7 +87,8 @@ private slots:
             QVERIFY(QFile::copy(input, page));
         }
 
-        const QList<FileResult> first = WritePage(texts, BannerGif(SomeBanner()), dir.filePath(QStringLiteral("a.gif")),
+        const BannerGif gif(SomeBanner());
+        const QList<FileResult> first = WritePage(texts, {{&gif, dir.filePath(QStringLiteral("a.gif"))}},
                                                   dir.filePath(QStringLiteral("a.css")), page, true);
         QCOMPARE(first.size(), 1);
         QVERIFY2(first[0].ok(), qPrintable(first[0].error));
@@ -100,7 +101,7 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("a.gif"))));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("a.css"))));
 
-        WritePage(texts, BannerGif(SomeBanner()), {}, {}, page, true);
+        WritePage(texts, {}, {}, page, true);
         QCOMPARE(ReadAll(page), once);
 
         // The remove run leaves the page as it was before the first run: only what runs wrote goes.
@@ -176,12 +177,13 @@ private slots:
         left.side = BannerSide::Left;
         const CodeTexts texts = TextsFor(left);
 
-        const QList<FileResult> skipped = WritePage(texts, BannerGif(SomeBanner()), gif, css, page, true);
+        const BannerGif banner(SomeBanner());
+        const QList<FileResult> skipped = WritePage(texts, {{&banner, gif}}, css, page, true);
         QCOMPARE(skipped.size(), 1);
         QVERIFY(!QFile::exists(gif));
         QVERIFY(!QFile::exists(css));
 
-        const QList<FileResult> all = WritePage(texts, BannerGif(SomeBanner()), gif, css, page, false);
+        const QList<FileResult> all = WritePage(texts, {{&banner, gif}}, css, page, false);
         QCOMPARE(all.size(), 3);
         QCOMPARE(all[0].path, gif);
         QCOMPARE(all[1].path, css);

@@ -129,10 +129,13 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
+// Each entry's file name, followed by its companion's in brackets when it has one.
 QStringList NamesOf(const TemplateCatalog& catalog) {
     QStringList names;
     for (int i = 0; i < catalog.Count(); ++i) {
-        names.append(QFileInfo(catalog.PathAt(i)).fileName());
+        const QString companion = catalog.CompanionPathAt(i);
+        names.append(QFileInfo(catalog.PathAt(i)).fileName() +
+                     (companion.isEmpty() ? QString() : u" [" + QFileInfo(companion).fileName() + u']'));
     }
     return names;
 }
@@ -156,6 +159,10 @@ private slots:
             << QStringList{u".gif"_qs} << QStringList{u".gif"_qs};
         QTest::newRow("only a real .gif ending")
             << QStringList{u"a.gifx"_qs, u"gif"_qs, u"a_gif"_qs, u"c.gif"_qs} << QStringList{u"c.gif"_qs};
+        QTest::newRow("companions at 2x hidden, each offered with its template")
+            << QStringList{u"a.gif"_qs,    u"a@2x.gif"_qs, u"b@2x.gif"_qs, u"c.GIF"_qs,
+                           u"c@2x.GIF"_qs, u"d.gif"_qs,    u"d@2x.GIF"_qs, u"e@2X.gif"_qs}
+            << QStringList{u"a.gif [a@2x.gif]"_qs, u"c.GIF [c@2x.GIF]"_qs, u"d.gif"_qs, u"e@2X.gif"_qs};
         QTest::newRow("byte order, upper case first")
             << QStringList{u"c.gif"_qs, u"B.gif"_qs, u"a.gif"_qs, u"a1.gif"_qs}
             << QStringList{u"B.gif"_qs, u"a.gif"_qs, u"a1.gif"_qs, u"c.gif"_qs};
@@ -200,6 +207,7 @@ private slots:
         QTest::newRow("no gif keeps") << QStringList{u"notes.txt"_qs, u"x.png"_qs} << 0 << first;
         QTest::newRow("other gifs replace") << QStringList{u"z.gif"_qs} << 1 << QStringList{u"z.gif"_qs};
         QTest::newRow("b-variants alone empty it") << QStringList{u"zb.gif"_qs} << 0 << QStringList{};
+        QTest::newRow("companions alone empty it") << QStringList{u"z@2x.gif"_qs} << 0 << QStringList{};
     }
     void rescan_keepsOrReplacesEntries() {
         QFETCH(QStringList, second);

@@ -430,7 +430,8 @@ void TestWizardDialog::emptyTemplatesFolder_allStepsStillWork() {
 }
 
 // Settings changed on every page, the size applied before another template was chosen (whose
-// square then stays where the first one put it), and the wizard clicked through to generate. The
+// square then stays where the first one put it), the 2x image and print options ticked, and the
+// wizard clicked through to generate. The
 // design it kept for the next start, saved again with "Save design…", makes the CLI write the
 // same bytes.
 void TestWizardDialog::clickedThroughToFiles_sameBytesAsTheCli() {
@@ -461,6 +462,8 @@ void TestWizardDialog::clickedThroughToFiles_sameBytesAsTheCli() {
     OptionsField(wizard->Options(), QStringLiteral("link URL here"))
         ->setText(QStringLiteral("https://example.com/?a&b"));
     OptionsField(wizard->Options(), QStringLiteral("ad title here"))->setText(QStringLiteral("Spring \"sale\" <now>"));
+    QTest::mouseClick(ChildNamed<QCheckBox>(wizard->Options(), QStringLiteral("hidpi")), Qt::LeftButton);
+    QTest::mouseClick(ChildNamed<QCheckBox>(wizard->Options(), QStringLiteral("noPrint")), Qt::LeftButton);
     Act(QStringLiteral("tab5"));
     SetOutputFolder(wizard->Output(), fromWizard.path() + QLatin1Char('/'));
     Act(QStringLiteral("generate"));
@@ -480,8 +483,9 @@ void TestWizardDialog::clickedThroughToFiles_sameBytesAsTheCli() {
     QCOMPARE(cli.exitCode(), 0);
 
     const QMap<QString, QByteArray> wizardFiles = FolderContents(fromWizard.path());
-    QCOMPARE(wizardFiles.keys(), (QStringList{QStringLiteral("VornetAdCode.html"), QStringLiteral("VornetAdMap.gif"),
-                                              QStringLiteral("VornetAdStyle.css")}));
+    QCOMPARE(wizardFiles.keys(),
+             (QStringList{QStringLiteral("VornetAdCode.html"), QStringLiteral("VornetAdMap.gif"),
+                          QStringLiteral("VornetAdMap@2x.gif"), QStringLiteral("VornetAdStyle.css")}));
     QCOMPARE(FolderContents(fromCli.path()).keys(), wizardFiles.keys());
     for (auto it = wizardFiles.cbegin(); it != wizardFiles.cend(); ++it) {
         QVERIFY2(FolderContents(fromCli.path()).value(it.key()) == it.value(), qPrintable(it.key()));
@@ -527,6 +531,8 @@ void TestWizardDialog::designAtStartOrOpened() {
     design.newWindow = false;
     design.customCodeEnabled = true;
     design.customCode = "<b>\xe9</b>\r\n";
+    design.options.clickThrough = true;
+    design.options.fixed = true;
     design.SetTarget({false, {}, QStringLiteral("VornetAdCode.html"), {QStringLiteral("/srv/a.html")}});
     const int index = file == u"design" ? 2 : file == u"outside" ? -1 : 0;
     if (file == u"gone" || file == u"outside") {

@@ -1,14 +1,22 @@
 // Saves a picture of each wizard step, as the offscreen platform draws it, at a whole number of
 // device pixels per unit: wizard-screenshots OUTPUT-FOLDER [SCALE]
-// (writes step1-templates.png ... step5-output.png, or step1-templates@2x.png ... for SCALE 2)
+// (writes step1-templates.png ... step5-output.png, or step1-templates@2x.png ... for SCALE 2; at
+// SCALE 2 also banner-1x-2x.png, one banner in the browser without and with its 2x image)
+#include "Banner.h"
 #include "DialogLook.h"
+#include "GifWriter.h"
 #include "Pickers.h"
+#include "TemplateImage.h"
 #include "WizardDialog.h"
+#include "design/Design.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPixmap>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QWebEngineView>
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +30,49 @@ void Settle(int milliseconds) {
     while (timer.elapsed() < milliseconds) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
+}
+
+// One banner in the browser on this screen: on the left the 1x image, which a screen of two device
+// pixels a pixel scales up, on the right the image the 2x option adds.
+bool SaveBannerComparison(const QString& path) {
+    constexpr int kSize = 200;
+    Design design;
+    design.SetTemplatePath(DefaultTemplatesFolder() + QStringLiteral("ribbon-red.gif"));
+    design.size = kSize;
+    design.lines[0].text = QStringLiteral("Sharp at 2x");
+    design.lines[0].font = {QStringLiteral("Liberation Sans"), 16, BannerFont::kBold, false, false, false};
+    design.lines[0].color = qRgb(255, 255, 255);
+    Banner banner;
+    design.ComposeInto(banner, LoadTemplateImage(design.TemplatePath()).image);
+
+    QTemporaryDir folder;
+    const QString page = folder.filePath(QStringLiteral("banners.html"));
+    QFile file(page);
+    const QByteArray size = QByteArray::number(kSize);
+    const QByteArray html = "<html><body style='margin:0;font:13px sans-serif;color:#333'><table cellspacing='16'><tr>"
+                            "<td><img src='b.gif' width='" +
+                            size + "' height='" + size +
+                            "'><br>1x image</td>"
+                            "<td><img src='b.gif' srcset='b.gif 1x, b@2x.gif 2x' width='" +
+                            size + "' height='" + size + "'><br>2x image (--hidpi)</td></tr></table></body></html>";
+    if (!SaveAsGif(banner.Composed(), folder.filePath(QStringLiteral("b.gif"))).ok() ||
+        !SaveAsGif(ComposeAt2x(banner, design.TemplatePath()), folder.filePath(QStringLiteral("b@2x.gif"))).ok() ||
+        !file.open(QIODevice::WriteOnly) || file.write(html) != html.size()) {
+        return false;
+    }
+    file.close();
+
+    QWebEngineView view;
+    view.resize(2 * kSize + 64, kSize + 56);
+    view.show();
+    bool loaded = false;
+    QObject::connect(&view, &QWebEngineView::loadFinished, [&](bool ok) { loaded = ok; });
+    view.load(QUrl::fromLocalFile(page));
+    for (int i = 0; i < 100 && !loaded; ++i) {
+        Settle(100);
+    }
+    Settle(1500);
+    return loaded && view.grab().save(path);
 }
 
 }  // namespace
@@ -56,6 +107,9 @@ int main(int argc, char* argv[]) {
         const QString path = QDir(folder).filePath(
             QStringLiteral("step%1-%2%3.png").arg(step).arg(QLatin1String(names[step - 1]), suffix));
         ok &= wizard.grab().save(path);
+    }
+    if (scale == 2) {
+        ok &= SaveBannerComparison(QDir(folder).filePath(QStringLiteral("banner-1x-2x.png")));
     }
     return ok ? 0 : 1;
 }
