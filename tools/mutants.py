@@ -22,7 +22,8 @@ import subprocess
 import sys
 import time
 
-ENGINE = ["src/files", "src/design", "src/output", "src/banner", "src/templates", "src/markup", "src/cli"]
+# The engine: the core libraries that both programs stand on.
+ENGINE = ["src/files", "src/design", "src/output", "src/banner", "src/templates", "src/templatemaker", "src/markup"]
 
 # (pattern, replacement) pairs; each match of a pattern is one possible mutant.
 OPERATORS = [
@@ -99,7 +100,7 @@ def main():
     parser.add_argument("--seed", type=int, default=20261207)
     parser.add_argument("--source", default="HEAD", help="commit whose src/ is mutated")
     parser.add_argument("--tests", default="HEAD", help="commit whose tests/ run")
-    parser.add_argument("--exclude", default="tst_Package", help="CTest -E regex of suites not to run")
+    parser.add_argument("--exclude", default="tst_package", help="CTest -E regex of suites not to run")
     parser.add_argument("--scratch", default="/tmp/vornetad-mutants")
     parser.add_argument("--list", action="store_true", help="only list the drawn mutants")
     args = parser.parse_args()
