@@ -10,7 +10,7 @@ For every mutant the tree is copied into a scratch worktree (from the commit giv
 tests from --tests, both default HEAD), the one change is applied, the dev preset is built and the
 CTest suite runs until its first failure. A mutant whose build fails is not counted.
 
-    tools/mutants.py --count 80 [--source REV] [--tests REV] [--exclude REGEX] [--list]
+    tools/mutants.py --count 80 [--source REV] [--tests REV] [--exclude REGEX] [--folders src/x ...] [--list]
 """
 
 import argparse
@@ -102,6 +102,7 @@ def main():
     parser.add_argument("--tests", default="HEAD", help="commit whose tests/ run")
     parser.add_argument("--exclude", default="tst_package", help="CTest -E regex of suites not to run")
     parser.add_argument("--scratch", default="/tmp/vornetad-mutants")
+    parser.add_argument("--folders", nargs="*", default=ENGINE, help="source folders to mutate (default: the engine)")
     parser.add_argument("--list", action="store_true", help="only list the drawn mutants")
     args = parser.parse_args()
 
@@ -113,7 +114,7 @@ def main():
     subprocess.check_call(["git", "worktree", "add", "--detach", "-q", scratch, args.source], cwd=repo)
     subprocess.check_call(["git", "checkout", "-q", args.tests, "--", "tests"], cwd=scratch)
 
-    pool = candidates(scratch, ENGINE)
+    pool = candidates(scratch, args.folders)
     random.Random(args.seed).shuffle(pool)
     mutants = sorted(pool[: args.count])
     print(f"{len(pool)} possible mutants, {len(mutants)} drawn", flush=True)
