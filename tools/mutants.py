@@ -121,6 +121,7 @@ def main():
     if args.list:
         for rel, number, col, old, new in mutants:
             print(f"{rel}:{number}:{col + 1}: '{old}' -> '{new}'")
+        subprocess.run(["git", "worktree", "remove", "--force", scratch], cwd=repo)
         return 0
 
     env = dict(os.environ, CCACHE_DIR=os.environ.get("CCACHE_DIR", os.path.expanduser("~/.cache/ccache")))
