@@ -36,7 +36,7 @@ struct MapDeleter {
 
 // Encodes one frame with the given palette (at most 256 entries) and pixels, entry 0 transparent.
 // Returns an empty string on success, otherwise the reason.
-QString EncodeGif(int width, int height, const QList<QRgb>& palette, std::vector<GifPixelType>& pixels,
+QString EncodeGif(int width, int height, const QList<QRgb>& palette, const std::vector<GifPixelType>& pixels,
                   QByteArray& out) {
     const int bits = GifBitSize(static_cast<int>(palette.size()));
     std::vector<GifColorType> colors(size_t{1} << bits, GifColorType{0, 0, 0});
@@ -75,8 +75,9 @@ QString EncodeGif(int width, int height, const QList<QRgb>& palette, std::vector
         failure = GifError("image descriptor", gif->Error);
     } else {
         for (int y = 0; y < height && failure.isEmpty(); ++y) {
-            if (EGifPutLine(gif, pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(width), width) ==
-                GIF_ERROR) {
+            // giflib takes the line as writable but only reads it.
+            auto* line = const_cast<GifPixelType*>(pixels.data()) + static_cast<size_t>(y) * static_cast<size_t>(width);
+            if (EGifPutLine(gif, line, width) == GIF_ERROR) {
                 failure = GifError("image data", gif->Error);
             }
         }
@@ -129,6 +130,24 @@ QByteArray EncodeBannerGif(const QImage& banner, QString* error) {
                             kTransparentIndex);
     }
 
+    return EncodeIndexedGif(width, height, palette, pixels, error);
+}
+
+QByteArray EncodeIndexedGif(int width, int height, const QList<QRgb>& palette, const std::vector<quint8>& pixels,
+                            QString* error) {
+    const auto fail = [error](const QString& reason) {
+        if (error) {
+            *error = reason;
+        }
+        return QByteArray();
+    };
+    if (width <= 0 || height <= 0 || width > kMaxGifSide || height > kMaxGifSide ||
+        pixels.size() != static_cast<size_t>(width) * static_cast<size_t>(height)) {
+        return fail(QStringLiteral("an image of %1 x %2 pixels cannot be written as a GIF").arg(width).arg(height));
+    }
+    if (palette.isEmpty() || palette.size() > 256) {
+        return fail(QStringLiteral("a GIF palette holds 1 to 256 colours, not %1").arg(palette.size()));
+    }
     QByteArray data;
     const QString encodeError = EncodeGif(width, height, palette, pixels, data);
     if (!encodeError.isEmpty()) {

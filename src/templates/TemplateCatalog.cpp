@@ -6,18 +6,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <atomic>
 #include <thread>
 
 namespace {
-
-// "star1b.gif" and "b.gif" are b-variants; "star1.gif", "star1B.gif" and "a.gif" are not. The
-// check looks at the name exactly as stored on disk, so it is case-sensitive.
-bool IsBVariant(const QString& name) {
-    return name.size() >= 5 && name.at(name.size() - 5) == u'b';
-}
 
 // Names in `folder` that end in ".gif" in any letter case, whatever they are (a folder or a pipe
 // of that name stays an entry, one that cannot be decoded), sorted by their bytes so the order
@@ -83,15 +78,28 @@ QImage OverKeyColor(QImage image) {
 }  // namespace
 
 int TemplateCatalog::Scan(const QString& folder) {
-    const QStringList names = TemplateNames(folder);
-    if (names.isEmpty()) {
+    return Scan(TemplateSources{folder, {}});
+}
+
+int TemplateCatalog::Scan(const TemplateSources& sources) {
+    QStringList found;
+    for (const QString& folder : {sources.shipped, sources.user}) {
+        if (folder.isEmpty()) {
+            continue;
+        }
+        const QStringList names = TemplateNames(folder);
+        for (const QString& name : names) {
+            found.append(IsHiddenTemplateName(name) ? QString() : JoinPath(folder, name));
+        }
+    }
+    if (found.isEmpty()) {
         return 0;
     }
-    // Any match at all replaces the catalog, even when every match turns out to be a b-variant.
+    // Any match at all replaces the catalog, even when every match turns out to be hidden.
     Clear();
-    for (const QString& name : names) {
-        if (!IsBVariant(name)) {
-            paths.append(JoinPath(folder, name));
+    for (const QString& path : std::as_const(found)) {
+        if (!path.isEmpty()) {
+            paths.append(path);
         }
     }
 
@@ -138,4 +146,19 @@ QString TemplateCatalog::PathAt(int i) const {
 
 QString DefaultTemplatesFolder() {
     return DataFolder(QStringLiteral("vornets"));
+}
+
+QString UserTemplatesFolder() {
+    // Not the application's own data folder: the command line runs under another name.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/vornetad/vornets/");
+}
+
+TemplateSources DefaultTemplateSources() {
+    return {DefaultTemplatesFolder(), UserTemplatesFolder()};
+}
+
+bool IsHiddenTemplateName(const QString& fileName) {
+    // "star1b.gif" and "b.gif" are b-variants; "star1.gif", "star1B.gif" and "a.gif" are not.
+    const bool shadowless = fileName.size() >= 5 && fileName.at(fileName.size() - 5) == u'b';
+    return shadowless || fileName.chopped(std::min<qsizetype>(4, fileName.size())).endsWith(u"@2x");
 }
