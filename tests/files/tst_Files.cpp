@@ -7,6 +7,7 @@
 #include "TemplateCatalog.h"
 #include "TemplateImage.h"
 #include "TestFiles.h"
+#include "UserTemplates.h"
 #include "files/FileNames.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
@@ -113,10 +114,11 @@ void Link(const char* target, const QString& at) {
 struct Kind {
     const char* name;
     Setup setup;
-    // One mark per operation (image, style, page, read page, custom code, template, scan):
-    // 'w' written, 'r' read, 'x' refused, 'e' scanned as an entry without image, '-' not scanned.
+    // One mark per operation (image, style, page, read page, custom code, template, scan, new file,
+    // added template): 'w' written, 'r' read, 'x' refused, 'e' scanned as an entry without image,
+    // '-' not scanned.
     const char* outcome;
-    const char* reason;  // in every refusal
+    const char* reason;  // in every refusal, but a new file's for a name that is taken
 };
 
 QList<Kind> Kinds() {
@@ -124,33 +126,33 @@ QList<Kind> Kinds() {
         MakeFile(s.Path("site/node.gif"), content);
     };
     return {
-        {"regular file", file, "wwwrrrr", ""},
+        {"regular file", file, "wwwrrrrxr", ""},
         {"link to a regular file",
          [](Scene& s, const QByteArray& content) {
              MakeFile(s.Path("real/file.gif"), content);
              Link("../real/file.gif", s.Path("site/node.gif"));
          },
-         "wwwrrrr", ""},
+         "wwwrrrrxr", ""},
         {"link to nothing, in a folder that exists",
-         [](Scene& s, const QByteArray&) { Link("../real/new.gif", s.Path("site/node.gif")); }, "wwwrxxe",
+         [](Scene& s, const QByteArray&) { Link("../real/new.gif", s.Path("site/node.gif")); }, "wwwrxxexx",
          "does not exist"},
         {"link into a folder that does not exist",
-         [](Scene& s, const QByteArray&) { Link("../missing/new.gif", s.Path("site/node.gif")); }, "xxxxxxe",
+         [](Scene& s, const QByteArray&) { Link("../missing/new.gif", s.Path("site/node.gif")); }, "xxxxxxexx",
          "does not exist"},
         {"loop of links",
          [](Scene& s, const QByteArray&) {
              Link("other", s.Path("site/node.gif"));
              Link("node.gif", s.Path("site/other"));
          },
-         "xxxxxxe", "loop of symbolic links"},
+         "xxxxxxexx", "loop of symbolic links"},
         {"link to a FIFO",
          [](Scene& s, const QByteArray&) {
              QCOMPARE(::mkfifo(s.Raw("real/fifo").constData(), 0644), 0);
              Link("../real/fifo", s.Path("site/node.gif"));
          },
-         "xxxxxxe", "named pipe (FIFO)"},
+         "xxxxxxexx", "named pipe (FIFO)"},
         {"FIFO", [](Scene& s, const QByteArray&) { QCOMPARE(::mkfifo(s.Raw("site/node.gif").constData(), 0644), 0); },
-         "xxxxxxe", "named pipe (FIFO)"},
+         "xxxxxxexx", "named pipe (FIFO)"},
         {"socket",
          [](Scene& s, const QByteArray&) {
              sockaddr_un address{};
@@ -162,17 +164,17 @@ QList<Kind> Kinds() {
              QCOMPARE(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
              ::close(fd);
          },
-         "xxxxxxe", "socket"},
+         "xxxxxxexx", "socket"},
         {"character device",
          [](Scene& s, const QByteArray&) {
              if (::mknod(s.Raw("site/node.gif").constData(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
                  s.skip = QStringLiteral("cannot make a device node here (needs root)");
              }
          },
-         "xxxxxxe", "character device"},
-        {"link to a device", [](Scene& s, const QByteArray&) { Link("/dev/null", s.Path("site/node.gif")); }, "xxxxxxe",
-         "character device"},
-        {"folder", [](Scene& s, const QByteArray&) { QVERIFY(QDir().mkpath(s.Path("site/node.gif"))); }, "xxxxxxe",
+         "xxxxxxexx", "character device"},
+        {"link to a device", [](Scene& s, const QByteArray&) { Link("/dev/null", s.Path("site/node.gif")); },
+         "xxxxxxexx", "character device"},
+        {"folder", [](Scene& s, const QByteArray&) { QVERIFY(QDir().mkpath(s.Path("site/node.gif"))); }, "xxxxxxexx",
          "folder"},
         {"file without read permission",
          [](Scene& s, const QByteArray& content) {
@@ -181,7 +183,7 @@ QList<Kind> Kinds() {
                  s.skip = QStringLiteral("permissions do not stop the superuser");
              }
          },
-         "wwxxxxe", "Permission denied"},
+         "wwxxxxexx", "Permission denied"},
         {"write-protected file",
          [](Scene& s, const QByteArray& content) {
              MakeFile(s.Path("site/node.gif"), content, 0444);
@@ -199,10 +201,10 @@ QList<Kind> Kinds() {
                  s.skip = QStringLiteral("cannot remount read-only here");
              }
          },
-         "xxxxrrr", "cannot write"},
-        {"nothing there", [](Scene&, const QByteArray&) {}, "wwwrxx-", "does not exist"},
+         "xxxxrrrxr", "cannot write"},
+        {"nothing there", [](Scene&, const QByteArray&) {}, "wwwrxx-wx", "does not exist"},
         {"folder that does not exist",
-         [](Scene& s, const QByteArray&) { QVERIFY(QDir(s.Path("site")).removeRecursively()); }, "xxxxxx-",
+         [](Scene& s, const QByteArray&) { QVERIFY(QDir(s.Path("site")).removeRecursively()); }, "xxxxxx-xx",
          "does not exist"},
         // Qt's text for this name is "node\uFFFD.gif": a different name, which must never be written.
         {"name that is not valid text",
@@ -214,13 +216,14 @@ QList<Kind> Kinds() {
              std::fwrite(content.constData(), 1, size_t(content.size()), out);
              std::fclose(out);
          },
-         "xxxxxx-", "not valid text"},
+         "xxxxxx-xx", "not valid text"},
     };
 }
 
-enum Operation { Image, Style, Page, ReadPageOp, CustomCode, Template, Scan, OperationCount };
-const char* const kOperationNames[] = {"replace image",    "replace style sheet", "write page",    "read page",
-                                       "read custom code", "load template",       "scan templates"};
+enum Operation { Image, Style, Page, ReadPageOp, CustomCode, Template, Scan, Create, Import, OperationCount };
+const char* const kOperationNames[] = {"replace image",  "replace style sheet", "write page",
+                                       "read page",      "read custom code",    "load template",
+                                       "scan templates", "create new file",     "add template"};
 
 QImage SomeBanner() {
     QImage image(40, 40, QImage::Format_ARGB32_Premultiplied);
@@ -270,7 +273,8 @@ private slots:
         QFETCH(QString, reason);
         Scene scene;
         QVERIFY(QDir().mkpath(scene.Path("site")) && QDir().mkpath(scene.Path("real")));
-        const QByteArray content = operation == Template || operation == Scan ? SomeGif() : kPage;
+        const QByteArray content =
+            operation == Template || operation == Scan || operation == Import ? SomeGif() : kPage;
         setup(scene, content);
         if (!scene.skip.isEmpty()) {
             QSKIP(qPrintable(scene.skip));
@@ -310,6 +314,10 @@ private slots:
             error = ReadRegularFile(path, 1 << 20).status.error;
         } else if (operation == Template) {
             error = LoadTemplateImage(path).status.error;
+        } else if (operation == Create) {
+            error = CreateNewFile(kStyle, path).error;
+        } else if (operation == Import) {
+            error = ImportTemplate(path).status.error;
         } else {
             TemplateCatalog catalog;
             catalog.Scan(scene.Path("site"));
@@ -323,7 +331,8 @@ private slots:
             QCOMPARE(entryWithoutImage, outcome == 'e');
         } else if (outcome == 'x') {
             QVERIFY2(!error.isEmpty(), "not refused");
-            QVERIFY2(error.contains(reason), qPrintable(error));
+            QVERIFY2(error.contains(reason) || (operation == Create && error.contains(u"already there")),
+                     qPrintable(error));
         } else {
             QVERIFY2(error.isEmpty(), qPrintable(error));
         }
@@ -337,7 +346,7 @@ private slots:
         const QByteArray bytes = ReadAll(written);
         if (operation == Image) {
             QCOMPARE(QImage::fromData(bytes, "GIF").size(), QSize(40, 40));
-        } else if (operation == Style) {
+        } else if (operation == Style || operation == Create) {
             QCOMPARE(bytes, kStyle);
         } else {
             QCOMPARE(bytes, InjectCode(oldPage, m_texts.codeBlock));
