@@ -13,7 +13,7 @@
 
 // What the command line asked for, with every value already checked.
 struct CliRequest {
-    enum class Command { Help, Version, Compose, Code, Generate, Preview, Templates, Design };
+    enum class Command { Help, Version, Compose, Code, Generate, Preview, Templates, Design, MakeTemplate };
 
     Command command = Command::Help;
 
@@ -31,6 +31,9 @@ struct CliRequest {
     QString previewFolder;
     QString templatesFolder;
     QString savePath;
+    // make-template: the look by name, and the colours given for it (the look's defaults for the others).
+    QString templateStyle;
+    std::array<std::optional<QRgb>, 3> templateColors;
 };
 
 // Either a request or the reason the command line is not usable.

@@ -59,6 +59,8 @@ int main(int argc, char* argv[]) {
         return RunTemplates(request);
     case CliRequest::Command::Design:
         return RunDesign(request);
+    case CliRequest::Command::MakeTemplate:
+        return RunMakeTemplate(request);
     }
     return 2;
 }
