@@ -26,6 +26,7 @@ struct SectionSource {
 const SectionSource kCliSections[] = {
     {"THE DESIGN FILE", "design-file.md", {"The design file", "Design file", "Design files"}},
     {"HOW PAGES ARE TREATED", "page-treatment.md", {"How your pages are treated"}},
+    {"YOUR OWN TEMPLATES", "own-templates.md", {"Your own templates"}},
 };
 
 bool ReadText(const QString& path, QString& text) {

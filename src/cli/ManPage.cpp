@@ -164,7 +164,8 @@ QString MarkdownToRoff(const QString& markdown) {
     static const QRegularExpression bullet(QStringLiteral("^\\s{0,3}[-*+]\\s+(.*)$"));
     static const QRegularExpression numbered(QStringLiteral("^\\s{0,3}(\\d+)[.)]\\s+(.*)$"));
     static const QRegularExpression heading(QStringLiteral("^#{1,6}\\s+(.*?)\\s*#*\\s*$"));
-    static const QRegularExpression image(QStringLiteral("^\\s*!\\[[^\\]]*\\]\\([^)]*\\)\\s*$"));
+    // A picture on a line of its own, in Markdown or as an HTML tag (which can give its width).
+    static const QRegularExpression image(QStringLiteral("^\\s*(!\\[[^\\]]*\\]\\([^)]*\\)|<img\\b[^>]*>)\\s*$"));
     static const QRegularExpression tableRule(QStringLiteral("^\\s*\\|?\\s*:?-+:?\\s*(\\|\\s*:?-+:?\\s*)*\\|?\\s*$"));
 
     const QStringList lines = markdown.split(u'\n');

@@ -1,14 +1,19 @@
 // Saves a picture of each wizard step, as the offscreen platform draws it, at a whole number of
 // device pixels per unit: wizard-screenshots OUTPUT-FOLDER [SCALE]
-// (writes step1-templates.png ... step5-output.png, or step1-templates@2x.png ... for SCALE 2)
+// (writes step1-templates.png ... step5-output.png and new-template.png, the "New template" dialog,
+// or step1-templates@2x.png ... for SCALE 2)
 #include "DialogLook.h"
+#include "NewTemplateDialog.h"
 #include "Pickers.h"
+#include "TemplatesPage.h"
 #include "WizardDialog.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <QPixmap>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +27,20 @@ void Settle(int milliseconds) {
     while (timer.elapsed() < milliseconds) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
+}
+
+// The "New template" dialog over the templates step, a ribbon in the brand colours of an example.
+bool SaveNewTemplateDialog(WizardDialog& wizard, const QString& path) {
+    wizard.Templates().OnNewTemplate();
+    auto* dialog = wizard.findChild<NewTemplateDialog*>();
+    if (dialog == nullptr) {
+        return false;
+    }
+    dialog->StyleList()->setCurrentRow(5);
+    Settle(300);
+    const bool saved = dialog->grab().save(path);
+    dialog->reject();
+    return saved;
 }
 
 }  // namespace
@@ -42,8 +61,9 @@ int main(int argc, char* argv[]) {
     ApplyDialogLook();
 
     DialogPickers pickers;
-    // The first start's look, whatever this user's last design was.
-    WizardDialog wizard(pickers, DefaultTemplatesFolder(), QString());
+    // The first start's look, whatever this user's last design and own templates are.
+    const QTemporaryDir userTemplates;
+    WizardDialog wizard(pickers, TemplateSources{DefaultTemplatesFolder(), userTemplates.path()}, QString());
     wizard.show();
     const char* names[] = {"templates", "editor", "options", "preview", "output"};
     const QString suffix = scale == 1 ? QString() : QStringLiteral("@%1x").arg(scale);
@@ -56,6 +76,10 @@ int main(int argc, char* argv[]) {
         const QString path = QDir(folder).filePath(
             QStringLiteral("step%1-%2%3.png").arg(step).arg(QLatin1String(names[step - 1]), suffix));
         ok &= wizard.grab().save(path);
+        if (step == 1) {
+            ok &=
+                SaveNewTemplateDialog(wizard, QDir(folder).filePath(QStringLiteral("new-template%1.png").arg(suffix)));
+        }
     }
     return ok ? 0 : 1;
 }
