@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -131,6 +132,15 @@ std::vector<Rgb> MedianCutPalette(const std::vector<quint8>& red, const std::vec
 void DiffuseOntoPalette(int w, int h, const std::vector<quint8>& red, const std::vector<quint8>& green,
                         const std::vector<quint8>& blue, const std::vector<bool>& opaque,
                         const std::vector<Rgb>& palette, int colours, std::vector<quint8>& indices) {
+    // Entries 1 to `colours` in the order of their green, and those greens.
+    std::vector<int> byGreen(size_t(std::max(colours, 0)));
+    std::iota(byGreen.begin(), byGreen.end(), 1);
+    std::stable_sort(byGreen.begin(), byGreen.end(),
+                     [&palette](int a, int b) { return palette[size_t(a)].green < palette[size_t(b)].green; });
+    std::vector<float> greens;
+    for (const int c : byGreen) {
+        greens.push_back(float(palette[size_t(c)].green));
+    }
     // Error carried to the current and the next row, three channels per pixel, with a margin.
     std::vector<float> current(size_t(w + 2) * 3, 0.0F);
     std::vector<float> below(size_t(w + 2) * 3, 0.0F);
@@ -150,18 +160,34 @@ void DiffuseOntoPalette(int w, int h, const std::vector<quint8>& red, const std:
                 return std::clamp(float(value) + std::clamp(carried, -12.0F, 12.0F), 0.0F, 255.0F);
             };
             const float want[3] = {with(red[i], e[0]), with(green[i], e[1]), with(blue[i], e[2])};
+            // The nearest entry, the lowest one of equally near ones. The search starts at the
+            // wanted green and goes outwards both ways, each way stopping where the green term
+            // alone (a part of every distance, rounded alike) is farther than the best so far.
             int best = 1;
             float bestDistance = 1e30F;
-            for (int c = 1; c <= colours; ++c) {
+            const auto nearer = [&](int at) {
+                const int c = byGreen[size_t(at)];
                 const Rgb& p = palette[size_t(c)];
-                const float dr = want[0] - float(p.red);
                 const float dg = want[1] - float(p.green);
+                const float greenPart = 0.59F * dg * dg;
+                if (greenPart > bestDistance) {
+                    return false;
+                }
+                const float dr = want[0] - float(p.red);
                 const float db = want[2] - float(p.blue);
-                const float distance = 0.30F * dr * dr + 0.59F * dg * dg + 0.11F * db * db;
-                if (distance < bestDistance) {
+                const float distance = 0.30F * dr * dr + greenPart + 0.11F * db * db;
+                if (distance < bestDistance || (distance == bestDistance && c < best)) {
                     bestDistance = distance;
                     best = c;
                 }
+                return true;
+            };
+            const int start = int(std::lower_bound(greens.begin(), greens.end(), want[1]) - greens.begin());
+            for (int up = start; up < colours && nearer(up);) {
+                ++up;
+            }
+            for (int down = start - 1; down >= 0 && nearer(down);) {
+                --down;
             }
             indices[i] = quint8(best);
             const Rgb& chosen = palette[size_t(best)];

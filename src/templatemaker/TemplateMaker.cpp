@@ -659,8 +659,9 @@ QImage SquareTemplate(const QImage& picture) {
         return {};
     }
     const int side = std::min(picture.width(), picture.height());
-    // Premultiplied, so that smoothing never bleeds the colour of see-through pixels into the edge.
-    const QImage square = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                              .copy((picture.width() - side) / 2, (picture.height() - side) / 2, side, side);
+    // Cut first, so a large photo is not converted whole; premultiplied, so that smoothing never
+    // bleeds the colour of see-through pixels into the edge.
+    const QImage square = picture.copy((picture.width() - side) / 2, (picture.height() - side) / 2, side, side)
+                              .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     return square.scaled(kTemplateEdge, kTemplateEdge, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }

@@ -32,8 +32,9 @@ struct [[nodiscard]] ImportedTemplate {
     bool converted = false;
 };
 
-// Largest picture edge taken for conversion; a larger one is refused before it is decoded.
-inline constexpr int kMaxPictureEdge = 12000;
+// Largest picture edge taken for conversion (a 48-megapixel photo fits; its pixels take 256 MB); a
+// larger one is refused before it is decoded.
+inline constexpr int kMaxPictureEdge = 8000;
 
 // Reads `path` as a template: a GIF is taken as it is once the strict template decoder accepts it
 // (DecodeTemplate); a PNG or JPEG is made a kTemplateEdge-pixel GIF template (SquareTemplate: the

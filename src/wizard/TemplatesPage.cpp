@@ -69,8 +69,8 @@ void TemplatesPage::OnNewTemplate() {
 
 void TemplatesPage::OnAddTemplate() {
     const QString caption = tr("Add template");
-    const std::optional<QString> picked =
-        pickers.PickOpenFile(this, tr("Pictures (*.gif *.png *.jpg *.jpeg)"), QStringLiteral("gif"));
+    const std::optional<QString> picked = pickers.PickOpenFile(
+        this, tr("Pictures (*.gif *.GIF *.png *.PNG *.jpg *.JPG *.jpeg *.JPEG)"), QStringLiteral("gif"));
     if (!picked) {
         return;
     }
