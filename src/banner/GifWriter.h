@@ -3,11 +3,7 @@
 #include "files/FileResult.h"
 
 #include <QByteArray>
-#include <QList>
-#include <QRgb>
 #include <QString>
-
-#include <vector>
 
 class QImage;
 
@@ -20,10 +16,3 @@ FileResult SaveAsGif(const QImage& banner, const QString& path);
 // The bytes SaveAsGif() writes. On failure (null or empty image, a side above 65535 pixels, an
 // encoder error) returns an empty array and, when `error` is given, stores the reason there.
 QByteArray EncodeBannerGif(const QImage& banner, QString* error = nullptr);
-
-// One frame of `width` x `height` pixels, each an index into `palette` (at most 256 entries; the
-// colour table is padded to a power of two with black), entry 0 transparent, as a GIF89a. Both the
-// banner and the templates are written through it. On failure returns an empty array and, when
-// `error` is given, stores the reason there.
-QByteArray EncodeIndexedGif(int width, int height, const QList<QRgb>& palette, const std::vector<quint8>& pixels,
-                            QString* error = nullptr);

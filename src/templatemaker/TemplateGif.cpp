@@ -1,6 +1,6 @@
 #include "templatemaker/TemplateGif.h"
 
-#include "banner/GifWriter.h"
+#include "banner/GifEncoding.h"
 
 #include <QImage>
 
@@ -261,5 +261,9 @@ QByteArray EncodeTemplateGif(const QImage& source, QString* error) {
     for (size_t i = 0; i < palette.size(); ++i) {
         table[qsizetype(i)] = qRgb(palette[i].red, palette[i].green, palette[i].blue);
     }
-    return EncodeIndexedGif(w, h, table, indices, error);
+    QByteArray bytes = EncodeIndexedGif(w, h, table, indices.data());
+    if (bytes.isEmpty() && error != nullptr) {
+        *error = QStringLiteral("a template of %1 x %2 pixels cannot be written as a GIF").arg(w).arg(h);
+    }
+    return bytes;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "banner/GifWriter.h"
+#include "banner/GifEncoding.h"
 
 #include <QColor>
 #include <QFile>
@@ -27,7 +27,8 @@ inline QByteArray EncodeTestGif(const QImage& source) {
             pixels.push_back(quint8(index));
         }
     }
-    return palette.size() > 256 ? QByteArray() : EncodeIndexedGif(image.width(), image.height(), palette, pixels);
+    return palette.size() > 256 ? QByteArray()
+                                : EncodeIndexedGif(image.width(), image.height(), palette, pixels.data());
 }
 
 // Writes EncodeTestGif's bytes; false when they or the file cannot be written.
