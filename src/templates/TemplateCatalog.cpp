@@ -150,7 +150,8 @@ QString DefaultTemplatesFolder() {
 
 QString UserTemplatesFolder() {
     // Not the application's own data folder: the command line runs under another name.
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/vornetad/vornets/");
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return data.isEmpty() ? QString() : data + QStringLiteral("/vornetad/vornets/");
 }
 
 TemplateSources DefaultTemplateSources() {

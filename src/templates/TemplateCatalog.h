@@ -50,7 +50,8 @@ private:
 QString DefaultTemplatesFolder();
 
 // The user's own templates: "vornetad/vornets/" in the user's data folder (~/.local/share), the
-// same for the wizard and the command line. Always ends with a separator; it may not exist yet.
+// same for the wizard and the command line. Ends with a separator; it may not exist yet. Empty when
+// the system names no data folder for the user.
 QString UserTemplatesFolder();
 
 // The shipped folder and the user's.

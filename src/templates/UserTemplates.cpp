@@ -59,6 +59,9 @@ QString TemplateNameProblem(const QString& name) {
 }
 
 FileResult SaveNewTemplate(const QString& folder, const QString& name, const std::vector<TemplateFile>& files) {
+    if (folder.isEmpty()) {
+        return FileResult::Failure(FileNameOf(name, {}), QStringLiteral("there is no folder for your own templates"));
+    }
     const QString path = JoinPath(folder, FileNameOf(name, {}));
     if (const QString problem = TemplateNameProblem(name); !problem.isEmpty()) {
         return FileResult::Failure(path, problem);

@@ -22,7 +22,8 @@ QString TemplateNameProblem(const QString& name);
 // Writes the files of a new template called `name` into `folder` (made first when missing): each
 // TemplateFile as name + suffix + ".gif". When any of those names is taken (in any letter case of
 // ".gif"), or `name` is refused, nothing is written. A failure part way removes the files this call
-// made. On success the result's path is the template's own file, name + ".gif".
+// made. On success the result's path is the template's own file, name + ".gif". An empty `folder`
+// is refused.
 FileResult SaveNewTemplate(const QString& folder, const QString& name, const std::vector<TemplateFile>& files);
 
 // A picture file made ready to become a template.

@@ -52,6 +52,8 @@ TemplatesPage::TemplatesPage(TemplateCatalog* catalog, Pickers& pickers, const T
     for (QPushButton* button : {newTemplateButton, addTemplateButton}) {
         // Enter belongs to no button on a page.
         button->setAutoDefault(false);
+        // Without a folder of the user's own there is nowhere to put a template.
+        button->setEnabled(!sources.user.isEmpty());
     }
     connect(newTemplateButton, &QPushButton::clicked, this, &TemplatesPage::OnNewTemplate);
     connect(addTemplateButton, &QPushButton::clicked, this, &TemplatesPage::OnAddTemplate);
