@@ -38,6 +38,9 @@ public:
     std::optional<QString> PickOpenFile(QWidget*, const QString&, const QString&) override { return std::nullopt; }
     std::optional<QString> PickSaveFile(QWidget*, const QString&, const QString&) override { return std::nullopt; }
     std::optional<QString> PickFolder(QWidget*, const QString&, const QString&) override { return std::nullopt; }
+    std::optional<QString> PromptText(QWidget*, const QString&, const QString&, const QString&) override {
+        return std::nullopt;
+    }
     void ShowMessage(QWidget*, const QString&, const QString&, MessageIcon) override {}
 };
 

@@ -1,5 +1,7 @@
 #include "CliHelp.h"
 
+#include "templatemaker/TemplateMaker.h"
+
 #include <QSet>
 
 #include <algorithm>
@@ -54,6 +56,22 @@ std::vector<ExitCode> ExitCodes() {
     };
 }
 
+std::vector<StyleDoc> TemplateStyleDocs() {
+    std::vector<StyleDoc> docs;
+    for (const TemplateStyle& style : TemplateStyles()) {
+        QStringList colors;
+        for (qsizetype i = 0; i < style.colorNames.size(); ++i) {
+            colors.append(QStringLiteral("%1 (%2)").arg(
+                style.colorNames[i],
+                QString::number(style.defaultColors[i] & 0xffffff, 16).rightJustified(6, u'0').toUpper()));
+        }
+        docs.push_back(
+            {style.name, style.description + QStringLiteral("; colours: ") + colors.join(QStringLiteral(", ")) +
+                             (style.shadowless ? QStringLiteral("; with a shadowless variant") : QString())});
+    }
+    return docs;
+}
+
 std::vector<DocumentedOption> HelpOptions() {
     std::vector<DocumentedOption> options;
     QSet<QString> listed;
@@ -61,8 +79,9 @@ std::vector<DocumentedOption> HelpOptions() {
         if (!option.name.isEmpty() && option.name.back().isDigit()) {
             option.name.back() = u'N';
         }
-        if (!listed.contains(option.name)) {
-            listed.insert(option.name);
+        // The line options once each; a name that means another thing for another command, again.
+        if (!listed.contains(option.group + option.name)) {
+            listed.insert(option.group + option.name);
             options.push_back(std::move(option));
         }
     }
@@ -111,6 +130,11 @@ QString UsageText() {
             text += u'\n' + group + QStringLiteral(":\n");
         }
         text += Row(OptionTerm(option), option.doc.help, 24);
+    }
+
+    text += QStringLiteral("\nTemplate styles (make-template --style, colours in --color order with defaults):\n");
+    for (const StyleDoc& style : TemplateStyleDocs()) {
+        text += Row(style.name, style.text, 12);
     }
 
     text += QStringLiteral("\nExit status:\n");

@@ -13,6 +13,14 @@ struct ExitCode {
 };
 std::vector<ExitCode> ExitCodes();
 
+// The template styles of make-template as the help and the man page list them: the name, then
+// what it draws and its colours in --color order with their defaults.
+struct StyleDoc {
+    QString name;
+    QString text;
+};
+std::vector<StyleDoc> TemplateStyleDocs();
+
 // The options as the help lists them: in table order, under their group headings, and the options
 // of the three text lines once each, named with an N ("--fontN" stands for --font1 to --font3).
 std::vector<DocumentedOption> HelpOptions();

@@ -5,6 +5,8 @@
 #include "files/FileNames.h"
 #include "files/ReadFile.h"
 #include "files/SiteWalk.h"
+#include "templatemaker/TemplateMaker.h"
+#include "templates/UserTemplates.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -26,6 +28,7 @@ enum Scope : unsigned {
     kPreview = 1u << 3,
     kDesign = 1u << 4,
     kRemove = 1u << 5,
+    kMakeTemplate = 1u << 6,
     kBanner = kCompose | kCode | kGenerate | kPreview | kDesign,
     kAdvert = kCode | kGenerate | kPreview | kDesign | kRemove,
     kTarget = kGenerate | kDesign,
@@ -46,6 +49,8 @@ unsigned ScopeOf(Command command) {
         return kDesign;
     case Command::Remove:
         return kRemove;
+    case Command::MakeTemplate:
+        return kMakeTemplate;
     default:
         return 0;
     }
@@ -118,7 +123,7 @@ const std::vector<CommandEntry>& CommandTable() {
           {}}},
         {Command::Templates,
          {Text("templates"),
-          Text("list the templates of FOLDER (default: the shipped ones), one full path per line"),
+          Text("list the templates of FOLDER (default: the shipped ones, then your own), one full path per line"),
           {Text("[FOLDER]")},
           {Text("FOLDER"), Text("a folder of templates"), Completion::Folder, {}}}},
         {Command::Design,
@@ -133,6 +138,13 @@ const std::vector<CommandEntry>& CommandTable() {
           {Text("[AD-OPTIONS] PAGE..."), Text("[AD-OPTIONS] --site DIR [--match GLOBS]"),
            Text("--design FILE [AD-OPTIONS]")},
           {Text("PAGE"), Text("a page to take the advert out of"), Completion::File, {}}}},
+        {Command::MakeTemplate,
+         {Text("make-template"),
+          Text("draw a template in a style and your colours, as the wizard's \"New template\" does, and save it as "
+               "NAME.gif with its 2x companion NAME@2x.gif, and without shadow as NAMEb.gif and NAMEb@2x.gif where "
+               "the style has a shadow; each file is replaced whole"),
+          {Text("--style STYLE [--colorN RRGGBB ...] --save NAME.gif")},
+          {}}},
     };
     return table;
 }
@@ -168,7 +180,7 @@ QString ParseInt(const QString& name, const QByteArray& value, int low, int high
 }
 
 // A colour is exactly six hexadecimal digits, optionally after one '#'.
-QString ParseColor(const QString& name, const QByteArray& value, QRgb& out) {
+QString ParseHexColor(const QString& name, const QByteArray& value, QRgb& out) {
     const QByteArray hex = value.startsWith('#') ? value.mid(1) : value;
     const bool ok = hex.size() == 6 && std::all_of(hex.begin(), hex.end(), [](char c) {
                         return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -176,9 +188,15 @@ QString ParseColor(const QString& name, const QByteArray& value, QRgb& out) {
     if (!ok) {
         return QStringLiteral("%1 needs a colour as six hexadecimal digits RRGGBB, not \"%2\"").arg(name, Shown(value));
     }
-    // The colour swatch never hands on pure black; the CLI gives what the wizard would.
-    out = Design::LineColor(hex.toUInt(nullptr, 16));
+    out = qRgb(0, 0, 0) | hex.toUInt(nullptr, 16);
     return {};
+}
+
+QString ParseColor(const QString& name, const QByteArray& value, QRgb& out) {
+    QString error = ParseHexColor(name, value, out);
+    // The colour swatch never hands on pure black; the CLI gives what the wizard would.
+    out = Design::LineColor(out);
+    return error;
 }
 
 // A setting that is text: UTF-8, taken as it is.
@@ -432,9 +450,10 @@ std::vector<Option> BuildOptionTable() {
         [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--dir"), v, p.r.previewFolder); });
     describe("FOLDER", Text("write the preview files into FOLDER (default: a private folder of your own)"),
              Completion::Folder);
-    add(QStringLiteral("--save"), true, kDesign,
+    add(QStringLiteral("--save"), true, kDesign | kMakeTemplate,
         [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--save"), v, p.r.savePath); });
-    describe("FILE", Text("write the design to FILE"), Completion::File, "*.vornetad");
+    describe("FILE", Text("write the design (design) or the template (make-template, a name ending in .gif) to FILE"),
+             Completion::File);
     add(QStringLiteral("--site"), true, kSite,
         [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--site"), v, p.r.siteFolder); });
     describe("DIR",
@@ -455,16 +474,46 @@ std::vector<Option> BuildOptionTable() {
     });
     describe("GLOBS", Text("which files of --site are pages: comma-separated name patterns with * and ?, in any "
                            "letter case (default *.html,*.htm)"));
+
+    QStringList styles;
+    for (const TemplateStyle& style : TemplateStyles()) {
+        styles.append(style.name);
+    }
+    add(QStringLiteral("--style"), true, kMakeTemplate, [](Parsing& p, const QByteArray& v) {
+        if (FindTemplateStyle(QString::fromUtf8(v)) == nullptr) {
+            return QStringLiteral("--style: no style \"%1\"; the styles are listed by --help").arg(Shown(v));
+        }
+        p.r.templateStyle = QString::fromUtf8(v);
+        return QString();
+    });
+    table.back().doc = {Text("STYLE"), QStringLiteral("the template's style: ") + styles.join(QStringLiteral(", ")),
+                        Completion::Words, styles.join(u' ')};
+    for (int n = 1; n <= 3; ++n) {
+        const size_t i = size_t(n - 1);
+        add(QStringLiteral("--color%1").arg(n), true, kMakeTemplate, [i](Parsing& p, const QByteArray& v) {
+            QRgb color = 0;
+            QString error = ParseHexColor(QStringLiteral("--color%1").arg(i + 1), v, color);
+            p.r.templateColors[i] = color;
+            return error;
+        });
+        describe("RRGGBB", Text("colour N of the style, hexadecimal red-green-blue (default: the style's own)"));
+    }
     return table;
 }
 
-const Option* FindOption(const std::vector<Option>& table, const QString& name) {
+// The option of that name for a command of `scope`; one of that name for other commands when
+// there is none (the caller then says it does not apply); null when there is no such option.
+const Option* FindOption(const std::vector<Option>& table, const QString& name, unsigned scope) {
+    const Option* other = nullptr;
     for (const Option& option : table) {
-        if (option.name == name) {
+        if (option.name == name && (option.scope & scope) != 0) {
             return &option;
         }
+        if (option.name == name && other == nullptr) {
+            other = &option;
+        }
     }
-    return nullptr;
+    return other;
 }
 
 // The template is decoded now, so that a file that is not one sound GIF stops the run before
@@ -523,6 +572,31 @@ QString SetTarget(Parsing& p) {
     return {};
 }
 
+// A template needs its style and where it goes; it takes no more colours than its style has, and a
+// name the template list would show.
+QString CheckMakeTemplate(const CliRequest& r) {
+    if (r.templateStyle.isEmpty() || r.savePath.isEmpty()) {
+        return QStringLiteral("make-template needs --style STYLE and --save FILE");
+    }
+    const TemplateStyle* style = FindTemplateStyle(r.templateStyle);
+    for (size_t i = size_t(style->colorNames.size()); i < r.templateColors.size(); ++i) {
+        if (r.templateColors[i]) {
+            return QStringLiteral("--color%1: the style \"%2\" has %3 colours")
+                .arg(i + 1)
+                .arg(style->name)
+                .arg(style->colorNames.size());
+        }
+    }
+    const QString name = QFileInfo(r.savePath).fileName();
+    if (!name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) {
+        return QStringLiteral("--save needs a file name ending in .gif for a template, not \"%1\"").arg(name);
+    }
+    if (const QString problem = TemplateNameProblem(name.chopped(4)); !problem.isEmpty()) {
+        return QStringLiteral("--save: ") + problem;
+    }
+    return {};
+}
+
 // Checks what single options cannot: which options a command needs together.
 QString CheckCombination(Parsing& p) {
     const CliRequest& r = p.r;
@@ -531,6 +605,9 @@ QString CheckCombination(Parsing& p) {
     }
     if (r.command == Command::Design && r.savePath.isEmpty()) {
         return QStringLiteral("design needs --save FILE");
+    }
+    if (r.command == Command::MakeTemplate) {
+        return CheckMakeTemplate(r);
     }
     if (r.design.lines[2].enabled && !r.design.lines[1].enabled) {
         return QStringLiteral("--line3 needs --line2, as in the editor");
@@ -616,7 +693,7 @@ ParseResult ParseCommandLine(const QByteArrayList& args) {
             continue;
         }
         const QString name = Shown(args[i]);
-        const Option* option = FindOption(table, name);
+        const Option* option = FindOption(table, name, scope);
         if (option == nullptr) {
             return fail(QStringLiteral("unknown option \"%1\"").arg(name));
         }

@@ -13,7 +13,7 @@
 
 // What the command line asked for, with every value already checked.
 struct CliRequest {
-    enum class Command { Help, Version, Compose, Code, Generate, Preview, Templates, Design, Remove };
+    enum class Command { Help, Version, Compose, Code, Generate, Preview, Templates, Design, Remove, MakeTemplate };
 
     Command command = Command::Help;
 
@@ -33,6 +33,9 @@ struct CliRequest {
     QString savePath;
     QString siteFolder;  // --site: the pages of this folder tree, found when the run starts
     QString siteMatch;   // --match as given; empty: PagePatterns::kDefault
+    // make-template: the look by name, and the colours given for it (the look's defaults for the others).
+    QString templateStyle;
+    std::array<std::optional<QRgb>, 3> templateColors;
 };
 
 // Either a request or the reason the command line is not usable.

@@ -9,6 +9,7 @@
 #include "design/DesignFile.h"
 #include "files/ReplaceFile.h"
 #include "files/SiteWalk.h"
+#include "templatemaker/TemplateMaker.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -47,9 +48,10 @@ std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
     QString path = request.design.TemplatePath();
     if (path.isEmpty()) {
         TemplateCatalog catalog;
-        const QString folder = DefaultTemplatesFolder();
-        if (catalog.Scan(folder) == 0) {
-            PrintLine(stderr, QStringLiteral("no template given and no templates found in \"%1\"").arg(folder));
+        const TemplateSources sources = DefaultTemplateSources();
+        if (catalog.Scan(sources) == 0) {
+            PrintLine(stderr, QStringLiteral("no template given and no templates found in \"%1\" or \"%2\"")
+                                  .arg(sources.shipped, sources.user));
             return std::nullopt;
         }
         TemplateImage loaded = LoadTemplateImage(catalog.PathAt(0));
@@ -196,14 +198,15 @@ int RunPreview(const CliRequest& request) {
 
 int RunTemplates(const CliRequest& request) {
     // Full paths, also for a folder given relative to the current one.
-    const QString folder =
-        request.templatesFolder.isEmpty() ? DefaultTemplatesFolder() : QDir(request.templatesFolder).absolutePath();
-    if (!QFileInfo(folder).isDir()) {
-        PrintLine(stderr, QStringLiteral("%1: no such folder").arg(folder));
+    const TemplateSources sources = request.templatesFolder.isEmpty()
+                                        ? DefaultTemplateSources()
+                                        : TemplateSources{QDir(request.templatesFolder).absolutePath(), {}};
+    if (!QFileInfo(sources.shipped).isDir()) {
+        PrintLine(stderr, QStringLiteral("%1: no such folder").arg(sources.shipped));
         return 2;
     }
     TemplateCatalog catalog;
-    catalog.Scan(folder);
+    catalog.Scan(sources);
     for (int i = 0; i < catalog.Count(); ++i) {
         PrintLine(stdout, catalog.PathAt(i));
     }
@@ -218,4 +221,30 @@ int RunDesign(const CliRequest& request) {
     }
     PrintLine(stdout, QFileInfo(request.savePath).absoluteFilePath());
     return 0;
+}
+
+int RunMakeTemplate(const CliRequest& request) {
+    const TemplateStyle& style = *FindTemplateStyle(request.templateStyle);
+    QList<QRgb> colors;
+    for (qsizetype i = 0; i < style.colorNames.size(); ++i) {
+        colors.append(request.templateColors[size_t(i)].value_or(style.defaultColors[i]));
+    }
+    const QString path = QFileInfo(request.savePath).absoluteFilePath();
+    QString error;
+    const std::vector<TemplateFile> files = MakeTemplateFiles(style, colors, &error);
+    if (files.empty()) {
+        PrintFailure(FileResult::Failure(path, error));
+        return 1;
+    }
+    int status = 0;
+    for (const TemplateFile& file : files) {
+        const FileResult result = ReplaceFile(file.bytes, path.chopped(4) + file.suffix + path.right(4));
+        if (result.ok()) {
+            PrintLine(stdout, result.path);
+        } else {
+            PrintFailure(result);
+            status = 1;
+        }
+    }
+    return status;
 }

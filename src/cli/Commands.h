@@ -12,3 +12,6 @@ int RunPreview(const CliRequest& request);
 int RunTemplates(const CliRequest& request);
 int RunRemove(const CliRequest& request);
 int RunDesign(const CliRequest& request);
+// Writes the template and its companions: FILE, then FILE with "@2x", "b" and "b@2x" before ".gif",
+// each replaced whole or not at all, and prints the path of each written.
+int RunMakeTemplate(const CliRequest& request);

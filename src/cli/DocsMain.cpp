@@ -27,6 +27,7 @@ const SectionSource kCliSections[] = {
     {"THE DESIGN FILE", "design-file.md", {"The design file", "Design file", "Design files"}},
     {"LIFE OF AN ADVERT", "life-of-an-advert.md", {"Life of an advert"}},
     {"HOW PAGES ARE TREATED", "page-treatment.md", {"How your pages are treated"}},
+    {"YOUR OWN TEMPLATES", "own-templates.md", {"Your own templates"}},
 };
 
 bool ReadText(const QString& path, QString& text) {

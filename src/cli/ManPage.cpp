@@ -164,7 +164,8 @@ QString MarkdownToRoff(const QString& markdown) {
     static const QRegularExpression bullet(QStringLiteral("^\\s{0,3}[-*+]\\s+(.*)$"));
     static const QRegularExpression numbered(QStringLiteral("^\\s{0,3}(\\d+)[.)]\\s+(.*)$"));
     static const QRegularExpression heading(QStringLiteral("^#{1,6}\\s+(.*?)\\s*#*\\s*$"));
-    static const QRegularExpression image(QStringLiteral("^\\s*!\\[[^\\]]*\\]\\([^)]*\\)\\s*$"));
+    // A picture on a line of its own, in Markdown or as an HTML tag (which can give its width).
+    static const QRegularExpression image(QStringLiteral("^\\s*(!\\[[^\\]]*\\]\\([^)]*\\)|<img\\b[^>]*>)\\s*$"));
     static const QRegularExpression tableRule(QStringLiteral("^\\s*\\|?\\s*:?-+:?\\s*(\\|\\s*:?-+:?\\s*)*\\|?\\s*$"));
 
     const QStringList lines = markdown.split(u'\n');
@@ -311,6 +312,12 @@ QString CliManPage(const QString& version, const std::vector<ManSection>& sectio
         }
         page += Option(option.name, option.doc.valueName, option.doc.help);
     }
+    page += QStringLiteral(".SS \"Template styles\"\n"
+                           "The styles \\fBmake\\-template \\-\\-style\\fR draws, each with its colours in "
+                           "\\fB\\-\\-color\\fR order and their defaults.\n");
+    for (const StyleDoc& style : TemplateStyleDocs()) {
+        page += QStringLiteral(".TP\n\\fB%1\\fR\n").arg(Escape(style.name)) + TextLine(Escape(style.text));
+    }
     page += QStringLiteral(".SS \"Other options\"\n") +
             Option(QStringLiteral("--help"), {}, QStringLiteral("print a summary of the commands and options")) +
             Option(QStringLiteral("--version"), {}, QStringLiteral("print the program's version"));
@@ -344,6 +351,11 @@ QString WizardManPage(const QString& version, const QString& description) {
         "\\fIshare/vornetad/vornets/\\fR\n"
         "The shipped templates, in the installation's data folder "
         "(\\fI/usr/share/vornetad/vornets/\\fR for the package), or a \\fIvornets\\fR folder beside the program.\n"
+        ".TP\n"
+        "\\fI~/.local/share/vornetad/vornets/\\fR\n"
+        "Your own templates (in \\fI$XDG_DATA_HOME\\fR when it is set), listed after the shipped ones: those made "
+        "with \\fBNew template\\fR or \\fBvornetad\\-cli make\\-template\\fR, and pictures added with "
+        "\\fBAdd template\\fR.\n"
         ".TP\n"
         "\\fIshare/vornetad/help/index.html\\fR\n"
         "The help page that the templates step links to.\n"

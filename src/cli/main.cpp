@@ -40,6 +40,8 @@ int Run(const CliRequest& request) {
         return RunDesign(request);
     case CliRequest::Command::Remove:
         return RunRemove(request);
+    case CliRequest::Command::MakeTemplate:
+        return RunMakeTemplate(request);
     }
     return 2;
 }

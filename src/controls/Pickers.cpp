@@ -3,6 +3,7 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 
 std::optional<QColor> DialogPickers::PickColor(QWidget* parent) {
@@ -55,6 +56,16 @@ std::optional<QString> DialogPickers::PickFolder(QWidget* parent, const QString&
         return std::nullopt;
     }
     return folder;
+}
+
+std::optional<QString> DialogPickers::PromptText(QWidget* parent, const QString& caption, const QString& label,
+                                                 const QString& initial) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent, caption, label, QLineEdit::Normal, initial, &ok);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return text;
 }
 
 void DialogPickers::ShowMessage(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) {

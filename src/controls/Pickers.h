@@ -31,6 +31,10 @@ public:
                                                 const QString& defaultSuffix) = 0;
     // A folder, starting in `startFolder`.
     virtual std::optional<QString> PickFolder(QWidget* parent, const QString& title, const QString& startFolder) = 0;
+    // A line of text, asked for in a small box with `label` above the field, which starts as
+    // `initial`; nothing when cancelled.
+    virtual std::optional<QString> PromptText(QWidget* parent, const QString& caption, const QString& label,
+                                              const QString& initial) = 0;
     // A modal message box with one OK button.
     virtual void ShowMessage(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) = 0;
 };
@@ -43,5 +47,7 @@ public:
     std::optional<QString> PickOpenFile(QWidget* parent, const QString& filter, const QString& defaultSuffix) override;
     std::optional<QString> PickSaveFile(QWidget* parent, const QString& filter, const QString& defaultSuffix) override;
     std::optional<QString> PickFolder(QWidget* parent, const QString& title, const QString& startFolder) override;
+    std::optional<QString> PromptText(QWidget* parent, const QString& caption, const QString& label,
+                                      const QString& initial) override;
     void ShowMessage(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) override;
 };

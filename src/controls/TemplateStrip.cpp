@@ -41,27 +41,38 @@ void TemplateStrip::Create(const QRect& rect) {
 
     scrollBar = new QScrollBar(Qt::Vertical, this);
     scrollBar->setGeometry(width - kBarWidth, 0, kBarWidth, height);
-
-    const int count = catalog != nullptr ? catalog->Count() : 0;
-    maxScrollPos = count % columns == 0 ? count / columns - 1 : count / columns;
-    // The bar's thumb covers a page of rows, so it stops when the last page is in view; the
-    // strip's own limit lets the buttons go on until only the last row is at the top.
-    scrollBar->setRange(0, std::max(0, maxScrollPos - columns + 1));
     scrollBar->setPageStep(columns);
     scrollBar->setSingleStep(1);
-    scrollBar->setValue(0);
-    scrollBar->setEnabled(maxScrollPos + 1 > columns);
     scrollBar->show();
     connect(scrollBar, &QScrollBar::actionTriggered, this, &TemplateStrip::OnScrollAction);
 
     cellSize = (clientRect.width() - columns * hGap) / columns;
     vGap = (clientRect.height() - columns * cellSize) / (columns - 1);
 
-    thumbnails.assign(size_t(count), QImage());
-    thumbnailDone.assign(size_t(count), false);
-
+    LayOutRows();
     Render();
     emit TemplateSelected(catalog != nullptr ? catalog->PathAt(0) : QString());
+}
+
+void TemplateStrip::LayOutRows() {
+    const int count = catalog != nullptr ? catalog->Count() : 0;
+    maxScrollPos = count % columns == 0 ? count / columns - 1 : count / columns;
+    scrollPos = std::clamp(scrollPos, 0, std::max(maxScrollPos, 0));
+    // The bar's thumb covers a page of rows, so it stops when the last page is in view; the
+    // strip's own limit lets the buttons go on until only the last row is at the top.
+    scrollBar->setRange(0, std::max(0, maxScrollPos - columns + 1));
+    scrollBar->setValue(scrollPos);
+    scrollBar->setEnabled(maxScrollPos + 1 > columns);
+
+    thumbnails.assign(size_t(count), QImage());
+    thumbnailDone.assign(size_t(count), false);
+}
+
+void TemplateStrip::Reload() {
+    selectedIndex = -1;
+    LayOutRows();
+    Render();
+    update();
 }
 
 QPoint TemplateStrip::CellOrigin(int row, int column) const {

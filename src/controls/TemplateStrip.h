@@ -44,6 +44,11 @@ public:
     // catalog). Connect to TemplateSelected first. Call once.
     void Create(const QRect& rect);
 
+    // Lays the grid out anew for what the catalog holds now (after it was scanned again): the rows,
+    // the scroll bar's range and the thumbnails; the scroll position is kept where it still can be.
+    // Selects nothing; nothing is reported.
+    void Reload();
+
     // Moves the grid as `code` asks; `thumbPosition` is read for the two thumb codes. The strip
     // scrolls on until only the last row is at the top, although the bar's thumb stops 3 rows
     // earlier.
@@ -73,6 +78,8 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    // The rows, the scroll bar and the thumbnail slots for the catalog's entries.
+    void LayOutRows();
     void Render();
     void OnScrollAction(int action);
     // Entry `index`'s cell picture: the middle square with TemplateKeyColor see-through, cut once.

@@ -5,11 +5,14 @@
 #include "files/SystemErrors.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -135,47 +138,39 @@ bool WriteAll(int fd, QByteArrayView bytes) {
     return true;
 }
 
-}  // namespace
+// A step of writing that failed: what it was, and the system's error number.
+struct FailedStep {
+    QString what;
+    int error = 0;
+    bool created = false;  // whether a file had been made by then (and was removed again)
+};
 
-FileResult ReplaceFile(QByteArrayView bytes, const QString& path) {
-    const std::optional<QByteArray> name = EncodedName(path);
-    if (!name) {
-        return FileResult::Failure(path, QStringLiteral("the name cannot be represented on this system"));
-    }
-    const Target target = Resolve(*name);
-    if (const QString refusal = CheckTarget(target); !refusal.isEmpty()) {
-        return FileResult::Failure(path, refusal);
-    }
-
-    const QByteArray folder = FolderPart(target.path);
-    QByteArray tempPath;
-    // A new file gets the permissions a plain create would give it; a replacement starts private
-    // and takes the old file's owner and mode before it is renamed into place.
-    const int fd = CreateTemporary(folder, NamePart(target.path), target.exists ? 0600 : 0666, tempPath);
+// Writes `bytes` into a new file beside `name` in `folder`, flushed to the disk and closed, its path
+// in `tempPath`. A file replacing `old` starts private and takes the old file's owner and mode; a
+// new one gets the permissions a plain create would give it. On failure nothing is left behind.
+std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteArray& name, QByteArrayView bytes,
+                                         const Target& old, QByteArray& tempPath) {
+    const int fd = CreateTemporary(folder, name, old.exists ? 0600 : 0666, tempPath);
     if (fd < 0) {
-        return FileResult::Failure(path,
-                                   QStringLiteral("cannot create a file in the folder: %1").arg(ErrorText(errno)));
+        return FailedStep{QStringLiteral("cannot create a file in the folder"), errno, false};
     }
     NoteTemporaryFile(tempPath);
-    const auto fail = [&](const QString& step, int error, bool open) {
+    const auto fail = [&](const QString& what, int error, bool open) {
         if (open) {
             ::close(fd);
         }
         ::unlink(tempPath.constData());
         ForgetTemporaryFile();
-        const QString outcome =
-            target.exists ? QStringLiteral("the old file is unchanged") : QStringLiteral("nothing was written");
-        return FileResult::Failure(path, QStringLiteral("%1: %2; %3").arg(step, ErrorText(error), outcome));
+        return FailedStep{what, error, true};
     };
-
-    if (target.exists) {
+    if (old.exists) {
         // Only the superuser may give a file away; anyone may pass it to a group of their own.
-        if (::fchown(fd, target.info.st_uid, target.info.st_gid) != 0) {
+        if (::fchown(fd, old.info.st_uid, old.info.st_gid) != 0) {
             // A group we are not in stays the new file's own; not worth failing the write for.
-            [[maybe_unused]] const int groupKept = ::fchown(fd, uid_t(-1), target.info.st_gid);
+            [[maybe_unused]] const int groupKept = ::fchown(fd, uid_t(-1), old.info.st_gid);
         }
         // After the owner: changing the owner clears the set-user and set-group bits.
-        if (::fchmod(fd, target.info.st_mode & 07777) != 0) {
+        if (::fchmod(fd, old.info.st_mode & 07777) != 0) {
             return fail(QStringLiteral("cannot keep the permissions"), errno, true);
         }
     }
@@ -188,17 +183,126 @@ FileResult ReplaceFile(QByteArrayView bytes, const QString& path) {
     if (::close(fd) != 0 && errno != EINTR) {
         return fail(QStringLiteral("cannot write"), errno, false);
     }
-    if (::rename(tempPath.constData(), target.path.constData()) != 0) {
-        return fail(QStringLiteral("cannot replace the file"), errno, false);
-    }
-    ForgetTemporaryFile();
-    // The new name is in place; making the folder's entry durable is the system's business from
-    // here, so a failure to flush the folder changes nothing for the caller.
+    return std::nullopt;
+}
+
+// The new name is in place; making the folder's entry durable is the system's business from here,
+// so a failure to flush the folder changes nothing for the caller.
+void FlushFolder(const QByteArray& folder) {
     if (const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirFd >= 0) {
         static_cast<void>(::fsync(dirFd));
         ::close(dirFd);
     }
+}
+
+FileResult Failed(const QString& path, const FailedStep& step, const QString& outcome) {
+    if (!step.created) {
+        return FileResult::Failure(path, QStringLiteral("%1: %2").arg(step.what, ErrorText(step.error)));
+    }
+    return FileResult::Failure(path, QStringLiteral("%1: %2; %3").arg(step.what, ErrorText(step.error), outcome));
+}
+
+}  // namespace
+
+FileResult ReplaceFile(QByteArrayView bytes, const QString& path) {
+    const std::optional<QByteArray> name = EncodedName(path);
+    if (!name) {
+        return FileResult::Failure(path, QStringLiteral("the name cannot be represented on this system"));
+    }
+    const Target target = Resolve(*name);
+    if (const QString refusal = CheckTarget(target); !refusal.isEmpty()) {
+        return FileResult::Failure(path, refusal);
+    }
+    const QString outcome =
+        target.exists ? QStringLiteral("the old file is unchanged") : QStringLiteral("nothing was written");
+    const QByteArray folder = FolderPart(target.path);
+    QByteArray tempPath;
+    if (const std::optional<FailedStep> failed =
+            WriteTemporary(folder, NamePart(target.path), bytes, target, tempPath)) {
+        return Failed(path, *failed, outcome);
+    }
+    if (::rename(tempPath.constData(), target.path.constData()) != 0) {
+        const int error = errno;
+        ::unlink(tempPath.constData());
+        ForgetTemporaryFile();
+        return Failed(path, {QStringLiteral("cannot replace the file"), error, true}, outcome);
+    }
+    ForgetTemporaryFile();
+    FlushFolder(folder);
     return FileResult::Success(path);
+}
+
+FileResult CreateNewFile(QByteArrayView bytes, const QString& path) {
+    const std::optional<QByteArray> name = EncodedName(path);
+    if (!name) {
+        return FileResult::Failure(path, QStringLiteral("the name cannot be represented on this system"));
+    }
+    const QString taken = QStringLiteral("something of that name is already there; left as it is");
+    // Anything at all at the name, a link to nowhere included, is the user's and stays as it is.
+    struct stat info {};
+    if (::lstat(name->constData(), &info) == 0) {
+        return FileResult::Failure(path, taken);
+    }
+    if (errno != ENOENT) {
+        return FileResult::Failure(path, StatFailure(errno));
+    }
+    const QByteArray folder = FolderPart(*name);
+    struct stat folderInfo {};
+    if (::stat(folder.constData(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode)) {
+        return FileResult::Failure(path, QStringLiteral("its folder does not exist"));
+    }
+    const QString outcome = QStringLiteral("nothing was written");
+    QByteArray tempPath;
+    if (const std::optional<FailedStep> failed = WriteTemporary(folder, NamePart(*name), bytes, Target{}, tempPath)) {
+        return Failed(path, *failed, outcome);
+    }
+    // The name is taken only if nothing has appeared there since it was looked at: a file made in
+    // the meantime is never replaced. A file system that cannot rename so gets a hard link, which
+    // fails in the same way.
+    int moved = ::renameat2(AT_FDCWD, tempPath.constData(), AT_FDCWD, name->constData(), RENAME_NOREPLACE);
+    if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {
+        moved = ::link(tempPath.constData(), name->constData());
+        if (moved == 0) {
+            ::unlink(tempPath.constData());
+        }
+    }
+    const int moveError = errno;
+    if (moved != 0) {
+        ::unlink(tempPath.constData());
+    }
+    ForgetTemporaryFile();
+    if (moved != 0) {
+        const int error = moveError;
+        if (error == EEXIST) {
+            return FileResult::Failure(path, taken);
+        }
+        return Failed(path, {QStringLiteral("cannot create the file"), error, true}, outcome);
+    }
+    FlushFolder(folder);
+    return FileResult::Success(path);
+}
+
+FileResult MakeFolders(const QString& path) {
+    const std::optional<QByteArray> name = EncodedName(path);
+    if (!name) {
+        return FileResult::Failure(path, QStringLiteral("the name cannot be represented on this system"));
+    }
+    // Each folder on the way, from the top: one that exists is passed, a file in the way is named.
+    for (qsizetype at = name->indexOf('/', 1);; at = name->indexOf('/', at + 1)) {
+        const QByteArray part = at < 0 ? *name : name->left(at);
+        struct stat info {};
+        if (!part.isEmpty() && ::stat(part.constData(), &info) != 0) {
+            if (errno != ENOENT || (::mkdir(part.constData(), 0777) != 0 && errno != EEXIST)) {
+                return FileResult::Failure(QFile::decodeName(part),
+                                           QStringLiteral("cannot make the folder: %1").arg(ErrorText(errno)));
+            }
+        } else if (!part.isEmpty() && !S_ISDIR(info.st_mode)) {
+            return FileResult::Failure(QFile::decodeName(part), NodeKindReason(info.st_mode));
+        }
+        if (at < 0) {
+            return FileResult::Success(path);
+        }
+    }
 }
 
 FileResult CheckReplaceable(const QString& path) {

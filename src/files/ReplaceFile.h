@@ -23,3 +23,13 @@ FileResult ReplaceFile(QByteArrayView bytes, const QString& path);
 // node, the links, the write protection), as its result. What only the writing shows, such as a
 // full disk or a folder that takes no new files, is not known here.
 FileResult CheckReplaceable(const QString& path);
+
+// Writes a new file at `path` holding exactly `bytes`, completely or not at all, the way ReplaceFile
+// writes, but never over anything: when something stands at the path (a file, a folder, a link,
+// even one that leads nowhere), or appears there while the file is written, the result says so and
+// it is left as it is. The folder must exist.
+FileResult CreateNewFile(QByteArrayView bytes, const QString& path);
+
+// Makes the folder `path` and every missing folder above it (the usual permissions, 0777 less the
+// umask); success when it exists already. A file or other node in the way is refused and named.
+FileResult MakeFolders(const QString& path);

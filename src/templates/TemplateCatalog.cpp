@@ -6,24 +6,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <atomic>
 #include <thread>
 
 namespace {
-
-// "star1b.gif" and "b.gif" are b-variants; "star1.gif", "star1B.gif" and "a.gif" are not. The
-// check looks at the name exactly as stored on disk, so it is case-sensitive.
-bool IsBVariant(const QString& name) {
-    return name.size() >= 5 && name.at(name.size() - 5) == u'b';
-}
-
-// "star@2x.gif" is the companion of "star.gif" (LoadCompanion): a finer drawing of the same
-// template for 2x banners, not a template of its own.
-bool IsCompanion(const QString& name) {
-    return name.chopped(4).endsWith(QLatin1String("@2x"));
-}
 
 bool ByBytes(const QString& a, const QString& b) {
     return QFile::encodeName(a) < QFile::encodeName(b);
@@ -92,20 +81,39 @@ QImage OverKeyColor(QImage image) {
 }  // namespace
 
 int TemplateCatalog::Scan(const QString& folder) {
-    const QStringList names = TemplateNames(folder);
-    if (names.isEmpty()) {
+    return Scan(TemplateSources{folder, {}});
+}
+
+int TemplateCatalog::Scan(const TemplateSources& sources) {
+    struct Found {
+        QString path;       // empty for a hidden name
+        QString companion;  // the folder's "NAME@2x.gif", when it has one
+    };
+    std::vector<Found> found;
+    for (const QString& folder : {sources.shipped, sources.user}) {
+        if (folder.isEmpty()) {
+            continue;
+        }
+        const QStringList names = TemplateNames(folder);
+        for (const QString& name : names) {
+            if (IsHiddenTemplateName(name)) {
+                found.push_back({});
+                continue;
+            }
+            const QString companion = At2xName(name);
+            const bool hasCompanion = std::binary_search(names.begin(), names.end(), companion, ByBytes);
+            found.push_back({JoinPath(folder, name), hasCompanion ? JoinPath(folder, companion) : QString()});
+        }
+    }
+    if (found.empty()) {
         return 0;
     }
-    // Any match at all replaces the catalog, even when every match turns out to be a b-variant or
-    // a companion.
+    // Any match at all replaces the catalog, even when every match turns out to be hidden.
     Clear();
-    for (const QString& name : names) {
-        if (!IsBVariant(name) && !IsCompanion(name)) {
-            paths.append(JoinPath(folder, name));
-            const QString companion = At2xName(name);
-            companionPaths.append(std::binary_search(names.begin(), names.end(), companion, ByBytes)
-                                      ? JoinPath(folder, companion)
-                                      : QString());
+    for (const Found& entry : found) {
+        if (!entry.path.isEmpty()) {
+            paths.append(entry.path);
+            companionPaths.append(entry.companion);
         }
     }
 
@@ -157,4 +165,20 @@ QString TemplateCatalog::CompanionPathAt(int i) const {
 
 QString DefaultTemplatesFolder() {
     return DataFolder(QStringLiteral("vornets"));
+}
+
+QString UserTemplatesFolder() {
+    // Not the application's own data folder: the command line runs under another name.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return data.isEmpty() ? QString() : data + QStringLiteral("/vornetad/vornets/");
+}
+
+TemplateSources DefaultTemplateSources() {
+    return {DefaultTemplatesFolder(), UserTemplatesFolder()};
+}
+
+bool IsHiddenTemplateName(const QString& fileName) {
+    // "star1b.gif" and "b.gif" are b-variants; "star1.gif", "star1B.gif" and "a.gif" are not.
+    const bool shadowless = fileName.size() >= 5 && fileName.at(fileName.size() - 5) == u'b';
+    return shadowless || fileName.chopped(std::min<qsizetype>(4, fileName.size())).endsWith(u"@2x");
 }

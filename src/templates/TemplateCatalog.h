@@ -10,9 +10,16 @@
 // Opaque colour that stands for transparency in catalog images (the grid draws it see-through).
 inline constexpr QRgb TemplateKeyColor = 0xFF000021;
 
+// Where the wizard's templates come from: the shipped folder first, then the user's own. Empty
+// folders are skipped.
+struct TemplateSources {
+    QString shipped;
+    QString user;
+};
+
 // The banner templates of a folder: every "*.gif" (any letter case) except the b-variants and the
-// companions drawn at twice the size ("NAME@2x.gif", see LoadCompanion), sorted by file name, each with its decoded
-// image (transparent pixels in TemplateKeyColor) or none.
+// companions drawn at twice the size ("NAME@2x.gif", see LoadCompanion), sorted by file name, each
+// with its decoded image (transparent pixels in TemplateKeyColor) or none.
 class TemplateCatalog final {
 public:
     // Replaces the entries with the folder's templates and returns how many. A folder that is
@@ -22,6 +29,9 @@ public:
     // opened. Names that no path can carry (see FileNames.h) are left out. The folder is joined
     // to each name with one separator.
     int Scan(const QString& folder);
+    // The same for both folders: the shipped templates, then the user's, each folder under the
+    // rules above. Left as it was only when neither folder holds a "*.gif".
+    int Scan(const TemplateSources& sources);
     void Clear();
     int Count() const;
     bool IsValidIndex(int i) const;
@@ -42,3 +52,15 @@ private:
 // The templates folder the wizard and the CLI use: "vornets/" beside the executable, else the
 // installed data folder. Always ends with a separator.
 QString DefaultTemplatesFolder();
+
+// The user's own templates: "vornetad/vornets/" in the user's data folder (~/.local/share), the
+// same for the wizard and the command line. Ends with a separator; it may not exist yet. Empty when
+// the system names no data folder for the user.
+QString UserTemplatesFolder();
+
+// The shipped folder and the user's.
+TemplateSources DefaultTemplateSources();
+
+// Whether a file name stands for no catalog entry of its own: a shadowless variant (its base name
+// ends in a lowercase "b") or a 2x companion (it ends in "@2x"). Case-sensitive, as on disk.
+bool IsHiddenTemplateName(const QString& fileName);

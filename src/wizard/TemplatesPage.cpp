@@ -3,13 +3,18 @@
 #include "DataFolder.h"
 #include "DialogUnits.h"
 #include "MarkupLabel.h"
+#include "NewTemplateDialog.h"
+#include "Pickers.h"
 #include "TemplateCatalog.h"
 #include "TemplatePreview.h"
 #include "TemplateStrip.h"
+#include "UserTemplates.h"
+#include "files/FileNames.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QPushButton>
 #include <QUrl>
 
 QByteArray TemplatesFooterMarkup() {
@@ -22,9 +27,12 @@ QUrl TemplatesHelpAddress() {
     return QFileInfo::exists(page) ? QUrl::fromLocalFile(page) : QUrl();
 }
 
-TemplatesPage::TemplatesPage(const TemplateCatalog* catalog, QWidget* parent)
+TemplatesPage::TemplatesPage(TemplateCatalog* catalog, Pickers& pickers, const TemplateSources& sources,
+                             QWidget* parent)
     : WizardPage(parent)
-    , catalog(catalog) {
+    , catalog(catalog)
+    , pickers(pickers)
+    , sources(sources) {
     resize(DluRect(0, 0, 386, 244).size());
 
     auto* previewFrame = new QGroupBox(tr("Preview:"), this);
@@ -37,8 +45,79 @@ TemplatesPage::TemplatesPage(const TemplateCatalog* catalog, QWidget* parent)
     connect(strip, &TemplateStrip::TemplateSelected, this, &TemplatesPage::OnTemplateSelected);
     strip->Create(DluRect(4, 2, 237, 218));
 
+    newTemplateButton = new QPushButton(tr("New template\u2026"), this);
+    newTemplateButton->setGeometry(DluRect(245, 146, 140, 15));
+    addTemplateButton = new QPushButton(tr("Add template\u2026"), this);
+    addTemplateButton->setGeometry(DluRect(245, 165, 140, 15));
+    for (QPushButton* button : {newTemplateButton, addTemplateButton}) {
+        // Enter belongs to no button on a page.
+        button->setAutoDefault(false);
+        // Without a folder of the user's own there is nowhere to put a template.
+        button->setEnabled(!sources.user.isEmpty());
+    }
+    connect(newTemplateButton, &QPushButton::clicked, this, &TemplatesPage::OnNewTemplate);
+    connect(addTemplateButton, &QPushButton::clicked, this, &TemplatesPage::OnAddTemplate);
+
     footerLabel = new MarkupLabel(TemplatesFooterMarkup(), TemplatesHelpAddress(), this);
     footerLabel->setGeometry(DluRect(8, 225, 373, 19));
+}
+
+void TemplatesPage::OnNewTemplate() {
+    auto* dialog = new NewTemplateDialog(pickers, sources.user, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] { TemplateAdded(dialog->SavedPath()); });
+    dialog->open();
+}
+
+void TemplatesPage::OnAddTemplate() {
+    const QString caption = tr("Add template");
+    const std::optional<QString> picked = pickers.PickOpenFile(
+        this, tr("Pictures (*.gif *.GIF *.png *.PNG *.jpg *.JPG *.jpeg *.JPEG)"), QStringLiteral("gif"));
+    if (!picked) {
+        return;
+    }
+    const FileResult named = CheckRepresentable(*picked);
+    const ImportedTemplate imported = named.ok() ? ImportTemplate(*picked) : ImportedTemplate{named, {}, false};
+    if (!imported.status.ok()) {
+        pickers.ShowMessage(this, caption,
+                            tr("\"%1\" cannot be a template: %2.").arg(imported.status.path, imported.status.error),
+                            Pickers::MessageIcon::Warning);
+        return;
+    }
+    QString typed = TemplateName(QFileInfo(*picked).completeBaseName());
+    for (;;) {
+        const std::optional<QString> answer = pickers.PromptText(this, caption, tr("Name of the new template:"), typed);
+        if (!answer) {
+            return;
+        }
+        typed = *answer;
+        const QString name = TemplateName(typed);
+        const QString problem = TemplateNameProblem(name);
+        const FileResult saved = problem.isEmpty()
+                                     ? SaveNewTemplate(sources.user, name, {TemplateFile{QString(), imported.bytes}})
+                                     : FileResult::Failure(QString(), problem);
+        if (saved.ok()) {
+            if (imported.converted) {
+                pickers.ShowMessage(this, caption,
+                                    tr("\"%1\" was converted to a GIF template of %2 x %2 pixels, \"%3\", cut "
+                                       "square from the middle of the picture.")
+                                        .arg(QFileInfo(*picked).fileName())
+                                        .arg(kTemplateEdge)
+                                        .arg(name),
+                                    Pickers::MessageIcon::Information);
+            }
+            TemplateAdded(saved.path);
+            return;
+        }
+        pickers.ShowMessage(this, caption, problem.isEmpty() ? tr("%1: %2.").arg(saved.path, saved.error) : problem,
+                            Pickers::MessageIcon::Warning);
+    }
+}
+
+void TemplatesPage::TemplateAdded(const QString& path) {
+    catalog->Scan(sources);
+    strip->Reload();
+    SelectTemplate(path);
 }
 
 void TemplatesPage::SelectTemplate(const QString& path) {

@@ -88,7 +88,7 @@ QString LastDesignFile() {
     return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/last.vornetad");
 }
 
-WizardDialog::WizardDialog(Pickers& pickers, const QString& templatesFolder, const QString& lastDesignFile,
+WizardDialog::WizardDialog(Pickers& pickers, const TemplateSources& templates, const QString& lastDesignFile,
                            QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
@@ -101,7 +101,7 @@ WizardDialog::WizardDialog(Pickers& pickers, const QString& templatesFolder, con
     setFixedSize(DluX(392), DluY(299));
 
     texts.LoadTextResources();
-    catalog.Scan(templatesFolder);
+    catalog.Scan(templates);
 
     openDesignButton = new SkinButton(this);
     saveDesignButton = new SkinButton(this);
@@ -138,7 +138,7 @@ WizardDialog::WizardDialog(Pickers& pickers, const QString& templatesFolder, con
         }
     }
 
-    templatesPage = std::make_unique<TemplatesPage>(&catalog, this);
+    templatesPage = std::make_unique<TemplatesPage>(&catalog, pickers, templates, this);
     editorPage = std::make_unique<EditorPage>(pickers, this);
     optionsPage = std::make_unique<OptionsPage>(this);
     previewPage = std::make_unique<PreviewPage>(pickers, this);

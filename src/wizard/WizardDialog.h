@@ -41,7 +41,9 @@ class WizardDialog final : public QDialog {
 public:
     static constexpr int kStepCount = 5;
 
-    explicit WizardDialog(Pickers& pickers, const QString& templatesFolder = DefaultTemplatesFolder(),
+    // The catalog lists the templates of `templates`: the shipped ones, then the user's own, where
+    // the templates step also puts those the user makes or adds.
+    explicit WizardDialog(Pickers& pickers, const TemplateSources& templates = DefaultTemplateSources(),
                           const QString& lastDesignFile = LastDesignFile(), QWidget* parent = nullptr);
     ~WizardDialog() override;
 

@@ -2,6 +2,7 @@
 #include "Commands.h"
 #include "TestFiles.h"
 #include "design/DesignFile.h"
+#include "templatemaker/TemplateMaker.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -61,6 +62,23 @@ private slots:
         QVERIFY2(replaced.request, qPrintable(replaced.error));
         QVERIFY(replaced.request->design.Target().createNew);
         QCOMPARE(replaced.request->design.outputFolder, QDir::current().absoluteFilePath(QStringLiteral("o")));
+    }
+
+    // make-template writes what the template maker makes (the wizard's dialog saves the same), the
+    // colours not given being the style's, pure black kept: a template has no use for the banner's
+    // stand-in colour.
+    void makeTemplate_writesTheMakersFiles() {
+        const ParseResult parsed = ParseCommandLine({"make-template", "--color3", "000000", "--style", "ribbon",
+                                                     "--color1", "#2e7D32", "--save", Path("m.GIF")});
+        QVERIFY2(parsed.request, qPrintable(parsed.error));
+        QCOMPARE(RunMakeTemplate(*parsed.request), 0);
+        const TemplateStyle& ribbon = *FindTemplateStyle(u"ribbon"_qs);
+        const std::vector<TemplateFile> files =
+            MakeTemplateFiles(ribbon, {0xff2e7d32, ribbon.defaultColors[1], 0xff000000});
+        QCOMPARE(files.size(), size_t(4));
+        for (const TemplateFile& file : files) {
+            QCOMPARE(ReadAll(File("m") + file.suffix + u".GIF"_qs), file.bytes);
+        }
     }
 
     void defaults_areTheDesigns() {
@@ -198,6 +216,22 @@ private slots:
         row("template a folder", {"code", "--template", "%D/folder.gif"}, "is a folder");
         row("template a FIFO", {"code", "--template", "%D/fifo.html"}, "named pipe (FIFO)");
         row("template of 5000 x 5000", {"code", "--template", "%D/huge.gif"}, "larger than 4096 x 4096");
+        // A template: a style of the list, no more colours than it has, a name the list would show.
+        row("make-template without --save", {"make-template", "--style", "tape"}, "needs --style STYLE and --save");
+        row("make-template without --style", {"make-template", "--save", "t.gif"}, "needs --style STYLE and --save");
+        row("unknown style", {"make-template", "--style", "Tape", "--save", "t.gif"}, "no style \"Tape\"");
+        row("third colour of a two-colour style",
+            {"make-template", "--style", "tape", "--color3", "000000", "--save", "t.gif"},
+            "--color3: the style \"tape\" has 2 colours");
+        row("template colour of five digits", {"make-template", "--style", "tape", "--color2", "00000"},
+            "--color2 needs a colour");
+        row("template not a GIF", {"make-template", "--style", "tape", "--save", "t.png"}, "ending in .gif");
+        row("template name of a shadowless variant", {"make-template", "--style", "tape", "--save", "%D/clubb.gif"},
+            "ends in \"b\"");
+        row("template name of a 2x companion", {"make-template", "--style", "tape", "--save", "t@2x.gif"},
+            "ends in \"@2x\"");
+        row("banner option on make-template", {"make-template", "--size", "60"}, "does not apply to make-template");
+        row("template option on code", {"code", "--style", "tape"}, "does not apply to code");
     }
 
     void badCommandLine_isRefused() {

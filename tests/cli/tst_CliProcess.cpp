@@ -33,9 +33,9 @@ private slots:
     // a FIFO named fifo.html and a template cut short, cut.gif.
     void exitStatus_data() {
         QTest::addColumn<QByteArrayList>("args");
-        QTest::addColumn<QByteArray>("tmpdir");  // empty: as it is
+        QTest::addColumn<QByteArray>("env");  // NAME=value set for the run; empty: none
         QTest::addColumn<int>("status");
-        QTest::addColumn<QStringList>("out");  // lines; "/tmp/*" matches any path under /tmp
+        QTest::addColumn<QStringList>("out");  // lines; "/tmp/*" matches any existing path under /tmp
         QTest::addColumn<QString>("err");      // the start of the one line on stderr; empty: none
         QTest::addColumn<bool>("unchanged");   // the folder is exactly as it was
 
@@ -73,8 +73,19 @@ private slots:
             << QByteArrayList{"compose", "--template", "%D/cut.gif", "--gif", "%D/b.gif"} << QByteArray() << 2
             << QStringList{} << u"vornetad-cli: --template: \"%D/cut.gif\": the file ends"_qs << true;
         QTest::newRow("preview without a usable TMPDIR")
-            << QByteArrayList{"preview", "--size", "60"} << QByteArray("relative/tmp") << 0 << QStringList{u"/tmp/*"_qs}
-            << QString() << true;
+            << QByteArrayList{"preview", "--size", "60"} << QByteArray("TMPDIR=relative/tmp") << 0
+            << QStringList{u"/tmp/*"_qs} << QString() << true;
+        // The wizard's templates, then the user's own in the user's data folder (mine.gif there).
+        QStringList templates;
+        const QStringList shipped = QDir(QStringLiteral(VORNET_BINARY_DIR "/bin/vornets")).entryList({u"*.gif"_qs});
+        for (const QString& name : shipped) {
+            if (!name.contains(u'@') && !name.endsWith(u"b.gif")) {
+                templates.append(QStringLiteral(VORNET_BINARY_DIR "/bin/vornets/") + name);
+            }
+        }
+        QTest::newRow("templates: shipped, then the user's")
+            << QByteArrayList{"templates"} << QByteArray("XDG_DATA_HOME=%D/share") << 0
+            << templates + QStringList{u"%D/share/vornetad/vornets/mine.gif"_qs} << QString() << true;
         // Arguments are the program's alone, even those that Qt takes for options of its own.
         QTest::newRow("a value that looks like Qt's option")
             << QByteArrayList{"generate", "--size", "60", "--title", "-reverse", "--modify", "%D/page.html"}
@@ -85,7 +96,7 @@ private slots:
 
     void exitStatus() {
         QFETCH(QByteArrayList, args);
-        QFETCH(QByteArray, tmpdir);
+        QFETCH(QByteArray, env);
         QFETCH(int, status);
         QFETCH(QStringList, out);
         QFETCH(QString, err);
@@ -96,6 +107,9 @@ private slots:
         QVERIFY(WriteAll(dir.filePath(QStringLiteral("page.html")), "<html><body><p>mine</p></body></html>\n"));
         QVERIFY(WriteAll(dir.filePath(QStringLiteral("cut.gif")), "GIF89a\x02\x00\x02\x00\xf1"));
         QCOMPARE(::mkfifo(QByteArray(folder + "/fifo.html").constData(), 0600), 0);
+        QVERIFY(QDir(dir.path()).mkpath(u"share/vornetad/vornets"_qs));
+        QVERIFY(QFile::copy(QStringLiteral(VORNET_SOURCE_DIR "/data/vornets/tape.gif"),
+                            dir.filePath(u"share/vornetad/vornets/mine.gif"_qs)));
         const auto before = Snapshot(dir.path());
 
         // QProcess passes arguments through the locale's encoding, which cannot carry every byte;
@@ -109,12 +123,13 @@ private slots:
             command += "')\"";
         }
         QProcess cli;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
-        if (!tmpdir.isEmpty()) {
-            env.insert(QStringLiteral("TMPDIR"), QString::fromUtf8(tmpdir));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+        if (!env.isEmpty()) {
+            environment.insert(QString::fromUtf8(env.left(env.indexOf('='))),
+                               QString::fromUtf8(env.mid(env.indexOf('=') + 1).replace("%D", folder)));
         }
-        cli.setProcessEnvironment(env);
+        cli.setProcessEnvironment(environment);
         cli.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QString::fromLatin1(command)});
         QVERIFY(cli.waitForFinished(60000));
         const QStringList outLines = QString::fromUtf8(cli.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);

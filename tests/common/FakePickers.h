@@ -21,6 +21,7 @@ public:
     std::deque<std::optional<QFont>> fonts;
     std::deque<std::optional<QString>> files;  // for opening and saving alike
     std::deque<std::optional<QString>> folders;
+    std::deque<std::optional<QString>> texts;
     QList<Message> messages;
 
     // What the pickers were asked with, for the tests that check it.
@@ -30,6 +31,7 @@ public:
     QString lastStartFolder;
     int colorRequests = 0;
     int fontRequests = 0;
+    QString lastInitialText;
 
     std::optional<QColor> PickColor(QWidget*) override {
         ++colorRequests;
@@ -51,6 +53,10 @@ public:
         lastFolderTitle = title;
         lastStartFolder = startFolder;
         return Take(folders);
+    }
+    std::optional<QString> PromptText(QWidget*, const QString&, const QString&, const QString& initial) override {
+        lastInitialText = initial;
+        return Take(texts);
     }
     void ShowMessage(QWidget*, const QString& caption, const QString& text, MessageIcon icon) override {
         messages.append({caption, text, icon});

@@ -8,6 +8,7 @@
 #include "TemplateCatalog.h"
 #include "TemplateImage.h"
 #include "TestFiles.h"
+#include "UserTemplates.h"
 #include "files/FileNames.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
@@ -117,10 +118,11 @@ void Link(const char* target, const QString& at) {
 struct Kind {
     const char* name;
     Setup setup;
-    // One mark per operation (image, style, page, read page, custom code, template, scan, remove):
-    // 'w' written, 'r' read, 'x' refused, 'e' scanned as an entry without image, '-' not scanned.
+    // One mark per operation (image, style, page, read page, custom code, template, scan, remove,
+    // new file, added template): 'w' written, 'r' read, 'x' refused, 'e' scanned as an entry
+    // without image, '-' not scanned.
     const char* outcome;
-    const char* reason;  // in every refusal
+    const char* reason;  // in every refusal, but a new file's for a name that is taken
 };
 
 QList<Kind> Kinds() {
@@ -128,33 +130,33 @@ QList<Kind> Kinds() {
         MakeFile(s.Path("site/node.gif"), content);
     };
     return {
-        {"regular file", file, "wwwrrrrw", ""},
+        {"regular file", file, "wwwrrrrwxr", ""},
         {"link to a regular file",
          [](Scene& s, const QByteArray& content) {
              MakeFile(s.Path("real/file.gif"), content);
              Link("../real/file.gif", s.Path("site/node.gif"));
          },
-         "wwwrrrrw", ""},
+         "wwwrrrrwxr", ""},
         {"link to nothing, in a folder that exists",
-         [](Scene& s, const QByteArray&) { Link("../real/new.gif", s.Path("site/node.gif")); }, "wwwrxxex",
+         [](Scene& s, const QByteArray&) { Link("../real/new.gif", s.Path("site/node.gif")); }, "wwwrxxexxx",
          "does not exist"},
         {"link into a folder that does not exist",
-         [](Scene& s, const QByteArray&) { Link("../missing/new.gif", s.Path("site/node.gif")); }, "xxxxxxex",
+         [](Scene& s, const QByteArray&) { Link("../missing/new.gif", s.Path("site/node.gif")); }, "xxxxxxexxx",
          "does not exist"},
         {"loop of links",
          [](Scene& s, const QByteArray&) {
              Link("other", s.Path("site/node.gif"));
              Link("node.gif", s.Path("site/other"));
          },
-         "xxxxxxex", "loop of symbolic links"},
+         "xxxxxxexxx", "loop of symbolic links"},
         {"link to a FIFO",
          [](Scene& s, const QByteArray&) {
              QCOMPARE(::mkfifo(s.Raw("real/fifo").constData(), 0644), 0);
              Link("../real/fifo", s.Path("site/node.gif"));
          },
-         "xxxxxxex", "named pipe (FIFO)"},
+         "xxxxxxexxx", "named pipe (FIFO)"},
         {"FIFO", [](Scene& s, const QByteArray&) { QCOMPARE(::mkfifo(s.Raw("site/node.gif").constData(), 0644), 0); },
-         "xxxxxxex", "named pipe (FIFO)"},
+         "xxxxxxexxx", "named pipe (FIFO)"},
         {"socket",
          [](Scene& s, const QByteArray&) {
              sockaddr_un address{};
@@ -166,17 +168,17 @@ QList<Kind> Kinds() {
              QCOMPARE(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
              ::close(fd);
          },
-         "xxxxxxex", "socket"},
+         "xxxxxxexxx", "socket"},
         {"character device",
          [](Scene& s, const QByteArray&) {
              if (::mknod(s.Raw("site/node.gif").constData(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
                  s.skip = QStringLiteral("cannot make a device node here (needs root)");
              }
          },
-         "xxxxxxex", "character device"},
+         "xxxxxxexxx", "character device"},
         {"link to a device", [](Scene& s, const QByteArray&) { Link("/dev/null", s.Path("site/node.gif")); },
-         "xxxxxxex", "character device"},
-        {"folder", [](Scene& s, const QByteArray&) { QVERIFY(QDir().mkpath(s.Path("site/node.gif"))); }, "xxxxxxex",
+         "xxxxxxexxx", "character device"},
+        {"folder", [](Scene& s, const QByteArray&) { QVERIFY(QDir().mkpath(s.Path("site/node.gif"))); }, "xxxxxxexxx",
          "folder"},
         {"file without read permission",
          [](Scene& s, const QByteArray& content) {
@@ -185,7 +187,7 @@ QList<Kind> Kinds() {
                  s.skip = QStringLiteral("permissions do not stop the superuser");
              }
          },
-         "wwxxxxex", "Permission denied"},
+         "wwxxxxexxx", "Permission denied"},
         {"write-protected file",
          [](Scene& s, const QByteArray& content) {
              MakeFile(s.Path("site/node.gif"), content, 0444);
@@ -203,10 +205,10 @@ QList<Kind> Kinds() {
                  s.skip = QStringLiteral("cannot remount read-only here");
              }
          },
-         "xxxxrrrx", "cannot write"},
-        {"nothing there", [](Scene&, const QByteArray&) {}, "wwwrxx-x", "does not exist"},
+         "xxxxrrrxxr", "cannot write"},
+        {"nothing there", [](Scene&, const QByteArray&) {}, "wwwrxx-xwx", "does not exist"},
         {"folder that does not exist",
-         [](Scene& s, const QByteArray&) { QVERIFY(QDir(s.Path("site")).removeRecursively()); }, "xxxxxx-x",
+         [](Scene& s, const QByteArray&) { QVERIFY(QDir(s.Path("site")).removeRecursively()); }, "xxxxxx-xxx",
          "does not exist"},
         // Qt's text for this name is "node\uFFFD.gif": a different name, which must never be written.
         {"name that is not valid text",
@@ -218,13 +220,14 @@ QList<Kind> Kinds() {
              std::fwrite(content.constData(), 1, size_t(content.size()), out);
              std::fclose(out);
          },
-         "xxxxxx-x", "not valid text"},
+         "xxxxxx-xxx", "not valid text"},
     };
 }
 
-enum Operation { Image, Style, Page, ReadPageOp, CustomCode, Template, Scan, Remove, OperationCount };
+enum Operation { Image, Style, Page, ReadPageOp, CustomCode, Template, Scan, Remove, Create, Import, OperationCount };
 const char* const kOperationNames[] = {"replace image",    "replace style sheet", "write page",     "read page",
-                                       "read custom code", "load template",       "scan templates", "remove advert"};
+                                       "read custom code", "load template",       "scan templates", "remove advert",
+                                       "create new file",  "add template"};
 
 QImage SomeBanner() {
     QImage image(40, 40, QImage::Format_ARGB32_Premultiplied);
@@ -274,9 +277,9 @@ private slots:
         QFETCH(QString, reason);
         Scene scene;
         QVERIFY(QDir().mkpath(scene.Path("site")) && QDir().mkpath(scene.Path("real")));
-        const QByteArray content = operation == Template || operation == Scan ? SomeGif()
-                                   : operation == Remove                      ? InjectCode(kPage, m_texts.codeBlock)
-                                                                              : kPage;
+        const QByteArray content = operation == Template || operation == Scan || operation == Import ? SomeGif()
+                                   : operation == Remove ? InjectCode(kPage, m_texts.codeBlock)
+                                                         : kPage;
         setup(scene, content);
         if (!scene.skip.isEmpty()) {
             QSKIP(qPrintable(scene.skip));
@@ -319,6 +322,10 @@ private slots:
             error = LoadTemplateImage(path).status.error;
         } else if (operation == Remove) {
             error = RemoveAdvert({path}, {}).Failures().value(0).error;
+        } else if (operation == Create) {
+            error = CreateNewFile(kStyle, path).error;
+        } else if (operation == Import) {
+            error = ImportTemplate(path).status.error;
         } else {
             TemplateCatalog catalog;
             catalog.Scan(scene.Path("site"));
@@ -332,7 +339,8 @@ private slots:
             QCOMPARE(entryWithoutImage, outcome == 'e');
         } else if (outcome == 'x') {
             QVERIFY2(!error.isEmpty(), "not refused");
-            QVERIFY2(error.contains(reason), qPrintable(error));
+            QVERIFY2(error.contains(reason) || (operation == Create && error.contains(u"already there")),
+                     qPrintable(error));
         } else {
             QVERIFY2(error.isEmpty(), qPrintable(error));
         }
@@ -346,7 +354,7 @@ private slots:
         const QByteArray bytes = ReadAll(written);
         if (operation == Image) {
             QCOMPARE(QImage::fromData(bytes, "GIF").size(), QSize(40, 40));
-        } else if (operation == Style) {
+        } else if (operation == Style || operation == Create) {
             QCOMPARE(bytes, kStyle);
         } else if (operation == Remove) {
             QCOMPARE(bytes, kPage);

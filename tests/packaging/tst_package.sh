@@ -49,6 +49,8 @@ cli=$root/usr/bin/vornetad-cli
 [[ $("$cli" --version) == "vornetad-cli $version" ]] || fail "vornetad-cli --version"
 [[ $(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$root/usr/bin/vornetad" --version) == "vornetad $version" ]] ||
     fail "vornetad --version without a display"
+# The shipped templates alone: no user's own templates from this machine's data folder.
+export XDG_DATA_HOME=$work/no-user-data
 "$cli" templates >"$work/installed.txt" || fail "vornetad-cli templates"
 "$build/bin/vornetad-cli" templates | sed "s|^$build/bin/vornets/|$share/vornetad/vornets/|" >"$work/built.txt"
 [[ -s $work/installed.txt ]] && cmp -s "$work/installed.txt" "$work/built.txt" ||
@@ -64,7 +66,7 @@ for page in vornetad-cli vornetad; do
     [[ -z $warnings ]] || fail "man $page warns: $warnings"
 done
 rendered=$(MANWIDTH=80 man -l "$share/man/man1/vornetad-cli.1.gz" 2>/dev/null)
-for heading in SYNOPSIS OPTIONS "EXIT STATUS" "THE DESIGN FILE" "HOW PAGES ARE TREATED"; do
+for heading in SYNOPSIS OPTIONS "EXIT STATUS" "THE DESIGN FILE" "HOW PAGES ARE TREATED" "YOUR OWN TEMPLATES"; do
     grep -q "^$heading" <<<"$rendered" || fail "vornetad-cli(1) has no $heading"
 done
 
@@ -91,7 +93,7 @@ completes() {
     got=$(printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort | paste -sd ' ')
     [[ $got == "$expected" ]] || fail "completing '$*': got '$got', expected '$expected'"
 }
-completes "--help --version code compose design generate preview remove templates" ""
+completes "--help --version code compose design generate make-template preview remove templates" ""
 completes "generate" gen
 completes "--color1 --color2 --color3" compose --col
 completes "--click-through --color1 --color2 --color3 --css --custom-code --custom-code-file" code --c
@@ -105,6 +107,7 @@ completes "spring.vornetad sub folder" code --design ""
 completes "" generate --title ""
 completes "B.GIF a.gif page.html spring.vornetad sub folder" remove ""
 completes "sub folder" remove --custom-code x --site ""
+completes "curl dogear gradient midnight pastel ribbon tape winter" make-template --style ""
 
 ((failures == 0)) || exit 1
 echo "package vornetad_${version}_amd64.deb: all checks passed"

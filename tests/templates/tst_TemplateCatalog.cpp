@@ -182,6 +182,45 @@ private slots:
         }
     }
 
+    // The shipped folder first, then the user's, each under the same rules (sorted, shadowless
+    // variants and 2x companions hidden, refused files kept without an image). Without user
+    // templates the catalog is the shipped folder's alone. Names: "s/" shipped, "u/" the user's;
+    // a name after "!" holds no GIF.
+    void scan_shippedThenUserTemplates_data() {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList shipped{u"s/z.gif"_qs, u"s/m.gif"_qs, u"s/mb.gif"_qs, u"s/m@2x.gif"_qs};
+        const QStringList shippedOnly{u"s/m.gif"_qs, u"s/z.gif"_qs};
+        QTest::newRow("no user folder") << shipped << shippedOnly;
+        QTest::newRow("user folder without templates") << shipped + QStringList{u"u/notes.txt"_qs} << shippedOnly;
+        QTest::newRow("user's after the shipped ones, each sorted")
+            << shipped + QStringList{u"u/mine.gif"_qs, u"u/a.gif"_qs}
+            << shippedOnly + QStringList{u"u/a.gif"_qs, u"u/mine.gif"_qs};
+        QTest::newRow("user's hidden names")
+            << shipped + QStringList{u"u/x.gif"_qs, u"u/xb.gif"_qs, u"u/x@2x.gif"_qs, u"u/xb@2x.gif"_qs}
+            << shippedOnly + QStringList{u"u/x.gif"_qs};
+        QTest::newRow("refused file in the user folder")
+            << shipped + QStringList{u"u/!broken.gif"_qs, u"u/ok.gif"_qs}
+            << shippedOnly + QStringList{u"u/!broken.gif"_qs, u"u/ok.gif"_qs};
+        QTest::newRow("no shipped templates") << QStringList{u"u/a.gif"_qs} << QStringList{u"u/a.gif"_qs};
+    }
+    void scan_shippedThenUserTemplates() {
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(u"s"_qs));
+        for (const QString& file : files) {
+            QDir(dir.path()).mkpath(file.section(u'/', 0, 0));
+            WriteFile(dir.filePath(QString(file).remove(u'!')), file.contains(u'!') ? "text" : RedGif());
+        }
+        TemplateCatalog catalog;
+        QCOMPARE(catalog.Scan(TemplateSources{dir.filePath(u"s/"_qs), dir.filePath(u"u"_qs)}), expected.size());
+        for (int i = 0; i < catalog.Count(); ++i) {
+            QCOMPARE(catalog.PathAt(i), dir.filePath(QString(expected[i]).remove(u'!')));
+            QCOMPARE(catalog.BitmapAt(i).isNull(), expected[i].contains(u'!'));
+        }
+    }
+
     void scan_joinsFolderAndNameWithOneSeparator_data() {
         QTest::addColumn<QString>("suffix");
         QTest::newRow("no trailing separator") << QString();

@@ -121,7 +121,9 @@ void TestWizardDialog::init() {
 // A new wizard, shown, keeping its design in the test's own configuration folder.
 void TestWizardDialog::Start(const QString& templatesFolder) {
     wizard.reset();
-    wizard = std::make_unique<WizardDialog>(*fakes, templatesFolder, LastDesign());
+    // The user's own templates would go beside the design, in the test's folder.
+    wizard = std::make_unique<WizardDialog>(*fakes, TemplateSources{templatesFolder, configDir->filePath(QStringLiteral("vornets"))},
+                                            LastDesign());
     wizard->SetPreviewFolder(previewDir->path());
     wizard->show();
     QVERIFY(QTest::qWaitForWindowExposed(wizard.get()));
@@ -418,7 +420,7 @@ void TestWizardDialog::closeBoxEndsTheDialog() {
 
 void TestWizardDialog::emptyTemplatesFolder_allStepsStillWork() {
     QTemporaryDir empty;
-    WizardDialog bare(*fakes, empty.path() + QLatin1Char('/'), QString());
+    WizardDialog bare(*fakes, TemplateSources{empty.path() + QLatin1Char('/'), {}}, QString());
     bare.SetPreviewFolder(previewDir->path());
     QCOMPARE(bare.Catalog().Count(), 0);
     for (int n = 1; n < 5; ++n) {

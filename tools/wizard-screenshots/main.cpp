@@ -1,18 +1,22 @@
 // Saves a picture of each wizard step, as the offscreen platform draws it, at a whole number of
 // device pixels per unit: wizard-screenshots OUTPUT-FOLDER [SCALE]
-// (writes step1-templates.png ... step5-output.png, or step1-templates@2x.png ... for SCALE 2; at
-// SCALE 2 also banner-1x-2x.png, one banner in the browser without and with its 2x image)
+// (writes step1-templates.png ... step5-output.png and new-template.png, the "New template" dialog,
+// or step1-templates@2x.png ... for SCALE 2; at SCALE 2 also banner-1x-2x.png, one banner in the
+// browser without and with its 2x image)
 #include "Banner.h"
 #include "DialogLook.h"
 #include "GifWriter.h"
+#include "NewTemplateDialog.h"
 #include "Pickers.h"
 #include "TemplateImage.h"
+#include "TemplatesPage.h"
 #include "WizardDialog.h"
 #include "design/Design.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QListWidget>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -73,7 +77,19 @@ bool SaveBannerComparison(const QString& path) {
     }
     Settle(1500);
     return loaded && view.grab().save(path);
-}
+    // The "New template" dialog over the templates step, a ribbon in the brand colours of an example.
+    bool SaveNewTemplateDialog(WizardDialog & wizard, const QString& path) {
+        wizard.Templates().OnNewTemplate();
+        auto* dialog = wizard.findChild<NewTemplateDialog*>();
+        if (dialog == nullptr) {
+            return false;
+        }
+        dialog->StyleList()->setCurrentRow(5);
+        Settle(300);
+        const bool saved = dialog->grab().save(path);
+        dialog->reject();
+        return saved;
+    }
 
 }  // namespace
 
@@ -93,8 +109,9 @@ int main(int argc, char* argv[]) {
     ApplyDialogLook();
 
     DialogPickers pickers;
-    // The first start's look, whatever this user's last design was.
-    WizardDialog wizard(pickers, DefaultTemplatesFolder(), QString());
+    // The first start's look, whatever this user's last design and own templates are.
+    const QTemporaryDir userTemplates;
+    WizardDialog wizard(pickers, TemplateSources{DefaultTemplatesFolder(), userTemplates.path()}, QString());
     wizard.show();
     const char* names[] = {"templates", "editor", "options", "preview", "output"};
     const QString suffix = scale == 1 ? QString() : QStringLiteral("@%1x").arg(scale);
@@ -107,6 +124,10 @@ int main(int argc, char* argv[]) {
         const QString path = QDir(folder).filePath(
             QStringLiteral("step%1-%2%3.png").arg(step).arg(QLatin1String(names[step - 1]), suffix));
         ok &= wizard.grab().save(path);
+        if (step == 1) {
+            ok &=
+                SaveNewTemplateDialog(wizard, QDir(folder).filePath(QStringLiteral("new-template%1.png").arg(suffix)));
+        }
     }
     if (scale == 2) {
         ok &= SaveBannerComparison(QDir(folder).filePath(QStringLiteral("banner-1x-2x.png")));

@@ -1,15 +1,28 @@
-#include "GifOut.h"
+#include "templatemaker/TemplateGif.h"
 
-#include <QFile>
+#include "banner/GifEncoding.h"
 
-#include <gif_lib.h>
+#include <QImage>
 
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <numeric>
 #include <vector>
 
 namespace {
+
+// Pixels laid over the matte with at least this alpha stay opaque; the others become transparent.
+constexpr int kOpaqueFrom = 128;
+// Everything is composed for a white page: soft edges and shadows are laid over white.
+constexpr QRgb kMatte = 0xFFFFFFFF;
+constexpr int kOpaqueColours = 255;  // entry 0 is the transparent one
+
+struct Rgb {
+    quint8 red;
+    quint8 green;
+    quint8 blue;
+};
 
 struct Colour {
     int channel[3];
@@ -19,9 +32,8 @@ struct Colour {
 // A palette of at most `limit` colours for the opaque pixels, by median cut at full 8-bit
 // precision, with entry 0 left for transparency. Boxes are split at the weighted median of their
 // widest channel until there are enough of them; each entry is its box's weighted mean.
-std::vector<GifColorType> MedianCutPalette(const std::vector<GifByteType>& red, const std::vector<GifByteType>& green,
-                                           const std::vector<GifByteType>& blue, const std::vector<bool>& opaque,
-                                           int limit) {
+std::vector<Rgb> MedianCutPalette(const std::vector<quint8>& red, const std::vector<quint8>& green,
+                                  const std::vector<quint8>& blue, const std::vector<bool>& opaque, int limit) {
     std::map<quint32, size_t> histogram;
     for (size_t i = 0; i < red.size(); ++i) {
         if (opaque[i]) {
@@ -98,7 +110,7 @@ std::vector<GifColorType> MedianCutPalette(const std::vector<GifByteType>& red, 
         boxes[pick] = Box(box.first, cut);
         boxes.emplace_back(cut, box.second);
     }
-    std::vector<GifColorType> palette(1, GifColorType{0, 0, 0});
+    std::vector<Rgb> palette(1, Rgb{0, 0, 0});
     for (const Box& box : boxes) {
         double sum[3] = {0.0, 0.0, 0.0};
         double weight = 0.0;
@@ -108,8 +120,8 @@ std::vector<GifColorType> MedianCutPalette(const std::vector<GifByteType>& red, 
             }
             weight += double(colours[i].weight);
         }
-        palette.push_back({GifByteType(std::lround(sum[0] / weight)), GifByteType(std::lround(sum[1] / weight)),
-                           GifByteType(std::lround(sum[2] / weight))});
+        palette.push_back({quint8(std::lround(sum[0] / weight)), quint8(std::lround(sum[1] / weight)),
+                           quint8(std::lround(sum[2] / weight))});
     }
     return palette;
 }
@@ -117,9 +129,18 @@ std::vector<GifColorType> MedianCutPalette(const std::vector<GifByteType>& red, 
 // Maps every opaque pixel to its nearest palette entry (1 to `colours`), spreading the rounding
 // error over its opaque neighbours (Floyd-Steinberg, serpentine), so long gradients do not band.
 // Transparent pixels take entry 0.
-void DiffuseOntoPalette(int w, int h, const std::vector<GifByteType>& red, const std::vector<GifByteType>& green,
-                        const std::vector<GifByteType>& blue, const std::vector<bool>& opaque,
-                        const std::vector<GifColorType>& palette, int colours, std::vector<GifByteType>& indices) {
+void DiffuseOntoPalette(int w, int h, const std::vector<quint8>& red, const std::vector<quint8>& green,
+                        const std::vector<quint8>& blue, const std::vector<bool>& opaque,
+                        const std::vector<Rgb>& palette, int colours, std::vector<quint8>& indices) {
+    // Entries 1 to `colours` in the order of their green, and those greens.
+    std::vector<int> byGreen(size_t(std::max(colours, 0)));
+    std::iota(byGreen.begin(), byGreen.end(), 1);
+    std::stable_sort(byGreen.begin(), byGreen.end(),
+                     [&palette](int a, int b) { return palette[size_t(a)].green < palette[size_t(b)].green; });
+    std::vector<float> greens;
+    for (const int c : byGreen) {
+        greens.push_back(float(palette[size_t(c)].green));
+    }
     // Error carried to the current and the next row, three channels per pixel, with a margin.
     std::vector<float> current(size_t(w + 2) * 3, 0.0F);
     std::vector<float> below(size_t(w + 2) * 3, 0.0F);
@@ -139,23 +160,39 @@ void DiffuseOntoPalette(int w, int h, const std::vector<GifByteType>& red, const
                 return std::clamp(float(value) + std::clamp(carried, -12.0F, 12.0F), 0.0F, 255.0F);
             };
             const float want[3] = {with(red[i], e[0]), with(green[i], e[1]), with(blue[i], e[2])};
+            // The nearest entry, the lowest one of equally near ones. The search starts at the
+            // wanted green and goes outwards both ways, each way stopping where the green term
+            // alone (a part of every distance, rounded alike) is farther than the best so far.
             int best = 1;
             float bestDistance = 1e30F;
-            for (int c = 1; c <= colours; ++c) {
-                const GifColorType& p = palette[size_t(c)];
-                const float dr = want[0] - float(p.Red);
-                const float dg = want[1] - float(p.Green);
-                const float db = want[2] - float(p.Blue);
-                const float distance = 0.30F * dr * dr + 0.59F * dg * dg + 0.11F * db * db;
-                if (distance < bestDistance) {
+            const auto nearer = [&](int at) {
+                const int c = byGreen[size_t(at)];
+                const Rgb& p = palette[size_t(c)];
+                const float dg = want[1] - float(p.green);
+                const float greenPart = 0.59F * dg * dg;
+                if (greenPart > bestDistance) {
+                    return false;
+                }
+                const float dr = want[0] - float(p.red);
+                const float db = want[2] - float(p.blue);
+                const float distance = 0.30F * dr * dr + greenPart + 0.11F * db * db;
+                if (distance < bestDistance || (distance == bestDistance && c < best)) {
                     bestDistance = distance;
                     best = c;
                 }
+                return true;
+            };
+            const int start = int(std::lower_bound(greens.begin(), greens.end(), want[1]) - greens.begin());
+            for (int up = start; up < colours && nearer(up);) {
+                ++up;
             }
-            indices[i] = GifByteType(best);
-            const GifColorType& chosen = palette[size_t(best)];
-            const float error[3] = {want[0] - float(chosen.Red), want[1] - float(chosen.Green),
-                                    want[2] - float(chosen.Blue)};
+            for (int down = start - 1; down >= 0 && nearer(down);) {
+                --down;
+            }
+            indices[i] = quint8(best);
+            const Rgb& chosen = palette[size_t(best)];
+            const float error[3] = {want[0] - float(chosen.red), want[1] - float(chosen.green),
+                                    want[2] - float(chosen.blue)};
             const int ahead = forward ? 1 : -1;
             const auto spread = [&](std::vector<float>& row, int dx, float share) {
                 const int nx = x + dx;
@@ -182,14 +219,20 @@ void DiffuseOntoPalette(int w, int h, const std::vector<GifByteType>& red, const
 
 }  // namespace
 
-bool SaveTemplateGif(const QImage& source, const QString& path, QRgb matte, int opaqueFrom, QString* error) {
+QByteArray EncodeTemplateGif(const QImage& source, QString* error) {
+    if (source.isNull()) {
+        if (error != nullptr) {
+            *error = QStringLiteral("the template image is empty");
+        }
+        return {};
+    }
     const QImage image = source.convertToFormat(QImage::Format_ARGB32);
     const int w = image.width();
     const int h = image.height();
     const size_t count = size_t(w) * size_t(h);
-    std::vector<GifByteType> red(count);
-    std::vector<GifByteType> green(count);
-    std::vector<GifByteType> blue(count);
+    std::vector<quint8> red(count);
+    std::vector<quint8> green(count);
+    std::vector<quint8> blue(count);
     std::vector<bool> opaque(count);
     for (int y = 0; y < h; ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
@@ -197,51 +240,30 @@ bool SaveTemplateGif(const QImage& source, const QString& path, QRgb matte, int 
             const size_t i = size_t(y) * size_t(w) + size_t(x);
             const QRgb p = line[x];
             const int a = qAlpha(p);
-            opaque[i] = a >= opaqueFrom;
+            opaque[i] = a >= kOpaqueFrom;
             const auto over = [a](int c, int m) {
-                return GifByteType((c * a + m * (255 - a) + 127) / 255);
+                return quint8((c * a + m * (255 - a) + 127) / 255);
             };
-            red[i] = opaque[i] ? over(qRed(p), qRed(matte)) : GifByteType(qRed(matte));
-            green[i] = opaque[i] ? over(qGreen(p), qGreen(matte)) : GifByteType(qGreen(matte));
-            blue[i] = opaque[i] ? over(qBlue(p), qBlue(matte)) : GifByteType(qBlue(matte));
+            red[i] = opaque[i] ? over(qRed(p), qRed(kMatte)) : quint8(qRed(kMatte));
+            green[i] = opaque[i] ? over(qGreen(p), qGreen(kMatte)) : quint8(qGreen(kMatte));
+            blue[i] = opaque[i] ? over(qBlue(p), qBlue(kMatte)) : quint8(qBlue(kMatte));
         }
     }
 
-    const std::vector<GifColorType> palette = MedianCutPalette(red, green, blue, opaque, 255);
+    const std::vector<Rgb> palette = MedianCutPalette(red, green, blue, opaque, kOpaqueColours);
     const int colours = int(palette.size()) - 1;
-    std::vector<GifByteType> indices(count);
+    std::vector<quint8> indices(count);
     DiffuseOntoPalette(w, h, red, green, blue, opaque, palette, colours, indices);
 
-    int status = 0;
-    GifFileType* gif = EGifOpenFileName(QFile::encodeName(path).constData(), false, &status);
-    if (gif == nullptr) {
-        *error = QString::fromUtf8(GifErrorString(status));
-        return false;
+    // Always a full table of 256 entries, the unused ones black: the templates have always been
+    // written that way, and a smaller table would change their bytes.
+    QList<QRgb> table(256, qRgb(0, 0, 0));
+    for (size_t i = 0; i < palette.size(); ++i) {
+        table[qsizetype(i)] = qRgb(palette[i].red, palette[i].green, palette[i].blue);
     }
-    EGifSetGifVersion(gif, true);
-    std::vector<GifColorType> table = palette;
-    table.resize(256, GifColorType{0, 0, 0});
-    ColorMapObject* map = GifMakeMapObject(256, table.data());
-    bool ok = EGifPutScreenDesc(gif, w, h, 8, 0, map) != GIF_ERROR;
-    GraphicsControlBlock gcb{};
-    gcb.DisposalMode = DISPOSAL_UNSPECIFIED;
-    gcb.UserInputFlag = false;
-    gcb.DelayTime = 0;
-    gcb.TransparentColor = 0;
-    GifByteType extension[4];
-    const size_t extensionLength = EGifGCBToExtension(&gcb, extension);
-    ok = ok && EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, int(extensionLength), extension) != GIF_ERROR;
-    ok = ok && EGifPutImageDesc(gif, 0, 0, w, h, false, nullptr) != GIF_ERROR;
-    for (int y = 0; ok && y < h; ++y) {
-        ok = EGifPutLine(gif, indices.data() + size_t(y) * size_t(w), w) != GIF_ERROR;
+    QByteArray bytes = EncodeIndexedGif(w, h, table, indices.data());
+    if (bytes.isEmpty() && error != nullptr) {
+        *error = QStringLiteral("a template of %1 x %2 pixels cannot be written as a GIF").arg(w).arg(h);
     }
-    if (!ok) {
-        *error = QString::fromUtf8(GifErrorString(gif->Error));
-    }
-    GifFreeMapObject(map);
-    if (EGifCloseFile(gif, &status) == GIF_ERROR && ok) {
-        *error = QString::fromUtf8(GifErrorString(status));
-        ok = false;
-    }
-    return ok;
+    return bytes;
 }

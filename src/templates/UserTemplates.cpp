@@ -1,0 +1,147 @@
+#include "UserTemplates.h"
+
+#include "TemplateCatalog.h"
+#include "TemplateImage.h"
+#include "files/FileNames.h"
+#include "files/ReadFile.h"
+#include "files/ReplaceFile.h"
+#include "templatemaker/TemplateGif.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+
+namespace {
+
+// Room within the system's 255-byte limit on one name for the longest suffix ("b@2x.gif") and the
+// temporary name a file is first written under.
+constexpr qsizetype kMaxNameBytes = 200;
+
+QString FileNameOf(const QString& name, const QString& suffix) {
+    return name + suffix + QStringLiteral(".gif");
+}
+
+QString JoinPath(const QString& folder, const QString& name) {
+    return folder.endsWith(u'/') ? QString(folder + name) : QString(folder + u'/' + name);
+}
+
+}  // namespace
+
+QString TemplateName(const QString& typed) {
+    QString name = typed.trimmed();
+    if (name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) {
+        name.chop(4);
+    }
+    return name;
+}
+
+QString TemplateNameProblem(const QString& name) {
+    if (name.isEmpty()) {
+        return QStringLiteral("Give the template a name.");
+    }
+    if (name.contains(u'/') || name.contains(QChar(0)) || name.startsWith(u'.')) {
+        return QStringLiteral("A template's name cannot hold a slash (/) or begin with a dot.");
+    }
+    const std::optional<QByteArray> encoded = EncodedName(name);
+    if (!encoded) {
+        return QStringLiteral("The name \"%1\" cannot be used as a file name on this system.").arg(name);
+    }
+    if (encoded->size() > kMaxNameBytes) {
+        return QStringLiteral("The name is too long for a file name; keep it under %1 letters.").arg(kMaxNameBytes / 4);
+    }
+    if (IsHiddenTemplateName(FileNameOf(name, {}))) {
+        return QStringLiteral("\"%1\" ends in \"%2\", which marks the %3 of another template: the template list would "
+                              "leave it out. Choose another name.")
+            .arg(name, name.endsWith(u"@2x") ? QStringLiteral("@2x") : QStringLiteral("b"),
+                 name.endsWith(u"@2x") ? QStringLiteral("sharp 2x copy") : QStringLiteral("shadowless variant"));
+    }
+    return {};
+}
+
+FileResult SaveNewTemplate(const QString& folder, const QString& name, const std::vector<TemplateFile>& files) {
+    if (folder.isEmpty()) {
+        return FileResult::Failure(FileNameOf(name, {}), QStringLiteral("there is no folder for your own templates"));
+    }
+    const QString path = JoinPath(folder, FileNameOf(name, {}));
+    if (const QString problem = TemplateNameProblem(name); !problem.isEmpty()) {
+        return FileResult::Failure(path, problem);
+    }
+    if (const FileResult made = MakeFolders(folder); !made.ok()) {
+        return made;
+    }
+    // "Logo.GIF" takes the name "Logo" as surely as "Logo.gif" does: both would be listed as it.
+    const FolderListing listing = ListFolder(folder);
+    for (const TemplateFile& file : files) {
+        const QString wanted = FileNameOf(name, file.suffix);
+        for (const FolderEntry& entry : listing.entries) {
+            if (entry.name.compare(wanted, Qt::CaseInsensitive) == 0 && entry.name.chopped(4) == wanted.chopped(4)) {
+                return FileResult::Failure(path, QStringLiteral("a template named \"%1\" is already there").arg(name));
+            }
+        }
+    }
+    QStringList written;
+    for (const TemplateFile& file : files) {
+        const QString filePath = JoinPath(folder, FileNameOf(name, file.suffix));
+        const FileResult result = CreateNewFile(file.bytes, filePath);
+        if (!result.ok()) {
+            // Only what this call made goes: those files were new and nobody else's.
+            for (const QString& done : std::as_const(written)) {
+                QFile::remove(done);
+            }
+            return result;
+        }
+        written.append(filePath);
+    }
+    return FileResult::Success(path);
+}
+
+ImportedTemplate ImportTemplate(const QString& path) {
+    ImportedTemplate imported{FileResult::Success(path), {}, false};
+    const auto refuse = [&imported](const QString& reason) {
+        imported.status.error = reason;
+        imported.bytes.clear();
+        return imported;
+    };
+    FileBytes file = ReadRegularFile(path, kMaxTemplateBytes);
+    if (!file.status.ok()) {
+        return refuse(file.status.error);
+    }
+    if (file.bytes.startsWith("GIF8")) {
+        const TemplateImage decoded = DecodeTemplate(file.bytes);
+        if (!decoded.status.ok()) {
+            return refuse(decoded.status.error);
+        }
+        imported.bytes = std::move(file.bytes);
+        return imported;
+    }
+
+    QBuffer buffer(&file.bytes);
+    buffer.open(QIODevice::ReadOnly);
+    // The kind is told from the bytes; the name's ending may say anything.
+    QImageReader reader(&buffer);
+    const QByteArray format = reader.format();
+    if (format != "png" && format != "jpeg") {
+        return refuse(QStringLiteral("not a GIF, PNG or JPEG image"));
+    }
+    const QSize size = reader.size();
+    if (size.width() > kMaxPictureEdge || size.height() > kMaxPictureEdge) {
+        return refuse(QStringLiteral("its picture of %1 x %2 pixels is larger than %3 x %3")
+                          .arg(size.width())
+                          .arg(size.height())
+                          .arg(kMaxPictureEdge));
+    }
+    // A photo's orientation tag is applied, so the square is cut from the picture as it is seen.
+    reader.setAutoTransform(true);
+    const QImage picture = reader.read();
+    if (picture.isNull()) {
+        return refuse(QStringLiteral("the %1 image cannot be decoded: %2")
+                          .arg(QString::fromLatin1(format).toUpper(), reader.errorString()));
+    }
+    QString error;
+    imported.bytes = EncodeTemplateGif(SquareTemplate(picture), &error);
+    if (imported.bytes.isEmpty()) {
+        return refuse(error);
+    }
+    imported.converted = true;
+    return imported;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "files/FileResult.h"
+#include "templatemaker/TemplateMaker.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+// Templates the user adds beside the shipped ones, in a folder of their own
+// (UserTemplatesFolder()). Nothing here writes over a file: a name that is taken is refused.
+
+// The template name typed by the user, without the blanks around it and without a ".gif" ending.
+QString TemplateName(const QString& typed);
+
+// Why `name` (as TemplateName gives it) cannot name a new template, in words for the user; empty
+// when it can. Refused: no name, a slash or a leading dot, a name that no file name can carry, and
+// names the catalog would hide (ending in a lowercase "b" or in "@2x").
+QString TemplateNameProblem(const QString& name);
+
+// Writes the files of a new template called `name` into `folder` (made first when missing): each
+// TemplateFile as name + suffix + ".gif". When any of those names is taken (in any letter case of
+// ".gif"), or `name` is refused, nothing is written. A failure part way removes the files this call
+// made. On success the result's path is the template's own file, name + ".gif". An empty `folder`
+// is refused.
+FileResult SaveNewTemplate(const QString& folder, const QString& name, const std::vector<TemplateFile>& files);
+
+// A picture file made ready to become a template.
+struct [[nodiscard]] ImportedTemplate {
+    FileResult status;  // the picture's path, and why it is refused
+    QByteArray bytes;   // the template GIF
+    bool converted = false;
+};
+
+// Largest picture edge taken for conversion (a 48-megapixel photo fits; its pixels take 256 MB); a
+// larger one is refused before it is decoded.
+inline constexpr int kMaxPictureEdge = 8000;
+
+// Reads `path` as a template: a GIF is taken as it is once the strict template decoder accepts it
+// (DecodeTemplate); a PNG or JPEG is made a kTemplateEdge-pixel GIF template (SquareTemplate: the
+// largest square from its centre, transparency kept) and marked converted. Anything else, and a
+// file that cannot be read, is refused with the reason.
+ImportedTemplate ImportTemplate(const QString& path);

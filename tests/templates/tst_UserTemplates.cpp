@@ -1,0 +1,99 @@
+#include "TemplateImage.h"
+#include "TestFiles.h"
+#include "TestGif.h"
+#include "UserTemplates.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// A picture `size` big: its centre square opaque red on the left and see-through on the right, a
+// half-transparent bar across its middle, and opaque blue in the margins the square leaves.
+QByteArray Picture(QSize size, const char* format) {
+    QImage image(size, QImage::Format_ARGB32);
+    const int side = std::min(size.width(), size.height());
+    const QRect square((size.width() - side) / 2, (size.height() - side) / 2, side, side);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            const bool left = x < square.center().x();
+            QRgb pixel = !square.contains(x, y) ? qRgb(0, 0, 255) : left ? qRgb(255, 0, 0) : qRgba(0, 0, 0, 0);
+            if (square.contains(x, y) && std::abs(y - square.center().y()) < side / 10) {
+                pixel = qRgba(0, 160, 0, left ? 200 : 100);
+            }
+            image.setPixel(x, y, pixel);
+        }
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+}  // namespace
+
+class TestUserTemplates : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A GIF is taken byte for byte once the strict decoder accepts it; a PNG or JPEG becomes a
+    // 500-pixel template cut square from its centre, transparency kept (alpha from 128 up is laid
+    // over white, below it see-through); anything else is refused with the reason.
+    void import_takesGifsAndConvertsPictures_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("refusal");  // empty: taken
+        QTest::addColumn<bool>("converted");
+        const QByteArray gif = EncodeTestGif(SolidTemplate(QColor(10, 20, 30)));
+        QTest::newRow("GIF as it is") << gif << QString() << false;
+        QTest::newRow("damaged GIF") << gif.left(gif.size() - 40) << u"truncated"_qs << false;
+        QTest::newRow("wide PNG with alpha") << Picture({300, 200}, "PNG") << QString() << true;
+        QTest::newRow("tall PNG with alpha") << Picture({41, 90}, "PNG") << QString() << true;
+        QTest::newRow("PNG at the picture limit") << Picture({8000, 2}, "PNG") << QString() << true;
+        QTest::newRow("PNG over the picture limit")
+            << Picture({2, 8001}, "PNG") << u"2 x 8001 pixels is larger than 8000 x 8000"_qs << false;
+        QTest::newRow("JPEG") << Picture({64, 48}, "JPEG") << QString() << true;
+        QTest::newRow("BMP") << Picture({8, 8}, "BMP") << u"not a GIF, PNG or JPEG image"_qs << false;
+        QTest::newRow("text") << QByteArray("GIF is a word") << u"not a GIF, PNG or JPEG image"_qs << false;
+    }
+    void import_takesGifsAndConvertsPictures() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, refusal);
+        QFETCH(bool, converted);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"picture.gif"_qs);
+        QVERIFY(WriteAll(path, bytes));
+        const ImportedTemplate imported = ImportTemplate(path);
+        QCOMPARE(imported.status.path, path);
+        QVERIFY2(imported.status.error.contains(refusal), qPrintable(imported.status.error));
+        QCOMPARE(imported.status.ok(), refusal.isEmpty());
+        QCOMPARE(imported.converted, converted);
+        if (!refusal.isEmpty() || !converted) {
+            QCOMPARE(imported.bytes, refusal.isEmpty() ? bytes : QByteArray());
+            return;
+        }
+        const QImage image = DecodeTemplate(imported.bytes).image.convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(image.size(), QSize(500, 500));
+        if (QImage::fromData(bytes).height() < 10) {
+            return;  // too small to show the picture's parts
+        }
+        const bool alpha = QImage::fromData(bytes).hasAlphaChannel();
+        const auto near = [](QRgb a, QRgb b) {
+            return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b)) < 40;
+        };
+        QVERIFY(near(image.pixel(60, 60), qRgb(255, 0, 0)));
+        QCOMPARE(qAlpha(image.pixel(440, 60)), alpha ? 0 : 255);
+        // Alpha 200 over white; alpha 100 see-through.
+        QVERIFY(!alpha || near(image.pixel(60, 250), qRgb(55, 181, 55)));
+        QCOMPARE(qAlpha(image.pixel(440, 250)), alpha ? 0 : 255);
+        for (int y = 0; y < 500; y += 7) {
+            for (int x = 0; x < 500; x += 7) {
+                QVERIFY2(qBlue(image.pixel(x, y)) < 200 || qRed(image.pixel(x, y)) > 100, "a margin was kept");
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUserTemplates)
+#include "tst_UserTemplates.moc"
