@@ -1,8 +1,10 @@
 // A generated page in a real browser engine, for each page option: the banner must sit flush in
 // its corner at W x W, only its diagonal strip must follow the link, in the chosen window, and each
-// option must do what it promises there. Run at a device pixel ratio of 1 and, as a second CTest
+// option must do what it promises there, also under a Content-Security-Policy that allows only the
+// site's own scripts and style sheets. Run at a device pixel ratio of 1 and, as a second CTest
 // entry with QT_SCALE_FACTOR=2, of 2.
 #include "OutputRuns.h"
+#include "TestFiles.h"
 
 #include <QApplication>
 #include <QImage>
@@ -24,10 +26,35 @@ constexpr int kW = 200;
 constexpr int kScroll = 500;
 const QString kUnderLink = QStringLiteral("https://example.com/under");
 
-// A page whose own link lies under the whole banner, and which is tall enough to scroll.
-const QByteArray kPage = "<html><body style='margin:0'><a href='https://example.com/under' "
-                         "style='position:absolute;left:0;top:0;width:100%;height:400px'>under</a>"
-                         "<div style='height:3000px'></div></body></html>";
+// A page whose own link lies under the whole banner, and which is tall enough to scroll; its
+// styles are a file of the site, so that the strictest policy below leaves them in force.
+const QByteArray kPage = "<html><head>%1<link rel='stylesheet' href='page.css'></head><body>"
+                         "<a class='under' href='https://example.com/under'>under</a><div class='tall'></div>"
+                         "</body></html>";
+const QByteArray kPageStyle = "body{margin:0}a.under{position:absolute;left:0;top:0;width:100%;height:400px}"
+                              "div.tall{height:3000px}";
+
+// The page's policy: none, or only the site's own scripts and style sheets, or that with sources
+// the code block needs added: the script's alone, or all it asks for.
+enum class Policy { None, Strict, ScriptHash, AllSources };
+
+// The policy's meta element for a block that asks for `sources` ("script-src 'sha256-…'", …).
+QByteArray PolicyElement(Policy policy, const QByteArrayList& sources) {
+    if (policy == Policy::None) {
+        return {};
+    }
+    QByteArray script = "script-src 'self'";
+    QByteArray style = "style-src 'self'";
+    for (const QByteArray& source : sources) {
+        const QByteArray hash = source.mid(source.indexOf(' '));
+        if (source.startsWith("script-src ") && policy != Policy::Strict) {
+            script += hash;
+        } else if (source.startsWith("style-src ") && policy == Policy::AllSources) {
+            style += hash;
+        }
+    }
+    return "<meta http-equiv=\"Content-Security-Policy\" content=\"" + script + "; " + style + "\">";
+}
 
 // A followed link: where it led and whether it asked for a new window.
 struct Click {
@@ -117,6 +144,8 @@ bool PrintsAnImage(QWebEnginePage* page) {
 
 }  // namespace
 
+Q_DECLARE_METATYPE(Policy)
+
 class TestBannerInBrowser : public QObject {
     Q_OBJECT
 
@@ -125,53 +154,71 @@ private slots:
         QTest::addColumn<BannerSide>("side");
         QTest::addColumn<bool>("newWindow");
         QTest::addColumn<PageOptions>("options");
+        QTest::addColumn<Policy>("policy");
         // Banner pixels: one inside the strip, one in the transparent half.
         QTest::addColumn<QPoint>("inStrip");
         QTest::addColumn<QPoint>("transparent");
         const PageOptions none;
-        const PageOptions through{true, false, false, false};
-        QTest::newRow("right, new window") << BannerSide::Right << true << none << QPoint(120, 100) << QPoint(40, 160);
-        QTest::newRow("right, same window")
-            << BannerSide::Right << false << none << QPoint(185, 170) << QPoint(100, 190);
-        QTest::newRow("left, new window") << BannerSide::Left << true << none << QPoint(100, 80) << QPoint(160, 160);
-        QTest::newRow("left, same window") << BannerSide::Left << false << none << QPoint(20, 160) << QPoint(150, 120);
-        QTest::newRow("click-through, right, same window")
-            << BannerSide::Right << false << through << QPoint(185, 170) << QPoint(40, 160);
-        QTest::newRow("click-through, left, new window")
-            << BannerSide::Left << true << through << QPoint(100, 80) << QPoint(150, 120);
-        QTest::newRow("hidpi") << BannerSide::Right << true << PageOptions{false, true, false, false}
-                               << QPoint(120, 100) << QPoint(40, 160);
-        QTest::newRow("fixed") << BannerSide::Right << true << PageOptions{false, false, true, false}
-                               << QPoint(120, 100) << QPoint(40, 160);
-        QTest::newRow("no-print") << BannerSide::Left << true << PageOptions{false, false, false, true}
-                                  << QPoint(100, 80) << QPoint(160, 160);
-        QTest::newRow("all, left, same window")
-            << BannerSide::Left << false << PageOptions{true, true, true, true} << QPoint(20, 160) << QPoint(150, 120);
+        const PageOptions through{true, false, false, false, false};
+        const auto row = [](const char* name, BannerSide side, bool newWindow, PageOptions options,
+                            Policy policy = Policy::None) {
+            const bool right = side == BannerSide::Right;
+            const QPoint inStrip = right ? (newWindow ? QPoint(120, 100) : QPoint(185, 170))
+                                         : (newWindow ? QPoint(100, 80) : QPoint(20, 160));
+            const QPoint transparent = right ? QPoint(40, 160) : QPoint(150, 120);
+            QTest::newRow(name) << side << newWindow << options << policy << inStrip << transparent;
+        };
+        row("right, new window", BannerSide::Right, true, none);
+        row("right, same window", BannerSide::Right, false, none);
+        row("left, new window", BannerSide::Left, true, none);
+        row("left, same window", BannerSide::Left, false, none);
+        row("click-through, right, same window", BannerSide::Right, false, through);
+        row("click-through, left, new window", BannerSide::Left, true, through);
+        row("hidpi", BannerSide::Right, true, {false, true, false, false, false});
+        row("fixed", BannerSide::Right, true, {false, false, true, false, false});
+        row("no-print", BannerSide::Left, true, {false, false, false, true, false});
+        row("all, left, same window", BannerSide::Left, false, {true, true, true, true, false});
+        // Under a policy that refuses inline scripts and styles: the script's block shows nothing,
+        // and with its script allowed alone the banner is not placed; the static block shows.
+        row("policy: script block, nothing shown", BannerSide::Right, true, none, Policy::Strict);
+        row("policy: script allowed by hash, not placed", BannerSide::Right, true, none, Policy::ScriptHash);
+        row("policy: script and style allowed by hash", BannerSide::Left, false, none, Policy::AllSources);
+        row("policy: static", BannerSide::Right, true, {false, false, false, false, true}, Policy::Strict);
+        row("policy: static, click-through", BannerSide::Right, false, {true, false, false, false, true},
+            Policy::Strict);
+        row("policy: static, hidpi", BannerSide::Left, true, {false, true, false, false, true}, Policy::Strict);
+        row("policy: static, fixed", BannerSide::Right, true, {false, false, true, false, true}, Policy::Strict);
+        row("policy: static, no-print", BannerSide::Left, true, {false, false, false, true, true}, Policy::Strict);
+        row("policy: static, all, left, same window", BannerSide::Left, false, {true, true, true, true, true},
+            Policy::Strict);
     }
 
     void optionsInTheBrowser() {
         QFETCH(BannerSide, side);
         QFETCH(bool, newWindow);
         QFETCH(PageOptions, options);
+        QFETCH(Policy, policy);
         QFETCH(QPoint, inStrip);
         QFETCH(QPoint, transparent);
 
-        QTemporaryDir dir;
-        const QString pagePath = dir.filePath(QStringLiteral("page.html"));
-        QFile pageFile(pagePath);
-        QVERIFY(pageFile.open(QIODevice::WriteOnly) && pageFile.write(kPage) == kPage.size());
-        pageFile.close();
         AdSettings settings;
         settings.bannerSize = kW;
         settings.side = side;
         settings.newWindow = newWindow;
         settings.linkUrl = QStringLiteral("https://example.com/landing?from=banner&x='1'");
         settings.options = options;
+        CodeTexts texts;
+        QVERIFY(texts.LoadTextResources());
+        texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
+        QCOMPARE(texts.cspSources.isEmpty(), options.staticMarkup);
+
+        QTemporaryDir dir;
+        const QString pagePath = dir.filePath(QStringLiteral("page.html"));
+        QVERIFY(WriteAll(pagePath, QByteArray(kPage).replace("%1", PolicyElement(policy, texts.cspSources))));
+        QVERIFY(WriteAll(dir.filePath(QStringLiteral("page.css")), kPageStyle));
         OutputTarget target;
         target.createNew = false;
         target.pages = {pagePath};
-        CodeTexts texts;
-        QVERIFY(texts.LoadTextResources());
         const RunReport report = Generate(texts, CornerBanner(side, 1), target, settings, CornerBanner(side, 2));
         QVERIFY2(report.ok(), qPrintable(report.Failures().value(0).error));
 
@@ -186,12 +233,23 @@ private slots:
         connect(&page, &QWebEnginePage::loadFinished, this, [&](bool ok) { loaded = ok; });
         page.load(QUrl::fromLocalFile(pagePath));
         QTRY_VERIFY_WITH_TIMEOUT(loaded, 20000);
+        // The page's own style sheet holds under the policy, so 'self' matches the site's files.
+        QCOMPARE(Evaluate(&page, QStringLiteral("document.querySelector('div.tall').offsetHeight")).toInt(), 3000);
+        if (policy == Policy::Strict && !options.staticMarkup) {
+            QCOMPARE(Evaluate(&page, QStringLiteral("document.images.length")).toInt(), 0);
+            return;
+        }
         QTRY_VERIFY_WITH_TIMEOUT(
             Evaluate(&page, QStringLiteral("document.images.length > 0 && document.images[0].complete")).toBool(),
             10000);
 
         // In its corner at W x W, showing the 2x image where the screen has two device pixels a pixel.
         const QVariantMap box = ImageBox(&page, 0);
+        if (policy == Policy::ScriptHash) {
+            // Its style sheet is imported by an inline style element, which the policy refuses.
+            QVERIFY(box.value(QStringLiteral("top")).toDouble() > 0);
+            return;
+        }
         const int viewport = box.value(QStringLiteral("viewport")).toInt();
         const int left = side == BannerSide::Left ? 0 : viewport - kW;
         QCOMPARE(box.value(QStringLiteral("left")).toDouble(), double(left));

@@ -110,7 +110,8 @@ private slots:
     }
 
     // Each folder holds the block and the style sheet of one set of settings: the classic output
-    // of both corners, and each page option alone and all together.
+    // of both corners, each page option alone and all together, and the static block alone and
+    // with all of them.
     void blockAndStyleSheet_matchGolden_data() {
         QTest::addColumn<AdSettings>("settings");
         const auto row = [](const char* folder, BannerSide side, const std::function<void(AdSettings&)>& edit) {
@@ -129,9 +130,17 @@ private slots:
         row("fixed", BannerSide::Right, [](AdSettings& s) { s.options.fixed = true; });
         row("no-print", BannerSide::Right, [](AdSettings& s) { s.options.noPrint = true; });
         row("all-left-same-window", BannerSide::Left, [](AdSettings& s) {
-            s.options = {true, true, true, true};
+            s.options = {true, true, true, true, false};
             s.newWindow = false;
             s.adTitle = QStringLiteral("Corner's \"offer\"");
+        });
+        row("static", BannerSide::Right, [](AdSettings& s) { s.options.staticMarkup = true; });
+        row("static-all-left-same-window-custom", BannerSide::Left, [](AdSettings& s) {
+            s.options = {true, true, true, true, true};
+            s.newWindow = false;
+            s.adTitle = QStringLiteral("Corner's \"offer\"");
+            s.customCodeEnabled = true;
+            s.customCode = "<p>Hi</p>";
         });
     }
 

@@ -35,6 +35,8 @@ AdSettings ReadSettings(const QString& path) {
             s.linkUrl = value;
         } else if (key == "title") {
             s.adTitle = value;
+        } else if (key == "static") {
+            s.options.staticMarkup = value == QLatin1String("1");
         } else if (key == "custom" || key == "custom-disabled") {
             s.customCodeEnabled = key == "custom";
             s.customCode = bytes;
