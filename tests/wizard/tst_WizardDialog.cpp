@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -349,6 +350,9 @@ void TestWizardDialog::generate() {
         }
         Act(QStringLiteral("generate"));
         CheckStepShown(folder.isEmpty() || folder == u"zero" ? 5 : 1);
+        // What a policy needs for the block is shown once a block went into a page.
+        QCOMPARE(ChildNamed<QPlainTextEdit>(wizard->Output(), u"cspSources"_qs)->isHidden(),
+                 run != u"generate" || folder != u"ok");
     }
     if (folder.isEmpty()) {
         QVERIFY(fakes->messages.isEmpty());
@@ -481,6 +485,16 @@ void TestWizardDialog::clickedThroughToFiles_sameBytesAsTheCli() {
                fromCli.path()});
     QVERIFY(cli.waitForFinished(60000));
     QCOMPARE(cli.exitCode(), 0);
+
+    // The policy's sources that the output step shows and copies are those the CLI prints.
+    auto* sources = ChildNamed<QPlainTextEdit>(wizard->Output(), u"cspSources"_qs);
+    QTest::mouseClick(ChildNamed<QPushButton>(wizard->Output(), u"copyCspSources"_qs), Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(), sources->toPlainText());
+    cli.start(QStringLiteral(VORNET_BINARY_DIR "/bin/vornetad-cli"),
+              {QStringLiteral("code"), QStringLiteral("--design"), LastDesign(), QStringLiteral("--csp-hash")});
+    QVERIFY(cli.waitForFinished(60000));
+    QCOMPARE(QString::fromLatin1(cli.readAllStandardOutput()), sources->toPlainText() + u'\n');
+    QVERIFY(sources->toPlainText().startsWith(u"script-src 'sha256-"));
 
     const QMap<QString, QByteArray> wizardFiles = FolderContents(fromWizard.path());
     QCOMPARE(wizardFiles.keys(),
