@@ -494,7 +494,6 @@ void TestWizardDialog::clickedThroughToFiles_sameBytesAsTheCli() {
               {QStringLiteral("code"), QStringLiteral("--design"), LastDesign(), QStringLiteral("--csp-hash")});
     QVERIFY(cli.waitForFinished(60000));
     QCOMPARE(QString::fromLatin1(cli.readAllStandardOutput()), sources->toPlainText() + u'\n');
-    QVERIFY(sources->toPlainText().startsWith(u"script-src 'sha256-"));
 
     const QMap<QString, QByteArray> wizardFiles = FolderContents(fromWizard.path());
     QCOMPARE(wizardFiles.keys(),
@@ -547,6 +546,7 @@ void TestWizardDialog::designAtStartOrOpened() {
     design.customCode = "<b>\xe9</b>\r\n";
     design.options.clickThrough = true;
     design.options.fixed = true;
+    design.options.staticMarkup = true;
     design.SetTarget({false, {}, QStringLiteral("VornetAdCode.html"), {QStringLiteral("/srv/a.html")}});
     const int index = file == u"design" ? 2 : file == u"outside" ? -1 : 0;
     if (file == u"gone" || file == u"outside") {
