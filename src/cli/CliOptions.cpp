@@ -104,8 +104,9 @@ const std::vector<CommandEntry>& CommandTable() {
           {}}},
         {Command::Code,
          {Text("code"),
-          Text("print the code block that the generate run would insert, or with --css the style sheet"),
-          {Text("AD-OPTIONS BANNER-OPTIONS [--css]")},
+          Text("print the code block that the generate run would insert, or with --css the style sheet, or with "
+               "--csp-hash what a Content-Security-Policy must allow for it"),
+          {Text("AD-OPTIONS BANNER-OPTIONS [--css | --csp-hash]")},
           {}}},
         {Command::Generate,
          {Text("generate"),
@@ -404,6 +405,9 @@ std::vector<Option> BuildOptionTable() {
          "add VornetAdMap@2x.gif, the banner at twice the size, for sharp high-resolution screens"},
         {"--fixed", &PageOptions::fixed, "keep the banner in the window's corner while the page scrolls"},
         {"--no-print", &PageOptions::noPrint, "leave the banner out when the page is printed"},
+        {"--static", &PageOptions::staticMarkup,
+         "write the banner's markup and a link to the style sheet instead of a script, for pages whose "
+         "Content-Security-Policy refuses inline scripts and styles"},
     };
     for (const auto& option : pageOptions) {
         add(Text(option.name), false, kAdvert, [member = option.member](Parsing& p, const QByteArray&) {
@@ -424,6 +428,13 @@ std::vector<Option> BuildOptionTable() {
         return QString();
     });
     describe("", Text("print the style sheet instead of the code block"));
+    add(QStringLiteral("--csp-hash"), false, kCode, [](Parsing& p, const QByteArray&) {
+        p.r.cspHash = true;
+        return QString();
+    });
+    describe("", Text("print what a Content-Security-Policy must allow for the block's inline script and style, "
+                      "one line per directive such as script-src 'sha256-...'; nothing with --static, whose block "
+                      "has neither"));
     add(QStringLiteral("--out"), true, kTarget,
         [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--out"), v, p.outFolder); });
     describe("FOLDER", Text("write a new page, the banner and the style sheet into FOLDER"), Completion::Folder);
@@ -602,6 +613,9 @@ QString CheckCombination(Parsing& p) {
     const CliRequest& r = p.r;
     if (r.command == Command::Compose && r.gifPath.isEmpty() == r.pngPath.isEmpty()) {
         return QStringLiteral("compose needs exactly one of --gif FILE and --png FILE");
+    }
+    if (r.css && r.cspHash) {
+        return QStringLiteral("either --css or --csp-hash, not both");
     }
     if (r.command == Command::Design && r.savePath.isEmpty()) {
         return QStringLiteral("design needs --save FILE");

@@ -28,6 +28,7 @@ struct CliRequest {
     QString gifPath;
     QString pngPath;
     bool css = false;
+    bool cspHash = false;
     QString previewFolder;
     QString templatesFolder;
     QString savePath;

@@ -143,6 +143,12 @@ int RunCode(const CliRequest& request) {
     CodeTexts texts = LoadedTexts();
     texts.BuildCode(QByteArrayLiteral("VornetAdStyle.css"), QByteArrayLiteral("VornetAdMap.gif"),
                     request.design.Advert());
+    if (request.cspHash) {
+        for (const QByteArray& source : std::as_const(texts.cspSources)) {
+            PrintLine(stdout, QString::fromLatin1(source));
+        }
+        return 0;
+    }
     const QByteArray& text = request.css ? texts.styleSheet : texts.codeBlock;
     std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
     return 0;

@@ -33,7 +33,8 @@ struct OptionField {
 constexpr OptionField kOptionFields[] = {{"clickThrough", &PageOptions::clickThrough},
                                          {"hidpi", &PageOptions::hidpi},
                                          {"fixed", &PageOptions::fixed},
-                                         {"noPrint", &PageOptions::noPrint}};
+                                         {"noPrint", &PageOptions::noPrint},
+                                         {"staticMarkup", &PageOptions::staticMarkup}};
 
 // Text that survives the trip to UTF-8 and back: no unpaired surrogates.
 bool IsUnicode(const QString& text) {

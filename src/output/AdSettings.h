@@ -16,6 +16,9 @@ struct PageOptions {
     bool fixed = false;
     // The banner is left out when the page is printed.
     bool noPrint = false;
+    // The block holds the markup itself, with the style sheet linked, instead of a script that
+    // writes it: a page whose Content-Security-Policy refuses inline scripts and styles shows it.
+    bool staticMarkup = false;
 
     bool operator==(const PageOptions&) const = default;
 };

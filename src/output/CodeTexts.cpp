@@ -2,6 +2,7 @@
 
 #include "TemplateImage.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 
 namespace {
@@ -72,6 +73,12 @@ QByteArray Number(int value) {
     return QByteArray::number(value);
 }
 
+// The source expression that allows one inline script or style by its text. The text is ASCII, so
+// the browser hashes these very bytes whatever the page's encoding.
+QByteArray HashSource(const QByteArray& text) {
+    return "'sha256-" + QCryptographicHash::hash(text, QCryptographicHash::Sha256).toBase64() + "'";
+}
+
 // The rules that only the diagonal strip takes clicks by: the box and its image let every click
 // through, and a link over the box, cut to the image map's polygon, takes them back in the strip.
 QByteArray ClickThroughRules(int w, BannerSide side) {
@@ -113,14 +120,14 @@ QByteArray AdvertStyleSheet(const QByteArray& styleTemplate, const AdSettings& s
     return css;
 }
 
-QByteArray AdvertMarkup(const QByteArray& styleFileName, const QByteArray& imageFileName, const AdSettings& settings) {
+QByteArray AdvertMarkup(const QByteArray& imageFileName, const AdSettings& settings) {
     const QByteArray size = Number(settings.bannerSize);
     const QByteArray title = EscapeForAttribute(settings.adTitle);
     const QByteArray link = EscapeForAttribute(settings.linkUrl);
     const QByteArray target = settings.newWindow ? "_blank" : "_self";
     const PageOptions& options = settings.options;
 
-    QByteArray image = "<img src='" + imageFileName + "'";
+    QByteArray image = "<div class='quentavornet'><img src='" + imageFileName + "'";
     if (options.hidpi) {
         image += " srcset='" + imageFileName + " 1x, " + At2xName(QString::fromUtf8(imageFileName)).toUtf8() + " 2x'";
     }
@@ -129,29 +136,41 @@ QByteArray AdvertMarkup(const QByteArray& styleFileName, const QByteArray& image
     }
     image += " width='" + size + "' height='" + size + "' border='0'";
 
-    QByteArray html = "<style><!-- @import url(" + styleFileName + "); --></style><div class='quentavornet'>" + image;
     if (options.clickThrough) {
         // Nothing but the strip may take a click, so the image has no map; the link is empty and
         // named for screen readers by the title.
-        return html + "><a class='quentavornet-link' href='" + link + "' target='" + target + "' title='" + title +
+        return image + "><a class='quentavornet-link' href='" + link + "' target='" + target + "' title='" + title +
                "' aria-label='" + title + "'></a></div>";
     }
     QByteArray coords;
     for (const int value : AreaCoords(settings.bannerSize, settings.side)) {
         coords += (coords.isEmpty() ? "" : ",") + Number(value);
     }
-    // No blanks between the area's attributes: pages already carry blocks in exactly this form.
-    return html + " usemap='#QUENTALinkMap'></div><map name='QUENTALinkMap'><area shape='poly' coords='" + coords +
-           "'href='" + link + "'alt='" + title + "'title='" + title + "'target='" + target + "'></map>";
+    // The script writes no blanks between the area's attributes, as pages have long carried it;
+    // static markup is new, and a page's validator reads it, so it has them.
+    const QByteArray next = options.staticMarkup ? "' " : "'";
+    return image + " usemap='#QUENTALinkMap'></div><map name='QUENTALinkMap'><area shape='poly' coords='" + coords +
+           next + "href='" + link + next + "alt='" + title + next + "title='" + title + next + "target='" + target +
+           "'></map>";
 }
 
 void CodeTexts::BuildCode(const QByteArray& styleFileName, const QByteArray& imageFileName,
                           const AdSettings& settings) {
     styleSheet = AdvertStyleSheet(styleTemplate, settings);
+    const QByteArray markup = AdvertMarkup(imageFileName, settings);
     // One line, whatever the options: the removal of an old block relies only on the markers.
     codeBlock = kBeginMarker;
-    codeBlock += "<script type='text/javascript'>document.write(\"" +
-                 AdvertMarkup(styleFileName, imageFileName, settings) + "\");</script>";
+    cspSources.clear();
+    if (settings.options.staticMarkup) {
+        codeBlock += "<link rel='stylesheet' href='" + styleFileName + "'>" + markup;
+    } else {
+        const QByteArray style = "<!-- @import url(" + styleFileName + "); -->";
+        const QByteArray script = "document.write(\"<style>" + style + "</style>" + markup + "\");";
+        codeBlock += "<script type='text/javascript'>" + script + "</script>";
+        // The style element the script writes is inline too, and without it the banner is not
+        // placed in its corner.
+        cspSources = {"script-src " + HashSource(script), "style-src " + HashSource(style)};
+    }
     codeBlock += kEndMarker;
     if (settings.customCodeEnabled) {
         codeBlock += settings.customCode;

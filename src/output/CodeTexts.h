@@ -3,6 +3,7 @@
 #include "AdSettings.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
 
 #include <array>
@@ -18,13 +19,20 @@ struct CodeTexts {
     QByteArray styleTemplate;
     QByteArray codeBlock;
     QByteArray styleSheet;
+    // What a Content-Security-Policy without 'unsafe-inline' must allow for `codeBlock` to show:
+    // one line per directive, such as "script-src 'sha256-…'", the hash of the inline text the
+    // block holds for that directive; empty for static markup, which holds none. Custom code is
+    // not covered: it is the user's own.
+    QByteArrayList cspSources;
 
     // Loads both built-in texts; false when one is missing (that text stays empty).
     bool LoadTextResources();
-    // Fills `styleSheet` (AdvertStyleSheet) and `codeBlock` for the given file names (as the block
-    // refers to them): the markers around a script that writes AdvertMarkup, then the custom code,
-    // when enabled, byte for byte. With hidpi the block refers to the image's twin at twice the
-    // size too (At2xName). Never fails: any size is written out, a negative one with its minus sign.
+    // Fills `styleSheet` (AdvertStyleSheet), `codeBlock` and `cspSources` for the given file names
+    // (as the block refers to them): between the markers, a script that writes an import of the
+    // style sheet and AdvertMarkup, or with static markup a link to the style sheet and AdvertMarkup
+    // as they are; then the custom code, when enabled, byte for byte. With hidpi the block refers
+    // to the image's twin at twice the size too (At2xName). Never fails: any size is written out,
+    // a negative one with its minus sign.
     void BuildCode(const QByteArray& styleFileName, const QByteArray& imageFileName, const AdSettings& settings);
 };
 
@@ -33,12 +41,12 @@ struct CodeTexts {
 // the filled-in template alone.
 QByteArray AdvertStyleSheet(const QByteArray& styleTemplate, const AdSettings& settings);
 
-// The markup the block shows, as one line without the markers and the script that writes it: the
-// import of the style sheet, the box with the image, and the image map over the diagonal strip, or
-// with click-through a link cut to the strip instead. Single-quoted attributes only, and no
-// element's own style: everything the options need is in the style sheet. The file names go in as
-// they are, the link and the title through EscapeForAttribute.
-QByteArray AdvertMarkup(const QByteArray& styleFileName, const QByteArray& imageFileName, const AdSettings& settings);
+// The banner's markup, as one line: the box with the image, and the image map over the diagonal
+// strip, or with click-through a link cut to the strip instead. Single-quoted attributes only, and
+// no style attribute: everything the options need is in the style sheet, which a page whose policy
+// allows only its own style sheets still applies. The file name goes in as it is, the link and the
+// title through EscapeForAttribute.
+QByteArray AdvertMarkup(const QByteArray& imageFileName, const AdSettings& settings);
 
 // The clickable strip over the banner's diagonal as x1,y1 ... x4,y4 in image pixels: 45 pixels wide
 // along x, between the diagonal and the parallel line on the corner's side.

@@ -23,6 +23,7 @@ const struct {
     {"hidpi", "Sharp on high-resolution screens (2x image)", &PageOptions::hidpi},
     {"fixed", "Fixed in the corner while the page scrolls", &PageOptions::fixed},
     {"noPrint", "Hidden when the page is printed", &PageOptions::noPrint},
+    {"staticMarkup", "No script, for pages with a Content-Security-Policy", &PageOptions::staticMarkup},
 };
 
 }  // namespace
@@ -118,10 +119,10 @@ void OptionsPage::Layout() {
     PlaceLabel(codeLabel, {35, 85, 87, 8});
     // The code keeps most of the page; the page options take the room below it, lined up with
     // the custom-code box.
-    codeEdit->setGeometry(DluRect(125, 84, 197, 90));
-    PlaceLabel(pageOptionsLabel, {81, 180, 43, 8});
+    codeEdit->setGeometry(DluRect(125, 84, 197, 77));
+    PlaceLabel(pageOptionsLabel, {81, 167, 43, 8});
     for (size_t i = 0; i < pageOptionBoxes.size(); ++i) {
-        PlaceButton(pageOptionBoxes[i], {127, 180 + 13 * int(i), 190, 10});
+        PlaceButton(pageOptionBoxes[i], {127, 167 + 13 * int(i), 190, 10});
     }
 }
 

@@ -16,7 +16,7 @@ class QPlainTextEdit;
 class QRadioButton;
 
 // Step 3: title, link, target window, the optional custom code, and the options for today's pages
-// (clicks through, 2x image, fixed, not printed), each a check box below the code.
+// (clicks through, 2x image, fixed, not printed, no script), each a check box below the code.
 //
 // The target buttons and the custom-code box update their fields as soon as they change; the three
 // text fields reach the public fields only through StoreControls(), which the wizard calls right
@@ -64,7 +64,7 @@ private:
     QPlainTextEdit* codeEdit = nullptr;
     QLabel* pageOptionsLabel = nullptr;
     // The check box of each page option, in kPageOptionBoxes order.
-    std::array<QCheckBox*, 4> pageOptionBoxes{};
+    std::array<QCheckBox*, 5> pageOptionBoxes{};
     // The custom code as a design gave it, and how the code box shows it.
     QByteArray appliedCode;
     QString appliedCodeText;

@@ -6,10 +6,13 @@
 #include "Pickers.h"
 #include "files/FileNames.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -74,7 +77,10 @@ OutputPage::OutputPage(Pickers& pickers, QWidget* parent)
     , addFileButton(MakeButton(QStringLiteral("Add file"), QStringLiteral("addFile"), this))
     , addFolderButton(MakeButton(QStringLiteral("Add dir"), QStringLiteral("addDir"), this))
     , removeButton(MakeButton(QStringLiteral("Remove selected"), QStringLiteral("removeSelected"), this))
-    , clearButton(MakeButton(QStringLiteral("Clear all"), QStringLiteral("clearAll"), this)) {
+    , clearButton(MakeButton(QStringLiteral("Clear all"), QStringLiteral("clearAll"), this))
+    , cspLabel(new QLabel(QStringLiteral("For a Content-Security-Policy, the block of the last run needs:"), this))
+    , cspSourcesView(new QPlainTextEdit(this))
+    , copyButton(MakeButton(QStringLiteral("Copy"), QStringLiteral("copyCspSources"), this)) {
     createButton->setObjectName(QStringLiteral("createNew"));
     modifyButton->setObjectName(QStringLiteral("modifyExisting"));
     removeAdvertButton->setObjectName(QStringLiteral("removeAdvert"));
@@ -82,9 +88,14 @@ OutputPage::OutputPage(Pickers& pickers, QWidget* parent)
     fileEdit->setObjectName(QStringLiteral("fileName"));
     listLabel->setObjectName(QStringLiteral("listLabel"));
     pageList->setObjectName(QStringLiteral("pageList"));
+    cspSourcesView->setObjectName(QStringLiteral("cspSources"));
+    cspSourcesView->setReadOnly(true);
+    cspSourcesView->setLineWrapMode(QPlainTextEdit::NoWrap);
+    cspSourcesView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    cspSourcesView->setTabChangesFocus(true);
 
     resize(DluX(386), DluY(244));
-    Layout();
+    ShowCspSources({});
     SetTarget(OutputTarget());
     connect(createButton, &QRadioButton::toggled, this, [this] { ShowMode(); });
     connect(removeAdvertButton, &QRadioButton::toggled, this, [this] { ShowMode(); });
@@ -93,6 +104,8 @@ OutputPage::OutputPage(Pickers& pickers, QWidget* parent)
     connect(addFolderButton, &QPushButton::clicked, this, &OutputPage::OnAddFolder);
     connect(removeButton, &QPushButton::clicked, this, &OutputPage::OnRemoveSelected);
     connect(clearButton, &QPushButton::clicked, this, &OutputPage::OnClearAll);
+    connect(copyButton, &QPushButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(cspSourcesView->toPlainText()); });
 }
 
 bool OutputPage::ValidateOutput() {
@@ -138,6 +151,15 @@ void OutputPage::SetTarget(const OutputTarget& target) {
     ShowMode();
 }
 
+void OutputPage::ShowCspSources(const QByteArrayList& sources) {
+    cspSourcesView->setPlainText(QString::fromLatin1(sources.join('\n')));
+    for (QWidget* control : std::initializer_list<QWidget*>{cspLabel, cspSourcesView, copyButton}) {
+        control->setVisible(!sources.isEmpty());
+    }
+    // The list makes room for them.
+    Layout();
+}
+
 void OutputPage::StoreControls() {
     outputFolder = folderEdit->text();
     fileName = fileEdit->text();
@@ -160,12 +182,19 @@ void OutputPage::Layout() {
     PlaceLabel(fileLabel, {44, 51, 64, 8});
     fileEdit->setGeometry(DluRect(111, 50, 195, 14));
 
+    // The policy's sources, when shown, take the page's foot, from the labels' left edge to the
+    // list's right one: a line holds a whole hash.
+    const int listEnd = cspSourcesView->isHidden() ? 216 : 176;
     PlaceLabel(listLabel, {41, 33, 67, 8});
-    pageList->setGeometry(DluRect(111, 32, 212, 184));
-    addFileButton->setGeometry(DluRect(112, 219, 38, 14));
-    addFolderButton->setGeometry(DluRect(153, 219, 41, 14));
-    removeButton->setGeometry(DluRect(207, 219, 67, 14));
-    clearButton->setGeometry(DluRect(278, 219, 45, 14));
+    pageList->setGeometry(DluRect(111, 32, 212, listEnd - 32));
+    addFileButton->setGeometry(DluRect(112, listEnd + 3, 38, 14));
+    addFolderButton->setGeometry(DluRect(153, listEnd + 3, 41, 14));
+    removeButton->setGeometry(DluRect(207, listEnd + 3, 67, 14));
+    clearButton->setGeometry(DluRect(278, listEnd + 3, 45, 14));
+
+    PlaceLabel(cspLabel, {41, 202, 230, 8});
+    copyButton->setGeometry(DluRect(278, 199, 45, 14));
+    cspSourcesView->setGeometry(DluRect(41, 215, 282, 24));
 }
 
 void OutputPage::ShowMode() {

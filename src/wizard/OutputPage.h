@@ -3,17 +3,20 @@
 #include "OutputRuns.h"
 #include "WizardPage.h"
 
+#include <QByteArrayList>
+
 #include <optional>
 
 class GradientListBox;
 class Pickers;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 
 // Step 5: a new file (folder and name), a list of pages to modify, or the same list of pages to take
-// the advert out of.
+// the advert out of; below them, after a run, what a Content-Security-Policy must allow for its block.
 //
 // The modes share the page's space; switching shows one group and hides the other but keeps both
 // groups' contents. The page checks only that the current mode has something to work on:
@@ -32,6 +35,9 @@ public:
     OutputTarget Target();
     // Shows `target`: its mode, folder and file name, and its pages as the list.
     void SetTarget(const OutputTarget& target);
+    // Shows what a Content-Security-Policy must allow for the block a run just wrote (one line per
+    // directive, see CodeTexts::cspSources) with a button that copies it; nothing for none.
+    void ShowCspSources(const QByteArrayList& sources);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -72,4 +78,7 @@ private:
     QPushButton* addFolderButton = nullptr;
     QPushButton* removeButton = nullptr;
     QPushButton* clearButton = nullptr;
+    QLabel* cspLabel = nullptr;
+    QPlainTextEdit* cspSourcesView = nullptr;
+    QPushButton* copyButton = nullptr;
 };

@@ -388,6 +388,8 @@ void WizardDialog::OnGenerate() {
             ? RemoveAdvert(target.pages, settings.customCodeEnabled ? settings.customCode : QByteArray())
             : Generate(texts, editorPage->view().model().Composed(), target, settings,
                        settings.options.hidpi ? editorPage->ComposedAt2x() : QImage());
+    // Taken now: the next preview builds a block of its own.
+    outputPage->ShowCspSources(target.removeAdvert || report.Written().isEmpty() ? QByteArrayList() : texts.cspSources);
     if (report.ok()) {
         pickers.ShowMessage(this, windowTitle(), QStringLiteral("Done!"), Pickers::MessageIcon::Information);
         KeepDesign(design);

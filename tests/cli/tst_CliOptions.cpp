@@ -105,9 +105,9 @@ private slots:
         QVERIFY(r.customCodeEnabled);
         QCOMPARE(r.customCode, QByteArray("<p>\xe9\r\n"));
         QCOMPARE(r.Target().outputFolder, QStringLiteral("/tmp/x"));
-        const ParseResult options = ParseCommandLine({"code", "--click-through", "--fixed", "--no-print"});
+        const ParseResult options = ParseCommandLine({"code", "--click-through", "--fixed", "--no-print", "--static"});
         QVERIFY2(options.request, qPrintable(options.error));
-        QCOMPARE(options.request->design.options, (PageOptions{true, false, true, true}));
+        QCOMPARE(options.request->design.options, (PageOptions{true, false, true, true, true}));
 
         // Remove's pages are the words that are not options, and every word after "--".
         const ParseResult remove = ParseCommandLine({"remove", "a.html", "--custom-code", "x", "--", "--b.html"});
@@ -143,6 +143,7 @@ private slots:
         row("generate with neither", {"generate"},
             "generate needs --out FOLDER, one or more --modify PAGE, --site DIR, or a design");
         row("design without --save", {"design", "--size", "60"}, "design needs --save FILE");
+        row("--css with --csp-hash", {"code", "--csp-hash", "--css"}, "either --css or --csp-hash");
         row("--design twice", {"code", "--design", "%D/d.vornetad", "--design", "%D/d.vornetad"}, "given once");
         row("--design missing", {"code", "--design", "%D/none.vornetad"},
             "--design: \"%D/none.vornetad\": does not exist");

@@ -61,6 +61,10 @@ private slots:
             << QByteArrayList{"generate", "--size", "60", "--site", "%D"} << QByteArray() << 0
             << QStringList{u"%D/VornetAdMap.gif"_qs, u"%D/VornetAdStyle.css"_qs, u"%D/page.html"_qs} << QString()
             << false;
+        // A static block holds nothing inline, so a policy needs nothing for it.
+        QTest::newRow("code --csp-hash --static: nothing printed")
+            << QByteArrayList{"code", "--static", "--csp-hash"} << QByteArray() << 0 << QStringList{} << QString()
+            << true;
         QTest::newRow("bad number") << QByteArrayList{"generate", "--size", "+300", "--modify", "%D/page.html"}
                                     << QByteArray() << 2 << QStringList{}
                                     << u"vornetad-cli: --size needs a whole number"_qs << true;

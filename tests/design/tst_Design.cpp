@@ -61,6 +61,7 @@ private slots:
             d.customCode = "<p>\r\n\t\xc3\xa9</p>\r\n";
             d.options.clickThrough = true;
             d.options.hidpi = true;
+            d.options.staticMarkup = true;
             d.mode = OutputMode::Remove;
             d.outputFolder = QStringLiteral("/srv/site/");
             d.fileName = QStringLiteral("index.htm");
@@ -113,9 +114,11 @@ private slots:
                    d.lines[1].enabled = true;
                });
         QTest::newRow("page options by name")
-            << File(R"("fixed": true, "noPrint": true, "hidpi": false)") << QString() << Edited([](Design& d) {
+            << File(R"("fixed": true, "noPrint": true, "hidpi": false, "staticMarkup": true)") << QString()
+            << Edited([](Design& d) {
                    d.options.fixed = true;
                    d.options.noPrint = true;
+                   d.options.staticMarkup = true;
                });
         QTest::newRow("custom code of exactly 1 MiB")
             << File("\"customCode\": \"" + QByteArray(1 << 20, 'x') + "\"") << QString()

@@ -194,6 +194,7 @@ QString CheckInjection(QByteArrayView input) {
     settings.bannerSize = Banner::kMinSize + flags % (Banner::kMaxSize - Banner::kMinSize + 1);
     settings.side = (flags & 1) ? BannerSide::Left : BannerSide::Right;
     settings.newWindow = (flags & 2) != 0;
+    settings.options.staticMarkup = (flags & 8) != 0;
     settings.linkUrl = QString::fromUtf8(parts[1]);
     settings.adTitle = QString::fromUtf8(parts[2]);
     // Any custom code a user may give: every byte but zero, exactly as typed.
@@ -345,6 +346,8 @@ QList<FuzzSeed> InjectionSeeds() {
         {QStringLiteral("sample-page"), InjectionInput(0, link, title, {}, texts.samplePage)},
         {QStringLiteral("old-block-with-custom-code"),
          InjectionInput(4, link, title, custom, "<html><body><p>x</p>\r\n" + old + "<p>custom</p>\r\n</body></html>")},
+        {QStringLiteral("static-block-over-old-one"),
+         InjectionInput(8 | 4, link, title, custom, "<html><body><p>x</p>" + old + "<p>custom</p></body></html>")},
         {QStringLiteral("upper-case-body"), InjectionInput(1, {}, {}, {}, "<HTML><BODY>text</BODY></HTML>")},
         {QStringLiteral("html-only"), InjectionInput(2, link, {}, {}, "<html>text</Html>")},
         {QStringLiteral("no-tags"), InjectionInput(3, {}, title, {}, "just text")},

@@ -1,19 +1,32 @@
 // A generated page in a real browser engine, for each page option: the banner must sit flush in
 // its corner at W x W, only its diagonal strip must follow the link, in the chosen window, and each
-// option must do what it promises there. Run at a device pixel ratio of 1 and, as a second CTest
-// entry with QT_SCALE_FACTOR=2, of 2.
+// option must do what it promises there, also under a Content-Security-Policy that allows only the
+// site's own scripts and style sheets. Run at a device pixel ratio of 1 and, as a second CTest
+// entry with QT_SCALE_FACTOR=2, of 2. And every statement of the help page that can be checked,
+// against what the program does.
+#include "FakePickers.h"
+#include "OptionsPage.h"
+#include "OutputPage.h"
 #include "OutputRuns.h"
+#include "TestFiles.h"
+#include "design/DesignFile.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QImage>
 #include <QPainter>
 #include <QPolygon>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <algorithm>
 #include <memory>
 
 Q_DECLARE_METATYPE(PageOptions)
@@ -24,10 +37,26 @@ constexpr int kW = 200;
 constexpr int kScroll = 500;
 const QString kUnderLink = QStringLiteral("https://example.com/under");
 
-// A page whose own link lies under the whole banner, and which is tall enough to scroll.
-const QByteArray kPage = "<html><body style='margin:0'><a href='https://example.com/under' "
-                         "style='position:absolute;left:0;top:0;width:100%;height:400px'>under</a>"
-                         "<div style='height:3000px'></div></body></html>";
+// A page whose own link lies under the whole banner, and which is tall enough to scroll; its
+// styles are a file of the site, so that the strictest policy below leaves them in force.
+const QByteArray kPage = "<html><head>%1<link rel='stylesheet' href='page.css'></head><body>"
+                         "<a class='under' href='https://example.com/under'>under</a><div class='tall'></div>"
+                         "</body></html>";
+const QByteArray kPageStyle = "body{margin:0}a.under{position:absolute;left:0;top:0;width:100%;height:400px}"
+                              "div.tall{height:3000px}";
+
+// The page's policy: none, or only the site's own scripts and style sheets, with as many of the
+// sources the code block asks for ("script-src 'sha256-…'", then "style-src …") as the value says.
+enum Policy { kNoPolicy = -1, kStrict = 0, kScriptHash = 1, kAllSources = 2 };
+
+QByteArray PolicyText(Policy policy, const QByteArrayList& sources) {
+    QByteArray text = policy == kNoPolicy ? QByteArray() : "script-src 'self'; style-src 'self'";
+    for (const QByteArray& source : sources.first(std::clamp<qsizetype>(policy, 0, sources.size()))) {
+        const QByteArray directive = source.left(source.indexOf(' ')) + " 'self'";
+        text.replace(directive, QByteArray(directive + source.mid(source.indexOf(' '))));
+    }
+    return text;
+}
 
 // A followed link: where it led and whether it asked for a new window.
 struct Click {
@@ -115,7 +144,41 @@ bool PrintsAnImage(QWebEnginePage* page) {
     return pdf.contains("/Subtype /Image");
 }
 
+// The test page in `dir` under `policy` (none when empty), with the advert put in by a generate
+// run of `texts`; empty when something could not be written.
+QString AdvertPage(const QTemporaryDir& dir, CodeTexts& texts, const AdSettings& settings, const QByteArray& policy) {
+    const QString path = dir.filePath(QStringLiteral("page.html"));
+    const QByteArray meta =
+        policy.isEmpty() ? QByteArray() : "<meta http-equiv=\"Content-Security-Policy\" content=\"" + policy + "\">";
+    if (!WriteAll(path, QByteArray(kPage).replace("%1", meta)) ||
+        !WriteAll(dir.filePath(QStringLiteral("page.css")), kPageStyle)) {
+        return {};
+    }
+    OutputTarget target;
+    target.createNew = false;
+    target.pages = {path};
+    const RunReport report =
+        Generate(texts, CornerBanner(settings.side, 1), target, settings, CornerBanner(settings.side, 2));
+    return report.ok() ? path : QString();
+}
+
+// Shows `page` in `view`, loads the file `path` into it and waits until it is loaded, images and
+// style sheets included.
+bool ShowPage(QWebEngineView& view, QWebEnginePage& page, const QString& path) {
+    view.setPage(&page);
+    view.resize(800, 600);
+    view.show();
+    if (!QTest::qWaitForWindowExposed(&view)) {
+        return false;
+    }
+    QSignalSpy loaded(&page, &QWebEnginePage::loadFinished);
+    page.load(QUrl::fromLocalFile(path));
+    return loaded.wait(20000) && loaded.constFirst().constFirst().toBool();
+}
+
 }  // namespace
+
+Q_DECLARE_METATYPE(Policy)
 
 class TestBannerInBrowser : public QObject {
     Q_OBJECT
@@ -125,73 +188,79 @@ private slots:
         QTest::addColumn<BannerSide>("side");
         QTest::addColumn<bool>("newWindow");
         QTest::addColumn<PageOptions>("options");
-        // Banner pixels: one inside the strip, one in the transparent half.
-        QTest::addColumn<QPoint>("inStrip");
-        QTest::addColumn<QPoint>("transparent");
+        QTest::addColumn<Policy>("policy");
         const PageOptions none;
-        const PageOptions through{true, false, false, false};
-        QTest::newRow("right, new window") << BannerSide::Right << true << none << QPoint(120, 100) << QPoint(40, 160);
-        QTest::newRow("right, same window")
-            << BannerSide::Right << false << none << QPoint(185, 170) << QPoint(100, 190);
-        QTest::newRow("left, new window") << BannerSide::Left << true << none << QPoint(100, 80) << QPoint(160, 160);
-        QTest::newRow("left, same window") << BannerSide::Left << false << none << QPoint(20, 160) << QPoint(150, 120);
-        QTest::newRow("click-through, right, same window")
-            << BannerSide::Right << false << through << QPoint(185, 170) << QPoint(40, 160);
-        QTest::newRow("click-through, left, new window")
-            << BannerSide::Left << true << through << QPoint(100, 80) << QPoint(150, 120);
-        QTest::newRow("hidpi") << BannerSide::Right << true << PageOptions{false, true, false, false}
-                               << QPoint(120, 100) << QPoint(40, 160);
-        QTest::newRow("fixed") << BannerSide::Right << true << PageOptions{false, false, true, false}
-                               << QPoint(120, 100) << QPoint(40, 160);
-        QTest::newRow("no-print") << BannerSide::Left << true << PageOptions{false, false, false, true}
-                                  << QPoint(100, 80) << QPoint(160, 160);
-        QTest::newRow("all, left, same window")
-            << BannerSide::Left << false << PageOptions{true, true, true, true} << QPoint(20, 160) << QPoint(150, 120);
+        const PageOptions through{true, false, false, false, false};
+        const auto row = [](const char* name, BannerSide side, bool newWindow, PageOptions options,
+                            Policy policy = kNoPolicy) {
+            QTest::newRow(name) << side << newWindow << options << policy;
+        };
+        row("right, new window", BannerSide::Right, true, none);
+        row("right, same window", BannerSide::Right, false, none);
+        row("left, new window", BannerSide::Left, true, none);
+        row("left, same window", BannerSide::Left, false, none);
+        row("click-through, right, same window", BannerSide::Right, false, through);
+        row("click-through, left, new window", BannerSide::Left, true, through);
+        row("hidpi", BannerSide::Right, true, {false, true, false, false, false});
+        row("fixed", BannerSide::Right, true, {false, false, true, false, false});
+        row("no-print", BannerSide::Left, true, {false, false, false, true, false});
+        row("all, left, same window", BannerSide::Left, false, {true, true, true, true, false});
+        // Under a policy that refuses inline scripts and styles: the script's block shows nothing,
+        // and with its script allowed alone the banner is not placed; the static block shows.
+        row("policy: script block, nothing shown", BannerSide::Right, true, none, kStrict);
+        row("policy: script allowed by hash, not placed", BannerSide::Right, true, none, kScriptHash);
+        row("policy: script and style allowed by hash", BannerSide::Left, false, none, kAllSources);
+        row("policy: static", BannerSide::Right, true, {false, false, false, false, true}, kStrict);
+        row("policy: static, click-through", BannerSide::Right, false, {true, false, false, false, true}, kStrict);
+        row("policy: static, hidpi", BannerSide::Left, true, {false, true, false, false, true}, kStrict);
+        row("policy: static, fixed", BannerSide::Right, true, {false, false, true, false, true}, kStrict);
+        row("policy: static, no-print", BannerSide::Left, true, {false, false, false, true, true}, kStrict);
+        row("policy: static, all, left, same window", BannerSide::Left, false, {true, true, true, true, true}, kStrict);
     }
 
     void optionsInTheBrowser() {
         QFETCH(BannerSide, side);
         QFETCH(bool, newWindow);
         QFETCH(PageOptions, options);
-        QFETCH(QPoint, inStrip);
-        QFETCH(QPoint, transparent);
+        QFETCH(Policy, policy);
+        // Banner pixels: one in the strip (near either end, by the window), one in the transparent half.
+        const bool right = side == BannerSide::Right;
+        const QPoint inStrip =
+            right ? (newWindow ? QPoint(120, 100) : QPoint(185, 170)) : (newWindow ? QPoint(100, 80) : QPoint(20, 160));
+        const QPoint transparent = right ? QPoint(40, 160) : QPoint(150, 120);
 
-        QTemporaryDir dir;
-        const QString pagePath = dir.filePath(QStringLiteral("page.html"));
-        QFile pageFile(pagePath);
-        QVERIFY(pageFile.open(QIODevice::WriteOnly) && pageFile.write(kPage) == kPage.size());
-        pageFile.close();
         AdSettings settings;
         settings.bannerSize = kW;
         settings.side = side;
         settings.newWindow = newWindow;
         settings.linkUrl = QStringLiteral("https://example.com/landing?from=banner&x='1'");
         settings.options = options;
-        OutputTarget target;
-        target.createNew = false;
-        target.pages = {pagePath};
         CodeTexts texts;
         QVERIFY(texts.LoadTextResources());
-        const RunReport report = Generate(texts, CornerBanner(side, 1), target, settings, CornerBanner(side, 2));
-        QVERIFY2(report.ok(), qPrintable(report.Failures().value(0).error));
+        texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
+        QCOMPARE(texts.cspSources.isEmpty(), options.staticMarkup);
 
+        QTemporaryDir dir;
+        const QString pagePath = AdvertPage(dir, texts, settings, PolicyText(policy, texts.cspSources));
+        QVERIFY(!pagePath.isEmpty());
         QList<Click> clicks;
         QWebEngineView view;
         RecordingPage page(&clicks);
-        view.setPage(&page);
-        view.resize(800, 600);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        bool loaded = false;
-        connect(&page, &QWebEnginePage::loadFinished, this, [&](bool ok) { loaded = ok; });
-        page.load(QUrl::fromLocalFile(pagePath));
-        QTRY_VERIFY_WITH_TIMEOUT(loaded, 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            Evaluate(&page, QStringLiteral("document.images.length > 0 && document.images[0].complete")).toBool(),
-            10000);
+        QVERIFY(ShowPage(view, page, pagePath));
+        // The page's own style sheet holds under the policy, so 'self' matches the site's files.
+        QCOMPARE(Evaluate(&page, QStringLiteral("document.querySelector('div.tall').offsetHeight")).toInt(), 3000);
+        if (policy == kStrict && !options.staticMarkup) {
+            QCOMPARE(Evaluate(&page, QStringLiteral("document.images.length")).toInt(), 0);
+            return;
+        }
 
         // In its corner at W x W, showing the 2x image where the screen has two device pixels a pixel.
         const QVariantMap box = ImageBox(&page, 0);
+        if (policy == kScriptHash) {
+            // Its style sheet is imported by an inline style element, which the policy refuses.
+            QVERIFY(box.value(QStringLiteral("top")).toDouble() > 0);
+            return;
+        }
         const int viewport = box.value(QStringLiteral("viewport")).toInt();
         const int left = side == BannerSide::Left ? 0 : viewport - kW;
         QCOMPARE(box.value(QStringLiteral("left")).toDouble(), double(left));
@@ -232,6 +301,120 @@ private slots:
 
         QCOMPARE(PrintsAnImage(&page), !options.noPrint);
         view.setPage(nullptr);
+    }
+
+    // Each statement of the help page marked with data-check, against what the program does: the
+    // attribute names what kind of statement it is, data-options the page options it is made for
+    // (the design file's names), and data-value what it says where its text is prose.
+    void helpPage_claimsHold_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<PageOptions>("options");
+        QTest::addColumn<QString>("value");
+        QWebEnginePage help;
+        QSignalSpy loaded(&help, &QWebEnginePage::loadFinished);
+        help.load(QUrl::fromLocalFile(QStringLiteral(VORNET_SOURCE_DIR "/data/help/index.html")));
+        QVERIFY(loaded.wait(20000));
+        const QVariantList claims =
+            Evaluate(&help,
+                     QStringLiteral("Array.from(document.querySelectorAll('[data-check]'), e => [e.dataset.check, "
+                                    "e.dataset.options || '', e.dataset.value || e.textContent])"))
+                .toList();
+        QVERIFY(claims.size() >= 20);
+        QStringList files;
+        for (const QVariant& claim : claims) {
+            const QStringList c = claim.toStringList();
+            QByteArray design = R"({"format": "vornetad-design", "version": 1)";
+            for (const QString& name : c[1].split(u' ', Qt::SkipEmptyParts)) {
+                design += ", \"" + name.toUtf8() + "\": true";
+            }
+            const DesignRead read = ParseDesign(QByteArray(design + '}'));
+            QVERIFY2(read.status.ok(), qPrintable(read.status.error));
+            const PageOptions options = read.design.options;
+            const QString value = c[2].simplified();
+            QTest::addRow("%s: %s", qPrintable(c[0]), qPrintable(value)) << c[0] << options << value;
+            files.append(c[0] == u"file" ? QStringList{value} : QStringList());
+        }
+        files.sort();
+        QTest::newRow("every file a run writes is named")
+            << u"files"_qs << PageOptions{true, true, true, true, true} << files.join(u' ');
+    }
+
+    void helpPage_claimsHold() {
+        QFETCH(QString, kind);
+        QFETCH(PageOptions, options);
+        QFETCH(QString, value);
+        const QByteArray claim = value.toUtf8();
+        if (kind == u"label") {
+            FakePickers pickers;
+            OptionsPage optionsPage;
+            OutputPage outputPage(pickers);
+            QStringList labels;
+            for (const QAbstractButton* button :
+                 optionsPage.findChildren<QAbstractButton*>() + outputPage.findChildren<QAbstractButton*>()) {
+                labels.append(button->text().trimmed());
+            }
+            QVERIFY2(labels.contains(value), qPrintable(labels.join(u", ")));
+            return;
+        }
+        if (kind == u"cli") {
+            QProcess cli;
+            cli.start(QStringLiteral(VORNET_BINARY_DIR "/bin/vornetad-cli"), {QStringLiteral("--help")});
+            QVERIFY(cli.waitForFinished(30000));
+            QVERIFY(cli.readAllStandardOutput().contains(claim));
+            return;
+        }
+
+        AdSettings settings;
+        settings.bannerSize = kW;
+        settings.options = options;
+        CodeTexts texts;
+        QVERIFY(texts.LoadTextResources());
+        QTemporaryDir dir;
+        const QString pagePath = AdvertPage(dir, texts, settings, kind == u"policy" ? claim : QByteArray());
+        QVERIFY(!pagePath.isEmpty());
+        const QByteArray& block = texts.codeBlock;
+        if (kind == u"file") {
+            QVERIFY(QFile::exists(dir.filePath(value)));
+        } else if (kind == u"files") {
+            QStringList written = QDir(dir.path()).entryList(QDir::Files, QDir::Name);
+            written.removeAll(u"page.html"_qs);
+            written.removeAll(u"page.css"_qs);
+            QCOMPARE(written.join(u' '), value);
+        } else if (kind == u"block-start") {
+            QVERIFY(block.startsWith(claim));
+        } else if (kind == u"block-end") {
+            QVERIFY(block.endsWith(claim));
+        } else if (kind == u"after-begin") {
+            QVERIFY(block.sliced(qstrlen(kBeginMarker)).startsWith(claim));
+        } else if (kind == u"before") {
+            QVERIFY(ReadAll(pagePath).contains(QByteArray(block + claim)));
+        } else if (kind == u"csp-source") {
+            // The lines as the page shows them, with an ellipsis for each hash.
+            QStringList shown;
+            for (const QByteArray& line : std::as_const(texts.cspSources)) {
+                shown.append(QString::fromLatin1(line).replace(QRegularExpression(u"[A-Za-z0-9+/]{43}="_qs), u"…"_qs));
+            }
+            QVERIFY2(shown.contains(value), qPrintable(shown.join(u'\n')));
+        } else if (kind == u"outside-strip" || kind == u"policy") {
+            QWebEngineView view;
+            QWebEnginePage page;
+            QVERIFY(ShowPage(view, page, pagePath));
+            const QVariantMap box = ImageBox(&page, 0);
+            const int left = box.value(QStringLiteral("viewport")).toInt() - kW;
+            QCOMPARE(box.value(QStringLiteral("left")).toDouble(), double(left));
+            QCOMPARE(box.value(QStringLiteral("top")).toDouble(), 0.0);
+            if (kind == u"outside-strip") {
+                // A point of the banner's transparent half: which of the two takes a click there.
+                QCOMPARE(Evaluate(&page, QStringLiteral("document.elementFromPoint(%1, 160).closest('div.quentavornet')"
+                                                        " ? 'image' : 'page'")
+                                             .arg(left + 40))
+                             .toString(),
+                         value);
+            }
+            view.setPage(nullptr);
+        } else {
+            QFAIL("a kind of statement this test cannot check");
+        }
     }
 };
 

@@ -35,6 +35,8 @@ AdSettings ReadSettings(const QString& path) {
             s.linkUrl = value;
         } else if (key == "title") {
             s.adTitle = value;
+        } else if (key == "static") {
+            s.options.staticMarkup = value == QLatin1String("1");
         } else if (key == "custom" || key == "custom-disabled") {
             s.customCodeEnabled = key == "custom";
             s.customCode = bytes;
@@ -166,30 +168,6 @@ private slots:
         if (folder.size() > 1) {
             QCOMPARE(JoinPath(folder.chopped(1), QStringLiteral("f.gif")), joined);
         }
-    }
-
-    void sharedFiles_writtenOnlyWhenAsked() {
-        QTemporaryDir dir;
-        const QString gif = dir.filePath(QStringLiteral("a.gif"));
-        const QString css = dir.filePath(QStringLiteral("a.css"));
-        const QString page = dir.filePath(QStringLiteral("p.html"));
-        AdSettings left;
-        left.side = BannerSide::Left;
-        const CodeTexts texts = TextsFor(left);
-
-        const BannerGif banner(SomeBanner());
-        const QList<FileResult> skipped = WritePage(texts, {{&banner, gif}}, css, page, true);
-        QCOMPARE(skipped.size(), 1);
-        QVERIFY(!QFile::exists(gif));
-        QVERIFY(!QFile::exists(css));
-
-        const QList<FileResult> all = WritePage(texts, {{&banner, gif}}, css, page, false);
-        QCOMPARE(all.size(), 3);
-        QCOMPARE(all[0].path, gif);
-        QCOMPARE(all[1].path, css);
-        QCOMPARE(all[2].path, page);
-        QVERIFY(all[1].ok() && all[2].ok());
-        QCOMPARE(ReadAll(css), texts.styleSheet);
     }
 };
 

@@ -96,7 +96,7 @@ completes() {
 completes "--help --version code compose design generate make-template preview remove templates" ""
 completes "generate" gen
 completes "--color1 --color2 --color3" compose --col
-completes "--click-through --color1 --color2 --color3 --css --custom-code --custom-code-file" code --c
+completes "--click-through --color1 --color2 --color3 --csp-hash --css --custom-code --custom-code-file" code --c
 completes "--gif" compose --line1 x --g
 completes "left right" generate --side ""
 completes "B.GIF a.gif sub folder" compose --template ""

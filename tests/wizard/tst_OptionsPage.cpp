@@ -1,4 +1,3 @@
-#include "CodeTexts.h"
 #include "OptionsPage.h"
 #include "TestFiles.h"
 
@@ -63,33 +62,6 @@ private slots:
             page.StoreControls();
             QCOMPARE(page.customCode, text);
         }
-    }
-
-    void pageFields_reachTheCodeBlock_data() {
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QByteArray>("target");
-        QTest::newRow("defaults") << QString() << QByteArray("'target='_blank'");
-        QTest::newRow("same window") << QStringLiteral("sameWindow") << QByteArray("'target='_self'");
-        QTest::newRow("new window") << QStringLiteral("newWindow") << QByteArray("'target='_blank'");
-    }
-    void pageFields_reachTheCodeBlock() {
-        QFETCH(QString, button);
-        QFETCH(QByteArray, target);
-        OptionsPage page;
-        page.show();
-        if (!button.isEmpty()) {
-            QTest::mouseClick(Child<QRadioButton>(page, QStringLiteral("sameWindow")), Qt::LeftButton);
-            QTest::mouseClick(Child<QRadioButton>(page, button), Qt::LeftButton);
-        }
-        page.StoreControls();
-        AdSettings settings;
-        settings.linkUrl = page.linkUrl;
-        settings.adTitle = page.adTitle;
-        settings.newWindow = page.newWindow;
-        CodeTexts texts;
-        texts.BuildCode("s.css", "m.gif", settings);
-        QVERIFY(texts.codeBlock.contains(target));
-        QVERIFY(texts.codeBlock.contains("href='link URL here'alt='ad title here'title='ad title here'"));
     }
 
     void dialogKeys_neitherClickTheWizardsButtonsNorCloseIt_data() {

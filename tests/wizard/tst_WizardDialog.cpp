@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -351,6 +352,9 @@ void TestWizardDialog::generate() {
         }
         Act(QStringLiteral("generate"));
         CheckStepShown(folder.isEmpty() || folder == u"zero" ? 5 : 1);
+        // What a policy needs for the block is shown once a block went into a page.
+        QCOMPARE(ChildNamed<QPlainTextEdit>(wizard->Output(), u"cspSources"_qs)->isHidden(),
+                 run != u"generate" || folder != u"ok");
     }
     if (folder.isEmpty()) {
         QVERIFY(fakes->messages.isEmpty());
@@ -484,6 +488,15 @@ void TestWizardDialog::clickedThroughToFiles_sameBytesAsTheCli() {
     QVERIFY(cli.waitForFinished(60000));
     QCOMPARE(cli.exitCode(), 0);
 
+    // The policy's sources that the output step shows and copies are those the CLI prints.
+    auto* sources = ChildNamed<QPlainTextEdit>(wizard->Output(), u"cspSources"_qs);
+    QTest::mouseClick(ChildNamed<QPushButton>(wizard->Output(), u"copyCspSources"_qs), Qt::LeftButton);
+    QCOMPARE(QGuiApplication::clipboard()->text(), sources->toPlainText());
+    cli.start(QStringLiteral(VORNET_BINARY_DIR "/bin/vornetad-cli"),
+              {QStringLiteral("code"), QStringLiteral("--design"), LastDesign(), QStringLiteral("--csp-hash")});
+    QVERIFY(cli.waitForFinished(60000));
+    QCOMPARE(QString::fromLatin1(cli.readAllStandardOutput()), sources->toPlainText() + u'\n');
+
     const QMap<QString, QByteArray> wizardFiles = FolderContents(fromWizard.path());
     QCOMPARE(wizardFiles.keys(),
              (QStringList{QStringLiteral("VornetAdCode.html"), QStringLiteral("VornetAdMap.gif"),
@@ -535,6 +548,7 @@ void TestWizardDialog::designAtStartOrOpened() {
     design.customCode = "<b>\xe9</b>\r\n";
     design.options.clickThrough = true;
     design.options.fixed = true;
+    design.options.staticMarkup = true;
     design.SetTarget({false, {}, QStringLiteral("VornetAdCode.html"), {QStringLiteral("/srv/a.html")}});
     const int index = file == u"design" ? 2 : file == u"outside" ? -1 : 0;
     if (file == u"gone" || file == u"outside") {

@@ -4,9 +4,11 @@
 // or step1-templates@2x.png ... for SCALE 2; at SCALE 2 also banner-1x-2x.png, one banner in the
 // browser without and with its 2x image)
 #include "Banner.h"
+#include "CodeTexts.h"
 #include "DialogLook.h"
 #include "GifWriter.h"
 #include "NewTemplateDialog.h"
+#include "OutputPage.h"
 #include "Pickers.h"
 #include "TemplateImage.h"
 #include "TemplatesPage.h"
@@ -119,6 +121,13 @@ int main(int argc, char* argv[]) {
     for (int step = 1; step <= WizardDialog::kStepCount; ++step) {
         if (step > 1) {
             wizard.OnNext();
+        }
+        if (step == WizardDialog::kStepCount) {
+            // As after a run with the defaults, which shows what a policy must allow for the block.
+            CodeTexts texts;
+            texts.LoadTextResources();
+            texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", Design().Advert());
+            wizard.Output().ShowCspSources(texts.cspSources);
         }
         Settle(step == 4 ? 3000 : 300);
         const QString path = QDir(folder).filePath(
