@@ -3,6 +3,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -115,4 +116,9 @@ QString UsageText() {
         text += Row(QString::number(status.code), status.meaning, 6);
     }
     return text;
+}
+
+int UsageError(const QString& reason) {
+    std::fprintf(stderr, "vornetad-cli: %s\nTry 'vornetad-cli --help'.\n", qUtf8Printable(reason));
+    return 2;
 }

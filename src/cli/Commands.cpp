@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "Banner.h"
+#include "CliHelp.h"
 #include "CodeTexts.h"
 #include "GifWriter.h"
 #include "OutputRuns.h"
@@ -31,7 +32,12 @@ void PrintFailure(const FileResult& result) {
 // The banner as the wizard would compose it for these options; nothing (after a message) when
 // there is no template to use.
 std::optional<Banner> BuildBanner(const CliRequest& request) {
-    QImage image = request.templateImage;
+    NamedTemplate named = LoadNamedTemplate(request);
+    if (!named.error.isEmpty()) {
+        UsageError(named.error);
+        return std::nullopt;
+    }
+    QImage image = std::move(named.image);
     if (request.design.TemplatePath().isEmpty()) {
         TemplateCatalog catalog;
         const QString folder = DefaultTemplatesFolder();
@@ -71,6 +77,20 @@ CodeTexts LoadedTexts() {
 
 }  // namespace
 
+NamedTemplate LoadNamedTemplate(const CliRequest& request) {
+    const QString path = request.design.TemplatePath();
+    if (path.isEmpty()) {
+        return {};
+    }
+    TemplateImage loaded = LoadTemplateImage(path);
+    if (!loaded.status.ok()) {
+        const QString source =
+            request.templateOption ? QStringLiteral("--template:") : QStringLiteral("--design: its template");
+        return {{}, QStringLiteral("%1 \"%2\": %3").arg(source, path, loaded.status.error)};
+    }
+    return {std::move(loaded.image), {}};
+}
+
 int RunCompose(const CliRequest& request) {
     const std::optional<Banner> banner = BuildBanner(request);
     if (!banner) {
@@ -96,15 +116,6 @@ int RunCompose(const CliRequest& request) {
         PrintFailure(result);
         return 1;
     }
-    return 0;
-}
-
-int RunCode(const CliRequest& request) {
-    CodeTexts texts = LoadedTexts();
-    texts.BuildCode(QByteArrayLiteral("VornetAdStyle.css"), QByteArrayLiteral("VornetAdMap.gif"),
-                    request.design.Advert());
-    const QByteArray& text = request.css ? texts.styleSheet : texts.codeBlock;
-    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
     return 0;
 }
 
@@ -152,6 +163,10 @@ int RunTemplates(const CliRequest& request) {
 }
 
 int RunDesign(const CliRequest& request) {
+    // A design that names a template no run could use is refused before it is saved.
+    if (const NamedTemplate named = LoadNamedTemplate(request); !named.error.isEmpty()) {
+        return UsageError(named.error);
+    }
     const FileResult result = WriteDesign(request.design, request.savePath);
     if (!result.ok()) {
         PrintFailure(result);

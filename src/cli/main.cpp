@@ -1,8 +1,11 @@
 #include "CliHelp.h"
 #include "CliOptions.h"
 #include "Commands.h"
+#include "DataFolder.h"
+#include "Engine.h"
 
-#include <QGuiApplication>
+#include <QCoreApplication>
+#include <QLibrary>
 
 #include <cstdio>
 
@@ -17,6 +20,19 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QS
     }
 }
 
+// Runs a request in the engine module, installed at the same place relative to this program in
+// the build tree and on the system.
+int RunInEngine(const CliRequest& request, char* program) {
+    QLibrary engine(ExecutableFolder() + QStringLiteral("/" VORNET_ENGINE_PATH));
+    const auto entry = reinterpret_cast<EngineEntry>(engine.resolve(kEngineEntry));
+    if (entry == nullptr) {
+        std::fprintf(stderr, "%s: cannot be loaded: %s\n", qUtf8Printable(engine.fileName()),
+                     qUtf8Printable(engine.errorString()));
+        return 1;
+    }
+    return entry(&request, sizeof request, VORNET_VERSION, program);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -26,18 +42,13 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         args.append(QByteArray(argv[i]));
     }
-    int qtArgc = 1;
-    // Fonts and images need a GUI application, but never a display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(QuietQtMessages);
-    QGuiApplication app(qtArgc, argv);
-    QGuiApplication::setApplicationName(QStringLiteral("vornetad-cli"));
-    QGuiApplication::setApplicationVersion(QStringLiteral(VORNET_VERSION));
+    QCoreApplication::setApplicationName(QStringLiteral("vornetad-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VORNET_VERSION));
 
     const ParseResult parsed = ParseCommandLine(args);
     if (!parsed.request) {
-        std::fprintf(stderr, "vornetad-cli: %s\nTry 'vornetad-cli --help'.\n", qUtf8Printable(parsed.error));
-        return 2;
+        return UsageError(parsed.error);
     }
     const CliRequest& request = *parsed.request;
     switch (request.command) {
@@ -47,18 +58,9 @@ int main(int argc, char* argv[]) {
     case CliRequest::Command::Version:
         std::printf("vornetad-cli %s\n", VORNET_VERSION);
         return 0;
-    case CliRequest::Command::Compose:
-        return RunCompose(request);
     case CliRequest::Command::Code:
         return RunCode(request);
-    case CliRequest::Command::Generate:
-        return RunGenerate(request);
-    case CliRequest::Command::Preview:
-        return RunPreview(request);
-    case CliRequest::Command::Templates:
-        return RunTemplates(request);
-    case CliRequest::Command::Design:
-        return RunDesign(request);
+    default:
+        return RunInEngine(request, argv[0]);
     }
-    return 2;
 }

@@ -4,8 +4,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace {
-
 QString ExecutableFolder() {
     if (QCoreApplication::instance() != nullptr) {
         return QCoreApplication::applicationDirPath();
@@ -13,8 +11,6 @@ QString ExecutableFolder() {
     // Without an application object Qt cannot tell; the kernel's link still can.
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
 }
-
-}  // namespace
 
 QString DataFolder(const QString& name) {
     const QString exeDir = ExecutableFolder();
@@ -26,4 +22,8 @@ QString DataFolder(const QString& name) {
     const QString dataRoot =
         QDir::isAbsolutePath(dataSubdir) ? dataSubdir : exeDir + QStringLiteral("/../") + dataSubdir;
     return QDir::cleanPath(dataRoot + u'/' + name) + u'/';
+}
+
+QString DefaultTemplatesFolder() {
+    return DataFolder(QStringLiteral("vornets"));
 }

@@ -8,3 +8,10 @@
 // executable in "<prefix>/bin". Always ends with "/"; whether the folder exists is the caller's
 // business (a missing folder simply holds no files).
 QString DataFolder(const QString& name);
+
+// The templates folder the wizard and the CLI use: "vornets/" beside the executable, else the
+// installed data folder. Always ends with a separator.
+QString DefaultTemplatesFolder();
+
+// The folder the running program's file is in.
+QString ExecutableFolder();

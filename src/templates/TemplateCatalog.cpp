@@ -135,7 +135,3 @@ QImage TemplateCatalog::BitmapAt(int i) const {
 QString TemplateCatalog::PathAt(int i) const {
     return IsValidIndex(i) ? paths[i] : QString();
 }
-
-QString DefaultTemplatesFolder() {
-    return DataFolder(QStringLiteral("vornets"));
-}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DataFolder.h"
+
 #include <QImage>
 #include <QRgb>
 #include <QString>
@@ -33,7 +35,3 @@ private:
     std::vector<QImage> bitmaps;
     QStringList paths;
 };
-
-// The templates folder the wizard and the CLI use: "vornets/" beside the executable, else the
-// installed data folder. Always ends with a separator.
-QString DefaultTemplatesFolder();
