@@ -21,6 +21,9 @@ struct CliRequest {
     Design design;
     // The template was named by --template rather than by the design.
     bool templateOption = false;
+    // Called before the first text is laid out, when the program has begun to set up the fonts
+    // ahead of time (FontSetup.h); null otherwise.
+    void (*awaitFonts)() = nullptr;
 
     // Command-specific values.
     QString gifPath;

@@ -53,6 +53,9 @@ std::optional<Banner> BuildBanner(const CliRequest& request) {
         }
         image = std::move(loaded.image);
     }
+    if (request.awaitFonts != nullptr) {
+        request.awaitFonts();
+    }
     Banner banner;
     request.design.ComposeInto(banner, image);
     return banner;

@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "DataFolder.h"
 #include "Engine.h"
+#include "FontSetup.h"
 
 #include <QCoreApplication>
 #include <QLibrary>
@@ -60,6 +61,16 @@ int main(int argc, char* argv[]) {
         return 0;
     case CliRequest::Command::Code:
         return RunCode(request);
+    case CliRequest::Command::Compose:
+    case CliRequest::Command::Generate:
+    case CliRequest::Command::Preview: {
+        StartFontSetup();
+        CliRequest drawing = request;
+        drawing.awaitFonts = AwaitFontSetup;
+        const int status = RunInEngine(drawing, argv[0]);
+        AwaitFontSetup();
+        return status;
+    }
     default:
         return RunInEngine(request, argv[0]);
     }

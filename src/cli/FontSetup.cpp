@@ -1,0 +1,38 @@
+#include "FontSetup.h"
+
+#include <dlfcn.h>
+#include <thread>
+
+namespace {
+
+std::thread& SetupThread() {
+    static std::thread thread;
+    return thread;
+}
+
+// The library Qt's font database is built on, as it is loaded for the drawing: the same object,
+// whose configuration, once loaded here, Qt finds in place.
+void LoadFontConfiguration() {
+    void* library = ::dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        return;
+    }
+    using Init = int (*)();
+    if (const auto init = reinterpret_cast<Init>(::dlsym(library, "FcInit"))) {
+        init();
+    }
+}
+
+}  // namespace
+
+void StartFontSetup() {
+    if (!SetupThread().joinable()) {
+        SetupThread() = std::thread(LoadFontConfiguration);
+    }
+}
+
+void AwaitFontSetup() {
+    if (SetupThread().joinable()) {
+        SetupThread().join();
+    }
+}
