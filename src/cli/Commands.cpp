@@ -39,13 +39,13 @@ std::optional<Banner> BuildBanner(const CliRequest& request) {
     }
     QImage image = std::move(named.image);
     if (request.design.TemplatePath().isEmpty()) {
-        TemplateCatalog catalog;
         const QString folder = DefaultTemplatesFolder();
-        if (catalog.Scan(folder) == 0) {
+        const std::optional<QStringList> paths = TemplateCatalog::Paths(folder);
+        if (!paths || paths->isEmpty()) {
             PrintLine(stderr, QStringLiteral("no template given and no templates found in \"%1\"").arg(folder));
             return std::nullopt;
         }
-        TemplateImage loaded = LoadTemplateImage(catalog.PathAt(0));
+        TemplateImage loaded = LoadTemplateImage(paths->constFirst());
         if (!loaded.status.ok()) {
             PrintLine(stderr, QStringLiteral("no template given, and the first template \"%1\" is refused: %2")
                                   .arg(loaded.status.path, loaded.status.error));
@@ -53,6 +53,9 @@ std::optional<Banner> BuildBanner(const CliRequest& request) {
         }
         image = std::move(loaded.image);
     }
+    // Converted here, as the banner would convert it, so that the work is done while the fonts are
+    // still being set up.
+    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (request.awaitFonts != nullptr) {
         request.awaitFonts();
     }
@@ -157,10 +160,8 @@ int RunTemplates(const CliRequest& request) {
         PrintLine(stderr, QStringLiteral("%1: no such folder").arg(folder));
         return 2;
     }
-    TemplateCatalog catalog;
-    catalog.Scan(folder);
-    for (int i = 0; i < catalog.Count(); ++i) {
-        PrintLine(stdout, catalog.PathAt(i));
+    for (const QString& path : TemplateCatalog::Paths(folder).value_or(QStringList())) {
+        PrintLine(stdout, path);
     }
     return 0;
 }

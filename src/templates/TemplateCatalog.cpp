@@ -82,18 +82,28 @@ QImage OverKeyColor(QImage image) {
 
 }  // namespace
 
-int TemplateCatalog::Scan(const QString& folder) {
+std::optional<QStringList> TemplateCatalog::Paths(const QString& folder) {
     const QStringList names = TemplateNames(folder);
     if (names.isEmpty()) {
+        return std::nullopt;
+    }
+    QStringList found;
+    for (const QString& name : names) {
+        if (!IsBVariant(name)) {
+            found.append(JoinPath(folder, name));
+        }
+    }
+    return found;
+}
+
+int TemplateCatalog::Scan(const QString& folder) {
+    std::optional<QStringList> found = Paths(folder);
+    if (!found) {
         return 0;
     }
     // Any match at all replaces the catalog, even when every match turns out to be a b-variant.
     Clear();
-    for (const QString& name : names) {
-        if (!IsBVariant(name)) {
-            paths.append(JoinPath(folder, name));
-        }
-    }
+    paths = std::move(*found);
 
     // Decoding is nearly all of the cost, and each file is independent: share it out over the
     // cores, each result going to its entry's own slot so the order stays the paths' order.

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 // Opaque colour that stands for transparency in catalog images (the grid draws it see-through).
@@ -23,6 +24,9 @@ public:
     // opened. Names that no path can carry (see FileNames.h) are left out. The folder is joined
     // to each name with one separator.
     int Scan(const QString& folder);
+    // The paths Scan() would take, in its order, without decoding anything; none when the folder
+    // is missing or holds no "*.gif" at all.
+    static std::optional<QStringList> Paths(const QString& folder);
     void Clear();
     int Count() const;
     bool IsValidIndex(int i) const;
