@@ -1,6 +1,7 @@
 #include "FontSetup.h"
 
-#include <dlfcn.h>
+#include <QLibrary>
+
 #include <thread>
 
 namespace {
@@ -13,12 +14,9 @@ std::thread& SetupThread() {
 // The library Qt's font database is built on, as it is loaded for the drawing: the same object,
 // whose configuration, once loaded here, Qt finds in place.
 void LoadFontConfiguration() {
-    void* library = ::dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) {
-        return;
-    }
+    QLibrary library(QStringLiteral("fontconfig"), 1);
     using Init = int (*)();
-    if (const auto init = reinterpret_cast<Init>(::dlsym(library, "FcInit"))) {
+    if (const auto init = reinterpret_cast<Init>(library.resolve("FcInit"))) {
         init();
     }
 }
