@@ -57,7 +57,8 @@ BENCHMARK(BM_SaveAsGif)->Arg(16)->Arg(500)->Unit(benchmark::kMillisecond);
 
 // The three stages of EncodeBannerGif() apart, so that each can be seen to grow linearly: quantize
 // (build the tree, prune it, number the leaves), map (every pixel to its entry), encode (LZW and
-// the GIF blocks).
+// the GIF blocks). EncodeBannerGif() maps each pixel as the encoder takes it; here the map stage
+// fills an image of indices, which the encode stage then reads.
 enum Stage { kQuantize, kMap, kEncode };
 
 // Size 0 stands for a shipped template (500 px, few colours, large flat areas) as it is decoded.

@@ -3,6 +3,14 @@
 #include <QByteArray>
 #include <QList>
 #include <QRgb>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <type_traits>
 
 // The bytes of a GIF89a holding one image of `width` x `height` palette indices, row by row from
 // the top: the palette (at most 256 colours, alpha ignored) as the global colour table, padded
@@ -13,3 +21,139 @@
 // The bytes are those every banner has been saved with: the code width grows one code late, the
 // table is cleared when code 4095 would be assigned, and data sub-blocks hold 255 bytes.
 QByteArray EncodeIndexedGif(int width, int height, const QList<QRgb>& palette, const uchar* pixels);
+
+// The same bytes, with each index made as the compressor reaches its pixel: `nextIndex()` is called
+// once for every pixel in order. Making the indices costs little there, since the compressor waits
+// on its dictionary most of the time, and no image of indices is stored.
+template <typename NextIndex>
+requires std::is_invocable_r_v<uint32_t, NextIndex&>
+    QByteArray EncodeIndexedGif(int width, int height, const QList<QRgb>& palette, NextIndex nextIndex);
+
+namespace GifDetail {
+
+// LZW codes packed least significant bit first.
+struct LzwCodes {
+    std::unique_ptr<uint8_t[]> bytes;
+    size_t length = 0;
+};
+
+bool ValidSides(int width, int height);
+// The code size of the image data for a palette of that many colours.
+int CodeSize(qsizetype colours);
+// The GIF around the image's LZW codes.
+QByteArray Assemble(int width, int height, const QList<QRgb>& palette, const LzwCodes& codes);
+
+// Codes packed least significant bit first into a buffer that is large enough for every code the
+// image can give, so that writing one never checks for room.
+class CodeWriter {
+public:
+    explicit CodeWriter(uint8_t* out)
+        : m_out(out) {}
+
+    void Put(uint32_t code, unsigned width) {
+        m_pending |= uint64_t{code} << m_pendingBits;
+        m_pendingBits += width;
+        // Stores eight bytes and keeps the whole ones.
+        const uint64_t little = qToLittleEndian(m_pending);
+        std::memcpy(m_out, &little, sizeof little);
+        const unsigned whole = m_pendingBits / 8;
+        m_out += whole;
+        m_pending >>= whole * 8;
+        m_pendingBits -= whole * 8;
+    }
+
+    // Past the last byte written; the last one is padded with zero bits.
+    uint8_t* End() const { return m_out + (m_pendingBits > 0 ? 1 : 0); }
+
+private:
+    uint8_t* m_out;
+    uint64_t m_pending = 0;  // at most 7 bits between codes
+    unsigned m_pendingBits = 0;
+};
+
+constexpr uint32_t kLastCode = 4095;  // codes are at most 12 bits wide
+constexpr int kHashBits = 15;         // eight times the codes, so probe runs stay short
+constexpr uint32_t kHashSize = 1u << kHashBits;
+
+// LZW with a dictionary that starts over, announced by a clear code, when its next code would be
+// the last one; a code's width grows once the next code to be assigned no longer fits, checked
+// after each code is written (one code later than strictly needed, as decoders expect).
+//
+// The loop's time goes into the chain of dictionary look-ups, one a pixel, each waiting on the one
+// before; the rest of its state is kept few enough to stay in registers.
+template <typename NextIndex>
+LzwCodes Compress(NextIndex& nextIndex, size_t count, int codeSize) {
+    const uint32_t clearCode = 1u << codeSize;
+    const uint32_t endCode = clearCode + 1;
+    const uint32_t mask = clearCode - 1;
+    const uint32_t firstCode = endCode + 1;
+    const unsigned firstWidth = codeSize + 1;
+
+    // At most one code a pixel, a clear code for every kLastCode - firstCode of them, the first
+    // clear code and the end code, each at most 12 bits wide; then room for the last store.
+    const size_t maxCodes = count + count / (kLastCode - firstCode) + 3;
+    LzwCodes codes{std::make_unique_for_overwrite<uint8_t[]>(maxCodes * 12 / 8 + 1 + sizeof(uint64_t)), 0};
+    CodeWriter writer(codes.bytes.get());
+
+    // Open addressing: a slot holds the code of a string, 0 when free (no string has code 0), and
+    // the string's prefix code and last pixel are kept by code. Slots of 16 bits keep the table
+    // small.
+    const auto table = std::make_unique<uint16_t[]>(kHashSize);
+    const auto keyOf = std::make_unique_for_overwrite<uint32_t[]>(kLastCode + 1);
+
+    uint32_t nextCode = firstCode;
+    unsigned width = firstWidth;
+    writer.Put(clearCode, width);
+    uint32_t prefix = nextIndex() & mask;
+    for (size_t i = 1; i < count; ++i) {
+        const uint32_t pixel = nextIndex() & mask;
+        const uint32_t key = prefix << 8 | pixel;
+        // The prefix, which the previous look-up gave, is only shifted; the pixel, known early, is
+        // scrambled. Consecutive prefixes with one pixel land eight slots apart.
+        uint32_t slot = ((prefix << (kHashBits - 12)) + ((pixel * 0x9E3779B1u) >> (32 - kHashBits))) & (kHashSize - 1);
+        uint32_t code = table[slot];
+        if (code != 0 && keyOf[code] == key) [[likely]] {
+            prefix = code;
+            continue;
+        }
+        while (code != 0 && keyOf[code] != key) {
+            slot = (slot + 1) & (kHashSize - 1);
+            code = table[slot];
+        }
+        if (code != 0) {
+            prefix = code;
+            continue;
+        }
+        writer.Put(prefix, width);
+        prefix = pixel;
+        if (nextCode >= kLastCode) {
+            writer.Put(clearCode, width);
+            nextCode = firstCode;
+            width = firstWidth;
+            std::fill_n(table.get(), kHashSize, uint16_t{0});
+            continue;
+        }
+        // nextCode passes each power of two on its way up, so this adds 0 or 1.
+        width += nextCode >> width;
+        table[slot] = static_cast<uint16_t>(nextCode);
+        keyOf[nextCode++] = key;
+    }
+    writer.Put(prefix, width);
+    width += nextCode >> width;
+    writer.Put(endCode, width);
+    codes.length = static_cast<size_t>(writer.End() - codes.bytes.get());
+    return codes;
+}
+
+}  // namespace GifDetail
+
+template <typename NextIndex>
+requires std::is_invocable_r_v<uint32_t, NextIndex&>
+    QByteArray EncodeIndexedGif(int width, int height, const QList<QRgb>& palette, NextIndex nextIndex) {
+    if (!GifDetail::ValidSides(width, height)) {
+        return {};
+    }
+    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    return GifDetail::Assemble(width, height, palette,
+                               GifDetail::Compress(nextIndex, count, GifDetail::CodeSize(palette.size())));
+}

@@ -7,8 +7,6 @@
 #include <QByteArray>
 #include <QImage>
 
-#include <memory>
-
 namespace {
 
 // Entry 0 of the GIF palette is the transparent one; the quantizer's entries follow it.
@@ -34,10 +32,14 @@ QByteArray EncodeBannerGif(const QImage& banner, QString* error) {
                         .arg(banner.width())
                         .arg(banner.height()));
     }
-    // Premultiplied pixels already hold the colour drawn over black.
-    const QImage image = banner.format() == QImage::Format_ARGB32_Premultiplied
-                             ? banner
-                             : banner.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Premultiplied pixels already hold the colour drawn over black. The rows are read as one run
+    // of pixels, so an image whose rows are apart is copied first.
+    QImage image = banner.format() == QImage::Format_ARGB32_Premultiplied
+                       ? banner
+                       : banner.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (!image.isNull() && image.bytesPerLine() != qsizetype{image.width()} * qsizetype{sizeof(QRgb)}) {
+        image = image.copy();
+    }
     if (image.isNull()) {
         return fail(QStringLiteral("out of memory while converting the banner"));
     }
@@ -51,16 +53,12 @@ QByteArray EncodeBannerGif(const QImage& banner, QString* error) {
     QList<QRgb> palette = quantizer.BuildPalette();
     palette.prepend(qRgb(0, 0, 0));
 
-    // Every index is written below, so the buffer starts uninitialised.
-    const auto pixels =
-        std::make_unique_for_overwrite<uchar[]>(static_cast<size_t>(width) * static_cast<size_t>(height));
-    for (int y = 0; y < height; ++y) {
-        quantizer.MapPixels(reinterpret_cast<const QRgb*>(image.constScanLine(y)), width,
-                            pixels.get() + static_cast<size_t>(y) * static_cast<size_t>(width), kOpaqueAlpha, 1,
-                            kTransparentIndex);
-    }
-
-    return EncodeIndexedGif(width, height, palette, pixels.get());
+    // Each pixel is mapped to its entry as the compressor takes it.
+    const QRgb* next = reinterpret_cast<const QRgb*>(image.constBits());
+    return EncodeIndexedGif(width, height, palette, [&quantizer, next]() mutable {
+        const QRgb pixel = *next++;
+        return qAlpha(pixel) < kOpaqueAlpha ? kTransparentIndex : quantizer.IndexOf(pixel) + 1;
+    });
 }
 
 FileResult SaveAsGif(const QImage& banner, const QString& path) {

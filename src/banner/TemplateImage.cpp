@@ -12,23 +12,36 @@
 
 namespace {
 
-// Where giflib's reads come from: an open file or bytes in memory.
+// Where giflib's reads come from: an open file, read in large chunks (giflib asks for every data
+// block's length and bytes apart, which would be a system call each), or bytes in memory.
 struct Input {
+    static constexpr qsizetype kChunk = qsizetype(64) << 10;
+
     RegularFile* file = nullptr;
-    QByteArrayView bytes;
-    qsizetype at = 0;
+    QByteArray chunk;
+    QByteArrayView bytes;    // what is left to hand out: the file's current chunk, or the memory
     bool exhausted = false;  // a read came back short: the data ended
 };
 
 int ReadInput(GifFileType* gif, GifByteType* into, int count) {
     auto* input = static_cast<Input*>(gif->UserData);
     qsizetype n = 0;
-    if (input->file != nullptr) {
-        n = qsizetype(input->file->Read(reinterpret_cast<char*>(into), count));
-    } else {
-        n = std::min<qsizetype>(count, input->bytes.size() - input->at);
-        std::memcpy(into, input->bytes.data() + input->at, size_t(n));
-        input->at += n;
+    while (n < count) {
+        if (input->bytes.isEmpty()) {
+            if (input->file == nullptr) {
+                break;
+            }
+            input->chunk.resize(Input::kChunk);
+            const qint64 got = input->file->Read(input->chunk.data(), Input::kChunk);
+            if (got <= 0) {
+                break;
+            }
+            input->bytes = QByteArrayView(input->chunk.constData(), got);
+        }
+        const qsizetype take = std::min<qsizetype>(count - n, input->bytes.size());
+        std::memcpy(into + n, input->bytes.data(), size_t(take));
+        input->bytes = input->bytes.sliced(take);
+        n += take;
     }
     input->exhausted = input->exhausted || n < count;
     return int(n);
@@ -84,28 +97,25 @@ QList<QRgb> ColorTable(const ColorMapObject& map, int transparent) {
     return table;
 }
 
-// The LZW decoding of one image's pixel data, fed block by block as giflib hands the blocks on.
-// giflib's own decoder clears its whole 4096-entry table at every clear code, so data made of
-// clear codes alone would cost seconds a megabyte; here a clear code costs nothing.
+// The LZW decoding of one image's pixel data, fed block by block as giflib hands the blocks on,
+// into one run of pixels in the order the data gives them. giflib's own decoder clears its whole
+// 4096-entry table at every clear code, so data made of clear codes alone would cost seconds a
+// megabyte; here a clear code costs nothing.
+//
+// A code's string is the previous code's string and one pixel more, so it already stands in the
+// output, where the previous code's string began: each code is kept as that place and a length,
+// and its pixels are copied from there rather than gathered link by link.
 class LzwDecoder {
 public:
-    LzwDecoder(int minimumCodeSize, QImage& frame, bool interlaced)
+    // Copies move this many pixels at a time; the buffer has as many to spare at its end.
+    static constexpr size_t kStride = 16;
+
+    LzwDecoder(int minimumCodeSize, uchar* pixels, size_t count)
         : m_clear(1 << minimumCodeSize)
         , m_minimumCodeSize(minimumCodeSize)
-        , m_frame(frame) {
-        // The rows in the order the data fills them: all of them, or the four interlace passes.
-        static constexpr std::array<int, 4> kStart = {0, 4, 2, 1};
-        static constexpr std::array<int, 4> kStep = {8, 8, 4, 2};
-        for (int pass = 0; pass < (interlaced ? 4 : 1); ++pass) {
-            for (int y = interlaced ? kStart[size_t(pass)] : 0; y < frame.height();
-                 y += interlaced ? kStep[size_t(pass)] : 1) {
-                m_rows.push_back(y);
-            }
-        }
-        for (int code = 0; code < m_clear; ++code) {
-            m_suffix[size_t(code)] = uchar(code);
-            m_first[size_t(code)] = uchar(code);
-        }
+        , m_pixels(pixels)
+        , m_count(count) {
+        std::fill_n(m_length.begin(), m_clear, quint16{1});
         Restart();
     }
 
@@ -126,7 +136,7 @@ public:
         return {};
     }
 
-    bool Complete() const { return m_row >= m_rows.size(); }
+    bool Complete() const { return m_done == m_count; }
 
 private:
     void Restart() {
@@ -157,11 +167,11 @@ private:
             return false;
         }
         if (m_next < kTableSize) {
-            // The new entry is the previous string and the first pixel of this one; for the code
-            // that is being defined right now, that first pixel is the previous string's.
-            m_prefix[size_t(m_next)] = quint16(m_previous);
-            m_suffix[size_t(m_next)] = m_first[size_t(code == m_next ? m_previous : code)];
-            m_first[size_t(m_next)] = m_first[size_t(m_previous)];
+            // The new entry is the previous string and the first pixel of this one, which is where
+            // this one is about to be written; for the code that is being defined right now, that
+            // pixel is the previous string's first.
+            m_start[size_t(m_next)] = m_lastStart;
+            m_length[size_t(m_next)] = quint16(m_length[size_t(m_previous)] + 1);
             ++m_next;
             if (m_next == (1 << m_codeSize) && m_codeSize < 12) {
                 ++m_codeSize;
@@ -174,42 +184,47 @@ private:
 
     // The pixels of `code`'s string, in order; pixels beyond the image are dropped.
     void Emit(int code) {
-        size_t depth = 0;
-        for (; code >= m_clear; code = m_prefix[size_t(code)]) {
-            m_stack[depth++] = m_suffix[size_t(code)];
-        }
-        m_stack[depth++] = uchar(code);
-        while (depth > 0 && m_row < m_rows.size()) {
-            uchar* line = m_frame.scanLine(m_rows[m_row]);
-            const int width = m_frame.width();
-            while (depth > 0 && m_x < width) {
-                line[m_x++] = m_stack[--depth];
+        const size_t start = m_done;
+        m_lastStart = start;
+        const size_t length = std::min<size_t>(m_length[size_t(code)], m_count - start);
+        uchar* const to = m_pixels + start;
+        if (code < m_clear) {
+            if (length > 0) {
+                *to = uchar(code);
             }
-            if (m_x == width) {
-                m_x = 0;
-                ++m_row;
+        } else {
+            const uchar* const from = m_pixels + m_start[size_t(code)];
+            // Forwards, so that a string that begins with the one just before it (the code being
+            // defined) reads pixels this very copy wrote.
+            if (size_t(to - from) >= kStride) {
+                for (size_t i = 0; i < length; i += kStride) {
+                    std::memcpy(to + i, from + i, kStride);
+                }
+            } else {
+                for (size_t i = 0; i < length; ++i) {
+                    to[i] = from[i];
+                }
             }
         }
+        m_done = start + length;
     }
 
     static constexpr int kTableSize = 4096;
 
     const int m_clear;
     const int m_minimumCodeSize;
-    QImage& m_frame;
-    std::vector<int> m_rows;
-    size_t m_row = 0;
-    int m_x = 0;
+    uchar* const m_pixels;
+    const size_t m_count;
+    size_t m_done = 0;       // pixels written
+    size_t m_lastStart = 0;  // where the last code's string was written
     int m_codeSize = 0;
     int m_next = 0;
     int m_previous = -1;
     bool m_ended = false;
     quint32 m_bits = 0;
     int m_bitCount = 0;
-    std::array<quint16, kTableSize> m_prefix{};
-    std::array<uchar, kTableSize> m_suffix{};
-    std::array<uchar, kTableSize> m_first{};
-    std::array<uchar, kTableSize + 1> m_stack{};
+    std::array<size_t, kTableSize> m_start{};
+    std::array<quint16, kTableSize> m_length{};
 };
 
 // The image's pixels: every data block of the image is read (a file cut short is refused), and the
@@ -223,7 +238,13 @@ QString ReadPixels(GifFileType* gif, QImage& frame) {
     if (codeSize < 1 || codeSize > 8) {
         return QStringLiteral("the GIF's pixel data is damaged (LZW error)");
     }
-    LzwDecoder decoder(codeSize, frame, gif->Image.Interlace);
+    const int width = frame.width();
+    const size_t count = size_t(width) * size_t(frame.height());
+    const std::unique_ptr<uchar[]> pixels(new (std::nothrow) uchar[count + LzwDecoder::kStride]);
+    if (!pixels) {
+        return QStringLiteral("out of memory");
+    }
+    LzwDecoder decoder(codeSize, pixels.get(), count);
     while (block != nullptr) {
         if (QString failure = decoder.Feed(block + 1, block[0]); !failure.isEmpty()) {
             return failure;
@@ -234,6 +255,18 @@ QString ReadPixels(GifFileType* gif, QImage& frame) {
     }
     if (!decoder.Complete()) {
         return QStringLiteral("the GIF's pixel data ends before its image is complete");
+    }
+    // The rows in the order the data fills them: all of them, or the four interlace passes.
+    static constexpr std::array<int, 4> kStart = {0, 4, 2, 1};
+    static constexpr std::array<int, 4> kStep = {8, 8, 4, 2};
+    const bool interlaced = gif->Image.Interlace;
+    const uchar* from = pixels.get();
+    for (int pass = 0; pass < (interlaced ? 4 : 1); ++pass) {
+        for (int y = interlaced ? kStart[size_t(pass)] : 0; y < frame.height();
+             y += interlaced ? kStep[size_t(pass)] : 1) {
+            std::memcpy(frame.scanLine(y), from, size_t(width));
+            from += width;
+        }
     }
     return {};
 }
@@ -379,14 +412,6 @@ TemplateImage LoadTemplateImage(const QString& path) {
         return {{}, file.status()};
     }
     return result;
-}
-
-QString At2xName(const QString& name) {
-    const qsizetype dot = name.lastIndexOf(u'.');
-    if (dot <= name.lastIndexOf(u'/')) {
-        return name + QStringLiteral("@2x");
-    }
-    return name.left(dot) + QStringLiteral("@2x") + name.mid(dot);
 }
 
 QImage LoadCompanion(const QString& templatePath) {

@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -142,4 +143,9 @@ QString UsageText() {
         text += Row(QString::number(status.code), status.meaning, 7);
     }
     return text;
+}
+
+int UsageError(const QString& reason) {
+    std::fprintf(stderr, "vornetad-cli: %s\nTry 'vornetad-cli --help'.\n", qUtf8Printable(reason));
+    return 2;
 }

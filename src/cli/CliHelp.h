@@ -30,3 +30,7 @@ QString OptionTerm(const DocumentedOption& option);
 
 // What `vornetad-cli --help` prints: the synopses, commands, options and exit statuses.
 QString UsageText();
+
+// Prints why a command line is refused, with the hint to --help, and returns the exit status for
+// bad usage, 2.
+int UsageError(const QString& reason);

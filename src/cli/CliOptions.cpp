@@ -1,6 +1,5 @@
 #include "CliOptions.h"
 
-#include "TemplateImage.h"
 #include "design/DesignFile.h"
 #include "files/FileNames.h"
 #include "files/ReadFile.h"
@@ -62,7 +61,6 @@ struct Parsing {
     // Given on the command line, these replace the design's target whole.
     QString outFolder;
     QStringList modifyPages;
-    bool templateGiven = false;
 };
 
 // Sets a value (the argument's bytes) on the request; returns an error text, or empty when the
@@ -287,7 +285,7 @@ std::vector<Option> BuildOptionTable() {
         QString path;
         QString error = ParsePath(QStringLiteral("--template"), v, path);
         p.r.design.SetTemplatePath(path);
-        p.templateGiven = true;
+        p.r.templateOption = true;
         return error;
     });
     describe("FILE", Text("the template GIF (default: the first shipped template)"), Completion::File, "*.gif");
@@ -527,23 +525,6 @@ const Option* FindOption(const std::vector<Option>& table, const QString& name, 
     return other;
 }
 
-// The template is decoded now, so that a file that is not one sound GIF stops the run before
-// anything is written, and the banner gets exactly the image that was checked.
-QString CheckTemplate(Parsing& p) {
-    const QString path = p.r.design.TemplatePath();
-    if (path.isEmpty()) {
-        return {};
-    }
-    TemplateImage loaded = LoadTemplateImage(path);
-    if (!loaded.status.ok()) {
-        const QString source =
-            p.templateGiven ? QStringLiteral("--template:") : QStringLiteral("--design: its template");
-        return QStringLiteral("%1 \"%2\": %3").arg(source, path, loaded.status.error);
-    }
-    p.r.templateImage = std::move(loaded.image);
-    return {};
-}
-
 // Puts a target given on the command line in the design's place, with full paths, so that every
 // path printed is one and a saved design does not depend on the folder it was made in.
 QString SetTarget(Parsing& p) {
@@ -626,11 +607,7 @@ QString CheckCombination(Parsing& p) {
     if (r.design.lines[2].enabled && !r.design.lines[1].enabled) {
         return QStringLiteral("--line3 needs --line2, as in the editor");
     }
-    if (QString error = SetTarget(p); !error.isEmpty()) {
-        return error;
-    }
-    // Taking the advert off needs no banner.
-    return r.command == Command::Remove ? QString() : CheckTemplate(p);
+    return SetTarget(p);
 }
 
 // The options in the order they are applied: the design first, then the others as given.

@@ -3,7 +3,6 @@
 #include "design/Design.h"
 
 #include <QByteArrayList>
-#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -20,9 +19,11 @@ struct CliRequest {
     // Every setting: the defaults, then a --design file's, then the single options'. Its paths are
     // absolute, and its target is complete for generate.
     Design design;
-    // The design's template, decoded when the line was checked; null with no template named (the
-    // first template of the default catalog is used).
-    QImage templateImage;
+    // The template was named by --template rather than by the design.
+    bool templateOption = false;
+    // Called before the first text is laid out, when the program has begun to set up the fonts
+    // ahead of time (FontSetup.h); null otherwise.
+    void (*awaitFonts)() = nullptr;
 
     // Command-specific values.
     QString gifPath;
@@ -48,6 +49,8 @@ struct ParseResult {
 // Parses the arguments after the program name, as the bytes the system gave them. Settings that are
 // text (lines, fonts, link, title) must be UTF-8; file names go through as they are, and one that
 // Qt could not carry unchanged is refused, never replaced by another name; custom code is bytes.
+// The template is not opened here: the commands that use it decode it before they write anything.
+// Needs Qt Core only, so that the commands that draw nothing start without the GUI libraries.
 ParseResult ParseCommandLine(const QByteArrayList& args);
 
 // What a shell can offer where an option's value or a command's operand is typed.

@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "Banner.h"
+#include "CliHelp.h"
 #include "CodeTexts.h"
 #include "GifWriter.h"
 #include "OutputRuns.h"
@@ -44,24 +45,35 @@ struct BuiltBanner {
 // The banner as the wizard would compose it for these options; nothing (after a message) when
 // there is no template to use.
 std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
-    QImage image = request.templateImage;
+    NamedTemplate named = LoadNamedTemplate(request);
+    if (!named.error.isEmpty()) {
+        UsageError(named.error);
+        return std::nullopt;
+    }
+    QImage image = std::move(named.image);
     QString path = request.design.TemplatePath();
     if (path.isEmpty()) {
-        TemplateCatalog catalog;
         const TemplateSources sources = DefaultTemplateSources();
-        if (catalog.Scan(sources) == 0) {
+        const std::optional<QStringList> paths = TemplateCatalog::Paths(sources);
+        if (!paths || paths->isEmpty()) {
             PrintLine(stderr, QStringLiteral("no template given and no templates found in \"%1\" or \"%2\"")
                                   .arg(sources.shipped, sources.user));
             return std::nullopt;
         }
-        TemplateImage loaded = LoadTemplateImage(catalog.PathAt(0));
+        TemplateImage loaded = LoadTemplateImage(paths->constFirst());
         if (!loaded.status.ok()) {
             PrintLine(stderr, QStringLiteral("no template given, and the first template \"%1\" is refused: %2")
                                   .arg(loaded.status.path, loaded.status.error));
             return std::nullopt;
         }
         image = std::move(loaded.image);
-        path = catalog.PathAt(0);
+        path = paths->constFirst();
+    }
+    // Converted here, as the banner would convert it, so that the work is done while the fonts are
+    // still being set up.
+    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (request.awaitFonts != nullptr) {
+        request.awaitFonts();
     }
     BuiltBanner built{Banner(), path};
     request.design.ComposeInto(built.banner, image);
@@ -110,6 +122,20 @@ CodeTexts LoadedTexts() {
 
 }  // namespace
 
+NamedTemplate LoadNamedTemplate(const CliRequest& request) {
+    const QString path = request.design.TemplatePath();
+    if (path.isEmpty()) {
+        return {};
+    }
+    TemplateImage loaded = LoadTemplateImage(path);
+    if (!loaded.status.ok()) {
+        const QString source =
+            request.templateOption ? QStringLiteral("--template:") : QStringLiteral("--design: its template");
+        return {{}, QStringLiteral("%1 \"%2\": %3").arg(source, path, loaded.status.error)};
+    }
+    return {std::move(loaded.image), {}};
+}
+
 int RunCompose(const CliRequest& request) {
     const std::optional<BuiltBanner> built = BuildBanner(request);
     if (!built) {
@@ -136,21 +162,6 @@ int RunCompose(const CliRequest& request) {
         PrintFailure(result);
         return 1;
     }
-    return 0;
-}
-
-int RunCode(const CliRequest& request) {
-    CodeTexts texts = LoadedTexts();
-    texts.BuildCode(QByteArrayLiteral("VornetAdStyle.css"), QByteArrayLiteral("VornetAdMap.gif"),
-                    request.design.Advert());
-    if (request.cspHash) {
-        for (const QByteArray& source : std::as_const(texts.cspSources)) {
-            PrintLine(stdout, QString::fromLatin1(source));
-        }
-        return 0;
-    }
-    const QByteArray& text = request.css ? texts.styleSheet : texts.codeBlock;
-    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
     return 0;
 }
 
@@ -211,15 +222,17 @@ int RunTemplates(const CliRequest& request) {
         PrintLine(stderr, QStringLiteral("%1: no such folder").arg(sources.shipped));
         return 2;
     }
-    TemplateCatalog catalog;
-    catalog.Scan(sources);
-    for (int i = 0; i < catalog.Count(); ++i) {
-        PrintLine(stdout, catalog.PathAt(i));
+    for (const QString& path : TemplateCatalog::Paths(sources).value_or(QStringList())) {
+        PrintLine(stdout, path);
     }
     return 0;
 }
 
 int RunDesign(const CliRequest& request) {
+    // A design that names a template no run could use is refused before it is saved.
+    if (const NamedTemplate named = LoadNamedTemplate(request); !named.error.isEmpty()) {
+        return UsageError(named.error);
+    }
     const FileResult result = WriteDesign(request.design, request.savePath);
     if (!result.ok()) {
         PrintFailure(result);

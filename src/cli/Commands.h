@@ -2,9 +2,15 @@
 
 #include "CliOptions.h"
 
+#include <QImage>
+#include <QString>
+
 // Each command runs a request and returns the process's exit status: 0 everything written,
 // 1 some files failed (each named on stderr), 2 bad usage. A run of many pages stops between two
-// of them when StopRequested().
+// of them when StopRequested(). The commands that use the template decode it before they write
+// anything, and stop with status 2 when it is not one sound GIF.
+//
+// RunCode needs Qt Core only (CodeCommand.cpp); the others draw or read images.
 int RunCompose(const CliRequest& request);
 int RunCode(const CliRequest& request);
 int RunGenerate(const CliRequest& request);
@@ -15,3 +21,11 @@ int RunDesign(const CliRequest& request);
 // Writes the template and its companions: FILE, then FILE with "@2x", "b" and "b@2x" before ".gif",
 // each replaced whole or not at all, and prints the path of each written.
 int RunMakeTemplate(const CliRequest& request);
+
+// The template the request names, by --template or by its design, decoded; a null image when it
+// names none. When the file is not one sound GIF, `error` says why as the command line reports it.
+struct NamedTemplate {
+    QImage image;
+    QString error;
+};
+NamedTemplate LoadNamedTemplate(const CliRequest& request);

@@ -1,9 +1,12 @@
 #include "CliHelp.h"
 #include "CliOptions.h"
 #include "Commands.h"
-#include "files/Interruption.h"
+#include "DataFolder.h"
+#include "Engine.h"
+#include "FontSetup.h"
 
-#include <QGuiApplication>
+#include <QCoreApplication>
+#include <QLibrary>
 
 #include <cstdio>
 
@@ -18,32 +21,17 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QS
     }
 }
 
-int Run(const CliRequest& request) {
-    switch (request.command) {
-    case CliRequest::Command::Help:
-        std::fputs(qUtf8Printable(UsageText()), stdout);
-        return 0;
-    case CliRequest::Command::Version:
-        std::printf("vornetad-cli %s\n", VORNET_VERSION);
-        return 0;
-    case CliRequest::Command::Compose:
-        return RunCompose(request);
-    case CliRequest::Command::Code:
-        return RunCode(request);
-    case CliRequest::Command::Generate:
-        return RunGenerate(request);
-    case CliRequest::Command::Preview:
-        return RunPreview(request);
-    case CliRequest::Command::Templates:
-        return RunTemplates(request);
-    case CliRequest::Command::Design:
-        return RunDesign(request);
-    case CliRequest::Command::Remove:
-        return RunRemove(request);
-    case CliRequest::Command::MakeTemplate:
-        return RunMakeTemplate(request);
+// Runs a request in the engine module, installed at the same place relative to this program in
+// the build tree and on the system.
+int RunInEngine(const CliRequest& request, char* program) {
+    QLibrary engine(ExecutableFolder() + QStringLiteral("/" VORNET_ENGINE_PATH));
+    const auto entry = reinterpret_cast<EngineEntry>(engine.resolve(kEngineEntry));
+    if (entry == nullptr) {
+        std::fprintf(stderr, "%s: cannot be loaded: %s\n", qUtf8Printable(engine.fileName()),
+                     qUtf8Printable(engine.errorString()));
+        return 1;
     }
-    return 2;
+    return entry(&request, sizeof request, VORNET_VERSION, program);
 }
 
 }  // namespace
@@ -55,27 +43,35 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         args.append(QByteArray(argv[i]));
     }
-    int qtArgc = 1;
-    // Fonts and images need a GUI application, but never a display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(QuietQtMessages);
-    QGuiApplication app(qtArgc, argv);
-    QGuiApplication::setApplicationName(QStringLiteral("vornetad-cli"));
-    QGuiApplication::setApplicationVersion(QStringLiteral(VORNET_VERSION));
+    QCoreApplication::setApplicationName(QStringLiteral("vornetad-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VORNET_VERSION));
 
     const ParseResult parsed = ParseCommandLine(args);
     if (!parsed.request) {
-        std::fprintf(stderr, "vornetad-cli: %s\nTry 'vornetad-cli --help'.\n", qUtf8Printable(parsed.error));
-        return 2;
+        return UsageError(parsed.error);
     }
-    // Ctrl+C stops a run between two files, never in the middle of one.
-    StopOnSignals();
-    const int status = Run(*parsed.request);
-    if (StopRequested()) {
-        std::fputs("vornetad-cli: interrupted; every file is either as it was or completely written, and the "
-                   "files not yet reached are untouched\n",
-                   stderr);
-        return 130;
+    const CliRequest& request = *parsed.request;
+    switch (request.command) {
+    case CliRequest::Command::Help:
+        std::fputs(qUtf8Printable(UsageText()), stdout);
+        return 0;
+    case CliRequest::Command::Version:
+        std::printf("vornetad-cli %s\n", VORNET_VERSION);
+        return 0;
+    case CliRequest::Command::Code:
+        return RunCode(request);
+    case CliRequest::Command::Compose:
+    case CliRequest::Command::Generate:
+    case CliRequest::Command::Preview: {
+        StartFontSetup();
+        CliRequest drawing = request;
+        drawing.awaitFonts = AwaitFontSetup;
+        const int status = RunInEngine(drawing, argv[0]);
+        AwaitFontSetup();
+        return status;
     }
-    return status;
+    default:
+        return RunInEngine(request, argv[0]);
+    }
 }

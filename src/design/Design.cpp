@@ -1,6 +1,6 @@
 #include "design/Design.h"
 
-#include "TemplateCatalog.h"
+#include "DataFolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -86,21 +86,4 @@ void Design::SetTarget(const OutputTarget& target) {
     outputFolder = target.outputFolder;
     fileName = target.fileName;
     pages = target.pages;
-}
-
-int Design::CropOffsetFor(int width) const {
-    if (cropOffset) {
-        return *cropOffset;
-    }
-    return size ? Banner::CentredCropOffset(width, *size) : 0;
-}
-
-void Design::ComposeInto(Banner& banner, const QImage& templateImage) const {
-    banner.lines = lines;
-    banner.side = side;
-    // The size first: with an earlier template loaded it would otherwise be cut where that one
-    // puts the square. Loading the template keeps the offset set here and composes.
-    banner.SetBannerSize(size.value_or(Banner::kInitialSize));
-    banner.cropOffset = CropOffsetFor(templateImage.width());
-    banner.SetTemplate(templateImage);
 }

@@ -388,25 +388,17 @@ QImage Tape(const QColor& edge, const QColor& middle, const QColor& hatching, bo
 using Drawing = std::function<QImage(const QList<QColor>& colors, int scale, bool shadow)>;
 
 struct StyleEntry {
-    TemplateStyle style;
+    QString name;  // as in TemplateStyles()
     Drawing draw;
 };
 
 const std::vector<StyleEntry>& StyleTable() {
     static const std::vector<StyleEntry> table = {
-        {{u"curl"_s,
-          u"a page rolled up from the corner, showing a colour behind it"_s,
-          {u"behind the roll"_s, u"corner"_s},
-          {0xff1d4f9c, 0xff0d2b63},
-          true},
+        {u"curl"_s,
          [](const QList<QColor>& c, int scale, bool shadow) {
              return Curl(Ramp(33.0, c[0], c[1]), shadow, scale);
          }},
-        {{u"dogear"_s,
-          u"the corner folded over, its back in a paper tone"_s,
-          {u"paper at the fold"_s, u"paper at the corner"_s},
-          {0xfff3e8d1, 0xffd8c49b},
-          true},
+        {u"dogear"_s,
          [](const QList<QColor>& c, int scale, bool shadow) {
              const Stops paper{{0.0, Mix(c[0], Qt::white, 0.8)},
                                {8.0, Mix(c[0], Qt::white, 0.5)},
@@ -415,19 +407,11 @@ const std::vector<StyleEntry>& StyleTable() {
                                {Far, c[1]}};
              return DogEar(paper, c[1].darker(108), shadow, scale);
          }},
-        {{u"gradient"_s,
-          u"a filled corner in a colour ramp, with a pale strip for the text"_s,
-          {u"text strip"_s, u"ramp near the strip"_s, u"ramp in the corner"_s},
-          {0xfff1fafe, 0xff4fbfdf, 0xff073863},
-          false},
+        {u"gradient"_s,
          [](const QList<QColor>& c, int scale, bool) {
              return Gradient(c[0], c[1].darker(135), Ramp(33.0, c[1], c[2]), scale);
          }},
-        {{u"midnight"_s,
-          u"a starry sky with a silver strip and a fine rule"_s,
-          {u"sky"_s, u"text strip"_s, u"rule"_s},
-          {0xff161d31, 0xffe8ecf1, 0xffd9b24c},
-          false},
+        {u"midnight"_s,
          [](const QList<QColor>& c, int scale, bool) {
              const MidnightLook look{{{34.0, c[0].lighter(165)}, {120.0, c[0]}, {Far, c[0].darker(185)}},
                                      {{0.0, c[1].darker(115)},
@@ -439,35 +423,19 @@ const std::vector<StyleEntry>& StyleTable() {
                                      c[0].lighter(120)};
              return Midnight(look, scale);
          }},
-        {{u"pastel"_s,
-          u"soft stripes beyond a white strip"_s,
-          {u"first stripe"_s, u"second stripe"_s, u"third stripe"_s},
-          {0xfffbd5e2, 0xffcfefe0, 0xffdfd8f6},
-          false},
+        {u"pastel"_s,
          [](const QList<QColor>& c, int scale, bool) {
              return Pastel(c, c[0].darker(118), c[0].darker(113), scale);
          }},
-        {{u"ribbon"_s,
-          u"a sash across the corner, stitched along its edges"_s,
-          {u"ribbon"_s, u"highlight"_s, u"stitching"_s},
-          {0xffcc222c, 0xffe23d45, 0xfff9d0d2},
-          true},
+        {u"ribbon"_s,
          [](const QList<QColor>& c, int scale, bool shadow) {
              return Ribbon({c[0].darker(160), c[0].darker(121), c[0], c[1], c[2], true}, shadow, scale);
          }},
-        {{u"tape"_s,
-          u"a band of tape with hatched edges"_s,
-          {u"tape"_s, u"hatching"_s},
-          {0xffffdc2e, 0xff1c1c1c},
-          true},
+        {u"tape"_s,
          [](const QList<QColor>& c, int scale, bool shadow) {
              return Tape(c[0].darker(112), c[0], c[1], shadow, scale);
          }},
-        {{u"winter"_s,
-          u"a snow bank with icicles under a sky with snowflakes"_s,
-          {u"sky near the snow"_s, u"sky in the corner"_s},
-          {0xffb9e0f7, 0xff22559a},
-          false},
+        {u"winter"_s,
          [](const QList<QColor>& c, int scale, bool) {
              return Winter(Ramp(30.0, c[0], c[1]), scale);
          }},
@@ -475,40 +443,17 @@ const std::vector<StyleEntry>& StyleTable() {
     return table;
 }
 
-QImage Draw(const StyleEntry& entry, const QList<QRgb>& colors, int scale, bool shadow) {
-    QList<QColor> full;
-    for (qsizetype i = 0; i < entry.style.colorNames.size(); ++i) {
-        full.append(QColor(i < colors.size() ? colors[i] : entry.style.defaultColors[i]));
-    }
-    return entry.draw(full, scale, shadow && entry.style.shadowless);
-}
 
 }  // namespace
 
-const std::vector<TemplateStyle>& TemplateStyles() {
-    static const std::vector<TemplateStyle> styles = [] {
-        std::vector<TemplateStyle> list;
-        for (const StyleEntry& entry : StyleTable()) {
-            list.push_back(entry.style);
-        }
-        return list;
-    }();
-    return styles;
-}
-
-const TemplateStyle* FindTemplateStyle(const QString& name) {
-    for (const TemplateStyle& style : TemplateStyles()) {
-        if (style.name == name) {
-            return &style;
-        }
-    }
-    return nullptr;
-}
-
 QImage DrawTemplate(const TemplateStyle& style, const QList<QRgb>& colors, int scale, bool shadow) {
     for (const StyleEntry& entry : StyleTable()) {
-        if (entry.style.name == style.name) {
-            return Draw(entry, colors, scale, shadow);
+        if (entry.name == style.name) {
+            QList<QColor> full;
+            for (qsizetype i = 0; i < style.colorNames.size(); ++i) {
+                full.append(QColor(i < colors.size() ? colors[i] : style.defaultColors[i]));
+            }
+            return entry.draw(full, scale, shadow && style.shadowless);
         }
     }
     return {};

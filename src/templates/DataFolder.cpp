@@ -3,8 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-
-namespace {
+#include <QStandardPaths>
 
 QString ExecutableFolder() {
     if (QCoreApplication::instance() != nullptr) {
@@ -13,8 +12,6 @@ QString ExecutableFolder() {
     // Without an application object Qt cannot tell; the kernel's link still can.
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
 }
-
-}  // namespace
 
 QString DataFolder(const QString& name) {
     const QString exeDir = ExecutableFolder();
@@ -26,4 +23,18 @@ QString DataFolder(const QString& name) {
     const QString dataRoot =
         QDir::isAbsolutePath(dataSubdir) ? dataSubdir : exeDir + QStringLiteral("/../") + dataSubdir;
     return QDir::cleanPath(dataRoot + u'/' + name) + u'/';
+}
+
+QString DefaultTemplatesFolder() {
+    return DataFolder(QStringLiteral("vornets"));
+}
+
+QString UserTemplatesFolder() {
+    // Not the application's own data folder: the command line runs under another name.
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return data.isEmpty() ? QString() : data + QStringLiteral("/vornetad/vornets/");
+}
+
+TemplateSources DefaultTemplateSources() {
+    return {DefaultTemplatesFolder(), UserTemplatesFolder()};
 }

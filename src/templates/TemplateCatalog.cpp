@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <atomic>
@@ -84,11 +83,15 @@ int TemplateCatalog::Scan(const QString& folder) {
     return Scan(TemplateSources{folder, {}});
 }
 
-int TemplateCatalog::Scan(const TemplateSources& sources) {
-    struct Found {
-        QString path;       // empty for a hidden name
-        QString companion;  // the folder's "NAME@2x.gif", when it has one
-    };
+namespace {
+
+struct Found {
+    QString path;       // empty for a hidden name
+    QString companion;  // the folder's "NAME@2x.gif", when it has one
+};
+
+// Every "*.gif" of both folders in the catalog's order, hidden names included as empty entries.
+std::vector<Found> FindTemplates(const TemplateSources& sources) {
     std::vector<Found> found;
     for (const QString& folder : {sources.shipped, sources.user}) {
         if (folder.isEmpty()) {
@@ -105,6 +108,27 @@ int TemplateCatalog::Scan(const TemplateSources& sources) {
             found.push_back({JoinPath(folder, name), hasCompanion ? JoinPath(folder, companion) : QString()});
         }
     }
+    return found;
+}
+
+}  // namespace
+
+std::optional<QStringList> TemplateCatalog::Paths(const TemplateSources& sources) {
+    const std::vector<Found> found = FindTemplates(sources);
+    if (found.empty()) {
+        return std::nullopt;
+    }
+    QStringList visible;
+    for (const Found& entry : found) {
+        if (!entry.path.isEmpty()) {
+            visible.append(entry.path);
+        }
+    }
+    return visible;
+}
+
+int TemplateCatalog::Scan(const TemplateSources& sources) {
+    const std::vector<Found> found = FindTemplates(sources);
     if (found.empty()) {
         return 0;
     }
@@ -161,24 +185,4 @@ QString TemplateCatalog::PathAt(int i) const {
 
 QString TemplateCatalog::CompanionPathAt(int i) const {
     return IsValidIndex(i) ? companionPaths[i] : QString();
-}
-
-QString DefaultTemplatesFolder() {
-    return DataFolder(QStringLiteral("vornets"));
-}
-
-QString UserTemplatesFolder() {
-    // Not the application's own data folder: the command line runs under another name.
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return data.isEmpty() ? QString() : data + QStringLiteral("/vornetad/vornets/");
-}
-
-TemplateSources DefaultTemplateSources() {
-    return {DefaultTemplatesFolder(), UserTemplatesFolder()};
-}
-
-bool IsHiddenTemplateName(const QString& fileName) {
-    // "star1b.gif" and "b.gif" are b-variants; "star1.gif", "star1B.gif" and "a.gif" are not.
-    const bool shadowless = fileName.size() >= 5 && fileName.at(fileName.size() - 5) == u'b';
-    return shadowless || fileName.chopped(std::min<qsizetype>(4, fileName.size())).endsWith(u"@2x");
 }

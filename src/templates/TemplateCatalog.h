@@ -1,21 +1,17 @@
 #pragma once
 
+#include "DataFolder.h"
+
 #include <QImage>
 #include <QRgb>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 // Opaque colour that stands for transparency in catalog images (the grid draws it see-through).
 inline constexpr QRgb TemplateKeyColor = 0xFF000021;
-
-// Where the wizard's templates come from: the shipped folder first, then the user's own. Empty
-// folders are skipped.
-struct TemplateSources {
-    QString shipped;
-    QString user;
-};
 
 // The banner templates of a folder: every "*.gif" (any letter case) except the b-variants and the
 // companions drawn at twice the size ("NAME@2x.gif", see LoadCompanion), sorted by file name, each
@@ -32,6 +28,9 @@ public:
     // The same for both folders: the shipped templates, then the user's, each folder under the
     // rules above. Left as it was only when neither folder holds a "*.gif".
     int Scan(const TemplateSources& sources);
+    // The paths Scan() would take, in its order, without decoding anything; none when neither
+    // folder holds a "*.gif" at all.
+    static std::optional<QStringList> Paths(const TemplateSources& sources);
     void Clear();
     int Count() const;
     bool IsValidIndex(int i) const;
@@ -48,18 +47,6 @@ private:
     QStringList paths;
     QStringList companionPaths;
 };
-
-// The templates folder the wizard and the CLI use: "vornets/" beside the executable, else the
-// installed data folder. Always ends with a separator.
-QString DefaultTemplatesFolder();
-
-// The user's own templates: "vornetad/vornets/" in the user's data folder (~/.local/share), the
-// same for the wizard and the command line. Ends with a separator; it may not exist yet. Empty when
-// the system names no data folder for the user.
-QString UserTemplatesFolder();
-
-// The shipped folder and the user's.
-TemplateSources DefaultTemplateSources();
 
 // Whether a file name stands for no catalog entry of its own: a shadowless variant (its base name
 // ends in a lowercase "b") or a 2x companion (it ends in "@2x"). Case-sensitive, as on disk.

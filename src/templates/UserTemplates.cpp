@@ -13,10 +13,6 @@
 
 namespace {
 
-// Room within the system's 255-byte limit on one name for the longest suffix ("b@2x.gif") and the
-// temporary name a file is first written under.
-constexpr qsizetype kMaxNameBytes = 200;
-
 QString FileNameOf(const QString& name, const QString& suffix) {
     return name + suffix + QStringLiteral(".gif");
 }
@@ -26,37 +22,6 @@ QString JoinPath(const QString& folder, const QString& name) {
 }
 
 }  // namespace
-
-QString TemplateName(const QString& typed) {
-    QString name = typed.trimmed();
-    if (name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) {
-        name.chop(4);
-    }
-    return name;
-}
-
-QString TemplateNameProblem(const QString& name) {
-    if (name.isEmpty()) {
-        return QStringLiteral("Give the template a name.");
-    }
-    if (name.contains(u'/') || name.contains(QChar(0)) || name.startsWith(u'.')) {
-        return QStringLiteral("A template's name cannot hold a slash (/) or begin with a dot.");
-    }
-    const std::optional<QByteArray> encoded = EncodedName(name);
-    if (!encoded) {
-        return QStringLiteral("The name \"%1\" cannot be used as a file name on this system.").arg(name);
-    }
-    if (encoded->size() > kMaxNameBytes) {
-        return QStringLiteral("The name is too long for a file name; keep it under %1 letters.").arg(kMaxNameBytes / 4);
-    }
-    if (IsHiddenTemplateName(FileNameOf(name, {}))) {
-        return QStringLiteral("\"%1\" ends in \"%2\", which marks the %3 of another template: the template list would "
-                              "leave it out. Choose another name.")
-            .arg(name, name.endsWith(u"@2x") ? QStringLiteral("@2x") : QStringLiteral("b"),
-                 name.endsWith(u"@2x") ? QStringLiteral("sharp 2x copy") : QStringLiteral("shadowless variant"));
-    }
-    return {};
-}
 
 FileResult SaveNewTemplate(const QString& folder, const QString& name, const std::vector<TemplateFile>& files) {
     if (folder.isEmpty()) {

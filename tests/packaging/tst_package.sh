@@ -46,6 +46,11 @@ done
 
 # The programs run from the scratch root, with no display and nothing of the build tree.
 cli=$root/usr/bin/vornetad-cli
+# --help, --version and code start fast because the program itself needs Qt Core only; the drawing
+# commands load the engine module, and with it the GUI libraries.
+needed=$(readelf -d "$cli" | grep NEEDED)
+grep -q 'libQt6Core' <<<"$needed" && ! grep -q 'libQt6Gui' <<<"$needed" ||
+    fail "vornetad-cli needs more than Qt Core: $needed"
 [[ $("$cli" --version) == "vornetad-cli $version" ]] || fail "vornetad-cli --version"
 [[ $(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$root/usr/bin/vornetad" --version) == "vornetad $version" ]] ||
     fail "vornetad --version without a display"

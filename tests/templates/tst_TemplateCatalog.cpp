@@ -1,4 +1,5 @@
 #include "DataFolder.h"
+#include "GifEncoding.h"
 #include "TemplateCatalog.h"
 #include "TemplateImage.h"
 
@@ -114,6 +115,22 @@ QByteArray GifWith(Change change) {
     Gif gif;
     change(gif);
     return gif.Bytes();
+}
+
+// A shipped template's pixels written interlaced by our own encoder, so that LZW strings run across
+// rows that the four passes put apart.
+QByteArray Interlaced(const QByteArray& shipped) {
+    const QImage image = DecodeTemplate(shipped).image;
+    QByteArray indices;
+    for (const auto& [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}}) {
+        for (int y = start; y < image.height(); y += step) {
+            indices.append(reinterpret_cast<const char*>(image.constScanLine(y)), image.width());
+        }
+    }
+    QByteArray gif = EncodeIndexedGif(image.width(), image.height(), image.colorTable(),
+                                      reinterpret_cast<const uchar*>(indices.constData()));
+    gif[gif.indexOf("\x21\xF9\x04") + 8 + 9] = 0x40;  // the image descriptor's flags
+    return gif;
 }
 
 QImage QtDecoded(const QByteArray& bytes) {
@@ -354,16 +371,26 @@ private slots:
         const QDir shipped(QStringLiteral(VORNET_SOURCE_DIR "/data/vornets"));
         const QStringList names = shipped.entryList({u"*.gif"_qs});
         QVERIFY(names.size() >= 10);
+        QByteArray template0;
         for (const QString& name : names) {
             QFile file(shipped.filePath(name));
             QVERIFY(file.open(QIODevice::ReadOnly));
-            QTest::newRow(qPrintable(name)) << file.readAll();
+            const QByteArray bytes = file.readAll();
+            QTest::newRow(qPrintable(name)) << bytes;
+            template0 = template0.isEmpty() ? bytes : template0;
         }
+        QTest::newRow("interlaced, strings across rows") << Interlaced(template0);
         const QByteArray varied("\x00\x01\x02\x03\x01\x02\x03\x00\x02\x03\x00\x01\x03\x00\x01\x02\x00\x02", 18);
         QTest::newRow("transparent index") << GifWith([](Gif& g) {
             g.width = 3;
             g.pixels = QByteArray("\x00\x03\x02\x01\x00\x03", 6);
             g.transparent = 3;
+        });
+        // More than one read of the file takes.
+        QTest::newRow("larger than 64 KiB") << GifWith([&](Gif& g) {
+            g.width = 400;
+            g.height = 400;
+            g.pixels = varied.repeated(9000).left(160000);
         });
         QTest::newRow("interlaced") << GifWith([&](Gif& g) {
             g.height = 9;

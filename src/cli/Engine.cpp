@@ -1,0 +1,67 @@
+#include "Engine.h"
+
+#include "CliHelp.h"
+#include "Commands.h"
+#include "files/Interruption.h"
+
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+int RunRequest(const CliRequest& request, char* program) {
+    using Command = CliRequest::Command;
+    switch (request.command) {
+    case Command::Templates:
+        return RunTemplates(request);
+    case Command::Design:
+        return RunDesign(request);
+    case Command::Remove:
+        return RunRemove(request);
+    case Command::Compose:
+    case Command::Generate:
+    case Command::Preview:
+    case Command::MakeTemplate:
+        break;
+    default:
+        return 2;
+    }
+    // Fonts need a GUI application, but never a display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int argc = 1;
+    char* argv[] = {program, nullptr};
+    QGuiApplication app(argc, argv);
+    switch (request.command) {
+    case Command::Compose:
+        return RunCompose(request);
+    case Command::Generate:
+        return RunGenerate(request);
+    case Command::MakeTemplate:
+        return RunMakeTemplate(request);
+    default:
+        return RunPreview(request);
+    }
+}
+
+}  // namespace
+
+extern "C" Q_DECL_EXPORT int VornetadCliEngine(const CliRequest* request, size_t requestSize, const char* version,
+                                               char* program) {
+    if (requestSize != sizeof(CliRequest) || std::strcmp(version, VORNET_VERSION) != 0) {
+        std::fprintf(stderr, "vornetad-cli: its engine is version %s, the program %s; install them again\n",
+                     VORNET_VERSION, version);
+        return 1;
+    }
+    // Ctrl+C stops a run between two files, never in the middle of one.
+    StopOnSignals();
+    const int status = RunRequest(*request, program);
+    if (StopRequested()) {
+        std::fputs("vornetad-cli: interrupted; every file is either as it was or completely written, and the "
+                   "files not yet reached are untouched\n",
+                   stderr);
+        return 130;
+    }
+    return status;
+}
