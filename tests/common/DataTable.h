@@ -31,6 +31,7 @@ inline void AddTableRows(const QString& path) {
     const QList<QStringList> rows = TableRows(path);
     QVERIFY2(!rows.isEmpty(), qPrintable(path));
     for (const QStringList& row : rows) {
+        QVERIFY2(row.size() == rows[0].size(), qPrintable(u"columns missing: "_qs + row[0]));
         QTest::newRow(qPrintable(row[0])) << row.mid(1);
     }
 }
