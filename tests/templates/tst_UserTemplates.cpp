@@ -34,7 +34,7 @@ QByteArray Picture(QSize size, const char* format) {
 
 }  // namespace
 
-class TestUserTemplates : public QObject {
+class tst_UserTemplates : public QObject {
     Q_OBJECT
 
 private slots:
@@ -95,5 +95,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestUserTemplates)
+QTEST_GUILESS_MAIN(tst_UserTemplates)
 #include "tst_UserTemplates.moc"
