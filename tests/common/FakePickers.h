@@ -65,15 +65,11 @@ public:
 private:
     template <typename T>
     static std::optional<T> Take(std::deque<std::optional<T>>& queue) {
-        if (queue.empty()) {
-            return std::nullopt;
+        std::optional<T> answer;
+        if (!queue.empty()) {
+            answer.swap(queue.front());
+            queue.pop_front();
         }
-        // Popped after the answer is copied out; a local optional<QString> trips a false
-        // "maybe uninitialized" in g++ 12.
-        struct PopFront {
-            std::deque<std::optional<T>>& queue;
-            ~PopFront() { queue.pop_front(); }
-        } pop{queue};
-        return queue.front();
+        return answer;
     }
 };
