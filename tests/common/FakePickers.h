@@ -12,26 +12,20 @@
 class FakePickers final : public Pickers {
 public:
     struct Message {
-        QString caption;
-        QString text;
+        QString caption, text;
         MessageIcon icon;
     };
 
     std::deque<std::optional<QColor>> colors;
     std::deque<std::optional<QFont>> fonts;
-    std::deque<std::optional<QString>> files;  // for opening and saving alike
-    std::deque<std::optional<QString>> folders;
-    std::deque<std::optional<QString>> texts;
+    std::deque<std::optional<QString>> files, folders, texts;  // files: for opening and saving alike
     QList<Message> messages;
 
     // What the pickers were asked with, for the tests that check it.
-    QString lastFilter;
-    QString lastDefaultSuffix;
-    QString lastFolderTitle;
-    QString lastStartFolder;
-    int colorRequests = 0;
-    int fontRequests = 0;
+    QString lastFilter, lastDefaultSuffix;
+    QString lastFolderTitle, lastStartFolder;
     QString lastInitialText;
+    int colorRequests = 0, fontRequests = 0;
 
     std::optional<QColor> PickColor(QWidget*) override {
         ++colorRequests;
@@ -65,15 +59,11 @@ public:
 private:
     template <typename T>
     static std::optional<T> Take(std::deque<std::optional<T>>& queue) {
-        if (queue.empty()) {
-            return std::nullopt;
+        std::optional<T> answer;
+        if (!queue.empty()) {
+            answer.swap(queue.front());
+            queue.pop_front();
         }
-        // Popped after the answer is copied out; a local optional<QString> trips a false
-        // "maybe uninitialized" in g++ 12.
-        struct PopFront {
-            std::deque<std::optional<T>>& queue;
-            ~PopFront() { queue.pop_front(); }
-        } pop{queue};
-        return queue.front();
+        return answer;
     }
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -25,28 +26,37 @@ inline bool WriteAll(const QString& path, const QByteArray& bytes) {
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// Every file, folder and link under `root` by its path relative to `root`: files by content, inode and
-// time stamp (so a rewrite with the same bytes shows), links by target and content, folders by a tag.
-// Two snapshots are equal when nothing under `root` changed.
+// The rows of a tab-separated table in a suite's data file (found with QFINDTESTDATA), blank lines
+// and "#" comments left out. A table that cannot be read has no rows, and QFETCH then stops the
+// test function.
+inline QList<QByteArrayList> DataRows(const QString& path) {
+    QList<QByteArrayList> rows;
+    for (const QByteArray& line : ReadAll(path).split('\n')) {
+        if (!line.isEmpty() && !line.startsWith('#')) {
+            rows.append(line.split('\t'));
+        }
+    }
+    return rows;
+}
+
+// Every node under `root` by its path relative to `root`, links not followed and nothing but regular
+// files opened (a pipe would hold the test up): type, permissions, owner, a link's target, and a
+// file's content, inode and time stamp (so a rewrite with the same bytes shows). Two snapshots are
+// equal when nothing under `root` changed. A name that is not valid text shows by Qt's altered name.
 inline std::map<QString, QByteArray> Snapshot(const QString& root) {
     std::map<QString, QByteArray> entries;
     QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        const QFileInfo info = it.fileInfo();
-        QByteArray& entry = entries[QDir(root).relativeFilePath(path)];
-        if (info.isSymLink()) {
-            entry = "link to " + QFile::encodeName(info.symLinkTarget()) + ": ";
-        }
-        // Only regular files are opened: a pipe would hold the test up.
-        entry += info.isDir()    ? QByteArrayLiteral("<folder>")
-                 : info.isFile() ? ReadAll(path)
-                                 : QByteArrayLiteral("<node>");
         struct stat node {};
-        if (info.isFile() && ::stat(QFile::encodeName(path).constData(), &node) == 0) {
-            entry += ' ' + QByteArray::number(quint64(node.st_ino)) + ' ' + QByteArray::number(node.st_mtim.tv_sec) +
-                     '.' + QByteArray::number(node.st_mtim.tv_nsec);
+        ::lstat(QFile::encodeName(path).constData(), &node);
+        QByteArray& entry = entries[QDir(root).relativeFilePath(path)];
+        entry = QByteArray::number(node.st_mode, 8) + ' ' + QByteArray::number(node.st_uid) + ':' +
+                QByteArray::number(node.st_gid) + ' ' + QFile::encodeName(it.fileInfo().symLinkTarget());
+        if (S_ISREG(node.st_mode)) {
+            entry += ReadAll(path) + ' ' + QByteArray::number(quint64(node.st_ino)) + ' ' +
+                     QByteArray::number(node.st_mtim.tv_sec) + '.' + QByteArray::number(node.st_mtim.tv_nsec);
         }
     }
     return entries;

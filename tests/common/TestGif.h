@@ -1,9 +1,9 @@
 #pragma once
 
+#include "TestFiles.h"
 #include "banner/GifEncoding.h"
 
 #include <QColor>
-#include <QFile>
 #include <QImage>
 #include <QString>
 
@@ -34,8 +34,7 @@ inline QByteArray EncodeTestGif(const QImage& source) {
 // Writes EncodeTestGif's bytes; false when they or the file cannot be written.
 inline bool WriteTestGif(const QString& path, const QImage& image) {
     const QByteArray bytes = EncodeTestGif(image);
-    QFile file(path);
-    return !bytes.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    return !bytes.isEmpty() && WriteAll(path, bytes);
 }
 
 // A solid square template.
