@@ -79,19 +79,21 @@ bool SaveBannerComparison(const QString& path) {
     }
     Settle(1500);
     return loaded && view.grab().save(path);
-    // The "New template" dialog over the templates step, a ribbon in the brand colours of an example.
-    bool SaveNewTemplateDialog(WizardDialog & wizard, const QString& path) {
-        wizard.Templates().OnNewTemplate();
-        auto* dialog = wizard.findChild<NewTemplateDialog*>();
-        if (dialog == nullptr) {
-            return false;
-        }
-        dialog->StyleList()->setCurrentRow(5);
-        Settle(300);
-        const bool saved = dialog->grab().save(path);
-        dialog->reject();
-        return saved;
+}
+
+// The "New template" dialog over the templates step, a ribbon in the brand colours of an example.
+bool SaveNewTemplateDialog(WizardDialog& wizard, const QString& path) {
+    wizard.Templates().OnNewTemplate();
+    auto* dialog = wizard.findChild<NewTemplateDialog*>();
+    if (dialog == nullptr) {
+        return false;
     }
+    dialog->StyleList()->setCurrentRow(5);
+    Settle(300);
+    const bool saved = dialog->grab().save(path);
+    dialog->reject();
+    return saved;
+}
 
 }  // namespace
 
