@@ -1,6 +1,6 @@
 #include "FontSetup.h"
 
-#include <QLibrary>
+#include <dlfcn.h>
 
 #include <thread>
 
@@ -12,11 +12,16 @@ std::thread& SetupThread() {
 }
 
 // The library Qt's font database is built on, as it is loaded for the drawing: the same object,
-// whose configuration, once loaded here, Qt finds in place.
+// whose configuration, once loaded here, Qt finds in place. Loaded by the system's loader and not
+// by QLibrary: Qt takes the thread that makes its first object for the main thread, and this
+// thread must not be the one (the application made later on the real one then corrupted the heap).
 void LoadFontConfiguration() {
-    QLibrary library(QStringLiteral("fontconfig"), 1);
+    void* library = ::dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+        return;
+    }
     using Init = int (*)();
-    if (const auto init = reinterpret_cast<Init>(library.resolve("FcInit"))) {
+    if (const auto init = reinterpret_cast<Init>(::dlsym(library, "FcInit"))) {
         init();
     }
 }
