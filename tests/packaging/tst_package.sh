@@ -36,6 +36,10 @@ dpkg-deb -x "$deb" "$root"
 share=$root/usr/share
 appstreamcli validate --no-net "$share/metainfo/$app_id.metainfo.xml" || fail "appstreamcli validate"
 grep -q "<release version=\"$version\"" "$share/metainfo/$app_id.metainfo.xml" || fail "no release entry for $version"
+# The software centre fetches the screenshots from docs/ as released: each one named must be there.
+for shot in $(grep -o '/docs/[^<]*\.png' "$share/metainfo/$app_id.metainfo.xml"); do
+    [ -f "$src$shot" ] || fail "metainfo names a screenshot that docs/ lacks: $shot"
+done
 desktop-file-validate "$share/applications/$app_id.desktop" || fail "desktop-file-validate"
 grep -qx "Icon=$app_id" "$share/applications/$app_id.desktop" || fail "the desktop entry names another icon"
 for edge in 48 128 256; do
