@@ -2,7 +2,7 @@
 #include "DataTable.h"
 #include "FakePickers.h"
 #include "FontButton.h"
-#include "WidgetPixels.h"
+#include "TestPixels.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "DataTable.h"
 #include "GradientFill.h"
 #include "GradientListBox.h"
-#include "WidgetPixels.h"
+#include "TestPixels.h"
 
 #include <QPainter>
 #include <QTest>

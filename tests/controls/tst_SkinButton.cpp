@@ -1,6 +1,6 @@
 #include "DataTable.h"
 #include "SkinButton.h"
-#include "WidgetPixels.h"
+#include "TestPixels.h"
 
 #include <QFocusEvent>
 #include <QSignalSpy>

@@ -1,7 +1,12 @@
 #pragma once
 
+// Pixel helpers of the controls suites.
+
 #include <QImage>
+#include <QRect>
 #include <QWidget>
+
+#include <algorithm>
 
 // What a widget shows, as opaque 32-bit pixels.
 inline QImage Shot(QWidget& widget) {
