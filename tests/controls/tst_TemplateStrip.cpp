@@ -131,10 +131,8 @@ private slots:
         Strip s(row[0]);
         QCOMPARE(s.Run(row[1]), row[2]);
         const QScrollBar& bar = *s.strip->ScrollBar();
-        QCOMPARE(u"%1 %2 %3 %4"_qs.arg(bar.isEnabled() ? u"on" : u"off")
-                     .arg(bar.maximum())
-                     .arg(bar.pageStep())
-                     .arg(bar.value()),
+        QCOMPARE(QString::asprintf("%s %d %d %d", bar.isEnabled() ? "on" : "off", bar.maximum(), bar.pageStep(),
+                                   bar.value()),
                  row[3]);
         QCOMPARE(bar.geometry(), QRect(338, 0, 18, 354));
         QCOMPARE(s.strip->SelectedIndex(), row[4].toInt());
