@@ -1,0 +1,34 @@
+#pragma once
+
+// Pixel helpers of the controls suites.
+
+#include <QImage>
+#include <QRect>
+#include <QWidget>
+
+#include <algorithm>
+
+// What a widget shows, as opaque 32-bit pixels.
+inline QImage Shot(QWidget& widget) {
+    return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// How many pixels of `image` have the colour `rgb`.
+inline int CountOf(const QImage& image, QRgb rgb) {
+    const QImage opaque = image.convertToFormat(QImage::Format_RGB32);
+    const auto* pixels = reinterpret_cast<const QRgb*>(opaque.constBits());
+    return int(std::count(pixels, pixels + opaque.width() * opaque.height(), rgb | 0xff000000u));
+}
+
+// The bounding box of the dark (text) pixels of `image` within `area`; invalid when there are none.
+inline QRect InkIn(const QImage& image, const QRect& area) {
+    QRect ink;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (qGray(image.pixel(x, y)) < 110) {
+                ink |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return ink;
+}
