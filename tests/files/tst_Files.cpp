@@ -22,12 +22,11 @@
 
 #include <csignal>
 #include <ftw.h>
+#include <numeric>
 #include <sys/mount.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -47,10 +46,9 @@ struct Scene {
         if (!mount.isEmpty()) {
             ::umount2(mount.constData(), MNT_DETACH);
         }
-        const auto remove = [](const char* path, const struct stat*, int, FTW*) {
-            return ::remove(path);
-        };
-        ::nftw(QFile::encodeName(dir.path()).constData(), remove, 16, FTW_DEPTH | FTW_PHYS);
+        ::nftw(
+            QFile::encodeName(dir.path()).constData(),
+            [](const char* path, const struct stat*, int, FTW*) { return ::remove(path); }, 16, FTW_DEPTH | FTW_PHYS);
     }
     Q_DISABLE_COPY_MOVE(Scene)
 
@@ -88,23 +86,17 @@ struct Scene {
                 QCOMPARE(::mkdir(name.constData(), 0755), 0);
             } else if (kind == '>') {
                 QCOMPARE(::symlink(target.constData(), name.constData()), 0);
-            } else if (kind == '|') {
-                QCOMPARE(::mkfifo(name.constData(), 0644), 0);
-            } else if (kind == '=') {
-                sockaddr_un address{};
-                address.sun_family = AF_UNIX;
-                QVERIFY(size_t(name.size()) < sizeof address.sun_path);
-                std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-                const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-                QCOMPARE(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-                ::close(fd);
-            } else if (kind == '#' && ::mknod(name.constData(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
-                skip = QStringLiteral("cannot make a device node here (needs root)");
-            } else if (kind != '#') {
+            } else if (const mode_t node = kind == '|' ? S_IFIFO : kind == '=' ? S_IFSOCK : kind == '#' ? S_IFCHR : 0) {
+                // Only the superuser may make a device node.
+                if (::mknod(name.constData(), node | 0666, kind == '#' ? makedev(1, 3) : 0) != 0) {
+                    QVERIFY(kind == '#');
+                    skip = QStringLiteral("cannot make a device node here (needs root)");
+                }
+            } else {
                 FILE* out = std::fopen(name.constData(), "wb");
-                QVERIFY(out != nullptr);
-                std::fwrite(content.constData(), 1, size_t(content.size()), out);
-                std::fclose(out);
+                QVERIFY(out &&
+                        std::fwrite(content.constData(), 1, size_t(content.size()), out) == size_t(content.size()) &&
+                        std::fclose(out) == 0);
                 if (mode != 0 && ::geteuid() == 0) {
                     QCOMPARE(::chown(name.constData(), 65534, 65534), 0);
                 }
@@ -189,48 +181,31 @@ private slots:
         const QString written = QFileInfo(path).isSymLink() ? QFileInfo(path).symLinkTarget() : path;
         const QByteArray oldPage = QFileInfo(written).isFile() ? content : m_texts.samplePage;
 
-        QString error;
-        char scanned = 0;
-        if (!edge.ok() && operation != Scan) {
-            error = edge.error;
-        } else if (operation == Image) {
-            error = SaveAsGif(SomeBanner(), path).error;
-        } else if (operation == Style) {
-            error = ReplaceFile(kStyle, path).error;
-        } else if (operation == Page) {
-            const BannerGif gif(SomeBanner());
-            for (const FileResult& result : WritePage(m_texts, {{&gif, scene.Path(u"site/VornetAdMap.gif"_qs)}},
-                                                      scene.Path(u"site/VornetAdStyle.css"_qs), path, false)) {
-                error += result.error;
-            }
-        } else if (operation == ReadPageOp) {
-            error = ReadPage(path).error;
-        } else if (operation == CustomCode) {
-            error = ReadRegularFile(path, 1 << 20).status.error;
-        } else if (operation == Template) {
-            error = LoadTemplateImage(path).status.error;
-        } else if (operation == Remove) {
-            error = RemoveAdvert({path}, {}).Failures().value(0).error;
-        } else if (operation == Create) {
-            error = CreateNewFile(kStyle, path).error;
-        } else if (operation == Import) {
-            error = ImportTemplate(path).status.error;
-        } else {
-            TemplateCatalog catalog;
-            catalog.Scan(scene.Path(u"site"_qs));
-            scanned = catalog.Count() != 1 ? '-' : catalog.BitmapAt(0).isNull() ? 'e' : 'r';
-        }
+        const BannerGif gif(SomeBanner());
+        const auto writePage = [&] {
+            const QList<FileResult> results = WritePage(m_texts, {{&gif, scene.Path(u"site/VornetAdMap.gif"_qs)}},
+                                                        scene.Path(u"site/VornetAdStyle.css"_qs), path, false);
+            return std::accumulate(results.begin(), results.end(), QString(),
+                                   [](const QString& all, const FileResult& r) { return all + r.error; });
+        };
+        TemplateCatalog catalog;
+        const QString error = !edge.ok() && operation != Scan ? edge.error
+                              : operation == Image            ? SaveAsGif(SomeBanner(), path).error
+                              : operation == Style            ? ReplaceFile(kStyle, path).error
+                              : operation == Page             ? writePage()
+                              : operation == ReadPageOp       ? ReadPage(path).error
+                              : operation == CustomCode       ? ReadRegularFile(path, 1 << 20).status.error
+                              : operation == Template         ? LoadTemplateImage(path).status.error
+                              : operation == Remove           ? RemoveAdvert({path}, {}).Failures().value(0).error
+                              : operation == Create           ? CreateNewFile(kStyle, path).error
+                              : operation == Import           ? ImportTemplate(path).status.error
+                                                              : QString::number(catalog.Scan(scene.Path(u"site"_qs)));
+        const char scanned = catalog.Count() != 1 ? '-' : catalog.BitmapAt(0).isNull() ? 'e' : 'r';
 
         const auto after = Snapshot(scene.dir.path());
-        if (operation == Scan) {
-            QCOMPARE(scanned, outcome);
-        } else if (outcome == 'x') {
-            QVERIFY2(!error.isEmpty(), "not refused");
-            QVERIFY2(error.contains(reason) || (operation == Create && error.contains(u"already there")),
-                     qPrintable(error));
-        } else {
-            QVERIFY2(error.isEmpty(), qPrintable(error));
-        }
+        QCOMPARE(operation == Scan ? scanned : error.isEmpty() ? (outcome == 'x' ? 'w' : outcome) : 'x', outcome);
+        QVERIFY2(outcome != 'x' || error.contains(reason) || (operation == Create && error.contains(u"already there")),
+                 qPrintable(error));
         if (outcome != 'w') {
             QVERIFY2(after == before, "a node changed");
             return;
@@ -239,16 +214,11 @@ private slots:
         // link, and nothing else changed but the page's image and style sheet.
         QCOMPARE(QFileInfo(path).isSymLink(), written != path);
         const QByteArray bytes = ReadAll(written);
-        if (operation == Image) {
-            QCOMPARE(QImage::fromData(bytes, "GIF").size(), QSize(40, 40));
-        } else if (operation == Style || operation == Create) {
-            QCOMPARE(bytes, kStyle);
-        } else if (operation == Remove) {
-            QCOMPARE(bytes, kPage);
-        } else {
-            QCOMPARE(bytes, InjectCode(oldPage, m_texts.codeBlock));
-            QCOMPARE(ReadAll(scene.Path(u"site/VornetAdStyle.css"_qs)), kStyle);
-        }
+        const QByteArray expected = operation == Style || operation == Create ? kStyle
+                                    : operation == Remove                     ? kPage
+                                                                              : InjectCode(oldPage, m_texts.codeBlock);
+        QVERIFY(operation == Image ? QImage::fromData(bytes, "GIF").size() == QSize(40, 40) : bytes == expected);
+        QVERIFY(operation != Page || ReadAll(scene.Path(u"site/VornetAdStyle.css"_qs)) == kStyle);
         // A replaced file keeps its permissions and owner; a new one gets what a plain create gives.
         const QString name = QDir(scene.dir.path()).relativeFilePath(written);
         const QByteArrayList created = {"100644",
@@ -272,10 +242,10 @@ private slots:
         QTest::addColumn<bool>("fullDisk");
         QTest::addColumn<bool>("existing");
         for (const qint64 size : {qint64(1), qint64(15) << 10, qint64(17) << 10, qint64(1) << 20}) {
-            for (const bool existing : {false, true}) {
-                const char* what = existing ? "over a file" : "new file";
-                QTest::addRow("full disk, %lld bytes, %s", size, what) << size << true << existing;
-                QTest::addRow("size limit, %lld bytes, %s", size, what) << size << false << existing;
+            for (const int c : {0, 1, 2, 3}) {
+                QTest::addRow("%s, %lld bytes, %s", c & 1 ? "full disk" : "size limit", size,
+                              c & 2 ? "over a file" : "new file")
+                    << size << bool(c & 1) << bool(c & 2);
             }
         }
     }
@@ -297,8 +267,7 @@ private slots:
         if (fullDisk) {
             QFile filler(folder + u"/filler"_qs);
             QVERIFY(filler.open(QIODevice::WriteOnly));
-            const QByteArray block(4096, 'f');
-            while (filler.write(block) == block.size() && filler.flush()) {
+            while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
             }
         }
         rlimit previous{};
