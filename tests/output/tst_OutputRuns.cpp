@@ -75,10 +75,12 @@ private slots:
         QDir::setCurrent(home);
 
         QStringList written;
+        int refused = 0;
         for (const FileResult& file : report.files) {
             written.append(file.path + (file.ok() ? QString() : u"!"_qs));
             const QString path = dir.filePath(file.path);
             if (!file.ok()) {
+                QVERIFY2(file.error.contains(reasons.value(refused++)), qPrintable(file.error));
                 QCOMPARE(QFileInfo::exists(path), before.count(path) == 1);
                 QCOMPARE(ReadAll(path), before[path]);
             } else if (path.endsWith(u".html")) {
@@ -95,10 +97,6 @@ private slots:
             }
         }
         QCOMPARE(written.join(u' '), attempts);
-        QCOMPARE(report.Failures().size(), reasons.size());
-        for (int i = 0; i < reasons.size(); ++i) {
-            QVERIFY2(report.Failures()[i].error.contains(reasons[i]), qPrintable(report.Failures()[i].error));
-        }
         const bool preview = mode.startsWith("preview") && report.ok();
         QCOMPARE(report.previewPage, preview ? JoinPath(given[0], u"adPreview.html"_qs) : QString());
     }
@@ -150,9 +148,7 @@ private slots:
         QVERIFY(first.path.startsWith(temp + u"/vornetad-"));
         struct stat info {};
         QCOMPARE(::lstat(QFile::encodeName(first.path).constData(), &info), 0);
-        QVERIFY(S_ISDIR(info.st_mode));
-        QCOMPARE(info.st_mode & 0777, mode_t(0700));
-        QCOMPARE(info.st_uid, ::geteuid());
+        QCOMPARE(QStringLiteral("%1 %2").arg(info.st_mode, 0, 8).arg(info.st_uid), u"40700 %1"_qs.arg(::geteuid()));
         QCOMPARE(report.previewPage, JoinPath(first.path, u"adPreview.html"_qs));
         QVERIFY(QDir(elsewhere).isEmpty());
     }
