@@ -27,10 +27,8 @@ private slots:
         CodeTexts texts;
         QVERIFY(texts.LoadTextResources());
         // Built twice: each call starts again from the templates.
-        AdSettings other;
-        other.side = BannerSide::Left;
-        other.options = {true, true, true, true, false};
-        texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", other);
+        texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif",
+                        ReadSettings(folder + u"../all-left-same-window/settings.txt"));
         texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", ReadSettings(folder + u"settings.txt"));
         if (qEnvironmentVariableIntValue("VORNET_UPDATE_GOLDEN") == 1) {
             QVERIFY(WriteAll(folder + u"block.html", texts.codeBlock));

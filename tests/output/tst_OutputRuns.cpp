@@ -1,6 +1,7 @@
 #include "OutputRuns.h"
 #include "PageInjection.h"
 #include "TestFiles.h"
+#include "TestGif.h"
 #include "files/PrivateFolder.h"
 
 #include <QDir>
@@ -14,13 +15,8 @@
 namespace {
 
 const QByteArray kPage = "<html><body><p>page</p>\n</body></html>\n";
-
-QImage SomeBanner(int size = 60) {
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    image.setPixel(size - 1, 0, qRgb(200, 0, 0));
-    return image;
-}
+const QImage kBanner = SolidTemplate(Qt::red, 60);
+const QImage kBanner2x = SolidTemplate(Qt::red, 120);
 
 }  // namespace
 
@@ -70,8 +66,8 @@ private slots:
         const QString home = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir.path()));
         const RunReport report = mode.startsWith("preview")
-                                     ? WritePreview(texts, SomeBanner(), settings, given[0], SomeBanner(120))
-                                     : Generate(texts, SomeBanner(), target, settings, SomeBanner(120));
+                                     ? WritePreview(texts, kBanner, settings, given[0], kBanner2x)
+                                     : Generate(texts, kBanner, target, settings, kBanner2x);
         QDir::setCurrent(home);
 
         QStringList written;
@@ -138,7 +134,7 @@ private slots:
         const FileResult first = PrivatePreviewFolder();
         CodeTexts texts;
         texts.LoadTextResources();
-        const RunReport report = WritePreview(texts, SomeBanner(), AdSettings());
+        const RunReport report = WritePreview(texts, kBanner, AdSettings());
         const FileResult second = PrivatePreviewFolder();
         qputenv("TMPDIR", oldTemp);
 
