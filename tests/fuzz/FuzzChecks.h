@@ -2,13 +2,16 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
-#include <QList>
 #include <QString>
 
 // The properties the fuzz targets check, shared with the suite's test that replays the committed
-// corpus (where every input that once found a fault stays as a regression case). Each takes the
+// corpus in tests/fuzz/corpus (the seeds, and every input that once found a fault). Each takes the
 // raw fuzz input and returns an empty string when the property holds, otherwise what went wrong.
 // The Gui checks need a QGuiApplication.
+
+// Arbitrary bytes as label markup: every token lies inside the text, after the one before, and the
+// label is drawn (the sanitizers watch the drawing).
+QString CheckMarkup(QByteArrayView text);
 
 // Page injection. The input is split at the byte sequence "\x01\x02": the first byte chooses the
 // flags (size, side, window, custom code on, static markup), then link, title, custom code and
@@ -26,13 +29,3 @@ QString CheckTemplate(QByteArrayView input);
 // every pixel with alpha >= 128 opaque and every other one transparent. The first four bytes give
 // width and height (bounded), the rest the pixels (repeated to fill the image).
 QString CheckGif(QByteArrayView input);
-
-struct FuzzSeed {
-    QString name;
-    QByteArray input;
-};
-
-// Inputs that reach the interesting paths of each check; the committed corpus starts from these.
-QList<FuzzSeed> InjectionSeeds();
-QList<FuzzSeed> TemplateSeeds();
-QList<FuzzSeed> GifSeeds();

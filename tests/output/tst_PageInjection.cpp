@@ -1,140 +1,65 @@
+#include "GoldenSettings.h"
 #include "OutputRuns.h"
 #include "PageInjection.h"
 #include "TestFiles.h"
 
 #include <QDir>
-#include <QFile>
-#include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-const QString kGoldenPages = QStringLiteral(VORNET_SOURCE_DIR "/tests/output/golden/pages");
-
-// A case's settings: one "key=value" per line over the defaults below; a value runs to the line end.
-AdSettings ReadSettings(const QString& path) {
-    AdSettings s;
-    s.linkUrl = QStringLiteral("http://www.example.com/");
-    s.adTitle = QStringLiteral("Corner offer");
-    for (const QByteArray& line : ReadAll(path).split('\n')) {
-        const qsizetype eq = line.indexOf('=');
-        if (eq < 0) {
-            continue;
-        }
-        const QByteArray key = line.left(eq);
-        const QByteArray bytes = line.mid(eq + 1);
-        const QString value = QString::fromUtf8(bytes);
-        if (key == "side") {
-            s.side = value == QLatin1String("left") ? BannerSide::Left : BannerSide::Right;
-        } else if (key == "size") {
-            s.bannerSize = value.toInt();
-        } else if (key == "window") {
-            s.newWindow = value != QLatin1String("same");
-        } else if (key == "link") {
-            s.linkUrl = value;
-        } else if (key == "title") {
-            s.adTitle = value;
-        } else if (key == "static") {
-            s.options.staticMarkup = value == QLatin1String("1");
-        } else if (key == "custom" || key == "custom-disabled") {
-            s.customCodeEnabled = key == "custom";
-            s.customCode = bytes;
-        } else {
-            qFatal("unknown setting %s in %s", key.constData(), qPrintable(path));
-        }
-    }
-    return s;
-}
-
-CodeTexts TextsFor(const AdSettings& settings) {
-    CodeTexts texts;
-    texts.LoadTextResources();
-    texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
-    return texts;
-}
-
-QImage SomeBanner() {
-    QImage image(60, 60, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    return image;
-}
-
-}  // namespace
-
-class TestPageInjection : public QObject {
+class tst_PageInjection : public QObject {
     Q_OBJECT
 
 private slots:
-    // Each folder under golden/pages holds settings.txt, expected.html and, unless the page is to be
-    // made new, input.html. VORNET_UPDATE_GOLDEN=1 rewrites expected.html (review the diff!).
+    // Each folder under golden/pages holds settings.txt (see GoldenSettings.h), expected.html and,
+    // unless the page is to be made new, input.html. VORNET_UPDATE_GOLDEN=1 rewrites expected.html
+    // (review the diff!).
     void goldenPages_data() {
         QTest::addColumn<QString>("folder");
-        const QStringList cases = QDir(kGoldenPages).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-        QVERIFY(cases.size() >= 20);
-        for (const QString& name : cases) {
-            QTest::newRow(qPrintable(name)) << JoinPath(kGoldenPages, name);
+        const QDir golden(QStringLiteral(VORNET_SOURCE_DIR "/tests/output/golden/pages"));
+        for (const QString& name : golden.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QTest::newRow(qPrintable(name)) << golden.filePath(name) + u'/';
         }
     }
 
     void goldenPages() {
         QFETCH(QString, folder);
-        const AdSettings settings = ReadSettings(folder + QStringLiteral("/settings.txt"));
-        const CodeTexts texts = TextsFor(settings);
+        const AdSettings settings = ReadSettings(folder + u"settings.txt");
+        CodeTexts texts;
+        QVERIFY(texts.LoadTextResources());
+        texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
         QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString page = dir.filePath(QStringLiteral("page.html"));
-        const QString input = folder + QStringLiteral("/input.html");
-        if (QFile::exists(input)) {
-            QVERIFY(QFile::copy(input, page));
-        }
+        const QString page = dir.filePath(u"page.html"_qs);
+        const QByteArray input =
+            QFile::exists(folder + u"input.html") ? ReadAll(folder + u"input.html") : texts.samplePage;
+        QVERIFY(!QFile::exists(folder + u"input.html") || WriteAll(page, input));
 
-        const BannerGif gif(SomeBanner());
-        const QList<FileResult> first = WritePage(texts, {{&gif, dir.filePath(QStringLiteral("a.gif"))}},
-                                                  dir.filePath(QStringLiteral("a.css")), page, true);
-        QCOMPARE(first.size(), 1);
-        QVERIFY2(first[0].ok(), qPrintable(first[0].error));
+        // With the shared files written already (which the run table checks), only the page is.
+        const FileResult first = WritePage(texts, {}, {}, page, true).value(0);
+        QVERIFY2(first.ok(), qPrintable(first.error));
         const QByteArray once = ReadAll(page);
-        const QString expectedPath = folder + QStringLiteral("/expected.html");
         if (qEnvironmentVariableIntValue("VORNET_UPDATE_GOLDEN") == 1) {
-            QVERIFY(WriteAll(expectedPath, once));
+            QVERIFY(WriteAll(folder + u"expected.html", once));
         }
-        QCOMPARE(once, ReadAll(expectedPath));
-        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("a.gif"))));
-        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("a.css"))));
+        QCOMPARE(once, ReadAll(folder + u"expected.html"));
 
         WritePage(texts, {}, {}, page, true);
         QCOMPARE(ReadAll(page), once);
-
         // The remove run leaves the page as it was before the first run: only what runs wrote goes.
         const QByteArray customCode = settings.customCodeEnabled ? settings.customCode : QByteArray();
-        const QByteArray before = QFile::exists(input) ? ReadAll(input) : texts.samplePage;
         QVERIFY(RemoveAdvert({page}, customCode).ok());
-        QCOMPARE(ReadAll(page), RemoveOldBlocks(before, customCode).page);
+        QCOMPARE(ReadAll(page), RemoveOldBlocks(input, customCode).page);
     }
 
+    // insertion.tsv: where the block goes into a page.
     void insertionPoint_data() {
         QTest::addColumn<QByteArray>("page");
         QTest::addColumn<qsizetype>("bodyEnd");
         QTest::addColumn<qsizetype>("insertAt");
-        QTest::newRow("lower case") << QByteArray("<p></body>") << qsizetype(3) << qsizetype(3);
-        QTest::newRow("upper case") << QByteArray("<p></BODY>") << qsizetype(3) << qsizetype(3);
-        QTest::newRow("last of several") << QByteArray("</body></BODY></Body>x") << qsizetype(14) << qsizetype(14);
-        QTest::newRow("blank before >") << QByteArray("x</body\r\n>") << qsizetype(1) << qsizetype(1);
-        QTest::newRow("attributes") << QByteArray("x</body a='>'>") << qsizetype(1) << qsizetype(1);
-        QTest::newRow("longer name") << QByteArray("x</bodyx></html>") << qsizetype(-1) << qsizetype(9);
-        QTest::newRow("in comment, script, attribute")
-            << QByteArray("</body><!--</body>--><script>'</body>'</script><a t='</body>'>") << qsizetype(0)
-            << qsizetype(0);
-        QTest::newRow("html end only") << QByteArray("<html>x</HTML>\n") << qsizetype(-1) << qsizetype(7);
-        QTest::newRow("neither") << QByteArray("text") << qsizetype(-1) << qsizetype(4);
-        QTest::newRow("empty") << QByteArray() << qsizetype(-1) << qsizetype(0);
-        // Where the block would not be read as HTML, it goes before what holds that point.
-        QTest::newRow("inside svg") << QByteArray("<p><svg><g></body>") << qsizetype(11) << qsizetype(3);
-        QTest::newRow("text ends in a tag") << QByteArray("x</body") << qsizetype(-1) << qsizetype(1);
-        QTest::newRow("text ends in a value") << QByteArray("x<a b='>") << qsizetype(-1) << qsizetype(1);
-        QTest::newRow("text ends in a script") << QByteArray("x<script>y") << qsizetype(-1) << qsizetype(1);
-        QTest::newRow("lone <") << QByteArray("x<") << qsizetype(-1) << qsizetype(2);
+        for (const QByteArrayList& row : DataRows(QFINDTESTDATA("insertion.tsv"))) {
+            QTest::newRow(row[0].constData()) << QByteArray::fromPercentEncoding(row[1])
+                                              << qsizetype(row[2].toLongLong()) << qsizetype(row[3].toLongLong());
+        }
     }
 
     void insertionPoint() {
@@ -145,17 +70,16 @@ private slots:
         QCOMPARE(InsertionPoint(page), insertAt);
     }
 
+    // paths.tsv: a page's folder, and a file put beside it. A folder typed without its trailing
+    // separator still receives the file inside it.
     void paths_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("folder");
-        QTest::addColumn<QString>("joined");  // the folder joined with "f.gif"
-        QTest::newRow("absolute") << QStringLiteral("/a/b/page.html") << QStringLiteral("/a/b/")
-                                  << QStringLiteral("/a/b/f.gif");
-        QTest::newRow("relative") << QStringLiteral("a/page.html") << QStringLiteral("a/") << QStringLiteral("a/f.gif");
-        QTest::newRow("bare name") << QStringLiteral("page.html") << QString() << QStringLiteral("f.gif");
-        QTest::newRow("root") << QStringLiteral("/page.html") << QStringLiteral("/") << QStringLiteral("/f.gif");
-        QTest::newRow("trailing separator")
-            << QStringLiteral("/a/b/") << QStringLiteral("/a/b/") << QStringLiteral("/a/b/f.gif");
+        QTest::addColumn<QString>("joined");
+        for (const QByteArrayList& row : DataRows(QFINDTESTDATA("paths.tsv"))) {
+            QTest::newRow(row[0].constData())
+                << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2]) << QString::fromUtf8(row[3]);
+        }
     }
 
     void paths() {
@@ -163,13 +87,10 @@ private slots:
         QFETCH(QString, folder);
         QFETCH(QString, joined);
         QCOMPARE(FolderOf(path), folder);
-        QCOMPARE(JoinPath(folder, QStringLiteral("f.gif")), joined);
-        // A folder typed without its trailing separator still receives the file inside it.
-        if (folder.size() > 1) {
-            QCOMPARE(JoinPath(folder.chopped(1), QStringLiteral("f.gif")), joined);
-        }
+        QCOMPARE(JoinPath(folder, u"f.gif"_qs), joined);
+        QCOMPARE(JoinPath(folder.size() > 1 ? folder.chopped(1) : folder, u"f.gif"_qs), joined);
     }
 };
 
-QTEST_GUILESS_MAIN(TestPageInjection)
+QTEST_GUILESS_MAIN(tst_PageInjection)
 #include "tst_PageInjection.moc"
