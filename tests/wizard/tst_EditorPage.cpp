@@ -1,5 +1,6 @@
 #include "BannerView.h"
 #include "ColorSwatch.h"
+#include "DataTable.h"
 #include "DialogLook.h"
 #include "EditorPage.h"
 #include "FakePickers.h"
@@ -93,14 +94,9 @@ private slots:
     // The program's font, which the page's layout is measured in.
     void initTestCase() { ApplyDialogLook(); }
 
-    void afterLoad_oneLineInTheRightCornerBand() {
+    // The banner-size row reads as one line: its texts end on the same pixel row.
+    void sizeRow_readsAsOneLine() {
         Fixture f;
-        QCOMPARE(f.composed().size(), QSize(300, 300));
-        const TextPixels blue = Find(f.composed(), kBlue);
-        QVERIFY(blue.count > 100);
-        QCOMPARE(blue.outsideBand, 0);
-        QCOMPARE(f.count(kGreen) + f.count(kRed), 0);
-        // The banner-size row reads as one line: its texts end on the same pixel row.
         const QImage page = f.page.grab().toImage();
         const QRect band = f.get(u"bannerSizeEdit"_s)->geometry().adjusted(0, 3, 0, -3);
         QSet<int> baselines;
@@ -120,31 +116,22 @@ private slots:
 
     // Line 3 can only be on while line 2 is: turning line 2 off takes line 3 with it, and line 2
     // back on leaves line 3 off until its own box is checked.
-    void lines2And3_followTheirCheckBoxes_data() {
-        QTest::addColumn<QStringList>("clicks");
-        QTest::addColumn<int>("lines");
-        QTest::addColumn<bool>("box3Enabled");
-        QTest::newRow("at first") << QStringList{} << 1 << false;
-        QTest::newRow("line 2") << QStringList{u"2"_s} << 2 << true;
-        QTest::newRow("line 3") << QStringList{u"2"_s, u"3"_s} << 3 << true;
-        QTest::newRow("line 2 off") << QStringList{u"2"_s, u"3"_s, u"2"_s} << 1 << false;
-        QTest::newRow("line 2 on again") << QStringList{u"2"_s, u"3"_s, u"2"_s, u"2"_s} << 2 << true;
-    }
+    void lines2And3_followTheirCheckBoxes_data() { AddTableRows(QFINDTESTDATA("editor-lines.txt")); }
     void lines2And3_followTheirCheckBoxes() {
-        QFETCH(QStringList, clicks);
-        QFETCH(int, lines);
-        QFETCH(bool, box3Enabled);
+        QFETCH(QStringList, row);
+        const int lines = row[1].toInt();
         Fixture f;
-        for (const QString& n : clicks) {
+        for (const QString& n : QString(row[0]).remove(u'-').split(u' ', Qt::SkipEmptyParts)) {
             QTest::mouseClick(f.get(u"lineCheck"_s + n), Qt::LeftButton);
         }
         QCOMPARE(f.page.view().model().EnabledLineCount(), lines);
         QCOMPARE(f.get<QCheckBox>(u"lineCheck3"_s)->isChecked(), lines == 3);
-        QCOMPARE(f.get(u"lineCheck3"_s)->isEnabled(), box3Enabled);
+        QCOMPARE(f.get(u"lineCheck3"_s)->isEnabled(), row[2] == u"yes");
         for (const char* control : {"lineText", "sizeList", "colorSwatch"}) {
             QCOMPARE(f.get(QLatin1String(control) + u'2')->isEnabled(), lines >= 2);
             QCOMPARE(f.get(QLatin1String(control) + u'3')->isEnabled(), lines == 3);
         }
+        QVERIFY(f.count(kBlue) > 100);
         QCOMPARE(f.count(kGreen) > 20, lines >= 2);
         QCOMPARE(f.count(kRed) > 20, lines == 3);
     }
@@ -190,29 +177,15 @@ private slots:
         QVERIFY(f.count(kBlue) > 50);
     }
 
-    // Whatever commits a list's choice (the popup, a wheel notch or a key on the closed list) is what
-    // the banner uses, at once; "auto" draws exactly as no choice at all.
-    void lists_applyAtOnce_data() {
-        QTest::addColumn<QString>("list");
-        QTest::addColumn<QStringList>("choices");  // "wheel", "key" or an item chosen with the mouse
-        QTest::addColumn<int>("value");
-        QTest::newRow("offset auto") << u"offsetList1"_s << QStringList{u"auto"_s} << 0;
-        QTest::newRow("offset lowest") << u"offsetList1"_s << QStringList{u"-5"_s} << -5;
-        QTest::newRow("offset highest") << u"offsetList1"_s << QStringList{u"5"_s} << 5;
-        QTest::newRow("offset back to auto") << u"offsetList1"_s << QStringList{u"3"_s, u"auto"_s} << 0;
-        QTest::newRow("offset, wheel") << u"offsetList1"_s << QStringList{u"wheel"_s} << 1;
-        QTest::newRow("offset, key") << u"offsetList1"_s << QStringList{u"key"_s} << 1;
-        QTest::newRow("size, wheel") << u"sizeList1"_s << QStringList{u"wheel"_s} << 20;
-        QTest::newRow("size, key") << u"sizeList1"_s << QStringList{u"key"_s} << 20;
-    }
+    void lists_applyAtOnce_data() { AddTableRows(QFINDTESTDATA("editor-lists.txt")); }
     void lists_applyAtOnce() {
-        QFETCH(QString, list);
-        QFETCH(QStringList, choices);
-        QFETCH(int, value);
+        QFETCH(QStringList, row);
+        const QString list = row[0];
+        const int value = row[2].toInt();
         Fixture f;
         auto* combo = f.get<QComboBox>(list);
         const QImage untouched = f.composed();
-        for (const QString& choice : choices) {
+        for (const QString& choice : row[1].split(u' ')) {
             if (choice == u"wheel") {
                 const QPointF at(combo->rect().center());
                 QWheelEvent notch(at, combo->mapToGlobal(at), {}, {0, -120}, Qt::NoButton, {}, Qt::NoScrollPhase,

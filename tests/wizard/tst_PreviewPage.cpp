@@ -1,3 +1,4 @@
+#include "DataTable.h"
 #include "FakePickers.h"
 #include "HtmlCtrl.h"
 #include "PreviewPage.h"
@@ -91,42 +92,21 @@ private slots:
         QVERIFY(page->browser() == nullptr);
     }
 
-    // Addresses starting with "app:" in any case are the program's commands, compared exactly; an
-    // unknown one is shown to the user. A link that asks for a new window is a command too; an
-    // ordinary one opens in the desktop browser. The shown page always stays the same document.
-    void links_data() {
-        QTest::addColumn<QByteArray>("link");
-        QTest::addColumn<int>("expectedBeeps");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<bool>("minimised");
-        QTest::addColumn<QString>("openedUrl");
-        QTest::newRow("beep") << QByteArray("href='app:Beep'") << 1 << QString() << false << QString();
-        QTest::newRow("prefix in capitals, new window")
-            << QByteArray("target='_blank' href='APP:Beep'") << 1 << QString() << false << QString();
-        QTest::newRow("command in lower case")
-            << QByteArray("href='app:beep'") << 0 << u"beep"_qs << false << QString();
-        QTest::newRow("unknown command, new window")
-            << QByteArray("target='_blank' href='App:Launch'") << 0 << u"Launch"_qs << false << QString();
-        QTest::newRow("minimise") << QByteArray("href='app:Minimise'") << 0 << QString() << true << QString();
-        QTest::newRow("ordinary link in a new window") << QByteArray("target='_blank' href='https://example.com/offer'")
-                                                       << 0 << QString() << false << u"https://example.com/offer"_qs;
-    }
+    void links_data() { AddTableRows(QFINDTESTDATA("preview-links.txt")); }
     void links() {
-        QFETCH(QByteArray, link);
-        QFETCH(int, expectedBeeps);
-        QFETCH(QString, message);
-        QFETCH(bool, minimised);
-        QFETCH(QString, openedUrl);
-        QVERIFY(Show("<a id='x' " + link + ">x</a>"));
+        QFETCH(QStringList, row);
+        const QString message = row[2] == u"-" ? QString() : row[2];
+        const QString openedUrl = row[4] == u"-" ? QString() : row[4];
+        QVERIFY(Show("<a id='x' " + row[0].toUtf8() + ">x</a>"));
         const QUrl shown = page->browser()->url();
         // A mark in the document shows whether it is still the same document afterwards.
         Evaluate(*page->browser(), QStringLiteral("window.vornetMark = 42; true"));
         Click(QStringLiteral("x"));
         QTRY_VERIFY_WITH_TIMEOUT(beeps + pickers.messages.size() + opened.size() + window->isMinimized() > 0, 5000);
         QTest::qWait(200);
-        QCOMPARE(beeps, expectedBeeps);
+        QCOMPARE(beeps, row[1].toInt());
         QCOMPARE(pickers.messages.value(0).text, message);
-        QCOMPARE(window->isMinimized(), minimised);
+        QCOMPARE(window->isMinimized(), row[3] == u"yes");
         QCOMPARE(opened.value(0).toString(), openedUrl);
         QCOMPARE(int(pickers.messages.size() + opened.size()), int(!message.isEmpty() || !openedUrl.isEmpty()));
         QCOMPARE(page->browser()->url(), shown);

@@ -82,17 +82,29 @@ class tst_WizardDialog : public QObject {
 
     // Runs the actions of wizard-actions.txt.
     void Act(const QString& actions) {
+        const QMap<QString, QAbstractButton*> buttons{{u"next"_qs, &wizard->NextButton()},
+                                                      {u"back"_qs, &wizard->BackButton()},
+                                                      {u"generate"_qs, &wizard->GenerateButton()}};
+        const QMap<QString, Qt::Key> keys{
+            {u"Return"_qs, Qt::Key_Return}, {u"Enter"_qs, Qt::Key_Enter}, {u"Escape"_qs, Qt::Key_Escape}};
         for (const QString& action : actions.split(u' ', Qt::SkipEmptyParts)) {
-            if (action == u"next" || action == u"back" || action == u"generate") {
-                QTest::mouseClick(action == u"next"   ? &wizard->NextButton()
-                                  : action == u"back" ? &wizard->BackButton()
-                                                      : &wizard->GenerateButton(),
-                                  Qt::LeftButton);
+            const QString name = action.section(u'@', 1);
+            QWidget* page = Page(wizard->Step());
+            QWidget* target = buttons.contains(name) ? buttons.value(name) : name.isEmpty() ? page : Field(*page, name);
+            if (buttons.contains(action)) {
+                QTest::mouseClick(buttons.value(action), Qt::LeftButton);
             } else if (action == u"rm") {
                 QVERIFY(QFile::remove(PreviewFile()));
+            } else if (action == u"close") {
+                QVERIFY(wizard->close());
+            } else if (action.startsWith(u"tab")) {
+                QTest::mouseClick(wizard.get(), Qt::LeftButton, {},
+                                  wizard->OtherTab(action.mid(3).toInt()).geometry().center());
             } else {
-                const QPoint tab = wizard->OtherTab(action.mid(3).toInt()).geometry().center();
-                QTest::mouseClick(wizard.get(), Qt::LeftButton, {}, tab);
+                QApplication::setActiveWindow(wizard.get());
+                target->setFocus();
+                QTRY_VERIFY(name.isEmpty() || target->hasFocus());
+                QTest::keyClick(target, keys.value(action.section(u'@', 0, 0)));
             }
         }
     }
@@ -125,140 +137,57 @@ private slots:
     // Each picture shows pixel for pixel as drawn for the screen's pixel ratio: "name.png" at 1,
     // "name@2x.png" at 2 (CTest runs this a second time at 200 %), on a white panel with rounded
     // corners over the background colour.
-    void artwork_data() {
-        QTest::addColumn<QString>("widget");
-        QTest::addColumn<QString>("file");
-        QTest::newRow("next button") << "next"
-                                     << "next-normal";
-        QTest::newRow("back button, disabled") << "back"
-                                               << "back-disabled";
-        QTest::newRow("current tab") << "tab1"
-                                     << "tab-templates-current";
-        QTest::newRow("other tab") << "tab2"
-                                   << "tab-editor-other";
-        QTest::newRow("open design button") << "open"
-                                            << "open-design-normal";
-    }
+    void artwork_data() { AddTableRows(QFINDTESTDATA("wizard-artwork.txt")); }
     void artwork() {
-        QFETCH(QString, widget);
-        QFETCH(QString, file);
+        QFETCH(QStringList, row);
+        const QImage face = wizard->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const qreal ratio = face.devicePixelRatio();
+        if (row[0].contains(u',')) {
+            const QPoint at(row[0].section(u',', 0, 0).toInt(), row[0].section(u',', 1).toInt());
+            QCOMPARE(face.pixelColor(at * ratio), QColor(row[1]));
+            return;
+        }
         const QMap<QString, QWidget*> widgets{{QStringLiteral("next"), &wizard->NextButton()},
                                               {QStringLiteral("back"), &wizard->BackButton()},
                                               {QStringLiteral("tab1"), &wizard->CurrentTab(1)},
                                               {QStringLiteral("tab2"), &wizard->OtherTab(2)},
                                               {QStringLiteral("open"), &wizard->OpenDesignButton()}};
-        const QImage face = wizard->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        const qreal ratio = face.devicePixelRatio();
-        const QImage expected = QImage(QStringLiteral(":/wizard/%1%2.png").arg(file, ratio > 1 ? u"@2x" : u""))
+        const QImage expected = QImage(QStringLiteral(":/wizard/%1%2.png").arg(row[1], ratio > 1 ? u"@2x" : u""))
                                     .convertToFormat(QImage::Format_RGB32);
         QVERIFY(!expected.isNull());
-        QCOMPARE(face.copy(QRect(widgets.value(widget)->pos() * ratio, expected.size())), expected);
-        const QColor background(150, 150, 170);
-        for (const auto& [x, y, color] : {std::tuple{300, 40, QColor(Qt::white)},
-                                          {300, 444, QColor(Qt::white)},
-                                          {5, 37, background},
-                                          {12, 44, QColor(Qt::white)},
-                                          {2, 2, background}}) {
-            QCOMPARE(face.pixelColor(QPoint(x, y) * ratio), color);
-        }
+        QCOMPARE(face.copy(QRect(widgets.value(row[0])->pos() * ratio, expected.size())), expected);
     }
 
     void actions_data() { AddTableRows(QFINDTESTDATA("wizard-actions.txt")); }
     void actions() {
         QFETCH(QStringList, row);
+        QSignalSpy finished(wizard.get(), &QDialog::finished);
+        fakes->folders.emplace_back(u"/unexpected"_qs);
         // The browser comes with the first preview; the window it goes into stays the same native
         // window (a new one flashes and may move).
         const WId window = wizard->winId();
         Act(row[0] == u"-" ? QString() : row[0]);
-        QCOMPARE(wizard->winId(), window);
-        CheckStepShown(row[1].toInt());
+        QCOMPARE(finished.count(), int(row[4] == u"closed"));
+        QCOMPARE(finished.value(0).value(0, int(QDialog::Rejected)).toInt(), int(QDialog::Rejected));
+        if (row[4] == u"open") {
+            QCOMPARE(wizard->winId(), window);
+            CheckStepShown(row[1].toInt());
+        }
+        QCOMPARE(wizard->Step(), row[1].toInt());
         QCOMPARE(wizard->Editor().view().model().HasTemplate(), row[2] == u"yes");
         QCOMPARE(QFile::exists(PreviewFile()), row[3] == u"yes");
         QVERIFY(fakes->messages.isEmpty());
-    }
-
-    // Enter does nothing anywhere, nor Escape inside a page; Escape elsewhere and the close box end
-    // the dialog. No key clicks a button of the wizard or of a page.
-    void keys_data() {
-        QTest::addColumn<int>("step");
-        QTest::addColumn<QString>("widget");  // in the step's page; "next": the wizard's button, "": the page
-        QTest::addColumn<int>("key");         // 0: the close box
-        QTest::addColumn<bool>("closes");
-        QTest::newRow("Enter on the templates page") << 1 << QString() << int(Qt::Key_Return) << false;
-        QTest::newRow("Escape on the templates page") << 1 << QString() << int(Qt::Key_Escape) << false;
-        QTest::newRow("Enter in the title") << 3 << "adTitle" << int(Qt::Key_Return) << false;
-        QTest::newRow("keypad Enter in the link") << 3 << "linkUrl" << int(Qt::Key_Enter) << false;
-        QTest::newRow("Escape in the title") << 3 << "adTitle" << int(Qt::Key_Escape) << false;
-        QTest::newRow("Enter on a target button") << 3 << "sameWindow" << int(Qt::Key_Return) << false;
-        QTest::newRow("Enter on browse") << 5 << "browse" << int(Qt::Key_Return) << false;
-        QTest::newRow("Escape in the file name") << 5 << "fileName" << int(Qt::Key_Escape) << false;
-        QTest::newRow("Enter on next") << 2 << "next" << int(Qt::Key_Return) << false;
-        QTest::newRow("keypad Enter on next") << 2 << "next" << int(Qt::Key_Enter) << false;
-        QTest::newRow("Escape on next") << 2 << "next" << int(Qt::Key_Escape) << true;
-        QTest::newRow("close box") << 2 << "next" << 0 << true;
-    }
-    void keys() {
-        QFETCH(int, step);
-        QFETCH(QString, widget);
-        QFETCH(int, key);
-        QFETCH(bool, closes);
-        QSignalSpy finished(wizard.get(), &QDialog::finished);
-        fakes->folders.emplace_back(QStringLiteral("/unexpected"));
-        wizard->GoToStep(step);
-        QWidget* page = Page(step);
-        QWidget* target = widget == u"next" ? &wizard->NextButton() : widget.isEmpty() ? page : Field(*page, widget);
-        QApplication::setActiveWindow(wizard.get());
-        target->setFocus();
-        QTRY_VERIFY(target == page || target->hasFocus());
-        if (key == 0) {
-            QVERIFY(wizard->close());
-        } else {
-            QTest::keyClick(target, Qt::Key(key));
-        }
-        QCOMPARE(wizard->isVisible(), !closes);
-        QCOMPARE(finished.count(), int(closes));
-        QCOMPARE(finished.value(0).value(0, int(QDialog::Rejected)).toInt(), int(QDialog::Rejected));
-        QCOMPARE(wizard->Step(), step);
         QCOMPARE(fakes->folders.size(), size_t(1));
-        QVERIFY(Field<QRadioButton>(wizard->Options(), u"newWindow"_qs)->isChecked());
     }
 
     // What the user is told after generating (from the output step, into a fresh folder, one under a
     // regular file, or none), after removing the advert, or after leaving the options step when the
     // preview cannot be written; the step shown then, and the files the folder holds.
-    void generate_data() {
-        QTest::addColumn<QString>("run");     // generate, zero (custom code with a zero character), remove, preview
-        QTest::addColumn<QString>("folder");  // ok, blocked, none
-        QTest::addColumn<QString>("told");    // part of the one message, <out> the folder; empty: nothing said
-        QTest::addColumn<int>("step");
-        QTest::addColumn<int>("files");
-        QTest::newRow("everything written: Done!") << "generate"
-                                                   << "ok"
-                                                   << "Done!" << 1 << 3;
-        // A page is checked before anything is written on its account, so it is the file named.
-        QTest::newRow("nothing writable: warning") << "generate"
-                                                   << "blocked"
-                                                   << "could not be written:\n\n<out>VornetAdCode.html: " << 1 << 0;
-        QTest::newRow("no folder: nothing happens") << "generate"
-                                                    << "none"
-                                                    << "" << 5 << 0;
-        QTest::newRow("zero character in the custom code: nothing written") << "zero"
-                                                                            << "ok"
-                                                                            << "zero character" << 5 << 0;
-        QTest::newRow("remove mode: the advert taken out, Done!") << "remove"
-                                                                  << "ok"
-                                                                  << "Done!" << 1 << 1;
-        QTest::newRow("preview not writable: warning, no older preview shown")
-            << "preview"
-            << "blocked"
-            << "could not be written:\n\n<out>adPreview.html: " << 4 << 0;
-    }
+    void generate_data() { AddTableRows(QFINDTESTDATA("wizard-runs.txt")); }
     void generate() {
-        QFETCH(QString, run);
-        QFETCH(QString, folder);
-        QFETCH(QString, told);
-        QFETCH(int, step);
-        QFETCH(int, files);
+        QFETCH(QStringList, row);
+        const QString run = row[0], folder = row[1];
+        QString told = row[2] == u"-" ? QString() : row[2];
         QTemporaryDir out;
         const QString path = folder == u"none"      ? QString()
                              : folder == u"blocked" ? out.filePath(QStringLiteral("plain-file/sub/"))
@@ -286,13 +215,13 @@ private slots:
             // What a policy needs for the block is shown once a block went into a page.
             QCOMPARE(Field(wizard->Output(), u"cspSources"_qs)->isHidden(), run != u"generate" || folder != u"ok");
         }
-        CheckStepShown(step);
+        CheckStepShown(row[3].toInt());
         QCOMPARE(fakes->messages.size(), told.isEmpty() ? 0 : 1);
         const FakePickers::Message message = fakes->messages.value(0);
         QVERIFY2(message.text.contains(told.replace(u"<out>"_qs, path)), qPrintable(message.text));
         QVERIFY(told.isEmpty() ||
                 message.icon == (told == u"Done!" ? Pickers::MessageIcon::Information : Pickers::MessageIcon::Warning));
-        QCOMPARE(path.isEmpty() ? 0 : int(QDir(path).entryList(QDir::Files).size()), files);
+        QCOMPARE(path.isEmpty() ? 0 : int(QDir(path).entryList(QDir::Files).size()), row[4].toInt());
         QVERIFY(run != u"remove" || ReadAll(path + u"p.html"_qs) == "<body>mine</body>");
     }
 
@@ -362,31 +291,10 @@ private slots:
     // A design kept from the last run at start, or one opened with "Open design…": shown on every
     // page, its banner composed, or (a file that cannot be read) nothing changed, the user told once
     // and a kept file moved aside with its bytes.
-    void designAtStartOrOpened_data() {
-        QTest::addColumn<QString>("how");  // "start" or "open"
-        QTest::addColumn<QString>(
-            "file");  // "design", "broken"; "gone", "outside": its template gone, not in the catalog
-        QTest::addColumn<QString>("message");  // part of the one message; empty: none
-        QTest::newRow("kept design restored") << "start"
-                                              << "design" << QString();
-        QTest::newRow("design opened") << "open"
-                                       << "design" << QString();
-        QTest::newRow("kept file unreadable: moved aside") << "start"
-                                                           << "broken"
-                                                           << "moved to";
-        QTest::newRow("opened file unreadable: nothing changed") << "open"
-                                                                 << "broken"
-                                                                 << "nothing was changed";
-        QTest::newRow("kept design's template gone: the first used") << "start"
-                                                                     << "gone"
-                                                                     << "gone.gif: does not exist";
-        QTest::newRow("opened design's template outside the catalog") << "open"
-                                                                      << "outside" << QString();
-    }
+    void designAtStartOrOpened_data() { AddTableRows(QFINDTESTDATA("wizard-designs.txt")); }
     void designAtStartOrOpened() {
-        QFETCH(QString, how);
-        QFETCH(QString, file);
-        QFETCH(QString, message);
+        QFETCH(QStringList, row);
+        const QString how = row[0], file = row[1], message = row[2] == u"-" ? QString() : row[2];
         // Every setting away from its default, the custom code in bytes the code box cannot show.
         Design design = ReadDesign(QFINDTESTDATA("../design/golden/every-setting.vornetad")).design;
         const int index = file == u"design" ? 2 : file == u"outside" ? -1 : 0;
