@@ -80,7 +80,7 @@ class tst_WizardDialog : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(wizard.get()));
     }
 
-    // Runs the actions of wizard-actions.txt.
+    // Runs the actions of wizard-actions.txt, and click@NAME: a click on the control NAME of the page shown.
     void Act(const QString& actions) {
         const QMap<QString, QAbstractButton*> buttons{{u"next"_qs, &wizard->NextButton()},
                                                       {u"back"_qs, &wizard->BackButton()},
@@ -97,6 +97,8 @@ class tst_WizardDialog : public QObject {
                 QVERIFY(QFile::remove(PreviewFile()));
             } else if (action == u"close") {
                 QVERIFY(wizard->close());
+            } else if (action.startsWith(u"click@")) {
+                QTest::mouseClick(target, Qt::LeftButton);
             } else if (action.startsWith(u"tab")) {
                 QTest::mouseClick(wizard.get(), Qt::LeftButton, {},
                                   wizard->OtherTab(action.mid(3).toInt()).geometry().center());
@@ -208,7 +210,7 @@ private slots:
             Field<QLineEdit>(wizard->Output(), u"outputFolder"_qs)->setText(path);
             if (run == u"remove") {
                 QVERIFY(WriteAll(path + u"p.html"_qs, "<body>mine<!--VornetAdBegin-->ad<!--VornetAdEnd--></body>"));
-                Field<QRadioButton>(wizard->Output(), u"removeAdvert"_qs)->click();
+                Act(u"click@removeAdvert"_qs);
                 Field<QListWidget>(wizard->Output(), u"pageList"_qs)->addItem(path + u"p.html"_qs);
             }
             Act(QStringLiteral("generate"));
@@ -252,21 +254,15 @@ private slots:
         QTemporaryDir fromWizard;
         QTemporaryDir fromCli;
 
-        Act(QStringLiteral("next"));
-        EditorPage& editor = wizard->Editor();
-        Field<QLineEdit>(editor, QStringLiteral("bannerSizeEdit"))->setText(QStringLiteral("200"));
-        for (const char* name : {"resizeButton", "lineCheck2", "leftButton"}) {
-            QTest::mouseClick(Field(editor, QLatin1String(name)), Qt::LeftButton);
-        }
-        Act(QStringLiteral("back"));
+        Act(u"next"_qs);
+        Field<QLineEdit>(wizard->Editor(), u"bannerSizeEdit"_qs)->setText(u"200"_qs);
+        Act(u"click@resizeButton click@lineCheck2 click@leftButton back"_qs);
         TemplateStrip* strip = wizard->Templates().Strip();
         QTest::mouseClick(strip, Qt::LeftButton, {}, strip->CellOrigin(0, 1) + QPoint(5, 5));
         Act(QStringLiteral("next next"));
         Field<QLineEdit>(wizard->Options(), u"linkUrl"_qs)->setText(QStringLiteral("https://example.com/?a&b"));
         Field<QLineEdit>(wizard->Options(), u"adTitle"_qs)->setText(QStringLiteral("Spring \"sale\" <now>"));
-        QTest::mouseClick(Field(wizard->Options(), QStringLiteral("hidpi")), Qt::LeftButton);
-        QTest::mouseClick(Field(wizard->Options(), QStringLiteral("noPrint")), Qt::LeftButton);
-        Act(QStringLiteral("tab5"));
+        Act(u"click@hidpi click@noPrint tab5"_qs);
         Field<QLineEdit>(wizard->Output(), u"outputFolder"_qs)->setText(fromWizard.path() + u'/');
         Act(QStringLiteral("generate"));
         QCOMPARE(fakes->messages.value(0).text, QStringLiteral("Done!"));
