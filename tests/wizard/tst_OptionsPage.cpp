@@ -30,6 +30,9 @@ private slots:
             page.StoreControls();
             QCOMPARE(page.customCode, text);
         }
+        // Enter in the code is a new line, not a key for the wizard.
+        QTest::keyClick(code, Qt::Key_Return);
+        QCOMPARE(code->toPlainText(), u'\n' + text);
     }
 };
 
