@@ -40,23 +40,20 @@ class tst_PreviewPage : public QObject {
     int beeps = 0;
     QList<QUrl> opened;
 
-    // Writes `body` as a page, shows it and waits until it has loaded; the first call makes the
-    // browser and hooks its beep and desktop browser to the test.
+    // Writes `body` as a page, shows it and waits until it has loaded; the browser's beep and desktop
+    // browser report to the test.
     bool Show(const QByteArray& body) {
         const QString path = dir.filePath(QStringLiteral("page.html"));
         if (!WriteAll(path, "<html><body>" + body + "</body></html>")) {
             return false;
         }
-        const bool first = page->browser() == nullptr;
         page->Navigate(path);
-        if (first) {
-            page->browser()->beep = [this] {
-                ++beeps;
-            };
-            page->browser()->openExternally = [this](const QUrl& url) {
-                opened.append(url);
-            };
-        }
+        page->browser()->beep = [this] {
+            ++beeps;
+        };
+        page->browser()->openExternally = [this](const QUrl& url) {
+            opened.append(url);
+        };
         QSignalSpy loaded(page->browser(), &QWebEngineView::loadFinished);
         return loaded.wait(kLoadTimeoutMs) && loaded.constFirst().constFirst().toBool();
     }

@@ -80,7 +80,7 @@ class tst_WizardDialog : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(wizard.get()));
     }
 
-    // Runs the actions of wizard-actions.txt, and click@NAME: a click on the control NAME of the page shown.
+    // Runs the actions of wizard-actions.txt.
     void Act(const QString& actions) {
         const QMap<QString, QAbstractButton*> buttons{{u"next"_qs, &wizard->NextButton()},
                                                       {u"back"_qs, &wizard->BackButton()},
