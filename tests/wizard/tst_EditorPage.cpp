@@ -1,10 +1,8 @@
 #include "BannerView.h"
-#include "ColorSwatch.h"
 #include "DataTable.h"
 #include "DialogLook.h"
 #include "EditorPage.h"
 #include "FakePickers.h"
-#include "FontButton.h"
 #include "TestGif.h"
 
 #include <QAbstractItemView>
@@ -13,7 +11,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
@@ -127,7 +124,7 @@ private slots:
         QCOMPARE(f.page.view().model().EnabledLineCount(), lines);
         QCOMPARE(f.get<QCheckBox>(u"lineCheck3"_s)->isChecked(), lines == 3);
         QCOMPARE(f.get(u"lineCheck3"_s)->isEnabled(), row[2] == u"yes");
-        for (const char* control : {"lineText", "sizeList", "colorSwatch"}) {
+        for (const char* control : {"lineText", "sizeList", "colorSwatch", "fontButton", "offsetList"}) {
             QCOMPARE(f.get(QLatin1String(control) + u'2')->isEnabled(), lines >= 2);
             QCOMPARE(f.get(QLatin1String(control) + u'3')->isEnabled(), lines == 3);
         }
@@ -201,15 +198,12 @@ private slots:
         QCOMPARE(f.composed() == untouched, value == 0);
     }
 
-    // A disabled line's swatch and font button open nothing; a picked font keeps the size its line's
-    // list shows; a picked colour goes to that line alone. Typing and the corner recompose at once.
+    // A picked font keeps the size its line's list shows; a picked colour goes to that line alone. Typing and the
+    // corner recompose at once.
     void edits_reachTheLineAtOnce() {
         Fixture f;
         f.pickers.colors.push_back(QColor(200, 0, 0));
         f.pickers.fonts.push_back(QFont(u"Liberation Sans"_s, 36, QFont::Bold, true));
-        QTest::mouseClick(f.get(u"colorSwatch2"_s), Qt::LeftButton);
-        QTest::mouseClick(f.get(u"fontButton2"_s), Qt::LeftButton);
-        QCOMPARE(f.pickers.colorRequests + f.pickers.fontRequests, 0);
         f.Choose(u"sizeList1"_s, u"14"_s);
         QTest::mouseClick(f.get(u"fontButton1"_s), Qt::LeftButton);
         QCOMPARE(f.line(0).font, (BannerFont{u"Liberation Sans"_s, 14, 700, true, false, false}));

@@ -2,7 +2,6 @@
 #include "FakePickers.h"
 #include "MarkupLabel.h"
 #include "NewTemplateDialog.h"
-#include "TemplateCatalog.h"
 #include "TemplateImage.h"
 #include "TemplateStrip.h"
 #include "TemplatesPage.h"
