@@ -133,22 +133,18 @@ private slots:
         QCOMPARE(f.count(kRed) > 20, lines == 3);
     }
 
-    // A size typed is applied by Resize, or by the size query the saved banner is made with, held to
-    // 50 to 500; text that is no size keeps the size before.
+    // Each size of editor-sizes.txt typed, then applied by Resize or by the size query the saved
+    // banner is made with.
     void size_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("byQuery");
         QTest::addColumn<int>("applied");
-        const std::pair<QString, int> rows[] = {{u"600"_s, 500},
-                                                {u"20"_s, 50},
-                                                {u"-7"_s, 50},
-                                                {u" 250 "_s, 250},
-                                                {u"abc"_s, 300},
-                                                {QString(), 300},
-                                                {u"99999999999999999999"_s, 300}};
-        for (const auto& [typed, applied] : rows) {
-            QTest::addRow("Resize '%s'", qPrintable(typed)) << typed << false << applied;
-            QTest::addRow("size query '%s'", qPrintable(typed)) << typed << true << applied;
+        const QList<QStringList> rows = TableRows(QFINDTESTDATA("editor-sizes.txt"));
+        QVERIFY(!rows.isEmpty());
+        for (const QStringList& row : rows) {
+            const QString typed = row[1].mid(1, row[1].size() - 2);
+            QTest::addRow("Resize, %s", qPrintable(row[0])) << typed << false << row[2].toInt();
+            QTest::addRow("size query, %s", qPrintable(row[0])) << typed << true << row[2].toInt();
         }
     }
     void size() {
