@@ -1,7 +1,6 @@
 #include "FontSetup.h"
 
 #include <dlfcn.h>
-
 #include <thread>
 
 namespace {

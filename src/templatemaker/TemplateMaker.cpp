@@ -443,7 +443,6 @@ const std::vector<StyleEntry>& StyleTable() {
     return table;
 }
 
-
 }  // namespace
 
 QImage DrawTemplate(const TemplateStyle& style, const QList<QRgb>& colors, int scale, bool shadow) {
