@@ -9,15 +9,10 @@
 
 #include <functional>
 
-Q_DECLARE_METATYPE(Design)
+using Edit = std::function<void(Design&)>;
+Q_DECLARE_METATYPE(Edit)
 
 namespace {
-
-Design Edited(const std::function<void(Design&)>& edit) {
-    Design design;
-    edit(design);
-    return design;
-}
 
 // A design file: the header, then `fields` (JSON members, without the braces).
 QByteArray File(const QByteArray& fields) {
@@ -51,17 +46,19 @@ private slots:
 
     // What could not be read back as it is is not saved at all.
     void save_refusesWhatWouldNotReadBack_data() {
-        QTest::addColumn<Design>("design");
+        QTest::addColumn<Edit>("edit");
         QTest::addColumn<QString>("error");
         QTest::newRow("custom code with a zero byte")
-            << Edited([](Design& d) { d.customCode = QByteArray("a\0b", 3); }) << u"customCode: cannot hold"_qs;
+            << Edit([](Design& d) { d.customCode = QByteArray("a\0b", 3); }) << u"customCode: cannot hold"_qs;
         QTest::newRow("text that is not Unicode")
-            << Edited([](Design& d) { d.lines[0].text = QString(QChar(0xd800)); }) << u"lines[0].text"_qs;
-        QTest::newRow("size out of range") << Edited([](Design& d) { d.size = 49; }) << u"size: must be"_qs;
+            << Edit([](Design& d) { d.lines[0].text = QString(QChar(0xd800)); }) << u"lines[0].text"_qs;
+        QTest::newRow("size out of range") << Edit([](Design& d) { d.size = 49; }) << u"size: must be"_qs;
     }
     void save_refusesWhatWouldNotReadBack() {
-        QFETCH(Design, design);
+        QFETCH(Edit, edit);
         QFETCH(QString, error);
+        Design design;
+        edit(design);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"d.vornetad"_qs);
         const FileResult saved = WriteDesign(design, path);

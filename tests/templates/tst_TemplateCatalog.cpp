@@ -1,4 +1,3 @@
-#include "DataFolder.h"
 #include "DataTable.h"
 #include "TemplateCatalog.h"
 #include "TemplateImage.h"
@@ -121,12 +120,6 @@ private slots:
         }
         // The b-variants ship too, and stay out of the catalog.
         QVERIFY(QDir(folder).entryList({u"*.gif"_qs}).size() > catalog.Count());
-    }
-
-    void dataFolder_fallsBackToTheInstalledData() {
-        QCOMPARE(DataFolder(u"no-such-data"_qs),
-                 QDir::cleanPath(QCoreApplication::applicationDirPath() + u"/../share/vornetad/no-such-data"_qs) +
-                     u'/');
     }
 };
 
