@@ -59,9 +59,8 @@ private slots:
         QCOMPARE(entries.isEmpty() ? u"-"_qs : entries.join(u' '), row[2]);
         QCOMPARE(QString::number(count), row[3]);
         for (const int outside : {-1, catalog.Count(), 1000000}) {
-            QVERIFY(!catalog.IsValidIndex(outside));
-            QVERIFY(catalog.PathAt(outside).isEmpty() && catalog.CompanionPathAt(outside).isEmpty());
-            QVERIFY(catalog.BitmapAt(outside).isNull());
+            QVERIFY(!catalog.IsValidIndex(outside) && catalog.PathAt(outside).isEmpty() &&
+                    catalog.CompanionPathAt(outside).isEmpty() && catalog.BitmapAt(outside).isNull());
         }
     }
 
