@@ -153,8 +153,8 @@ private slots:
         // Templates whose left half is transparent.
         const auto halfSolid = [](QRgb color, int edge) {
             QImage image(edge, edge, QImage::Format_ARGB32);
-            image.fill(color);
-            QPainter(&image).fillRect(0, 0, edge / 2, edge, Qt::transparent);
+            image.fill(Qt::transparent);
+            QPainter(&image).fillRect(edge / 2, 0, edge - edge / 2, edge, QColor(color));
             return image;
         };
         const QTemporaryDir folder;
@@ -170,6 +170,7 @@ private slots:
         const QImage at2x = ComposeAt2x(banner, path);
         QCOMPARE(at2x.size(), QSize(160, 160));
         QCOMPARE(at2x.pixel(120, 80), row[1] == u"companion" ? qRgb(0, 200, 0) : qRgb(200, 0, 0));
+        QCOMPARE(qAlpha(at2x.pixel(10, 80)), 0);
         const auto* pixels = reinterpret_cast<const QRgb*>(at2x.constBits());
         QVERIFY(std::all_of(pixels, pixels + 160 * 160, [](QRgb p) { return qAlpha(p) == 0 || qAlpha(p) == 255; }));
         QCOMPARE(banner.Composed().size(), QSize(80, 80));
