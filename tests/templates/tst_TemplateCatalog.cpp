@@ -9,15 +9,6 @@
 
 #include <sys/stat.h>
 
-namespace {
-
-// A file of the hand-made GIFs in gifs/ (see gifs/refused.txt).
-QString Gif(const QString& name) {
-    return QFINDTESTDATA("gifs/") + name;
-}
-
-}  // namespace
-
 class tst_TemplateCatalog : public QObject {
     Q_OBJECT
 
@@ -39,7 +30,7 @@ private slots:
             } else if (kind == u"pipe") {
                 QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
             } else if (!file.endsWith(u'/')) {
-                QVERIFY(WriteAll(path, kind == u"text" ? "text" : ReadAll(Gif(u"red.gif"_qs))));
+                QVERIFY(WriteAll(path, kind == u"text" ? "text" : ReadAll(m_gifs + u"red.gif"_qs)));
             }
         }
         TemplateCatalog catalog;
@@ -69,7 +60,8 @@ private slots:
     // transparent ones included, colour and all; from memory and from the file alike.
     void decoder_givesQtsPixels_data() {
         QTest::addColumn<QString>("path");
-        for (const QString& folder : {QStringLiteral(VORNET_SOURCE_DIR "/data/vornets"), Gif(u"like-qt"_qs)}) {
+        for (const QString& folder :
+             QStringList{QStringLiteral(VORNET_SOURCE_DIR "/data/vornets"), m_gifs + u"like-qt"_qs}) {
             for (const QFileInfo& file : QDir(folder).entryInfoList({u"*.gif"_qs}, QDir::Files)) {
                 QTest::newRow(qPrintable(file.fileName())) << file.filePath();
             }
@@ -87,15 +79,16 @@ private slots:
     // Every cut before the end of the image's data is refused too (the trailer is not needed).
     // The files of refused.txt; the rows after them, red.gif cut to each length.
     void decoder_refusesAllButOneSoundGif_data() {
-        AddTableRows(Gif(u"refused.txt"_qs));
-        for (qsizetype size = 0; size < QFileInfo(Gif(u"red.gif"_qs)).size() - 1; ++size) {
+        AddTableRows(m_gifs + u"refused.txt"_qs);
+        for (qsizetype size = 0; size < QFileInfo(m_gifs + u"red.gif"_qs).size() - 1; ++size) {
             QTest::addRow("cut to %d bytes", int(size)) << QStringList{u"truncated"_qs, QString::number(size)};
         }
     }
     void decoder_refusesAllButOneSoundGif() {
         QFETCH(QStringList, row);
-        const QByteArray bytes = row.size() > 1 ? ReadAll(Gif(u"red.gif"_qs)).left(row[1].toInt())
-                                                : ReadAll(Gif(u"refused/"_qs + QLatin1String(QTest::currentDataTag())));
+        const QByteArray bytes = row.size() > 1
+                                     ? ReadAll(m_gifs + u"red.gif"_qs).left(row[1].toInt())
+                                     : ReadAll(m_gifs + u"refused/"_qs + QLatin1String(QTest::currentDataTag()));
         QVERIFY(!bytes.isEmpty() || row[0] == u"truncated");
         const TemplateImage decoded = DecodeTemplate(bytes);
         QVERIFY(decoded.image.isNull());
@@ -120,6 +113,9 @@ private slots:
         // The b-variants ship too, and stay out of the catalog.
         QVERIFY(QDir(folder).entryList({u"*.gif"_qs}).size() > catalog.Count());
     }
+
+private:
+    const QString m_gifs = QFINDTESTDATA("gifs") + u'/';  // hand-made GIFs, see gifs/refused.txt
 };
 
 QTEST_GUILESS_MAIN(tst_TemplateCatalog)
