@@ -89,13 +89,14 @@ private:
             QByteArrayList args;
             for (const QByteArray& word : row[0].split(' ')) {
                 if (!word.isEmpty()) {
-                    args.append(word == "\"\"" ? QByteArray() : Local(QByteArray::fromPercentEncoding(word)));
+                    args.append(word == "\"\"" ? QByteArray() : WithFolders(QByteArray::fromPercentEncoding(word)));
                 }
             }
-            QTest::newRow(row[0].isEmpty() ? "(no words)" : row[0].constData()) << args << Local(row.value(1));
+            QTest::newRow(row[0].isEmpty() ? "(no words)" : row[0].constData()) << args << WithFolders(row.value(1));
         }
     }
-    QByteArray Local(QByteArray text) const {
+
+    QByteArray WithFolders(QByteArray text) const {
         return text.replace("$D", QFile::encodeName(m_dir.path()))
             .replace("$S", QFile::encodeName(QFINDTESTDATA("files")));
     }
