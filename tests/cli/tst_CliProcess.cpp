@@ -16,11 +16,7 @@
 #include <csignal>
 #include <sys/stat.h>
 
-namespace {
-
 const QString kCli = QStringLiteral(VORNET_BINARY_DIR "/bin/vornetad-cli");
-
-}  // namespace
 
 class tst_CliProcess : public QObject {
     Q_OBJECT
@@ -29,29 +25,23 @@ private slots:
     void initTestCase() { QVERIFY2(QFile::exists(kCli), qPrintable(kCli)); }
 
     void exitStatus_data() {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArrayList>("args");
-        QTest::addColumn<QString>("out");
-        QTest::addColumn<QString>("err");
-        QTest::addColumn<QString>("env");
+        QTest::addColumn<QByteArrayList>("row");
         for (const QByteArrayList& row : DataRows(QFINDTESTDATA("runs.tsv"))) {
-            QByteArrayList args;
-            for (const QByteArray& word : row[1].split(' ')) {
-                args.append(QByteArray::fromPercentEncoding(word));
-            }
-            QTest::newRow(row[1].constData()) << row[0].toInt() << args << QString::fromUtf8(row.value(2))
-                                              << QString::fromUtf8(row.value(3)) << QString::fromUtf8(row.value(4));
+            QTest::newRow(row[1].constData()) << row;
         }
     }
 
     void exitStatus() {
-        QFETCH(int, status);
-        QFETCH(QByteArrayList, args);
-        QFETCH(QString, out);
-        QFETCH(QString, err);
-        QFETCH(QString, env);
+        QFETCH(QByteArrayList, row);
         QTemporaryDir dir;
         const QByteArray folder = QFile::encodeName(dir.path());
+        for (QByteArray& column : row) {
+            column.replace("$D", folder).replace("$B", VORNET_BINARY_DIR);
+        }
+        const int status = row[0].toInt();
+        const QString out = QString::fromUtf8(row.value(2)).replace(u';', u'\n');
+        const QString err = QString::fromUtf8(row.value(3));
+        const QString env = QString::fromUtf8(row.value(4));
         QVERIFY(WriteAll(dir.filePath(u"page.html"_qs), "<html><body><p>mine</p></body></html>\n"));
         QCOMPARE(::mkfifo(QByteArray(folder + "/fifo.html").constData(), 0600), 0);
         QVERIFY(QDir(dir.path()).mkpath(u"share/vornetad/vornets"_qs));
@@ -62,9 +52,9 @@ private slots:
         // QProcess passes arguments through the locale's encoding, which cannot carry every byte;
         // the shell's printf passes them as they are.
         QByteArray command = "exec";
-        for (QByteArray arg : QByteArrayList{QFile::encodeName(kCli)} + args) {
+        for (const QByteArray& arg : QByteArrayList{QFile::encodeName(kCli)} + row[1].split(' ')) {
             command += " \"$(printf '";
-            for (const char c : arg.replace("$D", folder)) {
+            for (const char c : QByteArray::fromPercentEncoding(arg)) {
                 command += '\\' + QByteArray::number(uchar(c), 8).rightJustified(3, '0');
             }
             command += "')\"";
@@ -72,7 +62,7 @@ private slots:
         QProcess cli;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
-        if (env.replace(u"$D"_qs, dir.path()).contains(u'=')) {
+        if (env.contains(u'=')) {
             environment.insert(env.section(u'=', 0, 0), env.section(u'=', 1));
         }
         cli.setProcessEnvironment(environment);
@@ -84,8 +74,6 @@ private slots:
         QVERIFY2(cli.exitCode() == status, qPrintable(errText));
 
         // Every file written, by its full path; nothing else changed.
-        out =
-            out.replace(u';', u'\n').replace(u"$D"_qs, dir.path()).replace(u"$B"_qs, QStringLiteral(VORNET_BINARY_DIR));
         const QString pattern = QRegularExpression::escape(out).replace(u"\\*"_qs, u".*"_qs);
         const QRegularExpression expected(u"\\A"_qs + pattern + u"\n?\\z"_qs,
                                           QRegularExpression::DotMatchesEverythingOption);
@@ -100,7 +88,7 @@ private slots:
         // One line of our own per failure; bad usage adds the hint to --help.
         const QStringList errLines = errText.split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(errLines.size(), err.isEmpty() ? 0 : status == 2 ? 2 : 1);
-        QVERIFY2(err.isEmpty() || errLines[0].startsWith(err.replace(u"$D"_qs, dir.path())), qPrintable(errText));
+        QVERIFY2(err.isEmpty() || errLines[0].startsWith(err), qPrintable(errText));
     }
 
     // Ctrl+C during a long run: it stops after the page in progress, so every page is either as

@@ -22,9 +22,7 @@ public:
     QList<Message> messages;
 
     // What the pickers were asked with, for the tests that check it.
-    QString lastFilter, lastDefaultSuffix;
-    QString lastFolderTitle, lastStartFolder;
-    QString lastInitialText;
+    QString lastFilter, lastDefaultSuffix, lastFolderTitle, lastStartFolder, lastInitialText;
     int colorRequests = 0, fontRequests = 0;
 
     std::optional<QColor> PickColor(QWidget*) override {

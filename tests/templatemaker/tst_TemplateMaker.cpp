@@ -45,16 +45,12 @@ private slots:
         const TemplateStyle* look = FindTemplateStyle(row[0]);
         QVERIFY(look != nullptr);
         QList<QRgb> colors;
-        for (const QString& color : row[1].split(u',')) {
-            if (color != u"-") {
-                colors.append(color.toUInt(nullptr, 16));
-            }
+        for (const QString& color : row[1].split(u',', Qt::SkipEmptyParts)) {
+            colors.append(color.toUInt(nullptr, 16));
         }
-        const QStringList suffixes{QString(), u"@2x"_qs, u"b"_qs, u"b@2x"_qs};
         QStringList made;
         for (const TemplateFile& file : MakeTemplateFiles(*look, colors)) {
-            QCOMPARE(file.suffix, suffixes.value(made.size()));
-            made.append(Hash(file.bytes).left(16));
+            made.append(file.suffix + u':' + Hash(file.bytes).left(16));
         }
         QCOMPARE(made.join(u' '), row[2]);
     }
