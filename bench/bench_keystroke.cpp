@@ -78,7 +78,7 @@ void BM_KeystrokeToRepaintedView(benchmark::State& state) {
     QTest::keyClick(text, Qt::Key_Backspace);
     page.view().removeEventFilter(&paints);
     if (page.view().model().Composed().width() != 500 || page.view().model().EnabledLineCount() != 3 ||
-        page.view().model().lines[1].text != u"Line 2"_s ||
+        page.view().model().Line(1).text != u"Line 2"_s ||
         page.view().model().Composed().constBits() == before.constBits() || paints.count != 2) {
         state.SkipWithError("keystrokes did not recompose and repaint a 500-pixel banner of three lines");
         return;

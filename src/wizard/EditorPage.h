@@ -22,8 +22,8 @@ class QPushButton;
 class QRadioButton;
 
 // Step 2: the banner view and the controls of the three lines (text, font, colour, size, offset),
-// the banner size with its Resize button, and the corner. Every change is written straight into the
-// view's lines or setters, which recompose the banner at once. Lines 2 and 3 are switched on by
+// the banner size with its Resize button, and the corner. Every change goes straight to the view's
+// setters, which recompose the banner at once. Lines 2 and 3 are switched on by
 // their check boxes; line 3 can only be on while line 2 is, so the drawn lines stay a prefix.
 class EditorPage final : public WizardPage {
     Q_OBJECT

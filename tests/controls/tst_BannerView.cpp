@@ -56,9 +56,7 @@ private slots:
     void beforeTemplate_onlyWhite() {
         BannerView view;
         view.resize(120, 140);
-        view.model().lines[0].text = QStringLiteral("Line 1");
-        view.model().lines[0].enabled = true;
-        view.Compose();
+        view.SetLine(0, {QStringLiteral("Line 1"), {}, qRgb(0, 0, 0), true});
         QVERIFY(AllPixels(Grab(view), qRgb(255, 255, 255)));
     }
 

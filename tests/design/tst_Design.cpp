@@ -121,10 +121,10 @@ private slots:
         design.size = row[1] == u"-" ? std::nullopt : std::optional(row[1].toInt());
         design.cropOffset = row[2] == u"-" ? std::nullopt : std::optional(row[2].toInt());
         design.ComposeInto(banner, SolidTemplate(Qt::gray, row[0].toInt()));
-        QCOMPARE(QString::number(banner.size), row[3]);
-        QCOMPARE(QString::number(banner.cropOffset), row[4]);
+        QCOMPARE(QString::number(banner.Size()), row[3]);
+        QCOMPARE(QString::number(banner.CropOffset()), row[4]);
         QCOMPARE(QString::number(banner.TemplateWidth()), row[0]);
-        QCOMPARE(banner.Composed().size(), QSize(banner.size, banner.size));
+        QCOMPARE(banner.Composed().size(), QSize(banner.Size(), banner.Size()));
     }
 
     // A design names a shipped template without its folder, so it travels with the program.

@@ -272,11 +272,11 @@ QString CheckTemplate(QByteArrayView input) {
     banner.LoadTemplate(path);
     banner.SetBannerSize(Banner::kMinSize + int(input.size() % 64));
     // The crop square is centred on the template, so its offset tells the template's width.
-    if (banner.cropOffset > (kLargestTemplateEdge - banner.size) / 2) {
+    if (banner.CropOffset() > (kLargestTemplateEdge - banner.Size()) / 2) {
         return QStringLiteral("the banner loaded a template wider than %1 pixels").arg(kLargestTemplateEdge);
     }
-    if (banner.Composed().size() != QSize(banner.size, banner.size)) {
-        return QStringLiteral("the banner is not %1 pixels square").arg(banner.size);
+    if (banner.Composed().size() != QSize(banner.Size(), banner.Size())) {
+        return QStringLiteral("the banner is not %1 pixels square").arg(banner.Size());
     }
     return {};
 }

@@ -114,13 +114,13 @@ private slots:
 void tst_EditorPage::afterLoad_oneBlueLineOnTheRightAt300() {
     Fixture f;
     QCOMPARE(f.banner().EnabledLineCount(), 1);
-    const BannerLine& line = f.banner().lines[0];
+    const BannerLine& line = f.banner().Lines()[0];
     QCOMPARE(line.text, u"Line 1"_s);
     QCOMPARE(line.font, (BannerFont{u"Times New Roman"_s, 18, 0, false, false, false}));
     QCOMPARE(line.color, kBlue);
     // Lines 2 and 3 start at the sizes their lists show.
-    QCOMPARE(f.banner().lines[1].font.height, 12);
-    QCOMPARE(f.banner().lines[2].font.height, 10);
+    QCOMPARE(f.banner().Lines()[1].font.height, 12);
+    QCOMPARE(f.banner().Lines()[2].font.height, 10);
     QVERIFY(!f.page.IsLeftSide());
     QCOMPARE(f.get<QLineEdit>(u"bannerHeightEdit"_s)->text(), u"300"_s);
     QVERIFY(!f.get<QPushButton>(u"resizeButton"_s)->isEnabled());
@@ -244,7 +244,7 @@ void tst_EditorPage::offsetList() {
     for (const QString& choice : choices) {
         Choose(f.get<QComboBox>(u"offsetList1"_s), choice);
     }
-    QCOMPARE(f.banner().lines[0].offset, offset);
+    QCOMPARE(f.banner().Lines()[0].offset, offset);
     // "auto" draws exactly as no choice at all.
     QCOMPARE(f.composed() == untouched, offset == 0);
 }
@@ -277,7 +277,7 @@ void tst_EditorPage::closedList_wheelAndKeysApplyAtOnce() {
         QTest::keyClick(combo, Qt::Key_Down);
     }
     QCOMPARE(combo->currentText().toInt(), after);
-    const BannerLine& line = f.banner().lines[0];
+    const BannerLine& line = f.banner().Lines()[0];
     QCOMPARE(list.startsWith(u"size"_s) ? line.font.height : line.offset, after);
     QVERIFY(f.composed() != untouched);
 }
@@ -294,20 +294,20 @@ void tst_EditorPage::picks_reachTheLine() {
     // A picked font keeps the size the line's list shows.
     Choose(f.get<QComboBox>(u"sizeList1"_s), u"14"_s);
     QTest::mouseClick(f.get<FontButton>(u"fontButton1"_s), Qt::LeftButton);
-    QCOMPARE(f.banner().lines[0].font, (BannerFont{u"Liberation Sans"_s, 14, 700, true, false, false}));
+    QCOMPARE(f.banner().Lines()[0].font, (BannerFont{u"Liberation Sans"_s, 14, 700, true, false, false}));
 
     QTest::mouseClick(f.get<ColorSwatch>(u"colorSwatch1"_s), Qt::LeftButton);
-    QCOMPARE(f.banner().lines[0].color, qRgb(200, 0, 0));
+    QCOMPARE(f.banner().Lines()[0].color, qRgb(200, 0, 0));
     QCOMPARE(Find(f.composed(), kBlue).count, 0);
     QVERIFY(Find(f.composed(), qRgb(200, 0, 0)).count > 50);
-    QCOMPARE(f.banner().lines[1].color, kGreen);
+    QCOMPARE(f.banner().Lines()[1].color, kGreen);
 }
 
 void tst_EditorPage::typingAndCorner_recomposeAtOnce() {
     Fixture f;
     const int blueBefore = Find(f.composed(), kBlue).count;
     QTest::keyClicks(f.get<QLineEdit>(u"lineText1"_s), u" WWW"_s);
-    QCOMPARE(f.banner().lines[0].text, u"Line 1 WWW"_s);
+    QCOMPARE(f.banner().Lines()[0].text, u"Line 1 WWW"_s);
     QVERIFY(Find(f.composed(), kBlue).count > blueBefore);
 
     QTest::mouseClick(f.get<QRadioButton>(u"leftButton"_s), Qt::LeftButton);
