@@ -58,7 +58,9 @@ void BM_Run(benchmark::State& state, Run run) {
     QImage banner(300, 300, QImage::Format_ARGB32_Premultiplied);
     banner.fill(qRgb(40, 90, 160));
     CodeTexts texts;
-    texts.LoadTextResources();
+    if (!texts.LoadTextResources().ok()) {
+        qFatal("the built-in texts are missing");
+    }
     AdSettings settings;
     settings.customCodeEnabled = true;
     settings.customCode = "<p>new custom code</p>";

@@ -31,7 +31,7 @@ void BM_EncodeBannerGif(benchmark::State& state) {
     const int size = static_cast<int>(state.range(0));
     const QImage banner = PhotoLikeBanner(size);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(EncodeBannerGif(banner));
+        benchmark::DoNotOptimize(EncodeBannerGif(banner).value);
     }
     state.SetItemsProcessed(state.iterations() * size * size);
     state.counters["colours"] = DistinctColours(banner);

@@ -104,7 +104,7 @@ int Templates(const QString& dir) {
     const QString source = QStringLiteral(VORNET_SOURCE_DIR "/data/vornets/winter.gif");
     const QImage shipped = LoadTemplateImage(source).image.convertToFormat(QImage::Format_ARGB32);
     const QByteArray raw = UncompressedGif(shipped);
-    if (!Write(dir + QStringLiteral("/photo.gif"), EncodeBannerGif(photo)) ||
+    if (!Write(dir + QStringLiteral("/photo.gif"), EncodeBannerGif(photo).value) ||
         !Write(dir + QStringLiteral("/raw.gif"), raw) || !photo.save(dir + QStringLiteral("/photo.png"))) {
         std::fprintf(stderr, "peer-inputs: cannot write into %s\n", qPrintable(dir));
         return 1;

@@ -45,12 +45,12 @@ struct BuiltBanner {
 // The banner as the wizard would compose it for these options; nothing (after a message) when
 // there is no template to use.
 std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
-    NamedTemplate named = LoadNamedTemplate(request);
-    if (!named.error.isEmpty()) {
+    Result<QImage> named = LoadNamedTemplate(request);
+    if (!named.ok()) {
         UsageError(named.error);
         return std::nullopt;
     }
-    QImage image = std::move(named.image);
+    QImage image = std::move(named.value);
     QString path = request.design.TemplatePath();
     if (path.isEmpty()) {
         const TemplateSources sources = DefaultTemplateSources();
@@ -114,15 +114,9 @@ std::optional<QStringList> PagesOf(const CliRequest& request, QList<FileResult>&
     return std::move(site.pages);
 }
 
-CodeTexts LoadedTexts() {
-    CodeTexts texts;
-    texts.LoadTextResources();
-    return texts;
-}
-
 }  // namespace
 
-NamedTemplate LoadNamedTemplate(const CliRequest& request) {
+Result<QImage> LoadNamedTemplate(const CliRequest& request) {
     const QString path = request.design.TemplatePath();
     if (path.isEmpty()) {
         return {};
@@ -131,9 +125,9 @@ NamedTemplate LoadNamedTemplate(const CliRequest& request) {
     if (!loaded.status.ok()) {
         const QString source =
             request.templateOption ? QStringLiteral("--template:") : QStringLiteral("--design: its template");
-        return {{}, QStringLiteral("%1 \"%2\": %3").arg(source, path, loaded.status.error)};
+        return Result<QImage>::Failure(path, QStringLiteral("%1 \"%2\": %3").arg(source, path, loaded.status.error));
     }
-    return {std::move(loaded.image), {}};
+    return Result<QImage>::Success(std::move(loaded.image), path);
 }
 
 int RunCompose(const CliRequest& request) {
@@ -179,9 +173,12 @@ int RunGenerate(const CliRequest& request) {
         }
         target.pages = std::move(*pages);
     }
-    CodeTexts texts = LoadedTexts();
+    std::optional<CodeTexts> texts = BuiltInTexts();
+    if (!texts) {
+        return 1;
+    }
     const AdSettings settings = request.design.Advert();
-    return ExitStatus(Generate(texts, built->banner.Composed(), target, settings, built->At2x(settings)), problems);
+    return ExitStatus(Generate(*texts, built->banner.Composed(), target, settings, built->At2x(settings)), problems);
 }
 
 int RunRemove(const CliRequest& request) {
@@ -199,10 +196,13 @@ int RunPreview(const CliRequest& request) {
     if (!built) {
         return 2;
     }
-    CodeTexts texts = LoadedTexts();
+    std::optional<CodeTexts> texts = BuiltInTexts();
+    if (!texts) {
+        return 1;
+    }
     const QString folder = request.previewFolder.isEmpty() ? QString() : QDir(request.previewFolder).absolutePath();
     const AdSettings settings = request.design.Advert();
-    const RunReport report = WritePreview(texts, built->banner.Composed(), settings, folder, built->At2x(settings));
+    const RunReport report = WritePreview(*texts, built->banner.Composed(), settings, folder, built->At2x(settings));
     for (const FileResult& failure : report.Failures()) {
         PrintFailure(failure);
     }
@@ -230,7 +230,7 @@ int RunTemplates(const CliRequest& request) {
 
 int RunDesign(const CliRequest& request) {
     // A design that names a template no run could use is refused before it is saved.
-    if (const NamedTemplate named = LoadNamedTemplate(request); !named.error.isEmpty()) {
+    if (const Result<QImage> named = LoadNamedTemplate(request); !named.ok()) {
         return UsageError(named.error);
     }
     const FileResult result = WriteDesign(request.design, request.savePath);
@@ -249,14 +249,13 @@ int RunMakeTemplate(const CliRequest& request) {
         colors.append(request.templateColors[size_t(i)].value_or(style.defaultColors[i]));
     }
     const QString path = QFileInfo(request.savePath).absoluteFilePath();
-    QString error;
-    const std::vector<TemplateFile> files = MakeTemplateFiles(style, colors, &error);
-    if (files.empty()) {
-        PrintFailure(FileResult::Failure(path, error));
+    const Result<std::vector<TemplateFile>> files = MakeTemplateFiles(style, colors);
+    if (!files.ok()) {
+        PrintFailure(FileResult::Failure(path, files.error));
         return 1;
     }
     int status = 0;
-    for (const TemplateFile& file : files) {
+    for (const TemplateFile& file : files.value) {
         const FileResult result = ReplaceFile(file.bytes, path.chopped(4) + file.suffix + path.right(4));
         if (result.ok()) {
             PrintLine(stdout, result.path);

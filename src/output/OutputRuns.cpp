@@ -125,15 +125,15 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode) {
             break;
         }
         const PageRead read = ReadPageText(page);
-        if (!read.exists) {
-            report.files.append(FileResult::Failure(page, QStringLiteral("does not exist")));
-            continue;
-        }
-        if (!read.error.isEmpty()) {
+        if (!read.ok()) {
             report.files.append(FileResult::Failure(page, read.error));
             continue;
         }
-        const BlockRemoval removal = RemoveOldBlocks(read.text, customCode);
+        if (!read.value) {
+            report.files.append(FileResult::Failure(page, QStringLiteral("does not exist")));
+            continue;
+        }
+        const BlockRemoval removal = RemoveOldBlocks(*read.value, customCode);
         if (!removal.removed) {
             report.notes.append(page + QStringLiteral(": no advert"));
             continue;

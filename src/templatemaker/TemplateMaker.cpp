@@ -459,7 +459,7 @@ QImage DrawTemplate(const TemplateStyle& style, const QList<QRgb>& colors, int s
     return {};
 }
 
-std::vector<TemplateFile> MakeTemplateFiles(const TemplateStyle& style, const QList<QRgb>& colors, QString* error) {
+Result<std::vector<TemplateFile>> MakeTemplateFiles(const TemplateStyle& style, const QList<QRgb>& colors) {
     std::vector<TemplateFile> files;
     for (const bool shadow : {true, false}) {
         if (!shadow && !style.shadowless) {
@@ -470,14 +470,14 @@ std::vector<TemplateFile> MakeTemplateFiles(const TemplateStyle& style, const QL
             if (scale == 2) {
                 suffix += u"@2x"_s;
             }
-            QByteArray bytes = EncodeTemplateGif(DrawTemplate(style, colors, scale, shadow), error);
-            if (bytes.isEmpty()) {
-                return {};
+            Result<QByteArray> encoded = EncodeTemplateGif(DrawTemplate(style, colors, scale, shadow));
+            if (!encoded.ok()) {
+                return Result<std::vector<TemplateFile>>::Failure({}, encoded.error);
             }
-            files.push_back({suffix, std::move(bytes)});
+            files.push_back({suffix, std::move(encoded.value)});
         }
     }
-    return files;
+    return Result<std::vector<TemplateFile>>::Success(std::move(files));
 }
 
 const std::vector<ShippedTemplate>& ShippedTemplates() {

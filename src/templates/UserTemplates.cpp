@@ -102,11 +102,11 @@ ImportedTemplate ImportTemplate(const QString& path) {
         return refuse(QStringLiteral("the %1 image cannot be decoded: %2")
                           .arg(QString::fromLatin1(format).toUpper(), reader.errorString()));
     }
-    QString error;
-    imported.bytes = EncodeTemplateGif(SquareTemplate(picture), &error);
-    if (imported.bytes.isEmpty()) {
-        return refuse(error);
+    Result<QByteArray> encoded = EncodeTemplateGif(SquareTemplate(picture));
+    if (!encoded.ok()) {
+        return refuse(encoded.error);
     }
+    imported.bytes = std::move(encoded.value);
     imported.converted = true;
     return imported;
 }

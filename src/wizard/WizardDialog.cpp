@@ -100,7 +100,10 @@ WizardDialog::WizardDialog(Pickers& pickers, const TemplateSources& templates, c
     setWindowIcon(icon);
     setFixedSize(DluX(392), DluY(299));
 
-    texts.LoadTextResources();
+    // main() refuses to start without the built-in texts, so here they are always there.
+    if (const FileResult loaded = texts.LoadTextResources(); !loaded.ok()) {
+        qFatal("%s: %s", qUtf8Printable(loaded.path), qUtf8Printable(loaded.error));
+    }
     catalog.Scan(templates);
 
     openDesignButton = new SkinButton(this);

@@ -78,7 +78,7 @@ private slots:
             banner = Noise(input[1].toInt(), input[2].toInt(), input[3].toInt(), input[4].toUInt());
         }
         QVERIFY(!banner.isNull());
-        QCOMPARE(QCryptographicHash::hash(EncodeBannerGif(banner), QCryptographicHash::Sha256).toHex(), sha256);
+        QCOMPARE(QCryptographicHash::hash(EncodeBannerGif(banner).value, QCryptographicHash::Sha256).toHex(), sha256);
     }
 
     // What the encoder cannot write (no pixels; a side over 65535) is refused before the file is

@@ -146,7 +146,7 @@ private slots:
         std::signal(SIGXFSZ, SIG_IGN);
         // New files get 0644, whatever the shell that started the suite sets.
         ::umask(022);
-        QVERIFY(m_texts.LoadTextResources());
+        QVERIFY(m_texts.LoadTextResources().ok());
         m_texts.codeBlock = "<!--VornetAdBegin-->block<!--VornetAdEnd-->";
         m_texts.styleSheet = kStyle;
     }

@@ -335,7 +335,9 @@ QString CheckGif(QByteArrayView input) {
 
 QList<FuzzSeed> InjectionSeeds() {
     CodeTexts texts;
-    texts.LoadTextResources();
+    if (!texts.LoadTextResources().ok()) {
+        qFatal("the built-in texts are missing");
+    }
     const QByteArray old = QByteArrayLiteral("<!--VornetAdBegin--><div>old</div><!--VornetAdEnd-->");
     const QByteArray link = QByteArrayLiteral("https://example.com/?a=1&b=\"2\"");
     const QByteArray title = QByteArrayLiteral("Caf\xc3\xa9 <sale>");

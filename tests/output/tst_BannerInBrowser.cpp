@@ -236,7 +236,7 @@ private slots:
         settings.linkUrl = QStringLiteral("https://example.com/landing?from=banner&x='1'");
         settings.options = options;
         CodeTexts texts;
-        QVERIFY(texts.LoadTextResources());
+        QVERIFY(texts.LoadTextResources().ok());
         texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
         QCOMPARE(texts.cspSources.isEmpty(), options.staticMarkup);
 
@@ -368,7 +368,7 @@ private slots:
         settings.bannerSize = kW;
         settings.options = options;
         CodeTexts texts;
-        QVERIFY(texts.LoadTextResources());
+        QVERIFY(texts.LoadTextResources().ok());
         QTemporaryDir dir;
         const QString pagePath = AdvertPage(dir, texts, settings, kind == u"policy" ? claim : QByteArray());
         QVERIFY(!pagePath.isEmpty());

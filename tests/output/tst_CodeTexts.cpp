@@ -31,7 +31,7 @@ AdSettings Settings(BannerSide side, int size) {
 
 CodeTexts Loaded() {
     CodeTexts texts;
-    if (!texts.LoadTextResources()) {
+    if (!texts.LoadTextResources().ok()) {
         qFatal("built-in texts missing");
     }
     return texts;

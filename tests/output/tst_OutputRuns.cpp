@@ -24,7 +24,9 @@ QImage SomeBanner() {
 
 CodeTexts LoadedTexts() {
     CodeTexts texts;
-    texts.LoadTextResources();
+    if (!texts.LoadTextResources().ok()) {
+        qFatal("the built-in texts are missing");
+    }
     return texts;
 }
 

@@ -49,7 +49,9 @@ AdSettings ReadSettings(const QString& path) {
 
 CodeTexts TextsFor(const AdSettings& settings) {
     CodeTexts texts;
-    texts.LoadTextResources();
+    if (!texts.LoadTextResources().ok()) {
+        qFatal("the built-in texts are missing");
+    }
     texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
     return texts;
 }

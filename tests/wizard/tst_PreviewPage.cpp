@@ -232,7 +232,7 @@ private slots:
             }
         }
         CodeTexts texts;
-        QVERIFY(texts.LoadTextResources());
+        QVERIFY(texts.LoadTextResources().ok());
         AdSettings settings;
         settings.bannerSize = kSize;
         settings.side = BannerSide(side);

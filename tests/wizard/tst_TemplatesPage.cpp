@@ -166,7 +166,7 @@ private slots:
             for (qsizetype i = 0; i < colors.size(); ++i) {
                 dialog->ColorButtons()[i]->click();
             }
-            expected = MakeTemplateFiles(dialog->Style(), dialog->Colors());
+            expected = MakeTemplateFiles(dialog->Style(), dialog->Colors()).value;
             for (const QString& name : std::as_const(names)) {
                 dialog->NameEdit()->setText(name);
                 dialog->SaveButton()->click();

@@ -127,7 +127,9 @@ int main(int argc, char* argv[]) {
         if (step == WizardDialog::kStepCount) {
             // As after a run with the defaults, which shows what a policy must allow for the block.
             CodeTexts texts;
-            texts.LoadTextResources();
+            if (!texts.LoadTextResources().ok()) {
+                qFatal("the built-in texts are missing");
+            }
             texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", Design().Advert());
             wizard.Output().ShowCspSources(texts.cspSources);
         }
