@@ -46,7 +46,7 @@ void BM_SaveAsGif(benchmark::State& state) {
     const QString path = dir.filePath(QStringLiteral("VornetAdMap.gif"));
     for (auto _ : state) {
         const FileResult result = SaveAsGif(banner, path);
-        if (!result.ok()) {
+        if (!result.Ok()) {
             state.SkipWithError(qPrintable(result.error));
             break;
         }

@@ -40,7 +40,7 @@ void ResetPeakRss() {
 
 QByteArray CodeBlock() {
     CodeTexts texts;
-    if (!texts.LoadTextResources().ok()) {
+    if (!texts.LoadTextResources().Ok()) {
         qFatal("the built-in texts are missing");
     }
     AdSettings settings;
@@ -125,7 +125,7 @@ void BM_ModifyRun200MB(benchmark::State& state) {
     QImage banner(300, 300, QImage::Format_ARGB32_Premultiplied);
     banner.fill(qRgb(40, 90, 160));
     CodeTexts texts;
-    if (!texts.LoadTextResources().ok()) {
+    if (!texts.LoadTextResources().Ok()) {
         qFatal("the built-in texts are missing");
     }
     AdSettings settings;
@@ -136,7 +136,7 @@ void BM_ModifyRun200MB(benchmark::State& state) {
         ResetPeakRss();
         const RunReport report = Generate(texts, banner, target, settings);
         peak = std::max(peak, double(PeakRss()));
-        if (!report.ok()) {
+        if (!report.Ok()) {
             failure = report.Failures().constFirst().error;
         }
     });

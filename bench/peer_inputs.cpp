@@ -130,7 +130,7 @@ int Colours(const QString& path) {
 
 int Gif(const QString& in, const QString& out) {
     const FileResult result = SaveAsGif(QImage(in), out);
-    if (!result.ok()) {
+    if (!result.Ok()) {
         std::fprintf(stderr, "peer-inputs: %s: %s\n", qPrintable(result.path), qPrintable(result.error));
         return 1;
     }

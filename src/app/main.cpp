@@ -48,7 +48,7 @@ int main(int argc, char* argv[]) {
     ApplyDialogLook();
 
     // A program built without its texts could write no page; it says so instead of starting.
-    if (const FileResult loaded = CodeTexts().LoadTextResources(); !loaded.ok()) {
+    if (const FileResult loaded = CodeTexts().LoadTextResources(); !loaded.Ok()) {
         QMessageBox::critical(nullptr, QStringLiteral("Vornet Ad Wizard"),
                               QStringLiteral("The program is incomplete and cannot start.\n\n%1: %2")
                                   .arg(loaded.path, loaded.error));

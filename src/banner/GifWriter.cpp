@@ -64,7 +64,7 @@ Result<QByteArray> EncodeBannerGif(const QImage& banner) {
 
 FileResult SaveAsGif(const QImage& banner, const QString& path) {
     const Result<QByteArray> encoded = EncodeBannerGif(banner);
-    if (!encoded.ok()) {
+    if (!encoded.Ok()) {
         return FileResult::Failure(path, encoded.error);
     }
     return ReplaceFile(encoded.value, path);

@@ -240,7 +240,7 @@ QString ReadCustomCode(Parsing& p, const QByteArray& value) {
         return error;
     }
     const FileBytes file = ReadRegularFile(path, Design::kMaxCustomCodeBytes);
-    if (!file.status.ok()) {
+    if (!file.status.Ok()) {
         return QStringLiteral("%1: \"%2\": %3").arg(name, path, file.status.error);
     }
     return SetCustomCode(p, name, file.bytes);
@@ -254,7 +254,7 @@ QString ReadDesignFile(Parsing& p, const QByteArray& value) {
         return error;
     }
     DesignRead read = ReadDesign(path);
-    if (!read.status.ok()) {
+    if (!read.status.Ok()) {
         return QStringLiteral("%1: \"%2\": %3").arg(name, path, read.status.error);
     }
     p.r.design = std::move(read.design);

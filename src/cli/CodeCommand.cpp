@@ -6,7 +6,7 @@
 
 std::optional<CodeTexts> BuiltInTexts() {
     CodeTexts texts;
-    if (const FileResult loaded = texts.LoadTextResources(); !loaded.ok()) {
+    if (const FileResult loaded = texts.LoadTextResources(); !loaded.Ok()) {
         std::fprintf(stderr, "vornetad-cli: %s: %s\n", qUtf8Printable(loaded.path), qUtf8Printable(loaded.error));
         return std::nullopt;
     }

@@ -46,7 +46,7 @@ struct BuiltBanner {
 // there is no template to use.
 std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
     Result<QImage> named = LoadNamedTemplate(request);
-    if (!named.ok()) {
+    if (!named.Ok()) {
         UsageError(named.error);
         return std::nullopt;
     }
@@ -61,7 +61,7 @@ std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
             return std::nullopt;
         }
         TemplateImage loaded = LoadTemplateImage(paths->constFirst());
-        if (!loaded.status.ok()) {
+        if (!loaded.status.Ok()) {
             PrintLine(stderr, QStringLiteral("no template given, and the first template \"%1\" is refused: %2")
                                   .arg(loaded.status.path, loaded.status.error));
             return std::nullopt;
@@ -83,7 +83,7 @@ std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
 // Prints the run's report after `problems` (failures found before it) and gives the exit status.
 int ExitStatus(const RunReport& report, const QList<FileResult>& problems = {}) {
     for (const FileResult& result : problems + report.files) {
-        if (result.ok()) {
+        if (result.Ok()) {
             PrintLine(stdout, result.path);
         } else {
             PrintFailure(result);
@@ -92,7 +92,7 @@ int ExitStatus(const RunReport& report, const QList<FileResult>& problems = {}) 
     for (const QString& note : report.notes) {
         PrintLine(stdout, note);
     }
-    return report.ok() && problems.isEmpty() ? 0 : 1;
+    return report.Ok() && problems.isEmpty() ? 0 : 1;
 }
 
 // The pages a run takes: the design's, or those of the --site tree; nothing (after a message) when
@@ -103,7 +103,7 @@ std::optional<QStringList> PagesOf(const CliRequest& request, QList<FileResult>&
     }
     const QString match = request.siteMatch.isEmpty() ? QLatin1String(PagePatterns::kDefault) : request.siteMatch;
     SitePages site = WalkSite(QDir(request.siteFolder).absolutePath(), PagePatterns::Parse(match));
-    if (!site.status.ok()) {
+    if (!site.status.Ok()) {
         PrintLine(stderr, QStringLiteral("vornetad-cli: --site: %1: %2").arg(site.status.path, site.status.error));
         return std::nullopt;
     }
@@ -122,7 +122,7 @@ Result<QImage> LoadNamedTemplate(const CliRequest& request) {
         return {};
     }
     TemplateImage loaded = LoadTemplateImage(path);
-    if (!loaded.status.ok()) {
+    if (!loaded.status.Ok()) {
         const QString source =
             request.templateOption ? QStringLiteral("--template:") : QStringLiteral("--design: its template");
         return Result<QImage>::Failure(path, QStringLiteral("%1 \"%2\": %3").arg(source, path, loaded.status.error));
@@ -138,7 +138,7 @@ int RunCompose(const CliRequest& request) {
     const Banner& banner = built->banner;
     if (!request.gifPath.isEmpty()) {
         const FileResult result = SaveAsGif(banner.Composed(), request.gifPath);
-        if (!result.ok()) {
+        if (!result.Ok()) {
             PrintFailure(result);
             return 1;
         }
@@ -152,7 +152,7 @@ int RunCompose(const CliRequest& request) {
         return 1;
     }
     const FileResult result = ReplaceFile(png, request.pngPath);
-    if (!result.ok()) {
+    if (!result.Ok()) {
         PrintFailure(result);
         return 1;
     }
@@ -206,7 +206,7 @@ int RunPreview(const CliRequest& request) {
     for (const FileResult& failure : report.Failures()) {
         PrintFailure(failure);
     }
-    if (!report.ok()) {
+    if (!report.Ok()) {
         return 1;
     }
     PrintLine(stdout, report.previewPage);
@@ -230,11 +230,11 @@ int RunTemplates(const CliRequest& request) {
 
 int RunDesign(const CliRequest& request) {
     // A design that names a template no run could use is refused before it is saved.
-    if (const Result<QImage> named = LoadNamedTemplate(request); !named.ok()) {
+    if (const Result<QImage> named = LoadNamedTemplate(request); !named.Ok()) {
         return UsageError(named.error);
     }
     const FileResult result = WriteDesign(request.design, request.savePath);
-    if (!result.ok()) {
+    if (!result.Ok()) {
         PrintFailure(result);
         return 1;
     }
@@ -250,14 +250,14 @@ int RunMakeTemplate(const CliRequest& request) {
     }
     const QString path = QFileInfo(request.savePath).absoluteFilePath();
     const Result<std::vector<TemplateFile>> files = MakeTemplateFiles(style, colors);
-    if (!files.ok()) {
+    if (!files.Ok()) {
         PrintFailure(FileResult::Failure(path, files.error));
         return 1;
     }
     int status = 0;
     for (const TemplateFile& file : files.value) {
         const FileResult result = ReplaceFile(file.bytes, path.chopped(4) + file.suffix + path.right(4));
-        if (result.ok()) {
+        if (result.Ok()) {
             PrintLine(stdout, result.path);
         } else {
             PrintFailure(result);

@@ -48,7 +48,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationVersion(QStringLiteral(VORNET_VERSION));
 
     const Result<CliRequest> parsed = ParseCommandLine(args);
-    if (!parsed.ok()) {
+    if (!parsed.Ok()) {
         return UsageError(parsed.error);
     }
     const CliRequest& request = parsed.value;

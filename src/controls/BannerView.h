@@ -14,7 +14,7 @@ class BannerView final : public QWidget {
 public:
     explicit BannerView(QWidget* parent = nullptr);
 
-    const Banner& model() const { return banner; }
+    const Banner& Model() const { return banner; }
     // Shows `model` instead of the banner held so far.
     void SetModel(Banner model);
 

@@ -13,7 +13,7 @@ struct [[nodiscard]] Result {
     QString subject;
     QString error;
 
-    bool ok() const { return error.isEmpty(); }
+    bool Ok() const { return error.isEmpty(); }
 
     static Result Success(T value, const QString& subject = {}) { return {std::move(value), subject, {}}; }
     static Result Failure(const QString& subject, const QString& reason) { return {T{}, subject, reason}; }

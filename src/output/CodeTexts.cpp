@@ -20,7 +20,7 @@ FileResult ReadResource(const QString& path, QByteArray& out) {
 }  // namespace
 
 FileResult CodeTexts::LoadTextResources() {
-    if (FileResult sample = ReadResource(QStringLiteral(":/text/SamplePage.html"), samplePage); !sample.ok()) {
+    if (FileResult sample = ReadResource(QStringLiteral(":/text/SamplePage.html"), samplePage); !sample.Ok()) {
         return sample;
     }
     return ReadResource(QStringLiteral(":/text/VornetAdStyle.template.css"), styleTemplate);

@@ -229,7 +229,7 @@ PageRead ReadPageText(const QString& path) {
     if (file.missing) {
         return PageRead::Success(std::nullopt, path);
     }
-    if (!file.status.ok()) {
+    if (!file.status.Ok()) {
         return PageRead::Failure(path, file.status.error + QStringLiteral("; left unchanged"));
     }
     // Writing back only the text before a zero byte would lose the rest of the file.
@@ -242,11 +242,11 @@ PageRead ReadPageText(const QString& path) {
 
 PageRead ReadPage(const QString& path) {
     PageRead page = ReadPageText(path);
-    if (!page.ok()) {
+    if (!page.Ok()) {
         return page;
     }
     // A page that cannot be written back is refused now, before its image and style sheet go out.
-    if (const FileResult target = CheckReplaceable(path); !target.ok()) {
+    if (const FileResult target = CheckReplaceable(path); !target.Ok()) {
         return PageRead::Failure(path, target.error);
     }
     return page;
@@ -258,14 +258,14 @@ BannerGif::BannerGif(const QImage& banner)
 QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
                             const QString& pagePath, bool sharedFilesWritten) {
     const PageRead page = ReadPage(pagePath);
-    if (!page.ok()) {
+    if (!page.Ok()) {
         return {FileResult::Failure(pagePath, page.error)};
     }
     QList<FileResult> results;
     if (!sharedFilesWritten) {
         for (const ImageFile& image : images) {
             const Result<QByteArray>& gif = image.gif->encoded;
-            results.append(gif.ok() ? ReplaceFile(gif.value, image.path) : FileResult::Failure(image.path, gif.error));
+            results.append(gif.Ok() ? ReplaceFile(gif.value, image.path) : FileResult::Failure(image.path, gif.error));
         }
         results.append(ReplaceFile(texts.styleSheet, stylePath));
     }

@@ -471,7 +471,7 @@ Result<std::vector<TemplateFile>> MakeTemplateFiles(const TemplateStyle& style, 
                 suffix += u"@2x"_s;
             }
             Result<QByteArray> encoded = EncodeTemplateGif(DrawTemplate(style, colors, scale, shadow));
-            if (!encoded.ok()) {
+            if (!encoded.Ok()) {
                 return Result<std::vector<TemplateFile>>::Failure({}, encoded.error);
             }
             files.push_back({suffix, std::move(encoded.value)});

@@ -132,12 +132,12 @@ EditorPage::EditorPage(Pickers& pickers, QWidget* parent)
     // The size field starts where this label's rectangle ends; the text stops short of it.
     QLabel* sizeLabel = MakeLabel(u"Banner size:"_s, {5, 5, 40, 8}, this, -3);
     sizeLabel->setObjectName(u"bannerSizeLabel"_s);
-    sizeEdit = new QLineEdit(QString::number(bannerView->model().Size()), this);
+    sizeEdit = new QLineEdit(QString::number(bannerView->Model().Size()), this);
     sizeEdit->setObjectName(u"bannerSizeEdit"_s);
     sizeEdit->setGeometry(DluRect(45, 3, 16, 12));
     QLabel* byLabel = MakeLabel(u"x"_s, {63, 5, 8, 8}, this);
     byLabel->setObjectName(u"bannerByLabel"_s);
-    heightEdit = new QLineEdit(QString::number(bannerView->model().Size()), this);
+    heightEdit = new QLineEdit(QString::number(bannerView->Model().Size()), this);
     heightEdit->setObjectName(u"bannerHeightEdit"_s);
     heightEdit->setGeometry(DluRect(70, 5, 14, 12));
     heightEdit->setReadOnly(true);
@@ -241,7 +241,7 @@ void EditorPage::LoadTemplate(const QString& path) {
 }
 
 QImage EditorPage::ComposedAt2x() const {
-    return ComposeAt2x(bannerView->model(), loadedTemplate);
+    return ComposeAt2x(bannerView->Model(), loadedTemplate);
 }
 
 void EditorPage::ApplyDesign(const Design& design, const QImage& templateImage, const QString& templatePath) {
@@ -271,13 +271,13 @@ void EditorPage::ApplyDesign(const Design& design, const QImage& templateImage, 
     Banner banner;
     design.ComposeInto(banner, templateImage);
     bannerView->SetModel(std::move(banner));
-    ShowAppliedSize(bannerView->model().Size());
+    ShowAppliedSize(bannerView->Model().Size());
     update();
 }
 
 void EditorPage::StoreDesign(Design& design) {
     BannerSize();
-    const Banner& banner = bannerView->model();
+    const Banner& banner = bannerView->Model();
     design.lines = banner.Lines();
     design.side = IsLeftSide() ? BannerSide::Left : BannerSide::Right;
     design.size = resized ? std::optional(banner.Size()) : std::nullopt;
@@ -294,7 +294,7 @@ int EditorPage::BannerSize() {
     if (resizeButton->isEnabled()) {
         OnResize();
     }
-    return bannerView->model().Size();
+    return bannerView->Model().Size();
 }
 
 bool EditorPage::IsLeftSide() const {
@@ -311,7 +311,7 @@ void EditorPage::EnableGroup(int index, bool on) {
 
 void EditorPage::EnableLine(int index, bool on) {
     EnableGroup(index, on);
-    BannerLine line = bannerView->model().Line(index);
+    BannerLine line = bannerView->Model().Line(index);
     line.enabled = on;
     bannerView->SetLine(index, line);
 }
@@ -342,7 +342,7 @@ void EditorPage::OnResize() {
     bool ok = false;
     const qlonglong typed = sizeEdit->text().trimmed().toLongLong(&ok);
     const int size =
-        ok ? int(std::clamp<qlonglong>(typed, Banner::kMinSize, Banner::kMaxSize)) : bannerView->model().Size();
+        ok ? int(std::clamp<qlonglong>(typed, Banner::kMinSize, Banner::kMaxSize)) : bannerView->Model().Size();
     bannerView->SetBannerSize(size);
     resized = true;
     ShowAppliedSize(size);
@@ -360,7 +360,7 @@ void EditorPage::OnLineSizeChosen(int index) {
         return;
     }
     // Not a number gives 0, as the list only ever holds numbers.
-    BannerLine line = bannerView->model().Line(index);
+    BannerLine line = bannerView->Model().Line(index);
     line.font.height = lineControls[index].sizeList->currentText().toInt();
     bannerView->SetLine(index, line);
 }
@@ -370,7 +370,7 @@ void EditorPage::OnLineOffsetChosen(int index) {
         return;
     }
     const QString text = lineControls[index].offsetList->currentText();
-    BannerLine line = bannerView->model().Line(index);
+    BannerLine line = bannerView->Model().Line(index);
     line.offset = text == u"auto"_s ? 0 : text.toInt();
     bannerView->SetLine(index, line);
 }
@@ -379,7 +379,7 @@ void EditorPage::OnLineTextChanged(int index) {
     if (filling) {
         return;
     }
-    BannerLine line = bannerView->model().Line(index);
+    BannerLine line = bannerView->Model().Line(index);
     line.text = lineControls[index].text->text();
     bannerView->SetLine(index, line);
 }
@@ -389,7 +389,7 @@ void EditorPage::OnColorChanged(int id, QRgb color) {
     if (index < 0 || index >= int(lineControls.size())) {
         return;
     }
-    BannerLine line = bannerView->model().Line(index);
+    BannerLine line = bannerView->Model().Line(index);
     line.color = color;
     bannerView->SetLine(index, line);
     update();
@@ -400,8 +400,8 @@ void EditorPage::OnFontChanged(int id) {
     if (index < 0 || index >= int(lineControls.size())) {
         return;
     }
-    BannerLine line = bannerView->model().Line(index);
-    line.font = lineControls[index].fontButton->logFont();
+    BannerLine line = bannerView->Model().Line(index);
+    line.font = lineControls[index].fontButton->LogFont();
     // The size list's value stays the line's size, as OnLineSizeChosen reads it.
     line.font.height = lineControls[index].sizeList->currentText().toInt();
     bannerView->SetLine(index, line);

@@ -34,7 +34,7 @@ public:
     static constexpr int kFirstLineId = 101;
 
     // `pickers` must outlive the page; the swatches and font buttons open them.
-    EditorPage(Pickers& pickers, QWidget* parent = nullptr);
+    explicit EditorPage(Pickers& pickers, QWidget* parent = nullptr);
 
     void LoadTemplate(const QString& path);
     // The edge length of the banner that will be saved: a size typed but not yet applied is
@@ -47,7 +47,7 @@ public:
     // must already be the one the templates step has selected.
     void StoreDesign(Design& design);
     bool IsLeftSide() const;
-    BannerView& view() { return *bannerView; }
+    BannerView& View() { return *bannerView; }
     // The banner composed at twice its size, for the 2x image (ComposeAt2x on the loaded template).
     QImage ComposedAt2x() const;
 

@@ -19,7 +19,7 @@ class HtmlCtrl final : public QWebEngineView {
     Q_DISABLE_COPY_MOVE(HtmlCtrl)
 
 public:
-    HtmlCtrl(Pickers& pickers, QWidget* parent = nullptr);
+    explicit HtmlCtrl(Pickers& pickers, QWidget* parent = nullptr);
     ~HtmlCtrl() override;
 
     // Loads a local file path or an address afresh, even when it is the one already shown.

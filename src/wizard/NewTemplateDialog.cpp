@@ -160,9 +160,9 @@ void NewTemplateDialog::OnSave() {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const Result<std::vector<TemplateFile>> files = MakeTemplateFiles(Style(), colors);
     const FileResult saved =
-        files.ok() ? SaveNewTemplate(folder, name, files.value) : FileResult::Failure(folder, files.error);
+        files.Ok() ? SaveNewTemplate(folder, name, files.value) : FileResult::Failure(folder, files.error);
     QGuiApplication::restoreOverrideCursor();
-    if (!saved.ok()) {
+    if (!saved.Ok()) {
         askAgain(tr("The template was not saved.\n\n%1: %2.").arg(saved.path, saved.error));
         return;
     }

@@ -167,10 +167,10 @@ private slots:
         };
         const QTemporaryDir folder;
         const QString path = folder.filePath(u"t.gif"_qs);
-        QVERIFY(SaveAsGif(halfSolid(qRgb(200, 0, 0), 100), path).ok());
+        QVERIFY(SaveAsGif(halfSolid(qRgb(200, 0, 0), 100), path).Ok());
         if (row[0] != u"-") {
             const QString companion = folder.filePath(u"t@2x.gif"_qs);
-            QVERIFY(row[0].toInt() > 0 ? SaveAsGif(halfSolid(qRgb(0, 200, 0), row[0].toInt()), companion).ok()
+            QVERIFY(row[0].toInt() > 0 ? SaveAsGif(halfSolid(qRgb(0, 200, 0), row[0].toInt()), companion).Ok()
                                        : WriteAll(companion, "GIF89a, but no more"));
         }
         Banner banner;

@@ -44,11 +44,11 @@ private slots:
         QFETCH(QByteArrayList, args);
         QFETCH(QByteArray, expected);
         const Result<CliRequest> parsed = ParseCommandLine(args);
-        QVERIFY2(parsed.ok(), qPrintable(parsed.error));
+        QVERIFY2(parsed.Ok(), qPrintable(parsed.error));
         const QByteArray json = R"({"format": "vornetad-design", )" + expected.replace("$M", QByteArray(1 << 20, 'x')) +
                                 (expected.isEmpty() ? "" : ", ") + R"("version": 1})";
         const DesignRead wanted = ParseDesign(json, QDir::currentPath());
-        QVERIFY2(wanted.status.ok(), qPrintable(wanted.status.error));
+        QVERIFY2(wanted.status.Ok(), qPrintable(wanted.status.error));
         QCOMPARE(DesignJson(parsed.value.design), DesignJson(wanted.design));
         QVERIFY(parsed.value.design == wanted.design);
         if (parsed.value.command == CliRequest::Command::Design) {
@@ -64,7 +64,7 @@ private slots:
         QFETCH(QByteArray, expected);
         // The template is checked by the commands that use it, before they write anything.
         const Result<CliRequest> parsed = ParseCommandLine(args);
-        const QString error = parsed.ok() ? LoadNamedTemplate(parsed.value).error : parsed.error;
+        const QString error = parsed.Ok() ? LoadNamedTemplate(parsed.value).error : parsed.error;
         QVERIFY2(error.contains(QString::fromUtf8(expected)), qPrintable(error));
     }
 
@@ -75,7 +75,7 @@ private slots:
         const Result<CliRequest> parsed =
             ParseCommandLine({"make-template", "--color3", "000000", "--style", "ribbon", "--color1", "#2e7D32",
                               "--save", QFile::encodeName(File("m.GIF"))});
-        QVERIFY2(parsed.ok(), qPrintable(parsed.error));
+        QVERIFY2(parsed.Ok(), qPrintable(parsed.error));
         QCOMPARE(RunMakeTemplate(parsed.value), 0);
         const TemplateStyle& ribbon = *FindTemplateStyle(u"ribbon"_qs);
         const std::vector<TemplateFile> files =

@@ -81,7 +81,7 @@ void tst_FontButton::pick() {
     QTest::mouseClick(&f.button, Qt::LeftButton);
 
     QCOMPARE(f.pickers.fontRequests, 1);
-    QCOMPARE(f.button.logFont(), stored);
+    QCOMPARE(f.button.LogFont(), stored);
     QCOMPARE(spy.count(), stored.height == 0 ? 1 : 0);
     if (!spy.isEmpty()) {
         QCOMPARE(spy.at(0).at(0).toInt(), 103);

@@ -47,7 +47,7 @@ struct Strip {
     explicit Strip(const TemplateCatalog* catalog) {
         host.resize(400, 400);
         strip = new TemplateStrip(catalog, &host);
-        QObject::connect(strip, &TemplateStrip::TemplateSelected, [this](const QString& path) { reported << path; });
+        QObject::connect(strip, &TemplateStrip::templateSelected, [this](const QString& path) { reported << path; });
         strip->Create(kStripRect);
         host.show();
     }

@@ -42,10 +42,10 @@ private slots:
     void goldenFiles_readAndWrittenAgainByteForByte() {
         QFETCH(QString, path);
         const DesignRead read = ReadDesign(path);
-        QVERIFY2(read.status.ok(), qPrintable(read.status.error));
+        QVERIFY2(read.status.Ok(), qPrintable(read.status.error));
         QTemporaryDir dir;
         const QString copy = dir.filePath(u"d.vornetad"_qs);
-        QVERIFY(WriteDesign(read.design, copy).ok());
+        QVERIFY(WriteDesign(read.design, copy).Ok());
         QCOMPARE(ReadAll(copy), ReadAll(path));
     }
 
@@ -93,7 +93,7 @@ private slots:
         QFETCH(QByteArray, json);
         QFETCH(Design, expected);
         const DesignRead read = ParseDesign(json, u"/base"_qs);
-        QVERIFY2(read.status.ok(), qPrintable(read.status.error));
+        QVERIFY2(read.status.Ok(), qPrintable(read.status.error));
         QCOMPARE(read.design, expected);
     }
 

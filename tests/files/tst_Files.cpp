@@ -146,7 +146,7 @@ private slots:
         std::signal(SIGXFSZ, SIG_IGN);
         // New files get 0644, whatever the shell that started the suite sets.
         ::umask(022);
-        QVERIFY(m_texts.LoadTextResources().ok());
+        QVERIFY(m_texts.LoadTextResources().Ok());
         m_texts.codeBlock = "<!--VornetAdBegin-->block<!--VornetAdEnd-->";
         m_texts.styleSheet = kStyle;
     }
@@ -191,7 +191,7 @@ private slots:
 
         QString error;
         char scanned = 0;
-        if (!edge.ok() && operation != Scan) {
+        if (!edge.Ok() && operation != Scan) {
             error = edge.error;
         } else if (operation == Image) {
             error = SaveAsGif(SomeBanner(), path).error;
@@ -310,7 +310,7 @@ private slots:
         const FileResult result = ReplaceFile(QByteArray(size, 'p'), path);
         ::setrlimit(RLIMIT_FSIZE, &previous);
 
-        QVERIFY(!result.ok());
+        QVERIFY(!result.Ok());
         QCOMPARE(result.path, path);
         QVERIFY2(result.error.contains(ErrorText(fullDisk ? ENOSPC : EFBIG)), qPrintable(result.error));
         QVERIFY(Snapshot(folder) == before);
@@ -323,7 +323,7 @@ private slots:
             scene.Make({}, QByteArray::number(size), QByteArray(size, 'c'));
             const FileBytes read = ReadRegularFile(scene.Path(QString::number(size)), 1024);
             QCOMPARE(read.bytes.size(), size <= 1024 ? size : 0);
-            QVERIFY2(size <= 1024 ? read.status.ok() : read.status.error.contains(u"larger than 1 KiB"),
+            QVERIFY2(size <= 1024 ? read.status.Ok() : read.status.error.contains(u"larger than 1 KiB"),
                      qPrintable(read.status.error));
         }
     }
@@ -350,7 +350,7 @@ private slots:
         const QDir site(scene.Path(u"site"_qs));
         SitePages walked =
             WalkSite(site.path(), PagePatterns::Parse(match.isEmpty() ? QLatin1String(PagePatterns::kDefault) : match));
-        QVERIFY2(walked.status.ok(), qPrintable(walked.status.error));
+        QVERIFY2(walked.status.Ok(), qPrintable(walked.status.error));
         QCOMPARE(walked.pages.replaceInStrings(site.path() + u'/', QString()), pages);
         QCOMPARE(walked.problems.size(), reported);
         for (const FileResult& problem : walked.problems) {

@@ -163,7 +163,7 @@ bool WriteScratch(const QString& path, QByteArrayView bytes) {
 
 QByteArray GifBytes(const QImage& image) {
     const QString path = ScratchFolder().filePath(QStringLiteral("seed.gif"));
-    if (!SaveAsGif(image, path).ok()) {
+    if (!SaveAsGif(image, path).Ok()) {
         return {};
     }
     QFile file(path);
@@ -248,9 +248,9 @@ QString CheckTemplate(QByteArrayView input) {
     const TemplateImage loaded = LoadTemplateImage(path);
     const TemplateImage fromMemory = DecodeTemplate(input);
     const QImage& image = loaded.image;
-    if (image.isNull() == loaded.status.ok()) {
+    if (image.isNull() == loaded.status.Ok()) {
         return QStringLiteral("the decoder gave %1 image and %2 reason")
-            .arg(image.isNull() ? u"no" : u"an", loaded.status.ok() ? u"no" : u"a");
+            .arg(image.isNull() ? u"no" : u"an", loaded.status.Ok() ? u"no" : u"a");
     }
     if (image != fromMemory.image || loaded.status.error != fromMemory.status.error) {
         return QStringLiteral("the file and its bytes decode differently: ") + loaded.status.error;
@@ -306,7 +306,7 @@ QString CheckGif(QByteArrayView input) {
 
     const QString path = ScratchFolder().filePath(QStringLiteral("out.gif"));
     const FileResult saved = SaveAsGif(given, path);
-    if (!saved.ok()) {
+    if (!saved.Ok()) {
         return QStringLiteral("SaveAsGif failed: ") + saved.error;
     }
     const QImage back(path, "GIF");
@@ -335,7 +335,7 @@ QString CheckGif(QByteArrayView input) {
 
 QList<FuzzSeed> InjectionSeeds() {
     CodeTexts texts;
-    if (!texts.LoadTextResources().ok()) {
+    if (!texts.LoadTextResources().Ok()) {
         qFatal("the built-in texts are missing");
     }
     const QByteArray old = QByteArrayLiteral("<!--VornetAdBegin--><div>old</div><!--VornetAdEnd-->");

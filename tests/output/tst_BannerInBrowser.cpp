@@ -159,7 +159,7 @@ QString AdvertPage(const QTemporaryDir& dir, CodeTexts& texts, const AdSettings&
     target.pages = {path};
     const RunReport report =
         Generate(texts, CornerBanner(settings.side, 1), target, settings, CornerBanner(settings.side, 2));
-    return report.ok() ? path : QString();
+    return report.Ok() ? path : QString();
 }
 
 // Shows `page` in `view`, loads the file `path` into it and waits until it is loaded, images and
@@ -236,7 +236,7 @@ private slots:
         settings.linkUrl = QStringLiteral("https://example.com/landing?from=banner&x='1'");
         settings.options = options;
         CodeTexts texts;
-        QVERIFY(texts.LoadTextResources().ok());
+        QVERIFY(texts.LoadTextResources().Ok());
         texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
         QCOMPARE(texts.cspSources.isEmpty(), options.staticMarkup);
 
@@ -328,7 +328,7 @@ private slots:
                 design += ", \"" + name.toUtf8() + "\": true";
             }
             const DesignRead read = ParseDesign(QByteArray(design + '}'));
-            QVERIFY2(read.status.ok(), qPrintable(read.status.error));
+            QVERIFY2(read.status.Ok(), qPrintable(read.status.error));
             const PageOptions options = read.design.options;
             const QString value = c[2].simplified();
             QTest::addRow("%s: %s", qPrintable(c[0]), qPrintable(value)) << c[0] << options << value;
@@ -368,7 +368,7 @@ private slots:
         settings.bannerSize = kW;
         settings.options = options;
         CodeTexts texts;
-        QVERIFY(texts.LoadTextResources().ok());
+        QVERIFY(texts.LoadTextResources().Ok());
         QTemporaryDir dir;
         const QString pagePath = AdvertPage(dir, texts, settings, kind == u"policy" ? claim : QByteArray());
         QVERIFY(!pagePath.isEmpty());

@@ -31,7 +31,7 @@ AdSettings Settings(BannerSide side, int size) {
 
 CodeTexts Loaded() {
     CodeTexts texts;
-    if (!texts.LoadTextResources().ok()) {
+    if (!texts.LoadTextResources().Ok()) {
         qFatal("built-in texts missing");
     }
     return texts;

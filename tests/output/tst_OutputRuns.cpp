@@ -24,7 +24,7 @@ QImage SomeBanner() {
 
 CodeTexts LoadedTexts() {
     CodeTexts texts;
-    if (!texts.LoadTextResources().ok()) {
+    if (!texts.LoadTextResources().Ok()) {
         qFatal("the built-in texts are missing");
     }
     return texts;
@@ -46,7 +46,7 @@ public:
     QStringList Attempts(const RunReport& report) const {
         QStringList out;
         for (const FileResult& f : report.files) {
-            out.append(QDir(m_dir.path()).relativeFilePath(f.path) + (f.ok() ? QString() : QStringLiteral("!")));
+            out.append(QDir(m_dir.path()).relativeFilePath(f.path) + (f.Ok() ? QString() : QStringLiteral("!")));
         }
         return out;
     }
@@ -93,7 +93,7 @@ private slots:
         settings.options.hidpi = hidpi;
         const RunReport report = Generate(texts, SomeBanner(), target, settings, SomeBanner().scaled(120, 120));
         QCOMPARE(tree.Attempts(report), attempts);
-        QVERIFY(report.ok());
+        QVERIFY(report.Ok());
         for (const QString& page : pages) {
             QCOMPARE(ReadAll(tree.Path(page)), InjectCode(kPage, texts.codeBlock));
         }
@@ -118,7 +118,7 @@ private slots:
                                       QStringLiteral("missing/page.html!"),  QStringLiteral("A/VornetAdMap.gif"),
                                       QStringLiteral("A/VornetAdStyle.css"), QStringLiteral("A/good2.html")};
         QCOMPARE(tree.Attempts(report), expected);
-        QVERIFY(!report.ok());
+        QVERIFY(!report.Ok());
         QCOMPARE(ReadAll(tree.Path(QStringLiteral("A/utf16.html"))), utf16);
         QVERIFY(!QFileInfo::exists(tree.Path(QStringLiteral("missing"))));
         QCOMPARE(ReadAll(tree.Path(QStringLiteral("A/good2.html"))), InjectCode(kPage, texts.codeBlock));
@@ -168,7 +168,7 @@ private slots:
         AdSettings settings;
         settings.options.hidpi = true;
         const RunReport report = Generate(texts, SomeBanner(), target, settings, SomeBanner().scaled(120, 120));
-        QVERIFY2(report.ok(), qPrintable(report.Failures().value(0).error));
+        QVERIFY2(report.Ok(), qPrintable(report.Failures().value(0).error));
         QImage gif;
         QVERIFY(gif.load(tree.Path(QStringLiteral("VornetAdMap.gif")), "GIF"));
         QCOMPARE(gif.size(), QSize(60, 60));
@@ -219,7 +219,7 @@ private slots:
         Tree tree;
         CodeTexts texts = LoadedTexts();
         const RunReport report = WritePreview(texts, SomeBanner(), AdSettings(), tree.Path(QStringLiteral("nowhere")));
-        QVERIFY(!report.ok());
+        QVERIFY(!report.Ok());
         QVERIFY(report.previewPage.isEmpty());
     }
 
@@ -240,7 +240,7 @@ private slots:
         CodeTexts texts = LoadedTexts();
         const RunReport report = WritePreview(texts, SomeBanner(), AdSettings());
         qputenv("TMPDIR", oldTemp);
-        QVERIFY2(report.ok(), qPrintable(report.Failures().value(0).error));
+        QVERIFY2(report.Ok(), qPrintable(report.Failures().value(0).error));
         QVERIFY2(report.previewPage.startsWith(QStringLiteral("/tmp/vornetad-")), qPrintable(report.previewPage));
         QVERIFY(QFileInfo(report.previewPage).isFile());
     }
@@ -291,7 +291,7 @@ private slots:
         const FileResult second = PrivatePreviewFolder();
         qputenv("TMPDIR", oldTemp);
 
-        QVERIFY2(first.ok(), qPrintable(first.error));
+        QVERIFY2(first.Ok(), qPrintable(first.error));
         QCOMPARE(second.path, first.path);
         QCOMPARE(first.path == stable, stableUsed);
         QVERIFY(first.path.startsWith(temp + QLatin1Char('/')));

@@ -49,7 +49,7 @@ AdSettings ReadSettings(const QString& path) {
 
 CodeTexts TextsFor(const AdSettings& settings) {
     CodeTexts texts;
-    if (!texts.LoadTextResources().ok()) {
+    if (!texts.LoadTextResources().Ok()) {
         qFatal("the built-in texts are missing");
     }
     texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
@@ -95,7 +95,7 @@ private slots:
         const QList<FileResult> first = WritePage(texts, {{&gif, dir.filePath(QStringLiteral("a.gif"))}},
                                                   dir.filePath(QStringLiteral("a.css")), page, true);
         QCOMPARE(first.size(), 1);
-        QVERIFY2(first[0].ok(), qPrintable(first[0].error));
+        QVERIFY2(first[0].Ok(), qPrintable(first[0].error));
         const QByteArray once = ReadAll(page);
         const QString expectedPath = folder + QStringLiteral("/expected.html");
         if (qEnvironmentVariableIntValue("VORNET_UPDATE_GOLDEN") == 1) {
@@ -111,7 +111,7 @@ private slots:
         // The remove run leaves the page as it was before the first run: only what runs wrote goes.
         const QByteArray customCode = settings.customCodeEnabled ? settings.customCode : QByteArray();
         const QByteArray before = QFile::exists(input) ? ReadAll(input) : texts.samplePage;
-        QVERIFY(RemoveAdvert({page}, customCode).ok());
+        QVERIFY(RemoveAdvert({page}, customCode).Ok());
         QCOMPARE(ReadAll(page), RemoveOldBlocks(before, customCode).page);
     }
 

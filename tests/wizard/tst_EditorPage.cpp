@@ -83,8 +83,8 @@ struct Fixture {
         }
         return child;
     }
-    const Banner& banner() { return page.view().model(); }
-    const QImage& composed() { return page.view().model().Composed(); }
+    const Banner& banner() { return page.View().Model(); }
+    const QImage& composed() { return page.View().Model().Composed(); }
 
     FakePickers pickers;
     QTemporaryDir dir;

@@ -67,14 +67,14 @@ private:
 
     // Navigates and waits until the page has loaded.
     bool Show(const QString& path) {
-        if (page->browser() == nullptr) {
+        if (page->Browser() == nullptr) {
             page->Navigate(path);
         } else {
-            QSignalSpy loaded(page->browser(), &QWebEngineView::loadFinished);
+            QSignalSpy loaded(page->Browser(), &QWebEngineView::loadFinished);
             page->Navigate(path);
             return loaded.wait(kLoadTimeoutMs) && loaded.constFirst().constFirst().toBool();
         }
-        HtmlCtrl* browser = page->browser();
+        HtmlCtrl* browser = page->Browser();
         browser->beep = [this] {
             ++beeps;
         };
@@ -88,7 +88,7 @@ private:
     // Clicks an element with the mouse, as a user would (the browser treats a script's click
     // differently from a user's for addresses it does not load itself).
     void Click(const QString& id, int clicks = 1) {
-        HtmlCtrl& browser = *page->browser();
+        HtmlCtrl& browser = *page->Browser();
         const QVariantList centre =
             Evaluate(browser, QStringLiteral("(function () { var r = document.getElementById('%1')"
                                              ".getBoundingClientRect(); return [r.left + r.width / 2, "
@@ -126,7 +126,7 @@ private slots:
         page = nullptr;
     }
 
-    void noBrowserBeforeTheFirstPreview() { QVERIFY(page->browser() == nullptr); }
+    void noBrowserBeforeTheFirstPreview() { QVERIFY(page->Browser() == nullptr); }
 
     void appAddresses_areCommandsAndThePageStays_data() {
         QTest::addColumn<QString>("href");
@@ -147,9 +147,9 @@ private slots:
                                                         "'>same</a><a id='blank' target='_blank' href='" +
                                                         href.toUtf8() + "'>blank</a></body></html>");
         QVERIFY(Show(path));
-        const QUrl shown = page->browser()->url();
+        const QUrl shown = page->Browser()->url();
         // A mark in the document shows whether it is still the same document afterwards.
-        Evaluate(*page->browser(), QStringLiteral("window.vornetMark = 42; true"));
+        Evaluate(*page->Browser(), QStringLiteral("window.vornetMark = 42; true"));
 
         Click(QStringLiteral("same"));
         QTRY_COMPARE_WITH_TIMEOUT(beeps + int(pickers.messages.size()), 1, kCommandTimeoutMs);
@@ -167,8 +167,8 @@ private slots:
         QVERIFY(opened.isEmpty());
 
         QTest::qWait(200);
-        QCOMPARE(page->browser()->url(), shown);
-        QCOMPARE(Evaluate(*page->browser(), QStringLiteral("window.vornetMark")).toInt(), 42);
+        QCOMPARE(page->Browser()->url(), shown);
+        QCOMPARE(Evaluate(*page->Browser(), QStringLiteral("window.vornetMark")).toInt(), 42);
     }
 
     void appMinimise_minimisesTheMainWindow() {
@@ -187,11 +187,11 @@ private slots:
                                        "<html><body><a id='x' target='_blank' href='https://example.com/offer'>x</a>"
                                        "</body></html>");
         QVERIFY(Show(path));
-        const QUrl shown = page->browser()->url();
+        const QUrl shown = page->Browser()->url();
         Click(QStringLiteral("x"));
         QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, kCommandTimeoutMs);
         QCOMPARE(opened.constFirst(), QUrl(QStringLiteral("https://example.com/offer")));
-        QCOMPARE(page->browser()->url(), shown);
+        QCOMPARE(page->Browser()->url(), shown);
     }
 
     void scriptDialogs_neverBlockNorShow() {
@@ -200,7 +200,7 @@ private slots:
                       "<html><body><script>alert('hello'); var c = confirm('sure?'); var p = prompt('name?');"
                       "document.title = 'after:' + c + ':' + p;</script></body></html>");
         QVERIFY(Show(path));
-        QTRY_COMPARE_WITH_TIMEOUT(page->browser()->title(), QStringLiteral("after:false:null"), kLoadTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(page->Browser()->title(), QStringLiteral("after:false:null"), kLoadTimeoutMs);
         QVERIFY(!AnyMessageBoxShown());
         QVERIFY(pickers.messages.isEmpty());
     }
@@ -209,8 +209,8 @@ private slots:
         const QString path =
             WritePage(QStringLiteral("text.html"), "<html><body><p id='t'>Some text</p></body></html>");
         QVERIFY(Show(path));
-        QCOMPARE(page->browser()->contextMenuPolicy(), Qt::NoContextMenu);
-        QCOMPARE(Evaluate(*page->browser(), QStringLiteral("getComputedStyle(document.getElementById('t')).userSelect"))
+        QCOMPARE(page->Browser()->contextMenuPolicy(), Qt::NoContextMenu);
+        QCOMPARE(Evaluate(*page->Browser(), QStringLiteral("getComputedStyle(document.getElementById('t')).userSelect"))
                      .toString(),
                  QStringLiteral("none"));
     }
@@ -232,7 +232,7 @@ private slots:
             }
         }
         CodeTexts texts;
-        QVERIFY(texts.LoadTextResources().ok());
+        QVERIFY(texts.LoadTextResources().Ok());
         AdSettings settings;
         settings.bannerSize = kSize;
         settings.side = BannerSide(side);
@@ -240,15 +240,15 @@ private slots:
         QVERIFY(QDir().mkpath(folder));
 
         RunReport report = WritePreview(texts, banner, settings, folder);
-        QVERIFY2(report.ok(), qPrintable(report.Failures().value(0).error));
+        QVERIFY2(report.Ok(), qPrintable(report.Failures().value(0).error));
         QVERIFY(Show(report.previewPage));
         report = WritePreview(texts, banner, settings, folder);
-        QVERIFY(report.ok());
-        QSignalSpy loaded(page->browser(), &QWebEngineView::loadFinished);
+        QVERIFY(report.Ok());
+        QSignalSpy loaded(page->Browser(), &QWebEngineView::loadFinished);
         page->Navigate(report.previewPage);
         QVERIFY(loaded.wait(kLoadTimeoutMs));
 
-        HtmlCtrl& browser = *page->browser();
+        HtmlCtrl& browser = *page->Browser();
         QCOMPARE(
             Evaluate(browser, QStringLiteral("document.documentElement.outerHTML.split('VornetAdBegin').length - 1"))
                 .toInt(),

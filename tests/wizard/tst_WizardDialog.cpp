@@ -171,7 +171,7 @@ void TestWizardDialog::start_templatesStepWithBackAndGenerateDisabled() {
     QCOMPARE(wizard->windowTitle(), QStringLiteral("Vornet Ad Wizard"));
     QCOMPARE(wizard->size(), QSize(588, 486));
     QVERIFY(wizard->Catalog().Count() > 0);
-    QVERIFY(!wizard->Editor().view().model().HasTemplate());
+    QVERIFY(!wizard->Editor().View().Model().HasTemplate());
     // The panel is white with a rounded corner; the tab row sits on the background colour.
     const QImage face = wizard->grab().toImage();
     // The panel reaches 7 pixels above and below the pages.
@@ -268,7 +268,7 @@ void TestWizardDialog::actions() {
     }
     QCOMPARE(wizard->winId(), window);
     CheckStepShown(step);
-    QCOMPARE(wizard->Editor().view().model().HasTemplate(), templateLoaded);
+    QCOMPARE(wizard->Editor().View().Model().HasTemplate(), templateLoaded);
     QCOMPARE(QFile::exists(QDir(previewDir->path()).filePath(kPreviewPage)), previewWritten);
     QVERIFY(fakes->messages.isEmpty());
 }
@@ -335,11 +335,11 @@ void TestWizardDialog::generate() {
     if (run == u"preview") {
         Act(QStringLiteral("tab3"));
         Act(QStringLiteral("tab3"));
-        QVERIFY(!wizard->Preview().browser()->isHidden());
+        QVERIFY(!wizard->Preview().Browser()->isHidden());
         wizard->SetPreviewFolder(path);
         Act(QStringLiteral("next"));
         CheckStepShown(4);
-        QVERIFY(wizard->Preview().browser()->isHidden());
+        QVERIFY(wizard->Preview().Browser()->isHidden());
     } else {
         Act(QStringLiteral("tab5"));
         SetOutputFolder(wizard->Output(), path);
@@ -579,7 +579,7 @@ void TestWizardDialog::designAtStartOrOpened() {
     if (file != u"broken") {
         Banner banner;
         expected.ComposeInto(banner, LoadTemplateImage(expected.TemplatePath()).image);
-        QCOMPARE(wizard->Editor().view().model().Composed(), banner.Composed());
+        QCOMPARE(wizard->Editor().View().Model().Composed(), banner.Composed());
     }
     const QStringList aside = QDir(configDir->path()).entryList({QStringLiteral("last.vornetad.bad-*")});
     QCOMPARE(aside.size(), how == u"start" && file == u"broken" ? 1 : 0);

@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
                                  QStringLiteral(".gif");
             const Result<QByteArray> encoded = EncodeTemplateGif(shipped.draw(scale));
             const FileResult written =
-                encoded.ok() ? ReplaceFile(encoded.value, path) : FileResult::Failure(path, encoded.error);
-            if (!written.ok()) {
+                encoded.Ok() ? ReplaceFile(encoded.value, path) : FileResult::Failure(path, encoded.error);
+            if (!written.Ok()) {
                 std::fprintf(stderr, "%s: %s\n", qPrintable(written.path), qPrintable(written.error));
                 ++failures;
             }
