@@ -42,6 +42,8 @@ public:
         return std::nullopt;
     }
     void ShowMessage(QWidget*, const QString&, const QString&, MessageIcon) override {}
+    void Beep() override {}
+    void OpenExternally(const QUrl&) override {}
 };
 
 void BM_KeystrokeToRepaintedView(benchmark::State& state) {

@@ -53,8 +53,6 @@ private:
     FakePickers pickers;
     QDialog* window = nullptr;
     PreviewPage* page = nullptr;
-    int beeps = 0;
-    QList<QUrl> opened;
 
     QString WritePage(const QString& name, const QByteArray& html) {
         const QString path = dir.filePath(name);
@@ -74,14 +72,7 @@ private:
             page->Navigate(path);
             return loaded.wait(kLoadTimeoutMs) && loaded.constFirst().constFirst().toBool();
         }
-        HtmlCtrl* browser = page->Browser();
-        browser->beep = [this] {
-            ++beeps;
-        };
-        browser->openExternally = [this](const QUrl& url) {
-            opened.append(url);
-        };
-        QSignalSpy loaded(browser, &QWebEngineView::loadFinished);
+        QSignalSpy loaded(page->Browser(), &QWebEngineView::loadFinished);
         return loaded.wait(kLoadTimeoutMs) && loaded.constFirst().constFirst().toBool();
     }
 
@@ -110,8 +101,8 @@ private slots:
     void init() {
         QVERIFY(dir.isValid());
         pickers.messages.clear();
-        beeps = 0;
-        opened.clear();
+        pickers.beeps = 0;
+        pickers.opened.clear();
         window = new QDialog;
         window->resize(600, 420);
         page = new PreviewPage(pickers, window);
@@ -152,8 +143,8 @@ private slots:
         Evaluate(*page->Browser(), QStringLiteral("window.vornetMark = 42; true"));
 
         Click(QStringLiteral("same"));
-        QTRY_COMPARE_WITH_TIMEOUT(beeps + int(pickers.messages.size()), 1, kCommandTimeoutMs);
-        QCOMPARE(beeps, expectedBeeps);
+        QTRY_COMPARE_WITH_TIMEOUT(pickers.beeps + int(pickers.messages.size()), 1, kCommandTimeoutMs);
+        QCOMPARE(pickers.beeps, expectedBeeps);
         if (!expectedMessage.isEmpty()) {
             const FakePickers::Message& message = pickers.messages.constFirst();
             QCOMPARE(message.caption, QStringLiteral("Unexpected Command"));
@@ -163,8 +154,8 @@ private slots:
 
         // A link that asks for a new window is a command too, and opens nothing.
         Click(QStringLiteral("blank"));
-        QTRY_COMPARE_WITH_TIMEOUT(beeps + int(pickers.messages.size()), 2, kCommandTimeoutMs);
-        QVERIFY(opened.isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(pickers.beeps + int(pickers.messages.size()), 2, kCommandTimeoutMs);
+        QVERIFY(pickers.opened.isEmpty());
 
         QTest::qWait(200);
         QCOMPARE(page->Browser()->url(), shown);
@@ -178,7 +169,7 @@ private slots:
         QVERIFY(!window->isMinimized());
         Click(QStringLiteral("m"));
         QTRY_VERIFY_WITH_TIMEOUT(window->isMinimized(), kCommandTimeoutMs);
-        QCOMPARE(beeps, 0);
+        QCOMPARE(pickers.beeps, 0);
         QVERIFY(pickers.messages.isEmpty());
     }
 
@@ -189,8 +180,8 @@ private slots:
         QVERIFY(Show(path));
         const QUrl shown = page->Browser()->url();
         Click(QStringLiteral("x"));
-        QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, kCommandTimeoutMs);
-        QCOMPARE(opened.constFirst(), QUrl(QStringLiteral("https://example.com/offer")));
+        QTRY_COMPARE_WITH_TIMEOUT(pickers.opened.size(), 1, kCommandTimeoutMs);
+        QCOMPARE(pickers.opened.constFirst(), QUrl(QStringLiteral("https://example.com/offer")));
         QCOMPARE(page->Browser()->url(), shown);
     }
 
