@@ -1,10 +1,9 @@
+#include "CodeTexts.h"
 #include "DialogLook.h"
 #include "Pickers.h"
 #include "StartupProbe.h"
 #include "WizardDialog.h"
 #include "WizardOptions.h"
-
-#include "CodeTexts.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -49,9 +48,9 @@ int main(int argc, char* argv[]) {
 
     // A program built without its texts could write no page; it says so instead of starting.
     if (const FileResult loaded = CodeTexts().LoadTextResources(); !loaded.Ok()) {
-        QMessageBox::critical(nullptr, QStringLiteral("Vornet Ad Wizard"),
-                              QStringLiteral("The program is incomplete and cannot start.\n\n%1: %2")
-                                  .arg(loaded.path, loaded.error));
+        QMessageBox::critical(
+            nullptr, QStringLiteral("Vornet Ad Wizard"),
+            QStringLiteral("The program is incomplete and cannot start.\n\n%1: %2").arg(loaded.path, loaded.error));
         return 1;
     }
 
