@@ -47,19 +47,21 @@ void Compose(benchmark::State& state) {
     const QRgb colors[3] = {qRgb(0, 0, 100), qRgb(0, 100, 0), qRgb(100, 0, 0)};
     const int points[3] = {18, 12, 10};
     for (int i = 0; i < 3; ++i) {
-        BannerLine& line = banner.lines[size_t(i)];
+        BannerLine line;
         line.text = QStringLiteral("Line %1").arg(i + 1);
         line.font.height = points[i];
         line.color = colors[i];
         line.enabled = i < lineCount;
+        banner.SetLine(i, line);
     }
     banner.LoadTemplate(TemplatePath());
     banner.SetBannerSize(size);
     int keystroke = 0;
     for (auto _ : state) {
         // A different text each time, as when typing.
-        banner.lines[0].text = QStringLiteral("Line 1 %1").arg(++keystroke % 100);
-        banner.Compose();
+        BannerLine line = banner.Line(0);
+        line.text = QStringLiteral("Line 1 %1").arg(++keystroke % 100);
+        banner.SetLine(0, line);
         benchmark::DoNotOptimize(banner.Composed().constBits());
     }
 }
@@ -68,8 +70,7 @@ void Compose(benchmark::State& state) {
 // companion beside it), the banner composed at twice the size.
 void ComposeAt2x(benchmark::State& state) {
     Banner banner;
-    banner.lines[0].text = QStringLiteral("Line 1");
-    banner.lines[0].enabled = true;
+    banner.SetLine(0, {QStringLiteral("Line 1"), {}, qRgb(0, 0, 0), true});
     banner.SetTemplate(PhotoLikeTemplate(500));
     banner.SetBannerSize(int(state.range(0)));
     for (auto _ : state) {

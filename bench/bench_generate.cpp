@@ -58,7 +58,9 @@ void BM_Run(benchmark::State& state, Run run) {
     QImage banner(300, 300, QImage::Format_ARGB32_Premultiplied);
     banner.fill(qRgb(40, 90, 160));
     CodeTexts texts;
-    texts.LoadTextResources();
+    if (!texts.LoadTextResources().Ok()) {
+        qFatal("the built-in texts are missing");
+    }
     AdSettings settings;
     settings.customCodeEnabled = true;
     settings.customCode = "<p>new custom code</p>";
@@ -83,7 +85,7 @@ void BM_Run(benchmark::State& state, Run run) {
         }
         const RunReport report = run == Run::RemoveSite ? RemoveAdvert(target.pages, settings.customCode)
                                                         : Generate(texts, banner, target, settings);
-        if (!report.ok() || report.files.size() < count) {
+        if (!report.Ok() || report.files.size() < count) {
             state.SkipWithError("a file failed");
             return;
         }

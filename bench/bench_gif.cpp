@@ -31,7 +31,7 @@ void BM_EncodeBannerGif(benchmark::State& state) {
     const int size = static_cast<int>(state.range(0));
     const QImage banner = PhotoLikeBanner(size);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(EncodeBannerGif(banner));
+        benchmark::DoNotOptimize(EncodeBannerGif(banner).value);
     }
     state.SetItemsProcessed(state.iterations() * size * size);
     state.counters["colours"] = DistinctColours(banner);
@@ -46,7 +46,7 @@ void BM_SaveAsGif(benchmark::State& state) {
     const QString path = dir.filePath(QStringLiteral("VornetAdMap.gif"));
     for (auto _ : state) {
         const FileResult result = SaveAsGif(banner, path);
-        if (!result.ok()) {
+        if (!result.Ok()) {
             state.SkipWithError(qPrintable(result.error));
             break;
         }

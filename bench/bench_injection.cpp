@@ -40,7 +40,9 @@ void ResetPeakRss() {
 
 QByteArray CodeBlock() {
     CodeTexts texts;
-    texts.LoadTextResources();
+    if (!texts.LoadTextResources().Ok()) {
+        qFatal("the built-in texts are missing");
+    }
     AdSettings settings;
     settings.customCodeEnabled = true;
     settings.customCode = QByteArrayLiteral("<p>new custom code</p>");
@@ -123,7 +125,9 @@ void BM_ModifyRun200MB(benchmark::State& state) {
     QImage banner(300, 300, QImage::Format_ARGB32_Premultiplied);
     banner.fill(qRgb(40, 90, 160));
     CodeTexts texts;
-    texts.LoadTextResources();
+    if (!texts.LoadTextResources().Ok()) {
+        qFatal("the built-in texts are missing");
+    }
     AdSettings settings;
     const qsizetype size = QFile(path).size();
     double peak = 0;
@@ -132,7 +136,7 @@ void BM_ModifyRun200MB(benchmark::State& state) {
         ResetPeakRss();
         const RunReport report = Generate(texts, banner, target, settings);
         peak = std::max(peak, double(PeakRss()));
-        if (!report.ok()) {
+        if (!report.Ok()) {
             failure = report.Failures().constFirst().error;
         }
     });

@@ -42,6 +42,8 @@ public:
         return std::nullopt;
     }
     void ShowMessage(QWidget*, const QString&, const QString&, MessageIcon) override {}
+    void Beep() override {}
+    void OpenExternally(const QUrl&) override {}
 };
 
 void BM_KeystrokeToRepaintedView(benchmark::State& state) {
@@ -71,15 +73,15 @@ void BM_KeystrokeToRepaintedView(benchmark::State& state) {
     page.findChild<QCheckBox*>(u"lineCheck3"_s)->click();
     auto* text = page.findChild<QLineEdit*>(u"lineText2"_s);
     text->setFocus();
-    const QImage before = page.view().model().Composed();
+    const QImage before = page.View().Model().Composed();
     PaintCounter paints;
-    page.view().installEventFilter(&paints);
+    page.View().installEventFilter(&paints);
     QTest::keyClick(text, Qt::Key_W);
     QTest::keyClick(text, Qt::Key_Backspace);
-    page.view().removeEventFilter(&paints);
-    if (page.view().model().Composed().width() != 500 || page.view().model().EnabledLineCount() != 3 ||
-        page.view().model().lines[1].text != u"Line 2"_s ||
-        page.view().model().Composed().constBits() == before.constBits() || paints.count != 2) {
+    page.View().removeEventFilter(&paints);
+    if (page.View().Model().Composed().width() != 500 || page.View().Model().EnabledLineCount() != 3 ||
+        page.View().Model().Line(1).text != u"Line 2"_s ||
+        page.View().Model().Composed().constBits() == before.constBits() || paints.count != 2) {
         state.SkipWithError("keystrokes did not recompose and repaint a 500-pixel banner of three lines");
         return;
     }

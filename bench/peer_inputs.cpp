@@ -104,7 +104,7 @@ int Templates(const QString& dir) {
     const QString source = QStringLiteral(VORNET_SOURCE_DIR "/data/vornets/winter.gif");
     const QImage shipped = LoadTemplateImage(source).image.convertToFormat(QImage::Format_ARGB32);
     const QByteArray raw = UncompressedGif(shipped);
-    if (!Write(dir + QStringLiteral("/photo.gif"), EncodeBannerGif(photo)) ||
+    if (!Write(dir + QStringLiteral("/photo.gif"), EncodeBannerGif(photo).value) ||
         !Write(dir + QStringLiteral("/raw.gif"), raw) || !photo.save(dir + QStringLiteral("/photo.png"))) {
         std::fprintf(stderr, "peer-inputs: cannot write into %s\n", qPrintable(dir));
         return 1;
@@ -130,7 +130,7 @@ int Colours(const QString& path) {
 
 int Gif(const QString& in, const QString& out) {
     const FileResult result = SaveAsGif(QImage(in), out);
-    if (!result.ok()) {
+    if (!result.Ok()) {
         std::fprintf(stderr, "peer-inputs: %s: %s\n", qPrintable(result.path), qPrintable(result.error));
         return 1;
     }

@@ -1,3 +1,4 @@
+#include "CodeTexts.h"
 #include "DialogLook.h"
 #include "Pickers.h"
 #include "StartupProbe.h"
@@ -5,6 +6,7 @@
 #include "WizardOptions.h"
 
 #include <QApplication>
+#include <QMessageBox>
 
 #include <cstdio>
 #include <cstring>
@@ -43,6 +45,14 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral(VORNET_APP_ID));
 
     ApplyDialogLook();
+
+    // A program built without its texts could write no page; it says so instead of starting.
+    if (const FileResult loaded = CodeTexts().LoadTextResources(); !loaded.Ok()) {
+        QMessageBox::critical(
+            nullptr, QStringLiteral("Vornet Ad Wizard"),
+            QStringLiteral("The program is incomplete and cannot start.\n\n%1: %2").arg(loaded.path, loaded.error));
+        return 1;
+    }
 
     DialogPickers pickers;
     WizardDialog wizard(pickers);

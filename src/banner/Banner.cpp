@@ -150,6 +150,24 @@ void Banner::SetSide(BannerSide s) {
     Compose();
 }
 
+void Banner::SetCropOffset(int offset) {
+    cropOffset = offset;
+    Compose();
+}
+
+void Banner::SetLine(int index, const BannerLine& line) {
+    if (!ValidIndex(index)) {
+        return;
+    }
+    lines[size_t(index)] = line;
+    Compose();
+}
+
+void Banner::SetLines(const std::array<BannerLine, 3>& all) {
+    lines = all;
+    Compose();
+}
+
 void Banner::Compose() {
     if (!templateLoaded) {
         return;
@@ -179,7 +197,7 @@ void Banner::Compose() {
 // The S by S square of the template at (cropOffset, cropOffset), pixel for pixel, mirrored for the
 // left corner; whatever of the square lies outside the template is transparent.
 void Banner::CopyTemplate() {
-    const int s = std::clamp(size, kMinSize, kMaxSize) * scale;
+    const int s = size * scale;
     const QImage& source = scale == 1 ? templateImage : scaledTemplate;
     if (banner.width() != s || banner.height() != s || banner.format() != QImage::Format_ARGB32_Premultiplied ||
         !banner.isDetached()) {

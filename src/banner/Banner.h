@@ -11,8 +11,8 @@
 class QPainter;
 
 // The banner's model: the template, three text lines, the edge length, the corner, and the
-// composed square image. Every setter recomposes; after writing `lines` directly call Compose().
-// No widgets: the CLI and the tests compose without a window.
+// composed square image. Every setter recomposes, so Composed() always shows the state the getters
+// report. No widgets: the CLI and the tests compose without a window.
 class Banner final {
 public:
     static constexpr int kMinSize = 50;
@@ -47,12 +47,14 @@ public:
     // axes. Without a template the crop offset stays as it is.
     void SetBannerSize(int n);
     void SetSide(BannerSide side);
+    // Puts the crop square at (offset, offset) on the template, wherever SetBannerSize put it.
+    void SetCropOffset(int offset);
+    // `index` is 0 to 2; any other index is ignored.
+    void SetLine(int index, const BannerLine& line);
+    void SetLines(const std::array<BannerLine, 3>& lines);
     // Where SetBannerSize puts the crop square for an n-pixel banner on a template `width` pixels
     // wide: floor((width - n) / 2), negative when the template is the narrower.
     static int CentredCropOffset(int width, int n);
-    // Rebuilds the banner from the template and the first EnabledLineCount() lines; does nothing
-    // before a template is loaded.
-    void Compose();
 
     int EnabledLineCount() const;
     // The line's font line spacing at 96 dpi minus 4, truncated; -4 for a line without a font.
@@ -75,15 +77,28 @@ public:
     // wide), null before the first composition.
     const QImage& Composed() const { return banner; }
 
+    const std::array<BannerLine, 3>& Lines() const { return lines; }
+    // `index` is 0 to 2.
+    const BannerLine& Line(int index) const { return lines[size_t(index)]; }
+    // The edge length, always within kMinSize..kMaxSize.
+    int Size() const { return size; }
+    double Diagonal() const { return diagonal; }
+    int BandWidth() const { return bandWidth; }
+    int CropOffset() const { return cropOffset; }
+    BannerSide Side() const { return side; }
+
+private:
+    // Rebuilds the banner from the template and the first EnabledLineCount() lines; does nothing
+    // before a template is loaded.
+    void Compose();
+    void CopyTemplate();
+
     std::array<BannerLine, 3> lines;
     int size = kInitialSize;
     double diagonal = 0.0;
     int bandWidth = 30;
     int cropOffset = 0;
     BannerSide side = BannerSide::Right;
-
-private:
-    void CopyTemplate();
 
     bool templateLoaded = false;
     QImage templateImage;

@@ -45,7 +45,7 @@ QByteArray Assemble(int width, int height, const QList<QRgb>& palette, const Lzw
 
 // Codes packed least significant bit first into a buffer that is large enough for every code the
 // image can give, so that writing one never checks for room.
-class CodeWriter {
+class CodeWriter final {
 public:
     explicit CodeWriter(uint8_t* out)
         : m_out(out) {}

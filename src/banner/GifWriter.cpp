@@ -17,12 +17,9 @@ constexpr int kMaxGifSide = 65535;
 
 }  // namespace
 
-QByteArray EncodeBannerGif(const QImage& banner, QString* error) {
-    const auto fail = [error](const QString& reason) {
-        if (error) {
-            *error = reason;
-        }
-        return QByteArray();
+Result<QByteArray> EncodeBannerGif(const QImage& banner) {
+    const auto fail = [](const QString& reason) {
+        return Result<QByteArray>::Failure({}, reason);
     };
     if (banner.isNull() || banner.width() <= 0 || banner.height() <= 0) {
         return fail(QStringLiteral("the banner image is empty"));
@@ -55,17 +52,20 @@ QByteArray EncodeBannerGif(const QImage& banner, QString* error) {
 
     // Each pixel is mapped to its entry as the compressor takes it.
     const QRgb* next = reinterpret_cast<const QRgb*>(image.constBits());
-    return EncodeIndexedGif(width, height, palette, [&quantizer, next]() mutable {
+    QByteArray bytes = EncodeIndexedGif(width, height, palette, [&quantizer, next]() mutable {
         const QRgb pixel = *next++;
         return qAlpha(pixel) < kOpaqueAlpha ? kTransparentIndex : quantizer.IndexOf(pixel) + 1;
     });
+    if (bytes.isEmpty()) {
+        return fail(QStringLiteral("the GIF encoder failed on a banner of %1 x %2 pixels").arg(width).arg(height));
+    }
+    return Result<QByteArray>::Success(std::move(bytes));
 }
 
 FileResult SaveAsGif(const QImage& banner, const QString& path) {
-    QString error;
-    const QByteArray data = EncodeBannerGif(banner, &error);
-    if (data.isEmpty()) {
-        return FileResult::Failure(path, error);
+    const Result<QByteArray> encoded = EncodeBannerGif(banner);
+    if (!encoded.Ok()) {
+        return FileResult::Failure(path, encoded.error);
     }
-    return ReplaceFile(data, path);
+    return ReplaceFile(encoded.value, path);
 }

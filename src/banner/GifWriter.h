@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/FileResult.h"
+#include "files/Result.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,6 +14,6 @@ class QImage;
 // result names the path and the reason.
 FileResult SaveAsGif(const QImage& banner, const QString& path);
 
-// The bytes SaveAsGif() writes. On failure (null or empty image, a side above 65535 pixels, an
-// encoder error) returns an empty array and, when `error` is given, stores the reason there.
-QByteArray EncodeBannerGif(const QImage& banner, QString* error = nullptr);
+// The bytes SaveAsGif() writes, or why there are none: a null or empty image, a side above 65535
+// pixels, an encoder error. The result names no subject; SaveAsGif names the path.
+Result<QByteArray> EncodeBannerGif(const QImage& banner);

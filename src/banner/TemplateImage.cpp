@@ -401,15 +401,15 @@ TemplateImage DecodeTemplate(QByteArrayView gif) {
 
 TemplateImage LoadTemplateImage(const QString& path) {
     RegularFile file(path, kMaxTemplateBytes);
-    if (!file.status().ok()) {
-        return {{}, file.status()};
+    if (!file.Status().Ok()) {
+        return {{}, file.Status()};
     }
     Input input;
     input.file = &file;
     TemplateImage result = Decode(input, path);
     // A read that failed looks like a short file to the decoder; the system's reason says more.
-    if (!file.status().ok()) {
-        return {{}, file.status()};
+    if (!file.Status().Ok()) {
+        return {{}, file.Status()};
     }
     return result;
 }

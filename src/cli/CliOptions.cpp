@@ -240,7 +240,7 @@ QString ReadCustomCode(Parsing& p, const QByteArray& value) {
         return error;
     }
     const FileBytes file = ReadRegularFile(path, Design::kMaxCustomCodeBytes);
-    if (!file.status.ok()) {
+    if (!file.status.Ok()) {
         return QStringLiteral("%1: \"%2\": %3").arg(name, path, file.status.error);
     }
     return SetCustomCode(p, name, file.bytes);
@@ -254,7 +254,7 @@ QString ReadDesignFile(Parsing& p, const QByteArray& value) {
         return error;
     }
     DesignRead read = ReadDesign(path);
-    if (!read.status.ok()) {
+    if (!read.status.Ok()) {
         return QStringLiteral("%1: \"%2\": %3").arg(name, path, read.status.error);
     }
     p.r.design = std::move(read.design);
@@ -618,9 +618,9 @@ struct Given {
 
 }  // namespace
 
-ParseResult ParseCommandLine(const QByteArrayList& args) {
+Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
     auto fail = [](const QString& message) {
-        return ParseResult{std::nullopt, message};
+        return Result<CliRequest>::Failure({}, message);
     };
     if (args.isEmpty()) {
         return fail(QStringLiteral("no command given"));
@@ -631,11 +631,11 @@ ParseResult ParseCommandLine(const QByteArrayList& args) {
     const QByteArray& commandName = args.constFirst();
     if (commandName == "--help" || commandName == "-h") {
         request.command = Command::Help;
-        return {request, {}};
+        return Result<CliRequest>::Success(request);
     }
     if (commandName == "--version") {
         request.command = Command::Version;
-        return {request, {}};
+        return Result<CliRequest>::Success(request);
     }
     bool known = false;
     for (const CommandEntry& c : CommandTable()) {
@@ -661,7 +661,7 @@ ParseResult ParseCommandLine(const QByteArrayList& args) {
                 return fail(error);
             }
         }
-        return {request, {}};
+        return Result<CliRequest>::Success(request);
     }
 
     static const std::vector<Option> table = BuildOptionTable();
@@ -715,7 +715,7 @@ ParseResult ParseCommandLine(const QByteArrayList& args) {
     if (const QString error = CheckCombination(parsing); !error.isEmpty()) {
         return fail(error);
     }
-    return {request, {}};
+    return Result<CliRequest>::Success(request);
 }
 
 std::vector<DocumentedOption> DocumentedOptions() {

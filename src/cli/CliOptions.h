@@ -1,6 +1,7 @@
 #pragma once
 
 #include "design/Design.h"
+#include "files/Result.h"
 
 #include <QByteArrayList>
 #include <QString>
@@ -40,18 +41,13 @@ struct CliRequest {
     std::array<std::optional<QRgb>, 3> templateColors;
 };
 
-// Either a request or the reason the command line is not usable.
-struct ParseResult {
-    std::optional<CliRequest> request;
-    QString error;
-};
-
 // Parses the arguments after the program name, as the bytes the system gave them. Settings that are
 // text (lines, fonts, link, title) must be UTF-8; file names go through as they are, and one that
 // Qt could not carry unchanged is refused, never replaced by another name; custom code is bytes.
 // The template is not opened here: the commands that use it decode it before they write anything.
 // Needs Qt Core only, so that the commands that draw nothing start without the GUI libraries.
-ParseResult ParseCommandLine(const QByteArrayList& args);
+// Fails with the reason the command line is not usable (and no subject).
+Result<CliRequest> ParseCommandLine(const QByteArrayList& args);
 
 // What a shell can offer where an option's value or a command's operand is typed.
 enum class Completion { None, File, Folder, Words };

@@ -4,9 +4,21 @@
 
 #include <cstdio>
 
-int RunCode(const CliRequest& request) {
+std::optional<CodeTexts> BuiltInTexts() {
     CodeTexts texts;
-    texts.LoadTextResources();
+    if (const FileResult loaded = texts.LoadTextResources(); !loaded.Ok()) {
+        std::fprintf(stderr, "vornetad-cli: %s: %s\n", qUtf8Printable(loaded.path), qUtf8Printable(loaded.error));
+        return std::nullopt;
+    }
+    return texts;
+}
+
+int RunCode(const CliRequest& request) {
+    std::optional<CodeTexts> loaded = BuiltInTexts();
+    if (!loaded) {
+        return 1;
+    }
+    CodeTexts& texts = *loaded;
     texts.BuildCode(QByteArrayLiteral("VornetAdStyle.css"), QByteArrayLiteral("VornetAdMap.gif"),
                     request.design.Advert());
     if (request.cspHash) {

@@ -45,12 +45,12 @@ struct BuiltBanner {
 // The banner as the wizard would compose it for these options; nothing (after a message) when
 // there is no template to use.
 std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
-    NamedTemplate named = LoadNamedTemplate(request);
-    if (!named.error.isEmpty()) {
+    Result<QImage> named = LoadNamedTemplate(request);
+    if (!named.Ok()) {
         UsageError(named.error);
         return std::nullopt;
     }
-    QImage image = std::move(named.image);
+    QImage image = std::move(named.value);
     QString path = request.design.TemplatePath();
     if (path.isEmpty()) {
         const TemplateSources sources = DefaultTemplateSources();
@@ -61,7 +61,7 @@ std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
             return std::nullopt;
         }
         TemplateImage loaded = LoadTemplateImage(paths->constFirst());
-        if (!loaded.status.ok()) {
+        if (!loaded.status.Ok()) {
             PrintLine(stderr, QStringLiteral("no template given, and the first template \"%1\" is refused: %2")
                                   .arg(loaded.status.path, loaded.status.error));
             return std::nullopt;
@@ -83,7 +83,7 @@ std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
 // Prints the run's report after `problems` (failures found before it) and gives the exit status.
 int ExitStatus(const RunReport& report, const QList<FileResult>& problems = {}) {
     for (const FileResult& result : problems + report.files) {
-        if (result.ok()) {
+        if (result.Ok()) {
             PrintLine(stdout, result.path);
         } else {
             PrintFailure(result);
@@ -92,7 +92,7 @@ int ExitStatus(const RunReport& report, const QList<FileResult>& problems = {}) 
     for (const QString& note : report.notes) {
         PrintLine(stdout, note);
     }
-    return report.ok() && problems.isEmpty() ? 0 : 1;
+    return report.Ok() && problems.isEmpty() ? 0 : 1;
 }
 
 // The pages a run takes: the design's, or those of the --site tree; nothing (after a message) when
@@ -103,7 +103,7 @@ std::optional<QStringList> PagesOf(const CliRequest& request, QList<FileResult>&
     }
     const QString match = request.siteMatch.isEmpty() ? QLatin1String(PagePatterns::kDefault) : request.siteMatch;
     SitePages site = WalkSite(QDir(request.siteFolder).absolutePath(), PagePatterns::Parse(match));
-    if (!site.status.ok()) {
+    if (!site.status.Ok()) {
         PrintLine(stderr, QStringLiteral("vornetad-cli: --site: %1: %2").arg(site.status.path, site.status.error));
         return std::nullopt;
     }
@@ -114,26 +114,20 @@ std::optional<QStringList> PagesOf(const CliRequest& request, QList<FileResult>&
     return std::move(site.pages);
 }
 
-CodeTexts LoadedTexts() {
-    CodeTexts texts;
-    texts.LoadTextResources();
-    return texts;
-}
-
 }  // namespace
 
-NamedTemplate LoadNamedTemplate(const CliRequest& request) {
+Result<QImage> LoadNamedTemplate(const CliRequest& request) {
     const QString path = request.design.TemplatePath();
     if (path.isEmpty()) {
         return {};
     }
     TemplateImage loaded = LoadTemplateImage(path);
-    if (!loaded.status.ok()) {
+    if (!loaded.status.Ok()) {
         const QString source =
             request.templateOption ? QStringLiteral("--template:") : QStringLiteral("--design: its template");
-        return {{}, QStringLiteral("%1 \"%2\": %3").arg(source, path, loaded.status.error)};
+        return Result<QImage>::Failure(path, QStringLiteral("%1 \"%2\": %3").arg(source, path, loaded.status.error));
     }
-    return {std::move(loaded.image), {}};
+    return Result<QImage>::Success(std::move(loaded.image), path);
 }
 
 int RunCompose(const CliRequest& request) {
@@ -144,7 +138,7 @@ int RunCompose(const CliRequest& request) {
     const Banner& banner = built->banner;
     if (!request.gifPath.isEmpty()) {
         const FileResult result = SaveAsGif(banner.Composed(), request.gifPath);
-        if (!result.ok()) {
+        if (!result.Ok()) {
             PrintFailure(result);
             return 1;
         }
@@ -158,7 +152,7 @@ int RunCompose(const CliRequest& request) {
         return 1;
     }
     const FileResult result = ReplaceFile(png, request.pngPath);
-    if (!result.ok()) {
+    if (!result.Ok()) {
         PrintFailure(result);
         return 1;
     }
@@ -179,9 +173,12 @@ int RunGenerate(const CliRequest& request) {
         }
         target.pages = std::move(*pages);
     }
-    CodeTexts texts = LoadedTexts();
+    std::optional<CodeTexts> texts = BuiltInTexts();
+    if (!texts) {
+        return 1;
+    }
     const AdSettings settings = request.design.Advert();
-    return ExitStatus(Generate(texts, built->banner.Composed(), target, settings, built->At2x(settings)), problems);
+    return ExitStatus(Generate(*texts, built->banner.Composed(), target, settings, built->At2x(settings)), problems);
 }
 
 int RunRemove(const CliRequest& request) {
@@ -199,14 +196,17 @@ int RunPreview(const CliRequest& request) {
     if (!built) {
         return 2;
     }
-    CodeTexts texts = LoadedTexts();
+    std::optional<CodeTexts> texts = BuiltInTexts();
+    if (!texts) {
+        return 1;
+    }
     const QString folder = request.previewFolder.isEmpty() ? QString() : QDir(request.previewFolder).absolutePath();
     const AdSettings settings = request.design.Advert();
-    const RunReport report = WritePreview(texts, built->banner.Composed(), settings, folder, built->At2x(settings));
+    const RunReport report = WritePreview(*texts, built->banner.Composed(), settings, folder, built->At2x(settings));
     for (const FileResult& failure : report.Failures()) {
         PrintFailure(failure);
     }
-    if (!report.ok()) {
+    if (!report.Ok()) {
         return 1;
     }
     PrintLine(stdout, report.previewPage);
@@ -230,11 +230,11 @@ int RunTemplates(const CliRequest& request) {
 
 int RunDesign(const CliRequest& request) {
     // A design that names a template no run could use is refused before it is saved.
-    if (const NamedTemplate named = LoadNamedTemplate(request); !named.error.isEmpty()) {
+    if (const Result<QImage> named = LoadNamedTemplate(request); !named.Ok()) {
         return UsageError(named.error);
     }
     const FileResult result = WriteDesign(request.design, request.savePath);
-    if (!result.ok()) {
+    if (!result.Ok()) {
         PrintFailure(result);
         return 1;
     }
@@ -249,16 +249,15 @@ int RunMakeTemplate(const CliRequest& request) {
         colors.append(request.templateColors[size_t(i)].value_or(style.defaultColors[i]));
     }
     const QString path = QFileInfo(request.savePath).absoluteFilePath();
-    QString error;
-    const std::vector<TemplateFile> files = MakeTemplateFiles(style, colors, &error);
-    if (files.empty()) {
-        PrintFailure(FileResult::Failure(path, error));
+    const Result<std::vector<TemplateFile>> files = MakeTemplateFiles(style, colors);
+    if (!files.Ok()) {
+        PrintFailure(FileResult::Failure(path, files.error));
         return 1;
     }
     int status = 0;
-    for (const TemplateFile& file : files) {
+    for (const TemplateFile& file : files.value) {
         const FileResult result = ReplaceFile(file.bytes, path.chopped(4) + file.suffix + path.right(4));
-        if (result.ok()) {
+        if (result.Ok()) {
             PrintLine(stdout, result.path);
         } else {
             PrintFailure(result);

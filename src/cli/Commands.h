@@ -1,9 +1,13 @@
 #pragma once
 
 #include "CliOptions.h"
+#include "CodeTexts.h"
+#include "files/Result.h"
 
 #include <QImage>
 #include <QString>
+
+#include <optional>
 
 // Each command runs a request and returns the process's exit status: 0 everything written,
 // 1 some files failed (each named on stderr), 2 bad usage. A run of many pages stops between two
@@ -23,9 +27,9 @@ int RunDesign(const CliRequest& request);
 int RunMakeTemplate(const CliRequest& request);
 
 // The template the request names, by --template or by its design, decoded; a null image when it
-// names none. When the file is not one sound GIF, `error` says why as the command line reports it.
-struct NamedTemplate {
-    QImage image;
-    QString error;
-};
-NamedTemplate LoadNamedTemplate(const CliRequest& request);
+// names none. When the file is not one sound GIF, the error says why as the command line reports it.
+Result<QImage> LoadNamedTemplate(const CliRequest& request);
+
+// The built-in texts of the code block; nothing, after a line on stderr naming the missing
+// resource, when the program was built without them (the command then exits with 1).
+std::optional<CodeTexts> BuiltInTexts();

@@ -47,11 +47,11 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("vornetad-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VORNET_VERSION));
 
-    const ParseResult parsed = ParseCommandLine(args);
-    if (!parsed.request) {
+    const Result<CliRequest> parsed = ParseCommandLine(args);
+    if (!parsed.Ok()) {
         return UsageError(parsed.error);
     }
-    const CliRequest& request = *parsed.request;
+    const CliRequest& request = parsed.value;
     switch (request.command) {
     case CliRequest::Command::Help:
         std::fputs(qUtf8Printable(UsageText()), stdout);

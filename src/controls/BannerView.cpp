@@ -26,8 +26,13 @@ void BannerView::SetSide(BannerSide side) {
     repaint();
 }
 
-void BannerView::Compose() {
-    banner.Compose();
+void BannerView::SetLine(int index, const BannerLine& line) {
+    banner.SetLine(index, line);
+    repaint();
+}
+
+void BannerView::SetModel(Banner model) {
+    banner = std::move(model);
     repaint();
 }
 

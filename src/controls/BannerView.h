@@ -14,14 +14,14 @@ class BannerView final : public QWidget {
 public:
     explicit BannerView(QWidget* parent = nullptr);
 
-    Banner& model() { return banner; }
-    const Banner& model() const { return banner; }
+    const Banner& Model() const { return banner; }
+    // Shows `model` instead of the banner held so far.
+    void SetModel(Banner model);
 
     void LoadTemplate(const QString& path);
     void SetBannerSize(int n);
     void SetSide(BannerSide side);
-    // Recomposes after the lines were changed directly, and repaints at once.
-    void Compose();
+    void SetLine(int index, const BannerLine& line);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -26,7 +26,7 @@ public:
     FontButton(Pickers& pickers, const QString& faceName, int height, ColorSwatch& swatch, int id,
                QWidget* parent = nullptr);
 
-    const BannerFont& logFont() const { return font; }
+    const BannerFont& LogFont() const { return font; }
     // Shows `font` (a line's, from a design) without telling anyone.
     void SetLogFont(const BannerFont& font);
     int Id() const { return id; }

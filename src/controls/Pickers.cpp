@@ -1,6 +1,8 @@
 #include "Pickers.h"
 
+#include <QApplication>
 #include <QColorDialog>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QInputDialog>
@@ -85,4 +87,12 @@ void DialogPickers::ShowMessage(QWidget* parent, const QString& caption, const Q
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
+}
+
+void DialogPickers::Beep() {
+    QApplication::beep();
+}
+
+void DialogPickers::OpenExternally(const QUrl& url) {
+    QDesktopServices::openUrl(url);
 }

@@ -3,13 +3,16 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <QUrl>
 
 #include <optional>
 
 class QWidget;
 
-// The modal pickers and message boxes the program opens. The wizard gets one at construction and
-// hands it to the pages and controls that need it, so tests can answer without opening dialogs.
+// The modal pickers and message boxes the program opens, and the two things it asks of the desktop
+// (a beep, opening an address in the user's browser). The wizard gets one at construction and hands
+// it to the pages and controls that need it, so tests can answer without opening dialogs or
+// reaching the desktop.
 class Pickers {
 public:
     enum class MessageIcon { Information, Warning, Question };
@@ -37,6 +40,10 @@ public:
                                               const QString& initial) = 0;
     // A modal message box with one OK button.
     virtual void ShowMessage(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) = 0;
+    // The desktop's alert sound.
+    virtual void Beep() = 0;
+    // Opens `url` with the desktop's handler for it (a web address: the user's browser).
+    virtual void OpenExternally(const QUrl& url) = 0;
 };
 
 // The desktop's real dialogs.
@@ -50,4 +57,6 @@ public:
     std::optional<QString> PromptText(QWidget* parent, const QString& caption, const QString& label,
                                       const QString& initial) override;
     void ShowMessage(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) override;
+    void Beep() override;
+    void OpenExternally(const QUrl& url) override;
 };

@@ -28,7 +28,7 @@ void SkinButton::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const QRect area = rect();
     const auto drawFace = [&](const Artwork& image) {
-        if (image.isNull()) {
+        if (image.IsNull()) {
             painter.fillRect(area, palette().color(QPalette::Active, QPalette::Button));
         } else {
             painter.drawPixmap(0, 0, image.For(devicePixelRatioF()));
@@ -55,10 +55,10 @@ void SkinButton::paintEvent(QPaintEvent*) {
     }
     if (isDown()) {
         drawFace(pressedImage);
-    } else if (normalImage.isNull()) {
+    } else if (normalImage.IsNull()) {
         drawFace(normalImage);
     } else {
-        drawFace(hover && !hoverImage.isNull() ? hoverImage : normalImage);
+        drawFace(hover && !hoverImage.IsNull() ? hoverImage : normalImage);
     }
     if (!caption.isEmpty()) {
         painter.setPen(textColor);

@@ -51,7 +51,7 @@ void TemplateStrip::Create(const QRect& rect) {
 
     LayOutRows();
     Render();
-    emit TemplateSelected(catalog != nullptr ? catalog->PathAt(0) : QString());
+    emit templateSelected(catalog != nullptr ? catalog->PathAt(0) : QString());
 }
 
 void TemplateStrip::LayOutRows() {
@@ -255,7 +255,7 @@ void TemplateStrip::mousePressEvent(QMouseEvent* event) {
             selectedIndex = index;
             Render();
             update();
-            emit TemplateSelected(catalog->PathAt(selectedIndex));
+            emit templateSelected(catalog->PathAt(selectedIndex));
         }
     }
     QWidget::mousePressEvent(event);

@@ -10,7 +10,7 @@ class TemplateCatalog;
 
 // The thumbnail grid of the templates page: four columns of cells, each the middle square of a
 // template at 1:1, four rows at a time, with its own vertical scroll bar along the right edge. A
-// click on a cell selects that template and reports its path through TemplateSelected. The wheel
+// click on a cell selects that template and reports its path through templateSelected. The wheel
 // scrolls a row per notch while the bar is enabled, and does nothing while every row fits.
 //
 // The geometry is fixed by Create: the drawing area is the widget minus a 20-pixel strip on the
@@ -40,8 +40,8 @@ public:
     explicit TemplateStrip(const TemplateCatalog* catalog, QWidget* parent = nullptr);
 
     // Places the strip over `rect` (the parent's coordinates), fixes its geometry, draws the grid
-    // and selects the first template: TemplateSelected reports its path (empty for an empty
-    // catalog). Connect to TemplateSelected first. Call once.
+    // and selects the first template: templateSelected reports its path (empty for an empty
+    // catalog). Connect to templateSelected first. Call once.
     void Create(const QRect& rect);
 
     // Lays the grid out anew for what the catalog holds now (after it was scanned again): the rows,
@@ -70,7 +70,7 @@ public:
     int IndexAt(const QPoint& pos) const;
 
 signals:
-    void TemplateSelected(const QString& path);
+    void templateSelected(const QString& path);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

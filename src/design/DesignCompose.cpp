@@ -10,11 +10,14 @@ int Design::CropOffsetFor(int width) const {
 }
 
 void Design::ComposeInto(Banner& banner, const QImage& templateImage) const {
-    banner.lines = lines;
-    banner.side = side;
-    // The size first: with an earlier template loaded it would otherwise be cut where that one
-    // puts the square. Loading the template keeps the offset set here and composes.
-    banner.SetBannerSize(size.value_or(Banner::kInitialSize));
-    banner.cropOffset = CropOffsetFor(templateImage.width());
-    banner.SetTemplate(templateImage);
+    // Built on a banner without a template, whose setters do not compose: loading the template
+    // last composes once and keeps the crop offset set here.
+    Banner look;
+    look.SetLines(lines);
+    look.SetSide(side);
+    look.SetBannerSize(size.value_or(Banner::kInitialSize));
+    look.SetCropOffset(CropOffsetFor(templateImage.width()));
+    look.SetScale(banner.Scale());
+    look.SetTemplate(templateImage);
+    banner = std::move(look);
 }

@@ -384,7 +384,7 @@ DesignRead ParseDesign(QByteArrayView json, const QString& folder) {
 
 DesignRead ReadDesign(const QString& path) {
     const FileBytes file = ReadRegularFile(path, kMaxDesignFileBytes);
-    if (!file.status.ok()) {
+    if (!file.status.Ok()) {
         return {file.status, file.missing, {}};
     }
     DesignRead read = ParseDesign(file.bytes, QFileInfo(path).absolutePath());
@@ -458,7 +458,7 @@ QByteArray DesignJson(const Design& design) {
 FileResult WriteDesign(const Design& design, const QString& path) {
     const QByteArray json = DesignJson(design);
     const DesignRead check = ParseDesign(json);
-    if (!check.status.ok()) {
+    if (!check.status.Ok()) {
         return FileResult::Failure(path, QStringLiteral("the design cannot be saved: ") + check.status.error);
     }
     return ReplaceFile(json, path);

@@ -9,7 +9,7 @@ struct [[nodiscard]] FileResult {
     QString path;
     QString error;
 
-    bool ok() const { return error.isEmpty(); }
+    bool Ok() const { return error.isEmpty(); }
 
     static FileResult Success(const QString& path) { return {path, {}}; }
     static FileResult Failure(const QString& path, const QString& reason) { return {path, reason}; }

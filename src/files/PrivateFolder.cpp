@@ -86,7 +86,7 @@ FileResult PrivatePreviewFolder() {
     QStringList reasons;
     for (const QByteArray& base : Bases(reasons)) {
         const FileResult folder = FolderUnder(base);
-        if (folder.ok()) {
+        if (folder.Ok()) {
             chosen = folder.path;
             chosenFor = environment;
             return folder;

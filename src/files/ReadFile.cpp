@@ -55,7 +55,7 @@ RegularFile::~RegularFile() {
 }
 
 void RegularFile::Fail(const QString& reason) {
-    if (m_status.ok()) {
+    if (m_status.Ok()) {
         m_status.error = reason;
     }
     if (m_fd >= 0) {
@@ -92,12 +92,12 @@ qint64 RegularFile::Read(char* into, qint64 count) {
 
 FileBytes ReadRegularFile(const QString& path, qint64 cap) {
     RegularFile file(path, cap);
-    FileBytes result{file.status(), {}, file.missing()};
-    if (!file.status().ok()) {
+    FileBytes result{file.Status(), {}, file.Missing()};
+    if (!file.Status().Ok()) {
         return result;
     }
     // The size is a hint only: the loop reads to the end, whatever it turns out to be.
-    result.bytes.resize(std::min(file.size(), cap) + 1);
+    result.bytes.resize(std::min(file.Size(), cap) + 1);
     qsizetype filled = 0;
     for (;;) {
         if (filled == result.bytes.size()) {
@@ -105,12 +105,12 @@ FileBytes ReadRegularFile(const QString& path, qint64 cap) {
         }
         const qint64 n = file.Read(result.bytes.data() + filled, result.bytes.size() - filled);
         filled += n;
-        if (n == 0 || !file.status().ok()) {
+        if (n == 0 || !file.Status().Ok()) {
             break;
         }
     }
-    result.status = file.status();
-    result.bytes.truncate(result.status.ok() ? filled : 0);
+    result.status = file.Status();
+    result.bytes.truncate(result.status.Ok() ? filled : 0);
     return result;
 }
 

@@ -17,13 +17,13 @@ public:
     Q_DISABLE_COPY_MOVE(RegularFile)
 
     // Success while the file is open and every read so far worked; otherwise why not.
-    const FileResult& status() const { return m_status; }
+    const FileResult& Status() const { return m_status; }
     // Nothing stands at the path (a link that leads nowhere counts as nothing).
-    bool missing() const { return m_missing; }
+    bool Missing() const { return m_missing; }
     // The size the file had when it was opened.
-    qint64 size() const { return m_size; }
+    qint64 Size() const { return m_size; }
 
-    // Reads up to `count` bytes; fewer only at the end of the file or on a failure, which status()
+    // Reads up to `count` bytes; fewer only at the end of the file or on a failure, which Status()
     // then names. A file that grows past the cap while it is read fails then.
     qint64 Read(char* into, qint64 count);
 

@@ -43,11 +43,11 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns) {
     for (bool atRoot = true; !folders.isEmpty(); atRoot = false) {
         const QString folder = folders.takeLast();
         const FolderListing listing = ListFolder(folder);
-        if (!listing.status.ok() && atRoot) {
+        if (!listing.status.Ok() && atRoot) {
             site.status = FileResult::Failure(root, listing.status.error);
             return site;
         }
-        if (!listing.status.ok()) {
+        if (!listing.status.Ok()) {
             site.problems.append(FileResult::Failure(folder, listing.status.error + QStringLiteral("; skipped")));
             continue;
         }

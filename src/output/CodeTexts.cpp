@@ -7,21 +7,21 @@
 
 namespace {
 
-// A built-in text exactly as stored, or nothing when the resource is missing.
-bool ReadResource(const QString& path, QByteArray& out) {
+// A built-in text exactly as stored.
+FileResult ReadResource(const QString& path, QByteArray& out) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return false;
+        return FileResult::Failure(path, QStringLiteral("built-in text missing: ") + file.errorString());
     }
     out = file.readAll();
-    return true;
+    return FileResult::Success(path);
 }
 
 }  // namespace
 
-bool CodeTexts::LoadTextResources() {
-    if (!ReadResource(QStringLiteral(":/text/SamplePage.html"), samplePage)) {
-        return false;
+FileResult CodeTexts::LoadTextResources() {
+    if (FileResult sample = ReadResource(QStringLiteral(":/text/SamplePage.html"), samplePage); !sample.Ok()) {
+        return sample;
     }
     return ReadResource(QStringLiteral(":/text/VornetAdStyle.template.css"), styleTemplate);
 }

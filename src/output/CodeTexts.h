@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AdSettings.h"
+#include "files/FileResult.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -25,8 +26,9 @@ struct CodeTexts {
     // not covered: it is the user's own.
     QByteArrayList cspSources;
 
-    // Loads both built-in texts; false when one is missing (that text stays empty).
-    bool LoadTextResources();
+    // Loads both built-in texts. A failure names the missing resource: the program is built
+    // without them, and the programs refuse to start.
+    [[nodiscard]] FileResult LoadTextResources();
     // Fills `styleSheet` (AdvertStyleSheet), `codeBlock` and `cspSources` for the given file names
     // (as the block refers to them): between the markers, a script that writes an import of the
     // style sheet and AdvertMarkup, or with static markup a link to the style sheet and AdvertMarkup

@@ -14,14 +14,14 @@
 #include <functional>
 #include <optional>
 
-bool RunReport::ok() const {
+bool RunReport::Ok() const {
     return Failures().isEmpty();
 }
 
 QList<FileResult> RunReport::Failures() const {
     QList<FileResult> failures;
     for (const FileResult& f : files) {
-        if (!f.ok()) {
+        if (!f.Ok()) {
             failures.append(f);
         }
     }
@@ -31,7 +31,7 @@ QList<FileResult> RunReport::Failures() const {
 QStringList RunReport::Written() const {
     QStringList written;
     for (const FileResult& f : files) {
-        if (f.ok()) {
+        if (f.Ok()) {
             written.append(f.path);
         }
     }
@@ -109,7 +109,7 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
         const QList<FileResult> results =
             WritePage(texts, images, JoinPath(folder, kStyleName), page, sharedFilesWritten);
         if (!sharedFilesWritten && results.size() == images.size() + 2) {
-            sharedFilesWritten = std::all_of(results.begin(), results.end() - 1, std::mem_fn(&FileResult::ok));
+            sharedFilesWritten = std::all_of(results.begin(), results.end() - 1, std::mem_fn(&FileResult::Ok));
         }
         report.files += results;
     }
@@ -125,21 +125,21 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode) {
             break;
         }
         const PageRead read = ReadPageText(page);
-        if (!read.exists) {
-            report.files.append(FileResult::Failure(page, QStringLiteral("does not exist")));
-            continue;
-        }
-        if (!read.error.isEmpty()) {
+        if (!read.Ok()) {
             report.files.append(FileResult::Failure(page, read.error));
             continue;
         }
-        const BlockRemoval removal = RemoveOldBlocks(read.text, customCode);
+        if (!read.value) {
+            report.files.append(FileResult::Failure(page, QStringLiteral("does not exist")));
+            continue;
+        }
+        const BlockRemoval removal = RemoveOldBlocks(*read.value, customCode);
         if (!removal.removed) {
             report.notes.append(page + QStringLiteral(": no advert"));
             continue;
         }
         const FileResult written = ReplaceFile(removal.page, page);
-        if (written.ok() && !cleaned.contains(FolderOf(page))) {
+        if (written.Ok() && !cleaned.contains(FolderOf(page))) {
             cleaned.insert(FolderOf(page));
             cleanedFolders.append(FolderOf(page));
         }
@@ -159,7 +159,7 @@ RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings&
     QString target = folder;
     if (target.isEmpty()) {
         const FileResult privateFolder = PrivatePreviewFolder();
-        if (!privateFolder.ok()) {
+        if (!privateFolder.Ok()) {
             report.files.append(privateFolder);
             return report;
         }
@@ -173,7 +173,7 @@ RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings&
     const BannerGif gif2x(settings.options.hidpi ? banner2x : QImage());
     report.files = WritePage(texts, ImagesIn(target, imageName, gif, gif2x, settings), JoinPath(target, styleName),
                              pagePath, false);
-    if (report.files.constLast().ok()) {
+    if (report.files.constLast().Ok()) {
         report.previewPage = pagePath;
     }
     return report;

@@ -26,7 +26,7 @@ struct RunReport {
     QStringList notes;         // files looked at and left as they were on purpose, one line each with why
     bool interrupted = false;  // a signal stopped the run between two pages (see StopOnSignals)
 
-    bool ok() const;
+    bool Ok() const;
     QList<FileResult> Failures() const;
     QStringList Written() const;
 };

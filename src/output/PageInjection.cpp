@@ -225,53 +225,50 @@ QString JoinPath(const QString& folder, const QString& fileName) {
 }
 
 PageRead ReadPageText(const QString& path) {
-    PageRead page;
     FileBytes file = ReadRegularFile(path, kMaxPageBytes);
-    page.exists = !file.missing;
-    if (page.exists && !file.status.ok()) {
-        page.error = file.status.error + QStringLiteral("; left unchanged");
-        return page;
+    if (file.missing) {
+        return PageRead::Success(std::nullopt, path);
+    }
+    if (!file.status.Ok()) {
+        return PageRead::Failure(path, file.status.error + QStringLiteral("; left unchanged"));
     }
     // Writing back only the text before a zero byte would lose the rest of the file.
     if (file.bytes.contains('\0')) {
-        page.error = QStringLiteral("holds a zero byte (not an 8-bit or UTF-8 text, perhaps UTF-16); left unchanged");
-        return page;
+        return PageRead::Failure(
+            path, QStringLiteral("holds a zero byte (not an 8-bit or UTF-8 text, perhaps UTF-16); left unchanged"));
     }
-    page.text = std::move(file.bytes);
-    return page;
+    return PageRead::Success(std::move(file.bytes), path);
 }
 
 PageRead ReadPage(const QString& path) {
     PageRead page = ReadPageText(path);
-    if (!page.error.isEmpty()) {
+    if (!page.Ok()) {
         return page;
     }
     // A page that cannot be written back is refused now, before its image and style sheet go out.
-    if (const FileResult target = CheckReplaceable(path); !target.ok()) {
-        return {page.exists, {}, target.error};
+    if (const FileResult target = CheckReplaceable(path); !target.Ok()) {
+        return PageRead::Failure(path, target.error);
     }
     return page;
 }
 
-BannerGif::BannerGif(const QImage& banner) {
-    // In the body: `error` is declared after `bytes`, so it does not exist yet while `bytes` is made.
-    bytes = EncodeBannerGif(banner, &error);
-}
+BannerGif::BannerGif(const QImage& banner)
+    : encoded(EncodeBannerGif(banner)) {}
 
 QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
                             const QString& pagePath, bool sharedFilesWritten) {
     const PageRead page = ReadPage(pagePath);
-    if (!page.error.isEmpty()) {
+    if (!page.Ok()) {
         return {FileResult::Failure(pagePath, page.error)};
     }
     QList<FileResult> results;
     if (!sharedFilesWritten) {
         for (const ImageFile& image : images) {
-            results.append(image.gif->bytes.isEmpty() ? FileResult::Failure(image.path, image.gif->error)
-                                                      : ReplaceFile(image.gif->bytes, image.path));
+            const Result<QByteArray>& gif = image.gif->encoded;
+            results.append(gif.Ok() ? ReplaceFile(gif.value, image.path) : FileResult::Failure(image.path, gif.error));
         }
         results.append(ReplaceFile(texts.styleSheet, stylePath));
     }
-    results.append(ReplaceFile(InjectCode(page.exists ? page.text : texts.samplePage, texts.codeBlock), pagePath));
+    results.append(ReplaceFile(InjectCode(page.value.value_or(texts.samplePage), texts.codeBlock), pagePath));
     return results;
 }

@@ -2,11 +2,14 @@
 
 #include "CodeTexts.h"
 #include "files/FileResult.h"
+#include "files/Result.h"
 
 #include <QByteArray>
 #include <QImage>
 #include <QList>
 #include <QString>
+
+#include <optional>
 
 // Pages are handled as bytes, never decoded, so they come back in their own encoding. Tags and
 // comments are found the way a browser's parser finds them (HtmlScanner), so that a "</body>" in a
@@ -55,12 +58,8 @@ QString JoinPath(const QString& folder, const QString& fileName);
 // The largest page read. A page is held in memory a few times over while its block is replaced.
 inline constexpr qint64 kMaxPageBytes = qint64(1) << 30;
 
-// The outcome of reading a page. A page that does not exist is not an error.
-struct PageRead {
-    bool exists = false;
-    QByteArray text;
-    QString error;
-};
+// The outcome of reading a page: its bytes, or none when it does not exist, which is not an error.
+using PageRead = Result<std::optional<QByteArray>>;
 
 // Reads the whole page as ReadPage does, without checking that it can be written back: for a run
 // that writes a page only when it changes it.
@@ -76,8 +75,7 @@ PageRead ReadPage(const QString& path);
 // The banner's GIF as the runs write it, encoded once however many folders receive it: its bytes, or
 // why it could not be encoded (then every attempt to write it fails with that reason).
 struct BannerGif {
-    QByteArray bytes;
-    QString error;
+    Result<QByteArray> encoded;
     explicit BannerGif(const QImage& banner);
 };
 

@@ -219,12 +219,9 @@ void DiffuseOntoPalette(int w, int h, const std::vector<quint8>& red, const std:
 
 }  // namespace
 
-QByteArray EncodeTemplateGif(const QImage& source, QString* error) {
+Result<QByteArray> EncodeTemplateGif(const QImage& source) {
     if (source.isNull()) {
-        if (error != nullptr) {
-            *error = QStringLiteral("the template image is empty");
-        }
-        return {};
+        return Result<QByteArray>::Failure({}, QStringLiteral("the template image is empty"));
     }
     const QImage image = source.convertToFormat(QImage::Format_ARGB32);
     const int w = image.width();
@@ -262,8 +259,9 @@ QByteArray EncodeTemplateGif(const QImage& source, QString* error) {
         table[qsizetype(i)] = qRgb(palette[i].red, palette[i].green, palette[i].blue);
     }
     QByteArray bytes = EncodeIndexedGif(w, h, table, indices.data());
-    if (bytes.isEmpty() && error != nullptr) {
-        *error = QStringLiteral("a template of %1 x %2 pixels cannot be written as a GIF").arg(w).arg(h);
+    if (bytes.isEmpty()) {
+        return Result<QByteArray>::Failure(
+            {}, QStringLiteral("a template of %1 x %2 pixels cannot be written as a GIF").arg(w).arg(h));
     }
-    return bytes;
+    return Result<QByteArray>::Success(std::move(bytes));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/Result.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -9,6 +11,5 @@ class QImage;
 // least 128 are laid over white (templates are drawn for a white page) and kept opaque; the others
 // become transparent. The opaque colours are reduced to at most 255 entries by median cut and
 // dithered onto them, so long gradients do not band. The same image always gives the same bytes.
-// On failure (a null image, an encoder error) returns an empty array and, when `error` is given,
-// stores the reason there.
-QByteArray EncodeTemplateGif(const QImage& image, QString* error = nullptr);
+// Fails, naming no subject, for a null image or an encoder error.
+Result<QByteArray> EncodeTemplateGif(const QImage& image);

@@ -458,7 +458,7 @@ QImage DrawTemplate(const TemplateStyle& style, const QList<QRgb>& colors, int s
     return {};
 }
 
-std::vector<TemplateFile> MakeTemplateFiles(const TemplateStyle& style, const QList<QRgb>& colors, QString* error) {
+Result<std::vector<TemplateFile>> MakeTemplateFiles(const TemplateStyle& style, const QList<QRgb>& colors) {
     std::vector<TemplateFile> files;
     for (const bool shadow : {true, false}) {
         if (!shadow && !style.shadowless) {
@@ -469,14 +469,14 @@ std::vector<TemplateFile> MakeTemplateFiles(const TemplateStyle& style, const QL
             if (scale == 2) {
                 suffix += u"@2x"_s;
             }
-            QByteArray bytes = EncodeTemplateGif(DrawTemplate(style, colors, scale, shadow), error);
-            if (bytes.isEmpty()) {
-                return {};
+            Result<QByteArray> encoded = EncodeTemplateGif(DrawTemplate(style, colors, scale, shadow));
+            if (!encoded.Ok()) {
+                return Result<std::vector<TemplateFile>>::Failure({}, encoded.error);
             }
-            files.push_back({suffix, std::move(bytes)});
+            files.push_back({suffix, std::move(encoded.value)});
         }
     }
-    return files;
+    return Result<std::vector<TemplateFile>>::Success(std::move(files));
 }
 
 const std::vector<ShippedTemplate>& ShippedTemplates() {

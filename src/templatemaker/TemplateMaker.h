@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/Result.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QList>
@@ -42,10 +44,9 @@ struct TemplateFile {
 
 // Every file of a template made in `style` and `colors`, as the wizard and the command line save
 // it: the template and its 2x companion, then the shadowless variant and its companion where the
-// look has one. The same arguments always give the same bytes. Empty when the encoder fails, with
-// the reason in `error` when given.
-std::vector<TemplateFile> MakeTemplateFiles(const TemplateStyle& style, const QList<QRgb>& colors,
-                                            QString* error = nullptr);
+// look has one. The same arguments always give the same bytes. Fails, naming no subject, when the
+// encoder does.
+Result<std::vector<TemplateFile>> MakeTemplateFiles(const TemplateStyle& style, const QList<QRgb>& colors);
 
 // A template that ships with the program: its file name without ".gif", and its drawing at a scale.
 struct ShippedTemplate {

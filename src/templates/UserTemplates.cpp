@@ -31,7 +31,7 @@ FileResult SaveNewTemplate(const QString& folder, const QString& name, const std
     if (const QString problem = TemplateNameProblem(name); !problem.isEmpty()) {
         return FileResult::Failure(path, problem);
     }
-    if (const FileResult made = MakeFolders(folder); !made.ok()) {
+    if (const FileResult made = MakeFolders(folder); !made.Ok()) {
         return made;
     }
     // "Logo.GIF" takes the name "Logo" as surely as "Logo.gif" does: both would be listed as it.
@@ -48,7 +48,7 @@ FileResult SaveNewTemplate(const QString& folder, const QString& name, const std
     for (const TemplateFile& file : files) {
         const QString filePath = JoinPath(folder, FileNameOf(name, file.suffix));
         const FileResult result = CreateNewFile(file.bytes, filePath);
-        if (!result.ok()) {
+        if (!result.Ok()) {
             // Only what this call made goes: those files were new and nobody else's.
             for (const QString& done : std::as_const(written)) {
                 QFile::remove(done);
@@ -68,12 +68,12 @@ ImportedTemplate ImportTemplate(const QString& path) {
         return imported;
     };
     FileBytes file = ReadRegularFile(path, kMaxTemplateBytes);
-    if (!file.status.ok()) {
+    if (!file.status.Ok()) {
         return refuse(file.status.error);
     }
     if (file.bytes.startsWith("GIF8")) {
         const TemplateImage decoded = DecodeTemplate(file.bytes);
-        if (!decoded.status.ok()) {
+        if (!decoded.status.Ok()) {
             return refuse(decoded.status.error);
         }
         imported.bytes = std::move(file.bytes);
@@ -102,11 +102,11 @@ ImportedTemplate ImportTemplate(const QString& path) {
         return refuse(QStringLiteral("the %1 image cannot be decoded: %2")
                           .arg(QString::fromLatin1(format).toUpper(), reader.errorString()));
     }
-    QString error;
-    imported.bytes = EncodeTemplateGif(SquareTemplate(picture), &error);
-    if (imported.bytes.isEmpty()) {
-        return refuse(error);
+    Result<QByteArray> encoded = EncodeTemplateGif(SquareTemplate(picture));
+    if (!encoded.Ok()) {
+        return refuse(encoded.error);
     }
+    imported.bytes = std::move(encoded.value);
     imported.converted = true;
     return imported;
 }

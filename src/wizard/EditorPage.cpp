@@ -132,12 +132,12 @@ EditorPage::EditorPage(Pickers& pickers, QWidget* parent)
     // The size field starts where this label's rectangle ends; the text stops short of it.
     QLabel* sizeLabel = MakeLabel(u"Banner size:"_s, {5, 5, 40, 8}, this, -3);
     sizeLabel->setObjectName(u"bannerSizeLabel"_s);
-    sizeEdit = new QLineEdit(QString::number(bannerView->model().size), this);
+    sizeEdit = new QLineEdit(QString::number(bannerView->Model().Size()), this);
     sizeEdit->setObjectName(u"bannerSizeEdit"_s);
     sizeEdit->setGeometry(DluRect(45, 3, 16, 12));
     QLabel* byLabel = MakeLabel(u"x"_s, {63, 5, 8, 8}, this);
     byLabel->setObjectName(u"bannerByLabel"_s);
-    heightEdit = new QLineEdit(QString::number(bannerView->model().size), this);
+    heightEdit = new QLineEdit(QString::number(bannerView->Model().Size()), this);
     heightEdit->setObjectName(u"bannerHeightEdit"_s);
     heightEdit->setGeometry(DluRect(70, 5, 14, 12));
     heightEdit->setReadOnly(true);
@@ -224,7 +224,7 @@ void EditorPage::CreateLine(int index, const BannerLine& defaults) {
     line.offsetList->setObjectName(u"offsetList"_s + number);
     line.offsetList->setGeometry(at.offsetList.px());
 
-    bannerView->model().lines[index] = defaults;
+    bannerView->SetLine(index, defaults);
 
     // Whatever commits a list's choice (the popup, the wheel or the keys on the closed list) applies
     // it at once, so the banner always uses what the list shows.
@@ -241,7 +241,7 @@ void EditorPage::LoadTemplate(const QString& path) {
 }
 
 QImage EditorPage::ComposedAt2x() const {
-    return ComposeAt2x(bannerView->model(), loadedTemplate);
+    return ComposeAt2x(bannerView->Model(), loadedTemplate);
 }
 
 void EditorPage::ApplyDesign(const Design& design, const QImage& templateImage, const QString& templatePath) {
@@ -268,24 +268,25 @@ void EditorPage::ApplyDesign(const Design& design, const QImage& templateImage, 
     filling = false;
 
     loadedTemplate = templatePath;
-    design.ComposeInto(bannerView->model(), templateImage);
-    ShowAppliedSize(bannerView->model().size);
-    bannerView->repaint();
+    Banner banner;
+    design.ComposeInto(banner, templateImage);
+    bannerView->SetModel(std::move(banner));
+    ShowAppliedSize(bannerView->Model().Size());
     update();
 }
 
 void EditorPage::StoreDesign(Design& design) {
     BannerSize();
-    const Banner& banner = bannerView->model();
-    design.lines = banner.lines;
+    const Banner& banner = bannerView->Model();
+    design.lines = banner.Lines();
     design.side = IsLeftSide() ? BannerSide::Left : BannerSide::Right;
-    design.size = resized ? std::optional(banner.size) : std::nullopt;
+    design.size = resized ? std::optional(banner.Size()) : std::nullopt;
     design.cropOffset.reset();
     // The square stays where Resize put it when another template is loaded, so it may lie
     // elsewhere than the design's own rule puts it on the selected template.
     const bool sameTemplate = QDir::cleanPath(loadedTemplate) == QDir::cleanPath(design.TemplatePath());
-    if (resized && (!sameTemplate || banner.cropOffset != design.CropOffsetFor(banner.TemplateWidth()))) {
-        design.cropOffset = banner.cropOffset;
+    if (resized && (!sameTemplate || banner.CropOffset() != design.CropOffsetFor(banner.TemplateWidth()))) {
+        design.cropOffset = banner.CropOffset();
     }
 }
 
@@ -293,7 +294,7 @@ int EditorPage::BannerSize() {
     if (resizeButton->isEnabled()) {
         OnResize();
     }
-    return bannerView->model().size;
+    return bannerView->Model().Size();
 }
 
 bool EditorPage::IsLeftSide() const {
@@ -310,8 +311,9 @@ void EditorPage::EnableGroup(int index, bool on) {
 
 void EditorPage::EnableLine(int index, bool on) {
     EnableGroup(index, on);
-    bannerView->model().lines[index].enabled = on;
-    bannerView->Compose();
+    BannerLine line = bannerView->Model().Line(index);
+    line.enabled = on;
+    bannerView->SetLine(index, line);
 }
 
 void EditorPage::OnLine2Toggled() {
@@ -340,7 +342,7 @@ void EditorPage::OnResize() {
     bool ok = false;
     const qlonglong typed = sizeEdit->text().trimmed().toLongLong(&ok);
     const int size =
-        ok ? int(std::clamp<qlonglong>(typed, Banner::kMinSize, Banner::kMaxSize)) : bannerView->model().size;
+        ok ? int(std::clamp<qlonglong>(typed, Banner::kMinSize, Banner::kMaxSize)) : bannerView->Model().Size();
     bannerView->SetBannerSize(size);
     resized = true;
     ShowAppliedSize(size);
@@ -358,8 +360,9 @@ void EditorPage::OnLineSizeChosen(int index) {
         return;
     }
     // Not a number gives 0, as the list only ever holds numbers.
-    bannerView->model().lines[index].font.height = lineControls[index].sizeList->currentText().toInt();
-    bannerView->Compose();
+    BannerLine line = bannerView->Model().Line(index);
+    line.font.height = lineControls[index].sizeList->currentText().toInt();
+    bannerView->SetLine(index, line);
 }
 
 void EditorPage::OnLineOffsetChosen(int index) {
@@ -367,16 +370,18 @@ void EditorPage::OnLineOffsetChosen(int index) {
         return;
     }
     const QString text = lineControls[index].offsetList->currentText();
-    bannerView->model().lines[index].offset = text == u"auto"_s ? 0 : text.toInt();
-    bannerView->Compose();
+    BannerLine line = bannerView->Model().Line(index);
+    line.offset = text == u"auto"_s ? 0 : text.toInt();
+    bannerView->SetLine(index, line);
 }
 
 void EditorPage::OnLineTextChanged(int index) {
     if (filling) {
         return;
     }
-    bannerView->model().lines[index].text = lineControls[index].text->text();
-    bannerView->Compose();
+    BannerLine line = bannerView->Model().Line(index);
+    line.text = lineControls[index].text->text();
+    bannerView->SetLine(index, line);
 }
 
 void EditorPage::OnColorChanged(int id, QRgb color) {
@@ -384,8 +389,9 @@ void EditorPage::OnColorChanged(int id, QRgb color) {
     if (index < 0 || index >= int(lineControls.size())) {
         return;
     }
-    bannerView->model().lines[index].color = color;
-    bannerView->Compose();
+    BannerLine line = bannerView->Model().Line(index);
+    line.color = color;
+    bannerView->SetLine(index, line);
     update();
 }
 
@@ -394,7 +400,10 @@ void EditorPage::OnFontChanged(int id) {
     if (index < 0 || index >= int(lineControls.size())) {
         return;
     }
-    bannerView->model().lines[index].font = lineControls[index].fontButton->logFont();
-    OnLineSizeChosen(index);
+    BannerLine line = bannerView->Model().Line(index);
+    line.font = lineControls[index].fontButton->LogFont();
+    // The size list's value stays the line's size, as OnLineSizeChosen reads it.
+    line.font.height = lineControls[index].sizeList->currentText().toInt();
+    bannerView->SetLine(index, line);
     update();
 }

@@ -22,8 +22,8 @@ class QPushButton;
 class QRadioButton;
 
 // Step 2: the banner view and the controls of the three lines (text, font, colour, size, offset),
-// the banner size with its Resize button, and the corner. Every change is written straight into the
-// view's lines or setters, which recompose the banner at once. Lines 2 and 3 are switched on by
+// the banner size with its Resize button, and the corner. Every change goes straight to the view's
+// setters, which recompose the banner at once. Lines 2 and 3 are switched on by
 // their check boxes; line 3 can only be on while line 2 is, so the drawn lines stay a prefix.
 class EditorPage final : public WizardPage {
     Q_OBJECT
@@ -34,7 +34,7 @@ public:
     static constexpr int kFirstLineId = 101;
 
     // `pickers` must outlive the page; the swatches and font buttons open them.
-    EditorPage(Pickers& pickers, QWidget* parent = nullptr);
+    explicit EditorPage(Pickers& pickers, QWidget* parent = nullptr);
 
     void LoadTemplate(const QString& path);
     // The edge length of the banner that will be saved: a size typed but not yet applied is
@@ -47,7 +47,7 @@ public:
     // must already be the one the templates step has selected.
     void StoreDesign(Design& design);
     bool IsLeftSide() const;
-    BannerView& view() { return *bannerView; }
+    BannerView& View() { return *bannerView; }
     // The banner composed at twice its size, for the 2x image (ComposeAt2x on the loaded template).
     QImage ComposedAt2x() const;
 

@@ -2,8 +2,6 @@
 
 #include "Pickers.h"
 
-#include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QQuickWindow>
 #include <QWebEnginePage>
@@ -74,8 +72,8 @@ protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
         if (isMainFrame && !handled) {
             handled = true;
-            if (!ctrl.OnBeforeNavigate2(url) && ctrl.openExternally) {
-                ctrl.openExternally(url);
+            if (!ctrl.OnBeforeNavigate2(url)) {
+                ctrl.pickers.OpenExternally(url);
             }
             deleteLater();
         }
@@ -93,8 +91,6 @@ QWebEnginePage* HtmlCtrl::HostPage::createWindow(WebWindowType) {
 
 HtmlCtrl::HtmlCtrl(Pickers& pickers, QWidget* parent)
     : QWebEngineView(parent)
-    , beep([] { QApplication::beep(); })
-    , openExternally([](const QUrl& url) { QDesktopServices::openUrl(url); })
     , pickers(pickers)
     , profile(NewSoftwareProfile(this))  // off the record: the preview leaves nothing behind
 {
@@ -142,9 +138,7 @@ void HtmlCtrl::OnAppCmd(const QString& command) {
     if (command == QLatin1String("Minimise")) {
         window()->showMinimized();
     } else if (command == QLatin1String("Beep")) {
-        if (beep) {
-            beep();
-        }
+        pickers.Beep();
     } else {
         pickers.ShowMessage(this, QStringLiteral("Unexpected Command"), command, Pickers::MessageIcon::Question);
     }

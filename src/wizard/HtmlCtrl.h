@@ -3,8 +3,6 @@
 #include <QUrl>
 #include <QWebEngineView>
 
-#include <functional>
-
 class Pickers;
 class QWebEngineProfile;
 
@@ -13,13 +11,14 @@ class QWebEngineProfile;
 // swallowed without blocking). Addresses beginning with "app:" (any letter case) never load: they
 // are carried out as the program's commands and the page stays where it was. The engine composes
 // pages in software, so adding the browser to a shown window leaves that window as it is (this sets
-// Qt Quick's graphics back end for the whole process when the first browser is made).
+// Qt Quick's graphics back end for the whole process when the first browser is made). The "Beep"
+// command and a link to a new window go to `pickers` (Beep, OpenExternally).
 class HtmlCtrl final : public QWebEngineView {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(HtmlCtrl)
 
 public:
-    HtmlCtrl(Pickers& pickers, QWidget* parent = nullptr);
+    explicit HtmlCtrl(Pickers& pickers, QWidget* parent = nullptr);
     ~HtmlCtrl() override;
 
     // Loads a local file path or an address afresh, even when it is the one already shown.
@@ -30,10 +29,6 @@ public:
     bool OnBeforeNavigate2(const QUrl& url);
     // Carries out the text after "app:", compared exactly: "Minimise" and "Beep".
     void OnAppCmd(const QString& command);
-
-    // How the "Beep" command sounds and how a page's new-window link opens; tests replace them.
-    std::function<void()> beep;
-    std::function<void(const QUrl&)> openExternally;
 
 private:
     class HostPage;

@@ -158,11 +158,11 @@ void NewTemplateDialog::OnSave() {
         return;
     }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    QString error;
-    const std::vector<TemplateFile> files = MakeTemplateFiles(Style(), colors, &error);
-    const FileResult saved = files.empty() ? FileResult::Failure(folder, error) : SaveNewTemplate(folder, name, files);
+    const Result<std::vector<TemplateFile>> files = MakeTemplateFiles(Style(), colors);
+    const FileResult saved =
+        files.Ok() ? SaveNewTemplate(folder, name, files.value) : FileResult::Failure(folder, files.error);
     QGuiApplication::restoreOverrideCursor();
-    if (!saved.ok()) {
+    if (!saved.Ok()) {
         askAgain(tr("The template was not saved.\n\n%1: %2.").arg(saved.path, saved.error));
         return;
     }

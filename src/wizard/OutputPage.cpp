@@ -227,12 +227,12 @@ std::optional<QString> OutputPage::BrowseForFolder(const QString& title) {
 
 bool OutputPage::Usable(const QString& picked) {
     const FileResult check = CheckRepresentable(picked);
-    if (!check.ok()) {
+    if (!check.Ok()) {
         pickers.ShowMessage(this, window()->windowTitle(),
                             QStringLiteral("\"%1\" cannot be used: %2.").arg(picked, check.error),
                             Pickers::MessageIcon::Warning);
     }
-    return check.ok();
+    return check.Ok();
 }
 
 void OutputPage::OnBrowseOutputFolder() {

@@ -26,7 +26,7 @@ class OutputPage final : public WizardPage {
     Q_DISABLE_COPY_MOVE(OutputPage)
 
 public:
-    OutputPage(Pickers& pickers, QWidget* parent = nullptr);
+    explicit OutputPage(Pickers& pickers, QWidget* parent = nullptr);
 
     // True when generating may go ahead; otherwise moves the focus to the field to fix and shows
     // no message. Stores the controls into the fields first, which Target() then reports.

@@ -13,7 +13,7 @@ class PreviewPage final : public WizardPage {
     Q_DISABLE_COPY_MOVE(PreviewPage)
 
 public:
-    PreviewPage(Pickers& pickers, QWidget* parent = nullptr);
+    explicit PreviewPage(Pickers& pickers, QWidget* parent = nullptr);
 
     // Loads the local file afresh and shows the browser.
     void Navigate(const QString& path);
@@ -22,7 +22,7 @@ public:
     void ShowNoPreview();
 
     // The browser, or null before the first Navigate.
-    HtmlCtrl* browser() const { return browserCtrl; }
+    HtmlCtrl* Browser() const { return browserCtrl; }
 
 private:
     Pickers& pickers;

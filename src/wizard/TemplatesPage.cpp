@@ -42,7 +42,7 @@ TemplatesPage::TemplatesPage(TemplateCatalog* catalog, Pickers& pickers, const T
     preview->raise();
 
     strip = new TemplateStrip(catalog, this);
-    connect(strip, &TemplateStrip::TemplateSelected, this, &TemplatesPage::OnTemplateSelected);
+    connect(strip, &TemplateStrip::templateSelected, this, &TemplatesPage::OnTemplateSelected);
     strip->Create(DluRect(4, 2, 237, 218));
 
     newTemplateButton = new QPushButton(tr("New template\u2026"), this);
@@ -77,8 +77,8 @@ void TemplatesPage::OnAddTemplate() {
         return;
     }
     const FileResult named = CheckRepresentable(*picked);
-    const ImportedTemplate imported = named.ok() ? ImportTemplate(*picked) : ImportedTemplate{named, {}, false};
-    if (!imported.status.ok()) {
+    const ImportedTemplate imported = named.Ok() ? ImportTemplate(*picked) : ImportedTemplate{named, {}, false};
+    if (!imported.status.Ok()) {
         pickers.ShowMessage(this, caption,
                             tr("\"%1\" cannot be a template: %2.").arg(imported.status.path, imported.status.error),
                             Pickers::MessageIcon::Warning);
@@ -96,7 +96,7 @@ void TemplatesPage::OnAddTemplate() {
         const FileResult saved = problem.isEmpty()
                                      ? SaveNewTemplate(sources.user, name, {TemplateFile{QString(), imported.bytes}})
                                      : FileResult::Failure(QString(), problem);
-        if (saved.ok()) {
+        if (saved.Ok()) {
             if (imported.converted) {
                 pickers.ShowMessage(this, caption,
                                     tr("\"%1\" was converted to a GIF template of %2 x %2 pixels, \"%3\", cut "

@@ -100,7 +100,10 @@ WizardDialog::WizardDialog(Pickers& pickers, const TemplateSources& templates, c
     setWindowIcon(icon);
     setFixedSize(DluX(392), DluY(299));
 
-    texts.LoadTextResources();
+    // main() refuses to start without the built-in texts, so here they are always there.
+    if (const FileResult loaded = texts.LoadTextResources(); !loaded.Ok()) {
+        qFatal("%s: %s", qUtf8Printable(loaded.path), qUtf8Printable(loaded.error));
+    }
     catalog.Scan(templates);
 
     openDesignButton = new SkinButton(this);
@@ -217,9 +220,9 @@ void WizardDialog::ShowPreview() {
     if (!CustomCodeUsable(settings)) {
         return;
     }
-    const RunReport report = WritePreview(texts, editorPage->view().model().Composed(), settings, previewFolder,
+    const RunReport report = WritePreview(texts, editorPage->View().Model().Composed(), settings, previewFolder,
                                           settings.options.hidpi ? editorPage->ComposedAt2x() : QImage());
-    if (report.ok()) {
+    if (report.Ok()) {
         previewPage->Navigate(report.previewPage);
     } else {
         // A page beside an older image or style sheet, or an older page, would pass for this
@@ -265,7 +268,7 @@ void WizardDialog::ApplyDesign(const Design& design) {
     TemplateImage loaded = LoadTemplateImage(path.isEmpty() ? catalog.PathAt(0) : path);
     if (path.isEmpty()) {
         path = catalog.PathAt(0);
-    } else if (!loaded.status.ok()) {
+    } else if (!loaded.status.Ok()) {
         Tell(QStringLiteral("The design's template cannot be used, so the first template is used instead.\n\n%1: %2")
                  .arg(path, loaded.status.error),
              Pickers::MessageIcon::Warning);
@@ -287,7 +290,7 @@ void WizardDialog::OnOpenDesign() {
         return;
     }
     const DesignRead read = ReadDesign(*path);
-    if (!read.status.ok()) {
+    if (!read.status.Ok()) {
         Tell(QStringLiteral("The design could not be opened; nothing was changed.\n\n%1: %2")
                  .arg(*path, read.status.error),
              Pickers::MessageIcon::Warning);
@@ -302,7 +305,7 @@ void WizardDialog::OnSaveDesign() {
         return;
     }
     const FileResult saved = WriteDesign(GatherDesign(), *path);
-    if (!saved.ok()) {
+    if (!saved.Ok()) {
         Tell(QStringLiteral("The design could not be saved.\n\n%1: %2").arg(saved.path, saved.error),
              Pickers::MessageIcon::Warning);
     }
@@ -313,7 +316,7 @@ void WizardDialog::RestoreLastDesign() {
         return;
     }
     const DesignRead read = ReadDesign(lastDesign);
-    if (read.status.ok()) {
+    if (read.status.Ok()) {
         ApplyDesign(read.design);
         return;
     }
@@ -339,7 +342,7 @@ void WizardDialog::KeepDesign(const Design& design) {
     }
     QDir().mkpath(QFileInfo(lastDesign).absolutePath());
     const FileResult kept = WriteDesign(design, lastDesign);
-    if (!kept.ok()) {
+    if (!kept.Ok()) {
         Tell(QStringLiteral("The settings could not be kept for the next start.\n\n%1: %2").arg(kept.path, kept.error),
              Pickers::MessageIcon::Warning);
     }
@@ -355,10 +358,10 @@ void WizardDialog::Tell(const QString& text, Pickers::MessageIcon icon) {
 
 bool WizardDialog::Usable(const QString& path) {
     const FileResult check = CheckRepresentable(path);
-    if (!check.ok()) {
+    if (!check.Ok()) {
         Tell(QStringLiteral("\"%1\" cannot be used: %2.").arg(path, check.error), Pickers::MessageIcon::Warning);
     }
-    return check.ok();
+    return check.Ok();
 }
 
 bool WizardDialog::CustomCodeUsable(const AdSettings& settings) {
@@ -386,11 +389,11 @@ void WizardDialog::OnGenerate() {
     const RunReport report =
         target.removeAdvert
             ? RemoveAdvert(target.pages, settings.customCodeEnabled ? settings.customCode : QByteArray())
-            : Generate(texts, editorPage->view().model().Composed(), target, settings,
+            : Generate(texts, editorPage->View().Model().Composed(), target, settings,
                        settings.options.hidpi ? editorPage->ComposedAt2x() : QImage());
     // Taken now: the next preview builds a block of its own.
     outputPage->ShowCspSources(target.removeAdvert || report.Written().isEmpty() ? QByteArrayList() : texts.cspSources);
-    if (report.ok()) {
+    if (report.Ok()) {
         pickers.ShowMessage(this, windowTitle(), QStringLiteral("Done!"), Pickers::MessageIcon::Information);
         KeepDesign(design);
     } else {
@@ -407,7 +410,7 @@ void WizardDialog::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), kBackground);
     const QRect panel = kPlaceholder.adjusted(0, -kPanelGrowth, 0, kPanelGrowth);
     painter.fillRect(panel, Qt::white);
-    if (cornerImage.isNull()) {
+    if (cornerImage.IsNull()) {
         return;
     }
     // The corner image is a disc; its four quarters round the panel (the middle row and column

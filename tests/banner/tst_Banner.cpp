@@ -31,7 +31,7 @@ BannerLine Line(const QString& text, const QString& face, int points, QRgb color
 // A banner whose template cannot be decoded: only the text has pixels.
 Banner TextOnly(const std::array<BannerLine, 3>& lines) {
     Banner banner;
-    banner.lines = lines;
+    banner.SetLines(lines);
     banner.LoadTemplate(u":/no/such/template.gif"_qs);
     return banner;
 }
@@ -46,9 +46,9 @@ private slots:
     // composed and resizing has nothing to centre on.
     void noTemplate_nothingComposed() {
         Banner banner;
-        QCOMPARE(banner.size, 300);
+        QCOMPARE(banner.Size(), 300);
         banner.SetBannerSize(200);
-        QCOMPARE(std::pair(banner.cropOffset, banner.Composed().isNull()), std::pair(0, true));
+        QCOMPARE(std::pair(banner.CropOffset(), banner.Composed().isNull()), std::pair(0, true));
     }
 
     void crop_copiesTheSquarePixelForPixel_data() { AddTableRows(QFINDTESTDATA("crop.txt")); }
@@ -67,12 +67,12 @@ private slots:
         }
         const QImage source = Template(row[row[2] == u"-" ? 0 : 2], scale);
         banner.SetScale(scale, source);
-        QCOMPARE(QString::number(banner.size), row[4]);
-        QCOMPARE(banner.cropOffset, offset);
+        QCOMPARE(QString::number(banner.Size()), row[4]);
+        QCOMPARE(banner.CropOffset(), offset);
         const QImage& composed = banner.Composed();
         QCOMPARE(composed.dotsPerMeterY(), 3780 * scale);
         // QImage::copy makes what lies outside the template transparent.
-        const QImage square = source.copy(offset * scale, offset * scale, banner.size * scale, banner.size * scale);
+        const QImage square = source.copy(offset * scale, offset * scale, banner.Size() * scale, banner.Size() * scale);
         QCOMPARE(composed, square.mirrored(row[3] == u"left", false).convertToFormat(composed.format()));
         QCOMPARE(composed.format(), QImage::Format_ARGB32_Premultiplied);
     }
@@ -160,10 +160,10 @@ private slots:
         const QTemporaryDir folder;
         const QString path = folder.filePath(u"t.gif"_qs);
         const QString companion = folder.filePath(u"t@2x.gif"_qs);
-        QVERIFY(SaveAsGif(halfSolid(qRgb(200, 0, 0), 100), path).ok());
+        QVERIFY(SaveAsGif(halfSolid(qRgb(200, 0, 0), 100), path).Ok());
         QVERIFY(row[0] == u"-" ||
                 (row[0] == u"text" ? WriteAll(companion, "GIF89a, but no more")
-                                   : SaveAsGif(halfSolid(qRgb(0, 200, 0), row[0].toInt()), companion).ok()));
+                                   : SaveAsGif(halfSolid(qRgb(0, 200, 0), row[0].toInt()), companion).Ok()));
         Banner banner;
         banner.LoadTemplate(path);
         banner.SetBannerSize(80);

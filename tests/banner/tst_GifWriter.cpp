@@ -25,7 +25,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(u"b.gif"_qs);
         const FileResult result = SaveAsGif(banner.convertToFormat(QImage::Format_ARGB32_Premultiplied), path);
-        QVERIFY2(result.ok(), qPrintable(result.error));
+        QVERIFY2(result.Ok(), qPrintable(result.error));
         const QImage read = QImage(path).convertToFormat(QImage::Format_ARGB32);
         QCOMPARE(read.size(), banner.size());
         QStringList back;
@@ -60,7 +60,7 @@ private slots:
             }
         }
         QVERIFY(!banner.isNull());
-        QCOMPARE(QCryptographicHash::hash(EncodeBannerGif(banner), QCryptographicHash::Sha256).toHex(),
+        QCOMPARE(QCryptographicHash::hash(EncodeBannerGif(banner).value, QCryptographicHash::Sha256).toHex(),
                  row[0].toLatin1());
     }
 
@@ -75,7 +75,7 @@ private slots:
               std::pair(QImage(70000, 1, QImage::Format_ARGB32_Premultiplied), u"larger"_qs)}) {
             const FileResult result = SaveAsGif(banner, old);
             QCOMPARE(result.path, old);
-            QVERIFY2(!result.ok() && result.error.contains(reason), qPrintable(result.error));
+            QVERIFY2(!result.Ok() && result.error.contains(reason), qPrintable(result.error));
             QCOMPARE(ReadAll(old), QByteArray("previous contents"));
         }
     }

@@ -33,17 +33,17 @@ private slots:
     void accepted_givesTheSettingsOfItsRow() {
         QFETCH(QByteArrayList, args);
         QFETCH(QByteArray, expected);
-        const ParseResult parsed = ParseCommandLine(args);
-        QVERIFY2(parsed.request, qPrintable(parsed.error));
+        const Result<CliRequest> parsed = ParseCommandLine(args);
+        QVERIFY2(parsed.Ok(), qPrintable(parsed.error));
         const QByteArray json = R"({"format": "vornetad-design", )" + expected.replace("$M", QByteArray(1 << 20, 'x')) +
                                 (expected.isEmpty() ? "" : ", ") + R"("version": 1})";
         const DesignRead wanted = ParseDesign(json, QDir::currentPath());
-        QVERIFY2(wanted.status.ok(), qPrintable(wanted.status.error));
-        QCOMPARE(DesignJson(parsed.request->design), DesignJson(wanted.design));
-        QVERIFY(parsed.request->design == wanted.design);
-        if (parsed.request->command == CliRequest::Command::Design) {
-            QCOMPARE(RunDesign(*parsed.request), 0);
-            QVERIFY(ReadDesign(parsed.request->savePath).design == wanted.design);
+        QVERIFY2(wanted.status.Ok(), qPrintable(wanted.status.error));
+        QCOMPARE(DesignJson(parsed.value.design), DesignJson(wanted.design));
+        QVERIFY(parsed.value.design == wanted.design);
+        if (parsed.value.command == CliRequest::Command::Design) {
+            QCOMPARE(RunDesign(parsed.value), 0);
+            QVERIFY(ReadDesign(parsed.value.savePath).design == wanted.design);
         }
     }
 
@@ -53,8 +53,8 @@ private slots:
         QFETCH(QByteArrayList, args);
         QFETCH(QByteArray, expected);
         // The template is checked by the commands that use it, before they write anything.
-        const ParseResult parsed = ParseCommandLine(args);
-        const QString error = parsed.request ? LoadNamedTemplate(*parsed.request).error : parsed.error;
+        const Result<CliRequest> parsed = ParseCommandLine(args);
+        const QString error = parsed.Ok() ? LoadNamedTemplate(parsed.value).error : parsed.error;
         QVERIFY2(error.contains(QString::fromUtf8(expected)), qPrintable(error));
     }
 
@@ -62,14 +62,14 @@ private slots:
     // colours not given being the style's, pure black kept: a template has no use for the banner's
     // stand-in colour.
     void makeTemplate_writesTheMakersFiles() {
-        const ParseResult parsed =
+        const Result<CliRequest> parsed =
             ParseCommandLine({"make-template", "--color3", "000000", "--style", "ribbon", "--color1", "#2e7D32",
                               "--save", QFile::encodeName(File("m.GIF"))});
-        QVERIFY2(parsed.request, qPrintable(parsed.error));
-        QCOMPARE(RunMakeTemplate(*parsed.request), 0);
+        QVERIFY2(parsed.Ok(), qPrintable(parsed.error));
+        QCOMPARE(RunMakeTemplate(parsed.value), 0);
         const TemplateStyle& ribbon = *FindTemplateStyle(u"ribbon"_qs);
         const std::vector<TemplateFile> files =
-            MakeTemplateFiles(ribbon, {0xff2e7d32, ribbon.defaultColors[1], 0xff000000});
+            MakeTemplateFiles(ribbon, {0xff2e7d32, ribbon.defaultColors[1], 0xff000000}).value;
         QCOMPARE(files.size(), size_t(4));
         for (const TemplateFile& file : files) {
             QCOMPARE(ReadAll(File("m") + file.suffix + u".GIF"_qs), file.bytes);

@@ -20,6 +20,8 @@ public:
     std::deque<std::optional<QFont>> fonts;
     std::deque<std::optional<QString>> files, folders, texts;  // files: for opening and saving alike
     QList<Message> messages;
+    int beeps = 0;
+    QList<QUrl> opened;  // by OpenExternally
 
     // What the pickers were asked with, for the tests that check it.
     QString lastFilter, lastDefaultSuffix, lastFolderTitle, lastStartFolder, lastInitialText;
@@ -53,6 +55,8 @@ public:
     void ShowMessage(QWidget*, const QString& caption, const QString& text, MessageIcon icon) override {
         messages.append({caption, text, icon});
     }
+    void Beep() override { ++beeps; }
+    void OpenExternally(const QUrl& url) override { opened.append(url); }
 
 private:
     template <typename T>

@@ -38,8 +38,7 @@ private slots:
         BannerView view;
         view.resize(row[0].section(u'x', 0, 0).toInt(), row[0].section(u'x', 1).toInt());
         if (row[1] == u"none") {
-            view.model().lines[0] = {u"Line 1"_qs, {}, qRgb(0, 0, 0), true};
-            view.Compose();
+            view.SetLine(0, {u"Line 1"_qs, {}, qRgb(0, 0, 0), true});
         } else {
             const QString path = dir.filePath(u"t.gif"_qs);
             QVERIFY(WriteTestGif(path, Quadrants(row[1] == u"missing" ? 100 : row[1].toInt())));

@@ -52,7 +52,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
         QTest::mouseClick(&f.button, Qt::LeftButton);
         QCOMPARE(f.pickers.fontRequests, 1);
-        const BannerFont& s = f.button.logFont();
+        const BannerFont& s = f.button.LogFont();
         const QString flags =
             (s.italic ? u"i"_qs : u""_qs) + (s.underline ? u"u"_qs : u""_qs) + (s.strikeOut ? u"s"_qs : u""_qs);
         QCOMPARE(u"%1 %2 %3 %4"_qs.arg(s.faceName).arg(s.height).arg(s.weight).arg(flags.isEmpty() ? u"-"_qs : flags),

@@ -63,7 +63,7 @@ struct Strip {
         catalog.Scan(dir.path() + u'/');
         host.resize(400, 400);
         strip = new TemplateStrip(templates == u"none" ? nullptr : &catalog, &host);
-        QObject::connect(strip, &TemplateStrip::TemplateSelected, [this](const QString& path) {
+        QObject::connect(strip, &TemplateStrip::templateSelected, [this](const QString& path) {
             reported << (path.isEmpty() ? u"-"_qs : QFileInfo(path).baseName());
         });
         strip->Create(QRect(0, 0, 356, 354));

@@ -37,10 +37,10 @@ private slots:
     void goldenFiles_readAndWrittenAgainByteForByte() {
         QFETCH(QString, path);
         const DesignRead read = ReadDesign(path);
-        QVERIFY2(read.status.ok(), qPrintable(read.status.error));
+        QVERIFY2(read.status.Ok(), qPrintable(read.status.error));
         QTemporaryDir dir;
         const QString copy = dir.filePath(u"d.vornetad"_qs);
-        QVERIFY(WriteDesign(read.design, copy).ok());
+        QVERIFY(WriteDesign(read.design, copy).Ok());
         QCOMPARE(ReadAll(copy), ReadAll(path));
     }
 
@@ -71,7 +71,7 @@ private slots:
         QFETCH(QStringList, row);
         const DesignRead read = ParseDesign(File(row[0].toUtf8()), u"/base"_qs);
         const DesignRead same = ParseDesign(File(row[1].toUtf8()));
-        QVERIFY2(read.status.ok() && same.status.ok(), qPrintable(read.status.error + same.status.error));
+        QVERIFY2(read.status.Ok() && same.status.Ok(), qPrintable(read.status.error + same.status.error));
         QCOMPARE(read.design, same.design);
     }
 
@@ -99,10 +99,10 @@ private slots:
         design.size = row[1] == u"-" ? std::nullopt : std::optional(row[1].toInt());
         design.cropOffset = row[2] == u"-" ? std::nullopt : std::optional(row[2].toInt());
         design.ComposeInto(banner, SolidTemplate(Qt::gray, row[0].toInt()));
-        QCOMPARE(QString::number(banner.size), row[3]);
-        QCOMPARE(QString::number(banner.cropOffset), row[4]);
+        QCOMPARE(QString::number(banner.Size()), row[3]);
+        QCOMPARE(QString::number(banner.CropOffset()), row[4]);
         QCOMPARE(QString::number(banner.TemplateWidth()), row[0]);
-        QCOMPARE(banner.Composed().size(), QSize(banner.size, banner.size));
+        QCOMPARE(banner.Composed().size(), QSize(banner.Size(), banner.Size()));
     }
 
     // A design names a shipped template without its folder, so it travels with the program.

@@ -123,7 +123,7 @@ private slots:
         std::signal(SIGXFSZ, SIG_IGN);
         // New files get 0644, whatever the shell that started the suite sets.
         ::umask(022);
-        QVERIFY(m_texts.LoadTextResources());
+        QVERIFY(m_texts.LoadTextResources().Ok());
         m_texts.codeBlock = "<!--VornetAdBegin-->block<!--VornetAdEnd-->";
         m_texts.styleSheet = kStyle;
     }
@@ -174,7 +174,7 @@ private slots:
                                    [](const QString& all, const FileResult& r) { return all + r.error; });
         };
         TemplateCatalog catalog;
-        const QString error = !edge.ok() && operation != Scan ? edge.error
+        const QString error = !edge.Ok() && operation != Scan ? edge.error
                               : operation == Image            ? SaveAsGif(kBanner, path).error
                               : operation == Style            ? ReplaceFile(kStyle, path).error
                               : operation == Page             ? writePage()
@@ -282,7 +282,7 @@ private slots:
         const QDir site(scene.Path(u"site"_qs));
         const QString match = row[1].isEmpty() ? QLatin1String(PagePatterns::kDefault) : QString::fromUtf8(row[1]);
         SitePages walked = WalkSite(site.path(), PagePatterns::Parse(match));
-        QVERIFY2(walked.status.ok(), qPrintable(walked.status.error));
+        QVERIFY2(walked.status.Ok(), qPrintable(walked.status.error));
         QCOMPARE(walked.pages.replaceInStrings(site.path() + u'/', QString()).join(u' '), QString::fromUtf8(row[2]));
         QCOMPARE(walked.problems.size(), row[3].toInt());
         QVERIFY(std::all_of(walked.problems.begin(), walked.problems.end(),

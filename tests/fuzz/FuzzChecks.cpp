@@ -221,7 +221,7 @@ QString CheckTemplate(QByteArrayView input) {
     const TemplateImage loaded = LoadTemplateImage(path);
     const TemplateImage fromMemory = DecodeTemplate(input);
     const QImage& image = loaded.image;
-    if (image.isNull() == loaded.status.ok()) {
+    if (image.isNull() == loaded.status.Ok()) {
         return QStringLiteral("the decoder gave both an image and a reason, or neither");
     }
     if (image != fromMemory.image || loaded.status.error != fromMemory.status.error) {
@@ -242,9 +242,9 @@ QString CheckTemplate(QByteArrayView input) {
     Banner banner;
     banner.LoadTemplate(path);
     banner.SetBannerSize(Banner::kMinSize + int(input.size() % 64));
-    return banner.Composed().size() == QSize(banner.size, banner.size)
+    return banner.Composed().size() == QSize(banner.Size(), banner.Size())
                ? QString()
-               : QStringLiteral("the banner is not %1 pixels square").arg(banner.size);
+               : QStringLiteral("the banner is not %1 pixels square").arg(banner.Size());
 }
 
 QString CheckGif(QByteArrayView input) {
@@ -263,7 +263,7 @@ QString CheckGif(QByteArrayView input) {
     const QImage given = (input.size() % 2 == 0) ? image.convertToFormat(QImage::Format_ARGB32_Premultiplied) : image;
 
     const QString path = ScratchFolder().filePath(QStringLiteral("out.gif"));
-    if (const FileResult saved = SaveAsGif(given, path); !saved.ok()) {
+    if (const FileResult saved = SaveAsGif(given, path); !saved.Ok()) {
         return QStringLiteral("SaveAsGif failed: ") + saved.error;
     }
     const QImage back(path, "GIF");

@@ -103,7 +103,7 @@ QString AdvertPage(const QTemporaryDir& dir, CodeTexts& texts, const AdSettings&
                            "</body></html>") &&
         WriteAll(dir.filePath(u"page.css"_qs), "body{margin:0}a.under{position:absolute;left:0;top:0;width:100%;"
                                                "height:400px}div.tall{height:3000px}") &&
-        Generate(texts, CornerBanner(settings.side, 1), target, settings, CornerBanner(settings.side, 2)).ok();
+        Generate(texts, CornerBanner(settings.side, 1), target, settings, CornerBanner(settings.side, 2)).Ok();
     return written ? path : QString();
 }
 
@@ -135,7 +135,7 @@ private slots:
         QFETCH(QByteArray, policy);
         const PageOptions& options = settings.options;
         CodeTexts texts;
-        QVERIFY(texts.LoadTextResources());
+        QVERIFY(texts.LoadTextResources().Ok());
         texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
         QCOMPARE(texts.cspSources.isEmpty(), options.staticMarkup);
         QByteArray policyText = policy.isEmpty() ? QByteArray() : kStrictPolicy.toUtf8();
@@ -235,7 +235,7 @@ private slots:
         for (const QVariant& claim : claims) {
             const QStringList c = claim.toStringList();
             const DesignRead read = ParseDesign(c[1].toUtf8());
-            QVERIFY2(read.status.ok(), qPrintable(read.status.error));
+            QVERIFY2(read.status.Ok(), qPrintable(read.status.error));
             QTest::addRow("%s: %s", qPrintable(c[0]), qPrintable(c[2])) << c[0] << read.design.options << c[2];
         }
     }
@@ -248,7 +248,7 @@ private slots:
         AdSettings settings;
         settings.options = options;
         CodeTexts texts;
-        QVERIFY(texts.LoadTextResources());
+        QVERIFY(texts.LoadTextResources().Ok());
         QTemporaryDir dir;
         const QString pagePath = AdvertPage(dir, texts, settings, {});
         QVERIFY(!pagePath.isEmpty());

@@ -25,7 +25,7 @@ private slots:
     void blockAndStyleSheet_matchGolden() {
         QFETCH(QString, folder);
         CodeTexts texts;
-        QVERIFY(texts.LoadTextResources());
+        QVERIFY(texts.LoadTextResources().Ok());
         // Built twice: each call starts again from the templates.
         texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif",
                         ReadSettings(folder + u"../all-left-same-window/settings.txt"));

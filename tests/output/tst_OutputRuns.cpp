@@ -56,7 +56,7 @@ private slots:
             }
         }
         CodeTexts texts;
-        QVERIFY(texts.LoadTextResources());
+        QVERIFY(texts.LoadTextResources().Ok());
         AdSettings settings;
         settings.options.hidpi = mode.endsWith(" 2x");
         OutputTarget target;
@@ -73,9 +73,9 @@ private slots:
         QStringList written;
         int refused = 0;
         for (const FileResult& file : report.files) {
-            written.append(file.path + (file.ok() ? QString() : u"!"_qs));
+            written.append(file.path + (file.Ok() ? QString() : u"!"_qs));
             const QString path = dir.filePath(file.path);
-            if (!file.ok()) {
+            if (!file.Ok()) {
                 QVERIFY2(file.error.contains(reasons.value(refused++)), qPrintable(file.error));
                 QCOMPARE(QFileInfo::exists(path), before.count(path) == 1);
                 QCOMPARE(ReadAll(path), before[path]);
@@ -93,7 +93,7 @@ private slots:
             }
         }
         QCOMPARE(written.join(u' '), attempts);
-        const bool preview = mode.startsWith("preview") && report.ok();
+        const bool preview = mode.startsWith("preview") && report.Ok();
         QCOMPARE(report.previewPage, preview ? JoinPath(given[0], u"adPreview.html"_qs) : QString());
     }
 
@@ -133,12 +133,12 @@ private slots:
         qputenv("TMPDIR", tmpdir == "$T" ? QFile::encodeName(temp) : tmpdir);
         const FileResult first = PrivatePreviewFolder();
         CodeTexts texts;
-        texts.LoadTextResources();
+        QVERIFY(texts.LoadTextResources().Ok());
         const RunReport report = WritePreview(texts, kBanner, AdSettings());
         const FileResult second = PrivatePreviewFolder();
         qputenv("TMPDIR", oldTemp);
 
-        QVERIFY2(first.ok(), qPrintable(first.error));
+        QVERIFY2(first.Ok(), qPrintable(first.error));
         QCOMPARE(second.path, first.path);
         QCOMPARE(first.path == stable, stableUsed);
         QVERIFY(first.path.startsWith(temp + u"/vornetad-"));

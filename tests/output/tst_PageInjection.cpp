@@ -26,7 +26,7 @@ private slots:
         QFETCH(QString, folder);
         const AdSettings settings = ReadSettings(folder + u"settings.txt");
         CodeTexts texts;
-        QVERIFY(texts.LoadTextResources());
+        QVERIFY(texts.LoadTextResources().Ok());
         texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
         QTemporaryDir dir;
         const QString page = dir.filePath(u"page.html"_qs);
@@ -36,7 +36,7 @@ private slots:
 
         // With the shared files written already (which the run table checks), only the page is.
         const FileResult first = WritePage(texts, {}, {}, page, true).value(0);
-        QVERIFY2(first.ok(), qPrintable(first.error));
+        QVERIFY2(first.Ok(), qPrintable(first.error));
         const QByteArray once = ReadAll(page);
         if (qEnvironmentVariableIntValue("VORNET_UPDATE_GOLDEN") == 1) {
             QVERIFY(WriteAll(folder + u"expected.html", once));
@@ -47,7 +47,7 @@ private slots:
         QCOMPARE(ReadAll(page), once);
         // The remove run leaves the page as it was before the first run: only what runs wrote goes.
         const QByteArray customCode = settings.customCodeEnabled ? settings.customCode : QByteArray();
-        QVERIFY(RemoveAdvert({page}, customCode).ok());
+        QVERIFY(RemoveAdvert({page}, customCode).Ok());
         QCOMPARE(ReadAll(page), RemoveOldBlocks(input, customCode).page);
     }
 

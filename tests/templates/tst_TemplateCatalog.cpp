@@ -63,7 +63,7 @@ private slots:
     void decoder_givesQtsPixels() {
         QFETCH(QString, path);
         const TemplateImage decoded = DecodeTemplate(ReadAll(path));
-        QVERIFY2(decoded.status.ok(), qPrintable(decoded.status.error));
+        QVERIFY2(decoded.status.Ok(), qPrintable(decoded.status.error));
         QCOMPARE(decoded.image.convertToFormat(QImage::Format_ARGB32),
                  QImage::fromData(ReadAll(path), "GIF").convertToFormat(QImage::Format_ARGB32));
         QCOMPARE(LoadTemplateImage(path).image, decoded.image);

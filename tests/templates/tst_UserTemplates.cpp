@@ -67,7 +67,7 @@ private slots:
         const ImportedTemplate imported = ImportTemplate(path);
         QCOMPARE(imported.status.path, path);
         QVERIFY2(imported.status.error.contains(refusal), qPrintable(imported.status.error));
-        QCOMPARE(imported.status.ok(), refusal.isEmpty());
+        QCOMPARE(imported.status.Ok(), refusal.isEmpty());
         QCOMPARE(imported.converted, converted);
         if (!refusal.isEmpty() || !converted) {
             QCOMPARE(imported.bytes, refusal.isEmpty() ? bytes : QByteArray());

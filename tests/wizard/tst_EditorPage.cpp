@@ -62,8 +62,8 @@ struct Fixture {
     T* get(const QString& name) {
         return ChildNamed<T>(page, name);
     }
-    const BannerLine& line(int n) { return page.view().model().lines[size_t(n)]; }
-    const QImage& composed() { return page.view().model().Composed(); }
+    const BannerLine& line(int n) { return page.View().Model().Line(n); }
+    const QImage& composed() { return page.View().Model().Composed(); }
     int count(QRgb color) { return Find(composed(), color).count; }
 
     // Drops the list down and clicks the item, as a user choosing with the mouse does.
@@ -121,7 +121,7 @@ private slots:
         for (const QString& n : QString(row[0]).remove(u'-').split(u' ', Qt::SkipEmptyParts)) {
             QTest::mouseClick(f.get(u"lineCheck"_s + n), Qt::LeftButton);
         }
-        QCOMPARE(f.page.view().model().EnabledLineCount(), lines);
+        QCOMPARE(f.page.View().Model().EnabledLineCount(), lines);
         QCOMPARE(f.get<QCheckBox>(u"lineCheck3"_s)->isChecked(), lines == 3);
         QCOMPARE(f.get(u"lineCheck3"_s)->isEnabled(), row[2] == u"yes");
         for (const char* control : {"lineText", "sizeList", "colorSwatch", "fontButton", "offsetList"}) {
@@ -135,39 +135,30 @@ private slots:
 
     // Each size of editor-sizes.txt typed, then applied by Resize or by the size query the saved
     // banner is made with.
-    void size_data() {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("byQuery");
-        QTest::addColumn<int>("applied");
-        const QList<QStringList> rows = TableRows(QFINDTESTDATA("editor-sizes.txt"));
-        QVERIFY(!rows.isEmpty());
-        for (const QStringList& row : rows) {
-            const QString typed = row[1].mid(1, row[1].size() - 2);
-            QTest::addRow("Resize, %s", qPrintable(row[0])) << typed << false << row[2].toInt();
-            QTest::addRow("size query, %s", qPrintable(row[0])) << typed << true << row[2].toInt();
-        }
-    }
+    void size_data() { AddTableRows(QFINDTESTDATA("editor-sizes.txt")); }
     void size() {
-        QFETCH(QString, typed);
-        QFETCH(bool, byQuery);
-        QFETCH(int, applied);
-        Fixture f;
-        auto* resize = f.get<QPushButton>(u"resizeButton"_s);
-        QVERIFY(!resize->isEnabled());
-        f.get<QLineEdit>(u"bannerSizeEdit"_s)->selectAll();
-        QTest::keyClick(f.get(u"bannerSizeEdit"_s), Qt::Key_Delete);
-        QTest::keyClicks(f.get(u"bannerSizeEdit"_s), typed);
-        QVERIFY(resize->isEnabled());
-        QCOMPARE(f.composed().width(), 300);
-        if (!byQuery) {
-            QTest::mouseClick(resize, Qt::LeftButton);
+        QFETCH(QStringList, row);
+        const QString typed = row[0].mid(1, row[0].size() - 2);
+        const int applied = row[1].toInt();
+        for (const bool byQuery : {false, true}) {
+            Fixture f;
+            auto* resize = f.get<QPushButton>(u"resizeButton"_s);
+            QVERIFY(!resize->isEnabled());
+            f.get<QLineEdit>(u"bannerSizeEdit"_s)->selectAll();
+            QTest::keyClick(f.get(u"bannerSizeEdit"_s), Qt::Key_Delete);
+            QTest::keyClicks(f.get(u"bannerSizeEdit"_s), typed);
+            QVERIFY(resize->isEnabled());
+            QCOMPARE(f.composed().width(), 300);
+            if (!byQuery) {
+                QTest::mouseClick(resize, Qt::LeftButton);
+            }
+            QCOMPARE(f.page.BannerSize(), applied);
+            QVERIFY(!resize->isEnabled());
+            QCOMPARE(f.get<QLineEdit>(u"bannerSizeEdit"_s)->text(), QString::number(applied));
+            QCOMPARE(f.get<QLineEdit>(u"bannerHeightEdit"_s)->text(), QString::number(applied));
+            QCOMPARE(f.composed().size(), QSize(applied, applied));
+            QVERIFY(f.count(kBlue) > 50);
         }
-        QCOMPARE(f.page.BannerSize(), applied);
-        QVERIFY(!resize->isEnabled());
-        QCOMPARE(f.get<QLineEdit>(u"bannerSizeEdit"_s)->text(), QString::number(applied));
-        QCOMPARE(f.get<QLineEdit>(u"bannerHeightEdit"_s)->text(), QString::number(applied));
-        QCOMPARE(f.composed().size(), QSize(applied, applied));
-        QVERIFY(f.count(kBlue) > 50);
     }
 
     void lists_applyAtOnce_data() { AddTableRows(QFINDTESTDATA("editor-lists.txt")); }

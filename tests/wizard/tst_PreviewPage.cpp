@@ -37,31 +37,23 @@ class tst_PreviewPage : public QObject {
     FakePickers pickers;
     std::unique_ptr<QDialog> window;
     PreviewPage* page = nullptr;
-    int beeps = 0;
-    QList<QUrl> opened;
 
-    // Writes `body` as a page, shows it and waits until it has loaded; the browser's beep and desktop
-    // browser report to the test.
+    // Writes `body` as a page, shows it and waits until it has loaded; the browser's beeps and the desktop
+    // browser's pages reach the fake pickers.
     bool Show(const QByteArray& body) {
         const QString path = dir.filePath(QStringLiteral("page.html"));
         if (!WriteAll(path, "<html><body>" + body + "</body></html>")) {
             return false;
         }
         page->Navigate(path);
-        page->browser()->beep = [this] {
-            ++beeps;
-        };
-        page->browser()->openExternally = [this](const QUrl& url) {
-            opened.append(url);
-        };
-        QSignalSpy loaded(page->browser(), &QWebEngineView::loadFinished);
+        QSignalSpy loaded(page->Browser(), &QWebEngineView::loadFinished);
         return loaded.wait(kLoadTimeoutMs) && loaded.constFirst().constFirst().toBool();
     }
 
     // Clicks the middle of the page with the mouse, as a user would (the browser treats a script's
     // click differently from a user's for addresses it does not load itself).
     void Click() {
-        HtmlCtrl& browser = *page->browser();
+        HtmlCtrl& browser = *page->Browser();
         QWidget* surface = browser.focusProxy() != nullptr ? browser.focusProxy() : &browser;
         QTest::mouseMove(surface, surface->rect().center());
         QTest::mouseClick(surface, Qt::LeftButton, {}, surface->rect().center());
@@ -70,8 +62,8 @@ class tst_PreviewPage : public QObject {
 private slots:
     void init() {
         pickers.messages.clear();
-        beeps = 0;
-        opened.clear();
+        pickers.beeps = 0;
+        pickers.opened.clear();
         window = std::make_unique<QDialog>();
         window->resize(600, 420);
         page = new PreviewPage(pickers, window.get());
@@ -79,7 +71,7 @@ private slots:
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         // The wizard starts without paying for the browser engine.
-        QVERIFY(page->browser() == nullptr);
+        QVERIFY(page->Browser() == nullptr);
     }
 
     void links_data() { AddTableRows(QFINDTESTDATA("preview-links.txt")); }
@@ -88,19 +80,20 @@ private slots:
         const QString message = row[2] == u"-" ? QString() : row[2];
         const QString openedUrl = row[4] == u"-" ? QString() : row[4];
         QVERIFY(Show("<a style='position: fixed; inset: 0' " + row[0].toUtf8() + ">x</a>"));
-        const QUrl shown = page->browser()->url();
+        const QUrl shown = page->Browser()->url();
         // A mark in the document shows whether it is still the same document afterwards.
-        Evaluate(*page->browser(), QStringLiteral("window.vornetMark = 42; true"));
+        Evaluate(*page->Browser(), QStringLiteral("window.vornetMark = 42; true"));
         Click();
-        QTRY_VERIFY_WITH_TIMEOUT(beeps + pickers.messages.size() + opened.size() + window->isMinimized() > 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            pickers.beeps + pickers.messages.size() + pickers.opened.size() + window->isMinimized() > 0, 5000);
         QTest::qWait(200);
-        QCOMPARE(beeps, row[1].toInt());
+        QCOMPARE(pickers.beeps, row[1].toInt());
         QCOMPARE(pickers.messages.value(0).text, message);
         QCOMPARE(window->isMinimized(), row[3] == u"yes");
-        QCOMPARE(opened.value(0).toString(), openedUrl);
-        QCOMPARE(int(pickers.messages.size() + opened.size()), int(!message.isEmpty() || !openedUrl.isEmpty()));
-        QCOMPARE(page->browser()->url(), shown);
-        QCOMPARE(Evaluate(*page->browser(), QStringLiteral("window.vornetMark")).toInt(), 42);
+        QCOMPARE(pickers.opened.value(0).toString(), openedUrl);
+        QCOMPARE(int(pickers.messages.size() + pickers.opened.size()), int(!message.isEmpty() || !openedUrl.isEmpty()));
+        QCOMPARE(page->Browser()->url(), shown);
+        QCOMPARE(Evaluate(*page->Browser(), QStringLiteral("window.vornetMark")).toInt(), 42);
     }
 
     // The page's own alerts, confirms and prompts neither block nor show; it offers no context menu
@@ -108,14 +101,14 @@ private slots:
     void pageCannotActAsAnApplication() {
         QVERIFY(Show("<p id='t'>Some text</p><script>alert('hello'); var c = confirm('sure?');"
                      "var p = prompt('name?'); document.title = 'after:' + c + ':' + p;</script>"));
-        QTRY_COMPARE_WITH_TIMEOUT(page->browser()->title(), QStringLiteral("after:false:null"), kLoadTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(page->Browser()->title(), QStringLiteral("after:false:null"), kLoadTimeoutMs);
         for (const QWidget* widget : QApplication::topLevelWidgets()) {
             QVERIFY(!widget->isVisible() || qobject_cast<const QMessageBox*>(widget) == nullptr);
         }
         QVERIFY(pickers.messages.isEmpty());
-        QCOMPARE(page->browser()->contextMenuPolicy(), Qt::NoContextMenu);
+        QCOMPARE(page->Browser()->contextMenuPolicy(), Qt::NoContextMenu);
         QCOMPARE(
-            Evaluate(*page->browser(), QStringLiteral("getComputedStyle(document.getElementById('t')).userSelect")),
+            Evaluate(*page->Browser(), QStringLiteral("getComputedStyle(document.getElementById('t')).userSelect")),
             QStringLiteral("none"));
     }
 
@@ -123,7 +116,7 @@ private slots:
     void samePathAgain_loadsTheNewFile() {
         QVERIFY(Show("<script>document.title = 'first'</script>"));
         QVERIFY(Show("<script>document.title = 'second'</script>"));
-        QTRY_COMPARE_WITH_TIMEOUT(page->browser()->title(), QStringLiteral("second"), kLoadTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(page->Browser()->title(), QStringLiteral("second"), kLoadTimeoutMs);
     }
 };
 

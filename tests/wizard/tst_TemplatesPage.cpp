@@ -97,7 +97,7 @@ private slots:
                 folder.pickers.colors.push_back(QColor(colors[i]));
                 dialog->ColorButtons()[i]->click();
             }
-            expected = MakeTemplateFiles(dialog->Style(), dialog->Colors());
+            expected = MakeTemplateFiles(dialog->Style(), dialog->Colors()).value;
             for (const QString& name : names) {
                 dialog->NameEdit()->setText(name);
                 dialog->SaveButton()->click();

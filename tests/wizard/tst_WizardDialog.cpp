@@ -174,7 +174,7 @@ private slots:
             CheckStepShown(row[1].toInt());
         }
         QCOMPARE(wizard->Step(), row[1].toInt());
-        QCOMPARE(wizard->Editor().view().model().HasTemplate(), row[2] == u"yes");
+        QCOMPARE(wizard->Editor().View().Model().HasTemplate(), row[2] == u"yes");
         QCOMPARE(QFile::exists(PreviewFile()), row[3] == u"yes");
         QVERIFY(fakes->messages.isEmpty());
         QCOMPARE(fakes->folders.size(), size_t(1));
@@ -199,10 +199,10 @@ private slots:
         }
         if (run == u"preview") {
             Act(QStringLiteral("tab3 tab3"));
-            QVERIFY(!wizard->Preview().browser()->isHidden());
+            QVERIFY(!wizard->Preview().Browser()->isHidden());
             wizard->SetPreviewFolder(path);
             Act(QStringLiteral("next"));
-            QVERIFY(wizard->Preview().browser()->isHidden());
+            QVERIFY(wizard->Preview().Browser()->isHidden());
         } else {
             Act(QStringLiteral("tab5"));
             Field<QLineEdit>(wizard->Output(), u"outputFolder"_qs)->setText(path);
@@ -313,7 +313,7 @@ private slots:
         if (file != u"broken") {
             Banner banner;
             expected.ComposeInto(banner, LoadTemplateImage(expected.TemplatePath()).image);
-            QCOMPARE(wizard->Editor().view().model().Composed(), banner.Composed());
+            QCOMPARE(wizard->Editor().View().Model().Composed(), banner.Composed());
         }
         const QStringList aside = QDir(configDir->path()).entryList({QStringLiteral("last.vornetad.bad-*")});
         QCOMPARE(aside.size(), how == u"start" && file == u"broken" ? 1 : 0);

@@ -25,10 +25,10 @@ int main(int argc, char** argv) {
         for (const int scale : {1, 2}) {
             const QString path = folder + u'/' + shipped.name + (scale == 1 ? QString() : QStringLiteral("@2x")) +
                                  QStringLiteral(".gif");
-            QString error;
-            const QByteArray bytes = EncodeTemplateGif(shipped.draw(scale), &error);
-            const FileResult written = bytes.isEmpty() ? FileResult::Failure(path, error) : ReplaceFile(bytes, path);
-            if (!written.ok()) {
+            const Result<QByteArray> encoded = EncodeTemplateGif(shipped.draw(scale));
+            const FileResult written =
+                encoded.Ok() ? ReplaceFile(encoded.value, path) : FileResult::Failure(path, encoded.error);
+            if (!written.Ok()) {
                 std::fprintf(stderr, "%s: %s\n", qPrintable(written.path), qPrintable(written.error));
                 ++failures;
             }

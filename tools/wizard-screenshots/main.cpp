@@ -61,8 +61,8 @@ bool SaveBannerComparison(const QString& path) {
                             "'><br>1x image</td>"
                             "<td><img src='b.gif' srcset='b.gif 1x, b@2x.gif 2x' width='" +
                             size + "' height='" + size + "'><br>2x image (--hidpi)</td></tr></table></body></html>";
-    if (!SaveAsGif(banner.Composed(), folder.filePath(QStringLiteral("b.gif"))).ok() ||
-        !SaveAsGif(ComposeAt2x(banner, design.TemplatePath()), folder.filePath(QStringLiteral("b@2x.gif"))).ok() ||
+    if (!SaveAsGif(banner.Composed(), folder.filePath(QStringLiteral("b.gif"))).Ok() ||
+        !SaveAsGif(ComposeAt2x(banner, design.TemplatePath()), folder.filePath(QStringLiteral("b@2x.gif"))).Ok() ||
         !file.open(QIODevice::WriteOnly) || file.write(html) != html.size()) {
         return false;
     }
@@ -127,7 +127,9 @@ int main(int argc, char* argv[]) {
         if (step == WizardDialog::kStepCount) {
             // As after a run with the defaults, which shows what a policy must allow for the block.
             CodeTexts texts;
-            texts.LoadTextResources();
+            if (!texts.LoadTextResources().Ok()) {
+                qFatal("the built-in texts are missing");
+            }
             texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", Design().Advert());
             wizard.Output().ShowCspSources(texts.cspSources);
         }
