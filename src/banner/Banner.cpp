@@ -114,20 +114,20 @@ void Banner::LoadTemplate(const QString& path) {
 }
 
 void Banner::SetTemplate(const QImage& image) {
-    templateImage = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Kept as decoded: only the part under the square is ever converted (CutSquare), so a large
+    // template costs its decoded size once, not four bytes a pixel more.
+    templateImage = image;
     templateLoaded = true;
     SetScale(scale);
 }
 
 void Banner::SetScale(int n, const QImage& templateAtScale) {
     scale = std::clamp(n, 1, kMaxScale);
-    scaledTemplate = QImage();
-    if (scale > 1 && !templateImage.isNull()) {
-        // A companion of another size would put the crop square elsewhere than on the template.
-        scaledTemplate = templateAtScale.size() == templateImage.size() * scale
-                             ? templateAtScale.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                             : ScaledUp(templateImage, scale);
-    }
+    // A companion of another size would put the crop square elsewhere than on the template.
+    companion = scale > 1 && !templateImage.isNull() && templateAtScale.size() == templateImage.size() * scale
+                    ? templateAtScale
+                    : QImage();
+    squareStale = true;
     Compose();
 }
 
@@ -194,11 +194,30 @@ void Banner::Compose() {
     }
 }
 
+// The part of the template, drawn at the scale, that lies under the square `part` (in the
+// template's pixels at the scale), as the banner's format. At a scale above 1 without a companion
+// the part is scaled up from the template's pixels under it and a margin of two: smoothing reads
+// one pixel beyond each edge, so the part comes out as it would from the whole template scaled up.
+QImage Banner::CutSquare(const QRect& part) const {
+    if (part.isEmpty()) {
+        return {};
+    }
+    if (scale == 1) {
+        return templateImage.copy(part).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+    if (!companion.isNull()) {
+        return companion.copy(part).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+    const QRect under(part.topLeft() / scale, part.size() / scale);
+    const QRect read = under.adjusted(-2, -2, 2, 2).intersected(templateImage.rect());
+    const QImage up = ScaledUp(templateImage.copy(read).convertToFormat(QImage::Format_ARGB32_Premultiplied), scale);
+    return up.copy(QRect((under.topLeft() - read.topLeft()) * scale, part.size()));
+}
+
 // The S by S square of the template at (cropOffset, cropOffset), pixel for pixel, mirrored for the
 // left corner; whatever of the square lies outside the template is transparent.
 void Banner::CopyTemplate() {
     const int s = size * scale;
-    const QImage& source = scale == 1 ? templateImage : scaledTemplate;
     if (banner.width() != s || banner.height() != s || banner.format() != QImage::Format_ARGB32_Premultiplied ||
         !banner.isDetached()) {
         banner = QImage(s, s, QImage::Format_ARGB32_Premultiplied);
@@ -209,22 +228,31 @@ void Banner::CopyTemplate() {
     banner.setDotsPerMeterX(kDotsPerMeter * scale);
     banner.setDotsPerMeterY(kDotsPerMeter * scale);
 
+    // Template coordinates can reach 4096 * kMaxScale plus an offset of any int: 64 bits.
     const qint64 offset = qint64(cropOffset) * scale;
-    const qint64 width = source.width();
-    const qint64 height = source.height();
-    // Columns [first, last) of the banner that come from inside the template, before mirroring.
+    const qint64 width = qint64(templateImage.width()) * scale;
+    const qint64 height = qint64(templateImage.height()) * scale;
+    // Columns [first, last) and rows [top, bottom) of the banner that come from inside the
+    // template, before mirroring.
     const qint64 first = std::clamp<qint64>(-offset, 0, s);
     const qint64 last = std::clamp<qint64>(width - offset, first, s);
+    const qint64 top = std::clamp<qint64>(-offset, 0, s);
+    const qint64 bottom = std::clamp<qint64>(height - offset, top, s);
+    const QRect part(int(offset + first), int(offset + top), int(last - first), int(bottom - top));
+    if (squareStale || part != squareRect) {
+        square = CutSquare(part);
+        squareRect = part;
+        squareStale = false;
+    }
     const bool mirror = side == BannerSide::Left;
 
     for (int row = 0; row < s; ++row) {
         auto* dst = reinterpret_cast<QRgb*>(banner.scanLine(row));
-        const qint64 sourceRow = offset + row;
-        if (sourceRow < 0 || sourceRow >= height || first == last) {
+        if (row < top || row >= bottom || square.isNull()) {
             std::memset(dst, 0, size_t(s) * sizeof(QRgb));
             continue;
         }
-        const auto* from = reinterpret_cast<const QRgb*>(source.constScanLine(int(sourceRow))) + (offset + first);
+        const auto* from = reinterpret_cast<const QRgb*>(square.constScanLine(int(row - top)));
         const qint64 count = last - first;
         if (!mirror) {
             std::memset(dst, 0, size_t(first) * sizeof(QRgb));

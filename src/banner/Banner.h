@@ -92,6 +92,7 @@ private:
     // before a template is loaded.
     void Compose();
     void CopyTemplate();
+    QImage CutSquare(const QRect& part) const;
 
     std::array<BannerLine, 3> lines;
     int size = kInitialSize;
@@ -101,10 +102,15 @@ private:
     BannerSide side = BannerSide::Right;
 
     bool templateLoaded = false;
-    QImage templateImage;
+    QImage templateImage;  // as decoded, in whatever format
     int scale = 1;
-    // What the square is cut from at a scale above 1: the template drawn at that scale.
-    QImage scaledTemplate;
+    // The template drawn at the scale, when SetScale was given one of exactly that size.
+    QImage companion;
+    // The part of the template under the square, ready to copy: cut again only when the
+    // template, the scale, the size or the crop offset change, so a keystroke copies rows.
+    QImage square;
+    QRect squareRect;
+    bool squareStale = true;
     QImage banner;
 };
 

@@ -271,25 +271,62 @@ QString ReadPixels(GifFileType* gif, QImage& frame) {
     return {};
 }
 
+// The index whose colour fills the screen around the image, with `table` changed where that is
+// needed: the transparent colour, else the global table's background colour, else black, which
+// takes an entry of the table that no pixel uses. -1 when all 256 are used and none is black.
+int FillIndex(const QImage& frame, QList<QRgb>& table, int transparent, int background) {
+    if (transparent >= 0) {
+        return transparent & 0xFF;
+    }
+    if (background >= 0) {
+        return background & 0xFF;
+    }
+    constexpr QRgb kBlack = 0xFF000000u;
+    if (const qsizetype black = table.indexOf(kBlack); black >= 0) {
+        return int(black);
+    }
+    std::array<bool, 256> used{};
+    for (int y = 0; y < frame.height(); ++y) {
+        const uchar* indexes = frame.constScanLine(y);
+        for (int x = 0; x < frame.width(); ++x) {
+            used[indexes[x]] = true;
+        }
+    }
+    for (int i = 0; i < 256; ++i) {
+        if (!used[size_t(i)]) {
+            table[i] = kBlack;
+            return i;
+        }
+    }
+    return -1;
+}
+
 // The logical screen with the image laid on it, where the image does not cover the screen exactly:
 // the rest is transparent when the image has a transparent colour, else the background colour of a
-// global table, else black, as Qt's reader fills it.
+// global table, else black, as Qt's reader fills it. The screen keeps one byte a pixel whenever the
+// fill has an index, so a large screen costs no more than its image.
 QImage OnScreen(const QImage& frame, int screenWidth, int screenHeight, int left, int top, int transparent,
                 int background) {
-    const QList<QRgb> table = frame.colorTable();
-    QImage screen(screenWidth, screenHeight, transparent >= 0 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    QList<QRgb> table = frame.colorTable();
+    const int right = std::min(screenWidth, left + frame.width());
+    const int bottom = std::min(screenHeight, top + frame.height());
+    if (const int fill = FillIndex(frame, table, transparent, background); fill >= 0) {
+        QImage screen(screenWidth, screenHeight, QImage::Format_Indexed8);
+        if (screen.isNull()) {
+            return screen;
+        }
+        screen.setColorTable(table);
+        screen.fill(uint(fill));
+        for (int y = top; y < bottom; ++y) {
+            std::memcpy(screen.scanLine(y) + left, frame.constScanLine(y - top), size_t(std::max(0, right - left)));
+        }
+        return screen;
+    }
+    QImage screen(screenWidth, screenHeight, QImage::Format_RGB32);
     if (screen.isNull()) {
         return screen;
     }
-    QRgb fill = 0xFF000000u;
-    if (transparent >= 0) {
-        fill = table[transparent & 0xFF];
-    } else if (background >= 0) {
-        fill = table[background & 0xFF];
-    }
-    screen.fill(fill);
-    const int right = std::min(screenWidth, left + frame.width());
-    const int bottom = std::min(screenHeight, top + frame.height());
+    screen.fill(0xFF000000u);
     for (int y = top; y < bottom; ++y) {
         const uchar* indexes = frame.constScanLine(y - top);
         auto* line = reinterpret_cast<QRgb*>(screen.scanLine(y));

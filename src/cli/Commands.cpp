@@ -69,9 +69,6 @@ std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
         image = std::move(loaded.image);
         path = paths->constFirst();
     }
-    // Converted here, as the banner would convert it, so that the work is done while the fonts are
-    // still being set up.
-    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
     if (request.awaitFonts != nullptr) {
         request.awaitFonts();
     }
