@@ -14,6 +14,7 @@
 #include <QThread>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 const QString kCli = QStringLiteral(VORNET_BINARY_DIR "/bin/vornetad-cli");
@@ -23,6 +24,16 @@ class tst_CliProcess : public QObject {
 
 private slots:
     void initTestCase() { QVERIFY2(QFile::exists(kCli), qPrintable(kCli)); }
+
+    // No run of the program, a hostile template's included, took more than 80 MB at its peak (the
+    // largest resident size of any child this process waited for). Sanitizers multiply memory.
+    void cleanupTestCase() {
+#if !defined(__SANITIZE_ADDRESS__)
+        rusage usage{};
+        QCOMPARE(::getrusage(RUSAGE_CHILDREN, &usage), 0);
+        QVERIFY2(usage.ru_maxrss < 80 * 1000, qPrintable(QString::number(usage.ru_maxrss) + u" KB"_qs));
+#endif
+    }
 
     void exitStatus_data() {
         QTest::addColumn<QByteArrayList>("row");
@@ -36,7 +47,9 @@ private slots:
         QTemporaryDir dir;
         const QByteArray folder = QFile::encodeName(dir.path());
         for (QByteArray& column : row) {
-            column.replace("$D", folder).replace("$B", VORNET_BINARY_DIR);
+            column.replace("$D", folder)
+                .replace("$B", VORNET_BINARY_DIR)
+                .replace("$S", VORNET_SOURCE_DIR "/tests/cli/files");
         }
         const int status = row[0].toInt();
         const QString out = QString::fromUtf8(row.value(2)).replace(u';', u'\n');
