@@ -3,6 +3,7 @@
 // should stay within one frame (16 ms).
 #include "BannerView.h"
 #include "EditorPage.h"
+#include "GifWriter.h"
 #include "Pickers.h"
 
 #include <QApplication>
@@ -54,8 +55,12 @@ void BM_KeystrokeToRepaintedView(benchmark::State& state) {
             image.setPixel(x, y, qRgb(x % 256, y % 256, (x + y) % 256));
         }
     }
-    const QString templatePath = dir.filePath(u"template.png"_s);
-    image.save(templatePath);
+    // Templates are GIFs: anything else would be refused and leave the banner without pixels.
+    const QString templatePath = dir.filePath(u"template.gif"_s);
+    if (!SaveAsGif(image, templatePath).Ok()) {
+        state.SkipWithError("the template could not be written");
+        return;
+    }
 
     NoPickers pickers;
     EditorPage page(pickers);
@@ -65,7 +70,10 @@ void BM_KeystrokeToRepaintedView(benchmark::State& state) {
         state.SkipWithError("the editor's window was not exposed");
         return;
     }
-    page.LoadTemplate(templatePath);
+    if (!page.LoadTemplate(templatePath).Ok()) {
+        state.SkipWithError("the template was refused");
+        return;
+    }
     auto* sizeEdit = page.findChild<QLineEdit*>(u"bannerSizeEdit"_s);
     sizeEdit->setText(u"500"_s);
     page.BannerSize();

@@ -16,6 +16,11 @@ void BannerView::LoadTemplate(const QString& path) {
     repaint();
 }
 
+void BannerView::SetTemplate(const QImage& image) {
+    banner.SetTemplate(image);
+    repaint();
+}
+
 void BannerView::SetBannerSize(int n) {
     banner.SetBannerSize(n);
     repaint();

@@ -19,6 +19,8 @@ public:
     void SetModel(Banner model);
 
     void LoadTemplate(const QString& path);
+    // An image already decoded (null: a template without pixels), as Banner::SetTemplate.
+    void SetTemplate(const QImage& image);
     void SetBannerSize(int n);
     void SetSide(BannerSide side);
     void SetLine(int index, const BannerLine& line);

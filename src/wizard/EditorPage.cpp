@@ -5,6 +5,7 @@
 #include "DialogUnits.h"
 #include "FontButton.h"
 #include "PageLayout.h"
+#include "TemplateImage.h"
 #include "design/Design.h"
 
 #include <QCheckBox>
@@ -235,9 +236,11 @@ void EditorPage::CreateLine(int index, const BannerLine& defaults) {
     connect(line.fontButton, &FontButton::fontChanged, this, &EditorPage::OnFontChanged);
 }
 
-void EditorPage::LoadTemplate(const QString& path) {
+FileResult EditorPage::LoadTemplate(const QString& path) {
     loadedTemplate = path;
-    bannerView->LoadTemplate(path);
+    TemplateImage loaded = LoadTemplateImage(path);
+    bannerView->SetTemplate(loaded.image);
+    return loaded.status;
 }
 
 QImage EditorPage::ComposedAt2x() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "WizardPage.h"
+#include "files/FileResult.h"
 
 #include <QImage>
 #include <QRgb>
@@ -36,7 +37,9 @@ public:
     // `pickers` must outlive the page; the swatches and font buttons open them.
     explicit EditorPage(Pickers& pickers, QWidget* parent = nullptr);
 
-    void LoadTemplate(const QString& path);
+    // Decodes the template at `path` into the banner. A refused file still replaces the template,
+    // as one without pixels; the result says which file and why, for the caller to tell the user.
+    [[nodiscard]] FileResult LoadTemplate(const QString& path);
     // The edge length of the banner that will be saved: a size typed but not yet applied is
     // applied first, exactly as Resize would.
     int BannerSize();

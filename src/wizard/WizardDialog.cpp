@@ -206,12 +206,21 @@ void WizardDialog::ShowStep() {
     }
 }
 
-void WizardDialog::LeaveStep() {
+bool WizardDialog::LeaveStep() {
     if (step == 1) {
-        editorPage->LoadTemplate(templatesPage->GetSelectedTemplatePath());
+        // A template that cannot be decoded would give a banner of bare text: the user picks another.
+        const QString path = templatesPage->GetSelectedTemplatePath();
+        if (const FileResult loaded = editorPage->LoadTemplate(path); !loaded.Ok() && !path.isEmpty()) {
+            pickers.ShowMessage(this, windowTitle(),
+                                QStringLiteral("The template \"%1\" cannot be used: %2. Please choose another one.")
+                                    .arg(QDir::toNativeSeparators(path), loaded.error),
+                                Pickers::MessageIcon::Warning);
+            return false;
+        }
     } else if (step == 3) {
         ShowPreview();
     }
+    return true;
 }
 
 void WizardDialog::ShowPreview() {
@@ -235,13 +244,17 @@ void WizardDialog::ShowPreview() {
 }
 
 void WizardDialog::GoToStep(int n) {
-    LeaveStep();
+    if (!LeaveStep()) {
+        return;
+    }
     step = std::clamp(n, 1, kStepCount);
     ShowStep();
 }
 
 void WizardDialog::OnNext() {
-    LeaveStep();
+    if (!LeaveStep()) {
+        return;
+    }
     step = std::min(step + 1, kStepCount);
     ShowStep();
 }
@@ -394,7 +407,11 @@ void WizardDialog::OnGenerate() {
     // Taken now: the next preview builds a block of its own.
     outputPage->ShowCspSources(target.removeAdvert || report.Written().isEmpty() ? QByteArrayList() : texts.cspSources);
     if (report.Ok()) {
-        pickers.ShowMessage(this, windowTitle(), QStringLiteral("Done!"), Pickers::MessageIcon::Information);
+        // Files looked at and left as they were on purpose (a page without an advert, the images
+        // other pages may use) are named, so the user knows what the run did not change.
+        const QString done =
+            report.notes.isEmpty() ? QStringLiteral("Done!") : QStringLiteral("Done!\n\n") + report.notes.join(u'\n');
+        pickers.ShowMessage(this, windowTitle(), done, Pickers::MessageIcon::Information);
         KeepDesign(design);
     } else {
         pickers.ShowMessage(this, windowTitle(),

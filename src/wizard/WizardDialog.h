@@ -50,7 +50,8 @@ public:
     // Makes buttons, tabs and pages match `step`.
     void ShowStep();
     // The action for leaving the step shown (templates: load the template; options: preview).
-    void LeaveStep();
+    // What leaving the step shown does; false when the step must stay shown (the user was told why).
+    bool LeaveStep();
     void GoToStep(int n);
     void OnNext();
     void OnBack();

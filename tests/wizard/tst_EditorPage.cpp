@@ -56,7 +56,7 @@ struct Fixture {
         : page(pickers) {
         WriteTestGif(dir.filePath(u"template.gif"_s), SolidTemplate(QColor(230, 230, 200), 600));
         page.show();
-        page.LoadTemplate(dir.filePath(u"template.gif"_s));
+        QVERIFY(page.LoadTemplate(dir.filePath(u"template.gif"_s)).Ok());
     }
     template <typename T = QWidget>
     T* get(const QString& name) {

@@ -187,7 +187,7 @@ private slots:
     void generate() {
         QFETCH(QStringList, row);
         const QString run = row[0], folder = row[1];
-        QString told = row[2] == u"-" ? QString() : row[2];
+        QString told = row[2] == u"-" ? QString() : QString(row[2]).replace(u"\\n"_qs, u"\n"_qs);
         QTemporaryDir out;
         const QString path = folder == u"none"      ? QString()
                              : folder == u"blocked" ? out.filePath(QStringLiteral("plain-file/sub/"))
@@ -208,6 +208,7 @@ private slots:
             Field<QLineEdit>(wizard->Output(), u"outputFolder"_qs)->setText(path);
             if (run == u"remove") {
                 QVERIFY(WriteAll(path + u"p.html"_qs, "<body>mine<!--VornetAdBegin-->ad<!--VornetAdEnd--></body>"));
+                QVERIFY(WriteAll(path + u"VornetAdStyle.css"_qs, "theirs"));
                 Act(u"click@removeAdvert"_qs);
                 Field<QListWidget>(wizard->Output(), u"pageList"_qs)->addItem(path + u"p.html"_qs);
             }
@@ -219,18 +220,29 @@ private slots:
         QCOMPARE(fakes->messages.size(), told.isEmpty() ? 0 : 1);
         const FakePickers::Message message = fakes->messages.value(0);
         QVERIFY2(message.text.contains(told.replace(u"<out>"_qs, path)), qPrintable(message.text));
-        QVERIFY(told.isEmpty() ||
-                message.icon == (told == u"Done!" ? Pickers::MessageIcon::Information : Pickers::MessageIcon::Warning));
+        QVERIFY(told.isEmpty() || message.icon == (told.startsWith(u"Done!") ? Pickers::MessageIcon::Information
+                                                                             : Pickers::MessageIcon::Warning));
         QCOMPARE(path.isEmpty() ? 0 : int(QDir(path).entryList(QDir::Files).size()), row[4].toInt());
         QVERIFY(run != u"remove" || ReadAll(path + u"p.html"_qs) == "<body>mine</body>");
     }
 
-    void emptyTemplatesFolder_allStepsStillWork() {
-        QTemporaryDir empty;
-        Start(empty.path() + u'/');
+    // Without templates every step still works; a template that cannot be decoded is named, with
+    // why, when the user leaves the templates step, which stays shown.
+    void emptyOrRefusedTemplates() {
+        QTemporaryDir folder;
+        Start(folder.path() + u'/');
         QCOMPARE(wizard->Catalog().Count(), 0);
         Act(QStringLiteral("next next next next tab1"));
         CheckStepShown(1);
+        QVERIFY(fakes->messages.isEmpty());
+
+        QVERIFY(WriteAll(folder.filePath(u"broken.gif"_qs), "GIF89a, but no more"));
+        Start(folder.path() + u'/');
+        Act(QStringLiteral("next tab3"));
+        CheckStepShown(1);
+        QCOMPARE(fakes->messages.size(), 2);
+        QVERIFY2(fakes->messages[1].text.contains(u"broken.gif\" cannot be used: "_qs),
+                 qPrintable(fakes->messages[1].text));
     }
 
     // Settings changed on every page, the size applied before another template was chosen (whose
