@@ -1,5 +1,5 @@
 // Composition of the banner as the editor does it on every keystroke.
-#include "Banner.h"
+#include "banner/Banner.h"
 
 #include <QGuiApplication>
 #include <QImage>

@@ -2,8 +2,8 @@
 // with a site's size. Target: 1,000 pages of 20 KB in at most a second, linear in pages, the same
 // per page when the pages are spread over folders and found by the site walk, and for the remove
 // run.
-#include "OutputRuns.h"
 #include "files/SiteWalk.h"
+#include "output/OutputRuns.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 // Saving a composed banner as GIF: flatten, quantize, map, encode, write.
 
-#include "GifEncoding.h"
-#include "GifWriter.h"
-#include "OctreeQuantizer.h"
 #include "PhotoLikeBanner.h"
-#include "TemplateImage.h"
+#include "banner/GifEncoding.h"
+#include "banner/GifWriter.h"
+#include "banner/OctreeQuantizer.h"
+#include "banner/TemplateImage.h"
 
 #include <QImage>
 #include <QSet>

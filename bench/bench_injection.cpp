@@ -1,9 +1,9 @@
 // Page injection at the sizes and shapes that once took quadratic time or much memory. Targets: a
 // 200 MB page in at most 2 s with a peak memory of at most 3 times the page; crafted pages (100,000
 // lone markers, nested markers, structure tags after an old block) at most 50 ms per MB.
-#include "CodeTexts.h"
-#include "OutputRuns.h"
-#include "PageInjection.h"
+#include "output/CodeTexts.h"
+#include "output/OutputRuns.h"
+#include "output/PageInjection.h"
 
 #include <QFile>
 #include <QImage>

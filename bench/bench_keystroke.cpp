@@ -1,10 +1,10 @@
 // One keystroke in a line's text field, through recomposition, to the repainted banner view: a
 // 500-pixel banner with all three lines on. The editor recomposes on every keystroke, so this
 // should stay within one frame (16 ms).
-#include "BannerView.h"
-#include "EditorPage.h"
-#include "GifWriter.h"
-#include "Pickers.h"
+#include "banner/GifWriter.h"
+#include "controls/BannerView.h"
+#include "controls/Pickers.h"
+#include "wizard/EditorPage.h"
 
 #include <QApplication>
 #include <QCheckBox>

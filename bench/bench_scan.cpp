@@ -1,6 +1,6 @@
 // Scan of a folder with 100 shipped-size templates, as the wizard does once at every start.
 
-#include "TemplateCatalog.h"
+#include "templates/TemplateCatalog.h"
 
 #include <QCoreApplication>
 #include <QDir>

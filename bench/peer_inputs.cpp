@@ -7,9 +7,9 @@
 //   peer-inputs colours FILE    prints the number of distinct colours (alpha included) of an image
 //   peer-inputs gif IN OUT      our quantizer and GIF writer on any image Qt reads, as one process
 
-#include "GifWriter.h"
 #include "PhotoLikeBanner.h"
-#include "TemplateImage.h"
+#include "banner/GifWriter.h"
+#include "banner/TemplateImage.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,9 +1,9 @@
-#include "CodeTexts.h"
-#include "DialogLook.h"
-#include "Pickers.h"
-#include "StartupProbe.h"
-#include "WizardDialog.h"
-#include "WizardOptions.h"
+#include "app/StartupProbe.h"
+#include "app/WizardOptions.h"
+#include "controls/Pickers.h"
+#include "output/CodeTexts.h"
+#include "wizard/DialogLook.h"
+#include "wizard/WizardDialog.h"
 
 #include <QApplication>
 #include <QMessageBox>

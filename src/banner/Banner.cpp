@@ -1,6 +1,6 @@
-#include "Banner.h"
+#include "banner/Banner.h"
 
-#include "TemplateImage.h"
+#include "banner/TemplateImage.h"
 
 #include <QFont>
 #include <QFontDatabase>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BannerLine.h"
+#include "banner/BannerLine.h"
 
 #include <QImage>
 #include <QString>

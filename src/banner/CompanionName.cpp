@@ -1,5 +1,5 @@
 // Apart from the decoder: the code block names the 2x image without any image code.
-#include "TemplateImage.h"
+#include "banner/TemplateImage.h"
 
 QString At2xName(const QString& name) {
     const qsizetype dot = name.lastIndexOf(u'.');

@@ -1,4 +1,4 @@
-#include "GifEncoding.h"
+#include "banner/GifEncoding.h"
 
 #include <algorithm>
 

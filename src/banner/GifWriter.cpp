@@ -1,7 +1,7 @@
-#include "GifWriter.h"
+#include "banner/GifWriter.h"
 
-#include "GifEncoding.h"
-#include "OctreeQuantizer.h"
+#include "banner/GifEncoding.h"
+#include "banner/OctreeQuantizer.h"
 #include "files/ReplaceFile.h"
 
 #include <QByteArray>

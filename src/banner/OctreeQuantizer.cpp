@@ -1,4 +1,4 @@
-#include "OctreeQuantizer.h"
+#include "banner/OctreeQuantizer.h"
 
 #include <QImage>
 

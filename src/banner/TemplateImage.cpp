@@ -1,4 +1,4 @@
-#include "TemplateImage.h"
+#include "banner/TemplateImage.h"
 
 #include "files/ReadFile.h"
 

@@ -1,6 +1,6 @@
-#include "BashCompletion.h"
+#include "cli/BashCompletion.h"
 
-#include "CliOptions.h"
+#include "cli/CliOptions.h"
 
 #include <QMap>
 

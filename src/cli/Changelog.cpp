@@ -1,4 +1,4 @@
-#include "Changelog.h"
+#include "cli/Changelog.h"
 
 #include <QDate>
 #include <QLocale>

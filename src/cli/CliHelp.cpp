@@ -1,4 +1,4 @@
-#include "CliHelp.h"
+#include "cli/CliHelp.h"
 
 #include "templatemaker/TemplateMaker.h"
 

@@ -1,6 +1,6 @@
 // The code command: texts only, no image and no font, so that it runs without the GUI libraries.
-#include "CodeTexts.h"
-#include "Commands.h"
+#include "cli/Commands.h"
+#include "output/CodeTexts.h"
 
 #include <cstdio>
 

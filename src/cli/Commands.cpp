@@ -1,16 +1,16 @@
-#include "Commands.h"
+#include "cli/Commands.h"
 
-#include "Banner.h"
-#include "CliHelp.h"
-#include "CodeTexts.h"
-#include "GifWriter.h"
-#include "OutputRuns.h"
-#include "TemplateCatalog.h"
-#include "TemplateImage.h"
+#include "banner/Banner.h"
+#include "banner/GifWriter.h"
+#include "banner/TemplateImage.h"
+#include "cli/CliHelp.h"
 #include "design/DesignFile.h"
 #include "files/ReplaceFile.h"
 #include "files/SiteWalk.h"
+#include "output/CodeTexts.h"
+#include "output/OutputRuns.h"
 #include "templatemaker/TemplateMaker.h"
+#include "templates/TemplateCatalog.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CliOptions.h"
-#include "CodeTexts.h"
+#include "cli/CliOptions.h"
 #include "files/Result.h"
+#include "output/CodeTexts.h"
 
 #include <QImage>
 #include <QString>

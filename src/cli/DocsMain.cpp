@@ -1,9 +1,9 @@
 // vornetad-docs: writes the man pages of both programs, the bash completion and the package's
 // changelog, made from the command line's tables, the project's Markdown documentation and the
 // AppStream release entries. The build runs it; it is not installed.
-#include "BashCompletion.h"
-#include "Changelog.h"
-#include "ManPage.h"
+#include "cli/BashCompletion.h"
+#include "cli/Changelog.h"
+#include "cli/ManPage.h"
 
 #include <QCoreApplication>
 #include <QDir>

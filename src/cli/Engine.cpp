@@ -1,7 +1,7 @@
-#include "Engine.h"
+#include "cli/Engine.h"
 
-#include "CliHelp.h"
-#include "Commands.h"
+#include "cli/CliHelp.h"
+#include "cli/Commands.h"
 #include "files/Interruption.h"
 
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "FontSetup.h"
+#include "cli/FontSetup.h"
 
 #include <dlfcn.h>
 #include <thread>

@@ -1,7 +1,7 @@
-#include "ManPage.h"
+#include "cli/ManPage.h"
 
-#include "CliHelp.h"
-#include "WizardOptions.h"
+#include "app/WizardOptions.h"
+#include "cli/CliHelp.h"
 
 #include <QRegularExpression>
 #include <QStringList>

@@ -1,9 +1,9 @@
-#include "CliHelp.h"
-#include "CliOptions.h"
-#include "Commands.h"
-#include "DataFolder.h"
-#include "Engine.h"
-#include "FontSetup.h"
+#include "cli/CliHelp.h"
+#include "cli/CliOptions.h"
+#include "cli/Commands.h"
+#include "cli/Engine.h"
+#include "cli/FontSetup.h"
+#include "templates/DataFolder.h"
 
 #include <QCoreApplication>
 #include <QLibrary>

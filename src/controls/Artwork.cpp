@@ -1,4 +1,4 @@
-#include "Artwork.h"
+#include "controls/Artwork.h"
 
 Artwork::Artwork(const QString& path)
     : single(path) {

@@ -1,4 +1,4 @@
-#include "BannerView.h"
+#include "controls/BannerView.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
-#include "ColorSwatch.h"
+#include "controls/ColorSwatch.h"
 
-#include "Pickers.h"
+#include "controls/Pickers.h"
 #include "design/Design.h"
 
 #include <QMouseEvent>

@@ -1,7 +1,7 @@
-#include "FontButton.h"
+#include "controls/FontButton.h"
 
-#include "ColorSwatch.h"
-#include "Pickers.h"
+#include "controls/ColorSwatch.h"
+#include "controls/Pickers.h"
 
 #include <QMouseEvent>
 #include <QPainter>

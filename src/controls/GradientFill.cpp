@@ -1,4 +1,4 @@
-#include "GradientFill.h"
+#include "controls/GradientFill.h"
 
 #include <QPainter>
 

@@ -1,6 +1,6 @@
-#include "GradientListBox.h"
+#include "controls/GradientListBox.h"
 
-#include "GradientFill.h"
+#include "controls/GradientFill.h"
 
 #include <QPainter>
 #include <QStyledItemDelegate>

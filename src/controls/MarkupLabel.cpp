@@ -1,6 +1,6 @@
-#include "MarkupLabel.h"
+#include "controls/MarkupLabel.h"
 
-#include "Markup.h"
+#include "markup/Markup.h"
 
 #include <QDesktopServices>
 #include <QMouseEvent>

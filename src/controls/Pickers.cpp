@@ -1,4 +1,4 @@
-#include "Pickers.h"
+#include "controls/Pickers.h"
 
 #include <QApplication>
 #include <QColorDialog>

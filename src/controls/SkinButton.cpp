@@ -1,4 +1,4 @@
-#include "SkinButton.h"
+#include "controls/SkinButton.h"
 
 #include <QFocusEvent>
 #include <QMouseEvent>

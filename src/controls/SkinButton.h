@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Artwork.h"
+#include "controls/Artwork.h"
 
 #include <QColor>
 #include <QPushButton>

@@ -1,6 +1,6 @@
-#include "TemplatePreview.h"
+#include "controls/TemplatePreview.h"
 
-#include "TemplateImage.h"
+#include "banner/TemplateImage.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -1,7 +1,7 @@
-#include "TemplateStrip.h"
+#include "controls/TemplateStrip.h"
 
-#include "GradientFill.h"
-#include "TemplateCatalog.h"
+#include "controls/GradientFill.h"
+#include "templates/TemplateCatalog.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "design/Design.h"
 
-#include "DataFolder.h"
+#include "templates/DataFolder.h"
 
 #include <QDir>
 #include <QFileInfo>

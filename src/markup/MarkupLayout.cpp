@@ -1,4 +1,4 @@
-#include "Markup.h"
+#include "markup/Markup.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Banner.h"
+#include "banner/Banner.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "CodeTexts.h"
+#include "output/CodeTexts.h"
 
-#include "TemplateImage.h"
+#include "banner/TemplateImage.h"
 
 #include <QCryptographicHash>
 #include <QFile>

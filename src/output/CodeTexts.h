@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AdSettings.h"
 #include "files/FileResult.h"
+#include "output/AdSettings.h"
 
 #include <QByteArray>
 #include <QByteArrayList>

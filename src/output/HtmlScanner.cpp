@@ -1,4 +1,4 @@
-#include "HtmlScanner.h"
+#include "output/HtmlScanner.h"
 
 #include <algorithm>
 #include <array>

@@ -1,10 +1,10 @@
-#include "OutputRuns.h"
+#include "output/OutputRuns.h"
 
-#include "PageInjection.h"
-#include "TemplateImage.h"
+#include "banner/TemplateImage.h"
 #include "files/Interruption.h"
 #include "files/PrivateFolder.h"
 #include "files/ReplaceFile.h"
+#include "output/PageInjection.h"
 
 #include <QFileInfo>
 #include <QImage>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AdSettings.h"
-#include "CodeTexts.h"
 #include "files/FileResult.h"
+#include "output/AdSettings.h"
+#include "output/CodeTexts.h"
 
 #include <QList>
 #include <QString>

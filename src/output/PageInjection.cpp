@@ -1,9 +1,9 @@
-#include "PageInjection.h"
+#include "output/PageInjection.h"
 
-#include "GifWriter.h"
-#include "HtmlScanner.h"
+#include "banner/GifWriter.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
+#include "output/HtmlScanner.h"
 
 #include <QDir>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CodeTexts.h"
 #include "files/FileResult.h"
 #include "files/Result.h"
+#include "output/CodeTexts.h"
 
 #include <QByteArray>
 #include <QImage>

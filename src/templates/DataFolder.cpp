@@ -1,4 +1,4 @@
-#include "DataFolder.h"
+#include "templates/DataFolder.h"
 
 #include <QCoreApplication>
 #include <QDir>

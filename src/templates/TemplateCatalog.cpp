@@ -1,8 +1,8 @@
-#include "TemplateCatalog.h"
+#include "templates/TemplateCatalog.h"
 
-#include "DataFolder.h"
-#include "TemplateImage.h"
+#include "banner/TemplateImage.h"
 #include "files/FileNames.h"
+#include "templates/DataFolder.h"
 
 #include <QDir>
 #include <QFile>

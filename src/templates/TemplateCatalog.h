@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DataFolder.h"
+#include "templates/DataFolder.h"
 
 #include <QImage>
 #include <QRgb>

@@ -1,8 +1,8 @@
 // The rules for template names, apart from the code that reads and writes templates: the command
 // line checks a name before it loads the libraries that draw.
-#include "TemplateCatalog.h"
-#include "UserTemplates.h"
 #include "files/FileNames.h"
+#include "templates/TemplateCatalog.h"
+#include "templates/UserTemplates.h"
 
 #include <algorithm>
 

@@ -1,11 +1,11 @@
-#include "UserTemplates.h"
+#include "templates/UserTemplates.h"
 
-#include "TemplateCatalog.h"
-#include "TemplateImage.h"
+#include "banner/TemplateImage.h"
 #include "files/FileNames.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 #include "templatemaker/TemplateGif.h"
+#include "templates/TemplateCatalog.h"
 
 #include <QBuffer>
 #include <QFile>

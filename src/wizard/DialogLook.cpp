@@ -1,4 +1,4 @@
-#include "DialogLook.h"
+#include "wizard/DialogLook.h"
 
 #include <QApplication>
 #include <QFont>

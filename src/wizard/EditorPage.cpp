@@ -1,12 +1,12 @@
-#include "EditorPage.h"
+#include "wizard/EditorPage.h"
 
-#include "BannerView.h"
-#include "ColorSwatch.h"
-#include "DialogUnits.h"
-#include "FontButton.h"
-#include "PageLayout.h"
-#include "TemplateImage.h"
+#include "banner/TemplateImage.h"
+#include "controls/BannerView.h"
+#include "controls/ColorSwatch.h"
+#include "controls/DialogUnits.h"
+#include "controls/FontButton.h"
 #include "design/Design.h"
+#include "wizard/PageLayout.h"
 
 #include <QCheckBox>
 #include <QComboBox>

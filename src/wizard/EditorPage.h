@@ -1,7 +1,7 @@
 #pragma once
 
-#include "WizardPage.h"
 #include "files/FileResult.h"
+#include "wizard/WizardPage.h"
 
 #include <QImage>
 #include <QRgb>

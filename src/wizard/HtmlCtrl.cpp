@@ -1,6 +1,6 @@
-#include "HtmlCtrl.h"
+#include "wizard/HtmlCtrl.h"
 
-#include "Pickers.h"
+#include "controls/Pickers.h"
 
 #include <QDir>
 #include <QQuickWindow>

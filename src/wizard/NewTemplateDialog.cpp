@@ -1,7 +1,7 @@
-#include "NewTemplateDialog.h"
+#include "wizard/NewTemplateDialog.h"
 
-#include "Pickers.h"
-#include "UserTemplates.h"
+#include "controls/Pickers.h"
+#include "templates/UserTemplates.h"
 
 #include <QDialogButtonBox>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
-#include "OptionsPage.h"
+#include "wizard/OptionsPage.h"
 
-#include "DialogUnits.h"
-#include "PageLayout.h"
+#include "controls/DialogUnits.h"
 #include "design/Design.h"
+#include "wizard/PageLayout.h"
 
 #include <QCheckBox>
 #include <QEvent>

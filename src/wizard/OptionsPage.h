@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AdSettings.h"
-#include "WizardPage.h"
+#include "output/AdSettings.h"
+#include "wizard/WizardPage.h"
 
 #include <QByteArray>
 #include <QString>

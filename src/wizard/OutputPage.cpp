@@ -1,10 +1,10 @@
-#include "OutputPage.h"
+#include "wizard/OutputPage.h"
 
-#include "DialogUnits.h"
-#include "GradientListBox.h"
-#include "PageLayout.h"
-#include "Pickers.h"
+#include "controls/DialogUnits.h"
+#include "controls/GradientListBox.h"
+#include "controls/Pickers.h"
 #include "files/FileNames.h"
+#include "wizard/PageLayout.h"
 
 #include <QClipboard>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "OutputRuns.h"
-#include "WizardPage.h"
+#include "output/OutputRuns.h"
+#include "wizard/WizardPage.h"
 
 #include <QByteArrayList>
 

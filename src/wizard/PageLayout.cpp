@@ -1,6 +1,6 @@
-#include "PageLayout.h"
+#include "wizard/PageLayout.h"
 
-#include "DialogUnits.h"
+#include "controls/DialogUnits.h"
 
 #include <QAbstractButton>
 #include <QLabel>

@@ -1,7 +1,7 @@
-#include "PreviewPage.h"
+#include "wizard/PreviewPage.h"
 
-#include "DialogUnits.h"
-#include "HtmlCtrl.h"
+#include "controls/DialogUnits.h"
+#include "wizard/HtmlCtrl.h"
 
 #include <QLabel>
 

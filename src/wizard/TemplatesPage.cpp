@@ -1,15 +1,15 @@
-#include "TemplatesPage.h"
+#include "wizard/TemplatesPage.h"
 
-#include "DataFolder.h"
-#include "DialogUnits.h"
-#include "MarkupLabel.h"
-#include "NewTemplateDialog.h"
-#include "Pickers.h"
-#include "TemplateCatalog.h"
-#include "TemplatePreview.h"
-#include "TemplateStrip.h"
-#include "UserTemplates.h"
+#include "controls/DialogUnits.h"
+#include "controls/MarkupLabel.h"
+#include "controls/Pickers.h"
+#include "controls/TemplatePreview.h"
+#include "controls/TemplateStrip.h"
 #include "files/FileNames.h"
+#include "templates/DataFolder.h"
+#include "templates/TemplateCatalog.h"
+#include "templates/UserTemplates.h"
+#include "wizard/NewTemplateDialog.h"
 
 #include <QDir>
 #include <QFileInfo>

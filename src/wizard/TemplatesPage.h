@@ -1,7 +1,7 @@
 #pragma once
 
-#include "TemplateCatalog.h"
-#include "WizardPage.h"
+#include "templates/TemplateCatalog.h"
+#include "wizard/WizardPage.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "AdSettings.h"
-#include "Artwork.h"
-#include "CodeTexts.h"
-#include "Pickers.h"
-#include "TemplateCatalog.h"
+#include "controls/Artwork.h"
+#include "controls/Pickers.h"
+#include "output/AdSettings.h"
+#include "output/CodeTexts.h"
+#include "templates/TemplateCatalog.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "WizardPage.h"
+#include "wizard/WizardPage.h"
 
 #include <QKeyEvent>
 

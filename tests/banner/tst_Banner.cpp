@@ -1,7 +1,7 @@
-#include "Banner.h"
 #include "DataTable.h"
-#include "GifWriter.h"
 #include "TestFiles.h"
+#include "banner/Banner.h"
+#include "banner/GifWriter.h"
 
 #include <QFontInfo>
 #include <QPainter>

@@ -1,8 +1,8 @@
 #include "DataTable.h"
-#include "GifWriter.h"
 #include "PhotoLikeBanner.h"
-#include "TemplateImage.h"
 #include "TestFiles.h"
+#include "banner/GifWriter.h"
+#include "banner/TemplateImage.h"
 
 #include <QCryptographicHash>
 #include <QImage>

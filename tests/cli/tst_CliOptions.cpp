@@ -1,8 +1,8 @@
 // The command line as ParseCommandLine takes it: the forms it accepts with the settings they give
 // (accepted.tsv), and every way it refuses one before anything runs (refused.tsv).
-#include "CliOptions.h"
-#include "Commands.h"
 #include "TestFiles.h"
+#include "cli/CliOptions.h"
+#include "cli/Commands.h"
 #include "design/DesignFile.h"
 #include "templatemaker/TemplateMaker.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Pickers.h"
+#include "controls/Pickers.h"
 
 #include <QList>
 #include <QString>

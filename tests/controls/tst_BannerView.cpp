@@ -1,7 +1,7 @@
-#include "BannerView.h"
 #include "DataTable.h"
 #include "TestGif.h"
 #include "TestPixels.h"
+#include "controls/BannerView.h"
 
 #include <QTemporaryDir>
 #include <QTest>

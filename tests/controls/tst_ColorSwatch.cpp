@@ -1,6 +1,6 @@
-#include "ColorSwatch.h"
 #include "DataTable.h"
 #include "FakePickers.h"
+#include "controls/ColorSwatch.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,8 +1,8 @@
-#include "ColorSwatch.h"
 #include "DataTable.h"
 #include "FakePickers.h"
-#include "FontButton.h"
 #include "TestPixels.h"
+#include "controls/ColorSwatch.h"
+#include "controls/FontButton.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "DataTable.h"
-#include "GradientFill.h"
-#include "GradientListBox.h"
 #include "TestPixels.h"
+#include "controls/GradientFill.h"
+#include "controls/GradientListBox.h"
 
 #include <QPainter>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "MarkupLabel.h"
+#include "controls/MarkupLabel.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #include "DataTable.h"
-#include "SkinButton.h"
 #include "TestPixels.h"
+#include "controls/SkinButton.h"
 
 #include <QFocusEvent>
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
 #include "DataTable.h"
-#include "TemplatePreview.h"
 #include "TestGif.h"
 #include "TestPixels.h"
+#include "controls/TemplatePreview.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,8 +1,8 @@
 #include "DataTable.h"
-#include "GradientFill.h"
-#include "TemplateCatalog.h"
-#include "TemplateStrip.h"
 #include "TestGif.h"
+#include "controls/GradientFill.h"
+#include "controls/TemplateStrip.h"
+#include "templates/TemplateCatalog.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #include "DataTable.h"
-#include "TemplateCatalog.h"
 #include "TestFiles.h"
 #include "TestGif.h"
 #include "design/DesignFile.h"
+#include "templates/TemplateCatalog.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,20 +1,20 @@
 // Users' files under every kind of node and every way a write can fail: each operation that reads
 // or writes a user's file either does its whole job or refuses with the reason and leaves every
 // node exactly as it was. Nothing may block: a test that hangs here is a failure.
-#include "CodeTexts.h"
-#include "GifWriter.h"
-#include "OutputRuns.h"
-#include "PageInjection.h"
-#include "TemplateCatalog.h"
-#include "TemplateImage.h"
 #include "TestFiles.h"
 #include "TestGif.h"
-#include "UserTemplates.h"
+#include "banner/GifWriter.h"
+#include "banner/TemplateImage.h"
 #include "files/FileNames.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 #include "files/SiteWalk.h"
 #include "files/SystemErrors.h"
+#include "output/CodeTexts.h"
+#include "output/OutputRuns.h"
+#include "output/PageInjection.h"
+#include "templates/TemplateCatalog.h"
+#include "templates/UserTemplates.h"
 
 #include <QImage>
 #include <QRegularExpression>

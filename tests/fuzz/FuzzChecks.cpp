@@ -1,14 +1,14 @@
 #include "FuzzChecks.h"
 
-#include "AdSettings.h"
-#include "Banner.h"
-#include "CodeTexts.h"
-#include "GifWriter.h"
-#include "HtmlScanner.h"
-#include "Markup.h"
-#include "PageInjection.h"
-#include "TemplateCatalog.h"
-#include "TemplateImage.h"
+#include "banner/Banner.h"
+#include "banner/GifWriter.h"
+#include "banner/TemplateImage.h"
+#include "markup/Markup.h"
+#include "output/AdSettings.h"
+#include "output/CodeTexts.h"
+#include "output/HtmlScanner.h"
+#include "output/PageInjection.h"
+#include "templates/TemplateCatalog.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AdSettings.h"
 #include "TestFiles.h"
+#include "output/AdSettings.h"
 
 #include <map>
 

@@ -6,11 +6,11 @@
 // against what the program does.
 #include "FakePickers.h"
 #include "GoldenSettings.h"
-#include "OptionsPage.h"
-#include "OutputPage.h"
-#include "OutputRuns.h"
 #include "TestFiles.h"
 #include "design/DesignFile.h"
+#include "output/OutputRuns.h"
+#include "wizard/OptionsPage.h"
+#include "wizard/OutputPage.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "CodeTexts.h"
 #include "GoldenSettings.h"
 #include "TestFiles.h"
+#include "output/CodeTexts.h"
 
 #include <QDir>
 #include <QTest>

@@ -1,7 +1,7 @@
 // The scanner against the tokenization rules, and against an independent HTML5 parser (gumbo) that
 // records the byte offsets of every comment and of every tag it kept in its tree.
-#include "HtmlScanner.h"
 #include "TestFiles.h"
+#include "output/HtmlScanner.h"
 
 #include <QDirIterator>
 #include <QTest>

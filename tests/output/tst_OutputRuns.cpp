@@ -1,8 +1,8 @@
-#include "OutputRuns.h"
-#include "PageInjection.h"
 #include "TestFiles.h"
 #include "TestGif.h"
 #include "files/PrivateFolder.h"
+#include "output/OutputRuns.h"
+#include "output/PageInjection.h"
 
 #include <QDir>
 #include <QImage>

@@ -1,7 +1,7 @@
 #include "GoldenSettings.h"
-#include "OutputRuns.h"
-#include "PageInjection.h"
 #include "TestFiles.h"
+#include "output/OutputRuns.h"
+#include "output/PageInjection.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 #include "DataTable.h"
-#include "TemplateCatalog.h"
-#include "TemplateImage.h"
 #include "TestFiles.h"
+#include "banner/TemplateImage.h"
+#include "templates/TemplateCatalog.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

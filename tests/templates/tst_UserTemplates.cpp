@@ -1,7 +1,7 @@
-#include "TemplateImage.h"
 #include "TestFiles.h"
 #include "TestGif.h"
-#include "UserTemplates.h"
+#include "banner/TemplateImage.h"
+#include "templates/UserTemplates.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>

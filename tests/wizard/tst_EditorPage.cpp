@@ -1,9 +1,9 @@
-#include "BannerView.h"
 #include "DataTable.h"
-#include "DialogLook.h"
-#include "EditorPage.h"
 #include "FakePickers.h"
 #include "TestGif.h"
+#include "controls/BannerView.h"
+#include "wizard/DialogLook.h"
+#include "wizard/EditorPage.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

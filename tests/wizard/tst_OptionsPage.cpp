@@ -1,5 +1,5 @@
-#include "OptionsPage.h"
 #include "TestFiles.h"
+#include "wizard/OptionsPage.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "DataTable.h"
 #include "FakePickers.h"
-#include "GradientListBox.h"
-#include "OutputPage.h"
 #include "TestFiles.h"
+#include "controls/GradientListBox.h"
+#include "wizard/OutputPage.h"
 
 #include <QApplication>
 #include <QDialog>

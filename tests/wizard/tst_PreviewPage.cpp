@@ -1,8 +1,8 @@
 #include "DataTable.h"
 #include "FakePickers.h"
-#include "HtmlCtrl.h"
-#include "PreviewPage.h"
 #include "TestFiles.h"
+#include "wizard/HtmlCtrl.h"
+#include "wizard/PreviewPage.h"
 
 #include <QApplication>
 #include <QDialog>

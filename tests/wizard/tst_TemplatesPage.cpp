@@ -1,12 +1,12 @@
 #include "DataTable.h"
 #include "FakePickers.h"
-#include "MarkupLabel.h"
-#include "NewTemplateDialog.h"
-#include "TemplateImage.h"
-#include "TemplateStrip.h"
-#include "TemplatesPage.h"
 #include "TestFiles.h"
 #include "TestGif.h"
+#include "banner/TemplateImage.h"
+#include "controls/MarkupLabel.h"
+#include "controls/TemplateStrip.h"
+#include "wizard/NewTemplateDialog.h"
+#include "wizard/TemplatesPage.h"
 
 #include <QFileInfo>
 #include <QLineEdit>

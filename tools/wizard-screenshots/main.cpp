@@ -3,17 +3,17 @@
 // (writes step1-templates.png ... step5-output.png and new-template.png, the "New template" dialog,
 // or step1-templates@2x.png ... for SCALE 2; at SCALE 2 also banner-1x-2x.png, one banner in the
 // browser without and with its 2x image)
-#include "Banner.h"
-#include "CodeTexts.h"
-#include "DialogLook.h"
-#include "GifWriter.h"
-#include "NewTemplateDialog.h"
-#include "OutputPage.h"
-#include "Pickers.h"
-#include "TemplateImage.h"
-#include "TemplatesPage.h"
-#include "WizardDialog.h"
+#include "banner/Banner.h"
+#include "banner/GifWriter.h"
+#include "banner/TemplateImage.h"
+#include "controls/Pickers.h"
 #include "design/Design.h"
+#include "output/CodeTexts.h"
+#include "wizard/DialogLook.h"
+#include "wizard/NewTemplateDialog.h"
+#include "wizard/OutputPage.h"
+#include "wizard/TemplatesPage.h"
+#include "wizard/WizardDialog.h"
 
 #include <QApplication>
 #include <QDir>
