@@ -372,6 +372,25 @@ std::vector<Option> BuildOptionTable() {
             return QString();
         });
         describe("", Text("strike line N through"));
+        // A design's settings are changed beside --design; these switches turn off what it turned on.
+        add(QStringLiteral("--plain") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
+            BannerFont& font = p.r.design.lines[i].font;
+            font.weight = 0;  // as a design file stores "bold": false
+            font.italic = font.underline = font.strikeOut = false;
+            return QString();
+        });
+        describe("", Text("line N neither bold, italic, underlined nor struck through"));
+        add(QStringLiteral("--no-line") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
+            if (i == 0) {
+                return QStringLiteral("--no-line1: line 1 is always shown");
+            }
+            // As in the editor, line 3 goes with line 2.
+            for (size_t n = size_t(i); n < p.r.design.lines.size(); ++n) {
+                p.r.design.lines[n].enabled = false;
+            }
+            return QString();
+        });
+        describe("", Text("leave out line N (2 or 3) and the lines after it"));
     }
 
     add(QStringLiteral("--link"), true, kAdvert,
@@ -385,25 +404,36 @@ std::vector<Option> BuildOptionTable() {
         return QString();
     });
     describe("", Text("open the link in the same window (default: a new window)"));
+    add(QStringLiteral("--new-window"), false, kAdvert, [](Parsing& p, const QByteArray&) {
+        p.r.design.newWindow = true;
+        return QString();
+    });
+    describe("", Text("open the link in a new window"));
     add(QStringLiteral("--custom-code"), true, kAdvert,
         [](Parsing& p, const QByteArray& v) { return SetCustomCode(p, QStringLiteral("--custom-code"), v); });
     describe("TEXT", Text("custom HTML to put after the code block"));
     add(QStringLiteral("--custom-code-file"), true, kAdvert, ReadCustomCode);
     describe("FILE", Text("custom HTML read from FILE"), Completion::File);
+    add(QStringLiteral("--no-custom-code"), false, kAdvert, [](Parsing& p, const QByteArray&) {
+        p.r.design.customCodeEnabled = false;
+        return QString();
+    });
+    describe("", Text("put no custom HTML after the code block"));
 
     // The options for today's pages; each is off unless given.
     const struct {
         const char* name;
+        const char* offName;
         bool PageOptions::*member;
         const char* help;
     } pageOptions[] = {
-        {"--click-through", &PageOptions::clickThrough,
+        {"--click-through", "--no-click-through", &PageOptions::clickThrough,
          "only the diagonal strip takes clicks; the rest of the square lets them reach the page below"},
-        {"--hidpi", &PageOptions::hidpi,
+        {"--hidpi", "--no-hidpi", &PageOptions::hidpi,
          "add VornetAdMap@2x.gif, the banner at twice the size, for sharp high-resolution screens"},
-        {"--fixed", &PageOptions::fixed, "keep the banner in the window's corner while the page scrolls"},
-        {"--no-print", &PageOptions::noPrint, "leave the banner out when the page is printed"},
-        {"--static", &PageOptions::staticMarkup,
+        {"--fixed", "--no-fixed", &PageOptions::fixed, "keep the banner in the window's corner while the page scrolls"},
+        {"--no-print", "--print", &PageOptions::noPrint, "leave the banner out when the page is printed"},
+        {"--static", "--no-static", &PageOptions::staticMarkup,
          "write the banner's markup and a link to the style sheet instead of a script, for pages whose "
          "Content-Security-Policy refuses inline scripts and styles"},
     };
@@ -413,6 +443,13 @@ std::vector<Option> BuildOptionTable() {
             return QString();
         });
         describe("", Text(option.help));
+    }
+    for (const auto& option : pageOptions) {
+        add(Text(option.offName), false, kAdvert, [member = option.member](Parsing& p, const QByteArray&) {
+            p.r.design.options.*member = false;
+            return QString();
+        });
+        describe("", QStringLiteral("turn %1 off where a design turned it on").arg(Text(option.name)));
     }
 
     add(QStringLiteral("--gif"), true, kCompose,
