@@ -267,6 +267,23 @@ private slots:
         QVERIFY(Snapshot(folder) == before);
     }
 
+    // Reads stop at their cap, on both sides of it, for a cap of 1 KiB and one of the usual 16 KiB
+    // buffers: a file up to the cap is read whole, a larger one is refused with the cap in the reason.
+    void read_isCapped() {
+        Scene scene;
+        for (const int kib : {1, 16}) {
+            const qint64 cap = qint64(kib) << 10;
+            for (const qint64 size : {qint64(0), cap, cap + 1, qint64(1) << 20}) {
+                const QString path = scene.Path(u"%1-%2"_qs.arg(kib).arg(size));
+                QVERIFY(WriteAll(path, QByteArray(size, 'r')));
+                const FileBytes read = ReadRegularFile(path, cap);
+                QCOMPARE(read.bytes.size(), size <= cap ? size : 0);
+                QVERIFY2(size <= cap ? read.status.Ok() : read.status.error.endsWith(u"larger than %1 KiB"_qs.arg(kib)),
+                         qPrintable(read.status.error));
+            }
+        }
+    }
+
     // sites.tsv: which nodes of a site's tree are its pages, in which order, and which are reported.
     void siteWalk_data() {
         QTest::addColumn<QByteArrayList>("row");  // the nodes, the name patterns, the pages, how many reported
