@@ -35,9 +35,8 @@ private slots:
         QFETCH(QByteArray, expected);
         const Result<CliRequest> parsed = ParseCommandLine(args);
         QVERIFY2(parsed.Ok(), qPrintable(parsed.error));
-        const QByteArray json = R"({"format": "vornetad-design", )" + expected.replace("$M", QByteArray(1 << 20, 'x')) +
-                                (expected.isEmpty() ? "" : ", ") + R"("version": 1})";
-        const DesignRead wanted = ParseDesign(json, QDir::currentPath());
+        const DesignRead wanted =
+            ParseDesign(DesignFile(expected.replace("$M", QByteArray(1 << 20, 'x'))), QDir::currentPath());
         QVERIFY2(wanted.status.Ok(), qPrintable(wanted.status.error));
         QCOMPARE(DesignJson(parsed.value.design), DesignJson(wanted.design));
         QVERIFY(parsed.value.design == wanted.design);

@@ -20,6 +20,12 @@ inline QByteArray ReadAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// A design file: the header, then `fields` (JSON members, without the braces; empty: none), every
+// other setting the default.
+inline QByteArray DesignFile(const QByteArray& fields) {
+    return QByteArray(R"({"format": "vornetad-design", "version": 1)") + (fields.isEmpty() ? "" : ", ") + fields + "}";
+}
+
 // Writes exactly `bytes`; false when the file could not be written completely.
 inline bool WriteAll(const QString& path, const QByteArray& bytes) {
     QFile file(path);

@@ -12,15 +12,6 @@
 using Edit = std::function<void(Design&)>;
 Q_DECLARE_METATYPE(Edit)
 
-namespace {
-
-// A design file: the header, then `fields` (JSON members, without the braces).
-QByteArray File(const QByteArray& fields) {
-    return QByteArray(R"({"format": "vornetad-design", "version": 1)") + (fields.isEmpty() ? "" : ", ") + fields + "}";
-}
-
-}  // namespace
-
 class tst_Design : public QObject {
     Q_OBJECT
 
@@ -69,8 +60,8 @@ private slots:
     void parse_takesWhatIsGiven_data() { AddTableRows(QFINDTESTDATA("parsed.txt")); }
     void parse_takesWhatIsGiven() {
         QFETCH(QStringList, row);
-        const DesignRead read = ParseDesign(File(row[0].toUtf8()), u"/base"_qs);
-        const DesignRead same = ParseDesign(File(row[1].toUtf8()));
+        const DesignRead read = ParseDesign(DesignFile(row[0].toUtf8()), u"/base"_qs);
+        const DesignRead same = ParseDesign(DesignFile(row[1].toUtf8()));
         QVERIFY2(read.status.Ok() && same.status.Ok(), qPrintable(read.status.error + same.status.error));
         QCOMPARE(read.design, same.design);
     }
@@ -85,7 +76,7 @@ private slots:
     void parse_refusesTheWholeFile() {
         QFETCH(QStringList, row);
         const QByteArray text = row[0].toUtf8();
-        const DesignRead read = ParseDesign(text.startsWith('{') || text.startsWith('[') ? text : File(text));
+        const DesignRead read = ParseDesign(text.startsWith('{') || text.startsWith('[') ? text : DesignFile(text));
         QVERIFY2(read.status.error.startsWith(row[1]), qPrintable(read.status.error));
     }
 
