@@ -22,9 +22,9 @@
 // table is cleared when code 4095 would be assigned, and data sub-blocks hold 255 bytes.
 QByteArray EncodeIndexedGif(int width, int height, const QList<QRgb>& palette, const uchar* pixels);
 
-// The same bytes, with each index made as the compressor reaches its pixel: `nextIndex()` is called
-// once for every pixel in order. Making the indices costs little there, since the compressor waits
-// on its dictionary most of the time, and no image of indices is stored.
+// The same bytes, with each index asked for as the compressor reaches its pixel: `nextIndex()` is
+// called once for every pixel in order. It may make the index there and then, so that no image of
+// indices is stored, or take it from work done beside the compressor.
 template <typename NextIndex>
 requires std::is_invocable_r_v<uint32_t, NextIndex&>
     QByteArray EncodeIndexedGif(int width, int height, const QList<QRgb>& palette, NextIndex nextIndex);
