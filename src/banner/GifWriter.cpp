@@ -115,6 +115,7 @@ Result<QByteArray> EncodeBannerGif(const QImage& banner) {
     const QRgb* const pixels = reinterpret_cast<const QRgb*>(image.constBits());
     const qsizetype count = qsizetype{width} * height;
     QByteArray bytes;
+    // Made after the quantizer and the image it reads, so that its thread is joined before they go.
     std::unique_ptr<MappedAhead> ahead;
     if (count >= kMapAheadFrom && std::thread::hardware_concurrency() > 1) {
         ahead = MappedAhead::Start(quantizer, pixels, count);
