@@ -12,6 +12,10 @@
 
 #include <benchmark/benchmark.h>
 
+#ifdef VORNET_HAVE_CGIF
+#include <cgif.h>
+#endif
+
 #include <vector>
 
 namespace {
@@ -115,6 +119,60 @@ BENCHMARK(BM_Stage)
     ->ArgsProduct({{kQuantize, kMap, kEncode}, {300, 500, 2000, 0}})
     ->ArgNames({"stage", "size"})
     ->Unit(benchmark::kMillisecond);
+
+#ifdef VORNET_HAVE_CGIF
+// libcgif's encoder on the same indices and palette as the encode stage, for the choice between it
+// and ours. Counter same_bytes: whether it writes the bytes ours does, which every banner must keep.
+void BM_EncodeWithLibcgif(benchmark::State& state) {
+    const QImage banner = StageInput(static_cast<int>(state.range(0)));
+    const int size = banner.width();
+    OctreeQuantizer quantizer(255);
+    for (int y = 0; y < size; ++y) {
+        quantizer.AddPixels(reinterpret_cast<const QRgb*>(banner.constScanLine(y)), size, 128);
+    }
+    QList<QRgb> palette = quantizer.BuildPalette();
+    palette.prepend(0);
+    std::vector<uchar> pixels(static_cast<size_t>(size) * static_cast<size_t>(size));
+    for (int y = 0; y < size; ++y) {
+        quantizer.MapPixels(reinterpret_cast<const QRgb*>(banner.constScanLine(y)), size,
+                            pixels.data() + static_cast<size_t>(y) * size, 128, 1, 0);
+    }
+    std::vector<uint8_t> table(3 * 256, 0);
+    for (qsizetype i = 0; i < palette.size(); ++i) {
+        table[3 * i] = static_cast<uint8_t>(qRed(palette[i]));
+        table[3 * i + 1] = static_cast<uint8_t>(qGreen(palette[i]));
+        table[3 * i + 2] = static_cast<uint8_t>(qBlue(palette[i]));
+    }
+    QByteArray written;
+    const auto encode = [&] {
+        written.clear();
+        CGIF_Config config{};
+        config.pGlobalPalette = table.data();
+        config.attrFlags = CGIF_ATTR_HAS_TRANSPARENCY;
+        config.width = static_cast<uint16_t>(size);
+        config.height = static_cast<uint16_t>(size);
+        config.numGlobalPaletteEntries = 256;
+        config.pWriteFn = [](void* context, const uint8_t* data, size_t length) {
+            static_cast<QByteArray*>(context)->append(reinterpret_cast<const char*>(data), qsizetype(length));
+            return 0;
+        };
+        config.pContext = &written;
+        CGIF* gif = cgif_newgif(&config);
+        CGIF_FrameConfig frame{};
+        frame.pImageData = pixels.data();
+        return gif != nullptr && cgif_addframe(gif, &frame) == CGIF_OK && cgif_close(gif) == CGIF_OK;
+    };
+    for (auto _ : state) {
+        if (!encode()) {
+            state.SkipWithError("libcgif failed");
+            break;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * size * size);
+    state.counters["same_bytes"] = written == EncodeIndexedGif(size, size, palette, pixels.data()) ? 1 : 0;
+}
+BENCHMARK(BM_EncodeWithLibcgif)->Arg(300)->Arg(500)->Arg(2000)->Arg(0)->Unit(benchmark::kMillisecond);
+#endif
 
 // The quantizer alone (tree, palette, mapping) on the same pixels as 24-bit RGB.
 void BM_Quantize(benchmark::State& state) {
