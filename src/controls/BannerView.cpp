@@ -11,11 +11,6 @@ BannerView::BannerView(QWidget* parent)
     setAutoFillBackground(true);
 }
 
-void BannerView::LoadTemplate(const QString& path) {
-    banner.LoadTemplate(path);
-    repaint();
-}
-
 void BannerView::SetTemplate(const QImage& image) {
     banner.SetTemplate(image);
     repaint();

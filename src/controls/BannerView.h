@@ -18,8 +18,7 @@ public:
     // Shows `model` instead of the banner held so far.
     void SetModel(Banner model);
 
-    void LoadTemplate(const QString& path);
-    // An image already decoded (null: a template without pixels), as Banner::SetTemplate.
+    // An image already decoded (LoadTemplateImage; null: a template without pixels), as Banner::SetTemplate.
     void SetTemplate(const QImage& image);
     void SetBannerSize(int n);
     void SetSide(BannerSide side);

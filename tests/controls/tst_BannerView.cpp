@@ -1,6 +1,7 @@
 #include "DataTable.h"
 #include "TestGif.h"
 #include "TestPixels.h"
+#include "banner/TemplateImage.h"
 #include "controls/BannerView.h"
 
 #include <QTemporaryDir>
@@ -42,10 +43,10 @@ private slots:
         } else {
             const QString path = dir.filePath(u"t.gif"_qs);
             QVERIFY(WriteTestGif(path, Quadrants(row[1] == u"missing" ? 100 : row[1].toInt())));
-            view.LoadTemplate(path);
+            view.SetTemplate(LoadTemplateImage(path).image);
             Shot(view);
             if (row[1] == u"missing") {
-                view.LoadTemplate(dir.filePath(u"missing.gif"_qs));
+                view.SetTemplate(LoadTemplateImage(dir.filePath(u"missing.gif"_qs)).image);
             }
         }
         if (row[2] != u"-") {
