@@ -120,6 +120,14 @@ void CentreTextOn(QWidget* widget, const QWidget& field) {
     widget->setContentsMargins(0, std::max(down, 0), 0, std::max(-down, 0));
 }
 
+// Changes one of the banner's lines and recomposes it once.
+template <typename Change>
+void ChangeLine(BannerView& view, int index, Change change) {
+    BannerLine line = view.Model().Line(index);
+    change(line);
+    view.SetLine(index, line);
+}
+
 }  // namespace
 
 EditorPage::EditorPage(Pickers& pickers, QWidget* parent)
@@ -314,9 +322,7 @@ void EditorPage::EnableGroup(int index, bool on) {
 
 void EditorPage::EnableLine(int index, bool on) {
     EnableGroup(index, on);
-    BannerLine line = bannerView->Model().Line(index);
-    line.enabled = on;
-    bannerView->SetLine(index, line);
+    ChangeLine(*bannerView, index, [on](BannerLine& line) { line.enabled = on; });
 }
 
 void EditorPage::OnLine2Toggled() {
@@ -363,9 +369,8 @@ void EditorPage::OnLineSizeChosen(int index) {
         return;
     }
     // Not a number gives 0, as the list only ever holds numbers.
-    BannerLine line = bannerView->Model().Line(index);
-    line.font.height = lineControls[index].sizeList->currentText().toInt();
-    bannerView->SetLine(index, line);
+    const int height = lineControls[index].sizeList->currentText().toInt();
+    ChangeLine(*bannerView, index, [height](BannerLine& line) { line.font.height = height; });
 }
 
 void EditorPage::OnLineOffsetChosen(int index) {
@@ -373,18 +378,14 @@ void EditorPage::OnLineOffsetChosen(int index) {
         return;
     }
     const QString text = lineControls[index].offsetList->currentText();
-    BannerLine line = bannerView->Model().Line(index);
-    line.offset = text == u"auto"_s ? 0 : text.toInt();
-    bannerView->SetLine(index, line);
+    ChangeLine(*bannerView, index, [&text](BannerLine& line) { line.offset = text == u"auto"_s ? 0 : text.toInt(); });
 }
 
 void EditorPage::OnLineTextChanged(int index) {
     if (filling) {
         return;
     }
-    BannerLine line = bannerView->Model().Line(index);
-    line.text = lineControls[index].text->text();
-    bannerView->SetLine(index, line);
+    ChangeLine(*bannerView, index, [this, index](BannerLine& line) { line.text = lineControls[index].text->text(); });
 }
 
 void EditorPage::OnColorChanged(int id, QRgb color) {
@@ -392,9 +393,7 @@ void EditorPage::OnColorChanged(int id, QRgb color) {
     if (index < 0 || index >= int(lineControls.size())) {
         return;
     }
-    BannerLine line = bannerView->Model().Line(index);
-    line.color = color;
-    bannerView->SetLine(index, line);
+    ChangeLine(*bannerView, index, [color](BannerLine& line) { line.color = color; });
     update();
 }
 
@@ -403,10 +402,11 @@ void EditorPage::OnFontChanged(int id) {
     if (index < 0 || index >= int(lineControls.size())) {
         return;
     }
-    BannerLine line = bannerView->Model().Line(index);
-    line.font = lineControls[index].fontButton->LogFont();
-    // The size list's value stays the line's size, as OnLineSizeChosen reads it.
-    line.font.height = lineControls[index].sizeList->currentText().toInt();
-    bannerView->SetLine(index, line);
+    const LineControls& controls = lineControls[index];
+    ChangeLine(*bannerView, index, [&controls](BannerLine& line) {
+        line.font = controls.fontButton->LogFont();
+        // The size list's value stays the line's size, as OnLineSizeChosen reads it.
+        line.font.height = controls.sizeList->currentText().toInt();
+    });
     update();
 }

@@ -49,8 +49,8 @@ public:
 
     // Makes buttons, tabs and pages match `step`.
     void ShowStep();
-    // The action for leaving the step shown (templates: load the template; options: preview).
-    // What leaving the step shown does; false when the step must stay shown (the user was told why).
+    // Leaves the step shown (templates: load the template; options: preview); false when the step
+    // must stay shown, after telling the user why.
     bool LeaveStep();
     void GoToStep(int n);
     void OnNext();
