@@ -61,8 +61,8 @@ BENCHMARK(BM_SaveAsGif)->Arg(16)->Arg(500)->Unit(benchmark::kMillisecond);
 
 // The three stages of EncodeBannerGif() apart, so that each can be seen to grow linearly: quantize
 // (build the tree, prune it, number the leaves), map (every pixel to its entry), encode (LZW and
-// the GIF blocks). EncodeBannerGif() maps each pixel as the encoder takes it; here the map stage
-// fills an image of indices, which the encode stage then reads.
+// the GIF blocks). EncodeBannerGif() maps beside the encoder, on a second thread from 64K pixels;
+// here the map stage fills an image of indices, which the encode stage then reads.
 enum Stage { kQuantize, kMap, kEncode };
 
 // Size 0 stands for a shipped template (500 px, few colours, large flat areas) as it is decoded.
@@ -74,37 +74,46 @@ QImage StageInput(int size) {
     return PhotoLikeBanner(size);
 }
 
+// The quantizer with every pixel of a square banner added, as EncodeBannerGif() fills it.
+OctreeQuantizer Quantized(const QImage& banner) {
+    OctreeQuantizer quantizer(255);
+    for (int y = 0; y < banner.height(); ++y) {
+        quantizer.AddPixels(reinterpret_cast<const QRgb*>(banner.constScanLine(y)), banner.width(), 128);
+    }
+    return quantizer;
+}
+
+// The GIF's palette: the transparent entry, then the quantizer's.
+QList<QRgb> GifPalette(OctreeQuantizer& quantizer) {
+    QList<QRgb> palette = quantizer.BuildPalette();
+    palette.prepend(0);
+    return palette;
+}
+
+// Every pixel's entry in GifPalette(), row after row.
+void MapInto(const OctreeQuantizer& quantizer, const QImage& banner, std::vector<uchar>& pixels) {
+    pixels.resize(static_cast<size_t>(banner.width()) * static_cast<size_t>(banner.height()));
+    for (int y = 0; y < banner.height(); ++y) {
+        quantizer.MapPixels(reinterpret_cast<const QRgb*>(banner.constScanLine(y)), banner.width(),
+                            pixels.data() + static_cast<size_t>(y) * banner.width(), 128, 1, 0);
+    }
+}
+
 void BM_Stage(benchmark::State& state) {
     const auto stage = static_cast<Stage>(state.range(0));
     const QImage banner = StageInput(static_cast<int>(state.range(1)));
     const int size = banner.width();
-    const auto row = [&banner](int y) {
-        return reinterpret_cast<const QRgb*>(banner.constScanLine(y));
-    };
-    const auto quantize = [&] {
-        OctreeQuantizer quantizer(255);
-        for (int y = 0; y < size; ++y) {
-            quantizer.AddPixels(row(y), size, 128);
-        }
-        return quantizer;
-    };
-    OctreeQuantizer quantizer = quantize();
-    QList<QRgb> palette = quantizer.BuildPalette();
-    palette.prepend(0);
-    std::vector<uchar> pixels(static_cast<size_t>(size) * static_cast<size_t>(size));
-    const auto map = [&] {
-        for (int y = 0; y < size; ++y) {
-            quantizer.MapPixels(row(y), size, pixels.data() + static_cast<size_t>(y) * size, 128, 1, 0);
-        }
-    };
-    map();
+    OctreeQuantizer quantizer = Quantized(banner);
+    const QList<QRgb> palette = GifPalette(quantizer);
+    std::vector<uchar> pixels;
+    MapInto(quantizer, banner, pixels);
     for (auto _ : state) {
         switch (stage) {
         case kQuantize:
-            benchmark::DoNotOptimize(quantize().BuildPalette());
+            benchmark::DoNotOptimize(Quantized(banner).BuildPalette());
             break;
         case kMap:
-            map();
+            MapInto(quantizer, banner, pixels);
             benchmark::DoNotOptimize(pixels.data());
             break;
         case kEncode:
@@ -126,17 +135,10 @@ BENCHMARK(BM_Stage)
 void BM_EncodeWithLibcgif(benchmark::State& state) {
     const QImage banner = StageInput(static_cast<int>(state.range(0)));
     const int size = banner.width();
-    OctreeQuantizer quantizer(255);
-    for (int y = 0; y < size; ++y) {
-        quantizer.AddPixels(reinterpret_cast<const QRgb*>(banner.constScanLine(y)), size, 128);
-    }
-    QList<QRgb> palette = quantizer.BuildPalette();
-    palette.prepend(0);
-    std::vector<uchar> pixels(static_cast<size_t>(size) * static_cast<size_t>(size));
-    for (int y = 0; y < size; ++y) {
-        quantizer.MapPixels(reinterpret_cast<const QRgb*>(banner.constScanLine(y)), size,
-                            pixels.data() + static_cast<size_t>(y) * size, 128, 1, 0);
-    }
+    OctreeQuantizer quantizer = Quantized(banner);
+    const QList<QRgb> palette = GifPalette(quantizer);
+    std::vector<uchar> pixels;
+    MapInto(quantizer, banner, pixels);
     std::vector<uint8_t> table(3 * 256, 0);
     for (qsizetype i = 0; i < palette.size(); ++i) {
         table[3 * i] = static_cast<uint8_t>(qRed(palette[i]));
