@@ -83,14 +83,7 @@ OctreeQuantizer Quantized(const QImage& banner) {
     return quantizer;
 }
 
-// The GIF's palette: the transparent entry, then the quantizer's.
-QList<QRgb> GifPalette(OctreeQuantizer& quantizer) {
-    QList<QRgb> palette = quantizer.BuildPalette();
-    palette.prepend(0);
-    return palette;
-}
-
-// Every pixel's entry in GifPalette(), row after row.
+// Every pixel's entry in the GIF's palette, row after row.
 void MapInto(const OctreeQuantizer& quantizer, const QImage& banner, std::vector<uchar>& pixels) {
     pixels.resize(static_cast<size_t>(banner.width()) * static_cast<size_t>(banner.height()));
     for (int y = 0; y < banner.height(); ++y) {
@@ -99,14 +92,27 @@ void MapInto(const OctreeQuantizer& quantizer, const QImage& banner, std::vector
     }
 }
 
+// A banner as the encode stage reads it: the GIF's palette (the transparent entry, then the
+// quantizer's) and every pixel's entry in it.
+struct Indexed {
+    OctreeQuantizer quantizer;
+    QList<QRgb> palette;
+    std::vector<uchar> pixels;
+};
+
+Indexed IndexedBanner(const QImage& banner) {
+    Indexed indexed{Quantized(banner), {}, {}};
+    indexed.palette = indexed.quantizer.BuildPalette();
+    indexed.palette.prepend(0);
+    MapInto(indexed.quantizer, banner, indexed.pixels);
+    return indexed;
+}
+
 void BM_Stage(benchmark::State& state) {
     const auto stage = static_cast<Stage>(state.range(0));
     const QImage banner = StageInput(static_cast<int>(state.range(1)));
     const int size = banner.width();
-    OctreeQuantizer quantizer = Quantized(banner);
-    const QList<QRgb> palette = GifPalette(quantizer);
-    std::vector<uchar> pixels;
-    MapInto(quantizer, banner, pixels);
+    auto [quantizer, palette, pixels] = IndexedBanner(banner);
     for (auto _ : state) {
         switch (stage) {
         case kQuantize:
@@ -135,10 +141,7 @@ BENCHMARK(BM_Stage)
 void BM_EncodeWithLibcgif(benchmark::State& state) {
     const QImage banner = StageInput(static_cast<int>(state.range(0)));
     const int size = banner.width();
-    OctreeQuantizer quantizer = Quantized(banner);
-    const QList<QRgb> palette = GifPalette(quantizer);
-    std::vector<uchar> pixels;
-    MapInto(quantizer, banner, pixels);
+    auto [quantizer, palette, pixels] = IndexedBanner(banner);
     std::vector<uint8_t> table(3 * 256, 0);
     for (qsizetype i = 0; i < palette.size(); ++i) {
         table[3 * i] = static_cast<uint8_t>(qRed(palette[i]));
