@@ -71,6 +71,11 @@ for ((i = 0; i < ${#inputs[@]}; i += 2)); do
         commands+=(-n "$name|baseline compose --gif" \
             "$PEERS_BASELINE compose --template $template $banner --gif $work/$name-baseline.gif")
     fi
+    if [[ $name == shipped ]]; then
+        # The least any drawing run costs: Qt Gui loaded, a GUI application made, one font matched.
+        commands+=(-n "$name|vornetad-cli compose --gif, 50 px and one letter (the floor)" \
+            "$cli compose --template $template --size 50 --line1 a --gif $work/$name-floor.gif")
+    fi
     png=$work/$name-banner.png
     commands+=(-n "$name|ImageMagick convert" "$im $png +dither -colors 256 $work/$name-im.gif")
     commands+=(-n "$name|GraphicsMagick gm convert" "gm convert $png +dither -colors 256 $work/$name-gm.gif")
