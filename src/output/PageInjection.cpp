@@ -46,8 +46,10 @@ struct Findings {
     size_t htmlInsertAt = npos;
     size_t blockEnd = npos;  // where the last old block, with its custom code, ended
     HtmlScanner::State atBlockEnd;
-    bool blockFollowed = false;  // by a structure tag or a marker since: what follows is not its custom code
-    size_t stretchFrom = npos;   // where the stretch before bodyEnd that goes with the last block begins
+    bool blockFollowed = false;     // by a structure tag or a marker since: what follows is not its custom code
+    size_t stretchFrom = npos;      // where the stretch before bodyEnd that goes with the last block begins
+    bool blockTookCode = false;     // whether custom code went with the last old block
+    bool stretchAfterCode = false;  // the same for the block the stretch follows
 };
 
 // A begin marker still waiting for its end marker, with how things stood right before it.
@@ -83,6 +85,27 @@ bool JoinsIntoMarkup(string_view text, size_t from, size_t to) {
     return (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') || next == '/' || next == '!' || next == '?';
 }
 
+// Whether the page as it stands, before anything is taken out, reads [from, to) as a stretch that
+// may go with an old block (text, comments and tags other than markers and the document's
+// structure) and has a closing body tag at `to`. Taking out custom code that left a tag or a comment
+// open changes how what follows it reads: a '<' of its own with the page's "s</body>" after it is
+// one tag in the page, and only after the code goes does a closing body tag appear.
+bool ReadsAsStretch(string_view text, size_t from, size_t to) {
+    HtmlScanner scanner(text);
+    for (HtmlToken t; scanner.Next(t);) {
+        if (t.begin < from || !MayMatter(t)) {
+            continue;
+        }
+        if (t.begin >= to) {
+            return t.begin == to && t.Is(HtmlToken::Kind::EndTag, "body") && t.htmlPoint == t.begin;
+        }
+        if (IsMarker(t, text, kBegin) || IsMarker(t, text, kEnd) || IsStructureTag(t)) {
+            return false;
+        }
+    }
+    return false;
+}
+
 // Reads the page once. Without `customCode` it only finds positions; with it, it also finds what
 // RemoveOldBlocks takes out (an empty custom code is one that is never removed on its own).
 PagePlan Plan(string_view text, std::optional<string_view> customCode) {
@@ -111,7 +134,8 @@ PagePlan Plan(string_view text, std::optional<string_view> customCode) {
                 continue;
             }
             size_t end = t.end;
-            if (!customCode->empty() && text.substr(end, customCode->size()) == *customCode) {
+            const bool tookCode = !customCode->empty() && text.substr(end, customCode->size()) == *customCode;
+            if (tookCode) {
                 end += customCode->size();
             }
             // Right after an earlier removal, the two become one.
@@ -131,6 +155,7 @@ PagePlan Plan(string_view text, std::optional<string_view> customCode) {
             f.blockEnd = end;
             f.atBlockEnd = scanner.Current();
             f.blockFollowed = false;
+            f.blockTookCode = tookCode;
         } else if (IsStructureTag(t)) {
             f.blockFollowed = true;
         } else if (t.Is(HtmlToken::Kind::EndTag, "body")) {
@@ -140,12 +165,14 @@ PagePlan Plan(string_view text, std::optional<string_view> customCode) {
             const bool stretch = f.blockEnd != npos && !f.blockFollowed && t.htmlPoint == t.begin &&
                                  scanner.Current().SameAs(f.atBlockEnd);
             f.stretchFrom = stretch ? f.blockEnd : npos;
+            f.stretchAfterCode = stretch && f.blockTookCode;
         } else if (t.Is(HtmlToken::Kind::EndTag, "html")) {
             f.htmlInsertAt = t.htmlPoint;
         }
     }
     plan.bodyEnd = f.bodyEnd;
-    if (f.stretchFrom != npos) {
+    // Without custom code, what follows an old block reads the same with the block and without it.
+    if (f.stretchFrom != npos && (!f.stretchAfterCode || ReadsAsStretch(text, f.stretchFrom, f.bodyEnd))) {
         const auto last = std::find_if(plan.removals.begin(), plan.removals.end(),
                                        [&](const Range& r) { return r.to == f.stretchFrom; });
         last->to = f.bodyEnd;

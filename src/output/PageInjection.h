@@ -38,6 +38,9 @@ struct BlockRemoval {
 // - on a page with a closing body tag, the stretch between the last old block before it and the
 //   tag, when it holds only text, comments and tags other than <html>, <head>, </head> and <body>:
 //   the custom code of a run with other settings, which pages written by earlier versions rely on.
+//   The stretch and the tag must read so in the page as it stands, not only once the block has
+//   gone, so that custom code that left a tag open never turns the page's own text into a closing
+//   body tag and takes out what comes before it.
 // A marker is a comment written exactly as "<!--VornetAdBegin-->" or "<!--VornetAdEnd-->", where a
 // browser reads a comment. Everything else stays byte for byte: a lone marker, a marker inside an
 // attribute, a script or another comment, and a block whose removal would change how the rest of
