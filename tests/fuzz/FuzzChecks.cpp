@@ -53,11 +53,12 @@ bool IsMarker(const HtmlToken& t, const QByteArray& text, const char* marker) {
 }
 
 // Custom code whose bytes read the same wherever they stand: only comments other than markers,
-// nothing left open. After such code a page reads as though it were not there, so the page's
-// markers can be found by reading it once.
+// nothing left open, and no '<' or "</" at its end, which is text there but joins what follows
+// into a tag or a comment. After such code a page reads as though it were not there, so the
+// page's markers can be found by reading it once.
 bool IsInert(const QByteArray& code) {
     HtmlScanner scanner(View(code));
-    bool inert = !code.contains("<![");
+    bool inert = !code.contains("<![") && !code.endsWith('<') && !code.endsWith("</");
     for (HtmlToken t; inert && scanner.Next(t);) {
         inert =
             t.kind == HtmlToken::Kind::Comment && !IsMarker(t, code, kBeginMarker) && !IsMarker(t, code, kEndMarker);
