@@ -133,15 +133,19 @@ PagePlan Plan(string_view text, std::optional<string_view> customCode) {
             if (!begin.state.SameAs(scanner.Current())) {
                 continue;
             }
-            size_t end = t.end;
-            const bool tookCode = !customCode->empty() && text.substr(end, customCode->size()) == *customCode;
-            if (tookCode) {
-                end += customCode->size();
-            }
             // Right after an earlier removal, the two become one.
             const Range* previous = begin.removals > 0 ? &plan.removals[begin.removals - 1] : nullptr;
             const bool joinsPrevious = previous && previous->to == begin.at;
-            if (JoinsIntoMarkup(text, joinsPrevious ? previous->from : begin.at, end)) {
+            const size_t from = joinsPrevious ? previous->from : begin.at;
+            size_t end = t.end;
+            // Where taking the custom code too would join what is left into markup, the block may
+            // still go alone: the bytes that looked like custom code may be the start of a tag of
+            // the page's own, and a block put in later would otherwise unblock the old one.
+            const bool tookCode = !customCode->empty() && text.substr(end, customCode->size()) == *customCode &&
+                                  !JoinsIntoMarkup(text, from, end + customCode->size());
+            if (tookCode) {
+                end += customCode->size();
+            } else if (JoinsIntoMarkup(text, from, end)) {
                 continue;
             }
             plan.removals.resize(begin.removals);  // the blocks nested in this one go with it
