@@ -128,11 +128,6 @@ PagePlan Plan(string_view text, std::optional<string_view> customCode) {
             }
             const OpenBegin begin = std::move(open.back());
             open.pop_back();
-            // A block that opens or closes an svg or math element stays: taking it out would change
-            // how the rest of the page reads.
-            if (!begin.state.SameAs(scanner.Current())) {
-                continue;
-            }
             // Right after an earlier removal, the two become one.
             const Range* previous = begin.removals > 0 ? &plan.removals[begin.removals - 1] : nullptr;
             const bool joinsPrevious = previous && previous->to == begin.at;
@@ -145,7 +140,15 @@ PagePlan Plan(string_view text, std::optional<string_view> customCode) {
                                   !JoinsIntoMarkup(text, from, end + customCode->size());
             if (tookCode) {
                 end += customCode->size();
-            } else if (JoinsIntoMarkup(text, from, end)) {
+            }
+            // A block stays where taking it out would change how the rest of the page reads: one that
+            // opens or closes an svg or math element, or one after a '<' that would join what follows.
+            if (!begin.state.SameAs(scanner.Current()) || (!tookCode && JoinsIntoMarkup(text, from, end))) {
+                // So does what lies inside it: a stretch taken out there could turn it into a block
+                // the next run takes out.
+                if (f.stretchFrom != npos && f.stretchFrom > begin.at) {
+                    f.stretchFrom = npos;
+                }
                 continue;
             }
             plan.removals.resize(begin.removals);  // the blocks nested in this one go with it
