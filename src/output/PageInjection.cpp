@@ -144,11 +144,6 @@ PagePlan Plan(string_view text, std::optional<string_view> customCode) {
             // A block stays where taking it out would change how the rest of the page reads: one that
             // opens or closes an svg or math element, or one after a '<' that would join what follows.
             if (!begin.state.SameAs(scanner.Current()) || (!tookCode && JoinsIntoMarkup(text, from, end))) {
-                // So does what lies inside it: a stretch taken out there could turn it into a block
-                // the next run takes out.
-                if (f.stretchFrom != npos && f.stretchFrom > begin.at) {
-                    f.stretchFrom = npos;
-                }
                 continue;
             }
             plan.removals.resize(begin.removals);  // the blocks nested in this one go with it
@@ -168,9 +163,11 @@ PagePlan Plan(string_view text, std::optional<string_view> customCode) {
         } else if (t.Is(HtmlToken::Kind::EndTag, "body")) {
             f.bodyEnd = t.begin;
             f.bodyInsertAt = t.htmlPoint;
-            // The stretch goes only where taking it out leaves the closing tag read as it was.
+            // The stretch goes only where taking it out leaves the closing tag read as it was, and
+            // never inside an svg or math element, where the HTML elements it holds decide how the
+            // tags after it read.
             const bool stretch = f.blockEnd != npos && !f.blockFollowed && t.htmlPoint == t.begin &&
-                                 scanner.Current().SameAs(f.atBlockEnd);
+                                 f.atBlockEnd.depth == 0 && scanner.Current().SameAs(f.atBlockEnd);
             f.stretchFrom = stretch ? f.blockEnd : npos;
             f.stretchAfterCode = stretch && f.blockTookCode;
         } else if (t.Is(HtmlToken::Kind::EndTag, "html")) {

@@ -41,7 +41,7 @@ struct BlockRemoval {
 //   the custom code of a run with other settings, which pages written by earlier versions rely on.
 //   The stretch and the tag must read so in the page as it stands, not only once the block has
 //   gone, so that custom code that left a tag open never turns the page's own text into a closing
-//   body tag and takes out what comes before it.
+//   body tag and takes out what comes before it; and no stretch goes inside an svg or math element.
 // A marker is a comment written exactly as "<!--VornetAdBegin-->" or "<!--VornetAdEnd-->", where a
 // browser reads a comment. Everything else stays byte for byte: a lone marker, a marker inside an
 // attribute, a script or another comment, and a block whose removal would change how the rest of
