@@ -134,8 +134,9 @@ PagePlan Plan(string_view text, std::optional<string_view> customCode) {
             const size_t from = joinsPrevious ? previous->from : begin.at;
             size_t end = t.end;
             // Where taking the custom code too would join what is left into markup, the block may
-            // still go alone: the bytes that looked like custom code may be the start of a tag of
-            // the page's own, and a block put in later would otherwise unblock the old one.
+            // still go alone: the bytes that looked like custom code may start a tag of the page's
+            // own. Were the block kept, a new block put in right after it would let the next run
+            // take it.
             const bool tookCode = !customCode->empty() && text.substr(end, customCode->size()) == *customCode &&
                                   !JoinsIntoMarkup(text, from, end + customCode->size());
             if (tookCode) {
