@@ -176,11 +176,16 @@ PagePlan Plan(string_view text, std::optional<string_view> customCode) {
         }
     }
     plan.bodyEnd = f.bodyEnd;
-    // Without custom code, what follows an old block reads the same with the block and without it.
-    if (f.stretchFrom != npos && (!f.stretchAfterCode || ReadsAsStretch(text, f.stretchFrom, f.bodyEnd))) {
+    if (f.stretchFrom != npos) {
         const auto last = std::find_if(plan.removals.begin(), plan.removals.end(),
                                        [&](const Range& r) { return r.to == f.stretchFrom; });
-        last->to = f.bodyEnd;
+        // Without custom code, what follows an old block reads the same with the block and without
+        // it. With it, the page is read again from where the removal begins: a comment outside svg
+        // and math, as before every stretch, where the page reads as it would from its start.
+        const size_t at = last->from;
+        if (!f.stretchAfterCode || ReadsAsStretch(text.substr(at), f.stretchFrom - at, f.bodyEnd - at)) {
+            last->to = f.bodyEnd;
+        }
     }
     if (f.bodyEnd != npos) {
         plan.insertAt = f.bodyInsertAt;
