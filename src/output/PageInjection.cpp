@@ -85,6 +85,18 @@ bool JoinsIntoMarkup(string_view text, size_t from, size_t to) {
     return (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') || next == '/' || next == '!' || next == '?';
 }
 
+// Whether the page, read on from where `scanner` stands, has a marker that starts before `end` and
+// runs on past it. Custom code matched up to `end` would cut that marker in two: bytes of the
+// page's own that happen to match the code's start can be followed by a new block's marker.
+bool CutsMarker(HtmlScanner scanner, string_view text, size_t end) {
+    for (HtmlToken t; scanner.Next(t) && t.begin < end;) {
+        if (t.end > end && (IsMarker(t, text, kBegin) || IsMarker(t, text, kEnd))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Whether the page as it stands, before anything is taken out, reads [from, to) as a stretch that
 // may go with an old block (text, comments and tags other than markers and the document's
 // structure) and has a closing body tag at `to`. Taking out custom code that left a tag or a comment
@@ -138,7 +150,8 @@ PagePlan Plan(string_view text, std::optional<string_view> customCode) {
             // own. Were the block kept, a new block put in right after it would let the next run
             // take it.
             const bool tookCode = !customCode->empty() && text.substr(end, customCode->size()) == *customCode &&
-                                  !JoinsIntoMarkup(text, from, end + customCode->size());
+                                  !JoinsIntoMarkup(text, from, end + customCode->size()) &&
+                                  !CutsMarker(scanner, text, end + customCode->size());
             if (tookCode) {
                 end += customCode->size();
             }

@@ -35,7 +35,8 @@ struct BlockRemoval {
 // - every old block: a begin marker followed by an end marker with no begin marker between them,
 //   once the blocks inside it have gone (so blocks nested in each other go together);
 // - right after each, the bytes that are exactly `customCode`, so that custom code is never doubled,
-//   unless taking them too would join a '<' before the block and what follows them into markup;
+//   unless taking them too would join a '<' before the block and what follows them into markup, or
+//   cut in two a marker that begins among them;
 // - on a page with a closing body tag, the stretch between the last old block before it and the
 //   tag, when it holds only text, comments and tags other than <html>, <head>, </head> and <body>:
 //   the custom code of a run with other settings, which pages written by earlier versions rely on.
