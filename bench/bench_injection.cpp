@@ -38,14 +38,14 @@ void ResetPeakRss() {
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-QByteArray CodeBlock() {
+QByteArray CodeBlock(const QByteArray& customCode = "<p>new custom code</p>") {
     CodeTexts texts;
     if (!texts.LoadTextResources().Ok()) {
         qFatal("the built-in texts are missing");
     }
     AdSettings settings;
     settings.customCodeEnabled = true;
-    settings.customCode = QByteArrayLiteral("<p>new custom code</p>");
+    settings.customCode = customCode;
     texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
     return texts.codeBlock;
 }
@@ -151,13 +151,14 @@ void BM_ModifyRun200MB(benchmark::State& state) {
 BENCHMARK(BM_ModifyRun200MB)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 // Crafted pages of 100,000 repeats, each run through the whole injection.
-void BM_Crafted(benchmark::State& state, const QByteArray& before, const QByteArray& unit, const QByteArray& after) {
+void BM_Crafted(benchmark::State& state, const QByteArray& before, const QByteArray& unit, const QByteArray& after,
+                const QByteArray& customCode = "<p>new custom code</p>") {
     QByteArray page = before;
     for (int i = 0; i < 100000; ++i) {
         page += unit;
     }
     page += after;
-    const QByteArray block = CodeBlock();
+    const QByteArray block = CodeBlock(customCode);
     Measure(state, page.size(), [&] { benchmark::DoNotOptimize(InjectCode(page, block).constData()); });
 }
 BENCHMARK_CAPTURE(BM_Crafted, lone_begin_markers, "<body>", "<!--VornetAdBegin-->", "</body>")
@@ -175,6 +176,10 @@ BENCHMARK_CAPTURE(BM_Crafted, structure_tags_after_block, "<body>" + kOldBlock, 
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Crafted, body_ends, "<body>" + kOldBlock, "</body>", "")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Crafted, nested_svg, "<body>", "<svg><g>", "</body>")->Unit(benchmark::kMillisecond);
+// Each old block followed by its custom code, which opens a script that nothing closes.
+BENCHMARK_CAPTURE(BM_Crafted, blocks_with_code_opening_a_script, "<body>",
+                  "<!--VornetAdBegin-->x<!--VornetAdEnd--><script>", "</body>", "<script>")
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -85,12 +85,16 @@ bool JoinsIntoMarkup(string_view text, size_t from, size_t to) {
     return (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') || next == '/' || next == '!' || next == '?';
 }
 
-// Whether the page, read on from where `scanner` stands, has a marker that starts before `end` and
-// runs on past it. Custom code matched up to `end` would cut that marker in two: bytes of the
-// page's own that happen to match the code's start can be followed by a new block's marker.
-bool CutsMarker(HtmlScanner scanner, string_view text, size_t end) {
-    for (HtmlToken t; scanner.Next(t) && t.begin < end;) {
-        if (t.end > end && (IsMarker(t, text, kBegin) || IsMarker(t, text, kEnd))) {
+// Whether a marker starts in [from, end), right after an end marker, and runs on past `end`. Custom
+// code matched there would cut that marker in two: bytes of the page's own that happen to match the
+// code's start can be followed by a new block's marker. Such a marker ends within a marker's length
+// after `end`, so only that far is read: never as far as a script the code may open runs on.
+bool CutsMarker(string_view text, size_t from, size_t end) {
+    const string_view near =
+        text.substr(from, std::min(text.size(), end + std::max(kBegin.size(), kEnd.size())) - from);
+    HtmlScanner scanner(near);
+    for (HtmlToken t; scanner.Next(t) && from + t.begin < end;) {
+        if (from + t.end > end && (IsMarker(t, near, kBegin) || IsMarker(t, near, kEnd))) {
             return true;
         }
     }
@@ -151,7 +155,7 @@ PagePlan Plan(string_view text, std::optional<string_view> customCode) {
             // take it.
             const bool tookCode = !customCode->empty() && text.substr(end, customCode->size()) == *customCode &&
                                   !JoinsIntoMarkup(text, from, end + customCode->size()) &&
-                                  !CutsMarker(scanner, text, end + customCode->size());
+                                  !CutsMarker(text, end, end + customCode->size());
             if (tookCode) {
                 end += customCode->size();
             }
