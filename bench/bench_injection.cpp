@@ -38,7 +38,9 @@ void ResetPeakRss() {
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-QByteArray CodeBlock(const QByteArray& customCode = "<p>new custom code</p>") {
+const QByteArray kNewCustomCode = "<p>new custom code</p>";
+
+QByteArray CodeBlock(const QByteArray& customCode = kNewCustomCode) {
     CodeTexts texts;
     if (!texts.LoadTextResources().Ok()) {
         qFatal("the built-in texts are missing");
@@ -90,7 +92,7 @@ void BM_Inject200MB(benchmark::State& state) {
     while (page.size() < 200 * 1024 * 1024) {
         page += chunk;
     }
-    const QByteArray stretch = kOldBlock.left(kOldBlock.indexOf("<p>")) + "<p>new custom code</p><p>stretch</p>";
+    const QByteArray stretch = kOldBlock.left(kOldBlock.indexOf("<p>")) + kNewCustomCode + "<p>stretch</p>";
     page += (state.range(0) == 1 ? stretch : kOldBlock) + "</body>\r\n</html>\r\n";
     const QByteArray block = CodeBlock();
     const long long before = PeakRss();
@@ -152,7 +154,7 @@ BENCHMARK(BM_ModifyRun200MB)->Unit(benchmark::kMillisecond)->UseRealTime()->Iter
 
 // Crafted pages of 100,000 repeats, each run through the whole injection.
 void BM_Crafted(benchmark::State& state, const QByteArray& before, const QByteArray& unit, const QByteArray& after,
-                const QByteArray& customCode = "<p>new custom code</p>") {
+                const QByteArray& customCode = kNewCustomCode) {
     QByteArray page = before;
     for (int i = 0; i < 100000; ++i) {
         page += unit;
