@@ -14,7 +14,10 @@
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -145,6 +148,70 @@ struct FailedStep {
     bool created = false;  // whether a file had been made by then (and was removed again)
 };
 
+// The names and values of the extended attributes of the file at `path`, which are also how the
+// system stores a file's access list ("system.posix_acl_access") and its security label; false
+// with errno set when they cannot be read. A file system without them gives none.
+bool ReadAttributes(const QByteArray& path, std::vector<std::pair<QByteArray, QByteArray>>& attributes) {
+    // Each list or value is asked for its size first; ERANGE means it grew in between.
+    const auto read = [](auto get, QByteArray& out) {
+        for (;;) {
+            const ssize_t size = get(nullptr, 0);
+            if (size < 0) {
+                return false;
+            }
+            out.resize(size);
+            const ssize_t got = get(out.data(), size_t(size));
+            if (got >= 0) {
+                out.resize(got);
+                return true;
+            }
+            if (errno != ERANGE) {
+                return false;
+            }
+        }
+    };
+    QByteArray names;
+    if (!read([&](char* to, size_t size) { return ::listxattr(path.constData(), to, size); }, names)) {
+        return errno == ENOTSUP;
+    }
+    for (const QByteArray& name : names.split('\0')) {
+        if (name.isEmpty()) {
+            continue;
+        }
+        QByteArray value;
+        if (!read([&](char* to, size_t size) { return ::getxattr(path.constData(), name.constData(), to, size); },
+                  value)) {
+            return false;
+        }
+        attributes.emplace_back(name, value);
+    }
+    return true;
+}
+
+// Gives the new file at `fd` every extended attribute of the old file at `path`. Without its access
+// list, a page the web server reads through an entry for its own user is closed to it after the
+// rewrite, and one whose group had less than the mode shows is opened to that group. An attribute
+// the new file already has with the same value (a label every new file in the folder gets) is not
+// set again, so that a system that forbids setting it still lets the write go on.
+std::optional<FailedStep> CopyAttributes(const QByteArray& path, int fd) {
+    std::vector<std::pair<QByteArray, QByteArray>> attributes;
+    if (!ReadAttributes(path, attributes)) {
+        return FailedStep{QStringLiteral("cannot read the file's extended attributes"), errno, true};
+    }
+    for (const auto& [name, value] : attributes) {
+        QByteArray present(value.size(), Qt::Uninitialized);
+        if (::fgetxattr(fd, name.constData(), present.data(), size_t(present.size())) == value.size() &&
+            present == value) {
+            continue;
+        }
+        if (::fsetxattr(fd, name.constData(), value.constData(), size_t(value.size()), 0) != 0) {
+            return FailedStep{QStringLiteral("cannot keep the extended attribute \"%1\"").arg(QString::fromUtf8(name)),
+                              errno, true};
+        }
+    }
+    return std::nullopt;
+}
+
 // Writes `bytes` into a new file beside `name` in `folder`, flushed to the disk and closed, its path
 // in `tempPath`. A file replacing `old` starts private and takes the old file's owner and mode; a
 // new one gets the permissions a plain create would give it. On failure nothing is left behind.
@@ -172,6 +239,10 @@ std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteAr
         // After the owner: changing the owner clears the set-user and set-group bits.
         if (::fchmod(fd, old.info.st_mode & 07777) != 0) {
             return fail(QStringLiteral("cannot keep the permissions"), errno, true);
+        }
+        // After the mode: an access list sets the mode's group bits to its mask, as they were.
+        if (const std::optional<FailedStep> failed = CopyAttributes(old.path, fd)) {
+            return fail(failed->what, failed->error, true);
         }
     }
     if (!WriteAll(fd, bytes)) {

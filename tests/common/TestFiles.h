@@ -9,8 +9,10 @@
 #include <QObject>
 #include <QString>
 
+#include <algorithm>
 #include <map>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 // Small file and widget helpers shared by the test suites.
 
@@ -46,9 +48,10 @@ inline QList<QByteArrayList> DataRows(const QString& path) {
 }
 
 // Every node under `root` by its path relative to `root`, links not followed and nothing but regular
-// files opened (a pipe would hold the test up): type, permissions, owner, a link's target, and a
-// file's content, inode and time stamp (so a rewrite with the same bytes shows). Two snapshots are
-// equal when nothing under `root` changed. A name that is not valid text shows by Qt's altered name.
+// files opened (a pipe would hold the test up): type, permissions, owner, extended attributes (an
+// access list among them), a link's target, and a file's content, inode and time stamp (so a
+// rewrite with the same bytes shows). Two snapshots are equal when nothing under `root` changed. A
+// name that is not valid text shows by Qt's altered name.
 inline std::map<QString, QByteArray> Snapshot(const QString& root) {
     std::map<QString, QByteArray> entries;
     QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
@@ -56,10 +59,21 @@ inline std::map<QString, QByteArray> Snapshot(const QString& root) {
     while (it.hasNext()) {
         const QString path = it.next();
         struct stat node {};
-        ::lstat(QFile::encodeName(path).constData(), &node);
+        const QByteArray name = QFile::encodeName(path);
+        ::lstat(name.constData(), &node);
+        QByteArray names(4096, Qt::Uninitialized);
+        names.resize(std::max<ssize_t>(0, ::llistxattr(name.constData(), names.data(), 4096)));
+        QByteArray attributes;
+        for (const QByteArray& attribute : names.split('\0')) {
+            QByteArray value(4096, Qt::Uninitialized);
+            value.resize(
+                std::max<ssize_t>(0, ::lgetxattr(name.constData(), attribute.constData(), value.data(), 4096)));
+            attributes += attribute.isEmpty() ? QByteArray() : attribute + '=' + value.toHex() + ',';
+        }
         QByteArray& entry = entries[QDir(root).relativeFilePath(path)];
         entry = QByteArray::number(node.st_mode, 8) + ' ' + QByteArray::number(node.st_uid) + ':' +
-                QByteArray::number(node.st_gid) + ' ' + QFile::encodeName(it.fileInfo().symLinkTarget());
+                QByteArray::number(node.st_gid) + ' ' + attributes + ' ' +
+                QFile::encodeName(it.fileInfo().symLinkTarget());
         if (S_ISREG(node.st_mode)) {
             entry += ReadAll(path) + ' ' + QByteArray::number(quint64(node.st_ino)) + ' ' +
                      QByteArray::number(node.st_mtim.tv_sec) + '.' + QByteArray::number(node.st_mtim.tv_nsec);

@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <array>
 #include <csignal>
 #include <ftw.h>
 #include <numeric>
@@ -28,12 +29,19 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
 
 const QByteArray kPage = "<html><body>mine</body></html>\n";
 const QByteArray kStyle = "a { color: red }\n";
+// An access list as the system stores it (version 2, then tag, permissions and id of each entry):
+// the owner may read and write, the web server's user (33) may read, the group and others nothing.
+// The mode shows the list's mask as the group's bits: 0640.
+constexpr std::array<quint8, 44> kWebServerReads = {2, 0,  0,   0,   1,   0,   6,  0, 255, 255, 255, 255, 2,   0,  4,
+                                                    0, 33, 0,   0,   0,   4,   0,  0, 0,   255, 255, 255, 255, 16, 0,
+                                                    4, 0,  255, 255, 255, 255, 32, 0, 0,   0,   255, 255, 255, 255};
 
 // One case's folder. Its mount, if it made one, is taken down first; then everything is removed by
 // the names on disk, which QTemporaryDir's clean-up cannot do for names that are not valid text.
@@ -56,8 +64,9 @@ struct Scene {
     QString Path(const QString& relative) const { return dir.filePath(relative); }
 
     // Makes the nodes that `words` name under the folder `under`, with the folders above each:
-    // "a/b" a file holding `content`, "a/b:444" one with these permissions, "a/" a folder, "a>t" a
-    // link to t, "a|" a FIFO, "a=" a socket, "a#" a character device. A word is percent-encoded
+    // "a/b" a file holding `content`, "a/b:444" one with these permissions, "a/b+" one with an
+    // attribute and an access list, "a/" a folder, "a>t" a link to t, "a|" a FIFO, "a=" a socket,
+    // "a#" a character device. A word is percent-encoded
     // bytes ("%FF"). Run by the superuser, a file with permissions given belongs to another user
     // (only the superuser can hand a file over); permissions do not stop the superuser, so a file it
     // could not read skips the case, and one it could not write is made read-only by a bind mount.
@@ -65,7 +74,7 @@ struct Scene {
         const QByteArray root = QFile::encodeName(Path(under));
         for (const QByteArray& word : words.split(' ')) {
             const QRegularExpressionMatch parts =
-                QRegularExpression(u"^([^>:]*?)(>.*|:[0-7]+|[/|=#])?$"_qs).match(QString::fromLatin1(word));
+                QRegularExpression(u"^([^>:]*?)(>.*|:[0-7]+|[/|=#+])?$"_qs).match(QString::fromLatin1(word));
             const QByteArray name = root + '/' + QByteArray::fromPercentEncoding(parts.captured(1).toLatin1());
             const QString tail = parts.captured(2);  // what follows the name, which says what node it is
             const char kind = word.isEmpty() ? ' ' : tail.isEmpty() ? 'f' : tail.front().toLatin1();
@@ -91,6 +100,11 @@ struct Scene {
                         std::fclose(out) == 0);
                 QCOMPARE(kind == ':' && ::geteuid() == 0 ? ::chown(name.constData(), 65534, 65534) : 0, 0);
                 QCOMPARE(::chmod(name.constData(), mode), 0);
+                if (kind == '+' && (::setxattr(name.constData(), "user.origin", "mine", 4, 0) != 0 ||
+                                    ::setxattr(name.constData(), "system.posix_acl_access", kWebServerReads.data(),
+                                               kWebServerReads.size(), 0) != 0)) {
+                    skip = QStringLiteral("the file system here keeps no access lists");
+                }
                 if (::geteuid() == 0 && !(mode & S_IRUSR)) {
                     skip = QStringLiteral("permissions do not stop the superuser");
                 } else if (::geteuid() == 0 && !(mode & S_IWUSR)) {
@@ -204,12 +218,13 @@ private slots:
                                                                               : InjectCode(oldPage, m_texts.codeBlock);
         QVERIFY(operation == Image ? QImage::fromData(bytes, "GIF").size() == QSize(40, 40) : bytes == expected);
         QVERIFY(operation != Page || ReadAll(scene.Path(u"site/VornetAdStyle.css"_qs)) == kStyle);
-        // A replaced file keeps its permissions and owner; a new one gets what a plain create gives.
+        // A replaced file keeps its permissions, owner and attributes (its access list among them); a
+        // new one gets what a plain create gives.
         const QString name = QDir(scene.dir.path()).relativeFilePath(written);
         const QByteArrayList created = {"100644",
                                         QByteArray::number(::geteuid()) + ':' + QByteArray::number(::getegid())};
-        QCOMPARE(after.at(name).split(' ').mid(0, 2),
-                 before.count(name) ? before.at(name).split(' ').mid(0, 2) : created);
+        QCOMPARE(after.at(name).split(' ').mid(0, before.count(name) ? 3 : 2),
+                 before.count(name) ? before.at(name).split(' ').mid(0, 3) : created);
         auto rest = after;
         auto was = before;
         for (const QString& made : {name, u"site/VornetAdMap.gif"_qs, u"site/VornetAdStyle.css"_qs}) {
