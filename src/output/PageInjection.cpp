@@ -44,12 +44,6 @@ struct Findings {
     size_t bodyEnd = npos;  // the last real closing body tag
     size_t bodyInsertAt = npos;
     size_t htmlInsertAt = npos;
-    size_t blockEnd = npos;  // where the last old block, with its custom code, ended
-    HtmlScanner::State atBlockEnd;
-    bool blockFollowed = false;     // by a structure tag or a marker since: what follows is not its custom code
-    size_t stretchFrom = npos;      // where the stretch before bodyEnd that goes with the last block begins
-    bool blockTookCode = false;     // whether custom code went with the last old block
-    bool stretchAfterCode = false;  // the same for the block the stretch follows
 };
 
 // A begin marker still waiting for its end marker, with how things stood right before it.
@@ -62,12 +56,6 @@ struct OpenBegin {
 
 bool IsMarker(const HtmlToken& token, string_view text, string_view marker) {
     return token.kind == HtmlToken::Kind::Comment && text.substr(token.begin, token.end - token.begin) == marker;
-}
-
-bool IsStructureTag(const HtmlToken& t) {
-    using Kind = HtmlToken::Kind;
-    return t.Is(Kind::StartTag, "html") || t.Is(Kind::StartTag, "head") || t.Is(Kind::StartTag, "body") ||
-           t.Is(Kind::EndTag, "head");
 }
 
 // Every name that matters here has four letters; most tags are passed over by that alone.
@@ -101,27 +89,6 @@ bool CutsMarker(string_view text, size_t from, size_t end) {
     return false;
 }
 
-// Whether the page as it stands, before anything is taken out, reads [from, to) as a stretch that
-// may go with an old block (text, comments and tags other than markers and the document's
-// structure) and has a closing body tag at `to`. Taking out custom code that left a tag or a comment
-// open changes how what follows it reads: a '<' of its own with the page's "s</body>" after it is
-// one tag in the page, and only after the code goes does a closing body tag appear.
-bool ReadsAsStretch(string_view text, size_t from, size_t to) {
-    HtmlScanner scanner(text);
-    for (HtmlToken t; scanner.Next(t);) {
-        if (t.begin < from || !MayMatter(t)) {
-            continue;
-        }
-        if (t.begin >= to) {
-            return t.begin == to && t.Is(HtmlToken::Kind::EndTag, "body") && t.htmlPoint == t.begin;
-        }
-        if (IsMarker(t, text, kBegin) || IsMarker(t, text, kEnd) || IsStructureTag(t)) {
-            return false;
-        }
-    }
-    return false;
-}
-
 // Reads the page once. Without `customCode` it only finds positions; with it, it also finds what
 // RemoveOldBlocks takes out (an empty custom code is one that is never removed on its own).
 PagePlan Plan(string_view text, std::optional<string_view> customCode) {
@@ -136,9 +103,7 @@ PagePlan Plan(string_view text, std::optional<string_view> customCode) {
         }
         if (customCode && IsMarker(t, text, kBegin)) {
             open.push_back({t.begin, scanner.Current(), f, plan.removals.size()});
-            f.blockFollowed = true;
         } else if (customCode && IsMarker(t, text, kEnd)) {
-            f.blockFollowed = true;
             if (open.empty()) {
                 continue;
             }
@@ -172,38 +137,14 @@ PagePlan Plan(string_view text, std::optional<string_view> customCode) {
                 plan.removals.push_back({begin.at, end});
             }
             f = begin.findings;
-            f.blockEnd = end;
-            f.atBlockEnd = scanner.Current();
-            f.blockFollowed = false;
-            f.blockTookCode = tookCode;
-        } else if (IsStructureTag(t)) {
-            f.blockFollowed = true;
         } else if (t.Is(HtmlToken::Kind::EndTag, "body")) {
             f.bodyEnd = t.begin;
             f.bodyInsertAt = t.htmlPoint;
-            // The stretch goes only where taking it out leaves the closing tag read as it was, and
-            // never inside an svg or math element, where the HTML elements it holds decide how the
-            // tags after it read.
-            const bool stretch = f.blockEnd != npos && !f.blockFollowed && t.htmlPoint == t.begin &&
-                                 f.atBlockEnd.depth == 0 && scanner.Current().SameAs(f.atBlockEnd);
-            f.stretchFrom = stretch ? f.blockEnd : npos;
-            f.stretchAfterCode = stretch && f.blockTookCode;
         } else if (t.Is(HtmlToken::Kind::EndTag, "html")) {
             f.htmlInsertAt = t.htmlPoint;
         }
     }
     plan.bodyEnd = f.bodyEnd;
-    if (f.stretchFrom != npos) {
-        const auto last = std::find_if(plan.removals.begin(), plan.removals.end(),
-                                       [&](const Range& r) { return r.to == f.stretchFrom; });
-        // Without custom code, what follows an old block reads the same with the block and without
-        // it. With it, the page is read again from where the removal begins: a comment outside svg
-        // and math, as before every stretch, where the page reads as it would from its start.
-        const size_t at = last->from;
-        if (!f.stretchAfterCode || ReadsAsStretch(text.substr(at), f.stretchFrom - at, f.bodyEnd - at)) {
-            last->to = f.bodyEnd;
-        }
-    }
     if (f.bodyEnd != npos) {
         plan.insertAt = f.bodyInsertAt;
     } else if (f.htmlInsertAt != npos) {

@@ -36,13 +36,10 @@ struct BlockRemoval {
 //   once the blocks inside it have gone (so blocks nested in each other go together);
 // - right after each, the bytes that are exactly `customCode`, so that custom code is never doubled,
 //   unless taking them too would join a '<' before the block and what follows them into markup, or
-//   cut in two a marker that begins among them;
-// - on a page with a closing body tag, the stretch between the last old block before it and the
-//   tag, when it holds only text, comments and tags other than <html>, <head>, </head> and <body>:
-//   the custom code of a run with other settings, which pages written by earlier versions rely on.
-//   The stretch and the tag must read so in the page as it stands, not only once the block has
-//   gone, so that custom code that left a tag open never turns the page's own text into a closing
-//   body tag and takes out what comes before it; and no stretch goes inside an svg or math element.
+//   cut in two a marker that begins among them.
+// Nothing else goes with a block: what follows it up to the closing body tag may be custom code of
+// a run with other settings, but it may as well be the page's own footer or, where a block was
+// put at the top of the body by hand, the whole page; only bytes known to be custom code are.
 // A marker is a comment written exactly as "<!--VornetAdBegin-->" or "<!--VornetAdEnd-->", where a
 // browser reads a comment. Everything else stays byte for byte: a lone marker, a marker inside an
 // attribute, a script or another comment, and a block whose removal would change how the rest of

@@ -20,7 +20,6 @@
 #include <map>
 #include <set>
 #include <string_view>
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -67,64 +66,44 @@ bool IsInert(const QByteArray& code) {
 }
 
 // Whether `rest` is `page` with only stretches taken out that a run may take: each is one or more
-// groups (a begin marker up to the end marker that closes it, each optionally followed by the
-// custom code), and may then run on over text and tags other than the document's structure, past
-// no marker, up to a closing body tag.
+// groups (a begin marker up to the end marker that closes it), each optionally followed by the
+// custom code.
 bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, const QByteArray& customCode) {
     std::map<qsizetype, qsizetype> groupEnd;  // begin marker -> end of its end marker
-    std::vector<qsizetype> barriers;          // markers and structure tags
-    std::vector<qsizetype> open, bodies;      // begin markers not yet closed; closing body tags
+    std::vector<qsizetype> open;              // begin markers not yet closed
     HtmlScanner scanner(View(page));
     for (HtmlToken t; scanner.Next(t);) {
-        const bool begin = IsMarker(t, page, kBeginMarker);
-        const bool end = IsMarker(t, page, kEndMarker);
-        if (begin || end || t.Is(HtmlToken::Kind::StartTag, "html") || t.Is(HtmlToken::Kind::StartTag, "head") ||
-            t.Is(HtmlToken::Kind::StartTag, "body") || t.Is(HtmlToken::Kind::EndTag, "head")) {
-            barriers.push_back(qsizetype(t.begin));
-        }
-        if (begin) {
+        if (IsMarker(t, page, kBeginMarker)) {
             open.push_back(qsizetype(t.begin));
-        } else if (end && !open.empty()) {
+        } else if (IsMarker(t, page, kEndMarker) && !open.empty()) {
             groupEnd[open.back()] = qsizetype(t.end);
             open.pop_back();
-        } else if (t.Is(HtmlToken::Kind::EndTag, "body")) {
-            bodies.push_back(qsizetype(t.begin));
         }
     }
-    enum Mode { Keep, AfterGroup, AfterCustomCode };
-    std::set<std::tuple<qsizetype, qsizetype, int>> seen;
-    std::vector<std::tuple<qsizetype, qsizetype, int>> todo{{0, 0, Keep}};
+    std::set<std::pair<qsizetype, qsizetype>> seen;
+    std::vector<std::pair<qsizetype, qsizetype>> todo{{0, 0}};
     while (!todo.empty()) {
-        auto [i, j, mode] = todo.back();
+        auto [i, j] = todo.back();
         todo.pop_back();
-        if (!seen.insert({i, j, mode}).second) {
+        if (!seen.insert({i, j}).second) {
             continue;
         }
-        if (mode != Keep) {
-            todo.push_back({i, j, Keep});
-            if (mode == AfterGroup && !customCode.isEmpty() && QByteArrayView(page).sliced(i).startsWith(customCode)) {
-                todo.push_back({i + customCode.size(), j, AfterCustomCode});
-            }
-            // Which closing body tag is the last one depends on which groups go; any will do here.
-            const auto barrier = std::lower_bound(barriers.begin(), barriers.end(), i);
-            for (auto body = std::lower_bound(bodies.begin(), bodies.end(), i);
-                 body != bodies.end() && (barrier == barriers.end() || *barrier >= *body); ++body) {
-                todo.push_back({*body, j, Keep});
-            }
-        } else {
-            while (i < page.size() && j < rest.size() && page[i] == rest[j] && !groupEnd.count(i)) {
-                ++i;
-                ++j;
-            }
-            if (i == page.size() && j == rest.size()) {
-                return true;
-            }
-            if (i < page.size() && j < rest.size() && page[i] == rest[j]) {
-                todo.push_back({i + 1, j + 1, Keep});
-            }
+        while (i < page.size() && j < rest.size() && page[i] == rest[j] && !groupEnd.count(i)) {
+            ++i;
+            ++j;
+        }
+        if (i == page.size() && j == rest.size()) {
+            return true;
+        }
+        if (i < page.size() && j < rest.size() && page[i] == rest[j]) {
+            todo.push_back({i + 1, j + 1});
         }
         if (const auto group = groupEnd.find(i); group != groupEnd.end()) {
-            todo.push_back({group->second, j, AfterGroup});
+            const qsizetype after = group->second;
+            todo.push_back({after, j});
+            if (!customCode.isEmpty() && QByteArrayView(page).sliced(after).startsWith(customCode)) {
+                todo.push_back({after + customCode.size(), j});
+            }
         }
     }
     return false;
