@@ -252,6 +252,20 @@ BannerGif::BannerGif(const QImage& banner)
 
 QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
                             const QString& pagePath, bool sharedFilesWritten) {
+    // A page of the same name as the image or the style sheet would be overwritten by them, or
+    // them by it, and the run would still report both as written. Told apart without regard to
+    // case, since some file systems make no difference there.
+    const auto isAt = [&pagePath](const QString& path) {
+        return pagePath.compare(path, Qt::CaseInsensitive) == 0;
+    };
+    if (isAt(stylePath)) {
+        return {FileResult::Failure(pagePath, QStringLiteral("is where the advert's style sheet goes, not a page; "
+                                                             "left as it is"))};
+    }
+    if (std::any_of(images.begin(), images.end(), [&isAt](const ImageFile& image) { return isAt(image.path); })) {
+        return {FileResult::Failure(pagePath, QStringLiteral("is where the advert's image goes, not a page; "
+                                                             "left as it is"))};
+    }
     const PageRead page = ReadPage(pagePath);
     if (!page.Ok()) {
         return {FileResult::Failure(pagePath, page.error)};
