@@ -1,5 +1,6 @@
 #include "cli/CliHelp.h"
 
+#include "files/FileNames.h"
 #include "templatemaker/TemplateMaker.h"
 
 #include <QSet>
@@ -146,6 +147,6 @@ QString UsageText() {
 }
 
 int UsageError(const QString& reason) {
-    std::fprintf(stderr, "vornetad-cli: %s\nTry 'vornetad-cli --help'.\n", qUtf8Printable(reason));
+    std::fprintf(stderr, "vornetad-cli: %s\nTry 'vornetad-cli --help'.\n", qUtf8Printable(PrintableText(reason)));
     return 2;
 }

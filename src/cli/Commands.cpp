@@ -5,6 +5,7 @@
 #include "banner/TemplateImage.h"
 #include "cli/CliHelp.h"
 #include "design/DesignFile.h"
+#include "files/FileNames.h"
 #include "files/ReplaceFile.h"
 #include "files/SiteWalk.h"
 #include "output/CodeTexts.h"
@@ -23,7 +24,7 @@
 namespace {
 
 void PrintLine(std::FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toUtf8() + '\n';
+    const QByteArray bytes = PrintableText(text).toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
 }
 

@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -59,6 +60,20 @@ QString PrintableName(QByteArrayView name) {
             length = 1;
         }
         i += length;
+    }
+    return PrintableText(out);
+}
+
+QString PrintableText(const QString& text) {
+    const auto isControl = [](QChar c) {
+        return c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() < 0xa0);
+    };
+    if (std::none_of(text.begin(), text.end(), isControl)) {
+        return text;
+    }
+    QString out;
+    for (const QChar c : text) {
+        out += isControl(c) ? QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0')) : QString(c);
     }
     return out;
 }

@@ -21,8 +21,13 @@ std::optional<QByteArray> EncodedName(const QString& path);
 // The text for the name on disk `name`; nothing when it does not convert back to the same bytes.
 std::optional<QString> DecodedName(QByteArrayView name);
 
-// `name` for messages: valid UTF-8 as it is, every byte of an invalid sequence as \xNN.
+// `name` for messages: valid UTF-8 as it is, every byte of an invalid sequence as \xNN, and every
+// control character as PrintableText writes it.
 QString PrintableName(QByteArrayView name);
+
+// `text` with every control character (a line break, an escape, a delete) as \xNN, so that a
+// message stays one line and a name cannot drive the terminal it is shown on.
+QString PrintableText(const QString& text);
 
 struct FolderEntry {
     QString name;
