@@ -94,7 +94,11 @@ QString CheckTarget(const Target& target) {
     if (!target.error.isEmpty()) {
         return target.error + QStringLiteral("; left as it is");
     }
-    // The rename would go through; a file the user has protected is still not replaced.
+    // The rename would go through; a file the user has protected is still not replaced. The
+    // superuser may write any file, but one that no one may write was protected on purpose.
+    if (target.exists && (target.info.st_mode & 0222) == 0) {
+        return QStringLiteral("cannot write: the file is write-protected");
+    }
     if (target.exists && ::faccessat(AT_FDCWD, target.path.constData(), W_OK, AT_EACCESS) != 0) {
         return QStringLiteral("cannot write: %1").arg(ErrorText(errno));
     }

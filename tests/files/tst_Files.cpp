@@ -68,8 +68,8 @@ struct Scene {
     // attribute and an access list, "a/" a folder, "a>t" a link to t, "a|" a FIFO, "a=" a socket,
     // "a#" a character device. A word is percent-encoded
     // bytes ("%FF"). Run by the superuser, a file with permissions given belongs to another user
-    // (only the superuser can hand a file over); permissions do not stop the superuser, so a file it
-    // could not read skips the case, and one it could not write is made read-only by a bind mount.
+    // (only the superuser can hand a file over); permissions do not stop the superuser from reading,
+    // so a file it could not read skips the case.
     void Make(const QString& under, const QByteArray& words, const QByteArray& content = {}) {
         const QByteArray root = QFile::encodeName(Path(under));
         for (const QByteArray& word : words.split(' ')) {
@@ -107,12 +107,6 @@ struct Scene {
                 }
                 if (::geteuid() == 0 && !(mode & S_IRUSR)) {
                     skip = QStringLiteral("permissions do not stop the superuser");
-                } else if (::geteuid() == 0 && !(mode & S_IWUSR)) {
-                    mount = name;
-                    if (::mount(name.constData(), name.constData(), nullptr, MS_BIND, nullptr) != 0 ||
-                        ::mount(nullptr, name.constData(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
-                        skip = QStringLiteral("cannot make a read-only bind mount here");
-                    }
                 }
             }
         }
