@@ -33,5 +33,9 @@ struct AdSettings {
     bool newWindow = true;
     bool customCodeEnabled = false;
     QByteArray customCode;  // bytes as they go into the page; never holds a zero byte
+    // The custom code of a run with earlier settings (the wizard's last run), which an old block
+    // may still carry: taken out with the block, so that changed custom code replaces it and is not
+    // left behind. Empty: none known.
+    QByteArray earlierCustomCode;
     PageOptions options;
 };

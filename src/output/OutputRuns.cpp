@@ -116,7 +116,7 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
     return report;
 }
 
-RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode) {
+RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, const QByteArray& earlierCustomCode) {
     RunReport report;
     QStringList cleanedFolders;  // in the order of their first cleaned page
     QSet<QString> cleaned;
@@ -133,7 +133,7 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode) {
             report.files.append(FileResult::Failure(page, QStringLiteral("does not exist")));
             continue;
         }
-        const BlockRemoval removal = RemoveOldBlocks(*read.value, customCode);
+        const BlockRemoval removal = RemoveOldBlocks(*read.value, customCode, earlierCustomCode);
         if (!removal.removed) {
             report.notes.append(page + QStringLiteral(": no advert"));
             continue;
@@ -171,8 +171,9 @@ RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings&
     texts.BuildCode(styleName.toUtf8(), imageName.toUtf8(), settings);
     const BannerGif gif(banner);
     const BannerGif gif2x(settings.options.hidpi ? banner2x : QImage());
+    // Made new each time: an earlier preview's custom code, changed since, must not stay in it.
     report.files = WritePage(texts, ImagesIn(target, imageName, gif, gif2x, settings), JoinPath(target, styleName),
-                             pagePath, false);
+                             pagePath, false, PageStart::Sample);
     if (report.files.constLast().Ok()) {
         report.previewPage = pagePath;
     }

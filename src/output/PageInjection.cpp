@@ -89,9 +89,16 @@ bool CutsMarker(string_view text, size_t from, size_t end) {
     return false;
 }
 
+// The custom code that may follow an old block: the current settings' and an earlier run's. An
+// empty one is never taken out on its own.
+struct CustomCodes {
+    string_view current;
+    string_view earlier;
+};
+
 // Reads the page once. Without `customCode` it only finds positions; with it, it also finds what
-// RemoveOldBlocks takes out (an empty custom code is one that is never removed on its own).
-PagePlan Plan(string_view text, std::optional<string_view> customCode) {
+// RemoveOldBlocks takes out.
+PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
     PagePlan plan;
     HtmlScanner scanner(text);
     Findings f;
@@ -118,12 +125,16 @@ PagePlan Plan(string_view text, std::optional<string_view> customCode) {
             // still go alone: the bytes that looked like custom code may start a tag of the page's
             // own. Were the block kept, a new block put in right after it would let the next run
             // take it.
-            const bool tookCode = !customCode->empty() && text.substr(end, customCode->size()) == *customCode &&
-                                  !JoinsIntoMarkup(text, from, end + customCode->size()) &&
-                                  !CutsMarker(text, end, end + customCode->size());
-            if (tookCode) {
-                end += customCode->size();
+            size_t took = 0;
+            for (const string_view code : {customCode->current, customCode->earlier}) {
+                if (!code.empty() && text.substr(end, code.size()) == code &&
+                    !JoinsIntoMarkup(text, from, end + code.size()) && !CutsMarker(text, end, end + code.size())) {
+                    took = code.size();
+                    break;
+                }
             }
+            const bool tookCode = took > 0;
+            end += took;
             // A block stays where taking it out would change how the rest of the page reads: one that
             // opens or closes an svg or math element, or one after a '<' that would join what follows.
             if (!begin.state.SameAs(scanner.Current()) || (!tookCode && JoinsIntoMarkup(text, from, end))) {
@@ -188,20 +199,21 @@ qsizetype InsertionPoint(const QByteArray& page) {
     return qsizetype(Plan(View(page), std::nullopt).insertAt);
 }
 
-BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCode) {
-    const PagePlan plan = Plan(View(page), View(customCode));
+BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCode,
+                             const QByteArray& earlierCustomCode) {
+    const PagePlan plan = Plan(View(page), CustomCodes{View(customCode), View(earlierCustomCode)});
     if (plan.removals.empty()) {
         return {page, false};
     }
     return {Apply(View(page), plan, std::nullopt), true};
 }
 
-QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock) {
+QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const QByteArray& earlierCustomCode) {
     const string_view block = View(codeBlock);
     const size_t end = block.find(kEnd);
     const string_view customCode = end == npos ? string_view() : block.substr(end + kEnd.size());
     const string_view text = View(page);
-    return Apply(text, Plan(text, customCode), block);
+    return Apply(text, Plan(text, CustomCodes{customCode, View(earlierCustomCode)}), block);
 }
 
 QString FolderOf(const QString& path) {
@@ -251,7 +263,7 @@ BannerGif::BannerGif(const QImage& banner)
     : encoded(EncodeBannerGif(banner)) {}
 
 QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
-                            const QString& pagePath, bool sharedFilesWritten) {
+                            const QString& pagePath, bool sharedFilesWritten, PageStart start) {
     // A page of the same name as the image or the style sheet would be overwritten by them, or
     // them by it, and the run would still report both as written. Told apart without regard to
     // case, since some file systems make no difference there.
@@ -266,7 +278,12 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
         return {FileResult::Failure(pagePath, QStringLiteral("is where the advert's image goes, not a page; "
                                                              "left as it is"))};
     }
-    const PageRead page = ReadPage(pagePath);
+    if (start == PageStart::Sample) {
+        if (const FileResult writable = CheckReplaceable(pagePath); !writable.Ok()) {
+            return {writable};
+        }
+    }
+    const PageRead page = start == PageStart::Sample ? PageRead::Success(std::nullopt, pagePath) : ReadPage(pagePath);
     if (!page.Ok()) {
         return {FileResult::Failure(pagePath, page.error)};
     }
@@ -278,6 +295,7 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
         }
         results.append(ReplaceFile(texts.styleSheet, stylePath));
     }
-    results.append(ReplaceFile(InjectCode(page.value.value_or(texts.samplePage), texts.codeBlock), pagePath));
+    results.append(ReplaceFile(
+        InjectCode(page.value.value_or(texts.samplePage), texts.codeBlock, texts.earlierCustomCode), pagePath));
     return results;
 }

@@ -35,8 +35,10 @@ struct BlockRemoval {
 // - every old block: a begin marker followed by an end marker with no begin marker between them,
 //   once the blocks inside it have gone (so blocks nested in each other go together);
 // - right after each, the bytes that are exactly `customCode`, so that custom code is never doubled,
-//   unless taking them too would join a '<' before the block and what follows them into markup, or
-//   cut in two a marker that begins among them.
+//   or else exactly `earlierCustomCode`, what a run with earlier settings put there (the wizard's
+//   last run), so that changed custom code replaces the old; unless taking them too would join a
+//   '<' before the block and what follows them into markup, or cut in two a marker that begins
+//   among them.
 // Nothing else goes with a block: what follows it up to the closing body tag may be custom code of
 // a run with other settings, but it may as well be the page's own footer or, where a block was
 // put at the top of the body by hand, the whole page; only bytes known to be custom code are.
@@ -44,12 +46,13 @@ struct BlockRemoval {
 // browser reads a comment. Everything else stays byte for byte: a lone marker, a marker inside an
 // attribute, a script or another comment, and a block whose removal would change how the rest of
 // the page reads (one that opens or closes an svg or math element).
-BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCode);
+BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCode,
+                             const QByteArray& earlierCustomCode = {});
 
 // The page with its old blocks removed by RemoveOldBlocks (the custom code being whatever follows
 // the end marker in `codeBlock`) and `codeBlock` inserted at the insertion point of what is left.
 // Injecting the same block again gives the same page.
-QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock);
+QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const QByteArray& earlierCustomCode = {});
 
 // The folder of a path: everything up to and including its last separator; empty without one.
 QString FolderOf(const QString& path);
@@ -87,10 +90,17 @@ struct ImageFile {
     QString path;
 };
 
-// Writes one page with the advert. The page is read and checked first (ReadPage); a page refused
-// there is reported alone and nothing is written on its account. Otherwise the images and the
-// style sheet are written (unless `sharedFilesWritten`, when none is touched), then the page with
-// `texts.codeBlock` injected; a page that does not exist starts as the sample page. Returns one
-// result per file attempted, in order.
+// What a page written with the advert starts from.
+enum class PageStart {
+    AsItIs,  // the page as it stands, its old blocks taken out; the sample page where there is none
+    Sample,  // the sample page, whatever stands at the path: for the preview page, the program's own
+};
+
+// Writes one page with the advert. The page is read and checked first (ReadPage; with
+// PageStart::Sample only checked, CheckReplaceable); a page refused there is reported alone and
+// nothing is written on its account. Otherwise the images and the style sheet are written (unless
+// `sharedFilesWritten`, when none is touched), then the page with `texts.codeBlock` injected. A
+// page at the path of one of the images or of the style sheet is refused. Returns one result per
+// file attempted, in order.
 QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
-                            const QString& pagePath, bool sharedFilesWritten);
+                            const QString& pagePath, bool sharedFilesWritten, PageStart start = PageStart::AsItIs);

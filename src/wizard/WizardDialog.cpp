@@ -331,6 +331,7 @@ void WizardDialog::RestoreLastDesign() {
     const DesignRead read = ReadDesign(lastDesign);
     if (read.status.Ok()) {
         ApplyDesign(read.design);
+        lastRunCustomCode = read.design.customCodeEnabled ? read.design.customCode : QByteArray();
         return;
     }
     if (read.missing) {
@@ -350,6 +351,7 @@ void WizardDialog::RestoreLastDesign() {
 }
 
 void WizardDialog::KeepDesign(const Design& design) {
+    lastRunCustomCode = design.customCodeEnabled ? design.customCode : QByteArray();
     if (lastDesign.isEmpty() || !keepLastDesign) {
         return;
     }
@@ -394,14 +396,16 @@ void WizardDialog::OnGenerate() {
         return;
     }
     const Design design = GatherDesign();
-    const AdSettings settings = design.Advert();
+    AdSettings settings = design.Advert();
+    settings.earlierCustomCode = lastRunCustomCode;
     if (!CustomCodeUsable(settings)) {
         return;
     }
     const OutputTarget target = design.Target();
     const RunReport report =
         target.removeAdvert
-            ? RemoveAdvert(target.pages, settings.customCodeEnabled ? settings.customCode : QByteArray())
+            ? RemoveAdvert(target.pages, settings.customCodeEnabled ? settings.customCode : QByteArray(),
+                           lastRunCustomCode)
             : Generate(texts, editorPage->View().Model().Composed(), target, settings,
                        settings.options.hidpi ? editorPage->ComposedAt2x() : QImage());
     // Taken now: the next preview builds a block of its own.

@@ -128,4 +128,7 @@ private:
     // Off when a last design that could not be read could not be moved aside either: it is not
     // replaced then.
     bool keepLastDesign = true;
+    // The custom code the last run put after its blocks (empty: none), from the kept design; a run
+    // takes it out of the pages too, so that custom code changed since is not left behind.
+    QByteArray lastRunCustomCode;
 };

@@ -66,9 +66,9 @@ bool IsInert(const QByteArray& code) {
 }
 
 // Whether `rest` is `page` with only stretches taken out that a run may take: each is one or more
-// groups (a begin marker up to the end marker that closes it), each optionally followed by the
-// custom code.
-bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, const QByteArray& customCode) {
+// groups (a begin marker up to the end marker that closes it), each optionally followed by one of
+// the custom codes.
+bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, const QByteArrayList& customCodes) {
     std::map<qsizetype, qsizetype> groupEnd;  // begin marker -> end of its end marker
     std::vector<qsizetype> open;              // begin markers not yet closed
     HtmlScanner scanner(View(page));
@@ -101,8 +101,10 @@ bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, co
         if (const auto group = groupEnd.find(i); group != groupEnd.end()) {
             const qsizetype after = group->second;
             todo.push_back({after, j});
-            if (!customCode.isEmpty() && QByteArrayView(page).sliced(after).startsWith(customCode)) {
-                todo.push_back({after + customCode.size(), j});
+            for (const QByteArray& code : customCodes) {
+                if (!code.isEmpty() && QByteArrayView(page).sliced(after).startsWith(code)) {
+                    todo.push_back({after + code.size(), j});
+                }
             }
         }
     }
@@ -151,7 +153,7 @@ QString CheckMarkup(QByteArrayView text) {
 }
 
 QString CheckInjection(QByteArrayView input) {
-    const QList<QByteArrayView> parts = SplitInput(input, 5);
+    const QList<QByteArrayView> parts = SplitInput(input, 6);
     const uchar flags = parts[0].isEmpty() ? 0 : uchar(parts[0][0]);
     AdSettings settings;
     settings.bannerSize = Banner::kMinSize + flags % (Banner::kMaxSize - Banner::kMinSize + 1);
@@ -163,14 +165,17 @@ QString CheckInjection(QByteArrayView input) {
     // Any custom code a user may give: every byte but zero, exactly as typed.
     QByteArray custom = (flags & 4) ? parts[3].toByteArray() : QByteArray();
     custom.removeIf([](char c) { return c == '\0'; });
+    // The last run's, which the wizard knows; after this run that is `custom`.
+    QByteArray earlier = parts[5].toByteArray();
+    earlier.removeIf([](char c) { return c == '\0'; });
     const QByteArray page = parts[4].toByteArray();
 
     CodeTexts texts;
     texts.BuildCode(QByteArrayLiteral("VornetAdStyle.css"), QByteArrayLiteral("VornetAdMap.gif"), settings);
     const QByteArray block = texts.codeBlock + custom;
 
-    const QByteArray once = InjectCode(page, block);
-    const QByteArray rest = RemoveOldBlocks(page, custom).page;
+    const QByteArray once = InjectCode(page, block, earlier);
+    const QByteArray rest = RemoveOldBlocks(page, custom, earlier).page;
     const qsizetype at = InsertionPoint(rest);
     if (once != rest.left(at) + block + rest.mid(at)) {
         return QStringLiteral("the page is not the cleaned page with the block at its insertion point: ") + Hex(once);
@@ -179,11 +184,11 @@ QString CheckInjection(QByteArrayView input) {
     if (!next.removed || next.page != rest) {
         return QStringLiteral("the next run does not take out exactly the new block: ") + Hex(next.page);
     }
-    if (RemoveOldBlocks(rest, custom).removed) {
+    if (RemoveOldBlocks(rest, custom, earlier).removed) {
         return QStringLiteral("an old block was left: ") + Hex(rest);
     }
-    const bool kept = IsInert(custom) ? RemovedOnlyWhatRunsWrote(page, rest, custom)
-                                      : KeepsOrder(page, rest) && rest.size() <= page.size();
+    const bool kept = IsInert(custom) && IsInert(earlier) ? RemovedOnlyWhatRunsWrote(page, rest, {custom, earlier})
+                                                          : KeepsOrder(page, rest) && rest.size() <= page.size();
     // With the first two, this makes a second run with the same block change nothing.
     return kept ? QString() : QStringLiteral("bytes that no run wrote were removed: ") + Hex(rest);
 }

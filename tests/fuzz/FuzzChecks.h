@@ -14,8 +14,8 @@
 QString CheckMarkup(QByteArrayView text);
 
 // Page injection. The input is split at the byte sequence "\x01\x02": the first byte chooses the
-// flags (size, side, window, custom code on, static markup), then link, title, custom code and
-// page follow. Afterwards the page holds exactly one
+// flags (size, side, window, custom code on, static markup), then link, title, custom code, page
+// and the last run's custom code follow. Afterwards the page holds exactly one
 // block, every byte outside the old blocks is kept in order, the block stands at the insertion
 // point of what is left, and injecting again changes nothing.
 QString CheckInjection(QByteArrayView input);

@@ -6,8 +6,8 @@
 #include <map>
 
 // Sets one "key=value" of a golden case's settings, the value running to the line's end. Custom
-// code is percent-encoded; the page options are "click-through", "hidpi", "fixed", "no-print" and
-// "static", each "=1" when on. An unknown key stops the test.
+// code is percent-encoded, and so is "earlier-custom", the custom code of the last run; the page options are
+// "click-through", "hidpi", "fixed", "no-print" and "static", each "=1" when on. An unknown key stops the test.
 inline void ApplySetting(AdSettings& s, const QByteArray& line) {
     const QByteArray key = line.left(line.indexOf('='));
     const QByteArray value = line.mid(key.size() + 1);
@@ -27,6 +27,8 @@ inline void ApplySetting(AdSettings& s, const QByteArray& line) {
     } else if (key == "custom" || key == "custom-disabled") {
         s.customCodeEnabled = key == "custom";
         s.customCode = QByteArray::fromPercentEncoding(value);
+    } else if (key == "earlier-custom") {
+        s.earlierCustomCode = QByteArray::fromPercentEncoding(value);
     } else if (options.count(key)) {
         *options.at(key) = value == "1";
     } else {

@@ -230,6 +230,24 @@ private slots:
         QVERIFY(run != u"remove" || ReadAll(path + u"p.html"_qs) == "<body>mine</body>");
     }
 
+    // Custom code changed since the last run, in this session or the one before, replaces the last
+    // run's in the page instead of being put in beside it.
+    void changedCustomCode_replacesTheLastRuns() {
+        QTemporaryDir out;
+        for (const QString& code : {u"<p>A</p>"_qs, u"<p>B</p>"_qs, u"<p>C</p>"_qs}) {
+            if (code == u"<p>B</p>") {
+                Start();
+            }
+            Field<QCheckBox>(wizard->Options(), u"customCodeBox"_qs)->setChecked(true);
+            Field<QPlainTextEdit>(wizard->Options(), u"customCode"_qs)->setPlainText(code);
+            Act(u"tab5"_qs);
+            Field<QLineEdit>(wizard->Output(), u"outputFolder"_qs)->setText(out.path() + u'/');
+            Act(u"generate"_qs);
+        }
+        const QByteArray page = ReadAll(out.filePath(u"VornetAdCode.html"_qs));
+        QVERIFY2(page.count("<p>") == 1 && page.contains("<!--VornetAdEnd--><p>C</p>"), page.constData());
+    }
+
     // Without templates every step still works; a template that cannot be decoded is named, with
     // why, when the user leaves the templates step, which stays shown.
     void emptyOrRefusedTemplates() {
