@@ -457,6 +457,11 @@ QByteArray DesignJson(const Design& design) {
 
 FileResult WriteDesign(const Design& design, const QString& path) {
     const QByteArray json = DesignJson(design);
+    if (json.size() > kMaxDesignFileBytes) {
+        return FileResult::Failure(path, QStringLiteral("the design cannot be saved: it would be larger than %1, "
+                                                        "more than a design file may hold")
+                                             .arg(ByteCount(kMaxDesignFileBytes)));
+    }
     const DesignRead check = ParseDesign(json);
     if (!check.status.Ok()) {
         return FileResult::Failure(path, QStringLiteral("the design cannot be saved: ") + check.status.error);

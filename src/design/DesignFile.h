@@ -33,6 +33,6 @@ DesignRead ReadDesign(const QString& path);
 QByteArray DesignJson(const Design& design);
 
 // Writes `design` to `path` through ReplaceFile. A design that would not read back as it is (text
-// that is not valid Unicode, a value out of range, custom code with a zero byte) is refused before
-// anything is written, with the reason.
+// that is not valid Unicode, a value out of range, custom code with a zero byte, a file larger than
+// kMaxDesignFileBytes) is refused before anything is written, with the reason.
 FileResult WriteDesign(const Design& design, const QString& path);

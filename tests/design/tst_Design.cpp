@@ -44,6 +44,9 @@ private slots:
         QTest::newRow("text that is not Unicode")
             << Edit([](Design& d) { d.lines[0].text = QString(QChar(0xd800)); }) << u"lines[0].text"_qs;
         QTest::newRow("size out of range") << Edit([](Design& d) { d.size = 49; }) << u"size: must be"_qs;
+        // Each control character is written as six: 800 KB of them is over the file's limit.
+        QTest::newRow("larger than a design file may be")
+            << Edit([](Design& d) { d.adTitle = QString(800000, QChar(1)); }) << u"larger than 4 MiB"_qs;
     }
     void save_refusesWhatWouldNotReadBack() {
         QFETCH(Edit, edit);
