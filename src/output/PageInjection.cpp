@@ -1,11 +1,13 @@
 #include "output/PageInjection.h"
 
 #include "banner/GifWriter.h"
+#include "banner/TemplateImage.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 #include "output/HtmlScanner.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <optional>
@@ -259,26 +261,51 @@ PageRead ReadPage(const QString& path) {
     return page;
 }
 
+namespace {
+
+// Where a write to `path` lands: its links followed as far as they lead, its folder as the system
+// names it. Two paths that land on one file give the same text, though one may be a link to the
+// other, or the file not be there yet.
+QString WriteTarget(const QString& path) {
+    QFileInfo info(path);
+    for (int hop = 0; hop < 40 && info.isSymLink(); ++hop) {
+        info.setFile(info.symLinkTarget());
+    }
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return (folder.isEmpty() ? info.absolutePath() : folder) + u'/' + info.fileName();
+}
+
+}  // namespace
+
 BannerGif::BannerGif(const QImage& banner)
     : encoded(EncodeBannerGif(banner)) {}
 
 QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
                             const QString& pagePath, bool sharedFilesWritten, PageStart start) {
-    // A page of the same name as the image or the style sheet would be overwritten by them, or
-    // them by it, and the run would still report both as written. Told apart without regard to
-    // case, since some file systems make no difference there.
-    const auto isAt = [&pagePath](const QString& path) {
-        return pagePath.compare(path, Qt::CaseInsensitive) == 0;
+    // A page that lands where the image or the style sheet goes, under their names or through a
+    // link, would be overwritten by them, or them by it, and the run would still report both as
+    // written. So would one where the 2x image goes, on a later run with that option. Told apart
+    // without regard to case, since some file systems make no difference there.
+    const QString target = WriteTarget(pagePath);
+    const auto isAt = [&target](const QString& path) {
+        return !path.isEmpty() && target.compare(WriteTarget(path), Qt::CaseInsensitive) == 0;
     };
     if (isAt(stylePath)) {
         return {FileResult::Failure(pagePath, QStringLiteral("is where the advert's style sheet goes, not a page; "
                                                              "left as it is"))};
     }
-    if (std::any_of(images.begin(), images.end(), [&isAt](const ImageFile& image) { return isAt(image.path); })) {
+    if (std::any_of(images.begin(), images.end(),
+                    [&isAt](const ImageFile& image) { return isAt(image.path) || isAt(At2xName(image.path)); })) {
         return {FileResult::Failure(pagePath, QStringLiteral("is where the advert's image goes, not a page; "
                                                              "left as it is"))};
     }
     if (start == PageStart::Sample) {
+        // Made anew, the page replaces whatever a link there leads to: that may be a page of the
+        // user's own.
+        if (QFileInfo(pagePath).isSymLink()) {
+            return {FileResult::Failure(pagePath, QStringLiteral("is a link, and the preview page is made anew "
+                                                                 "from the sample page; left as it is"))};
+        }
         if (const FileResult writable = CheckReplaceable(pagePath); !writable.Ok()) {
             return {writable};
         }

@@ -48,9 +48,16 @@ private slots:
         std::map<QString, QByteArray> before;
         for (const QByteArray& word : tree) {
             const qsizetype eq = word.indexOf('=');
-            const QString path = dir.filePath(QString::fromUtf8(eq < 0 ? word : word.first(eq)));
+            const qsizetype link = eq < 0 ? word.indexOf('>') : -1;
+            const qsizetype nameEnd = eq >= 0 ? eq : link >= 0 ? link : word.size();
+            const QString path = dir.filePath(QString::fromUtf8(word.first(nameEnd)));
             QVERIFY(QDir().mkpath(word.endsWith('/') ? path : QFileInfo(path).path()));
-            if (!word.isEmpty() && !word.endsWith('/')) {
+            if (link >= 0) {
+                // A link holds what it leads to, as far as a refusal leaving it as it was goes.
+                const QString target = QFileInfo(path).dir().filePath(QString::fromUtf8(word.mid(link + 1)));
+                QVERIFY(QFile::link(QString::fromUtf8(word.mid(link + 1)), path));
+                before[path] = before[QDir::cleanPath(target)];
+            } else if (!word.isEmpty() && !word.endsWith('/')) {
                 before[path] = eq < 0 ? kPage : QByteArray::fromPercentEncoding(word.mid(eq + 1));
                 QVERIFY(WriteAll(path, before[path]));
             }
