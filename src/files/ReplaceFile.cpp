@@ -157,7 +157,7 @@ struct FailedStep {
 // with errno set when they cannot be read. A file system without them gives none.
 bool ReadAttributes(const QByteArray& path, std::vector<std::pair<QByteArray, QByteArray>>& attributes) {
     // Each list or value is asked for its size first; ERANGE means it grew in between.
-    const auto read = [](auto get, QByteArray& out) {
+    const auto query = [](auto get, QByteArray& out) {
         for (;;) {
             const ssize_t size = get(nullptr, 0);
             if (size < 0) {
@@ -175,7 +175,7 @@ bool ReadAttributes(const QByteArray& path, std::vector<std::pair<QByteArray, QB
         }
     };
     QByteArray names;
-    if (!read([&](char* to, size_t size) { return ::listxattr(path.constData(), to, size); }, names)) {
+    if (!query([&](char* to, size_t size) { return ::listxattr(path.constData(), to, size); }, names)) {
         return errno == ENOTSUP;
     }
     for (const QByteArray& name : names.split('\0')) {
@@ -183,8 +183,8 @@ bool ReadAttributes(const QByteArray& path, std::vector<std::pair<QByteArray, QB
             continue;
         }
         QByteArray value;
-        if (!read([&](char* to, size_t size) { return ::getxattr(path.constData(), name.constData(), to, size); },
-                  value)) {
+        if (!query([&](char* to, size_t size) { return ::getxattr(path.constData(), name.constData(), to, size); },
+                   value)) {
             return false;
         }
         attributes.emplace_back(name, value);

@@ -13,12 +13,12 @@
 // Only a regular file is ever replaced. A folder, a pipe, a socket or a device at the path is
 // refused and left as it is; so is a loop of links, a link into a folder that does not exist, and a
 // file that is write-protected for this process, or for everyone (even where the process is the
-// superuser's, who could write it). A link to a regular file (or to nothing yet, in a
-// folder that exists) is followed: its target is written and the link stays a link. A replaced file
-// keeps its permission bits, its extended attributes (an access list among them; one that cannot
-// be given to the new file fails the write), and its owner and group as far as the process may set
-// them; a new one gets the usual permissions (0666 less the umask). Nothing at the path is ever opened, so nothing
-// blocks on a node.
+// superuser's, who could write it). A link to a regular file (or to nothing yet, in a folder that
+// exists) is followed: its target is written and the link stays a link. A replaced file keeps its
+// permission bits, its extended attributes (an access list among them; one that cannot be given to
+// the new file fails the write), and its owner and group as far as the process may set them; a new
+// one gets the usual permissions (0666 less the umask). Nothing at the path is ever opened, so
+// nothing blocks on a node.
 FileResult ReplaceFile(QByteArrayView bytes, const QString& path);
 
 // Whether ReplaceFile would go on to write `path`, without writing anything: the same refusals (the

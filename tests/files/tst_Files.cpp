@@ -66,10 +66,9 @@ struct Scene {
     // Makes the nodes that `words` name under the folder `under`, with the folders above each:
     // "a/b" a file holding `content`, "a/b:444" one with these permissions, "a/b+" one with an
     // attribute and an access list, "a/" a folder, "a>t" a link to t, "a|" a FIFO, "a=" a socket,
-    // "a#" a character device. A word is percent-encoded
-    // bytes ("%FF"). Run by the superuser, a file with permissions given belongs to another user
-    // (only the superuser can hand a file over); permissions do not stop the superuser from reading,
-    // so a file it could not read skips the case.
+    // "a#" a character device. A word is percent-encoded bytes ("%FF"). Run by the superuser, a file
+    // with permissions given belongs to another user (only the superuser can hand a file over);
+    // permissions do not stop the superuser from reading, so a file it could not read skips the case.
     void Make(const QString& under, const QByteArray& words, const QByteArray& content = {}) {
         const QByteArray root = QFile::encodeName(Path(under));
         for (const QByteArray& word : words.split(' ')) {
