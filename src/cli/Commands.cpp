@@ -252,9 +252,25 @@ int RunMakeTemplate(const CliRequest& request) {
         PrintFailure(FileResult::Failure(path, files.error));
         return 1;
     }
-    int status = 0;
+    QStringList paths;
     for (const TemplateFile& file : files.value) {
-        const FileResult result = ReplaceFile(file.bytes, path.chopped(4) + file.suffix + path.right(4));
+        paths.append(path.chopped(4) + file.suffix + path.right(4));
+    }
+    // The files are one template: where one of them could not be replaced, the others of the new
+    // drawing would stand beside the old one, which a run at twice the size takes for their twin.
+    bool refused = false;
+    for (const QString& target : paths) {
+        if (const FileResult check = CheckReplaceable(target); !check.Ok()) {
+            PrintLine(stderr, QStringLiteral("%1: %2; no file of the template was written").arg(target, check.error));
+            refused = true;
+        }
+    }
+    if (refused) {
+        return 1;
+    }
+    int status = 0;
+    for (size_t i = 0; i < files.value.size(); ++i) {
+        const FileResult result = ReplaceFile(files.value[i].bytes, paths[qsizetype(i)]);
         if (result.Ok()) {
             PrintLine(stdout, result.path);
         } else {
