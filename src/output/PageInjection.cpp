@@ -286,9 +286,15 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
     // link, would be overwritten by them, or them by it, and the run would still report both as
     // written. So would one where the 2x image goes, on a later run with that option. Told apart
     // without regard to case, since some file systems make no difference there.
-    const QString target = WriteTarget(pagePath);
-    const auto isAt = [&target](const QString& path) {
-        return !path.isEmpty() && target.compare(WriteTarget(path), Qt::CaseInsensitive) == 0;
+    // The image and the style sheet go into the page's own folder, so only a link at one of the
+    // names can make two names land on one file; without one, the names tell.
+    const bool pageIsLink = QFileInfo(pagePath).isSymLink();
+    const auto isAt = [&](const QString& path) {
+        if (path.isEmpty() || pagePath.compare(path, Qt::CaseInsensitive) == 0) {
+            return !path.isEmpty();
+        }
+        return (pageIsLink || QFileInfo(path).isSymLink()) &&
+               WriteTarget(pagePath).compare(WriteTarget(path), Qt::CaseInsensitive) == 0;
     };
     if (isAt(stylePath)) {
         return {FileResult::Failure(pagePath, QStringLiteral("is where the advert's style sheet goes, not a page; "
