@@ -186,10 +186,6 @@ HtmlScanner::HtmlScanner(string_view text)
     : m_text(text)
     , m_openSince(text.size()) {}
 
-bool HtmlScanner::InHtml() const {
-    return !ForeignTop();
-}
-
 bool HtmlScanner::ForeignTop() const {
     if (m_state.depth == 0) {
         return false;
@@ -202,13 +198,13 @@ bool HtmlScanner::ForeignTop() const {
 
 void HtmlScanner::Resume(size_t pos, const State& state) {
     m_pos = std::max(pos, m_pos);
-    m_state.htmlSince = state.htmlSince;
+    m_state.foreignSince = state.foreignSince;
 }
 
 void HtmlScanner::End(size_t openSince) {
     m_ended = true;
     m_pos = m_text.size();
-    m_openSince = InHtml() ? openSince : m_state.htmlSince;
+    m_openSince = m_state.depth == 0 ? openSince : m_state.foreignSince;
 }
 
 bool HtmlScanner::Next(HtmlToken& token) {
@@ -245,7 +241,7 @@ bool HtmlScanner::Emit(HtmlToken::Kind kind, size_t lt, size_t end, HtmlToken& t
     token = HtmlToken{};
     token.kind = kind;
     token.begin = lt;
-    token.htmlPoint = InHtml() ? lt : m_state.htmlSince;
+    token.htmlPoint = m_state.depth == 0 ? lt : m_state.foreignSince;
     if (end == npos) {
         // A comment or doctype cut off by the end of the text still counts, up to there.
         token.end = m_text.size();
@@ -333,20 +329,20 @@ bool HtmlScanner::ReadTag(size_t lt, bool endTag, HtmlToken& token) {
     token.end = end;
     token.name = name;
     token.selfClosing = selfClosing;
-    token.htmlPoint = InHtml() ? lt : m_state.htmlSince;
+    token.htmlPoint = m_state.depth == 0 ? lt : m_state.foreignSince;
     m_pos = end;
     if (m_mode != Mode::Data) {
         m_mode = Mode::Data;  // the end tag that closes the raw text
         return true;
     }
-    const bool wasHtml = InHtml();
+    const bool wasOutside = m_state.depth == 0;
     if (endTag) {
         EndTag(token);
     } else {
         StartTag(token, attributes);
     }
-    if (wasHtml && !InHtml()) {
-        m_state.htmlSince = lt;
+    if (wasOutside && m_state.depth > 0) {
+        m_state.foreignSince = lt;
     }
     return true;
 }

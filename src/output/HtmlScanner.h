@@ -15,8 +15,10 @@ struct HtmlToken {
     std::size_t end = 0;    // one past the closing '>' (the end of the text for a comment cut off by it)
     std::string_view name;  // a tag's name as written, in any letter case; empty otherwise
     bool selfClosing = false;
-    // The last offset, at or before `begin`, where markup put into the page would be read as HTML:
-    // `begin` itself, unless the tag is read inside an <svg> or <math> element.
+    // The last offset, at or before `begin`, where markup put into the page would be read as HTML
+    // and shown as the page's own: `begin` itself, unless the tag is read inside an <svg> or <math>
+    // element, where it is that element's start (also inside a <desc> or <foreignObject> there,
+    // whose HTML is read as HTML but drawn, if at all, as part of the picture).
     std::size_t htmlPoint = 0;
 
     // Whether this is a tag named `lowerName` (given in lower case), in any letter case.
@@ -39,10 +41,10 @@ public:
     // The part of the reading state that can differ between two points in data state: the open
     // svg and math elements. Two points in the same state read what follows them the same way.
     struct State {
-        std::uint32_t depth = 0;    // open foreign elements
-        std::uint32_t top = 0;      // serial number of the innermost one; 0 when none
-        std::uint32_t topHtml = 0;  // HTML elements counted open inside it
-        std::size_t htmlSince = 0;  // where the current stretch inside foreign content began
+        std::uint32_t depth = 0;       // open foreign elements
+        std::uint32_t top = 0;         // serial number of the innermost one; 0 when none
+        std::uint32_t topHtml = 0;     // HTML elements counted open inside it
+        std::size_t foreignSince = 0;  // where the outermost open svg or math element began
 
         // Whether reading from here and from `other` is certain to go the same way.
         bool SameAs(const State& other) const;
@@ -55,8 +57,6 @@ public:
 
     // The state between tokens, right after the last token returned.
     State Current() const;
-    // Whether markup put in right after the last token would be read as HTML.
-    bool InHtml() const;
 
     // Continues reading at `pos` (not before the current offset) as though the bytes from the
     // point where `state` was taken up to `pos` were not in the page. Only valid when Current()
@@ -64,8 +64,8 @@ public:
     void Resume(std::size_t pos, const State& state);
 
     // Once Next has returned false: the first offset of whatever the end of the text left open
-    // (a comment, a tag, a raw-text element, an svg or math element), or the text's size when
-    // nothing was. Markup put in there is read as HTML, and what follows it is read as before.
+    // (a comment, a tag, a raw-text element, the outermost svg or math element), or the text's size
+    // when nothing was. Markup put in there is read as HTML, and what follows it is read as before.
     std::size_t OpenSince() const { return m_openSince; }
 
 private:
