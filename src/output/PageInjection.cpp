@@ -46,6 +46,13 @@ struct Findings {
     size_t bodyEnd = npos;  // the last real closing body tag
     size_t bodyInsertAt = npos;
     size_t htmlInsertAt = npos;
+    // The <template> elements open here, and where the outermost began: what they hold is never
+    // shown, so a block inside one would never run.
+    size_t templates = 0;
+    size_t templateSince = 0;
+
+    // Where a block put in at `point` shows: there, or before the outermost open template.
+    size_t Shown(size_t point) const { return templates > 0 ? std::min(point, templateSince) : point; }
 };
 
 // A begin marker still waiting for its end marker, with how things stood right before it.
@@ -60,9 +67,9 @@ bool IsMarker(const HtmlToken& token, string_view text, string_view marker) {
     return token.kind == HtmlToken::Kind::Comment && text.substr(token.begin, token.end - token.begin) == marker;
 }
 
-// Every name that matters here has four letters; most tags are passed over by that alone.
+// Every name that matters here has four or eight letters; most tags are passed over by that alone.
 bool MayMatter(const HtmlToken& t) {
-    return t.kind == HtmlToken::Kind::Comment || t.name.size() == 4;
+    return t.kind == HtmlToken::Kind::Comment || t.name.size() == 4 || t.name.size() == 8;
 }
 
 // Whether taking out [from, to) would make a tag or a comment of the text around it: a '<' that
@@ -152,9 +159,13 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
             f = begin.findings;
         } else if (t.Is(HtmlToken::Kind::EndTag, "body")) {
             f.bodyEnd = t.begin;
-            f.bodyInsertAt = t.htmlPoint;
+            f.bodyInsertAt = f.Shown(t.htmlPoint);
         } else if (t.Is(HtmlToken::Kind::EndTag, "html")) {
-            f.htmlInsertAt = t.htmlPoint;
+            f.htmlInsertAt = f.Shown(t.htmlPoint);
+        } else if (t.Is(HtmlToken::Kind::StartTag, "template") && t.htmlPoint == t.begin) {
+            f.templateSince = f.templates++ == 0 ? t.begin : f.templateSince;
+        } else if (t.Is(HtmlToken::Kind::EndTag, "template") && t.htmlPoint == t.begin && f.templates > 0) {
+            --f.templates;
         }
     }
     plan.bodyEnd = f.bodyEnd;
@@ -163,7 +174,7 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
     } else if (f.htmlInsertAt != npos) {
         plan.insertAt = f.htmlInsertAt;
     } else {
-        plan.insertAt = scanner.OpenSince();
+        plan.insertAt = f.Shown(scanner.OpenSince());
     }
     return plan;
 }
