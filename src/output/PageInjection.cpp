@@ -293,33 +293,35 @@ BannerGif::BannerGif(const QImage& banner)
 
 QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
                             const QString& pagePath, bool sharedFilesWritten, PageStart start) {
-    // A page that lands where the image or the style sheet goes, under their names or through a
-    // link, would be overwritten by them, or them by it, and the run would still report both as
-    // written. So would one where the 2x image goes, on a later run with that option. Told apart
-    // without regard to case, since some file systems make no difference there.
-    // The image and the style sheet go into the page's own folder, so only a link at one of the
-    // names can make two names land on one file; without one, the names tell.
+    // A page that lands where the image, its 2x twin (written on a later run with that option) or
+    // the style sheet goes would be overwritten by them, or them by it, and the run would still
+    // report both as written. All of them stand in the page's folder, so the names tell, in any
+    // letter case since some file systems make no difference there, unless one of them is a link.
     const bool pageIsLink = QFileInfo(pagePath).isSymLink();
-    const auto isAt = [&](const QString& path) {
-        if (path.isEmpty() || pagePath.compare(path, Qt::CaseInsensitive) == 0) {
-            return !path.isEmpty();
+    const auto landsOn = [&](const QString& path) {
+        if (path.isEmpty()) {
+            return false;
+        }
+        if (pagePath.compare(path, Qt::CaseInsensitive) == 0) {
+            return true;
         }
         return (pageIsLink || QFileInfo(path).isSymLink()) &&
                WriteTarget(pagePath).compare(WriteTarget(path), Qt::CaseInsensitive) == 0;
     };
-    if (isAt(stylePath)) {
+    if (landsOn(stylePath)) {
         return {FileResult::Failure(pagePath, QStringLiteral("is where the advert's style sheet goes, not a page; "
                                                              "left as it is"))};
     }
-    if (std::any_of(images.begin(), images.end(),
-                    [&isAt](const ImageFile& image) { return isAt(image.path) || isAt(At2xName(image.path)); })) {
+    if (std::any_of(images.begin(), images.end(), [&landsOn](const ImageFile& image) {
+            return landsOn(image.path) || landsOn(At2xName(image.path));
+        })) {
         return {FileResult::Failure(pagePath, QStringLiteral("is where the advert's image goes, not a page; "
                                                              "left as it is"))};
     }
     if (start == PageStart::Sample) {
-        // Made anew, the page replaces whatever a link there leads to: that may be a page of the
+        // Made anew, the page would replace whatever a link there leads to: perhaps a page of the
         // user's own.
-        if (QFileInfo(pagePath).isSymLink()) {
+        if (pageIsLink) {
             return {FileResult::Failure(pagePath, QStringLiteral("is a link, and the preview page is made anew "
                                                                  "from the sample page; left as it is"))};
         }
