@@ -261,7 +261,8 @@ int RunMakeTemplate(const CliRequest& request) {
     bool refused = false;
     for (const QString& target : paths) {
         if (const FileResult check = CheckReplaceable(target); !check.Ok()) {
-            PrintLine(stderr, QStringLiteral("%1: %2; no file of the template was written").arg(target, check.error));
+            PrintFailure(
+                FileResult::Failure(target, check.error + QStringLiteral("; no file of the template was written")));
             refused = true;
         }
     }
