@@ -21,6 +21,9 @@ struct Input {
     QByteArray chunk;
     QByteArrayView bytes;    // what is left to hand out: the file's current chunk, or the memory
     bool exhausted = false;  // a read came back short: the data ended
+    // The first bytes handed out, which tell a GIF cut short from a file that is none.
+    std::array<char, 3> start{};
+    qsizetype handedOut = 0;
 };
 
 int ReadInput(GifFileType* gif, GifByteType* into, int count) {
@@ -40,10 +43,14 @@ int ReadInput(GifFileType* gif, GifByteType* into, int count) {
         }
         const qsizetype take = std::min<qsizetype>(count - n, input->bytes.size());
         std::memcpy(into + n, input->bytes.data(), size_t(take));
+        for (qsizetype k = 0; k < take && input->handedOut + n + k < qsizetype(input->start.size()); ++k) {
+            input->start[size_t(input->handedOut + n + k)] = input->bytes[k];
+        }
         input->bytes = input->bytes.sliced(take);
         n += take;
     }
     input->exhausted = input->exhausted || n < count;
+    input->handedOut += n;
     return int(n);
 }
 
@@ -339,10 +346,16 @@ QImage OnScreen(const QImage& frame, int screenWidth, int screenHeight, int left
 
 TemplateImage Decode(Input& input, const QString& path) {
     TemplateImage result{{}, FileResult::Success(path)};
-    // Whatever giflib makes of it, data that ends early is a file cut short.
+    // Whatever giflib makes of it, a GIF that ends early is a file cut short; a file too short to
+    // hold the signature is one only where what it holds begins like one.
     const auto refuse = [&result, &input](const QString& reason) {
+        const qsizetype seen = std::min<qsizetype>(input.handedOut, qsizetype(input.start.size()));
+        const bool gifStart = std::memcmp(input.start.data(), "GIF", size_t(seen)) == 0;
         result.image = QImage();
-        result.status.error = input.exhausted ? GifFailure(D_GIF_ERR_EOF_TOO_SOON) : reason;
+        result.status.error = input.handedOut == 0 ? QStringLiteral("the file is empty")
+                              : !gifStart          ? GifFailure(D_GIF_ERR_NOT_GIF_FILE)
+                              : input.exhausted    ? GifFailure(D_GIF_ERR_EOF_TOO_SOON)
+                                                   : reason;
         return result;
     };
     int error = 0;

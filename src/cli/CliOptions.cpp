@@ -109,7 +109,7 @@ const std::vector<CommandEntry>& CommandTable() {
         {Command::Generate,
          {Text("generate"),
           Text("write the banner, the style sheet and a new page into a folder, or put the code block into "
-               "existing pages; with a design and neither --out nor --modify, where the design's output says"),
+               "existing pages; with a design and no --out, --modify or --site, where the design's output says"),
           {Text("AD-OPTIONS BANNER-OPTIONS --out FOLDER [--file NAME]"),
            Text("AD-OPTIONS BANNER-OPTIONS --modify PAGE [--modify PAGE ...]"),
            Text("AD-OPTIONS BANNER-OPTIONS --site DIR [--match GLOBS]"),
@@ -243,7 +243,7 @@ QString ReadCustomCode(Parsing& p, const QByteArray& value) {
     if (!file.status.Ok()) {
         return QStringLiteral("%1: \"%2\": %3").arg(name, path, file.status.error);
     }
-    return SetCustomCode(p, name, file.bytes);
+    return SetCustomCode(p, QStringLiteral("%1: \"%2\"").arg(name, path), file.bytes);
 }
 
 // The design is read before every other option, whatever their order, so that they change it.
@@ -296,7 +296,9 @@ std::vector<Option> BuildOptionTable() {
         p.r.design.cropOffset.reset();
         return error;
     });
-    describe("N", QStringLiteral("edge length %1..%2, applied as the editor's Resize (default %3)")
+    describe("N", QStringLiteral("edge length %1..%2, applied as the editor's Resize, which centres the square on the "
+                                 "template (default: %3, cut from the template's top-left corner, as the first banner "
+                                 "of the editor is)")
                       .arg(Banner::kMinSize)
                       .arg(Banner::kMaxSize)
                       .arg(Banner::kInitialSize));
@@ -380,17 +382,17 @@ std::vector<Option> BuildOptionTable() {
             return QString();
         });
         describe("", Text("line N neither bold, italic, underlined nor struck through"));
-        add(QStringLiteral("--no-line") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
-            if (i == 0) {
-                return QStringLiteral("--no-line1: line 1 is always shown");
-            }
-            // As in the editor, line 3 goes with line 2.
-            for (size_t n = size_t(i); n < p.r.design.lines.size(); ++n) {
-                p.r.design.lines[n].enabled = false;
-            }
-            return QString();
-        });
-        describe("", Text("leave out line N (2 or 3) and the lines after it"));
+        // Line 1 is always shown.
+        if (n > 1) {
+            add(QStringLiteral("--no-line") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
+                // As in the editor, line 3 goes with line 2.
+                for (size_t n = size_t(i); n < p.r.design.lines.size(); ++n) {
+                    p.r.design.lines[n].enabled = false;
+                }
+                return QString();
+            });
+            describe("", Text("leave out line N (2 or 3) and the lines after it"));
+        }
     }
 
     add(QStringLiteral("--link"), true, kAdvert,
@@ -491,7 +493,10 @@ std::vector<Option> BuildOptionTable() {
         p.modifyPages.append(page);
         return error;
     });
-    describe("PAGE", Text("put the code block into PAGE, replacing an earlier one; may be repeated"), Completion::File);
+    describe("PAGE",
+             Text("put the code block into PAGE, replacing an earlier one; may be repeated; a PAGE that does not "
+                  "exist yet is made from the sample page"),
+             Completion::File);
     add(QStringLiteral("--dir"), true, kPreview,
         [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--dir"), v, p.r.previewFolder); });
     describe("FOLDER", Text("write the preview files into FOLDER (default: a private folder of your own)"),
@@ -518,8 +523,8 @@ std::vector<Option> BuildOptionTable() {
         p.r.siteMatch = text;
         return QString();
     });
-    describe("GLOBS", Text("which files of --site are pages: comma-separated name patterns with * and ?, in any "
-                           "letter case (default *.html,*.htm)"));
+    describe("GLOBS", Text("which files of --site are pages: comma-separated name patterns with *, ? and [abc], "
+                           "in any letter case (default *.html,*.htm)"));
 
     QStringList styles;
     for (const TemplateStyle& style : TemplateStyles()) {
@@ -594,7 +599,11 @@ QString SetTarget(Parsing& p) {
     if (remove && !(usable && design.mode == OutputMode::Remove)) {
         return QStringLiteral("remove needs one or more pages, --site DIR, or a design that lists pages");
     }
-    if (p.r.command == Command::Generate && !(usable && design.mode != OutputMode::Remove)) {
+    if (p.r.command == Command::Generate && usable && design.mode == OutputMode::Remove) {
+        return QStringLiteral("generate cannot use a design whose output takes the advert out of pages: run remove "
+                              "with it, or give --out FOLDER, --modify PAGE or --site DIR");
+    }
+    if (p.r.command == Command::Generate && !usable) {
         return QStringLiteral("generate needs --out FOLDER, one or more --modify PAGE, --site DIR, or a design whose "
                               "output names a folder or pages to modify");
     }
@@ -685,7 +694,15 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
         return fail(QStringLiteral("unknown command \"%1\"").arg(Shown(commandName)));
     }
 
+    // Asked after a command, help is still the whole help.
+    const auto isHelp = [](const QByteArray& word) {
+        return word == "--help" || word == "-h";
+    };
     if (request.command == Command::Templates) {
+        if (args.size() == 2 && isHelp(args[1])) {
+            request.command = Command::Help;
+            return Result<CliRequest>::Success(request);
+        }
         if (args.size() > 2) {
             return fail(QStringLiteral("templates takes at most one folder"));
         }
@@ -720,7 +737,13 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
             parsing.modifyPages.append(page);
             continue;
         }
-        const QString name = Shown(args[i]);
+        if (isHelp(args[i])) {
+            request.command = Command::Help;
+            return Result<CliRequest>::Success(request);
+        }
+        // A value may also follow its option's name after "=", in one word.
+        const qsizetype equals = args[i].startsWith("--") ? args[i].indexOf('=') : -1;
+        const QString name = Shown(equals > 0 ? args[i].first(equals) : args[i]);
         const Option* option = FindOption(table, name, scope);
         if (option == nullptr) {
             return fail(QStringLiteral("unknown option \"%1\"").arg(name));
@@ -729,7 +752,12 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
             return fail(QStringLiteral("%1 does not apply to %2").arg(name, Shown(commandName)));
         }
         QByteArray value;
-        if (option->takesValue) {
+        if (equals > 0 && !option->takesValue) {
+            return fail(QStringLiteral("%1 takes no value").arg(name));
+        }
+        if (equals > 0) {
+            value = args[i].sliced(equals + 1);
+        } else if (option->takesValue) {
             if (i + 1 >= args.size()) {
                 return fail(QStringLiteral("%1 needs a value").arg(name));
             }

@@ -216,9 +216,9 @@ int RunTemplates(const CliRequest& request) {
     const TemplateSources sources = request.templatesFolder.isEmpty()
                                         ? DefaultTemplateSources()
                                         : TemplateSources{QDir(request.templatesFolder).absolutePath(), {}};
-    if (!QFileInfo(sources.shipped).isDir()) {
-        PrintLine(stderr, QStringLiteral("%1: no such folder").arg(sources.shipped));
-        return 2;
+    if (const QFileInfo folder(sources.shipped); !folder.isDir()) {
+        return UsageError(QStringLiteral("%1: %2").arg(
+            sources.shipped, folder.exists() ? QStringLiteral("is not a folder") : QStringLiteral("no such folder")));
     }
     for (const QString& path : TemplateCatalog::Paths(sources).value_or(QStringList())) {
         PrintLine(stdout, path);
