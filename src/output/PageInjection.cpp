@@ -10,6 +10,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -252,6 +254,9 @@ PageRead ReadPageText(const QString& path) {
     if (!file.status.Ok()) {
         return PageRead::Failure(path, file.status.error + QStringLiteral("; left unchanged"));
     }
+    if (file.bytes.startsWith("GIF8")) {
+        return PageRead::Failure(path, QStringLiteral("is a GIF image, not a page; left unchanged"));
+    }
     // Writing back only the text before a zero byte would lose the rest of the file.
     if (file.bytes.contains('\0')) {
         return PageRead::Failure(
@@ -286,6 +291,31 @@ QString WriteTarget(const QString& path) {
     return (folder.isEmpty() ? info.absolutePath() : folder) + u'/' + info.fileName();
 }
 
+// The image and the style sheet are written through a link as a page is, so that folders may share
+// one; but a link may lead anywhere, a page of the user's included. So an image replaces only a GIF
+// (or nothing), and a style sheet reached through a link only a file named as one.
+FileResult CheckSharedFile(const QString& path, bool image) {
+    constexpr qint64 kAnySize = qint64(1) << 62;  // only the first bytes are read
+    const bool link = QFileInfo(path).isSymLink();
+    const QString target = link ? WriteTarget(path) : path;
+    if (link && !image && !target.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
+        return FileResult::Failure(
+            path, QStringLiteral("is a link to %1, which is not a style sheet; left as it is").arg(target));
+    }
+    if (image) {
+        // A file that cannot be read is left to the write, which says why it fails, if it does.
+        RegularFile file(path, kAnySize);
+        std::array<char, 3> start{};
+        const qint64 got = file.Status().Ok() ? file.Read(start.data(), qint64(start.size())) : 0;
+        if (got > 0 && std::memcmp(start.data(), "GIF", size_t(got)) != 0) {
+            return FileResult::Failure(
+                path, (link ? QStringLiteral("is a link to %1, which").arg(target) : QStringLiteral("is a file that")) +
+                          QStringLiteral(" is not a GIF image; left as it is"));
+        }
+    }
+    return FileResult::Success(path);
+}
+
 }  // namespace
 
 BannerGif::BannerGif(const QImage& banner)
@@ -297,7 +327,9 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
     // the style sheet goes would be overwritten by them, or them by it, and the run would still
     // report both as written. All of them stand in the page's folder, so the names tell, in any
     // letter case since some file systems make no difference there, unless one of them is a link.
+    // A page that is a link to where another folder's image or style sheet goes is refused too.
     const bool pageIsLink = QFileInfo(pagePath).isSymLink();
+    const QString pageTarget = pageIsLink ? WriteTarget(pagePath) : QString();
     const auto landsOn = [&](const QString& path) {
         if (path.isEmpty()) {
             return false;
@@ -305,18 +337,27 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
         if (pagePath.compare(path, Qt::CaseInsensitive) == 0) {
             return true;
         }
+        if (pageIsLink &&
+            QFileInfo(pageTarget).fileName().compare(QFileInfo(path).fileName(), Qt::CaseInsensitive) == 0) {
+            return true;
+        }
         return (pageIsLink || QFileInfo(path).isSymLink()) &&
                WriteTarget(pagePath).compare(WriteTarget(path), Qt::CaseInsensitive) == 0;
     };
+    const auto refused = [&](const char* what) {
+        const QString where =
+            pageIsLink ? QStringLiteral("is a link to %1, where").arg(pageTarget) : QStringLiteral("is where");
+        return QList<FileResult>{FileResult::Failure(
+            pagePath,
+            QStringLiteral("%1 the advert's %2 goes, not a page; left as it is").arg(where, QLatin1String(what)))};
+    };
     if (landsOn(stylePath)) {
-        return {FileResult::Failure(pagePath, QStringLiteral("is where the advert's style sheet goes, not a page; "
-                                                             "left as it is"))};
+        return refused("style sheet");
     }
     if (std::any_of(images.begin(), images.end(), [&landsOn](const ImageFile& image) {
             return landsOn(image.path) || landsOn(At2xName(image.path));
         })) {
-        return {FileResult::Failure(pagePath, QStringLiteral("is where the advert's image goes, not a page; "
-                                                             "left as it is"))};
+        return refused("image");
     }
     if (start == PageStart::Sample) {
         // Made anew, the page would replace whatever a link there leads to: perhaps a page of the
@@ -337,9 +378,13 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
     if (!sharedFilesWritten) {
         for (const ImageFile& image : images) {
             const Result<QByteArray>& gif = image.gif->encoded;
-            results.append(gif.Ok() ? ReplaceFile(gif.value, image.path) : FileResult::Failure(image.path, gif.error));
+            FileResult checked = CheckSharedFile(image.path, true);
+            results.append(!gif.Ok()      ? FileResult::Failure(image.path, gif.error)
+                           : checked.Ok() ? ReplaceFile(gif.value, image.path)
+                                          : std::move(checked));
         }
-        results.append(ReplaceFile(texts.styleSheet, stylePath));
+        FileResult checked = CheckSharedFile(stylePath, false);
+        results.append(checked.Ok() ? ReplaceFile(texts.styleSheet, stylePath) : std::move(checked));
     }
     results.append(ReplaceFile(
         InjectCode(page.value.value_or(texts.samplePage), texts.codeBlock, texts.earlierCustomCode), pagePath));

@@ -54,9 +54,12 @@ private slots:
             QVERIFY(QDir().mkpath(word.endsWith('/') ? path : QFileInfo(path).path()));
             if (link >= 0) {
                 // A link holds what it leads to, as far as a refusal leaving it as it was goes.
-                const QString target = QFileInfo(path).dir().filePath(QString::fromUtf8(word.mid(link + 1)));
+                const QString target =
+                    QDir::cleanPath(QFileInfo(path).dir().filePath(QString::fromUtf8(word.mid(link + 1))));
                 QVERIFY(QFile::link(QString::fromUtf8(word.mid(link + 1)), path));
-                before[path] = before[QDir::cleanPath(target)];
+                if (before.count(target)) {
+                    before[path] = before[target];
+                }
             } else if (!word.isEmpty() && !word.endsWith('/')) {
                 before[path] = eq < 0 ? kPage : QByteArray::fromPercentEncoding(word.mid(eq + 1));
                 QVERIFY(WriteAll(path, before[path]));
