@@ -119,8 +119,16 @@ FolderListing ListFolder(const QString& folder) {
             continue;
         }
         // Following links, as opening the entry would; stat never opens, so no node can block here.
-        const bool isFile = !isFolder && ::fstatat(dirFd, entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
-        listing.entries.append({std::move(*name), isFile, isFolder});
+        // A link to nothing, or a loop of them, is no file; a folder that may be listed but not
+        // entered hides what its entries are, and that is worth saying.
+        bool isFile = false;
+        int lookError = 0;
+        if (!isFolder && ::fstatat(dirFd, entry->d_name, &info, 0) == 0) {
+            isFile = S_ISREG(info.st_mode);
+        } else if (!isFolder && errno != ENOENT && errno != ELOOP && errno != ENOTDIR) {
+            lookError = errno;
+        }
+        listing.entries.append({std::move(*name), isFile, isFolder, lookError});
     }
     return listing;
 }

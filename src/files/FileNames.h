@@ -33,6 +33,7 @@ struct FolderEntry {
     QString name;
     bool isFile = false;    // a regular file, or a link to one
     bool isFolder = false;  // a folder itself; a link to a folder is neither
+    int lookError = 0;      // why it could not be looked at (errno), when not for want of a target
 };
 
 // A folder's entries (without "." and ".."), in the order the file system gives them. Names that

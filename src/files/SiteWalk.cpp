@@ -1,6 +1,7 @@
 #include "files/SiteWalk.h"
 
 #include "files/FileNames.h"
+#include "files/SystemErrors.h"
 
 #include <QFile>
 
@@ -15,7 +16,15 @@ PagePatterns PagePatterns::Parse(const QString& text) {
                                .arg(text, QLatin1String(kDefault));
             return result;
         }
-        result.patterns.append(QRegularExpression::fromWildcard(pattern, Qt::CaseInsensitive));
+        QRegularExpression expression = QRegularExpression::fromWildcard(pattern, Qt::CaseInsensitive);
+        if (!expression.isValid()) {
+            // Such as a "[" that is never closed: a pattern that could match nothing at all.
+            result.error =
+                QStringLiteral("\"%1\" is not a name pattern: its \"[\" begins a set of letters that is never closed")
+                    .arg(pattern);
+            return result;
+        }
+        result.patterns.append(std::move(expression));
     }
     return result;
 }
@@ -70,6 +79,9 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns) {
                 folders.append(folder + entry.name + u'/');
             } else if (entry.isFile && patterns.Matches(entry.name)) {
                 found.push_back({folderBytes, QFile::encodeName(entry.name), folder + entry.name});
+            } else if (entry.lookError != 0 && patterns.Matches(entry.name)) {
+                site.problems.append(FileResult::Failure(folder + entry.name,
+                                                         StatFailure(entry.lookError) + QStringLiteral("; skipped")));
             }
         }
     }
