@@ -209,8 +209,9 @@ QString ParseText(const QString& name, const QByteArray& value, QString& out) {
 }
 
 // A file name goes through as its bytes; one that Qt's conversion would alter names another file,
-// so it is refused.
-QString ParsePath(const QString& name, const QByteArray& value, QString& out) {
+// so it is refused. So is a relative one where the current folder cannot be named: taken from the
+// root instead, `--site .` would walk the whole disk.
+QString ParsePath(const QString& name, const QByteArray& value, QString& out, bool fromCurrentFolder = true) {
     if (value.isEmpty()) {
         return QStringLiteral("%1 needs a file name").arg(name);
     }
@@ -218,6 +219,11 @@ QString ParsePath(const QString& name, const QByteArray& value, QString& out) {
     if (!path) {
         return QStringLiteral("%1: the name \"%2\" is not valid text in this system's encoding, so it cannot be used")
             .arg(name, Shown(value));
+    }
+    if (fromCurrentFolder && !path->startsWith(u'/')) {
+        if (const QString problem = CurrentFolderProblem(); !problem.isEmpty()) {
+            return QStringLiteral("%1: \"%2\" is taken from the current folder, but %3").arg(name, *path, problem);
+        }
     }
     out = std::move(*path);
     return {};
@@ -477,7 +483,7 @@ std::vector<Option> BuildOptionTable() {
     describe("FOLDER", Text("write a new page, the banner and the style sheet into FOLDER"), Completion::Folder);
     add(QStringLiteral("--file"), true, kTarget, [](Parsing& p, const QByteArray& v) {
         QString name;
-        if (QString error = ParsePath(QStringLiteral("--file"), v, name); !error.isEmpty() && !v.isEmpty()) {
+        if (QString error = ParsePath(QStringLiteral("--file"), v, name, false); !error.isEmpty() && !v.isEmpty()) {
             return error;
         }
         if (!Design::IsPlainFileName(name)) {

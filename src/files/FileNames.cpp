@@ -5,11 +5,14 @@
 #include <QFile>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <climits>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -39,6 +42,18 @@ std::optional<QString> DecodedName(QByteArrayView name) {
         return std::nullopt;
     }
     return text;
+}
+
+QString CurrentFolderProblem() {
+    std::array<char, PATH_MAX + 1> folder{};
+    if (::getcwd(folder.data(), folder.size()) == nullptr) {
+        return errno == ENOENT ? QStringLiteral("the current folder no longer exists")
+                               : QStringLiteral("the current folder cannot be found: %1").arg(ErrorText(errno));
+    }
+    if (!DecodedName(QByteArrayView(folder.data()))) {
+        return QStringLiteral("the current folder's name is not valid text in this system's encoding");
+    }
+    return {};
 }
 
 QString PrintableName(QByteArrayView name) {

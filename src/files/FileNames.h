@@ -29,6 +29,11 @@ QString PrintableName(QByteArrayView name);
 // message stays one line and a name cannot drive the terminal it is shown on.
 QString PrintableText(const QString& text);
 
+// Why a name relative to the current folder cannot be used, or empty when it can: the folder was
+// removed (the system then names none, and Qt would take the root for it), cannot be found, or has
+// a name that is not valid text.
+QString CurrentFolderProblem();
+
 struct FolderEntry {
     QString name;
     bool isFile = false;    // a regular file, or a link to one

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 class tst_CliOptions : public QObject {
     Q_OBJECT
@@ -59,6 +60,29 @@ private slots:
         const Result<CliRequest> parsed = ParseCommandLine(args);
         const QString error = parsed.Ok() ? LoadNamedTemplate(parsed.value).error : parsed.error;
         QVERIFY2(error.contains(QString::fromUtf8(expected)), qPrintable(error));
+    }
+
+    // A name taken from a current folder that cannot be named is refused: `--site .` from a
+    // removed folder walked the whole disk. A bare --file name is the output folder's.
+    void relativeName_needsACurrentFolderWithAName_data() {
+        QTest::addColumn<QByteArray>("folder");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("removed") << QByteArray("gone") << u"the current folder no longer exists"_qs;
+        QTest::newRow("not text") << QByteArray("caf\xe9") << u"the current folder's name is not valid text"_qs;
+    }
+    void relativeName_needsACurrentFolderWithAName() {
+        QFETCH(QByteArray, folder);
+        QFETCH(QString, reason);
+        const QByteArray path = QFile::encodeName(m_dir.path()) + '/' + folder;
+        const QString home = QDir::currentPath();
+        QVERIFY(::mkdir(path.constData(), 0755) == 0 && ::chdir(path.constData()) == 0);
+        QCOMPARE(folder == "gone" ? ::rmdir(path.constData()) : 0, 0);
+        const Result<CliRequest> relative = ParseCommandLine({"remove", "--site", "."});
+        const Result<CliRequest> absolute = ParseCommandLine({"generate", "--out", "/tmp", "--file", "a.html"});
+        QVERIFY(QDir::setCurrent(home) && (folder == "gone" || ::rmdir(path.constData()) == 0));
+        QVERIFY2(relative.error.startsWith(u"--site: \".\" is taken from the current folder, but "_qs + reason),
+                 qPrintable(relative.error));
+        QVERIFY2(absolute.Ok(), qPrintable(absolute.error));
     }
 
     // make-template writes what the template maker makes (the wizard's dialog saves the same), the
