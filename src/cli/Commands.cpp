@@ -170,6 +170,7 @@ int RunGenerate(const CliRequest& request) {
             return 2;
         }
         target.pages = std::move(*pages);
+        target.pagesFound = !request.siteFolder.isEmpty();
     }
     std::optional<CodeTexts> texts = BuiltInTexts();
     if (!texts) {

@@ -107,7 +107,8 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
         }
         const QList<ImageFile> images = ImagesIn(folder, kImageName, gif, gif2x, settings);
         const QList<FileResult> results =
-            WritePage(texts, images, JoinPath(folder, kStyleName), page, sharedFilesWritten);
+            WritePage(texts, images, JoinPath(folder, kStyleName), page, sharedFilesWritten,
+                      target.pagesFound ? PageStart::Found : PageStart::AsItIs);
         if (!sharedFilesWritten && results.size() == images.size() + 2) {
             sharedFilesWritten = std::all_of(results.begin(), results.end() - 1, std::mem_fn(&FileResult::Ok));
         }

@@ -17,6 +17,7 @@ struct OutputTarget {
     QString fileName = QStringLiteral("VornetAdCode.html");
     QStringList pages;
     bool removeAdvert = false;  // with `pages`: the advert taken out of them instead of put in
+    bool pagesFound = false;    // `pages` were found on disk (a site's), so none is made from the sample
 };
 
 // Every file a run wrote or failed to write, in order.

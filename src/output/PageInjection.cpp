@@ -374,6 +374,9 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
     if (!page.Ok()) {
         return {FileResult::Failure(pagePath, page.error)};
     }
+    if (start == PageStart::Found && !page.value) {
+        return {FileResult::Failure(pagePath, QStringLiteral("no longer exists; not made anew"))};
+    }
     QList<FileResult> results;
     if (!sharedFilesWritten) {
         for (const ImageFile& image : images) {

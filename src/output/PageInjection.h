@@ -94,6 +94,7 @@ struct ImageFile {
 enum class PageStart {
     AsItIs,  // the page as it stands, its old blocks taken out; the sample page where there is none
     Sample,  // the sample page, whatever stands at the path: for the preview page, the program's own
+    Found,   // as AsItIs, but a page that is gone is reported: it was found on disk and is no new one
 };
 
 // Writes one page with the advert. The page is read and checked first (ReadPage; with

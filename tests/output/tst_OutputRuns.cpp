@@ -71,6 +71,7 @@ private slots:
         settings.options.hidpi = mode.endsWith(" 2x");
         OutputTarget target;
         target.createNew = mode.startsWith("create");
+        target.pagesFound = mode.startsWith("site");
         target.outputFolder = given[0];
         target.pages = given;
         const QString home = QDir::currentPath();
