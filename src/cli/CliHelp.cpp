@@ -50,9 +50,11 @@ std::vector<ExitCode> ExitCodes() {
     return {
         {0, QStringLiteral("every file was written (a page without an advert needs no writing by remove)")},
         {1, QStringLiteral("one or more files failed; each is named on standard error with the reason, the others "
-                           "were still written, and no file was damaged")},
+                           "were still written, and no file was damaged; or what the run printed could not be "
+                           "written to standard output")},
         {2, QStringLiteral("bad usage or a bad option value; nothing was written")},
-        {130, QStringLiteral("interrupted by Ctrl+C (SIGINT) or SIGTERM: the run stopped after the file in progress, "
+        {130, QStringLiteral("interrupted by Ctrl+C (SIGINT), SIGTERM or a closed terminal (SIGHUP): the run stopped "
+                             "after the file in progress, "
                              "so every file is either as it was or completely written; a second signal ends it at "
                              "once, still without leaving a temporary file")},
     };

@@ -78,15 +78,18 @@ std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
     return built;
 }
 
-// Prints the run's report after `problems` (failures found before it) and gives the exit status.
-int ExitStatus(const RunReport& report, const QList<FileResult>& problems = {}) {
-    for (const FileResult& result : problems + report.files) {
-        if (result.Ok()) {
-            PrintLine(stdout, result.path);
-        } else {
-            PrintFailure(result);
-        }
+// A file written is named on stdout, a failure on stderr, each as soon as the run is done with it.
+void PrintResult(const FileResult& result) {
+    if (result.Ok()) {
+        PrintLine(stdout, result.path);
+    } else {
+        PrintFailure(result);
     }
+}
+
+// Prints the run's notes, its files having been printed as they came, and gives the exit status;
+// `problems` are the failures found before the run.
+int ExitStatus(const RunReport& report, const QList<FileResult>& problems) {
     for (const QString& note : report.notes) {
         PrintLine(stdout, note);
     }
@@ -107,6 +110,9 @@ std::optional<QStringList> PagesOf(const CliRequest& request, QList<FileResult>&
     }
     if (site.pages.isEmpty() && site.problems.isEmpty()) {
         PrintLine(stdout, QStringLiteral("%1: no pages match %2").arg(site.status.path, match));
+    }
+    for (const FileResult& problem : site.problems) {
+        PrintFailure(problem);
     }
     problems = std::move(site.problems);
     return std::move(site.pages);
@@ -177,7 +183,8 @@ int RunGenerate(const CliRequest& request) {
         return 1;
     }
     const AdSettings settings = request.design.Advert();
-    return ExitStatus(Generate(*texts, built->banner.Composed(), target, settings, built->At2x(settings)), problems);
+    return ExitStatus(Generate(*texts, built->banner.Composed(), target, settings, built->At2x(settings), PrintResult),
+                      problems);
 }
 
 int RunRemove(const CliRequest& request) {
@@ -187,7 +194,8 @@ int RunRemove(const CliRequest& request) {
         return 2;
     }
     const Design& design = request.design;
-    return ExitStatus(RemoveAdvert(*pages, design.customCodeEnabled ? design.customCode : QByteArray()), problems);
+    return ExitStatus(
+        RemoveAdvert(*pages, design.customCodeEnabled ? design.customCode : QByteArray(), {}, PrintResult), problems);
 }
 
 int RunPreview(const CliRequest& request) {

@@ -8,7 +8,11 @@
 #include <QCoreApplication>
 #include <QLibrary>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -34,9 +38,37 @@ int RunInEngine(const CliRequest& request, char* program) {
     return entry(&request, sizeof request, VORNET_VERSION, program);
 }
 
-}  // namespace
+// A file the run opens must never take the number of a closed standard stream, or lines meant for
+// the stream would go into it. A closed stdout becomes /dev/full, where every write fails, so that
+// output lost there is still reported.
+// Whether stdout was closed.
+bool GuardStandardStreams() {
+    bool stdoutClosed = false;
+    for (const int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (::fcntl(stream, F_GETFD) == -1 && errno == EBADF) {
+            stdoutClosed = stdoutClosed || stream == STDOUT_FILENO;
+            // The lowest free number is taken, which is this one.
+            ::open(stream == STDOUT_FILENO ? "/dev/full" : "/dev/null", stream == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        }
+    }
+    return stdoutClosed;
+}
 
-int main(int argc, char* argv[]) {
+// Scripts take the files written from stdout: output that could not be written (a full disk, a
+// closed stream) fails the run, though every file was written.
+int WithOutputChecked(int status, bool stdoutClosed) {
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error = errno;
+    if (flushed && !std::ferror(stdout)) {
+        return status;
+    }
+    const char* reason = stdoutClosed ? "it is closed" : flushed ? nullptr : std::strerror(error);
+    std::fprintf(stderr, "vornetad-cli: what this run printed could not be written to standard output%s%s\n",
+                 reason != nullptr ? ": " : "", reason != nullptr ? reason : "");
+    return status == 0 ? 1 : status;
+}
+
+int Run(int argc, char* argv[]) {
     // The arguments are ours alone, as the bytes the system gave: Qt sees only the program name, so
     // it neither takes a value such as "-reverse" for one of its own options nor converts a name.
     QByteArrayList args;
@@ -74,4 +106,13 @@ int main(int argc, char* argv[]) {
     default:
         return RunInEngine(request, argv[0]);
     }
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    const bool stdoutClosed = GuardStandardStreams();
+    // Each line goes out when it is complete, so that a run stopped hard has listed what it did.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    return WithOutputChecked(Run(argc, argv), stdoutClosed);
 }

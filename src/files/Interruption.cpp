@@ -35,7 +35,8 @@ void StopOnSignals() {
     // Reads and writes in progress go on; the run itself decides where to stop.
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM}) {
+    // A closed terminal (SIGHUP) stops a run as Ctrl+C does, rather than in the middle of a file.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         ::sigaction(signal, &action, nullptr);
     }
 }

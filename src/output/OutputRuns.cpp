@@ -43,6 +43,15 @@ namespace {
 const QString kImageName = QStringLiteral("VornetAdMap.gif");
 const QString kStyleName = QStringLiteral("VornetAdStyle.css");
 
+void Add(RunReport& report, const FileDone& done, const QList<FileResult>& files) {
+    for (const FileResult& file : files) {
+        report.files.append(file);
+        if (done) {
+            done(file);
+        }
+    }
+}
+
 // Whether the run must stop before its next page; notes it in the report.
 bool Stopping(RunReport& report) {
     report.interrupted = StopRequested();
@@ -78,7 +87,7 @@ QList<ImageFile> ImagesIn(const QString& folder, const QString& imageName, const
 }  // namespace
 
 RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings,
-                   const QImage& banner2x) {
+                   const QImage& banner2x, const FileDone& done) {
     texts.BuildCode(kStyleName.toUtf8(), kImageName.toUtf8(), settings);
     // Quantizing and encoding cost far more than a page; a site has many folders.
     const BannerGif gif(banner);
@@ -87,8 +96,9 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
     RunReport report;
     if (target.createNew) {
         const QString& folder = target.outputFolder;
-        report.files = WritePage(texts, ImagesIn(folder, kImageName, gif, gif2x, settings),
-                                 JoinPath(folder, kStyleName), JoinPath(folder, target.fileName), false);
+        Add(report, done,
+            WritePage(texts, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName),
+                      JoinPath(folder, target.fileName), false));
         return report;
     }
     // The images and the style sheet go into each folder once per unbroken run of its pages: with
@@ -112,12 +122,13 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
         if (!sharedFilesWritten && results.size() == images.size() + 2) {
             sharedFilesWritten = std::all_of(results.begin(), results.end() - 1, std::mem_fn(&FileResult::Ok));
         }
-        report.files += results;
+        Add(report, done, results);
     }
     return report;
 }
 
-RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, const QByteArray& earlierCustomCode) {
+RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, const QByteArray& earlierCustomCode,
+                       const FileDone& done) {
     RunReport report;
     QStringList cleanedFolders;  // in the order of their first cleaned page
     QSet<QString> cleaned;
@@ -127,11 +138,11 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
         }
         const PageRead read = ReadPageText(page);
         if (!read.Ok()) {
-            report.files.append(FileResult::Failure(page, read.error));
+            Add(report, done, {FileResult::Failure(page, read.error)});
             continue;
         }
         if (!read.value) {
-            report.files.append(FileResult::Failure(page, QStringLiteral("does not exist")));
+            Add(report, done, {FileResult::Failure(page, QStringLiteral("does not exist"))});
             continue;
         }
         const BlockRemoval removal = RemoveOldBlocks(*read.value, customCode, earlierCustomCode);
@@ -144,7 +155,7 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
             cleaned.insert(FolderOf(page));
             cleanedFolders.append(FolderOf(page));
         }
-        report.files.append(written);
+        Add(report, done, {written});
     }
     for (const QString& folder : cleanedFolders) {
         if (const QString note = LeftInPlace(folder); !note.isEmpty()) {

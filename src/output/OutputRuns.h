@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QImage;
 
 // Where the generate run writes.
@@ -32,6 +34,10 @@ struct RunReport {
     QStringList Written() const;
 };
 
+// Told of each file as a run finishes with it, before the run goes on: a caller that lists them
+// as they come has listed every file done when the process is stopped hard.
+using FileDone = std::function<void(const FileResult&)>;
+
 // The generate run: builds the code and writes image, style sheet and page(s) for the target. In
 // create mode the page is the folder joined with the file name (an existing one is modified like
 // any listed page); in modify mode each folder receives the image and the style sheet with the
@@ -41,7 +47,7 @@ struct RunReport {
 // one is reported as a failure of that file). Every file is reported; a failure never stops the
 // run, a signal does (StopOnSignals), between two pages.
 RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings,
-                   const QImage& banner2x = {});
+                   const QImage& banner2x = {}, const FileDone& done = {});
 
 // The remove run: takes the advert out of each page as RemoveOldBlocks does, with `customCode` and
 // `earlierCustomCode` as the custom code that may follow a block (empty: none), and writes the page
@@ -50,8 +56,8 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
 // is a failure. Each folder's images and style sheet stay, since other pages may use them; the
 // notes say so for every folder that had a page cleaned and still holds any of them. A failure
 // never stops the run.
-RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode,
-                       const QByteArray& earlierCustomCode = {});
+RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, const QByteArray& earlierCustomCode = {},
+                       const FileDone& done = {});
 
 // The preview run: writes "adPreview.gif" (with the hidpi option "adPreview@2x.gif" from
 // `banner2x` too), "adPreview.css" and "adPreview.html" into `folder` (empty:
