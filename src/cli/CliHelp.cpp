@@ -121,7 +121,9 @@ QString UsageText() {
                 QStringLiteral("  ") + program + u' ' + command.name.leftJustified(nameWidth + 1) + synopsis + u'\n';
         }
     }
-    text += QStringLiteral("  ") + program + QStringLiteral(" --help | --version\n\nCommands:\n");
+    text += QStringLiteral("  ") + program +
+            QStringLiteral(" --help | --version\n\nA value follows its option as the next word or after \"=\" "
+                           "(--size=200);\n--help after a command shows this help too.\n\nCommands:\n");
     for (const DocumentedCommand& command : commands) {
         text += Row(command.name, command.summary, nameWidth + 5);
     }

@@ -392,8 +392,8 @@ std::vector<Option> BuildOptionTable() {
         if (n > 1) {
             add(QStringLiteral("--no-line") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
                 // As in the editor, line 3 goes with line 2.
-                for (size_t n = size_t(i); n < p.r.design.lines.size(); ++n) {
-                    p.r.design.lines[n].enabled = false;
+                for (size_t later = i; later < p.r.design.lines.size(); ++later) {
+                    p.r.design.lines[later].enabled = false;
                 }
                 return QString();
             });
@@ -735,6 +735,10 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
             optionsEnded = true;
             continue;
         }
+        if (!optionsEnded && isHelp(args[i])) {
+            request.command = Command::Help;
+            return Result<CliRequest>::Success(request);
+        }
         if (takesPages && (optionsEnded || !args[i].startsWith("--"))) {
             QString page;
             if (const QString error = ParsePath(QStringLiteral("remove"), args[i], page); !error.isEmpty()) {
@@ -742,10 +746,6 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
             }
             parsing.modifyPages.append(page);
             continue;
-        }
-        if (isHelp(args[i])) {
-            request.command = Command::Help;
-            return Result<CliRequest>::Success(request);
         }
         // A value may also follow its option's name after "=", in one word.
         const qsizetype equals = args[i].startsWith("--") ? args[i].indexOf('=') : -1;

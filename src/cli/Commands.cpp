@@ -88,17 +88,17 @@ void PrintResult(const FileResult& result) {
 }
 
 // Prints the run's notes, its files having been printed as they came, and gives the exit status;
-// `problems` are the failures found before the run.
-int ExitStatus(const RunReport& report, const QList<FileResult>& problems) {
+// `problemsBefore`: failures were found before the run.
+int ExitStatus(const RunReport& report, bool problemsBefore) {
     for (const QString& note : report.notes) {
         PrintLine(stdout, note);
     }
-    return report.Ok() && problems.isEmpty() ? 0 : 1;
+    return report.Ok() && !problemsBefore ? 0 : 1;
 }
 
 // The pages a run takes: the design's, or those of the --site tree; nothing (after a message) when
 // the tree's folder cannot be listed. Full paths, so that every path printed is one.
-std::optional<QStringList> PagesOf(const CliRequest& request, QList<FileResult>& problems) {
+std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFound) {
     if (request.siteFolder.isEmpty()) {
         return request.design.pages;
     }
@@ -114,7 +114,7 @@ std::optional<QStringList> PagesOf(const CliRequest& request, QList<FileResult>&
     for (const FileResult& problem : site.problems) {
         PrintFailure(problem);
     }
-    problems = std::move(site.problems);
+    problemsFound = !site.problems.isEmpty();
     return std::move(site.pages);
 }
 
@@ -169,7 +169,7 @@ int RunGenerate(const CliRequest& request) {
         return 2;
     }
     OutputTarget target = request.design.Target();
-    QList<FileResult> problems;
+    bool problems = false;
     if (!target.createNew) {
         std::optional<QStringList> pages = PagesOf(request, problems);
         if (!pages) {
@@ -188,7 +188,7 @@ int RunGenerate(const CliRequest& request) {
 }
 
 int RunRemove(const CliRequest& request) {
-    QList<FileResult> problems;
+    bool problems = false;
     const std::optional<QStringList> pages = PagesOf(request, problems);
     if (!pages) {
         return 2;

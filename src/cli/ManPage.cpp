@@ -298,7 +298,8 @@ QString CliManPage(const QString& version, const std::vector<ManSection>& sectio
                            "same bytes as the wizard. It needs no display.\n"
                            ".PP\n"
                            "BANNER\\-OPTIONS and AD\\-OPTIONS stand for the banner options and advert options "
-                           "below. Each option not given keeps the wizard's default.\n"
+                           "below. Each option not given keeps the wizard's default. A value follows its option "
+                           "as the next word or after \"=\" (\\-\\-size=200).\n"
                            ".SH COMMANDS\n");
     for (const DocumentedCommand& command : commands) {
         page += QStringLiteral(".TP\n\\fB%1\\fR\n").arg(command.name) + TextLine(Escape(command.summary));

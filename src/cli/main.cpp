@@ -9,9 +9,11 @@
 #include <QLibrary>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -38,28 +40,56 @@ int RunInEngine(const CliRequest& request, char* program) {
     return entry(&request, sizeof request, VORNET_VERSION, program);
 }
 
+// Puts a pipe end on the closed stream's number: the read end for stdin, the write end, with no
+// reader, for the others, so that every write there fails.
+void OccupyWithPipe(int stream) {
+    int ends[2];
+    if (::pipe(ends) != 0) {
+        return;
+    }
+    // The two lowest free numbers, the closed stream's among them.
+    const int keep = stream == STDIN_FILENO ? ends[0] : ends[1];
+    const int other = keep == ends[0] ? ends[1] : ends[0];
+    if (keep != stream) {
+        ::dup2(keep, stream);
+        ::close(keep);
+    }
+    if (other != stream) {
+        ::close(other);
+    }
+}
+
 // A file the run opens must never take the number of a closed standard stream, or lines meant for
-// the stream would go into it. A closed stdout becomes /dev/full, where every write fails, so that
-// output lost there is still reported.
-// Whether stdout was closed.
+// the stream would go into it. stdin and stderr get /dev/null; stdout a pipe that no one reads, so
+// that output lost there is still reported. Returns whether stdout was closed.
 bool GuardStandardStreams() {
     bool stdoutClosed = false;
     for (const int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-        if (::fcntl(stream, F_GETFD) == -1 && errno == EBADF) {
-            stdoutClosed = stdoutClosed || stream == STDOUT_FILENO;
-            // The lowest free number is taken, which is this one.
-            ::open(stream == STDOUT_FILENO ? "/dev/full" : "/dev/null", stream == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (::fcntl(stream, F_GETFD) != -1 || errno != EBADF) {
+            continue;
+        }
+        stdoutClosed = stdoutClosed || stream == STDOUT_FILENO;
+        // The lowest free number is taken, which is this one.
+        if (stream == STDOUT_FILENO || ::open("/dev/null", stream == STDIN_FILENO ? O_RDONLY : O_WRONLY) == -1) {
+            OccupyWithPipe(stream);
         }
     }
     return stdoutClosed;
 }
 
+// Whether stdout is a pipe whose reader has stopped reading, as `| head -1` or `| grep -q` does.
+bool ReaderGone() {
+    pollfd out{STDOUT_FILENO, 0, 0};
+    return ::poll(&out, 1, 0) == 1 && (out.revents & POLLERR) != 0;
+}
+
 // Scripts take the files written from stdout: output that could not be written (a full disk, a
-// closed stream) fails the run, though every file was written.
+// closed stream) fails the run, though every file was written. A reader that stopped reading
+// wanted no more, and the run went on to its end regardless.
 int WithOutputChecked(int status, bool stdoutClosed) {
     const bool flushed = std::fflush(stdout) == 0;
     const int error = errno;
-    if (flushed && !std::ferror(stdout)) {
+    if ((flushed && !std::ferror(stdout)) || (!stdoutClosed && ReaderGone())) {
         return status;
     }
     const char* reason = stdoutClosed ? "it is closed" : flushed ? nullptr : std::strerror(error);
@@ -112,7 +142,9 @@ int Run(int argc, char* argv[]) {
 
 int main(int argc, char* argv[]) {
     const bool stdoutClosed = GuardStandardStreams();
-    // Each line goes out when it is complete, so that a run stopped hard has listed what it did.
+    // Each line goes out when it is complete, so that a run stopped hard has listed what it did; a
+    // reader that stops early must not end the run half done.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    std::signal(SIGPIPE, SIG_IGN);
     return WithOutputChecked(Run(argc, argv), stdoutClosed);
 }

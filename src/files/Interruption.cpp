@@ -36,8 +36,13 @@ void StopOnSignals() {
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     // A closed terminal (SIGHUP) stops a run as Ctrl+C does, rather than in the middle of a file.
+    // A signal the run was started to ignore (by nohup, or in a script's background job) stays
+    // ignored.
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        ::sigaction(signal, &action, nullptr);
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
+            ::sigaction(signal, &action, nullptr);
+        }
     }
 }
 

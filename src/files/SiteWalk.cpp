@@ -18,10 +18,10 @@ PagePatterns PagePatterns::Parse(const QString& text) {
         }
         QRegularExpression expression = QRegularExpression::fromWildcard(pattern, Qt::CaseInsensitive);
         if (!expression.isValid()) {
-            // Such as a "[" that is never closed: a pattern that could match nothing at all.
-            result.error =
-                QStringLiteral("\"%1\" is not a name pattern: its \"[\" begins a set of letters that is never closed")
-                    .arg(pattern);
+            // Only a [set] can make one: never closed, say, it could match nothing at all.
+            result.error = QStringLiteral("\"%1\" is not a name pattern: a [set] in it is not closed, or not "
+                                          "valid")
+                               .arg(pattern);
             return result;
         }
         result.patterns.append(std::move(expression));

@@ -254,13 +254,12 @@ PageRead ReadPageText(const QString& path) {
     if (!file.status.Ok()) {
         return PageRead::Failure(path, file.status.error + QStringLiteral("; left unchanged"));
     }
-    if (file.bytes.startsWith("GIF8")) {
-        return PageRead::Failure(path, QStringLiteral("is a GIF image, not a page; left unchanged"));
-    }
     // Writing back only the text before a zero byte would lose the rest of the file.
     if (file.bytes.contains('\0')) {
-        return PageRead::Failure(
-            path, QStringLiteral("holds a zero byte (not an 8-bit or UTF-8 text, perhaps UTF-16); left unchanged"));
+        return PageRead::Failure(path, file.bytes.startsWith("GIF8")
+                                           ? QStringLiteral("is a GIF image, not a page; left unchanged")
+                                           : QStringLiteral("holds a zero byte (not an 8-bit or UTF-8 text, perhaps "
+                                                            "UTF-16); left unchanged"));
     }
     return PageRead::Success(std::move(file.bytes), path);
 }
@@ -292,26 +291,33 @@ QString WriteTarget(const QString& path) {
 }
 
 // The image and the style sheet are written through a link as a page is, so that folders may share
-// one; but a link may lead anywhere, a page of the user's included. So an image replaces only a GIF
-// (or nothing), and a style sheet reached through a link only a file named as one.
+// one; but a link may lead anywhere, a page of the user's included. So through a link, an image
+// replaces only a GIF (or nothing), and a style sheet only a file named as one.
 FileResult CheckSharedFile(const QString& path, bool image) {
-    constexpr qint64 kAnySize = qint64(1) << 62;  // only the first bytes are read
-    const bool link = QFileInfo(path).isSymLink();
-    const QString target = link ? WriteTarget(path) : path;
-    if (link && !image && !target.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
-        return FileResult::Failure(
-            path, QStringLiteral("is a link to %1, which is not a style sheet; left as it is").arg(target));
+    if (!QFileInfo(path).isSymLink()) {
+        return FileResult::Success(path);
     }
-    if (image) {
-        // A file that cannot be read is left to the write, which says why it fails, if it does.
-        RegularFile file(path, kAnySize);
-        std::array<char, 3> start{};
-        const qint64 got = file.Status().Ok() ? file.Read(start.data(), qint64(start.size())) : 0;
-        if (got > 0 && std::memcmp(start.data(), "GIF", size_t(got)) != 0) {
-            return FileResult::Failure(
-                path, (link ? QStringLiteral("is a link to %1, which").arg(target) : QStringLiteral("is a file that")) +
-                          QStringLiteral(" is not a GIF image; left as it is"));
-        }
+    const QString target = WriteTarget(path);
+    const auto refuse = [&](const QString& why) {
+        return FileResult::Failure(path, QStringLiteral("is a link to %1, which %2; left as it is").arg(target, why));
+    };
+    if (!image) {
+        return target.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)
+                   ? FileResult::Success(path)
+                   : refuse(QStringLiteral("is not a style sheet"));
+    }
+    constexpr qint64 kAnySize = qint64(1) << 62;  // only the first bytes are read
+    RegularFile file(path, kAnySize);
+    if (file.Missing()) {
+        return FileResult::Success(path);
+    }
+    std::array<char, 3> start{};
+    const qint64 got = file.Status().Ok() ? file.Read(start.data(), qint64(start.size())) : 0;
+    if (!file.Status().Ok()) {
+        return refuse(QStringLiteral("cannot be read to tell whether it is a GIF (%1)").arg(file.Status().error));
+    }
+    if (std::memcmp(start.data(), "GIF", size_t(got)) != 0) {
+        return refuse(QStringLiteral("is not a GIF image"));
     }
     return FileResult::Success(path);
 }
@@ -353,6 +359,11 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
     };
     if (landsOn(stylePath)) {
         return refused("style sheet");
+    }
+    // Through a link, a style sheet of any name is no page: another folder's may lead there too.
+    if (pageIsLink && pageTarget.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
+        return {FileResult::Failure(
+            pagePath, QStringLiteral("is a link to %1, a style sheet, not a page; left as it is").arg(pageTarget))};
     }
     if (std::any_of(images.begin(), images.end(), [&landsOn](const ImageFile& image) {
             return landsOn(image.path) || landsOn(At2xName(image.path));
