@@ -277,9 +277,16 @@ FileResult Failed(const QString& path, const FailedStep& step, const QString& ou
     return FileResult::Failure(path, QStringLiteral("%1: %2; %3").arg(step.what, ErrorText(step.error), outcome));
 }
 
-}  // namespace
+FileStamp StampOf(const QByteArray& name) {
+    struct stat info {};
+    if (::stat(name.constData(), &info) != 0) {
+        return {};
+    }
+    return {true, info.st_dev, info.st_ino, info.st_size,
+            qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+}
 
-FileResult ReplaceFile(QByteArrayView bytes, const QString& path) {
+FileResult Replace(QByteArrayView bytes, const QString& path, const std::optional<FileStamp>& readAs) {
     const std::optional<QByteArray> name = EncodedName(path);
     if (!name) {
         return FileResult::Failure(path, QStringLiteral("the name cannot be represented on this system"));
@@ -296,6 +303,12 @@ FileResult ReplaceFile(QByteArrayView bytes, const QString& path) {
             WriteTemporary(folder, NamePart(target.path), bytes, target, tempPath)) {
         return Failed(path, *failed, outcome);
     }
+    if (readAs && StampOf(target.path) != *readAs) {
+        ::unlink(tempPath.constData());
+        ForgetTemporaryFile();
+        return FileResult::Failure(path, QStringLiteral("was changed while it was being rewritten; left as it is, "
+                                                        "with that change (run again to put the advert in)"));
+    }
     if (::rename(tempPath.constData(), target.path.constData()) != 0) {
         const int error = errno;
         ::unlink(tempPath.constData());
@@ -305,6 +318,21 @@ FileResult ReplaceFile(QByteArrayView bytes, const QString& path) {
     ForgetTemporaryFile();
     FlushFolder(folder);
     return FileResult::Success(path);
+}
+
+}  // namespace
+
+FileResult ReplaceFile(QByteArrayView bytes, const QString& path) {
+    return Replace(bytes, path, std::nullopt);
+}
+
+FileResult ReplaceFile(QByteArrayView bytes, const QString& path, const FileStamp& readAs) {
+    return Replace(bytes, path, readAs);
+}
+
+FileStamp StampOf(const QString& path) {
+    const std::optional<QByteArray> name = EncodedName(path);
+    return name ? StampOf(*name) : FileStamp{};
 }
 
 FileResult CreateNewFile(QByteArrayView bytes, const QString& path) {

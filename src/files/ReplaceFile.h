@@ -5,6 +5,9 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <optional>
+#include <sys/types.h>
+
 // Replaces (or creates) the file at `path` with exactly `bytes`, completely or not at all. The
 // bytes go into a new file beside it; every write, the flush to the disk (fsync) and the closing
 // are checked before that file is renamed over the old one. On any failure the new file is
@@ -20,6 +23,24 @@
 // one gets the usual permissions (0666 less the umask). Nothing at the path is ever opened, so
 // nothing blocks on a node.
 FileResult ReplaceFile(QByteArrayView bytes, const QString& path);
+
+// What stood at a path (links followed) when a file was read: a rewrite made from what was read
+// checks, just before it takes the file's place, that it still stands there unchanged, so that a
+// change made meanwhile (an editor saving the page) is never lost under it.
+struct FileStamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    qint64 modifiedNs = 0;
+
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp StampOf(const QString& path);
+
+// ReplaceFile, refused without a change when the file at the path is no longer as `readAs` says:
+// the new file is removed, and the one there stays as it is, with its change.
+FileResult ReplaceFile(QByteArrayView bytes, const QString& path, const FileStamp& readAs);
 
 // Whether ReplaceFile would go on to write `path`, without writing anything: the same refusals (the
 // node, the links, the write protection), as its result. What only the writing shows, such as a

@@ -136,6 +136,7 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
         if (Stopping(report)) {
             break;
         }
+        const FileStamp readAs = StampOf(page);
         const PageRead read = ReadPageText(page);
         if (!read.Ok()) {
             Add(report, done, {FileResult::Failure(page, read.error)});
@@ -150,7 +151,7 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
             report.notes.append(page + QStringLiteral(": no advert"));
             continue;
         }
-        const FileResult written = ReplaceFile(removal.page, page);
+        const FileResult written = ReplaceFile(removal.page, page, readAs);
         if (written.Ok() && !cleaned.contains(FolderOf(page))) {
             cleaned.insert(FolderOf(page));
             cleanedFolders.append(FolderOf(page));

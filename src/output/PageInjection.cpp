@@ -381,6 +381,8 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
             return {writable};
         }
     }
+    // Taken before the page is read, so that any change from here on is seen before it is replaced.
+    const FileStamp readAs = StampOf(pagePath);
     const PageRead page = start == PageStart::Sample ? PageRead::Success(std::nullopt, pagePath) : ReadPage(pagePath);
     if (!page.Ok()) {
         return {FileResult::Failure(pagePath, page.error)};
@@ -400,7 +402,9 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
         FileResult checked = CheckSharedFile(stylePath, false);
         results.append(checked.Ok() ? ReplaceFile(texts.styleSheet, stylePath) : std::move(checked));
     }
-    results.append(ReplaceFile(
-        InjectCode(page.value.value_or(texts.samplePage), texts.codeBlock, texts.earlierCustomCode), pagePath));
+    const QByteArray written =
+        InjectCode(page.value.value_or(texts.samplePage), texts.codeBlock, texts.earlierCustomCode);
+    results.append(start == PageStart::Sample ? ReplaceFile(written, pagePath)
+                                              : ReplaceFile(written, pagePath, readAs));
     return results;
 }

@@ -23,6 +23,7 @@
 
 #include <array>
 #include <csignal>
+#include <fcntl.h>
 #include <ftw.h>
 #include <numeric>
 #include <sys/mount.h>
@@ -275,6 +276,36 @@ private slots:
         QCOMPARE(result.path, path);
         QVERIFY2(result.error.contains(ErrorText(fullDisk ? ENOSPC : EFBIG)), qPrintable(result.error));
         QVERIFY(Snapshot(folder) == before);
+    }
+
+    // A rewrite made from what was read never lands over a change made meanwhile, such as an
+    // editor saving the page in place or as a new file: the change stays, no temporary file is left.
+    void rewrite_keepsAChangeMadeMeanwhile_data() {
+        QTest::addColumn<QString>("change");
+        for (const char* change : {"none", "edited in place", "saved as a new file", "made", "deleted"}) {
+            QTest::newRow(change) << QString::fromLatin1(change);
+        }
+    }
+    void rewrite_keepsAChangeMadeMeanwhile() {
+        QFETCH(QString, change);
+        Scene scene;
+        const QString page = scene.Path(u"page.html"_qs);
+        scene.Make({}, change == u"made" ? "" : "page.html", "old");
+        const FileStamp readAs = StampOf(page);
+        if (change == u"edited in place") {
+            // The same size; the time stamp moved, since an edit this quick might leave it as it was.
+            const timespec times[2] = {{0, UTIME_OMIT}, {1, 1}};
+            QVERIFY(WriteAll(page, "new") && ::utimensat(AT_FDCWD, QFile::encodeName(page), times, 0) == 0);
+        } else if (change == u"saved as a new file") {
+            QVERIFY(WriteAll(page + u".new"_qs, "new") &&
+                    ::rename(QFile::encodeName(page + u".new"_qs), QFile::encodeName(page)) == 0);
+        } else if (change != u"none") {
+            QVERIFY(change == u"made" ? WriteAll(page, "new") : QFile::remove(page));
+        }
+        const auto before = Snapshot(scene.Path({}));
+        const FileResult result = ReplaceFile("ours", page, readAs);
+        QCOMPARE(result.Ok(), change == u"none");
+        QVERIFY(change == u"none" ? ReadAll(page) == "ours" : Snapshot(scene.Path({})) == before);
     }
 
     // Reads stop at their cap, on both sides of it, for a cap of 1 KiB and one of the usual 16 KiB
