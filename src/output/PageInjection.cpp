@@ -10,8 +10,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -306,17 +304,18 @@ FileResult CheckSharedFile(const QString& path, bool image) {
                    ? FileResult::Success(path)
                    : refuse(QStringLiteral("is not a style sheet"));
     }
-    constexpr qint64 kAnySize = qint64(1) << 62;  // only the first bytes are read
-    RegularFile file(path, kAnySize);
-    if (file.Missing()) {
+    // A GIF holds a zero byte (every run of image data ends with one); a text that starts like a
+    // GIF holds none, and is a page or a note of the user's.
+    constexpr qint64 kLargestLinkedImage = qint64(64) << 20;
+    const FileBytes file = ReadRegularFile(path, kLargestLinkedImage);
+    if (file.missing) {
         return FileResult::Success(path);
     }
-    std::array<char, 3> start{};
-    const qint64 got = file.Status().Ok() ? file.Read(start.data(), qint64(start.size())) : 0;
-    if (!file.Status().Ok()) {
-        return refuse(QStringLiteral("cannot be read to tell whether it is a GIF (%1)").arg(file.Status().error));
+    if (!file.status.Ok()) {
+        return refuse(QStringLiteral("cannot be read to tell whether it is a GIF (%1)").arg(file.status.error));
     }
-    if (std::memcmp(start.data(), "GIF", size_t(got)) != 0) {
+    const bool gif = (file.bytes.startsWith("GIF87a") || file.bytes.startsWith("GIF89a")) && file.bytes.contains('\0');
+    if (!file.bytes.isEmpty() && !gif) {
         return refuse(QStringLiteral("is not a GIF image"));
     }
     return FileResult::Success(path);
