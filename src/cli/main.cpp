@@ -92,15 +92,8 @@ int WithOutputChecked(int status, bool stdoutClosed) {
     if ((flushed && !std::ferror(stdout)) || (!stdoutClosed && ReaderGone())) {
         return status;
     }
-    // A line that failed earlier took its reason along; one more write shows it again.
-    int reasonError = flushed ? 0 : error;
-    if (!stdoutClosed && reasonError == 0) {
-        std::clearerr(stdout);
-        if (std::fputc('\n', stdout) == EOF || std::fflush(stdout) != 0) {
-            reasonError = errno;
-        }
-    }
-    const char* reason = stdoutClosed ? "it is closed" : reasonError != 0 ? std::strerror(reasonError) : nullptr;
+    // A line that failed before the end took its reason along: only the last flush still knows one.
+    const char* reason = stdoutClosed ? "it is closed" : flushed ? nullptr : std::strerror(error);
     std::fprintf(stderr, "vornetad-cli: what this run printed could not be written to standard output%s%s\n",
                  reason != nullptr ? ": " : "", reason != nullptr ? reason : "");
     return status == 0 ? 1 : status;

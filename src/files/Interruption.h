@@ -7,8 +7,9 @@
 // program that runs for a while asks that the signals only set a flag, which its runs read between
 // two files.
 
-// From now on, SIGINT (Ctrl+C) and SIGTERM ask the run to stop after the file in progress. A second
-// one ends the process at once, as the signal would have, after removing the temporary file that
+// From now on, SIGINT (Ctrl+C), SIGTERM and SIGHUP (a closed terminal) ask the run to stop after the
+// file in progress; one that the process was started to ignore (nohup) stays ignored. A second one
+// ends the process at once, as the signal would have, after removing the temporary file that
 // ReplaceFile is writing, if any: an impatient user gets no half-written file either.
 void StopOnSignals();
 

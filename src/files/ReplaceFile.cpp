@@ -282,8 +282,10 @@ FileStamp StampOf(const QByteArray& name) {
     if (::stat(name.constData(), &info) != 0) {
         return {};
     }
-    return {true, info.st_dev, info.st_ino, info.st_size,
-            qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+    const auto ns = [](const timespec& t) {
+        return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+    };
+    return {true, info.st_dev, info.st_ino, info.st_size, ns(info.st_mtim), ns(info.st_ctim)};
 }
 
 FileResult Replace(QByteArrayView bytes, const QString& path, const std::optional<FileStamp>& readAs) {
@@ -307,7 +309,7 @@ FileResult Replace(QByteArrayView bytes, const QString& path, const std::optiona
         ::unlink(tempPath.constData());
         ForgetTemporaryFile();
         return FileResult::Failure(path, QStringLiteral("was changed while it was being rewritten; left as it is, "
-                                                        "with that change (run again to put the advert in)"));
+                                                        "with that change (run again)"));
     }
     if (::rename(tempPath.constData(), target.path.constData()) != 0) {
         const int error = errno;

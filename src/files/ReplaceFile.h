@@ -33,6 +33,7 @@ struct FileStamp {
     ino_t inode = 0;
     off_t size = 0;
     qint64 modifiedNs = 0;
+    qint64 changedNs = 0;  // any change to the file, its content or its attributes
 
     bool operator==(const FileStamp&) const = default;
 };

@@ -34,8 +34,8 @@ struct RunReport {
     QStringList Written() const;
 };
 
-// Told of each file as a run finishes with it, before the run goes on: a caller that lists them
-// as they come has listed every file done when the process is stopped hard.
+// Told of each page's files once the page is done, before the run goes on: a caller that lists them
+// as they come has listed every page finished when the process is stopped hard.
 using FileDone = std::function<void(const FileResult&)>;
 
 // The generate run: builds the code and writes image, style sheet and page(s) for the target. In

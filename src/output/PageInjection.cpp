@@ -16,6 +16,12 @@
 
 namespace {
 
+// A GIF holds a zero byte (every run of its image data ends with one); a text that starts with the
+// same letters holds none, and is a page or a note of the user's.
+bool IsGif(const QByteArray& bytes) {
+    return (bytes.startsWith("GIF87a") || bytes.startsWith("GIF89a")) && bytes.contains('\0');
+}
+
 using std::size_t;
 using std::string_view;
 
@@ -254,7 +260,7 @@ PageRead ReadPageText(const QString& path) {
     }
     // Writing back only the text before a zero byte would lose the rest of the file.
     if (file.bytes.contains('\0')) {
-        return PageRead::Failure(path, file.bytes.startsWith("GIF8")
+        return PageRead::Failure(path, IsGif(file.bytes)
                                            ? QStringLiteral("is a GIF image, not a page; left unchanged")
                                            : QStringLiteral("holds a zero byte (not an 8-bit or UTF-8 text, perhaps "
                                                             "UTF-16); left unchanged"));
@@ -288,37 +294,33 @@ QString WriteTarget(const QString& path) {
     return (folder.isEmpty() ? info.absolutePath() : folder) + u'/' + info.fileName();
 }
 
-// The image and the style sheet are written through a link as a page is, so that folders may share
-// one; but a link may lead anywhere, a page of the user's included. So through a link, an image
-// replaces only a GIF (or nothing), and a style sheet only a file named as one.
-FileResult CheckSharedFile(const QString& path, bool image) {
+// Writes a file the advert shares among a folder's pages. They are written through a link as a
+// page is, so that folders may share one; but a link may lead anywhere, a page of the user's
+// included. So through a link, an image replaces only a GIF, an empty file or nothing, and a style
+// sheet only a file named as one; and what was looked at must still be there when it is replaced.
+FileResult WriteSharedFile(QByteArrayView bytes, const QString& path, bool image) {
     if (!QFileInfo(path).isSymLink()) {
-        return FileResult::Success(path);
+        return ReplaceFile(bytes, path);
     }
     const QString target = WriteTarget(path);
     const auto refuse = [&](const QString& why) {
         return FileResult::Failure(path, QStringLiteral("is a link to %1, which %2; left as it is").arg(target, why));
     };
-    if (!image) {
-        return target.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)
-                   ? FileResult::Success(path)
-                   : refuse(QStringLiteral("is not a style sheet"));
+    const FileStamp readAs = StampOf(path);
+    if (!image && !target.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
+        return refuse(QStringLiteral("is not a style sheet"));
     }
-    // A GIF holds a zero byte (every run of image data ends with one); a text that starts like a
-    // GIF holds none, and is a page or a note of the user's.
-    constexpr qint64 kLargestLinkedImage = qint64(64) << 20;
-    const FileBytes file = ReadRegularFile(path, kLargestLinkedImage);
-    if (file.missing) {
-        return FileResult::Success(path);
+    if (image) {
+        constexpr qint64 kLargestLinkedImage = qint64(64) << 20;
+        const FileBytes file = ReadRegularFile(path, kLargestLinkedImage);
+        if (!file.missing && !file.status.Ok()) {
+            return refuse(QStringLiteral("cannot be read to tell whether it is a GIF (%1)").arg(file.status.error));
+        }
+        if (!file.bytes.isEmpty() && !IsGif(file.bytes)) {
+            return refuse(QStringLiteral("is not a GIF image"));
+        }
     }
-    if (!file.status.Ok()) {
-        return refuse(QStringLiteral("cannot be read to tell whether it is a GIF (%1)").arg(file.status.error));
-    }
-    const bool gif = (file.bytes.startsWith("GIF87a") || file.bytes.startsWith("GIF89a")) && file.bytes.contains('\0');
-    if (!file.bytes.isEmpty() && !gif) {
-        return refuse(QStringLiteral("is not a GIF image"));
-    }
-    return FileResult::Success(path);
+    return ReplaceFile(bytes, path, readAs);
 }
 
 }  // namespace
@@ -359,7 +361,8 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
     if (landsOn(stylePath)) {
         return refused("style sheet");
     }
-    // Through a link, a style sheet of any name is no page: another folder's may lead there too.
+    // Through a link, a style sheet of any name is no page, since another folder's may lead there
+    // too, unseen; a file given by its own name is the user's to call a page.
     if (pageIsLink && pageTarget.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
         return {FileResult::Failure(
             pagePath, QStringLiteral("is a link to %1, a style sheet, not a page; left as it is").arg(pageTarget))};
@@ -393,13 +396,10 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
     if (!sharedFilesWritten) {
         for (const ImageFile& image : images) {
             const Result<QByteArray>& gif = image.gif->encoded;
-            FileResult checked = CheckSharedFile(image.path, true);
-            results.append(!gif.Ok()      ? FileResult::Failure(image.path, gif.error)
-                           : checked.Ok() ? ReplaceFile(gif.value, image.path)
-                                          : std::move(checked));
+            results.append(gif.Ok() ? WriteSharedFile(gif.value, image.path, true)
+                                    : FileResult::Failure(image.path, gif.error));
         }
-        FileResult checked = CheckSharedFile(stylePath, false);
-        results.append(checked.Ok() ? ReplaceFile(texts.styleSheet, stylePath) : std::move(checked));
+        results.append(WriteSharedFile(texts.styleSheet, stylePath, false));
     }
     const QByteArray written =
         InjectCode(page.value.value_or(texts.samplePage), texts.codeBlock, texts.earlierCustomCode);

@@ -101,7 +101,10 @@ enum class PageStart {
 // PageStart::Sample only checked, CheckReplaceable); a page refused there is reported alone and
 // nothing is written on its account. Otherwise the images and the style sheet are written (unless
 // `sharedFilesWritten`, when none is touched), then the page with `texts.codeBlock` injected. A
-// page at the path of one of the images or of the style sheet is refused. Returns one result per
-// file attempted, in order.
+// page at the path of one of the images or of the style sheet is refused, and so is a page that
+// is a link to a file named like them in any folder or to any style sheet; an image or style sheet
+// that is a link to a file of another kind is refused in its turn (see the README). The page is
+// replaced only if it is still as it was read (ReplaceFile with a FileStamp). Returns one result
+// per file attempted, in order.
 QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
                             const QString& pagePath, bool sharedFilesWritten, PageStart start = PageStart::AsItIs);

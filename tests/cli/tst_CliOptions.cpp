@@ -6,6 +6,7 @@
 #include "design/DesignFile.h"
 #include "templatemaker/TemplateMaker.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -74,12 +75,14 @@ private slots:
         QFETCH(QByteArray, folder);
         QFETCH(QString, reason);
         const QByteArray path = QFile::encodeName(m_dir.path()) + '/' + folder;
-        const QString home = QDir::currentPath();
+        const auto back = qScopeGuard([home = QDir::currentPath(), path, folder] {
+            QDir::setCurrent(home);
+            ::rmdir(path.constData());
+        });
         QVERIFY(::mkdir(path.constData(), 0755) == 0 && ::chdir(path.constData()) == 0);
         QCOMPARE(folder == "gone" ? ::rmdir(path.constData()) : 0, 0);
         const Result<CliRequest> relative = ParseCommandLine({"remove", "--site", "."});
         const Result<CliRequest> absolute = ParseCommandLine({"generate", "--out", "/tmp", "--file", "a.html"});
-        QVERIFY(QDir::setCurrent(home) && (folder == "gone" || ::rmdir(path.constData()) == 0));
         QVERIFY2(relative.error.startsWith(u"--site: \".\" is taken from the current folder, but "_qs + reason),
                  qPrintable(relative.error));
         QVERIFY2(absolute.Ok(), qPrintable(absolute.error));

@@ -144,10 +144,11 @@ private slots:
         while (ReadAll(dir.filePath(QStringLiteral("p0.html"))) == page && !deadline.hasExpired()) {
             QThread::usleep(200);
         }
-        for (const int signal : sent) {
-            // Apart, so that the system does not merge them into one.
+        for (qsizetype i = 0; i < sent.size(); ++i) {
+            // Apart, so that the system does not merge them into one; by the second, the run may
+            // have ended of itself.
             QThread::usleep(500);
-            QCOMPARE(::kill(pid_t(cli.processId()), signal), 0);
+            QVERIFY(::kill(pid_t(cli.processId()), sent[i]) == 0 || (i > 0 && errno == ESRCH));
         }
         QVERIFY(cli.waitForFinished(60000));
         const bool finishes = start.contains(u"HUP") || sent.isEmpty();

@@ -339,9 +339,9 @@ private slots:
         scene.Make(u"site"_qs, row[0]);
         const QDir site(scene.Path(u"site"_qs));
         const QString match = row[1].isEmpty() ? QLatin1String(PagePatterns::kDefault) : QString::fromUtf8(row[1]);
-        // Permissions do not stop the superuser, so the walk goes as another user.
-        QCOMPARE(::chmod(QFile::encodeName(scene.Path({})).constData(), 0755), 0);
-        const bool asOther = ::geteuid() == 0;
+        // Permissions do not stop the superuser, so a walk past them goes as another user.
+        const bool asOther = ::geteuid() == 0 && row[0].contains("/:");
+        QCOMPARE(asOther ? ::chmod(QFile::encodeName(scene.Path({})).constData(), 0755) : 0, 0);
         QCOMPARE(asOther ? ::seteuid(65534) : 0, 0);
         SitePages walked = WalkSite(site.path(), PagePatterns::Parse(match));
         QCOMPARE(asOther ? ::seteuid(0) : 0, 0);
