@@ -681,7 +681,11 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
     Parsing parsing;
     CliRequest& request = parsing.r;
     const QByteArray& commandName = args.constFirst();
-    if (commandName == "--help" || commandName == "-h") {
+    // Asked after a command too, help is the whole help.
+    const auto isHelp = [](const QByteArray& word) {
+        return word == "--help" || word == "-h";
+    };
+    if (isHelp(commandName)) {
         request.command = Command::Help;
         return Result<CliRequest>::Success(request);
     }
@@ -700,10 +704,6 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
         return fail(QStringLiteral("unknown command \"%1\"").arg(Shown(commandName)));
     }
 
-    // Asked after a command, help is still the whole help.
-    const auto isHelp = [](const QByteArray& word) {
-        return word == "--help" || word == "-h";
-    };
     if (request.command == Command::Templates) {
         if (args.size() == 2 && isHelp(args[1])) {
             request.command = Command::Help;
