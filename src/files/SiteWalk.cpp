@@ -91,5 +91,9 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns) {
     for (Page& page : found) {
         site.pages.append(std::move(page.path));
     }
+    // Reported in the order of their paths too, not in the order the file system lists them.
+    std::sort(site.problems.begin(), site.problems.end(), [](const FileResult& a, const FileResult& b) {
+        return QFile::encodeName(a.path) < QFile::encodeName(b.path);
+    });
     return site;
 }

@@ -350,6 +350,8 @@ private slots:
         QCOMPARE(walked.problems.size(), row[3].toInt());
         QVERIFY(std::all_of(walked.problems.begin(), walked.problems.end(),
                             [](const FileResult& problem) { return problem.error.endsWith(u"; skipped"); }));
+        QVERIFY(std::is_sorted(walked.problems.begin(), walked.problems.end(),
+                               [](const FileResult& a, const FileResult& b) { return a.path < b.path; }));
     }
 
 private:
