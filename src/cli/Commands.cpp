@@ -97,7 +97,8 @@ int ExitStatus(const RunReport& report, bool problemsBefore) {
 }
 
 // The pages a run takes: the design's, or those of the --site tree; nothing (after a message) when
-// the tree's folder cannot be listed. Full paths, so that every path printed is one.
+// the tree's folder cannot be listed. Full paths, so that every path printed is one. What the walk
+// could not take is printed before the run, and `problemsFound` says whether there was any.
 std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFound) {
     if (request.siteFolder.isEmpty()) {
         return request.design.pages;
