@@ -5,12 +5,14 @@
 #include "files/SystemErrors.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
@@ -330,6 +332,20 @@ FileResult ReplaceFile(QByteArrayView bytes, const QString& path) {
 
 FileResult ReplaceFile(QByteArrayView bytes, const QString& path, const FileStamp& readAs) {
     return Replace(bytes, path, readAs);
+}
+
+QString WriteTarget(const QString& path) {
+    const std::optional<QByteArray> name = EncodedName(path);
+    if (!name) {
+        return path;
+    }
+    const QByteArray landing = Resolve(*name).path;
+    const QByteArray folder = FolderPart(landing);
+    char real[PATH_MAX];
+    const QString shown = ::realpath(folder.constData(), real) != nullptr
+                              ? QFile::decodeName(real)
+                              : QDir::cleanPath(QDir(QFile::decodeName(folder)).absolutePath());
+    return shown + u'/' + QFile::decodeName(NamePart(landing));
 }
 
 FileStamp StampOf(const QString& path) {

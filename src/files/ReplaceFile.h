@@ -43,6 +43,11 @@ FileStamp StampOf(const QString& path);
 // the new file is removed, and the one there stays as it is, with its change.
 FileResult ReplaceFile(QByteArrayView bytes, const QString& path, const FileStamp& readAs);
 
+// Where ReplaceFile writes for `path`: the end of its chain of links, in a folder named as the
+// system names it (its own links resolved). Two paths that land on one file give the same text,
+// though one may be a link to the other, or the file not be there yet.
+QString WriteTarget(const QString& path);
+
 // Whether ReplaceFile would go on to write `path`, without writing anything: the same refusals (the
 // node, the links, the write protection), as its result. What only the writing shows, such as a
 // full disk or a folder that takes no new files, is not known here.

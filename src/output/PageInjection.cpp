@@ -282,18 +282,6 @@ PageRead ReadPage(const QString& path) {
 
 namespace {
 
-// Where a write to `path` lands: its links followed as far as they lead, its folder as the system
-// names it. Two paths that land on one file give the same text, though one may be a link to the
-// other, or the file not be there yet.
-QString WriteTarget(const QString& path) {
-    QFileInfo info(path);
-    for (int hop = 0; hop < 40 && info.isSymLink(); ++hop) {
-        info.setFile(info.symLinkTarget());
-    }
-    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-    return (folder.isEmpty() ? info.absolutePath() : folder) + u'/' + info.fileName();
-}
-
 // Writes a file the advert shares among a folder's pages. They are written through a link as a
 // page is, so that folders may share one; but a link may lead anywhere, a page of the user's
 // included. So through a link, an image replaces only a GIF, an empty file or nothing, and a style
@@ -355,7 +343,7 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
             return true;
         }
         return (pageIsLink || QFileInfo(path).isSymLink()) &&
-               WriteTarget(pagePath).compare(WriteTarget(path), Qt::CaseInsensitive) == 0;
+               (pageIsLink ? pageTarget : WriteTarget(pagePath)).compare(WriteTarget(path), Qt::CaseInsensitive) == 0;
     };
     const auto refused = [&](const char* what) {
         const QString where =
