@@ -10,8 +10,6 @@
 #include <QImage>
 #include <QSet>
 
-#include <algorithm>
-#include <functional>
 #include <optional>
 
 bool RunReport::Ok() const {
@@ -96,16 +94,18 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
     RunReport report;
     if (target.createNew) {
         const QString& folder = target.outputFolder;
+        SharedFiles shared;
         Add(report, done,
             WritePage(texts, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName),
-                      JoinPath(folder, target.fileName), false));
+                      JoinPath(folder, target.fileName), shared));
         return report;
     }
-    // The images and the style sheet go into each folder once per unbroken run of its pages: with
-    // the first page that is not refused, and again after a page whose copies failed. No folder
+    // The images and the style sheet go into each folder once per unbroken run of its pages, with
+    // the first page that is not refused; where they fail, that page and the rest of the run are
+    // left as they are, since trying again for each page would only repeat the failure. No folder
     // has been written before the first page, not even the empty one of a bare file name.
     std::optional<QString> runFolder;
-    bool sharedFilesWritten = false;
+    SharedFiles shared;
     for (const QString& page : target.pages) {
         if (Stopping(report)) {
             break;
@@ -113,16 +113,11 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
         const QString folder = FolderOf(page);
         if (runFolder != folder) {
             runFolder = folder;
-            sharedFilesWritten = false;
+            shared = {};
         }
-        const QList<ImageFile> images = ImagesIn(folder, kImageName, gif, gif2x, settings);
-        const QList<FileResult> results =
-            WritePage(texts, images, JoinPath(folder, kStyleName), page, sharedFilesWritten,
-                      target.pagesFound ? PageStart::Found : PageStart::AsItIs);
-        if (!sharedFilesWritten && results.size() == images.size() + 2) {
-            sharedFilesWritten = std::all_of(results.begin(), results.end() - 1, std::mem_fn(&FileResult::Ok));
-        }
-        Add(report, done, results);
+        Add(report, done,
+            WritePage(texts, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName), page,
+                      shared, target.pagesFound ? PageStart::Found : PageStart::AsItIs));
     }
     return report;
 }
@@ -185,8 +180,9 @@ RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings&
     const BannerGif gif(banner);
     const BannerGif gif2x(settings.options.hidpi ? banner2x : QImage());
     // Made new each time: an earlier preview's custom code, changed since, must not stay in it.
+    SharedFiles shared;
     report.files = WritePage(texts, ImagesIn(target, imageName, gif, gif2x, settings), JoinPath(target, styleName),
-                             pagePath, false, PageStart::Sample);
+                             pagePath, shared, PageStart::Sample);
     if (report.files.constLast().Ok()) {
         report.previewPage = pagePath;
     }

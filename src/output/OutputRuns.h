@@ -41,10 +41,10 @@ using FileDone = std::function<void(const FileResult&)>;
 // The generate run: builds the code and writes image, style sheet and page(s) for the target. In
 // create mode the page is the folder joined with the file name (an existing one is modified like
 // any listed page); in modify mode each folder receives the image and the style sheet with the
-// first page of each unbroken run of its pages that is not refused (see WritePage), and again
-// after a page whose image or style sheet failed. With the hidpi option `banner2x`, the banner at
-// twice the size, goes beside the image as "VornetAdMap@2x.gif" whenever the image does (a null
-// one is reported as a failure of that file). Every file is reported; a failure never stops the
+// first page of each unbroken run of its pages that is not refused (see WritePage); where they
+// fail, that page and the rest of the run are left as they are. With the hidpi option
+// `banner2x`, the banner at twice the size, goes beside the image as "VornetAdMap@2x.gif" whenever
+// the image does (a null one is reported as a failure of that file). Every file is reported; a failure never stops the
 // run, a signal does (StopOnSignals), between two pages.
 RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings,
                    const QImage& banner2x = {}, const FileDone& done = {});

@@ -323,7 +323,7 @@ BannerGif::BannerGif(const QImage& banner)
     : encoded(EncodeBannerGif(banner)) {}
 
 QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
-                            const QString& pagePath, bool sharedFilesWritten, PageStart start) {
+                            const QString& pagePath, SharedFiles& shared, PageStart start) {
     // A page that lands where the image, its 2x twin (written on a later run with that option) or
     // the style sheet goes would be overwritten by them, or them by it, and the run would still
     // report both as written. All of them stand in the page's folder, so the names tell, in any
@@ -387,13 +387,30 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
         return {FileResult::Failure(pagePath, QStringLiteral("no longer exists; not made anew"))};
     }
     QList<FileResult> results;
-    if (!sharedFilesWritten) {
+    if (!shared.written && shared.failure.isEmpty()) {
+        QStringList failed;
+        const auto write = [&](const FileResult& result) {
+            results.append(result);
+            if (!result.Ok()) {
+                failed.append(QFileInfo(result.path).fileName());
+            }
+        };
         for (const ImageFile& image : images) {
             const Result<QByteArray>& gif = image.gif->encoded;
-            results.append(gif.Ok() ? WriteSharedFile(gif.value, image.path, true)
-                                    : FileResult::Failure(image.path, gif.error));
+            write(gif.Ok() ? WriteSharedFile(gif.value, image.path, true) : FileResult::Failure(image.path, gif.error));
         }
-        results.append(WriteSharedFile(texts.styleSheet, stylePath, false));
+        write(WriteSharedFile(texts.styleSheet, stylePath, false));
+        shared.written = failed.isEmpty();
+        if (!shared.written) {
+            shared.failure = QStringLiteral("not given the advert, since %1 could not be written; left as it is")
+                                 .arg(failed.join(QStringLiteral(" and ")));
+        }
+    }
+    // A block whose image or style sheet is missing shows a broken banner, or an unstyled one in
+    // the page's flow, on a live site; the page as it was is the better page.
+    if (!shared.written) {
+        results.append(FileResult::Failure(pagePath, shared.failure));
+        return results;
     }
     const QByteArray written =
         InjectCode(page.value.value_or(texts.samplePage), texts.codeBlock, texts.earlierCustomCode);

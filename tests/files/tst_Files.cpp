@@ -178,8 +178,9 @@ private slots:
 
         const BannerGif gif(kBanner);
         const auto writePage = [&] {
+            SharedFiles shared;
             const QList<FileResult> results = WritePage(m_texts, {{&gif, scene.Path(u"site/VornetAdMap.gif"_qs)}},
-                                                        scene.Path(u"site/VornetAdStyle.css"_qs), path, false);
+                                                        scene.Path(u"site/VornetAdStyle.css"_qs), path, shared);
             return std::accumulate(results.begin(), results.end(), QString(),
                                    [](const QString& all, const FileResult& r) { return all + r.error; });
         };

@@ -35,7 +35,8 @@ private slots:
         QVERIFY(!QFile::exists(folder + u"input.html") || WriteAll(page, input));
 
         // With the shared files written already (which the run table checks), only the page is.
-        const FileResult first = WritePage(texts, {}, {}, page, true).value(0);
+        SharedFiles written{true, {}};
+        const FileResult first = WritePage(texts, {}, {}, page, written).value(0);
         QVERIFY2(first.Ok(), qPrintable(first.error));
         const QByteArray once = ReadAll(page);
         if (qEnvironmentVariableIntValue("VORNET_UPDATE_GOLDEN") == 1) {
@@ -43,7 +44,7 @@ private slots:
         }
         QCOMPARE(once, ReadAll(folder + u"expected.html"));
 
-        WritePage(texts, {}, {}, page, true);
+        WritePage(texts, {}, {}, page, written);
         QCOMPARE(ReadAll(page), once);
         // The remove run leaves the page as it was before the first run: only what runs wrote goes.
         const QByteArray customCode = settings.customCodeEnabled ? settings.customCode : QByteArray();
