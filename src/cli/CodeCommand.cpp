@@ -19,8 +19,7 @@ int RunCode(const CliRequest& request) {
         return 1;
     }
     CodeTexts& texts = *loaded;
-    texts.BuildCode(QByteArrayLiteral("VornetAdStyle.css"), QByteArrayLiteral("VornetAdMap.gif"),
-                    request.design.Advert());
+    texts.BuildCode(kAdvertStyleName, kAdvertImageName, request.design.Advert());
     if (request.cspHash) {
         for (const QByteArray& source : std::as_const(texts.cspSources)) {
             std::fwrite(source.constData(), 1, size_t(source.size()), stdout);

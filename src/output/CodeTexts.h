@@ -13,6 +13,11 @@
 inline constexpr char kBeginMarker[] = "<!--VornetAdBegin-->";
 inline constexpr char kEndMarker[] = "<!--VornetAdEnd-->";
 
+// The names of the advert's image and style sheet beside the pages that show it: what `generate`
+// writes and what the block `code` prints refers to.
+inline constexpr char kAdvertImageName[] = "VornetAdMap.gif";
+inline constexpr char kAdvertStyleName[] = "VornetAdStyle.css";
+
 // The built-in sample page and style-sheet template, and the code block and style sheet of the
 // last BuildCode call. Texts are bytes exactly as written to disk.
 struct CodeTexts {

@@ -38,8 +38,8 @@ QStringList RunReport::Written() const {
 
 namespace {
 
-const QString kImageName = QStringLiteral("VornetAdMap.gif");
-const QString kStyleName = QStringLiteral("VornetAdStyle.css");
+const QString kImageName = QString::fromLatin1(kAdvertImageName);
+const QString kStyleName = QString::fromLatin1(kAdvertStyleName);
 
 void Add(RunReport& report, const FileDone& done, const QList<FileResult>& files) {
     for (const FileResult& file : files) {
