@@ -1,5 +1,6 @@
 #include "design/Design.h"
 
+#include "files/FileNames.h"
 #include "templates/DataFolder.h"
 
 #include <QDir>
@@ -41,7 +42,7 @@ QString Design::TemplatePath() const {
         return {};
     }
     const QString folder = templateFolder.isEmpty() ? DefaultTemplatesFolder() : templateFolder;
-    return folder.endsWith(u'/') ? QString(folder + templateName) : QString(folder + u'/' + templateName);
+    return JoinPath(folder, templateName);
 }
 
 void Design::SetTemplatePath(const QString& path) {

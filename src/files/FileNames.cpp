@@ -2,6 +2,7 @@
 
 #include "files/SystemErrors.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <algorithm>
@@ -42,6 +43,21 @@ std::optional<QString> DecodedName(QByteArrayView name) {
         return std::nullopt;
     }
     return text;
+}
+
+QString FolderOf(const QString& path) {
+    qsizetype last = path.lastIndexOf(QLatin1Char('/'));
+    if (QDir::separator() != QLatin1Char('/')) {
+        last = std::max(last, path.lastIndexOf(QDir::separator()));
+    }
+    return last < 0 ? QString() : path.left(last + 1);
+}
+
+QString JoinPath(const QString& folder, const QString& fileName) {
+    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')) || folder.endsWith(QDir::separator())) {
+        return folder + fileName;
+    }
+    return folder + QLatin1Char('/') + fileName;
 }
 
 QString CurrentFolderProblem() {

@@ -29,6 +29,12 @@ QString PrintableName(QByteArrayView name);
 // message stays one line and a name cannot drive the terminal it is shown on.
 QString PrintableText(const QString& text);
 
+// The folder of a path: everything up to and including its last separator; empty without one.
+QString FolderOf(const QString& path);
+
+// `folder` and `fileName` joined by exactly one separator (just the name when the folder is empty).
+QString JoinPath(const QString& folder, const QString& fileName);
+
 // Why a name relative to the current folder cannot be used, or empty when it can: the folder was
 // removed (the system then names none, and Qt would take the root for it), cannot be found, or has
 // a name that is not valid text.

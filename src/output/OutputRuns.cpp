@@ -1,6 +1,7 @@
 #include "output/OutputRuns.h"
 
 #include "banner/TemplateImage.h"
+#include "files/FileNames.h"
 #include "files/Interruption.h"
 #include "files/PrivateFolder.h"
 #include "files/ReplaceFile.h"

@@ -6,7 +6,6 @@
 #include "files/ReplaceFile.h"
 #include "output/HtmlScanner.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -233,21 +232,6 @@ QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const
     const string_view customCode = end == npos ? string_view() : block.substr(end + kEnd.size());
     const string_view text = View(page);
     return Apply(text, Plan(text, CustomCodes{customCode, View(earlierCustomCode)}), block);
-}
-
-QString FolderOf(const QString& path) {
-    qsizetype last = path.lastIndexOf(QLatin1Char('/'));
-    if (QDir::separator() != QLatin1Char('/')) {
-        last = std::max(last, path.lastIndexOf(QDir::separator()));
-    }
-    return last < 0 ? QString() : path.left(last + 1);
-}
-
-QString JoinPath(const QString& folder, const QString& fileName) {
-    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')) || folder.endsWith(QDir::separator())) {
-        return folder + fileName;
-    }
-    return folder + QLatin1Char('/') + fileName;
 }
 
 PageRead ReadPageText(const QString& path) {

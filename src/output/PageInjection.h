@@ -55,12 +55,6 @@ BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCod
 // Injecting the same block again gives the same page.
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const QByteArray& earlierCustomCode = {});
 
-// The folder of a path: everything up to and including its last separator; empty without one.
-QString FolderOf(const QString& path);
-
-// `folder` and `fileName` joined by exactly one separator (just the name when the folder is empty).
-QString JoinPath(const QString& folder, const QString& fileName);
-
 // The largest page read. A page is held in memory a few times over while its block is replaced.
 inline constexpr qint64 kMaxPageBytes = qint64(1) << 30;
 

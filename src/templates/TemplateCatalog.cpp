@@ -32,13 +32,6 @@ QStringList TemplateNames(const QString& folder) {
     return names;
 }
 
-QString JoinPath(const QString& folder, const QString& name) {
-    if (folder.isEmpty() || folder.endsWith(u'/') || folder.endsWith(QDir::separator())) {
-        return folder + name;
-    }
-    return folder + u'/' + name;
-}
-
 // The grid draws catalog images with TemplateKeyColor as its see-through colour, so every pixel
 // that is not fully opaque is laid over that colour and the result carries no alpha.
 QRgb OverKeyColor(QRgb p) {

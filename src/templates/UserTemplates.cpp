@@ -17,10 +17,6 @@ QString FileNameOf(const QString& name, const QString& suffix) {
     return name + suffix + QStringLiteral(".gif");
 }
 
-QString JoinPath(const QString& folder, const QString& name) {
-    return folder.endsWith(u'/') ? QString(folder + name) : QString(folder + u'/' + name);
-}
-
 }  // namespace
 
 FileResult SaveNewTemplate(const QString& folder, const QString& name, const std::vector<TemplateFile>& files) {

@@ -1,5 +1,6 @@
 #include "TestFiles.h"
 #include "TestGif.h"
+#include "files/FileNames.h"
 #include "files/PrivateFolder.h"
 #include "output/OutputRuns.h"
 #include "output/PageInjection.h"

@@ -1,5 +1,6 @@
 #include "GoldenSettings.h"
 #include "TestFiles.h"
+#include "files/FileNames.h"
 #include "output/OutputRuns.h"
 #include "output/PageInjection.h"
 
