@@ -301,18 +301,13 @@ FileResult WriteSharedFile(QByteArrayView bytes, const QString& path, bool image
     return ReplaceFile(bytes, path, readAs);
 }
 
-}  // namespace
-
-BannerGif::BannerGif(const QImage& banner)
-    : encoded(EncodeBannerGif(banner)) {}
-
-QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
-                            const QString& pagePath, SharedFiles& shared, PageStart start) {
-    // A page that lands where the image, its 2x twin (written on a later run with that option) or
-    // the style sheet goes would be overwritten by them, or them by it, and the run would still
-    // report both as written. All of them stand in the page's folder, so the names tell, in any
-    // letter case since some file systems make no difference there, unless one of them is a link.
-    // A page that is a link to where another folder's image or style sheet goes is refused too.
+// Why the page at `pagePath` is no page but where one of the advert's own files goes; empty when
+// it is a page. One that lands where the image, its 2x twin (written on a later run with that
+// option) or the style sheet goes would be overwritten by them, or them by it, and the run would
+// still report both as written. All of them stand in the page's folder, so the names tell, in any
+// letter case since some file systems make no difference there, unless one of them is a link. A
+// page that is a link to where another folder's image or style sheet goes is refused too.
+QString AdvertFileInTheWay(const QString& pagePath, const QList<ImageFile>& images, const QString& stylePath) {
     const bool pageIsLink = QFileInfo(pagePath).isSymLink();
     const QString pageTarget = pageIsLink ? WriteTarget(pagePath) : QString();
     const auto landsOn = [&](const QString& path) {
@@ -329,31 +324,69 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
         return (pageIsLink || QFileInfo(path).isSymLink()) &&
                (pageIsLink ? pageTarget : WriteTarget(pagePath)).compare(WriteTarget(path), Qt::CaseInsensitive) == 0;
     };
-    const auto refused = [&](const char* what) {
+    const auto goesThere = [&](const char* what) {
         const QString where =
             pageIsLink ? QStringLiteral("is a link to %1, where").arg(pageTarget) : QStringLiteral("is where");
-        return QList<FileResult>{FileResult::Failure(
-            pagePath,
-            QStringLiteral("%1 the advert's %2 goes, not a page; left as it is").arg(where, QLatin1String(what)))};
+        return QStringLiteral("%1 the advert's %2 goes, not a page; left as it is").arg(where, QLatin1String(what));
     };
     if (landsOn(stylePath)) {
-        return refused("style sheet");
+        return goesThere("style sheet");
     }
     // Through a link, a style sheet of any name is no page, since another folder's may lead there
     // too, unseen; a file given by its own name is the user's to call a page.
     if (pageIsLink && pageTarget.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
-        return {FileResult::Failure(
-            pagePath, QStringLiteral("is a link to %1, a style sheet, not a page; left as it is").arg(pageTarget))};
+        return QStringLiteral("is a link to %1, a style sheet, not a page; left as it is").arg(pageTarget);
     }
     if (std::any_of(images.begin(), images.end(), [&landsOn](const ImageFile& image) {
             return landsOn(image.path) || landsOn(At2xName(image.path));
         })) {
-        return refused("image");
+        return goesThere("image");
+    }
+    return {};
+}
+
+// Writes the images and the style sheet, unless `shared` tells that they were written or failed,
+// and notes there how they went. One result per file attempted.
+QList<FileResult> WriteSharedFiles(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
+                                   SharedFiles& shared) {
+    QList<FileResult> results;
+    if (shared.written || !shared.failure.isEmpty()) {
+        return results;
+    }
+    QStringList failed;
+    const auto write = [&](const FileResult& result) {
+        results.append(result);
+        if (!result.Ok()) {
+            failed.append(QFileInfo(result.path).fileName());
+        }
+    };
+    for (const ImageFile& image : images) {
+        const Result<QByteArray>& gif = image.gif->encoded;
+        write(gif.Ok() ? WriteSharedFile(gif.value, image.path, true) : FileResult::Failure(image.path, gif.error));
+    }
+    write(WriteSharedFile(texts.styleSheet, stylePath, false));
+    shared.written = failed.isEmpty();
+    if (!shared.written) {
+        shared.failure = QStringLiteral("not given the advert, since %1 could not be written; left as it is")
+                             .arg(failed.join(QStringLiteral(" and ")));
+    }
+    return results;
+}
+
+}  // namespace
+
+BannerGif::BannerGif(const QImage& banner)
+    : encoded(EncodeBannerGif(banner)) {}
+
+QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
+                            const QString& pagePath, SharedFiles& shared, PageStart start) {
+    if (const QString inTheWay = AdvertFileInTheWay(pagePath, images, stylePath); !inTheWay.isEmpty()) {
+        return {FileResult::Failure(pagePath, inTheWay)};
     }
     if (start == PageStart::Sample) {
         // Made anew, the page would replace whatever a link there leads to: perhaps a page of the
         // user's own.
-        if (pageIsLink) {
+        if (QFileInfo(pagePath).isSymLink()) {
             return {FileResult::Failure(pagePath, QStringLiteral("is a link, and the preview page is made anew "
                                                                  "from the sample page; left as it is"))};
         }
@@ -370,26 +403,7 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
     if (start == PageStart::Found && !page.value) {
         return {FileResult::Failure(pagePath, QStringLiteral("no longer exists; not made anew"))};
     }
-    QList<FileResult> results;
-    if (!shared.written && shared.failure.isEmpty()) {
-        QStringList failed;
-        const auto write = [&](const FileResult& result) {
-            results.append(result);
-            if (!result.Ok()) {
-                failed.append(QFileInfo(result.path).fileName());
-            }
-        };
-        for (const ImageFile& image : images) {
-            const Result<QByteArray>& gif = image.gif->encoded;
-            write(gif.Ok() ? WriteSharedFile(gif.value, image.path, true) : FileResult::Failure(image.path, gif.error));
-        }
-        write(WriteSharedFile(texts.styleSheet, stylePath, false));
-        shared.written = failed.isEmpty();
-        if (!shared.written) {
-            shared.failure = QStringLiteral("not given the advert, since %1 could not be written; left as it is")
-                                 .arg(failed.join(QStringLiteral(" and ")));
-        }
-    }
+    QList<FileResult> results = WriteSharedFiles(texts, images, stylePath, shared);
     // A block whose image or style sheet is missing shows a broken banner, or an unstyled one in
     // the page's flow, on a live site; the page as it was is the better page.
     if (!shared.written) {
