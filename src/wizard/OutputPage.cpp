@@ -3,6 +3,7 @@
 #include "controls/DialogUnits.h"
 #include "controls/GradientListBox.h"
 #include "controls/Pickers.h"
+#include "design/Design.h"
 #include "files/FileNames.h"
 #include "wizard/PageLayout.h"
 
@@ -111,13 +112,29 @@ OutputPage::OutputPage(Pickers& pickers, QWidget* parent)
 bool OutputPage::ValidateOutput() {
     StoreControls();
     if (createNew) {
-        if (outputFolder.isEmpty()) {
-            folderEdit->setFocus();
+        const auto fix = [this](QLineEdit* field, const QString& why) {
+            if (!why.isEmpty()) {
+                pickers.ShowMessage(this, window()->windowTitle(), why, Pickers::MessageIcon::Warning);
+            }
+            field->setFocus();
             return false;
+        };
+        if (outputFolder.isEmpty()) {
+            return fix(folderEdit, {});
+        }
+        if (QDir::isRelativePath(outputFolder)) {
+            return fix(folderEdit, QStringLiteral("The folder \"%1\" is taken from the current folder, but %2. "
+                                                  "Please give the whole path.")
+                                       .arg(outputFolder, CurrentFolderProblem()));
         }
         if (fileName.isEmpty()) {
-            fileEdit->setFocus();
-            return false;
+            return fix(fileEdit, {});
+        }
+        // The block names the image and the style sheet without a folder: they must stand beside it.
+        if (!Design::IsPlainFileName(fileName)) {
+            return fix(fileEdit, QStringLiteral("The HTML file to create needs a file name without a folder, "
+                                                "not \"%1\". Put the folder in the field above.")
+                                     .arg(fileName));
         }
         return true;
     }
@@ -163,6 +180,20 @@ void OutputPage::ShowCspSources(const QByteArrayList& sources) {
 void OutputPage::StoreControls() {
     outputFolder = folderEdit->text();
     fileName = fileEdit->text();
+    // A folder typed as a relative path is the current folder's, and kept as a whole path: a kept
+    // or saved design reads a relative path as its own folder's. The field shows what is used.
+    if (outputFolder.startsWith(QLatin1String("~/"))) {
+        outputFolder = QDir::homePath() + outputFolder.mid(1);
+    }
+    if (!outputFolder.isEmpty() && QDir::isRelativePath(outputFolder) && CurrentFolderProblem().isEmpty()) {
+        outputFolder = QDir::cleanPath(QDir::current().absoluteFilePath(outputFolder));
+        if (!outputFolder.endsWith(QLatin1Char('/'))) {
+            outputFolder += QLatin1Char('/');
+        }
+    }
+    if (outputFolder != folderEdit->text()) {
+        folderEdit->setText(outputFolder);
+    }
 }
 
 void OutputPage::LoadControls() {

@@ -19,8 +19,9 @@ class QRadioButton;
 // the advert out of; below them, after a run, what a Content-Security-Policy must allow for its block.
 //
 // The modes share the page's space; switching shows one group and hides the other but keeps both
-// groups' contents. The page checks only that the current mode has something to work on:
-// whether folders and pages exist, or a page is listed twice, is the generate run's business.
+// groups' contents. The page checks only that the current mode has something to work on, and a
+// new file's name and folder (see ValidateOutput): whether folders and pages exist, or a page is
+// listed twice, is the generate run's business.
 class OutputPage final : public WizardPage {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(OutputPage)
@@ -28,10 +29,13 @@ class OutputPage final : public WizardPage {
 public:
     explicit OutputPage(Pickers& pickers, QWidget* parent = nullptr);
 
-    // True when generating may go ahead; otherwise moves the focus to the field to fix and shows
-    // no message. Stores the controls into the fields first, which Target() then reports.
+    // True when generating may go ahead; otherwise moves the focus to the field to fix and, where
+    // the field is not merely empty, says why: a relative folder without a current folder to take
+    // it from, a file name holding a folder. Stores the controls into the fields first, which
+    // Target() then reports.
     bool ValidateOutput();
-    // The mode, the folder and file name, and the listed pages in list order, as the page shows them.
+    // The mode, the folder and file name, and the listed pages in list order, as the page shows them;
+    // a folder typed relative (or from "~/") is made a whole path first, in the field too.
     OutputTarget Target();
     // Shows `target`: its mode, folder and file name, and its pages as the list.
     void SetTarget(const OutputTarget& target);
