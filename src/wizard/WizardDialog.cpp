@@ -26,6 +26,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -247,8 +248,13 @@ void WizardDialog::GoToStep(int n) {
     if (!LeaveStep()) {
         return;
     }
-    step = std::clamp(n, 1, kStepCount);
+    const int from = std::exchange(step, std::clamp(n, 1, kStepCount));
     ShowStep();
+    // Reached from another step than the options, the preview would show the banner as it was when
+    // the options were last left, before any change made on the way.
+    if (step == 4 && from != 3) {
+        ShowPreview();
+    }
 }
 
 void WizardDialog::OnNext() {
@@ -265,6 +271,9 @@ void WizardDialog::OnBack() {
     }
     --step;
     ShowStep();
+    if (step == 4) {
+        ShowPreview();
+    }
 }
 
 Design WizardDialog::GatherDesign() {

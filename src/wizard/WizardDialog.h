@@ -26,7 +26,8 @@ QString LastDesignFile();
 // tabs, with back, next and generate buttons. Leaving the templates step (by next or a tab) loads
 // the chosen template into the banner; leaving the options step the same way writes the preview
 // files and shows them (or, when one cannot be written, no preview and a message naming the file
-// and the reason). Back never runs either. Enter does nothing; Esc (outside the pages) and
+// and the reason); so does reaching the preview step from any other step, by a tab or by back, so
+// that it never shows an older banner. Back never loads the template. Enter does nothing; Esc (outside the pages) and
 // the close box end the dialog. Owns the code texts, the template catalog, the pages and the
 // buttons; `pickers` must outlive the dialog.
 //
