@@ -73,7 +73,17 @@ std::optional<QString> DialogPickers::PromptText(QWidget* parent, const QString&
 void DialogPickers::ShowMessage(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) {
     QMessageBox box(parent);
     box.setWindowTitle(caption);
-    box.setText(text);
+    // A box taller than the screen would hide its button: a long list of files goes whole into
+    // the details, which scroll, and only its start into the box.
+    constexpr qsizetype kShownLines = 16;
+    const QStringList lines = text.split(u'\n');
+    if (lines.size() > kShownLines) {
+        box.setText(lines.first(kShownLines).join(u'\n') +
+                    QStringLiteral("\n\u2026 and %1 lines more: see Show Details.").arg(lines.size() - kShownLines));
+        box.setDetailedText(text);
+    } else {
+        box.setText(text);
+    }
     switch (icon) {
     case MessageIcon::Information:
         box.setIcon(QMessageBox::Information);

@@ -1,6 +1,7 @@
 #include "files/Interruption.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <csignal>
 #include <cstring>
@@ -8,8 +9,10 @@
 
 namespace {
 
-// Only these are touched by the handler, as async-signal-safety requires.
-volatile std::sig_atomic_t g_stopRequested = 0;
+// Only these are touched by the handler, as async-signal-safety requires. The request is also set
+// and read on other threads, so it is an atomic, which a handler may use when it is lock-free.
+std::atomic<int> g_stopRequested = 0;
+static_assert(std::atomic<int>::is_always_lock_free);
 volatile std::sig_atomic_t g_temporaryNamed = 0;
 char g_temporary[PATH_MAX + 1] = {};
 
@@ -48,6 +51,14 @@ void StopOnSignals() {
 
 bool StopRequested() {
     return g_stopRequested != 0;
+}
+
+void RequestStop() {
+    g_stopRequested = 1;
+}
+
+void ClearStopRequest() {
+    g_stopRequested = 0;
 }
 
 void NoteTemporaryFile(const QByteArray& path) {

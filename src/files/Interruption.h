@@ -13,8 +13,14 @@
 // ReplaceFile is writing, if any: an impatient user gets no half-written file either.
 void StopOnSignals();
 
-// Whether a signal has asked the run to stop (always false without StopOnSignals).
+// Whether a signal, or RequestStop, has asked the run to stop.
 bool StopRequested();
+
+// Asks the run in progress, on any thread, to stop after the file in progress, as a first signal
+// does: a window's Stop button. ClearStopRequest takes it back once that run has ended, so that
+// the next run goes to its end.
+void RequestStop();
+void ClearStopRequest();
 
 // ReplaceFile names the temporary file it is writing, and forgets it once it has been renamed or
 // removed, so that the second signal can remove it.

@@ -12,6 +12,7 @@
 #include "wizard/OptionsPage.h"
 #include "wizard/OutputPage.h"
 #include "wizard/PreviewPage.h"
+#include "wizard/RunProgress.h"
 #include "wizard/TemplatesPage.h"
 
 #include <QDateTime>
@@ -411,15 +412,29 @@ void WizardDialog::OnGenerate() {
         return;
     }
     const OutputTarget target = design.Target();
-    const RunReport report =
-        target.removeAdvert
-            ? RemoveAdvert(target.pages, settings.customCodeEnabled ? settings.customCode : QByteArray(),
-                           lastRunCustomCode)
-            : Generate(texts, editorPage->View().Model().Composed(), target, settings,
-                       settings.options.hidpi ? editorPage->ComposedAt2x() : QImage());
-    // Taken now: the next preview builds a block of its own.
-    outputPage->ShowCspSources(target.removeAdvert || report.Written().isEmpty() ? QByteArrayList() : texts.cspSources);
-    if (report.Ok()) {
+    const QStringList pages =
+        target.createNew ? QStringList{JoinPath(target.outputFolder, target.fileName)} : target.pages;
+    // The run has its own copies, since it goes on while the window draws.
+    CodeTexts runTexts = texts;
+    const QImage banner = editorPage->View().Model().Composed();
+    const QImage banner2x = settings.options.hidpi ? editorPage->ComposedAt2x() : QImage();
+    const QByteArray customCode = settings.customCodeEnabled ? settings.customCode : QByteArray();
+    const RunReport report = RunWithProgress(this, pages, [&](const FileDone& done) {
+        return target.removeAdvert ? RemoveAdvert(target.pages, customCode, lastRunCustomCode, done)
+                                   : Generate(runTexts, banner, target, settings, banner2x, done);
+    });
+    outputPage->ShowCspSources(target.removeAdvert || report.Written().isEmpty() ? QByteArrayList()
+                                                                                 : runTexts.cspSources);
+    if (report.interrupted) {
+        const QString stopped = QStringLiteral("Stopped before every page was done: each page is either done or "
+                                               "as it was. Generate again to do them all.");
+        pickers.ShowMessage(this, windowTitle(),
+                            report.Ok() ? stopped
+                                        : FailureList(stopped + QStringLiteral("\n\nSome files could not "
+                                                                               "be written:"),
+                                                      report),
+                            Pickers::MessageIcon::Warning);
+    } else if (report.Ok()) {
         // Files looked at and left as they were on purpose (a page without an advert, the images
         // other pages may use) are named, so the user knows what the run did not change.
         const QString done =

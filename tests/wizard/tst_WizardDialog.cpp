@@ -7,11 +7,13 @@
 #include "controls/SkinButton.h"
 #include "controls/TemplateStrip.h"
 #include "design/DesignFile.h"
+#include "files/Interruption.h"
 #include "wizard/EditorPage.h"
 #include "wizard/HtmlCtrl.h"
 #include "wizard/OptionsPage.h"
 #include "wizard/OutputPage.h"
 #include "wizard/PreviewPage.h"
+#include "wizard/RunProgress.h"
 #include "wizard/TemplatesPage.h"
 #include "wizard/WizardDialog.h"
 
@@ -22,9 +24,13 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -246,6 +252,53 @@ private slots:
         }
         const QByteArray page = ReadAll(out.filePath(u"VornetAdCode.html"_qs));
         QVERIFY2(page.count("<p>") == 1 && page.contains("<!--VornetAdEnd--><p>C</p>"), page.constData());
+    }
+
+    // A run over many pages goes on a second thread: the window draws meanwhile, and once the run
+    // lasts, a dialog counts the pages done and stops the run after the page in progress. The
+    // stop is taken back for the next run, which goes to its end without a dialog.
+    void longRun_showsProgressAndStops() {
+        QWidget window;
+        window.show();
+        const QStringList pages{u"/p/1.html"_qs, u"/p/2.html"_qs, u"/p/3.html"_qs};
+        bool firstPageLasts = true;
+        const auto run = [&](const FileDone& done) {
+            RunReport report;
+            for (const QString& page : pages) {
+                if ((report.interrupted = StopRequested())) {
+                    break;
+                }
+                report.files.append(FileResult::Success(page));
+                done(report.files.constLast());
+                // The first page lasts until the user stops the run (or long past any test).
+                for (int wait = 0; firstPageLasts && page == pages[0] && !StopRequested() && wait < 20000; ++wait) {
+                    QThread::msleep(1);
+                }
+            }
+            return report;
+        };
+        QString counted;
+        QTimer stopper;
+        QObject::connect(&stopper, &QTimer::timeout, &window, [&] {
+            auto* progress = window.findChild<QProgressDialog*>();
+            if (progress != nullptr && progress->isVisible() && progress->value() == 1 && counted.isEmpty()) {
+                counted = progress->labelText();
+                progress->findChild<QPushButton*>()->click();
+            }
+        });
+        stopper.start(10);
+        const RunReport stopped = RunWithProgress(&window, pages, run, std::chrono::milliseconds(0));
+        QCOMPARE(counted, u"1 of 3 pages done"_qs);
+        QVERIFY(stopped.interrupted);
+        QCOMPARE(stopped.files.size(), 1);
+        QVERIFY(!StopRequested());
+
+        stopper.stop();
+        firstPageLasts = false;
+        const RunReport whole = RunWithProgress(&window, pages, run, std::chrono::hours(1));
+        QVERIFY(!whole.interrupted);
+        QCOMPARE(whole.files.size(), 3);
+        QVERIFY(window.findChild<QProgressDialog*>() == nullptr);
     }
 
     // Without templates every step still works; a template that cannot be decoded is named, with
