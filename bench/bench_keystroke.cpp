@@ -43,6 +43,7 @@ public:
         return std::nullopt;
     }
     void ShowMessage(QWidget*, const QString&, const QString&, MessageIcon) override {}
+    bool Confirm(QWidget*, const QString&, const QString&, const QString&) override { return false; }
     void Beep() override {}
     void OpenExternally(const QUrl&) override {}
 };

@@ -7,6 +7,7 @@
 #include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 std::optional<QColor> DialogPickers::PickColor(QWidget* parent) {
     const QColor color = QColorDialog::getColor(Qt::black, parent);
@@ -97,6 +98,17 @@ void DialogPickers::ShowMessage(QWidget* parent, const QString& caption, const Q
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
+}
+
+bool DialogPickers::Confirm(QWidget* parent, const QString& caption, const QString& text, const QString& action) {
+    QMessageBox box(parent);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    box.setIcon(QMessageBox::Question);
+    QPushButton* chosen = box.addButton(action, QMessageBox::DestructiveRole);
+    box.setDefaultButton(box.addButton(QMessageBox::Cancel));
+    box.exec();
+    return box.clickedButton() == chosen;
 }
 
 void DialogPickers::Beep() {

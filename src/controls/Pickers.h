@@ -40,6 +40,8 @@ public:
                                               const QString& initial) = 0;
     // A modal message box with one OK button.
     virtual void ShowMessage(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) = 0;
+    // A question with two buttons, `action` and Cancel (the default); whether `action` was chosen.
+    virtual bool Confirm(QWidget* parent, const QString& caption, const QString& text, const QString& action) = 0;
     // The desktop's alert sound.
     virtual void Beep() = 0;
     // Opens `url` with the desktop's handler for it (a web address: the user's browser).
@@ -57,6 +59,7 @@ public:
     std::optional<QString> PromptText(QWidget* parent, const QString& caption, const QString& label,
                                       const QString& initial) override;
     void ShowMessage(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) override;
+    bool Confirm(QWidget* parent, const QString& caption, const QString& text, const QString& action) override;
     void Beep() override;
     void OpenExternally(const QUrl& url) override;
 };

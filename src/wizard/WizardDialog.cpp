@@ -171,6 +171,7 @@ WizardDialog::WizardDialog(Pickers& pickers, const TemplateSources& templates, c
     step = 1;
     ShowStep();
     RestoreLastDesign();
+    designAsKept = DesignJson(GatherDesign());
 }
 
 WizardDialog::~WizardDialog() = default;
@@ -320,6 +321,7 @@ void WizardDialog::OnOpenDesign() {
         return;
     }
     ApplyDesign(read.design);
+    designAsKept = DesignJson(GatherDesign());
 }
 
 void WizardDialog::OnSaveDesign() {
@@ -327,8 +329,11 @@ void WizardDialog::OnSaveDesign() {
     if (!path || path->isEmpty() || !Usable(*path)) {
         return;
     }
-    const FileResult saved = WriteDesign(GatherDesign(), *path);
-    if (!saved.Ok()) {
+    const Design design = GatherDesign();
+    const FileResult saved = WriteDesign(design, *path);
+    if (saved.Ok()) {
+        designAsKept = DesignJson(design);
+    } else {
         Tell(QStringLiteral("The design could not be saved.\n\n%1: %2").arg(saved.path, saved.error),
              Pickers::MessageIcon::Warning);
     }
@@ -441,6 +446,7 @@ void WizardDialog::OnGenerate() {
             report.notes.isEmpty() ? QStringLiteral("Done!") : QStringLiteral("Done!\n\n") + report.notes.join(u'\n');
         pickers.ShowMessage(this, windowTitle(), done, Pickers::MessageIcon::Information);
         KeepDesign(design);
+        designAsKept = DesignJson(design);
     } else {
         pickers.ShowMessage(this, windowTitle(),
                             FailureList(QStringLiteral("Some files could not be written:"), report),
@@ -448,6 +454,18 @@ void WizardDialog::OnGenerate() {
     }
     step = 1;
     ShowStep();
+}
+
+void WizardDialog::reject() {
+    // What the user typed lives only in the window until a run or a save keeps it.
+    if (DesignJson(GatherDesign()) != designAsKept &&
+        !pickers.Confirm(this, windowTitle(),
+                         QStringLiteral("Close the wizard? The changes made since the last run, save or open "
+                                        "are not kept."),
+                         QStringLiteral("Close"))) {
+        return;
+    }
+    QDialog::reject();
 }
 
 void WizardDialog::paintEvent(QPaintEvent*) {

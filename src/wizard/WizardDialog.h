@@ -28,8 +28,8 @@ QString LastDesignFile();
 // files and shows them (or, when one cannot be written, no preview and a message naming the file
 // and the reason); so does reaching the preview step from any other step, by a tab or by back, so
 // that it never shows an older banner. Back never loads the template. Enter does nothing; Esc
-// (outside the pages) and the close box end the dialog. Owns the code texts, the template
-// catalog, the pages and the buttons; `pickers` must outlive the dialog.
+// (outside the pages) and the close box end the dialog, asking first when settings changed. Owns the code texts, the
+// template catalog, the pages and the buttons; `pickers` must outlive the dialog.
 //
 // The settings of every generate run that wrote all its files are kept as a design in
 // `lastDesignFile` and restored from it at the next start; a file there that cannot be read is
@@ -73,6 +73,9 @@ public:
 
     // The OK action never closes the wizard.
     void accept() override {}
+    // Esc and the close box: with settings changed since the wizard started, or since the last
+    // run, save or open, the user is asked first; the answer Cancel keeps the wizard open.
+    void reject() override;
 
     int Step() const { return step; }
     TemplatesPage& Templates() { return *templatesPage; }
@@ -132,4 +135,6 @@ private:
     // The custom code the last run put after its blocks (empty: none), from the kept design; a run
     // takes it out of the pages too, so that custom code changed since is not left behind.
     QByteArray lastRunCustomCode;
+    // The settings as last started from, opened, saved or run (as a design file holds them).
+    QByteArray designAsKept;
 };

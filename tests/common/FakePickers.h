@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <deque>
 
@@ -20,6 +21,8 @@ public:
     std::deque<std::optional<QFont>> fonts;
     std::deque<std::optional<QString>> files, folders, texts;  // files: for opening and saving alike
     QList<Message> messages;
+    std::deque<bool> confirms;  // answers to Confirm; an empty queue answers Cancel
+    QStringList questions;      // what Confirm asked
     int beeps = 0;
     QList<QUrl> opened;  // by OpenExternally
 
@@ -54,6 +57,14 @@ public:
     }
     void ShowMessage(QWidget*, const QString& caption, const QString& text, MessageIcon icon) override {
         messages.append({caption, text, icon});
+    }
+    bool Confirm(QWidget*, const QString&, const QString& text, const QString&) override {
+        questions.append(text);
+        const bool answer = !confirms.empty() && confirms.front();
+        if (!confirms.empty()) {
+            confirms.pop_front();
+        }
+        return answer;
     }
     void Beep() override { ++beeps; }
     void OpenExternally(const QUrl& url) override { opened.append(url); }

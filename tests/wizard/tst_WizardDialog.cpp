@@ -100,7 +100,9 @@ class tst_WizardDialog : public QObject {
             } else if (action == u"rm") {
                 QVERIFY(QFile::remove(PreviewFile()));
             } else if (action == u"close") {
-                QVERIFY(wizard->close());
+                wizard->close();
+            } else if (action == u"yes") {
+                fakes->confirms.push_back(true);
             } else if (action.startsWith(u"click@")) {
                 QTest::mouseClick(target, Qt::LeftButton);
             } else if (action.startsWith(u"tab")) {
@@ -183,6 +185,7 @@ private slots:
         QCOMPARE(wizard->Editor().View().Model().HasTemplate(), row[2] == u"yes");
         QCOMPARE(QFile::exists(PreviewFile()), row[3] == u"yes");
         QVERIFY(fakes->messages.isEmpty());
+        QCOMPARE(fakes->questions.size(), int(row[5] == u"yes"));
         QCOMPARE(fakes->folders.size(), size_t(1));
     }
 
