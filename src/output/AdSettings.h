@@ -3,6 +3,7 @@
 #include "banner/Banner.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
 
 // What the block does on a page of today, each opt-in: with all of them off the block and the style
@@ -33,9 +34,9 @@ struct AdSettings {
     bool newWindow = true;
     bool customCodeEnabled = false;
     QByteArray customCode;  // bytes as they go into the page; never holds a zero byte
-    // The custom code of a run with earlier settings (the wizard's last run), which an old block
-    // may still carry: taken out with the block, so that changed custom code replaces it and is not
-    // left behind. Empty: none known.
-    QByteArray earlierCustomCode;
+    // The custom code of runs with earlier settings (the wizard's runs), which an old block may
+    // still carry: taken out with the block, so that changed custom code replaces it and is not
+    // left behind. Tried in order after the current one; empty ones are never taken out.
+    QByteArrayList earlierCustomCodes;
     PageOptions options;
 };

@@ -157,7 +157,7 @@ QByteArray AdvertMarkup(const QByteArray& imageFileName, const AdSettings& setti
 void CodeTexts::BuildCode(const QByteArray& styleFileName, const QByteArray& imageFileName,
                           const AdSettings& settings) {
     styleSheet = AdvertStyleSheet(styleTemplate, settings);
-    earlierCustomCode = settings.earlierCustomCode;
+    earlierCustomCodes = settings.earlierCustomCodes;
     const QByteArray markup = AdvertMarkup(imageFileName, settings);
     // One line, whatever the options: the removal of an old block relies only on the markers.
     codeBlock = kBeginMarker;

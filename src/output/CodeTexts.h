@@ -24,7 +24,7 @@ struct CodeTexts {
     QByteArray samplePage;
     QByteArray styleTemplate;
     QByteArray codeBlock;
-    QByteArray earlierCustomCode;  // what an old block may carry besides the current custom code
+    QByteArrayList earlierCustomCodes;  // what an old block may carry besides the current custom code
     QByteArray styleSheet;
     // What a Content-Security-Policy without 'unsafe-inline' must allow for `codeBlock` to show:
     // one line per directive, such as "script-src 'sha256-…'", the hash of the inline text the

@@ -123,7 +123,7 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
     return report;
 }
 
-RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, const QByteArray& earlierCustomCode,
+RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, const QByteArrayList& earlierCustomCodes,
                        const FileDone& done) {
     RunReport report;
     QStringList cleanedFolders;  // in the order of their first cleaned page
@@ -142,7 +142,7 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
             Add(report, done, {FileResult::Failure(page, QStringLiteral("does not exist"))});
             continue;
         }
-        const BlockRemoval removal = RemoveOldBlocks(*read.value, customCode, earlierCustomCode);
+        const BlockRemoval removal = RemoveOldBlocks(*read.value, customCode, earlierCustomCodes);
         if (!removal.removed) {
             report.notes.append(page + QStringLiteral(": no advert"));
             continue;

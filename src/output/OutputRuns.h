@@ -50,14 +50,14 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
                    const QImage& banner2x = {}, const FileDone& done = {});
 
 // The remove run: takes the advert out of each page as RemoveOldBlocks does, with `customCode` and
-// `earlierCustomCode` as the custom code that may follow a block (empty: none), and writes the page
+// `earlierCustomCodes` as the custom code that may follow a block (empty: none), and writes the page
 // back only when something was taken out. A page without an advert is left as it was, not even
 // touched, and noted as having none; a page that cannot be read, or written back when it must be,
 // is a failure. Each folder's images and style sheet stay, since other pages may use them; the
 // notes say so for every folder that had a page cleaned and still holds any of them. A failure
 // never stops the run.
-RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, const QByteArray& earlierCustomCode = {},
-                       const FileDone& done = {});
+RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode,
+                       const QByteArrayList& earlierCustomCodes = {}, const FileDone& done = {});
 
 // The preview run: writes "adPreview.gif" (with the hidpi option "adPreview@2x.gif" from
 // `banner2x` too), "adPreview.css" and "adPreview.html" into `folder` (empty:

@@ -103,11 +103,28 @@ bool CutsMarker(string_view text, size_t from, size_t end) {
     return false;
 }
 
-// The custom code that may follow an old block: the current settings' and an earlier run's. An
+// The custom code that may follow an old block: the current settings', then earlier runs'. An
 // empty one is never taken out on its own.
 struct CustomCodes {
     string_view current;
-    string_view earlier;
+    const QByteArrayList& earlier;
+
+    // The first of them that `text` holds at `at`, and that `fits` there; empty for none.
+    template <typename Fits>
+    string_view At(string_view text, size_t at, Fits fits) const {
+        const auto found = [&](string_view code) {
+            return !code.empty() && text.substr(at, code.size()) == code && fits(code.size());
+        };
+        if (found(current)) {
+            return current;
+        }
+        for (const QByteArray& code : earlier) {
+            if (found(View(code))) {
+                return View(code);
+            }
+        }
+        return {};
+    }
 };
 
 // Reads the page once. Without `customCode` it only finds positions; with it, it also finds what
@@ -139,14 +156,13 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
             // still go alone: the bytes that looked like custom code may start a tag of the page's
             // own. Were the block kept, a new block put in right after it would let the next run
             // take it.
-            size_t took = 0;
-            for (const string_view code : {customCode->current, customCode->earlier}) {
-                if (!code.empty() && text.substr(end, code.size()) == code &&
-                    !JoinsIntoMarkup(text, from, end + code.size()) && !CutsMarker(text, end, end + code.size())) {
-                    took = code.size();
-                    break;
-                }
-            }
+            const size_t took =
+                customCode
+                    ->At(text, end,
+                         [&](size_t size) {
+                             return !JoinsIntoMarkup(text, from, end + size) && !CutsMarker(text, end, end + size);
+                         })
+                    .size();
             const bool tookCode = took > 0;
             end += took;
             // A block stays where taking it out would change how the rest of the page reads: one that
@@ -218,20 +234,20 @@ qsizetype InsertionPoint(const QByteArray& page) {
 }
 
 BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCode,
-                             const QByteArray& earlierCustomCode) {
-    const PagePlan plan = Plan(View(page), CustomCodes{View(customCode), View(earlierCustomCode)});
+                             const QByteArrayList& earlierCustomCodes) {
+    const PagePlan plan = Plan(View(page), CustomCodes{View(customCode), earlierCustomCodes});
     if (plan.removals.empty()) {
         return {page, false};
     }
     return {Apply(View(page), plan, std::nullopt), true};
 }
 
-QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const QByteArray& earlierCustomCode) {
+QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes) {
     const string_view block = View(codeBlock);
     const size_t end = block.find(kEnd);
     const string_view customCode = end == npos ? string_view() : block.substr(end + kEnd.size());
     const string_view text = View(page);
-    return Apply(text, Plan(text, CustomCodes{customCode, View(earlierCustomCode)}), block);
+    return Apply(text, Plan(text, CustomCodes{customCode, earlierCustomCodes}), block);
 }
 
 PageRead ReadPageText(const QString& path) {
@@ -411,7 +427,7 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
         return results;
     }
     const QByteArray written =
-        InjectCode(page.value.value_or(texts.samplePage), texts.codeBlock, texts.earlierCustomCode);
+        InjectCode(page.value.value_or(texts.samplePage), texts.codeBlock, texts.earlierCustomCodes);
     results.append(start == PageStart::Sample ? ReplaceFile(written, pagePath)
                                               : ReplaceFile(written, pagePath, readAs));
     return results;

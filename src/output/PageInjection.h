@@ -36,8 +36,8 @@ struct BlockRemoval {
 // - every old block: a begin marker followed by an end marker with no begin marker between them,
 //   once the blocks inside it have gone (so blocks nested in each other go together);
 // - right after each, the bytes that are exactly `customCode`, so that custom code is never doubled,
-//   or else exactly `earlierCustomCode`, what a run with earlier settings put there (the wizard's
-//   last run), so that changed custom code replaces the old; unless taking them too would join a
+//   or else exactly the first of `earlierCustomCodes` found there, what runs with earlier settings
+//   put there (the wizard's), so that changed custom code replaces the old; unless taking them too would join a
 //   '<' before the block and what follows them into markup, or cut in two a marker that begins
 //   among them.
 // Nothing else goes with a block: what follows it up to the closing body tag may be custom code of
@@ -48,12 +48,13 @@ struct BlockRemoval {
 // attribute, a script or another comment, and a block whose removal would change how the rest of
 // the page reads (one that opens or closes an svg or math element).
 BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCode,
-                             const QByteArray& earlierCustomCode = {});
+                             const QByteArrayList& earlierCustomCodes = {});
 
 // The page with its old blocks removed by RemoveOldBlocks (the custom code being whatever follows
 // the end marker in `codeBlock`) and `codeBlock` inserted at the insertion point of what is left.
 // Injecting the same block again gives the same page.
-QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const QByteArray& earlierCustomCode = {});
+QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock,
+                      const QByteArrayList& earlierCustomCodes = {});
 
 // The largest page read. A page is held in memory a few times over while its block is replaced.
 inline constexpr qint64 kMaxPageBytes = qint64(1) << 30;

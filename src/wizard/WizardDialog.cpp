@@ -346,7 +346,7 @@ void WizardDialog::RestoreLastDesign() {
     const DesignRead read = ReadDesign(lastDesign);
     if (read.status.Ok()) {
         ApplyDesign(read.design);
-        lastRunCustomCode = read.design.customCodeEnabled ? read.design.customCode : QByteArray();
+        NoteCustomCodeRun(read.design);
         return;
     }
     if (read.missing) {
@@ -365,8 +365,15 @@ void WizardDialog::RestoreLastDesign() {
     Tell(what + QStringLiteral("\n\n%1: %2").arg(lastDesign, read.status.error), Pickers::MessageIcon::Warning);
 }
 
+void WizardDialog::NoteCustomCodeRun(const Design& design) {
+    // Most recent first: a page the latest run did not reach may still carry an older run's.
+    if (design.customCodeEnabled && !design.customCode.isEmpty()) {
+        runsCustomCodes.removeAll(design.customCode);
+        runsCustomCodes.prepend(design.customCode);
+    }
+}
+
 void WizardDialog::KeepDesign(const Design& design) {
-    lastRunCustomCode = design.customCodeEnabled ? design.customCode : QByteArray();
     if (lastDesign.isEmpty() || !keepLastDesign) {
         return;
     }
@@ -412,7 +419,7 @@ void WizardDialog::OnGenerate() {
     }
     const Design design = GatherDesign();
     AdSettings settings = design.Advert();
-    settings.earlierCustomCode = lastRunCustomCode;
+    settings.earlierCustomCodes = runsCustomCodes;
     if (!CustomCodeUsable(settings)) {
         return;
     }
@@ -425,9 +432,13 @@ void WizardDialog::OnGenerate() {
     const QImage banner2x = settings.options.hidpi ? editorPage->ComposedAt2x() : QImage();
     const QByteArray customCode = settings.customCodeEnabled ? settings.customCode : QByteArray();
     const RunReport report = RunWithProgress(this, pages, [&](const FileDone& done) {
-        return target.removeAdvert ? RemoveAdvert(target.pages, customCode, lastRunCustomCode, done)
+        return target.removeAdvert ? RemoveAdvert(target.pages, customCode, runsCustomCodes, done)
                                    : Generate(runTexts, banner, target, settings, banner2x, done);
     });
+    // A run that stopped or failed part way has put its custom code into some pages all the same.
+    if (!target.removeAdvert && !report.Written().isEmpty()) {
+        NoteCustomCodeRun(design);
+    }
     outputPage->ShowCspSources(target.removeAdvert || report.Written().isEmpty() ? QByteArrayList()
                                                                                  : runTexts.cspSources);
     if (report.interrupted) {

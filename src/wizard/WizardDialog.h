@@ -104,6 +104,8 @@ private:
     void ShowPreview();
     void RestoreLastDesign();
     void KeepDesign(const Design& design);
+    // Notes the custom code of a run that wrote pages with `design` (see runsCustomCodes).
+    void NoteCustomCodeRun(const Design& design);
     // A message box; before the window is shown it waits until it is, so that it appears over it.
     void Tell(const QString& text, Pickers::MessageIcon icon);
     // Whether `path`, from a file dialog, names the file it seems to; if not, says so.
@@ -132,9 +134,10 @@ private:
     // Off when a last design that could not be read could not be moved aside either: it is not
     // replaced then.
     bool keepLastDesign = true;
-    // The custom code the last run put after its blocks (empty: none), from the kept design; a run
-    // takes it out of the pages too, so that custom code changed since is not left behind.
-    QByteArray lastRunCustomCode;
+    // The custom code the wizard's runs put after their blocks, most recent first: the kept
+    // design's, then this session's runs', whether they wrote every page or not. A run takes each
+    // out of the pages too, so that custom code changed since is not left behind.
+    QByteArrayList runsCustomCodes;
     // The settings as last started from, opened, saved or run (as a design file holds them).
     QByteArray designAsKept;
 };

@@ -174,8 +174,8 @@ QString CheckInjection(QByteArrayView input) {
     texts.BuildCode(QByteArrayLiteral("VornetAdStyle.css"), QByteArrayLiteral("VornetAdMap.gif"), settings);
     const QByteArray block = texts.codeBlock + custom;
 
-    const QByteArray once = InjectCode(page, block, earlier);
-    const QByteArray rest = RemoveOldBlocks(page, custom, earlier).page;
+    const QByteArray once = InjectCode(page, block, {earlier});
+    const QByteArray rest = RemoveOldBlocks(page, custom, {earlier}).page;
     const qsizetype at = InsertionPoint(rest);
     if (once != rest.left(at) + block + rest.mid(at)) {
         return QStringLiteral("the page is not the cleaned page with the block at its insertion point: ") + Hex(once);
@@ -184,7 +184,7 @@ QString CheckInjection(QByteArrayView input) {
     if (!next.removed || next.page != rest) {
         return QStringLiteral("the next run does not take out exactly the new block: ") + Hex(next.page);
     }
-    if (RemoveOldBlocks(rest, custom, earlier).removed) {
+    if (RemoveOldBlocks(rest, custom, {earlier}).removed) {
         return QStringLiteral("an old block was left: ") + Hex(rest);
     }
     const bool kept = IsInert(custom) && IsInert(earlier) ? RemovedOnlyWhatRunsWrote(page, rest, {custom, earlier})

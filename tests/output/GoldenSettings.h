@@ -28,7 +28,7 @@ inline void ApplySetting(AdSettings& s, const QByteArray& line) {
         s.customCodeEnabled = key == "custom";
         s.customCode = QByteArray::fromPercentEncoding(value);
     } else if (key == "earlier-custom") {
-        s.earlierCustomCode = QByteArray::fromPercentEncoding(value);
+        s.earlierCustomCodes.append(QByteArray::fromPercentEncoding(value));
     } else if (options.count(key)) {
         *options.at(key) = value == "1";
     } else {

@@ -49,8 +49,8 @@ private slots:
         QCOMPARE(ReadAll(page), once);
         // The remove run leaves the page as it was before the first run: only what runs wrote goes.
         const QByteArray customCode = settings.customCodeEnabled ? settings.customCode : QByteArray();
-        QVERIFY(RemoveAdvert({page}, customCode, settings.earlierCustomCode).Ok());
-        QCOMPARE(ReadAll(page), RemoveOldBlocks(input, customCode, settings.earlierCustomCode).page);
+        QVERIFY(RemoveAdvert({page}, customCode, settings.earlierCustomCodes).Ok());
+        QCOMPARE(ReadAll(page), RemoveOldBlocks(input, customCode, settings.earlierCustomCodes).page);
     }
 
     // insertion.tsv: where the block goes into a page.

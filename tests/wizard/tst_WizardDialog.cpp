@@ -241,20 +241,35 @@ private slots:
 
     // Custom code changed since the last run, in this session or the one before, replaces the last
     // run's in the page instead of being put in beside it.
+    // Runs with custom code A; a restart; B, which fails on the second page (write-protected); C.
+    // Each run takes out what the earlier ones put in: the kept design's code after a restart, and
+    // a run's that failed part way, whose code went into some pages only.
     void changedCustomCode_replacesTheLastRuns() {
         QTemporaryDir out;
+        const QStringList pages{out.filePath(u"1.html"_qs), out.filePath(u"2.html"_qs)};
+        for (const QString& path : pages) {
+            QVERIFY(WriteAll(path, "<html><body>\n</body></html>\n"));
+        }
         for (const QString& code : {u"<p>A</p>"_qs, u"<p>B</p>"_qs, u"<p>C</p>"_qs}) {
             if (code == u"<p>B</p>") {
                 Start();
             }
             Field<QCheckBox>(wizard->Options(), u"customCodeBox"_qs)->setChecked(true);
             Field<QPlainTextEdit>(wizard->Options(), u"customCode"_qs)->setPlainText(code);
-            Act(u"tab5"_qs);
-            Field<QLineEdit>(wizard->Output(), u"outputFolder"_qs)->setText(out.path() + u'/');
+            Act(u"tab5 click@modifyExisting"_qs);
+            if (code != u"<p>C</p>") {
+                fakes->files.assign(pages.begin(), pages.end());
+                Act(u"click@addFile click@addFile"_qs);
+            }
+            QVERIFY(QFile::setPermissions(pages[1], code == u"<p>B</p>" ? QFile::ReadOwner
+                                                                        : QFile::WriteOwner | QFile::ReadOwner));
             Act(u"generate"_qs);
         }
-        const QByteArray page = ReadAll(out.filePath(u"VornetAdCode.html"_qs));
-        QVERIFY2(page.count("<p>") == 1 && page.contains("<!--VornetAdEnd--><p>C</p>"), page.constData());
+        for (const QString& path : pages) {
+            const QByteArray page = ReadAll(path);
+            QVERIFY2(page.count("<p>") == 1 && page.contains("<!--VornetAdEnd--><p>C</p>"), page.constData());
+        }
+        QVERIFY(fakes->messages[1].text.contains(u"2.html: "_qs));
     }
 
     // A run over many pages goes on a second thread: the window draws meanwhile, and once the run
