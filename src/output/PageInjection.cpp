@@ -361,30 +361,31 @@ QString AdvertFileInTheWay(const QString& pagePath, const QList<ImageFile>& imag
     return {};
 }
 
-// Writes the images and the style sheet, unless `shared` tells that they were written or failed,
-// and notes there how they went. One result per file attempted.
+// Writes the images, then the style sheet, unless `shared` tells that they were written or failed,
+// and notes there how they went. The first failure ends it: the folder's older files then still
+// go together, as the pages that show them need (the style sheet gives the image its size). One
+// result per file attempted.
 QList<FileResult> WriteSharedFiles(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
                                    SharedFiles& shared) {
     QList<FileResult> results;
     if (shared.written || !shared.failure.isEmpty()) {
         return results;
     }
-    QStringList failed;
-    const auto write = [&](const FileResult& result) {
-        results.append(result);
-        if (!result.Ok()) {
-            failed.append(QFileInfo(result.path).fileName());
-        }
-    };
     for (const ImageFile& image : images) {
         const Result<QByteArray>& gif = image.gif->encoded;
-        write(gif.Ok() ? WriteSharedFile(gif.value, image.path, true) : FileResult::Failure(image.path, gif.error));
+        results.append(gif.Ok() ? WriteSharedFile(gif.value, image.path, true)
+                                : FileResult::Failure(image.path, gif.error));
+        if (!results.constLast().Ok()) {
+            break;
+        }
     }
-    write(WriteSharedFile(texts.styleSheet, stylePath, false));
-    shared.written = failed.isEmpty();
+    if (results.constLast().Ok()) {
+        results.append(WriteSharedFile(texts.styleSheet, stylePath, false));
+    }
+    shared.written = results.constLast().Ok();
     if (!shared.written) {
         shared.failure = QStringLiteral("not given the advert, since %1 could not be written; left as it is")
-                             .arg(failed.join(QStringLiteral(" and ")));
+                             .arg(QFileInfo(results.constLast().path).fileName());
     }
     return results;
 }
