@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -39,6 +40,9 @@ int main(int argc, char* argv[]) {
     if (AnswerInformationOption(argc, argv)) {
         return 0;
     }
+    // Past a file size limit (ulimit -f) a write fails and is reported with the reason, rather
+    // than the program ending in the middle of a file.
+    std::signal(SIGXFSZ, SIG_IGN);
     // The preview page's browser shares its graphics context with the widgets.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);

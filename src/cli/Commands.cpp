@@ -279,9 +279,12 @@ int RunMakeTemplate(const CliRequest& request) {
     if (refused) {
         return 1;
     }
-    int status = 0;
+    QList<FileToWrite> set;
     for (size_t i = 0; i < files.value.size(); ++i) {
-        const FileResult result = ReplaceFile(files.value[i].bytes, paths[qsizetype(i)]);
+        set.append({files.value[i].bytes, paths[qsizetype(i)]});
+    }
+    int status = 0;
+    for (const FileResult& result : ReplaceFiles(set)) {
         if (result.Ok()) {
             PrintLine(stdout, result.path);
         } else {

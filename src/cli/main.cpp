@@ -147,5 +147,8 @@ int main(int argc, char* argv[]) {
     // reader that stops early must not end the run half done.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     std::signal(SIGPIPE, SIG_IGN);
+    // Past a file size limit (ulimit -f) a write fails, and the file is reported with the reason,
+    // rather than the process ending in the middle of it, unannounced.
+    std::signal(SIGXFSZ, SIG_IGN);
     return WithOutputChecked(Run(argc, argv), stdoutClosed);
 }

@@ -13,16 +13,21 @@ namespace {
 // and read on other threads, so it is an atomic, which a handler may use when it is lock-free.
 std::atomic<int> g_stopRequested = 0;
 static_assert(std::atomic<int>::is_always_lock_free);
-volatile std::sig_atomic_t g_temporaryNamed = 0;
-char g_temporary[PATH_MAX + 1] = {};
+// The temporary files being written, last noted last: a set of files replaced together has one
+// for each until they are all renamed. A name too long to keep is an empty slot.
+constexpr int kNotedFiles = 8;
+volatile std::sig_atomic_t g_temporaries = 0;
+char g_temporary[kNotedFiles][PATH_MAX + 1] = {};
 
 extern "C" void OnStopSignal(int signal) {
     if (g_stopRequested == 0) {
         g_stopRequested = 1;
         return;
     }
-    if (g_temporaryNamed != 0) {
-        ::unlink(g_temporary);
+    for (int i = 0; i < g_temporaries && i < kNotedFiles; ++i) {
+        if (g_temporary[i][0] != '\0') {
+            ::unlink(g_temporary[i]);
+        }
     }
     struct sigaction standard {};
     standard.sa_handler = SIG_DFL;
@@ -62,13 +67,21 @@ void ClearStopRequest() {
 }
 
 void NoteTemporaryFile(const QByteArray& path) {
-    g_temporaryNamed = 0;
-    const size_t length = std::min(size_t(path.size()), sizeof g_temporary - 1);
-    std::memcpy(g_temporary, path.constData(), length);
-    g_temporary[length] = '\0';
-    g_temporaryNamed = length == size_t(path.size()) ? 1 : 0;
+    const int slot = g_temporaries;
+    if (slot >= kNotedFiles) {
+        return;
+    }
+    // The slot is filled before it is counted, so the handler never reads half a name.
+    char* name = g_temporary[slot];
+    const bool fits = size_t(path.size()) < sizeof g_temporary[slot];
+    const size_t length = fits ? size_t(path.size()) : 0;
+    std::memcpy(name, path.constData(), length);
+    name[length] = '\0';
+    g_temporaries = slot + 1;
 }
 
 void ForgetTemporaryFile() {
-    g_temporaryNamed = 0;
+    if (g_temporaries > 0) {
+        g_temporaries = g_temporaries - 1;
+    }
 }

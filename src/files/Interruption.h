@@ -23,6 +23,7 @@ void RequestStop();
 void ClearStopRequest();
 
 // ReplaceFile names the temporary file it is writing, and forgets it once it has been renamed or
-// removed, so that the second signal can remove it.
+// removed, so that the second signal can remove it. Several may be named at once (ReplaceFiles),
+// each forgotten in the opposite order.
 void NoteTemporaryFile(const QByteArray& path);
 void ForgetTemporaryFile();

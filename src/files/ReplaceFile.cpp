@@ -7,7 +7,9 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSet>
 
 #include <cerrno>
 #include <climits>
@@ -332,6 +334,78 @@ FileResult ReplaceFile(QByteArrayView bytes, const QString& path) {
 
 FileResult ReplaceFile(QByteArrayView bytes, const QString& path, const FileStamp& readAs) {
     return Replace(bytes, path, readAs);
+}
+
+QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
+    struct Staged {
+        QByteArray target;
+        QByteArray temp;
+        bool existed = false;
+    };
+    std::vector<Staged> staged;
+    std::optional<FileResult> failure;
+    const QString outcome = QStringLiteral("no file of the set was written");
+    for (const FileToWrite& file : files) {
+        const std::optional<QByteArray> name = EncodedName(file.path);
+        if (!name) {
+            failure = FileResult::Failure(file.path, QStringLiteral("the name cannot be represented on this system"));
+            break;
+        }
+        const Target target = Resolve(*name);
+        if (const QString refusal = CheckTarget(target); !refusal.isEmpty()) {
+            failure = FileResult::Failure(file.path, refusal);
+            break;
+        }
+        QByteArray tempPath;
+        if (const std::optional<FailedStep> failed =
+                WriteTemporary(FolderPart(target.path), NamePart(target.path), file.bytes, target, tempPath)) {
+            failure = Failed(file.path, *failed, outcome);
+            break;
+        }
+        staged.push_back({target.path, tempPath, target.exists});
+    }
+    QList<FileResult> results;
+    const auto forgetAll = [&staged] {
+        for (size_t i = 0; i < staged.size(); ++i) {
+            ForgetTemporaryFile();
+        }
+    };
+    if (failure) {
+        for (const Staged& file : staged) {
+            ::unlink(file.temp.constData());
+        }
+        forgetAll();
+        for (const FileToWrite& file : files) {
+            results.append(file.path == failure->path
+                               ? *failure
+                               : FileResult::Failure(file.path, QStringLiteral("not written, since %1 could not be")
+                                                                    .arg(QFileInfo(failure->path).fileName())));
+        }
+        return results;
+    }
+    // Each rename is a step of its own; one that fails here (rare: the files stand ready) leaves
+    // the set mixed, and the result says which old file stayed.
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const Staged& file = staged[size_t(i)];
+        if (::rename(file.temp.constData(), file.target.constData()) != 0) {
+            const int error = errno;
+            ::unlink(file.temp.constData());
+            results.append(Failed(files[i].path, {QStringLiteral("cannot replace the file"), error, true},
+                                  file.existed ? QStringLiteral("the old file is unchanged")
+                                               : QStringLiteral("nothing was written")));
+        } else {
+            results.append(FileResult::Success(files[i].path));
+        }
+    }
+    forgetAll();
+    QSet<QByteArray> folders;
+    for (const Staged& file : staged) {
+        folders.insert(FolderPart(file.target));
+    }
+    for (const QByteArray& folder : std::as_const(folders)) {
+        FlushFolder(folder);
+    }
+    return results;
 }
 
 QString WriteTarget(const QString& path) {

@@ -3,6 +3,7 @@
 #include "files/FileResult.h"
 
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -42,6 +43,18 @@ FileStamp StampOf(const QString& path);
 // ReplaceFile, refused without a change when the file at the path is no longer as `readAs` says:
 // the new file is removed, and the one there stays as it is, with its change.
 FileResult ReplaceFile(QByteArrayView bytes, const QString& path, const FileStamp& readAs);
+
+// One file of a set that ReplaceFiles writes together.
+struct FileToWrite {
+    QByteArrayView bytes;
+    QString path;
+};
+
+// Replaces (or creates) each file of a set as ReplaceFile does, but all of them or none: every new
+// file is written, flushed and closed beside its target before any is renamed over the old one,
+// so that a failure on one (a full disk, a name too long, a refused node) leaves every old file as
+// it was. One result per file, in order; a file not written for another's failure says which.
+QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files);
 
 // Where ReplaceFile writes for `path`: the end of its chain of links, in a folder named as the
 // system names it (its own links resolved). Two paths that land on one file give the same text,

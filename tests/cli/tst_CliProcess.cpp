@@ -172,19 +172,34 @@ private slots:
                  qPrintable(u"%1 listed, %2 done"_qs.arg(listed).arg(done)));
     }
 
-    // Output a script cannot read fails the run, though every file was written.
-    void lostOutput_isAFailure_data() {
+    // What the process meets rather than a file fails the run with the reason: output a script
+    // cannot read, though every file was written; a file size limit (ulimit -f), which leaves the
+    // page as it was and no temporary file, where it would have ended the process unannounced.
+    void processLimits_failTheRunWithTheReason_data() {
         QTest::addColumn<QString>("words");
-        QTest::newRow("full disk") << u"code >/dev/full"_qs;
-        QTest::newRow("closed") << u"--version >&-"_qs;
+        QTest::addColumn<QString>("told");
+        const QString lost = u"vornetad-cli: what this run printed could not be written"_qs;
+        QTest::newRow("stdout on a full disk") << u"code >/dev/full"_qs << lost;
+        QTest::newRow("stdout closed") << u"--version >&-"_qs << lost;
+        QTest::newRow("file size limit") << u"generate --modify p.html"_qs << u"VornetAdMap.gif: cannot write: "_qs;
     }
-    void lostOutput_isAFailure() {
+    void processLimits_failTheRunWithTheReason() {
         QFETCH(QString, words);
+        QFETCH(QString, told);
+        QTemporaryDir dir;
+        const QByteArray page = "<html><body>\n</body></html>\n";
+        QVERIFY(WriteAll(dir.filePath(u"p.html"_qs), page));
         QProcess cli;
-        cli.start(u"/bin/sh"_qs, {u"-c"_qs, u"exec \"$0\" "_qs + words, kCli});
+        cli.setWorkingDirectory(dir.path());
+        cli.start(u"/bin/sh"_qs, {u"-c"_qs, u"ulimit -f 1 && exec \"$0\" "_qs + words, kCli});
         QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
         QCOMPARE(cli.exitCode(), 1);
-        QVERIFY(cli.readAllStandardError().startsWith("vornetad-cli: what this run printed could not be written"));
+        const QString error = QString::fromUtf8(cli.readAllStandardError());
+        QVERIFY2(error.contains(told), qPrintable(error));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{u"p.html"_qs});
+        QCOMPARE(ReadAll(dir.filePath(u"p.html"_qs)), page);
     }
 
 private:

@@ -233,16 +233,18 @@ private slots:
 
     // A write that fails part-way, on a full disk or at the process's file size limit, for sizes on
     // both sides of the usual 16 KiB buffers: reported with the system's reason, the old file whole,
-    // no temporary file left behind.
+    // no temporary file left behind. Written in a set after a small file (ReplaceFiles), the
+    // small one is not replaced either.
     void failedWrite_leavesOldFileWhole_data() {
         QTest::addColumn<qint64>("size");
         QTest::addColumn<bool>("fullDisk");
         QTest::addColumn<bool>("existing");
+        QTest::addColumn<bool>("inSet");
         for (const qint64 size : {qint64(1), qint64(15) << 10, qint64(17) << 10, qint64(1) << 20}) {
-            for (const int c : {0, 1, 2, 3}) {
-                QTest::addRow("%s, %lld bytes, %s", c & 1 ? "full disk" : "size limit", size,
-                              c & 2 ? "over a file" : "new file")
-                    << size << bool(c & 1) << bool(c & 2);
+            for (const int c : {0, 1, 2, 3, 4, 5, 6, 7}) {
+                QTest::addRow("%s, %lld bytes, %s%s", c & 1 ? "full disk" : "size limit", size,
+                              c & 2 ? "over a file" : "new file", c & 4 ? ", in a set" : "")
+                    << size << bool(c & 1) << bool(c & 2) << bool(c & 4);
             }
         }
     }
@@ -251,6 +253,7 @@ private slots:
         QFETCH(qint64, size);
         QFETCH(bool, fullDisk);
         QFETCH(bool, existing);
+        QFETCH(bool, inSet);
         Scene scene;
         const QString folder = scene.Path(u"disk"_qs);
         scene.Make({}, "disk/");
@@ -259,6 +262,7 @@ private slots:
             QSKIP("cannot mount a tmpfs here (needs root in a namespace that allows it)");
         }
         scene.Make(u"disk"_qs, existing ? "page.html" : "", "old page");
+        scene.Make(u"disk"_qs, "small.gif", "old small");
         if (fullDisk) {
             QFile filler(folder + u"/filler"_qs);
             QVERIFY(filler.open(QIODevice::WriteOnly));
@@ -271,11 +275,18 @@ private slots:
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limit), 0);
         const auto before = Snapshot(folder);
         const QString path = folder + u"/page.html"_qs;
-        const FileResult result = ReplaceFile(QByteArray(size, 'p'), path);
+        const QByteArray bytes(size, 'p');
+        const QList<FileResult> results = inSet ? ReplaceFiles({{"s", folder + u"/small.gif"_qs}, {bytes, path}})
+                                                : QList<FileResult>{ReplaceFile(bytes, path)};
         ::setrlimit(RLIMIT_FSIZE, &previous);
 
-        QCOMPARE(result.path, path);
-        QVERIFY2(result.error.contains(ErrorText(fullDisk ? ENOSPC : EFBIG)), qPrintable(result.error));
+        QCOMPARE(results.constLast().path, path);
+        QString errors;
+        for (const FileResult& result : results) {
+            QVERIFY(!result.Ok());
+            errors += result.error + u'\n';
+        }
+        QVERIFY2(errors.contains(ErrorText(fullDisk ? ENOSPC : EFBIG)), qPrintable(errors));
         QVERIFY(Snapshot(folder) == before);
     }
 
