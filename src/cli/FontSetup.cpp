@@ -1,6 +1,7 @@
 #include "cli/FontSetup.h"
 
 #include <dlfcn.h>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -29,7 +30,11 @@ void LoadFontConfiguration() {
 
 void StartFontSetup() {
     if (!SetupThread().joinable()) {
-        SetupThread() = std::thread(LoadFontConfiguration);
+        // Where the system gives no thread (a process limit), the drawing loads it in its turn.
+        try {
+            SetupThread() = std::thread(LoadFontConfiguration);
+        } catch (const std::system_error&) {
+        }
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -146,8 +147,12 @@ int TemplateCatalog::Scan(const TemplateSources& sources) {
     };
     const qsizetype helpers = std::min<qsizetype>(std::max(1U, std::thread::hardware_concurrency()), paths.size()) - 1;
     std::vector<std::jthread> pool;
-    for (qsizetype i = 0; i < helpers; ++i) {
-        pool.emplace_back(decode);
+    try {
+        for (qsizetype i = 0; i < helpers; ++i) {
+            pool.emplace_back(decode);
+        }
+    } catch (const std::system_error&) {
+        // The system gives no more threads (a process limit): the ones there are do the rest.
     }
     decode();
     pool.clear();

@@ -17,14 +17,20 @@ RunReport RunWithProgress(QWidget* window, const QStringList& pages,
     const QSet<QString> listed(pages.begin(), pages.end());
     std::atomic<int> pagesDone = 0;
     RunReport report;
-    const std::unique_ptr<QThread> worker(QThread::create([&] {
+    const auto work = [&] {
         report = run([&](const FileResult& file) {
             if (listed.contains(file.path)) {
                 ++pagesDone;
             }
         });
-    }));
+    };
+    const std::unique_ptr<QThread> worker(QThread::create(work));
     worker->start();
+    // Where the system gives no thread (a process limit), the run goes on this one all the same.
+    if (!worker->isRunning() && !worker->isFinished()) {
+        work();
+        return report;
+    }
     // Until the dialog shows, the window waits without drawing: no longer than a moment.
     if (!worker->wait(QDeadlineTimer(quiet.count()))) {
         QProgressDialog progress(window);
