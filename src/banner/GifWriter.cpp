@@ -84,7 +84,7 @@ Result<QByteArray> EncodeBannerGif(const QImage& banner) {
         return Result<QByteArray>::Failure({}, reason);
     };
     if (banner.isNull() || banner.width() <= 0 || banner.height() <= 0) {
-        return fail(QStringLiteral("the banner image is empty"));
+        return fail(QStringLiteral("the banner could not be drawn (most likely there is not enough memory)"));
     }
     if (banner.width() > kMaxGifSide || banner.height() > kMaxGifSide) {
         return fail(QStringLiteral("the banner is larger than a GIF can hold (%1 x %2 pixels)")

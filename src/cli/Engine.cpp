@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -56,7 +57,16 @@ extern "C" Q_DECL_EXPORT int VornetadCliEngine(const CliRequest* request, size_t
     }
     // Ctrl+C stops a run between two files, never in the middle of one.
     StopOnSignals();
-    const int status = RunRequest(*request, program);
+    int status = 1;
+    try {
+        status = RunRequest(*request, program);
+    } catch (const std::bad_alloc&) {
+        // Each file is written whole or not at all, so a run cut short here has damaged none.
+        std::fputs("vornetad-cli: there is not enough memory to go on; every file is either as it was or "
+                   "completely written\n",
+                   stderr);
+        return 1;
+    }
     if (StopRequested()) {
         std::fputs("vornetad-cli: interrupted; every file is either as it was or completely written, and the "
                    "files not yet reached are untouched\n",

@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QSet>
 
+#include <new>
 #include <optional>
 
 bool RunReport::Ok() const {
@@ -48,6 +49,18 @@ void Add(RunReport& report, const FileDone& done, const QList<FileResult>& files
         if (done) {
             done(file);
         }
+    }
+}
+
+// Does one page's work. A page that needs more memory than is left (a large page, a process with a
+// memory limit) is that page's failure, with nothing of it written, and the run goes on to the next.
+template <typename Work>
+void ForOnePage(RunReport& report, const FileDone& done, const QString& page, Work work) {
+    try {
+        work();
+    } catch (const std::bad_alloc&) {
+        Add(report, done,
+            {FileResult::Failure(page, QStringLiteral("there is not enough memory to rewrite it; left as it is"))});
     }
 }
 
@@ -116,9 +129,11 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
             runFolder = folder;
             shared = {};
         }
-        Add(report, done,
-            WritePage(texts, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName), page,
-                      shared, target.pagesFound ? PageStart::Found : PageStart::AsItIs));
+        ForOnePage(report, done, page, [&] {
+            Add(report, done,
+                WritePage(texts, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName), page,
+                          shared, target.pagesFound ? PageStart::Found : PageStart::AsItIs));
+        });
     }
     return report;
 }
@@ -132,27 +147,29 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
         if (Stopping(report)) {
             break;
         }
-        const FileStamp readAs = StampOf(page);
-        const PageRead read = ReadPageText(page);
-        if (!read.Ok()) {
-            Add(report, done, {FileResult::Failure(page, read.error)});
-            continue;
-        }
-        if (!read.value) {
-            Add(report, done, {FileResult::Failure(page, QStringLiteral("does not exist"))});
-            continue;
-        }
-        const BlockRemoval removal = RemoveOldBlocks(*read.value, customCode, earlierCustomCodes);
-        if (!removal.removed) {
-            report.notes.append(page + QStringLiteral(": no advert"));
-            continue;
-        }
-        const FileResult written = ReplaceFile(removal.page, page, readAs);
-        if (written.Ok() && !cleaned.contains(FolderOf(page))) {
-            cleaned.insert(FolderOf(page));
-            cleanedFolders.append(FolderOf(page));
-        }
-        Add(report, done, {written});
+        ForOnePage(report, done, page, [&] {
+            const FileStamp readAs = StampOf(page);
+            const PageRead read = ReadPageText(page);
+            if (!read.Ok()) {
+                Add(report, done, {FileResult::Failure(page, read.error)});
+                return;
+            }
+            if (!read.value) {
+                Add(report, done, {FileResult::Failure(page, QStringLiteral("does not exist"))});
+                return;
+            }
+            const BlockRemoval removal = RemoveOldBlocks(*read.value, customCode, earlierCustomCodes);
+            if (!removal.removed) {
+                report.notes.append(page + QStringLiteral(": no advert"));
+                return;
+            }
+            const FileResult written = ReplaceFile(removal.page, page, readAs);
+            if (written.Ok() && !cleaned.contains(FolderOf(page))) {
+                cleaned.insert(FolderOf(page));
+                cleanedFolders.append(FolderOf(page));
+            }
+            Add(report, done, {written});
+        });
     }
     for (const QString& folder : cleanedFolders) {
         if (const QString note = LeftInPlace(folder); !note.isEmpty()) {

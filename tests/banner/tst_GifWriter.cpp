@@ -71,7 +71,7 @@ private slots:
         const QString old = dir.filePath(u"old.gif"_qs);
         QVERIFY(WriteAll(old, "previous contents"));
         for (const auto& [banner, reason] :
-             {std::pair(QImage(), u"empty"_qs),
+             {std::pair(QImage(), u"could not be drawn"_qs),
               std::pair(QImage(70000, 1, QImage::Format_ARGB32_Premultiplied), u"larger"_qs)}) {
             const FileResult result = SaveAsGif(banner, old);
             QCOMPARE(result.path, old);
