@@ -157,10 +157,10 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Whole numbers are ASCII digits, with a minus sign only where negative values are allowed: no
-// blanks, no plus sign, no other bases.
+// Whole numbers are ASCII digits, perhaps after a minus sign: no blanks, no plus sign, no other
+// bases. A negative number where none is allowed is told the range, like any number outside it.
 QString ParseInt(const QString& name, const QByteArray& value, int low, int high, int& out) {
-    const bool negative = low < 0 && value.startsWith('-');
+    const bool negative = value.startsWith('-');
     const QByteArray digits = negative ? value.mid(1) : value;
     if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), IsDigit)) {
         return QStringLiteral("%1 needs a whole number, not \"%2\"").arg(name, Shown(value));

@@ -40,7 +40,9 @@ QString TemplateNameProblem(const QString& name) {
         return QStringLiteral("The name \"%1\" cannot be used as a file name on this system.").arg(name);
     }
     if (encoded->size() > kMaxNameBytes) {
-        return QStringLiteral("The name is too long for a file name; keep it under %1 letters.").arg(kMaxNameBytes / 4);
+        return QStringLiteral("The name is too long for a file name: at most %1 bytes, which is %1 plain letters "
+                              "(a, b, 1, 2) or fewer letters of other scripts.")
+            .arg(kMaxNameBytes);
     }
     if (IsHiddenTemplateName(name + QStringLiteral(".gif"))) {
         return QStringLiteral("\"%1\" ends in \"%2\", which marks the %3 of another template: the template list would "
