@@ -376,10 +376,11 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
         }
         forgetAll();
         for (const FileToWrite& file : files) {
-            results.append(file.path == failure->path
-                               ? *failure
-                               : FileResult::Failure(file.path, QStringLiteral("not written, since %1 could not be")
-                                                                    .arg(QFileInfo(failure->path).fileName())));
+            results.append(
+                file.path == failure->path
+                    ? *failure
+                    : FileResult::Failure(file.path, QStringLiteral("left as it was, since %1 could not be written")
+                                                         .arg(QFileInfo(failure->path).fileName())));
         }
         return results;
     }

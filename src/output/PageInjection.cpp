@@ -420,6 +420,15 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
     if (start == PageStart::Found && !page.value) {
         return {FileResult::Failure(pagePath, QStringLiteral("no longer exists; not made anew"))};
     }
+    // Made before anything is written for the page: a page too large for the memory left fails here,
+    // with no image or style sheet written on its account.
+    const QByteArray written =
+        InjectCode(page.value.value_or(texts.samplePage), texts.codeBlock, texts.earlierCustomCodes);
+    if (written.size() > kMaxPageBytes) {
+        return {FileResult::Failure(pagePath, QStringLiteral("would be larger than %1 MiB with the advert, and no "
+                                                             "later run could read it; left unchanged")
+                                                  .arg(kMaxPageBytes >> 20))};
+    }
     QList<FileResult> results = WriteSharedFiles(texts, images, stylePath, shared);
     // A block whose image or style sheet is missing shows a broken banner, or an unstyled one in
     // the page's flow, on a live site; the page as it was is the better page.
@@ -427,8 +436,6 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
         results.append(FileResult::Failure(pagePath, shared.failure));
         return results;
     }
-    const QByteArray written =
-        InjectCode(page.value.value_or(texts.samplePage), texts.codeBlock, texts.earlierCustomCodes);
     results.append(start == PageStart::Sample ? ReplaceFile(written, pagePath)
                                               : ReplaceFile(written, pagePath, readAs));
     return results;
