@@ -53,7 +53,8 @@ void Add(RunReport& report, const FileDone& done, const QList<FileResult>& files
 }
 
 // Does one page's work. A page that needs more memory than is left (a large page, a process with a
-// memory limit) is that page's failure, with nothing of it written, and the run goes on to the next.
+// memory limit) is that page's failure, and the run goes on to the next. Its new text is made
+// before anything is written for it (see WritePage), so nothing has been.
 template <typename Work>
 void ForOnePage(RunReport& report, const FileDone& done, const QString& page, Work work) {
     try {
@@ -108,10 +109,13 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
     RunReport report;
     if (target.createNew) {
         const QString& folder = target.outputFolder;
+        const QString page = JoinPath(folder, target.fileName);
         SharedFiles shared;
-        Add(report, done,
-            WritePage(texts, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName),
-                      JoinPath(folder, target.fileName), shared));
+        ForOnePage(report, done, page, [&] {
+            Add(report, done,
+                WritePage(texts, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName), page,
+                          shared));
+        });
         return report;
     }
     // The images and the style sheet go into each folder once per unbroken run of its pages, with

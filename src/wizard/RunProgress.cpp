@@ -5,12 +5,48 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QSet>
 #include <QThread>
 #include <QTimer>
 
 #include <atomic>
 #include <memory>
+#include <new>
+#include <utility>
+
+namespace {
+
+// A progress dialog that only Stop ends early: Esc and the close box ask for Stop as its button
+// does, and none of them hides it, so that the window under it takes no input until the run ends.
+class RunDialog final : public QProgressDialog {
+public:
+    explicit RunDialog(QWidget* window)
+        : QProgressDialog(window) {
+        // By default a cancel hides the dialog at once, while the run still goes on.
+        disconnect(this, &QProgressDialog::canceled, this, &QProgressDialog::cancel);
+        connect(this, &QProgressDialog::canceled, this, &RunDialog::Stop);
+    }
+
+    bool Stopping() const { return stopping; }
+    void reject() override { Stop(); }
+
+private:
+    void Stop() {
+        if (std::exchange(stopping, true)) {
+            return;
+        }
+        RequestStop();
+        setLabelText(QStringLiteral("Stopping after the page in progress\u2026"));
+        if (auto* button = findChild<QPushButton*>()) {
+            button->setEnabled(false);
+        }
+    }
+
+    bool stopping = false;
+};
+
+}  // namespace
 
 RunReport RunWithProgress(QWidget* window, const QStringList& pages,
                           const std::function<RunReport(const FileDone&)>& run, std::chrono::milliseconds quiet) {
@@ -18,11 +54,18 @@ RunReport RunWithProgress(QWidget* window, const QStringList& pages,
     std::atomic<int> pagesDone = 0;
     RunReport report;
     const auto work = [&] {
-        report = run([&](const FileResult& file) {
-            if (listed.contains(file.path)) {
-                ++pagesDone;
-            }
-        });
+        try {
+            report = run([&](const FileResult& file) {
+                if (listed.contains(file.path)) {
+                    ++pagesDone;
+                }
+            });
+        } catch (const std::bad_alloc&) {
+            // Out of the runs' own reach (the banner's encoding, say): nothing was written since.
+            report.files.append(FileResult::Failure(
+                {}, QStringLiteral("There was not enough memory to go on; every file is either as it was or "
+                                   "completely written.")));
+        }
     };
     const std::unique_ptr<QThread> worker(QThread::create(work));
     worker->start();
@@ -33,7 +76,7 @@ RunReport RunWithProgress(QWidget* window, const QStringList& pages,
     }
     // Until the dialog shows, the window waits without drawing: no longer than a moment.
     if (!worker->wait(QDeadlineTimer(quiet.count()))) {
-        QProgressDialog progress(window);
+        RunDialog progress(window);
         progress.setWindowTitle(window->windowTitle());
         progress.setWindowModality(Qt::WindowModal);
         progress.setCancelButtonText(QStringLiteral("Stop"));
@@ -43,14 +86,10 @@ RunReport RunWithProgress(QWidget* window, const QStringList& pages,
         progress.setAutoClose(false);
         const auto show = [&] {
             progress.setValue(pagesDone);
-            if (!progress.wasCanceled()) {
-                progress.setLabelText(QStringLiteral("%1 of %2 pages done").arg(pagesDone).arg(pages.size()));
+            if (!progress.Stopping()) {
+                progress.setLabelText(QStringLiteral("%1 of %2 pages written").arg(pagesDone).arg(pages.size()));
             }
         };
-        QObject::connect(&progress, &QProgressDialog::canceled, &progress, [&] {
-            RequestStop();
-            progress.setLabelText(QStringLiteral("Stopping after the page in progress\u2026"));
-        });
         QTimer tick;
         QObject::connect(&tick, &QTimer::timeout, &progress, show);
         tick.start(100);

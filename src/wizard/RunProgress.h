@@ -14,10 +14,11 @@ class QWidget;
 inline constexpr std::chrono::milliseconds kQuietRun{300};
 
 // Does `run` on a second thread, so that a run over many pages never freezes `window`: after
-// `quiet`, a window-modal progress dialog counts the listed `pages` done (a page is done when the
-// run reports a file of that path) and offers Stop, which asks the run to stop after the page in
-// progress (RequestStop); the report then says it was interrupted. The window takes no input
-// while the run lasts. Returns once the run has ended, with its report.
+// `quiet`, a window-modal progress dialog counts the listed `pages` written (a page counts when
+// the run reports a file of that path) and offers Stop, which asks the run to stop after the page
+// in progress (RequestStop); the report then says it was interrupted. The dialog stays until the
+// run ends, so the window takes no input meanwhile. Running out of memory outside the runs' own
+// care is reported as a failure without a path. Returns once the run has ended, with its report.
 RunReport RunWithProgress(QWidget* window, const QStringList& pages,
                           const std::function<RunReport(const FileDone&)>& run,
                           std::chrono::milliseconds quiet = kQuietRun);

@@ -76,7 +76,8 @@ QString FailureList(const QString& heading, const RunReport& report) {
     QString text = heading + u'\n';
     const QList<FileResult> failures = report.Failures();
     for (const FileResult& failure : failures) {
-        text += QStringLiteral("\n%1: %2").arg(failure.path, failure.error);
+        text += failure.path.isEmpty() ? u'\n' + failure.error
+                                       : QStringLiteral("\n%1: %2").arg(failure.path, failure.error);
     }
     return text;
 }
@@ -373,9 +374,9 @@ void WizardDialog::NoteCustomCodeRun(const Design& design) {
     }
 }
 
-void WizardDialog::KeepDesign(const Design& design) {
+bool WizardDialog::KeepDesign(const Design& design) {
     if (lastDesign.isEmpty() || !keepLastDesign) {
-        return;
+        return false;
     }
     QDir().mkpath(QFileInfo(lastDesign).absolutePath());
     const FileResult kept = WriteDesign(design, lastDesign);
@@ -383,6 +384,7 @@ void WizardDialog::KeepDesign(const Design& design) {
         Tell(QStringLiteral("The settings could not be kept for the next start.\n\n%1: %2").arg(kept.path, kept.error),
              Pickers::MessageIcon::Warning);
     }
+    return kept.Ok();
 }
 
 void WizardDialog::Tell(const QString& text, Pickers::MessageIcon icon) {
@@ -432,7 +434,7 @@ void WizardDialog::OnGenerate() {
     const QImage banner2x = settings.options.hidpi ? editorPage->ComposedAt2x() : QImage();
     const QByteArray customCode = settings.customCodeEnabled ? settings.customCode : QByteArray();
     const RunReport report = RunWithProgress(this, pages, [&](const FileDone& done) {
-        return target.removeAdvert ? RemoveAdvert(target.pages, customCode, runsCustomCodes, done)
+        return target.removeAdvert ? RemoveAdvert(target.pages, customCode, settings.earlierCustomCodes, done)
                                    : Generate(runTexts, banner, target, settings, banner2x, done);
     });
     // A run that stopped or failed part way has put its custom code into some pages all the same.
@@ -456,8 +458,9 @@ void WizardDialog::OnGenerate() {
         const QString done =
             report.notes.isEmpty() ? QStringLiteral("Done!") : QStringLiteral("Done!\n\n") + report.notes.join(u'\n');
         pickers.ShowMessage(this, windowTitle(), done, Pickers::MessageIcon::Information);
-        KeepDesign(design);
-        designAsKept = DesignJson(design);
+        if (KeepDesign(design)) {
+            designAsKept = DesignJson(design);
+        }
     } else {
         pickers.ShowMessage(this, windowTitle(),
                             FailureList(QStringLiteral("Some files could not be written:"), report),

@@ -103,7 +103,8 @@ private:
     // Writes the preview files and shows them, or says which could not be written.
     void ShowPreview();
     void RestoreLastDesign();
-    void KeepDesign(const Design& design);
+    // Whether `design` is now kept for the next start.
+    bool KeepDesign(const Design& design);
     // Notes the custom code of a run that wrote pages with `design` (see runsCustomCodes).
     void NoteCustomCodeRun(const Design& design);
     // A message box; before the window is shown it waits until it is, so that it appears over it.

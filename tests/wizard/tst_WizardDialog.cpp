@@ -273,12 +273,14 @@ private slots:
     }
 
     // A run over many pages goes on a second thread: the window draws meanwhile, and once the run
-    // lasts, a dialog counts the pages done and stops the run after the page in progress. The
-    // stop is taken back for the next run, which goes to its end without a dialog.
+    // lasts, a dialog counts the pages written and stops the run after the page in progress. Stop
+    // and then Esc leave the dialog shown, so that the window takes no input until the run ends.
+    // The stop is taken back for the next run, which goes to its end without a dialog.
     void longRun_showsProgressAndStops() {
         QWidget window;
         window.show();
         const QStringList pages{u"/p/1.html"_qs, u"/p/2.html"_qs, u"/p/3.html"_qs};
+        std::atomic<bool> looked = false;
         bool firstPageLasts = true;
         const auto run = [&](const FileDone& done) {
             RunReport report;
@@ -288,35 +290,46 @@ private slots:
                 }
                 report.files.append(FileResult::Success(page));
                 done(report.files.constLast());
-                // The first page lasts until the user stops the run (or long past any test).
-                for (int wait = 0; firstPageLasts && page == pages[0] && !StopRequested() && wait < 20000; ++wait) {
+                // The first page lasts until the test has looked at the dialog after Stop.
+                for (int wait = 0; firstPageLasts && page == pages[0] && !looked && wait < 20000; ++wait) {
                     QThread::msleep(1);
                 }
             }
             return report;
         };
         QString counted;
-        QTimer stopper;
-        QObject::connect(&stopper, &QTimer::timeout, &window, [&] {
+        bool shownAfterStop = false;
+        int step = 0;
+        QTimer user;
+        QObject::connect(&user, &QTimer::timeout, &window, [&] {
             auto* progress = window.findChild<QProgressDialog*>();
-            if (progress != nullptr && progress->isVisible() && progress->value() == 1 && counted.isEmpty()) {
+            if (progress == nullptr || !progress->isVisible() || progress->value() != 1) {
+                return;
+            }
+            if (step == 0) {
                 counted = progress->labelText();
                 progress->findChild<QPushButton*>()->click();
+            } else if (step == 1) {
+                QTest::keyClick(progress, Qt::Key_Escape);
+            } else if (step == 2) {
+                shownAfterStop = !progress->findChild<QPushButton*>()->isEnabled();
+                looked = true;
             }
+            ++step;
         });
-        stopper.start(10);
+        user.start(10);
         const RunReport stopped = RunWithProgress(&window, pages, run, std::chrono::milliseconds(0));
-        QCOMPARE(counted, u"1 of 3 pages done"_qs);
+        QCOMPARE(counted, u"1 of 3 pages written"_qs);
+        QVERIFY(shownAfterStop);
         QVERIFY(stopped.interrupted);
         QCOMPARE(stopped.files.size(), 1);
         QVERIFY(!StopRequested());
 
-        stopper.stop();
+        user.stop();
         firstPageLasts = false;
         const RunReport whole = RunWithProgress(&window, pages, run, std::chrono::hours(1));
         QVERIFY(!whole.interrupted);
         QCOMPARE(whole.files.size(), 3);
-        QVERIFY(window.findChild<QProgressDialog*>() == nullptr);
     }
 
     // Without templates every step still works; a template that cannot be decoded is named, with
