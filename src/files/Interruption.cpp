@@ -16,7 +16,7 @@ static_assert(std::atomic<int>::is_always_lock_free);
 // The temporary files being written, last noted last: a set of files replaced together has one
 // for each until they are all renamed. A name too long to keep is an empty slot.
 constexpr int kNotedFiles = 8;
-volatile std::sig_atomic_t g_temporaries = 0;
+std::atomic<int> g_temporaries = 0;  // may count past kNotedFiles; those names are not kept
 char g_temporary[kNotedFiles][PATH_MAX + 1] = {};
 
 extern "C" void OnStopSignal(int signal) {
@@ -24,7 +24,8 @@ extern "C" void OnStopSignal(int signal) {
         g_stopRequested = 1;
         return;
     }
-    for (int i = 0; i < g_temporaries && i < kNotedFiles; ++i) {
+    const int noted = std::min(g_temporaries.load(std::memory_order_acquire), kNotedFiles);
+    for (int i = 0; i < noted; ++i) {
         if (g_temporary[i][0] != '\0') {
             ::unlink(g_temporary[i]);
         }
@@ -67,21 +68,20 @@ void ClearStopRequest() {
 }
 
 void NoteTemporaryFile(const QByteArray& path) {
-    const int slot = g_temporaries;
-    if (slot >= kNotedFiles) {
-        return;
+    const int slot = g_temporaries.load(std::memory_order_relaxed);
+    if (slot < kNotedFiles) {
+        char* name = g_temporary[slot];
+        const bool fits = size_t(path.size()) < sizeof g_temporary[slot];
+        const size_t length = fits ? size_t(path.size()) : 0;
+        std::memcpy(name, path.constData(), length);
+        name[length] = '\0';
     }
-    // The slot is filled before it is counted, so the handler never reads half a name.
-    char* name = g_temporary[slot];
-    const bool fits = size_t(path.size()) < sizeof g_temporary[slot];
-    const size_t length = fits ? size_t(path.size()) : 0;
-    std::memcpy(name, path.constData(), length);
-    name[length] = '\0';
-    g_temporaries = slot + 1;
+    // Released after the name is in place, so the handler never reads half a name.
+    g_temporaries.store(slot + 1, std::memory_order_release);
 }
 
 void ForgetTemporaryFile() {
-    if (g_temporaries > 0) {
-        g_temporaries = g_temporaries - 1;
+    if (const int noted = g_temporaries.load(std::memory_order_relaxed); noted > 0) {
+        g_temporaries.store(noted - 1, std::memory_order_release);
     }
 }

@@ -103,27 +103,27 @@ bool CutsMarker(string_view text, size_t from, size_t end) {
     return false;
 }
 
-// The custom code that may follow an old block: the current settings', then earlier runs'. An
-// empty one is never taken out on its own.
+// The custom code that may follow an old block: the current settings' and earlier runs'. An empty
+// one is never taken out on its own.
 struct CustomCodes {
     string_view current;
     const QByteArrayList& earlier;
 
-    // The first of them that `text` holds at `at`, and that `fits` there; empty for none.
+    // The longest of them that `text` holds at `at`, and that `fits` there; empty for none. The
+    // longest, since custom code shortened since (a line taken off its end) still starts the same.
     template <typename Fits>
     string_view At(string_view text, size_t at, Fits fits) const {
-        const auto found = [&](string_view code) {
-            return !code.empty() && text.substr(at, code.size()) == code && fits(code.size());
-        };
-        if (found(current)) {
-            return current;
-        }
-        for (const QByteArray& code : earlier) {
-            if (found(View(code))) {
-                return View(code);
+        string_view longest;
+        const auto consider = [&](string_view code) {
+            if (code.size() > longest.size() && text.substr(at, code.size()) == code && fits(code.size())) {
+                longest = code;
             }
+        };
+        consider(current);
+        for (const QByteArray& code : earlier) {
+            consider(View(code));
         }
-        return {};
+        return longest;
     }
 };
 

@@ -36,10 +36,10 @@ struct BlockRemoval {
 // - every old block: a begin marker followed by an end marker with no begin marker between them,
 //   once the blocks inside it have gone (so blocks nested in each other go together);
 // - right after each, the bytes that are exactly `customCode`, so that custom code is never doubled,
-//   or else exactly the first of `earlierCustomCodes` found there, what runs with earlier settings
-//   put there (the wizard's), so that changed custom code replaces the old; unless taking them too would join a
-//   '<' before the block and what follows them into markup, or cut in two a marker that begins
-//   among them.
+//   or one of `earlierCustomCodes`, what runs with earlier settings put there (the wizard's), so
+//   that changed custom code replaces the old; the longest of them found there, since code
+//   shortened since starts as the old did; unless taking it too would join a '<' before the block
+//   and what follows it into markup, or cut in two a marker that begins in it.
 // Nothing else goes with a block: what follows it up to the closing body tag may be custom code of
 // a run with other settings, but it may as well be the page's own footer or, where a block was
 // put at the top of the body by hand, the whole page; only bytes known to be custom code are.
