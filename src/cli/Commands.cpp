@@ -281,7 +281,7 @@ int RunMakeTemplate(const CliRequest& request) {
     }
     QList<FileToWrite> set;
     for (size_t i = 0; i < files.value.size(); ++i) {
-        set.append({files.value[i].bytes, paths[qsizetype(i)]});
+        set.append({files.value[i].bytes, paths[qsizetype(i)], std::nullopt});
     }
     int status = 0;
     for (const FileResult& result : ReplaceFiles(set)) {

@@ -364,6 +364,15 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
         }
         staged.push_back({target.path, tempPath, target.exists});
     }
+    // The last look before any old file goes: one changed meanwhile keeps its change, and so the
+    // set stays whole.
+    for (size_t i = 0; !failure && i < staged.size(); ++i) {
+        if (files[qsizetype(i)].readAs && StampOf(staged[i].target) != *files[qsizetype(i)].readAs) {
+            failure = FileResult::Failure(files[qsizetype(i)].path,
+                                          QStringLiteral("was changed while it was being rewritten; left as it is, "
+                                                         "with that change (run again)"));
+        }
+    }
     QList<FileResult> results;
     const auto forgetAll = [&staged] {
         for (size_t i = 0; i < staged.size(); ++i) {
@@ -376,11 +385,11 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
         }
         forgetAll();
         for (const FileToWrite& file : files) {
-            results.append(
-                file.path == failure->path
-                    ? *failure
-                    : FileResult::Failure(file.path, QStringLiteral("left as it was, since %1 could not be written")
-                                                         .arg(QFileInfo(failure->path).fileName())));
+            results.append(file.path == failure->path
+                               ? *failure
+                               : FileResult::Failure(file.path, QLatin1String(kLeftForAnother) +
+                                                                    QStringLiteral("%1 could not be written")
+                                                                        .arg(QFileInfo(failure->path).fileName())));
         }
         return results;
     }

@@ -44,17 +44,23 @@ FileStamp StampOf(const QString& path);
 // the new file is removed, and the one there stays as it is, with its change.
 FileResult ReplaceFile(QByteArrayView bytes, const QString& path, const FileStamp& readAs);
 
-// One file of a set that ReplaceFiles writes together.
+// One file of a set that ReplaceFiles writes together; with `readAs`, only if the file there is
+// still as it says.
 struct FileToWrite {
     QByteArrayView bytes;
     QString path;
+    std::optional<FileStamp> readAs;
 };
 
+// How a file of a set that was not written for another's failure begins its reason, which then
+// names that file.
+inline constexpr char kLeftForAnother[] = "left as it was, since ";
+
 // Replaces (or creates) each file of a set as ReplaceFile does, but all of them or none: every new
-// file is written, flushed and closed beside its target before any is renamed over the old one,
-// so that a failure on one (a full disk, a name too long, a refused node) leaves every old file as
-// it was. One result per file, in order; a file not written for another's failure says which.
-QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files);
+// file is written, flushed and closed beside its target, and every stamp checked, before any is
+// renamed over the old one, so that a failure on one (a full disk, a name too long, a refused
+// node, a change meanwhile) leaves every old file as it was. One result per file, in order.
+[[nodiscard]] QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files);
 
 // Where ReplaceFile writes for `path`: the end of its chain of links, in a folder named as the
 // system names it (its own links resolved). Two paths that land on one file give the same text,

@@ -27,7 +27,7 @@ struct RunReport {
     QList<FileResult> files;
     QString previewPage;       // the preview run's page path; empty for a generate run or an unwritten page
     QStringList notes;         // files looked at and left as they were on purpose, one line each with why
-    bool interrupted = false;  // a signal stopped the run between two pages (see StopOnSignals)
+    bool interrupted = false;  // a stop was asked for, and the run stopped between two pages (StopRequested)
 
     bool Ok() const;
     QList<FileResult> Failures() const;
@@ -45,7 +45,7 @@ using FileDone = std::function<void(const FileResult&)>;
 // fail, that page and the rest of the run are left as they are. With the hidpi option
 // `banner2x`, the banner at twice the size, goes beside the image as "VornetAdMap@2x.gif" whenever
 // the image does (a null one is reported as a failure of that file). Every file is reported; a failure never stops the
-// run, a signal does (StopOnSignals), between two pages.
+// run, a stop asked for does (a signal or RequestStop, see StopRequested), between two pages.
 RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings,
                    const QImage& banner2x = {}, const FileDone& done = {});
 

@@ -282,26 +282,27 @@ PageRead ReadPage(const QString& path) {
 
 namespace {
 
-// Writes a file the advert shares among a folder's pages. They are written through a link as a
-// page is, so that folders may share one; but a link may lead anywhere, a page of the user's
-// included. So through a link, an image replaces only a GIF, an empty file or nothing, and a style
-// sheet only a file named as one; and what was looked at must still be there when it is replaced.
-FileResult WriteSharedFile(QByteArrayView bytes, const QString& path, bool image) {
+// Why the advert may not write a file its folder's pages share at `path`, or empty when it may.
+// They are written through a link as a page is, so that folders may share one; but a link may
+// lead anywhere, a page of the user's included. So through a link, an image replaces only a GIF,
+// an empty file or nothing, and a style sheet only a file named as one. `readAs` is what was
+// looked at, which must still be there when it is replaced.
+QString SharedFileRefusal(const QString& path, bool image, std::optional<FileStamp>& readAs) {
     if (!QFileInfo(path).isSymLink()) {
-        return ReplaceFile(bytes, path);
+        return {};
     }
     const QString target = WriteTarget(path);
     const auto refuse = [&](const QString& why) {
-        return FileResult::Failure(path, QStringLiteral("is a link to %1, which %2; left as it is").arg(target, why));
+        return QStringLiteral("is a link to %1, which %2; left as it is").arg(target, why);
     };
-    const FileStamp readAs = StampOf(path);
+    readAs = StampOf(path);
     if (!image && !target.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
         return refuse(QStringLiteral("is not a style sheet"));
     }
     if (image) {
         // Its start tells: a GIF's header and first blocks hold zero bytes (its aspect byte is one
-        // in nearly every GIF, and every run of image data ends with one). Each page of the folder
-        // looks again while the image is refused, so a large file is not read whole.
+        // in nearly every GIF, and every run of image data ends with one). A large file is not
+        // read whole.
         constexpr qint64 kAnySize = qint64(1) << 62;
         constexpr qint64 kStart = qint64(64) << 10;
         RegularFile file(path, kAnySize);
@@ -314,7 +315,7 @@ FileResult WriteSharedFile(QByteArrayView bytes, const QString& path, bool image
             return refuse(QStringLiteral("is not a GIF image"));
         }
     }
-    return ReplaceFile(bytes, path, readAs);
+    return {};
 }
 
 // Why the page at `pagePath` is no page but where one of the advert's own files goes; empty when
@@ -361,31 +362,45 @@ QString AdvertFileInTheWay(const QString& pagePath, const QList<ImageFile>& imag
     return {};
 }
 
-// Writes the images, then the style sheet, unless `shared` tells that they were written or failed,
-// and notes there how they went. The first failure ends it: the folder's older files then still
-// go together, as the pages that show them need (the style sheet gives the image its size). One
-// result per file attempted.
+// Writes the images and the style sheet, unless `shared` tells that they were written or failed,
+// and notes there how they went. All of them or none: the pages that show a folder's older files
+// need them together (the style sheet gives the image its size). One result per file attempted.
 QList<FileResult> WriteSharedFiles(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
                                    SharedFiles& shared) {
-    QList<FileResult> results;
     if (shared.written || !shared.failure.isEmpty()) {
-        return results;
+        return {};
     }
+    QList<FileToWrite> set;
+    std::optional<FileResult> refused;
+    const auto add = [&](QByteArrayView bytes, const QString& path, bool image) {
+        std::optional<FileStamp> readAs;
+        if (const QString refusal = SharedFileRefusal(path, image, readAs); !refusal.isEmpty()) {
+            refused = FileResult::Failure(path, refusal);
+        }
+        set.append({bytes, path, readAs});
+    };
     for (const ImageFile& image : images) {
         const Result<QByteArray>& gif = image.gif->encoded;
-        results.append(gif.Ok() ? WriteSharedFile(gif.value, image.path, true)
-                                : FileResult::Failure(image.path, gif.error));
-        if (!results.constLast().Ok()) {
+        if (!gif.Ok()) {
+            refused = FileResult::Failure(image.path, gif.error);
+            break;
+        }
+        add(gif.value, image.path, true);
+        if (refused) {
             break;
         }
     }
-    if (results.constLast().Ok()) {
-        results.append(WriteSharedFile(texts.styleSheet, stylePath, false));
+    if (!refused) {
+        add(texts.styleSheet, stylePath, false);
     }
-    shared.written = results.constLast().Ok();
+    const QList<FileResult> results = refused ? QList<FileResult>{*refused} : ReplaceFiles(set);
+    const auto cause = std::find_if(results.begin(), results.end(), [](const FileResult& result) {
+        return !result.Ok() && !result.error.startsWith(QLatin1String(kLeftForAnother));
+    });
+    shared.written = cause == results.end();
     if (!shared.written) {
         shared.failure = QStringLiteral("not given the advert, since %1 could not be written; left as it is")
-                             .arg(QFileInfo(results.constLast().path).fileName());
+                             .arg(QFileInfo(cause->path).fileName());
     }
     return results;
 }
