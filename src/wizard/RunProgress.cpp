@@ -23,8 +23,9 @@ class RunDialog final : public QProgressDialog {
 public:
     explicit RunDialog(QWidget* window)
         : QProgressDialog(window) {
-        // By default a cancel hides the dialog at once, while the run still goes on.
-        disconnect(this, &QProgressDialog::canceled, this, &QProgressDialog::cancel);
+        // By default a cancel hides the dialog at once, while the run still goes on. Qt makes that
+        // connection by name, and only a disconnection by name undoes it.
+        disconnect(this, SIGNAL(canceled()), this, SLOT(cancel()));
         connect(this, &QProgressDialog::canceled, this, &RunDialog::Stop);
     }
 

@@ -416,7 +416,7 @@ bool WizardDialog::CustomCodeUsable(const AdSettings& settings) {
 }
 
 void WizardDialog::OnGenerate() {
-    if (!outputPage->ValidateOutput()) {
+    if (running || !outputPage->ValidateOutput()) {
         return;
     }
     const Design design = GatherDesign();
@@ -433,10 +433,14 @@ void WizardDialog::OnGenerate() {
     const QImage banner = editorPage->View().Model().Composed();
     const QImage banner2x = settings.options.hidpi ? editorPage->ComposedAt2x() : QImage();
     const QByteArray customCode = settings.customCodeEnabled ? settings.customCode : QByteArray();
+    // The progress dialog keeps input from the window; this keeps out what may come another way
+    // (a close from the desktop, a queued click) while the run goes on.
+    running = true;
     const RunReport report = RunWithProgress(this, pages, [&](const FileDone& done) {
         return target.removeAdvert ? RemoveAdvert(target.pages, customCode, settings.earlierCustomCodes, done)
                                    : Generate(runTexts, banner, target, settings, banner2x, done);
     });
+    running = false;
     // A run that stopped or failed part way has put its custom code into some pages all the same.
     if (!target.removeAdvert && !report.Written().isEmpty()) {
         NoteCustomCodeRun(design);
@@ -471,6 +475,9 @@ void WizardDialog::OnGenerate() {
 }
 
 void WizardDialog::reject() {
+    if (running) {
+        return;
+    }
     // What the user typed lives only in the window until a run or a save keeps it.
     if (DesignJson(GatherDesign()) != designAsKept &&
         !pickers.Confirm(this, windowTitle(),

@@ -141,4 +141,6 @@ private:
     QByteArrayList runsCustomCodes;
     // The settings as last started from, opened, saved or run (as a design file holds them).
     QByteArray designAsKept;
+    // A generate or remove run is going on (RunWithProgress): no second one, and no closing.
+    bool running = false;
 };

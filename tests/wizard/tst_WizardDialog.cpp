@@ -313,10 +313,12 @@ private slots:
             if (step == 0) {
                 counted = progress->labelText();
                 progress->findChild<QPushButton*>()->click();
+                shownAfterStop = progress->isVisible();
             } else if (step == 1) {
                 QTest::keyClick(progress, Qt::Key_Escape);
+                shownAfterStop = shownAfterStop && progress->isVisible();
             } else if (step == 2) {
-                shownAfterStop = !progress->findChild<QPushButton*>()->isEnabled();
+                shownAfterStop = shownAfterStop && !progress->findChild<QPushButton*>()->isEnabled();
                 looked = true;
             }
             ++step;
