@@ -156,13 +156,10 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
             // still go alone: the bytes that looked like custom code may start a tag of the page's
             // own. Were the block kept, a new block put in right after it would let the next run
             // take it.
-            const size_t took =
-                customCode
-                    ->At(text, end,
-                         [&](size_t size) {
-                             return !JoinsIntoMarkup(text, from, end + size) && !CutsMarker(text, end, end + size);
-                         })
-                    .size();
+            const auto fits = [&](size_t size) {
+                return !JoinsIntoMarkup(text, from, end + size) && !CutsMarker(text, end, end + size);
+            };
+            const size_t took = customCode->At(text, end, fits).size();
             const bool tookCode = took > 0;
             end += took;
             // A block stays where taking it out would change how the rest of the page reads: one that

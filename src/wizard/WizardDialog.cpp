@@ -450,11 +450,8 @@ void WizardDialog::OnGenerate() {
     if (report.interrupted) {
         const QString stopped = QStringLiteral("Stopped before every page was done: each page is either done or "
                                                "as it was. Generate again to do them all.");
-        pickers.ShowMessage(this, windowTitle(),
-                            report.Ok() ? stopped
-                                        : FailureList(stopped + QStringLiteral("\n\nSome files could not "
-                                                                               "be written:"),
-                                                      report),
+        const QString failed = stopped + QStringLiteral("\n\nSome files could not be written:");
+        pickers.ShowMessage(this, windowTitle(), report.Ok() ? stopped : FailureList(failed, report),
                             Pickers::MessageIcon::Warning);
     } else if (report.Ok()) {
         // Files looked at and left as they were on purpose (a page without an advert, the images
