@@ -292,48 +292,14 @@ FileStamp StampOf(const QByteArray& name) {
     return {true, info.st_dev, info.st_ino, info.st_size, ns(info.st_mtim), ns(info.st_ctim)};
 }
 
-FileResult Replace(QByteArrayView bytes, const QString& path, const std::optional<FileStamp>& readAs) {
-    const std::optional<QByteArray> name = EncodedName(path);
-    if (!name) {
-        return FileResult::Failure(path, QStringLiteral("the name cannot be represented on this system"));
-    }
-    const Target target = Resolve(*name);
-    if (const QString refusal = CheckTarget(target); !refusal.isEmpty()) {
-        return FileResult::Failure(path, refusal);
-    }
-    const QString outcome =
-        target.exists ? QStringLiteral("the old file is unchanged") : QStringLiteral("nothing was written");
-    const QByteArray folder = FolderPart(target.path);
-    QByteArray tempPath;
-    if (const std::optional<FailedStep> failed =
-            WriteTemporary(folder, NamePart(target.path), bytes, target, tempPath)) {
-        return Failed(path, *failed, outcome);
-    }
-    if (readAs && StampOf(target.path) != *readAs) {
-        ::unlink(tempPath.constData());
-        ForgetTemporaryFile();
-        return FileResult::Failure(path, QStringLiteral("was changed while it was being rewritten; left as it is, "
-                                                        "with that change (run again)"));
-    }
-    if (::rename(tempPath.constData(), target.path.constData()) != 0) {
-        const int error = errno;
-        ::unlink(tempPath.constData());
-        ForgetTemporaryFile();
-        return Failed(path, {QStringLiteral("cannot replace the file"), error, true}, outcome);
-    }
-    ForgetTemporaryFile();
-    FlushFolder(folder);
-    return FileResult::Success(path);
-}
-
 }  // namespace
 
 FileResult ReplaceFile(QByteArrayView bytes, const QString& path) {
-    return Replace(bytes, path, std::nullopt);
+    return ReplaceFiles({{bytes, path, std::nullopt}}).constFirst();
 }
 
 FileResult ReplaceFile(QByteArrayView bytes, const QString& path, const FileStamp& readAs) {
-    return Replace(bytes, path, readAs);
+    return ReplaceFiles({{bytes, path, readAs}}).constFirst();
 }
 
 QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
@@ -344,7 +310,6 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
     };
     std::vector<Staged> staged;
     std::optional<FileResult> failure;
-    const QString outcome = QStringLiteral("no file of the set was written");
     for (const FileToWrite& file : files) {
         const std::optional<QByteArray> name = EncodedName(file.path);
         if (!name) {
@@ -356,6 +321,9 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
             failure = FileResult::Failure(file.path, refusal);
             break;
         }
+        const QString outcome = files.size() > 1 ? QStringLiteral("no file of the set was written")
+                                : target.exists  ? QStringLiteral("the old file is unchanged")
+                                                 : QStringLiteral("nothing was written");
         QByteArray tempPath;
         if (const std::optional<FailedStep> failed =
                 WriteTemporary(FolderPart(target.path), NamePart(target.path), file.bytes, target, tempPath)) {
