@@ -294,11 +294,7 @@ FileStamp StampOf(const QByteArray& name) {
 
 }  // namespace
 
-FileResult ReplaceFile(QByteArrayView bytes, const QString& path) {
-    return ReplaceFiles({{bytes, path, std::nullopt}}).constFirst();
-}
-
-FileResult ReplaceFile(QByteArrayView bytes, const QString& path, const FileStamp& readAs) {
+FileResult ReplaceFile(QByteArrayView bytes, const QString& path, const std::optional<FileStamp>& readAs) {
     return ReplaceFiles({{bytes, path, readAs}}).constFirst();
 }
 

@@ -9,22 +9,6 @@
 #include <optional>
 #include <sys/types.h>
 
-// Replaces (or creates) the file at `path` with exactly `bytes`, completely or not at all. The
-// bytes go into a new file beside it; every write, the flush to the disk (fsync) and the closing
-// are checked before that file is renamed over the old one. On any failure the new file is
-// removed, the old one stays whole, and the result gives the system's reason.
-//
-// Only a regular file is ever replaced. A folder, a pipe, a socket or a device at the path is
-// refused and left as it is; so is a loop of links, a link into a folder that does not exist, and a
-// file that is write-protected for this process, or for everyone (even where the process is the
-// superuser's, who could write it). A link to a regular file (or to nothing yet, in a folder that
-// exists) is followed: its target is written and the link stays a link. A replaced file keeps its
-// permission bits, its extended attributes (an access list among them; one that cannot be given to
-// the new file fails the write), and its owner and group as far as the process may set them; a new
-// one gets the usual permissions (0666 less the umask). Nothing at the path is ever opened, so
-// nothing blocks on a node.
-FileResult ReplaceFile(QByteArrayView bytes, const QString& path);
-
 // What stood at a path (links followed) when a file was read: a rewrite made from what was read
 // checks, just before it takes the file's place, that it still stands there unchanged, so that a
 // change made meanwhile (an editor saving the page) is never lost under it.
@@ -40,9 +24,23 @@ struct FileStamp {
 };
 FileStamp StampOf(const QString& path);
 
-// ReplaceFile, refused without a change when the file at the path is no longer as `readAs` says:
-// the new file is removed, and the one there stays as it is, with its change.
-FileResult ReplaceFile(QByteArrayView bytes, const QString& path, const FileStamp& readAs);
+// Replaces (or creates) the file at `path` with exactly `bytes`, completely or not at all. The
+// bytes go into a new file beside it; every write, the flush to the disk (fsync) and the closing
+// are checked before that file is renamed over the old one. On any failure the new file is
+// removed, the old one stays whole, and the result gives the system's reason.
+//
+// Only a regular file is ever replaced. A folder, a pipe, a socket or a device at the path is
+// refused and left as it is; so is a loop of links, a link into a folder that does not exist, and a
+// file that is write-protected for this process, or for everyone (even where the process is the
+// superuser's, who could write it). A link to a regular file (or to nothing yet, in a folder that
+// exists) is followed: its target is written and the link stays a link. A replaced file keeps its
+// permission bits, its extended attributes (an access list among them; one that cannot be given to
+// the new file fails the write), and its owner and group as far as the process may set them; a new
+// one gets the usual permissions (0666 less the umask). Nothing at the path is ever opened, so
+// nothing blocks on a node. With `readAs`, the file is replaced only if it is still as that says:
+// otherwise the new file is removed, and the one there stays as it is, with its change.
+FileResult ReplaceFile(QByteArrayView bytes, const QString& path,
+                       const std::optional<FileStamp>& readAs = std::nullopt);
 
 // One file of a set that ReplaceFiles writes together; with `readAs`, only if the file there is
 // still as it says.

@@ -324,6 +324,17 @@ QString SharedFileRefusal(const QString& path, bool image, std::optional<FileSta
 QString AdvertFileInTheWay(const QString& pagePath, const QList<ImageFile>& images, const QString& stylePath) {
     const bool pageIsLink = QFileInfo(pagePath).isSymLink();
     const QString pageTarget = pageIsLink ? WriteTarget(pagePath) : QString();
+    // Where a plain page lands is looked up once, and only when one of the advert's files is a link.
+    std::optional<QString> plainPageTarget;
+    const auto landing = [&]() -> const QString& {
+        if (pageIsLink) {
+            return pageTarget;
+        }
+        if (!plainPageTarget) {
+            plainPageTarget = WriteTarget(pagePath);
+        }
+        return *plainPageTarget;
+    };
     const auto landsOn = [&](const QString& path) {
         if (path.isEmpty()) {
             return false;
@@ -336,7 +347,7 @@ QString AdvertFileInTheWay(const QString& pagePath, const QList<ImageFile>& imag
             return true;
         }
         return (pageIsLink || QFileInfo(path).isSymLink()) &&
-               (pageIsLink ? pageTarget : WriteTarget(pagePath)).compare(WriteTarget(path), Qt::CaseInsensitive) == 0;
+               landing().compare(WriteTarget(path), Qt::CaseInsensitive) == 0;
     };
     const auto goesThere = [&](const char* what) {
         const QString where =
@@ -424,7 +435,9 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
         }
     }
     // Taken before the page is read, so that any change from here on is seen before it is replaced.
-    const FileStamp readAs = StampOf(pagePath);
+    // The preview page is the program's own, made anew whatever stands there.
+    const std::optional<FileStamp> readAs =
+        start == PageStart::Sample ? std::nullopt : std::optional<FileStamp>(StampOf(pagePath));
     const PageRead page = start == PageStart::Sample ? PageRead::Success(std::nullopt, pagePath) : ReadPage(pagePath);
     if (!page.Ok()) {
         return {FileResult::Failure(pagePath, page.error)};
@@ -448,7 +461,6 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
         results.append(FileResult::Failure(pagePath, shared.failure));
         return results;
     }
-    results.append(start == PageStart::Sample ? ReplaceFile(written, pagePath)
-                                              : ReplaceFile(written, pagePath, readAs));
+    results.append(ReplaceFile(written, pagePath, readAs));
     return results;
 }
