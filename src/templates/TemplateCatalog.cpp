@@ -8,9 +8,6 @@
 #include <QFile>
 
 #include <algorithm>
-#include <atomic>
-#include <system_error>
-#include <thread>
 
 namespace {
 
@@ -135,32 +132,10 @@ int TemplateCatalog::Scan(const TemplateSources& sources) {
         }
     }
 
-    // Decoding is nearly all of the cost, and each file is independent: share it out over the
-    // cores, each result going to its entry's own slot so the order stays the paths' order.
-    bitmaps.resize(size_t(paths.size()));
-    std::atomic<qsizetype> next{0};
-    const auto decode = [this, &next] {
-        for (qsizetype i = next++; i < paths.size(); i = next++) {
-            QImage image = LoadTemplateImage(paths[i]).image;
-            bitmaps[size_t(i)] = image.isNull() ? QImage() : OverKeyColor(std::move(image));
-        }
-    };
-    const qsizetype helpers = std::min<qsizetype>(std::max(1U, std::thread::hardware_concurrency()), paths.size()) - 1;
-    std::vector<std::jthread> pool;
-    try {
-        for (qsizetype i = 0; i < helpers; ++i) {
-            pool.emplace_back(decode);
-        }
-    } catch (const std::system_error&) {
-        // The system gives no more threads (a process limit): the ones there are do the rest.
-    }
-    decode();
-    pool.clear();
     return Count();
 }
 
 void TemplateCatalog::Clear() {
-    bitmaps.clear();
     paths.clear();
     companionPaths.clear();
 }
@@ -174,7 +149,11 @@ bool TemplateCatalog::IsValidIndex(int i) const {
 }
 
 QImage TemplateCatalog::BitmapAt(int i) const {
-    return IsValidIndex(i) ? bitmaps[size_t(i)] : QImage();
+    if (!IsValidIndex(i)) {
+        return QImage();
+    }
+    QImage image = LoadTemplateImage(paths[i]).image;
+    return image.isNull() ? QImage() : OverKeyColor(std::move(image));
 }
 
 QString TemplateCatalog::PathAt(int i) const {

@@ -8,21 +8,21 @@
 #include <QStringList>
 
 #include <optional>
-#include <vector>
 
 // Opaque colour that stands for transparency in catalog images (the grid draws it see-through).
 inline constexpr QRgb TemplateKeyColor = 0xFF000021;
 
 // The banner templates of a folder: every "*.gif" (any letter case) except the b-variants and the
-// companions drawn at twice the size ("NAME@2x.gif", see LoadCompanion), sorted by file name, each
-// with its decoded image (transparent pixels in TemplateKeyColor) or none.
+// companions drawn at twice the size ("NAME@2x.gif", see LoadCompanion), sorted by file name.
+// Entries hold paths only: an image is decoded when asked for, so a folder of large templates
+// costs neither memory nor start-up time until the grid shows them.
 class TemplateCatalog final {
 public:
     // Replaces the entries with the folder's templates and returns how many. A folder that is
     // missing or holds no "*.gif" at all leaves the catalog as it was and returns 0; one whose
-    // only matches are b-variants empties it. Entries that LoadTemplateImage refuses (a folder, a
-    // pipe, anything but one sound GIF) are kept with a null image; nothing but regular files is
-    // opened. Names that no path can carry (see FileNames.h) are left out. The folder is joined
+    // only matches are b-variants empties it. Nothing is opened: an entry that turns out not to be
+    // one sound GIF (a folder, a pipe, anything LoadTemplateImage refuses) stays, with a null
+    // image. Names that no path can carry (see FileNames.h) are left out. The folder is joined
     // to each name with one separator.
     int Scan(const QString& folder);
     // The same for both folders: the shipped templates, then the user's, each folder under the
@@ -34,7 +34,8 @@ public:
     void Clear();
     int Count() const;
     bool IsValidIndex(int i) const;
-    // Entry i's image; a null image when the file could not be decoded or i is not valid.
+    // Entry i's image (transparent pixels in TemplateKeyColor), decoded from its file now; a null
+    // image when the file could not be decoded or i is not valid. Callers keep what they need.
     QImage BitmapAt(int i) const;
     // Entry i's full path; empty when i is not valid.
     QString PathAt(int i) const;
@@ -43,7 +44,6 @@ public:
     QString CompanionPathAt(int i) const;
 
 private:
-    std::vector<QImage> bitmaps;
     QStringList paths;
     QStringList companionPaths;
 };
