@@ -143,8 +143,15 @@ public:
     void FileName(const char* key, QString& out) {
         if (const auto value = Take(key)) {
             QString name;
-            if (StoreText(key, *value, name) && !Design::IsPlainFileName(name)) {
+            if (!StoreText(key, *value, name)) {
+                return;
+            }
+            if (!Design::IsPlainFileName(name)) {
                 Fail(Name(key), QStringLiteral("must be a file name without a folder"));
+                return;
+            }
+            if (name.contains(QChar(0))) {
+                Fail(Name(key), QStringLiteral("cannot hold a zero byte"));
                 return;
             }
             out = name;
@@ -163,6 +170,11 @@ public:
         const QString path = value.toString();
         if (!value.isString() || (path.isEmpty() && !mayBeEmpty) || !IsUnicode(path)) {
             Fail(field, QStringLiteral("must be a file path"));
+            return false;
+        }
+        // The system ends a path at a zero byte: the rest would name another file.
+        if (path.contains(QChar(0))) {
+            Fail(field, QStringLiteral("cannot hold a zero byte"));
             return false;
         }
         out = base.isEmpty() || path.isEmpty() || QDir::isAbsolutePath(path) ? path : QDir(base).filePath(path);
@@ -262,9 +274,12 @@ void ReadCustomCode(Fields& top, Design& design) {
         design.customCode = text->toString().toUtf8();
     } else if (base64) {
         field = QStringLiteral("customCodeBase64");
-        const auto decoded =
-            QByteArray::fromBase64Encoding(base64->toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-        if (!base64->isString() || !decoded) {
+        const QByteArray encoded = base64->toString().toLatin1();
+        const auto decoded = QByteArray::fromBase64Encoding(encoded, QByteArray::AbortOnBase64DecodingErrors);
+        // A lone character after the last group of four is no byte at all: the code was cut short,
+        // and Qt would drop it without a word.
+        const qsizetype digits = encoded.size() - (encoded.endsWith("==") ? 2 : encoded.endsWith('=') ? 1 : 0);
+        if (!base64->isString() || !decoded || digits % 4 == 1) {
             top.Fail(field, QStringLiteral("must be base64 text"));
             return;
         }

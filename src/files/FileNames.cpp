@@ -30,7 +30,7 @@ QString Unrepresentable(QByteArrayView name) {
 
 std::optional<QByteArray> EncodedName(const QString& path) {
     QByteArray name = QFile::encodeName(path);
-    if (QFile::decodeName(name) != path) {
+    if (name.contains('\0') || QFile::decodeName(name) != path) {
         return std::nullopt;
     }
     return name;

@@ -15,7 +15,8 @@
 // file. These functions let such names be refused at the edges instead.
 
 // The name on disk for `path`; nothing when converting it back would not give `path` (text holding
-// unpaired surrogates).
+// unpaired surrogates), or when it holds a zero character, where the system would end the name and
+// so touch another file.
 std::optional<QByteArray> EncodedName(const QString& path);
 
 // The text for the name on disk `name`; nothing when it does not convert back to the same bytes.
