@@ -613,6 +613,22 @@ QString SetTarget(Parsing& p) {
         return QStringLiteral("generate needs --out FOLDER, one or more --modify PAGE, --site DIR, or a design whose "
                               "output names a folder or pages to modify");
     }
+    // A design may come from anyone, and every file its output names gets the advert's code, the
+    // custom code included: it may name web pages only. A file named on the command line is the
+    // user's own choice.
+    const bool designsTarget = p.outFolder.isEmpty() && p.modifyPages.isEmpty() && !site;
+    if (p.r.command == Command::Generate && designsTarget) {
+        const QStringList named = design.mode == OutputMode::Create ? QStringList{design.fileName} : design.pages;
+        for (const QString& file : std::as_const(named)) {
+            if (!Design::IsPageName(file)) {
+                return QStringLiteral("the design's output names \"%1\", which is not a web page by its name (no "
+                                      "\"htm\" after a dot, as in .html); a design may only send the advert into "
+                                      "pages. Give it with "
+                                      "--modify to change it all the same")
+                    .arg(PrintableText(file));
+            }
+        }
+    }
     return {};
 }
 

@@ -37,6 +37,12 @@ bool Design::IsPlainFileName(const QString& name) {
     return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/');
 }
 
+bool Design::IsPageName(const QString& path) {
+    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    const qsizetype dot = name.indexOf(u'.');
+    return dot >= 0 && name.indexOf(QLatin1String("htm"), dot + 1, Qt::CaseInsensitive) >= 0;
+}
+
 QString Design::TemplatePath() const {
     if (templateName.isEmpty()) {
         return {};

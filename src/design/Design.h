@@ -69,6 +69,11 @@ struct Design {
     static QRgb LineColor(QRgb picked);
     // A name that can only stand for a file in a given folder: not empty, ".", ".." and without "/".
     static bool IsPlainFileName(const QString& name);
+    // Whether the file at `path` is a web page by its name, as the page picker's "*.*htm*" has it:
+    // "htm" in any letter case after a dot (page.html, PAGE.HTM, page.shtml, page.htm.bak). The
+    // pages a folder offers are these, and a design's output may name no others, since any file
+    // it names gets the advert's code.
+    static bool IsPageName(const QString& path);
 
     // The template's full path (the shipped folder for an empty one); empty without a name.
     QString TemplatePath() const;

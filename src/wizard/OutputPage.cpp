@@ -30,25 +30,21 @@ QPushButton* MakeButton(const QString& text, const QString& name, QWidget* paren
     return button;
 }
 
-bool LooksLikePage(QByteArrayView name) {
-    return name.toByteArray().toLower().contains(".htm");
-}
-
-// The pages of `folder`: regular files (or links to them) whose name contains ".htm" in any letter
-// case (page.htm, PAGE.HTML, page.htm.bak), not descending into subfolders, sorted by name, ignoring
+// The pages of `folder`: regular files (or links to them) that are web pages by their names
+// (page.htm, PAGE.HTML, page.shtml, page.htm.bak), not descending into subfolders, sorted by name, ignoring
 // case first (the file system lists them in no particular order). Names that no path can carry are
 // counted in `unusable` instead, with one of them for the message.
 QStringList PageNamesIn(const QString& folder, qsizetype& unusable, QByteArray& example) {
     const FolderListing listing = ListFolder(folder);
     QStringList names;
     for (const FolderEntry& entry : listing.entries) {
-        if (entry.isFile && entry.name.contains(QLatin1String(".htm"), Qt::CaseInsensitive)) {
+        if (entry.isFile && Design::IsPageName(entry.name)) {
             names.append(entry.name);
         }
     }
     unusable = 0;
     for (const QByteArray& raw : listing.unrepresentable) {
-        if (LooksLikePage(raw)) {
+        if (Design::IsPageName(QString::fromLatin1(raw))) {
             example = raw;
             ++unusable;
         }
@@ -136,13 +132,51 @@ bool OutputPage::ValidateOutput() {
                                                 "not \"%1\". Put the folder in the field above.")
                                      .arg(fileName));
         }
-        return true;
+        return ConfirmNonPages({fileName}) || fix(fileEdit, {});
     }
     if (pageList->count() == 0) {
         addFileButton->setFocus();
         return false;
     }
+    if (removeAdvertButton->isChecked()) {
+        return true;
+    }
+    QStringList pages;
+    for (int row = 0; row < pageList->count(); ++row) {
+        pages.append(pageList->item(row)->text());
+    }
+    if (!ConfirmNonPages(pages)) {
+        pageList->setFocus();
+        return false;
+    }
     return true;
+}
+
+bool OutputPage::ConfirmNonPages(const QStringList& files) {
+    // Such a file came from an opened design (which anyone may have written) or was typed into the
+    // file picker; either way the advert's code and any custom code go into it.
+    QStringList others;
+    for (const QString& file : files) {
+        if (!Design::IsPageName(file)) {
+            others.append(file);
+        }
+    }
+    if (others.isEmpty()) {
+        return true;
+    }
+    const qsizetype shown = std::min<qsizetype>(others.size(), 10);
+    QString list = others.mid(0, shown).join(u'\n');
+    if (others.size() > shown) {
+        list += QStringLiteral("\nand %1 more").arg(others.size() - shown);
+    }
+    return pickers.Confirm(this, window()->windowTitle(),
+                           QStringLiteral("%1 not a web page by its name (no \"htm\" after a dot, as in "
+                                          ".html), and would get the "
+                                          "advert's code:\n\n%2\n\nPut the advert into %3 all the same?")
+                               .arg(others.size() == 1 ? QStringLiteral("This file is")
+                                                       : QStringLiteral("These %1 files are each").arg(others.size()),
+                                    list, others.size() == 1 ? QStringLiteral("it") : QStringLiteral("them")),
+                           QStringLiteral("Put In"));
 }
 
 OutputTarget OutputPage::Target() {

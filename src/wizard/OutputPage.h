@@ -31,8 +31,9 @@ public:
 
     // True when generating may go ahead; otherwise moves the focus to the field to fix and, where
     // the field is not merely empty, says why: a relative folder without a current folder to take
-    // it from, a file name holding a folder. Stores the controls into the fields first, which
-    // Target() then reports.
+    // it from, a file name holding a folder. A file to create or modify that is not a web page by
+    // its name goes ahead only once the user confirms it. Stores the controls into the fields
+    // first, which Target() then reports.
     bool ValidateOutput();
     // The mode, the folder and file name, and the listed pages in list order, as the page shows them;
     // a folder typed relative (or from "~/") is made a whole path first, in the field too.
@@ -47,6 +48,9 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // Whether the advert may go into `files`: at once when each is a web page by its name, or
+    // when the user confirms the others.
+    bool ConfirmNonPages(const QStringList& files);
     void StoreControls();
     void LoadControls();
     void Layout();
