@@ -96,7 +96,9 @@ Target Resolve(const QByteArray& path) {
 
 QString CheckTarget(const Target& target) {
     if (!target.error.isEmpty()) {
-        return target.error + QStringLiteral("; left as it is");
+        // Where not even the name could be looked at, there is nothing to speak of as left alone.
+        const bool seen = target.info.st_mode != 0;
+        return target.error + (seen ? QStringLiteral("; left as it is") : QStringLiteral("; nothing was written"));
     }
     // The rename would go through; a file the user has protected is still not replaced. The
     // superuser may write any file, but one that no one may write was protected on purpose.
