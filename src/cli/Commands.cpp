@@ -266,6 +266,19 @@ int RunMakeTemplate(const CliRequest& request) {
     for (const TemplateFile& file : files.value) {
         paths.append(path.chopped(4) + file.suffix + path.right(4));
     }
+    // A shadowless variant of an earlier drawing in a style with a shadow would stay beside this
+    // one, and pass for its own.
+    for (const char* suffix : {"b", "b@2x"}) {
+        const QString other = path.chopped(4) + QLatin1String(suffix) + path.right(4);
+        if (!paths.contains(other) && QFileInfo(other).exists()) {
+            PrintFailure(FileResult::Failure(
+                other, QStringLiteral("is the shadowless variant of an earlier drawing, and the style \"%1\" has none, "
+                                      "so it would pass for this one's; no file of the template was written. Remove "
+                                      "it, or save under another name")
+                           .arg(style.name)));
+            return 1;
+        }
+    }
     // The files are one template: where one of them could not be replaced, the others of the new
     // drawing would stand beside the old one, which a run at twice the size takes for their twin.
     bool refused = false;

@@ -20,8 +20,9 @@ QString TemplateName(const QString& typed);
 QString TemplateNameProblem(const QString& name);
 
 // Writes the files of a new template called `name` into `folder` (made first when missing): each
-// TemplateFile as name + suffix + ".gif". When any of those names is taken (in any letter case of
-// ".gif"), or `name` is refused, nothing is written. A failure part way removes the files this call
+// TemplateFile as name + suffix + ".gif". When any name of the template's family is taken (name +
+// "", "@2x", "b" or "b@2x" + ".gif", in any letter case of ".gif"), or `name` is refused, nothing is
+// written. A failure part way removes the files this call
 // made. On success the result's path is the template's own file, name + ".gif". An empty `folder`
 // is refused.
 FileResult SaveNewTemplate(const QString& folder, const QString& name, const std::vector<TemplateFile>& files);

@@ -77,7 +77,8 @@ private slots:
         Folder folder(2);
         const QString user = folder.sources.user + u'/';
         const QString pictures = folder.dir.filePath(u"pictures/"_qs);
-        QVERIFY(QDir().mkpath(user) && WriteTestGif(user + u"taken.gif"_qs, SolidTemplate(Qt::gray)));
+        QVERIFY(QDir().mkpath(user) && WriteTestGif(user + u"taken.gif"_qs, SolidTemplate(Qt::gray)) &&
+                WriteTestGif(user + u"orphan@2x.gif"_qs, SolidTemplate(Qt::gray)));
         QVERIFY(QDir().mkpath(pictures) && WriteTestGif(pictures + u"logo.gif"_qs, SolidTemplate(Qt::blue)));
         QVERIFY(SolidTemplate(QColor(200, 40, 40, 160), 60).save(pictures + u"photo.png"_qs));
         QVERIFY(WriteAll(pictures + u"notes.gif"_qs, "GIF is a word"));
