@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -84,7 +85,10 @@ struct Found {
 // Every "*.gif" of both folders in the catalog's order, hidden names included as empty entries.
 std::vector<Found> FindTemplates(const TemplateSources& sources) {
     std::vector<Found> found;
-    for (const QString& folder : {sources.shipped, sources.user}) {
+    // Installed under the user's own data folder, the program's shipped folder is the user's.
+    const QString shippedFolder = QFileInfo(sources.shipped).canonicalFilePath();
+    const bool userIsShipped = !shippedFolder.isEmpty() && QFileInfo(sources.user).canonicalFilePath() == shippedFolder;
+    for (const QString& folder : {sources.shipped, userIsShipped ? QString() : sources.user}) {
         if (folder.isEmpty()) {
             continue;
         }
