@@ -233,7 +233,11 @@ int RunTemplates(const CliRequest& request) {
     for (const QString& path : TemplateCatalog::Paths(sources).value_or(QStringList())) {
         PrintLine(stdout, path);
     }
-    return 0;
+    const QList<FileResult> unlisted = TemplateCatalog::UnlistedFolders(sources);
+    for (const FileResult& failure : unlisted) {
+        PrintFailure(failure);
+    }
+    return unlisted.isEmpty() ? 0 : 1;
 }
 
 int RunDesign(const CliRequest& request) {

@@ -122,6 +122,18 @@ std::optional<QStringList> TemplateCatalog::Paths(const TemplateSources& sources
     return visible;
 }
 
+QList<FileResult> TemplateCatalog::UnlistedFolders(const TemplateSources& sources) {
+    QList<FileResult> unlisted;
+    for (const QString& folder : {sources.shipped, sources.user}) {
+        if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+            if (FolderListing listing = ListFolder(folder); !listing.status.Ok()) {
+                unlisted.append(std::move(listing.status));
+            }
+        }
+    }
+    return unlisted;
+}
+
 int TemplateCatalog::Scan(const TemplateSources& sources) {
     const std::vector<Found> found = FindTemplates(sources);
     if (found.empty()) {

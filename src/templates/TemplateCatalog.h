@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/FileResult.h"
 #include "templates/DataFolder.h"
 
 #include <QImage>
@@ -31,6 +32,10 @@ public:
     // The paths Scan() would take, in its order, without decoding anything; none when neither
     // folder holds a "*.gif" at all.
     static std::optional<QStringList> Paths(const TemplateSources& sources);
+    // The folders of `sources` that are there but cannot be listed (no permission to read them),
+    // each with the reason. Scan and Paths take such a folder for one without templates, which
+    // the user would otherwise see as templates gone without a word.
+    static QList<FileResult> UnlistedFolders(const TemplateSources& sources);
     void Clear();
     int Count() const;
     bool IsValidIndex(int i) const;

@@ -108,6 +108,10 @@ WizardDialog::WizardDialog(Pickers& pickers, const TemplateSources& templates, c
         qFatal("%s: %s", qUtf8Printable(loaded.path), qUtf8Printable(loaded.error));
     }
     catalog.Scan(templates);
+    for (const FileResult& unlisted : TemplateCatalog::UnlistedFolders(templates)) {
+        Tell(QStringLiteral("The templates in \"%1\" cannot be shown: %2.").arg(unlisted.path, unlisted.error),
+             Pickers::MessageIcon::Warning);
+    }
 
     openDesignButton = new SkinButton(this);
     saveDesignButton = new SkinButton(this);

@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 class tst_TemplateCatalog : public QObject {
     Q_OBJECT
 
@@ -19,7 +22,12 @@ private slots:
         QTemporaryDir dir;
         const QDir root(dir.path());
         QVERIFY(root.mkdir(u"s"_qs));
+        bool unreadable = false;
         for (const QString& file : row[0].split(u' ')) {
+            if (file.endsWith(u":000")) {
+                unreadable = ::chmod(QFile::encodeName(dir.filePath(file.chopped(4))).constData(), 0) == 0;
+                continue;
+            }
             if (file.contains(u'>')) {
                 QVERIFY(QFile::link(file.section(u'>', 1), dir.filePath(file.section(u'>', 0, 0))));
                 continue;
@@ -31,11 +39,21 @@ private slots:
             }
         }
         TemplateCatalog catalog;
-        int count = catalog.Scan(TemplateSources{dir.filePath(u"s/"_qs), dir.filePath(u"u"_qs)});
+        const TemplateSources sources{dir.filePath(u"s/"_qs), dir.filePath(u"u"_qs)};
+        // Permissions do not stop the superuser, so an unreadable folder is scanned as another user.
+        const bool asOther = unreadable && ::geteuid() == 0;
+        QCOMPARE(asOther ? ::chmod(QFile::encodeName(dir.path()).constData(), 0755) | ::seteuid(65534) : 0, 0);
+        int count = catalog.Scan(sources);
+        const QList<FileResult> unlisted = TemplateCatalog::UnlistedFolders(sources);
+        QCOMPARE(asOther ? ::seteuid(0) : 0, 0);
+        QCOMPARE(unreadable ? ::chmod(QFile::encodeName(dir.filePath(u"u"_qs)).constData(), 0700) : 0, 0);
         if (row[1] != u"-") {
             count = catalog.Scan(dir.filePath(row[1]));
         }
         QStringList entries;
+        for (const FileResult& folder : unlisted) {
+            entries << u"unlisted:"_qs + folder.path.mid(dir.path().size() + 1);
+        }
         for (int i = 0; i < catalog.Count(); ++i) {
             QVERIFY(catalog.PathAt(i).startsWith(dir.path() + u'/'));
             const QString companion = QFileInfo(catalog.CompanionPathAt(i)).fileName();
