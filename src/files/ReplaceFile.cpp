@@ -468,7 +468,9 @@ FileResult MakeFolders(const QString& path) {
                                            QStringLiteral("cannot make the folder: %1").arg(ErrorText(errno)));
             }
         } else if (!part.isEmpty() && !S_ISDIR(info.st_mode)) {
-            return FileResult::Failure(QFile::decodeName(part), NodeKindReason(info.st_mode));
+            return FileResult::Failure(QFile::decodeName(part), S_ISREG(info.st_mode)
+                                                                    ? QStringLiteral("is a file, not a folder")
+                                                                    : NodeKindReason(info.st_mode));
         }
         if (at < 0) {
             return FileResult::Success(path);
