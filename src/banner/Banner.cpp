@@ -335,9 +335,13 @@ void Banner::DrawLine(QPainter& painter, int index, int y) const {
 }
 
 QImage ComposeAt2x(Banner banner, const QString& templatePath) {
+    return banner.HasTemplate() ? ComposeAt2x(std::move(banner), LoadCompanion(templatePath)) : QImage();
+}
+
+QImage ComposeAt2x(Banner banner, const QImage& companion) {
     if (!banner.HasTemplate()) {
         return {};
     }
-    banner.SetScale(2, LoadCompanion(templatePath));
+    banner.SetScale(2, companion);
     return banner.Composed();
 }

@@ -118,3 +118,6 @@ private:
 // `templatePath` (LoadCompanion) or, without a usable one, on its template scaled up. Null when
 // the banner has no template.
 QImage ComposeAt2x(Banner banner, const QString& templatePath);
+// The same on `companion` as LoadCompanion gave it (null: the template scaled up), for a caller
+// that read it together with the template, so that both images come from one drawing.
+QImage ComposeAt2x(Banner banner, const QImage& companion);

@@ -247,12 +247,13 @@ void EditorPage::CreateLine(int index, const BannerLine& defaults) {
 FileResult EditorPage::LoadTemplate(const QString& path) {
     loadedTemplate = path;
     TemplateImage loaded = LoadTemplateImage(path);
+    loadedCompanion = LoadCompanion(path);
     bannerView->SetTemplate(loaded.image);
     return loaded.status;
 }
 
 QImage EditorPage::ComposedAt2x() const {
-    return ComposeAt2x(bannerView->Model(), loadedTemplate);
+    return ComposeAt2x(bannerView->Model(), loadedCompanion);
 }
 
 void EditorPage::ApplyDesign(const Design& design, const QImage& templateImage, const QString& templatePath) {
@@ -279,6 +280,7 @@ void EditorPage::ApplyDesign(const Design& design, const QImage& templateImage, 
     filling = false;
 
     loadedTemplate = templatePath;
+    loadedCompanion = LoadCompanion(templatePath);
     Banner banner;
     design.ComposeInto(banner, templateImage);
     bannerView->SetModel(std::move(banner));

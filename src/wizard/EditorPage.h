@@ -51,7 +51,8 @@ public:
     void StoreDesign(Design& design);
     bool IsLeftSide() const;
     BannerView& View() { return *bannerView; }
-    // The banner composed at twice its size, for the 2x image (ComposeAt2x on the loaded template).
+    // The banner composed at twice its size, for the 2x image: on the companion read together with
+    // the template, so a file replaced since cannot pair one drawing with another.
     QImage ComposedAt2x() const;
 
 public slots:
@@ -95,6 +96,7 @@ private:
     bool filling = false;
     // Whether the banner's size was applied by Resize, which centres the crop square.
     bool resized = false;
-    // The template the banner was last given.
+    // The template the banner was last given, and its companion read at the same time.
     QString loadedTemplate;
+    QImage loadedCompanion;
 };

@@ -185,6 +185,19 @@ private slots:
         QCOMPARE(f.composed() == untouched, value == 0);
     }
 
+    // The 2x image is cut from the companion as it was read with its template: one replaced since
+    // (a new drawing made under the same name) cannot pair another picture with the banner.
+    void at2x_takesTheCompanionReadWithTheTemplate() {
+        Fixture f;
+        const QString companion = f.dir.filePath(u"template@2x.gif"_s);
+        QVERIFY(WriteTestGif(companion, SolidTemplate(QColor(0, 160, 0), 1200)));
+        QVERIFY(f.page.LoadTemplate(f.dir.filePath(u"template.gif"_s)).Ok());
+        QVERIFY(WriteTestGif(companion, SolidTemplate(QColor(160, 0, 0), 1200)));
+        const QImage at2x = f.page.ComposedAt2x();
+        QVERIFY(Find(at2x, qRgb(0, 160, 0)).count > 0);
+        QCOMPARE(Find(at2x, qRgb(160, 0, 0)).count, 0);
+    }
+
     // A picked font keeps the size its line's list shows; a picked colour goes to that line alone. Typing and the
     // corner recompose at once.
     void edits_reachTheLineAtOnce() {
