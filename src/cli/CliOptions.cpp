@@ -623,8 +623,7 @@ QString SetTarget(Parsing& p) {
             if (!Design::IsPageName(file)) {
                 return QStringLiteral("the design's output names \"%1\", which is not a web page by its name (no "
                                       "\"htm\" after a dot, as in .html); a design may only send the advert into "
-                                      "pages. Give it with "
-                                      "--modify to change it all the same")
+                                      "pages. Give it with --modify to change it all the same")
                     .arg(PrintableText(file));
             }
         }
