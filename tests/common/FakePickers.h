@@ -26,8 +26,7 @@ public:
     int beeps = 0;
     QList<QUrl> opened;  // by OpenExternally
 
-    // What the pickers were asked with, for the tests that check it.
-    QString lastFilter, lastDefaultSuffix, lastFolderTitle, lastStartFolder, lastInitialText;
+    QString lastInitialText;  // what PromptText offered
     int colorRequests = 0, fontRequests = 0;
 
     std::optional<QColor> PickColor(QWidget*) override {
@@ -38,19 +37,9 @@ public:
         ++fontRequests;
         return Take(fonts);
     }
-    std::optional<QString> PickOpenFile(QWidget*, const QString& filter, const QString& defaultSuffix) override {
-        lastFilter = filter;
-        lastDefaultSuffix = defaultSuffix;
-        return Take(files);
-    }
-    std::optional<QString> PickSaveFile(QWidget* parent, const QString& filter, const QString& defaultSuffix) override {
-        return PickOpenFile(parent, filter, defaultSuffix);
-    }
-    std::optional<QString> PickFolder(QWidget*, const QString& title, const QString& startFolder) override {
-        lastFolderTitle = title;
-        lastStartFolder = startFolder;
-        return Take(folders);
-    }
+    std::optional<QString> PickOpenFile(QWidget*, const QString&, const QString&) override { return Take(files); }
+    std::optional<QString> PickSaveFile(QWidget*, const QString&, const QString&) override { return Take(files); }
+    std::optional<QString> PickFolder(QWidget*, const QString&, const QString&) override { return Take(folders); }
     std::optional<QString> PromptText(QWidget*, const QString&, const QString&, const QString& initial) override {
         lastInitialText = initial;
         return Take(texts);

@@ -112,6 +112,10 @@ QString AdvertPage(const QTemporaryDir& dir, CodeTexts& texts, const AdSettings&
 class tst_BannerInBrowser : public QObject {
     Q_OBJECT
 
+public:
+    // The browser engine shares its GL contexts with the application's, set before it starts.
+    static void initMain() { QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); }
+
 private slots:
     // browser.tsv
     void optionsInTheBrowser_data() {
@@ -296,11 +300,6 @@ private slots:
     }
 };
 
-int main(int argc, char* argv[]) {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    tst_BannerInBrowser test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(tst_BannerInBrowser)
 
 #include "tst_BannerInBrowser.moc"

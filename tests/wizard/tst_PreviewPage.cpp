@@ -59,6 +59,10 @@ class tst_PreviewPage : public QObject {
         QTest::mouseClick(surface, Qt::LeftButton, {}, surface->rect().center());
     }
 
+public:
+    // The browser engine shares its GL contexts with the application's, set before it starts.
+    static void initMain() { QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); }
+
 private slots:
     void init() {
         pickers.messages.clear();
@@ -120,11 +124,6 @@ private slots:
     }
 };
 
-int main(int argc, char* argv[]) {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    tst_PreviewPage test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(tst_PreviewPage)
 
 #include "tst_PreviewPage.moc"

@@ -133,6 +133,10 @@ class tst_WizardDialog : public QObject {
         }
     }
 
+public:
+    // The browser engine shares its GL contexts with the application's, set before it starts.
+    static void initMain() { QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); }
+
 private slots:
     void init() {
         previewDir = std::make_unique<QTemporaryDir>();
@@ -459,11 +463,6 @@ private slots:
     }
 };
 
-int main(int argc, char* argv[]) {
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    tst_WizardDialog test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(tst_WizardDialog)
 
 #include "tst_WizardDialog.moc"
