@@ -1,6 +1,6 @@
 // The command line as ParseCommandLine takes it: the forms it accepts with the settings they give
 // (accepted.tsv), and every way it refuses one before anything runs (refused.tsv).
-#include "TestFiles.h"
+#include "DataTable.h"
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
 #include "design/DesignFile.h"

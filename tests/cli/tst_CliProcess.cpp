@@ -2,7 +2,7 @@
 // files failed, 2 bad usage and nothing written), the full path of every file written on stdout,
 // and on stderr one line of our own per failure, never a library's. The engine's cases are tested
 // in-process; these are the ones only a whole process shows.
-#include "TestFiles.h"
+#include "DataTable.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TestFiles.h"
+
 #include <QFile>
 #include <QString>
 #include <QStringList>
@@ -26,4 +28,24 @@ inline void AddTableRows(const QString& path) {
         }
     }
     QVERIFY2(columns > 0, qPrintable(path));
+}
+
+// The rows of a tab-separated table, for cells whose spaces or bytes matter, blank lines and "#"
+// comments left out. A table that cannot be read has no rows, and QFETCH then stops the test function.
+inline QList<QByteArrayList> DataRows(const QString& path) {
+    QList<QByteArrayList> rows;
+    for (const QByteArray& line : ReadAll(path).split('\n')) {
+        if (!line.isEmpty() && !line.startsWith('#')) {
+            rows.append(line.split('\t'));
+        }
+    }
+    return rows;
+}
+
+// As AddTableRows, for a tab-separated table: the cells as they are, as bytes, in the column "row".
+inline void AddTsvRows(const QString& path) {
+    QTest::addColumn<QByteArrayList>("row");
+    for (const QByteArrayList& row : DataRows(path)) {
+        QTest::newRow(row[0].constData()) << row.mid(1);
+    }
 }

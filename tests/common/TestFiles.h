@@ -34,19 +34,6 @@ inline bool WriteAll(const QString& path, const QByteArray& bytes) {
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-// The rows of a tab-separated table in a suite's data file (found with QFINDTESTDATA), blank lines
-// and "#" comments left out. A table that cannot be read has no rows, and QFETCH then stops the
-// test function.
-inline QList<QByteArrayList> DataRows(const QString& path) {
-    QList<QByteArrayList> rows;
-    for (const QByteArray& line : ReadAll(path).split('\n')) {
-        if (!line.isEmpty() && !line.startsWith('#')) {
-            rows.append(line.split('\t'));
-        }
-    }
-    return rows;
-}
-
 // Every node under `root` by its path relative to `root`, links not followed and nothing but regular
 // files opened (a pipe would hold the test up): type, permissions, owner, extended attributes (an
 // access list among them), a link's target, and a file's content, inode and time stamp (so a

@@ -1,7 +1,7 @@
 // Users' files under every kind of node and every way a write can fail: each operation that reads
 // or writes a user's file either does its whole job or refuses with the reason and leaves every
 // node exactly as it was. Nothing may block: a test that hangs here is a failure.
-#include "TestFiles.h"
+#include "DataTable.h"
 #include "TestGif.h"
 #include "banner/GifWriter.h"
 #include "banner/TemplateImage.h"
@@ -348,12 +348,8 @@ private slots:
     }
 
     // sites.tsv: which nodes of a site's tree are its pages, in which order, and which are reported.
-    void siteWalk_data() {
-        QTest::addColumn<QByteArrayList>("row");  // the nodes, the name patterns, the pages, how many reported
-        for (const QByteArrayList& row : DataRows(QFINDTESTDATA("sites.tsv"))) {
-            QTest::newRow(row[0].constData()) << row.mid(1);
-        }
-    }
+    // Columns: the nodes, the name patterns, the pages, how many reported.
+    void siteWalk_data() { AddTsvRows(QFINDTESTDATA("sites.tsv")); }
 
     void siteWalk() {
         QFETCH(QByteArrayList, row);

@@ -4,9 +4,9 @@
 // site's own scripts and style sheets. Run at a device pixel ratio of 1 and, as a second CTest
 // entry with QT_SCALE_FACTOR=2, of 2. And every statement of the help page that can be checked,
 // against what the program does.
+#include "DataTable.h"
 #include "FakePickers.h"
 #include "GoldenSettings.h"
-#include "TestFiles.h"
 #include "design/DesignFile.h"
 #include "output/OutputRuns.h"
 #include "wizard/OptionsPage.h"

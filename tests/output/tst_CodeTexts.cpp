@@ -1,5 +1,5 @@
+#include "DataTable.h"
 #include "GoldenSettings.h"
-#include "TestFiles.h"
 #include "output/CodeTexts.h"
 
 #include <QDir>
@@ -40,18 +40,10 @@ private slots:
 
     // escape.tsv: a link or a title as it stands in the block's attributes, inside document.write's
     // one double-quoted string (the golden page "escaped-link-and-title" shows it there).
-    void escapeForAttribute_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("escaped");
-        for (const QByteArrayList& row : DataRows(QFINDTESTDATA("escape.tsv"))) {
-            QTest::newRow(row[0].constData()) << QString::fromUtf8(QByteArray::fromPercentEncoding(row[1])) << row[2];
-        }
-    }
-
+    void escapeForAttribute_data() { AddTsvRows(QFINDTESTDATA("escape.tsv")); }
     void escapeForAttribute() {
-        QFETCH(QString, text);
-        QFETCH(QByteArray, escaped);
-        QCOMPARE(EscapeForAttribute(text), escaped);
+        QFETCH(QByteArrayList, row);
+        QCOMPARE(EscapeForAttribute(QString::fromUtf8(QByteArray::fromPercentEncoding(row[0]))), row[1]);
     }
 };
 

@@ -1,4 +1,4 @@
-#include "TestFiles.h"
+#include "DataTable.h"
 #include "TestGif.h"
 #include "files/FileNames.h"
 #include "files/PrivateFolder.h"
@@ -26,28 +26,15 @@ class tst_OutputRuns : public QObject {
 
 private slots:
     // runs.tsv: which files a run writes, in which order, and what they hold.
-    void runs_data() {
-        QTest::addColumn<QByteArray>("mode");
-        QTest::addColumn<QByteArrayList>("tree");
-        QTest::addColumn<QStringList>("given");
-        QTest::addColumn<QString>("attempts");
-        QTest::addColumn<QStringList>("reasons");
-        for (const QByteArrayList& row : DataRows(QFINDTESTDATA("runs.tsv"))) {
-            QTest::newRow(row[0].constData())
-                << row[1] << row[2].split(' ') << QString::fromUtf8(row[3]).split(u' ') << QString::fromUtf8(row[4])
-                << QString::fromUtf8(row.value(5)).split(u';', Qt::SkipEmptyParts);
-        }
-    }
-
+    void runs_data() { AddTsvRows(QFINDTESTDATA("runs.tsv")); }
     void runs() {
-        QFETCH(QByteArray, mode);
-        QFETCH(QByteArrayList, tree);
-        QFETCH(QStringList, given);
-        QFETCH(QString, attempts);
-        QFETCH(QStringList, reasons);
+        QFETCH(QByteArrayList, row);
+        const QByteArray& mode = row[0];
+        const QStringList given = QString::fromUtf8(row[2]).split(u' ');
+        const QStringList reasons = QString::fromUtf8(row.value(4)).split(u';', Qt::SkipEmptyParts);
         QTemporaryDir dir;
         std::map<QString, QByteArray> before;
-        for (const QByteArray& word : tree) {
+        for (const QByteArray& word : row[1].split(' ')) {
             const qsizetype eq = word.indexOf('=');
             const qsizetype link = eq < 0 ? word.indexOf('>') : -1;
             const qsizetype nameEnd = eq >= 0 ? eq : link >= 0 ? link : word.size();
@@ -105,26 +92,17 @@ private slots:
                 }
             }
         }
-        QCOMPARE(written.join(u' '), attempts);
+        QCOMPARE(written.join(u' ').toUtf8(), row[3]);
         const bool preview = mode.startsWith("preview") && report.Ok();
         QCOMPARE(report.previewPage, preview ? JoinPath(given[0], u"adPreview.html"_qs) : QString());
     }
 
     // preview-folders.tsv: a folder of our own under the temporary location, whatever stood there.
-    void privateFolder_onlyEverOurOwn_data() {
-        QTest::addColumn<QByteArray>("tmpdir");
-        QTest::addColumn<QString>("squatter");
-        QTest::addColumn<bool>("stableUsed");
-        for (const QByteArrayList& row : DataRows(QFINDTESTDATA("preview-folders.tsv"))) {
-            QTest::newRow(row[0].constData())
-                << QByteArray::fromPercentEncoding(row[1]) << QString::fromUtf8(row[2]) << (row[3] == "y");
-        }
-    }
-
+    void privateFolder_onlyEverOurOwn_data() { AddTsvRows(QFINDTESTDATA("preview-folders.tsv")); }
     void privateFolder_onlyEverOurOwn() {
-        QFETCH(QByteArray, tmpdir);
-        QFETCH(QString, squatter);
-        QFETCH(bool, stableUsed);
+        QFETCH(QByteArrayList, row);
+        const QByteArray tmpdir = QByteArray::fromPercentEncoding(row[0]);
+        const QString squatter = QString::fromUtf8(row[1]);
         QTemporaryDir dir;
         const QString temp = tmpdir == "$T" ? dir.path() : u"/tmp"_qs;
         const QString stable = temp + QStringLiteral("/vornetad-%1").arg(::geteuid());
@@ -153,7 +131,7 @@ private slots:
 
         QVERIFY2(first.Ok(), qPrintable(first.error));
         QCOMPARE(second.path, first.path);
-        QCOMPARE(first.path == stable, stableUsed);
+        QCOMPARE(first.path == stable, row[2] == "y");
         QVERIFY(first.path.startsWith(temp + u"/vornetad-"));
         struct stat info {};
         QCOMPARE(::lstat(QFile::encodeName(first.path).constData(), &info), 0);

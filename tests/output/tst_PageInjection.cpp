@@ -1,5 +1,5 @@
+#include "DataTable.h"
 #include "GoldenSettings.h"
-#include "TestFiles.h"
 #include "files/FileNames.h"
 #include "output/OutputRuns.h"
 #include "output/PageInjection.h"
@@ -54,43 +54,23 @@ private slots:
     }
 
     // insertion.tsv: where the block goes into a page.
-    void insertionPoint_data() {
-        QTest::addColumn<QByteArray>("page");
-        QTest::addColumn<qsizetype>("bodyEnd");
-        QTest::addColumn<qsizetype>("insertAt");
-        for (const QByteArrayList& row : DataRows(QFINDTESTDATA("insertion.tsv"))) {
-            QTest::newRow(row[0].constData()) << QByteArray::fromPercentEncoding(row[1])
-                                              << qsizetype(row[2].toLongLong()) << qsizetype(row[3].toLongLong());
-        }
-    }
-
+    void insertionPoint_data() { AddTsvRows(QFINDTESTDATA("insertion.tsv")); }
     void insertionPoint() {
-        QFETCH(QByteArray, page);
-        QFETCH(qsizetype, bodyEnd);
-        QFETCH(qsizetype, insertAt);
-        QCOMPARE(FindBodyEnd(page), bodyEnd);
-        QCOMPARE(InsertionPoint(page), insertAt);
+        QFETCH(QByteArrayList, row);
+        const QByteArray page = QByteArray::fromPercentEncoding(row[0]);
+        QCOMPARE(QByteArray::number(FindBodyEnd(page)), row[1]);
+        QCOMPARE(QByteArray::number(InsertionPoint(page)), row[2]);
     }
 
     // paths.tsv: a page's folder, and a file put beside it. A folder typed without its trailing
     // separator still receives the file inside it.
-    void paths_data() {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QString>("joined");
-        for (const QByteArrayList& row : DataRows(QFINDTESTDATA("paths.tsv"))) {
-            QTest::newRow(row[0].constData())
-                << QString::fromUtf8(row[1]) << QString::fromUtf8(row[2]) << QString::fromUtf8(row[3]);
-        }
-    }
-
+    void paths_data() { AddTsvRows(QFINDTESTDATA("paths.tsv")); }
     void paths() {
-        QFETCH(QString, path);
-        QFETCH(QString, folder);
-        QFETCH(QString, joined);
-        QCOMPARE(FolderOf(path), folder);
-        QCOMPARE(JoinPath(folder, u"f.gif"_qs), joined);
-        QCOMPARE(JoinPath(folder.size() > 1 ? folder.chopped(1) : folder, u"f.gif"_qs), joined);
+        QFETCH(QByteArrayList, row);
+        const QString folder = QString::fromUtf8(row[1]);
+        QCOMPARE(FolderOf(QString::fromUtf8(row[0])).toUtf8(), row[1]);
+        QCOMPARE(JoinPath(folder, u"f.gif"_qs).toUtf8(), row[2]);
+        QCOMPARE(JoinPath(folder.size() > 1 ? folder.chopped(1) : folder, u"f.gif"_qs).toUtf8(), row[2]);
     }
 };
 
