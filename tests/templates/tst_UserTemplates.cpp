@@ -1,4 +1,4 @@
-#include "TestFiles.h"
+#include "DataTable.h"
 #include "TestGif.h"
 #include "banner/TemplateImage.h"
 #include "templates/UserTemplates.h"
@@ -38,29 +38,18 @@ class tst_UserTemplates : public QObject {
     Q_OBJECT
 
 private slots:
-    // A GIF is taken byte for byte once the strict decoder accepts it; a PNG or JPEG becomes a
-    // 500-pixel template cut square from its centre, transparency kept (alpha from 128 up is laid
-    // over white, below it see-through); anything else is refused with the reason.
-    void import_takesGifsAndConvertsPictures_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("refusal");  // empty: taken
-        QTest::addColumn<bool>("converted");
-        const QByteArray gif = EncodeTestGif(SolidTemplate(QColor(10, 20, 30)));
-        QTest::newRow("GIF as it is") << gif << QString() << false;
-        QTest::newRow("damaged GIF") << gif.left(gif.size() - 40) << u"truncated"_qs << false;
-        QTest::newRow("wide PNG with alpha") << Picture({300, 200}, "PNG") << QString() << true;
-        QTest::newRow("tall PNG with alpha") << Picture({41, 90}, "PNG") << QString() << true;
-        QTest::newRow("PNG at the picture limit") << Picture({8000, 2}, "PNG") << QString() << true;
-        QTest::newRow("PNG over the picture limit")
-            << Picture({2, 8001}, "PNG") << u"2 x 8001 pixels is larger than 8000 x 8000"_qs << false;
-        QTest::newRow("JPEG") << Picture({64, 48}, "JPEG") << QString() << true;
-        QTest::newRow("BMP") << Picture({8, 8}, "BMP") << u"not a GIF, PNG or JPEG image"_qs << false;
-        QTest::newRow("text") << QByteArray("GIF is a word") << u"not a GIF, PNG or JPEG image"_qs << false;
-    }
+    void import_takesGifsAndConvertsPictures_data() { AddTableRows(QFINDTESTDATA("imports.txt")); }
     void import_takesGifsAndConvertsPictures() {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, refusal);
-        QFETCH(bool, converted);
+        QFETCH(QStringList, row);
+        const QString refusal = row[1] == u"-" ? QString() : row[1];
+        const bool converted = row[2] == u"yes";
+        const QStringList size = row[0].split(u' ');
+        const QByteArray gif = EncodeTestGif(SolidTemplate(QColor(10, 20, 30)));
+        const QByteArray bytes = row[0] == u"gif"           ? gif
+                                 : row[0] == u"damaged gif" ? gif.left(gif.size() - 40)
+                                 : size.value(1) == u"x"
+                                     ? Picture({size[0].toInt(), size[2].toInt()}, qPrintable(size[3]))
+                                     : row[0].toUtf8();
         QTemporaryDir dir;
         const QString path = dir.filePath(u"picture.gif"_qs);
         QVERIFY(WriteAll(path, bytes));

@@ -43,31 +43,6 @@ class tst_TemplatesPage : public QObject {
     Q_OBJECT
 
 private slots:
-    // The first template is selected before any click; a click on a cell hands the full path, and one
-    // beside the grid keeps the selection.
-    void selection_data() {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QList<int>>("clicks");  // cells in the first row; -1: beside the grid
-        QTest::addColumn<QString>("selected");
-        QTest::newRow("no click") << 3 << QList<int>{} << QStringLiteral("t0.gif");
-        QTest::newRow("third cell") << 3 << QList<int>{2} << QStringLiteral("t2.gif");
-        QTest::newRow("then beside the grid") << 3 << QList<int>{2, -1} << QStringLiteral("t2.gif");
-        QTest::newRow("empty catalog") << 0 << QList<int>{0} << QString();
-    }
-    void selection() {
-        QFETCH(int, count);
-        QFETCH(QList<int>, clicks);
-        QFETCH(QString, selected);
-        Folder folder(count);
-        TemplatesPage page(&folder.catalog, folder.pickers, folder.sources);
-        page.show();
-        for (int cell : clicks) {
-            const QPoint at = cell < 0 ? QPoint(337, 5) : page.Strip()->CellOrigin(0, cell) + QPoint(10, 10);
-            QTest::mouseClick(page.Strip(), Qt::LeftButton, {}, at);
-        }
-        QCOMPARE(page.GetSelectedTemplatePath(), selected.isEmpty() ? QString() : folder.dir.filePath(selected));
-    }
-
     void newAndAddTemplate_data() { AddTableRows(QFINDTESTDATA("templates-added.txt")); }
     void newAndAddTemplate() {
         QFETCH(QStringList, row);
