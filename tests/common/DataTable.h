@@ -2,6 +2,7 @@
 
 #include "TestFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QString>
 #include <QStringList>
@@ -28,6 +29,17 @@ inline void AddTableRows(const QString& path) {
         }
     }
     QVERIFY2(columns > 0, qPrintable(path));
+}
+
+// One row an entry of `folders` (files, or folders with QDir::Dirs) matching `names`, named by its
+// name, its path in the column "path" (a folder's ending in '/'): golden folders and sample files.
+inline void AddPathRows(const QStringList& folders, QDir::Filters kinds = QDir::Files, const QStringList& names = {}) {
+    QTest::addColumn<QString>("path");
+    for (const QString& folder : folders) {
+        for (const QFileInfo& entry : QDir(folder).entryInfoList(names, kinds | QDir::NoDotAndDotDot, QDir::Name)) {
+            QTest::newRow(qPrintable(entry.fileName())) << entry.filePath() + (entry.isDir() ? u"/" : u"");
+        }
+    }
 }
 
 // The rows of a tab-separated table, for cells whose spaces or bytes matter, blank lines and "#"

@@ -19,12 +19,7 @@ private slots:
     // A file as the program writes it (golden/: the defaults, every setting changed, custom code
     // that is not UTF-8) reads back as a design that is written again byte for byte, so no setting
     // is lost or changed on the way and files saved earlier still read.
-    void goldenFiles_readAndWrittenAgainByteForByte_data() {
-        QTest::addColumn<QString>("path");
-        for (const QFileInfo& file : QDir(QFINDTESTDATA("golden")).entryInfoList(QDir::Files)) {
-            QTest::newRow(qPrintable(file.fileName())) << file.filePath();
-        }
-    }
+    void goldenFiles_readAndWrittenAgainByteForByte_data() { AddPathRows({QFINDTESTDATA("golden")}); }
     void goldenFiles_readAndWrittenAgainByteForByte() {
         QFETCH(QString, path);
         const DesignRead read = ReadDesign(path);

@@ -14,28 +14,21 @@ private slots:
     // (the strip's coordinates go negative below 45), custom code (following the end marker byte for
     // byte, and only when enabled), each page option alone and all together, and the static block.
     // VORNET_UPDATE_GOLDEN=1 rewrites them (review the diff!).
-    void blockAndStyleSheet_matchGolden_data() {
-        QTest::addColumn<QString>("folder");
-        const QDir golden(QStringLiteral(VORNET_SOURCE_DIR "/tests/output/golden/code"));
-        for (const QString& name : golden.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            QTest::newRow(qPrintable(name)) << golden.filePath(name) + u'/';
-        }
-    }
-
+    void blockAndStyleSheet_matchGolden_data() { AddPathRows({QFINDTESTDATA("golden/code")}, QDir::Dirs); }
     void blockAndStyleSheet_matchGolden() {
-        QFETCH(QString, folder);
+        QFETCH(QString, path);
         CodeTexts texts;
         QVERIFY(texts.LoadTextResources().Ok());
         // Built twice: each call starts again from the templates.
         texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif",
-                        ReadSettings(folder + u"../all-left-same-window/settings.txt"));
-        texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", ReadSettings(folder + u"settings.txt"));
+                        ReadSettings(path + u"../all-left-same-window/settings.txt"));
+        texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", ReadSettings(path + u"settings.txt"));
         if (qEnvironmentVariableIntValue("VORNET_UPDATE_GOLDEN") == 1) {
-            QVERIFY(WriteAll(folder + u"block.html", texts.codeBlock));
-            QVERIFY(WriteAll(folder + u"style.css", texts.styleSheet));
+            QVERIFY(WriteAll(path + u"block.html", texts.codeBlock));
+            QVERIFY(WriteAll(path + u"style.css", texts.styleSheet));
         }
-        QCOMPARE(texts.codeBlock, ReadAll(folder + u"block.html"));
-        QCOMPARE(texts.styleSheet, ReadAll(folder + u"style.css"));
+        QCOMPARE(texts.codeBlock, ReadAll(path + u"block.html"));
+        QCOMPARE(texts.styleSheet, ReadAll(path + u"style.css"));
     }
 
     // escape.tsv: a link or a title as it stands in the block's attributes, inside document.write's

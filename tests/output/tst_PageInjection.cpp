@@ -15,25 +15,17 @@ private slots:
     // Each folder under golden/pages holds settings.txt (see GoldenSettings.h), expected.html and,
     // unless the page is to be made new, input.html. VORNET_UPDATE_GOLDEN=1 rewrites expected.html
     // (review the diff!).
-    void goldenPages_data() {
-        QTest::addColumn<QString>("folder");
-        const QDir golden(QStringLiteral(VORNET_SOURCE_DIR "/tests/output/golden/pages"));
-        for (const QString& name : golden.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            QTest::newRow(qPrintable(name)) << golden.filePath(name) + u'/';
-        }
-    }
-
+    void goldenPages_data() { AddPathRows({QFINDTESTDATA("golden/pages")}, QDir::Dirs); }
     void goldenPages() {
-        QFETCH(QString, folder);
-        const AdSettings settings = ReadSettings(folder + u"settings.txt");
+        QFETCH(QString, path);
+        const AdSettings settings = ReadSettings(path + u"settings.txt");
         CodeTexts texts;
         QVERIFY(texts.LoadTextResources().Ok());
         texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
         QTemporaryDir dir;
         const QString page = dir.filePath(u"page.html"_qs);
-        const QByteArray input =
-            QFile::exists(folder + u"input.html") ? ReadAll(folder + u"input.html") : texts.samplePage;
-        QVERIFY(!QFile::exists(folder + u"input.html") || WriteAll(page, input));
+        const QByteArray input = QFile::exists(path + u"input.html") ? ReadAll(path + u"input.html") : texts.samplePage;
+        QVERIFY(!QFile::exists(path + u"input.html") || WriteAll(page, input));
 
         // With the shared files written already (which the run table checks), only the page is.
         SharedFiles written{true, {}};
@@ -41,9 +33,9 @@ private slots:
         QVERIFY2(first.Ok(), qPrintable(first.error));
         const QByteArray once = ReadAll(page);
         if (qEnvironmentVariableIntValue("VORNET_UPDATE_GOLDEN") == 1) {
-            QVERIFY(WriteAll(folder + u"expected.html", once));
+            QVERIFY(WriteAll(path + u"expected.html", once));
         }
-        QCOMPARE(once, ReadAll(folder + u"expected.html"));
+        QCOMPARE(once, ReadAll(path + u"expected.html"));
 
         WritePage(texts, {}, {}, page, written);
         QCOMPARE(ReadAll(page), once);

@@ -74,13 +74,8 @@ private slots:
     // shipped template and each shape a first image can take (gifs/like-qt), pixel for pixel,
     // transparent ones included, colour and all; from memory and from the file alike.
     void decoder_givesQtsPixels_data() {
-        QTest::addColumn<QString>("path");
-        for (const QString& folder :
-             QStringList{QStringLiteral(VORNET_SOURCE_DIR "/data/vornets"), m_gifs + u"like-qt"_qs}) {
-            for (const QFileInfo& file : QDir(folder).entryInfoList({u"*.gif"_qs}, QDir::Files)) {
-                QTest::newRow(qPrintable(file.fileName())) << file.filePath();
-            }
-        }
+        AddPathRows({QStringLiteral(VORNET_SOURCE_DIR "/data/vornets"), m_gifs + u"like-qt"_qs}, QDir::Files,
+                    {u"*.gif"_qs});
     }
     void decoder_givesQtsPixels() {
         QFETCH(QString, path);

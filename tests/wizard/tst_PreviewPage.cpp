@@ -19,12 +19,8 @@ constexpr int kLoadTimeoutMs = 20000;
 // Runs a script in the shown page and waits for its result.
 QVariant Evaluate(HtmlCtrl& browser, const QString& script) {
     QVariant result = QStringLiteral("<script timed out>");
-    bool done = false;
-    browser.page()->runJavaScript(script, [&](const QVariant& value) {
-        result = value;
-        done = true;
-    });
-    (void)QTest::qWaitFor([&] { return done; }, kLoadTimeoutMs);
+    browser.page()->runJavaScript(script, [&](const QVariant& value) { result = value; });
+    (void)QTest::qWaitFor([&] { return result != QStringLiteral("<script timed out>"); }, kLoadTimeoutMs);
     return result;
 }
 
