@@ -80,12 +80,11 @@ private slots:
     void lineTops_centreTheBlockWithTruncation_data() { AddTableRows(QFINDTESTDATA("line-tops.txt")); }
     void lineTops_centreTheBlockWithTruncation() {
         QFETCH(QStringList, row);
-        std::array<int, 3> steps{}, offsets{};
-        for (int i = 0; i < 3; ++i) {
-            steps[size_t(i)] = row[1].section(u' ', i, i).toInt();
-            offsets[size_t(i)] = row[2].section(u' ', i, i).toInt();
-        }
-        const std::array<int, 3> tops = Banner::LineTops(30, row[0].toInt(), steps, offsets);
+        const auto three = [](const QString& cell) {
+            return std::array<int, 3>{cell.section(u' ', 0, 0).toInt(), cell.section(u' ', 1, 1).toInt(),
+                                      cell.section(u' ', 2, 2).toInt()};
+        };
+        const std::array<int, 3> tops = Banner::LineTops(30, row[0].toInt(), three(row[1]), three(row[2]));
         QCOMPARE(u"%1 %2 %3"_qs.arg(tops[0]).arg(tops[1]).arg(tops[2]), row[3]);
     }
 

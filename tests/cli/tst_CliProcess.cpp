@@ -112,17 +112,15 @@ private slots:
     // but for the one it may have been stopped between writing and listing. A run started to
     // ignore a closed terminal (by nohup), or whose reader stops reading, goes on to its end.
     void interrupted_everyPageWholeAndListed_data() {
-        QTest::addColumn<QList<int>>("sent");
-        QTest::addColumn<QString>("start");  // what the shell does before it starts the program
-        QTest::newRow("Ctrl+C") << QList<int>{SIGINT} << QString();
-        QTest::newRow("terminal closed") << QList<int>{SIGHUP} << QString();
-        QTest::newRow("Ctrl+C twice") << QList<int>{SIGINT, SIGINT} << QString();
-        QTest::newRow("terminal closed, under nohup") << QList<int>{SIGHUP} << u"trap '' HUP;"_qs;
-        QTest::newRow("reader stopped reading") << QList<int>{} << u"exec >&3;"_qs;
+        AddTableRows(QFINDTESTDATA("interruptions.txt"));
     }
     void interrupted_everyPageWholeAndListed() {
-        QFETCH(QList<int>, sent);
-        QFETCH(QString, start);
+        QFETCH(QStringList, row);
+        QList<int> sent;
+        for (const QString& name : QString(row[0]).remove(u'-').split(u' ', Qt::SkipEmptyParts)) {
+            sent << (name == u"INT" ? SIGINT : SIGHUP);
+        }
+        const QString start = row[1] == u"-" ? QString() : row[1];
         QTemporaryDir dir;
         const QByteArray body = "<html><body>" + QByteArray(20000, 'x');
         const QByteArray page = body + "<!--VornetAdBegin-->ad<!--VornetAdEnd--></body></html>";
@@ -176,27 +174,21 @@ private slots:
     // cannot read, though every file was written; a file size limit (ulimit -f), which leaves the
     // page as it was and no temporary file, where it would have ended the process unannounced.
     void processLimits_failTheRunWithTheReason_data() {
-        QTest::addColumn<QString>("words");
-        QTest::addColumn<QString>("told");
-        const QString lost = u"vornetad-cli: what this run printed could not be written"_qs;
-        QTest::newRow("stdout on a full disk") << u"code >/dev/full"_qs << lost;
-        QTest::newRow("stdout closed") << u"--version >&-"_qs << lost;
-        QTest::newRow("file size limit") << u"generate --modify p.html"_qs << u"VornetAdMap.gif: cannot write: "_qs;
+        AddTableRows(QFINDTESTDATA("limits.txt"));
     }
     void processLimits_failTheRunWithTheReason() {
-        QFETCH(QString, words);
-        QFETCH(QString, told);
+        QFETCH(QStringList, row);
         QTemporaryDir dir;
         const QByteArray page = "<html><body>\n</body></html>\n";
         QVERIFY(WriteAll(dir.filePath(u"p.html"_qs), page));
         QProcess cli;
         cli.setWorkingDirectory(dir.path());
-        cli.start(u"/bin/sh"_qs, {u"-c"_qs, u"ulimit -f 1 && exec \"$0\" "_qs + words, kCli});
+        cli.start(u"/bin/sh"_qs, {u"-c"_qs, u"ulimit -f 1 && exec \"$0\" "_qs + row[0], kCli});
         QVERIFY(cli.waitForFinished(60000));
         QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
         QCOMPARE(cli.exitCode(), 1);
         const QString error = QString::fromUtf8(cli.readAllStandardError());
-        QVERIFY2(error.contains(told), qPrintable(error));
+        QVERIFY2(error.contains(row[1]), qPrintable(error));
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{u"p.html"_qs});
         QCOMPARE(ReadAll(dir.filePath(u"p.html"_qs)), page);

@@ -258,10 +258,7 @@ QString CheckGif(QByteArrayView input) {
     for (int i = 0; i < width * height; ++i) {
         const QPoint at(i % width, i / width);
         if (qAlpha(back.pixel(at)) != (qAlpha(image.pixel(at)) >= 128 ? 255 : 0)) {
-            return QStringLiteral("pixel (%1, %2): alpha %3 read back")
-                .arg(at.x())
-                .arg(at.y())
-                .arg(qAlpha(back.pixel(at)));
+            return QStringLiteral("pixel %1 (row by row): alpha %2 read back").arg(i).arg(qAlpha(back.pixel(at)));
         }
     }
     return {};

@@ -25,25 +25,19 @@ constexpr QRgb kBlue = 0xff000064;   // RGB(0, 0, 100), line 1
 constexpr QRgb kGreen = 0xff006400;  // RGB(0, 100, 0), line 2
 constexpr QRgb kRed = 0xff640000;    // RGB(100, 0, 0), line 3
 
-// The banner's pixels near `color`, and how many of them lie outside the right corner's text band
-// (along the top-left to bottom-right diagonal on its top-right side, with room for glyphs that
-// reach past the line's box).
-struct TextPixels {
-    int count = 0;
-    int outsideBand = 0;
-};
-
-TextPixels Find(const QImage& banner, QRgb color) {
-    TextPixels found;
+// How many of the banner's pixels are near `color`, and how many of those lie outside the right
+// corner's text band (along the top-left to bottom-right diagonal on its top-right side, with room
+// for glyphs that reach past the line's box).
+std::pair<int, int> Find(const QImage& banner, QRgb color) {
+    std::pair<int, int> found;
     const QImage image = banner.convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
             const QRgb p = image.pixel(x, y);
             if (std::abs(qRed(p) - qRed(color)) <= 40 && std::abs(qGreen(p) - qGreen(color)) <= 40 &&
                 std::abs(qBlue(p) - qBlue(color)) <= 40) {
-                ++found.count;
                 const double distance = (x - y) / std::sqrt(2.0);
-                found.outsideBand += distance < -5.0 || distance > 45.0;
+                found = {found.first + 1, found.second + (distance < -5.0 || distance > 45.0)};
             }
         }
     }
@@ -64,7 +58,7 @@ struct Fixture {
     }
     const BannerLine& line(int n) { return page.View().Model().Line(n); }
     const QImage& composed() { return page.View().Model().Composed(); }
-    int count(QRgb color) { return Find(composed(), color).count; }
+    int count(QRgb color) { return Find(composed(), color).first; }
 
     // Drops the list down and clicks the item, as a user choosing with the mouse does.
     void Choose(const QString& list, const QString& item) {
@@ -218,9 +212,9 @@ private slots:
         QCOMPARE(f.line(0).text, u"Line 1 WWW"_s);
         QVERIFY(f.count(qRgb(200, 0, 0)) > before);
         QTest::mouseClick(f.get(u"leftButton"_s), Qt::LeftButton);
-        QVERIFY(f.page.IsLeftSide() && Find(f.composed(), qRgb(200, 0, 0)).outsideBand > 0);
+        QVERIFY(f.page.IsLeftSide() && Find(f.composed(), qRgb(200, 0, 0)).second > 0);
         QTest::mouseClick(f.get(u"rightButton"_s), Qt::LeftButton);
-        QVERIFY(!f.page.IsLeftSide() && Find(f.composed(), qRgb(200, 0, 0)).outsideBand == 0);
+        QVERIFY(!f.page.IsLeftSide() && Find(f.composed(), qRgb(200, 0, 0)).second == 0);
     }
 };
 
