@@ -1,5 +1,6 @@
 #include "FuzzChecks.h"
 
+#include "TestFiles.h"
 #include "banner/Banner.h"
 #include "banner/GifWriter.h"
 #include "banner/TemplateImage.h"
@@ -196,13 +197,10 @@ QString CheckInjection(QByteArrayView input) {
 QString CheckTemplate(QByteArrayView input) {
     // A folder of its own, so that the catalog sees this one file.
     const QDir dir(ScratchFolder().filePath(QStringLiteral("catalog")));
-    QFile file(dir.filePath(QStringLiteral("t.gif")));
-    if (!QDir().mkpath(dir.path()) || !file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(input.data(), input.size()) != input.size()) {
+    const QString path = dir.filePath(QStringLiteral("t.gif"));
+    if (!QDir().mkpath(dir.path()) || !WriteAll(path, input.toByteArray())) {
         return QStringLiteral("cannot write the scratch file");
     }
-    file.close();
-    const QString path = file.fileName();
     const TemplateImage loaded = LoadTemplateImage(path);
     const TemplateImage fromMemory = DecodeTemplate(input);
     const QImage& image = loaded.image;
