@@ -238,23 +238,20 @@ private slots:
     // one is not replaced either, and says why.
     void failedWrite_leavesOldFileWhole_data() {
         QTest::addColumn<qint64>("size");
-        QTest::addColumn<bool>("fullDisk");
-        QTest::addColumn<bool>("existing");
-        QTest::addColumn<bool>("inSet");
+        QTest::addColumn<int>("how");  // bits: 1 a full disk (else the size limit), 2 over a file, 4 in a set
         for (const qint64 size : {qint64(1), qint64(15) << 10, qint64(17) << 10, qint64(1) << 20}) {
-            for (const int c : {0, 1, 2, 3, 4, 5, 6, 7}) {
-                QTest::addRow("%s, %lld bytes, %s%s", c & 1 ? "full disk" : "size limit", size,
-                              c & 2 ? "over a file" : "new file", c & 4 ? ", in a set" : "")
-                    << size << bool(c & 1) << bool(c & 2) << bool(c & 4);
+            for (const int how : {0, 1, 2, 3, 4, 5, 6, 7}) {
+                QTest::addRow("%s, %lld bytes, %s%s", how & 1 ? "full disk" : "size limit", size,
+                              how & 2 ? "over a file" : "new file", how & 4 ? ", in a set" : "")
+                    << size << how;
             }
         }
     }
 
     void failedWrite_leavesOldFileWhole() {
         QFETCH(qint64, size);
-        QFETCH(bool, fullDisk);
-        QFETCH(bool, existing);
-        QFETCH(bool, inSet);
+        QFETCH(int, how);
+        const bool fullDisk = how & 1, existing = how & 2, inSet = how & 4;
         Scene scene;
         const QString folder = scene.Path(u"disk"_qs);
         scene.Make({}, "disk/");

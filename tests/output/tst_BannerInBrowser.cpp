@@ -176,11 +176,9 @@ private slots:
             return;
         }
         const QString ratio = qEnvironmentVariable("QT_SCALE_FACTOR", u"1"_qs);
+        const QString file = options.hidpi && ratio.toDouble() >= 2 ? u"VornetAdMap@2x.gif"_qs : u"VornetAdMap.gif"_qs;
         const auto expected = [&](int top) {
-            return QStringLiteral("%1 %2 %2 0 %3 VornetAdMap%4.gif")
-                .arg(top)
-                .arg(kW)
-                .arg(ratio, options.hidpi && ratio.toDouble() >= 2 ? u"@2x" : u"");
+            return u"%1 %2 %2 0 %3 %4"_qs.arg(top).arg(kW).arg(ratio, file);
         };
         QCOMPARE(box.mid(1).join(u' '), expected(0));
         const int left = box[0].toInt();
