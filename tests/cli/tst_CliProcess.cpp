@@ -37,14 +37,11 @@ private slots:
     }
 
     void exitStatus_data() {
-        QTest::addColumn<QByteArrayList>("row");
-        for (const QByteArrayList& row : DataRows(QFINDTESTDATA("runs.tsv"))) {
-            QTest::newRow(row[1].constData()) << row;
-        }
+        AddTsvRows(QFINDTESTDATA("runs.tsv"));
     }
-
     void exitStatus() {
         QFETCH(QByteArrayList, row);
+        row.insert(1, QTest::currentDataTag());  // the words, which name the row
         QTemporaryDir dir;
         const QByteArray folder = QFile::encodeName(dir.path());
         for (QByteArray& column : row) {
