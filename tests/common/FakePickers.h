@@ -21,8 +21,8 @@ public:
     std::deque<std::optional<QFont>> fonts;
     std::deque<std::optional<QString>> files, folders, texts;  // files: for opening and saving alike
     QList<Message> messages;
-    std::deque<bool> confirms;  // answers to Confirm; an empty queue answers Cancel
-    QStringList questions;      // what Confirm asked
+    std::deque<std::optional<bool>> confirms;  // answers to Confirm; an empty queue answers Cancel
+    QStringList questions;                     // what Confirm asked
     int beeps = 0;
     QList<QUrl> opened;  // by OpenExternally
 
@@ -49,11 +49,7 @@ public:
     }
     bool Confirm(QWidget*, const QString&, const QString& text, const QString&) override {
         questions.append(text);
-        const bool answer = !confirms.empty() && confirms.front();
-        if (!confirms.empty()) {
-            confirms.pop_front();
-        }
-        return answer;
+        return Take(confirms).value_or(false);
     }
     void Beep() override { ++beeps; }
     void OpenExternally(const QUrl& url) override { opened.append(url); }

@@ -61,9 +61,7 @@ public:
 
 private slots:
     void init() {
-        pickers.messages.clear();
-        pickers.beeps = 0;
-        pickers.opened.clear();
+        pickers = FakePickers();
         window = std::make_unique<QDialog>();
         window->resize(600, 420);
         page = new PreviewPage(pickers, window.get());
