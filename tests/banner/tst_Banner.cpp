@@ -1,5 +1,6 @@
 #include "DataTable.h"
 #include "TestFiles.h"
+#include "TestPixels.h"
 #include "banner/Banner.h"
 #include "banner/GifWriter.h"
 
@@ -107,12 +108,7 @@ private slots:
         banner.SetSide(row[0] == u"left" ? BannerSide::Left : BannerSide::Right);
         banner.SetScale(row[4].toInt());
         const QImage& image = banner.Composed();
-        QRect ink;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                ink |= qAlpha(image.pixel(x, y)) >= 128 ? QRect(x, y, 1, 1) : QRect();
-            }
-        }
+        const QRect ink = InkIn(image, image.rect(), [](QRgb p) { return qAlpha(p) >= 128; });
         QCOMPARE(u"%1,%2 %3x%4"_qs.arg(ink.x()).arg(ink.y()).arg(ink.width()).arg(ink.height()), row[5]);
     }
 
@@ -136,9 +132,8 @@ private slots:
         }
         lines[1].enabled = false;
         const QImage firstTwo = TextOnly(lines).Composed();
-        const auto* pixels = reinterpret_cast<const QRgb*>(firstTwo.constBits());
         for (size_t i = 0; i < 3; ++i) {
-            QCOMPARE(std::count(pixels, pixels + 300 * 300, lines[i].color | 0xff000000u) > 0, i < 2);
+            QCOMPARE(CountOf(firstTwo, lines[i].color) > 0, i < 2);
         }
         std::swap(lines[1].enabled, lines[2].enabled);
         QCOMPARE(TextOnly(lines).Composed(), firstTwo);

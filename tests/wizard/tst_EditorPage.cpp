@@ -1,6 +1,7 @@
 #include "DataTable.h"
 #include "FakePickers.h"
 #include "TestGif.h"
+#include "TestPixels.h"
 #include "controls/BannerView.h"
 #include "wizard/DialogLook.h"
 #include "wizard/EditorPage.h"
@@ -94,13 +95,7 @@ private slots:
         for (const QString& name :
              {u"bannerSizeLabel"_s, u"bannerSizeEdit"_s, u"bannerByLabel"_s, u"bannerHeightEdit"_s}) {
             const QRect across = f.get(name)->geometry().adjusted(3, 0, -3, 0);
-            int lowest = -1;
-            for (int y = band.top(); y <= band.bottom(); ++y) {
-                for (int x = across.left(); x <= across.right(); ++x) {
-                    lowest = qGray(page.pixel(x, y)) < 128 ? y : lowest;
-                }
-            }
-            baselines.insert(lowest);
+            baselines.insert(InkIn(page, QRect(across.left(), band.top(), across.width(), band.height())).bottom());
         }
         QCOMPARE(baselines.size(), 1);
     }

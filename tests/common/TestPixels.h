@@ -1,15 +1,15 @@
 #pragma once
 
-// Pixel helpers of the controls suites.
+// Pixel helpers of the suites that look at what is drawn.
 
 #include <QImage>
 #include <QRect>
-#include <QWidget>
 
 #include <algorithm>
 
 // What a widget shows, as opaque 32-bit pixels.
-inline QImage Shot(QWidget& widget) {
+template <typename Widget>  // a template, so that suites without widgets need not include them
+QImage Shot(Widget& widget) {
     return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
@@ -20,12 +20,14 @@ inline int CountOf(const QImage& image, QRgb rgb) {
     return int(std::count(pixels, pixels + opaque.width() * opaque.height(), rgb | 0xff000000u));
 }
 
-// The bounding box of the dark (text) pixels of `image` within `area`; invalid when there are none.
-inline QRect InkIn(const QImage& image, const QRect& area) {
+// The bounding box of the dark (text) pixels of `image` within `area`, or of those `isInk` picks;
+// invalid when there are none.
+inline QRect InkIn(
+    const QImage& image, const QRect& area, bool (*isInk)(QRgb) = [](QRgb p) { return qGray(p) < 110; }) {
     QRect ink;
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
-            if (qGray(image.pixel(x, y)) < 110) {
+            if (isInk(image.pixel(x, y))) {
                 ink |= QRect(x, y, 1, 1);
             }
         }
