@@ -13,13 +13,8 @@ namespace {
 
 // A template of "WxH" pixels at a scale, every pixel opaque and telling where it came from.
 QImage Template(const QString& size, int scale = 1) {
-    QImage image(QSize(size.section(u'x', 0, 0).toInt(), size.section(u'x', 1).toInt()) * scale, QImage::Format_ARGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            image.setPixel(x, y, qRgb(x % 256, y % 256, 16 * (x / 256) + y / 256));
-        }
-    }
-    return image;
+    return Painted(QSize(size.section(u'x', 0, 0).toInt(), size.section(u'x', 1).toInt()) * scale,
+                   [](int x, int y) { return qRgb(x % 256, y % 256, 16 * (x / 256) + y / 256); });
 }
 
 // A line in `face`, "sans-serif" standing for the generic sans-serif face.

@@ -6,11 +6,23 @@
 #include <QRect>
 
 #include <algorithm>
+#include <functional>
 
 // What a widget shows, as opaque 32-bit pixels.
 template <typename Widget>  // a template, so that suites without widgets need not include them
 QImage Shot(Widget& widget) {
     return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// An image of `size` whose pixel at (x, y) is colour(x, y).
+inline QImage Painted(QSize size, const std::function<QRgb(int, int)>& colour) {
+    QImage image(size, QImage::Format_ARGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            image.setPixel(x, y, colour(x, y));
+        }
+    }
+    return image;
 }
 
 // How many pixels of `image` have the colour `rgb`.

@@ -17,13 +17,9 @@ const std::map<QChar, QRgb> kColors{{u'R', qRgb(200, 0, 0)},
 
 // Quadrants red, blue (top right), green (bottom left) and yellow.
 QImage Quadrants(int size) {
-    QImage image(size, size, QImage::Format_RGB32);
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            image.setPixel(x, y, kColors.at(QStringView(u"RBGY")[2 * (2 * y >= size) + (2 * x >= size)]));
-        }
-    }
-    return image;
+    return Painted({size, size}, [size](int x, int y) {
+        return kColors.at(QStringView(u"RBGY")[2 * (2 * y >= size) + (2 * x >= size)]);
+    });
 }
 
 }  // namespace

@@ -10,14 +10,8 @@ namespace {
 
 // Red and green carry x and y modulo 15 (a GIF holds 255 colours); never white.
 QImage PositionImage(const QSize& size) {
-    QImage image(size, QImage::Format_ARGB32);
-    for (int y = 0; y < size.height(); ++y) {
-        for (int x = 0; x < size.width(); ++x) {
-            const bool clear = x % 15 == 7 && y % 15 == 7;
-            image.setPixel(x, y, clear ? 0 : qRgb(16 * (x % 15), 16 * (y % 15), 64));
-        }
-    }
-    return image;
+    return Painted(
+        size, [](int x, int y) { return x % 15 == 7 && y % 15 == 7 ? 0 : qRgb(16 * (x % 15), 16 * (y % 15), 64); });
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "DataTable.h"
 #include "TestGif.h"
+#include "TestPixels.h"
 #include "banner/TemplateImage.h"
 #include "templates/UserTemplates.h"
 
@@ -12,19 +13,15 @@ namespace {
 // A picture `size` big: its centre square opaque red on the left and see-through on the right, a
 // half-transparent bar across its middle, and opaque blue in the margins the square leaves.
 QByteArray Picture(QSize size, const char* format) {
-    QImage image(size, QImage::Format_ARGB32);
     const int side = std::min(size.width(), size.height());
     const QRect square((size.width() - side) / 2, (size.height() - side) / 2, side, side);
-    for (int y = 0; y < size.height(); ++y) {
-        for (int x = 0; x < size.width(); ++x) {
-            const bool left = x < square.center().x();
-            QRgb pixel = !square.contains(x, y) ? qRgb(0, 0, 255) : left ? qRgb(255, 0, 0) : qRgba(0, 0, 0, 0);
-            if (square.contains(x, y) && std::abs(y - square.center().y()) < side / 10) {
-                pixel = qRgba(0, 160, 0, left ? 200 : 100);
-            }
-            image.setPixel(x, y, pixel);
-        }
-    }
+    const QImage image = Painted(size, [&](int x, int y) {
+        const bool left = x < square.center().x();
+        return !square.contains(x, y)                          ? qRgb(0, 0, 255)
+               : std::abs(y - square.center().y()) < side / 10 ? qRgba(0, 160, 0, left ? 200 : 100)
+               : left                                          ? qRgb(255, 0, 0)
+                                                               : qRgba(0, 0, 0, 0);
+    });
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
