@@ -1,6 +1,7 @@
 #include "DataTable.h"
 #include "PhotoLikeBanner.h"
 #include "TestFiles.h"
+#include "TestPixels.h"
 #include "banner/GifWriter.h"
 #include "banner/TemplateImage.h"
 
@@ -18,10 +19,8 @@ private slots:
     void smallImages_readBackAsDrawn() {
         QFETCH(QStringList, row);
         const QStringList drawn = row[0].split(u' ');
-        QImage banner(int(drawn.size()), 2, QImage::Format_ARGB32);  // two rows alike
-        for (int i = 0; i < banner.width() * 2; ++i) {
-            banner.setPixel(i % banner.width(), i / banner.width(), drawn[i % banner.width()].toUInt(nullptr, 16));
-        }
+        // Two rows alike.
+        const QImage banner = Painted({int(drawn.size()), 2}, [&](int x, int) { return drawn[x].toUInt(nullptr, 16); });
         QTemporaryDir dir;
         const QString path = dir.filePath(u"b.gif"_qs);
         const FileResult result = SaveAsGif(banner.convertToFormat(QImage::Format_ARGB32_Premultiplied), path);
@@ -54,10 +53,8 @@ private slots:
             for (qsizetype i = 0; i < palette.size(); ++i) {
                 palette[i] = rng.generate() | (i % 5 == 4 ? 0u : 0xFF000000u);
             }
-            banner = QImage(input[1].toInt(), input[2].toInt(), QImage::Format_ARGB32);
-            for (int i = 0; i < banner.width() * banner.height(); ++i) {
-                banner.setPixel(i % banner.width(), i / banner.width(), palette[rng.bounded(int(palette.size()))]);
-            }
+            banner = Painted({input[1].toInt(), input[2].toInt()},
+                             [&](int, int) { return palette[rng.bounded(int(palette.size()))]; });
         }
         QVERIFY(!banner.isNull());
         QCOMPARE(QCryptographicHash::hash(EncodeBannerGif(banner).value, QCryptographicHash::Sha256).toHex(),

@@ -3,30 +3,32 @@
 #include "TestFiles.h"
 
 #include <QDir>
-#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <QTest>
 
+// The lines of a table file, blank lines and "#" comments left out. A file that cannot be read has
+// none, and the test function, finding no rows, stops.
+inline QByteArrayList DataLines(const QString& path) {
+    QByteArrayList lines = ReadAll(path).split('\n');
+    lines.removeIf([](const QByteArray& line) { return line.trimmed().isEmpty() || line.startsWith('#'); });
+    return lines;
+}
+
 // Table files hold the cases of tables too long for C++ rows, beside their suite (pass the path from
-// QFINDTESTDATA): one row a line, "name | column | ...", lines starting with "#" and blank ones left
-// out. Adds each row to the current test's data, named by its first column and holding the others,
-// trimmed, in one QStringList column, "row".
+// QFINDTESTDATA): one row a line, "name | column | ...". Adds each row to the current test's data,
+// named by its first column and holding the others, trimmed, in one QStringList column, "row".
 inline void AddTableRows(const QString& path) {
     QTest::addColumn<QStringList>("row");
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
     qsizetype columns = 0;
-    for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n')) {
-        if (!line.trimmed().isEmpty() && !line.startsWith(u'#')) {
-            QStringList row = line.split(QStringLiteral(" | "));
-            for (QString& column : row) {
-                column = column.trimmed();
-            }
-            QVERIFY2(columns == 0 || row.size() == columns, qPrintable(u"columns missing: "_qs + row[0]));
-            columns = row.size();
-            QTest::newRow(qPrintable(row[0])) << row.mid(1);
+    for (const QByteArray& line : DataLines(path)) {
+        QStringList row = QString::fromUtf8(line).split(QStringLiteral(" | "));
+        for (QString& column : row) {
+            column = column.trimmed();
         }
+        QVERIFY2(columns == 0 || row.size() == columns, qPrintable(u"columns missing: "_qs + row[0]));
+        columns = row.size();
+        QTest::newRow(qPrintable(row[0])) << row.mid(1);
     }
     QVERIFY2(columns > 0, qPrintable(path));
 }
@@ -42,14 +44,11 @@ inline void AddPathRows(const QStringList& folders, QDir::Filters kinds = QDir::
     }
 }
 
-// The rows of a tab-separated table, for cells whose spaces or bytes matter, blank lines and "#"
-// comments left out. A table that cannot be read has no rows, and QFETCH then stops the test function.
+// The rows of a tab-separated table, for cells whose spaces or bytes matter.
 inline QList<QByteArrayList> DataRows(const QString& path) {
     QList<QByteArrayList> rows;
-    for (const QByteArray& line : ReadAll(path).split('\n')) {
-        if (!line.isEmpty() && !line.startsWith('#')) {
-            rows.append(line.split('\t'));
-        }
+    for (const QByteArray& line : DataLines(path)) {
+        rows.append(line.split('\t'));
     }
     return rows;
 }
