@@ -12,7 +12,6 @@
 #include "templates/TemplateCatalog.h"
 
 #include <QDir>
-#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>

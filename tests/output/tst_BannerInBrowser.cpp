@@ -13,7 +13,6 @@
 #include "wizard/OutputPage.h"
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>

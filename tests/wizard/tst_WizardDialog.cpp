@@ -445,11 +445,8 @@ private slots:
     // The installed-style program: resources, pages and the first paint, then the probe closes it.
     void program_startsPaintsTheWizardAndEnds() {
         QProcess program;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("VORNET_EXIT_AFTER_FIRST_PAINT"), QStringLiteral("1"));
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir->path());
-        program.setProcessEnvironment(environment);
-        program.start(QStringLiteral(VORNET_BINARY_DIR "/bin/vornetad"), {});
+        program.start(u"env"_qs, {u"VORNET_EXIT_AFTER_FIRST_PAINT=1"_qs, u"XDG_CONFIG_HOME="_qs + configDir->path(),
+                                  QStringLiteral(VORNET_BINARY_DIR "/bin/vornetad")});
         QVERIFY(program.waitForFinished(60000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
