@@ -56,7 +56,9 @@ inline QList<QByteArrayList> DataRows(const QString& path) {
 // As AddTableRows, for a tab-separated table: the cells as they are, as bytes, in the column "row".
 inline void AddTsvRows(const QString& path) {
     QTest::addColumn<QByteArrayList>("row");
-    for (const QByteArrayList& row : DataRows(path)) {
+    const QList<QByteArrayList> rows = DataRows(path);
+    QVERIFY2(!rows.isEmpty(), qPrintable(path));
+    for (const QByteArrayList& row : rows) {
         QTest::newRow(row[0].constData()) << row.mid(1);
     }
 }
