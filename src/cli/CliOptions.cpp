@@ -61,6 +61,9 @@ struct Parsing {
     // Given on the command line, these replace the design's target whole.
     QString outFolder;
     QStringList modifyPages;
+    bool fileGiven = false;
+    // The user vouches for the design's output: it may name files that are not web pages.
+    bool trustDesign = false;
 };
 
 // Sets a value (the argument's bytes) on the request; returns an error text, or empty when the
@@ -113,7 +116,7 @@ const std::vector<CommandEntry>& CommandTable() {
           {Text("AD-OPTIONS BANNER-OPTIONS --out FOLDER [--file NAME]"),
            Text("AD-OPTIONS BANNER-OPTIONS --modify PAGE [--modify PAGE ...]"),
            Text("AD-OPTIONS BANNER-OPTIONS --site DIR [--match GLOBS]"),
-           Text("--design FILE [AD-OPTIONS BANNER-OPTIONS]")},
+           Text("--design FILE [--trust-design] [AD-OPTIONS BANNER-OPTIONS]")},
           {}}},
         {Command::Preview,
          {Text("preview"),
@@ -490,6 +493,7 @@ std::vector<Option> BuildOptionTable() {
             return QStringLiteral("--file needs a file name without a folder, not \"%1\"").arg(Shown(v));
         }
         p.r.design.fileName = name;
+        p.fileGiven = true;
         return QString();
     });
     describe("NAME", QStringLiteral("the new page's file name (default %1)").arg(defaults.fileName));
@@ -531,6 +535,12 @@ std::vector<Option> BuildOptionTable() {
     });
     describe("GLOBS", Text("which files of --site are pages: comma-separated name patterns with *, ? and [abc], "
                            "in any letter case (default *.html,*.htm)"));
+    add(QStringLiteral("--trust-design"), false, kGenerate, [](Parsing& p, const QByteArray&) {
+        p.trustDesign = true;
+        return QString();
+    });
+    describe("", Text("let the --design's output name files that are not web pages by their names (such as "
+                      "page.php); without it such a design is refused, since anyone may have written it"));
 
     QStringList styles;
     for (const TemplateStyle& style : TemplateStyles()) {
@@ -614,18 +624,22 @@ QString SetTarget(Parsing& p) {
                               "output names a folder or pages to modify");
     }
     // A design may come from anyone, and every file its output names gets the advert's code, the
-    // custom code included: it may name web pages only. A file named on the command line is the
-    // user's own choice.
-    const bool designsTarget = p.outFolder.isEmpty() && p.modifyPages.isEmpty() && !site;
-    if (p.r.command == Command::Generate && designsTarget) {
-        const QStringList named = design.mode == OutputMode::Create ? QStringList{design.fileName} : design.pages;
-        for (const QString& file : std::as_const(named)) {
-            if (!Design::IsPageName(file)) {
-                return QStringLiteral("the design's output names \"%1\", which is not a web page by its name (no "
-                                      "\"htm\" after a dot, as in .html); a design may only send the advert into "
-                                      "pages. Give it with --modify to change it all the same")
-                    .arg(PrintableText(file));
-            }
+    // custom code included: it may name web pages only, unless the user vouches for it. A file
+    // named on the command line is the user's own choice.
+    if (p.r.command == Command::Generate && !p.trustDesign) {
+        QStringList named;
+        if (design.mode == OutputMode::Create && !p.fileGiven) {
+            named = {design.fileName};
+        } else if (design.mode == OutputMode::Modify && p.modifyPages.isEmpty() && !site) {
+            named = design.pages;
+        }
+        named.removeIf([](const QString& file) { return Design::IsPageName(file); });
+        if (!named.isEmpty()) {
+            return QStringLiteral("the design's output names \"%1\"%2, not a web page by its name (no \"htm\" after "
+                                  "a dot, as in .html); a design may only send the advert into pages. If you made "
+                                  "the design and mean it, add --trust-design")
+                .arg(PrintableText(named[0]),
+                     named.size() > 1 ? QStringLiteral(" and %1 more files, each").arg(named.size() - 1) : QString());
         }
     }
     return {};
