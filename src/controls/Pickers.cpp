@@ -71,11 +71,11 @@ std::optional<QString> DialogPickers::PromptText(QWidget* parent, const QString&
     return text;
 }
 
-void DialogPickers::ShowMessage(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) {
-    QMessageBox box(parent);
-    box.setWindowTitle(caption);
-    // A box taller than the screen would hide its button: a long list of files goes whole into
-    // the details, which scroll, and only its start into the box.
+namespace {
+
+// A box taller than the screen would hide its buttons: a long list of files goes whole into the
+// details, which scroll, and only its start into the box.
+void SetTextWithin(QMessageBox& box, const QString& text) {
     constexpr qsizetype kShownLines = 16;
     const QStringList lines = text.split(u'\n');
     if (lines.size() > kShownLines) {
@@ -85,6 +85,14 @@ void DialogPickers::ShowMessage(QWidget* parent, const QString& caption, const Q
     } else {
         box.setText(text);
     }
+}
+
+}  // namespace
+
+void DialogPickers::ShowMessage(QWidget* parent, const QString& caption, const QString& text, MessageIcon icon) {
+    QMessageBox box(parent);
+    box.setWindowTitle(caption);
+    SetTextWithin(box, text);
     switch (icon) {
     case MessageIcon::Information:
         box.setIcon(QMessageBox::Information);
@@ -103,7 +111,7 @@ void DialogPickers::ShowMessage(QWidget* parent, const QString& caption, const Q
 bool DialogPickers::Confirm(QWidget* parent, const QString& caption, const QString& text, const QString& action) {
     QMessageBox box(parent);
     box.setWindowTitle(caption);
-    box.setText(text);
+    SetTextWithin(box, text);
     box.setIcon(QMessageBox::Question);
     QPushButton* chosen = box.addButton(action, QMessageBox::DestructiveRole);
     box.setDefaultButton(box.addButton(QMessageBox::Cancel));

@@ -164,15 +164,24 @@ bool OutputPage::ConfirmNonPages(const QStringList& files) {
     if (others.isEmpty()) {
         return true;
     }
+    // A path of thousands of letters would make the question taller than the screen: its end,
+    // with the file's name, tells it apart.
+    constexpr qsizetype kLongest = 100;
     const qsizetype shown = std::min<qsizetype>(others.size(), 10);
-    QString list = others.mid(0, shown).join(u'\n');
+    QStringList lines = others.mid(0, shown);
+    for (QString& line : lines) {
+        if (line.size() > kLongest) {
+            line = u'\u2026' + line.right(kLongest - 1);
+        }
+    }
+    QString list = lines.join(u'\n');
     if (others.size() > shown) {
         list += QStringLiteral("\nand %1 more").arg(others.size() - shown);
     }
     return pickers.Confirm(this, window()->windowTitle(),
-                           QStringLiteral("%1 not a web page by its name (no \"htm\" after a dot, as in "
-                                          ".html), and would get the "
-                                          "advert's code:\n\n%2\n\nPut the advert into %3 all the same?")
+                           QStringLiteral("%1 not a web page by its name (no \"htm\" after a dot, as in .html), "
+                                          "and would get the advert's code:\n\n%2\n\nPut the advert into %3 all "
+                                          "the same?")
                                .arg(others.size() == 1 ? QStringLiteral("This file is")
                                                        : QStringLiteral("These %1 files are each").arg(others.size()),
                                     list, others.size() == 1 ? QStringLiteral("it") : QStringLiteral("them")),
