@@ -2,6 +2,7 @@
 
 #include "banner/TemplateImage.h"
 #include "files/FileNames.h"
+#include "files/SystemErrors.h"
 #include "templates/DataFolder.h"
 
 #include <QDir>
@@ -9,6 +10,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace {
 
@@ -125,7 +128,18 @@ std::optional<QStringList> TemplateCatalog::Paths(const TemplateSources& sources
 QList<FileResult> TemplateCatalog::UnlistedFolders(const TemplateSources& sources) {
     QList<FileResult> unlisted;
     for (const QString& folder : {sources.shipped, sources.user}) {
-        if (!folder.isEmpty() && QFileInfo(folder).isDir()) {
+        // A folder that is not there holds no templates; one that cannot even be looked at (a
+        // folder above it closed to the user) may hold them.
+        const std::optional<QByteArray> name = EncodedName(folder);
+        struct stat info {};
+        if (folder.isEmpty() || !name) {
+            continue;
+        }
+        if (::stat(name->constData(), &info) != 0) {
+            if (errno != ENOENT && errno != ENOTDIR) {
+                unlisted.append(FileResult::Failure(folder, StatFailure(errno)));
+            }
+        } else if (S_ISDIR(info.st_mode)) {
             if (FolderListing listing = ListFolder(folder); !listing.status.Ok()) {
                 unlisted.append(std::move(listing.status));
             }
