@@ -271,15 +271,18 @@ int RunMakeTemplate(const CliRequest& request) {
         paths.append(path.chopped(4) + file.suffix + path.right(4));
     }
     // A shadowless variant of an earlier drawing in a style with a shadow would stay beside this
-    // one, and pass for its own.
-    for (const char* suffix : {"b", "b@2x"}) {
-        const QString other = path.chopped(4) + QLatin1String(suffix) + path.right(4);
-        if (!paths.contains(other) && QFileInfo(other).exists()) {
+    // one, and pass for its own, whatever the letter case of its ".gif".
+    const QString base = QFileInfo(path).fileName().chopped(4);
+    for (const FolderEntry& entry : ListFolder(QFileInfo(path).path()).entries) {
+        const bool gif = entry.name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive);
+        const QString stem = gif ? entry.name.chopped(4) : QString();
+        if (!style.shadowless && gif && (stem == base + u'b' || stem == base + QStringLiteral("b@2x"))) {
             PrintFailure(FileResult::Failure(
-                other, QStringLiteral("is the shadowless variant of an earlier drawing, and the style \"%1\" has none, "
-                                      "so it would pass for this one's; no file of the template was written. Remove "
-                                      "it, or save under another name")
-                           .arg(style.name)));
+                JoinPath(QFileInfo(path).path(), entry.name),
+                QStringLiteral("is the shadowless variant of an earlier drawing, and the style \"%1\" has none, so it "
+                               "would pass for this one's; no file of the template was written. Remove it, or save "
+                               "under another name")
+                    .arg(style.name)));
             return 1;
         }
     }
