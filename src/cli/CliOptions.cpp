@@ -270,48 +270,57 @@ QString ReadDesignFile(Parsing& p, const QByteArray& value) {
     return {};
 }
 
-std::vector<Option> BuildOptionTable() {
-    const Design defaults;
-    const auto& lines = defaults.lines;
-    std::vector<Option> table;
-    auto add = [&table](const QString& name, bool takesValue, unsigned scope, Setter set) {
+// Builds the option table in the order the help lists it.
+class OptionTable {
+public:
+    void Add(const QString& name, bool takesValue, unsigned scope, Setter set) {
         table.push_back({name, takesValue, scope, std::move(set), {}, {}});
-    };
+    }
     // Documents the option added last; options that differ only in their line number share a text.
-    auto describe = [&table](const char* valueName, const QString& help, Completion completion = Completion::None,
-                             const char* choices = "") {
+    void Describe(const char* valueName, const QString& help, Completion completion = Completion::None,
+                  const char* choices = "") {
         table.back().doc = {Text(valueName), help, completion, Text(choices)};
-    };
-    auto hex = [](QRgb color) {
-        return QString::number(color & 0xffffff, 16).rightJustified(6, u'0').toUpper();
-    };
+    }
+    Option& Last() { return table.back(); }
+    std::vector<Option> Take() { return std::move(table); }
 
-    add(QStringLiteral("--design"), true, kBanner | kRemove, ReadDesignFile);
-    describe("FILE", QStringLiteral("read the settings from this design first; the other options change single ones"),
-             Completion::File, "*.vornetad");
-    table.back().heading = QStringLiteral("Design options");
-    add(QStringLiteral("--template"), true, kBanner, [](Parsing& p, const QByteArray& v) {
+private:
+    std::vector<Option> table;
+};
+
+QString Hex(QRgb color) {
+    return QString::number(color & 0xffffff, 16).rightJustified(6, u'0').toUpper();
+}
+
+// The design file, the template, the banner's size and corner.
+void AddBannerOptions(OptionTable& t) {
+    t.Add(QStringLiteral("--design"), true, kBanner | kRemove, ReadDesignFile);
+    t.Describe("FILE", QStringLiteral("read the settings from this design first; the other options change single ones"),
+               Completion::File, "*.vornetad");
+    t.Last().heading = QStringLiteral("Design options");
+    t.Add(QStringLiteral("--template"), true, kBanner, [](Parsing& p, const QByteArray& v) {
         QString path;
         QString error = ParsePath(QStringLiteral("--template"), v, path);
         p.r.design.SetTemplatePath(path);
         p.r.templateOption = true;
         return error;
     });
-    describe("FILE", Text("the template GIF (default: the first shipped template)"), Completion::File, "*.gif");
-    add(QStringLiteral("--size"), true, kBanner, [](Parsing& p, const QByteArray& v) {
+    t.Describe("FILE", Text("the template GIF (default: the first shipped template)"), Completion::File, "*.gif");
+    t.Add(QStringLiteral("--size"), true, kBanner, [](Parsing& p, const QByteArray& v) {
         int size = 0;
         QString error = ParseInt(QStringLiteral("--size"), v, Banner::kMinSize, Banner::kMaxSize, size);
         p.r.design.size = size;
         p.r.design.cropOffset.reset();
         return error;
     });
-    describe("N", QStringLiteral("edge length %1..%2, applied as the editor's Resize, which centres the square on the "
-                                 "template (default: %3, cut from the template's top-left corner, as the first banner "
-                                 "of the editor is)")
-                      .arg(Banner::kMinSize)
-                      .arg(Banner::kMaxSize)
-                      .arg(Banner::kInitialSize));
-    add(QStringLiteral("--side"), true, kBanner, [](Parsing& p, const QByteArray& v) {
+    t.Describe("N",
+               QStringLiteral("edge length %1..%2, applied as the editor's Resize, which centres the square on the "
+                              "template (default: %3, cut from the template's top-left corner, as the first banner "
+                              "of the editor is)")
+                   .arg(Banner::kMinSize)
+                   .arg(Banner::kMaxSize)
+                   .arg(Banner::kInitialSize));
+    t.Add(QStringLiteral("--side"), true, kBanner, [](Parsing& p, const QByteArray& v) {
         if (v == "left") {
             p.r.design.side = BannerSide::Left;
         } else if (v == "right") {
@@ -321,115 +330,124 @@ std::vector<Option> BuildOptionTable() {
         }
         return QString();
     });
-    describe("left|right", Text("the top corner the banner sits in (default right)"), Completion::Words, "left right");
-    for (int n = 1; n <= 3; ++n) {
-        const size_t i = size_t(n - 1);
-        const QString digit = QString::number(n);
-        add(QStringLiteral("--line") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
-            p.r.design.lines[i].enabled = true;
-            return ParseText(QStringLiteral("--line%1").arg(i + 1), v, p.r.design.lines[i].text);
-        });
-        describe("TEXT", QStringLiteral("text of line N (default \"%1\"); lines 2 and 3 are off until given, and "
-                                        "line 3 needs line 2")
-                             .arg(lines[0].text));
-        add(QStringLiteral("--font") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
-            const QString name = QStringLiteral("--font%1").arg(i + 1);
-            if (v.trimmed().isEmpty()) {
-                return QStringLiteral("%1 needs a font face name").arg(name);
-            }
-            return ParseText(name, v, p.r.design.lines[i].font.faceName);
-        });
-        describe("FACE", QStringLiteral("font face of line N (default \"%1\")").arg(lines[0].font.faceName));
-        add(QStringLiteral("--pt") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
-            return ParseInt(QStringLiteral("--pt%1").arg(i + 1), v, Design::kMinPoints, Design::kMaxPoints,
-                            p.r.design.lines[i].font.height);
-        });
-        describe("N", QStringLiteral("size of line N in points, %1..%2 (default %3, %4, %5)")
-                          .arg(Design::kMinPoints)
-                          .arg(Design::kMaxPoints)
-                          .arg(lines[0].font.height)
-                          .arg(lines[1].font.height)
-                          .arg(lines[2].font.height));
-        add(QStringLiteral("--color") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
-            return ParseColor(QStringLiteral("--color%1").arg(i + 1), v, p.r.design.lines[i].color);
-        });
-        describe("RRGGBB", QStringLiteral("colour of line N (default %1, %2, %3); 000000 becomes %4 as in the editor")
-                               .arg(hex(lines[0].color), hex(lines[1].color), hex(lines[2].color),
-                                    hex(Design::kBlackReplacement)));
-        add(QStringLiteral("--offset") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
-            return ParseInt(QStringLiteral("--offset%1").arg(i + 1), v, Design::kMinOffset, Design::kMaxOffset,
-                            p.r.design.lines[i].offset);
-        });
-        describe("N", QStringLiteral("vertical offset of line N, %1..%2; 0 is auto")
-                          .arg(Design::kMinOffset)
-                          .arg(Design::kMaxOffset));
-        add(QStringLiteral("--bold") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
-            p.r.design.lines[i].font.weight = BannerFont::kBold;
-            return QString();
-        });
-        describe("", Text("bold line N"));
-        add(QStringLiteral("--italic") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
-            p.r.design.lines[i].font.italic = true;
-            return QString();
-        });
-        describe("", Text("italic line N"));
-        add(QStringLiteral("--underline") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
-            p.r.design.lines[i].font.underline = true;
-            return QString();
-        });
-        describe("", Text("underline line N"));
-        add(QStringLiteral("--strike") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
-            p.r.design.lines[i].font.strikeOut = true;
-            return QString();
-        });
-        describe("", Text("strike line N through"));
-        // A design's settings are changed beside --design; these switches turn off what it turned on.
-        add(QStringLiteral("--plain") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
-            BannerFont& font = p.r.design.lines[i].font;
-            font.weight = 0;  // as a design file stores "bold": false
-            font.italic = font.underline = font.strikeOut = false;
-            return QString();
-        });
-        describe("", Text("line N neither bold, italic, underlined nor struck through"));
-        // Line 1 is always shown.
-        if (n > 1) {
-            add(QStringLiteral("--no-line") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
-                // As in the editor, line 3 goes with line 2.
-                for (size_t later = i; later < p.r.design.lines.size(); ++later) {
-                    p.r.design.lines[later].enabled = false;
-                }
-                return QString();
-            });
-            describe("", Text("leave out line N (2 or 3) and the lines after it"));
-        }
-    }
+    t.Describe("left|right", Text("the top corner the banner sits in (default right)"), Completion::Words,
+               "left right");
+}
 
-    add(QStringLiteral("--link"), true, kAdvert,
-        [](Parsing& p, const QByteArray& v) { return ParseText(QStringLiteral("--link"), v, p.r.design.linkUrl); });
-    describe("URL", QStringLiteral("the address the banner links to (default \"%1\")").arg(defaults.linkUrl));
-    add(QStringLiteral("--title"), true, kAdvert,
-        [](Parsing& p, const QByteArray& v) { return ParseText(QStringLiteral("--title"), v, p.r.design.adTitle); });
-    describe("TEXT", QStringLiteral("the advert's title (default \"%1\")").arg(defaults.adTitle));
-    add(QStringLiteral("--same-window"), false, kAdvert, [](Parsing& p, const QByteArray&) {
+// The options of text line `n` (1 to 3).
+void AddLineOptions(OptionTable& t, int n) {
+    const Design defaults;
+    const auto& lines = defaults.lines;
+    const size_t i = size_t(n - 1);
+    const QString digit = QString::number(n);
+    t.Add(QStringLiteral("--line") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
+        p.r.design.lines[i].enabled = true;
+        return ParseText(QStringLiteral("--line%1").arg(i + 1), v, p.r.design.lines[i].text);
+    });
+    t.Describe("TEXT", QStringLiteral("text of line N (default \"%1\"); lines 2 and 3 are off until given, and "
+                                      "line 3 needs line 2")
+                           .arg(lines[0].text));
+    t.Add(QStringLiteral("--font") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
+        const QString name = QStringLiteral("--font%1").arg(i + 1);
+        if (v.trimmed().isEmpty()) {
+            return QStringLiteral("%1 needs a font face name").arg(name);
+        }
+        return ParseText(name, v, p.r.design.lines[i].font.faceName);
+    });
+    t.Describe("FACE", QStringLiteral("font face of line N (default \"%1\")").arg(lines[0].font.faceName));
+    t.Add(QStringLiteral("--pt") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
+        return ParseInt(QStringLiteral("--pt%1").arg(i + 1), v, Design::kMinPoints, Design::kMaxPoints,
+                        p.r.design.lines[i].font.height);
+    });
+    t.Describe("N", QStringLiteral("size of line N in points, %1..%2 (default %3, %4, %5)")
+                        .arg(Design::kMinPoints)
+                        .arg(Design::kMaxPoints)
+                        .arg(lines[0].font.height)
+                        .arg(lines[1].font.height)
+                        .arg(lines[2].font.height));
+    t.Add(QStringLiteral("--color") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
+        return ParseColor(QStringLiteral("--color%1").arg(i + 1), v, p.r.design.lines[i].color);
+    });
+    t.Describe("RRGGBB",
+               QStringLiteral("colour of line N (default %1, %2, %3); 000000 becomes %4 as in the editor")
+                   .arg(Hex(lines[0].color), Hex(lines[1].color), Hex(lines[2].color), Hex(Design::kBlackReplacement)));
+    t.Add(QStringLiteral("--offset") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
+        return ParseInt(QStringLiteral("--offset%1").arg(i + 1), v, Design::kMinOffset, Design::kMaxOffset,
+                        p.r.design.lines[i].offset);
+    });
+    t.Describe(
+        "N",
+        QStringLiteral("vertical offset of line N, %1..%2; 0 is auto").arg(Design::kMinOffset).arg(Design::kMaxOffset));
+    t.Add(QStringLiteral("--bold") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
+        p.r.design.lines[i].font.weight = BannerFont::kBold;
+        return QString();
+    });
+    t.Describe("", Text("bold line N"));
+    t.Add(QStringLiteral("--italic") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
+        p.r.design.lines[i].font.italic = true;
+        return QString();
+    });
+    t.Describe("", Text("italic line N"));
+    t.Add(QStringLiteral("--underline") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
+        p.r.design.lines[i].font.underline = true;
+        return QString();
+    });
+    t.Describe("", Text("underline line N"));
+    t.Add(QStringLiteral("--strike") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
+        p.r.design.lines[i].font.strikeOut = true;
+        return QString();
+    });
+    t.Describe("", Text("strike line N through"));
+    // A design's settings are changed beside --design; these switches turn off what it turned on.
+    t.Add(QStringLiteral("--plain") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
+        BannerFont& font = p.r.design.lines[i].font;
+        font.weight = 0;  // as a design file stores "bold": false
+        font.italic = font.underline = font.strikeOut = false;
+        return QString();
+    });
+    t.Describe("", Text("line N neither bold, italic, underlined nor struck through"));
+    // Line 1 is always shown.
+    if (n > 1) {
+        t.Add(QStringLiteral("--no-line") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
+            // As in the editor, line 3 goes with line 2.
+            for (size_t later = i; later < p.r.design.lines.size(); ++later) {
+                p.r.design.lines[later].enabled = false;
+            }
+            return QString();
+        });
+        t.Describe("", Text("leave out line N (2 or 3) and the lines after it"));
+    }
+}
+
+// The link, the title, the window, the custom code and the options for today's pages.
+void AddAdvertOptions(OptionTable& t) {
+    const Design defaults;
+    t.Add(QStringLiteral("--link"), true, kAdvert,
+          [](Parsing& p, const QByteArray& v) { return ParseText(QStringLiteral("--link"), v, p.r.design.linkUrl); });
+    t.Describe("URL", QStringLiteral("the address the banner links to (default \"%1\")").arg(defaults.linkUrl));
+    t.Add(QStringLiteral("--title"), true, kAdvert,
+          [](Parsing& p, const QByteArray& v) { return ParseText(QStringLiteral("--title"), v, p.r.design.adTitle); });
+    t.Describe("TEXT", QStringLiteral("the advert's title (default \"%1\")").arg(defaults.adTitle));
+    t.Add(QStringLiteral("--same-window"), false, kAdvert, [](Parsing& p, const QByteArray&) {
         p.r.design.newWindow = false;
         return QString();
     });
-    describe("", Text("open the link in the same window (default: a new window)"));
-    add(QStringLiteral("--new-window"), false, kAdvert, [](Parsing& p, const QByteArray&) {
+    t.Describe("", Text("open the link in the same window (default: a new window)"));
+    t.Add(QStringLiteral("--new-window"), false, kAdvert, [](Parsing& p, const QByteArray&) {
         p.r.design.newWindow = true;
         return QString();
     });
-    describe("", Text("open the link in a new window"));
-    add(QStringLiteral("--custom-code"), true, kAdvert,
-        [](Parsing& p, const QByteArray& v) { return SetCustomCode(p, QStringLiteral("--custom-code"), v); });
-    describe("TEXT", Text("custom HTML to put after the code block"));
-    add(QStringLiteral("--custom-code-file"), true, kAdvert, ReadCustomCode);
-    describe("FILE", Text("custom HTML read from FILE"), Completion::File);
-    add(QStringLiteral("--no-custom-code"), false, kAdvert, [](Parsing& p, const QByteArray&) {
+    t.Describe("", Text("open the link in a new window"));
+    t.Add(QStringLiteral("--custom-code"), true, kAdvert,
+          [](Parsing& p, const QByteArray& v) { return SetCustomCode(p, QStringLiteral("--custom-code"), v); });
+    t.Describe("TEXT", Text("custom HTML to put after the code block"));
+    t.Add(QStringLiteral("--custom-code-file"), true, kAdvert, ReadCustomCode);
+    t.Describe("FILE", Text("custom HTML read from FILE"), Completion::File);
+    t.Add(QStringLiteral("--no-custom-code"), false, kAdvert, [](Parsing& p, const QByteArray&) {
         p.r.design.customCodeEnabled = false;
         return QString();
     });
-    describe("", Text("put no custom HTML after the code block"));
+    t.Describe("", Text("put no custom HTML after the code block"));
 
     // The options for today's pages; each is off unless given.
     const struct {
@@ -449,42 +467,45 @@ std::vector<Option> BuildOptionTable() {
          "Content-Security-Policy refuses inline scripts and styles"},
     };
     for (const auto& option : pageOptions) {
-        add(Text(option.name), false, kAdvert, [member = option.member](Parsing& p, const QByteArray&) {
+        t.Add(Text(option.name), false, kAdvert, [member = option.member](Parsing& p, const QByteArray&) {
             p.r.design.options.*member = true;
             return QString();
         });
-        describe("", Text(option.help));
+        t.Describe("", Text(option.help));
     }
     for (const auto& option : pageOptions) {
-        add(Text(option.offName), false, kAdvert, [member = option.member](Parsing& p, const QByteArray&) {
+        t.Add(Text(option.offName), false, kAdvert, [member = option.member](Parsing& p, const QByteArray&) {
             p.r.design.options.*member = false;
             return QString();
         });
-        describe("", QStringLiteral("turn %1 off where a design turned it on").arg(Text(option.name)));
+        t.Describe("", QStringLiteral("turn %1 off where a design turned it on").arg(Text(option.name)));
     }
+}
 
-    add(QStringLiteral("--gif"), true, kCompose,
-        [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--gif"), v, p.r.gifPath); });
-    describe("FILE", Text("save the banner as this GIF"), Completion::File, "*.gif");
-    add(QStringLiteral("--png"), true, kCompose,
-        [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--png"), v, p.r.pngPath); });
-    describe("FILE", Text("save the composed banner as this PNG"), Completion::File, "*.png");
-    add(QStringLiteral("--css"), false, kCode, [](Parsing& p, const QByteArray&) {
+// Where the output goes: the files of compose, code's forms, the generate and preview targets.
+void AddOutputOptions(OptionTable& t) {
+    t.Add(QStringLiteral("--gif"), true, kCompose,
+          [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--gif"), v, p.r.gifPath); });
+    t.Describe("FILE", Text("save the banner as this GIF"), Completion::File, "*.gif");
+    t.Add(QStringLiteral("--png"), true, kCompose,
+          [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--png"), v, p.r.pngPath); });
+    t.Describe("FILE", Text("save the composed banner as this PNG"), Completion::File, "*.png");
+    t.Add(QStringLiteral("--css"), false, kCode, [](Parsing& p, const QByteArray&) {
         p.r.css = true;
         return QString();
     });
-    describe("", Text("print the style sheet instead of the code block"));
-    add(QStringLiteral("--csp-hash"), false, kCode, [](Parsing& p, const QByteArray&) {
+    t.Describe("", Text("print the style sheet instead of the code block"));
+    t.Add(QStringLiteral("--csp-hash"), false, kCode, [](Parsing& p, const QByteArray&) {
         p.r.cspHash = true;
         return QString();
     });
-    describe("", Text("print what a Content-Security-Policy must allow for the block's inline script and style, "
-                      "one line per directive such as script-src 'sha256-...'; nothing with --static, whose block "
-                      "has neither"));
-    add(QStringLiteral("--out"), true, kTarget,
-        [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--out"), v, p.outFolder); });
-    describe("FOLDER", Text("write a new page, the banner and the style sheet into FOLDER"), Completion::Folder);
-    add(QStringLiteral("--file"), true, kTarget, [](Parsing& p, const QByteArray& v) {
+    t.Describe("", Text("print what a Content-Security-Policy must allow for the block's inline script and style, "
+                        "one line per directive such as script-src 'sha256-...'; nothing with --static, whose block "
+                        "has neither"));
+    t.Add(QStringLiteral("--out"), true, kTarget,
+          [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--out"), v, p.outFolder); });
+    t.Describe("FOLDER", Text("write a new page, the banner and the style sheet into FOLDER"), Completion::Folder);
+    t.Add(QStringLiteral("--file"), true, kTarget, [](Parsing& p, const QByteArray& v) {
         QString name;
         if (QString error = ParsePath(QStringLiteral("--file"), v, name, false); !error.isEmpty() && !v.isEmpty()) {
             return error;
@@ -496,33 +517,33 @@ std::vector<Option> BuildOptionTable() {
         p.fileGiven = true;
         return QString();
     });
-    describe("NAME", QStringLiteral("the new page's file name (default %1)").arg(defaults.fileName));
-    add(QStringLiteral("--modify"), true, kTarget, [](Parsing& p, const QByteArray& v) {
+    t.Describe("NAME", QStringLiteral("the new page's file name (default %1)").arg(Design().fileName));
+    t.Add(QStringLiteral("--modify"), true, kTarget, [](Parsing& p, const QByteArray& v) {
         QString page;
         QString error = ParsePath(QStringLiteral("--modify"), v, page);
         p.modifyPages.append(page);
         return error;
     });
-    describe("PAGE",
-             Text("put the code block into PAGE, replacing an earlier one; may be repeated; a PAGE that does not "
-                  "exist yet is made from the sample page"),
-             Completion::File);
-    add(QStringLiteral("--dir"), true, kPreview,
-        [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--dir"), v, p.r.previewFolder); });
-    describe("FOLDER", Text("write the preview files into FOLDER (default: a private folder of your own)"),
-             Completion::Folder);
-    add(QStringLiteral("--save"), true, kDesign | kMakeTemplate,
-        [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--save"), v, p.r.savePath); });
-    describe("FILE", Text("write the design (design) or the template (make-template, a name ending in .gif) to FILE"),
-             Completion::File);
-    add(QStringLiteral("--site"), true, kSite,
-        [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--site"), v, p.r.siteFolder); });
-    describe("DIR",
-             Text("take the pages of the whole folder tree DIR, folder by folder in sorted order; hidden folders "
-                  "and files (.name) and linked folders are not entered, so the walk cannot loop; linked pages are "
-                  "pages"),
-             Completion::Folder);
-    add(QStringLiteral("--match"), true, kSite, [](Parsing& p, const QByteArray& v) -> QString {
+    t.Describe("PAGE",
+               Text("put the code block into PAGE, replacing an earlier one; may be repeated; a PAGE that does not "
+                    "exist yet is made from the sample page"),
+               Completion::File);
+    t.Add(QStringLiteral("--dir"), true, kPreview,
+          [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--dir"), v, p.r.previewFolder); });
+    t.Describe("FOLDER", Text("write the preview files into FOLDER (default: a private folder of your own)"),
+               Completion::Folder);
+    t.Add(QStringLiteral("--save"), true, kDesign | kMakeTemplate,
+          [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--save"), v, p.r.savePath); });
+    t.Describe("FILE", Text("write the design (design) or the template (make-template, a name ending in .gif) to FILE"),
+               Completion::File);
+    t.Add(QStringLiteral("--site"), true, kSite,
+          [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--site"), v, p.r.siteFolder); });
+    t.Describe("DIR",
+               Text("take the pages of the whole folder tree DIR, folder by folder in sorted order; hidden folders "
+                    "and files (.name) and linked folders are not entered, so the walk cannot loop; linked pages are "
+                    "pages"),
+               Completion::Folder);
+    t.Add(QStringLiteral("--match"), true, kSite, [](Parsing& p, const QByteArray& v) -> QString {
         QString text;
         if (QString error = ParseText(QStringLiteral("--match"), v, text); !error.isEmpty()) {
             return error;
@@ -533,39 +554,53 @@ std::vector<Option> BuildOptionTable() {
         p.r.siteMatch = text;
         return QString();
     });
-    describe("GLOBS", Text("which files of --site are pages: comma-separated name patterns with *, ? and [abc], "
-                           "in any letter case (default *.html,*.htm)"));
-    add(QStringLiteral("--trust-design"), false, kGenerate, [](Parsing& p, const QByteArray&) {
+    t.Describe("GLOBS", Text("which files of --site are pages: comma-separated name patterns with *, ? and [abc], "
+                             "in any letter case (default *.html,*.htm)"));
+    t.Add(QStringLiteral("--trust-design"), false, kGenerate, [](Parsing& p, const QByteArray&) {
         p.trustDesign = true;
         return QString();
     });
-    describe("", Text("let the --design's output name files that are not web pages by their names (such as "
-                      "page.php); without it such a design is refused, since anyone may have written it"));
+    t.Describe("", Text("let the --design's output name files that are not web pages by their names (such as "
+                        "page.php); without it such a design is refused, since anyone may have written it"));
+}
 
+// make-template's style and colours.
+void AddTemplateOptions(OptionTable& t) {
     QStringList styles;
     for (const TemplateStyle& style : TemplateStyles()) {
         styles.append(style.name);
     }
-    add(QStringLiteral("--style"), true, kMakeTemplate, [](Parsing& p, const QByteArray& v) {
+    t.Add(QStringLiteral("--style"), true, kMakeTemplate, [](Parsing& p, const QByteArray& v) {
         if (FindTemplateStyle(QString::fromUtf8(v)) == nullptr) {
             return QStringLiteral("--style: no style \"%1\"; the styles are listed by --help").arg(Shown(v));
         }
         p.r.templateStyle = QString::fromUtf8(v);
         return QString();
     });
-    table.back().doc = {Text("STYLE"), QStringLiteral("the template's style: ") + styles.join(QStringLiteral(", ")),
-                        Completion::Words, styles.join(u' ')};
+    t.Last().doc = {Text("STYLE"), QStringLiteral("the template's style: ") + styles.join(QStringLiteral(", ")),
+                    Completion::Words, styles.join(u' ')};
     for (int n = 1; n <= 3; ++n) {
         const size_t i = size_t(n - 1);
-        add(QStringLiteral("--color%1").arg(n), true, kMakeTemplate, [i](Parsing& p, const QByteArray& v) {
+        t.Add(QStringLiteral("--color%1").arg(n), true, kMakeTemplate, [i](Parsing& p, const QByteArray& v) {
             QRgb color = 0;
             QString error = ParseHexColor(QStringLiteral("--color%1").arg(i + 1), v, color);
             p.r.templateColors[i] = color;
             return error;
         });
-        describe("RRGGBB", Text("colour N of the style, hexadecimal red-green-blue (default: the style's own)"));
+        t.Describe("RRGGBB", Text("colour N of the style, hexadecimal red-green-blue (default: the style's own)"));
     }
-    return table;
+}
+
+std::vector<Option> BuildOptionTable() {
+    OptionTable t;
+    AddBannerOptions(t);
+    for (int n = 1; n <= 3; ++n) {
+        AddLineOptions(t, n);
+    }
+    AddAdvertOptions(t);
+    AddOutputOptions(t);
+    AddTemplateOptions(t);
+    return t.Take();
 }
 
 // The option of that name for a command of `scope`; one of that name for other commands when
