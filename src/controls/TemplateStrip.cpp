@@ -9,7 +9,10 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -95,32 +98,69 @@ int TemplateStrip::IndexAt(const QPoint& pos) const {
     return catalog->IsValidIndex(index) ? index : -1;
 }
 
+namespace {
+
+// A cell's picture of `image`: the middle square at 1:1, with one offset for both axes taken from
+// the width, and TemplateKeyColor see-through. A template smaller than a cell gets a negative
+// offset on that axis and so sits centred, with see-through pixels around it.
+QImage CutThumbnail(const QImage& image, int cellSize) {
+    if (image.isNull()) {
+        return {};
+    }
+    const int w = image.width();
+    const int h = image.height();
+    const int offsetX = (w - cellSize) / 2;
+    const int offsetY = w >= cellSize && h >= cellSize ? offsetX : (h - cellSize) / 2;
+    QImage square = image.convertToFormat(QImage::Format_ARGB32).copy(offsetX, offsetY, cellSize, cellSize);
+    for (int y = 0; y < square.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(square.scanLine(y));
+        std::replace(line, line + square.width(), TemplateKeyColor, QRgb(0));
+    }
+    return square.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+}  // namespace
+
+void TemplateStrip::CutThumbnails(int first, int count) {
+    if (catalog == nullptr || cellSize <= 0) {
+        return;
+    }
+    std::vector<size_t> pending;
+    for (size_t slot = size_t(std::max(first, 0)); slot < std::min(size_t(first + count), thumbnails.size()); ++slot) {
+        if (!thumbnailDone[slot]) {
+            pending.push_back(slot);
+        }
+    }
+    // Templates are decoded only now, and a large one takes long: each cell is independent, so
+    // they are shared out over the cores, each into its own slot.
+    std::atomic<size_t> next{0};
+    const auto cut = [this, &pending, &next] {
+        for (size_t k = next++; k < pending.size(); k = next++) {
+            thumbnails[pending[k]] = CutThumbnail(catalog->BitmapAt(int(pending[k])), cellSize);
+        }
+    };
+    std::vector<std::jthread> helpers;
+    try {
+        for (size_t i = 1; i < std::min<size_t>(pending.size(), std::thread::hardware_concurrency()); ++i) {
+            helpers.emplace_back(cut);
+        }
+    } catch (const std::system_error&) {
+        // The system gives no more threads (a process limit): the ones there are do the rest.
+    }
+    cut();
+    helpers.clear();
+    for (const size_t slot : pending) {
+        thumbnailDone[slot] = true;
+    }
+}
+
 const QImage& TemplateStrip::Thumbnail(int index) {
     static const QImage none;
     if (catalog == nullptr || index < 0 || size_t(index) >= thumbnails.size() || cellSize <= 0) {
         return none;
     }
-    const size_t slot = size_t(index);
-    if (!thumbnailDone[slot]) {
-        thumbnailDone[slot] = true;
-        const QImage image = catalog->BitmapAt(index);
-        if (!image.isNull()) {
-            const int w = image.width();
-            const int h = image.height();
-            // The middle square at 1:1, with one offset for both axes taken from the width. A
-            // template smaller than a cell gets a negative offset on that axis and so sits
-            // centred, with see-through pixels around it.
-            const int offsetX = (w - cellSize) / 2;
-            const int offsetY = w >= cellSize && h >= cellSize ? offsetX : (h - cellSize) / 2;
-            QImage square = image.convertToFormat(QImage::Format_ARGB32).copy(offsetX, offsetY, cellSize, cellSize);
-            for (int y = 0; y < square.height(); ++y) {
-                auto* line = reinterpret_cast<QRgb*>(square.scanLine(y));
-                std::replace(line, line + square.width(), TemplateKeyColor, QRgb(0));
-            }
-            thumbnails[slot] = square.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        }
-    }
-    return thumbnails[slot];
+    CutThumbnails(index, 1);
+    return thumbnails[size_t(index)];
 }
 
 void TemplateStrip::Render() {
@@ -141,6 +181,7 @@ void TemplateStrip::Render() {
     // A thumbnail keeps its pixels' edges when each of its pixels covers whole screen pixels.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, ratio != std::floor(ratio));
     int index = columns * scrollPos;
+    CutThumbnails(index, columns * columns);
     for (int row = 0; row < columns; ++row) {
         for (int column = 0; column < columns; ++column, ++index) {
             const QImage& thumbnail = Thumbnail(index);

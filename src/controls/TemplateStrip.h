@@ -84,6 +84,8 @@ private:
     void OnScrollAction(int action);
     // Entry `index`'s cell picture: the middle square with TemplateKeyColor see-through, cut once.
     const QImage& Thumbnail(int index);
+    // Cuts the cell pictures of entries first to first + count - 1 that have none yet.
+    void CutThumbnails(int first, int count);
 
     int cellSize = 0;
     int maxScrollPos = -1;
