@@ -150,10 +150,6 @@ public:
                 Fail(Name(key), QStringLiteral("must be a file name without a folder"));
                 return;
             }
-            if (name.contains(QChar(0))) {
-                Fail(Name(key), QStringLiteral("cannot hold a zero byte"));
-                return;
-            }
             out = name;
         }
     }
@@ -199,6 +195,11 @@ private:
         }
         if (!IsUnicode(value.toString())) {
             Fail(Name(key), QStringLiteral("is not valid Unicode text"));
+            return false;
+        }
+        // No page can carry it, and the block would hold it as an entity that ends the text there.
+        if (value.toString().contains(QChar(0))) {
+            Fail(Name(key), QStringLiteral("cannot hold a zero character"));
             return false;
         }
         out = value.toString();
