@@ -1,8 +1,10 @@
 #include "controls/ColorSwatch.h"
 
+#include "controls/KeyboardFocus.h"
 #include "controls/Pickers.h"
 #include "design/Design.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -10,7 +12,9 @@ ColorSwatch::ColorSwatch(Pickers& pickers, QRgb color, int id, QWidget* parent)
     : QWidget(parent)
     , pickers(pickers)
     , id(id)
-    , color(qRgb(qRed(color), qGreen(color), qBlue(color))) {}
+    , color(qRgb(qRed(color), qGreen(color), qBlue(color))) {
+    setFocusPolicy(Qt::StrongFocus);
+}
 
 void ColorSwatch::SetColor(QRgb c) {
     color = qRgb(qRed(c), qGreen(c), qBlue(c));
@@ -20,6 +24,9 @@ void ColorSwatch::SetColor(QRgb c) {
 void ColorSwatch::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), QColor::fromRgb(isEnabled() ? color : kDisabledColor));
+    if (ShowsKeyboardFocus(*this)) {
+        DrawFocusFrame(painter, *this, rect().adjusted(1, 1, -1, -1));
+    }
 }
 
 void ColorSwatch::mousePressEvent(QMouseEvent* event) {
@@ -27,6 +34,20 @@ void ColorSwatch::mousePressEvent(QMouseEvent* event) {
         QWidget::mousePressEvent(event);
         return;
     }
+    Pick();
+    event->accept();
+}
+
+void ColorSwatch::keyPressEvent(QKeyEvent* event) {
+    if (!PressesControl(*event)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    Pick();
+    event->accept();
+}
+
+void ColorSwatch::Pick() {
     // The picker is opened without the current colour, so it starts on its own default.
     const std::optional<QColor> picked = pickers.PickColor(this);
     if (picked && picked->isValid()) {
@@ -34,5 +55,4 @@ void ColorSwatch::mousePressEvent(QMouseEvent* event) {
         repaint();
         emit colorChanged(id, color);
     }
-    event->accept();
 }

@@ -5,7 +5,8 @@
 
 class Pickers;
 
-// A solid colour beside a banner line; a click opens the colour picker. After a pick the colour is
+// A solid colour beside a banner line; a click, or Space or Enter with the focus on it, opens the
+// colour picker. After a pick the colour is
 // stored as a line keeps it (Design::LineColor: pure black becomes RGB(10, 10, 10)) and
 // colorChanged is emitted with the line's id.
 // Disabled, it shows a neutral grey and takes no clicks.
@@ -30,8 +31,11 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void Pick();
+
     Pickers& pickers;
     int id = 0;
     QRgb color = 0;

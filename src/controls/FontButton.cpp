@@ -1,8 +1,10 @@
 #include "controls/FontButton.h"
 
 #include "controls/ColorSwatch.h"
+#include "controls/KeyboardFocus.h"
 #include "controls/Pickers.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -17,6 +19,7 @@ FontButton::FontButton(Pickers& pickers, const QString& faceName, int height, Co
     , font{faceName, height, 0, false, false, false} {
     // The text is drawn in the swatch's colour, so a new colour must reach the face at once.
     connect(&swatch, &ColorSwatch::colorChanged, this, [this] { repaint(); });
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void FontButton::SetLogFont(const BannerFont& f) {
@@ -51,6 +54,9 @@ void FontButton::paintEvent(QPaintEvent*) {
     }
     painter.setPen(QColor::fromRgb(text));
     painter.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, font.faceName);
+    if (ShowsKeyboardFocus(*this)) {
+        DrawFocusFrame(painter, *this, r.adjusted(2, 2, -2, -2));
+    }
 }
 
 void FontButton::mousePressEvent(QMouseEvent* event) {
@@ -59,6 +65,19 @@ void FontButton::mousePressEvent(QMouseEvent* event) {
         return;
     }
     event->accept();
+    Pick();
+}
+
+void FontButton::keyPressEvent(QKeyEvent* event) {
+    if (!PressesControl(*event)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    Pick();
+}
+
+void FontButton::Pick() {
     // The picker is opened without the current font; its size (and any colour) is not used.
     const std::optional<QFont> picked = pickers.PickFont(this);
     if (!picked || picked->family().isEmpty()) {

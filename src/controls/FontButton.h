@@ -8,10 +8,10 @@ class ColorSwatch;
 class Pickers;
 
 // Shows a banner line's face name, written at 20 px in that face and style and in the colour of
-// the line's swatch; a click opens the font picker. After a pick the face, bold (weight 700 only,
-// anything else is 400), italic, underline and strike-out are stored with height 0, and
-// fontChanged is emitted with the line's id; the picked size is not used. Disabled, it writes in
-// a neutral grey and takes no clicks.
+// the line's swatch; a click, or Space or Enter with the focus on it, opens the font picker. After
+// a pick the face, bold (weight 700 only, anything else is 400), italic, underline and strike-out
+// are stored with height 0, and fontChanged is emitted with the line's id; the picked size is not
+// used. Disabled, it writes in a neutral grey and takes no clicks.
 class FontButton final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FontButton)
@@ -37,8 +37,10 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void Pick();
     Pickers& pickers;
     ColorSwatch& swatch;
     int id = 0;

@@ -1,5 +1,7 @@
 #include "controls/SkinButton.h"
 
+#include "controls/KeyboardFocus.h"
+
 #include <QFocusEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -63,6 +65,9 @@ void SkinButton::paintEvent(QPaintEvent*) {
     if (!caption.isEmpty()) {
         painter.setPen(textColor);
         painter.drawText(x, y, caption);
+    }
+    if (ShowsKeyboardFocus(*this)) {
+        DrawFocusFrame(painter, *this, area.adjusted(4, 4, -4, -4));
     }
 }
 

@@ -23,7 +23,12 @@ private slots:
         QSignalSpy changed(&swatch, &ColorSwatch::colorChanged);
         parent.show();
         QVERIFY(QTest::qWaitForWindowExposed(&parent));
-        QTest::mouseClick(&swatch, Qt::LeftButton);
+        if (const QByteArray how = QTest::currentDataTag(); how.startsWith("key")) {
+            swatch.setFocus();
+            QTest::keyClick(&swatch, how.contains("Enter") ? Qt::Key_Return : Qt::Key_Space);
+        } else {
+            QTest::mouseClick(&swatch, Qt::LeftButton);
+        }
         QCOMPARE(pickers.colorRequests, enabled ? 1 : 0);
         QCOMPARE(swatch.GetColor(), stored);
         QCOMPARE(swatch.grab().toImage().pixel(10, 10), qRgb(0, 0, 0) | row[3].toUInt(nullptr, 16));

@@ -50,7 +50,12 @@ private slots:
         }
         QSignalSpy changed(&f.button, &FontButton::fontChanged);
         QVERIFY(QTest::qWaitForWindowExposed(&f.parent));
-        QTest::mouseClick(&f.button, Qt::LeftButton);
+        if (QByteArray(QTest::currentDataTag()).startsWith("key")) {
+            f.button.setFocus();
+            QTest::keyClick(&f.button, Qt::Key_Space);
+        } else {
+            QTest::mouseClick(&f.button, Qt::LeftButton);
+        }
         QCOMPARE(f.pickers.fontRequests, 1);
         const BannerFont& s = f.button.LogFont();
         const QString flags =

@@ -1,0 +1,19 @@
+#pragma once
+
+class QKeyEvent;
+class QPainter;
+class QRect;
+class QWidget;
+
+// For the controls the wizard draws itself, which Qt's style neither frames nor presses from the
+// keyboard: the keyboard reaches them as it reaches Qt's own.
+
+// Whether `widget` has the focus and got it from the keyboard: a frame after a mouse click would
+// only clutter the drawn face.
+bool ShowsKeyboardFocus(const QWidget& widget);
+
+// The style's focus frame inside `area` of `widget`.
+void DrawFocusFrame(QPainter& painter, const QWidget& widget, const QRect& area);
+
+// Whether `event` presses a focused control as a click would: Space, Return or Enter.
+bool PressesControl(const QKeyEvent& event);
