@@ -1,8 +1,10 @@
 #include "controls/TemplateStrip.h"
 
 #include "controls/GradientFill.h"
+#include "controls/KeyboardFocus.h"
 #include "templates/TemplateCatalog.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -28,6 +30,7 @@ TemplateStrip::TemplateStrip(const TemplateCatalog* catalog, QWidget* parent)
     , catalog(catalog) {
     // Every pixel comes from the back buffer, so nothing needs erasing first.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::ArrowCursor);
 }
 
@@ -287,6 +290,11 @@ void TemplateStrip::paintEvent(QPaintEvent*) {
     }
     painter.drawImage(0, 0, backBuffer);
     painter.fillRect(QRect(clientRect.width(), 0, width() - clientRect.width(), height()), Qt::white);
+    const int row = selectedIndex / columns - scrollPos;
+    if (ShowsKeyboardFocus(*this) && selectedIndex >= 0 && row >= 0 && row < columns) {
+        const QRect cell(CellOrigin(row, selectedIndex % columns), QSize(cellSize, cellSize));
+        DrawFocusFrame(painter, *this, cell.adjusted(2, 2, -2, -2));
+    }
 }
 
 void TemplateStrip::mousePressEvent(QMouseEvent* event) {
@@ -300,6 +308,59 @@ void TemplateStrip::mousePressEvent(QMouseEvent* event) {
         }
     }
     QWidget::mousePressEvent(event);
+}
+
+void TemplateStrip::keyPressEvent(QKeyEvent* event) {
+    const int count = catalog != nullptr ? catalog->Count() : 0;
+    const int from = std::max(selectedIndex, 0);
+    int to = -1;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        to = from - 1;
+        break;
+    case Qt::Key_Right:
+        to = from + 1;
+        break;
+    case Qt::Key_Up:
+        to = from - columns;
+        break;
+    case Qt::Key_Down:
+        to = from + columns;
+        break;
+    case Qt::Key_PageUp:
+        to = from - columns * columns;
+        break;
+    case Qt::Key_PageDown:
+        to = from + columns * columns;
+        break;
+    case Qt::Key_Home:
+        to = 0;
+        break;
+    case Qt::Key_End:
+        to = count - 1;
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    // A step past either end stops at it, as a list does.
+    to = std::clamp(to, 0, count - 1);
+    if (count == 0 || to == selectedIndex) {
+        return;
+    }
+    Select(to);
+    emit templateSelected(catalog->PathAt(selectedIndex));
+}
+
+void TemplateStrip::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void TemplateStrip::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void TemplateStrip::wheelEvent(QWheelEvent* event) {

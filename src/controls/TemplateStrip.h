@@ -10,8 +10,9 @@ class TemplateCatalog;
 
 // The thumbnail grid of the templates page: four columns of cells, each the middle square of a
 // template at 1:1, four rows at a time, with its own vertical scroll bar along the right edge. A
-// click on a cell selects that template and reports its path through templateSelected. The wheel
-// scrolls a row per notch while the bar is enabled, and does nothing while every row fits.
+// click on a cell, or a move with the keys, selects that template and reports its path through
+// templateSelected. The wheel scrolls a row per notch while the bar is enabled, and does nothing
+// while every row fits.
 //
 // The geometry is fixed by Create: the drawing area is the widget minus a 20-pixel strip on the
 // right (an 18-pixel scroll bar and a 2-pixel gap), divided into 4 cells with 5 pixels between
@@ -76,6 +77,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    // The arrows, Page Up and Down, Home and End move the selection and report it, as a click does.
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     // The rows, the scroll bar and the thumbnail slots for the catalog's entries.

@@ -232,6 +232,11 @@ void EditorPage::CreateLine(int index, const BannerLine& defaults) {
     line.offsetList = MakeList(OffsetItems(), OffsetItem(defaults.offset), this);
     line.offsetList->setObjectName(u"offsetList"_s + number);
     line.offsetList->setGeometry(at.offsetList.px());
+    // Tab follows the row on screen: the face, its colour, its size, then the text and its offset.
+    setTabOrder(line.fontButton, line.swatch);
+    setTabOrder(line.swatch, line.sizeList);
+    setTabOrder(line.sizeList, line.text);
+    setTabOrder(line.text, line.offsetList);
 
     bannerView->SetLine(index, defaults);
 

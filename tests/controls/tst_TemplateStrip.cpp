@@ -84,6 +84,12 @@ struct Strip {
                 QApplication::sendEvent(strip, &event);
             } else if (step.startsWith(u"drag")) {
                 strip->ScrollBar()->setSliderPosition(n);
+            } else if (step.startsWith(u'k')) {
+                const QStringList keys{u"kLeft"_qs, u"kRight"_qs, u"kUp"_qs,   u"kDown"_qs,
+                                       u"kPgUp"_qs, u"kPgDn"_qs,  u"kHome"_qs, u"kEnd"_qs};
+                const Qt::Key codes[] = {Qt::Key_Left,   Qt::Key_Right,    Qt::Key_Up,   Qt::Key_Down,
+                                         Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End};
+                QTest::keyClick(strip, codes[keys.indexOf(step)]);
             } else if (step.startsWith(u"track")) {
                 strip->OnVScroll(TemplateStrip::ThumbTrack, n);
             } else {
