@@ -166,6 +166,12 @@ EditorPage::EditorPage(Pickers& pickers, QWidget* parent)
         }
     });
     connect(resizeButton, &QPushButton::clicked, this, &EditorPage::OnResize);
+    // Enter in the field applies the size as Resize does; the page keeps Enter from the wizard.
+    connect(sizeEdit, &QLineEdit::returnPressed, this, [this] {
+        if (resizeButton->isEnabled()) {
+            OnResize();
+        }
+    });
 
     MakeLabel(u"Banner appear on the "_s, {4, 232, 72, 8}, this);
     leftButton = new QRadioButton(u"left"_s, this);

@@ -17,6 +17,7 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <string_view>
 
 using namespace Qt::StringLiterals;
 
@@ -122,14 +123,14 @@ private slots:
         QCOMPARE(f.count(kRed) > 20, lines == 3);
     }
 
-    // Each size of editor-sizes.txt typed, then applied by Resize or by the size query the saved
-    // banner is made with.
+    // Each size of editor-sizes.txt typed, then applied by Resize, by Enter in the field, or by
+    // the size query the saved banner is made with.
     void size_data() { AddTableRows(QFINDTESTDATA("editor-sizes.txt")); }
     void size() {
         QFETCH(QStringList, row);
         const QString typed = row[0].mid(1, row[0].size() - 2);
         const int applied = row[1].toInt();
-        for (const bool byQuery : {false, true}) {
+        for (const char* by : {"Resize", "Enter", "query"}) {
             Fixture f;
             auto* resize = f.get<QPushButton>(u"resizeButton"_s);
             QVERIFY(!resize->isEnabled());
@@ -138,8 +139,10 @@ private slots:
             QTest::keyClicks(f.get(u"bannerSizeEdit"_s), typed);
             QVERIFY(resize->isEnabled());
             QCOMPARE(f.composed().width(), 300);
-            if (!byQuery) {
+            if (by == std::string_view("Resize")) {
                 QTest::mouseClick(resize, Qt::LeftButton);
+            } else if (by == std::string_view("Enter")) {
+                QTest::keyClick(f.get(u"bannerSizeEdit"_s), Qt::Key_Return);
             }
             QCOMPARE(f.page.BannerSize(), applied);
             QVERIFY(!resize->isEnabled());
