@@ -19,6 +19,7 @@ void DrawFocusFrame(QPainter& painter, const QWidget& widget, const QRect& area)
 
 bool PressesControl(const QKeyEvent& event) {
     const int key = event.key();
-    return (event.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+    // A held key repeats; the picker it opened must not open again each time it closes.
+    return !event.isAutoRepeat() && (event.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
            (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter);
 }

@@ -144,7 +144,10 @@ void TemplateStrip::CutThumbnails(int first, int count) {
     };
     std::vector<std::jthread> helpers;
     try {
-        for (size_t i = 1; i < std::min<size_t>(pending.size(), std::thread::hardware_concurrency()); ++i) {
+        // A few: each holds a decoded template, which for a large one is tens of megabytes.
+        constexpr size_t kMostThreads = 4;
+        const size_t threads = std::min({pending.size(), size_t(std::thread::hardware_concurrency()), kMostThreads});
+        for (size_t i = 1; i < threads; ++i) {
             helpers.emplace_back(cut);
         }
     } catch (const std::system_error&) {
@@ -312,20 +315,21 @@ void TemplateStrip::mousePressEvent(QMouseEvent* event) {
 
 void TemplateStrip::keyPressEvent(QKeyEvent* event) {
     const int count = catalog != nullptr ? catalog->Count() : 0;
-    const int from = std::max(selectedIndex, 0);
-    int to = -1;
+    // With nothing selected, any move starts from the first cell in view.
+    const int from = selectedIndex >= 0 ? selectedIndex : scrollPos * columns;
+    int to = from;
     switch (event->key()) {
     case Qt::Key_Left:
-        to = from - 1;
+        to = selectedIndex >= 0 ? from - 1 : from;
         break;
     case Qt::Key_Right:
-        to = from + 1;
+        to = selectedIndex >= 0 ? from + 1 : from;
         break;
     case Qt::Key_Up:
-        to = from - columns;
+        to = selectedIndex >= 0 ? from - columns : from;
         break;
     case Qt::Key_Down:
-        to = from + columns;
+        to = selectedIndex >= 0 ? from + columns : from;
         break;
     case Qt::Key_PageUp:
         to = from - columns * columns;
@@ -344,23 +348,26 @@ void TemplateStrip::keyPressEvent(QKeyEvent* event) {
         return;
     }
     event->accept();
-    // A step past either end stops at it, as a list does.
-    to = std::clamp(to, 0, count - 1);
-    if (count == 0 || to == selectedIndex) {
+    if (count == 0) {
         return;
     }
-    Select(to);
+    // A step past either end stops at it, as a list does.
+    to = std::clamp(to, 0, count - 1);
+    if (to == selectedIndex) {
+        return;
+    }
+    selectedIndex = to;
+    // The view moves only as far as it must to show the selected row, as a list's does.
+    const int row = to / columns;
+    if (row < scrollPos) {
+        OnVScroll(ThumbPosition, row);
+    } else if (row >= scrollPos + columns) {
+        OnVScroll(ThumbPosition, row - columns + 1);
+    } else {
+        Render();
+        update();
+    }
     emit templateSelected(catalog->PathAt(selectedIndex));
-}
-
-void TemplateStrip::focusInEvent(QFocusEvent* event) {
-    QWidget::focusInEvent(event);
-    update();
-}
-
-void TemplateStrip::focusOutEvent(QFocusEvent* event) {
-    QWidget::focusOutEvent(event);
-    update();
 }
 
 void TemplateStrip::wheelEvent(QWheelEvent* event) {

@@ -79,8 +79,6 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     // The arrows, Page Up and Down, Home and End move the selection and report it, as a click does.
     void keyPressEvent(QKeyEvent* event) override;
-    void focusInEvent(QFocusEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     // The rows, the scroll bar and the thumbnail slots for the catalog's entries.
