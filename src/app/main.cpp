@@ -11,7 +11,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 
@@ -44,12 +43,6 @@ int main(int argc, char* argv[]) {
     // Past a file size limit (ulimit -f) a write fails and is reported with the reason, rather
     // than the program ending in the middle of a file.
     std::signal(SIGXFSZ, SIG_IGN);
-    // The embedded browser will not start its sandbox for the superuser, and then ends the whole
-    // program, typed settings and all, on reaching the preview. The page it shows is the user's
-    // own, from a local file, so for the superuser (such as ./run under sudo) it runs without.
-    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    }
     // The preview page's browser shares its graphics context with the widgets.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);

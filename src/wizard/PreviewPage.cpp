@@ -5,23 +5,41 @@
 
 #include <QLabel>
 
+#include <unistd.h>
+
 namespace {
 
 const QRect kBrowserRect = DluRect(2, 3, 379, 239);
+const QString kNoFiles = QStringLiteral("No preview: its files could not be written.");
 
 }  // namespace
 
 PreviewPage::PreviewPage(Pickers& pickers, QWidget* parent)
     : WizardPage(parent)
     , pickers(pickers)
-    , notice(new QLabel(QStringLiteral("No preview: its files could not be written."), this)) {
+    , notice(new QLabel(kNoFiles, this)) {
     notice->setObjectName(QStringLiteral("noPreview"));
     notice->setAlignment(Qt::AlignCenter);
+    notice->setWordWrap(true);
+    // The path it may give is there to be copied into a browser.
+    notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
     notice->setGeometry(kBrowserRect);
     notice->hide();
 }
 
+bool PreviewPage::BrowserMayStart() {
+    return ::geteuid() != 0 || qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX");
+}
+
 void PreviewPage::Navigate(const QString& path) {
+    if (!BrowserMayStart()) {
+        notice->setText(QStringLiteral("No preview while the wizard runs as the superuser: its browser runs only in a "
+                                       "sandbox, which refuses the superuser, and the page may hold code from a "
+                                       "design of someone else's. The preview page is\n%1")
+                            .arg(path));
+        notice->show();
+        return;
+    }
     if (browserCtrl == nullptr) {
         browserCtrl = new HtmlCtrl(pickers, this);
         browserCtrl->setGeometry(kBrowserRect);
@@ -35,5 +53,6 @@ void PreviewPage::ShowNoPreview() {
     if (browserCtrl != nullptr) {
         browserCtrl->hide();
     }
+    notice->setText(kNoFiles);
     notice->show();
 }

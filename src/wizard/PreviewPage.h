@@ -15,8 +15,13 @@ class PreviewPage final : public WizardPage {
 public:
     explicit PreviewPage(Pickers& pickers, QWidget* parent = nullptr);
 
-    // Loads the local file afresh and shows the browser.
+    // Loads the local file afresh and shows the browser. For the superuser it shows a note with
+    // the file's path instead (see BrowserMayStart).
     void Navigate(const QString& path);
+    // Whether the embedded browser may start: for the superuser its sandbox refuses to, and the
+    // browser then ends the whole program, typed settings and all. Only where the sandbox was
+    // turned off on purpose (QTWEBENGINE_DISABLE_SANDBOX) does it run for the superuser.
+    static bool BrowserMayStart();
     // For a preview that could not be written: the browser, which may hold an older preview, is
     // hidden behind a short note until the next Navigate.
     void ShowNoPreview();

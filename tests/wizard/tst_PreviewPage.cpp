@@ -6,11 +6,14 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
+
+#include <unistd.h>
 
 namespace {
 
@@ -108,6 +111,21 @@ private slots:
         QCOMPARE(
             Evaluate(*page->Browser(), QStringLiteral("getComputedStyle(document.getElementById('t')).userSelect")),
             QStringLiteral("none"));
+    }
+
+    // For the superuser the browser, whose sandbox refuses to start there, is not started: a note
+    // gives the page's path instead, and the wizard goes on.
+    void superuser_getsThePathNotTheBrowser() {
+        if (::geteuid() != 0) {
+            QSKIP("only the superuser meets the browser's refusal");
+        }
+        const QByteArray sandbox = qgetenv("QTWEBENGINE_DISABLE_SANDBOX");
+        qunsetenv("QTWEBENGINE_DISABLE_SANDBOX");
+        page->Navigate(u"/tmp/x/adPreview.html"_qs);
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", sandbox);
+        QVERIFY(page->Browser() == nullptr);
+        const auto* notice = page->findChild<QLabel*>(u"noPreview"_qs);
+        QVERIFY(notice->isVisible() && notice->text().endsWith(u"/tmp/x/adPreview.html"_qs));
     }
 
     // The preview is written to the same path each time; navigating there again shows the new file.
