@@ -670,11 +670,14 @@ QString SetTarget(Parsing& p) {
         }
         named.removeIf([](const QString& file) { return Design::IsPageName(file); });
         if (!named.isEmpty()) {
-            return QStringLiteral("the design's output names \"%1\"%2, not a web page by its name (no \"htm\" after "
-                                  "a dot, as in .html); a design may only send the advert into pages. If you made "
-                                  "the design and mean it, add --trust-design")
-                .arg(PrintableText(named[0]),
-                     named.size() > 1 ? QStringLiteral(" and %1 more files, each").arg(named.size() - 1) : QString());
+            const QString which = named.size() == 1 ? QStringLiteral("\"%1\", which is").arg(PrintableText(named[0]))
+                                                    : QStringLiteral("%1 files, such as \"%2\", which are each")
+                                                          .arg(named.size())
+                                                          .arg(PrintableText(named[0]));
+            return QStringLiteral("the design's output names %1 not a web page by its name (no \"htm\" after a dot, "
+                                  "as in .html); a design may only send the advert into pages. If you made the "
+                                  "design and mean it, add --trust-design")
+                .arg(which);
         }
     }
     return {};

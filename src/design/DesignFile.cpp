@@ -170,7 +170,7 @@ public:
         }
         // The system ends a path at a zero byte: the rest would name another file.
         if (path.contains(QChar(0))) {
-            Fail(field, QStringLiteral("cannot hold a zero byte"));
+            Fail(field, QStringLiteral("cannot hold a zero character"));
             return false;
         }
         out = base.isEmpty() || path.isEmpty() || QDir::isAbsolutePath(path) ? path : QDir(base).filePath(path);

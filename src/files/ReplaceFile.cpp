@@ -32,6 +32,7 @@ constexpr int kMaxLinks = 40;
 struct Target {
     QByteArray path;
     bool exists = false;
+    bool looked = false;  // something of that name was seen (a link, a file, another node)
     struct stat info {};
     QString error;
 };
@@ -71,6 +72,7 @@ Target Resolve(const QByteArray& path) {
             }
             return target;
         }
+        target.looked = true;
         if (!S_ISLNK(target.info.st_mode)) {
             if (S_ISREG(target.info.st_mode)) {
                 target.exists = true;
@@ -96,9 +98,9 @@ Target Resolve(const QByteArray& path) {
 
 QString CheckTarget(const Target& target) {
     if (!target.error.isEmpty()) {
-        // Where not even the name could be looked at, there is nothing to speak of as left alone.
-        const bool seen = target.info.st_mode != 0;
-        return target.error + (seen ? QStringLiteral("; left as it is") : QStringLiteral("; nothing was written"));
+        // Where nothing of that name was there to be seen, there is nothing to speak of as left alone.
+        return target.error +
+               (target.looked ? QStringLiteral("; left as it is") : QStringLiteral("; nothing was written"));
     }
     // The rename would go through; a file the user has protected is still not replaced. The
     // superuser may write any file, but one that no one may write was protected on purpose.

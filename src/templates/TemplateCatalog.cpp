@@ -127,7 +127,9 @@ std::optional<QStringList> TemplateCatalog::Paths(const TemplateSources& sources
 
 QList<FileResult> TemplateCatalog::UnlistedFolders(const TemplateSources& sources) {
     QList<FileResult> unlisted;
-    for (const QString& folder : {sources.shipped, sources.user}) {
+    const QString shippedFolder = QFileInfo(sources.shipped).canonicalFilePath();
+    const bool userIsShipped = !shippedFolder.isEmpty() && QFileInfo(sources.user).canonicalFilePath() == shippedFolder;
+    for (const QString& folder : {sources.shipped, userIsShipped ? QString() : sources.user}) {
         // A folder that is not there holds no templates; one that cannot even be looked at (a
         // folder above it closed to the user) may hold them.
         const std::optional<QByteArray> name = EncodedName(folder);

@@ -178,13 +178,13 @@ bool OutputPage::ConfirmNonPages(const QStringList& files) {
     if (others.size() > shown) {
         list += QStringLiteral("\nand %1 more").arg(others.size() - shown);
     }
+    const bool one = others.size() == 1;
+    const QString which = one ? QStringLiteral("This file is not a web page by its name")
+                              : QStringLiteral("These %1 files are not web pages by their names").arg(others.size());
     return pickers.Confirm(this, window()->windowTitle(),
-                           QStringLiteral("%1 not a web page by its name (no \"htm\" after a dot, as in .html), "
-                                          "and would get the advert's code:\n\n%2\n\nPut the advert into %3 all "
-                                          "the same?")
-                               .arg(others.size() == 1 ? QStringLiteral("This file is")
-                                                       : QStringLiteral("These %1 files are each").arg(others.size()),
-                                    list, others.size() == 1 ? QStringLiteral("it") : QStringLiteral("them")),
+                           QStringLiteral("%1 (no \"htm\" after a dot, as in .html), and would get the advert's "
+                                          "code:\n\n%2\n\nPut the advert into %3 all the same?")
+                               .arg(which, list, one ? QStringLiteral("it") : QStringLiteral("them")),
                            QStringLiteral("Put In"));
 }
 

@@ -109,7 +109,7 @@ WizardDialog::WizardDialog(Pickers& pickers, const TemplateSources& templates, c
     }
     catalog.Scan(templates);
     for (const FileResult& unlisted : TemplateCatalog::UnlistedFolders(templates)) {
-        Tell(QStringLiteral("The templates in \"%1\" cannot be shown: %2.").arg(unlisted.path, unlisted.error),
+        Tell(QStringLiteral("The templates of a folder cannot be shown.\n\n%1: %2").arg(unlisted.path, unlisted.error),
              Pickers::MessageIcon::Warning);
     }
 

@@ -38,6 +38,9 @@ inline void AddTableRows(const QString& path) {
 inline void AddPathRows(const QStringList& folders, QDir::Filters kinds = QDir::Files, const QStringList& names = {}) {
     QTest::addColumn<QString>("path");
     for (const QString& folder : folders) {
+        // QFINDTESTDATA gives an empty path for a folder it cannot find, which QDir reads as the
+        // current folder.
+        QVERIFY2(!folder.isEmpty() && QDir(folder).exists(), qPrintable(u"no test data folder: "_qs + folder));
         for (const QFileInfo& entry : QDir(folder).entryInfoList(names, kinds | QDir::NoDotAndDotDot, QDir::Name)) {
             QTest::newRow(qPrintable(entry.fileName())) << entry.filePath() + (entry.isDir() ? u"/" : u"");
         }
