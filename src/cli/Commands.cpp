@@ -12,6 +12,7 @@
 #include "output/OutputRuns.h"
 #include "templatemaker/TemplateMaker.h"
 #include "templates/TemplateCatalog.h"
+#include "templates/UserTemplates.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -270,21 +271,22 @@ int RunMakeTemplate(const CliRequest& request) {
     for (const TemplateFile& file : files.value) {
         paths.append(path.chopped(4) + file.suffix + path.right(4));
     }
-    // A shadowless variant of an earlier drawing in a style with a shadow would stay beside this
-    // one, and pass for its own, whatever the letter case of its ".gif".
-    const QString base = QFileInfo(path).fileName().chopped(4);
-    for (const FolderEntry& entry : ListFolder(QFileInfo(path).path()).entries) {
-        const bool gif = entry.name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive);
-        const QString stem = gif ? entry.name.chopped(4) : QString();
-        if (!style.shadowless && gif && (stem == base + u'b' || stem == base + QStringLiteral("b@2x"))) {
-            PrintFailure(FileResult::Failure(
-                JoinPath(QFileInfo(path).path(), entry.name),
-                QStringLiteral("is the shadowless variant of an earlier drawing, and the style \"%1\" has none, so it "
-                               "would pass for this one's; no file of the template was written. Remove it, or save "
-                               "under another name")
-                    .arg(style.name)));
-            return 1;
-        }
+    // The new drawing replaces its own files; one of its family that it does not write (the
+    // shadowless variant of an earlier drawing in a style with a shadow) would stay beside it and
+    // pass for its own.
+    QStringList suffixes;
+    for (const TemplateFile& file : files.value) {
+        suffixes.append(file.suffix);
+    }
+    const QString folder = QFileInfo(path).path();
+    if (const QString stale = FamilyFileIn(folder, QFileInfo(path).fileName().chopped(4), suffixes); !stale.isEmpty()) {
+        PrintFailure(FileResult::Failure(
+            JoinPath(folder, stale),
+            QStringLiteral("is the shadowless variant of an earlier drawing, and the style \"%1\" has none, so it "
+                           "would pass for this one's; no file of the template was written. Remove it, or save under "
+                           "another name")
+                .arg(style.name)));
+        return 1;
     }
     // The files are one template: where one of them could not be replaced, the others of the new
     // drawing would stand beside the old one, which a run at twice the size takes for their twin.

@@ -19,6 +19,22 @@ QString FileNameOf(const QString& name, const QString& suffix) {
 
 }  // namespace
 
+QString FamilyFileIn(const QString& folder, const QString& name, const QStringList& besides) {
+    const FolderListing listing = ListFolder(folder);
+    for (const char* suffix : kTemplateFamily) {
+        if (besides.contains(QLatin1String(suffix))) {
+            continue;
+        }
+        const QString wanted = FileNameOf(name, QLatin1String(suffix));
+        for (const FolderEntry& entry : listing.entries) {
+            if (entry.name.compare(wanted, Qt::CaseInsensitive) == 0 && entry.name.chopped(4) == wanted.chopped(4)) {
+                return entry.name;
+            }
+        }
+    }
+    return {};
+}
+
 FileResult SaveNewTemplate(const QString& folder, const QString& name, const std::vector<TemplateFile>& files) {
     if (folder.isEmpty()) {
         return FileResult::Failure(FileNameOf(name, {}), QStringLiteral("there is no folder for your own templates"));
@@ -31,23 +47,17 @@ FileResult SaveNewTemplate(const QString& folder, const QString& name, const std
         return made;
     }
     // "Logo.GIF" takes the name "Logo" as surely as "Logo.gif" does: both would be listed as it.
-    // A file of the name's family that this template does not write takes it too: an old
-    // "Logo@2x.gif" left alone would be taken for the new template's sharp copy.
-    const FolderListing listing = ListFolder(folder);
-    for (const char* suffix : {"", "@2x", "b", "b@2x"}) {
-        const QString wanted = FileNameOf(name, QLatin1String(suffix));
-        for (const FolderEntry& entry : listing.entries) {
-            if (entry.name.compare(wanted, Qt::CaseInsensitive) != 0 || entry.name.chopped(4) != wanted.chopped(4)) {
-                continue;
-            }
-            return FileResult::Failure(
-                path, *suffix == '\0' ? QStringLiteral("a template named \"%1\" is already there").arg(name)
-                                      : QStringLiteral("\"%1\" is already there, and would be taken for the new "
-                                                       "template's %2")
-                                            .arg(entry.name, QLatin1String(suffix).startsWith(u'b')
-                                                                 ? QStringLiteral("shadowless variant")
-                                                                 : QStringLiteral("sharp 2x copy")));
-        }
+    // A file of the name's family takes it too: an old "Logo@2x.gif" left alone would be taken
+    // for the new template's sharp copy.
+    if (const QString taken = FamilyFileIn(folder, name); !taken.isEmpty()) {
+        const QString stem = taken.chopped(4);
+        return FileResult::Failure(
+            path, stem.compare(name, Qt::CaseSensitive) == 0
+                      ? QStringLiteral("a template named \"%1\" is already there").arg(name)
+                      : QStringLiteral("\"%1\" is already there, and would be taken for the new template's %2")
+                            .arg(taken, stem.endsWith(u"@2x") && stem.size() == name.size() + 3
+                                            ? QStringLiteral("sharp 2x copy")
+                                            : QStringLiteral("shadowless variant")));
     }
     QStringList written;
     for (const TemplateFile& file : files) {

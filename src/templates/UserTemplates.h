@@ -19,6 +19,15 @@ QString TemplateName(const QString& typed);
 // names the catalog would hide (ending in a lowercase "b" or in "@2x").
 QString TemplateNameProblem(const QString& name);
 
+// The suffixes of a template's family of files, name + suffix + ".gif": the template, its 2x
+// companion, its shadowless variant and that variant's companion.
+inline constexpr const char* kTemplateFamily[] = {"", "@2x", "b", "b@2x"};
+
+// The first file of `folder` that belongs to the family of the template `name` (any letter case of
+// its ".gif") and whose suffix is not one of `besides`; empty for none. Such a file would be taken
+// for a file of the template: a new template is refused beside it.
+QString FamilyFileIn(const QString& folder, const QString& name, const QStringList& besides = {});
+
 // Writes the files of a new template called `name` into `folder` (made first when missing): each
 // TemplateFile as name + suffix + ".gif". When any name of the template's family is taken (name +
 // "", "@2x", "b" or "b@2x" + ".gif", in any letter case of ".gif"), or `name` is refused, nothing is
