@@ -165,7 +165,6 @@ const QImage& TemplateStrip::Thumbnail(int index) {
     if (catalog == nullptr || index < 0 || size_t(index) >= thumbnails.size() || cellSize <= 0) {
         return none;
     }
-    CutThumbnails(index, 1);
     return thumbnails[size_t(index)];
 }
 
@@ -315,21 +314,22 @@ void TemplateStrip::mousePressEvent(QMouseEvent* event) {
 
 void TemplateStrip::keyPressEvent(QKeyEvent* event) {
     const int count = catalog != nullptr ? catalog->Count() : 0;
-    // With nothing selected, any move starts from the first cell in view.
+    // With nothing selected, any move starts from the first cell in view, which an arrow selects.
     const int from = selectedIndex >= 0 ? selectedIndex : scrollPos * columns;
+    const int arrow = selectedIndex >= 0 ? 1 : 0;
     int to = from;
     switch (event->key()) {
     case Qt::Key_Left:
-        to = selectedIndex >= 0 ? from - 1 : from;
+        to = from - arrow;
         break;
     case Qt::Key_Right:
-        to = selectedIndex >= 0 ? from + 1 : from;
+        to = from + arrow;
         break;
     case Qt::Key_Up:
-        to = selectedIndex >= 0 ? from - columns : from;
+        to = from - arrow * columns;
         break;
     case Qt::Key_Down:
-        to = selectedIndex >= 0 ? from + columns : from;
+        to = from + arrow * columns;
         break;
     case Qt::Key_PageUp:
         to = from - columns * columns;

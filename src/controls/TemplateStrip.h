@@ -85,10 +85,11 @@ private:
     void LayOutRows();
     void Render();
     void OnScrollAction(int action);
-    // Entry `index`'s cell picture: the middle square with TemplateKeyColor see-through, cut once.
-    const QImage& Thumbnail(int index);
-    // Cuts the cell pictures of entries first to first + count - 1 that have none yet.
+    // Cuts the cell pictures of entries first to first + count - 1 that have none yet: the middle
+    // square of each template with TemplateKeyColor see-through.
     void CutThumbnails(int first, int count);
+    // Entry `index`'s cell picture as CutThumbnails left it; null before that or for no template.
+    const QImage& Thumbnail(int index);
 
     int cellSize = 0;
     int maxScrollPos = -1;

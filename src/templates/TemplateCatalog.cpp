@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <sys/stat.h>
 
@@ -85,13 +86,18 @@ struct Found {
     QString companion;  // the folder's "NAME@2x.gif", when it has one
 };
 
+// The folders to read, shipped first; the user's is left out where it is the shipped one, as it is
+// for a program installed under the user's own data folder.
+std::array<QString, 2> FoldersOf(const TemplateSources& sources) {
+    const QString shipped = QFileInfo(sources.shipped).canonicalFilePath();
+    const bool userIsShipped = !shipped.isEmpty() && QFileInfo(sources.user).canonicalFilePath() == shipped;
+    return {sources.shipped, userIsShipped ? QString() : sources.user};
+}
+
 // Every "*.gif" of both folders in the catalog's order, hidden names included as empty entries.
 std::vector<Found> FindTemplates(const TemplateSources& sources) {
     std::vector<Found> found;
-    // Installed under the user's own data folder, the program's shipped folder is the user's.
-    const QString shippedFolder = QFileInfo(sources.shipped).canonicalFilePath();
-    const bool userIsShipped = !shippedFolder.isEmpty() && QFileInfo(sources.user).canonicalFilePath() == shippedFolder;
-    for (const QString& folder : {sources.shipped, userIsShipped ? QString() : sources.user}) {
+    for (const QString& folder : FoldersOf(sources)) {
         if (folder.isEmpty()) {
             continue;
         }
@@ -127,9 +133,7 @@ std::optional<QStringList> TemplateCatalog::Paths(const TemplateSources& sources
 
 QList<FileResult> TemplateCatalog::UnlistedFolders(const TemplateSources& sources) {
     QList<FileResult> unlisted;
-    const QString shippedFolder = QFileInfo(sources.shipped).canonicalFilePath();
-    const bool userIsShipped = !shippedFolder.isEmpty() && QFileInfo(sources.user).canonicalFilePath() == shippedFolder;
-    for (const QString& folder : {sources.shipped, userIsShipped ? QString() : sources.user}) {
+    for (const QString& folder : FoldersOf(sources)) {
         // A folder that is not there holds no templates; one that cannot even be looked at (a
         // folder above it closed to the user) may hold them.
         const std::optional<QByteArray> name = EncodedName(folder);

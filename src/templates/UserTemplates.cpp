@@ -50,14 +50,13 @@ FileResult SaveNewTemplate(const QString& folder, const QString& name, const std
     // A file of the name's family takes it too: an old "Logo@2x.gif" left alone would be taken
     // for the new template's sharp copy.
     if (const QString taken = FamilyFileIn(folder, name); !taken.isEmpty()) {
-        const QString stem = taken.chopped(4);
+        const QString suffix = taken.chopped(4).mid(name.size());
         return FileResult::Failure(
-            path, stem.compare(name, Qt::CaseSensitive) == 0
+            path, suffix.isEmpty()
                       ? QStringLiteral("a template named \"%1\" is already there").arg(name)
                       : QStringLiteral("\"%1\" is already there, and would be taken for the new template's %2")
-                            .arg(taken, stem.endsWith(u"@2x") && stem.size() == name.size() + 3
-                                            ? QStringLiteral("sharp 2x copy")
-                                            : QStringLiteral("shadowless variant")));
+                            .arg(taken, suffix == u"@2x" ? QStringLiteral("sharp 2x copy")
+                                                         : QStringLiteral("shadowless variant")));
     }
     QStringList written;
     for (const TemplateFile& file : files) {

@@ -141,11 +141,7 @@ bool OutputPage::ValidateOutput() {
     if (removeAdvertButton->isChecked()) {
         return true;
     }
-    QStringList pages;
-    for (int row = 0; row < pageList->count(); ++row) {
-        pages.append(pageList->item(row)->text());
-    }
-    if (!ConfirmNonPages(pages)) {
+    if (!ConfirmNonPages(Target().pages)) {
         pageList->setFocus();
         return false;
     }
