@@ -103,6 +103,22 @@ bool CutsMarker(string_view text, size_t from, size_t end) {
     return false;
 }
 
+// Whether custom code matched in [.., end) ends where a run leaves it: right before markup or the end of
+// the text. A run puts custom code right before a closing tag, a comment or tag left open, or the end
+// of the text; after a tag, an editor may have broken the line since. Code that ends elsewhere is the
+// start of the page's own words or tag that happens to read like it ("<p>Sale" of "<p>Sale ends
+// Friday</p>", "</" of "</body>"), and taking it would cut them.
+bool EndsBeforeMarkup(string_view text, size_t end) {
+    size_t next = end;
+    if (end > 0 && text[end - 1] == '>') {
+        while (next < text.size() && (text[next] == ' ' || text[next] == '\t' || text[next] == '\n' ||
+                                      text[next] == '\r' || text[next] == '\f')) {
+            ++next;
+        }
+    }
+    return next == text.size() || text[next] == '<';
+}
+
 // The custom code that may follow an old block: the current settings' and earlier runs'. An empty
 // one is never taken out on its own.
 struct CustomCodes {
@@ -157,7 +173,8 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
             // own. Were the block kept, a new block put in right after it would let the next run
             // take it.
             const auto fits = [&](size_t size) {
-                return !JoinsIntoMarkup(text, from, end + size) && !CutsMarker(text, end, end + size);
+                return EndsBeforeMarkup(text, end + size) && !JoinsIntoMarkup(text, from, end + size) &&
+                       !CutsMarker(text, end, end + size);
             };
             const size_t took = customCode->At(text, end, fits).size();
             const bool tookCode = took > 0;

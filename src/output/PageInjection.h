@@ -38,8 +38,10 @@ struct BlockRemoval {
 // - right after each, the bytes that are exactly `customCode`, so that custom code is never doubled,
 //   or one of `earlierCustomCodes`, what runs with earlier settings put there (the wizard's), so
 //   that changed custom code replaces the old; the longest of them found there, since code
-//   shortened since starts as the old did; unless taking it too would join a '<' before the block
-//   and what follows it into markup, or cut in two a marker that begins in it.
+//   shortened since starts as the old did; only where it ends as a run left it, right before markup
+//   or the end of the text (after a tag, blanks may come between), and unless taking it too would
+//   join a '<' before the block and what follows it into markup, or cut in two a marker that begins
+//   in it.
 // Nothing else goes with a block: what follows it up to the closing body tag may be custom code of
 // a run with other settings, but it may as well be the page's own footer or, where a block was
 // put at the top of the body by hand, the whole page; only bytes known to be custom code are.
