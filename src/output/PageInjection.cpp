@@ -143,6 +143,25 @@ struct CustomCodes {
     }
 };
 
+// `at`, or where the '<' characters of text right before it begin, once the removals have gone. A
+// block after such a '<' could not be taken out again on its own (the '<' would join what follows
+// into markup), and it reads the same before them: there they stay text, followed by another '<'.
+size_t BeforeTextOpeners(string_view text, const std::vector<Range>& removals, size_t at) {
+    auto removal = removals.rbegin();
+    for (;;) {
+        while (removal != removals.rend() && removal->to > at) {
+            ++removal;
+        }
+        if (removal != removals.rend() && removal->to == at) {
+            at = removal->from;
+        } else if (at > 0 && text[at - 1] == '<') {
+            --at;
+        } else {
+            return at;
+        }
+    }
+}
+
 // Reads the page once. Without `customCode` it only finds positions; with it, it also finds what
 // RemoveOldBlocks takes out.
 PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
@@ -211,6 +230,7 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
     } else {
         plan.insertAt = f.Shown(scanner.OpenSince());
     }
+    plan.insertAt = BeforeTextOpeners(text, plan.removals, plan.insertAt);
     return plan;
 }
 

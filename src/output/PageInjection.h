@@ -24,7 +24,9 @@ qsizetype FindBodyEnd(const QByteArray& page);
 // Where the code block goes: before the last closing body tag, else before the last closing html
 // tag, else at the end of the text. Where that point lies inside an svg or math element, or where
 // the end of the text leaves a comment, a tag or an element like <script> open, the block goes
-// where that began instead: there it is read as HTML and changes how nothing after it is read.
+// where that began instead: there it is read as HTML and changes how nothing after it is read. Text
+// '<' characters right before that point stay after the block, which could otherwise never be
+// taken out on its own again.
 qsizetype InsertionPoint(const QByteArray& page);
 
 struct BlockRemoval {
