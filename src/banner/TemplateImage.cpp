@@ -464,6 +464,16 @@ TemplateImage LoadTemplateImage(const QString& path) {
     return result;
 }
 
+QSize TemplateScreenSize(const QString& path) {
+    RegularFile file(path, kMaxTemplateBytes);
+    unsigned char header[10] = {};
+    if (!file.Status().Ok() || file.Read(reinterpret_cast<char*>(header), sizeof header) != sizeof header ||
+        std::memcmp(header, "GIF8", 4) != 0) {
+        return {};
+    }
+    return {header[6] | header[7] << 8, header[8] | header[9] << 8};
+}
+
 QImage LoadCompanion(const QString& templatePath) {
     return templatePath.isEmpty() ? QImage() : LoadTemplateImage(At2xName(templatePath)).image;
 }

@@ -4,6 +4,7 @@
 
 #include <QByteArrayView>
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 // Largest template edge, in pixels. A few bytes of GIF can claim a screen or an image of 65535 x
@@ -32,6 +33,11 @@ TemplateImage DecodeTemplate(QByteArrayView gif);
 // The same for a template file, read as a regular file of at most kMaxTemplateBytes: folders, pipes,
 // devices and the like are refused without being opened for what they are.
 TemplateImage LoadTemplateImage(const QString& path);
+
+// The logical screen a template file claims in its header, read without decoding it: what decoding
+// it would cost. Empty when the file cannot be read as LoadTemplateImage reads it or does not start
+// as a GIF does.
+QSize TemplateScreenSize(const QString& path);
 
 // The name of an image's twin drawn at twice the size: "@2x" before the file name's extension
 // ("NAME.gif" gives "NAME@2x.gif", also within a path), or at its end when it has none.

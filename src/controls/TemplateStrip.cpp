@@ -1,13 +1,16 @@
 #include "controls/TemplateStrip.h"
 
+#include "banner/TemplateImage.h"
 #include "controls/GradientFill.h"
 #include "controls/KeyboardFocus.h"
 #include "templates/TemplateCatalog.h"
 
 #include <QKeyEvent>
+#include <QMetaObject>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QThread>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -23,6 +26,12 @@ constexpr int kBarStrip = 20;  // scroll bar plus the gap before it
 constexpr int kBarWidth = 18;
 constexpr int kWheelNotch = 120;  // one row per notch of an ordinary wheel
 
+// Above this many pixels a template takes long enough to decode (tens of milliseconds, a second
+// for a screen of the largest) that its cell is cut aside. The shipped ones have a quarter of it.
+constexpr qint64 kCutAsideFrom = 1 << 20;
+// Cells cut at once, here or aside: each holds a decoded template, tens of megabytes for a large one.
+constexpr int kMostCutters = 4;
+
 }  // namespace
 
 TemplateStrip::TemplateStrip(const TemplateCatalog* catalog, QWidget* parent)
@@ -32,6 +41,13 @@ TemplateStrip::TemplateStrip(const TemplateCatalog* catalog, QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::ArrowCursor);
+    cutters.setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, kMostCutters));
+}
+
+TemplateStrip::~TemplateStrip() {
+    // A worker posts its picture to this strip, so none may still run once it is gone.
+    cutters.clear();
+    cutters.waitForDone();
 }
 
 void TemplateStrip::Create(const QRect& rect) {
@@ -71,7 +87,8 @@ void TemplateStrip::LayOutRows() {
     scrollBar->setEnabled(maxScrollPos + 1 > columns);
 
     thumbnails.assign(size_t(count), QImage());
-    thumbnailDone.assign(size_t(count), false);
+    thumbnailCut.assign(size_t(count), Cut::NotYet);
+    ++layout;
 }
 
 void TemplateStrip::Reload() {
@@ -128,9 +145,16 @@ void TemplateStrip::CutThumbnails(int first, int count) {
     if (catalog == nullptr || cellSize <= 0) {
         return;
     }
+    firstShown = first;
     std::vector<size_t> pending;
     for (size_t slot = size_t(std::max(first, 0)); slot < std::min(size_t(first + count), thumbnails.size()); ++slot) {
-        if (!thumbnailDone[slot]) {
+        if (thumbnailCut[slot] != Cut::NotYet) {
+            continue;
+        }
+        const QSize screen = TemplateScreenSize(catalog->PathAt(int(slot)));
+        if (qint64(screen.width()) * screen.height() > kCutAsideFrom) {
+            CutAside(slot);
+        } else {
             pending.push_back(slot);
         }
     }
@@ -144,9 +168,8 @@ void TemplateStrip::CutThumbnails(int first, int count) {
     };
     std::vector<std::jthread> helpers;
     try {
-        // A few: each holds a decoded template, which for a large one is tens of megabytes.
-        constexpr size_t kMostThreads = 4;
-        const size_t threads = std::min({pending.size(), size_t(std::thread::hardware_concurrency()), kMostThreads});
+        const size_t threads =
+            std::min({pending.size(), size_t(std::thread::hardware_concurrency()), size_t(kMostCutters)});
         for (size_t i = 1; i < threads; ++i) {
             helpers.emplace_back(cut);
         }
@@ -156,7 +179,41 @@ void TemplateStrip::CutThumbnails(int first, int count) {
     cut();
     helpers.clear();
     for (const size_t slot : pending) {
-        thumbnailDone[slot] = true;
+        thumbnailCut[slot] = Cut::Done;
+    }
+}
+
+void TemplateStrip::CutAside(size_t slot) {
+    thumbnailCut[slot] = Cut::Aside;
+    const int cells = columns * columns;
+    cutters.start([this, slot, cutFor = layout, cells, size = cellSize, path = catalog->PathAt(int(slot))] {
+        std::optional<QImage> thumbnail;
+        // A fast scroll leaves many cells behind; only those still on screen are worth the time.
+        if (const int first = firstShown; int(slot) >= first && int(slot) < first + cells) {
+            thumbnail = CutThumbnail(TemplateCatalog::BitmapOf(path), size);
+        }
+        QMetaObject::invokeMethod(
+            this, [this, slot, cutFor, thumbnail = std::move(thumbnail)] { TakeThumbnail(slot, cutFor, thumbnail); },
+            Qt::QueuedConnection);
+    });
+}
+
+void TemplateStrip::TakeThumbnail(size_t slot, uint64_t cutFor, std::optional<QImage> thumbnail) {
+    if (cutFor != layout || slot >= thumbnails.size()) {
+        return;
+    }
+    thumbnailCut[slot] = thumbnail ? Cut::Done : Cut::NotYet;
+    if (!thumbnail) {
+        // Passed over while off screen; the screen may have come back meanwhile.
+        if (int(slot) >= firstShown && int(slot) < firstShown + columns * columns) {
+            CutAside(slot);
+        }
+        return;
+    }
+    thumbnails[slot] = std::move(*thumbnail);
+    if (int(slot) >= firstShown && int(slot) < firstShown + columns * columns) {
+        Render();
+        update();
     }
 }
 
@@ -190,7 +247,8 @@ void TemplateStrip::Render() {
     for (int row = 0; row < columns; ++row) {
         for (int column = 0; column < columns; ++column, ++index) {
             const QImage& thumbnail = Thumbnail(index);
-            if (thumbnail.isNull()) {
+            const bool aside = size_t(index) < thumbnailCut.size() && thumbnailCut[size_t(index)] == Cut::Aside;
+            if (thumbnail.isNull() && !aside) {
                 continue;
             }
             const QPoint origin = CellOrigin(row, column);

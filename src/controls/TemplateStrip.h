@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QImage>
+#include <QThreadPool>
 #include <QWidget>
 
+#include <atomic>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 class QScrollBar;
@@ -19,6 +23,10 @@ class TemplateCatalog;
 // them across and the remaining height spread over the 3 gaps between rows. The grid is drawn
 // into an off-screen image, in the screen's own pixels, only when it is created, scrolled, the
 // selection changes or the window moves to a screen of another pixel ratio; painting copies it.
+//
+// A cell's picture is cut when its row is first shown. A template of more than a million pixels is
+// cut on a worker thread, while the grid is drawn without it, so that scrolling onto a screen of
+// large templates never holds up the window; its cell is drawn when the picture arrives.
 class TemplateStrip final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TemplateStrip)
@@ -39,6 +47,8 @@ public:
 
     // `catalog` is not owned and must not change while the strip exists; null counts as empty.
     explicit TemplateStrip(const TemplateCatalog* catalog, QWidget* parent = nullptr);
+    // Waits for the pictures being cut on worker threads; those not yet begun are dropped.
+    ~TemplateStrip() override;
 
     // Places the strip over `rect` (the parent's coordinates), fixes its geometry, draws the grid
     // and selects the first template: templateSelected reports its path (empty for an empty
@@ -86,8 +96,14 @@ private:
     void Render();
     void OnScrollAction(int action);
     // Cuts the cell pictures of entries first to first + count - 1 that have none yet: the middle
-    // square of each template with TemplateKeyColor see-through.
+    // square of each template with TemplateKeyColor see-through. Large templates are handed to the
+    // worker threads; the others are cut before this returns.
     void CutThumbnails(int first, int count);
+    // Hands entry `slot`'s picture to a worker thread; the result comes back through TakeThumbnail.
+    void CutAside(size_t slot);
+    // A picture cut aside for the rows laid out as `cutFor`, or none when its cell had left the
+    // screen before its turn came (it is cut again when shown again).
+    void TakeThumbnail(size_t slot, uint64_t cutFor, std::optional<QImage> thumbnail);
     // Entry `index`'s cell picture as CutThumbnails left it; null before that or for no template.
     const QImage& Thumbnail(int index);
 
@@ -103,7 +119,13 @@ private:
     QScrollBar* scrollBar = nullptr;
     const TemplateCatalog* catalog = nullptr;
 
+    enum class Cut : uint8_t { NotYet, Aside, Done };
     std::vector<QImage> thumbnails;
-    std::vector<bool> thumbnailDone;
+    std::vector<Cut> thumbnailCut;
+    // Counts the layouts of the rows, so that a picture cut for an earlier one is dropped.
+    uint64_t layout = 0;
+    // The first entry on screen, for the worker threads to pass over a cell scrolled away.
+    std::atomic<int> firstShown{0};
+    QThreadPool cutters;
     int wheelDelta = 0;
 };

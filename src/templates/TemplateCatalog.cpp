@@ -185,10 +185,11 @@ bool TemplateCatalog::IsValidIndex(int i) const {
 }
 
 QImage TemplateCatalog::BitmapAt(int i) const {
-    if (!IsValidIndex(i)) {
-        return QImage();
-    }
-    QImage image = LoadTemplateImage(paths[i]).image;
+    return IsValidIndex(i) ? BitmapOf(paths[i]) : QImage();
+}
+
+QImage TemplateCatalog::BitmapOf(const QString& path) {
+    QImage image = LoadTemplateImage(path).image;
     return image.isNull() ? QImage() : OverKeyColor(std::move(image));
 }
 

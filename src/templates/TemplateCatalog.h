@@ -42,6 +42,8 @@ public:
     // Entry i's image (transparent pixels in TemplateKeyColor), decoded from its file now; a null
     // image when the file could not be decoded or i is not valid. Callers keep what they need.
     QImage BitmapAt(int i) const;
+    // The same for the template file at `path`, for work that must not hold on to the catalog.
+    static QImage BitmapOf(const QString& path);
     // Entry i's full path; empty when i is not valid.
     QString PathAt(int i) const;
     // The path of entry i's companion drawn at twice the size, when the folder has one; empty
