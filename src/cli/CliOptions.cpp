@@ -664,19 +664,21 @@ QString SetTarget(Parsing& p) {
     if (p.r.command == Command::Generate && !p.trustDesign) {
         QStringList named;
         if (design.mode == OutputMode::Create && !p.fileGiven) {
-            named = {design.fileName};
+            if (!Design::LandsInPage(JoinPath(design.outputFolder, design.fileName))) {
+                named = {design.fileName};
+            }
         } else if (design.mode == OutputMode::Modify && p.modifyPages.isEmpty() && !site) {
             named = design.pages;
+            named.removeIf([](const QString& page) { return Design::LandsInPage(page); });
         }
-        named.removeIf([](const QString& file) { return Design::IsPageName(file); });
         if (!named.isEmpty()) {
             const QString which = named.size() == 1 ? QStringLiteral("\"%1\", which is").arg(PrintableText(named[0]))
                                                     : QStringLiteral("%1 files, such as \"%2\", which are each")
                                                           .arg(named.size())
                                                           .arg(PrintableText(named[0]));
             return QStringLiteral("the design's output names %1 not a web page by its name (no \"htm\" after a dot, "
-                                  "as in .html); a design may only send the advert into pages. If you made the "
-                                  "design and mean it, add --trust-design")
+                                  "as in .html), or a link to a file that is not; a design may only send the advert "
+                                  "into pages. If you made the design and mean it, add --trust-design")
                 .arg(which);
         }
     }

@@ -1,6 +1,7 @@
 #include "design/Design.h"
 
 #include "files/FileNames.h"
+#include "files/ReplaceFile.h"
 #include "templates/DataFolder.h"
 
 #include <QDir>
@@ -41,6 +42,10 @@ bool Design::IsPageName(const QString& path) {
     const QString name = path.mid(path.lastIndexOf(u'/') + 1);
     const qsizetype dot = name.indexOf(u'.');
     return dot >= 0 && name.indexOf(QLatin1String("htm"), dot + 1, Qt::CaseInsensitive) >= 0;
+}
+
+bool Design::LandsInPage(const QString& path) {
+    return IsPageName(path) && IsPageName(WriteTarget(path));
 }
 
 QString Design::TemplatePath() const {

@@ -74,6 +74,11 @@ struct Design {
     // pages a folder offers are these, and a design's output may name no others, since any file
     // it names gets the advert's code.
     static bool IsPageName(const QString& path);
+    // Whether the advert written to `path` lands in a web page by its name: `path` is one, and so is
+    // the file at the end of its chain of links, which is the one written (WriteTarget). A link named
+    // like a page can lead to any file, and one that came with a design's site was put there by
+    // whoever wrote the design.
+    static bool LandsInPage(const QString& path);
 
     // The template's full path (the shipped folder for an empty one); empty without a name.
     QString TemplatePath() const;

@@ -153,7 +153,7 @@ bool OutputPage::ConfirmNonPages(const QStringList& files) {
     // file picker; either way the advert's code and any custom code go into it.
     QStringList others;
     for (const QString& file : files) {
-        if (!Design::IsPageName(file)) {
+        if (!Design::LandsInPage(file)) {
             others.append(file);
         }
     }
@@ -178,8 +178,9 @@ bool OutputPage::ConfirmNonPages(const QStringList& files) {
     const QString which = one ? QStringLiteral("This file is not a web page by its name")
                               : QStringLiteral("These %1 files are not web pages by their names").arg(others.size());
     return pickers.Confirm(this, window()->windowTitle(),
-                           QStringLiteral("%1 (no \"htm\" after a dot, as in .html), and would get the advert's "
-                                          "code:\n\n%2\n\nPut the advert into %3 all the same?")
+                           QStringLiteral("%1 (no \"htm\" after a dot, as in .html), or a link to a file that is "
+                                          "not, and would get the advert's code:\n\n%2\n\nPut the advert into %3 "
+                                          "all the same?")
                                .arg(which, list, one ? QStringLiteral("it") : QStringLiteral("them")),
                            QStringLiteral("Put In"));
 }

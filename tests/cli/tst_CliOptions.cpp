@@ -26,6 +26,11 @@ private slots:
         QCOMPARE(::mkfifo(QFile::encodeName(File("fifo.html")).constData(), 0600), 0);
         QVERIFY(QFile::copy(QStringLiteral(VORNET_SOURCE_DIR "/tests/fuzz/corpus/fuzz_template/claims-5000-square"),
                             File("huge.gif")));
+        // A design that came with its site, a page of which is a link to a file of the user's.
+        QCOMPARE(::symlink("../.bashrc", QFile::encodeName(File("linked.html")).constData()), 0);
+        const QByteArray design = R"({"format": "vornetad-design", "version": 1, "output": )";
+        QVERIFY(WriteAll(File("linking.vornetad"), design + R"({"mode": "modify", "pages": ["linked.html"]}})"));
+        QVERIFY(WriteAll(File("linking-new.vornetad"), design + R"({"folder": ".", "file": "linked.html"}})"));
     }
 
     void accepted_givesTheSettingsOfItsRow_data() { Table("accepted.tsv"); }
