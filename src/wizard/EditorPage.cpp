@@ -6,6 +6,7 @@
 #include "controls/DialogUnits.h"
 #include "controls/FontButton.h"
 #include "design/Design.h"
+#include "design/DesignFile.h"
 #include "wizard/PageLayout.h"
 
 #include <QCheckBox>
@@ -231,6 +232,7 @@ void EditorPage::CreateLine(int index, const BannerLine& defaults) {
     line.sizeList->setGeometry(at.sizeList.px());
 
     line.text = new QLineEdit(defaults.text, this);
+    line.text->setMaxLength(int(kMaxDesignFileBytes));  // not 32,767 letters: a design's line comes back whole
     line.text->setObjectName(u"lineText"_s + number);
     line.text->setGeometry(at.text.px());
 

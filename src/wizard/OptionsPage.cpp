@@ -2,6 +2,7 @@
 
 #include "controls/DialogUnits.h"
 #include "design/Design.h"
+#include "design/DesignFile.h"
 #include "wizard/PageLayout.h"
 
 #include <QCheckBox>
@@ -48,6 +49,9 @@ OptionsPage::OptionsPage(QWidget* parent)
     }
     titleEdit->setObjectName(QStringLiteral("adTitle"));
     linkEdit->setObjectName(QStringLiteral("linkUrl"));
+    // A field cuts its text at 32,767 letters unless told otherwise; a design's text comes back whole.
+    titleEdit->setMaxLength(int(kMaxDesignFileBytes));
+    linkEdit->setMaxLength(int(kMaxDesignFileBytes));
     sameWindowButton->setObjectName(QStringLiteral("sameWindow"));
     newWindowButton->setObjectName(QStringLiteral("newWindow"));
     customCodeBox->setObjectName(QStringLiteral("customCodeBox"));

@@ -408,7 +408,13 @@ private slots:
         const QString how = row[0], file = row[1], message = row[2] == u"-" ? QString() : row[2];
         // Every setting away from its default, the custom code in bytes the code box cannot show.
         Design design = ReadDesign(QFINDTESTDATA("../design/golden/every-setting.vornetad")).design;
-        const int index = file == u"design" ? 2 : file == u"outside" ? -1 : 0;
+        if (file == u"long") {
+            // Longer than a line field takes unless told otherwise.
+            design.adTitle = QString(40000, u't');
+            design.linkUrl = u"http://example.com/?q="_qs + QString(40000, u'q') + u"&end=1"_qs;
+            design.lines[0].text = QString(40000, u'l');
+        }
+        const int index = file == u"design" || file == u"long" ? 2 : file == u"outside" ? -1 : 0;
         design.SetTemplatePath(index == 2 ? wizard->Catalog().PathAt(2) : configDir->filePath(file + u".gif"));
         if (file == u"outside") {
             QVERIFY(WriteTestGif(design.TemplatePath(), SolidTemplate(QColor(90, 200, 90), 600)));
