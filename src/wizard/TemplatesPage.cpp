@@ -101,9 +101,7 @@ void TemplatesPage::OnAddTemplate() {
                 pickers.ShowMessage(this, caption,
                                     tr("\"%1\" was converted to a GIF template of %2 x %2 pixels, \"%3\", cut "
                                        "square from the middle of the picture.")
-                                        .arg(QFileInfo(*picked).fileName())
-                                        .arg(kTemplateEdge)
-                                        .arg(name),
+                                        .arg(QFileInfo(*picked).fileName(), QString::number(kTemplateEdge), name),
                                     Pickers::MessageIcon::Information);
             }
             TemplateAdded(saved.path);

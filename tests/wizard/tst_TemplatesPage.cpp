@@ -56,6 +56,7 @@ private slots:
                 WriteTestGif(user + u"orphan@2x.gif"_qs, SolidTemplate(Qt::gray)));
         QVERIFY(QDir().mkpath(pictures) && WriteTestGif(pictures + u"logo.gif"_qs, SolidTemplate(Qt::blue)));
         QVERIFY(SolidTemplate(QColor(200, 40, 40, 160), 60).save(pictures + u"photo.png"_qs));
+        QVERIFY(QFile::copy(pictures + u"photo.png"_qs, pictures + u"b50%1.png"_qs));
         QVERIFY(WriteAll(pictures + u"notes.gif"_qs, "GIF is a word"));
         folder.catalog.Scan(folder.sources);
         const auto before = Snapshot(user);
