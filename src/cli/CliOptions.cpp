@@ -676,10 +676,10 @@ QString SetTarget(Parsing& p) {
                                                     : QStringLiteral("%1 files, such as \"%2\", which are each")
                                                           .arg(named.size())
                                                           .arg(PrintableText(named[0]));
-            return QStringLiteral("the design's output names %1 not a web page by its name (no \"htm\" after a dot, "
-                                  "as in .html), or a link to a file that is not; a design may only send the advert "
-                                  "into pages. If you made the design and mean it, add --trust-design")
-                .arg(which);
+            return QStringLiteral("the design's output names %1 not a web page by its name (one ending in %2), or a "
+                                  "link to a file that is not; a design may only send the advert into pages. If you "
+                                  "made the design and mean it, add --trust-design")
+                .arg(which, Design::PageExtensionsText());
         }
     }
     return {};

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 // The same folder however it is written: trailing separator, "." and ".." parts aside.
@@ -40,8 +42,22 @@ bool Design::IsPlainFileName(const QString& name) {
 
 bool Design::IsPageName(const QString& path) {
     const QString name = path.mid(path.lastIndexOf(u'/') + 1);
-    const qsizetype dot = name.indexOf(u'.');
-    return dot >= 0 && name.indexOf(QLatin1String("htm"), dot + 1, Qt::CaseInsensitive) >= 0;
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot <= 0) {
+        return false;
+    }
+    const QStringView extension = QStringView(name).mid(dot + 1);
+    return std::any_of(std::begin(kPageExtensions), std::end(kPageExtensions), [extension](QLatin1StringView page) {
+        return extension.compare(page, Qt::CaseInsensitive) == 0;
+    });
+}
+
+QString Design::PageExtensionsText() {
+    QStringList names;
+    for (const QLatin1StringView extension : kPageExtensions) {
+        names.append(u'.' + extension);
+    }
+    return names.mid(0, names.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" or ") + names.constLast();
 }
 
 bool Design::LandsInPage(const QString& path) {

@@ -69,11 +69,15 @@ struct Design {
     static QRgb LineColor(QRgb picked);
     // A name that can only stand for a file in a given folder: not empty, ".", ".." and without "/".
     static bool IsPlainFileName(const QString& name);
-    // Whether the file at `path` is a web page by its name, as the page picker's "*.*htm*" has it:
-    // "htm" in any letter case after a dot (page.html, PAGE.HTM, page.shtml, page.htm.bak). The
-    // pages a folder offers are these, and a design's output may name no others, since any file
-    // it names gets the advert's code.
+    // Whether the file at `path` is a web page by its name: it ends in .html, .htm, .shtml or .xhtml,
+    // in any letter case. Not page.phtml, page.htm.php or page.html.sh, which a web server may run
+    // as a program. The pages a folder offers are these, and a design's output may name no others,
+    // since any file it names gets the advert's code.
     static bool IsPageName(const QString& path);
+    static constexpr QLatin1StringView kPageExtensions[] = {QLatin1StringView("html"), QLatin1StringView("htm"),
+                                                            QLatin1StringView("shtml"), QLatin1StringView("xhtml")};
+    // How the refusals and questions name them: ".html, .htm, .shtml or .xhtml".
+    static QString PageExtensionsText();
     // Whether the advert written to `path` lands in a web page by its name: `path` is one, and so is
     // the file at the end of its chain of links, which is the one written (WriteTarget). A link named
     // like a page can lead to any file, and one that came with a design's site was put there by

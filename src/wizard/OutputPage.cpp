@@ -31,9 +31,9 @@ QPushButton* MakeButton(const QString& text, const QString& name, QWidget* paren
 }
 
 // The pages of `folder`: regular files (or links to them) that are web pages by their names
-// (page.htm, PAGE.HTML, page.shtml, page.htm.bak), not descending into subfolders, sorted by name, ignoring
-// case first (the file system lists them in no particular order). Names that no path can carry are
-// counted in `unusable` instead, with one of them for the message.
+// (Design::IsPageName), not descending into subfolders, sorted by name, ignoring case first (the file system lists them
+// in no particular order). Names that no path can carry are counted in `unusable` instead, with one of them for the
+// message.
 QStringList PageNamesIn(const QString& folder, qsizetype& unusable, QByteArray& example) {
     const FolderListing listing = ListFolder(folder);
     QStringList names;
@@ -177,12 +177,12 @@ bool OutputPage::ConfirmNonPages(const QStringList& files) {
     const bool one = others.size() == 1;
     const QString which = one ? QStringLiteral("This file is not a web page by its name")
                               : QStringLiteral("These %1 files are not web pages by their names").arg(others.size());
-    return pickers.Confirm(this, window()->windowTitle(),
-                           QStringLiteral("%1 (no \"htm\" after a dot, as in .html), or a link to a file that is "
-                                          "not, and would get the advert's code:\n\n%2\n\nPut the advert into %3 "
-                                          "all the same?")
-                               .arg(which, list, one ? QStringLiteral("it") : QStringLiteral("them")),
-                           QStringLiteral("Put In"));
+    return pickers.Confirm(
+        this, window()->windowTitle(),
+        QStringLiteral("%1 (one ending in %2), or a link to a file that is not, and would get "
+                       "the advert's code:\n\n%3\n\nPut the advert into %4 all the same?")
+            .arg(which, Design::PageExtensionsText(), list, one ? QStringLiteral("it") : QStringLiteral("them")),
+        QStringLiteral("Put In"));
 }
 
 OutputTarget OutputPage::Target() {
