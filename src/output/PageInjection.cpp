@@ -103,16 +103,22 @@ bool CutsMarker(string_view text, size_t from, size_t end) {
     return false;
 }
 
-// Whether custom code matched in [.., end) ends where a run leaves it: right before markup or the end of
-// the text. A run puts custom code right before a closing tag, a comment or tag left open, or the end
-// of the text; after a tag, an editor may have broken the line since. Code that ends elsewhere is the
-// start of the page's own words or tag that happens to read like it ("<p>Sale" of "<p>Sale ends
-// Friday</p>", "</" of "</body>"), and taking it would cut them.
-bool EndsBeforeMarkup(string_view text, size_t end) {
+// Whether custom code matched in [from, end) ends where a run leaves it: right before markup or the end
+// of the text. A run puts custom code right before a closing tag, a comment or tag left open, or the
+// end of the text; after a tag (and the code's own blanks), an editor may have broken the line since.
+// Code that ends elsewhere is the start of the page's own words or tag that happens to read like it
+// ("<p>Sale" of "<p>Sale ends Friday</p>", "</" of "</body>"), and taking it would cut them.
+bool EndsBeforeMarkup(string_view text, size_t from, size_t end) {
+    const auto blank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+    };
+    size_t last = end;
+    while (last > from && blank(text[last - 1])) {
+        --last;
+    }
     size_t next = end;
-    if (end > 0 && text[end - 1] == '>') {
-        while (next < text.size() && (text[next] == ' ' || text[next] == '\t' || text[next] == '\n' ||
-                                      text[next] == '\r' || text[next] == '\f')) {
+    if (last > from && text[last - 1] == '>') {
+        while (next < text.size() && blank(text[next])) {
             ++next;
         }
     }
@@ -192,7 +198,7 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
             // own. Were the block kept, a new block put in right after it would let the next run
             // take it.
             const auto fits = [&](size_t size) {
-                return EndsBeforeMarkup(text, end + size) && !JoinsIntoMarkup(text, from, end + size) &&
+                return EndsBeforeMarkup(text, end, end + size) && !JoinsIntoMarkup(text, from, end + size) &&
                        !CutsMarker(text, end, end + size);
             };
             const size_t took = customCode->At(text, end, fits).size();
