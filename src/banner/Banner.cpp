@@ -123,12 +123,15 @@ void Banner::SetTemplate(const QImage& image) {
 
 void Banner::SetScale(int n, const QImage& templateAtScale) {
     scale = std::clamp(n, 1, kMaxScale);
-    // A companion of another size would put the crop square elsewhere than on the template.
-    companion = scale > 1 && !templateImage.isNull() && templateAtScale.size() == templateImage.size() * scale
-                    ? templateAtScale
-                    : QImage();
+    companion = TakesAtScale(scale, templateAtScale) ? templateAtScale : QImage();
     squareStale = true;
     Compose();
+}
+
+bool Banner::TakesAtScale(int n, const QImage& templateAtScale) const {
+    // A companion of another size would put the crop square elsewhere than on the template.
+    return n > 1 && n <= kMaxScale && !templateImage.isNull() && !templateAtScale.isNull() &&
+           templateAtScale.size() == templateImage.size() * n;
 }
 
 void Banner::SetBannerSize(int n) {
@@ -335,7 +338,25 @@ void Banner::DrawLine(QPainter& painter, int index, int y) const {
 }
 
 QImage ComposeAt2x(Banner banner, const QString& templatePath) {
-    return banner.HasTemplate() ? ComposeAt2x(std::move(banner), LoadCompanion(templatePath)) : QImage();
+    return banner.HasTemplate() ? ComposeAt2x(std::move(banner), LoadCompanion(templatePath).image) : QImage();
+}
+
+QString CompanionNotUsed(const Banner& banner, const TemplateImage& companion) {
+    const QString notUsed =
+        QStringLiteral("%1: not used for the 2x image, which is the template scaled up instead: %2");
+    if (!companion.status.Ok()) {
+        return notUsed.arg(companion.status.path, companion.status.error);
+    }
+    if (companion.image.isNull() || !banner.HasTemplate() || banner.TakesAtScale(2, companion.image)) {
+        return {};
+    }
+    const QSize wanted = banner.TemplateSize() * 2;
+    return notUsed.arg(companion.status.path,
+                       QStringLiteral("it is %1 x %2 pixels, where twice the template is %3 x %4")
+                           .arg(companion.image.width())
+                           .arg(companion.image.height())
+                           .arg(wanted.width())
+                           .arg(wanted.height()));
 }
 
 QImage ComposeAt2x(Banner banner, const QImage& companion) {

@@ -9,6 +9,7 @@
 #include <array>
 
 class QPainter;
+struct TemplateImage;
 
 // The banner's model: the template, three text lines, the edge length, the corner, and the
 // composed square image. Every setter recomposes, so Composed() always shows the state the getters
@@ -41,6 +42,8 @@ public:
     // times the template's size; otherwise from the template scaled up smoothly. The text is
     // drawn at the scale, so it stays sharp either way.
     void SetScale(int scale, const QImage& templateAtScale = {});
+    // Whether SetScale(scale, templateAtScale) would cut the square from `templateAtScale`.
+    bool TakesAtScale(int scale, const QImage& templateAtScale) const;
     int Scale() const { return scale; }
     // Sets the edge length (clamped to kMinSize..kMaxSize; callers refuse other values) and centres
     // the crop square horizontally on the template: cropOffset = floor((W - n) / 2), used on both
@@ -73,6 +76,7 @@ public:
     bool HasTemplate() const { return templateLoaded; }
     // The loaded template's width in pixels; 0 without one or for a template without pixels.
     int TemplateWidth() const { return templateImage.width(); }
+    QSize TemplateSize() const { return templateImage.size(); }
     // The composed banner (ARGB32_Premultiplied, 96 dpi times the scale, Scale() * size pixels
     // wide), null before the first composition.
     const QImage& Composed() const { return banner; }
@@ -121,3 +125,7 @@ QImage ComposeAt2x(Banner banner, const QString& templatePath);
 // The same on `companion` as LoadCompanion gave it (null: the template scaled up), for a caller
 // that read it together with the template, so that both images come from one drawing.
 QImage ComposeAt2x(Banner banner, const QImage& companion);
+// What the user is told of the companion, as LoadCompanion gave it, when the 2x image of `banner`
+// is not cut from it though it is there: it was refused, or it is not twice the template's size.
+// Empty when it is used, or there is none.
+QString CompanionNotUsed(const Banner& banner, const TemplateImage& companion);

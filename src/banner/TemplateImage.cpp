@@ -2,6 +2,8 @@
 
 #include "files/ReadFile.h"
 
+#include <QFileInfo>
+
 #include <gif_lib.h>
 
 #include <algorithm>
@@ -474,6 +476,10 @@ QSize TemplateScreenSize(const QString& path) {
     return {header[6] | header[7] << 8, header[8] | header[9] << 8};
 }
 
-QImage LoadCompanion(const QString& templatePath) {
-    return templatePath.isEmpty() ? QImage() : LoadTemplateImage(At2xName(templatePath)).image;
+TemplateImage LoadCompanion(const QString& templatePath) {
+    const QString path = templatePath.isEmpty() ? QString() : At2xName(templatePath);
+    if (const QFileInfo there(path); path.isEmpty() || (!there.exists() && !there.isSymLink())) {
+        return {{}, FileResult::Success(path)};
+    }
+    return LoadTemplateImage(path);
 }

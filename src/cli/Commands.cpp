@@ -38,9 +38,17 @@ struct BuiltBanner {
     Banner banner;
     QString templatePath;
 
-    // With the hidpi option the banner at twice the size; null without it.
+    // With the hidpi option the banner at twice the size; null without it. A companion that is
+    // there but refused is named on stderr, since the 2x image then is the template scaled up.
     QImage At2x(const AdSettings& settings) const {
-        return settings.options.hidpi ? ComposeAt2x(banner, templatePath) : QImage();
+        if (!settings.options.hidpi) {
+            return {};
+        }
+        const TemplateImage companion = LoadCompanion(templatePath);
+        if (const QString note = CompanionNotUsed(banner, companion); !note.isEmpty()) {
+            PrintLine(stderr, note);
+        }
+        return ComposeAt2x(banner, companion.image);
     }
 };
 

@@ -266,7 +266,11 @@ FileResult EditorPage::LoadTemplate(const QString& path) {
 }
 
 QImage EditorPage::ComposedAt2x() const {
-    return ComposeAt2x(bannerView->Model(), loadedCompanion);
+    return ComposeAt2x(bannerView->Model(), loadedCompanion.image);
+}
+
+QString EditorPage::CompanionNote() const {
+    return CompanionNotUsed(bannerView->Model(), loadedCompanion);
 }
 
 void EditorPage::ApplyDesign(const Design& design, const QImage& templateImage, const QString& templatePath) {

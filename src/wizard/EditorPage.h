@@ -1,5 +1,6 @@
 #pragma once
 
+#include "banner/TemplateImage.h"
 #include "files/FileResult.h"
 #include "wizard/WizardPage.h"
 
@@ -54,6 +55,9 @@ public:
     // The banner composed at twice its size, for the 2x image: on the companion read together with
     // the template, so a file replaced since cannot pair one drawing with another.
     QImage ComposedAt2x() const;
+    // What the user is told of the template's companion when it is there but refused (the 2x image
+    // is then the template scaled up); empty otherwise.
+    QString CompanionNote() const;
 
 public slots:
     // `id` is 101 to 103 for lines 1 to 3; any other id is ignored.
@@ -98,5 +102,5 @@ private:
     bool resized = false;
     // The template the banner was last given, and its companion read at the same time.
     QString loadedTemplate;
-    QImage loadedCompanion;
+    TemplateImage loadedCompanion;
 };

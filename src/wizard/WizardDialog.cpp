@@ -459,9 +459,14 @@ void WizardDialog::OnGenerate() {
                             Pickers::MessageIcon::Warning);
     } else if (report.Ok()) {
         // Files looked at and left as they were on purpose (a page without an advert, the images
-        // other pages may use) are named, so the user knows what the run did not change.
+        // other pages may use) are named, so the user knows what the run did not change; and a
+        // companion that was not used, so that a blurred 2x image is explained.
+        QStringList notes = report.notes;
+        if (const QString note = editorPage->CompanionNote(); !banner2x.isNull() && !note.isEmpty()) {
+            notes.prepend(note);
+        }
         const QString done =
-            report.notes.isEmpty() ? QStringLiteral("Done!") : QStringLiteral("Done!\n\n") + report.notes.join(u'\n');
+            notes.isEmpty() ? QStringLiteral("Done!") : QStringLiteral("Done!\n\n") + notes.join(u'\n');
         pickers.ShowMessage(this, windowTitle(), done, Pickers::MessageIcon::Information);
         if (KeepDesign(design)) {
             designAsKept = DesignJson(design);

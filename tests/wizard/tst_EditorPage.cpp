@@ -179,7 +179,7 @@ private slots:
 
     // The 2x image is cut from the companion as it was read with its template: one replaced since
     // (a new drawing made under the same name) cannot pair another picture with the banner.
-    void at2x_takesTheCompanionReadWithTheTemplate() {
+    void at2x_takesTheCompanionReadWithTheTemplateOrSaysWhyNot() {
         Fixture f;
         const QString companion = f.dir.filePath(u"template@2x.gif"_s);
         QVERIFY(WriteTestGif(companion, SolidTemplate(QColor(0, 160, 0), 1200)));
@@ -188,6 +188,17 @@ private slots:
         const QImage at2x = f.page.ComposedAt2x();
         QVERIFY(Find(at2x, qRgb(0, 160, 0)).first > 0);
         QCOMPARE(Find(at2x, qRgb(160, 0, 0)).first, 0);
+        QCOMPARE(f.page.CompanionNote(), QString());
+        // One that is no sound template is not used, and the run's report will say which and why.
+        QVERIFY(WriteAll(companion, "GIF89a"));
+        QVERIFY(f.page.LoadTemplate(f.dir.filePath(u"template.gif"_s)).Ok());
+        QVERIFY2(f.page.CompanionNote().startsWith(companion + u": not used for the 2x image"_s),
+                 qPrintable(f.page.CompanionNote()));
+        QVERIFY(WriteTestGif(companion, SolidTemplate(QColor(0, 160, 0), 1000)));
+        QVERIFY(f.page.LoadTemplate(f.dir.filePath(u"template.gif"_s)).Ok());
+        QVERIFY2(
+            f.page.CompanionNote().endsWith(u"it is 1000 x 1000 pixels, where twice the template is 1200 x 1200"_s),
+            qPrintable(f.page.CompanionNote()));
     }
 
     // A picked font keeps the size its line's list shows; a picked colour goes to that line alone. Typing and the
