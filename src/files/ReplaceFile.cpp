@@ -96,14 +96,10 @@ Target Resolve(const QByteArray& path) {
     return target;
 }
 
-QString CheckTarget(const Target& target) {
-    if (!target.error.isEmpty()) {
-        // Where nothing of that name was there to be seen, there is nothing to speak of as left alone.
-        return target.error +
-               (target.looked ? QStringLiteral("; left as it is") : QStringLiteral("; nothing was written"));
-    }
-    // The rename would go through; a file the user has protected is still not replaced. The
-    // superuser may write any file, but one that no one may write was protected on purpose.
+// Why the file that the links lead to (or a new one there) is not to be written, though it is
+// a regular file in a folder that exists; empty when nothing stands in the way.
+QString Obstacle(const Target& target) {
+    // The superuser may write any file, but one that no one may write was protected on purpose.
     if (target.exists && (target.info.st_mode & 0222) == 0) {
         return QStringLiteral("cannot write: the file is write-protected");
     }
@@ -111,6 +107,16 @@ QString CheckTarget(const Target& target) {
         return QStringLiteral("cannot write: %1").arg(ErrorText(errno));
     }
     return {};
+}
+
+QString CheckTarget(const Target& target) {
+    // Where nothing of that name was there to be seen, there is nothing to speak of as left alone.
+    const QString left = target.looked ? QStringLiteral("; left as it is") : QStringLiteral("; nothing was written");
+    if (!target.error.isEmpty()) {
+        return target.error + left;
+    }
+    const QString obstacle = Obstacle(target);
+    return obstacle.isEmpty() ? obstacle : obstacle + left;
 }
 
 // A new, empty file in `folder` named after `name`, created with `mode` (less the umask); -1 with
