@@ -96,12 +96,34 @@ Target Resolve(const QByteArray& path) {
     return target;
 }
 
+// The folder as the system names it, its own links resolved, for a message.
+QString ShownFolder(const QByteArray& folder) {
+    char real[PATH_MAX];
+    return ::realpath(folder.constData(), real) != nullptr
+               ? QFile::decodeName(real)
+               : QDir::cleanPath(QDir(QFile::decodeName(folder)).absolutePath());
+}
+
+// How a folder that no one may write is refused, for any file in it.
+QString ProtectedFolder(const QByteArray& folder) {
+    return QStringLiteral("cannot write: its folder \"%1\" is write-protected").arg(ShownFolder(folder));
+}
+
 // Why the file that the links lead to (or a new one there) is not to be written, though it is
 // a regular file in a folder that exists; empty when nothing stands in the way.
 QString Obstacle(const Target& target) {
-    // The superuser may write any file, but one that no one may write was protected on purpose.
+    // The superuser may write any file, but a file or a folder that no one may write was protected
+    // on purpose.
     if (target.exists && (target.info.st_mode & 0222) == 0) {
         return QStringLiteral("cannot write: the file is write-protected");
+    }
+    const QByteArray folder = FolderPart(target.path);
+    struct stat folderInfo {};
+    if (::stat(folder.constData(), &folderInfo) != 0) {
+        return QStringLiteral("its folder \"%1\" cannot be looked at: %2").arg(ShownFolder(folder), ErrorText(errno));
+    }
+    if ((folderInfo.st_mode & 0222) == 0) {
+        return ProtectedFolder(folder);
     }
     if (target.exists && ::faccessat(AT_FDCWD, target.path.constData(), W_OK, AT_EACCESS) != 0) {
         return QStringLiteral("cannot write: %1").arg(ErrorText(errno));
@@ -398,12 +420,7 @@ QString WriteTarget(const QString& path) {
         return path;
     }
     const QByteArray landing = Resolve(*name).path;
-    const QByteArray folder = FolderPart(landing);
-    char real[PATH_MAX];
-    const QString shown = ::realpath(folder.constData(), real) != nullptr
-                              ? QFile::decodeName(real)
-                              : QDir::cleanPath(QDir(QFile::decodeName(folder)).absolutePath());
-    return shown + u'/' + QFile::decodeName(NamePart(landing));
+    return ShownFolder(FolderPart(landing)) + u'/' + QFile::decodeName(NamePart(landing));
 }
 
 FileStamp StampOf(const QString& path) {
@@ -429,6 +446,9 @@ FileResult CreateNewFile(QByteArrayView bytes, const QString& path) {
     struct stat folderInfo {};
     if (::stat(folder.constData(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode)) {
         return FileResult::Failure(path, QStringLiteral("its folder does not exist"));
+    }
+    if ((folderInfo.st_mode & 0222) == 0) {
+        return FileResult::Failure(path, ProtectedFolder(folder) + QStringLiteral("; nothing was written"));
     }
     const QString outcome = QStringLiteral("nothing was written");
     QByteArray tempPath;

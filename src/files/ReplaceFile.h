@@ -30,13 +30,14 @@ FileStamp StampOf(const QString& path);
 // removed, the old one stays whole, and the result gives the system's reason.
 //
 // Only a regular file is ever replaced. A folder, a pipe, a socket or a device at the path is
-// refused and left as it is; so is a loop of links, a link into a folder that does not exist, and a
+// refused and left as it is; so is a loop of links, a link into a folder that does not exist, a
 // file that is write-protected for this process, or for everyone (even where the process is the
-// superuser's, who could write it). A link to a regular file (or to nothing yet, in a folder that
-// exists) is followed: its target is written and the link stays a link. A replaced file keeps its
-// permission bits, its extended attributes (an access list among them; one that cannot be given to
-// the new file fails the write), and its owner and group as far as the process may set them; a new
-// one gets the usual permissions (0666 less the umask). Nothing at the path is ever opened, so
+// superuser's, who could write it), and a file whose folder no one may write. A link to
+// a regular file (or to nothing yet, in a folder that exists) is followed: its target is written
+// and the link stays a link. A replaced file keeps its permission bits, its extended attributes (an
+// access list among them; one that cannot be given to the new file fails the write), and its owner
+// and group as far as the process may set them; a new one gets the usual permissions (0666 less
+// the umask). Nothing at the path is ever opened, so
 // nothing blocks on a node. With `readAs`, the file is replaced only if it is still as that says:
 // otherwise the new file is removed, and the one there stays as it is, with its change.
 FileResult ReplaceFile(QByteArrayView bytes, const QString& path,
@@ -73,7 +74,8 @@ FileResult CheckReplaceable(const QString& path);
 // Writes a new file at `path` holding exactly `bytes`, completely or not at all, the way ReplaceFile
 // writes, but never over anything: when something stands at the path (a file, a folder, a link,
 // even one that leads nowhere), or appears there while the file is written, the result says so and
-// it is left as it is. The folder must exist.
+// it is left as it is. The folder must exist; one that no one may write is refused, as ReplaceFile
+// refuses it.
 FileResult CreateNewFile(QByteArrayView bytes, const QString& path);
 
 // Makes the folder `path` and every missing folder above it (the usual permissions, 0777 less the
