@@ -16,7 +16,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <optional>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -104,18 +106,44 @@ QString ShownFolder(const QByteArray& folder) {
                : QDir::cleanPath(QDir(QFile::decodeName(folder)).absolutePath());
 }
 
+// The file's attribute flags (append-only, immutable), or none where they cannot be read. Opened
+// without following a link and without waiting, since a node may have taken the file's place.
+unsigned AttributeFlags(const QByteArray& path) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return 0;
+    }
+    struct stat info {};
+    int flags = 0;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) {
+        flags = 0;
+    }
+    ::close(fd);
+    return unsigned(flags);
+}
+
 // How a folder that no one may write is refused, for any file in it.
 QString ProtectedFolder(const QByteArray& folder) {
     return QStringLiteral("cannot write: its folder \"%1\" is write-protected").arg(ShownFolder(folder));
 }
 
 // Why the file that the links lead to (or a new one there) is not to be written, though it is
-// a regular file in a folder that exists; empty when nothing stands in the way.
+// a regular file in a folder that exists; empty when nothing stands in the way. The new file is
+// made beside the old one and renamed over it, so the folder has its say as much as the file; a
+// refusal here comes before any file of a run is written, where a failed rename would leave a
+// page's image and style sheet replaced.
 QString Obstacle(const Target& target) {
     // The superuser may write any file, but a file or a folder that no one may write was protected
     // on purpose.
     if (target.exists && (target.info.st_mode & 0222) == 0) {
         return QStringLiteral("cannot write: the file is write-protected");
+    }
+    const unsigned flags = target.exists ? AttributeFlags(target.path) : 0;
+    if (flags & FS_IMMUTABLE_FL) {
+        return QStringLiteral("is immutable");
+    }
+    if (flags & FS_APPEND_FL) {
+        return QStringLiteral("is append-only");
     }
     const QByteArray folder = FolderPart(target.path);
     struct stat folderInfo {};
@@ -127,6 +155,14 @@ QString Obstacle(const Target& target) {
     }
     if (target.exists && ::faccessat(AT_FDCWD, target.path.constData(), W_OK, AT_EACCESS) != 0) {
         return QStringLiteral("cannot write: %1").arg(ErrorText(errno));
+    }
+    if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0) {
+        return QStringLiteral("its folder \"%1\" cannot be written: %2").arg(ShownFolder(folder), ErrorText(errno));
+    }
+    const uid_t self = ::geteuid();
+    if (target.exists && self != 0 && (folderInfo.st_mode & S_ISVTX) && target.info.st_uid != self &&
+        folderInfo.st_uid != self) {
+        return QStringLiteral("lies in a folder that only its owner may replace files in");
     }
     return {};
 }

@@ -32,12 +32,13 @@ FileStamp StampOf(const QString& path);
 // Only a regular file is ever replaced. A folder, a pipe, a socket or a device at the path is
 // refused and left as it is; so is a loop of links, a link into a folder that does not exist, a
 // file that is write-protected for this process, or for everyone (even where the process is the
-// superuser's, who could write it), and a file whose folder no one may write. A link to
+// superuser's, who could write it), append-only or immutable, and a file whose folder this process
+// cannot write, or no one may write, or whose folder's sticky bit keeps it for its owner. A link to
 // a regular file (or to nothing yet, in a folder that exists) is followed: its target is written
 // and the link stays a link. A replaced file keeps its permission bits, its extended attributes (an
 // access list among them; one that cannot be given to the new file fails the write), and its owner
 // and group as far as the process may set them; a new one gets the usual permissions (0666 less
-// the umask). Nothing at the path is ever opened, so
+// the umask). Nothing at the path is opened but to read its flags, without waiting, so
 // nothing blocks on a node. With `readAs`, the file is replaced only if it is still as that says:
 // otherwise the new file is removed, and the one there stays as it is, with its change.
 FileResult ReplaceFile(QByteArrayView bytes, const QString& path,
