@@ -11,13 +11,16 @@
 #include <QRandomGenerator>
 #include <QSet>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <grp.h>
 #include <linux/fs.h>
 #include <optional>
+#include <pwd.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -106,6 +109,36 @@ QString ShownFolder(const QByteArray& folder) {
                : QDir::cleanPath(QDir(QFile::decodeName(folder)).absolutePath());
 }
 
+// The name of a file's owner or group, or its number where the system has none for it.
+QString OwnerName(uid_t uid) {
+    passwd entry{};
+    passwd* found = nullptr;
+    char buffer[16384];
+    return ::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr
+               ? QString::fromLocal8Bit(found->pw_name)
+               : QString::number(uid);
+}
+
+QString GroupName(gid_t gid) {
+    group entry{};
+    group* found = nullptr;
+    char buffer[16384];
+    return ::getgrgid_r(gid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr
+               ? QString::fromLocal8Bit(found->gr_name)
+               : QString::number(gid);
+}
+
+// Whether this process may give a file to the group `gid`: one of its own.
+bool InGroup(gid_t gid) {
+    if (gid == ::getegid()) {
+        return true;
+    }
+    const int count = ::getgroups(0, nullptr);
+    std::vector<gid_t> groups(size_t(std::max(count, 0)));
+    return count > 0 && ::getgroups(count, groups.data()) == count &&
+           std::find(groups.begin(), groups.end(), gid) != groups.end();
+}
+
 // The file's attribute flags (append-only, immutable), or none where they cannot be read. Opened
 // without following a link and without waiting, since a node may have taken the file's place.
 unsigned AttributeFlags(const QByteArray& path) {
@@ -129,9 +162,9 @@ QString ProtectedFolder(const QByteArray& folder) {
 
 // Why the file that the links lead to (or a new one there) is not to be written, though it is
 // a regular file in a folder that exists; empty when nothing stands in the way. The new file is
-// made beside the old one and renamed over it, so the folder has its say as much as the file; a
-// refusal here comes before any file of a run is written, where a failed rename would leave a
-// page's image and style sheet replaced.
+// made beside the old one and renamed over it, so the folder has its say as much as the file, and
+// the new file must take the old one's owner and group; a refusal here comes before any file of
+// a run is written, where a failed rename would leave a page's image and style sheet replaced.
 QString Obstacle(const Target& target) {
     // The superuser may write any file, but a file or a folder that no one may write was protected
     // on purpose.
@@ -160,9 +193,21 @@ QString Obstacle(const Target& target) {
         return QStringLiteral("its folder \"%1\" cannot be written: %2").arg(ShownFolder(folder), ErrorText(errno));
     }
     const uid_t self = ::geteuid();
-    if (target.exists && self != 0 && (folderInfo.st_mode & S_ISVTX) && target.info.st_uid != self &&
-        folderInfo.st_uid != self) {
+    if (!target.exists || self == 0) {
+        return {};
+    }
+    if ((folderInfo.st_mode & S_ISVTX) && target.info.st_uid != self && folderInfo.st_uid != self) {
         return QStringLiteral("lies in a folder that only its owner may replace files in");
+    }
+    // Given to this user instead, a page that the web server reads through its owner or its group
+    // would be closed to it.
+    if (target.info.st_uid != self) {
+        return QStringLiteral("cannot keep its owner \"%1\" (only the superuser may give a file away)")
+            .arg(OwnerName(target.info.st_uid));
+    }
+    if (!InGroup(target.info.st_gid)) {
+        return QStringLiteral("cannot keep its group \"%1\" (only its members may give a file to it)")
+            .arg(GroupName(target.info.st_gid));
     }
     return {};
 }
@@ -307,10 +352,14 @@ std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteAr
         return FailedStep{what, error, true};
     };
     if (old.exists) {
-        // Only the superuser may give a file away; anyone may pass it to a group of their own.
-        if (::fchown(fd, old.info.st_uid, old.info.st_gid) != 0) {
-            // A group we are not in stays the new file's own; not worth failing the write for.
-            [[maybe_unused]] const int groupKept = ::fchown(fd, uid_t(-1), old.info.st_gid);
+        // CheckTarget refused a file whose owner or group this process may not give; one that the
+        // system refuses here all the same (a superuser whose rights end at this file system) fails
+        // the write rather than hand the page to another owner. Nothing is asked where the new file
+        // has them already: some file systems refuse any change of owner.
+        struct stat made {};
+        if (::fstat(fd, &made) != 0 || ((made.st_uid != old.info.st_uid || made.st_gid != old.info.st_gid) &&
+                                        ::fchown(fd, old.info.st_uid, old.info.st_gid) != 0)) {
+            return fail(QStringLiteral("cannot keep the owner and group"), errno, true);
         }
         // After the owner: changing the owner clears the set-user and set-group bits.
         if (::fchmod(fd, old.info.st_mode & 07777) != 0) {

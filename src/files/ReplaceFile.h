@@ -37,8 +37,10 @@ FileStamp StampOf(const QString& path);
 // a regular file (or to nothing yet, in a folder that exists) is followed: its target is written
 // and the link stays a link. A replaced file keeps its permission bits, its extended attributes (an
 // access list among them; one that cannot be given to the new file fails the write), and its owner
-// and group as far as the process may set them; a new one gets the usual permissions (0666 less
-// the umask). Nothing at the path is opened but to read its flags, without waiting, so
+// and group: a file whose owner or group the process may not give (another user's, or in a group
+// the user is not a member of) is refused as it stands, unless the process is the superuser's, and
+// one the system will not give them to fails the write. A new one gets the usual permissions (0666
+// less the umask). Nothing at the path is opened but to read its flags, without waiting, so
 // nothing blocks on a node. With `readAs`, the file is replaced only if it is still as that says:
 // otherwise the new file is removed, and the one there stays as it is, with its change.
 FileResult ReplaceFile(QByteArrayView bytes, const QString& path,
