@@ -320,10 +320,14 @@ namespace {
 // They are written through a link as a page is, so that folders may share one; but a link may
 // lead anywhere, a page of the user's included. So through a link, an image replaces only a GIF,
 // an empty file or nothing, and a style sheet only a file named as one. `readAs` is what was
-// looked at, which must still be there when it is replaced.
-QString SharedFileRefusal(const QString& path, bool image, std::optional<FileStamp>& readAs) {
+// looked at, which must still be there when it is replaced. `anew`: the files are the preview's
+// own, made anew, which never go through a link.
+QString SharedFileRefusal(const QString& path, bool image, bool anew, std::optional<FileStamp>& readAs) {
     if (!QFileInfo(path).isSymLink()) {
         return {};
+    }
+    if (anew) {
+        return QStringLiteral("is a link, and the preview's image and style sheet are made anew; left as it is");
     }
     const QString target = WriteTarget(path);
     const auto refuse = [&](const QString& why) {
@@ -410,8 +414,9 @@ QString AdvertFileInTheWay(const QString& pagePath, const QList<ImageFile>& imag
 // Writes the images and the style sheet, unless `shared` tells that they were written or failed,
 // and notes there how they went. All of them or none: the pages that show a folder's older files
 // need them together (the style sheet gives the image its size). One result per file attempted.
+// `anew` as for SharedFileRefusal.
 QList<FileResult> WriteSharedFiles(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
-                                   SharedFiles& shared) {
+                                   SharedFiles& shared, bool anew) {
     if (shared.written || !shared.failure.isEmpty()) {
         return {};
     }
@@ -419,7 +424,7 @@ QList<FileResult> WriteSharedFiles(const CodeTexts& texts, const QList<ImageFile
     std::optional<FileResult> refused;
     const auto add = [&](QByteArrayView bytes, const QString& path, bool image) {
         std::optional<FileStamp> readAs;
-        if (const QString refusal = SharedFileRefusal(path, image, readAs); !refusal.isEmpty()) {
+        if (const QString refusal = SharedFileRefusal(path, image, anew, readAs); !refusal.isEmpty()) {
             refused = FileResult::Failure(path, refusal);
         }
         set.append({bytes, path, readAs});
@@ -491,7 +496,7 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
                                                              "later run could read it; left unchanged")
                                                   .arg(kMaxPageBytes >> 20))};
     }
-    QList<FileResult> results = WriteSharedFiles(texts, images, stylePath, shared);
+    QList<FileResult> results = WriteSharedFiles(texts, images, stylePath, shared, start == PageStart::Sample);
     // A block whose image or style sheet is missing shows a broken banner, or an unstyled one in
     // the page's flow, on a live site; the page as it was is the better page.
     if (!shared.written) {

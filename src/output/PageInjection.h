@@ -111,8 +111,9 @@ struct SharedFiles {
 // failed, the page is left as it is and reported with `shared.failure`. A page at the path of one
 // of the images or of the style sheet is refused, and so is a page that is a link to a file named
 // like them in any folder or to any style sheet; an image or style sheet that is a link to a file
-// of another kind is refused in its turn (see the README). The page is replaced only if it is
-// still as it was read (ReplaceFile with a FileStamp). Returns one result per file attempted, in
-// order.
+// of another kind is refused in its turn (see the README). With PageStart::Sample, made
+// anew, the page, the images and the style sheet are never written through a link. The page is
+// replaced only if it is still as it was read (ReplaceFile with a FileStamp). Returns one result
+// per file attempted, in order.
 QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
                             const QString& pagePath, SharedFiles& shared, PageStart start = PageStart::AsItIs);
