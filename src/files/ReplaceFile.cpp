@@ -63,6 +63,8 @@ Target Resolve(const QByteArray& path) {
         return hop == 0 ? reason
                         : QStringLiteral("is a link to \"%1\", which %2").arg(PrintableName(target.path), reason);
     };
+    // The links passed, by their nodes: one met again is a loop; a long chain without one is not.
+    QSet<QPair<dev_t, ino_t>> passed;
     for (int hop = 0; hop <= kMaxLinks; ++hop) {
         if (::lstat(target.path.constData(), &target.info) != 0) {
             const int error = errno;
@@ -86,6 +88,12 @@ Target Resolve(const QByteArray& path) {
             }
             return target;
         }
+        const QPair<dev_t, ino_t> node{target.info.st_dev, target.info.st_ino};
+        if (passed.contains(node)) {
+            target.error = QStringLiteral("is a loop of symbolic links");
+            return target;
+        }
+        passed.insert(node);
         char buffer[PATH_MAX];
         const ssize_t length = ::readlink(target.path.constData(), buffer, sizeof buffer);
         if (length < 0 || size_t(length) >= sizeof buffer) {
@@ -97,7 +105,7 @@ Target Resolve(const QByteArray& path) {
         const QByteArray next(buffer, length);
         target.path = next.startsWith('/') ? next : FolderPart(target.path) + '/' + next;
     }
-    target.error = QStringLiteral("is a loop of symbolic links");
+    target.error = QStringLiteral("leads through too many links in a row (more than %1)").arg(kMaxLinks);
     return target;
 }
 
@@ -589,6 +597,12 @@ FileResult MakeFolders(const QString& path) {
             return FileResult::Success(path);
         }
     }
+}
+
+QString LinkFailure(const QString& path) {
+    const std::optional<QByteArray> name = EncodedName(path);
+    const QString error = name ? Resolve(*name).error : QString();
+    return error.isEmpty() ? StatFailure(ELOOP) : error;
 }
 
 FileResult CheckReplaceable(const QString& path) {

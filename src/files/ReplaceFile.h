@@ -69,6 +69,10 @@ inline constexpr char kLeftForAnother[] = "left as it was, since ";
 // though one may be a link to the other, or the file not be there yet.
 QString WriteTarget(const QString& path);
 
+// Why the system gave up following the links at `path` (ELOOP): a loop of them, or more in a row
+// than it follows.
+QString LinkFailure(const QString& path);
+
 // Whether ReplaceFile would go on to write `path`, without writing anything: the same refusals (the
 // node, the links, the write protection), as its result. What only the writing shows, such as a
 // full disk or a folder that takes no new files, is not known here.
