@@ -290,7 +290,11 @@ PageRead ReadPageText(const QString& path) {
         return PageRead::Success(std::nullopt, path);
     }
     if (!file.status.Ok()) {
-        return PageRead::Failure(path, file.status.error + QStringLiteral("; left unchanged"));
+        // A name that nothing can stand at (one too long) has nothing to leave unchanged.
+        const QFileInfo there(path);
+        return PageRead::Failure(path, file.status.error + (there.exists() || there.isSymLink()
+                                                                ? QStringLiteral("; left unchanged")
+                                                                : QStringLiteral("; nothing was written")));
     }
     // Writing back only the text before a zero byte would lose the rest of the file.
     if (file.bytes.contains('\0')) {
