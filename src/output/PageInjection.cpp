@@ -453,8 +453,7 @@ QList<FileResult> WriteSharedFiles(const CodeTexts& texts, const QList<ImageFile
     });
     shared.written = cause == results.end();
     if (!shared.written) {
-        shared.failure = QStringLiteral("not given the advert, since %1 could not be written; left as it is")
-                             .arg(QFileInfo(cause->path).fileName());
+        shared.failure = QStringLiteral("since %1 could not be written").arg(QFileInfo(cause->path).fileName());
     }
     return results;
 }
@@ -504,7 +503,10 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
     // A block whose image or style sheet is missing shows a broken banner, or an unstyled one in
     // the page's flow, on a live site; the page as it was is the better page.
     if (!shared.written) {
-        results.append(FileResult::Failure(pagePath, shared.failure));
+        results.append(FileResult::Failure(
+            pagePath, QFileInfo::exists(pagePath)
+                          ? QStringLiteral("not given the advert, %1; left as it is").arg(shared.failure)
+                          : QStringLiteral("not made, %1; nothing was written").arg(shared.failure)));
         return results;
     }
     results.append(ReplaceFile(written, pagePath, readAs));
