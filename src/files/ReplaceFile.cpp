@@ -274,7 +274,6 @@ bool WriteAll(int fd, QByteArrayView bytes) {
 struct FailedStep {
     QString what;
     int error = 0;
-    bool created = false;  // whether a file had been made by then (and was removed again)
 };
 
 // The names and values of the extended attributes of the file at `path`, which are also how the
@@ -325,7 +324,7 @@ bool ReadAttributes(const QByteArray& path, std::vector<std::pair<QByteArray, QB
 std::optional<FailedStep> CopyAttributes(const QByteArray& path, int fd) {
     std::vector<std::pair<QByteArray, QByteArray>> attributes;
     if (!ReadAttributes(path, attributes)) {
-        return FailedStep{QStringLiteral("cannot read the file's extended attributes"), errno, true};
+        return FailedStep{QStringLiteral("cannot read the file's extended attributes"), errno};
     }
     for (const auto& [name, value] : attributes) {
         QByteArray present(value.size(), Qt::Uninitialized);
@@ -335,7 +334,7 @@ std::optional<FailedStep> CopyAttributes(const QByteArray& path, int fd) {
         }
         if (::fsetxattr(fd, name.constData(), value.constData(), size_t(value.size()), 0) != 0) {
             return FailedStep{QStringLiteral("cannot keep the extended attribute \"%1\"").arg(QString::fromUtf8(name)),
-                              errno, true};
+                              errno};
         }
     }
     return std::nullopt;
@@ -344,11 +343,15 @@ std::optional<FailedStep> CopyAttributes(const QByteArray& path, int fd) {
 // Writes `bytes` into a new file beside `name` in `folder`, flushed to the disk and closed, its path
 // in `tempPath`. A file replacing `old` starts private and takes the old file's owner and mode; a
 // new one gets the permissions a plain create would give it. On failure nothing is left behind.
+// `linked`: the file was named through a link, so the folder is not the one its name shows.
 std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteArray& name, QByteArrayView bytes,
-                                         const Target& old, QByteArray& tempPath) {
+                                         const Target& old, QByteArray& tempPath, bool linked = false) {
     const int fd = CreateTemporary(folder, name, old.exists ? 0600 : 0666, tempPath);
     if (fd < 0) {
-        return FailedStep{QStringLiteral("cannot create a file in the folder"), errno, false};
+        const int error = errno;
+        return FailedStep{linked ? QStringLiteral("cannot create a file in its folder \"%1\"").arg(ShownFolder(folder))
+                                 : QStringLiteral("cannot create a file in the folder"),
+                          error};
     }
     NoteTemporaryFile(tempPath);
     const auto fail = [&](const QString& what, int error, bool open) {
@@ -357,7 +360,7 @@ std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteAr
         }
         ::unlink(tempPath.constData());
         ForgetTemporaryFile();
-        return FailedStep{what, error, true};
+        return FailedStep{what, error};
     };
     if (old.exists) {
         // CheckTarget refused a file whose owner or group this process may not give; one that the
@@ -400,9 +403,6 @@ void FlushFolder(const QByteArray& folder) {
 }
 
 FileResult Failed(const QString& path, const FailedStep& step, const QString& outcome) {
-    if (!step.created) {
-        return FileResult::Failure(path, QStringLiteral("%1: %2").arg(step.what, ErrorText(step.error)));
-    }
     return FileResult::Failure(path, QStringLiteral("%1: %2; %3").arg(step.what, ErrorText(step.error), outcome));
 }
 
@@ -447,7 +447,8 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
                                                  : QStringLiteral("nothing was written");
         QByteArray tempPath;
         if (const std::optional<FailedStep> failed =
-                WriteTemporary(FolderPart(target.path), NamePart(target.path), file.bytes, target, tempPath)) {
+                WriteTemporary(FolderPart(target.path), NamePart(target.path), file.bytes, target, tempPath,
+                               FolderPart(target.path) != FolderPart(*name))) {
             failure = Failed(file.path, *failed, outcome);
             break;
         }
@@ -489,7 +490,7 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
         if (::rename(file.temp.constData(), file.target.constData()) != 0) {
             const int error = errno;
             ::unlink(file.temp.constData());
-            results.append(Failed(files[i].path, {QStringLiteral("cannot replace the file"), error, true},
+            results.append(Failed(files[i].path, {QStringLiteral("cannot replace the file"), error},
                                   file.existed ? QStringLiteral("the old file is unchanged")
                                                : QStringLiteral("nothing was written")));
         } else {
@@ -568,7 +569,7 @@ FileResult CreateNewFile(QByteArrayView bytes, const QString& path) {
         if (error == EEXIST) {
             return FileResult::Failure(path, taken);
         }
-        return Failed(path, {QStringLiteral("cannot create the file"), error, true}, outcome);
+        return Failed(path, {QStringLiteral("cannot create the file"), error}, outcome);
     }
     FlushFolder(folder);
     return FileResult::Success(path);
