@@ -117,23 +117,16 @@ QString ShownFolder(const QByteArray& folder) {
                : QDir::cleanPath(QDir(QFile::decodeName(folder)).absolutePath());
 }
 
-// The name of a file's owner or group, or its number where the system has none for it.
-QString OwnerName(uid_t uid) {
-    passwd entry{};
-    passwd* found = nullptr;
+// The name of a file's owner or group (`lookup` is getpwuid_r or getgrgid_r), or its number where
+// the system has none for it.
+template <typename Entry, typename Id>
+QString NameOf(Id id, int (*lookup)(Id, Entry*, char*, size_t, Entry**), char* Entry::*name) {
+    Entry entry{};
+    Entry* found = nullptr;
     char buffer[16384];
-    return ::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr
-               ? QString::fromLocal8Bit(found->pw_name)
-               : QString::number(uid);
-}
-
-QString GroupName(gid_t gid) {
-    group entry{};
-    group* found = nullptr;
-    char buffer[16384];
-    return ::getgrgid_r(gid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr
-               ? QString::fromLocal8Bit(found->gr_name)
-               : QString::number(gid);
+    return lookup(id, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr
+               ? QString::fromLocal8Bit(found->*name)
+               : QString::number(id);
 }
 
 // Whether this process may give a file to the group `gid`: one of its own.
@@ -211,11 +204,11 @@ QString Obstacle(const Target& target) {
     // would be closed to it.
     if (target.info.st_uid != self) {
         return QStringLiteral("cannot keep its owner \"%1\" (only the superuser may give a file away)")
-            .arg(OwnerName(target.info.st_uid));
+            .arg(NameOf(target.info.st_uid, ::getpwuid_r, &passwd::pw_name));
     }
     if (!InGroup(target.info.st_gid)) {
         return QStringLiteral("cannot keep its group \"%1\" (only its members may give a file to it)")
-            .arg(GroupName(target.info.st_gid));
+            .arg(NameOf(target.info.st_gid, ::getgrgid_r, &group::gr_name));
     }
     return {};
 }
