@@ -267,14 +267,19 @@ private slots:
     // both sides of the usual 16 KiB buffers: reported with the system's reason, the old file whole,
     // no temporary file left behind. Written in a set after a small file (ReplaceFiles), which is
     // written ready beside its old one first (one page of the full disk is left for it), the small
-    // one is not replaced either, and says why.
+    // one is not replaced either, and says why. Where not even the new file can be made (no
+    // descriptor is left), a file alone says so, and what became of the old one.
     void failedWrite_leavesOldFileWhole_data() {
         QTest::addColumn<qint64>("size");
-        QTest::addColumn<int>("how");  // bits: 1 a full disk (else the size limit), 2 over a file, 4 in a set
+        // bits: 1 a full disk (else the size limit), 2 over a file, 4 in a set, 8 no descriptor left
+        QTest::addColumn<int>("how");
         for (const qint64 size : {qint64(1), qint64(15) << 10, qint64(17) << 10, qint64(1) << 20}) {
-            for (const int how : {0, 1, 2, 3, 4, 5, 6, 7}) {
-                QTest::addRow("%s, %lld bytes, %s%s", how & 1 ? "full disk" : "size limit", size,
-                              how & 2 ? "over a file" : "new file", how & 4 ? ", in a set" : "")
+            for (const int how : {0, 1, 2, 3, 4, 5, 6, 7, 8, 10}) {
+                QTest::addRow("%s, %lld bytes, %s%s",
+                              how & 8   ? "no descriptor left"
+                              : how & 1 ? "full disk"
+                                        : "size limit",
+                              size, how & 2 ? "over a file" : "new file", how & 4 ? ", in a set" : "")
                     << size << how;
             }
         }
@@ -283,7 +288,7 @@ private slots:
     void failedWrite_leavesOldFileWhole() {
         QFETCH(qint64, size);
         QFETCH(int, how);
-        const bool fullDisk = how & 1, existing = how & 2, inSet = how & 4;
+        const bool fullDisk = how & 1, existing = how & 2, inSet = how & 4, noDescriptor = how & 8;
         Scene scene;
         const QString folder = scene.Path(u"disk"_qs);
         scene.Make({}, "disk/");
@@ -305,27 +310,38 @@ private slots:
         }
         rlimit previous{};
         ::getrlimit(RLIMIT_FSIZE, &previous);
-        const rlimit limit{fullDisk ? previous.rlim_cur : rlim_t(size / 2), previous.rlim_max};
+        const rlimit limit{fullDisk || noDescriptor ? previous.rlim_cur : rlim_t(size / 2), previous.rlim_max};
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limit), 0);
         const auto before = Snapshot(folder);
         const QString path = folder + u"/page.html"_qs;
         const QByteArray bytes(size, 'p');
+        // Every descriptor below the lowest free one is taken; a limit there leaves none.
+        rlimit files{};
+        ::getrlimit(RLIMIT_NOFILE, &files);
+        const int lowestFree = ::dup(0);
+        ::close(lowestFree);
+        const rlimit noneLeft{rlim_t(lowestFree), files.rlim_max};
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, noDescriptor ? &noneLeft : &files), 0);
         const QList<FileResult> results = inSet
                                               ? ReplaceFiles({{"s", folder + u"/small.gif"_qs, {}}, {bytes, path, {}}})
                                               : QList<FileResult>{ReplaceFile(bytes, path)};
+        ::setrlimit(RLIMIT_NOFILE, &files);
         ::setrlimit(RLIMIT_FSIZE, &previous);
 
         QCOMPARE(results.constLast().path, path);
         int causes = 0;
         for (const FileResult& result : results) {
             QVERIFY(!result.Ok());
-            const bool cause = result.error.contains(ErrorText(fullDisk ? ENOSPC : EFBIG));
+            const bool cause = result.error.contains(ErrorText(noDescriptor ? EMFILE : fullDisk ? ENOSPC : EFBIG));
             causes += cause;
             QVERIFY2(cause || result.error.startsWith(QLatin1String(kLeftForAnother)), qPrintable(result.error));
         }
         QCOMPARE(causes, 1);
         const bool smallReady = fullDisk || size > 1;
         QVERIFY(!inSet || !smallReady || results[0].error.endsWith(u"page.html could not be written"_qs));
+        QVERIFY2(inSet || results[0].error.endsWith(existing ? u"; the old file is unchanged"_qs
+                                                             : u"; nothing was written"_qs),
+                 qPrintable(results[0].error));
         QVERIFY(Snapshot(folder) == before);
     }
 
