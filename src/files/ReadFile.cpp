@@ -1,6 +1,7 @@
 #include "files/ReadFile.h"
 
 #include "files/FileNames.h"
+#include "files/ReplaceFile.h"
 #include "files/SystemErrors.h"
 
 #include <algorithm>
@@ -19,8 +20,9 @@ RegularFile::RegularFile(const QString& path, qint64 cap)
     }
     struct stat info {};
     if (::stat(name->constData(), &info) != 0) {
-        m_missing = errno == ENOENT;
-        Fail(m_missing ? QStringLiteral("does not exist") : StatFailure(errno));
+        const int error = errno;
+        m_missing = error == ENOENT;
+        Fail(m_missing ? QStringLiteral("does not exist") : error == ELOOP ? LinkFailure(path) : StatFailure(error));
         return;
     }
     if (!S_ISREG(info.st_mode)) {

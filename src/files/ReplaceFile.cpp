@@ -11,12 +11,17 @@
 #include <QRandomGenerator>
 #include <QSet>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <grp.h>
+#include <linux/fs.h>
 #include <optional>
+#include <pwd.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -58,6 +63,8 @@ Target Resolve(const QByteArray& path) {
         return hop == 0 ? reason
                         : QStringLiteral("is a link to \"%1\", which %2").arg(PrintableName(target.path), reason);
     };
+    // The links passed, by their nodes: one met again is a loop; a long chain without one is not.
+    QSet<QPair<dev_t, ino_t>> passed;
     for (int hop = 0; hop <= kMaxLinks; ++hop) {
         if (::lstat(target.path.constData(), &target.info) != 0) {
             const int error = errno;
@@ -81,6 +88,12 @@ Target Resolve(const QByteArray& path) {
             }
             return target;
         }
+        const QPair<dev_t, ino_t> node{target.info.st_dev, target.info.st_ino};
+        if (passed.contains(node)) {
+            target.error = QStringLiteral("is a loop of symbolic links");
+            return target;
+        }
+        passed.insert(node);
         char buffer[PATH_MAX];
         const ssize_t length = ::readlink(target.path.constData(), buffer, sizeof buffer);
         if (length < 0 || size_t(length) >= sizeof buffer) {
@@ -92,25 +105,122 @@ Target Resolve(const QByteArray& path) {
         const QByteArray next(buffer, length);
         target.path = next.startsWith('/') ? next : FolderPart(target.path) + '/' + next;
     }
-    target.error = QStringLiteral("is a loop of symbolic links");
+    target.error = QStringLiteral("leads through too many links in a row (more than %1)").arg(kMaxLinks);
     return target;
 }
 
-QString CheckTarget(const Target& target) {
-    if (!target.error.isEmpty()) {
-        // Where nothing of that name was there to be seen, there is nothing to speak of as left alone.
-        return target.error +
-               (target.looked ? QStringLiteral("; left as it is") : QStringLiteral("; nothing was written"));
+// The folder as the system names it, its own links resolved, for a message.
+QString ShownFolder(const QByteArray& folder) {
+    char real[PATH_MAX];
+    return ::realpath(folder.constData(), real) != nullptr
+               ? QFile::decodeName(real)
+               : QDir::cleanPath(QDir(QFile::decodeName(folder)).absolutePath());
+}
+
+// The name of a file's owner or group (`lookup` is getpwuid_r or getgrgid_r), or its number where
+// the system has none for it.
+template <typename Entry, typename Id>
+QString NameOf(Id id, int (*lookup)(Id, Entry*, char*, size_t, Entry**), char* Entry::*name) {
+    Entry entry{};
+    Entry* found = nullptr;
+    char buffer[16384];
+    return lookup(id, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr
+               ? QString::fromLocal8Bit(found->*name)
+               : QString::number(id);
+}
+
+// Whether this process may give a file to the group `gid`: one of its own.
+bool InGroup(gid_t gid) {
+    if (gid == ::getegid()) {
+        return true;
     }
-    // The rename would go through; a file the user has protected is still not replaced. The
-    // superuser may write any file, but one that no one may write was protected on purpose.
+    const int count = ::getgroups(0, nullptr);
+    std::vector<gid_t> groups(size_t(std::max(count, 0)));
+    return count > 0 && ::getgroups(count, groups.data()) == count &&
+           std::find(groups.begin(), groups.end(), gid) != groups.end();
+}
+
+// The file's attribute flags (append-only, immutable), or none where they cannot be read. Opened
+// without following a link and without waiting, since a node may have taken the file's place.
+unsigned AttributeFlags(const QByteArray& path) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return 0;
+    }
+    struct stat info {};
+    int flags = 0;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) {
+        flags = 0;
+    }
+    ::close(fd);
+    return unsigned(flags);
+}
+
+// How a folder that no one may write is refused, for any file in it.
+QString ProtectedFolder(const QByteArray& folder) {
+    return QStringLiteral("cannot write: its folder \"%1\" is write-protected").arg(ShownFolder(folder));
+}
+
+// Why the file that the links lead to (or a new one there) is not to be written, though it is
+// a regular file in a folder that exists; empty when nothing stands in the way. The new file is
+// made beside the old one and renamed over it, so the folder has its say as much as the file, and
+// the new file must take the old one's owner and group; a refusal here comes before any file of
+// a run is written, where a failed rename would leave a page's image and style sheet replaced.
+QString Obstacle(const Target& target) {
+    // The superuser may write any file, but a file or a folder that no one may write was protected
+    // on purpose.
     if (target.exists && (target.info.st_mode & 0222) == 0) {
         return QStringLiteral("cannot write: the file is write-protected");
+    }
+    const unsigned flags = target.exists ? AttributeFlags(target.path) : 0;
+    if (flags & FS_IMMUTABLE_FL) {
+        return QStringLiteral("is immutable");
+    }
+    if (flags & FS_APPEND_FL) {
+        return QStringLiteral("is append-only");
+    }
+    const QByteArray folder = FolderPart(target.path);
+    struct stat folderInfo {};
+    if (::stat(folder.constData(), &folderInfo) != 0) {
+        return QStringLiteral("its folder \"%1\" cannot be looked at: %2").arg(ShownFolder(folder), ErrorText(errno));
+    }
+    if ((folderInfo.st_mode & 0222) == 0) {
+        return ProtectedFolder(folder);
     }
     if (target.exists && ::faccessat(AT_FDCWD, target.path.constData(), W_OK, AT_EACCESS) != 0) {
         return QStringLiteral("cannot write: %1").arg(ErrorText(errno));
     }
+    if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0) {
+        return QStringLiteral("its folder \"%1\" cannot be written: %2").arg(ShownFolder(folder), ErrorText(errno));
+    }
+    const uid_t self = ::geteuid();
+    if (!target.exists || self == 0) {
+        return {};
+    }
+    if ((folderInfo.st_mode & S_ISVTX) && target.info.st_uid != self && folderInfo.st_uid != self) {
+        return QStringLiteral("lies in a folder that only its owner may replace files in");
+    }
+    // Given to this user instead, a page that the web server reads through its owner or its group
+    // would be closed to it.
+    if (target.info.st_uid != self) {
+        return QStringLiteral("cannot keep its owner \"%1\" (only the superuser may give a file away)")
+            .arg(NameOf(target.info.st_uid, ::getpwuid_r, &passwd::pw_name));
+    }
+    if (!InGroup(target.info.st_gid)) {
+        return QStringLiteral("cannot keep its group \"%1\" (only its members may give a file to it)")
+            .arg(NameOf(target.info.st_gid, ::getgrgid_r, &group::gr_name));
+    }
     return {};
+}
+
+QString CheckTarget(const Target& target) {
+    // Where nothing of that name was there to be seen, there is nothing to speak of as left alone.
+    const QString left = target.looked ? QStringLiteral("; left as it is") : QStringLiteral("; nothing was written");
+    if (!target.error.isEmpty()) {
+        return target.error + left;
+    }
+    const QString obstacle = Obstacle(target);
+    return obstacle.isEmpty() ? obstacle : obstacle + left;
 }
 
 // A new, empty file in `folder` named after `name`, created with `mode` (less the umask); -1 with
@@ -157,7 +267,6 @@ bool WriteAll(int fd, QByteArrayView bytes) {
 struct FailedStep {
     QString what;
     int error = 0;
-    bool created = false;  // whether a file had been made by then (and was removed again)
 };
 
 // The names and values of the extended attributes of the file at `path`, which are also how the
@@ -208,7 +317,7 @@ bool ReadAttributes(const QByteArray& path, std::vector<std::pair<QByteArray, QB
 std::optional<FailedStep> CopyAttributes(const QByteArray& path, int fd) {
     std::vector<std::pair<QByteArray, QByteArray>> attributes;
     if (!ReadAttributes(path, attributes)) {
-        return FailedStep{QStringLiteral("cannot read the file's extended attributes"), errno, true};
+        return FailedStep{QStringLiteral("cannot read the file's extended attributes"), errno};
     }
     for (const auto& [name, value] : attributes) {
         QByteArray present(value.size(), Qt::Uninitialized);
@@ -218,7 +327,7 @@ std::optional<FailedStep> CopyAttributes(const QByteArray& path, int fd) {
         }
         if (::fsetxattr(fd, name.constData(), value.constData(), size_t(value.size()), 0) != 0) {
             return FailedStep{QStringLiteral("cannot keep the extended attribute \"%1\"").arg(QString::fromUtf8(name)),
-                              errno, true};
+                              errno};
         }
     }
     return std::nullopt;
@@ -227,11 +336,15 @@ std::optional<FailedStep> CopyAttributes(const QByteArray& path, int fd) {
 // Writes `bytes` into a new file beside `name` in `folder`, flushed to the disk and closed, its path
 // in `tempPath`. A file replacing `old` starts private and takes the old file's owner and mode; a
 // new one gets the permissions a plain create would give it. On failure nothing is left behind.
+// `linked`: the file was named through a link, so the folder is not the one its name shows.
 std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteArray& name, QByteArrayView bytes,
-                                         const Target& old, QByteArray& tempPath) {
+                                         const Target& old, QByteArray& tempPath, bool linked = false) {
     const int fd = CreateTemporary(folder, name, old.exists ? 0600 : 0666, tempPath);
     if (fd < 0) {
-        return FailedStep{QStringLiteral("cannot create a file in the folder"), errno, false};
+        const int error = errno;
+        return FailedStep{linked ? QStringLiteral("cannot create a file in its folder \"%1\"").arg(ShownFolder(folder))
+                                 : QStringLiteral("cannot create a file in the folder"),
+                          error};
     }
     NoteTemporaryFile(tempPath);
     const auto fail = [&](const QString& what, int error, bool open) {
@@ -240,13 +353,17 @@ std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteAr
         }
         ::unlink(tempPath.constData());
         ForgetTemporaryFile();
-        return FailedStep{what, error, true};
+        return FailedStep{what, error};
     };
     if (old.exists) {
-        // Only the superuser may give a file away; anyone may pass it to a group of their own.
-        if (::fchown(fd, old.info.st_uid, old.info.st_gid) != 0) {
-            // A group we are not in stays the new file's own; not worth failing the write for.
-            [[maybe_unused]] const int groupKept = ::fchown(fd, uid_t(-1), old.info.st_gid);
+        // CheckTarget refused a file whose owner or group this process may not give; one that the
+        // system refuses here all the same (a superuser whose rights end at this file system) fails
+        // the write rather than hand the page to another owner. Nothing is asked where the new file
+        // has them already: some file systems refuse any change of owner.
+        struct stat made {};
+        if (::fstat(fd, &made) != 0 || ((made.st_uid != old.info.st_uid || made.st_gid != old.info.st_gid) &&
+                                        ::fchown(fd, old.info.st_uid, old.info.st_gid) != 0)) {
+            return fail(QStringLiteral("cannot keep the owner and group"), errno, true);
         }
         // After the owner: changing the owner clears the set-user and set-group bits.
         if (::fchmod(fd, old.info.st_mode & 07777) != 0) {
@@ -279,9 +396,6 @@ void FlushFolder(const QByteArray& folder) {
 }
 
 FileResult Failed(const QString& path, const FailedStep& step, const QString& outcome) {
-    if (!step.created) {
-        return FileResult::Failure(path, QStringLiteral("%1: %2").arg(step.what, ErrorText(step.error)));
-    }
     return FileResult::Failure(path, QStringLiteral("%1: %2; %3").arg(step.what, ErrorText(step.error), outcome));
 }
 
@@ -326,7 +440,8 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
                                                  : QStringLiteral("nothing was written");
         QByteArray tempPath;
         if (const std::optional<FailedStep> failed =
-                WriteTemporary(FolderPart(target.path), NamePart(target.path), file.bytes, target, tempPath)) {
+                WriteTemporary(FolderPart(target.path), NamePart(target.path), file.bytes, target, tempPath,
+                               FolderPart(target.path) != FolderPart(*name))) {
             failure = Failed(file.path, *failed, outcome);
             break;
         }
@@ -368,7 +483,7 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
         if (::rename(file.temp.constData(), file.target.constData()) != 0) {
             const int error = errno;
             ::unlink(file.temp.constData());
-            results.append(Failed(files[i].path, {QStringLiteral("cannot replace the file"), error, true},
+            results.append(Failed(files[i].path, {QStringLiteral("cannot replace the file"), error},
                                   file.existed ? QStringLiteral("the old file is unchanged")
                                                : QStringLiteral("nothing was written")));
         } else {
@@ -392,12 +507,7 @@ QString WriteTarget(const QString& path) {
         return path;
     }
     const QByteArray landing = Resolve(*name).path;
-    const QByteArray folder = FolderPart(landing);
-    char real[PATH_MAX];
-    const QString shown = ::realpath(folder.constData(), real) != nullptr
-                              ? QFile::decodeName(real)
-                              : QDir::cleanPath(QDir(QFile::decodeName(folder)).absolutePath());
-    return shown + u'/' + QFile::decodeName(NamePart(landing));
+    return ShownFolder(FolderPart(landing)) + u'/' + QFile::decodeName(NamePart(landing));
 }
 
 FileStamp StampOf(const QString& path) {
@@ -424,6 +534,9 @@ FileResult CreateNewFile(QByteArrayView bytes, const QString& path) {
     if (::stat(folder.constData(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode)) {
         return FileResult::Failure(path, QStringLiteral("its folder does not exist"));
     }
+    if ((folderInfo.st_mode & 0222) == 0) {
+        return FileResult::Failure(path, ProtectedFolder(folder) + QStringLiteral("; nothing was written"));
+    }
     const QString outcome = QStringLiteral("nothing was written");
     QByteArray tempPath;
     if (const std::optional<FailedStep> failed = WriteTemporary(folder, NamePart(*name), bytes, Target{}, tempPath)) {
@@ -449,7 +562,7 @@ FileResult CreateNewFile(QByteArrayView bytes, const QString& path) {
         if (error == EEXIST) {
             return FileResult::Failure(path, taken);
         }
-        return Failed(path, {QStringLiteral("cannot create the file"), error, true}, outcome);
+        return Failed(path, {QStringLiteral("cannot create the file"), error}, outcome);
     }
     FlushFolder(folder);
     return FileResult::Success(path);
@@ -478,6 +591,12 @@ FileResult MakeFolders(const QString& path) {
             return FileResult::Success(path);
         }
     }
+}
+
+QString LinkFailure(const QString& path) {
+    const std::optional<QByteArray> name = EncodedName(path);
+    const QString error = name ? Resolve(*name).error : QString();
+    return error.isEmpty() ? StatFailure(ELOOP) : error;
 }
 
 FileResult CheckReplaceable(const QString& path) {

@@ -296,7 +296,11 @@ PageRead ReadPageText(const QString& path) {
         return PageRead::Success(std::nullopt, path);
     }
     if (!file.status.Ok()) {
-        return PageRead::Failure(path, file.status.error + QStringLiteral("; left unchanged"));
+        // A name that nothing can stand at (one too long) has nothing to leave unchanged.
+        const QFileInfo there(path);
+        return PageRead::Failure(path, file.status.error + (there.exists() || there.isSymLink()
+                                                                ? QStringLiteral("; left unchanged")
+                                                                : QStringLiteral("; nothing was written")));
     }
     // Writing back only the text before a zero byte would lose the rest of the file.
     if (file.bytes.contains('\0')) {
@@ -332,10 +336,14 @@ namespace {
 // They are written through a link as a page is, so that folders may share one; but a link may
 // lead anywhere, a page of the user's included. So through a link, an image replaces only a GIF,
 // an empty file or nothing, and a style sheet only a file named as one. `readAs` is what was
-// looked at, which must still be there when it is replaced.
-QString SharedFileRefusal(const QString& path, bool image, std::optional<FileStamp>& readAs) {
+// looked at, which must still be there when it is replaced. `anew`: the files are the preview's
+// own, made anew, which never go through a link.
+QString SharedFileRefusal(const QString& path, bool image, bool anew, std::optional<FileStamp>& readAs) {
     if (!QFileInfo(path).isSymLink()) {
         return {};
+    }
+    if (anew) {
+        return QStringLiteral("is a link, and the preview's image and style sheet are made anew; left as it is");
     }
     const QString target = WriteTarget(path);
     const auto refuse = [&](const QString& why) {
@@ -422,8 +430,9 @@ QString AdvertFileInTheWay(const QString& pagePath, const QList<ImageFile>& imag
 // Writes the images and the style sheet, unless `shared` tells that they were written or failed,
 // and notes there how they went. All of them or none: the pages that show a folder's older files
 // need them together (the style sheet gives the image its size). One result per file attempted.
+// `anew` as for SharedFileRefusal.
 QList<FileResult> WriteSharedFiles(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
-                                   SharedFiles& shared) {
+                                   SharedFiles& shared, bool anew) {
     if (shared.written || !shared.failure.isEmpty()) {
         return {};
     }
@@ -431,7 +440,7 @@ QList<FileResult> WriteSharedFiles(const CodeTexts& texts, const QList<ImageFile
     std::optional<FileResult> refused;
     const auto add = [&](QByteArrayView bytes, const QString& path, bool image) {
         std::optional<FileStamp> readAs;
-        if (const QString refusal = SharedFileRefusal(path, image, readAs); !refusal.isEmpty()) {
+        if (const QString refusal = SharedFileRefusal(path, image, anew, readAs); !refusal.isEmpty()) {
             refused = FileResult::Failure(path, refusal);
         }
         set.append({bytes, path, readAs});
@@ -456,8 +465,7 @@ QList<FileResult> WriteSharedFiles(const CodeTexts& texts, const QList<ImageFile
     });
     shared.written = cause == results.end();
     if (!shared.written) {
-        shared.failure = QStringLiteral("not given the advert, since %1 could not be written; left as it is")
-                             .arg(QFileInfo(cause->path).fileName());
+        shared.failure = QStringLiteral("since %1 could not be written").arg(QFileInfo(cause->path).fileName());
     }
     return results;
 }
@@ -503,11 +511,14 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
                                                              "later run could read it; left unchanged")
                                                   .arg(kMaxPageBytes >> 20))};
     }
-    QList<FileResult> results = WriteSharedFiles(texts, images, stylePath, shared);
+    QList<FileResult> results = WriteSharedFiles(texts, images, stylePath, shared, start == PageStart::Sample);
     // A block whose image or style sheet is missing shows a broken banner, or an unstyled one in
     // the page's flow, on a live site; the page as it was is the better page.
     if (!shared.written) {
-        results.append(FileResult::Failure(pagePath, shared.failure));
+        results.append(FileResult::Failure(
+            pagePath, QFileInfo::exists(pagePath)
+                          ? QStringLiteral("not given the advert, %1; left as it is").arg(shared.failure)
+                          : QStringLiteral("not made, %1; nothing was written").arg(shared.failure)));
         return results;
     }
     results.append(ReplaceFile(written, pagePath, readAs));

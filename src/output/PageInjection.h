@@ -101,18 +101,19 @@ enum class PageStart {
 // that gets that far, and notes here whether they were written or why they were not.
 struct SharedFiles {
     bool written = false;
-    QString failure;  // the reason each of the folder's pages gets for being left as it is
+    QString failure;  // why they were not ("since ... could not be written"), which each of its pages gives
 };
 
 // Writes one page with the advert. The page is read and checked first (ReadPage; with
 // PageStart::Sample only checked, CheckReplaceable); a page refused there is reported alone and
 // nothing is written on its account. Otherwise the images and the style sheet are written (unless
 // `shared` says they were, or failed), then the page with `texts.codeBlock` injected; where they
-// failed, the page is left as it is and reported with `shared.failure`. A page at the path of one
-// of the images or of the style sheet is refused, and so is a page that is a link to a file named
-// like them in any folder or to any style sheet; an image or style sheet that is a link to a file
-// of another kind is refused in its turn (see the README). The page is replaced only if it is
-// still as it was read (ReplaceFile with a FileStamp). Returns one result per file attempted, in
-// order.
+// failed, the page is left as it is (or not made) and reported with `shared.failure`. A page at the
+// path of one of the images or of the style sheet is refused, and so is a page that is a link to a
+// file named like them in any folder or to any style sheet; an image or style sheet that is a link
+// to a file of another kind is refused in its turn (see the README). With PageStart::Sample, made
+// anew, the page, the images and the style sheet are never written through a link. The page is
+// replaced only if it is still as it was read (ReplaceFile with a FileStamp). Returns one result
+// per file attempted, in order.
 QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
                             const QString& pagePath, SharedFiles& shared, PageStart start = PageStart::AsItIs);

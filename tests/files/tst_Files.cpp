@@ -25,7 +25,9 @@
 #include <csignal>
 #include <fcntl.h>
 #include <ftw.h>
+#include <linux/fs.h>
 #include <numeric>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -44,6 +46,19 @@ constexpr std::array<quint8, 44> kWebServerReads = {2, 0,  0,   0,   1,   0,   6
                                                     0, 33, 0,   0,   0,   4,   0,  0, 0,   255, 255, 255, 255, 16, 0,
                                                     4, 0,  255, 255, 255, 255, 32, 0, 0,   0,   255, 255, 255, 255};
 
+// Sets or clears an attribute flag of the file at `path` (append-only, immutable), as the superuser
+// may; false where that cannot be done here.
+bool SetFlag(const char* path, int flag, bool on) {
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    int flags = 0;
+    const bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                      (flags = on ? flags | flag : flags & ~flag, ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return done;
+}
+
 // One case's folder. Its mount, if it made one, is taken down first; then everything is removed by
 // the names on disk, which QTemporaryDir's clean-up cannot do for names that are not valid text.
 struct Scene {
@@ -58,7 +73,11 @@ struct Scene {
         }
         ::nftw(
             QFile::encodeName(dir.path()).constData(),
-            [](const char* path, const struct stat*, int, FTW*) { return ::remove(path); }, 16, FTW_DEPTH | FTW_PHYS);
+            [](const char* path, const struct stat*, int, FTW*) {
+                return ::remove(path) == 0 || !SetFlag(path, FS_APPEND_FL | FS_IMMUTABLE_FL, false) ? 0
+                                                                                                    : ::remove(path);
+            },
+            16, FTW_DEPTH | FTW_PHYS);
     }
     Q_DISABLE_COPY_MOVE(Scene)
 
@@ -66,15 +85,16 @@ struct Scene {
 
     // Makes the nodes that `words` name under the folder `under`, with the folders above each:
     // "a/b" a file holding `content`, "a/b:444" one with these permissions ("a/:644" a folder), "a/b+" one with an
-    // attribute and an access list, "a/" a folder, "a>t" a link to t, "a|" a FIFO, "a=" a socket,
-    // "a#" a character device. A word is percent-encoded bytes ("%FF"). Run by the superuser, a file
-    // with permissions given belongs to another user (only the superuser can hand a file over);
-    // permissions do not stop the superuser from reading, so a file it could not read skips the case.
+    // attribute and an access list, "a/b!a" an append-only one ("!i" immutable), "a/" a folder,
+    // "a>t" a link to t, "a|" a FIFO, "a=" a socket, "a#" a character device. A word is
+    // percent-encoded bytes ("%FF"). Run by the superuser, a file with permissions given belongs to
+    // another user (only the superuser can hand a file over); permissions do not stop the superuser
+    // from reading, so a file it could not read skips the case.
     void Make(const QString& under, const QByteArray& words, const QByteArray& content = {}) {
         const QByteArray root = QFile::encodeName(Path(under));
         for (const QByteArray& word : words.split(' ')) {
             const QRegularExpressionMatch parts =
-                QRegularExpression(u"^([^>:]*?)(>.*|:[0-7]+|[/|=#+])?$"_qs).match(QString::fromLatin1(word));
+                QRegularExpression(u"^([^>:!]*?)(>.*|:[0-7]+|![ai]|[/|=#+])?$"_qs).match(QString::fromLatin1(word));
             const QByteArray name = root + '/' + QByteArray::fromPercentEncoding(parts.captured(1).toLatin1());
             const QString tail = parts.captured(2);  // what follows the name, which says what node it is
             const char kind = word.isEmpty() ? ' ' : tail.isEmpty() ? 'f' : tail.front().toLatin1();
@@ -106,6 +126,9 @@ struct Scene {
                                     ::setxattr(name.constData(), "system.posix_acl_access", kWebServerReads.data(),
                                                kWebServerReads.size(), 0) != 0)) {
                     skip = QStringLiteral("the file system here keeps no access lists");
+                }
+                if (kind == '!' && !SetFlag(name.constData(), tail == u"!a" ? FS_APPEND_FL : FS_IMMUTABLE_FL, true)) {
+                    skip = QStringLiteral("cannot set a file's attribute flags here (needs root)");
                 }
                 if (::geteuid() == 0 && !(mode & S_IRUSR)) {
                     skip = QStringLiteral("permissions do not stop the superuser");
@@ -144,10 +167,12 @@ private slots:
         QTest::addColumn<int>("operation");
         QTest::addColumn<char>("outcome");
         QTest::addColumn<QString>("reason");
+        QTest::addColumn<int>("user");
         for (const QByteArrayList& kind : DataRows(QFINDTESTDATA("nodes.tsv"))) {
             for (int op = 0; op < OperationCount; ++op) {
                 QTest::addRow("%s: %s", kind[0].constData(), kOperationNames[op])
-                    << kind[1] << op << kind[2].at(op) << QString::fromUtf8(kind.value(3));
+                    << kind[1] << op << kind[2].at(op) << QString::fromUtf8(kind.value(3))
+                    << kind.value(4, "-1").toInt();
             }
         }
     }
@@ -157,15 +182,20 @@ private slots:
         QFETCH(int, operation);
         QFETCH(char, outcome);
         QFETCH(QString, reason);
+        QFETCH(int, user);
         Scene scene;
         const QByteArray content = operation == Template || operation == Scan || operation == Import
                                        ? EncodeTestGif(kBanner)
                                    : operation == Remove ? InjectCode(kPage, m_texts.codeBlock)
                                                          : kPage;
         scene.Make({}, tree, content);
+        if (user >= 0 && ::geteuid() != 0) {
+            scene.skip = QStringLiteral("only the superuser can run a case as another user");
+        }
         if (!scene.skip.isEmpty()) {
             QSKIP(qPrintable(scene.skip));
         }
+        QCOMPARE(user >= 0 ? ::chmod(QFile::encodeName(scene.dir.path()).constData(), 0755) : 0, 0);
         const auto before = Snapshot(scene.dir.path());
         // What a caller gets for the name: for bytes that are not valid text, Qt's altered text,
         // which the edges (the command line, the file dialogs) check before anything else.
@@ -185,6 +215,7 @@ private slots:
                                    [](const QString& all, const FileResult& r) { return all + r.error; });
         };
         TemplateCatalog catalog;
+        QCOMPARE(user >= 0 ? ::seteuid(uid_t(user)) : 0, 0);
         const QString error = !edge.Ok() && operation != Scan ? edge.error
                               : operation == Image            ? SaveAsGif(kBanner, path).error
                               : operation == Style            ? ReplaceFile(kStyle, path).error
@@ -196,6 +227,7 @@ private slots:
                               : operation == Create           ? CreateNewFile(kStyle, path).error
                               : operation == Import           ? ImportTemplate(path).status.error
                                                               : QString::number(catalog.Scan(scene.Path(u"site"_qs)));
+        QCOMPARE(user >= 0 ? ::seteuid(0) : 0, 0);
         const char scanned = catalog.Count() != 1 ? '-' : catalog.BitmapAt(0).isNull() ? 'e' : 'r';
 
         const auto after = Snapshot(scene.dir.path());
@@ -235,14 +267,19 @@ private slots:
     // both sides of the usual 16 KiB buffers: reported with the system's reason, the old file whole,
     // no temporary file left behind. Written in a set after a small file (ReplaceFiles), which is
     // written ready beside its old one first (one page of the full disk is left for it), the small
-    // one is not replaced either, and says why.
+    // one is not replaced either, and says why. Where not even the new file can be made (no
+    // descriptor is left), a file alone says so, and what became of the old one.
     void failedWrite_leavesOldFileWhole_data() {
         QTest::addColumn<qint64>("size");
-        QTest::addColumn<int>("how");  // bits: 1 a full disk (else the size limit), 2 over a file, 4 in a set
+        // bits: 1 a full disk (else the size limit), 2 over a file, 4 in a set, 8 no descriptor left
+        QTest::addColumn<int>("how");
         for (const qint64 size : {qint64(1), qint64(15) << 10, qint64(17) << 10, qint64(1) << 20}) {
-            for (const int how : {0, 1, 2, 3, 4, 5, 6, 7}) {
-                QTest::addRow("%s, %lld bytes, %s%s", how & 1 ? "full disk" : "size limit", size,
-                              how & 2 ? "over a file" : "new file", how & 4 ? ", in a set" : "")
+            for (const int how : {0, 1, 2, 3, 4, 5, 6, 7, 8, 10}) {
+                QTest::addRow("%s, %lld bytes, %s%s",
+                              how & 8   ? "no descriptor left"
+                              : how & 1 ? "full disk"
+                                        : "size limit",
+                              size, how & 2 ? "over a file" : "new file", how & 4 ? ", in a set" : "")
                     << size << how;
             }
         }
@@ -251,7 +288,7 @@ private slots:
     void failedWrite_leavesOldFileWhole() {
         QFETCH(qint64, size);
         QFETCH(int, how);
-        const bool fullDisk = how & 1, existing = how & 2, inSet = how & 4;
+        const bool fullDisk = how & 1, existing = how & 2, inSet = how & 4, noDescriptor = how & 8;
         Scene scene;
         const QString folder = scene.Path(u"disk"_qs);
         scene.Make({}, "disk/");
@@ -273,27 +310,38 @@ private slots:
         }
         rlimit previous{};
         ::getrlimit(RLIMIT_FSIZE, &previous);
-        const rlimit limit{fullDisk ? previous.rlim_cur : rlim_t(size / 2), previous.rlim_max};
+        const rlimit limit{fullDisk || noDescriptor ? previous.rlim_cur : rlim_t(size / 2), previous.rlim_max};
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limit), 0);
         const auto before = Snapshot(folder);
         const QString path = folder + u"/page.html"_qs;
         const QByteArray bytes(size, 'p');
+        // Every descriptor below the lowest free one is taken; a limit there leaves none.
+        rlimit files{};
+        ::getrlimit(RLIMIT_NOFILE, &files);
+        const int lowestFree = ::dup(0);
+        ::close(lowestFree);
+        const rlimit noneLeft{rlim_t(lowestFree), files.rlim_max};
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, noDescriptor ? &noneLeft : &files), 0);
         const QList<FileResult> results = inSet
                                               ? ReplaceFiles({{"s", folder + u"/small.gif"_qs, {}}, {bytes, path, {}}})
                                               : QList<FileResult>{ReplaceFile(bytes, path)};
+        ::setrlimit(RLIMIT_NOFILE, &files);
         ::setrlimit(RLIMIT_FSIZE, &previous);
 
         QCOMPARE(results.constLast().path, path);
         int causes = 0;
         for (const FileResult& result : results) {
             QVERIFY(!result.Ok());
-            const bool cause = result.error.contains(ErrorText(fullDisk ? ENOSPC : EFBIG));
+            const bool cause = result.error.contains(ErrorText(noDescriptor ? EMFILE : fullDisk ? ENOSPC : EFBIG));
             causes += cause;
             QVERIFY2(cause || result.error.startsWith(QLatin1String(kLeftForAnother)), qPrintable(result.error));
         }
         QCOMPARE(causes, 1);
         const bool smallReady = fullDisk || size > 1;
         QVERIFY(!inSet || !smallReady || results[0].error.endsWith(u"page.html could not be written"_qs));
+        QVERIFY2(inSet || results[0].error.endsWith(existing ? u"; the old file is unchanged"_qs
+                                                             : u"; nothing was written"_qs),
+                 qPrintable(results[0].error));
         QVERIFY(Snapshot(folder) == before);
     }
 
