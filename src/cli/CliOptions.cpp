@@ -203,11 +203,11 @@ QString ParseColor(const QString& name, const QByteArray& value, QRgb& out) {
 
 // A setting that is text: UTF-8, taken as it is.
 QString ParseText(const QString& name, const QByteArray& value, QString& out) {
-    QString text = QString::fromUtf8(value);
-    if (text.toUtf8() != value) {
+    std::optional<QString> text = Utf8Text(value);
+    if (!text) {
         return QStringLiteral("%1 needs UTF-8 text, not \"%2\"").arg(name, Shown(value));
     }
-    out = std::move(text);
+    out = std::move(*text);
     return {};
 }
 
@@ -571,10 +571,11 @@ void AddTemplateOptions(OptionTable& t) {
         styles.append(style.name);
     }
     t.Add(QStringLiteral("--style"), true, kMakeTemplate, [](Parsing& p, const QByteArray& v) {
-        if (FindTemplateStyle(QString::fromUtf8(v)) == nullptr) {
+        const QString style = Utf8Text(v).value_or(QString());
+        if (FindTemplateStyle(style) == nullptr) {
             return QStringLiteral("--style: no style \"%1\"; the styles are listed by --help").arg(Shown(v));
         }
-        p.r.templateStyle = QString::fromUtf8(v);
+        p.r.templateStyle = style;
         return QString();
     });
     t.Last().doc = {Text("STYLE"), QStringLiteral("the template's style: ") + styles.join(QStringLiteral(", ")),
@@ -764,7 +765,7 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
     }
     bool known = false;
     for (const CommandEntry& c : CommandTable()) {
-        if (QString::fromUtf8(commandName) == c.doc.name) {
+        if (Utf8Text(commandName) == c.doc.name) {
             request.command = c.command;
             known = true;
         }

@@ -395,9 +395,9 @@ QString WriteTarget(const QString& path) {
     const QByteArray folder = FolderPart(landing);
     char real[PATH_MAX];
     const QString shown = ::realpath(folder.constData(), real) != nullptr
-                              ? QFile::decodeName(real)
-                              : QDir::cleanPath(QDir(QFile::decodeName(folder)).absolutePath());
-    return shown + u'/' + QFile::decodeName(NamePart(landing));
+                              ? NameText(real)
+                              : QDir::cleanPath(QDir(NameText(folder)).absolutePath());
+    return shown + u'/' + NameText(NamePart(landing));
 }
 
 FileStamp StampOf(const QString& path) {
@@ -466,13 +466,12 @@ FileResult MakeFolders(const QString& path) {
         struct stat info {};
         if (!part.isEmpty() && ::stat(part.constData(), &info) != 0) {
             if (errno != ENOENT || (::mkdir(part.constData(), 0777) != 0 && errno != EEXIST)) {
-                return FileResult::Failure(QFile::decodeName(part),
+                return FileResult::Failure(NameText(part),
                                            QStringLiteral("cannot make the folder: %1").arg(ErrorText(errno)));
             }
         } else if (!part.isEmpty() && !S_ISDIR(info.st_mode)) {
-            return FileResult::Failure(QFile::decodeName(part), S_ISREG(info.st_mode)
-                                                                    ? QStringLiteral("is a file, not a folder")
-                                                                    : NodeKindReason(info.st_mode));
+            return FileResult::Failure(NameText(part), S_ISREG(info.st_mode) ? QStringLiteral("is a file, not a folder")
+                                                                             : NodeKindReason(info.st_mode));
         }
         if (at < 0) {
             return FileResult::Success(path);
