@@ -81,7 +81,10 @@ QString JoinPath(const QString& folder, const QString& fileName) {
 QString CurrentFolderProblem() {
     std::array<char, PATH_MAX + 1> folder{};
     if (::getcwd(folder.data(), folder.size()) == nullptr) {
-        return errno == ENOENT ? QStringLiteral("the current folder no longer exists")
+        if (errno == ENOENT) {
+            return QStringLiteral("the current folder no longer exists");
+        }
+        return errno == ERANGE ? QStringLiteral("the current folder's path is longer than the system allows")
                                : QStringLiteral("the current folder cannot be found: %1").arg(ErrorText(errno));
     }
     if (!DecodedName(QByteArrayView(folder.data()))) {
