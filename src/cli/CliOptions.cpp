@@ -697,6 +697,10 @@ QString SetTarget(Parsing& p) {
     }
     const bool usable =
         design.mode == OutputMode::Create ? !design.outputFolder.isEmpty() : !design.pages.isEmpty() || site;
+    if (remove && usable && design.mode == OutputMode::Create) {
+        return QStringLiteral("remove needs one or more pages or --site DIR: the design's output makes a new page, "
+                              "and lists no pages to take the advert out of");
+    }
     if (remove && !(usable && design.mode == OutputMode::Remove)) {
         return QStringLiteral("remove needs one or more pages, --site DIR, or a design that lists pages");
     }
