@@ -65,6 +65,8 @@ struct Parsing {
     bool fileGiven = false;
     // The user vouches for the design's output: it may name files that are not web pages.
     bool trustDesign = false;
+    // The design file that could not be read, when that is why the command line is refused.
+    QString refusedDesign;
 };
 
 // Sets a value (the argument's bytes) on the request; returns an error text, or empty when the
@@ -276,6 +278,7 @@ QString ReadDesignFile(Parsing& p, const QByteArray& value) {
     }
     DesignRead read = ReadDesign(path);
     if (!read.status.Ok()) {
+        p.refusedDesign = path;
         return QStringLiteral("%1: \"%2\": %3").arg(name, path, read.status.error);
     }
     p.r.design = std::move(read.design);
@@ -907,7 +910,7 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
     std::stable_partition(given.begin(), given.end(), isDesign);
     for (const Given& g : given) {
         if (const QString error = g.option->set(parsing, g.value); !error.isEmpty()) {
-            return fail(error);
+            return Result<CliRequest>::Failure(parsing.refusedDesign, error);
         }
     }
     if (const QString error = CheckCombination(parsing); !error.isEmpty()) {

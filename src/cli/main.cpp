@@ -117,7 +117,7 @@ int Run(int argc, char* argv[]) {
 
     const Result<CliRequest> parsed = ParseCommandLine(args);
     if (!parsed.Ok()) {
-        return UsageError(parsed.error);
+        return parsed.subject.isEmpty() ? UsageError(parsed.error) : DesignError(parsed.error);
     }
     const CliRequest& request = parsed.value;
     switch (request.command) {
