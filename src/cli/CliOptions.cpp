@@ -65,6 +65,8 @@ struct Parsing {
     bool fileGiven = false;
     // The user vouches for the design's output: it may name files that are not web pages.
     bool trustDesign = false;
+    // A --design was read: its output is the target where the command line names none.
+    bool designRead = false;
     // The design file that could not be read, when that is why the command line is refused.
     QString refusedDesign;
 };
@@ -282,6 +284,7 @@ QString ReadDesignFile(Parsing& p, const QByteArray& value) {
         return QStringLiteral("%1: \"%2\": %3").arg(name, path, read.status.error);
     }
     p.r.design = std::move(read.design);
+    p.designRead = true;
     return {};
 }
 
@@ -700,7 +703,7 @@ QString SetTarget(Parsing& p) {
     }
     const bool usable =
         design.mode == OutputMode::Create ? !design.outputFolder.isEmpty() : !design.pages.isEmpty() || site;
-    if (remove && usable && design.mode == OutputMode::Create) {
+    if (remove && p.designRead && design.mode == OutputMode::Create) {
         return QStringLiteral("remove needs one or more pages or --site DIR: the design's output makes a new page, "
                               "and lists no pages to take the advert out of");
     }
