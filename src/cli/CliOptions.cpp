@@ -654,7 +654,7 @@ QString OptionNamed(const std::vector<Option>& table, const QByteArray& word) {
 // of that name. Such a word is taken only where a file of that name is there and it is no option
 // of ours; ./NAME (or --file=NAME, for a name in the output folder) means a file named so.
 QString OptionAsName(const std::vector<Option>& table, const Option& option, const QByteArray& word) {
-    if (option.value != Value::Name && option.value != Value::File && option.value != Value::Folder) {
+    if (option.value == Value::None || option.value == Value::Word) {
         return {};
     }
     const QString known = OptionNamed(table, word);
