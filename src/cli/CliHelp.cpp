@@ -151,6 +151,12 @@ QString UsageText() {
 }
 
 int UsageError(const QString& reason) {
-    std::fprintf(stderr, "vornetad-cli: %s\nTry 'vornetad-cli --help'.\n", qUtf8Printable(PrintableText(reason)));
+    DesignError(reason);
+    std::fputs("Try 'vornetad-cli --help'.\n", stderr);
+    return 2;
+}
+
+int DesignError(const QString& reason) {
+    std::fprintf(stderr, "vornetad-cli: %s\n", qUtf8Printable(PrintableText(reason)));
     return 2;
 }

@@ -34,3 +34,7 @@ QString UsageText();
 // Prints why a command line is refused, with the hint to --help, and returns the exit status for
 // bad usage, 2.
 int UsageError(const QString& reason);
+
+// As UsageError, for a design file that could not be read: the help says nothing about what is
+// in one, so there is no hint to it.
+int DesignError(const QString& reason);

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -64,15 +65,23 @@ struct Parsing {
     bool fileGiven = false;
     // The user vouches for the design's output: it may name files that are not web pages.
     bool trustDesign = false;
+    // A --design was read: its output is the target where the command line names none.
+    bool designRead = false;
+    // The design file that could not be read, when that is why the command line is refused.
+    QString refusedDesign;
 };
 
 // Sets a value (the argument's bytes) on the request; returns an error text, or empty when the
 // value was accepted.
 using Setter = std::function<QString(Parsing&, const QByteArray&)>;
 
+// What follows an option: nothing, a word of text or a number, or a name of a file or folder.
+// A name of a page in the output folder (--file) is a name without a folder.
+enum class Value { None, Word, Name, File, Folder };
+
 struct Option {
     QString name;
-    bool takesValue = true;
+    Value value = Value::Word;
     unsigned scope = 0;
     Setter set;
     OptionDoc doc;
@@ -203,21 +212,28 @@ QString ParseColor(const QString& name, const QByteArray& value, QRgb& out) {
 
 // A setting that is text: UTF-8, taken as it is.
 QString ParseText(const QString& name, const QByteArray& value, QString& out) {
-    QString text = QString::fromUtf8(value);
-    if (text.toUtf8() != value) {
+    std::optional<QString> text = Utf8Text(value);
+    if (!text) {
         return QStringLiteral("%1 needs UTF-8 text, not \"%2\"").arg(name, Shown(value));
     }
-    out = std::move(text);
+    out = std::move(*text);
     return {};
+}
+
+// What a value of `kind` is called in messages.
+QString KindText(Value kind) {
+    return kind == Value::Folder ? QStringLiteral("a folder") : QStringLiteral("a file name");
 }
 
 // A file name goes through as its bytes; one that Qt's conversion would alter names another file,
 // so it is refused. So is a relative one where the current folder cannot be named: taken from the
-// root instead, `--site .` would walk the whole disk.
-QString ParsePath(const QString& name, const QByteArray& value, QString& out, bool fromCurrentFolder = true) {
+// root instead, `--site .` would walk the whole disk. A Name is the output folder's, not the
+// current folder's.
+QString ParsePath(const QString& name, const QByteArray& value, QString& out, Value kind = Value::File) {
     if (value.isEmpty()) {
-        return QStringLiteral("%1 needs a file name").arg(name);
+        return QStringLiteral("%1 needs %2").arg(name, KindText(kind));
     }
+    const bool fromCurrentFolder = kind != Value::Name;
     std::optional<QString> path = DecodedName(value);
     if (!path) {
         return QStringLiteral("%1: the name \"%2\" is not valid text in this system's encoding, so it cannot be used")
@@ -264,17 +280,19 @@ QString ReadDesignFile(Parsing& p, const QByteArray& value) {
     }
     DesignRead read = ReadDesign(path);
     if (!read.status.Ok()) {
+        p.refusedDesign = path;
         return QStringLiteral("%1: \"%2\": %3").arg(name, path, read.status.error);
     }
     p.r.design = std::move(read.design);
+    p.designRead = true;
     return {};
 }
 
 // Builds the option table in the order the help lists it.
 class OptionTable {
 public:
-    void Add(const QString& name, bool takesValue, unsigned scope, Setter set) {
-        table.push_back({name, takesValue, scope, std::move(set), {}, {}});
+    void Add(const QString& name, Value value, unsigned scope, Setter set) {
+        table.push_back({name, value, scope, std::move(set), {}, {}});
     }
     // Documents the option added last; options that differ only in their line number share a text.
     void Describe(const char* valueName, const QString& help, Completion completion = Completion::None,
@@ -294,11 +312,11 @@ QString Hex(QRgb color) {
 
 // The design file, the template, the banner's size and corner.
 void AddBannerOptions(OptionTable& t) {
-    t.Add(QStringLiteral("--design"), true, kBanner | kRemove, ReadDesignFile);
+    t.Add(QStringLiteral("--design"), Value::File, kBanner | kRemove, ReadDesignFile);
     t.Describe("FILE", QStringLiteral("read the settings from this design first; the other options change single ones"),
                Completion::File, "*.vornetad");
     t.Last().heading = QStringLiteral("Design options");
-    t.Add(QStringLiteral("--template"), true, kBanner, [](Parsing& p, const QByteArray& v) {
+    t.Add(QStringLiteral("--template"), Value::File, kBanner, [](Parsing& p, const QByteArray& v) {
         QString path;
         QString error = ParsePath(QStringLiteral("--template"), v, path);
         p.r.design.SetTemplatePath(path);
@@ -306,7 +324,7 @@ void AddBannerOptions(OptionTable& t) {
         return error;
     });
     t.Describe("FILE", Text("the template GIF (default: the first shipped template)"), Completion::File, "*.gif");
-    t.Add(QStringLiteral("--size"), true, kBanner, [](Parsing& p, const QByteArray& v) {
+    t.Add(QStringLiteral("--size"), Value::Word, kBanner, [](Parsing& p, const QByteArray& v) {
         int size = 0;
         QString error = ParseInt(QStringLiteral("--size"), v, Banner::kMinSize, Banner::kMaxSize, size);
         p.r.design.size = size;
@@ -320,7 +338,7 @@ void AddBannerOptions(OptionTable& t) {
                    .arg(Banner::kMinSize)
                    .arg(Banner::kMaxSize)
                    .arg(Banner::kInitialSize));
-    t.Add(QStringLiteral("--side"), true, kBanner, [](Parsing& p, const QByteArray& v) {
+    t.Add(QStringLiteral("--side"), Value::Word, kBanner, [](Parsing& p, const QByteArray& v) {
         if (v == "left") {
             p.r.design.side = BannerSide::Left;
         } else if (v == "right") {
@@ -340,14 +358,14 @@ void AddLineOptions(OptionTable& t, int n) {
     const auto& lines = defaults.lines;
     const size_t i = size_t(n - 1);
     const QString digit = QString::number(n);
-    t.Add(QStringLiteral("--line") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
+    t.Add(QStringLiteral("--line") + digit, Value::Word, kBanner, [i](Parsing& p, const QByteArray& v) {
         p.r.design.lines[i].enabled = true;
         return ParseText(QStringLiteral("--line%1").arg(i + 1), v, p.r.design.lines[i].text);
     });
     t.Describe("TEXT", QStringLiteral("text of line N (default \"%1\"); lines 2 and 3 are off until given, and "
                                       "line 3 needs line 2")
                            .arg(lines[0].text));
-    t.Add(QStringLiteral("--font") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
+    t.Add(QStringLiteral("--font") + digit, Value::Word, kBanner, [i](Parsing& p, const QByteArray& v) {
         const QString name = QStringLiteral("--font%1").arg(i + 1);
         if (v.trimmed().isEmpty()) {
             return QStringLiteral("%1 needs a font face name").arg(name);
@@ -355,7 +373,7 @@ void AddLineOptions(OptionTable& t, int n) {
         return ParseText(name, v, p.r.design.lines[i].font.faceName);
     });
     t.Describe("FACE", QStringLiteral("font face of line N (default \"%1\")").arg(lines[0].font.faceName));
-    t.Add(QStringLiteral("--pt") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
+    t.Add(QStringLiteral("--pt") + digit, Value::Word, kBanner, [i](Parsing& p, const QByteArray& v) {
         return ParseInt(QStringLiteral("--pt%1").arg(i + 1), v, Design::kMinPoints, Design::kMaxPoints,
                         p.r.design.lines[i].font.height);
     });
@@ -365,41 +383,41 @@ void AddLineOptions(OptionTable& t, int n) {
                         .arg(lines[0].font.height)
                         .arg(lines[1].font.height)
                         .arg(lines[2].font.height));
-    t.Add(QStringLiteral("--color") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
+    t.Add(QStringLiteral("--color") + digit, Value::Word, kBanner, [i](Parsing& p, const QByteArray& v) {
         return ParseColor(QStringLiteral("--color%1").arg(i + 1), v, p.r.design.lines[i].color);
     });
     t.Describe("RRGGBB",
                QStringLiteral("colour of line N (default %1, %2, %3); 000000 becomes %4 as in the editor")
                    .arg(Hex(lines[0].color), Hex(lines[1].color), Hex(lines[2].color), Hex(Design::kBlackReplacement)));
-    t.Add(QStringLiteral("--offset") + digit, true, kBanner, [i](Parsing& p, const QByteArray& v) {
+    t.Add(QStringLiteral("--offset") + digit, Value::Word, kBanner, [i](Parsing& p, const QByteArray& v) {
         return ParseInt(QStringLiteral("--offset%1").arg(i + 1), v, Design::kMinOffset, Design::kMaxOffset,
                         p.r.design.lines[i].offset);
     });
     t.Describe(
         "N",
         QStringLiteral("vertical offset of line N, %1..%2; 0 is auto").arg(Design::kMinOffset).arg(Design::kMaxOffset));
-    t.Add(QStringLiteral("--bold") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
+    t.Add(QStringLiteral("--bold") + digit, Value::None, kBanner, [i](Parsing& p, const QByteArray&) {
         p.r.design.lines[i].font.weight = BannerFont::kBold;
         return QString();
     });
     t.Describe("", Text("bold line N"));
-    t.Add(QStringLiteral("--italic") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
+    t.Add(QStringLiteral("--italic") + digit, Value::None, kBanner, [i](Parsing& p, const QByteArray&) {
         p.r.design.lines[i].font.italic = true;
         return QString();
     });
     t.Describe("", Text("italic line N"));
-    t.Add(QStringLiteral("--underline") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
+    t.Add(QStringLiteral("--underline") + digit, Value::None, kBanner, [i](Parsing& p, const QByteArray&) {
         p.r.design.lines[i].font.underline = true;
         return QString();
     });
     t.Describe("", Text("underline line N"));
-    t.Add(QStringLiteral("--strike") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
+    t.Add(QStringLiteral("--strike") + digit, Value::None, kBanner, [i](Parsing& p, const QByteArray&) {
         p.r.design.lines[i].font.strikeOut = true;
         return QString();
     });
     t.Describe("", Text("strike line N through"));
     // A design's settings are changed beside --design; these switches turn off what it turned on.
-    t.Add(QStringLiteral("--plain") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
+    t.Add(QStringLiteral("--plain") + digit, Value::None, kBanner, [i](Parsing& p, const QByteArray&) {
         BannerFont& font = p.r.design.lines[i].font;
         font.weight = 0;  // as a design file stores "bold": false
         font.italic = font.underline = font.strikeOut = false;
@@ -408,7 +426,7 @@ void AddLineOptions(OptionTable& t, int n) {
     t.Describe("", Text("line N neither bold, italic, underlined nor struck through"));
     // Line 1 is always shown.
     if (n > 1) {
-        t.Add(QStringLiteral("--no-line") + digit, false, kBanner, [i](Parsing& p, const QByteArray&) {
+        t.Add(QStringLiteral("--no-line") + digit, Value::None, kBanner, [i](Parsing& p, const QByteArray&) {
             // As in the editor, line 3 goes with line 2.
             for (size_t later = i; later < p.r.design.lines.size(); ++later) {
                 p.r.design.lines[later].enabled = false;
@@ -422,28 +440,28 @@ void AddLineOptions(OptionTable& t, int n) {
 // The link, the title, the window, the custom code and the options for today's pages.
 void AddAdvertOptions(OptionTable& t) {
     const Design defaults;
-    t.Add(QStringLiteral("--link"), true, kAdvert,
+    t.Add(QStringLiteral("--link"), Value::Word, kAdvert,
           [](Parsing& p, const QByteArray& v) { return ParseText(QStringLiteral("--link"), v, p.r.design.linkUrl); });
     t.Describe("URL", QStringLiteral("the address the banner links to (default \"%1\")").arg(defaults.linkUrl));
-    t.Add(QStringLiteral("--title"), true, kAdvert,
+    t.Add(QStringLiteral("--title"), Value::Word, kAdvert,
           [](Parsing& p, const QByteArray& v) { return ParseText(QStringLiteral("--title"), v, p.r.design.adTitle); });
     t.Describe("TEXT", QStringLiteral("the advert's title (default \"%1\")").arg(defaults.adTitle));
-    t.Add(QStringLiteral("--same-window"), false, kAdvert, [](Parsing& p, const QByteArray&) {
+    t.Add(QStringLiteral("--same-window"), Value::None, kAdvert, [](Parsing& p, const QByteArray&) {
         p.r.design.newWindow = false;
         return QString();
     });
     t.Describe("", Text("open the link in the same window (default: a new window)"));
-    t.Add(QStringLiteral("--new-window"), false, kAdvert, [](Parsing& p, const QByteArray&) {
+    t.Add(QStringLiteral("--new-window"), Value::None, kAdvert, [](Parsing& p, const QByteArray&) {
         p.r.design.newWindow = true;
         return QString();
     });
     t.Describe("", Text("open the link in a new window"));
-    t.Add(QStringLiteral("--custom-code"), true, kAdvert,
+    t.Add(QStringLiteral("--custom-code"), Value::Word, kAdvert,
           [](Parsing& p, const QByteArray& v) { return SetCustomCode(p, QStringLiteral("--custom-code"), v); });
     t.Describe("TEXT", Text("custom HTML to put after the code block"));
-    t.Add(QStringLiteral("--custom-code-file"), true, kAdvert, ReadCustomCode);
+    t.Add(QStringLiteral("--custom-code-file"), Value::File, kAdvert, ReadCustomCode);
     t.Describe("FILE", Text("custom HTML read from FILE"), Completion::File);
-    t.Add(QStringLiteral("--no-custom-code"), false, kAdvert, [](Parsing& p, const QByteArray&) {
+    t.Add(QStringLiteral("--no-custom-code"), Value::None, kAdvert, [](Parsing& p, const QByteArray&) {
         p.r.design.customCodeEnabled = false;
         return QString();
     });
@@ -467,14 +485,14 @@ void AddAdvertOptions(OptionTable& t) {
          "Content-Security-Policy refuses inline scripts and styles"},
     };
     for (const auto& option : pageOptions) {
-        t.Add(Text(option.name), false, kAdvert, [member = option.member](Parsing& p, const QByteArray&) {
+        t.Add(Text(option.name), Value::None, kAdvert, [member = option.member](Parsing& p, const QByteArray&) {
             p.r.design.options.*member = true;
             return QString();
         });
         t.Describe("", Text(option.help));
     }
     for (const auto& option : pageOptions) {
-        t.Add(Text(option.offName), false, kAdvert, [member = option.member](Parsing& p, const QByteArray&) {
+        t.Add(Text(option.offName), Value::None, kAdvert, [member = option.member](Parsing& p, const QByteArray&) {
             p.r.design.options.*member = false;
             return QString();
         });
@@ -484,30 +502,32 @@ void AddAdvertOptions(OptionTable& t) {
 
 // Where the output goes: the files of compose, code's forms, the generate and preview targets.
 void AddOutputOptions(OptionTable& t) {
-    t.Add(QStringLiteral("--gif"), true, kCompose,
+    t.Add(QStringLiteral("--gif"), Value::File, kCompose,
           [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--gif"), v, p.r.gifPath); });
     t.Describe("FILE", Text("save the banner as this GIF"), Completion::File, "*.gif");
-    t.Add(QStringLiteral("--png"), true, kCompose,
+    t.Add(QStringLiteral("--png"), Value::File, kCompose,
           [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--png"), v, p.r.pngPath); });
     t.Describe("FILE", Text("save the composed banner as this PNG"), Completion::File, "*.png");
-    t.Add(QStringLiteral("--css"), false, kCode, [](Parsing& p, const QByteArray&) {
+    t.Add(QStringLiteral("--css"), Value::None, kCode, [](Parsing& p, const QByteArray&) {
         p.r.css = true;
         return QString();
     });
     t.Describe("", Text("print the style sheet instead of the code block"));
-    t.Add(QStringLiteral("--csp-hash"), false, kCode, [](Parsing& p, const QByteArray&) {
+    t.Add(QStringLiteral("--csp-hash"), Value::None, kCode, [](Parsing& p, const QByteArray&) {
         p.r.cspHash = true;
         return QString();
     });
     t.Describe("", Text("print what a Content-Security-Policy must allow for the block's inline script and style, "
                         "one line per directive such as script-src 'sha256-...'; nothing with --static, whose block "
                         "has neither"));
-    t.Add(QStringLiteral("--out"), true, kTarget,
-          [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--out"), v, p.outFolder); });
+    t.Add(QStringLiteral("--out"), Value::Folder, kTarget, [](Parsing& p, const QByteArray& v) {
+        return ParsePath(QStringLiteral("--out"), v, p.outFolder, Value::Folder);
+    });
     t.Describe("FOLDER", Text("write a new page, the banner and the style sheet into FOLDER"), Completion::Folder);
-    t.Add(QStringLiteral("--file"), true, kTarget, [](Parsing& p, const QByteArray& v) {
+    t.Add(QStringLiteral("--file"), Value::Name, kTarget, [](Parsing& p, const QByteArray& v) {
         QString name;
-        if (QString error = ParsePath(QStringLiteral("--file"), v, name, false); !error.isEmpty() && !v.isEmpty()) {
+        if (QString error = ParsePath(QStringLiteral("--file"), v, name, Value::Name);
+            !error.isEmpty() && !v.isEmpty()) {
             return error;
         }
         if (!Design::IsPlainFileName(name)) {
@@ -518,7 +538,7 @@ void AddOutputOptions(OptionTable& t) {
         return QString();
     });
     t.Describe("NAME", QStringLiteral("the new page's file name (default %1)").arg(Design().fileName));
-    t.Add(QStringLiteral("--modify"), true, kTarget, [](Parsing& p, const QByteArray& v) {
+    t.Add(QStringLiteral("--modify"), Value::File, kTarget, [](Parsing& p, const QByteArray& v) {
         QString page;
         QString error = ParsePath(QStringLiteral("--modify"), v, page);
         p.modifyPages.append(page);
@@ -528,22 +548,24 @@ void AddOutputOptions(OptionTable& t) {
                Text("put the code block into PAGE, replacing an earlier one; may be repeated; a PAGE that does not "
                     "exist yet is made from the sample page"),
                Completion::File);
-    t.Add(QStringLiteral("--dir"), true, kPreview,
-          [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--dir"), v, p.r.previewFolder); });
+    t.Add(QStringLiteral("--dir"), Value::Folder, kPreview, [](Parsing& p, const QByteArray& v) {
+        return ParsePath(QStringLiteral("--dir"), v, p.r.previewFolder, Value::Folder);
+    });
     t.Describe("FOLDER", Text("write the preview files into FOLDER (default: a private folder of your own)"),
                Completion::Folder);
-    t.Add(QStringLiteral("--save"), true, kDesign | kMakeTemplate,
+    t.Add(QStringLiteral("--save"), Value::File, kDesign | kMakeTemplate,
           [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--save"), v, p.r.savePath); });
     t.Describe("FILE", Text("write the design (design) or the template (make-template, a name ending in .gif) to FILE"),
                Completion::File);
-    t.Add(QStringLiteral("--site"), true, kSite,
-          [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--site"), v, p.r.siteFolder); });
+    t.Add(QStringLiteral("--site"), Value::Folder, kSite, [](Parsing& p, const QByteArray& v) {
+        return ParsePath(QStringLiteral("--site"), v, p.r.siteFolder, Value::Folder);
+    });
     t.Describe("DIR",
                Text("take the pages of the whole folder tree DIR, folder by folder in sorted order; hidden folders "
                     "and files (.name) and linked folders are not entered, so the walk cannot loop; linked pages are "
                     "pages"),
                Completion::Folder);
-    t.Add(QStringLiteral("--match"), true, kSite, [](Parsing& p, const QByteArray& v) -> QString {
+    t.Add(QStringLiteral("--match"), Value::Word, kSite, [](Parsing& p, const QByteArray& v) -> QString {
         QString text;
         if (QString error = ParseText(QStringLiteral("--match"), v, text); !error.isEmpty()) {
             return error;
@@ -556,7 +578,7 @@ void AddOutputOptions(OptionTable& t) {
     });
     t.Describe("GLOBS", Text("which files of --site are pages: comma-separated name patterns with *, ? and [abc], "
                              "in any letter case (default *.html,*.htm)"));
-    t.Add(QStringLiteral("--trust-design"), false, kGenerate, [](Parsing& p, const QByteArray&) {
+    t.Add(QStringLiteral("--trust-design"), Value::None, kGenerate, [](Parsing& p, const QByteArray&) {
         p.trustDesign = true;
         return QString();
     });
@@ -570,18 +592,19 @@ void AddTemplateOptions(OptionTable& t) {
     for (const TemplateStyle& style : TemplateStyles()) {
         styles.append(style.name);
     }
-    t.Add(QStringLiteral("--style"), true, kMakeTemplate, [](Parsing& p, const QByteArray& v) {
-        if (FindTemplateStyle(QString::fromUtf8(v)) == nullptr) {
+    t.Add(QStringLiteral("--style"), Value::Word, kMakeTemplate, [](Parsing& p, const QByteArray& v) {
+        const QString style = Utf8Text(v).value_or(QString());
+        if (FindTemplateStyle(style) == nullptr) {
             return QStringLiteral("--style: no style \"%1\"; the styles are listed by --help").arg(Shown(v));
         }
-        p.r.templateStyle = QString::fromUtf8(v);
+        p.r.templateStyle = style;
         return QString();
     });
     t.Last().doc = {Text("STYLE"), QStringLiteral("the template's style: ") + styles.join(QStringLiteral(", ")),
                     Completion::Words, styles.join(u' ')};
     for (int n = 1; n <= 3; ++n) {
         const size_t i = size_t(n - 1);
-        t.Add(QStringLiteral("--color%1").arg(n), true, kMakeTemplate, [i](Parsing& p, const QByteArray& v) {
+        t.Add(QStringLiteral("--color%1").arg(n), Value::Word, kMakeTemplate, [i](Parsing& p, const QByteArray& v) {
             QRgb color = 0;
             QString error = ParseHexColor(QStringLiteral("--color%1").arg(i + 1), v, color);
             p.r.templateColors[i] = color;
@@ -618,6 +641,39 @@ const Option* FindOption(const std::vector<Option>& table, const QString& name, 
     return other;
 }
 
+// The name of the option `word` is, or is with a value after "=", or empty when it is none.
+QString OptionNamed(const std::vector<Option>& table, const QByteArray& word) {
+    const QString name = Shown(word.first(word.contains('=') ? word.indexOf('=') : word.size()));
+    const bool ours = name == u"--help" || name == u"-h" || name == u"--version" ||
+                      std::any_of(table.begin(), table.end(), [&](const Option& o) { return o.name == name; });
+    return ours ? name : QString();
+}
+
+// The word after an option that takes a name is the name, even when it looks like an option: an
+// option given there by mistake, its own value forgotten (`--modify --hidpi`), would make a file
+// of that name. Such a word is taken only where a file of that name is there and it is no option
+// of ours; ./NAME (or --file=NAME, for a name in the output folder) means a file named so.
+QString OptionAsName(const std::vector<Option>& table, const Option& option, const QByteArray& word) {
+    if (option.value == Value::None || option.value == Value::Word) {
+        return {};
+    }
+    const QString known = OptionNamed(table, word);
+    struct stat info {};
+    if (known.isEmpty() &&
+        (!word.startsWith("--") || (option.value != Value::Name && ::lstat(word.constData(), &info) == 0))) {
+        return {};
+    }
+    const QString meant = (option.value == Value::Name ? option.name + u'=' : QStringLiteral("./")) + Shown(word);
+    const QString shown =
+        known.isEmpty()
+            ? QStringLiteral("\"%1\", which looks like an option%2")
+                  .arg(Shown(word), option.value == Value::Name ? QString() : QStringLiteral(" and names nothing here"))
+            : QStringLiteral("the option \"%1\"").arg(Shown(word));
+    return QStringLiteral("%1 needs %2, not %3; for a %4 named so, write %5")
+        .arg(option.name, KindText(option.value), shown,
+             option.value == Value::Folder ? QStringLiteral("folder") : QStringLiteral("file"), meant);
+}
+
 // Puts a target given on the command line in the design's place, with full paths, so that every
 // path printed is one and a saved design does not depend on the folder it was made in.
 QString SetTarget(Parsing& p) {
@@ -647,6 +703,10 @@ QString SetTarget(Parsing& p) {
     }
     const bool usable =
         design.mode == OutputMode::Create ? !design.outputFolder.isEmpty() : !design.pages.isEmpty() || site;
+    if (remove && p.designRead && design.mode == OutputMode::Create) {
+        return QStringLiteral("remove needs one or more pages or --site DIR: the design's output makes a new page, "
+                              "and lists no pages to take the advert out of");
+    }
     if (remove && !(usable && design.mode == OutputMode::Remove)) {
         return QStringLiteral("remove needs one or more pages, --site DIR, or a design that lists pages");
     }
@@ -764,7 +824,7 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
     }
     bool known = false;
     for (const CommandEntry& c : CommandTable()) {
-        if (QString::fromUtf8(commandName) == c.doc.name) {
+        if (Utf8Text(commandName) == c.doc.name) {
             request.command = c.command;
             known = true;
         }
@@ -785,7 +845,8 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
             if (args[1].startsWith("--")) {
                 return fail(QStringLiteral("unknown option \"%1\" for templates").arg(Shown(args[1])));
             }
-            if (const QString error = ParsePath(QStringLiteral("templates"), args[1], request.templatesFolder);
+            if (const QString error =
+                    ParsePath(QStringLiteral("templates"), args[1], request.templatesFolder, Value::Folder);
                 !error.isEmpty()) {
                 return fail(error);
             }
@@ -827,16 +888,19 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
             return fail(QStringLiteral("%1 does not apply to %2").arg(name, Shown(commandName)));
         }
         QByteArray value;
-        if (equals > 0 && !option->takesValue) {
+        if (equals > 0 && option->value == Value::None) {
             return fail(QStringLiteral("%1 takes no value").arg(name));
         }
         if (equals > 0) {
             value = args[i].sliced(equals + 1);
-        } else if (option->takesValue) {
+        } else if (option->value != Value::None) {
             if (i + 1 >= args.size()) {
                 return fail(QStringLiteral("%1 needs a value").arg(name));
             }
             value = args[++i];
+            if (const QString error = OptionAsName(table, *option, value); !error.isEmpty()) {
+                return fail(error);
+            }
         }
         given.push_back({option, value});
     }
@@ -849,7 +913,7 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
     std::stable_partition(given.begin(), given.end(), isDesign);
     for (const Given& g : given) {
         if (const QString error = g.option->set(parsing, g.value); !error.isEmpty()) {
-            return fail(error);
+            return Result<CliRequest>::Failure(parsing.refusedDesign, error);
         }
     }
     if (const QString error = CheckCombination(parsing); !error.isEmpty()) {

@@ -46,7 +46,8 @@ struct CliRequest {
 // Qt could not carry unchanged is refused, never replaced by another name; custom code is bytes.
 // The template is not opened here: the commands that use it decode it before they write anything.
 // Needs Qt Core only, so that the commands that draw nothing start without the GUI libraries.
-// Fails with the reason the command line is not usable (and no subject).
+// Fails with the reason the command line is not usable; the subject is the --design file where
+// the reason is that it could not be read as one, which the help cannot mend, and empty otherwise.
 Result<CliRequest> ParseCommandLine(const QByteArrayList& args);
 
 // What a shell can offer where an option's value or a command's operand is typed.

@@ -2,7 +2,25 @@
 #include "cli/Commands.h"
 #include "output/CodeTexts.h"
 
+#include <cerrno>
 #include <cstdio>
+
+namespace {
+
+int firstOutputError = 0;
+
+}  // namespace
+
+void PrintOut(QByteArrayView bytes) {
+    const size_t size = size_t(bytes.size());
+    if (std::fwrite(bytes.data(), 1, size, stdout) != size && firstOutputError == 0) {
+        firstOutputError = errno;
+    }
+}
+
+int FirstOutputError() {
+    return firstOutputError;
+}
 
 std::optional<CodeTexts> BuiltInTexts() {
     CodeTexts texts;
@@ -22,12 +40,10 @@ int RunCode(const CliRequest& request) {
     texts.BuildCode(kAdvertStyleName, kAdvertImageName, request.design.Advert());
     if (request.cspHash) {
         for (const QByteArray& source : std::as_const(texts.cspSources)) {
-            std::fwrite(source.constData(), 1, size_t(source.size()), stdout);
-            std::fputc('\n', stdout);
+            PrintOut(QByteArray(source + '\n'));
         }
         return 0;
     }
-    const QByteArray& text = request.css ? texts.styleSheet : texts.codeBlock;
-    std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    PrintOut(request.css ? texts.styleSheet : texts.codeBlock);
     return 0;
 }

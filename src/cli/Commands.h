@@ -30,6 +30,12 @@ int RunMakeTemplate(const CliRequest& request);
 // names none. When the file is not one sound GIF, the error says why as the command line reports it.
 Result<QImage> LoadNamedTemplate(const CliRequest& request);
 
+// Writes `bytes` to standard output as the program's own output. The stream keeps only that a
+// write failed; the reason of the first failure is kept here, for the end of the run to give.
+void PrintOut(QByteArrayView bytes);
+// Why the first PrintOut that failed did (an errno value); 0 when none did.
+int FirstOutputError();
+
 // The built-in texts of the code block; nothing, after a line on stderr naming the missing
 // resource, when the program was built without them (the command then exits with 1).
 std::optional<CodeTexts> BuiltInTexts();

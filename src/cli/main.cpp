@@ -92,8 +92,13 @@ int WithOutputChecked(int status, bool stdoutClosed) {
     if ((flushed && !std::ferror(stdout)) || (!stdoutClosed && ReaderGone())) {
         return status;
     }
-    // A line that failed before the end took its reason along: only the last flush still knows one.
-    const char* reason = stdoutClosed ? "it is closed" : flushed ? nullptr : std::strerror(error);
+    // A line that failed before the end took its reason along, unless it was printed here; the last
+    // flush knows its own.
+    const int first = FirstOutputError();
+    const char* reason = stdoutClosed ? "it is closed"
+                         : first != 0 ? std::strerror(first)
+                         : flushed    ? nullptr
+                                      : std::strerror(error);
     std::fprintf(stderr, "vornetad-cli: what this run printed could not be written to standard output%s%s\n",
                  reason != nullptr ? ": " : "", reason != nullptr ? reason : "");
     return status == 0 ? 1 : status;
@@ -112,15 +117,15 @@ int Run(int argc, char* argv[]) {
 
     const Result<CliRequest> parsed = ParseCommandLine(args);
     if (!parsed.Ok()) {
-        return UsageError(parsed.error);
+        return parsed.subject.isEmpty() ? UsageError(parsed.error) : DesignError(parsed.error);
     }
     const CliRequest& request = parsed.value;
     switch (request.command) {
     case CliRequest::Command::Help:
-        std::fputs(qUtf8Printable(UsageText()), stdout);
+        PrintOut(UsageText().toUtf8());
         return 0;
     case CliRequest::Command::Version:
-        std::printf("vornetad-cli %s\n", VORNET_VERSION);
+        PrintOut("vornetad-cli " VORNET_VERSION "\n");
         return 0;
     case CliRequest::Command::Code:
         return RunCode(request);

@@ -38,7 +38,7 @@ constexpr OptionField kOptionFields[] = {{"clickThrough", &PageOptions::clickThr
 
 // Text that survives the trip to UTF-8 and back: no unpaired surrogates.
 bool IsUnicode(const QString& text) {
-    return QString::fromUtf8(text.toUtf8()) == text;
+    return Utf8Text(text.toUtf8()) == text;
 }
 
 QString WordList(std::initializer_list<const char*> words) {
@@ -351,6 +351,27 @@ bool ReadHeader(Fields& top) {
     return true;
 }
 
+// Qt's JSON reader drops a U+FEFF that starts a string, taking it for a byte-order mark; written as
+// an escape it stays the character it is. Outside a string the escape is as wrong as the character;
+// after a backslash that escapes it, the character is left to be refused as it is. The file's own
+// mark, before the JSON, is left for the reader to skip.
+QByteArray WithMarksEscaped(QByteArrayView json) {
+    const QByteArrayView mark("\xef\xbb\xbf");
+    qsizetype at = json.startsWith(mark) ? mark.size() : 0;
+    QByteArray escaped = json.first(at).toByteArray();
+    for (qsizetype found = json.indexOf(mark, at); found >= 0; found = json.indexOf(mark, at)) {
+        escaped += json.sliced(at, found - at);
+        qsizetype backslashes = 0;
+        while (backslashes < found && json[found - backslashes - 1] == '\\') {
+            ++backslashes;
+        }
+        escaped += backslashes % 2 == 1 ? mark : QByteArrayView("\\ufeff");
+        at = found + mark.size();
+    }
+    escaped += json.sliced(at);
+    return escaped;
+}
+
 DesignRead Refused(const QString& reason) {
     return {FileResult::Failure({}, reason), false, {}};
 }
@@ -359,8 +380,10 @@ DesignRead Refused(const QString& reason) {
 
 DesignRead ParseDesign(QByteArrayView json, const QString& folder) {
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(json.toByteArray(), &parseError);
+    QJsonDocument document = QJsonDocument::fromJson(WithMarksEscaped(json), &parseError);
     if (parseError.error != QJsonParseError::NoError) {
+        // It fails as the file does, where the file does.
+        document = QJsonDocument::fromJson(json.toByteArray(), &parseError);
         return Refused(
             QStringLiteral("not valid JSON: %1 (at byte %2)").arg(parseError.errorString()).arg(parseError.offset));
     }
@@ -449,9 +472,8 @@ QByteArray DesignJson(const Design& design) {
     top.insert(QStringLiteral("customCodeEnabled"), design.customCodeEnabled);
     if (!design.customCode.isEmpty()) {
         // Bytes that are not UTF-8 would not come back from a JSON string as they were.
-        const QString text = QString::fromUtf8(design.customCode);
-        if (text.toUtf8() == design.customCode) {
-            top.insert(QStringLiteral("customCode"), text);
+        if (const std::optional<QString> text = Utf8Text(design.customCode)) {
+            top.insert(QStringLiteral("customCode"), *text);
         } else {
             top.insert(QStringLiteral("customCodeBase64"), QString::fromLatin1(design.customCode.toBase64()));
         }

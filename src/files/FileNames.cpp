@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <array>
@@ -22,6 +23,12 @@ struct DirCloser {
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
+// A byte-order mark means nothing in a name or a setting: there it is the character U+FEFF.
+QString Decoded(QByteArrayView bytes, QStringConverter::Encoding encoding) {
+    QStringDecoder decoder(encoding, QStringConverter::Flag::ConvertInitialBom);
+    return decoder(bytes);
+}
+
 QString Unrepresentable(QByteArrayView name) {
     return QStringLiteral("its name \"%1\" is not valid text in this system's encoding").arg(PrintableName(name));
 }
@@ -30,16 +37,27 @@ QString Unrepresentable(QByteArrayView name) {
 
 std::optional<QByteArray> EncodedName(const QString& path) {
     QByteArray name = QFile::encodeName(path);
-    if (name.contains('\0') || QFile::decodeName(name) != path) {
+    if (name.contains('\0') || NameText(name) != path) {
         return std::nullopt;
     }
     return name;
 }
 
 std::optional<QString> DecodedName(QByteArrayView name) {
-    const QByteArray bytes = name.toByteArray();
-    QString text = QFile::decodeName(bytes);
-    if (QFile::encodeName(text) != bytes) {
+    QString text = NameText(name);
+    if (QFile::encodeName(text) != name) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+QString NameText(QByteArrayView name) {
+    return Decoded(name, QStringConverter::System);
+}
+
+std::optional<QString> Utf8Text(QByteArrayView bytes) {
+    QString text = Decoded(bytes, QStringConverter::Utf8);
+    if (text.toUtf8() != bytes) {
         return std::nullopt;
     }
     return text;
@@ -63,7 +81,10 @@ QString JoinPath(const QString& folder, const QString& fileName) {
 QString CurrentFolderProblem() {
     std::array<char, PATH_MAX + 1> folder{};
     if (::getcwd(folder.data(), folder.size()) == nullptr) {
-        return errno == ENOENT ? QStringLiteral("the current folder no longer exists")
+        if (errno == ENOENT) {
+            return QStringLiteral("the current folder no longer exists");
+        }
+        return errno == ERANGE ? QStringLiteral("the current folder's path is longer than the system allows")
                                : QStringLiteral("the current folder cannot be found: %1").arg(ErrorText(errno));
     }
     if (!DecodedName(QByteArrayView(folder.data()))) {
@@ -80,9 +101,8 @@ QString PrintableName(QByteArrayView name) {
         qsizetype length = 1;
         for (; length <= 4 && i + length <= name.size(); ++length) {
             const QByteArrayView run = name.sliced(i, length);
-            const QString text = QString::fromUtf8(run);
-            if (text.toUtf8() == run) {
-                out += text;
+            if (const std::optional<QString> text = Utf8Text(run)) {
+                out += *text;
                 break;
             }
         }
@@ -184,7 +204,7 @@ FileResult CheckRepresentable(const QString& path) {
             const QString parent = start == 0 ? QStringLiteral(".") : path.left(start);
             const FolderListing listing = ListFolder(parent);
             for (const QByteArray& raw : listing.unrepresentable) {
-                if (QFile::decodeName(raw) == part) {
+                if (NameText(raw) == part) {
                     return FileResult::Failure(path, Unrepresentable(raw));
                 }
             }

@@ -22,6 +22,15 @@ std::optional<QByteArray> EncodedName(const QString& path);
 // The text for the name on disk `name`; nothing when it does not convert back to the same bytes.
 std::optional<QString> DecodedName(QByteArrayView name);
 
+// The text for the name on disk `name` as Qt converts it, a character that does not convert taken
+// as U+FFFD; a leading U+FEFF is kept as the character it is, where Qt would drop it as a byte-order
+// mark and so give the name of another file.
+QString NameText(QByteArrayView name);
+
+// `bytes` as UTF-8 text, every character kept (a leading U+FEFF too); nothing when they are not
+// valid UTF-8.
+std::optional<QString> Utf8Text(QByteArrayView bytes);
+
 // `name` for messages: valid UTF-8 as it is, every byte of an invalid sequence as \xNN, and every
 // control character as PrintableText writes it.
 QString PrintableName(QByteArrayView name);

@@ -26,7 +26,7 @@ bool IsPrivateFolder(const QByteArray& path) {
 // write: a folder that is not a real one of ours with owner-only permissions is never used, and a
 // fresh one with a random name stands in for it.
 FileResult FolderUnder(const QByteArray& base) {
-    const QString baseName = QFile::decodeName(base);
+    const QString baseName = NameText(base);
     struct stat info {};
     if (::stat(base.constData(), &info) != 0) {
         return FileResult::Failure(baseName, StatFailure(errno));
@@ -36,18 +36,18 @@ FileResult FolderUnder(const QByteArray& base) {
     }
     const QByteArray stable = base + "/vornetad-" + QByteArray::number(::geteuid());
     if (::mkdir(stable.constData(), 0700) != 0 && errno != EEXIST) {
-        return FileResult::Failure(QFile::decodeName(stable),
+        return FileResult::Failure(NameText(stable),
                                    QStringLiteral("cannot create the preview folder: %1").arg(ErrorText(errno)));
     }
     if (IsPrivateFolder(stable)) {
-        return FileResult::Success(QFile::decodeName(stable));
+        return FileResult::Success(NameText(stable));
     }
     QByteArray pattern = base + "/vornetad-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
-        return FileResult::Failure(QFile::decodeName(pattern),
+        return FileResult::Failure(NameText(pattern),
                                    QStringLiteral("cannot create the preview folder: %1").arg(ErrorText(errno)));
     }
-    return FileResult::Success(QFile::decodeName(pattern));
+    return FileResult::Success(NameText(pattern));
 }
 
 // The temporary locations to try, in order: $TMPDIR when it names a folder by a full path that

@@ -5,7 +5,9 @@
 #include "files/SystemErrors.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,7 +24,7 @@ RegularFile::RegularFile(const QString& path, qint64 cap)
     if (::stat(name->constData(), &info) != 0) {
         const int error = errno;
         m_missing = error == ENOENT;
-        Fail(m_missing ? QStringLiteral("does not exist") : error == ELOOP ? LinkFailure(path) : StatFailure(error));
+        Fail(m_missing ? MissingReason(path) : error == ELOOP ? LinkFailure(path) : StatFailure(error));
         return;
     }
     if (!S_ISREG(info.st_mode)) {
@@ -48,6 +50,17 @@ RegularFile::RegularFile(const QString& path, qint64 cap)
     if (m_size > m_cap) {
         Fail(QStringLiteral("is larger than %1").arg(ByteCount(m_cap)));
     }
+}
+
+QString MissingReason(const QString& path) {
+    const std::optional<QByteArray> name = EncodedName(path);
+    std::array<char, PATH_MAX> target{};
+    const ssize_t length = name ? ::readlink(name->constData(), target.data(), target.size()) : -1;
+    if (length <= 0 || size_t(length) >= target.size()) {
+        return QStringLiteral("does not exist");
+    }
+    return QStringLiteral("is a link to \"%1\", which does not exist")
+        .arg(PrintableName(QByteArrayView(target.data(), length)));
 }
 
 RegularFile::~RegularFile() {

@@ -46,5 +46,9 @@ struct [[nodiscard]] FileBytes {
 };
 FileBytes ReadRegularFile(const QString& path, qint64 cap);
 
+// Why nothing can be read at `path`, where nothing stands: "does not exist", or for a link that
+// leads nowhere, that it is one and to what, since the link itself is there to be seen.
+QString MissingReason(const QString& path);
+
 // `bytes` for messages, in the largest unit that shows it exactly ("1 MiB", "1500 bytes").
 QString ByteCount(qint64 bytes);

@@ -112,9 +112,8 @@ Target Resolve(const QByteArray& path) {
 // The folder as the system names it, its own links resolved, for a message.
 QString ShownFolder(const QByteArray& folder) {
     char real[PATH_MAX];
-    return ::realpath(folder.constData(), real) != nullptr
-               ? QFile::decodeName(real)
-               : QDir::cleanPath(QDir(QFile::decodeName(folder)).absolutePath());
+    return ::realpath(folder.constData(), real) != nullptr ? NameText(real)
+                                                           : QDir::cleanPath(QDir(NameText(folder)).absolutePath());
 }
 
 // The name of a file's owner or group (`lookup` is getpwuid_r or getgrgid_r), or its number where
@@ -507,7 +506,7 @@ QString WriteTarget(const QString& path) {
         return path;
     }
     const QByteArray landing = Resolve(*name).path;
-    return ShownFolder(FolderPart(landing)) + u'/' + QFile::decodeName(NamePart(landing));
+    return ShownFolder(FolderPart(landing)) + u'/' + NameText(NamePart(landing));
 }
 
 FileStamp StampOf(const QString& path) {
@@ -579,13 +578,12 @@ FileResult MakeFolders(const QString& path) {
         struct stat info {};
         if (!part.isEmpty() && ::stat(part.constData(), &info) != 0) {
             if (errno != ENOENT || (::mkdir(part.constData(), 0777) != 0 && errno != EEXIST)) {
-                return FileResult::Failure(QFile::decodeName(part),
+                return FileResult::Failure(NameText(part),
                                            QStringLiteral("cannot make the folder: %1").arg(ErrorText(errno)));
             }
         } else if (!part.isEmpty() && !S_ISDIR(info.st_mode)) {
-            return FileResult::Failure(QFile::decodeName(part), S_ISREG(info.st_mode)
-                                                                    ? QStringLiteral("is a file, not a folder")
-                                                                    : NodeKindReason(info.st_mode));
+            return FileResult::Failure(NameText(part), S_ISREG(info.st_mode) ? QStringLiteral("is a file, not a folder")
+                                                                             : NodeKindReason(info.st_mode));
         }
         if (at < 0) {
             return FileResult::Success(path);

@@ -4,6 +4,7 @@
 #include "files/FileNames.h"
 #include "files/Interruption.h"
 #include "files/PrivateFolder.h"
+#include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 #include "output/PageInjection.h"
 
@@ -159,7 +160,7 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
                 return;
             }
             if (!read.value) {
-                Add(report, done, {FileResult::Failure(page, QStringLiteral("does not exist"))});
+                Add(report, done, {FileResult::Failure(page, MissingReason(page))});
                 return;
             }
             const BlockRemoval removal = RemoveOldBlocks(*read.value, customCode, earlierCustomCodes);

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <climits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,6 +76,8 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::newRow("removed") << QByteArray("gone") << u"the current folder no longer exists"_qs;
         QTest::newRow("not text") << QByteArray("caf\xe9") << u"the current folder's name is not valid text"_qs;
+        QTest::newRow("too deep") << QByteArray("deep")
+                                  << u"the current folder's path is longer than the system allows"_qs;
     }
     void relativeName_needsACurrentFolderWithAName() {
         QFETCH(QByteArray, folder);
@@ -86,6 +89,19 @@ private slots:
         });
         QVERIFY(::mkdir(path.constData(), 0755) == 0 && ::chdir(path.constData()) == 0);
         QCOMPARE(folder == "gone" ? ::rmdir(path.constData()) : 0, 0);
+        // A path longer than the system's limit is made, and taken apart, one folder at a time.
+        const QByteArray step(250, 'd');
+        int depth = 0;
+        const auto up = qScopeGuard([&depth, &step] {
+            for (; depth > 0 && ::chdir("..") == 0; --depth) {
+                ::rmdir(step.constData());
+            }
+        });
+        while (folder == "deep" && depth <= PATH_MAX / step.size()) {
+            QVERIFY(::mkdir(step.constData(), 0755) == 0);
+            ++depth;
+            QVERIFY(::chdir(step.constData()) == 0);
+        }
         const Result<CliRequest> relative = ParseCommandLine({"remove", "--site", "."});
         const Result<CliRequest> absolute = ParseCommandLine({"generate", "--out", "/tmp", "--file", "a.html"});
         QVERIFY2(relative.error.startsWith(u"--site: \".\" is taken from the current folder, but "_qs + reason),
