@@ -104,25 +104,41 @@ bool CutsMarker(string_view text, size_t from, size_t end) {
 }
 
 // Whether custom code matched in [from, end) ends where a run leaves it: right before markup or the end
-// of the text. A run puts custom code right before a closing tag, a comment or tag left open, or the
-// end of the text; after a tag (and the code's own blanks), an editor may have broken the line since.
-// Code that ends elsewhere is the start of the page's own words or tag that happens to read like it
-// ("<p>Sale" of "<p>Sale ends Friday</p>", "</" of "</body>"), and taking it would cut them.
+// of the text. A run puts custom code right before the closing body or html tag, a comment or tag left
+// open, or the end of the text; an editor may have broken the line since before a closing tag or the
+// end, and after a tag (and the code's own blanks) before any markup. Code that ends elsewhere is the
+// start of the page's own words or tag that happens to read like it ("<p>Sale" of "<p>Sale ends
+// Friday</p>", "</" of "</body>"), and taking it would cut them.
 bool EndsBeforeMarkup(string_view text, size_t from, size_t end) {
+    if (end == text.size() || text[end] == '<') {
+        return true;
+    }
     const auto blank = [](char c) {
         return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
     };
+    size_t next = end;
+    while (next < text.size() && blank(text[next])) {
+        ++next;
+    }
+    if (next == end) {
+        return false;
+    }
+    // "</body" or "</html" in any letter case.
+    const auto closes = [&](string_view name) {
+        if (text.size() - next < name.size() + 2 || text.substr(next, 2) != "</") {
+            return false;
+        }
+        return std::equal(name.begin(), name.end(), text.begin() + std::ptrdiff_t(next + 2),
+                          [](char lower, char c) { return lower == (c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c); });
+    };
+    if (next == text.size() || closes("body") || closes("html")) {
+        return true;
+    }
     size_t last = end;
     while (last > from && blank(text[last - 1])) {
         --last;
     }
-    size_t next = end;
-    if (last > from && text[last - 1] == '>') {
-        while (next < text.size() && blank(text[next])) {
-            ++next;
-        }
-    }
-    return next == text.size() || text[next] == '<';
+    return last > from && text[last - 1] == '>' && text[next] == '<';
 }
 
 // The custom code that may follow an old block: the current settings' and earlier runs'. An empty
