@@ -3,6 +3,7 @@
 #include "design/DesignFile.h"
 #include "files/FileNames.h"
 #include "files/ReadFile.h"
+#include "files/ReplaceFile.h"
 #include "files/SiteWalk.h"
 #include "templatemaker/TemplateMaker.h"
 #include "templates/UserTemplates.h"
@@ -721,9 +722,10 @@ QString SetTarget(Parsing& p) {
     // A design may come from anyone, and every file its output names gets the advert's code, the
     // custom code included: it may name web pages only, unless the user vouches for it. A file
     // named on the command line is the user's own choice.
-    if (p.r.command == Command::Generate && !p.trustDesign) {
+    if (p.r.command == Command::Generate && p.designRead && !p.trustDesign) {
         QStringList named;
-        if (design.mode == OutputMode::Create && !p.fileGiven) {
+        const bool creates = design.mode == OutputMode::Create;
+        if (creates && !p.fileGiven) {
             if (!Design::LandsInPage(JoinPath(design.outputFolder, design.fileName))) {
                 named = {design.fileName};
             }
@@ -732,10 +734,15 @@ QString SetTarget(Parsing& p) {
             named.removeIf([](const QString& page) { return Design::LandsInPage(page); });
         }
         if (!named.isEmpty()) {
-            const QString which = named.size() == 1 ? QStringLiteral("\"%1\", which is").arg(PrintableText(named[0]))
-                                                    : QStringLiteral("%1 files, such as \"%2\", which are each")
-                                                          .arg(named.size())
-                                                          .arg(PrintableText(named[0]));
+            // A link named like a page is shown with where it leads.
+            QString first = QStringLiteral("\"%1\"").arg(PrintableText(named[0]));
+            if (Design::IsPageName(named[0])) {
+                const QString path = creates ? JoinPath(design.outputFolder, named[0]) : named[0];
+                first += QStringLiteral(" (a link to \"%1\")").arg(PrintableText(WriteTarget(path)));
+            }
+            const QString which =
+                named.size() == 1 ? first + QStringLiteral(", which is")
+                                  : QStringLiteral("%1 files, such as %2, which are each").arg(named.size()).arg(first);
             return QStringLiteral("the design's output names %1 not a web page by its name (one ending in %2), or a "
                                   "link to a file that is not; a design may only send the advert into pages. If you "
                                   "made the design and mean it, add --trust-design")

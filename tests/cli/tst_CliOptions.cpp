@@ -29,6 +29,7 @@ private slots:
                             File("huge.gif")));
         // A design that came with its site, a page of which is a link to a file of the user's.
         QCOMPARE(::symlink("../.bashrc", QFile::encodeName(File("linked.html")).constData()), 0);
+        QCOMPARE(::symlink("../.bashrc", QFile::encodeName(File("VornetAdCode.html")).constData()), 0);
         const QByteArray design = R"({"format": "vornetad-design", "version": 1, "output": )";
         QVERIFY(WriteAll(File("linking.vornetad"), design + R"({"mode": "modify", "pages": ["linked.html"]}})"));
         QVERIFY(WriteAll(File("linking-new.vornetad"), design + R"({"folder": ".", "file": "linked.html"}})"));
