@@ -5,6 +5,7 @@
 #include "controls/Pickers.h"
 #include "design/Design.h"
 #include "files/FileNames.h"
+#include "files/ReplaceFile.h"
 #include "wizard/PageLayout.h"
 
 #include <QClipboard>
@@ -154,7 +155,9 @@ bool OutputPage::ConfirmNonPages(const QStringList& files) {
     QStringList others;
     for (const QString& file : files) {
         if (!Design::LandsInPage(file)) {
-            others.append(file);
+            // A link named like a page is shown with where it leads.
+            others.append(Design::IsPageName(file) ? QStringLiteral("%1 (a link to %2)").arg(file, WriteTarget(file))
+                                                   : file);
         }
     }
     if (others.isEmpty()) {
