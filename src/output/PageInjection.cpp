@@ -325,12 +325,6 @@ PageRead ReadPageText(const QString& path) {
                                            : QStringLiteral("holds a zero byte (not an 8-bit or UTF-8 text, perhaps "
                                                             "UTF-16); left unchanged"));
     }
-    // Text in UTF-16 holds no zero byte where every letter is outside ASCII; the advert's ASCII
-    // would then be read as other letters, and an odd count of bytes ends it in half of one.
-    if (file.bytes.startsWith("\xFF\xFE") || file.bytes.startsWith("\xFE\xFF")) {
-        return PageRead::Failure(path, QStringLiteral("starts as UTF-16 text does (a byte-order mark), which the "
-                                                      "advert cannot go into; left unchanged"));
-    }
     return PageRead::Success(std::move(file.bytes), path);
 }
 
@@ -338,6 +332,13 @@ PageRead ReadPage(const QString& path) {
     PageRead page = ReadPageText(path);
     if (!page.Ok()) {
         return page;
+    }
+    // Text in UTF-16 holds no zero byte where every letter is outside ASCII; the advert's ASCII
+    // would then be read as other letters, and an odd count of bytes ends it in half of one. An old
+    // block can still be taken out of one (remove), which leaves its other bytes as they are.
+    if (page.value && (page.value->startsWith("\xFF\xFE") || page.value->startsWith("\xFE\xFF"))) {
+        return PageRead::Failure(path, QStringLiteral("starts as UTF-16 text does (a byte-order mark), which the "
+                                                      "advert cannot go into; left unchanged"));
     }
     // A page that cannot be written back is refused now, before its image and style sheet go out.
     if (const FileResult target = CheckReplaceable(path); !target.Ok()) {

@@ -73,7 +73,8 @@ PageRead ReadPageText(const QString& path);
 // Reads the whole page and checks that it can be written back. An error, and the page left as it
 // is, for anything that exists but is not a readable regular file of text (a folder, a pipe, a
 // device, a loop of links, a page without read or write permission, one larger than kMaxPageBytes
-// or one that holds a zero byte), and for a page that does not exist and cannot be made (its
+// or one that holds a zero byte), for one that starts as UTF-16 text does (an old block can still be
+// taken out of it, through ReadPageText), and for a page that does not exist and cannot be made (its
 // folder, or the folder a link points into, does not exist). Nothing blocks on a node.
 PageRead ReadPage(const QString& path);
 

@@ -66,7 +66,8 @@ private slots:
         QVERIFY(QDir::setCurrent(dir.path()));
         const RunReport report = mode.startsWith("preview")
                                      ? WritePreview(texts, kBanner, settings, given[0], kBanner2x)
-                                     : Generate(texts, kBanner, target, settings, kBanner2x);
+                                 : mode.startsWith("remove") ? RemoveAdvert(given, {})
+                                                             : Generate(texts, kBanner, target, settings, kBanner2x);
         QDir::setCurrent(home);
 
         QStringList written;
@@ -78,6 +79,8 @@ private slots:
                 QVERIFY2(file.error.contains(reasons.value(refused++)), qPrintable(file.error));
                 QCOMPARE(QFileInfo::exists(path), before.count(path) == 1);
                 QCOMPARE(ReadAll(path), before[path]);
+            } else if (mode.startsWith("remove")) {
+                QCOMPARE(ReadAll(path), RemoveOldBlocks(before[path], {}).page);
             } else if (path.endsWith(u".html")) {
                 // The preview page is made new each time; a page is kept, its old block replaced.
                 const bool kept = before.count(path) && !mode.startsWith("preview");
