@@ -1,6 +1,7 @@
 #include "output/CodeTexts.h"
 
 #include "banner/TemplateImage.h"
+#include "files/FileNames.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -173,7 +174,11 @@ void CodeTexts::BuildCode(const QByteArray& styleFileName, const QByteArray& ima
         cspSources = {"script-src " + HashSource(script), "style-src " + HashSource(style)};
     }
     codeBlock += kEndMarker;
+    newPage = samplePage;
     if (settings.customCodeEnabled) {
         codeBlock += settings.customCode;
+        if (!Utf8Text(settings.customCode)) {
+            newPage.replace("charset=utf-8", "charset=iso-8859-1");
+        }
     }
 }

@@ -31,11 +31,15 @@ struct CodeTexts {
     // block holds for that directive; empty for static markup, which holds none. Custom code is
     // not covered: it is the user's own.
     QByteArrayList cspSources;
+    // The page a run makes where there is none: the sample page, declaring the encoding its custom
+    // code is in. UTF-8, the encoding of everything the program writes, unless the custom code is
+    // bytes of another encoding; for that, the ISO-8859-1 of the pages of old.
+    QByteArray newPage;
 
     // Loads both built-in texts. A failure names the missing resource: the program is built
     // without them, and the programs refuse to start.
     [[nodiscard]] FileResult LoadTextResources();
-    // Fills `styleSheet` (AdvertStyleSheet), `codeBlock` and `cspSources` for the given file names
+    // Fills `styleSheet` (AdvertStyleSheet), `codeBlock`, `cspSources` and `newPage` for the given file names
     // (as the block refers to them): between the markers, a script that writes an import of the
     // style sheet and AdvertMarkup, or with static markup a link to the style sheet and AdvertMarkup
     // as they are; then the custom code, when enabled, byte for byte. With hidpi the block refers

@@ -522,7 +522,7 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
     // Made before anything is written for the page: a page too large for the memory left fails here,
     // with no image or style sheet written on its account.
     const QByteArray written =
-        InjectCode(page.value.value_or(texts.samplePage), texts.codeBlock, texts.earlierCustomCodes);
+        InjectCode(page.value.value_or(texts.newPage), texts.codeBlock, texts.earlierCustomCodes);
     if (written.size() > kMaxPageBytes) {
         return {FileResult::Failure(pagePath, QStringLiteral("would be larger than %1 MiB with the advert, and no "
                                                              "later run could read it; left unchanged")

@@ -204,7 +204,7 @@ private slots:
         const FileResult edge = CheckRepresentable(path);
         // What a write goes to: the node, or the file its link leads to; and what a page starts as.
         const QString written = QFileInfo(path).isSymLink() ? QFileInfo(path).symLinkTarget() : path;
-        const QByteArray oldPage = QFileInfo(written).isFile() ? content : m_texts.samplePage;
+        const QByteArray oldPage = QFileInfo(written).isFile() ? content : m_texts.newPage;
 
         const BannerGif gif(kBanner);
         const auto writePage = [&] {

@@ -84,7 +84,7 @@ private slots:
             } else if (path.endsWith(u".html")) {
                 // The preview page is made new each time; a page is kept, its old block replaced.
                 const bool kept = before.count(path) && !mode.startsWith("preview");
-                QCOMPARE(ReadAll(path), InjectCode(kept ? before[path] : texts.samplePage, texts.codeBlock));
+                QCOMPARE(ReadAll(path), InjectCode(kept ? before[path] : texts.newPage, texts.codeBlock));
             } else {
                 // The block names the image and the style sheet that the run wrote beside it.
                 QVERIFY(texts.codeBlock.contains(QFileInfo(path).fileName().toUtf8()));

@@ -24,7 +24,7 @@ private slots:
         texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
         QTemporaryDir dir;
         const QString page = dir.filePath(u"page.html"_qs);
-        const QByteArray input = QFile::exists(path + u"input.html") ? ReadAll(path + u"input.html") : texts.samplePage;
+        const QByteArray input = QFile::exists(path + u"input.html") ? ReadAll(path + u"input.html") : texts.newPage;
         QVERIFY(!QFile::exists(path + u"input.html") || WriteAll(page, input));
 
         // With the shared files written already (which the run table checks), only the page is.
