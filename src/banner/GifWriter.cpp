@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <span>
 #include <system_error>
 #include <thread>
 
@@ -43,17 +44,17 @@ public:
         return ahead;
     }
 
-    // The next pixel's entry, waiting while the mapping thread is behind.
-    uint32_t Next() {
-        if (m_next == m_available) [[unlikely]] {
-            qsizetype mapped = m_mapped.load(std::memory_order_acquire);
-            while (mapped == m_next) {
-                m_mapped.wait(mapped, std::memory_order_acquire);
-                mapped = m_mapped.load(std::memory_order_acquire);
-            }
-            m_available = mapped;
+    // The entries mapped since the last call, at least one, waiting while the mapping thread is
+    // behind. Called only while some are left.
+    std::span<const uchar> Next() {
+        qsizetype mapped = m_mapped.load(std::memory_order_acquire);
+        while (mapped == m_next) {
+            m_mapped.wait(mapped, std::memory_order_acquire);
+            mapped = m_mapped.load(std::memory_order_acquire);
         }
-        return m_indices[m_next++];
+        const std::span<const uchar> next(m_indices.get() + m_next, static_cast<size_t>(mapped - m_next));
+        m_next = mapped;
+        return next;
     }
 
 private:
@@ -72,8 +73,7 @@ private:
 
     std::unique_ptr<uchar[]> m_indices;
     std::atomic<qsizetype> m_mapped{0};
-    qsizetype m_next = 0;  // read by the compressing thread only
-    qsizetype m_available = 0;
+    qsizetype m_next = 0;   // read by the compressing thread only
     std::jthread m_thread;  // last, so that it is joined before the indices go
 };
 
@@ -123,10 +123,16 @@ Result<QByteArray> EncodeBannerGif(const QImage& banner) {
     if (ahead) {
         bytes = EncodeIndexedGif(width, height, palette, [&ahead] { return ahead->Next(); });
     } else {
-        // Each pixel is mapped to its entry as the compressor takes it.
-        bytes = EncodeIndexedGif(width, height, palette, [&quantizer, next = pixels]() mutable {
-            const QRgb pixel = *next++;
-            return qAlpha(pixel) < kOpaqueAlpha ? kTransparentIndex : quantizer.IndexOf(pixel) + kFirstQuantizedIndex;
+        // Mapped a block at a time, so that the compressor runs over plain bytes and no image of
+        // indices is stored.
+        const auto block = std::make_unique_for_overwrite<uchar[]>(static_cast<size_t>(kMapAheadBlock));
+        qsizetype done = 0;
+        bytes = EncodeIndexedGif(width, height, palette, [&] {
+            const qsizetype length = std::min(kMapAheadBlock, count - done);
+            quantizer.MapPixels(pixels + done, length, block.get(), kOpaqueAlpha, kFirstQuantizedIndex,
+                                kTransparentIndex);
+            done += length;
+            return std::span<const uchar>(block.get(), static_cast<size_t>(length));
         });
     }
     if (bytes.isEmpty()) {
