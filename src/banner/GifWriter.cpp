@@ -34,47 +34,70 @@ class MappedAhead final {
 public:
     // None when the system gives no thread; the caller then maps as it compresses.
     static std::unique_ptr<MappedAhead> Start(const OctreeQuantizer& quantizer, const QRgb* pixels, qsizetype count) {
-        auto ahead = std::unique_ptr<MappedAhead>(new MappedAhead(count));
+        auto ahead = std::unique_ptr<MappedAhead>(new MappedAhead(quantizer, pixels, count));
         try {
-            ahead->m_thread = std::jthread(
-                [mapper = ahead.get(), &quantizer, pixels, count] { mapper->MapAll(quantizer, pixels, count); });
+            ahead->m_thread = std::jthread([mapper = ahead.get()] { mapper->MapAll(); });
         } catch (const std::system_error&) {
             return nullptr;
         }
         return ahead;
     }
 
-    // The entries mapped since the last call, at least one, waiting while the mapping thread is
-    // behind. Called only while some are left.
+    // The entries of the next block. One that the mapping thread has not taken yet is mapped here
+    // and then: the other core may be busy with another program, or the thread not yet started, and
+    // the compressor would wait on it for longer than the block takes.
     std::span<const uchar> Next() {
-        qsizetype mapped = m_mapped.load(std::memory_order_acquire);
-        while (mapped == m_next) {
-            m_mapped.wait(mapped, std::memory_order_acquire);
-            mapped = m_mapped.load(std::memory_order_acquire);
+        const qsizetype block = m_next++;
+        qsizetype unclaimed = block;
+        if (m_claimed.compare_exchange_strong(unclaimed, block + 1, std::memory_order_relaxed)) {
+            Map(block);
+        } else {
+            qsizetype done = m_mappedThere.load(std::memory_order_acquire);
+            while (done <= block) {
+                m_mappedThere.wait(done, std::memory_order_acquire);
+                done = m_mappedThere.load(std::memory_order_acquire);
+            }
         }
-        const std::span<const uchar> next(m_indices.get() + m_next, static_cast<size_t>(mapped - m_next));
-        m_next = mapped;
-        return next;
+        const qsizetype start = block * kMapAheadBlock;
+        return {m_indices.get() + start, static_cast<size_t>(std::min(kMapAheadBlock, m_count - start))};
     }
 
 private:
-    explicit MappedAhead(qsizetype count)
-        : m_indices(std::make_unique_for_overwrite<uchar[]>(static_cast<size_t>(count))) {}
+    MappedAhead(const OctreeQuantizer& quantizer, const QRgb* pixels, qsizetype count)
+        : m_quantizer(quantizer)
+        , m_pixels(pixels)
+        , m_count(count)
+        , m_blocks((count + kMapAheadBlock - 1) / kMapAheadBlock)
+        , m_indices(std::make_unique_for_overwrite<uchar[]>(static_cast<size_t>(count))) {}
 
-    void MapAll(const OctreeQuantizer& quantizer, const QRgb* pixels, qsizetype count) {
-        for (qsizetype done = 0; done < count; done += kMapAheadBlock) {
-            const qsizetype length = std::min(kMapAheadBlock, count - done);
-            quantizer.MapPixels(pixels + done, length, m_indices.get() + done, kOpaqueAlpha, kFirstQuantizedIndex,
-                                kTransparentIndex);
-            m_mapped.store(done + length, std::memory_order_release);
-            m_mapped.notify_one();
+    void Map(qsizetype block) const {
+        const qsizetype start = block * kMapAheadBlock;
+        m_quantizer.MapPixels(m_pixels + start, std::min(kMapAheadBlock, m_count - start), m_indices.get() + start,
+                              kOpaqueAlpha, kFirstQuantizedIndex, kTransparentIndex);
+    }
+
+    // Blocks are taken in order by whichever thread comes first; this one's are done in that order.
+    void MapAll() {
+        for (;;) {
+            const qsizetype block = m_claimed.fetch_add(1, std::memory_order_relaxed);
+            if (block >= m_blocks) {
+                return;
+            }
+            Map(block);
+            m_mappedThere.store(block + 1, std::memory_order_release);
+            m_mappedThere.notify_one();
         }
     }
 
+    const OctreeQuantizer& m_quantizer;
+    const QRgb* const m_pixels;
+    const qsizetype m_count;
+    const qsizetype m_blocks;
     std::unique_ptr<uchar[]> m_indices;
-    std::atomic<qsizetype> m_mapped{0};
-    qsizetype m_next = 0;   // read by the compressing thread only
-    std::jthread m_thread;  // last, so that it is joined before the indices go
+    std::atomic<qsizetype> m_claimed{0};      // the first block no thread has taken
+    std::atomic<qsizetype> m_mappedThere{0};  // past the last block the mapping thread has finished
+    qsizetype m_next = 0;                     // read by the compressing thread only
+    std::jthread m_thread;                    // last, so that it is joined before the indices go
 };
 
 }  // namespace
