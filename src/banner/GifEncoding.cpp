@@ -23,7 +23,11 @@ void AppendWord(QByteArray& out, int value) {
 }  // namespace
 
 QByteArray EncodeIndexedGif(int width, int height, const QList<QRgb>& palette, const uchar* pixels) {
-    return EncodeIndexedGif(width, height, palette, [pixels]() mutable { return *pixels++; });
+    if (!GifDetail::ValidSides(width, height)) {
+        return {};
+    }
+    const std::span<const uchar> all(pixels, static_cast<size_t>(width) * static_cast<size_t>(height));
+    return EncodeIndexedGif(width, height, palette, [all] { return all; });
 }
 
 namespace GifDetail {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <type_traits>
 
 // The bytes of a GIF89a holding one image of `width` x `height` palette indices, row by row from
@@ -22,12 +23,14 @@
 // table is cleared when code 4095 would be assigned, and data sub-blocks hold 255 bytes.
 QByteArray EncodeIndexedGif(int width, int height, const QList<QRgb>& palette, const uchar* pixels);
 
-// The same bytes, with each index asked for as the compressor reaches its pixel: `nextIndex()` is
-// called once for every pixel in order. It may make the index there and then, so that no image of
-// indices is stored, or take it from work done beside the compressor.
-template <typename NextIndex>
-requires std::is_invocable_r_v<uint32_t, NextIndex&>
-    QByteArray EncodeIndexedGif(int width, int height, const QList<QRgb>& palette, NextIndex nextIndex);
+// The same bytes, with the indices asked for a run of pixels at a time as the compressor reaches
+// them: `nextIndices()` gives the indices of one or more of the following pixels, in order, and is
+// called only while some are left; it must not give more than are left. It may make them there and
+// then, so that no image of indices is stored, or hand on those that work beside the compressor has
+// made so far.
+template <typename NextIndices>
+requires std::is_invocable_r_v<std::span<const uchar>, NextIndices&>
+    QByteArray EncodeIndexedGif(int width, int height, const QList<QRgb>& palette, NextIndices nextIndices);
 
 namespace GifDetail {
 
@@ -81,8 +84,8 @@ constexpr uint32_t kHashSize = 1u << kHashBits;
 //
 // The loop's time goes into the chain of dictionary look-ups, one a pixel, each waiting on the one
 // before; the rest of its state is kept few enough to stay in registers.
-template <typename NextIndex>
-LzwCodes Compress(NextIndex& nextIndex, size_t count, int codeSize) {
+template <typename NextIndices>
+LzwCodes Compress(NextIndices& nextIndices, size_t count, int codeSize) {
     const uint32_t clearCode = 1u << codeSize;
     const uint32_t endCode = clearCode + 1;
     const uint32_t mask = clearCode - 1;
@@ -104,39 +107,51 @@ LzwCodes Compress(NextIndex& nextIndex, size_t count, int codeSize) {
     uint32_t nextCode = firstCode;
     unsigned width = firstWidth;
     writer.Put(clearCode, width);
-    uint32_t prefix = nextIndex() & mask;
-    for (size_t i = 1; i < count; ++i) {
-        const uint32_t pixel = nextIndex() & mask;
-        const uint32_t key = prefix << 8 | pixel;
-        // The prefix, which the previous look-up gave, is only shifted; the pixel, known early, is
-        // scrambled. Consecutive prefixes with one pixel land eight slots apart.
-        uint32_t slot = ((prefix << (kHashBits - 12)) + ((pixel * 0x9E3779B1u) >> (32 - kHashBits))) & (kHashSize - 1);
-        uint32_t code = table[slot];
-        if (code != 0 && keyOf[code] == key) [[likely]] {
-            prefix = code;
-            continue;
+    // The inner loop runs over plain bytes, with nothing but the look-up between one pixel and the
+    // next.
+    std::span<const uchar> indices = nextIndices();
+    uint32_t prefix = indices.front() & mask;
+    indices = indices.subspan(1);
+    for (size_t left = count - 1;;) {
+        for (const uchar index : indices) {
+            const uint32_t pixel = index & mask;
+            const uint32_t key = prefix << 8 | pixel;
+            // The prefix, which the previous look-up gave, is only shifted; the pixel, known early, is
+            // scrambled. Consecutive prefixes with one pixel land eight slots apart.
+            uint32_t slot =
+                ((prefix << (kHashBits - 12)) + ((pixel * 0x9E3779B1u) >> (32 - kHashBits))) & (kHashSize - 1);
+            uint32_t code = table[slot];
+            if (code != 0 && keyOf[code] == key) [[likely]] {
+                prefix = code;
+                continue;
+            }
+            while (code != 0 && keyOf[code] != key) {
+                slot = (slot + 1) & (kHashSize - 1);
+                code = table[slot];
+            }
+            if (code != 0) {
+                prefix = code;
+                continue;
+            }
+            writer.Put(prefix, width);
+            prefix = pixel;
+            if (nextCode >= kLastCode) {
+                writer.Put(clearCode, width);
+                nextCode = firstCode;
+                width = firstWidth;
+                std::fill_n(table.get(), kHashSize, uint16_t{0});
+                continue;
+            }
+            // nextCode passes each power of two on its way up, so this adds 0 or 1.
+            width += nextCode >> width;
+            table[slot] = static_cast<uint16_t>(nextCode);
+            keyOf[nextCode++] = key;
         }
-        while (code != 0 && keyOf[code] != key) {
-            slot = (slot + 1) & (kHashSize - 1);
-            code = table[slot];
+        left -= indices.size();
+        if (left == 0) {
+            break;
         }
-        if (code != 0) {
-            prefix = code;
-            continue;
-        }
-        writer.Put(prefix, width);
-        prefix = pixel;
-        if (nextCode >= kLastCode) {
-            writer.Put(clearCode, width);
-            nextCode = firstCode;
-            width = firstWidth;
-            std::fill_n(table.get(), kHashSize, uint16_t{0});
-            continue;
-        }
-        // nextCode passes each power of two on its way up, so this adds 0 or 1.
-        width += nextCode >> width;
-        table[slot] = static_cast<uint16_t>(nextCode);
-        keyOf[nextCode++] = key;
+        indices = nextIndices();
     }
     writer.Put(prefix, width);
     width += nextCode >> width;
@@ -147,13 +162,13 @@ LzwCodes Compress(NextIndex& nextIndex, size_t count, int codeSize) {
 
 }  // namespace GifDetail
 
-template <typename NextIndex>
-requires std::is_invocable_r_v<uint32_t, NextIndex&>
-    QByteArray EncodeIndexedGif(int width, int height, const QList<QRgb>& palette, NextIndex nextIndex) {
+template <typename NextIndices>
+requires std::is_invocable_r_v<std::span<const uchar>, NextIndices&>
+    QByteArray EncodeIndexedGif(int width, int height, const QList<QRgb>& palette, NextIndices nextIndices) {
     if (!GifDetail::ValidSides(width, height)) {
         return {};
     }
     const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
     return GifDetail::Assemble(width, height, palette,
-                               GifDetail::Compress(nextIndex, count, GifDetail::CodeSize(palette.size())));
+                               GifDetail::Compress(nextIndices, count, GifDetail::CodeSize(palette.size())));
 }
