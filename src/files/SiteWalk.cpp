@@ -1,9 +1,11 @@
 #include "files/SiteWalk.h"
 
 #include "files/FileNames.h"
+#include "files/ReplaceFile.h"
 #include "files/SystemErrors.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <vector>
@@ -78,7 +80,19 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns) {
             if (entry.isFolder) {
                 folders.append(folder + entry.name + u'/');
             } else if (entry.isFile && patterns.Matches(entry.name)) {
-                found.push_back({folderBytes, QFile::encodeName(entry.name), folder + entry.name});
+                // A link named like a page leads anywhere; one that came with a downloaded site could
+                // have the advert written into a file of the user's such as ~/.ssh/authorized_keys.
+                const QString path = folder + entry.name;
+                if (QFileInfo(path).isSymLink()) {
+                    const QString landing = WriteTarget(path);
+                    if (!patterns.Matches(landing.mid(landing.lastIndexOf(u'/') + 1))) {
+                        site.problems.append(FileResult::Failure(
+                            path, QStringLiteral("is a link to \"%1\", which is no page by its name; skipped")
+                                      .arg(PrintableText(landing))));
+                        continue;
+                    }
+                }
+                found.push_back({folderBytes, QFile::encodeName(entry.name), path});
             } else if (entry.lookError != 0 && patterns.Matches(entry.name)) {
                 site.problems.append(FileResult::Failure(folder + entry.name,
                                                          StatFailure(entry.lookError) + QStringLiteral("; skipped")));

@@ -29,7 +29,8 @@ struct [[nodiscard]] PagePatterns {
 // folder: the walk enters only folders that are really inside the tree, so it cannot loop. Pipes,
 // sockets and devices are not pages and are never opened. A matching name, or a folder's name, that
 // is not valid text in the system's encoding is reported and skipped, never replaced by another
-// name; so is a folder inside the tree that cannot be listed. `root` itself may be a link.
+// name; so is a folder inside the tree that cannot be listed, and a link named like a page that
+// leads to a file whose name the patterns do not match. `root` itself may be a link.
 struct [[nodiscard]] SitePages {
     FileResult status;           // failed when `root` cannot be listed; then nothing else is set
     QStringList pages;           // `root` joined with each page's path inside the tree
