@@ -160,6 +160,28 @@ QString ProtectedFolder(const QByteArray& folder) {
     return QStringLiteral("cannot write: its folder \"%1\" is write-protected").arg(ShownFolder(folder));
 }
 
+int CreateTemporary(const QByteArray& folder, const QByteArray& name, mode_t mode, QByteArray& tempPath);
+
+// Whether a new file made beside `old` can have its owner and group: a file system may give every
+// new file one owner (a network share, a disk without owners) and a folder its own group, whoever
+// the process is. Asked of the file system with an empty file made and removed again; yes where
+// none can be made, which the write itself then reports.
+bool KeepsOwnerAndGroup(const Target& old) {
+    QByteArray probePath;
+    const int fd = CreateTemporary(FolderPart(old.path), NamePart(old.path), 0600, probePath);
+    if (fd < 0) {
+        return true;
+    }
+    NoteTemporaryFile(probePath);
+    struct stat made {};
+    const bool keeps = ::fstat(fd, &made) == 0 && ((made.st_uid == old.info.st_uid && made.st_gid == old.info.st_gid) ||
+                                                   ::fchown(fd, old.info.st_uid, old.info.st_gid) == 0);
+    ::close(fd);
+    ::unlink(probePath.constData());
+    ForgetTemporaryFile();
+    return keeps;
+}
+
 // Why the file that the links lead to (or a new one there) is not to be written, though it is
 // a regular file in a folder that exists; empty when nothing stands in the way. The new file is
 // made beside the old one and renamed over it, so the folder has its say as much as the file, and
@@ -181,7 +203,8 @@ QString Obstacle(const Target& target) {
     const QByteArray folder = FolderPart(target.path);
     struct stat folderInfo {};
     if (::stat(folder.constData(), &folderInfo) != 0) {
-        return QStringLiteral("its folder \"%1\" cannot be looked at: %2").arg(ShownFolder(folder), ErrorText(errno));
+        const int error = errno;  // before ShownFolder, which may change it
+        return QStringLiteral("its folder \"%1\" cannot be looked at: %2").arg(ShownFolder(folder), ErrorText(error));
     }
     if ((folderInfo.st_mode & 0222) == 0) {
         return ProtectedFolder(folder);
@@ -190,24 +213,25 @@ QString Obstacle(const Target& target) {
         return QStringLiteral("cannot write: %1").arg(ErrorText(errno));
     }
     if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0) {
-        return QStringLiteral("its folder \"%1\" cannot be written: %2").arg(ShownFolder(folder), ErrorText(errno));
+        const int error = errno;
+        return QStringLiteral("its folder \"%1\" cannot be written: %2").arg(ShownFolder(folder), ErrorText(error));
     }
     const uid_t self = ::geteuid();
     if (!target.exists || self == 0) {
         return {};
     }
     if ((folderInfo.st_mode & S_ISVTX) && target.info.st_uid != self && folderInfo.st_uid != self) {
-        return QStringLiteral("lies in a folder that only its owner may replace files in");
+        return QStringLiteral("lies in a sticky folder, where only the file's owner or the folder's may replace it");
     }
     // Given to this user instead, a page that the web server reads through its owner or its group
-    // would be closed to it.
-    if (target.info.st_uid != self) {
-        return QStringLiteral("cannot keep its owner \"%1\" (only the superuser may give a file away)")
-            .arg(NameOf(target.info.st_uid, ::getpwuid_r, &passwd::pw_name));
-    }
-    if (!InGroup(target.info.st_gid)) {
-        return QStringLiteral("cannot keep its group \"%1\" (only its members may give a file to it)")
-            .arg(NameOf(target.info.st_gid, ::getgrgid_r, &group::gr_name));
+    // would be closed to it. Where they are not the process's own, the file system is asked: a
+    // share or a disk without owners gives every new file the owner its files have.
+    const bool ownOwner = target.info.st_uid == self;
+    if ((!ownOwner || !InGroup(target.info.st_gid)) && !KeepsOwnerAndGroup(target)) {
+        return ownOwner ? QStringLiteral("cannot keep its group \"%1\" (only its members may give a file to it)")
+                              .arg(NameOf(target.info.st_gid, ::getgrgid_r, &group::gr_name))
+                        : QStringLiteral("cannot keep its owner \"%1\" (only the superuser may give a file away)")
+                              .arg(NameOf(target.info.st_uid, ::getpwuid_r, &passwd::pw_name));
     }
     return {};
 }
