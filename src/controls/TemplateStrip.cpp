@@ -29,8 +29,14 @@ constexpr int kWheelNotch = 120;  // one row per notch of an ordinary wheel
 // Above this many pixels a template takes long enough to decode (tens of milliseconds, a second
 // for a screen of the largest) that its cell is cut aside. The shipped ones have a quarter of it.
 constexpr qint64 kCutAsideFrom = 1 << 20;
-// Cells cut at once, here or aside: each holds a decoded template, tens of megabytes for a large one.
+// Cells cut at once in each way: each holds a decoded template, tens of megabytes for a large one
+// (cut aside), at most four for another (cut here).
 constexpr int kMostCutters = 4;
+
+// Whether entry `slot` is on a screen of `cells` cells that starts with entry `first`.
+bool Shown(size_t slot, int first, int cells) {
+    return int(slot) >= first && int(slot) < first + cells;
+}
 
 }  // namespace
 
@@ -168,8 +174,7 @@ void TemplateStrip::CutThumbnails(int first, int count) {
     };
     std::vector<std::jthread> helpers;
     try {
-        const size_t threads =
-            std::min({pending.size(), size_t(std::thread::hardware_concurrency()), size_t(kMostCutters)});
+        const size_t threads = std::min({pending.size(), size_t(cutters.maxThreadCount()), size_t(kMostCutters)});
         for (size_t i = 1; i < threads; ++i) {
             helpers.emplace_back(cut);
         }
@@ -189,7 +194,7 @@ void TemplateStrip::CutAside(size_t slot) {
     cutters.start([this, slot, cutFor = layout, cells, size = cellSize, path = catalog->PathAt(int(slot))] {
         std::optional<QImage> thumbnail;
         // A fast scroll leaves many cells behind; only those still on screen are worth the time.
-        if (const int first = firstShown; int(slot) >= first && int(slot) < first + cells) {
+        if (Shown(slot, firstShown, cells)) {
             thumbnail = CutThumbnail(TemplateCatalog::BitmapOf(path), size);
         }
         QMetaObject::invokeMethod(
@@ -205,13 +210,13 @@ void TemplateStrip::TakeThumbnail(size_t slot, uint64_t cutFor, std::optional<QI
     thumbnailCut[slot] = thumbnail ? Cut::Done : Cut::NotYet;
     if (!thumbnail) {
         // Passed over while off screen; the screen may have come back meanwhile.
-        if (int(slot) >= firstShown && int(slot) < firstShown + columns * columns) {
+        if (Shown(slot, firstShown, columns * columns)) {
             CutAside(slot);
         }
         return;
     }
     thumbnails[slot] = std::move(*thumbnail);
-    if (int(slot) >= firstShown && int(slot) < firstShown + columns * columns) {
+    if (Shown(slot, firstShown, columns * columns)) {
         Render();
         update();
     }
