@@ -110,6 +110,7 @@ LzwCodes Compress(NextIndices& nextIndices, size_t count, int codeSize) {
     // The inner loop runs over plain bytes, with nothing but the look-up between one pixel and the
     // next.
     std::span<const uchar> indices = nextIndices();
+    Q_ASSERT(!indices.empty() && indices.size() <= count);
     uint32_t prefix = indices.front() & mask;
     indices = indices.subspan(1);
     for (size_t left = count - 1;;) {
@@ -152,6 +153,7 @@ LzwCodes Compress(NextIndices& nextIndices, size_t count, int codeSize) {
             break;
         }
         indices = nextIndices();
+        Q_ASSERT(!indices.empty() && indices.size() <= left);
     }
     writer.Put(prefix, width);
     width += nextCode >> width;

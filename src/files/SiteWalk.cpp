@@ -87,8 +87,9 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns) {
                     const QString landing = WriteTarget(path);
                     if (!patterns.Matches(landing.mid(landing.lastIndexOf(u'/') + 1))) {
                         site.problems.append(FileResult::Failure(
-                            path, QStringLiteral("is a link to \"%1\", which is no page by its name; skipped")
-                                      .arg(PrintableText(landing))));
+                            path,
+                            QStringLiteral("is a link to \"%1\", whose name the page patterns do not match; skipped")
+                                .arg(PrintableText(landing))));
                         continue;
                     }
                 }

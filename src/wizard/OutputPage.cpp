@@ -31,6 +31,15 @@ QPushButton* MakeButton(const QString& text, const QString& name, QWidget* paren
     return button;
 }
 
+// The picker's patterns of a page by its name (Design::IsPageName): "*.html *.htm ...".
+QString PageFilePatterns() {
+    QStringList patterns;
+    for (const QLatin1StringView extension : Design::kPageExtensions) {
+        patterns.append(QStringLiteral("*.") + extension);
+    }
+    return patterns.join(u' ');
+}
+
 // The pages of `folder`: regular files (or links to them) that are web pages by their names
 // (Design::IsPageName), not descending into subfolders, sorted by name, ignoring case first (the file system lists them
 // in no particular order). Names that no path can carry are counted in `unusable` instead, with one of them for the
@@ -156,8 +165,8 @@ bool OutputPage::ConfirmNonPages(const QStringList& files) {
     for (const QString& file : files) {
         if (!Design::LandsInPage(file)) {
             // A link named like a page is shown with where it leads.
-            others.append(Design::IsPageName(file) ? QStringLiteral("%1 (a link to %2)").arg(file, WriteTarget(file))
-                                                   : file);
+            others.append(
+                Design::IsPageName(file) ? QStringLiteral("%1 (a link to \"%2\")").arg(file, WriteTarget(file)) : file);
         }
     }
     if (others.isEmpty()) {
@@ -178,14 +187,19 @@ bool OutputPage::ConfirmNonPages(const QStringList& files) {
         list += QStringLiteral("\nand %1 more").arg(others.size() - shown);
     }
     const bool one = others.size() == 1;
-    const QString which = one ? QStringLiteral("This file is not a web page by its name")
-                              : QStringLiteral("These %1 files are not web pages by their names").arg(others.size());
-    return pickers.Confirm(
-        this, window()->windowTitle(),
-        QStringLiteral("%1 (one ending in %2), or a link to a file that is not, and would get "
-                       "the advert's code:\n\n%3\n\nPut the advert into %4 all the same?")
-            .arg(which, Design::PageExtensionsText(), list, one ? QStringLiteral("it") : QStringLiteral("them")),
-        QStringLiteral("Put In"));
+    const QString extensions = Design::PageExtensionsText();
+    const QString which =
+        one ? QStringLiteral("This file is not a web page by its name (ending in %1), or is a link to a file that "
+                             "is not")
+                  .arg(extensions)
+            : QStringLiteral("These %1 files are not web pages by their names (ending in %2), or are links to files "
+                             "that are not")
+                  .arg(QString::number(others.size()), extensions);
+    return pickers.Confirm(this, window()->windowTitle(),
+                           QStringLiteral("%1, and would get the advert's code:\n\n%2\n\nPut the advert into %3 all "
+                                          "the same?")
+                               .arg(which, list, one ? QStringLiteral("it") : QStringLiteral("them")),
+                           QStringLiteral("Put In"));
 }
 
 OutputTarget OutputPage::Target() {
@@ -319,7 +333,7 @@ void OutputPage::OnBrowseOutputFolder() {
 
 void OutputPage::OnAddFile() {
     const std::optional<QString> file =
-        pickers.PickOpenFile(this, QStringLiteral("html files (*.*htm*)"), QStringLiteral("html"));
+        pickers.PickOpenFile(this, QStringLiteral("html files (%1)").arg(PageFilePatterns()), QStringLiteral("html"));
     if (file && !file->isEmpty() && Usable(*file)) {
         pageList->addItem(QDir::fromNativeSeparators(*file));
     }
