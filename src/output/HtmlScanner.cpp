@@ -31,9 +31,8 @@ char Lower(char c) {
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
 }
 
-// The input stream's preprocessing turns CR into LF, so CR separates like any blank.
 bool IsBlank(char c) {
-    return c == ' ' || c == '\n' || c == '\t' || c == '\f' || c == '\r';
+    return IsHtmlBlank(c);
 }
 
 bool EndsTagName(char c) {
@@ -167,6 +166,10 @@ struct HtmlScanner::Attributes {
         }
     }
 };
+
+bool IsHtmlBlank(char c) {
+    return c == ' ' || c == '\n' || c == '\t' || c == '\f' || c == '\r';
+}
 
 bool HtmlToken::Is(Kind k, string_view lowerName) const {
     return kind == k && EqualsLower(name, lowerName);

@@ -6,6 +6,10 @@
 #include <utility>
 #include <vector>
 
+// The blanks between HTML's words: space, tab, line feed, form feed and carriage return (the
+// input stream's preprocessing turns CR into LF).
+bool IsHtmlBlank(char c);
+
 // One tag, comment or doctype as a browser's tokenizer sees it, by its offsets in the page.
 struct HtmlToken {
     enum class Kind : std::uint8_t { StartTag, EndTag, Comment, Doctype };

@@ -113,29 +113,25 @@ bool EndsBeforeMarkup(string_view text, size_t from, size_t end) {
     if (end == text.size() || text[end] == '<') {
         return true;
     }
-    const auto blank = [](char c) {
-        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-    };
     size_t next = end;
-    while (next < text.size() && blank(text[next])) {
+    while (next < text.size() && IsHtmlBlank(text[next])) {
         ++next;
     }
     if (next == end) {
         return false;
     }
-    // "</body" or "</html" in any letter case.
-    const auto closes = [&](string_view name) {
-        if (text.size() - next < name.size() + 2 || text.substr(next, 2) != "</") {
-            return false;
-        }
-        return std::equal(name.begin(), name.end(), text.begin() + std::ptrdiff_t(next + 2),
-                          [](char lower, char c) { return lower == (c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c); });
-    };
-    if (next == text.size() || closes("body") || closes("html")) {
+    if (next == text.size()) {
+        return true;
+    }
+    // The closing body or html tag, read as the rest of the page reads it.
+    HtmlToken tag;
+    HtmlScanner scanner(text.substr(next));
+    if (text[next] == '<' && scanner.Next(tag) && tag.begin == 0 &&
+        (tag.Is(HtmlToken::Kind::EndTag, "body") || tag.Is(HtmlToken::Kind::EndTag, "html"))) {
         return true;
     }
     size_t last = end;
-    while (last > from && blank(text[last - 1])) {
+    while (last > from && IsHtmlBlank(text[last - 1])) {
         --last;
     }
     return last > from && text[last - 1] == '>' && text[next] == '<';
