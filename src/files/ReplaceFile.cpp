@@ -162,6 +162,14 @@ QString ProtectedFolder(const QByteArray& folder) {
 
 int CreateTemporary(const QByteArray& folder, const QByteArray& name, mode_t mode, QByteArray& tempPath);
 
+// Gives the new file `fd` the owner and group of `old`; true when it has them. Nothing is asked
+// where it has them already: some file systems refuse any change of owner.
+bool GiveOwnerAndGroup(int fd, const struct stat& old) {
+    struct stat made {};
+    return ::fstat(fd, &made) == 0 &&
+           ((made.st_uid == old.st_uid && made.st_gid == old.st_gid) || ::fchown(fd, old.st_uid, old.st_gid) == 0);
+}
+
 // Whether a new file made beside `old` can have its owner and group: a file system may give every
 // new file one owner (a network share, a disk without owners) and a folder its own group, whoever
 // the process is. Asked of the file system with an empty file made and removed again; yes where
@@ -173,9 +181,7 @@ bool KeepsOwnerAndGroup(const Target& old) {
         return true;
     }
     NoteTemporaryFile(probePath);
-    struct stat made {};
-    const bool keeps = ::fstat(fd, &made) == 0 && ((made.st_uid == old.info.st_uid && made.st_gid == old.info.st_gid) ||
-                                                   ::fchown(fd, old.info.st_uid, old.info.st_gid) == 0);
+    const bool keeps = GiveOwnerAndGroup(fd, old.info);
     ::close(fd);
     ::unlink(probePath.constData());
     ForgetTemporaryFile();
@@ -381,11 +387,8 @@ std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteAr
     if (old.exists) {
         // CheckTarget refused a file whose owner or group this process may not give; one that the
         // system refuses here all the same (a superuser whose rights end at this file system) fails
-        // the write rather than hand the page to another owner. Nothing is asked where the new file
-        // has them already: some file systems refuse any change of owner.
-        struct stat made {};
-        if (::fstat(fd, &made) != 0 || ((made.st_uid != old.info.st_uid || made.st_gid != old.info.st_gid) &&
-                                        ::fchown(fd, old.info.st_uid, old.info.st_gid) != 0)) {
+        // the write rather than hand the page to another owner.
+        if (!GiveOwnerAndGroup(fd, old.info)) {
             return fail(QStringLiteral("cannot keep the owner and group"), errno, true);
         }
         // After the owner: changing the owner clears the set-user and set-group bits.
