@@ -157,9 +157,11 @@ FolderListing ListFolder(const QString& folder) {
         }
         // The entry itself, links not followed; the system often says so without a look.
         bool isFolder = entry->d_type == DT_DIR;
+        bool isLink = entry->d_type == DT_LNK;
         struct stat info {};
-        if (entry->d_type == DT_UNKNOWN) {
-            isFolder = ::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode);
+        if (entry->d_type == DT_UNKNOWN && ::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
+            isFolder = S_ISDIR(info.st_mode);
+            isLink = S_ISLNK(info.st_mode);
         }
         std::optional<QString> name = DecodedName(raw);
         if (!name) {
@@ -179,7 +181,7 @@ FolderListing ListFolder(const QString& folder) {
         } else if (!isFolder && errno != ENOENT && errno != ELOOP && errno != ENOTDIR) {
             lookError = errno;
         }
-        listing.entries.append({std::move(*name), isFile, isFolder, lookError});
+        listing.entries.append({std::move(*name), isFile, isFolder, lookError, isLink});
     }
     return listing;
 }

@@ -55,6 +55,7 @@ struct FolderEntry {
     bool isFile = false;    // a regular file, or a link to one
     bool isFolder = false;  // a folder itself; a link to a folder is neither
     int lookError = 0;      // why it could not be looked at (errno), when not for want of a target
+    bool isLink = false;    // a symbolic link, wherever it leads
 };
 
 // A folder's entries (without "." and ".."), in the order the file system gives them. Names that

@@ -5,7 +5,6 @@
 #include "files/SystemErrors.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <vector>
@@ -83,7 +82,7 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns) {
                 // A link named like a page leads anywhere; one that came with a downloaded site could
                 // have the advert written into a file of the user's such as ~/.ssh/authorized_keys.
                 const QString path = folder + entry.name;
-                if (QFileInfo(path).isSymLink()) {
+                if (entry.isLink) {
                     const QString landing = WriteTarget(path);
                     if (!patterns.Matches(landing.mid(landing.lastIndexOf(u'/') + 1))) {
                         site.problems.append(FileResult::Failure(
