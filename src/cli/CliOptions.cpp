@@ -397,26 +397,37 @@ void AddLineOptions(OptionTable& t, int n) {
     t.Describe(
         "N",
         QStringLiteral("vertical offset of line N, %1..%2; 0 is auto").arg(Design::kMinOffset).arg(Design::kMaxOffset));
-    t.Add(QStringLiteral("--bold") + digit, Value::None, kBanner, [i](Parsing& p, const QByteArray&) {
-        p.r.design.lines[i].font.weight = BannerFont::kBold;
-        return QString();
-    });
-    t.Describe("", Text("bold line N"));
-    t.Add(QStringLiteral("--italic") + digit, Value::None, kBanner, [i](Parsing& p, const QByteArray&) {
-        p.r.design.lines[i].font.italic = true;
-        return QString();
-    });
-    t.Describe("", Text("italic line N"));
-    t.Add(QStringLiteral("--underline") + digit, Value::None, kBanner, [i](Parsing& p, const QByteArray&) {
-        p.r.design.lines[i].font.underline = true;
-        return QString();
-    });
-    t.Describe("", Text("underline line N"));
-    t.Add(QStringLiteral("--strike") + digit, Value::None, kBanner, [i](Parsing& p, const QByteArray&) {
-        p.r.design.lines[i].font.strikeOut = true;
-        return QString();
-    });
-    t.Describe("", Text("strike line N through"));
+    // The four styles a line takes, each a switch.
+    const struct {
+        const char* name;
+        const char* help;
+        void (*set)(BannerFont&);
+    } styles[] = {
+        {"--bold", "bold line N",
+         [](BannerFont& font) {
+             font.weight = BannerFont::kBold;
+         }},
+        {"--italic", "italic line N",
+         [](BannerFont& font) {
+             font.italic = true;
+         }},
+        {"--underline", "underline line N",
+         [](BannerFont& font) {
+             font.underline = true;
+         }},
+        {"--strike", "strike line N through",
+         [](BannerFont& font) {
+             font.strikeOut = true;
+         }},
+    };
+    for (const auto& style : styles) {
+        t.Add(QLatin1String(style.name) + digit, Value::None, kBanner,
+              [i, set = style.set](Parsing& p, const QByteArray&) {
+                  set(p.r.design.lines[i].font);
+                  return QString();
+              });
+        t.Describe("", Text(style.help));
+    }
     // A design's settings are changed beside --design; these switches turn off what it turned on.
     t.Add(QStringLiteral("--plain") + digit, Value::None, kBanner, [i](Parsing& p, const QByteArray&) {
         BannerFont& font = p.r.design.lines[i].font;
