@@ -503,12 +503,20 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
         return results;
     }
     // Each rename is a step of its own; one that fails here (rare: the files stand ready) leaves
-    // the set mixed, and the result says which old file stayed.
+    // the set mixed, and the results say which old files stayed. The files after it stay too: a
+    // set is written in the order its files need each other (a page last, after its image).
+    QString failedRename;
     for (qsizetype i = 0; i < files.size(); ++i) {
         const Staged& file = staged[size_t(i)];
-        if (::rename(file.temp.constData(), file.target.constData()) != 0) {
+        if (!failedRename.isEmpty()) {
+            ::unlink(file.temp.constData());
+            results.append(
+                FileResult::Failure(files[i].path, QLatin1String(kLeftForAnother) +
+                                                       QStringLiteral("%1 could not be written").arg(failedRename)));
+        } else if (::rename(file.temp.constData(), file.target.constData()) != 0) {
             const int error = errno;
             ::unlink(file.temp.constData());
+            failedRename = QFileInfo(files[i].path).fileName();
             results.append(Failed(files[i].path, {QStringLiteral("cannot replace the file"), error},
                                   file.existed ? QStringLiteral("the old file is unchanged")
                                                : QStringLiteral("nothing was written")));

@@ -41,8 +41,8 @@ using FileDone = std::function<void(const FileResult&)>;
 // The generate run: builds the code and writes image, style sheet and page(s) for the target. In
 // create mode the page is the folder joined with the file name (an existing one is modified like
 // any listed page); in modify mode each folder receives the image and the style sheet with the
-// first page of each unbroken run of its pages that is not refused (see WritePage); where they
-// fail, that page and the rest of the run are left as they are. With the hidpi option
+// first page of each unbroken run of its pages that is written (see WritePage); where they fail,
+// that page and the rest of the run are left as they are. With the hidpi option
 // `banner2x`, the banner at twice the size, goes beside the image as "VornetAdMap@2x.gif" whenever
 // the image does (a null one is reported as a failure of that file). Every file is reported; a failure never stops the
 // run, a stop asked for does (a signal or RequestStop, see StopRequested), between two pages.

@@ -440,15 +440,24 @@ QString AdvertFileInTheWay(const QString& pagePath, const QList<ImageFile>& imag
     return {};
 }
 
-// Writes the images and the style sheet, unless `shared` tells that they were written or failed,
-// and notes there how they went. All of them or none: the pages that show a folder's older files
-// need them together (the style sheet gives the image its size). One result per file attempted.
-// `anew` as for SharedFileRefusal.
-QList<FileResult> WriteSharedFiles(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
-                                   SharedFiles& shared, bool anew) {
-    if (shared.written || !shared.failure.isEmpty()) {
-        return {};
-    }
+// A page left without the advert since its folder's image or style sheet failed: a block whose
+// image or style sheet is missing shows a broken banner, or an unstyled one in the page's flow, on
+// a live site; the page as it was is the better page.
+FileResult NotGivenTheAdvert(const QString& pagePath, const SharedFiles& shared) {
+    return FileResult::Failure(pagePath,
+                               QFileInfo::exists(pagePath)
+                                   ? QStringLiteral("not given the advert, %1; left as it is").arg(shared.failure)
+                                   : QStringLiteral("not made, %1; nothing was written").arg(shared.failure));
+}
+
+// Writes the images and the style sheet together with `page`, the first of their folder's run to
+// get this far, and notes in `shared` how they went. All of them or none: the pages that show a
+// folder's older files need them together (the style sheet gives the image its size), and a page
+// that fails (a full disk, a change meanwhile) must not leave the folder's other pages showing a
+// new image by their old blocks. Where only the page failed, the next page tries them again. One
+// result per file attempted. `anew` as for SharedFileRefusal.
+QList<FileResult> WriteWithSharedFiles(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
+                                       const FileToWrite& page, SharedFiles& shared, bool anew) {
     QList<FileToWrite> set;
     std::optional<FileResult> refused;
     const auto add = [&](QByteArrayView bytes, const QString& path, bool image) {
@@ -471,15 +480,21 @@ QList<FileResult> WriteSharedFiles(const CodeTexts& texts, const QList<ImageFile
     }
     if (!refused) {
         add(texts.styleSheet, stylePath, false);
+        set.append(page);
     }
-    const QList<FileResult> results = refused ? QList<FileResult>{*refused} : ReplaceFiles(set);
+    QList<FileResult> results = refused ? QList<FileResult>{*refused} : ReplaceFiles(set);
     const auto cause = std::find_if(results.begin(), results.end(), [](const FileResult& result) {
         return !result.Ok() && !result.error.startsWith(QLatin1String(kLeftForAnother));
     });
     shared.written = cause == results.end();
-    if (!shared.written) {
-        shared.failure = QStringLiteral("since %1 could not be written").arg(QFileInfo(cause->path).fileName());
+    if (shared.written || cause->path == page.path) {
+        return results;
     }
+    shared.failure = QStringLiteral("since %1 could not be written").arg(QFileInfo(cause->path).fileName());
+    if (!refused) {
+        results.removeLast();  // left for the image's or style sheet's failure, said better here
+    }
+    results.append(NotGivenTheAdvert(page.path, shared));
     return results;
 }
 
@@ -524,16 +539,12 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
                                                              "later run could read it; left unchanged")
                                                   .arg(kMaxPageBytes >> 20))};
     }
-    QList<FileResult> results = WriteSharedFiles(texts, images, stylePath, shared, start == PageStart::Sample);
-    // A block whose image or style sheet is missing shows a broken banner, or an unstyled one in
-    // the page's flow, on a live site; the page as it was is the better page.
-    if (!shared.written) {
-        results.append(FileResult::Failure(
-            pagePath, QFileInfo::exists(pagePath)
-                          ? QStringLiteral("not given the advert, %1; left as it is").arg(shared.failure)
-                          : QStringLiteral("not made, %1; nothing was written").arg(shared.failure)));
-        return results;
+    if (shared.written) {
+        return {ReplaceFile(written, pagePath, readAs)};
     }
-    results.append(ReplaceFile(written, pagePath, readAs));
-    return results;
+    if (!shared.failure.isEmpty()) {
+        return {NotGivenTheAdvert(pagePath, shared)};
+    }
+    return WriteWithSharedFiles(texts, images, stylePath, {written, pagePath, readAs}, shared,
+                                start == PageStart::Sample);
 }

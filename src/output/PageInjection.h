@@ -108,8 +108,10 @@ struct SharedFiles {
 // Writes one page with the advert. The page is read and checked first (ReadPage; with
 // PageStart::Sample only checked, CheckReplaceable); a page refused there is reported alone and
 // nothing is written on its account. Otherwise the images and the style sheet are written (unless
-// `shared` says they were, or failed), then the page with `texts.codeBlock` injected; where they
-// failed, the page is left as it is (or not made) and reported with `shared.failure`. A page at the
+// `shared` says they were, or failed), all of them or none together with the page, which has
+// `texts.codeBlock` injected; where they failed, the page is left as it is (or not made) and
+// reported with `shared.failure`; where only the page failed, they are tried again with the next
+// page. A page at the
 // path of one of the images or of the style sheet is refused, and so is a page that is a link to a
 // file named like them in any folder or to any style sheet; an image or style sheet that is a link
 // to a file of another kind is refused in its turn (see the README). With PageStart::Sample, made
