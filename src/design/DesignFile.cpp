@@ -173,7 +173,9 @@ public:
             Fail(field, QStringLiteral("cannot hold a zero character"));
             return false;
         }
-        out = base.isEmpty() || path.isEmpty() || QDir::isAbsolutePath(path) ? path : QDir(base).filePath(path);
+        out = base.isEmpty() || path.isEmpty() || QDir::isAbsolutePath(path) ? path
+              : path == u'.'                                                 ? base
+                                                                             : QDir(base).filePath(path);
         return true;
     }
 
@@ -376,6 +378,22 @@ DesignRead Refused(const QString& reason) {
     return {FileResult::Failure({}, reason), false, {}};
 }
 
+// `path` as a design file in `folder` (its own, ending in '/') names it: from the folder where it
+// lies inside it, otherwise whole. Read back from there, either names the same file.
+QString PathFrom(const QString& folder, const QString& path) {
+    if (path.isEmpty()) {
+        return path;
+    }
+    if (path == QStringView(folder).chopped(1)) {
+        return QStringLiteral(".");
+    }
+    if (!path.startsWith(folder)) {
+        return path;
+    }
+    const QString rest = path.mid(folder.size());
+    return rest.isEmpty() ? QStringLiteral(".") : QDir::isRelativePath(rest) ? rest : path;
+}
+
 }  // namespace
 
 DesignRead ParseDesign(QByteArrayView json, const QString& folder) {
@@ -494,7 +512,22 @@ QByteArray DesignJson(const Design& design) {
 }
 
 FileResult WriteDesign(const Design& design, const QString& path) {
-    const QByteArray json = DesignJson(design);
+    // A design kept with its site, or with its templates, still names them once the folder is
+    // moved, copied to another machine or put under version control. Through a link, the folder a
+    // later reading takes its paths from is not known, so they stay whole.
+    Design saved = design;
+    if (!QFileInfo(path).isSymLink()) {
+        QString folder = QFileInfo(path).absolutePath();
+        if (!folder.endsWith(u'/')) {
+            folder += u'/';
+        }
+        saved.templateFolder = PathFrom(folder, design.templateFolder);
+        saved.outputFolder = PathFrom(folder, design.outputFolder);
+        for (QString& page : saved.pages) {
+            page = PathFrom(folder, page);
+        }
+    }
+    const QByteArray json = DesignJson(saved);
     if (json.size() > kMaxDesignFileBytes) {
         return FileResult::Failure(path, QStringLiteral("the design cannot be saved: it would be larger than %1, "
                                                         "more than a design file may hold")

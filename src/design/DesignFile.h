@@ -32,7 +32,8 @@ DesignRead ReadDesign(const QString& path);
 // The file's text for `design`: every setting, except a size and crop offset it does not set.
 QByteArray DesignJson(const Design& design);
 
-// Writes `design` to `path` through ReplaceFile. A design that would not read back as it is (text
+// Writes `design` to `path` through ReplaceFile, its paths inside the file's own folder written
+// from there (unless `path` is a link). A design that would not read back as it is (text
 // that is not valid Unicode, a value out of range, custom code with a zero byte, a file larger than
 // kMaxDesignFileBytes) is refused before anything is written, with the reason.
 FileResult WriteDesign(const Design& design, const QString& path);
