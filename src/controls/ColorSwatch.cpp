@@ -14,10 +14,12 @@ ColorSwatch::ColorSwatch(Pickers& pickers, QRgb color, int id, QWidget* parent)
     , id(id)
     , color(qRgb(qRed(color), qGreen(color), qBlue(color))) {
     setFocusPolicy(Qt::StrongFocus);
+    setAccessibleDescription(QColor(this->color).name());
 }
 
 void ColorSwatch::SetColor(QRgb c) {
     color = qRgb(qRed(c), qGreen(c), qBlue(c));
+    setAccessibleDescription(QColor(color).name());  // what a screen reader says of the swatch
     update();
 }
 
@@ -52,6 +54,7 @@ void ColorSwatch::Pick() {
     const std::optional<QColor> picked = pickers.PickColor(this);
     if (picked && picked->isValid()) {
         color = Design::LineColor(picked->rgb());
+        setAccessibleDescription(QColor(color).name());
         repaint();
         emit colorChanged(id, color);
     }

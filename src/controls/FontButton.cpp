@@ -10,6 +10,23 @@
 
 #include <algorithm>
 
+namespace {
+
+// What a screen reader says of the button: the face and its styles, as the button shows them.
+QString Described(const BannerFont& font) {
+    QStringList words{font.faceName};
+    for (const auto& [on, word] :
+         {std::pair{font.weight >= BannerFont::kBold, "bold"}, std::pair{font.italic, "italic"},
+          std::pair{font.underline, "underlined"}, std::pair{font.strikeOut, "struck out"}}) {
+        if (on) {
+            words.append(QLatin1String(word));
+        }
+    }
+    return words.join(u' ');
+}
+
+}  // namespace
+
 FontButton::FontButton(Pickers& pickers, const QString& faceName, int height, ColorSwatch& swatch, int id,
                        QWidget* parent)
     : QWidget(parent)
@@ -20,10 +37,12 @@ FontButton::FontButton(Pickers& pickers, const QString& faceName, int height, Co
     // The text is drawn in the swatch's colour, so a new colour must reach the face at once.
     connect(&swatch, &ColorSwatch::colorChanged, this, [this] { repaint(); });
     setFocusPolicy(Qt::StrongFocus);
+    setAccessibleDescription(Described(font));
 }
 
 void FontButton::SetLogFont(const BannerFont& f) {
     font = f;
+    setAccessibleDescription(Described(font));
     update();
 }
 
@@ -89,6 +108,7 @@ void FontButton::Pick() {
                       picked->italic(),
                       picked->underline(),
                       picked->strikeOut()};
+    setAccessibleDescription(Described(font));
     repaint();
     emit fontChanged(id);
 }

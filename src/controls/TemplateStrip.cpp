@@ -5,6 +5,7 @@
 #include "controls/KeyboardFocus.h"
 #include "templates/TemplateCatalog.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMetaObject>
 #include <QMouseEvent>
@@ -58,6 +59,7 @@ TemplateStrip::~TemplateStrip() {
 
 void TemplateStrip::Create(const QRect& rect) {
     setGeometry(rect);
+    setAccessibleName(QStringLiteral("Templates"));
     scrollPos = 0;
     columns = 4;
     selectedIndex = 0;
@@ -231,6 +233,10 @@ const QImage& TemplateStrip::Thumbnail(int index) {
 }
 
 void TemplateStrip::Render() {
+    // Every change of the selection is drawn here; a screen reader hears it as the eye sees it.
+    setAccessibleDescription(catalog != nullptr && catalog->IsValidIndex(selectedIndex)
+                                 ? QFileInfo(catalog->PathAt(selectedIndex)).completeBaseName()
+                                 : QString());
     if (clientRect.isEmpty()) {
         backBuffer = QImage();
         return;

@@ -151,6 +151,8 @@ EditorPage::EditorPage(Pickers& pickers, QWidget* parent)
     heightEdit->setObjectName(u"bannerHeightEdit"_s);
     heightEdit->setGeometry(DluRect(70, 5, 14, 12));
     heightEdit->setReadOnly(true);
+    sizeLabel->setBuddy(sizeEdit);
+    heightEdit->setAccessibleName(u"Banner height"_s);
     heightEdit->setFrame(false);
     QLabel* pixelsLabel = MakeLabel(u"pixels"_s, {86, 5, 18, 8}, this);
     // The row reads as one line of text: each text is centred on the framed size field's middle.
@@ -240,6 +242,13 @@ void EditorPage::CreateLine(int index, const BannerLine& defaults) {
     line.offsetList = MakeList(OffsetItems(), OffsetItem(defaults.offset), this);
     line.offsetList->setObjectName(u"offsetList"_s + number);
     line.offsetList->setGeometry(at.offsetList.px());
+    // A screen reader names each control of the row by its line; the labels on screen name only
+    // the text and the offset, and the face, colour and size speak for themselves by sight.
+    line.fontButton->setAccessibleName(u"Font of line "_s + number);
+    line.swatch->setAccessibleName(u"Colour of line "_s + number);
+    line.sizeList->setAccessibleName(u"Size of line "_s + number);
+    line.text->setAccessibleName(u"Text of line "_s + number);
+    line.offsetLabel->setBuddy(line.offsetList);
     // Tab follows the row on screen: the face, its colour, its size, then the text and its offset.
     setTabOrder(line.fontButton, line.swatch);
     setTabOrder(line.swatch, line.sizeList);

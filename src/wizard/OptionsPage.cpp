@@ -49,6 +49,9 @@ OptionsPage::OptionsPage(QWidget* parent)
     }
     titleEdit->setObjectName(QStringLiteral("adTitle"));
     linkEdit->setObjectName(QStringLiteral("linkUrl"));
+    titleLabel->setBuddy(titleEdit);
+    linkLabel->setBuddy(linkEdit);
+    codeLabel->setBuddy(codeEdit);
     // A field cuts its text at 32,767 letters unless told otherwise; a design's text comes back whole.
     titleEdit->setMaxLength(int(kMaxDesignFileBytes));
     linkEdit->setMaxLength(int(kMaxDesignFileBytes));

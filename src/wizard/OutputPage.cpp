@@ -93,6 +93,11 @@ OutputPage::OutputPage(Pickers& pickers, QWidget* parent)
     removeAdvertButton->setObjectName(QStringLiteral("removeAdvert"));
     folderEdit->setObjectName(QStringLiteral("outputFolder"));
     fileEdit->setObjectName(QStringLiteral("fileName"));
+    folderLabel->setBuddy(folderEdit);
+    fileLabel->setBuddy(fileEdit);
+    pageList->setAccessibleName(QStringLiteral("HTML files to modify"));  // a list takes no label's name
+    cspLabel->setBuddy(cspSourcesView);
+    browseButton->setAccessibleName(QStringLiteral("Choose the output directory"));
     listLabel->setObjectName(QStringLiteral("listLabel"));
     pageList->setObjectName(QStringLiteral("pageList"));
     cspSourcesView->setObjectName(QStringLiteral("cspSources"));

@@ -43,6 +43,7 @@ void PreviewPage::Navigate(const QString& path) {
     if (browserCtrl == nullptr) {
         browserCtrl = new HtmlCtrl(pickers, this);
         browserCtrl->setGeometry(kBrowserRect);
+        browserCtrl->setAccessibleName(QStringLiteral("Preview of the page"));
     }
     notice->hide();
     browserCtrl->show();

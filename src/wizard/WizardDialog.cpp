@@ -126,6 +126,9 @@ WizardDialog::WizardDialog(Pickers& pickers, const TemplateSources& templates, c
     // The pictures carry the words; a caption would be drawn over them.
     openDesignButton->setAccessibleName(QStringLiteral("Open design\u2026"));
     saveDesignButton->setAccessibleName(QStringLiteral("Save design\u2026"));
+    backButton->setAccessibleName(QStringLiteral("Back"));
+    nextButton->setAccessibleName(QStringLiteral("Next"));
+    generateButton->setAccessibleName(QStringLiteral("Generate"));
     // Keyboard order follows the row on screen.
     setTabOrder(openDesignButton, saveDesignButton);
     setTabOrder(saveDesignButton, backButton);

@@ -17,6 +17,7 @@
 #include "wizard/TemplatesPage.h"
 #include "wizard/WizardDialog.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -143,6 +144,30 @@ private slots:
     // Each picture shows pixel for pixel as drawn for the screen's pixel ratio: "name.png" at 1,
     // "name@2x.png" at 2 (CTest runs this a second time at 200 %), on a white panel with rounded
     // corners over the background colour.
+    // A screen reader names every control the keyboard reaches, on every step and in each of its
+    // modes: by its own name or by the label beside it. The preview's page names its own content.
+    void everyControl_hasAName() {
+        Start();
+        for (const QString& actions : {u"tab1"_qs, u"tab2"_qs, u"tab3 click@customCodeBox"_qs, u"tab4"_qs, u"tab5"_qs,
+                                       u"click@modifyExisting"_qs}) {
+            Act(actions);
+            for (QWidget* control : wizard->findChildren<QWidget*>()) {
+                const QWidget* browser = control->parentWidget();
+                while (browser != nullptr && !browser->inherits("QWebEngineView")) {
+                    browser = browser->parentWidget();
+                }
+                if (control->focusPolicy() == Qt::NoFocus || !control->isVisible() || browser != nullptr) {
+                    continue;
+                }
+                QAccessibleInterface* named = QAccessible::queryAccessibleInterface(control);
+                QVERIFY2(
+                    !named->text(QAccessible::Name).trimmed().isEmpty() ||
+                        !named->relations(QAccessible::Labelled).isEmpty(),
+                    qPrintable(actions + u": "_qs + control->metaObject()->className() + u' ' + control->objectName()));
+            }
+        }
+    }
+
     void artwork_data() { AddTableRows(QFINDTESTDATA("wizard-artwork.txt")); }
     void artwork() {
         QFETCH(QStringList, row);
