@@ -44,6 +44,7 @@ NewTemplateDialog::NewTemplateDialog(Pickers& pickers, const QString& folder, QW
         styleList->addItem(style.name);
     }
     styleList->setFixedWidth(150);
+    styleList->setAccessibleName(tr("Style"));  // a list takes no label's name
     description = new QLabel(this);
     description->setWordWrap(true);
 
