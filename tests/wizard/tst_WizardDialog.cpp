@@ -35,7 +35,10 @@
 
 namespace {
 
-const QString kTemplatesFolder = QStringLiteral(VORNET_SOURCE_DIR "/data/vornets/");
+// The shipped templates, copied here once for the run (initTestCase): a test that writes beside a
+// template must not reach the checkout.
+const QTemporaryDir kShippedCopy;
+const QString kTemplatesFolder = kShippedCopy.path() + u'/';
 
 // The command line program's standard output for `arguments`; empty when it fails.
 QByteArray Cli(const QStringList& arguments) {
@@ -130,6 +133,13 @@ public:
     static void initMain() { QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); }
 
 private slots:
+    void initTestCase() {
+        QVERIFY(kShippedCopy.isValid());
+        const QDir source(QStringLiteral(VORNET_SOURCE_DIR "/data/vornets"));
+        for (const QString& name : source.entryList(QDir::Files)) {
+            QVERIFY(QFile::copy(source.filePath(name), kTemplatesFolder + name));
+        }
+    }
     void init() {
         previewDir = std::make_unique<QTemporaryDir>();
         configDir = std::make_unique<QTemporaryDir>();
