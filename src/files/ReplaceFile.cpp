@@ -243,8 +243,7 @@ QString Obstacle(const Target& target) {
 }
 
 QString CheckTarget(const Target& target) {
-    // Where nothing of that name was there to be seen, there is nothing to speak of as left alone.
-    const QString left = target.looked ? QStringLiteral("; left as it is") : QStringLiteral("; nothing was written");
+    const QString left = QStringLiteral("; ") + UntouchedEnding(target.looked);
     if (!target.error.isEmpty()) {
         return target.error + left;
     }
@@ -630,6 +629,16 @@ QString LinkFailure(const QString& path) {
     const std::optional<QByteArray> name = EncodedName(path);
     const QString error = name ? Resolve(*name).error : QString();
     return error.isEmpty() ? StatFailure(ELOOP) : error;
+}
+
+bool SomethingAt(const QString& path) {
+    const std::optional<QByteArray> name = EncodedName(path);
+    struct stat info {};
+    return name && ::lstat(name->constData(), &info) == 0;
+}
+
+QString UntouchedEnding(bool somethingThere) {
+    return somethingThere ? QStringLiteral("left as it is") : QStringLiteral("nothing was written");
 }
 
 FileResult CheckReplaceable(const QString& path) {

@@ -78,6 +78,14 @@ QString LinkFailure(const QString& path);
 // full disk or a folder that takes no new files, is not known here.
 FileResult CheckReplaceable(const QString& path);
 
+// Whether anything at all stands at `path`: a file, a folder, another node, or a link, even one that
+// leads nowhere (it is not followed). False too where the path cannot be looked at.
+bool SomethingAt(const QString& path);
+
+// How the message about a file that was refused, or failed before anything was written, ends: what
+// stood at its name is the user's and "left as it is"; where nothing stood, "nothing was written".
+QString UntouchedEnding(bool somethingThere);
+
 // Writes a new file at `path` holding exactly `bytes`, completely or not at all, the way ReplaceFile
 // writes, but never over anything: when something stands at the path (a file, a folder, a link,
 // even one that leads nowhere), or appears there while the file is written, the result says so and

@@ -62,7 +62,8 @@ void ForOnePage(RunReport& report, const FileDone& done, const QString& page, Wo
         work();
     } catch (const std::bad_alloc&) {
         Add(report, done,
-            {FileResult::Failure(page, QStringLiteral("there is not enough memory to rewrite it; left as it is"))});
+            {FileResult::Failure(page, QStringLiteral("there is not enough memory to rewrite it; ") +
+                                           UntouchedEnding(SomethingAt(page)))});
     }
 }
 

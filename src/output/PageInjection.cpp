@@ -308,18 +308,15 @@ PageRead ReadPageText(const QString& path) {
         return PageRead::Success(std::nullopt, path);
     }
     if (!file.status.Ok()) {
-        // A name that nothing can stand at (one too long) has nothing to leave unchanged.
-        const QFileInfo there(path);
-        return PageRead::Failure(path, file.status.error + (there.exists() || there.isSymLink()
-                                                                ? QStringLiteral("; left unchanged")
-                                                                : QStringLiteral("; nothing was written")));
+        // A name that nothing can stand at (one too long) has nothing to leave as it is.
+        return PageRead::Failure(path, file.status.error + QStringLiteral("; ") + UntouchedEnding(SomethingAt(path)));
     }
     // Writing back only the text before a zero byte would lose the rest of the file.
     if (file.bytes.contains('\0')) {
         return PageRead::Failure(path, IsGif(file.bytes)
-                                           ? QStringLiteral("is a GIF image, not a page; left unchanged")
+                                           ? QStringLiteral("is a GIF image, not a page; left as it is")
                                            : QStringLiteral("holds a zero byte (not an 8-bit or UTF-8 text, perhaps "
-                                                            "UTF-16); left unchanged"));
+                                                            "UTF-16); left as it is"));
     }
     return PageRead::Success(std::move(file.bytes), path);
 }
@@ -334,7 +331,7 @@ PageRead ReadPage(const QString& path) {
     // block can still be taken out of one (remove), which leaves its other bytes as they are.
     if (page.value && (page.value->startsWith("\xFF\xFE") || page.value->startsWith("\xFE\xFF"))) {
         return PageRead::Failure(path, QStringLiteral("starts as UTF-16 text does (a byte-order mark), which the "
-                                                      "advert cannot go into; left unchanged"));
+                                                      "advert cannot go into; left as it is"));
     }
     // A page that cannot be written back is refused now, before its image and style sheet go out.
     if (const FileResult target = CheckReplaceable(path); !target.Ok()) {
@@ -422,7 +419,8 @@ QString AdvertFileInTheWay(const QString& pagePath, const QList<ImageFile>& imag
     const auto goesThere = [&](const char* what) {
         const QString where =
             pageIsLink ? QStringLiteral("is a link to %1, where").arg(pageTarget) : QStringLiteral("is where");
-        return QStringLiteral("%1 the advert's %2 goes, not a page; left as it is").arg(where, QLatin1String(what));
+        return QStringLiteral("%1 the advert's %2 goes, not a page; %3")
+            .arg(where, QLatin1String(what), UntouchedEnding(SomethingAt(pagePath)));
     };
     if (landsOn(stylePath)) {
         return goesThere("style sheet");
@@ -444,10 +442,11 @@ QString AdvertFileInTheWay(const QString& pagePath, const QList<ImageFile>& imag
 // image or style sheet is missing shows a broken banner, or an unstyled one in the page's flow, on
 // a live site; the page as it was is the better page.
 FileResult NotGivenTheAdvert(const QString& pagePath, const SharedFiles& shared) {
-    return FileResult::Failure(pagePath,
-                               QFileInfo::exists(pagePath)
-                                   ? QStringLiteral("not given the advert, %1; left as it is").arg(shared.failure)
-                                   : QStringLiteral("not made, %1; nothing was written").arg(shared.failure));
+    // A link to nothing yet is no page to give the advert, but is left as it is.
+    const QString what =
+        QFileInfo::exists(pagePath) ? QStringLiteral("not given the advert") : QStringLiteral("not made");
+    return FileResult::Failure(
+        pagePath, QStringLiteral("%1, %2; %3").arg(what, shared.failure, UntouchedEnding(SomethingAt(pagePath))));
 }
 
 // Writes the images and the style sheet together with `page`, the first of their folder's run to
@@ -536,7 +535,7 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
         InjectCode(page.value.value_or(texts.newPage), texts.codeBlock, texts.earlierCustomCodes);
     if (written.size() > kMaxPageBytes) {
         return {FileResult::Failure(pagePath, QStringLiteral("would be larger than %1 MiB with the advert, and no "
-                                                             "later run could read it; left unchanged")
+                                                             "later run could read it; left as it is")
                                                   .arg(kMaxPageBytes >> 20))};
     }
     if (shared.written) {
