@@ -589,7 +589,8 @@ void AddOutputOptions(OptionTable& t) {
         return QString();
     });
     t.Describe("GLOBS", Text("which files of --site are pages: comma-separated name patterns with *, ? and [abc], "
-                             "in any letter case (default *.html,*.htm)"));
+                             "in any letter case (default %1)")
+                            .arg(QLatin1String(PagePatterns::kDefault)));
     t.Add(QStringLiteral("--trust-design"), Value::None, kGenerate, [](Parsing& p, const QByteArray&) {
         p.trustDesign = true;
         return QString();
