@@ -295,6 +295,11 @@ public:
     void Add(const QString& name, Value value, unsigned scope, Setter set) {
         table.push_back({name, value, scope, std::move(set), {}, {}});
     }
+    // An option that takes a path of `kind` and keeps it where `field` says.
+    void AddPath(const QString& name, Value kind, unsigned scope, QString& (*field)(Parsing&)) {
+        Add(name, kind, scope,
+            [name, kind, field](Parsing& p, const QByteArray& v) { return ParsePath(name, v, field(p), kind); });
+    }
     // Documents the option added last; options that differ only in their line number share a text.
     void Describe(const char* valueName, const QString& help, Completion completion = Completion::None,
                   const char* choices = "") {
@@ -514,11 +519,9 @@ void AddAdvertOptions(OptionTable& t) {
 
 // Where the output goes: the files of compose, code's forms, the generate and preview targets.
 void AddOutputOptions(OptionTable& t) {
-    t.Add(QStringLiteral("--gif"), Value::File, kCompose,
-          [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--gif"), v, p.r.gifPath); });
+    t.AddPath(QStringLiteral("--gif"), Value::File, kCompose, [](Parsing& p) -> QString& { return p.r.gifPath; });
     t.Describe("FILE", Text("save the banner as this GIF"), Completion::File, "*.gif");
-    t.Add(QStringLiteral("--png"), Value::File, kCompose,
-          [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--png"), v, p.r.pngPath); });
+    t.AddPath(QStringLiteral("--png"), Value::File, kCompose, [](Parsing& p) -> QString& { return p.r.pngPath; });
     t.Describe("FILE", Text("save the composed banner as this PNG"), Completion::File, "*.png");
     t.Add(QStringLiteral("--css"), Value::None, kCode, [](Parsing& p, const QByteArray&) {
         p.r.css = true;
@@ -532,9 +535,7 @@ void AddOutputOptions(OptionTable& t) {
     t.Describe("", Text("print what a Content-Security-Policy must allow for the block's inline script and style, "
                         "one line per directive such as script-src 'sha256-...'; nothing with --static, whose block "
                         "has neither"));
-    t.Add(QStringLiteral("--out"), Value::Folder, kTarget, [](Parsing& p, const QByteArray& v) {
-        return ParsePath(QStringLiteral("--out"), v, p.outFolder, Value::Folder);
-    });
+    t.AddPath(QStringLiteral("--out"), Value::Folder, kTarget, [](Parsing& p) -> QString& { return p.outFolder; });
     t.Describe("FOLDER", Text("write a new page, the banner and the style sheet into FOLDER"), Completion::Folder);
     t.Add(QStringLiteral("--file"), Value::Name, kTarget, [](Parsing& p, const QByteArray& v) {
         QString name;
@@ -560,18 +561,15 @@ void AddOutputOptions(OptionTable& t) {
                Text("put the code block into PAGE, replacing an earlier one; may be repeated; a PAGE that does not "
                     "exist yet is made from the sample page"),
                Completion::File);
-    t.Add(QStringLiteral("--dir"), Value::Folder, kPreview, [](Parsing& p, const QByteArray& v) {
-        return ParsePath(QStringLiteral("--dir"), v, p.r.previewFolder, Value::Folder);
-    });
+    t.AddPath(QStringLiteral("--dir"), Value::Folder, kPreview,
+              [](Parsing& p) -> QString& { return p.r.previewFolder; });
     t.Describe("FOLDER", Text("write the preview files into FOLDER (default: a private folder of your own)"),
                Completion::Folder);
-    t.Add(QStringLiteral("--save"), Value::File, kDesign | kMakeTemplate,
-          [](Parsing& p, const QByteArray& v) { return ParsePath(QStringLiteral("--save"), v, p.r.savePath); });
+    t.AddPath(QStringLiteral("--save"), Value::File, kDesign | kMakeTemplate,
+              [](Parsing& p) -> QString& { return p.r.savePath; });
     t.Describe("FILE", Text("write the design (design) or the template (make-template, a name ending in .gif) to FILE"),
                Completion::File);
-    t.Add(QStringLiteral("--site"), Value::Folder, kSite, [](Parsing& p, const QByteArray& v) {
-        return ParsePath(QStringLiteral("--site"), v, p.r.siteFolder, Value::Folder);
-    });
+    t.AddPath(QStringLiteral("--site"), Value::Folder, kSite, [](Parsing& p) -> QString& { return p.r.siteFolder; });
     t.Describe("DIR",
                Text("take the pages of the whole folder tree DIR, folder by folder in sorted order; hidden folders "
                     "and files (.name) and linked folders are not entered, so the walk cannot loop; linked pages are "
