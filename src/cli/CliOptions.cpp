@@ -87,6 +87,9 @@ struct Option {
     Setter set;
     OptionDoc doc;
     QString heading;  // the group the help lists it under, when not the one of its scope
+    // Where a run writes or reads its files: a second one would silently leave the first out, where
+    // a second setting (--size) only overrides one, as a design's settings are overridden.
+    bool once = false;
 };
 
 // The scopes that the help lists under a heading of their own; other options are listed under
@@ -293,12 +296,13 @@ QString ReadDesignFile(Parsing& p, const QByteArray& value) {
 class OptionTable {
 public:
     void Add(const QString& name, Value value, unsigned scope, Setter set) {
-        table.push_back({name, value, scope, std::move(set), {}, {}});
+        table.push_back({name, value, scope, std::move(set), {}, {}, false});
     }
     // An option that takes a path of `kind` and keeps it where `field` says.
     void AddPath(const QString& name, Value kind, unsigned scope, QString& (*field)(Parsing&)) {
         Add(name, kind, scope,
             [name, kind, field](Parsing& p, const QByteArray& v) { return ParsePath(name, v, field(p), kind); });
+        table.back().once = true;
     }
     // Documents the option added last; options that differ only in their line number share a text.
     void Describe(const char* valueName, const QString& help, Completion completion = Completion::None,
@@ -319,6 +323,7 @@ QString Hex(QRgb color) {
 // The design file, the template, the banner's size and corner.
 void AddBannerOptions(OptionTable& t) {
     t.Add(QStringLiteral("--design"), Value::File, kBanner | kRemove, ReadDesignFile);
+    t.Last().once = true;
     t.Describe("FILE", QStringLiteral("read the settings from this design first; the other options change single ones"),
                Completion::File, "*.vornetad");
     t.Last().heading = QStringLiteral("Design options");
@@ -550,6 +555,7 @@ void AddOutputOptions(OptionTable& t) {
         p.fileGiven = true;
         return QString();
     });
+    t.Last().once = true;
     t.Describe("NAME", QStringLiteral("the new page's file name (default %1)").arg(Design().fileName));
     t.Add(QStringLiteral("--modify"), Value::File, kTarget, [](Parsing& p, const QByteArray& v) {
         QString page;
@@ -569,11 +575,16 @@ void AddOutputOptions(OptionTable& t) {
               [](Parsing& p) -> QString& { return p.r.savePath; });
     t.Describe("FILE", Text("write the design (design) or the template (make-template, a name ending in .gif) to FILE"),
                Completion::File);
-    t.AddPath(QStringLiteral("--site"), Value::Folder, kSite, [](Parsing& p) -> QString& { return p.r.siteFolder; });
+    t.Add(QStringLiteral("--site"), Value::Folder, kSite, [](Parsing& p, const QByteArray& v) {
+        QString folder;
+        QString error = ParsePath(QStringLiteral("--site"), v, folder, Value::Folder);
+        p.r.siteFolders.append(folder);
+        return error;
+    });
     t.Describe("DIR",
                Text("take the pages of the whole folder tree DIR, folder by folder in sorted order; hidden folders "
                     "and files (.name) and linked folders are not entered, so the walk cannot loop; linked pages are "
-                    "pages"),
+                    "pages; may be repeated, each page is taken once"),
                Completion::Folder);
     t.Add(QStringLiteral("--match"), Value::Word, kSite, [](Parsing& p, const QByteArray& v) -> QString {
         QString text;
@@ -586,6 +597,7 @@ void AddOutputOptions(OptionTable& t) {
         p.r.siteMatch = text;
         return QString();
     });
+    t.Last().once = true;
     t.Describe("GLOBS", Text("which files of --site are pages: comma-separated name patterns with *, ? and [abc], "
                              "in any letter case (default %1)")
                             .arg(QLatin1String(PagePatterns::kDefault)));
@@ -690,7 +702,7 @@ QString OptionAsName(const std::vector<Option>& table, const Option& option, con
 QString SetTarget(Parsing& p) {
     Design& design = p.r.design;
     const bool remove = p.r.command == Command::Remove;
-    const bool site = !p.r.siteFolder.isEmpty();
+    const bool site = !p.r.siteFolders.isEmpty();
     if (int(!p.outFolder.isEmpty()) + int(!p.modifyPages.isEmpty()) + int(site) > 1) {
         return remove ? QStringLiteral("remove needs either pages or --site DIR, not both")
                       : QStringLiteral("either --out FOLDER, --modify PAGE or --site DIR, not two of them");
@@ -921,12 +933,14 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
         }
         given.push_back({option, value});
     }
+    for (auto g = given.begin(); g != given.end(); ++g) {
+        if (g->option->once && std::any_of(given.begin(), g, [&g](const Given& e) { return e.option == g->option; })) {
+            return fail(QStringLiteral("%1 may be given once").arg(g->option->name));
+        }
+    }
     const auto isDesign = [](const Given& g) {
         return g.option->name == u"--design";
     };
-    if (std::count_if(given.begin(), given.end(), isDesign) > 1) {
-        return fail(QStringLiteral("--design may be given once"));
-    }
     std::stable_partition(given.begin(), given.end(), isDesign);
     for (const Given& g : given) {
         if (const QString error = g.option->set(parsing, g.value); !error.isEmpty()) {

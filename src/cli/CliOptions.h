@@ -34,8 +34,8 @@ struct CliRequest {
     QString previewFolder;
     QString templatesFolder;
     QString savePath;
-    QString siteFolder;  // --site: the pages of this folder tree, found when the run starts
-    QString siteMatch;   // --match as given; empty: PagePatterns::kDefault
+    QStringList siteFolders;  // --site: the pages of these folder trees, found when the run starts
+    QString siteMatch;        // --match as given; empty: PagePatterns::kDefault
     // make-template: the look by name, and the colours given for it (the look's defaults for the others).
     QString templateStyle;
     std::array<std::optional<QRgb>, 3> templateColors;

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QSet>
 
 #include <cstdio>
 #include <optional>
@@ -105,27 +106,38 @@ int ExitStatus(const RunReport& report, bool problemsBefore) {
     return report.Ok() && !problemsBefore ? 0 : 1;
 }
 
-// The pages a run takes: the design's, or those of the --site tree; nothing (after a message) when
-// the tree's folder cannot be listed. Full paths, so that every path printed is one. What the walk
-// could not take is printed before the run, and `problemsFound` says whether there was any.
+// The pages a run takes: the design's, or those of the --site trees, each page once, in the order
+// of the trees; nothing (after a message) when a tree's folder cannot be listed, so that no tree is
+// left out of a run that reports success. Full paths, so that every path printed is one. What the
+// walks could not take is printed before the run, and `problemsFound` says whether there was any.
 std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFound) {
-    if (request.siteFolder.isEmpty()) {
+    if (request.siteFolders.isEmpty()) {
         return request.design.pages;
     }
     const QString match = request.siteMatch.isEmpty() ? QLatin1String(PagePatterns::kDefault) : request.siteMatch;
-    SitePages site = WalkSite(QDir(request.siteFolder).absolutePath(), PagePatterns::Parse(match));
-    if (!site.status.Ok()) {
-        PrintLine(stderr, QStringLiteral("vornetad-cli: --site: %1: %2").arg(site.status.path, site.status.error));
-        return std::nullopt;
+    QStringList pages;
+    QSet<QString> taken;  // trees may overlap (a folder and one inside it)
+    for (const QString& folder : request.siteFolders) {
+        SitePages site = WalkSite(QDir(folder).absolutePath(), PagePatterns::Parse(match));
+        if (!site.status.Ok()) {
+            PrintLine(stderr, QStringLiteral("vornetad-cli: --site: %1: %2").arg(site.status.path, site.status.error));
+            return std::nullopt;
+        }
+        if (site.pages.isEmpty() && site.problems.isEmpty()) {
+            PrintLine(stdout, QStringLiteral("%1: no pages match %2").arg(site.status.path, match));
+        }
+        for (const FileResult& problem : site.problems) {
+            PrintFailure(problem);
+        }
+        problemsFound = problemsFound || !site.problems.isEmpty();
+        for (QString& page : site.pages) {
+            if (!taken.contains(page)) {
+                taken.insert(page);
+                pages.append(std::move(page));
+            }
+        }
     }
-    if (site.pages.isEmpty() && site.problems.isEmpty()) {
-        PrintLine(stdout, QStringLiteral("%1: no pages match %2").arg(site.status.path, match));
-    }
-    for (const FileResult& problem : site.problems) {
-        PrintFailure(problem);
-    }
-    problemsFound = !site.problems.isEmpty();
-    return std::move(site.pages);
+    return pages;
 }
 
 }  // namespace
@@ -186,7 +198,7 @@ int RunGenerate(const CliRequest& request) {
             return 2;
         }
         target.pages = std::move(*pages);
-        target.pagesFound = !request.siteFolder.isEmpty();
+        target.pagesFound = !request.siteFolders.isEmpty();
     }
     std::optional<CodeTexts> texts = BuiltInTexts();
     if (!texts) {

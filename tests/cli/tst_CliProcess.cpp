@@ -91,9 +91,10 @@ private slots:
         }
         QVERIFY2(after == before, "a file that stdout does not name changed");
         // One line of our own per failure; bad usage adds the hint to --help, unless the design file
-        // is what could not be read.
+        // or a site's folder is what could not be read.
         const QStringList errLines = errText.split(u'\n', Qt::SkipEmptyParts);
-        const bool hint = status == 2 && !err.startsWith(u"vornetad-cli: --design: \"");
+        const bool hint =
+            status == 2 && !err.startsWith(u"vornetad-cli: --design: \"") && !err.startsWith(u"vornetad-cli: --site: ");
         QCOMPARE(errLines.size(), err.isEmpty() ? 0 : hint ? 2 : 1);
         QVERIFY2(err.isEmpty() || errLines[0].startsWith(err), qPrintable(errText));
     }
