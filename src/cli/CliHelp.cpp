@@ -53,10 +53,10 @@ std::vector<ExitCode> ExitCodes() {
                            "were still written, and no file was damaged; or what the run printed could not be "
                            "written to standard output")},
         {2, QStringLiteral("bad usage or a bad option value; nothing was written")},
-        {130, QStringLiteral("interrupted by Ctrl+C (SIGINT), SIGTERM or a closed terminal (SIGHUP): the run stopped "
-                             "after the file in progress, "
-                             "so every file is either as it was or completely written; a second signal ends it at "
-                             "once, still without leaving a temporary file")},
+        {130, QStringLiteral("interrupted by Ctrl+C (SIGINT), SIGTERM, a closed terminal (SIGHUP) or the soft limit "
+                             "on processor time (SIGXCPU): the run stopped after the file in progress, so every file "
+                             "is either as it was or completely written; a second signal, or Ctrl+\\ (SIGQUIT), "
+                             "ends it at once, still without leaving a temporary file or a set of files half new")},
     };
 }
 

@@ -5,6 +5,7 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace {
@@ -19,11 +20,15 @@ constexpr int kNotedFiles = 8;
 std::atomic<int> g_temporaries = 0;  // may count past kNotedFiles; those names are not kept
 char g_temporary[kNotedFiles][PATH_MAX + 1] = {};
 
-extern "C" void OnStopSignal(int signal) {
-    if (g_stopRequested == 0) {
-        g_stopRequested = 1;
-        return;
-    }
+// Set, by the signal that ends the process, before it looks whether any work holds it off; the
+// work looks at it when it starts and when it is done, so one of the two ends the process.
+std::atomic<int> g_ending = 0;
+std::atomic<int> g_holding = 0;
+static_assert(std::atomic<int>::is_always_lock_free);
+
+// Removes the temporary files named, then ends the process as the signal would have: at once, or
+// in a handler, where the signal is blocked, as soon as the handler returns.
+void EndNow(int signal) {
     const int noted = std::min(g_temporaries.load(std::memory_order_acquire), kNotedFiles);
     for (int i = 0; i < noted; ++i) {
         if (g_temporary[i][0] != '\0') {
@@ -34,6 +39,27 @@ extern "C" void OnStopSignal(int signal) {
     standard.sa_handler = SIG_DFL;
     ::sigaction(signal, &standard, nullptr);
     ::raise(signal);
+}
+
+// Ends the process for the signal that asked while a hold stood, on the thread that held it.
+void EndAfterHold(int signal) {
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    ::pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    EndNow(signal);
+}
+
+extern "C" void OnStopSignal(int signal) {
+    // Ctrl+\ asks to quit now; the others ask first for a stop between two files.
+    if (signal != SIGQUIT && g_stopRequested == 0) {
+        g_stopRequested = 1;
+        return;
+    }
+    g_ending = signal;
+    if (g_holding == 0) {
+        EndNow(signal);
+    }
 }
 
 }  // namespace
@@ -47,7 +73,7 @@ void StopOnSignals() {
     // A closed terminal (SIGHUP) stops a run as Ctrl+C does, rather than in the middle of a file.
     // A signal the run was started to ignore (by nohup, or in a script's background job) stays
     // ignored.
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGXCPU, SIGQUIT}) {
         struct sigaction current {};
         if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
             ::sigaction(signal, &action, nullptr);
@@ -83,5 +109,20 @@ void NoteTemporaryFile(const QByteArray& path) {
 void ForgetTemporaryFile() {
     if (const int noted = g_temporaries.load(std::memory_order_relaxed); noted > 0) {
         g_temporaries.store(noted - 1, std::memory_order_release);
+    }
+}
+
+SignalHold::SignalHold() {
+    ++g_holding;
+    if (const int signal = g_ending; signal != 0) {
+        EndAfterHold(signal);
+    }
+}
+
+SignalHold::~SignalHold() {
+    if (--g_holding == 0) {
+        if (const int signal = g_ending; signal != 0) {
+            EndAfterHold(signal);
+        }
     }
 }

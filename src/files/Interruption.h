@@ -7,11 +7,23 @@
 // program that runs for a while asks that the signals only set a flag, which its runs read between
 // two files.
 
-// From now on, SIGINT (Ctrl+C), SIGTERM and SIGHUP (a closed terminal) ask the run to stop after the
-// file in progress; one that the process was started to ignore (nohup) stays ignored. A second one
-// ends the process at once, as the signal would have, after removing the temporary file that
-// ReplaceFile is writing, if any: an impatient user gets no half-written file either.
+// From now on, SIGINT (Ctrl+C), SIGTERM, SIGHUP (a closed terminal) and SIGXCPU (the soft limit on
+// processor time) ask the run to stop after the file in progress; one that the process was started
+// to ignore (nohup) stays ignored. A second one, or a first SIGQUIT (Ctrl+\), ends the process at
+// once, as the signal would have, after removing the temporary files that ReplaceFile is writing,
+// if any: an impatient user gets no half-written file either. Where a SignalHold stands, at its end.
 void StopOnSignals();
+
+// Holds off the end a signal asks for while it stands: a file made but not yet named by
+// NoteTemporaryFile, or a set of files half renamed, would be left behind, or left half new. The
+// process ends when the last hold goes, or at once where the end was asked for before it came.
+class SignalHold {
+public:
+    SignalHold();
+    ~SignalHold();
+    SignalHold(const SignalHold&) = delete;
+    SignalHold& operator=(const SignalHold&) = delete;
+};
 
 // Whether a signal, or RequestStop, has asked the run to stop.
 bool StopRequested();

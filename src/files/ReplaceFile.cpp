@@ -180,7 +180,6 @@ bool KeepsOwnerAndGroup(const Target& old) {
     if (fd < 0) {
         return true;
     }
-    NoteTemporaryFile(probePath);
     const bool keeps = GiveOwnerAndGroup(fd, old.info);
     ::close(fd);
     ::unlink(probePath.constData());
@@ -251,8 +250,8 @@ QString CheckTarget(const Target& target) {
     return obstacle.isEmpty() ? obstacle : obstacle + left;
 }
 
-// A new, empty file in `folder` named after `name`, created with `mode` (less the umask); -1 with
-// errno set when none can be made.
+// A new, empty file in `folder` named after `name`, created with `mode` (less the umask) and named
+// by NoteTemporaryFile; -1 with errno set when none can be made.
 int CreateTemporary(const QByteArray& folder, const QByteArray& name, mode_t mode, QByteArray& tempPath) {
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     // Long names leave room for the suffix within the file system's limit on one name.
@@ -262,7 +261,12 @@ int CreateTemporary(const QByteArray& folder, const QByteArray& name, mode_t mod
         for (int i = 0; i < 6; ++i) {
             tempPath += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
         }
+        // A signal's end between the making and the naming would leave the file behind.
+        const SignalHold hold;
         const int fd = ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        if (fd >= 0) {
+            NoteTemporaryFile(tempPath);
+        }
         if (fd >= 0 || errno != EEXIST) {
             return fd;
         }
@@ -374,7 +378,6 @@ std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteAr
                                  : QStringLiteral("cannot create a file in the folder"),
                           error};
     }
-    NoteTemporaryFile(tempPath);
     const auto fail = [&](const QString& what, int error, bool open) {
         if (open) {
             ::close(fd);
@@ -475,10 +478,15 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
     // The last look before any old file goes: one changed meanwhile keeps its change, and so the
     // set stays whole.
     for (size_t i = 0; !failure && i < staged.size(); ++i) {
-        if (files[qsizetype(i)].readAs && StampOf(staged[i].target) != *files[qsizetype(i)].readAs) {
-            failure = FileResult::Failure(files[qsizetype(i)].path,
-                                          QStringLiteral("was changed while it was being rewritten; left as it is, "
-                                                         "with that change (run again)"));
+        const std::optional<FileStamp>& readAs = files[qsizetype(i)].readAs;
+        if (const FileStamp now = StampOf(staged[i].target); readAs && now != *readAs) {
+            // Made anew, a page the user has just deleted would come back.
+            failure = FileResult::Failure(
+                files[qsizetype(i)].path,
+                readAs->exists && !now.exists
+                    ? QStringLiteral("was deleted while it was being rewritten; not made anew")
+                    : QStringLiteral("was changed while it was being rewritten; left as it is, with that change "
+                                     "(run again)"));
         }
     }
     QList<FileResult> results;
@@ -505,6 +513,8 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
     // the set mixed, and the results say which old files stayed. The files after it stay too: a
     // set is written in the order its files need each other (a page last, after its image).
     QString failedRename;
+    // A signal's end in the middle would leave the set half new.
+    std::optional<SignalHold> hold(std::in_place);
     for (qsizetype i = 0; i < files.size(); ++i) {
         const Staged& file = staged[size_t(i)];
         if (!failedRename.isEmpty()) {
@@ -531,6 +541,7 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
     for (const QByteArray& folder : std::as_const(folders)) {
         FlushFolder(folder);
     }
+    hold.reset();
     return results;
 }
 
@@ -578,6 +589,7 @@ FileResult CreateNewFile(QByteArrayView bytes, const QString& path) {
     // The name is taken only if nothing has appeared there since it was looked at: a file made in
     // the meantime is never replaced. A file system that cannot rename so gets a hard link, which
     // fails in the same way.
+    std::optional<SignalHold> hold(std::in_place);
     int moved = ::renameat2(AT_FDCWD, tempPath.constData(), AT_FDCWD, name->constData(), RENAME_NOREPLACE);
     if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {
         moved = ::link(tempPath.constData(), name->constData());
@@ -590,6 +602,7 @@ FileResult CreateNewFile(QByteArrayView bytes, const QString& path) {
         ::unlink(tempPath.constData());
     }
     ForgetTemporaryFile();
+    hold.reset();
     if (moved != 0) {
         const int error = moveError;
         if (error == EEXIST) {

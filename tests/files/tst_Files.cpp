@@ -346,15 +346,22 @@ private slots:
     }
 
     // A rewrite made from what was read never lands over a change made meanwhile, such as an
-    // editor saving the page in place or as a new file: the change stays, no temporary file is left.
+    // editor saving the page in place or as a new file: the change stays, no temporary file is left,
+    // and the reason says what happened (a page deleted is not to be made again by a second run).
     void rewrite_keepsAChangeMadeMeanwhile_data() {
         QTest::addColumn<QString>("change");
-        for (const char* change : {"none", "edited in place", "saved as a new file", "made", "deleted"}) {
-            QTest::newRow(change) << QString::fromLatin1(change);
+        QTest::addColumn<QString>("reason");
+        for (const auto& [change, reason] : {std::pair{"none", ""},
+                                             {"edited in place", "was changed while"},
+                                             {"saved as a new file", "was changed"},
+                                             {"made", "was changed"},
+                                             {"deleted", "was deleted while it was being rewritten; not made anew"}}) {
+            QTest::newRow(change) << QString::fromLatin1(change) << QString::fromLatin1(reason);
         }
     }
     void rewrite_keepsAChangeMadeMeanwhile() {
         QFETCH(QString, change);
+        QFETCH(QString, reason);
         Scene scene;
         const QString page = scene.Path(u"page.html"_qs);
         scene.Make({}, change == u"made" ? "" : "page.html", "old");
@@ -372,6 +379,7 @@ private slots:
         const auto before = Snapshot(scene.Path({}));
         const FileResult result = ReplaceFile("ours", page, readAs);
         QCOMPARE(result.Ok(), change == u"none");
+        QVERIFY2(reason.isEmpty() || result.error.startsWith(reason), qPrintable(result.error));
         QVERIFY(change == u"none" ? ReadAll(page) == "ours" : Snapshot(scene.Path({})) == before);
     }
 
