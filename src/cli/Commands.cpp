@@ -27,6 +27,10 @@ namespace {
 
 void PrintLine(std::FILE* stream, const QString& text) {
     const QByteArray bytes = PrintableText(text).toUtf8() + '\n';
+    if (stream == stdout) {
+        PrintOut(bytes);  // which keeps the reason a line failed, for the final check of the output
+        return;
+    }
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
 }
 

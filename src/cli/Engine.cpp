@@ -48,8 +48,9 @@ int RunRequest(const CliRequest& request, char* program) {
 
 }  // namespace
 
-extern "C" Q_DECL_EXPORT int VornetadCliEngine(const CliRequest* request, size_t requestSize, const char* version,
-                                               char* program) {
+namespace {
+
+int RunChecked(const CliRequest* request, size_t requestSize, const char* version, char* program) {
     if (requestSize != sizeof(CliRequest) || std::strcmp(version, VORNET_VERSION) != 0) {
         std::fprintf(stderr, "vornetad-cli: its engine is version %s, the program %s; install them again\n",
                      VORNET_VERSION, version);
@@ -73,5 +74,14 @@ extern "C" Q_DECL_EXPORT int VornetadCliEngine(const CliRequest* request, size_t
                    stderr);
         return 130;
     }
+    return status;
+}
+
+}  // namespace
+
+extern "C" Q_DECL_EXPORT int VornetadCliRun(const CliRequest* request, size_t requestSize, const char* version,
+                                            char* program, int* outputError) {
+    const int status = RunChecked(request, requestSize, version, program);
+    *outputError = FirstOutputError();
     return status;
 }

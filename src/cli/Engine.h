@@ -10,5 +10,10 @@
 //
 // The module's entry runs an accepted request and returns the exit status. `requestSize` and
 // `version` are those the program was built with; a module of another build refuses to run.
-using EngineEntry = int (*)(const CliRequest* request, size_t requestSize, const char* version, char* program);
-inline constexpr char kEngineEntry[] = "VornetadCliEngine";
+// `outputError` receives why the first line the module printed failed (an errno value; 0 when none
+// did): the module has its own copy of the printing, whose record the program cannot read, and the
+// program's final check of its output needs the reason. The entry's name changes with its
+// parameters, so that a module and a program of different builds never call each other wrongly.
+using EngineEntry = int (*)(const CliRequest* request, size_t requestSize, const char* version, char* program,
+                            int* outputError);
+inline constexpr char kEngineEntry[] = "VornetadCliRun";

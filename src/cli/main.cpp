@@ -18,6 +18,9 @@
 
 namespace {
 
+// Why the first line the engine module printed failed, which it reports back (see EngineEntry).
+int engineOutputError = 0;
+
 // Standard error carries the program's own failure lines only, so scripts can read them; Qt's
 // notes about its environment (such as a missing runtime folder) are shown only on request.
 void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
@@ -37,7 +40,7 @@ int RunInEngine(const CliRequest& request, char* program) {
                      qUtf8Printable(engine.errorString()));
         return 1;
     }
-    return entry(&request, sizeof request, VORNET_VERSION, program);
+    return entry(&request, sizeof request, VORNET_VERSION, program, &engineOutputError);
 }
 
 // Puts a pipe end on the closed stream's number: the read end for stdin, the write end, with no
@@ -94,7 +97,7 @@ int WithOutputChecked(int status, bool stdoutClosed) {
     }
     // A line that failed before the end took its reason along, unless it was printed here; the last
     // flush knows its own.
-    const int first = FirstOutputError();
+    const int first = FirstOutputError() != 0 ? FirstOutputError() : engineOutputError;
     const char* reason = stdoutClosed ? "it is closed"
                          : first != 0 ? std::strerror(first)
                          : flushed    ? nullptr
