@@ -601,6 +601,12 @@ void AddOutputOptions(OptionTable& t) {
     t.Describe("GLOBS", Text("which files of --site are pages: comma-separated name patterns with *, ? and [abc], "
                              "in any letter case (default %1)")
                             .arg(QLatin1String(PagePatterns::kDefault)));
+    t.Add(QStringLiteral("--dry-run"), Value::None, kGenerate | kRemove, [](Parsing& p, const QByteArray&) {
+        p.r.dryRun = true;
+        return QString();
+    });
+    t.Describe("", Text("write nothing, but list the files the run would write and report those it would fail "
+                        "at, as the run itself would (what only writing shows, such as a full disk, is not known)"));
     t.Add(QStringLiteral("--trust-design"), Value::None, kGenerate, [](Parsing& p, const QByteArray&) {
         p.trustDesign = true;
         return QString();

@@ -36,6 +36,7 @@ struct CliRequest {
     QString savePath;
     QStringList siteFolders;  // --site: the pages of these folder trees, found when the run starts
     QString siteMatch;        // --match as given; empty: PagePatterns::kDefault
+    bool dryRun = false;      // --dry-run: every file checked as the run would write it, none written
     // make-template: the look by name, and the colours given for it (the look's defaults for the others).
     QString templateStyle;
     std::array<std::optional<QRgb>, 3> templateColors;

@@ -204,6 +204,7 @@ int RunGenerate(const CliRequest& request) {
         target.pages = std::move(*pages);
         target.pagesFound = !request.siteFolders.isEmpty();
     }
+    target.dryRun = request.dryRun;
     std::optional<CodeTexts> texts = BuiltInTexts();
     if (!texts) {
         return 1;
@@ -220,8 +221,9 @@ int RunRemove(const CliRequest& request) {
         return 2;
     }
     const Design& design = request.design;
-    return ExitStatus(
-        RemoveAdvert(*pages, design.customCodeEnabled ? design.customCode : QByteArray(), {}, PrintResult), problems);
+    return ExitStatus(RemoveAdvert(*pages, design.customCodeEnabled ? design.customCode : QByteArray(), {}, PrintResult,
+                                   request.dryRun),
+                      problems);
 }
 
 int RunPreview(const CliRequest& request) {

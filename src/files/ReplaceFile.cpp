@@ -545,6 +545,26 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
     return results;
 }
 
+QList<FileResult> CheckFiles(const QList<FileToWrite>& files) {
+    QList<FileResult> results;
+    for (const FileToWrite& file : files) {
+        results.append(CheckReplaceable(file.path));
+    }
+    const auto failed = std::find_if(results.begin(), results.end(), [](const FileResult& r) { return !r.Ok(); });
+    if (failed != results.end()) {
+        const QString failedPath = failed->path;
+        const QString failedName = QFileInfo(failedPath).fileName();
+        for (FileResult& result : results) {
+            if (result.path != failedPath) {
+                result =
+                    FileResult::Failure(result.path, QLatin1String(kLeftForAnother) +
+                                                         QStringLiteral("%1 could not be written").arg(failedName));
+            }
+        }
+    }
+    return results;
+}
+
 QString WriteTarget(const QString& path) {
     const std::optional<QByteArray> name = EncodedName(path);
     if (!name) {

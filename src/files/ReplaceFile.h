@@ -64,6 +64,15 @@ inline constexpr char kLeftForAnother[] = "left as it was, since ";
 // node, a change meanwhile) leaves every old file as it was. One result per file, in order.
 [[nodiscard]] QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files);
 
+// How a run puts a set of files in place: ReplaceFiles, or CheckFiles for a run that only shows what
+// it would do.
+using WriteFiles = QList<FileResult> (*)(const QList<FileToWrite>& files);
+
+// What ReplaceFiles would do with each file of a set, found as CheckReplaceable finds it, without
+// writing anything: one result per file, in order, a failure taking the rest of the set with it
+// as it does there. What only the writing shows (a full disk) is not known.
+[[nodiscard]] QList<FileResult> CheckFiles(const QList<FileToWrite>& files);
+
 // Where ReplaceFile writes for `path`: the end of its chain of links, in a folder named as the
 // system names it (its own links resolved). Two paths that land on one file give the same text,
 // though one may be a link to the other, or the file not be there yet.

@@ -107,6 +107,7 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
     // Quantizing and encoding cost far more than a page; a site has many folders.
     const BannerGif gif(banner);
     const BannerGif gif2x(settings.options.hidpi ? banner2x : QImage());
+    const WriteFiles write = target.dryRun ? CheckFiles : ReplaceFiles;
 
     RunReport report;
     if (target.createNew) {
@@ -116,7 +117,7 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
         ForOnePage(report, done, page, [&] {
             Add(report, done,
                 WritePage(texts, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName), page,
-                          shared));
+                          shared, PageStart::AsItIs, write));
         });
         return report;
     }
@@ -138,14 +139,14 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
         ForOnePage(report, done, page, [&] {
             Add(report, done,
                 WritePage(texts, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName), page,
-                          shared, target.pagesFound ? PageStart::Found : PageStart::AsItIs));
+                          shared, target.pagesFound ? PageStart::Found : PageStart::AsItIs, write));
         });
     }
     return report;
 }
 
 RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, const QByteArrayList& earlierCustomCodes,
-                       const FileDone& done) {
+                       const FileDone& done, bool dryRun) {
     RunReport report;
     QStringList cleanedFolders;  // in the order of their first cleaned page
     QSet<QString> cleaned;
@@ -169,7 +170,8 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
                 report.notes.append(page + QStringLiteral(": no advert"));
                 return;
             }
-            const FileResult written = ReplaceFile(removal.page, page, readAs);
+            const FileResult written =
+                (dryRun ? CheckFiles : ReplaceFiles)({{removal.page, page, readAs}}).constFirst();
             if (written.Ok() && !cleaned.contains(FolderOf(page))) {
                 cleaned.insert(FolderOf(page));
                 cleanedFolders.append(FolderOf(page));

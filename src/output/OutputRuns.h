@@ -20,6 +20,7 @@ struct OutputTarget {
     QStringList pages;
     bool removeAdvert = false;  // with `pages`: the advert taken out of them instead of put in
     bool pagesFound = false;    // `pages` were found on disk (a site's), so none is made from the sample
+    bool dryRun = false;        // every file checked as the run would write it, none written (CheckFiles)
 };
 
 // Every file a run wrote or failed to write, in order.
@@ -55,9 +56,9 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
 // touched, and noted as having none; a page that cannot be read, or written back when it must be,
 // is a failure. Each folder's images and style sheet stay, since other pages may use them; the
 // notes say so for every folder that had a page cleaned and still holds any of them. A failure
-// never stops the run.
+// never stops the run. With `dryRun`, each page is checked as it would be written back, and none is.
 RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode,
-                       const QByteArrayList& earlierCustomCodes = {}, const FileDone& done = {});
+                       const QByteArrayList& earlierCustomCodes = {}, const FileDone& done = {}, bool dryRun = false);
 
 // The preview run: writes "adPreview.gif" (with the hidpi option "adPreview@2x.gif" from
 // `banner2x` too), "adPreview.css" and "adPreview.html" into `folder` (empty:

@@ -456,7 +456,7 @@ FileResult NotGivenTheAdvert(const QString& pagePath, const SharedFiles& shared)
 // new image by their old blocks. Where only the page failed, the next page tries them again. One
 // result per file attempted. `anew` as for SharedFileRefusal.
 QList<FileResult> WriteWithSharedFiles(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
-                                       const FileToWrite& page, SharedFiles& shared, bool anew) {
+                                       const FileToWrite& page, SharedFiles& shared, bool anew, WriteFiles write) {
     QList<FileToWrite> set;
     std::optional<FileResult> refused;
     const auto add = [&](QByteArrayView bytes, const QString& path, bool image) {
@@ -481,7 +481,7 @@ QList<FileResult> WriteWithSharedFiles(const CodeTexts& texts, const QList<Image
         add(texts.styleSheet, stylePath, false);
         set.append(page);
     }
-    QList<FileResult> results = refused ? QList<FileResult>{*refused} : ReplaceFiles(set);
+    QList<FileResult> results = refused ? QList<FileResult>{*refused} : write(set);
     const auto cause = std::find_if(results.begin(), results.end(), [](const FileResult& result) {
         return !result.Ok() && !result.error.startsWith(QLatin1String(kLeftForAnother));
     });
@@ -503,7 +503,7 @@ BannerGif::BannerGif(const QImage& banner)
     : encoded(EncodeBannerGif(banner)) {}
 
 QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
-                            const QString& pagePath, SharedFiles& shared, PageStart start) {
+                            const QString& pagePath, SharedFiles& shared, PageStart start, WriteFiles write) {
     if (const QString inTheWay = AdvertFileInTheWay(pagePath, images, stylePath); !inTheWay.isEmpty()) {
         return {FileResult::Failure(pagePath, inTheWay)};
     }
@@ -539,11 +539,11 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
                                                   .arg(kMaxPageBytes >> 20))};
     }
     if (shared.written) {
-        return {ReplaceFile(written, pagePath, readAs)};
+        return write({{written, pagePath, readAs}});
     }
     if (!shared.failure.isEmpty()) {
         return {NotGivenTheAdvert(pagePath, shared)};
     }
     return WriteWithSharedFiles(texts, images, stylePath, {written, pagePath, readAs}, shared,
-                                start == PageStart::Sample);
+                                start == PageStart::Sample, write);
 }

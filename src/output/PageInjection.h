@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/FileResult.h"
+#include "files/ReplaceFile.h"
 #include "files/Result.h"
 #include "output/CodeTexts.h"
 
@@ -117,6 +118,8 @@ struct SharedFiles {
 // to a file of another kind is refused in its turn (see the README). With PageStart::Sample, made
 // anew, the page, the images and the style sheet are never written through a link. The page is
 // replaced only if it is still as it was read (ReplaceFile with a FileStamp). Returns one result
-// per file attempted, in order.
+// per file attempted, in order. With CheckFiles as `write`, nothing is written, and the results
+// say what would be.
 QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
-                            const QString& pagePath, SharedFiles& shared, PageStart start = PageStart::AsItIs);
+                            const QString& pagePath, SharedFiles& shared, PageStart start = PageStart::AsItIs,
+                            WriteFiles write = ReplaceFiles);

@@ -74,12 +74,27 @@ private slots:
             const rlimit fileSize{mode.mid(limit + 6).toULong(), previous.rlim_max};
             QCOMPARE(::setrlimit(RLIMIT_FSIZE, &fileSize), 0);
         }
-        const RunReport report = mode.startsWith("preview")
-                                     ? WritePreview(texts, kBanner, settings, given[0], kBanner2x)
-                                 : mode.startsWith("remove") ? RemoveAdvert(given, {})
-                                                             : Generate(texts, kBanner, target, settings, kBanner2x);
+        const auto run = [&](bool dryRun) {
+            target.dryRun = dryRun;
+            return mode.startsWith("preview")  ? WritePreview(texts, kBanner, settings, given[0], kBanner2x)
+                   : mode.startsWith("remove") ? RemoveAdvert(given, {}, {}, {}, dryRun)
+                                               : Generate(texts, kBanner, target, settings, kBanner2x);
+        };
+        // A dry run writes nothing, and lists what the run then writes and refuses (what only the
+        // writing shows, past a file size limit, aside).
+        const auto untouched = Snapshot(dir.path());
+        const RunReport dry = mode.startsWith("preview") ? RunReport() : run(true);
+        QVERIFY(Snapshot(dir.path()) == untouched);
+        const RunReport report = run(false);
         ::setrlimit(RLIMIT_FSIZE, &previous);
         QDir::setCurrent(home);
+        if (!mode.startsWith("preview") && !mode.contains("limit=")) {
+            QCOMPARE(dry.files.size(), report.files.size());
+            for (qsizetype i = 0; i < dry.files.size(); ++i) {
+                QCOMPARE(dry.files[i].path, report.files[i].path);
+                QCOMPARE(dry.files[i].error, report.files[i].error);
+            }
+        }
 
         QStringList written;
         int refused = 0;
