@@ -151,12 +151,12 @@ QString UsageText() {
 }
 
 int UsageError(const QString& reason) {
-    DesignError(reason);
+    Refuse(reason);
     std::fputs("Try 'vornetad-cli --help'.\n", stderr);
     return 2;
 }
 
-int DesignError(const QString& reason) {
+int Refuse(const QString& reason) {
     std::fprintf(stderr, "vornetad-cli: %s\n", qUtf8Printable(PrintableText(reason)));
     return 2;
 }

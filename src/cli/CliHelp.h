@@ -35,6 +35,6 @@ QString UsageText();
 // bad usage, 2.
 int UsageError(const QString& reason);
 
-// As UsageError, for a design file that could not be read: the help says nothing about what is
-// in one, so there is no hint to it.
-int DesignError(const QString& reason);
+// As UsageError, without the hint, where the help cannot mend what was refused (a design file
+// that could not be read: the help says nothing about what is in one).
+int Refuse(const QString& reason);

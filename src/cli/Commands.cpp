@@ -124,7 +124,7 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
     for (const QString& folder : request.siteFolders) {
         SitePages site = WalkSite(QDir(folder).absolutePath(), PagePatterns::Parse(match));
         if (!site.status.Ok()) {
-            PrintLine(stderr, QStringLiteral("vornetad-cli: --site: %1: %2").arg(site.status.path, site.status.error));
+            Refuse(QStringLiteral("--site: %1: %2").arg(site.status.path, site.status.error));
             return std::nullopt;
         }
         if (site.pages.isEmpty() && site.problems.isEmpty()) {

@@ -120,7 +120,7 @@ int Run(int argc, char* argv[]) {
 
     const Result<CliRequest> parsed = ParseCommandLine(args);
     if (!parsed.Ok()) {
-        return parsed.subject.isEmpty() ? UsageError(parsed.error) : DesignError(parsed.error);
+        return parsed.subject.isEmpty() ? UsageError(parsed.error) : Refuse(parsed.error);
     }
     const CliRequest& request = parsed.value;
     switch (request.command) {
