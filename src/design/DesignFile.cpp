@@ -379,7 +379,9 @@ DesignRead Refused(const QString& reason) {
 }
 
 // `path` as a design file in `folder` (its own, ending in '/') names it: from the folder where it
-// lies inside it, otherwise whole. Read back from there, either names the same file.
+// lies inside it, otherwise whole. Read back from there, either names the same file. A path that
+// steps out with ".." is whole, as it was typed: written from the folder, it would move with the
+// design to a folder never chosen.
 QString PathFrom(const QString& folder, const QString& path) {
     if (path.isEmpty()) {
         return path;
@@ -391,7 +393,11 @@ QString PathFrom(const QString& folder, const QString& path) {
         return path;
     }
     const QString rest = path.mid(folder.size());
-    return rest.isEmpty() ? QStringLiteral(".") : QDir::isRelativePath(rest) ? rest : path;
+    if (rest.isEmpty()) {
+        return QStringLiteral(".");
+    }
+    const QStringList steps = rest.split(u'/');
+    return QDir::isRelativePath(rest) && !steps.contains(QStringLiteral("..")) ? rest : path;
 }
 
 }  // namespace
@@ -444,7 +450,10 @@ DesignRead ReadDesign(const QString& path) {
     if (!file.status.Ok()) {
         return {file.status, file.missing, {}};
     }
-    DesignRead read = ParseDesign(file.bytes, QFileInfo(path).absolutePath());
+    // From the folder the file really is in: opened through a link elsewhere, its paths would name
+    // other pages, perhaps pages of the link's folder.
+    const QString real = QFileInfo(path).canonicalFilePath();
+    DesignRead read = ParseDesign(file.bytes, QFileInfo(real.isEmpty() ? path : real).absolutePath());
     read.status.path = path;
     return read;
 }
@@ -513,8 +522,9 @@ QByteArray DesignJson(const Design& design) {
 
 FileResult WriteDesign(const Design& design, const QString& path) {
     // A design kept with its site, or with its templates, still names them once the folder is
-    // moved, copied to another machine or put under version control. Through a link, the folder a
-    // later reading takes its paths from is not known, so they stay whole.
+    // moved, copied to another machine or put under version control. Through a link, the folder
+    // is the real file's, where a reading takes them from; but the link may come to lead elsewhere,
+    // so they stay whole.
     Design saved = design;
     if (!QFileInfo(path).isSymLink()) {
         QString folder = QFileInfo(path).absolutePath();
