@@ -257,6 +257,10 @@ private slots:
                 Act(u"click@removeAdvert"_qs);
                 Field<QListWidget>(wizard->Output(), u"pageList"_qs)->addItem(path + u"p.html"_qs);
             }
+            if (run == u"gone") {
+                Act(u"click@modifyExisting"_qs);
+                Field<QListWidget>(wizard->Output(), u"pageList"_qs)->addItem(path + u"gone.html"_qs);
+            }
             Act(QStringLiteral("generate"));
             // What a policy needs for the block is shown once a block went into a page.
             // A static block needs nothing from a policy: nothing is shown for it.
