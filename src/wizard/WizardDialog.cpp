@@ -328,6 +328,11 @@ void WizardDialog::OnOpenDesign() {
              Pickers::MessageIcon::Warning);
         return;
     }
+    if (!ChangesMayGo(QStringLiteral("Open the design? The changes made since the last run, save or open are not "
+                                     "kept."),
+                      QStringLiteral("Open"))) {
+        return;
+    }
     ApplyDesign(read.design);
     designAsKept = DesignJson(GatherDesign());
 }
@@ -489,15 +494,17 @@ void WizardDialog::reject() {
     if (running) {
         return;
     }
-    // What the user typed lives only in the window until a run or a save keeps it.
-    if (DesignJson(GatherDesign()) != designAsKept &&
-        !pickers.Confirm(this, windowTitle(),
-                         QStringLiteral("Close the wizard? The changes made since the last run, save or open "
-                                        "are not kept."),
-                         QStringLiteral("Close"))) {
+    if (!ChangesMayGo(QStringLiteral("Close the wizard? The changes made since the last run, save or open are not "
+                                     "kept."),
+                      QStringLiteral("Close"))) {
         return;
     }
     QDialog::reject();
+}
+
+bool WizardDialog::ChangesMayGo(const QString& question, const QString& button) {
+    // What the user typed lives only in the window until a run or a save keeps it.
+    return DesignJson(GatherDesign()) == designAsKept || pickers.Confirm(this, windowTitle(), question, button);
 }
 
 void WizardDialog::paintEvent(QPaintEvent*) {

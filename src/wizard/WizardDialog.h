@@ -111,6 +111,9 @@ private:
     void Tell(const QString& text, Pickers::MessageIcon icon);
     // Whether `path`, from a file dialog, names the file it seems to; if not, says so.
     bool Usable(const QString& path);
+    // Whether the settings in the window may be replaced or dropped: yes where they are kept (by a
+    // run, a save or an open), else as the user answers `question`.
+    bool ChangesMayGo(const QString& question, const QString& button);
 
     Pickers& pickers;
     CodeTexts texts;

@@ -453,7 +453,7 @@ private slots:
             design.linkUrl = u"http://example.com/?q="_qs + QString(40000, u'q') + u"&end=1"_qs;
             design.lines[0].text = QString(40000, u'l');
         }
-        const int index = file == u"design" || file == u"long" ? 2 : file == u"outside" ? -1 : 0;
+        int index = file == u"design" || file == u"long" ? 2 : file == u"outside" ? -1 : 0;
         design.SetTemplatePath(index == 2 ? wizard->Catalog().PathAt(2) : configDir->filePath(file + u".gif"));
         if (file == u"outside") {
             QVERIFY(WriteTestGif(design.TemplatePath(), SolidTemplate(QColor(90, 200, 90), 600)));
@@ -469,8 +469,17 @@ private slots:
         if (how == u"start") {
             Start();
         } else {
+            // Typed and not kept: the design replaces it only where the user says so.
+            if (how != u"open") {
+                Act(u"tab2"_qs);
+                Field<QLineEdit>(wizard->Editor(), u"lineText1"_qs)->setText(u"typed"_qs);
+                fakes->confirms.push_back(how == u"open over typed, yes");
+                expected = how == u"open over typed, yes" ? expected : wizard->GatherDesign();
+                index = how == u"open over typed, yes" ? index : wizard->Templates().Strip()->SelectedIndex();
+            }
             fakes->files.push_back(path);
             QTest::mouseClick(&wizard->OpenDesignButton(), Qt::LeftButton);
+            QCOMPARE(fakes->questions.size(), how == u"open" ? 0 : 1);
         }
 
         QTRY_COMPARE(fakes->messages.size(), message.isEmpty() ? 0 : 1);
