@@ -36,6 +36,14 @@ bool IsAppAddress(const QString& address) {
     return address.left(kAppPrefix.size()).compare(kAppPrefix, Qt::CaseInsensitive) == 0;
 }
 
+// What a visitor's browser would open from the banner on a web site: a page of the web, or a mail.
+// Anything else (a local file, a program's own scheme) the desktop would hand to whatever program
+// it keeps for it, at the word of a page that may hold someone else's custom code.
+bool IsWebAddress(const QUrl& url) {
+    const QString scheme = url.scheme();
+    return scheme == u"http" || scheme == u"https" || scheme == u"mailto";
+}
+
 }  // namespace
 
 // The shown page: vetoes "app:" addresses and keeps the page's dialogs from ever appearing.
@@ -72,8 +80,14 @@ protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
         if (isMainFrame && !handled) {
             handled = true;
-            if (!ctrl.OnBeforeNavigate2(url)) {
+            const bool command = ctrl.OnBeforeNavigate2(url);
+            if (!command && IsWebAddress(url)) {
                 ctrl.pickers.OpenExternally(url);
+            } else if (!command) {
+                ctrl.pickers.ShowMessage(&ctrl, ctrl.window()->windowTitle(),
+                                         QStringLiteral("The preview opens only web and mail addresses, not %1")
+                                             .arg(url.toString(QUrl::PrettyDecoded)),
+                                         Pickers::MessageIcon::Information);
             }
             deleteLater();
         }
@@ -107,6 +121,8 @@ HtmlCtrl::HtmlCtrl(Pickers& pickers, QWidget* parent)
 
     setPage(new HostPage(profile, *this));
     page()->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+    // A window asked for without a click (window.open in custom code) would reach the desktop.
+    page()->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     setContextMenuPolicy(Qt::NoContextMenu);
 }
 
