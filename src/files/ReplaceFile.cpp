@@ -172,11 +172,19 @@ bool GiveOwnerAndGroup(int fd, const struct stat& old) {
 
 // Whether a new file made beside `old` can have its owner and group: a file system may give every
 // new file one owner (a network share, a disk without owners) and a folder its own group, whoever
-// the process is. Asked of the file system with an empty file made and removed again; yes where
+// the process is. Asked of the file system with an empty file made for it: a file without a name
+// where the file system makes one (nothing appears in the folder, whose time stamps stay as they
+// were, which a run that only checks must leave them), else a named one, removed again; yes where
 // none can be made, which the write itself then reports.
 bool KeepsOwnerAndGroup(const Target& old) {
+    const QByteArray folder = FolderPart(old.path);
+    if (const int unnamed = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600); unnamed >= 0) {
+        const bool keeps = GiveOwnerAndGroup(unnamed, old.info);
+        ::close(unnamed);
+        return keeps;
+    }
     QByteArray probePath;
-    const int fd = CreateTemporary(FolderPart(old.path), NamePart(old.path), 0600, probePath);
+    const int fd = CreateTemporary(folder, NamePart(old.path), 0600, probePath);
     if (fd < 0) {
         return true;
     }

@@ -38,8 +38,9 @@ inline bool WriteAll(const QString& path, const QByteArray& bytes) {
 // files opened (a pipe would hold the test up): type, permissions, owner, extended attributes (an
 // access list among them), a link's target, and a file's content, inode and time stamp (so a
 // rewrite with the same bytes shows). Two snapshots are equal when nothing under `root` changed. A
-// name that is not valid text shows by Qt's altered name.
-inline std::map<QString, QByteArray> Snapshot(const QString& root) {
+// name that is not valid text shows by Qt's altered name. With `folderTimes`, a folder's time stamp
+// too, so that a file made in it and removed again shows.
+inline std::map<QString, QByteArray> Snapshot(const QString& root, bool folderTimes = false) {
     std::map<QString, QByteArray> entries;
     QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
                     QDirIterator::Subdirectories);
@@ -62,8 +63,10 @@ inline std::map<QString, QByteArray> Snapshot(const QString& root) {
                 QByteArray::number(node.st_gid) + ' ' + attributes + ' ' +
                 QFile::encodeName(it.fileInfo().symLinkTarget());
         if (S_ISREG(node.st_mode)) {
-            entry += ReadAll(path) + ' ' + QByteArray::number(quint64(node.st_ino)) + ' ' +
-                     QByteArray::number(node.st_mtim.tv_sec) + '.' + QByteArray::number(node.st_mtim.tv_nsec);
+            entry += ReadAll(path) + ' ' + QByteArray::number(quint64(node.st_ino));
+        }
+        if (S_ISREG(node.st_mode) || (folderTimes && S_ISDIR(node.st_mode))) {
+            entry += ' ' + QByteArray::number(node.st_mtim.tv_sec) + '.' + QByteArray::number(node.st_mtim.tv_nsec);
         }
     }
     return entries;
