@@ -378,6 +378,10 @@ DesignRead Refused(const QString& reason) {
     return {FileResult::Failure({}, reason), false, {}};
 }
 
+QString WithSlash(const QString& folder) {
+    return folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
 // `path` as a design file in `folder` (its own, ending in '/') names it: from the folder where it
 // lies inside it, otherwise whole. Read back from there, either names the same file. A path that
 // steps out with ".." is whole, as it was typed: written from the folder, it would move with the
@@ -526,15 +530,21 @@ FileResult WriteDesign(const Design& design, const QString& path) {
     // is the real file's, where a reading takes them from; but the link may come to lead elsewhere,
     // so they stay whole.
     Design saved = design;
-    if (!QFileInfo(path).isSymLink()) {
-        QString folder = QFileInfo(path).absolutePath();
-        if (!folder.endsWith(u'/')) {
-            folder += u'/';
-        }
-        saved.templateFolder = PathFrom(folder, design.templateFolder);
-        saved.outputFolder = PathFrom(folder, design.outputFolder);
+    // The folder as the system finds it, as a reading does ("linked/../d.vornetad" is not where the
+    // text says once "linked" is a link), and as the text names it where that is the same folder
+    // (the paths were made whole from the same text, "/home/..." where /home is a link).
+    const QString real = QFileInfo(QFileInfo(path).path()).canonicalFilePath();
+    const QString named = QFileInfo(path).absolutePath();
+    if (!QFileInfo(path).isSymLink() && !real.isEmpty()) {
+        const auto from = [&](const QString& whole) {
+            const QString fromNamed =
+                QFileInfo(named).canonicalFilePath() == real ? PathFrom(WithSlash(named), whole) : whole;
+            return fromNamed != whole ? fromNamed : PathFrom(WithSlash(real), whole);
+        };
+        saved.templateFolder = from(design.templateFolder);
+        saved.outputFolder = from(design.outputFolder);
         for (QString& page : saved.pages) {
-            page = PathFrom(folder, page);
+            page = from(page);
         }
     }
     const QByteArray json = DesignJson(saved);

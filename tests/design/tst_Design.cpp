@@ -58,28 +58,33 @@ private slots:
         QVERIFY(!QFile::exists(path));
     }
 
-    // A page inside the design's folder ($F) is written from there, one that steps out of it or lies
+    // A page inside the design's folder ($F, where the system puts the file saved as `saveAs` from
+    // $D, in which "in" leads to $F/sub) is written from there, one that steps out of it or lies
     // elsewhere whole, as it was given; read back, even through a link in another folder, each names
     // the page it named.
     void save_pathsFromItsFolder_data() {
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("written");
-        QTest::newRow("inside") << u"$F/shop/cart.html"_qs << u"shop/cart.html"_qs;
-        QTest::newRow("stepping out") << u"$F/../other/x.html"_qs << u"$F/../other/x.html"_qs;
-        QTest::newRow("elsewhere") << u"/srv/x.html"_qs << u"/srv/x.html"_qs;
+        QTest::addColumn<QString>("saveAs");
+        QTest::newRow("inside") << u"$F/shop/cart.html"_qs << u"shop/cart.html"_qs << u"site/d.vornetad"_qs;
+        QTest::newRow("stepping out") << u"$F/../other/x.html"_qs << u"$F/../other/x.html"_qs << u"site/d.vornetad"_qs;
+        QTest::newRow("elsewhere") << u"/srv/x.html"_qs << u"/srv/x.html"_qs << u"site/d.vornetad"_qs;
+        QTest::newRow("saved through a link and ..") << u"$D/x.html"_qs << u"$D/x.html"_qs << u"in/../d.vornetad"_qs;
     }
     void save_pathsFromItsFolder() {
         QFETCH(QString, page);
         QFETCH(QString, written);
+        QFETCH(QString, saveAs);
         QTemporaryDir dir;
         const QString folder = dir.filePath(u"site"_qs);
-        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QDir().mkpath(folder + u"/sub"_qs));
+        QVERIFY(QFile::link(folder + u"/sub"_qs, dir.filePath(u"in"_qs)));
         Design design;
         design.mode = OutputMode::Modify;
-        design.pages = {page.replace(u"$F"_qs, folder)};
-        QVERIFY(WriteDesign(design, folder + u"/d.vornetad"_qs).Ok());
-        QVERIFY(ReadAll(folder + u"/d.vornetad"_qs)
-                    .contains(QByteArray('"' + written.replace(u"$F"_qs, folder).toUtf8() + '"')));
+        design.pages = {page.replace(u"$F"_qs, folder).replace(u"$D"_qs, dir.path())};
+        written.replace(u"$F"_qs, folder).replace(u"$D"_qs, dir.path());
+        QVERIFY(WriteDesign(design, dir.filePath(saveAs)).Ok());
+        QVERIFY(ReadAll(folder + u"/d.vornetad"_qs).contains(QByteArray('"' + written.toUtf8() + '"')));
         QVERIFY(QFile::link(folder + u"/d.vornetad"_qs, dir.filePath(u"link.vornetad"_qs)));
         QCOMPARE(ReadDesign(dir.filePath(u"link.vornetad"_qs)).design.pages, design.pages);
     }
