@@ -56,7 +56,8 @@ std::vector<ExitCode> ExitCodes() {
         {130, QStringLiteral("interrupted by Ctrl+C (SIGINT), SIGTERM, a closed terminal (SIGHUP) or the soft limit "
                              "on processor time (SIGXCPU): the run stopped after the file in progress, so every file "
                              "is either as it was or completely written; a second signal, or Ctrl+\\ (SIGQUIT), "
-                             "ends it at once, still without leaving a temporary file or a set of files half new")},
+                             "ends it at once, as that signal does (a status of 128 and its number), still without "
+                             "leaving a temporary file, a set of files half new or a core file")},
     };
 }
 

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstring>
 #include <pthread.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -35,6 +36,10 @@ void EndNow(int signal) {
             ::unlink(g_temporary[i]);
         }
     }
+    // Ctrl+\ and the processor time limit would leave a core file, as large as the process, in
+    // the current folder: often the user's site.
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
     struct sigaction standard {};
     standard.sa_handler = SIG_DFL;
     ::sigaction(signal, &standard, nullptr);
