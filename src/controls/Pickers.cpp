@@ -76,6 +76,8 @@ namespace {
 // A box taller than the screen would hide its buttons: a long list of files goes whole into the
 // details, which scroll, and only its start into the box.
 void SetTextWithin(QMessageBox& box, const QString& text) {
+    // Messages name the user's files and templates, whose names may read as markup ("<u>Sale").
+    box.setTextFormat(Qt::PlainText);
     constexpr qsizetype kShownLines = 16;
     const QStringList lines = text.split(u'\n');
     if (lines.size() > kShownLines) {

@@ -95,7 +95,6 @@ OutputPage::OutputPage(Pickers& pickers, QWidget* parent)
     fileEdit->setObjectName(QStringLiteral("fileName"));
     folderLabel->setBuddy(folderEdit);
     fileLabel->setBuddy(fileEdit);
-    pageList->setAccessibleName(QStringLiteral("HTML files to modify"));  // a list takes no label's name
     cspLabel->setBuddy(cspSourcesView);
     browseButton->setAccessibleName(QStringLiteral("Choose the output directory"));
     listLabel->setObjectName(QStringLiteral("listLabel"));
@@ -301,6 +300,8 @@ void OutputPage::ShowMode() {
     }
     listLabel->setText(removeAdvertButton->isChecked() ? QStringLiteral("Take the advert out of:")
                                                        : QStringLiteral("HTML files to modify:"));
+    // A list takes no label's name for a screen reader; it is given the label's words.
+    pageList->setAccessibleName(listLabel->text().chopped(1));
     // The label is sized to its text.
     Layout();
 }
