@@ -120,7 +120,9 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
     }
     const QString match = request.siteMatch.isEmpty() ? QLatin1String(PagePatterns::kDefault) : request.siteMatch;
     QStringList pages;
-    QSet<QString> taken;  // trees may overlap (a folder and one inside it)
+    // Trees may overlap (a folder and one inside it), or be one tree by two names (a link to it):
+    // a page is known by the file it is.
+    QSet<QString> taken;
     for (const QString& folder : request.siteFolders) {
         SitePages site = WalkSite(QDir(folder).absolutePath(), PagePatterns::Parse(match));
         if (!site.status.Ok()) {
@@ -135,8 +137,10 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
         }
         problemsFound = problemsFound || !site.problems.isEmpty();
         for (QString& page : site.pages) {
-            if (!taken.contains(page)) {
-                taken.insert(page);
+            const QString file = QFileInfo(page).canonicalFilePath();
+            const QString key = file.isEmpty() ? page : file;
+            if (request.siteFolders.size() == 1 || !taken.contains(key)) {
+                taken.insert(key);
                 pages.append(std::move(page));
             }
         }

@@ -55,6 +55,7 @@ private slots:
         QVERIFY(WriteAll(dir.filePath(u"page.html"_qs), "<html><body><p>mine</p></body></html>\n"));
         QCOMPARE(::mkfifo(QByteArray(folder + "/fifo.html").constData(), 0600), 0);
         QVERIFY(QDir(dir.path()).mkpath(u"brand@2x.gif"_qs) && WriteAll(dir.filePath(u"oldb.GIF"_qs), "GIF89a"));
+        QVERIFY(QFile::link(u"."_qs, dir.filePath(u"self"_qs)));
         QVERIFY(QDir(dir.path()).mkpath(u"share/vornetad/vornets"_qs));
         QVERIFY(QFile::copy(QStringLiteral(VORNET_SOURCE_DIR "/data/vornets/tape.gif"),
                             dir.filePath(u"share/vornetad/vornets/mine.gif"_qs)));
