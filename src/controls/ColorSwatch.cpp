@@ -15,6 +15,7 @@ ColorSwatch::ColorSwatch(Pickers& pickers, QRgb color, int id, QWidget* parent)
     , color(qRgb(qRed(color), qGreen(color), qBlue(color))) {
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleDescription(QColor(this->color).name());
+    GiveDrawnControlsTheirRoles();
 }
 
 void ColorSwatch::SetColor(QRgb c) {

@@ -38,6 +38,7 @@ FontButton::FontButton(Pickers& pickers, const QString& faceName, int height, Co
     connect(&swatch, &ColorSwatch::colorChanged, this, [this] { repaint(); });
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleDescription(Described(font));
+    GiveDrawnControlsTheirRoles();
 }
 
 void FontButton::SetLogFont(const BannerFont& f) {

@@ -1,5 +1,7 @@
 #include "controls/KeyboardFocus.h"
 
+#include <QAccessibleWidget>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
@@ -22,4 +24,44 @@ bool PressesControl(const QKeyEvent& event) {
     // A held key repeats; the picker it opened must not open again each time it closes.
     return !event.isAutoRepeat() && (event.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
            (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter);
+}
+
+namespace {
+
+class DrawnButton final : public QAccessibleWidget {
+public:
+    explicit DrawnButton(QWidget* widget)
+        : QAccessibleWidget(widget, QAccessible::Button) {}
+
+    QStringList actionNames() const override { return QStringList(pressAction()) + QAccessibleWidget::actionNames(); }
+    void doAction(const QString& action) override {
+        if (action != pressAction()) {
+            QAccessibleWidget::doAction(action);
+            return;
+        }
+        // Posted: the picker it opens must not hold up the screen reader's call until it closes.
+        QCoreApplication::postEvent(
+            widget(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
+    }
+};
+
+QAccessibleInterface* DrawnControl(const QString& className, QObject* object) {
+    if (!object->isWidgetType()) {
+        return nullptr;
+    }
+    QWidget* widget = static_cast<QWidget*>(object);
+    if (className == u"FontButton" || className == u"ColorSwatch") {
+        return new DrawnButton(widget);
+    }
+    return className == u"TemplateStrip" ? new QAccessibleWidget(widget, QAccessible::List) : nullptr;
+}
+
+}  // namespace
+
+void GiveDrawnControlsTheirRoles() {
+    static const bool installed = [] {
+        QAccessible::installFactory(DrawnControl);
+        return true;
+    }();
+    Q_UNUSED(installed);
 }

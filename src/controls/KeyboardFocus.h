@@ -17,3 +17,8 @@ void DrawFocusFrame(QPainter& painter, const QWidget& widget, const QRect& area)
 
 // Whether `event` presses a focused control as a click would: Space, Return or Enter.
 bool PressesControl(const QKeyEvent& event);
+
+// Gives the drawn controls the roles a screen reader announces, where it would see only a bare
+// pane: the font buttons and colour swatches are buttons it can press (as Space does), the template
+// grid a list. Each such control calls it when it is made; the first call installs them.
+void GiveDrawnControlsTheirRoles();

@@ -60,6 +60,7 @@ TemplateStrip::~TemplateStrip() {
 void TemplateStrip::Create(const QRect& rect) {
     setGeometry(rect);
     setAccessibleName(QStringLiteral("Templates"));
+    GiveDrawnControlsTheirRoles();
     scrollPos = 0;
     columns = 4;
     selectedIndex = 0;

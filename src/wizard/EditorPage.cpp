@@ -247,6 +247,7 @@ void EditorPage::CreateLine(int index, const BannerLine& defaults) {
     line.fontButton->setAccessibleName(u"Font of line "_s + number);
     line.swatch->setAccessibleName(u"Colour of line "_s + number);
     line.sizeList->setAccessibleName(u"Size of line "_s + number);
+    line.sizeList->setAccessibleDescription(u"Size of line "_s + number);  // Linux names a list by its value
     line.text->setAccessibleName(u"Text of line "_s + number);
     line.offsetLabel->setBuddy(line.offsetList);
     // Tab follows the row on screen: the face, its colour, its size, then the text and its offset.

@@ -2,6 +2,7 @@
 #include "FakePickers.h"
 #include "controls/ColorSwatch.h"
 
+#include <QAccessible>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -26,6 +27,10 @@ private slots:
         if (const QByteArray how = QTest::currentDataTag(); how.startsWith("key")) {
             swatch.setFocus();
             QTest::keyClick(&swatch, how.contains("Enter") ? Qt::Key_Return : Qt::Key_Space);
+        } else if (how.startsWith("screen reader")) {
+            QAccessible::queryAccessibleInterface(&swatch)->actionInterface()->doAction(
+                QAccessibleActionInterface::pressAction());
+            QCoreApplication::sendPostedEvents(&swatch);
         } else {
             QTest::mouseClick(&swatch, Qt::LeftButton);
         }
