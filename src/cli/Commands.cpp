@@ -120,8 +120,8 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
     }
     const QString match = request.siteMatch.isEmpty() ? QLatin1String(PagePatterns::kDefault) : request.siteMatch;
     QStringList pages;
-    // Trees may overlap (a folder and one inside it), or be one tree by two names (a link to it):
-    // a page is known by the file it is.
+    // Trees may overlap (a folder and one inside it), be one tree by two names (a link to it), and
+    // two links in a tree may lead to one page: a page is known by the file it is, and taken once.
     QSet<QString> taken;
     for (const QString& folder : request.siteFolders) {
         SitePages site = WalkSite(QDir(folder).absolutePath(), PagePatterns::Parse(match));
@@ -139,7 +139,7 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
         for (QString& page : site.pages) {
             const QString file = QFileInfo(page).canonicalFilePath();
             const QString key = file.isEmpty() ? page : file;
-            if (request.siteFolders.size() == 1 || !taken.contains(key)) {
+            if (!taken.contains(key)) {
                 taken.insert(key);
                 pages.append(std::move(page));
             }
@@ -206,7 +206,7 @@ int RunGenerate(const CliRequest& request) {
             return 2;
         }
         target.pages = std::move(*pages);
-        target.pagesFound = !request.siteFolders.isEmpty();
+        target.pagesFound = !request.siteFolders.isEmpty() || request.designPages;
     }
     target.dryRun = request.dryRun;
     std::optional<CodeTexts> texts = BuiltInTexts();

@@ -527,7 +527,7 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
         return {FileResult::Failure(pagePath, page.error)};
     }
     if (start == PageStart::Found && !page.value) {
-        return {FileResult::Failure(pagePath, QStringLiteral("no longer exists; not made anew"))};
+        return {FileResult::Failure(pagePath, QStringLiteral("does not exist; not made anew from the sample page"))};
     }
     // Made before anything is written for the page: a page too large for the memory left fails here,
     // with no image or style sheet written on its account.

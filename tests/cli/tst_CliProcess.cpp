@@ -56,6 +56,8 @@ private slots:
         QCOMPARE(::mkfifo(QByteArray(folder + "/fifo.html").constData(), 0600), 0);
         QVERIFY(QDir(dir.path()).mkpath(u"brand@2x.gif"_qs) && WriteAll(dir.filePath(u"oldb.GIF"_qs), "GIF89a"));
         QVERIFY(QFile::link(u"."_qs, dir.filePath(u"self"_qs)));
+        QVERIFY(WriteAll(dir.filePath(u"moved.vornetad"_qs), R"({"format": "vornetad-design", "version": 1,
+                         "output": {"mode": "modify", "pages": ["index.html"]}})"));
         QVERIFY(QDir(dir.path()).mkpath(u"share/vornetad/vornets"_qs));
         QVERIFY(QFile::copy(QStringLiteral(VORNET_SOURCE_DIR "/data/vornets/tape.gif"),
                             dir.filePath(u"share/vornetad/vornets/mine.gif"_qs)));
