@@ -121,7 +121,9 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
     const QString match = request.siteMatch.isEmpty() ? QLatin1String(PagePatterns::kDefault) : request.siteMatch;
     QStringList pages;
     // Trees may overlap (a folder and one inside it), be one tree by two names (a link to it), and
-    // two links in a tree may lead to one page: a page is known by the file it is, and taken once.
+    // two links in a folder may lead to one page: a page is known by the file it is and the folder
+    // it is shown from, and taken once. A link from another folder is another page, since its
+    // folder needs the image and the style sheet too.
     QSet<QString> taken;
     for (const QString& folder : request.siteFolders) {
         SitePages site = WalkSite(QDir(folder).absolutePath(), PagePatterns::Parse(match));
@@ -138,7 +140,8 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
         problemsFound = problemsFound || !site.problems.isEmpty();
         for (QString& page : site.pages) {
             const QString file = QFileInfo(page).canonicalFilePath();
-            const QString key = file.isEmpty() ? page : file;
+            const QString key =
+                file.isEmpty() ? page : QFileInfo(QFileInfo(page).path()).canonicalFilePath() + u'\n' + file;
             if (!taken.contains(key)) {
                 taken.insert(key);
                 pages.append(std::move(page));

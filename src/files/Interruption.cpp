@@ -11,8 +11,9 @@
 
 namespace {
 
-// Only these are touched by the handler, as async-signal-safety requires. The request is also set
-// and read on other threads, so it is an atomic, which a handler may use when it is lock-free.
+// Only these are touched by the handler, which otherwise makes plain system calls (unlink,
+// setrlimit, sigaction, raise), as async-signal-safety requires. The request is also set and read
+// on other threads, so it is an atomic, which a handler may use when it is lock-free.
 std::atomic<int> g_stopRequested = 0;
 static_assert(std::atomic<int>::is_always_lock_free);
 // The temporary files being written, last noted last: a set of files replaced together has one
@@ -25,7 +26,6 @@ char g_temporary[kNotedFiles][PATH_MAX + 1] = {};
 // work looks at it when it starts and when it is done, so one of the two ends the process.
 std::atomic<int> g_ending = 0;
 std::atomic<int> g_holding = 0;
-static_assert(std::atomic<int>::is_always_lock_free);
 
 // Removes the temporary files named, then ends the process as the signal would have: at once, or
 // in a handler, where the signal is blocked, as soon as the handler returns.
@@ -118,9 +118,11 @@ void ForgetTemporaryFile() {
 }
 
 SignalHold::SignalHold() {
-    ++g_holding;
-    if (const int signal = g_ending; signal != 0) {
-        EndAfterHold(signal);
+    // Where another hold stands, the end waits for the last one to go, this one included.
+    if (g_holding++ == 0) {
+        if (const int signal = g_ending; signal != 0) {
+            EndAfterHold(signal);
+        }
     }
 }
 

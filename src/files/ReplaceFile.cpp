@@ -452,6 +452,17 @@ FileResult ReplaceFile(QByteArrayView bytes, const QString& path, const std::opt
     return ReplaceFiles({{bytes, path, readAs}}).constFirst();
 }
 
+namespace {
+
+// A file of a set not written for the failure of the file at `failedPath`.
+FileResult LeftForAnother(const QString& path, const QString& failedPath) {
+    return FileResult::Failure(path,
+                               QLatin1String(kLeftForAnother) +
+                                   QStringLiteral("%1 could not be written").arg(QFileInfo(failedPath).fileName()));
+}
+
+}  // namespace
+
 QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
     struct Staged {
         QByteArray target;
@@ -509,11 +520,7 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
         }
         forgetAll();
         for (const FileToWrite& file : files) {
-            results.append(file.path == failure->path
-                               ? *failure
-                               : FileResult::Failure(file.path, QLatin1String(kLeftForAnother) +
-                                                                    QStringLiteral("%1 could not be written")
-                                                                        .arg(QFileInfo(failure->path).fileName())));
+            results.append(file.path == failure->path ? *failure : LeftForAnother(file.path, failure->path));
         }
         return results;
     }
@@ -527,13 +534,11 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
         const Staged& file = staged[size_t(i)];
         if (!failedRename.isEmpty()) {
             ::unlink(file.temp.constData());
-            results.append(
-                FileResult::Failure(files[i].path, QLatin1String(kLeftForAnother) +
-                                                       QStringLiteral("%1 could not be written").arg(failedRename)));
+            results.append(LeftForAnother(files[i].path, failedRename));
         } else if (::rename(file.temp.constData(), file.target.constData()) != 0) {
             const int error = errno;
             ::unlink(file.temp.constData());
-            failedRename = QFileInfo(files[i].path).fileName();
+            failedRename = files[i].path;
             results.append(Failed(files[i].path, {QStringLiteral("cannot replace the file"), error},
                                   file.existed ? QStringLiteral("the old file is unchanged")
                                                : QStringLiteral("nothing was written")));
@@ -542,6 +547,7 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
         }
     }
     forgetAll();
+    hold.reset();
     QSet<QByteArray> folders;
     for (const Staged& file : staged) {
         folders.insert(FolderPart(file.target));
@@ -549,7 +555,6 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
     for (const QByteArray& folder : std::as_const(folders)) {
         FlushFolder(folder);
     }
-    hold.reset();
     return results;
 }
 
@@ -561,12 +566,9 @@ QList<FileResult> CheckFiles(const QList<FileToWrite>& files) {
     const auto failed = std::find_if(results.begin(), results.end(), [](const FileResult& r) { return !r.Ok(); });
     if (failed != results.end()) {
         const QString failedPath = failed->path;
-        const QString failedName = QFileInfo(failedPath).fileName();
         for (FileResult& result : results) {
             if (result.path != failedPath) {
-                result =
-                    FileResult::Failure(result.path, QLatin1String(kLeftForAnother) +
-                                                         QStringLiteral("%1 could not be written").arg(failedName));
+                result = LeftForAnother(result.path, failedPath);
             }
         }
     }

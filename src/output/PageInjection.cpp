@@ -453,8 +453,8 @@ FileResult NotGivenTheAdvert(const QString& pagePath, const SharedFiles& shared)
 // get this far, and notes in `shared` how they went. All of them or none: the pages that show a
 // folder's older files need them together (the style sheet gives the image its size), and a page
 // that fails (a full disk, a change meanwhile) must not leave the folder's other pages showing a
-// new image by their old blocks. Where only the page failed, the next page tries them again. One
-// result per file attempted. `anew` as for SharedFileRefusal.
+// new image by their old blocks. Where only the page failed, the next page tries them again, and
+// only the page is reported. One result per file attempted. `anew` as for SharedFileRefusal.
 QList<FileResult> WriteWithSharedFiles(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
                                        const FileToWrite& page, SharedFiles& shared, bool anew, WriteFiles write) {
     QList<FileToWrite> set;
@@ -486,8 +486,13 @@ QList<FileResult> WriteWithSharedFiles(const CodeTexts& texts, const QList<Image
         return !result.Ok() && !result.error.startsWith(QLatin1String(kLeftForAnother));
     });
     shared.written = cause == results.end();
-    if (shared.written || cause->path == page.path) {
+    if (shared.written) {
         return results;
+    }
+    // Where only the page failed, its folder's files are as they were and go with the next page;
+    // they are not failures of their own.
+    if (cause->path == page.path) {
+        return {*cause};
     }
     shared.failure = QStringLiteral("since %1 could not be written").arg(QFileInfo(cause->path).fileName());
     if (!refused) {
