@@ -11,10 +11,9 @@
 ColorSwatch::ColorSwatch(Pickers& pickers, QRgb color, int id, QWidget* parent)
     : QWidget(parent)
     , pickers(pickers)
-    , id(id)
-    , color(qRgb(qRed(color), qGreen(color), qBlue(color))) {
+    , id(id) {
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleDescription(QColor(this->color).name());
+    SetColor(color);
     GiveDrawnControlsTheirRoles();
 }
 
@@ -54,8 +53,7 @@ void ColorSwatch::Pick() {
     // The picker is opened without the current colour, so it starts on its own default.
     const std::optional<QColor> picked = pickers.PickColor(this);
     if (picked && picked->isValid()) {
-        color = Design::LineColor(picked->rgb());
-        setAccessibleDescription(QColor(color).name());
+        SetColor(Design::LineColor(picked->rgb()));
         repaint();
         emit colorChanged(id, color);
     }

@@ -32,12 +32,11 @@ FontButton::FontButton(Pickers& pickers, const QString& faceName, int height, Co
     : QWidget(parent)
     , pickers(pickers)
     , swatch(swatch)
-    , id(id)
-    , font{faceName, height, 0, false, false, false} {
+    , id(id) {
     // The text is drawn in the swatch's colour, so a new colour must reach the face at once.
     connect(&swatch, &ColorSwatch::colorChanged, this, [this] { repaint(); });
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleDescription(Described(font));
+    SetLogFont({faceName, height, 0, false, false, false});
     GiveDrawnControlsTheirRoles();
 }
 
@@ -103,13 +102,8 @@ void FontButton::Pick() {
     if (!picked || picked->family().isEmpty()) {
         return;
     }
-    font = BannerFont{picked->family(),
-                      0,
-                      picked->weight() == QFont::Bold ? BannerFont::kBold : BannerFont::kRegular,
-                      picked->italic(),
-                      picked->underline(),
-                      picked->strikeOut()};
-    setAccessibleDescription(Described(font));
+    SetLogFont({picked->family(), 0, picked->weight() == QFont::Bold ? BannerFont::kBold : BannerFont::kRegular,
+                picked->italic(), picked->underline(), picked->strikeOut()});
     repaint();
     emit fontChanged(id);
 }

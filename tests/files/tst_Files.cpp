@@ -6,6 +6,7 @@
 #include "banner/GifWriter.h"
 #include "banner/TemplateImage.h"
 #include "files/FileNames.h"
+#include "files/Interruption.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 #include "files/SiteWalk.h"
@@ -32,6 +33,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -383,6 +385,32 @@ private slots:
         QCOMPARE(result.Ok(), change == u"none");
         QVERIFY2(reason.isEmpty() || result.error.startsWith(reason), qPrintable(result.error));
         QVERIFY(change == u"none" ? ReadAll(page) == "ours" : Snapshot(scene.Path({})) == before);
+    }
+
+    // A signal that ends the process waits while a hold stands (a set half renamed, a file made and
+    // not yet named), then ends it as the signal does and removes the temporary files named.
+    void signalHold_theEndWaitsForIt() {
+        QTemporaryDir dir;
+        const QByteArray made = QFile::encodeName(dir.filePath(u".page.html.made"_qs));
+        const QByteArray done = QFile::encodeName(dir.filePath(u"done"_qs));
+        const pid_t child = ::fork();
+        if (child == 0) {
+            StopOnSignals();
+            ::raise(SIGTERM);  // asks for a stop between two files
+            {
+                const SignalHold hold;
+                ::close(::open(made.constData(), O_CREAT | O_WRONLY, 0600));
+                NoteTemporaryFile(made);
+                ::raise(SIGTERM);  // would end the process at once
+                ::close(::open(done.constData(), O_CREAT | O_WRONLY, 0600));
+            }
+            ::_exit(0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+        QVERIFY(QFile::exists(QFile::decodeName(done)));
+        QVERIFY(!QFile::exists(QFile::decodeName(made)));
     }
 
     // Reads stop at their cap, on both sides of it, for a cap of 1 KiB and one of the usual 16 KiB

@@ -69,8 +69,14 @@ private slots:
         // "limit=N": files may hold N bytes at most, as on a disk filling up while the run writes.
         rlimit previous{};
         ::getrlimit(RLIMIT_FSIZE, &previous);
+        // Put back after the runs, and after a failed check on the way, so no later row runs limited.
+        const auto restore = [&previous, &home, handler = std::signal(SIGXFSZ, SIG_IGN)] {
+            ::setrlimit(RLIMIT_FSIZE, &previous);
+            std::signal(SIGXFSZ, handler);
+            QDir::setCurrent(home);
+        };
+        const auto restoreAnyway = qScopeGuard(restore);
         if (const qsizetype limit = mode.indexOf("limit="); limit >= 0) {
-            std::signal(SIGXFSZ, SIG_IGN);
             const rlimit fileSize{mode.mid(limit + 6).toULong(), previous.rlim_max};
             QCOMPARE(::setrlimit(RLIMIT_FSIZE, &fileSize), 0);
         }
@@ -86,8 +92,7 @@ private slots:
         const RunReport dry = mode.startsWith("preview") ? RunReport() : run(true);
         QVERIFY(Snapshot(dir.path()) == untouched);
         const RunReport report = run(false);
-        ::setrlimit(RLIMIT_FSIZE, &previous);
-        QDir::setCurrent(home);
+        restore();
         if (!mode.startsWith("preview") && !mode.contains("limit=")) {
             QCOMPARE(dry.files.size(), report.files.size());
             for (qsizetype i = 0; i < dry.files.size(); ++i) {
