@@ -19,8 +19,8 @@ struct OutputTarget {
     QString fileName = QStringLiteral("VornetAdCode.html");
     QStringList pages;
     bool removeAdvert = false;  // with `pages`: the advert taken out of them instead of put in
-    bool pagesFound = false;    // `pages` were found or picked on disk (a site's, a design's), none made from the sample
-    bool dryRun = false;        // every file checked as the run would write it, none written (CheckFiles)
+    bool pagesFound = false;  // `pages` were found or picked on disk (a site's, a design's), none made from the sample
+    bool dryRun = false;      // every file checked as the run would write it, none written (CheckFiles)
 };
 
 // Every file a run wrote or failed to write, in order.
