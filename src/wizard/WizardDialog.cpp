@@ -146,6 +146,10 @@ WizardDialog::WizardDialog(Pickers& pickers, const TemplateSources& templates, c
         for (const bool current : {true, false}) {
             auto* tab = new TabImage(Art(QStringLiteral("tab-%1-%2").arg(name, current ? u"current" : u"other")), this);
             tab->setGeometry(QRect(place, tab->NaturalSize()));
+            // The pictures carry the words; a screen reader reading the window gets them here.
+            tab->setAccessibleName(
+                QStringLiteral("Step %1, %2%3")
+                    .arg(QString::number(i + 1), name, current ? QStringLiteral(", shown") : QString()));
             tab->hide();
             (current ? currentTabs : otherTabs)[size_t(i)] = tab;
         }
