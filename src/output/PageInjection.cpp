@@ -489,10 +489,14 @@ QList<FileResult> WriteWithSharedFiles(const CodeTexts& texts, const QList<Image
     if (shared.written) {
         return results;
     }
-    // Where only the page failed, its folder's files are as they were and go with the next page;
-    // they are not failures of their own.
+    // Where only the page failed, its folder's files are as they were (or, where the page's rename
+    // alone failed, written) and go again with the next page; not written, they are no failures of
+    // their own.
     if (cause->path == page.path) {
-        return {*cause};
+        results.removeIf([](const FileResult& result) {
+            return !result.Ok() && result.error.startsWith(QLatin1String(kLeftForAnother));
+        });
+        return results;
     }
     shared.failure = QStringLiteral("since %1 could not be written").arg(QFileInfo(cause->path).fileName());
     if (!refused) {
