@@ -730,7 +730,7 @@ QString SetTarget(Parsing& p) {
         // A design's pages are where its advert went, so where it comes off again.
         design.mode = OutputMode::Remove;
     }
-    p.r.designPages = p.modifyPages.isEmpty() && !site;
+    p.r.pagesGiven = !p.modifyPages.isEmpty();
     const bool usable =
         design.mode == OutputMode::Create ? !design.outputFolder.isEmpty() : !design.pages.isEmpty() || site;
     if (remove && p.designRead && design.mode == OutputMode::Create) {

@@ -37,9 +37,9 @@ struct CliRequest {
     QStringList siteFolders;  // --site: the pages of these folder trees, found when the run starts
     QString siteMatch;        // --match as given; empty: PagePatterns::kDefault
     bool dryRun = false;      // --dry-run: every file checked as the run would write it, none written
-    // The pages to modify are a design's, not given with --modify: a design moved away from them,
-    // or opened through a copy, must not make pages from the sample where they are missing.
-    bool designPages = false;
+    // The pages to modify were given with --modify, where one that does not exist yet is made from
+    // the sample page; a design's or a site's are found pages (OutputTarget::pagesFound).
+    bool pagesGiven = false;
     // make-template: the look by name, and the colours given for it (the look's defaults for the others).
     QString templateStyle;
     std::array<std::optional<QRgb>, 3> templateColors;

@@ -17,6 +17,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QImage>
 #include <QSet>
 
@@ -125,6 +126,7 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
     // it is shown from, and taken once. A link from another folder is another page, since its
     // folder needs the image and the style sheet too.
     QSet<QString> taken;
+    QHash<QString, QString> realFolders;  // a folder's many pages look it up once
     for (const QString& folder : request.siteFolders) {
         SitePages site = WalkSite(QDir(folder).absolutePath(), PagePatterns::Parse(match));
         if (!site.status.Ok()) {
@@ -140,8 +142,11 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
         problemsFound = problemsFound || !site.problems.isEmpty();
         for (QString& page : site.pages) {
             const QString file = QFileInfo(page).canonicalFilePath();
-            const QString key =
-                file.isEmpty() ? page : QFileInfo(QFileInfo(page).path()).canonicalFilePath() + u'\n' + file;
+            const QString shownFrom = QFileInfo(page).path();
+            if (!realFolders.contains(shownFrom)) {
+                realFolders.insert(shownFrom, QFileInfo(shownFrom).canonicalFilePath());
+            }
+            const QString key = file.isEmpty() ? page : realFolders.value(shownFrom) + u'\n' + file;
             if (!taken.contains(key)) {
                 taken.insert(key);
                 pages.append(std::move(page));
@@ -209,7 +214,7 @@ int RunGenerate(const CliRequest& request) {
             return 2;
         }
         target.pages = std::move(*pages);
-        target.pagesFound = !request.siteFolders.isEmpty() || request.designPages;
+        target.pagesFound = !request.pagesGiven;
     }
     target.dryRun = request.dryRun;
     std::optional<CodeTexts> texts = BuiltInTexts();

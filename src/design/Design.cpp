@@ -106,6 +106,9 @@ OutputTarget Design::Target() const {
     target.outputFolder = outputFolder;
     target.fileName = fileName;
     target.pages = pages;
+    // A design's pages were picked on disk (or listed by its saver): one missing is reported, never
+    // made from the sample page, wherever the design was moved.
+    target.pagesFound = mode != OutputMode::Create;
     return target;
 }
 

@@ -91,6 +91,7 @@ struct Design {
 
     // The code's values: bannerSize is the edge length the banner has.
     AdSettings Advert() const;
+    // Where it writes; its pages to modify count as found on disk (OutputTarget::pagesFound).
     OutputTarget Target() const;
     void SetTarget(const OutputTarget& target);
 

@@ -536,10 +536,17 @@ FileResult WriteDesign(const Design& design, const QString& path) {
     const QString real = QFileInfo(QFileInfo(path).path()).canonicalFilePath();
     const QString named = QFileInfo(path).absolutePath();
     if (!QFileInfo(path).isSymLink() && !real.isEmpty()) {
-        const auto from = [&](const QString& whole) {
-            const QString fromNamed =
-                QFileInfo(named).canonicalFilePath() == real ? PathFrom(WithSlash(named), whole) : whole;
-            return fromNamed != whole ? fromNamed : PathFrom(WithSlash(real), whole);
+        QStringList folders{WithSlash(real)};
+        if (QFileInfo(named).canonicalFilePath() == real) {
+            folders.prepend(WithSlash(named));
+        }
+        const auto from = [&folders](const QString& whole) {
+            for (const QString& folder : folders) {
+                if (const QString relative = PathFrom(folder, whole); relative != whole) {
+                    return relative;
+                }
+            }
+            return whole;
         };
         saved.templateFolder = from(design.templateFolder);
         saved.outputFolder = from(design.outputFolder);

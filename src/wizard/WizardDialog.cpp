@@ -441,9 +441,7 @@ void WizardDialog::OnGenerate() {
     if (!CustomCodeUsable(settings)) {
         return;
     }
-    OutputTarget target = design.Target();
-    // The pages to modify were picked from the disk: one gone since is reported, never made anew.
-    target.pagesFound = !target.createNew;
+    const OutputTarget target = design.Target();
     const QStringList pages =
         target.createNew ? QStringList{JoinPath(target.outputFolder, target.fileName)} : target.pages;
     // The run has its own copies, since it goes on while the window draws.
