@@ -10,6 +10,8 @@
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QString kAppPrefix = QStringLiteral("app:");
@@ -44,6 +46,13 @@ bool IsWebAddress(const QUrl& url) {
     return scheme == u"http" || scheme == u"https" || scheme == u"mailto";
 }
 
+// The addresses the browser engine shows by itself. It hands any other to the desktop unasked, so
+// those are stopped on their way and judged as a new window's address is.
+bool LoadsInPlace(const QUrl& url) {
+    static const QStringList schemes = {u"http"_s, u"https"_s, u"file"_s, u"data"_s, u"about"_s, u"blob"_s};
+    return schemes.contains(url.scheme());
+}
+
 }  // namespace
 
 // The shown page: vetoes "app:" addresses and keeps the page's dialogs from ever appearing.
@@ -55,7 +64,14 @@ public:
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
-        return !ctrl.OnBeforeNavigate2(url);
+        if (ctrl.OnBeforeNavigate2(url)) {
+            return false;
+        }
+        if (LoadsInPlace(url)) {
+            return true;
+        }
+        ctrl.OpenOutside(url);
+        return false;
     }
     void javaScriptAlert(const QUrl&, const QString&) override {}
     bool javaScriptConfirm(const QUrl&, const QString&) override { return false; }
@@ -80,14 +96,8 @@ protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
         if (isMainFrame && !handled) {
             handled = true;
-            const bool command = ctrl.OnBeforeNavigate2(url);
-            if (!command && IsWebAddress(url)) {
-                ctrl.pickers.OpenExternally(url);
-            } else if (!command) {
-                ctrl.pickers.ShowMessage(&ctrl, ctrl.window()->windowTitle(),
-                                         QStringLiteral("The preview opens only web and mail addresses, not %1")
-                                             .arg(url.toString(QUrl::PrettyDecoded)),
-                                         Pickers::MessageIcon::Information);
+            if (!ctrl.OnBeforeNavigate2(url)) {
+                ctrl.OpenOutside(url);
             }
             deleteLater();
         }
@@ -148,6 +158,17 @@ bool HtmlCtrl::OnBeforeNavigate2(const QUrl& url) {
     }
     OnAppCmd(address.mid(kAppPrefix.size()));
     return true;
+}
+
+void HtmlCtrl::OpenOutside(const QUrl& url) {
+    if (IsWebAddress(url)) {
+        pickers.OpenExternally(url);
+        return;
+    }
+    pickers.ShowMessage(
+        this, window()->windowTitle(),
+        QStringLiteral("The preview opens only web and mail addresses, not %1").arg(url.toString(QUrl::PrettyDecoded)),
+        Pickers::MessageIcon::Information);
 }
 
 void HtmlCtrl::OnAppCmd(const QString& command) {

@@ -12,7 +12,8 @@ class QWebEngineProfile;
 // are carried out as the program's commands and the page stays where it was. The engine composes
 // pages in software, so adding the browser to a shown window leaves that window as it is (this sets
 // Qt Quick's graphics back end for the whole process when the first browser is made). The "Beep"
-// command and a link to a new window go to `pickers` (Beep, OpenExternally).
+// command, a link to a new window and an address the engine does not show itself (a mail) go to
+// `pickers` (Beep, OpenExternally); only web and mail addresses leave the preview.
 class HtmlCtrl final : public QWebEngineView {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(HtmlCtrl)
@@ -27,6 +28,8 @@ public:
     // Asked before every navigation of the shown page and of any window it tries to open;
     // returns true to cancel it.
     bool OnBeforeNavigate2(const QUrl& url);
+    // Hands a web or mail address to the desktop; says why any other stays unopened.
+    void OpenOutside(const QUrl& url);
     // Carries out the text after "app:", compared exactly: "Minimise" and "Beep".
     void OnAppCmd(const QString& command);
 
