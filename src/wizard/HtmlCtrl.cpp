@@ -133,6 +133,9 @@ HtmlCtrl::HtmlCtrl(Pickers& pickers, QWidget* parent)
     page()->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
     // A window asked for without a click (window.open in custom code) would reach the desktop.
     page()->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    // Nor do addresses the engine does not show itself, asked for by a frame or a script: only a
+    // user's click brings them to OpenOutside.
+    page()->settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowUnknownUrlSchemesFromUserInteraction);
     setContextMenuPolicy(Qt::NoContextMenu);
 }
 

@@ -97,12 +97,14 @@ private slots:
         QCOMPARE(Evaluate(*page->Browser(), QStringLiteral("window.vornetMark")).toInt(), 42);
     }
 
-    // The page's own alerts, confirms and prompts neither block nor show, nor does a window it asks
-    // for without a click reach the desktop; it offers no context menu and no text selection.
+    // The page's own alerts, confirms and prompts neither block nor show, nor does a window or a frame it
+    // asks for without a click reach the desktop; it offers no context menu and no text selection.
     void pageCannotActAsAnApplication() {
-        QVERIFY(Show("<p id='t'>Some text</p><script>alert('hello'); var c = confirm('sure?');"
-                     "var p = prompt('name?'); var w = window.open('https://example.com/popup');"
-                     "document.title = 'after:' + c + ':' + p + ':' + (w === null);</script>"));
+        QVERIFY(
+            Show("<p id='t'>Some text</p><iframe src='mailto:a@example.com'></iframe><iframe src='foo://x'></iframe>"
+                 "<script>alert('hello'); var c = confirm('sure?');"
+                 "var p = prompt('name?'); var w = window.open('https://example.com/popup');"
+                 "document.title = 'after:' + c + ':' + p + ':' + (w === null);</script>"));
         QTRY_COMPARE_WITH_TIMEOUT(page->Browser()->title(), QStringLiteral("after:false:null:true"), kLoadTimeoutMs);
         QVERIFY(pickers.opened.isEmpty());
         for (const QWidget* widget : QApplication::topLevelWidgets()) {
