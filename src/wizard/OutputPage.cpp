@@ -40,30 +40,36 @@ QString PageFilePatterns() {
     return patterns.join(u' ');
 }
 
-// The pages of `folder`: regular files (or links to them) that are web pages by their names
+// The pages of a folder: regular files (or links to them) that are web pages by their names
 // (Design::IsPageName), not descending into subfolders, sorted by name, ignoring case first (the file system lists them
 // in no particular order). Names that no path can carry are counted in `unusable` instead, with one of them for the
 // message.
-QStringList PageNamesIn(const QString& folder, qsizetype& unusable, QByteArray& example) {
-    const FolderListing listing = ListFolder(folder);
+struct FolderPages {
+    FileResult status;
     QStringList names;
+    qsizetype unusable = 0;
+    QByteArray example;
+};
+
+FolderPages PagesIn(const QString& folder) {
+    const FolderListing listing = ListFolder(folder);
+    FolderPages pages{listing.status, {}, 0, {}};
     for (const FolderEntry& entry : listing.entries) {
         if (entry.isFile && Design::IsPageName(entry.name)) {
-            names.append(entry.name);
+            pages.names.append(entry.name);
         }
     }
-    unusable = 0;
     for (const QByteArray& raw : listing.unrepresentable) {
         if (Design::IsPageName(QString::fromLatin1(raw))) {
-            example = raw;
-            ++unusable;
+            pages.example = raw;
+            ++pages.unusable;
         }
     }
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+    std::sort(pages.names.begin(), pages.names.end(), [](const QString& a, const QString& b) {
         const int order = a.compare(b, Qt::CaseInsensitive);
         return order != 0 ? order < 0 : a < b;
     });
-    return names;
+    return pages;
 }
 
 }  // namespace
@@ -350,18 +356,23 @@ void OutputPage::OnAddFolder() {
     if (!folder) {
         return;
     }
-    qsizetype unusable = 0;
-    QByteArray example;
-    for (const QString& name : PageNamesIn(*folder, unusable, example)) {
+    const FolderPages pages = PagesIn(*folder);
+    for (const QString& name : pages.names) {
         pageList->addItem(*folder + name);
     }
-    if (unusable > 0) {
+    if (!pages.status.Ok()) {
+        pickers.ShowMessage(
+            this, window()->windowTitle(),
+            QStringLiteral("The pages of \"%1\" cannot all be added: %2.").arg(*folder, pages.status.error),
+            Pickers::MessageIcon::Warning);
+    }
+    if (pages.unusable > 0) {
         const QString what =
-            unusable == 1 ? QStringLiteral("A page was") : QStringLiteral("%1 pages were").arg(unusable);
+            pages.unusable == 1 ? QStringLiteral("A page was") : QStringLiteral("%1 pages were").arg(pages.unusable);
         pickers.ShowMessage(this, window()->windowTitle(),
                             QStringLiteral("%1 not added from \"%2\": names that are not valid text in this "
                                            "system's encoding cannot be used, such as \"%3\".")
-                                .arg(what, *folder, PrintableName(example)),
+                                .arg(what, *folder, PrintableName(pages.example)),
                             Pickers::MessageIcon::Warning);
     }
 }

@@ -129,10 +129,13 @@ private slots:
         Fixture f;
         f.Run(u"modifyExisting, pick=" + folder + u"f\uFFFD.htm, addFile, dir=" + dir.path() + u", addDir, dir=" +
               folder + u"missing, addDir");
-        QCOMPARE(f.pickers.messages.size(), 2);
+        QCOMPARE(f.pickers.messages.size(), 3);
         QVERIFY2(f.pickers.messages[0].text.contains(u"f\\xff.htm"), qPrintable(f.pickers.messages[0].text));
         QVERIFY2(f.pickers.messages[1].text.startsWith(u"2 pages were not added from \"" + folder + u'"'),
                  qPrintable(f.pickers.messages[1].text));
+        QCOMPARE(f.pickers.messages[2].text,
+                 u"The pages of \"" + folder +
+                     u"missing/\" cannot all be added: cannot list: No such file or directory.");
         QCOMPARE(f.page->Target().pages, QStringList({folder + u"a.htm", folder + u"b.HTML", folder + u"s.XHTML"}));
     }
 };
