@@ -141,7 +141,8 @@ void NewTemplateDialog::ShowColors() {
 QString NewTemplateDialog::FreeName() const {
     const QString stem = QStringLiteral("my-") + Style().name;
     QString name = stem;
-    for (int n = 2; QFileInfo::exists(folder + u'/' + name + QStringLiteral(".gif")); ++n) {
+    // Free by the rule the save goes by: no file of the name's family, in any letter case.
+    for (int n = 2; !FamilyFileIn(folder, name).isEmpty(); ++n) {
         name = stem + u'-' + QString::number(n);
     }
     return name;

@@ -53,7 +53,8 @@ private slots:
         const QString user = folder.sources.user + u'/';
         const QString pictures = folder.dir.filePath(u"pictures/"_qs);
         QVERIFY(QDir().mkpath(user) && WriteTestGif(user + u"taken.gif"_qs, SolidTemplate(Qt::gray)) &&
-                WriteTestGif(user + u"orphan@2x.gif"_qs, SolidTemplate(Qt::gray)));
+                WriteTestGif(user + u"orphan@2x.gif"_qs, SolidTemplate(Qt::gray)) &&
+                WriteTestGif(user + u"my-ribbon@2x.gif"_qs, SolidTemplate(Qt::gray)));
         QVERIFY(QDir().mkpath(pictures) && WriteTestGif(pictures + u"logo.gif"_qs, SolidTemplate(Qt::blue)));
         QVERIFY(SolidTemplate(QColor(200, 40, 40, 160), 60).save(pictures + u"photo.png"_qs));
         QVERIFY(QFile::copy(pictures + u"photo.png"_qs, pictures + u"b50%1.png"_qs));
@@ -76,7 +77,9 @@ private slots:
             }
             expected = MakeTemplateFiles(dialog->Style(), dialog->Colors()).value;
             for (const QString& name : names) {
-                dialog->NameEdit()->setText(name);
+                if (name != u"=") {
+                    dialog->NameEdit()->setText(name);
+                }
                 dialog->SaveButton()->click();
             }
             if (names.isEmpty()) {
