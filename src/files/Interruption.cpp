@@ -5,16 +5,22 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <iterator>
 #include <pthread.h>
 #include <sys/resource.h>
+#include <type_traits>
 #include <unistd.h>
 
 namespace {
 
+// The signals that stop a run, and the value of g_stopRequested that RequestStop sets (no signal's).
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGXCPU, SIGQUIT};
+constexpr int kStopButton = -1;
+
 // Only these are touched by the handler, which otherwise makes plain system calls (unlink,
 // setrlimit, sigaction, raise), as async-signal-safety requires. The request is also set and read
 // on other threads, so it is an atomic, which a handler may use when it is lock-free.
-std::atomic<int> g_stopRequested = 0;
+std::atomic<int> g_stopRequested = 0;  // the signal that asked for the stop, or kStopButton
 static_assert(std::atomic<int>::is_always_lock_free);
 // The temporary files being written, last noted last: a set of files replaced together has one
 // for each until they are all renamed. A name too long to keep is an empty slot.
@@ -58,7 +64,7 @@ void EndAfterHold(int signal) {
 extern "C" void OnStopSignal(int signal) {
     // Ctrl+\ asks to quit now; the others ask first for a stop between two files.
     if (signal != SIGQUIT && g_stopRequested == 0) {
-        g_stopRequested = 1;
+        g_stopRequested = signal;
         return;
     }
     g_ending = signal;
@@ -78,11 +84,31 @@ void StopOnSignals() {
     // A closed terminal (SIGHUP) stops a run as Ctrl+C does, rather than in the middle of a file.
     // A signal the run was started to ignore (by nohup, or in a script's background job) stays
     // ignored.
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGXCPU, SIGQUIT}) {
+    for (const int signal : kStopSignals) {
         struct sigaction current {};
         if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
             ::sigaction(signal, &action, nullptr);
         }
+    }
+}
+
+StopOnSignalsWhile::StopOnSignalsWhile() {
+    static_assert(std::size(kStopSignals) == std::extent_v<decltype(earlier)>);
+    for (size_t i = 0; i < std::size(kStopSignals); ++i) {
+        ::sigaction(kStopSignals[i], nullptr, &earlier[i]);
+    }
+    StopOnSignals();
+}
+
+StopOnSignalsWhile::~StopOnSignalsWhile() {
+    for (size_t i = 0; i < std::size(kStopSignals); ++i) {
+        ::sigaction(kStopSignals[i], &earlier[i], nullptr);
+    }
+}
+
+void EndForStopSignal() {
+    if (const int signal = g_stopRequested; signal > 0) {
+        EndNow(signal);
     }
 }
 
@@ -91,7 +117,7 @@ bool StopRequested() {
 }
 
 void RequestStop() {
-    g_stopRequested = 1;
+    g_stopRequested = kStopButton;
 }
 
 void ClearStopRequest() {

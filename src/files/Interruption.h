@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include <signal.h>
+
 // Stopping a run of many files at a safe point. Ended by a signal in the middle of ReplaceFile, a
 // process would leave its temporary file behind, and the run would end at no particular file; so a
 // program that runs for a while asks that the signals only set a flag, which its runs read between
@@ -13,6 +15,24 @@
 // once, as the signal would have, after removing the temporary files that ReplaceFile is writing,
 // if any: an impatient user gets no half-written file either. Where a SignalHold stands, at its end.
 void StopOnSignals();
+
+// For a program that stops only its runs on signals (a window, which a signal otherwise simply ends):
+// while one of these stands, the signals act as StopOnSignals says, and afterwards as they did
+// before. A run that a signal stopped has asked the program to end: EndForStopSignal does so.
+class StopOnSignalsWhile {
+public:
+    StopOnSignalsWhile();
+    ~StopOnSignalsWhile();
+    StopOnSignalsWhile(const StopOnSignalsWhile&) = delete;
+    StopOnSignalsWhile& operator=(const StopOnSignalsWhile&) = delete;
+
+private:
+    struct sigaction earlier[5] = {};
+};
+
+// Ends the process as the signal that asked the run to stop would have, if one did; returns
+// otherwise (nothing asked, or only RequestStop).
+void EndForStopSignal();
 
 // Holds off the end a signal asks for while it stands: a file made but not yet named by
 // NoteTemporaryFile, or a set of files half renamed, would be left behind, or left half new. The

@@ -68,11 +68,20 @@ RunReport RunWithProgress(QWidget* window, const QStringList& pages,
                                    "completely written.")));
         }
     };
+    // Ended by a signal (a logout, a closed terminal) in the middle of a file, the wizard would leave
+    // a temporary file in the user's folder, or a set of files half new: the run stops between two
+    // files instead, and then the wizard ends as the signal asked.
+    const StopOnSignalsWhile signalsStopTheRun;
+    const auto finish = [] {
+        EndForStopSignal();
+        ClearStopRequest();
+    };
     const std::unique_ptr<QThread> worker(QThread::create(work));
     worker->start();
     // Where the system gives no thread (a process limit), the run goes on this one all the same.
     if (!worker->isRunning() && !worker->isFinished()) {
         work();
+        finish();
         return report;
     }
     // Until the dialog shows, the window waits without drawing: no longer than a moment.
@@ -104,6 +113,6 @@ RunReport RunWithProgress(QWidget* window, const QStringList& pages,
         }
     }
     worker->wait();
-    ClearStopRequest();
+    finish();
     return report;
 }

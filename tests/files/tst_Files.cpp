@@ -413,6 +413,44 @@ private slots:
         QVERIFY(!QFile::exists(QFile::decodeName(made)));
     }
 
+    // A window stops its runs on signals only while they go: a signal then stops the run between two
+    // files and, once it has, ends the process as it asked; the Stop button does not; a signal the
+    // process was started to ignore stays ignored, and the others act as before afterwards.
+    void stopOnSignalsWhile_aRunStopsThenTheProcessEnds() {
+        QTemporaryDir dir;
+        const QByteArray stopped = QFile::encodeName(dir.filePath(u"stopped"_qs));
+        const pid_t child = ::fork();
+        if (child == 0) {
+            std::signal(SIGHUP, SIG_IGN);
+            struct sigaction before {};
+            ::sigaction(SIGINT, nullptr, &before);
+            RequestStop();
+            EndForStopSignal();
+            ClearStopRequest();
+            {
+                const StopOnSignalsWhile run;
+                ::raise(SIGHUP);
+                ::raise(SIGTERM);
+                if (!StopRequested()) {
+                    ::_exit(3);
+                }
+            }
+            struct sigaction hup {
+            }, interrupt{};
+            ::sigaction(SIGHUP, nullptr, &hup);
+            ::sigaction(SIGINT, nullptr, &interrupt);
+            if (hup.sa_handler == SIG_IGN && interrupt.sa_handler == before.sa_handler) {
+                ::close(::open(stopped.constData(), O_CREAT | O_WRONLY, 0600));
+            }
+            EndForStopSignal();
+            ::_exit(0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM, qPrintable(QString::number(status)));
+        QVERIFY(QFile::exists(QFile::decodeName(stopped)));
+    }
+
     // Reads stop at their cap, on both sides of it, for a cap of 1 KiB and one of the usual 16 KiB
     // buffers: a file up to the cap is read whole, a larger one is refused with the cap in the reason.
     void read_isCapped() {

@@ -33,6 +33,10 @@
 #include <QThread>
 #include <QTimer>
 
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 // The shipped templates, copied here once for the run (initTestCase): a test that writes beside a
@@ -373,6 +377,28 @@ private slots:
         const RunReport whole = RunWithProgress(&window, pages, run, std::chrono::hours(1));
         QVERIFY(!whole.interrupted);
         QCOMPARE(whole.files.size(), 3);
+
+        // A signal (a logout, say) during a page stops the run after it, and then ends the wizard as asked.
+        QTemporaryDir dir;
+        QFile written(dir.filePath(u"written"_qs));
+        QVERIFY(written.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const pid_t child = ::fork();
+        if (child == 0) {
+            (void)RunWithProgress(
+                &window, pages,
+                [&](const FileDone&) {
+                    return run([&](const FileResult& page) {
+                        ::raise(SIGTERM);
+                        written.write(page.path.toUtf8() + '\n');
+                    });
+                },
+                std::chrono::hours(1));
+            ::_exit(0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM, qPrintable(QString::number(status)));
+        QCOMPARE(ReadAll(written.fileName()), "/p/1.html\n");
     }
 
     // Without templates every step still works; a template that cannot be decoded is named, with
