@@ -1,6 +1,7 @@
 #include "app/StartupProbe.h"
 #include "app/WizardOptions.h"
 #include "controls/Pickers.h"
+#include "files/Interruption.h"
 #include "output/CodeTexts.h"
 #include "wizard/DialogLook.h"
 #include "wizard/WizardDialog.h"
@@ -43,6 +44,9 @@ int main(int argc, char* argv[]) {
     // Past a file size limit (ulimit -f) a write fails and is reported with the reason, rather
     // than the program ending in the middle of a file.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Ended by a signal (a logout, a closed terminal) in the middle of a file, the wizard would leave
+    // a temporary file in the user's folder, or a set of files half new.
+    EndOnSignalsBetweenRuns();
     // The preview page's browser shares its graphics context with the widgets.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);

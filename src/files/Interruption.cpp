@@ -5,10 +5,8 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
-#include <iterator>
 #include <pthread.h>
 #include <sys/resource.h>
-#include <type_traits>
 #include <unistd.h>
 
 namespace {
@@ -27,6 +25,11 @@ static_assert(std::atomic<int>::is_always_lock_free);
 constexpr int kNotedFiles = 8;
 std::atomic<int> g_temporaries = 0;  // may count past kNotedFiles; those names are not kept
 char g_temporary[kNotedFiles][PATH_MAX + 1] = {};
+
+// Whether a first signal ends the process unless a run reads the request (EndOnSignalsBetweenRuns),
+// and how many runs do.
+std::atomic<bool> g_endBetweenRuns = false;
+std::atomic<int> g_runsGoing = 0;
 
 // Set, by the signal that ends the process, before it looks whether any work holds it off; the
 // work looks at it when it starts and when it is done, so one of the two ends the process.
@@ -63,7 +66,7 @@ void EndAfterHold(int signal) {
 
 extern "C" void OnStopSignal(int signal) {
     // Ctrl+\ asks to quit now; the others ask first for a stop between two files.
-    if (signal != SIGQUIT && g_stopRequested == 0) {
+    if (signal != SIGQUIT && g_stopRequested == 0 && (!g_endBetweenRuns || g_runsGoing > 0)) {
         g_stopRequested = signal;
         return;
     }
@@ -92,18 +95,17 @@ void StopOnSignals() {
     }
 }
 
-StopOnSignalsWhile::StopOnSignalsWhile() {
-    static_assert(std::size(kStopSignals) == std::extent_v<decltype(earlier)>);
-    for (size_t i = 0; i < std::size(kStopSignals); ++i) {
-        ::sigaction(kStopSignals[i], nullptr, &earlier[i]);
-    }
+void EndOnSignalsBetweenRuns() {
+    g_endBetweenRuns = true;
     StopOnSignals();
 }
 
-StopOnSignalsWhile::~StopOnSignalsWhile() {
-    for (size_t i = 0; i < std::size(kStopSignals); ++i) {
-        ::sigaction(kStopSignals[i], &earlier[i], nullptr);
-    }
+RunGoing::RunGoing() {
+    ++g_runsGoing;
+}
+
+RunGoing::~RunGoing() {
+    --g_runsGoing;
 }
 
 void EndForStopSignal() {

@@ -2,8 +2,6 @@
 
 #include <QByteArray>
 
-#include <signal.h>
-
 // Stopping a run of many files at a safe point. Ended by a signal in the middle of ReplaceFile, a
 // process would leave its temporary file behind, and the run would end at no particular file; so a
 // program that runs for a while asks that the signals only set a flag, which its runs read between
@@ -16,18 +14,17 @@
 // if any: an impatient user gets no half-written file either. Where a SignalHold stands, at its end.
 void StopOnSignals();
 
-// For a program that stops only its runs on signals (a window, which a signal otherwise simply ends):
-// while one of these stands, the signals act as StopOnSignals says, and afterwards as they did
-// before. A run that a signal stopped has asked the program to end: EndForStopSignal does so.
-class StopOnSignalsWhile {
+// For a program whose runs come now and then (a window): the signals end it at once, as they would
+// have, except while a RunGoing stands, when they act as StopOnSignals says; either way no
+// temporary file is left, and no set half new (SignalHold). A run that a signal stopped has asked
+// the program to end: EndForStopSignal does so once the run is over.
+void EndOnSignalsBetweenRuns();
+class RunGoing {
 public:
-    StopOnSignalsWhile();
-    ~StopOnSignalsWhile();
-    StopOnSignalsWhile(const StopOnSignalsWhile&) = delete;
-    StopOnSignalsWhile& operator=(const StopOnSignalsWhile&) = delete;
-
-private:
-    struct sigaction earlier[5] = {};
+    RunGoing();
+    ~RunGoing();
+    RunGoing(const RunGoing&) = delete;
+    RunGoing& operator=(const RunGoing&) = delete;
 };
 
 // Ends the process as the signal that asked the run to stop would have, if one did; returns

@@ -68,10 +68,9 @@ RunReport RunWithProgress(QWidget* window, const QStringList& pages,
                                    "completely written.")));
         }
     };
-    // Ended by a signal (a logout, a closed terminal) in the middle of a file, the wizard would leave
-    // a temporary file in the user's folder, or a set of files half new: the run stops between two
-    // files instead, and then the wizard ends as the signal asked.
-    const StopOnSignalsWhile signalsStopTheRun;
+    // A signal (a logout, a closed terminal) stops the run between two files, and then the wizard
+    // ends as it asked.
+    const RunGoing going;
     const auto finish = [] {
         EndForStopSignal();
         ClearStopRequest();

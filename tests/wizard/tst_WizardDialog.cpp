@@ -384,6 +384,7 @@ private slots:
         QVERIFY(written.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         const pid_t child = ::fork();
         if (child == 0) {
+            EndOnSignalsBetweenRuns();
             (void)RunWithProgress(
                 &window, pages,
                 [&](const FileDone&) {
