@@ -10,6 +10,7 @@
 #include "files/SiteWalk.h"
 #include "output/CodeTexts.h"
 #include "output/OutputRuns.h"
+#include "output/PageInjection.h"
 #include "templatemaker/TemplateMaker.h"
 #include "templates/TemplateCatalog.h"
 #include "templates/UserTemplates.h"
@@ -328,20 +329,26 @@ int RunMakeTemplate(const CliRequest& request) {
     }
     // The files are one template: where one of them could not be replaced, the others of the new
     // drawing would stand beside the old one, which a run at twice the size takes for their twin.
+    // A name of the family may be a link to anywhere, a page of the user's included, though only one
+    // of the names was given: as the advert's image, each replaces only a GIF through a link.
     bool refused = false;
-    for (const QString& target : paths) {
-        if (const FileResult check = CheckReplaceable(target); !check.Ok()) {
+    QList<FileToWrite> set;
+    for (size_t i = 0; i < files.value.size(); ++i) {
+        const QString& target = paths[qsizetype(i)];
+        std::optional<FileStamp> readAs;
+        QString refusal = ImageLinkRefusal(target, readAs);
+        if (const FileResult check = CheckReplaceable(target); refusal.isEmpty() && !check.Ok()) {
+            refusal = check.error;
+        }
+        if (!refusal.isEmpty()) {
             PrintFailure(
-                FileResult::Failure(target, check.error + QStringLiteral("; no file of the template was written")));
+                FileResult::Failure(target, refusal + QStringLiteral("; no file of the template was written")));
             refused = true;
         }
+        set.append({files.value[i].bytes, target, readAs});
     }
     if (refused) {
         return 1;
-    }
-    QList<FileToWrite> set;
-    for (size_t i = 0; i < files.value.size(); ++i) {
-        set.append({files.value[i].bytes, paths[qsizetype(i)], std::nullopt});
     }
     int status = 0;
     for (const FileResult& result : ReplaceFiles(set)) {

@@ -340,12 +340,34 @@ PageRead ReadPage(const QString& path) {
     return page;
 }
 
+QString ImageLinkRefusal(const QString& path, std::optional<FileStamp>& readAs) {
+    if (!QFileInfo(path).isSymLink()) {
+        return {};
+    }
+    const QString target = WriteTarget(path);
+    readAs = StampOf(path);
+    // Its start tells: a GIF's header and first blocks hold zero bytes (its aspect byte is one in
+    // nearly every GIF, and every run of image data ends with one). A large file is not read whole.
+    constexpr qint64 kAnySize = qint64(1) << 62;
+    constexpr qint64 kStart = qint64(64) << 10;
+    RegularFile file(path, kAnySize);
+    QByteArray start(kStart, '\0');
+    start.resize(file.Status().Ok() ? std::max<qint64>(file.Read(start.data(), kStart), 0) : 0);
+    if (!file.Missing() && !file.Status().Ok()) {
+        return QStringLiteral("is a link to %1, which cannot be read to tell whether it is a GIF (%2); left as it is")
+            .arg(target, file.Status().error);
+    }
+    if (!start.isEmpty() && !IsGif(start)) {
+        return QStringLiteral("is a link to %1, which is not a GIF image; left as it is").arg(target);
+    }
+    return {};
+}
+
 namespace {
 
-// Why the advert may not write a file its folder's pages share at `path`, or empty when it may.
 // They are written through a link as a page is, so that folders may share one; but a link may
-// lead anywhere, a page of the user's included. So through a link, an image replaces only a GIF,
-// an empty file or nothing, and a style sheet only a file named as one. `readAs` is what was
+// lead anywhere, a page of the user's included. So through a link, an image replaces only what
+// ImageLinkRefusal allows, and a style sheet only a file named as one. `readAs` is what was
 // looked at, which must still be there when it is replaced. `anew`: the files are the preview's
 // own, made anew, which never go through a link.
 QString SharedFileRefusal(const QString& path, bool image, bool anew, std::optional<FileStamp>& readAs) {
@@ -355,29 +377,13 @@ QString SharedFileRefusal(const QString& path, bool image, bool anew, std::optio
     if (anew) {
         return QStringLiteral("is a link, and the preview's image and style sheet are made anew; left as it is");
     }
-    const QString target = WriteTarget(path);
-    const auto refuse = [&](const QString& why) {
-        return QStringLiteral("is a link to %1, which %2; left as it is").arg(target, why);
-    };
-    readAs = StampOf(path);
-    if (!image && !target.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
-        return refuse(QStringLiteral("is not a style sheet"));
-    }
     if (image) {
-        // Its start tells: a GIF's header and first blocks hold zero bytes (its aspect byte is one
-        // in nearly every GIF, and every run of image data ends with one). A large file is not
-        // read whole.
-        constexpr qint64 kAnySize = qint64(1) << 62;
-        constexpr qint64 kStart = qint64(64) << 10;
-        RegularFile file(path, kAnySize);
-        QByteArray start(kStart, '\0');
-        start.resize(file.Status().Ok() ? std::max<qint64>(file.Read(start.data(), kStart), 0) : 0);
-        if (!file.Missing() && !file.Status().Ok()) {
-            return refuse(QStringLiteral("cannot be read to tell whether it is a GIF (%1)").arg(file.Status().error));
-        }
-        if (!start.isEmpty() && !IsGif(start)) {
-            return refuse(QStringLiteral("is not a GIF image"));
-        }
+        return ImageLinkRefusal(path, readAs);
+    }
+    const QString target = WriteTarget(path);
+    readAs = StampOf(path);
+    if (!target.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
+        return QStringLiteral("is a link to %1, which is not a style sheet; left as it is").arg(target);
     }
     return {};
 }

@@ -86,6 +86,11 @@ struct BannerGif {
     explicit BannerGif(const QImage& banner);
 };
 
+// Why an image may not be written at `path`, or empty when it may: written through a link, which may
+// lead anywhere, it replaces only a GIF, an empty file or nothing. `readAs` is set to what was looked
+// at through a link, which must still be there when it is replaced.
+QString ImageLinkRefusal(const QString& path, std::optional<FileStamp>& readAs);
+
 // An image that a run writes beside its pages: its GIF (owned by the run) and where it goes.
 struct ImageFile {
     const BannerGif* gif = nullptr;

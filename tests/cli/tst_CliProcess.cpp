@@ -55,7 +55,8 @@ private slots:
         QVERIFY(WriteAll(dir.filePath(u"page.html"_qs), "<html><body><p>mine</p></body></html>\n"));
         QCOMPARE(::mkfifo(QByteArray(folder + "/fifo.html").constData(), 0600), 0);
         QVERIFY(QDir(dir.path()).mkpath(u"brand@2x.gif"_qs) && WriteAll(dir.filePath(u"oldb.GIF"_qs), "GIF89a"));
-        QVERIFY(QFile::link(u"."_qs, dir.filePath(u"self"_qs)));
+        QVERIFY(QFile::link(u"."_qs, dir.filePath(u"self"_qs)) &&
+                QFile::link(dir.filePath(u"page.html"_qs), dir.filePath(u"noteb.gif"_qs)));
         QVERIFY(WriteAll(dir.filePath(u"moved.vornetad"_qs), R"({"format": "vornetad-design", "version": 1,
                          "output": {"mode": "modify", "pages": ["index.html"]}})"));
         QVERIFY(QDir(dir.path()).mkpath(u"share/vornetad/vornets"_qs));
