@@ -137,6 +137,33 @@ bool EndsBeforeMarkup(string_view text, size_t from, size_t end) {
     return last > from && text[last - 1] == '>' && text[next] == '<';
 }
 
+// Whether custom code matched in [from, to) would take closing body or html tags that the page
+// holds no more of after it. A run puts custom code right before the page's own closing tags, which
+// read the same: code that holds such tags (a whole document, or a mistake) matches them after a
+// block that a run without that code put in, and taking it would cut the page's end.
+bool TakesThePagesEnd(string_view text, size_t from, size_t to) {
+    const auto lastEndTag = [](string_view within, const char* name) {
+        HtmlScanner scanner(within);
+        HtmlToken t;
+        size_t last = npos;
+        while (scanner.Next(t)) {
+            if (t.Is(HtmlToken::Kind::EndTag, name)) {
+                last = t.begin;
+            }
+        }
+        return last;
+    };
+    for (const char* name : {"body", "html"}) {
+        if (lastEndTag(text.substr(from, to - from), name) != npos) {
+            const size_t pages = lastEndTag(text, name);
+            if (pages == npos || pages < to) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 // The custom code that may follow an old block: the current settings' and earlier runs'. An empty
 // one is never taken out on its own.
 struct CustomCodes {
@@ -211,7 +238,7 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
             // take it.
             const auto fits = [&](size_t size) {
                 return EndsBeforeMarkup(text, end, end + size) && !JoinsIntoMarkup(text, from, end + size) &&
-                       !CutsMarker(text, end, end + size);
+                       !CutsMarker(text, end, end + size) && !TakesThePagesEnd(text, end, end + size);
             };
             const size_t took = customCode->At(text, end, fits).size();
             const bool tookCode = took > 0;
