@@ -72,7 +72,7 @@ std::vector<StyleDoc> TemplateStyleDocs() {
         }
         docs.push_back(
             {style.name, style.description + QStringLiteral("; colours: ") + colors.join(QStringLiteral(", ")) +
-                             (style.shadowless ? QStringLiteral("; with a shadowless variant") : QString())});
+                             (style.hasShadowlessVariant ? QStringLiteral("; with a shadowless variant") : QString())});
     }
     return docs;
 }
