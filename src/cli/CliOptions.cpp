@@ -490,35 +490,29 @@ void AddAdvertOptions(OptionTable& t) {
     t.Describe("", Text("put no custom HTML after the code block"));
 
     // The options for today's pages; each is off unless given.
-    const struct {
-        const char* name;
-        const char* offName;
-        bool PageOptions::*member;
-        const char* help;
-    } pageOptions[] = {
-        {"--click-through", "--no-click-through", &PageOptions::clickThrough,
-         "only the diagonal strip takes clicks; the rest of the square lets them reach the page below"},
-        {"--hidpi", "--no-hidpi", &PageOptions::hidpi,
-         "add VornetAdMap@2x.gif, the banner at twice the size, for sharp high-resolution screens"},
-        {"--fixed", "--no-fixed", &PageOptions::fixed, "keep the banner in the window's corner while the page scrolls"},
-        {"--no-print", "--print", &PageOptions::noPrint, "leave the banner out when the page is printed"},
-        {"--static", "--no-static", &PageOptions::staticMarkup,
-         "write the banner's markup and a link to the style sheet instead of a script, for pages whose "
-         "Content-Security-Policy refuses inline scripts and styles"},
+    constexpr const char* help[] = {
+        "only the diagonal strip takes clicks; the rest of the square lets them reach the page below",
+        "add VornetAdMap@2x.gif, the banner at twice the size, for sharp high-resolution screens",
+        "keep the banner in the window's corner while the page scrolls",
+        "leave the banner out when the page is printed",
+        "write the banner's markup and a link to the style sheet instead of a script, for pages whose "
+        "Content-Security-Policy refuses inline scripts and styles",
     };
-    for (const auto& option : pageOptions) {
-        t.Add(Text(option.name), Value::None, kAdvert, [member = option.member](Parsing& p, const QByteArray&) {
-            p.r.design.options.*member = true;
-            return QString();
-        });
-        t.Describe("", Text(option.help));
+    static_assert(std::size(help) == std::size(kPageOptions));
+    for (size_t i = 0; i < std::size(kPageOptions); ++i) {
+        t.Add(Text(kPageOptions[i].onFlag), Value::None, kAdvert,
+              [member = kPageOptions[i].member](Parsing& p, const QByteArray&) {
+                  p.r.design.options.*member = true;
+                  return QString();
+              });
+        t.Describe("", Text(help[i]));
     }
-    for (const auto& option : pageOptions) {
-        t.Add(Text(option.offName), Value::None, kAdvert, [member = option.member](Parsing& p, const QByteArray&) {
+    for (const PageOptionNames& option : kPageOptions) {
+        t.Add(Text(option.offFlag), Value::None, kAdvert, [member = option.member](Parsing& p, const QByteArray&) {
             p.r.design.options.*member = false;
             return QString();
         });
-        t.Describe("", QStringLiteral("turn %1 off where a design turned it on").arg(Text(option.name)));
+        t.Describe("", QStringLiteral("turn %1 off where a design turned it on").arg(Text(option.onFlag)));
     }
 }
 

@@ -25,17 +25,6 @@ const char* const kSides[] = {"right", "left"};               // in BannerSide o
 const char* const kWindows[] = {"same", "new"};               // indexed by newWindow
 const char* const kModes[] = {"create", "modify", "remove"};  // in OutputMode order
 
-// The page options by their field names.
-struct OptionField {
-    const char* key;
-    bool PageOptions::*member;
-};
-constexpr OptionField kOptionFields[] = {{"clickThrough", &PageOptions::clickThrough},
-                                         {"hidpi", &PageOptions::hidpi},
-                                         {"fixed", &PageOptions::fixed},
-                                         {"noPrint", &PageOptions::noPrint},
-                                         {"staticMarkup", &PageOptions::staticMarkup}};
-
 // Text that survives the trip to UTF-8 and back: no unpaired surrogates.
 bool IsUnicode(const QString& text) {
     return Utf8Text(text.toUtf8()) == text;
@@ -437,8 +426,8 @@ DesignRead ParseDesign(QByteArrayView json, const QString& folder) {
         top.Choice("window", {kWindows[0], kWindows[1]}, window);
         design.newWindow = window == 1;
         ReadCustomCode(top, design);
-        for (const OptionField& field : kOptionFields) {
-            top.Bool(field.key, design.options.*field.member);
+        for (const PageOptionNames& option : kPageOptions) {
+            top.Bool(option.key, design.options.*option.member);
         }
         ReadOutput(top, design, folder, error);
         top.Finish();
@@ -510,9 +499,9 @@ QByteArray DesignJson(const Design& design) {
         }
     }
     // Only the options that are on: a design without them stays readable by versions before them.
-    for (const OptionField& field : kOptionFields) {
-        if (design.options.*field.member) {
-            top.insert(QLatin1String(field.key), true);
+    for (const PageOptionNames& option : kPageOptions) {
+        if (design.options.*option.member) {
+            top.insert(QLatin1String(option.key), true);
         }
     }
     top.insert(QStringLiteral("output"), QJsonObject{
