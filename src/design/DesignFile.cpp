@@ -1,5 +1,6 @@
 #include "design/DesignFile.h"
 
+#include "design/HexColor.h"
 #include "files/FileNames.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
@@ -11,7 +12,6 @@
 #include <QJsonObject>
 #include <QSet>
 
-#include <cctype>
 #include <cmath>
 #include <initializer_list>
 
@@ -116,16 +116,12 @@ public:
         if (!value) {
             return;
         }
-        const QString text = value->toString();
-        bool ok = text.size() == 7 && text.startsWith(u'#');
-        for (qsizetype i = 1; ok && i < text.size(); ++i) {
-            ok = text[i].unicode() < 0x80 && std::isxdigit(text[i].unicode()) != 0;
-        }
-        if (!ok) {
+        const std::optional<QRgb> color = ReadHexColor(value->toString(), HexNotation::DesignFile);
+        if (!color) {
             Fail(Name(key), QStringLiteral("must be a colour written #RRGGBB"));
             return;
         }
-        out = Design::LineColor(0xff000000u | text.mid(1).toUInt(nullptr, 16));
+        out = Design::LineColor(*color);
     }
 
     // A file name without a folder.
@@ -476,8 +472,7 @@ QByteArray DesignJson(const Design& design) {
             {QStringLiteral("text"), line.text},
             {QStringLiteral("font"), line.font.faceName},
             {QStringLiteral("points"), line.font.height},
-            {QStringLiteral("color"),
-             QString(u'#' + QString::number(line.color & 0xffffff, 16).rightJustified(6, u'0'))},
+            {QStringLiteral("color"), WriteHexColor(line.color, HexNotation::DesignFile)},
             {QStringLiteral("bold"), line.font.weight == BannerFont::kBold},
             {QStringLiteral("italic"), line.font.italic},
             {QStringLiteral("underline"), line.font.underline},
