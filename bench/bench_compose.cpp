@@ -74,7 +74,7 @@ void ComposeAt2x(benchmark::State& state) {
     banner.SetTemplate(PhotoLikeTemplate(500));
     banner.SetBannerSize(int(state.range(0)));
     for (auto _ : state) {
-        benchmark::DoNotOptimize(ComposeAt2x(banner, QString()).constBits());
+        benchmark::DoNotOptimize(ComposeAt2x(banner, QImage()).constBits());
     }
 }
 

@@ -188,7 +188,7 @@ void Banner::Compose() {
     std::array<int, 3> steps{};
     std::array<int, 3> offsets{};
     for (int i = 0; i < count; ++i) {
-        steps[size_t(i)] = LineStep(painter, i);
+        steps[size_t(i)] = LineStep(i);
         offsets[size_t(i)] = lines[size_t(i)].offset;
     }
     const std::array<int, 3> tops = LineTops(bandWidth, count, steps, offsets);
@@ -309,7 +309,7 @@ int Banner::EnabledLineCount() const {
     return int(std::count_if(lines.begin(), lines.end(), [](const BannerLine& line) { return line.enabled; }));
 }
 
-int Banner::LineStep(QPainter&, int index) const {
+int Banner::LineStep(int index) const {
     const std::optional<QFont> font = ValidIndex(index) ? LineFont(lines[size_t(index)].font) : std::nullopt;
     const qreal spacing = font ? QFontMetricsF(*font).lineSpacing() / kOversample : 0.0;
     return int(spacing - 4.0);
@@ -335,10 +335,6 @@ void Banner::DrawLine(QPainter& painter, int index, int y) const {
     painter.setPen(QColor(qRed(line.color), qGreen(line.color), qBlue(line.color)));
     painter.drawText(box, Qt::AlignCenter | Qt::TextWordWrap, line.text);
     painter.restore();
-}
-
-QImage ComposeAt2x(Banner banner, const QString& templatePath) {
-    return banner.HasTemplate() ? ComposeAt2x(std::move(banner), LoadCompanion(templatePath).image) : QImage();
 }
 
 QString CompanionNotUsed(const Banner& banner, const TemplateImage& companion) {

@@ -61,7 +61,7 @@ public:
 
     int EnabledLineCount() const;
     // The line's font line spacing at 96 dpi minus 4, truncated; -4 for a line without a font.
-    int LineStep(QPainter& painter, int index) const;
+    int LineStep(int index) const;
     // Draws line `index` centred in the box (0, y, diagonal, line spacing) of the painter's text space.
     void DrawLine(QPainter& painter, int index, int y) const;
 
@@ -118,12 +118,10 @@ private:
     QImage banner;
 };
 
-// `banner` composed at twice its size for the 2x image, on the companion of the template at
-// `templatePath` (LoadCompanion) or, without a usable one, on its template scaled up. Null when
-// the banner has no template.
-QImage ComposeAt2x(Banner banner, const QString& templatePath);
-// The same on `companion` as LoadCompanion gave it (null: the template scaled up), for a caller
-// that read it together with the template, so that both images come from one drawing.
+// `banner` composed at twice its size for the 2x image, on `companion` as LoadCompanion gave it
+// or, without a usable one (null included), on its template scaled up. The caller reads the
+// companion together with the template, so that both images come from one drawing. Null when the
+// banner has no template.
 QImage ComposeAt2x(Banner banner, const QImage& companion);
 // What the user is told of the companion, as LoadCompanion gave it, when the 2x image of `banner`
 // is not cut from it though it is there: it was refused, or it is not twice the template's size.

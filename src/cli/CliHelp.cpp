@@ -1,5 +1,6 @@
 #include "cli/CliHelp.h"
 
+#include "design/HexColor.h"
 #include "files/FileNames.h"
 #include "templatemaker/TemplateMaker.h"
 
@@ -67,12 +68,11 @@ std::vector<StyleDoc> TemplateStyleDocs() {
         QStringList colors;
         for (qsizetype i = 0; i < style.colorNames.size(); ++i) {
             colors.append(QStringLiteral("%1 (%2)").arg(
-                style.colorNames[i],
-                QString::number(style.defaultColors[i] & 0xffffff, 16).rightJustified(6, u'0').toUpper()));
+                style.colorNames[i], WriteHexColor(style.defaultColors[i], HexNotation::CommandLine)));
         }
         docs.push_back(
             {style.name, style.description + QStringLiteral("; colours: ") + colors.join(QStringLiteral(", ")) +
-                             (style.shadowless ? QStringLiteral("; with a shadowless variant") : QString())});
+                             (style.hasShadowlessVariant ? QStringLiteral("; with a shadowless variant") : QString())});
     }
     return docs;
 }

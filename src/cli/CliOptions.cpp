@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 
 #include "design/DesignFile.h"
+#include "design/HexColor.h"
 #include "files/FileNames.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
@@ -194,16 +195,13 @@ QString ParseInt(const QString& name, const QByteArray& value, int low, int high
     return {};
 }
 
-// A colour is exactly six hexadecimal digits, optionally after one '#'.
+// Bytes that are not ASCII become letters that are no hexadecimal digits, so they are refused.
 QString ParseHexColor(const QString& name, const QByteArray& value, QRgb& out) {
-    const QByteArray hex = value.startsWith('#') ? value.mid(1) : value;
-    const bool ok = hex.size() == 6 && std::all_of(hex.begin(), hex.end(), [](char c) {
-                        return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-                    });
-    if (!ok) {
+    const std::optional<QRgb> color = ReadHexColor(QString::fromLatin1(value), HexNotation::CommandLine);
+    if (!color) {
         return QStringLiteral("%1 needs a colour as six hexadecimal digits RRGGBB, not \"%2\"").arg(name, Shown(value));
     }
-    out = qRgb(0, 0, 0) | hex.toUInt(nullptr, 16);
+    out = *color;
     return {};
 }
 
@@ -316,10 +314,6 @@ private:
     std::vector<Option> table;
 };
 
-QString Hex(QRgb color) {
-    return QString::number(color & 0xffffff, 16).rightJustified(6, u'0').toUpper();
-}
-
 // The design file, the template, the banner's size and corner.
 void AddBannerOptions(OptionTable& t) {
     t.Add(QStringLiteral("--design"), Value::File, kBanner | kRemove, ReadDesignFile);
@@ -397,9 +391,12 @@ void AddLineOptions(OptionTable& t, int n) {
     t.Add(QStringLiteral("--color") + digit, Value::Word, kBanner, [i](Parsing& p, const QByteArray& v) {
         return ParseColor(QStringLiteral("--color%1").arg(i + 1), v, p.r.design.lines[i].color);
     });
+    const auto hex = [](QRgb color) {
+        return WriteHexColor(color, HexNotation::CommandLine);
+    };
     t.Describe("RRGGBB",
                QStringLiteral("colour of line N (default %1, %2, %3); 000000 becomes %4 as in the editor")
-                   .arg(Hex(lines[0].color), Hex(lines[1].color), Hex(lines[2].color), Hex(Design::kBlackReplacement)));
+                   .arg(hex(lines[0].color), hex(lines[1].color), hex(lines[2].color), hex(Design::kBlackReplacement)));
     t.Add(QStringLiteral("--offset") + digit, Value::Word, kBanner, [i](Parsing& p, const QByteArray& v) {
         return ParseInt(QStringLiteral("--offset%1").arg(i + 1), v, Design::kMinOffset, Design::kMaxOffset,
                         p.r.design.lines[i].offset);
@@ -490,35 +487,29 @@ void AddAdvertOptions(OptionTable& t) {
     t.Describe("", Text("put no custom HTML after the code block"));
 
     // The options for today's pages; each is off unless given.
-    const struct {
-        const char* name;
-        const char* offName;
-        bool PageOptions::*member;
-        const char* help;
-    } pageOptions[] = {
-        {"--click-through", "--no-click-through", &PageOptions::clickThrough,
-         "only the diagonal strip takes clicks; the rest of the square lets them reach the page below"},
-        {"--hidpi", "--no-hidpi", &PageOptions::hidpi,
-         "add VornetAdMap@2x.gif, the banner at twice the size, for sharp high-resolution screens"},
-        {"--fixed", "--no-fixed", &PageOptions::fixed, "keep the banner in the window's corner while the page scrolls"},
-        {"--no-print", "--print", &PageOptions::noPrint, "leave the banner out when the page is printed"},
-        {"--static", "--no-static", &PageOptions::staticMarkup,
-         "write the banner's markup and a link to the style sheet instead of a script, for pages whose "
-         "Content-Security-Policy refuses inline scripts and styles"},
+    constexpr const char* help[] = {
+        "only the diagonal strip takes clicks; the rest of the square lets them reach the page below",
+        "add VornetAdMap@2x.gif, the banner at twice the size, for sharp high-resolution screens",
+        "keep the banner in the window's corner while the page scrolls",
+        "leave the banner out when the page is printed",
+        "write the banner's markup and a link to the style sheet instead of a script, for pages whose "
+        "Content-Security-Policy refuses inline scripts and styles",
     };
-    for (const auto& option : pageOptions) {
-        t.Add(Text(option.name), Value::None, kAdvert, [member = option.member](Parsing& p, const QByteArray&) {
-            p.r.design.options.*member = true;
-            return QString();
-        });
-        t.Describe("", Text(option.help));
+    static_assert(std::size(help) == std::size(kPageOptions));
+    for (size_t i = 0; i < std::size(kPageOptions); ++i) {
+        t.Add(Text(kPageOptions[i].onFlag), Value::None, kAdvert,
+              [member = kPageOptions[i].member](Parsing& p, const QByteArray&) {
+                  p.r.design.options.*member = true;
+                  return QString();
+              });
+        t.Describe("", Text(help[i]));
     }
-    for (const auto& option : pageOptions) {
-        t.Add(Text(option.offName), Value::None, kAdvert, [member = option.member](Parsing& p, const QByteArray&) {
+    for (const PageOptionNames& option : kPageOptions) {
+        t.Add(Text(option.offFlag), Value::None, kAdvert, [member = option.member](Parsing& p, const QByteArray&) {
             p.r.design.options.*member = false;
             return QString();
         });
-        t.Describe("", QStringLiteral("turn %1 off where a design turned it on").arg(Text(option.name)));
+        t.Describe("", QStringLiteral("turn %1 off where a design turned it on").arg(Text(option.onFlag)));
     }
 }
 

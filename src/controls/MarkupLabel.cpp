@@ -1,16 +1,16 @@
 #include "controls/MarkupLabel.h"
 
+#include "controls/Pickers.h"
 #include "markup/Markup.h"
 
-#include <QDesktopServices>
 #include <QMouseEvent>
 #include <QPainter>
 
-MarkupLabel::MarkupLabel(const QByteArray& markup, const QUrl& link, QWidget* parent)
+MarkupLabel::MarkupLabel(Pickers& pickers, const QByteArray& markup, const QUrl& link, QWidget* parent)
     : QWidget(parent)
+    , pickers(pickers)
     , markup(markup)
-    , link(link)
-    , openLink([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
+    , link(link) {
     setCursor(Qt::ArrowCursor);
 }
 
@@ -23,8 +23,8 @@ void MarkupLabel::paintEvent(QPaintEvent*) {
 }
 
 void MarkupLabel::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && !link.isEmpty() && openLink) {
-        openLink(link);
+    if (event->button() == Qt::LeftButton && !link.isEmpty()) {
+        pickers.OpenExternally(link);
     }
     QWidget::mousePressEvent(event);
 }

@@ -4,7 +4,7 @@
 #include <QUrl>
 #include <QWidget>
 
-#include <functional>
+class Pickers;
 
 // A line or paragraph of markup (see Markup.h) on white that opens a fixed link when clicked
 // anywhere. The text starts black in the widget's font, which stands for the desktop's system
@@ -14,22 +14,19 @@ class MarkupLabel final : public QWidget {
     Q_DISABLE_COPY_MOVE(MarkupLabel)
 
 public:
-    // How a click opens the link; the desktop's default handler unless a test substitutes one.
-    using LinkOpener = std::function<void(const QUrl&)>;
-
-    // `markup` is UTF-8 text; an empty `link` makes clicks do nothing.
-    MarkupLabel(const QByteArray& markup, const QUrl& link, QWidget* parent = nullptr);
+    // `markup` is UTF-8 text; an empty `link` makes clicks do nothing. A click opens the link
+    // through `pickers`, which must outlive the label.
+    MarkupLabel(Pickers& pickers, const QByteArray& markup, const QUrl& link, QWidget* parent = nullptr);
 
     QByteArray Markup() const { return markup; }
     QUrl Link() const { return link; }
-    void SetLinkOpener(LinkOpener opener) { openLink = std::move(opener); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
+    Pickers& pickers;
     QByteArray markup;
     QUrl link;
-    LinkOpener openLink;
 };

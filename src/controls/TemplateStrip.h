@@ -42,7 +42,6 @@ public:
         ThumbTrack,
         Top,
         Bottom,
-        EndScroll,
     };
 
     // `catalog` is not owned and must not change while the strip exists; null counts as empty.

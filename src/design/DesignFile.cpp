@@ -1,5 +1,6 @@
 #include "design/DesignFile.h"
 
+#include "design/HexColor.h"
 #include "files/FileNames.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
@@ -11,7 +12,6 @@
 #include <QJsonObject>
 #include <QSet>
 
-#include <cctype>
 #include <cmath>
 #include <initializer_list>
 
@@ -24,17 +24,6 @@ constexpr qsizetype kLineCount = 3;
 const char* const kSides[] = {"right", "left"};               // in BannerSide order
 const char* const kWindows[] = {"same", "new"};               // indexed by newWindow
 const char* const kModes[] = {"create", "modify", "remove"};  // in OutputMode order
-
-// The page options by their field names.
-struct OptionField {
-    const char* key;
-    bool PageOptions::*member;
-};
-constexpr OptionField kOptionFields[] = {{"clickThrough", &PageOptions::clickThrough},
-                                         {"hidpi", &PageOptions::hidpi},
-                                         {"fixed", &PageOptions::fixed},
-                                         {"noPrint", &PageOptions::noPrint},
-                                         {"staticMarkup", &PageOptions::staticMarkup}};
 
 // Text that survives the trip to UTF-8 and back: no unpaired surrogates.
 bool IsUnicode(const QString& text) {
@@ -127,16 +116,12 @@ public:
         if (!value) {
             return;
         }
-        const QString text = value->toString();
-        bool ok = text.size() == 7 && text.startsWith(u'#');
-        for (qsizetype i = 1; ok && i < text.size(); ++i) {
-            ok = text[i].unicode() < 0x80 && std::isxdigit(text[i].unicode()) != 0;
-        }
-        if (!ok) {
+        const std::optional<QRgb> color = ReadHexColor(value->toString(), HexNotation::DesignFile);
+        if (!color) {
             Fail(Name(key), QStringLiteral("must be a colour written #RRGGBB"));
             return;
         }
-        out = Design::LineColor(0xff000000u | text.mid(1).toUInt(nullptr, 16));
+        out = Design::LineColor(*color);
     }
 
     // A file name without a folder.
@@ -437,8 +422,8 @@ DesignRead ParseDesign(QByteArrayView json, const QString& folder) {
         top.Choice("window", {kWindows[0], kWindows[1]}, window);
         design.newWindow = window == 1;
         ReadCustomCode(top, design);
-        for (const OptionField& field : kOptionFields) {
-            top.Bool(field.key, design.options.*field.member);
+        for (const PageOptionNames& option : kPageOptions) {
+            top.Bool(option.key, design.options.*option.member);
         }
         ReadOutput(top, design, folder, error);
         top.Finish();
@@ -487,8 +472,7 @@ QByteArray DesignJson(const Design& design) {
             {QStringLiteral("text"), line.text},
             {QStringLiteral("font"), line.font.faceName},
             {QStringLiteral("points"), line.font.height},
-            {QStringLiteral("color"),
-             QString(u'#' + QString::number(line.color & 0xffffff, 16).rightJustified(6, u'0'))},
+            {QStringLiteral("color"), WriteHexColor(line.color, HexNotation::DesignFile)},
             {QStringLiteral("bold"), line.font.weight == BannerFont::kBold},
             {QStringLiteral("italic"), line.font.italic},
             {QStringLiteral("underline"), line.font.underline},
@@ -510,9 +494,9 @@ QByteArray DesignJson(const Design& design) {
         }
     }
     // Only the options that are on: a design without them stays readable by versions before them.
-    for (const OptionField& field : kOptionFields) {
-        if (design.options.*field.member) {
-            top.insert(QLatin1String(field.key), true);
+    for (const PageOptionNames& option : kPageOptions) {
+        if (design.options.*option.member) {
+            top.insert(QLatin1String(option.key), true);
         }
     }
     top.insert(QStringLiteral("output"), QJsonObject{

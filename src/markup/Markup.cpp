@@ -123,7 +123,7 @@ MarkupToken NextMarkupToken(QByteArrayView text, qsizetype& position, bool& pend
     return token;
 }
 
-QColor ParseHexColor(QByteArrayView chars) {
+QColor ParseMarkupColor(QByteArrayView chars) {
     qsizetype at = 0;
     if (at < chars.size() && (chars[at] == '\'' || chars[at] == '"')) {
         ++at;

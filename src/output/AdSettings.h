@@ -24,6 +24,22 @@ struct PageOptions {
     bool operator==(const PageOptions&) const = default;
 };
 
+// Each page option's names, in the order the wizard's boxes and the help list them: the design
+// file's field (also the wizard's box), and the command-line options that turn it on and off.
+struct PageOptionNames {
+    const char* key;
+    const char* onFlag;
+    const char* offFlag;
+    bool PageOptions::*member;
+};
+inline constexpr PageOptionNames kPageOptions[] = {
+    {"clickThrough", "--click-through", "--no-click-through", &PageOptions::clickThrough},
+    {"hidpi", "--hidpi", "--no-hidpi", &PageOptions::hidpi},
+    {"fixed", "--fixed", "--no-fixed", &PageOptions::fixed},
+    {"noPrint", "--no-print", "--print", &PageOptions::noPrint},
+    {"staticMarkup", "--static", "--no-static", &PageOptions::staticMarkup},
+};
+
 // The advert's values that the code block and the style sheet need; gathered from the wizard's
 // pages (or the CLI's options) right before every run.
 struct AdSettings {

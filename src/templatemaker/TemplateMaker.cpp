@@ -384,84 +384,58 @@ QImage Tape(const QColor& edge, const QColor& middle, const QColor& hatching, bo
     return c.Finish();
 }
 
-// What a style draws: its colours (always as many as it names) to an image.
-using Drawing = std::function<QImage(const QList<QColor>& colors, int scale, bool shadow)>;
-
-struct StyleEntry {
-    QString name;  // as in TemplateStyles()
-    Drawing draw;
-};
-
-const std::vector<StyleEntry>& StyleTable() {
-    static const std::vector<StyleEntry> table = {
-        {u"curl"_s,
-         [](const QList<QColor>& c, int scale, bool shadow) {
-             return Curl(Ramp(33.0, c[0], c[1]), shadow, scale);
-         }},
-        {u"dogear"_s,
-         [](const QList<QColor>& c, int scale, bool shadow) {
-             const Stops paper{{0.0, Mix(c[0], Qt::white, 0.8)},
-                               {8.0, Mix(c[0], Qt::white, 0.5)},
-                               {40.0, c[0]},
-                               {160.0, Mix(c[0], c[1], 0.5)},
-                               {Far, c[1]}};
-             return DogEar(paper, c[1].darker(108), shadow, scale);
-         }},
-        {u"gradient"_s,
-         [](const QList<QColor>& c, int scale, bool) {
-             return Gradient(c[0], c[1].darker(135), Ramp(33.0, c[1], c[2]), scale);
-         }},
-        {u"midnight"_s,
-         [](const QList<QColor>& c, int scale, bool) {
-             const MidnightLook look{{{34.0, c[0].lighter(165)}, {120.0, c[0]}, {Far, c[0].darker(185)}},
-                                     {{0.0, c[1].darker(115)},
-                                      {6.0, c[1]},
-                                      {16.0, Mix(c[1], Qt::white, 0.7)},
-                                      {27.0, c[1].darker(103)},
-                                      {34.0, c[1].darker(124)}},
-                                     c[2],
-                                     c[0].lighter(120)};
-             return Midnight(look, scale);
-         }},
-        {u"pastel"_s,
-         [](const QList<QColor>& c, int scale, bool) {
-             return Pastel(c, c[0].darker(118), c[0].darker(113), scale);
-         }},
-        {u"ribbon"_s,
-         [](const QList<QColor>& c, int scale, bool shadow) {
-             return Ribbon({c[0].darker(160), c[0].darker(121), c[0], c[1], c[2], true}, shadow, scale);
-         }},
-        {u"tape"_s,
-         [](const QList<QColor>& c, int scale, bool shadow) {
-             return Tape(c[0].darker(112), c[0], c[1], shadow, scale);
-         }},
-        {u"winter"_s,
-         [](const QList<QColor>& c, int scale, bool) {
-             return Winter(Ramp(30.0, c[0], c[1]), scale);
-         }},
-    };
-    return table;
+// Look `look` in `c` (always as many colours as its style names).
+QImage DrawLook(TemplateLook look, const QList<QColor>& c, int scale, bool shadow) {
+    switch (look) {
+    case TemplateLook::Curl:
+        return Curl(Ramp(33.0, c[0], c[1]), shadow, scale);
+    case TemplateLook::DogEar: {
+        const Stops paper{{0.0, Mix(c[0], Qt::white, 0.8)},
+                          {8.0, Mix(c[0], Qt::white, 0.5)},
+                          {40.0, c[0]},
+                          {160.0, Mix(c[0], c[1], 0.5)},
+                          {Far, c[1]}};
+        return DogEar(paper, c[1].darker(108), shadow, scale);
+    }
+    case TemplateLook::Gradient:
+        return Gradient(c[0], c[1].darker(135), Ramp(33.0, c[1], c[2]), scale);
+    case TemplateLook::Midnight: {
+        const MidnightLook midnight{{{34.0, c[0].lighter(165)}, {120.0, c[0]}, {Far, c[0].darker(185)}},
+                                    {{0.0, c[1].darker(115)},
+                                     {6.0, c[1]},
+                                     {16.0, Mix(c[1], Qt::white, 0.7)},
+                                     {27.0, c[1].darker(103)},
+                                     {34.0, c[1].darker(124)}},
+                                    c[2],
+                                    c[0].lighter(120)};
+        return Midnight(midnight, scale);
+    }
+    case TemplateLook::Pastel:
+        return Pastel(c, c[0].darker(118), c[0].darker(113), scale);
+    case TemplateLook::Ribbon:
+        return Ribbon({c[0].darker(160), c[0].darker(121), c[0], c[1], c[2], true}, shadow, scale);
+    case TemplateLook::Tape:
+        return Tape(c[0].darker(112), c[0], c[1], shadow, scale);
+    case TemplateLook::Winter:
+        return Winter(Ramp(30.0, c[0], c[1]), scale);
+    }
+    return {};
 }
 
 }  // namespace
 
 QImage DrawTemplate(const TemplateStyle& style, const QList<QRgb>& colors, int scale, bool shadow) {
-    for (const StyleEntry& entry : StyleTable()) {
-        if (entry.name == style.name) {
-            QList<QColor> full;
-            for (qsizetype i = 0; i < style.colorNames.size(); ++i) {
-                full.append(QColor(i < colors.size() ? colors[i] : style.defaultColors[i]));
-            }
-            return entry.draw(full, scale, shadow && style.shadowless);
-        }
+    QList<QColor> full;
+    for (qsizetype i = 0; i < style.colorNames.size(); ++i) {
+        full.append(QColor(i < colors.size() ? colors[i] : style.defaultColors[i]));
     }
-    return {};
+    return DrawLook(style.look, full, scale, shadow && style.hasShadowlessVariant);
 }
 
 Result<std::vector<TemplateFile>> MakeTemplateFiles(const TemplateStyle& style, const QList<QRgb>& colors) {
     std::vector<TemplateFile> files;
     for (const bool shadow : {true, false}) {
-        if (!shadow && !style.shadowless) {
+        if (!shadow && !style.hasShadowlessVariant) {
             break;
         }
         for (const int scale : {1, 2}) {

@@ -16,14 +16,21 @@
 // drawn at twice the edge, every length doubled.
 inline constexpr int kTemplateEdge = 500;
 
+// The drawings a look can have. The styles table names one for each look, and DrawTemplate handles
+// them in a switch that the compiler checks for completeness: no look can be listed that nothing
+// draws.
+enum class TemplateLook { Curl, DogEar, Gradient, Midnight, Pastel, Ribbon, Tape, Winter };
+
 // A look a template can be drawn in, in colours of the user's choice. Every look is laid out across
 // the square's main diagonal, so it holds at every banner size (see TemplateMaker.cpp).
 struct TemplateStyle {
-    QString name;               // as the command line and the wizard's list give it: "ribbon"
-    QString description;        // a short phrase: "a sash across the corner, stitched along its edges"
-    QStringList colorNames;     // what each colour paints, two or three: "ribbon", "highlight", ...
-    QList<QRgb> defaultColors;  // one for each name
-    bool shadowless = false;    // whether the look has a shadowless variant, for pages that are not white
+    TemplateLook look = TemplateLook::Curl;
+    QString name;                       // as the command line and the wizard's list give it: "ribbon"
+    QString description;                // a short phrase: "a sash across the corner, stitched along its edges"
+    QStringList colorNames;             // what each colour paints, two or three, as many as the drawing
+                                        // reads: "ribbon", "highlight", ...
+    QList<QRgb> defaultColors;          // one for each name
+    bool hasShadowlessVariant = false;  // for pages that are not white
 };
 
 // The looks, in the order the wizard lists them.

@@ -81,11 +81,6 @@ int TemplateCatalog::Scan(const QString& folder) {
 
 namespace {
 
-struct Found {
-    QString path;       // empty for a hidden name
-    QString companion;  // the folder's "NAME@2x.gif", when it has one
-};
-
 // The folders to read, shipped first; the user's is left out where it is the shipped one, as it is
 // for a program installed under the user's own data folder.
 std::array<QString, 2> FoldersOf(const TemplateSources& sources) {
@@ -94,22 +89,16 @@ std::array<QString, 2> FoldersOf(const TemplateSources& sources) {
     return {sources.shipped, userIsShipped ? QString() : sources.user};
 }
 
-// Every "*.gif" of both folders in the catalog's order, hidden names included as empty entries.
-std::vector<Found> FindTemplates(const TemplateSources& sources) {
-    std::vector<Found> found;
+// Every "*.gif" of both folders in the catalog's order, hidden names included as empty paths.
+QStringList FindTemplates(const TemplateSources& sources) {
+    QStringList found;
     for (const QString& folder : FoldersOf(sources)) {
         if (folder.isEmpty()) {
             continue;
         }
         const QStringList names = TemplateNames(folder);
         for (const QString& name : names) {
-            if (IsHiddenTemplateName(name)) {
-                found.push_back({});
-                continue;
-            }
-            const QString companion = At2xName(name);
-            const bool hasCompanion = std::binary_search(names.begin(), names.end(), companion, ByBytes);
-            found.push_back({JoinPath(folder, name), hasCompanion ? JoinPath(folder, companion) : QString()});
+            found.append(IsHiddenTemplateName(name) ? QString() : JoinPath(folder, name));
         }
     }
     return found;
@@ -118,17 +107,12 @@ std::vector<Found> FindTemplates(const TemplateSources& sources) {
 }  // namespace
 
 std::optional<QStringList> TemplateCatalog::Paths(const TemplateSources& sources) {
-    const std::vector<Found> found = FindTemplates(sources);
-    if (found.empty()) {
+    QStringList found = FindTemplates(sources);
+    if (found.isEmpty()) {
         return std::nullopt;
     }
-    QStringList visible;
-    for (const Found& entry : found) {
-        if (!entry.path.isEmpty()) {
-            visible.append(entry.path);
-        }
-    }
-    return visible;
+    found.removeAll(QString());
+    return found;
 }
 
 QList<FileResult> TemplateCatalog::UnlistedFolders(const TemplateSources& sources) {
@@ -155,25 +139,19 @@ QList<FileResult> TemplateCatalog::UnlistedFolders(const TemplateSources& source
 }
 
 int TemplateCatalog::Scan(const TemplateSources& sources) {
-    const std::vector<Found> found = FindTemplates(sources);
-    if (found.empty()) {
+    QStringList found = FindTemplates(sources);
+    if (found.isEmpty()) {
         return 0;
     }
     // Any match at all replaces the catalog, even when every match turns out to be hidden.
-    Clear();
-    for (const Found& entry : found) {
-        if (!entry.path.isEmpty()) {
-            paths.append(entry.path);
-            companionPaths.append(entry.companion);
-        }
-    }
+    found.removeAll(QString());
+    paths = std::move(found);
 
     return Count();
 }
 
 void TemplateCatalog::Clear() {
     paths.clear();
-    companionPaths.clear();
 }
 
 int TemplateCatalog::Count() const {
@@ -195,8 +173,4 @@ QImage TemplateCatalog::BitmapOf(const QString& path) {
 
 QString TemplateCatalog::PathAt(int i) const {
     return IsValidIndex(i) ? paths[i] : QString();
-}
-
-QString TemplateCatalog::CompanionPathAt(int i) const {
-    return IsValidIndex(i) ? companionPaths[i] : QString();
 }

@@ -46,13 +46,9 @@ public:
     static QImage BitmapOf(const QString& path);
     // Entry i's full path; empty when i is not valid.
     QString PathAt(int i) const;
-    // The path of entry i's companion drawn at twice the size, when the folder has one; empty
-    // otherwise and when i is not valid.
-    QString CompanionPathAt(int i) const;
 
 private:
     QStringList paths;
-    QStringList companionPaths;
 };
 
 // Whether a file name stands for no catalog entry of its own: a shadowless variant (its base name

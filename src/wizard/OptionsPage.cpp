@@ -14,18 +14,15 @@
 
 namespace {
 
-// The page options' check boxes, top to bottom.
-const struct {
-    const char* name;
-    const char* text;
-    bool PageOptions::*member;
-} kPageOptionBoxes[] = {
-    {"clickThrough", "Clicks pass through outside the strip", &PageOptions::clickThrough},
-    {"hidpi", "Sharp on high-resolution screens (2x image)", &PageOptions::hidpi},
-    {"fixed", "Fixed in the corner while the page scrolls", &PageOptions::fixed},
-    {"noPrint", "Hidden when the page is printed", &PageOptions::noPrint},
-    {"staticMarkup", "No script, for pages with a Content-Security-Policy", &PageOptions::staticMarkup},
+// The page options' check boxes, top to bottom, in the order of kPageOptions.
+constexpr const char* kPageOptionTexts[] = {
+    "Clicks pass through outside the strip",
+    "Sharp on high-resolution screens (2x image)",
+    "Fixed in the corner while the page scrolls",
+    "Hidden when the page is printed",
+    "No script, for pages with a Content-Security-Policy",
 };
+static_assert(std::size(kPageOptionTexts) == std::size(kPageOptions));
 
 }  // namespace
 
@@ -42,10 +39,9 @@ OptionsPage::OptionsPage(QWidget* parent)
     , codeLabel(new QLabel(QStringLiteral("Code to place in HTML file:"), this))
     , codeEdit(new QPlainTextEdit(this))
     , pageOptionsLabel(new QLabel(QStringLiteral("On the page:"), this)) {
-    static_assert(std::size(kPageOptionBoxes) == std::tuple_size_v<decltype(pageOptionBoxes)>);
     for (size_t i = 0; i < pageOptionBoxes.size(); ++i) {
-        pageOptionBoxes[i] = new QCheckBox(QString::fromLatin1(kPageOptionBoxes[i].text), this);
-        pageOptionBoxes[i]->setObjectName(QLatin1String(kPageOptionBoxes[i].name));
+        pageOptionBoxes[i] = new QCheckBox(QString::fromLatin1(kPageOptionTexts[i]), this);
+        pageOptionBoxes[i]->setObjectName(QLatin1String(kPageOptions[i].key));
     }
     titleEdit->setObjectName(QStringLiteral("adTitle"));
     linkEdit->setObjectName(QStringLiteral("linkUrl"));
@@ -86,7 +82,7 @@ void OptionsPage::ApplyDesign(const Design& design) {
     customCodeBox->setChecked(design.customCodeEnabled);
     ApplyCustomCodeBox();
     for (size_t i = 0; i < pageOptionBoxes.size(); ++i) {
-        pageOptionBoxes[i]->setChecked(design.options.*kPageOptionBoxes[i].member);
+        pageOptionBoxes[i]->setChecked(design.options.*kPageOptions[i].member);
     }
 }
 
@@ -98,7 +94,7 @@ void OptionsPage::StoreDesign(Design& design) {
     design.customCodeEnabled = customCodeEnabled;
     design.customCode = customCode == appliedCodeText ? appliedCode : customCode.toUtf8();
     for (size_t i = 0; i < pageOptionBoxes.size(); ++i) {
-        design.options.*kPageOptionBoxes[i].member = pageOptionBoxes[i]->isChecked();
+        design.options.*kPageOptions[i].member = pageOptionBoxes[i]->isChecked();
     }
 }
 

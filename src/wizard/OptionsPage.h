@@ -63,8 +63,8 @@ private:
     QLabel* codeLabel = nullptr;
     QPlainTextEdit* codeEdit = nullptr;
     QLabel* pageOptionsLabel = nullptr;
-    // The check box of each page option, in kPageOptionBoxes order.
-    std::array<QCheckBox*, 5> pageOptionBoxes{};
+    // The check box of each page option, in kPageOptions order.
+    std::array<QCheckBox*, std::size(kPageOptions)> pageOptionBoxes{};
     // The custom code as a design gave it, and how the code box shows it.
     QByteArray appliedCode;
     QString appliedCodeText;

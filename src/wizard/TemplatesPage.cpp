@@ -58,7 +58,7 @@ TemplatesPage::TemplatesPage(TemplateCatalog* catalog, Pickers& pickers, const T
     connect(newTemplateButton, &QPushButton::clicked, this, &TemplatesPage::OnNewTemplate);
     connect(addTemplateButton, &QPushButton::clicked, this, &TemplatesPage::OnAddTemplate);
 
-    footerLabel = new MarkupLabel(TemplatesFooterMarkup(), TemplatesHelpAddress(), this);
+    footerLabel = new MarkupLabel(pickers, TemplatesFooterMarkup(), TemplatesHelpAddress(), this);
     footerLabel->setGeometry(DluRect(8, 225, 373, 19));
 }
 

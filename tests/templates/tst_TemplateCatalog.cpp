@@ -14,7 +14,7 @@ class tst_TemplateCatalog : public QObject {
     Q_OBJECT
 
 private slots:
-    // Which files become entries, in which order, with which companion and image (scans.txt);
+    // Which files become entries, in which order, with which image (scans.txt);
     // outside the entries every accessor gives nothing.
     void scan_data() { AddTableRows(QFINDTESTDATA("scans.txt")); }
     void scan() {
@@ -56,17 +56,15 @@ private slots:
         }
         for (int i = 0; i < catalog.Count(); ++i) {
             QVERIFY(catalog.PathAt(i).startsWith(dir.path() + u'/'));
-            const QString companion = QFileInfo(catalog.CompanionPathAt(i)).fileName();
             const QImage image = catalog.BitmapAt(i);
-            entries << catalog.PathAt(i).mid(dir.path().size() + 1) +
-                           (companion.isEmpty() ? u""_qs : u'+' + companion) + (image.isNull() ? u"!"_qs : u""_qs);
+            entries << catalog.PathAt(i).mid(dir.path().size() + 1) + (image.isNull() ? u"!"_qs : u""_qs);
             QCOMPARE(image.size(), image.isNull() ? QSize(0, 0) : QSize(2, 2));
         }
         QCOMPARE(entries.isEmpty() ? u"-"_qs : entries.join(u' '), row[2]);
         QCOMPARE(QString::number(count), row[3]);
         for (const int outside : {-1, catalog.Count(), 1000000}) {
             QVERIFY(!catalog.IsValidIndex(outside) && catalog.PathAt(outside).isEmpty() &&
-                    catalog.CompanionPathAt(outside).isEmpty() && catalog.BitmapAt(outside).isNull());
+                    catalog.BitmapAt(outside).isNull());
         }
     }
 

@@ -61,9 +61,10 @@ bool SaveBannerComparison(const QString& path) {
                             "'><br>1x image</td>"
                             "<td><img src='b.gif' srcset='b.gif 1x, b@2x.gif 2x' width='" +
                             size + "' height='" + size + "'><br>2x image (--hidpi)</td></tr></table></body></html>";
+    const QImage at2x = ComposeAt2x(banner, LoadCompanion(design.TemplatePath()).image);
     if (!SaveAsGif(banner.Composed(), folder.filePath(QStringLiteral("b.gif"))).Ok() ||
-        !SaveAsGif(ComposeAt2x(banner, design.TemplatePath()), folder.filePath(QStringLiteral("b@2x.gif"))).Ok() ||
-        !file.open(QIODevice::WriteOnly) || file.write(html) != html.size()) {
+        !SaveAsGif(at2x, folder.filePath(QStringLiteral("b@2x.gif"))).Ok() || !file.open(QIODevice::WriteOnly) ||
+        file.write(html) != html.size()) {
         return false;
     }
     file.close();
