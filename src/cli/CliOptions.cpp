@@ -196,7 +196,7 @@ QString ParseInt(const QString& name, const QByteArray& value, int low, int high
 }
 
 // Bytes that are not ASCII become letters that are no hexadecimal digits, so they are refused.
-QString ParseHexColor(const QString& name, const QByteArray& value, QRgb& out) {
+QString ParseRgb(const QString& name, const QByteArray& value, QRgb& out) {
     const std::optional<QRgb> color = ReadHexColor(QString::fromLatin1(value), HexNotation::CommandLine);
     if (!color) {
         return QStringLiteral("%1 needs a colour as six hexadecimal digits RRGGBB, not \"%2\"").arg(name, Shown(value));
@@ -206,7 +206,7 @@ QString ParseHexColor(const QString& name, const QByteArray& value, QRgb& out) {
 }
 
 QString ParseColor(const QString& name, const QByteArray& value, QRgb& out) {
-    QString error = ParseHexColor(name, value, out);
+    QString error = ParseRgb(name, value, out);
     // The colour swatch never hands on pure black; the CLI gives what the wizard would.
     out = Design::LineColor(out);
     return error;
@@ -626,7 +626,7 @@ void AddTemplateOptions(OptionTable& t) {
         const size_t i = size_t(n - 1);
         t.Add(QStringLiteral("--color%1").arg(n), Value::Word, kMakeTemplate, [i](Parsing& p, const QByteArray& v) {
             QRgb color = 0;
-            QString error = ParseHexColor(QStringLiteral("--color%1").arg(i + 1), v, color);
+            QString error = ParseRgb(QStringLiteral("--color%1").arg(i + 1), v, color);
             p.r.templateColors[i] = color;
             return error;
         });

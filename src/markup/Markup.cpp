@@ -123,7 +123,7 @@ MarkupToken NextMarkupToken(QByteArrayView text, qsizetype& position, bool& pend
     return token;
 }
 
-QColor ParseMarkupColor(QByteArrayView chars) {
+QColor ParseHexColor(QByteArrayView chars) {
     qsizetype at = 0;
     if (at < chars.size() && (chars[at] == '\'' || chars[at] == '"')) {
         ++at;

@@ -52,7 +52,7 @@ MarkupToken NextMarkupToken(QByteArrayView text, qsizetype& position, bool& pend
 
 // Reads an HTML-style "RRGGBB" colour, optionally after one quote and then a "#". Anything that
 // isn't a hex digit, including the end of `chars`, counts as 0. Always opaque; no colour names.
-QColor ParseMarkupColor(QByteArrayView chars);
+QColor ParseHexColor(QByteArrayView chars);
 
 // Style bits of a run of text.
 enum MarkupStyle : int {

@@ -113,7 +113,7 @@ QList<MarkupRun> LayoutMarkup(QByteArrayView text, const QRect& rect, const QFon
             if (closing) {
                 color = colors.Pop();
             } else if (HasColorAttribute(text, token)) {
-                color = colors.Push(color, ParseMarkupColor(text.sliced(token.start + 12)));
+                color = colors.Push(color, ParseHexColor(text.sliced(token.start + 12)));
             }
             continue;
         }

@@ -61,7 +61,7 @@ private slots:
     void parseHexColor_data() { AddRows("colors"); }
     void parseHexColor() {
         QFETCH(QJsonArray, row);
-        QCOMPARE(ParseMarkupColor(row[1].toString().toUtf8()).name(QColor::HexArgb), row[2].toString());
+        QCOMPARE(ParseHexColor(row[1].toString().toUtf8()).name(QColor::HexArgb), row[2].toString());
     }
 
     // The base font is bold, struck out and 15 pixels (or points) big: every style sets the
