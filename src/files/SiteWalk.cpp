@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <vector>
 
+using namespace Qt::StringLiterals;
+
 PagePatterns PagePatterns::Parse(const QString& text) {
     PagePatterns result;
     for (const QString& pattern : text.split(u',')) {
@@ -34,6 +36,22 @@ bool PagePatterns::Matches(const QString& name) const {
     return std::any_of(patterns.begin(), patterns.end(),
                        [&name](const QRegularExpression& p) { return p.match(name).hasMatch(); });
 }
+
+namespace {
+
+// Files that no web server sends as a page, whatever the patterns say ("*" takes every file): the
+// advert's block would break a style sheet, a script, data, an image or a font. The advert's own
+// image and style sheet are such files too, so a second run with "*" does not take them for pages.
+bool NeverAPage(const QString& name) {
+    static const QStringList kinds = {u"css"_s, u"js"_s,   u"mjs"_s,   u"json"_s, u"map"_s,  u"xml"_s, u"gif"_s,
+                                      u"png"_s, u"jpg"_s,  u"jpeg"_s,  u"webp"_s, u"avif"_s, u"bmp"_s, u"ico"_s,
+                                      u"svg"_s, u"woff"_s, u"woff2"_s, u"ttf"_s,  u"otf"_s,  u"eot"_s, u"pdf"_s,
+                                      u"zip"_s, u"gz"_s,   u"mp3"_s,   u"mp4"_s,  u"webm"_s, u"ogg"_s};
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot >= 0 && kinds.contains(name.mid(dot + 1), Qt::CaseInsensitive);
+}
+
+}  // namespace
 
 SitePages WalkSite(const QString& root, const PagePatterns& patterns) {
     SitePages site{FileResult::Success(root), {}, {}};
@@ -78,17 +96,17 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns) {
             }
             if (entry.isFolder) {
                 folders.append(folder + entry.name + u'/');
-            } else if (entry.isFile && patterns.Matches(entry.name)) {
+            } else if (entry.isFile && patterns.Matches(entry.name) && !NeverAPage(entry.name)) {
                 // A link named like a page leads anywhere; one that came with a downloaded site could
                 // have the advert written into a file of the user's such as ~/.ssh/authorized_keys.
                 const QString path = folder + entry.name;
                 if (entry.isLink) {
                     const QString landing = WriteTarget(path);
-                    if (!patterns.Matches(landing.mid(landing.lastIndexOf(u'/') + 1))) {
+                    const QString landingName = landing.mid(landing.lastIndexOf(u'/') + 1);
+                    if (!patterns.Matches(landingName) || NeverAPage(landingName)) {
                         site.problems.append(FileResult::Failure(
-                            path,
-                            QStringLiteral("is a link to \"%1\", whose name the page patterns do not match; skipped")
-                                .arg(PrintableText(landing))));
+                            path, QStringLiteral("is a link to \"%1\", whose name is not a page's; skipped")
+                                      .arg(PrintableText(landing))));
                         continue;
                     }
                 }
