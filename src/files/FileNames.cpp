@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -214,4 +215,25 @@ FileResult CheckRepresentable(const QString& path) {
         start = end + 1;
     }
     return FileResult::Success(path);
+}
+
+namespace {
+
+QString OwnLocation(QStandardPaths::StandardLocation location, const char* variable, const QString& standard) {
+    const QString path = QStandardPaths::writableLocation(location);
+    const QString set = qEnvironmentVariable(variable);
+    if (path.isEmpty() || QDir::isAbsolutePath(path) || set.isEmpty() || !path.startsWith(set)) {
+        return path;
+    }
+    return QDir::homePath() + standard + path.mid(set.size());
+}
+
+}  // namespace
+
+QString UserDataFolder() {
+    return OwnLocation(QStandardPaths::GenericDataLocation, "XDG_DATA_HOME", QStringLiteral("/.local/share"));
+}
+
+QString AppConfigFolder() {
+    return OwnLocation(QStandardPaths::AppConfigLocation, "XDG_CONFIG_HOME", QStringLiteral("/.config"));
 }

@@ -50,6 +50,13 @@ QString JoinPath(const QString& folder, const QString& fileName);
 // a name that is not valid text.
 QString CurrentFolderProblem();
 
+// The user's data folder ($XDG_DATA_HOME, or ~/.local/share) or the program's settings folder (in
+// $XDG_CONFIG_HOME, or ~/.config), as QStandardPaths names them, except that a relative variable is
+// passed over, as the XDG rules ask: the user's templates and last design would otherwise move with
+// the folder the program was started from.
+QString UserDataFolder();
+QString AppConfigFolder();
+
 struct FolderEntry {
     QString name;
     bool isFile = false;    // a regular file, or a link to one

@@ -1,9 +1,10 @@
 #include "templates/DataFolder.h"
 
+#include "files/FileNames.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 QString ExecutableFolder() {
     if (QCoreApplication::instance() != nullptr) {
@@ -31,7 +32,7 @@ QString DefaultTemplatesFolder() {
 
 QString UserTemplatesFolder() {
     // Not the application's own data folder: the command line runs under another name.
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const QString data = UserDataFolder();
     return data.isEmpty() ? QString() : data + QStringLiteral("/vornetad/vornets/");
 }
 

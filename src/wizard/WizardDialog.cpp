@@ -23,7 +23,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStandardPaths>
 #include <QTimer>
 
 #include <algorithm>
@@ -88,7 +87,7 @@ const QString kDesignSuffix = QStringLiteral("vornetad");
 }  // namespace
 
 QString LastDesignFile() {
-    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/last.vornetad");
+    return AppConfigFolder() + QStringLiteral("/last.vornetad");
 }
 
 WizardDialog::WizardDialog(Pickers& pickers, const TemplateSources& templates, const QString& lastDesignFile,

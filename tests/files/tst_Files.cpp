@@ -446,6 +446,26 @@ private slots:
         }
     }
 
+    // The user's data and settings folders follow the XDG variables, except a relative one, which
+    // would make them depend on the folder the program was started from.
+    void userFolders_passOverARelativeVariable() {
+        const QByteArray home = qgetenv("HOME");
+        const auto restore = qScopeGuard([&] {
+            qputenv("HOME", home);
+            qunsetenv("XDG_DATA_HOME");
+            qunsetenv("XDG_CONFIG_HOME");
+        });
+        qputenv("HOME", "/h");
+        for (const QByteArray& set : {QByteArray("/x"), QByteArray("rel")}) {
+            qputenv("XDG_DATA_HOME", set + "/data");
+            qputenv("XDG_CONFIG_HOME", set + "/config");
+            const bool absolute = set.startsWith('/');
+            QCOMPARE(UserDataFolder(), absolute ? u"/x/data"_qs : u"/h/.local/share"_qs);
+            QCOMPARE(AppConfigFolder(),
+                     (absolute ? u"/x/config/"_qs : u"/h/.config/"_qs) + QCoreApplication::applicationName());
+        }
+    }
+
     // Reads stop at their cap, on both sides of it, for a cap of 1 KiB and one of the usual 16 KiB
     // buffers: a file up to the cap is read whole, a larger one is refused with the cap in the reason.
     void read_isCapped() {
