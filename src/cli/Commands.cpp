@@ -18,9 +18,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
 #include <QImage>
-#include <QSet>
 
 #include <cstdio>
 #include <optional>
@@ -118,16 +116,11 @@ int ExitStatus(const RunReport& report, bool problemsBefore) {
 // walks could not take is printed before the run, and `problemsFound` says whether there was any.
 std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFound) {
     if (request.siteFolders.isEmpty()) {
-        return request.design.pages;
+        return EachPageOnce(request.design.pages);
     }
     const QString match = request.siteMatch.isEmpty() ? QLatin1String(PagePatterns::kDefault) : request.siteMatch;
+    // Trees may overlap (a folder and one inside it), or be one tree by two names (a link to it).
     QStringList pages;
-    // Trees may overlap (a folder and one inside it), be one tree by two names (a link to it), and
-    // two links in a folder may lead to one page: a page is known by the file it is and the folder
-    // it is shown from, and taken once. A link from another folder is another page, since its
-    // folder needs the image and the style sheet too.
-    QSet<QString> taken;
-    QHash<QString, QString> realFolders;  // a folder's many pages look it up once
     for (const QString& folder : request.siteFolders) {
         SitePages site = WalkSite(QDir(folder).absolutePath(), PagePatterns::Parse(match));
         if (!site.status.Ok()) {
@@ -141,20 +134,9 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
             PrintFailure(problem);
         }
         problemsFound = problemsFound || !site.problems.isEmpty();
-        for (QString& page : site.pages) {
-            const QString file = QFileInfo(page).canonicalFilePath();
-            const QString shownFrom = QFileInfo(page).path();
-            if (!realFolders.contains(shownFrom)) {
-                realFolders.insert(shownFrom, QFileInfo(shownFrom).canonicalFilePath());
-            }
-            const QString key = file.isEmpty() ? page : realFolders.value(shownFrom) + u'\n' + file;
-            if (!taken.contains(key)) {
-                taken.insert(key);
-                pages.append(std::move(page));
-            }
-        }
+        pages += site.pages;
     }
-    return pages;
+    return EachPageOnce(pages);
 }
 
 }  // namespace

@@ -4,7 +4,11 @@
 #include "files/ReplaceFile.h"
 #include "files/SystemErrors.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <vector>
@@ -128,4 +132,25 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns) {
         return QFile::encodeName(a.path) < QFile::encodeName(b.path);
     });
     return site;
+}
+
+QStringList EachPageOnce(const QStringList& pages) {
+    QStringList once;
+    QSet<QString> taken;
+    QHash<QString, QString> realFolders;  // a folder's many pages look it up once
+    for (const QString& page : pages) {
+        const QFileInfo info(page);
+        const QString file = info.canonicalFilePath();
+        const QString shownFrom = info.absolutePath();
+        if (!realFolders.contains(shownFrom)) {
+            realFolders.insert(shownFrom, QFileInfo(shownFrom).canonicalFilePath());
+        }
+        const QString key =
+            file.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : realFolders.value(shownFrom) + u'\n' + file;
+        if (!taken.contains(key)) {
+            taken.insert(key);
+            once.append(page);
+        }
+    }
+    return once;
 }

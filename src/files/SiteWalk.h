@@ -38,3 +38,9 @@ struct [[nodiscard]] SitePages {
     QList<FileResult> problems;  // what was skipped against the user's likely wish, with why
 };
 SitePages WalkSite(const QString& root, const PagePatterns& patterns);
+
+// `pages` with each page once, the first time it comes: a page is known by the file it is and the
+// folder it is shown from ("a.html", "./a.html" and "sub/../a.html" are one; so are two links in a
+// folder to one file), since each of its folders needs the image and the style sheet. A link from
+// another folder is another page. A page that does not exist yet is known by its path, made whole.
+QStringList EachPageOnce(const QStringList& pages);

@@ -7,6 +7,7 @@
 #include "controls/SkinButton.h"
 #include "design/DesignFile.h"
 #include "files/FileNames.h"
+#include "files/SiteWalk.h"
 #include "output/OutputRuns.h"
 #include "wizard/EditorPage.h"
 #include "wizard/OptionsPage.h"
@@ -440,7 +441,9 @@ void WizardDialog::OnGenerate() {
     if (!CustomCodeUsable(settings)) {
         return;
     }
-    const OutputTarget target = design.Target();
+    OutputTarget target = design.Target();
+    // A page added twice (by itself, then with its folder) is written once.
+    target.pages = EachPageOnce(target.pages);
     const QStringList pages =
         target.createNew ? QStringList{JoinPath(target.outputFolder, target.fileName)} : target.pages;
     // The run has its own copies, since it goes on while the window draws.
