@@ -255,7 +255,7 @@ int RunTemplates(const CliRequest& request) {
     for (const QString& path : TemplateCatalog::Paths(sources).value_or(QStringList())) {
         PrintLine(stdout, path);
     }
-    const QList<FileResult> unlisted = TemplateCatalog::UnlistedFolders(sources);
+    const QList<FileResult> unlisted = TemplateCatalog::Unlisted(sources);
     for (const FileResult& failure : unlisted) {
         PrintFailure(failure);
     }

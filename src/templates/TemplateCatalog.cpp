@@ -115,7 +115,7 @@ std::optional<QStringList> TemplateCatalog::Paths(const TemplateSources& sources
     return found;
 }
 
-QList<FileResult> TemplateCatalog::UnlistedFolders(const TemplateSources& sources) {
+QList<FileResult> TemplateCatalog::Unlisted(const TemplateSources& sources) {
     QList<FileResult> unlisted;
     for (const QString& folder : FoldersOf(sources)) {
         // A folder that is not there holds no templates; one that cannot even be looked at (a
@@ -130,8 +130,16 @@ QList<FileResult> TemplateCatalog::UnlistedFolders(const TemplateSources& source
                 unlisted.append(FileResult::Failure(folder, StatFailure(errno)));
             }
         } else if (S_ISDIR(info.st_mode)) {
-            if (FolderListing listing = ListFolder(folder); !listing.status.Ok()) {
+            FolderListing listing = ListFolder(folder);
+            if (!listing.status.Ok()) {
                 unlisted.append(std::move(listing.status));
+            }
+            for (const QByteArray& raw : listing.unrepresentable) {
+                if (raw.toLower().endsWith(".gif")) {
+                    unlisted.append(FileResult::Failure(JoinPath(folder, PrintableName(raw)),
+                                                        QStringLiteral("the name is not valid text in this system's "
+                                                                       "encoding, so the template cannot be used")));
+                }
             }
         }
     }

@@ -32,10 +32,11 @@ public:
     // The paths Scan() would take, in its order, without decoding anything; none when neither
     // folder holds a "*.gif" at all.
     static std::optional<QStringList> Paths(const TemplateSources& sources);
-    // The folders of `sources` that are there but cannot be listed (no permission to read them),
-    // each with the reason. Scan and Paths take such a folder for one without templates, which
-    // the user would otherwise see as templates gone without a word.
-    static QList<FileResult> UnlistedFolders(const TemplateSources& sources);
+    // What of `sources` Scan and Paths pass over, each with the reason: folders that are there but
+    // cannot be listed (no permission to read them), and templates whose names are not valid text
+    // in the system's encoding, which no path can carry. The user would otherwise see them as
+    // templates gone without a word.
+    static QList<FileResult> Unlisted(const TemplateSources& sources);
     void Clear();
     int Count() const;
     bool IsValidIndex(int i) const;

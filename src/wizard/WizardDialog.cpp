@@ -108,8 +108,8 @@ WizardDialog::WizardDialog(Pickers& pickers, const TemplateSources& templates, c
         qFatal("%s: %s", qUtf8Printable(loaded.path), qUtf8Printable(loaded.error));
     }
     catalog.Scan(templates);
-    for (const FileResult& unlisted : TemplateCatalog::UnlistedFolders(templates)) {
-        Tell(QStringLiteral("The templates of a folder cannot be shown.\n\n%1: %2").arg(unlisted.path, unlisted.error),
+    for (const FileResult& unlisted : TemplateCatalog::Unlisted(templates)) {
+        Tell(QStringLiteral("Some templates cannot be shown.\n\n%1: %2").arg(unlisted.path, unlisted.error),
              Pickers::MessageIcon::Warning);
     }
 

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +29,12 @@ private slots:
                 unreadable = ::chmod(QFile::encodeName(dir.filePath(file.chopped(4))).constData(), 0) == 0;
                 continue;
             }
+            if (file.contains(u'%')) {
+                const QByteArray name =
+                    QFile::encodeName(dir.path()) + '/' + QByteArray::fromPercentEncoding(file.toUtf8());
+                QCOMPARE(::close(::creat(name.constData(), 0644)), 0);
+                continue;
+            }
             if (file.contains(u'>')) {
                 QVERIFY(QFile::link(file.section(u'>', 1), dir.filePath(file.section(u'>', 0, 0))));
                 continue;
@@ -44,7 +51,7 @@ private slots:
         const bool asOther = unreadable && ::geteuid() == 0;
         QCOMPARE(asOther ? ::chmod(QFile::encodeName(dir.path()).constData(), 0755) | ::seteuid(65534) : 0, 0);
         int count = catalog.Scan(sources);
-        const QList<FileResult> unlisted = TemplateCatalog::UnlistedFolders(sources);
+        const QList<FileResult> unlisted = TemplateCatalog::Unlisted(sources);
         QCOMPARE(asOther ? ::seteuid(0) : 0, 0);
         QCOMPARE(unreadable ? ::chmod(QFile::encodeName(dir.filePath(u"u"_qs)).constData(), 0700) : 0, 0);
         if (row[1] != u"-") {
