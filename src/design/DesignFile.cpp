@@ -505,7 +505,11 @@ QByteArray DesignJson(const Design& design) {
                                              {QStringLiteral("file"), design.fileName},
                                              {QStringLiteral("pages"), QJsonArray::fromStringList(design.pages)},
                                          });
-    return QJsonDocument(top).toJson(QJsonDocument::Indented);
+    const QJsonDocument document(top);
+    const QByteArray indented = document.toJson(QJsonDocument::Indented);
+    // A design that a reading takes may be written again: its pages' indents must not be what
+    // makes it too large to read.
+    return indented.size() <= kMaxDesignFileBytes ? indented : document.toJson(QJsonDocument::Compact);
 }
 
 FileResult WriteDesign(const Design& design, const QString& path) {
