@@ -166,6 +166,13 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
                 return;
             }
             const BlockRemoval removal = RemoveOldBlocks(*read.value, customCode, earlierCustomCodes);
+            if (!removal.removed && removal.kept) {
+                Add(report, done,
+                    {FileResult::Failure(page, QStringLiteral("its advert stays: taking it out would change how the "
+                                                              "rest of the page reads (it opens or closes an svg or "
+                                                              "math element); left as it is"))});
+                return;
+            }
             if (!removal.removed) {
                 report.notes.append(page + QStringLiteral(": no advert"));
                 return;

@@ -42,6 +42,7 @@ struct PagePlan {
     std::vector<Range> removals;  // in page order, never overlapping
     size_t insertAt = 0;          // an offset of the page, never inside a removal
     size_t bodyEnd = npos;
+    bool blockKept = false;  // a whole block stays, its removal changing how the rest reads
 };
 
 // What the reading has found up to some point. A copy is kept at every begin marker, so that when
@@ -246,6 +247,7 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
             // A block stays where taking it out would change how the rest of the page reads: one that
             // opens or closes an svg or math element, or one after a '<' that would join what follows.
             if (!begin.state.SameAs(scanner.Current()) || (!tookCode && JoinsIntoMarkup(text, from, end))) {
+                plan.blockKept = true;
                 continue;
             }
             plan.removals.resize(begin.removals);  // the blocks nested in this one go with it
@@ -316,9 +318,9 @@ BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCod
                              const QByteArrayList& earlierCustomCodes) {
     const PagePlan plan = Plan(View(page), CustomCodes{View(customCode), earlierCustomCodes});
     if (plan.removals.empty()) {
-        return {page, false};
+        return {page, false, plan.blockKept};
     }
-    return {Apply(View(page), plan, std::nullopt), true};
+    return {Apply(View(page), plan, std::nullopt), true, plan.blockKept};
 }
 
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes) {

@@ -33,6 +33,7 @@ qsizetype InsertionPoint(const QByteArray& page);
 struct BlockRemoval {
     QByteArray page;
     bool removed = false;  // whether anything was taken out
+    bool kept = false;     // whether a block stays, see below
 };
 
 // The page with what earlier runs wrote taken out, and nothing else:
