@@ -337,6 +337,10 @@ int EditorPage::BannerSize() {
     return bannerView->Model().Size();
 }
 
+bool EditorPage::SizeTyped() const {
+    return resizeButton->isEnabled();
+}
+
 bool EditorPage::IsLeftSide() const {
     return leftButton->isChecked();
 }

@@ -51,6 +51,8 @@ public:
     // must already be the one the templates step has selected.
     void StoreDesign(Design& design);
     bool IsLeftSide() const;
+    // Whether a size was typed and not yet applied (BannerSize would apply it).
+    bool SizeTyped() const;
     BannerView& View() { return *bannerView; }
     // The banner composed at twice its size, for the 2x image: on the companion read together with
     // the template, so a file replaced since cannot pair one drawing with another.

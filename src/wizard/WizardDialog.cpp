@@ -507,8 +507,10 @@ void WizardDialog::reject() {
 }
 
 bool WizardDialog::ChangesMayGo(const QString& question, const QString& button) {
-    // What the user typed lives only in the window until a run or a save keeps it.
-    return DesignJson(GatherDesign()) == designAsKept || pickers.Confirm(this, windowTitle(), question, button);
+    // What the user typed lives only in the window until a run or a save keeps it. A size typed and
+    // not applied is such a change; gathering the design would apply it, though the user may stay.
+    const bool kept = !editorPage->SizeTyped() && DesignJson(GatherDesign()) == designAsKept;
+    return kept || pickers.Confirm(this, windowTitle(), question, button);
 }
 
 void WizardDialog::paintEvent(QPaintEvent*) {

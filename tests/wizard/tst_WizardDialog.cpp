@@ -105,6 +105,8 @@ class tst_WizardDialog : public QObject {
             } else if (action == u"save") {
                 fakes->files.emplace_back(configDir->filePath(u"saved.vornetad"_qs));
                 QTest::mouseClick(&wizard->SaveDesignButton(), Qt::LeftButton);
+            } else if (action.startsWith(u"size=")) {
+                Field<QLineEdit>(wizard->Editor(), u"bannerSizeEdit"_qs)->setText(action.mid(5));
             } else if (action.startsWith(u"click@")) {
                 QTest::mouseClick(target, Qt::LeftButton);
             } else if (action.startsWith(u"tab")) {
@@ -227,6 +229,8 @@ private slots:
         QVERIFY(fakes->messages.isEmpty());
         QCOMPARE(fakes->questions.size(), int(row[5] == u"yes"));
         QCOMPARE(fakes->folders.size(), size_t(1));
+        // Asking whether anything changed changes nothing: a size typed is not applied by the question.
+        QCOMPARE(wizard->Editor().View().Model().Size(), Banner::kInitialSize);
     }
 
     // What the user is told after generating (from the output step, into a fresh folder, one under a
