@@ -23,6 +23,8 @@
 #include <cstdio>
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 void PrintLine(std::FILE* stream, const QString& text) {
@@ -155,10 +157,26 @@ Result<QImage> LoadNamedTemplate(const CliRequest& request) {
     return Result<QImage>::Success(std::move(loaded.image), path);
 }
 
+// A page at `path` is the user's: a design or a picture written there (--save or --gif typed where
+// --file was meant) would replace it whole. A new file may have any name.
+bool RefusedOverAPage(const QString& path, const QString& what) {
+    const QFileInfo info(path);
+    const QString landing = info.isSymLink() ? WriteTarget(path) : path;
+    if (!info.isFile() || !(Design::IsPageName(path) || Design::IsPageName(landing))) {
+        return false;
+    }
+    PrintFailure(FileResult::Failure(
+        path, QStringLiteral("is a web page, which %1 is not written over; left as it is").arg(what)));
+    return true;
+}
+
 int RunCompose(const CliRequest& request) {
     const std::optional<BuiltBanner> built = BuildBanner(request);
     if (!built) {
         return 2;
+    }
+    if (RefusedOverAPage(request.gifPath.isEmpty() ? request.pngPath : request.gifPath, u"a banner"_s)) {
+        return 1;
     }
     const Banner& banner = built->banner;
     if (!request.gifPath.isEmpty()) {
@@ -266,6 +284,9 @@ int RunDesign(const CliRequest& request) {
     // A design that names a template no run could use is refused before it is saved.
     if (const Result<QImage> named = LoadNamedTemplate(request); !named.Ok()) {
         return UsageError(named.error);
+    }
+    if (RefusedOverAPage(request.savePath, u"a design"_s)) {
+        return 1;
     }
     const FileResult result = WriteDesign(request.design, request.savePath);
     if (!result.Ok()) {
