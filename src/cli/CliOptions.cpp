@@ -790,7 +790,8 @@ QString CheckMakeTemplate(const CliRequest& r) {
     }
     const QString name = QFileInfo(r.savePath).fileName();
     if (!name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) {
-        return QStringLiteral("--save needs a file name ending in .gif for a template, not \"%1\"").arg(name);
+        return QStringLiteral("--save needs a file name ending in .gif for a template, not \"%1\"")
+            .arg(PrintableText(r.savePath));
     }
     if (const QString problem = TemplateNameProblem(name.chopped(4)); !problem.isEmpty()) {
         return QStringLiteral("--save: ") + problem;
