@@ -200,7 +200,7 @@ int RunGenerate(const CliRequest& request) {
         target.pagesFound = !request.pagesGiven;
     }
     target.dryRun = request.dryRun;
-    std::optional<CodeTexts> texts = BuiltInTexts();
+    const std::optional<CodeTexts> texts = BuiltInTexts();
     if (!texts) {
         return 1;
     }
@@ -226,7 +226,7 @@ int RunPreview(const CliRequest& request) {
     if (!built) {
         return 2;
     }
-    std::optional<CodeTexts> texts = BuiltInTexts();
+    const std::optional<CodeTexts> texts = BuiltInTexts();
     if (!texts) {
         return 1;
     }

@@ -101,22 +101,23 @@ QList<ImageFile> ImagesIn(const QString& folder, const QString& imageName, const
 
 }  // namespace
 
-RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings,
+RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings,
                    const QImage& banner2x, const FileDone& done) {
-    texts.BuildCode(kStyleName.toUtf8(), kImageName.toUtf8(), settings);
+    const BuiltCode code = texts.BuildCode(kStyleName.toUtf8(), kImageName.toUtf8(), settings);
     // Quantizing and encoding cost far more than a page; a site has many folders.
     const BannerGif gif(banner);
     const BannerGif gif2x(settings.options.hidpi ? banner2x : QImage());
     const WriteFiles write = target.dryRun ? CheckFiles : ReplaceFiles;
 
     RunReport report;
+    report.cspSources = code.cspSources;
     if (target.createNew) {
         const QString& folder = target.outputFolder;
         const QString page = JoinPath(folder, target.fileName);
         SharedFiles shared;
         ForOnePage(report, done, page, [&] {
             Add(report, done,
-                WritePage(texts, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName), page,
+                WritePage(code, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName), page,
                           shared, PageStart::AsItIs, write));
         });
         return report;
@@ -138,7 +139,7 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
         }
         ForOnePage(report, done, page, [&] {
             Add(report, done,
-                WritePage(texts, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName), page,
+                WritePage(code, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName), page,
                           shared, target.pagesFound ? PageStart::Found : PageStart::AsItIs, write));
         });
     }
@@ -194,7 +195,7 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
     return report;
 }
 
-RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings& settings, const QString& folder,
+RunReport WritePreview(const CodeTexts& texts, const QImage& banner, const AdSettings& settings, const QString& folder,
                        const QImage& banner2x) {
     RunReport report;
     QString target = folder;
@@ -209,12 +210,13 @@ RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings&
     const QString imageName = QStringLiteral("adPreview.gif");
     const QString styleName = QStringLiteral("adPreview.css");
     const QString pagePath = JoinPath(target, QStringLiteral("adPreview.html"));
-    texts.BuildCode(styleName.toUtf8(), imageName.toUtf8(), settings);
+    const BuiltCode code = texts.BuildCode(styleName.toUtf8(), imageName.toUtf8(), settings);
+    report.cspSources = code.cspSources;
     const BannerGif gif(banner);
     const BannerGif gif2x(settings.options.hidpi ? banner2x : QImage());
     // Made new each time: an earlier preview's custom code, changed since, must not stay in it.
     SharedFiles shared;
-    report.files = WritePage(texts, ImagesIn(target, imageName, gif, gif2x, settings), JoinPath(target, styleName),
+    report.files = WritePage(code, ImagesIn(target, imageName, gif, gif2x, settings), JoinPath(target, styleName),
                              pagePath, shared, PageStart::Sample);
     if (report.files.constLast().Ok()) {
         report.previewPage = pagePath;

@@ -490,7 +490,7 @@ FileResult NotGivenTheAdvert(const QString& pagePath, const SharedFiles& shared)
 // that fails (a full disk, a change meanwhile) must not leave the folder's other pages showing a
 // new image by their old blocks. Where only the page failed, the next page tries them again, and
 // only the page is reported. One result per file attempted. `anew` as for SharedFileRefusal.
-QList<FileResult> WriteWithSharedFiles(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
+QList<FileResult> WriteWithSharedFiles(const BuiltCode& code, const QList<ImageFile>& images, const QString& stylePath,
                                        const FileToWrite& page, SharedFiles& shared, bool anew, WriteFiles write) {
     QList<FileToWrite> set;
     std::optional<FileResult> refused;
@@ -513,7 +513,7 @@ QList<FileResult> WriteWithSharedFiles(const CodeTexts& texts, const QList<Image
         }
     }
     if (!refused) {
-        add(texts.styleSheet, stylePath, false);
+        add(code.styleSheet, stylePath, false);
         set.append(page);
     }
     QList<FileResult> results = refused ? QList<FileResult>{*refused} : write(set);
@@ -546,7 +546,7 @@ QList<FileResult> WriteWithSharedFiles(const CodeTexts& texts, const QList<Image
 BannerGif::BannerGif(const QImage& banner)
     : encoded(EncodeBannerGif(banner)) {}
 
-QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
+QList<FileResult> WritePage(const BuiltCode& code, const QList<ImageFile>& images, const QString& stylePath,
                             const QString& pagePath, SharedFiles& shared, PageStart start, WriteFiles write) {
     if (const QString inTheWay = AdvertFileInTheWay(pagePath, images, stylePath); !inTheWay.isEmpty()) {
         return {FileResult::Failure(pagePath, inTheWay)};
@@ -575,8 +575,7 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
     }
     // Made before anything is written for the page: a page too large for the memory left fails here,
     // with no image or style sheet written on its account.
-    const QByteArray written =
-        InjectCode(page.value.value_or(texts.newPage), texts.codeBlock, texts.earlierCustomCodes);
+    const QByteArray written = InjectCode(page.value.value_or(code.newPage), code.codeBlock, code.earlierCustomCodes);
     if (written.size() > kMaxPageBytes) {
         return {FileResult::Failure(pagePath, QStringLiteral("would be larger than %1 MiB with the advert, and no "
                                                              "later run could read it; left as it is")
@@ -588,6 +587,6 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
     if (!shared.failure.isEmpty()) {
         return {NotGivenTheAdvert(pagePath, shared)};
     }
-    return WriteWithSharedFiles(texts, images, stylePath, {written, pagePath, readAs}, shared,
+    return WriteWithSharedFiles(code, images, stylePath, {written, pagePath, readAs}, shared,
                                 start == PageStart::Sample, write);
 }

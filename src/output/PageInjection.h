@@ -116,7 +116,7 @@ struct SharedFiles {
 // PageStart::Sample only checked, CheckReplaceable); a page refused there is reported alone and
 // nothing is written on its account. Otherwise the images and the style sheet are written (unless
 // `shared` says they were, or failed), all of them or none together with the page, which has
-// `texts.codeBlock` injected; where they failed, the page is left as it is (or not made) and
+// `code.codeBlock` injected; where they failed, the page is left as it is (or not made) and
 // reported with `shared.failure`; where only the page failed, they are tried again with the next
 // page. A page at the
 // path of one of the images or of the style sheet is refused, and so is a page that is a link to a
@@ -126,6 +126,6 @@ struct SharedFiles {
 // replaced only if it is still as it was read (ReplaceFile with a FileStamp). Returns one result
 // per file attempted, in order. With CheckFiles as `write`, nothing is written, and the results
 // say what would be.
-QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
+QList<FileResult> WritePage(const BuiltCode& code, const QList<ImageFile>& images, const QString& stylePath,
                             const QString& pagePath, SharedFiles& shared, PageStart start = PageStart::AsItIs,
                             WriteFiles write = ReplaceFiles);
