@@ -317,8 +317,8 @@ int RunMakeTemplate(const CliRequest& request) {
     QList<FileToWrite> set;
     for (size_t i = 0; i < files.value.size(); ++i) {
         const QString& target = paths[qsizetype(i)];
-        std::optional<FileStamp> readAs;
-        QString refusal = ImageLinkRefusal(target, readAs);
+        const LinkCheck link = CheckImageLink(target);
+        QString refusal = link.refusal;
         if (const FileResult check = CheckReplaceable(target); refusal.isEmpty() && !check.Ok()) {
             refusal = check.error;
         }
@@ -327,7 +327,7 @@ int RunMakeTemplate(const CliRequest& request) {
                 FileResult::Failure(target, refusal + QStringLiteral("; no file of the template was written")));
             refused = true;
         }
-        set.append({files.value[i].bytes, target, readAs});
+        set.append({files.value[i].bytes, target, link.readAs});
     }
     if (refused) {
         return 1;

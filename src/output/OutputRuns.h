@@ -47,11 +47,11 @@ using FileDone = std::function<void(const FileResult&)>;
 // style sheet and page(s) for the target. In create mode the page is the folder joined with the
 // file name (an existing one is modified like any listed page); in modify mode each folder receives
 // the image and the style sheet with the first page of each unbroken run of its pages that is
-// written (see WritePage); where they fail, that page and the rest of the run are left as they are.
-// With the hidpi option `banner2x`, the banner at twice the size, goes beside the image as
-// "VornetAdMap@2x.gif" whenever the image does (a null one is reported as a failure of that file).
-// Every file is reported; a failure never stops the run, a stop asked for does (a signal or
-// RequestStop, see StopRequested), between two pages.
+// written (see SharedFiles::WritePage); where they fail, that page and the rest of the run are left
+// as they are. With the hidpi option `banner2x`, the banner at twice the size, goes beside the
+// image as "VornetAdMap@2x.gif" whenever the image does (a null one is reported as a failure of
+// that file). Every file is reported; a failure never stops the run, a stop asked for does (a
+// signal or RequestStop, see StopRequested), between two pages.
 RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings,
                    const QImage& banner2x = {}, const FileDone& done = {});
 

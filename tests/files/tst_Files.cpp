@@ -214,9 +214,9 @@ private slots:
 
         const BannerGif gif(kBanner);
         const auto writePage = [&] {
-            SharedFiles shared;
-            const QList<FileResult> results = WritePage(m_code, {{&gif, scene.Path(u"site/VornetAdMap.gif"_qs)}},
-                                                        scene.Path(u"site/VornetAdStyle.css"_qs), path, shared);
+            SharedFiles shared(m_code, {{&gif, scene.Path(u"site/VornetAdMap.gif"_qs)}},
+                               scene.Path(u"site/VornetAdStyle.css"_qs));
+            const QList<FileResult> results = shared.WritePage(path);
             return std::accumulate(results.begin(), results.end(), QString(),
                                    [](const QString& all, const FileResult& r) { return all + r.error; });
         };
