@@ -57,8 +57,8 @@ void BM_Run(benchmark::State& state, Run run) {
     }
     QImage banner(300, 300, QImage::Format_ARGB32_Premultiplied);
     banner.fill(qRgb(40, 90, 160));
-    CodeTexts texts;
-    if (!texts.LoadTextResources().Ok()) {
+    const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
+    if (!texts.Ok()) {
         qFatal("the built-in texts are missing");
     }
     AdSettings settings;
@@ -84,7 +84,7 @@ void BM_Run(benchmark::State& state, Run run) {
             target.pages = site.pages;
         }
         const RunReport report = run == Run::RemoveSite ? RemoveAdvert(target.pages, settings.customCode)
-                                                        : Generate(texts, banner, target, settings);
+                                                        : Generate(texts.value, banner, target, settings);
         if (!report.Ok() || report.files.size() < count) {
             state.SkipWithError("a file failed");
             return;

@@ -41,15 +41,14 @@ void ResetPeakRss() {
 const QByteArray kNewCustomCode = "<p>new custom code</p>";
 
 QByteArray CodeBlock(const QByteArray& customCode = kNewCustomCode) {
-    CodeTexts texts;
-    if (!texts.LoadTextResources().Ok()) {
+    const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
+    if (!texts.Ok()) {
         qFatal("the built-in texts are missing");
     }
     AdSettings settings;
     settings.customCodeEnabled = true;
     settings.customCode = customCode;
-    texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
-    return texts.codeBlock;
+    return texts.value.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings).codeBlock;
 }
 
 const QByteArray kOldBlock = "<!--VornetAdBegin--><script type='text/javascript'>document.write(\"old\");</script>"
@@ -126,8 +125,8 @@ void BM_ModifyRun200MB(benchmark::State& state) {
     target.pages = {path};
     QImage banner(300, 300, QImage::Format_ARGB32_Premultiplied);
     banner.fill(qRgb(40, 90, 160));
-    CodeTexts texts;
-    if (!texts.LoadTextResources().Ok()) {
+    const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
+    if (!texts.Ok()) {
         qFatal("the built-in texts are missing");
     }
     AdSettings settings;
@@ -136,7 +135,7 @@ void BM_ModifyRun200MB(benchmark::State& state) {
     QString failure;
     Measure(state, size, [&] {
         ResetPeakRss();
-        const RunReport report = Generate(texts, banner, target, settings);
+        const RunReport report = Generate(texts.value, banner, target, settings);
         peak = std::max(peak, double(PeakRss()));
         if (!report.Ok()) {
             failure = report.Failures().constFirst().error;

@@ -55,10 +55,10 @@ int main(int argc, char* argv[]) {
     ApplyDialogLook();
 
     // A program built without its texts could write no page; it says so instead of starting.
-    if (const FileResult loaded = CodeTexts().LoadTextResources(); !loaded.Ok()) {
+    if (const Result<CodeTexts> loaded = CodeTexts::LoadTextResources(); !loaded.Ok()) {
         QMessageBox::critical(
             nullptr, QStringLiteral("Vornet Ad Wizard"),
-            QStringLiteral("The program is incomplete and cannot start.\n\n%1: %2").arg(loaded.path, loaded.error));
+            QStringLiteral("The program is incomplete and cannot start.\n\n%1: %2").arg(loaded.subject, loaded.error));
         return 1;
     }
 

@@ -23,27 +23,26 @@ int FirstOutputError() {
 }
 
 std::optional<CodeTexts> BuiltInTexts() {
-    CodeTexts texts;
-    if (const FileResult loaded = texts.LoadTextResources(); !loaded.Ok()) {
-        std::fprintf(stderr, "vornetad-cli: %s: %s\n", qUtf8Printable(loaded.path), qUtf8Printable(loaded.error));
+    Result<CodeTexts> loaded = CodeTexts::LoadTextResources();
+    if (!loaded.Ok()) {
+        std::fprintf(stderr, "vornetad-cli: %s: %s\n", qUtf8Printable(loaded.subject), qUtf8Printable(loaded.error));
         return std::nullopt;
     }
-    return texts;
+    return std::move(loaded.value);
 }
 
 int RunCode(const CliRequest& request) {
-    std::optional<CodeTexts> loaded = BuiltInTexts();
-    if (!loaded) {
+    const std::optional<CodeTexts> texts = BuiltInTexts();
+    if (!texts) {
         return 1;
     }
-    CodeTexts& texts = *loaded;
-    texts.BuildCode(kAdvertStyleName, kAdvertImageName, request.design.Advert());
+    const BuiltCode code = texts->BuildCode(kAdvertStyleName, kAdvertImageName, request.design.Advert());
     if (request.cspHash) {
-        for (const QByteArray& source : std::as_const(texts.cspSources)) {
+        for (const QByteArray& source : code.cspSources) {
             PrintOut(QByteArray(source + '\n'));
         }
         return 0;
     }
-    PrintOut(request.css ? texts.styleSheet : texts.codeBlock);
+    PrintOut(request.css ? code.styleSheet : code.codeBlock);
     return 0;
 }

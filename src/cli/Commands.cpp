@@ -218,7 +218,7 @@ int RunGenerate(const CliRequest& request) {
         target.pagesFound = !request.pagesGiven;
     }
     target.dryRun = request.dryRun;
-    std::optional<CodeTexts> texts = BuiltInTexts();
+    const std::optional<CodeTexts> texts = BuiltInTexts();
     if (!texts) {
         return 1;
     }
@@ -244,7 +244,7 @@ int RunPreview(const CliRequest& request) {
     if (!built) {
         return 2;
     }
-    std::optional<CodeTexts> texts = BuiltInTexts();
+    const std::optional<CodeTexts> texts = BuiltInTexts();
     if (!texts) {
         return 1;
     }
@@ -338,8 +338,8 @@ int RunMakeTemplate(const CliRequest& request) {
     QList<FileToWrite> set;
     for (size_t i = 0; i < files.value.size(); ++i) {
         const QString& target = paths[qsizetype(i)];
-        std::optional<FileStamp> readAs;
-        QString refusal = ImageLinkRefusal(target, readAs);
+        const LinkCheck link = CheckImageLink(target);
+        QString refusal = link.refusal;
         if (const FileResult check = CheckReplaceable(target); refusal.isEmpty() && !check.Ok()) {
             refusal = check.error;
         }
@@ -348,7 +348,7 @@ int RunMakeTemplate(const CliRequest& request) {
                 FileResult::Failure(target, refusal + QStringLiteral("; no file of the template was written")));
             refused = true;
         }
-        set.append({files.value[i].bytes, target, readAs});
+        set.append({files.value[i].bytes, target, link.readAs});
     }
     if (refused) {
         return 1;

@@ -9,22 +9,26 @@
 namespace {
 
 // A built-in text exactly as stored.
-FileResult ReadResource(const QString& path, QByteArray& out) {
+Result<QByteArray> ReadResource(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return FileResult::Failure(path, QStringLiteral("built-in text missing: ") + file.errorString());
+        return Result<QByteArray>::Failure(path, QStringLiteral("built-in text missing: ") + file.errorString());
     }
-    out = file.readAll();
-    return FileResult::Success(path);
+    return Result<QByteArray>::Success(file.readAll(), path);
 }
 
 }  // namespace
 
-FileResult CodeTexts::LoadTextResources() {
-    if (FileResult sample = ReadResource(QStringLiteral(":/text/SamplePage.html"), samplePage); !sample.Ok()) {
-        return sample;
+Result<CodeTexts> CodeTexts::LoadTextResources() {
+    Result<QByteArray> sample = ReadResource(QStringLiteral(":/text/SamplePage.html"));
+    if (!sample.Ok()) {
+        return Result<CodeTexts>::Failure(sample.subject, sample.error);
     }
-    return ReadResource(QStringLiteral(":/text/VornetAdStyle.template.css"), styleTemplate);
+    Result<QByteArray> style = ReadResource(QStringLiteral(":/text/VornetAdStyle.template.css"));
+    if (!style.Ok()) {
+        return Result<CodeTexts>::Failure(style.subject, style.error);
+    }
+    return Result<CodeTexts>::Success({std::move(sample.value), std::move(style.value)}, style.subject);
 }
 
 std::array<int, 8> AreaCoords(int w, BannerSide side) {
@@ -155,30 +159,31 @@ QByteArray AdvertMarkup(const QByteArray& imageFileName, const AdSettings& setti
            "'></map>";
 }
 
-void CodeTexts::BuildCode(const QByteArray& styleFileName, const QByteArray& imageFileName,
-                          const AdSettings& settings) {
-    styleSheet = AdvertStyleSheet(styleTemplate, settings);
-    earlierCustomCodes = settings.earlierCustomCodes;
+BuiltCode CodeTexts::BuildCode(const QByteArray& styleFileName, const QByteArray& imageFileName,
+                               const AdSettings& settings) const {
+    BuiltCode code;
+    code.styleSheet = AdvertStyleSheet(styleTemplate, settings);
+    code.earlierCustomCodes = settings.earlierCustomCodes;
     const QByteArray markup = AdvertMarkup(imageFileName, settings);
     // One line, whatever the options: the removal of an old block relies only on the markers.
-    codeBlock = kBeginMarker;
-    cspSources.clear();
+    code.codeBlock = kBeginMarker;
     if (settings.options.staticMarkup) {
-        codeBlock += "<link rel='stylesheet' href='" + styleFileName + "'>" + markup;
+        code.codeBlock += "<link rel='stylesheet' href='" + styleFileName + "'>" + markup;
     } else {
         const QByteArray style = "<!-- @import url(" + styleFileName + "); -->";
         const QByteArray script = "document.write(\"<style>" + style + "</style>" + markup + "\");";
-        codeBlock += "<script type='text/javascript'>" + script + "</script>";
+        code.codeBlock += "<script type='text/javascript'>" + script + "</script>";
         // The style element the script writes is inline too, and without it the banner is not
         // placed in its corner.
-        cspSources = {"script-src " + HashSource(script), "style-src " + HashSource(style)};
+        code.cspSources = {"script-src " + HashSource(script), "style-src " + HashSource(style)};
     }
-    codeBlock += kEndMarker;
-    newPage = samplePage;
+    code.codeBlock += kEndMarker;
+    code.newPage = samplePage;
     if (settings.customCodeEnabled) {
-        codeBlock += settings.customCode;
+        code.codeBlock += settings.customCode;
         if (!Utf8Text(settings.customCode)) {
-            newPage.replace("charset=utf-8", "charset=iso-8859-1");
+            code.newPage.replace("charset=utf-8", "charset=iso-8859-1");
         }
     }
+    return code;
 }

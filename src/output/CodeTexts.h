@@ -1,6 +1,6 @@
 #pragma once
 
-#include "files/FileResult.h"
+#include "files/Result.h"
 #include "output/AdSettings.h"
 
 #include <QByteArray>
@@ -18,11 +18,9 @@ inline constexpr char kEndMarker[] = "<!--VornetAdEnd-->";
 inline constexpr char kAdvertImageName[] = "VornetAdMap.gif";
 inline constexpr char kAdvertStyleName[] = "VornetAdStyle.css";
 
-// The built-in sample page and style-sheet template, and the code block and style sheet of the
-// last BuildCode call. Texts are bytes exactly as written to disk.
-struct CodeTexts {
-    QByteArray samplePage;
-    QByteArray styleTemplate;
+// What BuildCode makes for one run's settings and file names. Texts are bytes exactly as written to
+// disk.
+struct BuiltCode {
     QByteArray codeBlock;
     QByteArrayList earlierCustomCodes;  // what an old block may carry besides the current custom code
     QByteArray styleSheet;
@@ -35,17 +33,26 @@ struct CodeTexts {
     // code is in. UTF-8, the encoding of everything the program writes, unless the custom code is
     // bytes of another encoding; for that, the ISO-8859-1 of the pages of old.
     QByteArray newPage;
+};
 
-    // Loads both built-in texts. A failure names the missing resource: the program is built
-    // without them, and the programs refuse to start.
-    [[nodiscard]] FileResult LoadTextResources();
-    // Fills `styleSheet` (AdvertStyleSheet), `codeBlock`, `cspSources` and `newPage` for the given file names
-    // (as the block refers to them): between the markers, a script that writes an import of the
+// The built-in sample page and style-sheet template: loaded once, then only read, so that one
+// loading serves every run, on any thread. Texts are bytes exactly as stored.
+struct CodeTexts {
+    QByteArray samplePage;
+    QByteArray styleTemplate;
+
+    // Both built-in texts. A failure names the missing resource as its subject: the program is
+    // built without them, and the programs refuse to start.
+    [[nodiscard]] static Result<CodeTexts> LoadTextResources();
+    // The code for the given file names (as the block refers to them): `styleSheet`
+    // (AdvertStyleSheet); `codeBlock`, between the markers a script that writes an import of the
     // style sheet and AdvertMarkup, or with static markup a link to the style sheet and AdvertMarkup
-    // as they are; then the custom code, when enabled, byte for byte. With hidpi the block refers
-    // to the image's twin at twice the size too (At2xName). Never fails: any size is written out,
-    // a negative one with its minus sign.
-    void BuildCode(const QByteArray& styleFileName, const QByteArray& imageFileName, const AdSettings& settings);
+    // as they are, then the custom code, when enabled, byte for byte; its `cspSources`; `newPage`;
+    // and the settings' `earlierCustomCodes`. With hidpi the block refers to the image's twin at
+    // twice the size too (At2xName). Never fails: any size is written out, a negative one with its
+    // minus sign.
+    [[nodiscard]] BuiltCode BuildCode(const QByteArray& styleFileName, const QByteArray& imageFileName,
+                                      const AdSettings& settings) const;
 };
 
 // The style sheet for these settings: the template with its placeholders filled in (position,

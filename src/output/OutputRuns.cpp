@@ -55,7 +55,7 @@ void Add(RunReport& report, const FileDone& done, const QList<FileResult>& files
 
 // Does one page's work. A page that needs more memory than is left (a large page, a process with a
 // memory limit) is that page's failure, and the run goes on to the next. Its new text is made
-// before anything is written for it (see WritePage), so nothing has been.
+// before anything is written for it (see SharedFiles::WritePage), so nothing has been.
 template <typename Work>
 void ForOnePage(RunReport& report, const FileDone& done, const QString& page, Work work) {
     try {
@@ -101,32 +101,34 @@ QList<ImageFile> ImagesIn(const QString& folder, const QString& imageName, const
 
 }  // namespace
 
-RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings,
+RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings,
                    const QImage& banner2x, const FileDone& done) {
-    texts.BuildCode(kStyleName.toUtf8(), kImageName.toUtf8(), settings);
+    const BuiltCode code = texts.BuildCode(kStyleName.toUtf8(), kImageName.toUtf8(), settings);
     // Quantizing and encoding cost far more than a page; a site has many folders.
     const BannerGif gif(banner);
     const BannerGif gif2x(settings.options.hidpi ? banner2x : QImage());
     const WriteFiles write = target.dryRun ? CheckFiles : ReplaceFiles;
 
+    const auto sharedIn = [&](const QString& folder) {
+        return SharedFiles(code, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName),
+                           write);
+    };
+
     RunReport report;
+    report.cspSources = code.cspSources;
     if (target.createNew) {
-        const QString& folder = target.outputFolder;
-        const QString page = JoinPath(folder, target.fileName);
-        SharedFiles shared;
-        ForOnePage(report, done, page, [&] {
-            Add(report, done,
-                WritePage(texts, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName), page,
-                          shared, PageStart::AsItIs, write));
-        });
+        const QString page = JoinPath(target.outputFolder, target.fileName);
+        SharedFiles shared = sharedIn(target.outputFolder);
+        ForOnePage(report, done, page, [&] { Add(report, done, shared.WritePage(page)); });
         return report;
     }
     // The images and the style sheet go into each folder once per unbroken run of its pages, with
     // the first page that is not refused; where they fail, that page and the rest of the run are
     // left as they are, since trying again for each page would only repeat the failure. No folder
     // has been written before the first page, not even the empty one of a bare file name.
+    const PageStart start = target.pagesFound ? PageStart::Found : PageStart::AsItIs;
     std::optional<QString> runFolder;
-    SharedFiles shared;
+    std::optional<SharedFiles> shared;
     for (const QString& page : target.pages) {
         if (Stopping(report)) {
             break;
@@ -134,13 +136,9 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
         const QString folder = FolderOf(page);
         if (runFolder != folder) {
             runFolder = folder;
-            shared = {};
+            shared.emplace(sharedIn(folder));
         }
-        ForOnePage(report, done, page, [&] {
-            Add(report, done,
-                WritePage(texts, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName), page,
-                          shared, target.pagesFound ? PageStart::Found : PageStart::AsItIs, write));
-        });
+        ForOnePage(report, done, page, [&] { Add(report, done, shared->WritePage(page, start)); });
     }
     return report;
 }
@@ -194,7 +192,7 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
     return report;
 }
 
-RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings& settings, const QString& folder,
+RunReport WritePreview(const CodeTexts& texts, const QImage& banner, const AdSettings& settings, const QString& folder,
                        const QImage& banner2x) {
     RunReport report;
     QString target = folder;
@@ -209,13 +207,13 @@ RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings&
     const QString imageName = QStringLiteral("adPreview.gif");
     const QString styleName = QStringLiteral("adPreview.css");
     const QString pagePath = JoinPath(target, QStringLiteral("adPreview.html"));
-    texts.BuildCode(styleName.toUtf8(), imageName.toUtf8(), settings);
+    const BuiltCode code = texts.BuildCode(styleName.toUtf8(), imageName.toUtf8(), settings);
+    report.cspSources = code.cspSources;
     const BannerGif gif(banner);
     const BannerGif gif2x(settings.options.hidpi ? banner2x : QImage());
+    SharedFiles shared(code, ImagesIn(target, imageName, gif, gif2x, settings), JoinPath(target, styleName));
     // Made new each time: an earlier preview's custom code, changed since, must not stay in it.
-    SharedFiles shared;
-    report.files = WritePage(texts, ImagesIn(target, imageName, gif, gif2x, settings), JoinPath(target, styleName),
-                             pagePath, shared, PageStart::Sample);
+    report.files = shared.WritePage(pagePath, PageStart::Sample);
     if (report.files.constLast().Ok()) {
         report.previewPage = pagePath;
     }

@@ -4,6 +4,7 @@
 #include "output/AdSettings.h"
 #include "output/CodeTexts.h"
 
+#include <QByteArrayList>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,9 @@ struct RunReport {
     QString previewPage;       // the preview run's page path; empty for a generate run or an unwritten page
     QStringList notes;         // files looked at and left as they were on purpose, one line each with why
     bool interrupted = false;  // a stop was asked for, and the run stopped between two pages (StopRequested)
+    // A generate or preview run's: what a strict policy must allow for the block it built (see
+    // BuiltCode::cspSources), whether or not a page was written with it.
+    QByteArrayList cspSources;
 
     bool Ok() const;
     QList<FileResult> Failures() const;
@@ -39,15 +43,16 @@ struct RunReport {
 // as they come has listed every page finished when the process is stopped hard.
 using FileDone = std::function<void(const FileResult&)>;
 
-// The generate run: builds the code and writes image, style sheet and page(s) for the target. In
-// create mode the page is the folder joined with the file name (an existing one is modified like
-// any listed page); in modify mode each folder receives the image and the style sheet with the
-// first page of each unbroken run of its pages that is written (see WritePage); where they fail,
-// that page and the rest of the run are left as they are. With the hidpi option
-// `banner2x`, the banner at twice the size, goes beside the image as "VornetAdMap@2x.gif" whenever
-// the image does (a null one is reported as a failure of that file). Every file is reported; a failure never stops the
-// run, a stop asked for does (a signal or RequestStop, see StopRequested), between two pages.
-RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings,
+// The generate run: builds the code from `texts` (reporting its `cspSources`) and writes image,
+// style sheet and page(s) for the target. In create mode the page is the folder joined with the
+// file name (an existing one is modified like any listed page); in modify mode each folder receives
+// the image and the style sheet with the first page of each unbroken run of its pages that is
+// written (see SharedFiles::WritePage); where they fail, that page and the rest of the run are left
+// as they are. With the hidpi option `banner2x`, the banner at twice the size, goes beside the
+// image as "VornetAdMap@2x.gif" whenever the image does (a null one is reported as a failure of
+// that file). Every file is reported; a failure never stops the run, a stop asked for does (a
+// signal or RequestStop, see StopRequested), between two pages.
+RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings,
                    const QImage& banner2x = {}, const FileDone& done = {});
 
 // The remove run: takes the advert out of each page as RemoveOldBlocks does, with `customCode` and
@@ -60,9 +65,10 @@ RunReport Generate(CodeTexts& texts, const QImage& banner, const OutputTarget& t
 RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode,
                        const QByteArrayList& earlierCustomCodes = {}, const FileDone& done = {}, bool dryRun = false);
 
-// The preview run: writes "adPreview.gif" (with the hidpi option "adPreview@2x.gif" from
-// `banner2x` too), "adPreview.css" and "adPreview.html" into `folder` (empty:
-// PrivatePreviewFolder()) and, once the page is written, reports its path in `previewPage`. A
-// preview folder that cannot be had is reported as the run's one failure, with its reason.
-RunReport WritePreview(CodeTexts& texts, const QImage& banner, const AdSettings& settings, const QString& folder = {},
-                       const QImage& banner2x = {});
+// The preview run: builds the code from `texts` as Generate does and writes "adPreview.gif" (with
+// the hidpi option "adPreview@2x.gif" from `banner2x` too), "adPreview.css" and "adPreview.html"
+// into `folder` (empty: PrivatePreviewFolder()) and, once the page is written, reports its path in
+// `previewPage`. A preview folder that cannot be had is reported as the run's one failure, with its
+// reason.
+RunReport WritePreview(const CodeTexts& texts, const QImage& banner, const AdSettings& settings,
+                       const QString& folder = {}, const QImage& banner2x = {});

@@ -369,12 +369,12 @@ PageRead ReadPage(const QString& path) {
     return page;
 }
 
-QString ImageLinkRefusal(const QString& path, std::optional<FileStamp>& readAs) {
+LinkCheck CheckImageLink(const QString& path) {
     if (!QFileInfo(path).isSymLink()) {
         return {};
     }
     const QString target = WriteTarget(path);
-    readAs = StampOf(path);
+    LinkCheck check{{}, StampOf(path)};
     // Its start tells: a GIF's header and first blocks hold zero bytes (its aspect byte is one in
     // nearly every GIF, and every run of image data ends with one). A large file is not read whole.
     constexpr qint64 kAnySize = qint64(1) << 62;
@@ -383,38 +383,38 @@ QString ImageLinkRefusal(const QString& path, std::optional<FileStamp>& readAs) 
     QByteArray start(kStart, '\0');
     start.resize(file.Status().Ok() ? std::max<qint64>(file.Read(start.data(), kStart), 0) : 0);
     if (!file.Missing() && !file.Status().Ok()) {
-        return QStringLiteral("is a link to %1, which cannot be read to tell whether it is a GIF (%2); left as it is")
-            .arg(target, file.Status().error);
+        check.refusal =
+            QStringLiteral("is a link to %1, which cannot be read to tell whether it is a GIF (%2); left as it is")
+                .arg(target, file.Status().error);
+    } else if (!start.isEmpty() && !IsGif(start)) {
+        check.refusal = QStringLiteral("is a link to %1, which is not a GIF image; left as it is").arg(target);
     }
-    if (!start.isEmpty() && !IsGif(start)) {
-        return QStringLiteral("is a link to %1, which is not a GIF image; left as it is").arg(target);
-    }
-    return {};
+    return check;
 }
 
 namespace {
 
-// They are written through a link as a page is, so that folders may share one; but a link may
-// lead anywhere, a page of the user's included. So through a link, an image replaces only what
-// ImageLinkRefusal allows, and a style sheet only a file named as one. `readAs` is what was
-// looked at, which must still be there when it is replaced. `anew`: the files are the preview's
-// own, made anew, which never go through a link.
-QString SharedFileRefusal(const QString& path, bool image, bool anew, std::optional<FileStamp>& readAs) {
+// The images and the style sheet are written through a link as a page is, so that folders may share
+// one; but a link may lead anywhere, a page of the user's included. So through a link, an image
+// replaces only what CheckImageLink allows, and a style sheet only a file named as one.
+LinkCheck CheckStyleLink(const QString& path) {
     if (!QFileInfo(path).isSymLink()) {
         return {};
     }
-    if (anew) {
-        return QStringLiteral("is a link, and the preview's image and style sheet are made anew; left as it is");
-    }
-    if (image) {
-        return ImageLinkRefusal(path, readAs);
-    }
     const QString target = WriteTarget(path);
-    readAs = StampOf(path);
+    LinkCheck check{{}, StampOf(path)};
     if (!target.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
-        return QStringLiteral("is a link to %1, which is not a style sheet; left as it is").arg(target);
+        check.refusal = QStringLiteral("is a link to %1, which is not a style sheet; left as it is").arg(target);
     }
-    return {};
+    return check;
+}
+
+// The preview's image and style sheet are its own, made anew, and never go through a link.
+LinkCheck CheckNoLink(const QString& path) {
+    if (!QFileInfo(path).isSymLink()) {
+        return {};
+    }
+    return {QStringLiteral("is a link, and the preview's image and style sheet are made anew; left as it is"), {}};
 }
 
 // Why the page at `pagePath` is no page but where one of the advert's own files goes; empty when
@@ -473,33 +473,38 @@ QString AdvertFileInTheWay(const QString& pagePath, const QList<ImageFile>& imag
     return {};
 }
 
+}  // namespace
+
 // A page left without the advert since its folder's image or style sheet failed: a block whose
 // image or style sheet is missing shows a broken banner, or an unstyled one in the page's flow, on
 // a live site; the page as it was is the better page.
-FileResult NotGivenTheAdvert(const QString& pagePath, const SharedFiles& shared) {
+FileResult SharedFiles::NotGivenTheAdvert(const QString& pagePath) const {
     // A link to nothing yet is no page to give the advert, but is left as it is.
     const QString what =
         QFileInfo::exists(pagePath) ? QStringLiteral("not given the advert") : QStringLiteral("not made");
-    return FileResult::Failure(
-        pagePath, QStringLiteral("%1, %2; %3").arg(what, shared.failure, UntouchedEnding(SomethingAt(pagePath))));
+    return FileResult::Failure(pagePath,
+                               QStringLiteral("%1, %2; %3").arg(what, failure, UntouchedEnding(SomethingAt(pagePath))));
 }
 
 // Writes the images and the style sheet together with `page`, the first of their folder's run to
-// get this far, and notes in `shared` how they went. All of them or none: the pages that show a
-// folder's older files need them together (the style sheet gives the image its size), and a page
-// that fails (a full disk, a change meanwhile) must not leave the folder's other pages showing a
-// new image by their old blocks. Where only the page failed, the next page tries them again, and
-// only the page is reported. One result per file attempted. `anew` as for SharedFileRefusal.
-QList<FileResult> WriteWithSharedFiles(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
-                                       const FileToWrite& page, SharedFiles& shared, bool anew, WriteFiles write) {
+// get this far, and notes how they went. All of them or none: the pages that show a folder's older
+// files need them together (the style sheet gives the image its size), and a page that fails (a
+// full disk, a change meanwhile) must not leave the folder's other pages showing a new image by
+// their old blocks. Where only the page failed, the next page tries them again, and only the page
+// is reported. One result per file attempted.
+QList<FileResult> SharedFiles::WriteTogether(const FileToWrite& page, PageStart start) {
+    const bool anew = start == PageStart::Sample;
+    using LinkChecker = LinkCheck (*)(const QString& path);
+    const LinkChecker imageLink = anew ? CheckNoLink : CheckImageLink;
+    const LinkChecker styleLink = anew ? CheckNoLink : CheckStyleLink;
     QList<FileToWrite> set;
     std::optional<FileResult> refused;
-    const auto add = [&](QByteArrayView bytes, const QString& path, bool image) {
-        std::optional<FileStamp> readAs;
-        if (const QString refusal = SharedFileRefusal(path, image, anew, readAs); !refusal.isEmpty()) {
-            refused = FileResult::Failure(path, refusal);
+    const auto add = [&](QByteArrayView bytes, const QString& path, LinkChecker checkLink) {
+        const LinkCheck link = checkLink(path);
+        if (!link.refusal.isEmpty()) {
+            refused = FileResult::Failure(path, link.refusal);
         }
-        set.append({bytes, path, readAs});
+        set.append({bytes, path, link.readAs});
     };
     for (const ImageFile& image : images) {
         const Result<QByteArray>& gif = image.gif->encoded;
@@ -507,21 +512,21 @@ QList<FileResult> WriteWithSharedFiles(const CodeTexts& texts, const QList<Image
             refused = FileResult::Failure(image.path, gif.error);
             break;
         }
-        add(gif.value, image.path, true);
+        add(gif.value, image.path, imageLink);
         if (refused) {
             break;
         }
     }
     if (!refused) {
-        add(texts.styleSheet, stylePath, false);
+        add(code.styleSheet, stylePath, styleLink);
         set.append(page);
     }
     QList<FileResult> results = refused ? QList<FileResult>{*refused} : write(set);
     const auto cause = std::find_if(results.begin(), results.end(), [](const FileResult& result) {
         return !result.Ok() && !result.error.startsWith(QLatin1String(kLeftForAnother));
     });
-    shared.written = cause == results.end();
-    if (shared.written) {
+    written = cause == results.end();
+    if (written) {
         return results;
     }
     // Where only the page failed, its folder's files are as they were (or, where the page's rename
@@ -533,21 +538,24 @@ QList<FileResult> WriteWithSharedFiles(const CodeTexts& texts, const QList<Image
         });
         return results;
     }
-    shared.failure = QStringLiteral("since %1 could not be written").arg(QFileInfo(cause->path).fileName());
+    failure = QStringLiteral("since %1 could not be written").arg(QFileInfo(cause->path).fileName());
     if (!refused) {
         results.removeLast();  // left for the image's or style sheet's failure, said better here
     }
-    results.append(NotGivenTheAdvert(page.path, shared));
+    results.append(NotGivenTheAdvert(page.path));
     return results;
 }
-
-}  // namespace
 
 BannerGif::BannerGif(const QImage& banner)
     : encoded(EncodeBannerGif(banner)) {}
 
-QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
-                            const QString& pagePath, SharedFiles& shared, PageStart start, WriteFiles write) {
+SharedFiles::SharedFiles(const BuiltCode& code, QList<ImageFile> images, QString stylePath, WriteFiles write)
+    : code(code)
+    , images(std::move(images))
+    , stylePath(std::move(stylePath))
+    , write(write) {}
+
+QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart start) {
     if (const QString inTheWay = AdvertFileInTheWay(pagePath, images, stylePath); !inTheWay.isEmpty()) {
         return {FileResult::Failure(pagePath, inTheWay)};
     }
@@ -575,19 +583,17 @@ QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& imag
     }
     // Made before anything is written for the page: a page too large for the memory left fails here,
     // with no image or style sheet written on its account.
-    const QByteArray written =
-        InjectCode(page.value.value_or(texts.newPage), texts.codeBlock, texts.earlierCustomCodes);
-    if (written.size() > kMaxPageBytes) {
+    const QByteArray injected = InjectCode(page.value.value_or(code.newPage), code.codeBlock, code.earlierCustomCodes);
+    if (injected.size() > kMaxPageBytes) {
         return {FileResult::Failure(pagePath, QStringLiteral("would be larger than %1 MiB with the advert, and no "
                                                              "later run could read it; left as it is")
                                                   .arg(kMaxPageBytes >> 20))};
     }
-    if (shared.written) {
-        return write({{written, pagePath, readAs}});
+    if (written) {
+        return write({{injected, pagePath, readAs}});
     }
-    if (!shared.failure.isEmpty()) {
-        return {NotGivenTheAdvert(pagePath, shared)};
+    if (!failure.isEmpty()) {
+        return {NotGivenTheAdvert(pagePath)};
     }
-    return WriteWithSharedFiles(texts, images, stylePath, {written, pagePath, readAs}, shared,
-                                start == PageStart::Sample, write);
+    return WriteTogether({injected, pagePath, readAs}, start);
 }

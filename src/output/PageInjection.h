@@ -87,10 +87,17 @@ struct BannerGif {
     explicit BannerGif(const QImage& banner);
 };
 
-// Why an image may not be written at `path`, or empty when it may: written through a link, which may
-// lead anywhere, it replaces only a GIF, an empty file or nothing. `readAs` is set to what was looked
-// at through a link, which must still be there when it is replaced.
-QString ImageLinkRefusal(const QString& path, std::optional<FileStamp>& readAs);
+// What the check of a path that an image or a style sheet is to be written at found: why it may not
+// be written there, and what was looked at through a link there, which must still be there when it
+// is replaced.
+struct LinkCheck {
+    QString refusal;  // empty when it may be written
+    std::optional<FileStamp> readAs;
+};
+
+// Whether an image may be written at `path`: written through a link, which may lead anywhere, it
+// replaces only a GIF, an empty file or nothing.
+[[nodiscard]] LinkCheck CheckImageLink(const QString& path);
 
 // An image that a run writes beside its pages: its GIF (owned by the run) and where it goes.
 struct ImageFile {
@@ -105,27 +112,37 @@ enum class PageStart {
     Found,   // as AsItIs, but a page that is gone is reported: it was found on disk and is no new one
 };
 
-// How a folder's images and style sheet stand in a run. WritePage writes them with the first page
-// that gets that far, and notes here whether they were written or why they were not.
-struct SharedFiles {
-    bool written = false;
-    QString failure;  // why they were not ("since ... could not be written"), which each of its pages gives
-};
+// A folder's images and style sheet within one run, written with the first of its pages that gets
+// that far and then left alone for the rest; where they failed, each later page is left as it is,
+// with why. A run makes one for each unbroken run of a folder's pages (see Generate). `code` and the
+// images' GIFs are the run's, and must outlive it. With CheckFiles as `write`, nothing is written,
+// and the results say what would be.
+class SharedFiles final {
+public:
+    SharedFiles(const BuiltCode& code, QList<ImageFile> images, QString stylePath, WriteFiles write = ReplaceFiles);
 
-// Writes one page with the advert. The page is read and checked first (ReadPage; with
-// PageStart::Sample only checked, CheckReplaceable); a page refused there is reported alone and
-// nothing is written on its account. Otherwise the images and the style sheet are written (unless
-// `shared` says they were, or failed), all of them or none together with the page, which has
-// `texts.codeBlock` injected; where they failed, the page is left as it is (or not made) and
-// reported with `shared.failure`; where only the page failed, they are tried again with the next
-// page. A page at the
-// path of one of the images or of the style sheet is refused, and so is a page that is a link to a
-// file named like them in any folder or to any style sheet; an image or style sheet that is a link
-// to a file of another kind is refused in its turn (see the README). With PageStart::Sample, made
-// anew, the page, the images and the style sheet are never written through a link. The page is
-// replaced only if it is still as it was read (ReplaceFile with a FileStamp). Returns one result
-// per file attempted, in order. With CheckFiles as `write`, nothing is written, and the results
-// say what would be.
-QList<FileResult> WritePage(const CodeTexts& texts, const QList<ImageFile>& images, const QString& stylePath,
-                            const QString& pagePath, SharedFiles& shared, PageStart start = PageStart::AsItIs,
-                            WriteFiles write = ReplaceFiles);
+    // Writes one page with the advert. The page is read and checked first (ReadPage; with
+    // PageStart::Sample only checked, CheckReplaceable); a page refused there is reported alone and
+    // nothing is written on its account. Otherwise the images and the style sheet are written
+    // (unless they were, or failed), all of them or none together with the page, which has
+    // `code.codeBlock` injected; where they failed, the page is left as it is (or not made) and
+    // reported with why; where only the page failed, they are tried again with the next page. A
+    // page at the path of one of the images or of the style sheet is refused, and so is a page that
+    // is a link to a file named like them in any folder or to any style sheet; an image or style
+    // sheet that is a link to a file of another kind is refused in its turn (see the README). With
+    // PageStart::Sample, made anew, the page, the images and the style sheet are never written
+    // through a link. The page is replaced only if it is still as it was read (ReplaceFile with a
+    // FileStamp). Returns one result per file attempted, in order.
+    [[nodiscard]] QList<FileResult> WritePage(const QString& pagePath, PageStart start = PageStart::AsItIs);
+
+private:
+    QList<FileResult> WriteTogether(const FileToWrite& page, PageStart start);
+    FileResult NotGivenTheAdvert(const QString& pagePath) const;
+
+    const BuiltCode& code;
+    QList<ImageFile> images;
+    QString stylePath;
+    WriteFiles write = ReplaceFiles;
+    bool written = false;
+    QString failure;  // why they were not written ("since ... could not be written"), which each later page gives
+};

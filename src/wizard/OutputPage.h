@@ -41,7 +41,7 @@ public:
     // Shows `target`: its mode, folder and file name, and its pages as the list.
     void SetTarget(const OutputTarget& target);
     // Shows what a Content-Security-Policy must allow for the block a run just wrote (one line per
-    // directive, see CodeTexts::cspSources) with a button that copies it; nothing for none.
+    // directive, see BuiltCode::cspSources) with a button that copies it; nothing for none.
     void ShowCspSources(const QByteArrayList& sources);
 
 protected:

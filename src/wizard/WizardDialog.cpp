@@ -41,6 +41,15 @@ constexpr std::array<const char*, WizardDialog::kStepCount> kStepNames = {"templ
                                                                           "output"};
 constexpr std::array<int, WizardDialog::kStepCount> kTabX = {6, 79, 152, 225, 298};
 
+// main() refuses to start without the built-in texts, so here they are always there.
+CodeTexts LoadedTexts() {
+    Result<CodeTexts> loaded = CodeTexts::LoadTextResources();
+    if (!loaded.Ok()) {
+        qFatal("%s: %s", qUtf8Printable(loaded.subject), qUtf8Printable(loaded.error));
+    }
+    return std::move(loaded.value);
+}
+
 QString Art(const QString& name) {
     return QStringLiteral(":/wizard/") + name + QStringLiteral(".png");
 }
@@ -96,6 +105,7 @@ WizardDialog::WizardDialog(Pickers& pickers, const TemplateSources& templates, c
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
     , pickers(pickers)
+    , texts(LoadedTexts())
     , lastDesign(lastDesignFile) {
     setWindowTitle(QStringLiteral("Vornet Ad Wizard"));
     QIcon icon(Art(QStringLiteral("vornetad")));
@@ -103,10 +113,6 @@ WizardDialog::WizardDialog(Pickers& pickers, const TemplateSources& templates, c
     setWindowIcon(icon);
     setFixedSize(DluX(392), DluY(299));
 
-    // main() refuses to start without the built-in texts, so here they are always there.
-    if (const FileResult loaded = texts.LoadTextResources(); !loaded.Ok()) {
-        qFatal("%s: %s", qUtf8Printable(loaded.path), qUtf8Printable(loaded.error));
-    }
     catalog.Scan(templates);
     for (const FileResult& unlisted : TemplateCatalog::Unlisted(templates)) {
         Tell(QStringLiteral("Some templates cannot be shown.\n\n%1: %2").arg(unlisted.path, unlisted.error),
@@ -447,7 +453,6 @@ void WizardDialog::OnGenerate() {
     const QStringList pages =
         target.createNew ? QStringList{JoinPath(target.outputFolder, target.fileName)} : target.pages;
     // The run has its own copies, since it goes on while the window draws.
-    CodeTexts runTexts = texts;
     const QImage banner = editorPage->View().Model().Composed();
     const QImage banner2x = settings.options.hidpi ? editorPage->ComposedAt2x() : QImage();
     const QByteArray customCode = settings.customCodeEnabled ? settings.customCode : QByteArray();
@@ -456,7 +461,7 @@ void WizardDialog::OnGenerate() {
     running = true;
     const RunReport report = RunWithProgress(this, pages, [&](const FileDone& done) {
         return target.removeAdvert ? RemoveAdvert(target.pages, customCode, settings.earlierCustomCodes, done)
-                                   : Generate(runTexts, banner, target, settings, banner2x, done);
+                                   : Generate(texts, banner, target, settings, banner2x, done);
     });
     running = false;
     // A run that stopped or failed part way has put its custom code into some pages all the same.
@@ -464,7 +469,7 @@ void WizardDialog::OnGenerate() {
         NoteCustomCodeRun(design);
     }
     outputPage->ShowCspSources(target.removeAdvert || report.Written().isEmpty() ? QByteArrayList()
-                                                                                 : runTexts.cspSources);
+                                                                                 : report.cspSources);
     if (report.interrupted) {
         const QString stopped = QStringLiteral("Stopped before every page was done: each page is either done or "
                                                "as it was. Generate again to do them all.");

@@ -116,7 +116,7 @@ private:
     bool ChangesMayGo(const QString& question, const QString& button);
 
     Pickers& pickers;
-    CodeTexts texts;
+    const CodeTexts texts;
     TemplateCatalog catalog;
     // Declared after the catalog so the templates page, which reads it, goes first.
     std::unique_ptr<TemplatesPage> templatesPage;

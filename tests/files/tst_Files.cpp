@@ -158,9 +158,11 @@ private slots:
         std::signal(SIGXFSZ, SIG_IGN);
         // New files get 0644, whatever the shell that started the suite sets.
         ::umask(022);
-        QVERIFY(m_texts.LoadTextResources().Ok());
-        m_texts.codeBlock = "<!--VornetAdBegin-->block<!--VornetAdEnd-->";
-        m_texts.styleSheet = kStyle;
+        const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
+        QVERIFY(texts.Ok());
+        m_code.codeBlock = "<!--VornetAdBegin-->block<!--VornetAdEnd-->";
+        m_code.styleSheet = kStyle;
+        m_code.newPage = texts.value.samplePage;
     }
 
     // nodes.tsv: every kind of node against every operation.
@@ -188,7 +190,7 @@ private slots:
         Scene scene;
         const QByteArray content = operation == Template || operation == Scan || operation == Import
                                        ? EncodeTestGif(kBanner)
-                                   : operation == Remove ? InjectCode(kPage, m_texts.codeBlock)
+                                   : operation == Remove ? InjectCode(kPage, m_code.codeBlock)
                                                          : kPage;
         scene.Make({}, tree, content);
         if (user >= 0 && ::geteuid() != 0) {
@@ -208,13 +210,13 @@ private slots:
         const FileResult edge = CheckRepresentable(path);
         // What a write goes to: the node, or the file its link leads to; and what a page starts as.
         const QString written = QFileInfo(path).isSymLink() ? QFileInfo(path).symLinkTarget() : path;
-        const QByteArray oldPage = QFileInfo(written).isFile() ? content : m_texts.newPage;
+        const QByteArray oldPage = QFileInfo(written).isFile() ? content : m_code.newPage;
 
         const BannerGif gif(kBanner);
         const auto writePage = [&] {
-            SharedFiles shared;
-            const QList<FileResult> results = WritePage(m_texts, {{&gif, scene.Path(u"site/VornetAdMap.gif"_qs)}},
-                                                        scene.Path(u"site/VornetAdStyle.css"_qs), path, shared);
+            SharedFiles shared(m_code, {{&gif, scene.Path(u"site/VornetAdMap.gif"_qs)}},
+                               scene.Path(u"site/VornetAdStyle.css"_qs));
+            const QList<FileResult> results = shared.WritePage(path);
             return std::accumulate(results.begin(), results.end(), QString(),
                                    [](const QString& all, const FileResult& r) { return all + r.error; });
         };
@@ -248,7 +250,7 @@ private slots:
         const QByteArray bytes = ReadAll(written);
         const QByteArray expected = operation == Style || operation == Create ? kStyle
                                     : operation == Remove                     ? kPage
-                                                                              : InjectCode(oldPage, m_texts.codeBlock);
+                                                                              : InjectCode(oldPage, m_code.codeBlock);
         QVERIFY(operation == Image ? QImage::fromData(bytes, "GIF").size() == QSize(40, 40) : bytes == expected);
         QVERIFY(operation != Page || ReadAll(scene.Path(u"site/VornetAdStyle.css"_qs)) == kStyle);
         // A replaced file keeps its permissions, owner and attributes (its access list among them); a
@@ -509,7 +511,7 @@ private slots:
     }
 
 private:
-    CodeTexts m_texts;
+    BuiltCode m_code;
 };
 
 QTEST_GUILESS_MAIN(tst_Files)

@@ -170,9 +170,9 @@ QString CheckInjection(QByteArrayView input) {
     earlier.removeIf([](char c) { return c == '\0'; });
     const QByteArray page = parts[4].toByteArray();
 
-    CodeTexts texts;
-    texts.BuildCode(QByteArrayLiteral("VornetAdStyle.css"), QByteArrayLiteral("VornetAdMap.gif"), settings);
-    const QByteArray block = texts.codeBlock + custom;
+    const BuiltCode code =
+        CodeTexts().BuildCode(QByteArrayLiteral("VornetAdStyle.css"), QByteArrayLiteral("VornetAdMap.gif"), settings);
+    const QByteArray block = code.codeBlock + custom;
 
     const QByteArray once = InjectCode(page, block, {earlier});
     const QByteArray rest = RemoveOldBlocks(page, custom, {earlier}).page;

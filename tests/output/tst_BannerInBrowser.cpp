@@ -88,7 +88,8 @@ QStringList ImageBox(QWebEnginePage* page, int scroll, bool right) {
 // A page in `dir` under `policy` (none when empty) whose own link lies under the whole banner, tall
 // enough to scroll, its styles a file of the site (so that the strictest policy leaves them in
 // force), with the advert put in by a generate run of `texts`; empty when something failed.
-QString AdvertPage(const QTemporaryDir& dir, CodeTexts& texts, const AdSettings& settings, const QByteArray& policy) {
+QString AdvertPage(const QTemporaryDir& dir, const CodeTexts& texts, const AdSettings& settings,
+                   const QByteArray& policy) {
     const QString path = dir.filePath(u"page.html"_qs);
     const QByteArray meta =
         policy.isEmpty() ? QByteArray() : "<meta http-equiv=\"Content-Security-Policy\" content=\"" + policy + "\">";
@@ -137,18 +138,17 @@ private slots:
         QFETCH(AdSettings, settings);
         QFETCH(QByteArray, policy);
         const PageOptions& options = settings.options;
-        CodeTexts texts;
-        QVERIFY(texts.LoadTextResources().Ok());
-        texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
-        QCOMPARE(texts.cspSources.isEmpty(), options.staticMarkup);
+        const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
+        QVERIFY(texts.Ok());
+        const BuiltCode code = texts.value.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
+        QCOMPARE(code.cspSources.isEmpty(), options.staticMarkup);
         QByteArray policyText = policy.isEmpty() ? QByteArray() : kStrictPolicy.toUtf8();
-        for (const QByteArray& source :
-             texts.cspSources.first(std::min(policy.toInt(), int(texts.cspSources.size())))) {
+        for (const QByteArray& source : code.cspSources.first(std::min(policy.toInt(), int(code.cspSources.size())))) {
             const QByteArray directive = source.left(source.indexOf(' ')) + " 'self'";
             policyText.replace(directive, QByteArray(directive + source.mid(source.indexOf(' '))));
         }
         QTemporaryDir dir;
-        const QString pagePath = AdvertPage(dir, texts, settings, policyText);
+        const QString pagePath = AdvertPage(dir, texts.value, settings, policyText);
         QVERIFY(!pagePath.isEmpty());
         QStringList clicks;
         QWebEngineView view;
@@ -248,12 +248,13 @@ private slots:
         const QByteArray claim = value.toUtf8();
         AdSettings settings;
         settings.options = options;
-        CodeTexts texts;
-        QVERIFY(texts.LoadTextResources().Ok());
+        const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
+        QVERIFY(texts.Ok());
         QTemporaryDir dir;
-        const QString pagePath = AdvertPage(dir, texts, settings, {});
+        const QString pagePath = AdvertPage(dir, texts.value, settings, {});
         QVERIFY(!pagePath.isEmpty());
-        const QByteArray& block = texts.codeBlock;
+        const BuiltCode code = texts.value.BuildCode(kAdvertStyleName, kAdvertImageName, settings);
+        const QByteArray& block = code.codeBlock;
         QStringList shown;  // what the program shows for the kind of statement, where the statement is one of them
         if (kind == u"label") {
             FakePickers pickers;
@@ -275,7 +276,7 @@ private slots:
             shown.append(shown.join(u' '));
         } else if (kind == u"csp-source") {
             // The lines with an ellipsis for each hash, as the help page shows them.
-            for (const QByteArray& line : std::as_const(texts.cspSources)) {
+            for (const QByteArray& line : code.cspSources) {
                 shown.append(QString::fromLatin1(line).replace(QRegularExpression(u"[A-Za-z0-9+/]{43}="_qs), u"…"_qs));
             }
         } else if (kind == u"outside-strip" || kind == u"policy") {

@@ -55,10 +55,13 @@ private slots:
                 QVERIFY(WriteAll(path, before[path]));
             }
         }
-        CodeTexts texts;
-        QVERIFY(texts.LoadTextResources().Ok());
+        const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
+        QVERIFY(texts.Ok());
         AdSettings settings;
         settings.options.hidpi = mode.endsWith(" 2x");
+        const BuiltCode code = mode.startsWith("preview")
+                                   ? texts.value.BuildCode("adPreview.css", "adPreview.gif", settings)
+                                   : texts.value.BuildCode(kAdvertStyleName, kAdvertImageName, settings);
         OutputTarget target;
         target.createNew = mode.startsWith("create");
         target.pagesFound = mode.startsWith("site");
@@ -82,9 +85,9 @@ private slots:
         }
         const auto run = [&](bool dryRun) {
             target.dryRun = dryRun;
-            return mode.startsWith("preview")  ? WritePreview(texts, kBanner, settings, given[0], kBanner2x)
+            return mode.startsWith("preview")  ? WritePreview(texts.value, kBanner, settings, given[0], kBanner2x)
                    : mode.startsWith("remove") ? RemoveAdvert(given, {}, {}, {}, dryRun)
-                                               : Generate(texts, kBanner, target, settings, kBanner2x);
+                                               : Generate(texts.value, kBanner, target, settings, kBanner2x);
         };
         // A dry run writes nothing, and lists what the run then writes and refuses (what only the
         // writing shows, past a file size limit, aside).
@@ -120,12 +123,12 @@ private slots:
             } else if (path.endsWith(u".html")) {
                 // The preview page is made new each time; a page is kept, its old block replaced.
                 const bool kept = before.count(path) && !mode.startsWith("preview");
-                QCOMPARE(ReadAll(path), InjectCode(kept ? before[path] : texts.newPage, texts.codeBlock));
+                QCOMPARE(ReadAll(path), InjectCode(kept ? before[path] : code.newPage, code.codeBlock));
             } else {
                 // The block names the image and the style sheet that the run wrote beside it.
-                QVERIFY(texts.codeBlock.contains(QFileInfo(path).fileName().toUtf8()));
+                QVERIFY(code.codeBlock.contains(QFileInfo(path).fileName().toUtf8()));
                 if (path.endsWith(u".css")) {
-                    QCOMPARE(ReadAll(path), texts.styleSheet);
+                    QCOMPARE(ReadAll(path), code.styleSheet);
                 } else {
                     QCOMPARE(QImage(path, "GIF").size(), path.endsWith(u"@2x.gif") ? QSize(120, 120) : QSize(60, 60));
                 }
@@ -162,9 +165,9 @@ private slots:
         const QByteArray oldTemp = qgetenv("TMPDIR");
         qputenv("TMPDIR", tmpdir == "$T" ? QFile::encodeName(temp) : tmpdir);
         const FileResult first = PrivatePreviewFolder();
-        CodeTexts texts;
-        QVERIFY(texts.LoadTextResources().Ok());
-        const RunReport report = WritePreview(texts, kBanner, AdSettings());
+        const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
+        QVERIFY(texts.Ok());
+        const RunReport report = WritePreview(texts.value, kBanner, AdSettings());
         const FileResult second = PrivatePreviewFolder();
         qputenv("TMPDIR", oldTemp);
 

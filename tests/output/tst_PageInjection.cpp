@@ -19,17 +19,17 @@ private slots:
     void goldenPages() {
         QFETCH(QString, path);
         const AdSettings settings = ReadSettings(path + u"settings.txt");
-        CodeTexts texts;
-        QVERIFY(texts.LoadTextResources().Ok());
-        texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
+        const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
+        QVERIFY(texts.Ok());
+        const BuiltCode code = texts.value.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
         QTemporaryDir dir;
         const QString page = dir.filePath(u"page.html"_qs);
-        const QByteArray input = QFile::exists(path + u"input.html") ? ReadAll(path + u"input.html") : texts.newPage;
+        const QByteArray input = QFile::exists(path + u"input.html") ? ReadAll(path + u"input.html") : code.newPage;
         QVERIFY(!QFile::exists(path + u"input.html") || WriteAll(page, input));
 
-        // With the shared files written already (which the run table checks), only the page is.
-        SharedFiles written{true, {}};
-        const FileResult first = WritePage(texts, {}, {}, page, written).value(0);
+        // The style sheet goes with the first page only (the run table checks the rest).
+        SharedFiles shared(code, {}, dir.filePath(u"VornetAdStyle.css"_qs));
+        const FileResult first = shared.WritePage(page).constLast();
         QVERIFY2(first.Ok(), qPrintable(first.error));
         const QByteArray once = ReadAll(page);
         if (qEnvironmentVariableIntValue("VORNET_UPDATE_GOLDEN") == 1) {
@@ -37,7 +37,7 @@ private slots:
         }
         QCOMPARE(once, ReadAll(path + u"expected.html"));
 
-        WritePage(texts, {}, {}, page, written);
+        QCOMPARE(shared.WritePage(page).size(), 1);
         QCOMPARE(ReadAll(page), once);
         // The remove run leaves the page as it was before the first run: only what runs wrote goes.
         const QByteArray customCode = settings.customCodeEnabled ? settings.customCode : QByteArray();

@@ -127,12 +127,12 @@ int main(int argc, char* argv[]) {
         }
         if (step == WizardDialog::kStepCount) {
             // As after a run with the defaults, which shows what a policy must allow for the block.
-            CodeTexts texts;
-            if (!texts.LoadTextResources().Ok()) {
+            const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
+            if (!texts.Ok()) {
                 qFatal("the built-in texts are missing");
             }
-            texts.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", Design().Advert());
-            wizard.Output().ShowCspSources(texts.cspSources);
+            wizard.Output().ShowCspSources(
+                texts.value.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", Design().Advert()).cspSources);
         }
         Settle(step == 4 ? 3000 : 300);
         const QString path = QDir(folder).filePath(
