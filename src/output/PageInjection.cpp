@@ -138,31 +138,53 @@ bool EndsBeforeMarkup(string_view text, size_t from, size_t end) {
     return last > from && text[last - 1] == '>' && text[next] == '<';
 }
 
-// Whether custom code matched in [from, to) would take closing body or html tags that the page
-// holds no more of after it. A run puts custom code right before the page's own closing tags, which
-// read the same: code that holds such tags (a whole document, or a mistake) matches them after a
-// block that a run without that code put in, and taking it would cut the page's end.
-bool TakesThePagesEnd(string_view text, size_t from, size_t to) {
-    const auto lastEndTag = [](string_view within, const char* name) {
-        HtmlScanner scanner(within);
-        HtmlToken t;
-        size_t last = npos;
-        while (scanner.Next(t)) {
-            if (t.Is(HtmlToken::Kind::EndTag, name)) {
-                last = t.begin;
-            }
-        }
-        return last;
-    };
-    for (const char* name : {"body", "html"}) {
-        if (lastEndTag(text.substr(from, to - from), name) != npos) {
-            const size_t pages = lastEndTag(text, name);
-            if (pages == npos || pages < to) {
-                return true;
-            }
+// Where the page's last closing body and html tags begin (npos for none), looked for once, and only
+// for custom code that starts with one of them.
+struct PageEnds {
+    size_t body = npos;
+    size_t html = npos;
+};
+
+PageEnds FindPageEnds(string_view text) {
+    PageEnds ends;
+    HtmlScanner scanner(text);
+    HtmlToken t;
+    while (scanner.Next(t)) {
+        if (t.Is(HtmlToken::Kind::EndTag, "body")) {
+            ends.body = t.begin;
+        } else if (t.Is(HtmlToken::Kind::EndTag, "html")) {
+            ends.html = t.begin;
         }
     }
-    return false;
+    return ends;
+}
+
+// Whether custom code matched in [from, to) may be the page's own closing tags: a run puts its block
+// right before them, so code that starts with a closing body or html tag (after blanks) matches them
+// after a block that a run without that code put in. Unless the page holds such a tag of its own
+// after the code, taking it would cut the page's end, which stays. Code that starts otherwise can
+// be told from them.
+bool MayBeThePagesEnd(string_view text, size_t from, size_t to, std::optional<PageEnds>& ends) {
+    HtmlScanner scanner(text.substr(from, to - from));
+    HtmlToken first;
+    if (!scanner.Next(first)) {
+        return false;
+    }
+    const bool body = first.Is(HtmlToken::Kind::EndTag, "body");
+    const bool html = first.Is(HtmlToken::Kind::EndTag, "html");
+    if (!body && !html) {
+        return false;
+    }
+    for (size_t i = from; i < from + first.begin; ++i) {
+        if (!IsHtmlBlank(text[i])) {
+            return false;
+        }
+    }
+    if (!ends) {
+        ends = FindPageEnds(text);
+    }
+    const size_t own = body ? ends->body : ends->html;
+    return own == npos || own < to;
 }
 
 // The custom code that may follow an old block: the current settings' and earlier runs'. An empty
@@ -215,6 +237,7 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
     HtmlScanner scanner(text);
     Findings f;
     std::vector<OpenBegin> open;  // begin markers still waiting for their end marker
+    std::optional<PageEnds> pageEnds;
     HtmlToken t;
     while (scanner.Next(t)) {
         if (!MayMatter(t)) {
@@ -239,7 +262,7 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
             // take it.
             const auto fits = [&](size_t size) {
                 return EndsBeforeMarkup(text, end, end + size) && !JoinsIntoMarkup(text, from, end + size) &&
-                       !CutsMarker(text, end, end + size) && !TakesThePagesEnd(text, end, end + size);
+                       !CutsMarker(text, end, end + size) && !MayBeThePagesEnd(text, end, end + size, pageEnds);
             };
             const size_t took = customCode->At(text, end, fits).size();
             const bool tookCode = took > 0;
