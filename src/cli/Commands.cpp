@@ -124,13 +124,20 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
     // Trees may overlap (a folder and one inside it), or be one tree by two names (a link to it).
     QStringList pages;
     for (const QString& folder : request.siteFolders) {
-        SitePages site = WalkSite(QDir(folder).absolutePath(), PagePatterns::Parse(match));
+        // An earlier run may have put the advert into a file that is no page; a removal takes it out.
+        const SiteKinds kinds =
+            request.command == CliRequest::Command::Remove ? SiteKinds::AnyMatching : SiteKinds::Pages;
+        SitePages site = WalkSite(QDir(folder).absolutePath(), PagePatterns::Parse(match), kinds);
         if (!site.status.Ok()) {
             Refuse(QStringLiteral("--site: %1: %2").arg(site.status.path, site.status.error));
             return std::nullopt;
         }
         if (site.pages.isEmpty() && site.problems.isEmpty()) {
-            PrintLine(stdout, QStringLiteral("%1: no pages match %2").arg(site.status.path, match));
+            const QString passedOver = site.passedOver == 0 ? QString()
+                                                            : QStringLiteral(" (%1 files passed over: %2)")
+                                                                  .arg(site.passedOver)
+                                                                  .arg(QLatin1String(kNeverPages));
+            PrintLine(stdout, QStringLiteral("%1: no pages match %2%3").arg(site.status.path, match, passedOver));
         }
         for (const FileResult& problem : site.problems) {
             PrintFailure(problem);

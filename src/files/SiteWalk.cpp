@@ -47,17 +47,28 @@ namespace {
 // advert's block would break a style sheet, a script, data, an image or a font. The advert's own
 // image and style sheet are such files too, so a second run with "*" does not take them for pages.
 bool NeverAPage(const QString& name) {
-    static const QStringList kinds = {u"css"_s, u"js"_s,   u"mjs"_s,   u"json"_s, u"map"_s,  u"xml"_s, u"gif"_s,
-                                      u"png"_s, u"jpg"_s,  u"jpeg"_s,  u"webp"_s, u"avif"_s, u"bmp"_s, u"ico"_s,
-                                      u"svg"_s, u"woff"_s, u"woff2"_s, u"ttf"_s,  u"otf"_s,  u"eot"_s, u"pdf"_s,
-                                      u"zip"_s, u"gz"_s,   u"mp3"_s,   u"mp4"_s,  u"webm"_s, u"ogg"_s};
+    static const QStringList kinds = {
+        // style sheets and scripts
+        u"css"_s, u"scss"_s, u"sass"_s, u"less"_s, u"js"_s, u"mjs"_s, u"cjs"_s, u"jsx"_s, u"ts"_s, u"tsx"_s, u"map"_s,
+        u"wasm"_s,
+        // data
+        u"json"_s, u"webmanifest"_s, u"xml"_s, u"rss"_s, u"atom"_s, u"csv"_s, u"yaml"_s, u"yml"_s, u"toml"_s,
+        // images and fonts
+        u"gif"_s, u"png"_s, u"apng"_s, u"jpg"_s, u"jpeg"_s, u"webp"_s, u"avif"_s, u"heic"_s, u"bmp"_s, u"tif"_s,
+        u"tiff"_s, u"ico"_s, u"svg"_s, u"woff"_s, u"woff2"_s, u"ttf"_s, u"otf"_s, u"eot"_s,
+        // media, documents and archives
+        u"mp3"_s, u"mp4"_s, u"m4a"_s, u"mov"_s, u"webm"_s, u"ogg"_s, u"wav"_s, u"flac"_s, u"vtt"_s, u"pdf"_s, u"zip"_s,
+        u"gz"_s, u"tgz"_s, u"bz2"_s, u"xz"_s, u"tar"_s, u"7z"_s, u"rar"_s};
     const qsizetype dot = name.lastIndexOf(u'.');
     return dot >= 0 && kinds.contains(name.mid(dot + 1), Qt::CaseInsensitive);
 }
 
 }  // namespace
 
-SitePages WalkSite(const QString& root, const PagePatterns& patterns) {
+SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds kinds) {
+    const auto isPage = [&](const QString& name) {
+        return kinds == SiteKinds::AnyMatching || !NeverAPage(name);
+    };
     SitePages site{FileResult::Success(root), {}, {}};
     struct Page {
         QByteArray folder;
@@ -100,17 +111,22 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns) {
             }
             if (entry.isFolder) {
                 folders.append(folder + entry.name + u'/');
-            } else if (entry.isFile && patterns.Matches(entry.name) && !NeverAPage(entry.name)) {
+            } else if (entry.isFile && patterns.Matches(entry.name) && !isPage(entry.name)) {
+                ++site.passedOver;
+            } else if (entry.isFile && patterns.Matches(entry.name)) {
                 // A link named like a page leads anywhere; one that came with a downloaded site could
                 // have the advert written into a file of the user's such as ~/.ssh/authorized_keys.
                 const QString path = folder + entry.name;
                 if (entry.isLink) {
                     const QString landing = WriteTarget(path);
                     const QString landingName = landing.mid(landing.lastIndexOf(u'/') + 1);
-                    if (!patterns.Matches(landingName) || NeverAPage(landingName)) {
+                    const QString why = !patterns.Matches(landingName)
+                                            ? QStringLiteral("whose name the page patterns do not match")
+                                        : !isPage(landingName) ? QStringLiteral("which is never a page by its kind")
+                                                               : QString();
+                    if (!why.isEmpty()) {
                         site.problems.append(FileResult::Failure(
-                            path, QStringLiteral("is a link to \"%1\", whose name is not a page's; skipped")
-                                      .arg(PrintableText(landing))));
+                            path, QStringLiteral("is a link to \"%1\", %2; skipped").arg(PrintableText(landing), why)));
                         continue;
                     }
                 }

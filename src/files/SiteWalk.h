@@ -24,7 +24,8 @@ struct [[nodiscard]] PagePatterns {
 // The pages of a folder tree: the regular files (or links to them) whose names match, taken folder
 // by folder in the byte order of the folder's path, and by name in byte order within a folder, so
 // that each folder's pages come together. Style sheets, scripts, data, images, fonts, media and
-// archives are never pages by their names, whatever the patterns say.
+// archives are never pages by their names, whatever the patterns say (`kinds`); a removal takes them
+// too, where an earlier run put the advert into them.
 //
 // Hidden folders and files (names starting with '.') are passed over, and so is every link to a
 // folder: the walk enters only folders that are really inside the tree, so it cannot loop. Pipes,
@@ -36,8 +37,13 @@ struct [[nodiscard]] SitePages {
     FileResult status;           // failed when `root` cannot be listed; then nothing else is set
     QStringList pages;           // `root` joined with each page's path inside the tree
     QList<FileResult> problems;  // what was skipped against the user's likely wish, with why
+    qsizetype passedOver = 0;    // files the patterns match that are never pages by their kind
 };
-SitePages WalkSite(const QString& root, const PagePatterns& patterns);
+enum class SiteKinds { Pages, AnyMatching };
+SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds kinds = SiteKinds::Pages);
+
+// What the files passed over for their kind are, for a message.
+inline constexpr char kNeverPages[] = "style sheets, scripts, data, images, fonts, media and archives are never pages";
 
 // `pages` with each page once, the first time it comes: a page is known by the file it is and the
 // folder it is shown from ("a.html", "./a.html" and "sub/../a.html" are one; so are two links in a

@@ -500,7 +500,11 @@ private slots:
         QCOMPARE(asOther ? ::chmod(QFile::encodeName(scene.Path({})).constData(), 0755) : 0, 0);
         QCOMPARE(asOther ? ::seteuid(65534) : 0, 0);
         SitePages walked = WalkSite(site.path(), PagePatterns::Parse(match));
+        // A removal takes the files passed over for their kind too.
+        const SitePages any = WalkSite(site.path(), PagePatterns::Parse(match), SiteKinds::AnyMatching);
         QCOMPARE(asOther ? ::seteuid(0) : 0, 0);
+        QCOMPARE(any.pages.size() + any.problems.size(),
+                 walked.pages.size() + walked.passedOver + walked.problems.size());
         QVERIFY2(walked.status.Ok(), qPrintable(walked.status.error));
         QCOMPARE(walked.pages.replaceInStrings(site.path() + u'/', QString()).join(u' '), QString::fromUtf8(row[2]));
         QCOMPARE(walked.problems.size(), row[3].toInt());
