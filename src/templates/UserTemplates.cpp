@@ -112,8 +112,9 @@ ImportedTemplate ImportTemplate(const QString& path) {
     // A photo's orientation tag is applied, so the square is cut from the picture as it is seen.
     reader.setAutoTransform(true);
     // The image library refuses, as damaged, a picture larger than it allows by default (128 MiB, a
-    // square of about 5800 pixels): every picture within the edge limit is decoded.
-    constexpr int kMaxPictureMiB = int((qint64(kMaxPictureEdge) * kMaxPictureEdge * 4 >> 20) + 1);
+    // square of about 5800 pixels): every picture within the edge limit is decoded, at up to 8 bytes
+    // a pixel (16 bits a channel).
+    constexpr int kMaxPictureMiB = int((qint64(kMaxPictureEdge) * kMaxPictureEdge * 8 >> 20) + 1);
     QImageReader::setAllocationLimit(std::max(QImageReader::allocationLimit(), kMaxPictureMiB));
     const QImage picture = reader.read();
     if (picture.isNull()) {
