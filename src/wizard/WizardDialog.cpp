@@ -114,9 +114,12 @@ WizardDialog::WizardDialog(Pickers& pickers, const TemplateSources& templates, c
     setFixedSize(DluX(392), DluY(299));
 
     catalog.Scan(templates);
-    for (const FileResult& unlisted : TemplateCatalog::Unlisted(templates)) {
-        Tell(QStringLiteral("Some templates cannot be shown.\n\n%1: %2").arg(unlisted.path, unlisted.error),
-             Pickers::MessageIcon::Warning);
+    if (const QList<FileResult> unlisted = TemplateCatalog::Unlisted(templates); !unlisted.isEmpty()) {
+        QString text = QStringLiteral("Some templates cannot be shown.\n");
+        for (const FileResult& each : unlisted) {
+            text += QStringLiteral("\n%1: %2").arg(each.path, each.error);
+        }
+        Tell(text, Pickers::MessageIcon::Warning);
     }
 
     openDesignButton = new SkinButton(this);
