@@ -164,11 +164,12 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
                 return;
             }
             const BlockRemoval removal = RemoveOldBlocks(*read.value, customCode, earlierCustomCodes);
+            // A block whose removal would change how the rest of the page reads stays; the user is
+            // told, since the page still shows the advert.
+            const QString stays = QStringLiteral("an advert block stays, since taking it out would change how the "
+                                                 "rest of the page reads; take it out by hand");
             if (!removal.removed && removal.kept) {
-                Add(report, done,
-                    {FileResult::Failure(page, QStringLiteral("its advert stays: taking it out would change how the "
-                                                              "rest of the page reads (it opens or closes an svg or "
-                                                              "math element); left as it is"))});
+                Add(report, done, {FileResult::Failure(page, stays + QStringLiteral("; left as it is"))});
                 return;
             }
             if (!removal.removed) {
@@ -182,6 +183,9 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
                 cleanedFolders.append(FolderOf(page));
             }
             Add(report, done, {written});
+            if (written.Ok() && removal.kept) {
+                report.notes.append(page + QStringLiteral(": the other blocks were taken out, but ") + stays);
+            }
         });
     }
     for (const QString& folder : cleanedFolders) {
