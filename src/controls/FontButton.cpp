@@ -4,6 +4,7 @@
 #include "controls/KeyboardFocus.h"
 #include "controls/Pickers.h"
 
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -72,7 +73,9 @@ void FontButton::paintEvent(QPaintEvent*) {
         text = kWhiteReplacement;
     }
     painter.setPen(QColor::fromRgb(text));
-    painter.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, font.faceName);
+    // A face name wider than the button is cut at its end, so it still reads from its start.
+    const QString shown = QFontMetrics(face).elidedText(font.faceName, Qt::ElideRight, r.width() - 4);
+    painter.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, shown);
     if (ShowsKeyboardFocus(*this)) {
         DrawFocusFrame(painter, *this, r.adjusted(2, 2, -2, -2));
     }
