@@ -230,7 +230,9 @@ void OutputPage::SetTarget(const OutputTarget& target) {
     fileName = target.fileName;
     LoadControls();
     pageList->clear();
-    pageList->addItems(target.pages);
+    for (const QString& page : target.pages) {
+        AddPage(page);
+    }
     (target.createNew ? createButton : target.removeAdvert ? removeAdvertButton : modifyButton)->setChecked(true);
     ShowMode();
 }
@@ -343,11 +345,17 @@ void OutputPage::OnBrowseOutputFolder() {
     }
 }
 
+void OutputPage::AddPage(const QString& path) {
+    pageList->addItem(path);
+    // A long path is cut at the list's edge, where pages of one deep folder look alike.
+    pageList->item(pageList->count() - 1)->setToolTip(path);
+}
+
 void OutputPage::OnAddFile() {
     const std::optional<QString> file =
         pickers.PickOpenFile(this, QStringLiteral("html files (%1)").arg(PageFilePatterns()), QStringLiteral("html"));
     if (file && !file->isEmpty() && Usable(*file)) {
-        pageList->addItem(QDir::fromNativeSeparators(*file));
+        AddPage(QDir::fromNativeSeparators(*file));
     }
 }
 
@@ -358,7 +366,7 @@ void OutputPage::OnAddFolder() {
     }
     const FolderPages pages = PagesIn(*folder);
     for (const QString& name : pages.names) {
-        pageList->addItem(*folder + name);
+        AddPage(*folder + name);
     }
     if (!pages.status.Ok()) {
         pickers.ShowMessage(

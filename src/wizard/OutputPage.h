@@ -57,6 +57,7 @@ private:
     void ShowMode();
 
     void OnBrowseOutputFolder();
+    void AddPage(const QString& path);
     void OnAddFile();
     void OnAddFolder();
     void OnRemoveSelected();

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -137,6 +138,9 @@ private slots:
                  u"The pages of \"" + folder +
                      u"missing/\" cannot all be added: cannot list: No such file or directory.");
         QCOMPARE(f.page->Target().pages, QStringList({folder + u"a.htm", folder + u"b.HTML", folder + u"s.XHTML"}));
+        // A path too long for the list shows whole in its tip.
+        const auto* list = f.page->findChild<QListWidget*>(u"pageList"_qs);
+        QCOMPARE(list->item(2)->toolTip(), folder + u"s.XHTML");
     }
 };
 
