@@ -487,22 +487,24 @@ void AddAdvertOptions(OptionTable& t) {
     t.Describe("", Text("put no custom HTML after the code block"));
 
     // The options for today's pages; each is off unless given.
-    constexpr const char* help[] = {
-        "only the diagonal strip takes clicks; the rest of the square lets them reach the page below",
-        "add VornetAdMap@2x.gif, the banner at twice the size, for sharp high-resolution screens",
-        "keep the banner in the window's corner while the page scrolls",
-        "leave the banner out when the page is printed",
-        "write the banner's markup and a link to the style sheet instead of a script, for pages whose "
-        "Content-Security-Policy refuses inline scripts and styles",
+    static constexpr PageOptionText help[] = {
+        {&PageOptions::clickThrough,
+         "only the diagonal strip takes clicks; the rest of the square lets them reach the page below"},
+        {&PageOptions::hidpi,
+         "add VornetAdMap@2x.gif, the banner at twice the size, for sharp high-resolution screens"},
+        {&PageOptions::fixed, "keep the banner in the window's corner while the page scrolls"},
+        {&PageOptions::noPrint, "leave the banner out when the page is printed"},
+        {&PageOptions::staticMarkup, "write the banner's markup and a link to the style sheet instead of a script, "
+                                     "for pages whose Content-Security-Policy refuses inline scripts and styles"},
     };
-    static_assert(std::size(help) == std::size(kPageOptions));
+    static_assert(InPageOptionOrder(help));
     for (size_t i = 0; i < std::size(kPageOptions); ++i) {
         t.Add(Text(kPageOptions[i].onFlag), Value::None, kAdvert,
               [member = kPageOptions[i].member](Parsing& p, const QByteArray&) {
                   p.r.design.options.*member = true;
                   return QString();
               });
-        t.Describe("", Text(help[i]));
+        t.Describe("", Text(help[i].text));
     }
     for (const PageOptionNames& option : kPageOptions) {
         t.Add(Text(option.offFlag), Value::None, kAdvert, [member = option.member](Parsing& p, const QByteArray&) {

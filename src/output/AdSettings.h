@@ -6,6 +6,9 @@
 #include <QByteArrayList>
 #include <QString>
 
+#include <cstddef>
+#include <iterator>
+
 // What the block does on a page of today, each opt-in: with all of them off the block and the style
 // sheet are the classic ones byte for byte, which pages written long ago carry.
 struct PageOptions {
@@ -39,6 +42,25 @@ inline constexpr PageOptionNames kPageOptions[] = {
     {"noPrint", "--no-print", "--print", &PageOptions::noPrint},
     {"staticMarkup", "--static", "--no-static", &PageOptions::staticMarkup},
 };
+
+// A front end's own words for a page option (a box's label, an option's help), named by the option,
+// so that a list of them cannot drift from kPageOptions: InPageOptionOrder checks it at compile time.
+struct PageOptionText {
+    bool PageOptions::*member;
+    const char* text;
+};
+template <std::size_t N>
+constexpr bool InPageOptionOrder(const PageOptionText (&texts)[N]) {
+    if (N != std::size(kPageOptions)) {
+        return false;
+    }
+    for (std::size_t i = 0; i < N; ++i) {
+        if (texts[i].member != kPageOptions[i].member) {
+            return false;
+        }
+    }
+    return true;
+}
 
 // The advert's values that the code block and the style sheet need; gathered from the wizard's
 // pages (or the CLI's options) right before every run.

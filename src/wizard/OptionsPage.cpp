@@ -14,15 +14,15 @@
 
 namespace {
 
-// The page options' check boxes, top to bottom, in the order of kPageOptions.
-constexpr const char* kPageOptionTexts[] = {
-    "Clicks pass through outside the strip",
-    "Sharp on high-resolution screens (2x image)",
-    "Fixed in the corner while the page scrolls",
-    "Hidden when the page is printed",
-    "No script, for pages with a Content-Security-Policy",
+// The page options' check boxes, top to bottom.
+constexpr PageOptionText kPageOptionTexts[] = {
+    {&PageOptions::clickThrough, "Clicks pass through outside the strip"},
+    {&PageOptions::hidpi, "Sharp on high-resolution screens (2x image)"},
+    {&PageOptions::fixed, "Fixed in the corner while the page scrolls"},
+    {&PageOptions::noPrint, "Hidden when the page is printed"},
+    {&PageOptions::staticMarkup, "No script, for pages with a Content-Security-Policy"},
 };
-static_assert(std::size(kPageOptionTexts) == std::size(kPageOptions));
+static_assert(InPageOptionOrder(kPageOptionTexts));
 
 }  // namespace
 
@@ -40,7 +40,7 @@ OptionsPage::OptionsPage(QWidget* parent)
     , codeEdit(new QPlainTextEdit(this))
     , pageOptionsLabel(new QLabel(QStringLiteral("On the page:"), this)) {
     for (size_t i = 0; i < pageOptionBoxes.size(); ++i) {
-        pageOptionBoxes[i] = new QCheckBox(QString::fromLatin1(kPageOptionTexts[i]), this);
+        pageOptionBoxes[i] = new QCheckBox(QString::fromLatin1(kPageOptionTexts[i].text), this);
         pageOptionBoxes[i]->setObjectName(QLatin1String(kPageOptions[i].key));
     }
     titleEdit->setObjectName(QStringLiteral("adTitle"));
