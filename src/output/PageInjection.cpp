@@ -192,20 +192,24 @@ bool MayBeThePagesEnd(string_view text, size_t from, size_t to, std::optional<Pa
 struct CustomCodes {
     string_view current;
     const QByteArrayList& earlier;
+    // Whether the run puts `current` back with its new block: then taking it cannot cost the page
+    // its end, which comes back with it.
+    bool currentPutBack = false;
 
-    // The longest of them that `text` holds at `at`, and that `fits` there; empty for none. The
-    // longest, since custom code shortened since (a line taken off its end) still starts the same.
+    // The longest of them that `text` holds at `at`, and that `fits` there (told whether it is the
+    // code put back); empty for none. The longest, since custom code shortened since (a line taken
+    // off its end) still starts the same.
     template <typename Fits>
     string_view At(string_view text, size_t at, Fits fits) const {
         string_view longest;
-        const auto consider = [&](string_view code) {
-            if (code.size() > longest.size() && text.substr(at, code.size()) == code && fits(code.size())) {
+        const auto consider = [&](string_view code, bool putBack) {
+            if (code.size() > longest.size() && text.substr(at, code.size()) == code && fits(code.size(), putBack)) {
                 longest = code;
             }
         };
-        consider(current);
+        consider(current, currentPutBack);
         for (const QByteArray& code : earlier) {
-            consider(View(code));
+            consider(View(code), false);
         }
         return longest;
     }
@@ -260,9 +264,10 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
             // still go alone: the bytes that looked like custom code may start a tag of the page's
             // own. Were the block kept, a new block put in right after it would let the next run
             // take it.
-            const auto fits = [&](size_t size) {
+            const auto fits = [&](size_t size, bool putBack) {
                 return EndsBeforeMarkup(text, end, end + size) && !JoinsIntoMarkup(text, from, end + size) &&
-                       !CutsMarker(text, end, end + size) && !MayBeThePagesEnd(text, end, end + size, pageEnds);
+                       !CutsMarker(text, end, end + size) &&
+                       (putBack || !MayBeThePagesEnd(text, end, end + size, pageEnds));
             };
             const size_t took = customCode->At(text, end, fits).size();
             const bool tookCode = took > 0;
@@ -351,7 +356,7 @@ QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const
     const size_t end = block.find(kEnd);
     const string_view customCode = end == npos ? string_view() : block.substr(end + kEnd.size());
     const string_view text = View(page);
-    return Apply(text, Plan(text, CustomCodes{customCode, earlierCustomCodes}), block);
+    return Apply(text, Plan(text, CustomCodes{customCode, earlierCustomCodes, true}), block);
 }
 
 PageRead ReadPageText(const QString& path) {

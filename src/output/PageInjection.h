@@ -33,7 +33,7 @@ qsizetype InsertionPoint(const QByteArray& page);
 struct BlockRemoval {
     QByteArray page;
     bool removed = false;  // whether anything was taken out
-    bool kept = false;     // whether a block stays, see below
+    bool kept = false;     // whether a block stays, its removal changing how the rest reads (below)
 };
 
 // The page with what earlier runs wrote taken out, and nothing else:
@@ -45,7 +45,9 @@ struct BlockRemoval {
 //   shortened since starts as the old did; only where it ends as a run left it, right before markup
 //   or the end of the text (after a tag, blanks may come between), and unless taking it too would
 //   join a '<' before the block and what follows it into markup, or cut in two a marker that begins
-//   in it.
+//   in it; code that starts with a closing body or html tag reads like the page's own end, and is
+//   taken only where the page keeps such a tag of its own after it (InjectCode, which puts the
+//   current code back, takes it all the same).
 // Nothing else goes with a block: what follows it up to the closing body tag may be custom code of
 // a run with other settings, but it may as well be the page's own footer or, where a block was
 // put at the top of the body by hand, the whole page; only bytes known to be custom code are.
