@@ -164,12 +164,13 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
                 return;
             }
             const BlockRemoval removal = RemoveOldBlocks(*read.value, customCode, earlierCustomCodes);
-            // A block whose removal would change how the rest of the page reads stays; the user is
-            // told, since the page still shows the advert.
-            const QString stays = QStringLiteral("an advert block stays, since taking it out would change how the "
-                                                 "rest of the page reads; take it out by hand");
-            if (!removal.removed && removal.kept) {
-                Add(report, done, {FileResult::Failure(page, stays + QStringLiteral("; left as it is"))});
+            // A page holding a block whose removal would change how the rest of it reads is left whole
+            // and named, whatever other blocks it holds: the user takes them out by hand.
+            if (removal.kept) {
+                Add(report, done,
+                    {FileResult::Failure(page, QStringLiteral("an advert block stays, since taking it out would "
+                                                              "change how the rest of the page reads; take it out "
+                                                              "by hand; left as it is"))});
                 return;
             }
             if (!removal.removed) {
@@ -183,9 +184,6 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
                 cleanedFolders.append(FolderOf(page));
             }
             Add(report, done, {written});
-            if (written.Ok() && removal.kept) {
-                report.notes.append(page + QStringLiteral(": the other blocks were taken out, but ") + stays);
-            }
         });
     }
     for (const QString& folder : cleanedFolders) {
