@@ -109,7 +109,8 @@ RunGoing::~RunGoing() {
 }
 
 void EndForStopSignal() {
-    if (const int signal = g_stopRequested; signal > 0) {
+    // Taken back in the same step, so no signal comes between the look and the taking back.
+    if (const int signal = g_stopRequested.exchange(0); signal > 0) {
         EndNow(signal);
     }
 }

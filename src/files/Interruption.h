@@ -19,7 +19,7 @@ void StopOnSignals();
 // temporary file is left, and no set half new (SignalHold). A run that a signal stopped has asked
 // the program to end: EndForStopSignal does so once the run is over.
 void EndOnSignalsBetweenRuns();
-class RunGoing {
+class RunGoing final {
 public:
     RunGoing();
     ~RunGoing();
@@ -27,8 +27,9 @@ public:
     RunGoing& operator=(const RunGoing&) = delete;
 };
 
-// Ends the process as the signal that asked the run to stop would have, if one did; returns
-// otherwise (nothing asked, or only RequestStop).
+// Ends the process as the signal that asked the run to stop would have, if one did; otherwise
+// takes back the request (nothing asked, or only RequestStop), as ClearStopRequest does. Called
+// once no RunGoing stands, so that a signal after it ends the process at once.
 void EndForStopSignal();
 
 // Holds off the end a signal asks for while it stands: a file made but not yet named by

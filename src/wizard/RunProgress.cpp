@@ -47,41 +47,16 @@ private:
     bool stopping = false;
 };
 
-}  // namespace
-
-RunReport RunWithProgress(QWidget* window, const QStringList& pages,
-                          const std::function<RunReport(const FileDone&)>& run, std::chrono::milliseconds quiet) {
-    const QSet<QString> listed(pages.begin(), pages.end());
-    std::atomic<int> pagesDone = 0;
-    RunReport report;
-    const auto work = [&] {
-        try {
-            report = run([&](const FileResult& file) {
-                if (listed.contains(file.path)) {
-                    ++pagesDone;
-                }
-            });
-        } catch (const std::bad_alloc&) {
-            // Out of the runs' own reach (the banner's encoding, say): nothing was written since.
-            report.files.append(FileResult::Failure(
-                {}, QStringLiteral("There was not enough memory to go on; every file is either as it was or "
-                                   "completely written.")));
-        }
-    };
-    // A signal (a logout, a closed terminal) stops the run between two files, and then the wizard
-    // ends as it asked.
-    const RunGoing going;
-    const auto finish = [] {
-        EndForStopSignal();
-        ClearStopRequest();
-    };
+// Runs `work` on a second thread, showing how many of `pages` are done once it lasts longer than
+// `quiet`, and returns when it has ended.
+void RunAndWait(QWidget* window, const QStringList& pages, const std::function<void()>& work,
+                const std::atomic<int>& pagesDone, std::chrono::milliseconds quiet) {
     const std::unique_ptr<QThread> worker(QThread::create(work));
     worker->start();
     // Where the system gives no thread (a process limit), the run goes on this one all the same.
     if (!worker->isRunning() && !worker->isFinished()) {
         work();
-        finish();
-        return report;
+        return;
     }
     // Until the dialog shows, the window waits without drawing: no longer than a moment.
     if (!worker->wait(QDeadlineTimer(quiet.count()))) {
@@ -112,6 +87,35 @@ RunReport RunWithProgress(QWidget* window, const QStringList& pages,
         }
     }
     worker->wait();
-    finish();
+}
+
+}  // namespace
+
+RunReport RunWithProgress(QWidget* window, const QStringList& pages,
+                          const std::function<RunReport(const FileDone&)>& run, std::chrono::milliseconds quiet) {
+    const QSet<QString> listed(pages.begin(), pages.end());
+    std::atomic<int> pagesDone = 0;
+    RunReport report;
+    const auto work = [&] {
+        try {
+            report = run([&](const FileResult& file) {
+                if (listed.contains(file.path)) {
+                    ++pagesDone;
+                }
+            });
+        } catch (const std::bad_alloc&) {
+            // Out of the runs' own reach (the banner's encoding, say): nothing was written since.
+            report.files.append(FileResult::Failure(
+                {}, QStringLiteral("There was not enough memory to go on; every file is either as it was or "
+                                   "completely written.")));
+        }
+    };
+    // A signal (a logout, a closed terminal) stops the run between two files, and then the wizard
+    // ends as it asked; one that comes once the run is over ends it at once.
+    {
+        const RunGoing going;
+        RunAndWait(window, pages, work, pagesDone, quiet);
+    }
+    EndForStopSignal();
     return report;
 }
