@@ -592,9 +592,8 @@ void AddOutputOptions(OptionTable& t) {
     });
     t.Last().once = true;
     t.Describe("GLOBS", Text("which files of --site are pages: comma-separated name patterns with *, ? and [abc], "
-                             "in any letter case (default %1); style sheets, scripts, data, images, fonts, media "
-                             "and archives never are")
-                            .arg(QLatin1String(PagePatterns::kDefault)));
+                             "in any letter case (default %1); for generate, %2")
+                            .arg(QLatin1String(PagePatterns::kDefault), QLatin1String(kNeverPages)));
     t.Add(QStringLiteral("--dry-run"), Value::None, kGenerate | kRemove, [](Parsing& p, const QByteArray&) {
         p.r.dryRun = true;
         return QString();
