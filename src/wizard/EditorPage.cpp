@@ -338,7 +338,8 @@ int EditorPage::BannerSize() {
 }
 
 bool EditorPage::SizeTyped() const {
-    return resizeButton->isEnabled();
+    // Applied, the first size makes the design's size its own, whatever it is.
+    return resizeButton->isEnabled() && (!resized || SizeToApply() != bannerView->Model().Size());
 }
 
 bool EditorPage::IsLeftSide() const {
@@ -378,13 +379,16 @@ void EditorPage::OnLine3Toggled() {
     update();
 }
 
-void EditorPage::OnResize() {
-    resizeButton->setEnabled(false);
+int EditorPage::SizeToApply() const {
     // A field that holds no number keeps the size last applied.
     bool ok = false;
     const qlonglong typed = sizeEdit->text().trimmed().toLongLong(&ok);
-    const int size =
-        ok ? int(std::clamp<qlonglong>(typed, Banner::kMinSize, Banner::kMaxSize)) : bannerView->Model().Size();
+    return ok ? int(std::clamp<qlonglong>(typed, Banner::kMinSize, Banner::kMaxSize)) : bannerView->Model().Size();
+}
+
+void EditorPage::OnResize() {
+    resizeButton->setEnabled(false);
+    const int size = SizeToApply();
     bannerView->SetBannerSize(size);
     resized = true;
     ShowAppliedSize(size);

@@ -51,7 +51,8 @@ public:
     // must already be the one the templates step has selected.
     void StoreDesign(Design& design);
     bool IsLeftSide() const;
-    // Whether a size was typed and not yet applied (BannerSize would apply it).
+    // Whether a size was typed and not yet applied that would change the design (BannerSize would
+    // apply it).
     bool SizeTyped() const;
     BannerView& View() { return *bannerView; }
     // The banner composed at twice its size, for the 2x image: on the companion read together with
@@ -68,6 +69,8 @@ public slots:
     void OnFontChanged(int id);
 
 private:
+    // The size Resize would apply: the field's number within the limits.
+    int SizeToApply() const;
     // The controls of one text line. Line 1 has no check box.
     struct LineControls {
         QCheckBox* check = nullptr;
