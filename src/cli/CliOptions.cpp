@@ -195,7 +195,8 @@ QString ParseInt(const QString& name, const QByteArray& value, int low, int high
     return {};
 }
 
-// Bytes that are not ASCII become letters that are no hexadecimal digits, so they are refused.
+// A colour as six hexadecimal digits RRGGBB, with or without one '#'. Bytes that are not ASCII
+// become letters that are no hexadecimal digits, so they are refused.
 QString ParseRgb(const QString& name, const QByteArray& value, QRgb& out) {
     const std::optional<QRgb> color = ReadHexColor(QString::fromLatin1(value), HexNotation::CommandLine);
     if (!color) {

@@ -122,6 +122,8 @@ enum class PageStart {
 class SharedFiles final {
 public:
     SharedFiles(const BuiltCode& code, QList<ImageFile> images, QString stylePath, WriteFiles write = ReplaceFiles);
+    // The code is kept by reference: a temporary would be gone before the first page.
+    SharedFiles(BuiltCode&&, QList<ImageFile>, QString, WriteFiles = ReplaceFiles) = delete;
 
     // Writes one page with the advert. The page is read and checked first (ReadPage; with
     // PageStart::Sample only checked, CheckReplaceable); a page refused there is reported alone and

@@ -10,6 +10,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
+#include <QScopeGuard>
 
 namespace {
 
@@ -115,7 +116,9 @@ ImportedTemplate ImportTemplate(const QString& path) {
     // square of about 5800 pixels): every picture within the edge limit is decoded, at up to 8 bytes
     // a pixel (16 bits a channel).
     constexpr int kMaxPictureMiB = int((qint64(kMaxPictureEdge) * kMaxPictureEdge * 8 >> 20) + 1);
-    QImageReader::setAllocationLimit(std::max(QImageReader::allocationLimit(), kMaxPictureMiB));
+    const int allowance = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(std::max(allowance, kMaxPictureMiB));
+    const auto restore = qScopeGuard([allowance] { QImageReader::setAllocationLimit(allowance); });
     const QImage picture = reader.read();
     if (picture.isNull()) {
         return refuse(QStringLiteral("the %1 image cannot be decoded: %2")

@@ -141,7 +141,7 @@ void NewTemplateDialog::ShowColors() {
 QString NewTemplateDialog::FreeName() const {
     const QString stem = QStringLiteral("my-") + Style().name;
     QString name = stem;
-    // Free by the rule the save goes by: no file of the name's family, in any letter case.
+    // Free by the rule the save goes by: no file of the name's family, its ".gif" in any letter case.
     for (int n = 2; !FamilyFileIn(folder, name).isEmpty(); ++n) {
         name = stem + u'-' + QString::number(n);
     }

@@ -138,7 +138,7 @@ private slots:
                  u"The pages of \"" + folder +
                      u"missing/\" cannot all be added: cannot list: No such file or directory.");
         QCOMPARE(f.page->Target().pages, QStringList({folder + u"a.htm", folder + u"b.HTML", folder + u"s.XHTML"}));
-        // A path too long for the list shows whole in its tip.
+        // Each page shows its whole path as a tip, for one too long for the list.
         const auto* list = f.page->findChild<QListWidget*>(u"pageList"_qs);
         QCOMPARE(list->item(2)->toolTip(), folder + u"s.XHTML");
     }
