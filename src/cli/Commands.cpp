@@ -164,6 +164,8 @@ Result<QImage> LoadNamedTemplate(const CliRequest& request) {
     return Result<QImage>::Success(std::move(loaded.image), path);
 }
 
+namespace {
+
 // A page at `path` is the user's: a design or a picture written there (--save or --gif typed where
 // --file was meant) would replace it whole. A new file may have any name.
 bool RefusedOverAPage(const QString& path, const QString& what) {
@@ -176,6 +178,8 @@ bool RefusedOverAPage(const QString& path, const QString& what) {
         path, QStringLiteral("is a web page, which %1 is not written over; left as it is").arg(what)));
     return true;
 }
+
+}  // namespace
 
 int RunCompose(const CliRequest& request) {
     const std::optional<BuiltBanner> built = BuildBanner(request);
