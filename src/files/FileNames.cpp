@@ -36,6 +36,10 @@ QString Unrepresentable(QByteArrayView name) {
 
 }  // namespace
 
+QString NameNotTextReason(const QString& what) {
+    return QStringLiteral("the name is not valid text in this system's encoding, so the %1 cannot be used").arg(what);
+}
+
 std::optional<QByteArray> EncodedName(const QString& path) {
     QByteArray name = QFile::encodeName(path);
     if (name.contains('\0') || NameText(name) != path) {

@@ -35,6 +35,10 @@ std::optional<QString> Utf8Text(QByteArrayView bytes);
 // control character as PrintableText writes it.
 QString PrintableName(QByteArrayView name);
 
+// Why a file listed with a name that is not valid text (ListFolder's `unrepresentable`) is passed
+// over: no path can carry it. `what` is what the file would have been ("page", "template").
+QString NameNotTextReason(const QString& what);
+
 // `text` with every control character (a line break, an escape, a delete) as \xNN, so that a
 // message stays one line and a name cannot drive the terminal it is shown on.
 QString PrintableText(const QString& text);

@@ -78,9 +78,7 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds 
     std::vector<Page> found;
     const auto skip = [&site](const QString& folder, const QByteArray& raw, const char* what) {
         site.problems.append(FileResult::Failure(folder + PrintableName(raw),
-                                                 QStringLiteral("the name is not valid text in this system's "
-                                                                "encoding, so the %1 cannot be used; skipped")
-                                                     .arg(QLatin1String(what))));
+                                                 NameNotTextReason(QLatin1String(what)) + QStringLiteral("; skipped")));
     };
     QStringList folders{root.endsWith(u'/') ? root : root + u'/'};
     for (bool atRoot = true; !folders.isEmpty(); atRoot = false) {

@@ -138,8 +138,7 @@ QList<FileResult> TemplateCatalog::Unlisted(const TemplateSources& sources) {
                 // A template's 2x copy and shadowless variant go with it, and are not named apart.
                 if (raw.toLower().endsWith(".gif") && !IsHiddenTemplateName(QString::fromLatin1(raw))) {
                     unlisted.append(FileResult::Failure(JoinPath(folder, PrintableName(raw)),
-                                                        QStringLiteral("the name is not valid text in this system's "
-                                                                       "encoding, so the template cannot be used")));
+                                                        NameNotTextReason(QStringLiteral("template"))));
                 }
             }
         }
