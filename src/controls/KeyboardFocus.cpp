@@ -30,8 +30,8 @@ namespace {
 
 class DrawnButton final : public QAccessibleWidget {
 public:
-    explicit DrawnButton(QWidget* widget)
-        : QAccessibleWidget(widget, QAccessible::Button) {}
+    DrawnButton(QWidget* widget, QAccessible::Role role)
+        : QAccessibleWidget(widget, role) {}
 
     QStringList actionNames() const override { return QStringList(pressAction()) + QAccessibleWidget::actionNames(); }
     void doAction(const QString& action) override {
@@ -51,7 +51,10 @@ QAccessibleInterface* DrawnControl(const QString& className, QObject* object) {
     }
     QWidget* widget = static_cast<QWidget*>(object);
     if (className == u"FontButton" || className == u"ColorSwatch") {
-        return new DrawnButton(widget);
+        return new DrawnButton(widget, QAccessible::Button);
+    }
+    if (className == u"MarkupLabel") {
+        return new DrawnButton(widget, QAccessible::Link);
     }
     return className == u"TemplateStrip" ? new QAccessibleWidget(widget, QAccessible::List) : nullptr;
 }

@@ -1,10 +1,30 @@
 #include "controls/MarkupLabel.h"
 
+#include "controls/KeyboardFocus.h"
 #include "controls/Pickers.h"
 #include "markup/Markup.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+
+namespace {
+
+// What a screen reader reads out: the words, without the tags.
+QString PlainText(const QByteArray& markup) {
+    QByteArray words;
+    qsizetype position = 0;
+    bool pendingSpace = false;
+    for (MarkupToken token = NextMarkupToken(markup, position, pendingSpace); token.kind != kMarkupEnd;
+         token = NextMarkupToken(markup, position, pendingSpace)) {
+        if (token.kind == kMarkupText) {
+            words += (words.isEmpty() ? "" : " ") + markup.mid(token.start, token.length);
+        }
+    }
+    return QString::fromUtf8(words);
+}
+
+}  // namespace
 
 MarkupLabel::MarkupLabel(Pickers& pickers, const QByteArray& markup, const QUrl& link, QWidget* parent)
     : QWidget(parent)
@@ -12,6 +32,11 @@ MarkupLabel::MarkupLabel(Pickers& pickers, const QByteArray& markup, const QUrl&
     , markup(markup)
     , link(link) {
     setCursor(Qt::ArrowCursor);
+    if (!link.isEmpty()) {
+        setFocusPolicy(Qt::TabFocus);
+        GiveDrawnControlsTheirRoles();
+        setAccessibleName(PlainText(markup));
+    }
 }
 
 void MarkupLabel::paintEvent(QPaintEvent*) {
@@ -20,6 +45,9 @@ void MarkupLabel::paintEvent(QPaintEvent*) {
     painter.setFont(font());
     painter.setPen(Qt::black);
     DrawMarkup(painter, markup, rect());
+    if (ShowsKeyboardFocus(*this)) {
+        DrawFocusFrame(painter, *this, rect());
+    }
 }
 
 void MarkupLabel::mousePressEvent(QMouseEvent* event) {
@@ -27,4 +55,12 @@ void MarkupLabel::mousePressEvent(QMouseEvent* event) {
         pickers.OpenExternally(link);
     }
     QWidget::mousePressEvent(event);
+}
+
+void MarkupLabel::keyPressEvent(QKeyEvent* event) {
+    if (PressesControl(*event)) {
+        pickers.OpenExternally(link);
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -7,8 +7,9 @@
 class Pickers;
 
 // A line or paragraph of markup (see Markup.h) on white that opens a fixed link when clicked
-// anywhere. The text starts black in the widget's font, which stands for the desktop's system
-// font: the application's default unless someone sets another.
+// anywhere, or from the keyboard as a link does (Tab reaches it; Space or Enter opens it). The text
+// starts black in the widget's font, which stands for the desktop's system font: the application's
+// default unless someone sets another.
 class MarkupLabel final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MarkupLabel)
@@ -24,6 +25,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     Pickers& pickers;

@@ -218,9 +218,11 @@ void WizardDialog::ShowStep() {
     if (step < 1 || step > kStepCount) {
         return;
     }
+    // Generate first: a button that loses its use while it has the focus hands it on along the tab
+    // order, so Next pressed into the last step leaves it on Generate, not back at Open design.
+    generateButton->setEnabled(step == kStepCount);
     backButton->setEnabled(step > 1);
     nextButton->setEnabled(step < kStepCount);
-    generateButton->setEnabled(step == kStepCount);
     for (int n = 1; n <= kStepCount; ++n) {
         CurrentTab(n).setVisible(n == step);
         OtherTab(n).setVisible(n != step);

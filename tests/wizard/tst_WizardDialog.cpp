@@ -88,8 +88,10 @@ class tst_WizardDialog : public QObject {
         const QMap<QString, QAbstractButton*> buttons{{u"next"_qs, &wizard->NextButton()},
                                                       {u"back"_qs, &wizard->BackButton()},
                                                       {u"generate"_qs, &wizard->GenerateButton()}};
-        const QMap<QString, Qt::Key> keys{
-            {u"Return"_qs, Qt::Key_Return}, {u"Enter"_qs, Qt::Key_Enter}, {u"Escape"_qs, Qt::Key_Escape}};
+        const QMap<QString, Qt::Key> keys{{u"Return"_qs, Qt::Key_Return},
+                                          {u"Enter"_qs, Qt::Key_Enter},
+                                          {u"Escape"_qs, Qt::Key_Escape},
+                                          {u"Space"_qs, Qt::Key_Space}};
         for (const QString& action : actions.split(u' ', Qt::SkipEmptyParts)) {
             const QString name = action.section(u'@', 1);
             QWidget* page = Page(wizard->Step());
@@ -231,6 +233,14 @@ private slots:
         QCOMPARE(fakes->folders.size(), size_t(1));
         // Asking whether anything changed changes nothing: a size typed is not applied by the question.
         QCOMPARE(wizard->Editor().View().Model().Size(), Banner::kInitialSize);
+        // A step button pressed from the keyboard keeps the focus, or hands it to the button that
+        // goes on from there.
+        if (const QString last = row[0].section(u' ', -1); last.startsWith(u"Space@")) {
+            QAbstractButton* pressed = last.endsWith(u"next") ? &wizard->NextButton() : &wizard->BackButton();
+            QAbstractButton* goesOn =
+                pressed == &wizard->NextButton() ? &wizard->GenerateButton() : &wizard->NextButton();
+            QCOMPARE(QApplication::focusWidget(), pressed->isEnabled() ? pressed : goesOn);
+        }
     }
 
     // What the user is told after generating (from the output step, into a fresh folder, one under a
