@@ -742,6 +742,13 @@ QString SetTarget(Parsing& p) {
         return QStringLiteral("generate needs --out FOLDER, one or more --modify PAGE, --site DIR, or a design whose "
                               "output names a folder or pages to modify");
     }
+    // Both would otherwise be taken and have no effect, and the user would think they had.
+    if (p.r.command == Command::Generate && p.fileGiven && design.mode != OutputMode::Create) {
+        return QStringLiteral("--file names a new page: it needs --out FOLDER, or a design whose output makes one");
+    }
+    if (p.trustDesign && !p.designRead) {
+        return QStringLiteral("--trust-design needs --design");
+    }
     // A design may come from anyone, and every file its output names gets the advert's code, the
     // custom code included: it may name web pages only, unless the user vouches for it. A file
     // named on the command line is the user's own choice.

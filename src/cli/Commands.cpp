@@ -6,6 +6,7 @@
 #include "cli/CliHelp.h"
 #include "design/DesignFile.h"
 #include "files/FileNames.h"
+#include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 #include "files/SiteWalk.h"
 #include "output/CodeTexts.h"
@@ -133,11 +134,16 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
             return std::nullopt;
         }
         if (site.pages.isEmpty() && site.problems.isEmpty()) {
-            const QString passedOver = site.passedOver == 0 ? QString()
-                                                            : QStringLiteral(" (%1 files passed over: %2)")
-                                                                  .arg(site.passedOver)
-                                                                  .arg(QLatin1String(kNeverPages));
-            PrintLine(stdout, QStringLiteral("%1: no pages match %2%3").arg(site.status.path, match, passedOver));
+            const QString passedOver =
+                site.passedOver == 0 ? QString()
+                                     : QStringLiteral(" (%1 passed over: %2)")
+                                           .arg(site.passedOver == 1 ? QStringLiteral("1 file")
+                                                                     : QStringLiteral("%1 files").arg(site.passedOver),
+                                                QLatin1String(kNeverPages));
+            // A removal's notes go with the pages it reports; a run's output lists only files written.
+            const bool notes = request.command == CliRequest::Command::Remove;
+            PrintLine(notes ? stdout : stderr,
+                      QStringLiteral("%1: no pages match %2%3").arg(site.status.path, match, passedOver));
         }
         for (const FileResult& problem : site.problems) {
             PrintFailure(problem);
@@ -166,16 +172,51 @@ Result<QImage> LoadNamedTemplate(const CliRequest& request) {
 
 namespace {
 
-// A page at `path` is the user's: a design or a picture written there (--save or --gif typed where
-// --file was meant) would replace it whole. A new file may have any name.
-bool RefusedOverAPage(const QString& path, const QString& what) {
+// What compose and design write replaces only a file of its own kind, or nothing: a page or any
+// other file of the user's (a server page named page.php, notes) would be replaced whole where
+// --file or another name was meant. A new file may have any name.
+enum class Writes { Picture, Design };
+
+bool IsPicture(QByteArrayView start) {
+    return start.startsWith("GIF8") || start.startsWith("\x89PNG\r\n\x1a\n") || start.startsWith("\xff\xd8\xff");
+}
+
+// A design is a JSON object, which another editor may have begun with a byte-order mark.
+bool IsDesign(QByteArrayView start) {
+    if (start.startsWith("\xef\xbb\xbf")) {
+        start = start.sliced(3);
+    }
+    const QByteArrayView text = start.trimmed();
+    return text.isEmpty() || text.startsWith('{');
+}
+
+bool RefusedOverAFile(const QString& path, Writes writes) {
     const QFileInfo info(path);
+    if (!info.isFile()) {
+        return false;  // nothing there, or a kind of file the write itself refuses and names
+    }
     const QString landing = info.isSymLink() ? WriteTarget(path) : path;
-    if (!info.isFile() || !(Design::IsPageName(path) || Design::IsPageName(landing))) {
+    const QString what = writes == Writes::Picture ? u"a banner"_s : u"a design"_s;
+    QString why;
+    if (Design::IsPageName(path) || Design::IsPageName(landing)) {
+        why = u"is a web page"_s;
+    } else {
+        constexpr qint64 kAnySize = qint64(1) << 62;
+        constexpr qint64 kStart = 4096;
+        RegularFile file(path, kAnySize);
+        QByteArray start(kStart, '\0');
+        start.resize(file.Status().Ok() ? std::max<qint64>(file.Read(start.data(), kStart), 0) : 0);
+        if (!file.Missing() && !file.Status().Ok()) {
+            why = u"cannot be read to tell what it holds (%1)"_s.arg(file.Status().error);
+        } else if (!start.isEmpty() && !(writes == Writes::Picture ? IsPicture(start) : IsDesign(start))) {
+            why = writes == Writes::Picture ? u"holds something other than a picture"_s
+                                            : u"holds something other than a design"_s;
+        }
+    }
+    if (why.isEmpty()) {
         return false;
     }
-    PrintFailure(FileResult::Failure(
-        path, QStringLiteral("is a web page, which %1 is not written over; left as it is").arg(what)));
+    PrintFailure(FileResult::Failure(path, u"%1, which %2 is not written over; left as it is"_s.arg(why, what)));
     return true;
 }
 
@@ -186,7 +227,7 @@ int RunCompose(const CliRequest& request) {
     if (!built) {
         return 2;
     }
-    if (RefusedOverAPage(request.gifPath.isEmpty() ? request.pngPath : request.gifPath, u"a banner"_s)) {
+    if (RefusedOverAFile(request.gifPath.isEmpty() ? request.pngPath : request.gifPath, Writes::Picture)) {
         return 1;
     }
     const Banner& banner = built->banner;
@@ -296,7 +337,7 @@ int RunDesign(const CliRequest& request) {
     if (const Result<QImage> named = LoadNamedTemplate(request); !named.Ok()) {
         return UsageError(named.error);
     }
-    if (RefusedOverAPage(request.savePath, u"a design"_s)) {
+    if (RefusedOverAFile(request.savePath, Writes::Design)) {
         return 1;
     }
     const FileResult result = WriteDesign(request.design, request.savePath);
