@@ -323,9 +323,10 @@ void EditorPage::StoreDesign(Design& design) {
     design.size = resized ? std::optional(banner.Size()) : std::nullopt;
     design.cropOffset.reset();
     // The square stays where Resize put it when another template is loaded, so it may lie
-    // elsewhere than the design's own rule puts it on the selected template.
+    // elsewhere than the design's own rule puts it on the selected template; and a design opened
+    // may place it anywhere, sized or not.
     const bool sameTemplate = QDir::cleanPath(loadedTemplate) == QDir::cleanPath(design.TemplatePath());
-    if (resized && (!sameTemplate || banner.CropOffset() != design.CropOffsetFor(banner.TemplateWidth()))) {
+    if ((resized && !sameTemplate) || banner.CropOffset() != design.CropOffsetFor(banner.TemplateWidth())) {
         design.cropOffset = banner.CropOffset();
     }
 }

@@ -497,7 +497,11 @@ private slots:
             design.linkUrl = u"http://example.com/?q="_qs + QString(40000, u'q') + u"&end=1"_qs;
             design.lines[0].text = QString(40000, u'l');
         }
-        int index = file == u"design" || file == u"long" ? 2 : file == u"outside" ? -1 : 0;
+        if (file == u"unsized") {
+            design.size.reset();
+            design.cropOffset = 60;
+        }
+        int index = file == u"design" || file == u"long" || file == u"unsized" ? 2 : file == u"outside" ? -1 : 0;
         design.SetTemplatePath(index == 2 ? wizard->Catalog().PathAt(2) : configDir->filePath(file + u".gif"));
         if (file == u"outside") {
             QVERIFY(WriteTestGif(design.TemplatePath(), SolidTemplate(QColor(90, 200, 90), 600)));
