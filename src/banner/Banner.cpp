@@ -85,6 +85,18 @@ std::optional<QFont> LineFont(const BannerFont& description) {
     return font;
 }
 
+// A line is one row, as its field in the editor shows it: a line break or another control
+// character pasted into the field, or given on the command line, is a space there, where Qt would
+// start a second row cut off by the line's box and drawn over the next line, or draw a box.
+QString OneRow(QString text) {
+    for (QChar& c : text) {
+        if ((c < u' ' && c != u'\t') || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
+            c = u' ';
+        }
+    }
+    return text;
+}
+
 // `image` (a template: each pixel opaque or transparent) scaled up smoothly. Smoothing blends
 // the edges of transparent parts into half-transparent pixels, which the GIF writer would flatten
 // onto black; each pixel is made opaque or transparent again, in its own colour.
@@ -333,7 +345,7 @@ void Banner::DrawLine(QPainter& painter, int index, int y) const {
     painter.scale(1.0 / kOversample, 1.0 / kOversample);
     painter.setFont(*font);
     painter.setPen(QColor(qRed(line.color), qGreen(line.color), qBlue(line.color)));
-    painter.drawText(box, Qt::AlignCenter | Qt::TextWordWrap, line.text);
+    painter.drawText(box, Qt::AlignCenter | Qt::TextWordWrap, OneRow(line.text));
     painter.restore();
 }
 

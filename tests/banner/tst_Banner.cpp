@@ -110,7 +110,7 @@ private slots:
     void textPixels_onlyWeight700IsBold_missingFacesAreSans() {
         QFETCH(QStringList, row);
         const QString text = u"Agile Text 42"_qs;
-        BannerLine line = Line(text, row[0], 20);
+        BannerLine line = Line(row[2].contains(u'n') ? u"Agile\nText\u202842"_qs : text, row[0], 20);
         line.font = {line.font.faceName,   20, row[1].toInt(), row[2].contains(u'i'), row[2].contains(u'u'),
                      row[2].contains(u's')};
         BannerLine against = Line(text, row[3], 20);
