@@ -226,10 +226,12 @@ namespace {
 QString OwnLocation(QStandardPaths::StandardLocation location, const char* variable, const QString& standard) {
     const QString path = QStandardPaths::writableLocation(location);
     const QString set = qEnvironmentVariable(variable);
-    if (path.isEmpty() || QDir::isAbsolutePath(path) || set.isEmpty() || !path.startsWith(set)) {
-        return path;
-    }
-    return QDir::homePath() + standard + path.mid(set.size());
+    const QString own = path.isEmpty() || QDir::isAbsolutePath(path) || set.isEmpty() || !path.startsWith(set)
+                            ? path
+                            : QDir::homePath() + standard + path.mid(set.size());
+    // A relative home would move the user's templates and last design with the current folder:
+    // there is no folder of the user's own then.
+    return QDir::isAbsolutePath(own) ? own : QString();
 }
 
 }  // namespace

@@ -97,7 +97,9 @@ const QString kDesignSuffix = QStringLiteral("vornetad");
 }  // namespace
 
 QString LastDesignFile() {
-    return AppConfigFolder() + QStringLiteral("/last.vornetad");
+    // Without a settings folder of the user's own no design is kept.
+    const QString folder = AppConfigFolder();
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/last.vornetad");
 }
 
 WizardDialog::WizardDialog(Pickers& pickers, const TemplateSources& templates, const QString& lastDesignFile,

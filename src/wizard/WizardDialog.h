@@ -19,7 +19,8 @@ class PreviewPage;
 class SkinButton;
 class TemplatesPage;
 
-// Where the wizard keeps the last design: "last.vornetad" in the user's configuration folder.
+// Where the wizard keeps the last design: "last.vornetad" in the user's configuration folder; empty
+// when the user has none.
 QString LastDesignFile();
 
 // The program's only window: five steps shown one at a time on a white panel under a row of
