@@ -6,8 +6,11 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QHash>
 #include <QPainter>
+#include <QSet>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -347,6 +350,57 @@ void Banner::DrawLine(QPainter& painter, int index, int y) const {
     painter.setPen(QColor(qRed(line.color), qGreen(line.color), qBlue(line.color)));
     painter.drawText(box, Qt::AlignCenter | Qt::TextWordWrap, OneRow(line.text));
     painter.restore();
+}
+
+namespace {
+
+// Whether `text` in `font`, with the fonts the system falls back to, needs a glyph that none has:
+// the font's glyph 0, which every font draws as a box.
+bool ShowsABox(const QString& text, const QFont& font) {
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    // Rows only as long as a glyph run may be; a longer line lays out in several.
+    for (QTextLine row = layout.createLine(); row.isValid(); row = layout.createLine()) {
+        row.setLineWidth(qreal(1 << 20));
+    }
+    layout.endLayout();
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    return std::any_of(runs.begin(), runs.end(), [](const QGlyphRun& run) { return run.glyphIndexes().contains(0); });
+}
+
+}  // namespace
+
+bool Banner::FontsInstalled() {
+    // Qt lists the three generic families whether or not any font stands behind them.
+    static const bool installed = [] {
+        const QStringList families = QFontDatabase::families();
+        return std::any_of(families.begin(), families.end(), [](const QString& family) {
+            return family != u"Serif" && family != u"Sans Serif" && family != u"Monospace";
+        });
+    }();
+    return installed;
+}
+
+std::optional<QString> Banner::Undrawable(int index) const {
+    if (!ValidIndex(index)) {
+        return std::nullopt;
+    }
+    const BannerLine& line = lines[size_t(index)];
+    const std::optional<QFont> font = LineFont(line.font);
+    const QString text = OneRow(line.text);
+    if (!font || text.isEmpty() || !ShowsABox(text, *font)) {
+        return std::nullopt;
+    }
+    QSet<char32_t> tried;
+    for (const char32_t c : text.toUcs4()) {
+        if (!tried.contains(c)) {
+            tried.insert(c);
+            if (const QString alone = QString::fromUcs4(&c, 1); ShowsABox(alone, *font)) {
+                return alone;
+            }
+        }
+    }
+    return QString();
 }
 
 QString CompanionNotUsed(const Banner& banner, const TemplateImage& companion) {

@@ -7,6 +7,7 @@
 #include <QTransform>
 
 #include <array>
+#include <optional>
 
 class QPainter;
 struct TemplateImage;
@@ -64,6 +65,11 @@ public:
     int LineStep(int index) const;
     // Draws line `index` centred in the box (0, y, diagonal, line spacing) of the painter's text space.
     void DrawLine(QPainter& painter, int index, int y) const;
+    // Whether line `index` holds text that no installed font can draw, which shows as boxes, and
+    // then the first such character, where one alone shows as a box (else empty).
+    std::optional<QString> Undrawable(int index) const;
+    // Whether the system has any font at all: without one, every letter is drawn as a box.
+    static bool FontsInstalled();
 
     // Maps text space (x along the diagonal, the band from y = 0 to y = bandWidth) onto the banner
     // for the current side, size and scale.

@@ -95,6 +95,39 @@ std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
     return built;
 }
 
+// Whether the banner's text would show boxes where letters should be, which a run does not hand
+// over as done: a system without fonts (a bare container, say), or letters no font has.
+bool DrawsBoxes(const Banner& banner) {
+    // The composition draws as many of the first lines as are enabled.
+    QList<int> drawn;
+    for (int i = 0; i < banner.EnabledLineCount(); ++i) {
+        if (!banner.Lines()[size_t(i)].text.isEmpty()) {
+            drawn.append(i);
+        }
+    }
+    if (drawn.isEmpty()) {
+        return false;
+    }
+    if (!Banner::FontsInstalled()) {
+        PrintLine(stderr, u"no fonts are installed here, so every letter would be drawn as a box; install one "
+                          u"(such as fonts-dejavu-core) and run again; nothing was written"_s);
+        return true;
+    }
+    for (const int i : drawn) {
+        const std::optional<QString> box = banner.Undrawable(i);
+        if (!box) {
+            continue;
+        }
+        const QString which =
+            box->isEmpty() ? u"some of its letters, which would be drawn as boxes"_s
+                           : u"\"%1\" (U+%2), which would be drawn as a box"_s.arg(
+                                 *box, QString::number(box->toUcs4().value(0), 16).toUpper().rightJustified(4, u'0'));
+        PrintLine(stderr, u"line %1: no installed font has %2; nothing was written"_s.arg(i + 1).arg(which));
+        return true;
+    }
+    return false;
+}
+
 // A file written is named on stdout, a failure on stderr, each as soon as the run is done with it.
 void PrintResult(const FileResult& result) {
     if (result.Ok()) {
@@ -227,6 +260,9 @@ int RunCompose(const CliRequest& request) {
     if (!built) {
         return 2;
     }
+    if (DrawsBoxes(built->banner)) {
+        return 1;
+    }
     if (RefusedOverAFile(request.gifPath.isEmpty() ? request.pngPath : request.gifPath, Writes::Picture)) {
         return 1;
     }
@@ -258,6 +294,9 @@ int RunGenerate(const CliRequest& request) {
     const std::optional<BuiltBanner> built = BuildBanner(request);
     if (!built) {
         return 2;
+    }
+    if (DrawsBoxes(built->banner)) {
+        return 1;
     }
     OutputTarget target = request.design.Target();
     bool problems = false;
