@@ -167,10 +167,7 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
             // A page holding a block whose removal would change how the rest of it reads is left whole
             // and named, whatever other blocks it holds: the user takes them out by hand.
             if (removal.kept) {
-                Add(report, done,
-                    {FileResult::Failure(page, QStringLiteral("an advert block stays, since taking it out would "
-                                                              "change how the rest of the page reads; take it out "
-                                                              "by hand; left as it is"))});
+                Add(report, done, {FileResult::Failure(page, KeptBlockReason())});
                 return;
             }
             if (!removal.removed) {

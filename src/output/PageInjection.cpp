@@ -390,11 +390,20 @@ PageRead ReadPage(const QString& path) {
         return PageRead::Failure(path, QStringLiteral("starts as UTF-16 text does (a byte-order mark), which the "
                                                       "advert cannot go into; left as it is"));
     }
+    // A block that must stay would stay beside the new one, and no removal could take either out.
+    if (page.value && page.value->contains(kBeginMarker) && RemoveOldBlocks(*page.value, {}).kept) {
+        return PageRead::Failure(path, KeptBlockReason());
+    }
     // A page that cannot be written back is refused now, before its image and style sheet go out.
     if (const FileResult target = CheckReplaceable(path); !target.Ok()) {
         return PageRead::Failure(path, target.error);
     }
     return page;
+}
+
+QString KeptBlockReason() {
+    return QStringLiteral("an advert block stays, since taking it out would change how the rest of the page reads; "
+                          "take it out by hand; left as it is");
 }
 
 LinkCheck CheckImageLink(const QString& path) {
