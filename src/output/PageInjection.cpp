@@ -390,6 +390,13 @@ PageRead ReadPage(const QString& path) {
         return PageRead::Failure(path, QStringLiteral("starts as UTF-16 text does (a byte-order mark), which the "
                                                       "advert cannot go into; left as it is"));
     }
+    // A server sends such a page as XML, which a browser shows only while it is well formed, and the
+    // advert's code is HTML (an image tag without its end): the page would show an error instead.
+    if (const QString name = QFileInfo(path).fileName();
+        name.endsWith(u".xhtml", Qt::CaseInsensitive) || name.endsWith(u".xht", Qt::CaseInsensitive)) {
+        return PageRead::Failure(path, QStringLiteral("is an XHTML page by its name, which browsers read as XML; the "
+                                                      "advert's HTML would stop it showing; left as it is"));
+    }
     // A block that must stay would stay beside the new one, and no removal could take either out.
     if (page.value && page.value->contains(kBeginMarker) && RemoveOldBlocks(*page.value, {}).kept) {
         return PageRead::Failure(path, KeptBlockReason());
