@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -378,6 +379,32 @@ PageRead ReadPageText(const QString& path) {
     return PageRead::Success(std::move(file.bytes), path);
 }
 
+namespace {
+
+// Whether a browser shows `page` as frames: a frameset before any body, where no block can show
+// (a browser drops what comes after the frameset). A frameset after the body is passed over.
+bool IsFramesetPage(const QByteArray& page) {
+    constexpr string_view kFrameset = "<frameset";
+    const auto lower = [](char a, char b) {
+        return char(std::tolower(uchar(a))) == b;
+    };
+    if (std::search(page.begin(), page.end(), kFrameset.begin(), kFrameset.end(), lower) == page.end()) {
+        return false;
+    }
+    HtmlScanner scanner(View(page));
+    for (HtmlToken t; scanner.Next(t);) {
+        if (t.htmlPoint == t.begin && t.Is(HtmlToken::Kind::StartTag, "body")) {
+            return false;
+        }
+        if (t.htmlPoint == t.begin && t.Is(HtmlToken::Kind::StartTag, "frameset")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 PageRead ReadPage(const QString& path) {
     PageRead page = ReadPageText(path);
     if (!page.Ok()) {
@@ -396,6 +423,11 @@ PageRead ReadPage(const QString& path) {
         name.endsWith(u".xhtml", Qt::CaseInsensitive) || name.endsWith(u".xht", Qt::CaseInsensitive)) {
         return PageRead::Failure(path, QStringLiteral("is an XHTML page by its name, which browsers read as XML; the "
                                                       "advert's HTML would stop it showing; left as it is"));
+    }
+    if (page.value && IsFramesetPage(*page.value)) {
+        return PageRead::Failure(path, QStringLiteral("is a page of frames, whose own body no browser shows, so the "
+                                                      "advert would never show; give it to the frames' pages instead; "
+                                                      "left as it is"));
     }
     // A block that must stay would stay beside the new one, and no removal could take either out.
     if (page.value && page.value->contains(kBeginMarker) && RemoveOldBlocks(*page.value, {}).kept) {

@@ -79,9 +79,9 @@ PageRead ReadPageText(const QString& path);
 // device, a loop of links, a page without read or write permission, one larger than kMaxPageBytes
 // or one that holds a zero byte), for one that starts as UTF-16 text does (an old block can still be
 // taken out of it, through ReadPageText), for an XHTML page by its name (".xhtml", ".xht"), for a
-// page holding an old block that must stay (see RemoveOldBlocks), and for a page that does not
-// exist and cannot be made (its folder, or the folder a link points into, does not exist). Nothing
-// blocks on a node.
+// page of frames (a frameset before any body), for a page holding an old block that must stay
+// (see RemoveOldBlocks), and for a page that does not exist and cannot be made (its folder, or the
+// folder a link points into, does not exist). Nothing blocks on a node.
 PageRead ReadPage(const QString& path);
 
 // Why a page holding an old block that must stay is left as it is, by any run.
