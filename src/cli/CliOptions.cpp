@@ -239,7 +239,7 @@ QString ParsePath(const QString& name, const QByteArray& value, QString& out, Va
     const bool fromCurrentFolder = kind != Value::Name;
     std::optional<QString> path = DecodedName(value);
     if (!path) {
-        return QStringLiteral("%1: the name \"%2\" is not valid text in this system's encoding, so it cannot be used")
+        return QStringLiteral("%1: the name \"%2\" is not valid UTF-8 text, so it cannot be used")
             .arg(name, Shown(value));
     }
     if (fromCurrentFolder && !path->startsWith(u'/')) {

@@ -31,13 +31,13 @@ QString Decoded(QByteArrayView bytes, QStringConverter::Encoding encoding) {
 }
 
 QString Unrepresentable(QByteArrayView name) {
-    return QStringLiteral("its name \"%1\" is not valid text in this system's encoding").arg(PrintableName(name));
+    return QStringLiteral("its name \"%1\" is not valid UTF-8 text").arg(PrintableName(name));
 }
 
 }  // namespace
 
 QString NameNotTextReason(const QString& what) {
-    return QStringLiteral("the name is not valid text in this system's encoding, so the %1 cannot be used").arg(what);
+    return QStringLiteral("the name is not valid UTF-8 text, so the %1 cannot be used").arg(what);
 }
 
 std::optional<QByteArray> EncodedName(const QString& path) {
@@ -93,7 +93,7 @@ QString CurrentFolderProblem() {
                                : QStringLiteral("the current folder cannot be found: %1").arg(ErrorText(errno));
     }
     if (!DecodedName(QByteArrayView(folder.data()))) {
-        return QStringLiteral("the current folder's name is not valid text in this system's encoding");
+        return QStringLiteral("the current folder's name is not valid UTF-8 text");
     }
     return {};
 }

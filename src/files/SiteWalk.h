@@ -30,9 +30,9 @@ struct [[nodiscard]] PagePatterns {
 // Hidden folders and files (names starting with '.') are passed over, and so is every link to a
 // folder: the walk enters only folders that are really inside the tree, so it cannot loop. Pipes,
 // sockets and devices are not pages and are never opened. A matching name, or a folder's name, that
-// is not valid text in the system's encoding is reported and skipped, never replaced by another
-// name; so is a folder inside the tree that cannot be listed, and a link named like a page that
-// leads to a file whose name is not a page's. `root` itself may be a link.
+// is not valid UTF-8 text is reported and skipped, never replaced by another name; so is a folder
+// inside the tree that cannot be listed, and a link named like a page that leads to a file whose
+// name is not a page's. `root` itself may be a link.
 struct [[nodiscard]] SitePages {
     FileResult status;           // failed when `root` cannot be listed; then nothing else is set
     QStringList pages;           // `root` joined with each page's path inside the tree

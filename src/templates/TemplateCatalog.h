@@ -33,8 +33,8 @@ public:
     // folder holds a "*.gif" at all.
     static std::optional<QStringList> Paths(const TemplateSources& sources);
     // What of `sources` Scan and Paths pass over, each with the reason: folders that are there but
-    // cannot be listed (no permission to read them), and templates whose names are not valid text
-    // in the system's encoding, which no path can carry. The user would otherwise see them as
+    // cannot be listed (no permission to read them), and templates whose names are not valid UTF-8
+    // text, which no path can carry. The user would otherwise see them as
     // templates gone without a word.
     static QList<FileResult> Unlisted(const TemplateSources& sources);
     void Clear();

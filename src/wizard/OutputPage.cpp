@@ -378,8 +378,8 @@ void OutputPage::OnAddFolder() {
         const QString what =
             pages.unusable == 1 ? QStringLiteral("A page was") : QStringLiteral("%1 pages were").arg(pages.unusable);
         pickers.ShowMessage(this, window()->windowTitle(),
-                            QStringLiteral("%1 not added from \"%2\": names that are not valid text in this "
-                                           "system's encoding cannot be used, such as \"%3\".")
+                            QStringLiteral("%1 not added from \"%2\": names that are not valid UTF-8 text "
+                                           "cannot be used, such as \"%3\".")
                                 .arg(what, *folder, PrintableName(pages.example)),
                             Pickers::MessageIcon::Warning);
     }

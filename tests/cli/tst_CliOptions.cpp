@@ -76,7 +76,7 @@ private slots:
         QTest::addColumn<QByteArray>("folder");
         QTest::addColumn<QString>("reason");
         QTest::newRow("removed") << QByteArray("gone") << u"the current folder no longer exists"_qs;
-        QTest::newRow("not text") << QByteArray("caf\xe9") << u"the current folder's name is not valid text"_qs;
+        QTest::newRow("not text") << QByteArray("caf\xe9") << u"the current folder's name is not valid UTF-8 text"_qs;
         QTest::newRow("too deep") << QByteArray("deep")
                                   << u"the current folder's path is longer than the system allows"_qs;
     }
