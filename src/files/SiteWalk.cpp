@@ -51,8 +51,9 @@ bool NeverAPage(const QString& name) {
         // style sheets and scripts
         u"css"_s, u"scss"_s, u"sass"_s, u"less"_s, u"js"_s, u"mjs"_s, u"cjs"_s, u"jsx"_s, u"ts"_s, u"tsx"_s, u"map"_s,
         u"wasm"_s,
-        // data
+        // data, this program's designs among them, and plain text (robots.txt, ads.txt, a README)
         u"json"_s, u"webmanifest"_s, u"xml"_s, u"rss"_s, u"atom"_s, u"csv"_s, u"yaml"_s, u"yml"_s, u"toml"_s,
+        u"vornetad"_s, u"txt"_s, u"md"_s, u"markdown"_s, u"log"_s,
         // images and fonts
         u"gif"_s, u"png"_s, u"apng"_s, u"jpg"_s, u"jpeg"_s, u"webp"_s, u"avif"_s, u"heic"_s, u"bmp"_s, u"tif"_s,
         u"tiff"_s, u"ico"_s, u"svg"_s, u"woff"_s, u"woff2"_s, u"ttf"_s, u"otf"_s, u"eot"_s,

@@ -43,7 +43,8 @@ enum class SiteKinds { Pages, AnyMatching };
 SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds kinds = SiteKinds::Pages);
 
 // What the files passed over for their kind are, for a message.
-inline constexpr char kNeverPages[] = "style sheets, scripts, data, images, fonts, media and archives are never pages";
+inline constexpr char kNeverPages[] =
+    "style sheets, scripts, data, plain text, images, fonts, media and archives are never pages";
 
 // `pages` with each page once, the first time it comes: a page is known by the file it is and the
 // folder it is shown from ("a.html", "./a.html" and "sub/../a.html" are one; so are two links in a
