@@ -188,6 +188,40 @@ bool MayBeThePagesEnd(string_view text, size_t from, size_t to, std::optional<Pa
     return own == npos || own < to;
 }
 
+// The length of the line break at `at` in `text`: CRLF, a lone CR or LF; 0 where none begins.
+size_t LineBreakAt(string_view text, size_t at) {
+    if (at < text.size() && text[at] == '\r') {
+        return at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1;
+    }
+    return at < text.size() && text[at] == '\n' ? 1 : 0;
+}
+
+// How many bytes of `text` from `at` hold `code`, or npos where they do not. A line break of the
+// code (LF, CRLF or CR) stands for any one line break of the page: a checkout that converts line
+// ends, an upload in text mode or an editor may have changed the page's since a run, the code's
+// with them, and that copy must still go. A CRLF of the page is one line break, never cut in two:
+// its LF left behind would be a line break the page never had. Every other byte is matched as it is.
+size_t MatchedLength(string_view text, size_t at, string_view code) {
+    size_t page = at;
+    for (size_t i = 0;;) {
+        const size_t line = std::min(code.find_first_of("\r\n", i), code.size()) - i;
+        if (text.substr(page, line) != code.substr(i, line)) {
+            return npos;
+        }
+        i += line;
+        page += line;
+        if (i == code.size()) {
+            return page - at;
+        }
+        const size_t pageBreak = LineBreakAt(text, page);
+        if (pageBreak == 0) {
+            return npos;
+        }
+        i += LineBreakAt(code, i);
+        page += pageBreak;
+    }
+}
+
 // The custom code that may follow an old block: the current settings' and earlier runs'. An empty
 // one is never taken out on its own.
 struct CustomCodes {
@@ -197,15 +231,16 @@ struct CustomCodes {
     // its end, which comes back with it.
     bool currentPutBack = false;
 
-    // The longest of them that `text` holds at `at`, and that `fits` there (told whether it is the
-    // code put back); empty for none. The longest, since custom code shortened since (a line taken
-    // off its end) still starts the same.
+    // How many bytes from `at` the longest of them that `text` holds there takes (MatchedLength),
+    // where that `fits` (told the length and whether it is the code put back); 0 for none. The
+    // longest, since custom code shortened since (a line taken off its end) still starts the same.
     template <typename Fits>
-    string_view At(string_view text, size_t at, Fits fits) const {
-        string_view longest;
+    size_t At(string_view text, size_t at, Fits fits) const {
+        size_t longest = 0;
         const auto consider = [&](string_view code, bool putBack) {
-            if (code.size() > longest.size() && text.substr(at, code.size()) == code && fits(code.size(), putBack)) {
-                longest = code;
+            const size_t size = code.empty() ? npos : MatchedLength(text, at, code);
+            if (size != npos && size > longest && fits(size, putBack)) {
+                longest = size;
             }
         };
         consider(current, currentPutBack);
@@ -270,7 +305,7 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
                        !CutsMarker(text, end, end + size) &&
                        (putBack || !MayBeThePagesEnd(text, end, end + size, pageEnds));
             };
-            const size_t took = customCode->At(text, end, fits).size();
+            const size_t took = customCode->At(text, end, fits);
             const bool tookCode = took > 0;
             end += took;
             // A block stays where taking it out would change how the rest of the page reads: one that

@@ -39,9 +39,11 @@ struct BlockRemoval {
 // The page with what earlier runs wrote taken out, and nothing else:
 // - every old block: a begin marker followed by an end marker with no begin marker between them,
 //   once the blocks inside it have gone (so blocks nested in each other go together);
-// - right after each, the bytes that are exactly `customCode`, so that custom code is never doubled,
-//   or one of `earlierCustomCodes`, what runs with earlier settings put there (the wizard's), so
-//   that changed custom code replaces the old; the longest of them found there, since code
+// - right after each, the bytes that are `customCode`, so that custom code is never doubled, or one
+//   of `earlierCustomCodes`, what runs with earlier settings put there (the wizard's), so that
+//   changed custom code replaces the old; byte for byte but for line breaks, of which any one (LF,
+//   CRLF or CR) stands for any other, since converting a page's line ends converts the code's too
+//   (a page's CRLF is never taken in half); the longest of them found there, since code
 //   shortened since starts as the old did; only where it ends as a run left it, right before markup
 //   or the end of the text (after a tag, blanks may come between), and unless taking it too would
 //   join a '<' before the block and what follows it into markup, or cut in two a marker that begins

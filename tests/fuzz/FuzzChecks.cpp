@@ -65,10 +65,38 @@ bool IsInert(const QByteArray& code) {
     return inert && scanner.OpenSince() == size_t(code.size());
 }
 
+// A text with each of its line breaks (CRLF, a lone CR or LF) made one LF, and where its bytes
+// stand in the original.
+struct LfText {
+    QByteArray text;
+    std::vector<qsizetype> at;   // for each offset of the original, the offset in `text`
+    std::vector<qsizetype> end;  // for each byte of `text`, the offset after it in the original
+};
+
+LfText WithLfBreaks(const QByteArray& original) {
+    LfText lf;
+    for (qsizetype i = 0; i < original.size(); ++i) {
+        lf.at.push_back(lf.text.size());
+        if (original[i] == '\r' && i + 1 < original.size() && original[i + 1] == '\n') {
+            lf.at.push_back(lf.text.size());
+            ++i;
+        }
+        lf.text.append(original[i] == '\r' ? '\n' : original[i]);
+        lf.end.push_back(i + 1);
+    }
+    lf.at.push_back(lf.text.size());
+    return lf;
+}
+
 // Whether `rest` is `page` with only stretches taken out that a run may take: each is one or more
 // groups (a begin marker up to the end marker that closes it), each optionally followed by one of
-// the custom codes.
+// the custom codes, its line breaks written there as any line breaks, one for one.
 bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, const QByteArrayList& customCodes) {
+    const LfText lfPage = WithLfBreaks(page);
+    QByteArrayList lfCodes;
+    for (const QByteArray& code : customCodes) {
+        lfCodes.append(WithLfBreaks(code).text);
+    }
     std::map<qsizetype, qsizetype> groupEnd;  // begin marker -> end of its end marker
     std::vector<qsizetype> open;              // begin markers not yet closed
     HtmlScanner scanner(View(page));
@@ -101,9 +129,10 @@ bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, co
         if (const auto group = groupEnd.find(i); group != groupEnd.end()) {
             const qsizetype after = group->second;
             todo.push_back({after, j});
-            for (const QByteArray& code : customCodes) {
-                if (!code.isEmpty() && QByteArrayView(page).sliced(after).startsWith(code)) {
-                    todo.push_back({after + code.size(), j});
+            const qsizetype lfAfter = lfPage.at[size_t(after)];
+            for (const QByteArray& code : lfCodes) {
+                if (!code.isEmpty() && QByteArrayView(lfPage.text).sliced(lfAfter).startsWith(code)) {
+                    todo.push_back({lfPage.end[size_t(lfAfter + code.size() - 1)], j});
                 }
             }
         }
