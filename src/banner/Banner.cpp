@@ -9,6 +9,7 @@
 #include <QGlyphRun>
 #include <QHash>
 #include <QPainter>
+#include <QRawFont>
 #include <QSet>
 #include <QTextLayout>
 
@@ -89,11 +90,12 @@ std::optional<QFont> LineFont(const BannerFont& description) {
 }
 
 // A line is one row, as its field in the editor shows it: a line break or another control
-// character pasted into the field, or given on the command line, is a space there, where Qt would
-// start a second row cut off by the line's box and drawn over the next line, or draw a box.
+// character pasted into the field, or given on the command line, is a space, where Qt would start a
+// second row cut off by the line's box and drawn over the next line, or draw a box.
 QString OneRow(QString text) {
     for (QChar& c : text) {
-        if ((c < u' ' && c != u'\t') || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
+        if ((c.category() == QChar::Other_Control && c != u'\t') || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator) {
             c = u' ';
         }
     }
@@ -354,18 +356,30 @@ void Banner::DrawLine(QPainter& painter, int index, int y) const {
 
 namespace {
 
-// Whether `text` in `font`, with the fonts the system falls back to, needs a glyph that none has:
-// the font's glyph 0, which every font draws as a box.
-bool ShowsABox(const QString& text, const QFont& font) {
-    QTextLayout layout(text, font);
+// Whether `c` in `font`, or the font the system falls back to for it, shows as a box: the glyph
+// laid out is a font's glyph 0, or comes from a font without the character, or from Qt's own
+// font of boxes, which it draws with where no font will do (a script that needs shaping no
+// installed font offers, or no font at all). That one has no character map and, unlike any
+// real font, nothing below the baseline.
+bool ShowsABox(char32_t c, const QFont& font) {
+    QTextLayout layout(QString::fromUcs4(&c, 1), font);
     layout.beginLayout();
-    // Rows only as long as a glyph run may be; a longer line lays out in several.
-    for (QTextLine row = layout.createLine(); row.isValid(); row = layout.createLine()) {
-        row.setLineWidth(qreal(1 << 20));
-    }
+    layout.createLine();
     layout.endLayout();
     const QList<QGlyphRun> runs = layout.glyphRuns();
-    return std::any_of(runs.begin(), runs.end(), [](const QGlyphRun& run) { return run.glyphIndexes().contains(0); });
+    return std::any_of(runs.begin(), runs.end(), [c](const QGlyphRun& run) {
+        const QRawFont raw = run.rawFont();
+        const bool boxes = raw.descent() <= 0 && raw.fontTable("cmap").isEmpty();
+        return boxes || run.glyphIndexes().contains(0) || !raw.supportsCharacter(c);
+    });
+}
+
+// Characters that draw nothing of their own: spaces, controls, joiners, marks of direction and
+// variation selectors, which a font need not have.
+bool DrawsNothing(char32_t c) {
+    const QChar::Category category = QChar::category(c);
+    return QChar::isSpace(c) || category == QChar::Other_Control || category == QChar::Other_Format ||
+           (c >= 0xFE00 && c <= 0xFE0F) || (c >= 0xE0100 && c <= 0xE01EF) || c == 0x034F;
 }
 
 }  // namespace
@@ -387,20 +401,23 @@ std::optional<QString> Banner::Undrawable(int index) const {
     }
     const BannerLine& line = lines[size_t(index)];
     const std::optional<QFont> font = LineFont(line.font);
-    const QString text = OneRow(line.text);
-    if (!font || text.isEmpty() || !ShowsABox(text, *font)) {
+    if (!font) {
         return std::nullopt;
     }
+    // Each character once, and laid out only where the line's own font lacks it: a line may be
+    // millions of letters long.
+    const QFontMetricsF metrics(*font);
     QSet<char32_t> tried;
-    for (const char32_t c : text.toUcs4()) {
-        if (!tried.contains(c)) {
-            tried.insert(c);
-            if (const QString alone = QString::fromUcs4(&c, 1); ShowsABox(alone, *font)) {
-                return alone;
-            }
+    for (const char32_t c : OneRow(line.text).toUcs4()) {
+        if (tried.contains(c) || DrawsNothing(c)) {
+            continue;
+        }
+        tried.insert(c);
+        if (!metrics.inFontUcs4(c) && ShowsABox(c, *font)) {
+            return QString::fromUcs4(&c, 1);
         }
     }
-    return QString();
+    return std::nullopt;
 }
 
 QString CompanionNotUsed(const Banner& banner, const TemplateImage& companion) {

@@ -65,8 +65,8 @@ public:
     int LineStep(int index) const;
     // Draws line `index` centred in the box (0, y, diagonal, line spacing) of the painter's text space.
     void DrawLine(QPainter& painter, int index, int y) const;
-    // Whether line `index` holds text that no installed font can draw, which shows as boxes, and
-    // then the first such character, where one alone shows as a box (else empty).
+    // The first character of line `index` that no installed font can draw, which shows as a box;
+    // none when every character can be drawn (or draws nothing, as a space or a joiner).
     std::optional<QString> Undrawable(int index) const;
     // Whether the system has any font at all: without one, every letter is drawn as a box.
     static bool FontsInstalled();

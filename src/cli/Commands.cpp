@@ -101,7 +101,7 @@ bool DrawsBoxes(const Banner& banner) {
     // The composition draws as many of the first lines as are enabled.
     QList<int> drawn;
     for (int i = 0; i < banner.EnabledLineCount(); ++i) {
-        if (!banner.Lines()[size_t(i)].text.isEmpty()) {
+        if (!banner.Lines()[size_t(i)].text.trimmed().isEmpty()) {
             drawn.append(i);
         }
     }
@@ -114,16 +114,13 @@ bool DrawsBoxes(const Banner& banner) {
         return true;
     }
     for (const int i : drawn) {
-        const std::optional<QString> box = banner.Undrawable(i);
-        if (!box) {
-            continue;
+        if (const std::optional<QString> box = banner.Undrawable(i)) {
+            PrintLine(stderr,
+                      u"line %1: no installed font has \"%2\" (U+%3), which would be drawn as a box; nothing "
+                      u"was written"_s.arg(i + 1)
+                          .arg(*box, QString::number(box->toUcs4().value(0), 16).toUpper().rightJustified(4, u'0')));
+            return true;
         }
-        const QString which =
-            box->isEmpty() ? u"some of its letters, which would be drawn as boxes"_s
-                           : u"\"%1\" (U+%2), which would be drawn as a box"_s.arg(
-                                 *box, QString::number(box->toUcs4().value(0), 16).toUpper().rightJustified(4, u'0'));
-        PrintLine(stderr, u"line %1: no installed font has %2; nothing was written"_s.arg(i + 1).arg(which));
-        return true;
     }
     return false;
 }
@@ -210,17 +207,18 @@ namespace {
 // --file or another name was meant. A new file may have any name.
 enum class Writes { Picture, Design };
 
+// A picture by its first bytes, as a browser tells one: GIF (whose header and first blocks hold a
+// zero byte, which a note starting "GIF89a" does not), PNG, JPEG or WebP.
 bool IsPicture(QByteArrayView start) {
-    return start.startsWith("GIF8") || start.startsWith("\x89PNG\r\n\x1a\n") || start.startsWith("\xff\xd8\xff");
+    return ((start.startsWith("GIF87a") || start.startsWith("GIF89a")) && start.contains('\0')) ||
+           start.startsWith("\x89PNG\r\n\x1a\n") || start.startsWith("\xff\xd8\xff") ||
+           (start.startsWith("RIFF") && start.sliced(std::min<qsizetype>(8, start.size())).startsWith("WEBP"));
 }
 
-// A design is a JSON object, which another editor may have begun with a byte-order mark.
-bool IsDesign(QByteArrayView start) {
-    if (start.startsWith("\xef\xbb\xbf")) {
-        start = start.sliced(3);
-    }
-    const QByteArrayView text = start.trimmed();
-    return text.isEmpty() || text.startsWith('{');
+// A design names its format; any other JSON (a package.json) is the user's. An empty or blank file
+// holds nothing to lose.
+bool IsDesign(QByteArrayView bytes) {
+    return bytes.trimmed().isEmpty() || bytes.contains("\"vornetad-design\"");
 }
 
 bool RefusedOverAFile(const QString& path, Writes writes) {
@@ -232,24 +230,28 @@ bool RefusedOverAFile(const QString& path, Writes writes) {
     const QString what = writes == Writes::Picture ? u"a banner"_s : u"a design"_s;
     QString why;
     if (Design::IsPageName(path) || Design::IsPageName(landing)) {
-        why = u"is a web page"_s;
+        why = u"is a web page, which %1 is not written over"_s.arg(what);
     } else {
+        // A design's format may come after a long custom code: the whole of one is read.
         constexpr qint64 kAnySize = qint64(1) << 62;
-        constexpr qint64 kStart = 4096;
+        const qint64 size = writes == Writes::Picture ? 4096 : kMaxDesignFileBytes + 1;
         RegularFile file(path, kAnySize);
-        QByteArray start(kStart, '\0');
-        start.resize(file.Status().Ok() ? std::max<qint64>(file.Read(start.data(), kStart), 0) : 0);
+        QByteArray held(size, '\0');
+        held.resize(file.Status().Ok() ? std::max<qint64>(file.Read(held.data(), size), 0) : 0);
         if (!file.Missing() && !file.Status().Ok()) {
-            why = u"cannot be read to tell what it holds (%1)"_s.arg(file.Status().error);
-        } else if (!start.isEmpty() && !(writes == Writes::Picture ? IsPicture(start) : IsDesign(start))) {
-            why = writes == Writes::Picture ? u"holds something other than a picture"_s
-                                            : u"holds something other than a design"_s;
+            why = u"cannot be read to tell what it holds (%1), so %2 is not written over it"_s.arg(file.Status().error,
+                                                                                                   what);
+        } else if (!held.isEmpty() && !(writes == Writes::Picture ? IsPicture(held) : IsDesign(held))) {
+            why = writes == Writes::Picture
+                      ? u"is not a GIF, PNG, JPEG or WebP picture, the only files a banner is written over"_s
+                      : u"is not a design (its format is not \"vornetad-design\"), the only files a design is "
+                        u"written over"_s;
         }
     }
     if (why.isEmpty()) {
         return false;
     }
-    PrintFailure(FileResult::Failure(path, u"%1, which %2 is not written over; left as it is"_s.arg(why, what)));
+    PrintFailure(FileResult::Failure(path, why + u"; left as it is"_s));
     return true;
 }
 

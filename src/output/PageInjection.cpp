@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <optional>
 #include <string_view>
@@ -387,12 +388,17 @@ BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCod
     return {Apply(View(page), plan, std::nullopt), true, plan.blockKept};
 }
 
-QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes) {
+Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes) {
     const string_view block = View(codeBlock);
     const size_t end = block.find(kEnd);
     const string_view customCode = end == npos ? string_view() : block.substr(end + kEnd.size());
     const string_view text = View(page);
-    return Apply(text, Plan(text, CustomCodes{customCode, earlierCustomCodes, true}), block);
+    const PagePlan plan = Plan(text, CustomCodes{customCode, earlierCustomCodes, true});
+    return {Apply(text, plan, block), plan.blockKept};
+}
+
+QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes) {
+    return Inject(page, codeBlock, earlierCustomCodes).page;
 }
 
 PageRead ReadPageText(const QString& path) {
@@ -416,8 +422,9 @@ PageRead ReadPageText(const QString& path) {
 
 namespace {
 
-// Whether a browser shows `page` as frames: a frameset before any body, where no block can show
-// (a browser drops what comes after the frameset). A frameset after the body is passed over.
+// Whether a browser shows `page` as frames: a frameset before anything that starts a body (text,
+// or any tag that does not belong in the head), where no block can show, since a browser drops
+// what comes after the frameset. A frameset after that is passed over, as browsers pass it over.
 bool IsFramesetPage(const QByteArray& page) {
     constexpr string_view kFrameset = "<frameset";
     const auto lower = [](char a, char b) {
@@ -426,13 +433,41 @@ bool IsFramesetPage(const QByteArray& page) {
     if (std::search(page.begin(), page.end(), kFrameset.begin(), kFrameset.end(), lower) == page.end()) {
         return false;
     }
-    HtmlScanner scanner(View(page));
-    for (HtmlToken t; scanner.Next(t);) {
-        if (t.htmlPoint == t.begin && t.Is(HtmlToken::Kind::StartTag, "body")) {
+    using Kind = HtmlToken::Kind;
+    const string_view text = View(page);
+    HtmlScanner scanner(text);
+    size_t after = 0;  // where the last token ended
+    // The head's elements whose content is their own (what a template holds is never shown).
+    constexpr std::array<string_view, 5> kHeldContent = {"title", "style", "script", "noscript", "template"};
+    std::optional<string_view> inside;
+    size_t templates = 0;
+    for (HtmlToken t; scanner.Next(t); after = t.end) {
+        if (inside) {
+            if (*inside == "template" && t.Is(Kind::StartTag, "template")) {
+                ++templates;
+            } else if (t.Is(Kind::EndTag, *inside) && templates > 0) {
+                --templates;
+            } else if (t.Is(Kind::EndTag, *inside)) {
+                inside.reset();
+            }
+            continue;
+        }
+        const string_view before = text.substr(after, t.begin - after);
+        if (!std::all_of(before.begin(), before.end(), IsHtmlBlank) || t.htmlPoint != t.begin) {
             return false;
         }
-        if (t.htmlPoint == t.begin && t.Is(HtmlToken::Kind::StartTag, "frameset")) {
+        if (t.kind != Kind::StartTag) {
+            continue;  // a comment, the doctype, or the end of the head
+        }
+        if (t.Is(Kind::StartTag, "frameset")) {
             return true;
+        }
+        for (const string_view held : kHeldContent) {
+            inside = t.Is(Kind::StartTag, held) && !t.selfClosing ? std::optional(held) : inside;
+        }
+        if (!inside && !t.Is(Kind::StartTag, "html") && !t.Is(Kind::StartTag, "head") &&
+            !t.Is(Kind::StartTag, "meta") && !t.Is(Kind::StartTag, "link") && !t.Is(Kind::StartTag, "base")) {
+            return false;
         }
     }
     return false;
@@ -454,19 +489,26 @@ PageRead ReadPage(const QString& path) {
     }
     // A server sends such a page as XML, which a browser shows only while it is well formed, and the
     // advert's code is HTML (an image tag without its end): the page would show an error instead.
-    if (const QString name = QFileInfo(path).fileName();
-        name.endsWith(u".xhtml", Qt::CaseInsensitive) || name.endsWith(u".xht", Qt::CaseInsensitive)) {
-        return PageRead::Failure(path, QStringLiteral("is an XHTML page by its name, which browsers read as XML; the "
-                                                      "advert's HTML would stop it showing; left as it is"));
+    // An earlier version may have put the advert in all the same.
+    const QString removable = page.value && page.value->contains(kBeginMarker)
+                                  ? QStringLiteral(" (remove takes out the advert an earlier run put in)")
+                                  : QString();
+    const auto xhtml = [](const QString& name) {
+        return name.endsWith(u".xhtml", Qt::CaseInsensitive) || name.endsWith(u".xht", Qt::CaseInsensitive);
+    };
+    if (xhtml(path) || (QFileInfo(path).isSymLink() && xhtml(WriteTarget(path)))) {
+        return PageRead::Failure(
+            path, page.value ? QStringLiteral("is an XHTML page by its name, which browsers read as XML, and the "
+                                              "advert's HTML would stop it showing%1; left as it is")
+                                   .arg(removable)
+                             : QStringLiteral("would be an XHTML page by its name, which browsers read as XML, and "
+                                              "the advert's HTML would stop it showing; not made"));
     }
     if (page.value && IsFramesetPage(*page.value)) {
         return PageRead::Failure(path, QStringLiteral("is a page of frames, whose own body no browser shows, so the "
-                                                      "advert would never show; give it to the frames' pages instead; "
-                                                      "left as it is"));
-    }
-    // A block that must stay would stay beside the new one, and no removal could take either out.
-    if (page.value && page.value->contains(kBeginMarker) && RemoveOldBlocks(*page.value, {}).kept) {
-        return PageRead::Failure(path, KeptBlockReason());
+                                                      "advert would never show; give it to the frames' pages "
+                                                      "instead%1; left as it is")
+                                           .arg(removable));
     }
     // A page that cannot be written back is refused now, before its image and style sheet go out.
     if (const FileResult target = CheckReplaceable(path); !target.Ok()) {
@@ -694,7 +736,12 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
     }
     // Made before anything is written for the page: a page too large for the memory left fails here,
     // with no image or style sheet written on its account.
-    const QByteArray injected = InjectCode(page.value.value_or(code.newPage), code.codeBlock, code.earlierCustomCodes);
+    const auto [injected, blockKept] =
+        Inject(page.value.value_or(code.newPage), code.codeBlock, code.earlierCustomCodes);
+    // A block that must stay would stay beside the new one, and no removal could take either out.
+    if (blockKept) {
+        return {FileResult::Failure(pagePath, KeptBlockReason())};
+    }
     if (injected.size() > kMaxPageBytes) {
         return {FileResult::Failure(pagePath, QStringLiteral("would be larger than %1 MiB with the advert, and no "
                                                              "later run could read it; left as it is")

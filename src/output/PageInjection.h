@@ -60,9 +60,16 @@ struct BlockRemoval {
 BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCode,
                              const QByteArrayList& earlierCustomCodes = {});
 
+struct Injection {
+    QByteArray page;
+    bool blockKept = false;  // whether an old block stays (RemoveOldBlocks' `kept`)
+};
+
 // The page with its old blocks removed by RemoveOldBlocks (the custom code being whatever follows
 // the end marker in `codeBlock`) and `codeBlock` inserted at the insertion point of what is left.
 // Injecting the same block again gives the same page.
+Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes = {});
+// Inject's page.
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock,
                       const QByteArrayList& earlierCustomCodes = {});
 
@@ -81,9 +88,8 @@ PageRead ReadPageText(const QString& path);
 // device, a loop of links, a page without read or write permission, one larger than kMaxPageBytes
 // or one that holds a zero byte), for one that starts as UTF-16 text does (an old block can still be
 // taken out of it, through ReadPageText), for an XHTML page by its name (".xhtml", ".xht"), for a
-// page of frames (a frameset before any body), for a page holding an old block that must stay
-// (see RemoveOldBlocks), and for a page that does not exist and cannot be made (its folder, or the
-// folder a link points into, does not exist). Nothing blocks on a node.
+// page of frames (a frameset before any body), and for a page that does not exist and cannot be
+// made (its folder, or the folder a link points into, does not exist). Nothing blocks on a node.
 PageRead ReadPage(const QString& path);
 
 // Why a page holding an old block that must stay is left as it is, by any run.

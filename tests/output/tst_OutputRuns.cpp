@@ -59,6 +59,11 @@ private slots:
         QVERIFY(texts.Ok());
         AdSettings settings;
         settings.options.hidpi = mode.endsWith(" 2x");
+        // "custom=C": the run's custom code is C.
+        if (const qsizetype custom = mode.indexOf("custom="); custom >= 0) {
+            settings.customCodeEnabled = true;
+            settings.customCode = mode.mid(custom + 7);
+        }
         const BuiltCode code = mode.startsWith("preview")
                                    ? texts.value.BuildCode("adPreview.css", "adPreview.gif", settings)
                                    : texts.value.BuildCode(kAdvertStyleName, kAdvertImageName, settings);
