@@ -135,10 +135,11 @@ void PrintResult(const FileResult& result) {
 }
 
 // Prints the run's notes, its files having been printed as they came, and gives the exit status;
-// `problemsBefore`: failures were found before the run.
-int ExitStatus(const RunReport& report, bool problemsBefore) {
+// `problemsBefore`: failures were found before the run. A removal's notes name pages it reports; a
+// run's stdout lists only files written, and its notes go to stderr.
+int ExitStatus(const RunReport& report, bool problemsBefore, FILE* notesTo) {
     for (const QString& note : report.notes) {
-        PrintLine(stdout, note);
+        PrintLine(notesTo, note);
     }
     return report.Ok() && !problemsBefore ? 0 : 1;
 }
@@ -317,7 +318,7 @@ int RunGenerate(const CliRequest& request) {
     }
     const AdSettings settings = request.design.Advert();
     return ExitStatus(Generate(*texts, built->banner.Composed(), target, settings, built->At2x(settings), PrintResult),
-                      problems);
+                      problems, stderr);
 }
 
 int RunRemove(const CliRequest& request) {
@@ -329,7 +330,7 @@ int RunRemove(const CliRequest& request) {
     const Design& design = request.design;
     return ExitStatus(RemoveAdvert(*pages, design.customCodeEnabled ? design.customCode : QByteArray(), {}, PrintResult,
                                    request.dryRun),
-                      problems);
+                      problems, stdout);
 }
 
 int RunPreview(const CliRequest& request) {

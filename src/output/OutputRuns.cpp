@@ -120,6 +120,7 @@ RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTar
         const QString page = JoinPath(target.outputFolder, target.fileName);
         SharedFiles shared = sharedIn(target.outputFolder);
         ForOnePage(report, done, page, [&] { Add(report, done, shared.WritePage(page)); });
+        report.notes += shared.TakeNotes();
         return report;
     }
     // The images and the style sheet go into each folder once per unbroken run of its pages, with
@@ -139,6 +140,7 @@ RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTar
             shared.emplace(sharedIn(folder));
         }
         ForOnePage(report, done, page, [&] { Add(report, done, shared->WritePage(page, start)); });
+        report.notes += shared->TakeNotes();
     }
     return report;
 }

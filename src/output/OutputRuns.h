@@ -27,8 +27,10 @@ struct OutputTarget {
 // Every file a run wrote or failed to write, in order.
 struct RunReport {
     QList<FileResult> files;
-    QString previewPage;       // the preview run's page path; empty for a generate run or an unwritten page
-    QStringList notes;         // files looked at and left as they were on purpose, one line each with why
+    QString previewPage;  // the preview run's page path; empty for a generate run or an unwritten page
+    // Files left as they were on purpose (remove), or pages written that hold what may keep the
+    // advert from showing (generate), one line each with why.
+    QStringList notes;
     bool interrupted = false;  // a stop was asked for, and the run stopped between two pages (StopRequested)
     // A generate or preview run's: what a strict policy must allow for the block it built (see
     // BuiltCode::cspSources), whether or not a page was written with it.

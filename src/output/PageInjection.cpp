@@ -2,6 +2,7 @@
 
 #include "banner/GifWriter.h"
 #include "banner/TemplateImage.h"
+#include "files/FileNames.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 #include "output/HtmlScanner.h"
@@ -475,6 +476,62 @@ bool IsFramesetPage(const QByteArray& page) {
 
 }  // namespace
 
+std::optional<QByteArray> BaseAddress(const QByteArray& page) {
+    const string_view text = View(page);
+    HtmlScanner scanner(text);
+    for (HtmlToken t; scanner.Next(t);) {
+        if (t.htmlPoint != t.begin || !t.Is(HtmlToken::Kind::StartTag, "base")) {
+            continue;
+        }
+        // The attributes as a browser splits them: a name, then after '=' a value in either quote
+        // or up to a blank. The tag's end was found by the scanner, which reads quotes as this does.
+        string_view rest = text.substr(t.begin + 1 + t.name.size(), t.end - t.begin - 1 - t.name.size());
+        while (!rest.empty()) {
+            const auto isEnd = [](char c) {
+                return IsHtmlBlank(c) || c == '/' || c == '>';
+            };
+            size_t at = 0;
+            while (at < rest.size() && isEnd(rest[at])) {
+                ++at;
+            }
+            if (at == rest.size()) {
+                break;
+            }
+            size_t nameEnd = at + 1;  // a name may start with '='
+            while (nameEnd < rest.size() && !isEnd(rest[nameEnd]) && rest[nameEnd] != '=') {
+                ++nameEnd;
+            }
+            const string_view name = rest.substr(at, nameEnd - at);
+            size_t valueAt = nameEnd;
+            while (valueAt < rest.size() && IsHtmlBlank(rest[valueAt])) {
+                ++valueAt;
+            }
+            string_view value;
+            if (valueAt < rest.size() && rest[valueAt] == '=') {
+                ++valueAt;
+                while (valueAt < rest.size() && IsHtmlBlank(rest[valueAt])) {
+                    ++valueAt;
+                }
+                const char quote = valueAt < rest.size() ? rest[valueAt] : '\0';
+                const bool quoted = quote == '"' || quote == '\'';
+                const size_t from = valueAt + (quoted ? 1 : 0);
+                size_t to = from;
+                while (to < rest.size() && (quoted ? rest[to] != quote : !IsHtmlBlank(rest[to]) && rest[to] != '>')) {
+                    ++to;
+                }
+                value = rest.substr(from, to - from);
+                valueAt = std::min(rest.size(), to + (quoted ? 1 : 0));
+            }
+            if (name.size() == 4 && QByteArrayView(name.data(), 4).compare("href", Qt::CaseInsensitive) == 0) {
+                const QByteArray address = QByteArray(value.data(), qsizetype(value.size())).trimmed();
+                return address.isEmpty() || address == "." || address == "./" ? std::nullopt : std::optional(address);
+            }
+            rest = rest.substr(std::max(valueAt, nameEnd));
+        }
+    }
+    return std::nullopt;
+}
+
 PageRead ReadPage(const QString& path) {
     PageRead page = ReadPageText(path);
     if (!page.Ok()) {
@@ -747,11 +804,18 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
                                                              "later run could read it; left as it is")
                                                   .arg(kMaxPageBytes >> 20))};
     }
-    if (written) {
-        return write({{injected, pagePath, readAs}});
-    }
-    if (!failure.isEmpty()) {
+    if (!written && !failure.isEmpty()) {
         return {NotGivenTheAdvert(pagePath)};
     }
-    return WriteTogether({injected, pagePath, readAs}, start);
+    QList<FileResult> results =
+        written ? write({{injected, pagePath, readAs}}) : WriteTogether({injected, pagePath, readAs}, start);
+    if (page.value && !results.isEmpty() && results.constLast().Ok()) {
+        if (const std::optional<QByteArray> base = BaseAddress(*page.value)) {
+            notes.append(QStringLiteral("%1: its <base href=\"%2\"> has browsers look for %3 and %4 there, not "
+                                        "beside the page")
+                             .arg(pagePath, PrintableText(QString::fromUtf8(*base)),
+                                  QFileInfo(images.constFirst().path).fileName(), QFileInfo(stylePath).fileName()));
+        }
+    }
+    return results;
 }

@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <utility>
 
 // Pages are handled as bytes, never decoded, so they come back in their own encoding. Tags and
 // comments are found the way a browser's parser finds them (HtmlScanner), so that a "</body>" in a
@@ -120,6 +121,11 @@ struct ImageFile {
     QString path;
 };
 
+// The address that `page`'s first <base href> gives, against which a browser looks for the advert's
+// image and style sheet instead of beside the page; none where there is no such element or it
+// names the page's own folder ("", ".", "./").
+std::optional<QByteArray> BaseAddress(const QByteArray& page);
+
 // What a page written with the advert starts from.
 enum class PageStart {
     AsItIs,  // the page as it stands, its old blocks taken out; the sample page where there is none
@@ -151,6 +157,9 @@ public:
     // through a link. The page is replaced only if it is still as it was read (ReplaceFile with a
     // FileStamp). Returns one result per file attempted, in order.
     [[nodiscard]] QList<FileResult> WritePage(const QString& pagePath, PageStart start = PageStart::AsItIs);
+    // What the pages written so far hold that may keep the advert from showing (a <base href>), one
+    // line each, which it then forgets.
+    [[nodiscard]] QStringList TakeNotes() { return std::exchange(notes, {}); }
 
 private:
     QList<FileResult> WriteTogether(const FileToWrite& page, PageStart start);
@@ -162,4 +171,5 @@ private:
     WriteFiles write = ReplaceFiles;
     bool written = false;
     QString failure;  // why they were not written ("since ... could not be written"), which each later page gives
+    QStringList notes;
 };

@@ -203,6 +203,10 @@ QString CheckInjection(QByteArrayView input) {
         CodeTexts().BuildCode(QByteArrayLiteral("VornetAdStyle.css"), QByteArrayLiteral("VornetAdMap.gif"), settings);
     const QByteArray block = code.codeBlock + custom;
 
+    // Read by every run for its note; the sanitizers watch it on any page.
+    if (const std::optional<QByteArray> base = BaseAddress(page); base && base->isEmpty()) {
+        return QStringLiteral("an empty base address was reported");
+    }
     const QByteArray once = InjectCode(page, block, {earlier});
     const QByteArray rest = RemoveOldBlocks(page, custom, {earlier}).page;
     const qsizetype at = InsertionPoint(rest);

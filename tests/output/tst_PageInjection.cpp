@@ -49,13 +49,14 @@ private slots:
                                     : RemoveOldBlocks(input, customCode, settings.earlierCustomCodes).page);
     }
 
-    // insertion.tsv: where the block goes into a page.
+    // insertion.tsv: where the block goes into a page, and what a <base href> makes of its address.
     void insertionPoint_data() { AddTsvRows(QFINDTESTDATA("insertion.tsv")); }
     void insertionPoint() {
         QFETCH(QByteArrayList, row);
         const QByteArray page = QByteArray::fromPercentEncoding(row[0]);
         QCOMPARE(QByteArray::number(FindBodyEnd(page)), row[1]);
         QCOMPARE(QByteArray::number(InsertionPoint(page)), row[2]);
+        QCOMPARE(BaseAddress(page).value_or("-"), row.value(3, "-"));
     }
 
     // paths.tsv: a page's folder, and a file put beside it. A folder typed without its trailing
