@@ -485,8 +485,9 @@ void WizardDialog::OnGenerate() {
                             Pickers::MessageIcon::Warning);
     } else if (report.Ok()) {
         // Files looked at and left as they were on purpose (a page without an advert, the images
-        // other pages may use) are named, so the user knows what the run did not change; and a
-        // companion that was not used, so that a blurred 2x image is explained.
+        // other pages may use) are named, so the user knows what the run did not change; pages
+        // whose <base href> sends browsers elsewhere for the advert's files; and a companion that
+        // was not used, so that a blurred 2x image is explained.
         QStringList notes = report.notes;
         if (const QString note = editorPage->CompanionNote(); !banner2x.isNull() && !note.isEmpty()) {
             notes.prepend(note);
