@@ -423,15 +423,20 @@ PageRead ReadPageText(const QString& path) {
 
 namespace {
 
+// Whether `page` holds `lower` in any letter case: a look far cheaper than reading the page's tags,
+// where a page seldom holds what they are read for.
+bool HoldsInAnyCase(const QByteArray& page, string_view lower) {
+    const auto same = [](char a, char b) {
+        return char(std::tolower(uchar(a))) == b;
+    };
+    return std::search(page.begin(), page.end(), lower.begin(), lower.end(), same) != page.end();
+}
+
 // Whether a browser shows `page` as frames: a frameset before anything that starts a body (text,
 // or any tag that does not belong in the head), where no block can show, since a browser drops
 // what comes after the frameset. A frameset after that is passed over, as browsers pass it over.
 bool IsFramesetPage(const QByteArray& page) {
-    constexpr string_view kFrameset = "<frameset";
-    const auto lower = [](char a, char b) {
-        return char(std::tolower(uchar(a))) == b;
-    };
-    if (std::search(page.begin(), page.end(), kFrameset.begin(), kFrameset.end(), lower) == page.end()) {
+    if (!HoldsInAnyCase(page, "<frameset")) {
         return false;
     }
     using Kind = HtmlToken::Kind;
@@ -477,6 +482,9 @@ bool IsFramesetPage(const QByteArray& page) {
 }  // namespace
 
 std::optional<QByteArray> BaseAddress(const QByteArray& page) {
+    if (!HoldsInAnyCase(page, "<base")) {
+        return std::nullopt;
+    }
     const string_view text = View(page);
     HtmlScanner scanner(text);
     for (HtmlToken t; scanner.Next(t);) {
