@@ -423,13 +423,24 @@ PageRead ReadPageText(const QString& path) {
 
 namespace {
 
-// Whether `page` holds `lower` in any letter case: a look far cheaper than reading the page's tags,
-// where a page seldom holds what they are read for.
-bool HoldsInAnyCase(const QByteArray& page, string_view lower) {
-    const auto same = [](char a, char b) {
-        return char(std::tolower(uchar(a))) == b;
+// Whether `page` holds `tag` ('<' and a lower-case ASCII name) in any letter case: a look far
+// cheaper than reading the page's tags, where a page seldom holds what they are read for.
+bool HoldsInAnyCase(const QByteArray& page, string_view tag) {
+    const string_view text = View(page);
+    const auto sameName = [&](size_t at) {
+        for (size_t i = 1; i < tag.size(); ++i) {
+            if ((text[at + i] | 0x20) != tag[i]) {  // ASCII letters only: no locale's idea of case
+                return false;
+            }
+        }
+        return true;
     };
-    return std::search(page.begin(), page.end(), lower.begin(), lower.end(), same) != page.end();
+    for (size_t at = text.find('<'); at != npos && at + tag.size() <= text.size(); at = text.find('<', at + 1)) {
+        if (sameName(at)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Whether a browser shows `page` as frames: a frameset before anything that starts a body (text,
