@@ -360,7 +360,8 @@ namespace {
 // laid out is a font's glyph 0, or comes from a font without the character, or from Qt's own
 // font of boxes, which it draws with where no font will do (a script that needs shaping no
 // installed font offers, or no font at all). That one has no character map and, unlike any
-// real font, nothing below the baseline.
+// real font, nothing below the baseline; it has no family either, and asking a QRawFont of it for
+// one crashes Qt 6.4, so only its metrics and tables are asked for.
 bool ShowsABox(char32_t c, const QFont& font) {
     QTextLayout layout(QString::fromUcs4(&c, 1), font);
     layout.beginLayout();
@@ -369,17 +370,24 @@ bool ShowsABox(char32_t c, const QFont& font) {
     const QList<QGlyphRun> runs = layout.glyphRuns();
     return std::any_of(runs.begin(), runs.end(), [c](const QGlyphRun& run) {
         const QRawFont raw = run.rawFont();
-        const bool boxes = raw.descent() <= 0 && raw.fontTable("cmap").isEmpty();
+        const bool boxes = !raw.isValid() || (raw.descent() <= 0 && raw.fontTable("cmap").isEmpty());
         return boxes || run.glyphIndexes().contains(0) || !raw.supportsCharacter(c);
     });
 }
 
-// Characters that draw nothing of their own: spaces, controls, joiners, marks of direction and
-// variation selectors, which a font need not have.
+// Characters that draw nothing of their own, which a font need not have: spaces, controls, and
+// Unicode's default-ignorable ones (joiners, marks of direction, variation selectors, fillers),
+// but for the few format characters that do draw (the Arabic number signs and their kin).
 bool DrawsNothing(char32_t c) {
-    const QChar::Category category = QChar::category(c);
-    return QChar::isSpace(c) || category == QChar::Other_Control || category == QChar::Other_Format ||
-           (c >= 0xFE00 && c <= 0xFE0F) || (c >= 0xE0100 && c <= 0xE01EF) || c == 0x034F;
+    const auto in = [c](char32_t first, char32_t last) {
+        return c >= first && c <= last;
+    };
+    const bool drawnFormat = in(0x0600, 0x0605) || c == 0x06DD || c == 0x070F || in(0x0890, 0x0891) || c == 0x08E2 ||
+                             c == 0x110BD || c == 0x110CD;
+    return QChar::isSpace(c) || QChar::category(c) == QChar::Other_Control ||
+           (QChar::category(c) == QChar::Other_Format && !drawnFormat) || c == 0x034F || in(0x115F, 0x1160) ||
+           in(0x17B4, 0x17B5) || in(0x180B, 0x180F) || in(0x2060, 0x206F) || c == 0x3164 || in(0xFE00, 0xFE0F) ||
+           c == 0xFFA0 || in(0xFFF0, 0xFFF8) || in(0xE0000, 0xE0FFF);
 }
 
 }  // namespace
@@ -404,8 +412,8 @@ std::optional<QString> Banner::Undrawable(int index) const {
     if (!font) {
         return std::nullopt;
     }
-    // Each character once, and laid out only where the line's own font lacks it: a line may be
-    // millions of letters long.
+    // Each character once, and laid out only where the line's font, with the fonts it falls back
+    // to, does not plainly have it (a quick look): a line may be millions of letters long.
     const QFontMetricsF metrics(*font);
     QSet<char32_t> tried;
     for (const char32_t c : OneRow(line.text).toUcs4()) {

@@ -216,12 +216,6 @@ bool IsPicture(QByteArrayView start) {
            (start.startsWith("RIFF") && start.sliced(std::min<qsizetype>(8, start.size())).startsWith("WEBP"));
 }
 
-// A design names its format; any other JSON (a package.json) is the user's. An empty or blank file
-// holds nothing to lose.
-bool IsDesign(QByteArrayView bytes) {
-    return bytes.trimmed().isEmpty() || bytes.contains("\"vornetad-design\"");
-}
-
 bool RefusedOverAFile(const QString& path, Writes writes) {
     const QFileInfo info(path);
     if (!info.isFile()) {
@@ -242,11 +236,10 @@ bool RefusedOverAFile(const QString& path, Writes writes) {
         if (!file.Missing() && !file.Status().Ok()) {
             why = u"cannot be read to tell what it holds (%1), so %2 is not written over it"_s.arg(file.Status().error,
                                                                                                    what);
-        } else if (!held.isEmpty() && !(writes == Writes::Picture ? IsPicture(held) : IsDesign(held))) {
+        } else if (!held.isEmpty() && !(writes == Writes::Picture ? IsPicture(held) : HoldsADesign(held))) {
             why = writes == Writes::Picture
                       ? u"is not a GIF, PNG, JPEG or WebP picture, the only files a banner is written over"_s
-                      : u"is not a design (its format is not \"vornetad-design\"), the only files a design is "
-                        u"written over"_s;
+                      : u"is not a design, the only files a design is written over"_s;
         }
     }
     if (why.isEmpty()) {

@@ -54,7 +54,9 @@ QAccessibleInterface* DrawnControl(const QString& className, QObject* object) {
         return new DrawnButton(widget, QAccessible::Button);
     }
     if (className == u"MarkupLabel") {
-        return new DrawnButton(widget, QAccessible::Link);
+        // Without a link it is only text, and says so rather than offer a press that does nothing.
+        return widget->focusPolicy() == Qt::NoFocus ? new QAccessibleWidget(widget, QAccessible::StaticText)
+                                                    : new DrawnButton(widget, QAccessible::Link);
     }
     return className == u"TemplateStrip" ? new QAccessibleWidget(widget, QAccessible::List) : nullptr;
 }

@@ -19,6 +19,7 @@ void DrawFocusFrame(QPainter& painter, const QWidget& widget, const QRect& area)
 bool PressesControl(const QKeyEvent& event);
 
 // Gives the drawn controls the roles a screen reader announces, where it would see only a bare
-// pane: the font buttons and colour swatches are buttons it can press (as Space does), the footer's
-// link a link, the template grid a list. Each such control calls it when it is made; the first call installs them.
+// pane: the font buttons and colour swatches are buttons it can press (as Space does), the footer a
+// link (or text, without one), the template grid a list. Each such control calls it when it is
+// made; the first call installs them.
 void GiveDrawnControlsTheirRoles();

@@ -18,7 +18,9 @@ QString PlainText(const QByteArray& markup) {
     for (MarkupToken token = NextMarkupToken(markup, position, pendingSpace); token.kind != kMarkupEnd;
          token = NextMarkupToken(markup, position, pendingSpace)) {
         if (token.kind == kMarkupText) {
-            words += (words.isEmpty() ? "" : " ") + markup.mid(token.start, token.length);
+            // Words joined by a tag ("VornetAd<b>tips</b>") are one word, as they are drawn.
+            words += (pendingSpace && !words.isEmpty() ? " " : "") + markup.mid(token.start, token.length);
+            pendingSpace = false;
         }
     }
     return QString::fromUtf8(words);
@@ -32,11 +34,9 @@ MarkupLabel::MarkupLabel(Pickers& pickers, const QByteArray& markup, const QUrl&
     , markup(markup)
     , link(link) {
     setCursor(Qt::ArrowCursor);
-    if (!link.isEmpty()) {
-        setFocusPolicy(Qt::TabFocus);
-        GiveDrawnControlsTheirRoles();
-        setAccessibleName(PlainText(markup));
-    }
+    setFocusPolicy(link.isEmpty() ? Qt::NoFocus : Qt::TabFocus);
+    GiveDrawnControlsTheirRoles();
+    setAccessibleName(PlainText(markup));
 }
 
 void MarkupLabel::paintEvent(QPaintEvent*) {
@@ -58,7 +58,7 @@ void MarkupLabel::mousePressEvent(QMouseEvent* event) {
 }
 
 void MarkupLabel::keyPressEvent(QKeyEvent* event) {
-    if (PressesControl(*event)) {
+    if (PressesControl(*event) && !link.isEmpty()) {
         pickers.OpenExternally(link);
         return;
     }

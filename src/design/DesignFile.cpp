@@ -447,6 +447,14 @@ DesignRead ReadDesign(const QString& path) {
     return read;
 }
 
+bool HoldsADesign(QByteArrayView bytes) {
+    if (bytes.trimmed().isEmpty()) {
+        return true;
+    }
+    const QJsonDocument json = QJsonDocument::fromJson(bytes.toByteArray());
+    return json.isObject() && json.object().value(u"format").toString() == kFormat;
+}
+
 QByteArray DesignJson(const Design& design) {
     QJsonObject top;
     top.insert(QStringLiteral("format"), kFormat);

@@ -29,6 +29,10 @@ DesignRead ParseDesign(QByteArrayView json, const QString& folder = {});
 // its relative paths are taken from its own folder.
 DesignRead ReadDesign(const QString& path);
 
+// Whether `bytes` are a design file's, well formed or not in its fields (a JSON object whose
+// "format" is this program's), or blank: what may be written over with a design and nothing lost.
+bool HoldsADesign(QByteArrayView bytes);
+
 // The file's text for `design`: every setting, except a size and crop offset it does not set.
 QByteArray DesignJson(const Design& design);
 

@@ -300,8 +300,7 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
             size_t end = t.end;
             // Where taking the custom code too would join what is left into markup, the block may
             // still go alone: the bytes that looked like custom code may start a tag of the page's
-            // own. Were the block kept, a new block put in right after it would let the next run
-            // take it.
+            // own. A block kept instead would keep the page from any run (SharedFiles::WritePage).
             const auto fits = [&](size_t size, bool putBack) {
                 return EndsBeforeMarkup(text, end, end + size) && !JoinsIntoMarkup(text, from, end + size) &&
                        !CutsMarker(text, end, end + size) &&
@@ -443,9 +442,10 @@ bool HoldsInAnyCase(const QByteArray& page, string_view tag) {
     return false;
 }
 
-// Whether a browser shows `page` as frames: a frameset before anything that starts a body (text,
-// or any tag that does not belong in the head), where no block can show, since a browser drops
-// what comes after the frameset. A frameset after that is passed over, as browsers pass it over.
+// Whether a browser shows `page` as frames: it takes a frameset for the page's body until the body
+// has begun for good, with text, a <body> tag, or one of the tags that end the chance (an image, a
+// table, a form field...); other tags, such as a <div>, leave it. Where it takes one, no block can
+// show, since a browser drops what comes after the frameset.
 bool IsFramesetPage(const QByteArray& page) {
     if (!HoldsInAnyCase(page, "<frameset")) {
         return false;
@@ -454,8 +454,13 @@ bool IsFramesetPage(const QByteArray& page) {
     const string_view text = View(page);
     HtmlScanner scanner(text);
     size_t after = 0;  // where the last token ended
-    // The head's elements whose content is their own (what a template holds is never shown).
-    constexpr std::array<string_view, 5> kHeldContent = {"title", "style", "script", "noscript", "template"};
+    // Elements whose content is not the page's text (what a template holds is never shown).
+    constexpr std::array<string_view, 7> kHeldContent = {"title",    "style",    "script", "noscript",
+                                                         "template", "noframes", "noembed"};
+    constexpr std::array<string_view, 24> kBodyBegun = {"body",   "pre",    "listing",  "li",     "dd",     "dt",
+                                                        "button", "applet", "marquee",  "object", "table",  "area",
+                                                        "br",     "embed",  "img",      "image",  "keygen", "wbr",
+                                                        "input",  "hr",     "textarea", "xmp",    "iframe", "select"};
     std::optional<string_view> inside;
     size_t templates = 0;
     for (HtmlToken t; scanner.Next(t); after = t.end) {
@@ -470,21 +475,21 @@ bool IsFramesetPage(const QByteArray& page) {
             continue;
         }
         const string_view before = text.substr(after, t.begin - after);
-        if (!std::all_of(before.begin(), before.end(), IsHtmlBlank) || t.htmlPoint != t.begin) {
+        if (!std::all_of(before.begin(), before.end(), IsHtmlBlank) || t.Is(Kind::EndTag, "br")) {
             return false;
         }
-        if (t.kind != Kind::StartTag) {
-            continue;  // a comment, the doctype, or the end of the head
+        if (t.kind != Kind::StartTag || t.htmlPoint != t.begin) {
+            continue;  // a comment, the doctype, an end tag, or a tag inside an svg or math element
         }
         if (t.Is(Kind::StartTag, "frameset")) {
             return true;
         }
+        if (std::any_of(kBodyBegun.begin(), kBodyBegun.end(),
+                        [&t](string_view name) { return t.Is(Kind::StartTag, name); })) {
+            return false;
+        }
         for (const string_view held : kHeldContent) {
             inside = t.Is(Kind::StartTag, held) && !t.selfClosing ? std::optional(held) : inside;
-        }
-        if (!inside && !t.Is(Kind::StartTag, "html") && !t.Is(Kind::StartTag, "head") &&
-            !t.Is(Kind::StartTag, "meta") && !t.Is(Kind::StartTag, "link") && !t.Is(Kind::StartTag, "base")) {
-            return false;
         }
     }
     return false;

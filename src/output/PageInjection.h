@@ -70,7 +70,6 @@ struct Injection {
 // the end marker in `codeBlock`) and `codeBlock` inserted at the insertion point of what is left.
 // Injecting the same block again gives the same page.
 Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes = {});
-// Inject's page.
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock,
                       const QByteArrayList& earlierCustomCodes = {});
 

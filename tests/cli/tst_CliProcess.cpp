@@ -53,7 +53,7 @@ private slots:
         const QString out = QString::fromUtf8(row.value(2)).replace(u';', u'\n');
         const QString err = QString::fromUtf8(row.value(3));
         QVERIFY(WriteAll(dir.filePath(u"page.html"_qs), "<html><body><p>mine</p></body></html>\n") &&
-                WriteAll(dir.filePath(u"notes.txt"_qs), "GIF89a came before PNG\n") &&
+                WriteAll(dir.filePath(u"notes.txt"_qs), "GIF89a came before PNG; \"vornetad-design\" files\n") &&
                 WriteAll(dir.filePath(u"package.json"_qs), R"({"name": "shop"})"));
         QCOMPARE(::mkfifo(QByteArray(folder + "/fifo.html").constData(), 0600), 0);
         QVERIFY(QDir(dir.path()).mkpath(u"brand@2x.gif"_qs) && WriteAll(dir.filePath(u"oldb.GIF"_qs), "GIF89a"));
