@@ -201,8 +201,9 @@ size_t LineBreakAt(string_view text, size_t at) {
 // How many bytes of `text` from `at` hold `code`, or npos where they do not. A line break of the
 // code (LF, CRLF or CR) stands for any one line break of the page: a checkout that converts line
 // ends, an upload in text mode or an editor may have changed the page's since a run, the code's
-// with them, and that copy must still go. A CRLF of the page is one line break, never cut in two:
-// its LF left behind would be a line break the page never had. Every other byte is matched as it is.
+// with them, and that copy must still go. A CRLF of the page is one line break, not cut in two,
+// but where a lone CR ends the code: the LF after it may be the page's own (a line typed after the
+// code), and a line break too many is the lesser harm. Every other byte is matched as it is.
 size_t MatchedLength(string_view text, size_t at, string_view code) {
     size_t page = at;
     for (size_t i = 0;;) {
@@ -215,11 +216,13 @@ size_t MatchedLength(string_view text, size_t at, string_view code) {
         if (i == code.size()) {
             return page - at;
         }
-        const size_t pageBreak = LineBreakAt(text, page);
+        const size_t codeBreak = LineBreakAt(code, i);
+        const bool endsOnCr = i + codeBreak == code.size() && codeBreak == 1 && code[i] == '\r';
+        const size_t pageBreak = endsOnCr && text.substr(page, 1) == "\r" ? 1 : LineBreakAt(text, page);
         if (pageBreak == 0) {
             return npos;
         }
-        i += LineBreakAt(code, i);
+        i += codeBreak;
         page += pageBreak;
     }
 }
@@ -474,12 +477,19 @@ bool IsFramesetPage(const QByteArray& page) {
             }
             continue;
         }
-        const string_view before = text.substr(after, t.begin - after);
+        // A byte-order mark starts many a page saved on Windows, and is no text of it.
+        const size_t from = after == 0 && text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : after;
+        const string_view before = text.substr(from, t.begin - std::min(from, t.begin));
         if (!std::all_of(before.begin(), before.end(), IsHtmlBlank) || t.Is(Kind::EndTag, "br")) {
             return false;
         }
-        if (t.kind != Kind::StartTag || t.htmlPoint != t.begin) {
-            continue;  // a comment, the doctype, an end tag, or a tag inside an svg or math element
+        // An svg or math element takes it for a page like any other: what it holds may begin the
+        // body, and telling that needs the tree itself.
+        if (t.Is(Kind::StartTag, "svg") || t.Is(Kind::StartTag, "math")) {
+            return false;
+        }
+        if (t.kind != Kind::StartTag) {
+            continue;  // a comment, the doctype, or an end tag
         }
         if (t.Is(Kind::StartTag, "frameset")) {
             return true;
@@ -488,11 +498,28 @@ bool IsFramesetPage(const QByteArray& page) {
                         [&t](string_view name) { return t.Is(Kind::StartTag, name); })) {
             return false;
         }
+        // A slash closes none of them: what follows is inside.
         for (const string_view held : kHeldContent) {
-            inside = t.Is(Kind::StartTag, held) && !t.selfClosing ? std::optional(held) : inside;
+            inside = t.Is(Kind::StartTag, held) ? std::optional(held) : inside;
         }
     }
     return false;
+}
+
+}  // namespace
+
+namespace {
+
+// Whether a base address leaves relative addresses where the page's own are: a relative one in its
+// folder ("", ".", "./", "index.html", "#top", "?lang=en"). One with a scheme, a host or a folder
+// of its own may lead elsewhere; which folder it is on the server cannot be told from here.
+bool InPagesFolder(QByteArrayView address) {
+    QByteArrayView path = address.first(std::min({address.indexOf('?') < 0 ? address.size() : address.indexOf('?'),
+                                                  address.indexOf('#') < 0 ? address.size() : address.indexOf('#')}));
+    while (path.startsWith("./")) {
+        path = path.sliced(2);
+    }
+    return !path.contains('/') && !path.contains('\\') && !path.contains(':') && path != "..";
 }
 
 }  // namespace
@@ -503,8 +530,14 @@ std::optional<QByteArray> BaseAddress(const QByteArray& page) {
     }
     const string_view text = View(page);
     HtmlScanner scanner(text);
+    size_t templates = 0;  // a template's content is never applied
     for (HtmlToken t; scanner.Next(t);) {
-        if (t.htmlPoint != t.begin || !t.Is(HtmlToken::Kind::StartTag, "base")) {
+        if (t.htmlPoint == t.begin && t.Is(HtmlToken::Kind::StartTag, "template")) {
+            ++templates;
+        } else if (t.htmlPoint == t.begin && t.Is(HtmlToken::Kind::EndTag, "template") && templates > 0) {
+            --templates;
+        }
+        if (templates > 0 || t.htmlPoint != t.begin || !t.Is(HtmlToken::Kind::StartTag, "base")) {
             continue;
         }
         // The attributes as a browser splits them: a name, then after '=' a value in either quote
@@ -548,7 +581,7 @@ std::optional<QByteArray> BaseAddress(const QByteArray& page) {
             }
             if (name.size() == 4 && QByteArrayView(name.data(), 4).compare("href", Qt::CaseInsensitive) == 0) {
                 const QByteArray address = QByteArray(value.data(), qsizetype(value.size())).trimmed();
-                return address.isEmpty() || address == "." || address == "./" ? std::nullopt : std::optional(address);
+                return InPagesFolder(address) ? std::nullopt : std::optional(address);
             }
             rest = rest.substr(std::max(valueAt, nameEnd));
         }
@@ -577,11 +610,13 @@ PageRead ReadPage(const QString& path) {
     const auto xhtml = [](const QString& name) {
         return name.endsWith(u".xhtml", Qt::CaseInsensitive) || name.endsWith(u".xht", Qt::CaseInsensitive);
     };
-    if (xhtml(path) || (QFileInfo(path).isSymLink() && xhtml(WriteTarget(path)))) {
+    const QString landing = QFileInfo(path).isSymLink() ? WriteTarget(path) : path;
+    if (xhtml(path) || xhtml(landing)) {
+        const QString what = xhtml(path) ? QStringLiteral("is") : QStringLiteral("leads to \"%1\",").arg(landing);
         return PageRead::Failure(
-            path, page.value ? QStringLiteral("is an XHTML page by its name, which browsers read as XML, and the "
-                                              "advert's HTML would stop it showing%1; left as it is")
-                                   .arg(removable)
+            path, page.value ? QStringLiteral("%1 an XHTML page by its name, which browsers read as XML, and the "
+                                              "advert's HTML would stop it showing%2; left as it is")
+                                   .arg(what, removable)
                              : QStringLiteral("would be an XHTML page by its name, which browsers read as XML, and "
                                               "the advert's HTML would stop it showing; not made"));
     }

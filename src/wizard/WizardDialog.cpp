@@ -91,6 +91,12 @@ QString FailureList(const QString& heading, const RunReport& report) {
     return text;
 }
 
+// `text` and then the run's notes, each on its line: a page written that may not show the advert
+// is named whether or not other files failed.
+QString WithNotes(const QString& text, const QStringList& notes) {
+    return notes.isEmpty() ? text : text + QStringLiteral("\n\n") + notes.join(u'\n');
+}
+
 const QString kDesignFilter = QStringLiteral("VornetAd designs (*.vornetad)");
 const QString kDesignSuffix = QStringLiteral("vornetad");
 
@@ -481,7 +487,8 @@ void WizardDialog::OnGenerate() {
         const QString stopped = QStringLiteral("Stopped before every page was done: each page is either done or "
                                                "as it was. Generate again to do them all.");
         const QString failed = stopped + QStringLiteral("\n\nSome files could not be written:");
-        pickers.ShowMessage(this, windowTitle(), report.Ok() ? stopped : FailureList(failed, report),
+        pickers.ShowMessage(this, windowTitle(),
+                            WithNotes(report.Ok() ? stopped : FailureList(failed, report), report.notes),
                             Pickers::MessageIcon::Warning);
     } else if (report.Ok()) {
         // Files looked at and left as they were on purpose (a page without an advert, the images
@@ -492,16 +499,16 @@ void WizardDialog::OnGenerate() {
         if (const QString note = editorPage->CompanionNote(); !banner2x.isNull() && !note.isEmpty()) {
             notes.prepend(note);
         }
-        const QString done =
-            notes.isEmpty() ? QStringLiteral("Done!") : QStringLiteral("Done!\n\n") + notes.join(u'\n');
-        pickers.ShowMessage(this, windowTitle(), done, Pickers::MessageIcon::Information);
+        pickers.ShowMessage(this, windowTitle(), WithNotes(QStringLiteral("Done!"), notes),
+                            Pickers::MessageIcon::Information);
         if (KeepDesign(design)) {
             designAsKept = DesignJson(design);
         }
     } else {
-        pickers.ShowMessage(this, windowTitle(),
-                            FailureList(QStringLiteral("Some files could not be written:"), report),
-                            Pickers::MessageIcon::Warning);
+        pickers.ShowMessage(
+            this, windowTitle(),
+            WithNotes(FailureList(QStringLiteral("Some files could not be written:"), report), report.notes),
+            Pickers::MessageIcon::Warning);
     }
     step = 1;
     ShowStep();

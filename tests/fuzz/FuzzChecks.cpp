@@ -90,7 +90,8 @@ LfText WithLfBreaks(const QByteArray& original) {
 
 // Whether `rest` is `page` with only stretches taken out that a run may take: each is one or more
 // groups (a begin marker up to the end marker that closes it), each optionally followed by one of
-// the custom codes, its line breaks written there as any line breaks, one for one.
+// the custom codes, its line breaks written there as any line breaks, one for one (but a lone CR
+// that ends a code may leave the LF after it).
 bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, const QByteArrayList& customCodes) {
     const LfText lfPage = WithLfBreaks(page);
     QByteArrayList lfCodes;
@@ -130,9 +131,15 @@ bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, co
             const qsizetype after = group->second;
             todo.push_back({after, j});
             const qsizetype lfAfter = lfPage.at[size_t(after)];
-            for (const QByteArray& code : lfCodes) {
+            for (qsizetype k = 0; k < lfCodes.size(); ++k) {
+                const QByteArray& code = lfCodes[k];
                 if (!code.isEmpty() && QByteArrayView(lfPage.text).sliced(lfAfter).startsWith(code)) {
-                    todo.push_back({lfPage.end[size_t(lfAfter + code.size() - 1)], j});
+                    const qsizetype end = lfPage.end[size_t(lfAfter + code.size() - 1)];
+                    todo.push_back({end, j});
+                    // A code ending in a lone CR leaves the LF of the page's CRLF after it.
+                    if (customCodes[k].endsWith('\r') && page.first(end).endsWith("\r\n")) {
+                        todo.push_back({end - 1, j});
+                    }
                 }
             }
         }
