@@ -483,8 +483,8 @@ bool IsFramesetPage(const QByteArray& page) {
         if (!std::all_of(before.begin(), before.end(), IsHtmlBlank) || t.Is(Kind::EndTag, "br")) {
             return false;
         }
-        // An svg or math element takes it for a page like any other: what it holds may begin the
-        // body, and telling that needs the tree itself.
+        // After an svg or math element the page is taken to have a body: what such an element holds
+        // may begin one, and telling whether needs the whole tree.
         if (t.Is(Kind::StartTag, "svg") || t.Is(Kind::StartTag, "math")) {
             return false;
         }
@@ -505,10 +505,6 @@ bool IsFramesetPage(const QByteArray& page) {
     }
     return false;
 }
-
-}  // namespace
-
-namespace {
 
 // Whether a base address leaves relative addresses where the page's own are: a relative one in its
 // folder ("", ".", "./", "index.html", "#top", "?lang=en"). One with a scheme, a host or a folder
