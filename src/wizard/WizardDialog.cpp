@@ -1,5 +1,6 @@
 #include "wizard/WizardDialog.h"
 
+#include "banner/Banner.h"
 #include "banner/TemplateImage.h"
 #include "controls/BannerView.h"
 #include "controls/DialogUnits.h"
@@ -450,6 +451,27 @@ bool WizardDialog::CustomCodeUsable(const AdSettings& settings) {
     return false;
 }
 
+bool WizardDialog::BoxesAccepted() {
+    const Banner& banner = editorPage->View().Model();
+    QString boxes;
+    for (int i = 0; i < banner.EnabledLineCount() && boxes.isEmpty(); ++i) {
+        if (banner.Lines()[size_t(i)].text.trimmed().isEmpty()) {
+            continue;
+        }
+        if (!Banner::FontsInstalled()) {
+            boxes = QStringLiteral("No fonts are installed here, so every letter of the banner would be drawn as a "
+                                   "box.");
+        } else if (const std::optional<QString> letter = banner.Undrawable(i)) {
+            boxes = QStringLiteral("Line %1 holds \"%2\" (U+%3), which no installed font has: it would be drawn as "
+                                   "a box in the banner.")
+                        .arg(i + 1)
+                        .arg(*letter, QString::number(letter->toUcs4().value(0), 16).toUpper().rightJustified(4, u'0'));
+        }
+    }
+    return boxes.isEmpty() || pickers.Confirm(this, windowTitle(), boxes + QStringLiteral("\n\nGenerate all the same?"),
+                                              QStringLiteral("Generate"));
+}
+
 void WizardDialog::OnGenerate() {
     if (running || !outputPage->ValidateOutput()) {
         return;
@@ -461,6 +483,10 @@ void WizardDialog::OnGenerate() {
         return;
     }
     OutputTarget target = design.Target();
+    // The editor shows the boxes; the run would hand them out as the banner.
+    if (!target.removeAdvert && !BoxesAccepted()) {
+        return;
+    }
     // A page added twice (by itself, then with its folder) is written once.
     target.pages = EachPageOnce(target.pages);
     const QStringList pages =

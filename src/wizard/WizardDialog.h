@@ -68,6 +68,8 @@ public:
     void OnSaveDesign();
     // False, after telling the user, when the custom code cannot go into a page (a zero byte).
     bool CustomCodeUsable(const AdSettings& settings);
+    // Whether the banner may go out: its text draws no boxes, or the user says it may all the same.
+    bool BoxesAccepted();
 
     // Where the preview files go; empty (the default) is the program's private temporary folder.
     void SetPreviewFolder(const QString& folder) { previewFolder = folder; }

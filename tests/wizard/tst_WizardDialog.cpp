@@ -259,6 +259,10 @@ private slots:
         if (run == u"static") {
             Field<QCheckBox>(wizard->Options(), u"staticMarkup"_qs)->setChecked(true);
         }
+        if (run.startsWith(u"boxes")) {
+            Field<QLineEdit>(wizard->Editor(), u"lineText1"_qs)->setText(u"Sale \u0378"_qs);
+            fakes->confirms.push_back(run == u"boxes, yes");
+        }
         if (run == u"zero") {
             Field<QCheckBox>(wizard->Options(), u"customCodeBox"_qs)->setChecked(true);
             Field<QPlainTextEdit>(wizard->Options(), u"customCode"_qs)->setPlainText(QStringLiteral("a\u0000b"));
@@ -285,9 +289,13 @@ private slots:
             Act(QStringLiteral("generate"));
             // What a policy needs for the block is shown once a block went into a page.
             // A static block needs nothing from a policy: nothing is shown for it.
-            QCOMPARE(Field(wizard->Output(), u"cspSources"_qs)->isHidden(), run != u"generate" || folder != u"ok");
+            const bool blockWritten = (run == u"generate" || run == u"boxes, yes") && folder == u"ok";
+            QCOMPARE(Field(wizard->Output(), u"cspSources"_qs)->isHidden(), !blockWritten);
         }
         CheckStepShown(row[3].toInt());
+        // Text that would be drawn as boxes is asked about first, naming the letter.
+        QCOMPARE(fakes->questions.size(), int(run.startsWith(u"boxes")));
+        QVERIFY(fakes->questions.isEmpty() || fakes->questions.constFirst().contains(u"(U+0378)"));
         QCOMPARE(fakes->messages.size(), told.isEmpty() ? 0 : 1);
         const FakePickers::Message message = fakes->messages.value(0);
         QVERIFY2(message.text.contains(told.replace(u"<out>"_qs, path)), qPrintable(message.text));
