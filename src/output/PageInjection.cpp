@@ -447,8 +447,8 @@ bool HoldsInAnyCase(const QByteArray& page, string_view tag) {
 
 // Whether a browser shows `page` as frames: it takes a frameset for the page's body until the body
 // has begun for good, with text, a <body> tag, or one of the tags that end the chance (an image, a
-// table, a form field...); other tags, such as a <div>, leave it. Where it takes one, no block can
-// show, since a browser drops what comes after the frameset.
+// table, a form field, a template once the body has begun...); other tags, such as a <div>, leave
+// it. Where it takes one, no block can show, since a browser drops what comes after the frameset.
 bool IsFramesetPage(const QByteArray& page) {
     if (!HoldsInAnyCase(page, "<frameset")) {
         return false;
@@ -464,6 +464,11 @@ bool IsFramesetPage(const QByteArray& page) {
                                                         "button", "applet", "marquee",  "object", "table",  "area",
                                                         "br",     "embed",  "img",      "image",  "keygen", "wbr",
                                                         "input",  "hr",     "textarea", "xmp",    "iframe", "select"};
+    // The head's own tags: any other starts the body, where a template ends the chance too.
+    constexpr std::array<string_view, 13> kHeadTags = {"html",  "head",     "base",     "basefont", "bgsound",
+                                                       "link",  "meta",     "noframes", "script",   "style",
+                                                       "title", "noscript", "template"};
+    bool inBody = false;
     std::optional<string_view> inside;
     size_t templates = 0;
     for (HtmlToken t; scanner.Next(t); after = t.end) {
@@ -494,6 +499,11 @@ bool IsFramesetPage(const QByteArray& page) {
         if (t.Is(Kind::StartTag, "frameset")) {
             return true;
         }
+        if (inBody && t.Is(Kind::StartTag, "template")) {
+            return false;
+        }
+        inBody = inBody || std::none_of(kHeadTags.begin(), kHeadTags.end(),
+                                        [&t](string_view name) { return t.Is(Kind::StartTag, name); });
         if (std::any_of(kBodyBegun.begin(), kBodyBegun.end(),
                         [&t](string_view name) { return t.Is(Kind::StartTag, name); })) {
             return false;
@@ -510,6 +520,12 @@ bool IsFramesetPage(const QByteArray& page) {
 // folder ("", ".", "./", "index.html", "#top", "?lang=en"). One with a scheme, a host or a folder
 // of its own may lead elsewhere; which folder it is on the server cannot be told from here.
 bool InPagesFolder(QByteArrayView address) {
+    // A browser decodes references and escapes ("&#47;", "%2e") and drops tabs and line breaks
+    // before it reads the address: one that holds any is taken to lead elsewhere.
+    if (address.contains('%') || address.contains('&') || address.contains('\t') || address.contains('\n') ||
+        address.contains('\r')) {
+        return false;
+    }
     QByteArrayView path = address.first(std::min({address.indexOf('?') < 0 ? address.size() : address.indexOf('?'),
                                                   address.indexOf('#') < 0 ? address.size() : address.indexOf('#')}));
     while (path.startsWith("./")) {

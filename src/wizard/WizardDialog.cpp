@@ -93,9 +93,13 @@ QString FailureList(const QString& heading, const RunReport& report) {
 }
 
 // `text` and then the run's notes, each on its line: a page written that may not show the advert
-// is named whether or not other files failed.
-QString WithNotes(const QString& text, const QStringList& notes) {
-    return notes.isEmpty() ? text : text + QStringLiteral("\n\n") + notes.join(u'\n');
+// is named whether or not other files failed; after failures, under a heading of their own, so
+// that none reads as one more failure.
+QString WithNotes(const QString& text, const QStringList& notes, bool afterFailures) {
+    return notes.isEmpty()
+               ? text
+               : text + (afterFailures ? QStringLiteral("\n\nOf note, not failures:\n") : QStringLiteral("\n\n")) +
+                     notes.join(u'\n');
 }
 
 const QString kDesignFilter = QStringLiteral("VornetAd designs (*.vornetad)");
@@ -514,7 +518,7 @@ void WizardDialog::OnGenerate() {
                                                "as it was. Generate again to do them all.");
         const QString failed = stopped + QStringLiteral("\n\nSome files could not be written:");
         pickers.ShowMessage(this, windowTitle(),
-                            WithNotes(report.Ok() ? stopped : FailureList(failed, report), report.notes),
+                            WithNotes(report.Ok() ? stopped : FailureList(failed, report), report.notes, !report.Ok()),
                             Pickers::MessageIcon::Warning);
     } else if (report.Ok()) {
         // Files looked at and left as they were on purpose (a page without an advert, the images
@@ -525,7 +529,7 @@ void WizardDialog::OnGenerate() {
         if (const QString note = editorPage->CompanionNote(); !banner2x.isNull() && !note.isEmpty()) {
             notes.prepend(note);
         }
-        pickers.ShowMessage(this, windowTitle(), WithNotes(QStringLiteral("Done!"), notes),
+        pickers.ShowMessage(this, windowTitle(), WithNotes(QStringLiteral("Done!"), notes, false),
                             Pickers::MessageIcon::Information);
         if (KeepDesign(design)) {
             designAsKept = DesignJson(design);
@@ -533,7 +537,7 @@ void WizardDialog::OnGenerate() {
     } else {
         pickers.ShowMessage(
             this, windowTitle(),
-            WithNotes(FailureList(QStringLiteral("Some files could not be written:"), report), report.notes),
+            WithNotes(FailureList(QStringLiteral("Some files could not be written:"), report), report.notes, true),
             Pickers::MessageIcon::Warning);
     }
     step = 1;
