@@ -208,11 +208,10 @@ namespace {
 // --file or another name was meant. A new file may have any name.
 enum class Writes { Picture, Design };
 
-// A picture by its first bytes, as a browser tells one: GIF (whose header and first blocks hold a
-// zero byte, which a note starting "GIF89a" does not), PNG, JPEG or WebP.
+// A picture by its first bytes, as a browser tells one: GIF (by the rule that tells one from a note
+// starting "GIF89a"), PNG, JPEG or WebP.
 bool IsPicture(QByteArrayView start) {
-    return ((start.startsWith("GIF87a") || start.startsWith("GIF89a")) && start.contains('\0')) ||
-           start.startsWith("\x89PNG\r\n\x1a\n") || start.startsWith("\xff\xd8\xff") ||
+    return IsGif(start) || start.startsWith("\x89PNG\r\n\x1a\n") || start.startsWith("\xff\xd8\xff") ||
            (start.startsWith("RIFF") && start.sliced(std::min<qsizetype>(8, start.size())).startsWith("WEBP"));
 }
 

@@ -16,13 +16,11 @@
 #include <string_view>
 #include <vector>
 
-namespace {
-
-// A GIF holds a zero byte (every run of its image data ends with one); a text that starts with the
-// same letters holds none, and is a page or a note of the user's.
-bool IsGif(const QByteArray& bytes) {
+bool IsGif(QByteArrayView bytes) {
     return (bytes.startsWith("GIF87a") || bytes.startsWith("GIF89a")) && bytes.contains('\0');
 }
+
+namespace {
 
 using std::size_t;
 using std::string_view;

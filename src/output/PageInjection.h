@@ -6,6 +6,7 @@
 #include "output/CodeTexts.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QImage>
 #include <QList>
 #include <QString>
@@ -119,6 +120,11 @@ struct ImageFile {
     const BannerGif* gif = nullptr;
     QString path;
 };
+
+// Whether `bytes` (a file's start) are a GIF's: a GIF holds a zero byte (every run of its image
+// data ends with one); a text that starts with the same letters holds none, and is a page or a
+// note of the user's.
+bool IsGif(QByteArrayView bytes);
 
 // The address that `page`'s first <base href> gives, against which a browser looks for the advert's
 // image and style sheet instead of beside the page; none where there is no such element (outside a
