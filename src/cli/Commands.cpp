@@ -227,15 +227,12 @@ bool RefusedOverAFile(const QString& path, Writes writes) {
         why = u"is a web page, which %1 is not written over"_s.arg(what);
     } else {
         // A design's format may come after a long custom code: the whole of one is read.
-        constexpr qint64 kAnySize = qint64(1) << 62;
-        const qint64 size = writes == Writes::Picture ? 4096 : kMaxDesignFileBytes + 1;
-        RegularFile file(path, kAnySize);
-        QByteArray held(size, '\0');
-        held.resize(file.Status().Ok() ? std::max<qint64>(file.Read(held.data(), size), 0) : 0);
-        if (!file.Missing() && !file.Status().Ok()) {
-            why = u"cannot be read to tell what it holds (%1), so %2 is not written over it"_s.arg(file.Status().error,
+        const FileBytes held = ReadFileStart(path, writes == Writes::Picture ? 4096 : kMaxDesignFileBytes + 1);
+        if (!held.missing && !held.status.Ok()) {
+            why = u"cannot be read to tell what it holds (%1), so %2 is not written over it"_s.arg(held.status.error,
                                                                                                    what);
-        } else if (!held.isEmpty() && !(writes == Writes::Picture ? IsPicture(held) : HoldsADesign(held))) {
+        } else if (!held.bytes.isEmpty() &&
+                   !(writes == Writes::Picture ? IsPicture(held.bytes) : HoldsADesign(held.bytes))) {
             why = writes == Writes::Picture
                       ? u"is not a GIF, PNG, JPEG or WebP picture, the only files a banner is written over"_s
                       : u"is not a design, the only files a design is written over"_s;

@@ -129,6 +129,19 @@ FileBytes ReadRegularFile(const QString& path, qint64 cap) {
     return result;
 }
 
+FileBytes ReadFileStart(const QString& path, qint64 count) {
+    // A cap far above any file's size: only the start is read, however large the file.
+    RegularFile file(path, qint64(1) << 62);
+    FileBytes result{file.Status(), {}, file.Missing()};
+    if (file.Status().Ok()) {
+        result.bytes.resize(count);
+        result.bytes.truncate(file.Read(result.bytes.data(), count));
+        result.status = file.Status();
+        result.bytes.truncate(result.status.Ok() ? result.bytes.size() : 0);
+    }
+    return result;
+}
+
 QString ByteCount(qint64 bytes) {
     if (bytes >= 1024 * 1024 && bytes % (1024 * 1024) == 0) {
         return QStringLiteral("%1 MiB").arg(bytes / (1024 * 1024));

@@ -45,6 +45,9 @@ struct [[nodiscard]] FileBytes {
     bool missing = false;
 };
 FileBytes ReadRegularFile(const QString& path, qint64 cap);
+// The first `count` bytes of a regular file of any size (all of a smaller one), to tell what kind
+// of file it is.
+FileBytes ReadFileStart(const QString& path, qint64 count);
 
 // Why nothing can be read at `path`, where nothing stands: "does not exist", or for a link that
 // leads nowhere, that it is one and to what, since the link itself is there to be seen.

@@ -656,16 +656,12 @@ LinkCheck CheckImageLink(const QString& path) {
     LinkCheck check{{}, StampOf(path)};
     // Its start tells: a GIF's header and first blocks hold zero bytes (its aspect byte is one in
     // nearly every GIF, and every run of image data ends with one). A large file is not read whole.
-    constexpr qint64 kAnySize = qint64(1) << 62;
-    constexpr qint64 kStart = qint64(64) << 10;
-    RegularFile file(path, kAnySize);
-    QByteArray start(kStart, '\0');
-    start.resize(file.Status().Ok() ? std::max<qint64>(file.Read(start.data(), kStart), 0) : 0);
-    if (!file.Missing() && !file.Status().Ok()) {
+    const FileBytes start = ReadFileStart(path, qint64(64) << 10);
+    if (!start.missing && !start.status.Ok()) {
         check.refusal =
             QStringLiteral("is a link to %1, which cannot be read to tell whether it is a GIF (%2); left as it is")
-                .arg(target, file.Status().error);
-    } else if (!start.isEmpty() && !IsGif(start)) {
+                .arg(target, start.status.error);
+    } else if (!start.bytes.isEmpty() && !IsGif(start.bytes)) {
         check.refusal = QStringLiteral("is a link to %1, which is not a GIF image; left as it is").arg(target);
     }
     return check;
