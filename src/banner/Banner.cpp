@@ -403,6 +403,28 @@ bool Banner::FontsInstalled() {
     return installed;
 }
 
+QString Banner::Box::CodePoint() const {
+    return letter.isEmpty()
+               ? QString()
+               : u"U+"_qs + QString::number(letter.toUcs4().value(0), 16).toUpper().rightJustified(4, u'0');
+}
+
+std::optional<Banner::Box> Banner::FirstBox() const {
+    // The composition draws as many of the first lines as are enabled.
+    for (int i = 0; i < EnabledLineCount(); ++i) {
+        if (lines[size_t(i)].text.trimmed().isEmpty()) {
+            continue;
+        }
+        if (!FontsInstalled()) {
+            return Box{i, {}};
+        }
+        if (std::optional<QString> letter = Undrawable(i)) {
+            return Box{i, std::move(*letter)};
+        }
+    }
+    return std::nullopt;
+}
+
 std::optional<QString> Banner::Undrawable(int index) const {
     if (!ValidIndex(index)) {
         return std::nullopt;

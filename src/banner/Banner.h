@@ -65,11 +65,16 @@ public:
     int LineStep(int index) const;
     // Draws line `index` centred in the box (0, y, diagonal, line spacing) of the painter's text space.
     void DrawLine(QPainter& painter, int index, int y) const;
-    // The first character of line `index` that no installed font can draw, which shows as a box;
-    // none when every character can be drawn (or draws nothing, as a space or a joiner).
-    std::optional<QString> Undrawable(int index) const;
-    // Whether the system has any font at all: without one, every letter is drawn as a box.
-    static bool FontsInstalled();
+    // Where the text drawn shows a box instead of a letter: the first line (0 to 2) whose text has a
+    // character no installed font can draw (spaces and joiners draw nothing and need none), and that
+    // character; with no font installed at all, the first line with any text, and no character.
+    struct Box {
+        int line = 0;
+        QString letter;
+        // "U+0928"; empty without a letter.
+        QString CodePoint() const;
+    };
+    std::optional<Box> FirstBox() const;
 
     // Maps text space (x along the diagonal, the band from y = 0 to y = bandWidth) onto the banner
     // for the current side, size and scale.
@@ -98,6 +103,10 @@ public:
     BannerSide Side() const { return side; }
 
 private:
+    std::optional<QString> Undrawable(int index) const;
+    // Whether the system has any font at all: without one, every letter is drawn as a box.
+    static bool FontsInstalled();
+
     // Rebuilds the banner from the template and the first EnabledLineCount() lines; does nothing
     // before a template is loaded.
     void Compose();

@@ -98,31 +98,17 @@ std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
 // Whether the banner's text would show boxes where letters should be, which a run does not hand
 // over as done: a system without fonts (a bare container, say), or letters no font has.
 bool DrawsBoxes(const Banner& banner) {
-    // The composition draws as many of the first lines as are enabled.
-    QList<int> drawn;
-    for (int i = 0; i < banner.EnabledLineCount(); ++i) {
-        if (!banner.Lines()[size_t(i)].text.trimmed().isEmpty()) {
-            drawn.append(i);
-        }
-    }
-    if (drawn.isEmpty()) {
+    const std::optional<Banner::Box> box = banner.FirstBox();
+    if (!box) {
         return false;
     }
-    if (!Banner::FontsInstalled()) {
-        PrintLine(stderr, u"no fonts are installed here, so every letter would be drawn as a box; install one "
-                          u"(such as fonts-dejavu-core) and run again; nothing was written"_s);
-        return true;
-    }
-    for (const int i : drawn) {
-        if (const std::optional<QString> box = banner.Undrawable(i)) {
-            PrintLine(stderr,
-                      u"line %1: no installed font has \"%2\" (U+%3), which would be drawn as a box; nothing "
-                      u"was written"_s.arg(i + 1)
-                          .arg(*box, QString::number(box->toUcs4().value(0), 16).toUpper().rightJustified(4, u'0')));
-            return true;
-        }
-    }
-    return false;
+    PrintLine(stderr, box->letter.isEmpty()
+                          ? u"no fonts are installed here, so every letter would be drawn as a box; install one "
+                            u"(such as fonts-dejavu-core) and run again; nothing was written"_s
+                          : u"line %1: no installed font has \"%2\" (%3), which would be drawn as a box; nothing "
+                            u"was written"_s.arg(box->line + 1)
+                                .arg(box->letter, box->CodePoint()));
+    return true;
 }
 
 // A file written is named on stdout, a failure on stderr, each as soon as the run is done with it.

@@ -456,24 +456,19 @@ bool WizardDialog::CustomCodeUsable(const AdSettings& settings) {
 }
 
 bool WizardDialog::BoxesAccepted() {
-    const Banner& banner = editorPage->View().Model();
-    QString boxes;
-    for (int i = 0; i < banner.EnabledLineCount() && boxes.isEmpty(); ++i) {
-        if (banner.Lines()[size_t(i)].text.trimmed().isEmpty()) {
-            continue;
-        }
-        if (!Banner::FontsInstalled()) {
-            boxes = QStringLiteral("No fonts are installed here, so every letter of the banner would be drawn as a "
-                                   "box.");
-        } else if (const std::optional<QString> letter = banner.Undrawable(i)) {
-            boxes = QStringLiteral("Line %1 holds \"%2\" (U+%3), which no installed font has: it would be drawn as "
-                                   "a box in the banner.")
-                        .arg(i + 1)
-                        .arg(*letter, QString::number(letter->toUcs4().value(0), 16).toUpper().rightJustified(4, u'0'));
-        }
+    const std::optional<Banner::Box> box = editorPage->View().Model().FirstBox();
+    if (!box) {
+        return true;
     }
-    return boxes.isEmpty() || pickers.Confirm(this, windowTitle(), boxes + QStringLiteral("\n\nGenerate all the same?"),
-                                              QStringLiteral("Generate"));
+    const QString boxes =
+        box->letter.isEmpty()
+            ? QStringLiteral("No fonts are installed here, so every letter of the banner would be drawn as a box.")
+            : QStringLiteral("Line %1 holds \"%2\" (%3), which no installed font has: it would be drawn as a box "
+                             "in the banner.")
+                  .arg(box->line + 1)
+                  .arg(box->letter, box->CodePoint());
+    return pickers.Confirm(this, windowTitle(), boxes + QStringLiteral("\n\nGenerate all the same?"),
+                           QStringLiteral("Generate"));
 }
 
 void WizardDialog::OnGenerate() {
