@@ -120,12 +120,17 @@ void PrintResult(const FileResult& result) {
     }
 }
 
+// Where a command's notes go: a removal's name pages it reports, beside them on stdout; a run's
+// stdout lists only files written, and its notes go to stderr.
+FILE* NotesStream(const CliRequest& request) {
+    return request.command == CliRequest::Command::Remove ? stdout : stderr;
+}
+
 // Prints the run's notes, its files having been printed as they came, and gives the exit status;
-// `problemsBefore`: failures were found before the run. A removal's notes name pages it reports; a
-// run's stdout lists only files written, and its notes go to stderr.
-int ExitStatus(const RunReport& report, bool problemsBefore, FILE* notesTo) {
+// `problemsBefore`: failures were found before the run.
+int ExitStatus(const CliRequest& request, const RunReport& report, bool problemsBefore) {
     for (const QString& note : report.notes) {
-        PrintLine(notesTo, note);
+        PrintLine(NotesStream(request), note);
     }
     return report.Ok() && !problemsBefore ? 0 : 1;
 }
@@ -157,9 +162,7 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
                                            .arg(site.passedOver == 1 ? QStringLiteral("1 file")
                                                                      : QStringLiteral("%1 files").arg(site.passedOver),
                                                 QLatin1String(kNeverPages));
-            // A removal's notes go with the pages it reports; a run's output lists only files written.
-            const bool notes = request.command == CliRequest::Command::Remove;
-            PrintLine(notes ? stdout : stderr,
+            PrintLine(NotesStream(request),
                       QStringLiteral("%1: no pages match %2%3").arg(site.status.path, match, passedOver));
         }
         for (const FileResult& problem : site.problems) {
@@ -292,8 +295,9 @@ int RunGenerate(const CliRequest& request) {
         return 1;
     }
     const AdSettings settings = request.design.Advert();
-    return ExitStatus(Generate(*texts, built->banner.Composed(), target, settings, built->At2x(settings), PrintResult),
-                      problems, stderr);
+    return ExitStatus(request,
+                      Generate(*texts, built->banner.Composed(), target, settings, built->At2x(settings), PrintResult),
+                      problems);
 }
 
 int RunRemove(const CliRequest& request) {
@@ -303,9 +307,10 @@ int RunRemove(const CliRequest& request) {
         return 2;
     }
     const Design& design = request.design;
-    return ExitStatus(RemoveAdvert(*pages, design.customCodeEnabled ? design.customCode : QByteArray(), {}, PrintResult,
+    return ExitStatus(request,
+                      RemoveAdvert(*pages, design.customCodeEnabled ? design.customCode : QByteArray(), {}, PrintResult,
                                    request.dryRun),
-                      problems, stdout);
+                      problems);
 }
 
 int RunPreview(const CliRequest& request) {
