@@ -593,8 +593,9 @@ void AddOutputOptions(OptionTable& t) {
     });
     t.Last().once = true;
     t.Describe("GLOBS", Text("which files of --site are pages: comma-separated name patterns with *, ? and [abc], "
-                             "in any letter case (default %1); for generate, %2")
-                            .arg(QLatin1String(PagePatterns::kDefault), QLatin1String(kNeverPages)));
+                             "in any letter case (default %1; for remove, %2); for generate, %3")
+                            .arg(QLatin1String(PagePatterns::kDefault), QLatin1String(PagePatterns::kRemovalDefault),
+                                 QLatin1String(kNeverPages)));
     t.Add(QStringLiteral("--dry-run"), Value::None, kGenerate | kRemove, [](Parsing& p, const QByteArray&) {
         p.r.dryRun = true;
         return QString();

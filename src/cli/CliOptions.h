@@ -35,7 +35,7 @@ struct CliRequest {
     QString templatesFolder;
     QString savePath;
     QStringList siteFolders;  // --site: the pages of these folder trees, found when the run starts
-    QString siteMatch;        // --match as given; empty: PagePatterns::kDefault
+    QString siteMatch;        // --match as given; empty: PagePatterns::kDefault (kRemovalDefault)
     bool dryRun = false;      // --dry-run: every file checked as the run would write it, none written
     // The pages to modify were given with --modify, where one that does not exist yet is made from
     // the sample page; a design's or a site's are found pages (OutputTarget::pagesFound).

@@ -143,13 +143,15 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
     if (request.siteFolders.isEmpty()) {
         return EachPageOnce(request.design.pages);
     }
-    const QString match = request.siteMatch.isEmpty() ? QLatin1String(PagePatterns::kDefault) : request.siteMatch;
+    const bool removal = request.command == CliRequest::Command::Remove;
+    const QString match = !request.siteMatch.isEmpty() ? request.siteMatch
+                          : removal                    ? QLatin1String(PagePatterns::kRemovalDefault)
+                                                       : QLatin1String(PagePatterns::kDefault);
     // Trees may overlap (a folder and one inside it), or be one tree by two names (a link to it).
     QStringList pages;
     for (const QString& folder : request.siteFolders) {
         // An earlier run may have put the advert into a file that is no page; a removal takes it out.
-        const SiteKinds kinds =
-            request.command == CliRequest::Command::Remove ? SiteKinds::AnyMatching : SiteKinds::Pages;
+        const SiteKinds kinds = removal ? SiteKinds::AnyMatching : SiteKinds::Pages;
         SitePages site = WalkSite(QDir(folder).absolutePath(), PagePatterns::Parse(match), kinds);
         if (!site.status.Ok()) {
             Refuse(QStringLiteral("--site: %1: %2").arg(site.status.path, site.status.error));

@@ -17,7 +17,10 @@ using namespace Qt::StringLiterals;
 
 PagePatterns PagePatterns::Parse(const QString& text) {
     PagePatterns result;
-    for (const QString& pattern : text.split(u',')) {
+    for (const QString& given : text.split(u',')) {
+        // "*.html, *.htm" is how a list is written; a pattern starting with a blank would match
+        // no file anyone has, and its pages would be passed over without a word.
+        const QString pattern = given.trimmed();
         if (pattern.isEmpty() || pattern.contains(u'/')) {
             result.error = QStringLiteral("\"%1\" is not a list of name patterns such as \"%2\"")
                                .arg(text, QLatin1String(kDefault));

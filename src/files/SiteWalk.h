@@ -7,13 +7,17 @@
 #include <QString>
 #include <QStringList>
 
-// Which files of a site are pages, by name: comma-separated patterns in which '*' stands for any
-// run of characters, '?' for one character and [abc] for one of those, in any letter case.
+// Which files of a site are pages, by name: comma-separated patterns (blanks around each ignored)
+// in which '*' stands for any run of characters, '?' for one character and [abc] for one of those,
+// in any letter case.
 struct [[nodiscard]] PagePatterns {
     QList<QRegularExpression> patterns;
     QString error;  // why the text could not be used; empty when it could
 
     static constexpr char kDefault[] = "*.html,*.htm";
+    // A removal's: every name the wizard takes for a page, which runs before may have given the
+    // advert; a tree's page left holding it, without a word, would keep showing it.
+    static constexpr char kRemovalDefault[] = "*.html,*.htm,*.shtml,*.xhtml";
 
     // The patterns of `text`; an error for an empty pattern, or one holding a '/' (they match names,
     // not paths).

@@ -54,7 +54,8 @@ private slots:
         const QString err = QString::fromUtf8(row.value(3));
         QVERIFY(WriteAll(dir.filePath(u"page.html"_qs), "<html><body><p>mine</p></body></html>\n") &&
                 WriteAll(dir.filePath(u"notes.txt"_qs), "GIF89a came before PNG; \"vornetad-design\" files\n") &&
-                WriteAll(dir.filePath(u"package.json"_qs), R"({"name": "shop"})"));
+                WriteAll(dir.filePath(u"package.json"_qs), R"({"name": "shop"})") &&
+                WriteAll(dir.filePath(u"old.shtml"_qs), "<p>x</p><!--VornetAdBegin-->ad<!--VornetAdEnd-->"));
         QCOMPARE(::mkfifo(QByteArray(folder + "/fifo.html").constData(), 0600), 0);
         QVERIFY(QDir(dir.path()).mkpath(u"brand@2x.gif"_qs) && WriteAll(dir.filePath(u"oldb.GIF"_qs), "GIF89a"));
         QVERIFY(QFile::link(u"."_qs, dir.filePath(u"self"_qs)) &&
