@@ -166,10 +166,10 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
                 return;
             }
             const BlockRemoval removal = RemoveOldBlocks(*read.value, customCode, earlierCustomCodes);
-            // A page holding a block whose removal would change how the rest of it reads is left whole
-            // and named, whatever other blocks it holds: the user takes them out by hand.
-            if (removal.kept) {
-                Add(report, done, {FileResult::Failure(page, KeptBlockReason())});
+            // A page holding what no run takes out is left whole and named, whatever other blocks it
+            // holds: the user takes them out by hand, and a page said to be clean still shows an advert.
+            if (removal.leftover != Leftover::None) {
+                Add(report, done, {FileResult::Failure(page, LeftoverReason(removal.leftover))});
                 return;
             }
             if (!removal.removed) {

@@ -43,7 +43,7 @@ struct PagePlan {
     std::vector<Range> removals;  // in page order, never overlapping
     size_t insertAt = 0;          // an offset of the page, never inside a removal
     size_t bodyEnd = npos;
-    bool blockKept = false;  // a whole block stays, its removal changing how the rest reads
+    Leftover leftover = Leftover::None;
 };
 
 // What the reading has found up to some point. A copy is kept at every begin marker, so that when
@@ -290,6 +290,7 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
             open.push_back({t.begin, scanner.Current(), f, plan.removals.size()});
         } else if (customCode && IsMarker(t, text, kEnd)) {
             if (open.empty()) {
+                plan.leftover = std::max(plan.leftover, Leftover::LoneMarker);
                 continue;
             }
             const OpenBegin begin = std::move(open.back());
@@ -313,7 +314,7 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
             // A block stays where taking it out would change how the rest of the page reads: one that
             // opens or closes an svg or math element, or one after a '<' that would join what follows.
             if (!begin.state.SameAs(scanner.Current()) || (!tookCode && JoinsIntoMarkup(text, from, end))) {
-                plan.blockKept = true;
+                plan.leftover = Leftover::Block;  // named before a lone marker: the harder to see
                 continue;
             }
             plan.removals.resize(begin.removals);  // the blocks nested in this one go with it
@@ -334,6 +335,9 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
         } else if (t.Is(HtmlToken::Kind::EndTag, "template") && t.htmlPoint == t.begin && f.templates > 0) {
             --f.templates;
         }
+    }
+    if (!open.empty()) {
+        plan.leftover = std::max(plan.leftover, Leftover::LoneMarker);
     }
     plan.bodyEnd = f.bodyEnd;
     if (f.bodyEnd != npos) {
@@ -384,9 +388,9 @@ BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCod
                              const QByteArrayList& earlierCustomCodes) {
     const PagePlan plan = Plan(View(page), CustomCodes{View(customCode), earlierCustomCodes});
     if (plan.removals.empty()) {
-        return {page, false, plan.blockKept};
+        return {page, false, plan.leftover};
     }
-    return {Apply(View(page), plan, std::nullopt), true, plan.blockKept};
+    return {Apply(View(page), plan, std::nullopt), true, plan.leftover};
 }
 
 Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes) {
@@ -395,7 +399,7 @@ Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByt
     const string_view customCode = end == npos ? string_view() : block.substr(end + kEnd.size());
     const string_view text = View(page);
     const PagePlan plan = Plan(text, CustomCodes{customCode, earlierCustomCodes, true});
-    return {Apply(text, plan, block), plan.blockKept};
+    return {Apply(text, plan, block), plan.leftover};
 }
 
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes) {
@@ -643,9 +647,12 @@ PageRead ReadPage(const QString& path) {
     return page;
 }
 
-QString KeptBlockReason() {
-    return QStringLiteral("an advert block stays, since taking it out would change how the rest of the page reads; "
-                          "take it out by hand; left as it is");
+QString LeftoverReason(Leftover leftover) {
+    return leftover == Leftover::Block
+               ? QStringLiteral("an advert block stays, since taking it out would change how the rest of the page "
+                                "reads; take it out by hand; left as it is")
+               : QStringLiteral("holds an advert block that has lost its begin or its end marker, so where it starts "
+                                "or ends cannot be told; take it out by hand; left as it is");
 }
 
 LinkCheck CheckImageLink(const QString& path) {
@@ -858,11 +865,11 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
     }
     // Made before anything is written for the page: a page too large for the memory left fails here,
     // with no image or style sheet written on its account.
-    const auto [injected, blockKept] =
+    const auto [injected, leftover] =
         Inject(page.value.value_or(code.newPage), code.codeBlock, code.earlierCustomCodes);
-    // A block that must stay would stay beside the new one, and no removal could take either out.
-    if (blockKept) {
-        return {FileResult::Failure(pagePath, KeptBlockReason())};
+    // What must stay would stay beside the new block: two banners, and no removal could take either out.
+    if (leftover != Leftover::None) {
+        return {FileResult::Failure(pagePath, LeftoverReason(leftover))};
     }
     if (injected.size() > kMaxPageBytes) {
         return {FileResult::Failure(pagePath, QStringLiteral("would be larger than %1 MiB with the advert, and no "

@@ -32,10 +32,21 @@ qsizetype FindBodyEnd(const QByteArray& page);
 // taken out on its own again.
 qsizetype InsertionPoint(const QByteArray& page);
 
+// What earlier runs left in a page that no run takes out, so that every run leaves the page as it
+// is and names it: the user takes it out by hand.
+enum class Leftover {
+    None,
+    LoneMarker,  // a marker without its partner, after an edit: where its block ends cannot be told
+    Block,       // a block whose removal would change how the rest of the page reads (below)
+};
+
+// Why a page holding `leftover` (not None) is left as it is.
+QString LeftoverReason(Leftover leftover);
+
 struct BlockRemoval {
     QByteArray page;
     bool removed = false;  // whether anything was taken out
-    bool kept = false;     // whether a block stays, its removal changing how the rest reads (below)
+    Leftover leftover = Leftover::None;
 };
 
 // The page with what earlier runs wrote taken out, and nothing else:
@@ -56,15 +67,16 @@ struct BlockRemoval {
 // a run with other settings, but it may as well be the page's own footer or, where a block was
 // put at the top of the body by hand, the whole page; only bytes known to be custom code are.
 // A marker is a comment written exactly as "<!--VornetAdBegin-->" or "<!--VornetAdEnd-->", where a
-// browser reads a comment. Everything else stays byte for byte: a lone marker, a marker inside an
-// attribute, a script or another comment, and a block whose removal would change how the rest of
-// the page reads (one that opens or closes an svg or math element).
+// browser reads a comment. Everything else stays byte for byte: a lone marker (the rest of its
+// block, its script say, would stay without it), a marker inside an attribute, a script or another
+// comment, and a block whose removal would change how the rest of the page reads (one that opens or
+// closes an svg or math element).
 BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCode,
                              const QByteArrayList& earlierCustomCodes = {});
 
 struct Injection {
     QByteArray page;
-    bool blockKept = false;  // whether an old block stays (RemoveOldBlocks' `kept`)
+    Leftover leftover = Leftover::None;  // as RemoveOldBlocks finds it
 };
 
 // The page with its old blocks removed by RemoveOldBlocks (the custom code being whatever follows
@@ -92,9 +104,6 @@ PageRead ReadPageText(const QString& path);
 // page of frames (a frameset before any body), and for a page that does not exist and cannot be
 // made (its folder, or the folder a link points into, does not exist). Nothing blocks on a node.
 PageRead ReadPage(const QString& path);
-
-// Why a page holding an old block that must stay is left as it is, by any run.
-QString KeptBlockReason();
 
 // The banner's GIF as the runs write it, encoded once however many folders receive it: its bytes, or
 // why it could not be encoded (then every attempt to write it fails with that reason).
