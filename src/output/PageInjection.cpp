@@ -237,11 +237,27 @@ struct CustomCodes {
     // How many bytes from `at` the longest of them that `text` holds there takes (MatchedLength),
     // where that `fits` (told the length and whether it is the code put back); 0 for none. The
     // longest, since custom code shortened since (a line taken off its end) still starts the same.
+    // A code not found right at `at` may come after blanks, its own leading blanks aside: a
+    // formatter or a hand re-indent puts it on a line of its own, and left there it would be added
+    // again with every run, and stay after a removal. The blanks go with it.
     template <typename Fits>
     size_t At(string_view text, size_t at, Fits fits) const {
+        size_t blanks = 0;
+        while (at + blanks < text.size() && IsHtmlBlank(text[at + blanks])) {
+            ++blanks;
+        }
+        const auto matched = [&](string_view code) {
+            const size_t size = MatchedLength(text, at, code);
+            const size_t start = std::find_if_not(code.begin(), code.end(), IsHtmlBlank) - code.begin();
+            if (size != npos || blanks == 0 || start == code.size()) {
+                return size;
+            }
+            const size_t after = MatchedLength(text, at + blanks, code.substr(start));
+            return after == npos ? npos : blanks + after;
+        };
         size_t longest = 0;
         const auto consider = [&](string_view code, bool putBack) {
-            const size_t size = code.empty() ? npos : MatchedLength(text, at, code);
+            const size_t size = code.empty() ? npos : matched(code);
             if (size != npos && size > longest && fits(size, putBack)) {
                 longest = size;
             }
@@ -257,13 +273,20 @@ struct CustomCodes {
 // `at`, or where the '<' characters of text right before it begin, once the removals have gone. A
 // block after such a '<' could not be taken out again on its own (the '<' would join what follows
 // into markup), and it reads the same before them: there they stay text, followed by another '<'.
-size_t BeforeTextOpeners(string_view text, const std::vector<Range>& removals, size_t at) {
+// Where only blanks lie between an old block and that point, the new block takes the old one's
+// place: after them, it would add a blank line with every run where an editor ends the line after
+// the block, or a formatter puts the closing tag back on a line of its own.
+size_t WhereTheBlockGoes(string_view text, const std::vector<Range>& removals, size_t at) {
     auto removal = removals.rbegin();
     for (;;) {
         while (removal != removals.rend() && removal->to > at) {
             ++removal;
         }
-        if (removal != removals.rend() && removal->to == at) {
+        size_t blanksFrom = at;
+        while (removal != removals.rend() && blanksFrom > removal->to && IsHtmlBlank(text[blanksFrom - 1])) {
+            --blanksFrom;
+        }
+        if (removal != removals.rend() && removal->to == blanksFrom) {
             at = removal->from;
         } else if (at > 0 && text[at - 1] == '<') {
             --at;
@@ -347,7 +370,7 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
     } else {
         plan.insertAt = f.Shown(scanner.OpenSince());
     }
-    plan.insertAt = BeforeTextOpeners(text, plan.removals, plan.insertAt);
+    plan.insertAt = WhereTheBlockGoes(text, plan.removals, plan.insertAt);
     return plan;
 }
 

@@ -52,9 +52,11 @@ struct BlockRemoval {
 // The page with what earlier runs wrote taken out, and nothing else:
 // - every old block: a begin marker followed by an end marker with no begin marker between them,
 //   once the blocks inside it have gone (so blocks nested in each other go together);
-// - right after each, the bytes that are `customCode`, so that custom code is never doubled, or one
-//   of `earlierCustomCodes`, what runs with earlier settings put there (the wizard's), so that
-//   changed custom code replaces the old; byte for byte but for line breaks, of which any one (LF,
+// - right after each (or after blanks, which go with it, the code's own leading blanks aside: a
+//   formatter may have put it on a line of its own), the bytes that are `customCode`, so that
+//   custom code is never doubled, or one of `earlierCustomCodes`, what runs with earlier settings
+//   put there (the wizard's), so that changed custom code replaces the old; byte for byte but for
+//   line breaks, of which any one (LF,
 //   CRLF or CR) stands for any other, since converting a page's line ends converts the code's too
 //   (a page's CRLF is never taken in half); the longest of them found there, since code
 //   shortened since starts as the old did; only where it ends as a run left it, right before markup
@@ -80,8 +82,9 @@ struct Injection {
 };
 
 // The page with its old blocks removed by RemoveOldBlocks (the custom code being whatever follows
-// the end marker in `codeBlock`) and `codeBlock` inserted at the insertion point of what is left.
-// Injecting the same block again gives the same page.
+// the end marker in `codeBlock`) and `codeBlock` inserted at the insertion point of what is left,
+// or where an old block was when only blanks lie between the two. Injecting the same block again
+// gives the same page.
 Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes = {});
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock,
                       const QByteArrayList& earlierCustomCodes = {});

@@ -91,7 +91,8 @@ LfText WithLfBreaks(const QByteArray& original) {
 // Whether `rest` is `page` with only stretches taken out that a run may take: each is one or more
 // groups (a begin marker up to the end marker that closes it), each optionally followed by one of
 // the custom codes, its line breaks written there as any line breaks, one for one (but a lone CR
-// that ends a code may leave the LF after it).
+// that ends a code may leave the LF after it), or by blanks and the code without its own leading
+// blanks.
 bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, const QByteArrayList& customCodes) {
     const LfText lfPage = WithLfBreaks(page);
     QByteArrayList lfCodes;
@@ -130,11 +131,21 @@ bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, co
         if (const auto group = groupEnd.find(i); group != groupEnd.end()) {
             const qsizetype after = group->second;
             todo.push_back({after, j});
-            const qsizetype lfAfter = lfPage.at[size_t(after)];
+            qsizetype blanks = after;
+            while (blanks < page.size() && IsHtmlBlank(page[blanks])) {
+                ++blanks;
+            }
             for (qsizetype k = 0; k < lfCodes.size(); ++k) {
-                const QByteArray& code = lfCodes[k];
-                if (!code.isEmpty() && QByteArrayView(lfPage.text).sliced(lfAfter).startsWith(code)) {
-                    const qsizetype end = lfPage.end[size_t(lfAfter + code.size() - 1)];
+                for (const qsizetype from : {after, blanks}) {
+                    QByteArrayView code = lfCodes[k];
+                    while (from > after && !code.isEmpty() && IsHtmlBlank(code[0])) {
+                        code = code.sliced(1);
+                    }
+                    const qsizetype lfFrom = lfPage.at[size_t(from)];
+                    if (code.isEmpty() || !QByteArrayView(lfPage.text).sliced(lfFrom).startsWith(code)) {
+                        continue;
+                    }
+                    const qsizetype end = lfPage.end[size_t(lfFrom + code.size() - 1)];
                     todo.push_back({end, j});
                     // A code ending in a lone CR leaves the LF of the page's CRLF after it.
                     if (customCodes[k].endsWith('\r') && page.first(end).endsWith("\r\n")) {
@@ -216,7 +227,11 @@ QString CheckInjection(QByteArrayView input) {
     }
     const QByteArray once = InjectCode(page, block, {earlier});
     const QByteArray rest = RemoveOldBlocks(page, custom, {earlier}).page;
-    const qsizetype at = InsertionPoint(rest);
+    // The insertion point, or before the blanks that lead back to where an old block was.
+    qsizetype at = InsertionPoint(rest);
+    while (once != rest.left(at) + block + rest.mid(at) && at > 0 && IsHtmlBlank(rest[at - 1])) {
+        --at;
+    }
     if (once != rest.left(at) + block + rest.mid(at)) {
         return QStringLiteral("the page is not the cleaned page with the block at its insertion point: ") + Hex(once);
     }
