@@ -381,9 +381,17 @@ void EditorPage::OnLine3Toggled() {
 }
 
 int EditorPage::SizeToApply() const {
-    // A field that holds no number keeps the size last applied.
+    // A field that holds no number keeps the size last applied. Digits count in any script: a
+    // Persian or an Arabic keyboard types its own, which would otherwise leave the size as it was
+    // without a word.
+    QString text = sizeEdit->text().trimmed();
+    for (QChar& c : text) {
+        if (c.category() == QChar::Number_DecimalDigit) {
+            c = QChar(u'0' + c.digitValue());
+        }
+    }
     bool ok = false;
-    const qlonglong typed = sizeEdit->text().trimmed().toLongLong(&ok);
+    const qlonglong typed = text.toLongLong(&ok);
     return ok ? int(std::clamp<qlonglong>(typed, Banner::kMinSize, Banner::kMaxSize)) : bannerView->Model().Size();
 }
 
