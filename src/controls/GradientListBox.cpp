@@ -22,11 +22,12 @@ public:
         } else {
             painter->fillRect(option.rect, Qt::white);
         }
-        // Text in the view's own font and text colour, whatever the selection; "&" marks the next
-        // character as a mnemonic and "&&" stands for one "&"; the text is cut at the rectangle.
+        // Text in the view's own font, black as the white rows and the light selection are fixed (a
+        // style sheet's light text would vanish on them), cut at the rectangle. Every "&" is shown:
+        // the rows are paths, and a folder named "R&D" must not show as "RD".
         painter->setFont(option.font);
-        painter->setPen(option.palette.color(QPalette::Active, QPalette::Text));
-        painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextShowMnemonic,
+        painter->setPen(Qt::black);
+        painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                           index.data(Qt::DisplayRole).toString());
         painter->restore();
     }
