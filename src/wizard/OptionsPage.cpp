@@ -3,6 +3,7 @@
 #include "controls/DialogUnits.h"
 #include "design/Design.h"
 #include "design/DesignFile.h"
+#include "files/FileNames.h"
 #include "wizard/PageLayout.h"
 
 #include <QCheckBox>
@@ -11,6 +12,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -74,7 +77,9 @@ OptionsPage::OptionsPage(QWidget* parent)
 void OptionsPage::ApplyDesign(const Design& design) {
     adTitle = design.adTitle;
     linkUrl = design.linkUrl;
-    customCode = QString::fromUtf8(design.customCode);
+    const std::optional<QString> utf8 = Utf8Text(design.customCode);
+    appliedCodeLatin1 = !utf8;
+    customCode = utf8 ? *utf8 : QString::fromLatin1(design.customCode);
     LoadControls();
     appliedCode = design.customCode;
     appliedCodeText = codeEdit->toPlainText();
@@ -92,7 +97,11 @@ void OptionsPage::StoreDesign(Design& design) {
     design.linkUrl = linkUrl;
     design.newWindow = newWindow;
     design.customCodeEnabled = customCodeEnabled;
-    design.customCode = customCode == appliedCodeText ? appliedCode : customCode.toUtf8();
+    const bool latin1 = appliedCodeLatin1 &&
+                        std::all_of(customCode.begin(), customCode.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+    design.customCode = customCode == appliedCodeText ? appliedCode
+                        : latin1                      ? customCode.toLatin1()
+                                                      : customCode.toUtf8();
     for (size_t i = 0; i < pageOptionBoxes.size(); ++i) {
         design.options.*kPageOptions[i].member = pageOptionBoxes[i]->isChecked();
     }

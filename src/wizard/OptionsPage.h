@@ -33,8 +33,9 @@ public:
     // Shows the design's title, link, window, custom code and page options.
     void ApplyDesign(const Design& design);
     // The same, as the page shows them now. Custom code that was not edited since ApplyDesign
-    // keeps its bytes, which the code box may not carry exactly (CR LF line ends, bytes that are
-    // not UTF-8).
+    // keeps its bytes, which the code box may not carry exactly (CR LF line ends). Code that is not
+    // UTF-8 (read from a file by the command line) is shown as Latin-1, which the new page it makes
+    // is labelled as, and stays Latin-1 through edits while it can, so its bytes are never lost.
     void StoreDesign(Design& design);
 
     bool newWindow = true;
@@ -68,4 +69,5 @@ private:
     // The custom code as a design gave it, and how the code box shows it.
     QByteArray appliedCode;
     QString appliedCodeText;
+    bool appliedCodeLatin1 = false;
 };

@@ -1,10 +1,13 @@
 #include "TestFiles.h"
+#include "design/Design.h"
 #include "wizard/OptionsPage.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 class tst_OptionsPage : public QObject {
     Q_OBJECT
@@ -33,6 +36,40 @@ private slots:
         // Enter in the code is a new line, not a key for the wizard.
         QTest::keyClick(code, Qt::Key_Return);
         QCOMPARE(code->toPlainText(), u'\n' + text);
+    }
+
+    // A design's custom code keeps its bytes when it is stored untouched, and through an edit:
+    // code that is not UTF-8 (a design the command line saved from a Latin-1 or EUC-JP file) would
+    // otherwise lose every such byte to U+FFFD.
+    void customCode_keepsItsBytesThroughAnEdit_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("utf-8") << QByteArray("<p>caf\xc3\xa9</p>") << u"\u00e9\u65e5"_s
+                               << QByteArray("<p>caf\xc3\xa9</p>\xc3\xa9\xe6\x97\xa5");
+        QTest::newRow("latin-1") << QByteArray("<p>caf\xe9</p>") << u"\u00e9"_s << QByteArray("<p>caf\xe9</p>\xe9");
+        QTest::newRow("euc-jp") << QByteArray("<p>\xc6\xfc\xcb\xdc</p>") << u"<b>"_s
+                                << QByteArray("<p>\xc6\xfc\xcb\xdc</p><b>");
+        // A letter Latin-1 lacks: all of it as UTF-8, as the page's label would then say.
+        QTest::newRow("latin-1, then a letter it lacks")
+            << QByteArray("caf\xe9") << u"\u65e5"_s << QByteArray("caf\xc3\xa9\xe6\x97\xa5");
+    }
+    void customCode_keepsItsBytesThroughAnEdit() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, stored);
+        OptionsPage page;
+        Design design;
+        design.customCodeEnabled = true;
+        design.customCode = bytes;
+        page.ApplyDesign(design);
+        page.StoreDesign(design);
+        QCOMPARE(design.customCode, bytes);
+        auto* code = ChildNamed<QPlainTextEdit>(page, QStringLiteral("customCode"));
+        code->moveCursor(QTextCursor::End);
+        code->insertPlainText(typed);
+        page.StoreDesign(design);
+        QCOMPARE(design.customCode, stored);
     }
 };
 
