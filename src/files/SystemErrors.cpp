@@ -1,7 +1,11 @@
 #include "files/SystemErrors.h"
 
+#include "files/FileNames.h"
+
 #include <cerrno>
 #include <cstring>
+#include <cwchar>
+#include <string>
 #include <sys/stat.h>
 
 QString ErrorText(int error) {
@@ -9,7 +13,20 @@ QString ErrorText(int error) {
     if (text == nullptr || *text == '\0' || std::strncmp(text, "Unknown error", 13) == 0) {
         return QStringLiteral("system error %1").arg(error);
     }
-    return QString::fromLocal8Bit(text);
+    if (std::optional<QString> utf8 = Utf8Text(text)) {
+        return *std::move(utf8);
+    }
+    // The text is in the locale's own encoding (a Latin-1 or an EUC-JP locale, say), which Qt does
+    // not read: as UTF-8, the reason would be lost to replacement characters.
+    std::mbstate_t state{};
+    const char* from = text;
+    std::wstring wide(std::strlen(text), L'\0');
+    const size_t length = std::mbsrtowcs(wide.data(), &from, wide.size(), &state);
+    if (length == size_t(-1)) {
+        return QStringLiteral("system error %1").arg(error);
+    }
+    wide.resize(length);
+    return QString::fromStdWString(wide);
 }
 
 QString NodeKindReason(mode_t mode) {
