@@ -150,6 +150,14 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
     RunReport report;
     QStringList cleanedFolders;  // in the order of their first cleaned page
     QSet<QString> cleaned;
+    const auto cleanedIn = [&](const QString& folder) {
+        if (!cleaned.contains(folder)) {
+            cleaned.insert(folder);
+            cleanedFolders.append(folder);
+        }
+    };
+    // A page and a link to it from another folder are two pages of a site; the first cleans both.
+    QHash<QString, QString> cleanedThrough;  // the file written, by its real path: the page given for it
     for (const QString& page : pages) {
         if (Stopping(report)) {
             break;
@@ -172,15 +180,24 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
                 Add(report, done, {FileResult::Failure(page, LeftoverReason(removal.leftover))});
                 return;
             }
+            const QString file = QFileInfo(page).canonicalFilePath();
             if (!removal.removed) {
-                report.notes.append(page + QStringLiteral(": no advert"));
+                const auto through = cleanedThrough.constFind(file);
+                report.notes.append(page +
+                                    (through == cleanedThrough.constEnd()
+                                         ? QStringLiteral(": no advert")
+                                         : QStringLiteral(": no advert: it was taken out through %1").arg(*through)));
                 return;
             }
             const FileResult written =
                 (dryRun ? CheckFiles : ReplaceFiles)({{removal.page, page, readAs}}).constFirst();
-            if (written.Ok() && !cleaned.contains(FolderOf(page))) {
-                cleaned.insert(FolderOf(page));
-                cleanedFolders.append(FolderOf(page));
+            if (written.Ok()) {
+                cleanedIn(FolderOf(page));
+                // A link's target stands in a folder of its own, which has its image and style sheet too.
+                if (QFileInfo(page).isSymLink()) {
+                    cleanedIn(FolderOf(WriteTarget(page)));
+                }
+                cleanedThrough.insert(file, page);
             }
             Add(report, done, {written});
         });
