@@ -3,12 +3,17 @@
 #include "controls/Pickers.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QPointer>
 #include <QQuickWindow>
+#include <QShortcut>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
 
 using namespace Qt::StringLiterals;
 
@@ -63,11 +68,13 @@ public:
         , ctrl(ctrl) {}
 
 protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool) override {
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool) override {
         if (ctrl.OnBeforeNavigate2(url)) {
             return false;
         }
-        if (LoadsInPlace(url)) {
+        // A link to a local file is one to another page of the site (relative, or a placeholder),
+        // which is not beside the preview: it would show the engine's "file not found".
+        if (LoadsInPlace(url) && !(type == NavigationTypeLinkClicked && url.isLocalFile())) {
             return true;
         }
         ctrl.OpenOutside(url);
@@ -85,12 +92,21 @@ private:
 };
 
 // Stands in for a window that the shown page asks for (a link with a target such as "_blank"): its
-// first navigation is an "app:" command or goes to the desktop's browser, and it never loads.
+// first navigation is an "app:" command or goes to the desktop's browser, and it never loads. One
+// that gets no navigation (a link to "javascript:void(0)", an empty window.open) goes soon after,
+// or each click would keep one, and a process of the engine's, until the wizard ends.
 class HtmlCtrl::NewWindowPage final : public QWebEnginePage {
 public:
     NewWindowPage(QWebEngineProfile* profile, HtmlCtrl& ctrl)
         : QWebEnginePage(profile, &ctrl)
-        , ctrl(ctrl) {}
+        , ctrl(ctrl) {
+        QTimer::singleShot(kLongestWaitMs, this, [this] {
+            if (!handled) {
+                handled = true;
+                deleteLater();
+            }
+        });
+    }
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
@@ -105,8 +121,28 @@ protected:
     }
 
 private:
+    // A window's first navigation follows its making at once; this is far beyond that.
+    static constexpr int kLongestWaitMs = 2000;
+
     HtmlCtrl& ctrl;
     bool handled = false;
+};
+
+// Lets the shown page load local files from its own folder alone, its image and style sheet there: a
+// local page may read any local file, and custom code from someone else's design would read the
+// user's and send them off with the next click (to an address it puts under the banner's link).
+class HtmlCtrl::OwnFolderOnly final : public QWebEngineUrlRequestInterceptor {
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+
+    QString folder;  // the shown page's, ending in '/'; empty: no local file at all
+
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+        const QUrl url = info.requestUrl();
+        if (url.isLocalFile() && (folder.isEmpty() || !QDir::cleanPath(url.toLocalFile()).startsWith(folder))) {
+            info.block(true);
+        }
+    }
 };
 
 QWebEnginePage* HtmlCtrl::HostPage::createWindow(WebWindowType) {
@@ -117,9 +153,10 @@ HtmlCtrl::HtmlCtrl(Pickers& pickers, QWidget* parent)
     : QWebEngineView(parent)
     , pickers(pickers)
     , profile(NewSoftwareProfile(this))  // off the record: the preview leaves nothing behind
-{
+    , ownFolderOnly(new OwnFolderOnly(this)) {
     // Each preview is written anew under the same names, so nothing may come from a cache.
     profile->setHttpCacheType(QWebEngineProfile::NoCache);
+    profile->setUrlRequestInterceptor(ownFolderOnly);
 
     QWebEngineScript noSelection;
     noSelection.setName(QStringLiteral("vornetad-no-selection"));
@@ -129,14 +166,31 @@ HtmlCtrl::HtmlCtrl(Pickers& pickers, QWidget* parent)
     noSelection.setSourceCode(kNoSelectionScript);
     profile->scripts()->insert(noSelection);
 
-    setPage(new HostPage(profile, *this));
-    page()->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+    setPage(NewHostPage());
+    setContextMenuPolicy(Qt::NoContextMenu);
+
+    // Custom code may keep Tab for itself, which would leave a keyboard user no way out of the
+    // preview to the wizard's buttons; Ctrl+Tab and Ctrl+Shift+Tab leave it, as they leave any
+    // field that takes Tab.
+    for (const bool forward : {true, false}) {
+        auto* leave = new QShortcut(forward ? QKeySequence(Qt::CTRL | Qt::Key_Tab)
+                                            : QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                                    this);
+        leave->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(leave, &QShortcut::activated, this, [this, forward] { QWidget::focusNextPrevChild(forward); });
+    }
+}
+
+HtmlCtrl::HostPage* HtmlCtrl::NewHostPage() {
+    auto* page = new HostPage(profile, *this);
+    QWebEngineSettings* settings = page->settings();
+    settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
     // A window asked for without a click (window.open in custom code) would reach the desktop.
-    page()->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     // Nor do addresses the engine does not show itself, asked for by a frame or a script: only a
     // user's click brings them to OpenOutside.
-    page()->settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowUnknownUrlSchemesFromUserInteraction);
-    setContextMenuPolicy(Qt::NoContextMenu);
+    settings->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowUnknownUrlSchemesFromUserInteraction);
+    return page;
 }
 
 HtmlCtrl::~HtmlCtrl() {
@@ -145,11 +199,23 @@ HtmlCtrl::~HtmlCtrl() {
 }
 
 void HtmlCtrl::Navigate(const QString& pathOrAddress) {
+    // Reloading the last page would ask it first whether it may be left, and custom code that
+    // guards against leaving would keep the old preview for good; a page that never returns (a
+    // loop of dialogs the preview answers at once) would keep the next one waiting. A new page asks
+    // nothing and waits for nothing; the old one goes with its scripts.
+    Clear();
     const QUrl url = QUrl::fromUserInput(pathOrAddress, QDir::currentPath(), QUrl::AssumeLocalFile);
-    if (url == this->url()) {
-        page()->triggerAction(QWebEnginePage::ReloadAndBypassCache);
-    } else {
-        load(url);
+    ownFolderOnly->folder =
+        url.isLocalFile() ? QFileInfo(QDir::cleanPath(url.toLocalFile())).absolutePath() + u'/' : QString();
+    load(url);
+}
+
+void HtmlCtrl::Clear() {
+    const QPointer<QWebEnginePage> old = page();
+    setPage(NewHostPage());
+    // The view does not always delete the page it drops, which would keep its process running.
+    if (old != nullptr) {
+        old->deleteLater();
     }
 }
 
@@ -168,10 +234,20 @@ void HtmlCtrl::OpenOutside(const QUrl& url) {
         pickers.OpenExternally(url);
         return;
     }
-    pickers.ShowMessage(
-        this, window()->windowTitle(),
-        QStringLiteral("The preview opens only web and mail addresses, not %1").arg(url.toString(QUrl::PrettyDecoded)),
-        Pickers::MessageIcon::Information);
+    // A link that is no full address ("contact.html", the first banner's "link URL here") reaches
+    // here as a file beside the preview, a place the user never chose: it is named as written.
+    const QString folder = QFileInfo(url.isLocalFile() ? page()->url().toLocalFile() : QString()).absolutePath();
+    const QString beside = url.isLocalFile() && QFileInfo(url.toLocalFile()).absolutePath() == folder
+                               ? QDir(folder).relativeFilePath(url.toLocalFile())
+                               : QString();
+    pickers.ShowMessage(this, window()->windowTitle(),
+                        beside.isEmpty()
+                            ? QStringLiteral("The preview opens only web and mail addresses, not %1")
+                                  .arg(url.toString(QUrl::PrettyDecoded))
+                            : QStringLiteral("The preview opens only web and mail addresses, not \"%1\", which on "
+                                             "your site leads to a file beside the page")
+                                  .arg(beside),
+                        Pickers::MessageIcon::Information);
 }
 
 void HtmlCtrl::OnAppCmd(const QString& command) {

@@ -13,7 +13,8 @@ class QWebEngineProfile;
 // pages in software, so adding the browser to a shown window leaves that window as it is (this sets
 // Qt Quick's graphics back end for the whole process when the first browser is made). The "Beep"
 // command, a link to a new window and an address the engine does not show itself (a mail) go to
-// `pickers` (Beep, OpenExternally); only web and mail addresses leave the preview.
+// `pickers` (Beep, OpenExternally); only web and mail addresses leave the preview. Ctrl+Tab and
+// Ctrl+Shift+Tab always move the focus out of it, whatever the page does with Tab.
 class HtmlCtrl final : public QWebEngineView {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(HtmlCtrl)
@@ -22,8 +23,12 @@ public:
     explicit HtmlCtrl(Pickers& pickers, QWidget* parent = nullptr);
     ~HtmlCtrl() override;
 
-    // Loads a local file path or an address afresh, even when it is the one already shown.
+    // Loads a local file path or an address afresh, even when it is the one already shown, into a
+    // page of its own: nothing of the last one's (a script still running, a guard against leaving
+    // it) can keep it from showing.
     void Navigate(const QString& pathOrAddress);
+    // Drops the page shown, with whatever its scripts were doing, for an empty one.
+    void Clear();
 
     // Asked before every navigation of the shown page and of any window it tries to open;
     // returns true to cancel it.
@@ -36,7 +41,11 @@ public:
 private:
     class HostPage;
     class NewWindowPage;
+    class OwnFolderOnly;
+
+    HostPage* NewHostPage();
 
     Pickers& pickers;
     QWebEngineProfile* profile = nullptr;
+    OwnFolderOnly* ownFolderOnly = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "controls/DialogUnits.h"
 #include "wizard/HtmlCtrl.h"
 
+#include <QHideEvent>
 #include <QLabel>
 
 #include <unistd.h>
@@ -48,6 +49,14 @@ void PreviewPage::Navigate(const QString& path) {
     notice->hide();
     browserCtrl->show();
     browserCtrl->Navigate(path);
+}
+
+void PreviewPage::hideEvent(QHideEvent* event) {
+    // A minimised window hides its pages too, and comes back to the same preview.
+    if (!event->spontaneous() && browserCtrl != nullptr) {
+        browserCtrl->Clear();
+    }
+    WizardPage::hideEvent(event);
 }
 
 void PreviewPage::ShowNoPreview() {

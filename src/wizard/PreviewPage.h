@@ -29,6 +29,11 @@ public:
     // The browser, or null before the first Navigate.
     HtmlCtrl* Browser() const { return browserCtrl; }
 
+protected:
+    // Leaving the step drops the page shown: its scripts (custom code's) would go on running, a
+    // core and memory with them, for a page no one sees. Every visit shows a new one.
+    void hideEvent(QHideEvent* event) override;
+
 private:
     Pickers& pickers;
     HtmlCtrl* browserCtrl = nullptr;
