@@ -168,7 +168,8 @@ private slots:
 
     // The preview is written to the same path each time; navigating there again shows the new file,
     // even after a click in a page whose custom code guards against leaving it. Nothing of the old
-    // page stays behind, nor of a window its link asked for and never used.
+    // page stays behind, nor of a window its link asked for and never used, nor of the last page once
+    // the step is left.
     void samePathAgain_loadsTheNewFile() {
         QVERIFY(Show("<a style='position: fixed; inset: 0' target='_blank' href='javascript:void(0)'>x</a>"
                      "<script>document.title = 'first'; window.addEventListener('beforeunload', function (e) {"
@@ -178,6 +179,9 @@ private slots:
         QVERIFY(Show("<script>document.title = 'second'</script>"));
         QTRY_COMPARE_WITH_TIMEOUT(page->Browser()->title(), QStringLiteral("second"), kLoadTimeoutMs);
         QTRY_COMPARE_WITH_TIMEOUT(page->Browser()->findChildren<QWebEnginePage*>().size(), 1, kLoadTimeoutMs);
+        // Leaving the step stops what the page was doing.
+        page->hide();
+        QVERIFY(page->Browser()->url().isEmpty());
     }
 };
 
