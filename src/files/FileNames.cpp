@@ -226,12 +226,17 @@ namespace {
 QString OwnLocation(QStandardPaths::StandardLocation location, const char* variable, const QString& standard) {
     const QString path = QStandardPaths::writableLocation(location);
     const QString set = qEnvironmentVariable(variable);
-    const QString own = path.isEmpty() || QDir::isAbsolutePath(path) || set.isEmpty() || !path.startsWith(set)
-                            ? path
-                            : QDir::homePath() + standard + path.mid(set.size());
-    // A relative home would move the user's templates and last design with the current folder:
-    // there is no folder of the user's own then.
-    return QDir::isAbsolutePath(own) ? own : QString();
+    // A relative home would move the user's templates and last design with the current folder, and
+    // Qt takes an unset or empty one for the root, where no user's files belong (a wizard started
+    // from a service wrote its last design there), nor may a container's user whose home is the
+    // root write them: a folder under such a home is no folder of the user's own.
+    const QString home = qEnvironmentVariable("HOME");
+    if (!QDir::isAbsolutePath(set) && (!QDir::isAbsolutePath(home) || QDir::cleanPath(home) == u"/")) {
+        return {};
+    }
+    return path.isEmpty() || QDir::isAbsolutePath(path) || set.isEmpty() || !path.startsWith(set)
+               ? path
+               : QDir::homePath() + standard + path.mid(set.size());
 }
 
 }  // namespace

@@ -457,14 +457,20 @@ private slots:
             qunsetenv("XDG_DATA_HOME");
             qunsetenv("XDG_CONFIG_HOME");
         });
-        // A relative home is passed over too, and then the user has no folder of their own.
-        for (const QByteArray& own : {QByteArray("/h"), QByteArray("rel-home")}) {
-            qputenv("HOME", own);
+        // A relative home is passed over too, and then the user has no folder of their own; so is an
+        // unset or empty one, which Qt takes for the root, and the root itself (a container's user).
+        for (const QByteArray& own :
+             {QByteArray("/h"), QByteArray("rel-home"), QByteArray(), QByteArray("/"), QByteArray("unset")}) {
+            if (own == "unset") {
+                qunsetenv("HOME");
+            } else {
+                qputenv("HOME", own);
+            }
             for (const QByteArray& set : {QByteArray("/x"), QByteArray("rel")}) {
                 qputenv("XDG_DATA_HOME", set + "/data");
                 qputenv("XDG_CONFIG_HOME", set + "/config");
                 const bool absolute = set.startsWith('/');
-                const bool none = !absolute && !own.startsWith('/');
+                const bool none = !absolute && own != "/h";
                 QCOMPARE(UserDataFolder(), none ? QString() : absolute ? u"/x/data"_qs : u"/h/.local/share"_qs);
                 QCOMPARE(AppConfigFolder(), none ? QString()
                                                  : (absolute ? u"/x/config/"_qs : u"/h/.config/"_qs) +
