@@ -47,10 +47,16 @@ private:
     bool stopping = false;
 };
 
+// How far a run has come: the pages it is done with, and of those the ones that failed.
+struct PageCounts {
+    std::atomic<int> done = 0;
+    std::atomic<int> failed = 0;
+};
+
 // Runs `work` on a second thread, showing how many of `pages` are done once it lasts longer than
 // `quiet`, and returns when it has ended.
-void RunAndWait(QWidget* window, const QStringList& pages, const std::function<void()>& work,
-                const std::atomic<int>& pagesDone, std::chrono::milliseconds quiet) {
+void RunAndWait(QWidget* window, const QStringList& pages, const std::function<void()>& work, const PageCounts& counts,
+                std::chrono::milliseconds quiet) {
     const std::unique_ptr<QThread> worker(QThread::create(work));
     worker->start();
     // Where the system gives no thread (a process limit), the run goes on this one all the same.
@@ -69,9 +75,13 @@ void RunAndWait(QWidget* window, const QStringList& pages, const std::function<v
         progress.setAutoReset(false);
         progress.setAutoClose(false);
         const auto show = [&] {
-            progress.setValue(pagesDone);
+            const int done = counts.done;
+            const int failed = counts.failed;
+            progress.setValue(done);
             if (!progress.Stopping()) {
-                progress.setLabelText(QStringLiteral("%1 of %2 pages written").arg(pagesDone).arg(pages.size()));
+                // A page done may have failed, or been left as it was: "written" would claim them all.
+                progress.setLabelText(QStringLiteral("%1 of %2 pages done").arg(done).arg(pages.size()) +
+                                      (failed == 0 ? QString() : QStringLiteral(", %1 not written").arg(failed)));
             }
         };
         QTimer tick;
@@ -94,13 +104,14 @@ void RunAndWait(QWidget* window, const QStringList& pages, const std::function<v
 RunReport RunWithProgress(QWidget* window, const QStringList& pages,
                           const std::function<RunReport(const FileDone&)>& run, std::chrono::milliseconds quiet) {
     const QSet<QString> listed(pages.begin(), pages.end());
-    std::atomic<int> pagesDone = 0;
+    PageCounts counts;
     RunReport report;
     const auto work = [&] {
         try {
             report = run([&](const FileResult& file) {
                 if (listed.contains(file.path)) {
-                    ++pagesDone;
+                    ++counts.done;
+                    counts.failed += file.Ok() ? 0 : 1;
                 }
             });
         } catch (const std::bad_alloc&) {
@@ -114,7 +125,7 @@ RunReport RunWithProgress(QWidget* window, const QStringList& pages,
     // ends as it asked; one that comes once the run is over ends it at once.
     {
         const RunGoing going;
-        RunAndWait(window, pages, work, pagesDone, quiet);
+        RunAndWait(window, pages, work, counts, quiet);
     }
     EndForStopSignal();
     return report;
