@@ -9,6 +9,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <algorithm>
+
 std::optional<QColor> DialogPickers::PickColor(QWidget* parent) {
     const QColor color = QColorDialog::getColor(Qt::black, parent);
     if (!color.isValid()) {
@@ -24,6 +26,42 @@ std::optional<QFont> DialogPickers::PickFont(QWidget* parent) {
         return std::nullopt;
     }
     return font;
+}
+
+QString BoxText(const QString& text) {
+    // A box wraps its text at about this many characters, and this many rows of them fit on the
+    // smallest screen with the box's buttons.
+    constexpr qsizetype kRowChars = 60;
+    constexpr qsizetype kRows = 16;
+    constexpr qsizetype kLongestLine = 3 * kRowChars;
+    const auto rowsOf = [](const QString& line) {
+        return std::max<qsizetype>(1, (line.size() + kRowChars - 1) / kRowChars);
+    };
+    const QStringList lines = text.split(u'\n');
+    qsizetype rows = 0;
+    bool fits = true;
+    for (const QString& line : lines) {
+        rows += rowsOf(line);
+        fits = fits && line.size() <= kLongestLine && rows <= kRows;
+    }
+    if (fits) {
+        return text;
+    }
+    // One row stays for saying what more there is.
+    QStringList shown;
+    rows = 0;
+    for (const QString& line : lines) {
+        const QString part = line.size() > kLongestLine ? line.first(kLongestLine - 1) + u'\u2026' : line;
+        if ((rows += rowsOf(part)) > kRows - 1) {
+            break;
+        }
+        shown.append(part);
+    }
+    const qsizetype more = lines.size() - shown.size();
+    return shown.join(u'\n') + (more == 0 ? QStringLiteral("\n\u2026 the whole text: see Show Details.")
+                                : more == 1
+                                    ? QStringLiteral("\n\u2026 and 1 line more: see Show Details.")
+                                    : QStringLiteral("\n\u2026 and %1 lines more: see Show Details.").arg(more));
 }
 
 namespace {
@@ -73,19 +111,13 @@ std::optional<QString> DialogPickers::PromptText(QWidget* parent, const QString&
 
 namespace {
 
-// A box taller than the screen would hide its buttons: a long list of files goes whole into the
-// details, which scroll, and only its start into the box.
 void SetTextWithin(QMessageBox& box, const QString& text) {
     // Messages name the user's files and templates, whose names may read as markup ("<u>Sale").
     box.setTextFormat(Qt::PlainText);
-    constexpr qsizetype kShownLines = 16;
-    const QStringList lines = text.split(u'\n');
-    if (lines.size() > kShownLines) {
-        box.setText(lines.first(kShownLines).join(u'\n') +
-                    QStringLiteral("\n\u2026 and %1 lines more: see Show Details.").arg(lines.size() - kShownLines));
+    const QString shown = BoxText(text);
+    box.setText(shown);
+    if (shown != text) {
         box.setDetailedText(text);
-    } else {
-        box.setText(text);
     }
 }
 
@@ -126,5 +158,12 @@ void DialogPickers::Beep() {
 }
 
 void DialogPickers::OpenExternally(const QUrl& url) {
-    QDesktopServices::openUrl(url);
+    // Without the desktop's opener (a bare system lacks xdg-utils) a click would do nothing at all.
+    if (!QDesktopServices::openUrl(url)) {
+        QWidget* window = QApplication::activeWindow();
+        ShowMessage(window, window != nullptr ? window->windowTitle() : QString(),
+                    QStringLiteral("No program here opens %1; copy it into a browser instead.")
+                        .arg(url.toString(QUrl::PrettyDecoded)),
+                    MessageIcon::Information);
+    }
 }

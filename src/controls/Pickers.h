@@ -48,6 +48,12 @@ public:
     virtual void OpenExternally(const QUrl& url) = 0;
 };
 
+// What a message box shows of `text` so that it stays within any screen, its buttons in sight: the
+// text itself where it fits, else its start, a line too long cut short, and how much more there is
+// (the box then holds the whole text in its details, which scroll). Lines wrap in the box, so a long
+// one (a deep path) counts for the rows it takes.
+QString BoxText(const QString& text);
+
 // The desktop's real dialogs.
 class DialogPickers final : public Pickers {
 public:

@@ -1,0 +1,36 @@
+#include "controls/Pickers.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class tst_Pickers : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A message box keeps its buttons on the smallest screen: a text of more rows than fit, counting
+    // the rows a long line wraps into, shows its start and says how much more there is; a line longer
+    // than three rows (a deep path) is cut short. What fits is shown whole.
+    void boxText_fitsTheScreen_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        const QString line = QString(59, u'p') + u"/a\n"_s;  // 62 characters
+        QTest::newRow("short") << u"a\nb"_s << u"a\nb"_s;
+        QTest::newRow("16 lines") << (u"x\n"_s.repeated(15) + u"x") << (u"x\n"_s.repeated(15) + u"x");
+        QTest::newRow("17 lines") << (u"x\n"_s.repeated(16) + u"x")
+                                  << (u"x\n"_s.repeated(14) + u"x\n\u2026 and 2 lines more: see Show Details.");
+        // Each line of 61 to 120 characters takes two rows.
+        QTest::newRow("wrapping lines") << line.repeated(9)
+                                        << (line.repeated(7) + u"\u2026 and 3 lines more: see Show Details.");
+        QTest::newRow("one path of 4096")
+            << QString(4096, u'p') << (QString(179, u'p') + u"\u2026\n\u2026 the whole text: see Show Details.");
+    }
+    void boxText_fitsTheScreen() {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(BoxText(text), shown);
+    }
+};
+
+QTEST_MAIN(tst_Pickers)
+#include "tst_Pickers.moc"
