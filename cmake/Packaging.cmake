@@ -1,5 +1,5 @@
 # The Debian package, made by `cpack -G DEB` in a build tree (tools/package.sh does it all):
-# vornetad_<version>_amd64.deb with both programs, their data, the desktop integration, the man
+# vornetad_<version>_<architecture>.deb with both programs, their data, the desktop integration, the man
 # pages and the completion. Its library dependencies are read from the binaries by dpkg-shlibdeps.
 
 install(FILES ${PROJECT_SOURCE_DIR}/data/copyright DESTINATION ${VORNET_DOC_SUBDIR})
@@ -22,6 +22,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The default text face resolves through Liberation; Qt's platform plugins come with libqt6gui6.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
+# xdg-open hands the preview's links and the tips page to the user's browser; the Wayland platform
+# plugin lets the wizard start in a session without X.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The synopsis line comes from CPACK_PACKAGE_DESCRIPTION_SUMMARY.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "VornetAd makes a corner banner advert for a web site in five steps: pick a

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Makes the Debian package vornetad_<version>_amd64.deb from the dev build (the one ./run and
+# Makes the Debian package vornetad_<version>_<architecture>.deb from the dev build (the one ./run and
 # ./run-tests keep), so that packaging costs a few seconds on top of it, not a second build; CPack
 # strips the binaries it packs.
 #   tools/package.sh [OUTPUT-FOLDER]      default build/package
@@ -7,6 +7,9 @@
 # With VORNET_BUILD_DIR set, that build tree is packed as it is (the packaging test does this).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The package's folders take the mode they are made with here: under a private umask (077) they
+# would install as 0700, and no other user could run the drawing commands or see the templates.
+umask 022
 
 out=${1:-build/package}
 build=${VORNET_BUILD_DIR:-}

@@ -17,13 +17,17 @@ fail() {
 }
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-if ! VORNET_BUILD_DIR=$build "$src/tools/package.sh" "$work/out" >"$work/package.log" 2>&1; then
+# Made under a private umask, as a developer's may be: the package must not take it.
+if ! (umask 077 && VORNET_BUILD_DIR=$build "$src/tools/package.sh" "$work/out") >"$work/package.log" 2>&1; then
     cat "$work/package.log" >&2
     echo "FAIL: tools/package.sh" >&2
     exit 1
 fi
-deb=$work/out/vornetad_${version}_amd64.deb
+deb=$work/out/vornetad_${version}_$(dpkg --print-architecture).deb
 [[ -f $deb ]] || { echo "FAIL: no $deb" >&2; exit 1; }
+# Every folder and file is readable by everyone, the programs runnable.
+private=$(dpkg-deb -c "$deb" | awk '$1 !~ /^(d|-)r[w-][x-]r-[x-]r-[x-]$/ && $1 !~ /^l/')
+[[ -z $private ]] || fail "not readable by every user: $private"
 
 # Errors fail; warnings and notes are shown for whoever reads the log.
 lintian --tag-display-limit 0 "$deb" >"$work/lintian.txt" 2>&1 || true
@@ -119,4 +123,4 @@ completes "sub folder" remove --custom-code x --site ""
 completes "curl dogear gradient midnight pastel ribbon tape winter" make-template --style ""
 
 ((failures == 0)) || exit 1
-echo "package vornetad_${version}_amd64.deb: all checks passed"
+echo "package $(basename "$deb"): all checks passed"
