@@ -375,10 +375,12 @@ std::optional<FailedStep> CopyAttributes(const QByteArray& path, int fd) {
 
 // Writes `bytes` into a new file beside `name` in `folder`, flushed to the disk and closed, its path
 // in `tempPath`. A file replacing `old` starts private and takes the old file's owner and mode; a
-// new one gets the permissions a plain create would give it. On failure nothing is left behind.
-// `linked`: the file was named through a link, so the folder is not the one its name shows.
+// new one gets the permissions a plain create would give it, and the read bits `alsoReadable`. On
+// failure nothing is left behind. `linked`: the file was named through a link, so the folder is not
+// the one its name shows.
 std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteArray& name, QByteArrayView bytes,
-                                         const Target& old, QByteArray& tempPath, bool linked = false) {
+                                         const Target& old, QByteArray& tempPath, bool linked = false,
+                                         mode_t alsoReadable = 0) {
     const int fd = CreateTemporary(folder, name, old.exists ? 0600 : 0666, tempPath);
     if (fd < 0) {
         const int error = errno;
@@ -408,6 +410,11 @@ std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteAr
         // After the mode: an access list sets the mode's group bits to its mask, as they were.
         if (const std::optional<FailedStep> failed = CopyAttributes(old.path, fd)) {
             return fail(failed->what, failed->error, true);
+        }
+    } else if (struct stat made{};
+               alsoReadable != 0 && ::fstat(fd, &made) == 0 && (made.st_mode & alsoReadable) != alsoReadable) {
+        if (::fchmod(fd, (made.st_mode & 07777) | alsoReadable) != 0) {
+            return fail(QStringLiteral("cannot make it readable as its page is"), errno, true);
         }
     }
     if (!WriteAll(fd, bytes)) {
@@ -488,7 +495,7 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
         QByteArray tempPath;
         if (const std::optional<FailedStep> failed =
                 WriteTemporary(FolderPart(target.path), NamePart(target.path), file.bytes, target, tempPath,
-                               FolderPart(target.path) != FolderPart(*name))) {
+                               FolderPart(target.path) != FolderPart(*name), file.alsoReadable)) {
             failure = Failed(file.path, *failed, outcome);
             break;
         }

@@ -47,11 +47,13 @@ FileResult ReplaceFile(QByteArrayView bytes, const QString& path,
                        const std::optional<FileStamp>& readAs = std::nullopt);
 
 // One file of a set that ReplaceFiles writes together; with `readAs`, only if the file there is
-// still as it says.
+// still as it says. One made anew gets the read bits `alsoReadable` (of 0444) whatever the umask:
+// an image beside a page must be read by whoever reads the page.
 struct FileToWrite {
     QByteArrayView bytes;
     QString path;
     std::optional<FileStamp> readAs;
+    mode_t alsoReadable = 0;
 };
 
 // How a file of a set that was not written for another's failure begins its reason, which then

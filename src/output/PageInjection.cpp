@@ -7,6 +7,7 @@
 #include "files/ReplaceFile.h"
 #include "output/HtmlScanner.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <cctype>
 #include <optional>
 #include <string_view>
+#include <sys/stat.h>
 #include <vector>
 
 bool IsGif(QByteArrayView bytes) {
@@ -804,12 +806,16 @@ QList<FileResult> SharedFiles::WriteTogether(const FileToWrite& page, PageStart 
     const LinkChecker styleLink = anew ? CheckNoLink : CheckStyleLink;
     QList<FileToWrite> set;
     std::optional<FileResult> refused;
+    // Made under a private umask, they would be refused to the web server that sends the page.
+    struct stat pageInfo {};
+    const mode_t pageRead =
+        ::stat(QFile::encodeName(page.path).constData(), &pageInfo) == 0 ? pageInfo.st_mode & 0444 : 0;
     const auto add = [&](QByteArrayView bytes, const QString& path, LinkChecker checkLink) {
         const LinkCheck link = checkLink(path);
         if (!link.refusal.isEmpty()) {
             refused = FileResult::Failure(path, link.refusal);
         }
-        set.append({bytes, path, link.readAs});
+        set.append({bytes, path, link.readAs, pageRead});
     };
     for (const ImageFile& image : images) {
         const Result<QByteArray>& gif = image.gif->encoded;

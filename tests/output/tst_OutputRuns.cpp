@@ -75,18 +75,27 @@ private slots:
         const QString home = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir.path()));
         // "limit=N": files may hold N bytes at most, as on a disk filling up while the run writes.
+        // "umask=077": files are made private, unless they are to be read as a page is.
         rlimit previous{};
         ::getrlimit(RLIMIT_FSIZE, &previous);
+        const mode_t previousMask = ::umask(022);
+        ::umask(previousMask);
+        struct stat firstPage {};
+        ::stat(QFile::encodeName(given[0]).constData(), &firstPage);
         // Put back after the runs, and after a failed check on the way, so no later row runs limited.
-        const auto restore = [&previous, &home, handler = std::signal(SIGXFSZ, SIG_IGN)] {
+        const auto restore = [&previous, &home, previousMask, handler = std::signal(SIGXFSZ, SIG_IGN)] {
             ::setrlimit(RLIMIT_FSIZE, &previous);
             std::signal(SIGXFSZ, handler);
+            ::umask(previousMask);
             QDir::setCurrent(home);
         };
         const auto restoreAnyway = qScopeGuard(restore);
         if (const qsizetype limit = mode.indexOf("limit="); limit >= 0) {
             const rlimit fileSize{mode.mid(limit + 6).toULong(), previous.rlim_max};
             QCOMPARE(::setrlimit(RLIMIT_FSIZE, &fileSize), 0);
+        }
+        if (const qsizetype mask = mode.indexOf("umask="); mask >= 0) {
+            ::umask(mode_t(mode.mid(mask + 6, 3).toUInt(nullptr, 8)));
         }
         const auto run = [&](bool dryRun) {
             target.dryRun = dryRun;
@@ -130,8 +139,13 @@ private slots:
                 const bool kept = before.count(path) && !mode.startsWith("preview");
                 QCOMPARE(ReadAll(path), InjectCode(kept ? before[path] : code.newPage, code.codeBlock));
             } else {
-                // The block names the image and the style sheet that the run wrote beside it.
+                // The block names the image and the style sheet that the run wrote beside it, which
+                // whoever may read the page may read too.
                 QVERIFY(code.codeBlock.contains(QFileInfo(path).fileName().toUtf8()));
+                struct stat info {};
+                QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
+                const mode_t pageRead = mode.startsWith("preview") ? 0 : firstPage.st_mode & 0444;
+                QCOMPARE(info.st_mode & pageRead, pageRead);
                 if (path.endsWith(u".css")) {
                     QCOMPARE(ReadAll(path), code.styleSheet);
                 } else {
