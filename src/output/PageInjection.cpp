@@ -107,6 +107,18 @@ bool CutsMarker(string_view text, size_t from, size_t end) {
     return false;
 }
 
+// Whether the page's own end begins at `at`: the end of the text, or its closing body or html tag
+// as the rest of the page reads it.
+bool PageEndAt(string_view text, size_t at) {
+    if (at == text.size()) {
+        return true;
+    }
+    HtmlToken tag;
+    HtmlScanner scanner(text.substr(at));
+    return text[at] == '<' && scanner.Next(tag) && tag.begin == 0 &&
+           (tag.Is(HtmlToken::Kind::EndTag, "body") || tag.Is(HtmlToken::Kind::EndTag, "html"));
+}
+
 // Whether custom code matched in [from, end) ends where a run leaves it: right before markup or the end
 // of the text. A run puts custom code right before the closing body or html tag, a comment or tag left
 // open, or the end of the text; an editor may have broken the line since before a closing tag or the
@@ -124,14 +136,7 @@ bool EndsBeforeMarkup(string_view text, size_t from, size_t end) {
     if (next == end) {
         return false;
     }
-    if (next == text.size()) {
-        return true;
-    }
-    // The closing body or html tag, read as the rest of the page reads it.
-    HtmlToken tag;
-    HtmlScanner scanner(text.substr(next));
-    if (text[next] == '<' && scanner.Next(tag) && tag.begin == 0 &&
-        (tag.Is(HtmlToken::Kind::EndTag, "body") || tag.Is(HtmlToken::Kind::EndTag, "html"))) {
+    if (PageEndAt(text, next)) {
         return true;
     }
     size_t last = end;
@@ -275,9 +280,10 @@ struct CustomCodes {
 // `at`, or where the '<' characters of text right before it begin, once the removals have gone. A
 // block after such a '<' could not be taken out again on its own (the '<' would join what follows
 // into markup), and it reads the same before them: there they stay text, followed by another '<'.
-// Where only blanks lie between an old block and that point, the new block takes the old one's
-// place: after them, it would add a blank line with every run where an editor ends the line after
-// the block, or a formatter puts the closing tag back on a line of its own.
+// Where only blanks lie between an old block and the page's end (its closing tag, or the end of the
+// text), the new block takes the old one's place: after them, it would add a blank line with every
+// run where an editor ends the line after the block, or a formatter puts the closing tag back on a
+// line of its own. Before anything else its custom code would no longer end as a run leaves it.
 size_t WhereTheBlockGoes(string_view text, const std::vector<Range>& removals, size_t at) {
     auto removal = removals.rbegin();
     for (;;) {
@@ -285,8 +291,10 @@ size_t WhereTheBlockGoes(string_view text, const std::vector<Range>& removals, s
             ++removal;
         }
         size_t blanksFrom = at;
-        while (removal != removals.rend() && blanksFrom > removal->to && IsHtmlBlank(text[blanksFrom - 1])) {
-            --blanksFrom;
+        if (removal != removals.rend() && PageEndAt(text, at)) {
+            while (blanksFrom > removal->to && IsHtmlBlank(text[blanksFrom - 1])) {
+                --blanksFrom;
+            }
         }
         if (removal != removals.rend() && removal->to == blanksFrom) {
             at = removal->from;
