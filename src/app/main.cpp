@@ -35,11 +35,29 @@ bool AnswerInformationOption(int argc, char* argv[]) {
     return false;
 }
 
+// Whether Qt has a display to open the window on: an X or Wayland session, or a platform named by
+// -platform or QT_QPA_PLATFORM. Without one Qt aborts the program with a message that suggests
+// reinstalling it (over ssh, say, or from a service).
+bool HasDisplay(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0) {
+            return true;
+        }
+    }
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     if (AnswerInformationOption(argc, argv)) {
         return 0;
+    }
+    if (!HasDisplay(argc, argv)) {
+        std::fprintf(stderr, "vornetad: there is no display to open the wizard on (neither DISPLAY nor "
+                             "WAYLAND_DISPLAY is set); vornetad-cli does the same work without one\n");
+        return 1;
     }
     // Past a file size limit (ulimit -f) a write fails and is reported with the reason, rather
     // than the program ending in the middle of a file.

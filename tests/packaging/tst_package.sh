@@ -62,6 +62,9 @@ grep -q 'libQt6Core' <<<"$needed" && ! grep -q 'libQt6Gui' <<<"$needed" ||
 [[ $("$cli" --version) == "vornetad-cli $version" ]] || fail "vornetad-cli --version"
 [[ $(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$root/usr/bin/vornetad" --version) == "vornetad $version" ]] ||
     fail "vornetad --version without a display"
+# Without a display the wizard says so, where Qt would abort it.
+nodisplay=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/vornetad" 2>&1) && fail "vornetad started without a display"
+grep -q "no display" <<<"$nodisplay" || fail "vornetad without a display: $nodisplay"
 # The shipped templates alone: no user's own templates from this machine's data folder.
 export XDG_DATA_HOME=$work/no-user-data
 "$cli" templates >"$work/installed.txt" || fail "vornetad-cli templates"
