@@ -373,6 +373,15 @@ void OutputPage::OnAddFolder() {
             this, window()->windowTitle(),
             QStringLiteral("The pages of \"%1\" cannot all be added: %2.").arg(*folder, pages.status.error),
             Pickers::MessageIcon::Warning);
+    } else if (pages.names.isEmpty() && pages.unusable == 0) {
+        // A site's root often holds its pages in subfolders only, which the list does not take:
+        // without a word, the click would seem to have done nothing.
+        pickers.ShowMessage(this, window()->windowTitle(),
+                            QStringLiteral("No web pages (%1) stand in \"%2\" itself. Pages in its subfolders are "
+                                           "added a folder at a time; vornetad-cli generate --site takes a whole "
+                                           "tree.")
+                                .arg(Design::PageExtensionsText(), *folder),
+                            Pickers::MessageIcon::Information);
     }
     if (pages.unusable > 0) {
         const QString what =

@@ -107,12 +107,13 @@ private slots:
     }
 
     // A folder adds its pages by their names' ending in any case, sorted; names no path can carry
-    // are left out and reported once, and a picked name that stands for another file is refused.
+    // are left out and reported once, and a picked name that stands for another file is refused; a
+    // folder with no page of its own says so.
     void addDir_addsTheFolderPagesAndReportsUnusableNames() {
         QTemporaryDir dir;
         const QString folder = dir.path() + u'/';
         for (const char* name : {"b.HTML", "a.htm", "c.txt", "d.htm.bak", "x.phtml", "y.html.sh", "htm", ".html",
-                                 "e.html/inner.htm", "s.XHTML"}) {
+                                 "e.html/inner.htm", "s.XHTML", "site/blog/p.html"}) {
             QVERIFY(QDir(folder).mkpath(QFileInfo(folder + QLatin1String(name)).path()));
             QVERIFY(WriteAll(folder + QLatin1String(name), {}));
         }
@@ -129,14 +130,17 @@ private slots:
         });
         Fixture f;
         f.Run(u"modifyExisting, pick=" + folder + u"f\uFFFD.htm, addFile, dir=" + dir.path() + u", addDir, dir=" +
-              folder + u"missing, addDir");
-        QCOMPARE(f.pickers.messages.size(), 3);
+              folder + u"missing, addDir, dir=" + folder + u"site, addDir");
+        QCOMPARE(f.pickers.messages.size(), 4);
         QVERIFY2(f.pickers.messages[0].text.contains(u"f\\xff.htm"), qPrintable(f.pickers.messages[0].text));
         QVERIFY2(f.pickers.messages[1].text.startsWith(u"2 pages were not added from \"" + folder + u'"'),
                  qPrintable(f.pickers.messages[1].text));
         QCOMPARE(f.pickers.messages[2].text,
                  u"The pages of \"" + folder +
                      u"missing/\" cannot all be added: cannot list: No such file or directory.");
+        // A folder whose pages are all in subfolders (a site's root) adds nothing, and says why.
+        QVERIFY2(f.pickers.messages[3].text.contains(u"stand in \"" + folder + u"site/\" itself"),
+                 qPrintable(f.pickers.messages[3].text));
         QCOMPARE(f.page->Target().pages, QStringList({folder + u"a.htm", folder + u"b.HTML", folder + u"s.XHTML"}));
         // Each page shows its whole path as a tip, for one too long for the list.
         const auto* list = f.page->findChild<QListWidget*>(u"pageList"_qs);
