@@ -78,6 +78,12 @@ QString BashCompletion() {
                        "{\n"
                        "    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}\n"
                        "    COMPREPLY=()\n"
+                       "    # bash splits --side=left at the '=', into --side, = and left.\n"
+                       "    if [[ $cur == = ]]; then\n"
+                       "        cur=\n"
+                       "    elif [[ $prev == = ]] && ((COMP_CWORD > 2)); then\n"
+                       "        prev=${COMP_WORDS[COMP_CWORD-2]}\n"
+                       "    fi\n"
                        "    if ((COMP_CWORD == 1)); then\n"
                        "        mapfile -t COMPREPLY < <(compgen -W '%1' -- \"$cur\")\n"
                        "        return\n"
@@ -91,7 +97,8 @@ QString BashCompletion() {
     script += QStringLiteral("    esac\n"
                              "    case ${COMP_WORDS[1]} in\n");
     for (const DocumentedCommand& command : commands) {
-        QStringList names;
+        // --help after a command shows the help too.
+        QStringList names{QStringLiteral("--help")};
         for (const DocumentedOption& option : options) {
             if (option.commands.contains(command.name)) {
                 names.append(option.name);

@@ -115,6 +115,9 @@ completes "--color1 --color2 --color3" compose --col
 completes "--click-through --color1 --color2 --color3 --csp-hash --css --custom-code --custom-code-file" code --c
 completes "--gif" compose --line1 x --g
 completes "left right" generate --side ""
+completes "left right" generate --side = ""
+completes "left" generate --side = l
+completes "--help" compose --he
 completes "B.GIF a.gif sub folder" compose --template ""
 completes "sub folder" generate --out ""
 completes "sub folder" templates ""
