@@ -342,9 +342,14 @@ int RunTemplates(const CliRequest& request) {
     const TemplateSources sources = request.templatesFolder.isEmpty()
                                         ? DefaultTemplateSources()
                                         : TemplateSources{QDir(request.templatesFolder).absolutePath(), {}};
-    if (const QFileInfo folder(sources.shipped); !folder.isDir()) {
-        return UsageError(QStringLiteral("%1: %2").arg(
-            sources.shipped, folder.exists() ? QStringLiteral("is not a folder") : QStringLiteral("no such folder")));
+    const QFileInfo folder(sources.shipped);
+    const QString missing = folder.isDir()    ? QString()
+                            : folder.exists() ? QStringLiteral("is not a folder")
+                                              : QStringLiteral("no such folder");
+    // A folder given that is none is a mistake in the words; the shipped one missing is the
+    // installation's, and the user's own templates are listed all the same.
+    if (!missing.isEmpty() && !request.templatesFolder.isEmpty()) {
+        return UsageError(QStringLiteral("%1: %2").arg(sources.shipped, missing));
     }
     for (const QString& path : TemplateCatalog::Paths(sources).value_or(QStringList())) {
         PrintLine(stdout, path);
@@ -353,7 +358,10 @@ int RunTemplates(const CliRequest& request) {
     for (const FileResult& failure : unlisted) {
         PrintFailure(failure);
     }
-    return unlisted.isEmpty() ? 0 : 1;
+    if (!missing.isEmpty()) {
+        PrintFailure(FileResult::Failure(sources.shipped, QStringLiteral("the shipped templates' folder: ") + missing));
+    }
+    return unlisted.isEmpty() && missing.isEmpty() ? 0 : 1;
 }
 
 int RunDesign(const CliRequest& request) {
