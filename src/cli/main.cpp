@@ -6,6 +6,8 @@
 #include "templates/DataFolder.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLibrary>
 
 #include <cerrno>
@@ -33,11 +35,19 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QS
 // Runs a request in the engine module, installed at the same place relative to this program in
 // the build tree and on the system.
 int RunInEngine(const CliRequest& request, char* program) {
-    QLibrary engine(ExecutableFolder() + QStringLiteral("/" VORNET_ENGINE_PATH));
+    const QString path = QDir::cleanPath(ExecutableFolder() + QStringLiteral("/" VORNET_ENGINE_PATH));
+    // A missing module would be reported by the loader under another name it tried ("lib…").
+    if (!QFileInfo::exists(path)) {
+        std::fprintf(stderr,
+                     "vornetad-cli: its engine \"%s\" is missing, so this command cannot run; the "
+                     "installation is incomplete\n",
+                     qUtf8Printable(path));
+        return 1;
+    }
+    QLibrary engine(path);
     const auto entry = reinterpret_cast<EngineEntry>(engine.resolve(kEngineEntry));
     if (entry == nullptr) {
-        std::fprintf(stderr, "%s: cannot be loaded: %s\n", qUtf8Printable(engine.fileName()),
-                     qUtf8Printable(engine.errorString()));
+        std::fprintf(stderr, "vornetad-cli: its engine cannot be loaded: %s\n", qUtf8Printable(engine.errorString()));
         return 1;
     }
     return entry(&request, sizeof request, VORNET_VERSION, program, &engineOutputError);
