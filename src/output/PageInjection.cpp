@@ -296,7 +296,9 @@ size_t WhereTheBlockGoes(string_view text, const std::vector<Range>& removals, s
                 --blanksFrom;
             }
         }
-        if (removal != removals.rend() && removal->to == blanksFrom) {
+        // Across blanks, not to a place after text '<' characters, which would then go after it.
+        const bool afterOpener = removal != removals.rend() && removal->from > 0 && text[removal->from - 1] == '<';
+        if (removal != removals.rend() && removal->to == blanksFrom && (blanksFrom == at || !afterOpener)) {
             at = removal->from;
         } else if (at > 0 && text[at - 1] == '<') {
             --at;
