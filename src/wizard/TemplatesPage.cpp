@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QUrl>
 
@@ -60,6 +61,26 @@ TemplatesPage::TemplatesPage(TemplateCatalog* catalog, Pickers& pickers, const T
 
     footerLabel = new MarkupLabel(pickers, TemplatesFooterMarkup(), TemplatesHelpAddress(), this);
     footerLabel->setGeometry(DluRect(8, 225, 373, 19));
+
+    emptyNote = new QLabel(this);
+    emptyNote->setObjectName(QStringLiteral("noTemplates"));
+    emptyNote->setGeometry(DluRect(251, 9, 128, 128));
+    emptyNote->setWordWrap(true);
+    emptyNote->setTextFormat(Qt::PlainText);
+    emptyNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    ShowWhetherEmpty();
+}
+
+void TemplatesPage::ShowWhetherEmpty() {
+    const bool empty = catalog == nullptr || catalog->Count() == 0;
+    emptyNote->setText(
+        sources.user.isEmpty()
+            ? tr("No templates were found in \"%1\". The banner is then its text alone.").arg(sources.shipped)
+            : tr("No templates were found in \"%1\" or \"%2\". Make one with \"New template\u2026\", or the banner "
+                 "is its text alone.")
+                  .arg(sources.shipped, sources.user));
+    emptyNote->setVisible(empty);
+    emptyNote->raise();
 }
 
 void TemplatesPage::OnNewTemplate() {
@@ -115,6 +136,7 @@ void TemplatesPage::OnAddTemplate() {
 void TemplatesPage::TemplateAdded(const QString& path) {
     catalog->Scan(sources);
     strip->Reload();
+    ShowWhetherEmpty();
     SelectTemplate(path);
 }
 

@@ -9,6 +9,7 @@
 
 class MarkupLabel;
 class Pickers;
+class QLabel;
 class QPushButton;
 class TemplatePreview;
 class TemplateStrip;
@@ -53,8 +54,12 @@ public:
 private:
     // Scans the catalog anew and selects the template at `path`.
     void TemplateAdded(const QString& path);
+    // Says where templates were looked for while there is none, where the grid would stay empty
+    // without a word.
+    void ShowWhetherEmpty();
 
     MarkupLabel* footerLabel = nullptr;
+    QLabel* emptyNote = nullptr;
     TemplateCatalog* catalog = nullptr;
     Pickers& pickers;
     TemplateSources sources;

@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -430,12 +431,15 @@ private slots:
         QCOMPARE(ReadAll(written.fileName()), "/p/1.html\n");
     }
 
-    // Without templates every step still works; a template that cannot be decoded is named, with
-    // why, when the user leaves the templates step, which stays shown.
+    // Without templates every step still works, and the templates step says where they were looked
+    // for; a template that cannot be decoded is named, with why, when the user leaves the templates
+    // step, which stays shown.
     void emptyOrRefusedTemplates() {
         QTemporaryDir folder;
         Start(folder.path() + u'/');
         QCOMPARE(wizard->Catalog().Count(), 0);
+        const auto* note = Field<QLabel>(wizard->Templates(), u"noTemplates"_qs);
+        QVERIFY(note->isVisible() && note->text().contains(folder.path()));
         Act(QStringLiteral("next next next next tab1"));
         CheckStepShown(1);
         QVERIFY(fakes->messages.isEmpty());
