@@ -296,7 +296,8 @@ size_t WhereTheBlockGoes(string_view text, const std::vector<Range>& removals, s
                 --blanksFrom;
             }
         }
-        // Across blanks, not to a place after text '<' characters, which would then go after it.
+        // Across blanks only where no text '<' stands before the old block: the new one would go on
+        // before that '<', where the next run would no longer find blanks alone before the page's end.
         const bool afterOpener = removal != removals.rend() && removal->from > 0 && text[removal->from - 1] == '<';
         if (removal != removals.rend() && removal->to == blanksFrom && (blanksFrom == at || !afterOpener)) {
             at = removal->from;
