@@ -246,7 +246,9 @@ struct CustomCodes {
     // longest, since custom code shortened since (a line taken off its end) still starts the same.
     // A code not found right at `at` may come after blanks, its own leading blanks aside: a
     // formatter or a hand re-indent puts it on a line of its own, and left there it would be added
-    // again with every run, and stay after a removal. The blanks go with it.
+    // again with every run, and stay after a removal. The blanks go with it. Only where nothing but
+    // blanks follows it up to the page's end, where a run leaves it: elsewhere the same words or
+    // element after a line break ("<hr>", "See you") are as likely the page's own.
     template <typename Fits>
     size_t At(string_view text, size_t at, Fits fits) const {
         size_t blanks = 0;
@@ -260,7 +262,14 @@ struct CustomCodes {
                 return size;
             }
             const size_t after = MatchedLength(text, at + blanks, code.substr(start));
-            return after == npos ? npos : blanks + after;
+            if (after == npos) {
+                return npos;
+            }
+            size_t next = at + blanks + after;
+            while (next < text.size() && IsHtmlBlank(text[next])) {
+                ++next;
+            }
+            return PageEndAt(text, next) ? blanks + after : npos;
         };
         size_t longest = 0;
         const auto consider = [&](string_view code, bool putBack) {
