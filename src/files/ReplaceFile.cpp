@@ -373,14 +373,32 @@ std::optional<FailedStep> CopyAttributes(const QByteArray& path, int fd) {
     return std::nullopt;
 }
 
+// Lets `readers` read the file open at `fd` (see FileToWrite); `mayRegroup`: the file is new, and
+// may take their group.
+std::optional<FailedStep> GiveReaders(int fd, const Readers& readers, bool mayRegroup) {
+    struct stat made {};
+    if (::fstat(fd, &made) != 0) {
+        return FailedStep{QStringLiteral("cannot look at it"), errno};
+    }
+    mode_t bits = readers.bits;
+    if ((bits & 0040) != 0 && made.st_gid != readers.group &&
+        (!mayRegroup || ::fchown(fd, uid_t(-1), readers.group) != 0)) {
+        bits |= 0004;
+    }
+    if ((made.st_mode & bits) != bits && ::fchmod(fd, (made.st_mode & 07777) | bits) != 0) {
+        return FailedStep{QStringLiteral("cannot make it readable as its page is"), errno};
+    }
+    return std::nullopt;
+}
+
 // Writes `bytes` into a new file beside `name` in `folder`, flushed to the disk and closed, its path
 // in `tempPath`. A file replacing `old` starts private and takes the old file's owner and mode; a
-// new one gets the permissions a plain create would give it, and the read bits `alsoReadable`. On
+// new one gets the permissions a plain create would give it; either is then given to `readers`. On
 // failure nothing is left behind. `linked`: the file was named through a link, so the folder is not
 // the one its name shows.
 std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteArray& name, QByteArrayView bytes,
                                          const Target& old, QByteArray& tempPath, bool linked = false,
-                                         mode_t alsoReadable = 0) {
+                                         const std::optional<Readers>& readers = std::nullopt) {
     const int fd = CreateTemporary(folder, name, old.exists ? 0600 : 0666, tempPath);
     if (fd < 0) {
         const int error = errno;
@@ -411,10 +429,10 @@ std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteAr
         if (const std::optional<FailedStep> failed = CopyAttributes(old.path, fd)) {
             return fail(failed->what, failed->error, true);
         }
-    } else if (struct stat made{};
-               alsoReadable != 0 && ::fstat(fd, &made) == 0 && (made.st_mode & alsoReadable) != alsoReadable) {
-        if (::fchmod(fd, (made.st_mode & 07777) | alsoReadable) != 0) {
-            return fail(QStringLiteral("cannot make it readable as its page is"), errno, true);
+    }
+    if (readers) {
+        if (const std::optional<FailedStep> failed = GiveReaders(fd, *readers, !old.exists)) {
+            return fail(failed->what, failed->error, true);
         }
     }
     if (!WriteAll(fd, bytes)) {
@@ -495,7 +513,7 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
         QByteArray tempPath;
         if (const std::optional<FailedStep> failed =
                 WriteTemporary(FolderPart(target.path), NamePart(target.path), file.bytes, target, tempPath,
-                               FolderPart(target.path) != FolderPart(*name), file.alsoReadable)) {
+                               FolderPart(target.path) != FolderPart(*name), file.readers)) {
             failure = Failed(file.path, *failed, outcome);
             break;
         }

@@ -46,14 +46,22 @@ FileStamp StampOf(const QString& path);
 FileResult ReplaceFile(QByteArrayView bytes, const QString& path,
                        const std::optional<FileStamp>& readAs = std::nullopt);
 
+// Who must be able to read a file: whoever may read the page it serves (an image beside a page is
+// sent by the web server that sends the page, whatever the umask it was made under).
+struct Readers {
+    mode_t bits = 0;  // the page's read bits, of 0444
+    gid_t group = 0;  // the page's group
+};
+
 // One file of a set that ReplaceFiles writes together; with `readAs`, only if the file there is
-// still as it says. One made anew gets the read bits `alsoReadable` (of 0444) whatever the umask:
-// an image beside a page must be read by whoever reads the page.
+// still as it says. With `readers`, the file gets their read bits, made anew or replaced; where they
+// read by their group and the file is in another, a new file gets their group where the process may
+// give it, and otherwise everyone may read it.
 struct FileToWrite {
     QByteArrayView bytes;
     QString path;
     std::optional<FileStamp> readAs;
-    mode_t alsoReadable = 0;
+    std::optional<Readers> readers = std::nullopt;
 };
 
 // How a file of a set that was not written for another's failure begins its reason, which then

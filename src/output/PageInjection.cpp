@@ -826,16 +826,19 @@ QList<FileResult> SharedFiles::WriteTogether(const FileToWrite& page, PageStart 
     const LinkChecker styleLink = anew ? CheckNoLink : CheckStyleLink;
     QList<FileToWrite> set;
     std::optional<FileResult> refused;
-    // Made under a private umask, they would be refused to the web server that sends the page.
+    // Made under a private umask, or by a run that was, they would be refused to the web server that
+    // sends the page.
     struct stat pageInfo {};
-    const mode_t pageRead =
-        ::stat(QFile::encodeName(page.path).constData(), &pageInfo) == 0 ? pageInfo.st_mode & 0444 : 0;
+    const std::optional<Readers> readers =
+        ::stat(QFile::encodeName(page.path).constData(), &pageInfo) == 0
+            ? std::optional<Readers>(Readers{mode_t(pageInfo.st_mode & 0444), pageInfo.st_gid})
+            : std::nullopt;
     const auto add = [&](QByteArrayView bytes, const QString& path, LinkChecker checkLink) {
         const LinkCheck link = checkLink(path);
         if (!link.refusal.isEmpty()) {
             refused = FileResult::Failure(path, link.refusal);
         }
-        set.append({bytes, path, link.readAs, pageRead});
+        set.append({bytes, path, link.readAs, readers});
     };
     for (const ImageFile& image : images) {
         const Result<QByteArray>& gif = image.gif->encoded;

@@ -75,7 +75,8 @@ private slots:
         const QString home = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir.path()));
         // "limit=N": files may hold N bytes at most, as on a disk filling up while the run writes.
-        // "umask=077": files are made private, unless they are to be read as a page is.
+        // "umask=077": files are made private (and were by earlier runs), unless they are to be read as
+        // a page is.
         rlimit previous{};
         ::getrlimit(RLIMIT_FSIZE, &previous);
         const mode_t previousMask = ::umask(022);
@@ -96,6 +97,10 @@ private slots:
         }
         if (const qsizetype mask = mode.indexOf("umask="); mask >= 0) {
             ::umask(mode_t(mode.mid(mask + 6, 3).toUInt(nullptr, 8)));
+            // What an earlier run under it made is private too.
+            for (const auto& [path, bytes] : before) {
+                QVERIFY(path.endsWith(u".html") || ::chmod(QFile::encodeName(path).constData(), 0600) == 0);
+            }
         }
         const auto run = [&](bool dryRun) {
             target.dryRun = dryRun;
