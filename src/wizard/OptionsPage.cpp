@@ -13,8 +13,6 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 
-#include <algorithm>
-
 namespace {
 
 // The page options' check boxes, top to bottom.
@@ -91,16 +89,28 @@ void OptionsPage::ApplyDesign(const Design& design) {
     }
 }
 
+namespace {
+
+// Code shown as Latin-1 written back as Latin-1, a letter Latin-1 lacks (typed since) as a character
+// reference: as UTF-8, the whole code would turn every Latin-1 letter of it into two letters.
+QByteArray Latin1Code(const QString& code) {
+    QByteArray bytes;
+    for (const char32_t c : code.toUcs4()) {
+        bytes += c <= 0xFF ? QByteArray(1, char(c)) : QByteArray("&#") + QByteArray::number(uint(c)) + ';';
+    }
+    return bytes;
+}
+
+}  // namespace
+
 void OptionsPage::StoreDesign(Design& design) {
     StoreControls();
     design.adTitle = adTitle;
     design.linkUrl = linkUrl;
     design.newWindow = newWindow;
     design.customCodeEnabled = customCodeEnabled;
-    const bool latin1 = appliedCodeLatin1 &&
-                        std::all_of(customCode.begin(), customCode.end(), [](QChar c) { return c.unicode() <= 0xFF; });
     design.customCode = customCode == appliedCodeText ? appliedCode
-                        : latin1                      ? customCode.toLatin1()
+                        : appliedCodeLatin1           ? Latin1Code(customCode)
                                                       : customCode.toUtf8();
     for (size_t i = 0; i < pageOptionBoxes.size(); ++i) {
         design.options.*kPageOptions[i].member = pageOptionBoxes[i]->isChecked();

@@ -35,7 +35,8 @@ public:
     // The same, as the page shows them now. Custom code that was not edited since ApplyDesign
     // keeps its bytes, which the code box may not carry exactly (CR LF line ends). Code that is not
     // UTF-8 (read from a file by the command line) is shown as Latin-1, which the new page it makes
-    // is labelled as, and stays Latin-1 through edits while it can, so its bytes are never lost.
+    // is labelled as, and stays Latin-1 through edits, so its bytes are never lost; a letter typed
+    // that Latin-1 lacks goes in as a character reference.
     void StoreDesign(Design& design);
 
     bool newWindow = true;
