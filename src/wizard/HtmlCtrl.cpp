@@ -237,15 +237,18 @@ void HtmlCtrl::OpenOutside(const QUrl& url) {
     // A link that is no full address ("contact.html", the first banner's "link URL here") reaches
     // here as a file beside the preview, a place the user never chose: it is named as written.
     const QString folder = QFileInfo(url.isLocalFile() ? page()->url().toLocalFile() : QString()).absolutePath();
-    const QString beside = url.isLocalFile() && QFileInfo(url.toLocalFile()).absolutePath() == folder
-                               ? QDir(folder).relativeFilePath(url.toLocalFile())
+    const QString file = QDir::cleanPath(url.toLocalFile());
+    const QString beside = url.isLocalFile() && file.startsWith(folder + u'/')
+                               ? file.mid(folder.size() + 1) +
+                                     (url.hasQuery() ? u'?' + url.query(QUrl::PrettyDecoded) : QString()) +
+                                     (url.hasFragment() ? u'#' + url.fragment(QUrl::PrettyDecoded) : QString())
                                : QString();
     pickers.ShowMessage(this, window()->windowTitle(),
                         beside.isEmpty()
                             ? QStringLiteral("The preview opens only web and mail addresses, not %1")
                                   .arg(url.toString(QUrl::PrettyDecoded))
                             : QStringLiteral("The preview opens only web and mail addresses, not \"%1\", which on "
-                                             "your site leads to a file beside the page")
+                                             "your site leads to a file from the page's folder")
                                   .arg(beside),
                         Pickers::MessageIcon::Information);
 }
