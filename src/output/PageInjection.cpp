@@ -208,8 +208,10 @@ size_t LineBreakAt(string_view text, size_t at) {
 // ends, an upload in text mode or an editor may have changed the page's since a run, the code's
 // with them, and that copy must still go. A CRLF of the page is one line break, not cut in two,
 // but where a lone CR ends the code: the LF after it may be the page's own (a line typed after the
-// code), and a line break too many is the lesser harm. Every other byte is matched as it is.
-size_t MatchedLength(string_view text, size_t at, string_view code) {
+// code), and a line break too many is the lesser harm. With `anyIndent`, the spaces and tabs that
+// begin a line of the code and of the page are passed over: a formatter indents code it moved. Every
+// other byte is matched as it is.
+size_t MatchedLength(string_view text, size_t at, string_view code, bool anyIndent = false) {
     size_t page = at;
     for (size_t i = 0;;) {
         const size_t line = std::min(code.find_first_of("\r\n", i), code.size()) - i;
@@ -229,6 +231,15 @@ size_t MatchedLength(string_view text, size_t at, string_view code) {
         }
         i += codeBreak;
         page += pageBreak;
+        const auto indent = [](char c) {
+            return c == ' ' || c == '\t';
+        };
+        while (anyIndent && i < code.size() && indent(code[i])) {
+            ++i;
+        }
+        while (anyIndent && i < code.size() && page < text.size() && indent(text[page])) {
+            ++page;
+        }
     }
 }
 
@@ -246,7 +257,8 @@ struct CustomCodes {
     // longest, since custom code shortened since (a line taken off its end) still starts the same.
     // A code not found right at `at` may come after blanks, its own leading blanks aside: a
     // formatter or a hand re-indent puts it on a line of its own, and left there it would be added
-    // again with every run, and stay after a removal. The blanks go with it. Only where nothing but
+    // again with every run, and stay after a removal; it may have indented its lines anew too. The
+    // blanks go with it. Only where nothing but
     // blanks follows it up to the page's end, where a run leaves it: elsewhere the same words or
     // element after a line break ("<hr>", "See you") are as likely the page's own.
     template <typename Fits>
@@ -261,7 +273,7 @@ struct CustomCodes {
             if (size != npos || blanks == 0 || start == code.size()) {
                 return size;
             }
-            const size_t after = MatchedLength(text, at + blanks, code.substr(start));
+            const size_t after = MatchedLength(text, at + blanks, code.substr(start), true);
             if (after == npos) {
                 return npos;
             }

@@ -88,11 +88,38 @@ LfText WithLfBreaks(const QByteArray& original) {
     return lf;
 }
 
+// Where `code` ends in `text` from `from`, the spaces and tabs that begin each of their lines passed
+// over on both sides; -1 where it is not there.
+qsizetype IndentFreeEnd(const QByteArray& text, qsizetype from, QByteArrayView code) {
+    const auto indent = [](char c) {
+        return c == ' ' || c == '\t';
+    };
+    qsizetype t = from;
+    for (qsizetype c = 0;;) {
+        for (; c < code.size() && code[c] != '\n'; ++c, ++t) {
+            if (t >= text.size() || text[t] != code[c]) {
+                return -1;
+            }
+        }
+        if (c == code.size()) {
+            return t;
+        }
+        if (t >= text.size() || text[t] != '\n') {
+            return -1;
+        }
+        ++t;
+        for (++c; c < code.size() && indent(code[c]); ++c) {
+        }
+        for (; c < code.size() && t < text.size() && indent(text[t]); ++t) {
+        }
+    }
+}
+
 // Whether `rest` is `page` with only stretches taken out that a run may take: each is one or more
 // groups (a begin marker up to the end marker that closes it), each optionally followed by one of
 // the custom codes, its line breaks written there as any line breaks, one for one (but a lone CR
 // that ends a code may leave the LF after it), or by blanks and the code without its own leading
-// blanks.
+// blanks, its lines indented anew.
 bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, const QByteArrayList& customCodes) {
     const LfText lfPage = WithLfBreaks(page);
     QByteArrayList lfCodes;
@@ -142,10 +169,14 @@ bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, co
                         code = code.sliced(1);
                     }
                     const qsizetype lfFrom = lfPage.at[size_t(from)];
-                    if (code.isEmpty() || !QByteArrayView(lfPage.text).sliced(lfFrom).startsWith(code)) {
+                    const qsizetype lfEnd = from > after ? IndentFreeEnd(lfPage.text, lfFrom, code)
+                                            : QByteArrayView(lfPage.text).sliced(lfFrom).startsWith(code)
+                                                ? lfFrom + code.size()
+                                                : -1;
+                    if (code.isEmpty() || lfEnd <= lfFrom) {
                         continue;
                     }
-                    const qsizetype end = lfPage.end[size_t(lfFrom + code.size() - 1)];
+                    const qsizetype end = lfPage.end[size_t(lfEnd - 1)];
                     todo.push_back({end, j});
                     // A code ending in a lone CR leaves the LF of the page's CRLF after it.
                     if (customCodes[k].endsWith('\r') && page.first(end).endsWith("\r\n")) {
