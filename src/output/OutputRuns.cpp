@@ -163,6 +163,12 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
             break;
         }
         ForOnePage(report, done, page, [&] {
+            // Taken out already through another name (a dry run, which took nothing out, says so too).
+            const QString file = QFileInfo(page).canonicalFilePath();
+            if (const auto through = cleanedThrough.constFind(file); through != cleanedThrough.constEnd()) {
+                report.notes.append(page + QStringLiteral(": no advert: it was taken out through %1").arg(*through));
+                return;
+            }
             const FileStamp readAs = StampOf(page);
             const PageRead read = ReadPageText(page);
             if (!read.Ok()) {
@@ -180,13 +186,8 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
                 Add(report, done, {FileResult::Failure(page, LeftoverReason(removal.leftover))});
                 return;
             }
-            const QString file = QFileInfo(page).canonicalFilePath();
             if (!removal.removed) {
-                const auto through = cleanedThrough.constFind(file);
-                report.notes.append(page +
-                                    (through == cleanedThrough.constEnd()
-                                         ? QStringLiteral(": no advert")
-                                         : QStringLiteral(": no advert: it was taken out through %1").arg(*through)));
+                report.notes.append(page + QStringLiteral(": no advert"));
                 return;
             }
             const FileResult written =
