@@ -182,8 +182,8 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
             const BlockRemoval removal = RemoveOldBlocks(*read.value, customCode, earlierCustomCodes);
             // A page holding what no run takes out is left whole and named, whatever other blocks it
             // holds: the user takes them out by hand, and a page said to be clean still shows an advert.
-            if (removal.leftover != Leftover::None) {
-                Add(report, done, {FileResult::Failure(page, LeftoverReason(removal.leftover))});
+            if (removal.leftover) {
+                Add(report, done, {FileResult::Failure(page, removal.leftover.Reason())});
                 return;
             }
             if (!removal.removed) {

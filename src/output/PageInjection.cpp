@@ -45,7 +45,23 @@ struct PagePlan {
     std::vector<Range> removals;  // in page order, never overlapping
     size_t insertAt = 0;          // an offset of the page, never inside a removal
     size_t bodyEnd = npos;
-    Leftover leftover = Leftover::None;
+    // What stays that no run takes out (a block kept is named before a lone marker: the harder to
+    // see), and where it begins.
+    Leftover::Kind leftover = Leftover::Kind::None;
+    size_t leftoverAt = 0;
+
+    void Leave(Leftover::Kind kind, size_t at) {
+        if (kind > leftover || (kind == leftover && at < leftoverAt)) {
+            leftover = kind;
+            leftoverAt = at;
+        }
+    }
+    Leftover LeftoverIn(string_view text) const {
+        if (leftover == Leftover::Kind::None) {
+            return {};
+        }
+        return {leftover, qsizetype(std::count(text.begin(), text.begin() + qsizetype(leftoverAt), '\n')) + 1};
+    }
 };
 
 // What the reading has found up to some point. A copy is kept at every begin marker, so that when
@@ -347,7 +363,7 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
             open.push_back({t.begin, scanner.Current(), f, plan.removals.size()});
         } else if (customCode && IsMarker(t, text, kEnd)) {
             if (open.empty()) {
-                plan.leftover = std::max(plan.leftover, Leftover::LoneMarker);
+                plan.Leave(Leftover::Kind::LoneEnd, t.begin);
                 continue;
             }
             const OpenBegin begin = std::move(open.back());
@@ -371,7 +387,7 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
             // A block stays where taking it out would change how the rest of the page reads: one that
             // opens or closes an svg or math element, or one after a '<' that would join what follows.
             if (!begin.state.SameAs(scanner.Current()) || (!tookCode && JoinsIntoMarkup(text, from, end))) {
-                plan.leftover = Leftover::Block;  // named before a lone marker: the harder to see
+                plan.Leave(Leftover::Kind::Block, begin.at);
                 continue;
             }
             plan.removals.resize(begin.removals);  // the blocks nested in this one go with it
@@ -394,7 +410,7 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
         }
     }
     if (!open.empty()) {
-        plan.leftover = std::max(plan.leftover, Leftover::LoneMarker);
+        plan.Leave(Leftover::Kind::LoneBegin, open.front().at);
     }
     plan.bodyEnd = f.bodyEnd;
     if (f.bodyEnd != npos) {
@@ -445,9 +461,9 @@ BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCod
                              const QByteArrayList& earlierCustomCodes) {
     const PagePlan plan = Plan(View(page), CustomCodes{View(customCode), earlierCustomCodes});
     if (plan.removals.empty()) {
-        return {page, false, plan.leftover};
+        return {page, false, plan.LeftoverIn(View(page))};
     }
-    return {Apply(View(page), plan, std::nullopt), true, plan.leftover};
+    return {Apply(View(page), plan, std::nullopt), true, plan.LeftoverIn(View(page))};
 }
 
 Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes) {
@@ -456,7 +472,7 @@ Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByt
     const string_view customCode = end == npos ? string_view() : block.substr(end + kEnd.size());
     const string_view text = View(page);
     const PagePlan plan = Plan(text, CustomCodes{customCode, earlierCustomCodes, true});
-    return {Apply(text, plan, block), plan.leftover};
+    return {Apply(text, plan, block), plan.LeftoverIn(text)};
 }
 
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes) {
@@ -704,12 +720,24 @@ PageRead ReadPage(const QString& path) {
     return page;
 }
 
-QString LeftoverReason(Leftover leftover) {
-    return leftover == Leftover::Block
-               ? QStringLiteral("an advert block stays, since taking it out would change how the rest of the page "
-                                "reads; take it out by hand; left as it is")
-               : QStringLiteral("holds an advert block that has lost its begin or its end marker, so where it starts "
-                                "or ends cannot be told; take it out by hand; left as it is");
+QString Leftover::Reason() const {
+    switch (kind) {
+    case Kind::Block:
+        return QStringLiteral("an advert block stays (line %1), since taking it out would change how the rest of "
+                              "the page reads; take it out by hand; left as it is")
+            .arg(line);
+    case Kind::LoneBegin:
+        return QStringLiteral("the advert's begin marker on line %1 has lost its end marker, so where its block ends "
+                              "cannot be told; take what is left of it out by hand; left as it is")
+            .arg(line);
+    case Kind::LoneEnd:
+        return QStringLiteral("the advert's end marker on line %1 has lost its begin marker, so where its block "
+                              "begins cannot be told; take what is left of it out by hand; left as it is")
+            .arg(line);
+    case Kind::None:
+        break;
+    }
+    return {};
 }
 
 LinkCheck CheckImageLink(const QString& path) {
@@ -932,8 +960,8 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
     const auto [injected, leftover] =
         Inject(page.value.value_or(code.newPage), code.codeBlock, code.earlierCustomCodes);
     // What must stay would stay beside the new block: two banners, and no removal could take either out.
-    if (leftover != Leftover::None) {
-        return {FileResult::Failure(pagePath, LeftoverReason(leftover))};
+    if (leftover) {
+        return {FileResult::Failure(pagePath, leftover.Reason())};
     }
     if (injected.size() > kMaxPageBytes) {
         return {FileResult::Failure(pagePath, QStringLiteral("would be larger than %1 MiB with the advert, and no "

@@ -33,20 +33,26 @@ qsizetype FindBodyEnd(const QByteArray& page);
 qsizetype InsertionPoint(const QByteArray& page);
 
 // What earlier runs left in a page that no run takes out, so that every run leaves the page as it
-// is and names it: the user takes it out by hand.
-enum class Leftover {
-    None,
-    LoneMarker,  // a marker without its partner, after an edit: where its block ends cannot be told
-    Block,       // a block whose removal would change how the rest of the page reads (below)
-};
+// is and names it, and where: the user takes it out by hand.
+struct Leftover {
+    enum class Kind {
+        None,
+        LoneBegin,  // a begin marker without its end, after an edit: where its block ends cannot be told
+        LoneEnd,    // an end marker without its begin
+        Block,      // a block whose removal would change how the rest of the page reads (below)
+    };
+    Kind kind = Kind::None;
+    qsizetype line = 0;  // the line it begins on, from 1
 
-// Why a page holding `leftover` (not None) is left as it is.
-QString LeftoverReason(Leftover leftover);
+    explicit operator bool() const { return kind != Kind::None; }
+    // Why a page holding it is left as it is.
+    QString Reason() const;
+};
 
 struct BlockRemoval {
     QByteArray page;
     bool removed = false;  // whether anything was taken out
-    Leftover leftover = Leftover::None;
+    Leftover leftover;
 };
 
 // The page with what earlier runs wrote taken out, and nothing else:
@@ -78,7 +84,7 @@ BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCod
 
 struct Injection {
     QByteArray page;
-    Leftover leftover = Leftover::None;  // as RemoveOldBlocks finds it
+    Leftover leftover;  // as RemoveOldBlocks finds it
 };
 
 // The page with its old blocks removed by RemoveOldBlocks (the custom code being whatever follows
