@@ -56,12 +56,7 @@ struct PagePlan {
             leftoverAt = at;
         }
     }
-    Leftover LeftoverIn(string_view text) const {
-        if (leftover == Leftover::Kind::None) {
-            return {};
-        }
-        return {leftover, qsizetype(std::count(text.begin(), text.begin() + qsizetype(leftoverAt), '\n')) + 1};
-    }
+    Leftover LeftoverIn(string_view text) const;
 };
 
 // What the reading has found up to some point. A copy is kept at every begin marker, so that when
@@ -217,6 +212,20 @@ size_t LineBreakAt(string_view text, size_t at) {
         return at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1;
     }
     return at < text.size() && text[at] == '\n' ? 1 : 0;
+}
+
+Leftover PagePlan::LeftoverIn(string_view text) const {
+    if (leftover == Leftover::Kind::None) {
+        return {};
+    }
+    // CRLF, a lone CR and LF each end a line, as editors count them.
+    qsizetype line = 1;
+    for (size_t i = 0; i < leftoverAt;) {
+        const size_t lineBreak = LineBreakAt(text, i);
+        line += lineBreak > 0 ? 1 : 0;
+        i += std::max<size_t>(1, lineBreak);
+    }
+    return {leftover, line};
 }
 
 // How many bytes of `text` from `at` hold `code`, or npos where they do not. A line break of the
