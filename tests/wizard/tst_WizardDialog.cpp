@@ -346,9 +346,9 @@ private slots:
     }
 
     // A run over many pages goes on a second thread: the window draws meanwhile, and once the run
-    // lasts, a dialog counts the pages done, and those that failed, and stops the run after the page in progress. Stop
-    // and then Esc leave the dialog shown, so that the window takes no input until the run ends.
-    // The stop is taken back for the next run, which goes to its end without a dialog.
+    // lasts, a dialog counts the pages done, and those that failed, and stops the run after the page
+    // in progress. Stop and then Esc leave the dialog shown, so that the window takes no input until
+    // the run ends. The stop is taken back for the next run, which goes to its end without a dialog.
     void longRun_showsProgressAndStops() {
         QWidget window;
         window.show();
