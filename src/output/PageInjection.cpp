@@ -118,6 +118,14 @@ bool CutsMarker(string_view text, size_t from, size_t end) {
     return false;
 }
 
+// Where the blanks of `text` from `at` end.
+size_t BlanksEnd(string_view text, size_t at) {
+    while (at < text.size() && IsHtmlBlank(text[at])) {
+        ++at;
+    }
+    return at;
+}
+
 // Whether the page's own end begins at `at`: the end of the text, or its closing body or html tag
 // as the rest of the page reads it.
 bool PageEndAt(string_view text, size_t at) {
@@ -140,10 +148,7 @@ bool EndsBeforeMarkup(string_view text, size_t from, size_t end) {
     if (end == text.size() || text[end] == '<') {
         return true;
     }
-    size_t next = end;
-    while (next < text.size() && IsHtmlBlank(text[next])) {
-        ++next;
-    }
+    const size_t next = BlanksEnd(text, end);
     if (next == end) {
         return false;
     }
@@ -283,15 +288,12 @@ struct CustomCodes {
     // A code not found right at `at` may come after blanks, its own leading blanks aside: a
     // formatter or a hand re-indent puts it on a line of its own, and left there it would be added
     // again with every run, and stay after a removal; it may have indented its lines anew too. The
-    // blanks go with it. Only where nothing but
-    // blanks follows it up to the page's end, where a run leaves it: elsewhere the same words or
-    // element after a line break ("<hr>", "See you") are as likely the page's own.
+    // blanks go with it. Only where nothing but blanks follows it up to the page's end, where a run
+    // leaves it: elsewhere the same words or element after a line break ("<hr>", "See you") are as
+    // likely the page's own.
     template <typename Fits>
     size_t At(string_view text, size_t at, Fits fits) const {
-        size_t blanks = 0;
-        while (at + blanks < text.size() && IsHtmlBlank(text[at + blanks])) {
-            ++blanks;
-        }
+        const size_t blanks = BlanksEnd(text, at) - at;
         const auto matched = [&](string_view code) {
             const size_t size = MatchedLength(text, at, code);
             const size_t start = std::find_if_not(code.begin(), code.end(), IsHtmlBlank) - code.begin();
@@ -302,11 +304,7 @@ struct CustomCodes {
             if (after == npos) {
                 return npos;
             }
-            size_t next = at + blanks + after;
-            while (next < text.size() && IsHtmlBlank(text[next])) {
-                ++next;
-            }
-            return PageEndAt(text, next) ? blanks + after : npos;
+            return PageEndAt(text, BlanksEnd(text, at + blanks + after)) ? blanks + after : npos;
         };
         size_t longest = 0;
         const auto consider = [&](string_view code, bool putBack) {
@@ -655,16 +653,10 @@ std::optional<QByteArray> BaseAddress(const QByteArray& page) {
                 ++nameEnd;
             }
             const string_view name = rest.substr(at, nameEnd - at);
-            size_t valueAt = nameEnd;
-            while (valueAt < rest.size() && IsHtmlBlank(rest[valueAt])) {
-                ++valueAt;
-            }
+            size_t valueAt = BlanksEnd(rest, nameEnd);
             string_view value;
             if (valueAt < rest.size() && rest[valueAt] == '=') {
-                ++valueAt;
-                while (valueAt < rest.size() && IsHtmlBlank(rest[valueAt])) {
-                    ++valueAt;
-                }
+                valueAt = BlanksEnd(rest, valueAt + 1);
                 const char quote = valueAt < rest.size() ? rest[valueAt] : '\0';
                 const bool quoted = quote == '"' || quote == '\'';
                 const size_t from = valueAt + (quoted ? 1 : 0);

@@ -236,10 +236,10 @@ void HtmlCtrl::OpenOutside(const QUrl& url) {
     }
     // A link that is no full address ("contact.html", the first banner's "link URL here") reaches
     // here as a file beside the preview, a place the user never chose: it is named as written.
-    const QString folder = QFileInfo(url.isLocalFile() ? page()->url().toLocalFile() : QString()).absolutePath();
+    const QString& folder = ownFolderOnly->folder;  // the shown page's, as Navigate found it
     const QString file = QDir::cleanPath(url.toLocalFile());
-    const QString beside = url.isLocalFile() && file.startsWith(folder + u'/')
-                               ? file.mid(folder.size() + 1) +
+    const QString beside = url.isLocalFile() && !folder.isEmpty() && file.startsWith(folder)
+                               ? file.mid(folder.size()) +
                                      (url.hasQuery() ? u'?' + url.query(QUrl::PrettyDecoded) : QString()) +
                                      (url.hasFragment() ? u'#' + url.fragment(QUrl::PrettyDecoded) : QString())
                                : QString();
