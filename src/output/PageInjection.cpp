@@ -6,6 +6,7 @@
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 #include "output/HtmlScanner.h"
+#include "output/ServerCode.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -219,18 +220,51 @@ size_t LineBreakAt(string_view text, size_t at) {
     return at < text.size() && text[at] == '\n' ? 1 : 0;
 }
 
-Leftover PagePlan::LeftoverIn(string_view text) const {
-    if (leftover == Leftover::Kind::None) {
-        return {};
-    }
-    // CRLF, a lone CR and LF each end a line, as editors count them.
+// The line `at` lies on, from 1. CRLF, a lone CR and LF each end a line, as editors count them.
+qsizetype LineOf(string_view text, size_t at) {
     qsizetype line = 1;
-    for (size_t i = 0; i < leftoverAt;) {
+    for (size_t i = 0; i < at;) {
         const size_t lineBreak = LineBreakAt(text, i);
         line += lineBreak > 0 ? 1 : 0;
         i += std::max<size_t>(1, lineBreak);
     }
-    return {leftover, line};
+    return line;
+}
+
+Leftover PagePlan::LeftoverIn(string_view text) const {
+    if (leftover == Leftover::Kind::None) {
+        return {};
+    }
+    return {leftover, LineOf(text, leftoverAt)};
+}
+
+// Why the block must not go to the plan's insertion point, or nothing.
+QString ServerCodeReason(string_view text, const PagePlan& plan) {
+    const ServerCode code = ServerCodeAt(text, plan.insertAt, plan.bodyEnd != npos);
+    const qsizetype line = LineOf(text, code.at);
+    switch (code.kind) {
+    case ServerCode::Kind::Php:
+        return QStringLiteral("the advert's place lies inside the PHP code that begins on line %1, where its HTML "
+                              "would stop the page from running; put it in by hand outside that code; left as it is")
+            .arg(line);
+    case ServerCode::Kind::PhpOnly:
+        return QStringLiteral("holds nothing but PHP code (from line %1), no page the advert could show in, and "
+                              "its HTML before or after that code would go into every page that includes it; left "
+                              "as it is")
+            .arg(line);
+    case ServerCode::Kind::FrontMatter:
+        return QStringLiteral("the advert's place lies in the front matter at the top (the lines between \"---\" "
+                              "or \"+++\" that a site generator reads), which its HTML would break; put it into "
+                              "the page's layout, or after those lines by hand; left as it is");
+    case ServerCode::Kind::ExtendsLayout:
+        return QStringLiteral("extends a layout (\"{% extends\" on line %1), which shows only what the page's "
+                              "blocks hold: the advert would not show, or would stop the page from rendering; put "
+                              "it into the layout; left as it is")
+            .arg(line);
+    case ServerCode::Kind::None:
+        break;
+    }
+    return {};
 }
 
 // How many bytes of `text` from `at` hold `code`, or npos where they do not. A line break of the
@@ -479,7 +513,7 @@ Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByt
     const string_view customCode = end == npos ? string_view() : block.substr(end + kEnd.size());
     const string_view text = View(page);
     const PagePlan plan = Plan(text, CustomCodes{customCode, earlierCustomCodes, true});
-    return {Apply(text, plan, block), plan.LeftoverIn(text)};
+    return {Apply(text, plan, block), plan.LeftoverIn(text), ServerCodeReason(text, plan)};
 }
 
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes) {
@@ -958,11 +992,14 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
     }
     // Made before anything is written for the page: a page too large for the memory left fails here,
     // with no image or style sheet written on its account.
-    const auto [injected, leftover] =
+    const auto [injected, leftover, serverCode] =
         Inject(page.value.value_or(code.newPage), code.codeBlock, code.earlierCustomCodes);
     // What must stay would stay beside the new block: two banners, and no removal could take either out.
     if (leftover) {
         return {FileResult::Failure(pagePath, leftover.Reason())};
+    }
+    if (!serverCode.isEmpty()) {
+        return {FileResult::Failure(pagePath, serverCode)};
     }
     if (injected.size() > kMaxPageBytes) {
         return {FileResult::Failure(pagePath, QStringLiteral("would be larger than %1 MiB with the advert, and no "

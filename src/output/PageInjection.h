@@ -85,6 +85,9 @@ BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCod
 struct Injection {
     QByteArray page;
     Leftover leftover;  // as RemoveOldBlocks finds it
+    // Why the block must not go where it would, into code that a server or a site generator reads
+    // first (ServerCodeAt), naming the line; empty where it may. The page is then left as it is.
+    QString serverCode;
 };
 
 // The page with its old blocks removed by RemoveOldBlocks (the custom code being whatever follows

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+// What another program reads in a page before any browser does, and where the advert's HTML would
+// break it or never be shown: a server's PHP code, a site generator's front matter, a template that
+// only fills the blocks of its layout. The page is still HTML to every other part of the output.
+struct ServerCode {
+    enum class Kind {
+        None,
+        Php,            // the spot lies inside PHP code, up to its "?>" or the end of the text
+        PhpOnly,        // the page is PHP code and blanks alone: an include, no page to show
+        FrontMatter,    // the spot lies in the front matter at the page's top
+        ExtendsLayout,  // a template that extends a layout and has no body of its own
+    };
+    Kind kind = Kind::None;
+    std::size_t at = 0;  // where that code begins
+
+    explicit operator bool() const { return kind != Kind::None; }
+};
+
+// What of the kinds above keeps the advert from `spot` in `text`; `hasBodyEnd` is whether the page
+// has a closing body tag, which a template that extends a layout puts inside one of its blocks.
+ServerCode ServerCodeAt(std::string_view text, std::size_t spot, bool hasBodyEnd);
