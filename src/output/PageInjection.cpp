@@ -637,9 +637,10 @@ bool IsFramesetPage(const QByteArray& page) {
 // of its own may lead elsewhere; which folder it is on the server cannot be told from here.
 bool InPagesFolder(QByteArrayView address) {
     // A browser decodes references and escapes ("&#47;", "%2e") and drops tabs and line breaks
-    // before it reads the address: one that holds any is taken to lead elsewhere.
+    // before it reads the address, and a server or a site generator puts its own in for template
+    // code ("{{ .Site.BaseURL }}", "<?php echo $root ?>"): one that holds any is taken to lead elsewhere.
     if (address.contains('%') || address.contains('&') || address.contains('\t') || address.contains('\n') ||
-        address.contains('\r')) {
+        address.contains('\r') || address.contains('{') || address.contains('<')) {
         return false;
     }
     QByteArrayView path = address.first(std::min({address.indexOf('?') < 0 ? address.size() : address.indexOf('?'),
