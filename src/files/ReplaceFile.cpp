@@ -262,8 +262,13 @@ QString CheckTarget(const Target& target) {
 // by NoteTemporaryFile; -1 with errno set when none can be made.
 int CreateTemporary(const QByteArray& folder, const QByteArray& name, mode_t mode, QByteArray& tempPath) {
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    // Long names leave room for the suffix within the file system's limit on one name.
-    const QByteArray stem = (folder.endsWith('/') ? folder : folder + '/') + '.' + name.left(200) + '.';
+    // Long names leave room for the suffix within the file system's limit on one name, cut between
+    // two UTF-8 letters: file systems that store names as UTF-16 refuse half of one.
+    qsizetype kept = std::min<qsizetype>(name.size(), 200);
+    while (kept < name.size() && kept > 0 && (uchar(name[kept]) & 0xC0) == 0x80) {
+        --kept;
+    }
+    const QByteArray stem = (folder.endsWith('/') ? folder : folder + '/') + '.' + name.left(kept) + '.';
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = stem;
         for (int i = 0; i < 6; ++i) {
@@ -391,17 +396,37 @@ std::optional<FailedStep> GiveReaders(int fd, const Readers& readers, bool mayRe
     return std::nullopt;
 }
 
+// Why no file could be made in `folder` (which exists) with `error`, where the file system refuses
+// the name itself: FAT, exFAT and NTFS take none with : ? * " < > | and answer with the error of a
+// missing folder, an invalid argument or a bad letter.
+QString RefusedName(const QByteArray& folder, int error) {
+    struct stat info {};
+    const bool folderThere = ::stat(folder.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+    if (!folderThere || (error != ENOENT && error != EINVAL && error != EILSEQ && error != ENAMETOOLONG)) {
+        return {};
+    }
+    return error == ENAMETOOLONG ? QStringLiteral("the name is too long for the folder's file system")
+                                 : QStringLiteral("the folder's file system takes no such name (a Windows one takes "
+                                                  "none with : ? * \" < > | in it)");
+}
+
 // Writes `bytes` into a new file beside `name` in `folder`, flushed to the disk and closed, its path
-// in `tempPath`. A file replacing `old` starts private and takes the old file's owner and mode; a
-// new one gets the permissions a plain create would give it; either is then given to `readers`. On
-// failure nothing is left behind. `linked`: the file was named through a link, so the folder is not
-// the one its name shows.
+// in `tempPath`. A file replacing `old` is made with no more permissions than the old file has, and
+// takes its owner and mode; a new one gets the permissions a plain create would give it; either is
+// then given to `readers`. On failure nothing is left behind. `linked`: the file was named through a
+// link, so the folder is not the one its name shows.
 std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteArray& name, QByteArrayView bytes,
                                          const Target& old, QByteArray& tempPath, bool linked = false,
                                          const std::optional<Readers>& readers = std::nullopt) {
-    const int fd = CreateTemporary(folder, name, old.exists ? 0600 : 0666, tempPath);
+    // Made with the old file's permission bits (less the umask), never more open than the old file
+    // and, on a share that takes a file's mode when it is made but ignores a later change, already
+    // right.
+    const int fd = CreateTemporary(folder, name, old.exists ? old.info.st_mode & 0777 : 0666, tempPath);
     if (fd < 0) {
         const int error = errno;
+        if (const QString refused = RefusedName(folder, error); !refused.isEmpty()) {
+            return FailedStep{QStringLiteral("cannot be written: %1").arg(refused), 0};
+        }
         return FailedStep{linked ? QStringLiteral("cannot create a file in its folder \"%1\"").arg(ShownFolder(folder))
                                  : QStringLiteral("cannot create a file in the folder"),
                           error};
@@ -421,9 +446,25 @@ std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteAr
         if (!GiveOwnerAndGroup(fd, old.info)) {
             return fail(QStringLiteral("cannot keep the owner and group"), errno, true);
         }
-        // After the owner: changing the owner clears the set-user and set-group bits.
-        if (::fchmod(fd, old.info.st_mode & 07777) != 0) {
-            return fail(QStringLiteral("cannot keep the permissions"), errno, true);
+        // After the owner: changing the owner clears the set-user and set-group bits. Nothing is
+        // asked where the mode is right already: some file systems refuse any change of mode. One
+        // that takes the change without making it would leave a page closed to the web server.
+        struct stat made {};
+        if (::fstat(fd, &made) != 0) {
+            return fail(QStringLiteral("cannot look at it"), errno, true);
+        }
+        const mode_t mode = old.info.st_mode & 07777;
+        if ((made.st_mode & 07777) != mode) {
+            if (::fchmod(fd, mode) != 0) {
+                return fail(QStringLiteral("cannot keep the permissions"), errno, true);
+            }
+            if (::fstat(fd, &made) != 0 || (made.st_mode & 07777) != mode) {
+                return fail(QStringLiteral("cannot keep the permissions: the file system gives the new file mode "
+                                           "%1, not the old file's %2")
+                                .arg(made.st_mode & 07777, 4, 8, QLatin1Char('0'))
+                                .arg(mode, 4, 8, QLatin1Char('0')),
+                            0, true);
+            }
         }
         // After the mode: an access list sets the mode's group bits to its mask, as they were.
         if (const std::optional<FailedStep> failed = CopyAttributes(old.path, fd)) {
@@ -457,7 +498,10 @@ void FlushFolder(const QByteArray& folder) {
 }
 
 FileResult Failed(const QString& path, const FailedStep& step, const QString& outcome) {
-    return FileResult::Failure(path, QStringLiteral("%1: %2; %3").arg(step.what, ErrorText(step.error), outcome));
+    // A step that names its own reason has no system error to add.
+    return FileResult::Failure(path, step.error == 0
+                                         ? QStringLiteral("%1; %2").arg(step.what, outcome)
+                                         : QStringLiteral("%1: %2; %3").arg(step.what, ErrorText(step.error), outcome));
 }
 
 FileStamp StampOf(const QByteArray& name) {
@@ -643,13 +687,26 @@ FileResult CreateNewFile(QByteArrayView bytes, const QString& path) {
     }
     // The name is taken only if nothing has appeared there since it was looked at: a file made in
     // the meantime is never replaced. A file system that cannot rename so gets a hard link, which
-    // fails in the same way.
+    // fails in the same way; one without hard links either (FAT, exFAT) an empty file made at the
+    // name only if none is there, which the written one then replaces: a file of this run's own.
     std::optional<SignalHold> hold(std::in_place);
     int moved = ::renameat2(AT_FDCWD, tempPath.constData(), AT_FDCWD, name->constData(), RENAME_NOREPLACE);
     if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {
         moved = ::link(tempPath.constData(), name->constData());
         if (moved == 0) {
             ::unlink(tempPath.constData());
+        } else if (errno == EPERM || errno == ENOSYS || errno == EOPNOTSUPP) {
+            const int placeholder =
+                ::open(name->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+            moved = placeholder < 0 ? -1 : ::rename(tempPath.constData(), name->constData());
+            if (placeholder >= 0) {
+                const int error = errno;
+                ::close(placeholder);
+                if (moved != 0) {
+                    ::unlink(name->constData());
+                }
+                errno = error;
+            }
         }
     }
     const int moveError = errno;
