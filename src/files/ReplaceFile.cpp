@@ -195,6 +195,18 @@ bool KeepsOwnerAndGroup(const Target& old) {
     return keeps;
 }
 
+// Whether the file `target` is a mount point of its own (a single file bound into a container, say),
+// which a new file renamed over it cannot replace.
+// The mounts tell, not the devices: an overlay (a container's) shows a file of its lower layer with
+// that layer's device, and a file bound from the same file system has the folder's.
+bool MountedOn(const Target& target, const QByteArray& folder) {
+    struct statx file {};
+    struct statx dir {};
+    return ::statx(AT_FDCWD, target.path.constData(), AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &file) == 0 &&
+           ::statx(AT_FDCWD, folder.constData(), 0, STATX_MNT_ID, &dir) == 0 && (file.stx_mask & STATX_MNT_ID) &&
+           (dir.stx_mask & STATX_MNT_ID) && file.stx_mnt_id != dir.stx_mnt_id;
+}
+
 // Why the file that the links lead to (or a new one there) is not to be written, though it is
 // a regular file in a folder that exists; empty when nothing stands in the way. The new file is
 // made beside the old one and renamed over it, so the folder has its say as much as the file, and
@@ -221,6 +233,10 @@ QString Obstacle(const Target& target) {
     }
     if ((folderInfo.st_mode & 0222) == 0) {
         return ProtectedFolder(folder);
+    }
+    if (target.exists && MountedOn(target, folder)) {
+        return QStringLiteral("has another file mounted on it (bound in, as containers do), and a mount point "
+                              "cannot be replaced");
     }
     if (target.exists && ::faccessat(AT_FDCWD, target.path.constData(), W_OK, AT_EACCESS) != 0) {
         return QStringLiteral("cannot write: %1").arg(ErrorText(errno));

@@ -88,7 +88,8 @@ struct Scene {
     // Makes the nodes that `words` name under the folder `under`, with the folders above each:
     // "a/b" a file holding `content`, "a/b:444" one with these permissions ("a/:644" a folder), "a/b+" one with an
     // attribute and an access list, "a/b!a" an append-only one ("!i" immutable), "a/" a folder,
-    // "a>t" a link to t, "a|" a FIFO, "a=" a socket, "a#" a character device. A word is
+    // "a>t" a link to t, "a|" a FIFO, "a=" a socket, "a#" a character device, "a@" a file with
+    // another (holding `content` too) bound onto it, as a container mounts one. A word is
     // percent-encoded bytes ("%FF"). Run by the superuser, a file with permissions given belongs to
     // another user (only the superuser can hand a file over); permissions do not stop the superuser
     // from reading, so a file it could not read skips the case.
@@ -96,7 +97,7 @@ struct Scene {
         const QByteArray root = QFile::encodeName(Path(under));
         for (const QByteArray& word : words.split(' ')) {
             const QRegularExpressionMatch parts =
-                QRegularExpression(u"^([^>:!]*?)(>.*|:[0-7]+|![ai]|[/|=#+])?$"_qs).match(QString::fromLatin1(word));
+                QRegularExpression(u"^([^>:!]*?)(>.*|:[0-7]+|![ai]|[/|=#+@])?$"_qs).match(QString::fromLatin1(word));
             const QByteArray name = root + '/' + QByteArray::fromPercentEncoding(parts.captured(1).toLatin1());
             const QString tail = parts.captured(2);  // what follows the name, which says what node it is
             const char kind = word.isEmpty() ? ' ' : tail.isEmpty() ? 'f' : tail.front().toLatin1();
@@ -132,6 +133,13 @@ struct Scene {
                 if (kind == '!' && !SetFlag(name.constData(), tail == u"!a" ? FS_APPEND_FL : FS_IMMUTABLE_FL, true)) {
                     skip = QStringLiteral("cannot set a file's attribute flags here (needs root)");
                 }
+                const QByteArray source = name + ".bound";
+                if (kind == '@' && (::rename(name.constData(), source.constData()) != 0 ||
+                                    ::close(::open(name.constData(), O_CREAT | O_WRONLY, 0644)) != 0 ||
+                                    ::mount(source.constData(), name.constData(), nullptr, MS_BIND, nullptr) != 0)) {
+                    skip = QStringLiteral("cannot bind a file onto another here (needs root)");
+                }
+                mount = kind == '@' && skip.isEmpty() ? name : mount;
                 if (::geteuid() == 0 && !(mode & S_IRUSR)) {
                     skip = QStringLiteral("permissions do not stop the superuser");
                 }
