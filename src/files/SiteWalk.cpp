@@ -11,6 +11,8 @@
 #include <QSet>
 
 #include <algorithm>
+#include <array>
+#include <sys/statfs.h>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -152,11 +154,70 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds 
     return site;
 }
 
+namespace {
+
+// Whether the file system of `folder` may fold letter case: FAT, exFAT, NTFS and Windows shares
+// do, and a FUSE one (a USB stick's driver, say) may.
+bool MayFoldCase(const QString& folder) {
+    struct statfs info {};
+    if (::statfs(QFile::encodeName(folder).constData(), &info) != 0) {
+        return false;
+    }
+    constexpr std::array<decltype(info.f_type), 7> kFolding = {
+        0x4d44,      // FAT
+        0x2011BAB0,  // exFAT
+        0x5346544e,  // NTFS
+        0x7366746e,  // NTFS, the kernel's newer driver
+        0x65735546,  // FUSE
+        0xFE534D42,  // SMB2
+        0xFF534D42,  // CIFS
+    };
+    return std::find(kFolding.begin(), kFolding.end(), info.f_type) != kFolding.end();
+}
+
+// The names a folder holds, where its file system may fold case: as they are, and by their
+// letters in one case (an empty name where two differ in case alone).
+struct Listing {
+    QSet<QString> names;
+    QHash<QString, QString> byFoldedCase;
+};
+
+// `page` under the name its folder holds it by, where that differs in letter case alone from the
+// name given: a file system that folds case finds the page under either, and a replacement renamed
+// onto the given one would rename the page itself, whose links on a server that does not fold case
+// would then lead nowhere. `listings` keeps each folder's names, read once.
+QString StoredSpelling(const QString& page, const QFileInfo& info, QHash<QString, Listing>& listings) {
+    const QString folder = info.absolutePath();
+    auto listing = listings.find(folder);
+    if (listing == listings.end()) {
+        listing = listings.insert(folder, {});
+        if (MayFoldCase(folder)) {
+            for (const QString& name : QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System)) {
+                listing->names.insert(name);
+                const QString folded = name.toCaseFolded();
+                listing->byFoldedCase.insert(folded, listing->byFoldedCase.contains(folded) ? QString() : name);
+            }
+        }
+    }
+    const QString name = info.fileName();
+    if (listing->names.isEmpty() || listing->names.contains(name)) {
+        return page;
+    }
+    const QString stored = listing->byFoldedCase.value(name.toCaseFolded());
+    return stored.isEmpty() ? page : page.left(page.size() - name.size()) + stored;
+}
+
+}  // namespace
+
 QStringList EachPageOnce(const QStringList& pages) {
     QStringList once;
     QSet<QString> taken;
     QHash<QString, QString> realFolders;  // a folder's many pages look it up once
-    for (const QString& page : pages) {
+    QHash<QString, Listing> listings;
+    for (const QString& given : pages) {
+        const QFileInfo givenInfo(given);
+        const QString page =
+            givenInfo.exists() && !given.endsWith(u'/') ? StoredSpelling(given, givenInfo, listings) : given;
         const QFileInfo info(page);
         const QString file = info.canonicalFilePath();
         const QString shownFrom = info.absolutePath();
