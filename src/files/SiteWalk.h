@@ -54,4 +54,6 @@ inline constexpr char kNeverPages[] =
 // folder it is shown from ("a.html", "./a.html" and "sub/../a.html" are one; so are two links in a
 // folder to one file), since each of its folders needs the image and the style sheet. A link from
 // another folder is another page. A page that does not exist yet is known by its path, made whole.
+// Where the file system folds letter case, a page given in another case than its folder holds it by
+// comes back under that name.
 QStringList EachPageOnce(const QStringList& pages);
