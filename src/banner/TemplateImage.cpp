@@ -468,12 +468,34 @@ TemplateImage LoadTemplateImage(const QString& path) {
 
 QSize TemplateScreenSize(const QString& path) {
     RegularFile file(path, kMaxTemplateBytes);
-    unsigned char header[10] = {};
-    if (!file.Status().Ok() || file.Read(reinterpret_cast<char*>(header), sizeof header) != sizeof header ||
-        std::memcmp(header, "GIF8", 4) != 0) {
+    // The header, and as far as the first image's descriptor where the extensions before it are few.
+    std::array<unsigned char, 1 << 16> start{};
+    const qint64 read = file.Status().Ok() ? file.Read(reinterpret_cast<char*>(start.data()), start.size()) : 0;
+    if (read < 13 || std::memcmp(start.data(), "GIF8", 4) != 0) {
         return {};
     }
-    return {header[6] | header[7] << 8, header[8] | header[9] << 8};
+    const auto word = [&start](size_t at) {
+        return int(start[at] | start[at + 1] << 8);
+    };
+    const QSize screen(word(6), word(8));
+    // A screen of 0 (the image's extent) or one smaller than the image: the image's size is the cost.
+    size_t at = 13 + ((start[10] & 0x80) != 0 ? 3u << ((start[10] & 7) + 1) : 0);
+    while (at + 10 <= size_t(read)) {
+        if (start[at] == 0x2C) {
+            return screen.expandedTo({word(at + 1) + word(at + 5), word(at + 3) + word(at + 7)});
+        }
+        if (start[at] != 0x21) {
+            return screen;
+        }
+        // An extension: its label, then sub-blocks up to an empty one.
+        at += 2;
+        while (at < size_t(read) && start[at] != 0) {
+            at += start[at] + 1u;
+        }
+        ++at;
+    }
+    // Extensions run on past what was read: take it for the largest, which costs a look aside.
+    return read == qint64(start.size()) ? QSize(0xFFFF, 0xFFFF) : screen;
 }
 
 TemplateImage LoadCompanion(const QString& templatePath) {

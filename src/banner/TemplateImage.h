@@ -34,9 +34,11 @@ TemplateImage DecodeTemplate(QByteArrayView gif);
 // devices and the like are refused without being opened for what they are.
 TemplateImage LoadTemplateImage(const QString& path);
 
-// The logical screen a template file claims in its header, read without decoding it: what decoding
-// it would cost. Empty when the file cannot be read as LoadTemplateImage reads it or does not start
-// as a GIF does.
+// The extent a template file claims, read without decoding it: what decoding it would cost. The
+// logical screen in its header, grown to hold its first image (a screen of 0, or a smaller one,
+// leaves decoding to the image's extent); the largest a GIF can claim where that image lies beyond
+// the file's first 64 KiB. Empty when the file cannot be read as LoadTemplateImage reads it or does
+// not start as a GIF does.
 QSize TemplateScreenSize(const QString& path);
 
 // The name of an image's twin drawn at twice the size: "@2x" before the file name's extension
