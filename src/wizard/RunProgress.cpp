@@ -19,14 +19,26 @@ namespace {
 
 // A progress dialog that only Stop ends early: Esc and the close box ask for Stop as its button
 // does, and none of them hides it, so that the window under it takes no input until the run ends.
+// Without `stoppable` it has no button, and they do nothing.
 class RunDialog final : public QProgressDialog {
 public:
-    explicit RunDialog(QWidget* window)
-        : QProgressDialog(window) {
+    explicit RunDialog(QWidget* window, bool stoppable = true)
+        : QProgressDialog(window)
+        , stoppable(stoppable) {
         // By default a cancel hides the dialog at once, while the run still goes on. Qt makes that
         // connection by name, and only a disconnection by name undoes it.
         disconnect(this, SIGNAL(canceled()), this, SLOT(cancel()));
         connect(this, &QProgressDialog::canceled, this, &RunDialog::Stop);
+        setWindowTitle(window->windowTitle());
+        setWindowModality(Qt::WindowModal);
+        setMinimumDuration(0);
+        setAutoReset(false);
+        setAutoClose(false);
+        if (stoppable) {
+            setCancelButtonText(QStringLiteral("Stop"));
+        } else {
+            setCancelButton(nullptr);
+        }
     }
 
     bool Stopping() const { return stopping; }
@@ -34,7 +46,7 @@ public:
 
 private:
     void Stop() {
-        if (std::exchange(stopping, true)) {
+        if (!stoppable || std::exchange(stopping, true)) {
             return;
         }
         RequestStop();
@@ -44,6 +56,7 @@ private:
         }
     }
 
+    const bool stoppable;
     bool stopping = false;
 };
 
@@ -53,10 +66,10 @@ struct PageCounts {
     std::atomic<int> failed = 0;
 };
 
-// Runs `work` on a second thread, showing how many of `pages` are done once it lasts longer than
-// `quiet`, and returns when it has ended.
-void RunAndWait(QWidget* window, const QStringList& pages, const std::function<void()>& work, const PageCounts& counts,
-                std::chrono::milliseconds quiet) {
+// Runs `work` on a second thread and returns when it has ended. Once it lasts longer than `quiet`,
+// `progress` is shown meanwhile, and `show` updates it ten times a second.
+void RunAndWait(const std::function<void()>& work, std::chrono::milliseconds quiet, RunDialog& progress,
+                const std::function<void()>& show) {
     const std::unique_ptr<QThread> worker(QThread::create(work));
     worker->start();
     // Where the system gives no thread (a process limit), the run goes on this one all the same.
@@ -66,24 +79,6 @@ void RunAndWait(QWidget* window, const QStringList& pages, const std::function<v
     }
     // Until the dialog shows, the window waits without drawing: no longer than a moment.
     if (!worker->wait(QDeadlineTimer(quiet.count()))) {
-        RunDialog progress(window);
-        progress.setWindowTitle(window->windowTitle());
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setCancelButtonText(QStringLiteral("Stop"));
-        progress.setRange(0, int(pages.size()));
-        progress.setMinimumDuration(0);
-        progress.setAutoReset(false);
-        progress.setAutoClose(false);
-        const auto show = [&] {
-            const int done = counts.done;
-            const int failed = counts.failed;
-            progress.setValue(done);
-            if (!progress.Stopping()) {
-                // A page done may have failed, or been left as it was: "written" would claim them all.
-                progress.setLabelText(QStringLiteral("%1 of %2 pages done").arg(done).arg(pages.size()) +
-                                      (failed == 0 ? QString() : QStringLiteral(", %1 not written").arg(failed)));
-            }
-        };
         QTimer tick;
         QObject::connect(&tick, &QTimer::timeout, &progress, show);
         tick.start(100);
@@ -125,8 +120,27 @@ RunReport RunWithProgress(QWidget* window, const QStringList& pages,
     // ends as it asked; one that comes once the run is over ends it at once.
     {
         const RunGoing going;
-        RunAndWait(window, pages, work, counts, quiet);
+        RunDialog progress(window);
+        progress.setRange(0, int(pages.size()));
+        RunAndWait(work, quiet, progress, [&] {
+            const int done = counts.done;
+            const int failed = counts.failed;
+            progress.setValue(done);
+            if (!progress.Stopping()) {
+                // A page done may have failed, or been left as it was: "written" would claim them all.
+                progress.setLabelText(QStringLiteral("%1 of %2 pages done").arg(done).arg(pages.size()) +
+                                      (failed == 0 ? QString() : QStringLiteral(", %1 not written").arg(failed)));
+            }
+        });
     }
     EndForStopSignal();
     return report;
+}
+
+void RunAside(QWidget* window, const QString& what, const std::function<void()>& work,
+              std::chrono::milliseconds quiet) {
+    RunDialog progress(window, false);
+    progress.setRange(0, 0);
+    progress.setLabelText(what);
+    RunAndWait(work, quiet, progress, [] {});
 }

@@ -22,3 +22,9 @@ inline constexpr std::chrono::milliseconds kQuietRun{300};
 RunReport RunWithProgress(QWidget* window, const QStringList& pages,
                           const std::function<RunReport(const FileDone&)>& run,
                           std::chrono::milliseconds quiet = kQuietRun);
+
+// Does `work` (one that cannot be stopped part-way) on a second thread, so that `window` keeps
+// drawing: after `quiet`, a window-modal dialog says `what` is under way, with no button, until it
+// ends; the window takes no input meanwhile. Returns once it has ended.
+void RunAside(QWidget* window, const QString& what, const std::function<void()>& work,
+              std::chrono::milliseconds quiet = kQuietRun);

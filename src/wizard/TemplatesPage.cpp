@@ -10,6 +10,7 @@
 #include "templates/TemplateCatalog.h"
 #include "templates/UserTemplates.h"
 #include "wizard/NewTemplateDialog.h"
+#include "wizard/RunProgress.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -98,7 +99,12 @@ void TemplatesPage::OnAddTemplate() {
         return;
     }
     const FileResult named = CheckRepresentable(*picked);
-    const ImportedTemplate imported = named.Ok() ? ImportTemplate(*picked) : ImportedTemplate{named, {}, false};
+    ImportedTemplate imported{named, {}, false};
+    if (named.Ok()) {
+        // A photo takes seconds to convert, which the window must not spend frozen.
+        RunAside(window(), tr("Making a template of \"%1\"\u2026").arg(QFileInfo(*picked).fileName()),
+                 [&] { imported = ImportTemplate(*picked); });
+    }
     if (!imported.status.Ok()) {
         pickers.ShowMessage(this, caption,
                             tr("\"%1\" cannot be a template: %2.").arg(imported.status.path, imported.status.error),
