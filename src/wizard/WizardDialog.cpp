@@ -8,6 +8,7 @@
 #include "controls/SkinButton.h"
 #include "design/DesignFile.h"
 #include "files/FileNames.h"
+#include "files/ReplaceFile.h"
 #include "files/SiteWalk.h"
 #include "output/OutputRuns.h"
 #include "wizard/EditorPage.h"
@@ -397,9 +398,10 @@ void WizardDialog::RestoreLastDesign() {
     const QString aside =
         lastDesign + QStringLiteral(".bad-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     keepLastDesign = QFile::rename(lastDesign, aside);
+    // The path on a line of its own: a long one is cut in the box, never the sentence.
     const QString what = keepLastDesign
-                             ? QStringLiteral("The settings of the last run could not be read. The file was moved to "
-                                              "\"%1\", and the wizard starts from the defaults.")
+                             ? QStringLiteral("The settings of the last run could not be read, and the wizard starts "
+                                              "from the defaults. The file was moved to:\n%1")
                                    .arg(aside)
                              : QStringLiteral("The settings of the last run could not be read, nor the file moved "
                                               "aside: it is left as it is, and the wizard starts from the defaults.");
@@ -418,8 +420,8 @@ bool WizardDialog::KeepDesign(const Design& design) {
     if (lastDesign.isEmpty() || !keepLastDesign) {
         return false;
     }
-    QDir().mkpath(QFileInfo(lastDesign).absolutePath());
-    const FileResult kept = WriteDesign(design, lastDesign);
+    const FileResult folder = MakeFolders(QFileInfo(lastDesign).absolutePath());
+    const FileResult kept = folder.Ok() ? WriteDesign(design, lastDesign) : folder;
     if (!kept.Ok()) {
         Tell(QStringLiteral("The settings could not be kept for the next start.\n\n%1: %2").arg(kept.path, kept.error),
              Pickers::MessageIcon::Warning);
@@ -506,6 +508,11 @@ void WizardDialog::OnGenerate() {
     if (!target.removeAdvert && !report.Written().isEmpty()) {
         NoteCustomCodeRun(design);
     }
+    // Kept before the end is shown, which a logout may cut short: a next start that did not know the
+    // run's custom code would leave it in the pages when it takes the advert out.
+    if (!report.interrupted && report.Ok() && KeepDesign(design)) {
+        designAsKept = DesignJson(design);
+    }
     outputPage->ShowCspSources(target.removeAdvert || report.Written().isEmpty() ? QByteArrayList()
                                                                                  : report.cspSources);
     if (report.interrupted) {
@@ -526,9 +533,6 @@ void WizardDialog::OnGenerate() {
         }
         pickers.ShowMessage(this, windowTitle(), WithNotes(QStringLiteral("Done!"), notes, false),
                             Pickers::MessageIcon::Information);
-        if (KeepDesign(design)) {
-            designAsKept = DesignJson(design);
-        }
     } else {
         pickers.ShowMessage(
             this, windowTitle(),

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 
 // Answers the program's pickers from queues that a test fills; an empty queue answers "cancelled".
 // Records every message box so tests can check what the user would have seen.
@@ -15,7 +16,9 @@ public:
     struct Message {
         QString caption, text;
         MessageIcon icon;
+        bool looked = false;  // what `look` gave while it showed
     };
+    std::function<bool()> look;  // asked as each message shows
 
     std::deque<std::optional<QColor>> colors;
     std::deque<std::optional<QFont>> fonts;
@@ -45,7 +48,7 @@ public:
         return Take(texts);
     }
     void ShowMessage(QWidget*, const QString& caption, const QString& text, MessageIcon icon) override {
-        messages.append({caption, text, icon});
+        messages.append({caption, text, icon, look && look()});
     }
     bool Confirm(QWidget*, const QString&, const QString& text, const QString&) override {
         questions.append(text);
