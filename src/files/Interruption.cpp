@@ -4,6 +4,7 @@
 #include <atomic>
 #include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <pthread.h>
 #include <sys/resource.h>
@@ -36,15 +37,19 @@ std::atomic<int> g_runsGoing = 0;
 std::atomic<int> g_ending = 0;
 std::atomic<int> g_holding = 0;
 
-// Removes the temporary files named, then ends the process as the signal would have: at once, or
-// in a handler, where the signal is blocked, as soon as the handler returns.
-void EndNow(int signal) {
+void RemoveTemporaries() {
     const int noted = std::min(g_temporaries.load(std::memory_order_acquire), kNotedFiles);
     for (int i = 0; i < noted; ++i) {
         if (g_temporary[i][0] != '\0') {
             ::unlink(g_temporary[i]);
         }
     }
+}
+
+// Removes the temporary files named, then ends the process as the signal would have: at once, or
+// in a handler, where the signal is blocked, as soon as the handler returns.
+void EndNow(int signal) {
+    RemoveTemporaries();
     // Ctrl+\ and the processor time limit would leave a core file, as large as the process, in
     // the current folder: often the user's site.
     const rlimit noCore{0, 0};
@@ -76,6 +81,22 @@ extern "C" void OnStopSignal(int signal) {
     }
 }
 
+// A window's toolkit ends the process with exit() when its display goes (the X server, a forced
+// quit, often a logout), while a run may be writing on its own thread: the run is asked to stop, the
+// file in progress is let finish, a few seconds at most, and what is left of it is removed.
+void EndRunsAtExit() {
+    if (g_runsGoing == 0) {
+        return;
+    }
+    RequestStop();
+    // The run looks at the request between two files; one it started just before is waited for too.
+    ::usleep(50'000);
+    for (int waited = 0; waited < 500 && (g_holding > 0 || g_temporaries > 0); ++waited) {
+        ::usleep(10'000);
+    }
+    RemoveTemporaries();
+}
+
 }  // namespace
 
 void StopOnSignals() {
@@ -98,6 +119,8 @@ void StopOnSignals() {
 void EndOnSignalsBetweenRuns() {
     g_endBetweenRuns = true;
     StopOnSignals();
+    static const bool atExit = std::atexit(EndRunsAtExit) == 0;
+    static_cast<void>(atExit);
 }
 
 RunGoing::RunGoing() {

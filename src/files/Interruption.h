@@ -17,7 +17,9 @@ void StopOnSignals();
 // For a program whose runs come now and then (a window): the signals end it at once, as they would
 // have, except while a RunGoing stands, when they act as StopOnSignals says; either way no
 // temporary file is left, and no set half new (SignalHold). A run that a signal stopped has asked
-// the program to end: EndForStopSignal does so once the run is over.
+// the program to end: EndForStopSignal does so once the run is over. An exit() during a run (a
+// toolkit's, when the display goes) stops it too, and waits a few seconds at most for the file in
+// progress, whose temporary file is then removed if it is still there.
 void EndOnSignalsBetweenRuns();
 class RunGoing final {
 public:

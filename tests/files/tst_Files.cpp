@@ -23,6 +23,7 @@
 #include <QTest>
 
 #include <array>
+#include <atomic>
 #include <csignal>
 #include <fcntl.h>
 #include <ftw.h>
@@ -35,6 +36,7 @@
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -454,6 +456,38 @@ private slots:
             QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM, qPrintable(QString::number(status)));
             QCOMPARE(QFile::exists(QFile::decodeName(afterSignal)), inRun);
         }
+    }
+
+    // A window's toolkit ends the process with exit() when its display goes, while a run writes on
+    // its own thread: the file in progress is let finish, and no temporary file is left.
+    void exitDuringRun_letsTheFileFinish() {
+        QTemporaryDir dir;
+        const QByteArray made = QFile::encodeName(dir.filePath(u".page.html.made"_qs));
+        const QByteArray page = QFile::encodeName(dir.filePath(u"page.html"_qs));
+        const pid_t child = ::fork();
+        if (child == 0) {
+            EndOnSignalsBetweenRuns();
+            const RunGoing run;
+            std::atomic<bool> writing = false;
+            std::thread([&] {
+                ::close(::open(made.constData(), O_CREAT | O_WRONLY, 0600));
+                NoteTemporaryFile(made);
+                writing = true;
+                while (!StopRequested()) {
+                    ::usleep(1000);
+                }
+                ::rename(made.constData(), page.constData());
+                ForgetTemporaryFile();
+            }).detach();
+            while (!writing) {
+                ::usleep(1000);
+            }
+            std::exit(0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(QFile::exists(QFile::decodeName(page)));
+        QVERIFY(!QFile::exists(QFile::decodeName(made)));
     }
 
     // The user's data and settings folders follow the XDG variables, except a relative one, which
