@@ -27,6 +27,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <ftw.h>
+#include <functional>
 #include <linux/fs.h>
 #include <numeric>
 #include <sys/ioctl.h>
@@ -156,6 +157,18 @@ const char* const kOperationNames[] = {"replace image",    "replace style sheet"
                                        "create new file",  "add template"};
 
 const QImage kBanner = SolidTemplate(QColor(200, 30, 30), 40);
+
+// Runs `body` in a child process, which then ends with status 0 unless `body` ended it, and
+// returns the child's wait status.
+int InChild(const std::function<void()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        body();
+        ::_exit(0);
+    }
+    int status = 0;
+    return ::waitpid(child, &status, 0) == child ? status : -1;
+}
 
 }  // namespace
 
@@ -405,21 +418,15 @@ private slots:
         QTemporaryDir dir;
         const QByteArray made = QFile::encodeName(dir.filePath(u".page.html.made"_qs));
         const QByteArray done = QFile::encodeName(dir.filePath(u"done"_qs));
-        const pid_t child = ::fork();
-        if (child == 0) {
+        const int status = InChild([&] {
             StopOnSignals();
             ::raise(SIGTERM);  // asks for a stop between two files
-            {
-                const SignalHold hold;
-                ::close(::open(made.constData(), O_CREAT | O_WRONLY, 0600));
-                NoteTemporaryFile(made);
-                ::raise(SIGTERM);  // would end the process at once
-                ::close(::open(done.constData(), O_CREAT | O_WRONLY, 0600));
-            }
-            ::_exit(0);
-        }
-        int status = 0;
-        QCOMPARE(::waitpid(child, &status, 0), child);
+            const SignalHold hold;
+            ::close(::open(made.constData(), O_CREAT | O_WRONLY, 0600));
+            NoteTemporaryFile(made);
+            ::raise(SIGTERM);  // would end the process at once
+            ::close(::open(done.constData(), O_CREAT | O_WRONLY, 0600));
+        });
         QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
         QVERIFY(QFile::exists(QFile::decodeName(done)));
         QVERIFY(!QFile::exists(QFile::decodeName(made)));
@@ -432,8 +439,7 @@ private slots:
         QTemporaryDir dir;
         const QByteArray afterSignal = QFile::encodeName(dir.filePath(u"after"_qs));
         for (const bool inRun : {false, true}) {
-            const pid_t child = ::fork();
-            if (child == 0) {
+            const int status = InChild([&] {
                 std::signal(SIGHUP, SIG_IGN);
                 EndOnSignalsBetweenRuns();
                 RequestStop();
@@ -449,10 +455,7 @@ private slots:
                     ::close(::open(afterSignal.constData(), O_CREAT | O_WRONLY, 0600));
                 }
                 EndForStopSignal();
-                ::_exit(0);
-            }
-            int status = 0;
-            QCOMPARE(::waitpid(child, &status, 0), child);
+            });
             QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM, qPrintable(QString::number(status)));
             QCOMPARE(QFile::exists(QFile::decodeName(afterSignal)), inRun);
         }
@@ -464,8 +467,7 @@ private slots:
         QTemporaryDir dir;
         const QByteArray made = QFile::encodeName(dir.filePath(u".page.html.made"_qs));
         const QByteArray page = QFile::encodeName(dir.filePath(u"page.html"_qs));
-        const pid_t child = ::fork();
-        if (child == 0) {
+        InChild([&] {
             EndOnSignalsBetweenRuns();
             const RunGoing run;
             std::atomic<bool> writing = false;
@@ -483,9 +485,7 @@ private slots:
                 ::usleep(1000);
             }
             std::exit(0);
-        }
-        int status = 0;
-        QCOMPARE(::waitpid(child, &status, 0), child);
+        });
         QVERIFY(QFile::exists(QFile::decodeName(page)));
         QVERIFY(!QFile::exists(QFile::decodeName(made)));
     }
