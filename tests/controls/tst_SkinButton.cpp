@@ -99,6 +99,8 @@ private slots:
         SkinButton plain;
         plain.resize(120, 40);
         plain.setText(u"MMMM"_qs);
+        // Stems wide enough for whole pixels of each colour, whatever face the system's default is.
+        plain.setFont(QFont(plain.font().family(), 16, QFont::Bold));
         plain.setEnabled(false);
         const QPalette& colours = plain.palette();
         const QRgb face = colours.color(QPalette::Active, QPalette::Button).rgb();
