@@ -1,7 +1,9 @@
 #include "banner/TemplateImage.h"
 
 #include "files/ReadFile.h"
+#include "files/ReplaceFile.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 
 #include <gif_lib.h>
@@ -10,6 +12,7 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -464,6 +467,34 @@ TemplateImage LoadTemplateImage(const QString& path) {
         return {{}, file.Status()};
     }
     return result;
+}
+
+TemplateImage LoadKeptTemplateImage(const QString& path) {
+    struct Kept {
+        QString path;
+        FileStamp stamp;
+        TemplateImage decoded;
+    };
+    static std::mutex guard;
+    static Kept kept;
+    const FileStamp stamp = StampOf(path);
+    {
+        const std::lock_guard lock(guard);
+        if (stamp.exists && kept.path == path && kept.stamp == stamp) {
+            return kept.decoded;
+        }
+    }
+    TemplateImage decoded = LoadTemplateImage(path);
+    // Kept only when the file stayed as it was looked at while it was read, and was last changed a
+    // while ago: the system's clock for a file's times ticks in milliseconds, and a file written
+    // again within the same tick, to the same size, would look unchanged.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch() * 1'000'000;
+    if (decoded.status.Ok() && !decoded.image.isNull() && StampOf(path) == stamp &&
+        now - std::max(stamp.modifiedNs, stamp.changedNs) > 2'000'000'000) {
+        const std::lock_guard lock(guard);
+        kept = {path, stamp, decoded};
+    }
+    return decoded;
 }
 
 QSize TemplateScreenSize(const QString& path) {

@@ -34,6 +34,11 @@ TemplateImage DecodeTemplate(QByteArrayView gif);
 // devices and the like are refused without being opened for what they are.
 TemplateImage LoadTemplateImage(const QString& path);
 
+// LoadTemplateImage, where the template last read that way comes from memory while its file is
+// unchanged (the same file, size and change time): the wizard's preview and its editor show the one
+// template in turn, and a large one takes a tenth of a second to decode.
+TemplateImage LoadKeptTemplateImage(const QString& path);
+
 // The extent a template file claims, read without decoding it: what decoding it would cost. The
 // logical screen in its header, grown to hold its first image (a screen of 0, or a smaller one,
 // leaves decoding to the image's extent); the largest a GIF can claim where that image lies beyond

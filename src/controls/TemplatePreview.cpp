@@ -11,7 +11,7 @@ TemplatePreview::TemplatePreview(QWidget* parent)
     : QWidget(parent) {}
 
 void TemplatePreview::ShowTemplate(const QString& path) {
-    image = path.isEmpty() ? QImage() : LoadTemplateImage(path).image;
+    image = path.isEmpty() ? QImage() : LoadKeptTemplateImage(path).image;
     templateShown = true;
     repaint();
 }

@@ -269,7 +269,7 @@ void EditorPage::CreateLine(int index, const BannerLine& defaults) {
 
 FileResult EditorPage::LoadTemplate(const QString& path) {
     loadedTemplate = path;
-    TemplateImage loaded = LoadTemplateImage(path);
+    TemplateImage loaded = LoadKeptTemplateImage(path);
     loadedCompanion = LoadCompanion(path);
     bannerView->SetTemplate(loaded.image);
     return loaded.status;

@@ -36,17 +36,19 @@ private slots:
         QFETCH(QStringList, row);
         QTemporaryDir dir;
         const QString path = row[0] == u"none" ? QString() : dir.filePath(u"t.gif"_qs);
-        const QString first = dir.filePath(u"first.gif"_qs);
+        // The one shown first is the same file, where there is one, written anew or taken away.
+        const QString first = path.isEmpty() ? dir.filePath(u"first.gif"_qs) : path;
         QVERIFY(WriteTestGif(first, PositionImage({300, 300})));
+        TemplatePreview box;
+        box.resize(192, 150);
+        box.ShowTemplate(first);
+        QVERIFY(row[0] != u"missing" || QFile::remove(path));
         if (row[0] == u"text") {
             QVERIFY(WriteAll(path, "plain text"));
         } else if (row[0].contains(u'x')) {
             const QStringList size = row[0].split(u'x');
             QVERIFY(WriteTestGif(path, PositionImage({size[0].toInt(), size[1].toInt()})));
         }
-        TemplatePreview box;
-        box.resize(192, 150);
-        box.ShowTemplate(first);
         box.ShowTemplate(path);
         const QImage shown = Shot(box);
         if (row[1] == u"all") {
