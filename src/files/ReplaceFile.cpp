@@ -40,6 +40,7 @@ struct Target {
     bool looked = false;  // something of that name was seen (a link, a file, another node)
     struct stat info {};
     QString error;
+    std::vector<std::pair<QByteArray, uid_t>> links;  // the links passed, with their owners
 };
 
 QByteArray FolderPart(const QByteArray& path) {
@@ -88,6 +89,7 @@ Target Resolve(const QByteArray& path) {
             }
             return target;
         }
+        target.links.emplace_back(target.path, target.info.st_uid);
         const QPair<dev_t, ino_t> node{target.info.st_dev, target.info.st_ino};
         if (passed.contains(node)) {
             target.error = QStringLiteral("is a loop of symbolic links");
@@ -265,10 +267,52 @@ QString Obstacle(const Target& target) {
     return {};
 }
 
+// Why the superuser does not write `target` through the links on its way, or nothing. It follows a
+// link only where the link is its own or belongs to whoever owns what the link leads to: in a site
+// that others may write, another user's link, planted or swapped in while a run goes on, would have
+// it write a file or a folder of a third user's in its name. The kernel has such a rule for links
+// in shared folders, which links followed here by hand, and folders on the way, do not meet.
+QString ForeignLink(const Target& target) {
+    if (::geteuid() != 0) {
+        return {};
+    }
+    const auto refusal = [](const QByteArray& link, uid_t linkOwner, uid_t owner) {
+        return QStringLiteral("is reached through \"%1\", a link of %2's to what is %3's, which the superuser "
+                              "does not write through")
+            .arg(PrintableName(link), NameOf(linkOwner, ::getpwuid_r, &passwd::pw_name),
+                 NameOf(owner, ::getpwuid_r, &passwd::pw_name));
+    };
+    // What the links lead to: the file, or where it is still to be made, its folder.
+    struct stat landing = target.info;
+    if (target.exists || ::stat(FolderPart(target.path).constData(), &landing) == 0) {
+        for (const auto& [link, owner] : target.links) {
+            if (owner != 0 && owner != landing.st_uid) {
+                return refusal(link, owner, landing.st_uid);
+            }
+        }
+    }
+    const QByteArray folder = FolderPart(target.path);
+    for (qsizetype at = folder.indexOf('/', 1);; at = folder.indexOf('/', at + 1)) {
+        const QByteArray part = at < 0 ? folder : folder.left(at);
+        struct stat link {};
+        struct stat ledTo {};
+        if (::lstat(part.constData(), &link) == 0 && S_ISLNK(link.st_mode) && link.st_uid != 0 &&
+            ::stat(part.constData(), &ledTo) == 0 && link.st_uid != ledTo.st_uid) {
+            return refusal(part, link.st_uid, ledTo.st_uid);
+        }
+        if (at < 0) {
+            return {};
+        }
+    }
+}
+
 QString CheckTarget(const Target& target) {
     const QString left = QStringLiteral("; ") + UntouchedEnding(target.looked);
     if (!target.error.isEmpty()) {
         return target.error + left;
+    }
+    if (const QString foreign = ForeignLink(target); !foreign.isEmpty()) {
+        return foreign + left;
     }
     const QString obstacle = Obstacle(target);
     return obstacle.isEmpty() ? obstacle : obstacle + left;
@@ -415,15 +459,21 @@ std::optional<FailedStep> GiveReaders(int fd, const Readers& readers, bool mayRe
 // Why no file could be made in `folder` (which exists) with `error`, where the file system refuses
 // the name itself: FAT, exFAT and NTFS take none with : ? * " < > | and answer with the error of a
 // missing folder, an invalid argument or a bad letter.
-QString RefusedName(const QByteArray& folder, int error) {
+QString RefusedName(const QByteArray& folder, const QByteArray& tempPath, int error) {
     struct stat info {};
     const bool folderThere = ::stat(folder.constData(), &info) == 0 && S_ISDIR(info.st_mode);
     if (!folderThere || (error != ENOENT && error != EINVAL && error != EILSEQ && error != ENAMETOOLONG)) {
         return {};
     }
-    return error == ENAMETOOLONG ? QStringLiteral("the name is too long for the folder's file system")
-                                 : QStringLiteral("the folder's file system takes no such name (a Windows one takes "
-                                                  "none with : ? * \" < > | in it)");
+    if (error == ENAMETOOLONG) {
+        // Or the whole path is too long, which the system's own words say.
+        const long longest = ::pathconf(folder.constData(), _PC_NAME_MAX);
+        return longest > 0 && NamePart(tempPath).size() > longest
+                   ? QStringLiteral("the name is too long for the folder's file system")
+                   : QString();
+    }
+    return QStringLiteral("the folder's file system takes no such name (a Windows one takes none with : ? * \" < > "
+                          "| in it)");
 }
 
 // Writes `bytes` into a new file beside `name` in `folder`, flushed to the disk and closed, its path
@@ -434,13 +484,22 @@ QString RefusedName(const QByteArray& folder, int error) {
 std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteArray& name, QByteArrayView bytes,
                                          const Target& old, QByteArray& tempPath, bool linked = false,
                                          const std::optional<Readers>& readers = std::nullopt) {
-    // Made with the old file's permission bits (less the umask), never more open than the old file
-    // and, on a share that takes a file's mode when it is made but ignores a later change, already
-    // right.
-    const int fd = CreateTemporary(folder, name, old.exists ? old.info.st_mode & 0777 : 0666, tempPath);
+    // Made with the old file's permission bits (less the umask) where it is made with the old file's
+    // owner and group, so that on a share that takes a file's mode when it is made but ignores a
+    // later change it is right already; private otherwise, until it has them: in a folder that gives
+    // new files its group, or made by the superuser, others would read it meanwhile.
+    struct stat folderInfo {};
+    const bool setGroup = ::stat(folder.constData(), &folderInfo) == 0 && (folderInfo.st_mode & S_ISGID) != 0;
+    const bool sameOwners =
+        old.exists && old.info.st_uid == ::geteuid() && old.info.st_gid == (setGroup ? folderInfo.st_gid : ::getegid());
+    const int fd = CreateTemporary(folder, name,
+                                   !old.exists  ? 0666
+                                   : sameOwners ? old.info.st_mode & 0777
+                                                : 0600,
+                                   tempPath);
     if (fd < 0) {
         const int error = errno;
-        if (const QString refused = RefusedName(folder, error); !refused.isEmpty()) {
+        if (const QString refused = RefusedName(folder, tempPath, error); !refused.isEmpty()) {
             return FailedStep{QStringLiteral("cannot be written: %1").arg(refused), 0};
         }
         return FailedStep{linked ? QStringLiteral("cannot create a file in its folder \"%1\"").arg(ShownFolder(folder))
@@ -520,15 +579,28 @@ FileResult Failed(const QString& path, const FailedStep& step, const QString& ou
                                          : QStringLiteral("%1: %2; %3").arg(step.what, ErrorText(step.error), outcome));
 }
 
-FileStamp StampOf(const QByteArray& name) {
-    struct stat info {};
-    if (::stat(name.constData(), &info) != 0) {
-        return {};
-    }
+FileStamp StampFrom(const struct stat& info) {
     const auto ns = [](const timespec& t) {
         return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
     };
     return {true, info.st_dev, info.st_ino, info.st_size, ns(info.st_mtim), ns(info.st_ctim)};
+}
+
+FileStamp StampOf(const QByteArray& name) {
+    struct stat info {};
+    return ::stat(name.constData(), &info) == 0 ? StampFrom(info) : FileStamp{};
+}
+
+// Why a file read as `readAs` is not written now that it stands as `now`, or nothing.
+std::optional<QString> ChangedSince(const std::optional<FileStamp>& readAs, const FileStamp& now) {
+    if (!readAs || now == *readAs) {
+        return std::nullopt;
+    }
+    // Made anew, a page the user has just deleted would come back.
+    return readAs->exists && !now.exists
+               ? QStringLiteral("was deleted while it was being rewritten; not made anew")
+               : QStringLiteral("was changed while it was being rewritten; left as it is, with that change "
+                                "(run again)");
 }
 
 }  // namespace
@@ -567,6 +639,14 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
             failure = FileResult::Failure(file.path, refusal);
             break;
         }
+        // A file read before is looked at again before anything is made for it: one moved away or
+        // swapped for another since (by another user of a shared folder, say) would lend what it
+        // held to a new file with another's owner or mode, or none of its own.
+        if (const std::optional<QString> changed =
+                ChangedSince(file.readAs, target.exists ? StampFrom(target.info) : FileStamp{})) {
+            failure = FileResult::Failure(file.path, *changed);
+            break;
+        }
         const QString outcome = files.size() > 1 ? QStringLiteral("no file of the set was written")
                                 : target.exists  ? QStringLiteral("the old file is unchanged")
                                                  : QStringLiteral("nothing was written");
@@ -582,15 +662,9 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
     // The last look before any old file goes: one changed meanwhile keeps its change, and so the
     // set stays whole.
     for (size_t i = 0; !failure && i < staged.size(); ++i) {
-        const std::optional<FileStamp>& readAs = files[qsizetype(i)].readAs;
-        if (const FileStamp now = StampOf(staged[i].target); readAs && now != *readAs) {
-            // Made anew, a page the user has just deleted would come back.
-            failure = FileResult::Failure(
-                files[qsizetype(i)].path,
-                readAs->exists && !now.exists
-                    ? QStringLiteral("was deleted while it was being rewritten; not made anew")
-                    : QStringLiteral("was changed while it was being rewritten; left as it is, with that change "
-                                     "(run again)"));
+        if (const std::optional<QString> changed =
+                ChangedSince(files[qsizetype(i)].readAs, StampOf(staged[i].target))) {
+            failure = FileResult::Failure(files[qsizetype(i)].path, *changed);
         }
     }
     QList<FileResult> results;

@@ -91,11 +91,11 @@ struct Scene {
     // Makes the nodes that `words` name under the folder `under`, with the folders above each:
     // "a/b" a file holding `content`, "a/b:444" one with these permissions ("a/:644" a folder), "a/b+" one with an
     // attribute and an access list, "a/b!a" an append-only one ("!i" immutable), "a/" a folder,
-    // "a>t" a link to t, "a|" a FIFO, "a=" a socket, "a#" a character device, "a@" a file with
-    // another (holding `content` too) bound onto it, as a container mounts one. A word is
-    // percent-encoded bytes ("%FF"). Run by the superuser, a file with permissions given belongs to
-    // another user (only the superuser can hand a file over); permissions do not stop the superuser
-    // from reading, so a file it could not read skips the case.
+    // "a>t" a link to t ("a>>t" another user's, as a file with permissions given), "a|" a FIFO, "a=" a socket, "a#" a
+    // character device, "a@" a file with another (holding `content` too) bound onto it, as a container mounts one. A
+    // word is percent-encoded bytes ("%FF"). Run by the superuser, a file with permissions given belongs to another
+    // user (only the superuser can hand a file over); permissions do not stop the superuser from reading, so a file it
+    // could not read skips the case.
     void Make(const QString& under, const QByteArray& words, const QByteArray& content = {}) {
         const QByteArray root = QFile::encodeName(Path(under));
         for (const QByteArray& word : words.split(' ')) {
@@ -113,8 +113,12 @@ struct Scene {
             } else if (kind == ' ' || kind == '/') {
                 QCOMPARE(kind == ' ' ? 0 : ::mkdir(name.constData(), 0755), 0);
             } else if (kind == '>') {
-                const QByteArray target = QByteArray::fromPercentEncoding(tail.mid(1).toLatin1());
+                const bool others = tail.startsWith(u">>");
+                const QByteArray target = QByteArray::fromPercentEncoding(tail.mid(others ? 2 : 1).toLatin1());
                 QCOMPARE(::symlink(target.constData(), name.constData()), 0);
+                if (others && ::lchown(name.constData(), 65534, 65534) != 0) {
+                    skip = QStringLiteral("only the superuser can hand a link over");
+                }
             } else if (const mode_t node = kind == '|' ? S_IFIFO : kind == '=' ? S_IFSOCK : kind == '#' ? S_IFCHR : 0) {
                 // Only the superuser may make a device node.
                 if (::mknod(name.constData(), node | 0666, kind == '#' ? makedev(1, 3) : 0) != 0) {
