@@ -239,8 +239,8 @@ Leftover PagePlan::LeftoverIn(string_view text) const {
 }
 
 // Why the block must not go to the plan's insertion point, or nothing.
-QString ServerCodeReason(string_view text, const PagePlan& plan) {
-    const ServerCode code = ServerCodeAt(text, plan.insertAt, plan.bodyEnd != npos);
+QString ServerCodeReason(string_view text, const PagePlan& plan, bool runsPhp) {
+    const ServerCode code = ServerCodeAt(text, plan.insertAt, plan.bodyEnd != npos, runsPhp);
     const qsizetype line = LineOf(text, code.at);
     switch (code.kind) {
     case ServerCode::Kind::Php:
@@ -507,13 +507,14 @@ BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCod
     return {Apply(View(page), plan, std::nullopt), true, plan.LeftoverIn(View(page))};
 }
 
-Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes) {
+Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes,
+                 bool runsPhp) {
     const string_view block = View(codeBlock);
     const size_t end = block.find(kEnd);
     const string_view customCode = end == npos ? string_view() : block.substr(end + kEnd.size());
     const string_view text = View(page);
     const PagePlan plan = Plan(text, CustomCodes{customCode, earlierCustomCodes, true});
-    return {Apply(text, plan, block), plan.LeftoverIn(text), ServerCodeReason(text, plan)};
+    return {Apply(text, plan, block), plan.LeftoverIn(text), ServerCodeReason(text, plan, runsPhp)};
 }
 
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes) {
@@ -994,7 +995,7 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
     // Made before anything is written for the page: a page too large for the memory left fails here,
     // with no image or style sheet written on its account.
     const auto [injected, leftover, serverCode] =
-        Inject(page.value.value_or(code.newPage), code.codeBlock, code.earlierCustomCodes);
+        Inject(page.value.value_or(code.newPage), code.codeBlock, code.earlierCustomCodes, RunsAsPhp(pagePath));
     // What must stay would stay beside the new block: two banners, and no removal could take either out.
     if (leftover) {
         return {FileResult::Failure(pagePath, leftover.Reason())};

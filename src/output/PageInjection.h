@@ -93,8 +93,9 @@ struct Injection {
 // The page with its old blocks removed by RemoveOldBlocks (the custom code being whatever follows
 // the end marker in `codeBlock`) and `codeBlock` inserted at the insertion point of what is left,
 // or where an old block was when only blanks lie between the two. Injecting the same block again
-// gives the same page.
-Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes = {});
+// gives the same page. `runsPhp`: a server runs the page as PHP (RunsAsPhp).
+Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes = {},
+                 bool runsPhp = false);
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock,
                       const QByteArrayList& earlierCustomCodes = {});
 

@@ -3,6 +3,7 @@
 #include "output/HtmlScanner.h"
 
 #include <QByteArrayView>
+#include <QRegularExpression>
 
 namespace {
 
@@ -85,10 +86,11 @@ size_t FenceLineEnd(string_view text, size_t at, string_view fence) {
 }
 
 // The end of the front matter that site generators read from a page's first line: YAML between
-// "---" lines (or closed by "..."), TOML between "+++" lines; 0 where the page has none.
-size_t FrontMatterEnd(string_view text) {
+// "---" lines (or closed by "..."), TOML between "+++" lines, from `start`; 0 where the page has
+// none.
+size_t FrontMatterEnd(string_view text, size_t start) {
     for (const string_view fence : {string_view("---"), string_view("+++")}) {
-        const size_t firstLineEnd = FenceLineEnd(text, 0, fence);
+        const size_t firstLineEnd = FenceLineEnd(text, start, fence);
         if (firstLineEnd == npos || firstLineEnd == text.size()) {
             continue;
         }
@@ -110,8 +112,8 @@ size_t FrontMatterEnd(string_view text) {
 // Whether the page starts (blanks aside) with "{% extends": a Jinja, Django, Twig or Nunjucks
 // template that fills the blocks of a layout. What stands outside its blocks is never shown, and
 // Twig refuses to render it at all.
-bool ExtendsALayout(string_view text) {
-    size_t at = BlanksEnd(text, 0);
+bool ExtendsALayout(string_view text, size_t start) {
+    size_t at = BlanksEnd(text, start);
     if (text.substr(at, 2) != "{%") {
         return false;
     }
@@ -125,15 +127,23 @@ bool ExtendsALayout(string_view text) {
 
 }  // namespace
 
-ServerCode ServerCodeAt(string_view text, size_t spot, bool hasBodyEnd) {
-    if (const ServerCode php = PhpAround(text, spot)) {
+ServerCode ServerCodeAt(string_view text, size_t spot, bool hasBodyEnd, bool runsPhp) {
+    if (const ServerCode php = runsPhp ? PhpAround(text, spot) : ServerCode{}) {
         return php;
     }
-    if (spot < FrontMatterEnd(text)) {
+    // Site generators pass over a UTF-8 byte-order mark before the front matter.
+    const size_t start = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    if (spot < FrontMatterEnd(text, start)) {
         return {ServerCode::Kind::FrontMatter, 0};
     }
-    if (!hasBodyEnd && ExtendsALayout(text)) {
-        return {ServerCode::Kind::ExtendsLayout, BlanksEnd(text, 0)};
+    if (!hasBodyEnd && ExtendsALayout(text, start)) {
+        return {ServerCode::Kind::ExtendsLayout, BlanksEnd(text, start)};
     }
     return {};
+}
+
+bool RunsAsPhp(const QString& path) {
+    static const QRegularExpression php(QStringLiteral("\\.(php[0-9]?|phtml)$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    return php.match(path).hasMatch();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <cstddef>
 #include <string_view>
 
@@ -22,4 +24,9 @@ struct ServerCode {
 
 // What of the kinds above keeps the advert from `spot` in `text`; `hasBodyEnd` is whether the page
 // has a closing body tag, which a template that extends a layout puts inside one of its blocks.
-ServerCode ServerCodeAt(std::string_view text, std::size_t spot, bool hasBodyEnd);
+// PHP is looked for only in a page that `runsPhp` (by its name): any other may show "<?php" as
+// text, in a text area or a comment, which no server runs there.
+ServerCode ServerCodeAt(std::string_view text, std::size_t spot, bool hasBodyEnd, bool runsPhp);
+
+// Whether a server runs the page at `path` as PHP, by its name: ".php", ".phtml", ".php5" and the like.
+bool RunsAsPhp(const QString& path);
