@@ -198,9 +198,9 @@ bool KeepsOwnerAndGroup(const Target& old) {
 }
 
 // Whether the file `target` is a mount point of its own (a single file bound into a container, say),
-// which a new file renamed over it cannot replace.
-// The mounts tell, not the devices: an overlay (a container's) shows a file of its lower layer with
-// that layer's device, and a file bound from the same file system has the folder's.
+// which a new file renamed over it cannot replace. The mounts tell, not the devices: an overlay (a
+// container's) shows a file of its lower layer with that layer's device, and a file bound from the
+// same file system has the folder's.
 bool MountedOn(const Target& target, const QByteArray& folder) {
     struct statx file {};
     struct statx dir {};
