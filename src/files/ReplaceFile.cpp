@@ -276,11 +276,15 @@ QString ForeignLink(const Target& target) {
     if (::geteuid() != 0) {
         return {};
     }
-    const auto refusal = [](const QByteArray& link, uid_t linkOwner, uid_t owner) {
-        return QStringLiteral("is reached through \"%1\", a link of %2's to what is %3's, which the superuser "
-                              "does not write through")
-            .arg(PrintableName(link), NameOf(linkOwner, ::getpwuid_r, &passwd::pw_name),
-                 NameOf(owner, ::getpwuid_r, &passwd::pw_name));
+    // The name given is the first link passed, if any, and is then named as the link.
+    const auto refusal = [&target](const QByteArray& link, uid_t linkOwner, uid_t owner) {
+        const QString whose =
+            QStringLiteral("a link of %1's to what is %2's, which the superuser does not write "
+                           "through")
+                .arg(NameOf(linkOwner, ::getpwuid_r, &passwd::pw_name), NameOf(owner, ::getpwuid_r, &passwd::pw_name));
+        return !target.links.empty() && link == target.links.front().first
+                   ? QStringLiteral("is %1").arg(whose)
+                   : QStringLiteral("is reached through \"%1\", %2").arg(PrintableName(link), whose);
     };
     // What the links lead to: the file, or where it is still to be made, its folder.
     struct stat landing = target.info;
