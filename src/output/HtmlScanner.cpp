@@ -171,6 +171,13 @@ bool IsHtmlBlank(char c) {
     return c == ' ' || c == '\n' || c == '\t' || c == '\f' || c == '\r';
 }
 
+std::size_t BlanksEnd(std::string_view text, std::size_t at) {
+    while (at < text.size() && IsHtmlBlank(text[at])) {
+        ++at;
+    }
+    return at;
+}
+
 bool HtmlToken::Is(Kind k, string_view lowerName) const {
     return kind == k && EqualsLower(name, lowerName);
 }

@@ -10,6 +10,9 @@
 // input stream's preprocessing turns CR into LF).
 bool IsHtmlBlank(char c);
 
+// Where the run of blanks that starts at `at` in `text` ends: `at` itself where there is none.
+std::size_t BlanksEnd(std::string_view text, std::size_t at);
+
 // One tag, comment or doctype as a browser's tokenizer sees it, by its offsets in the page.
 struct HtmlToken {
     enum class Kind : std::uint8_t { StartTag, EndTag, Comment, Doctype };

@@ -119,14 +119,6 @@ bool CutsMarker(string_view text, size_t from, size_t end) {
     return false;
 }
 
-// Where the blanks of `text` from `at` end.
-size_t BlanksEnd(string_view text, size_t at) {
-    while (at < text.size() && IsHtmlBlank(text[at])) {
-        ++at;
-    }
-    return at;
-}
-
 // Whether the page's own end begins at `at`: the end of the text, or its closing body or html tag
 // as the rest of the page reads it.
 bool PageEndAt(string_view text, size_t at) {

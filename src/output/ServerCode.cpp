@@ -12,13 +12,6 @@ using std::string_view;
 
 constexpr size_t npos = string_view::npos;
 
-size_t BlanksEnd(string_view text, size_t at) {
-    while (at < text.size() && IsHtmlBlank(text[at])) {
-        ++at;
-    }
-    return at;
-}
-
 bool SameLetters(string_view text, size_t at, string_view lowerWord) {
     return text.size() - at >= lowerWord.size() &&
            QByteArrayView(text.data() + at, qsizetype(lowerWord.size()))
