@@ -22,7 +22,7 @@ namespace {
 // Without `stoppable` it has no button, and they do nothing.
 class RunDialog final : public QProgressDialog {
 public:
-    explicit RunDialog(QWidget* window, bool stoppable = true)
+    RunDialog(QWidget* window, bool stoppable)
         : QProgressDialog(window)
         , stoppable(stoppable) {
         // By default a cancel hides the dialog at once, while the run still goes on. Qt makes that
@@ -67,9 +67,10 @@ struct PageCounts {
 };
 
 // Runs `work` on a second thread and returns when it has ended. Once it lasts longer than `quiet`,
-// `progress` is shown meanwhile, and `show` updates it ten times a second.
-void RunAndWait(const std::function<void()>& work, std::chrono::milliseconds quiet, RunDialog& progress,
-                const std::function<void()>& show) {
+// a dialog over `window` (with Stop where `stoppable`) is made and shown meanwhile, and `show` fills
+// it in, then ten times a second; most runs end sooner, and no dialog is made for them.
+void RunAndWait(QWidget* window, bool stoppable, const std::function<void()>& work, std::chrono::milliseconds quiet,
+                const std::function<void(RunDialog&)>& show) {
     const std::unique_ptr<QThread> worker(QThread::create(work));
     worker->start();
     // Where the system gives no thread (a process limit), the run goes on this one all the same.
@@ -79,10 +80,11 @@ void RunAndWait(const std::function<void()>& work, std::chrono::milliseconds qui
     }
     // Until the dialog shows, the window waits without drawing: no longer than a moment.
     if (!worker->wait(QDeadlineTimer(quiet.count()))) {
+        RunDialog progress(window, stoppable);
         QTimer tick;
-        QObject::connect(&tick, &QTimer::timeout, &progress, show);
+        QObject::connect(&tick, &QTimer::timeout, &progress, [&] { show(progress); });
         tick.start(100);
-        show();
+        show(progress);
         progress.show();
         QEventLoop loop;
         QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
@@ -120,9 +122,8 @@ RunReport RunWithProgress(QWidget* window, const QStringList& pages,
     // ends as it asked; one that comes once the run is over ends it at once.
     {
         const RunGoing going;
-        RunDialog progress(window);
-        progress.setRange(0, int(pages.size()));
-        RunAndWait(work, quiet, progress, [&] {
+        RunAndWait(window, true, work, quiet, [&](RunDialog& progress) {
+            progress.setRange(0, int(pages.size()));
             const int done = counts.done;
             const int failed = counts.failed;
             progress.setValue(done);
@@ -139,8 +140,8 @@ RunReport RunWithProgress(QWidget* window, const QStringList& pages,
 
 void RunAside(QWidget* window, const QString& what, const std::function<void()>& work,
               std::chrono::milliseconds quiet) {
-    RunDialog progress(window, false);
-    progress.setRange(0, 0);
-    progress.setLabelText(what);
-    RunAndWait(work, quiet, progress, [] {});
+    RunAndWait(window, false, work, quiet, [&what](RunDialog& progress) {
+        progress.setRange(0, 0);
+        progress.setLabelText(what);
+    });
 }
