@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QSet>
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 
@@ -389,6 +390,20 @@ QString PathFrom(const QString& folder, const QString& path) {
     return QDir::isRelativePath(rest) && !steps.contains(QStringLiteral("..")) ? rest : path;
 }
 
+// Designs are edited by hand, and an editor shows lines and columns. The parser reports a value
+// it cannot read by the byte after its first one.
+QString WhereInFile(QByteArrayView json, const QJsonParseError& error) {
+    const qsizetype offset = error.offset - (error.error == QJsonParseError::IllegalValue ? 1 : 0);
+    const QByteArrayView before = json.first(std::clamp<qsizetype>(offset, 0, json.size()));
+    const QByteArrayView after = json.sliced(before.size());
+    if (std::all_of(after.begin(), after.end(),
+                    [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; })) {
+        return QStringLiteral("at the end of the file");
+    }
+    const qsizetype lineStart = before.lastIndexOf('\n') + 1;
+    return QStringLiteral("line %1, column %2").arg(before.count('\n') + 1).arg(before.size() - lineStart + 1);
+}
+
 }  // namespace
 
 DesignRead ParseDesign(QByteArrayView json, const QString& folder) {
@@ -398,7 +413,7 @@ DesignRead ParseDesign(QByteArrayView json, const QString& folder) {
         // It fails as the file does, where the file does.
         document = QJsonDocument::fromJson(json.toByteArray(), &parseError);
         return Refused(
-            QStringLiteral("not valid JSON: %1 (at byte %2)").arg(parseError.errorString()).arg(parseError.offset));
+            QStringLiteral("not valid JSON: %1 (%2)").arg(parseError.errorString(), WhereInFile(json, parseError)));
     }
     if (!document.isObject()) {
         return Refused(QStringLiteral("not a design: the file holds no JSON object"));
