@@ -246,12 +246,14 @@ int RunCompose(const CliRequest& request) {
     if (DrawsBoxes(built->banner)) {
         return 1;
     }
-    if (RefusedOverAFile(request.gifPath.isEmpty() ? request.pngPath : request.gifPath, Writes::Picture)) {
+    // Named whole in every message, as the generate run names what it writes.
+    const QString path = QFileInfo(request.gifPath.isEmpty() ? request.pngPath : request.gifPath).absoluteFilePath();
+    if (RefusedOverAFile(path, Writes::Picture)) {
         return 1;
     }
     const Banner& banner = built->banner;
     if (!request.gifPath.isEmpty()) {
-        const FileResult result = SaveAsGif(banner.Composed(), request.gifPath);
+        const FileResult result = SaveAsGif(banner.Composed(), path);
         if (!result.Ok()) {
             PrintFailure(result);
             return 1;
@@ -262,10 +264,10 @@ int RunCompose(const CliRequest& request) {
     QByteArray png;
     QBuffer buffer(&png);
     if (!buffer.open(QIODevice::WriteOnly) || !banner.Composed().save(&buffer, "PNG")) {
-        PrintFailure(FileResult::Failure(request.pngPath, QStringLiteral("the PNG encoder failed")));
+        PrintFailure(FileResult::Failure(path, QStringLiteral("the PNG encoder failed")));
         return 1;
     }
-    const FileResult result = ReplaceFile(png, request.pngPath);
+    const FileResult result = ReplaceFile(png, path);
     if (!result.Ok()) {
         PrintFailure(result);
         return 1;
@@ -369,15 +371,16 @@ int RunDesign(const CliRequest& request) {
     if (const Result<QImage> named = LoadNamedTemplate(request); !named.Ok()) {
         return UsageError(named.error);
     }
-    if (RefusedOverAFile(request.savePath, Writes::Design)) {
+    const QString path = QFileInfo(request.savePath).absoluteFilePath();
+    if (RefusedOverAFile(path, Writes::Design)) {
         return 1;
     }
-    const FileResult result = WriteDesign(request.design, request.savePath);
+    const FileResult result = WriteDesign(request.design, path);
     if (!result.Ok()) {
         PrintFailure(result);
         return 1;
     }
-    PrintLine(stdout, QFileInfo(request.savePath).absoluteFilePath());
+    PrintLine(stdout, path);
     return 0;
 }
 

@@ -81,6 +81,7 @@ private slots:
             command += "')\"";
         }
         QProcess cli;
+        cli.setWorkingDirectory(dir.path());
         cli.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QString::fromLatin1(command)});
         QVERIFY(cli.waitForFinished(60000));
         const QString outText = QString::fromUtf8(cli.readAllStandardOutput());
