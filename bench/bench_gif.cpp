@@ -42,14 +42,19 @@ void BM_EncodeBannerGif(benchmark::State& state) {
 }
 BENCHMARK(BM_EncodeBannerGif)->Arg(300)->Arg(500)->Arg(2000)->Unit(benchmark::kMillisecond);
 
-// The same plus the safe save, whose flush to disk dominates small banners.
+// The same plus the safe save, whose flush to disk dominates small banners. Each save replaces the
+// other of two banners a pixel apart: a file that holds the new bytes already is left as it is,
+// which is not what is measured here.
 void BM_SaveAsGif(benchmark::State& state) {
     const int size = static_cast<int>(state.range(0));
-    const QImage banner = PhotoLikeBanner(size);
+    QImage banners[2] = {PhotoLikeBanner(size), PhotoLikeBanner(size)};
+    banners[1].setPixel(size / 2, size / 2, qRgb(1, 2, 3));
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("VornetAdMap.gif"));
+    int next = 0;
     for (auto _ : state) {
-        const FileResult result = SaveAsGif(banner, path);
+        const FileResult result = SaveAsGif(banners[next], path);
+        next = 1 - next;
         if (!result.Ok()) {
             state.SkipWithError(qPrintable(result.error));
             break;

@@ -567,6 +567,41 @@ std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteAr
     return std::nullopt;
 }
 
+// Whether the file `old` already holds exactly `bytes` and gives `readers` what a rewrite would:
+// then a rewrite would change nothing but its time stamps and inode, which tools that upload, build
+// or reload by time take for a change of every page.
+bool AlreadyHolds(const Target& old, QByteArrayView bytes, const std::optional<Readers>& readers) {
+    if (!old.exists || old.info.st_size != bytes.size()) {
+        return false;
+    }
+    if (readers) {
+        // As GiveReaders would find it; an old file keeps its group.
+        const mode_t bits =
+            readers->bits | ((readers->bits & 0040) != 0 && old.info.st_gid != readers->group ? 0004 : 0);
+        if ((old.info.st_mode & bits) != bits) {
+            return false;
+        }
+    }
+    const int fd = ::open(old.path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat opened {};
+    bool same = ::fstat(fd, &opened) == 0 && opened.st_dev == old.info.st_dev && opened.st_ino == old.info.st_ino &&
+                opened.st_size == bytes.size();
+    char buffer[65536];
+    for (qsizetype at = 0; same && at < bytes.size();) {
+        const ssize_t got = ::read(fd, buffer, size_t(std::min<qsizetype>(sizeof buffer, bytes.size() - at)));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        same = got > 0 && std::equal(buffer, buffer + got, bytes.data() + at);
+        at += got;
+    }
+    ::close(fd);
+    return same;
+}
+
 // The new name is in place; making the folder's entry durable is the system's business from here,
 // so a failure to flush the folder changes nothing for the caller.
 void FlushFolder(const QByteArray& folder) {
@@ -651,6 +686,10 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
             failure = FileResult::Failure(file.path, *changed);
             break;
         }
+        if (AlreadyHolds(target, file.bytes, file.readers)) {
+            staged.push_back({target.path, {}, true});
+            continue;
+        }
         const QString outcome = files.size() > 1 ? QStringLiteral("no file of the set was written")
                                 : target.exists  ? QStringLiteral("the old file is unchanged")
                                                  : QStringLiteral("nothing was written");
@@ -673,13 +712,17 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
     }
     QList<FileResult> results;
     const auto forgetAll = [&staged] {
-        for (size_t i = 0; i < staged.size(); ++i) {
-            ForgetTemporaryFile();
+        for (const Staged& file : staged) {
+            if (!file.temp.isEmpty()) {
+                ForgetTemporaryFile();
+            }
         }
     };
     if (failure) {
         for (const Staged& file : staged) {
-            ::unlink(file.temp.constData());
+            if (!file.temp.isEmpty()) {
+                ::unlink(file.temp.constData());
+            }
         }
         forgetAll();
         for (const FileToWrite& file : files) {
@@ -695,7 +738,9 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
     std::optional<SignalHold> hold(std::in_place);
     for (qsizetype i = 0; i < files.size(); ++i) {
         const Staged& file = staged[size_t(i)];
-        if (!failedRename.isEmpty()) {
+        if (file.temp.isEmpty()) {
+            results.append(FileResult::Success(files[i].path));  // it holds what it would get
+        } else if (!failedRename.isEmpty()) {
             ::unlink(file.temp.constData());
             results.append(LeftForAnother(files[i].path, failedRename));
         } else if (::rename(file.temp.constData(), file.target.constData()) != 0) {
@@ -713,7 +758,9 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
     hold.reset();
     QSet<QByteArray> folders;
     for (const Staged& file : staged) {
-        folders.insert(FolderPart(file.target));
+        if (!file.temp.isEmpty()) {
+            folders.insert(FolderPart(file.target));
+        }
     }
     for (const QByteArray& folder : std::as_const(folders)) {
         FlushFolder(folder);
