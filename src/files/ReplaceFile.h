@@ -42,7 +42,9 @@ FileStamp StampOf(const QString& path);
 // one the system will not give them to fails the write. A new one gets the usual permissions (0666
 // less the umask). Nothing at the path is opened but to read its flags, without waiting, so
 // nothing blocks on a node. With `readAs`, the file is replaced only if it is still as that says:
-// otherwise the new file is removed, and the one there stays as it is, with its change.
+// otherwise the new file is removed, and the one there stays as it is, with its change. A file that
+// holds exactly `bytes` already is left as it is, its node and time stamps too, and the result is
+// a success.
 FileResult ReplaceFile(QByteArrayView bytes, const QString& path,
                        const std::optional<FileStamp>& readAs = std::nullopt);
 
