@@ -109,16 +109,16 @@ RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTar
     const BannerGif gif2x(settings.options.hidpi ? banner2x : QImage());
     const WriteFiles write = target.dryRun ? CheckFiles : ReplaceFiles;
 
-    const auto sharedIn = [&](const QString& folder) {
+    const auto sharedIn = [&](const QString& folder, const QStringList& pages) {
         return SharedFiles(code, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName),
-                           write);
+                           write, pages);
     };
 
     RunReport report;
     report.cspSources = code.cspSources;
     if (target.createNew) {
         const QString page = JoinPath(target.outputFolder, target.fileName);
-        SharedFiles shared = sharedIn(target.outputFolder);
+        SharedFiles shared = sharedIn(target.outputFolder, {page});
         ForOnePage(report, done, page, [&] { Add(report, done, shared.WritePage(page)); });
         report.notes += shared.TakeNotes();
         return report;
@@ -130,14 +130,19 @@ RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTar
     const PageStart start = target.pagesFound ? PageStart::Found : PageStart::AsItIs;
     std::optional<QString> runFolder;
     std::optional<SharedFiles> shared;
-    for (const QString& page : target.pages) {
+    for (qsizetype i = 0; i < target.pages.size(); ++i) {
         if (Stopping(report)) {
             break;
         }
+        const QString& page = target.pages[i];
         const QString folder = FolderOf(page);
         if (runFolder != folder) {
             runFolder = folder;
-            shared.emplace(sharedIn(folder));
+            qsizetype end = i + 1;
+            while (end < target.pages.size() && FolderOf(target.pages[end]) == folder) {
+                ++end;
+            }
+            shared.emplace(sharedIn(folder, target.pages.mid(i, end - i)));
         }
         ForOnePage(report, done, page, [&] { Add(report, done, shared->WritePage(page, start)); });
         report.notes += shared->TakeNotes();

@@ -871,6 +871,34 @@ QString AdvertFileInTheWay(const QString& pagePath, const QList<ImageFile>& imag
 
 }  // namespace
 
+namespace {
+
+// Whoever may read one of `pages`, which exist; nothing where none does. No file has two groups, so
+// pages read through different groups leave the files to everyone.
+std::optional<Readers> ReadersOf(const QStringList& pages) {
+    std::optional<Readers> readers;
+    for (const QString& page : pages) {
+        struct stat info {};
+        if (::stat(QFile::encodeName(page).constData(), &info) != 0) {
+            continue;
+        }
+        const mode_t bits = info.st_mode & 0444;
+        if (!readers) {
+            readers = Readers{bits, info.st_gid};
+        } else if ((bits & 0040) != 0 && info.st_gid != readers->group) {
+            if ((readers->bits & 0040) != 0) {
+                readers->bits |= 0004;
+            } else {
+                readers->group = info.st_gid;
+            }
+        }
+        readers->bits |= bits;
+    }
+    return readers;
+}
+
+}  // namespace
+
 // A page left without the advert since its folder's image or style sheet failed: a block whose
 // image or style sheet is missing shows a broken banner, or an unstyled one in the page's flow, on
 // a live site; the page as it was is the better page.
@@ -896,12 +924,8 @@ QList<FileResult> SharedFiles::WriteTogether(const FileToWrite& page, PageStart 
     QList<FileToWrite> set;
     std::optional<FileResult> refused;
     // Made under a private umask, or by a run that was, they would be refused to the web server that
-    // sends the page.
-    struct stat pageInfo {};
-    const std::optional<Readers> readers =
-        ::stat(QFile::encodeName(page.path).constData(), &pageInfo) == 0
-            ? std::optional<Readers>(Readers{mode_t(pageInfo.st_mode & 0444), pageInfo.st_gid})
-            : std::nullopt;
+    // sends the pages; a private draft first in its folder must not make them private to all.
+    const std::optional<Readers> readers = ReadersOf(servedPages.isEmpty() ? QStringList{page.path} : servedPages);
     const auto add = [&](QByteArrayView bytes, const QString& path, LinkChecker checkLink) {
         const LinkCheck link = checkLink(path);
         if (!link.refusal.isEmpty()) {
@@ -952,11 +976,13 @@ QList<FileResult> SharedFiles::WriteTogether(const FileToWrite& page, PageStart 
 BannerGif::BannerGif(const QImage& banner)
     : encoded(EncodeBannerGif(banner)) {}
 
-SharedFiles::SharedFiles(const BuiltCode& code, QList<ImageFile> images, QString stylePath, WriteFiles write)
+SharedFiles::SharedFiles(const BuiltCode& code, QList<ImageFile> images, QString stylePath, WriteFiles write,
+                         QStringList servedPages)
     : code(code)
     , images(std::move(images))
     , stylePath(std::move(stylePath))
-    , write(write) {}
+    , write(write)
+    , servedPages(std::move(servedPages)) {}
 
 QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart start) {
     if (const QString inTheWay = AdvertFileInTheWay(pagePath, images, stylePath); !inTheWay.isEmpty()) {

@@ -167,9 +167,12 @@ enum class PageStart {
 // and the results say what would be.
 class SharedFiles final {
 public:
-    SharedFiles(const BuiltCode& code, QList<ImageFile> images, QString stylePath, WriteFiles write = ReplaceFiles);
+    // `servedPages`: the pages of the run they serve, whoever may read one of which must be able to
+    // read them (the first page written alone where it is empty).
+    SharedFiles(const BuiltCode& code, QList<ImageFile> images, QString stylePath, WriteFiles write = ReplaceFiles,
+                QStringList servedPages = {});
     // The code is kept by reference: a temporary would be gone before the first page.
-    SharedFiles(BuiltCode&&, QList<ImageFile>, QString, WriteFiles = ReplaceFiles) = delete;
+    SharedFiles(BuiltCode&&, QList<ImageFile>, QString, WriteFiles = ReplaceFiles, QStringList = {}) = delete;
 
     // Writes one page with the advert. The page is read and checked first (ReadPage; with
     // PageStart::Sample only checked, CheckReplaceable); a page refused there is reported alone and
@@ -196,6 +199,7 @@ private:
     QList<ImageFile> images;
     QString stylePath;
     WriteFiles write = ReplaceFiles;
+    QStringList servedPages;
     bool written = false;
     QString failure;  // why they were not written ("since ... could not be written"), which each later page gives
     QStringList notes;

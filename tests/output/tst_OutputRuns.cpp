@@ -39,7 +39,8 @@ private slots:
         for (const QByteArray& word : row[1].split(' ')) {
             const qsizetype eq = word.indexOf('=');
             const qsizetype link = eq < 0 ? word.indexOf('>') : -1;
-            const qsizetype nameEnd = eq >= 0 ? eq : link >= 0 ? link : word.size();
+            const qsizetype mode = eq < 0 && link < 0 ? word.indexOf(':') : -1;
+            const qsizetype nameEnd = eq >= 0 ? eq : link >= 0 ? link : mode >= 0 ? mode : word.size();
             const QString path = dir.filePath(QString::fromUtf8(word.first(nameEnd)));
             QVERIFY(QDir().mkpath(word.endsWith('/') ? path : QFileInfo(path).path()));
             if (link >= 0) {
@@ -53,6 +54,8 @@ private slots:
             } else if (!word.isEmpty() && !word.endsWith('/')) {
                 before[path] = eq < 0 ? kPage : QByteArray::fromPercentEncoding(word.mid(eq + 1));
                 QVERIFY(WriteAll(path, before[path]));
+                QVERIFY(mode < 0 ||
+                        ::chmod(QFile::encodeName(path).constData(), word.mid(mode + 1).toUInt(nullptr, 8)) == 0);
             }
         }
         const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
@@ -81,8 +84,12 @@ private slots:
         ::getrlimit(RLIMIT_FSIZE, &previous);
         const mode_t previousMask = ::umask(022);
         ::umask(previousMask);
-        struct stat firstPage {};
-        ::stat(QFile::encodeName(given[0]).constData(), &firstPage);
+        // Whoever may read one of the pages (or the folder) given.
+        mode_t pagesRead = 0;
+        for (const QString& page : given) {
+            struct stat info {};
+            pagesRead |= ::stat(QFile::encodeName(page).constData(), &info) == 0 ? info.st_mode & 0444 : 0;
+        }
         // Put back after the runs, and after a failed check on the way, so no later row runs limited.
         const auto restore = [&previous, &home, previousMask, handler = std::signal(SIGXFSZ, SIG_IGN)] {
             ::setrlimit(RLIMIT_FSIZE, &previous);
@@ -162,7 +169,7 @@ private slots:
                 QVERIFY(code.codeBlock.contains(QFileInfo(path).fileName().toUtf8()));
                 struct stat info {};
                 QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
-                const mode_t pageRead = mode.startsWith("preview") ? 0 : firstPage.st_mode & 0444;
+                const mode_t pageRead = mode.startsWith("preview") ? 0 : pagesRead;
                 QCOMPARE(info.st_mode & pageRead, pageRead);
                 if (path.endsWith(u".css")) {
                     QCOMPARE(ReadAll(path), code.styleSheet);
