@@ -478,6 +478,13 @@ void WizardDialog::OnGenerate() {
         return;
     }
     const Design design = GatherDesign();
+    // Another window of the wizard, or another session, may have kept a run since this one started
+    // or last ran: its custom code is in the pages that run reached.
+    if (!lastDesign.isEmpty() && keepLastDesign) {
+        if (const DesignRead kept = ReadDesign(lastDesign); kept.status.Ok()) {
+            NoteCustomCodeRun(kept.design);
+        }
+    }
     AdSettings settings = design.Advert();
     settings.earlierCustomCodes = runsCustomCodes;
     if (!CustomCodeUsable(settings)) {

@@ -318,18 +318,26 @@ private slots:
 
     // Custom code changed since the last run, in this session or the one before, replaces the last
     // run's in the page instead of being put in beside it.
-    // Runs with custom code A; a restart; B, which fails on the second page (write-protected); C.
-    // Each run takes out what the earlier ones put in: the kept design's code after a restart, and
-    // a run's that failed part way, whose code went into some pages only.
+    // Runs with custom code A; a restart; B, which fails on the second page (write-protected); C; D,
+    // in a second window opened before C. Each run takes out what the earlier ones put in: the kept
+    // design's code after a restart, a run's that failed part way, whose code went into some pages
+    // only, and the code another window kept since this one started.
     void changedCustomCode_replacesTheLastRuns() {
         QTemporaryDir out;
         const QStringList pages{out.filePath(u"1.html"_qs), out.filePath(u"2.html"_qs)};
         for (const QString& path : pages) {
             QVERIFY(WriteAll(path, "<html><body>\n</body></html>\n"));
         }
-        for (const QString& code : {u"<p>A</p>"_qs, u"<p>B</p>"_qs, u"<p>C</p>"_qs}) {
+        std::unique_ptr<WizardDialog> second;
+        for (const QString& code : {u"<p>A</p>"_qs, u"<p>B</p>"_qs, u"<p>C</p>"_qs, u"<p>D</p>"_qs}) {
             if (code == u"<p>B</p>") {
                 Start();
+            } else if (code == u"<p>C</p>") {
+                std::unique_ptr<WizardDialog> first = std::move(wizard);
+                Start();
+                second = std::exchange(wizard, std::move(first));
+            } else if (code == u"<p>D</p>") {
+                wizard = std::move(second);
             }
             Field<QCheckBox>(wizard->Options(), u"customCodeBox"_qs)->setChecked(true);
             Field<QPlainTextEdit>(wizard->Options(), u"customCode"_qs)->setPlainText(code);
@@ -345,7 +353,7 @@ private slots:
         }
         for (const QString& path : pages) {
             const QByteArray page = ReadAll(path);
-            QVERIFY2(page.count("<p>") == 1 && page.contains("<!--VornetAdEnd--><p>C</p>"), page.constData());
+            QVERIFY2(page.count("<p>") == 1 && page.contains("<!--VornetAdEnd--><p>D</p>"), page.constData());
         }
         QVERIFY(fakes->messages[1].text.contains(u"2.html: "_qs));
     }
