@@ -8,7 +8,10 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -72,6 +75,61 @@ QList<QByteArray> Bases(QStringList& passedOver) {
     return bases;
 }
 
+// Removes the process folder `name` in the folder open at `baseFd`, with the files in it; a folder
+// holding anything else is left.
+void RemoveProcessFolder(int baseFd, const char* name) {
+    const int fd = ::openat(baseFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    DIR* folder = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (folder == nullptr) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return;
+    }
+    while (const dirent* entry = ::readdir(folder)) {
+        if (entry->d_name[0] != '.') {
+            ::unlinkat(fd, entry->d_name, 0);
+        }
+    }
+    ::closedir(folder);
+    ::unlinkat(baseFd, name, AT_REMOVEDIR);
+}
+
+// Where this process's own folder is, once made.
+QByteArray& ProcessFolderPath() {
+    static QByteArray path;
+    return path;
+}
+
+void RemoveOwnProcessFolder() {
+    const QByteArray& own = ProcessFolderPath();
+    const qsizetype slash = own.lastIndexOf('/');
+    if (slash <= 0) {
+        return;
+    }
+    if (const int baseFd = ::open(own.left(slash).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); baseFd >= 0) {
+        RemoveProcessFolder(baseFd, own.constData() + slash + 1);
+        ::close(baseFd);
+    }
+}
+
+// The folders in `base` named by the number of a process that is gone (ended without its exit, or
+// killed).
+void RemoveLeftBehind(const QByteArray& base) {
+    DIR* folder = ::opendir(base.constData());
+    if (folder == nullptr) {
+        return;
+    }
+    while (const dirent* entry = ::readdir(folder)) {
+        bool number = false;
+        const qint64 pid = QByteArray(entry->d_name).toLongLong(&number);
+        if (number && pid > 0 && pid != ::getpid() && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH) {
+            RemoveProcessFolder(::dirfd(folder), entry->d_name);
+        }
+    }
+    ::closedir(folder);
+}
+
 }  // namespace
 
 FileResult PrivatePreviewFolder() {
@@ -96,4 +154,31 @@ FileResult PrivatePreviewFolder() {
     return FileResult::Failure(
         QStringLiteral("/tmp"),
         QStringLiteral("no usable temporary folder for the preview: %1").arg(reasons.join(QStringLiteral("; "))));
+}
+
+FileResult ProcessPreviewFolder() {
+    const FileResult shared = PrivatePreviewFolder();
+    if (!shared.Ok()) {
+        return shared;
+    }
+    const QByteArray base = QFile::encodeName(shared.path);
+    const QByteArray own = base + '/' + QByteArray::number(::getpid());
+    if (ProcessFolderPath() != own) {
+        RemoveLeftBehind(base);
+        if (ProcessFolderPath().isEmpty()) {
+            std::atexit(RemoveOwnProcessFolder);
+        } else {
+            RemoveOwnProcessFolder();  // under a temporary location given up since
+        }
+        ProcessFolderPath() = own;
+    }
+    // Made again where it went meanwhile (a cleaner of old temporary files, another copy's sweep).
+    if (::mkdir(own.constData(), 0700) != 0 && errno != EEXIST) {
+        return FileResult::Failure(NameText(own),
+                                   QStringLiteral("cannot create the preview folder: %1").arg(ErrorText(errno)));
+    }
+    if (!IsPrivateFolder(own)) {
+        return FileResult::Failure(NameText(own), QStringLiteral("is not a folder of this user's own alone"));
+    }
+    return FileResult::Success(NameText(own));
 }

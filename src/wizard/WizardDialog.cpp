@@ -8,6 +8,7 @@
 #include "controls/SkinButton.h"
 #include "design/DesignFile.h"
 #include "files/FileNames.h"
+#include "files/PrivateFolder.h"
 #include "files/ReplaceFile.h"
 #include "files/SiteWalk.h"
 #include "output/OutputRuns.h"
@@ -269,8 +270,16 @@ void WizardDialog::ShowPreview() {
     if (!CustomCodeUsable(settings)) {
         return;
     }
-    const RunReport report = WritePreview(texts, editorPage->View().Model().Composed(), settings, previewFolder,
-                                          settings.options.hidpi ? editorPage->ComposedAt2x() : QImage());
+    // Not the folder every preview of the user's shares: another window, or a script's preview,
+    // would write its own banner there under the same names while this one is shown.
+    const FileResult folder = previewFolder.isEmpty() ? ProcessPreviewFolder() : FileResult::Success(previewFolder);
+    RunReport report;
+    if (folder.Ok()) {
+        report = WritePreview(texts, editorPage->View().Model().Composed(), settings, folder.path,
+                              settings.options.hidpi ? editorPage->ComposedAt2x() : QImage());
+    } else {
+        report.files.append(folder);
+    }
     if (report.Ok()) {
         previewPage->Navigate(report.previewPage);
     } else {

@@ -7,6 +7,7 @@
 #include "banner/TemplateImage.h"
 #include "files/FileNames.h"
 #include "files/Interruption.h"
+#include "files/PrivateFolder.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 #include "files/SiteWalk.h"
@@ -463,6 +464,41 @@ private slots:
             QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM, qPrintable(QString::number(status)));
             QCOMPARE(QFile::exists(QFile::decodeName(afterSignal)), inRun);
         }
+    }
+
+    // A preview that must show its process's files alone gets a folder of its own beside what the
+    // command line's previews share, which goes with the process's exit; one a process killed left
+    // behind goes when the next is made.
+    void processPreviewFolder_goesWithItsProcess() {
+        QTemporaryDir dir;
+        const QByteArray oldTemp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(dir.path()));
+        const QString shared = PrivatePreviewFolder().path;
+        qputenv("TMPDIR", oldTemp);
+        const pid_t killed = ::fork();
+        if (killed == 0) {
+            ::pause();
+            ::_exit(0);
+        }
+        ::kill(killed, SIGKILL);
+        ::waitpid(killed, nullptr, 0);
+        const QString left = shared + u'/' + QString::number(killed);
+        QVERIFY(QDir().mkpath(left) && WriteAll(left + u"/adPreview.html", "x") &&
+                WriteAll(shared + u"/adPreview.html", "the command line's"));
+        const QString made = dir.filePath(u"made"_qs);
+        const int status = InChild([&] {
+            qputenv("TMPDIR", QFile::encodeName(dir.path()));
+            const FileResult own = ProcessPreviewFolder();
+            const bool fine = own.path == shared + u'/' + QString::number(::getpid()) &&
+                              WriteAll(own.path + u"/adPreview.html", "y") && !QFileInfo::exists(left);
+            static_cast<void>(WriteAll(made, fine ? own.path.toUtf8() : QByteArray()));
+            std::exit(0);
+        });
+        QCOMPARE(status, 0);
+        const QString own = QString::fromUtf8(ReadAll(made));
+        QVERIFY(!own.isEmpty() && !QFileInfo::exists(own));
+        QVERIFY(!QFileInfo::exists(left));
+        QCOMPARE(ReadAll(shared + u"/adPreview.html"), QByteArray("the command line's"));
     }
 
     // A window's toolkit ends the process with exit() when its display goes, while a run writes on
