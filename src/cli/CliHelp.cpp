@@ -52,7 +52,8 @@ std::vector<ExitCode> ExitCodes() {
         {0, QStringLiteral("every file was written (a page without an advert needs no writing by remove)")},
         {1, QStringLiteral("one or more files failed; each is named on standard error with the reason, the others "
                            "were still written, and no file was damaged; or what the run printed could not be "
-                           "written to standard output")},
+                           "written to standard output (a reader that stops reading early, as head does, is no "
+                           "failure)")},
         {2, QStringLiteral("bad usage or a bad option value; nothing was written")},
         {130, QStringLiteral("interrupted by Ctrl+C (SIGINT), SIGTERM, a closed terminal (SIGHUP) or the soft limit "
                              "on processor time (SIGXCPU): the run stopped after the file in progress, so every file "
