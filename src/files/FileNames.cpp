@@ -122,14 +122,20 @@ QString PrintableName(QByteArrayView name) {
 
 QString PrintableText(const QString& text) {
     const auto isControl = [](QChar c) {
-        return c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() < 0xa0);
+        const char16_t u = c.unicode();
+        // The marks that turn the direction of what follows make "txt.exe" of a name ending
+        // "\u202eexe.txt", and the line and paragraph separators break a line in some terminals.
+        return u < 0x20 || (u >= 0x7f && u < 0xa0) || u == 0x061c || u == 0x200e || u == 0x200f ||
+               (u >= 0x2028 && u <= 0x202e) || (u >= 0x2066 && u <= 0x2069);
     };
     if (std::none_of(text.begin(), text.end(), isControl)) {
         return text;
     }
     QString out;
     for (const QChar c : text) {
-        out += isControl(c) ? QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0')) : QString(c);
+        out += !isControl(c)         ? QString(c)
+               : c.unicode() < 0x100 ? QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'))
+                                     : QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
     }
     return out;
 }

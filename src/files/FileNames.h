@@ -39,8 +39,9 @@ QString PrintableName(QByteArrayView name);
 // over: no path can carry it. `what` is what the file would have been ("page", "template").
 QString NameNotTextReason(const QString& what);
 
-// `text` with every control character (a line break, an escape, a delete) as \xNN, so that a
-// message stays one line and a name cannot drive the terminal it is shown on.
+// `text` with every control character (a line break, an escape, a delete) as \xNN, and every mark
+// that turns the direction of the text or separates lines as \uNNNN, so that a message stays one
+// line and a name can neither drive the terminal it is shown on nor pass for another.
 QString PrintableText(const QString& text);
 
 // The folder of a path: everything up to and including its last separator; empty without one.
