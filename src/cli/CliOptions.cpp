@@ -536,9 +536,9 @@ void AddOutputOptions(OptionTable& t) {
         p.r.cspHash = true;
         return QString();
     });
-    t.Describe("", Text("print what a Content-Security-Policy must allow for the block's inline script and style, "
-                        "one line per directive such as script-src 'sha256-...'; nothing with --static, whose block "
-                        "has neither"));
+    t.Describe("", Text("print what a Content-Security-Policy must allow for the block, one line per directive "
+                        "such as script-src 'sha256-...': its inline script and style, and the site's own files "
+                        "('self') for its style sheet and image; with --static those files alone"));
     t.AddPath(QStringLiteral("--out"), Value::Folder, kTarget, [](Parsing& p) -> QString& { return p.outFolder; });
     t.Describe("FOLDER", Text("write a new page, the banner and the style sheet into FOLDER"), Completion::Folder);
     t.Add(QStringLiteral("--file"), Value::Name, kTarget, [](Parsing& p, const QByteArray& v) {

@@ -93,11 +93,17 @@ QByteArray ClickThroughRules(int w, BannerSide side) {
         polygon += (i == 0 ? "" : ",") + Number(c[i]) + "px " + Number(c[i + 1]) + "px";
     }
     return "\r\ndiv.quentavornet,img.quentavornet-image{\r\npointer-events:none;\r\n}"
-           // Declared in full, so that a page's own rules for links neither move nor colour it.
+           // Declared in full, so that a page's own rules for links neither move nor colour it; what
+           // would cover the banner's text, such as a page's hover colour for every link, or draw on
+           // it, such as a page's mark after links that open a new window, holds against rules that
+           // name links more closely.
            "\r\na.quentavornet-link{\r\nposition:absolute;\r\nleft:0px;\r\ntop:0px;\r\ndisplay:block;\r\nheight:" +
            Number(w) + "px;\r\nwidth:" + Number(w) +
-           "px;\r\nmargin:0;\r\npadding:0;\r\nborder:none;\r\nbackground-color:transparent;\r\nclip-path:polygon(" +
-           polygon + ");\r\npointer-events:auto;\r\n}";
+           "px;\r\nmargin:0;\r\npadding:0;\r\nborder:none!important;\r\nbackground:transparent!important;\r\n"
+           "box-shadow:none!important;\r\nclip-path:polygon(" +
+           polygon +
+           ");\r\npointer-events:auto;\r\n}\r\na.quentavornet-link::before,a.quentavornet-link::after{\r\ncontent:"
+           "none!important;\r\n}";
 }
 
 }  // namespace
@@ -154,9 +160,13 @@ QByteArray AdvertMarkup(const QByteArray& imageFileName, const AdSettings& setti
     // The script writes no blanks between the area's attributes, as pages have long carried it;
     // static markup is new, and a page's validator reads it, so it has them.
     const QByteArray next = options.staticMarkup ? "' " : "'";
-    return image + " usemap='#QUENTALinkMap'></div><map name='QUENTALinkMap'><area shape='poly' coords='" + coords +
-           next + "href='" + link + next + "alt='" + title + next + "title='" + title + next + "target='" + target +
-           "'></map>";
+    const QByteArray map = "<map name='QUENTALinkMap'><area shape='poly' coords='" + coords + next + "href='" + link +
+                           next + "alt='" + title + next + "title='" + title + next + "target='" + target + "'></map>";
+    // Static markup keeps the map inside the banner's box: after it, in a page whose body lays out
+    // its children as a grid or a flexible row, the map would take a place of its own and move the
+    // page's own.
+    return options.staticMarkup ? QByteArray(image + " usemap='#QUENTALinkMap'>" + map + "</div>")
+                                : QByteArray(image + " usemap='#QUENTALinkMap'></div>" + map);
 }
 
 BuiltCode CodeTexts::BuildCode(const QByteArray& styleFileName, const QByteArray& imageFileName,
@@ -167,15 +177,20 @@ BuiltCode CodeTexts::BuildCode(const QByteArray& styleFileName, const QByteArray
     const QByteArray markup = AdvertMarkup(imageFileName, settings);
     // One line, whatever the options: the removal of an old block relies only on the markers.
     code.codeBlock = kBeginMarker;
+    // The style sheet and the image lie beside the page, on its site: a policy that names a style
+    // source or an image source, but not the site itself ('self'), refuses them, and a style-src
+    // added only for the hash would end the default-src 'self' that allowed them.
     if (settings.options.staticMarkup) {
         code.codeBlock += "<link rel='stylesheet' href='" + styleFileName + "'>" + markup;
+        code.cspSources = {"style-src 'self'", "img-src 'self'"};
     } else {
         const QByteArray style = "<!-- @import url(" + styleFileName + "); -->";
         const QByteArray script = "document.write(\"<style>" + style + "</style>" + markup + "\");";
         code.codeBlock += "<script type='text/javascript'>" + script + "</script>";
         // The style element the script writes is inline too, and without it the banner is not
         // placed in its corner.
-        code.cspSources = {"script-src " + HashSource(script), "style-src " + HashSource(style)};
+        code.cspSources = {"script-src " + HashSource(script), "style-src " + HashSource(style) + " 'self'",
+                           "img-src 'self'"};
     }
     code.codeBlock += kEndMarker;
     code.newPage = samplePage;

@@ -26,8 +26,9 @@ struct BuiltCode {
     QByteArray styleSheet;
     // What a Content-Security-Policy without 'unsafe-inline' must allow for `codeBlock` to show:
     // one line per directive, such as "script-src 'sha256-…'", the hash of the inline text the
-    // block holds for that directive; empty for static markup, which holds none. Custom code is
-    // not covered: it is the user's own.
+    // block holds for that directive (static markup holds none), and 'self' where the block loads
+    // the style sheet and the image from beside the page. Custom code is not covered: it is the
+    // user's own.
     QByteArrayList cspSources;
     // The page a run makes where there is none: the sample page, declaring the encoding its custom
     // code is in. UTF-8, the encoding of everything the program writes, unless the custom code is

@@ -87,7 +87,9 @@ QStringList ImageBox(QWebEnginePage* page, int scroll, bool right) {
 
 // A page in `dir` under `policy` (none when empty) whose own link lies under the whole banner, tall
 // enough to scroll, its styles a file of the site (so that the strictest policy leaves them in
-// force), with the advert put in by a generate run of `texts`; empty when something failed.
+// force), with the advert put in by a generate run of `texts`; empty when something failed. Its
+// body lays out its children in a grid with gaps, and its links are coloured and marked, as many
+// pages' are.
 QString AdvertPage(const QTemporaryDir& dir, const CodeTexts& texts, const AdSettings& settings,
                    const QByteArray& policy) {
     const QString path = dir.filePath(u"page.html"_qs);
@@ -101,8 +103,9 @@ QString AdvertPage(const QTemporaryDir& dir, const CodeTexts& texts, const AdSet
                            "<link rel='stylesheet' href='page.css'></head><body><a class='under' "
                            "href='https://example.com/under'>under</a><div class='tall'></div>"
                            "</body></html>") &&
-        WriteAll(dir.filePath(u"page.css"_qs), "body{margin:0}a.under{position:absolute;left:0;top:0;width:100%;"
-                                               "height:400px}div.tall{height:3000px}") &&
+        WriteAll(dir.filePath(u"page.css"_qs), "body{margin:0;display:grid;row-gap:24px}a.under{position:absolute;"
+                                               "left:0;top:0;width:100%;height:400px}div.tall{height:3000px}"
+                                               "a[href]{background:#ff0}a[target]::after{content:'x'}") &&
         Generate(texts, CornerBanner(settings.side, 1), target, settings, CornerBanner(settings.side, 2)).Ok();
     return written ? path : QString();
 }
@@ -141,8 +144,10 @@ private slots:
         const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
         QVERIFY(texts.Ok());
         const BuiltCode code = texts.value.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
-        QCOMPARE(code.cspSources.isEmpty(), options.staticMarkup);
-        QByteArray policyText = policy.isEmpty() ? QByteArray() : kStrictPolicy.toUtf8();
+        QCOMPARE(code.cspSources.value(0).startsWith("script-src"), !options.staticMarkup);
+        QByteArray policyText = policy.isEmpty()  ? QByteArray()
+                                : policy == "all" ? "default-src 'none'; " + code.cspSources.join("; ")
+                                                  : kStrictPolicy.toUtf8();
         for (const QByteArray& source : code.cspSources.first(std::min(policy.toInt(), int(code.cspSources.size())))) {
             const QByteArray directive = source.left(source.indexOf(' ')) + " 'self'";
             policyText.replace(directive, QByteArray(directive + source.mid(source.indexOf(' '))));
@@ -181,6 +186,18 @@ private slots:
         };
         QCOMPARE(box.mid(1).join(u' '), expected(0));
         const int left = box[0].toInt();
+        // The page keeps its layout (the script's block, whose bytes are fixed, adds its map to the
+        // grid), and its link rules neither colour nor mark the transparent link.
+        if (options.staticMarkup) {
+            QCOMPARE(Evaluate(&page, u"document.body.scrollHeight"_qs).toInt(), 3000);
+        }
+        if (options.clickThrough) {
+            QCOMPARE(Evaluate(&page, u"(function(){var a=document.querySelector('a.quentavornet-link');return "
+                                     u"getComputedStyle(a).backgroundColor+' '+getComputedStyle(a,'::after')"
+                                     u".content})()"_qs)
+                         .toString(),
+                     u"rgba(0, 0, 0, 0) none"_qs);
+        }
 
         // A click in the transparent half reaches the page's own link only with click-through; a
         // click in the strip (near either end, by the window) follows the banner's link into its

@@ -296,10 +296,10 @@ private slots:
                 return QFile::exists(LastDesign());
             };
             Act(QStringLiteral("generate"));
-            // What a policy needs for the block is shown once a block went into a page.
-            // A static block needs nothing from a policy: nothing is shown for it.
+            // What a policy needs for the block is shown once a block went into a page, a static one too.
             const bool blockWritten =
-                (run == u"generate" || run == u"boxes, yes" || run == u"gone, base") && folder == u"ok";
+                (run == u"generate" || run == u"static" || run == u"boxes, yes" || run == u"gone, base") &&
+                folder == u"ok";
             QCOMPARE(Field(wizard->Output(), u"cspSources"_qs)->isHidden(), !blockWritten);
         }
         CheckStepShown(row[3].toInt());
