@@ -19,7 +19,7 @@ void StopOnSignals();
 // temporary file is left, and no set half new (SignalHold). A run that a signal stopped has asked
 // the program to end: EndForStopSignal does so once the run is over. An exit() during a run (a
 // toolkit's, when the display goes) stops it too, and waits a few seconds at most for the file in
-// progress, whose temporary file is then removed if it is still there.
+// progress where it has a name already, whose temporary file is then removed if it is still there.
 void EndOnSignalsBetweenRuns();
 class RunGoing final {
 public:
@@ -54,8 +54,10 @@ bool StopRequested();
 void RequestStop();
 void ClearStopRequest();
 
-// ReplaceFile names the temporary file it is writing, and forgets it once it has been renamed or
-// removed, so that the second signal can remove it. Several may be named at once (ReplaceFiles),
-// each forgotten in the opposite order.
+// ReplaceFile names each temporary file of its own once it stands under a name in the user's folder,
+// and forgets it once it has been renamed or removed, so that the second signal can remove it. One
+// written without a name, where the file system makes such files, goes with the process and is
+// never named here. Several may be named at once (ReplaceFiles), each forgotten in the opposite
+// order.
 void NoteTemporaryFile(const QByteArray& path);
 void ForgetTemporaryFile();

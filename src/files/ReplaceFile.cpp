@@ -322,9 +322,11 @@ QString CheckTarget(const Target& target) {
     return obstacle.isEmpty() ? obstacle : obstacle + left;
 }
 
-// A new, empty file in `folder` named after `name`, created with `mode` (less the umask) and named
-// by NoteTemporaryFile; -1 with errno set when none can be made.
-int CreateTemporary(const QByteArray& folder, const QByteArray& name, mode_t mode, QByteArray& tempPath) {
+// Makes something at a new hidden name in `folder` after `name` with `make` (given the path, it
+// returns -1 with errno set where it fails), the name in `tempPath` and noted by NoteTemporaryFile;
+// what `make` returned, or -1 with errno set when nothing could be made.
+template <typename Make>
+int AtHiddenName(const QByteArray& folder, const QByteArray& name, QByteArray& tempPath, const Make& make) {
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     // Long names leave room for the suffix within the file system's limit on one name, cut between
     // two UTF-8 letters: file systems that store names as UTF-16 refuse half of one.
@@ -338,18 +340,57 @@ int CreateTemporary(const QByteArray& folder, const QByteArray& name, mode_t mod
         for (int i = 0; i < 6; ++i) {
             tempPath += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
         }
-        // A signal's end between the making and the naming would leave the file behind.
+        // A signal's end between the making and the noting would leave the name behind.
         const SignalHold hold;
-        const int fd = ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
-        if (fd >= 0) {
+        const int made = make(tempPath);
+        if (made >= 0) {
             NoteTemporaryFile(tempPath);
         }
-        if (fd >= 0 || errno != EEXIST) {
-            return fd;
+        if (made >= 0 || errno != EEXIST) {
+            return made;
         }
     }
     errno = EEXIST;
     return -1;
+}
+
+// A new, empty file in `folder` named after `name`, created with `mode` (less the umask) and named
+// by NoteTemporaryFile; -1 with errno set when none can be made.
+int CreateTemporary(const QByteArray& folder, const QByteArray& name, mode_t mode, QByteArray& tempPath) {
+    return AtHiddenName(folder, name, tempPath, [mode](const QByteArray& path) {
+        return ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+    });
+}
+
+// A new file without a name in `folder`, created with `mode` (less the umask), or -1 where the file
+// system makes none (FUSE, NFS and older kernels refuse O_TMPFILE) or it could not be named later:
+// NameNewFile names it through /proc, which a chroot may lack.
+int CreateUnnamed(const QByteArray& folder, mode_t mode) {
+    static const bool procThere = ::access("/proc/self/fd", X_OK) == 0;
+    return procThere ? ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode) : -1;
+}
+
+// A file written for a target and flushed to the disk. Where the file system makes files without a
+// name, it has none until NameNewFile gives it one right before it takes the target's place, and
+// stays open till then: a run ended by force (SIGKILL, the OOM killer, a power cut) while files are
+// written and flushed, which is most of a run's time, leaves nothing in the user's folder, where a
+// hidden copy of a page would be uploaded with the site and sent as text. Elsewhere it is closed
+// under its hidden name.
+struct NewFile {
+    int fd = -1;  // open until it is named
+    QByteArray tempPath;
+};
+
+// Closes and removes a new file that is not to take its target's place; a hidden name is then still
+// for the caller to forget.
+void Discard(NewFile& made) {
+    if (made.fd >= 0) {
+        ::close(made.fd);
+        made.fd = -1;
+    }
+    if (!made.tempPath.isEmpty()) {
+        ::unlink(made.tempPath.constData());
+    }
 }
 
 bool WriteAll(int fd, QByteArrayView bytes) {
@@ -480,13 +521,23 @@ QString RefusedName(const QByteArray& folder, const QByteArray& tempPath, int er
                           "| in it)");
 }
 
-// Writes `bytes` into a new file beside `name` in `folder`, flushed to the disk and closed, its path
-// in `tempPath`. A file replacing `old` is made with no more permissions than the old file has, and
+// Why no file could be made or named in `folder` (`tempPath` the name tried) with `error`.
+// `linked`: the file was named through a link, so the folder is not the one its name shows.
+FailedStep CreationFailure(const QByteArray& folder, const QByteArray& tempPath, int error, bool linked) {
+    if (const QString refused = RefusedName(folder, tempPath, error); !refused.isEmpty()) {
+        return FailedStep{QStringLiteral("cannot be written: %1").arg(refused), 0};
+    }
+    return FailedStep{linked ? QStringLiteral("cannot create a file in its folder \"%1\"").arg(ShownFolder(folder))
+                             : QStringLiteral("cannot create a file in the folder"),
+                      error};
+}
+
+// Writes `bytes` into a new file for `name` in `folder`, flushed to the disk, as `made` (see
+// NewFile). A file replacing `old` is made with no more permissions than the old file has, and
 // takes its owner and mode; a new one gets the permissions a plain create would give it; either is
-// then given to `readers`. On failure nothing is left behind. `linked`: the file was named through a
-// link, so the folder is not the one its name shows.
+// then given to `readers`. On failure nothing is left behind. `linked`: as CreationFailure says.
 std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteArray& name, QByteArrayView bytes,
-                                         const Target& old, QByteArray& tempPath, bool linked = false,
+                                         const Target& old, NewFile& made, bool linked = false,
                                          const std::optional<Readers>& readers = std::nullopt) {
     // Made with the old file's permission bits (less the umask) where it is made with the old file's
     // owner and group, so that on a share that takes a file's mode when it is made but ignores a
@@ -496,26 +547,22 @@ std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteAr
     const bool setGroup = ::stat(folder.constData(), &folderInfo) == 0 && (folderInfo.st_mode & S_ISGID) != 0;
     const bool sameOwners =
         old.exists && old.info.st_uid == ::geteuid() && old.info.st_gid == (setGroup ? folderInfo.st_gid : ::getegid());
-    const int fd = CreateTemporary(folder, name,
-                                   !old.exists  ? 0666
-                                   : sameOwners ? old.info.st_mode & 0777
-                                                : 0600,
-                                   tempPath);
+    const mode_t mode = !old.exists ? 0666 : sameOwners ? old.info.st_mode & 0777 : 0600;
+    made = {};
+    made.fd = CreateUnnamed(folder, mode);
+    // Whatever kept an unnamed file from being made, a named one is made, or its failure says why in
+    // the words a user knows.
+    const int fd = made.fd >= 0 ? made.fd : CreateTemporary(folder, name, mode, made.tempPath);
     if (fd < 0) {
-        const int error = errno;
-        if (const QString refused = RefusedName(folder, tempPath, error); !refused.isEmpty()) {
-            return FailedStep{QStringLiteral("cannot be written: %1").arg(refused), 0};
-        }
-        return FailedStep{linked ? QStringLiteral("cannot create a file in its folder \"%1\"").arg(ShownFolder(folder))
-                                 : QStringLiteral("cannot create a file in the folder"),
-                          error};
+        return CreationFailure(folder, made.tempPath, errno, linked);
     }
     const auto fail = [&](const QString& what, int error, bool open) {
-        if (open) {
-            ::close(fd);
+        made.fd = open ? fd : -1;
+        Discard(made);
+        if (!made.tempPath.isEmpty()) {
+            ForgetTemporaryFile();
         }
-        ::unlink(tempPath.constData());
-        ForgetTemporaryFile();
+        made = {};
         return FailedStep{what, error};
     };
     if (old.exists) {
@@ -561,8 +608,36 @@ std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteAr
     if (::fsync(fd) != 0) {
         return fail(QStringLiteral("cannot write to the disk"), errno, true);
     }
-    if (::close(fd) != 0 && errno != EINTR) {
+    if (made.fd < 0 && ::close(fd) != 0 && errno != EINTR) {
         return fail(QStringLiteral("cannot write"), errno, false);
+    }
+    return std::nullopt;
+}
+
+// Gives the file `made` that WriteTemporary left without a name its hidden name beside `name` in
+// `folder`, and closes it; on failure it is gone. linkat through /proc takes no privilege, which
+// naming it by its descriptor alone would.
+std::optional<FailedStep> NameNewFile(const QByteArray& folder, const QByteArray& name, NewFile& made, bool linked) {
+    if (made.fd < 0) {
+        return std::nullopt;
+    }
+    const QByteArray open = "/proc/self/fd/" + QByteArray::number(made.fd);
+    QByteArray tempPath;
+    if (AtHiddenName(folder, name, tempPath, [&open](const QByteArray& path) {
+            return ::linkat(AT_FDCWD, open.constData(), AT_FDCWD, path.constData(), AT_SYMLINK_FOLLOW);
+        }) != 0) {
+        const int error = errno;
+        Discard(made);
+        return CreationFailure(folder, tempPath, error, linked);
+    }
+    made.tempPath = tempPath;
+    const int fd = std::exchange(made.fd, -1);
+    if (::close(fd) != 0 && errno != EINTR) {
+        const int error = errno;
+        Discard(made);
+        ForgetTemporaryFile();
+        made = {};
+        return FailedStep{QStringLiteral("cannot write"), error};
     }
     return std::nullopt;
 }
@@ -662,8 +737,11 @@ FileResult LeftForAnother(const QString& path, const QString& failedPath) {
 QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
     struct Staged {
         QByteArray target;
-        QByteArray temp;
+        NewFile made;
         bool existed = false;
+        bool held = false;    // the target holds the bytes already, and stays as it is
+        bool linked = false;  // named through a link (CreationFailure)
+        QString outcome;      // what became of the set, where this file fails
     };
     std::vector<Staged> staged;
     std::optional<FileResult> failure;
@@ -687,20 +765,33 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
             break;
         }
         if (AlreadyHolds(target, file.bytes, file.readers)) {
-            staged.push_back({target.path, {}, true});
+            staged.push_back({target.path, {}, true, true, false, {}});
             continue;
         }
-        const QString outcome = files.size() > 1 ? QStringLiteral("no file of the set was written")
-                                : target.exists  ? QStringLiteral("the old file is unchanged")
-                                                 : QStringLiteral("nothing was written");
-        QByteArray tempPath;
+        Staged next{target.path,
+                    {},
+                    target.exists,
+                    false,
+                    FolderPart(target.path) != FolderPart(*name),
+                    files.size() > 1 ? QStringLiteral("no file of the set was written")
+                    : target.exists  ? QStringLiteral("the old file is unchanged")
+                                     : QStringLiteral("nothing was written")};
         if (const std::optional<FailedStep> failed =
-                WriteTemporary(FolderPart(target.path), NamePart(target.path), file.bytes, target, tempPath,
-                               FolderPart(target.path) != FolderPart(*name), file.readers)) {
-            failure = Failed(file.path, *failed, outcome);
+                WriteTemporary(FolderPart(target.path), NamePart(target.path), file.bytes, target, next.made,
+                               next.linked, file.readers)) {
+            failure = Failed(file.path, *failed, next.outcome);
             break;
         }
-        staged.push_back({target.path, tempPath, target.exists});
+        staged.push_back(std::move(next));
+    }
+    // Every file is written and flushed before any has a name in the user's folder; a name refused
+    // there fails the set as a file that could not be made would.
+    for (size_t i = 0; !failure && i < staged.size(); ++i) {
+        Staged& file = staged[i];
+        if (const std::optional<FailedStep> failed =
+                NameNewFile(FolderPart(file.target), NamePart(file.target), file.made, file.linked)) {
+            failure = Failed(files[qsizetype(i)].path, *failed, file.outcome);
+        }
     }
     // The last look before any old file goes: one changed meanwhile keeps its change, and so the
     // set stays whole.
@@ -713,16 +804,14 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
     QList<FileResult> results;
     const auto forgetAll = [&staged] {
         for (const Staged& file : staged) {
-            if (!file.temp.isEmpty()) {
+            if (!file.made.tempPath.isEmpty()) {
                 ForgetTemporaryFile();
             }
         }
     };
     if (failure) {
-        for (const Staged& file : staged) {
-            if (!file.temp.isEmpty()) {
-                ::unlink(file.temp.constData());
-            }
+        for (Staged& file : staged) {
+            Discard(file.made);
         }
         forgetAll();
         for (const FileToWrite& file : files) {
@@ -737,15 +826,16 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
     // A signal's end in the middle would leave the set half new.
     std::optional<SignalHold> hold(std::in_place);
     for (qsizetype i = 0; i < files.size(); ++i) {
-        const Staged& file = staged[size_t(i)];
-        if (file.temp.isEmpty()) {
+        Staged& file = staged[size_t(i)];
+        if (file.held) {
+            Discard(file.made);
             results.append(FileResult::Success(files[i].path));  // it holds what it would get
         } else if (!failedRename.isEmpty()) {
-            ::unlink(file.temp.constData());
+            Discard(file.made);
             results.append(LeftForAnother(files[i].path, failedRename));
-        } else if (::rename(file.temp.constData(), file.target.constData()) != 0) {
+        } else if (::rename(file.made.tempPath.constData(), file.target.constData()) != 0) {
             const int error = errno;
-            ::unlink(file.temp.constData());
+            Discard(file.made);
             failedRename = files[i].path;
             results.append(Failed(files[i].path, {QStringLiteral("cannot replace the file"), error},
                                   file.existed ? QStringLiteral("the old file is unchanged")
@@ -758,7 +848,7 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
     hold.reset();
     QSet<QByteArray> folders;
     for (const Staged& file : staged) {
-        if (!file.temp.isEmpty()) {
+        if (!file.made.tempPath.isEmpty()) {
             folders.insert(FolderPart(file.target));
         }
     }
@@ -822,10 +912,16 @@ FileResult CreateNewFile(QByteArrayView bytes, const QString& path) {
         return FileResult::Failure(path, ProtectedFolder(folder) + QStringLiteral("; nothing was written"));
     }
     const QString outcome = QStringLiteral("nothing was written");
-    QByteArray tempPath;
-    if (const std::optional<FailedStep> failed = WriteTemporary(folder, NamePart(*name), bytes, Target{}, tempPath)) {
+    // Named once it is whole and flushed, right before it takes its own name.
+    NewFile made;
+    std::optional<FailedStep> failed = WriteTemporary(folder, NamePart(*name), bytes, Target{}, made);
+    if (!failed) {
+        failed = NameNewFile(folder, NamePart(*name), made, false);
+    }
+    if (failed) {
         return Failed(path, *failed, outcome);
     }
+    const QByteArray& tempPath = made.tempPath;
     // The name is taken only if nothing has appeared there since it was looked at: a file made in
     // the meantime is never replaced. A file system that cannot rename so gets a hard link, which
     // fails in the same way; one without hard links either (FAT, exFAT) an empty file made at the

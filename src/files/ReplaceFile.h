@@ -26,8 +26,11 @@ FileStamp StampOf(const QString& path);
 
 // Replaces (or creates) the file at `path` with exactly `bytes`, completely or not at all. The
 // bytes go into a new file beside it; every write, the flush to the disk (fsync) and the closing
-// are checked before that file is renamed over the old one. On any failure the new file is
-// removed, the old one stays whole, and the result gives the system's reason.
+// are checked before that file is renamed over the old one. Where the file system makes files
+// without a name, the new one gets its hidden name (".page.html.k3x9qa") only then, so that a
+// process killed while it writes leaves nothing in the folder; elsewhere it has that name from the
+// start. On any failure the new file is removed, the old one stays whole, and the result gives the
+// system's reason.
 //
 // Only a regular file is ever replaced. A folder, a pipe, a socket or a device at the path is
 // refused and left as it is; so is a loop of links, a link into a folder that does not exist, a

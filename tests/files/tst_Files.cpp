@@ -302,15 +302,18 @@ private slots:
     // no temporary file left behind. Written in a set after a small file (ReplaceFiles), which is
     // written ready beside its old one first (one page of the full disk is left for it), the small
     // one is not replaced either, and says why. Where not even the new file can be made (no
-    // descriptor is left), a file alone says so, and what became of the old one.
+    // descriptor is left), a file alone says so, and what became of the old one. Ended by the limit's
+    // signal instead, as a hard kill ends a run, the process leaves no file of its own either.
     void failedWrite_leavesOldFileWhole_data() {
         QTest::addColumn<qint64>("size");
-        // bits: 1 a full disk (else the size limit), 2 over a file, 4 in a set, 8 no descriptor left
+        // bits: 1 a full disk (else the size limit), 2 over a file, 4 in a set, 8 no descriptor left,
+        // 16 the process ended by the limit's signal
         QTest::addColumn<int>("how");
         for (const qint64 size : {qint64(1), qint64(15) << 10, qint64(17) << 10, qint64(1) << 20}) {
-            for (const int how : {0, 1, 2, 3, 4, 5, 6, 7, 8, 10}) {
+            for (const int how : {0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 18, 22}) {
                 QTest::addRow("%s, %lld bytes, %s%s",
-                              how & 8   ? "no descriptor left"
+                              how & 16  ? "ended at the size limit"
+                              : how & 8 ? "no descriptor left"
                               : how & 1 ? "full disk"
                                         : "size limit",
                               size, how & 2 ? "over a file" : "new file", how & 4 ? ", in a set" : "")
@@ -322,7 +325,7 @@ private slots:
     void failedWrite_leavesOldFileWhole() {
         QFETCH(qint64, size);
         QFETCH(int, how);
-        const bool fullDisk = how & 1, existing = how & 2, inSet = how & 4, noDescriptor = how & 8;
+        const bool fullDisk = how & 1, existing = how & 2, inSet = how & 4, noDescriptor = how & 8, ended = how & 16;
         Scene scene;
         const QString folder = scene.Path(u"disk"_qs);
         scene.Make({}, "disk/");
@@ -356,11 +359,25 @@ private slots:
         ::close(lowestFree);
         const rlimit noneLeft{rlim_t(lowestFree), files.rlim_max};
         QCOMPARE(::setrlimit(RLIMIT_NOFILE, noDescriptor ? &noneLeft : &files), 0);
-        const QList<FileResult> results = inSet
-                                              ? ReplaceFiles({{"s", folder + u"/small.gif"_qs, {}}, {bytes, path, {}}})
-                                              : QList<FileResult>{ReplaceFile(bytes, path)};
+        const auto write = [&] {
+            return inSet ? ReplaceFiles({{"s", folder + u"/small.gif"_qs, {}}, {bytes, path, {}}})
+                         : QList<FileResult>{ReplaceFile(bytes, path)};
+        };
+        const int status = ended ? InChild([&] {
+            std::signal(SIGXFSZ, SIG_DFL);
+            const rlimit noCore{0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);
+            static_cast<void>(write());
+        })
+                                 : 0;
+        const QList<FileResult> results = ended ? QList<FileResult>{} : write();
         ::setrlimit(RLIMIT_NOFILE, &files);
         ::setrlimit(RLIMIT_FSIZE, &previous);
+        if (ended) {
+            QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ);
+            QVERIFY(Snapshot(folder) == before);
+            return;
+        }
 
         QCOMPARE(results.constLast().path, path);
         int causes = 0;
