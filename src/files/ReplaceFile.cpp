@@ -756,6 +756,13 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
             failure = FileResult::Failure(file.path, refusal);
             break;
         }
+        // Whatever happened to a file since it was read, one that holds exactly these bytes now has
+        // lost no change to them: another run with the same design (make -j, a run a page, over an
+        // image shared by links) put them there.
+        if (AlreadyHolds(target, file.bytes, file.readers)) {
+            staged.push_back({target.path, {}, true, true, false, {}});
+            continue;
+        }
         // A file read before is looked at again before anything is made for it: one moved away or
         // swapped for another since (by another user of a shared folder, say) would lend what it
         // held to a new file with another's owner or mode, or none of its own.
@@ -763,10 +770,6 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
                 ChangedSince(file.readAs, target.exists ? StampFrom(target.info) : FileStamp{})) {
             failure = FileResult::Failure(file.path, *changed);
             break;
-        }
-        if (AlreadyHolds(target, file.bytes, file.readers)) {
-            staged.push_back({target.path, {}, true, true, false, {}});
-            continue;
         }
         Staged next{target.path,
                     {},
@@ -794,11 +797,16 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
         }
     }
     // The last look before any old file goes: one changed meanwhile keeps its change, and so the
-    // set stays whole.
+    // set stays whole; one changed to exactly these bytes is left as it is.
     for (size_t i = 0; !failure && i < staged.size(); ++i) {
-        if (const std::optional<QString> changed =
-                ChangedSince(files[qsizetype(i)].readAs, StampOf(staged[i].target))) {
-            failure = FileResult::Failure(files[qsizetype(i)].path, *changed);
+        const FileToWrite& file = files[qsizetype(i)];
+        if (const std::optional<QString> changed = ChangedSince(file.readAs, StampOf(staged[i].target));
+            changed && !staged[i].held) {
+            const Target now = Resolve(staged[i].target);
+            staged[i].held = now.links.empty() && AlreadyHolds(now, file.bytes, file.readers);
+            if (!staged[i].held) {
+                failure = FileResult::Failure(file.path, *changed);
+            }
         }
     }
     QList<FileResult> results;

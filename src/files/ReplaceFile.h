@@ -47,7 +47,7 @@ FileStamp StampOf(const QString& path);
 // nothing blocks on a node. With `readAs`, the file is replaced only if it is still as that says:
 // otherwise the new file is removed, and the one there stays as it is, with its change. A file that
 // holds exactly `bytes` already is left as it is, its node and time stamps too, and the result is
-// a success.
+// a success, though it was changed since `readAs`: to these bytes, a change loses nothing.
 FileResult ReplaceFile(QByteArrayView bytes, const QString& path,
                        const std::optional<FileStamp>& readAs = std::nullopt);
 
