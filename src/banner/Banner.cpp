@@ -24,11 +24,20 @@ double DiagonalOf(int size) {
     return std::sqrt(2.0 * double(size) * double(size));
 }
 
+// A font of `families` whose other properties are Qt's defaults, not the program's font, and count
+// as set, so that a painter takes none of them from the program's font either. The wizard's dialog
+// font is a sans-serif: its style hint would make fontconfig substitute a sans-serif for a face
+// such as "Times", where the command line draws the serif fontconfig gives for it.
+QFont FontOf(const QStringList& families) {
+    QFont font(families);
+    font.setResolveMask(QFont::AllPropertiesResolved);
+    return font;
+}
+
 // The generic sans-serif family that stands in for faces this system does not have.
 const QFont& SansSerifFont() {
     static const QFont font = [] {
-        QFont f;
-        f.setFamilies({QStringLiteral("sans-serif")});
+        QFont f = FontOf({QStringLiteral("sans-serif")});
         f.setStyleHint(QFont::SansSerif);
         return f;
     }();
@@ -50,13 +59,9 @@ bool FaceExists(const QString& face) {
     bool exists = QFontDatabase::hasFamily(face);
     if (!exists) {
         static const QString unknownFamily = [] {
-            QFont probe;
-            probe.setFamilies({QStringLiteral("VornetAd No Such Face \u2400")});
-            return QFontInfo(probe).family();
+            return QFontInfo(FontOf({QStringLiteral("VornetAd No Such Face \u2400")})).family();
         }();
-        QFont probe;
-        probe.setFamilies({face});
-        exists = QFontInfo(probe).family().compare(unknownFamily, Qt::CaseInsensitive) != 0;
+        exists = QFontInfo(FontOf({face})).family().compare(unknownFamily, Qt::CaseInsensitive) != 0;
     }
     known.insert(face, exists);
     return exists;
@@ -76,8 +81,7 @@ std::optional<QFont> LineFont(const BannerFont& description) {
     }
     QFont font = SansSerifFont();
     if (FaceExists(description.faceName)) {
-        font = QFont();
-        font.setFamilies({description.faceName});
+        font = FontOf({description.faceName});
     }
     font.setPixelSize(std::min(description.height, kMaxPoints) * 96 * kOversample / 72);
     font.setWeight(description.weight == BannerFont::kBold ? QFont::Bold : QFont::Normal);

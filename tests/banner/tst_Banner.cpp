@@ -6,6 +6,7 @@
 #include "banner/TemplateImage.h"
 
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,6 +40,13 @@ class tst_Banner : public QObject {
     Q_OBJECT
 
 private slots:
+    // The wizard's dialog font; the banner's text must not depend on it.
+    void initTestCase() {
+        QFont dialog(u"Liberation Sans"_qs);
+        dialog.setStyleHint(QFont::SansSerif);
+        QGuiApplication::setFont(dialog);
+    }
+
     // A new banner is the wizard's first, 300 pixels square; without a template nothing is
     // composed and resizing has nothing to centre on.
     void noTemplate_nothingComposed() {
