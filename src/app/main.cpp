@@ -1,5 +1,6 @@
 #include "app/StartupProbe.h"
 #include "app/WizardOptions.h"
+#include "banner/Banner.h"
 #include "controls/Pickers.h"
 #include "files/Interruption.h"
 #include "output/CodeTexts.h"
@@ -70,6 +71,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral(VORNET_APP_ID));
 
+    Banner::PinTextAntialiasing();
     ApplyDialogLook();
 
     // A program built without its texts could write no page; it says so instead of starting.

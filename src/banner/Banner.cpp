@@ -18,6 +18,10 @@
 #include <cstring>
 #include <optional>
 
+#if __has_include(<dlfcn.h>)
+#include <dlfcn.h>
+#endif
+
 namespace {
 
 double DiagonalOf(int size) {
@@ -76,6 +80,7 @@ constexpr int kMaxPoints = 1000;
 // The font a line is drawn with at kOversample times its size, or none for a size that is not
 // positive.
 std::optional<QFont> LineFont(const BannerFont& description) {
+    Banner::PinTextAntialiasing();
     if (description.height <= 0) {
         return std::nullopt;
     }
@@ -88,7 +93,8 @@ std::optional<QFont> LineFont(const BannerFont& description) {
     font.setItalic(description.italic);
     font.setUnderline(description.underline);
     font.setStrikeOut(description.strikeOut);
-    // Anti-aliased outlines without grid fitting, the same at every angle and size.
+    // Outlines without grid fitting, the same at every angle and size (anti-aliased: see
+    // PinTextAntialiasing).
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }
@@ -129,6 +135,31 @@ bool ValidIndex(int index) {
 
 Banner::Banner()
     : diagonal(DiagonalOf(size)) {}
+
+void Banner::PinTextAntialiasing() {
+#if __has_include(<dlfcn.h>)
+    // Qt takes a font's anti-aliasing from fontconfig's answer for it, which no property of QFont
+    // overrides, so a rule is added after the user's, which fontconfig applies last. The library
+    // is the one Qt has loaded, where it has: the same configuration, and no link of our own.
+    [[maybe_unused]] static const bool pinned = [] {
+        void* library = ::dlopen("libfontconfig.so.1", RTLD_NOW | RTLD_NOLOAD);
+        if (library == nullptr) {
+            return false;
+        }
+        using Current = void* (*)();
+        using LoadFromMemory = int (*)(void*, const unsigned char*, int);
+        const auto current = reinterpret_cast<Current>(::dlsym(library, "FcConfigGetCurrent"));
+        const auto load = reinterpret_cast<LoadFromMemory>(::dlsym(library, "FcConfigParseAndLoadFromMemory"));
+        static constexpr char kRule[] = R"(<?xml version="1.0"?>
+<fontconfig>
+  <match target="font"><edit name="antialias" mode="assign"><bool>true</bool></edit></match>
+</fontconfig>
+)";
+        return current != nullptr && load != nullptr &&
+               load(current(), reinterpret_cast<const unsigned char*>(kRule), 0) != 0;
+    }();
+#endif
+}
 
 void Banner::LoadTemplate(const QString& path) {
     SetTemplate(LoadTemplateImage(path).image);

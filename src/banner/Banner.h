@@ -26,6 +26,14 @@ public:
 
     Banner();
 
+    // Makes the text of every banner anti-aliased whatever the user's font configuration asks of
+    // the screen ("antialias false", for crisp text), as hinting is pinned: a banner is the same
+    // picture on every machine. Fontconfig's settings are the process's, so the pin holds for all
+    // text drawn after the call, the program's own too: a program with a window calls it before
+    // drawing any, so that its window's text does not change half way. Composing calls it first.
+    // Does nothing where Qt draws without fontconfig.
+    static void PinTextAntialiasing();
+
     // The largest scale SetScale takes.
     static constexpr int kMaxScale = 2;
 
