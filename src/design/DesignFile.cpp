@@ -390,18 +390,28 @@ QString PathFrom(const QString& folder, const QString& path) {
     return QDir::isRelativePath(rest) && !steps.contains(QStringLiteral("..")) ? rest : path;
 }
 
-// Designs are edited by hand, and an editor shows lines and columns. The parser reports a value
-// it cannot read by the byte after its first one.
+// Designs are edited by hand, and an editor shows lines and columns, in letters. The parser reports
+// most faults by the byte after the one it could not take, and a number or what follows the
+// document by its first byte; a file cut short is named as such.
 QString WhereInFile(QByteArrayView json, const QJsonParseError& error) {
-    const qsizetype offset = error.offset - (error.error == QJsonParseError::IllegalValue ? 1 : 0);
-    const QByteArrayView before = json.first(std::clamp<qsizetype>(offset, 0, json.size()));
-    const QByteArrayView after = json.sliced(before.size());
-    if (std::all_of(after.begin(), after.end(),
-                    [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; })) {
+    const auto blank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+    };
+    const qsizetype reported = std::clamp<qsizetype>(error.offset, 0, json.size());
+    const QByteArrayView rest = json.sliced(reported);
+    const bool cut =
+        error.error == QJsonParseError::UnterminatedObject || error.error == QJsonParseError::UnterminatedArray ||
+        error.error == QJsonParseError::UnterminatedString || error.error == QJsonParseError::TerminationByNumber;
+    if (cut && std::all_of(rest.begin(), rest.end(), blank)) {
         return QStringLiteral("at the end of the file");
     }
+    const bool exact = error.error == QJsonParseError::IllegalNumber || error.error == QJsonParseError::GarbageAtEnd;
+    const QByteArrayView before = json.first(std::max<qsizetype>(0, reported - (exact ? 0 : 1)));
     const qsizetype lineStart = before.lastIndexOf('\n') + 1;
-    return QStringLiteral("line %1, column %2").arg(before.count('\n') + 1).arg(before.size() - lineStart + 1);
+    const QByteArrayView line = before.sliced(lineStart);
+    // UTF-8's continuation bytes are no letters of their own.
+    const auto letters = std::count_if(line.begin(), line.end(), [](char c) { return (uchar(c) & 0xc0) != 0x80; });
+    return QStringLiteral("line %1, column %2").arg(before.count('\n') + 1).arg(letters + 1);
 }
 
 }  // namespace
