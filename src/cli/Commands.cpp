@@ -246,8 +246,10 @@ int RunCompose(const CliRequest& request) {
     if (DrawsBoxes(built->banner)) {
         return 1;
     }
-    // Named whole in every message, as the generate run names what it writes.
-    const QString path = QFileInfo(request.gifPath.isEmpty() ? request.pngPath : request.gifPath).absoluteFilePath();
+    // Named whole in every message, as the generate run names what it writes; ".." stays as given,
+    // since the system takes it from where a link on the way leads.
+    const QString path =
+        QDir::current().absoluteFilePath(request.gifPath.isEmpty() ? request.pngPath : request.gifPath);
     if (RefusedOverAFile(path, Writes::Picture)) {
         return 1;
     }
@@ -371,7 +373,7 @@ int RunDesign(const CliRequest& request) {
     if (const Result<QImage> named = LoadNamedTemplate(request); !named.Ok()) {
         return UsageError(named.error);
     }
-    const QString path = QFileInfo(request.savePath).absoluteFilePath();
+    const QString path = QDir::current().absoluteFilePath(request.savePath);  // as compose names it
     if (RefusedOverAFile(path, Writes::Design)) {
         return 1;
     }
