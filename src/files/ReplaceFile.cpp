@@ -364,10 +364,16 @@ int CreateTemporary(const QByteArray& folder, const QByteArray& name, mode_t mod
 
 // A new file without a name in `folder`, created with `mode` (less the umask), or -1 where the file
 // system makes none (FUSE, NFS and older kernels refuse O_TMPFILE) or it could not be named later:
-// NameNewFile names it through /proc, which a chroot may lack.
+// NameNewFile names it through /proc, which a chroot or a sandbox may lack or hold only in part.
 int CreateUnnamed(const QByteArray& folder, mode_t mode) {
-    static const bool procThere = ::access("/proc/self/fd", X_OK) == 0;
-    return procThere ? ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode) : -1;
+    const int fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    char target[PATH_MAX];
+    if (fd >= 0 &&
+        ::readlink(QByteArray("/proc/self/fd/" + QByteArray::number(fd)).constData(), target, sizeof target) <= 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 // A file written for a target and flushed to the disk. Where the file system makes files without a
@@ -526,6 +532,9 @@ QString RefusedName(const QByteArray& folder, const QByteArray& tempPath, int er
 FailedStep CreationFailure(const QByteArray& folder, const QByteArray& tempPath, int error, bool linked) {
     if (const QString refused = RefusedName(folder, tempPath, error); !refused.isEmpty()) {
         return FailedStep{QStringLiteral("cannot be written: %1").arg(refused), 0};
+    }
+    if (error == EMFILE || error == ENFILE) {
+        return FailedStep{QStringLiteral("cannot open another file"), error};  // no fault of the folder's
     }
     return FailedStep{linked ? QStringLiteral("cannot create a file in its folder \"%1\"").arg(ShownFolder(folder))
                              : QStringLiteral("cannot create a file in the folder"),
@@ -779,9 +788,27 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
                     files.size() > 1 ? QStringLiteral("no file of the set was written")
                     : target.exists  ? QStringLiteral("the old file is unchanged")
                                      : QStringLiteral("nothing was written")};
-        if (const std::optional<FailedStep> failed =
-                WriteTemporary(FolderPart(target.path), NamePart(target.path), file.bytes, target, next.made,
-                               next.linked, file.readers)) {
+        const auto write = [&] {
+            return WriteTemporary(FolderPart(target.path), NamePart(target.path), file.bytes, target, next.made,
+                                  next.linked, file.readers);
+        };
+        std::optional<FailedStep> failed = write();
+        // The files written so far are held open until they are named, as late as may be; where the
+        // process may open no more, they are named now, and this one is made again.
+        if (failed && (failed->error == EMFILE || failed->error == ENFILE)) {
+            for (size_t i = 0; !failure && i < staged.size(); ++i) {
+                Staged& done = staged[i];
+                if (const std::optional<FailedStep> unnamed =
+                        NameNewFile(FolderPart(done.target), NamePart(done.target), done.made, done.linked)) {
+                    failure = Failed(files[qsizetype(i)].path, *unnamed, done.outcome);
+                }
+            }
+            if (failure) {
+                break;
+            }
+            failed = write();
+        }
+        if (failed) {
             failure = Failed(file.path, *failed, next.outcome);
             break;
         }

@@ -302,20 +302,22 @@ private slots:
     // no temporary file left behind. Written in a set after a small file (ReplaceFiles), which is
     // written ready beside its old one first (one page of the full disk is left for it), the small
     // one is not replaced either, and says why. Where not even the new file can be made (no
-    // descriptor is left), a file alone says so, and what became of the old one. Ended by the limit's
-    // signal instead, as a hard kill ends a run, the process leaves no file of its own either.
+    // descriptor is left), a file alone says so, and what became of the old one; with one left, a
+    // set is written all the same, as one file at a time was. Ended by the limit's signal instead, as
+    // a hard kill ends a run, the process leaves no file of its own either.
     void failedWrite_leavesOldFileWhole_data() {
         QTest::addColumn<qint64>("size");
         // bits: 1 a full disk (else the size limit), 2 over a file, 4 in a set, 8 no descriptor left,
-        // 16 the process ended by the limit's signal
+        // 16 the process ended by the limit's signal, 32 one descriptor left
         QTest::addColumn<int>("how");
         for (const qint64 size : {qint64(1), qint64(15) << 10, qint64(17) << 10, qint64(1) << 20}) {
-            for (const int how : {0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 18, 22}) {
+            for (const int how : {0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 18, 22, 38}) {
                 QTest::addRow("%s, %lld bytes, %s%s",
-                              how & 16  ? "ended at the size limit"
-                              : how & 8 ? "no descriptor left"
-                              : how & 1 ? "full disk"
-                                        : "size limit",
+                              how & 32   ? "one descriptor left"
+                              : how & 16 ? "ended at the size limit"
+                              : how & 8  ? "no descriptor left"
+                              : how & 1  ? "full disk"
+                                         : "size limit",
                               size, how & 2 ? "over a file" : "new file", how & 4 ? ", in a set" : "")
                     << size << how;
             }
@@ -325,7 +327,8 @@ private slots:
     void failedWrite_leavesOldFileWhole() {
         QFETCH(qint64, size);
         QFETCH(int, how);
-        const bool fullDisk = how & 1, existing = how & 2, inSet = how & 4, noDescriptor = how & 8, ended = how & 16;
+        const bool fullDisk = how & 1, existing = how & 2, inSet = how & 4, noDescriptor = how & 8, ended = how & 16,
+                   oneDescriptor = how & 32;
         Scene scene;
         const QString folder = scene.Path(u"disk"_qs);
         scene.Make({}, "disk/");
@@ -347,7 +350,8 @@ private slots:
         }
         rlimit previous{};
         ::getrlimit(RLIMIT_FSIZE, &previous);
-        const rlimit limit{fullDisk || noDescriptor ? previous.rlim_cur : rlim_t(size / 2), previous.rlim_max};
+        const rlimit limit{fullDisk || noDescriptor || oneDescriptor ? previous.rlim_cur : rlim_t(size / 2),
+                           previous.rlim_max};
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limit), 0);
         const auto before = Snapshot(folder);
         const QString path = folder + u"/page.html"_qs;
@@ -358,7 +362,8 @@ private slots:
         const int lowestFree = ::dup(0);
         ::close(lowestFree);
         const rlimit noneLeft{rlim_t(lowestFree), files.rlim_max};
-        QCOMPARE(::setrlimit(RLIMIT_NOFILE, noDescriptor ? &noneLeft : &files), 0);
+        const rlimit oneLeft{rlim_t(lowestFree + 1), files.rlim_max};
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, noDescriptor ? &noneLeft : oneDescriptor ? &oneLeft : &files), 0);
         const auto write = [&] {
             return inSet ? ReplaceFiles({{"s", folder + u"/small.gif"_qs, {}}, {bytes, path, {}}})
                          : QList<FileResult>{ReplaceFile(bytes, path)};
@@ -380,6 +385,11 @@ private slots:
         }
 
         QCOMPARE(results.constLast().path, path);
+        if (oneDescriptor) {
+            QVERIFY(std::all_of(results.begin(), results.end(), [](const FileResult& r) { return r.Ok(); }));
+            QVERIFY(ReadAll(path) == bytes && ReadAll(folder + u"/small.gif"_qs) == "s");
+            return;
+        }
         int causes = 0;
         for (const FileResult& result : results) {
             QVERIFY(!result.Ok());
