@@ -601,6 +601,20 @@ void AddOutputOptions(OptionTable& t) {
                              "in any letter case (default %1; for remove, %2); for generate, %3")
                             .arg(QLatin1String(PagePatterns::kDefault), QLatin1String(PagePatterns::kRemovalDefault),
                                  QLatin1String(kNeverPages)));
+    t.Add(QStringLiteral("--exclude"), Value::Word, kSite, [](Parsing& p, const QByteArray& v) -> QString {
+        QString text;
+        if (QString error = ParseText(QStringLiteral("--exclude"), v, text); !error.isEmpty()) {
+            return error;
+        }
+        if (const PagePatterns patterns = PagePatterns::Parse(text); !patterns.error.isEmpty()) {
+            return QStringLiteral("--exclude: ") + patterns.error;
+        }
+        p.r.siteExclude = text;
+        return QString();
+    });
+    t.Last().once = true;
+    t.Describe("GLOBS", Text("pages and folders of --site to pass over: name patterns as --match takes them (a page "
+                             "the run always refuses, such as a page of frames, or a folder of drafts)"));
     t.Add(QStringLiteral("--dry-run"), Value::None, kGenerate | kRemove, [](Parsing& p, const QByteArray&) {
         p.r.dryRun = true;
         return QString();
@@ -715,6 +729,9 @@ QString SetTarget(Parsing& p) {
     }
     if (!p.r.siteMatch.isEmpty() && !site) {
         return QStringLiteral("--match needs --site");
+    }
+    if (!p.r.siteExclude.isEmpty() && !site) {
+        return QStringLiteral("--exclude needs --site");
     }
     if (!p.outFolder.isEmpty()) {
         design.mode = OutputMode::Create;

@@ -36,6 +36,7 @@ struct CliRequest {
     QString savePath;
     QStringList siteFolders;  // --site: the pages of these folder trees, found when the run starts
     QString siteMatch;        // --match as given; empty: PagePatterns::kDefault (kRemovalDefault)
+    QString siteExclude;      // --exclude as given; empty: nothing passed over by name
     bool dryRun = false;      // --dry-run: every file checked as the run would write it, none written
     // The pages to modify were given with --modify, where one that does not exist yet is made from
     // the sample page; a design's or a site's are found pages (OutputTarget::pagesFound).

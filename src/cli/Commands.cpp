@@ -147,6 +147,7 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
     const QString match = !request.siteMatch.isEmpty() ? request.siteMatch
                           : removal                    ? QLatin1String(PagePatterns::kRemovalDefault)
                                                        : QLatin1String(PagePatterns::kDefault);
+    const PagePatterns excluded = PagePatterns::Parse(request.siteExclude);
     // Trees may overlap (a folder and one inside it), or be one tree by two names (a link to it).
     QStringList pages;
     for (const QString& folder : request.siteFolders) {
@@ -157,7 +158,20 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
             Refuse(QStringLiteral("--site: %1: %2").arg(site.status.path, site.status.error));
             return std::nullopt;
         }
-        if (site.pages.isEmpty() && site.problems.isEmpty()) {
+        // By the names inside the tree: a folder passed over takes its pages with it.
+        const auto passedOver = [&](const QString& page) {
+            const QStringList names = page.mid(site.status.path.size()).split(u'/', Qt::SkipEmptyParts);
+            return std::any_of(names.begin(), names.end(), [&](const QString& name) { return excluded.Matches(name); });
+        };
+        const qsizetype found = site.pages.size();
+        if (!request.siteExclude.isEmpty()) {
+            site.pages.removeIf(passedOver);
+            site.problems.removeIf([&](const FileResult& problem) { return passedOver(problem.path); });
+        }
+        if (found > 0 && site.pages.isEmpty()) {
+            PrintLine(NotesStream(request), QStringLiteral("%1: every page matching %2 is passed over by --exclude %3")
+                                                .arg(site.status.path, match, request.siteExclude));
+        } else if (site.pages.isEmpty() && site.problems.isEmpty()) {
             const QString passedOver =
                 site.passedOver == 0 ? QString()
                                      : QStringLiteral(" (%1 passed over: %2)")
