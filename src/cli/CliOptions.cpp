@@ -129,7 +129,7 @@ const std::vector<CommandEntry>& CommandTable() {
                "existing pages; with a design and no --out, --modify or --site, where the design's output says"),
           {Text("AD-OPTIONS BANNER-OPTIONS --out FOLDER [--file NAME]"),
            Text("AD-OPTIONS BANNER-OPTIONS --modify PAGE [--modify PAGE ...]"),
-           Text("AD-OPTIONS BANNER-OPTIONS --site DIR [--match GLOBS]"),
+           Text("AD-OPTIONS BANNER-OPTIONS --site DIR [--match GLOBS] [--exclude GLOBS]"),
            Text("--design FILE [--trust-design] [AD-OPTIONS BANNER-OPTIONS]")},
           {}}},
         {Command::Preview,
@@ -151,7 +151,7 @@ const std::vector<CommandEntry>& CommandTable() {
          {Text("remove"),
           Text("take the advert out of pages; a page without one is not touched, and the image and the style "
                "sheet stay, since other pages may use them"),
-          {Text("[AD-OPTIONS] PAGE..."), Text("[AD-OPTIONS] --site DIR [--match GLOBS]"),
+          {Text("[AD-OPTIONS] PAGE..."), Text("[AD-OPTIONS] --site DIR [--match GLOBS] [--exclude GLOBS]"),
            Text("--design FILE [AD-OPTIONS]")},
           {Text("PAGE"), Text("a page to take the advert out of"), Completion::File, {}}}},
         {Command::MakeTemplate,
