@@ -515,7 +515,9 @@ private slots:
         QVERIFY(QDir().mkpath(left) && WriteAll(left + u"/adPreview.html", "x") &&
                 WriteAll(shared + u"/adPreview.html", "the command line's"));
         const QString made = dir.filePath(u"made"_qs);
-        const int status = InChild([&] {
+        // Its status is not looked at: under the leak checker an exit() ends in a report of the
+        // toolkit's own allocations.
+        InChild([&] {
             qputenv("TMPDIR", QFile::encodeName(dir.path()));
             const FileResult own = ProcessPreviewFolder();
             const bool fine = own.path == shared + u'/' + QString::number(::getpid()) &&
@@ -523,7 +525,6 @@ private slots:
             static_cast<void>(WriteAll(made, fine ? own.path.toUtf8() : QByteArray()));
             std::exit(0);
         });
-        QCOMPARE(status, 0);
         const QString own = QString::fromUtf8(ReadAll(made));
         QVERIFY(!own.isEmpty() && !QFileInfo::exists(own));
         QVERIFY(!QFileInfo::exists(left));
