@@ -394,27 +394,34 @@ void WizardDialog::RestoreLastDesign() {
     if (lastDesign.isEmpty()) {
         return;
     }
+    if (const std::optional<Design> kept = ReadKeptDesign(QStringLiteral("and the wizard starts from the defaults"))) {
+        ApplyDesign(*kept);
+        NoteCustomCodeRun(*kept);
+    }
+}
+
+std::optional<Design> WizardDialog::ReadKeptDesign(const QString& outcome) {
     const DesignRead read = ReadDesign(lastDesign);
     if (read.status.Ok()) {
-        ApplyDesign(read.design);
-        NoteCustomCodeRun(read.design);
-        return;
+        return read.design;
     }
     if (read.missing) {
-        return;
+        return std::nullopt;
     }
     // Kept under a name of its own for the user to look into; the next run's settings take its place.
     const QString aside =
         lastDesign + QStringLiteral(".bad-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     keepLastDesign = QFile::rename(lastDesign, aside);
     // The path on a line of its own: a long one is cut in the box, never the sentence.
-    const QString what = keepLastDesign
-                             ? QStringLiteral("The settings of the last run could not be read, and the wizard starts "
-                                              "from the defaults. The file was moved to:\n%1")
-                                   .arg(aside)
-                             : QStringLiteral("The settings of the last run could not be read, nor the file moved "
-                                              "aside: it is left as it is, and the wizard starts from the defaults.");
+    const QString what =
+        keepLastDesign
+            ? QStringLiteral("The settings of the last run could not be read, %1. The file was moved to:\n%2")
+                  .arg(outcome, aside)
+            : QStringLiteral("The settings of the last run could not be read, nor the file moved aside: it is left as "
+                             "it is, %1.")
+                  .arg(outcome);
     Tell(what + QStringLiteral("\n\n%1: %2").arg(lastDesign, read.status.error), Pickers::MessageIcon::Warning);
+    return std::nullopt;
 }
 
 void WizardDialog::NoteCustomCodeRun(const Design& design) {
@@ -490,8 +497,11 @@ void WizardDialog::OnGenerate() {
     // Another window of the wizard, or another session, may have kept a run since this one started
     // or last ran: its custom code is in the pages that run reached.
     if (!lastDesign.isEmpty() && keepLastDesign) {
-        if (const DesignRead kept = ReadDesign(lastDesign); kept.status.Ok()) {
-            NoteCustomCodeRun(kept.design);
+        // One that cannot be read (a newer program's, a slip of a hand edit) is set aside as at the
+        // start, never written over.
+        if (const std::optional<Design> kept = ReadKeptDesign(
+                QStringLiteral("so custom HTML its run put into pages cannot be told from the pages' own"))) {
+            NoteCustomCodeRun(*kept);
         }
     }
     AdSettings settings = design.Advert();

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 struct Design;
 class EditorPage;
@@ -106,6 +107,9 @@ private:
     // Writes the preview files and shows them, or says which could not be written.
     void ShowPreview();
     void RestoreLastDesign();
+    // The kept design, or nothing where there is none or it cannot be read: such a file is moved
+    // aside, and the user told so and what became of it (`outcome`).
+    std::optional<Design> ReadKeptDesign(const QString& outcome);
     // Whether `design` is now kept for the next start.
     bool KeepDesign(const Design& design);
     // Notes the custom code of a run that wrote pages with `design` (see runsCustomCodes).

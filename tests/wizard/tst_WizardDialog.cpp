@@ -356,6 +356,13 @@ private slots:
             QVERIFY2(page.count("<p>") == 1 && page.contains("<!--VornetAdEnd--><p>D</p>"), page.constData());
         }
         QVERIFY(fakes->messages[1].text.contains(u"2.html: "_qs));
+        // One the window cannot read by its next run (a newer program's) is set aside as at the start,
+        // and said to be, never written over.
+        QVERIFY(WriteAll(LastDesign(), R"({"format": "vornetad-design", "version": 2})"));
+        const qsizetype told = fakes->messages.size();
+        Act(u"tab5 generate"_qs);
+        QVERIFY(fakes->messages.size() > told && fakes->messages[told].text.contains(u"could not be read"_qs));
+        QCOMPARE(QDir(configDir->path()).entryList({u"last.vornetad.bad-*"_qs}).size(), 1);
     }
 
     // A run over many pages goes on a second thread: the window draws meanwhile, and once the run
