@@ -651,13 +651,35 @@ std::optional<FailedStep> NameNewFile(const QByteArray& folder, const QByteArray
     return std::nullopt;
 }
 
+// Whether the file `at` holds exactly `bytes`.
+bool Holds(const Target& at, QByteArrayView bytes) {
+    if (!at.exists || at.info.st_size != bytes.size()) {
+        return false;
+    }
+    const int fd = ::open(at.path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat opened {};
+    bool same = ::fstat(fd, &opened) == 0 && opened.st_dev == at.info.st_dev && opened.st_ino == at.info.st_ino &&
+                opened.st_size == bytes.size();
+    char buffer[65536];
+    for (qsizetype done = 0; same && done < bytes.size();) {
+        const ssize_t got = ::read(fd, buffer, size_t(std::min<qsizetype>(sizeof buffer, bytes.size() - done)));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        same = got > 0 && std::equal(buffer, buffer + got, bytes.data() + done);
+        done += got;
+    }
+    ::close(fd);
+    return same;
+}
+
 // Whether the file `old` already holds exactly `bytes` and gives `readers` what a rewrite would:
 // then a rewrite would change nothing but its time stamps and inode, which tools that upload, build
 // or reload by time take for a change of every page.
 bool AlreadyHolds(const Target& old, QByteArrayView bytes, const std::optional<Readers>& readers) {
-    if (!old.exists || old.info.st_size != bytes.size()) {
-        return false;
-    }
     if (readers) {
         // As GiveReaders would find it; an old file keeps its group.
         const mode_t bits =
@@ -666,24 +688,7 @@ bool AlreadyHolds(const Target& old, QByteArrayView bytes, const std::optional<R
             return false;
         }
     }
-    const int fd = ::open(old.path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat opened {};
-    bool same = ::fstat(fd, &opened) == 0 && opened.st_dev == old.info.st_dev && opened.st_ino == old.info.st_ino &&
-                opened.st_size == bytes.size();
-    char buffer[65536];
-    for (qsizetype at = 0; same && at < bytes.size();) {
-        const ssize_t got = ::read(fd, buffer, size_t(std::min<qsizetype>(sizeof buffer, bytes.size() - at)));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        same = got > 0 && std::equal(buffer, buffer + got, bytes.data() + at);
-        at += got;
-    }
-    ::close(fd);
-    return same;
+    return Holds(old, bytes);
 }
 
 // The new name is in place; making the folder's entry durable is the system's business from here,
@@ -714,16 +719,24 @@ FileStamp StampOf(const QByteArray& name) {
     return ::stat(name.constData(), &info) == 0 ? StampFrom(info) : FileStamp{};
 }
 
+QString ChangedMeanwhile() {
+    return QStringLiteral("was changed while it was being rewritten; left as it is, with that change (run again)");
+}
+
 // Why a file read as `readAs` is not written now that it stands as `now`, or nothing.
 std::optional<QString> ChangedSince(const std::optional<FileStamp>& readAs, const FileStamp& now) {
     if (!readAs || now == *readAs) {
         return std::nullopt;
     }
     // Made anew, a page the user has just deleted would come back.
-    return readAs->exists && !now.exists
-               ? QStringLiteral("was deleted while it was being rewritten; not made anew")
-               : QStringLiteral("was changed while it was being rewritten; left as it is, with that change "
-                                "(run again)");
+    return readAs->exists && !now.exists ? QStringLiteral("was deleted while it was being rewritten; not made anew")
+                                         : ChangedMeanwhile();
+}
+
+// Whether the times of `stamp` may stand for a tick of the file system's too coarse to tell two
+// saves apart: FAT keeps whole seconds, exFAT hundredths, and both give the change time the same.
+bool CoarseTimes(const FileStamp& stamp) {
+    return stamp.exists && stamp.modifiedNs % 10'000'000 == 0;
 }
 
 }  // namespace
@@ -827,8 +840,14 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
     // set stays whole; one changed to exactly these bytes is left as it is.
     for (size_t i = 0; !failure && i < staged.size(); ++i) {
         const FileToWrite& file = files[qsizetype(i)];
-        if (const std::optional<QString> changed = ChangedSince(file.readAs, StampOf(staged[i].target));
-            changed && !staged[i].held) {
+        const FileStamp stamp = StampOf(staged[i].target);
+        std::optional<QString> changed = ChangedSince(file.readAs, stamp);
+        // A save at the same size in the tick the file was read leaves such times as they were.
+        if (!changed && file.readAs && file.heldWhenRead && !staged[i].held && CoarseTimes(stamp) &&
+            !Holds(Resolve(staged[i].target), *file.heldWhenRead)) {
+            changed = ChangedMeanwhile();
+        }
+        if (changed && !staged[i].held) {
             const Target now = Resolve(staged[i].target);
             staged[i].held = now.links.empty() && AlreadyHolds(now, file.bytes, file.readers);
             if (!staged[i].held) {

@@ -67,6 +67,10 @@ struct FileToWrite {
     QString path;
     std::optional<FileStamp> readAs;
     std::optional<Readers> readers = std::nullopt;
+    // With `readAs`, what the file held when it was read: where the file system keeps times too
+    // coarse to tell a change made in the same tick (FAT's two seconds, exFAT's), at the same size,
+    // the file must still hold it.
+    std::optional<QByteArrayView> heldWhenRead = std::nullopt;
 };
 
 // How a file of a set that was not written for another's failure begins its reason, which then

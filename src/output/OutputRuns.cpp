@@ -196,7 +196,8 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
                 return;
             }
             const FileResult written =
-                (dryRun ? CheckFiles : ReplaceFiles)({{removal.page, page, readAs}}).constFirst();
+                (dryRun ? CheckFiles : ReplaceFiles)({{removal.page, page, readAs, std::nullopt, *read.value}})
+                    .constFirst();
             if (written.Ok()) {
                 cleanedIn(FolderOf(page));
                 // A link's target stands in a folder of its own, which has its image and style sheet too.

@@ -1029,8 +1029,9 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
     if (!written && !failure.isEmpty()) {
         return {NotGivenTheAdvert(pagePath)};
     }
-    QList<FileResult> results =
-        written ? write({{injected, pagePath, readAs}}) : WriteTogether({injected, pagePath, readAs}, start);
+    const std::optional<QByteArrayView> held = page.value ? std::optional<QByteArrayView>(*page.value) : std::nullopt;
+    QList<FileResult> results = written ? write({{injected, pagePath, readAs, std::nullopt, held}})
+                                        : WriteTogether({injected, pagePath, readAs, std::nullopt, held}, start);
     if (page.value && !results.isEmpty() && results.constLast().Ok()) {
         if (const std::optional<QByteArray> base = BaseAddress(*page.value)) {
             notes.append(QStringLiteral("%1: its <base href=\"%2\"> has browsers look for %3 and %4 there, not "
