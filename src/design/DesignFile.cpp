@@ -391,8 +391,8 @@ QString PathFrom(const QString& folder, const QString& path) {
 }
 
 // Designs are edited by hand, and an editor shows lines and columns, in letters. The parser reports
-// most faults by the byte after the one it could not take, and a number or what follows the
-// document by its first byte; a file cut short is named as such.
+// most faults by the byte after the one it could not take, and a number, a byte that is no UTF-8 or
+// what follows the document by its own; a file cut short is named as such.
 QString WhereInFile(QByteArrayView json, const QJsonParseError& error) {
     const auto blank = [](char c) {
         return c == ' ' || c == '\t' || c == '\n' || c == '\r';
@@ -405,10 +405,12 @@ QString WhereInFile(QByteArrayView json, const QJsonParseError& error) {
     if (cut && std::all_of(rest.begin(), rest.end(), blank)) {
         return QStringLiteral("at the end of the file");
     }
-    const bool exact = error.error == QJsonParseError::IllegalNumber || error.error == QJsonParseError::GarbageAtEnd;
+    const bool exact = error.error == QJsonParseError::IllegalNumber || error.error == QJsonParseError::GarbageAtEnd ||
+                       error.error == QJsonParseError::IllegalUTF8String;
     const QByteArrayView before = json.first(std::max<qsizetype>(0, reported - (exact ? 0 : 1)));
     const qsizetype lineStart = before.lastIndexOf('\n') + 1;
-    const QByteArrayView line = before.sliced(lineStart);
+    // A byte-order mark is no letter an editor shows.
+    const QByteArrayView line = before.sliced(lineStart == 0 && before.startsWith("\xef\xbb\xbf") ? 3 : lineStart);
     // UTF-8's continuation bytes are no letters of their own.
     const auto letters = std::count_if(line.begin(), line.end(), [](char c) { return (uchar(c) & 0xc0) != 0x80; });
     return QStringLiteral("line %1, column %2").arg(before.count('\n') + 1).arg(letters + 1);
