@@ -27,6 +27,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSet>
 #include <QTimer>
 
 #include <algorithm>
@@ -489,6 +490,24 @@ bool WizardDialog::BoxesAccepted() {
                            QStringLiteral("Generate"));
 }
 
+namespace {
+
+// Whether two runs' targets have a page in common, by the file a page is.
+bool SharesAPage(const OutputTarget& one, const OutputTarget& other) {
+    const auto files = [](const OutputTarget& target) {
+        QSet<QString> files;
+        for (const QString& page :
+             target.createNew ? QStringList{JoinPath(target.outputFolder, target.fileName)} : target.pages) {
+            const QFileInfo info(page);
+            files.insert(info.exists() ? info.canonicalFilePath() : info.absoluteFilePath());
+        }
+        return files;
+    };
+    return files(one).intersects(files(other));
+}
+
+}  // namespace
+
 void WizardDialog::OnGenerate() {
     if (running || !outputPage->ValidateOutput()) {
         return;
@@ -497,10 +516,12 @@ void WizardDialog::OnGenerate() {
     // Another window of the wizard, or another session, may have kept a run since this one started
     // or last ran: its custom code is in the pages that run reached.
     if (!lastDesign.isEmpty() && keepLastDesign) {
-        // One that cannot be read (a newer program's, a slip of a hand edit) is set aside as at the
-        // start, never written over.
+        // Only where that run reached a page of this one: after a block elsewhere, the same HTML is
+        // the page's own, and nothing after a block is taken out on a guess. One that cannot be read
+        // (a newer program's, a slip of a hand edit) is set aside as at the start, never written over.
         if (const std::optional<Design> kept = ReadKeptDesign(
-                QStringLiteral("so custom HTML its run put into pages cannot be told from the pages' own"))) {
+                QStringLiteral("so custom HTML its run put into pages cannot be told from the pages' own"));
+            kept && SharesAPage(kept->Target(), design.Target())) {
             NoteCustomCodeRun(*kept);
         }
     }

@@ -363,6 +363,12 @@ private slots:
         Act(u"tab5 generate"_qs);
         QVERIFY(fakes->messages.size() > told && fakes->messages[told].text.contains(u"could not be read"_qs));
         QCOMPARE(QDir(configDir->path()).entryList({u"last.vornetad.bad-*"_qs}).size(), 1);
+        // One kept for pages of another site: after a block here, the same HTML is the page's own.
+        QVERIFY(WriteAll(LastDesign(), R"({"format": "vornetad-design", "version": 1, "customCodeEnabled": true,
+                         "customCode": "<p>mine</p>", "output": {"mode": "modify", "pages": ["/elsewhere.html"]}})") &&
+                WriteAll(pages[0], "<body><!--VornetAdBegin-->x<!--VornetAdEnd--><p>mine</p></body>"));
+        Act(u"tab5 generate"_qs);
+        QVERIFY(ReadAll(pages[0]).contains("<p>mine</p>"));
     }
 
     // A run over many pages goes on a second thread: the window draws meanwhile, and once the run
