@@ -223,6 +223,19 @@ QString ParseText(const QString& name, const QByteArray& value, QString& out) {
     return {};
 }
 
+// Comma-separated name patterns, as --match and --exclude take them, into `out`.
+QString ParsePatterns(const QString& name, const QByteArray& value, QString& out) {
+    QString text;
+    if (QString error = ParseText(name, value, text); !error.isEmpty()) {
+        return error;
+    }
+    if (const PagePatterns patterns = PagePatterns::Parse(text); !patterns.error.isEmpty()) {
+        return name + QStringLiteral(": ") + patterns.error;
+    }
+    out = text;
+    return QString();
+}
+
 // What a value of `kind` is called in messages.
 QString KindText(Value kind) {
     return kind == Value::Folder ? QStringLiteral("a folder") : QStringLiteral("a file name");
@@ -585,32 +598,15 @@ void AddOutputOptions(OptionTable& t) {
                     "and files (.name) and linked folders are not entered, so the walk cannot loop; linked pages are "
                     "pages; may be repeated, each page is taken once"),
                Completion::Folder);
-    t.Add(QStringLiteral("--match"), Value::Word, kSite, [](Parsing& p, const QByteArray& v) -> QString {
-        QString text;
-        if (QString error = ParseText(QStringLiteral("--match"), v, text); !error.isEmpty()) {
-            return error;
-        }
-        if (const PagePatterns patterns = PagePatterns::Parse(text); !patterns.error.isEmpty()) {
-            return QStringLiteral("--match: ") + patterns.error;
-        }
-        p.r.siteMatch = text;
-        return QString();
-    });
+    t.Add(QStringLiteral("--match"), Value::Word, kSite,
+          [](Parsing& p, const QByteArray& v) { return ParsePatterns(QStringLiteral("--match"), v, p.r.siteMatch); });
     t.Last().once = true;
     t.Describe("GLOBS", Text("which files of --site are pages: comma-separated name patterns with *, ? and [abc], "
                              "in any letter case (default %1; for remove, %2); for generate, %3")
                             .arg(QLatin1String(PagePatterns::kDefault), QLatin1String(PagePatterns::kRemovalDefault),
                                  QLatin1String(kNeverPages)));
-    t.Add(QStringLiteral("--exclude"), Value::Word, kSite, [](Parsing& p, const QByteArray& v) -> QString {
-        QString text;
-        if (QString error = ParseText(QStringLiteral("--exclude"), v, text); !error.isEmpty()) {
-            return error;
-        }
-        if (const PagePatterns patterns = PagePatterns::Parse(text); !patterns.error.isEmpty()) {
-            return QStringLiteral("--exclude: ") + patterns.error;
-        }
-        p.r.siteExclude = text;
-        return QString();
+    t.Add(QStringLiteral("--exclude"), Value::Word, kSite, [](Parsing& p, const QByteArray& v) {
+        return ParsePatterns(QStringLiteral("--exclude"), v, p.r.siteExclude);
     });
     t.Last().once = true;
     t.Describe("GLOBS", Text("pages and folders of --site to pass over: name patterns as --match takes them (a page "
