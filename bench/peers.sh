@@ -94,10 +94,22 @@ commands+=(-n "start|vornetad-cli code" "$cli code --template ${inputs[1]}")
 loadBefore=$(cut -d' ' -f1 /proc/loadavg)
 echo "load before the run: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
 # A peer that needs seconds for one conversion (GraphicsMagick on many colours) is run 3 times.
+# Our GIFs go before every run: a file that already holds what a run writes is left as it is, and
+# the write and its flush to the disk are part of the job.
+ours=()
+for ((i = 0; i < ${#inputs[@]}; i += 2)); do
+    ours+=("$work/${inputs[i]}-cli.gif" "$work/${inputs[i]}-baseline.gif")
+done
+ours+=("$work/shipped-floor.gif" "$work/photo-png-ours.gif")
 hyperfine -N --style none --warmup 2 --min-runs 3 --max-runs "$runs" --export-json "$work/peers.json" \
-    "${commands[@]}" >/dev/null 2>&1
+    --prepare "rm -f ${ours[*]}" "${commands[@]}" >/dev/null 2>&1
 
-# The uncompressed template decodes to the shipped one's pixels, so the GIFs must be equal.
+# The uncompressed template decodes to the shipped one's pixels, so the GIFs must be equal (made
+# again: the last run's were removed before the runs after it).
+for name in shipped uncompressed; do
+    [[ $name == shipped ]] && template=$root/data/vornets/winter.gif || template=$work/raw.gif
+    "$cli" compose --template "$template" "${bannerArgs[@]}" --gif "$work/$name-cli.gif"
+done
 cmp -s "$work/shipped-cli.gif" "$work/uncompressed-cli.gif" || echo "warning: the uncompressed template gave other bytes" >&2
 
 "$python" - "$work/peers.json" "$tool" "$work" "$loadBefore" <<'EOF'
