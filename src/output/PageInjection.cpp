@@ -869,10 +869,6 @@ QString AdvertFileInTheWay(const QString& pagePath, const QList<ImageFile>& imag
     return {};
 }
 
-}  // namespace
-
-namespace {
-
 // Whoever may read one of `pages`, which exist; nothing where none does. No file has two groups, so
 // pages read through different groups leave the files to everyone.
 std::optional<Readers> ReadersOf(const QStringList& pages) {
