@@ -521,7 +521,10 @@ void WizardDialog::OnGenerate() {
         // (a newer program's, a slip of a hand edit) is set aside as at the start, never written over.
         if (const std::optional<Design> kept = ReadKeptDesign(
                 QStringLiteral("so custom HTML its run put into pages cannot be told from the pages' own"));
-            kept && SharesAPage(kept->Target(), design.Target())) {
+            // Mostly this window's own last run, known already: the pages of a long list are looked
+            // at only for code that is new here.
+            kept && kept->customCodeEnabled && !kept->customCode.isEmpty() &&
+            runsCustomCodes.value(0) != kept->customCode && SharesAPage(kept->Target(), design.Target())) {
             NoteCustomCodeRun(*kept);
         }
     }
