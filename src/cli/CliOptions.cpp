@@ -731,13 +731,13 @@ QString SetTarget(Parsing& p) {
     }
     if (!p.outFolder.isEmpty()) {
         design.mode = OutputMode::Create;
-        design.outputFolder = QDir(p.outFolder).absolutePath();
+        design.outputFolder = WholePath(p.outFolder);
     } else if (!p.modifyPages.isEmpty() || site) {
         // The site's pages are found when the run starts.
         design.mode = remove ? OutputMode::Remove : OutputMode::Modify;
         design.pages.clear();
         for (const QString& page : std::as_const(p.modifyPages)) {
-            design.pages.append(QFileInfo(page).absoluteFilePath());
+            design.pages.append(WholePath(page));
         }
     } else if (remove && design.mode == OutputMode::Modify) {
         // A design's pages are where its advert went, so where it comes off again.

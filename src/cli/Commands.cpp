@@ -153,7 +153,7 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
     for (const QString& folder : request.siteFolders) {
         // An earlier run may have put the advert into a file that is no page; a removal takes it out.
         const SiteKinds kinds = removal ? SiteKinds::AnyMatching : SiteKinds::Pages;
-        SitePages site = WalkSite(QDir(folder).absolutePath(), PagePatterns::Parse(match), kinds);
+        SitePages site = WalkSite(WholePath(folder), PagePatterns::Parse(match), kinds);
         if (!site.status.Ok()) {
             Refuse(QStringLiteral("--site: %1: %2").arg(site.status.path, site.status.error));
             return std::nullopt;
@@ -260,10 +260,8 @@ int RunCompose(const CliRequest& request) {
     if (DrawsBoxes(built->banner)) {
         return 1;
     }
-    // Named whole in every message, as the generate run names what it writes; ".." stays as given,
-    // since the system takes it from where a link on the way leads.
-    const QString path =
-        QDir::current().absoluteFilePath(request.gifPath.isEmpty() ? request.pngPath : request.gifPath);
+    // Named whole in every message, as the generate run names what it writes.
+    const QString path = WholePath(request.gifPath.isEmpty() ? request.pngPath : request.gifPath);
     if (RefusedOverAFile(path, Writes::Picture)) {
         return 1;
     }
@@ -342,7 +340,7 @@ int RunPreview(const CliRequest& request) {
     if (!texts) {
         return 1;
     }
-    const QString folder = request.previewFolder.isEmpty() ? QString() : QDir(request.previewFolder).absolutePath();
+    const QString folder = request.previewFolder.isEmpty() ? QString() : WholePath(request.previewFolder);
     const AdSettings settings = request.design.Advert();
     const RunReport report = WritePreview(*texts, built->banner.Composed(), settings, folder, built->At2x(settings));
     for (const FileResult& failure : report.Failures()) {
@@ -359,7 +357,7 @@ int RunTemplates(const CliRequest& request) {
     // Full paths, also for a folder given relative to the current one.
     const TemplateSources sources = request.templatesFolder.isEmpty()
                                         ? DefaultTemplateSources()
-                                        : TemplateSources{QDir(request.templatesFolder).absolutePath(), {}};
+                                        : TemplateSources{WholePath(request.templatesFolder), {}};
     const QFileInfo folder(sources.shipped);
     const QString missing = folder.isDir()    ? QString()
                             : folder.exists() ? QStringLiteral("is not a folder")
@@ -387,7 +385,7 @@ int RunDesign(const CliRequest& request) {
     if (const Result<QImage> named = LoadNamedTemplate(request); !named.Ok()) {
         return UsageError(named.error);
     }
-    const QString path = QDir::current().absoluteFilePath(request.savePath);  // as compose names it
+    const QString path = WholePath(request.savePath);  // as compose names it
     if (RefusedOverAFile(path, Writes::Design)) {
         return 1;
     }
@@ -406,7 +404,7 @@ int RunMakeTemplate(const CliRequest& request) {
     for (qsizetype i = 0; i < style.colorNames.size(); ++i) {
         colors.append(request.templateColors[size_t(i)].value_or(style.defaultColors[i]));
     }
-    const QString path = QFileInfo(request.savePath).absoluteFilePath();
+    const QString path = WholePath(request.savePath);
     const Result<std::vector<TemplateFile>> files = MakeTemplateFiles(style, colors);
     if (!files.Ok()) {
         PrintFailure(FileResult::Failure(path, files.error));

@@ -11,6 +11,7 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -81,6 +82,25 @@ QString JoinPath(const QString& folder, const QString& fileName) {
         return folder + fileName;
     }
     return folder + QLatin1Char('/') + fileName;
+}
+
+QString WholePath(const QString& given) {
+    const QString whole = QDir::current().absoluteFilePath(given);
+    const QStringList steps = whole.split(QLatin1Char('/'));
+    const qsizetype lastUp = steps.lastIndexOf(QStringLiteral(".."));
+    if (lastUp < 0) {
+        return QDir::cleanPath(whole);
+    }
+    const std::optional<QByteArray> upTo = EncodedName(steps.mid(0, lastUp + 1).join(QLatin1Char('/')));
+    std::array<char, PATH_MAX + 1> real{};
+    if (!upTo || ::realpath(upTo->constData(), real.data()) == nullptr) {
+        return whole;
+    }
+    const std::optional<QString> folder = DecodedName(QByteArrayView(real.data()));
+    if (!folder) {
+        return whole;
+    }
+    return QDir::cleanPath(JoinPath(*folder, steps.mid(lastUp + 1).join(QLatin1Char('/'))));
 }
 
 QString CurrentFolderProblem() {

@@ -50,6 +50,13 @@ QString FolderOf(const QString& path);
 // `folder` and `fileName` joined by exactly one separator (just the name when the folder is empty).
 QString JoinPath(const QString& folder, const QString& fileName);
 
+// `given` as a whole path from the current folder, "." and repeated separators taken out. A ".."
+// is taken from where the folder before it leads, as the system and the shell take it: by its text,
+// "link/../page.html" would name a page beside the link where the user meant one beside the link's
+// target. Where the folders up to the last ".." cannot be found, they stay as given, for the system
+// to refuse.
+QString WholePath(const QString& given);
+
 // Why a name relative to the current folder cannot be used, or empty when it can: the folder was
 // removed (the system then names none, and Qt would take the root for it), cannot be found, or has
 // a name that is not valid text.

@@ -61,6 +61,7 @@ private slots:
         QVERIFY(QDir(dir.path()).mkpath(u"brand@2x.gif"_qs) && WriteAll(dir.filePath(u"oldb.GIF"_qs), "GIF89a"));
         QVERIFY(QDir(dir.path()).mkpath(u"sub"_qs) &&
                 QFile::link(u"../old.shtml"_qs, dir.filePath(u"sub/old.shtml"_qs)));
+        QVERIFY(QDir(dir.path()).mkpath(u"sub/inner"_qs) && QFile::link(u"sub/inner"_qs, dir.filePath(u"in"_qs)));
         QVERIFY(QFile::link(u"."_qs, dir.filePath(u"self"_qs)) &&
                 QFile::link(dir.filePath(u"page.html"_qs), dir.filePath(u"noteb.gif"_qs)));
         QVERIFY(WriteAll(dir.filePath(u"moved.vornetad"_qs), R"({"format": "vornetad-design", "version": 1,
