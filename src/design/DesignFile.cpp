@@ -4,6 +4,7 @@
 #include "files/FileNames.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
+#include "templates/DataFolder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -571,7 +572,10 @@ FileResult WriteDesign(const Design& design, const QString& path) {
             }
             return whole;
         };
-        saved.templateFolder = from(design.templateFolder);
+        // The user's own templates stay where they are when a design saved in the home moves.
+        const QString own = UserTemplatesFolder();
+        const bool ownTemplates = !own.isEmpty() && WithSlash(design.templateFolder) == own;
+        saved.templateFolder = ownTemplates ? design.templateFolder : from(design.templateFolder);
         saved.outputFolder = from(design.outputFolder);
         for (QString& page : saved.pages) {
             page = from(page);

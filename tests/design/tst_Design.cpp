@@ -73,6 +73,10 @@ private slots:
         QTest::newRow("stepping out") << u"$F/../other/x.html"_qs << u"$F/../other/x.html"_qs << u"site/d.vornetad"_qs;
         QTest::newRow("elsewhere") << u"/srv/x.html"_qs << u"/srv/x.html"_qs << u"site/d.vornetad"_qs;
         QTest::newRow("saved through a link and ..") << u"$D/x.html"_qs << u"$D/x.html"_qs << u"in/../d.vornetad"_qs;
+        // A folder is the template's; the user's own stay in the home when a design saved there moves.
+        QTest::newRow("own templates") << u"$F/vornetad/vornets/"_qs << u"$F/vornetad/vornets/"_qs
+                                       << u"site/d.vornetad"_qs;
+        QTest::newRow("templates beside") << u"$F/mine/"_qs << u"mine/"_qs << u"site/d.vornetad"_qs;
     }
     void save_pathsFromItsFolder() {
         QFETCH(QString, page);
@@ -82,14 +86,18 @@ private slots:
         const QString folder = dir.filePath(u"site"_qs);
         QVERIFY(QDir().mkpath(folder + u"/sub"_qs));
         QVERIFY(QFile::link(folder + u"/sub"_qs, dir.filePath(u"in"_qs)));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(folder));
         Design design;
         design.mode = OutputMode::Modify;
-        design.pages = {page.replace(u"$F"_qs, folder).replace(u"$D"_qs, dir.path())};
+        page.replace(u"$F"_qs, folder).replace(u"$D"_qs, dir.path());
+        (page.endsWith(u'/') ? design.templateFolder : design.pages.emplace_back()) = page;
         written.replace(u"$F"_qs, folder).replace(u"$D"_qs, dir.path());
         QVERIFY(WriteDesign(design, dir.filePath(saveAs)).Ok());
         QVERIFY(ReadAll(folder + u"/d.vornetad"_qs).contains(QByteArray('"' + written.toUtf8() + '"')));
         QVERIFY(QFile::link(folder + u"/d.vornetad"_qs, dir.filePath(u"link.vornetad"_qs)));
-        QCOMPARE(ReadDesign(dir.filePath(u"link.vornetad"_qs)).design.pages, design.pages);
+        const Design back = ReadDesign(dir.filePath(u"link.vornetad"_qs)).design;
+        QCOMPARE(back.pages, design.pages);
+        QCOMPARE(back.templateFolder, design.templateFolder);
     }
 
     void parse_takesWhatIsGiven_data() { AddTableRows(QFINDTESTDATA("parsed.txt")); }
