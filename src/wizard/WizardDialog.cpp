@@ -373,6 +373,9 @@ void WizardDialog::OnOpenDesign() {
         return;
     }
     ApplyDesign(read.design);
+    // The custom code of a design kept with its site is in the pages its runs reached, as a kept
+    // run's is: a run with changed code replaces it there, on this machine or another.
+    NoteCustomCodeRun(read.design);
     designAsKept = DesignJson(GatherDesign());
 }
 
