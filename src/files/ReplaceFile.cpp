@@ -141,25 +141,44 @@ bool InGroup(gid_t gid) {
            std::find(groups.begin(), groups.end(), gid) != groups.end();
 }
 
-// The file's attribute flags (append-only, immutable), or none where they cannot be read. Opened
-// without following a link and without waiting, since a node may have taken the file's place.
-unsigned AttributeFlags(const QByteArray& path) {
+// The attribute flags (append-only, immutable, not dumped) of the regular file at `path`, or with
+// `folder` of the folder there; none where they cannot be read. Opened without following a link and
+// without waiting, since a node may have taken the file's place.
+unsigned AttributeFlags(const QByteArray& path, bool folder = false) {
     const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return 0;
     }
     struct stat info {};
     int flags = 0;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) {
+    if (::fstat(fd, &info) != 0 || !(folder ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode)) ||
+        ::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) {
         flags = 0;
     }
     ::close(fd);
     return unsigned(flags);
 }
 
+// The flags a file's owner sets and a rewrite keeps: not dumped, no access times, written at once,
+// deleted securely, undeletable, compressed or not, not copied on write, its data journalled. The
+// others say how the file system keeps the file, and a new file gets its own.
+constexpr unsigned kKeptFlags = FS_NODUMP_FL | FS_NOATIME_FL | FS_SYNC_FL | FS_SECRM_FL | FS_UNRM_FL | FS_COMPR_FL |
+                                FS_NOCOMP_FL | FS_NOCOW_FL | FS_JOURNAL_DATA_FL;
+
 // How a folder that no one may write is refused, for any file in it.
 QString ProtectedFolder(const QByteArray& folder) {
     return QStringLiteral("cannot write: its folder \"%1\" is write-protected").arg(ShownFolder(folder));
+}
+
+// Why no file may be written in `folder` though its permissions allow it: an append-only folder
+// takes new names but lets none go, so a file made in it could neither take the old one's place nor
+// be removed again. Empty when nothing stands in the way.
+QString FlaggedFolder(const QByteArray& folder) {
+    return (AttributeFlags(folder, true) & FS_APPEND_FL) == 0
+               ? QString()
+               : QStringLiteral("cannot write: its folder \"%1\" is append-only, so that no file in it can be "
+                                "replaced")
+                     .arg(ShownFolder(folder));
 }
 
 int CreateTemporary(const QByteArray& folder, const QByteArray& name, mode_t mode, QByteArray& tempPath);
@@ -235,6 +254,9 @@ QString Obstacle(const Target& target) {
     }
     if ((folderInfo.st_mode & 0222) == 0) {
         return ProtectedFolder(folder);
+    }
+    if (const QString flagged = FlaggedFolder(folder); !flagged.isEmpty()) {
+        return flagged;
     }
     if (target.exists && MountedOn(target, folder)) {
         return QStringLiteral("has another file mounted on it (bound in, as containers do), and a mount point "
@@ -489,6 +511,24 @@ std::optional<FailedStep> CopyAttributes(const QByteArray& path, int fd) {
     return std::nullopt;
 }
 
+// Gives the new file at `fd` the kept flags among `oldFlags`, besides those it has: a page marked
+// not to be dumped would otherwise go into the next backup, one marked to be written at once would
+// not be. Nothing is asked where it has them already.
+std::optional<FailedStep> CopyFlags(unsigned oldFlags, int fd) {
+    int flags = 0;
+    if ((oldFlags & kKeptFlags) == 0) {
+        return std::nullopt;
+    }
+    if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) {
+        return FailedStep{QStringLiteral("cannot keep the file's attribute flags"), errno};
+    }
+    const int wanted = flags | int(oldFlags & kKeptFlags);
+    if (wanted != flags && ::ioctl(fd, FS_IOC_SETFLAGS, &wanted) != 0) {
+        return FailedStep{QStringLiteral("cannot keep the file's attribute flags"), errno};
+    }
+    return std::nullopt;
+}
+
 // Lets `readers` read the file open at `fd` (see FileToWrite); `mayRegroup`: the file is new, and
 // may take their group.
 std::optional<FailedStep> GiveReaders(int fd, const Readers& readers, bool mayRegroup) {
@@ -603,6 +643,10 @@ std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteAr
         }
         // After the mode: an access list sets the mode's group bits to its mask, as they were.
         if (const std::optional<FailedStep> failed = CopyAttributes(old.path, fd)) {
+            return fail(failed->what, failed->error, true);
+        }
+        // While the file is empty: not copying on write takes only then.
+        if (const std::optional<FailedStep> failed = CopyFlags(AttributeFlags(old.path), fd)) {
             return fail(failed->what, failed->error, true);
         }
     }
@@ -964,6 +1008,9 @@ FileResult CreateNewFile(QByteArrayView bytes, const QString& path) {
     }
     if ((folderInfo.st_mode & 0222) == 0) {
         return FileResult::Failure(path, ProtectedFolder(folder) + QStringLiteral("; nothing was written"));
+    }
+    if (const QString flagged = FlaggedFolder(folder); !flagged.isEmpty()) {
+        return FileResult::Failure(path, flagged + QStringLiteral("; nothing was written"));
     }
     const QString outcome = QStringLiteral("nothing was written");
     // Named once it is whole and flushed, right before it takes its own name.

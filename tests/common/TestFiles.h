@@ -10,9 +10,13 @@
 #include <QString>
 
 #include <algorithm>
+#include <fcntl.h>
+#include <linux/fs.h>
 #include <map>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 // Small file and widget helpers shared by the test suites.
 
@@ -36,7 +40,7 @@ inline bool WriteAll(const QString& path, const QByteArray& bytes) {
 
 // Every node under `root` by its path relative to `root`, links not followed and nothing but regular
 // files opened (a pipe would hold the test up): type, permissions, owner, extended attributes (an
-// access list among them), a link's target, and a file's content, inode and time stamp (so a
+// access list among them) and attribute flags, a link's target, and a file's content, inode and time stamp (so a
 // rewrite with the same bytes shows). Two snapshots are equal when nothing under `root` changed. A
 // name that is not valid text shows by Qt's altered name. With `folderTimes`, a folder's time stamp
 // too, so that a file made in it and removed again shows.
@@ -58,6 +62,17 @@ inline std::map<QString, QByteArray> Snapshot(const QString& root, bool folderTi
                 std::max<ssize_t>(0, ::lgetxattr(name.constData(), attribute.constData(), value.data(), 4096)));
             attributes += attribute.isEmpty() ? QByteArray() : attribute + '=' + value.toHex() + ',';
         }
+        int flags = 0;
+        if (const int fd = S_ISREG(node.st_mode) || S_ISDIR(node.st_mode)
+                               ? ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC)
+                               : -1;
+            fd >= 0) {
+            if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) {
+                flags = 0;
+            }
+            ::close(fd);
+        }
+        attributes += "flags=" + QByteArray::number(flags, 16);
         QByteArray& entry = entries[QDir(root).relativeFilePath(path)];
         entry = QByteArray::number(node.st_mode, 8) + ' ' + QByteArray::number(node.st_uid) + ':' +
                 QByteArray::number(node.st_gid) + ' ' + attributes + ' ' +

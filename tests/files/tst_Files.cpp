@@ -80,8 +80,10 @@ struct Scene {
         ::nftw(
             QFile::encodeName(dir.path()).constData(),
             [](const char* path, const struct stat*, int, FTW*) {
-                return ::remove(path) == 0 || !SetFlag(path, FS_APPEND_FL | FS_IMMUTABLE_FL, false) ? 0
-                                                                                                    : ::remove(path);
+                const QByteArray folder = QByteArray(path).left(QByteArray(path).lastIndexOf('/'));
+                const bool freed = SetFlag(path, FS_APPEND_FL | FS_IMMUTABLE_FL, false) |
+                                   SetFlag(folder.constData(), FS_APPEND_FL | FS_IMMUTABLE_FL, false);
+                return ::remove(path) == 0 || !freed ? 0 : ::remove(path);
             },
             16, FTW_DEPTH | FTW_PHYS);
     }
@@ -91,17 +93,17 @@ struct Scene {
 
     // Makes the nodes that `words` name under the folder `under`, with the folders above each:
     // "a/b" a file holding `content`, "a/b:444" one with these permissions ("a/:644" a folder), "a/b+" one with an
-    // attribute and an access list, "a/b!a" an append-only one ("!i" immutable), "a/" a folder,
-    // "a>t" a link to t ("a>>t" another user's, as a file with permissions given), "a|" a FIFO, "a=" a socket, "a#" a
-    // character device, "a@" a file with another (holding `content` too) bound onto it, as a container mounts one. A
-    // word is percent-encoded bytes ("%FF"). Run by the superuser, a file with permissions given belongs to another
-    // user (only the superuser can hand a file over); permissions do not stop the superuser from reading, so a file it
-    // could not read skips the case.
+    // attribute and an access list, "a/b!a" an append-only one ("!i" immutable, "!d" not dumped; "a/!a" a folder), "a/"
+    // a folder, "a>t" a link to t ("a>>t" another user's, as a file with permissions given), "a|" a FIFO, "a=" a
+    // socket, "a#" a character device, "a@" a file with another (holding `content` too) bound onto it, as a container
+    // mounts one. A word is percent-encoded bytes ("%FF"). Run by the superuser, a file with permissions given belongs
+    // to another user (only the superuser can hand a file over); permissions do not stop the superuser from reading, so
+    // a file it could not read skips the case.
     void Make(const QString& under, const QByteArray& words, const QByteArray& content = {}) {
         const QByteArray root = QFile::encodeName(Path(under));
         for (const QByteArray& word : words.split(' ')) {
             const QRegularExpressionMatch parts =
-                QRegularExpression(u"^([^>:!]*?)(>.*|:[0-7]+|![ai]|[/|=#+@])?$"_qs).match(QString::fromLatin1(word));
+                QRegularExpression(u"^([^>:!]*?)(>.*|:[0-7]+|![aid]|[/|=#+@])?$"_qs).match(QString::fromLatin1(word));
             const QByteArray name = root + '/' + QByteArray::fromPercentEncoding(parts.captured(1).toLatin1());
             const QString tail = parts.captured(2);  // what follows the name, which says what node it is
             const char kind = word.isEmpty() ? ' ' : tail.isEmpty() ? 'f' : tail.front().toLatin1();
@@ -111,6 +113,10 @@ struct Scene {
             }
             if (kind == ':' && name.endsWith('/')) {
                 QCOMPARE(::chmod(name.constData(), mode), 0);
+            } else if (kind == '!' && name.endsWith('/')) {
+                if (!SetFlag(name.constData(), FS_APPEND_FL, true)) {
+                    skip = QStringLiteral("cannot set a folder's attribute flags here (needs root)");
+                }
             } else if (kind == ' ' || kind == '/') {
                 QCOMPARE(kind == ' ' ? 0 : ::mkdir(name.constData(), 0755), 0);
             } else if (kind == '>') {
@@ -138,7 +144,8 @@ struct Scene {
                                                kWebServerReads.size(), 0) != 0)) {
                     skip = QStringLiteral("the file system here keeps no access lists");
                 }
-                if (kind == '!' && !SetFlag(name.constData(), tail == u"!a" ? FS_APPEND_FL : FS_IMMUTABLE_FL, true)) {
+                const int flag = tail == u"!a" ? FS_APPEND_FL : tail == u"!i" ? FS_IMMUTABLE_FL : FS_NODUMP_FL;
+                if (kind == '!' && !SetFlag(name.constData(), flag, true)) {
                     skip = QStringLiteral("cannot set a file's attribute flags here (needs root)");
                 }
                 const QByteArray source = name + ".bound";
