@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -49,6 +50,32 @@ bool HasDisplay(int argc, char* argv[]) {
            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
+QtMessageHandler qtMessages = nullptr;
+
+// Qt ends the program when a display is named but does not answer (a stale DISPLAY in a reattached
+// terminal, a Wayland session without Qt's plugin for it): an abort, and a message that suggests
+// reinstalling. While the application starts, that ends it with the reason instead.
+void EndWhereNoDisplayAnswers(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtFatalMsg) {
+        if (qtMessages != nullptr) {
+            qtMessages(type, context, message);
+        } else {
+            std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+        }
+        return;
+    }
+    const auto named = [](const char* variable) {
+        return qEnvironmentVariableIsSet(variable) ? QStringLiteral("\"%1\"").arg(qEnvironmentVariable(variable))
+                                                   : QStringLiteral("not set");
+    };
+    std::fprintf(stderr,
+                 "vornetad: no display answers to open the wizard on (DISPLAY is %s, WAYLAND_DISPLAY is %s); "
+                 "vornetad-cli does the same work without one\n",
+                 qPrintable(named("DISPLAY")), qPrintable(named("WAYLAND_DISPLAY")));
+    std::fflush(stderr);
+    ::_exit(1);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -68,7 +95,9 @@ int main(int argc, char* argv[]) {
     EndOnSignalsBetweenRuns();
     // The preview page's browser shares its graphics context with the widgets.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    qtMessages = qInstallMessageHandler(EndWhereNoDisplayAnswers);
     QApplication app(argc, argv);
+    qInstallMessageHandler(qtMessages);
     QGuiApplication::setDesktopFileName(QStringLiteral(VORNET_APP_ID));
 
     Banner::PinTextAntialiasing();

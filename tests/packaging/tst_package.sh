@@ -65,6 +65,12 @@ grep -q 'libQt6Core' <<<"$needed" && ! grep -q 'libQt6Gui' <<<"$needed" ||
 # Without a display the wizard says so, where Qt would abort it.
 nodisplay=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/vornetad" 2>&1) && fail "vornetad started without a display"
 grep -q "no display" <<<"$nodisplay" || fail "vornetad without a display: $nodisplay"
+# Nor is it aborted where a display is named that does not answer (a stale DISPLAY in a reattached
+# terminal): it exits with the reason.
+status=0
+nodisplay=$(env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:97 "$root/usr/bin/vornetad" 2>&1) || status=$?
+[[ $status == 1 ]] && grep -q 'no display answers.*DISPLAY is ":97"' <<<"$nodisplay" ||
+    fail "vornetad with a display that does not answer ($status): $nodisplay"
 # The shipped templates alone: no user's own templates from this machine's data folder.
 export XDG_DATA_HOME=$work/no-user-data
 "$cli" templates >"$work/installed.txt" || fail "vornetad-cli templates"
