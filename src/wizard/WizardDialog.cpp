@@ -412,6 +412,16 @@ std::optional<Design> WizardDialog::ReadKeptDesign(const QString& outcome) {
     if (read.missing) {
         return std::nullopt;
     }
+    // Where its folder cannot be looked at (another user's home after su, a file on the way), no
+    // file is known to be there, and none can be kept there either.
+    if (!SomethingAt(lastDesign)) {
+        keepLastDesign = false;
+        Tell(QStringLiteral("The settings of the last run cannot be looked at, %1; the settings of this session's "
+                            "runs are not kept for the next start.\n\n%2: %3")
+                 .arg(outcome, lastDesign, read.status.error),
+             Pickers::MessageIcon::Warning);
+        return std::nullopt;
+    }
     // Kept under a name of its own for the user to look into; the next run's settings take its place.
     const QString aside =
         lastDesign + QStringLiteral(".bad-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));

@@ -75,10 +75,11 @@ class tst_WizardDialog : public QObject {
 
     // A new wizard, shown, keeping its design in the test's own configuration folder (and the user's
     // own templates beside it).
-    void Start(const QString& templatesFolder = kTemplatesFolder) {
+    void Start(const QString& templatesFolder = kTemplatesFolder, const QString& lastDesign = {}) {
         wizard.reset();
         wizard = std::make_unique<WizardDialog>(
-            *fakes, TemplateSources{templatesFolder, configDir->filePath(QStringLiteral("vornets"))}, LastDesign());
+            *fakes, TemplateSources{templatesFolder, configDir->filePath(QStringLiteral("vornets"))},
+            lastDesign.isEmpty() ? LastDesign() : lastDesign);
         wizard->SetPreviewFolder(previewDir->path());
         wizard->show();
         QVERIFY(QTest::qWaitForWindowExposed(wizard.get()));
@@ -561,7 +562,7 @@ private slots:
         if (file == u"outside") {
             QVERIFY(WriteTestGif(design.TemplatePath(), SolidTemplate(QColor(90, 200, 90), 600)));
         }
-        Design expected = file == u"broken" ? Design() : design;
+        Design expected = file == u"broken" || file == u"unreachable" ? Design() : design;
         if (index >= 0) {
             expected.SetTemplatePath(wizard->Catalog().PathAt(index));
         }
@@ -570,7 +571,10 @@ private slots:
         const QString path = how == u"start" ? LastDesign() : configDir->filePath(QStringLiteral("opened.vornetad"));
         QVERIFY(WriteAll(path, bytes));
         if (how == u"start") {
-            Start();
+            // Behind a file where a folder should be, nothing is known to be there to move aside.
+            const QString inFile = configDir->filePath(u"in-file"_qs);
+            QVERIFY(file != u"unreachable" || WriteAll(inFile, {}));
+            Start(kTemplatesFolder, file == u"unreachable" ? inFile + u"/last.vornetad"_qs : QString());
         } else {
             // Typed and not kept: the design replaces it only where the user says so.
             if (how != u"open") {
@@ -589,7 +593,7 @@ private slots:
         QVERIFY(message.isEmpty() || fakes->messages.constFirst().text.contains(message));
         QCOMPARE(wizard->GatherDesign(), expected);
         QCOMPARE(wizard->Templates().Strip()->SelectedIndex(), index);
-        if (file != u"broken") {
+        if (file != u"broken" && file != u"unreachable") {
             Banner banner;
             expected.ComposeInto(banner, LoadTemplateImage(expected.TemplatePath()).image);
             QCOMPARE(wizard->Editor().View().Model().Composed(), banner.Composed());
