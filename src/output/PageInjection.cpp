@@ -636,12 +636,38 @@ bool InPagesFolder(QByteArrayView address) {
         address.contains('\r') || address.contains('{') || address.contains('<')) {
         return false;
     }
-    QByteArrayView path = address.first(std::min({address.indexOf('?') < 0 ? address.size() : address.indexOf('?'),
-                                                  address.indexOf('#') < 0 ? address.size() : address.indexOf('#')}));
-    while (path.startsWith("./")) {
-        path = path.sliced(2);
+    // Browsers take no base in those schemes: the page's own address stays the base.
+    if (const QByteArray scheme = address.first(std::max<qsizetype>(0, address.indexOf(':'))).toByteArray().toLower();
+        scheme == "javascript" || scheme == "data") {
+        return true;
     }
-    return !path.contains('/') && !path.contains('\\') && !path.contains(':') && path != "..";
+    const QByteArray path = address
+                                .first(std::min({address.indexOf('?') < 0 ? address.size() : address.indexOf('?'),
+                                                 address.indexOf('#') < 0 ? address.size() : address.indexOf('#')}))
+                                .toByteArray()
+                                .replace('\\', '/');  // a browser reads it as '/' in web and file addresses
+    if (path.startsWith('/') || path.contains(':')) {
+        return false;
+    }
+    // The folder a browser resolves its dot segments to ("x/..", "./"): the page's own where none is
+    // left, a file name alone or nothing.
+    qsizetype depth = 0;
+    const QByteArrayList steps = path.split('/');
+    for (qsizetype i = 0; i < steps.size(); ++i) {
+        const QByteArray& step = steps[i];
+        const bool last = i + 1 == steps.size();
+        if (step == "..") {
+            if (--depth < 0) {
+                return false;
+            }
+        } else if (step != "." && !(last && step.isEmpty())) {
+            depth += last ? 0 : 1;  // the last step is the file, a folder only with a '/' after it
+            if (!last && step.isEmpty()) {
+                return false;  // "a//b" names a folder without a name
+            }
+        }
+    }
+    return depth == 0;
 }
 
 }  // namespace
