@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <initializer_list>
 #include <optional>
 #include <string_view>
 #include <sys/stat.h>
@@ -82,7 +83,46 @@ struct OpenBegin {
     HtmlScanner::State state;
     Findings findings;
     size_t removals = 0;
+    // The elements opened since and not closed yet, and whether a tag since is one no run writes
+    // into a block: the page's own html, head or body tag, or the end of an element opened before
+    // the block. A tool that rebuilds the page (a parser that closes the head early) or an editor
+    // moves them in; taking the block out would take them too.
+    std::vector<string_view> opened;
+    bool holdsPageTags = false;
+
+    void Take(const HtmlToken& t);
 };
+
+bool NameIs(string_view name, string_view lower) {
+    return QByteArrayView(name.data(), qsizetype(name.size()))
+               .compare(QByteArrayView(lower.data(), qsizetype(lower.size())), Qt::CaseInsensitive) == 0;
+}
+
+bool IsNamedIn(string_view name, std::initializer_list<string_view> names) {
+    return std::any_of(names.begin(), names.end(), [name](string_view n) { return NameIs(name, n); });
+}
+
+void OpenBegin::Take(const HtmlToken& t) {
+    if (IsNamedIn(t.name, {"html", "head", "body"})) {
+        holdsPageTags = true;
+    } else if (t.kind == HtmlToken::Kind::StartTag) {
+        // Elements without content, or whose end a browser supplies, leave nothing open.
+        if (!IsNamedIn(t.name, {"area",   "base",     "br",    "col", "embed", "hr", "img", "input", "link",
+                                "meta",   "source",   "track", "wbr", "param", "p",  "li",  "dt",    "dd",
+                                "option", "optgroup", "tr",    "td",  "th",    "rb", "rt",  "rp"})) {
+            opened.push_back(t.name);
+        }
+    } else if (t.kind == HtmlToken::Kind::EndTag) {
+        const auto match =
+            std::find_if(opened.rbegin(), opened.rend(), [&](string_view n) { return NameIs(n, t.name); });
+        if (match != opened.rend()) {
+            opened.erase(std::prev(match.base()), opened.end());
+        } else if (!IsNamedIn(t.name, {"p", "li", "dt", "dd", "option", "optgroup", "tr", "td", "th", "rb", "rt", "rp",
+                                       "br"})) {
+            holdsPageTags = true;
+        }
+    }
+}
 
 bool IsMarker(const HtmlToken& token, string_view text, string_view marker) {
     return token.kind == HtmlToken::Kind::Comment && text.substr(token.begin, token.end - token.begin) == marker;
@@ -389,11 +429,16 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
     std::optional<PageEnds> pageEnds;
     HtmlToken t;
     while (scanner.Next(t)) {
+        if (t.kind == HtmlToken::Kind::StartTag || t.kind == HtmlToken::Kind::EndTag) {
+            for (OpenBegin& begin : open) {
+                begin.Take(t);
+            }
+        }
         if (!MayMatter(t)) {
             continue;
         }
         if (customCode && IsMarker(t, text, kBegin)) {
-            open.push_back({t.begin, scanner.Current(), f, plan.removals.size()});
+            open.push_back({t.begin, scanner.Current(), f, plan.removals.size(), {}, false});
         } else if (customCode && IsMarker(t, text, kEnd)) {
             if (open.empty()) {
                 plan.Leave(Leftover::Kind::LoneEnd, t.begin);
@@ -421,6 +466,10 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
             // opens or closes an svg or math element, or one after a '<' that would join what follows.
             if (!begin.state.SameAs(scanner.Current()) || (!tookCode && JoinsIntoMarkup(text, from, end))) {
                 plan.Leave(Leftover::Kind::Block, begin.at);
+                continue;
+            }
+            if (begin.holdsPageTags || !begin.opened.empty()) {
+                plan.Leave(Leftover::Kind::PageTags, begin.at);
                 continue;
             }
             plan.removals.resize(begin.removals);  // the blocks nested in this one go with it
@@ -780,6 +829,11 @@ QString Leftover::Reason() const {
     case Kind::Block:
         return QStringLiteral("an advert block stays (line %1), since taking it out would change how the rest of "
                               "the page reads; take it out by hand; left as it is")
+            .arg(line);
+    case Kind::PageTags:
+        return QStringLiteral("an advert block (line %1) holds tags of the page's own, such as its body tag or the "
+                              "end of an element, which taking it out would take too; take the advert out by hand; "
+                              "left as it is")
             .arg(line);
     case Kind::LoneBegin:
         return QStringLiteral("the advert's begin marker on line %1 has lost its end marker, so where its block ends "

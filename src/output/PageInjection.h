@@ -40,6 +40,7 @@ struct Leftover {
         LoneBegin,  // a begin marker without its end, after an edit: where its block ends cannot be told
         LoneEnd,    // an end marker without its begin
         Block,      // a block whose removal would change how the rest of the page reads (below)
+        PageTags,   // a block holding tags of the page's own, which no run writes (a tool moved them in)
     };
     Kind kind = Kind::None;
     qsizetype line = 0;  // the line it begins on, from 1
