@@ -20,7 +20,6 @@ namespace {
 constexpr int kTransparentIndex = 0;
 constexpr int kFirstQuantizedIndex = 1;
 constexpr int kQuantizedColors = 255;
-constexpr int kOpaqueAlpha = 128;  // pixels below it are left transparent
 constexpr int kMaxGifSide = 65535;
 
 // Below this many pixels a second thread costs more than it saves.
@@ -73,7 +72,7 @@ private:
     void Map(qsizetype block) const {
         const qsizetype start = block * kMapAheadBlock;
         m_quantizer.MapPixels(m_pixels + start, std::min(kMapAheadBlock, m_count - start), m_indices.get() + start,
-                              kOpaqueAlpha, kFirstQuantizedIndex, kTransparentIndex);
+                              kGifOpaqueAlpha, kFirstQuantizedIndex, kTransparentIndex);
     }
 
     // Blocks are taken in order by whichever thread comes first; this one's are done in that order.
@@ -130,7 +129,7 @@ Result<QByteArray> EncodeBannerGif(const QImage& banner) {
 
     OctreeQuantizer quantizer(kQuantizedColors);
     for (int y = 0; y < height; ++y) {
-        quantizer.AddPixels(reinterpret_cast<const QRgb*>(image.constScanLine(y)), width, kOpaqueAlpha);
+        quantizer.AddPixels(reinterpret_cast<const QRgb*>(image.constScanLine(y)), width, kGifOpaqueAlpha);
     }
     QList<QRgb> palette = quantizer.BuildPalette();
     palette.prepend(qRgb(0, 0, 0));
@@ -152,7 +151,7 @@ Result<QByteArray> EncodeBannerGif(const QImage& banner) {
         qsizetype done = 0;
         bytes = EncodeIndexedGif(width, height, palette, [&] {
             const qsizetype length = std::min(kMapAheadBlock, count - done);
-            quantizer.MapPixels(pixels + done, length, block.get(), kOpaqueAlpha, kFirstQuantizedIndex,
+            quantizer.MapPixels(pixels + done, length, block.get(), kGifOpaqueAlpha, kFirstQuantizedIndex,
                                 kTransparentIndex);
             done += length;
             return std::span<const uchar>(block.get(), static_cast<size_t>(length));

@@ -8,7 +8,10 @@
 
 class QImage;
 
-// Saves a composed banner as a GIF: pixels with alpha below 128 take palette entry 0, which is
+// Pixels with less alpha are transparent in the GIF; the others are drawn.
+inline constexpr int kGifOpaqueAlpha = 128;
+
+// Saves a composed banner as a GIF: pixels with alpha below kGifOpaqueAlpha take palette entry 0, which is
 // transparent; every other pixel is flattened onto black and quantized into entries 1 onwards.
 // Written through ReplaceFile: completely or not at all, and only over a regular file; the
 // result names the path and the reason.

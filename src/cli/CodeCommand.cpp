@@ -1,4 +1,5 @@
-// The code command: texts only, no image and no font, so that it runs without the GUI libraries.
+// The code command: texts only, no image and no font, so that it runs without the GUI libraries;
+// only the click-through style sheet depends on the banner (RunCodeForBanner).
 #include "cli/Commands.h"
 #include "output/CodeTexts.h"
 
@@ -31,12 +32,20 @@ std::optional<CodeTexts> BuiltInTexts() {
     return std::move(loaded.value);
 }
 
+bool CodeNeedsBanner(const CliRequest& request) {
+    return request.css && request.design.options.clickThrough;
+}
+
 int RunCode(const CliRequest& request) {
+    return PrintCode(request, request.design.Advert());
+}
+
+int PrintCode(const CliRequest& request, const AdSettings& settings) {
     const std::optional<CodeTexts> texts = BuiltInTexts();
     if (!texts) {
         return 1;
     }
-    const BuiltCode code = texts->BuildCode(kAdvertStyleName, kAdvertImageName, request.design.Advert());
+    const BuiltCode code = texts->BuildCode(kAdvertStyleName, kAdvertImageName, settings);
     if (request.cspHash) {
         for (const QByteArray& source : code.cspSources) {
             PrintOut(QByteArray(source + '\n'));

@@ -318,6 +318,15 @@ int RunGenerate(const CliRequest& request) {
                       problems);
 }
 
+int RunCodeForBanner(const CliRequest& request) {
+    const std::optional<BuiltBanner> built = BuildBanner(request);
+    if (!built) {
+        return 2;
+    }
+    const AdSettings settings = request.design.Advert();
+    return PrintCode(request, WithDrawnBand(settings, built->banner.Composed(), built->At2x(settings)));
+}
+
 int RunRemove(const CliRequest& request) {
     bool problems = false;
     const std::optional<QStringList> pages = PagesOf(request, problems);

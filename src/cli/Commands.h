@@ -14,9 +14,12 @@
 // of them when StopRequested(). The commands that use the template decode it before they write
 // anything, and stop with status 2 when it is not one sound GIF.
 //
-// RunCode needs Qt Core only (CodeCommand.cpp); the others draw or read images.
+// RunCode needs Qt Core only (CodeCommand.cpp); the others draw or read images. RunCode prints
+// what needs no banner (see CodeNeedsBanner), RunCodeForBanner everything, composing the banner
+// as the generate run does.
 int RunCompose(const CliRequest& request);
 int RunCode(const CliRequest& request);
+int RunCodeForBanner(const CliRequest& request);
 int RunGenerate(const CliRequest& request);
 int RunPreview(const CliRequest& request);
 int RunTemplates(const CliRequest& request);
@@ -35,6 +38,13 @@ Result<QImage> LoadNamedTemplate(const CliRequest& request);
 void PrintOut(QByteArrayView bytes);
 // Why the first PrintOut that failed did (an errno value); 0 when none did.
 int FirstOutputError();
+
+// Whether what the code command prints depends on the composed banner: the click-through style
+// sheet covers where it is drawn.
+bool CodeNeedsBanner(const CliRequest& request);
+// The code command's output for `settings`, those of the request's design with whatever the
+// banner adds; exits as RunCode.
+int PrintCode(const CliRequest& request, const AdSettings& settings);
 
 // The built-in texts of the code block; nothing, after a line on stderr naming the missing
 // resource, when the program was built without them (the command then exits with 1).

@@ -21,6 +21,7 @@ int RunRequest(const CliRequest& request, char* program) {
         return RunDesign(request);
     case Command::Remove:
         return RunRemove(request);
+    case Command::Code:
     case Command::Compose:
     case Command::Generate:
     case Command::Preview:
@@ -35,6 +36,8 @@ int RunRequest(const CliRequest& request, char* program) {
     char* argv[] = {program, nullptr};
     QGuiApplication app(argc, argv);
     switch (request.command) {
+    case Command::Code:
+        return RunCodeForBanner(request);
     case Command::Compose:
         return RunCompose(request);
     case Command::Generate:

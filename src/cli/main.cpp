@@ -141,7 +141,10 @@ int Run(int argc, char* argv[]) {
         PrintOut("vornetad-cli " VORNET_VERSION "\n");
         return 0;
     case CliRequest::Command::Code:
-        return RunCode(request);
+        if (!CodeNeedsBanner(request)) {
+            return RunCode(request);
+        }
+        [[fallthrough]];
     case CliRequest::Command::Compose:
     case CliRequest::Command::Generate:
     case CliRequest::Command::Preview: {

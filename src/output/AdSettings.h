@@ -1,6 +1,7 @@
 #pragma once
 
 #include "banner/Banner.h"
+#include "banner/DiagonalBand.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -77,4 +78,7 @@ struct AdSettings {
     // left behind. Tried in order after the current one; empty ones are never taken out.
     QByteArrayList earlierCustomCodes;
     PageOptions options;
+    // The band of the diagonal that the click-through link covers: where the banner is drawn (see
+    // WithDrawnBand), and never less than the image map's strip, which the default is.
+    DiagonalBand clickBand;
 };

@@ -5,6 +5,8 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QList>
+#include <QPoint>
 
 namespace {
 
@@ -32,10 +34,22 @@ Result<CodeTexts> CodeTexts::LoadTextResources() {
 }
 
 std::array<int, 8> AreaCoords(int w, BannerSide side) {
+    constexpr int s = DiagonalBand::kStripWidth;
     if (side == BannerSide::Left) {
-        return {w, 0, 0, w, 0, w - 45, w - 45, 0};
+        return {w, 0, 0, w, 0, w - s, w - s, 0};
     }
-    return {0, 0, w, w, w, w - 45, 45, 0};
+    return {0, 0, w, w, w, w - s, s, 0};
+}
+
+AdSettings WithDrawnBand(AdSettings settings, const QImage& banner, const QImage& banner2x) {
+    if (settings.options.clickThrough) {
+        const int w = settings.bannerSize;
+        settings.clickBand = DrawnBand(banner, w, settings.side);
+        if (settings.options.hidpi) {
+            settings.clickBand = DrawnBand(banner2x, w, settings.side, settings.clickBand);
+        }
+    }
+    return settings;
 }
 
 QByteArray EscapeForAttribute(const QString& text) {
@@ -84,13 +98,32 @@ QByteArray HashSource(const QByteArray& text) {
     return "'sha256-" + QCryptographicHash::hash(text, QCryptographicHash::Sha256).toBase64() + "'";
 }
 
-// The rules that only the diagonal strip takes clicks by: the box and its image let every click
-// through, and a link over the box, cut to the image map's polygon, takes them back in the strip.
-QByteArray ClickThroughRules(int w, BannerSide side) {
-    const std::array<int, 8> c = AreaCoords(w, side);
+// The square of side w cut to `band` of its diagonal, as the corners of a polygon in order, each
+// once: with the image map's strip, its very polygon (AreaCoords).
+QList<QPoint> BandPolygon(int w, BannerSide side, DiagonalBand band) {
+    // On the right; the left is its mirror image.
+    const QPoint corners[] = {{0, -band.lo}, {w + band.lo, w}, {w, w}, {w, w - band.hi}, {band.hi, 0}, {0, 0}};
+    QList<QPoint> polygon;
+    for (QPoint p : corners) {
+        if (side == BannerSide::Left) {
+            p.setX(w - p.x());
+        }
+        if (polygon.isEmpty() || polygon.constLast() != p) {
+            polygon.append(p);
+        }
+    }
+    if (polygon.size() > 1 && polygon.constFirst() == polygon.constLast()) {
+        polygon.removeLast();
+    }
+    return polygon;
+}
+
+// The rules that only the drawn band of the diagonal takes clicks by: the box and its image let
+// every click through, and a link over the box, cut to the band, takes them back there.
+QByteArray ClickThroughRules(int w, BannerSide side, DiagonalBand band) {
     QByteArray polygon;
-    for (size_t i = 0; i < c.size(); i += 2) {
-        polygon += (i == 0 ? "" : ",") + Number(c[i]) + "px " + Number(c[i + 1]) + "px";
+    for (const QPoint& p : BandPolygon(w, side, band)) {
+        polygon += (polygon.isEmpty() ? "" : ",") + Number(p.x()) + "px " + Number(p.y()) + "px";
     }
     return "\r\ndiv.quentavornet,img.quentavornet-image{\r\npointer-events:none;\r\n}"
            // Declared in full, so that a page's own rules for links neither move nor colour it; what
@@ -103,7 +136,12 @@ QByteArray ClickThroughRules(int w, BannerSide side) {
            "box-shadow:none!important;\r\nclip-path:polygon(" +
            polygon +
            ");\r\npointer-events:auto;\r\n}\r\na.quentavornet-link::before,a.quentavornet-link::after{\r\ncontent:"
-           "none!important;\r\n}";
+           "none!important;\r\n}"
+           // The clip-path cuts away the browser's focus ring, so keyboard focus shows as stripes over
+           // the band instead, light and dark to show on a banner of any colour, and kept in forced
+           // colours, which would drop them.
+           "\r\na.quentavornet-link:focus-visible{\r\nbackground:repeating-linear-gradient(45deg,rgba(255,255,255,.5) "
+           "0 4px,rgba(0,0,0,.5) 4px 8px)!important;\r\nforced-color-adjust:none!important;\r\n}";
 }
 
 }  // namespace
@@ -122,7 +160,7 @@ QByteArray AdvertStyleSheet(const QByteArray& styleTemplate, const AdSettings& s
         css.replace("position:absolute;", "position:fixed;");
     }
     if (options.clickThrough) {
-        css += ClickThroughRules(settings.bannerSize, settings.side);
+        css += ClickThroughRules(settings.bannerSize, settings.side, settings.clickBand);
     }
     if (options.noPrint) {
         // The link lies inside the box, so it goes with it.

@@ -9,6 +9,8 @@
 
 #include <array>
 
+class QImage;
+
 // The markers around every block the program puts into a page.
 inline constexpr char kBeginMarker[] = "<!--VornetAdBegin-->";
 inline constexpr char kEndMarker[] = "<!--VornetAdEnd-->";
@@ -61,6 +63,11 @@ struct CodeTexts {
 // the filled-in template alone.
 QByteArray AdvertStyleSheet(const QByteArray& styleTemplate, const AdSettings& settings);
 
+// `settings` with the click-through link's band (clickBand) taken from the banner the run shows:
+// the composed `banner` and, with hidpi, `banner2x` (null ones add nothing; see DrawnBand). Without
+// click-through they are unchanged, and the banner is not looked at: nothing else uses the band.
+AdSettings WithDrawnBand(AdSettings settings, const QImage& banner, const QImage& banner2x);
+
 // The banner's markup, as one line: the box with the image, and the image map over the diagonal
 // strip, or with click-through a link cut to the strip instead. Single-quoted attributes only, and
 // no style attribute: everything the options need is in the style sheet, which a page whose policy
@@ -68,8 +75,9 @@ QByteArray AdvertStyleSheet(const QByteArray& styleTemplate, const AdSettings& s
 // title through EscapeForAttribute.
 QByteArray AdvertMarkup(const QByteArray& imageFileName, const AdSettings& settings);
 
-// The clickable strip over the banner's diagonal as x1,y1 ... x4,y4 in image pixels: 45 pixels wide
-// along x, between the diagonal and the parallel line on the corner's side.
+// The image map's clickable strip over the banner's diagonal as x1,y1 ... x4,y4 in image pixels:
+// DiagonalBand::kStripWidth pixels wide along x, between the diagonal and the parallel line on the
+// corner's side.
 std::array<int, 8> AreaCoords(int bannerSize, BannerSide side);
 
 // `text` as ASCII that stays intact both inside a double-quoted JavaScript string and inside a

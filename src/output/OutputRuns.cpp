@@ -103,7 +103,8 @@ QList<ImageFile> ImagesIn(const QString& folder, const QString& imageName, const
 
 RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings,
                    const QImage& banner2x, const FileDone& done) {
-    const BuiltCode code = texts.BuildCode(kStyleName.toUtf8(), kImageName.toUtf8(), settings);
+    const BuiltCode code =
+        texts.BuildCode(kStyleName.toUtf8(), kImageName.toUtf8(), WithDrawnBand(settings, banner, banner2x));
     // Quantizing and encoding cost far more than a page; a site has many folders.
     const BannerGif gif(banner);
     const BannerGif gif2x(settings.options.hidpi ? banner2x : QImage());
@@ -232,7 +233,8 @@ RunReport WritePreview(const CodeTexts& texts, const QImage& banner, const AdSet
     const QString imageName = QStringLiteral("adPreview.gif");
     const QString styleName = QStringLiteral("adPreview.css");
     const QString pagePath = JoinPath(target, QStringLiteral("adPreview.html"));
-    const BuiltCode code = texts.BuildCode(styleName.toUtf8(), imageName.toUtf8(), settings);
+    const BuiltCode code =
+        texts.BuildCode(styleName.toUtf8(), imageName.toUtf8(), WithDrawnBand(settings, banner, banner2x));
     report.cspSources = code.cspSources;
     const BannerGif gif(banner);
     const BannerGif gif2x(settings.options.hidpi ? banner2x : QImage());

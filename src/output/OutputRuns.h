@@ -45,15 +45,16 @@ struct RunReport {
 // as they come has listed every page finished when the process is stopped hard.
 using FileDone = std::function<void(const FileResult&)>;
 
-// The generate run: builds the code from `texts` (reporting its `cspSources`) and writes image,
-// style sheet and page(s) for the target. In create mode the page is the folder joined with the
-// file name (an existing one is modified like any listed page); in modify mode each folder receives
-// the image and the style sheet with the first page of each unbroken run of its pages that is
-// written (see SharedFiles::WritePage); where they fail, that page and the rest of the run are left
-// as they are. With the hidpi option `banner2x`, the banner at twice the size, goes beside the
-// image as "VornetAdMap@2x.gif" whenever the image does (a null one is reported as a failure of
-// that file). Every file is reported; a failure never stops the run, a stop asked for does (a
-// signal or RequestStop, see StopRequested), between two pages.
+// The generate run: builds the code from `texts` for the banner it writes (WithDrawnBand),
+// reporting its `cspSources`, and writes image, style sheet and page(s) for the target. In create
+// mode the page is the folder joined with the file name (an existing one is modified like any
+// listed page); in modify mode each folder receives the image and the style sheet with the first
+// page of each unbroken run of its pages that is written (see SharedFiles::WritePage); where they
+// fail, that page and the rest of the run are left as they are. With the hidpi option `banner2x`,
+// the banner at twice the size, goes beside the image as "VornetAdMap@2x.gif" whenever the image
+// does (a null one is reported as a failure of that file). Every file is reported; a failure never
+// stops the run, a stop asked for does (a signal or RequestStop, see StopRequested), between two
+// pages.
 RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings,
                    const QImage& banner2x = {}, const FileDone& done = {});
 
@@ -67,10 +68,10 @@ RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTar
 RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode,
                        const QByteArrayList& earlierCustomCodes = {}, const FileDone& done = {}, bool dryRun = false);
 
-// The preview run: builds the code from `texts` as Generate does and writes "adPreview.gif" (with
-// the hidpi option "adPreview@2x.gif" from `banner2x` too), "adPreview.css" and "adPreview.html"
-// into `folder` (empty: PrivatePreviewFolder()) and, once the page is written, reports its path in
-// `previewPage`. A preview folder that cannot be had is reported as the run's one failure, with its
-// reason.
+// The preview run: builds the code from `texts` as Generate does, for its banner, and writes
+// "adPreview.gif" (with the hidpi option "adPreview@2x.gif" from `banner2x` too), "adPreview.css"
+// and "adPreview.html" into `folder` (empty: PrivatePreviewFolder()) and, once the page is written,
+// reports its path in `previewPage`. A preview folder that cannot be had is reported as the run's
+// one failure, with its reason.
 RunReport WritePreview(const CodeTexts& texts, const QImage& banner, const AdSettings& settings,
                        const QString& folder = {}, const QImage& banner2x = {});

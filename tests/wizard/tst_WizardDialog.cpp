@@ -492,10 +492,10 @@ private slots:
     }
 
     // Settings changed on every page, the size applied before another template was chosen (whose
-    // square then stays where the first one put it), the 2x image and print options ticked, and the
-    // wizard clicked through to generate. The design it kept for the next start, saved again with
-    // "Save design…", makes the command line program write the same bytes and name the same policy
-    // sources as the output step shows and copies.
+    // square then stays where the first one put it), the click-through, 2x image and print options
+    // ticked, and the wizard clicked through to generate. The design it kept for the next start,
+    // saved again with "Save design…", makes the command line program write (and print) the same
+    // bytes and name the same policy sources as the output step shows and copies.
     void clickedThroughToFiles_sameBytesAsTheCli() {
         QTemporaryDir templates;
         const QImage shipped(kTemplatesFolder + u"curl-blue.gif"_qs);
@@ -513,7 +513,7 @@ private slots:
         Act(QStringLiteral("next next"));
         Field<QLineEdit>(wizard->Options(), u"linkUrl"_qs)->setText(QStringLiteral("https://example.com/?a&b"));
         Field<QLineEdit>(wizard->Options(), u"adTitle"_qs)->setText(QStringLiteral("Spring \"sale\" <now>"));
-        Act(u"click@hidpi click@noPrint tab5"_qs);
+        Act(u"click@clickThrough click@hidpi click@noPrint tab5"_qs);
         Field<QLineEdit>(wizard->Output(), u"outputFolder"_qs)->setText(fromWizard.path() + u'/');
         Act(QStringLiteral("generate"));
         QCOMPARE(fakes->messages.value(0).text, QStringLiteral("Done!"));
@@ -536,6 +536,8 @@ private slots:
         QTest::mouseClick(Field(wizard->Output(), u"copyCspSources"_qs), Qt::LeftButton);
         QCOMPARE(QGuiApplication::clipboard()->text(), sources->toPlainText());
         QCOMPARE(Cli({u"code"_qs, u"--design"_qs, saved, u"--csp-hash"_qs}), sources->toPlainText().toUtf8() + "\n.");
+        QCOMPARE(Cli({u"code"_qs, u"--design"_qs, saved, u"--css"_qs}),
+                 ReadAll(fromWizard.filePath(u"VornetAdStyle.css"_qs)) + '.');
     }
 
     // A design kept from the last run at start, or one opened with "Open design…": shown on every
