@@ -41,17 +41,6 @@ std::array<int, 8> AreaCoords(int w, BannerSide side) {
     return {0, 0, w, w, w, w - s, s, 0};
 }
 
-AdSettings WithDrawnBand(AdSettings settings, const QImage& banner, const QImage& banner2x) {
-    if (settings.options.clickThrough) {
-        const int w = settings.bannerSize;
-        settings.clickBand = DrawnBand(banner, w, settings.side);
-        if (settings.options.hidpi) {
-            settings.clickBand = DrawnBand(banner2x, w, settings.side, settings.clickBand);
-        }
-    }
-    return settings;
-}
-
 QByteArray EscapeForAttribute(const QString& text) {
     QByteArray out;
     out.reserve(text.size());

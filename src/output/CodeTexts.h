@@ -9,8 +9,6 @@
 
 #include <array>
 
-class QImage;
-
 // The markers around every block the program puts into a page.
 inline constexpr char kBeginMarker[] = "<!--VornetAdBegin-->";
 inline constexpr char kEndMarker[] = "<!--VornetAdEnd-->";
@@ -62,11 +60,6 @@ struct CodeTexts {
 // size), then, for each page option that is on, the rules it needs. With every option off it is
 // the filled-in template alone.
 QByteArray AdvertStyleSheet(const QByteArray& styleTemplate, const AdSettings& settings);
-
-// `settings` with the click-through link's band (clickBand) taken from the banner the run shows:
-// the composed `banner` and, with hidpi, `banner2x` (null ones add nothing; see DrawnBand). Without
-// click-through they are unchanged, and the banner is not looked at: nothing else uses the band.
-AdSettings WithDrawnBand(AdSettings settings, const QImage& banner, const QImage& banner2x);
 
 // The banner's markup, as one line: the box with the image, and the image map over the diagonal
 // strip, or with click-through a link cut to the strip instead. Single-quoted attributes only, and

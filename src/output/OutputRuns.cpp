@@ -101,6 +101,17 @@ QList<ImageFile> ImagesIn(const QString& folder, const QString& imageName, const
 
 }  // namespace
 
+AdSettings WithDrawnBand(AdSettings settings, const QImage& banner, const QImage& banner2x) {
+    if (settings.options.clickThrough) {
+        const int w = settings.bannerSize;
+        settings.clickBand = DrawnBand(banner, w, settings.side);
+        if (settings.options.hidpi) {
+            settings.clickBand = DrawnBand(banner2x, w, settings.side, settings.clickBand);
+        }
+    }
+    return settings;
+}
+
 RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings,
                    const QImage& banner2x, const FileDone& done) {
     const BuiltCode code =

@@ -45,6 +45,11 @@ struct RunReport {
 // as they come has listed every page finished when the process is stopped hard.
 using FileDone = std::function<void(const FileResult&)>;
 
+// `settings` with the click-through link's band (clickBand) taken from the banner the run shows:
+// the composed `banner` and, with hidpi, `banner2x` (null ones add nothing; see DrawnBand). Without
+// click-through they are unchanged, and the banner is not looked at: nothing else uses the band.
+AdSettings WithDrawnBand(AdSettings settings, const QImage& banner, const QImage& banner2x);
+
 // The generate run: builds the code from `texts` for the banner it writes (WithDrawnBand),
 // reporting its `cspSources`, and writes image, style sheet and page(s) for the target. In create
 // mode the page is the folder joined with the file name (an existing one is modified like any
