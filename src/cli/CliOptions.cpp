@@ -731,7 +731,7 @@ QString SetTarget(Parsing& p) {
     }
     if (!p.outFolder.isEmpty()) {
         design.mode = OutputMode::Create;
-        design.outputFolder = WholePath(p.outFolder);
+        design.outputFolder = WholeFolderPath(p.outFolder);
     } else if (!p.modifyPages.isEmpty() || site) {
         // The site's pages are found when the run starts.
         design.mode = remove ? OutputMode::Remove : OutputMode::Modify;

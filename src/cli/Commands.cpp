@@ -153,7 +153,7 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
     for (const QString& folder : request.siteFolders) {
         // An earlier run may have put the advert into a file that is no page; a removal takes it out.
         const SiteKinds kinds = removal ? SiteKinds::AnyMatching : SiteKinds::Pages;
-        SitePages site = WalkSite(WholePath(folder), PagePatterns::Parse(match), kinds);
+        SitePages site = WalkSite(WholeFolderPath(folder), PagePatterns::Parse(match), kinds);
         if (!site.status.Ok()) {
             Refuse(QStringLiteral("--site: %1: %2").arg(site.status.path, site.status.error));
             return std::nullopt;
@@ -349,7 +349,7 @@ int RunPreview(const CliRequest& request) {
     if (!texts) {
         return 1;
     }
-    const QString folder = request.previewFolder.isEmpty() ? QString() : WholePath(request.previewFolder);
+    const QString folder = request.previewFolder.isEmpty() ? QString() : WholeFolderPath(request.previewFolder);
     const AdSettings settings = request.design.Advert();
     const RunReport report = WritePreview(*texts, built->banner.Composed(), settings, folder, built->At2x(settings));
     for (const FileResult& failure : report.Failures()) {
@@ -366,7 +366,7 @@ int RunTemplates(const CliRequest& request) {
     // Full paths, also for a folder given relative to the current one.
     const TemplateSources sources = request.templatesFolder.isEmpty()
                                         ? DefaultTemplateSources()
-                                        : TemplateSources{WholePath(request.templatesFolder), {}};
+                                        : TemplateSources{WholeFolderPath(request.templatesFolder), {}};
     const QFileInfo folder(sources.shipped);
     const QString missing = folder.isDir()    ? QString()
                             : folder.exists() ? QStringLiteral("is not a folder")

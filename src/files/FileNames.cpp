@@ -87,9 +87,16 @@ QString JoinPath(const QString& folder, const QString& fileName) {
 QString WholePath(const QString& given) {
     const QString whole = QDir::current().absoluteFilePath(given);
     const QStringList steps = whole.split(QLatin1Char('/'));
+    // "page.html/" names a folder, which the system refuses where a file is: it stays one.
+    const QString folderMark =
+        steps.constLast().isEmpty() || steps.constLast() == u'.' ? QStringLiteral("/") : QString();
+    const auto clean = [&folderMark](const QString& path) {
+        const QString cleaned = QDir::cleanPath(path);
+        return cleaned.endsWith(u'/') ? cleaned : cleaned + folderMark;
+    };
     const qsizetype lastUp = steps.lastIndexOf(QStringLiteral(".."));
     if (lastUp < 0) {
-        return QDir::cleanPath(whole);
+        return clean(whole);
     }
     const std::optional<QByteArray> upTo = EncodedName(steps.mid(0, lastUp + 1).join(QLatin1Char('/')));
     std::array<char, PATH_MAX + 1> real{};
@@ -100,7 +107,15 @@ QString WholePath(const QString& given) {
     if (!folder) {
         return whole;
     }
-    return QDir::cleanPath(JoinPath(*folder, steps.mid(lastUp + 1).join(QLatin1Char('/'))));
+    return clean(JoinPath(*folder, steps.mid(lastUp + 1).join(QLatin1Char('/'))));
+}
+
+QString WholeFolderPath(const QString& given) {
+    QString path = WholePath(given);
+    while (path.size() > 1 && path.endsWith(u'/')) {
+        path.chop(1);
+    }
+    return path;
 }
 
 QString CurrentFolderProblem() {

@@ -54,8 +54,11 @@ QString JoinPath(const QString& folder, const QString& fileName);
 // is taken from where the folder before it leads, as the system and the shell take it: by its text,
 // "link/../page.html" would name a page beside the link where the user meant one beside the link's
 // target. Where the folders up to the last ".." cannot be found, they stay as given, for the system
-// to refuse.
+// to refuse. A path that ends as a folder's does ("page.html/") keeps its last separator.
 QString WholePath(const QString& given);
+
+// WholePath of a path given for a folder, without a last separator.
+QString WholeFolderPath(const QString& given);
 
 // Why a name relative to the current folder cannot be used, or empty when it can: the folder was
 // removed (the system then names none, and Qt would take the root for it), cannot be found, or has

@@ -141,18 +141,17 @@ bool InGroup(gid_t gid) {
            std::find(groups.begin(), groups.end(), gid) != groups.end();
 }
 
-// The attribute flags (append-only, immutable, not dumped) of the regular file at `path`, or with
-// `folder` of the folder there; none where they cannot be read. Opened without following a link and
-// without waiting, since a node may have taken the file's place.
-unsigned AttributeFlags(const QByteArray& path, bool folder = false) {
+// The attribute flags (append-only, immutable, not dumped) of the regular file at `path`; none
+// where they cannot be read. Opened without following a link and without waiting, since a node may
+// have taken the file's place.
+unsigned AttributeFlags(const QByteArray& path) {
     const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return 0;
     }
     struct stat info {};
     int flags = 0;
-    if (::fstat(fd, &info) != 0 || !(folder ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode)) ||
-        ::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || ::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) {
         flags = 0;
     }
     ::close(fd);
@@ -174,11 +173,15 @@ QString ProtectedFolder(const QByteArray& folder) {
 // takes new names but lets none go, so a file made in it could neither take the old one's place nor
 // be removed again. Empty when nothing stands in the way.
 QString FlaggedFolder(const QByteArray& folder) {
-    return (AttributeFlags(folder, true) & FS_APPEND_FL) == 0
-               ? QString()
-               : QStringLiteral("cannot write: its folder \"%1\" is append-only, so that no file in it can be "
-                                "replaced")
-                     .arg(ShownFolder(folder));
+    // Asked without opening it, which a folder one may write but not read would refuse.
+    struct statx info {};
+    const bool appendOnly = ::statx(AT_FDCWD, folder.constData(), 0, STATX_BASIC_STATS, &info) == 0 &&
+                            (info.stx_attributes_mask & STATX_ATTR_APPEND) != 0 &&
+                            (info.stx_attributes & STATX_ATTR_APPEND) != 0;
+    return !appendOnly ? QString()
+                       : QStringLiteral("cannot write: its folder \"%1\" is append-only, so that no file in it can be "
+                                        "replaced")
+                             .arg(ShownFolder(folder));
 }
 
 int CreateTemporary(const QByteArray& folder, const QByteArray& name, mode_t mode, QByteArray& tempPath);
@@ -513,20 +516,25 @@ std::optional<FailedStep> CopyAttributes(const QByteArray& path, int fd) {
 
 // Gives the new file at `fd` the kept flags among `oldFlags`, besides those it has: a page marked
 // not to be dumped would otherwise go into the next backup, one marked to be written at once would
-// not be. Nothing is asked where it has them already.
-std::optional<FailedStep> CopyFlags(unsigned oldFlags, int fd) {
+// not be. As far as the system lets this process set them, one at a time: some take a privilege
+// (journalled data), and some do not go with a flag the folder gives every new file (not
+// compressed, in a compressed folder); the page is written all the same, as it always was.
+void CopyFlags(unsigned oldFlags, int fd) {
     int flags = 0;
-    if ((oldFlags & kKeptFlags) == 0) {
-        return std::nullopt;
+    if ((oldFlags & kKeptFlags) == 0 || ::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) {
+        return;
     }
-    if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) {
-        return FailedStep{QStringLiteral("cannot keep the file's attribute flags"), errno};
+    if (const int all = flags | int(oldFlags & kKeptFlags); all == flags || ::ioctl(fd, FS_IOC_SETFLAGS, &all) == 0) {
+        return;
     }
-    const int wanted = flags | int(oldFlags & kKeptFlags);
-    if (wanted != flags && ::ioctl(fd, FS_IOC_SETFLAGS, &wanted) != 0) {
-        return FailedStep{QStringLiteral("cannot keep the file's attribute flags"), errno};
+    for (unsigned flag = 1; flag != 0; flag <<= 1) {
+        if ((oldFlags & kKeptFlags & flag) != 0 && (unsigned(flags) & flag) == 0) {
+            const int with = flags | int(flag);
+            if (::ioctl(fd, FS_IOC_SETFLAGS, &with) == 0) {
+                flags = with;
+            }
+        }
     }
-    return std::nullopt;
 }
 
 // Lets `readers` read the file open at `fd` (see FileToWrite); `mayRegroup`: the file is new, and
@@ -646,9 +654,7 @@ std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteAr
             return fail(failed->what, failed->error, true);
         }
         // While the file is empty: not copying on write takes only then.
-        if (const std::optional<FailedStep> failed = CopyFlags(AttributeFlags(old.path), fd)) {
-            return fail(failed->what, failed->error, true);
-        }
+        CopyFlags(AttributeFlags(old.path), fd);
     }
     if (readers) {
         if (const std::optional<FailedStep> failed = GiveReaders(fd, *readers, !old.exists)) {
