@@ -375,7 +375,9 @@ void WizardDialog::OnOpenDesign() {
     ApplyDesign(read.design);
     // The custom code of a design kept with its site is in the pages its runs reached, as a kept
     // run's is: a run with changed code replaces it there, on this machine or another.
-    NoteCustomCodeRun(read.design);
+    if (read.design.customCodeEnabled && !read.design.customCode.isEmpty()) {
+        openedDesigns.append(read.design);
+    }
     designAsKept = DesignJson(GatherDesign());
 }
 
@@ -543,6 +545,11 @@ void WizardDialog::OnGenerate() {
     }
     AdSettings settings = design.Advert();
     settings.earlierCustomCodes = runsCustomCodes;
+    for (const Design& opened : std::as_const(openedDesigns)) {
+        if (!settings.earlierCustomCodes.contains(opened.customCode) && SharesAPage(opened.Target(), design.Target())) {
+            settings.earlierCustomCodes.append(opened.customCode);
+        }
+    }
     if (!CustomCodeUsable(settings)) {
         return;
     }

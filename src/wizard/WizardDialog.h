@@ -149,6 +149,10 @@ private:
     // design's, then this session's runs', whether they wrote every page or not. A run takes each
     // out of the pages too, so that custom code changed since is not left behind.
     QByteArrayList runsCustomCodes;
+    // The designs opened in this session that hold custom code: theirs is taken out as an earlier
+    // run's only from pages their own runs reach, since after a block elsewhere the same HTML is the
+    // page's own.
+    QList<Design> openedDesigns;
     // The settings as last started from, opened, saved or run (as a design file holds them).
     QByteArray designAsKept;
     // A generate or remove run is going on (RunWithProgress): no second one, and no closing.

@@ -381,6 +381,15 @@ private slots:
         Act(u"tab5 generate"_qs);
         QVERIFY2(!ReadAll(pages[0]).contains("<p>E</p>") && ReadAll(pages[0]).contains("<p>F</p>"),
                  ReadAll(pages[0]).constData());
+        // Elsewhere, after a block, the same HTML is the page's own.
+        const QString other = out.filePath(u"other.vornetad"_qs);
+        QVERIFY(WriteAll(other, R"({"format": "vornetad-design", "version": 1,
+                         "output": {"mode": "modify", "pages": ["2.html"]}})") &&
+                WriteAll(pages[1], "<body><!--VornetAdBegin-->x<!--VornetAdEnd--><p>E</p></body>"));
+        fakes->files.push_back(other);
+        QTest::mouseClick(&wizard->OpenDesignButton(), Qt::LeftButton);
+        Act(u"tab5 generate"_qs);
+        QVERIFY2(ReadAll(pages[1]).contains("<p>E</p>"), ReadAll(pages[1]).constData());
     }
 
     // A run over many pages goes on a second thread: the window draws meanwhile, and once the run
