@@ -68,10 +68,15 @@ void EndWhereNoDisplayAnswers(QtMsgType type, const QMessageLogContext& context,
         return qEnvironmentVariableIsSet(variable) ? QStringLiteral("\"%1\"").arg(qEnvironmentVariable(variable))
                                                    : QStringLiteral("not set");
     };
+    // Qt's list of the platforms it has tells what else may be asked for (-platform NAME).
+    const qsizetype listed = message.indexOf(QStringLiteral("Available platform plugins are:"));
+    const QString platforms = listed < 0 ? QString() : message.mid(listed).simplified();
     std::fprintf(stderr,
-                 "vornetad: no display answers to open the wizard on (DISPLAY is %s, WAYLAND_DISPLAY is %s); "
-                 "vornetad-cli does the same work without one\n",
-                 qPrintable(named("DISPLAY")), qPrintable(named("WAYLAND_DISPLAY")));
+                 "vornetad: the wizard's window cannot be opened: no display answers, or Qt has no platform for "
+                 "it (DISPLAY is %s, WAYLAND_DISPLAY is %s, QT_QPA_PLATFORM is %s). %s%svornetad-cli does the "
+                 "same work without a display\n",
+                 qPrintable(named("DISPLAY")), qPrintable(named("WAYLAND_DISPLAY")),
+                 qPrintable(named("QT_QPA_PLATFORM")), qPrintable(platforms), platforms.isEmpty() ? "" : " ");
     std::fflush(stderr);
     ::_exit(1);
 }
