@@ -572,10 +572,15 @@ FileResult WriteDesign(const Design& design, const QString& path) {
             }
             return whole;
         };
-        // The user's own templates stay where they are when a design saved in the home moves.
+        // The user's own templates stay where they are when a design saved in the home moves; one
+        // saved among them moves with them.
         const QString own = UserTemplatesFolder();
-        const bool ownTemplates = !own.isEmpty() && WithSlash(design.templateFolder) == own;
-        saved.templateFolder = ownTemplates ? design.templateFolder : from(design.templateFolder);
+        const QString real = QFileInfo(design.templateFolder).canonicalFilePath();
+        const bool ownTemplates = !own.isEmpty() && !design.templateFolder.isEmpty() &&
+                                  (QDir::cleanPath(design.templateFolder) == QDir::cleanPath(own) ||
+                                   (!real.isEmpty() && real == QFileInfo(own).canonicalFilePath()));
+        const QString relative = from(design.templateFolder);
+        saved.templateFolder = ownTemplates && relative != u'.' ? design.templateFolder : relative;
         saved.outputFolder = from(design.outputFolder);
         for (QString& page : saved.pages) {
             page = from(page);

@@ -86,7 +86,7 @@ private slots:
         const QString folder = dir.filePath(u"site"_qs);
         QVERIFY(QDir().mkpath(folder + u"/sub"_qs));
         QVERIFY(QFile::link(folder + u"/sub"_qs, dir.filePath(u"in"_qs)));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(folder));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(folder + u'/'));  // as a user may write it
         Design design;
         design.mode = OutputMode::Modify;
         page.replace(u"$F"_qs, folder).replace(u"$D"_qs, dir.path());
