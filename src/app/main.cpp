@@ -17,6 +17,8 @@
 
 namespace {
 
+const char* platformAskedFor = nullptr;  // by -platform NAME
+
 // Answers --version and --help, if asked, before any GUI object exists, so that they work without
 // a display. Returns whether one was answered.
 bool AnswerInformationOption(int argc, char* argv[]) {
@@ -43,6 +45,7 @@ bool AnswerInformationOption(int argc, char* argv[]) {
 bool HasDisplay(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0) {
+            platformAskedFor = i + 1 < argc ? argv[i + 1] : "";
             return true;
         }
     }
@@ -57,11 +60,7 @@ QtMessageHandler qtMessages = nullptr;
 // reinstalling. While the application starts, that ends it with the reason instead.
 void EndWhereNoDisplayAnswers(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type != QtFatalMsg) {
-        if (qtMessages != nullptr) {
-            qtMessages(type, context, message);
-        } else {
-            std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
-        }
+        qtMessages(type, context, message);  // Qt's own handler, which it hands back
         return;
     }
     const auto named = [](const char* variable) {
@@ -71,12 +70,15 @@ void EndWhereNoDisplayAnswers(QtMsgType type, const QMessageLogContext& context,
     // Qt's list of the platforms it has tells what else may be asked for (-platform NAME).
     const qsizetype listed = message.indexOf(QStringLiteral("Available platform plugins are:"));
     const QString platforms = listed < 0 ? QString() : message.mid(listed).simplified();
+    const QString asked = platformAskedFor != nullptr
+                              ? QStringLiteral("-platform is \"%1\"").arg(QString::fromLocal8Bit(platformAskedFor))
+                              : QStringLiteral("QT_QPA_PLATFORM is ") + named("QT_QPA_PLATFORM");
     std::fprintf(stderr,
                  "vornetad: the wizard's window cannot be opened: no display answers, or Qt has no platform for "
-                 "it (DISPLAY is %s, WAYLAND_DISPLAY is %s, QT_QPA_PLATFORM is %s). %s%svornetad-cli does the "
-                 "same work without a display\n",
-                 qPrintable(named("DISPLAY")), qPrintable(named("WAYLAND_DISPLAY")),
-                 qPrintable(named("QT_QPA_PLATFORM")), qPrintable(platforms), platforms.isEmpty() ? "" : " ");
+                 "it (DISPLAY is %s, WAYLAND_DISPLAY is %s, %s). %s%svornetad-cli does the same work without a "
+                 "display\n",
+                 qPrintable(named("DISPLAY")), qPrintable(named("WAYLAND_DISPLAY")), qPrintable(asked),
+                 qPrintable(platforms), platforms.isEmpty() ? "" : " ");
     std::fflush(stderr);
     ::_exit(1);
 }

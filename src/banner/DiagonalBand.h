@@ -4,8 +4,9 @@
 
 class QImage;
 
-// A band along the banner's diagonal, the one from the top corner on the banner's side of the box to
-// the opposite one, as the offsets d of its two edges in pixels of the box: on the right a point
+// A band along the banner's diagonal, the one that cuts off the banner's corner (from the top corner
+// opposite the banner's side to the bottom corner on its side), as the offsets d of its two edges in
+// pixels of the box: on the right a point
 // (x, y) lies in it when lo <= x - y <= hi, on the left when lo <= (size - x) - y <= hi. Positive
 // offsets lie toward the banner's corner.
 struct DiagonalBand {

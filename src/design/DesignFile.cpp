@@ -575,10 +575,10 @@ FileResult WriteDesign(const Design& design, const QString& path) {
         // The user's own templates stay where they are when a design saved in the home moves; one
         // saved among them moves with them.
         const QString own = UserTemplatesFolder();
-        const QString real = QFileInfo(design.templateFolder).canonicalFilePath();
+        const QString templatesReal = QFileInfo(design.templateFolder).canonicalFilePath();
         const bool ownTemplates = !own.isEmpty() && !design.templateFolder.isEmpty() &&
                                   (QDir::cleanPath(design.templateFolder) == QDir::cleanPath(own) ||
-                                   (!real.isEmpty() && real == QFileInfo(own).canonicalFilePath()));
+                                   (!templatesReal.isEmpty() && templatesReal == QFileInfo(own).canonicalFilePath()));
         const QString relative = from(design.templateFolder);
         saved.templateFolder = ownTemplates && relative != u'.' ? design.templateFolder : relative;
         saved.outputFolder = from(design.outputFolder);

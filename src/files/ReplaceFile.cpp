@@ -170,18 +170,25 @@ QString ProtectedFolder(const QByteArray& folder) {
 }
 
 // Why no file may be written in `folder` though its permissions allow it: an append-only folder
-// takes new names but lets none go, so a file made in it could neither take the old one's place nor
-// be removed again. Empty when nothing stands in the way.
+// takes new names but lets none go, so a file made in it could neither take its name (from the
+// hidden one it is made under) nor be removed again; an immutable one takes nothing. Empty when
+// nothing stands in the way. Asked without opening the folder, which one that may be written but
+// not read would refuse.
 QString FlaggedFolder(const QByteArray& folder) {
-    // Asked without opening it, which a folder one may write but not read would refuse.
     struct statx info {};
-    const bool appendOnly = ::statx(AT_FDCWD, folder.constData(), 0, STATX_BASIC_STATS, &info) == 0 &&
-                            (info.stx_attributes_mask & STATX_ATTR_APPEND) != 0 &&
-                            (info.stx_attributes & STATX_ATTR_APPEND) != 0;
-    return !appendOnly ? QString()
-                       : QStringLiteral("cannot write: its folder \"%1\" is append-only, so that no file in it can be "
-                                        "replaced")
-                             .arg(ShownFolder(folder));
+    if (::statx(AT_FDCWD, folder.constData(), 0, STATX_BASIC_STATS, &info) != 0) {
+        return {};
+    }
+    const auto flagged = [&info](auto attribute) {
+        return (info.stx_attributes_mask & attribute) != 0 && (info.stx_attributes & attribute) != 0;
+    };
+    if (flagged(STATX_ATTR_IMMUTABLE)) {
+        return QStringLiteral("cannot write: its folder \"%1\" is immutable").arg(ShownFolder(folder));
+    }
+    return flagged(STATX_ATTR_APPEND) ? QStringLiteral("cannot write: its folder \"%1\" is append-only, so that a "
+                                                       "file written in it could not take its name")
+                                            .arg(ShownFolder(folder))
+                                      : QString();
 }
 
 int CreateTemporary(const QByteArray& folder, const QByteArray& name, mode_t mode, QByteArray& tempPath);

@@ -106,10 +106,10 @@ void OpenBegin::Take(const HtmlToken& t) {
     if (IsNamedIn(t.name, {"html", "head", "body"})) {
         holdsPageTags = true;
     } else if (t.kind == HtmlToken::Kind::StartTag) {
-        // Elements without content, or whose end a browser supplies, leave nothing open.
-        if (!IsNamedIn(t.name, {"area",   "base",     "br",    "col", "embed", "hr", "img", "input", "link",
-                                "meta",   "source",   "track", "wbr", "param", "p",  "li",  "dt",    "dd",
-                                "option", "optgroup", "tr",    "td",  "th",    "rb", "rt",  "rp"})) {
+        // Elements without content leave nothing open; any other must end within the block, even
+        // one whose end a browser would supply (an editor's <li> moved in).
+        if (!IsNamedIn(t.name, {"area", "base", "br", "col", "embed", "frame", "hr", "img", "input", "keygen", "link",
+                                "meta", "param", "source", "track", "wbr"})) {
             opened.push_back(t.name);
         }
     } else if (t.kind == HtmlToken::Kind::EndTag) {
@@ -117,8 +117,7 @@ void OpenBegin::Take(const HtmlToken& t) {
             std::find_if(opened.rbegin(), opened.rend(), [&](string_view n) { return NameIs(n, t.name); });
         if (match != opened.rend()) {
             opened.erase(std::prev(match.base()), opened.end());
-        } else if (!IsNamedIn(t.name, {"p", "li", "dt", "dd", "option", "optgroup", "tr", "td", "th", "rb", "rt", "rp",
-                                       "br"})) {
+        } else {
             holdsPageTags = true;
         }
     }

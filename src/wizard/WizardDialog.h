@@ -150,8 +150,8 @@ private:
     // out of the pages too, so that custom code changed since is not left behind.
     QByteArrayList runsCustomCodes;
     // The designs opened in this session that hold custom code: theirs is taken out as an earlier
-    // run's only from pages their own runs reach, since after a block elsewhere the same HTML is the
-    // page's own.
+    // run's only by a run that reaches a page the design lists, as the kept design's is, since after
+    // a block on another site the same HTML is the page's own.
     QList<Design> openedDesigns;
     // The settings as last started from, opened, saved or run (as a design file holds them).
     QByteArray designAsKept;

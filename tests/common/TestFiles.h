@@ -39,7 +39,7 @@ inline bool WriteAll(const QString& path, const QByteArray& bytes) {
 }
 
 // Every node under `root` by its path relative to `root`, links not followed and nothing but regular
-// files opened (a pipe would hold the test up): type, permissions, owner, extended attributes (an
+// files and folders opened (a pipe would hold the test up): type, permissions, owner, extended attributes (an
 // access list among them) and attribute flags, a link's target, and a file's content, inode and time stamp (so a
 // rewrite with the same bytes shows). Two snapshots are equal when nothing under `root` changed. A
 // name that is not valid text shows by Qt's altered name. With `folderTimes`, a folder's time stamp
