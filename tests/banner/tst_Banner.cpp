@@ -2,6 +2,7 @@
 #include "TestFiles.h"
 #include "TestPixels.h"
 #include "banner/Banner.h"
+#include "banner/DiagonalBand.h"
 #include "banner/GifWriter.h"
 #include "banner/TemplateImage.h"
 
@@ -144,6 +145,19 @@ private slots:
         QCOMPARE(TextOnly(lines).Composed(), firstTwo);
         lines[2].enabled = true;
         QVERIFY(TextOnly(lines).Composed() != firstTwo);
+    }
+
+    void drawnBand_holdsEveryPixelKept_data() { AddTableRows(QFINDTESTDATA("drawn-band.txt")); }
+    void drawnBand_holdsEveryPixelKept() {
+        QFETCH(QStringList, row);
+        const int edge = row[0].toInt();
+        const QStringList at = row[1].split(u',');
+        const QImage image = Painted({edge, edge}, [&](int x, int y) {
+            const bool drawn = at.size() == 2 && x == at[0].toInt() && y == at[1].toInt();
+            return drawn ? qRgba(200, 0, 0, row[2].toInt()) : qRgba(0, 0, 0, 0);
+        });
+        const DiagonalBand band = DrawnBand(image, 100, row[3] == u"left" ? BannerSide::Left : BannerSide::Right);
+        QCOMPARE(u"%1,%2"_qs.arg(band.lo).arg(band.hi), row[4]);
     }
 
     void composeAt2x_cutFromTheCompanionOnlyWhenItFits_data() { AddTableRows(QFINDTESTDATA("companions.txt")); }
