@@ -182,6 +182,15 @@ bool HtmlToken::Is(Kind k, string_view lowerName) const {
     return kind == k && EqualsLower(name, lowerName);
 }
 
+bool HtmlToken::IsOneOf(std::initializer_list<string_view> lowerNames) const {
+    return (kind == Kind::StartTag || kind == Kind::EndTag) && ::IsOneOf(name, lowerNames);
+}
+
+bool SameTagName(string_view one, string_view other) {
+    return one.size() == other.size() &&
+           std::equal(one.begin(), one.end(), other.begin(), [](char a, char b) { return Lower(a) == Lower(b); });
+}
+
 bool HtmlScanner::State::SameAs(const State& other) const {
     return depth == other.depth && top == other.top && topHtml == other.topHtml && depth <= kMaxDepth;
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -30,7 +31,12 @@ struct HtmlToken {
 
     // Whether this is a tag named `lowerName` (given in lower case), in any letter case.
     bool Is(Kind k, std::string_view lowerName) const;
+    // Whether this is a tag, start or end, named one of `lowerNames`, in any letter case.
+    bool IsOneOf(std::initializer_list<std::string_view> lowerNames) const;
 };
+
+// Whether two tag names are one, in any letter case.
+bool SameTagName(std::string_view one, std::string_view other);
 
 // Reads a page the way a browser's HTML parser splits it into tags, comments and text: the WHATWG
 // tokenization states that decide what is a tag or a comment (comments with their odd endings,

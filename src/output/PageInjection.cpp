@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <initializer_list>
 #include <optional>
 #include <string_view>
 #include <sys/stat.h>
@@ -93,28 +92,19 @@ struct OpenBegin {
     void Take(const HtmlToken& t);
 };
 
-bool NameIs(string_view name, string_view lower) {
-    return QByteArrayView(name.data(), qsizetype(name.size()))
-               .compare(QByteArrayView(lower.data(), qsizetype(lower.size())), Qt::CaseInsensitive) == 0;
-}
-
-bool IsNamedIn(string_view name, std::initializer_list<string_view> names) {
-    return std::any_of(names.begin(), names.end(), [name](string_view n) { return NameIs(name, n); });
-}
-
 void OpenBegin::Take(const HtmlToken& t) {
-    if (IsNamedIn(t.name, {"html", "head", "body"})) {
+    if (t.IsOneOf({"html", "head", "body"})) {
         holdsPageTags = true;
     } else if (t.kind == HtmlToken::Kind::StartTag) {
         // Elements without content leave nothing open; any other must end within the block, even
         // one whose end a browser would supply (an editor's <li> moved in).
-        if (!IsNamedIn(t.name, {"area", "base", "br", "col", "embed", "frame", "hr", "img", "input", "keygen", "link",
-                                "meta", "param", "source", "track", "wbr"})) {
+        if (!t.IsOneOf({"area", "base", "br", "col", "embed", "frame", "hr", "img", "input", "keygen", "link", "meta",
+                        "param", "source", "track", "wbr"})) {
             opened.push_back(t.name);
         }
     } else if (t.kind == HtmlToken::Kind::EndTag) {
         const auto match =
-            std::find_if(opened.rbegin(), opened.rend(), [&](string_view n) { return NameIs(n, t.name); });
+            std::find_if(opened.rbegin(), opened.rend(), [&](string_view n) { return SameTagName(n, t.name); });
         if (match != opened.rend()) {
             opened.erase(std::prev(match.base()), opened.end());
         } else {
@@ -708,11 +698,10 @@ bool InPagesFolder(QByteArrayView address) {
             if (--depth < 0) {
                 return false;
             }
-        } else if (step != "." && !(last && step.isEmpty())) {
-            depth += last ? 0 : 1;  // the last step is the file, a folder only with a '/' after it
-            if (!last && step.isEmpty()) {
-                return false;  // "a//b" names a folder without a name
-            }
+        } else if (!last && step.isEmpty()) {
+            return false;  // "a//b" names a folder without a name
+        } else if (!last && step != ".") {
+            ++depth;  // the last step is the file, a folder only with a '/' after it
         }
     }
     return depth == 0;
