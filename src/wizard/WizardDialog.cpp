@@ -376,6 +376,7 @@ void WizardDialog::OnOpenDesign() {
     // The custom code of a design kept with its site is in the pages its runs reached, as a kept
     // run's is: a run with changed code replaces it there, on this machine or another.
     if (read.design.customCodeEnabled && !read.design.customCode.isEmpty()) {
+        openedDesigns.removeAll(read.design);  // opened again
         openedDesigns.append(read.design);
     }
     designAsKept = DesignJson(GatherDesign());
@@ -507,18 +508,16 @@ bool WizardDialog::BoxesAccepted() {
 
 namespace {
 
-// Whether two runs' targets have a page in common, by the file a page is.
-bool SharesAPage(const OutputTarget& one, const OutputTarget& other) {
-    const auto files = [](const OutputTarget& target) {
-        QSet<QString> files;
-        for (const QString& page :
-             target.createNew ? QStringList{JoinPath(target.outputFolder, target.fileName)} : target.pages) {
-            const QFileInfo info(page);
-            files.insert(info.exists() ? info.canonicalFilePath() : info.absoluteFilePath());
-        }
-        return files;
-    };
-    return files(one).intersects(files(other));
+// The files a run's target reaches, by the file a page is: two runs' targets share a page where
+// these meet.
+QSet<QString> PageFiles(const OutputTarget& target) {
+    QSet<QString> files;
+    for (const QString& page :
+         target.createNew ? QStringList{JoinPath(target.outputFolder, target.fileName)} : target.pages) {
+        const QFileInfo info(page);
+        files.insert(info.exists() ? info.canonicalFilePath() : info.absoluteFilePath());
+    }
+    return files;
 }
 
 }  // namespace
@@ -528,6 +527,15 @@ void WizardDialog::OnGenerate() {
         return;
     }
     const Design design = GatherDesign();
+    // Looked up once, and only where an earlier run's code is to be matched against it: a long list
+    // of pages is a look at each on the window's thread.
+    std::optional<QSet<QString>> runFiles;
+    const auto sharesAPage = [&](const Design& earlier) {
+        if (!runFiles) {
+            runFiles = PageFiles(design.Target());
+        }
+        return PageFiles(earlier.Target()).intersects(*runFiles);
+    };
     // Another window of the wizard, or another session, may have kept a run since this one started
     // or last ran: its custom code is in the pages that run reached.
     if (!lastDesign.isEmpty() && keepLastDesign) {
@@ -539,14 +547,14 @@ void WizardDialog::OnGenerate() {
             // Mostly this window's own last run, known already: the pages of a long list are looked
             // at only for code that is new here.
             kept && kept->customCodeEnabled && !kept->customCode.isEmpty() &&
-            runsCustomCodes.value(0) != kept->customCode && SharesAPage(kept->Target(), design.Target())) {
+            runsCustomCodes.value(0) != kept->customCode && sharesAPage(*kept)) {
             NoteCustomCodeRun(*kept);
         }
     }
     AdSettings settings = design.Advert();
     settings.earlierCustomCodes = runsCustomCodes;
     for (const Design& opened : std::as_const(openedDesigns)) {
-        if (!settings.earlierCustomCodes.contains(opened.customCode) && SharesAPage(opened.Target(), design.Target())) {
+        if (!settings.earlierCustomCodes.contains(opened.customCode) && sharesAPage(opened)) {
             settings.earlierCustomCodes.append(opened.customCode);
         }
     }
