@@ -6,9 +6,8 @@ class QImage;
 
 // A band along the banner's diagonal, the one that cuts off the banner's corner (from the top corner
 // opposite the banner's side to the bottom corner on its side), as the offsets d of its two edges in
-// pixels of the box: on the right a point
-// (x, y) lies in it when lo <= x - y <= hi, on the left when lo <= (size - x) - y <= hi. Positive
-// offsets lie toward the banner's corner.
+// pixels of the box: on the right a point (x, y) lies in it when lo <= x - y <= hi, on the left when
+// lo <= (size - x) - y <= hi. Positive offsets lie toward the banner's corner.
 struct DiagonalBand {
     // The strip of the image map: from the diagonal 45 pixels toward the corner.
     static constexpr int kStripWidth = 45;
