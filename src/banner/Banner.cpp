@@ -258,7 +258,9 @@ QImage Banner::CutSquare(const QRect& part) const {
         return {};
     }
     if (scale == 1) {
-        return templateImage.copy(part).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        // The whole template is converted as it is, without a copy of it first.
+        return (part == templateImage.rect() ? templateImage : templateImage.copy(part))
+            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     }
     if (!companion.isNull()) {
         return companion.copy(part).convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -273,16 +275,6 @@ QImage Banner::CutSquare(const QRect& part) const {
 // left corner; whatever of the square lies outside the template is transparent.
 void Banner::CopyTemplate() {
     const int s = size * scale;
-    if (banner.width() != s || banner.height() != s || banner.format() != QImage::Format_ARGB32_Premultiplied ||
-        !banner.isDetached()) {
-        banner = QImage(s, s, QImage::Format_ARGB32_Premultiplied);
-        if (banner.isNull()) {
-            return;
-        }
-    }
-    banner.setDotsPerMeterX(kDotsPerMeter * scale);
-    banner.setDotsPerMeterY(kDotsPerMeter * scale);
-
     // Template coordinates can reach 4096 * kMaxScale plus an offset of any int: 64 bits.
     const qint64 offset = qint64(cropOffset) * scale;
     const qint64 width = qint64(templateImage.width()) * scale;
@@ -294,12 +286,26 @@ void Banner::CopyTemplate() {
     const qint64 top = std::clamp<qint64>(-offset, 0, s);
     const qint64 bottom = std::clamp<qint64>(height - offset, top, s);
     const QRect part(int(offset + first), int(offset + top), int(last - first), int(bottom - top));
+    const bool mirror = side == BannerSide::Left;
     if (squareStale || part != squareRect) {
-        square = CutSquare(part);
         squareRect = part;
         squareStale = false;
+        square = QImage();
+        if (part.size() == QSize(s, s) && CutInto(part, mirror)) {
+            return;
+        }
+        square = CutSquare(part);
+    } else if (square.isNull() && !part.isEmpty()) {
+        square = CutSquare(part);
     }
-    const bool mirror = side == BannerSide::Left;
+    if (banner.width() != s || banner.height() != s || banner.format() != QImage::Format_ARGB32_Premultiplied ||
+        !banner.isDetached()) {
+        banner = QImage(s, s, QImage::Format_ARGB32_Premultiplied);
+        if (banner.isNull()) {
+            return;
+        }
+    }
+    SetDotsPerMeter(banner);
 
     for (int row = 0; row < s; ++row) {
         auto* dst = reinterpret_cast<QRgb*>(banner.scanLine(row));
@@ -319,6 +325,27 @@ void Banner::CopyTemplate() {
             std::memset(dst + (s - first), 0, size_t(first) * sizeof(QRgb));
         }
     }
+}
+
+bool Banner::CutInto(const QRect& part, bool mirror) {
+    QImage cut = CutSquare(part);
+    if (cut.isNull()) {
+        return false;
+    }
+    banner = std::move(cut);
+    SetDotsPerMeter(banner);
+    if (mirror) {
+        for (int row = 0; row < banner.height(); ++row) {
+            auto* line = reinterpret_cast<QRgb*>(banner.scanLine(row));
+            std::reverse(line, line + banner.width());
+        }
+    }
+    return true;
+}
+
+void Banner::SetDotsPerMeter(QImage& image) const {
+    image.setDotsPerMeterX(kDotsPerMeter * scale);
+    image.setDotsPerMeterY(kDotsPerMeter * scale);
 }
 
 QTransform Banner::TextTransform() const {

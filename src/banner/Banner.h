@@ -120,6 +120,10 @@ private:
     void Compose();
     void CopyTemplate();
     QImage CutSquare(const QRect& part) const;
+    // Makes the banner the cut `part`, which fills the square, mirrored for the left corner;
+    // false where it could not be cut (no memory).
+    bool CutInto(const QRect& part, bool mirror);
+    void SetDotsPerMeter(QImage& image) const;
 
     std::array<BannerLine, 3> lines;
     int size = kInitialSize;
@@ -134,7 +138,10 @@ private:
     // The template drawn at the scale, when SetScale was given one of exactly that size.
     QImage companion;
     // The part of the template under the square, ready to copy: cut again only when the
-    // template, the scale, the size or the crop offset change, so a keystroke copies rows.
+    // template, the scale, the size or the crop offset change, so a keystroke copies rows. Where
+    // the part fills the square, the first compose cuts it straight into the banner and keeps no
+    // copy: a banner composed once (the command line's) then holds one image, not two. The copy
+    // is made at the next compose on the same part.
     QImage square;
     QRect squareRect;
     bool squareStale = true;
