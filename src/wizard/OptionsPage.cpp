@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QTextDocument>
 
 namespace {
 
@@ -24,6 +25,12 @@ constexpr PageOptionText kPageOptionTexts[] = {
     {&PageOptions::staticMarkup, "No script, for pages with a Content-Security-Policy"},
 };
 static_assert(InPageOptionOrder(kPageOptionTexts));
+
+// Whether code ends its lines in CR LF, judged by its first line end.
+bool EndsLinesInCrLf(const QByteArray& code) {
+    const qsizetype lineFeed = code.indexOf('\n');
+    return lineFeed > 0 && code[lineFeed - 1] == '\r';
+}
 
 }  // namespace
 
@@ -78,9 +85,10 @@ void OptionsPage::ApplyDesign(const Design& design) {
     const std::optional<QString> utf8 = Utf8Text(design.customCode);
     appliedCodeLatin1 = !utf8;
     customCode = utf8 ? *utf8 : QString::fromLatin1(design.customCode);
-    LoadControls();
     appliedCode = design.customCode;
-    appliedCodeText = codeEdit->toPlainText();
+    appliedCodeCrLf = EndsLinesInCrLf(appliedCode);
+    LoadControls();
+    appliedCodeText = CodeText();
     (design.newWindow ? newWindowButton : sameWindowButton)->setChecked(true);
     customCodeBox->setChecked(design.customCodeEnabled);
     ApplyCustomCodeBox();
@@ -120,7 +128,17 @@ void OptionsPage::StoreDesign(Design& design) {
 void OptionsPage::StoreControls() {
     adTitle = titleEdit->text();
     linkUrl = linkEdit->text();
-    customCode = codeEdit->toPlainText();
+    customCode = CodeText();
+}
+
+QString OptionsPage::CodeText() const {
+    // The plain text would turn a no-break space into a space and a line separator into a line
+    // feed, which ends a script's string. The raw text keeps every letter and shows each line break
+    // as a paragraph separator. One the user pasted became a line break in the box as well, and
+    // the two cannot be told apart: both are line ends here.
+    QString text = codeEdit->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, appliedCodeCrLf ? QStringLiteral("\r\n") : QStringLiteral("\n"));
+    return text;
 }
 
 void OptionsPage::LoadControls() {

@@ -33,7 +33,9 @@ public:
     // Shows the design's title, link, window, custom code and page options.
     void ApplyDesign(const Design& design);
     // The same, as the page shows them now. Custom code that was not edited since ApplyDesign
-    // keeps its bytes, which the code box may not carry exactly (CR LF line ends). Code that is not
+    // keeps its bytes, which the code box may not carry exactly (mixed line ends, a lone CR).
+    // Edited code keeps every letter the box shows, no-break spaces and line separators included,
+    // and ends its lines in CR LF where the design's code ended its first line so. Code that is not
     // UTF-8 (read from a file by the command line) is shown as Latin-1, which the new page it makes
     // is labelled as, and stays Latin-1 through edits, so its bytes are never lost; a letter typed
     // that Latin-1 lacks goes in as a character reference.
@@ -50,6 +52,8 @@ protected:
 
 private:
     void LoadControls();
+    // The code box's text with its line breaks as the code's line ends.
+    QString CodeText() const;
     void Layout();
     // Shows or hides the code and its label from the check box, and records the choice.
     void ApplyCustomCodeBox();
@@ -71,4 +75,6 @@ private:
     QByteArray appliedCode;
     QString appliedCodeText;
     bool appliedCodeLatin1 = false;
+    // Lines end in CR LF in the code the design gave, and so in the code the box gives back.
+    bool appliedCodeCrLf = false;
 };

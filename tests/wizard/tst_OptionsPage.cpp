@@ -53,6 +53,16 @@ private slots:
         // A letter Latin-1 lacks goes in as a character reference, which a browser shows as it.
         QTest::newRow("latin-1, then letters it lacks")
             << QByteArray("caf\xe9") << u"\u20ac\U0001F600"_s << QByteArray("caf\xe9&#8364;&#128512;");
+        // A no-break space and a line separator are kept: as a line feed, the separator would end
+        // the script's string.
+        QTest::newRow("no-break space, line separator")
+            << QByteArray("<p>a</p>") << u"5\u00a0\u20ac<script>t='a\u2028b';</script>"_s
+            << QByteArray("<p>a</p>5\xc2\xa0\xe2\x82\xac<script>t='a\xe2\x80\xa8"
+                          "b';</script>");
+        // Lines end as the code's first line did.
+        QTest::newRow("crlf") << QByteArray("a\r\nb\r\n") << u"c\nd"_s << QByteArray("a\r\nb\r\nc\r\nd");
+        QTest::newRow("lf, then crlf") << QByteArray("a\nb\r\n") << u"c\nd"_s << QByteArray("a\nb\nc\nd");
+        QTest::newRow("latin-1, no-break space, crlf") << QByteArray("5\xa0\r\n") << u"c"_s << QByteArray("5\xa0\r\nc");
     }
     void customCode_keepsItsBytesThroughAnEdit() {
         QFETCH(QByteArray, bytes);
