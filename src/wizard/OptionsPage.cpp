@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -70,6 +71,7 @@ OptionsPage::OptionsPage(QWidget* parent)
     codeEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     codeEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     codeEdit->setTabChangesFocus(true);
+    codeEdit->installEventFilter(this);
 
     resize(DluX(386), DluY(244));
     Layout();
@@ -170,6 +172,17 @@ void OptionsPage::ApplyCustomCodeBox() {
     customCodeEnabled = customCodeBox->isChecked();
     codeLabel->setVisible(customCodeEnabled);
     codeEdit->setVisible(customCodeEnabled);
+}
+
+bool OptionsPage::eventFilter(QObject* watched, QEvent* event) {
+    // Shift+Return would put a line separator in the box, which shows as a new line but goes into
+    // the code as that letter: the user asked for a new line.
+    if (watched == codeEdit && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::InsertLineSeparator)) {
+        codeEdit->insertPlainText(QStringLiteral("\n"));
+        return true;
+    }
+    return WizardPage::eventFilter(watched, event);
 }
 
 void OptionsPage::changeEvent(QEvent* event) {

@@ -33,9 +33,11 @@ private slots:
             page.StoreControls();
             QCOMPARE(page.customCode, text);
         }
-        // Enter in the code is a new line, not a key for the wizard.
+        // Enter in the code is a new line, not a key for the wizard; with Shift too.
         QTest::keyClick(code, Qt::Key_Return);
-        QCOMPARE(code->toPlainText(), u'\n' + text);
+        QTest::keyClick(code, Qt::Key_Return, Qt::ShiftModifier);
+        page.StoreControls();
+        QCOMPARE(page.customCode, u"\n\n"_s + text);
     }
 
     // A design's custom code keeps its bytes when it is stored untouched, and through an edit:
