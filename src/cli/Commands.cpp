@@ -5,8 +5,8 @@
 #include "banner/TemplateImage.h"
 #include "cli/CliHelp.h"
 #include "design/DesignFile.h"
+#include "design/WriteOver.h"
 #include "files/FileNames.h"
-#include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 #include "files/SiteWalk.h"
 #include "output/CodeTexts.h"
@@ -206,52 +206,6 @@ Result<QImage> LoadNamedTemplate(const CliRequest& request) {
     return Result<QImage>::Success(std::move(loaded.image), path);
 }
 
-namespace {
-
-// What compose and design write replaces only a file of its own kind, or nothing: a page or any
-// other file of the user's (a server page named page.php, notes) would be replaced whole where
-// --file or another name was meant. A new file may have any name.
-enum class Writes { Picture, Design };
-
-// A picture by its first bytes, as a browser tells one: GIF (by the rule that tells one from a note
-// starting "GIF89a"), PNG, JPEG or WebP.
-bool IsPicture(QByteArrayView start) {
-    return IsGif(start) || start.startsWith("\x89PNG\r\n\x1a\n") || start.startsWith("\xff\xd8\xff") ||
-           (start.startsWith("RIFF") && start.sliced(std::min<qsizetype>(8, start.size())).startsWith("WEBP"));
-}
-
-bool RefusedOverAFile(const QString& path, Writes writes) {
-    const QFileInfo info(path);
-    if (!info.isFile()) {
-        return false;  // nothing there, or a kind of file the write itself refuses and names
-    }
-    const QString landing = info.isSymLink() ? WriteTarget(path) : path;
-    const QString what = writes == Writes::Picture ? u"a banner"_s : u"a design"_s;
-    QString why;
-    if (Design::IsPageName(path) || Design::IsPageName(landing)) {
-        why = u"is a web page, which %1 is not written over"_s.arg(what);
-    } else {
-        // A design's format may come after a long custom code: the whole of one is read.
-        const FileBytes held = ReadFileStart(path, writes == Writes::Picture ? 4096 : kMaxDesignFileBytes + 1);
-        if (!held.missing && !held.status.Ok()) {
-            why = u"cannot be read to tell what it holds (%1), so %2 is not written over it"_s.arg(held.status.error,
-                                                                                                   what);
-        } else if (!held.bytes.isEmpty() &&
-                   !(writes == Writes::Picture ? IsPicture(held.bytes) : HoldsADesign(held.bytes))) {
-            why = writes == Writes::Picture
-                      ? u"is not a GIF, PNG, JPEG or WebP picture, the only files a banner is written over"_s
-                      : u"is not a design, the only files a design is written over"_s;
-        }
-    }
-    if (why.isEmpty()) {
-        return false;
-    }
-    PrintFailure(FileResult::Failure(path, why + u"; left as it is"_s));
-    return true;
-}
-
-}  // namespace
-
 int RunCompose(const CliRequest& request) {
     const std::optional<BuiltBanner> built = BuildBanner(request);
     if (!built) {
@@ -262,7 +216,8 @@ int RunCompose(const CliRequest& request) {
     }
     // Named whole in every message, as the generate run names what it writes.
     const QString path = WholePath(request.gifPath.isEmpty() ? request.pngPath : request.gifPath);
-    if (RefusedOverAFile(path, Writes::Picture)) {
+    if (const FileResult refused = CheckWriteOver(path, Writes::Picture); !refused.Ok()) {
+        PrintFailure(refused);
         return 1;
     }
     const Banner& banner = built->banner;
@@ -395,7 +350,8 @@ int RunDesign(const CliRequest& request) {
         return UsageError(named.error);
     }
     const QString path = WholePath(request.savePath);  // as compose names it
-    if (RefusedOverAFile(path, Writes::Design)) {
+    if (const FileResult refused = CheckWriteOver(path, Writes::Design); !refused.Ok()) {
+        PrintFailure(refused);
         return 1;
     }
     const FileResult result = WriteDesign(request.design, path);
