@@ -7,6 +7,7 @@
 #include "controls/Pickers.h"
 #include "controls/SkinButton.h"
 #include "design/DesignFile.h"
+#include "design/WriteOver.h"
 #include "files/FileNames.h"
 #include "files/PrivateFolder.h"
 #include "files/ReplaceFile.h"
@@ -387,8 +388,10 @@ void WizardDialog::OnSaveDesign() {
     if (!path || path->isEmpty() || !Usable(*path)) {
         return;
     }
+    // The file dialog's "replace it?" is asked of any file; a page or a note named by mistake stays whole.
     const Design design = GatherDesign();
-    const FileResult saved = WriteDesign(design, *path);
+    const FileResult check = CheckWriteOver(*path, Writes::Design);
+    const FileResult saved = check.Ok() ? WriteDesign(design, *path) : check;
     if (saved.Ok()) {
         designAsKept = DesignJson(design);
     } else {

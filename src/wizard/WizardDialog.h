@@ -66,6 +66,8 @@ public:
     // replaced by the catalog's first, with a message naming it and why.
     void ApplyDesign(const Design& design);
     void OnOpenDesign();
+    // Writes the design to the file the user picks, unless that file is of another kind (a page, a
+    // note; see CheckWriteOver): it is then left as it is, and a message names it and why.
     void OnSaveDesign();
     // False, after telling the user, when the custom code cannot go into a page (a zero byte).
     bool CustomCodeUsable(const AdSettings& settings);

@@ -551,7 +551,7 @@ private slots:
 
     // A design kept from the last run at start, or one opened with "Open design…": shown on every
     // page, its banner composed, or (a file that cannot be read) nothing changed, the user told once
-    // and a kept file moved aside with its bytes.
+    // and a kept file moved aside with its bytes. "Save design…" over a page or note leaves it whole.
     void designAtStartOrOpened_data() { AddTableRows(QFINDTESTDATA("wizard-designs.txt")); }
     void designAtStartOrOpened() {
         QFETCH(QStringList, row);
@@ -573,13 +573,16 @@ private slots:
         if (file == u"outside") {
             QVERIFY(WriteTestGif(design.TemplatePath(), SolidTemplate(QColor(90, 200, 90), 600)));
         }
-        Design expected = file == u"broken" || file == u"unreachable" ? Design() : design;
+        const bool save = how == u"save";
+        Design expected = file == u"broken" || file == u"unreachable" || save ? Design() : design;
         if (index >= 0) {
             expected.SetTemplatePath(wizard->Catalog().PathAt(index));
         }
-        const QByteArray bytes =
-            file == u"broken" ? QByteArray("{\"format\": \"vornetad-design\",") : DesignJson(design);
-        const QString path = how == u"start" ? LastDesign() : configDir->filePath(QStringLiteral("opened.vornetad"));
+        const QByteArray bytes = file == u"broken" ? QByteArray("{\"format\": \"vornetad-design\",")
+                                 : save            ? QByteArray("<html><body><h1>My page</h1></body></html>\n")
+                                                   : DesignJson(design);
+        const QString path =
+            how == u"start" ? LastDesign() : configDir->filePath(save ? file : QStringLiteral("opened.vornetad"));
         QVERIFY(WriteAll(path, bytes));
         if (how == u"start") {
             // Behind a file where a folder should be, nothing is known to be there to move aside.
@@ -588,7 +591,7 @@ private slots:
             Start(kTemplatesFolder, file == u"unreachable" ? inFile + u"/last.vornetad"_qs : QString());
         } else {
             // Typed and not kept: the design replaces it only where the user says so.
-            if (how != u"open") {
+            if (how.startsWith(u"open over")) {
                 Act(u"tab2"_qs);
                 Field<QLineEdit>(wizard->Editor(), u"lineText1"_qs)->setText(u"typed"_qs);
                 fakes->confirms.push_back(how == u"open over typed, yes");
@@ -596,15 +599,15 @@ private slots:
                 index = how == u"open over typed, yes" ? index : wizard->Templates().Strip()->SelectedIndex();
             }
             fakes->files.push_back(path);
-            QTest::mouseClick(&wizard->OpenDesignButton(), Qt::LeftButton);
-            QCOMPARE(fakes->questions.size(), how == u"open" ? 0 : 1);
+            QTest::mouseClick(save ? &wizard->SaveDesignButton() : &wizard->OpenDesignButton(), Qt::LeftButton);
+            QCOMPARE(fakes->questions.size(), how.startsWith(u"open over") ? 1 : 0);
         }
 
         QTRY_COMPARE(fakes->messages.size(), message.isEmpty() ? 0 : 1);
         QVERIFY(message.isEmpty() || fakes->messages.constFirst().text.contains(message));
         QCOMPARE(wizard->GatherDesign(), expected);
         QCOMPARE(wizard->Templates().Strip()->SelectedIndex(), index);
-        if (file != u"broken" && file != u"unreachable") {
+        if (file != u"broken" && file != u"unreachable" && !save) {
             Banner banner;
             expected.ComposeInto(banner, LoadTemplateImage(expected.TemplatePath()).image);
             QCOMPARE(wizard->Editor().View().Model().Composed(), banner.Composed());
