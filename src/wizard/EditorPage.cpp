@@ -246,9 +246,12 @@ void EditorPage::CreateLine(int index, const BannerLine& defaults) {
     // the text and the offset, and the face, colour and size speak for themselves by sight.
     line.fontButton->setAccessibleName(u"Font of line "_s + number);
     line.swatch->setAccessibleName(u"Colour of line "_s + number);
-    line.sizeList->setAccessibleName(u"Size of line "_s + number);
-    line.sizeList->setAccessibleDescription(u"Size of line "_s + number);  // Linux names a list by its value
     line.text->setAccessibleName(u"Text of line "_s + number);
+    // A list's own name is its value on Linux ("18"); only a label tied to it names it there. The
+    // label is never shown: the row has no room for it.
+    auto* sizeName = new QLabel(u"Size of line "_s + number, this);
+    sizeName->setBuddy(line.sizeList);
+    sizeName->hide();
     line.offsetLabel->setBuddy(line.offsetList);
     // Tab follows the row on screen: the face, its colour, its size, then the text and its offset.
     setTabOrder(line.fontButton, line.swatch);
