@@ -4,6 +4,7 @@
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSet>
@@ -34,6 +35,10 @@ public:
         setMinimumDuration(0);
         setAutoReset(false);
         setAutoClose(false);
+        // The label above the bar changes as the run goes on; the bar itself has a name of its own.
+        if (auto* bar = findChild<QProgressBar*>()) {
+            bar->setAccessibleName(QStringLiteral("Progress"));
+        }
         if (stoppable) {
             setCancelButtonText(QStringLiteral("Stop"));
         } else {

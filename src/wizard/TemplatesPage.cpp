@@ -48,6 +48,7 @@ TemplatesPage::TemplatesPage(TemplateCatalog* catalog, Pickers& pickers, const T
     strip->Create(DluRect(4, 2, 237, 218));
 
     newTemplateButton = new QPushButton(tr("New template\u2026"), this);
+    newTemplateButton->setObjectName(QStringLiteral("newTemplateButton"));
     newTemplateButton->setGeometry(DluRect(245, 146, 140, 15));
     addTemplateButton = new QPushButton(tr("Add template\u2026"), this);
     addTemplateButton->setGeometry(DluRect(245, 165, 140, 15));

@@ -34,6 +34,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
 #include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -165,33 +166,50 @@ private slots:
     // "name@2x.png" at 2 (CTest runs this a second time at 200 %), on a white panel with rounded
     // corners over the background colour.
     // A screen reader names every control the keyboard reaches, on every step and in each of its
-    // modes, by its own name or by the label beside it (a value alone, such as a list's "18", is no
-    // name), and announces what kind it is (never a bare pane). The preview's page names its own
-    // content.
+    // modes, in the "New template" dialog and the progress of a run, by its own name or by the label
+    // beside it (a value alone, such as a list's "18", is no name), and announces what kind it is
+    // (never a bare pane). The preview's page names its own content.
     void everyControl_hasAName() {
         Start();
-        for (const QString& actions : {u"tab1"_qs, u"tab2"_qs, u"tab3 click@customCodeBox"_qs, u"tab4"_qs, u"tab5"_qs,
-                                       u"click@modifyExisting"_qs}) {
-            Act(actions);
+        const auto checkNames = [this](const QString& mode) {
             for (QWidget* control : wizard->findChildren<QWidget*>()) {
                 const QWidget* browser = control->parentWidget();
                 while (browser != nullptr && !browser->inherits("QWebEngineView")) {
                     browser = browser->parentWidget();
                 }
-                if (control->focusPolicy() == Qt::NoFocus || !control->isVisible() || browser != nullptr) {
+                if ((control->focusPolicy() == Qt::NoFocus && !control->inherits("QProgressBar")) ||
+                    !control->isVisible() || browser != nullptr) {
                     continue;
                 }
                 QAccessibleInterface* named = QAccessible::queryAccessibleInterface(control);
                 const QString name = named->text(QAccessible::Name).trimmed();
-                const QString which = actions + u": "_qs + control->metaObject()->className() + u' ' +
-                                      control->objectName() + u' ' + name;
+                const QString which =
+                    mode + u": "_qs + control->metaObject()->className() + u' ' + control->objectName() + u' ' + name;
                 const bool valueOnly =
                     named->role() == QAccessible::ComboBox && name == named->text(QAccessible::Value);
                 QVERIFY2((!name.isEmpty() && !valueOnly) || !named->relations(QAccessible::Label).isEmpty(),
                          qPrintable(which));
                 QVERIFY2(named->role() != QAccessible::Client, qPrintable(which));
             }
+        };
+        for (const QString& actions : {u"tab1"_qs, u"tab2"_qs, u"tab3 click@customCodeBox"_qs, u"tab4"_qs, u"tab5"_qs,
+                                       u"click@modifyExisting"_qs, u"tab1 click@newTemplateButton"_qs}) {
+            Act(actions);
+            checkNames(actions);
         }
+        std::atomic<bool> checked = false;
+        QTimer::singleShot(0, wizard.get(), [&] {
+            checked = true;  // the dialog stays until this returns
+            checkNames(u"a run"_qs);
+        });
+        RunAside(
+            wizard.get(), u"A run"_qs,
+            [&] {
+                while (!checked) {
+                    QThread::msleep(1);
+                }
+            },
+            std::chrono::milliseconds(0));
     }
 
     void artwork_data() { AddTableRows(QFINDTESTDATA("wizard-artwork.txt")); }
