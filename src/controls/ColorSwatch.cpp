@@ -8,6 +8,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+void DescribeColor(QWidget& control, QRgb color) {
+    control.setAccessibleDescription(QColor(color).name());
+}
+
 ColorSwatch::ColorSwatch(Pickers& pickers, QRgb color, int id, QWidget* parent)
     : QWidget(parent)
     , pickers(pickers)
@@ -19,7 +23,7 @@ ColorSwatch::ColorSwatch(Pickers& pickers, QRgb color, int id, QWidget* parent)
 
 void ColorSwatch::SetColor(QRgb c) {
     color = qRgb(qRed(c), qGreen(c), qBlue(c));
-    setAccessibleDescription(QColor(color).name());  // what a screen reader says of the swatch
+    DescribeColor(*this, color);
     update();
 }
 

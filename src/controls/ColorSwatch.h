@@ -5,6 +5,10 @@
 
 class Pickers;
 
+// Tells a screen reader the colour that `control` shows: "#rrggbb", as its description (its name
+// says what the colour is for). Every control that shows a colour to pick says it this way.
+void DescribeColor(QWidget& control, QRgb color);
+
 // A solid colour beside a banner line; a click, or Space or Enter with the focus on it, opens the
 // colour picker. After a pick the colour is
 // stored as a line keeps it (Design::LineColor: pure black becomes RGB(10, 10, 10)) and

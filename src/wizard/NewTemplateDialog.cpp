@@ -1,5 +1,6 @@
 #include "wizard/NewTemplateDialog.h"
 
+#include "controls/ColorSwatch.h"
 #include "controls/Pickers.h"
 #include "templates/UserTemplates.h"
 
@@ -124,6 +125,7 @@ void NewTemplateDialog::ShowColors() {
         if (i < style.colorNames.size()) {
             button->setText(style.colorNames[i]);
             button->setIcon(Swatch(colors[i], devicePixelRatioF()));
+            DescribeColor(*button, colors[i]);
         }
     }
     // Drawn at the template's own size and scaled down, so the preview shows the design whole.

@@ -75,6 +75,10 @@ private slots:
                 folder.pickers.colors.push_back(QColor(colors[i]));
                 dialog->ColorButtons()[i]->click();
             }
+            // A screen reader is told each colour shown, picked or not.
+            for (qsizetype i = 0; i < dialog->Style().colorNames.size(); ++i) {
+                QCOMPARE(dialog->ColorButtons()[i]->accessibleDescription(), QColor(dialog->Colors()[i]).name());
+            }
             expected = MakeTemplateFiles(dialog->Style(), dialog->Colors()).value;
             for (const QString& name : names) {
                 if (name != u"=") {
