@@ -688,15 +688,24 @@ QString OptionNamed(const std::vector<Option>& table, const QByteArray& word) {
     return ours ? name : QString();
 }
 
-// The word after an option that takes a name is the name, even when it looks like an option: an
-// option given there by mistake, its own value forgotten (`--modify --hidpi`), would make a file
-// of that name. Such a word is taken only where a file of that name is there and it is no option
-// of ours; ./NAME (or --file=NAME, for a name in the output folder) means a file named so.
-QString OptionAsName(const std::vector<Option>& table, const Option& option, const QByteArray& word) {
-    if (option.value == Value::None || option.value == Value::Word) {
+// The word after an option that takes a value is the value, even when it looks like an option: an
+// option given there by mistake, its own value forgotten (`--modify --hidpi`, `--link $EMPTY
+// --same-window`), would make a file of that name, or a banner or link of that text, and be lost
+// itself. So a value that is one of our options is refused; --opt=VALUE means the value. Other
+// words with a "-" in front are values (`--offset1 -5`, `--title --`). A name is taken only where
+// a file of that name is there; ./NAME (or --file=NAME, for a name in the output folder) means a
+// file named so.
+QString OptionAsValue(const std::vector<Option>& table, const Option& option, const QByteArray& word) {
+    if (option.value == Value::None) {
         return {};
     }
     const QString known = OptionNamed(table, word);
+    if (option.value == Value::Word) {
+        return known.isEmpty() ? QString()
+                               : QStringLiteral("%1 needs a value, not the option \"%2\"; for a value that reads so, "
+                                                "write %1=%2")
+                                     .arg(option.name, Shown(word));
+    }
     struct stat info {};
     if (known.isEmpty() &&
         (!word.startsWith("--") || (option.value != Value::Name && ::lstat(word.constData(), &info) == 0))) {
@@ -955,7 +964,7 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
                 return fail(QStringLiteral("%1 needs a value").arg(name));
             }
             value = args[++i];
-            if (const QString error = OptionAsName(table, *option, value); !error.isEmpty()) {
+            if (const QString error = OptionAsValue(table, *option, value); !error.isEmpty()) {
                 return fail(error);
             }
         }
