@@ -32,7 +32,8 @@ bool AnswerInformationOption(int argc, char* argv[]) {
             for (const WizardOption& option : kWizardOptions) {
                 std::printf("  %-12s%s\n", option.name, option.help);
             }
-            std::printf("\nThe options every Qt program takes, such as -platform NAME, are taken too.\n");
+            std::printf("\nThe options every Qt program takes, such as -platform NAME, are taken too; any other "
+                        "argument is refused.\n");
             return true;
         }
     }
@@ -105,6 +106,15 @@ int main(int argc, char* argv[]) {
     qtMessages = qInstallMessageHandler(EndWhereNoDisplayAnswers);
     QApplication app(argc, argv);
     qInstallMessageHandler(qtMessages);
+    // Qt has taken its own options out of argv. What is left the wizard has no use for; opened as if
+    // nothing were given, it would leave a misspelt option or a file named there unnoticed.
+    if (argc > 1) {
+        std::fprintf(stderr,
+                     "vornetad: \"%s\" is no option of the wizard, which takes no other arguments; "
+                     "vornetad --help lists what it takes\n",
+                     argv[1]);
+        return 2;
+    }
     QGuiApplication::setDesktopFileName(QStringLiteral(VORNET_APP_ID));
 
     Banner::PinTextAntialiasing();

@@ -639,14 +639,34 @@ private slots:
     }
 
     // The installed-style program: resources, pages and the first paint, then the probe closes it.
+    // Qt's own options are Qt's; any other argument is refused before a window opens, rather than
+    // being passed over without a word.
+    void program_startsPaintsTheWizardAndEnds_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("said");
+        QTest::newRow("none") << QStringList() << 0 << QByteArray("first paint after ");
+        QTest::newRow("Qt's option") << QStringList{u"-style"_qs, u"fusion"_qs} << 0
+                                     << QByteArray("first paint after ");
+        QTest::newRow("unknown option") << QStringList{u"--bogus"_qs} << 2 << QByteArray("\"--bogus\" is no option");
+        QTest::newRow("a design") << QStringList{u"given.vornetad"_qs} << 2 << QByteArray("\"given.vornetad\" is no");
+        QTest::newRow("misspelt option") << QStringList{u"--desgin"_qs, u"x"_qs} << 2
+                                         << QByteArray("\"--desgin\" is no option");
+    }
     void program_startsPaintsTheWizardAndEnds() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, said);
         QProcess program;
-        program.start(u"env"_qs, {u"VORNET_EXIT_AFTER_FIRST_PAINT=1"_qs, u"XDG_CONFIG_HOME="_qs + configDir->path(),
-                                  QStringLiteral(VORNET_BINARY_DIR "/bin/vornetad")});
+        program.start(u"env"_qs,
+                      QStringList{u"VORNET_EXIT_AFTER_FIRST_PAINT=1"_qs, u"XDG_CONFIG_HOME="_qs + configDir->path(),
+                                  QStringLiteral(VORNET_BINARY_DIR "/bin/vornetad")} +
+                          arguments);
         QVERIFY(program.waitForFinished(60000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(program.exitCode(), 0);
-        QVERIFY(program.readAllStandardOutput().startsWith("first paint after "));
+        QCOMPARE(program.exitCode(), exitCode);
+        const QByteArray output = exitCode == 0 ? program.readAllStandardOutput() : program.readAllStandardError();
+        QVERIFY2(output.contains(said), output.constData());
     }
 };
 
