@@ -163,6 +163,12 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
             const QStringList names = page.mid(site.status.path.size()).split(u'/', Qt::SkipEmptyParts);
             return std::any_of(names.begin(), names.end(), [&](const QString& name) { return excluded.Matches(name); });
         };
+        // The advert's own image and style sheet, which are never pages, are passed over as a generate
+        // run passes them over by their kind; any other file may hold an advert an earlier run put in.
+        if (removal) {
+            site.passedOver += site.pages.removeIf(
+                [](const QString& page) { return IsAdvertFileName(page.mid(page.lastIndexOf(u'/') + 1)); });
+        }
         const qsizetype found = site.pages.size();
         if (!request.siteExclude.isEmpty()) {
             site.pages.removeIf(passedOver);
@@ -177,7 +183,9 @@ std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFoun
                                      : QStringLiteral(" (%1 passed over: %2)")
                                            .arg(site.passedOver == 1 ? QStringLiteral("1 file")
                                                                      : QStringLiteral("%1 files").arg(site.passedOver),
-                                                QLatin1String(kNeverPages));
+                                                removal ? QStringLiteral("the advert's own image and style sheet "
+                                                                         "are never pages")
+                                                        : QLatin1String(kNeverPages));
             PrintLine(NotesStream(request),
                       QStringLiteral("%1: no pages match %2%3").arg(site.status.path, match, passedOver));
         }

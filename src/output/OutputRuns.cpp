@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QSet>
 
+#include <algorithm>
 #include <new>
 #include <optional>
 
@@ -43,6 +44,7 @@ namespace {
 
 const QString kImageName = QString::fromLatin1(kAdvertImageName);
 const QString kStyleName = QString::fromLatin1(kAdvertStyleName);
+const QStringList kAdvertFileNames = {kImageName, At2xName(kImageName), kStyleName};
 
 void Add(RunReport& report, const FileDone& done, const QList<FileResult>& files) {
     for (const FileResult& file : files) {
@@ -76,7 +78,7 @@ bool Stopping(RunReport& report) {
 // The note for a folder whose pages lost their advert: which of the shared files it still holds.
 QString LeftInPlace(const QString& folder) {
     QStringList kept;
-    for (const QString& name : {kImageName, At2xName(kImageName), kStyleName}) {
+    for (const QString& name : kAdvertFileNames) {
         if (QFileInfo::exists(JoinPath(folder, name))) {
             kept.append(name);
         }
@@ -100,6 +102,11 @@ QList<ImageFile> ImagesIn(const QString& folder, const QString& imageName, const
 }
 
 }  // namespace
+
+bool IsAdvertFileName(const QString& name) {
+    return std::any_of(kAdvertFileNames.begin(), kAdvertFileNames.end(),
+                       [&name](const QString& own) { return name.compare(own, Qt::CaseInsensitive) == 0; });
+}
 
 AdSettings WithDrawnBand(AdSettings settings, const QImage& banner, const QImage& banner2x) {
     if (settings.options.clickThrough) {
@@ -196,7 +203,12 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
                 Add(report, done, {FileResult::Failure(page, MissingReason(page))});
                 return;
             }
-            const BlockRemoval removal = RemoveOldBlocks(*read.value, customCode, earlierCustomCodes);
+            const Result<BlockRemoval> taken = RemoveFromFile(*read.value, customCode, earlierCustomCodes);
+            if (!taken.Ok()) {
+                Add(report, done, {FileResult::Failure(page, taken.error)});
+                return;
+            }
+            const BlockRemoval& removal = taken.value;
             // A page holding what no run takes out is left whole and named, whatever other blocks it
             // holds: the user takes them out by hand, and a page said to be clean still shows an advert.
             if (removal.leftover) {

@@ -63,15 +63,20 @@ AdSettings WithDrawnBand(AdSettings settings, const QImage& banner, const QImage
 RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings,
                    const QImage& banner2x = {}, const FileDone& done = {});
 
-// The remove run: takes the advert out of each page as RemoveOldBlocks does, with `customCode` and
+// The remove run: takes the advert out of each page as RemoveFromFile does, with `customCode` and
 // `earlierCustomCodes` as the custom code that may follow a block (empty: none), and writes the page
-// back only when something was taken out. A page without an advert is left as it was, not even
-// touched, and noted as having none; a page that cannot be read, or written back when it must be,
-// is a failure. Each folder's images and style sheet stay, since other pages may use them; the
-// notes say so for every folder that had a page cleaned and still holds any of them. A failure
-// never stops the run. With `dryRun`, each page is checked as it would be written back, and none is.
+// back only when something was taken out. A page without an advert (any file that holds no marker)
+// is left as it was, not even touched, and noted as having none; a page that cannot be read, that
+// RemoveFromFile refuses, or that cannot be written back when it must be, is a failure. Each
+// folder's images and style sheet stay, since other pages may use them; the notes say so for every
+// folder that had a page cleaned and still holds any of them. A failure never stops the run. With
+// `dryRun`, each page is checked as it would be written back, and none is.
 RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode,
                        const QByteArrayList& earlierCustomCodes = {}, const FileDone& done = {}, bool dryRun = false);
+
+// Whether `name` is the name (in any letter case) of a file that a run writes beside pages: the
+// advert's image, its 2x twin or its style sheet, which are never pages.
+bool IsAdvertFileName(const QString& name);
 
 // The preview run: builds the code from `texts` as Generate does, for its banner, and writes
 // "adPreview.gif" (with the hidpi option "adPreview@2x.gif" from `banner2x` too), "adPreview.css"

@@ -560,14 +560,50 @@ PageRead ReadPageText(const QString& path) {
         // A name that nothing can stand at (one too long) has nothing to leave as it is.
         return PageRead::Failure(path, file.status.error + QStringLiteral("; ") + UntouchedEnding(SomethingAt(path)));
     }
-    // Writing back only the text before a zero byte would lose the rest of the file.
-    if (file.bytes.contains('\0')) {
-        return PageRead::Failure(path, IsGif(file.bytes)
-                                           ? QStringLiteral("is a GIF image, not a page; left as it is")
-                                           : QStringLiteral("holds a zero byte (not an 8-bit or UTF-8 text, perhaps "
-                                                            "UTF-16); left as it is"));
-    }
     return PageRead::Success(std::move(file.bytes), path);
+}
+
+namespace {
+
+bool StartsAsUtf16(const QByteArray& bytes) {
+    return bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
+}
+
+// Why a file holding a zero byte is no text that a block can be taken out of or put into.
+QString ZeroByteReason(const QByteArray& bytes) {
+    return IsGif(bytes) ? QStringLiteral("is a GIF image, not a page; left as it is")
+                        : QStringLiteral("holds a zero byte (not an 8-bit or UTF-8 text, perhaps UTF-16); left as it "
+                                         "is");
+}
+
+QByteArray InUtf16(QStringView text, bool bigEndian) {
+    QByteArray bytes(text.size() * 2, Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        bytes[2 * i + (bigEndian ? 0 : 1)] = char(unit >> 8);
+        bytes[2 * i + (bigEndian ? 1 : 0)] = char(unit & 0xFF);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QByteArray& customCode,
+                                    const QByteArrayList& earlierCustomCodes) {
+    if (!file.contains('\0')) {
+        return Result<BlockRemoval>::Success(RemoveOldBlocks(file, customCode, earlierCustomCodes));
+    }
+    // Any file may be given, or matched by a site's patterns; one that holds no marker in any form
+    // holds no block, and is left alone as any page without one is.
+    const bool asBytes = file.contains(kBeginMarker) || file.contains(kEndMarker);
+    const auto inUtf16 = [&file](const char* marker) {
+        const QString text = QLatin1String(marker);
+        return file.contains(InUtf16(text, false)) || file.contains(InUtf16(text, true));
+    };
+    if (!asBytes && !inUtf16(kBeginMarker) && !inUtf16(kEndMarker)) {
+        return Result<BlockRemoval>::Success({file, false, {}});
+    }
+    return Result<BlockRemoval>::Failure({}, ZeroByteReason(file));
 }
 
 namespace {
@@ -773,12 +809,16 @@ PageRead ReadPage(const QString& path) {
     if (!page.Ok()) {
         return page;
     }
-    // Text in UTF-16 holds no zero byte where every letter is outside ASCII; the advert's ASCII
-    // would then be read as other letters, and an odd count of bytes ends it in half of one. An old
-    // block can still be taken out of one (remove), which leaves its other bytes as they are.
-    if (page.value && (page.value->startsWith("\xFF\xFE") || page.value->startsWith("\xFE\xFF"))) {
+    // The advert's code is 8-bit text, which a browser would read in a UTF-16 page as other letters
+    // (such a page holds no zero byte where every letter is outside ASCII). An old block can still be
+    // taken out of one (RemoveFromFile), which leaves its other bytes as they are.
+    if (page.value && StartsAsUtf16(*page.value)) {
         return PageRead::Failure(path, QStringLiteral("starts as UTF-16 text does (a byte-order mark), which the "
                                                       "advert cannot go into; left as it is"));
+    }
+    // Writing back only the text before a zero byte would lose the rest of the file.
+    if (page.value && page.value->contains('\0')) {
+        return PageRead::Failure(path, ZeroByteReason(*page.value));
     }
     // A server sends such a page as XML, which a browser shows only while it is well formed, and the
     // advert's code is HTML (an image tag without its end): the page would show an error instead.

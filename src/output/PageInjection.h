@@ -106,15 +106,23 @@ inline constexpr qint64 kMaxPageBytes = qint64(1) << 30;
 // The outcome of reading a page: its bytes, or none when it does not exist, which is not an error.
 using PageRead = Result<std::optional<QByteArray>>;
 
-// Reads the whole page as ReadPage does, without checking that it can be written back: for a run
-// that writes a page only when it changes it.
+// Reads the whole file as ReadPage does, without looking at what it holds or checking that it can be
+// written back: for a run that writes a file only when it changes it (RemoveFromFile).
 PageRead ReadPageText(const QString& path);
+
+// What the remove run takes out of a whole file's bytes, `file`, which may be a file of any kind: a
+// site's patterns may match every file, and any file may be given. RemoveOldBlocks for a page of
+// 8-bit or UTF-8 text. Nothing is taken out, and nothing is wrong, where the file holds neither
+// marker, as 8-bit text or as UTF-16 in either byte order, whatever else it holds. Any other file
+// that holds a zero byte (a GIF, UTF-16) is refused, with why.
+Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QByteArray& customCode,
+                                    const QByteArrayList& earlierCustomCodes = {});
 
 // Reads the whole page and checks that it can be written back. An error, and the page left as it
 // is, for anything that exists but is not a readable regular file of text (a folder, a pipe, a
 // device, a loop of links, a page without read or write permission, one larger than kMaxPageBytes
 // or one that holds a zero byte), for one that starts as UTF-16 text does (an old block can still be
-// taken out of it, through ReadPageText), for an XHTML page by its name (".xhtml", ".xht"), for a
+// taken out of it, through RemoveFromFile), for an XHTML page by its name (".xhtml", ".xht"), for a
 // page of frames (a frameset before any body), and for a page that does not exist and cannot be
 // made (its folder, or the folder a link points into, does not exist). Nothing blocks on a node.
 PageRead ReadPage(const QString& path);
