@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <array>
@@ -586,11 +587,34 @@ QByteArray InUtf16(QStringView text, bool bigEndian) {
     return bytes;
 }
 
+// The text of UTF-16 `bytes` in the byte order given; none where they are not whole UTF-16 text: an
+// odd count of bytes, or half of a surrogate pair, which no text written back could keep as it is.
+std::optional<QString> Utf16Text(QByteArrayView bytes, bool bigEndian) {
+    if (bytes.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    QString text(bytes.size() / 2, Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const uchar high = uchar(bytes[2 * i + (bigEndian ? 0 : 1)]);
+        const uchar low = uchar(bytes[2 * i + (bigEndian ? 1 : 0)]);
+        text[i] = QChar(char16_t(high << 8 | low));
+    }
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+        } else if (text[i].isSurrogate()) {
+            return std::nullopt;
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QByteArray& customCode,
                                     const QByteArrayList& earlierCustomCodes) {
-    if (!file.contains('\0')) {
+    const bool utf16 = StartsAsUtf16(file);
+    if (!utf16 && !file.contains('\0')) {
         return Result<BlockRemoval>::Success(RemoveOldBlocks(file, customCode, earlierCustomCodes));
     }
     // Any file may be given, or matched by a site's patterns; one that holds no marker in any form
@@ -603,7 +627,32 @@ Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QByteArray& cu
     if (!asBytes && !inUtf16(kBeginMarker) && !inUtf16(kEndMarker)) {
         return Result<BlockRemoval>::Success({file, false, {}});
     }
-    return Result<BlockRemoval>::Failure({}, ZeroByteReason(file));
+    if (!utf16) {
+        return Result<BlockRemoval>::Failure({}, ZeroByteReason(file));
+    }
+    // A browser reads such a page as UTF-16 from its mark on: a marker written into it as 8-bit
+    // text is no comment there, and neither is anything in a page it cannot read whole.
+    const bool bigEndian = file.startsWith("\xFE\xFF");
+    const std::optional<QString> text = asBytes ? std::nullopt : Utf16Text(QByteArrayView(file).sliced(2), bigEndian);
+    if (!text) {
+        return Result<BlockRemoval>::Failure(
+            {}, asBytes ? QStringLiteral("starts as UTF-16 text does (a byte-order mark), but holds the advert's "
+                                         "marker as 8-bit text, which is no part of that text; take it out by "
+                                         "hand; left as it is")
+                        : QStringLiteral("starts as UTF-16 text does (a byte-order mark), but is not whole UTF-16 "
+                                         "text (an odd count of bytes, or half of a surrogate pair); left as it is"));
+    }
+    // The blocks go from the page's text, read as any page's is; every other letter, and so every
+    // byte outside a block, comes back as it was.
+    BlockRemoval removal = RemoveOldBlocks(text->toUtf8(), customCode, earlierCustomCodes);
+    QStringDecoder fromUtf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    const QString left = fromUtf8(removal.page);
+    if (fromUtf8.hasError()) {
+        return Result<BlockRemoval>::Failure({}, QStringLiteral("a block ends inside a letter of the page's "
+                                                                "UTF-16 text; take it out by hand; left as it is"));
+    }
+    removal.page = removal.removed ? file.first(2) + InUtf16(left, bigEndian) : file;
+    return Result<BlockRemoval>::Success(std::move(removal));
 }
 
 namespace {

@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QImage>
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -158,7 +160,17 @@ private slots:
                 QCOMPARE(QFileInfo::exists(path), before.count(path) == 1);
                 QCOMPARE(ReadAll(path), before[path]);
             } else if (mode.startsWith("remove")) {
-                QCOMPARE(ReadAll(path), RemoveOldBlocks(before[path], {}).page);
+                // A page in UTF-16 with its mark loses the blocks of its text (read here by Qt's own
+                // decoder) and keeps its form.
+                const std::optional<QStringConverter::Encoding> utf16 = QStringConverter::encodingForData(before[path]);
+                if (utf16 == QStringConverter::Utf16LE || utf16 == QStringConverter::Utf16BE) {
+                    QStringDecoder text(*utf16);
+                    QStringEncoder form(*utf16, QStringConverter::Flag::WriteBom);
+                    const QByteArray left = RemoveOldBlocks(QString(text(before[path])).toUtf8(), {}).page;
+                    QCOMPARE(ReadAll(path), QByteArray(form(QString::fromUtf8(left))));
+                } else {
+                    QCOMPARE(ReadAll(path), RemoveOldBlocks(before[path], {}).page);
+                }
             } else if (!path.endsWith(u".gif") && !path.endsWith(u".css")) {
                 // The preview page is made new each time; a page is kept, its old block replaced.
                 const bool kept = before.count(path) && !mode.startsWith("preview");
