@@ -13,6 +13,7 @@
 #include "output/OutputRuns.h"
 #include "output/PageInjection.h"
 #include "templatemaker/TemplateMaker.h"
+#include "templates/DataFolder.h"
 #include "templates/TemplateCatalog.h"
 #include "templates/UserTemplates.h"
 
@@ -395,6 +396,15 @@ int RunMakeTemplate(const CliRequest& request) {
         suffixes.append(file.suffix);
     }
     const QString folder = QFileInfo(path).path();
+    // The user's own templates folder is made by the first template saved into it, here as in the
+    // wizard; a template saved anywhere else needs a folder that is there.
+    if (const QString own = UserTemplatesFolder(); !own.isEmpty() && folder == QDir::cleanPath(own)) {
+        if (const FileResult made = MakeOwnTemplatesFolder(folder); !made.Ok()) {
+            PrintFailure(FileResult::Failure(made.path, made.error + QStringLiteral("; no file of the template was "
+                                                                                    "written")));
+            return 1;
+        }
+    }
     if (const QString stale = FamilyFileIn(folder, QFileInfo(path).fileName().chopped(4), suffixes); !stale.isEmpty()) {
         PrintFailure(FileResult::Failure(
             JoinPath(folder, stale),

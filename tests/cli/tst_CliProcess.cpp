@@ -104,6 +104,11 @@ private slots:
                     after.erase(QDir(dir.path()).relativeFilePath(path));
                     before.erase(QDir(dir.path()).relativeFilePath(path));
                 }
+                // So may the folders made for it (the user's own templates folder, saved into first).
+                for (QString made = QDir(dir.path()).relativeFilePath(QFileInfo(line).path());
+                     made != u"." && !before.count(made); made = QFileInfo(made).path()) {
+                    after.erase(made);
+                }
             }
         }
         QVERIFY2(after == before, "a file that stdout does not name changed");
