@@ -361,8 +361,9 @@ QString WizardManPage(const QString& version, const QString& description) {
         "\\fIshare/vornetad/help/index.html\\fR\n"
         "The help page that the templates step links to.\n"
         ".TP\n"
-        "\\fI~/.config/vornetad/last.vornetad\\fR\n"
-        "The settings of the last generate run that wrote all its files, a design file (see "
+        "\\fI$XDG_CONFIG_HOME/vornetad/last.vornetad\\fR\n"
+        "The settings of the last generate run that wrote all its files (by default in "
+        "\\fI~/.config/vornetad/\\fR), a design file (see "
         "\\fBvornetad\\-cli\\fR(1)); the wizard starts from it. One that cannot be read is renamed "
         "\\fIlast.vornetad.bad\\-\\fR\\fITIME\\fR and the wizard starts from the defaults.\n"
         ".SH \"SEE ALSO\"\n\\fBvornetad\\-cli\\fR(1)\n");
