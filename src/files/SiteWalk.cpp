@@ -210,8 +210,8 @@ QString StoredSpelling(const QString& page, const QFileInfo& info, QHash<QString
 }  // namespace
 
 QStringList EachPageOnce(const QStringList& pages) {
-    QStringList once;
-    QSet<QString> taken;
+    QHash<QString, qsizetype> taken;      // a file's key: its names' place in `names`
+    std::vector<QStringList> names;       // each file's names, the one it is run by first
     QHash<QString, QString> realFolders;  // a folder's many pages look it up once
     QHash<QString, Listing> listings;
     for (const QString& given : pages) {
@@ -226,10 +226,19 @@ QStringList EachPageOnce(const QStringList& pages) {
         }
         const QString key =
             file.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : realFolders.value(shownFrom) + u'\n' + file;
-        if (!taken.contains(key)) {
-            taken.insert(key);
-            once.append(page);
+        const auto at = taken.constFind(key);
+        if (at == taken.constEnd()) {
+            taken.insert(key, qsizetype(names.size()));
+            names.push_back({page});
+        } else if (QStringList& same = names[size_t(*at)]; QFileInfo(same.first()).isSymLink() && !info.isSymLink()) {
+            same.prepend(page);
+        } else {
+            same.append(page);
         }
+    }
+    QStringList once;
+    for (const QStringList& same : names) {
+        once.append(same.first());
     }
     return once;
 }

@@ -50,10 +50,13 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds 
 inline constexpr char kNeverPages[] =
     "style sheets, scripts, data, plain text, images, fonts, media and archives are never pages";
 
-// `pages` with each page once, the first time it comes: a page is known by the file it is and the
-// folder it is shown from ("a.html", "./a.html" and "sub/../a.html" are one; so are two links in a
-// folder to one file), since each of its folders needs the image and the style sheet. A link from
-// another folder is another page. A page that does not exist yet is known by its path, made whole.
-// Where the file system folds letter case, a page given in another case than its folder holds it by
-// comes back under that name.
+// `pages` with each page once: a page is known by the file it is and the folder it is shown from
+// ("a.html", "./a.html" and "sub/../a.html" are one; so are two links in a folder to one file), since
+// each of its folders needs the image and the style sheet. A link from another folder is another
+// page. A page that does not exist yet is known by its path, made whole. Where the file system folds
+// letter case, a page given in another case than its folder holds it by comes back under that name.
+//
+// A page comes where its file is first named, by the name the file has itself where it was given
+// one, else by the first name given: a run refuses some names (an XHTML page's, another user's
+// link, for the superuser) that another name of the same file would pass.
 QStringList EachPageOnce(const QStringList& pages);

@@ -63,7 +63,8 @@ private slots:
                 QFile::link(u"../old.shtml"_qs, dir.filePath(u"sub/old.shtml"_qs)));
         QVERIFY(QDir(dir.path()).mkpath(u"sub/inner"_qs) && QFile::link(u"sub/inner"_qs, dir.filePath(u"in"_qs)));
         QVERIFY(QFile::link(u"."_qs, dir.filePath(u"self"_qs)) &&
-                QFile::link(dir.filePath(u"page.html"_qs), dir.filePath(u"noteb.gif"_qs)));
+                QFile::link(dir.filePath(u"page.html"_qs), dir.filePath(u"noteb.gif"_qs)) &&
+                QFile::link(u"page.html"_qs, dir.filePath(u"a.xhtml"_qs)));
         QVERIFY(WriteAll(dir.filePath(u"moved.vornetad"_qs), R"({"format": "vornetad-design", "version": 1,
                          "output": {"mode": "modify", "pages": ["index.html"]}})"));
         QVERIFY(QDir(dir.path()).mkpath(u"share/vornetad/vornets"_qs));
