@@ -136,11 +136,12 @@ int ExitStatus(const CliRequest& request, const RunReport& report, bool problems
     return report.Ok() && !problemsBefore ? 0 : 1;
 }
 
-// The pages a run takes: the design's, or those of the --site trees, each page once, in the order
-// of the trees; nothing (after a message) when a tree's folder cannot be listed, so that no tree is
-// left out of a run that reports success. Full paths, so that every path printed is one. What the
-// walks could not take is printed before the run, and `problemsFound` says whether there was any.
-std::optional<QStringList> PagesOf(const CliRequest& request, bool& problemsFound) {
+// The pages a run takes: the design's, or those of the --site trees, each page once (EachPageOnce),
+// in the order of the trees; nothing (after a message) when a tree's folder cannot be listed, so
+// that no tree is left out of a run that reports success. Full paths, so that every path printed is
+// one. What the walks could not take is printed before the run, and `problemsFound` says whether
+// there was any.
+std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound) {
     if (request.siteFolders.isEmpty()) {
         return EachPageOnce(request.design.pages);
     }
@@ -263,12 +264,14 @@ int RunGenerate(const CliRequest& request) {
     }
     OutputTarget target = request.design.Target();
     bool problems = false;
+    QList<std::pair<QString, QString>> leftOut;
     if (!target.createNew) {
-        std::optional<QStringList> pages = PagesOf(request, problems);
+        std::optional<PagesOnce> pages = PagesOf(request, problems);
         if (!pages) {
             return 2;
         }
-        target.pages = std::move(*pages);
+        target.pages = pages->pages;
+        leftOut = std::move(pages->leftOut);
         target.pagesFound = !request.pagesGiven;
     }
     target.dryRun = request.dryRun;
@@ -277,9 +280,9 @@ int RunGenerate(const CliRequest& request) {
         return 1;
     }
     const AdSettings settings = request.design.Advert();
-    return ExitStatus(request,
-                      Generate(*texts, built->banner.Composed(), target, settings, built->At2x(settings), PrintResult),
-                      problems);
+    RunReport report = Generate(*texts, built->banner.Composed(), target, settings, built->At2x(settings), PrintResult);
+    NoteNamesLeftOut(report, leftOut);
+    return ExitStatus(request, report, problems);
 }
 
 int RunCodeForBanner(const CliRequest& request) {
@@ -293,15 +296,15 @@ int RunCodeForBanner(const CliRequest& request) {
 
 int RunRemove(const CliRequest& request) {
     bool problems = false;
-    const std::optional<QStringList> pages = PagesOf(request, problems);
+    const std::optional<PagesOnce> pages = PagesOf(request, problems);
     if (!pages) {
         return 2;
     }
     const Design& design = request.design;
-    return ExitStatus(request,
-                      RemoveAdvert(*pages, design.customCodeEnabled ? design.customCode : QByteArray(), {}, PrintResult,
-                                   request.dryRun),
-                      problems);
+    RunReport report = RemoveAdvert(pages->pages, design.customCodeEnabled ? design.customCode : QByteArray(), {},
+                                    PrintResult, request.dryRun);
+    NoteNamesLeftOut(report, pages->leftOut);
+    return ExitStatus(request, report, problems);
 }
 
 int RunPreview(const CliRequest& request) {

@@ -209,7 +209,7 @@ QString StoredSpelling(const QString& page, const QFileInfo& info, QHash<QString
 
 }  // namespace
 
-QStringList EachPageOnce(const QStringList& pages) {
+PagesOnce EachPageOnce(const QStringList& pages) {
     QHash<QString, qsizetype> taken;      // a file's key: its names' place in `names`
     std::vector<QStringList> names;       // each file's names, the one it is run by first
     QHash<QString, QString> realFolders;  // a folder's many pages look it up once
@@ -236,9 +236,14 @@ QStringList EachPageOnce(const QStringList& pages) {
             same.append(page);
         }
     }
-    QStringList once;
+    PagesOnce once;
     for (const QStringList& same : names) {
-        once.append(same.first());
+        once.pages.append(same.first());
+        for (const QString& other : same.mid(1)) {
+            if (other != same.first()) {
+                once.leftOut.append({other, same.first()});
+            }
+        }
     }
     return once;
 }

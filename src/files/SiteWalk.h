@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 // Which files of a site are pages, by name: comma-separated patterns (blanks around each ignored)
 // in which '*' stands for any run of characters, '?' for one character and [abc] for one of those,
 // in any letter case.
@@ -58,5 +60,10 @@ inline constexpr char kNeverPages[] =
 //
 // A page comes where its file is first named, by the name the file has itself where it was given
 // one, else by the first name given: a run refuses some names (an XHTML page's, another user's
-// link, for the superuser) that another name of the same file would pass.
-QStringList EachPageOnce(const QStringList& pages);
+// link, for the superuser) that another name of the same file would pass. `leftOut` pairs each other
+// name with the page kept for it, in the order given, so that a run can name them too.
+struct [[nodiscard]] PagesOnce {
+    QStringList pages;
+    QList<std::pair<QString, QString>> leftOut;
+};
+PagesOnce EachPageOnce(const QStringList& pages);

@@ -570,7 +570,8 @@ void WizardDialog::OnGenerate() {
         return;
     }
     // A page added twice (by itself, then with its folder) is written once.
-    target.pages = EachPageOnce(target.pages);
+    const PagesOnce once = EachPageOnce(target.pages);
+    target.pages = once.pages;
     const QStringList pages =
         target.createNew ? QStringList{JoinPath(target.outputFolder, target.fileName)} : target.pages;
     // The run has its own copies, since it goes on while the window draws.
@@ -580,11 +581,12 @@ void WizardDialog::OnGenerate() {
     // The progress dialog keeps input from the window; this keeps out what may come another way
     // (a close from the desktop, a queued click) while the run goes on.
     running = true;
-    const RunReport report = RunWithProgress(this, pages, [&](const FileDone& done) {
+    RunReport report = RunWithProgress(this, pages, [&](const FileDone& done) {
         return target.removeAdvert ? RemoveAdvert(target.pages, customCode, settings.earlierCustomCodes, done)
                                    : Generate(texts, banner, target, settings, banner2x, done);
     });
     running = false;
+    NoteNamesLeftOut(report, once.leftOut);
     // A run that stopped or failed part way has put its custom code into some pages all the same.
     if (!target.removeAdvert && !report.Written().isEmpty()) {
         NoteCustomCodeRun(design);
