@@ -32,8 +32,8 @@ bool AnswerInformationOption(int argc, char* argv[]) {
             for (const WizardOption& option : kWizardOptions) {
                 std::printf("  %-12s%s\n", option.name, option.help);
             }
-            std::printf("\nThe options every Qt program takes, such as -platform NAME, are taken too; any other "
-                        "argument is refused.\n");
+            std::printf("\nThe options every Qt program takes, such as -platform NAME, are taken too, and the "
+                        "preview browser's switches after --webEngineArgs; any other argument is refused.\n");
             return true;
         }
     }
@@ -106,9 +106,11 @@ int main(int argc, char* argv[]) {
     qtMessages = qInstallMessageHandler(EndWhereNoDisplayAnswers);
     QApplication app(argc, argv);
     qInstallMessageHandler(qtMessages);
-    // Qt has taken its own options out of argv. What is left the wizard has no use for; opened as if
-    // nothing were given, it would leave a misspelt option or a file named there unnoticed.
-    if (argc > 1) {
+    // Qt has taken its own options out of argv, but for the preview browser's switches, which follow
+    // --webEngineArgs and are read when the browser starts. What else is left the wizard has no use
+    // for; opened as if nothing were given, it would leave a misspelt option or a file named there
+    // unnoticed.
+    if (argc > 1 && std::strcmp(argv[1], "--webEngineArgs") != 0) {
         std::fprintf(stderr,
                      "vornetad: \"%s\" is no option of the wizard, which takes no other arguments; "
                      "vornetad --help lists what it takes\n",

@@ -258,7 +258,7 @@ QImage Banner::CutSquare(const QRect& part) const {
         return {};
     }
     if (scale == 1) {
-        // The whole template is converted as it is, without a copy of it first.
+        // A copy of the whole template first would be one more full-size image, for nothing.
         return (part == templateImage.rect() ? templateImage : templateImage.copy(part))
             .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     }

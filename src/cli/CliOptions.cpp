@@ -688,14 +688,15 @@ QString OptionNamed(const std::vector<Option>& table, const QByteArray& word) {
     return ours ? name : QString();
 }
 
-// The word after an option that takes a value is the value, even when it looks like an option: an
-// option given there by mistake, its own value forgotten (`--modify --hidpi`, `--link $EMPTY
-// --same-window`), would make a file of that name, or a banner or link of that text, and be lost
-// itself. So a value that is one of our options is refused; --opt=VALUE means the value. Other
-// words with a "-" in front are values (`--offset1 -5`, `--title --`). A name is taken only where
-// a file of that name is there; ./NAME (or --file=NAME, for a name in the output folder) means a
-// file named so.
-QString OptionAsValue(const std::vector<Option>& table, const Option& option, const QByteArray& word) {
+// Why the word after an option that takes a value cannot be its value; empty where it can. The word
+// is the value even when it looks like an option: an option given there by mistake, its own value
+// forgotten (`--modify --hidpi`, `--link $EMPTY --same-window`), would make a file of that name, or
+// a banner or link of that text, and be lost itself. So a value that is one of our options is
+// refused; --opt=VALUE means the value. Other words with a "-" in front are values (`--offset1 -5`,
+// `--title --`), but for files: after an option that reads a file or a folder, a word starting "--"
+// is taken only where one of that name is there, and after one that names a file to write, never;
+// ./NAME (or --file=NAME, for a name in the output folder) means a file named so.
+QString ValueRefusal(const std::vector<Option>& table, const Option& option, const QByteArray& word) {
     if (option.value == Value::None) {
         return {};
     }
@@ -964,7 +965,7 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
                 return fail(QStringLiteral("%1 needs a value").arg(name));
             }
             value = args[++i];
-            if (const QString error = OptionAsValue(table, *option, value); !error.isEmpty()) {
+            if (const QString error = ValueRefusal(table, *option, value); !error.isEmpty()) {
                 return fail(error);
             }
         }

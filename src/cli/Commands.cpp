@@ -402,7 +402,7 @@ int RunMakeTemplate(const CliRequest& request) {
     // The user's own templates folder is made by the first template saved into it, here as in the
     // wizard; a template saved anywhere else needs a folder that is there.
     if (const QString own = UserTemplatesFolder(); !own.isEmpty() && folder == QDir::cleanPath(own)) {
-        if (const FileResult made = MakeOwnTemplatesFolder(folder); !made.Ok()) {
+        if (const FileResult made = MakeFolders(folder); !made.Ok()) {
             PrintFailure(FileResult::Failure(made.path, made.error + QStringLiteral("; no file of the template was "
                                                                                     "written")));
             return 1;

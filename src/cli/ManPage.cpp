@@ -346,7 +346,8 @@ QString WizardManPage(const QString& version, const QString& description) {
     }
     page += QStringLiteral(
         ".PP\nThe wizard also takes the options every Qt program takes, such as "
-        "\\fB\\-platform\\fR \\fINAME\\fR; any other argument is refused, with exit status 2, before a window opens.\n"
+        "\\fB\\-platform\\fR \\fINAME\\fR, and the preview browser's switches after "
+        "\\fB\\-\\-webEngineArgs\\fR; any other argument is refused, with exit status 2.\n"
         ".SH FILES\n"
         ".TP\n"
         "\\fIshare/vornetad/vornets/\\fR\n"

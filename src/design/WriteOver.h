@@ -10,9 +10,9 @@
 enum class Writes { Picture, Design };
 
 // Whether `writes` may replace what stands at `path`: success with `path` when nothing is there, a
-// kind of file the write itself refuses and names (a folder, a device), or a file of its own kind
-// (a design: one whose format is this program's, or a blank file; a picture: a GIF, PNG, JPEG or
-// WebP by its first bytes). Otherwise a failure naming `path` and why, ending "; left as it is": a
+// kind of file the write itself refuses and names (a folder, a device), a blank file, or a file of
+// its own kind (a design: one whose format is this program's; a picture: a GIF, PNG, JPEG or WebP by
+// its first bytes). Otherwise a failure naming `path` and why, ending "; left as it is": a
 // web page by its name or its link's target's, a file of another kind, or one that cannot be read
 // to tell. Nothing is written.
 FileResult CheckWriteOver(const QString& path, Writes writes);

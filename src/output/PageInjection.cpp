@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <algorithm>
 #include <array>
@@ -578,13 +579,8 @@ QString ZeroByteReason(const QByteArray& bytes) {
 }
 
 QByteArray InUtf16(QStringView text, bool bigEndian) {
-    QByteArray bytes(text.size() * 2, Qt::Uninitialized);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i].unicode();
-        bytes[2 * i + (bigEndian ? 0 : 1)] = char(unit >> 8);
-        bytes[2 * i + (bigEndian ? 1 : 0)] = char(unit & 0xFF);
-    }
-    return bytes;
+    QStringEncoder toUtf16(bigEndian ? QStringConverter::Utf16BE : QStringConverter::Utf16LE);
+    return toUtf16(text);
 }
 
 // The text of UTF-16 `bytes` in the byte order given; none where they are not whole UTF-16 text: an

@@ -36,10 +36,6 @@ QString FamilyFileIn(const QString& folder, const QString& name, const QStringLi
     return {};
 }
 
-FileResult MakeOwnTemplatesFolder(const QString& folder) {
-    return MakeFolders(folder);
-}
-
 FileResult SaveNewTemplate(const QString& folder, const QString& name, const std::vector<TemplateFile>& files) {
     if (folder.isEmpty()) {
         return FileResult::Failure(FileNameOf(name, {}), QStringLiteral("there is no folder for your own templates"));
@@ -48,7 +44,7 @@ FileResult SaveNewTemplate(const QString& folder, const QString& name, const std
     if (const QString problem = TemplateNameProblem(name); !problem.isEmpty()) {
         return FileResult::Failure(path, problem);
     }
-    if (const FileResult made = MakeOwnTemplatesFolder(folder); !made.Ok()) {
+    if (const FileResult made = MakeFolders(folder); !made.Ok()) {
         return made;
     }
     // "Logo.GIF" takes the name "Logo" as surely as "Logo.gif" does: both would be listed as it.

@@ -28,12 +28,8 @@ inline constexpr const char* kTemplateFamily[] = {"", "@2x", "b", "b@2x"};
 // for a file of the template: a new template is refused beside it.
 QString FamilyFileIn(const QString& folder, const QString& name, const QStringList& besides = {});
 
-// Makes `folder`, the user's own templates folder (as TemplateSources::user names it), with the
-// folders on its way: none of them need exist before the first template is saved there, from the
-// wizard or from the command line. Fails naming the folder that could not be made, and why.
-FileResult MakeOwnTemplatesFolder(const QString& folder);
-
-// Writes the files of a new template called `name` into `folder` (MakeOwnTemplatesFolder first): each
+// Writes the files of a new template called `name` into `folder` (made first, with the folders on
+// its way, when missing: the user's own templates folder is made by the first template saved in it): each
 // TemplateFile as name + suffix + ".gif". When any name of the template's family is taken (name +
 // "", "@2x", "b" or "b@2x" + ".gif", in any letter case of ".gif"), or `name` is refused, nothing is
 // written. A failure part way removes the files this call

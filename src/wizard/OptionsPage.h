@@ -35,7 +35,8 @@ public:
     // The same, as the page shows them now. Custom code that was not edited since ApplyDesign
     // keeps its bytes, which the code box may not carry exactly (mixed line ends, a lone CR).
     // Edited code keeps every letter the box shows, no-break spaces and line separators included,
-    // and ends its lines in CR LF where the design's code ended its first line so. Code that is not
+    // and ends its lines in CR LF where the design's code ended its first line so; a paragraph
+    // separator (U+2029) in it is a line break in the box, and so becomes a line end. Code that is not
     // UTF-8 (read from a file by the command line) is shown as Latin-1, which the new page it makes
     // is labelled as, and stays Latin-1 through edits, so its bytes are never lost; a letter typed
     // that Latin-1 lacks goes in as a character reference.

@@ -75,6 +75,9 @@ private slots:
         banner.SetScale(scale, source);
         QCOMPARE(QString::number(banner.Size()), row[4]);
         QCOMPARE(banner.CropOffset(), offset);
+        // Composed again on the same square, as a keystroke does, from the copy kept for it.
+        banner.SetSide(row[3] == u"left" ? BannerSide::Right : BannerSide::Left);
+        banner.SetSide(row[3] == u"left" ? BannerSide::Left : BannerSide::Right);
         const QImage& composed = banner.Composed();
         QCOMPARE(composed.dotsPerMeterY(), 3780 * scale);
         // QImage::copy makes what lies outside the template transparent.

@@ -648,6 +648,8 @@ private slots:
         QTest::newRow("none") << QStringList() << 0 << QByteArray("first paint after ");
         QTest::newRow("Qt's option") << QStringList{u"-style"_qs, u"fusion"_qs} << 0
                                      << QByteArray("first paint after ");
+        QTest::newRow("the browser's switches")
+            << QStringList{u"--webEngineArgs"_qs, u"--disable-gpu"_qs} << 0 << QByteArray("first paint after ");
         QTest::newRow("unknown option") << QStringList{u"--bogus"_qs} << 2 << QByteArray("\"--bogus\" is no option");
         QTest::newRow("a design") << QStringList{u"given.vornetad"_qs} << 2 << QByteArray("\"given.vornetad\" is no");
         QTest::newRow("misspelt option") << QStringList{u"--desgin"_qs, u"x"_qs} << 2
