@@ -32,8 +32,11 @@ FileResult CheckWriteOver(const QString& path, Writes writes) {
     const QString landing = info.isSymLink() ? WriteTarget(path) : path;
     const QString what = writes == Writes::Picture ? u"a banner"_s : u"a design"_s;
     QString why;
-    if (Design::IsPageName(path) || Design::IsPageName(landing)) {
+    if (Design::IsPageName(path)) {
         why = u"is a web page, which %1 is not written over"_s.arg(what);
+    } else if (Design::IsPageName(landing)) {
+        // The user knows the link by its own name, a picture's or a design's: the page is named.
+        why = u"is a link to %1, a web page, which %2 is not written over"_s.arg(landing, what);
     } else {
         // A design's format may come after a long custom code: the whole of one is read.
         const FileBytes held = ReadFileStart(path, writes == Writes::Picture ? 4096 : kMaxDesignFileBytes + 1);
