@@ -12,7 +12,9 @@ DiagonalBand DrawnBand(const QImage& image, int boxSize, BannerSide side, Diagon
     if (image.isNull() || boxSize <= 0 || width <= 0) {
         return band;
     }
-    const QImage pixels = image.convertToFormat(QImage::Format_ARGB32);
+    // Only alpha is read, which premultiplying leaves as it is: the composed banner is read in place.
+    const QImage pixels =
+        image.format() == QImage::Format_ARGB32_Premultiplied ? image : image.convertToFormat(QImage::Format_ARGB32);
     // In the image's own pixels: pixel (x, y) spans offsets x - y - 1 to x - y + 1.
     int lowest = width;
     int highest = -width;

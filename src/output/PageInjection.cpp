@@ -589,12 +589,11 @@ std::optional<QString> Utf16Text(QByteArrayView bytes, bool bigEndian) {
     if (bytes.size() % 2 != 0) {
         return std::nullopt;
     }
-    QString text(bytes.size() / 2, Qt::Uninitialized);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const uchar high = uchar(bytes[2 * i + (bigEndian ? 0 : 1)]);
-        const uchar low = uchar(bytes[2 * i + (bigEndian ? 1 : 0)]);
-        text[i] = QChar(char16_t(high << 8 | low));
-    }
+    // Qt's decoder passes half of a pair through, so the pairs are checked here. A mark after the
+    // page's own is a letter of its text.
+    QStringDecoder fromUtf16(bigEndian ? QStringConverter::Utf16BE : QStringConverter::Utf16LE,
+                             QStringConverter::Flag::ConvertInitialBom);
+    const QString text = fromUtf16(bytes);
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
             ++i;
