@@ -12,6 +12,22 @@
 
 namespace {
 
+int RunDrawing(const CliRequest& request) {
+    using Command = CliRequest::Command;
+    switch (request.command) {
+    case Command::Code:
+        return RunCodeForBanner(request);
+    case Command::Compose:
+        return RunCompose(request);
+    case Command::Generate:
+        return RunGenerate(request);
+    case Command::MakeTemplate:
+        return RunMakeTemplate(request);
+    default:
+        return RunPreview(request);
+    }
+}
+
 int RunRequest(const CliRequest& request, char* program) {
     using Command = CliRequest::Command;
     switch (request.command) {
@@ -35,18 +51,14 @@ int RunRequest(const CliRequest& request, char* program) {
     int argc = 1;
     char* argv[] = {program, nullptr};
     QGuiApplication app(argc, argv);
-    switch (request.command) {
-    case Command::Code:
-        return RunCodeForBanner(request);
-    case Command::Compose:
-        return RunCompose(request);
-    case Command::Generate:
-        return RunGenerate(request);
-    case Command::MakeTemplate:
-        return RunMakeTemplate(request);
-    default:
-        return RunPreview(request);
+    const int status = RunDrawing(request);
+    // The application lets go of the font configuration as it ends. A run that ended before its
+    // first text (a template refused) would do so while the setup begun beside the engine still
+    // builds it, and two threads would hold it at once.
+    if (request.awaitFonts != nullptr) {
+        request.awaitFonts();
     }
+    return status;
 }
 
 }  // namespace
