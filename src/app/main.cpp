@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <unistd.h>
 
 namespace {
@@ -43,6 +44,12 @@ bool AnswerInformationOption(int argc, char* argv[]) {
 // Whether Qt has a display to open the window on: an X or Wayland session, or a platform named by
 // -platform or QT_QPA_PLATFORM. Without one Qt aborts the program with a message that suggests
 // reinstalling it (over ssh, say, or from a service).
+// Qt leaves in place one of its own options that takes a value, given last without one.
+bool IsQtOptionWithValue(const char* argument) {
+    const std::string_view name = std::string_view(argument).substr(argument[0] == '-' && argument[1] == '-' ? 1 : 0);
+    return name == "-style" || name == "-stylesheet" || name == "-session";
+}
+
 bool HasDisplay(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0) {
@@ -111,10 +118,14 @@ int main(int argc, char* argv[]) {
     // for; opened as if nothing were given, it would leave a misspelt option or a file named there
     // unnoticed.
     if (argc > 1 && std::strcmp(argv[1], "--webEngineArgs") != 0) {
-        std::fprintf(stderr,
-                     "vornetad: \"%s\" is no option of the wizard, which takes no other arguments; "
-                     "vornetad --help lists what it takes\n",
-                     argv[1]);
+        if (argc == 2 && IsQtOptionWithValue(argv[1])) {
+            std::fprintf(stderr, "vornetad: \"%s\" needs a value after it\n", argv[1]);
+        } else {
+            std::fprintf(stderr,
+                         "vornetad: \"%s\" is no option of the wizard, which takes no other arguments; "
+                         "vornetad --help lists what it takes\n",
+                         argv[1]);
+        }
         return 2;
     }
     QGuiApplication::setDesktopFileName(QStringLiteral(VORNET_APP_ID));
