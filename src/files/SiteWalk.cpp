@@ -224,8 +224,11 @@ PagesOnce EachPageOnce(const QStringList& pages) {
         if (!realFolders.contains(shownFrom)) {
             realFolders.insert(shownFrom, QFileInfo(shownFrom).canonicalFilePath());
         }
-        const QString key =
-            file.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : realFolders.value(shownFrom) + u'\n' + file;
+        // A name that ends in a slash names a folder, never the file without it, which may yet be
+        // made.
+        const QString key = file.isEmpty()
+                                ? QDir::cleanPath(info.absoluteFilePath()) + (given.endsWith(u'/') ? u"/" : u"")
+                                : QString(realFolders.value(shownFrom) + u'\n' + file);
         const auto at = taken.constFind(key);
         if (at == taken.constEnd()) {
             taken.insert(key, qsizetype(names.size()));
