@@ -17,9 +17,35 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// The patterns of a list, split at its commas but for those inside a [set], which are members of it.
+// A set is read as QRegularExpression::fromWildcard reads it: a ']' right after the '[' (or after
+// "[!") is a member, and the next ']' closes it. A '[' never closed is left to fail as a pattern.
+QStringList SplitPatternList(const QString& text) {
+    QStringList parts;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'[') {
+            qsizetype member = i + 1;
+            member += member < text.size() && text[member] == u'!' ? 1 : 0;
+            member += member < text.size() && text[member] == u']' ? 1 : 0;
+            const qsizetype close = text.indexOf(u']', member);
+            i = close < 0 ? i : close;
+        } else if (text[i] == u',') {
+            parts.append(text.mid(from, i - from));
+            from = i + 1;
+        }
+    }
+    parts.append(text.mid(from));
+    return parts;
+}
+
+}  // namespace
+
 PagePatterns PagePatterns::Parse(const QString& text) {
     PagePatterns result;
-    for (const QString& given : text.split(u',')) {
+    for (const QString& given : SplitPatternList(text)) {
         // "*.html, *.htm" is how a list is written; a pattern starting with a blank would match
         // no file anyone has, and its pages would be passed over without a word.
         const QString pattern = given.trimmed();
@@ -36,14 +62,13 @@ PagePatterns PagePatterns::Parse(const QString& text) {
                                .arg(pattern);
             return result;
         }
-        result.patterns.append(std::move(expression));
+        result.patterns.append({pattern, std::move(expression)});
     }
     return result;
 }
 
 bool PagePatterns::Matches(const QString& name) const {
-    return std::any_of(patterns.begin(), patterns.end(),
-                       [&name](const QRegularExpression& p) { return p.match(name).hasMatch(); });
+    return std::any_of(patterns.begin(), patterns.end(), [&name](const Pattern& p) { return p.Matches(name); });
 }
 
 namespace {

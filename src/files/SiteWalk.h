@@ -11,9 +11,15 @@
 
 // Which files of a site are pages, by name: comma-separated patterns (blanks around each ignored)
 // in which '*' stands for any run of characters, '?' for one character and [abc] for one of those,
-// in any letter case.
+// in any letter case. A comma inside a [set] belongs to the set, so "[,]" names a comma.
 struct [[nodiscard]] PagePatterns {
-    QList<QRegularExpression> patterns;
+    struct Pattern {
+        QString text;  // as given, without the blanks around it
+        QRegularExpression expression;
+
+        bool Matches(const QString& name) const { return expression.match(name).hasMatch(); }
+    };
+    QList<Pattern> patterns;
     QString error;  // why the text could not be used; empty when it could
 
     static constexpr char kDefault[] = "*.html,*.htm";
