@@ -602,7 +602,7 @@ void AddOutputOptions(OptionTable& t) {
           [](Parsing& p, const QByteArray& v) { return ParsePatterns(QStringLiteral("--match"), v, p.r.siteMatch); });
     t.Last().once = true;
     t.Describe("GLOBS", Text("which files of --site are pages: comma-separated name patterns with *, ? and [abc], "
-                             "in any letter case (default %1; for remove, %2); for generate, %3")
+                             "in any letter case, [,] for a comma (default %1; for remove, %2); for generate, %3")
                             .arg(QLatin1String(PagePatterns::kDefault), QLatin1String(PagePatterns::kRemovalDefault),
                                  QLatin1String(kNeverPages)));
     t.Add(QStringLiteral("--exclude"), Value::Word, kSite, [](Parsing& p, const QByteArray& v) {
@@ -610,7 +610,8 @@ void AddOutputOptions(OptionTable& t) {
     });
     t.Last().once = true;
     t.Describe("GLOBS", Text("pages and folders of --site to pass over: name patterns as --match takes them (a page "
-                             "the run always refuses, such as a page of frames, or a folder of drafts)"));
+                             "the run always refuses, such as a page of frames, or a folder of drafts); a pattern "
+                             "that passes over nothing is named in a note"));
     t.Add(QStringLiteral("--dry-run"), Value::None, kGenerate | kRemove, [](Parsing& p, const QByteArray&) {
         p.r.dryRun = true;
         return QString();

@@ -150,6 +150,9 @@ std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound)
                           : removal                    ? QLatin1String(PagePatterns::kRemovalDefault)
                                                        : QLatin1String(PagePatterns::kDefault);
     const PagePatterns excluded = PagePatterns::Parse(request.siteExclude);
+    // Which --exclude patterns passed over a page in any tree: one that passed over none was likely
+    // meant for a name it does not match (a name with a comma, written without its [,]).
+    QList<bool> excludedSome(excluded.patterns.size(), false);
     // Trees may overlap (a folder and one inside it), or be one tree by two names (a link to it).
     QStringList pages;
     for (const QString& folder : request.siteFolders) {
@@ -163,7 +166,15 @@ std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound)
         // By the names inside the tree: a folder passed over takes its pages with it.
         const auto passedOver = [&](const QString& page) {
             const QStringList names = page.mid(site.status.path.size()).split(u'/', Qt::SkipEmptyParts);
-            return std::any_of(names.begin(), names.end(), [&](const QString& name) { return excluded.Matches(name); });
+            bool over = false;
+            for (qsizetype i = 0; i < excluded.patterns.size(); ++i) {
+                const PagePatterns::Pattern& pattern = excluded.patterns[i];
+                if (std::any_of(names.begin(), names.end(),
+                                [&](const QString& name) { return pattern.Matches(name); })) {
+                    excludedSome[i] = over = true;
+                }
+            }
+            return over;
         };
         // The advert's own image and style sheet, which are never pages, are passed over as a generate
         // run passes them over by their kind; any other file may hold an advert an earlier run put in.
@@ -196,6 +207,18 @@ std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound)
         }
         problemsFound = problemsFound || !site.problems.isEmpty();
         pages += site.pages;
+    }
+    for (qsizetype i = 0; i < excluded.patterns.size(); ++i) {
+        if (!excludedSome[i]) {
+            const QString commas =
+                excluded.patterns.size() > 1
+                    ? QStringLiteral(" (commas separate the patterns; [,] stands for a comma in a name)")
+                    : QString();
+            PrintLine(NotesStream(request),
+                      QStringLiteral("--exclude: \"%1\" passes over nothing: no page, nor a folder holding one, has a "
+                                     "name it matches%2")
+                          .arg(excluded.patterns[i].text, commas));
+        }
     }
     return EachPageOnce(pages);
 }
