@@ -349,6 +349,7 @@ bool HtmlScanner::ReadTag(size_t lt, bool endTag, HtmlToken& token) {
     token.name = name;
     token.selfClosing = selfClosing;
     token.htmlPoint = m_state.depth == 0 ? lt : m_state.foreignSince;
+    token.readAsHtml = !ForeignTop();
     m_pos = end;
     if (m_mode != Mode::Data) {
         m_mode = Mode::Data;  // the end tag that closes the raw text
@@ -611,7 +612,7 @@ const std::pair<string_view, HtmlScanner::Mode>* HtmlScanner::RawTextMode(string
     return it == kRawText.end() ? nullptr : &*it;
 }
 
-void HtmlScanner::StartTag(const HtmlToken& token, const Attributes& attributes) {
+void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
     const string_view name = token.name;
     // Whether the tree builder takes this start tag by the HTML rules.
     bool html = m_state.depth == 0;
@@ -625,9 +626,11 @@ void HtmlScanner::StartTag(const HtmlToken& token, const Attributes& attributes)
             html = (top & kAnnotationXml) && EqualsLower(name, "svg");
         }
     }
+    token.readAsHtml = html;
     if (!html) {
         if (IsBreakout(name) || (EqualsLower(name, "font") && attributes.fontStyle)) {
             PopToHtml();
+            token.readAsHtml = true;  // read again where HTML is read
             return;
         }
         if (token.selfClosing) {

@@ -28,6 +28,12 @@ struct HtmlToken {
     // element, where it is that element's start (also inside a <desc> or <foreignObject> there,
     // whose HTML is read as HTML but drawn, if at all, as part of the picture).
     std::size_t htmlPoint = 0;
+    // Whether the tree builder reads the tag by the rules of HTML, not those of svg and math: always
+    // outside them; inside them, at the points that hold HTML (an svg's foreignObject, desc and title;
+    // MathML's mi, mo, mn, ms, mtext and an annotation-xml for HTML) and in the HTML elements there.
+    // A start tag read so makes an HTML element, which a browser takes as one (a <base> there is the
+    // page's base) even where `htmlPoint` lies before it.
+    bool readAsHtml = true;
 
     // Whether this is a tag named `lowerName` (given in lower case), in any letter case.
     bool Is(Kind k, std::string_view lowerName) const;
@@ -102,7 +108,7 @@ private:
 
     static const std::pair<std::string_view, Mode>* RawTextMode(std::string_view name);
     bool ForeignTop() const;
-    void StartTag(const HtmlToken& token, const Attributes& attributes);
+    void StartTag(HtmlToken& token, const Attributes& attributes);
     void EndTag(const HtmlToken& token);
     void Push(std::uint64_t name, std::uint8_t flags);
     void PopTo(std::size_t depth);

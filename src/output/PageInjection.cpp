@@ -796,13 +796,14 @@ std::optional<QByteArray> BaseAddress(const QByteArray& page) {
     const string_view text = View(page);
     HtmlScanner scanner(text);
     size_t templates = 0;  // a template's content is never applied
+    // A base inside svg or math counts where it is an HTML element, as in an svg's foreignObject.
     for (HtmlToken t; scanner.Next(t);) {
-        if (t.htmlPoint == t.begin && t.Is(HtmlToken::Kind::StartTag, "template")) {
+        if (t.readAsHtml && t.Is(HtmlToken::Kind::StartTag, "template")) {
             ++templates;
-        } else if (t.htmlPoint == t.begin && t.Is(HtmlToken::Kind::EndTag, "template") && templates > 0) {
+        } else if (t.readAsHtml && t.Is(HtmlToken::Kind::EndTag, "template") && templates > 0) {
             --templates;
         }
-        if (templates > 0 || t.htmlPoint != t.begin || !t.Is(HtmlToken::Kind::StartTag, "base")) {
+        if (templates > 0 || !t.readAsHtml || !t.Is(HtmlToken::Kind::StartTag, "base")) {
             continue;
         }
         // The attributes as a browser splits them: a name, then after '=' a value in either quote

@@ -163,7 +163,8 @@ bool IsGif(QByteArrayView bytes);
 
 // The address that `page`'s first <base href> gives, against which a browser looks for the advert's
 // image and style sheet instead of beside the page; none where there is no such element (outside a
-// template) or it stays in the page's own folder ("", "./", "index.html", "#top").
+// template, and an HTML one: inside svg or math, only where they hold HTML, as in a foreignObject)
+// or it stays in the page's own folder ("", "./", "index.html", "#top").
 std::optional<QByteArray> BaseAddress(const QByteArray& page);
 
 // What a page written with the advert starts from.
