@@ -19,6 +19,34 @@ Result<QByteArray> ReadResource(const QString& path) {
     return Result<QByteArray>::Success(file.readAll(), path);
 }
 
+// Whether a browser encodes the query of `link` in the page's own encoding: that of an address
+// with a scheme of the web or of files, and that of one without a scheme, which takes the page's.
+// The scheme is read as the browser reads it: after leading blanks and control characters, with
+// tabs and line breaks left out.
+bool QueryTakesPageEncoding(QStringView link) {
+    qsizetype i = 0;
+    while (i < link.size() && link[i] <= u' ') {
+        ++i;
+    }
+    QByteArray scheme;
+    for (; i < link.size(); ++i) {
+        const char16_t c = link[i].unicode();
+        if (c == u'\t' || c == u'\n' || c == u'\r') {
+            continue;
+        }
+        if (c == u':' && !scheme.isEmpty()) {
+            break;
+        }
+        const bool letter = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+        const bool later = (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.';
+        if (!letter && (scheme.isEmpty() || !later)) {
+            return true;
+        }
+        scheme += char(c);
+    }
+    return i == link.size() || QByteArrayList{"http", "https", "ws", "wss", "ftp", "file"}.contains(scheme.toLower());
+}
+
 }  // namespace
 
 Result<CodeTexts> CodeTexts::LoadTextResources() {
@@ -73,6 +101,24 @@ QByteArray EscapeForAttribute(const QString& text) {
         }
     }
     return out;
+}
+
+QString QueryInUtf8(const QString& link) {
+    const qsizetype query = link.indexOf(u'?');
+    const qsizetype fragment = link.indexOf(u'#');
+    if (query < 0 || (fragment >= 0 && fragment < query) || !QueryTakesPageEncoding(link)) {
+        return link;
+    }
+    const qsizetype end = fragment < 0 ? link.size() : fragment;
+    QString out = link.first(query);
+    for (const char32_t c : QStringView(link).sliced(query, end - query).toUcs4()) {
+        if (c < 0x80) {
+            out += QChar(c);
+        } else {
+            out += QString::fromLatin1(QString::fromUcs4(&c, 1).toUtf8().toPercentEncoding());
+        }
+    }
+    return out + link.sliced(end);
 }
 
 namespace {
@@ -161,7 +207,7 @@ QByteArray AdvertStyleSheet(const QByteArray& styleTemplate, const AdSettings& s
 QByteArray AdvertMarkup(const QByteArray& imageFileName, const AdSettings& settings) {
     const QByteArray size = Number(settings.bannerSize);
     const QByteArray title = EscapeForAttribute(settings.adTitle);
-    const QByteArray link = EscapeForAttribute(settings.linkUrl);
+    const QByteArray link = EscapeForAttribute(QueryInUtf8(settings.linkUrl));
     const QByteArray target = settings.newWindow ? "_blank" : "_self";
     const PageOptions& options = settings.options;
 

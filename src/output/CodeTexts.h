@@ -64,8 +64,8 @@ QByteArray AdvertStyleSheet(const QByteArray& styleTemplate, const AdSettings& s
 // The banner's markup, as one line: the box with the image, and the image map over the diagonal
 // strip, or with click-through a link cut to the strip instead. Single-quoted attributes only, and
 // no style attribute: everything the options need is in the style sheet, which a page whose policy
-// allows only its own style sheets still applies. The file name goes in as it is, the link and the
-// title through EscapeForAttribute.
+// allows only its own style sheets still applies. The file name goes in as it is, the title through
+// EscapeForAttribute, and the link through QueryInUtf8, then EscapeForAttribute.
 QByteArray AdvertMarkup(const QByteArray& imageFileName, const AdSettings& settings);
 
 // The image map's clickable strip over the banner's diagonal as x1,y1 ... x4,y4 in image pixels:
@@ -78,3 +78,11 @@ std::array<int, 8> AreaCoords(int bannerSize, BannerSide side);
 // & < > " ' \ become named or numeric references, and so does every control character and every
 // character outside ASCII. Text without such characters comes back unchanged.
 QByteArray EscapeForAttribute(const QString& text);
+
+// `link` with every character outside ASCII in its query percent-encoded as UTF-8, where a browser
+// would encode them in the encoding of the page the link stands in: in the query of an address of
+// the web or of files (http, https, ws, wss, ftp, file, in any case), or of one without a scheme,
+// which takes the page's. Every page then leads to the address that a UTF-8 page leads to. The
+// rest, and any other link (mailto:), comes back as it is: browsers encode a path and a fragment as
+// UTF-8 whatever the page's encoding, and a host by its own rules, and ASCII, "%" included, stays.
+QString QueryInUtf8(const QString& link);
