@@ -541,7 +541,7 @@ private slots:
         TemplateStrip* strip = wizard->Templates().Strip();
         QTest::mouseClick(strip, Qt::LeftButton, {}, strip->CellOrigin(0, 1) + QPoint(5, 5));
         Act(QStringLiteral("next next"));
-        Field<QLineEdit>(wizard->Options(), u"linkUrl"_qs)->setText(QStringLiteral("https://example.com/?a&b"));
+        Field<QLineEdit>(wizard->Options(), u"linkUrl"_qs)->setText(QStringLiteral("https://example.com/?a&b=ü"));
         Field<QLineEdit>(wizard->Options(), u"adTitle"_qs)->setText(QStringLiteral("Spring \"sale\" <now>"));
         Act(u"click@clickThrough click@hidpi click@noPrint tab5"_qs);
         Field<QLineEdit>(wizard->Output(), u"outputFolder"_qs)->setText(fromWizard.path() + u'/');
@@ -552,6 +552,8 @@ private slots:
         QTest::mouseClick(&wizard->SaveDesignButton(), Qt::LeftButton);
         QCOMPARE(ReadAll(saved), ReadAll(LastDesign()));
         QCOMPARE(ReadDesign(saved).design.cropOffset, std::optional(150));
+        // The link as typed; only the pages get its query's letters percent-encoded.
+        QCOMPARE(ReadDesign(saved).design.linkUrl, QStringLiteral("https://example.com/?a&b=ü"));
 
         QVERIFY(!Cli({u"generate"_qs, u"--design"_qs, saved, u"--out"_qs, fromCli.path()}).isEmpty());
         const QStringList names = QDir(fromWizard.path()).entryList(QDir::Files);
