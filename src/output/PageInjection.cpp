@@ -604,6 +604,21 @@ std::optional<QString> Utf16Text(QByteArrayView bytes, bool bigEndian) {
     return text;
 }
 
+// Whether `file` holds either marker as UTF-32 text, in either byte order. No browser reads UTF-32
+// (it reads such a page, whatever its mark, as other text), so its blocks are not taken out as a
+// page's are.
+bool HoldsMarkerInUtf32(const QByteArray& file) {
+    for (const QStringConverter::Encoding form : {QStringConverter::Utf32LE, QStringConverter::Utf32BE}) {
+        for (const char* marker : {kBeginMarker, kEndMarker}) {
+            QStringEncoder toUtf32(form);
+            if (file.contains(QByteArray(toUtf32(QLatin1String(marker))))) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QByteArray& customCode,
@@ -611,6 +626,11 @@ Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QByteArray& cu
     const bool utf16 = StartsAsUtf16(file);
     if (!utf16 && !file.contains('\0')) {
         return Result<BlockRemoval>::Success(RemoveOldBlocks(file, customCode, earlierCustomCodes));
+    }
+    if (HoldsMarkerInUtf32(file)) {
+        return Result<BlockRemoval>::Failure(
+            {}, QStringLiteral("holds the advert's marker as UTF-32 text, which no browser reads and the advert is "
+                               "not taken out of; take it out by hand; left as it is"));
     }
     // Any file may be given, or matched by a site's patterns; one that holds no marker in any form
     // holds no block, and is left alone as any page without one is.
