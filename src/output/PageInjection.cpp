@@ -619,6 +619,21 @@ bool HoldsMarkerInUtf32(const QByteArray& file) {
     return false;
 }
 
+// Custom code as a UTF-16 page holds it, in the UTF-8 that the page's text is read in: code that is
+// UTF-8 as it is, any other as Latin-1, which a page made with it is labelled as (CodeTexts) and
+// which a page in it keeps letter for letter when saved as UTF-16.
+QByteArray CodeAsText(const QByteArray& code) {
+    return Utf8Text(code) ? code : QString::fromLatin1(code).toUtf8();
+}
+
+QByteArrayList CodesAsText(const QByteArrayList& codes) {
+    QByteArrayList texts;
+    for (const QByteArray& code : codes) {
+        texts.append(CodeAsText(code));
+    }
+    return texts;
+}
+
 }  // namespace
 
 Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QByteArray& customCode,
@@ -659,7 +674,7 @@ Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QByteArray& cu
     }
     // The blocks go from the page's text, read as any page's is; every other letter, and so every
     // byte outside a block, comes back as it was.
-    BlockRemoval removal = RemoveOldBlocks(text->toUtf8(), customCode, earlierCustomCodes);
+    BlockRemoval removal = RemoveOldBlocks(text->toUtf8(), CodeAsText(customCode), CodesAsText(earlierCustomCodes));
     QStringDecoder fromUtf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
     const QString left = fromUtf8(removal.page);
     if (fromUtf8.hasError()) {

@@ -115,10 +115,10 @@ PageRead ReadPageText(const QString& path);
 // 8-bit or UTF-8 text. Nothing is taken out, and nothing is wrong, where the file holds neither
 // marker, as 8-bit text or as UTF-16 or UTF-32 in either byte order, whatever else it holds. A page
 // that starts with a UTF-16 byte-order mark (either order) and is whole UTF-16 text has its blocks
-// taken out of its text as any page's are, and comes back in the same byte order with the same
-// mark, every byte outside a block as it was. Refused, with why: a file that holds a marker as
-// UTF-32 text (a UTF-32 mark starts as a UTF-16 one does), whatever else it holds, any other file
-// that holds a marker and a
+// taken out of its text as any page's are, the custom codes read as text (UTF-8 where they are
+// valid UTF-8, else Latin-1), and comes back in the same byte order with the same mark, every byte
+// outside a block as it was. Refused, with why: a file that holds a marker as UTF-32 text (a UTF-32
+// mark starts as a UTF-16 one does), whatever else it holds, any other file that holds a marker and a
 // zero byte (a GIF, UTF-16 without its mark), and a page with the mark that is not whole UTF-16 text
 // (an odd count of bytes, half of a surrogate pair) or that holds a marker as 8-bit text.
 Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QByteArray& customCode,
