@@ -265,14 +265,14 @@ QString ParsePath(const QString& name, const QByteArray& value, QString& out, Va
 }
 
 QString SetCustomCode(Parsing& p, const QString& name, const QByteArray& code) {
-    // A zero byte would make the page unreadable to every later run.
-    if (code.contains('\0')) {
+    // A zero byte would make the page unreadable to every later run; code larger than a design keeps
+    // could not be given to a later run to take it out again.
+    if (const QString problem = Design::CustomCodeProblem(code); !problem.isEmpty()) {
         // Most often a file saved as UTF-16, which a page of 8-bit text cannot take either.
-        return code.startsWith("\xFF\xFE") || code.startsWith("\xFE\xFF")
-                   ? QStringLiteral("%1: custom code cannot hold a zero byte; it is UTF-16 text (a byte-order "
-                                    "mark): save it as UTF-8")
-                         .arg(name)
-                   : QStringLiteral("%1: custom code cannot hold a zero byte").arg(name);
+        const bool utf16 = code.contains('\0') && (code.startsWith("\xFF\xFE") || code.startsWith("\xFE\xFF"));
+        return QStringLiteral("%1: custom code %2%3")
+            .arg(name, problem,
+                 utf16 ? QStringLiteral("; it is UTF-16 text (a byte-order mark): save it as UTF-8") : QString());
     }
     p.r.design.customCodeEnabled = true;
     p.r.design.customCode = code;

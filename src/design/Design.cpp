@@ -1,6 +1,7 @@
 #include "design/Design.h"
 
 #include "files/FileNames.h"
+#include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 #include "templates/DataFolder.h"
 
@@ -34,6 +35,14 @@ std::array<BannerLine, 3> Design::DefaultLines() {
 QRgb Design::LineColor(QRgb picked) {
     const QRgb opaque = qRgb(qRed(picked), qGreen(picked), qBlue(picked));
     return opaque == qRgb(0, 0, 0) ? kBlackReplacement : opaque;
+}
+
+QString Design::CustomCodeProblem(QByteArrayView code) {
+    if (code.contains('\0')) {
+        return QStringLiteral("cannot hold a zero byte");
+    }
+    return code.size() > kMaxCustomCodeBytes ? QStringLiteral("is larger than %1").arg(ByteCount(kMaxCustomCodeBytes))
+                                             : QString();
 }
 
 bool Design::IsPlainFileName(const QString& name) {

@@ -5,6 +5,7 @@
 #include "output/OutputRuns.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QImage>
 #include <QRgb>
 #include <QString>
@@ -67,6 +68,9 @@ struct Design {
     static std::array<BannerLine, 3> DefaultLines();
     // A picked colour as a line stores it: opaque, and never pure black.
     static QRgb LineColor(QRgb picked);
+    // Why `code` cannot be custom code, in words that follow its name: "cannot hold a zero byte",
+    // which no page can carry, or "is larger than 1 MiB" (kMaxCustomCodeBytes); empty when it can.
+    static QString CustomCodeProblem(QByteArrayView code);
     // A name that can only stand for a file in a given folder: not empty, ".", ".." and without "/".
     static bool IsPlainFileName(const QString& name);
     // Whether the file at `path` is a web page by its name: it ends in .html, .htm, .shtml or .xhtml,

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <utility>
 
 namespace {
 
@@ -275,10 +276,8 @@ void ReadCustomCode(Fields& top, Design& design) {
         }
         design.customCode = *decoded;
     }
-    if (design.customCode.contains('\0')) {
-        top.Fail(field, QStringLiteral("cannot hold a zero byte"));
-    } else if (design.customCode.size() > Design::kMaxCustomCodeBytes) {
-        top.Fail(field, QStringLiteral("is larger than %1").arg(ByteCount(Design::kMaxCustomCodeBytes)));
+    if (const QString problem = Design::CustomCodeProblem(design.customCode); !problem.isEmpty()) {
+        top.Fail(field, problem);
     }
 }
 
@@ -548,6 +547,20 @@ QByteArray DesignJson(const Design& design) {
     return indented.size() <= kMaxDesignFileBytes ? indented : document.toJson(QJsonDocument::Compact);
 }
 
+Result<QByteArray> DesignFileText(const Design& design) {
+    QByteArray json = DesignJson(design);
+    if (json.size() > kMaxDesignFileBytes) {
+        return Result<QByteArray>::Failure(
+            {}, QStringLiteral("it would be larger than %1, more than a design file may hold")
+                    .arg(ByteCount(kMaxDesignFileBytes)));
+    }
+    const DesignRead check = ParseDesign(json);
+    if (!check.status.Ok()) {
+        return Result<QByteArray>::Failure({}, check.status.error);
+    }
+    return Result<QByteArray>::Success(std::move(json));
+}
+
 FileResult WriteDesign(const Design& design, const QString& path) {
     // A design kept with its site, or with its templates, still names them once the folder is
     // moved, copied to another machine or put under version control. Through a link, the folder
@@ -586,15 +599,9 @@ FileResult WriteDesign(const Design& design, const QString& path) {
             page = from(page);
         }
     }
-    const QByteArray json = DesignJson(saved);
-    if (json.size() > kMaxDesignFileBytes) {
-        return FileResult::Failure(path, QStringLiteral("the design cannot be saved: it would be larger than %1, "
-                                                        "more than a design file may hold")
-                                             .arg(ByteCount(kMaxDesignFileBytes)));
+    const Result<QByteArray> json = DesignFileText(saved);
+    if (!json.Ok()) {
+        return FileResult::Failure(path, QStringLiteral("the design cannot be saved: ") + json.error);
     }
-    const DesignRead check = ParseDesign(json);
-    if (!check.status.Ok()) {
-        return FileResult::Failure(path, QStringLiteral("the design cannot be saved: ") + check.status.error);
-    }
-    return ReplaceFile(json, path);
+    return ReplaceFile(json.value, path);
 }

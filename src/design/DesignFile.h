@@ -2,6 +2,7 @@
 
 #include "design/Design.h"
 #include "files/FileResult.h"
+#include "files/Result.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -36,8 +37,13 @@ bool HoldsADesign(QByteArrayView bytes);
 // The file's text for `design`: every setting, except a size and crop offset it does not set.
 QByteArray DesignJson(const Design& design);
 
+// The file's text for `design` (DesignJson), or why no design file can hold it: it would not read
+// back as it is (text that is not valid Unicode, a value out of range, custom code with a zero byte
+// or larger than Design::kMaxCustomCodeBytes), or it would be larger than kMaxDesignFileBytes. Its
+// paths count whole; WriteDesign, which writes some of them shorter, refuses no more than this.
+Result<QByteArray> DesignFileText(const Design& design);
+
 // Writes `design` to `path` through ReplaceFile, its paths inside the file's own folder written
-// from there (unless `path` is a link). A design that would not read back as it is (text
-// that is not valid Unicode, a value out of range, custom code with a zero byte, a file larger than
-// kMaxDesignFileBytes) is refused before anything is written, with the reason.
+// from there (unless `path` is a link). A design that DesignFileText refuses is refused before
+// anything is written, with its reason.
 FileResult WriteDesign(const Design& design, const QString& path);

@@ -268,10 +268,13 @@ bool WizardDialog::LeaveStep() {
 
 void WizardDialog::ShowPreview() {
     // The settings first: reading the banner size applies a typed size to the banner.
-    const AdSettings settings = GatherDesign().Advert();
-    if (!CustomCodeUsable(settings)) {
+    const Design design = GatherDesign();
+    if (!DesignUsable(design)) {
+        // An older preview would pass for this one.
+        previewPage->ShowNoPreview();
         return;
     }
+    const AdSettings settings = design.Advert();
     // Not the folder every preview of the user's shares: another window, or a script's preview,
     // would write its own banner there under the same names while this one is shown.
     const FileResult folder = previewFolder.isEmpty() ? ProcessPreviewFolder() : FileResult::Success(previewFolder);
@@ -481,16 +484,27 @@ bool WizardDialog::Usable(const QString& path) {
     return check.Ok();
 }
 
-bool WizardDialog::CustomCodeUsable(const AdSettings& settings) {
+bool WizardDialog::DesignUsable(const Design& design) {
     // A page holding a zero byte is refused by every later run, so such code never goes in.
-    if (!settings.customCodeEnabled || !settings.customCode.contains('\0')) {
-        return true;
+    if (design.customCodeEnabled && design.customCode.contains('\0')) {
+        pickers.ShowMessage(this, windowTitle(),
+                            QStringLiteral("The custom HTML code holds a zero character, which a page cannot carry. "
+                                           "Remove it, then try again."),
+                            Pickers::MessageIcon::Warning);
+        return false;
     }
-    pickers.ShowMessage(this, windowTitle(),
-                        QStringLiteral("The custom HTML code holds a zero character, which a page cannot carry. "
-                                       "Remove it, then try again."),
-                        Pickers::MessageIcon::Warning);
-    return false;
+    // The next start and the command line learn the custom code a run put into pages from the design
+    // kept of it; without one, that code would stay in the pages for good.
+    const Result<QByteArray> file = DesignFileText(design);
+    if (!file.Ok()) {
+        pickers.ShowMessage(this, windowTitle(),
+                            QStringLiteral("The settings cannot be kept as a design, which a later run needs to take "
+                                           "their custom HTML out of the pages again. Nothing was written; change "
+                                           "them, then try again.\n\n%1")
+                                .arg(file.error),
+                            Pickers::MessageIcon::Warning);
+    }
+    return file.Ok();
 }
 
 bool WizardDialog::BoxesAccepted() {
@@ -530,6 +544,9 @@ void WizardDialog::OnGenerate() {
         return;
     }
     const Design design = GatherDesign();
+    if (!DesignUsable(design)) {
+        return;
+    }
     // Looked up once, and only where an earlier run's code is to be matched against it: a long list
     // of pages is a look at each on the window's thread.
     std::optional<QSet<QString>> runFiles;
@@ -560,9 +577,6 @@ void WizardDialog::OnGenerate() {
         if (!settings.earlierCustomCodes.contains(opened.customCode) && sharesAPage(opened)) {
             settings.earlierCustomCodes.append(opened.customCode);
         }
-    }
-    if (!CustomCodeUsable(settings)) {
-        return;
     }
     OutputTarget target = design.Target();
     // The editor shows the boxes; the run would hand them out as the banner.

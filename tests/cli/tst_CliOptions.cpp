@@ -150,7 +150,8 @@ private:
 
     QByteArray WithFolders(QByteArray text) const {
         return text.replace("$D", QFile::encodeName(m_dir.path()))
-            .replace("$S", QFile::encodeName(QFINDTESTDATA("files")));
+            .replace("$S", QFile::encodeName(QFINDTESTDATA("files")))
+            .replace("$M", QByteArray(1 << 20, 'x'));
     }
 
     QTemporaryDir m_dir;

@@ -286,14 +286,22 @@ private slots:
             Field<QLineEdit>(wizard->Editor(), u"lineText1"_qs)->setText(u"Sale \u0378"_qs);
             fakes->confirms.push_back(run == u"boxes, yes");
         }
-        if (run == u"zero") {
-            Field<QCheckBox>(wizard->Options(), u"customCodeBox"_qs)->setChecked(true);
-            Field<QPlainTextEdit>(wizard->Options(), u"customCode"_qs)->setPlainText(QStringLiteral("a\u0000b"));
-        }
-        if (run == u"preview") {
+        // A preview is shown first, which one that cannot be written must not leave behind.
+        if (run.startsWith(u"preview")) {
             Act(QStringLiteral("tab3 tab3"));
             QVERIFY(!wizard->Preview().Browser()->isHidden());
             wizard->SetPreviewFolder(path);
+        }
+        if (run == u"zero" || run.contains(u"code ")) {
+            Field<QCheckBox>(wizard->Options(), u"customCodeBox"_qs)->setChecked(true);
+            QString code = run == u"zero" ? QStringLiteral("a\u0000b") : QString(run.section(u' ', -1).toInt(), u'a');
+            // In lines, as HTML comes, which the box lays out quickly.
+            for (qsizetype i = 63; i < code.size(); i += 64) {
+                code[i] = u'\n';
+            }
+            Field<QPlainTextEdit>(wizard->Options(), u"customCode"_qs)->setPlainText(code);
+        }
+        if (run.startsWith(u"preview")) {
             Act(QStringLiteral("next"));
             QVERIFY(wizard->Preview().Browser()->isHidden());
         } else {
@@ -318,11 +326,9 @@ private slots:
                 return QFile::exists(LastDesign());
             };
             Act(QStringLiteral("generate"));
-            // What a policy needs for the block is shown once a block went into a page, a static one too.
-            const bool blockWritten =
-                (run == u"generate" || run == u"static" || run == u"boxes, yes" || run == u"gone, base") &&
-                folder == u"ok";
-            QCOMPARE(Field(wizard->Output(), u"cspSources"_qs)->isHidden(), !blockWritten);
+            // What a policy needs for the block is shown once a block went into a page, a static one
+            // too: the page, its image and its style sheet are there.
+            QCOMPARE(Field(wizard->Output(), u"cspSources"_qs)->isHidden(), row[4] != u"3");
         }
         CheckStepShown(row[3].toInt());
         // Text that would be drawn as boxes is asked about first, naming the letter.
