@@ -1,11 +1,14 @@
 #include "controls/Pickers.h"
 
+#include "controls/PathFields.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -66,9 +69,43 @@ QString BoxText(const QString& text) {
 
 namespace {
 
+// The toolkit's own file dialog, where the desktop offers none, takes its name field's text as a
+// name in the folder shown: a file dropped there from a file manager, or its URL pasted, named no
+// file. The name field takes them as the wizard's own path fields do. A desktop's dialog has no
+// such field, and takes them itself.
+class PathDialog final : public QFileDialog {
+    Q_DISABLE_COPY_MOVE(PathDialog)
+
+public:
+    explicit PathDialog(QWidget* parent)
+        : QFileDialog(parent) {}
+
+    void accept() override {
+        if (QLineEdit* name = NameField()) {
+            name->setText(FieldPath(name->text()));
+        }
+        QFileDialog::accept();
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        // The dialog makes its fields when it is shown without the desktop's.
+        if (QLineEdit* name = NameField(); name != nullptr && !dropsTaken) {
+            TakePathDrops(*name);
+            dropsTaken = true;
+        }
+        QFileDialog::showEvent(event);
+    }
+
+private:
+    QLineEdit* NameField() const { return findChild<QLineEdit*>(QStringLiteral("fileNameEdit")); }
+
+    bool dropsTaken = false;
+};
+
 std::optional<QString> PickFile(QWidget* parent, QFileDialog::AcceptMode mode, const QString& filter,
                                 const QString& defaultSuffix) {
-    QFileDialog dialog(parent);
+    PathDialog dialog(parent);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setAcceptMode(mode);
     dialog.setNameFilter(filter);
@@ -92,11 +129,15 @@ std::optional<QString> DialogPickers::PickSaveFile(QWidget* parent, const QStrin
 }
 
 std::optional<QString> DialogPickers::PickFolder(QWidget* parent, const QString& title, const QString& startFolder) {
-    const QString folder = QFileDialog::getExistingDirectory(parent, title, startFolder);
-    if (folder.isEmpty()) {
+    PathDialog dialog(parent);
+    dialog.setWindowTitle(title);
+    dialog.setDirectory(startFolder);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().value(0).isEmpty()) {
         return std::nullopt;
     }
-    return folder;
+    return dialog.selectedFiles().constFirst();
 }
 
 std::optional<QString> DialogPickers::PromptText(QWidget* parent, const QString& caption, const QString& label,

@@ -2,6 +2,7 @@
 
 #include "controls/DialogUnits.h"
 #include "controls/GradientListBox.h"
+#include "controls/PathFields.h"
 #include "controls/Pickers.h"
 #include "design/Design.h"
 #include "files/FileNames.h"
@@ -101,6 +102,8 @@ OutputPage::OutputPage(Pickers& pickers, QWidget* parent)
     fileEdit->setObjectName(QStringLiteral("fileName"));
     folderLabel->setBuddy(folderEdit);
     fileLabel->setBuddy(fileEdit);
+    TakePathDrops(*folderEdit);
+    TakePathDrops(*fileEdit);
     cspLabel->setBuddy(cspSourcesView);
     browseButton->setAccessibleName(QStringLiteral("Choose the output directory"));
     listLabel->setObjectName(QStringLiteral("listLabel"));
@@ -247,8 +250,8 @@ void OutputPage::ShowCspSources(const QByteArrayList& sources) {
 }
 
 void OutputPage::StoreControls() {
-    outputFolder = folderEdit->text();
-    fileName = fileEdit->text();
+    outputFolder = FieldPath(folderEdit->text());
+    fileName = FieldPath(fileEdit->text());
     // A folder typed as a relative path is the current folder's, and kept as a whole path: a kept
     // or saved design reads a relative path as its own folder's. The field shows what is used.
     if (outputFolder.startsWith(QLatin1String("~/"))) {
@@ -262,6 +265,9 @@ void OutputPage::StoreControls() {
     }
     if (outputFolder != folderEdit->text()) {
         folderEdit->setText(outputFolder);
+    }
+    if (fileName != fileEdit->text()) {
+        fileEdit->setText(fileName);
     }
 }
 

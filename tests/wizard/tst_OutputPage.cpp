@@ -6,8 +6,10 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDropEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -44,6 +46,17 @@ struct Fixture {
             if (step.startsWith(u"folder=") || step.startsWith(u"file=")) {
                 static_cast<QLineEdit*>(get(step.startsWith(u"file") ? u"fileName"_qs : u"outputFolder"_qs))
                     ->setText(value);
+            } else if (step.startsWith(u"drop:")) {
+                QWidget* field = get(step.section(u'=', 0, 0).mid(5));
+                QMimeData data;
+                data.setUrls({QUrl(value)});
+                data.setText(value);
+                QDragEnterEvent enter({}, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+                QDropEvent drop({}, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+                QApplication::sendEvent(field, &enter);
+                if (enter.isAccepted()) {
+                    QApplication::sendEvent(field, &drop);
+                }
             } else if (step.startsWith(u"pick=")) {
                 pickers.files.emplace_back(value);
             } else if (step == u"confirm=yes") {

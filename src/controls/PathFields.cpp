@@ -1,0 +1,68 @@
+#include "controls/PathFields.h"
+
+#include <QDir>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QMimeData>
+
+namespace {
+
+// Takes drops of URLs for a path field; see TakePathDrops.
+class PathDrops final : public QObject {
+    Q_DISABLE_COPY_MOVE(PathDrops)
+
+public:
+    explicit PathDrops(QLineEdit& field)
+        : QObject(&field)
+        , field(field) {}
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) {
+            return false;
+        }
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (!drop->mimeData()->hasUrls()) {
+            return false;
+        }
+        const QList<QUrl> urls = drop->mimeData()->urls();
+        const std::optional<QString> path = urls.size() == 1 ? LocalPath(urls.constFirst()) : std::nullopt;
+        // Taken as a copy, whatever the source proposes: a move would let a file manager remove the
+        // file once it is dropped.
+        if (!path || field.isReadOnly() || !drop->possibleActions().testFlag(Qt::CopyAction)) {
+            drop->ignore();
+            return true;
+        }
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        if (type == QEvent::Drop) {
+            field.selectAll();
+            field.insert(*path);
+        }
+        return true;
+    }
+
+private:
+    QLineEdit& field;
+};
+
+}  // namespace
+
+std::optional<QString> LocalPath(const QUrl& url) {
+    if (!url.isValid() || !url.isLocalFile() || url.hasQuery() || url.hasFragment() ||
+        !(url.host().isEmpty() || url.host() == u"localhost")) {
+        return std::nullopt;
+    }
+    QUrl here = url;
+    here.setHost({});
+    const QString path = here.toLocalFile();
+    return QDir::isAbsolutePath(path) ? std::optional(path) : std::nullopt;
+}
+
+QString FieldPath(const QString& text) {
+    return LocalPath(QUrl(text)).value_or(text);
+}
+
+void TakePathDrops(QLineEdit& field) {
+    field.installEventFilter(new PathDrops(field));
+}

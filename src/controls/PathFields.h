@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+#include <optional>
+
+class QLineEdit;
+
+// Fields where the user gives a file or a folder by its path: typed, pasted or dropped.
+
+// The path `url` stands for on this machine: a file URL without a host, or with "localhost"
+// ("file:///home/me/my%20site" is "/home/me/my site"); nothing for any other address, nor for a
+// file URL with a query or a fragment, a relative one or an empty one, none of which names a file.
+std::optional<QString> LocalPath(const QUrl& url);
+
+// The path a field's text gives: a local file URL (LocalPath), as a file manager copies a file, as
+// its path; other text as it is.
+QString FieldPath(const QString& text);
+
+// Makes `field` take a file or a folder dragged from a file manager, which arrives as a URL: one
+// that LocalPath takes replaces the field's text with the path, as one edit the user can undo; any
+// other address, or several, is refused. Dropped text is left to the field, as typed text is, for
+// FieldPath to take. The filter belongs to `field`.
+void TakePathDrops(QLineEdit& field);
