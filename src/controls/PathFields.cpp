@@ -7,6 +7,10 @@
 
 namespace {
 
+bool IsLineBreak(QChar c) {
+    return c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+}
+
 // Takes drops of URLs for a path field; see TakePathDrops.
 class PathDrops final : public QObject {
     Q_DISABLE_COPY_MOVE(PathDrops)
@@ -60,7 +64,16 @@ std::optional<QString> LocalPath(const QUrl& url) {
 }
 
 QString FieldPath(const QString& text) {
-    return LocalPath(QUrl(text)).value_or(text);
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && IsLineBreak(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && IsLineBreak(text[end - 1])) {
+        --end;
+    }
+    const QString path = text.sliced(begin, end - begin);
+    return LocalPath(QUrl(path)).value_or(path);
 }
 
 void TakePathDrops(QLineEdit& field) {

@@ -14,8 +14,9 @@ class QLineEdit;
 // file URL with a query or a fragment, a relative one or an empty one, none of which names a file.
 std::optional<QString> LocalPath(const QUrl& url);
 
-// The path a field's text gives: a local file URL (LocalPath), as a file manager copies a file, as
-// its path; other text as it is.
+// The path a field's text gives: without the line breaks (CR, LF, U+2028, U+2029) at either end
+// that a path copied from a terminal brings along, and a local file URL (LocalPath), as a file
+// manager copies a file, as its path. Spaces are kept: a name may begin or end with them.
 QString FieldPath(const QString& text);
 
 // Makes `field` take a file or a folder dragged from a file manager, which arrives as a URL: one

@@ -70,9 +70,9 @@ QString BoxText(const QString& text) {
 namespace {
 
 // The toolkit's own file dialog, where the desktop offers none, takes its name field's text as a
-// name in the folder shown: a file dropped there from a file manager, or its URL pasted, named no
-// file. The name field takes them as the wizard's own path fields do. A desktop's dialog has no
-// such field, and takes them itself.
+// name in the folder shown: a file dropped there from a file manager, its URL pasted, or a path
+// pasted from a terminal with its line break, named no file. The name field takes them as the
+// wizard's own path fields do. A desktop's dialog has no such field, and takes them itself.
 class PathDialog final : public QFileDialog {
     Q_DISABLE_COPY_MOVE(PathDialog)
 

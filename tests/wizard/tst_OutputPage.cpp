@@ -42,7 +42,8 @@ struct Fixture {
     // Carries out the steps of a table row (see output-target.txt).
     void Run(const QString& steps) {
         for (const QString& step : steps.split(QStringLiteral(", "), Qt::SkipEmptyParts)) {
-            const QString value = step.section(u'=', 1);
+            QString value = step.section(u'=', 1);
+            value.replace(u"<LF>"_qs, u"\n"_qs).replace(u"<CR>"_qs, u"\r"_qs).replace(u"<LS>"_qs, u"\u2028"_qs);
             if (step.startsWith(u"folder=") || step.startsWith(u"file=")) {
                 static_cast<QLineEdit*>(get(step.startsWith(u"file") ? u"fileName"_qs : u"outputFolder"_qs))
                     ->setText(value);
