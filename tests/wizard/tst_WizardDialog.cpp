@@ -662,8 +662,8 @@ private slots:
         QTest::newRow("a design") << QStringList{u"given.vornetad"_qs} << 2 << QByteArray("\"given.vornetad\" is no");
         QTest::newRow("misspelt option") << QStringList{u"--desgin"_qs, u"x"_qs} << 2
                                          << QByteArray("\"--desgin\" is no option");
-        QTest::newRow("Qt's option without its value") << QStringList{u"-style"_qs} << 2
-                                                       << QByteArray("\"-style\" needs a value");
+        QTest::newRow("Qt's option without its value")
+            << QStringList{u"-style"_qs} << 2 << QByteArray("\"-style\" needs a value");
     }
     void program_startsPaintsTheWizardAndEnds() {
         QFETCH(QStringList, arguments);
