@@ -811,6 +811,57 @@ FileResult LeftForAnother(const QString& path, const QString& failedPath) {
                                    QStringLiteral("%1 could not be written").arg(QFileInfo(failedPath).fileName()));
 }
 
+// How a new file of a set took its target's place, and so how that step is taken back.
+struct Placement {
+    enum Kind { None, Swapped, Created, Renamed };
+    Kind kind = None;
+    dev_t device = 0;  // the new file's node, which a step taken back must still find at the target
+    ino_t inode = 0;
+};
+
+// Puts the new file at `tempPath` in the place of `target` (`existed`: a file stood there when the
+// set was staged). A file that stands there is swapped with the new one, so that the hidden name
+// holds the old one until the set is done and the step can be taken back; a file system that swaps
+// no names gets a plain rename, which cannot be. The system's error number where the new file did
+// not take its place, else 0.
+int TakePlace(const QByteArray& tempPath, const QByteArray& target, bool existed, Placement& placed) {
+    struct stat made {};
+    if (::lstat(tempPath.constData(), &made) == 0) {
+        placed.device = made.st_dev;
+        placed.inode = made.st_ino;
+    }
+    bool gone = false;  // the old file went meanwhile, and the new one is made anew
+    if (existed) {
+        if (::renameat2(AT_FDCWD, tempPath.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) == 0) {
+            placed.kind = Placement::Swapped;
+            return 0;
+        }
+        if (errno != EINVAL && errno != ENOSYS && errno != ENOENT) {
+            return errno;
+        }
+        gone = errno == ENOENT;
+    }
+    if (::rename(tempPath.constData(), target.constData()) != 0) {
+        return errno;
+    }
+    placed.kind = existed && !gone ? Placement::Renamed : Placement::Created;
+    return 0;
+}
+
+// Takes back a step of TakePlace's where the new file still stands at `target`: the old file comes
+// back from the hidden name, or a file that was not there goes back to it; either way the new file
+// is then at `tempPath`. True when done.
+bool TakeBack(const QByteArray& tempPath, const QByteArray& target, const Placement& placed) {
+    struct stat now {};
+    if (::lstat(target.constData(), &now) != 0 || now.st_dev != placed.device || now.st_ino != placed.inode) {
+        return false;
+    }
+    if (placed.kind == Placement::Swapped) {
+        return ::renameat2(AT_FDCWD, tempPath.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE) == 0;
+    }
+    return placed.kind == Placement::Created && ::rename(target.constData(), tempPath.constData()) == 0;
+}
+
 }  // namespace
 
 QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
@@ -930,29 +981,45 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
         }
         return results;
     }
-    // Each rename is a step of its own; one that fails here (rare: the files stand ready) leaves
-    // the set mixed, and the results say which old files stayed. The files after it stay too: a
-    // set is written in the order its files need each other (a page last, after its image).
-    QString failedRename;
+    // Each file takes its place in a step of its own, in the order the set's files need each other
+    // (a page last, after its image). Where one fails (rare: the files stand ready), the steps before
+    // it are taken back, the newest first, and every file of the set is as it was; one that cannot
+    // be (a plain rename, or a file changed since by another) stays new with those before it, and
+    // the results say which files are new.
+    std::vector<Placement> placed(staged.size());
+    size_t failedAt = staged.size();
+    int renameError = 0;
     // A signal's end in the middle would leave the set half new.
     std::optional<SignalHold> hold(std::in_place);
+    for (size_t i = 0; i < staged.size() && failedAt == staged.size(); ++i) {
+        if (!staged[i].held) {
+            renameError = TakePlace(staged[i].made.tempPath, staged[i].target, staged[i].existed, placed[i]);
+            failedAt = renameError != 0 ? i : failedAt;
+        }
+    }
+    if (failedAt < staged.size()) {
+        for (size_t i = failedAt; i-- > 0;) {
+            if (!staged[i].held && !TakeBack(staged[i].made.tempPath, staged[i].target, placed[i])) {
+                break;
+            }
+            placed[i].kind = Placement::None;
+        }
+    }
     for (qsizetype i = 0; i < files.size(); ++i) {
         Staged& file = staged[size_t(i)];
-        if (file.held) {
+        const Placement::Kind kind = placed[size_t(i)].kind;
+        // What the hidden name holds now: the new file, or the old one swapped out; neither stays.
+        if (kind != Placement::Created && kind != Placement::Renamed) {
             Discard(file.made);
-            results.append(FileResult::Success(files[i].path));  // it holds what it would get
-        } else if (!failedRename.isEmpty()) {
-            Discard(file.made);
-            results.append(LeftForAnother(files[i].path, failedRename));
-        } else if (::rename(file.made.tempPath.constData(), file.target.constData()) != 0) {
-            const int error = errno;
-            Discard(file.made);
-            failedRename = files[i].path;
-            results.append(Failed(files[i].path, {QStringLiteral("cannot replace the file"), error},
+        }
+        if (size_t(i) == failedAt) {
+            results.append(Failed(files[i].path, {QStringLiteral("cannot replace the file"), renameError},
                                   file.existed ? QStringLiteral("the old file is unchanged")
                                                : QStringLiteral("nothing was written")));
+        } else if (file.held || kind != Placement::None) {
+            results.append(FileResult::Success(files[i].path));  // new, or holding what it would get
         } else {
-            results.append(FileResult::Success(files[i].path));
+            results.append(LeftForAnother(files[i].path, files[qsizetype(failedAt)].path));
         }
     }
     forgetAll();

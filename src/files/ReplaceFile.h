@@ -80,7 +80,10 @@ inline constexpr char kLeftForAnother[] = "left as it was, since ";
 // Replaces (or creates) each file of a set as ReplaceFile does, but all of them or none: every new
 // file is written, flushed and closed beside its target, and every stamp checked, before any is
 // renamed over the old one, so that a failure on one (a full disk, a name too long, a refused
-// node, a change meanwhile) leaves every old file as it was. One result per file, in order.
+// node, a change meanwhile) leaves every old file as it was. A rename that fails all the same (a
+// disk's error) has those before it taken back, so the set stays whole, where the file system can
+// swap two names; where it cannot, the files renamed before it stay new. One result per file, in
+// order.
 [[nodiscard]] QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files);
 
 // How a run puts a set of files in place: ReplaceFiles, or CheckFiles for a run that only shows what
