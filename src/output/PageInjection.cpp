@@ -583,6 +583,18 @@ QByteArray InUtf16(QStringView text, bool bigEndian) {
     return toUtf16(text);
 }
 
+// Whether UTF-16 `bytes` hold `marker` as letters in the byte order given: at an even offset, since
+// ASCII's letters in one byte order are those in the other shifted by a byte.
+bool HoldsAsLetters(QByteArrayView bytes, const char* marker, bool bigEndian) {
+    const QByteArray letters = InUtf16(QString::fromLatin1(marker), bigEndian);
+    for (qsizetype at = bytes.indexOf(letters); at >= 0; at = bytes.indexOf(letters, at + 1)) {
+        if (at % 2 == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The text of UTF-16 `bytes` in the byte order given; none where they are not whole UTF-16 text: an
 // odd count of bytes, or half of a surrogate pair, which no text written back could keep as it is.
 std::optional<QString> Utf16Text(QByteArrayView bytes, bool bigEndian) {
@@ -661,8 +673,16 @@ Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QByteArray& cu
         return Result<BlockRemoval>::Failure({}, ZeroByteReason(file));
     }
     // A browser reads such a page as UTF-16 from its mark on: a marker written into it as 8-bit
-    // text is no comment there, and neither is anything in a page it cannot read whole.
+    // text is no comment there, and neither is anything in a page it cannot read whole, nor a marker
+    // in the other byte order, which reads as other letters.
     const bool bigEndian = file.startsWith("\xFE\xFF");
+    if (!asBytes && !HoldsAsLetters(file, kBeginMarker, bigEndian) && !HoldsAsLetters(file, kEndMarker, bigEndian)) {
+        return Result<BlockRemoval>::Failure(
+            {}, QStringLiteral("starts with a UTF-16 byte-order mark, but holds the advert's marker only in the "
+                               "other byte order (or out of step with its letters), which no browser reads as a "
+                               "marker there; take the advert out by hand, or save the page again with the right "
+                               "mark; left as it is"));
+    }
     const std::optional<QString> text = asBytes ? std::nullopt : Utf16Text(QByteArrayView(file).sliced(2), bigEndian);
     if (!text) {
         return Result<BlockRemoval>::Failure(

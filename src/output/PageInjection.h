@@ -120,7 +120,8 @@ PageRead ReadPageText(const QString& path);
 // outside a block as it was. Refused, with why: a file that holds a marker as UTF-32 text (a UTF-32
 // mark starts as a UTF-16 one does), whatever else it holds, any other file that holds a marker and a
 // zero byte (a GIF, UTF-16 without its mark), and a page with the mark that is not whole UTF-16 text
-// (an odd count of bytes, half of a surrogate pair) or that holds a marker as 8-bit text.
+// (an odd count of bytes, half of a surrogate pair), that holds a marker as 8-bit text, or that holds
+// one only in the byte order its mark does not give (an editor's wrong save), which no browser reads.
 Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QByteArray& customCode,
                                     const QByteArrayList& earlierCustomCodes = {});
 
