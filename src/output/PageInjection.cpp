@@ -6,6 +6,7 @@
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 #include "output/HtmlScanner.h"
+#include "output/PageCharset.h"
 #include "output/ServerCode.h"
 
 #include <QFile>
@@ -41,6 +42,8 @@ string_view View(const QByteArray& bytes) {
 struct Range {
     size_t from = 0;
     size_t to = 0;
+
+    bool operator==(const Range&) const = default;
 };
 
 // What one reading of a page decides: what goes, and where the new block goes.
@@ -52,6 +55,7 @@ struct PagePlan {
     // see), and where it begins.
     Leftover::Kind leftover = Leftover::Kind::None;
     size_t leftoverAt = 0;
+    PageCoding coding = PageCoding::Bytes;  // how browsers read the page (PlanPage)
 
     void Leave(Leftover::Kind kind, size_t at) {
         if (kind > leftover || (kind == leftover && at < leftoverAt)) {
@@ -60,6 +64,12 @@ struct PagePlan {
         }
     }
     Leftover LeftoverIn(string_view text) const;
+    // Whether another reading of the page finds what this one does: the same removals and leftover,
+    // and, where the block is to be `placed`, the same place for it.
+    bool SameAs(const PagePlan& other, bool placed) const {
+        return removals == other.removals && leftover == other.leftover && leftoverAt == other.leftoverAt &&
+               (!placed || insertAt == other.insertAt);
+    }
 };
 
 // What the reading has found up to some point. A copy is kept at every begin marker, so that when
@@ -338,26 +348,29 @@ struct CustomCodes {
     // Whether the run puts `current` back with its new block: then taking it cannot cost the page
     // its end, which comes back with it.
     bool currentPutBack = false;
+    // The page's own bytes, which the codes are matched against (Plan sets them): its markup may be
+    // read from a copy of them (MarkupOf), at the same offsets.
+    string_view bytes = {};
 
-    // How many bytes from `at` the longest of them that `text` holds there takes (MatchedLength),
-    // where that `fits` (told the length and whether it is the code put back); 0 for none. The
-    // longest, since custom code shortened since (a line taken off its end) still starts the same.
-    // A code not found right at `at` may come after blanks, its own leading blanks aside: a
-    // formatter or a hand re-indent puts it on a line of its own, and left there it would be added
-    // again with every run, and stay after a removal; it may have indented its lines anew too. The
-    // blanks go with it. Only where nothing but blanks follows it up to the page's end, where a run
-    // leaves it: elsewhere the same words or element after a line break ("<hr>", "See you") are as
-    // likely the page's own.
+    // How many bytes from `at` the longest of them that the page holds there takes (MatchedLength),
+    // where that `fits` (told the length and whether it is the code put back); 0 for none. `text` is
+    // what the page's markup is read from. The longest, since custom code shortened since (a line
+    // taken off its end) still starts the same. A code not found right at `at` may come after
+    // blanks, its own leading blanks aside: a formatter or a hand re-indent puts it on a line of its
+    // own, and left there it would be added again with every run, and stay after a removal; it may
+    // have indented its lines anew too. The blanks go with it. Only where nothing but blanks follows it up to the
+    // page's end, where a run leaves it: elsewhere the same words or element after a line break ("<hr>", "See you") are
+    // as likely the page's own.
     template <typename Fits>
     size_t At(string_view text, size_t at, Fits fits) const {
         const size_t blanks = BlanksEnd(text, at) - at;
         const auto matched = [&](string_view code) {
-            const size_t size = MatchedLength(text, at, code);
+            const size_t size = MatchedLength(bytes, at, code);
             const size_t start = std::find_if_not(code.begin(), code.end(), IsHtmlBlank) - code.begin();
             if (size != npos || blanks == 0 || start == code.size()) {
                 return size;
             }
-            const size_t after = MatchedLength(text, at + blanks, code.substr(start), true);
+            const size_t after = MatchedLength(bytes, at + blanks, code.substr(start), true);
             if (after == npos) {
                 return npos;
             }
@@ -410,10 +423,14 @@ size_t WhereTheBlockGoes(string_view text, const std::vector<Range>& removals, s
     }
 }
 
-// Reads the page once. Without `customCode` it only finds positions; with it, it also finds what
-// RemoveOldBlocks takes out.
-PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
+// Reads the page once, its markup from `text`: `bytes`, the page itself, or MarkupOf them. Without
+// `customCode` it only finds positions; with it, it also finds what RemoveOldBlocks takes out.
+PagePlan Plan(string_view text, string_view bytes, std::optional<CustomCodes> customCode) {
     PagePlan plan;
+    const bool asIso2022Jp = text.data() != bytes.data();
+    if (customCode) {
+        customCode->bytes = bytes;
+    }
     HtmlScanner scanner(text);
     Findings f;
     std::vector<OpenBegin> open;  // begin markers still waiting for their end marker
@@ -454,8 +471,10 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
             const bool tookCode = took > 0;
             end += took;
             // A block stays where taking it out would change how the rest of the page reads: one that
-            // opens or closes an svg or math element, or one after a '<' that would join what follows.
-            if (!begin.state.SameAs(scanner.Current()) || (!tookCode && JoinsIntoMarkup(text, from, end))) {
+            // opens or closes an svg or math element, one after a '<' that would join what follows, or,
+            // read as ISO-2022-JP, one whose custom code escapes into letters and not back.
+            if (!begin.state.SameAs(scanner.Current()) || (!tookCode && JoinsIntoMarkup(text, from, end)) ||
+                (asIso2022Jp && ShiftAfter(bytes.substr(from, end - from), Shift::Ascii) == Shift::Letters)) {
                 plan.Leave(Leftover::Kind::Block, begin.at);
                 continue;
             }
@@ -497,6 +516,50 @@ PagePlan Plan(string_view text, std::optional<CustomCodes> customCode) {
     return plan;
 }
 
+// Plan for the page as browsers read it (CodingOf). Where some may read it as ISO-2022-JP and others
+// as its bytes, it is read both ways, and where the two differ in what the run looks at (the place
+// for a block, where one is to be `placed`), the page is left as it is.
+PagePlan PlanPage(string_view bytes, const std::optional<CustomCodes>& customCode, bool placed) {
+    const PageCoding coding = CodingOf(bytes);
+    if (coding == PageCoding::Bytes) {
+        return Plan(bytes, bytes, customCode);
+    }
+    const std::string markup = MarkupOf(bytes);
+    PagePlan plan = Plan(markup, bytes, customCode);
+    plan.coding = coding;
+    if (coding == PageCoding::Either && !plan.SameAs(Plan(bytes, bytes, customCode), placed)) {
+        plan.Leave(Leftover::Kind::Undeclared, FirstShiftIntoLetters(bytes));
+    }
+    return plan;
+}
+
+// Why the block must not go to the plan's insertion point in `bytes` read as ISO-2022-JP, or nothing.
+QString ShiftReason(string_view bytes, const PagePlan& plan, string_view block) {
+    if (plan.coding == PageCoding::Bytes) {
+        return {};
+    }
+    const Shift at = ShiftAfter(bytes.substr(0, plan.insertAt), Shift::Ascii);
+    if (at == Shift::Letters) {
+        // Markup is read outside letters only, so only the page's end can leave the place in them.
+        return QStringLiteral("its ISO-2022-JP text ends in two-byte letters, without the escape back to ASCII, "
+                              "and the advert would go there, where browsers would read it as letters; have it end "
+                              "in ASCII (an editor saving it as ISO-2022-JP does), or put the advert in by hand; "
+                              "left as it is");
+    }
+    if (ShiftAfter(block, at) == Shift::Letters) {
+        return QStringLiteral("the advert's custom code escapes into ISO-2022-JP letters and not back to ASCII, "
+                              "which would have browsers read the rest of the page as letters; end it in ASCII; "
+                              "left as it is");
+    }
+    if (at == Shift::Roman && (block.find('\\') != npos || block.find('~') != npos)) {
+        return QStringLiteral("the advert's place (line %1) lies where the page's ISO-2022-JP text is in JIS Roman, "
+                              "which reads the advert's \"\\\" or \"~\" as other letters and breaks its code or "
+                              "link; put the advert in by hand after an escape back to ASCII; left as it is")
+            .arg(LineOf(bytes, plan.insertAt));
+    }
+    return {};
+}
+
 // The page without the plan's removals, with `block` (when given) at the plan's insertion point.
 QByteArray Apply(string_view text, const PagePlan& plan, std::optional<string_view> block) {
     QByteArray out;
@@ -522,17 +585,17 @@ QByteArray Apply(string_view text, const PagePlan& plan, std::optional<string_vi
 }  // namespace
 
 qsizetype FindBodyEnd(const QByteArray& page) {
-    const size_t pos = Plan(View(page), std::nullopt).bodyEnd;
+    const size_t pos = PlanPage(View(page), std::nullopt, true).bodyEnd;
     return pos == npos ? -1 : qsizetype(pos);
 }
 
 qsizetype InsertionPoint(const QByteArray& page) {
-    return qsizetype(Plan(View(page), std::nullopt).insertAt);
+    return qsizetype(PlanPage(View(page), std::nullopt, true).insertAt);
 }
 
 BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCode,
                              const QByteArrayList& earlierCustomCodes) {
-    const PagePlan plan = Plan(View(page), CustomCodes{View(customCode), earlierCustomCodes});
+    const PagePlan plan = PlanPage(View(page), CustomCodes{View(customCode), earlierCustomCodes}, false);
     if (plan.removals.empty()) {
         return {page, false, plan.LeftoverIn(View(page))};
     }
@@ -545,8 +608,12 @@ Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByt
     const size_t end = block.find(kEnd);
     const string_view customCode = end == npos ? string_view() : block.substr(end + kEnd.size());
     const string_view text = View(page);
-    const PagePlan plan = Plan(text, CustomCodes{customCode, earlierCustomCodes, true});
-    return {Apply(text, plan, block), plan.LeftoverIn(text), ServerCodeReason(text, plan, runsPhp)};
+    const PagePlan plan = PlanPage(text, CustomCodes{customCode, earlierCustomCodes, true}, true);
+    QString misplaced = ServerCodeReason(text, plan, runsPhp);
+    if (misplaced.isEmpty()) {
+        misplaced = ShiftReason(text, plan, block);
+    }
+    return {Apply(text, plan, block), plan.LeftoverIn(text), misplaced};
 }
 
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes) {
@@ -707,6 +774,16 @@ Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QByteArray& cu
 
 namespace {
 
+// The text that browsers surely read `page`'s markup from: MarkupOf it (kept in `copy`) where it
+// declares ISO-2022-JP, else the page itself.
+string_view MarkupText(const QByteArray& page, std::string& copy) {
+    if (CodingOf(View(page)) != PageCoding::Iso2022Jp) {
+        return View(page);
+    }
+    copy = MarkupOf(View(page));
+    return copy;
+}
+
 // Whether `page` holds `tag` ('<' and a lower-case ASCII name) in any letter case: a look far
 // cheaper than reading the page's tags, where a page seldom holds what they are read for.
 bool HoldsInAnyCase(const QByteArray& page, string_view tag) {
@@ -736,7 +813,8 @@ bool IsFramesetPage(const QByteArray& page) {
         return false;
     }
     using Kind = HtmlToken::Kind;
-    const string_view text = View(page);
+    std::string copy;
+    const string_view text = MarkupText(page, copy);
     HtmlScanner scanner(text);
     size_t after = 0;  // where the last token ended
     // Elements whose content is not the page's text (what a template holds is never shown).
@@ -848,7 +926,8 @@ std::optional<QByteArray> BaseAddress(const QByteArray& page) {
     if (!HoldsInAnyCase(page, "<base")) {
         return std::nullopt;
     }
-    const string_view text = View(page);
+    std::string copy;
+    const string_view text = MarkupText(page, copy);
     HtmlScanner scanner(text);
     size_t templates = 0;  // a template's content is never applied
     // A base inside svg or math counts where it is an HTML element, as in an svg's foreignObject.
@@ -895,7 +974,8 @@ std::optional<QByteArray> BaseAddress(const QByteArray& page) {
                 valueAt = std::min(rest.size(), to + (quoted ? 1 : 0));
             }
             if (name.size() == 4 && QByteArrayView(name.data(), 4).compare("href", Qt::CaseInsensitive) == 0) {
-                const QByteArray address = QByteArray(value.data(), qsizetype(value.size())).trimmed();
+                // Taken from the page itself: the text read holds none of an ISO-2022-JP page's letters.
+                const QByteArray address = page.sliced(value.data() - text.data(), qsizetype(value.size())).trimmed();
                 return InPagesFolder(address) ? std::nullopt : std::optional(address);
             }
             rest = rest.substr(std::max(valueAt, nameEnd));
@@ -970,6 +1050,11 @@ QString Leftover::Reason() const {
     case Kind::LoneEnd:
         return QStringLiteral("the advert's end marker on line %1 has lost its begin marker, so where its block "
                               "begins cannot be told; take what is left of it out by hand; left as it is")
+            .arg(line);
+    case Kind::Undeclared:
+        return QStringLiteral("holds ISO-2022-JP text (from line %1) but declares no charset, and browsers that take "
+                              "it for ISO-2022-JP and those that do not read its tags in different places; declare "
+                              "it with <meta charset=\"iso-2022-jp\"> at the top and run again; left as it is")
             .arg(line);
     case Kind::None:
         break;
@@ -1216,14 +1301,14 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
     }
     // Made before anything is written for the page: a page too large for the memory left fails here,
     // with no image or style sheet written on its account.
-    const auto [injected, leftover, serverCode] =
+    const auto [injected, leftover, misplaced] =
         Inject(page.value.value_or(code.newPage), code.codeBlock, code.earlierCustomCodes, RunsAsPhp(pagePath));
     // What must stay would stay beside the new block: two banners, and no removal could take either out.
     if (leftover) {
         return {FileResult::Failure(pagePath, leftover.Reason())};
     }
-    if (!serverCode.isEmpty()) {
-        return {FileResult::Failure(pagePath, serverCode)};
+    if (!misplaced.isEmpty()) {
+        return {FileResult::Failure(pagePath, misplaced)};
     }
     if (injected.size() > kMaxPageBytes) {
         return {FileResult::Failure(pagePath, QStringLiteral("would be larger than %1 MiB with the advert, and no "

@@ -18,7 +18,9 @@
 // Pages are handled as bytes, never decoded, so they come back in their own encoding. Tags and
 // comments are found the way a browser's parser finds them (HtmlScanner), so that a "</body>" in a
 // comment, a script or an attribute value is not taken for the end of the body, nor a marker there
-// for a block. Every function here reads the page once, in time linear in its size.
+// for a block; in a page in ISO-2022-JP (PageCharset.h), nor bytes of its letters either. Every
+// function here reads the page once (twice where browsers may read it two ways), in time linear in
+// its size.
 
 // The offset of the page's last closing body tag ("</body" in any letter case, with blanks or
 // attributes before its '>'), or -1 when it has none.
@@ -29,7 +31,8 @@ qsizetype FindBodyEnd(const QByteArray& page);
 // the end of the text leaves a comment, a tag or an element like <script> open, the block goes
 // where that began instead: there it is read as HTML and changes how nothing after it is read. Text
 // '<' characters right before that point stay after the block, which could otherwise never be
-// taken out on its own again.
+// taken out on its own again. In a page in ISO-2022-JP, tags are read between its letters only, so
+// the point lies outside them, but where the page ends in letters (Inject refuses it then).
 qsizetype InsertionPoint(const QByteArray& page);
 
 // What earlier runs left in a page that no run takes out, so that every run leaves the page as it
@@ -41,6 +44,9 @@ struct Leftover {
         LoneEnd,    // an end marker without its begin
         Block,      // a block whose removal would change how the rest of the page reads (below)
         PageTags,   // a block holding tags of the page's own, which no run writes (a tool moved them in)
+        // ISO-2022-JP text in a page that declares no charset, which browsers read in two ways that
+        // differ in its blocks or the advert's place: what a run would do to it cannot be told
+        Undeclared,
     };
     Kind kind = Kind::None;
     qsizetype line = 0;  // the line it begins on, from 1
@@ -78,17 +84,19 @@ struct BlockRemoval {
 // A marker is a comment written exactly as "<!--VornetAdBegin-->" or "<!--VornetAdEnd-->", where a
 // browser reads a comment. Everything else stays byte for byte: a lone marker (the rest of its
 // block, its script say, would stay without it), a marker inside an attribute, a script or another
-// comment, and a block whose removal would change how the rest of the page reads (one that opens or
-// closes an svg or math element).
+// comment or in ISO-2022-JP letters, and a block whose removal would change how the rest of the page
+// reads (one that opens or closes an svg or math element, or escapes into ISO-2022-JP letters and
+// not back).
 BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCode,
                              const QByteArrayList& earlierCustomCodes = {});
 
 struct Injection {
     QByteArray page;
     Leftover leftover;  // as RemoveOldBlocks finds it
-    // Why the block must not go where it would, into code that a server or a site generator reads
-    // first (ServerCodeAt), naming the line; empty where it may. The page is then left as it is.
-    QString serverCode;
+    // Why the block must not go where it would, naming the line: into code that a server or a site
+    // generator reads first (ServerCodeAt), or where an ISO-2022-JP page would read it as letters;
+    // empty where it may. The page is then left as it is.
+    QString misplaced;
 };
 
 // The page with its old blocks removed by RemoveOldBlocks (the custom code being whatever follows
