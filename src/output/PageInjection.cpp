@@ -358,9 +358,9 @@ struct CustomCodes {
     // taken off its end) still starts the same. A code not found right at `at` may come after
     // blanks, its own leading blanks aside: a formatter or a hand re-indent puts it on a line of its
     // own, and left there it would be added again with every run, and stay after a removal; it may
-    // have indented its lines anew too. The blanks go with it. Only where nothing but blanks follows it up to the
-    // page's end, where a run leaves it: elsewhere the same words or element after a line break ("<hr>", "See you") are
-    // as likely the page's own.
+    // have indented its lines anew too. The blanks go with it. Only where nothing but blanks follows
+    // it up to the page's end, where a run leaves it: elsewhere the same words or element after a
+    // line break ("<hr>", "See you") are as likely the page's own.
     template <typename Fits>
     size_t At(string_view text, size_t at, Fits fits) const {
         const size_t blanks = BlanksEnd(text, at) - at;
