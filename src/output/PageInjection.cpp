@@ -640,9 +640,10 @@ bool StartsAsUtf16(const QByteArray& bytes) {
 
 // Why a file holding a zero byte is no text that a block can be taken out of or put into.
 QString ZeroByteReason(const QByteArray& bytes) {
-    return IsGif(bytes) ? QStringLiteral("is a GIF image, not a page; left as it is")
-                        : QStringLiteral("holds a zero byte (not an 8-bit or UTF-8 text, perhaps UTF-16); left as it "
-                                         "is");
+    return IsGif(bytes)
+               ? QStringLiteral("is a GIF image, not a page; left as it is")
+               : QStringLiteral("holds a zero byte (not an 8-bit or UTF-8 text, perhaps UTF-16 or UTF-32); left "
+                                "as it is");
 }
 
 QByteArray InUtf16(QStringView text, bool bigEndian) {
@@ -696,6 +697,13 @@ bool HoldsMarkerInUtf32(const QByteArray& file) {
         }
     }
     return false;
+}
+
+// Whether `bytes` are UTF-32 text as far as can be told: they start with its byte-order mark (in
+// little-endian order, UTF-16's and two zero bytes) or hold the advert's marker in it.
+bool IsUtf32(const QByteArray& bytes) {
+    return bytes.startsWith(QByteArrayView("\xFF\xFE\0\0", 4)) || bytes.startsWith(QByteArrayView("\0\0\xFE\xFF", 4)) ||
+           HoldsMarkerInUtf32(bytes);
 }
 
 // Custom code as a UTF-16 page holds it, in the UTF-8 that the page's text is read in: code that is
@@ -988,6 +996,11 @@ PageRead ReadPage(const QString& path) {
     PageRead page = ReadPageText(path);
     if (!page.Ok()) {
         return page;
+    }
+    if (page.value && page.value->contains('\0') && IsUtf32(*page.value)) {
+        return PageRead::Failure(path, QStringLiteral("is UTF-32 text (by its byte-order mark or the advert's marker "
+                                                      "in it), which browsers do not read as such and the advert "
+                                                      "cannot go into; left as it is"));
     }
     // The advert's code is 8-bit text, which a browser would read in a UTF-16 page as other letters
     // (such a page holds no zero byte where every letter is outside ASCII). An old block can still be

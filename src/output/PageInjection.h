@@ -136,9 +136,10 @@ Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QByteArray& cu
 // Reads the whole page and checks that it can be written back. An error, and the page left as it
 // is, for anything that exists but is not a readable regular file of text (a folder, a pipe, a
 // device, a loop of links, a page without read or write permission, one larger than kMaxPageBytes
-// or one that holds a zero byte), for one that starts as UTF-16 text does (an old block can still be
-// taken out of it, through RemoveFromFile), for an XHTML page by its name (".xhtml", ".xht"), for a
-// page of frames (a frameset before any body), and for a page that does not exist and cannot be
+// or one that holds a zero byte), for UTF-32 text (by its mark, or the advert's marker in it), for one
+// that starts as UTF-16 text does (an old block can still be taken out of it, through
+// RemoveFromFile), for an XHTML page by its name (".xhtml", ".xht"), for a page of frames (a frameset
+// before any body), and for a page that does not exist and cannot be
 // made (its folder, or the folder a link points into, does not exist). Nothing blocks on a node.
 PageRead ReadPage(const QString& path);
 
