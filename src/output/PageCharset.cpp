@@ -3,6 +3,7 @@
 #include "output/HtmlScanner.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -153,19 +154,28 @@ std::optional<std::string> DeclaredCharset(string_view head) {
     return std::nullopt;
 }
 
-}  // namespace
-
-PageCoding CodingOf(string_view page) {
-    // A byte-order mark decides before any <meta>; UTF-16 pages never come here as 8-bit text.
+// The label of the charset browsers read `page` in, trimmed and in lower case, where it is decided
+// before the page is read: "utf-8" for a UTF-8 byte-order mark, which comes before any <meta>
+// (UTF-16 pages never come here as 8-bit text), else the one that <meta> declares; none otherwise.
+std::optional<std::string> DeclaredLabel(string_view page) {
     if (page.substr(0, 3) == "\xEF\xBB\xBF") {
-        return PageCoding::Bytes;
+        return "utf-8";
     }
-    if (std::optional<std::string> label = DeclaredCharset(page.substr(0, 1024))) {
+    std::optional<std::string> label = DeclaredCharset(page.substr(0, 1024));
+    if (label) {
         const auto blank = [](char c) {
             return IsHtmlBlank(c);
         };
         label->erase(label->begin(), std::find_if_not(label->begin(), label->end(), blank));
         label->erase(std::find_if_not(label->rbegin(), label->rend(), blank).base(), label->end());
+    }
+    return label;
+}
+
+}  // namespace
+
+PageCoding CodingOf(string_view page) {
+    if (const std::optional<std::string> label = DeclaredLabel(page)) {
         return *label == "iso-2022-jp" || *label == "csiso2022jp" ? PageCoding::Iso2022Jp : PageCoding::Bytes;
     }
     // ISO-2022-JP is 7-bit: a page with any other byte is no such page to any browser.
@@ -174,6 +184,14 @@ PageCoding CodingOf(string_view page) {
         return PageCoding::Bytes;
     }
     return PageCoding::Either;
+}
+
+std::optional<std::string> CharsetShowingNothing(string_view page) {
+    // Every label browsers know for these charsets, and the name of what they decode them as.
+    constexpr std::array<string_view, 6> kLabels = {"csiso2022kr",     "hz-gb-2312",  "iso-2022-cn",
+                                                    "iso-2022-cn-ext", "iso-2022-kr", "replacement"};
+    std::optional<std::string> label = DeclaredLabel(page);
+    return label && std::find(kLabels.begin(), kLabels.end(), *label) != kLabels.end() ? label : std::nullopt;
 }
 
 std::string MarkupOf(string_view page) {

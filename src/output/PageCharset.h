@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,11 @@ enum class PageCoding : std::uint8_t {
 // (a UTF-8 byte-order mark, else the first <meta> with a charset in its first 1024 bytes), and where
 // none is declared, by its bytes.
 PageCoding CodingOf(std::string_view page);
+
+// The charset that `page` declares (as CodingOf finds it), in lower case, where browsers show no text
+// of a page in it: ISO-2022-KR, ISO-2022-CN and HZ-GB-2312, by any of their labels, whose letters
+// could hide markup, are read as one replacement letter, the whole page. None for any other page.
+std::optional<std::string> CharsetShowingNothing(std::string_view page);
 
 // `page` read as ISO-2022-JP for its markup: every byte of a letter run and of an escape replaced by
 // 0x80, which no tokenizer state takes for markup, as none takes a letter beyond ASCII. HtmlScanner

@@ -1032,6 +1032,13 @@ PageRead ReadPage(const QString& path) {
                              : QStringLiteral("would be an XHTML page by its name, which browsers read as XML, and "
                                               "the advert's HTML would stop it showing; not made"));
     }
+    if (const std::optional<std::string> charset =
+            page.value ? CharsetShowingNothing(View(*page.value)) : std::nullopt) {
+        return PageRead::Failure(path, QStringLiteral("declares the charset \"%1\", in which browsers show none of "
+                                                      "a page's text, only one replacement letter, so the advert "
+                                                      "would never show; save the page as UTF-8%2; left as it is")
+                                           .arg(QString::fromStdString(*charset), removable));
+    }
     if (page.value && IsFramesetPage(*page.value)) {
         return PageRead::Failure(path, QStringLiteral("is a page of frames, whose own body no browser shows, so the "
                                                       "advert would never show; give it to the frames' pages "

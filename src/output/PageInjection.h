@@ -138,8 +138,9 @@ Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QByteArray& cu
 // device, a loop of links, a page without read or write permission, one larger than kMaxPageBytes
 // or one that holds a zero byte), for UTF-32 text (by its mark, or the advert's marker in it), for one
 // that starts as UTF-16 text does (an old block can still be taken out of it, through
-// RemoveFromFile), for an XHTML page by its name (".xhtml", ".xht"), for a page of frames (a frameset
-// before any body), and for a page that does not exist and cannot be
+// RemoveFromFile), for an XHTML page by its name (".xhtml", ".xht"), for a page in a charset that
+// browsers show no text of (CharsetShowingNothing; RemoveFromFile still takes its old block out), for
+// a page of frames (a frameset before any body), and for a page that does not exist and cannot be
 // made (its folder, or the folder a link points into, does not exist). Nothing blocks on a node.
 PageRead ReadPage(const QString& path);
 
