@@ -104,14 +104,19 @@ struct OpenBegin {
     void Take(const HtmlToken& t);
 };
 
+// Whether `t` is the start tag of an element without content, which leaves nothing open.
+bool OpensNothing(const HtmlToken& t) {
+    return t.IsOneOf({"area", "base", "br", "col", "embed", "frame", "hr", "img", "input", "keygen", "link", "meta",
+                      "param", "source", "track", "wbr"});
+}
+
 void OpenBegin::Take(const HtmlToken& t) {
     if (t.IsOneOf({"html", "head", "body"})) {
         holdsPageTags = true;
     } else if (t.kind == HtmlToken::Kind::StartTag) {
-        // Elements without content leave nothing open; any other must end within the block, even
-        // one whose end a browser would supply (an editor's <li> moved in).
-        if (!t.IsOneOf({"area", "base", "br", "col", "embed", "frame", "hr", "img", "input", "keygen", "link", "meta",
-                        "param", "source", "track", "wbr"})) {
+        // Any element with content must end within the block, even one whose end a browser would
+        // supply (an editor's <li> moved in).
+        if (!OpensNothing(t)) {
             opened.push_back(t.name);
         }
     } else if (t.kind == HtmlToken::Kind::EndTag) {
@@ -792,11 +797,14 @@ string_view MarkupText(const QByteArray& page, std::string& copy) {
     return copy;
 }
 
-// Whether `page` holds `tag` ('<' and a lower-case ASCII name) in any letter case: a look far
-// cheaper than reading the page's tags, where a page seldom holds what they are read for.
-bool HoldsInAnyCase(const QByteArray& page, string_view tag) {
+// Whether `page` holds one of `tags` ('<' and a lower-case ASCII name) in any letter case: a look
+// far cheaper than reading the page's tags, where a page seldom holds what they are read for.
+bool HoldsInAnyCase(const QByteArray& page, std::initializer_list<string_view> tags) {
     const string_view text = View(page);
-    const auto sameName = [&](size_t at) {
+    const auto sameName = [&](size_t at, string_view tag) {
+        if (at + tag.size() > text.size()) {
+            return false;
+        }
         for (size_t i = 1; i < tag.size(); ++i) {
             if ((text[at + i] | 0x20) != tag[i]) {  // ASCII letters only: no locale's idea of case
                 return false;
@@ -804,8 +812,8 @@ bool HoldsInAnyCase(const QByteArray& page, string_view tag) {
         }
         return true;
     };
-    for (size_t at = text.find('<'); at != npos && at + tag.size() <= text.size(); at = text.find('<', at + 1)) {
-        if (sameName(at)) {
+    for (size_t at = text.find('<'); at != npos; at = text.find('<', at + 1)) {
+        if (std::any_of(tags.begin(), tags.end(), [&](string_view tag) { return sameName(at, tag); })) {
             return true;
         }
     }
@@ -817,7 +825,7 @@ bool HoldsInAnyCase(const QByteArray& page, string_view tag) {
 // table, a form field, a template once the body has begun...); other tags, such as a <div>, leave
 // it. Where it takes one, no block can show, since a browser drops what comes after the frameset.
 bool IsFramesetPage(const QByteArray& page) {
-    if (!HoldsInAnyCase(page, "<frameset")) {
+    if (!HoldsInAnyCase(page, {"<frameset"})) {
         return false;
     }
     using Kind = HtmlToken::Kind;
@@ -928,10 +936,54 @@ bool InPagesFolder(QByteArrayView address) {
     return depth == 0;
 }
 
+// The value of the start tag `t`'s first attribute named `name` (in any letter case), as a
+// browser splits them: a name, then after '=' a value in either quote or up to a blank; empty for
+// one without a value, none for a tag without one. The tag's end was found by the scanner, which
+// reads quotes as this does.
+std::optional<string_view> AttributeOf(string_view text, const HtmlToken& t, string_view name) {
+    string_view rest = text.substr(t.begin + 1 + t.name.size(), t.end - t.begin - 1 - t.name.size());
+    const auto isEnd = [](char c) {
+        return IsHtmlBlank(c) || c == '/' || c == '>';
+    };
+    while (!rest.empty()) {
+        size_t at = 0;
+        while (at < rest.size() && isEnd(rest[at])) {
+            ++at;
+        }
+        if (at == rest.size()) {
+            break;
+        }
+        size_t nameEnd = at + 1;  // a name may start with '='
+        while (nameEnd < rest.size() && !isEnd(rest[nameEnd]) && rest[nameEnd] != '=') {
+            ++nameEnd;
+        }
+        const string_view found = rest.substr(at, nameEnd - at);
+        size_t valueAt = BlanksEnd(rest, nameEnd);
+        string_view value = rest.substr(nameEnd, 0);
+        if (valueAt < rest.size() && rest[valueAt] == '=') {
+            valueAt = BlanksEnd(rest, valueAt + 1);
+            const char quote = valueAt < rest.size() ? rest[valueAt] : '\0';
+            const bool quoted = quote == '"' || quote == '\'';
+            const size_t from = valueAt + (quoted ? 1 : 0);
+            size_t to = from;
+            while (to < rest.size() && (quoted ? rest[to] != quote : !IsHtmlBlank(rest[to]) && rest[to] != '>')) {
+                ++to;
+            }
+            value = rest.substr(from, to - from);
+            valueAt = std::min(rest.size(), to + (quoted ? 1 : 0));
+        }
+        if (SameTagName(found, name)) {
+            return value;
+        }
+        rest = rest.substr(std::max(valueAt, nameEnd));
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<QByteArray> BaseAddress(const QByteArray& page) {
-    if (!HoldsInAnyCase(page, "<base")) {
+    if (!HoldsInAnyCase(page, {"<base"})) {
         return std::nullopt;
     }
     std::string copy;
@@ -948,48 +1000,141 @@ std::optional<QByteArray> BaseAddress(const QByteArray& page) {
         if (templates > 0 || !t.readAsHtml || !t.Is(HtmlToken::Kind::StartTag, "base")) {
             continue;
         }
-        // The attributes as a browser splits them: a name, then after '=' a value in either quote
-        // or up to a blank. The tag's end was found by the scanner, which reads quotes as this does.
-        string_view rest = text.substr(t.begin + 1 + t.name.size(), t.end - t.begin - 1 - t.name.size());
-        while (!rest.empty()) {
-            const auto isEnd = [](char c) {
-                return IsHtmlBlank(c) || c == '/' || c == '>';
-            };
-            size_t at = 0;
-            while (at < rest.size() && isEnd(rest[at])) {
-                ++at;
-            }
-            if (at == rest.size()) {
-                break;
-            }
-            size_t nameEnd = at + 1;  // a name may start with '='
-            while (nameEnd < rest.size() && !isEnd(rest[nameEnd]) && rest[nameEnd] != '=') {
-                ++nameEnd;
-            }
-            const string_view name = rest.substr(at, nameEnd - at);
-            size_t valueAt = BlanksEnd(rest, nameEnd);
-            string_view value;
-            if (valueAt < rest.size() && rest[valueAt] == '=') {
-                valueAt = BlanksEnd(rest, valueAt + 1);
-                const char quote = valueAt < rest.size() ? rest[valueAt] : '\0';
-                const bool quoted = quote == '"' || quote == '\'';
-                const size_t from = valueAt + (quoted ? 1 : 0);
-                size_t to = from;
-                while (to < rest.size() && (quoted ? rest[to] != quote : !IsHtmlBlank(rest[to]) && rest[to] != '>')) {
-                    ++to;
-                }
-                value = rest.substr(from, to - from);
-                valueAt = std::min(rest.size(), to + (quoted ? 1 : 0));
-            }
-            if (name.size() == 4 && QByteArrayView(name.data(), 4).compare("href", Qt::CaseInsensitive) == 0) {
-                // Taken from the page itself: the text read holds none of an ISO-2022-JP page's letters.
-                const QByteArray address = page.sliced(value.data() - text.data(), qsizetype(value.size())).trimmed();
-                return InPagesFolder(address) ? std::nullopt : std::optional(address);
-            }
-            rest = rest.substr(std::max(valueAt, nameEnd));
+        if (const std::optional<string_view> value = AttributeOf(text, t, "href")) {
+            // Taken from the page itself: the text read holds none of an ISO-2022-JP page's letters.
+            const QByteArray address = page.sliced(value->data() - text.data(), qsizetype(value->size())).trimmed();
+            return InPagesFolder(address) ? std::nullopt : std::optional(address);
         }
     }
     return std::nullopt;
+}
+
+namespace {
+
+// Whether `text` holds "hidden" in any letter case where it may be an attribute's name: after a
+// blank, a quote or a '/', and before a blank, '=', '/' or '>'. Style rules ("overflow: hidden")
+// and values (type="hidden") are passed over without reading a tag.
+bool MayHoldHiddenAttribute(string_view text) {
+    constexpr string_view kWord = "hidden";
+    const auto sameLetter = [](char c, char lower) {
+        return (c | 0x20) == lower;
+    };
+    for (auto it = text.begin();
+         (it = std::search(it, text.end(), kWord.begin(), kWord.end(), sameLetter)) != text.end(); ++it) {
+        const size_t at = size_t(it - text.begin());
+        const size_t after = at + kWord.size();
+        const bool nameStarts =
+            at > 0 && (IsHtmlBlank(text[at - 1]) || std::string_view("\"'/").find(text[at - 1]) != npos);
+        const bool nameEnds =
+            after == text.size() || IsHtmlBlank(text[after]) || std::string_view("=/>").find(text[after]) != npos;
+        if (nameStarts && nameEnds) {
+            return true;
+        }
+    }
+    return false;
+}
+
+enum class Hides : std::uint8_t { No, ByKind, ByAttribute };
+
+// Whether browsers show nothing that the element the start tag `t` of `text` opens holds, as far
+// as its tag tells: a <details> or <dialog> not open, an <object> whose data loads (its content is
+// what shows where it fails), a form's lists, the fallback of media and of a canvas, a ruby's
+// parentheses, and any element with the hidden attribute.
+Hides HidesWhatItHolds(string_view text, const HtmlToken& t) {
+    if (!t.readAsHtml) {
+        return Hides::No;  // hidden is no attribute of svg's or math's
+    }
+    if (t.IsOneOf({"select", "datalist", "option", "audio", "video", "canvas", "rp"}) ||
+        (t.IsOneOf({"details", "dialog"}) && !AttributeOf(text, t, "open")) ||
+        (t.Is(HtmlToken::Kind::StartTag, "object") && !AttributeOf(text, t, "data").value_or("").empty())) {
+        return Hides::ByKind;
+    }
+    return AttributeOf(text, t, "hidden") ? Hides::ByAttribute : Hides::No;
+}
+
+}  // namespace
+
+std::optional<HidingElement> FindHidingElement(const QByteArray& page) {
+    if (!HoldsInAnyCase(page, {"<select", "<datalist", "<option", "<audio", "<video", "<canvas", "<rp", "<details",
+                               "<dialog", "<object"}) &&
+        !MayHoldHiddenAttribute(View(page))) {
+        return std::nullopt;
+    }
+    std::string copy;
+    const string_view text = MarkupText(page, copy);
+    const size_t insertAt = PlanPage(View(page), std::nullopt, true).insertAt;
+    struct Open {
+        string_view name;
+        size_t at = 0;
+        Hides hides = Hides::No;
+        // The end tag of an element around it leaves it open: the scope a browser looks for that
+        // in ends here (but for a table's own end tags, which end its cells), and a select takes no
+        // other end tag.
+        bool keepsOpen = false;
+        // Whether it is a block, a button or a table's part, which no inline element's end tag ends.
+        bool block = false;
+    };
+    constexpr size_t kMaxOpenElements = size_t(1) << 16;
+    std::vector<Open> open;
+    // A <p> ends where a block begins, and what it holds with it, but not across a button or
+    // another end of a scope.
+    const auto endParagraph = [&open] {
+        for (size_t i = open.size(); i-- > 0 && !open[i].keepsOpen && !SameTagName(open[i].name, "button");) {
+            if (SameTagName(open[i].name, "p")) {
+                open.resize(i);
+                return;
+            }
+        }
+    };
+    HtmlScanner scanner(text);
+    for (HtmlToken t; scanner.Next(t) && t.begin < insertAt;) {
+        // The page's own elements hold everything: browsers never close them on their end tags.
+        if (t.IsOneOf({"html", "head", "body"})) {
+            continue;
+        }
+        const bool endsParagraph =
+            t.IsOneOf({"address", "article", "aside",  "blockquote", "center",   "details",    "dialog", "dir",
+                       "div",     "dl",      "dd",     "dt",         "fieldset", "figcaption", "figure", "footer",
+                       "form",    "h1",      "h2",     "h3",         "h4",       "h5",         "h6",     "header",
+                       "hgroup",  "hr",      "li",     "listing",    "main",     "menu",       "nav",    "ol",
+                       "p",       "pre",     "search", "section",    "summary",  "ul",         "xmp",    "plaintext"});
+        const bool keepsOpen =
+            t.IsOneOf({"applet", "caption", "marquee", "object", "select", "table", "td", "template", "th"});
+        const bool block = endsParagraph || keepsOpen || t.IsOneOf({"button", "tbody", "tfoot", "thead", "tr"});
+        if (t.kind == HtmlToken::Kind::StartTag) {
+            if (endsParagraph) {
+                endParagraph();
+            }
+            if (OpensNothing(t)) {
+                continue;
+            }
+            // Nested far deeper than any page a browser lays out, a page is read no further and
+            // gets no note: the elements followed would take many times its own memory.
+            if (open.size() == kMaxOpenElements) {
+                return std::nullopt;
+            }
+            open.push_back({t.name, t.begin, HidesWhatItHolds(text, t), keepsOpen, block});
+        } else if (t.kind == HtmlToken::Kind::EndTag) {
+            const bool ofTable = t.IsOneOf({"table", "tbody", "thead", "tfoot", "tr", "td", "th", "caption"});
+            for (size_t i = open.size(); i-- > 0;) {
+                if (SameTagName(open[i].name, t.name)) {
+                    open.resize(i);
+                    break;
+                }
+                if ((open[i].keepsOpen && !ofTable) || (open[i].block && !block)) {
+                    break;
+                }
+            }
+        }
+    }
+    endParagraph();  // by the block's own <div>
+    const auto hider = std::find_if(open.begin(), open.end(), [](const Open& e) { return e.hides != Hides::No; });
+    if (hider == open.end()) {
+        return std::nullopt;
+    }
+    const QByteArray name(hider->name.data(), qsizetype(hider->name.size()));
+    return HidingElement{hider->hides == Hides::ByAttribute ? QByteArray(name + " hidden") : name,
+                         LineOf(View(page), hider->at)};
 }
 
 PageRead ReadPage(const QString& path) {
@@ -1347,6 +1492,12 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
                                         "beside the page")
                              .arg(pagePath, PrintableText(QString::fromUtf8(*base)),
                                   QFileInfo(images.constFirst().path).fileName(), QFileInfo(stylePath).fileName()));
+        }
+        if (const std::optional<HidingElement> hider = FindHidingElement(*page.value)) {
+            notes.append(QStringLiteral("%1: its <%2> opened on line %3 is left open where the advert goes, and "
+                                        "browsers do not show what it holds; close it before </body>")
+                             .arg(pagePath, PrintableText(QString::fromUtf8(hider->tag)))
+                             .arg(hider->line));
         }
     }
     return results;

@@ -180,6 +180,24 @@ bool IsGif(QByteArrayView bytes);
 // or it stays in the page's own folder ("", "./", "index.html", "#top").
 std::optional<QByteArray> BaseAddress(const QByteArray& page);
 
+// An element left open where the block goes (InsertionPoint) whose content browsers do not show,
+// the advert included: its name as written (and " hidden" where that attribute hides it), and the
+// line its start tag is on.
+struct HidingElement {
+    QByteArray tag;
+    qsizetype line = 0;
+};
+
+// The outermost such element, or none: a <details> or <dialog> without `open`, an <object> with
+// data (what it holds shows only where that fails to load), a <select>, <datalist>, <option>,
+// <audio>, <video>, <canvas> or <rp>, or any HTML element with the hidden attribute, but for a <p>
+// and what it holds, which the block's own <div> ends. Open elements are followed as browsers
+// close them: an element's end tag closes what it holds, but not across an <object>, a <select>,
+// a table's cell or another end of its scope, and a block's start tag closes a <p>. A page holding
+// none of these names, nor "hidden" where an attribute could be, is not read any further; one that
+// nests elements deeper than any page is laid out gets none.
+std::optional<HidingElement> FindHidingElement(const QByteArray& page);
+
 // What a page written with the advert starts from.
 enum class PageStart {
     AsItIs,  // the page as it stands, its old blocks taken out; the sample page where there is none
@@ -214,8 +232,8 @@ public:
     // through a link. The page is replaced only if it is still as it was read (ReplaceFile with a
     // FileStamp). Returns one result per file attempted, in order.
     [[nodiscard]] QList<FileResult> WritePage(const QString& pagePath, PageStart start = PageStart::AsItIs);
-    // What the pages written so far hold that may keep the advert from showing (a <base href>), one
-    // line each, which it then forgets.
+    // What the pages written so far hold that may keep the advert from showing (a <base href>, an
+    // element left open around it that hides it), one line each, which it then forgets.
     [[nodiscard]] QStringList TakeNotes() { return std::exchange(notes, {}); }
 
 private:

@@ -49,7 +49,8 @@ private slots:
                                     : RemoveOldBlocks(input, customCode, settings.earlierCustomCodes).page);
     }
 
-    // insertion.tsv: where the block goes into a page, and what a <base href> makes of its address.
+    // insertion.tsv: where the block goes into a page, what a <base href> makes of its address, and
+    // what an element left open there makes of it.
     void insertionPoint_data() { AddTsvRows(QFINDTESTDATA("insertion.tsv")); }
     void insertionPoint() {
         QFETCH(QByteArrayList, row);
@@ -57,6 +58,8 @@ private slots:
         QCOMPARE(QByteArray::number(FindBodyEnd(page)), row[1]);
         QCOMPARE(QByteArray::number(InsertionPoint(page)), row[2]);
         QCOMPARE(BaseAddress(page).value_or("-"), row.value(3, "-"));
+        const std::optional<HidingElement> hider = FindHidingElement(page);
+        QCOMPARE(hider ? QByteArray(hider->tag + ' ' + QByteArray::number(hider->line)) : "-", row.value(4, "-"));
     }
 
     // paths.tsv: a page's folder, and a file put beside it. A folder typed without its trailing
