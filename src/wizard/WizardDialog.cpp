@@ -494,17 +494,22 @@ bool WizardDialog::DesignUsable(const Design& design) {
         return false;
     }
     // The next start and the command line learn the custom code a run put into pages from the design
-    // kept of it; without one, that code would stay in the pages for good.
-    const Result<QByteArray> file = DesignFileText(design);
-    if (!file.Ok()) {
+    // kept of it; code no design can hold would stay in the pages for good. Only code that goes in
+    // counts: a run that takes the advert out, or leaves its code out, keeps nothing of it in a page,
+    // and settings unkept for another reason are told of after the run, as before.
+    if (!design.customCodeEnabled || design.mode == OutputMode::Remove) {
+        return true;
+    }
+    const QString problem = Design::CustomCodeProblem(design.customCode);
+    if (!problem.isEmpty()) {
         pickers.ShowMessage(this, windowTitle(),
                             QStringLiteral("The settings cannot be kept as a design, which a later run needs to take "
                                            "their custom HTML out of the pages again. Nothing was written; change "
-                                           "them, then try again.\n\n%1")
-                                .arg(file.error),
+                                           "them, then try again.\n\ncustomCode: %1")
+                                .arg(problem),
                             Pickers::MessageIcon::Warning);
     }
-    return file.Ok();
+    return problem.isEmpty();
 }
 
 bool WizardDialog::BoxesAccepted() {
