@@ -87,13 +87,14 @@ void TemplateStrip::Create(const QRect& rect) {
 
 void TemplateStrip::LayOutRows() {
     const int count = catalog != nullptr ? catalog->Count() : 0;
-    maxScrollPos = count % columns == 0 ? count / columns - 1 : count / columns;
-    scrollPos = std::clamp(scrollPos, 0, std::max(maxScrollPos, 0));
-    // The bar's thumb covers a page of rows, so it stops when the last page is in view; the
-    // strip's own limit lets the buttons go on until only the last row is at the top.
-    scrollBar->setRange(0, std::max(0, maxScrollPos - columns + 1));
+    const int rows = (count + columns - 1) / columns;
+    // The grid stops where the bar's thumb does, with its last page of rows in view: further on,
+    // cells would go blank and the templates above them look gone.
+    maxScrollPos = std::max(rows - columns, 0);
+    scrollPos = std::clamp(scrollPos, 0, maxScrollPos);
+    scrollBar->setRange(0, maxScrollPos);
     scrollBar->setValue(scrollPos);
-    scrollBar->setEnabled(maxScrollPos + 1 > columns);
+    scrollBar->setEnabled(rows > columns);
 
     thumbnails.assign(size_t(count), QImage());
     thumbnailCut.assign(size_t(count), Cut::NotYet);
@@ -274,8 +275,7 @@ void TemplateStrip::Render() {
 }
 
 void TemplateStrip::OnVScroll(int code, int thumbPosition) {
-    // An empty catalog has no rows at all; the grid then simply stays at the top.
-    const int last = std::max(maxScrollPos, 0);
+    const int last = maxScrollPos;
     switch (code) {
     case LineUp:
         scrollPos = std::max(scrollPos - 1, 0);
@@ -313,13 +313,24 @@ void TemplateStrip::OnVScroll(int code, int thumbPosition) {
 
 void TemplateStrip::Select(int index) {
     selectedIndex = catalog != nullptr && catalog->IsValidIndex(index) ? index : -1;
-    const int row = selectedIndex / columns;
-    if (selectedIndex >= 0 && (row < scrollPos || row >= scrollPos + columns)) {
-        OnVScroll(ThumbPosition, row);
+    if (selectedIndex < 0) {
+        Render();
+        update();
         return;
     }
-    Render();
-    update();
+    ShowRow(selectedIndex / columns);
+}
+
+void TemplateStrip::ShowRow(int row) {
+    // The view moves only as far as it must, as a list's does, so the rows around stay in sight.
+    if (row < scrollPos) {
+        OnVScroll(ThumbPosition, row);
+    } else if (row >= scrollPos + columns) {
+        OnVScroll(ThumbPosition, row - columns + 1);
+    } else {
+        Render();
+        update();
+    }
 }
 
 void TemplateStrip::OnScrollAction(int action) {
@@ -427,16 +438,7 @@ void TemplateStrip::keyPressEvent(QKeyEvent* event) {
         return;
     }
     selectedIndex = to;
-    // The view moves only as far as it must to show the selected row, as a list's does.
-    const int row = to / columns;
-    if (row < scrollPos) {
-        OnVScroll(ThumbPosition, row);
-    } else if (row >= scrollPos + columns) {
-        OnVScroll(ThumbPosition, row - columns + 1);
-    } else {
-        Render();
-        update();
-    }
+    ShowRow(to / columns);
     emit templateSelected(catalog->PathAt(selectedIndex));
 }
 

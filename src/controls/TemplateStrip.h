@@ -59,12 +59,11 @@ public:
     // Selects nothing; nothing is reported.
     void Reload();
 
-    // Moves the grid as `code` asks; `thumbPosition` is read for the two thumb codes. The strip
-    // scrolls on until only the last row is at the top, although the bar's thumb stops 3 rows
-    // earlier.
+    // Moves the grid as `code` asks; `thumbPosition` is read for the two thumb codes. The grid
+    // stops, as the bar's thumb does, when its last four rows are in view.
     void OnVScroll(int code, int thumbPosition = 0);
     // Selects entry `index` without reporting it (an index outside the catalog selects none) and
-    // scrolls its row into view.
+    // scrolls just far enough to bring its row into view, as the keys do.
     void Select(int index);
 
     int CellSize() const { return cellSize; }
@@ -92,6 +91,8 @@ protected:
 private:
     // The rows, the scroll bar and the thumbnail slots for the catalog's entries.
     void LayOutRows();
+    // Scrolls just far enough to show row `row`, and draws the grid anew.
+    void ShowRow(int row);
     void Render();
     void OnScrollAction(int action);
     // Cuts the cell pictures of entries first to first + count - 1 that have none yet: the middle
@@ -107,7 +108,7 @@ private:
     const QImage& Thumbnail(int index);
 
     int cellSize = 0;
-    int maxScrollPos = -1;
+    int maxScrollPos = 0;
     int vGap = 0;
     int hGap = 5;
     int columns = 4;

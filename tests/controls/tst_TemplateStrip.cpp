@@ -97,6 +97,8 @@ struct Strip {
                 const Qt::Key codes[] = {Qt::Key_Left,   Qt::Key_Right,    Qt::Key_Up,   Qt::Key_Down,
                                          Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End};
                 QTest::keyClick(strip, codes[keys.indexOf(step)]);
+            } else if (step.startsWith(u"sel")) {
+                strip->Select(n);
             } else if (step.startsWith(u"track")) {
                 strip->OnVScroll(TemplateStrip::ThumbTrack, n);
             } else {
