@@ -130,9 +130,11 @@ int TemplateStrip::IndexAt(const QPoint& pos) const {
 
 namespace {
 
-// A cell's picture of `image`: the middle square at 1:1, with one offset for both axes taken from
-// the width, and TemplateKeyColor see-through. A template smaller than a cell gets a negative
-// offset on that axis and so sits centred, with see-through pixels around it.
+// A cell's picture of `image`: the middle square at 1:1, with TemplateKeyColor see-through. The
+// offset taken from the width serves both axes, as the banner's cut does, wherever the square then
+// lies within the height; a template too short for that is cut from the middle of its height, or
+// the square would run off its bottom and leave the cell blank. A template smaller than a cell gets
+// a negative offset on that axis and so sits centred, with see-through pixels around it.
 QImage CutThumbnail(const QImage& image, int cellSize) {
     if (image.isNull()) {
         return {};
@@ -140,7 +142,7 @@ QImage CutThumbnail(const QImage& image, int cellSize) {
     const int w = image.width();
     const int h = image.height();
     const int offsetX = (w - cellSize) / 2;
-    const int offsetY = w >= cellSize && h >= cellSize ? offsetX : (h - cellSize) / 2;
+    const int offsetY = offsetX >= 0 && offsetX + cellSize <= h ? offsetX : (h - cellSize) / 2;
     QImage square = image.convertToFormat(QImage::Format_ARGB32).copy(offsetX, offsetY, cellSize, cellSize);
     for (int y = 0; y < square.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(square.scanLine(y));

@@ -29,8 +29,13 @@ QImage Drawn(const QString& kind) {
                        : SolidTemplate(kind == u"framed" ? Qt::blue : Qt::red, kind == u"small"            ? 40
                                                                                : kind.startsWith(u"large") ? 1100
                                                                                                            : 100);
+    if (kind == u"wide") {
+        image = QImage(300, 100, QImage::Format_ARGB32);
+        image.fill(Qt::blue);
+    }
     QPainter painter(&image);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(0, 10, kind == u"wide" ? 300 : 0, 79, Qt::red);
     painter.fillRect(0, 0, kind == u"half" ? 50 : 0, 100, Qt::transparent);
     if (kind == u"framed") {
         painter.fillRect(10, 10, 80, 80, Qt::green);
