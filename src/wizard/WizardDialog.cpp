@@ -641,8 +641,12 @@ void WizardDialog::OnGenerate() {
             WithNotes(FailureList(QStringLiteral("Some files could not be written:"), report), report.notes, true),
             Pickers::MessageIcon::Warning);
     }
-    step = 1;
-    ShowStep();
+    // After a failure or a stop the user mends what the message named, or simply wants the rest
+    // done, and generates again from here; only a run that did it all starts the next design.
+    if (!report.interrupted && report.Ok()) {
+        step = 1;
+        ShowStep();
+    }
 }
 
 void WizardDialog::reject() {
