@@ -11,14 +11,13 @@
 namespace {
 
 const QRect kBrowserRect = DluRect(2, 3, 379, 239);
-const QString kNoFiles = QStringLiteral("No preview: its files could not be written.");
 
 }  // namespace
 
 PreviewPage::PreviewPage(Pickers& pickers, QWidget* parent)
     : WizardPage(parent)
     , pickers(pickers)
-    , notice(new QLabel(kNoFiles, this)) {
+    , notice(new QLabel(this)) {
     notice->setObjectName(QStringLiteral("noPreview"));
     notice->setAlignment(Qt::AlignCenter);
     notice->setWordWrap(true);
@@ -59,10 +58,10 @@ void PreviewPage::hideEvent(QHideEvent* event) {
     WizardPage::hideEvent(event);
 }
 
-void PreviewPage::ShowNoPreview() {
+void PreviewPage::ShowNoPreview(const QString& why) {
     if (browserCtrl != nullptr) {
         browserCtrl->hide();
     }
-    notice->setText(kNoFiles);
+    notice->setText(QStringLiteral("No preview.\n\n%1").arg(why));
     notice->show();
 }

@@ -22,9 +22,9 @@ public:
     // browser then ends the whole program, typed settings and all. Only where the sandbox was
     // turned off on purpose (QTWEBENGINE_DISABLE_SANDBOX) does it run for the superuser.
     static bool BrowserMayStart();
-    // For a preview that could not be written: the browser, which may hold an older preview, is
-    // hidden behind a short note until the next Navigate.
-    void ShowNoPreview();
+    // For a preview that could not be written, or was not tried: the browser, which may hold an
+    // older preview, is hidden behind a note saying `why` until the next Navigate.
+    void ShowNoPreview(const QString& why);
 
     // The browser, or null before the first Navigate.
     HtmlCtrl* Browser() const { return browserCtrl; }

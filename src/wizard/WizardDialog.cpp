@@ -269,9 +269,10 @@ bool WizardDialog::LeaveStep() {
 void WizardDialog::ShowPreview() {
     // The settings first: reading the banner size applies a typed size to the banner.
     const Design design = GatherDesign();
-    if (!DesignUsable(design)) {
-        // An older preview would pass for this one.
-        previewPage->ShowNoPreview();
+    if (const QString problem = DesignProblem(design); !problem.isEmpty()) {
+        // An older preview would pass for this one; and since nothing was tried, the step says why
+        // rather than blaming files.
+        previewPage->ShowNoPreview(problem);
         return;
     }
     const AdSettings settings = design.Advert();
@@ -290,10 +291,9 @@ void WizardDialog::ShowPreview() {
     } else {
         // A page beside an older image or style sheet, or an older page, would pass for this
         // preview: none is shown, and the user learns which file failed and why.
-        previewPage->ShowNoPreview();
-        pickers.ShowMessage(this, windowTitle(),
-                            FailureList(QStringLiteral("The preview could not be written:"), report),
-                            Pickers::MessageIcon::Warning);
+        const QString failures = FailureList(QStringLiteral("The preview could not be written:"), report);
+        previewPage->ShowNoPreview(failures);
+        pickers.ShowMessage(this, windowTitle(), failures, Pickers::MessageIcon::Warning);
     }
 }
 
@@ -484,32 +484,27 @@ bool WizardDialog::Usable(const QString& path) {
     return check.Ok();
 }
 
-bool WizardDialog::DesignUsable(const Design& design) {
-    // A page holding a zero byte is refused by every later run, so such code never goes in.
+QString WizardDialog::DesignProblem(const Design& design) {
+    QString problem;
+    // A page holding a zero byte is refused by every later run, so such code never goes in. The next
+    // start and the command line learn the custom code a run put into pages from the design kept of
+    // it; code no design can hold would stay in the pages for good. Only code that goes in counts: a
+    // run that takes the advert out, or leaves its code out, keeps nothing of it in a page, and
+    // settings unkept for another reason are told of after the run.
     if (design.customCodeEnabled && design.customCode.contains('\0')) {
-        pickers.ShowMessage(this, windowTitle(),
-                            QStringLiteral("The custom HTML code holds a zero character, which a page cannot carry. "
-                                           "Remove it, then try again."),
-                            Pickers::MessageIcon::Warning);
-        return false;
+        problem = QStringLiteral("The custom HTML code holds a zero character, which a page cannot carry. Remove it, "
+                                 "then try again.");
+    } else if (const QString code = Design::CustomCodeProblem(design.customCode);
+               design.customCodeEnabled && design.mode != OutputMode::Remove && !code.isEmpty()) {
+        problem = QStringLiteral("The settings cannot be kept as a design, which a later run needs to take their "
+                                 "custom HTML out of the pages again. Nothing was written; change them, then try "
+                                 "again.\n\ncustomCode: %1")
+                      .arg(code);
     }
-    // The next start and the command line learn the custom code a run put into pages from the design
-    // kept of it; code no design can hold would stay in the pages for good. Only code that goes in
-    // counts: a run that takes the advert out, or leaves its code out, keeps nothing of it in a page,
-    // and settings unkept for another reason are told of after the run, as before.
-    if (!design.customCodeEnabled || design.mode == OutputMode::Remove) {
-        return true;
-    }
-    const QString problem = Design::CustomCodeProblem(design.customCode);
     if (!problem.isEmpty()) {
-        pickers.ShowMessage(this, windowTitle(),
-                            QStringLiteral("The settings cannot be kept as a design, which a later run needs to take "
-                                           "their custom HTML out of the pages again. Nothing was written; change "
-                                           "them, then try again.\n\ncustomCode: %1")
-                                .arg(problem),
-                            Pickers::MessageIcon::Warning);
+        pickers.ShowMessage(this, windowTitle(), problem, Pickers::MessageIcon::Warning);
     }
-    return problem.isEmpty();
+    return problem;
 }
 
 bool WizardDialog::BoxesAccepted() {
@@ -549,7 +544,7 @@ void WizardDialog::OnGenerate() {
         return;
     }
     const Design design = GatherDesign();
-    if (!DesignUsable(design)) {
+    if (!DesignProblem(design).isEmpty()) {
         return;
     }
     // Looked up once, and only where an earlier run's code is to be matched against it: a long list

@@ -69,10 +69,10 @@ public:
     // Writes the design to the file the user picks, unless that file is of another kind (a page, a
     // note; see CheckWriteOver): it is then left as it is, and a message names it and why.
     void OnSaveDesign();
-    // False, after telling the user, when `design` cannot go into pages: its custom code holds a zero
-    // byte, or no design file can hold it (DesignFileText), so that it could not be kept for a later
-    // run to take its custom code out of the pages again.
-    bool DesignUsable(const Design& design);
+    // Why `design` cannot go into pages, once the user has been told, or empty when it can: its
+    // custom code holds a zero byte, or no design file can hold it (DesignFileText), so that it could
+    // not be kept for a later run to take its custom code out of the pages again.
+    QString DesignProblem(const Design& design);
     // Whether the banner may go out: its text draws no boxes, or the user says it may all the same.
     bool BoxesAccepted();
 

@@ -306,6 +306,10 @@ private slots:
         if (run.startsWith(u"preview")) {
             Act(QStringLiteral("next"));
             QVERIFY(wizard->Preview().Browser()->isHidden());
+            // The step itself says why there is none, as the message did.
+            const auto* notice = Field<QLabel>(wizard->Preview(), u"noPreview"_qs);
+            QVERIFY2(notice->isVisible() && notice->text().contains(QString(told).replace(u"<out>"_qs, path)),
+                     qPrintable(notice->text()));
         } else {
             Act(QStringLiteral("tab5"));
             Field<QLineEdit>(wizard->Output(), u"outputFolder"_qs)->setText(path);
