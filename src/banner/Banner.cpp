@@ -437,19 +437,47 @@ bool ShowsABox(char32_t c, const QFont& font) {
     });
 }
 
-// Characters that draw nothing of their own, which a font need not have: spaces, controls, and
-// Unicode's default-ignorable ones (joiners, marks of direction, variation selectors, fillers),
-// but for the few format characters that do draw (the Arabic number signs and their kin).
-bool DrawsNothing(char32_t c) {
+// Whether a character takes room or breaks the row but is no letter: spaces and controls.
+bool Blank(char32_t c) {
+    return QChar::isSpace(c) || QChar::category(c) == QChar::Other_Control;
+}
+
+// Characters that are meant to draw nothing, which a font need not have: Unicode's default-ignorable
+// ones (joiners, marks of direction, variation selectors, fillers) and the other format characters,
+// but for the few that do draw (the Arabic number signs and their kin). Shaping hides most of them
+// where no font has them; some (the Hangul fillers, newer selectors and format characters) it
+// leaves to be drawn as boxes.
+bool MayDrawNothing(char32_t c) {
     const auto in = [c](char32_t first, char32_t last) {
         return c >= first && c <= last;
     };
     const bool drawnFormat = in(0x0600, 0x0605) || c == 0x06DD || c == 0x070F || in(0x0890, 0x0891) || c == 0x08E2 ||
                              c == 0x110BD || c == 0x110CD;
-    return QChar::isSpace(c) || QChar::category(c) == QChar::Other_Control ||
-           (QChar::category(c) == QChar::Other_Format && !drawnFormat) || c == 0x034F || in(0x115F, 0x1160) ||
+    return (QChar::category(c) == QChar::Other_Format && !drawnFormat) || c == 0x034F || in(0x115F, 0x1160) ||
            in(0x17B4, 0x17B5) || in(0x180B, 0x180F) || in(0x2060, 0x206F) || c == 0x3164 || in(0xFE00, 0xFE0F) ||
            c == 0xFFA0 || in(0xFFF0, 0xFFF8) || in(0xE0000, 0xE0FFF);
+}
+
+// Whether `c` alone, drawn in `font` without its lines, leaves any ink. Outlines of a few dozen
+// pixels are enough to tell a box from nothing, whatever size the line is drawn at.
+bool LeavesInk(char32_t c, QFont font) {
+    font.setPixelSize(32);
+    font.setUnderline(false);
+    font.setStrikeOut(false);
+    QImage image(128, 96, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(image.rect(), Qt::AlignCenter, QString::fromUcs4(&c, 1));
+    painter.end();
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        if (std::any_of(line, line + image.width(), [](QRgb p) { return qAlpha(p) != 0; })) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -501,11 +529,11 @@ std::optional<QString> Banner::Undrawable(int index) const {
     const QFontMetricsF metrics(*font);
     QSet<char32_t> tried;
     for (const char32_t c : OneRow(line.text).toUcs4()) {
-        if (tried.contains(c) || DrawsNothing(c)) {
+        if (tried.contains(c) || Blank(c)) {
             continue;
         }
         tried.insert(c);
-        if (!metrics.inFontUcs4(c) && ShowsABox(c, *font)) {
+        if (!metrics.inFontUcs4(c) && ShowsABox(c, *font) && (!MayDrawNothing(c) || LeavesInk(c, *font))) {
             return QString::fromUcs4(&c, 1);
         }
     }
