@@ -355,7 +355,10 @@ QTransform Banner::TextTransform() const {
         transform.scale(scale, scale);
     }
     if (side == BannerSide::Left) {
-        transform.translate(0.0, qreal(float(size - 1.5 * bandWidth)));
+        // The right corner's layout mirrored, but read left to right: rising from the bottom-left,
+        // the band's edge at y = bandWidth on the diagonal, and the line's middle at the diagonal's.
+        const qreal along = bandWidth * M_SQRT1_2;
+        transform.translate(-along, size - along);
         transform.rotate(-45.0);
     } else {
         transform.rotate(45.0);
