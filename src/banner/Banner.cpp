@@ -483,6 +483,47 @@ bool LeavesInk(char32_t c, QFont font) {
     return false;
 }
 
+// Where `text`, laid out in `font`, first takes a glyph from a colour font (bitmaps, layers or
+// pictures in place of outlines), or -1. Qt draws such glyphs upright from its cache, or not at all,
+// however the painter turns the text. The fonts a line reaches are few, each looked at once; the
+// first letter in colour is found by halving, one layout for the whole line.
+qsizetype FirstInColour(const QString& text, const QFont& font) {
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    QList<QRawFont> plain;
+    QList<QRawFont> colour;
+    const auto inColour = [&](const QList<QGlyphRun>& runs) {
+        return std::any_of(runs.begin(), runs.end(), [&](const QGlyphRun& run) {
+            const QRawFont raw = run.rawFont();
+            if (colour.contains(raw)) {
+                return true;
+            }
+            if (!raw.isValid() || plain.contains(raw)) {
+                return false;
+            }
+            // CBLC locates the bitmaps of CBDT and is small where CBDT is large.
+            const bool drawnInColour = !raw.fontTable("CBLC").isEmpty() || !raw.fontTable("COLR").isEmpty() ||
+                                       !raw.fontTable("sbix").isEmpty() || !raw.fontTable("SVG ").isEmpty();
+            (drawnInColour ? colour : plain).append(raw);
+            return drawnInColour;
+        });
+    };
+    if (!inColour(layout.glyphRuns())) {
+        return -1;
+    }
+    // The shortest start of the text that takes a glyph in colour ends with the letter that does.
+    qsizetype shortest = text.size();
+    qsizetype longestPlain = 0;
+    while (shortest - longestPlain > 1) {
+        const qsizetype middle = longestPlain + (shortest - longestPlain) / 2;
+        (inColour(layout.glyphRuns(0, int(middle))) ? shortest : longestPlain) = middle;
+    }
+    // The second half of a surrogate pair belongs to the letter before it.
+    return text.at(longestPlain).isLowSurrogate() && longestPlain > 0 ? longestPlain - 1 : longestPlain;
+}
+
 }  // namespace
 
 bool Banner::FontsInstalled() {
@@ -511,14 +552,14 @@ std::optional<Banner::Box> Banner::FirstBox() const {
         if (!FontsInstalled()) {
             return Box{i, {}};
         }
-        if (std::optional<QString> letter = Undrawable(i)) {
-            return Box{i, std::move(*letter)};
+        if (std::optional<Box> box = Undrawable(i)) {
+            return box;
         }
     }
     return std::nullopt;
 }
 
-std::optional<QString> Banner::Undrawable(int index) const {
+std::optional<Banner::Box> Banner::Undrawable(int index) const {
     if (!ValidIndex(index)) {
         return std::nullopt;
     }
@@ -529,18 +570,38 @@ std::optional<QString> Banner::Undrawable(int index) const {
     }
     // Each character once, and laid out only where the line's font, with the fonts it falls back
     // to, does not plainly have it (a quick look): a line may be millions of letters long.
+    const QString row = OneRow(line.text);
     const QFontMetricsF metrics(*font);
     QSet<char32_t> tried;
-    for (const char32_t c : OneRow(line.text).toUcs4()) {
+    for (const char32_t c : row.toUcs4()) {
         if (tried.contains(c) || Blank(c)) {
             continue;
         }
         tried.insert(c);
         if (!metrics.inFontUcs4(c) && ShowsABox(c, *font) && (!MayDrawNothing(c) || LeavesInk(c, *font))) {
-            return QString::fromUcs4(&c, 1);
+            return Box{index, QString::fromUcs4(&c, 1)};
         }
     }
-    return std::nullopt;
+    // Characters meant to draw nothing take whatever font has them, a colour one too, and show
+    // nothing from it.
+    QString shown;
+    shown.reserve(row.size());
+    for (const char32_t c : row.toUcs4()) {
+        const bool pair = QChar::requiresSurrogates(c);
+        if (MayDrawNothing(c)) {
+            shown.append(pair ? u"  " : u" ");
+        } else if (pair) {
+            shown.append(QChar(QChar::highSurrogate(c))).append(QChar(QChar::lowSurrogate(c)));
+        } else {
+            shown.append(QChar(char16_t(c)));
+        }
+    }
+    const qsizetype at = FirstInColour(shown, *font);
+    if (at < 0) {
+        return std::nullopt;
+    }
+    const char32_t c = QStringView(row).mid(at).toUcs4().value(0);
+    return Box{index, QString::fromUcs4(&c, 1), true};
 }
 
 QString CompanionNotUsed(const Banner& banner, const TemplateImage& companion) {

@@ -73,12 +73,15 @@ public:
     int LineStep(int index) const;
     // Draws line `index` centred in the box (0, y, diagonal, line spacing) of the painter's text space.
     void DrawLine(QPainter& painter, int index, int y) const;
-    // Where the text drawn shows a box instead of a letter: the first line (0 to 2) whose text has a
-    // character no installed font can draw (spaces and joiners draw nothing and need none), and that
-    // character; with no font installed at all, the first line with any text, and no character.
+    // Where the text drawn shows a box instead of a letter, or a colour emoji that would stand
+    // upright across the turned text or not show at all: the first line (0 to 2) whose text has a
+    // character no installed font can draw (spaces and joiners draw nothing and need none), else
+    // one drawn from a colour font, and that character; with no font installed at all, the first
+    // line with any text, and no character.
     struct Box {
         int line = 0;
         QString letter;
+        bool colour = false;
         // "U+0928"; empty without a letter.
         QString CodePoint() const;
     };
@@ -111,7 +114,7 @@ public:
     BannerSide Side() const { return side; }
 
 private:
-    std::optional<QString> Undrawable(int index) const;
+    std::optional<Box> Undrawable(int index) const;
     // Whether the system has any font at all: without one, every letter is drawn as a box.
     static bool FontsInstalled();
 

@@ -106,8 +106,11 @@ bool DrawsBoxes(const Banner& banner) {
     PrintLine(stderr, box->letter.isEmpty()
                           ? u"no fonts are installed here, so every letter would be drawn as a box; install one "
                             u"(such as fonts-dejavu-core) and run again; nothing was written"_s
-                          : u"line %1: no installed font has \"%2\" (%3), which would be drawn as a box; nothing "
-                            u"was written"_s.arg(box->line + 1)
+                          : (box->colour ? u"line %1: \"%2\" (%3) is a colour emoji, which cannot be drawn along the "
+                                           u"diagonal; nothing was written"_s
+                                         : u"line %1: no installed font has \"%2\" (%3), which would be drawn as a "
+                                           u"box; nothing was written"_s)
+                                .arg(box->line + 1)
                                 .arg(box->letter, box->CodePoint()));
     return true;
 }

@@ -515,8 +515,10 @@ bool WizardDialog::BoxesAccepted() {
     const QString boxes =
         box->letter.isEmpty()
             ? QStringLiteral("No fonts are installed here, so every letter of the banner would be drawn as a box.")
-            : QStringLiteral("Line %1 holds \"%2\" (%3), which no installed font has: it would be drawn as a box "
-                             "in the banner.")
+            : (box->colour ? QStringLiteral("Line %1 holds \"%2\" (%3), a colour emoji, which cannot be drawn along "
+                                            "the diagonal: the banner would show it upright or not at all.")
+                           : QStringLiteral("Line %1 holds \"%2\" (%3), which no installed font has: it would be "
+                                            "drawn as a box in the banner."))
                   .arg(box->line + 1)
                   .arg(box->letter, box->CodePoint());
     return pickers.Confirm(this, windowTitle(), boxes + QStringLiteral("\n\nGenerate all the same?"),
