@@ -115,7 +115,8 @@ QString QueryInUtf8(const QString& link) {
         if (c < 0x80) {
             out += QChar(c);
         } else {
-            out += QString::fromLatin1(QString::fromUcs4(&c, 1).toUtf8().toPercentEncoding());
+            // Not through QString::fromUcs4, which drops a U+FEFF as a byte-order mark.
+            out += QString::fromLatin1(QStringView(QChar::fromUcs4(c)).toUtf8().toPercentEncoding());
         }
     }
     return out + link.sliced(end);
