@@ -305,6 +305,7 @@ QString ReadDesignFile(Parsing& p, const QByteArray& value) {
         return QStringLiteral("%1: \"%2\": %3").arg(name, path, read.status.error);
     }
     p.r.design = std::move(read.design);
+    p.r.designCustomCode = p.r.design.customCode;
     p.designRead = true;
     return {};
 }

@@ -20,6 +20,10 @@ struct CliRequest {
     // Every setting: the defaults, then a --design file's, then the single options'. Its paths are
     // absolute, and its target is complete for generate.
     Design design;
+    // The custom code the --design file holds, on or off (it may have been on for that design's
+    // runs): a run with other custom code, or none, takes it out where it follows an old block, as
+    // the wizard does for a design opened in it. Empty: none.
+    QByteArray designCustomCode;
     // The template was named by --template rather than by the design.
     bool templateOption = false;
     // Called before the first text is laid out, when the program has begun to set up the fonts

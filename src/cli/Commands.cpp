@@ -124,6 +124,11 @@ void PrintResult(const FileResult& result) {
     }
 }
 
+// The custom code that earlier runs may have put after the advert's blocks, besides this run's.
+QByteArrayList EarlierCustomCodes(const CliRequest& request) {
+    return request.designCustomCode.isEmpty() ? QByteArrayList() : QByteArrayList{request.designCustomCode};
+}
+
 // Where a command's notes go: a removal's name pages it reports, beside them on stdout; a run's
 // stdout lists only files written, and its notes go to stderr.
 FILE* NotesStream(const CliRequest& request) {
@@ -305,7 +310,8 @@ int RunGenerate(const CliRequest& request) {
     if (!texts) {
         return 1;
     }
-    const AdSettings settings = request.design.Advert();
+    AdSettings settings = request.design.Advert();
+    settings.earlierCustomCodes = EarlierCustomCodes(request);
     RunReport report = Generate(*texts, built->banner.Composed(), target, settings, built->At2x(settings), PrintResult);
     NoteNamesLeftOut(report, leftOut);
     return ExitStatus(request, report, problems);
@@ -327,8 +333,8 @@ int RunRemove(const CliRequest& request) {
         return 2;
     }
     const Design& design = request.design;
-    RunReport report = RemoveAdvert(pages->pages, design.customCodeEnabled ? design.customCode : QByteArray(), {},
-                                    PrintResult, request.dryRun);
+    RunReport report = RemoveAdvert(pages->pages, design.customCodeEnabled ? design.customCode : QByteArray(),
+                                    EarlierCustomCodes(request), PrintResult, request.dryRun);
     NoteNamesLeftOut(report, pages->leftOut);
     return ExitStatus(request, report, problems);
 }

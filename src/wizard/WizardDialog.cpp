@@ -378,8 +378,9 @@ void WizardDialog::OnOpenDesign() {
     }
     ApplyDesign(read.design);
     // The custom code of a design kept with its site is in the pages its runs reached, as a kept
-    // run's is: a run with changed code replaces it there, on this machine or another.
-    if (read.design.customCodeEnabled && !read.design.customCode.isEmpty()) {
+    // run's is: a run with changed code replaces it there, on this machine or another. Turned off
+    // in the design, it may have been on for those runs.
+    if (!read.design.customCode.isEmpty()) {
         openedDesigns.removeAll(read.design);  // opened again
         openedDesigns.append(read.design);
     }

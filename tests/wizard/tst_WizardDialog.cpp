@@ -406,13 +406,15 @@ private slots:
                 WriteAll(pages[0], "<body><!--VornetAdBegin-->x<!--VornetAdEnd--><p>mine</p></body>"));
         Act(u"tab5 generate"_qs);
         QVERIFY(ReadAll(pages[0]).contains("<p>mine</p>"));
-        // One opened: its runs put its code into its pages, wherever they were kept since.
+        // One opened: its runs put its code into its pages, wherever they were kept since, and though
+        // it was turned off in the design after them.
         const QString opened = out.filePath(u"site.vornetad"_qs);
-        QVERIFY(WriteAll(opened, R"({"format": "vornetad-design", "version": 1, "customCodeEnabled": true,
+        QVERIFY(WriteAll(opened, R"({"format": "vornetad-design", "version": 1, "customCodeEnabled": false,
                          "customCode": "<p>E</p>", "output": {"mode": "modify", "pages": ["1.html"]}})") &&
                 WriteAll(pages[0], "<body><!--VornetAdBegin-->x<!--VornetAdEnd--><p>E</p></body>"));
         fakes->files.push_back(opened);
         QTest::mouseClick(&wizard->OpenDesignButton(), Qt::LeftButton);
+        Field<QCheckBox>(wizard->Options(), u"customCodeBox"_qs)->setChecked(true);
         Field<QPlainTextEdit>(wizard->Options(), u"customCode"_qs)->setPlainText(u"<p>F</p>"_qs);
         Act(u"tab5 generate"_qs);
         QVERIFY2(!ReadAll(pages[0]).contains("<p>E</p>") && ReadAll(pages[0]).contains("<p>F</p>"),
