@@ -120,6 +120,13 @@ bool IsAdvertFileName(const QString& name) {
                        [&name](const QString& own) { return name.compare(own, Qt::CaseInsensitive) == 0; });
 }
 
+QString AdvertFileKind(const QString& name) {
+    if (!IsAdvertFileName(name)) {
+        return {};
+    }
+    return name.compare(kStyleName, Qt::CaseInsensitive) == 0 ? QStringLiteral("style sheet") : QStringLiteral("image");
+}
+
 AdSettings WithDrawnBand(AdSettings settings, const QImage& banner, const QImage& banner2x) {
     if (settings.options.clickThrough) {
         const int w = settings.bannerSize;

@@ -83,6 +83,8 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode,
 // Whether `name` is the name (in any letter case) of a file that a run writes beside pages: the
 // advert's image, its 2x twin or its style sheet, which are never pages.
 bool IsAdvertFileName(const QString& name);
+// Which of those files `name` names: "image" (the 2x twin too) or "style sheet"; empty for any other.
+QString AdvertFileKind(const QString& name);
 
 // The preview run: builds the code from `texts` as Generate does, for its banner, and writes
 // "adPreview.gif" (with the hidpi option "adPreview@2x.gif" from `banner2x` too), "adPreview.css"

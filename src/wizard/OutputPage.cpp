@@ -7,11 +7,13 @@
 #include "design/Design.h"
 #include "files/FileNames.h"
 #include "files/ReplaceFile.h"
+#include "output/OutputRuns.h"
 #include "wizard/PageLayout.h"
 
 #include <QClipboard>
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -172,6 +174,27 @@ bool OutputPage::ValidateOutput() {
 }
 
 bool OutputPage::ConfirmNonPages(const QStringList& files) {
+    // A path of thousands of letters would make the message taller than the screen: its end,
+    // with the file's name, tells it apart.
+    constexpr qsizetype kLongest = 100;
+    const auto shortened = [](const QString& line) -> QString {
+        if (line.size() <= kLongest) {
+            return line;
+        }
+        return u'\u2026' + line.right(kLongest - 1);
+    };
+    // The run writes the advert's own image or style sheet under that name, beside the page: no
+    // answer could make it a page.
+    for (const QString& file : files) {
+        if (const QString kind = AdvertFileKind(QFileInfo(file).fileName()); !kind.isEmpty()) {
+            pickers.ShowMessage(this, window()->windowTitle(),
+                                QStringLiteral("\"%1\" is where the advert's %2 goes, not a page, so the advert cannot "
+                                               "be put into it. Choose another file.")
+                                    .arg(shortened(file), kind),
+                                Pickers::MessageIcon::Warning);
+            return false;
+        }
+    }
     // Such a file came from an opened design (which anyone may have written) or was typed into the
     // file picker; either way the advert's code and any custom code go into it.
     QStringList others;
@@ -185,15 +208,10 @@ bool OutputPage::ConfirmNonPages(const QStringList& files) {
     if (others.isEmpty()) {
         return true;
     }
-    // A path of thousands of letters would make the question taller than the screen: its end,
-    // with the file's name, tells it apart.
-    constexpr qsizetype kLongest = 100;
     const qsizetype shown = std::min<qsizetype>(others.size(), 10);
     QStringList lines = others.mid(0, shown);
     for (QString& line : lines) {
-        if (line.size() > kLongest) {
-            line = u'\u2026' + line.right(kLongest - 1);
-        }
+        line = shortened(line);
     }
     QString list = lines.join(u'\n');
     if (others.size() > shown) {

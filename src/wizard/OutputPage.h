@@ -31,9 +31,9 @@ public:
 
     // True when generating may go ahead; otherwise moves the focus to the field to fix and, where
     // the field is not merely empty, says why: a relative folder without a current folder to take
-    // it from, a file name holding a folder. A file to create or modify that is not a web page by
-    // its name goes ahead only once the user confirms it. Stores the controls into the fields
-    // first, which Target() then reports.
+    // it from, a file name holding a folder, the name of the advert's own image or style sheet. A
+    // file to create or modify that is not a web page by its name goes ahead only once the user
+    // confirms it. Stores the controls into the fields first, which Target() then reports.
     bool ValidateOutput();
     // The mode, the folder and file name, and the listed pages in list order, as the page shows them.
     // The folder and the file name are taken as FieldPath takes a path (a line break at an end left
@@ -51,7 +51,8 @@ protected:
 
 private:
     // Whether the advert may go into `files`: at once when each is a web page by its name, or
-    // when the user confirms the others.
+    // when the user confirms the others; never (said why, unasked) when one bears the name of the
+    // advert's own image or style sheet, which the run writes there.
     bool ConfirmNonPages(const QStringList& files);
     void StoreControls();
     void LoadControls();
