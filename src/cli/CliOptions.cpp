@@ -557,8 +557,7 @@ void AddOutputOptions(OptionTable& t) {
     t.Describe("FOLDER", Text("write a new page, the banner and the style sheet into FOLDER"), Completion::Folder);
     t.Add(QStringLiteral("--file"), Value::Name, kTarget, [](Parsing& p, const QByteArray& v) {
         QString name;
-        if (QString error = ParsePath(QStringLiteral("--file"), v, name, Value::Name);
-            !error.isEmpty() && !v.isEmpty()) {
+        if (QString error = ParsePath(QStringLiteral("--file"), v, name, Value::Name); !error.isEmpty()) {
             return error;
         }
         if (!Design::IsPlainFileName(name)) {
