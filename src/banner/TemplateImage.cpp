@@ -283,19 +283,11 @@ QString ReadPixels(GifFileType* gif, QImage& frame) {
     return {};
 }
 
-// The index whose colour fills the screen around the image, with `table` changed where that is
-// needed: the transparent colour, else the global table's background colour, else black, which
-// takes an entry of the table that no pixel uses. -1 when all 256 are used and none is black.
-int FillIndex(const QImage& frame, QList<QRgb>& table, int transparent, int background) {
+// The index that fills the screen around the image, see-through: the transparent colour, else an
+// entry of the table that no pixel uses, made transparent in `table`. -1 when all 256 are used.
+int FillIndex(const QImage& frame, QList<QRgb>& table, int transparent) {
     if (transparent >= 0) {
         return transparent & 0xFF;
-    }
-    if (background >= 0) {
-        return background & 0xFF;
-    }
-    constexpr QRgb kBlack = 0xFF000000u;
-    if (const qsizetype black = table.indexOf(kBlack); black >= 0) {
-        return int(black);
     }
     std::array<bool, 256> used{};
     for (int y = 0; y < frame.height(); ++y) {
@@ -306,23 +298,22 @@ int FillIndex(const QImage& frame, QList<QRgb>& table, int transparent, int back
     }
     for (int i = 0; i < 256; ++i) {
         if (!used[size_t(i)]) {
-            table[i] = kBlack;
+            table[i] = 0;
             return i;
         }
     }
     return -1;
 }
 
-// The logical screen with the image laid on it, where the image does not cover the screen exactly:
-// the rest is transparent when the image has a transparent colour, else the background colour of a
-// global table, else black, as Qt's reader fills it. The screen keeps one byte a pixel whenever the
-// fill has an index, so a large screen costs no more than its image.
-QImage OnScreen(const QImage& frame, int screenWidth, int screenHeight, int left, int top, int transparent,
-                int background) {
+// The logical screen with the image laid on it, where the image does not cover the screen exactly.
+// Browsers show the rest of the screen see-through, whatever background colour the file names, so
+// it is transparent here too. The screen keeps one byte a pixel whenever the fill has an index, so
+// a large screen costs no more than its image.
+QImage OnScreen(const QImage& frame, int screenWidth, int screenHeight, int left, int top, int transparent) {
     QList<QRgb> table = frame.colorTable();
     const int right = std::min(screenWidth, left + frame.width());
     const int bottom = std::min(screenHeight, top + frame.height());
-    if (const int fill = FillIndex(frame, table, transparent, background); fill >= 0) {
+    if (const int fill = FillIndex(frame, table, transparent); fill >= 0) {
         QImage screen(screenWidth, screenHeight, QImage::Format_Indexed8);
         if (screen.isNull()) {
             return screen;
@@ -334,11 +325,11 @@ QImage OnScreen(const QImage& frame, int screenWidth, int screenHeight, int left
         }
         return screen;
     }
-    QImage screen(screenWidth, screenHeight, QImage::Format_RGB32);
+    QImage screen(screenWidth, screenHeight, QImage::Format_ARGB32);
     if (screen.isNull()) {
         return screen;
     }
-    screen.fill(0xFF000000u);
+    screen.fill(0u);
     for (int y = top; y < bottom; ++y) {
         const uchar* indexes = frame.constScanLine(y - top);
         auto* line = reinterpret_cast<QRgb*>(screen.scanLine(y));
@@ -437,9 +428,7 @@ TemplateImage Decode(Input& input, const QString& path) {
     }
     const bool coversScreen =
         desc.Left == 0 && desc.Top == 0 && desc.Width == screenWidth && desc.Height == screenHeight;
-    const int background = gif->SColorMap != nullptr ? gif->SBackGroundColor : -1;
-    result.image =
-        coversScreen ? frame : OnScreen(frame, screenWidth, screenHeight, desc.Left, desc.Top, transparent, background);
+    result.image = coversScreen ? frame : OnScreen(frame, screenWidth, screenHeight, desc.Left, desc.Top, transparent);
     if (result.image.isNull()) {
         return refuse(QStringLiteral("out of memory"));
     }
