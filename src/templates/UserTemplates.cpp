@@ -8,6 +8,7 @@
 #include "templates/TemplateCatalog.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QFile>
 #include <QImageReader>
 #include <QScopeGuard>
@@ -119,10 +120,15 @@ ImportedTemplate ImportTemplate(const QString& path) {
     const int allowance = QImageReader::allocationLimit();
     QImageReader::setAllocationLimit(std::max(allowance, kMaxPictureMiB));
     const auto restore = qScopeGuard([allowance] { QImageReader::setAllocationLimit(allowance); });
-    const QImage picture = reader.read();
+    QImage picture = reader.read();
     if (picture.isNull()) {
         return refuse(QStringLiteral("the %1 image cannot be decoded: %2")
                           .arg(QString::fromLatin1(format).toUpper(), reader.errorString()));
+    }
+    // The colours the user saw: browsers and viewers show a picture through its colour profile (a
+    // camera's wide gamut, a PNG's gamma), and a GIF has none, so the template takes them in sRGB.
+    if (picture.colorSpace().isValid() && picture.colorSpace() != QColorSpace(QColorSpace::SRgb)) {
+        picture.convertToColorSpace(QColorSpace::SRgb);
     }
     Result<QByteArray> encoded = EncodeTemplateGif(SquareTemplate(picture));
     if (!encoded.Ok()) {

@@ -50,6 +50,7 @@ inline constexpr int kMaxPictureEdge = 8000;
 
 // Reads `path` as a template: a GIF is taken as it is once the strict template decoder accepts it
 // (DecodeTemplate); a PNG or JPEG is made a kTemplateEdge-pixel GIF template (SquareTemplate: the
-// largest square from its centre, transparency kept) and marked converted. Anything else, and a
-// file that cannot be read, is refused with the reason.
+// largest square from its centre, transparency kept), in sRGB where its colour profile says
+// otherwise, and marked converted. Anything else, and a file that cannot be read, is refused with
+// the reason.
 ImportedTemplate ImportTemplate(const QString& path);

@@ -44,6 +44,7 @@ private slots:
         const QByteArray gif = EncodeTestGif(SolidTemplate(QColor(10, 20, 30)));
         const QByteArray bytes = row[0] == u"gif"           ? gif
                                  : row[0] == u"damaged gif" ? gif.left(gif.size() - 40)
+                                 : size[0] == u"file"       ? ReadAll(QFINDTESTDATA(u"pictures/"_qs + size[1]))
                                  : size.value(1) == u"x"
                                      ? Picture({size[0].toInt(), size[2].toInt()}, qPrintable(size[3]))
                                      : row[0].toUtf8();
@@ -61,6 +62,13 @@ private slots:
         }
         const QImage image = DecodeTemplate(imported.bytes).image.convertToFormat(QImage::Format_ARGB32);
         QCOMPARE(image.size(), QSize(500, 500));
+        if (const QStringList centre = row[3].split(u' '); centre.size() == 3) {
+            const QRgb seen = image.pixel(250, 250);
+            QVERIFY2(std::abs(qRed(seen) - centre[0].toInt()) <= 3 && std::abs(qGreen(seen) - centre[1].toInt()) <= 3 &&
+                         std::abs(qBlue(seen) - centre[2].toInt()) <= 3,
+                     qPrintable(QColor(seen).name()));
+            return;  // the pictures of the files are of one colour
+        }
         if (QImage::fromData(bytes).height() < 10) {
             return;  // too small to show the picture's parts
         }
