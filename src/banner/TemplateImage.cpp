@@ -89,6 +89,12 @@ QString TooLarge(const char* what, int width, int height) {
         .arg(kMaxTemplateEdge);
 }
 
+// The screen a first image is shown on, as browsers show it: the logical screen in the header, grown
+// to hold the image (a screen of 0 is the image's extent).
+QSize ShownScreen(QSize header, int left, int top, int width, int height) {
+    return header.expandedTo({left + width, top + height});
+}
+
 struct GifCloser {
     void operator()(GifFileType* gif) const { DGifCloseFile(gif, nullptr); }
 };
@@ -305,36 +311,34 @@ int FillIndex(const QImage& frame, QList<QRgb>& table, int transparent) {
     return -1;
 }
 
-// The logical screen with the image laid on it, where the image does not cover the screen exactly.
-// Browsers show the rest of the screen see-through, whatever background colour the file names, so
-// it is transparent here too. The screen keeps one byte a pixel whenever the fill has an index, so
-// a large screen costs no more than its image.
-QImage OnScreen(const QImage& frame, int screenWidth, int screenHeight, int left, int top, int transparent) {
+// The screen with the image laid on it, where the image does not cover all of it (the screen holds
+// the whole image). Browsers show the rest of the screen see-through, whatever background colour the
+// file names, so it is transparent here too. The screen keeps one byte a pixel whenever the fill has
+// an index, so a large screen costs no more than its image.
+QImage OnScreen(const QImage& frame, QSize size, int left, int top, int transparent) {
     QList<QRgb> table = frame.colorTable();
-    const int right = std::min(screenWidth, left + frame.width());
-    const int bottom = std::min(screenHeight, top + frame.height());
     if (const int fill = FillIndex(frame, table, transparent); fill >= 0) {
-        QImage screen(screenWidth, screenHeight, QImage::Format_Indexed8);
+        QImage screen(size, QImage::Format_Indexed8);
         if (screen.isNull()) {
             return screen;
         }
         screen.setColorTable(table);
         screen.fill(uint(fill));
-        for (int y = top; y < bottom; ++y) {
-            std::memcpy(screen.scanLine(y) + left, frame.constScanLine(y - top), size_t(std::max(0, right - left)));
+        for (int y = 0; y < frame.height(); ++y) {
+            std::memcpy(screen.scanLine(top + y) + left, frame.constScanLine(y), size_t(frame.width()));
         }
         return screen;
     }
-    QImage screen(screenWidth, screenHeight, QImage::Format_ARGB32);
+    QImage screen(size, QImage::Format_ARGB32);
     if (screen.isNull()) {
         return screen;
     }
     screen.fill(0u);
-    for (int y = top; y < bottom; ++y) {
-        const uchar* indexes = frame.constScanLine(y - top);
-        auto* line = reinterpret_cast<QRgb*>(screen.scanLine(y));
-        for (int x = left; x < right; ++x) {
-            line[x] = table[indexes[x - left]];
+    for (int y = 0; y < frame.height(); ++y) {
+        const uchar* indexes = frame.constScanLine(y);
+        auto* line = reinterpret_cast<QRgb*>(screen.scanLine(top + y)) + left;
+        for (int x = 0; x < frame.width(); ++x) {
+            line[x] = table[indexes[x]];
         }
     }
     return screen;
@@ -411,11 +415,9 @@ TemplateImage Decode(Input& input, const QString& path) {
     if (map == nullptr) {
         return refuse(QStringLiteral("the GIF has no colour table"));
     }
-    // A screen of no size is the image's extent, as Qt takes it.
-    const int screenWidth = gif->SWidth > 0 ? gif->SWidth : desc.Left + desc.Width;
-    const int screenHeight = gif->SHeight > 0 ? gif->SHeight : desc.Top + desc.Height;
-    if (screenWidth > kMaxTemplateEdge || screenHeight > kMaxTemplateEdge) {
-        return refuse(TooLarge("screen", screenWidth, screenHeight));
+    const QSize screen = ShownScreen({gif->SWidth, gif->SHeight}, desc.Left, desc.Top, desc.Width, desc.Height);
+    if (screen.width() > kMaxTemplateEdge || screen.height() > kMaxTemplateEdge) {
+        return refuse(TooLarge("screen", screen.width(), screen.height()));
     }
 
     QImage frame(desc.Width, desc.Height, QImage::Format_Indexed8);
@@ -426,9 +428,8 @@ TemplateImage Decode(Input& input, const QString& path) {
     if (const QString failure = ReadPixels(gif.get(), frame); !failure.isEmpty()) {
         return refuse(failure);
     }
-    const bool coversScreen =
-        desc.Left == 0 && desc.Top == 0 && desc.Width == screenWidth && desc.Height == screenHeight;
-    result.image = coversScreen ? frame : OnScreen(frame, screenWidth, screenHeight, desc.Left, desc.Top, transparent);
+    const bool coversScreen = desc.Left == 0 && desc.Top == 0 && frame.size() == screen;
+    result.image = coversScreen ? frame : OnScreen(frame, screen, desc.Left, desc.Top, transparent);
     if (result.image.isNull()) {
         return refuse(QStringLiteral("out of memory"));
     }
@@ -502,7 +503,7 @@ QSize TemplateScreenSize(const QString& path) {
     size_t at = 13 + ((start[10] & 0x80) != 0 ? 3u << ((start[10] & 7) + 1) : 0);
     while (at + 10 <= size_t(read)) {
         if (start[at] == 0x2C) {
-            return screen.expandedTo({word(at + 1) + word(at + 5), word(at + 3) + word(at + 7)});
+            return ShownScreen(screen, word(at + 1), word(at + 3), word(at + 5), word(at + 7));
         }
         if (start[at] != 0x21) {
             return screen;

@@ -26,10 +26,11 @@ struct [[nodiscard]] TemplateImage {
 // Decodes the first image of a GIF strictly: refused unless the header, the descriptors, a colour
 // table (global or the image's own) and the whole of the first image's pixel data are there and
 // sound, and neither the screen nor the image is larger than kMaxTemplateEdge. The pixels are the
-// logical screen as browsers show it: the image laid on it, see-through (alpha 0) where the image
-// has its transparent colour and wherever it does not reach; an index past the colour table is white
-// (see-through where there is a transparent colour), as Qt's GIF reader has it. An image that covers
-// the screen comes back indexed (8 bits a pixel, 256 colours).
+// logical screen as browsers show it: grown to hold the whole image where the header's is smaller,
+// the image laid on it, see-through (alpha 0) where the image has its transparent colour and
+// wherever it does not reach; an index past the colour table is white (see-through where there is
+// a transparent colour), as Qt's GIF reader has it. An image that covers the screen comes back
+// indexed (8 bits a pixel, 256 colours).
 TemplateImage DecodeTemplate(QByteArrayView gif);
 
 // The same for a template file, read as a regular file of at most kMaxTemplateBytes: folders, pipes,
