@@ -225,6 +225,8 @@ private:
             }
         }
         m_done = start + length;
+        // Browsers show an image once its pixels are all there, whatever codes follow them.
+        m_ended = m_done == m_count;
     }
 
     static constexpr int kTableSize = 4096;
@@ -238,7 +240,7 @@ private:
     int m_codeSize = 0;
     int m_next = 0;
     int m_previous = -1;
-    bool m_ended = false;
+    bool m_ended = false;  // an end code came, or the image is full: no more codes are read
     quint32 m_bits = 0;
     int m_bitCount = 0;
     std::array<size_t, kTableSize> m_start{};
@@ -246,7 +248,7 @@ private:
 };
 
 // The image's pixels: every data block of the image is read (a file cut short is refused), and the
-// codes must fill the image.
+// codes must fill the image; what they hold past its last pixel is not decoded.
 QString ReadPixels(GifFileType* gif, QImage& frame) {
     int codeSize = 0;
     GifByteType* block = nullptr;
