@@ -166,6 +166,9 @@ void Banner::LoadTemplate(const QString& path) {
 }
 
 void Banner::SetTemplate(const QImage& image) {
+    if (templateLoaded && cropOffset.y() != cropOffset.x() && cropOffset != CentredCrop(image.size(), size)) {
+        cropOffset.setY(cropOffset.x());
+    }
     // Kept as decoded: only the part under the square is ever converted (CutSquare), so a large
     // template costs its decoded size once, not four bytes a pixel more.
     templateImage = image;
@@ -189,15 +192,22 @@ bool Banner::TakesAtScale(int n, const QImage& templateAtScale) const {
 void Banner::SetBannerSize(int n) {
     size = std::clamp(n, kMinSize, kMaxSize);
     if (templateLoaded) {
-        cropOffset = CentredCropOffset(templateImage.width(), size);
+        cropOffset = CentredCrop(templateImage.size(), size);
     }
     diagonal = DiagonalOf(size);
     Compose();
 }
 
-int Banner::CentredCropOffset(int width, int n) {
-    const int spare = width - n;
-    return spare >= 0 ? spare / 2 : (spare - 1) / 2;
+QPoint Banner::CentredCrop(QSize templateSize, int n) {
+    const int spare = templateSize.width() - n;
+    const int left = spare >= 0 ? spare / 2 : (spare - 1) / 2;
+    // Down as far as across cuts a square template from its middle, and lays one no wider than the
+    // banner on it as it lies across. On a template wider than the square it may cut the square
+    // wholly or partly below the picture, leaving the banner bare.
+    if (left <= 0 || left + n <= templateSize.height()) {
+        return {left, left};
+    }
+    return {left, std::max(0, (templateSize.height() - n) / 2)};
 }
 
 void Banner::SetSide(BannerSide s) {
@@ -205,7 +215,7 @@ void Banner::SetSide(BannerSide s) {
     Compose();
 }
 
-void Banner::SetCropOffset(int offset) {
+void Banner::SetCropOffset(QPoint offset) {
     cropOffset = offset;
     Compose();
 }
@@ -271,21 +281,22 @@ QImage Banner::CutSquare(const QRect& part) const {
     return up.copy(QRect((under.topLeft() - read.topLeft()) * scale, part.size()));
 }
 
-// The S by S square of the template at (cropOffset, cropOffset), pixel for pixel, mirrored for the
-// left corner; whatever of the square lies outside the template is transparent.
+// The S by S square of the template at cropOffset, pixel for pixel, mirrored for the left corner;
+// whatever of the square lies outside the template is transparent.
 void Banner::CopyTemplate() {
     const int s = size * scale;
     // Template coordinates can reach 4096 * kMaxScale plus an offset of any int: 64 bits.
-    const qint64 offset = qint64(cropOffset) * scale;
+    const qint64 left = qint64(cropOffset.x()) * scale;
+    const qint64 down = qint64(cropOffset.y()) * scale;
     const qint64 width = qint64(templateImage.width()) * scale;
     const qint64 height = qint64(templateImage.height()) * scale;
     // Columns [first, last) and rows [top, bottom) of the banner that come from inside the
     // template, before mirroring.
-    const qint64 first = std::clamp<qint64>(-offset, 0, s);
-    const qint64 last = std::clamp<qint64>(width - offset, first, s);
-    const qint64 top = std::clamp<qint64>(-offset, 0, s);
-    const qint64 bottom = std::clamp<qint64>(height - offset, top, s);
-    const QRect part(int(offset + first), int(offset + top), int(last - first), int(bottom - top));
+    const qint64 first = std::clamp<qint64>(-left, 0, s);
+    const qint64 last = std::clamp<qint64>(width - left, first, s);
+    const qint64 top = std::clamp<qint64>(-down, 0, s);
+    const qint64 bottom = std::clamp<qint64>(height - down, top, s);
+    const QRect part(int(left + first), int(down + top), int(last - first), int(bottom - top));
     const bool mirror = side == BannerSide::Left;
     if (squareStale || part != squareRect) {
         squareRect = part;

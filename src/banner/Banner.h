@@ -3,6 +3,8 @@
 #include "banner/BannerLine.h"
 
 #include <QImage>
+#include <QPoint>
+#include <QSize>
 #include <QString>
 #include <QTransform>
 
@@ -39,10 +41,13 @@ public:
 
     // Loads the template image (LoadTemplateImage) and recomposes. A file that is refused still
     // counts as a template, one without pixels: the banner then shows the text on a transparent
-    // square. Keeps `cropOffset`.
+    // square. Keeps `cropOffset`, as SetTemplate does.
     void LoadTemplate(const QString& path);
     // The same with an image already decoded (null: a template without pixels). Drops the
-    // template at scale that SetScale was given, which belonged to the template before.
+    // template at scale that SetScale was given, which belonged to the template before. The crop
+    // square stays where it was, but for one whose top is not its left offset (only SetBannerSize
+    // puts one so): unless CentredCrop puts it there on the new template too, its top becomes its
+    // left offset, the one number a design keeps for a square carried to another template.
     void SetTemplate(const QImage& image);
     // Composes at `scale` (1 to kMaxScale) times the size, for screens with that many device
     // pixels per pixel: the banner is the 1x banner drawn finer, every length multiplied (the
@@ -54,19 +59,23 @@ public:
     // Whether SetScale(scale, templateAtScale) would cut the square from `templateAtScale`.
     bool TakesAtScale(int scale, const QImage& templateAtScale) const;
     int Scale() const { return scale; }
-    // Sets the edge length (clamped to kMinSize..kMaxSize; callers refuse other values) and centres
-    // the crop square horizontally on the template: cropOffset = floor((W - n) / 2), used on both
-    // axes. Without a template the crop offset stays as it is.
+    // Sets the edge length (clamped to kMinSize..kMaxSize; callers refuse other values) and puts
+    // the crop square where CentredCrop says on the template. Without a template the crop offset
+    // stays as it is.
     void SetBannerSize(int n);
     void SetSide(BannerSide side);
-    // Puts the crop square at (offset, offset) on the template, wherever SetBannerSize put it.
-    void SetCropOffset(int offset);
+    // Puts the crop square's top-left corner at `offset` on the template, wherever SetBannerSize
+    // put it.
+    void SetCropOffset(QPoint offset);
     // `index` is 0 to 2; any other index is ignored.
     void SetLine(int index, const BannerLine& line);
     void SetLines(const std::array<BannerLine, 3>& lines);
-    // Where SetBannerSize puts the crop square for an n-pixel banner on a template `width` pixels
-    // wide: floor((width - n) / 2), negative when the template is the narrower.
-    static int CentredCropOffset(int width, int n);
+    // Where SetBannerSize puts the top-left corner of the crop square for an n-pixel banner on a
+    // template of `templateSize`. Across: floor((width - n) / 2), negative when the template is the
+    // narrower. Down: the same, except where the square would then run below a template wider than
+    // the square: there it is centred on the height, floor((height - n) / 2), and starts no higher
+    // than the template's top.
+    static QPoint CentredCrop(QSize templateSize, int n);
 
     int EnabledLineCount() const;
     // The line's font line spacing at 96 dpi minus 4, truncated; -4 for a line without a font.
@@ -96,8 +105,7 @@ public:
                                        const std::array<int, 3>& offsets);
 
     bool HasTemplate() const { return templateLoaded; }
-    // The loaded template's width in pixels; 0 without one or for a template without pixels.
-    int TemplateWidth() const { return templateImage.width(); }
+    // The loaded template's size in pixels; empty without one or for a template without pixels.
     QSize TemplateSize() const { return templateImage.size(); }
     // The composed banner (ARGB32_Premultiplied, 96 dpi times the scale, Scale() * size pixels
     // wide), null before the first composition.
@@ -110,7 +118,7 @@ public:
     int Size() const { return size; }
     double Diagonal() const { return diagonal; }
     int BandWidth() const { return bandWidth; }
-    int CropOffset() const { return cropOffset; }
+    QPoint CropOffset() const { return cropOffset; }
     BannerSide Side() const { return side; }
 
 private:
@@ -132,7 +140,7 @@ private:
     int size = kInitialSize;
     double diagonal = 0.0;
     int bandWidth = 30;
-    int cropOffset = 0;
+    QPoint cropOffset;
     BannerSide side = BannerSide::Right;
 
     bool templateLoaded = false;

@@ -44,8 +44,8 @@ struct Design {
     // template. Unset: the first banner of the wizard, Banner::kInitialSize pixels cut from the
     // template's top-left corner, which differs from a Resize to the same size.
     std::optional<int> size;
-    // Where the crop square starts when it is not where the rule above puts it: a template loaded
-    // after a Resize keeps the square of the one before.
+    // Where the crop square starts, on both axes, when it is not where the rule above puts it: a
+    // template loaded after a Resize keeps the square of the one before.
     std::optional<int> cropOffset;
     BannerSide side = BannerSide::Right;
     std::array<BannerLine, 3> lines = DefaultLines();
@@ -99,8 +99,8 @@ struct Design {
     OutputTarget Target() const;
     void SetTarget(const OutputTarget& target);
 
-    // The crop square's offset on a template `width` pixels wide.
-    int CropOffsetFor(int width) const;
+    // Where the crop square's top-left corner lies on a template of `templateSize`.
+    QPoint CropOffsetFor(QSize templateSize) const;
     // Gives `banner` this design's look on `templateImage` (null: a template without pixels) and
     // composes it once, whatever the banner held before.
     void ComposeInto(Banner& banner, const QImage& templateImage) const;

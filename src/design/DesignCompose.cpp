@@ -2,11 +2,11 @@
 // which the command line reads and checks without the GUI library that a banner needs.
 #include "design/Design.h"
 
-int Design::CropOffsetFor(int width) const {
+QPoint Design::CropOffsetFor(QSize templateSize) const {
     if (cropOffset) {
-        return *cropOffset;
+        return {*cropOffset, *cropOffset};
     }
-    return size ? Banner::CentredCropOffset(width, *size) : 0;
+    return size ? Banner::CentredCrop(templateSize, *size) : QPoint();
 }
 
 void Design::ComposeInto(Banner& banner, const QImage& templateImage) const {
@@ -16,7 +16,7 @@ void Design::ComposeInto(Banner& banner, const QImage& templateImage) const {
     look.SetLines(lines);
     look.SetSide(side);
     look.SetBannerSize(size.value_or(Banner::kInitialSize));
-    look.SetCropOffset(CropOffsetFor(templateImage.width()));
+    look.SetCropOffset(CropOffsetFor(templateImage.size()));
     look.SetScale(banner.Scale());
     look.SetTemplate(templateImage);
     banner = std::move(look);

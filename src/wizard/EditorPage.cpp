@@ -329,8 +329,8 @@ void EditorPage::StoreDesign(Design& design) {
     // elsewhere than the design's own rule puts it on the selected template; and a design opened
     // may place it anywhere, sized or not.
     const bool sameTemplate = QDir::cleanPath(loadedTemplate) == QDir::cleanPath(design.TemplatePath());
-    if ((resized && !sameTemplate) || banner.CropOffset() != design.CropOffsetFor(banner.TemplateWidth())) {
-        design.cropOffset = banner.CropOffset();
+    if ((resized && !sameTemplate) || banner.CropOffset() != design.CropOffsetFor(banner.TemplateSize())) {
+        design.cropOffset = banner.CropOffset().x();
     }
 }
 

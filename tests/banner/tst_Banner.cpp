@@ -54,13 +54,13 @@ private slots:
         Banner banner;
         QCOMPARE(banner.Size(), 300);
         banner.SetBannerSize(200);
-        QCOMPARE(std::pair(banner.CropOffset(), banner.Composed().isNull()), std::pair(0, true));
+        QCOMPARE(std::pair(banner.CropOffset(), banner.Composed().isNull()), std::pair(QPoint(), true));
     }
 
     void crop_copiesTheSquarePixelForPixel_data() { AddTableRows(QFINDTESTDATA("crop.txt")); }
     void crop_copiesTheSquarePixelForPixel() {
         QFETCH(QStringList, row);
-        const int offset = row[5].toInt();
+        const QPoint offset(row[5].section(u',', 0, 0).toInt(), row[5].section(u',', -1).toInt());
         const int scale = row[6].toInt();
         Banner banner;
         banner.SetSide(row[3] == u"left" ? BannerSide::Left : BannerSide::Right);
@@ -81,7 +81,7 @@ private slots:
         const QImage& composed = banner.Composed();
         QCOMPARE(composed.dotsPerMeterY(), 3780 * scale);
         // QImage::copy makes what lies outside the template transparent.
-        const QImage square = source.copy(offset * scale, offset * scale, banner.Size() * scale, banner.Size() * scale);
+        const QImage square = source.copy(QRect(offset * scale, QSize(banner.Size(), banner.Size()) * scale));
         QCOMPARE(composed, square.mirrored(row[3] == u"left", false).convertToFormat(composed.format()));
         QCOMPARE(composed.format(), QImage::Format_ARGB32_Premultiplied);
     }

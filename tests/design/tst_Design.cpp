@@ -132,10 +132,12 @@ private slots:
         Design design;
         design.size = row[1] == u"-" ? std::nullopt : std::optional(row[1].toInt());
         design.cropOffset = row[2] == u"-" ? std::nullopt : std::optional(row[2].toInt());
-        design.ComposeInto(banner, SolidTemplate(Qt::gray, row[0].toInt()));
+        const QSize size(row[0].section(u'x', 0, 0).toInt(), row[0].section(u'x', -1).toInt());
+        design.ComposeInto(banner, SolidTemplate(Qt::gray, size.width()).copy(QRect(QPoint(), size)));
         QCOMPARE(QString::number(banner.Size()), row[3]);
-        QCOMPARE(QString::number(banner.CropOffset()), row[4]);
-        QCOMPARE(QString::number(banner.TemplateWidth()), row[0]);
+        const QPoint crop = banner.CropOffset();
+        QCOMPARE(crop.y() == crop.x() ? QString::number(crop.x()) : u"%1,%2"_qs.arg(crop.x()).arg(crop.y()), row[4]);
+        QCOMPARE(banner.TemplateSize(), size);
         QCOMPARE(banner.Composed().size(), QSize(banner.Size(), banner.Size()));
     }
 
