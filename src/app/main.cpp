@@ -41,15 +41,15 @@ bool AnswerInformationOption(int argc, char* argv[]) {
     return false;
 }
 
-// Whether Qt has a display to open the window on: an X or Wayland session, or a platform named by
-// -platform or QT_QPA_PLATFORM. Without one Qt aborts the program with a message that suggests
-// reinstalling it (over ssh, say, or from a service).
 // Qt leaves in place one of its own options that takes a value, given last without one.
 bool IsQtOptionWithValue(const char* argument) {
     const std::string_view name = std::string_view(argument).substr(argument[0] == '-' && argument[1] == '-' ? 1 : 0);
     return name == "-style" || name == "-stylesheet" || name == "-session";
 }
 
+// Whether Qt has a display to open the window on: an X or Wayland session, or a platform named by
+// -platform or QT_QPA_PLATFORM. Without one Qt aborts the program with a message that suggests
+// reinstalling it (over ssh, say, or from a service).
 bool HasDisplay(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0) {
