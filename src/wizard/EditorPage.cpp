@@ -5,6 +5,7 @@
 #include "controls/ColorSwatch.h"
 #include "controls/DialogUnits.h"
 #include "controls/FontButton.h"
+#include "controls/Pickers.h"
 #include "design/Design.h"
 #include "design/DesignFile.h"
 #include "wizard/PageLayout.h"
@@ -335,7 +336,7 @@ void EditorPage::StoreDesign(Design& design) {
 }
 
 int EditorPage::BannerSize() {
-    if (resizeButton->isEnabled()) {
+    if (resizeButton->isEnabled() && SizeProblem().isEmpty()) {
         OnResize();
     }
     return bannerView->Model().Size();
@@ -344,6 +345,16 @@ int EditorPage::BannerSize() {
 bool EditorPage::SizeTyped() const {
     // Applied, the first size makes the design's size its own, whatever it is.
     return resizeButton->isEnabled() && (!resized || SizeToApply() != bannerView->Model().Size());
+}
+
+QString EditorPage::SizeProblem() const {
+    if (!resizeButton->isEnabled() || SizeToApply()) {
+        return {};
+    }
+    const QString typed = sizeEdit->text().trimmed();
+    return (typed.isEmpty() ? QStringLiteral("No banner size is typed.")
+                            : QStringLiteral("The banner size \"%1\" is not a whole number of pixels.").arg(typed)) +
+           QStringLiteral(" Type a number from %1 to %2.").arg(Banner::kMinSize).arg(Banner::kMaxSize);
 }
 
 bool EditorPage::IsLeftSide() const {
@@ -383,24 +394,37 @@ void EditorPage::OnLine3Toggled() {
     update();
 }
 
-int EditorPage::SizeToApply() const {
-    // A field that holds no number keeps the size last applied. Digits count in any script: a
-    // Persian or an Arabic keyboard types its own, which would otherwise leave the size as it was
-    // without a word.
+std::optional<int> EditorPage::SizeToApply() const {
+    // Digits count in any script: a Persian or an Arabic keyboard types its own. Anything else in
+    // the field ("250px", "25O", "2 50", "250.5") is a slip, which a size read from part of it, or the
+    // size kept from before, would pass over without a word.
     QString text = sizeEdit->text().trimmed();
     for (QChar& c : text) {
         if (c.category() == QChar::Number_DecimalDigit) {
             c = QChar(u'0' + c.digitValue());
         }
     }
+    const bool negative = text.startsWith(u'-');
+    const QStringView digits = QStringView(text).mid(negative || text.startsWith(u'+') ? 1 : 0);
+    if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c.isDigit(); })) {
+        return std::nullopt;
+    }
+    // A number too long for any integer is still far beyond a limit.
     bool ok = false;
     const qlonglong typed = text.toLongLong(&ok);
-    return ok ? int(std::clamp<qlonglong>(typed, Banner::kMinSize, Banner::kMaxSize)) : bannerView->Model().Size();
+    const qlonglong size = ok ? typed : negative ? Banner::kMinSize : Banner::kMaxSize;
+    return int(std::clamp<qlonglong>(size, Banner::kMinSize, Banner::kMaxSize));
 }
 
 void EditorPage::OnResize() {
+    if (const QString problem = SizeProblem(); !problem.isEmpty()) {
+        // Left in the field as typed, to be mended.
+        pickers.ShowMessage(this, window()->windowTitle(), problem, Pickers::MessageIcon::Warning);
+        sizeEdit->setFocus();
+        return;
+    }
     resizeButton->setEnabled(false);
-    const int size = SizeToApply();
+    const int size = *SizeToApply();
     bannerView->SetBannerSize(size);
     resized = true;
     ShowAppliedSize(size);

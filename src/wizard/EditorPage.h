@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 
 class BannerView;
 struct BannerLine;
@@ -42,7 +43,8 @@ public:
     // as one without pixels; the result says which file and why, for the caller to tell the user.
     [[nodiscard]] FileResult LoadTemplate(const QString& path);
     // The edge length of the banner that will be saved: a size typed but not yet applied is
-    // applied first, exactly as Resize would.
+    // applied first, exactly as Resize would; one that is no size is left in the field, unapplied
+    // (SizeProblem says why).
     int BannerSize();
     // Fills every control from `design` and composes its banner on `templateImage`, the template
     // at `templatePath`. A size in points that the size list lacks is added to it.
@@ -52,8 +54,11 @@ public:
     void StoreDesign(Design& design);
     bool IsLeftSide() const;
     // Whether a size was typed and not yet applied that would change the design (BannerSize would
-    // apply it).
+    // apply it, or refuse it as no size).
     bool SizeTyped() const;
+    // Why the size typed and not yet applied is no size (a slip such as "250px"), for the user to
+    // mend before anything is made of it; empty where it is one, or where nothing was typed.
+    QString SizeProblem() const;
     BannerView& View() { return *bannerView; }
     // The banner composed at twice its size, for the 2x image: on the companion read together with
     // the template, so a file replaced since cannot pair one drawing with another.
@@ -69,8 +74,9 @@ public slots:
     void OnFontChanged(int id);
 
 private:
-    // The size Resize would apply: the field's number within the limits.
-    int SizeToApply() const;
+    // The size Resize would apply: the field's number within the limits; none where the field holds
+    // no number.
+    std::optional<int> SizeToApply() const;
     // The controls of one text line. Line 1 has no check box.
     struct LineControls {
         QCheckBox* check = nullptr;

@@ -260,6 +260,12 @@ bool WizardDialog::LeaveStep() {
                                 Pickers::MessageIcon::Warning);
             return false;
         }
+    } else if (step == 2) {
+        // A slip in the size field would otherwise go unseen until the banner came out another size.
+        if (const QString problem = editorPage->SizeProblem(); !problem.isEmpty()) {
+            pickers.ShowMessage(this, windowTitle(), problem, Pickers::MessageIcon::Warning);
+            return false;
+        }
     } else if (step == 3) {
         ShowPreview();
     }
@@ -388,6 +394,11 @@ void WizardDialog::OnOpenDesign() {
 }
 
 void WizardDialog::OnSaveDesign() {
+    // Saved, the design would hold the size from before the slip.
+    if (const QString problem = editorPage->SizeProblem(); !problem.isEmpty()) {
+        pickers.ShowMessage(this, windowTitle(), problem, Pickers::MessageIcon::Warning);
+        return;
+    }
     const std::optional<QString> path = pickers.PickSaveFile(this, kDesignFilter, kDesignSuffix);
     if (!path || path->isEmpty() || !Usable(*path)) {
         return;
@@ -486,17 +497,18 @@ bool WizardDialog::Usable(const QString& path) {
 }
 
 QString WizardDialog::DesignProblem(const Design& design) {
-    QString problem;
+    // The size field's slip was left unapplied: `design` holds the size from before.
+    QString problem = editorPage->SizeProblem();
     // A page holding a zero byte is refused by every later run, so such code never goes in. The next
     // start and the command line learn the custom code a run put into pages from the design kept of
     // it; code no design can hold would stay in the pages for good. Only code that goes in counts: a
     // run that takes the advert out, or leaves its code out, keeps nothing of it in a page, and
     // settings unkept for another reason are told of after the run.
-    if (design.customCodeEnabled && design.customCode.contains('\0')) {
+    if (problem.isEmpty() && design.customCodeEnabled && design.customCode.contains('\0')) {
         problem = QStringLiteral("The custom HTML code holds a zero character, which a page cannot carry. Remove it, "
                                  "then try again.");
     } else if (const QString code = Design::CustomCodeProblem(design.customCode);
-               design.customCodeEnabled && design.mode != OutputMode::Remove && !code.isEmpty()) {
+               problem.isEmpty() && design.customCodeEnabled && design.mode != OutputMode::Remove && !code.isEmpty()) {
         problem = QStringLiteral("The settings cannot be kept as a design, which a later run needs to take their "
                                  "custom HTML out of the pages again. Nothing was written; change them, then try "
                                  "again.\n\ncustomCode: %1")

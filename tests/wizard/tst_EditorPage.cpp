@@ -129,7 +129,8 @@ private slots:
     void size() {
         QFETCH(QStringList, row);
         const QString typed = row[0].mid(1, row[0].size() - 2);
-        const int applied = row[1].toInt();
+        const bool refused = row[1] == u"refused";
+        const int applied = refused ? 300 : row[1].toInt();
         for (const char* by : {"Resize", "Enter", "query"}) {
             Fixture f;
             auto* resize = f.get<QPushButton>(u"resizeButton"_s);
@@ -147,8 +148,11 @@ private slots:
                 QTest::keyClick(f.get(u"bannerSizeEdit"_s), Qt::Key_Return);
             }
             QCOMPARE(f.page.BannerSize(), applied);
-            QVERIFY(!resize->isEnabled());
-            QCOMPARE(f.get<QLineEdit>(u"bannerSizeEdit"_s)->text(), QString::number(applied));
+            QCOMPARE(resize->isEnabled(), refused);
+            QCOMPARE(f.page.SizeProblem().isEmpty(), !refused);
+            // Only Resize and Enter answer the user at once; the wizard says why for the query.
+            QCOMPARE(f.pickers.messages.size(), refused && by != std::string_view("query") ? 1 : 0);
+            QCOMPARE(f.get<QLineEdit>(u"bannerSizeEdit"_s)->text(), refused ? typed : QString::number(applied));
             QCOMPARE(f.get<QLineEdit>(u"bannerHeightEdit"_s)->text(), QString::number(applied));
             QCOMPARE(f.composed().size(), QSize(applied, applied));
             QVERIFY(f.count(kBlue) > 50);
