@@ -41,10 +41,12 @@ bool AnswerInformationOption(int argc, char* argv[]) {
     return false;
 }
 
-// Qt leaves in place one of its own options that takes a value, given last without one.
+// Qt leaves in place one of its own options that takes a value, given last without one; the X11
+// ones (-display, -name, -visual) as well.
 bool IsQtOptionWithValue(const char* argument) {
     const std::string_view name = std::string_view(argument).substr(argument[0] == '-' && argument[1] == '-' ? 1 : 0);
-    return name == "-style" || name == "-stylesheet" || name == "-session";
+    return name == "-style" || name == "-stylesheet" || name == "-session" || name == "-display" || name == "-name" ||
+           name == "-visual";
 }
 
 // Whether Qt has a display to open the window on: an X or Wayland session, or a platform named by
