@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -104,10 +107,92 @@ std::optional<std::string> CharsetOfContent(string_view content) {
     return std::nullopt;
 }
 
-// The charset that the first <meta> to declare one names, as browsers look for it in `head` (the
-// page's first bytes) before they read the page: outside comments and other tags' attributes, but
-// in a script or a style element too. None where no such <meta> is found.
-std::optional<std::string> DeclaredCharset(string_view head) {
+// Every encoding that browsers know, by its name, with all the labels that name it (one blank
+// between two). A <meta> whose charset is none of them declares nothing: browsers go on to the next.
+constexpr std::array<std::pair<string_view, string_view>, 40> kEncodings = {{
+    {"utf-8", "unicode-1-1-utf-8 unicode11utf8 unicode20utf8 utf-8 utf8 x-unicode20utf8"},
+    {"ibm866", "866 cp866 csibm866 ibm866"},
+    {"iso-8859-2", "csisolatin2 iso-8859-2 iso-ir-101 iso8859-2 iso88592 iso_8859-2 iso_8859-2:1987 l2 latin2"},
+    {"iso-8859-3", "csisolatin3 iso-8859-3 iso-ir-109 iso8859-3 iso88593 iso_8859-3 iso_8859-3:1988 l3 latin3"},
+    {"iso-8859-4", "csisolatin4 iso-8859-4 iso-ir-110 iso8859-4 iso88594 iso_8859-4 iso_8859-4:1988 l4 latin4"},
+    {"iso-8859-5", "csisolatincyrillic cyrillic iso-8859-5 iso-ir-144 iso8859-5 iso88595 iso_8859-5 iso_8859-5:1988"},
+    {"iso-8859-6", "arabic asmo-708 csiso88596e csiso88596i csisolatinarabic ecma-114 iso-8859-6 iso-8859-6-e "
+                   "iso-8859-6-i iso-ir-127 iso8859-6 iso88596 iso_8859-6 iso_8859-6:1987"},
+    {"iso-8859-7", "csisolatingreek ecma-118 elot_928 greek greek8 iso-8859-7 iso-ir-126 iso8859-7 iso88597 iso_8859-7 "
+                   "iso_8859-7:1987 sun_eu_greek"},
+    {"iso-8859-8", "csiso88598e csisolatinhebrew hebrew iso-8859-8 iso-8859-8-e iso-ir-138 iso8859-8 iso88598 "
+                   "iso_8859-8 iso_8859-8:1988 visual"},
+    {"iso-8859-8-i", "csiso88598i iso-8859-8-i logical"},
+    {"iso-8859-10", "csisolatin6 iso-8859-10 iso-ir-157 iso8859-10 iso885910 l6 latin6"},
+    {"iso-8859-13", "iso-8859-13 iso8859-13 iso885913"},
+    {"iso-8859-14", "iso-8859-14 iso8859-14 iso885914"},
+    {"iso-8859-15", "csisolatin9 iso-8859-15 iso8859-15 iso885915 iso_8859-15 l9"},
+    {"iso-8859-16", "iso-8859-16"},
+    {"koi8-r", "cskoi8r koi koi8 koi8-r koi8_r"},
+    {"koi8-u", "koi8-ru koi8-u"},
+    {"macintosh", "csmacintosh mac macintosh x-mac-roman"},
+    {"windows-874", "dos-874 iso-8859-11 iso8859-11 iso885911 tis-620 windows-874"},
+    {"windows-1250", "cp1250 windows-1250 x-cp1250"},
+    {"windows-1251", "cp1251 windows-1251 x-cp1251"},
+    {"windows-1252", "ansi_x3.4-1968 ascii cp1252 cp819 csisolatin1 ibm819 iso-8859-1 iso-ir-100 iso8859-1 iso88591 "
+                     "iso_8859-1 iso_8859-1:1987 l1 latin1 us-ascii windows-1252 x-cp1252"},
+    {"windows-1253", "cp1253 windows-1253 x-cp1253"},
+    {"windows-1254", "cp1254 csisolatin5 iso-8859-9 iso-ir-148 iso8859-9 iso88599 iso_8859-9 iso_8859-9:1989 l5 latin5 "
+                     "windows-1254 x-cp1254"},
+    {"windows-1255", "cp1255 windows-1255 x-cp1255"},
+    {"windows-1256", "cp1256 windows-1256 x-cp1256"},
+    {"windows-1257", "cp1257 windows-1257 x-cp1257"},
+    {"windows-1258", "cp1258 windows-1258 x-cp1258"},
+    {"x-mac-cyrillic", "x-mac-cyrillic x-mac-ukrainian"},
+    {"gbk", "chinese csgb2312 csiso58gb231280 gb2312 gb_2312 gb_2312-80 gbk iso-ir-58 x-gbk"},
+    {"gb18030", "gb18030"},
+    {"big5", "big5 big5-hkscs cn-big5 csbig5 x-x-big5"},
+    {"euc-jp", "cseucpkdfmtjapanese euc-jp x-euc-jp"},
+    {"iso-2022-jp", "csiso2022jp iso-2022-jp"},
+    {"shift_jis", "csshiftjis ms932 ms_kanji shift-jis shift_jis sjis windows-31j x-sjis"},
+    {"euc-kr",
+     "cseuckr csksc56011987 euc-kr iso-ir-149 korean ks_c_5601-1987 ks_c_5601-1989 ksc5601 ksc_5601 windows-949"},
+    {"replacement", "csiso2022kr hz-gb-2312 iso-2022-cn iso-2022-cn-ext iso-2022-kr replacement"},
+    {"utf-16be", "unicodefffe utf-16be"},
+    {"utf-16le", "csunicode iso-10646-ucs-2 ucs-2 unicode unicodefeff utf-16 utf-16le"},
+    {"x-user-defined", "x-user-defined"},
+}};
+
+string_view Trimmed(string_view text) {
+    const size_t start = BlanksEnd(text, 0);
+    size_t end = text.size();
+    while (end > start && IsHtmlBlank(text[end - 1])) {
+        --end;
+    }
+    return text.substr(start, end - start);
+}
+
+// The encoding that `label` (in lower case) names, blanks around it aside; none where it names none.
+std::optional<string_view> EncodingOf(string_view label) {
+    label = Trimmed(label);
+    for (const auto& [name, labels] : kEncodings) {
+        for (size_t at = 0; at < labels.size();) {
+            const size_t end = std::min(labels.find(' ', at), labels.size());
+            if (labels.substr(at, end - at) == label) {
+                return name;
+            }
+            at = end + 1;
+        }
+    }
+    return std::nullopt;
+}
+
+// A charset that a page declares: its label, trimmed and in lower case, and the encoding browsers
+// read the page in for it.
+struct Declared {
+    std::string label;
+    string_view encoding;
+};
+
+// The charset of the first <meta> that declares one browsers know, as they look for it in `head`
+// (the page's first bytes) before they read the page: outside comments and other tags' attributes,
+// but in a script or a style element too. None where no such <meta> is found.
+std::optional<Declared> DeclaredCharset(string_view head) {
     for (size_t at = 0; at < head.size();) {
         if (head.substr(at, 4) == "<!--") {
             const size_t close = head.find("-->", at + 2);
@@ -115,6 +200,8 @@ std::optional<std::string> DeclaredCharset(string_view head) {
         } else if (SameTagName(head.substr(at, 5), "<meta") && at + 5 < head.size() &&
                    (IsHtmlBlank(head[at + 5]) || head[at + 5] == '/')) {
             at += 5;
+            // A charset attribute counts even where it names no encoding (and then hides a content
+            // attribute after it); a content attribute counts only where its charset names one.
             std::optional<std::string> charset;
             bool pragma = false;
             bool needsPragma = false;
@@ -128,15 +215,29 @@ std::optional<std::string> DeclaredCharset(string_view head) {
                     pragma = pragma || attribute->value == "content-type";
                 } else if (attribute->name == "content" && !charset) {
                     charset = CharsetOfContent(attribute->value);
+                    if (charset && !EncodingOf(*charset)) {
+                        charset.reset();
+                    }
                     needsPragma = charset.has_value();
                 } else if (attribute->name == "charset") {
                     charset = attribute->value;
                     needsPragma = false;
                 }
             }
-            if (charset && (pragma || !needsPragma)) {
-                return charset;
+            const std::optional<string_view> encoding =
+                charset && (pragma || !needsPragma) ? EncodingOf(*charset) : std::nullopt;
+            if (!encoding) {
+                continue;
             }
+            // A page whose <meta> browsers could read as ASCII is in no UTF-16, and x-user-defined
+            // is for scripts' bytes: browsers read such pages as UTF-8 and windows-1252.
+            string_view readIn = *encoding;
+            if (readIn == "utf-16be" || readIn == "utf-16le") {
+                readIn = "utf-8";
+            } else if (readIn == "x-user-defined") {
+                readIn = "windows-1252";
+            }
+            return Declared{std::string(Trimmed(*charset)), readIn};
         } else if (head[at] == '<' && at + 1 < head.size() &&
                    (IsAlpha(head[at + 1]) || (head[at + 1] == '/' && at + 2 < head.size() && IsAlpha(head[at + 2])))) {
             while (at < head.size() && !IsHtmlBlank(head[at]) && head[at] != '>') {
@@ -154,29 +255,21 @@ std::optional<std::string> DeclaredCharset(string_view head) {
     return std::nullopt;
 }
 
-// The label of the charset browsers read `page` in, trimmed and in lower case, where it is decided
-// before the page is read: "utf-8" for a UTF-8 byte-order mark, which comes before any <meta>
-// (UTF-16 pages never come here as 8-bit text), else the one that <meta> declares; none otherwise.
-std::optional<std::string> DeclaredLabel(string_view page) {
+// The charset browsers read `page` in where it is decided before the page is read: UTF-8 for a
+// UTF-8 byte-order mark, which comes before any <meta> (UTF-16 pages never come here as 8-bit text),
+// else the one that a <meta> declares; none otherwise.
+std::optional<Declared> DeclaredEncoding(string_view page) {
     if (page.substr(0, 3) == "\xEF\xBB\xBF") {
-        return "utf-8";
+        return Declared{"utf-8", "utf-8"};
     }
-    std::optional<std::string> label = DeclaredCharset(page.substr(0, 1024));
-    if (label) {
-        const auto blank = [](char c) {
-            return IsHtmlBlank(c);
-        };
-        label->erase(label->begin(), std::find_if_not(label->begin(), label->end(), blank));
-        label->erase(std::find_if_not(label->rbegin(), label->rend(), blank).base(), label->end());
-    }
-    return label;
+    return DeclaredCharset(page.substr(0, 1024));
 }
 
 }  // namespace
 
 PageCoding CodingOf(string_view page) {
-    if (const std::optional<std::string> label = DeclaredLabel(page)) {
-        return *label == "iso-2022-jp" || *label == "csiso2022jp" ? PageCoding::Iso2022Jp : PageCoding::Bytes;
+    if (const std::optional<Declared> declared = DeclaredEncoding(page)) {
+        return declared->encoding == "iso-2022-jp" ? PageCoding::Iso2022Jp : PageCoding::Bytes;
     }
     // ISO-2022-JP is 7-bit: a page with any other byte is no such page to any browser.
     if (FirstShiftIntoLetters(page) == page.size() ||
@@ -187,11 +280,8 @@ PageCoding CodingOf(string_view page) {
 }
 
 std::optional<std::string> CharsetShowingNothing(string_view page) {
-    // Every label browsers know for these charsets, and the name of what they decode them as.
-    constexpr std::array<string_view, 6> kLabels = {"csiso2022kr",     "hz-gb-2312",  "iso-2022-cn",
-                                                    "iso-2022-cn-ext", "iso-2022-kr", "replacement"};
-    std::optional<std::string> label = DeclaredLabel(page);
-    return label && std::find(kLabels.begin(), kLabels.end(), *label) != kLabels.end() ? label : std::nullopt;
+    std::optional<Declared> declared = DeclaredEncoding(page);
+    return declared && declared->encoding == "replacement" ? std::optional(std::move(declared->label)) : std::nullopt;
 }
 
 std::string MarkupOf(string_view page) {

@@ -22,8 +22,9 @@ enum class PageCoding : std::uint8_t {
 };
 
 // How a browser reads `page`: by its charset, declared as browsers find it before they read the page
-// (a UTF-8 byte-order mark, else the first <meta> with a charset in its first 1024 bytes), and where
-// none is declared, by its bytes.
+// (a UTF-8 byte-order mark, else the first <meta> in its first 1024 bytes whose charset is a label of
+// an encoding that browsers know; they pass over one that names none), and where none is declared,
+// by its bytes.
 PageCoding CodingOf(std::string_view page);
 
 // The charset that `page` declares (as CodingOf finds it), in lower case, where browsers show no text
