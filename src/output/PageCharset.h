@@ -16,8 +16,8 @@
 enum class PageCoding : std::uint8_t {
     Bytes,      // as its bytes: it declares another charset, or holds no escape into letters
     Iso2022Jp,  // as ISO-2022-JP, which it declares (a <meta> within its first 1024 bytes, where browsers look)
-    // Either way: it holds escapes into letters, no byte beyond ASCII, and declares no charset. Some
-    // browsers guess ISO-2022-JP from such bytes, others read them as they are.
+    // Either way: it holds escapes into letters, no byte beyond ASCII, and declares no charset that
+    // browsers know. Some browsers guess ISO-2022-JP from such bytes, others read them as they are.
     Either,
 };
 

@@ -1217,9 +1217,10 @@ QString Leftover::Reason() const {
                               "begins cannot be told; take what is left of it out by hand; left as it is")
             .arg(line);
     case Kind::Undeclared:
-        return QStringLiteral("holds ISO-2022-JP text (from line %1) but declares no charset, and browsers that take "
-                              "it for ISO-2022-JP and those that do not read its tags in different places; declare "
-                              "it with <meta charset=\"iso-2022-jp\"> at the top and run again; left as it is")
+        return QStringLiteral("holds ISO-2022-JP text (from line %1) but declares no charset that browsers know, and "
+                              "browsers that take it for ISO-2022-JP and those that do not read its tags in different "
+                              "places; declare it with <meta charset=\"iso-2022-jp\"> at the top and run again; left "
+                              "as it is")
             .arg(line);
     case Kind::None:
         break;

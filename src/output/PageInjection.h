@@ -44,8 +44,8 @@ struct Leftover {
         LoneEnd,    // an end marker without its begin
         Block,      // a block whose removal would change how the rest of the page reads (below)
         PageTags,   // a block holding tags of the page's own, which no run writes (a tool moved them in)
-        // ISO-2022-JP text in a page that declares no charset, which browsers read in two ways that
-        // differ in its blocks or the advert's place: what a run would do to it cannot be told
+        // ISO-2022-JP text in a page that declares no charset browsers know, which they read in two
+        // ways that differ in its blocks or the advert's place: what a run would do to it cannot be told
         Undeclared,
     };
     Kind kind = Kind::None;
