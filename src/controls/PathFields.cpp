@@ -1,5 +1,7 @@
 #include "controls/PathFields.h"
 
+#include "files/FileNames.h"
+
 #include <QDir>
 #include <QDropEvent>
 #include <QLineEdit>
@@ -30,10 +32,10 @@ public:
             return false;
         }
         const QList<QUrl> urls = drop->mimeData()->urls();
-        const std::optional<QString> path = urls.size() == 1 ? LocalPath(urls.constFirst()) : std::nullopt;
+        const std::optional<FileResult> path = urls.size() == 1 ? LocalPath(urls.constFirst()) : std::nullopt;
         // Taken as a copy, whatever the source proposes: a move would let a file manager remove the
         // file once it is dropped.
-        if (!path || field.isReadOnly() || !drop->possibleActions().testFlag(Qt::CopyAction)) {
+        if (!path || !path->Ok() || field.isReadOnly() || !drop->possibleActions().testFlag(Qt::CopyAction)) {
             drop->ignore();
             return true;
         }
@@ -41,7 +43,7 @@ public:
         drop->accept();
         if (type == QEvent::Drop) {
             field.selectAll();
-            field.insert(*path);
+            field.insert(path->path);
         }
         return true;
     }
@@ -52,7 +54,7 @@ private:
 
 }  // namespace
 
-std::optional<QString> LocalPath(const QUrl& url) {
+std::optional<FileResult> LocalPath(const QUrl& url) {
     if (!url.isValid() || !url.isLocalFile() || url.hasQuery() || url.hasFragment() ||
         !(url.host().isEmpty() || url.host() == u"localhost")) {
         return std::nullopt;
@@ -60,10 +62,20 @@ std::optional<QString> LocalPath(const QUrl& url) {
     QUrl here = url;
     here.setHost({});
     const QString path = here.toLocalFile();
-    return QDir::isAbsolutePath(path) ? std::optional(path) : std::nullopt;
+    if (!QDir::isAbsolutePath(path)) {
+        return std::nullopt;
+    }
+    // The URL's escapes stand for the name's bytes; Qt decodes them as UTF-8 and puts U+FFFD for
+    // bytes that are not, which gives the name of another file.
+    const QByteArray name = QByteArray::fromPercentEncoding(here.path(QUrl::FullyEncoded).toLatin1());
+    if (!Utf8Text(name)) {
+        return FileResult::Failure(
+            url.toString(), QStringLiteral("it names \"%1\", which is not valid UTF-8 text").arg(PrintableName(name)));
+    }
+    return FileResult::Success(path);
 }
 
-QString FieldPath(const QString& text) {
+FileResult FieldPath(const QString& text) {
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && IsLineBreak(text[begin])) {
@@ -72,8 +84,12 @@ QString FieldPath(const QString& text) {
     while (end > begin && IsLineBreak(text[end - 1])) {
         --end;
     }
-    const QString path = text.sliced(begin, end - begin);
-    return LocalPath(QUrl(path)).value_or(path);
+    const QString given = text.sliced(begin, end - begin);
+    const std::optional<FileResult> local = LocalPath(QUrl(given));
+    if (!local) {
+        return FileResult::Success(given);
+    }
+    return local->Ok() ? *local : FileResult::Failure(given, local->error);
 }
 
 void TakePathDrops(QLineEdit& field) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/FileResult.h"
+
 #include <QString>
 #include <QUrl>
 
@@ -12,15 +14,18 @@ class QLineEdit;
 // The path `url` stands for on this machine: a file URL without a host, or with "localhost"
 // ("file:///home/me/my%20site" is "/home/me/my site"); nothing for any other address, nor for a
 // file URL with a query or a fragment, a relative one or an empty one, none of which names a file.
-std::optional<QString> LocalPath(const QUrl& url);
+// A file URL whose name, its escapes decoded, is not valid UTF-8 text names a file that no path can
+// carry: refused with the URL and why, never turned into the name of another file.
+std::optional<FileResult> LocalPath(const QUrl& url);
 
 // The path a field's text gives: without the line breaks (CR, LF, U+2028, U+2029) at either end
 // that a path copied from a terminal brings along, and a local file URL (LocalPath), as a file
-// manager copies a file, as its path. Spaces are kept: a name may begin or end with them.
-QString FieldPath(const QString& text);
+// manager copies a file, as its path. Spaces are kept: a name may begin or end with them. A local
+// file URL that LocalPath refuses is refused, with the text as given (without those line breaks).
+FileResult FieldPath(const QString& text);
 
 // Makes `field` take a file or a folder dragged from a file manager, which arrives as a URL: one
 // that LocalPath takes replaces the field's text with the path, as one edit the user can undo; any
-// other address, or several, is refused. Dropped text is left to the field, as typed text is, for
-// FieldPath to take. The filter belongs to `field`.
+// other address, one LocalPath refuses, or several, is refused, and the text stays. Dropped text
+// is left to the field, as typed text is, for FieldPath to take. The filter belongs to `field`.
 void TakePathDrops(QLineEdit& field);

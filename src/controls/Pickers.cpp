@@ -82,7 +82,15 @@ public:
 
     void accept() override {
         if (QLineEdit* name = NameField()) {
-            name->setText(FieldPath(name->text()));
+            const FileResult given = FieldPath(name->text());
+            if (!given.Ok()) {
+                // The dialog would take the text as a name in the folder shown.
+                DialogPickers().ShowMessage(this, windowTitle(),
+                                            QStringLiteral("\"%1\" cannot be used: %2.").arg(given.path, given.error),
+                                            Pickers::MessageIcon::Warning);
+                return;
+            }
+            name->setText(given.path);
         }
         QFileDialog::accept();
     }

@@ -140,6 +140,11 @@ bool OutputPage::ValidateOutput() {
             field->setFocus();
             return false;
         };
+        for (QLineEdit* field : {folderEdit, fileEdit}) {
+            if (const FileResult given = FieldPath(field->text()); !given.Ok()) {
+                return fix(field, QStringLiteral("\"%1\" cannot be used: %2.").arg(given.path, given.error));
+            }
+        }
         if (outputFolder.isEmpty()) {
             return fix(folderEdit, {});
         }
@@ -268,14 +273,18 @@ void OutputPage::ShowCspSources(const QByteArrayList& sources) {
 }
 
 void OutputPage::StoreControls() {
-    outputFolder = FieldPath(folderEdit->text());
-    fileName = FieldPath(fileEdit->text());
+    const FileResult folder = FieldPath(folderEdit->text());
+    outputFolder = folder.path;
+    fileName = FieldPath(fileEdit->text()).path;
     // A folder typed as a relative path is the current folder's, and kept as a whole path: a kept
-    // or saved design reads a relative path as its own folder's. The field shows what is used.
+    // or saved design reads a relative path as its own folder's. The field shows what is used. A
+    // file URL that gives no path stays as given, for ValidateOutput to refuse: taken as a relative
+    // path, it would name another folder.
     if (outputFolder.startsWith(QLatin1String("~/"))) {
         outputFolder = QDir::homePath() + outputFolder.mid(1);
     }
-    if (!outputFolder.isEmpty() && QDir::isRelativePath(outputFolder) && CurrentFolderProblem().isEmpty()) {
+    if (folder.Ok() && !outputFolder.isEmpty() && QDir::isRelativePath(outputFolder) &&
+        CurrentFolderProblem().isEmpty()) {
         outputFolder = QDir::cleanPath(QDir::current().absoluteFilePath(outputFolder));
         if (!outputFolder.endsWith(QLatin1Char('/'))) {
             outputFolder += QLatin1Char('/');

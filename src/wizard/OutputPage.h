@@ -30,15 +30,17 @@ public:
     explicit OutputPage(Pickers& pickers, QWidget* parent = nullptr);
 
     // True when generating may go ahead; otherwise moves the focus to the field to fix and, where
-    // the field is not merely empty, says why: a relative folder without a current folder to take
-    // it from, a file name holding a folder, the name of the advert's own image or style sheet. A
-    // file to create or modify that is not a web page by its name goes ahead only once the user
-    // confirms it. Stores the controls into the fields first, which Target() then reports.
+    // the field is not merely empty, says why: a file URL whose name is not valid UTF-8 text, a
+    // relative folder without a current folder to take it from, a file name holding a folder, the
+    // name of the advert's own image or style sheet. A file to create or modify that is not a web
+    // page by its name goes ahead only once the user confirms it. Stores the controls into the
+    // fields first, which Target() then reports.
     bool ValidateOutput();
     // The mode, the folder and file name, and the listed pages in list order, as the page shows them.
     // The folder and the file name are taken as FieldPath takes a path (a line break at an end left
-    // out, a file URL as its path), and a folder typed relative (or from "~/") is made a whole path;
-    // the fields then show what is taken. A file or folder dropped on either field gives its path.
+    // out, a file URL as its path, or as given where it names no path), and a folder typed relative
+    // (or from "~/") is made a whole path; the fields then show what is taken. A file or folder dropped on either field
+    // gives its path.
     OutputTarget Target();
     // Shows `target`: its mode, folder and file name, and its pages as the list.
     void SetTarget(const OutputTarget& target);
