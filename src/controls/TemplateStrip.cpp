@@ -130,7 +130,7 @@ int TemplateStrip::IndexAt(const QPoint& pos) const {
 
 namespace {
 
-// A cell's picture of `image`: the middle square at 1:1, with TemplateKeyColor see-through. The
+// A cell's picture of `image`: the middle square at 1:1, see-through where the template is. The
 // offset taken from the width serves both axes, as the banner's cut does, wherever the square then
 // lies within the height; a template too short for that is cut from the middle of its height, or
 // the square would run off its bottom and leave the cell blank. A template smaller than a cell gets
@@ -143,12 +143,9 @@ QImage CutThumbnail(const QImage& image, int cellSize) {
     const int h = image.height();
     const int offsetX = (w - cellSize) / 2;
     const int offsetY = offsetX >= 0 && offsetX + cellSize <= h ? offsetX : (h - cellSize) / 2;
-    QImage square = image.convertToFormat(QImage::Format_ARGB32).copy(offsetX, offsetY, cellSize, cellSize);
-    for (int y = 0; y < square.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(square.scanLine(y));
-        std::replace(line, line + square.width(), TemplateKeyColor, QRgb(0));
-    }
-    return square.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // Converted before the cut: an indexed image's pixels off its edges would take colour 0, where
+    // they must be see-through. The alpha is the template's own, so every colour it holds shows.
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied).copy(offsetX, offsetY, cellSize, cellSize);
 }
 
 }  // namespace

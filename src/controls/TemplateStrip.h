@@ -96,7 +96,7 @@ private:
     void Render();
     void OnScrollAction(int action);
     // Cuts the cell pictures of entries first to first + count - 1 that have none yet: the middle
-    // square of each template with TemplateKeyColor see-through. Large templates are handed to the
+    // square of each template, see-through where it is. Large templates are handed to the
     // worker threads; the others are cut before this returns.
     void CutThumbnails(int first, int count);
     // Hands entry `slot`'s picture to a worker thread; the result comes back through TakeThumbnail.

@@ -35,44 +35,6 @@ QStringList TemplateNames(const QString& folder) {
     return names;
 }
 
-// The grid draws catalog images with TemplateKeyColor as its see-through colour, so every pixel
-// that is not fully opaque is laid over that colour and the result carries no alpha.
-QRgb OverKeyColor(QRgb p) {
-    const int a = qAlpha(p);
-    if (a == 255) {
-        return p;
-    }
-    const auto mix = [a](int over, int under) {
-        return (over * a + under * (255 - a) + 127) / 255;
-    };
-    return qRgb(mix(qRed(p), qRed(TemplateKeyColor)), mix(qGreen(p), qGreen(TemplateKeyColor)),
-                mix(qBlue(p), qBlue(TemplateKeyColor)));
-}
-
-QImage OverKeyColor(QImage image) {
-    if (!image.hasAlphaChannel()) {
-        return image.convertToFormat(QImage::Format_RGB32);
-    }
-    // An indexed template needs only its colour table laid over the key colour.
-    if (image.format() == QImage::Format_Indexed8) {
-        QList<QRgb> table = image.colorTable();
-        for (QRgb& color : table) {
-            color = OverKeyColor(color);
-        }
-        image.setColorTable(table);
-        return image.convertToFormat(QImage::Format_RGB32);
-    }
-    image.convertTo(QImage::Format_ARGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            line[x] = OverKeyColor(line[x]);
-        }
-    }
-    image.reinterpretAsFormat(QImage::Format_RGB32);
-    return image;
-}
-
 }  // namespace
 
 int TemplateCatalog::Scan(const QString& folder) {
@@ -175,8 +137,7 @@ QImage TemplateCatalog::BitmapAt(int i) const {
 }
 
 QImage TemplateCatalog::BitmapOf(const QString& path) {
-    QImage image = LoadTemplateImage(path).image;
-    return image.isNull() ? QImage() : OverKeyColor(std::move(image));
+    return LoadTemplateImage(path).image;
 }
 
 QString TemplateCatalog::PathAt(int i) const {

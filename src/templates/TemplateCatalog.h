@@ -4,14 +4,10 @@
 #include "templates/DataFolder.h"
 
 #include <QImage>
-#include <QRgb>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
-
-// Opaque colour that stands for transparency in catalog images (the grid draws it see-through).
-inline constexpr QRgb TemplateKeyColor = 0xFF000021;
 
 // The banner templates of a folder: every "*.gif" (any letter case) except the b-variants and the
 // companions drawn at twice the size ("NAME@2x.gif", see LoadCompanion), sorted by file name.
@@ -40,8 +36,9 @@ public:
     void Clear();
     int Count() const;
     bool IsValidIndex(int i) const;
-    // Entry i's image (transparent pixels in TemplateKeyColor), decoded from its file now; a null
-    // image when the file could not be decoded or i is not valid. Callers keep what they need.
+    // Entry i's image as LoadTemplateImage decodes it, see-through pixels with alpha 0, decoded from
+    // its file now; a null image when the file could not be decoded or i is not valid. Callers keep
+    // what they need.
     QImage BitmapAt(int i) const;
     // The same for the template file at `path`, for work that must not hold on to the catalog.
     static QImage BitmapOf(const QString& path);

@@ -17,7 +17,7 @@ namespace {
 
 const QColor kWhite(Qt::white);
 
-// Template i is a solid colour of its own, far from white, the key colour and the selection's.
+// Template i is a solid colour of its own, far from white and the selection's.
 QColor ColorOf(int i) {
     return QColor(20 + i * 6, 200 - i * 5, 40 + i * 3);
 }
@@ -39,7 +39,7 @@ QImage Drawn(const QString& kind) {
     painter.fillRect(0, 0, kind == u"half" ? 50 : 0, 100, Qt::transparent);
     if (kind == u"framed") {
         painter.fillRect(10, 10, 80, 80, Qt::green);
-        painter.fillRect(45, 10, 10, 80, QColor::fromRgb(TemplateKeyColor));
+        painter.fillRect(45, 10, 10, 80, QColor(0, 0, 0x21));
     }
     painter.end();
     return image;
@@ -160,8 +160,8 @@ private slots:
         QCOMPARE(s.Shown(), std::pair(row[6], QString()));
     }
 
-    void thumbnails_middleSquareWithTheKeySeeThrough_data() { AddTableRows(QFINDTESTDATA("strip-thumbnails.txt")); }
-    void thumbnails_middleSquareWithTheKeySeeThrough() {
+    void thumbnails_middleSquareItsOwnSeeThrough_data() { AddTableRows(QFINDTESTDATA("strip-thumbnails.txt")); }
+    void thumbnails_middleSquareItsOwnSeeThrough() {
         QFETCH(QStringList, row);
         Strip s(u"2"_qs, row[0]);
         QImage image = s.strip->grab().toImage();

@@ -312,7 +312,7 @@ QString CheckTemplate(QByteArrayView input) {
     TemplateCatalog catalog;
     const bool listed = catalog.Scan(dir.path()) == 1 && catalog.PathAt(0) == path;
     const QImage bitmap = listed ? catalog.BitmapAt(0) : QImage();
-    if (!listed || bitmap.size() != image.size() || bitmap.isNull() != image.isNull() || bitmap.hasAlphaChannel()) {
+    if (!listed || bitmap != image) {
         return QStringLiteral("the catalog does not show the file as the loader reads it");
     }
 

@@ -124,12 +124,9 @@ private slots:
         for (int i = 0; i < catalog.Count(); ++i) {
             const QImage image = catalog.BitmapAt(i);
             QCOMPARE(image.size(), QSize(500, 500));
-            QVERIFY(!image.hasAlphaChannel());
-            // Transparent below the diagonal, opaque on it: every design frames the text band, and
-            // the grid draws the key colour see-through.
-            QCOMPARE(image.pixel(5, 495), TemplateKeyColor);
-            const QRgb band = LoadTemplateImage(catalog.PathAt(i)).image.pixel(250, 240);
-            QVERIFY2(qAlpha(band) == 255 && image.pixel(250, 240) == band, qPrintable(catalog.PathAt(i)));
+            // Transparent below the diagonal, opaque on it: every design frames the text band.
+            QCOMPARE(qAlpha(image.pixel(5, 495)), 0);
+            QVERIFY2(qAlpha(image.pixel(250, 240)) == 255, qPrintable(catalog.PathAt(i)));
         }
         // The b-variants ship too, and stay out of the catalog.
         QVERIFY(QDir(folder).entryList({u"*.gif"_qs}).size() > catalog.Count());
