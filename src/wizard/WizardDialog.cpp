@@ -304,10 +304,13 @@ void WizardDialog::ShowPreview() {
 }
 
 void WizardDialog::GoToStep(int n) {
-    if (!LeaveStep()) {
+    // The tab of the step shown leads nowhere: a step that is not left has nothing to check (a
+    // broken template would be named though nothing moved) and nothing to bring up to date.
+    const int to = std::clamp(n, 1, kStepCount);
+    if (to == step || !LeaveStep()) {
         return;
     }
-    const int from = std::exchange(step, std::clamp(n, 1, kStepCount));
+    const int from = std::exchange(step, to);
     ShowStep();
     // Reached from another step than the options, the preview would show the banner as it was when
     // the options were last left, before any change made on the way.

@@ -29,9 +29,10 @@ QString LastDesignFile();
 // the chosen template into the banner; leaving the options step the same way writes the preview
 // files and shows them (or, when one cannot be written, no preview and a message naming the file
 // and the reason); so does reaching the preview step from any other step, by a tab or by back, so
-// that it never shows an older banner. Back never loads the template. Enter does nothing; Esc
-// (outside the pages) and the close box end the dialog, asking first when settings changed. Owns the code texts, the
-// template catalog, the pages and the buttons; `pickers` must outlive the dialog.
+// that it never shows an older banner. Back never loads the template; the tab of the step shown
+// does nothing. Enter does nothing; Esc (outside the pages) and the close box end the dialog,
+// asking first when settings changed. Owns the code texts, the template catalog, the pages and the
+// buttons; `pickers` must outlive the dialog.
 //
 // The settings of every generate run that wrote all its files are kept as a design in
 // `lastDesignFile` and restored from it at the next start; a file there that cannot be read is
@@ -55,6 +56,7 @@ public:
     // Leaves the step shown (templates: load the template; options: preview); false when the step
     // must stay shown, after telling the user why.
     bool LeaveStep();
+    // Leaves the step shown for step `n`, as a click on its tab does; nothing for the step shown.
     void GoToStep(int n);
     void OnNext();
     void OnBack();
