@@ -39,8 +39,8 @@ public:
     // The mode, the folder and file name, and the listed pages in list order, as the page shows them.
     // The folder and the file name are taken as FieldPath takes a path (a line break at an end left
     // out, a file URL as its path, or as given where it names no path), and a folder typed relative
-    // (or from "~/") is made a whole path; the fields then show what is taken. A file or folder dropped on either field
-    // gives its path.
+    // (or from "~/") is made a whole path; the fields then show what is taken. A file or folder
+    // dropped on either field gives its path.
     OutputTarget Target();
     // Shows `target`: its mode, folder and file name, and its pages as the list.
     void SetTarget(const OutputTarget& target);
