@@ -78,7 +78,26 @@ void ComposeAt2x(benchmark::State& state) {
     }
 }
 
+// The look Generate takes for letters that would be drawn as boxes or in colour, on lines far
+// longer than a banner shows: plain words, and words whose accents are marks of their own.
+void FirstBox(benchmark::State& state) {
+    const QString word = state.range(1) == 0 ? QStringLiteral("ab cd ") : QStringLiteral("e\u0301a\u0300 ");
+    Banner banner;
+    banner.SetLine(0, {word.repeated(int(state.range(0) / word.size())), {}, qRgb(0, 0, 0), true});
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(banner.FirstBox());
+    }
+}
+
 }  // namespace
+
+BENCHMARK(FirstBox)
+    ->ArgNames({"letters", "marks"})
+    ->Args({10000, 0})
+    ->Args({200000, 0})
+    ->Args({10000, 1})
+    ->Args({200000, 1})
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK(ComposeAt2x)->ArgNames({"size"})->Arg(300)->Arg(500)->Unit(benchmark::kMillisecond);
 

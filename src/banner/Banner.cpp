@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QRawFont>
 #include <QSet>
+#include <QTextBoundaryFinder>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -472,37 +473,42 @@ bool MayDrawNothing(char32_t c) {
            c == 0xFFA0 || in(0xFFF0, 0xFFF8) || in(0xE0000, 0xE0FFF);
 }
 
-// Whether `c` alone, drawn in `font` without its lines, leaves any ink. Outlines of a few dozen
-// pixels are enough to tell a box from nothing, whatever size the line is drawn at.
+// Whether `c`, drawn in `font` without its lines after a letter, as it stands in a line, adds any
+// ink to it. Alone, a mark that belongs to the letter before it is drawn on a dotted circle, which
+// the line never shows. Outlines of a few dozen pixels are enough to tell a box from nothing,
+// whatever size the line is drawn at.
 bool LeavesInk(char32_t c, QFont font) {
     font.setPixelSize(32);
     font.setUnderline(false);
     font.setStrikeOut(false);
-    QImage image(128, 96, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    painter.drawText(image.rect(), Qt::AlignCenter, QString::fromUcs4(&c, 1));
-    painter.end();
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        if (std::any_of(line, line + image.width(), [](QRgb p) { return qAlpha(p) != 0; })) {
-            return true;
-        }
-    }
-    return false;
+    const auto drawn = [&font](const QString& text) {
+        QImage image(160, 96, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(image.rect(), Qt::AlignLeft | Qt::AlignVCenter, text);
+        return image;
+    };
+    const QString letter = QStringLiteral("x");
+    return drawn(letter) != drawn(letter + QString::fromUcs4(&c, 1));
+}
+
+// Whether `font` draws in colour: bitmaps, layers or pictures in place of outlines. CBLC locates
+// the bitmaps of CBDT and is small where CBDT is large.
+bool InColour(const QRawFont& font) {
+    return !font.fontTable("CBLC").isEmpty() || !font.fontTable("COLR").isEmpty() ||
+           !font.fontTable("sbix").isEmpty() || !font.fontTable("SVG ").isEmpty();
 }
 
 // Where `text`, laid out in `font`, first takes a glyph from a colour font (bitmaps, layers or
 // pictures in place of outlines), or -1. Qt draws such glyphs upright from its cache, or not at all,
-// however the painter turns the text. The fonts a line reaches are few, each looked at once; the
-// first letter in colour is found by halving, one layout for the whole line.
+// however the painter turns the text. The fonts a line reaches are few, each looked at once. The
+// line is laid out a piece at a time, cut between letters: taking apart one layout of a long line
+// that changes fonts often (accents from another font than their letters) costs Qt time that
+// grows with the square of its length. Within the piece that takes one, the letter in colour is
+// found by halving.
 qsizetype FirstInColour(const QString& text, const QFont& font) {
-    QTextLayout layout(text, font);
-    layout.beginLayout();
-    layout.createLine();
-    layout.endLayout();
     QList<QRawFont> plain;
     QList<QRawFont> colour;
     const auto inColour = [&](const QList<QGlyphRun>& runs) {
@@ -514,25 +520,37 @@ qsizetype FirstInColour(const QString& text, const QFont& font) {
             if (!raw.isValid() || plain.contains(raw)) {
                 return false;
             }
-            // CBLC locates the bitmaps of CBDT and is small where CBDT is large.
-            const bool drawnInColour = !raw.fontTable("CBLC").isEmpty() || !raw.fontTable("COLR").isEmpty() ||
-                                       !raw.fontTable("sbix").isEmpty() || !raw.fontTable("SVG ").isEmpty();
+            const bool drawnInColour = InColour(raw);
             (drawnInColour ? colour : plain).append(raw);
             return drawnInColour;
         });
     };
-    if (!inColour(layout.glyphRuns())) {
-        return -1;
+    constexpr qsizetype kPiece = 512;
+    QTextBoundaryFinder letters(QTextBoundaryFinder::Grapheme, text);
+    for (qsizetype start = 0; start < text.size();) {
+        letters.setPosition(std::min(start + kPiece, text.size()));
+        const qsizetype next = letters.isAtBoundary() ? letters.position() : letters.toNextBoundary();
+        const qsizetype end = next < 0 ? text.size() : next;
+        QTextLayout layout(text.sliced(start, end - start), font);
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        if (!inColour(layout.glyphRuns())) {
+            start = end;
+            continue;
+        }
+        // The shortest start of the piece that takes a glyph in colour ends with the letter that does.
+        qsizetype shortest = end - start;
+        qsizetype longestPlain = 0;
+        while (shortest - longestPlain > 1) {
+            const qsizetype middle = longestPlain + (shortest - longestPlain) / 2;
+            (inColour(layout.glyphRuns(0, int(middle))) ? shortest : longestPlain) = middle;
+        }
+        // The second half of a surrogate pair belongs to the letter before it.
+        const qsizetype at = start + longestPlain;
+        return text.at(at).isLowSurrogate() && at > 0 ? at - 1 : at;
     }
-    // The shortest start of the text that takes a glyph in colour ends with the letter that does.
-    qsizetype shortest = text.size();
-    qsizetype longestPlain = 0;
-    while (shortest - longestPlain > 1) {
-        const qsizetype middle = longestPlain + (shortest - longestPlain) / 2;
-        (inColour(layout.glyphRuns(0, int(middle))) ? shortest : longestPlain) = middle;
-    }
-    // The second half of a surrogate pair belongs to the letter before it.
-    return text.at(longestPlain).isLowSurrogate() && longestPlain > 0 ? longestPlain - 1 : longestPlain;
+    return -1;
 }
 
 }  // namespace
@@ -583,15 +601,24 @@ std::optional<Banner::Box> Banner::Undrawable(int index) const {
     // to, does not plainly have it (a quick look): a line may be millions of letters long.
     const QString row = OneRow(line.text);
     const QFontMetricsF metrics(*font);
+    const QRawFont own = QRawFont::fromFont(*font);
     QSet<char32_t> tried;
+    bool allInOwnFont = true;
     for (const char32_t c : row.toUcs4()) {
         if (tried.contains(c) || Blank(c)) {
             continue;
         }
         tried.insert(c);
+        allInOwnFont = allInOwnFont && (own.supportsCharacter(c) || MayDrawNothing(c));
         if (!metrics.inFontUcs4(c) && ShowsABox(c, *font) && (!MayDrawNothing(c) || LeavesInk(c, *font))) {
             return Box{index, QString::fromUcs4(&c, 1)};
         }
+    }
+    // Letters the line's own font has are drawn from it: a glyph in colour can come only from a font
+    // it falls back to, or from the font itself. The look for the letter that takes one lays the
+    // whole line out, which a long line of accents that Qt keeps as marks makes slow.
+    if (allInOwnFont && !InColour(own)) {
+        return std::nullopt;
     }
     // Characters meant to draw nothing take whatever font has them, a colour one too, and show
     // nothing from it.
