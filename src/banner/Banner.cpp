@@ -609,7 +609,9 @@ std::optional<Banner::Box> Banner::Undrawable(int index) const {
             continue;
         }
         tried.insert(c);
-        allInOwnFont = allInOwnFont && (own.supportsCharacter(c) || MayDrawNothing(c));
+        // Symbols and emoji (from U+2000 on) are left to the layout: a newer Qt may take a colour
+        // font for them even where the line's own font has them.
+        allInOwnFont = allInOwnFont && (MayDrawNothing(c) || (c < 0x2000 && own.supportsCharacter(c)));
         if (!metrics.inFontUcs4(c) && ShowsABox(c, *font) && (!MayDrawNothing(c) || LeavesInk(c, *font))) {
             return Box{index, QString::fromUcs4(&c, 1)};
         }
