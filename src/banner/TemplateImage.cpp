@@ -100,11 +100,10 @@ struct GifCloser {
 };
 using GifHandle = std::unique_ptr<GifFileType, GifCloser>;
 
-// The colours as Qt's GIF reader gives them: entries past the table are transparent white,
-// the transparent entry keeps its colour with alpha 0, and without transparency the image has no
-// alpha at all, so entries past the table show white.
+// The colours as browsers give them: entries past the table are opaque black, and the transparent
+// entry, in the table or past it, keeps its colour with alpha 0.
 QList<QRgb> ColorTable(const ColorMapObject& map, int transparent) {
-    QList<QRgb> table(256, transparent >= 0 ? 0x00FFFFFFu : 0xFFFFFFFFu);
+    QList<QRgb> table(256, qRgb(0, 0, 0));
     for (int i = 0; i < std::min(map.ColorCount, 256); ++i) {
         const GifColorType& c = map.Colors[i];
         table[i] = qRgb(c.Red, c.Green, c.Blue);

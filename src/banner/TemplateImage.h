@@ -28,8 +28,8 @@ struct [[nodiscard]] TemplateImage {
 // sound, and neither the screen nor the image is larger than kMaxTemplateEdge. The pixels are the
 // logical screen as browsers show it: grown to hold the whole image where the header's is smaller,
 // the image laid on it, see-through (alpha 0) where the image has its transparent colour and
-// wherever it does not reach; an index past the colour table is white (see-through where there is
-// a transparent colour), as Qt's GIF reader has it. An image that covers the screen comes back
+// wherever it does not reach; an index past the colour table is opaque black, as browsers draw it
+// (see-through when it is the transparent index). An image that covers the screen comes back
 // indexed (8 bits a pixel, 256 colours).
 TemplateImage DecodeTemplate(QByteArrayView gif);
 
