@@ -418,7 +418,14 @@ TemplateImage Decode(Input& input, const QString& path) {
     }
     const QSize screen = ShownScreen({gif->SWidth, gif->SHeight}, desc.Left, desc.Top, desc.Width, desc.Height);
     if (screen.width() > kMaxTemplateEdge || screen.height() > kMaxTemplateEdge) {
-        return refuse(TooLarge("screen", screen.width(), screen.height()));
+        // The header's screen and the image are each within the limit (a screen of 0 among them):
+        // where the image is placed takes it past.
+        return refuse(QStringLiteral("its image of %1 x %2 pixels, placed at %3, %4, reaches past %5 x %5")
+                          .arg(desc.Width)
+                          .arg(desc.Height)
+                          .arg(desc.Left)
+                          .arg(desc.Top)
+                          .arg(kMaxTemplateEdge));
     }
 
     QImage frame(desc.Width, desc.Height, QImage::Format_Indexed8);

@@ -25,7 +25,8 @@ struct [[nodiscard]] TemplateImage {
 
 // Decodes the first image of a GIF strictly: refused unless the header, the descriptors, a colour
 // table (global or the image's own) and the whole of the first image's pixel data are there and
-// sound, and neither the screen nor the image is larger than kMaxTemplateEdge. The pixels are the
+// sound, and neither the screen nor the image, nor the screen grown to hold the image where it is
+// placed, is larger than kMaxTemplateEdge. The pixels are the
 // logical screen as browsers show it: grown to hold the whole image where the header's is smaller,
 // the image laid on it, see-through (alpha 0) where the image has its transparent colour and
 // wherever it does not reach; an index past the colour table is opaque black, as browsers draw it
