@@ -26,13 +26,18 @@ struct Input {
     QByteArray chunk;
     QByteArrayView bytes;    // what is left to hand out: the file's current chunk, or the memory
     bool exhausted = false;  // a read came back short: the data ended
+    // The first image has to end within kMaxTemplateBytes; what follows it is never asked for, so a
+    // long animation is read no further than its first image.
+    bool capped = false;  // more was asked for than that
     // The first bytes handed out, which tell a GIF cut short from a file that is none.
     std::array<char, 3> start{};
     qsizetype handedOut = 0;
 };
 
-int ReadInput(GifFileType* gif, GifByteType* into, int count) {
+int ReadInput(GifFileType* gif, GifByteType* into, int wanted) {
     auto* input = static_cast<Input*>(gif->UserData);
+    const qsizetype count = std::min<qint64>(wanted, kMaxTemplateBytes - input->handedOut);
+    input->capped = input->capped || count < wanted;
     qsizetype n = 0;
     while (n < count) {
         if (input->bytes.isEmpty()) {
@@ -87,6 +92,10 @@ QString TooLarge(const char* what, int width, int height) {
         .arg(width)
         .arg(height)
         .arg(kMaxTemplateEdge);
+}
+
+QString PastTheCap() {
+    return QStringLiteral("its first image does not end within the file's first %1").arg(ByteCount(kMaxTemplateBytes));
 }
 
 // The screen a first image is shown on, as browsers show it: the logical screen in the header, grown
@@ -355,6 +364,7 @@ TemplateImage Decode(Input& input, const QString& path) {
         result.image = QImage();
         result.status.error = input.handedOut == 0 ? QStringLiteral("the file is empty")
                               : !gifStart          ? GifFailure(D_GIF_ERR_NOT_GIF_FILE)
+                              : input.capped       ? PastTheCap()
                               : input.exhausted    ? GifFailure(D_GIF_ERR_EOF_TOO_SOON)
                                                    : reason;
         return result;
@@ -453,7 +463,8 @@ TemplateImage DecodeTemplate(QByteArrayView gif) {
 }
 
 TemplateImage LoadTemplateImage(const QString& path) {
-    RegularFile file(path, kMaxTemplateBytes);
+    // Any size: the decoder asks for no more than kMaxTemplateBytes.
+    RegularFile file(path, kNoSizeCap);
     if (!file.Status().Ok()) {
         return {{}, file.Status()};
     }
@@ -496,7 +507,7 @@ TemplateImage LoadKeptTemplateImage(const QString& path) {
 }
 
 QSize TemplateScreenSize(const QString& path) {
-    RegularFile file(path, kMaxTemplateBytes);
+    RegularFile file(path, kNoSizeCap);
     // The header, and as far as the first image's descriptor where the extensions before it are few.
     std::array<unsigned char, 1 << 16> start{};
     const qint64 read = file.Status().Ok() ? file.Read(reinterpret_cast<char*>(start.data()), start.size()) : 0;

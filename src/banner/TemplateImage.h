@@ -11,10 +11,11 @@
 // 65535 pixels; the sizes are checked from the descriptors, before any pixel memory is allocated.
 inline constexpr int kMaxTemplateEdge = 4096;
 
-// Largest template file read at all. Pixel data of 12-bit codes (the widest GIF has) takes at most
-// 1.5 bytes a pixel, 25 MB for 4096 x 4096 pixels with the block lengths: every GIF an encoder makes
-// fits twice over. The cap bounds the time a hostile file can take; its bytes are streamed, never
-// held in memory.
+// The most of a template file read: its first image, the template, has to end within it, and what
+// follows that image is never read, so a long animation of any size is a template. Pixel data of
+// 12-bit codes (the widest GIF has) takes at most 1.5 bytes a pixel, 25 MB for 4096 x 4096 pixels
+// with the block lengths: every first image an encoder makes fits twice over. The cap bounds the
+// time a hostile file can take; its bytes are streamed, never held in memory.
 inline constexpr qint64 kMaxTemplateBytes = qint64(64) << 20;
 
 // A decoded template, or why the file is not one.
@@ -25,17 +26,18 @@ struct [[nodiscard]] TemplateImage {
 
 // Decodes the first image of a GIF strictly: refused unless the header, the descriptors, a colour
 // table (global or the image's own) and the whole of the first image's pixel data are there and
-// sound, and neither the screen nor the image, nor the screen grown to hold the image where it is
-// placed, is larger than kMaxTemplateEdge. The pixels are the
-// logical screen as browsers show it: grown to hold the whole image where the header's is smaller,
-// the image laid on it, see-through (alpha 0) where the image has its transparent colour and
-// wherever it does not reach; an index past the colour table is opaque black, as browsers draw it
-// (see-through when it is the transparent index). An image that covers the screen comes back
-// indexed (8 bits a pixel, 256 colours).
+// sound, the first image ends within the first kMaxTemplateBytes, and neither the screen nor the
+// image, nor the screen grown to hold the image where it is placed, is larger than kMaxTemplateEdge.
+// Nothing after the first image is read. The pixels are the logical screen as browsers show it:
+// grown to hold the whole image where the header's is smaller, the image laid on it, see-through
+// (alpha 0) where the image has its transparent colour and wherever it does not reach; an index
+// past the colour table is opaque black, as browsers draw it (see-through when it is the
+// transparent index). An image that covers the screen comes back indexed (8 bits a pixel, 256
+// colours).
 TemplateImage DecodeTemplate(QByteArrayView gif);
 
-// The same for a template file, read as a regular file of at most kMaxTemplateBytes: folders, pipes,
-// devices and the like are refused without being opened for what they are.
+// The same for a template file, a regular file of any size of which no more than the first image is
+// read: folders, pipes, devices and the like are refused without being opened for what they are.
 TemplateImage LoadTemplateImage(const QString& path);
 
 // LoadTemplateImage, where the template last read that way comes from memory while its file is

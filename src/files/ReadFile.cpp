@@ -130,8 +130,8 @@ FileBytes ReadRegularFile(const QString& path, qint64 cap) {
 }
 
 FileBytes ReadFileStart(const QString& path, qint64 count) {
-    // A cap far above any file's size: only the start is read, however large the file.
-    RegularFile file(path, qint64(1) << 62);
+    // Only the start is read, however large the file.
+    RegularFile file(path, kNoSizeCap);
     FileBytes result{file.Status(), {}, file.Missing()};
     if (file.Status().Ok()) {
         result.bytes.resize(count);

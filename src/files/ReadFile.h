@@ -38,6 +38,9 @@ private:
     qint64 m_consumed = 0;
 };
 
+// A cap above any file's size, for a reader that bounds what it reads itself.
+inline constexpr qint64 kNoSizeCap = qint64(1) << 62;
+
 // A whole regular file read as RegularFile opens it.
 struct [[nodiscard]] FileBytes {
     FileResult status;

@@ -78,11 +78,15 @@ private slots:
     // What the templates looked like when Qt's reader decoded them, they still look like: every
     // shipped template and each shape a first image can take (gifs/like-qt), pixel for pixel,
     // transparent ones included; where browsers draw a file otherwise (gifs/like-browsers), it looks
-    // as the PNG beside it, which a browser drew. From memory and from the file alike.
+    // as the PNG beside it, which a browser drew. From memory and from the file alike. Last, an
+    // animation longer than the read limit, whose first image ends on the limit's last byte.
     void decoder_drawsTemplatesAsReadersDo_data() {
         AddPathRows(
             {QStringLiteral(VORNET_SOURCE_DIR "/data/vornets"), m_gifs + u"like-qt"_qs, m_gifs + u"like-browsers"_qs},
             QDir::Files, {u"*.gif"_qs});
+        const QString animation = m_made.filePath(u"long-animation.gif"_qs);
+        QVERIFY(WriteAll(animation, LongAnimation(kMaxTemplateBytes)));
+        QTest::newRow("first image ending at the read limit, frames past it") << animation;
     }
     void decoder_drawsTemplatesAsReadersDo() {
         QFETCH(QString, path);
@@ -97,9 +101,12 @@ private slots:
     }
 
     // Every cut before the end of the image's data is refused too (the trailer is not needed).
-    // The files of refused.txt; the rows after them, red.gif cut to each length.
+    // The files of refused.txt; the rows after them, an animation whose first image ends a byte past
+    // the read limit, and red.gif cut to each length.
     void decoder_refusesAllButOneSoundGif_data() {
         AddTableRows(m_gifs + u"refused.txt"_qs);
+        QTest::newRow("first image ending past the read limit")
+            << QStringList{u"its first image does not end within the file's first 64 MiB"_qs, u"-"_qs};
         for (qsizetype size = 0; size < QFileInfo(m_gifs + u"red.gif"_qs).size() - 1; ++size) {
             QTest::addRow("cut to %d bytes", int(size))
                 << QStringList{size == 0 ? u"is empty"_qs : u"truncated"_qs, QString::number(size)};
@@ -107,7 +114,8 @@ private slots:
     }
     void decoder_refusesAllButOneSoundGif() {
         QFETCH(QStringList, row);
-        const QByteArray bytes = row.size() > 1
+        const QByteArray bytes = row.value(1) == u"-" ? LongAnimation(kMaxTemplateBytes + 1)
+                                 : row.size() > 1
                                      ? ReadAll(m_gifs + u"red.gif"_qs).left(row[1].toInt())
                                      : ReadAll(m_gifs + u"refused/"_qs + QLatin1String(QTest::currentDataTag()));
         QVERIFY(!bytes.isEmpty() || row.size() > 1);
@@ -133,7 +141,21 @@ private slots:
     }
 
 private:
+    // red.gif's image followed by a megabyte of copies of it: a comment before the first makes that
+    // image end `imageEnd` bytes into the file.
+    QByteArray LongAnimation(qint64 imageEnd) const {
+        const QByteArray red = ReadAll(m_gifs + u"red.gif"_qs);
+        const qsizetype header = 25;  // signature, screen and a four-colour table
+        const QByteArray image = red.sliced(header, red.size() - header - 1);
+        // The comment's blocks, each a length and up to 255 bytes; the first one takes the odd bytes.
+        const qint64 blocks = imageEnd - red.size() + 1 - 3;
+        QByteArray comment = "\x21\xFE" + QByteArray(1, char(blocks % 256 - 1)) + QByteArray(blocks % 256 - 1, 'c');
+        comment += QByteArray("\xFF" + QByteArray(255, 'c')).repeated(blocks / 256) + '\0';
+        return red.first(header) + comment + image.repeated((1 << 20) / image.size()) + ';';
+    }
+
     const QString m_gifs = QFINDTESTDATA("gifs") + u'/';  // hand-made GIFs, see gifs/refused.txt
+    const QTemporaryDir m_made;                           // GIFs too large to ship
 };
 
 QTEST_GUILESS_MAIN(tst_TemplateCatalog)
