@@ -278,6 +278,11 @@ QString ReadPixels(GifFileType* gif, QImage& frame) {
             return failure;
         }
         if (DGifGetCodeNext(gif, &block) == GIF_ERROR) {
+            // A file that ends after the image's last pixel, without the empty block that closes
+            // its data, is shown by browsers all the same.
+            if (decoder.Complete()) {
+                break;
+            }
             return GifFailure(gif->Error);
         }
     }

@@ -100,21 +100,22 @@ private slots:
         QCOMPARE(LoadTemplateImage(path).image, decoded.image);
     }
 
-    // Every cut before the end of the image's data is refused too (the trailer is not needed).
-    // The files of refused.txt; the rows after them, an animation whose first image ends a byte past
-    // the read limit, and red.gif cut to each length.
+    // Every cut before the end of the image's data is refused too (neither the empty block that
+    // closes the data nor the trailer is needed). The files of refused.txt; the rows after them, an
+    // animation whose first image's data ends a byte past the read limit, and red.gif cut to each
+    // length.
     void decoder_refusesAllButOneSoundGif_data() {
         AddTableRows(m_gifs + u"refused.txt"_qs);
-        QTest::newRow("first image ending past the read limit")
+        QTest::newRow("first image's data ending past the read limit")
             << QStringList{u"its first image does not end within the file's first 64 MiB"_qs, u"-"_qs};
-        for (qsizetype size = 0; size < QFileInfo(m_gifs + u"red.gif"_qs).size() - 1; ++size) {
+        for (qsizetype size = 0; size < QFileInfo(m_gifs + u"red.gif"_qs).size() - 2; ++size) {
             QTest::addRow("cut to %d bytes", int(size))
                 << QStringList{size == 0 ? u"is empty"_qs : u"truncated"_qs, QString::number(size)};
         }
     }
     void decoder_refusesAllButOneSoundGif() {
         QFETCH(QStringList, row);
-        const QByteArray bytes = row.value(1) == u"-" ? LongAnimation(kMaxTemplateBytes + 1)
+        const QByteArray bytes = row.value(1) == u"-" ? LongAnimation(kMaxTemplateBytes + 2)
                                  : row.size() > 1
                                      ? ReadAll(m_gifs + u"red.gif"_qs).left(row[1].toInt())
                                      : ReadAll(m_gifs + u"refused/"_qs + QLatin1String(QTest::currentDataTag()));
