@@ -16,10 +16,14 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cctype>
+#include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <unordered_map>
 #include <vector>
 
 bool IsGif(QByteArrayView bytes) {
@@ -1052,6 +1056,125 @@ Hides HidesWhatItHolds(string_view text, const HtmlToken& t) {
     return AttributeOf(text, t, "hidden") ? Hides::ByAttribute : Hides::No;
 }
 
+// What the tree builder makes of an element by its name, as far as it decides what a page leaves
+// open: the tags it ends, and those that stop it looking further down.
+enum Trait : unsigned {
+    kEndsParagraph = 1U << 0,  // its start tag ends a <p> in scope
+    // The end tag of an element around it leaves it open: the scope a browser looks for that in
+    // ends here (but for a table's own end tags, which end its cells), and a select takes no other
+    // end tag.
+    kKeepsOpen = 1U << 1,
+    kBlock = 1U << 2,         // a block, a button or a table's part, which no inline element's end tag ends
+    kSpecial = 1U << 3,       // stops a <li>, <dd> or <dt> looking for the one it ends
+    kTableContext = 1U << 4,  // says where a table's next part goes
+    kHides = 1U << 5,         // of the element, not its name: it hides what it holds
+};
+
+// A tag's name in lower case, ASCII letters only, as the tree builder compares them.
+std::string LowerTagName(string_view name) {
+    std::string lower(name);
+    for (char& c : lower) {
+        c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    }
+    return lower;
+}
+
+unsigned TraitsOf(string_view lowerName) {
+    static const std::unordered_map<string_view, unsigned> traits = [] {
+        std::unordered_map<string_view, unsigned> made;
+        const auto add = [&made](std::initializer_list<string_view> names, unsigned trait) {
+            for (const string_view name : names) {
+                made[name] |= trait;
+            }
+        };
+        // A list item's start tag looks past the elements without kSpecial, down to the item it ends.
+        add({"address", "dialog", "div", "hr", "p"}, kEndsParagraph | kBlock);
+        add({"article",  "aside",      "blockquote", "center",  "details", "dir",     "dl",   "dd",       "dt",
+             "fieldset", "figcaption", "figure",     "footer",  "form",    "h1",      "h2",   "h3",       "h4",
+             "h5",       "h6",         "header",     "hgroup",  "li",      "listing", "main", "menu",     "nav",
+             "ol",       "pre",        "search",     "section", "summary", "ul",      "xmp",  "plaintext"},
+            kEndsParagraph | kBlock | kSpecial);
+        add({"applet", "caption", "marquee", "object", "select", "table", "td", "template", "th"},
+            kKeepsOpen | kBlock | kSpecial);
+        add({"button", "tbody", "tfoot", "thead", "tr"}, kBlock | kSpecial);
+        // The rest with kSpecial, among them the points of svg and math that hold HTML.
+        add({"colgroup", "frameset", "iframe", "noembed", "noframes", "noscript", "script", "style", "textarea",
+             "title", "mi", "mo", "mn", "ms", "mtext", "annotation-xml", "foreignobject", "desc"},
+            kSpecial);
+        add({"table", "caption", "colgroup", "tbody", "thead", "tfoot", "tr", "td", "th", "template"}, kTableContext);
+        return made;
+    }();
+    const auto found = traits.find(lowerName);
+    return found == traits.end() ? 0 : found->second;
+}
+
+// The elements a browser holds open, followed tag by tag, with what it looks for among them at
+// hand: the topmost of each name and of each trait. Every step costs the same however deeply the
+// page nests, so a page of many thousands of list items or stray end tags is read in one pass.
+class OpenElements final {
+public:
+    static constexpr std::ptrdiff_t kNone = -1;
+
+    struct Element {
+        string_view name;
+        size_t at = 0;
+        Hides hides = Hides::No;
+        unsigned traits = 0;
+        std::vector<std::ptrdiff_t>* sameName = nullptr;
+    };
+
+    size_t Size() const { return open.size(); }
+    const Element& operator[](std::ptrdiff_t i) const { return open[size_t(i)]; }
+
+    void Push(string_view name, size_t at, Hides hides, unsigned traits) {
+        const std::ptrdiff_t index = std::ptrdiff_t(open.size());
+        std::vector<std::ptrdiff_t>& named = byName[LowerTagName(name)];  // stays where it is as the map grows
+        named.push_back(index);
+        traits |= hides == Hides::No ? 0U : unsigned(kHides);
+        for (size_t bit = 0; bit < byTrait.size(); ++bit) {
+            if ((traits & (1U << bit)) != 0) {
+                byTrait[bit].push_back(index);
+            }
+        }
+        open.push_back({name, at, hides, traits, &named});
+    }
+
+    // Closes the elements from `size` up.
+    void CloseTo(size_t size) {
+        for (; open.size() > size; open.pop_back()) {
+            const Element& e = open.back();
+            e.sameName->pop_back();
+            for (size_t bit = 0; bit < byTrait.size(); ++bit) {
+                if ((e.traits & (1U << bit)) != 0) {
+                    byTrait[bit].pop_back();
+                }
+            }
+        }
+    }
+
+    std::ptrdiff_t Top(string_view name) const {
+        const auto found = byName.find(LowerTagName(name));
+        return found == byName.end() || found->second.empty() ? kNone : found->second.back();
+    }
+    std::ptrdiff_t Top(Trait trait) const {
+        const std::vector<std::ptrdiff_t>& with = byTrait[size_t(std::countr_zero(unsigned(trait)))];
+        return with.empty() ? kNone : with.back();
+    }
+    std::ptrdiff_t Bottom(Trait trait) const {
+        const std::vector<std::ptrdiff_t>& with = byTrait[size_t(std::countr_zero(unsigned(trait)))];
+        return with.empty() ? kNone : with.front();
+    }
+    bool TopIsOneOf(std::initializer_list<string_view> lowerNames) const {
+        return !open.empty() && std::any_of(lowerNames.begin(), lowerNames.end(),
+                                            [&](string_view name) { return SameTagName(open.back().name, name); });
+    }
+
+private:
+    std::vector<Element> open;
+    std::unordered_map<std::string, std::vector<std::ptrdiff_t>> byName;
+    std::array<std::vector<std::ptrdiff_t>, 6> byTrait;
+};
+
 }  // namespace
 
 std::optional<HidingElement> FindHidingElement(const QByteArray& page) {
@@ -1062,47 +1185,26 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page) {
     }
     std::string copy;
     const string_view text = MarkupText(page, copy);
-    const size_t insertAt = PlanPage(View(page), std::nullopt, true).insertAt;
-    struct Open {
-        string_view name;
-        size_t at = 0;
-        Hides hides = Hides::No;
-        // The end tag of an element around it leaves it open: the scope a browser looks for that
-        // in ends here (but for a table's own end tags, which end its cells), and a select takes no
-        // other end tag.
-        bool keepsOpen = false;
-        // Whether it is a block, a button or a table's part, which no inline element's end tag ends.
-        bool block = false;
-    };
     constexpr size_t kMaxOpenElements = size_t(1) << 16;
-    std::vector<Open> open;
+    OpenElements open;
     // A <p> ends where a block begins, and what it holds with it, but not across a button or
     // another end of a scope.
     const auto endParagraph = [&open] {
-        for (size_t i = open.size(); i-- > 0 && !open[i].keepsOpen && !SameTagName(open[i].name, "button");) {
-            if (SameTagName(open[i].name, "p")) {
-                open.resize(i);
-                return;
-            }
+        const std::ptrdiff_t paragraph = open.Top("p");
+        if (paragraph > std::max(open.Top(kKeepsOpen), open.Top("button"))) {
+            open.CloseTo(size_t(paragraph));
         }
     };
     HtmlScanner scanner(text);
+    const size_t insertAt = PlanPage(View(page), std::nullopt, true).insertAt;
     for (HtmlToken t; scanner.Next(t) && t.begin < insertAt;) {
         // The page's own elements hold everything: browsers never close them on their end tags.
         if (t.IsOneOf({"html", "head", "body"})) {
             continue;
         }
-        const bool endsParagraph =
-            t.IsOneOf({"address", "article", "aside",  "blockquote", "center",   "details",    "dialog", "dir",
-                       "div",     "dl",      "dd",     "dt",         "fieldset", "figcaption", "figure", "footer",
-                       "form",    "h1",      "h2",     "h3",         "h4",       "h5",         "h6",     "header",
-                       "hgroup",  "hr",      "li",     "listing",    "main",     "menu",       "nav",    "ol",
-                       "p",       "pre",     "search", "section",    "summary",  "ul",         "xmp",    "plaintext"});
-        const bool keepsOpen =
-            t.IsOneOf({"applet", "caption", "marquee", "object", "select", "table", "td", "template", "th"});
-        const bool block = endsParagraph || keepsOpen || t.IsOneOf({"button", "tbody", "tfoot", "thead", "tr"});
+        const unsigned traits = TraitsOf(LowerTagName(t.name));
         if (t.kind == HtmlToken::Kind::StartTag) {
-            if (endsParagraph) {
+            if ((traits & kEndsParagraph) != 0) {
                 endParagraph();
             }
             if (OpensNothing(t)) {
@@ -1110,31 +1212,28 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page) {
             }
             // Nested far deeper than any page a browser lays out, a page is read no further and
             // gets no note: the elements followed would take many times its own memory.
-            if (open.size() == kMaxOpenElements) {
+            if (open.Size() == kMaxOpenElements) {
                 return std::nullopt;
             }
-            open.push_back({t.name, t.begin, HidesWhatItHolds(text, t), keepsOpen, block});
+            open.Push(t.name, t.begin, HidesWhatItHolds(text, t), t.readAsHtml ? traits : traits & ~kTableContext);
         } else if (t.kind == HtmlToken::Kind::EndTag) {
             const bool ofTable = t.IsOneOf({"table", "tbody", "thead", "tfoot", "tr", "td", "th", "caption"});
-            for (size_t i = open.size(); i-- > 0;) {
-                if (SameTagName(open[i].name, t.name)) {
-                    open.resize(i);
-                    break;
-                }
-                if ((open[i].keepsOpen && !ofTable) || (open[i].block && !block)) {
-                    break;
-                }
+            const std::ptrdiff_t same = open.Top(t.name);
+            const std::ptrdiff_t stop = std::max(ofTable ? OpenElements::kNone : open.Top(kKeepsOpen),
+                                                 (traits & kBlock) != 0 ? OpenElements::kNone : open.Top(kBlock));
+            if (same != OpenElements::kNone && same >= stop) {
+                open.CloseTo(size_t(same));
             }
         }
     }
     endParagraph();  // by the block's own <div>
-    const auto hider = std::find_if(open.begin(), open.end(), [](const Open& e) { return e.hides != Hides::No; });
-    if (hider == open.end()) {
+    const std::ptrdiff_t hider = open.Bottom(kHides);
+    if (hider == OpenElements::kNone) {
         return std::nullopt;
     }
-    const QByteArray name(hider->name.data(), qsizetype(hider->name.size()));
-    return HidingElement{hider->hides == Hides::ByAttribute ? QByteArray(name + " hidden") : name,
-                         LineOf(View(page), hider->at)};
+    const OpenElements::Element& e = open[hider];
+    const QByteArray name(e.name.data(), qsizetype(e.name.size()));
+    return HidingElement{e.hides == Hides::ByAttribute ? QByteArray(name + " hidden") : name, LineOf(View(page), e.at)};
 }
 
 PageRead ReadPage(const QString& path) {
