@@ -1175,6 +1175,82 @@ private:
     std::array<std::vector<std::ptrdiff_t>, 6> byTrait;
 };
 
+// Closes what the start tag `t` of an HTML element ends without an end tag, as the tree builder
+// does: a list item or a definition the one before it; a table's part the cell, row, section or
+// caption before it that cannot hold it (a cell where a table has no row gets one); an option the
+// option just before it; a ruby's text or base the parenthesis before it. Returns whether the tag
+// makes an element at all: browsers drop a table's part outside any table.
+bool CloseImplied(OpenElements& open, const HtmlToken& t) {
+    using E = OpenElements;
+    if (t.IsOneOf({"li", "dd", "dt"})) {
+        const std::ptrdiff_t item = t.IsOneOf({"li"}) ? open.Top("li") : std::max(open.Top("dd"), open.Top("dt"));
+        // Looking down for one, a browser stops at any block but address, div and p, and at a few more.
+        if (item != E::kNone && item >= open.Top(kSpecial)) {
+            open.CloseTo(size_t(item));
+        }
+    } else if (t.IsOneOf({"caption", "colgroup", "col", "tbody", "thead", "tfoot", "tr", "td", "th"})) {
+        const bool cell = t.IsOneOf({"td", "th"});
+        for (;;) {
+            const std::ptrdiff_t at = open.Top(kTableContext);
+            if (at == E::kNone) {
+                return false;
+            }
+            const string_view name = open[at].name;
+            const auto is = [&name](string_view lowerName) {
+                return SameTagName(name, lowerName);
+            };
+            if (is("template")) {
+                return true;
+            }
+            if (is("td") || is("th") || is("caption") || (is("colgroup") && !t.IsOneOf({"col"}))) {
+                open.CloseTo(size_t(at));
+            } else if (is("colgroup")) {
+                return true;
+            } else if (is("tr")) {
+                open.CloseTo(size_t(at) + (cell ? 1 : 0));
+                if (cell) {
+                    return true;
+                }
+            } else if (is("tbody") || is("thead") || is("tfoot")) {
+                const bool inside = cell || t.IsOneOf({"tr"});
+                open.CloseTo(size_t(at) + (inside ? 1 : 0));
+                if (inside) {
+                    if (cell) {
+                        open.Push("tr", t.begin, Hides::No, TraitsOf("tr"));
+                    }
+                    return true;
+                }
+            } else {  // the table
+                open.CloseTo(size_t(at) + 1);
+                if (cell || t.IsOneOf({"tr"})) {
+                    open.Push("tbody", t.begin, Hides::No, TraitsOf("tbody"));
+                }
+                if (cell) {
+                    open.Push("tr", t.begin, Hides::No, TraitsOf("tr"));
+                }
+                return true;
+            }
+        }
+    } else if (t.IsOneOf({"option", "optgroup"})) {
+        if (open.TopIsOneOf({"option"})) {
+            open.CloseTo(open.Size() - 1);
+        }
+        if (t.IsOneOf({"optgroup"}) && open.TopIsOneOf({"optgroup"}) && open.Top("select") != E::kNone) {
+            open.CloseTo(open.Size() - 1);
+        }
+    } else if (t.IsOneOf({"rb", "rtc", "rp", "rt"})) {
+        const std::ptrdiff_t ruby = open.Top("ruby");
+        if (ruby != E::kNone && ruby > open.Top(kKeepsOpen)) {
+            const bool keepsContainer = t.IsOneOf({"rp", "rt"});
+            while (open.TopIsOneOf({"dd", "dt", "li", "optgroup", "option", "p", "rb", "rp", "rt"}) ||
+                   (!keepsContainer && open.TopIsOneOf({"rtc"}))) {
+                open.CloseTo(open.Size() - 1);
+            }
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<HidingElement> FindHidingElement(const QByteArray& page) {
@@ -1204,6 +1280,9 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page) {
         }
         const unsigned traits = TraitsOf(LowerTagName(t.name));
         if (t.kind == HtmlToken::Kind::StartTag) {
+            if (t.readAsHtml && !CloseImplied(open, t)) {
+                continue;
+            }
             if ((traits & kEndsParagraph) != 0) {
                 endParagraph();
             }
@@ -1212,7 +1291,7 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page) {
             }
             // Nested far deeper than any page a browser lays out, a page is read no further and
             // gets no note: the elements followed would take many times its own memory.
-            if (open.Size() == kMaxOpenElements) {
+            if (open.Size() >= kMaxOpenElements) {
                 return std::nullopt;
             }
             open.Push(t.name, t.begin, HidesWhatItHolds(text, t), t.readAsHtml ? traits : traits & ~kTableContext);

@@ -193,7 +193,9 @@ struct HidingElement {
 // <audio>, <video>, <canvas> or <rp>, or any HTML element with the hidden attribute, but for a <p>
 // and what it holds, which the block's own <div> ends. Open elements are followed as browsers
 // close them: an element's end tag closes what it holds, but not across an <object>, a <select>,
-// a table's cell or another end of its scope, and a block's start tag closes a <p>. A page holding
+// a table's cell or another end of its scope; a block's start tag closes a <p>; a list item, a
+// definition, a table's cell, row, section or caption, an option and a ruby's parenthesis end
+// where the next part begins, and a table's part outside a table is dropped. A page holding
 // none of these names, nor "hidden" where an attribute could be, is not read any further; one that
 // nests elements deeper than any page is laid out gets none.
 std::optional<HidingElement> FindHidingElement(const QByteArray& page);
