@@ -182,7 +182,7 @@ BENCHMARK_CAPTURE(BM_Crafted, blocks_with_code_opening_a_script, "<body>",
 // Pages read for an element left open around the advert that hides it, where every list item or
 // stray end tag once walked all the elements open before it.
 void BM_HidingElement(benchmark::State& state, const QByteArray& page) {
-    Measure(state, page.size(), [&] { benchmark::DoNotOptimize(FindHidingElement(page)); });
+    Measure(state, page.size(), [&] { benchmark::DoNotOptimize(FindHidingElement(page, InsertionPoint(page))); });
 }
 BENCHMARK_CAPTURE(BM_HidingElement, list_items_left_open,
                   "<html><body><select><option>a</select><ul>\n" + QByteArray("<li>x\n").repeated(80000) + "</body>")

@@ -622,7 +622,13 @@ Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByt
     if (misplaced.isEmpty()) {
         misplaced = ShiftReason(text, plan, block);
     }
-    return {Apply(text, plan, block), plan.LeftoverIn(text), misplaced};
+    size_t blockAt = plan.insertAt;
+    for (const Range& r : plan.removals) {
+        if (r.to <= plan.insertAt) {
+            blockAt -= r.to - r.from;
+        }
+    }
+    return {Apply(text, plan, block), plan.LeftoverIn(text), misplaced, qsizetype(blockAt)};
 }
 
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes) {
@@ -1253,7 +1259,7 @@ bool CloseImplied(OpenElements& open, const HtmlToken& t) {
 
 }  // namespace
 
-std::optional<HidingElement> FindHidingElement(const QByteArray& page) {
+std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype blockAt) {
     if (!HoldsInAnyCase(page, {"<select", "<datalist", "<option", "<audio", "<video", "<canvas", "<rp", "<details",
                                "<dialog", "<object"}) &&
         !MayHoldHiddenAttribute(View(page))) {
@@ -1272,7 +1278,7 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page) {
         }
     };
     HtmlScanner scanner(text);
-    const size_t insertAt = PlanPage(View(page), std::nullopt, true).insertAt;
+    const size_t insertAt = size_t(std::max<qsizetype>(blockAt, 0));
     for (HtmlToken t; scanner.Next(t) && t.begin < insertAt;) {
         // The page's own elements hold everything: browsers never close them on their end tags.
         if (t.IsOneOf({"html", "head", "body"})) {
@@ -1645,7 +1651,7 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
     }
     // Made before anything is written for the page: a page too large for the memory left fails here,
     // with no image or style sheet written on its account.
-    const auto [injected, leftover, misplaced] =
+    const auto [injected, leftover, misplaced, blockAt] =
         Inject(page.value.value_or(code.newPage), code.codeBlock, code.earlierCustomCodes, RunsAsPhp(pagePath));
     // What must stay would stay beside the new block: two banners, and no removal could take either out.
     if (leftover) {
@@ -1672,7 +1678,9 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
                              .arg(pagePath, PrintableText(QString::fromUtf8(*base)),
                                   QFileInfo(images.constFirst().path).fileName(), QFileInfo(stylePath).fileName()));
         }
-        if (const std::optional<HidingElement> hider = FindHidingElement(*page.value)) {
+        // Judged by the page as written: the custom code after the block is the run's own, and what
+        // an earlier run put there is gone.
+        if (const std::optional<HidingElement> hider = FindHidingElement(injected, blockAt)) {
             notes.append(QStringLiteral("%1: its <%2> opened on line %3 is left open where the advert goes, and "
                                         "browsers do not show what it holds; close it before </body>")
                              .arg(pagePath, PrintableText(QString::fromUtf8(hider->tag)))

@@ -97,6 +97,7 @@ struct Injection {
     // generator reads first (ServerCodeAt), or where an ISO-2022-JP page would read it as letters;
     // empty where it may. The page is then left as it is.
     QString misplaced;
+    qsizetype blockAt = 0;  // where the block begins in `page`
 };
 
 // The page with its old blocks removed by RemoveOldBlocks (the custom code being whatever follows
@@ -180,25 +181,27 @@ bool IsGif(QByteArrayView bytes);
 // or it stays in the page's own folder ("", "./", "index.html", "#top").
 std::optional<QByteArray> BaseAddress(const QByteArray& page);
 
-// An element left open where the block goes (InsertionPoint) whose content browsers do not show,
-// the advert included: its name as written (and " hidden" where that attribute hides it), and the
-// line its start tag is on.
+// An element left open at the block's place whose content browsers do not show, the advert
+// included: its name as written (and " hidden" where that attribute hides it), and the line its
+// start tag is on.
 struct HidingElement {
     QByteArray tag;
     qsizetype line = 0;
 };
 
-// The outermost such element, or none: a <details> or <dialog> without `open`, an <object> with
-// data (what it holds shows only where that fails to load), a <select>, <datalist>, <option>,
-// <audio>, <video>, <canvas> or <rp>, or any HTML element with the hidden attribute, but for a <p>
-// and what it holds, which the block's own <div> ends. Open elements are followed as browsers
-// close them: an element's end tag closes what it holds, but not across an <object>, a <select>,
-// a table's cell or another end of its scope; a block's start tag closes a <p>; a list item, a
-// definition, a table's cell, row, section or caption, an option and a ruby's parenthesis end
-// where the next part begins, and a table's part outside a table is dropped. A page holding
-// none of these names, nor "hidden" where an attribute could be, is not read any further; one that
-// nests elements deeper than any page is laid out gets none.
-std::optional<HidingElement> FindHidingElement(const QByteArray& page);
+// The outermost such element in `page` at `blockAt`, where the block goes (InsertionPoint before a
+// run; Injection::blockAt in the page a run writes, whose custom code after the block is the run's
+// own), or none: a <details> or <dialog> without `open`, an <object> with data (what it holds
+// shows only where that fails to load), a <select>, <datalist>, <option>, <audio>, <video>,
+// <canvas> or <rp>, or any HTML element with the hidden attribute, but for a <p> and what it
+// holds, which the block's own <div> ends. Open elements are followed as browsers close them: an
+// element's end tag closes what it holds, but not across an <object>, a <select>, a table's cell
+// or another end of its scope; a block's start tag closes a <p>; a list item, a definition, a
+// table's cell, row, section or caption, an option and a ruby's parenthesis end where the next
+// part begins, and a table's part outside a table is dropped. A page holding none of these names,
+// nor "hidden" where an attribute could be, is not read any further; one that nests elements
+// deeper than any page is laid out gets none. Each tag costs the same however deeply the page nests.
+std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype blockAt);
 
 // What a page written with the advert starts from.
 enum class PageStart {

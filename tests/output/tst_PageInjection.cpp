@@ -58,7 +58,7 @@ private slots:
         QCOMPARE(QByteArray::number(FindBodyEnd(page)), row[1]);
         QCOMPARE(QByteArray::number(InsertionPoint(page)), row[2]);
         QCOMPARE(BaseAddress(page).value_or("-"), row.value(3, "-"));
-        const std::optional<HidingElement> hider = FindHidingElement(page);
+        const std::optional<HidingElement> hider = FindHidingElement(page, InsertionPoint(page));
         QCOMPARE(hider ? QByteArray(hider->tag + ' ' + QByteArray::number(hider->line)) : "-", row.value(4, "-"));
     }
 
