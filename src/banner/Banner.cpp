@@ -167,8 +167,8 @@ void Banner::LoadTemplate(const QString& path) {
 }
 
 void Banner::SetTemplate(const QImage& image) {
-    if (templateLoaded && cropOffset.y() != cropOffset.x() && cropOffset != CentredCrop(image.size(), size)) {
-        cropOffset.setY(cropOffset.x());
+    if (templateLoaded) {
+        cropOffset = CropAt(image.size(), cropOffset.x(), size);
     }
     // Kept as decoded: only the part under the square is ever converted (CutSquare), so a large
     // template costs its decoded size once, not four bytes a pixel more.
@@ -201,11 +201,15 @@ void Banner::SetBannerSize(int n) {
 
 QPoint Banner::CentredCrop(QSize templateSize, int n) {
     const int spare = templateSize.width() - n;
-    const int left = spare >= 0 ? spare / 2 : (spare - 1) / 2;
+    return CropAt(templateSize, spare >= 0 ? spare / 2 : (spare - 1) / 2, n);
+}
+
+QPoint Banner::CropAt(QSize templateSize, int left, int n) {
     // Down as far as across cuts a square template from its middle, and lays one no wider than the
     // banner on it as it lies across. On a template wider than the square it may cut the square
-    // wholly or partly below the picture, leaving the banner bare.
-    if (left <= 0 || left + n <= templateSize.height()) {
+    // wholly or partly below the picture, leaving the banner bare: whether Resize centred it there
+    // or another template's square was carried over.
+    if (left <= 0 || templateSize.width() <= n || left + n <= templateSize.height()) {
         return {left, left};
     }
     return {left, std::max(0, (templateSize.height() - n) / 2)};

@@ -45,9 +45,8 @@ public:
     void LoadTemplate(const QString& path);
     // The same with an image already decoded (null: a template without pixels). Drops the
     // template at scale that SetScale was given, which belonged to the template before. The crop
-    // square stays where it was, but for one whose top is not its left offset (only SetBannerSize
-    // puts one so): unless CentredCrop puts it there on the new template too, its top becomes its
-    // left offset, the one number a design keeps for a square carried to another template.
+    // square keeps its left offset, the one number a design keeps for a square carried to another
+    // template, and its top is put anew where CropAt says for that offset on the new template.
     void SetTemplate(const QImage& image);
     // Composes at `scale` (1 to kMaxScale) times the size, for screens with that many device
     // pixels per pixel: the banner is the 1x banner drawn finer, every length multiplied (the
@@ -71,11 +70,15 @@ public:
     void SetLine(int index, const BannerLine& line);
     void SetLines(const std::array<BannerLine, 3>& lines);
     // Where SetBannerSize puts the top-left corner of the crop square for an n-pixel banner on a
-    // template of `templateSize`. Across: floor((width - n) / 2), negative when the template is the
-    // narrower. Down: the same, except where the square would then run below a template wider than
-    // the square: there it is centred on the height, floor((height - n) / 2), and starts no higher
-    // than the template's top.
+    // template of `templateSize`: floor((width - n) / 2) across, negative when the template is the
+    // narrower, and down where CropAt puts a square that far across.
     static QPoint CentredCrop(QSize templateSize, int n);
+    // Where an n-pixel crop square `left` pixels across lies on a template of `templateSize`: as far
+    // down as across, except where the square would then run below a template wider than it, and
+    // starts right of the template's left edge: there it is centred on the height,
+    // floor((height - n) / 2), and starts no higher than the template's top. The one rule for a
+    // square placed by Resize, carried to another template, or read from a design.
+    static QPoint CropAt(QSize templateSize, int left, int n);
 
     int EnabledLineCount() const;
     // The line's font line spacing at 96 dpi minus 4, truncated; -4 for a line without a font.
