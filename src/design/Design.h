@@ -44,8 +44,9 @@ struct Design {
     // template. Unset: the first banner of the wizard, Banner::kInitialSize pixels cut from the
     // template's top-left corner, which differs from a Resize to the same size.
     std::optional<int> size;
-    // Where the crop square starts, on both axes, when it is not where the rule above puts it: a
-    // template loaded after a Resize keeps the square of the one before.
+    // Where the crop square starts across, when it is not where the rule above puts it: a template
+    // loaded after a Resize keeps the square of the one before. Down it starts as far, unless that
+    // runs it below a template wider than the square (Banner::CropAt).
     std::optional<int> cropOffset;
     BannerSide side = BannerSide::Right;
     std::array<BannerLine, 3> lines = DefaultLines();
@@ -99,7 +100,8 @@ struct Design {
     OutputTarget Target() const;
     void SetTarget(const OutputTarget& target);
 
-    // Where the crop square's top-left corner lies on a template of `templateSize`.
+    // Where the crop square's top-left corner lies on a template of `templateSize`, by the rules
+    // above, as the editor's banner puts it there.
     QPoint CropOffsetFor(QSize templateSize) const;
     // Gives `banner` this design's look on `templateImage` (null: a template without pixels) and
     // composes it once, whatever the banner held before.

@@ -4,7 +4,7 @@
 
 QPoint Design::CropOffsetFor(QSize templateSize) const {
     if (cropOffset) {
-        return {*cropOffset, *cropOffset};
+        return Banner::CropAt(templateSize, *cropOffset, size.value_or(Banner::kInitialSize));
     }
     return size ? Banner::CentredCrop(templateSize, *size) : QPoint();
 }

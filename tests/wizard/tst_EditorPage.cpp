@@ -2,7 +2,9 @@
 #include "FakePickers.h"
 #include "TestGif.h"
 #include "TestPixels.h"
+#include "banner/TemplateImage.h"
 #include "controls/BannerView.h"
+#include "design/Design.h"
 #include "wizard/DialogLook.h"
 #include "wizard/EditorPage.h"
 
@@ -124,15 +126,25 @@ private slots:
     }
 
     // Each size of editor-sizes.txt typed, then applied by Resize, by Enter in the field, or by
-    // the size query the saved banner is made with.
+    // the size query the saved banner is made with; on a template of the row's and then another.
     void size_data() { AddTableRows(QFINDTESTDATA("editor-sizes.txt")); }
     void size() {
         QFETCH(QStringList, row);
         const QString typed = row[0].mid(1, row[0].size() - 2);
         const bool refused = row[1] == u"refused";
         const int applied = refused ? 300 : row[1].toInt();
+        const QStringList templates = row[2] == u"-" ? QStringList() : row[2].split(u" then "_s);
+        const auto load = [&templates](Fixture& f, int n, const QColor& color) {
+            const QString size = templates[n], path = f.dir.filePath(u"%1.gif"_s.arg(n));
+            const int width = size.section(u'x', 0, 0).toInt(), height = size.section(u'x', 1).toInt();
+            QVERIFY(WriteTestGif(path, SolidTemplate(color, width).copy(0, 0, width, height)));
+            QVERIFY(f.page.LoadTemplate(path).Ok());
+        };
         for (const char* by : {"Resize", "Enter", "query"}) {
             Fixture f;
+            if (!templates.isEmpty()) {
+                load(f, 0, QColor(230, 230, 200));
+            }
             auto* resize = f.get<QPushButton>(u"resizeButton"_s);
             QVERIFY(!resize->isEnabled());
             f.get<QLineEdit>(u"bannerSizeEdit"_s)->selectAll();
@@ -156,6 +168,19 @@ private slots:
             QCOMPARE(f.get<QLineEdit>(u"bannerHeightEdit"_s)->text(), QString::number(applied));
             QCOMPARE(f.composed().size(), QSize(applied, applied));
             QVERIFY(f.count(kBlue) > 50);
+            if (templates.isEmpty()) {
+                continue;
+            }
+            // The square carried to the next template holds its picture, and the design saved from
+            // the page composes the very banner shown.
+            const QColor next(200, 230, 230);
+            load(f, 1, next);
+            QCOMPARE(f.composed().pixelColor(2, applied - 3), next);
+            Design design;
+            f.page.StoreDesign(design);
+            Banner fromDesign;
+            design.ComposeInto(fromDesign, LoadTemplateImage(f.dir.filePath(u"1.gif"_s)).image);
+            QCOMPARE(fromDesign.Composed(), f.composed());
         }
     }
 
