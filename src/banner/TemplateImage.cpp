@@ -456,6 +456,8 @@ TemplateImage Decode(Input& input, const QString& path) {
     if (result.image.isNull()) {
         return refuse(QStringLiteral("out of memory"));
     }
+    // giflib asks for the bytes it reads and no more.
+    result.imageEnd = input.handedOut;
     return result;
 }
 

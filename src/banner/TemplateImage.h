@@ -20,8 +20,9 @@ inline constexpr qint64 kMaxTemplateBytes = qint64(64) << 20;
 
 // A decoded template, or why the file is not one.
 struct [[nodiscard]] TemplateImage {
-    QImage image;       // null when refused
-    FileResult status;  // the file (no path when decoded from memory) and, when refused, why
+    QImage image;         // null when refused
+    FileResult status;    // the file (no path when decoded from memory) and, when refused, why
+    qint64 imageEnd = 0;  // how many of the file's bytes hold the template: its start to the first image's end
 };
 
 // Decodes the first image of a GIF strictly: refused unless the header, the descriptors, a colour

@@ -10,6 +10,7 @@
 #include <QBuffer>
 #include <QColorSpace>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QScopeGuard>
 
@@ -84,6 +85,14 @@ ImportedTemplate ImportTemplate(const QString& path) {
         return imported;
     };
     FileBytes file = ReadRegularFile(path, kMaxTemplateBytes);
+    // A GIF is a template by its first image, which has to end within the bytes read of any file:
+    // of an animation too long to be read whole, that start is read, and kept.
+    const QFileInfo info(path);
+    const bool longGif = !file.status.Ok() && info.isFile() && info.size() > kMaxTemplateBytes &&
+                         ReadFileStart(path, 4).bytes.startsWith("GIF8");
+    if (longGif) {
+        file = ReadFileStart(path, kMaxTemplateBytes);
+    }
     if (!file.status.Ok()) {
         return refuse(file.status.error);
     }
@@ -91,6 +100,13 @@ ImportedTemplate ImportTemplate(const QString& path) {
         const TemplateImage decoded = DecodeTemplate(file.bytes);
         if (!decoded.status.Ok()) {
             return refuse(decoded.status.error);
+        }
+        if (longGif) {
+            // The other frames would only weigh on the templates' folder: the copy ends with the
+            // first image, closed as a GIF ends.
+            file.bytes.truncate(qsizetype(decoded.imageEnd));
+            file.bytes.append(file.bytes.endsWith('\0') ? QByteArrayView(";") : QByteArrayView("\0;", 2));
+            file.bytes.squeeze();
         }
         imported.bytes = std::move(file.bytes);
         return imported;
