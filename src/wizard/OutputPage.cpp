@@ -130,6 +130,18 @@ OutputPage::OutputPage(Pickers& pickers, QWidget* parent)
             [this] { QGuiApplication::clipboard()->setText(cspSourcesView->toPlainText()); });
 }
 
+QString OutputPage::FieldProblem(QLineEdit** where) const {
+    for (QLineEdit* field : {folderEdit, fileEdit}) {
+        if (const FileResult given = FieldPath(field->text()); createNew && !given.Ok()) {
+            if (where != nullptr) {
+                *where = field;
+            }
+            return QStringLiteral("\"%1\" cannot be used: %2.").arg(given.path, given.error);
+        }
+    }
+    return {};
+}
+
 bool OutputPage::ValidateOutput() {
     StoreControls();
     if (createNew) {
@@ -140,10 +152,9 @@ bool OutputPage::ValidateOutput() {
             field->setFocus();
             return false;
         };
-        for (QLineEdit* field : {folderEdit, fileEdit}) {
-            if (const FileResult given = FieldPath(field->text()); !given.Ok()) {
-                return fix(field, QStringLiteral("\"%1\" cannot be used: %2.").arg(given.path, given.error));
-            }
+        QLineEdit* unusable = nullptr;
+        if (const QString problem = FieldProblem(&unusable); !problem.isEmpty()) {
+            return fix(unusable, problem);
         }
         if (outputFolder.isEmpty()) {
             return fix(folderEdit, {});

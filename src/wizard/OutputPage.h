@@ -36,6 +36,9 @@ public:
     // page by its name goes ahead only once the user confirms it. Stores the controls into the
     // fields first, which Target() then reports.
     bool ValidateOutput();
+    // Where a new file is to be made: why the folder's or the file's field names no path (a file URL
+    // whose name is not valid UTF-8 text), and that field in `where`; empty otherwise.
+    QString FieldProblem(QLineEdit** where = nullptr) const;
     // The mode, the folder and file name, and the listed pages in list order, as the page shows them.
     // The folder and the file name are taken as FieldPath takes a path (a line break at an end left
     // out, a file URL as its path, or as given where it names no path), and a folder typed relative

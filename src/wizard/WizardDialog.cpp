@@ -397,8 +397,13 @@ void WizardDialog::OnOpenDesign() {
 }
 
 void WizardDialog::OnSaveDesign() {
-    // Saved, the design would hold the size from before the slip.
-    if (const QString problem = editorPage->SizeProblem(); !problem.isEmpty()) {
+    // Saved, the design would hold the size from before the slip, or a file URL as a folder of its
+    // own, read at the next opening as one inside the design's folder.
+    QString problem = editorPage->SizeProblem();
+    if (problem.isEmpty()) {
+        problem = outputPage->FieldProblem();
+    }
+    if (!problem.isEmpty()) {
         pickers.ShowMessage(this, windowTitle(), problem, Pickers::MessageIcon::Warning);
         return;
     }

@@ -112,6 +112,8 @@ class tst_WizardDialog : public QObject {
                 QTest::mouseClick(&wizard->SaveDesignButton(), Qt::LeftButton);
             } else if (action.startsWith(u"size=")) {
                 Field<QLineEdit>(wizard->Editor(), u"bannerSizeEdit"_qs)->setText(action.mid(5));
+            } else if (action.startsWith(u"folder=")) {
+                Field<QLineEdit>(wizard->Output(), u"outputFolder"_qs)->setText(action.mid(7));
             } else if (action.startsWith(u"click@")) {
                 QTest::mouseClick(target, Qt::LeftButton);
             } else if (action.startsWith(u"tab")) {
