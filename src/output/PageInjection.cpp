@@ -1183,9 +1183,10 @@ private:
 
 // Closes what the start tag `t` of an HTML element ends without an end tag, as the tree builder
 // does: a list item or a definition the one before it; a table's part the cell, row, section or
-// caption before it that cannot hold it (a cell where a table has no row gets one); an option the
-// option just before it; a ruby's text or base the parenthesis before it. Returns whether the tag
-// makes an element at all: browsers drop a table's part outside any table.
+// caption before it that cannot hold it (a cell where a table has no row gets one); an input or a
+// select an open select; an option the option just before it; a ruby's text or base the
+// parenthesis before it. Returns whether the tag makes an element at all: browsers drop a table's
+// part outside any table, and a select's start tag inside a select.
 bool CloseImplied(OpenElements& open, const HtmlToken& t) {
     using E = OpenElements;
     if (t.IsOneOf({"li", "dd", "dt"})) {
@@ -1236,6 +1237,14 @@ bool CloseImplied(OpenElements& open, const HtmlToken& t) {
                 }
                 return true;
             }
+        }
+    } else if (t.IsOneOf({"input", "select"})) {
+        // Either ends an open select, which holds no such field; a select's own start tag then
+        // opens nothing. A textarea stays inside one.
+        const std::ptrdiff_t select = open.Top("select");
+        if (select != E::kNone && select >= open.Top(kKeepsOpen)) {
+            open.CloseTo(size_t(select));
+            return !t.IsOneOf({"select"});
         }
     } else if (t.IsOneOf({"option", "optgroup"})) {
         if (open.TopIsOneOf({"option"})) {

@@ -198,7 +198,8 @@ struct HidingElement {
 // element's end tag closes what it holds, but not across an <object>, a <select>, a table's cell
 // or another end of its scope; a block's start tag closes a <p>; a list item, a definition, a
 // table's cell, row, section or caption, an option and a ruby's parenthesis end where the next
-// part begins, and a table's part outside a table is dropped. A page holding none of these names,
+// part begins, an input or a select ends an open select, and a table's part outside a table is
+// dropped. A page holding none of these names,
 // nor "hidden" where an attribute could be, is not read any further; one that nests elements
 // deeper than any page is laid out gets none. Each tag costs the same however deeply the page nests.
 std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype blockAt);
