@@ -194,8 +194,10 @@ HtmlCtrl::HostPage* HtmlCtrl::NewHostPage() {
 }
 
 HtmlCtrl::~HtmlCtrl() {
-    // The page must go before the profile it was made with.
+    // The pages must go before the profile they were made with: the one shown, and those Clear
+    // dropped that have not been deleted yet, which would otherwise go after it.
     delete page();
+    qDeleteAll(findChildren<QWebEnginePage*>(Qt::FindDirectChildrenOnly));
 }
 
 void HtmlCtrl::Navigate(const QString& pathOrAddress) {
