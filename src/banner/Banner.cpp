@@ -205,11 +205,19 @@ QPoint Banner::CentredCrop(QSize templateSize, int n) {
 }
 
 QPoint Banner::CropAt(QSize templateSize, int left, int n) {
+    // A square carried from a wider template may start past this one's right edge or run off it,
+    // leaving the banner bare or half bare. Where the template is as wide as the square it is cut
+    // as Resize would cut it: the middle the user sees when choosing the template, where moving it
+    // just inside the edge would show a strip of the template's side.
+    const int spare = templateSize.width() - n;
+    if (spare >= 0 && left > spare) {
+        left = spare / 2;
+    }
     // Down as far as across cuts a square template from its middle, and lays one no wider than the
     // banner on it as it lies across. On a template wider than the square it may cut the square
     // wholly or partly below the picture, leaving the banner bare: whether Resize centred it there
     // or another template's square was carried over.
-    if (left <= 0 || templateSize.width() <= n || left + n <= templateSize.height()) {
+    if (left <= 0 || spare <= 0 || left + n <= templateSize.height()) {
         return {left, left};
     }
     return {left, std::max(0, (templateSize.height() - n) / 2)};

@@ -45,8 +45,9 @@ public:
     void LoadTemplate(const QString& path);
     // The same with an image already decoded (null: a template without pixels). Drops the
     // template at scale that SetScale was given, which belonged to the template before. The crop
-    // square keeps its left offset, the one number a design keeps for a square carried to another
-    // template, and its top is put anew where CropAt says for that offset on the new template.
+    // square goes where CropAt says for its left offset, the one number a design keeps for a square
+    // carried to another template, on the new template: it keeps that offset unless it would run
+    // past the right edge of a new template at least as wide as the square.
     void SetTemplate(const QImage& image);
     // Composes at `scale` (1 to kMaxScale) times the size, for screens with that many device
     // pixels per pixel: the banner is the 1x banner drawn finer, every length multiplied (the
@@ -73,9 +74,11 @@ public:
     // template of `templateSize`: floor((width - n) / 2) across, negative when the template is the
     // narrower, and down where CropAt puts a square that far across.
     static QPoint CentredCrop(QSize templateSize, int n);
-    // Where an n-pixel crop square `left` pixels across lies on a template of `templateSize`: as far
-    // down as across, except where the square would then run below a template wider than it, and
-    // starts right of the template's left edge: there it is centred on the height,
+    // Where an n-pixel crop square `left` pixels across lies on a template of `templateSize`. On a
+    // template at least as wide as the square, a square that would run past its right edge is
+    // centred across instead, floor((width - n) / 2), as Resize centres it. Down: as far as
+    // across, except where the square would then run below a template wider than it, and starts
+    // right of the template's left edge: there it is centred on the height,
     // floor((height - n) / 2), and starts no higher than the template's top. The one rule for a
     // square placed by Resize, carried to another template, or read from a design.
     static QPoint CropAt(QSize templateSize, int left, int n);

@@ -45,8 +45,10 @@ struct Design {
     // template's top-left corner, which differs from a Resize to the same size.
     std::optional<int> size;
     // Where the crop square starts across, when it is not where the rule above puts it: a template
-    // loaded after a Resize keeps the square of the one before. Down it starts as far, unless that
-    // runs it below a template wider than the square (Banner::CropAt).
+    // loaded after a Resize keeps the square of the one before. Placed by Banner::CropAt: centred
+    // across, as by the rule above, where it would run past the right edge of a template at least
+    // as wide as the square; down as far as across, unless that runs it below a template wider
+    // than the square.
     std::optional<int> cropOffset;
     BannerSide side = BannerSide::Right;
     std::array<BannerLine, 3> lines = DefaultLines();

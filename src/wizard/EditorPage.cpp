@@ -326,9 +326,9 @@ void EditorPage::StoreDesign(Design& design) {
     design.side = IsLeftSide() ? BannerSide::Left : BannerSide::Right;
     design.size = resized ? std::optional(banner.Size()) : std::nullopt;
     design.cropOffset.reset();
-    // The square keeps the left offset Resize gave it when another template is loaded, so it may
-    // lie elsewhere than the design's own rule puts it on the selected template; and a design
-    // opened may place it anywhere, sized or not.
+    // The square keeps the left offset Resize gave it when another template is loaded, where it
+    // fits across, so it may lie elsewhere than the design's own rule puts it on the selected
+    // template; and a design opened may place it anywhere, sized or not.
     const bool sameTemplate = QDir::cleanPath(loadedTemplate) == QDir::cleanPath(design.TemplatePath());
     if ((resized && !sameTemplate) || banner.CropOffset() != design.CropOffsetFor(banner.TemplateSize())) {
         design.cropOffset = banner.CropOffset().x();
