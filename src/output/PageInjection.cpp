@@ -24,6 +24,7 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 bool IsGif(QByteArrayView bytes) {
@@ -1287,6 +1288,7 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype
         }
     };
     HtmlScanner scanner(text);
+    bool formOpen = false;
     const size_t insertAt = size_t(std::max<qsizetype>(blockAt, 0));
     for (HtmlToken t; scanner.Next(t) && t.begin < insertAt;) {
         // The page's own elements hold everything: browsers never close them on their end tags.
@@ -1296,6 +1298,10 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype
         const unsigned traits = TraitsOf(LowerTagName(t.name));
         if (t.kind == HtmlToken::Kind::StartTag) {
             if (t.readAsHtml && !CloseImplied(open, t)) {
+                continue;
+            }
+            // Browsers keep one form open at a time, until its end tag: another start tag is dropped.
+            if (t.readAsHtml && t.IsOneOf({"form"}) && std::exchange(formOpen, true)) {
                 continue;
             }
             if ((traits & kEndsParagraph) != 0) {
@@ -1313,6 +1319,12 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype
         } else if (t.kind == HtmlToken::Kind::EndTag) {
             const bool ofTable = t.IsOneOf({"table", "tbody", "thead", "tfoot", "tr", "td", "th", "caption"});
             const std::ptrdiff_t same = open.Top(t.name);
+            // A form's end tag takes the form alone off the elements left open: what it holds stays
+            // open, and inside it. A second one ends nothing.
+            if (t.IsOneOf({"form"}) &&
+                (!std::exchange(formOpen, false) || (same != OpenElements::kNone && size_t(same) + 1 < open.Size()))) {
+                continue;
+            }
             const std::ptrdiff_t stop = std::max(ofTable ? OpenElements::kNone : open.Top(kKeepsOpen),
                                                  (traits & kBlock) != 0 ? OpenElements::kNone : open.Top(kBlock));
             if (same != OpenElements::kNone && same >= stop) {
