@@ -27,10 +27,6 @@ bool IsAlpha(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
 bool IsBlank(char c) {
     return IsHtmlBlank(c);
 }
@@ -44,7 +40,7 @@ bool EqualsLower(string_view text, string_view lower) {
         return false;
     }
     for (size_t i = 0; i < text.size(); ++i) {
-        if (Lower(text[i]) != lower[i]) {
+        if (LowerAscii(text[i]) != lower[i]) {
             return false;
         }
     }
@@ -58,7 +54,7 @@ bool IsOneOf(string_view name, std::initializer_list<string_view> lowerNames) {
 std::uint64_t NameHash(string_view name) {
     std::uint64_t h = 14695981039346656037ull;
     for (const char c : name) {
-        h = (h ^ std::uint8_t(Lower(c))) * 1099511628211ull;
+        h = (h ^ std::uint8_t(LowerAscii(c))) * 1099511628211ull;
     }
     return h;
 }
@@ -187,8 +183,8 @@ bool HtmlToken::IsOneOf(std::initializer_list<string_view> lowerNames) const {
 }
 
 bool SameTagName(string_view one, string_view other) {
-    return one.size() == other.size() &&
-           std::equal(one.begin(), one.end(), other.begin(), [](char a, char b) { return Lower(a) == Lower(b); });
+    return one.size() == other.size() && std::equal(one.begin(), one.end(), other.begin(),
+                                                    [](char a, char b) { return LowerAscii(a) == LowerAscii(b); });
 }
 
 bool HtmlScanner::State::SameAs(const State& other) const {
@@ -605,7 +601,7 @@ const std::pair<string_view, HtmlScanner::Mode>* HtmlScanner::RawTextMode(string
     if (name.size() < 3 || name.size() > 9) {
         return nullptr;
     }
-    const char first = Lower(name[0]);
+    const char first = LowerAscii(name[0]);
     const auto it = std::find_if(kRawText.begin(), kRawText.end(), [name, first](const auto& raw) {
         return raw.first[0] == first && EqualsLower(name, raw.first);
     });
@@ -653,7 +649,7 @@ void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
     }
     if (EqualsLower(name, "svg") || EqualsLower(name, "math")) {
         if (!token.selfClosing) {
-            Push(NameHash(name), Lower(name[0]) == 's' ? kSvg : kMath);
+            Push(NameHash(name), LowerAscii(name[0]) == 's' ? kSvg : kMath);
         }
         return;
     }

@@ -11,6 +11,11 @@
 // input stream's preprocessing turns CR into LF).
 bool IsHtmlBlank(char c);
 
+// `c` in lower case where it is an ASCII capital, as HTML compares names; any other byte as it is.
+inline char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
 // Where the run of blanks that starts at `at` in `text` ends: `at` itself where there is none.
 std::size_t BlanksEnd(std::string_view text, std::size_t at);
 

@@ -18,10 +18,6 @@ using std::string_view;
 constexpr size_t npos = string_view::npos;
 constexpr char kLetter = '\x80';
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
 bool IsAlpha(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -65,7 +61,7 @@ std::optional<Attribute> NextAttribute(string_view text, size_t& at) {
         if (text[at] == '=' && !attribute.name.empty()) {
             break;
         }
-        attribute.name += Lower(text[at]);
+        attribute.name += LowerAscii(text[at]);
     }
     at = BlanksEnd(text, at);
     if (at >= text.size() || text[at] != '=') {
@@ -75,13 +71,13 @@ std::optional<Attribute> NextAttribute(string_view text, size_t& at) {
     if (at < text.size() && (text[at] == '"' || text[at] == '\'')) {
         const char quote = text[at];
         for (++at; at < text.size() && text[at] != quote; ++at) {
-            attribute.value += Lower(text[at]);
+            attribute.value += LowerAscii(text[at]);
         }
         at = std::min(at + 1, text.size());
         return attribute;
     }
     for (; at < text.size() && !IsHtmlBlank(text[at]) && text[at] != '>'; ++at) {
-        attribute.value += Lower(text[at]);
+        attribute.value += LowerAscii(text[at]);
     }
     return attribute;
 }

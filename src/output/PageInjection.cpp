@@ -1080,9 +1080,7 @@ enum Trait : unsigned {
 // A tag's name in lower case, ASCII letters only, as the tree builder compares them.
 std::string LowerTagName(string_view name) {
     std::string lower(name);
-    for (char& c : lower) {
-        c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-    }
+    std::transform(lower.begin(), lower.end(), lower.begin(), LowerAscii);
     return lower;
 }
 
