@@ -342,13 +342,21 @@ QString ForeignLink(const Target& target) {
     }
 }
 
-QString CheckTarget(const Target& target) {
+bool AlreadyHolds(const Target& old, QByteArrayView bytes, const std::optional<Readers>& readers);
+
+// Why `target` is not to be written, or nothing. With `file`, a target that holds its bytes already
+// is left as it is and passes whatever stands only in the way of writing it (its protection, its
+// folder's, its owner): a site made read-only after a run still passes the same run again.
+QString CheckTarget(const Target& target, const FileToWrite* file = nullptr) {
     const QString left = QStringLiteral("; ") + UntouchedEnding(target.looked);
     if (!target.error.isEmpty()) {
         return target.error + left;
     }
     if (const QString foreign = ForeignLink(target); !foreign.isEmpty()) {
         return foreign + left;
+    }
+    if (file && AlreadyHolds(target, file->bytes, file->readers)) {
+        return {};
     }
     const QString obstacle = Obstacle(target);
     return obstacle.isEmpty() ? obstacle : obstacle + left;
@@ -882,7 +890,7 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
             break;
         }
         const Target target = Resolve(*name);
-        if (const QString refusal = CheckTarget(target); !refusal.isEmpty()) {
+        if (const QString refusal = CheckTarget(target, &file); !refusal.isEmpty()) {
             failure = FileResult::Failure(file.path, refusal);
             break;
         }
@@ -1036,10 +1044,24 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
     return results;
 }
 
+namespace {
+
+// CheckReplaceable for `file`, its bytes counted where `bytesGiven`.
+FileResult Checked(const FileToWrite& file, bool bytesGiven) {
+    const std::optional<QByteArray> name = EncodedName(file.path);
+    if (!name) {
+        return FileResult::Failure(file.path, QStringLiteral("the name cannot be represented on this system"));
+    }
+    const QString refusal = CheckTarget(Resolve(*name), bytesGiven ? &file : nullptr);
+    return refusal.isEmpty() ? FileResult::Success(file.path) : FileResult::Failure(file.path, refusal);
+}
+
+}  // namespace
+
 QList<FileResult> CheckFiles(const QList<FileToWrite>& files) {
     QList<FileResult> results;
     for (const FileToWrite& file : files) {
-        results.append(CheckReplaceable(file.path));
+        results.append(Checked(file, true));
     }
     const auto failed = std::find_if(results.begin(), results.end(), [](const FileResult& r) { return !r.Ok(); });
     if (failed != results.end()) {
@@ -1184,11 +1206,6 @@ QString UntouchedEnding(bool somethingThere) {
     return somethingThere ? QStringLiteral("left as it is") : QStringLiteral("nothing was written");
 }
 
-FileResult CheckReplaceable(const QString& path) {
-    const std::optional<QByteArray> name = EncodedName(path);
-    if (!name) {
-        return FileResult::Failure(path, QStringLiteral("the name cannot be represented on this system"));
-    }
-    const QString refusal = CheckTarget(Resolve(*name));
-    return refusal.isEmpty() ? FileResult::Success(path) : FileResult::Failure(path, refusal);
+FileResult CheckReplaceable(const QString& path, std::optional<QByteArrayView> bytes) {
+    return Checked(FileToWrite{bytes.value_or(QByteArrayView()), path, std::nullopt}, bytes.has_value());
 }

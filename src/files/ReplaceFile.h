@@ -47,7 +47,8 @@ FileStamp StampOf(const QString& path);
 // nothing blocks on a node. With `readAs`, the file is replaced only if it is still as that says:
 // otherwise the new file is removed, and the one there stays as it is, with its change. A file that
 // holds exactly `bytes` already is left as it is, its node and time stamps too, and the result is
-// a success, though it was changed since `readAs`: to these bytes, a change loses nothing.
+// a success, though it was changed since `readAs` (to these bytes, a change loses nothing), and
+// though it, its folder or its owner would refuse a write: nothing is written.
 FileResult ReplaceFile(QByteArrayView bytes, const QString& path,
                        const std::optional<FileStamp>& readAs = std::nullopt);
 
@@ -106,8 +107,9 @@ QString LinkFailure(const QString& path);
 
 // Whether ReplaceFile would go on to write `path`, without writing anything: the same refusals (the
 // node, the links, the write protection), as its result. What only the writing shows, such as a
-// full disk or a folder that takes no new files, is not known here.
-FileResult CheckReplaceable(const QString& path);
+// full disk or a folder that takes no new files, is not known here. With `bytes`, a file that holds
+// exactly them already passes, as ReplaceFile leaves it as it is, however it is protected.
+FileResult CheckReplaceable(const QString& path, std::optional<QByteArrayView> bytes = std::nullopt);
 
 // Whether anything at all stands at `path`: a file, a folder, another node, or a link, even one that
 // leads nowhere (it is not followed). False too where the path cannot be looked at.

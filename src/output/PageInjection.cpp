@@ -1393,10 +1393,6 @@ PageRead ReadPage(const QString& path) {
                                                       "instead%1; left as it is")
                                            .arg(removable));
     }
-    // A page that cannot be written back is refused now, before its image and style sheet go out.
-    if (const FileResult target = CheckReplaceable(path); !target.Ok()) {
-        return PageRead::Failure(path, target.error);
-    }
     return page;
 }
 
@@ -1683,6 +1679,11 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
         return {FileResult::Failure(pagePath, QStringLiteral("would be larger than %1 MiB with the advert, and no "
                                                              "later run could read it; left as it is")
                                                   .arg(kMaxPageBytes >> 20))};
+    }
+    // A page that cannot be written back is refused now, before its image and style sheet go out;
+    // one that holds what the run would write is left as it is, however it is protected.
+    if (const FileResult writable = CheckReplaceable(pagePath, injected); !writable.Ok()) {
+        return {writable};
     }
     if (!written && !failure.isEmpty()) {
         return {NotGivenTheAdvert(pagePath)};

@@ -115,8 +115,8 @@ inline constexpr qint64 kMaxPageBytes = qint64(1) << 30;
 // The outcome of reading a page: its bytes, or none when it does not exist, which is not an error.
 using PageRead = Result<std::optional<QByteArray>>;
 
-// Reads the whole file as ReadPage does, without looking at what it holds or checking that it can be
-// written back: for a run that writes a file only when it changes it (RemoveFromFile).
+// Reads the whole file as ReadPage does, without looking at what it holds: for a run that takes
+// blocks out (RemoveFromFile).
 PageRead ReadPageText(const QString& path);
 
 // What the remove run takes out of a whole file's bytes, `file`, which may be a file of any kind: a
@@ -134,15 +134,15 @@ PageRead ReadPageText(const QString& path);
 Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QByteArray& customCode,
                                     const QByteArrayList& earlierCustomCodes = {});
 
-// Reads the whole page and checks that it can be written back. An error, and the page left as it
-// is, for anything that exists but is not a readable regular file of text (a folder, a pipe, a
-// device, a loop of links, a page without read or write permission, one larger than kMaxPageBytes
+// Reads the whole page and checks that the advert can go into it; whether it can be written back
+// is asked once the page with the advert is known (CheckReplaceable). An error, and the page left as
+// it is, for anything that exists but is not a readable regular file of text (a folder, a pipe, a
+// device, a loop of links, a page without read permission, one larger than kMaxPageBytes
 // or one that holds a zero byte), for UTF-32 text (by its mark, or the advert's marker in it), for one
 // that starts as UTF-16 text does (an old block can still be taken out of it, through
 // RemoveFromFile), for an XHTML page by its name (".xhtml", ".xht"), for a page in a charset that
-// browsers show no text of (CharsetShowingNothing; RemoveFromFile still takes its old block out), for
-// a page of frames (a frameset before any body), and for a page that does not exist and cannot be
-// made (its folder, or the folder a link points into, does not exist). Nothing blocks on a node.
+// browsers show no text of (CharsetShowingNothing; RemoveFromFile still takes its old block out),
+// and for a page of frames (a frameset before any body). Nothing blocks on a node.
 PageRead ReadPage(const QString& path);
 
 // The banner's GIF as the runs write it, encoded once however many folders receive it: its bytes, or
@@ -225,9 +225,10 @@ public:
     // The code is kept by reference: a temporary would be gone before the first page.
     SharedFiles(BuiltCode&&, QList<ImageFile>, QString, WriteFiles = ReplaceFiles, QStringList = {}) = delete;
 
-    // Writes one page with the advert. The page is read and checked first (ReadPage; with
-    // PageStart::Sample only checked, CheckReplaceable); a page refused there is reported alone and
-    // nothing is written on its account. Otherwise the images and the style sheet are written
+    // Writes one page with the advert. The page is read and checked first (ReadPage, then
+    // CheckReplaceable with the page as it would be written: one that holds it already passes
+    // however it is protected; with PageStart::Sample only checked); a page refused there is
+    // reported alone and nothing is written on its account. Otherwise the images and the style sheet are written
     // (unless they were, or failed), all of them or none together with the page, which has
     // `code.codeBlock` injected; where they failed, the page is left as it is (or not made) and
     // reported with why; where only the page failed, they are tried again with the next page. A

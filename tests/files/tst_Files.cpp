@@ -306,13 +306,18 @@ private slots:
             return std::accumulate(results.begin(), results.end(), QString(),
                                    [](const QString& all, const FileResult& r) { return all + r.error; });
         };
+        // As a run reads a page that its changes are to be written back to.
+        const auto readPage = [&path] {
+            const PageRead read = ReadPage(path);
+            return read.Ok() ? CheckReplaceable(path).error : read.error;
+        };
         TemplateCatalog catalog;
         QCOMPARE(user >= 0 ? ::seteuid(uid_t(user)) : 0, 0);
         const QString error = !edge.Ok() && operation != Scan ? edge.error
                               : operation == Image            ? SaveAsGif(kBanner, path).error
                               : operation == Style            ? ReplaceFile(kStyle, path).error
                               : operation == Page             ? writePage()
-                              : operation == ReadPageOp       ? ReadPage(path).error
+                              : operation == ReadPageOp       ? readPage()
                               : operation == CustomCode       ? ReadRegularFile(path, 1 << 20).status.error
                               : operation == Template         ? LoadTemplateImage(path).status.error
                               : operation == Remove           ? RemoveAdvert({path}, {}).Failures().value(0).error

@@ -136,6 +136,31 @@ private slots:
         const auto done = Snapshot(dir.path(), !mode.contains("limit="));
         static_cast<void>(run(false));
         QVERIFY(madePrivate || Snapshot(dir.path(), !mode.contains("limit=")) == done);
+        // Made read-only since (a site locked once it is up, a checkout kept read-only), its files
+        // holding what the run writes, the run passes, its dry run too, and writes nothing.
+        if (!madePrivate && !mode.contains("limit=") && !mode.startsWith("preview") && report.Ok()) {
+            QStringList folders;
+            for (const FileResult& file : report.files) {
+                QCOMPARE(::chmod(QFile::encodeName(file.path).constData(), 0444), 0);
+                folders.append(QFileInfo(file.path).absolutePath());
+            }
+            const auto unlock = qScopeGuard([&folders] {
+                for (const QString& folder : folders) {
+                    ::chmod(QFile::encodeName(folder).constData(), 0755);
+                }
+            });
+            for (const QString& folder : folders) {
+                QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0555), 0);
+            }
+            const auto locked = Snapshot(dir.path(), true);
+            const RunReport dryAgain = run(true);
+            const RunReport again = run(false);
+            QVERIFY2(dryAgain.Ok() && again.Ok(),
+                     qPrintable(dryAgain.Failures().value(0).error + again.Failures().value(0).error));
+            // A removal has nothing left to take out.
+            QCOMPARE(again.files.size(), mode.startsWith("remove") ? 0 : report.files.size());
+            QVERIFY(Snapshot(dir.path(), true) == locked);
+        }
         restore();
         if (!mode.startsWith("preview") && !mode.contains("limit=")) {
             QCOMPARE(dry.files.size(), report.files.size());
