@@ -315,18 +315,35 @@ QString ServerCodeReason(string_view text, const PagePlan& plan, bool runsPhp) {
 // ends, an upload in text mode or an editor may have changed the page's since a run, the code's
 // with them, and that copy must still go. A CRLF of the page is one line break, not cut in two,
 // but where a lone CR ends the code: the LF after it may be the page's own (a line typed after the
-// code), and a line break too many is the lesser harm. With `anyIndent`, the spaces and tabs that
-// begin a line of the code and of the page are passed over: a formatter indents code it moved. Every
-// other byte is matched as it is.
+// code), and a line break too many is the lesser harm. The spaces and tabs that end a line of the
+// code may be fewer, or none, in the page, where its line ends there too: editors trim them on
+// saving. With `anyIndent`, the spaces and tabs that begin a line of the code and of the page are
+// passed over: a formatter indents code it moved. Every other byte is matched as it is.
 size_t MatchedLength(string_view text, size_t at, string_view code, bool anyIndent = false) {
+    const auto blank = [](char c) {
+        return c == ' ' || c == '\t';
+    };
     size_t page = at;
     for (size_t i = 0;;) {
         const size_t line = std::min(code.find_first_of("\r\n", i), code.size()) - i;
-        if (text.substr(page, line) != code.substr(i, line)) {
-            return npos;
+        if (text.substr(page, line) == code.substr(i, line)) {
+            page += line;
+        } else {
+            size_t kept = line;  // the line without the blanks that end it
+            while (kept > 0 && blank(code[i + kept - 1])) {
+                --kept;
+            }
+            size_t end = page + kept;  // past the blanks the page kept of them
+            while (end < text.size() && end - page < line && blank(text[end])) {
+                ++end;
+            }
+            if (kept == line || text.substr(page, kept) != code.substr(i, kept) ||
+                (end < text.size() && LineBreakAt(text, end) == 0)) {
+                return npos;
+            }
+            page = end;
         }
         i += line;
-        page += line;
         if (i == code.size()) {
             return page - at;
         }
@@ -338,13 +355,10 @@ size_t MatchedLength(string_view text, size_t at, string_view code, bool anyInde
         }
         i += codeBreak;
         page += pageBreak;
-        const auto indent = [](char c) {
-            return c == ' ' || c == '\t';
-        };
-        while (anyIndent && i < code.size() && indent(code[i])) {
+        while (anyIndent && i < code.size() && blank(code[i])) {
             ++i;
         }
-        while (anyIndent && i < code.size() && page < text.size() && indent(text[page])) {
+        while (anyIndent && i < code.size() && page < text.size() && blank(text[page])) {
             ++page;
         }
     }
