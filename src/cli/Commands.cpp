@@ -163,6 +163,7 @@ std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound)
     QList<bool> excludedSome(excluded.patterns.size(), false);
     // Trees may overlap (a folder and one inside it), or be one tree by two names (a link to it).
     QStringList pages;
+    QStringList keepingOldAdverts;  // see below
     for (const QString& folder : request.siteFolders) {
         // An earlier run may have put the advert into a file that is no page; a removal takes it out.
         const SiteKinds kinds = removal ? SiteKinds::AnyMatching : SiteKinds::Pages;
@@ -215,6 +216,36 @@ std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound)
         }
         problemsFound = problemsFound || !site.problems.isEmpty();
         pages += site.pages;
+        // The wizard takes .shtml pages too; one given the advert there and passed over here would
+        // keep the old one, its link and title, under the new image, without a word. (No run gives
+        // an XHTML page the advert.)
+        if (!removal && request.siteMatch.isEmpty()) {
+            SitePages others = WalkSite(WholeFolderPath(folder), PagePatterns::Parse(u"*.shtml"_s));
+            others.pages.removeIf(passedOver);
+            for (const QString& page : std::as_const(others.pages)) {
+                const PageRead read = ReadPageText(page);
+                if (!read.Ok() || !read.value) {
+                    continue;
+                }
+                // A file RemoveFromFile refuses holds a marker in some form.
+                const Result<BlockRemoval> held = RemoveFromFile(*read.value, {});
+                if (!held.Ok() || held.value.removed || held.value.leftover) {
+                    keepingOldAdverts.append(page);
+                }
+            }
+        }
+    }
+    if (const QStringList keeping = EachPageOnce(keepingOldAdverts).pages; !keeping.isEmpty()) {
+        const QLatin1String match(PagePatterns::kDefault);
+        PrintLine(NotesStream(request),
+                  keeping.size() == 1
+                      ? QStringLiteral("%1: holds the advert of an earlier run, but the default --match %2 passes it "
+                                       "over, so it keeps the old one; give --match %2,*.shtml to update it")
+                            .arg(keeping.constFirst(), match)
+                      : QStringLiteral("%1 pages hold the advert of an earlier run, but the default --match %2 passes "
+                                       "them over, so they keep the old one: %3; give --match %2,*.shtml to "
+                                       "update them")
+                            .arg(QString::number(keeping.size()), match, keeping.join(u", ")));
     }
     for (qsizetype i = 0; i < excluded.patterns.size(); ++i) {
         if (!excludedSome[i]) {
