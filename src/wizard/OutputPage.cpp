@@ -46,7 +46,9 @@ QString PageFilePatterns() {
 // The pages of a folder: regular files (or links to them) that are web pages by their names
 // (Design::IsPageName), not descending into subfolders, sorted by name, ignoring case first (the file system lists them
 // in no particular order). Names that no path can carry are counted in `unusable` instead, with one of them for the
-// message.
+// message. Hidden files are passed over, as the command line's walk of a site passes them over: a
+// draft kept out of sight, or the companion a Mac writes beside each file on a shared disk
+// ("._index.html"), which is no page.
 struct FolderPages {
     FileResult status;
     QStringList names;
@@ -58,12 +60,12 @@ FolderPages PagesIn(const QString& folder) {
     const FolderListing listing = ListFolder(folder);
     FolderPages pages{listing.status, {}, 0, {}};
     for (const FolderEntry& entry : listing.entries) {
-        if (entry.isFile && Design::IsPageName(entry.name)) {
+        if (entry.isFile && !entry.name.startsWith(u'.') && Design::IsPageName(entry.name)) {
             pages.names.append(entry.name);
         }
     }
     for (const QByteArray& raw : listing.unrepresentable) {
-        if (Design::IsPageName(QString::fromLatin1(raw))) {
+        if (!raw.startsWith('.') && Design::IsPageName(QString::fromLatin1(raw))) {
             pages.example = raw;
             ++pages.unusable;
         }

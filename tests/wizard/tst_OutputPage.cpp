@@ -120,20 +120,20 @@ private slots:
         QVERIFY2(row[2] == u"-" || said[0].contains(row[2]), qPrintable(said.join(u'\n')));
     }
 
-    // A folder adds its pages by their names' ending in any case, sorted; names no path can carry
-    // are left out and reported once, and a picked name that stands for another file is refused; a
-    // folder with no page of its own says so.
+    // A folder adds its pages by their names' ending in any case, sorted, hidden ones aside; names no
+    // path can carry are left out and reported once, and a picked name that stands for another file
+    // is refused; a folder with no page of its own says so.
     void addDir_addsTheFolderPagesAndReportsUnusableNames() {
         QTemporaryDir dir;
         const QString folder = dir.path() + u'/';
         for (const char* name : {"b.HTML", "a.htm", "c.txt", "d.htm.bak", "x.phtml", "y.html.sh", "htm", ".html",
-                                 "e.html/inner.htm", "s.XHTML", "site/blog/p.html"}) {
+                                 ".draft.html", "._b.HTML", "e.html/inner.htm", "s.XHTML", "site/blog/p.html"}) {
             QVERIFY(QDir(folder).mkpath(QFileInfo(folder + QLatin1String(name)).path()));
             QVERIFY(WriteAll(folder + QLatin1String(name), {}));
         }
         const QByteArray raw = QFile::encodeName(folder);
         QCOMPARE(::mkfifo(QByteArray(raw + "p.htm").constData(), 0600), 0);
-        const QByteArrayList unusable = {raw + "f\xff.htm", raw + "g\xfe.html", raw + "x\xff.txt"};
+        const QByteArrayList unusable = {raw + "f\xff.htm", raw + "g\xfe.html", raw + "x\xff.txt", raw + ".h\xff.htm"};
         for (const QByteArray& name : unusable) {
             QCOMPARE(::close(::creat(name.constData(), 0644)), 0);
         }
