@@ -1313,7 +1313,9 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype
                 continue;
             }
             // Browsers keep one form open at a time, until its end tag: another start tag is dropped.
-            if (t.readAsHtml && t.IsOneOf({"form"}) && std::exchange(formOpen, true)) {
+            // A form inside a template is the template's own, and neither is dropped nor counts.
+            if (t.readAsHtml && t.IsOneOf({"form"}) && open.Top("template") == OpenElements::kNone &&
+                std::exchange(formOpen, true)) {
                 continue;
             }
             if ((traits & kEndsParagraph) != 0) {
@@ -1332,7 +1334,14 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype
             const bool ofTable = t.IsOneOf({"table", "tbody", "thead", "tfoot", "tr", "td", "th", "caption"});
             const std::ptrdiff_t same = open.Top(t.name);
             // A form's end tag takes the form alone off the elements left open: what it holds stays
-            // open, and inside it. A second one ends nothing.
+            // open, and inside it. A second one ends nothing. Inside a template it ends only a form
+            // of the template's own, with what that holds, and leaves the page's form open.
+            if (t.IsOneOf({"form"}) && open.Top("template") != OpenElements::kNone) {
+                if (same != OpenElements::kNone && same > open.Top(kKeepsOpen)) {
+                    open.CloseTo(size_t(same));
+                }
+                continue;
+            }
             if (t.IsOneOf({"form"}) &&
                 (!std::exchange(formOpen, false) || (same != OpenElements::kNone && size_t(same) + 1 < open.Size()))) {
                 continue;
