@@ -370,8 +370,10 @@ QString WithSlash(const QString& folder) {
 
 // `path` as a design file in `folder` (its own, ending in '/') names it: from the folder where it
 // lies inside it, otherwise whole. Read back from there, either names the same file. A path that
-// steps out with ".." is whole, as it was typed: written from the folder, it would move with the
-// design to a folder never chosen.
+// steps out with ".." is whole: written from the folder, it would move with the design to a folder
+// never chosen. Where it steps out of `folder` itself, it is written without it, up to its last
+// ".." as the system finds that folder (a link on the way leads elsewhere than the text says), so
+// that it still names the file once the design's folder is renamed.
 QString PathFrom(const QString& folder, const QString& path) {
     if (path.isEmpty()) {
         return path;
@@ -387,7 +389,16 @@ QString PathFrom(const QString& folder, const QString& path) {
         return QStringLiteral(".");
     }
     const QStringList steps = rest.split(u'/');
-    return QDir::isRelativePath(rest) && !steps.contains(QStringLiteral("..")) ? rest : path;
+    if (!QDir::isRelativePath(rest)) {
+        return path;
+    }
+    const qsizetype out = steps.lastIndexOf(QStringLiteral(".."));
+    if (out < 0) {
+        return rest;
+    }
+    const QString real = QFileInfo(folder + steps.mid(0, out + 1).join(u'/')).canonicalFilePath();
+    const QStringList after = steps.mid(out + 1);
+    return real.isEmpty() ? path : after.isEmpty() ? real : WithSlash(real) + after.join(u'/');
 }
 
 // Designs are edited by hand, and an editor shows lines and columns, in letters. The parser reports

@@ -63,14 +63,16 @@ private slots:
 
     // A page inside the design's folder ($F, where the system puts the file saved as `saveAs` from
     // $D, in which "in" leads to $F/sub) is written from there, one that steps out of it or lies
-    // elsewhere whole, as it was given; read back, even through a link in another folder, each names
-    // the page it named.
+    // elsewhere whole; read back, even through a link in another folder, each names the page it
+    // named.
     void save_pathsFromItsFolder_data() {
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("written");
         QTest::addColumn<QString>("saveAs");
         QTest::newRow("inside") << u"$F/shop/cart.html"_qs << u"shop/cart.html"_qs << u"site/d.vornetad"_qs;
-        QTest::newRow("stepping out") << u"$F/../other/x.html"_qs << u"$F/../other/x.html"_qs << u"site/d.vornetad"_qs;
+        // Not through the design's folder, which may be renamed.
+        QTest::newRow("stepping out") << u"$F/../other/x.html"_qs << u"$D/other/x.html"_qs << u"site/d.vornetad"_qs;
+        QTest::newRow("stepping out twice") << u"$F/sub/../../x.html"_qs << u"$D/x.html"_qs << u"site/d.vornetad"_qs;
         QTest::newRow("elsewhere") << u"/srv/x.html"_qs << u"/srv/x.html"_qs << u"site/d.vornetad"_qs;
         QTest::newRow("saved through a link and ..") << u"$D/x.html"_qs << u"$D/x.html"_qs << u"in/../d.vornetad"_qs;
         // A folder is the template's; the user's own stay in the home when a design saved there moves.
@@ -96,7 +98,7 @@ private slots:
         QVERIFY(ReadAll(folder + u"/d.vornetad"_qs).contains(QByteArray('"' + written.toUtf8() + '"')));
         QVERIFY(QFile::link(folder + u"/d.vornetad"_qs, dir.filePath(u"link.vornetad"_qs)));
         const Design back = ReadDesign(dir.filePath(u"link.vornetad"_qs)).design;
-        QCOMPARE(back.pages, design.pages);
+        QCOMPARE(QDir::cleanPath(back.pages.value(0)), QDir::cleanPath(design.pages.value(0)));
         QCOMPARE(back.templateFolder, design.templateFolder);
     }
 
