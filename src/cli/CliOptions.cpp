@@ -781,17 +781,21 @@ QString SetTarget(Parsing& p) {
     }
     // A design may come from anyone, and every file its output names gets the advert's code, the
     // custom code included: it may name web pages only, unless the user vouches for it. A file
-    // named on the command line is the user's own choice.
+    // named on the command line is the user's own choice. A folder is no page either, but the run
+    // refuses it and says so: there is nothing to vouch for.
     if (p.r.command == Command::Generate && p.designRead && !p.trustDesign) {
+        const auto mayTakeIt = [](const QString& path) {
+            return Design::LandsInPage(path) || QFileInfo(path).isDir();
+        };
         QStringList named;
         const bool creates = design.mode == OutputMode::Create;
         if (creates && !p.fileGiven) {
-            if (!Design::LandsInPage(JoinPath(design.outputFolder, design.fileName))) {
+            if (!mayTakeIt(JoinPath(design.outputFolder, design.fileName))) {
                 named = {design.fileName};
             }
         } else if (design.mode == OutputMode::Modify && p.modifyPages.isEmpty() && !site) {
             named = design.pages;
-            named.removeIf([](const QString& page) { return Design::LandsInPage(page); });
+            named.removeIf(mayTakeIt);
         }
         if (!named.isEmpty()) {
             // A link named like a page is shown with where it leads.
