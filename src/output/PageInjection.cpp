@@ -1089,6 +1089,7 @@ enum Trait : unsigned {
     kSpecial = 1U << 3,       // stops a <li>, <dd> or <dt> looking for the one it ends
     kTableContext = 1U << 4,  // says where a table's next part goes
     kHides = 1U << 5,         // of the element, not its name: it hides what it holds
+    kTemplate = 1U << 6,      // an HTML template, whose content is a document of its own
 };
 
 // A tag's name in lower case, ASCII letters only, as the tree builder compares them.
@@ -1121,6 +1122,7 @@ unsigned TraitsOf(string_view lowerName) {
              "title", "mi", "mo", "mn", "ms", "mtext", "annotation-xml", "foreignobject", "desc"},
             kSpecial);
         add({"table", "caption", "colgroup", "tbody", "thead", "tfoot", "tr", "td", "th", "template"}, kTableContext);
+        add({"template"}, kTemplate);
         return made;
     }();
     const auto found = traits.find(lowerName);
@@ -1191,7 +1193,7 @@ public:
 private:
     std::vector<Element> open;
     std::unordered_map<std::string, std::vector<std::ptrdiff_t>> byName;
-    std::array<std::vector<std::ptrdiff_t>, 6> byTrait;
+    std::array<std::vector<std::ptrdiff_t>, 7> byTrait;
 };
 
 // Closes what the start tag `t` of an HTML element ends without an end tag, as the tree builder
@@ -1314,7 +1316,7 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype
             }
             // Browsers keep one form open at a time, until its end tag: another start tag is dropped.
             // A form inside a template is the template's own, and neither is dropped nor counts.
-            if (t.readAsHtml && t.IsOneOf({"form"}) && open.Top("template") == OpenElements::kNone &&
+            if (t.readAsHtml && t.IsOneOf({"form"}) && open.Top(kTemplate) == OpenElements::kNone &&
                 std::exchange(formOpen, true)) {
                 continue;
             }
@@ -1329,14 +1331,15 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype
             if (open.Size() >= kMaxOpenElements) {
                 return std::nullopt;
             }
-            open.Push(t.name, t.begin, HidesWhatItHolds(text, t), t.readAsHtml ? traits : traits & ~kTableContext);
+            open.Push(t.name, t.begin, HidesWhatItHolds(text, t),
+                      t.readAsHtml ? traits : traits & ~(kTableContext | kTemplate));
         } else if (t.kind == HtmlToken::Kind::EndTag) {
             const bool ofTable = t.IsOneOf({"table", "tbody", "thead", "tfoot", "tr", "td", "th", "caption"});
             const std::ptrdiff_t same = open.Top(t.name);
             // A form's end tag takes the form alone off the elements left open: what it holds stays
             // open, and inside it. A second one ends nothing. Inside a template it ends only a form
             // of the template's own, with what that holds, and leaves the page's form open.
-            if (t.IsOneOf({"form"}) && open.Top("template") != OpenElements::kNone) {
+            if (t.IsOneOf({"form"}) && open.Top(kTemplate) != OpenElements::kNone) {
                 if (same != OpenElements::kNone && same > open.Top(kKeepsOpen)) {
                     open.CloseTo(size_t(same));
                 }
