@@ -144,6 +144,9 @@ int ExitStatus(const CliRequest& request, const RunReport& report, bool problems
     return report.Ok() && !problemsBefore ? 0 : 1;
 }
 
+// The largest .shtml page a --site run reads for an earlier run's advert that it passes over.
+constexpr qint64 kMaxLookedAt = qint64(16) << 20;
+
 // The pages a run takes: the design's, or those of the --site trees, each page once (EachPageOnce),
 // in the order of the trees; nothing (after a message) when a tree's folder cannot be listed, so
 // that no tree is left out of a run that reports success. Full paths, so that every path printed is
@@ -217,12 +220,15 @@ std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound)
         problemsFound = problemsFound || !site.problems.isEmpty();
         pages += site.pages;
         // The wizard takes .shtml pages too; one given the advert there and passed over here would
-        // keep the old one, its link and title, under the new image, without a word. (No run gives
-        // an XHTML page the advert.)
+        // keep an old one, its link and title, under a new image, without a word. (No run gives an
+        // XHTML page the advert.) A page larger than any written by hand is not read for it.
         if (!removal && request.siteMatch.isEmpty()) {
             SitePages others = WalkSite(WholeFolderPath(folder), PagePatterns::Parse(u"*.shtml"_s));
             others.pages.removeIf(passedOver);
             for (const QString& page : std::as_const(others.pages)) {
+                if (QFileInfo(page).size() > kMaxLookedAt) {
+                    continue;
+                }
                 const PageRead read = ReadPageText(page);
                 if (!read.Ok() || !read.value) {
                     continue;
@@ -239,12 +245,13 @@ std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound)
         const QLatin1String match(PagePatterns::kDefault);
         PrintLine(NotesStream(request),
                   keeping.size() == 1
-                      ? QStringLiteral("%1: holds the advert of an earlier run, but the default --match %2 passes it "
-                                       "over, so it keeps the old one; give --match %2,*.shtml to update it")
+                      ? QStringLiteral("%1: holds the advert of an earlier run, which this run leaves as it is, since "
+                                       "the default --match %2 passes it over; give --match %2,*.shtml to update it "
+                                       "too, or --exclude '*.shtml' to leave it out without this note")
                             .arg(keeping.constFirst(), match)
-                      : QStringLiteral("%1 pages hold the advert of an earlier run, but the default --match %2 passes "
-                                       "them over, so they keep the old one: %3; give --match %2,*.shtml to "
-                                       "update them")
+                      : QStringLiteral("%1 pages hold the advert of an earlier run, which this run leaves as it is, "
+                                       "since the default --match %2 passes them over: %3; give --match %2,*.shtml "
+                                       "to update them too, or --exclude '*.shtml' to leave them out without this note")
                             .arg(QString::number(keeping.size()), match, keeping.join(u", ")));
     }
     for (qsizetype i = 0; i < excluded.patterns.size(); ++i) {
