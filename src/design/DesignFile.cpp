@@ -373,7 +373,8 @@ QString WithSlash(const QString& folder) {
 // steps out with ".." is whole: written from the folder, it would move with the design to a folder
 // never chosen. Where it steps out of `folder` itself, it is written without it, up to its last
 // ".." as the system finds that folder (a link on the way leads elsewhere than the text says), so
-// that it still names the file once the design's folder is renamed.
+// that it still names the file once the design's folder is renamed; from the folder, where that
+// leads back inside it.
 QString PathFrom(const QString& folder, const QString& path) {
     if (path.isEmpty()) {
         return path;
@@ -397,8 +398,19 @@ QString PathFrom(const QString& folder, const QString& path) {
         return rest;
     }
     const QString real = QFileInfo(folder + steps.mid(0, out + 1).join(u'/')).canonicalFilePath();
-    const QStringList after = steps.mid(out + 1);
-    return real.isEmpty() ? path : after.isEmpty() ? real : WithSlash(real) + after.join(u'/');
+    if (real.isEmpty()) {
+        return path;
+    }
+    // Back inside the folder ("sub/../p.html"), it is written from there.
+    const QString own = QFileInfo(folder).canonicalFilePath();
+    QStringList after = steps.mid(out + 1);
+    if (real == own || real.startsWith(WithSlash(own))) {
+        if (real != own) {
+            after.prepend(real.mid(own.size() + 1));
+        }
+        return after.isEmpty() ? QStringLiteral(".") : after.join(u'/');
+    }
+    return after.isEmpty() ? real : WithSlash(real) + after.join(u'/');
 }
 
 // Designs are edited by hand, and an editor shows lines and columns, in letters. The parser reports
