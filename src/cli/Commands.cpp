@@ -497,7 +497,7 @@ int RunMakeTemplate(const CliRequest& request) {
         const QString& target = paths[qsizetype(i)];
         const LinkCheck link = CheckImageLink(target);
         QString refusal = link.refusal;
-        if (const FileResult check = CheckReplaceable(target); refusal.isEmpty() && !check.Ok()) {
+        if (const FileResult check = CheckReplaceable(target, files.value[i].bytes); refusal.isEmpty() && !check.Ok()) {
             refusal = check.error;
         }
         if (!refusal.isEmpty()) {
