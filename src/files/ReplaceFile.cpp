@@ -342,7 +342,45 @@ QString ForeignLink(const Target& target) {
     }
 }
 
-bool AlreadyHolds(const Target& old, QByteArrayView bytes, const std::optional<Readers>& readers);
+// Whether the file `at` holds exactly `bytes`.
+bool Holds(const Target& at, QByteArrayView bytes) {
+    if (!at.exists || at.info.st_size != bytes.size()) {
+        return false;
+    }
+    const int fd = ::open(at.path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat opened {};
+    bool same = ::fstat(fd, &opened) == 0 && opened.st_dev == at.info.st_dev && opened.st_ino == at.info.st_ino &&
+                opened.st_size == bytes.size();
+    char buffer[65536];
+    for (qsizetype done = 0; same && done < bytes.size();) {
+        const ssize_t got = ::read(fd, buffer, size_t(std::min<qsizetype>(sizeof buffer, bytes.size() - done)));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        same = got > 0 && std::equal(buffer, buffer + got, bytes.data() + done);
+        done += got;
+    }
+    ::close(fd);
+    return same;
+}
+
+// Whether the file `old` already holds exactly `bytes` and gives `readers` what a rewrite would:
+// then a rewrite would change nothing but its time stamps and inode, which tools that upload, build
+// or reload by time take for a change of every page.
+bool AlreadyHolds(const Target& old, QByteArrayView bytes, const std::optional<Readers>& readers) {
+    if (readers) {
+        // As GiveReaders would find it; an old file keeps its group.
+        const mode_t bits =
+            readers->bits | ((readers->bits & 0040) != 0 && old.info.st_gid != readers->group ? 0004 : 0);
+        if ((old.info.st_mode & bits) != bits) {
+            return false;
+        }
+    }
+    return Holds(old, bytes);
+}
 
 // Why `target` is not to be written, or nothing. With `file`, a target that holds its bytes already
 // is left as it is and passes whatever stands only in the way of writing it (its protection, its
@@ -714,46 +752,6 @@ std::optional<FailedStep> NameNewFile(const QByteArray& folder, const QByteArray
         return FailedStep{QStringLiteral("cannot write"), error};
     }
     return std::nullopt;
-}
-
-// Whether the file `at` holds exactly `bytes`.
-bool Holds(const Target& at, QByteArrayView bytes) {
-    if (!at.exists || at.info.st_size != bytes.size()) {
-        return false;
-    }
-    const int fd = ::open(at.path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat opened {};
-    bool same = ::fstat(fd, &opened) == 0 && opened.st_dev == at.info.st_dev && opened.st_ino == at.info.st_ino &&
-                opened.st_size == bytes.size();
-    char buffer[65536];
-    for (qsizetype done = 0; same && done < bytes.size();) {
-        const ssize_t got = ::read(fd, buffer, size_t(std::min<qsizetype>(sizeof buffer, bytes.size() - done)));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        same = got > 0 && std::equal(buffer, buffer + got, bytes.data() + done);
-        done += got;
-    }
-    ::close(fd);
-    return same;
-}
-
-// Whether the file `old` already holds exactly `bytes` and gives `readers` what a rewrite would:
-// then a rewrite would change nothing but its time stamps and inode, which tools that upload, build
-// or reload by time take for a change of every page.
-bool AlreadyHolds(const Target& old, QByteArrayView bytes, const std::optional<Readers>& readers) {
-    if (readers) {
-        // As GiveReaders would find it; an old file keeps its group.
-        const mode_t bits =
-            readers->bits | ((readers->bits & 0040) != 0 && old.info.st_gid != readers->group ? 0004 : 0);
-        if ((old.info.st_mode & bits) != bits) {
-            return false;
-        }
-    }
-    return Holds(old, bytes);
 }
 
 // The new name is in place; making the folder's entry durable is the system's business from here,
