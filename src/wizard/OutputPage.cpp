@@ -54,14 +54,19 @@ struct FolderPages {
     QStringList names;
     qsizetype unusable = 0;
     QByteArray example;
+    bool hidden = false;  // a hidden page was passed over
 };
 
 FolderPages PagesIn(const QString& folder) {
     const FolderListing listing = ListFolder(folder);
     FolderPages pages{listing.status, {}, 0, {}};
     for (const FolderEntry& entry : listing.entries) {
-        if (entry.isFile && !entry.name.startsWith(u'.') && Design::IsPageName(entry.name)) {
-            pages.names.append(entry.name);
+        if (entry.isFile && Design::IsPageName(entry.name)) {
+            const bool hidden = entry.name.startsWith(u'.');
+            pages.hidden = pages.hidden || hidden;
+            if (!hidden) {
+                pages.names.append(entry.name);
+            }
         }
     }
     for (const QByteArray& raw : listing.unrepresentable) {
@@ -424,10 +429,13 @@ void OutputPage::OnAddFolder() {
         // A site's root often holds its pages in subfolders only, which the list does not take:
         // without a word, the click would seem to have done nothing.
         pickers.ShowMessage(this, window()->windowTitle(),
-                            QStringLiteral("No web pages (%1) stand in \"%2\" itself. Pages in its subfolders are "
+                            QStringLiteral("No web pages (%1) stand in \"%2\" itself%3. Pages in its subfolders are "
                                            "added a folder at a time; vornetad-cli generate --site takes a whole "
                                            "tree.")
-                                .arg(Design::PageExtensionsText(), *folder),
+                                .arg(Design::PageExtensionsText(), *folder,
+                                     pages.hidden ? QStringLiteral(" but hidden ones (names starting with a dot), "
+                                                                   "which are passed over; add those with Add file")
+                                                  : QString()),
                             Pickers::MessageIcon::Information);
     }
     if (pages.unusable > 0) {

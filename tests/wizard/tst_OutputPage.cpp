@@ -126,8 +126,9 @@ private slots:
     void addDir_addsTheFolderPagesAndReportsUnusableNames() {
         QTemporaryDir dir;
         const QString folder = dir.path() + u'/';
-        for (const char* name : {"b.HTML", "a.htm", "c.txt", "d.htm.bak", "x.phtml", "y.html.sh", "htm", ".html",
-                                 ".draft.html", "._b.HTML", "e.html/inner.htm", "s.XHTML", "site/blog/p.html"}) {
+        for (const char* name :
+             {"b.HTML", "a.htm", "c.txt", "d.htm.bak", "x.phtml", "y.html.sh", "htm", ".html", ".draft.html",
+              "._b.HTML", "e.html/inner.htm", "s.XHTML", "site/blog/p.html", "site/.draft.html"}) {
             QVERIFY(QDir(folder).mkpath(QFileInfo(folder + QLatin1String(name)).path()));
             QVERIFY(WriteAll(folder + QLatin1String(name), {}));
         }
@@ -152,8 +153,8 @@ private slots:
         QCOMPARE(f.pickers.messages[2].text,
                  u"The pages of \"" + folder +
                      u"missing/\" cannot all be added: cannot list: No such file or directory.");
-        // A folder whose pages are all in subfolders (a site's root) adds nothing, and says why.
-        QVERIFY2(f.pickers.messages[3].text.contains(u"stand in \"" + folder + u"site/\" itself"),
+        // A folder whose pages are all in subfolders (a site's root) or hidden adds nothing, and says why.
+        QVERIFY2(f.pickers.messages[3].text.contains(u"stand in \"" + folder + u"site/\" itself but hidden ones"),
                  qPrintable(f.pickers.messages[3].text));
         QCOMPARE(f.page->Target().pages, QStringList({folder + u"a.htm", folder + u"b.HTML", folder + u"s.XHTML"}));
         // Each page shows its whole path as a tip, for one too long for the list.
