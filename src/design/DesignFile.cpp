@@ -401,16 +401,15 @@ QString PathFrom(const QString& folder, const QString& path) {
     if (real.isEmpty()) {
         return path;
     }
-    // Back inside the folder ("sub/../p.html"), it is written from there.
+    // No ".." follows the last one, so cleaning takes out only "." and doubled slashes, which lead
+    // nowhere else.
+    const QString whole = QDir::cleanPath(WithSlash(real) + steps.mid(out + 1).join(u'/'));
+    // Back inside the folder ("sub/../p.html", "../site/p.html"), it is written from there.
     const QString own = QFileInfo(folder).canonicalFilePath();
-    QStringList after = steps.mid(out + 1);
-    if (real == own || real.startsWith(WithSlash(own))) {
-        if (real != own) {
-            after.prepend(real.mid(own.size() + 1));
-        }
-        return after.isEmpty() ? QStringLiteral(".") : after.join(u'/');
+    if (!own.isEmpty() && whole == own) {
+        return QStringLiteral(".");
     }
-    return after.isEmpty() ? real : WithSlash(real) + after.join(u'/');
+    return !own.isEmpty() && whole.startsWith(WithSlash(own)) ? whole.mid(WithSlash(own).size()) : whole;
 }
 
 // Designs are edited by hand, and an editor shows lines and columns, in letters. The parser reports

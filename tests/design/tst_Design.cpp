@@ -74,6 +74,8 @@ private slots:
         QTest::newRow("stepping out") << u"$F/../other/x.html"_qs << u"$D/other/x.html"_qs << u"site/d.vornetad"_qs;
         QTest::newRow("stepping out twice") << u"$F/sub/../../x.html"_qs << u"$D/x.html"_qs << u"site/d.vornetad"_qs;
         QTest::newRow("stepping out and back") << u"$F/sub/../x.html"_qs << u"x.html"_qs << u"site/d.vornetad"_qs;
+        QTest::newRow("back, then a doubled slash") << u"$F/sub/..//x.html"_qs << u"x.html"_qs << u"site/d.vornetad"_qs;
+        QTest::newRow("up and into its own folder") << u"$F/../site/x.html"_qs << u"x.html"_qs << u"site/d.vornetad"_qs;
         QTest::newRow("elsewhere") << u"/srv/x.html"_qs << u"/srv/x.html"_qs << u"site/d.vornetad"_qs;
         QTest::newRow("saved through a link and ..") << u"$D/x.html"_qs << u"$D/x.html"_qs << u"in/../d.vornetad"_qs;
         // A folder is the template's; the user's own stay in the home when a design saved there moves.
