@@ -781,21 +781,17 @@ QString SetTarget(Parsing& p) {
     }
     // A design may come from anyone, and every file its output names gets the advert's code, the
     // custom code included: it may name web pages only, unless the user vouches for it. A file
-    // named on the command line is the user's own choice. A folder is no page either, but the run
-    // refuses it and says so: there is nothing to vouch for.
+    // named on the command line is the user's own choice.
     if (p.r.command == Command::Generate && p.designRead && !p.trustDesign) {
-        const auto mayTakeIt = [](const QString& path) {
-            return Design::LandsInPage(path) || QFileInfo(path).isDir();
-        };
         QStringList named;
         const bool creates = design.mode == OutputMode::Create;
         if (creates && !p.fileGiven) {
-            if (!mayTakeIt(JoinPath(design.outputFolder, design.fileName))) {
+            if (!Design::TakenUnasked(JoinPath(design.outputFolder, design.fileName))) {
                 named = {design.fileName};
             }
         } else if (design.mode == OutputMode::Modify && p.modifyPages.isEmpty() && !site) {
             named = design.pages;
-            named.removeIf(mayTakeIt);
+            named.removeIf(Design::TakenUnasked);
         }
         if (!named.isEmpty()) {
             // A link named like a page is shown with where it leads.

@@ -144,8 +144,27 @@ int ExitStatus(const CliRequest& request, const RunReport& report, bool problems
     return report.Ok() && !problemsBefore ? 0 : 1;
 }
 
-// The largest .shtml page a --site run reads for an earlier run's advert that it passes over.
-constexpr qint64 kMaxLookedAt = qint64(16) << 20;
+// Those of `pages` that hold an earlier run's advert, in any form RemoveFromFile knows. A page
+// larger than any written by hand is not read for it.
+QStringList HoldingAdverts(const QStringList& pages) {
+    constexpr qint64 kMaxLookedAt = qint64(16) << 20;
+    QStringList holding;
+    for (const QString& page : pages) {
+        if (QFileInfo(page).size() > kMaxLookedAt) {
+            continue;
+        }
+        const PageRead read = ReadPageText(page);
+        if (!read.Ok() || !read.value) {
+            continue;
+        }
+        // A file RemoveFromFile refuses holds a marker in some form.
+        const Result<BlockRemoval> held = RemoveFromFile(*read.value, {});
+        if (!held.Ok() || held.value.removed || held.value.leftover) {
+            holding.append(page);
+        }
+    }
+    return holding;
+}
 
 // The pages a run takes: the design's, or those of the --site trees, each page once (EachPageOnce),
 // in the order of the trees; nothing (after a message) when a tree's folder cannot be listed, so
@@ -221,24 +240,11 @@ std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound)
         pages += site.pages;
         // The wizard takes .shtml pages too; one given the advert there and passed over here would
         // keep an old one, its link and title, under a new image, without a word. (No run gives an
-        // XHTML page the advert.) A page larger than any written by hand is not read for it.
+        // XHTML page the advert.)
         if (!removal && request.siteMatch.isEmpty()) {
-            SitePages others = WalkSite(WholeFolderPath(folder), PagePatterns::Parse(u"*.shtml"_s));
-            others.pages.removeIf(passedOver);
-            for (const QString& page : std::as_const(others.pages)) {
-                if (QFileInfo(page).size() > kMaxLookedAt) {
-                    continue;
-                }
-                const PageRead read = ReadPageText(page);
-                if (!read.Ok() || !read.value) {
-                    continue;
-                }
-                // A file RemoveFromFile refuses holds a marker in some form.
-                const Result<BlockRemoval> held = RemoveFromFile(*read.value, {});
-                if (!held.Ok() || held.value.removed || held.value.leftover) {
-                    keepingOldAdverts.append(page);
-                }
-            }
+            QStringList others = WalkSite(WholeFolderPath(folder), PagePatterns::Parse(u"*.shtml"_s)).pages;
+            others.removeIf(passedOver);
+            keepingOldAdverts += HoldingAdverts(others);
         }
     }
     if (const QStringList keeping = EachPageOnce(keepingOldAdverts).pages; !keeping.isEmpty()) {

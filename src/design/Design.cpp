@@ -73,6 +73,10 @@ bool Design::LandsInPage(const QString& path) {
     return IsPageName(path) && IsPageName(WriteTarget(path));
 }
 
+bool Design::TakenUnasked(const QString& path) {
+    return LandsInPage(path) || QFileInfo(path).isDir();
+}
+
 QString Design::TemplatePath() const {
     if (templateName.isEmpty()) {
         return {};

@@ -90,6 +90,9 @@ struct Design {
     // like a page can lead to any file, and one that came with a design's site was put there by
     // whoever wrote the design.
     static bool LandsInPage(const QString& path);
+    // Whether a design may send the advert to `path` without the user vouching for it: it lands in
+    // a page (LandsInPage), or it is a folder, which every run refuses and says so.
+    static bool TakenUnasked(const QString& path);
 
     // The template's full path (the shipped folder for an empty one); empty without a name.
     QString TemplatePath() const;

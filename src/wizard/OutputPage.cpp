@@ -220,10 +220,9 @@ bool OutputPage::ConfirmNonPages(const QStringList& files) {
     }
     // Such a file came from an opened design (which anyone may have written) or was typed into the
     // file picker; either way the advert's code and any custom code go into it.
-    // A folder is left out: no answer could put the advert into one, and the run says why.
     QStringList others;
     for (const QString& file : files) {
-        if (!Design::LandsInPage(file) && !QFileInfo(file).isDir()) {
+        if (!Design::TakenUnasked(file)) {
             // A link named like a page is shown with where it leads.
             others.append(
                 Design::IsPageName(file) ? QStringLiteral("%1 (a link to \"%2\")").arg(file, WriteTarget(file)) : file);
