@@ -158,7 +158,7 @@ QStringList HoldingAdverts(const QStringList& pages) {
             continue;
         }
         // A file RemoveFromFile refuses holds a marker in some form.
-        const Result<BlockRemoval> held = RemoveFromFile(*read.value, {});
+        const Result<BlockRemoval> held = RemoveFromFile(*read.value, page, {});
         if (!held.Ok() || held.value.removed || held.value.leftover) {
             holding.append(page);
         }

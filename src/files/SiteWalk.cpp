@@ -71,11 +71,8 @@ bool PagePatterns::Matches(const QString& name) const {
     return std::any_of(patterns.begin(), patterns.end(), [&name](const Pattern& p) { return p.Matches(name); });
 }
 
-namespace {
-
-// Files that no web server sends as a page, whatever the patterns say ("*" takes every file): the
-// advert's block would break a style sheet, a script, data, an image or a font. The advert's own
-// image and style sheet are such files too, so a second run with "*" does not take them for pages.
+// The advert's own image and style sheet are such files too, so a second run with "*" does not take
+// them for pages.
 bool NeverAPage(const QString& name) {
     static const QStringList kinds = {
         // style sheets and scripts
@@ -93,8 +90,6 @@ bool NeverAPage(const QString& name) {
     const qsizetype dot = name.lastIndexOf(u'.');
     return dot >= 0 && kinds.contains(name.mid(dot + 1), Qt::CaseInsensitive);
 }
-
-}  // namespace
 
 SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds kinds) {
     const auto isPage = [&](const QString& name) {

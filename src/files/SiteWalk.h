@@ -54,6 +54,11 @@ struct [[nodiscard]] SitePages {
 enum class SiteKinds { Pages, AnyMatching };
 SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds kinds = SiteKinds::Pages);
 
+// Whether a file of that name is one that no web server sends as a page, whatever the patterns say
+// ("*" takes every file): the advert's block would break a style sheet, a script, data, an image or
+// a font.
+bool NeverAPage(const QString& name);
+
 // What the files passed over for their kind are, for a message.
 inline constexpr char kNeverPages[] =
     "style sheets, scripts, data, plain text, images, fonts, media and archives are never pages";

@@ -222,7 +222,7 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
                 Add(report, done, {FileResult::Failure(page, MissingReason(page))});
                 return;
             }
-            const Result<BlockRemoval> taken = RemoveFromFile(*read.value, customCode, earlierCustomCodes);
+            const Result<BlockRemoval> taken = RemoveFromFile(*read.value, page, customCode, earlierCustomCodes);
             if (!taken.Ok()) {
                 Add(report, done, {FileResult::Failure(page, taken.error)});
                 return;

@@ -5,6 +5,7 @@
 #include "files/FileNames.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
+#include "files/SiteWalk.h"
 #include "output/HtmlScanner.h"
 #include "output/PageCharset.h"
 #include "output/ServerCode.h"
@@ -375,6 +376,14 @@ struct CustomCodes {
     // The page's own bytes, which the codes are matched against (Plan sets them): its markup may be
     // read from a copy of them (MarkupOf), at the same offsets.
     string_view bytes = {};
+    MarkersIn markersIn = MarkersIn::PageMarkup;
+
+    // Whether the begin marker that ends at `at` in `text` opens a block (RemoveOldBlocks).
+    bool OpensBlock(string_view text, size_t at) const {
+        const string_view next = text.substr(at);
+        return markersIn == MarkersIn::PageMarkup || next.starts_with("<script type='text/javascript'>") ||
+               next.starts_with("<link rel='stylesheet'");
+    }
 
     // How many bytes from `at` the longest of them that the page holds there takes (MatchedLength),
     // where that `fits` (told the length and whether it is the code put back); 0 for none. `text` is
@@ -469,9 +478,10 @@ PagePlan Plan(string_view text, string_view bytes, std::optional<CustomCodes> cu
         if (!MayMatter(t)) {
             continue;
         }
-        if (customCode && IsMarker(t, text, kBegin)) {
+        if (customCode && IsMarker(t, text, kBegin) && customCode->OpensBlock(text, t.end)) {
             open.push_back({t.begin, scanner.Current(), f, plan.removals.size(), {}, false});
-        } else if (customCode && IsMarker(t, text, kEnd)) {
+        } else if (customCode && IsMarker(t, text, kEnd) &&
+                   (!open.empty() || customCode->markersIn == MarkersIn::PageMarkup)) {
             if (open.empty()) {
                 plan.Leave(Leftover::Kind::LoneEnd, t.begin);
                 continue;
@@ -618,8 +628,9 @@ qsizetype InsertionPoint(const QByteArray& page) {
 }
 
 BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCode,
-                             const QByteArrayList& earlierCustomCodes) {
-    const PagePlan plan = PlanPage(View(page), CustomCodes{View(customCode), earlierCustomCodes}, false);
+                             const QByteArrayList& earlierCustomCodes, MarkersIn markersIn) {
+    const PagePlan plan =
+        PlanPage(View(page), CustomCodes{View(customCode), earlierCustomCodes, false, {}, markersIn}, false);
     if (plan.removals.empty()) {
         return {page, false, plan.LeftoverIn(View(page))};
     }
@@ -753,11 +764,12 @@ QByteArrayList CodesAsText(const QByteArrayList& codes) {
 
 }  // namespace
 
-Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QByteArray& customCode,
+Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QString& name, const QByteArray& customCode,
                                     const QByteArrayList& earlierCustomCodes) {
+    const MarkersIn markersIn = NeverAPage(QFileInfo(name).fileName()) ? MarkersIn::OtherText : MarkersIn::PageMarkup;
     const bool utf16 = StartsAsUtf16(file);
     if (!utf16 && !file.contains('\0')) {
-        return Result<BlockRemoval>::Success(RemoveOldBlocks(file, customCode, earlierCustomCodes));
+        return Result<BlockRemoval>::Success(RemoveOldBlocks(file, customCode, earlierCustomCodes, markersIn));
     }
     if (HoldsMarkerInUtf32(file)) {
         return Result<BlockRemoval>::Failure(
@@ -799,7 +811,8 @@ Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QByteArray& cu
     }
     // The blocks go from the page's text, read as any page's is; every other letter, and so every
     // byte outside a block, comes back as it was.
-    BlockRemoval removal = RemoveOldBlocks(text->toUtf8(), CodeAsText(customCode), CodesAsText(earlierCustomCodes));
+    BlockRemoval removal =
+        RemoveOldBlocks(text->toUtf8(), CodeAsText(customCode), CodesAsText(earlierCustomCodes), markersIn);
     QStringDecoder fromUtf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
     const QString left = fromUtf8(removal.page);
     if (fromUtf8.hasError()) {

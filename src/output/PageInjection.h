@@ -87,8 +87,16 @@ struct BlockRemoval {
 // comment or in ISO-2022-JP letters, and a block whose removal would change how the rest of the page
 // reads (one that opens or closes an svg or math element, or escapes into ISO-2022-JP letters and
 // not back).
+//
+// In a file that is no page by its kind (a script, a note; NeverAPage), which no browser reads as
+// HTML, the markers' words are far more likely written about the advert than by a run: there a
+// block is only a begin marker right before the code every run has written (a script of type
+// text/javascript, or a link to a style sheet) up to the end marker after it, and every other
+// marker is the file's own text.
+enum class MarkersIn { PageMarkup, OtherText };
 BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCode,
-                             const QByteArrayList& earlierCustomCodes = {});
+                             const QByteArrayList& earlierCustomCodes = {},
+                             MarkersIn markersIn = MarkersIn::PageMarkup);
 
 struct Injection {
     QByteArray page;
@@ -131,7 +139,8 @@ PageRead ReadPageText(const QString& path);
 // zero byte (a GIF, UTF-16 without its mark), and a page with the mark that is not whole UTF-16 text
 // (an odd count of bytes, half of a surrogate pair), that holds a marker as 8-bit text, or that holds
 // one only in the byte order its mark does not give (an editor's wrong save), which no browser reads.
-Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QByteArray& customCode,
+// `name` is the file's, which tells where its markers are (MarkersIn).
+Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QString& name, const QByteArray& customCode,
                                     const QByteArrayList& earlierCustomCodes = {});
 
 // Reads the whole page and checks that the advert can go into it; whether it can be written back

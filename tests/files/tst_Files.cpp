@@ -246,7 +246,8 @@ private slots:
         ::umask(022);
         const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
         QVERIFY(texts.Ok());
-        m_code.codeBlock = "<!--VornetAdBegin-->block<!--VornetAdEnd-->";
+        // The nodes are named like an image, in which only a block as runs write it is one.
+        m_code.codeBlock = "<!--VornetAdBegin--><script type='text/javascript'>ad()</script><!--VornetAdEnd-->";
         m_code.styleSheet = kStyle;
         m_code.newPage = texts.value.samplePage;
     }
