@@ -809,6 +809,18 @@ QString SetTarget(Parsing& p) {
                 .arg(which, Design::PageExtensionsText());
         }
     }
+    // The new page goes where a link at its name leads. One to a file that is no page (a folder
+    // downloaded or unpacked may hold such a link, to a shell's start-up file, say) would have the
+    // advert's code put into that file, though the user named only the folder, or a page's name.
+    if (p.r.command == Command::Generate && design.mode == OutputMode::Create && !p.trustDesign) {
+        const QString page = JoinPath(design.outputFolder, design.fileName);
+        if (QFileInfo(page).isSymLink() && !Design::TakenUnasked(page)) {
+            return QStringLiteral("\"%1\" is a link to \"%2\", which is not a web page by its name (one ending in "
+                                  "%3), and a new page is not written through it; to put the advert into that file "
+                                  "all the same, give it with --modify")
+                .arg(PrintableText(page), PrintableText(WriteTarget(page)), Design::PageExtensionsText());
+        }
+    }
     return {};
 }
 

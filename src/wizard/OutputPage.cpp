@@ -180,7 +180,8 @@ bool OutputPage::ValidateOutput() {
                                                 "not \"%1\". Put the folder in the field above.")
                                      .arg(fileName));
         }
-        return ConfirmNonPages({fileName}) || fix(fileEdit, {});
+        // Asked of the file the page goes into, which a link of that name in the folder may lead away from.
+        return ConfirmNonPages({JoinPath(outputFolder, fileName)}) || fix(fileEdit, {});
     }
     if (pageList->count() == 0) {
         addFileButton->setFocus();

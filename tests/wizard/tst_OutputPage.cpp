@@ -29,6 +29,7 @@ struct Fixture {
     QPushButton* generate = new QPushButton(QStringLiteral("Generate"), &window);
 
     Fixture() {
+        QFile::link(scratch.filePath(u"notes.txt"_qs), scratch.filePath(u"linked.html"_qs));
         generate->move(0, page->height());
         window.show();
         (void)QTest::qWaitForWindowActive(&window);
@@ -37,6 +38,8 @@ struct Fixture {
     // The current folder, given back after a row that ran in a removed one.
     const QString home = QDir::currentPath();
     QTemporaryDir removed;
+    // "<tmp>": a folder holding a link named like a page to a file that is none.
+    QTemporaryDir scratch;
     ~Fixture() { QDir::setCurrent(home); }
 
     // Carries out the steps of a table row (see output-target.txt).
@@ -44,6 +47,7 @@ struct Fixture {
         for (const QString& step : steps.split(QStringLiteral(", "), Qt::SkipEmptyParts)) {
             QString value = step.section(u'=', 1);
             value.replace(u"<LF>"_qs, u"\n"_qs).replace(u"<CR>"_qs, u"\r"_qs).replace(u"<LS>"_qs, u"\u2028"_qs);
+            value.replace(u"<tmp>"_qs, scratch.path());
             if (step.startsWith(u"folder=") || step.startsWith(u"file=")) {
                 static_cast<QLineEdit*>(get(step.startsWith(u"file") ? u"fileName"_qs : u"outputFolder"_qs))
                     ->setText(value);
