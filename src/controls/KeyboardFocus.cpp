@@ -1,5 +1,6 @@
 #include "controls/KeyboardFocus.h"
 
+#include <QAbstractButton>
 #include <QAccessibleWidget>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -7,6 +8,8 @@
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 #include <QWidget>
+
+#include <algorithm>
 
 bool ShowsKeyboardFocus(const QWidget& widget) {
     return widget.hasFocus() && widget.window()->testAttribute(Qt::WA_KeyboardFocusChange);
@@ -24,6 +27,21 @@ bool PressesControl(const QKeyEvent& event) {
     // A held key repeats; the picker it opened must not open again each time it closes.
     return !event.isAutoRepeat() && (event.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
            (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter);
+}
+
+void TabToTheChosen(std::initializer_list<QAbstractButton*> group) {
+    const QList<QAbstractButton*> buttons(group);
+    const auto follow = [buttons] {
+        const bool chosen = std::any_of(buttons.begin(), buttons.end(), [](auto* b) { return b->isChecked(); });
+        for (QAbstractButton* button : buttons) {
+            const bool stop = chosen ? button->isChecked() : button == buttons.first();
+            button->setFocusPolicy(stop ? Qt::StrongFocus : Qt::ClickFocus);
+        }
+    };
+    for (QAbstractButton* button : buttons) {
+        QObject::connect(button, &QAbstractButton::toggled, button, follow);
+    }
+    follow();
 }
 
 namespace {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <initializer_list>
+
+class QAbstractButton;
 class QKeyEvent;
 class QPainter;
 class QRect;
@@ -23,3 +26,9 @@ bool PressesControl(const QKeyEvent& event);
 // link (or text, without one), the template grid a list. Each such control calls it when it is
 // made; the first call installs them.
 void GiveDrawnControlsTheirRoles();
+
+// Makes the chosen one of a group of radio buttons (all of them, one parent's) the one Tab reaches,
+// whenever the choice changes. Qt moves a group's tab stop only to a button that gets the focus, so a
+// choice set otherwise (an opened design, the last run's settings) left the first button the stop,
+// where Space would change the choice and a screen reader would announce "not checked".
+void TabToTheChosen(std::initializer_list<QAbstractButton*> group);

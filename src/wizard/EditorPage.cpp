@@ -5,6 +5,7 @@
 #include "controls/ColorSwatch.h"
 #include "controls/DialogUnits.h"
 #include "controls/FontButton.h"
+#include "controls/KeyboardFocus.h"
 #include "controls/Pickers.h"
 #include "design/Design.h"
 #include "design/DesignFile.h"
@@ -185,6 +186,7 @@ EditorPage::EditorPage(Pickers& pickers, QWidget* parent)
     rightButton->setObjectName(u"rightButton"_s);
     rightButton->setGeometry(DluRect(112, 232, 29, 10));
     rightButton->setChecked(true);
+    TabToTheChosen({leftButton, rightButton});
     connect(leftButton, &QRadioButton::clicked, this, [this] { bannerView->SetSide(BannerSide::Left); });
     connect(rightButton, &QRadioButton::clicked, this, [this] { bannerView->SetSide(BannerSide::Right); });
 

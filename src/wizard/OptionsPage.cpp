@@ -1,6 +1,7 @@
 #include "wizard/OptionsPage.h"
 
 #include "controls/DialogUnits.h"
+#include "controls/KeyboardFocus.h"
 #include "design/Design.h"
 #include "design/DesignFile.h"
 #include "files/FileNames.h"
@@ -77,6 +78,7 @@ OptionsPage::OptionsPage(QWidget* parent)
     Layout();
 
     connect(newWindowButton, &QRadioButton::toggled, this, [this](bool checked) { newWindow = checked; });
+    TabToTheChosen({sameWindowButton, newWindowButton});
     connect(customCodeBox, &QCheckBox::toggled, this, [this] { ApplyCustomCodeBox(); });
     ApplyDesign(Design());
 }

@@ -2,6 +2,7 @@
 
 #include "controls/DialogUnits.h"
 #include "controls/GradientListBox.h"
+#include "controls/KeyboardFocus.h"
 #include "controls/PathFields.h"
 #include "controls/Pickers.h"
 #include "design/Design.h"
@@ -128,6 +129,7 @@ OutputPage::OutputPage(Pickers& pickers, QWidget* parent)
     SetTarget(OutputTarget());
     connect(createButton, &QRadioButton::toggled, this, [this] { ShowMode(); });
     connect(removeAdvertButton, &QRadioButton::toggled, this, [this] { ShowMode(); });
+    TabToTheChosen({createButton, modifyButton, removeAdvertButton});
     connect(browseButton, &QPushButton::clicked, this, &OutputPage::OnBrowseOutputFolder);
     connect(addFileButton, &QPushButton::clicked, this, &OutputPage::OnAddFile);
     connect(addFolderButton, &QPushButton::clicked, this, &OutputPage::OnAddFolder);

@@ -106,6 +106,11 @@ private slots:
         QCOMPARE(target.fileName, row[4]);
         QCOMPARE(target.pages.join(u' '), row[5] == u"-" ? QString() : row[5]);
         QVERIFY(f.pickers.messages.isEmpty());
+        // Tab enters the mode buttons at the chosen one, where Space keeps the choice.
+        f.generate->setFocus();
+        QTest::keyClick(f.generate, Qt::Key_Tab);
+        const auto* mode = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+        QVERIFY(mode && mode->isChecked());
     }
 
     void validate_data() { AddTableRows(QFINDTESTDATA("output-validate.txt")); }
