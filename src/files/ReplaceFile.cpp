@@ -593,6 +593,10 @@ void CopyFlags(unsigned oldFlags, int fd) {
 // Lets `readers` read the file open at `fd` (see FileToWrite); `mayRegroup`: the file is new, and
 // may take their group.
 std::optional<FailedStep> GiveReaders(int fd, const Readers& readers, bool mayRegroup) {
+    if (mayRegroup && ::geteuid() == 0) {
+        // A file system that keeps no owners (FAT) refuses, and leaves the file as it was made.
+        [[maybe_unused]] const int given = ::fchown(fd, readers.owner, readers.group);
+    }
     struct stat made {};
     if (::fstat(fd, &made) != 0) {
         return FailedStep{QStringLiteral("cannot look at it"), errno};

@@ -1567,7 +1567,7 @@ QString AdvertFileInTheWay(const QString& pagePath, const QList<ImageFile>& imag
 }
 
 // Whoever may read one of `pages`, which exist; nothing where none does. No file has two groups, so
-// pages read through different groups leave the files to everyone.
+// pages read through different groups leave the files to everyone. The first page's owner owns them.
 std::optional<Readers> ReadersOf(const QStringList& pages) {
     std::optional<Readers> readers;
     for (const QString& page : pages) {
@@ -1577,7 +1577,7 @@ std::optional<Readers> ReadersOf(const QStringList& pages) {
         }
         const mode_t bits = info.st_mode & 0444;
         if (!readers) {
-            readers = Readers{bits, info.st_gid};
+            readers = Readers{bits, info.st_gid, info.st_uid};
         } else if ((bits & 0040) != 0 && info.st_gid != readers->group) {
             if ((readers->bits & 0040) != 0) {
                 readers->bits |= 0004;

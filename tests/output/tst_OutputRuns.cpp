@@ -60,6 +60,16 @@ private slots:
                         ::chmod(QFile::encodeName(path).constData(), word.mid(mode + 1).toUInt(nullptr, 8)) == 0);
             }
         }
+        // "owner=N": the nodes are user N's, in group N, as in a user's site the superuser runs over.
+        if (const qsizetype owner = mode.indexOf("owner="); owner >= 0) {
+            if (::geteuid() != 0) {
+                QSKIP("only the superuser can give files to another user");
+            }
+            const uint id = mode.mid(owner + 6).split(' ').constFirst().toUInt();
+            for (const auto& [path, bytes] : before) {
+                QCOMPARE(::lchown(QFile::encodeName(path).constData(), id, id), 0);
+            }
+        }
         const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
         QVERIFY(texts.Ok());
         AdSettings settings;
@@ -86,11 +96,14 @@ private slots:
         ::getrlimit(RLIMIT_FSIZE, &previous);
         const mode_t previousMask = ::umask(022);
         ::umask(previousMask);
-        // Whoever may read one of the pages (or the folder) given.
+        // Whoever may read one of the pages (or the folder) given, and whose the first is.
         mode_t pagesRead = 0;
+        std::optional<uid_t> pagesOwner;
         for (const QString& page : given) {
             struct stat info {};
-            pagesRead |= ::stat(QFile::encodeName(page).constData(), &info) == 0 ? info.st_mode & 0444 : 0;
+            const bool there = ::stat(QFile::encodeName(page).constData(), &info) == 0;
+            pagesRead |= there ? info.st_mode & 0444 : 0;
+            pagesOwner = pagesOwner || !there ? pagesOwner : info.st_uid;
         }
         // Put back after the runs, and after a failed check on the way, so no later row runs limited.
         const auto restore = [&previous, &home, previousMask, handler = std::signal(SIGXFSZ, SIG_IGN)] {
@@ -213,6 +226,7 @@ private slots:
                 QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
                 const mode_t pageRead = mode.startsWith("preview") ? 0 : pagesRead;
                 QCOMPARE(info.st_mode & pageRead, pageRead);
+                QCOMPARE(info.st_uid, pagesOwner.value_or(::geteuid()));
                 if (path.endsWith(u".css")) {
                     QCOMPARE(ReadAll(path), code.styleSheet);
                 } else {
