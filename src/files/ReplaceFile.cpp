@@ -2,6 +2,7 @@
 
 #include "files/FileNames.h"
 #include "files/Interruption.h"
+#include "files/ReadFile.h"
 #include "files/SystemErrors.h"
 
 #include <QByteArray>
@@ -1178,6 +1179,12 @@ FileResult MakeFolders(const QString& path) {
         const QByteArray part = at < 0 ? *name : name->left(at);
         struct stat info {};
         if (!part.isEmpty() && ::stat(part.constData(), &info) != 0) {
+            // A link that leads nowhere is the folder missing, not the one under it that cannot be made.
+            const int error = errno;
+            if (error == ENOENT && ::lstat(part.constData(), &info) == 0 && S_ISLNK(info.st_mode)) {
+                return FileResult::Failure(NameText(part), MissingReason(NameText(part)));
+            }
+            errno = error;
             if (errno != ENOENT || (::mkdir(part.constData(), 0777) != 0 && errno != EEXIST)) {
                 return FileResult::Failure(NameText(part),
                                            QStringLiteral("cannot make the folder: %1").arg(ErrorText(errno)));

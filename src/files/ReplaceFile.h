@@ -129,5 +129,6 @@ QString UntouchedEnding(bool somethingThere);
 FileResult CreateNewFile(QByteArrayView bytes, const QString& path);
 
 // Makes the folder `path` and every missing folder above it (the usual permissions, 0777 less the
-// umask); success when it exists already. A file or other node in the way is refused and named.
+// umask); success when it exists already. A file or other node in the way is refused and named, and
+// so is a link that leads nowhere, where the folder would go.
 FileResult MakeFolders(const QString& path);

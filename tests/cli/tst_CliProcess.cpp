@@ -70,6 +70,8 @@ private slots:
         QVERIFY(QDir(dir.path()).mkpath(u"share/vornetad/vornets"_qs));
         QVERIFY(QFile::copy(QStringLiteral(VORNET_SOURCE_DIR "/data/vornets/tape.gif"),
                             dir.filePath(u"share/vornetad/vornets/mine.gif"_qs)));
+        QVERIFY(QDir(dir.path()).mkpath(u".local"_qs) &&
+                QFile::link(u"../unmounted/share"_qs, dir.filePath(u".local/share"_qs)));
 
         // QProcess passes arguments through the locale's encoding, which cannot carry every byte;
         // the shell's printf passes them as they are. The row's variable is set for the program alone.
