@@ -815,6 +815,49 @@ FileResult ReplaceFile(QByteArrayView bytes, const QString& path, const std::opt
 
 namespace {
 
+// Where the links of a path end (a path Resolve found), as WriteTarget shows it.
+QString LandingText(const QByteArray& landing) {
+    return ShownFolder(FolderPart(landing)) + u'/' + NameText(NamePart(landing));
+}
+
+// A file of a set by where it lands. Two names of a set may lead to one file (a 2x image that is a
+// link to its 1x one, to share it): the later would be written over the earlier, and both said to
+// be written.
+struct Landing {
+    QString text;         // LandingText, which is the same for two paths that land on one file
+    qsizetype index = 0;  // in the set
+    QString path;
+    QByteArrayView bytes;
+};
+
+// Where a file of a set lands on an earlier one's file: with the same bytes, the earlier one writes
+// them for both; with other bytes, the set is refused, since one of the two would be lost.
+struct Overlap {
+    std::optional<qsizetype> writtenBy;
+    QString refusal;
+};
+
+// How the file `index` of a set, whose links end at `target`, overlaps the earlier ones that
+// `landings` lists; where it does not, it is added to them.
+Overlap OverlapWithEarlier(std::vector<Landing>& landings, qsizetype index, const FileToWrite& file,
+                           const Target& target) {
+    const QString text = LandingText(target.path);
+    const auto earlier = std::find_if(landings.begin(), landings.end(),
+                                      [&text](const Landing& landing) { return landing.text == text; });
+    if (earlier == landings.end()) {
+        landings.push_back({text, index, file.path, file.bytes});
+        return {};
+    }
+    if (earlier->bytes == file.bytes) {
+        return {earlier->index, {}};
+    }
+    const QString where = target.links.empty()
+                              ? QStringLiteral("is the same file as \"%1\"").arg(PrintableText(earlier->path))
+                              : QStringLiteral("is a link to \"%1\"").arg(PrintableText(text));
+    return {std::nullopt,
+            where + QStringLiteral(", which this run also writes with other bytes; ") + UntouchedEnding(target.looked)};
+}
+
 // A file of a set not written for the failure of the file at `failedPath`.
 FileResult LeftForAnother(const QString& path, const QString& failedPath) {
     return FileResult::Failure(path,
@@ -880,11 +923,13 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
         QByteArray target;
         NewFile made;
         bool existed = false;
-        bool held = false;    // the target holds the bytes already, and stays as it is
-        bool linked = false;  // named through a link (CreationFailure)
-        QString outcome;      // what became of the set, where this file fails
+        bool held = false;                   // the target holds the bytes already, and stays as it is
+        bool linked = false;                 // named through a link (CreationFailure)
+        QString outcome;                     // what became of the set, where this file fails
+        std::optional<qsizetype> writtenBy;  // an earlier file of the set that writes this one's bytes here
     };
     std::vector<Staged> staged;
+    std::vector<Landing> landings;
     std::optional<FileResult> failure;
     for (const FileToWrite& file : files) {
         const std::optional<QByteArray> name = EncodedName(file.path);
@@ -897,11 +942,20 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
             failure = FileResult::Failure(file.path, refusal);
             break;
         }
+        const Overlap overlap = OverlapWithEarlier(landings, qsizetype(staged.size()), file, target);
+        if (!overlap.refusal.isEmpty()) {
+            failure = FileResult::Failure(file.path, overlap.refusal);
+            break;
+        }
+        if (overlap.writtenBy) {
+            staged.push_back({target.path, {}, true, true, false, {}, overlap.writtenBy});
+            continue;
+        }
         // Whatever happened to a file since it was read, one that holds exactly these bytes now has
         // lost no change to them: another run with the same design (make -j, a run a page, over an
         // image shared by links) put them there.
         if (AlreadyHolds(target, file.bytes, file.readers)) {
-            staged.push_back({target.path, {}, true, true, false, {}});
+            staged.push_back({target.path, {}, true, true, false, {}, {}});
             continue;
         }
         // A file read before is looked at again before anything is made for it: one moved away or
@@ -919,7 +973,8 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
                     FolderPart(target.path) != FolderPart(*name),
                     files.size() > 1 ? QStringLiteral("no file of the set was written")
                     : target.exists  ? QStringLiteral("the old file is unchanged")
-                                     : QStringLiteral("nothing was written")};
+                                     : QStringLiteral("nothing was written"),
+                    {}};
         const auto write = [&] {
             return WriteTemporary(FolderPart(target.path), NamePart(target.path), file.bytes, target, next.made,
                                   next.linked, file.readers);
@@ -1023,11 +1078,13 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
         if (kind != Placement::Created && kind != Placement::Renamed) {
             Discard(file.made);
         }
+        // A file written by an earlier one is as new as that one is.
+        const size_t writer = size_t(file.writtenBy.value_or(i));
         if (size_t(i) == failedAt) {
             results.append(Failed(files[i].path, {QStringLiteral("cannot replace the file"), renameError},
                                   file.existed ? QStringLiteral("the old file is unchanged")
                                                : QStringLiteral("nothing was written")));
-        } else if (file.held || kind != Placement::None) {
+        } else if (staged[writer].held || placed[writer].kind != Placement::None) {
             results.append(FileResult::Success(files[i].path));  // new, or holding what it would get
         } else {
             results.append(LeftForAnother(files[i].path, files[qsizetype(failedAt)].path));
@@ -1049,13 +1106,19 @@ QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files) {
 
 namespace {
 
-// CheckReplaceable for `file`, its bytes counted where `bytesGiven`.
-FileResult Checked(const FileToWrite& file, bool bytesGiven) {
+// CheckReplaceable for `file`, its bytes counted where `bytesGiven`; with `landings`, as the file
+// `index` of a set, after those it lists (OverlapWithEarlier).
+FileResult Checked(const FileToWrite& file, bool bytesGiven, std::vector<Landing>* landings = nullptr,
+                   qsizetype index = 0) {
     const std::optional<QByteArray> name = EncodedName(file.path);
     if (!name) {
         return FileResult::Failure(file.path, QStringLiteral("the name cannot be represented on this system"));
     }
-    const QString refusal = CheckTarget(Resolve(*name), bytesGiven ? &file : nullptr);
+    const Target target = Resolve(*name);
+    QString refusal = CheckTarget(target, bytesGiven ? &file : nullptr);
+    if (refusal.isEmpty() && landings) {
+        refusal = OverlapWithEarlier(*landings, index, file, target).refusal;
+    }
     return refusal.isEmpty() ? FileResult::Success(file.path) : FileResult::Failure(file.path, refusal);
 }
 
@@ -1063,8 +1126,9 @@ FileResult Checked(const FileToWrite& file, bool bytesGiven) {
 
 QList<FileResult> CheckFiles(const QList<FileToWrite>& files) {
     QList<FileResult> results;
+    std::vector<Landing> landings;
     for (const FileToWrite& file : files) {
-        results.append(Checked(file, true));
+        results.append(Checked(file, true, &landings, results.size()));
     }
     const auto failed = std::find_if(results.begin(), results.end(), [](const FileResult& r) { return !r.Ok(); });
     if (failed != results.end()) {
@@ -1083,8 +1147,7 @@ QString WriteTarget(const QString& path) {
     if (!name) {
         return path;
     }
-    const QByteArray landing = Resolve(*name).path;
-    return ShownFolder(FolderPart(landing)) + u'/' + NameText(NamePart(landing));
+    return LandingText(Resolve(*name).path);
 }
 
 FileStamp StampOf(const QString& path) {

@@ -85,17 +85,20 @@ inline constexpr char kLeftForAnother[] = "left as it was, since ";
 // renamed over the old one, so that a failure on one (a full disk, a name too long, a refused
 // node, a change meanwhile) leaves every old file as it was. A rename that fails all the same (a
 // disk's error) has those before it taken back, so the set stays whole, where the file system can
-// swap two names; where it cannot, the files renamed before it stay new. One result per file, in
-// order.
+// swap two names; where it cannot, the files renamed before it stay new. Two files of the set that
+// land on one file (one a link to the other) are refused before anything is written where their
+// bytes differ, since one would be lost; with the same bytes, it is written once. One result per
+// file, in order.
 [[nodiscard]] QList<FileResult> ReplaceFiles(const QList<FileToWrite>& files);
 
 // How a run puts a set of files in place: ReplaceFiles, or CheckFiles for a run that only shows what
 // it would do.
 using WriteFiles = QList<FileResult> (*)(const QList<FileToWrite>& files);
 
-// What ReplaceFiles would do with each file of a set, found as CheckReplaceable finds it, without
-// writing anything: one result per file, in order, a failure taking the rest of the set with it
-// as it does there. What only the writing shows (a full disk) is not known.
+// What ReplaceFiles would do with each file of a set, found as CheckReplaceable finds it, and two
+// that land on one file as ReplaceFiles finds them, without writing anything: one result per file,
+// in order, a failure taking the rest of the set with it as it does there. What only the writing
+// shows (a full disk) is not known.
 [[nodiscard]] QList<FileResult> CheckFiles(const QList<FileToWrite>& files);
 
 // Where ReplaceFile writes for `path`: the end of its chain of links, in a folder named as the
