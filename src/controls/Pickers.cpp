@@ -54,7 +54,10 @@ QString BoxText(const QString& text) {
     QStringList shown;
     rows = 0;
     for (const QString& line : lines) {
-        const QString part = line.size() > kLongestLine ? line.first(kLongestLine - 1) + u'\u2026' : line;
+        // Cut in its middle: a line names a file first and says what became of it last.
+        const QString part = line.size() > kLongestLine
+                                 ? line.first(kRowChars) + u'\u2026' + line.last(kLongestLine - kRowChars - 1)
+                                 : line;
         if ((rows += rowsOf(part)) > kRows - 1) {
             break;
         }

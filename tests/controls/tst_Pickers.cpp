@@ -10,7 +10,8 @@ class tst_Pickers : public QObject {
 private slots:
     // A message box keeps its buttons on the smallest screen: a text of more rows than fit, counting
     // the rows a long line wraps into, shows its start and says how much more there is; a line longer
-    // than three rows (a deep path) is cut short. What fits is shown whole.
+    // than three rows (a deep path) is cut in its middle, keeping the reason at its end. What fits is
+    // shown whole.
     void boxText_fitsTheScreen_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("shown");
@@ -22,8 +23,10 @@ private slots:
         // Each line of 61 to 120 characters takes two rows.
         QTest::newRow("wrapping lines") << line.repeated(9)
                                         << (line.repeated(7) + u"\u2026 and 3 lines more: see Show Details.");
-        QTest::newRow("one path of 4096")
-            << QString(4096, u'p') << (QString(179, u'p') + u"\u2026\n\u2026 the whole text: see Show Details.");
+        const QString reason = u": its folder does not exist"_s;
+        QTest::newRow("one path of 4096") << QString(4096, u'p') + reason
+                                          << (QString(60, u'p') + u'\u2026' + QString(119 - reason.size(), u'p') +
+                                              reason + u"\n\u2026 the whole text: see Show Details.");
     }
     void boxText_fitsTheScreen() {
         QFETCH(QString, text);
