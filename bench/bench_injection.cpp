@@ -192,6 +192,32 @@ BENCHMARK_CAPTURE(BM_HidingElement, stray_end_tags_in_open_spans,
                       QByteArray("</i>").repeated(30000) + "</body>")
     ->Unit(benchmark::kMillisecond);
 
+// Whole injections of pages that once took time and memory growing with the square of their size:
+// each lone begin marker kept its own list of every tag after it, an end tag of nothing open read
+// through all of them, and each '<' of a run before the page's end was read on as far as the next
+// tag. Reports the peak memory over the page too.
+void BM_Injection(benchmark::State& state, const QByteArray& page) {
+    const QByteArray block = CodeBlock();
+    double peak = 0;
+    Measure(state, page.size(), [&] {
+        ResetPeakRss();
+        benchmark::DoNotOptimize(InjectCode(page, block).constData());
+        peak = std::max(peak, double(PeakRss()));
+    });
+    state.counters["peak/page"] = peak / double(page.size());
+}
+BENCHMARK_CAPTURE(BM_Injection, lone_begin_markers_then_tags,
+                  "<html><body>" + QByteArray("<!--VornetAdBegin-->").repeated(8000) +
+                      QByteArray("<b>").repeated(8000) + "</body></html>")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Injection, stray_end_tags_after_lone_begin_marker,
+                  "<html><body><!--VornetAdBegin-->" + QByteArray("<p>x").repeated(100000) +
+                      QByteArray("</br>").repeated(100000) + "</body></html>")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Injection, text_lts_before_body_end_after_block,
+                  "<html><body>" + kOldBlock + "x" + QByteArray("<").repeated(80000) + "</body></html>")
+    ->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -100,14 +100,6 @@ struct OpenBegin {
     HtmlScanner::State state;
     Findings findings;
     size_t removals = 0;
-    // The elements opened since and not closed yet, and whether a tag since is one no run writes
-    // into a block: the page's own html, head or body tag, or the end of an element opened before
-    // the block. A tool that rebuilds the page (a parser that closes the head early) or an editor
-    // moves them in; taking the block out would take them too.
-    std::vector<string_view> opened;
-    bool holdsPageTags = false;
-
-    void Take(const HtmlToken& t);
 };
 
 // Whether `t` is the start tag of an element without content, which leaves nothing open.
@@ -116,25 +108,97 @@ bool OpensNothing(const HtmlToken& t) {
                       "param", "source", "track", "wbr"});
 }
 
-void OpenBegin::Take(const HtmlToken& t) {
-    if (t.IsOneOf({"html", "head", "body"})) {
-        holdsPageTags = true;
-    } else if (t.kind == HtmlToken::Kind::StartTag) {
-        // Any element with content must end within the block, even one whose end a browser would
-        // supply (an editor's <li> moved in).
-        if (!OpensNothing(t)) {
-            opened.push_back(t.name);
+// A tag's name in lower case, ASCII letters only, as the tree builder compares them.
+std::string LowerTagName(string_view name) {
+    std::string lower(name);
+    std::transform(lower.begin(), lower.end(), lower.begin(), LowerAscii);
+    return lower;
+}
+
+// The begin markers waiting for their end markers, innermost last, with the tags read since each.
+// A block must close every element it opens, even one whose end a browser would supply (an
+// editor's <li> moved in), and hold no tag that no run writes into one: the page's own html, head
+// or body tag, or the end of an element opened before the block. A tool that rebuilds the page (a
+// parser that closes the head early) or an editor moves them in; taking the block out would take
+// them too.
+//
+// The elements left open since a marker are the last of those left open since the outermost one,
+// for as long as its block holds no such tag: an end tag closes the same element for both, or none
+// of the inner marker's. So one list, indexed by name, serves them all, and each marker keeps
+// where its own part of it begins: every tag costs the same however many markers wait and however
+// deeply the page nests, where a list per marker took time and memory that grew with the square of
+// a page of lone markers.
+class OpenBegins final {
+public:
+    bool Empty() const { return m_begins.empty(); }
+    const OpenBegin& Outermost() const { return m_begins.front().begin; }
+
+    void Push(const OpenBegin& begin) { m_begins.push_back({begin, m_opened.size()}); }
+
+    void Take(const HtmlToken& t) {
+        if (m_begins.empty()) {
+            return;
         }
-    } else if (t.kind == HtmlToken::Kind::EndTag) {
-        const auto match =
-            std::find_if(opened.rbegin(), opened.rend(), [&](string_view n) { return SameTagName(n, t.name); });
-        if (match != opened.rend()) {
-            opened.erase(std::prev(match.base()), opened.end());
-        } else {
-            holdsPageTags = true;
+        Waiting& innermost = m_begins.back();
+        if (t.IsOneOf({"html", "head", "body"})) {
+            innermost.holdsPageTags = true;
+        } else if (t.kind == HtmlToken::Kind::StartTag) {
+            if (!OpensNothing(t)) {
+                std::vector<size_t>& named = m_byName[LowerTagName(t.name)];  // stays where it is as the map grows
+                named.push_back(m_opened.size());
+                m_opened.push_back(&named);
+            }
+        } else if (t.kind == HtmlToken::Kind::EndTag) {
+            const auto found = m_byName.find(LowerTagName(t.name));
+            if (found == m_byName.end() || found->second.empty()) {
+                innermost.holdsPageTags = true;
+            } else {
+                CloseTo(found->second.back());
+                innermost.fewest = std::min(innermost.fewest, m_opened.size());
+            }
         }
     }
-}
+
+    // Takes the innermost marker off, with whether its block holds a tag no run writes into one or
+    // leaves an element open.
+    std::pair<OpenBegin, bool> Pop() {
+        const Waiting innermost = m_begins.back();
+        m_begins.pop_back();
+        const bool holdsPageTags =
+            innermost.holdsPageTags || innermost.fewest < innermost.since || m_opened.size() > innermost.since;
+        if (m_begins.empty()) {
+            CloseTo(0);
+        } else {
+            // What came after the next marker out came inside its block too.
+            Waiting& next = m_begins.back();
+            next.holdsPageTags = next.holdsPageTags || innermost.holdsPageTags;
+            next.fewest = std::min(next.fewest, innermost.fewest);
+        }
+        return {innermost.begin, holdsPageTags};
+    }
+
+private:
+    // What a marker's block holds is told by what came after it up to the next marker in, and by
+    // what that one's block held once it is taken off.
+    struct Waiting {
+        OpenBegin begin;
+        size_t since = 0;      // the elements left open at the marker
+        size_t fewest = npos;  // the fewest left open by an end tag since; fewer than `since` closed one from before
+        bool holdsPageTags = false;
+    };
+
+    void CloseTo(size_t size) {
+        for (; m_opened.size() > size; m_opened.pop_back()) {
+            m_opened.back()->pop_back();
+        }
+    }
+
+    std::vector<Waiting> m_begins;
+    // The elements left open since the outermost marker, each by its name's entry of m_byName,
+    // which lists where that name stands among them.
+    std::vector<std::vector<size_t>*> m_opened;
+    std::unordered_map<std::string, std::vector<size_t>> m_byName;
+};
 
 bool IsMarker(const HtmlToken& token, string_view text, string_view marker) {
     return token.kind == HtmlToken::Kind::Comment && text.substr(token.begin, token.end - token.begin) == marker;
@@ -177,9 +241,15 @@ bool PageEndAt(string_view text, size_t at) {
     if (at == text.size()) {
         return true;
     }
+    // Only "</" and a letter begin an end tag. Read on from anything else, the scanner would look as
+    // far as the next tag, and for every '<' of a run of them that WhereTheBlockGoes passes over.
+    const char letter = at + 2 < text.size() ? LowerAscii(text[at + 2]) : '\0';
+    if (text.substr(at, 2) != "</" || letter < 'a' || letter > 'z') {
+        return false;
+    }
     HtmlToken tag;
     HtmlScanner scanner(text.substr(at));
-    return text[at] == '<' && scanner.Next(tag) && tag.begin == 0 &&
+    return scanner.Next(tag) && tag.begin == 0 &&
            (tag.Is(HtmlToken::Kind::EndTag, "body") || tag.Is(HtmlToken::Kind::EndTag, "html"));
 }
 
@@ -466,28 +536,23 @@ PagePlan Plan(string_view text, string_view bytes, std::optional<CustomCodes> cu
     }
     HtmlScanner scanner(text);
     Findings f;
-    std::vector<OpenBegin> open;  // begin markers still waiting for their end marker
+    OpenBegins open;
     std::optional<PageEnds> pageEnds;
     HtmlToken t;
     while (scanner.Next(t)) {
-        if (t.kind == HtmlToken::Kind::StartTag || t.kind == HtmlToken::Kind::EndTag) {
-            for (OpenBegin& begin : open) {
-                begin.Take(t);
-            }
-        }
+        open.Take(t);
         if (!MayMatter(t)) {
             continue;
         }
         if (customCode && IsMarker(t, text, kBegin) && customCode->OpensBlock(text, t.end)) {
-            open.push_back({t.begin, scanner.Current(), f, plan.removals.size(), {}, false});
+            open.Push({t.begin, scanner.Current(), f, plan.removals.size()});
         } else if (customCode && IsMarker(t, text, kEnd) &&
-                   (!open.empty() || customCode->markersIn == MarkersIn::PageMarkup)) {
-            if (open.empty()) {
+                   (!open.Empty() || customCode->markersIn == MarkersIn::PageMarkup)) {
+            if (open.Empty()) {
                 plan.Leave(Leftover::Kind::LoneEnd, t.begin);
                 continue;
             }
-            const OpenBegin begin = std::move(open.back());
-            open.pop_back();
+            const auto [begin, holdsPageTags] = open.Pop();
             // Right after an earlier removal, the two become one.
             const Range* previous = begin.removals > 0 ? &plan.removals[begin.removals - 1] : nullptr;
             const bool joinsPrevious = previous && previous->to == begin.at;
@@ -512,7 +577,7 @@ PagePlan Plan(string_view text, string_view bytes, std::optional<CustomCodes> cu
                 plan.Leave(Leftover::Kind::Block, begin.at);
                 continue;
             }
-            if (begin.holdsPageTags || !begin.opened.empty()) {
+            if (holdsPageTags) {
                 plan.Leave(Leftover::Kind::PageTags, begin.at);
                 continue;
             }
@@ -535,8 +600,8 @@ PagePlan Plan(string_view text, string_view bytes, std::optional<CustomCodes> cu
             --f.templates;
         }
     }
-    if (!open.empty()) {
-        plan.Leave(Leftover::Kind::LoneBegin, open.front().at);
+    if (!open.Empty()) {
+        plan.Leave(Leftover::Kind::LoneBegin, open.Outermost().at);
     }
     plan.bodyEnd = f.bodyEnd;
     if (f.bodyEnd != npos) {
@@ -1104,13 +1169,6 @@ enum Trait : unsigned {
     kHides = 1U << 5,         // of the element, not its name: it hides what it holds
     kTemplate = 1U << 6,      // an HTML template, whose content is a document of its own
 };
-
-// A tag's name in lower case, ASCII letters only, as the tree builder compares them.
-std::string LowerTagName(string_view name) {
-    std::string lower(name);
-    std::transform(lower.begin(), lower.end(), lower.begin(), LowerAscii);
-    return lower;
-}
 
 unsigned TraitsOf(string_view lowerName) {
     static const std::unordered_map<string_view, unsigned> traits = [] {
