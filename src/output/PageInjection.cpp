@@ -1114,18 +1114,18 @@ std::optional<QByteArray> BaseAddress(const QByteArray& page) {
 
 namespace {
 
-// Whether `text` holds "hidden" in any letter case where it may be an attribute's name: after a
-// blank, a quote or a '/', and before a blank, '=', '/' or '>'. Style rules ("overflow: hidden")
-// and values (type="hidden") are passed over without reading a tag.
-bool MayHoldHiddenAttribute(string_view text) {
-    constexpr string_view kWord = "hidden";
+// Whether `text` holds `word` (in lower-case letters) in any letter case where it may be an
+// attribute's name: after a blank, a quote or a '/', and before a blank, '=', '/' or '>'. Style rules
+// ("overflow: hidden"), values (type="hidden") and longer names (popovertarget) are passed over
+// without reading a tag.
+bool MayHoldAttribute(string_view text, string_view word) {
     const auto sameLetter = [](char c, char lower) {
         return (c | 0x20) == lower;
     };
-    for (auto it = text.begin();
-         (it = std::search(it, text.end(), kWord.begin(), kWord.end(), sameLetter)) != text.end(); ++it) {
+    for (auto it = text.begin(); (it = std::search(it, text.end(), word.begin(), word.end(), sameLetter)) != text.end();
+         ++it) {
         const size_t at = size_t(it - text.begin());
-        const size_t after = at + kWord.size();
+        const size_t after = at + word.size();
         const bool nameStarts =
             at > 0 && (IsHtmlBlank(text[at - 1]) || std::string_view("\"'/").find(text[at - 1]) != npos);
         const bool nameEnds =
@@ -1137,22 +1137,27 @@ bool MayHoldHiddenAttribute(string_view text) {
     return false;
 }
 
-enum class Hides : std::uint8_t { No, ByKind, ByAttribute };
+enum class Hides : std::uint8_t { No, ByKind, ByHidden, ByPopover };
 
 // Whether browsers show nothing that the element the start tag `t` of `text` opens holds, as far
 // as its tag tells: a <details> or <dialog> not open, an <object> whose data loads (its content is
 // what shows where it fails), a form's lists, the fallback of media and of a canvas, a ruby's
-// parentheses, and any element with the hidden attribute.
+// parentheses, any element with the hidden attribute, and any with the popover attribute, whatever
+// its value (one browsers do not know makes a popover too): a popover stays hidden until a button
+// or a script shows it, but an open dialog that is one shows, as any open dialog does.
 Hides HidesWhatItHolds(string_view text, const HtmlToken& t) {
     if (!t.readAsHtml) {
-        return Hides::No;  // hidden is no attribute of svg's or math's
+        return Hides::No;  // hidden and popover are no attributes of svg's or math's
     }
     if (t.IsOneOf({"select", "datalist", "option", "audio", "video", "canvas", "rp"}) ||
         (t.IsOneOf({"details", "dialog"}) && !AttributeOf(text, t, "open")) ||
         (t.Is(HtmlToken::Kind::StartTag, "object") && !AttributeOf(text, t, "data").value_or("").empty())) {
         return Hides::ByKind;
     }
-    return AttributeOf(text, t, "hidden") ? Hides::ByAttribute : Hides::No;
+    if (AttributeOf(text, t, "hidden")) {
+        return Hides::ByHidden;
+    }
+    return AttributeOf(text, t, "popover") && !t.IsOneOf({"dialog"}) ? Hides::ByPopover : Hides::No;
 }
 
 // What the tree builder makes of an element by its name, as far as it decides what a page leaves
@@ -1357,7 +1362,7 @@ bool CloseImplied(OpenElements& open, const HtmlToken& t) {
 std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype blockAt) {
     if (!HoldsInAnyCase(page, {"<select", "<datalist", "<option", "<audio", "<video", "<canvas", "<rp", "<details",
                                "<dialog", "<object"}) &&
-        !MayHoldHiddenAttribute(View(page))) {
+        !MayHoldAttribute(View(page), "hidden") && !MayHoldAttribute(View(page), "popover")) {
         return std::nullopt;
     }
     std::string copy;
@@ -1434,7 +1439,10 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype
     }
     const OpenElements::Element& e = open[hider];
     const QByteArray name(e.name.data(), qsizetype(e.name.size()));
-    return HidingElement{e.hides == Hides::ByAttribute ? QByteArray(name + " hidden") : name, LineOf(View(page), e.at)};
+    const char* const attribute = e.hides == Hides::ByHidden    ? " hidden"
+                                  : e.hides == Hides::ByPopover ? " popover"
+                                                                : "";
+    return HidingElement{name + attribute, LineOf(View(page), e.at)};
 }
 
 PageRead ReadPage(const QString& path) {

@@ -191,8 +191,8 @@ bool IsGif(QByteArrayView bytes);
 std::optional<QByteArray> BaseAddress(const QByteArray& page);
 
 // An element left open at the block's place whose content browsers do not show, the advert
-// included: its name as written (and " hidden" where that attribute hides it), and the line its
-// start tag is on.
+// included: its name as written (and " hidden" or " popover" where that attribute hides it), and the
+// line its start tag is on.
 struct HidingElement {
     QByteArray tag;
     qsizetype line = 0;
@@ -202,15 +202,16 @@ struct HidingElement {
 // run; Injection::blockAt in the page a run writes, whose custom code after the block is the run's
 // own), or none: a <details> or <dialog> without `open`, an <object> with data (what it holds
 // shows only where that fails to load), a <select>, <datalist>, <option>, <audio>, <video>,
-// <canvas> or <rp>, or any HTML element with the hidden attribute, but for a <p> and what it
-// holds, which the block's own <div> ends. Open elements are followed as browsers close them: an
+// <canvas> or <rp>, or any HTML element with the hidden attribute or with the popover attribute of
+// any value (hidden until shown; but an open <dialog> shows), but for a <p> and what it holds,
+// which the block's own <div> ends. Open elements are followed as browsers close them: an
 // element's end tag closes what it holds, but not across an <object>, a <select>, a table's cell
 // or another end of its scope; a block's start tag closes a <p>; a list item, a definition, a
 // table's cell, row, section or caption, an option and a ruby's parenthesis end where the next
 // part begins, an input or a select ends an open select, and a table's part outside a table is
-// dropped. A page holding none of these names,
-// nor "hidden" where an attribute could be, is not read any further; one that nests elements
-// deeper than any page is laid out gets none. Each tag costs the same however deeply the page nests.
+// dropped. A page holding none of these names, nor "hidden" or "popover" where an attribute could
+// be, is not read any further; one that nests elements deeper than any page is laid out gets none.
+// Each tag costs the same however deeply the page nests.
 std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype blockAt);
 
 // What a page written with the advert starts from.
