@@ -811,8 +811,9 @@ QString SetTarget(Parsing& p) {
     }
     // The new page goes where a link at its name leads. One to a file that is no page (a folder
     // downloaded or unpacked may hold such a link, to a shell's start-up file, say) would have the
-    // advert's code put into that file, though the user named only the folder, or a page's name.
-    if (p.r.command == Command::Generate && design.mode == OutputMode::Create && !p.trustDesign) {
+    // advert's code put into that file, though the user named only the folder, or a page's name;
+    // vouching for a design's names is not vouching for the links a folder holds.
+    if (p.r.command == Command::Generate && design.mode == OutputMode::Create) {
         const QString page = JoinPath(design.outputFolder, design.fileName);
         if (QFileInfo(page).isSymLink() && !Design::TakenUnasked(page)) {
             return QStringLiteral("\"%1\" is a link to \"%2\", which is not a web page by its name (one ending in "
