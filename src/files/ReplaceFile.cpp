@@ -591,12 +591,14 @@ void CopyFlags(unsigned oldFlags, int fd) {
     }
 }
 
-// Lets `readers` read the file open at `fd` (see FileToWrite); `mayRegroup`: the file is new, and
-// may take their group.
-std::optional<FailedStep> GiveReaders(int fd, const Readers& readers, bool mayRegroup) {
-    if (mayRegroup && ::geteuid() == 0) {
+// Lets `readers` read the file open at `fd` (see FileToWrite), made in `folder`; `mayRegroup`: the
+// file is new, and may take their group, and the superuser's is given to the folder's owner.
+std::optional<FailedStep> GiveReaders(int fd, const QByteArray& folder, const Readers& readers, bool mayRegroup) {
+    struct stat holder {};
+    if (mayRegroup && ::geteuid() == 0 && ::stat(folder.isEmpty() ? "." : folder.constData(), &holder) == 0 &&
+        holder.st_uid != 0) {
         // A file system that keeps no owners (FAT) refuses, and leaves the file as it was made.
-        [[maybe_unused]] const int given = ::fchown(fd, readers.owner, readers.group);
+        [[maybe_unused]] const int given = ::fchown(fd, holder.st_uid, gid_t(-1));
     }
     struct stat made {};
     if (::fstat(fd, &made) != 0) {
@@ -715,7 +717,7 @@ std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteAr
         CopyFlags(AttributeFlags(old.path), fd);
     }
     if (readers) {
-        if (const std::optional<FailedStep> failed = GiveReaders(fd, *readers, !old.exists)) {
+        if (const std::optional<FailedStep> failed = GiveReaders(fd, folder, *readers, !old.exists)) {
             return fail(failed->what, failed->error, true);
         }
     }

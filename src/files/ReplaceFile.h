@@ -57,14 +57,14 @@ FileResult ReplaceFile(QByteArrayView bytes, const QString& path,
 struct Readers {
     mode_t bits = 0;  // the page's read bits, of 0444
     gid_t group = 0;  // the page's group
-    uid_t owner = 0;  // the page's owner
 };
 
 // One file of a set that ReplaceFiles writes together; with `readAs`, only if the file there is
 // still as it says. With `readers`, the file gets their read bits, made anew or replaced; where they
 // read by their group and the file is in another, a new file gets their group where the process may
-// give it, and otherwise everyone may read it. The superuser's new file goes to the page's owner and
-// group, as the page is: that user's own runs could not replace a file of the superuser's.
+// give it, and otherwise everyone may read it. The superuser's new file belongs to the owner of the
+// folder it is made in: that user's own runs could not replace a file of the superuser's. (Not to a
+// page's owner: a page may be a link to another user's file, or refused.)
 struct FileToWrite {
     QByteArrayView bytes;
     QString path;

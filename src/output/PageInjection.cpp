@@ -702,13 +702,17 @@ BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCod
     return {Apply(View(page), plan, std::nullopt), true, plan.LeftoverIn(View(page))};
 }
 
+MarkersIn MarkersInFile(const QString& path) {
+    return NeverAPage(QFileInfo(path).fileName()) ? MarkersIn::OtherText : MarkersIn::PageMarkup;
+}
+
 Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes,
-                 bool runsPhp) {
+                 bool runsPhp, MarkersIn markersIn) {
     const string_view block = View(codeBlock);
     const size_t end = block.find(kEnd);
     const string_view customCode = end == npos ? string_view() : block.substr(end + kEnd.size());
     const string_view text = View(page);
-    const PagePlan plan = PlanPage(text, CustomCodes{customCode, earlierCustomCodes, true}, true);
+    const PagePlan plan = PlanPage(text, CustomCodes{customCode, earlierCustomCodes, true, {}, markersIn}, true);
     QString misplaced = ServerCodeReason(text, plan, runsPhp);
     if (misplaced.isEmpty()) {
         misplaced = ShiftReason(text, plan, block);
@@ -831,7 +835,7 @@ QByteArrayList CodesAsText(const QByteArrayList& codes) {
 
 Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QString& name, const QByteArray& customCode,
                                     const QByteArrayList& earlierCustomCodes) {
-    const MarkersIn markersIn = NeverAPage(QFileInfo(name).fileName()) ? MarkersIn::OtherText : MarkersIn::PageMarkup;
+    const MarkersIn markersIn = MarkersInFile(name);
     const bool utf16 = StartsAsUtf16(file);
     if (!utf16 && !file.contains('\0')) {
         return Result<BlockRemoval>::Success(RemoveOldBlocks(file, customCode, earlierCustomCodes, markersIn));
@@ -1633,7 +1637,7 @@ QString AdvertFileInTheWay(const QString& pagePath, const QList<ImageFile>& imag
 }
 
 // Whoever may read one of `pages`, which exist; nothing where none does. No file has two groups, so
-// pages read through different groups leave the files to everyone. The first page's owner owns them.
+// pages read through different groups leave the files to everyone.
 std::optional<Readers> ReadersOf(const QStringList& pages) {
     std::optional<Readers> readers;
     for (const QString& page : pages) {
@@ -1643,7 +1647,7 @@ std::optional<Readers> ReadersOf(const QStringList& pages) {
         }
         const mode_t bits = info.st_mode & 0444;
         if (!readers) {
-            readers = Readers{bits, info.st_gid, info.st_uid};
+            readers = Readers{bits, info.st_gid};
         } else if ((bits & 0040) != 0 && info.st_gid != readers->group) {
             if ((readers->bits & 0040) != 0) {
                 readers->bits |= 0004;
@@ -1772,7 +1776,8 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
     // Made before anything is written for the page: a page too large for the memory left fails here,
     // with no image or style sheet written on its account.
     const auto [injected, leftover, misplaced, blockAt] =
-        Inject(page.value.value_or(code.newPage), code.codeBlock, code.earlierCustomCodes, RunsAsPhp(pagePath));
+        Inject(page.value.value_or(code.newPage), code.codeBlock, code.earlierCustomCodes, RunsAsPhp(pagePath),
+               MarkersInFile(pagePath));
     // What must stay would stay beside the new block: two banners, and no removal could take either out.
     if (leftover) {
         return {FileResult::Failure(pagePath, leftover.Reason())};

@@ -94,6 +94,7 @@ struct BlockRemoval {
 // text/javascript, or a link to a style sheet) up to the end marker after it, and every other
 // marker is the file's own text.
 enum class MarkersIn { PageMarkup, OtherText };
+MarkersIn MarkersInFile(const QString& path);
 BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCode,
                              const QByteArrayList& earlierCustomCodes = {},
                              MarkersIn markersIn = MarkersIn::PageMarkup);
@@ -111,9 +112,10 @@ struct Injection {
 // The page with its old blocks removed by RemoveOldBlocks (the custom code being whatever follows
 // the end marker in `codeBlock`) and `codeBlock` inserted at the insertion point of what is left,
 // or where an old block was when only blanks lie between the two. Injecting the same block again
-// gives the same page. `runsPhp`: a server runs the page as PHP (RunsAsPhp).
+// gives the same page. `runsPhp`: a server runs the page as PHP (RunsAsPhp). `markersIn`: as
+// RemoveOldBlocks reads them.
 Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes = {},
-                 bool runsPhp = false);
+                 bool runsPhp = false, MarkersIn markersIn = MarkersIn::PageMarkup);
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock,
                       const QByteArrayList& earlierCustomCodes = {});
 
@@ -139,7 +141,7 @@ PageRead ReadPageText(const QString& path);
 // zero byte (a GIF, UTF-16 without its mark), and a page with the mark that is not whole UTF-16 text
 // (an odd count of bytes, half of a surrogate pair), that holds a marker as 8-bit text, or that holds
 // one only in the byte order its mark does not give (an editor's wrong save), which no browser reads.
-// `name` is the file's, which tells where its markers are (MarkersIn).
+// `name` is the file's, which tells where its markers are (MarkersInFile).
 Result<BlockRemoval> RemoveFromFile(const QByteArray& file, const QString& name, const QByteArray& customCode,
                                     const QByteArrayList& earlierCustomCodes = {});
 

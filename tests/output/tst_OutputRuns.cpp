@@ -60,14 +60,15 @@ private slots:
                         ::chmod(QFile::encodeName(path).constData(), word.mid(mode + 1).toUInt(nullptr, 8)) == 0);
             }
         }
-        // "owner=N": the nodes are user N's, in group N, as in a user's site the superuser runs over.
+        // "owner=N": the nodes' folders are user N's, as in a user's site the superuser runs over,
+        // which may hold pages of others.
         if (const qsizetype owner = mode.indexOf("owner="); owner >= 0) {
             if (::geteuid() != 0) {
                 QSKIP("only the superuser can give files to another user");
             }
             const uint id = mode.mid(owner + 6).split(' ').constFirst().toUInt();
             for (const auto& [path, bytes] : before) {
-                QCOMPARE(::lchown(QFile::encodeName(path).constData(), id, id), 0);
+                QCOMPARE(::chown(QFile::encodeName(QFileInfo(path).path()).constData(), id, id), 0);
             }
         }
         const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
@@ -96,14 +97,11 @@ private slots:
         ::getrlimit(RLIMIT_FSIZE, &previous);
         const mode_t previousMask = ::umask(022);
         ::umask(previousMask);
-        // Whoever may read one of the pages (or the folder) given, and whose the first is.
+        // Whoever may read one of the pages (or the folder) given.
         mode_t pagesRead = 0;
-        std::optional<uid_t> pagesOwner;
         for (const QString& page : given) {
             struct stat info {};
-            const bool there = ::stat(QFile::encodeName(page).constData(), &info) == 0;
-            pagesRead |= there ? info.st_mode & 0444 : 0;
-            pagesOwner = pagesOwner || !there ? pagesOwner : info.st_uid;
+            pagesRead |= ::stat(QFile::encodeName(page).constData(), &info) == 0 ? info.st_mode & 0444 : 0;
         }
         // Put back after the runs, and after a failed check on the way, so no later row runs limited.
         const auto restore = [&previous, &home, previousMask, handler = std::signal(SIGXFSZ, SIG_IGN)] {
@@ -215,9 +213,12 @@ private slots:
                     QCOMPARE(ReadAll(path), RemoveOldBlocks(before[path], custom).page);
                 }
             } else if (!path.endsWith(u".gif") && !path.endsWith(u".css")) {
-                // The preview page is made new each time; a page is kept, its old block replaced.
+                // The preview page is made new each time; a page is kept, its old block replaced. A
+                // note (which these rows give no block) keeps its text whole, the block at its end.
                 const bool kept = before.count(path) && !mode.startsWith("preview");
-                QCOMPARE(ReadAll(path), InjectCode(kept ? before[path] : code.newPage, code.codeBlock));
+                QCOMPARE(ReadAll(path), path.endsWith(u".md")
+                                            ? before[path] + code.codeBlock
+                                            : InjectCode(kept ? before[path] : code.newPage, code.codeBlock));
             } else {
                 // The block names the image and the style sheet that the run wrote beside it, which
                 // whoever may read the page may read too.
@@ -226,7 +227,10 @@ private slots:
                 QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
                 const mode_t pageRead = mode.startsWith("preview") ? 0 : pagesRead;
                 QCOMPARE(info.st_mode & pageRead, pageRead);
-                QCOMPARE(info.st_uid, pagesOwner.value_or(::geteuid()));
+                // The superuser's new one belongs to its folder's owner.
+                struct stat folder {};
+                QCOMPARE(::stat(QFile::encodeName(QFileInfo(path).path()).constData(), &folder), 0);
+                QCOMPARE(info.st_uid, before.count(path) || ::geteuid() != 0 ? info.st_uid : folder.st_uid);
                 if (path.endsWith(u".css")) {
                     QCOMPARE(ReadAll(path), code.styleSheet);
                 } else {
