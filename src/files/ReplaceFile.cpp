@@ -853,8 +853,9 @@ Overlap OverlapWithEarlier(std::vector<Landing>& landings, qsizetype index, cons
     if (earlier->bytes == file.bytes) {
         return {earlier->index, {}};
     }
+    // Where this one is the file itself, the earlier one is the link (or leads here through one).
     const QString where = target.links.empty()
-                              ? QStringLiteral("is the same file as \"%1\"").arg(PrintableText(earlier->path))
+                              ? QStringLiteral("is where \"%1\" leads").arg(PrintableText(earlier->path))
                               : QStringLiteral("is a link to \"%1\"").arg(PrintableText(text));
     return {std::nullopt,
             where + QStringLiteral(", which this run also writes with other bytes; ") + UntouchedEnding(target.looked)};

@@ -1545,7 +1545,11 @@ LinkCheck CheckImageLink(const QString& path) {
     // Its start tells: a GIF's header and first blocks hold zero bytes (its aspect byte is one in
     // nearly every GIF, and every run of image data ends with one). A large file is not read whole.
     const FileBytes start = ReadFileStart(path, qint64(64) << 10);
-    if (!start.missing && !start.status.Ok()) {
+    // Nor a style sheet yet to be made (another folder's, whose run would then write over the image).
+    if (target.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
+        check.refusal = QStringLiteral("is a link to %1, which is named as a style sheet, not an image; left as it is")
+                            .arg(target);
+    } else if (!start.missing && !start.status.Ok()) {
         check.refusal =
             QStringLiteral("is a link to %1, which cannot be read to tell whether it is a GIF (%2); left as it is")
                 .arg(target, start.status.error);
