@@ -71,7 +71,7 @@ bool PagePatterns::Matches(const QString& name) const {
     return std::any_of(patterns.begin(), patterns.end(), [&name](const Pattern& p) { return p.Matches(name); });
 }
 
-// The advert's own image and style sheet are such files too, so a second run with "*" does not take
+// The advert's own image and style sheet are among them, so that a second run with "*" does not take
 // them for pages.
 bool NeverAPage(const QString& name) {
     static const QStringList kinds = {
