@@ -517,9 +517,9 @@ QString WizardDialog::DesignProblem(const Design& design) {
                                  "then try again.");
     } else if (const QString code = Design::CustomCodeProblem(design.customCode);
                problem.isEmpty() && design.customCodeEnabled && design.mode != OutputMode::Remove && !code.isEmpty()) {
-        problem = QStringLiteral("The settings cannot be kept as a design, which a later run needs to take their "
-                                 "custom HTML out of the pages again. Nothing was written; change them, then try "
-                                 "again.\n\ncustomCode: %1")
+        problem = QStringLiteral("The custom HTML code %1, and so cannot be kept in a design, which a later run "
+                                 "needs to take it out of the pages again. Nothing was written; shorten it, then try "
+                                 "again.")
                       .arg(code);
     }
     if (!problem.isEmpty()) {
@@ -533,15 +533,19 @@ bool WizardDialog::BoxesAccepted() {
     if (!box) {
         return true;
     }
+    // A letter no font has is named by its code point alone: this box is drawn with the same fonts,
+    // where it would be a box too, and would take the quote and blanks around it with it.
     const QString boxes =
         box->letter.isEmpty()
             ? QStringLiteral("No fonts are installed here, so every letter of the banner would be drawn as a box.")
-            : (box->colour ? QStringLiteral("Line %1 holds \"%2\" (%3), a colour emoji, which cannot be drawn along "
-                                            "the diagonal: the banner would show it upright or not at all.")
-                           : QStringLiteral("Line %1 holds \"%2\" (%3), which no installed font has: it would be "
-                                            "drawn as a box in the banner."))
-                  .arg(box->line + 1)
-                  .arg(box->letter, box->CodePoint());
+        : box->colour ? QStringLiteral("Line %1 holds \"%2\" (%3), a colour emoji, which cannot be drawn along the "
+                                       "diagonal: the banner would show it upright or not at all.")
+                            .arg(box->line + 1)
+                            .arg(box->letter, box->CodePoint())
+                      : QStringLiteral("Line %1 holds the letter %2, which no installed font has: it would be drawn "
+                                       "as a box in the banner.")
+                            .arg(box->line + 1)
+                            .arg(box->CodePoint());
     return pickers.Confirm(this, windowTitle(), boxes + QStringLiteral("\n\nGenerate all the same?"),
                            QStringLiteral("Generate"));
 }
