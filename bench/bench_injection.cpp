@@ -206,6 +206,16 @@ void BM_Injection(benchmark::State& state, const QByteArray& page) {
     });
     state.counters["peak/page"] = peak / double(page.size());
 }
+// Tags of as many names as the page holds, left open after a lone begin marker.
+QByteArray DistinctTagsLeftOpen(int count) {
+    QByteArray page = "<html><body><!--VornetAdBegin-->";
+    for (int i = 0; i < count; ++i) {
+        page += "<t" + QByteArray::number(i, 36) + '>';
+    }
+    return page + "</body></html>";
+}
+BENCHMARK_CAPTURE(BM_Injection, distinct_names_left_open_after_lone_begin_marker, DistinctTagsLeftOpen(300000))
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Injection, lone_begin_markers_then_tags,
                   "<html><body>" + QByteArray("<!--VornetAdBegin-->").repeated(8000) +
                       QByteArray("<b>").repeated(8000) + "</body></html>")

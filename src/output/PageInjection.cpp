@@ -144,16 +144,16 @@ public:
             innermost.holdsPageTags = true;
         } else if (t.kind == HtmlToken::Kind::StartTag) {
             if (!OpensNothing(t)) {
-                std::vector<size_t>& named = m_byName[LowerTagName(t.name)];  // stays where it is as the map grows
-                named.push_back(m_opened.size());
-                m_opened.push_back(&named);
+                const auto top = m_topByName.try_emplace(t.name, npos).first;
+                m_opened.push_back({t.name, top->second});
+                top->second = m_opened.size() - 1;
             }
         } else if (t.kind == HtmlToken::Kind::EndTag) {
-            const auto found = m_byName.find(LowerTagName(t.name));
-            if (found == m_byName.end() || found->second.empty()) {
+            const auto top = m_topByName.find(t.name);
+            if (top == m_topByName.end()) {
                 innermost.holdsPageTags = true;
             } else {
-                CloseTo(found->second.back());
+                CloseTo(top->second);
                 innermost.fewest = std::min(innermost.fewest, m_opened.size());
             }
         }
@@ -187,17 +187,44 @@ private:
         bool holdsPageTags = false;
     };
 
+    // An element left open, with where the last one of the same name left open before it stands
+    // (npos: none).
+    struct Opened {
+        string_view name;
+        size_t below = npos;
+    };
+    // Tag names as the tree builder compares them, in any ASCII letter case, without a copy of each:
+    // a page of millions of names would otherwise take as many strings.
+    struct NameHash {
+        size_t operator()(string_view name) const {
+            size_t hash = 14695981039346656037ULL;
+            for (const char c : name) {
+                hash = (hash ^ static_cast<unsigned char>(LowerAscii(c))) * 1099511628211ULL;
+            }
+            return hash;
+        }
+    };
+    struct NameEqual {
+        bool operator()(string_view one, string_view other) const { return SameTagName(one, other); }
+    };
+
     void CloseTo(size_t size) {
         for (; m_opened.size() > size; m_opened.pop_back()) {
-            m_opened.back()->pop_back();
+            const Opened& last = m_opened.back();
+            const auto top = m_topByName.find(last.name);
+            if (last.below == npos) {
+                m_topByName.erase(top);
+            } else {
+                top->second = last.below;
+            }
         }
     }
 
     std::vector<Waiting> m_begins;
-    // The elements left open since the outermost marker, each by its name's entry of m_byName,
-    // which lists where that name stands among them.
-    std::vector<std::vector<size_t>*> m_opened;
-    std::unordered_map<std::string, std::vector<size_t>> m_byName;
+    // The elements left open since the outermost marker, and where the last of each name stands
+    // among them: names left open only are kept.
+    std::vector<Opened> m_opened;
+    std::unordered_map<string_view, size_t, NameHash, NameEqual> m_topByName;
 };
 
 bool IsMarker(const HtmlToken& token, string_view text, string_view marker) {
@@ -1148,7 +1175,8 @@ enum class Hides : std::uint8_t { No, ByKind, ByHidden, ByPopover };
 // what shows where it fails), a form's lists, the fallback of media and of a canvas, a ruby's
 // parentheses, any element with the hidden attribute, and any with the popover attribute, whatever
 // its value (one browsers do not know makes a popover too): a popover stays hidden until a button
-// or a script shows it, but an open dialog that is one shows, as any open dialog does.
+// or a script shows it. An open dialog that is one shows, but as a popover's small box, which cuts
+// the banner down to a corner of it.
 Hides HidesWhatItHolds(string_view text, const HtmlToken& t) {
     if (!t.readAsHtml) {
         return Hides::No;  // hidden and popover are no attributes of svg's or math's
@@ -1161,7 +1189,7 @@ Hides HidesWhatItHolds(string_view text, const HtmlToken& t) {
     if (AttributeOf(text, t, "hidden")) {
         return Hides::ByHidden;
     }
-    return AttributeOf(text, t, "popover") && !t.IsOneOf({"dialog"}) ? Hides::ByPopover : Hides::No;
+    return AttributeOf(text, t, "popover") ? Hides::ByPopover : Hides::No;
 }
 
 // What the tree builder makes of an element by its name, as far as it decides what a page leaves
@@ -1547,8 +1575,8 @@ LinkCheck CheckImageLink(const QString& path) {
     const FileBytes start = ReadFileStart(path, qint64(64) << 10);
     // Nor a style sheet yet to be made (another folder's, whose run would then write over the image).
     if (target.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
-        check.refusal = QStringLiteral("is a link to %1, which is named as a style sheet, not an image; left as it is")
-                            .arg(target);
+        check.refusal =
+            QStringLiteral("is a link to %1, which is named as a style sheet, not an image; left as it is").arg(target);
     } else if (!start.missing && !start.status.Ok()) {
         check.refusal =
             QStringLiteral("is a link to %1, which cannot be read to tell whether it is a GIF (%2); left as it is")

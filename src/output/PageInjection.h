@@ -205,7 +205,8 @@ struct HidingElement {
 // own), or none: a <details> or <dialog> without `open`, an <object> with data (what it holds
 // shows only where that fails to load), a <select>, <datalist>, <option>, <audio>, <video>,
 // <canvas> or <rp>, or any HTML element with the hidden attribute or with the popover attribute of
-// any value (hidden until shown; but an open <dialog> shows), but for a <p> and what it holds,
+// any value (hidden until shown, an open <dialog> too, in a box that cuts the banner), but for a
+// <p> and what it holds,
 // which the block's own <div> ends. Open elements are followed as browsers close them: an
 // element's end tag closes what it holds, but not across an <object>, a <select>, a table's cell
 // or another end of its scope; a block's start tag closes a <p>; a list item, a definition, a
