@@ -255,12 +255,12 @@ BuiltCode CodeTexts::BuildCode(const QByteArray& styleFileName, const QByteArray
     // source or an image source, but not the site itself ('self'), refuses them, and a style-src
     // added only for the hash would end the default-src 'self' that allowed them.
     if (settings.options.staticMarkup) {
-        code.codeBlock += "<link rel='stylesheet' href='" + styleFileName + "'>" + markup;
+        code.codeBlock += kStaticBlockStart + QByteArray(" href='") + styleFileName + "'>" + markup;
         code.cspSources = {"style-src 'self'", "img-src 'self'"};
     } else {
         const QByteArray style = "<!-- @import url(" + styleFileName + "); -->";
         const QByteArray script = "document.write(\"<style>" + style + "</style>" + markup + "\");";
-        code.codeBlock += "<script type='text/javascript'>" + script + "</script>";
+        code.codeBlock += kScriptBlockStart + script + "</script>";
         // The style element the script writes is inline too, and without it the banner is not
         // placed in its corner.
         code.cspSources = {"script-src " + HashSource(script), "style-src " + HashSource(style) + " 'self'",

@@ -12,6 +12,10 @@
 // The markers around every block the program puts into a page.
 inline constexpr char kBeginMarker[] = "<!--VornetAdBegin-->";
 inline constexpr char kEndMarker[] = "<!--VornetAdEnd-->";
+// How every block a run has written begins after its begin marker: its script, or with static
+// markup its link to the style sheet. RemoveOldBlocks relies on them in files that are no pages.
+inline constexpr char kScriptBlockStart[] = "<script type='text/javascript'>";
+inline constexpr char kStaticBlockStart[] = "<link rel='stylesheet'";
 
 // The names of the advert's image and style sheet beside the pages that show it: what `generate`
 // writes and what the block `code` prints refers to.

@@ -478,8 +478,8 @@ struct CustomCodes {
     // Whether the begin marker that ends at `at` in `text` opens a block (RemoveOldBlocks).
     bool OpensBlock(string_view text, size_t at) const {
         const string_view next = text.substr(at);
-        return markersIn == MarkersIn::PageMarkup || next.starts_with("<script type='text/javascript'>") ||
-               next.starts_with("<link rel='stylesheet'");
+        return markersIn == MarkersIn::PageMarkup || next.starts_with(kScriptBlockStart) ||
+               next.starts_with(kStaticBlockStart);
     }
 
     // How many bytes from `at` the longest of them that the page holds there takes (MatchedLength),

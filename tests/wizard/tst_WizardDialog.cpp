@@ -50,6 +50,8 @@ const QString kTemplatesFolder = kShippedCopy.path() + u'/';
 
 // Set for this program started again to make one signalled run (SignalledRun): where it writes.
 constexpr char kSignalledRun[] = "VORNET_TEST_SIGNALLED_RUN";
+// The pages of longRun_showsProgressAndStops' runs, which no run writes.
+const QStringList kRunPages{u"/p/1.html"_qs, u"/p/2.html"_qs, u"/p/3.html"_qs};
 
 // The command line program's standard output for `arguments`; empty when it fails.
 QByteArray Cli(const QStringList& arguments) {
@@ -156,7 +158,7 @@ class tst_WizardDialog : public QObject {
             ::_exit(2);
         }
         EndOnSignalsBetweenRuns();
-        const QStringList pages{u"/p/1.html"_qs, u"/p/2.html"_qs, u"/p/3.html"_qs};
+        const QStringList& pages = kRunPages;
         (void)RunWithProgress(
             &window, pages,
             [&](const FileDone&) {
@@ -480,7 +482,7 @@ private slots:
     void longRun_showsProgressAndStops() {
         QWidget window;
         window.show();
-        const QStringList pages{u"/p/1.html"_qs, u"/p/2.html"_qs, u"/p/3.html"_qs};
+        const QStringList& pages = kRunPages;
         std::atomic<bool> looked = false;
         bool firstPageLasts = true;
         const auto run = [&](const FileDone& done) {
