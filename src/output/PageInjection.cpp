@@ -7,6 +7,7 @@
 #include "files/ReplaceFile.h"
 #include "files/SiteWalk.h"
 #include "output/HtmlScanner.h"
+#include "output/OutputRuns.h"
 #include "output/PageCharset.h"
 #include "output/ServerCode.h"
 
@@ -1573,10 +1574,21 @@ LinkCheck CheckImageLink(const QString& path) {
     // Its start tells: a GIF's header and first blocks hold zero bytes (its aspect byte is one in
     // nearly every GIF, and every run of image data ends with one). A large file is not read whole.
     const FileBytes start = ReadFileStart(path, qint64(64) << 10);
-    // Nor a style sheet yet to be made (another folder's, whose run would then write over the image).
+    // Nor a style sheet yet to be made, nor another folder's other image: that folder's run writes its
+    // own there, over this one (a 2x twin would end as a picture of half its size, blurred). Within
+    // the folder, the run itself finds two of its files landing on one.
+    const QFileInfo link(path);
+    const QString ownName = link.fileName();
+    const QString targetName = QFileInfo(target).fileName();
+    const bool elsewhere = QFileInfo(target).path() != QFileInfo(link.absolutePath()).canonicalFilePath();
     if (target.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
         check.refusal =
             QStringLiteral("is a link to %1, which is named as a style sheet, not an image; left as it is").arg(target);
+    } else if (elsewhere && IsAdvertFileName(targetName) && IsAdvertFileName(ownName) &&
+               targetName.compare(ownName, Qt::CaseInsensitive) != 0) {
+        check.refusal = QStringLiteral("is a link to %1, which is named as the advert's other image, where another "
+                                       "folder's run writes its own; left as it is")
+                            .arg(target);
     } else if (!start.missing && !start.status.Ok()) {
         check.refusal =
             QStringLiteral("is a link to %1, which cannot be read to tell whether it is a GIF (%2); left as it is")
