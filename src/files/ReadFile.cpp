@@ -54,13 +54,34 @@ RegularFile::RegularFile(const QString& path, qint64 cap)
 
 QString MissingReason(const QString& path) {
     const std::optional<QByteArray> name = EncodedName(path);
-    std::array<char, PATH_MAX> target{};
-    const ssize_t length = name ? ::readlink(name->constData(), target.data(), target.size()) : -1;
-    if (length <= 0 || size_t(length) >= target.size()) {
+    if (!name) {
         return QStringLiteral("does not exist");
     }
-    return QStringLiteral("is a link to \"%1\", which does not exist")
-        .arg(PrintableName(QByteArrayView(target.data(), length)));
+    // Down a chain of links, the first one may be there to be seen; what is missing is at its end.
+    QByteArray at = *name;
+    QByteArray first;
+    int hops = 0;
+    for (; hops < 40; ++hops) {
+        std::array<char, PATH_MAX> target{};
+        const ssize_t length = ::readlink(at.constData(), target.data(), target.size());
+        if (length <= 0 || size_t(length) >= target.size()) {
+            break;
+        }
+        const QByteArray next(target.data(), length);
+        if (hops == 0) {
+            first = next;
+        }
+        const qsizetype slash = at.lastIndexOf('/');
+        at = next.startsWith('/') || slash < 0 ? next : at.left(slash + 1) + next;
+    }
+    if (hops == 0) {
+        return QStringLiteral("does not exist");
+    }
+    if (hops == 1) {
+        return QStringLiteral("is a link to \"%1\", which does not exist").arg(PrintableName(first));
+    }
+    return QStringLiteral("is a link to \"%1\", which leads on to \"%2\", which does not exist")
+        .arg(PrintableName(first), PrintableName(at));
 }
 
 RegularFile::~RegularFile() {
