@@ -397,7 +397,7 @@ QString PathFrom(const QString& folder, const QString& path) {
     if (out < 0) {
         return rest;
     }
-    const QString real = QFileInfo(folder + steps.mid(0, out + 1).join(u'/')).canonicalFilePath();
+    const QString real = RealPath(folder + steps.mid(0, out + 1).join(u'/'));
     if (real.isEmpty()) {
         return path;
     }
@@ -405,7 +405,7 @@ QString PathFrom(const QString& folder, const QString& path) {
     // nowhere else.
     const QString whole = QDir::cleanPath(WithSlash(real) + steps.mid(out + 1).join(u'/'));
     // Back inside the folder ("sub/../p.html", "../site/p.html"), it is written from there.
-    const QString own = QFileInfo(folder).canonicalFilePath();
+    const QString own = RealPath(folder);
     if (!own.isEmpty() && whole == own) {
         return QStringLiteral(".");
     }
@@ -489,9 +489,17 @@ DesignRead ReadDesign(const QString& path) {
         return {file.status, file.missing, {}};
     }
     // From the folder the file really is in: opened through a link elsewhere, its paths would name
-    // other pages, perhaps pages of the link's folder.
-    const QString real = QFileInfo(path).canonicalFilePath();
-    DesignRead read = ParseDesign(file.bytes, QFileInfo(real.isEmpty() ? path : real).absolutePath());
+    // other pages, perhaps pages of the link's folder. Where that folder's real name is not valid
+    // text, no text names it, but the folder as given still leads there, unless the file is a link.
+    const QString real = RealPath(path);
+    if (real.isEmpty() && QFileInfo(path).isSymLink()) {
+        return {FileResult::Failure(path, QStringLiteral("is a link to a file in a folder whose name is not valid "
+                                                         "text, against which the design's own paths cannot "
+                                                         "be named; give that folder a name of text")),
+                false,
+                {}};
+    }
+    DesignRead read = ParseDesign(file.bytes, QFileInfo(real.isEmpty() ? WholePath(path) : real).absolutePath());
     read.status.path = path;
     return read;
 }
@@ -592,11 +600,11 @@ FileResult WriteDesign(const Design& design, const QString& path) {
     // The folder as the system finds it, as a reading does ("linked/../d.vornetad" is not where the
     // text says once "linked" is a link), and as the text names it where that is the same folder
     // (the paths were made whole from the same text, "/home/..." where /home is a link).
-    const QString real = QFileInfo(QFileInfo(path).path()).canonicalFilePath();
+    const QString real = RealPath(QFileInfo(path).path());
     const QString named = QFileInfo(path).absolutePath();
     if (!QFileInfo(path).isSymLink() && !real.isEmpty()) {
         QStringList folders{WithSlash(real)};
-        if (QFileInfo(named).canonicalFilePath() == real) {
+        if (RealPath(named) == real) {
             folders.prepend(WithSlash(named));
         }
         const auto from = [&folders](const QString& whole) {
@@ -610,10 +618,10 @@ FileResult WriteDesign(const Design& design, const QString& path) {
         // The user's own templates stay where they are when a design saved in the home moves; one
         // saved among them moves with them.
         const QString own = UserTemplatesFolder();
-        const QString templatesReal = QFileInfo(design.templateFolder).canonicalFilePath();
+        const QString templatesReal = RealPath(design.templateFolder);
         const bool ownTemplates = !own.isEmpty() && !design.templateFolder.isEmpty() &&
                                   (QDir::cleanPath(design.templateFolder) == QDir::cleanPath(own) ||
-                                   (!templatesReal.isEmpty() && templatesReal == QFileInfo(own).canonicalFilePath()));
+                                   (!templatesReal.isEmpty() && templatesReal == RealPath(own)));
         const QString relative = from(design.templateFolder);
         saved.templateFolder = ownTemplates && relative != u'.' ? design.templateFolder : relative;
         saved.outputFolder = from(design.outputFolder);

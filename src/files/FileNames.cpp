@@ -110,6 +110,20 @@ QString WholePath(const QString& given) {
     return clean(JoinPath(*folder, steps.mid(lastUp + 1).join(QLatin1Char('/'))));
 }
 
+QByteArray RealPathBytes(const QString& path) {
+    const std::optional<QByteArray> name = EncodedName(path);
+    std::array<char, PATH_MAX + 1> real{};
+    if (!name || ::realpath(name->constData(), real.data()) == nullptr) {
+        return {};
+    }
+    return QByteArray(real.data());
+}
+
+QString RealPath(const QString& path) {
+    const QByteArray real = RealPathBytes(path);
+    return real.isEmpty() ? QString() : DecodedName(real).value_or(QString());
+}
+
 QString WholeFolderPath(const QString& given) {
     QString path = WholePath(given);
     while (path.size() > 1 && path.endsWith(u'/')) {

@@ -57,6 +57,16 @@ QString JoinPath(const QString& folder, const QString& fileName);
 // to refuse. A path that ends as a folder's does ("page.html/") keeps its last separator.
 QString WholePath(const QString& given);
 
+// The real path of `path` as the system resolves it (its links and ".." followed), as bytes, to
+// tell whether two paths lead to one file; empty where nothing is there. Qt's canonical path takes
+// every byte of a name that is not valid text for one and the same character, so two folders whose
+// names differ only there would pass for one.
+QByteArray RealPathBytes(const QString& path);
+
+// RealPathBytes as text; empty also where it holds a name that is not valid text, which no text
+// can name.
+QString RealPath(const QString& path);
+
 // WholePath of a path given for a folder, without a last separator.
 QString WholeFolderPath(const QString& given);
 

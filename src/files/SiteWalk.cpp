@@ -239,10 +239,11 @@ PagesOnce EachPageOnce(const QStringList& pages) {
         const QString page =
             givenInfo.exists() && !given.endsWith(u'/') ? StoredSpelling(given, givenInfo, listings) : given;
         const QFileInfo info(page);
-        const QString file = info.canonicalFilePath();
+        // By their bytes: two folders whose names differ only where they are not valid text are two.
+        const QString file = QString::fromLatin1(RealPathBytes(page));
         const QString shownFrom = info.absolutePath();
         if (!realFolders.contains(shownFrom)) {
-            realFolders.insert(shownFrom, QFileInfo(shownFrom).canonicalFilePath());
+            realFolders.insert(shownFrom, QString::fromLatin1(RealPathBytes(shownFrom)));
         }
         // A name that ends in a slash names a folder, never the file without it, which may yet be
         // made.

@@ -200,14 +200,14 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
         }
     };
     // A page and a link to it from another folder are two pages of a site; the first cleans both.
-    QHash<QString, QString> cleanedThrough;  // the file written, by its real path: the page given for it
+    QHash<QByteArray, QString> cleanedThrough;  // the file written, by its real path: the page given for it
     for (const QString& page : pages) {
         if (Stopping(report)) {
             break;
         }
         ForOnePage(report, done, page, [&] {
             // Taken out already through another name (a dry run, which took nothing out, says so too).
-            const QString file = QFileInfo(page).canonicalFilePath();
+            const QByteArray file = RealPathBytes(page);
             if (const auto through = cleanedThrough.constFind(file); through != cleanedThrough.constEnd()) {
                 report.notes.append(page + QStringLiteral(": no advert: it was taken out through %1").arg(*through));
                 return;

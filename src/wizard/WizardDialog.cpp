@@ -554,12 +554,12 @@ namespace {
 
 // The files a run's target reaches, by the file a page is: two runs' targets share a page where
 // these meet.
-QSet<QString> PageFiles(const OutputTarget& target) {
-    QSet<QString> files;
+QSet<QByteArray> PageFiles(const OutputTarget& target) {
+    QSet<QByteArray> files;
     for (const QString& page :
          target.createNew ? QStringList{JoinPath(target.outputFolder, target.fileName)} : target.pages) {
         const QFileInfo info(page);
-        files.insert(info.exists() ? info.canonicalFilePath() : info.absoluteFilePath());
+        files.insert(info.exists() ? RealPathBytes(page) : QFile::encodeName(info.absoluteFilePath()));
     }
     return files;
 }
@@ -576,7 +576,7 @@ void WizardDialog::OnGenerate() {
     }
     // Looked up once, and only where an earlier run's code is to be matched against it: a long list
     // of pages is a look at each on the window's thread.
-    std::optional<QSet<QString>> runFiles;
+    std::optional<QSet<QByteArray>> runFiles;
     const auto sharesAPage = [&](const Design& earlier) {
         if (!runFiles) {
             runFiles = PageFiles(design.Target());

@@ -14,6 +14,7 @@
 #include <QThread>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -72,6 +73,22 @@ private slots:
                             dir.filePath(u"share/vornetad/vornets/mine.gif"_qs)));
         QVERIFY(QDir(dir.path()).mkpath(u".local"_qs) &&
                 QFile::link(u"../unmounted/share"_qs, dir.filePath(u".local/share"_qs)));
+        // Folders whose names differ only where they are not valid text (the third is how Qt shows
+        // the first two), reached through links, and a design in the first that lists its page.
+        const auto put = [](const QByteArray& name, QByteArrayView bytes) {
+            const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+            return fd >= 0 && ::write(fd, bytes.data(), size_t(bytes.size())) == bytes.size() && ::close(fd) == 0;
+        };
+        QVERIFY(QDir(dir.path()).mkpath(u".n"_qs));
+        const QByteArray n = folder + "/.n/";
+        for (const QByteArray name : {"caf\xe9", "caf\xe8", "caf\xef\xbf\xbd"}) {
+            QVERIFY(::mkdir(QByteArray(n + name).constData(), 0755) == 0 && put(n + name + "/p.html", "<p>x</p>"));
+        }
+        QVERIFY(
+            put(n + "caf\xe9/d.vornetad",
+                R"({"format": "vornetad-design", "version": 1, "output": {"mode": "modify", "pages": ["p.html"]}})"));
+        QVERIFY(::symlink("caf\xe9", QByteArray(n + "e1").constData()) == 0 &&
+                ::symlink("caf\xe8", QByteArray(n + "e2").constData()) == 0);
 
         // QProcess passes arguments through the locale's encoding, which cannot carry every byte;
         // the shell's printf passes them as they are. The row's variable is set for the program alone.
