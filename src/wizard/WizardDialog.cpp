@@ -518,8 +518,8 @@ QString WizardDialog::DesignProblem(const Design& design) {
     } else if (const QString code = Design::CustomCodeProblem(design.customCode);
                problem.isEmpty() && design.customCodeEnabled && design.mode != OutputMode::Remove && !code.isEmpty()) {
         problem = QStringLiteral("The custom HTML code %1, and so cannot be kept in a design, which a later run "
-                                 "needs to take it out of the pages again. Nothing was written; shorten it, then try "
-                                 "again.")
+                                 "needs to take it out of the pages again.\n\nNothing was written; shorten it, then "
+                                 "try again.")
                       .arg(code);
     }
     if (!problem.isEmpty()) {

@@ -391,6 +391,8 @@ private slots:
         QVERIFY(!unkept || fakes->messages.constFirst().text.contains(u"could not be kept"));
         const FakePickers::Message message = fakes->messages.value(int(unkept));
         QVERIFY2(message.text.contains(told.replace(u"<out>"_qs, path)), qPrintable(message.text));
+        // Whole in its box, which cuts a longer line in its middle.
+        QCOMPARE(BoxText(message.text), message.text);
         QVERIFY(told.isEmpty() || message.icon == (told.startsWith(u"Done!") ? Pickers::MessageIcon::Information
                                                                              : Pickers::MessageIcon::Warning));
         QCOMPARE(message.looked, told.startsWith(u"Done!") && !unkept);
