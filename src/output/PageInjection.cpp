@@ -1169,7 +1169,7 @@ bool MayHoldAttribute(string_view text, string_view word) {
     return false;
 }
 
-enum class Hides : std::uint8_t { No, ByKind, ByHidden, ByPopover };
+enum class Hides : std::uint8_t { No, ByKind, ByHidden, ByPopover, InPopoverBox };
 
 // Whether browsers show nothing that the element the start tag `t` of `text` opens holds, as far
 // as its tag tells: a <details> or <dialog> not open, an <object> whose data loads (its content is
@@ -1190,7 +1190,10 @@ Hides HidesWhatItHolds(string_view text, const HtmlToken& t) {
     if (AttributeOf(text, t, "hidden")) {
         return Hides::ByHidden;
     }
-    return AttributeOf(text, t, "popover") ? Hides::ByPopover : Hides::No;
+    if (!AttributeOf(text, t, "popover")) {
+        return Hides::No;
+    }
+    return t.Is(HtmlToken::Kind::StartTag, "dialog") ? Hides::InPopoverBox : Hides::ByPopover;
 }
 
 // What the tree builder makes of an element by its name, as far as it decides what a page leaves
@@ -1472,10 +1475,11 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype
     }
     const OpenElements::Element& e = open[hider];
     const QByteArray name(e.name.data(), qsizetype(e.name.size()));
-    const char* const attribute = e.hides == Hides::ByHidden    ? " hidden"
-                                  : e.hides == Hides::ByPopover ? " popover"
-                                                                : "";
-    return HidingElement{name + attribute, LineOf(View(page), e.at)};
+    const bool box = e.hides == Hides::InPopoverBox;
+    const char* const attribute = e.hides == Hides::ByHidden           ? " hidden"
+                                  : e.hides == Hides::ByPopover || box ? " popover"
+                                                                       : "";
+    return HidingElement{name + attribute, LineOf(View(page), e.at), box};
 }
 
 PageRead ReadPage(const QString& path) {
@@ -1855,10 +1859,14 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
         // Judged by the page as written: the custom code after the block is the run's own, and what
         // an earlier run put there is gone.
         if (const std::optional<HidingElement> hider = FindHidingElement(injected, blockAt)) {
-            notes.append(QStringLiteral("%1: its <%2> opened on line %3 is left open where the advert goes, and "
-                                        "browsers do not show what it holds; close it before </body>")
+            const QString shows = hider->cutsTheBanner ? QStringLiteral("browsers show what it holds in a small box "
+                                                                        "that cuts the banner down to a corner")
+                                                       : QStringLiteral("browsers do not show what it holds");
+            notes.append(QStringLiteral("%1: its <%2> opened on line %3 is left open where the advert goes, and %4; "
+                                        "close it before </body>")
                              .arg(pagePath, PrintableText(QString::fromUtf8(hider->tag)))
-                             .arg(hider->line));
+                             .arg(hider->line)
+                             .arg(shows));
         }
     }
     return results;

@@ -194,10 +194,12 @@ std::optional<QByteArray> BaseAddress(const QByteArray& page);
 
 // An element left open at the block's place whose content browsers do not show, the advert
 // included: its name as written (and " hidden" or " popover" where that attribute hides it), and the
-// line its start tag is on.
+// line its start tag is on. An open dialog that is a popover does show, but in a small box that cuts
+// the banner down to a corner.
 struct HidingElement {
     QByteArray tag;
     qsizetype line = 0;
+    bool cutsTheBanner = false;
 };
 
 // The outermost such element in `page` at `blockAt`, where the block goes (InsertionPoint before a

@@ -59,7 +59,10 @@ private slots:
         QCOMPARE(QByteArray::number(InsertionPoint(page)), row[2]);
         QCOMPARE(BaseAddress(page).value_or("-"), row.value(3, "-"));
         const std::optional<HidingElement> hider = FindHidingElement(page, InsertionPoint(page));
-        QCOMPARE(hider ? QByteArray(hider->tag + ' ' + QByteArray::number(hider->line)) : "-", row.value(4, "-"));
+        QCOMPARE(hider ? QByteArray(hider->tag + ' ' + QByteArray::number(hider->line) +
+                                    (hider->cutsTheBanner ? " cut" : ""))
+                       : "-",
+                 row.value(4, "-"));
     }
 
     // paths.tsv: a page's folder, and a file put beside it. A folder typed without its trailing
