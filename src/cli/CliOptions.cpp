@@ -344,6 +344,13 @@ void AddBannerOptions(OptionTable& t) {
     t.Add(QStringLiteral("--template"), Value::File, kBanner, [](Parsing& p, const QByteArray& v) {
         QString path;
         QString error = ParsePath(QStringLiteral("--template"), v, path);
+        // Such a name has no file name, and the design would take it for no template at all: the
+        // banner drawn on the first shipped one, as if nothing had been given (a shell completes a
+        // folder's name with this separator).
+        const QString last = path.section(u'/', -1);
+        if (error.isEmpty() && (last.isEmpty() || last == u"." || last == u"..")) {
+            error = QStringLiteral("--template: \"%1\" names a folder, not a template GIF").arg(PrintableText(path));
+        }
         p.r.design.SetTemplatePath(path);
         p.r.templateOption = true;
         return error;
