@@ -305,6 +305,19 @@ int RunCompose(const CliRequest& request) {
         PrintFailure(refused);
         return 1;
     }
+    // The template the banner is drawn on, and its 2x companion (there or not yet), are the user's:
+    // written over, every later banner would be drawn on this one.
+    const QString source = WholePath(built->templatePath);
+    const QByteArray target = RealPathBytes(path);
+    for (const QString& read : {source, At2xName(source)}) {
+        if (path == read || (!target.isEmpty() && RealPathBytes(read) == target)) {
+            PrintFailure(FileResult::Failure(path, QStringLiteral("is %1 the banner is drawn on; left as it is")
+                                                       .arg(read == source
+                                                                ? QStringLiteral("the template")
+                                                                : QStringLiteral("the 2x companion of the template"))));
+            return 1;
+        }
+    }
     const Banner& banner = built->banner;
     if (!request.gifPath.isEmpty()) {
         const FileResult result = SaveAsGif(banner.Composed(), path);
