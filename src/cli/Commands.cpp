@@ -7,6 +7,7 @@
 #include "design/DesignFile.h"
 #include "design/WriteOver.h"
 #include "files/FileNames.h"
+#include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 #include "files/SiteWalk.h"
 #include "output/CodeTexts.h"
@@ -516,6 +517,12 @@ int RunMakeTemplate(const CliRequest& request) {
         const QString& target = paths[qsizetype(i)];
         const LinkCheck link = CheckImageLink(target);
         QString refusal = link.refusal;
+        // Nor, given by its own name, a file that is no GIF: notes or a list named so are the user's.
+        if (const FileBytes start = ReadFileStart(target, qint64(64) << 10);
+            refusal.isEmpty() && !QFileInfo(target).isSymLink() && start.status.Ok() && !start.bytes.isEmpty() &&
+            !IsGif(start.bytes)) {
+            refusal = QStringLiteral("is not a GIF image; left as it is");
+        }
         if (const FileResult check = CheckReplaceable(target, files.value[i].bytes); refusal.isEmpty() && !check.Ok()) {
             refusal = check.error;
         }

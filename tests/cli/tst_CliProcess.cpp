@@ -85,6 +85,7 @@ private slots:
             QVERIFY(::mkdir(QByteArray(n + name).constData(), 0755) == 0 && put(n + name + "/p.html", "<p>x</p>"));
         }
         QVERIFY(
+            put(n + "list.gif", "shopping list\n") &&
             put(n + "caf\xe9/d.vornetad",
                 R"({"format": "vornetad-design", "version": 1, "output": {"mode": "modify", "pages": ["p.html"]}})"));
         QVERIFY(::symlink("caf\xe9", QByteArray(n + "e1").constData()) == 0 &&
