@@ -399,10 +399,13 @@ void AddLineOptions(OptionTable& t, int n) {
                            .arg(lines[0].text));
     t.Add(QStringLiteral("--font") + digit, Value::Word, kBanner, [i](Parsing& p, const QByteArray& v) {
         const QString name = QStringLiteral("--font%1").arg(i + 1);
-        if (v.trimmed().isEmpty()) {
+        QString& face = p.r.design.lines[i].font.faceName;
+        const QString error = ParseText(name, v, face);
+        // Blanks of any script name no face, as a design says, which no design could then keep.
+        if (error.isEmpty() && face.trimmed().isEmpty()) {
             return QStringLiteral("%1 needs a font face name").arg(name);
         }
-        return ParseText(name, v, p.r.design.lines[i].font.faceName);
+        return error;
     });
     t.Describe("FACE", QStringLiteral("font face of line N (default \"%1\")").arg(lines[0].font.faceName));
     t.Add(QStringLiteral("--pt") + digit, Value::Word, kBanner, [i](Parsing& p, const QByteArray& v) {
