@@ -972,6 +972,12 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
         const qsizetype equals = args[i].startsWith("--") ? args[i].indexOf('=') : -1;
         const QString name = Shown(equals > 0 ? args[i].first(equals) : args[i]);
         const Option* option = FindOption(table, name, scope);
+        if (option == nullptr && !args[i].startsWith('-')) {
+            // Most often a second value given to an option that takes one (two pages after one --modify).
+            return fail(QStringLiteral("\"%1\" is not an option, and %2 takes no other words; each value goes right "
+                                       "after its own option")
+                            .arg(name, Shown(commandName)));
+        }
         if (option == nullptr) {
             return fail(QStringLiteral("unknown option \"%1\"").arg(name));
         }
