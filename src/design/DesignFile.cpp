@@ -441,6 +441,13 @@ QString WhereInFile(QByteArrayView json, const QJsonParseError& error) {
 }  // namespace
 
 DesignRead ParseDesign(QByteArrayView json, const QString& folder) {
+    // The parser would point at the first letter of a file that has none, or of one saved as UTF-16.
+    if (json.trimmed().isEmpty()) {
+        return Refused(QStringLiteral("not a design: the file is empty"));
+    }
+    if (json.startsWith("\xFF\xFE") || json.startsWith("\xFE\xFF")) {
+        return Refused(QStringLiteral("not a design: the file is UTF-16 text (a byte-order mark); save it as UTF-8"));
+    }
     QJsonParseError parseError;
     QJsonDocument document = QJsonDocument::fromJson(WithMarksEscaped(json), &parseError);
     if (parseError.error != QJsonParseError::NoError) {
