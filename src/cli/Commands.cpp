@@ -501,9 +501,9 @@ int RunMakeTemplate(const CliRequest& request) {
     if (const QString stale = FamilyFileIn(folder, QFileInfo(path).fileName().chopped(4), suffixes); !stale.isEmpty()) {
         PrintFailure(FileResult::Failure(
             JoinPath(folder, stale),
-            QStringLiteral("is the shadowless variant of an earlier drawing, and the style \"%1\" has none, so it "
-                           "would pass for this one's; no file of the template was written. Remove it, or save under "
-                           "another name")
+            QStringLiteral("would pass for this template's shadowless variant, which the style \"%1\" does not "
+                           "have; no file of the template was written. Save under another name, or, where it is an "
+                           "earlier drawing's under this name, remove it")
                 .arg(style.name)));
         return 1;
     }
