@@ -1584,7 +1584,7 @@ LinkCheck CheckImageLink(const QString& path) {
     const QFileInfo link(path);
     const QString ownName = link.fileName();
     const QString targetName = QFileInfo(target).fileName();
-    const bool elsewhere = QFileInfo(target).path() != QFileInfo(link.absolutePath()).canonicalFilePath();
+    const bool elsewhere = QFileInfo(target).path() != RealPath(link.absolutePath());
     if (target.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
         check.refusal =
             QStringLiteral("is a link to %1, which is named as a style sheet, not an image; left as it is").arg(target);
