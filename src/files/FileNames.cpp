@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QStringDecoder>
 
@@ -112,11 +113,16 @@ QString WholePath(const QString& given) {
 
 QByteArray RealPathBytes(const QString& path) {
     const std::optional<QByteArray> name = EncodedName(path);
-    std::array<char, PATH_MAX + 1> real{};
-    if (!name || ::realpath(name->constData(), real.data()) == nullptr) {
+    if (!name) {
         return {};
     }
-    return QByteArray(real.data());
+    std::array<char, PATH_MAX + 1> real{};
+    if (::realpath(name->constData(), real.data()) != nullptr) {
+        return QByteArray(real.data());
+    }
+    // A real path longer than the system's limit for one name is still a file's: Qt finds it step
+    // by step, and only there can a name that is not valid text pass for another.
+    return errno == ENAMETOOLONG ? QFile::encodeName(QFileInfo(path).canonicalFilePath()) : QByteArray();
 }
 
 QString RealPath(const QString& path) {

@@ -208,7 +208,8 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
         ForOnePage(report, done, page, [&] {
             // Taken out already through another name (a dry run, which took nothing out, says so too).
             const QByteArray file = RealPathBytes(page);
-            if (const auto through = cleanedThrough.constFind(file); through != cleanedThrough.constEnd()) {
+            if (const auto through = cleanedThrough.constFind(file);
+                !file.isEmpty() && through != cleanedThrough.constEnd()) {
                 report.notes.append(page + QStringLiteral(": no advert: it was taken out through %1").arg(*through));
                 return;
             }

@@ -559,7 +559,8 @@ QSet<QByteArray> PageFiles(const OutputTarget& target) {
     for (const QString& page :
          target.createNew ? QStringList{JoinPath(target.outputFolder, target.fileName)} : target.pages) {
         const QFileInfo info(page);
-        files.insert(info.exists() ? RealPathBytes(page) : QFile::encodeName(info.absoluteFilePath()));
+        const QByteArray real = info.exists() ? RealPathBytes(page) : QByteArray();
+        files.insert(real.isEmpty() ? QFile::encodeName(info.absoluteFilePath()) : real);
     }
     return files;
 }
