@@ -308,10 +308,11 @@ int RunCompose(const CliRequest& request) {
     }
     // The template the banner is drawn on, and its 2x companion (there or not yet), are the user's:
     // written over, every later banner would be drawn on this one.
+    // By where each lands, through links on the way or at the name, the companion not yet there too.
     const QString source = WholePath(built->templatePath);
-    const QByteArray target = RealPathBytes(path);
+    const QString target = WriteTarget(path);
     for (const QString& read : {source, At2xName(source)}) {
-        if (path == read || (!target.isEmpty() && RealPathBytes(read) == target)) {
+        if (path == read || target == WriteTarget(read)) {
             PrintFailure(FileResult::Failure(path, QStringLiteral("is %1 the banner is drawn on; left as it is")
                                                        .arg(read == source
                                                                 ? QStringLiteral("the template")
