@@ -470,8 +470,13 @@ std::optional<Design> WizardDialog::ReadKeptDesign(const QString& outcome) {
 void WizardDialog::NoteCustomCodeRun(const Design& design) {
     // Most recent first: a page the latest run did not reach may still carry an older run's.
     if (design.customCodeEnabled && !design.customCode.isEmpty()) {
-        runsCustomCodes.removeAll(design.customCode);
-        runsCustomCodes.prepend(design.customCode);
+        codeRuns.removeIf([&design](const Design& run) {
+            return run.customCode == design.customCode && run.Target().pages == design.Target().pages &&
+                   run.Target().createNew == design.Target().createNew &&
+                   run.Target().outputFolder == design.Target().outputFolder &&
+                   run.Target().fileName == design.Target().fileName;
+        });
+        codeRuns.prepend(design);
     }
 }
 
@@ -578,29 +583,38 @@ void WizardDialog::OnGenerate() {
     // Looked up once, and only where an earlier run's code is to be matched against it: a long list
     // of pages is a look at each on the window's thread.
     std::optional<QSet<QByteArray>> runFiles;
+    const OutputTarget now = design.Target();
     const auto sharesAPage = [&](const Design& earlier) {
-        if (!runFiles) {
-            runFiles = PageFiles(design.Target());
+        const OutputTarget then = earlier.Target();
+        // A run again over the same list, the most common, needs no look at each page.
+        if (then.createNew == now.createNew &&
+            (now.createNew ? then.outputFolder == now.outputFolder && then.fileName == now.fileName
+                           : !now.pages.isEmpty() && then.pages == now.pages)) {
+            return true;
         }
-        return PageFiles(earlier.Target()).intersects(*runFiles);
+        if (!runFiles) {
+            runFiles = PageFiles(now);
+        }
+        return PageFiles(then).intersects(*runFiles);
     };
     // Another window of the wizard, or another session, may have kept a run since this one started
-    // or last ran: its custom code is in the pages that run reached.
+    // or last ran: its custom code is in the pages that run reached. One that cannot be read (a newer
+    // program's, a slip of a hand edit) is set aside as at the start, never written over.
     if (!lastDesign.isEmpty() && keepLastDesign) {
-        // Only where that run reached a page of this one: after a block elsewhere, the same HTML is
-        // the page's own, and nothing after a block is taken out on a guess. One that cannot be read
-        // (a newer program's, a slip of a hand edit) is set aside as at the start, never written over.
         if (const std::optional<Design> kept = ReadKeptDesign(
-                QStringLiteral("so custom HTML its run put into pages cannot be told from the pages' own"));
-            // Mostly this window's own last run, known already: the pages of a long list are looked
-            // at only for code that is new here.
-            kept && kept->customCodeEnabled && !kept->customCode.isEmpty() &&
-            runsCustomCodes.value(0) != kept->customCode && sharesAPage(*kept)) {
+                QStringLiteral("so custom HTML its run put into pages cannot be told from the pages' own"))) {
             NoteCustomCodeRun(*kept);
         }
     }
+    // Only where a run, or a design opened, reached a page of this one: after a block elsewhere, the
+    // same HTML is the page's own, and nothing after a block is taken out on a guess. A code taken
+    // already is not looked for again.
     AdSettings settings = design.Advert();
-    settings.earlierCustomCodes = runsCustomCodes;
+    for (const Design& earlier : std::as_const(codeRuns)) {
+        if (!settings.earlierCustomCodes.contains(earlier.customCode) && sharesAPage(earlier)) {
+            settings.earlierCustomCodes.append(earlier.customCode);
+        }
+    }
     for (const Design& opened : std::as_const(openedDesigns)) {
         if (!settings.earlierCustomCodes.contains(opened.customCode) && sharesAPage(opened)) {
             settings.earlierCustomCodes.append(opened.customCode);

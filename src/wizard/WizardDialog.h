@@ -118,7 +118,7 @@ private:
     std::optional<Design> ReadKeptDesign(const QString& outcome);
     // Whether `design` is now kept for the next start.
     bool KeepDesign(const Design& design);
-    // Notes the custom code of a run that wrote pages with `design` (see runsCustomCodes).
+    // Notes the custom code of a run that wrote pages with `design` (see codeRuns).
     void NoteCustomCodeRun(const Design& design);
     // A message box; before the window is shown it waits until it is, so that it appears over it.
     void Tell(const QString& text, Pickers::MessageIcon icon);
@@ -151,10 +151,11 @@ private:
     // Off when a last design that could not be read could not be moved aside either: it is not
     // replaced then.
     bool keepLastDesign = true;
-    // The custom code the wizard's runs put after their blocks, most recent first: the kept
-    // design's, then this session's runs', whether they wrote every page or not. A run takes each
-    // out of the pages too, so that custom code changed since is not left behind.
-    QByteArrayList runsCustomCodes;
+    // The runs that put custom code after their blocks, most recent first: the kept design's, then
+    // this session's runs', whether they wrote every page or not. A run takes the code of each that
+    // reached one of its pages out of them too, so that custom code changed since is not left
+    // behind; after a block on another site the same HTML is the page's own.
+    QList<Design> codeRuns;
     // The designs opened in this session that hold custom code: theirs is taken out as an earlier
     // run's only by a run that reaches a page the design lists, as the kept design's is, since after
     // a block on another site the same HTML is the page's own.

@@ -453,6 +453,18 @@ private slots:
                 WriteAll(pages[0], "<body><!--VornetAdBegin-->x<!--VornetAdEnd--><p>mine</p></body>"));
         Act(u"tab5 generate"_qs);
         QVERIFY(ReadAll(pages[0]).contains("<p>mine</p>"));
+        // Also where it was kept at the start, and a design opened then names this page.
+        QVERIFY(WriteAll(LastDesign(), R"({"format": "vornetad-design", "version": 1, "customCodeEnabled": true,
+                         "customCode": "<p>mine</p>", "output": {"mode": "modify", "pages": ["/elsewhere.html"]}})") &&
+                WriteAll(pages[0], "<body><!--VornetAdBegin-->x<!--VornetAdEnd--><p>mine</p></body>"));
+        Start();
+        const QString here = out.filePath(u"here.vornetad"_qs);
+        QVERIFY(WriteAll(here, R"({"format": "vornetad-design", "version": 1,
+                         "output": {"mode": "modify", "pages": ["1.html"]}})"));
+        fakes->files.push_back(here);
+        QTest::mouseClick(&wizard->OpenDesignButton(), Qt::LeftButton);
+        Act(u"tab5 generate"_qs);
+        QVERIFY(ReadAll(pages[0]).contains("<p>mine</p>"));
         // One opened: its runs put its code into its pages, wherever they were kept since, and though
         // it was turned off in the design after them.
         const QString opened = out.filePath(u"site.vornetad"_qs);
