@@ -5,8 +5,10 @@
 
 #include <QHideEvent>
 #include <QLabel>
+#include <QShowEvent>
 
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -32,6 +34,11 @@ bool PreviewPage::BrowserMayStart() {
 }
 
 void PreviewPage::Navigate(const QString& path) {
+    if (!isVisible()) {
+        pending = path;
+        return;
+    }
+    pending.clear();
     if (!BrowserMayStart()) {
         notice->setText(QStringLiteral("No preview while the wizard runs as the superuser: its browser runs only in a "
                                        "sandbox, which refuses the superuser, and the page may hold code from a "
@@ -58,7 +65,15 @@ void PreviewPage::hideEvent(QHideEvent* event) {
     WizardPage::hideEvent(event);
 }
 
+void PreviewPage::showEvent(QShowEvent* event) {
+    WizardPage::showEvent(event);
+    if (!pending.isEmpty()) {
+        Navigate(std::exchange(pending, QString()));
+    }
+}
+
 void PreviewPage::ShowNoPreview(const QString& why) {
+    pending.clear();
     if (browserCtrl != nullptr) {
         browserCtrl->hide();
     }

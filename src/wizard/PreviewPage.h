@@ -15,8 +15,8 @@ class PreviewPage final : public WizardPage {
 public:
     explicit PreviewPage(Pickers& pickers, QWidget* parent = nullptr);
 
-    // Loads the local file afresh and shows the browser. For the superuser it shows a note with
-    // the file's path instead (see BrowserMayStart).
+    // Loads the local file afresh and shows the browser; while the step is not shown, only once it
+    // is. For the superuser it shows a note with the file's path instead (see BrowserMayStart).
     void Navigate(const QString& path);
     // Whether the embedded browser may start: for the superuser its sandbox refuses to, and the
     // browser then ends the whole program, typed settings and all. Only where the sandbox was
@@ -33,9 +33,13 @@ protected:
     // Leaving the step drops the page shown: its scripts (custom code's) would go on running, a
     // core and memory with them, for a page no one sees. Every visit shows a new one.
     void hideEvent(QHideEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     Pickers& pickers;
+    // Given while the step was not shown (the options step left for another step than this one):
+    // loaded in a hidden browser, its custom code would run unseen, and go on running.
+    QString pending;
     HtmlCtrl* browserCtrl = nullptr;
     QLabel* notice = nullptr;
 };

@@ -294,6 +294,9 @@ private slots:
         QCOMPARE(wizard->Step(), row[1].toInt());
         QCOMPARE(wizard->Editor().View().Model().HasTemplate(), row[2] == u"yes");
         QCOMPARE(QFile::exists(PreviewFile()), row[3] == u"yes");
+        // Loaded only in the step shown: elsewhere its custom code would run unseen.
+        const HtmlCtrl* browser = wizard->Preview().Browser();
+        QVERIFY(wizard->Step() == 4 || browser == nullptr || browser->page()->requestedUrl().isEmpty());
         QCOMPARE(fakes->messages.size(), int(row[5] == u"told"));
         QVERIFY(row[5] != u"told" || !QFile::exists(configDir->filePath(u"saved.vornetad"_qs)));
         QCOMPARE(fakes->questions.size(), int(row[5] == u"yes"));
