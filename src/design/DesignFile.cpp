@@ -498,15 +498,20 @@ DesignRead ReadDesign(const QString& path) {
     // From the folder the file really is in: opened through a link elsewhere, its paths would name
     // other pages, perhaps pages of the link's folder. Where that folder's real name is not valid
     // text, no text names it, but the folder as given still leads there, unless the file is a link.
-    const QString real = RealPath(path);
-    if (real.isEmpty() && QFileInfo(path).isSymLink()) {
+    const QByteArray real = RealPathBytes(path);
+    const qsizetype slash = real.lastIndexOf('/');
+    std::optional<QString> folder = slash < 0 ? std::nullopt : DecodedName(real.first(std::max<qsizetype>(slash, 1)));
+    if (!folder && !QFileInfo(path).isSymLink()) {
+        folder = QFileInfo(WholePath(path)).absolutePath();
+    }
+    if (!folder) {
         return {FileResult::Failure(path, QStringLiteral("is a link to a file in a folder whose name is not valid "
                                                          "text, against which the design's own paths cannot "
                                                          "be named; give that folder a name of text")),
                 false,
                 {}};
     }
-    DesignRead read = ParseDesign(file.bytes, QFileInfo(real.isEmpty() ? WholePath(path) : real).absolutePath());
+    DesignRead read = ParseDesign(file.bytes, *folder);
     read.status.path = path;
     return read;
 }

@@ -87,9 +87,16 @@ private slots:
         QVERIFY(
             put(n + "list.gif", "shopping list\n") &&
             put(n + "caf\xe9/d.vornetad",
-                R"({"format": "vornetad-design", "version": 1, "output": {"mode": "modify", "pages": ["p.html"]}})"));
-        QVERIFY(::symlink("caf\xe9", QByteArray(n + "e1").constData()) == 0 &&
-                ::symlink("caf\xe8", QByteArray(n + "e2").constData()) == 0);
+                R"({"format": "vornetad-design", "version": 1, "output": {"mode": "modify", "pages": ["p.html"]}})") &&
+            put(n + "d\xe9.vornetad",
+                R"({"format": "vornetad-design", "version": 1, "output": {"mode": "modify", "pages": ["e1/p.html"]}})"));
+        // Links to folders, and links to designs named so and kept in one.
+        for (const auto& [link, target] : {std::pair{"e1", "caf\xe9"},
+                                           {"e2", "caf\xe8"},
+                                           {"d.vornetad", "d\xe9.vornetad"},
+                                           {"in.vornetad", "caf\xe9/d.vornetad"}}) {
+            QCOMPARE(::symlink(target, QByteArray(n + link).constData()), 0);
+        }
 
         // QProcess passes arguments through the locale's encoding, which cannot carry every byte;
         // the shell's printf passes them as they are. The row's variable is set for the program alone.
