@@ -1469,9 +1469,16 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype
         }
     }
     endParagraph();  // by the block's own <div>
-    const std::ptrdiff_t hider = open.Bottom(kHides);
+    std::ptrdiff_t hider = open.Bottom(kHides);
     if (hider == OpenElements::kNone) {
         return std::nullopt;
+    }
+    // A popover's box shows what it holds, cut: one inside it that shows nothing is what to close.
+    for (std::ptrdiff_t inner = hider + 1;
+         open[hider].hides == Hides::InPopoverBox && inner < std::ptrdiff_t(open.Size()); ++inner) {
+        if (open[inner].hides != Hides::No && open[inner].hides != Hides::InPopoverBox) {
+            hider = inner;
+        }
     }
     const OpenElements::Element& e = open[hider];
     const QByteArray name(e.name.data(), qsizetype(e.name.size()));
