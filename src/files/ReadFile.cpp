@@ -80,6 +80,15 @@ QString MissingReason(const QString& path) {
     if (hops == 1) {
         return QStringLiteral("is a link to \"%1\", which does not exist").arg(PrintableName(first));
     }
+    // Named from the real path of the last folder on the way that is there: "x/y/../z" reads as
+    // "x/z", but the system goes up from where the link "y" leads.
+    for (qsizetype slash = at.lastIndexOf('/'); slash > 0; slash = at.lastIndexOf('/', slash - 1)) {
+        std::array<char, PATH_MAX + 1> real{};
+        if (::realpath(at.left(slash).constData(), real.data()) != nullptr) {
+            at = QByteArray(real.data()) + (real[1] == '\0' ? "" : "/") + at.mid(slash + 1);
+            break;
+        }
+    }
     return QStringLiteral("is a link to \"%1\", which leads on to \"%2\", which does not exist")
         .arg(PrintableName(first), PrintableName(at));
 }
