@@ -301,7 +301,7 @@ void OutputPage::StoreControls() {
     // or saved design reads a relative path as its own folder's. The field shows what is used. A
     // file URL that gives no path stays as given, for ValidateOutput to refuse: taken as a relative
     // path, it would name another folder.
-    if (outputFolder.startsWith(QLatin1String("~/"))) {
+    if (outputFolder == u'~' || outputFolder.startsWith(QLatin1String("~/"))) {
         outputFolder = QDir::homePath() + outputFolder.mid(1);
     }
     if (folder.Ok() && !outputFolder.isEmpty() && QDir::isRelativePath(outputFolder) &&
