@@ -202,9 +202,10 @@ struct HidingElement {
     bool cutsTheBanner = false;
 };
 
-// The outermost such element in `page` at `blockAt`, where the block goes (InsertionPoint before a
-// run; Injection::blockAt in the page a run writes, whose custom code after the block is the run's
-// own), or none: a <details> or <dialog> without `open`, an <object> with data (what it holds
+// The outermost such element in `page` at `blockAt` (inside an open dialog that is a popover, the
+// outermost one in it that shows nothing, where there is one), where the block goes (InsertionPoint
+// before a run; Injection::blockAt in the page a run writes, whose custom code after the block is
+// the run's own), or none: a <details> or <dialog> without `open`, an <object> with data (what it holds
 // shows only where that fails to load), a <select>, <datalist>, <option>, <audio>, <video>,
 // <canvas> or <rp>, or any HTML element with the hidden attribute or with the popover attribute of
 // any value (hidden until shown, an open <dialog> too, in a box that cuts the banner), but for a
