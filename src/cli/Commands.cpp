@@ -310,9 +310,9 @@ int RunCompose(const CliRequest& request) {
     // written over, every later banner would be drawn on this one.
     // By where each lands, through links on the way or at the name, the companion not yet there too.
     const QString source = WholePath(built->templatePath);
-    const QString target = WriteTarget(path);
+    const QByteArray target = WriteTargetBytes(path);
     for (const QString& read : {source, At2xName(source)}) {
-        if (path == read || target == WriteTarget(read)) {
+        if (path == read || target == WriteTargetBytes(read)) {
             PrintFailure(FileResult::Failure(path, QStringLiteral("is %1 the banner is drawn on; left as it is")
                                                        .arg(read == source
                                                                 ? QStringLiteral("the template")

@@ -505,9 +505,10 @@ DesignRead ReadDesign(const QString& path) {
         folder = QFileInfo(WholePath(path)).absolutePath();
     }
     if (!folder) {
-        return {FileResult::Failure(path, QStringLiteral("is a link to a file in a folder whose name is not valid "
-                                                         "text, against which the design's own paths cannot "
-                                                         "be named; give that folder a name of text")),
+        return {FileResult::Failure(path, QStringLiteral("is a link to a file in a folder that no text can name (a "
+                                                         "name on the way is not valid text, or the whole path is "
+                                                         "longer than the system takes), against which the "
+                                                         "design's own paths cannot be named")),
                 false,
                 {}};
     }

@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <QStringDecoder>
 
@@ -116,13 +115,10 @@ QByteArray RealPathBytes(const QString& path) {
     if (!name) {
         return {};
     }
+    // Nor where the real path is longer than the system takes: Qt's canonical path then gives the
+    // path as it was given, links and all, and would name a link's folder for its target's.
     std::array<char, PATH_MAX + 1> real{};
-    if (::realpath(name->constData(), real.data()) != nullptr) {
-        return QByteArray(real.data());
-    }
-    // A real path longer than the system's limit for one name is still a file's: Qt finds it step
-    // by step, and only there can a name that is not valid text pass for another.
-    return errno == ENAMETOOLONG ? QFile::encodeName(QFileInfo(path).canonicalFilePath()) : QByteArray();
+    return ::realpath(name->constData(), real.data()) != nullptr ? QByteArray(real.data()) : QByteArray();
 }
 
 QString RealPath(const QString& path) {

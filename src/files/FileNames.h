@@ -58,8 +58,8 @@ QString JoinPath(const QString& folder, const QString& fileName);
 QString WholePath(const QString& given);
 
 // The real path of `path` as the system resolves it (its links and ".." followed), as bytes, to
-// tell whether two paths lead to one file; empty where nothing is there (never a key of a file,
-// then). Qt's canonical path takes
+// tell whether two paths lead to one file; empty where nothing is there, or where the real path is
+// longer than the system takes (never a key of a file, then). Qt's canonical path takes
 // every byte of a name that is not valid text for one and the same character, so two folders whose
 // names differ only there would pass for one.
 QByteArray RealPathBytes(const QString& path);

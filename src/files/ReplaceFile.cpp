@@ -13,6 +13,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -1151,6 +1152,19 @@ QString WriteTarget(const QString& path) {
         return path;
     }
     return LandingText(Resolve(*name).path);
+}
+
+QByteArray WriteTargetBytes(const QString& path) {
+    const std::optional<QByteArray> name = EncodedName(path);
+    if (!name) {
+        return {};
+    }
+    const QByteArray landing = Resolve(*name).path;
+    std::array<char, PATH_MAX + 1> real{};
+    if (::realpath(FolderPart(landing).constData(), real.data()) == nullptr) {
+        return landing;
+    }
+    return QByteArray(real.data()) + (real[1] == '\0' ? "" : "/") + NamePart(landing);
 }
 
 FileStamp StampOf(const QString& path) {

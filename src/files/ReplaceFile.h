@@ -105,6 +105,9 @@ using WriteFiles = QList<FileResult> (*)(const QList<FileToWrite>& files);
 // system names it (its own links resolved). Two paths that land on one file give the same text,
 // though one may be a link to the other, or the file not be there yet.
 QString WriteTarget(const QString& path);
+// The same by its bytes, where names that are not valid text stay apart: the end of the chain in
+// its folder's real path.
+QByteArray WriteTargetBytes(const QString& path);
 
 // Why the system gave up following the links at `path` (ELOOP): a loop of them, or more in a row
 // than it follows.

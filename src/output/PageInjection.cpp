@@ -1591,7 +1591,11 @@ LinkCheck CheckImageLink(const QString& path) {
     const QFileInfo link(path);
     const QString ownName = link.fileName();
     const QString targetName = QFileInfo(target).fileName();
-    const bool elsewhere = QFileInfo(target).path() != RealPath(link.absolutePath());
+    // By their bytes: as text, folders whose names are not valid text would meet others, or miss
+    // themselves.
+    const QByteArray landing = WriteTargetBytes(path);
+    const qsizetype slash = landing.lastIndexOf('/');
+    const bool elsewhere = landing.left(std::max<qsizetype>(slash, 1)) != RealPathBytes(link.absolutePath());
     if (target.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
         check.refusal =
             QStringLiteral("is a link to %1, which is named as a style sheet, not an image; left as it is").arg(target);
