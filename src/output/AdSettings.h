@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <functional>
 #include <iterator>
 
 // What the block does on a page of today, each opt-in: with all of them off the block and the style
@@ -77,6 +78,10 @@ struct AdSettings {
     // still carry: taken out with the block, so that changed custom code replaces it and is not
     // left behind. Tried in order after the current one; empty ones are never taken out.
     QByteArrayList earlierCustomCodes;
+    // More of them for one page only (its path as the run is given it), after those: the custom code
+    // of runs that reached that page and not every page of this one. After a block elsewhere, the
+    // same HTML is the page's own.
+    std::function<QByteArrayList(const QString& page)> earlierCustomCodesOf;
     PageOptions options;
     // The band of the diagonal that the click-through link covers: where the banner is drawn (see
     // WithDrawnBand), and never less than the image map's strip, which the default is.

@@ -248,6 +248,7 @@ BuiltCode CodeTexts::BuildCode(const QByteArray& styleFileName, const QByteArray
     BuiltCode code;
     code.styleSheet = AdvertStyleSheet(styleTemplate, settings);
     code.earlierCustomCodes = settings.earlierCustomCodes;
+    code.earlierCustomCodesOf = settings.earlierCustomCodesOf;
     const QByteArray markup = AdvertMarkup(imageFileName, settings);
     // One line, whatever the options: the removal of an old block relies only on the markers.
     code.codeBlock = kBeginMarker;

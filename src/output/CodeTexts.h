@@ -27,6 +27,7 @@ inline constexpr char kAdvertStyleName[] = "VornetAdStyle.css";
 struct BuiltCode {
     QByteArray codeBlock;
     QByteArrayList earlierCustomCodes;  // what an old block may carry besides the current custom code
+    std::function<QByteArrayList(const QString& page)> earlierCustomCodesOf;  // and on one page only
     QByteArray styleSheet;
     // What a Content-Security-Policy without 'unsafe-inline' must allow for `codeBlock` to show:
     // one line per directive, such as "script-src 'sha256-…'", the hash of the inline text the

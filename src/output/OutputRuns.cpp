@@ -189,7 +189,8 @@ RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTar
 }
 
 RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, const QByteArrayList& earlierCustomCodes,
-                       const FileDone& done, bool dryRun) {
+                       const FileDone& done, bool dryRun,
+                       const std::function<QByteArrayList(const QString& page)>& earlierCustomCodesOf) {
     RunReport report;
     QStringList cleanedFolders;  // in the order of their first cleaned page
     QSet<QString> cleaned;
@@ -223,7 +224,9 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
                 Add(report, done, {FileResult::Failure(page, MissingReason(page))});
                 return;
             }
-            const Result<BlockRemoval> taken = RemoveFromFile(*read.value, page, customCode, earlierCustomCodes);
+            const Result<BlockRemoval> taken = RemoveFromFile(
+                *read.value, page, customCode,
+                earlierCustomCodes + (earlierCustomCodesOf ? earlierCustomCodesOf(page) : QByteArrayList()));
             if (!taken.Ok()) {
                 Add(report, done, {FileResult::Failure(page, taken.error)});
                 return;

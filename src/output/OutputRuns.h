@@ -76,9 +76,11 @@ RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTar
 // RemoveFromFile refuses, or that cannot be written back when it must be, is a failure. Each
 // folder's images and style sheet stay, since other pages may use them; the notes say so for every
 // folder that had a page cleaned and still holds any of them. A failure never stops the run. With
-// `dryRun`, each page is checked as it would be written back, and none is.
+// `dryRun`, each page is checked as it would be written back, and none is. `earlierCustomCodesOf`
+// gives more for one page, as AdSettings' does.
 RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode,
-                       const QByteArrayList& earlierCustomCodes = {}, const FileDone& done = {}, bool dryRun = false);
+                       const QByteArrayList& earlierCustomCodes = {}, const FileDone& done = {}, bool dryRun = false,
+                       const std::function<QByteArrayList(const QString& page)>& earlierCustomCodesOf = {});
 
 // Whether `name` is the name (in any letter case) of a file that a run writes beside pages: the
 // advert's image, its 2x twin or its style sheet, which are never pages.

@@ -1834,9 +1834,10 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
     }
     // Made before anything is written for the page: a page too large for the memory left fails here,
     // with no image or style sheet written on its account.
-    const auto [injected, leftover, misplaced, blockAt] =
-        Inject(page.value.value_or(code.newPage), code.codeBlock, code.earlierCustomCodes, RunsAsPhp(pagePath),
-               MarkersInFile(pagePath));
+    const QByteArrayList earlierCodes =
+        code.earlierCustomCodes + (code.earlierCustomCodesOf ? code.earlierCustomCodesOf(pagePath) : QByteArrayList());
+    const auto [injected, leftover, misplaced, blockAt] = Inject(
+        page.value.value_or(code.newPage), code.codeBlock, earlierCodes, RunsAsPhp(pagePath), MarkersInFile(pagePath));
     // What must stay would stay beside the new block: two banners, and no removal could take either out.
     if (leftover) {
         return {FileResult::Failure(pagePath, leftover.Reason())};

@@ -557,15 +557,19 @@ bool WizardDialog::BoxesAccepted() {
 
 namespace {
 
-// The files a run's target reaches, by the file a page is: two runs' targets share a page where
-// these meet.
+// A page by the file it is: its real path, or where it has none yet, its whole path.
+QByteArray PageFile(const QString& page) {
+    const QFileInfo info(page);
+    const QByteArray real = info.exists() ? RealPathBytes(page) : QByteArray();
+    return real.isEmpty() ? QFile::encodeName(info.absoluteFilePath()) : real;
+}
+
+// The files a run's target reaches: two runs' targets share a page where these meet.
 QSet<QByteArray> PageFiles(const OutputTarget& target) {
     QSet<QByteArray> files;
     for (const QString& page :
          target.createNew ? QStringList{JoinPath(target.outputFolder, target.fileName)} : target.pages) {
-        const QFileInfo info(page);
-        const QByteArray real = info.exists() ? RealPathBytes(page) : QByteArray();
-        files.insert(real.isEmpty() ? QFile::encodeName(info.absoluteFilePath()) : real);
+        files.insert(PageFile(page));
     }
     return files;
 }
@@ -582,21 +586,7 @@ void WizardDialog::OnGenerate() {
     }
     // Looked up once, and only where an earlier run's code is to be matched against it: a long list
     // of pages is a look at each on the window's thread.
-    std::optional<QSet<QByteArray>> runFiles;
     const OutputTarget now = design.Target();
-    const auto sharesAPage = [&](const Design& earlier) {
-        const OutputTarget then = earlier.Target();
-        // A run again over the same list, the most common, needs no look at each page.
-        if (then.createNew == now.createNew &&
-            (now.createNew ? then.outputFolder == now.outputFolder && then.fileName == now.fileName
-                           : !now.pages.isEmpty() && then.pages == now.pages)) {
-            return true;
-        }
-        if (!runFiles) {
-            runFiles = PageFiles(now);
-        }
-        return PageFiles(then).intersects(*runFiles);
-    };
     // Another window of the wizard, or another session, may have kept a run since this one started
     // or last ran: its custom code is in the pages that run reached. One that cannot be read (a newer
     // program's, a slip of a hand edit) is set aside as at the start, never written over.
@@ -606,19 +596,44 @@ void WizardDialog::OnGenerate() {
             NoteCustomCodeRun(*kept);
         }
     }
-    // Only where a run, or a design opened, reached a page of this one: after a block elsewhere, the
-    // same HTML is the page's own, and nothing after a block is taken out on a guess. A code taken
-    // already is not looked for again.
+    // An earlier code is taken out only of the pages its run, or a design opened, reached: after a
+    // block elsewhere, the same HTML is the page's own, and nothing after a block is taken out on a
+    // guess. A run again over the same list, the most common, reaches every page of this one, and
+    // needs no look at each; a code taken from every page already is not looked for again.
     AdSettings settings = design.Advert();
-    for (const Design& earlier : std::as_const(codeRuns)) {
-        if (!settings.earlierCustomCodes.contains(earlier.customCode) && sharesAPage(earlier)) {
-            settings.earlierCustomCodes.append(earlier.customCode);
+    std::optional<QSet<QByteArray>> runFiles;
+    QHash<QByteArray, QByteArrayList> codesByPage;
+    const auto takeOut = [&](const Design& earlier) {
+        const QByteArray& code = earlier.customCode;
+        const OutputTarget then = earlier.Target();
+        if (code.isEmpty() || settings.earlierCustomCodes.contains(code)) {
+            return;
         }
+        if (then.createNew == now.createNew &&
+            (now.createNew ? then.outputFolder == now.outputFolder && then.fileName == now.fileName
+                           : !now.pages.isEmpty() && then.pages == now.pages)) {
+            settings.earlierCustomCodes.append(code);
+            return;
+        }
+        if (!runFiles) {
+            runFiles = PageFiles(now);
+        }
+        for (const QByteArray& file : PageFiles(then)) {
+            if (runFiles->contains(file) && !codesByPage[file].contains(code)) {
+                codesByPage[file].append(code);
+            }
+        }
+    };
+    for (const Design& earlier : std::as_const(codeRuns)) {
+        takeOut(earlier);
     }
     for (const Design& opened : std::as_const(openedDesigns)) {
-        if (!settings.earlierCustomCodes.contains(opened.customCode) && sharesAPage(opened)) {
-            settings.earlierCustomCodes.append(opened.customCode);
-        }
+        takeOut(opened);
+    }
+    if (!codesByPage.isEmpty()) {
+        settings.earlierCustomCodesOf = [codesByPage](const QString& page) {
+            return codesByPage.value(PageFile(page));
+        };
     }
     OutputTarget target = design.Target();
     // The editor shows the boxes; the run would hand them out as the banner.
@@ -638,7 +653,8 @@ void WizardDialog::OnGenerate() {
     // (a close from the desktop, a queued click) while the run goes on.
     running = true;
     RunReport report = RunWithProgress(this, pages, [&](const FileDone& done) {
-        return target.removeAdvert ? RemoveAdvert(target.pages, customCode, settings.earlierCustomCodes, done)
+        return target.removeAdvert ? RemoveAdvert(target.pages, customCode, settings.earlierCustomCodes, done, false,
+                                                  settings.earlierCustomCodesOf)
                                    : Generate(texts, banner, target, settings, banner2x, done);
     });
     running = false;

@@ -490,6 +490,22 @@ private slots:
         QTest::mouseClick(&wizard->OpenDesignButton(), Qt::LeftButton);
         Act(u"tab5 generate"_qs);
         QVERIFY2(ReadAll(pages[1]).contains("<p>E</p>"), ReadAll(pages[1]).constData());
+        // Page by page: a run over 1.html with X, then one over both with Y. X after the block of
+        // 2.html, which the first never reached, is the page's own.
+        for (const auto& [name, code, list] :
+             {std::tuple{"x.vornetad", "X", "\"1.html\""}, std::tuple{"y.vornetad", "Y", "\"1.html\", \"2.html\""}}) {
+            QVERIFY(
+                WriteAll(out.filePath(QLatin1String(name)),
+                         QByteArray("{\"format\": \"vornetad-design\", \"version\": 1, \"customCodeEnabled\": true, "
+                                    "\"customCode\": \"<p>") +
+                             code + "</p>\", \"output\": {\"mode\": \"modify\", \"pages\": [" + list + "]}}"));
+            QVERIFY(WriteAll(pages[1], "<body><!--VornetAdBegin-->x<!--VornetAdEnd--><p>X</p></body>"));
+            fakes->files.push_back(out.filePath(QLatin1String(name)));
+            QTest::mouseClick(&wizard->OpenDesignButton(), Qt::LeftButton);
+            Act(u"tab5 generate"_qs);
+        }
+        QVERIFY2(!ReadAll(pages[0]).contains("<p>X</p>") && ReadAll(pages[1]).contains("<p>X</p>"),
+                 ReadAll(pages[1]).constData());
     }
 
     // A run over many pages goes on a second thread: the window draws meanwhile, and once the run
