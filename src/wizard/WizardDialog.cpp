@@ -584,8 +584,6 @@ void WizardDialog::OnGenerate() {
     if (!DesignProblem(design).isEmpty()) {
         return;
     }
-    // Looked up once, and only where an earlier run's code is to be matched against it: a long list
-    // of pages is a look at each on the window's thread.
     const OutputTarget now = design.Target();
     // Another window of the wizard, or another session, may have kept a run since this one started
     // or last ran: its custom code is in the pages that run reached. One that cannot be read (a newer
@@ -601,6 +599,8 @@ void WizardDialog::OnGenerate() {
     // guess. A run again over the same list, the most common, reaches every page of this one, and
     // needs no look at each; a code taken from every page already is not looked for again.
     AdSettings settings = design.Advert();
+    // Looked up once, and only where an earlier run's code is to be matched against it: a long list
+    // of pages is a look at each on the window's thread.
     std::optional<QSet<QByteArray>> runFiles;
     QHash<QByteArray, QByteArrayList> codesByPage;
     const auto takeOut = [&](const Design& earlier) {
