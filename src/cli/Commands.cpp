@@ -312,7 +312,7 @@ int RunCompose(const CliRequest& request) {
     const QString source = WholePath(built->templatePath);
     const QByteArray target = WriteTargetBytes(path);
     for (const QString& read : {source, At2xName(source)}) {
-        if (path == read || target == WriteTargetBytes(read)) {
+        if (path == read || (!target.isEmpty() && target == WriteTargetBytes(read))) {
             PrintFailure(FileResult::Failure(path, QStringLiteral("is %1 the banner is drawn on; left as it is")
                                                        .arg(read == source
                                                                 ? QStringLiteral("the template")
@@ -519,10 +519,11 @@ int RunMakeTemplate(const CliRequest& request) {
         const LinkCheck link = CheckImageLink(target);
         QString refusal = link.refusal;
         // Nor, given by its own name, a file that is no GIF: notes or a list named so are the user's.
-        if (const FileBytes start = ReadFileStart(target, qint64(64) << 10);
-            refusal.isEmpty() && !QFileInfo(target).isSymLink() && start.status.Ok() && !start.bytes.isEmpty() &&
-            !IsGif(start.bytes)) {
-            refusal = QStringLiteral("is not a GIF image; left as it is");
+        if (refusal.isEmpty() && !QFileInfo(target).isSymLink()) {
+            const FileBytes start = ReadFileStart(target, qint64(64) << 10);
+            if (start.status.Ok() && !start.bytes.isEmpty() && !IsGif(start.bytes)) {
+                refusal = QStringLiteral("is not a GIF image; left as it is");
+            }
         }
         if (const FileResult check = CheckReplaceable(target, files.value[i].bytes); refusal.isEmpty() && !check.Ok()) {
             refusal = check.error;

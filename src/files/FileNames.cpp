@@ -98,12 +98,11 @@ QString WholePath(const QString& given) {
     if (lastUp < 0) {
         return clean(whole);
     }
-    const std::optional<QByteArray> upTo = EncodedName(steps.mid(0, lastUp + 1).join(QLatin1Char('/')));
-    std::array<char, PATH_MAX + 1> real{};
-    if (!upTo || ::realpath(upTo->constData(), real.data()) == nullptr) {
+    const QByteArray real = RealPathBytes(steps.mid(0, lastUp + 1).join(QLatin1Char('/')));
+    if (real.isEmpty()) {
         return whole;
     }
-    const std::optional<QString> folder = DecodedName(QByteArrayView(real.data()));
+    const std::optional<QString> folder = DecodedName(real);
     if (!folder) {
         return whole;
     }
@@ -112,13 +111,14 @@ QString WholePath(const QString& given) {
 
 QByteArray RealPathBytes(const QString& path) {
     const std::optional<QByteArray> name = EncodedName(path);
-    if (!name) {
-        return {};
-    }
+    return name ? RealName(*name) : QByteArray();
+}
+
+QByteArray RealName(const QByteArray& name) {
     // Nor where the real path is longer than the system takes: Qt's canonical path then gives the
     // path as it was given, links and all, and would name a link's folder for its target's.
     std::array<char, PATH_MAX + 1> real{};
-    return ::realpath(name->constData(), real.data()) != nullptr ? QByteArray(real.data()) : QByteArray();
+    return ::realpath(name.constData(), real.data()) != nullptr ? QByteArray(real.data()) : QByteArray();
 }
 
 QString RealPath(const QString& path) {

@@ -63,6 +63,8 @@ QString WholePath(const QString& given);
 // every byte of a name that is not valid text for one and the same character, so two folders whose
 // names differ only there would pass for one.
 QByteArray RealPathBytes(const QString& path);
+// The same for the name on disk `name`.
+QByteArray RealName(const QByteArray& name);
 
 // RealPathBytes as text; empty also where it holds a name that is not valid text, which no text
 // can name.

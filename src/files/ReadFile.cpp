@@ -83,9 +83,8 @@ QString MissingReason(const QString& path) {
     // Named from the real path of the last folder on the way that is there: "x/y/../z" reads as
     // "x/z", but the system goes up from where the link "y" leads.
     for (qsizetype slash = at.lastIndexOf('/'); slash > 0; slash = at.lastIndexOf('/', slash - 1)) {
-        std::array<char, PATH_MAX + 1> real{};
-        if (::realpath(at.left(slash).constData(), real.data()) != nullptr) {
-            at = QByteArray(real.data()) + (real[1] == '\0' ? "" : "/") + at.mid(slash + 1);
+        if (const QByteArray real = RealName(at.left(slash)); !real.isEmpty()) {
+            at = real + (real == "/" ? "" : "/") + at.mid(slash + 1);
             break;
         }
     }

@@ -13,7 +13,6 @@
 #include <QSet>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -1160,11 +1159,8 @@ QByteArray WriteTargetBytes(const QString& path) {
         return {};
     }
     const QByteArray landing = Resolve(*name).path;
-    std::array<char, PATH_MAX + 1> real{};
-    if (::realpath(FolderPart(landing).constData(), real.data()) == nullptr) {
-        return landing;
-    }
-    return QByteArray(real.data()) + (real[1] == '\0' ? "" : "/") + NamePart(landing);
+    const QByteArray folder = RealName(FolderPart(landing));
+    return folder.isEmpty() ? landing : folder + (folder == "/" ? "" : "/") + NamePart(landing);
 }
 
 FileStamp StampOf(const QString& path) {

@@ -1593,14 +1593,16 @@ LinkCheck CheckImageLink(const QString& path) {
     const QString targetName = QFileInfo(target).fileName();
     // By their bytes: as text, folders whose names are not valid text would meet others, or miss
     // themselves.
-    const QByteArray landing = WriteTargetBytes(path);
-    const qsizetype slash = landing.lastIndexOf('/');
-    const bool elsewhere = landing.left(std::max<qsizetype>(slash, 1)) != RealPathBytes(link.absolutePath());
+    const auto elsewhere = [&path, &link] {
+        const QByteArray landing = WriteTargetBytes(path);
+        const qsizetype slash = landing.lastIndexOf('/');
+        return landing.left(std::max<qsizetype>(slash, 1)) != RealPathBytes(link.absolutePath());
+    };
     if (target.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
         check.refusal =
             QStringLiteral("is a link to %1, which is named as a style sheet, not an image; left as it is").arg(target);
-    } else if (elsewhere && IsAdvertFileName(targetName) && IsAdvertFileName(ownName) &&
-               targetName.compare(ownName, Qt::CaseInsensitive) != 0) {
+    } else if (IsAdvertFileName(targetName) && IsAdvertFileName(ownName) &&
+               targetName.compare(ownName, Qt::CaseInsensitive) != 0 && elsewhere()) {
         check.refusal = QStringLiteral("is a link to %1, which is named as the advert's other image, where another "
                                        "folder's run writes its own; left as it is")
                             .arg(target);

@@ -41,6 +41,13 @@ const QRect kPlaceholder = DluRect(3, 27, 386, 244);
 constexpr int kPanelGrowth = 7;
 constexpr int kCornerPiece = 7;
 
+// Whether two runs' targets reach the same pages, as their settings tell without a look at each.
+bool SamePages(const OutputTarget& one, const OutputTarget& other) {
+    return one.createNew == other.createNew &&
+           (one.createNew ? one.outputFolder == other.outputFolder && one.fileName == other.fileName
+                          : !one.pages.isEmpty() && one.pages == other.pages);
+}
+
 // Step names as the tab images carry them, in step order.
 constexpr std::array<const char*, WizardDialog::kStepCount> kStepNames = {"templates", "editor", "options", "preview",
                                                                           "output"};
@@ -470,12 +477,9 @@ std::optional<Design> WizardDialog::ReadKeptDesign(const QString& outcome) {
 void WizardDialog::NoteCustomCodeRun(const Design& design) {
     // Most recent first: a page the latest run did not reach may still carry an older run's.
     if (design.customCodeEnabled && !design.customCode.isEmpty()) {
-        codeRuns.removeIf([&design](const Design& run) {
-            return run.customCode == design.customCode && run.Target().pages == design.Target().pages &&
-                   run.Target().createNew == design.Target().createNew &&
-                   run.Target().outputFolder == design.Target().outputFolder &&
-                   run.Target().fileName == design.Target().fileName;
-        });
+        const OutputTarget target = design.Target();
+        codeRuns.removeIf(
+            [&](const Design& run) { return run.customCode == design.customCode && SamePages(run.Target(), target); });
         codeRuns.prepend(design);
     }
 }
@@ -605,13 +609,11 @@ void WizardDialog::OnGenerate() {
     QHash<QByteArray, QByteArrayList> codesByPage;
     const auto takeOut = [&](const Design& earlier) {
         const QByteArray& code = earlier.customCode;
-        const OutputTarget then = earlier.Target();
         if (code.isEmpty() || settings.earlierCustomCodes.contains(code)) {
             return;
         }
-        if (then.createNew == now.createNew &&
-            (now.createNew ? then.outputFolder == now.outputFolder && then.fileName == now.fileName
-                           : !now.pages.isEmpty() && then.pages == now.pages)) {
+        const OutputTarget then = earlier.Target();
+        if (SamePages(then, now)) {
             settings.earlierCustomCodes.append(code);
             return;
         }
