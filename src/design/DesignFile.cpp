@@ -445,11 +445,9 @@ DesignRead ParseDesign(QByteArrayView json, const QString& folder) {
     if (json.trimmed().isEmpty()) {
         return Refused(QStringLiteral("not a design: the file is empty"));
     }
-    if (json.startsWith(QByteArrayView("\xFF\xFE\0\0", 4)) || json.startsWith(QByteArrayView("\0\0\xFE\xFF", 4))) {
-        return Refused(QStringLiteral("not a design: the file is UTF-32 text (a byte-order mark); save it as UTF-8"));
-    }
-    if (json.startsWith("\xFF\xFE") || json.startsWith("\xFE\xFF")) {
-        return Refused(QStringLiteral("not a design: the file is UTF-16 text (a byte-order mark); save it as UTF-8"));
+    if (const QString form = WideTextForm(json); !form.isEmpty()) {
+        return Refused(
+            QStringLiteral("not a design: the file is %1 text (a byte-order mark); save it as UTF-8").arg(form));
     }
     QJsonParseError parseError;
     QJsonDocument document = QJsonDocument::fromJson(WithMarksEscaped(json), &parseError);

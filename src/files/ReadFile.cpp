@@ -52,6 +52,16 @@ RegularFile::RegularFile(const QString& path, qint64 cap)
     }
 }
 
+QString WideTextForm(QByteArrayView bytes) {
+    if (bytes.startsWith(QByteArrayView("\xFF\xFE\0\0", 4)) || bytes.startsWith(QByteArrayView("\0\0\xFE\xFF", 4))) {
+        return QStringLiteral("UTF-32");
+    }
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        return QStringLiteral("UTF-16");
+    }
+    return {};
+}
+
 QString MissingReason(const QString& path) {
     const std::optional<QByteArray> name = EncodedName(path);
     if (!name) {

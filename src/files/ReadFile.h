@@ -52,6 +52,10 @@ FileBytes ReadRegularFile(const QString& path, qint64 cap);
 // of file it is.
 FileBytes ReadFileStart(const QString& path, qint64 count);
 
+// The wide form of text whose byte-order mark `bytes` start with: "UTF-32" or "UTF-16" (the mark of
+// little-endian UTF-32 starts as UTF-16's does), or empty for none.
+QString WideTextForm(QByteArrayView bytes);
+
 // Why nothing can be read at `path`, where nothing stands: "does not exist", or for a link that
 // leads nowhere, that it is one and to what, since the link itself is there to be seen.
 QString MissingReason(const QString& path);

@@ -840,8 +840,7 @@ bool HoldsMarkerInUtf32(const QByteArray& file) {
 // Whether `bytes` are UTF-32 text as far as can be told: they start with its byte-order mark (in
 // little-endian order, UTF-16's and two zero bytes) or hold the advert's marker in it.
 bool IsUtf32(const QByteArray& bytes) {
-    return bytes.startsWith(QByteArrayView("\xFF\xFE\0\0", 4)) || bytes.startsWith(QByteArrayView("\0\0\xFE\xFF", 4)) ||
-           HoldsMarkerInUtf32(bytes);
+    return WideTextForm(bytes) == u"UTF-32" || HoldsMarkerInUtf32(bytes);
 }
 
 // Custom code as a UTF-16 page holds it, in the UTF-8 that the page's text is read in: code that is
