@@ -449,6 +449,12 @@ DesignRead ParseDesign(QByteArrayView json, const QString& folder) {
         return Refused(
             QStringLiteral("not a design: the file is %1 text (a byte-order mark); save it as UTF-8").arg(form));
     }
+    // JSON in UTF-8 starts with a blank or a brace; a zero byte among the first two is wide text saved
+    // without its mark.
+    if (json.first(std::min<qsizetype>(2, json.size())).contains('\0')) {
+        return Refused(QStringLiteral(
+            "not a design: the file starts with a zero byte, as UTF-16 or UTF-32 text does; save it as UTF-8"));
+    }
     QJsonParseError parseError;
     QJsonDocument document = QJsonDocument::fromJson(WithMarksEscaped(json), &parseError);
     if (parseError.error != QJsonParseError::NoError) {
