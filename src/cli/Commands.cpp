@@ -483,11 +483,11 @@ int RunMakeTemplate(const CliRequest& request) {
         paths.append(path.chopped(4) + file.suffix + path.right(4));
     }
     // The new drawing replaces its own files; one of its family that it does not write (the
-    // shadowless variant of an earlier drawing in a style with a shadow) would stay beside it and
-    // pass for its own.
-    QStringList suffixes;
-    for (const TemplateFile& file : files.value) {
-        suffixes.append(file.suffix);
+    // shadowless variant of an earlier drawing in a style with a shadow, or a file whose ".gif" is in
+    // other letters) would stay beside it and pass for its own.
+    QStringList names;
+    for (const QString& each : std::as_const(paths)) {
+        names.append(QFileInfo(each).fileName());
     }
     const QString folder = QFileInfo(path).path();
     // The user's own templates folder is made by the first template saved into it, here as in the
@@ -499,13 +499,23 @@ int RunMakeTemplate(const CliRequest& request) {
             return 1;
         }
     }
-    if (const QString stale = FamilyFileIn(folder, QFileInfo(path).fileName().chopped(4), suffixes); !stale.isEmpty()) {
+    const QString stem = QFileInfo(path).fileName().chopped(4);
+    if (const QString stale = FamilyFileIn(folder, stem, names); !stale.isEmpty()) {
+        const auto twin = std::find_if(names.cbegin(), names.cend(), [&](const QString& name) {
+            return name.compare(stale, Qt::CaseInsensitive) == 0;
+        });
+        const QString clash =
+            twin != names.cend()
+                ? QStringLiteral("differs from \"%1\", which the template writes, only in letter case, and would "
+                                 "be listed beside it or taken for it")
+                      .arg(*twin)
+                : QStringLiteral("would pass for this template's shadowless variant, which the style \"%1\" does "
+                                 "not have")
+                      .arg(style.name);
         PrintFailure(FileResult::Failure(
-            JoinPath(folder, stale),
-            QStringLiteral("would pass for this template's shadowless variant, which the style \"%1\" does not "
-                           "have; no file of the template was written. Save under another name, or, where it is an "
-                           "earlier drawing's under this name, remove it")
-                .arg(style.name)));
+            JoinPath(folder, stale), clash + QStringLiteral("; no file of the template was written. Save under another "
+                                                            "name, or, where it is an earlier drawing's under this "
+                                                            "name, remove it")));
         return 1;
     }
     // The files are one template: where one of them could not be replaced, the others of the new

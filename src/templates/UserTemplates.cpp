@@ -22,15 +22,13 @@ QString FileNameOf(const QString& name, const QString& suffix) {
 
 }  // namespace
 
-QString FamilyFileIn(const QString& folder, const QString& name, const QStringList& besides) {
+QString FamilyFileIn(const QString& folder, const QString& name, const QStringList& replaced) {
     const FolderListing listing = ListFolder(folder);
     for (const char* suffix : kTemplateFamily) {
-        if (besides.contains(QLatin1String(suffix))) {
-            continue;
-        }
         const QString wanted = FileNameOf(name, QLatin1String(suffix));
         for (const FolderEntry& entry : listing.entries) {
-            if (entry.name.compare(wanted, Qt::CaseInsensitive) == 0 && entry.name.chopped(4) == wanted.chopped(4)) {
+            if (entry.name.compare(wanted, Qt::CaseInsensitive) == 0 && entry.name.chopped(4) == wanted.chopped(4) &&
+                !replaced.contains(entry.name)) {
                 return entry.name;
             }
         }

@@ -24,9 +24,10 @@ QString TemplateNameProblem(const QString& name);
 inline constexpr const char* kTemplateFamily[] = {"", "@2x", "b", "b@2x"};
 
 // The first file of `folder` that belongs to the family of the template `name` (any letter case of
-// its ".gif") and whose suffix is not one of `besides`; empty for none. Such a file would be taken
-// for a file of the template: a new template is refused beside it.
-QString FamilyFileIn(const QString& folder, const QString& name, const QStringList& besides = {});
+// its ".gif") and is not one of the file names `replaced`; empty for none. Such a file would be taken
+// for a file of the template: a new template is refused beside it. A file is passed over only by
+// its exact name, since "Logo.gif" stands beside a new "Logo.GIF" rather than being replaced by it.
+QString FamilyFileIn(const QString& folder, const QString& name, const QStringList& replaced = {});
 
 // Writes the files of a new template called `name` into `folder` (made first, with the folders on
 // its way, when missing: the user's own templates folder is made by the first template saved in it): each
