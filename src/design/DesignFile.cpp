@@ -441,8 +441,9 @@ QString WhereInFile(QByteArrayView json, const QJsonParseError& error) {
 }  // namespace
 
 DesignRead ParseDesign(QByteArrayView json, const QString& folder) {
-    // The parser would point at the first letter of a file that has none, or of one saved as UTF-16.
-    if (json.trimmed().isEmpty()) {
+    // The parser would point at the first letter of a file that has none (a mark an editor adds to an
+    // empty file is none), or of one saved as UTF-16.
+    if (json.sliced(json.startsWith("\xef\xbb\xbf") ? 3 : 0).trimmed().isEmpty()) {
         return Refused(QStringLiteral("not a design: the file is empty"));
     }
     if (const QString form = WideTextForm(json); !form.isEmpty()) {
