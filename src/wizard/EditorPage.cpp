@@ -338,7 +338,10 @@ void EditorPage::StoreDesign(Design& design) {
 }
 
 int EditorPage::BannerSize() {
-    if (resizeButton->isEnabled() && SizeProblem().isEmpty()) {
+    // The size it has, typed again, is no change: applied, it would put the square back in the
+    // middle, where the user or an opened design placed it elsewhere, and a mere check of what
+    // changed (closing, opening a design) would move it.
+    if (SizeTyped() && SizeProblem().isEmpty()) {
         OnResize();
     }
     return bannerView->Model().Size();

@@ -43,8 +43,8 @@ public:
     // as one without pixels; the result says which file and why, for the caller to tell the user.
     [[nodiscard]] FileResult LoadTemplate(const QString& path);
     // The edge length of the banner that will be saved: a size typed but not yet applied is
-    // applied first, exactly as Resize would; one that is no size is left in the field, unapplied
-    // (SizeProblem says why).
+    // applied first, exactly as Resize would, unless it is the size the banner has; one that is no
+    // size is left in the field, unapplied (SizeProblem says why).
     int BannerSize();
     // Fills every control from `design` and composes its banner on `templateImage`, the template
     // at `templatePath`. A size in points that the size list lacks is added to it.

@@ -713,6 +713,13 @@ private slots:
             fakes->files.push_back(path);
             QTest::mouseClick(save ? &wizard->SaveDesignButton() : &wizard->OpenDesignButton(), Qt::LeftButton);
             QCOMPARE(fakes->questions.size(), how.startsWith(u"open over") ? 1 : 0);
+            if (how == u"open, size retyped") {
+                Act(u"tab2"_qs);
+                auto* size = Field<QLineEdit>(wizard->Editor(), u"bannerSizeEdit"_qs);
+                const QString was = size->text();
+                size->selectAll();
+                QTest::keyClicks(size, was);
+            }
         }
 
         QTRY_COMPARE(fakes->messages.size(), message.isEmpty() ? 0 : 1);
