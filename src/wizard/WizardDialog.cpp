@@ -355,22 +355,40 @@ Design WizardDialog::GatherDesign() {
 }
 
 void WizardDialog::ApplyDesign(const Design& design) {
-    QString path = design.TemplatePath();
-    TemplateImage loaded = LoadTemplateImage(path.isEmpty() ? catalog.PathAt(0) : path);
-    if (path.isEmpty()) {
-        path = catalog.PathAt(0);
-    } else if (!loaded.status.Ok()) {
-        Tell(QStringLiteral("The design's template cannot be used, so the first template is used instead.\n\n%1: %2")
-                 .arg(path, loaded.status.error),
-             Pickers::MessageIcon::Warning);
+    const QString named = design.TemplatePath();
+    QString path = named.isEmpty() ? catalog.PathAt(0) : named;
+    TemplateImage loaded = LoadTemplateImage(path);
+    QString failures;
+    if (!named.isEmpty() && !loaded.status.Ok()) {
+        failures = QStringLiteral("\n\n%1: %2").arg(named, loaded.status.error);
         path = catalog.PathAt(0);
         loaded = LoadTemplateImage(path);
+    }
+    // The first template may fail too, and the banner would be bare text; the step where a template
+    // is chosen refuses such a one, and is where the user goes.
+    const bool firstFails = !path.isEmpty() && !loaded.status.Ok();
+    if (firstFails && path != named) {
+        failures += QStringLiteral("\n\n%1: %2").arg(path, loaded.status.error);
+    }
+    if (!failures.isEmpty()) {
+        const QString what = named.isEmpty() ? QStringLiteral("The design names no template, and the first template "
+                                                              "cannot be used either; choose another one.")
+                             : firstFails    ? QStringLiteral("The design's template cannot be used, nor can the first "
+                                                                 "template; choose another one.")
+                             : path.isEmpty()
+                                 ? QStringLiteral("The design's template cannot be used, and there is no other.")
+                                 : QStringLiteral("The design's template cannot be used, so the first template is "
+                                                  "used instead.");
+        Tell(what + failures, Pickers::MessageIcon::Warning);
     }
     templatesPage->SelectTemplate(path);
     editorPage->ApplyDesign(design, loaded.image, path);
     optionsPage->ApplyDesign(design);
     outputPage->SetTarget(design.Target());
-    if (step == 4) {
+    if (firstFails && step != 1) {
+        step = 1;
+        ShowStep();
+    } else if (step == 4) {
         ShowPreview();
     }
 }

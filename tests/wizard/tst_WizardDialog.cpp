@@ -696,12 +696,25 @@ private slots:
         const QString path =
             how == u"start" ? LastDesign() : configDir->filePath(save ? file : QStringLiteral("opened.vornetad"));
         QVERIFY(WriteAll(path, bytes));
+        QTemporaryDir templates;
         if (how == u"start") {
             // Behind a file where a folder should be, nothing is known to be there to move aside.
             const QString inFile = configDir->filePath(u"in-file"_qs);
             QVERIFY(file != u"unreachable" || WriteAll(inFile, {}));
             Start(kTemplatesFolder, file == u"unreachable" ? inFile + u"/last.vornetad"_qs : QString());
         } else {
+            if (file == u"gone, first broken") {
+                // Opened on the last step, where no later step looks at the template again.
+                QVERIFY(WriteAll(templates.filePath(u"a.gif"_qs), "GIF89a"));
+                QVERIFY(QFile::copy(kTemplatesFolder + u"curl-blue.gif"_qs, templates.filePath(u"c.gif"_qs)));
+                Start(templates.path() + u'/');
+                wizard->Templates().SelectTemplate(templates.filePath(u"c.gif"_qs));
+                Act(u"tab5"_qs);
+                QCOMPARE(wizard->Step(), 5);
+                fakes->confirms.push_back(true);  // another template chosen than the first
+                index = 0;
+                expected.SetTemplatePath(wizard->Catalog().PathAt(0));
+            }
             // Typed and not kept: the design replaces it only where the user says so.
             if (how.startsWith(u"open over")) {
                 Act(u"tab2"_qs);
@@ -712,7 +725,7 @@ private slots:
             }
             fakes->files.push_back(path);
             QTest::mouseClick(save ? &wizard->SaveDesignButton() : &wizard->OpenDesignButton(), Qt::LeftButton);
-            QCOMPARE(fakes->questions.size(), how.startsWith(u"open over") ? 1 : 0);
+            QCOMPARE(fakes->questions.size(), how.startsWith(u"open over") || file == u"gone, first broken" ? 1 : 0);
             if (how == u"open, size retyped") {
                 Act(u"tab2"_qs);
                 auto* size = Field<QLineEdit>(wizard->Editor(), u"bannerSizeEdit"_qs);
@@ -726,6 +739,7 @@ private slots:
         QVERIFY(message.isEmpty() || fakes->messages.constFirst().text.contains(message));
         QCOMPARE(wizard->GatherDesign(), expected);
         QCOMPARE(wizard->Templates().Strip()->SelectedIndex(), index);
+        QVERIFY(file != u"gone, first broken" || wizard->Step() == 1);
         if (file != u"broken" && file != u"unreachable" && !save) {
             Banner banner;
             expected.ComposeInto(banner, LoadTemplateImage(expected.TemplatePath()).image);
