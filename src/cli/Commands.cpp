@@ -308,11 +308,14 @@ int RunCompose(const CliRequest& request) {
     }
     // The template the banner is drawn on, and its 2x companion (there or not yet), are the user's:
     // written over, every later banner would be drawn on this one.
-    // By where each lands, through links on the way or at the name, the companion not yet there too.
+    // By where each lands, through links on the way or at the name, the companion not yet there too;
+    // and by the file each is, where two names of it do not meet by their paths.
     const QString source = WholePath(built->templatePath);
     const QByteArray target = WriteTargetBytes(path);
+    const QByteArray file = FileIdentity(path);
     for (const QString& read : {source, At2xName(source)}) {
-        if (path == read || (!target.isEmpty() && target == WriteTargetBytes(read))) {
+        if (path == read || (!target.isEmpty() && target == WriteTargetBytes(read)) ||
+            (!file.isEmpty() && file == FileIdentity(read))) {
             PrintFailure(FileResult::Failure(path, QStringLiteral("is %1 the banner is drawn on; left as it is")
                                                        .arg(read == source
                                                                 ? QStringLiteral("the template")

@@ -121,6 +121,15 @@ QByteArray RealName(const QByteArray& name) {
     return ::realpath(name.constData(), real.data()) != nullptr ? QByteArray(real.data()) : QByteArray();
 }
 
+QByteArray FileIdentity(const QString& path) {
+    const std::optional<QByteArray> name = EncodedName(path);
+    struct stat info {};
+    if (!name || ::stat(name->constData(), &info) != 0) {
+        return {};
+    }
+    return QByteArray::number(quint64(info.st_dev)) + ':' + QByteArray::number(quint64(info.st_ino));
+}
+
 QString RealPath(const QString& path) {
     const QByteArray real = RealPathBytes(path);
     return real.isEmpty() ? QString() : DecodedName(real).value_or(QString());

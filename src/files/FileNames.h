@@ -70,6 +70,12 @@ QByteArray RealName(const QByteArray& name);
 // can name.
 QString RealPath(const QString& path);
 
+// The file `path` leads to (links followed), as the system tells one file from another, for a key;
+// empty where nothing is there. Two names of one file meet here where their real paths may not: on
+// a share that ignores letter case each keeps the letters it was given, and a path longer than the
+// system takes has none. So do two hard links of one file.
+QByteArray FileIdentity(const QString& path);
+
 // WholePath of a path given for a folder, without a last separator.
 QString WholeFolderPath(const QString& given);
 

@@ -581,9 +581,9 @@ namespace {
 
 // A page by the file it is: its real path, or where it has none yet, its whole path.
 QByteArray PageFile(const QString& page) {
-    const QFileInfo info(page);
-    const QByteArray real = info.exists() ? RealPathBytes(page) : QByteArray();
-    return real.isEmpty() ? QFile::encodeName(info.absoluteFilePath()) : real;
+    // A run writes a page by the letters its folder holds it by, which a design may not list it by.
+    const QByteArray file = FileIdentity(page);
+    return file.isEmpty() ? QFile::encodeName(QFileInfo(page).absoluteFilePath()) : file;
 }
 
 // The files a run's target reaches: two runs' targets share a page where these meet.

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -44,6 +45,8 @@ private slots:
         QFETCH(QByteArrayList, row);
         row.insert(1, QTest::currentDataTag());  // the words, which name the row
         QTemporaryDir dir;
+        // Qt removes no name that is not valid text, nor a path longer than the system takes.
+        const auto remove = qScopeGuard([&] { QProcess::execute(u"rm"_qs, {u"-rf"_qs, dir.path()}); });
         const QByteArray folder = QFile::encodeName(dir.path());
         for (QByteArray& column : row) {
             column.replace("$D", folder)
@@ -97,6 +100,17 @@ private slots:
                                            {"in.vornetad", "caf\xe9/d.vornetad"}}) {
             QCOMPARE(::symlink(target, QByteArray(n + link).constData()), 0);
         }
+        // A folder whose real path is longer than the system takes, built in two halves through a
+        // link, and reached by two links, holding a template.
+        const QByteArray half = QByteArrayList(9, QByteArray(250, 'd')).join('/');
+        QVERIFY(QDir().mkpath(QFile::decodeName(n + "deep/" + half)) &&
+                ::symlink(QByteArray("deep/" + half).constData(), QByteArray(n + "m").constData()) == 0 &&
+                QDir().mkpath(QFile::decodeName(n + "m/" + half)));
+        for (const char* link : {"l1", "l2"}) {
+            QCOMPARE(::symlink(QByteArray("m/" + half).constData(), QByteArray(n + link).constData()), 0);
+        }
+        QVERIFY(
+            QFile::copy(QStringLiteral(VORNET_SOURCE_DIR "/data/vornets/tape.gif"), QFile::decodeName(n + "l1/t.gif")));
 
         // QProcess passes arguments through the locale's encoding, which cannot carry every byte;
         // the shell's printf passes them as they are. The row's variable is set for the program alone.
