@@ -300,6 +300,11 @@ QString OwnLocation(QStandardPaths::StandardLocation location, const char* varia
     if (!QDir::isAbsolutePath(set) && (!QDir::isAbsolutePath(home) || QDir::cleanPath(home) == u"/")) {
         return {};
     }
+    // Nor one whose name is not valid text: Qt reads it as another name, and the user's templates
+    // would be looked for, and new ones made, in a folder of that other name.
+    if (!DecodedName(qgetenv(QDir::isAbsolutePath(set) ? variable : "HOME"))) {
+        return {};
+    }
     return path.isEmpty() || QDir::isAbsolutePath(path) || set.isEmpty() || !path.startsWith(set)
                ? path
                : QDir::homePath() + standard + path.mid(set.size());

@@ -87,8 +87,9 @@ private slots:
         for (const QByteArray name : {"caf\xe9", "caf\xe8", "caf\xef\xbf\xbd"}) {
             QVERIFY(::mkdir(QByteArray(n + name).constData(), 0755) == 0 && put(n + name + "/p.html", "<p>x</p>"));
         }
+        QVERIFY(QDir().mkpath(QFile::decodeName(n + "caf\xef\xbf\xbd/vornetad/vornets")));
         QVERIFY(
-            put(n + "list.gif", "shopping list\n") &&
+            put(n + "caf\xef\xbf\xbd/vornetad/vornets/mine.gif", "GIF89a") && put(n + "list.gif", "shopping list\n") &&
             put(n + "caf\xe9/d.vornetad",
                 R"({"format": "vornetad-design", "version": 1, "output": {"mode": "modify", "pages": ["p.html"]}})") &&
             put(n + "d\xe9.vornetad",
