@@ -135,8 +135,10 @@ void TemplatesPage::OnAddTemplate() {
             TemplateAdded(saved.path);
             return;
         }
-        pickers.ShowMessage(this, caption, problem.isEmpty() ? tr("%1: %2.").arg(saved.path, saved.error) : problem,
-                            Pickers::MessageIcon::Warning);
+        pickers.ShowMessage(
+            this, caption,
+            problem.isEmpty() ? tr("The template was not added.\n\n%1: %2.").arg(saved.path, saved.error) : problem,
+            Pickers::MessageIcon::Warning);
     }
 }
 
