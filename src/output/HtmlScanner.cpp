@@ -120,14 +120,102 @@ bool IsBreakout(string_view name) {
            std::any_of(kNames.begin(), kNames.end(), [name](string_view n) { return EqualsLower(name, n); });
 }
 
-// HTML elements that often hold an svg or math element, whose end tag, when one is open around
-// it, closes it too.
-bool IsContainer(string_view name) {
-    static constexpr std::array<string_view, 31> kNames = {
-        "a",      "address", "article", "aside", "blockquote", "button", "center", "dd", "div", "dl",     "dt",
-        "figure", "footer",  "form",    "h1",    "h2",         "h3",     "h4",     "h5", "h6",  "header", "label",
-        "li",     "main",    "nav",     "ol",    "section",    "span",   "td",     "th", "ul"};
-    return std::any_of(kNames.begin(), kNames.end(), [name](string_view n) { return EqualsLower(name, n); });
+// The HTML elements followed while open, for what a stray end tag inside an svg or math element
+// does: the ones that often hold such an element, whose end tag, where one is open around it,
+// closes it too; those that bound how far down an end tag reaches (a cell, a table); and the
+// ordinary ones (a span, a <b>), whose end tag reaches no element past one of the others. Their
+// codes are their places here, from 1.
+constexpr std::array<string_view, 50> kFollowed = {
+    "address", "article", "aside",  "blockquote", "button",  "center", "dd",     "div",    "dl",    "dt",
+    "figure",  "footer",  "form",   "h1",         "h2",      "h3",     "h4",     "h5",     "h6",    "header",
+    "li",      "main",    "nav",    "ol",         "section", "ul",     "td",     "th",     "table", "caption",
+    "object",  "marquee", "applet", "template",   "a",       "span",   "label",  "b",      "big",   "code",
+    "em",      "font",    "i",      "nobr",       "s",       "small",  "strike", "strong", "tt",    "u"};
+
+// The rows and row groups of a table: no element followed, but their tags close a cell.
+constexpr std::array<string_view, 4> kRows = {"tr", "tbody", "thead", "tfoot"};
+constexpr std::uint8_t kRow = 0xff;
+
+// A tag name as one number, its first seven letters in lower case and its length: found among the
+// followed ones in a few steps, as every tag of a page is looked up.
+constexpr std::uint64_t NameKey(string_view name) {
+    std::uint64_t key = 0;
+    for (size_t i = 0; i < 7; ++i) {
+        key = key << 8 | (i < name.size() ? std::uint8_t(LowerAscii(name[i])) : 0u);
+    }
+    return key << 8 | std::min<size_t>(name.size(), 0xff);
+}
+
+constexpr auto kFollowedKeys = [] {
+    std::array<std::pair<std::uint64_t, std::uint8_t>, kFollowed.size() + kRows.size()> keys{};
+    for (size_t i = 0; i < kFollowed.size(); ++i) {
+        keys[i] = {NameKey(kFollowed[i]), std::uint8_t(i + 1)};
+    }
+    for (size_t i = 0; i < kRows.size(); ++i) {
+        keys[kFollowed.size() + i] = {NameKey(kRows[i]), kRow};
+    }
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}();
+
+// The code of a followed element's name, kRow for a row's, 0 for any other.
+constexpr std::uint32_t kFirstLetters = [] {
+    std::uint32_t letters = 0;
+    for (const string_view name : kFollowed) {
+        letters |= 1u << (name[0] - 'a');
+    }
+    return letters | 1u << ('t' - 'a');
+}();
+
+std::uint8_t Lookup(string_view name) {
+    // Most names of a page, a <p> and an <img> among them, are told apart by their first letter.
+    const unsigned first = unsigned(LowerAscii(name.empty() ? '\0' : name[0])) - 'a';
+    if (name.size() > 10 || first >= 26 || (kFirstLetters & (1u << first)) == 0) {
+        return 0;
+    }
+    const std::uint64_t key = NameKey(name);
+    const auto it = std::lower_bound(kFollowedKeys.begin(), kFollowedKeys.end(), std::pair{key, std::uint8_t(0)});
+    if (it == kFollowedKeys.end() || it->first != key) {
+        return 0;
+    }
+    // Names longer than seven letters are told apart by the rest too (a row's name is shorter).
+    const bool same = name.size() <= 7 || EqualsLower(name, kFollowed[it->second - 1]);
+    return same ? it->second : 0;
+}
+
+std::uint8_t Followed(string_view name) {
+    const std::uint8_t code = Lookup(name);
+    return code == kRow ? 0 : code;
+}
+
+consteval std::uint8_t Code(string_view lowerName) {
+    return std::uint8_t(std::find(kFollowed.begin(), kFollowed.end(), lowerName) - kFollowed.begin() + 1);
+}
+
+// An end tag reaches no element below one of these: a browser ignores it instead.
+bool BoundsScope(std::uint8_t code) {
+    return code >= Code("td") && code <= Code("template");
+}
+
+// The elements an end tag of an ordinary one does not close its way past.
+bool IsSpecial(std::uint8_t code) {
+    return code < Code("a");
+}
+
+// The ordinary elements that a browser closes, where one is open within reach, past the others
+// too: the formatting ones (a, b, em and the like), after reopening them inside.
+bool IsFormatting(std::uint8_t code) {
+    return code == Code("a") || code > Code("label");
+}
+
+// The HTML elements whose end tag, below HTML held in an svg or math element, is taken to close
+// what is open around it, where which elements are open there is not followed.
+bool IsContainer(std::uint8_t code) {
+    return (code != 0 && code <= Code("th")) || code == Code("a") || code == Code("span") || code == Code("label");
+}
+
+bool IsHeading(std::uint8_t code) {
+    return code >= Code("h1") && code <= Code("h6");
 }
 
 // Whether a start tag in the body leaves an element open: void elements close at once, and the
@@ -214,6 +302,7 @@ bool HtmlScanner::ForeignTop() const {
 void HtmlScanner::Resume(size_t pos, const State& state) {
     m_pos = std::max(pos, m_pos);
     m_state.foreignSince = state.foreignSince;
+    m_state.html = state.html;
 }
 
 void HtmlScanner::End(size_t openSince) {
@@ -576,6 +665,77 @@ void HtmlScanner::PopTo(size_t depth) {
     m_state.top = m_foreign.empty() ? 0 : m_foreign.back().serial;
 }
 
+void HtmlScanner::OpenHtml(string_view name) {
+    const std::uint8_t code = Lookup(name);
+    if (code == 0 || code == kRow) {
+        if (code == kRow) {
+            CloseHtml(Code("td"), true);
+        }
+        return;
+    }
+    OpenElements& open = m_state.html;
+    // Elements a browser closes before opening this one.
+    if (code == Code("li") || code == Code("dd") || code == Code("dt")) {
+        for (size_t i = open.size; i > 0 && open.beyond == 0; --i) {
+            const std::uint8_t at = open.names[i - 1];
+            if (at == code || (code != Code("li") && (at == Code("dd") || at == Code("dt")))) {
+                open.size = std::uint8_t(i - 1);
+                break;
+            }
+            if (IsSpecial(at) && at != Code("address") && at != Code("div")) {
+                break;
+            }
+        }
+    } else if (IsHeading(code) && open.beyond == 0 && open.size > 0 && IsHeading(open.names[open.size - 1])) {
+        --open.size;
+    } else if (code == Code("td") || code == Code("th") || code == Code("caption")) {
+        // Outside a table these make no element.
+        if (std::find(open.names.begin(), open.names.begin() + open.size, Code("table")) ==
+            open.names.begin() + open.size) {
+            return;
+        }
+        CloseHtml(Code("td"), true);
+    } else if (code == Code("a") || code == Code("button")) {
+        CloseHtml(code, false);
+    } else if (code == Code("form") &&
+               std::find(open.names.begin(), open.names.begin() + open.size, code) != open.names.begin() + open.size) {
+        return;  // a form inside a form is no element
+    }
+    if (open.size < open.names.size() && open.beyond == 0) {
+        open.names[open.size++] = code;
+    } else {
+        ++open.beyond;
+    }
+}
+
+bool HtmlScanner::CloseHtml(std::uint8_t code, bool cell) {
+    OpenElements& open = m_state.html;
+    if (open.beyond > 0) {
+        // Past the elements followed: taken for the innermost, as end tags mostly are.
+        --open.beyond;
+        return true;
+    }
+    for (size_t i = open.size; i > 0; --i) {
+        const std::uint8_t at = open.names[i - 1];
+        // The end of any heading closes the heading open.
+        if (at == code || (cell && at == Code("th")) || (IsHeading(code) && IsHeading(at))) {
+            open.size = std::uint8_t(i - 1);
+            return true;
+        }
+        // A table's end closes the cells and captions in it; nothing else reaches past a bound.
+        const bool inTable = code == Code("table") && (at == Code("td") || at == Code("th") || at == Code("caption"));
+        if ((BoundsScope(at) && !inTable) || (!IsSpecial(code) && !IsFormatting(code) && IsSpecial(at))) {
+            return false;
+        }
+    }
+    return false;
+}
+
+bool HtmlScanner::CloseHtml(string_view name) {
+    const std::uint8_t code = Lookup(name);
+    return code != 0 && CloseHtml(code == kRow ? Code("td") : code, code == kRow);
+}
+
 void HtmlScanner::PopToHtml() {
     size_t depth = std::min<size_t>(m_state.depth, m_foreign.size());
     while (depth > 0 && (m_foreign[depth - 1].flags & (kHtmlIntegration | kTextIntegration)) == 0) {
@@ -627,6 +787,9 @@ void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
         if (IsBreakout(name) || (EqualsLower(name, "font") && attributes.fontStyle)) {
             PopToHtml();
             token.readAsHtml = true;  // read again where HTML is read
+            if (m_state.depth == 0) {
+                OpenHtml(name);
+            }
             return;
         }
         if (token.selfClosing) {
@@ -655,6 +818,8 @@ void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
     }
     if (m_state.depth > 0 && OpensElement(name) && !RawTextMode(name)) {
         ++m_foreign.back().htmlOpen;  // an HTML element inside an integration point
+    } else if (m_state.depth == 0) {
+        OpenHtml(name);
     }
     if (const auto raw = RawTextMode(name)) {
         m_mode = raw->second;
@@ -665,6 +830,7 @@ void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
 
 void HtmlScanner::EndTag(const HtmlToken& token) {
     if (m_state.depth == 0) {
+        CloseHtml(token.name);
         return;
     }
     if (m_state.depth > m_foreign.size()) {
@@ -694,10 +860,18 @@ void HtmlScanner::EndTag(const HtmlToken& token) {
         PopTo(match - 1);
         return;
     }
-    // No open svg or math element has that name. The end tag of an HTML element that usually
-    // holds them (a div left open around an unclosed svg) closes that element and them with it;
-    // any other is ignored. Which HTML elements are open is not followed, so this is a guess.
-    if (foreign && IsContainer(token.name)) {
+    // No open svg or math element has that name. The end tag of an HTML element open around them
+    // (a div around an unclosed svg) closes that element and them with it; one that closes nothing,
+    // or cannot reach it past a cell or a table, is ignored, and they stay open. Below HTML held in
+    // an svg or math element, which HTML elements are open is not followed: such an end tag is
+    // taken to close them.
+    if (!foreign || Followed(token.name) == 0) {
+        return;
+    }
+    const bool holdsHtml = std::any_of(m_foreign.begin(), m_foreign.end(), [](const Foreign& open) {
+        return (open.flags & (kHtmlIntegration | kTextIntegration)) != 0;
+    });
+    if (holdsHtml ? IsContainer(Followed(token.name)) : CloseHtml(token.name)) {
         PopToHtml();
     }
 }

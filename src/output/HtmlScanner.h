@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -12,7 +13,7 @@
 bool IsHtmlBlank(char c);
 
 // `c` in lower case where it is an ASCII capital, as HTML compares names; any other byte as it is.
-inline char LowerAscii(char c) {
+constexpr char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
 }
 
@@ -62,6 +63,15 @@ bool SameTagName(std::string_view one, std::string_view other);
 // text must outlive the scanner.
 class HtmlScanner final {
 public:
+    // The HTML elements open outside svg and math that decide where a stray end tag inside one of
+    // them reaches (HtmlScanner.cpp names them), innermost last, by code; those past the last place
+    // are only counted.
+    struct OpenElements {
+        std::array<std::uint8_t, 30> names{};
+        std::uint8_t size = 0;
+        std::uint32_t beyond = 0;
+    };
+
     // The part of the reading state that can differ between two points in data state: the open
     // svg and math elements. Two points in the same state read what follows them the same way.
     struct State {
@@ -69,6 +79,9 @@ public:
         std::uint32_t top = 0;         // serial number of the innermost one; 0 when none
         std::uint32_t topHtml = 0;     // HTML elements counted open inside it
         std::size_t foreignSince = 0;  // where the outermost open svg or math element began
+        // Decides only where a stray end tag in an svg or math element reaches; a block taken out
+        // puts it back as it was before the block.
+        OpenElements html;
 
         // Whether reading from here and from `other` is certain to go the same way.
         bool SameAs(const State& other) const;
@@ -118,6 +131,11 @@ private:
     void Push(std::uint64_t name, std::uint8_t flags);
     void PopTo(std::size_t depth);
     void PopToHtml();
+    void OpenHtml(std::string_view name);
+    // Closes the followed element an end tag of `name` closes, with those inside it; false where it
+    // closes none (none open, or none within reach).
+    bool CloseHtml(std::string_view name);
+    bool CloseHtml(std::uint8_t code, bool cell);
 
     std::string_view m_text;
     std::size_t m_pos = 0;
