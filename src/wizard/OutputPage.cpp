@@ -265,7 +265,10 @@ OutputTarget OutputPage::Target() {
     target.createNew = createNew;
     target.removeAdvert = removeAdvertButton->isChecked();
     target.outputFolder = outputFolder;
-    target.fileName = fileName;
+    // Outside create mode the field is neither shown nor used: a slip left in it (a path pasted
+    // before the mode was changed, a name cleared) would keep the run's design from being kept for
+    // the next start, which then could not take its custom HTML out of the pages, or saved.
+    target.fileName = createNew || Design::IsPlainFileName(fileName) ? fileName : OutputTarget().fileName;
     for (int row = 0; row < pageList->count(); ++row) {
         target.pages.append(pageList->item(row)->text());
     }
