@@ -21,7 +21,8 @@ std::optional<FileResult> LocalPath(const QUrl& url);
 // The path a field's text gives: without the line breaks (CR, LF, U+2028, U+2029) at either end
 // that a path copied from a terminal brings along, and a local file URL (LocalPath), as a file
 // manager copies a file, as its path. Spaces are kept: a name may begin or end with them. A local
-// file URL that LocalPath refuses is refused, with the text as given (without those line breaks).
+// file URL that LocalPath refuses is refused, with the text as given (without those line breaks),
+// and so is a text with a line break or another control character inside (PrintableText shows it).
 FileResult FieldPath(const QString& text);
 
 // Makes `field` take a file or a folder dragged from a file manager, which arrives as a URL: one

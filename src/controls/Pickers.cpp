@@ -1,6 +1,7 @@
 #include "controls/Pickers.h"
 
 #include "controls/PathFields.h"
+#include "files/FileNames.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -88,9 +89,10 @@ public:
             const FileResult given = FieldPath(name->text());
             if (!given.Ok()) {
                 // The dialog would take the text as a name in the folder shown.
-                DialogPickers().ShowMessage(this, windowTitle(),
-                                            QStringLiteral("\"%1\" cannot be used: %2.").arg(given.path, given.error),
-                                            Pickers::MessageIcon::Warning);
+                DialogPickers().ShowMessage(
+                    this, windowTitle(),
+                    QStringLiteral("\"%1\" cannot be used: %2.").arg(PrintableText(given.path), given.error),
+                    Pickers::MessageIcon::Warning);
                 return;
             }
             name->setText(given.path);

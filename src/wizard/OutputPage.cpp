@@ -145,7 +145,7 @@ QString OutputPage::FieldProblem(QLineEdit** where) const {
             if (where != nullptr) {
                 *where = field;
             }
-            return QStringLiteral("\"%1\" cannot be used: %2.").arg(given.path, given.error);
+            return QStringLiteral("\"%1\" cannot be used: %2.").arg(PrintableText(given.path), given.error);
         }
     }
     return {};
@@ -226,20 +226,19 @@ bool OutputPage::ConfirmNonPages(const QStringList& files) {
     QStringList others;
     for (const QString& file : files) {
         if (!Design::TakenUnasked(file)) {
-            // A link named like a page is shown with where it leads.
+            // A link named like a page is shown with where it leads. Quoted, a name that ends in a
+            // blank ("index.html ") shows why it is asked about.
             others.append(
-                Design::IsPageName(file) ? QStringLiteral("%1 (a link to \"%2\")").arg(file, WriteTarget(file)) : file);
+                Design::IsPageName(file)
+                    ? QStringLiteral("\"%1\" (a link to \"%2\")").arg(shortened(file), shortened(WriteTarget(file)))
+                    : QStringLiteral("\"%1\"").arg(shortened(file)));
         }
     }
     if (others.isEmpty()) {
         return true;
     }
     const qsizetype shown = std::min<qsizetype>(others.size(), 10);
-    QStringList lines = others.mid(0, shown);
-    for (QString& line : lines) {
-        line = shortened(line);
-    }
-    QString list = lines.join(u'\n');
+    QString list = others.mid(0, shown).join(u'\n');
     if (others.size() > shown) {
         list += QStringLiteral("\nand %1 more").arg(others.size() - shown);
     }
