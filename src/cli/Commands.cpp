@@ -380,6 +380,12 @@ int RunGenerate(const CliRequest& request) {
 }
 
 int RunCodeForBanner(const CliRequest& request) {
+    if (!CodeNeedsBanner(request)) {
+        if (const Result<QImage> named = LoadNamedTemplate(request); !named.Ok()) {
+            return UsageError(named.error);
+        }
+        return RunCode(request);
+    }
     const std::optional<BuiltBanner> built = BuildBanner(request);
     if (!built) {
         return 2;

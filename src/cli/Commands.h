@@ -15,8 +15,9 @@
 // anything, and stop with status 2 when it is not one sound GIF.
 //
 // RunCode needs Qt Core only (CodeCommand.cpp); the others draw or read images. RunCode prints
-// what needs no banner (see CodeNeedsBanner), RunCodeForBanner everything, composing the banner
-// as the generate run does.
+// what needs no banner (see CodeNeedsBanner) and reads no template, RunCodeForBanner everything,
+// composing the banner as the generate run does, or, where the output does not depend on it,
+// reading only the template named, which must be sound as for every command.
 int RunCompose(const CliRequest& request);
 int RunCode(const CliRequest& request);
 int RunCodeForBanner(const CliRequest& request);
