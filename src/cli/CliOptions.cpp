@@ -768,8 +768,13 @@ QString SetTarget(Parsing& p) {
     const bool usable =
         design.mode == OutputMode::Create ? !design.outputFolder.isEmpty() : !design.pages.isEmpty() || site;
     if (remove && p.designRead && design.mode == OutputMode::Create) {
-        return QStringLiteral("remove needs one or more pages or --site DIR: the design's output makes a new page, "
-                              "and lists no pages to take the advert out of");
+        // Such a design may still list the pages of an earlier mode, which it does not run over.
+        return design.pages.isEmpty()
+                   ? QStringLiteral("remove needs one or more pages or --site DIR: the design's output makes a new "
+                                    "page, and lists no pages to take the advert out of")
+                   : QStringLiteral("remove needs one or more pages or --site DIR: the design's output makes a new "
+                                    "page, so the pages it lists are not its output; give them, or the page it "
+                                    "makes, on the command line");
     }
     if (remove && !(usable && design.mode == OutputMode::Remove)) {
         return QStringLiteral("remove needs one or more pages, --site DIR, or a design that lists pages");
@@ -924,18 +929,24 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
         return fail(QStringLiteral("unknown command \"%1\"").arg(Shown(commandName)));
     }
 
+    static const std::vector<Option> table = BuildOptionTable();
     if (request.command == Command::Templates) {
-        if (args.size() == 2 && isHelp(args[1])) {
+        // As after every command, --help anywhere shows the help.
+        if (std::any_of(args.begin() + 1, args.end(), isHelp)) {
             request.command = Command::Help;
             return Result<CliRequest>::Success(request);
+        }
+        for (const QByteArray& word : args.mid(1)) {
+            if (word.startsWith("--")) {
+                const QString name = OptionNamed(table, word);
+                return fail(name.isEmpty() ? QStringLiteral("unknown option \"%1\" for templates").arg(Shown(word))
+                                           : QStringLiteral("%1 does not apply to templates").arg(name));
+            }
         }
         if (args.size() > 2) {
             return fail(QStringLiteral("templates takes at most one folder"));
         }
         if (args.size() == 2) {
-            if (args[1].startsWith("--")) {
-                return fail(QStringLiteral("unknown option \"%1\" for templates").arg(Shown(args[1])));
-            }
             if (const QString error =
                     ParsePath(QStringLiteral("templates"), args[1], request.templatesFolder, Value::Folder);
                 !error.isEmpty()) {
@@ -945,7 +956,6 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
         return Result<CliRequest>::Success(request);
     }
 
-    static const std::vector<Option> table = BuildOptionTable();
     const unsigned scope = ScopeOf(request.command);
     // Remove's pages are the words that are not options; after "--", every word is one.
     const bool takesPages = request.command == Command::Remove;
