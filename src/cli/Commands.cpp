@@ -130,8 +130,9 @@ QByteArrayList EarlierCustomCodes(const CliRequest& request) {
     return request.designCustomCode.isEmpty() ? QByteArrayList() : QByteArrayList{request.designCustomCode};
 }
 
-// Where a command's notes go: a removal's name pages it reports, beside them on stdout; a run's
-// stdout lists only files written, and its notes go to stderr.
+// Where a run's notes go: a removal's name pages it reports, beside them on stdout; a run's
+// stdout lists only files written, and its notes go to stderr. What the site walk says before
+// any run goes to stderr for both, ahead of the pages a removal lists first.
 FILE* NotesStream(const CliRequest& request) {
     return request.command == CliRequest::Command::Remove ? stdout : stderr;
 }
@@ -220,8 +221,8 @@ std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound)
             site.problems.removeIf([&](const FileResult& problem) { return passedOver(problem.path); });
         }
         if (found > 0 && site.pages.isEmpty()) {
-            PrintLine(NotesStream(request), QStringLiteral("%1: every page matching %2 is passed over by --exclude %3")
-                                                .arg(site.status.path, match, request.siteExclude));
+            PrintLine(stderr, QStringLiteral("%1: every page matching %2 is passed over by --exclude %3")
+                                  .arg(site.status.path, match, request.siteExclude));
         } else if (site.pages.isEmpty() && site.problems.isEmpty()) {
             const QString passedOver =
                 site.passedOver == 0 ? QString()
@@ -231,8 +232,7 @@ std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound)
                                                 removal ? QStringLiteral("the advert's own image and style sheet "
                                                                          "are never pages")
                                                         : QLatin1String(kNeverPages));
-            PrintLine(NotesStream(request),
-                      QStringLiteral("%1: no pages match %2%3").arg(site.status.path, match, passedOver));
+            PrintLine(stderr, QStringLiteral("%1: no pages match %2%3").arg(site.status.path, match, passedOver));
         }
         for (const FileResult& problem : site.problems) {
             PrintFailure(problem);
@@ -250,7 +250,7 @@ std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound)
     }
     if (const QStringList keeping = EachPageOnce(keepingOldAdverts).pages; !keeping.isEmpty()) {
         const QLatin1String match(PagePatterns::kDefault);
-        PrintLine(NotesStream(request),
+        PrintLine(stderr,
                   keeping.size() == 1
                       ? QStringLiteral("%1: holds the advert of an earlier run, which this run leaves as it is, since "
                                        "the default --match %2 passes it over; give --match %2,*.shtml to update it "
@@ -267,7 +267,7 @@ std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound)
                 excluded.patterns.size() > 1
                     ? QStringLiteral(" (commas separate the patterns; [,] stands for a comma in a name)")
                     : QString();
-            PrintLine(NotesStream(request),
+            PrintLine(stderr,
                       QStringLiteral("--exclude: \"%1\" passes over nothing: no page, nor a folder holding one, has a "
                                      "name it matches%2")
                           .arg(excluded.patterns[i].text, commas));
