@@ -58,8 +58,8 @@ QSize TemplateScreenSize(const QString& path);
 QString At2xName(const QString& name);
 
 // The companion of the template at `templatePath`: its twin At2xName(templatePath) decoded as a
-// template (or, where none is there, the twin whose ".gif" is in other letters), which a 2x banner is
-// cut from instead of the template scaled up. A null image when there
-// is none (nothing stands at that name), or when the file there is refused, with the reason: a file
-// that is no sound template is no companion, and the user should hear why (CompanionNotUsed).
+// template (or, where none is there, the twin whose ".gif" is in other letters), which a 2x banner
+// is cut from instead of the template scaled up. A null image when there is none (nothing stands at
+// that name), or when the file there is refused, with the reason: a file that is no sound template
+// is no companion, and the user should hear why (CompanionNotUsed).
 TemplateImage LoadCompanion(const QString& templatePath);

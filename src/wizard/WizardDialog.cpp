@@ -579,9 +579,9 @@ bool WizardDialog::BoxesAccepted() {
 
 namespace {
 
-// A page by the file it is: its real path, or where it has none yet, its whole path.
+// A page by the file it is (FileIdentity), or where there is none yet, by its whole path. A run
+// writes a page by the letters its folder holds it by, which a design may not list it by.
 QByteArray PageFile(const QString& page) {
-    // A run writes a page by the letters its folder holds it by, which a design may not list it by.
     const QByteArray file = FileIdentity(page);
     return file.isEmpty() ? QFile::encodeName(QFileInfo(page).absoluteFilePath()) : file;
 }
