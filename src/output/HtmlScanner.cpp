@@ -125,12 +125,14 @@ bool IsBreakout(string_view name) {
 // closes it too; those that bound how far down an end tag reaches (a cell, a table); and the
 // ordinary ones (a span, a <b>), whose end tag reaches no element past one of the others. Their
 // codes are their places here, from 1.
-constexpr std::array<string_view, 50> kFollowed = {
-    "address", "article", "aside",  "blockquote", "button",  "center", "dd",     "div",    "dl",    "dt",
-    "figure",  "footer",  "form",   "h1",         "h2",      "h3",     "h4",     "h5",     "h6",    "header",
-    "li",      "main",    "nav",    "ol",         "section", "ul",     "td",     "th",     "table", "caption",
-    "object",  "marquee", "applet", "template",   "a",       "span",   "label",  "b",      "big",   "code",
-    "em",      "font",    "i",      "nobr",       "s",       "small",  "strike", "strong", "tt",    "u"};
+constexpr std::array<string_view, 61> kFollowed = {
+    "address", "article", "aside",    "blockquote", "button",  "center", "dd",      "div",    "dl",
+    "dt",      "figure",  "footer",   "form",       "h1",      "h2",     "h3",      "h4",     "h5",
+    "h6",      "header",  "li",       "main",       "nav",     "ol",     "section", "ul",     "details",
+    "summary", "dialog",  "fieldset", "figcaption", "hgroup",  "menu",   "dir",     "pre",    "listing",
+    "search",  "td",      "th",       "table",      "caption", "object", "marquee", "applet", "template",
+    "a",       "span",    "label",    "b",          "big",     "code",   "em",      "font",   "i",
+    "nobr",    "s",       "small",    "strike",     "strong",  "tt",     "u"};
 
 // The rows and row groups of a table: no element followed, but their tags close a cell.
 constexpr std::array<string_view, 4> kRows = {"tr", "tbody", "thead", "tfoot"};
@@ -211,7 +213,8 @@ bool IsFormatting(std::uint8_t code) {
 // The HTML elements whose end tag, below HTML held in an svg or math element, is taken to close
 // what is open around it, where which elements are open there is not followed.
 bool IsContainer(std::uint8_t code) {
-    return (code != 0 && code <= Code("th")) || code == Code("a") || code == Code("span") || code == Code("label");
+    return (code != 0 && code <= Code("ul")) || code == Code("td") || code == Code("th") || code == Code("a") ||
+           code == Code("span") || code == Code("label");
 }
 
 bool IsHeading(std::uint8_t code) {
@@ -667,16 +670,21 @@ void HtmlScanner::PopTo(size_t depth) {
 
 void HtmlScanner::OpenHtml(string_view name) {
     const std::uint8_t code = Lookup(name);
+    OpenElements& open = m_state.html;
     if (code == 0 || code == kRow) {
         if (code == kRow) {
             CloseHtml(Code("td"), true);
         }
         return;
     }
-    OpenElements& open = m_state.html;
+    // Past the elements followed, they are only counted, each start tag one.
+    if (open.beyond > 0 || open.size == open.names.size()) {
+        ++open.beyond;
+        return;
+    }
     // Elements a browser closes before opening this one.
     if (code == Code("li") || code == Code("dd") || code == Code("dt")) {
-        for (size_t i = open.size; i > 0 && open.beyond == 0; --i) {
+        for (size_t i = open.size; i > 0; --i) {
             const std::uint8_t at = open.names[i - 1];
             if (at == code || (code != Code("li") && (at == Code("dd") || at == Code("dt")))) {
                 open.size = std::uint8_t(i - 1);
@@ -686,7 +694,7 @@ void HtmlScanner::OpenHtml(string_view name) {
                 break;
             }
         }
-    } else if (IsHeading(code) && open.beyond == 0 && open.size > 0 && IsHeading(open.names[open.size - 1])) {
+    } else if (IsHeading(code) && open.size > 0 && IsHeading(open.names[open.size - 1])) {
         --open.size;
     } else if (code == Code("td") || code == Code("th") || code == Code("caption")) {
         // Outside a table these make no element.
@@ -701,24 +709,33 @@ void HtmlScanner::OpenHtml(string_view name) {
                std::find(open.names.begin(), open.names.begin() + open.size, code) != open.names.begin() + open.size) {
         return;  // a form inside a form is no element
     }
-    if (open.size < open.names.size() && open.beyond == 0) {
-        open.names[open.size++] = code;
-    } else {
-        ++open.beyond;
-    }
+    open.names[open.size++] = code;
 }
 
 bool HtmlScanner::CloseHtml(std::uint8_t code, bool cell) {
     OpenElements& open = m_state.html;
     if (open.beyond > 0) {
-        // Past the elements followed: taken for the innermost, as end tags mostly are.
+        // Past the elements followed: taken for the innermost, as end tags mostly are. A row's or
+        // a cell's tag there closes nothing counted, nor does a form's end.
+        if (cell || code == Code("form")) {
+            return false;
+        }
         --open.beyond;
         return true;
     }
+    bool blockInside = false;
     for (size_t i = open.size; i > 0; --i) {
         const std::uint8_t at = open.names[i - 1];
         // The end of any heading closes the heading open.
         if (at == code || (cell && at == Code("th")) || (IsHeading(code) && IsHeading(at))) {
+            // A form's end takes only the form away, and a formatting element's past a block inside
+            // it (a link around a div) takes the element away around what it holds: what is inside
+            // stays open. The form's end leaves an svg or math element open too.
+            if (code == Code("form") || (IsFormatting(code) && blockInside)) {
+                std::copy(open.names.begin() + i, open.names.begin() + open.size, open.names.begin() + i - 1);
+                --open.size;
+                return code != Code("form");
+            }
             open.size = std::uint8_t(i - 1);
             return true;
         }
@@ -727,6 +744,7 @@ bool HtmlScanner::CloseHtml(std::uint8_t code, bool cell) {
         if ((BoundsScope(at) && !inTable) || (!IsSpecial(code) && !IsFormatting(code) && IsSpecial(at))) {
             return false;
         }
+        blockInside = blockInside || IsSpecial(at);
     }
     return false;
 }
