@@ -545,25 +545,30 @@ QSize TemplateScreenSize(const QString& path) {
     return read == qint64(start.size()) ? QSize(0xFFFF, 0xFFFF) : screen;
 }
 
-TemplateImage LoadCompanion(const QString& templatePath) {
-    const QString path = templatePath.isEmpty() ? QString() : At2xName(templatePath);
+QString CompanionPath(const QString& templatePath) {
+    if (templatePath.isEmpty()) {
+        return {};
+    }
+    const QString path = At2xName(templatePath);
     const auto there = [](const QString& name) {
         const QFileInfo info(name);
         return info.exists() || info.isSymLink();
     };
-    if (path.isEmpty()) {
-        return {{}, FileResult::Success(path)};
-    }
-    if (!there(path)) {
-        // The template list takes "NAME@2x.GIF" for the companion of "NAME.gif", and shows it apart
-        // from none: left unused without a word, the 2x banner would be the template scaled up.
-        if (path.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) {
-            for (const char* ending : {".gif", ".giF", ".gIf", ".gIF", ".Gif", ".GiF", ".GIf", ".GIF"}) {
-                if (const QString other = path.chopped(4) + QLatin1String(ending); other != path && there(other)) {
-                    return LoadTemplateImage(other);
-                }
+    // The template list takes "NAME@2x.GIF" for the companion of "NAME.gif", and shows it apart
+    // from none: left unused without a word, the 2x banner would be the template scaled up.
+    if (!there(path) && path.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) {
+        for (const char* ending : {".gif", ".giF", ".gIf", ".gIF", ".Gif", ".GiF", ".GIf", ".GIF"}) {
+            if (const QString other = path.chopped(4) + QLatin1String(ending); other != path && there(other)) {
+                return other;
             }
         }
+    }
+    return path;
+}
+
+TemplateImage LoadCompanion(const QString& templatePath) {
+    const QString path = CompanionPath(templatePath);
+    if (const QFileInfo there(path); path.isEmpty() || (!there.exists() && !there.isSymLink())) {
         return {{}, FileResult::Success(path)};
     }
     return LoadTemplateImage(path);

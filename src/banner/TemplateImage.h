@@ -57,9 +57,13 @@ QSize TemplateScreenSize(const QString& path);
 // ("NAME.gif" gives "NAME@2x.gif", also within a path), or at its end when it has none.
 QString At2xName(const QString& name);
 
-// The companion of the template at `templatePath`: its twin At2xName(templatePath) decoded as a
-// template (or, where none is there, the twin whose ".gif" is in other letters), which a 2x banner
-// is cut from instead of the template scaled up. A null image when there is none (nothing stands at
-// that name), or when the file there is refused, with the reason: a file that is no sound template
-// is no companion, and the user should hear why (CompanionNotUsed).
+// Where the companion of the template at `templatePath` is, there or not: its twin
+// At2xName(templatePath), or, where none is there, the twin whose ".gif" is in other letters that
+// is. Empty for no template.
+QString CompanionPath(const QString& templatePath);
+
+// The companion of the template at `templatePath`: the file at CompanionPath decoded as a
+// template, which a 2x banner is cut from instead of the template scaled up. A null image when
+// there is none (nothing stands at that name), or when the file there is refused, with the reason:
+// a file that is no sound template is no companion, and the user should hear why (CompanionNotUsed).
 TemplateImage LoadCompanion(const QString& templatePath);

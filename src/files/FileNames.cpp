@@ -124,7 +124,7 @@ QByteArray RealName(const QByteArray& name) {
 QByteArray FileIdentity(const QString& path) {
     const std::optional<QByteArray> name = EncodedName(path);
     struct stat info {};
-    if (!name || ::stat(name->constData(), &info) != 0) {
+    if (!name || ::stat(name->constData(), &info) != 0 || info.st_nlink > 1) {
         return {};
     }
     return QByteArray::number(quint64(info.st_dev)) + ':' + QByteArray::number(quint64(info.st_ino));

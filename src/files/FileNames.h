@@ -71,9 +71,10 @@ QByteArray RealName(const QByteArray& name);
 QString RealPath(const QString& path);
 
 // The file `path` leads to (links followed), as the system tells one file from another, for a key;
-// empty where nothing is there. Two names of one file meet here where their real paths may not: on
-// a share that ignores letter case each keeps the letters it was given, and a path longer than the
-// system takes has none. So do two hard links of one file.
+// empty where nothing is there, or where the file has other names of its own (hard links), which a
+// write gives a file of their own. Two names of one file meet here where their real paths may not:
+// on a share that ignores letter case each keeps the letters it was given, and a path longer than
+// the system takes has none.
 QByteArray FileIdentity(const QString& path);
 
 // WholePath of a path given for a folder, without a last separator.

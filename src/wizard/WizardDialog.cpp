@@ -579,11 +579,16 @@ bool WizardDialog::BoxesAccepted() {
 
 namespace {
 
-// A page by the file it is (FileIdentity), or where there is none yet, by its whole path. A run
-// writes a page by the letters its folder holds it by, which a design may not list it by.
+// A page by the file it is (FileIdentity; a run writes a page by the letters its folder holds it
+// by, which a design may not list it by), or else by its real path, or where it has none yet, by its
+// whole path.
 QByteArray PageFile(const QString& page) {
-    const QByteArray file = FileIdentity(page);
-    return file.isEmpty() ? QFile::encodeName(QFileInfo(page).absoluteFilePath()) : file;
+    if (const QByteArray file = FileIdentity(page); !file.isEmpty()) {
+        return file;
+    }
+    const QFileInfo info(page);
+    const QByteArray real = info.exists() ? RealPathBytes(page) : QByteArray();
+    return real.isEmpty() ? QFile::encodeName(info.absoluteFilePath()) : real;
 }
 
 // The files a run's target reaches: two runs' targets share a page where these meet.

@@ -110,8 +110,10 @@ private slots:
         for (const char* link : {"l1", "l2"}) {
             QCOMPARE(::symlink(QByteArray("m/" + half).constData(), QByteArray(n + link).constData()), 0);
         }
-        QVERIFY(
-            QFile::copy(QStringLiteral(VORNET_SOURCE_DIR "/data/vornets/tape.gif"), QFile::decodeName(n + "l1/t.gif")));
+        QVERIFY(QFile::copy(QStringLiteral(VORNET_SOURCE_DIR "/data/vornets/tape.gif"),
+                            QFile::decodeName(n + "l1/t.gif")) &&
+                QFile::copy(QStringLiteral(VORNET_SOURCE_DIR "/data/vornets/tape@2x.gif"),
+                            QFile::decodeName(n + "l1/t@2x.GIF")));
 
         // QProcess passes arguments through the locale's encoding, which cannot carry every byte;
         // the shell's printf passes them as they are. The row's variable is set for the program alone.
