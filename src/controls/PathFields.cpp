@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMimeData>
 
@@ -85,11 +86,13 @@ FileResult FieldPath(const QString& text) {
         --end;
     }
     const QString given = text.sliced(begin, end - begin);
-    // One left inside (two lines pasted) would be part of the name, where the field shows a blank.
-    if (std::any_of(given.begin(), given.end(),
-                    [](QChar c) { return IsLineBreak(c) || c.category() == QChar::Other_Control; })) {
-        return FileResult::Failure(given, QStringLiteral("it holds a line break or another control character, which a "
-                                                         "field shows as a blank but would be part of the name"));
+    // One left inside (two lines pasted) would be part of the name, where the field shows a blank;
+    // a name on disk is what it is.
+    if (std::any_of(given.begin(), given.end(), IsLineBreak) && !QFileInfo::exists(given) &&
+        !QFileInfo(given).isSymLink()) {
+        return FileResult::Failure(
+            given,
+            QStringLiteral("it holds a line break, which a field shows as a blank but would be part of the name"));
     }
     const std::optional<FileResult> local = LocalPath(QUrl(given));
     if (!local) {

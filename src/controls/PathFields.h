@@ -22,7 +22,8 @@ std::optional<FileResult> LocalPath(const QUrl& url);
 // that a path copied from a terminal brings along, and a local file URL (LocalPath), as a file
 // manager copies a file, as its path. Spaces are kept: a name may begin or end with them. A local
 // file URL that LocalPath refuses is refused, with the text as given (without those line breaks),
-// and so is a text with a line break or another control character inside (PrintableText shows it).
+// and so is a text with a line break inside (PrintableText shows it), unless a file or folder of
+// that name is there.
 FileResult FieldPath(const QString& text);
 
 // Makes `field` take a file or a folder dragged from a file manager, which arrives as a URL: one

@@ -46,7 +46,10 @@ struct Fixture {
     void Run(const QString& steps) {
         for (const QString& step : steps.split(QStringLiteral(", "), Qt::SkipEmptyParts)) {
             QString value = step.section(u'=', 1);
-            value.replace(u"<LF>"_qs, u"\n"_qs).replace(u"<CR>"_qs, u"\r"_qs).replace(u"<LS>"_qs, u"\u2028"_qs);
+            value.replace(u"<LF>"_qs, u"\n"_qs)
+                .replace(u"<CR>"_qs, u"\r"_qs)
+                .replace(u"<LS>"_qs, u"\u2028"_qs)
+                .replace(u"<TAB>"_qs, u"\t"_qs);
             value.replace(u"<tmp>"_qs, scratch.path());
             if (step.startsWith(u"folder=") || step.startsWith(u"file=")) {
                 static_cast<QLineEdit*>(get(step.startsWith(u"file") ? u"fileName"_qs : u"outputFolder"_qs))
