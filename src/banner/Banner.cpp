@@ -167,7 +167,11 @@ void Banner::LoadTemplate(const QString& path) {
 }
 
 void Banner::SetTemplate(const QImage& image) {
-    if (templateLoaded) {
+    // A square laid on a template without pixels lies nowhere: on the next it goes in the middle,
+    // where it would otherwise start up and left of the picture, the banner mostly bare.
+    if (templateLoaded && templateImage.isNull()) {
+        cropOffset = CentredCrop(image.size(), size);
+    } else if (templateLoaded) {
         cropOffset = CropAt(image.size(), cropOffset.x(), size);
     }
     // Kept as decoded: only the part under the square is ever converted (CutSquare), so a large

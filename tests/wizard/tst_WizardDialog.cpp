@@ -748,6 +748,13 @@ private slots:
         const QStringList aside = QDir(configDir->path()).entryList({QStringLiteral("last.vornetad.bad-*")});
         QCOMPARE(aside.size(), how == u"start" && file == u"broken" ? 1 : 0);
         QCOMPARE(ReadAll(configDir->filePath(aside.value(0, QFileInfo(path).fileName()))), bytes);
+        if (file == u"gone, first broken") {
+            // Another template chosen then: the square lies on it, not where it lay on nothing.
+            wizard->Templates().SelectTemplate(templates.filePath(u"c.gif"_qs));
+            Act(u"tab2"_qs);
+            const Banner& banner = wizard->Editor().View().Model();
+            QCOMPARE(banner.CropOffset(), Banner::CentredCrop(banner.TemplateSize(), banner.Size()));
+        }
     }
 
     // The installed-style program: resources, pages and the first paint, then the probe closes it.
