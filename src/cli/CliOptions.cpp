@@ -940,7 +940,9 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
             if (word.startsWith("--")) {
                 const QString name = OptionNamed(table, word);
                 return fail(name.isEmpty() ? QStringLiteral("unknown option \"%1\" for templates").arg(Shown(word))
-                                           : QStringLiteral("%1 does not apply to templates").arg(name));
+                            : (name == u"--help" || name == u"--version") && word.contains('=')
+                                ? QStringLiteral("%1 takes no value").arg(name)
+                                : QStringLiteral("%1 does not apply to templates").arg(name));
             }
         }
         if (args.size() > 2) {

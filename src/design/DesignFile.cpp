@@ -451,10 +451,12 @@ DesignRead ParseDesign(QByteArrayView json, const QString& folder) {
             QStringLiteral("not a design: the file is %1 text (a byte-order mark); save it as UTF-8").arg(form));
     }
     // JSON in UTF-8 starts with a blank or a brace; a zero byte among the first two is wide text saved
-    // without its mark.
+    // without its mark, unless every byte is one (a file a crash left zeroed).
     if (json.first(std::min<qsizetype>(2, json.size())).contains('\0')) {
-        return Refused(QStringLiteral(
-            "not a design: the file starts with a zero byte, as UTF-16 or UTF-32 text does; save it as UTF-8"));
+        return Refused(std::all_of(json.begin(), json.end(), [](char c) { return c == '\0'; })
+                           ? QStringLiteral("not a design: the file holds only zero bytes")
+                           : QStringLiteral("not a design: the file has a zero byte among its first two, as UTF-16 "
+                                            "or UTF-32 text saved without a byte-order mark does; save it as UTF-8"));
     }
     QJsonParseError parseError;
     QJsonDocument document = QJsonDocument::fromJson(WithMarksEscaped(json), &parseError);
