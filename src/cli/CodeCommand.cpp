@@ -1,6 +1,8 @@
 // The code command: texts only, no image and no font, so that it runs without the GUI libraries;
 // only the click-through style sheet depends on the banner (RunCodeForBanner).
+#include "cli/CliHelp.h"
 #include "cli/Commands.h"
+#include "files/ReadFile.h"
 #include "output/CodeTexts.h"
 
 #include <cerrno>
@@ -36,7 +38,25 @@ bool CodeNeedsBanner(const CliRequest& request) {
     return request.css && request.design.options.clickThrough;
 }
 
+QString TemplateRefusal(const CliRequest& request, const QString& reason) {
+    const QString source =
+        request.templateOption ? QStringLiteral("--template:") : QStringLiteral("--design: its template");
+    return QStringLiteral("%1 \"%2\": %3").arg(source, request.design.TemplatePath(), reason);
+}
+
 int RunCode(const CliRequest& request) {
+    // The template named is looked at as far as it can be without decoding it, which would start
+    // the drawing libraries for a text that does not show it: a file there, and a GIF by its start.
+    if (const QString path = request.design.TemplatePath(); !path.isEmpty()) {
+        RegularFile file(path, kNoSizeCap);
+        char start[3] = {};
+        if (file.Status().Ok() && file.Read(start, 3) == 3 && QByteArrayView(start, 3) != "GIF") {
+            return UsageError(TemplateRefusal(request, QStringLiteral("not a GIF image")));
+        }
+        if (!file.Status().Ok()) {
+            return UsageError(TemplateRefusal(request, file.Status().error));
+        }
+    }
     return PrintCode(request, request.design.Advert());
 }
 

@@ -285,9 +285,7 @@ Result<QImage> LoadNamedTemplate(const CliRequest& request) {
     }
     TemplateImage loaded = LoadTemplateImage(path);
     if (!loaded.status.Ok()) {
-        const QString source =
-            request.templateOption ? QStringLiteral("--template:") : QStringLiteral("--design: its template");
-        return Result<QImage>::Failure(path, QStringLiteral("%1 \"%2\": %3").arg(source, path, loaded.status.error));
+        return Result<QImage>::Failure(path, TemplateRefusal(request, loaded.status.error));
     }
     return Result<QImage>::Success(std::move(loaded.image), path);
 }
@@ -380,12 +378,6 @@ int RunGenerate(const CliRequest& request) {
 }
 
 int RunCodeForBanner(const CliRequest& request) {
-    if (!CodeNeedsBanner(request)) {
-        if (const Result<QImage> named = LoadNamedTemplate(request); !named.Ok()) {
-            return UsageError(named.error);
-        }
-        return RunCode(request);
-    }
     const std::optional<BuiltBanner> built = BuildBanner(request);
     if (!built) {
         return 2;

@@ -15,9 +15,8 @@
 // anything, and stop with status 2 when it is not one sound GIF.
 //
 // RunCode needs Qt Core only (CodeCommand.cpp); the others draw or read images. RunCode prints
-// what needs no banner (see CodeNeedsBanner) and reads no template, RunCodeForBanner everything,
-// composing the banner as the generate run does, or, where the output does not depend on it,
-// reading only the template named, which must be sound as for every command.
+// what needs no banner (see CodeNeedsBanner), refusing a template named that is no file or no GIF
+// (it decodes none), RunCodeForBanner everything, composing the banner as the generate run does.
 int RunCompose(const CliRequest& request);
 int RunCode(const CliRequest& request);
 int RunCodeForBanner(const CliRequest& request);
@@ -43,6 +42,9 @@ int FirstOutputError();
 // Whether what the code command prints depends on the composed banner: the click-through style
 // sheet covers where it is drawn.
 bool CodeNeedsBanner(const CliRequest& request);
+// Why the template the request names cannot be used, as every command says it: `reason` with the
+// option or design that named it.
+QString TemplateRefusal(const CliRequest& request, const QString& reason);
 // The code command's output for `settings`, those of the request's design with whatever the
 // banner adds; exits as RunCode.
 int PrintCode(const CliRequest& request, const AdSettings& settings);

@@ -141,8 +141,7 @@ int Run(int argc, char* argv[]) {
         PrintOut("vornetad-cli " VORNET_VERSION "\n");
         return 0;
     case CliRequest::Command::Code:
-        // A template named is looked at, as every command does, though the code does not show it.
-        if (!CodeNeedsBanner(request) && request.design.TemplatePath().isEmpty()) {
+        if (!CodeNeedsBanner(request)) {
             return RunCode(request);
         }
         [[fallthrough]];
