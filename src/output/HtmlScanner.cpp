@@ -716,12 +716,13 @@ bool HtmlScanner::CloseHtml(std::uint8_t code, bool cell) {
     OpenElements& open = m_state.html;
     if (open.beyond > 0) {
         // Past the elements followed: taken for the innermost, as end tags mostly are. A row's or
-        // a cell's tag there closes nothing counted, nor does a form's end.
-        if (cell || code == Code("form")) {
-            return false;
+        // a cell's tag there closes nothing counted, nor does a form's end. Whether it reaches an
+        // element open around an svg or math element is not known: they are taken to stay open,
+        // where the advert still goes before them.
+        if (!cell && code != Code("form")) {
+            --open.beyond;
         }
-        --open.beyond;
-        return true;
+        return false;
     }
     bool blockInside = false;
     for (size_t i = open.size; i > 0; --i) {
