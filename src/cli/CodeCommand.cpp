@@ -50,11 +50,13 @@ int RunCode(const CliRequest& request) {
     if (const QString path = request.design.TemplatePath(); !path.isEmpty()) {
         RegularFile file(path, kNoSizeCap);
         char start[3] = {};
-        if (file.Status().Ok() && file.Read(start, 3) == 3 && QByteArrayView(start, 3) != "GIF") {
-            return UsageError(TemplateRefusal(request, QStringLiteral("not a GIF image")));
-        }
+        const qint64 read = file.Status().Ok() ? file.Read(start, 3) : 0;
         if (!file.Status().Ok()) {
             return UsageError(TemplateRefusal(request, file.Status().error));
+        }
+        if (read < 3 || QByteArrayView(start, 3) != "GIF") {
+            return UsageError(TemplateRefusal(request, read == 0 ? QStringLiteral("the file is empty")
+                                                                 : QStringLiteral("not a GIF image")));
         }
     }
     return PrintCode(request, request.design.Advert());

@@ -311,7 +311,7 @@ int RunCompose(const CliRequest& request) {
     const QString source = WholePath(built->templatePath);
     const QByteArray target = WriteTargetBytes(path);
     const QByteArray file = FileIdentity(path);
-    for (const QString& read : {source, CompanionPath(source)}) {
+    for (const QString& read : {source, At2xName(source), CompanionPath(source)}) {
         if (path == read || (!target.isEmpty() && target == WriteTargetBytes(read)) ||
             (!file.isEmpty() && file == FileIdentity(read))) {
             PrintFailure(FileResult::Failure(path, QStringLiteral("is %1 the banner is drawn on; left as it is")
