@@ -59,8 +59,9 @@ bool SameTagName(std::string_view one, std::string_view other);
 // Scripting counts as enabled (the advert needs it), so <noscript> holds raw text.
 //
 // It builds no tree and copies nothing: one pass over the text, reporting offsets, with a small
-// fixed amount of state (the open svg and math elements are counted beyond a fixed depth). The
-// text must outlive the scanner.
+// fixed amount of state (the open svg and math elements are counted beyond a fixed depth, and the
+// HTML elements open outside them that decide where a stray end tag inside them reaches are
+// followed up to thirty, then counted). The text must outlive the scanner.
 class HtmlScanner final {
 public:
     // The HTML elements open outside svg and math that decide where a stray end tag inside one of
