@@ -682,6 +682,9 @@ void HtmlScanner::OpenHtml(string_view name) {
         ++open.beyond;
         return;
     }
+    const auto isOpen = [&open](std::uint8_t which) {
+        return std::find(open.names.begin(), open.names.begin() + open.size, which) != open.names.begin() + open.size;
+    };
     // Elements a browser closes before opening this one.
     if (code == Code("li") || code == Code("dd") || code == Code("dt")) {
         for (size_t i = open.size; i > 0; --i) {
@@ -698,15 +701,13 @@ void HtmlScanner::OpenHtml(string_view name) {
         --open.size;
     } else if (code == Code("td") || code == Code("th") || code == Code("caption")) {
         // Outside a table these make no element.
-        if (std::find(open.names.begin(), open.names.begin() + open.size, Code("table")) ==
-            open.names.begin() + open.size) {
+        if (!isOpen(Code("table"))) {
             return;
         }
         CloseHtml(Code("td"), true);
     } else if (code == Code("a") || code == Code("button")) {
         CloseHtml(code, false);
-    } else if (code == Code("form") &&
-               std::find(open.names.begin(), open.names.begin() + open.size, code) != open.names.begin() + open.size) {
+    } else if (code == Code("form") && isOpen(code)) {
         return;  // a form inside a form is no element
     }
     open.names[open.size++] = code;
@@ -884,13 +885,14 @@ void HtmlScanner::EndTag(const HtmlToken& token) {
     // or cannot reach it past a cell or a table, is ignored, and they stay open. Below HTML held in
     // an svg or math element, which HTML elements are open is not followed: such an end tag is
     // taken to close them.
-    if (!foreign || Followed(token.name) == 0) {
+    const std::uint8_t code = Followed(token.name);
+    if (!foreign || code == 0) {
         return;
     }
     const bool holdsHtml = std::any_of(m_foreign.begin(), m_foreign.end(), [](const Foreign& open) {
         return (open.flags & (kHtmlIntegration | kTextIntegration)) != 0;
     });
-    if (holdsHtml ? IsContainer(Followed(token.name)) : CloseHtml(token.name)) {
+    if (holdsHtml ? IsContainer(code) : CloseHtml(code, false)) {
         PopToHtml();
     }
 }
