@@ -545,20 +545,26 @@ QSize TemplateScreenSize(const QString& path) {
     return read == qint64(start.size()) ? QSize(0xFFFF, 0xFFFF) : screen;
 }
 
+namespace {
+
+// Whether anything stands at `name`, a link that leads nowhere included.
+bool StandsAt(const QString& name) {
+    const QFileInfo info(name);
+    return info.exists() || info.isSymLink();
+}
+
+}  // namespace
+
 QString CompanionPath(const QString& templatePath) {
     if (templatePath.isEmpty()) {
         return {};
     }
     const QString path = At2xName(templatePath);
-    const auto there = [](const QString& name) {
-        const QFileInfo info(name);
-        return info.exists() || info.isSymLink();
-    };
     // The template list takes "NAME@2x.GIF" for the companion of "NAME.gif", and shows it apart
     // from none: left unused without a word, the 2x banner would be the template scaled up.
-    if (!there(path) && path.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) {
+    if (!StandsAt(path) && path.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) {
         for (const char* ending : {".gif", ".giF", ".gIf", ".gIF", ".Gif", ".GiF", ".GIf", ".GIF"}) {
-            if (const QString other = path.chopped(4) + QLatin1String(ending); other != path && there(other)) {
+            if (const QString other = path.chopped(4) + QLatin1String(ending); other != path && StandsAt(other)) {
                 return other;
             }
         }
@@ -568,7 +574,7 @@ QString CompanionPath(const QString& templatePath) {
 
 TemplateImage LoadCompanion(const QString& templatePath) {
     const QString path = CompanionPath(templatePath);
-    if (const QFileInfo there(path); path.isEmpty() || (!there.exists() && !there.isSymLink())) {
+    if (path.isEmpty() || !StandsAt(path)) {
         return {{}, FileResult::Success(path)};
     }
     return LoadTemplateImage(path);

@@ -48,15 +48,13 @@ int RunCode(const CliRequest& request) {
     // The template named is looked at as far as it can be without decoding it, which would start
     // the drawing libraries for a text that does not show it: a file there, and a GIF by its start.
     if (const QString path = request.design.TemplatePath(); !path.isEmpty()) {
-        RegularFile file(path, kNoSizeCap);
-        char start[3] = {};
-        const qint64 read = file.Status().Ok() ? file.Read(start, 3) : 0;
-        if (!file.Status().Ok()) {
-            return UsageError(TemplateRefusal(request, file.Status().error));
+        const FileBytes start = ReadFileStart(path, 3);
+        if (!start.status.Ok()) {
+            return UsageError(TemplateRefusal(request, start.status.error));
         }
-        if (read < 3 || QByteArrayView(start, 3) != "GIF") {
-            return UsageError(TemplateRefusal(request, read == 0 ? QStringLiteral("the file is empty")
-                                                                 : QStringLiteral("not a GIF image")));
+        if (!start.bytes.startsWith("GIF")) {
+            return UsageError(TemplateRefusal(request, start.bytes.isEmpty() ? QStringLiteral("the file is empty")
+                                                                             : QStringLiteral("not a GIF image")));
         }
     }
     return PrintCode(request, request.design.Advert());

@@ -660,7 +660,7 @@ void WizardDialog::OnGenerate() {
             return codesByPage.value(PageFile(page));
         };
     }
-    OutputTarget target = design.Target();
+    OutputTarget target = now;
     // The editor shows the boxes; the run would hand them out as the banner.
     if (!target.removeAdvert && !BoxesAccepted()) {
         return;
