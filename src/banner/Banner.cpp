@@ -167,9 +167,11 @@ void Banner::LoadTemplate(const QString& path) {
 }
 
 void Banner::SetTemplate(const QImage& image) {
-    // A square laid on a template without pixels lies nowhere: on the next it goes in the middle,
-    // where it would otherwise start up and left of the picture, the banner mostly bare.
-    if (templateLoaded && templateImage.isNull()) {
+    // A square centred on a template without pixels lies where no picture is: on the next it goes
+    // in the middle, where it would otherwise start up and left of it, the banner mostly bare. One
+    // placed by the user or a design keeps its place past such a template, which the templates
+    // step may have refused on the way to this one.
+    if (templateLoaded && templateImage.isNull() && cropOffset == CentredCrop(templateImage.size(), size)) {
         cropOffset = CentredCrop(image.size(), size);
     } else if (templateLoaded) {
         cropOffset = CropAt(image.size(), cropOffset.x(), size);

@@ -47,8 +47,8 @@ public:
     // template at scale that SetScale was given, which belonged to the template before. The crop
     // square goes where CropAt says for its left offset, the one number a design keeps for a square
     // carried to another template, on the new template: it keeps that offset unless it would run
-    // past the right edge of a new template at least as wide as the square. From a template without
-    // pixels it goes in the middle.
+    // past the right edge of a new template at least as wide as the square. Where it was centred on a
+    // template without pixels, it goes in the middle.
     void SetTemplate(const QImage& image);
     // Composes at `scale` (1 to kMaxScale) times the size, for screens with that many device
     // pixels per pixel: the banner is the 1x banner drawn finer, every length multiplied (the

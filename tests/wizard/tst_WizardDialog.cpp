@@ -678,6 +678,10 @@ private slots:
             design.linkUrl = u"http://example.com/?q="_qs + QString(40000, u'q') + u"&end=1"_qs;
             design.lines[0].text = QString(40000, u'l');
         }
+        if (noTemplate) {
+            // Sized and not cropped: the square is centred on whatever template there is, here none.
+            design.cropOffset.reset();
+        }
         if (file == u"unsized") {
             design.size.reset();
             design.cropOffset = 60;
@@ -734,6 +738,15 @@ private slots:
                 const QString was = size->text();
                 size->selectAll();
                 QTest::keyClicks(size, was);
+            }
+            if (how == u"open, broken template passed") {
+                // Refused on leaving the templates step, it has loaded no pixels the square leaves for.
+                QVERIFY(WriteAll(configDir->filePath(u"broken.gif"_qs), "GIF89a"));
+                Act(u"tab1"_qs);
+                wizard->Templates().SelectTemplate(configDir->filePath(u"broken.gif"_qs));
+                Act(u"next"_qs);
+                wizard->Templates().SelectTemplate(design.TemplatePath());
+                Act(u"next"_qs);
             }
         }
 
