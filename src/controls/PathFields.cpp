@@ -76,7 +76,7 @@ std::optional<FileResult> LocalPath(const QUrl& url) {
     return FileResult::Success(path);
 }
 
-FileResult FieldPath(const QString& text) {
+FileResult FieldPath(const QString& text, const QDir& folder) {
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && IsLineBreak(text[begin])) {
@@ -88,8 +88,8 @@ FileResult FieldPath(const QString& text) {
     const QString given = text.sliced(begin, end - begin);
     // One left inside (two lines pasted) would be part of the name, where the field shows a blank;
     // a name on disk is what it is.
-    if (std::any_of(given.begin(), given.end(), IsLineBreak) && !QFileInfo::exists(given) &&
-        !QFileInfo(given).isSymLink()) {
+    if (const QFileInfo named(folder, given);
+        std::any_of(given.begin(), given.end(), IsLineBreak) && !named.exists() && !named.isSymLink()) {
         return FileResult::Failure(
             given,
             QStringLiteral("it holds a line break, which a field shows as a blank but would be part of the name"));

@@ -2,6 +2,7 @@
 
 #include "files/FileResult.h"
 
+#include <QDir>
 #include <QString>
 #include <QUrl>
 
@@ -23,8 +24,8 @@ std::optional<FileResult> LocalPath(const QUrl& url);
 // manager copies a file, as its path. Spaces are kept: a name may begin or end with them. A local
 // file URL that LocalPath refuses is refused, with the text as given (without those line breaks),
 // and so is a text with a line break inside (PrintableText shows it), unless a file or folder of
-// that name is there.
-FileResult FieldPath(const QString& text);
+// that name is there: in `folder`, where the name is relative.
+FileResult FieldPath(const QString& text, const QDir& folder = QDir());
 
 // Makes `field` take a file or a folder dragged from a file manager, which arrives as a URL: one
 // that LocalPath takes replaces the field's text with the path, as one edit the user can undo; any

@@ -86,7 +86,7 @@ public:
 
     void accept() override {
         if (QLineEdit* name = NameField()) {
-            const FileResult given = FieldPath(name->text());
+            const FileResult given = FieldPath(name->text(), directory());
             if (!given.Ok()) {
                 // The dialog would take the text as a name in the folder shown.
                 DialogPickers().ShowMessage(

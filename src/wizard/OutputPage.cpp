@@ -141,7 +141,9 @@ OutputPage::OutputPage(Pickers& pickers, QWidget* parent)
 
 QString OutputPage::FieldProblem(QLineEdit** where) const {
     for (QLineEdit* field : {folderEdit, fileEdit}) {
-        if (const FileResult given = FieldPath(field->text()); createNew && !given.Ok()) {
+        // The file's name is one in the output folder, where a page of that name may be there.
+        const QDir folder = field == fileEdit ? QDir(outputFolder) : QDir();
+        if (const FileResult given = FieldPath(field->text(), folder); createNew && !given.Ok()) {
             if (where != nullptr) {
                 *where = field;
             }

@@ -30,6 +30,7 @@ struct Fixture {
 
     Fixture() {
         QFile::link(scratch.filePath(u"notes.txt"_qs), scratch.filePath(u"linked.html"_qs));
+        WriteAll(scratch.filePath(u"a\nb.html"_qs), "<p>mine</p>");
         generate->move(0, page->height());
         window.show();
         (void)QTest::qWaitForWindowActive(&window);
@@ -38,7 +39,8 @@ struct Fixture {
     // The current folder, given back after a row that ran in a removed one.
     const QString home = QDir::currentPath();
     QTemporaryDir removed;
-    // "<tmp>": a folder holding a link named like a page to a file that is none.
+    // "<tmp>": a folder holding a link named like a page to a file that is none, and a page whose
+    // name holds a line break.
     QTemporaryDir scratch;
     ~Fixture() { QDir::setCurrent(home); }
 
