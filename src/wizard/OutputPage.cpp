@@ -8,6 +8,7 @@
 #include "design/Design.h"
 #include "files/FileNames.h"
 #include "files/ReplaceFile.h"
+#include "files/SystemErrors.h"
 #include "output/OutputRuns.h"
 #include "wizard/PageLayout.h"
 
@@ -56,11 +57,16 @@ struct FolderPages {
     qsizetype unusable = 0;
     QByteArray example;
     bool hidden = false;  // a hidden page was passed over
+    // Pages that could not be looked at (a folder that may be listed but not entered, a link into
+    // one), and why the first could not.
+    QStringList unlooked;
+    QString unlookedWhy;
 };
 
 FolderPages PagesIn(const QString& folder) {
     const FolderListing listing = ListFolder(folder);
-    FolderPages pages{listing.status, {}, 0, {}};
+    FolderPages pages;
+    pages.status = listing.status;
     for (const FolderEntry& entry : listing.entries) {
         if (entry.isFile && Design::IsPageName(entry.name)) {
             const bool hidden = entry.name.startsWith(u'.');
@@ -68,6 +74,9 @@ FolderPages PagesIn(const QString& folder) {
             if (!hidden) {
                 pages.names.append(entry.name);
             }
+        } else if (entry.lookError != 0 && !entry.name.startsWith(u'.') && Design::IsPageName(entry.name)) {
+            pages.unlookedWhy = pages.unlooked.isEmpty() ? StatFailure(entry.lookError) : pages.unlookedWhy;
+            pages.unlooked.append(entry.name);
         }
     }
     for (const QByteArray& raw : listing.unrepresentable) {
@@ -431,7 +440,7 @@ void OutputPage::OnAddFolder() {
             this, window()->windowTitle(),
             QStringLiteral("The pages of \"%1\" cannot all be added: %2.").arg(*folder, pages.status.error),
             Pickers::MessageIcon::Warning);
-    } else if (pages.names.isEmpty() && pages.unusable == 0) {
+    } else if (pages.names.isEmpty() && pages.unusable == 0 && pages.unlooked.isEmpty()) {
         // A site's root often holds its pages in subfolders only, which the list does not take:
         // without a word, the click would seem to have done nothing.
         pickers.ShowMessage(this, window()->windowTitle(),
@@ -443,6 +452,15 @@ void OutputPage::OnAddFolder() {
                                                                    "which are passed over; add those with Add file")
                                                   : QString()),
                             Pickers::MessageIcon::Information);
+    }
+    if (!pages.unlooked.isEmpty()) {
+        const QString first = pages.unlooked.constFirst();
+        const QString text =
+            pages.unlooked.size() == 1
+                ? QStringLiteral("A page was not added from \"%1\": \"%2\" %3.").arg(*folder, first, pages.unlookedWhy)
+                : QStringLiteral("%1 pages were not added from \"%2\", such as \"%3\", which %4.")
+                      .arg(QString::number(pages.unlooked.size()), *folder, first, pages.unlookedWhy);
+        pickers.ShowMessage(this, window()->windowTitle(), text, Pickers::MessageIcon::Warning);
     }
     if (pages.unusable > 0) {
         const QString what =

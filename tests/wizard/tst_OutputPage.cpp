@@ -135,8 +135,9 @@ private slots:
     }
 
     // A folder adds its pages by their names' ending in any case, sorted, hidden ones aside; names no
-    // path can carry are left out and reported once, and a picked name that stands for another file
-    // is refused; a folder with no page of its own says so.
+    // path can carry, and pages that cannot be looked at, are left out and reported once each way,
+    // and a picked name that stands for another file is refused; a folder with no page of its own
+    // says so.
     void addDir_addsTheFolderPagesAndReportsUnusableNames() {
         QTemporaryDir dir;
         const QString folder = dir.path() + u'/';
@@ -148,6 +149,9 @@ private slots:
         }
         const QByteArray raw = QFile::encodeName(folder);
         QCOMPARE(::mkfifo(QByteArray(raw + "p.htm").constData(), 0600), 0);
+        // Looked at through, a link whose target no file system takes fails as a folder that may be
+        // listed but not entered fails for all its pages: they are there, and not added.
+        QCOMPARE(::symlink(QByteArray(300, 'x').constData(), QByteArray(raw + "q.html").constData()), 0);
         const QByteArrayList unusable = {raw + "f\xff.htm", raw + "g\xfe.html", raw + "x\xff.txt", raw + ".h\xff.htm"};
         for (const QByteArray& name : unusable) {
             QCOMPARE(::close(::creat(name.constData(), 0644)), 0);
@@ -160,16 +164,18 @@ private slots:
         Fixture f;
         f.Run(u"modifyExisting, pick=" + folder + u"f\uFFFD.htm, addFile, dir=" + dir.path() + u", addDir, dir=" +
               folder + u"missing, addDir, dir=" + folder + u"site, addDir");
-        QCOMPARE(f.pickers.messages.size(), 4);
+        QCOMPARE(f.pickers.messages.size(), 5);
         QVERIFY2(f.pickers.messages[0].text.contains(u"f\\xff.htm"), qPrintable(f.pickers.messages[0].text));
-        QVERIFY2(f.pickers.messages[1].text.startsWith(u"2 pages were not added from \"" + folder + u'"'),
-                 qPrintable(f.pickers.messages[1].text));
-        QCOMPARE(f.pickers.messages[2].text,
+        QCOMPARE(f.pickers.messages[1].text,
+                 u"A page was not added from \"" + folder + u"\": \"q.html\" cannot be looked at: File name too long.");
+        QVERIFY2(f.pickers.messages[2].text.startsWith(u"2 pages were not added from \"" + folder + u'"'),
+                 qPrintable(f.pickers.messages[2].text));
+        QCOMPARE(f.pickers.messages[3].text,
                  u"The pages of \"" + folder +
                      u"missing/\" cannot all be added: cannot list: No such file or directory.");
         // A folder whose pages are all in subfolders (a site's root) or hidden adds nothing, and says why.
-        QVERIFY2(f.pickers.messages[3].text.contains(u"stand in \"" + folder + u"site/\" itself but hidden ones"),
-                 qPrintable(f.pickers.messages[3].text));
+        QVERIFY2(f.pickers.messages[4].text.contains(u"stand in \"" + folder + u"site/\" itself but hidden ones"),
+                 qPrintable(f.pickers.messages[4].text));
         QCOMPARE(f.page->Target().pages, QStringList({folder + u"a.htm", folder + u"b.HTML", folder + u"s.XHTML"}));
         // Each page shows its whole path as a tip, for one too long for the list.
         const auto* list = f.page->findChild<QListWidget*>(u"pageList"_qs);
