@@ -536,18 +536,28 @@ QString WizardDialog::DesignProblem(const Design& design) {
     QString problem = editorPage->SizeProblem();
     // A page holding a zero byte is refused by every later run, so such code never goes in. The next
     // start and the command line learn the custom code a run put into pages from the design kept of
-    // it; code no design can hold would stay in the pages for good. Only code that goes in counts: a
-    // run that takes the advert out, or leaves its code out, keeps nothing of it in a page, and
-    // settings unkept for another reason are told of after the run.
-    if (problem.isEmpty() && design.customCodeEnabled && design.customCode.contains('\0')) {
+    // it; code in a design no file can hold (a zero character pasted into the title, say) would stay
+    // in the pages for good. Only code that goes in counts: a run that takes the advert out, or
+    // leaves its code out, keeps nothing of it in a page, and settings unkept for another reason are
+    // told of after the run.
+    const bool codeGoesIn =
+        design.customCodeEnabled && design.mode != OutputMode::Remove && !design.customCode.isEmpty();
+    if (problem.isEmpty() && codeGoesIn && design.customCode.contains('\0')) {
         problem = QStringLiteral("The custom HTML code holds a zero character, which a page cannot carry. Remove it, "
                                  "then try again.");
     } else if (const QString code = Design::CustomCodeProblem(design.customCode);
-               problem.isEmpty() && design.customCodeEnabled && design.mode != OutputMode::Remove && !code.isEmpty()) {
+               problem.isEmpty() && codeGoesIn && !code.isEmpty()) {
         problem = QStringLiteral("The custom HTML code %1, and so cannot be kept in a design, which a later run "
                                  "needs to take it out of the pages again.\n\nNothing was written; shorten it, then "
                                  "try again.")
                       .arg(code);
+    } else if (problem.isEmpty() && codeGoesIn) {
+        if (const Result<QByteArray> kept = DesignFileText(design); !kept.Ok()) {
+            problem = QStringLiteral("The settings cannot be kept in a design (%1), which a later run needs to take "
+                                     "the custom HTML code out of the pages again.\n\nNothing was written; change "
+                                     "them, then try again.")
+                          .arg(kept.error);
+        }
     }
     if (!problem.isEmpty()) {
         pickers.ShowMessage(this, windowTitle(), problem, Pickers::MessageIcon::Warning);
