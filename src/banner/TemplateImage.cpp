@@ -1,5 +1,6 @@
 #include "banner/TemplateImage.h"
 
+#include "files/FileNames.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 
@@ -570,6 +571,25 @@ QString CompanionPath(const QString& templatePath) {
         }
     }
     return path;
+}
+
+QString WritesOverTemplate(const QString& path, const QString& templatePath) {
+    if (templatePath.isEmpty()) {
+        return {};
+    }
+    const QString written = WholePath(path);
+    const QString source = WholePath(templatePath);
+    const QByteArray target = WriteTargetBytes(written);
+    const QByteArray file = FileIdentity(written);
+    for (const QString& read : {source, At2xName(source), CompanionPath(source)}) {
+        if (written == read || (!target.isEmpty() && target == WriteTargetBytes(read)) ||
+            (!file.isEmpty() && file == FileIdentity(read))) {
+            return QStringLiteral("is %1 the banner is drawn on; left as it is")
+                .arg(read == source ? QStringLiteral("the template")
+                                    : QStringLiteral("the 2x companion of the template"));
+        }
+    }
+    return {};
 }
 
 TemplateImage LoadCompanion(const QString& templatePath) {

@@ -62,6 +62,13 @@ QString At2xName(const QString& name);
 // is. Empty for no template.
 QString CompanionPath(const QString& templatePath);
 
+// Why writing a banner at `path` would write over the template at `templatePath` or its 2x companion
+// (there or not yet), which are the user's: written over, every later banner would be drawn on this
+// one. "is the template the banner is drawn on; left as it is", or the same of the companion; empty
+// where it would not, or for no template. They meet by where each lands, through links on the way
+// or at the name, and by the file each is, where two names of it do not meet by their paths.
+QString WritesOverTemplate(const QString& path, const QString& templatePath);
+
 // The companion of the template at `templatePath`: the file at CompanionPath decoded as a
 // template, which a 2x banner is cut from instead of the template scaled up. A null image when
 // there is none (nothing stands at that name), or when the file there is refused, with the reason:

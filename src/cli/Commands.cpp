@@ -304,22 +304,9 @@ int RunCompose(const CliRequest& request) {
         PrintFailure(refused);
         return 1;
     }
-    // The template the banner is drawn on, and its 2x companion (there or not yet), are the user's:
-    // written over, every later banner would be drawn on this one.
-    // By where each lands, through links on the way or at the name, the companion not yet there too;
-    // and by the file each is, where two names of it do not meet by their paths.
-    const QString source = WholePath(built->templatePath);
-    const QByteArray target = WriteTargetBytes(path);
-    const QByteArray file = FileIdentity(path);
-    for (const QString& read : {source, At2xName(source), CompanionPath(source)}) {
-        if (path == read || (!target.isEmpty() && target == WriteTargetBytes(read)) ||
-            (!file.isEmpty() && file == FileIdentity(read))) {
-            PrintFailure(FileResult::Failure(path, QStringLiteral("is %1 the banner is drawn on; left as it is")
-                                                       .arg(read == source
-                                                                ? QStringLiteral("the template")
-                                                                : QStringLiteral("the 2x companion of the template"))));
-            return 1;
-        }
+    if (const QString over = WritesOverTemplate(path, built->templatePath); !over.isEmpty()) {
+        PrintFailure(FileResult::Failure(path, over));
+        return 1;
     }
     const Banner& banner = built->banner;
     if (!request.gifPath.isEmpty()) {
@@ -366,6 +353,7 @@ int RunGenerate(const CliRequest& request) {
         target.pagesFound = !request.pagesGiven;
     }
     target.dryRun = request.dryRun;
+    target.templatePath = built->templatePath;
     const std::optional<CodeTexts> texts = BuiltInTexts();
     if (!texts) {
         return 1;
@@ -410,7 +398,8 @@ int RunPreview(const CliRequest& request) {
     }
     const QString folder = request.previewFolder.isEmpty() ? QString() : WholeFolderPath(request.previewFolder);
     const AdSettings settings = request.design.Advert();
-    const RunReport report = WritePreview(*texts, built->banner.Composed(), settings, folder, built->At2x(settings));
+    const RunReport report =
+        WritePreview(*texts, built->banner.Composed(), settings, folder, built->At2x(settings), built->templatePath);
     for (const FileResult& failure : report.Failures()) {
         PrintFailure(failure);
     }

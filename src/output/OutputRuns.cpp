@@ -149,7 +149,7 @@ RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTar
 
     const auto sharedIn = [&](const QString& folder, const QStringList& pages) {
         return SharedFiles(code, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName),
-                           write, pages);
+                           write, pages, target.templatePath);
     };
 
     RunReport report;
@@ -265,7 +265,7 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
 }
 
 RunReport WritePreview(const CodeTexts& texts, const QImage& banner, const AdSettings& settings, const QString& folder,
-                       const QImage& banner2x) {
+                       const QImage& banner2x, const QString& templatePath) {
     RunReport report;
     QString target = folder;
     if (target.isEmpty()) {
@@ -284,7 +284,8 @@ RunReport WritePreview(const CodeTexts& texts, const QImage& banner, const AdSet
     report.cspSources = code.cspSources;
     const BannerGif gif(banner);
     const BannerGif gif2x(settings.options.hidpi ? banner2x : QImage());
-    SharedFiles shared(code, ImagesIn(target, imageName, gif, gif2x, settings), JoinPath(target, styleName));
+    SharedFiles shared(code, ImagesIn(target, imageName, gif, gif2x, settings), JoinPath(target, styleName),
+                       ReplaceFiles, {}, templatePath);
     // Made new each time: an earlier preview's custom code, changed since, must not stay in it.
     report.files = shared.WritePage(pagePath, PageStart::Sample);
     if (report.files.constLast().Ok()) {

@@ -23,6 +23,9 @@ struct OutputTarget {
     bool removeAdvert = false;  // with `pages`: the advert taken out of them instead of put in
     bool pagesFound = false;  // `pages` were found or picked on disk (a site's, a design's), none made from the sample
     bool dryRun = false;      // every file checked as the run would write it, none written (CheckFiles)
+    // The template the banner is drawn on: no image is written over it or its 2x companion, which
+    // the page it would serve is left without (see SharedFiles).
+    QString templatePath;
 };
 
 // Every file a run wrote or failed to write, in order.
@@ -92,6 +95,6 @@ QString AdvertFileKind(const QString& name);
 // "adPreview.gif" (with the hidpi option "adPreview@2x.gif" from `banner2x` too), "adPreview.css"
 // and "adPreview.html" into `folder` (empty: PrivatePreviewFolder()) and, once the page is written,
 // reports its path in `previewPage`. A preview folder that cannot be had is reported as the run's
-// one failure, with its reason.
+// one failure, with its reason. No image is written over `templatePath`, as with Generate.
 RunReport WritePreview(const CodeTexts& texts, const QImage& banner, const AdSettings& settings,
-                       const QString& folder = {}, const QImage& banner2x = {});
+                       const QString& folder = {}, const QImage& banner2x = {}, const QString& templatePath = {});

@@ -1762,6 +1762,10 @@ QList<FileResult> SharedFiles::WriteTogether(const FileToWrite& page, PageStart 
             refused = FileResult::Failure(image.path, gif.error);
             break;
         }
+        if (const QString over = WritesOverTemplate(image.path, templatePath); !over.isEmpty()) {
+            refused = FileResult::Failure(image.path, over);
+            break;
+        }
         add(gif.value, image.path, imageLink);
         if (refused) {
             break;
@@ -1800,12 +1804,13 @@ BannerGif::BannerGif(const QImage& banner)
     : encoded(EncodeBannerGif(banner)) {}
 
 SharedFiles::SharedFiles(const BuiltCode& code, QList<ImageFile> images, QString stylePath, WriteFiles write,
-                         QStringList servedPages)
+                         QStringList servedPages, QString templatePath)
     : code(code)
     , images(std::move(images))
     , stylePath(std::move(stylePath))
     , write(write)
-    , servedPages(std::move(servedPages)) {}
+    , servedPages(std::move(servedPages))
+    , templatePath(std::move(templatePath)) {}
 
 QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart start) {
     if (const QString inTheWay = AdvertFileInTheWay(pagePath, images, stylePath); !inTheWay.isEmpty()) {

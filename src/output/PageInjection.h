@@ -235,11 +235,13 @@ enum class PageStart {
 class SharedFiles final {
 public:
     // `servedPages`: the pages of the run they serve, whoever may read one of which must be able to
-    // read them (the first page written alone where it is empty).
+    // read them (the first page written alone where it is empty). `templatePath`: the template the
+    // banner is drawn on, which no image is written over (WritesOverTemplate).
     SharedFiles(const BuiltCode& code, QList<ImageFile> images, QString stylePath, WriteFiles write = ReplaceFiles,
-                QStringList servedPages = {});
+                QStringList servedPages = {}, QString templatePath = {});
     // The code is kept by reference: a temporary would be gone before the first page.
-    SharedFiles(BuiltCode&&, QList<ImageFile>, QString, WriteFiles = ReplaceFiles, QStringList = {}) = delete;
+    SharedFiles(BuiltCode&&, QList<ImageFile>, QString, WriteFiles = ReplaceFiles, QStringList = {},
+                QString = {}) = delete;
 
     // Writes one page with the advert. The page is read and checked first (ReadPage, then
     // CheckReplaceable with the page as it would be written: one that holds it already passes
@@ -268,6 +270,7 @@ private:
     QString stylePath;
     WriteFiles write = ReplaceFiles;
     QStringList servedPages;
+    QString templatePath;
     bool written = false;
     QString failure;  // why they were not written ("since ... could not be written"), which each later page gives
     QStringList notes;

@@ -295,7 +295,7 @@ void WizardDialog::ShowPreview() {
     RunReport report;
     if (folder.Ok()) {
         report = WritePreview(texts, editorPage->View().Model().Composed(), settings, folder.path,
-                              settings.options.hidpi ? editorPage->ComposedAt2x() : QImage());
+                              settings.options.hidpi ? editorPage->ComposedAt2x() : QImage(), design.TemplatePath());
     } else {
         report.files.append(folder);
     }
@@ -671,6 +671,7 @@ void WizardDialog::OnGenerate() {
         };
     }
     OutputTarget target = now;
+    target.templatePath = design.TemplatePath();
     // The editor shows the boxes; the run would hand them out as the banner.
     if (!target.removeAdvert && !BoxesAccepted()) {
         return;

@@ -88,6 +88,10 @@ private slots:
         target.pagesFound = mode.startsWith("site");
         target.outputFolder = given[0];
         target.pages = given;
+        // "template=T": the banner is drawn on the template T of the run's folder.
+        if (const qsizetype drawnOn = mode.indexOf("template="); drawnOn >= 0) {
+            target.templatePath = dir.filePath(QString::fromUtf8(mode.mid(drawnOn + 9).split(' ').constFirst()));
+        }
         const QString home = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir.path()));
         // "limit=N": files may hold N bytes at most, as on a disk filling up while the run writes.
@@ -124,7 +128,8 @@ private slots:
         }
         const auto run = [&](bool dryRun) {
             target.dryRun = dryRun;
-            return mode.startsWith("preview")  ? WritePreview(texts.value, kBanner, settings, given[0], kBanner2x)
+            return mode.startsWith("preview")
+                       ? WritePreview(texts.value, kBanner, settings, given[0], kBanner2x, target.templatePath)
                    : mode.startsWith("remove") ? RemoveAdvert(given, settings.customCode, {}, {}, dryRun)
                                                : Generate(texts.value, kBanner, target, settings, kBanner2x);
         };
