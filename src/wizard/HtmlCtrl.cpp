@@ -2,6 +2,7 @@
 
 #include "controls/Pickers.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
@@ -69,15 +70,17 @@ public:
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool) override {
-        if (ctrl.OnBeforeNavigate2(url)) {
-            return false;
-        }
         // A link to a local file is one to another page of the site (relative, or a placeholder),
-        // which is not beside the preview: it would show the engine's "file not found".
+        // which is not beside the preview: it would show the engine's "file not found". The engine
+        // takes a script's new address for a link clicked too.
         if (LoadsInPlace(url) && !(type == NavigationTypeLinkClicked && url.isLocalFile())) {
             return true;
         }
-        ctrl.OpenOutside(url);
+        // Custom code that set a new address over and over would bring a message up as soon as the
+        // last one was closed, and the user could never leave the step.
+        if (ctrl.TakeUserInput() && !ctrl.OnBeforeNavigate2(url)) {
+            ctrl.OpenOutside(url);
+        }
         return false;
     }
     void javaScriptAlert(const QUrl&, const QString&) override {}
@@ -168,6 +171,8 @@ HtmlCtrl::HtmlCtrl(Pickers& pickers, QWidget* parent)
 
     setPage(NewHostPage());
     setContextMenuPolicy(Qt::NoContextMenu);
+    // The engine's own widget inside the view takes the clicks and keys.
+    qApp->installEventFilter(this);
 
     // Custom code may keep Tab for itself, which would leave a keyboard user no way out of the
     // preview to the wizard's buttons; Ctrl+Tab and Ctrl+Shift+Tab leave it, as they leave any
@@ -219,6 +224,23 @@ void HtmlCtrl::Clear() {
     if (old != nullptr) {
         old->deleteLater();
     }
+}
+
+bool HtmlCtrl::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::MouseButtonPress || type == QEvent::KeyPress || type == QEvent::TouchBegin) &&
+        watched->isWidgetType() && (watched == this || isAncestorOf(static_cast<QWidget*>(watched)))) {
+        userInput.start();
+    }
+    return QWebEngineView::eventFilter(watched, event);
+}
+
+bool HtmlCtrl::TakeUserInput() {
+    // A link's navigation follows its click at once; this is far beyond that, on a busy machine too.
+    constexpr qint64 kClickReachMs = 3000;
+    const bool recent = userInput.isValid() && userInput.elapsed() < kClickReachMs;
+    userInput.invalidate();
+    return recent;
 }
 
 bool HtmlCtrl::OnBeforeNavigate2(const QUrl& url) {

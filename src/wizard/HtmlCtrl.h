@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QUrl>
 #include <QWebEngineView>
 
@@ -13,8 +14,10 @@ class QWebEngineProfile;
 // pages in software, so adding the browser to a shown window leaves that window as it is (this sets
 // Qt Quick's graphics back end for the whole process when the first browser is made). The "Beep"
 // command, a link to a new window and an address the engine does not show itself (a mail) go to
-// `pickers` (Beep, OpenExternally); only web and mail addresses leave the preview. Ctrl+Tab and
-// Ctrl+Shift+Tab always move the focus out of it, whatever the page does with Tab.
+// `pickers` (Beep, OpenExternally); only web and mail addresses leave the preview. Of the shown
+// page's own navigations, only those that follow a click or a key pressed in it act outside it, one
+// each: a script's are dropped without a word. Ctrl+Tab and Ctrl+Shift+Tab always move the focus
+// out of it, whatever the page does with Tab.
 class HtmlCtrl final : public QWebEngineView {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(HtmlCtrl)
@@ -38,14 +41,20 @@ public:
     // Carries out the text after "app:", compared exactly: "Minimise" and "Beep".
     void OnAppCmd(const QString& command);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     class HostPage;
     class NewWindowPage;
     class OwnFolderOnly;
 
     HostPage* NewHostPage();
+    // Whether the user clicked or pressed a key in the page a moment ago, which then counts no more.
+    bool TakeUserInput();
 
     Pickers& pickers;
     QWebEngineProfile* profile = nullptr;
     OwnFolderOnly* ownFolderOnly = nullptr;
+    QElapsedTimer userInput;  // since the last click or key pressed in the page; invalid once taken
 };
