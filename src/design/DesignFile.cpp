@@ -364,6 +364,65 @@ DesignRead Refused(const QString& reason) {
     return {FileResult::Failure({}, reason), false, {}};
 }
 
+// The first field given twice in one object of `json`, well-formed JSON, named as Fields names it
+// ("lines[1].text"); empty where there is none. The parser keeps only the last of them without a
+// word, where a design is taken whole or not at all.
+QString FieldGivenTwice(QByteArrayView json) {
+    struct Level {
+        QString name;       // the field or item this object or list is, as named in messages
+        bool list = false;  // a list, whose items are counted, not an object, whose fields are named
+        int items = 0;
+        bool keyNext = true;  // in an object: the next string is a field's name
+        QString field;        // in an object: the field whose value comes next
+        QSet<QString> fields;
+    };
+    QList<Level> levels;
+    const auto named = [&levels]() {
+        if (levels.isEmpty()) {
+            return QString();
+        }
+        const Level& up = levels.constLast();
+        return up.list ? up.name + QStringLiteral("[%1]").arg(up.items)
+                       : (up.name.isEmpty() ? up.field : up.name + u'.' + up.field);
+    };
+    for (qsizetype at = 0; at < json.size(); ++at) {
+        const char c = json[at];
+        if (c == '{' || c == '[') {
+            Level level;
+            level.name = named();
+            level.list = c == '[';
+            levels.append(level);
+        } else if ((c == '}' || c == ']') && !levels.isEmpty()) {
+            levels.removeLast();
+        } else if (c == ',' && !levels.isEmpty()) {
+            Level& level = levels.last();
+            level.items += level.list ? 1 : 0;
+            level.keyNext = !level.list;
+        } else if (c == '"') {
+            const qsizetype start = at;
+            for (++at; at < json.size() && json[at] != '"'; ++at) {
+                at += json[at] == '\\' ? 1 : 0;
+            }
+            if (levels.isEmpty() || levels.constLast().list || !levels.constLast().keyNext) {
+                continue;
+            }
+            // Escapes read as the parser reads them: "\u0074itle" is "title".
+            const QByteArrayView token = json.sliced(start, at + 1 - start);
+            const QString name = token.contains('\\')
+                                     ? QJsonDocument::fromJson("[" + token.toByteArray() + "]").array().at(0).toString()
+                                     : QString::fromUtf8(token.sliced(1, token.size() - 2));
+            Level& level = levels.last();
+            level.keyNext = false;
+            level.field = name;
+            if (level.fields.contains(name)) {
+                return named();
+            }
+            level.fields.insert(name);
+        }
+    }
+    return {};
+}
+
 QString WithSlash(const QString& folder) {
     return folder.endsWith(u'/') ? folder : folder + u'/';
 }
@@ -469,11 +528,15 @@ DesignRead ParseDesign(QByteArrayView json, const QString& folder) {
     if (!document.isObject()) {
         return Refused(QStringLiteral("not a design: the file holds no JSON object"));
     }
+    const QString twice = FieldGivenTwice(json);
 
     QString error;
     Design design;
     Fields top(document.object(), {}, error);
     if (ReadHeader(top)) {
+        if (!twice.isEmpty()) {
+            top.Fail(twice, QStringLiteral("is given twice; a design takes each field once"));
+        }
         top.FileName("template", design.templateName);
         top.Folder("templateFolder", folder, design.templateFolder);
         top.Int("size", Banner::kMinSize, Banner::kMaxSize, design.size);
