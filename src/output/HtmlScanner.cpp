@@ -137,6 +137,9 @@ constexpr std::array<string_view, 61> kFollowed = {
 // The rows and row groups of a table: no element followed, but their tags close a cell.
 constexpr std::array<string_view, 4> kRows = {"tr", "tbody", "thead", "tfoot"};
 constexpr std::uint8_t kRow = 0xff;
+// Any other ordinary element (OrdinaryOther), followed by its name's hash: where one is open
+// around an svg, its end tag inside the svg closes the svg with it.
+constexpr std::uint8_t kOther = 0xfe;
 
 // A tag name as one number, its first seven letters in lower case and its length: found among the
 // followed ones in a few steps, as every tag of a page is looked up.
@@ -207,7 +210,7 @@ bool IsSpecial(std::uint8_t code) {
 // The ordinary elements that a browser closes, where one is open within reach, past the others
 // too: the formatting ones (a, b, em and the like), after reopening them inside.
 bool IsFormatting(std::uint8_t code) {
-    return code == Code("a") || code > Code("label");
+    return code == Code("a") || (code > Code("label") && code != kOther);
 }
 
 // The HTML elements whose end tag, below HTML held in an svg or math element, is taken to close
@@ -228,6 +231,17 @@ bool OpensElement(string_view name) {
                     {"area",  "base",    "basefont", "bgsound", "br",    "col",    "embed", "frame", "hr",   "img",
                      "input", "keygen",  "link",     "meta",    "param", "source", "track", "wbr",   "html", "head",
                      "body",  "caption", "colgroup", "tbody",   "td",    "tfoot",  "th",    "thead", "tr"});
+}
+
+// Whether a start tag of a name not followed opens an ordinary element, one that stays open until
+// its own end tag or one of an element around it: not a void or raw-text one, nor one that a
+// browser closes by itself before another (a <p> before a <div>, an <option> before the next),
+// nor one that is not ordinary (a <select>), which are not followed.
+bool OrdinaryOther(string_view name) {
+    return OpensElement(name) &&
+           !IsOneOf(name, {"p",        "select",   "option",   "optgroup",  "rb",    "rp",       "rt",  "rtc",
+                           "frameset", "image",    "script",   "style",     "title", "textarea", "xmp", "iframe",
+                           "noembed",  "noframes", "noscript", "plaintext", "svg",   "math"});
 }
 
 }  // namespace
@@ -669,13 +683,17 @@ void HtmlScanner::PopTo(size_t depth) {
 }
 
 void HtmlScanner::OpenHtml(string_view name) {
-    const std::uint8_t code = Lookup(name);
+    std::uint8_t code = Lookup(name);
     OpenElements& open = m_state.html;
-    if (code == 0 || code == kRow) {
-        if (code == kRow) {
-            CloseHtml(Code("td"), true);
-        }
+    if (code == kRow) {
+        CloseHtml(Code("td"), true);
         return;
+    }
+    if (code == 0) {
+        if (!OrdinaryOther(name)) {
+            return;
+        }
+        code = kOther;
     }
     // Past the elements followed, they are only counted, each start tag one.
     if (open.beyond > 0 || open.size == open.names.size()) {
@@ -710,10 +728,11 @@ void HtmlScanner::OpenHtml(string_view name) {
     } else if (code == Code("form") && isOpen(code)) {
         return;  // a form inside a form is no element
     }
+    open.others[open.size] = code == kOther ? std::uint32_t(NameHash(name)) : 0;
     open.names[open.size++] = code;
 }
 
-bool HtmlScanner::CloseHtml(std::uint8_t code, bool cell) {
+bool HtmlScanner::CloseHtml(std::uint8_t code, bool cell, std::uint32_t other) {
     OpenElements& open = m_state.html;
     if (open.beyond > 0) {
         // Past the elements followed: taken for the innermost, as end tags mostly are. A row's or
@@ -729,7 +748,8 @@ bool HtmlScanner::CloseHtml(std::uint8_t code, bool cell) {
     for (size_t i = open.size; i > 0; --i) {
         const std::uint8_t at = open.names[i - 1];
         // The end of any heading closes the heading open.
-        if (at == code || (cell && at == Code("th")) || (IsHeading(code) && IsHeading(at))) {
+        if ((at == code && (code != kOther || open.others[i - 1] == other)) || (cell && at == Code("th")) ||
+            (IsHeading(code) && IsHeading(at))) {
             // A form's end takes only the form away, and a formatting element's past a block inside
             // it (a link around a div) takes the element away around what it holds: what is inside
             // stays open. The form's end leaves an svg or math element open too.
@@ -743,7 +763,9 @@ bool HtmlScanner::CloseHtml(std::uint8_t code, bool cell) {
         }
         // A table's end closes the cells and captions in it; nothing else reaches past a bound.
         const bool inTable = code == Code("table") && (at == Code("td") || at == Code("th") || at == Code("caption"));
-        if ((BoundsScope(at) && !inTable) || (!IsSpecial(code) && !IsFormatting(code) && IsSpecial(at))) {
+        // A list item's end reaches no item past the list it is in.
+        const bool pastList = code == Code("li") && (at == Code("ul") || at == Code("ol"));
+        if ((BoundsScope(at) && !inTable) || pastList || (!IsSpecial(code) && !IsFormatting(code) && IsSpecial(at))) {
             return false;
         }
         blockInside = blockInside || IsSpecial(at);
@@ -753,7 +775,10 @@ bool HtmlScanner::CloseHtml(std::uint8_t code, bool cell) {
 
 bool HtmlScanner::CloseHtml(string_view name) {
     const std::uint8_t code = Lookup(name);
-    return code != 0 && CloseHtml(code == kRow ? Code("td") : code, code == kRow);
+    if (code == 0) {
+        return OrdinaryOther(name) && CloseHtml(kOther, false, std::uint32_t(NameHash(name)));
+    }
+    return CloseHtml(code == kRow ? Code("td") : code, code == kRow);
 }
 
 void HtmlScanner::PopToHtml() {
@@ -886,13 +911,13 @@ void HtmlScanner::EndTag(const HtmlToken& token) {
     // an svg or math element, which HTML elements are open is not followed: such an end tag is
     // taken to close them.
     const std::uint8_t code = Followed(token.name);
-    if (!foreign || code == 0) {
+    if (!foreign || (code == 0 && !OrdinaryOther(token.name))) {
         return;
     }
     const bool holdsHtml = std::any_of(m_foreign.begin(), m_foreign.end(), [](const Foreign& open) {
         return (open.flags & (kHtmlIntegration | kTextIntegration)) != 0;
     });
-    if (holdsHtml ? IsContainer(code) : CloseHtml(code, false)) {
+    if (holdsHtml ? IsContainer(code) : CloseHtml(token.name)) {
         PopToHtml();
     }
 }

@@ -65,10 +65,12 @@ bool SameTagName(std::string_view one, std::string_view other);
 class HtmlScanner final {
 public:
     // The HTML elements open outside svg and math that decide where a stray end tag inside one of
-    // them reaches (HtmlScanner.cpp names them), innermost last, by code; those past the last place
-    // are only counted.
+    // them reaches (HtmlScanner.cpp names them), innermost last, by code; other ordinary ones (a
+    // <sup>, a custom element) by a code of their own and their name's hash; those past the last
+    // place are only counted.
     struct OpenElements {
         std::array<std::uint8_t, 30> names{};
+        std::array<std::uint32_t, 30> others{};
         std::uint8_t size = 0;
         std::uint32_t beyond = 0;
     };
@@ -136,7 +138,7 @@ private:
     // Closes the followed element an end tag of `name` closes, with those inside it; false where it
     // closes none (none open, or none within reach).
     bool CloseHtml(std::string_view name);
-    bool CloseHtml(std::uint8_t code, bool cell);
+    bool CloseHtml(std::uint8_t code, bool cell, std::uint32_t other = 0);
 
     std::string_view m_text;
     std::size_t m_pos = 0;
