@@ -888,10 +888,15 @@ void HtmlScanner::EndTag(const HtmlToken& token) {
         PopToHtml();
         return;
     }
+    // An end tag reaches no svg or math element past an HTML element inside one (an svg in a
+    // <span> in a math <mi>): it is then read by the HTML rules.
     const std::uint64_t name = NameHash(token.name);
     size_t match = m_foreign.size();
     while (match > 0 && m_foreign[match - 1].name != name) {
         --match;
+        if (match > 0 && m_foreign[match - 1].htmlOpen > 0) {
+            match = 0;
+        }
     }
     if (!foreign && m_foreign.back().htmlOpen > 0) {
         // The current element is an HTML one inside the integration point: the end tag closes
