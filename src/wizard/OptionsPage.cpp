@@ -80,12 +80,6 @@ OptionsPage::OptionsPage(QWidget* parent)
     connect(newWindowButton, &QRadioButton::toggled, this, [this](bool checked) { newWindow = checked; });
     TabToTheChosen({sameWindowButton, newWindowButton});
     connect(customCodeBox, &QCheckBox::toggled, this, [this] { ApplyCustomCodeBox(); });
-    connect(codeEdit->document(), &QTextDocument::contentsChange, this, [this](int position, int removed, int) {
-        if (position == 0 && removed >= codeCharacters - 1) {
-            appliedCodeLatin1 = false;
-        }
-        codeCharacters = codeEdit->document()->characterCount();
-    });
     ApplyDesign(Design());
 }
 
@@ -93,12 +87,11 @@ void OptionsPage::ApplyDesign(const Design& design) {
     adTitle = design.adTitle;
     linkUrl = design.linkUrl;
     const std::optional<QString> utf8 = Utf8Text(design.customCode);
+    appliedCodeLatin1 = !utf8;
     customCode = utf8 ? *utf8 : QString::fromLatin1(design.customCode);
     appliedCode = design.customCode;
     appliedCodeCrLf = EndsLinesInCrLf(appliedCode);
     LoadControls();
-    // After the box was given the code, which replaced all it held.
-    appliedCodeLatin1 = !utf8;
     appliedCodeText = CodeText();
     (design.newWindow ? newWindowButton : sameWindowButton)->setChecked(true);
     customCodeBox->setChecked(design.customCodeEnabled);

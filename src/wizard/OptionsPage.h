@@ -39,8 +39,7 @@ public:
     // separator (U+2029) in it is a line break in the box, and so becomes a line end. Code that is not
     // UTF-8 (read from a file by the command line) is shown as Latin-1, which the new page it makes
     // is labelled as, and stays Latin-1 through edits, so its bytes are never lost; a letter typed
-    // that Latin-1 lacks goes in as a character reference. Once all of it is deleted or typed over,
-    // no byte of it is left to lose, and the code goes in as UTF-8, as code typed afresh does.
+    // that Latin-1 lacks goes in as a character reference.
     void StoreDesign(Design& design);
 
     bool newWindow = true;
@@ -78,9 +77,6 @@ private:
     QByteArray appliedCode;
     QString appliedCodeText;
     bool appliedCodeLatin1 = false;
-    // The code box's characterCount() after its last change, by which an edit is seen to replace
-    // all of it.
-    int codeCharacters = 1;
     // Lines end in CR LF in the code the design gave, and so in the code the box gives back.
     bool appliedCodeCrLf = false;
 };
