@@ -369,7 +369,6 @@ DesignRead Refused(const QString& reason) {
 // word, where a design is taken whole or not at all.
 QString FieldGivenTwice(QByteArrayView json) {
     struct Level {
-        QString name;       // the field or item this object or list is, as named in messages
         bool list = false;  // a list, whose items are counted, not an object, whose fields are named
         int items = 0;
         bool keyNext = true;  // in an object: the next string is a field's name
@@ -377,19 +376,21 @@ QString FieldGivenTwice(QByteArrayView json) {
         QSet<QString> fields;
     };
     QList<Level> levels;
+    // Made only for the answer: a long name repeated at every level of a deep file would take time
+    // and memory in the square of its size.
     const auto named = [&levels]() {
-        if (levels.isEmpty()) {
-            return QString();
+        QString name;
+        for (const Level& level : std::as_const(levels)) {
+            name += level.list       ? QStringLiteral("[%1]").arg(level.items)
+                    : name.isEmpty() ? level.field
+                                     : u'.' + level.field;
         }
-        const Level& up = levels.constLast();
-        return up.list ? up.name + QStringLiteral("[%1]").arg(up.items)
-                       : (up.name.isEmpty() ? up.field : up.name + u'.' + up.field);
+        return name;
     };
     for (qsizetype at = 0; at < json.size(); ++at) {
         const char c = json[at];
         if (c == '{' || c == '[') {
             Level level;
-            level.name = named();
             level.list = c == '[';
             levels.append(level);
         } else if ((c == '}' || c == ']') && !levels.isEmpty()) {
