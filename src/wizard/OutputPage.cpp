@@ -63,6 +63,11 @@ struct FolderPages {
     QString unlookedWhy;
 };
 
+// A folder typed as "~" or "~/...", as the home folder's.
+QString FromHome(const QString& folder) {
+    return folder == u'~' || folder.startsWith(QLatin1String("~/")) ? QDir::homePath() + folder.mid(1) : folder;
+}
+
 FolderPages PagesIn(const QString& folder) {
     const FolderListing listing = ListFolder(folder);
     FolderPages pages;
@@ -150,8 +155,9 @@ OutputPage::OutputPage(Pickers& pickers, QWidget* parent)
 
 QString OutputPage::FieldProblem(QLineEdit** where) const {
     for (QLineEdit* field : {folderEdit, fileEdit}) {
-        // The file's name is one in the output folder, where a page of that name may be there.
-        const QDir folder = field == fileEdit ? QDir(outputFolder) : QDir();
+        // The file's name is one in the folder typed, where a page of that name may be there; a
+        // design saved checks before the fields are stored.
+        const QDir folder = field == fileEdit ? QDir(FromHome(FieldPath(folderEdit->text()).path)) : QDir();
         if (const FileResult given = FieldPath(field->text(), folder); createNew && !given.Ok()) {
             if (where != nullptr) {
                 *where = field;
@@ -314,9 +320,7 @@ void OutputPage::StoreControls() {
     // or saved design reads a relative path as its own folder's. The field shows what is used. A
     // file URL that gives no path stays as given, for ValidateOutput to refuse: taken as a relative
     // path, it would name another folder.
-    if (outputFolder == u'~' || outputFolder.startsWith(QLatin1String("~/"))) {
-        outputFolder = QDir::homePath() + outputFolder.mid(1);
-    }
+    outputFolder = FromHome(outputFolder);
     if (folder.Ok() && !outputFolder.isEmpty() && QDir::isRelativePath(outputFolder) &&
         CurrentFolderProblem().isEmpty()) {
         outputFolder = QDir::cleanPath(QDir::current().absoluteFilePath(outputFolder));
