@@ -458,7 +458,7 @@ void OutputPage::OnAddFolder() {
                             Pickers::MessageIcon::Information);
     }
     if (!pages.unlooked.isEmpty()) {
-        const QString first = pages.unlooked.constFirst();
+        const QString first = PrintableText(*std::min_element(pages.unlooked.begin(), pages.unlooked.end()));
         const QString text =
             pages.unlooked.size() == 1
                 ? QStringLiteral("A page was not added from \"%1\": \"%2\" %3.").arg(*folder, first, pages.unlookedWhy)
