@@ -228,7 +228,9 @@ void HtmlCtrl::Clear() {
 
 bool HtmlCtrl::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
-    if ((type == QEvent::MouseButtonPress || type == QEvent::KeyPress || type == QEvent::TouchBegin) &&
+    // A link goes where it leads as the button comes up, however long it was held down.
+    if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease || type == QEvent::KeyPress ||
+         type == QEvent::TouchBegin || type == QEvent::TouchEnd) &&
         watched->isWidgetType() && (watched == this || isAncestorOf(static_cast<QWidget*>(watched)))) {
         userInput.start();
     }
