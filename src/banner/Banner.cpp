@@ -171,8 +171,9 @@ void Banner::SetTemplate(const QImage& image) {
     // in the middle, where it would otherwise start up and left of it, the banner mostly bare. One
     // placed by the user or a design keeps its place past such a template, which the templates
     // step may have refused on the way to this one.
-    if (templateLoaded && templateImage.isNull() && cropOffset == CentredCrop(templateImage.size(), size)) {
+    if (templateLoaded && templateImage.isNull() && cropOnNothing) {
         cropOffset = CentredCrop(image.size(), size);
+        cropOnNothing = image.isNull();
     } else if (templateLoaded) {
         cropOffset = CropAt(image.size(), cropOffset.x(), size);
     }
@@ -200,6 +201,7 @@ void Banner::SetBannerSize(int n) {
     size = std::clamp(n, kMinSize, kMaxSize);
     if (templateLoaded) {
         cropOffset = CentredCrop(templateImage.size(), size);
+        cropOnNothing = templateImage.isNull();
     }
     diagonal = DiagonalOf(size);
     Compose();
@@ -236,6 +238,7 @@ void Banner::SetSide(BannerSide s) {
 
 void Banner::SetCropOffset(QPoint offset) {
     cropOffset = offset;
+    cropOnNothing = false;
     Compose();
 }
 

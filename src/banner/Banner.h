@@ -151,6 +151,10 @@ private:
     BannerSide side = BannerSide::Right;
 
     bool templateLoaded = false;
+    // The square was put in the middle of a template without pixels (SetBannerSize), where no
+    // picture is: the next template gets it in its middle too. One placed anywhere else, the same
+    // spot included, keeps its place.
+    bool cropOnNothing = false;
     QImage templateImage;  // as decoded, in whatever format
     int scale = 1;
     // The template drawn at the scale, when SetScale was given one of exactly that size.

@@ -15,8 +15,15 @@ void Design::ComposeInto(Banner& banner, const QImage& templateImage) const {
     Banner look;
     look.SetLines(lines);
     look.SetSide(side);
-    look.SetBannerSize(size.value_or(Banner::kInitialSize));
-    look.SetCropOffset(CropOffsetFor(templateImage.size()));
+    if (templateImage.isNull() && size && !cropOffset) {
+        // Centred on a template without pixels, as the banner keeps it: the next template the
+        // user picks gets the square in its middle.
+        look.SetTemplate(templateImage);
+        look.SetBannerSize(*size);
+    } else {
+        look.SetBannerSize(size.value_or(Banner::kInitialSize));
+        look.SetCropOffset(CropOffsetFor(templateImage.size()));
+    }
     look.SetScale(banner.Scale());
     look.SetTemplate(templateImage);
     banner = std::move(look);

@@ -686,6 +686,10 @@ private slots:
             // Sized and not cropped: the square is centred on whatever template there is, here none.
             design.cropOffset.reset();
         }
+        if (how == u"open, broken template passed") {
+            // Where a square centred on a template without pixels would lie, placed there.
+            design.cropOffset = Banner::CentredCrop(QSize(0, 0), *design.size).x();
+        }
         if (file == u"unsized") {
             design.size.reset();
             design.cropOffset = 60;
