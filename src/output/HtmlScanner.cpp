@@ -237,11 +237,34 @@ bool OpensElement(string_view name) {
 // its own end tag or one of an element around it: not a void or raw-text one, nor one that a
 // browser closes by itself before another (a <p> before a <div>, an <option> before the next),
 // nor one that is not ordinary (a <select>), which are not followed.
+constexpr std::array<string_view, 51> kNotOrdinary = {
+    "area",    "base",     "basefont", "bgsound",   "br",       "col",      "embed",    "frame", "hr",
+    "img",     "input",    "keygen",   "link",      "meta",     "param",    "source",   "track", "wbr",
+    "html",    "head",     "body",     "caption",   "colgroup", "tbody",    "td",       "tfoot", "th",
+    "thead",   "tr",       "p",        "select",    "option",   "optgroup", "rb",       "rp",    "rt",
+    "rtc",     "frameset", "image",    "script",    "style",    "title",    "textarea", "xmp",   "iframe",
+    "noembed", "noframes", "noscript", "plaintext", "svg",      "math"};
+
+// Looked up as the followed names are (Lookup): every start tag of a page not followed comes here.
+constexpr auto kNotOrdinaryKeys = [] {
+    std::array<std::pair<std::uint64_t, std::uint8_t>, kNotOrdinary.size()> keys{};
+    for (size_t i = 0; i < kNotOrdinary.size(); ++i) {
+        keys[i] = {NameKey(kNotOrdinary[i]), std::uint8_t(i)};
+    }
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}();
+
 bool OrdinaryOther(string_view name) {
-    return OpensElement(name) &&
-           !IsOneOf(name, {"p",        "select",   "option",   "optgroup",  "rb",    "rp",       "rt",  "rtc",
-                           "frameset", "image",    "script",   "style",     "title", "textarea", "xmp", "iframe",
-                           "noembed",  "noframes", "noscript", "plaintext", "svg",   "math"});
+    // A page's most common tag by far, and the only name of one letter here.
+    if (name.size() == 1) {
+        return LowerAscii(name[0]) != 'p';
+    }
+    const std::uint64_t key = NameKey(name);
+    const auto it = std::lower_bound(kNotOrdinaryKeys.begin(), kNotOrdinaryKeys.end(), std::pair{key, std::uint8_t(0)});
+    // Names longer than seven letters are told apart by the rest too.
+    return it == kNotOrdinaryKeys.end() || it->first != key ||
+           (name.size() > 7 && !EqualsLower(name, kNotOrdinary[it->second]));
 }
 
 }  // namespace
