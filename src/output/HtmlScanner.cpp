@@ -151,17 +151,34 @@ constexpr std::uint64_t NameKey(string_view name) {
     return key << 8 | std::min<size_t>(name.size(), 0xff);
 }
 
-constexpr auto kFollowedKeys = [] {
-    std::array<std::pair<std::uint64_t, std::uint8_t>, kFollowed.size() + kRows.size()> keys{};
-    for (size_t i = 0; i < kFollowed.size(); ++i) {
-        keys[i] = {NameKey(kFollowed[i]), std::uint8_t(i + 1)};
-    }
-    for (size_t i = 0; i < kRows.size(); ++i) {
-        keys[kFollowed.size() + i] = {NameKey(kRows[i]), kRow};
+using NameKeys = std::pair<std::uint64_t, std::uint8_t>;
+
+// The names' keys (NameKey), each with its place among them, sorted for a search.
+template <size_t N>
+constexpr std::array<NameKeys, N> SortedKeys(const std::array<string_view, N>& names) {
+    std::array<NameKeys, N> keys{};
+    for (size_t i = 0; i < N; ++i) {
+        keys[i] = {NameKey(names[i]), std::uint8_t(i)};
     }
     std::sort(keys.begin(), keys.end());
     return keys;
-}();
+}
+
+// The place of `name` among `names`, whatever its letter case, found by their SortedKeys; -1 where
+// it is none of them.
+template <size_t N>
+int PlaceAmong(string_view name, const std::array<string_view, N>& names, const std::array<NameKeys, N>& keys) {
+    const std::uint64_t key = NameKey(name);
+    const auto it = std::lower_bound(keys.begin(), keys.end(), NameKeys{key, 0});
+    // Names longer than seven letters are told apart by the rest too.
+    if (it == keys.end() || it->first != key || (name.size() > 7 && !EqualsLower(name, names[it->second]))) {
+        return -1;
+    }
+    return it->second;
+}
+
+constexpr auto kFollowedKeys = SortedKeys(kFollowed);
+constexpr auto kRowKeys = SortedKeys(kRows);
 
 // The code of a followed element's name, kRow for a row's, 0 for any other.
 constexpr std::uint32_t kFirstLetters = [] {
@@ -178,14 +195,10 @@ std::uint8_t Lookup(string_view name) {
     if (name.size() > 10 || first >= 26 || (kFirstLetters & (1u << first)) == 0) {
         return 0;
     }
-    const std::uint64_t key = NameKey(name);
-    const auto it = std::lower_bound(kFollowedKeys.begin(), kFollowedKeys.end(), std::pair{key, std::uint8_t(0)});
-    if (it == kFollowedKeys.end() || it->first != key) {
-        return 0;
+    if (const int place = PlaceAmong(name, kFollowed, kFollowedKeys); place >= 0) {
+        return std::uint8_t(place + 1);
     }
-    // Names longer than seven letters are told apart by the rest too (a row's name is shorter).
-    const bool same = name.size() <= 7 || EqualsLower(name, kFollowed[it->second - 1]);
-    return same ? it->second : 0;
+    return first == unsigned('t' - 'a') && PlaceAmong(name, kRows, kRowKeys) >= 0 ? kRow : 0;
 }
 
 std::uint8_t Followed(string_view name) {
@@ -245,26 +258,14 @@ constexpr std::array<string_view, 51> kNotOrdinary = {
     "rtc",     "frameset", "image",    "script",    "style",    "title",    "textarea", "xmp",   "iframe",
     "noembed", "noframes", "noscript", "plaintext", "svg",      "math"};
 
-// Looked up as the followed names are (Lookup): every start tag of a page not followed comes here.
-constexpr auto kNotOrdinaryKeys = [] {
-    std::array<std::pair<std::uint64_t, std::uint8_t>, kNotOrdinary.size()> keys{};
-    for (size_t i = 0; i < kNotOrdinary.size(); ++i) {
-        keys[i] = {NameKey(kNotOrdinary[i]), std::uint8_t(i)};
-    }
-    std::sort(keys.begin(), keys.end());
-    return keys;
-}();
+constexpr auto kNotOrdinaryKeys = SortedKeys(kNotOrdinary);
 
 bool OrdinaryOther(string_view name) {
     // A page's most common tag by far, and the only name of one letter here.
     if (name.size() == 1) {
         return LowerAscii(name[0]) != 'p';
     }
-    const std::uint64_t key = NameKey(name);
-    const auto it = std::lower_bound(kNotOrdinaryKeys.begin(), kNotOrdinaryKeys.end(), std::pair{key, std::uint8_t(0)});
-    // Names longer than seven letters are told apart by the rest too.
-    return it == kNotOrdinaryKeys.end() || it->first != key ||
-           (name.size() > 7 && !EqualsLower(name, kNotOrdinary[it->second]));
+    return PlaceAmong(name, kNotOrdinary, kNotOrdinaryKeys) < 0;
 }
 
 }  // namespace
