@@ -774,12 +774,20 @@ bool HtmlScanner::CloseHtml(std::uint8_t code, bool cell, std::uint32_t other) {
         // The end of any heading closes the heading open.
         if ((at == code && (code != kOther || open.others[i - 1] == other)) || (cell && at == Code("th")) ||
             (IsHeading(code) && IsHeading(at))) {
-            // A form's end takes only the form away, and a formatting element's past a block inside
-            // it (a link around a div) takes the element away around what it holds: what is inside
-            // stays open. The form's end leaves an svg or math element open too.
+            // A form's end takes only the form away, and leaves an svg or math element open. A
+            // formatting element's past a block inside it (a link around a div) takes the element
+            // away around what it holds, and with it the ordinary elements inside it (a <span>
+            // within the div), which a browser closes as it mends the misnesting; the blocks and
+            // the formatting elements, made anew where needed, stay open.
             if (code == Code("form") || (IsFormatting(code) && blockInside)) {
-                std::copy(open.names.begin() + i, open.names.begin() + open.size, open.names.begin() + i - 1);
-                --open.size;
+                size_t kept = i - 1;
+                for (size_t j = i; j < open.size; ++j) {
+                    if (code == Code("form") || IsSpecial(open.names[j]) || IsFormatting(open.names[j])) {
+                        open.names[kept] = open.names[j];
+                        open.others[kept++] = open.others[j];
+                    }
+                }
+                open.size = std::uint8_t(kept);
                 return code != Code("form");
             }
             open.size = std::uint8_t(i - 1);
@@ -940,6 +948,13 @@ void HtmlScanner::EndTag(const HtmlToken& token) {
     // an svg or math element, which HTML elements are open is not followed: such an end tag is
     // taken to close them.
     const std::uint8_t code = Followed(token.name);
+    // The elements closed by the next of their kind (an <option>, a ruby's <rt>) and a <select> are
+    // not followed: their end tag is taken to close what is open around it. Taken to stay open, an
+    // svg in an option would read the page's script after it as its own markup.
+    if (foreign && code == 0 && IsOneOf(token.name, {"option", "optgroup", "select", "rb", "rp", "rt", "rtc"})) {
+        PopToHtml();
+        return;
+    }
     if (!foreign || (code == 0 && !OrdinaryOther(token.name))) {
         return;
     }
