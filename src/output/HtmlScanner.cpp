@@ -948,13 +948,6 @@ void HtmlScanner::EndTag(const HtmlToken& token) {
     // an svg or math element, which HTML elements are open is not followed: such an end tag is
     // taken to close them.
     const std::uint8_t code = Followed(token.name);
-    // The elements closed by the next of their kind (an <option>, a ruby's <rt>) and a <select> are
-    // not followed: their end tag is taken to close what is open around it. Taken to stay open, an
-    // svg in an option would read the page's script after it as its own markup.
-    if (foreign && code == 0 && IsOneOf(token.name, {"option", "optgroup", "select", "rb", "rp", "rt", "rtc"})) {
-        PopToHtml();
-        return;
-    }
     if (!foreign || (code == 0 && !OrdinaryOther(token.name))) {
         return;
     }
