@@ -246,17 +246,18 @@ bool OpensElement(string_view name) {
                      "body",  "caption", "colgroup", "tbody",   "td",    "tfoot",  "th",    "thead", "tr"});
 }
 
-// Whether a start tag of a name not followed opens an ordinary element, one that stays open until
-// its own end tag or one of an element around it: not a void or raw-text one, nor one that a
-// browser closes by itself before another (a <p> before a <div>, an <option> before the next),
-// nor one that is not ordinary (a <select>), which are not followed.
-constexpr std::array<string_view, 51> kNotOrdinary = {
-    "area",    "base",     "basefont", "bgsound",   "br",       "col",      "embed",    "frame", "hr",
-    "img",     "input",    "keygen",   "link",      "meta",     "param",    "source",   "track", "wbr",
-    "html",    "head",     "body",     "caption",   "colgroup", "tbody",    "td",       "tfoot", "th",
-    "thead",   "tr",       "p",        "select",    "option",   "optgroup", "rb",       "rp",    "rt",
-    "rtc",     "frameset", "image",    "script",    "style",    "title",    "textarea", "xmp",   "iframe",
-    "noembed", "noframes", "noscript", "plaintext", "svg",      "math"};
+// Whether a start tag of a name not followed opens an element followed as an ordinary one, by its
+// name's hash: one that stays open until its own end tag or one of an element around it, not a
+// void or raw-text one, nor a <p>, which so many tags close. An <option> and a ruby's <rt> and the
+// like are followed so, and closed before the next of their kind (OpenHtml); a <select> too,
+// though not ordinary: taken to stay open around an svg, where a browser's end tag of it closes
+// the svg, the page's script after them would be read as the svg's own markup.
+constexpr std::array<string_view, 44> kNotOrdinary = {
+    "area",  "base",   "basefont", "bgsound",  "br",       "col",       "embed",  "frame", "hr",
+    "img",   "input",  "keygen",   "link",     "meta",     "param",     "source", "track", "wbr",
+    "html",  "head",   "body",     "caption",  "colgroup", "tbody",     "td",     "tfoot", "th",
+    "thead", "tr",     "p",        "frameset", "image",    "script",    "style",  "title", "textarea",
+    "xmp",   "iframe", "noembed",  "noframes", "noscript", "plaintext", "svg",    "math"};
 
 constexpr auto kNotOrdinaryKeys = SortedKeys(kNotOrdinary);
 
@@ -724,6 +725,9 @@ void HtmlScanner::OpenHtml(string_view name) {
         ++open.beyond;
         return;
     }
+    if (code == kOther) {
+        CloseSiblings(std::uint32_t(NameHash(name)));
+    }
     const auto isOpen = [&open](std::uint8_t which) {
         return std::find(open.names.begin(), open.names.begin() + open.size, which) != open.names.begin() + open.size;
     };
@@ -754,6 +758,32 @@ void HtmlScanner::OpenHtml(string_view name) {
     }
     open.others[open.size] = code == kOther ? std::uint32_t(NameHash(name)) : 0;
     open.names[open.size++] = code;
+}
+
+void HtmlScanner::CloseSiblings(std::uint32_t other) {
+    static const auto hash = [](string_view name) {
+        return std::uint32_t(NameHash(name));
+    };
+    static const std::uint32_t option = hash("option"), optgroup = hash("optgroup"), rb = hash("rb"), rp = hash("rp"),
+                               rt = hash("rt"), rtc = hash("rtc");
+    OpenElements& open = m_state.html;
+    const auto innermostIs = [&open](std::initializer_list<std::uint32_t> names) {
+        return open.size > 0 && open.names[open.size - 1] == kOther &&
+               std::find(names.begin(), names.end(), open.others[open.size - 1]) != names.end();
+    };
+    if (other == option || other == optgroup) {
+        if (innermostIs({option})) {
+            --open.size;
+        }
+    } else if (other == rb || other == rtc) {
+        while (innermostIs({rb, rp, rt, rtc, option, optgroup})) {
+            --open.size;
+        }
+    } else if (other == rp || other == rt) {
+        while (innermostIs({rb, rp, rt, option, optgroup})) {
+            --open.size;
+        }
+    }
 }
 
 bool HtmlScanner::CloseHtml(std::uint8_t code, bool cell, std::uint32_t other) {

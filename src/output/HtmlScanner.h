@@ -139,6 +139,9 @@ private:
     // closes none (none open, or none within reach).
     bool CloseHtml(std::string_view name);
     bool CloseHtml(std::uint8_t code, bool cell, std::uint32_t other = 0);
+    // Closes what an <option>, <optgroup> or ruby text element, of the name hashed `other`, closes
+    // before it opens: the one of its kind open innermost.
+    void CloseSiblings(std::uint32_t other);
 
     std::string_view m_text;
     std::size_t m_pos = 0;
