@@ -573,20 +573,29 @@ QString CompanionPath(const QString& templatePath) {
     return path;
 }
 
-QString WritesOverTemplate(const QString& path, const QString& templatePath) {
+DrawnOn::DrawnOn(const QString& templatePath) {
     if (templatePath.isEmpty()) {
+        return;
+    }
+    const QString source = WholePath(templatePath);
+    for (const QString& read : {source, At2xName(source), CompanionPath(source)}) {
+        files.append({read, WriteTargetBytes(read), FileIdentity(read), read == source});
+    }
+}
+
+QString DrawnOn::WrittenOverBy(const QString& path) const {
+    if (files.isEmpty()) {
         return {};
     }
     const QString written = WholePath(path);
-    const QString source = WholePath(templatePath);
     const QByteArray target = WriteTargetBytes(written);
-    const QByteArray file = FileIdentity(written);
-    for (const QString& read : {source, At2xName(source), CompanionPath(source)}) {
-        if (written == read || (!target.isEmpty() && target == WriteTargetBytes(read)) ||
-            (!file.isEmpty() && file == FileIdentity(read))) {
+    const QByteArray identity = FileIdentity(written);
+    for (const File& read : files) {
+        if (written == read.path || (!target.isEmpty() && target == read.target) ||
+            (!identity.isEmpty() && identity == read.identity)) {
             return QStringLiteral("is %1 the banner is drawn on; left as it is")
-                .arg(read == source ? QStringLiteral("the template")
-                                    : QStringLiteral("the 2x companion of the template"));
+                .arg(read.isTemplate ? QStringLiteral("the template")
+                                     : QStringLiteral("the 2x companion of the template"));
         }
     }
     return {};

@@ -2,8 +2,10 @@
 
 #include "files/FileResult.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QImage>
+#include <QList>
 #include <QSize>
 #include <QString>
 
@@ -62,12 +64,29 @@ QString At2xName(const QString& name);
 // is. Empty for no template.
 QString CompanionPath(const QString& templatePath);
 
-// Why writing a banner at `path` would write over the template at `templatePath` or its 2x companion
-// (there or not yet), which are the user's: written over, every later banner would be drawn on this
-// one. "is the template the banner is drawn on; left as it is", or the same of the companion; empty
-// where it would not, or for no template. They meet by where each lands, through links on the way
-// or at the name, and by the file each is, where two names of it do not meet by their paths.
-QString WritesOverTemplate(const QString& path, const QString& templatePath);
+// The template a banner is drawn on and its 2x companion (there or not yet), which are the user's:
+// written over, every later banner would be drawn on this one. Looked up once, for a run that
+// writes an image into many folders.
+class DrawnOn final {
+public:
+    DrawnOn() = default;  // no template
+    explicit DrawnOn(const QString& templatePath);
+
+    // Why writing a banner at `path` would write over the template or its companion: "is the
+    // template the banner is drawn on; left as it is", or the same of the companion; empty where it
+    // would not, or for no template. They meet by where each lands, through links on the way or at
+    // the name, and by the file each is, where two names of it do not meet by their paths.
+    QString WrittenOverBy(const QString& path) const;
+
+private:
+    struct File {
+        QString path;  // whole
+        QByteArray target;
+        QByteArray identity;
+        bool isTemplate = false;
+    };
+    QList<File> files;
+};
 
 // The companion of the template at `templatePath`: the file at CompanionPath decoded as a
 // template, which a 2x banner is cut from instead of the template scaled up. A null image when

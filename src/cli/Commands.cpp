@@ -304,7 +304,7 @@ int RunCompose(const CliRequest& request) {
         PrintFailure(refused);
         return 1;
     }
-    if (const QString over = WritesOverTemplate(path, built->templatePath); !over.isEmpty()) {
+    if (const QString over = DrawnOn(built->templatePath).WrittenOverBy(path); !over.isEmpty()) {
         PrintFailure(FileResult::Failure(path, over));
         return 1;
     }

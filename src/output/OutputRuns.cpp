@@ -146,10 +146,11 @@ RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTar
     const BannerGif gif(banner);
     const BannerGif gif2x(settings.options.hidpi ? banner2x : QImage());
     const WriteFiles write = target.dryRun ? CheckFiles : ReplaceFiles;
+    const DrawnOn drawnOn(target.templatePath);
 
     const auto sharedIn = [&](const QString& folder, const QStringList& pages) {
         return SharedFiles(code, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName),
-                           write, pages, target.templatePath);
+                           write, pages, drawnOn);
     };
 
     RunReport report;
@@ -285,7 +286,7 @@ RunReport WritePreview(const CodeTexts& texts, const QImage& banner, const AdSet
     const BannerGif gif(banner);
     const BannerGif gif2x(settings.options.hidpi ? banner2x : QImage());
     SharedFiles shared(code, ImagesIn(target, imageName, gif, gif2x, settings), JoinPath(target, styleName),
-                       ReplaceFiles, {}, templatePath);
+                       ReplaceFiles, {}, DrawnOn(templatePath));
     // Made new each time: an earlier preview's custom code, changed since, must not stay in it.
     report.files = shared.WritePage(pagePath, PageStart::Sample);
     if (report.files.constLast().Ok()) {

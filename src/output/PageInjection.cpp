@@ -1762,7 +1762,7 @@ QList<FileResult> SharedFiles::WriteTogether(const FileToWrite& page, PageStart 
             refused = FileResult::Failure(image.path, gif.error);
             break;
         }
-        if (const QString over = WritesOverTemplate(image.path, templatePath); !over.isEmpty()) {
+        if (const QString over = drawnOn.WrittenOverBy(image.path); !over.isEmpty()) {
             refused = FileResult::Failure(image.path, over);
             break;
         }
@@ -1804,13 +1804,13 @@ BannerGif::BannerGif(const QImage& banner)
     : encoded(EncodeBannerGif(banner)) {}
 
 SharedFiles::SharedFiles(const BuiltCode& code, QList<ImageFile> images, QString stylePath, WriteFiles write,
-                         QStringList servedPages, QString templatePath)
+                         QStringList servedPages, DrawnOn drawnOn)
     : code(code)
     , images(std::move(images))
     , stylePath(std::move(stylePath))
     , write(write)
     , servedPages(std::move(servedPages))
-    , templatePath(std::move(templatePath)) {}
+    , drawnOn(std::move(drawnOn)) {}
 
 QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart start) {
     if (const QString inTheWay = AdvertFileInTheWay(pagePath, images, stylePath); !inTheWay.isEmpty()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "banner/TemplateImage.h"
 #include "files/FileResult.h"
 #include "files/ReplaceFile.h"
 #include "files/Result.h"
@@ -235,13 +236,13 @@ enum class PageStart {
 class SharedFiles final {
 public:
     // `servedPages`: the pages of the run they serve, whoever may read one of which must be able to
-    // read them (the first page written alone where it is empty). `templatePath`: the template the
-    // banner is drawn on, which no image is written over (WritesOverTemplate).
+    // read them (the first page written alone where it is empty). `drawnOn`: the template the
+    // banner is drawn on and its companion, which no image is written over.
     SharedFiles(const BuiltCode& code, QList<ImageFile> images, QString stylePath, WriteFiles write = ReplaceFiles,
-                QStringList servedPages = {}, QString templatePath = {});
+                QStringList servedPages = {}, DrawnOn drawnOn = {});
     // The code is kept by reference: a temporary would be gone before the first page.
     SharedFiles(BuiltCode&&, QList<ImageFile>, QString, WriteFiles = ReplaceFiles, QStringList = {},
-                QString = {}) = delete;
+                DrawnOn = {}) = delete;
 
     // Writes one page with the advert. The page is read and checked first (ReadPage, then
     // CheckReplaceable with the page as it would be written: one that holds it already passes
@@ -270,7 +271,7 @@ private:
     QString stylePath;
     WriteFiles write = ReplaceFiles;
     QStringList servedPages;
-    QString templatePath;
+    DrawnOn drawnOn;
     bool written = false;
     QString failure;  // why they were not written ("since ... could not be written"), which each later page gives
     QStringList notes;
