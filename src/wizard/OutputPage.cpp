@@ -58,8 +58,9 @@ struct FolderPages {
     QByteArray example;
     bool hidden = false;  // a hidden page was passed over
     // Pages that could not be looked at (a folder that may be listed but not entered, a link into
-    // one), and why the first could not.
-    QStringList unlooked;
+    // one), the first by name, and why that one could not.
+    qsizetype unlooked = 0;
+    QString unlookedExample;
     QString unlookedWhy;
 };
 
@@ -80,8 +81,10 @@ FolderPages PagesIn(const QString& folder) {
                 pages.names.append(entry.name);
             }
         } else if (entry.lookError != 0 && !entry.name.startsWith(u'.') && Design::IsPageName(entry.name)) {
-            pages.unlookedWhy = pages.unlooked.isEmpty() ? StatFailure(entry.lookError) : pages.unlookedWhy;
-            pages.unlooked.append(entry.name);
+            if (pages.unlooked++ == 0 || entry.name < pages.unlookedExample) {
+                pages.unlookedExample = entry.name;
+                pages.unlookedWhy = StatFailure(entry.lookError);
+            }
         }
     }
     for (const QByteArray& raw : listing.unrepresentable) {
@@ -444,7 +447,7 @@ void OutputPage::OnAddFolder() {
             this, window()->windowTitle(),
             QStringLiteral("The pages of \"%1\" cannot all be added: %2.").arg(*folder, pages.status.error),
             Pickers::MessageIcon::Warning);
-    } else if (pages.names.isEmpty() && pages.unusable == 0 && pages.unlooked.isEmpty()) {
+    } else if (pages.names.isEmpty() && pages.unusable == 0 && pages.unlooked == 0) {
         // A site's root often holds its pages in subfolders only, which the list does not take:
         // without a word, the click would seem to have done nothing.
         pickers.ShowMessage(this, window()->windowTitle(),
@@ -457,13 +460,13 @@ void OutputPage::OnAddFolder() {
                                                   : QString()),
                             Pickers::MessageIcon::Information);
     }
-    if (!pages.unlooked.isEmpty()) {
-        const QString first = PrintableText(*std::min_element(pages.unlooked.begin(), pages.unlooked.end()));
+    if (pages.unlooked > 0) {
+        const QString first = PrintableText(pages.unlookedExample);
         const QString text =
-            pages.unlooked.size() == 1
+            pages.unlooked == 1
                 ? QStringLiteral("A page was not added from \"%1\": \"%2\" %3.").arg(*folder, first, pages.unlookedWhy)
                 : QStringLiteral("%1 pages were not added from \"%2\", such as \"%3\", which %4.")
-                      .arg(QString::number(pages.unlooked.size()), *folder, first, pages.unlookedWhy);
+                      .arg(QString::number(pages.unlooked), *folder, first, pages.unlookedWhy);
         pickers.ShowMessage(this, window()->windowTitle(), text, Pickers::MessageIcon::Warning);
     }
     if (pages.unusable > 0) {
