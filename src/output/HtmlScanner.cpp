@@ -123,16 +123,16 @@ bool IsBreakout(string_view name) {
 // The HTML elements followed while open, for what a stray end tag inside an svg or math element
 // does: the ones that often hold such an element, whose end tag, where one is open around it,
 // closes it too; those that bound how far down an end tag reaches (a cell, a table); and the
-// ordinary ones (a span, a <b>), whose end tag reaches no element past one of the others. Their
-// codes are their places here, from 1.
-constexpr std::array<string_view, 61> kFollowed = {
+// ordinary ones (a span, a <b>), whose end tag reaches no element past one of the others (a <p>
+// among them, which so many start tags close). Their codes are their places here, from 1.
+constexpr std::array<string_view, 62> kFollowed = {
     "address", "article", "aside",    "blockquote", "button",  "center", "dd",      "div",    "dl",
     "dt",      "figure",  "footer",   "form",       "h1",      "h2",     "h3",      "h4",     "h5",
     "h6",      "header",  "li",       "main",       "nav",     "ol",     "section", "ul",     "details",
     "summary", "dialog",  "fieldset", "figcaption", "hgroup",  "menu",   "dir",     "pre",    "listing",
     "search",  "td",      "th",       "table",      "caption", "object", "marquee", "applet", "template",
-    "a",       "span",    "label",    "b",          "big",     "code",   "em",      "font",   "i",
-    "nobr",    "s",       "small",    "strike",     "strong",  "tt",     "u"};
+    "p",       "a",       "span",     "label",      "b",       "big",    "code",    "em",     "font",
+    "i",       "nobr",    "s",        "small",      "strike",  "strong", "tt",      "u"};
 
 // The rows and row groups of a table: no element followed, but their tags close a cell.
 constexpr std::array<string_view, 4> kRows = {"tr", "tbody", "thead", "tfoot"};
@@ -189,8 +189,16 @@ constexpr std::uint32_t kFirstLetters = [] {
     return letters | 1u << ('t' - 'a');
 }();
 
+consteval std::uint8_t Code(string_view lowerName) {
+    return std::uint8_t(std::find(kFollowed.begin(), kFollowed.end(), lowerName) - kFollowed.begin() + 1);
+}
+
 std::uint8_t Lookup(string_view name) {
-    // Most names of a page, a <p> and an <img> among them, are told apart by their first letter.
+    // A page's most common tag by far.
+    if (name.size() == 1 && LowerAscii(name[0]) == 'p') {
+        return Code("p");
+    }
+    // Most other names of a page, an <img> among them, are told apart by their first letter.
     const unsigned first = unsigned(LowerAscii(name.empty() ? '\0' : name[0])) - 'a';
     if (name.size() > 10 || first >= 26 || (kFirstLetters & (1u << first)) == 0) {
         return 0;
@@ -204,10 +212,6 @@ std::uint8_t Lookup(string_view name) {
 std::uint8_t Followed(string_view name) {
     const std::uint8_t code = Lookup(name);
     return code == kRow ? 0 : code;
-}
-
-consteval std::uint8_t Code(string_view lowerName) {
-    return std::uint8_t(std::find(kFollowed.begin(), kFollowed.end(), lowerName) - kFollowed.begin() + 1);
 }
 
 // An end tag reaches no element below one of these: a browser ignores it instead.
@@ -248,25 +252,30 @@ bool OpensElement(string_view name) {
 
 // Whether a start tag of a name not followed opens an element followed as an ordinary one, by its
 // name's hash: one that stays open until its own end tag or one of an element around it, not a
-// void or raw-text one, nor a <p>, which so many tags close. An <option> and a ruby's <rt> and the
-// like are followed so, and closed before the next of their kind (OpenHtml); a <select> too,
-// though not ordinary: taken to stay open around an svg, where a browser's end tag of it closes
-// the svg, the page's script after them would be read as the svg's own markup.
-constexpr std::array<string_view, 44> kNotOrdinary = {
-    "area",  "base",   "basefont", "bgsound",  "br",       "col",       "embed",  "frame", "hr",
-    "img",   "input",  "keygen",   "link",     "meta",     "param",     "source", "track", "wbr",
-    "html",  "head",   "body",     "caption",  "colgroup", "tbody",     "td",     "tfoot", "th",
-    "thead", "tr",     "p",        "frameset", "image",    "script",    "style",  "title", "textarea",
-    "xmp",   "iframe", "noembed",  "noframes", "noscript", "plaintext", "svg",    "math"};
+// void or raw-text one. An <option> and a ruby's <rt> and the like are followed so, and closed
+// before the next of their kind (OpenHtml); a <select> too, though not ordinary: taken to stay
+// open around an svg, where a browser's end tag of it closes the svg, the page's script after
+// them would be read as the svg's own markup.
+constexpr std::array<string_view, 43> kNotOrdinary = {
+    "area",   "base",    "basefont", "bgsound",  "br",        "col",   "embed",  "frame",    "hr",
+    "img",    "input",   "keygen",   "link",     "meta",      "param", "source", "track",    "wbr",
+    "html",   "head",    "body",     "caption",  "colgroup",  "tbody", "td",     "tfoot",    "th",
+    "thead",  "tr",      "frameset", "image",    "script",    "style", "title",  "textarea", "xmp",
+    "iframe", "noembed", "noframes", "noscript", "plaintext", "svg",   "math"};
 
 constexpr auto kNotOrdinaryKeys = SortedKeys(kNotOrdinary);
 
 bool OrdinaryOther(string_view name) {
-    // A page's most common tag by far, and the only name of one letter here.
-    if (name.size() == 1) {
-        return LowerAscii(name[0]) != 'p';
-    }
-    return PlaceAmong(name, kNotOrdinary, kNotOrdinaryKeys) < 0;
+    // No name of one letter is here (a <p> is followed).
+    return name.size() == 1 || PlaceAmong(name, kNotOrdinary, kNotOrdinaryKeys) < 0;
+}
+
+// Whether a start tag of the element of `code` closes a <p> open within reach first: most blocks,
+// and a table where the page has a doctype (taken to have one: where a table in a page without
+// one leaves the <p> open, an svg is only taken to stay open longer than it does).
+bool ClosesParagraph(std::uint8_t code) {
+    return (code != 0 && code <= Code("search") && code != Code("button")) || code == Code("table") ||
+           code == Code("p");
 }
 
 }  // namespace
@@ -716,13 +725,18 @@ void HtmlScanner::OpenHtml(string_view name) {
     }
     if (code == 0) {
         if (!OrdinaryOther(name)) {
+            // A rule, and the raw-text elements that close a paragraph, make no element followed.
+            if (open.beyond == 0 && IsOneOf(name, {"hr", "xmp", "plaintext"})) {
+                CloseParagraph();
+            }
             return;
         }
         code = kOther;
     }
-    // Past the elements followed, they are only counted, each start tag one.
+    // Past the elements followed, they are only counted, each start tag one; a <p>, closed by
+    // so many others, is not.
     if (open.beyond > 0 || open.size == open.names.size()) {
-        ++open.beyond;
+        open.beyond += code != Code("p");
         return;
     }
     if (code == kOther) {
@@ -731,6 +745,9 @@ void HtmlScanner::OpenHtml(string_view name) {
     const auto isOpen = [&open](std::uint8_t which) {
         return std::find(open.names.begin(), open.names.begin() + open.size, which) != open.names.begin() + open.size;
     };
+    if (code == Code("form") && isOpen(code)) {
+        return;  // a form inside a form is no element
+    }
     // Elements a browser closes before opening this one.
     if (code == Code("li") || code == Code("dd") || code == Code("dt")) {
         for (size_t i = open.size; i > 0; --i) {
@@ -739,11 +756,15 @@ void HtmlScanner::OpenHtml(string_view name) {
                 open.size = std::uint8_t(i - 1);
                 break;
             }
-            if (IsSpecial(at) && at != Code("address") && at != Code("div")) {
+            if (IsSpecial(at) && at != Code("address") && at != Code("div") && at != Code("p")) {
                 break;
             }
         }
-    } else if (IsHeading(code) && open.size > 0 && IsHeading(open.names[open.size - 1])) {
+    }
+    if (ClosesParagraph(code)) {
+        CloseParagraph();
+    }
+    if (IsHeading(code) && open.size > 0 && IsHeading(open.names[open.size - 1])) {
         --open.size;
     } else if (code == Code("td") || code == Code("th") || code == Code("caption")) {
         // Outside a table these make no element.
@@ -753,8 +774,6 @@ void HtmlScanner::OpenHtml(string_view name) {
         CloseHtml(Code("td"), true);
     } else if (code == Code("a") || code == Code("button")) {
         CloseHtml(code, false);
-    } else if (code == Code("form") && isOpen(code)) {
-        return;  // a form inside a form is no element
     }
     open.others[open.size] = code == kOther ? std::uint32_t(NameHash(name)) : 0;
     open.names[open.size++] = code;
@@ -786,14 +805,28 @@ void HtmlScanner::CloseSiblings(std::uint32_t other) {
     }
 }
 
+void HtmlScanner::CloseParagraph() {
+    OpenElements& open = m_state.html;
+    for (size_t i = open.size; i > 0; --i) {
+        const std::uint8_t at = open.names[i - 1];
+        if (at == Code("p")) {
+            open.size = std::uint8_t(i - 1);  // with all inside it
+            return;
+        }
+        if (BoundsScope(at) || at == Code("button")) {
+            return;
+        }
+    }
+}
+
 bool HtmlScanner::CloseHtml(std::uint8_t code, bool cell, std::uint32_t other) {
     OpenElements& open = m_state.html;
     if (open.beyond > 0) {
         // Past the elements followed: taken for the innermost, as end tags mostly are. A row's or
-        // a cell's tag there closes nothing counted, nor does a form's end. Whether it reaches an
-        // element open around an svg or math element is not known: they are taken to stay open,
-        // where the advert still goes before them.
-        if (!cell && code != Code("form")) {
+        // a cell's tag there closes nothing counted, nor does a form's or a <p>'s end. Whether it
+        // reaches an element open around an svg or math element is not known: they are taken to
+        // stay open, where the advert still goes before them.
+        if (!cell && code != Code("form") && code != Code("p")) {
             --open.beyond;
         }
         return false;
@@ -825,9 +858,12 @@ bool HtmlScanner::CloseHtml(std::uint8_t code, bool cell, std::uint32_t other) {
         }
         // A table's end closes the cells and captions in it; nothing else reaches past a bound.
         const bool inTable = code == Code("table") && (at == Code("td") || at == Code("th") || at == Code("caption"));
-        // A list item's end reaches no item past the list it is in.
+        // A list item's end reaches no item past the list it is in, a <p>'s no paragraph past a
+        // button.
         const bool pastList = code == Code("li") && (at == Code("ul") || at == Code("ol"));
-        if ((BoundsScope(at) && !inTable) || pastList || (!IsSpecial(code) && !IsFormatting(code) && IsSpecial(at))) {
+        const bool pastButton = code == Code("p") && at == Code("button");
+        if ((BoundsScope(at) && !inTable) || pastList || pastButton ||
+            (!IsSpecial(code) && !IsFormatting(code) && IsSpecial(at))) {
             return false;
         }
         blockInside = blockInside || IsSpecial(at);
@@ -948,6 +984,10 @@ void HtmlScanner::EndTag(const HtmlToken& token) {
     const bool foreign = ForeignTop();
     if (foreign && IsOneOf(token.name, {"br", "p"})) {
         PopToHtml();
+        // Read again by the HTML rules, where a </p> closes the paragraph.
+        if (m_state.depth == 0 && token.name.size() == 1) {
+            CloseHtml(Code("p"), false);
+        }
         return;
     }
     // An end tag reaches no svg or math element past an HTML element inside one (an svg in a

@@ -142,6 +142,8 @@ private:
     // Closes what an <option>, <optgroup> or ruby text element, of the name hashed `other`, closes
     // before it opens: the one of its kind open innermost.
     void CloseSiblings(std::uint32_t other);
+    // Closes the <p> open within reach, with all inside it, as the start tag of a block does.
+    void CloseParagraph();
 
     std::string_view m_text;
     std::size_t m_pos = 0;
