@@ -700,92 +700,18 @@ size_t HtmlScanner::ScriptDataEnd(size_t from) const {
     return npos;
 }
 
-void HtmlScanner::Push(std::uint64_t name, std::uint8_t flags) {
-    if (m_foreign.size() < kMaxDepth && m_state.depth == m_foreign.size()) {
-        m_foreign.push_back({name, ++m_serial, 0, flags});
-        m_state.top = m_serial;
-    }
-    ++m_state.depth;
-}
+namespace {
 
-void HtmlScanner::PopTo(size_t depth) {
-    if (depth < m_foreign.size()) {
-        m_foreign.resize(depth);
-    }
-    m_state.depth = std::uint32_t(depth);
-    m_state.top = m_foreign.empty() ? 0 : m_foreign.back().serial;
-}
+using OpenElements = HtmlScanner::OpenElements;
 
-void HtmlScanner::OpenHtml(string_view name) {
-    std::uint8_t code = Lookup(name);
-    OpenElements& open = m_state.html;
-    if (code == kRow) {
-        CloseHtml(Code("td"), true);
-        return;
-    }
-    if (code == 0) {
-        if (!OrdinaryOther(name)) {
-            // A rule, and the raw-text elements that close a paragraph, make no element followed.
-            if (open.beyond == 0 && IsOneOf(name, {"hr", "xmp", "plaintext"})) {
-                CloseParagraph();
-            }
-            return;
-        }
-        code = kOther;
-    }
-    // Past the elements followed, they are only counted, each start tag one; a <p>, closed by
-    // so many others, is not.
-    if (open.beyond > 0 || open.size == open.names.size()) {
-        open.beyond += code != Code("p");
-        return;
-    }
-    if (code == kOther) {
-        CloseSiblings(std::uint32_t(NameHash(name)));
-    }
-    const auto isOpen = [&open](std::uint8_t which) {
-        return std::find(open.names.begin(), open.names.begin() + open.size, which) != open.names.begin() + open.size;
-    };
-    if (code == Code("form") && isOpen(code)) {
-        return;  // a form inside a form is no element
-    }
-    // Elements a browser closes before opening this one.
-    if (code == Code("li") || code == Code("dd") || code == Code("dt")) {
-        for (size_t i = open.size; i > 0; --i) {
-            const std::uint8_t at = open.names[i - 1];
-            if (at == code || (code != Code("li") && (at == Code("dd") || at == Code("dt")))) {
-                open.size = std::uint8_t(i - 1);
-                break;
-            }
-            if (IsSpecial(at) && at != Code("address") && at != Code("div") && at != Code("p")) {
-                break;
-            }
-        }
-    }
-    if (ClosesParagraph(code)) {
-        CloseParagraph();
-    }
-    if (IsHeading(code) && open.size > 0 && IsHeading(open.names[open.size - 1])) {
-        --open.size;
-    } else if (code == Code("td") || code == Code("th") || code == Code("caption")) {
-        // Outside a table these make no element.
-        if (!isOpen(Code("table"))) {
-            return;
-        }
-        CloseHtml(Code("td"), true);
-    } else if (code == Code("a") || code == Code("button")) {
-        CloseHtml(code, false);
-    }
-    open.others[open.size] = code == kOther ? std::uint32_t(NameHash(name)) : 0;
-    open.names[open.size++] = code;
-}
-
-void HtmlScanner::CloseSiblings(std::uint32_t other) {
+// Closes what an <option>, <optgroup> or ruby text element, of the name hashed `other`, closes
+// before it opens: the one of its kind open innermost.
+void CloseSiblings(OpenElements& open, std::uint32_t other) {
     static const auto hash = [](string_view name) {
         return std::uint32_t(NameHash(name));
     };
     static const std::uint32_t option = hash("option"), optgroup = hash("optgroup"), rb = hash("rb"), rp = hash("rp"),
                                rt = hash("rt"), rtc = hash("rtc");
-    OpenElements& open = m_state.html;
     const auto innermostIs = [&open](std::initializer_list<std::uint32_t> names) {
         return open.size > 0 && open.names[open.size - 1] == kOther &&
                std::find(names.begin(), names.end(), open.others[open.size - 1]) != names.end();
@@ -805,8 +731,8 @@ void HtmlScanner::CloseSiblings(std::uint32_t other) {
     }
 }
 
-void HtmlScanner::CloseParagraph() {
-    OpenElements& open = m_state.html;
+// Closes the <p> open within reach, with all inside it, as the start tag of a block does.
+void CloseParagraph(OpenElements& open) {
     for (size_t i = open.size; i > 0; --i) {
         const std::uint8_t at = open.names[i - 1];
         if (at == Code("p")) {
@@ -819,8 +745,10 @@ void HtmlScanner::CloseParagraph() {
     }
 }
 
-bool HtmlScanner::CloseHtml(std::uint8_t code, bool cell, std::uint32_t other) {
-    OpenElements& open = m_state.html;
+// Closes the followed element an end tag of the element of `code` (`other` its name's hash, for an
+// ordinary one not followed by name) closes, with those inside it; false where it closes none
+// (none open, or none within reach). A row's tag is taken as a `cell`'s.
+bool CloseHtml(OpenElements& open, std::uint8_t code, bool cell, std::uint32_t other = 0) {
     if (open.beyond > 0) {
         // Past the elements followed: taken for the innermost, as end tags mostly are. A row's or
         // a cell's tag there closes nothing counted, nor does a form's or a <p>'s end. Whether it
@@ -871,12 +799,94 @@ bool HtmlScanner::CloseHtml(std::uint8_t code, bool cell, std::uint32_t other) {
     return false;
 }
 
-bool HtmlScanner::CloseHtml(string_view name) {
+// The same for an end tag of `name`.
+bool CloseHtml(OpenElements& open, string_view name) {
     const std::uint8_t code = Lookup(name);
     if (code == 0) {
-        return OrdinaryOther(name) && CloseHtml(kOther, false, std::uint32_t(NameHash(name)));
+        return OrdinaryOther(name) && CloseHtml(open, kOther, false, std::uint32_t(NameHash(name)));
     }
-    return CloseHtml(code == kRow ? Code("td") : code, code == kRow);
+    return CloseHtml(open, code == kRow ? Code("td") : code, code == kRow);
+}
+
+// Follows an element a start tag of `name` opens, after closing what a browser closes before it.
+void OpenHtml(OpenElements& open, string_view name) {
+    std::uint8_t code = Lookup(name);
+    if (code == kRow) {
+        CloseHtml(open, Code("td"), true);
+        return;
+    }
+    if (code == 0) {
+        if (!OrdinaryOther(name)) {
+            // A rule, and the raw-text elements that close a paragraph, make no element followed.
+            if (open.beyond == 0 && IsOneOf(name, {"hr", "xmp", "plaintext"})) {
+                CloseParagraph(open);
+            }
+            return;
+        }
+        code = kOther;
+    }
+    // Past the elements followed, they are only counted, each start tag one; a <p>, closed by
+    // so many others, is not.
+    if (open.beyond > 0 || open.size == open.names.size()) {
+        open.beyond += code != Code("p");
+        return;
+    }
+    if (code == kOther) {
+        CloseSiblings(open, std::uint32_t(NameHash(name)));
+    }
+    const auto isOpen = [&open](std::uint8_t which) {
+        return std::find(open.names.begin(), open.names.begin() + open.size, which) != open.names.begin() + open.size;
+    };
+    if (code == Code("form") && isOpen(code)) {
+        return;  // a form inside a form is no element
+    }
+    // Elements a browser closes before opening this one.
+    if (code == Code("li") || code == Code("dd") || code == Code("dt")) {
+        for (size_t i = open.size; i > 0; --i) {
+            const std::uint8_t at = open.names[i - 1];
+            if (at == code || (code != Code("li") && (at == Code("dd") || at == Code("dt")))) {
+                open.size = std::uint8_t(i - 1);
+                break;
+            }
+            if (IsSpecial(at) && at != Code("address") && at != Code("div") && at != Code("p")) {
+                break;
+            }
+        }
+    }
+    if (ClosesParagraph(code)) {
+        CloseParagraph(open);
+    }
+    if (IsHeading(code) && open.size > 0 && IsHeading(open.names[open.size - 1])) {
+        --open.size;
+    } else if (code == Code("td") || code == Code("th") || code == Code("caption")) {
+        // Outside a table these make no element.
+        if (!isOpen(Code("table"))) {
+            return;
+        }
+        CloseHtml(open, Code("td"), true);
+    } else if (code == Code("a") || code == Code("button")) {
+        CloseHtml(open, code, false);
+    }
+    open.others[open.size] = code == kOther ? std::uint32_t(NameHash(name)) : 0;
+    open.names[open.size++] = code;
+}
+
+}  // namespace
+
+void HtmlScanner::Push(std::uint64_t name, std::uint8_t flags) {
+    if (m_foreign.size() < kMaxDepth && m_state.depth == m_foreign.size()) {
+        m_foreign.push_back({name, ++m_serial, 0, flags});
+        m_state.top = m_serial;
+    }
+    ++m_state.depth;
+}
+
+void HtmlScanner::PopTo(size_t depth) {
+    if (depth < m_foreign.size()) {
+        m_foreign.resize(depth);
+    }
+    m_state.depth = std::uint32_t(depth);
+    m_state.top = m_foreign.empty() ? 0 : m_foreign.back().serial;
 }
 
 void HtmlScanner::PopToHtml() {
@@ -931,7 +941,7 @@ void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
             PopToHtml();
             token.readAsHtml = true;  // read again where HTML is read
             if (m_state.depth == 0) {
-                OpenHtml(name);
+                OpenHtml(m_state.html, name);
             }
             return;
         }
@@ -962,7 +972,7 @@ void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
     if (m_state.depth > 0 && OpensElement(name) && !RawTextMode(name)) {
         ++m_foreign.back().htmlOpen;  // an HTML element inside an integration point
     } else if (m_state.depth == 0) {
-        OpenHtml(name);
+        OpenHtml(m_state.html, name);
     }
     if (const auto raw = RawTextMode(name)) {
         m_mode = raw->second;
@@ -973,7 +983,7 @@ void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
 
 void HtmlScanner::EndTag(const HtmlToken& token) {
     if (m_state.depth == 0) {
-        CloseHtml(token.name);
+        CloseHtml(m_state.html, token.name);
         return;
     }
     if (m_state.depth > m_foreign.size()) {
@@ -986,7 +996,7 @@ void HtmlScanner::EndTag(const HtmlToken& token) {
         PopToHtml();
         // Read again by the HTML rules, where a </p> closes the paragraph.
         if (m_state.depth == 0 && token.name.size() == 1) {
-            CloseHtml(Code("p"), false);
+            CloseHtml(m_state.html, Code("p"), false);
         }
         return;
     }
@@ -1024,7 +1034,7 @@ void HtmlScanner::EndTag(const HtmlToken& token) {
     const bool holdsHtml = std::any_of(m_foreign.begin(), m_foreign.end(), [](const Foreign& open) {
         return (open.flags & (kHtmlIntegration | kTextIntegration)) != 0;
     });
-    if (holdsHtml ? IsContainer(code) : CloseHtml(token.name)) {
+    if (holdsHtml ? IsContainer(code) : CloseHtml(m_state.html, token.name)) {
         PopToHtml();
     }
 }

@@ -134,16 +134,6 @@ private:
     void Push(std::uint64_t name, std::uint8_t flags);
     void PopTo(std::size_t depth);
     void PopToHtml();
-    void OpenHtml(std::string_view name);
-    // Closes the followed element an end tag of `name` closes, with those inside it; false where it
-    // closes none (none open, or none within reach).
-    bool CloseHtml(std::string_view name);
-    bool CloseHtml(std::uint8_t code, bool cell, std::uint32_t other = 0);
-    // Closes what an <option>, <optgroup> or ruby text element, of the name hashed `other`, closes
-    // before it opens: the one of its kind open innermost.
-    void CloseSiblings(std::uint32_t other);
-    // Closes the <p> open within reach, with all inside it, as the start tag of a block does.
-    void CloseParagraph();
 
     std::string_view m_text;
     std::size_t m_pos = 0;
