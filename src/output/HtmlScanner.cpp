@@ -241,15 +241,6 @@ bool IsHeading(std::uint8_t code) {
     return code >= Code("h1") && code <= Code("h6");
 }
 
-// Whether a start tag in the body leaves an element open: void elements close at once, and the
-// document's and a table's structure tags are ignored there.
-bool OpensElement(string_view name) {
-    return !IsOneOf(name,
-                    {"area",  "base",    "basefont", "bgsound", "br",    "col",    "embed", "frame", "hr",   "img",
-                     "input", "keygen",  "link",     "meta",    "param", "source", "track", "wbr",   "html", "head",
-                     "body",  "caption", "colgroup", "tbody",   "td",    "tfoot",  "th",    "thead", "tr"});
-}
-
 // Whether a start tag of a name not followed opens an element followed as an ordinary one, by its
 // name's hash: one that stays open until its own end tag or one of an element around it, not a
 // void or raw-text one. An <option> and a ruby's <rt> and the like are followed so, and closed
@@ -877,16 +868,28 @@ void HtmlScanner::Push(std::uint64_t name, std::uint8_t flags) {
     if (m_foreign.size() < kMaxDepth && m_state.depth == m_foreign.size()) {
         m_foreign.push_back({name, ++m_serial, 0, flags});
         m_state.top = m_serial;
+        if (flags & (kHtmlIntegration | kTextIntegration)) {
+            m_held.emplace_back();
+        }
     }
     ++m_state.depth;
 }
 
 void HtmlScanner::PopTo(size_t depth) {
     if (depth < m_foreign.size()) {
+        const auto points =
+            std::count_if(m_foreign.begin() + std::ptrdiff_t(depth), m_foreign.end(),
+                          [](const Foreign& f) { return (f.flags & (kHtmlIntegration | kTextIntegration)) != 0; });
+        m_held.resize(m_held.size() - size_t(points));
         m_foreign.resize(depth);
     }
     m_state.depth = std::uint32_t(depth);
     m_state.top = m_foreign.empty() ? 0 : m_foreign.back().serial;
+}
+
+void HtmlScanner::HeldChanged() {
+    const OpenElements& held = m_held.back();
+    m_foreign.back().htmlOpen = held.size + held.beyond;
 }
 
 void HtmlScanner::PopToHtml() {
@@ -942,6 +945,9 @@ void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
             token.readAsHtml = true;  // read again where HTML is read
             if (m_state.depth == 0) {
                 OpenHtml(m_state.html, name);
+            } else {
+                OpenHtml(m_held.back(), name);  // in the svg or math element that holds HTML
+                HeldChanged();
             }
             return;
         }
@@ -969,9 +975,10 @@ void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
         }
         return;
     }
-    if (m_state.depth > 0 && OpensElement(name) && !RawTextMode(name)) {
-        ++m_foreign.back().htmlOpen;  // an HTML element inside an integration point
-    } else if (m_state.depth == 0) {
+    if (m_state.depth > 0) {
+        OpenHtml(m_held.back(), name);  // an HTML element inside an integration point
+        HeldChanged();
+    } else {
         OpenHtml(m_state.html, name);
     }
     if (const auto raw = RawTextMode(name)) {
@@ -995,8 +1002,11 @@ void HtmlScanner::EndTag(const HtmlToken& token) {
     if (foreign && IsOneOf(token.name, {"br", "p"})) {
         PopToHtml();
         // Read again by the HTML rules, where a </p> closes the paragraph.
-        if (m_state.depth == 0 && token.name.size() == 1) {
-            CloseHtml(m_state.html, Code("p"), false);
+        if (token.name.size() == 1) {
+            CloseHtml(m_state.depth == 0 ? m_state.html : m_held.back(), Code("p"), false);
+            if (m_state.depth > 0) {
+                HeldChanged();
+            }
         }
         return;
     }
@@ -1012,10 +1022,9 @@ void HtmlScanner::EndTag(const HtmlToken& token) {
     }
     if (!foreign && m_foreign.back().htmlOpen > 0) {
         // The current element is an HTML one inside the integration point: the end tag closes
-        // that, or, naming an svg or math element, is ignored.
-        if (match == 0) {
-            --m_foreign.back().htmlOpen;
-        }
+        // what it closes of those as it would outside, and reaches nothing past the point.
+        CloseHtml(m_held.back(), token.name);
+        HeldChanged();
         return;
     }
     if (match > 0) {
@@ -1025,16 +1034,18 @@ void HtmlScanner::EndTag(const HtmlToken& token) {
     // No open svg or math element has that name. The end tag of an HTML element open around them
     // (a div around an unclosed svg) closes that element and them with it; one that closes nothing,
     // or cannot reach it past a cell or a table, is ignored, and they stay open. Below HTML held in
-    // an svg or math element, which HTML elements are open is not followed: such an end tag is
-    // taken to close them.
+    // an svg or math element, the HTML elements open there are the ones it may close, and it
+    // reaches none past that element; where they are only counted, it is taken to close them.
     const std::uint8_t code = Followed(token.name);
     if (!foreign || (code == 0 && !OrdinaryOther(token.name))) {
         return;
     }
-    const bool holdsHtml = std::any_of(m_foreign.begin(), m_foreign.end(), [](const Foreign& open) {
-        return (open.flags & (kHtmlIntegration | kTextIntegration)) != 0;
-    });
-    if (holdsHtml ? IsContainer(code) : CloseHtml(m_state.html, token.name)) {
+    if (m_held.empty()) {
+        if (CloseHtml(m_state.html, token.name)) {
+            PopToHtml();
+        }
+    } else if (m_held.back().beyond > 0 ? IsContainer(code) : CloseHtml(m_held.back(), token.name)) {
         PopToHtml();
+        HeldChanged();
     }
 }

@@ -134,6 +134,9 @@ private:
     void Push(std::uint64_t name, std::uint8_t flags);
     void PopTo(std::size_t depth);
     void PopToHtml();
+    // Follows a change to the HTML elements open inside the innermost svg or math element that
+    // holds HTML.
+    void HeldChanged();
 
     std::string_view m_text;
     std::size_t m_pos = 0;
@@ -143,6 +146,9 @@ private:
     std::size_t m_openSince = 0;
     State m_state;
     std::vector<Foreign> m_foreign;  // the outermost open foreign elements, kMaxDepth at most
+    // The HTML elements open inside each of those that holds HTML, outermost first; Foreign's
+    // htmlOpen counts them.
+    std::vector<OpenElements> m_held;
     std::uint32_t m_serial = 0;
     bool m_ended = false;
 };
