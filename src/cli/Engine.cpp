@@ -6,6 +6,7 @@
 
 #include <QGuiApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -87,7 +88,7 @@ int RunChecked(const CliRequest* request, size_t requestSize, const char* versio
         std::fputs("vornetad-cli: interrupted; every file is either as it was or completely written, and the "
                    "files not yet reached are untouched\n",
                    stderr);
-        return 130;
+        return StopSignal() == SIGINT ? kEndAsInterrupted : 130;
     }
     return status;
 }

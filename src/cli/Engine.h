@@ -17,3 +17,9 @@
 using EngineEntry = int (*)(const CliRequest* request, size_t requestSize, const char* version, char* program,
                             int* outputError);
 inline constexpr char kEngineEntry[] = "VornetadCliRun";
+
+// The status the entry returns for a run that Ctrl+C stopped: the program then ends as Ctrl+C
+// would have, once its output is checked. A shell takes a command that exits after Ctrl+C for one
+// that handled it, and goes on with its script; ended by the signal, the script stops there too,
+// and the status it sees is 130 all the same.
+inline constexpr int kEndAsInterrupted = -2;

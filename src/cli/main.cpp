@@ -171,5 +171,12 @@ int main(int argc, char* argv[]) {
     // Past a file size limit (ulimit -f) a write fails, and the file is reported with the reason,
     // rather than the process ending in the middle of it, unannounced.
     std::signal(SIGXFSZ, SIG_IGN);
-    return WithOutputChecked(Run(argc, argv), stdoutClosed);
+    const int status = WithOutputChecked(Run(argc, argv), stdoutClosed);
+    if (status == kEndAsInterrupted) {
+        // As Ctrl+C would have ended it, once the run has stopped between two files.
+        std::signal(SIGINT, SIG_DFL);
+        std::raise(SIGINT);
+        return 130;
+    }
+    return status;
 }

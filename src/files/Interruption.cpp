@@ -142,6 +142,10 @@ bool StopRequested() {
     return g_stopRequested != 0;
 }
 
+int StopSignal() {
+    return std::max(g_stopRequested.load(), 0);
+}
+
 void RequestStop() {
     g_stopRequested = kStopButton;
 }

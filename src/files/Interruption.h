@@ -47,6 +47,8 @@ public:
 
 // Whether a signal, or RequestStop, has asked the run to stop.
 bool StopRequested();
+// The signal that asked the run to stop; 0 where none did.
+int StopSignal();
 
 // Asks the run in progress, on any thread, to stop after the file in progress, as a first signal
 // does: a window's Stop button. ClearStopRequest takes it back once that run has ended, so that
