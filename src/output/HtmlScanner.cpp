@@ -262,11 +262,131 @@ bool OrdinaryOther(string_view name) {
 }
 
 // Whether a start tag of the element of `code` closes a <p> open within reach first: most blocks,
-// and a table where the page has a doctype (taken to have one: where a table in a page without
-// one leaves the <p> open, an svg is only taken to stay open longer than it does).
+// and a table outside quirks mode.
 bool ClosesParagraph(std::uint8_t code) {
     return (code != 0 && code <= Code("search") && code != Code("button")) || code == Code("table") ||
            code == Code("p");
+}
+
+bool StartsWithLower(string_view text, string_view lowerPrefix) {
+    return text.size() >= lowerPrefix.size() && EqualsLower(text.substr(0, lowerPrefix.size()), lowerPrefix);
+}
+
+// Whether a page that begins with this doctype (its text after "<!doctype", up to and without its
+// '>') is read in quirks mode, where a table does not close a paragraph: the old public identifiers
+// browsers keep, no name or another than html, and a doctype cut short.
+bool QuirksDoctype(string_view text, bool closed) {
+    static constexpr std::array<string_view, 55> kQuirkyPublic = {
+        "+//silmaril//dtd html pro v0r11 19970101//",
+        "-//as//dtd html 3.0 aswedit + extensions//",
+        "-//advasoft ltd//dtd html 3.0 aswedit + extensions//",
+        "-//ietf//dtd html 2.0 level 1//",
+        "-//ietf//dtd html 2.0 level 2//",
+        "-//ietf//dtd html 2.0 strict level 1//",
+        "-//ietf//dtd html 2.0 strict level 2//",
+        "-//ietf//dtd html 2.0 strict//",
+        "-//ietf//dtd html 2.0//",
+        "-//ietf//dtd html 2.1e//",
+        "-//ietf//dtd html 3.0//",
+        "-//ietf//dtd html 3.2 final//",
+        "-//ietf//dtd html 3.2//",
+        "-//ietf//dtd html 3//",
+        "-//ietf//dtd html level 0//",
+        "-//ietf//dtd html level 1//",
+        "-//ietf//dtd html level 2//",
+        "-//ietf//dtd html level 3//",
+        "-//ietf//dtd html strict level 0//",
+        "-//ietf//dtd html strict level 1//",
+        "-//ietf//dtd html strict level 2//",
+        "-//ietf//dtd html strict level 3//",
+        "-//ietf//dtd html strict//",
+        "-//ietf//dtd html//",
+        "-//metrius//dtd metrius presentational//",
+        "-//microsoft//dtd internet explorer 2.0 html strict//",
+        "-//microsoft//dtd internet explorer 2.0 html//",
+        "-//microsoft//dtd internet explorer 2.0 tables//",
+        "-//microsoft//dtd internet explorer 3.0 html strict//",
+        "-//microsoft//dtd internet explorer 3.0 html//",
+        "-//microsoft//dtd internet explorer 3.0 tables//",
+        "-//netscape comm. corp.//dtd html//",
+        "-//netscape comm. corp.//dtd strict html//",
+        "-//o'reilly and associates//dtd html 2.0//",
+        "-//o'reilly and associates//dtd html extended 1.0//",
+        "-//o'reilly and associates//dtd html extended relaxed 1.0//",
+        "-//sq//dtd html 2.0 hotmetal + extensions//",
+        "-//softquad software//dtd hotmetal pro 6.0::19990601::extensions to html 4.0//",
+        "-//softquad//dtd hotmetal pro 4.0::19971010::extensions to html 4.0//",
+        "-//spyglass//dtd html 2.0 extended//",
+        "-//sun microsystems corp.//dtd hotjava html//",
+        "-//sun microsystems corp.//dtd hotjava strict html//",
+        "-//w3c//dtd html 3 1995-03-24//",
+        "-//w3c//dtd html 3.2 draft//",
+        "-//w3c//dtd html 3.2 final//",
+        "-//w3c//dtd html 3.2//",
+        "-//w3c//dtd html 3.2s draft//",
+        "-//w3c//dtd html 4.0 frameset//",
+        "-//w3c//dtd html 4.0 transitional//",
+        "-//w3c//dtd html experimental 19960712//",
+        "-//w3c//dtd html experimental 970421//",
+        "-//w3c//dtd w3 html//",
+        "-//w3o//dtd w3 html 3.0//",
+        "-//webtechs//dtd mozilla html 2.0//",
+        "-//webtechs//dtd mozilla html//",
+    };
+    if (!closed) {
+        return true;
+    }
+    size_t at = BlanksEnd(text, 0);
+    size_t nameEnd = at;
+    while (nameEnd < text.size() && !IsBlank(text[nameEnd])) {
+        ++nameEnd;
+    }
+    if (!EqualsLower(text.substr(at, nameEnd - at), "html")) {
+        return true;
+    }
+    // A quoted identifier after its keyword; false where the doctype is cut short there.
+    const auto quoted = [&text](size_t& from, string_view& id) {
+        from = BlanksEnd(text, from);
+        if (from >= text.size() || (text[from] != '"' && text[from] != '\'')) {
+            return false;
+        }
+        const size_t close = text.find(text[from], from + 1);
+        if (close == npos) {
+            return false;
+        }
+        id = text.substr(from + 1, close - from - 1);
+        from = close + 1;
+        return true;
+    };
+    at = BlanksEnd(text, nameEnd);
+    string_view publicId;
+    string_view systemId;
+    bool hasSystem = false;
+    if (StartsWithLower(text.substr(at), "public")) {
+        at += 6;
+        if (!quoted(at, publicId)) {
+            return true;
+        }
+        const size_t next = BlanksEnd(text, at);
+        hasSystem = next < text.size() && quoted(at, systemId);
+    } else if (StartsWithLower(text.substr(at), "system")) {
+        at += 6;
+        if (!quoted(at, systemId)) {
+            return true;
+        }
+        hasSystem = true;
+    }
+    if (EqualsLower(publicId, "-//w3o//dtd w3 html strict 3.0//en//") ||
+        EqualsLower(publicId, "-/w3c/dtd html 4.0 transitional/en") || EqualsLower(publicId, "html") ||
+        EqualsLower(systemId, "http://www.ibm.com/data/dtd/v11/ibmxhtml1-transitional.dtd")) {
+        return true;
+    }
+    if (!hasSystem && (StartsWithLower(publicId, "-//w3c//dtd html 4.01 frameset//") ||
+                       StartsWithLower(publicId, "-//w3c//dtd html 4.01 transitional//"))) {
+        return true;
+    }
+    return std::any_of(kQuirkyPublic.begin(), kQuirkyPublic.end(),
+                       [publicId](string_view prefix) { return StartsWithLower(publicId, prefix); });
 }
 
 }  // namespace
@@ -438,7 +558,12 @@ bool HtmlScanner::ReadMarkup(size_t lt, HtmlToken& token) {
     }
     if (EqualsLower(rest.substr(0, 7), "doctype")) {
         // Every doctype state ends at the first '>', quoted identifiers included.
-        return Emit(HtmlToken::Kind::Doctype, lt, PastNext(t, '>', i + 8), token);
+        const size_t end = PastNext(t, '>', i + 8);
+        if (!m_begun) {
+            m_begun = true;
+            m_quirks = QuirksDoctype(t.substr(i + 8, end == npos ? npos : end - 1 - (i + 8)), end != npos);
+        }
+        return Emit(HtmlToken::Kind::Doctype, lt, end, token);
     }
     // CDATA is read where the current element is an svg or math one, not an HTML one inside it.
     if (rest.substr(0, 7) == "[CDATA[" && m_state.depth > 0 && (ForeignTop() || m_foreign.back().htmlOpen == 0)) {
@@ -722,15 +847,19 @@ void CloseSiblings(OpenElements& open, std::uint32_t other) {
     }
 }
 
-// Closes the <p> open within reach, with all inside it, as the start tag of a block does.
+// Closes the <p> open within reach, with all inside it, as the start tag of a block does; inside a
+// <select>, where a browser takes no such tag or keeps it there, none is within reach. Past the
+// elements followed, those only counted go with it, as they mostly do.
 void CloseParagraph(OpenElements& open) {
+    static const std::uint32_t select = std::uint32_t(NameHash("select"));
     for (size_t i = open.size; i > 0; --i) {
         const std::uint8_t at = open.names[i - 1];
         if (at == Code("p")) {
-            open.size = std::uint8_t(i - 1);  // with all inside it
+            open.size = std::uint8_t(i - 1);
+            open.beyond = 0;
             return;
         }
-        if (BoundsScope(at) || at == Code("button")) {
+        if (BoundsScope(at) || at == Code("button") || (at == kOther && open.others[i - 1] == select)) {
             return;
         }
     }
@@ -740,6 +869,9 @@ void CloseParagraph(OpenElements& open) {
 // ordinary one not followed by name) closes, with those inside it; false where it closes none
 // (none open, or none within reach). A row's tag is taken as a `cell`'s.
 bool CloseHtml(OpenElements& open, std::uint8_t code, bool cell, std::uint32_t other = 0) {
+    if (code == Code("form")) {
+        open.inForm = false;  // whether it closes the form or not
+    }
     if (open.beyond > 0) {
         // Past the elements followed: taken for the innermost, as end tags mostly are. A row's or
         // a cell's tag there closes nothing counted, nor does a form's or a <p>'s end. Whether it
@@ -799,8 +931,9 @@ bool CloseHtml(OpenElements& open, string_view name) {
     return CloseHtml(open, code == kRow ? Code("td") : code, code == kRow);
 }
 
-// Follows an element a start tag of `name` opens, after closing what a browser closes before it.
-void OpenHtml(OpenElements& open, string_view name) {
+// Follows an element a start tag of `name` opens, after closing what a browser closes before it,
+// in a page read in `quirks` mode or not.
+void OpenHtml(OpenElements& open, string_view name, bool quirks) {
     std::uint8_t code = Lookup(name);
     if (code == kRow) {
         CloseHtml(open, Code("td"), true);
@@ -809,12 +942,21 @@ void OpenHtml(OpenElements& open, string_view name) {
     if (code == 0) {
         if (!OrdinaryOther(name)) {
             // A rule, and the raw-text elements that close a paragraph, make no element followed.
-            if (open.beyond == 0 && IsOneOf(name, {"hr", "xmp", "plaintext"})) {
+            if (IsOneOf(name, {"hr", "xmp", "plaintext"})) {
                 CloseParagraph(open);
             }
             return;
         }
         code = kOther;
+    }
+    if (code == Code("form")) {
+        if (open.inForm) {
+            return;  // no element
+        }
+        open.inForm = true;
+    }
+    if (ClosesParagraph(code) && !(quirks && code == Code("table"))) {
+        CloseParagraph(open);
     }
     // Past the elements followed, they are only counted, each start tag one; a <p>, closed by
     // so many others, is not.
@@ -828,9 +970,6 @@ void OpenHtml(OpenElements& open, string_view name) {
     const auto isOpen = [&open](std::uint8_t which) {
         return std::find(open.names.begin(), open.names.begin() + open.size, which) != open.names.begin() + open.size;
     };
-    if (code == Code("form") && isOpen(code)) {
-        return;  // a form inside a form is no element
-    }
     // Elements a browser closes before opening this one.
     if (code == Code("li") || code == Code("dd") || code == Code("dt")) {
         for (size_t i = open.size; i > 0; --i) {
@@ -843,9 +982,6 @@ void OpenHtml(OpenElements& open, string_view name) {
                 break;
             }
         }
-    }
-    if (ClosesParagraph(code)) {
-        CloseParagraph(open);
     }
     if (IsHeading(code) && open.size > 0 && IsHeading(open.names[open.size - 1])) {
         --open.size;
@@ -925,6 +1061,7 @@ const std::pair<string_view, HtmlScanner::Mode>* HtmlScanner::RawTextMode(string
 }
 
 void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
+    m_begun = true;
     const string_view name = token.name;
     // Whether the tree builder takes this start tag by the HTML rules.
     bool html = m_state.depth == 0;
@@ -944,9 +1081,9 @@ void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
             PopToHtml();
             token.readAsHtml = true;  // read again where HTML is read
             if (m_state.depth == 0) {
-                OpenHtml(m_state.html, name);
+                OpenHtml(m_state.html, name, m_quirks);
             } else {
-                OpenHtml(m_held.back(), name);  // in the svg or math element that holds HTML
+                OpenHtml(m_held.back(), name, m_quirks);  // in the svg or math element that holds HTML
                 HeldChanged();
             }
             return;
@@ -976,10 +1113,10 @@ void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
         return;
     }
     if (m_state.depth > 0) {
-        OpenHtml(m_held.back(), name);  // an HTML element inside an integration point
+        OpenHtml(m_held.back(), name, m_quirks);  // an HTML element inside an integration point
         HeldChanged();
     } else {
-        OpenHtml(m_state.html, name);
+        OpenHtml(m_state.html, name, m_quirks);
     }
     if (const auto raw = RawTextMode(name)) {
         m_mode = raw->second;
@@ -989,6 +1126,7 @@ void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
 }
 
 void HtmlScanner::EndTag(const HtmlToken& token) {
+    m_begun = true;
     if (m_state.depth == 0) {
         CloseHtml(m_state.html, token.name);
         return;

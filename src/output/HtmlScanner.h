@@ -73,6 +73,9 @@ public:
         std::array<std::uint32_t, 30> others{};
         std::uint8_t size = 0;
         std::uint32_t beyond = 0;
+        // A form has begun whose end tag has not come: a browser takes no form start tag then, even
+        // where the form was closed by another end tag.
+        bool inForm = false;
     };
 
     // The part of the reading state that can differ between two points in data state: the open
@@ -151,4 +154,7 @@ private:
     std::vector<OpenElements> m_held;
     std::uint32_t m_serial = 0;
     bool m_ended = false;
+    // Decided by the doctype, if the page begins with one; before the first tag, none is known.
+    bool m_begun = false;
+    bool m_quirks = true;
 };
