@@ -70,7 +70,7 @@ QString Design::PageExtensionsText() {
 }
 
 bool Design::LandsInPage(const QString& path) {
-    return IsPageName(path) && IsPageName(WriteTarget(path));
+    return IsPageName(path) && IsPageName(WriteTargetName(path));
 }
 
 bool Design::TakenUnasked(const QString& path) {

@@ -1169,6 +1169,11 @@ QByteArray WriteTargetBytes(const QString& path) {
     return folder.isEmpty() ? landing : folder + (folder == "/" ? "" : "/") + NamePart(landing);
 }
 
+QString WriteTargetName(const QString& path) {
+    const std::optional<QByteArray> name = EncodedName(path);
+    return name ? NameText(NamePart(Resolve(*name).path)) : QFileInfo(path).fileName();
+}
+
 FileStamp StampOf(const QString& path) {
     const std::optional<QByteArray> name = EncodedName(path);
     return name ? StampOf(*name) : FileStamp{};

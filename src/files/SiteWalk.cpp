@@ -239,12 +239,20 @@ PagesOnce EachPageOnce(const QStringList& pages) {
         const QString page =
             givenInfo.exists() && !given.endsWith(u'/') ? StoredSpelling(given, givenInfo, listings) : given;
         const QFileInfo info(page);
-        // By their bytes: two folders whose names differ only where they are not valid text are two.
-        const QString file = QString::fromLatin1(RealPathBytes(page));
         const QString shownFrom = info.absolutePath();
         if (!realFolders.contains(shownFrom)) {
             realFolders.insert(shownFrom, QString::fromLatin1(RealPathBytes(shownFrom)));
         }
+        // By their bytes: two folders whose names differ only where they are not valid text are two.
+        // A page that is no link is in its folder's real path, looked up once for all its pages.
+        const QString& realFolder = realFolders[shownFrom];
+        const QString name = info.fileName();
+        const std::optional<QByteArray> nameBytes = EncodedName(name);
+        const QString file =
+            !realFolder.isEmpty() && nameBytes && !name.isEmpty() && name != u"." && name != u".." &&
+                    !given.endsWith(u'/') && info.exists() && !info.isSymLink()
+                ? realFolder + (realFolder.endsWith(u'/') ? u"" : u"/") + QString::fromLatin1(*nameBytes)
+                : QString::fromLatin1(RealPathBytes(page));
         // A name that ends in a slash names a folder, never the file without it, which may yet be
         // made.
         const QString key = file.isEmpty()
