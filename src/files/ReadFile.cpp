@@ -182,6 +182,9 @@ FileBytes ReadFileStart(const QString& path, qint64 count) {
 }
 
 QString ByteCount(qint64 bytes) {
+    if (bytes >= 1024 * 1024 * 1024 && bytes % (1024 * 1024 * 1024) == 0) {
+        return QStringLiteral("%1 GiB").arg(bytes / (1024 * 1024 * 1024));
+    }
     if (bytes >= 1024 * 1024 && bytes % (1024 * 1024) == 0) {
         return QStringLiteral("%1 MiB").arg(bytes / (1024 * 1024));
     }
