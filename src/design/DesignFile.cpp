@@ -667,9 +667,19 @@ QByteArray DesignJson(const Design& design) {
 Result<QByteArray> DesignFileText(const Design& design) {
     QByteArray json = DesignJson(design);
     if (json.size() > kMaxDesignFileBytes) {
-        return Result<QByteArray>::Failure(
-            {}, QStringLiteral("it would be larger than %1, more than a design file may hold")
-                    .arg(ByteCount(kMaxDesignFileBytes)));
+        QString why = QStringLiteral("it would be larger than %1, more than a design file may hold")
+                          .arg(ByteCount(kMaxDesignFileBytes));
+        // One folder added in the wizard may bring tens of thousands of pages: the user must learn
+        // that they are what does not fit, not the few fields typed.
+        qint64 listed = 0;
+        for (const QString& page : design.pages) {
+            listed += page.toUtf8().size() + 3;
+        }
+        if (listed * 2 > kMaxDesignFileBytes) {
+            why += QStringLiteral(": the names of its %1 pages take most of it; fewer pages to a run would fit")
+                       .arg(design.pages.size());
+        }
+        return Result<QByteArray>::Failure({}, why);
     }
     const DesignRead check = ParseDesign(json);
     if (!check.status.Ok()) {

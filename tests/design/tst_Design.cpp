@@ -48,6 +48,9 @@ private slots:
         // Indented, so many pages would be; written compactly, they are not.
         QTest::newRow("many pages") << Edit([](Design& d) { d.pages = QStringList(200000, u"/s/p.html"_qs); })
                                     << QString();
+        QTest::newRow("too many pages, named as the cause")
+            << Edit([](Design& d) { d.pages = QStringList(20000, u'/' + QString(250, u'd') + u"/p.html"); })
+            << u"larger than 4 MiB, more than a design file may hold: the names of its 20000 pages take most"_qs;
     }
     void save_refusesWhatWouldNotReadBack() {
         QFETCH(Edit, edit);
