@@ -1813,6 +1813,11 @@ SharedFiles::SharedFiles(const BuiltCode& code, QList<ImageFile> images, QString
     , drawnOn(std::move(drawnOn)) {}
 
 QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart start) {
+    // Taken before the first page is read: one another run writes meanwhile would be refused as
+    // changed since.
+    if (write == ReplaceFiles && !lock.Held()) {
+        lock = FolderLock(FolderOf(stylePath));
+    }
     if (const QString inTheWay = AdvertFileInTheWay(pagePath, images, stylePath); !inTheWay.isEmpty()) {
         return {FileResult::Failure(pagePath, inTheWay)};
     }

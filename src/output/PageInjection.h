@@ -2,6 +2,7 @@
 
 #include "banner/TemplateImage.h"
 #include "files/FileResult.h"
+#include "files/FolderLock.h"
 #include "files/ReplaceFile.h"
 #include "files/Result.h"
 #include "output/CodeTexts.h"
@@ -272,6 +273,7 @@ private:
     WriteFiles write = ReplaceFiles;
     QStringList servedPages;
     DrawnOn drawnOn;
+    FolderLock lock;  // from the first page to the last of the folder's pages
     bool written = false;
     QString failure;  // why they were not written ("since ... could not be written"), which each later page gives
     QStringList notes;

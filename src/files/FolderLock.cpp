@@ -1,0 +1,49 @@
+#include "files/FolderLock.h"
+
+#include "files/FileNames.h"
+#include "files/Interruption.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <utility>
+
+FolderLock::FolderLock(const QString& folder) {
+    const std::optional<QByteArray> name = EncodedName(folder.isEmpty() ? QStringLiteral(".") : folder);
+    if (!name) {
+        return;
+    }
+    const int fd = ::open(name->constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    // Asked again now and then rather than waited for, so that a stop asked for meanwhile is seen.
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || StopRequested()) {
+            ::close(fd);
+            return;
+        }
+        ::usleep(20'000);
+    }
+    m_fd = fd;
+}
+
+FolderLock::~FolderLock() {
+    if (m_fd >= 0) {
+        ::close(m_fd);  // which lets the lock go
+    }
+}
+
+FolderLock::FolderLock(FolderLock&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)) {}
+
+FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+}

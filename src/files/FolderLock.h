@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+// Held by a run while it puts a folder's image, style sheet and pages in place, so that two runs
+// into one folder take turns: with another run's banner written between them, pages of one would
+// show the other's picture under their own link and size, and both runs would say all went well.
+// The lock is the system's advisory one on the folder (flock): only runs of this program heed it,
+// and where the file system keeps none, or the folder cannot be opened, none is held. A run waiting
+// for it stops waiting where it is asked to stop (StopRequested), and goes on without it.
+class FolderLock final {
+public:
+    FolderLock() = default;
+    explicit FolderLock(const QString& folder);
+    ~FolderLock();
+    FolderLock(FolderLock&& other) noexcept;
+    FolderLock& operator=(FolderLock&& other) noexcept;
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+    bool Held() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
