@@ -403,7 +403,7 @@ int RunPreview(const CliRequest& request) {
     for (const FileResult& failure : report.Failures()) {
         PrintFailure(failure);
     }
-    if (!report.Ok()) {
+    if (!report.Ok() || report.interrupted) {
         return 1;
     }
     PrintLine(stdout, report.previewPage);

@@ -671,10 +671,8 @@ Result<QByteArray> DesignFileText(const Design& design) {
                           .arg(ByteCount(kMaxDesignFileBytes));
         // One folder added in the wizard may bring tens of thousands of pages: the user must learn
         // that they are what does not fit, not the few fields typed.
-        qint64 listed = 0;
-        for (const QString& page : design.pages) {
-            listed += page.toUtf8().size() + 3;
-        }
+        const qsizetype listed =
+            QJsonDocument(QJsonArray::fromStringList(design.pages)).toJson(QJsonDocument::Compact).size();
         if (listed * 2 > kMaxDesignFileBytes) {
             why += QStringLiteral(": the names of its %1 pages take most of it; fewer pages to a run would fit")
                        .arg(design.pages.size());

@@ -289,7 +289,8 @@ RunReport WritePreview(const CodeTexts& texts, const QImage& banner, const AdSet
                        ReplaceFiles, {}, DrawnOn(templatePath));
     // Made new each time: an earlier preview's custom code, changed since, must not stay in it.
     report.files = shared.WritePage(pagePath, PageStart::Sample);
-    if (report.files.constLast().Ok()) {
+    report.interrupted = report.files.isEmpty();
+    if (!report.files.isEmpty() && report.files.constLast().Ok()) {
         report.previewPage = pagePath;
     }
     return report;

@@ -3,6 +3,7 @@
 #include "banner/GifWriter.h"
 #include "banner/TemplateImage.h"
 #include "files/FileNames.h"
+#include "files/Interruption.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 #include "files/SiteWalk.h"
@@ -1817,6 +1818,10 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
     // changed since.
     if (write == ReplaceFiles && !lock.Held()) {
         lock = FolderLock(FolderOf(stylePath));
+        // Stopped while another run held the folder: the page is not reached, nor the folder written.
+        if (!lock.Held() && StopRequested()) {
+            return {};
+        }
     }
     if (const QString inTheWay = AdvertFileInTheWay(pagePath, images, stylePath); !inTheWay.isEmpty()) {
         return {FileResult::Failure(pagePath, inTheWay)};
@@ -1857,9 +1862,9 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
         return {FileResult::Failure(pagePath, misplaced)};
     }
     if (injected.size() > kMaxPageBytes) {
-        return {FileResult::Failure(pagePath, QStringLiteral("would be larger than %1 MiB with the advert, and no "
+        return {FileResult::Failure(pagePath, QStringLiteral("would be larger than %1 with the advert, and no "
                                                              "later run could read it; left as it is")
-                                                  .arg(kMaxPageBytes >> 20))};
+                                                  .arg(ByteCount(kMaxPageBytes)))};
     }
     // A page that cannot be written back is refused now, before its image and style sheet go out;
     // one that holds what the run would write is left as it is, however it is protected.

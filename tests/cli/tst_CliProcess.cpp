@@ -275,22 +275,30 @@ private slots:
     }
 
     // Two runs into one folder take turns: one writes nothing there while the other holds it, so
-    // no page of one shows the other's banner. Held here as a run holds it.
+    // no page of one shows the other's banner; stopped while it waits, it writes nothing at all.
+    // Held here as a run holds it.
     void runsIntoOneFolder_takeTurns() {
         QTemporaryDir dir;
         const QByteArray page = "<html><body>\n</body></html>\n";
         QVERIFY(WriteAll(dir.filePath(u"p.html"_qs), page));
         const int held = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
-        QProcess cli;
-        cli.start(kCli, {u"generate"_qs, u"--modify"_qs, dir.filePath(u"p.html"_qs)});
-        QVERIFY(cli.waitForStarted());
-        QVERIFY(!cli.waitForFinished(1500));
+        QProcess stopped;
+        QProcess waiting;
+        for (QProcess* cli : {&stopped, &waiting}) {
+            cli->start(kCli, {u"generate"_qs, u"--modify"_qs, dir.filePath(u"p.html"_qs)});
+            QVERIFY(cli->waitForStarted());
+        }
+        QVERIFY(!waiting.waitForFinished(1500));
+        QCOMPARE(::kill(pid_t(stopped.processId()), SIGINT), 0);
+        QVERIFY(stopped.waitForFinished(60000));
+        QCOMPARE(stopped.exitCode(), SIGINT);
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{u"p.html"_qs});
+        QCOMPARE(ReadAll(dir.filePath(u"p.html"_qs)), page);
         ::close(held);
-        QVERIFY(cli.waitForFinished(60000));
-        QCOMPARE(cli.exitCode(), 0);
+        QVERIFY(waiting.waitForFinished(60000));
+        QCOMPARE(waiting.exitCode(), 0);
         QVERIFY(ReadAll(dir.filePath(u"p.html"_qs)).contains("VornetAdBegin"));
     }
 

@@ -51,6 +51,10 @@ private slots:
         QTest::newRow("too many pages, named as the cause")
             << Edit([](Design& d) { d.pages = QStringList(20000, u'/' + QString(250, u'd') + u"/p.html"); })
             << u"larger than 4 MiB, more than a design file may hold: the names of its 20000 pages take most"_qs;
+        // Each control character is written as six.
+        QTest::newRow("pages whose written names fill it")
+            << Edit([](Design& d) { d.pages = QStringList(4000, u"/p" + QString(200, QChar(1)) + u".html"); })
+            << u"the names of its 4000 pages take most"_qs;
     }
     void save_refusesWhatWouldNotReadBack() {
         QFETCH(Edit, edit);
