@@ -244,12 +244,15 @@ PagesOnce EachPageOnce(const QStringList& pages) {
             realFolders.insert(shownFrom, QString::fromLatin1(RealPathBytes(shownFrom)));
         }
         // By their bytes: two folders whose names differ only where they are not valid text are two.
-        // A page that is no link is in its folder's real path, looked up once for all its pages.
+        // A page that is no link is in its folder's real path, looked up once for all its pages;
+        // not where its path steps back out of a folder, which may be a link leading elsewhere
+        // than the folder written before it.
+        const bool stepsBack = page.split(u'/').contains(u".."_qs);
         const QString& realFolder = realFolders[shownFrom];
         const QString name = info.fileName();
         const std::optional<QByteArray> nameBytes = EncodedName(name);
         const QString file =
-            !realFolder.isEmpty() && nameBytes && !name.isEmpty() && name != u"." && name != u".." &&
+            !realFolder.isEmpty() && nameBytes && !name.isEmpty() && name != u"." && name != u".." && !stepsBack &&
                     !given.endsWith(u'/') && info.exists() && !info.isSymLink()
                 ? realFolder + (realFolder.endsWith(u'/') ? u"" : u"/") + QString::fromLatin1(*nameBytes)
                 : QString::fromLatin1(RealPathBytes(page));
