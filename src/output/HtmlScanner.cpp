@@ -367,14 +367,23 @@ bool QuirksDoctype(string_view text, bool closed) {
         if (!quoted(at, publicId)) {
             return true;
         }
+        // Only a blank and a quoted system identifier may follow; anything else is a doctype
+        // browsers give up on.
         const size_t next = BlanksEnd(text, at);
-        hasSystem = next < text.size() && quoted(at, systemId);
+        if (next < text.size()) {
+            if (next == at || !quoted(at, systemId)) {
+                return true;
+            }
+            hasSystem = true;
+        }
     } else if (StartsWithLower(text.substr(at), "system")) {
         at += 6;
         if (!quoted(at, systemId)) {
             return true;
         }
         hasSystem = true;
+    } else if (at < text.size()) {
+        return true;  // other words after the name
     }
     if (EqualsLower(publicId, "-//w3o//dtd w3 html strict 3.0//en//") ||
         EqualsLower(publicId, "-/w3c/dtd html 4.0 transitional/en") || EqualsLower(publicId, "html") ||
@@ -561,7 +570,10 @@ bool HtmlScanner::ReadMarkup(size_t lt, HtmlToken& token) {
         const size_t end = PastNext(t, '>', i + 8);
         if (!m_begun) {
             m_begun = true;
-            m_quirks = QuirksDoctype(t.substr(i + 8, end == npos ? npos : end - 1 - (i + 8)), end != npos);
+            // Text before it (a byte order mark aside) puts the page in quirks mode too.
+            const size_t from = m_pos == 0 && t.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : m_pos;
+            m_quirks = BlanksEnd(t, from) < lt ||
+                       QuirksDoctype(t.substr(i + 8, end == npos ? npos : end - 1 - (i + 8)), end != npos);
         }
         return Emit(HtmlToken::Kind::Doctype, lt, end, token);
     }
@@ -1023,9 +1035,16 @@ void HtmlScanner::PopTo(size_t depth) {
     m_state.top = m_foreign.empty() ? 0 : m_foreign.back().serial;
 }
 
+HtmlScanner::OpenElements& HtmlScanner::Held() {
+    // A page has one form open at most, wherever it began.
+    m_held.back().inForm = m_state.html.inForm;
+    return m_held.back();
+}
+
 void HtmlScanner::HeldChanged() {
     const OpenElements& held = m_held.back();
     m_foreign.back().htmlOpen = held.size + held.beyond;
+    m_state.html.inForm = held.inForm;
 }
 
 void HtmlScanner::PopToHtml() {
@@ -1083,7 +1102,7 @@ void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
             if (m_state.depth == 0) {
                 OpenHtml(m_state.html, name, m_quirks);
             } else {
-                OpenHtml(m_held.back(), name, m_quirks);  // in the svg or math element that holds HTML
+                OpenHtml(Held(), name, m_quirks);  // in the svg or math element that holds HTML
                 HeldChanged();
             }
             return;
@@ -1113,7 +1132,7 @@ void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
         return;
     }
     if (m_state.depth > 0) {
-        OpenHtml(m_held.back(), name, m_quirks);  // an HTML element inside an integration point
+        OpenHtml(Held(), name, m_quirks);  // an HTML element inside an integration point
         HeldChanged();
     } else {
         OpenHtml(m_state.html, name, m_quirks);
@@ -1141,7 +1160,7 @@ void HtmlScanner::EndTag(const HtmlToken& token) {
         PopToHtml();
         // Read again by the HTML rules, where a </p> closes the paragraph.
         if (token.name.size() == 1) {
-            CloseHtml(m_state.depth == 0 ? m_state.html : m_held.back(), Code("p"), false);
+            CloseHtml(m_state.depth == 0 ? m_state.html : Held(), Code("p"), false);
             if (m_state.depth > 0) {
                 HeldChanged();
             }
@@ -1161,7 +1180,7 @@ void HtmlScanner::EndTag(const HtmlToken& token) {
     if (!foreign && m_foreign.back().htmlOpen > 0) {
         // The current element is an HTML one inside the integration point: the end tag closes
         // what it closes of those as it would outside, and reaches nothing past the point.
-        CloseHtml(m_held.back(), token.name);
+        CloseHtml(Held(), token.name);
         HeldChanged();
         return;
     }
@@ -1182,8 +1201,13 @@ void HtmlScanner::EndTag(const HtmlToken& token) {
         if (CloseHtml(m_state.html, token.name)) {
             PopToHtml();
         }
-    } else if (m_held.back().beyond > 0 ? IsContainer(code) : CloseHtml(m_held.back(), token.name)) {
-        PopToHtml();
-        HeldChanged();
+    } else {
+        const bool closes = m_held.back().beyond > 0 ? IsContainer(code) : CloseHtml(Held(), token.name);
+        if (closes) {
+            PopToHtml();
+            HeldChanged();
+        } else {
+            m_state.html.inForm = m_held.back().inForm;  // a form's end closing no element still counts
+        }
     }
 }

@@ -140,6 +140,8 @@ private:
     // Follows a change to the HTML elements open inside the innermost svg or math element that
     // holds HTML.
     void HeldChanged();
+    // Those elements, to change: HeldChanged follows each change.
+    OpenElements& Held();
 
     std::string_view m_text;
     std::size_t m_pos = 0;
