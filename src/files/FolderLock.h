@@ -7,7 +7,7 @@
 // show the other's picture under their own link and size, and both runs would say all went well.
 // The lock is the system's advisory one on the folder (flock): only runs of this program heed it,
 // and where the file system keeps none, or the folder cannot be opened, none is held. A run waiting
-// for it stops waiting where it is asked to stop (StopRequested), and goes on without it.
+// for it stops waiting where it is asked to stop (StopRequested), holding none.
 class FolderLock final {
 public:
     FolderLock() = default;
