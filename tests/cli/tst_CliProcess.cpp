@@ -94,7 +94,11 @@ private slots:
             put(n + "caf\xe9/d.vornetad",
                 R"({"format": "vornetad-design", "version": 1, "output": {"mode": "modify", "pages": ["p.html"]}})") &&
             put(n + "d\xe9.vornetad",
-                R"({"format": "vornetad-design", "version": 1, "output": {"mode": "modify", "pages": ["e1/p.html"]}})"));
+                R"({"format": "vornetad-design", "version": 1, "output": {"mode": "modify", "pages": ["e1/p.html"]}})") &&
+            put(n + "q.html", "<p>q</p>") && QDir().mkpath(QFile::decodeName(n + "x/y")) &&
+            put(n + "x/q.html", "<p>x</p>") && ::symlink("x/y", QByteArray(n + "ly").constData()) == 0 &&
+            put(n + "up.vornetad", R"({"format": "vornetad-design", "version": 1, "output": {"mode": "modify", )"
+                                   R"("pages": ["q.html", "ly/../q.html"]}})"));
         // Links to folders, and links to designs named so and kept in one.
         for (const auto& [link, target] : {std::pair{"e1", "caf\xe9"},
                                            {"e2", "caf\xe8"},
