@@ -180,7 +180,7 @@ int PlaceAmong(string_view name, const std::array<string_view, N>& names, const 
 constexpr auto kFollowedKeys = SortedKeys(kFollowed);
 constexpr auto kRowKeys = SortedKeys(kRows);
 
-// The code of a followed element's name, kRow for a row's, 0 for any other.
+// The first letters of the followed names and the rows'.
 constexpr std::uint32_t kFirstLetters = [] {
     std::uint32_t letters = 0;
     for (const string_view name : kFollowed) {
@@ -193,6 +193,7 @@ consteval std::uint8_t Code(string_view lowerName) {
     return std::uint8_t(std::find(kFollowed.begin(), kFollowed.end(), lowerName) - kFollowed.begin() + 1);
 }
 
+// The code of a followed element's name, kRow for a row's, 0 for any other.
 std::uint8_t Lookup(string_view name) {
     // A page's most common tag by far.
     if (name.size() == 1 && LowerAscii(name[0]) == 'p') {
@@ -1035,14 +1036,16 @@ void HtmlScanner::PopTo(size_t depth) {
     m_state.top = m_foreign.empty() ? 0 : m_foreign.back().serial;
 }
 
-HtmlScanner::OpenElements& HtmlScanner::Held() {
+template <typename Change>
+void HtmlScanner::ChangeHtmlHere(const Change& change) {
+    if (m_state.depth == 0) {
+        change(m_state.html);
+        return;
+    }
     // A page has one form open at most, wherever it began.
-    m_held.back().inForm = m_state.html.inForm;
-    return m_held.back();
-}
-
-void HtmlScanner::HeldChanged() {
-    const OpenElements& held = m_held.back();
+    OpenElements& held = m_held.back();
+    held.inForm = m_state.html.inForm;
+    change(held);
     m_foreign.back().htmlOpen = held.size + held.beyond;
     m_state.html.inForm = held.inForm;
 }
@@ -1099,12 +1102,7 @@ void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
         if (IsBreakout(name) || (EqualsLower(name, "font") && attributes.fontStyle)) {
             PopToHtml();
             token.readAsHtml = true;  // read again where HTML is read
-            if (m_state.depth == 0) {
-                OpenHtml(m_state.html, name, m_quirks);
-            } else {
-                OpenHtml(Held(), name, m_quirks);  // in the svg or math element that holds HTML
-                HeldChanged();
-            }
+            ChangeHtmlHere([&](OpenElements& open) { OpenHtml(open, name, m_quirks); });
             return;
         }
         if (token.selfClosing) {
@@ -1131,12 +1129,7 @@ void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
         }
         return;
     }
-    if (m_state.depth > 0) {
-        OpenHtml(Held(), name, m_quirks);  // an HTML element inside an integration point
-        HeldChanged();
-    } else {
-        OpenHtml(m_state.html, name, m_quirks);
-    }
+    ChangeHtmlHere([&](OpenElements& open) { OpenHtml(open, name, m_quirks); });
     if (const auto raw = RawTextMode(name)) {
         m_mode = raw->second;
         m_rawName = raw->first;
@@ -1160,10 +1153,7 @@ void HtmlScanner::EndTag(const HtmlToken& token) {
         PopToHtml();
         // Read again by the HTML rules, where a </p> closes the paragraph.
         if (token.name.size() == 1) {
-            CloseHtml(m_state.depth == 0 ? m_state.html : Held(), Code("p"), false);
-            if (m_state.depth > 0) {
-                HeldChanged();
-            }
+            ChangeHtmlHere([](OpenElements& open) { CloseHtml(open, Code("p"), false); });
         }
         return;
     }
@@ -1180,8 +1170,7 @@ void HtmlScanner::EndTag(const HtmlToken& token) {
     if (!foreign && m_foreign.back().htmlOpen > 0) {
         // The current element is an HTML one inside the integration point: the end tag closes
         // what it closes of those as it would outside, and reaches nothing past the point.
-        CloseHtml(Held(), token.name);
-        HeldChanged();
+        ChangeHtmlHere([&token](OpenElements& open) { CloseHtml(open, token.name); });
         return;
     }
     if (match > 0) {
@@ -1202,12 +1191,15 @@ void HtmlScanner::EndTag(const HtmlToken& token) {
             PopToHtml();
         }
     } else {
-        const bool closes = m_held.back().beyond > 0 ? IsContainer(code) : CloseHtml(Held(), token.name);
+        // As ChangeHtmlHere, with the svg and math elements on the way closed too where it closes
+        // one of those HTML elements. The innermost element holding HTML stays.
+        OpenElements& held = m_held.back();
+        held.inForm = m_state.html.inForm;
+        const bool closes = held.beyond > 0 ? IsContainer(code) : CloseHtml(held, token.name);
+        m_state.html.inForm = held.inForm;
         if (closes) {
             PopToHtml();
-            HeldChanged();
-        } else {
-            m_state.html.inForm = m_held.back().inForm;  // a form's end closing no element still counts
+            m_foreign.back().htmlOpen = held.size + held.beyond;
         }
     }
 }

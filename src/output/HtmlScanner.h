@@ -137,11 +137,10 @@ private:
     void Push(std::uint64_t name, std::uint8_t flags);
     void PopTo(std::size_t depth);
     void PopToHtml();
-    // Follows a change to the HTML elements open inside the innermost svg or math element that
-    // holds HTML.
-    void HeldChanged();
-    // Those elements, to change: HeldChanged follows each change.
-    OpenElements& Held();
+    // Applies `change` (OpenHtml, CloseHtml) to the HTML elements open where the parser reads:
+    // outside svg and math, or inside the innermost of them that holds HTML.
+    template <typename Change>
+    void ChangeHtmlHere(const Change& change);
 
     std::string_view m_text;
     std::size_t m_pos = 0;
