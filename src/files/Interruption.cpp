@@ -4,7 +4,6 @@
 #include <atomic>
 #include <climits>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <pthread.h>
 #include <sys/resource.h>
@@ -81,22 +80,6 @@ extern "C" void OnStopSignal(int signal) {
     }
 }
 
-// A window's toolkit ends the process with exit() when its display goes (the X server, a forced
-// quit, often a logout), while a run may be writing on its own thread: the run is asked to stop, the
-// file in progress is let finish, a few seconds at most, and what is left of it is removed.
-void EndRunsAtExit() {
-    if (g_runsGoing == 0) {
-        return;
-    }
-    RequestStop();
-    // The run looks at the request between two files; one it started just before is waited for too.
-    ::usleep(50'000);
-    for (int waited = 0; waited < 500 && (g_holding > 0 || g_temporaries > 0); ++waited) {
-        ::usleep(10'000);
-    }
-    RemoveTemporaries();
-}
-
 }  // namespace
 
 void StopOnSignals() {
@@ -119,8 +102,19 @@ void StopOnSignals() {
 void EndOnSignalsBetweenRuns() {
     g_endBetweenRuns = true;
     StopOnSignals();
-    static const bool atExit = std::atexit(EndRunsAtExit) == 0;
-    static_cast<void>(atExit);
+}
+
+void EndRunsBeforeExit() {
+    if (g_runsGoing == 0) {
+        return;
+    }
+    RequestStop();
+    // The run looks at the request between two files; the one in progress is let finish, a few
+    // seconds at most, and what is left of it removed.
+    for (int waited = 0; waited < 500 && g_runsGoing > 0; ++waited) {
+        ::usleep(10'000);
+    }
+    RemoveTemporaries();
 }
 
 RunGoing::RunGoing() {

@@ -17,9 +17,8 @@ void StopOnSignals();
 // For a program whose runs come now and then (a window): the signals end it at once, as they would
 // have, except while a RunGoing stands, when they act as StopOnSignals says; either way no
 // temporary file is left, and no set half new (SignalHold). A run that a signal stopped has asked
-// the program to end: EndForStopSignal does so once the run is over. An exit() during a run (a
-// toolkit's, when the display goes) stops it too, and waits a few seconds at most for the file in
-// progress where it has a name already, whose temporary file is then removed if it is still there.
+// the program to end: EndForStopSignal does so once the run is over. A RunGoing stands on the
+// thread that does the run, for as long as it works.
 void EndOnSignalsBetweenRuns();
 class RunGoing final {
 public:
@@ -28,6 +27,12 @@ public:
     RunGoing(const RunGoing&) = delete;
     RunGoing& operator=(const RunGoing&) = delete;
 };
+
+// For an exit() that comes while a RunGoing stands (a window's toolkit ends the process so when
+// its display goes): asks the runs to stop, as RequestStop does, and waits for them to end, a few
+// seconds at most; a temporary file still there is then removed. Called before exit() destroys
+// anything a run may be using.
+void EndRunsBeforeExit();
 
 // Ends the process as the signal that asked the run to stop would have, if one did; otherwise
 // takes back the request (nothing asked, or only RequestStop), as ClearStopRequest does. Called

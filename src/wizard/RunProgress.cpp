@@ -12,6 +12,8 @@
 #include <QTimer>
 
 #include <atomic>
+#include <cstdlib>
+#include <dlfcn.h>
 #include <memory>
 #include <new>
 #include <utility>
@@ -103,12 +105,33 @@ void RunAndWait(QWidget* window, bool stoppable, const std::function<void()>& wo
 
 }  // namespace
 
+// A window's toolkit ends the process with exit() when its display goes (the X server ends, a
+// forced logout), while a run may be writing on its own thread. exit() destroys the objects of
+// static storage first made after a handler registered with atexit(), as the run's own and the
+// libraries' are, before it calls that handler; the run would go on among destroyed objects. So
+// the program has an exit() of its own, which stops the run first and then does what the C
+// library's does. It stands in for the library's for the toolkit's plugins too: the program
+// exports it to them (see src/app/CMakeLists.txt).
+extern "C" [[noreturn]] void exit(int status) noexcept {
+    EndRunsBeforeExit();
+    using Exit = void (*)(int);
+    static const auto library = reinterpret_cast<Exit>(::dlsym(RTLD_NEXT, "exit"));
+    if (library == nullptr) {
+        std::_Exit(status);
+    }
+    library(status);
+    std::_Exit(status);
+}
+
 RunReport RunWithProgress(QWidget* window, const QStringList& pages,
                           const std::function<RunReport(const FileDone&)>& run, std::chrono::milliseconds quiet) {
     const QSet<QString> listed(pages.begin(), pages.end());
     PageCounts counts;
     RunReport report;
+    // A signal (a logout, a closed terminal) stops the run between two files, and then the wizard
+    // ends as it asked; one that comes once the run is over ends it at once.
     const auto work = [&] {
+        const RunGoing going;
         try {
             report = run([&](const FileResult& file) {
                 if (listed.contains(file.path)) {
@@ -123,22 +146,17 @@ RunReport RunWithProgress(QWidget* window, const QStringList& pages,
                                    "completely written.")));
         }
     };
-    // A signal (a logout, a closed terminal) stops the run between two files, and then the wizard
-    // ends as it asked; one that comes once the run is over ends it at once.
-    {
-        const RunGoing going;
-        RunAndWait(window, true, work, quiet, [&](RunDialog& progress) {
-            progress.setRange(0, int(pages.size()));
-            const int done = counts.done;
-            const int failed = counts.failed;
-            progress.setValue(done);
-            if (!progress.Stopping()) {
-                // A page done may have failed, or been left as it was: "written" would claim them all.
-                progress.setLabelText(QStringLiteral("%1 of %2 pages done").arg(done).arg(pages.size()) +
-                                      (failed == 0 ? QString() : QStringLiteral(", %1 not written").arg(failed)));
-            }
-        });
-    }
+    RunAndWait(window, true, work, quiet, [&](RunDialog& progress) {
+        progress.setRange(0, int(pages.size()));
+        const int done = counts.done;
+        const int failed = counts.failed;
+        progress.setValue(done);
+        if (!progress.Stopping()) {
+            // A page done may have failed, or been left as it was: "written" would claim them all.
+            progress.setLabelText(QStringLiteral("%1 of %2 pages done").arg(done).arg(pages.size()) +
+                                  (failed == 0 ? QString() : QStringLiteral(", %1 not written").arg(failed)));
+        }
+    });
     EndForStopSignal();
     return report;
 }

@@ -613,28 +613,31 @@ private slots:
     }
 
     // A window's toolkit ends the process with exit() when its display goes, while a run writes on
-    // its own thread: the file in progress is let finish, and no temporary file is left.
+    // its own thread: the file in progress is let finish before exit() goes on, and no temporary
+    // file is left.
     void exitDuringRun_letsTheFileFinish() {
         QTemporaryDir dir;
         const QByteArray made = QFile::encodeName(dir.filePath(u".page.html.made"_qs));
         const QByteArray page = QFile::encodeName(dir.filePath(u"page.html"_qs));
         InChild([&] {
             EndOnSignalsBetweenRuns();
-            const RunGoing run;
             std::atomic<bool> writing = false;
             std::thread([&] {
+                const RunGoing run;
                 ::close(::open(made.constData(), O_CREAT | O_WRONLY, 0600));
                 NoteTemporaryFile(made);
                 writing = true;
                 while (!StopRequested()) {
                     ::usleep(1000);
                 }
+                ::usleep(100'000);
                 ::rename(made.constData(), page.constData());
                 ForgetTemporaryFile();
             }).detach();
             while (!writing) {
                 ::usleep(1000);
             }
+            EndRunsBeforeExit();
             std::exit(0);
         });
         QVERIFY(QFile::exists(QFile::decodeName(page)));

@@ -48,8 +48,10 @@ namespace {
 const QTemporaryDir kShippedCopy;
 const QString kTemplatesFolder = kShippedCopy.path() + u'/';
 
-// Set for this program started again to make one signalled run (SignalledRun): where it writes.
-constexpr char kSignalledRun[] = "VORNET_TEST_SIGNALLED_RUN";
+// Set for this program started again to make one run ended from outside (EndedRun): where it
+// writes, and how the run is ended.
+constexpr char kEndedRun[] = "VORNET_TEST_ENDED_RUN";
+constexpr char kEnding[] = "VORNET_TEST_ENDING";
 // The pages of longRun_showsProgressAndStops' runs, which no run writes.
 const QStringList kRunPages{u"/p/1.html"_qs, u"/p/2.html"_qs, u"/p/3.html"_qs};
 
@@ -150,7 +152,16 @@ class tst_WizardDialog : public QObject {
 
     // longRun_showsProgressAndStops' signalled run: three pages, the process signalled to end during
     // the first, which it writes to `written` before the run stops and the signal ends the process.
-    [[noreturn]] static void SignalledRun(const QString& written) {
+    // Made while the run goes, as the run's own objects of static storage are; exit() destroys such
+    // objects before it calls the handlers registered earlier.
+    static inline std::atomic<bool> runObjectGone = false;
+    struct RunObject {
+        ~RunObject() { runObjectGone = true; }
+    };
+
+    // A run of kRunPages ended after its first page by a signal, or by the toolkit's exit() on the
+    // window's thread; it writes the pages it did, and whether its object was gone before it ended.
+    [[noreturn]] static void EndedRun(const QString& written, bool byExit) {
         QWidget window;
         window.show();
         QFile file(written);
@@ -162,18 +173,28 @@ class tst_WizardDialog : public QObject {
         (void)RunWithProgress(
             &window, pages,
             [&](const FileDone&) {
+                static const RunObject object;
                 RunReport report;
                 for (const QString& page : pages) {
                     if ((report.interrupted = StopRequested())) {
                         break;
                     }
                     report.files.append(FileResult::Success(page));
-                    ::raise(SIGTERM);
                     file.write(page.toUtf8() + '\n');
+                    if (!byExit) {
+                        ::raise(SIGTERM);
+                        continue;
+                    }
+                    QMetaObject::invokeMethod(
+                        &window, [] { std::exit(3); }, Qt::QueuedConnection);
+                    for (int waited = 0; waited < 500 && !StopRequested(); ++waited) {
+                        QThread::msleep(10);
+                    }
                 }
+                file.write(runObjectGone ? "gone\n" : "");
                 return report;
             },
-            std::chrono::hours(1));
+            std::chrono::milliseconds(0));
         ::_exit(0);
     }
 
@@ -183,8 +204,8 @@ public:
 
 private slots:
     void initTestCase() {
-        if (const QByteArray written = qgetenv(kSignalledRun); !written.isEmpty()) {
-            SignalledRun(QFile::decodeName(written));
+        if (const QByteArray written = qgetenv(kEndedRun); !written.isEmpty()) {
+            EndedRun(QFile::decodeName(written), qgetenv(kEnding) == "exit");
         }
         QVERIFY(kShippedCopy.isValid());
         const QDir source(QStringLiteral(VORNET_SOURCE_DIR "/data/vornets"));
@@ -573,22 +594,39 @@ private slots:
         const RunReport whole = RunWithProgress(&window, pages, run, std::chrono::hours(1));
         QVERIFY(!whole.interrupted);
         QCOMPARE(whole.files.size(), 3);
+    }
 
-        // A signal (a logout, say) during a page stops the run after it, and then ends the wizard as
-        // asked. The run goes in a process of its own (SignalledRun), started afresh: one forked from
-        // this one, whose browser engine runs threads, could wait for ever on a lock one of them held.
+    // A signal (a logout, say) during a page stops the run after it, and then ends the wizard as
+    // asked; so does the toolkit's exit() when the display goes, before it destroys anything the
+    // run uses. The run goes in a process of its own (EndedRun), started afresh: one forked from
+    // this one, whose browser engine runs threads, could wait for ever on a lock one of them held.
+    void endedRun_stopsAfterThePageInProgress_data() {
+        QTest::addColumn<QByteArray>("ending");
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("signal") << QByteArray("signal") << int(SIGTERM) << 0;
+        QTest::newRow("the toolkit's exit()") << QByteArray("exit") << 0 << 3;
+    }
+    void endedRun_stopsAfterThePageInProgress() {
+        QFETCH(QByteArray, ending);
+        QFETCH(int, signal);
+        QFETCH(int, exitCode);
         QTemporaryDir dir;
         const QString written = dir.filePath(u"written"_qs);
-        qputenv(kSignalledRun, QFile::encodeName(written));
+        qputenv(kEndedRun, QFile::encodeName(written));
+        qputenv(kEnding, ending);
         const QByteArray self = QFile::encodeName(QCoreApplication::applicationFilePath());
         char* const argv[] = {const_cast<char*>(self.constData()), nullptr};
         pid_t child = 0;
         const int spawned = ::posix_spawn(&child, self.constData(), nullptr, nullptr, argv, environ);
-        qunsetenv(kSignalledRun);
+        qunsetenv(kEndedRun);
+        qunsetenv(kEnding);
         QCOMPARE(spawned, 0);
         int status = 0;
         QCOMPARE(::waitpid(child, &status, 0), child);
-        QVERIFY2(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM, qPrintable(QString::number(status)));
+        const bool ended = signal != 0 ? WIFSIGNALED(status) && WTERMSIG(status) == signal
+                                       : WIFEXITED(status) && WEXITSTATUS(status) == exitCode;
+        QVERIFY2(ended, qPrintable(QString::number(status)));
         QCOMPARE(ReadAll(written), "/p/1.html\n");
     }
 
