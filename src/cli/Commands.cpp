@@ -7,6 +7,7 @@
 #include "design/DesignFile.h"
 #include "design/WriteOver.h"
 #include "files/FileNames.h"
+#include "files/FolderLock.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 #include "files/SiteWalk.h"
@@ -123,6 +124,12 @@ void PrintResult(const FileResult& result) {
     } else {
         PrintFailure(result);
     }
+}
+
+// Where another run has its turn in a folder, the run waits for it; without a word, it would look
+// hung.
+void PrintFolderWait(const QString& folder) {
+    PrintLine(stderr, folder + QStringLiteral(": another run is writing into this folder; waiting for it to finish"));
 }
 
 // The custom code that earlier runs may have put after the advert's blocks, besides this run's.
@@ -333,6 +340,7 @@ int RunCompose(const CliRequest& request) {
 }
 
 int RunGenerate(const CliRequest& request) {
+    ShowFolderWaits(PrintFolderWait);
     const std::optional<BuiltBanner> built = BuildBanner(request);
     if (!built) {
         return 2;
@@ -388,6 +396,7 @@ int RunRemove(const CliRequest& request) {
 }
 
 int RunPreview(const CliRequest& request) {
+    ShowFolderWaits(PrintFolderWait);
     const std::optional<BuiltBanner> built = BuildBanner(request);
     if (!built) {
         return 2;

@@ -9,6 +9,16 @@
 #include <unistd.h>
 #include <utility>
 
+namespace {
+
+std::function<void(const QString&)> g_showWait;
+
+}  // namespace
+
+void ShowFolderWaits(std::function<void(const QString& folder)> show) {
+    g_showWait = std::move(show);
+}
+
 FolderLock::FolderLock(const QString& folder) {
     const std::optional<QByteArray> name = EncodedName(folder.isEmpty() ? QStringLiteral(".") : folder);
     if (!name) {
@@ -19,10 +29,17 @@ FolderLock::FolderLock(const QString& folder) {
         return;
     }
     // Asked again now and then rather than waited for, so that a stop asked for meanwhile is seen.
-    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    for (bool told = false; ::flock(fd, LOCK_EX | LOCK_NB) != 0;) {
         if ((errno != EWOULDBLOCK && errno != EINTR) || StopRequested()) {
             ::close(fd);
             return;
+        }
+        if (!std::exchange(told, true) && g_showWait) {
+            QString shown = folder.isEmpty() ? QStringLiteral(".") : folder;
+            while (shown.size() > 1 && shown.endsWith(u'/')) {
+                shown.chop(1);
+            }
+            g_showWait(shown);
         }
         ::usleep(20'000);
     }

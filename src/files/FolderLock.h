@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // Held by a run while it puts a folder's image, style sheet and pages in place, so that two runs
 // into one folder take turns: with another run's banner written between them, pages of one would
 // show the other's picture under their own link and size, and both runs would say all went well.
@@ -23,3 +25,9 @@ public:
 private:
     int m_fd = -1;
 };
+
+// What a program that shows its runs (the command line's standard error, the wizard's progress
+// dialog) tells the user when a run starts waiting for another one's turn in `folder`: once a wait,
+// on the run's thread. A run that stood still without a word would look hung. Set while no run
+// goes; nothing by default.
+void ShowFolderWaits(std::function<void(const QString& folder)> show);

@@ -1,9 +1,12 @@
 #include "wizard/RunProgress.h"
 
+#include "files/FolderLock.h"
 #include "files/Interruption.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QEventLoop>
+#include <QMutex>
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -67,10 +70,14 @@ private:
     bool stopping = false;
 };
 
-// How far a run has come: the pages it is done with, and of those the ones that failed.
+// How far a run has come: the pages it is done with, and of those the ones that failed; and the
+// folder it waits for, while another run has its turn there.
 struct PageCounts {
     std::atomic<int> done = 0;
     std::atomic<int> failed = 0;
+    QMutex waiting;
+    QString waitingFor;
+    int doneBeforeWait = 0;
 };
 
 // Runs `work` on a second thread and returns when it has ended. Once it lasts longer than `quiet`,
@@ -146,17 +153,30 @@ RunReport RunWithProgress(QWidget* window, const QStringList& pages,
                                    "completely written.")));
         }
     };
+    ShowFolderWaits([&counts](const QString& folder) {
+        const QMutexLocker hold(&counts.waiting);
+        counts.waitingFor = folder;
+        counts.doneBeforeWait = counts.done;
+    });
     RunAndWait(window, true, work, quiet, [&](RunDialog& progress) {
         progress.setRange(0, int(pages.size()));
         const int done = counts.done;
         const int failed = counts.failed;
         progress.setValue(done);
-        if (!progress.Stopping()) {
-            // A page done may have failed, or been left as it was: "written" would claim them all.
-            progress.setLabelText(QStringLiteral("%1 of %2 pages done").arg(done).arg(pages.size()) +
-                                  (failed == 0 ? QString() : QStringLiteral(", %1 not written").arg(failed)));
+        if (progress.Stopping()) {
+            return;
         }
+        // The wait lasts until the next page is done.
+        if (const QMutexLocker hold(&counts.waiting); !counts.waitingFor.isEmpty() && done == counts.doneBeforeWait) {
+            progress.setLabelText(QStringLiteral("Waiting for another run to finish writing into %1\u2026")
+                                      .arg(QDir::toNativeSeparators(counts.waitingFor)));
+            return;
+        }
+        // A page done may have failed, or been left as it was: "written" would claim them all.
+        progress.setLabelText(QStringLiteral("%1 of %2 pages done").arg(done).arg(pages.size()) +
+                              (failed == 0 ? QString() : QStringLiteral(", %1 not written").arg(failed)));
     });
+    ShowFolderWaits({});
     EndForStopSignal();
     return report;
 }

@@ -304,6 +304,9 @@ private slots:
         QVERIFY(waiting.waitForFinished(60000));
         QCOMPARE(waiting.exitCode(), 0);
         QVERIFY(ReadAll(dir.filePath(u"p.html"_qs)).contains("VornetAdBegin"));
+        QCOMPARE(waiting.readAllStandardError(),
+                 QFile::encodeName(dir.path()) +
+                     ": another run is writing into this folder; waiting for it to finish\n");
     }
 
 private:

@@ -7,6 +7,7 @@
 #include "controls/SkinButton.h"
 #include "controls/TemplateStrip.h"
 #include "design/DesignFile.h"
+#include "files/FolderLock.h"
 #include "files/Interruption.h"
 #include "wizard/EditorPage.h"
 #include "wizard/HtmlCtrl.h"
@@ -37,7 +38,9 @@
 
 #include <atomic>
 #include <csignal>
+#include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -594,6 +597,33 @@ private slots:
         const RunReport whole = RunWithProgress(&window, pages, run, std::chrono::hours(1));
         QVERIFY(!whole.interrupted);
         QCOMPARE(whole.files.size(), 3);
+
+        // A run that waits for another one's turn in a folder says so, until the folder is let go.
+        QTemporaryDir folder;
+        const int held = ::open(QFile::encodeName(folder.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
+        QString waitShown;
+        int ticks = 0;
+        QTimer other;
+        QObject::connect(&other, &QTimer::timeout, &window, [&] {
+            const auto* progress = window.findChild<QProgressDialog*>();
+            if (progress != nullptr && progress->labelText().startsWith(u"Waiting"_qs)) {
+                waitShown = progress->labelText();
+            }
+            if (!waitShown.isEmpty() || ++ticks == 500) {
+                ::close(held);
+                other.stop();
+            }
+        });
+        other.start(10);
+        (void)RunWithProgress(
+            &window, pages,
+            [&](const FileDone&) {
+                const FolderLock lock(folder.path());
+                return RunReport();
+            },
+            std::chrono::milliseconds(0));
+        QCOMPARE(waitShown, u"Waiting for another run to finish writing into "_qs + folder.path() + u'\u2026');
     }
 
     // A signal (a logout, say) during a page stops the run after it, and then ends the wizard as
