@@ -23,8 +23,9 @@ PreviewPage::PreviewPage(Pickers& pickers, QWidget* parent)
     notice->setObjectName(QStringLiteral("noPreview"));
     notice->setAlignment(Qt::AlignCenter);
     notice->setWordWrap(true);
-    // The path it may give is there to be copied into a browser.
-    notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The path it may give is there to be copied into a browser, with the keys too.
+    notice->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    notice->setFocusPolicy(Qt::StrongFocus);  // which Qt gives only a label of links
     notice->setGeometry(kBrowserRect);
     notice->hide();
 }

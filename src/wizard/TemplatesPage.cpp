@@ -69,7 +69,9 @@ TemplatesPage::TemplatesPage(TemplateCatalog* catalog, Pickers& pickers, const T
     emptyNote->setGeometry(DluRect(251, 9, 128, 128));
     emptyNote->setWordWrap(true);
     emptyNote->setTextFormat(Qt::PlainText);
-    emptyNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The folders it names are there to be copied, with the keys too.
+    emptyNote->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    emptyNote->setFocusPolicy(Qt::StrongFocus);  // which Qt gives only a label of links
     ShowWhetherEmpty();
 }
 

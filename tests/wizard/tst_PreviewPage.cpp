@@ -151,6 +151,7 @@ private slots:
         QVERIFY(page->Browser() == nullptr);
         const auto* notice = page->findChild<QLabel*>(u"noPreview"_qs);
         QVERIFY(notice->isVisible() && notice->text().endsWith(u"/tmp/x/adPreview.html"_qs));
+        QVERIFY(notice->focusPolicy() & Qt::TabFocus);
     }
 
     // A page that keeps Tab for itself still lets the keyboard out, by Ctrl+Tab either way.

@@ -669,6 +669,7 @@ private slots:
         QCOMPARE(wizard->Catalog().Count(), 0);
         const auto* note = Field<QLabel>(wizard->Templates(), u"noTemplates"_qs);
         QVERIFY(note->isVisible() && note->text().contains(folder.path()));
+        QVERIFY(note->focusPolicy() & Qt::TabFocus);
         Act(QStringLiteral("next next next next tab1"));
         CheckStepShown(1);
         QVERIFY(fakes->messages.isEmpty());
