@@ -296,8 +296,12 @@ QString OwnLocation(QStandardPaths::StandardLocation location, const char* varia
     // Qt takes an unset or empty one for the root, where no user's files belong (a wizard started
     // from a service wrote its last design there), nor may a container's user whose home is the
     // root write them: a folder under such a home is no folder of the user's own.
-    const QString home = qEnvironmentVariable("HOME");
-    if (!QDir::isAbsolutePath(set) && (!QDir::isAbsolutePath(home) || QDir::cleanPath(home) == u"/")) {
+    QString home = QDir::cleanPath(qEnvironmentVariable("HOME"));
+    // Above the root is the root: "/.." is kept as it is by cleanPath.
+    while (home == u"/.." || home.startsWith(u"/../")) {
+        home = home.mid(3);
+    }
+    if (!QDir::isAbsolutePath(set) && (!QDir::isAbsolutePath(home) || home == u"/")) {
         return {};
     }
     // Nor one whose name is not valid text: Qt reads it as another name, and the user's templates
@@ -317,5 +321,9 @@ QString UserDataFolder() {
 }
 
 QString AppConfigFolder() {
-    return OwnLocation(QStandardPaths::AppConfigLocation, "XDG_CONFIG_HOME", QStringLiteral("/.config"));
+    // Not the one Qt names after the program's file: started through a link or a wrapper of another
+    // name, the wizard would look for the user's last design in another folder, and keep it there.
+    const QString config =
+        OwnLocation(QStandardPaths::GenericConfigLocation, "XDG_CONFIG_HOME", QStringLiteral("/.config"));
+    return config.isEmpty() ? QString() : config + QStringLiteral("/vornetad");
 }

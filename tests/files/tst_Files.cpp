@@ -654,9 +654,10 @@ private slots:
             qunsetenv("XDG_CONFIG_HOME");
         });
         // A relative home is passed over too, and then the user has no folder of their own; so is an
-        // unset or empty one, which Qt takes for the root, and the root itself (a container's user).
-        for (const QByteArray& own :
-             {QByteArray("/h"), QByteArray("rel-home"), QByteArray(), QByteArray("/"), QByteArray("unset")}) {
+        // unset or empty one, which Qt takes for the root, and the root itself (a container's user),
+        // however it is spelt.
+        for (const QByteArray& own : {QByteArray("/h"), QByteArray("rel-home"), QByteArray(), QByteArray("/"),
+                                      QByteArray("/.."), QByteArray("unset")}) {
             if (own == "unset") {
                 qunsetenv("HOME");
             } else {
@@ -668,9 +669,10 @@ private slots:
                 const bool absolute = set.startsWith('/');
                 const bool none = !absolute && own != "/h";
                 QCOMPARE(UserDataFolder(), none ? QString() : absolute ? u"/x/data"_qs : u"/h/.local/share"_qs);
-                QCOMPARE(AppConfigFolder(), none ? QString()
-                                                 : (absolute ? u"/x/config/"_qs : u"/h/.config/"_qs) +
-                                                       QCoreApplication::applicationName());
+                // Whatever the program's file is called.
+                QCOMPARE(AppConfigFolder(), none       ? QString()
+                                            : absolute ? u"/x/config/vornetad"_qs
+                                                       : u"/h/.config/vornetad"_qs);
             }
         }
     }
