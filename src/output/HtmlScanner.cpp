@@ -533,6 +533,12 @@ bool HtmlScanner::ReadMarkup(size_t lt, HtmlToken& token) {
     const string_view t = m_text;
     const size_t size = t.size();
     const size_t i = lt + 1;
+    if (!m_begun) {
+        // Text before the doctype (a byte order mark aside), before a comment too, leaves the
+        // doctype unread: the page is in quirks mode.
+        const size_t from = m_pos == 0 && t.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : m_pos;
+        m_begun = BlanksEnd(t, from) < lt;
+    }
     if (i >= size) {
         End(size);  // a last '<' is text: markup after it still reads as markup
         return false;
@@ -560,6 +566,7 @@ bool HtmlScanner::ReadMarkup(size_t lt, HtmlToken& token) {
     }
     if (c != '!') {
         m_pos = i;  // a '<' that is text
+        m_begun = true;
         return false;
     }
     const string_view rest = t.substr(i + 1);
@@ -571,10 +578,7 @@ bool HtmlScanner::ReadMarkup(size_t lt, HtmlToken& token) {
         const size_t end = PastNext(t, '>', i + 8);
         if (!m_begun) {
             m_begun = true;
-            // Text before it (a byte order mark aside) puts the page in quirks mode too.
-            const size_t from = m_pos == 0 && t.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : m_pos;
-            m_quirks = BlanksEnd(t, from) < lt ||
-                       QuirksDoctype(t.substr(i + 8, end == npos ? npos : end - 1 - (i + 8)), end != npos);
+            m_quirks = QuirksDoctype(t.substr(i + 8, end == npos ? npos : end - 1 - (i + 8)), end != npos);
         }
         return Emit(HtmlToken::Kind::Doctype, lt, end, token);
     }
