@@ -864,6 +864,26 @@ void CloseSiblings(OpenElements& open, std::uint32_t other) {
     }
 }
 
+// Takes the element at `closed` off, with those inside it, as a browser's end tag does (or a start
+// tag that closes it first). The formatting elements inside it stay on a browser's list of those to
+// make again, and it makes them anew around the next element it opens, an svg among them: they are
+// taken to stay open, as many of a name as that list keeps (three), and none from inside a cell, a
+// caption or an object, whose end forgets them.
+void CloseFrom(OpenElements& open, size_t closed) {
+    size_t kept = closed;
+    for (size_t j = closed; j < open.size; ++j) {
+        const std::uint8_t at = open.names[j];
+        if (BoundsScope(at) && at != Code("table")) {
+            break;
+        }
+        if (j > closed && IsFormatting(at) && std::count(open.names.begin(), open.names.begin() + kept, at) < 3) {
+            open.names[kept] = at;
+            open.others[kept++] = open.others[j];
+        }
+    }
+    open.size = std::uint8_t(kept);
+}
+
 // Closes the <p> open within reach, with all inside it, as the start tag of a block does; inside a
 // <select>, where a browser takes no such tag or keeps it there, none is within reach. Past the
 // elements followed, those only counted go with it, as they mostly do.
@@ -872,7 +892,7 @@ void CloseParagraph(OpenElements& open) {
     for (size_t i = open.size; i > 0; --i) {
         const std::uint8_t at = open.names[i - 1];
         if (at == Code("p")) {
-            open.size = std::uint8_t(i - 1);
+            CloseFrom(open, i - 1);
             open.beyond = 0;
             return;
         }
@@ -921,7 +941,7 @@ bool CloseHtml(OpenElements& open, std::uint8_t code, bool cell, std::uint32_t o
                 open.size = std::uint8_t(kept);
                 return code != Code("form");
             }
-            open.size = std::uint8_t(i - 1);
+            CloseFrom(open, i - 1);
             return true;
         }
         // A table's end closes the cells and captions in it; nothing else reaches past a bound.
@@ -992,7 +1012,7 @@ void OpenHtml(OpenElements& open, string_view name, bool quirks) {
         for (size_t i = open.size; i > 0; --i) {
             const std::uint8_t at = open.names[i - 1];
             if (at == code || (code != Code("li") && (at == Code("dd") || at == Code("dt")))) {
-                open.size = std::uint8_t(i - 1);
+                CloseFrom(open, i - 1);
                 break;
             }
             if (IsSpecial(at) && at != Code("address") && at != Code("div") && at != Code("p")) {
