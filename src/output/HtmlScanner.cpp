@@ -864,6 +864,12 @@ void CloseSiblings(OpenElements& open, std::uint32_t other) {
     }
 }
 
+// Whether a template is open among the elements followed.
+bool InTemplate(const OpenElements& open) {
+    return std::find(open.names.begin(), open.names.begin() + open.size, Code("template")) !=
+           open.names.begin() + open.size;
+}
+
 // Takes the element at `closed` off, with those inside it, as a browser's end tag does (or a start
 // tag that closes it first). The formatting elements inside it stay on a browser's list of those to
 // make again, and it makes them anew around the next element it opens, an svg among them: they are
@@ -906,7 +912,10 @@ void CloseParagraph(OpenElements& open) {
 // ordinary one not followed by name) closes, with those inside it; false where it closes none
 // (none open, or none within reach). A row's tag is taken as a `cell`'s.
 bool CloseHtml(OpenElements& open, std::uint8_t code, bool cell, std::uint32_t other = 0) {
-    if (code == Code("form")) {
+    // Inside a template, the page's form is none of a form's business (OpenHtml): its end closes
+    // the one open there as any element's end does.
+    const bool pageForm = code == Code("form") && !InTemplate(open);
+    if (pageForm) {
         open.inForm = false;  // whether it closes the form or not
     }
     if (open.beyond > 0) {
@@ -930,16 +939,16 @@ bool CloseHtml(OpenElements& open, std::uint8_t code, bool cell, std::uint32_t o
             // away around what it holds, and with it the ordinary elements inside it (a <span>
             // within the div), which a browser closes as it mends the misnesting; the blocks and
             // the formatting elements, made anew where needed, stay open.
-            if (code == Code("form") || (IsFormatting(code) && blockInside)) {
+            if (pageForm || (IsFormatting(code) && blockInside)) {
                 size_t kept = i - 1;
                 for (size_t j = i; j < open.size; ++j) {
-                    if (code == Code("form") || IsSpecial(open.names[j]) || IsFormatting(open.names[j])) {
+                    if (pageForm || IsSpecial(open.names[j]) || IsFormatting(open.names[j])) {
                         open.names[kept] = open.names[j];
                         open.others[kept++] = open.others[j];
                     }
                 }
                 open.size = std::uint8_t(kept);
-                return code != Code("form");
+                return !pageForm;
             }
             CloseFrom(open, i - 1);
             return true;
@@ -986,7 +995,9 @@ void OpenHtml(OpenElements& open, string_view name, bool quirks) {
         }
         code = kOther;
     }
-    if (code == Code("form")) {
+    // A page has one form open at most, but a template's content is no part of the page yet: a
+    // form there is opened whatever the page's is, and leaves the page's as it was.
+    if (code == Code("form") && !InTemplate(open)) {
         if (open.inForm) {
             return;  // no element
         }
