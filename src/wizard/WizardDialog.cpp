@@ -12,6 +12,7 @@
 #include "files/PrivateFolder.h"
 #include "files/ReplaceFile.h"
 #include "files/SiteWalk.h"
+#include "files/SystemErrors.h"
 #include "output/OutputRuns.h"
 #include "wizard/EditorPage.h"
 #include "wizard/OptionsPage.h"
@@ -32,6 +33,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <utility>
 
 namespace {
@@ -479,15 +482,21 @@ std::optional<Design> WizardDialog::ReadKeptDesign(const QString& outcome) {
     // Kept under a name of its own for the user to look into; the next run's settings take its place.
     const QString aside =
         lastDesign + QStringLiteral(".bad-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    keepLastDesign = QFile::rename(lastDesign, aside);
+    // Not QFile::rename, which copies where it cannot rename, and then names no reason of the rename.
+    const int error =
+        ::rename(QFile::encodeName(lastDesign).constData(), QFile::encodeName(aside).constData()) == 0 ? 0 : errno;
+    // Gone meanwhile (another window of the wizard moved it aside first), it is no file to keep safe.
+    keepLastDesign = error == 0 || error == ENOENT;
     // The path on a line of its own: a long one is cut in the box, never the sentence.
     const QString what =
-        keepLastDesign
-            ? QStringLiteral("The settings of the last run could not be read, %1. The file was moved to:\n%2")
-                  .arg(outcome, aside)
-            : QStringLiteral("The settings of the last run could not be read, nor the file moved aside: it is left as "
-                             "it is, %1.")
-                  .arg(outcome);
+        error == 0 ? QStringLiteral("The settings of the last run could not be read, %1. The file was moved to:\n%2")
+                         .arg(outcome, aside)
+        : error == ENOENT
+            ? QStringLiteral("The settings of the last run could not be read, %1; the file is no longer there.")
+                  .arg(outcome)
+            : QStringLiteral("The settings of the last run could not be read, nor the file moved aside (%1): it is "
+                             "left as it is, %2; the settings of this session's runs are not kept for the next start.")
+                  .arg(ErrorText(error), outcome);
     Tell(what + QStringLiteral("\n\n%1: %2").arg(lastDesign, read.status.error), Pickers::MessageIcon::Warning);
     return std::nullopt;
 }

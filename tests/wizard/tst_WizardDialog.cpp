@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -769,13 +770,14 @@ private slots:
             QVERIFY(WriteTestGif(design.TemplatePath(), SolidTemplate(QColor(90, 200, 90), 600)));
         }
         const bool save = how == u"save";
-        Design expected = file == u"broken" || file == u"unreachable" || save ? Design() : design;
+        const bool broken = file.startsWith(u"broken");
+        Design expected = broken || file == u"unreachable" || save ? Design() : design;
         if (index >= 0) {
             expected.SetTemplatePath(wizard->Catalog().PathAt(index));
         }
-        const QByteArray bytes = file == u"broken" ? QByteArray("{\"format\": \"vornetad-design\",")
-                                 : save            ? QByteArray("<html><body><h1>My page</h1></body></html>\n")
-                                                   : DesignJson(design);
+        const QByteArray bytes = broken ? QByteArray("{\"format\": \"vornetad-design\",")
+                                 : save ? QByteArray("<html><body><h1>My page</h1></body></html>\n")
+                                        : DesignJson(design);
         const QString path =
             how == u"start" ? LastDesign() : configDir->filePath(save ? file : QStringLiteral("opened.vornetad"));
         QVERIFY(WriteAll(path, bytes));
@@ -784,6 +786,12 @@ private slots:
             // Behind a file where a folder should be, nothing is known to be there to move aside.
             const QString inFile = configDir->filePath(u"in-file"_qs);
             QVERIFY(file != u"unreachable" || WriteAll(inFile, {}));
+            // Folders in the way of every name the file could be moved aside to for a while.
+            for (int second = 0; file == u"broken, aside blocked" && second < 30; ++second) {
+                const QString name = LastDesign() + u".bad-"_qs +
+                                     QDateTime::currentDateTime().addSecs(second).toString(u"yyyyMMdd-HHmmss"_qs);
+                QVERIFY(QDir().mkpath(name + u"/in"_qs));
+            }
             Start(kTemplatesFolder, file == u"unreachable" ? inFile + u"/last.vornetad"_qs : QString());
         } else {
             if (noTemplate) {
@@ -832,12 +840,13 @@ private slots:
         QCOMPARE(wizard->GatherDesign(), expected);
         QCOMPARE(wizard->Templates().Strip()->SelectedIndex(), index);
         QVERIFY(!noTemplate || wizard->Step() == 1);
-        if (file != u"broken" && file != u"unreachable" && !save) {
+        if (!broken && file != u"unreachable" && !save) {
             Banner banner;
             expected.ComposeInto(banner, LoadTemplateImage(expected.TemplatePath()).image);
             QCOMPARE(wizard->Editor().View().Model().Composed(), banner.Composed());
         }
-        const QStringList aside = QDir(configDir->path()).entryList({QStringLiteral("last.vornetad.bad-*")});
+        const QStringList aside =
+            QDir(configDir->path()).entryList({QStringLiteral("last.vornetad.bad-*")}, QDir::Files);
         QCOMPARE(aside.size(), how == u"start" && file == u"broken" ? 1 : 0);
         QCOMPARE(ReadAll(configDir->filePath(aside.value(0, QFileInfo(path).fileName()))), bytes);
         if (noTemplate) {
