@@ -29,7 +29,10 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSet>
+#include <QStyle>
 #include <QTimer>
 
 #include <algorithm>
@@ -766,9 +769,72 @@ bool WizardDialog::ChangesMayGo(const QString& question, const QString& button) 
     return kept || pickers.Confirm(this, windowTitle(), question, button);
 }
 
+void WizardDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (canvas == nullptr) {
+        FitScreen();
+    }
+}
+
+void WizardDialog::FitScreen() {
+    const QScreen* shown = screen();
+    if (shown == nullptr) {
+        return;
+    }
+    // The frame's title bar takes its part of the screen too.
+    const QSize room =
+        shown->availableGeometry().size() - QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
+    const QSize whole = size();
+    if (whole.width() <= room.width() && whole.height() <= room.height()) {
+        return;
+    }
+    auto* area = new QScrollArea(this);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setFocusPolicy(Qt::NoFocus);
+    canvas = new QWidget;
+    canvas->setFixedSize(whole);
+    area->setWidget(canvas);
+    canvas->installEventFilter(this);
+    // Moved within the one window, the widgets keep their places and their order for the keyboard.
+    const QObjectList owned = children();
+    for (QObject* child : owned) {
+        auto* widget = qobject_cast<QWidget*>(child);
+        if (widget == nullptr || widget == area || widget->isWindow()) {
+            continue;
+        }
+        const bool hidden = widget->isHidden();
+        widget->setParent(canvas);
+        widget->setHidden(hidden);
+    }
+    // A bar to scroll down with takes its width beside the steps, where the screen has it.
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    setFixedSize(QSize(whole.width() + (whole.height() > room.height() ? bar : 0),
+                       whole.height() + (whole.width() > room.width() ? bar : 0))
+                     .boundedTo(room));
+    area->setGeometry(rect());
+    area->show();
+}
+
+bool WizardDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == canvas && event->type() == QEvent::Paint) {
+        QPainter painter(canvas);
+        PaintBackground(painter, canvas->devicePixelRatioF());
+        return true;
+    }
+    if (watched == canvas && event->type() == QEvent::MouseButtonPress) {
+        const auto* press = static_cast<QMouseEvent*>(event);
+        return press->button() == Qt::LeftButton && PressTab(press->position().toPoint());
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void WizardDialog::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), kBackground);
+    PaintBackground(painter, devicePixelRatioF());
+}
+
+void WizardDialog::PaintBackground(QPainter& painter, qreal pixelRatio) const {
+    painter.fillRect(QRect(QPoint(0, 0), canvas != nullptr ? canvas->size() : size()), kBackground);
     const QRect panel = kPlaceholder.adjusted(0, -kPanelGrowth, 0, kPanelGrowth);
     painter.fillRect(panel, Qt::white);
     if (cornerImage.IsNull()) {
@@ -776,7 +842,7 @@ void WizardDialog::paintEvent(QPaintEvent*) {
     }
     // The corner image is a disc; its four quarters round the panel (the middle row and column
     // are not used). Source rectangles count the image's own pixels, twice as many in a doubled one.
-    const QPixmap& disc = cornerImage.For(devicePixelRatioF());
+    const QPixmap& disc = cornerImage.For(pixelRatio);
     const qreal scale = disc.devicePixelRatio();
     const int right = panel.x() + panel.width();
     const int bottom = panel.y() + panel.height();
@@ -793,18 +859,22 @@ void WizardDialog::paintEvent(QPaintEvent*) {
 }
 
 void WizardDialog::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
-        const QPoint point = event->position().toPoint();
-        for (int n = 1; n <= kStepCount; ++n) {
-            // Hidden or not: each other-step tab lies where the step's current tab lies.
-            if (OtherTab(n).geometry().contains(point)) {
-                GoToStep(n);
-                event->accept();
-                return;
-            }
-        }
+    if (event->button() == Qt::LeftButton && PressTab(event->position().toPoint())) {
+        event->accept();
+        return;
     }
     QDialog::mousePressEvent(event);
+}
+
+bool WizardDialog::PressTab(const QPoint& point) {
+    for (int n = 1; n <= kStepCount; ++n) {
+        // Hidden or not: each other-step tab lies where the step's current tab lies.
+        if (OtherTab(n).geometry().contains(point)) {
+            GoToStep(n);
+            return true;
+        }
+    }
+    return false;
 }
 
 void WizardDialog::keyPressEvent(QKeyEvent* event) {

@@ -104,11 +104,22 @@ public:
     const TemplateCatalog& Catalog() const { return catalog; }
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The background and the white panel, in the window's own coordinates, on a device of
+    // `pixelRatio`.
+    void PaintBackground(QPainter& painter, qreal pixelRatio) const;
+    // Goes to the step whose tab lies at `point`; false where none does.
+    bool PressTab(const QPoint& point);
+    // Where the window would reach past the screen's edge (a large scale on a small screen), its
+    // Back, Next and Generate out of sight and reach, it is made as small as the screen and what it
+    // shows is put in a scroll area (`canvas`), which follows the keyboard's focus.
+    void FitScreen();
     QWidget* PageOfStep(int n) const;
     // Writes the preview files and shows them, or says which could not be written.
     void ShowPreview();
@@ -143,6 +154,7 @@ private:
     SkinButton* backButton = nullptr;
     SkinButton* openDesignButton = nullptr;
     SkinButton* saveDesignButton = nullptr;
+    QWidget* canvas = nullptr;  // what the window shows, where it is in a scroll area (FitScreen)
     std::array<QWidget*, kStepCount> currentTabs{};
     std::array<QWidget*, kStepCount> otherTabs{};
     Artwork cornerImage;

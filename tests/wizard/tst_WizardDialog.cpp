@@ -31,6 +31,8 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -659,6 +661,29 @@ private slots:
                                        : WIFEXITED(status) && WEXITSTATUS(status) == exitCode;
         QVERIFY2(ended, qPrintable(QString::number(status)));
         QCOMPARE(ReadAll(written), "/p/1.html\n");
+    }
+
+    // On a screen smaller than the window (a large scale on a small screen; CTest runs this on one),
+    // the window fits it, and the keyboard's focus brings what it reaches into sight, Next and
+    // Generate among them; a click on a tab still goes to its step.
+    void smallScreen_bringsWhatHasTheFocusIntoSight() {
+        const QRect room = wizard->screen()->availableGeometry();
+        if (room.height() >= 600) {
+            QSKIP("the screen has room for the whole window");
+        }
+        QVERIFY(wizard->width() <= room.width() && wizard->height() <= room.height());
+        for (QWidget* button : std::initializer_list<QWidget*>{&wizard->NextButton(), &wizard->GenerateButton()}) {
+            wizard->OpenDesignButton().setFocus();
+            for (int tab = 0; tab < 80 && QApplication::focusWidget() != button; ++tab) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            }
+            QCOMPARE(QApplication::focusWidget(), button);
+            QVERIFY(wizard->rect().contains(QRect(button->mapTo(wizard.get(), QPoint(0, 0)), button->size())));
+            Act(u"tab5"_qs);
+        }
+        QWidget* canvas = wizard->findChild<QScrollArea*>()->widget();
+        QTest::mouseClick(canvas, Qt::LeftButton, {}, wizard->OtherTab(3).geometry().center());
+        CheckStepShown(3);
     }
 
     // Without templates every step still works, and the templates step says where they were looked
