@@ -38,6 +38,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -121,6 +123,40 @@ QString WithNotes(const QString& text, const QStringList& notes, bool afterFailu
 
 const QString kDesignFilter = QStringLiteral("VornetAd designs (*.vornetad)");
 const QString kDesignSuffix = QStringLiteral("vornetad");
+
+}  // namespace
+
+namespace {
+
+// Moves the file `from` to `to`, or where a file has that name already (one moved aside in the same
+// second, or before the clock was set back), to `to` with "-2", "-3"... after it: never over
+// another. Returns the name it took; empty where it was not moved, and then `error` says why. Not
+// QFile::rename, which copies where it cannot rename, and so gives no reason of the rename's own.
+QString MoveToNewName(const QString& from, const QString& to, int& error) {
+    const QByteArray source = QFile::encodeName(from);
+    for (int n = 1; n <= 100; ++n) {
+        const QString name = n == 1 ? to : to + u'-' + QString::number(n);
+        const QByteArray target = QFile::encodeName(name);
+        int moved = ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE);
+        // A file system that cannot rename so gets a hard link, which fails in the same way.
+        if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {
+            moved = ::link(source.constData(), target.constData());
+            if (moved == 0) {
+                ::unlink(source.constData());
+            }
+        }
+        if (moved == 0) {
+            error = 0;
+            return name;
+        }
+        if (errno != EEXIST) {
+            error = errno;
+            return {};
+        }
+    }
+    error = EEXIST;
+    return {};
+}
 
 }  // namespace
 
@@ -483,11 +519,11 @@ std::optional<Design> WizardDialog::ReadKeptDesign(const QString& outcome) {
         return std::nullopt;
     }
     // Kept under a name of its own for the user to look into; the next run's settings take its place.
-    const QString aside =
-        lastDesign + QStringLiteral(".bad-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    // Not QFile::rename, which copies where it cannot rename, and then names no reason of the rename.
-    const int error =
-        ::rename(QFile::encodeName(lastDesign).constData(), QFile::encodeName(aside).constData()) == 0 ? 0 : errno;
+    int error = 0;
+    const QString aside = MoveToNewName(lastDesign,
+                                        lastDesign + QStringLiteral(".bad-") +
+                                            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")),
+                                        error);
     // Gone meanwhile (another window of the wizard moved it aside first), it is no file to keep safe.
     keepLastDesign = error == 0 || error == ENOENT;
     // The path on a line of its own: a long one is cut in the box, never the sentence.
