@@ -86,10 +86,10 @@ QString WholeFolderPath(const QString& given);
 QString CurrentFolderProblem();
 
 // The user's data folder ($XDG_DATA_HOME, or ~/.local/share) or the program's settings folder
-// ("vornetad" in $XDG_CONFIG_HOME, or in ~/.config), as QStandardPaths names them, except that a relative variable is
-// passed over, as the XDG rules ask: the user's templates and last design would otherwise move with
-// the folder the program was started from. With a relative home, or one whose name is not valid
-// text, empty: the user has none.
+// ("vornetad" in $XDG_CONFIG_HOME, or in ~/.config), as QStandardPaths names them, except that a
+// relative variable is passed over, as the XDG rules ask: the user's templates and last design
+// would otherwise move with the folder the program was started from. With a relative home, or one
+// whose name is not valid text, empty: the user has none.
 QString UserDataFolder();
 QString AppConfigFolder();
 

@@ -124,10 +124,6 @@ QString WithNotes(const QString& text, const QStringList& notes, bool afterFailu
 const QString kDesignFilter = QStringLiteral("VornetAd designs (*.vornetad)");
 const QString kDesignSuffix = QStringLiteral("vornetad");
 
-}  // namespace
-
-namespace {
-
 // Moves the file `from` to `to`, or where a file has that name already (one moved aside in the same
 // second, or before the clock was set back), to `to` with "-2", "-3"... after it: never over
 // another. Returns the name it took; empty where it was not moved, and then `error` says why. Not
