@@ -912,8 +912,8 @@ void CloseParagraph(OpenElements& open) {
 // ordinary one not followed by name) closes, with those inside it; false where it closes none
 // (none open, or none within reach). A row's tag is taken as a `cell`'s.
 bool CloseHtml(OpenElements& open, std::uint8_t code, bool cell, std::uint32_t other = 0) {
-    // Inside a template, the page's form is none of a form's business (OpenHtml): its end closes
-    // the one open there as any element's end does.
+    // Inside a template a form's end closes the template's own form, as any element's end closes
+    // its element, and leaves the page's form as it was (OpenHtml).
     const bool pageForm = code == Code("form") && !InTemplate(open);
     if (pageForm) {
         open.inForm = false;  // whether it closes the form or not
