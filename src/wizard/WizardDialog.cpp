@@ -21,6 +21,7 @@
 #include "wizard/RunProgress.h"
 #include "wizard/TemplatesPage.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -845,6 +846,13 @@ void WizardDialog::FitScreen() {
                      .boundedTo(room));
     area->setGeometry(rect());
     area->show();
+    // Tab brings what it reaches into sight; so must the wizard's own moves of the focus (to a field
+    // to fill in, say).
+    connect(qApp, &QApplication::focusChanged, area, [this, area](QWidget*, QWidget* now) {
+        if (now != nullptr && canvas->isAncestorOf(now)) {
+            area->ensureWidgetVisible(now);
+        }
+    });
 }
 
 bool WizardDialog::eventFilter(QObject* watched, QEvent* event) {

@@ -681,6 +681,12 @@ private slots:
             QVERIFY(wizard->rect().contains(QRect(button->mapTo(wizard.get(), QPoint(0, 0)), button->size())));
             Act(u"tab5"_qs);
         }
+        // So does the wizard's own move of the focus, to a field to fill in.
+        Field<QLineEdit>(wizard->Output(), u"outputFolder"_qs)->clear();
+        QTest::mouseClick(&wizard->GenerateButton(), Qt::LeftButton);
+        QWidget* field = QApplication::focusWidget();
+        QCOMPARE(field->objectName(), u"outputFolder"_qs);
+        QVERIFY(wizard->rect().contains(QRect(field->mapTo(wizard.get(), QPoint(0, 0)), field->size())));
         QWidget* canvas = wizard->findChild<QScrollArea*>()->widget();
         QTest::mouseClick(canvas, Qt::LeftButton, {}, wizard->OtherTab(3).geometry().center());
         CheckStepShown(3);
