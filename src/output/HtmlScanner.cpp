@@ -137,6 +137,9 @@ constexpr std::array<string_view, 62> kFollowed = {
 // The rows and row groups of a table: no element followed, but their tags close a cell.
 constexpr std::array<string_view, 4> kRows = {"tr", "tbody", "thead", "tfoot"};
 constexpr std::uint8_t kRow = 0xff;
+// Marks a link's place (OpenElements::others) where the link is only made again by a browser
+// around what follows: one a closed element took away (CloseFrom).
+constexpr std::uint32_t kMadeAgain = 0x80000000u;
 // Any other ordinary element (OrdinaryOther), followed by its name's hash: where one is open
 // around an svg, its end tag inside the svg closes the svg with it.
 constexpr std::uint8_t kOther = 0xfe;
@@ -455,6 +458,23 @@ HtmlScanner::State HtmlScanner::Current() const {
     State state = m_state;
     state.topHtml = m_foreign.empty() || m_state.depth > m_foreign.size() ? 0 : m_foreign.back().htmlOpen;
     return state;
+}
+
+size_t HtmlScanner::LinkOpenSince() const {
+    const OpenElements& open = m_state.html;
+    if (m_state.depth > 0 || open.beyond > 0) {
+        return npos;
+    }
+    bool inCell = false;
+    for (size_t i = open.size; i > 0; --i) {
+        const std::uint32_t link = open.others[i - 1];
+        if (open.names[i - 1] == Code("a")) {
+            // Inside a cell (or a caption, an object...) a link only made again is not.
+            return inCell && (link & kMadeAgain) != 0 ? npos : link & ~kMadeAgain;
+        }
+        inCell = inCell || (BoundsScope(open.names[i - 1]) && open.names[i - 1] != Code("table"));
+    }
+    return npos;
 }
 
 HtmlScanner::HtmlScanner(string_view text)
@@ -884,7 +904,7 @@ void CloseFrom(OpenElements& open, size_t closed) {
         }
         if (j > closed && IsFormatting(at) && std::count(open.names.begin(), open.names.begin() + kept, at) < 3) {
             open.names[kept] = at;
-            open.others[kept++] = open.others[j];
+            open.others[kept++] = open.others[j] | (at == Code("a") ? kMadeAgain : 0);
         }
     }
     open.size = std::uint8_t(kept);
@@ -977,9 +997,9 @@ bool CloseHtml(OpenElements& open, string_view name) {
     return CloseHtml(open, code == kRow ? Code("td") : code, code == kRow);
 }
 
-// Follows an element a start tag of `name` opens, after closing what a browser closes before it,
-// in a page read in `quirks` mode or not.
-void OpenHtml(OpenElements& open, string_view name, bool quirks) {
+// Follows an element a start tag of `name`, at `at`, opens, after closing what a browser closes
+// before it, in a page read in `quirks` mode or not.
+void OpenHtml(OpenElements& open, string_view name, bool quirks, size_t at) {
     std::uint8_t code = Lookup(name);
     if (code == kRow) {
         CloseHtml(open, Code("td"), true);
@@ -1042,7 +1062,9 @@ void OpenHtml(OpenElements& open, string_view name, bool quirks) {
     } else if (code == Code("a") || code == Code("button")) {
         CloseHtml(open, code, false);
     }
-    open.others[open.size] = code == kOther ? std::uint32_t(NameHash(name)) : 0;
+    open.others[open.size] = code == kOther      ? std::uint32_t(NameHash(name))
+                             : code == Code("a") ? std::uint32_t(std::min<size_t>(at, kMadeAgain - 1))
+                                                 : 0;
     open.names[open.size++] = code;
 }
 
@@ -1137,7 +1159,7 @@ void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
         if (IsBreakout(name) || (EqualsLower(name, "font") && attributes.fontStyle)) {
             PopToHtml();
             token.readAsHtml = true;  // read again where HTML is read
-            ChangeHtmlHere([&](OpenElements& open) { OpenHtml(open, name, m_quirks); });
+            ChangeHtmlHere([&](OpenElements& open) { OpenHtml(open, name, m_quirks, token.begin); });
             return;
         }
         if (token.selfClosing) {
@@ -1164,7 +1186,7 @@ void HtmlScanner::StartTag(HtmlToken& token, const Attributes& attributes) {
         }
         return;
     }
-    ChangeHtmlHere([&](OpenElements& open) { OpenHtml(open, name, m_quirks); });
+    ChangeHtmlHere([&](OpenElements& open) { OpenHtml(open, name, m_quirks, token.begin); });
     if (const auto raw = RawTextMode(name)) {
         m_mode = raw->second;
         m_rawName = raw->first;

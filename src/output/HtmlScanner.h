@@ -66,7 +66,8 @@ class HtmlScanner final {
 public:
     // The HTML elements open outside svg and math that decide where a stray end tag inside one of
     // them reaches (HtmlScanner.cpp names them), innermost last, by code; other ordinary ones (a
-    // <sup>, a custom element) by a code of their own and their name's hash; those past the last
+    // <sup>, a custom element) by a code of their own and their name's hash, a link (<a>) with
+    // where its start tag begins; those past the last
     // place are only counted. Pages made by site builders nest forty deep and more, and the
     // formatting elements a closed element leaves open go on top.
     struct OpenElements {
@@ -111,6 +112,11 @@ public:
     // (a comment, a tag, a raw-text element, the outermost svg or math element), or the text's size
     // when nothing was. Markup put in there is read as HTML, and what follows it is read as before.
     std::size_t OpenSince() const { return m_openSince; }
+
+    // Where the innermost link (<a>) open here begins, outside svg and math: one left open, or
+    // closed with the element that held it, which browsers make again around what follows. npos
+    // where none is, inside svg or math, or past the elements followed.
+    std::size_t LinkOpenSince() const;
 
 private:
     enum class Mode : std::uint8_t { Data, RawText, ScriptData, PlainText };

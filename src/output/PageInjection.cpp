@@ -59,6 +59,9 @@ struct PagePlan {
     std::vector<Range> removals;  // in page order, never overlapping
     size_t insertAt = 0;          // an offset of the page, never inside a removal
     size_t bodyEnd = npos;
+    // A link left open before the block's place (HtmlScanner::LinkOpenSince), which browsers make
+    // again around the advert: its banner would lead there outside its own strip.
+    size_t linkSince = npos;
     // What stays that no run takes out (a block kept is named before a lone marker: the harder to
     // see), and where it begins.
     Leftover::Kind leftover = Leftover::Kind::None;
@@ -91,6 +94,7 @@ struct Findings {
     // shown, so a block inside one would never run.
     size_t templates = 0;
     size_t templateSince = 0;
+    size_t linkSince = npos;  // a link left open at the last real closing body tag (LinkOpenSince)
 
     // Where a block put in at `point` shows: there, or before the outermost open template.
     size_t Shown(size_t point) const { return templates > 0 ? std::min(point, templateSince) : point; }
@@ -621,6 +625,7 @@ PagePlan Plan(string_view text, string_view bytes, std::optional<CustomCodes> cu
         } else if (t.Is(HtmlToken::Kind::EndTag, "body")) {
             f.bodyEnd = t.begin;
             f.bodyInsertAt = f.Shown(t.htmlPoint);
+            f.linkSince = t.htmlPoint == t.begin ? scanner.LinkOpenSince() : npos;
         } else if (t.Is(HtmlToken::Kind::EndTag, "html")) {
             f.htmlInsertAt = f.Shown(t.htmlPoint);
         } else if (t.Is(HtmlToken::Kind::StartTag, "template") && t.htmlPoint == t.begin) {
@@ -635,6 +640,7 @@ PagePlan Plan(string_view text, string_view bytes, std::optional<CustomCodes> cu
     plan.bodyEnd = f.bodyEnd;
     if (f.bodyEnd != npos) {
         plan.insertAt = f.bodyInsertAt;
+        plan.linkSince = f.linkSince;
     } else if (f.htmlInsertAt != npos) {
         plan.insertAt = f.htmlInsertAt;
     } else {
@@ -746,13 +752,20 @@ Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByt
     if (misplaced.isEmpty()) {
         misplaced = ShiftReason(text, plan, block);
     }
-    size_t blockAt = plan.insertAt;
-    for (const Range& r : plan.removals) {
-        if (r.to <= plan.insertAt) {
-            blockAt -= r.to - r.from;
+    // Offsets of the page as written: without the removals before them.
+    const auto written = [&plan](size_t at) {
+        size_t moved = at;
+        for (const Range& r : plan.removals) {
+            if (r.to <= at) {
+                moved -= r.to - r.from;
+            }
         }
-    }
-    return {Apply(text, plan, block), plan.LeftoverIn(text), misplaced, qsizetype(blockAt)};
+        return qsizetype(moved);
+    };
+    // Only the place the block goes to now counts: one an old block held is another.
+    const bool linkAtBlock = plan.linkSince != npos && plan.insertAt == plan.bodyEnd;
+    return {Apply(text, plan, block), plan.LeftoverIn(text), misplaced, written(plan.insertAt),
+            linkAtBlock ? written(plan.linkSince) : -1};
 }
 
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes) {
@@ -1395,6 +1408,20 @@ bool CloseImplied(OpenElements& open, const HtmlToken& t) {
 
 }  // namespace
 
+namespace {
+
+// Whether the link whose start tag begins at `at` in `page` leads anywhere: one without an address
+// (a named anchor) wraps the banner in nothing a click follows.
+bool LinkHasAddress(const QByteArray& page, qsizetype at) {
+    std::string copy;
+    const string_view tag = MarkupText(page, copy).substr(size_t(at));
+    HtmlScanner scanner(tag);
+    HtmlToken t;
+    return scanner.Next(t) && t.Is(HtmlToken::Kind::StartTag, "a") && AttributeOf(tag, t, "href").has_value();
+}
+
+}  // namespace
+
 std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype blockAt) {
     if (!HoldsInAnyCase(page, {"<select", "<datalist", "<option", "<audio", "<video", "<canvas", "<rp", "<details",
                                "<dialog", "<object"}) &&
@@ -1852,7 +1879,7 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
     // with no image or style sheet written on its account.
     const QByteArrayList earlierCodes =
         code.earlierCustomCodes + (code.earlierCustomCodesOf ? code.earlierCustomCodesOf(pagePath) : QByteArrayList());
-    const auto [injected, leftover, misplaced, blockAt] = Inject(
+    const auto [injected, leftover, misplaced, blockAt, linkAt] = Inject(
         page.value.value_or(code.newPage), code.codeBlock, earlierCodes, RunsAsPhp(pagePath), MarkersInFile(pagePath));
     // What must stay would stay beside the new block: two banners, and no removal could take either out.
     if (leftover) {
@@ -1895,6 +1922,13 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
                              .arg(pagePath, PrintableText(QString::fromUtf8(hider->tag)))
                              .arg(hider->line)
                              .arg(shows));
+        }
+        if (linkAt >= 0 && LinkHasAddress(injected, linkAt)) {
+            notes.append(QStringLiteral("%1: its <a> opened on line %2 is left open where the advert goes, and "
+                                        "browsers put the banner inside that link: a click on the banner outside its "
+                                        "corner strip goes there; close it before </body>")
+                             .arg(pagePath)
+                             .arg(LineOf(View(injected), size_t(linkAt))));
         }
     }
     return results;

@@ -109,6 +109,9 @@ struct Injection {
     // empty where it may. The page is then left as it is.
     QString misplaced;
     qsizetype blockAt = 0;  // where the block begins in `page`
+    // Where a link left open before the block begins in `page`, which browsers make again around
+    // the advert; -1 where none is.
+    qsizetype linkAt = -1;
 };
 
 // The page with its old blocks removed by RemoveOldBlocks (the custom code being whatever follows
