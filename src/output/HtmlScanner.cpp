@@ -960,9 +960,17 @@ bool CloseHtml(OpenElements& open, std::uint8_t code, bool cell, std::uint32_t o
             // within the div), which a browser closes as it mends the misnesting; the blocks and
             // the formatting elements, made anew where needed, stay open.
             if (pageForm || (IsFormatting(code) && blockInside)) {
+                // Of the elements between it and the first block inside it, a browser makes again the
+                // formatting ones among the three nearest the block, and drops the others.
+                size_t block = i;
+                while (block < open.size && !IsSpecial(open.names[block])) {
+                    ++block;
+                }
                 size_t kept = i - 1;
                 for (size_t j = i; j < open.size; ++j) {
-                    if (pageForm || IsSpecial(open.names[j]) || IsFormatting(open.names[j])) {
+                    const bool formatting = IsFormatting(open.names[j]);
+                    const bool dropped = !pageForm && j + 3 < block;
+                    if (!dropped && (pageForm || IsSpecial(open.names[j]) || formatting)) {
                         open.names[kept] = open.names[j];
                         open.others[kept++] = open.others[j];
                     }
