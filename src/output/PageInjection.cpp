@@ -59,8 +59,9 @@ struct PagePlan {
     std::vector<Range> removals;  // in page order, never overlapping
     size_t insertAt = 0;          // an offset of the page, never inside a removal
     size_t bodyEnd = npos;
-    // A link left open before the block's place (HtmlScanner::LinkOpenSince), which browsers make
-    // again around the advert: its banner would lead there outside its own strip.
+    // A link left open at the closing body tag where the block goes (HtmlScanner::LinkOpenSince),
+    // which browsers make again around the advert: its banner would lead there outside its own
+    // strip. The block may go before old blocks and blanks there, taken out first: the same place.
     size_t linkSince = npos;
     // What stays that no run takes out (a block kept is named before a lone marker: the harder to
     // see), and where it begins.
@@ -640,7 +641,8 @@ PagePlan Plan(string_view text, string_view bytes, std::optional<CustomCodes> cu
     plan.bodyEnd = f.bodyEnd;
     if (f.bodyEnd != npos) {
         plan.insertAt = f.bodyInsertAt;
-        plan.linkSince = f.linkSince;
+        // Not where the block goes before a template left open.
+        plan.linkSince = f.bodyInsertAt == f.bodyEnd ? f.linkSince : npos;
     } else if (f.htmlInsertAt != npos) {
         plan.insertAt = f.htmlInsertAt;
     } else {
@@ -762,10 +764,8 @@ Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByt
         }
         return qsizetype(moved);
     };
-    // Only the place the block goes to now counts: one an old block held is another.
-    const bool linkAtBlock = plan.linkSince != npos && plan.insertAt == plan.bodyEnd;
     return {Apply(text, plan, block), plan.LeftoverIn(text), misplaced, written(plan.insertAt),
-            linkAtBlock ? written(plan.linkSince) : -1};
+            plan.linkSince != npos ? written(plan.linkSince) : -1};
 }
 
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes) {
