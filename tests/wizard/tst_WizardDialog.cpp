@@ -58,7 +58,7 @@ const QString kTemplatesFolder = kShippedCopy.path() + u'/';
 // writes, and how the run is ended.
 constexpr char kEndedRun[] = "VORNET_TEST_ENDED_RUN";
 constexpr char kEnding[] = "VORNET_TEST_ENDING";
-// The pages of longRun_showsProgressAndStops' runs, which no run writes.
+// The pages of the runs of longRun_showsProgressAndStops and EndedRun, which no run writes.
 const QStringList kRunPages{u"/p/1.html"_qs, u"/p/2.html"_qs, u"/p/3.html"_qs};
 
 // The command line program's standard output for `arguments`; empty when it fails.
@@ -156,8 +156,6 @@ class tst_WizardDialog : public QObject {
         }
     }
 
-    // longRun_showsProgressAndStops' signalled run: three pages, the process signalled to end during
-    // the first, which it writes to `written` before the run stops and the signal ends the process.
     // Made while the run goes, as the run's own objects of static storage are; exit() destroys such
     // objects before it calls the handlers registered earlier.
     static inline std::atomic<bool> runObjectGone = false;
