@@ -1216,44 +1216,44 @@ FileResult CreateNewFile(QByteArrayView bytes, const QString& path) {
     }
     const QByteArray& tempPath = made.tempPath;
     // The name is taken only if nothing has appeared there since it was looked at: a file made in
-    // the meantime is never replaced. A file system that cannot rename so gets a hard link, which
-    // fails in the same way; one without hard links either (FAT, exFAT) an empty file made at the
-    // name only if none is there, which the written one then replaces: a file of this run's own.
+    // the meantime is never replaced.
     std::optional<SignalHold> hold(std::in_place);
-    int moved = ::renameat2(AT_FDCWD, tempPath.constData(), AT_FDCWD, name->constData(), RENAME_NOREPLACE);
+    const int moveError = RenameWithoutReplacing(tempPath, *name);
+    if (moveError != 0) {
+        ::unlink(tempPath.constData());
+    }
+    ForgetTemporaryFile();
+    hold.reset();
+    if (moveError != 0) {
+        if (moveError == EEXIST) {
+            return FileResult::Failure(path, taken);
+        }
+        return Failed(path, {QStringLiteral("cannot create the file"), moveError}, outcome);
+    }
+    FlushFolder(folder);
+    return FileResult::Success(path);
+}
+
+int RenameWithoutReplacing(const QByteArray& from, const QByteArray& to) {
+    int moved = ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE);
     if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {
-        moved = ::link(tempPath.constData(), name->constData());
+        moved = ::link(from.constData(), to.constData());
         if (moved == 0) {
-            ::unlink(tempPath.constData());
+            ::unlink(from.constData());
         } else if (errno == EPERM || errno == ENOSYS || errno == EOPNOTSUPP) {
-            const int placeholder =
-                ::open(name->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-            moved = placeholder < 0 ? -1 : ::rename(tempPath.constData(), name->constData());
+            const int placeholder = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+            moved = placeholder < 0 ? -1 : ::rename(from.constData(), to.constData());
             if (placeholder >= 0) {
                 const int error = errno;
                 ::close(placeholder);
                 if (moved != 0) {
-                    ::unlink(name->constData());
+                    ::unlink(to.constData());
                 }
                 errno = error;
             }
         }
     }
-    const int moveError = errno;
-    if (moved != 0) {
-        ::unlink(tempPath.constData());
-    }
-    ForgetTemporaryFile();
-    hold.reset();
-    if (moved != 0) {
-        const int error = moveError;
-        if (error == EEXIST) {
-            return FileResult::Failure(path, taken);
-        }
-        return Failed(path, {QStringLiteral("cannot create the file"), error}, outcome);
-    }
-    FlushFolder(folder);
-    return FileResult::Success(path);
+    return moved == 0 ? 0 : errno;
 }
 
 FileResult MakeFolders(const QString& path) {

@@ -137,6 +137,13 @@ QString UntouchedEnding(bool somethingThere);
 // refuses it.
 FileResult CreateNewFile(QByteArrayView bytes, const QString& path);
 
+// Gives the file `from` the name `to` only where nothing has that name, never over what stands
+// there, even what appears there meanwhile. A file system that cannot rename so gets a hard link,
+// which fails in the same way; one without hard links either (FAT, exFAT) an empty file made at the
+// name only if none is there, which `from` then replaces. Returns 0, or the errno of the step that
+// failed: EEXIST where the name is taken.
+int RenameWithoutReplacing(const QByteArray& from, const QByteArray& to);
+
 // Makes the folder `path` and every missing folder above it (the usual permissions, 0777 less the
 // umask); success when it exists already. A file or other node in the way is refused and named, and
 // so is a link that leads nowhere, where the folder would go.

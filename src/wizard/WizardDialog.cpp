@@ -38,9 +38,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -130,28 +127,13 @@ const QString kDesignSuffix = QStringLiteral("vornetad");
 // another. Returns the name it took; empty where it was not moved, and then `error` says why. Not
 // QFile::rename, which copies where it cannot rename, and so gives no reason of the rename's own.
 QString MoveToNewName(const QString& from, const QString& to, int& error) {
-    const QByteArray source = QFile::encodeName(from);
     for (int n = 1; n <= 100; ++n) {
         const QString name = n == 1 ? to : to + u'-' + QString::number(n);
-        const QByteArray target = QFile::encodeName(name);
-        int moved = ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE);
-        // A file system that cannot rename so gets a hard link, which fails in the same way.
-        if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {
-            moved = ::link(source.constData(), target.constData());
-            if (moved == 0) {
-                ::unlink(source.constData());
-            }
-        }
-        if (moved == 0) {
-            error = 0;
-            return name;
-        }
-        if (errno != EEXIST) {
-            error = errno;
-            return {};
+        error = RenameWithoutReplacing(QFile::encodeName(from), QFile::encodeName(name));
+        if (error != EEXIST) {
+            return error == 0 ? name : QString();
         }
     }
-    error = EEXIST;
     return {};
 }
 
