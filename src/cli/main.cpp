@@ -1,56 +1,81 @@
-#include "cli/CliHelp.h"
-#include "cli/CliOptions.h"
-#include "cli/Commands.h"
-#include "cli/Engine.h"
-#include "cli/FontSetup.h"
-#include "templates/DataFolder.h"
-
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QLibrary>
+// vornetad-cli: the C library's alone (see MainModule.h). It prints the help and the version itself, and
+// hands every other command line to its main module; around both it guards the standard streams
+// and checks that what was printed reached standard output.
+#include "cli/MainModule.h"
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <initializer_list>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// Why the first line the engine module printed failed, which it reports back (see EngineEntry).
-int engineOutputError = 0;
+// What `vornetad-cli --help` prints, as the main module's option tables give it.
+constexpr char kHelpText[] =
+#include "cli/HelpText.inc"
+    ;
 
-// Standard error carries the program's own failure lines only, so scripts can read them; Qt's
-// notes about its environment (such as a missing runtime folder) are shown only on request.
-void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    static const bool verbose = qEnvironmentVariableIsSet("VORNETAD_CLI_DEBUG");
-    if (verbose || type == QtCriticalMsg || type == QtFatalMsg) {
-        std::fprintf(stderr, "%s\n", qUtf8Printable(qFormatLogMessage(type, context, message)));
+// Why the first line printed failed: an errno value, 0 when none did.
+int outputError = 0;
+
+void Print(const char* text, size_t size) {
+    if (std::fwrite(text, 1, size, stdout) != size && outputError == 0) {
+        outputError = errno;
     }
 }
 
-// Runs a request in the engine module, installed at the same place relative to this program in
+// The main module's path: its place relative to the program (`relative`, "../" steps first), from the
+// program's own folder, which the kernel's link names. Empty where that link cannot be read.
+bool MainModulePath(const char* relative, char (&path)[PATH_MAX]) {
+    char program[PATH_MAX];
+    if (::realpath("/proc/self/exe", program) == nullptr) {
+        return false;
+    }
+    char* folderEnd = std::strrchr(program, '/');
+    while (std::strncmp(relative, "../", 3) == 0 && folderEnd != program) {
+        *folderEnd = '\0';
+        folderEnd = std::strrchr(program, '/');
+        relative += 3;
+    }
+    *folderEnd = '\0';
+    return std::snprintf(path, sizeof path, "%s/%s", program, relative) < int(sizeof path);
+}
+
+// Runs the command line in the main module, installed at the same place relative to the program in
 // the build tree and on the system.
-int RunInEngine(const CliRequest& request, char* program) {
-    const QString path = QDir::cleanPath(ExecutableFolder() + QStringLiteral("/" VORNET_ENGINE_PATH));
-    // A missing module would be reported by the loader under another name it tried ("lib…").
-    if (!QFileInfo::exists(path)) {
+int RunInMainModule(int argc, char* argv[]) {
+    char path[PATH_MAX];
+    if (!MainModulePath(VORNET_MAIN_PATH, path)) {
         std::fprintf(stderr,
-                     "vornetad-cli: its engine \"%s\" is missing, so this command cannot run; the "
-                     "installation is incomplete\n",
-                     qUtf8Printable(path));
+                     "vornetad-cli: its own folder cannot be found (/proc/self/exe: %s), so this "
+                     "command cannot run\n",
+                     std::strerror(errno));
         return 1;
     }
-    QLibrary engine(path);
-    const auto entry = reinterpret_cast<EngineEntry>(engine.resolve(kEngineEntry));
+    // A missing module would be reported by the loader under another name it tried.
+    struct stat node {};
+    if (::stat(path, &node) != 0 && errno == ENOENT) {
+        std::fprintf(stderr,
+                     "vornetad-cli: its main module \"%s\" is missing, so this command cannot run; the installation is "
+                     "incomplete\n",
+                     path);
+        return 1;
+    }
+    void* module = ::dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    const auto entry = module != nullptr ? reinterpret_cast<MainEntry>(::dlsym(module, kMainEntry)) : nullptr;
     if (entry == nullptr) {
-        std::fprintf(stderr, "vornetad-cli: its engine cannot be loaded: %s\n", qUtf8Printable(engine.errorString()));
+        std::fprintf(stderr, "vornetad-cli: its main module cannot be loaded: %s\n", ::dlerror());
         return 1;
     }
-    return entry(&request, sizeof request, VORNET_VERSION, program, &engineOutputError);
+    return entry(argc, argv, VORNET_VERSION, &outputError);
 }
 
 // Puts a pipe end on the closed stream's number: the read end for stdin, the write end, with no
@@ -105,59 +130,29 @@ int WithOutputChecked(int status, bool stdoutClosed) {
     if ((flushed && !std::ferror(stdout)) || (!stdoutClosed && ReaderGone())) {
         return status;
     }
-    // A line that failed before the end took its reason along, unless it was printed here; the last
-    // flush knows its own.
-    const int first = FirstOutputError() != 0 ? FirstOutputError() : engineOutputError;
-    const char* reason = stdoutClosed ? "it is closed"
-                         : first != 0 ? std::strerror(first)
-                         : flushed    ? nullptr
-                                      : std::strerror(error);
+    // A line that failed before the end took its reason along; the last flush knows its own.
+    const char* reason = stdoutClosed       ? "it is closed"
+                         : outputError != 0 ? std::strerror(outputError)
+                         : flushed          ? nullptr
+                                            : std::strerror(error);
     std::fprintf(stderr, "vornetad-cli: what this run printed could not be written to standard output%s%s\n",
                  reason != nullptr ? ": " : "", reason != nullptr ? reason : "");
     return status == 0 ? 1 : status;
 }
 
 int Run(int argc, char* argv[]) {
-    // The arguments are ours alone, as the bytes the system gave: Qt sees only the program name, so
-    // it neither takes a value such as "-reverse" for one of its own options nor converts a name.
-    QByteArrayList args;
-    for (int i = 1; i < argc; ++i) {
-        args.append(QByteArray(argv[i]));
-    }
-    qInstallMessageHandler(QuietQtMessages);
-    QCoreApplication::setApplicationName(QStringLiteral("vornetad-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VORNET_VERSION));
-
-    const Result<CliRequest> parsed = ParseCommandLine(args);
-    if (!parsed.Ok()) {
-        return parsed.subject.isEmpty() ? UsageError(parsed.error) : Refuse(parsed.error);
-    }
-    const CliRequest& request = parsed.value;
-    switch (request.command) {
-    case CliRequest::Command::Help:
-        PrintOut(UsageText().toUtf8());
+    // As the main module's parser takes them: the help or the version asked first, whatever follows.
+    const char* first = argc > 1 ? argv[1] : "";
+    if (std::strcmp(first, "--help") == 0 || std::strcmp(first, "-h") == 0) {
+        Print(kHelpText, sizeof kHelpText - 1);
         return 0;
-    case CliRequest::Command::Version:
-        PrintOut("vornetad-cli " VORNET_VERSION "\n");
+    }
+    if (std::strcmp(first, "--version") == 0) {
+        static constexpr char version[] = "vornetad-cli " VORNET_VERSION "\n";
+        Print(version, sizeof version - 1);
         return 0;
-    case CliRequest::Command::Code:
-        if (!CodeNeedsBanner(request)) {
-            return RunCode(request);
-        }
-        [[fallthrough]];
-    case CliRequest::Command::Compose:
-    case CliRequest::Command::Generate:
-    case CliRequest::Command::Preview: {
-        StartFontSetup();
-        CliRequest drawing = request;
-        drawing.awaitFonts = AwaitFontSetup;
-        const int status = RunInEngine(drawing, argv[0]);
-        AwaitFontSetup();
-        return status;
     }
-    default:
-        return RunInEngine(request, argv[0]);
-    }
+    return RunInMainModule(argc, argv);
 }
 
 }  // namespace

@@ -54,12 +54,16 @@ done
 
 # The programs run from the scratch root, with no display and nothing of the build tree.
 cli=$root/usr/bin/vornetad-cli
-# --help, --version and code start fast because the program itself needs Qt Core only; the drawing
-# commands load the engine module, and with it the GUI libraries.
+# --help and --version start fast because the program itself needs the C library alone, and code
+# because its main module needs Qt Core only; the drawing commands load the engine module, and with
+# it the GUI libraries. The help the program holds is the one the module's option tables print.
 needed=$(readelf -d "$cli" | grep NEEDED)
+[[ $(grep -v 'libc\.so' <<<"$needed") == "" ]] || fail "vornetad-cli needs more than the C library: $needed"
+needed=$(readelf -d "$(find "$root/usr/lib" -name vornetad-cli-main.so)" | grep NEEDED)
 grep -q 'libQt6Core' <<<"$needed" && ! grep -q 'libQt6Gui' <<<"$needed" ||
-    fail "vornetad-cli needs more than Qt Core: $needed"
+    fail "the main module of vornetad-cli needs more than Qt Core: $needed"
 [[ $("$cli" --version) == "vornetad-cli $version" ]] || fail "vornetad-cli --version"
+cmp -s <("$cli" --help) <("$cli" templates --help) || fail "vornetad-cli --help is not the help of its options"
 [[ $(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$root/usr/bin/vornetad" --version) == "vornetad $version" ]] ||
     fail "vornetad --version without a display"
 # Without a display the wizard says so, where Qt would abort it.

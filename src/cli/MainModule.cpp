@@ -1,0 +1,109 @@
+// The main module of vornetad-cli (MainModule.h): parses the command line and runs it, here where it
+// needs Qt Core alone, in the engine where it draws or reads images.
+#include "cli/MainModule.h"
+
+#include "cli/CliHelp.h"
+#include "cli/CliOptions.h"
+#include "cli/Commands.h"
+#include "cli/Engine.h"
+#include "cli/FontSetup.h"
+#include "templates/DataFolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibrary>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Why the first line the engine module printed failed, which it reports back (see EngineEntry).
+int engineOutputError = 0;
+
+// Standard error carries the program's own failure lines only, so scripts can read them; Qt's
+// notes about its environment (such as a missing runtime folder) are shown only on request.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    static const bool verbose = qEnvironmentVariableIsSet("VORNETAD_CLI_DEBUG");
+    if (verbose || type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(qFormatLogMessage(type, context, message)));
+    }
+}
+
+// Runs a request in the engine module, installed at the same place relative to the program in the
+// build tree and on the system.
+int RunInEngine(const CliRequest& request, char* program) {
+    const QString path = QDir::cleanPath(ExecutableFolder() + QStringLiteral("/" VORNET_ENGINE_PATH));
+    // A missing module would be reported by the loader under another name it tried ("lib…").
+    if (!QFileInfo::exists(path)) {
+        std::fprintf(stderr,
+                     "vornetad-cli: its engine \"%s\" is missing, so this command cannot run; the "
+                     "installation is incomplete\n",
+                     qUtf8Printable(path));
+        return 1;
+    }
+    QLibrary engine(path);
+    const auto entry = reinterpret_cast<EngineEntry>(engine.resolve(kEngineEntry));
+    if (entry == nullptr) {
+        std::fprintf(stderr, "vornetad-cli: its engine cannot be loaded: %s\n", qUtf8Printable(engine.errorString()));
+        return 1;
+    }
+    return entry(&request, sizeof request, VORNET_VERSION, program, &engineOutputError);
+}
+
+int Run(int argc, char* argv[]) {
+    // The arguments are ours alone, as the bytes the system gave: Qt sees only the program name, so
+    // it neither takes a value such as "-reverse" for one of its own options nor converts a name.
+    QByteArrayList args;
+    for (int i = 1; i < argc; ++i) {
+        args.append(QByteArray(argv[i]));
+    }
+    qInstallMessageHandler(QuietQtMessages);
+    QCoreApplication::setApplicationName(QStringLiteral("vornetad-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VORNET_VERSION));
+
+    const Result<CliRequest> parsed = ParseCommandLine(args);
+    if (!parsed.Ok()) {
+        return parsed.subject.isEmpty() ? UsageError(parsed.error) : Refuse(parsed.error);
+    }
+    const CliRequest& request = parsed.value;
+    switch (request.command) {
+    case CliRequest::Command::Help:
+        PrintOut(UsageText().toUtf8());
+        return 0;
+    case CliRequest::Command::Version:
+        PrintOut("vornetad-cli " VORNET_VERSION "\n");
+        return 0;
+    case CliRequest::Command::Code:
+        if (!CodeNeedsBanner(request)) {
+            return RunCode(request);
+        }
+        [[fallthrough]];
+    case CliRequest::Command::Compose:
+    case CliRequest::Command::Generate:
+    case CliRequest::Command::Preview: {
+        StartFontSetup();
+        CliRequest drawing = request;
+        drawing.awaitFonts = AwaitFontSetup;
+        const int status = RunInEngine(drawing, argv[0]);
+        AwaitFontSetup();
+        return status;
+    }
+    default:
+        return RunInEngine(request, argv[0]);
+    }
+}
+
+}  // namespace
+
+extern "C" Q_DECL_EXPORT int VornetadCliMain(int argc, char* argv[], const char* version, int* outputError) {
+    if (std::strcmp(version, VORNET_VERSION) != 0) {
+        std::fprintf(stderr, "vornetad-cli: its main module is version %s, the program %s; install them again\n",
+                     VORNET_VERSION, version);
+        return 1;
+    }
+    const int status = Run(argc, argv);
+    *outputError = FirstOutputError() != 0 ? FirstOutputError() : engineOutputError;
+    return status;
+}
