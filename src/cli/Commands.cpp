@@ -192,42 +192,29 @@ std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound)
     // Which --exclude patterns passed over a page in any tree: one that passed over none was likely
     // meant for a name it does not match (a name with a comma, written without its [,]).
     QList<bool> excludedSome(excluded.patterns.size(), false);
+    const auto notePassedOver = [&excludedSome](const SitePages& walked) {
+        for (qsizetype i = 0; i < excludedSome.size(); ++i) {
+            excludedSome[i] = excludedSome[i] || walked.excludedBy[i];
+        }
+    };
     // Trees may overlap (a folder and one inside it), or be one tree by two names (a link to it).
     QStringList pages;
     QStringList keepingOldAdverts;  // see below
     for (const QString& folder : request.siteFolders) {
         // An earlier run may have put the advert into a file that is no page; a removal takes it out.
         const SiteKinds kinds = removal ? SiteKinds::AnyMatching : SiteKinds::Pages;
-        SitePages site = WalkSite(WholeFolderPath(folder), PagePatterns::Parse(match), kinds);
+        SitePages site = WalkSite(WholeFolderPath(folder), PagePatterns::Parse(match), kinds, excluded);
         if (!site.status.Ok()) {
             Refuse(QStringLiteral("--site: %1: %2").arg(site.status.path, site.status.error));
             return std::nullopt;
         }
-        // By the names inside the tree: a folder passed over takes its pages with it.
-        const auto passedOver = [&](const QString& page) {
-            const QStringList names = page.mid(site.status.path.size()).split(u'/', Qt::SkipEmptyParts);
-            bool over = false;
-            for (qsizetype i = 0; i < excluded.patterns.size(); ++i) {
-                const PagePatterns::Pattern& pattern = excluded.patterns[i];
-                if (std::any_of(names.begin(), names.end(),
-                                [&](const QString& name) { return pattern.Matches(name); })) {
-                    excludedSome[i] = over = true;
-                }
-            }
-            return over;
-        };
         // The advert's own image and style sheet, which are never pages, are passed over as a generate
         // run passes them over by their kind; any other file may hold an advert an earlier run put in.
         if (removal) {
             site.passedOver += site.pages.removeIf(
                 [](const QString& page) { return IsAdvertFileName(page.mid(page.lastIndexOf(u'/') + 1)); });
         }
-        const qsizetype found = site.pages.size();
-        if (!request.siteExclude.isEmpty()) {
-            site.pages.removeIf(passedOver);
-            site.problems.removeIf([&](const FileResult& problem) { return passedOver(problem.path); });
-        }
-        if (found > 0 && site.pages.isEmpty()) {
+        if (site.excludedPages > 0 && site.pages.isEmpty()) {
             PrintLine(stderr, QStringLiteral("%1: every page matching %2 is passed over by --exclude %3")
                                   .arg(site.status.path, match, request.siteExclude));
         } else if (site.pages.isEmpty() && site.problems.isEmpty()) {
@@ -250,10 +237,12 @@ std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound)
         // keep an old one, its link and title, under a new image, without a word. (No run gives an
         // XHTML page the advert.)
         if (!removal && request.siteMatch.isEmpty()) {
-            QStringList others = WalkSite(WholeFolderPath(folder), PagePatterns::Parse(u"*.shtml"_s)).pages;
-            others.removeIf(passedOver);
-            keepingOldAdverts += HoldingAdverts(others);
+            const SitePages others =
+                WalkSite(WholeFolderPath(folder), PagePatterns::Parse(u"*.shtml"_s), SiteKinds::Pages, excluded);
+            keepingOldAdverts += HoldingAdverts(others.pages);
+            notePassedOver(others);
         }
+        notePassedOver(site);
     }
     if (const QStringList keeping = EachPageOnce(keepingOldAdverts).pages; !keeping.isEmpty()) {
         const QLatin1String match(PagePatterns::kDefault);

@@ -234,14 +234,6 @@ FolderListing ListFolder(const QString& folder) {
             isFolder = S_ISDIR(info.st_mode);
             isLink = S_ISLNK(info.st_mode);
         }
-        std::optional<QString> name = DecodedName(raw);
-        if (!name) {
-            listing.unrepresentable.append(raw.toByteArray());
-            if (isFolder) {
-                listing.unrepresentableFolders.append(raw.toByteArray());
-            }
-            continue;
-        }
         // Following links, as opening the entry would; stat never opens, so no node can block here.
         // A link to nothing, or a loop of them, is no file; a folder that may be listed but not
         // entered hides what its entries are, and that is worth saying.
@@ -251,6 +243,12 @@ FolderListing ListFolder(const QString& folder) {
             isFile = S_ISREG(info.st_mode);
         } else if (!isFolder && errno != ENOENT && errno != ELOOP && errno != ENOTDIR) {
             lookError = errno;
+        }
+        std::optional<QString> name = DecodedName(raw);
+        if (!name) {
+            listing.unrepresentable.append(raw.toByteArray());
+            listing.unrepresentableKinds.append({{}, isFile, isFolder, lookError, isLink});
+            continue;
         }
         listing.entries.append({std::move(*name), isFile, isFolder, lookError, isLink});
     }

@@ -108,7 +108,7 @@ struct [[nodiscard]] FolderListing {
     FileResult status;
     QList<FolderEntry> entries;
     QList<QByteArray> unrepresentable;
-    QList<QByteArray> unrepresentableFolders;  // those of `unrepresentable` that are folders themselves
+    QList<FolderEntry> unrepresentableKinds;  // what each of `unrepresentable` is, in its order; no names
 };
 FolderListing ListFolder(const QString& folder);
 

@@ -12,7 +12,11 @@
 
 #include <algorithm>
 #include <array>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/statfs.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -91,42 +95,119 @@ bool NeverAPage(const QString& name) {
     return dot >= 0 && kinds.contains(name.mid(dot + 1), Qt::CaseInsensitive);
 }
 
-SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds kinds) {
+namespace {
+
+// Whether a folder whose name is not valid text holds, at any depth, a file `takes` for a page. The
+// walk cannot enter it by a name, and one that holds none (a folder of pictures brought from another
+// system) is nothing the run leaves out. One that cannot be looked into may hold pages.
+template <typename Takes>
+bool HoldsPages(int parent, const char* name, const Takes& takes, int depth = 0) {
+    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    DIR* folder = fd < 0 ? nullptr : ::fdopendir(fd);
+    if (folder == nullptr) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return true;
+    }
+    bool holds = depth > 64;
+    while (!holds) {
+        errno = 0;
+        const dirent* entry = ::readdir(folder);
+        if (entry == nullptr) {
+            holds = errno != 0;
+            break;
+        }
+        if (entry->d_name[0] == '.') {
+            continue;
+        }
+        struct stat node {};
+        if (::fstatat(fd, entry->d_name, &node, AT_SYMLINK_NOFOLLOW) != 0) {
+            holds = true;
+        } else if (S_ISDIR(node.st_mode)) {
+            holds = HoldsPages(fd, entry->d_name, takes, depth + 1);
+        } else if (takes(QString::fromUtf8(entry->d_name))) {
+            // A link to a folder is not entered; any other node named like a page may be one.
+            holds = !S_ISLNK(node.st_mode) || ::fstatat(fd, entry->d_name, &node, 0) != 0 || !S_ISDIR(node.st_mode);
+        }
+    }
+    ::closedir(folder);
+    return holds;
+}
+
+}  // namespace
+
+SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds kinds, const PagePatterns& excluded) {
     const auto isPage = [&](const QString& name) {
         return kinds == SiteKinds::AnyMatching || !NeverAPage(name);
     };
-    SitePages site{FileResult::Success(root), {}, {}};
+    const auto takes = [&](const QString& name) {
+        return patterns.Matches(name) && isPage(name);
+    };
+    SitePages site{FileResult::Success(root), {}, {}, 0, 0, QList<bool>(excluded.patterns.size(), false)};
+    const QString top = root.endsWith(u'/') ? root : root + u'/';
+    // --exclude passes over a file by its name and the names of the folders it is in inside the
+    // tree, each as the patterns see it (a name that is not valid text with U+FFFD for its bytes).
+    const auto passedOver = [&](const QStringList& names) {
+        bool over = false;
+        for (qsizetype i = 0; i < excluded.patterns.size(); ++i) {
+            const PagePatterns::Pattern& pattern = excluded.patterns[i];
+            if (std::any_of(names.begin(), names.end(), [&](const QString& name) { return pattern.Matches(name); })) {
+                site.excludedBy[i] = over = true;
+            }
+        }
+        return over;
+    };
+    // A link is passed over where the file it leads to would be: the user who passes over a folder
+    // of drafts means the drafts, by whatever name the tree holds them.
+    const QString realTop = QFileInfo(root).canonicalFilePath() + u'/';
+    const auto landingPassedOver = [&](const QString& landing) {
+        const QString inside =
+            landing.startsWith(realTop) ? landing.mid(realTop.size()) : landing.mid(landing.lastIndexOf(u'/') + 1);
+        return passedOver(inside.split(u'/', Qt::SkipEmptyParts));
+    };
     struct Page {
         QByteArray folder;
         QByteArray name;
         QString path;
     };
     std::vector<Page> found;
-    const auto skip = [&site](const QString& folder, const QByteArray& raw, const char* what) {
-        site.problems.append(FileResult::Failure(folder + PrintableName(raw),
-                                                 NameNotTextReason(QLatin1String(what)) + QStringLiteral("; skipped")));
-    };
-    QStringList folders{root.endsWith(u'/') ? root : root + u'/'};
+    QStringList folders{top};
     for (bool atRoot = true; !folders.isEmpty(); atRoot = false) {
         const QString folder = folders.takeLast();
+        const QStringList folderNames = folder.mid(top.size()).split(u'/', Qt::SkipEmptyParts);
+        const auto excludedName = [&](const QString& name) {
+            return passedOver(folderNames + QStringList{name});
+        };
         const FolderListing listing = ListFolder(folder);
         if (!listing.status.Ok() && atRoot) {
             site.status = FileResult::Failure(root, listing.status.error);
             return site;
         }
         if (!listing.status.Ok()) {
-            site.problems.append(FileResult::Failure(folder, listing.status.error + QStringLiteral("; skipped")));
+            if (!passedOver(folderNames)) {
+                site.problems.append(FileResult::Failure(folder, listing.status.error + QStringLiteral("; skipped")));
+            }
             continue;
         }
         const QByteArray folderBytes = QFile::encodeName(folder);
-        for (const QByteArray& raw : listing.unrepresentable) {
+        for (qsizetype i = 0; i < listing.unrepresentable.size(); ++i) {
+            const QByteArray& raw = listing.unrepresentable[i];
+            const FolderEntry& kind = listing.unrepresentableKinds[i];
+            const QString name = QString::fromUtf8(raw);
             if (raw.startsWith('.')) {
                 continue;
             }
-            if (listing.unrepresentableFolders.contains(raw)) {
-                skip(folder, raw, "folder");
-            } else if (patterns.Matches(QString::fromUtf8(raw))) {
-                skip(folder, raw, "page");
+            if (kind.isFile && patterns.Matches(name) && !isPage(name)) {
+                ++site.passedOver;
+                continue;
+            }
+            const bool reported = kind.isFolder ? HoldsPages(AT_FDCWD, QByteArray(folderBytes + raw).constData(), takes)
+                                                : (kind.isFile || kind.lookError != 0) && patterns.Matches(name);
+            if (reported && !excludedName(name)) {
+                site.problems.append(FileResult::Failure(
+                    folder + PrintableName(raw),
+                    NameNotTextReason(QLatin1String(kind.isFolder ? "folder" : "page")) + QStringLiteral("; skipped")));
             }
         }
         for (const FolderEntry& entry : listing.entries) {
@@ -141,6 +222,10 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds 
                 // A link named like a page leads anywhere; one that came with a downloaded site could
                 // have the advert written into a file of the user's such as ~/.ssh/authorized_keys.
                 const QString path = folder + entry.name;
+                if (excludedName(entry.name)) {
+                    ++site.excludedPages;
+                    continue;
+                }
                 if (entry.isLink) {
                     const QString landing = WriteTarget(path);
                     const QString landingName = landing.mid(landing.lastIndexOf(u'/') + 1);
@@ -153,9 +238,13 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds 
                             path, QStringLiteral("is a link to \"%1\", %2; skipped").arg(PrintableText(landing), why)));
                         continue;
                     }
+                    if (landingPassedOver(landing)) {
+                        ++site.excludedPages;
+                        continue;
+                    }
                 }
                 found.push_back({folderBytes, QFile::encodeName(entry.name), path});
-            } else if (entry.lookError != 0 && patterns.Matches(entry.name)) {
+            } else if (entry.lookError != 0 && patterns.Matches(entry.name) && !excludedName(entry.name)) {
                 site.problems.append(FileResult::Failure(folder + entry.name,
                                                          StatFailure(entry.lookError) + QStringLiteral("; skipped")));
             }

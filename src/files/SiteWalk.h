@@ -41,18 +41,24 @@ struct [[nodiscard]] PagePatterns {
 //
 // Hidden folders and files (names starting with '.') are passed over, and so is every link to a
 // folder: the walk enters only folders that are really inside the tree, so it cannot loop. Pipes,
-// sockets and devices are not pages and are never opened. A matching name, or a folder's name, that
-// is not valid UTF-8 text is reported and skipped, never replaced by another name; so is a folder
-// inside the tree that cannot be listed, and a link named like a page that leads to a file whose
-// name is not a page's. `root` itself may be a link.
+// sockets and devices are not pages and are never opened. A page's name, or the name of a folder
+// holding pages, that is not valid UTF-8 text is reported and skipped, never replaced by another
+// name; so is a folder inside the tree that cannot be listed, and a link named like a page that leads
+// to a file whose name is not a page's. `root` itself may be a link.
+//
+// `excluded` passes over the pages (and what would be reported) whose names, or whose folders' names
+// inside the tree, it matches; a link, too, where the file it leads to is passed over so.
 struct [[nodiscard]] SitePages {
-    FileResult status;           // failed when `root` cannot be listed; then nothing else is set
-    QStringList pages;           // `root` joined with each page's path inside the tree
-    QList<FileResult> problems;  // what was skipped against the user's likely wish, with why
-    qsizetype passedOver = 0;    // files the patterns match that are never pages by their kind
+    FileResult status;            // failed when `root` cannot be listed; then nothing else is set
+    QStringList pages;            // `root` joined with each page's path inside the tree
+    QList<FileResult> problems;   // what was skipped against the user's likely wish, with why
+    qsizetype passedOver = 0;     // files the patterns match that are never pages by their kind
+    qsizetype excludedPages = 0;  // pages `excluded` passed over
+    QList<bool> excludedBy;       // for each of `excluded`'s patterns, whether it passed over anything
 };
 enum class SiteKinds { Pages, AnyMatching };
-SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds kinds = SiteKinds::Pages);
+SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds kinds = SiteKinds::Pages,
+                   const PagePatterns& excluded = {});
 
 // Whether a file of that name is one that no web server sends as a page, whatever the patterns say
 // ("*" takes every file): the advert's block would break a style sheet, a script, data, an image or

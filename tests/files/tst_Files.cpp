@@ -695,7 +695,7 @@ private slots:
     }
 
     // sites.tsv: which nodes of a site's tree are its pages, in which order, and which are reported.
-    // Columns: the nodes, the name patterns, the pages, how many reported.
+    // Columns: the nodes, the name patterns, the pages, how many reported, the patterns passed over.
     void siteWalk_data() { AddTsvRows(QFINDTESTDATA("sites.tsv")); }
 
     void siteWalk() {
@@ -708,15 +708,17 @@ private slots:
         const bool asOther = ::geteuid() == 0 && row[0].contains("/:");
         QCOMPARE(asOther ? ::chmod(QFile::encodeName(scene.Path({})).constData(), 0755) : 0, 0);
         QCOMPARE(asOther ? ::seteuid(65534) : 0, 0);
-        SitePages walked = WalkSite(site.path(), PagePatterns::Parse(match));
+        const PagePatterns excluded = PagePatterns::Parse(QString::fromUtf8(row.value(4)));
+        SitePages walked = WalkSite(site.path(), PagePatterns::Parse(match), SiteKinds::Pages, excluded);
         // A removal takes the files passed over for their kind too.
-        const SitePages any = WalkSite(site.path(), PagePatterns::Parse(match), SiteKinds::AnyMatching);
+        const SitePages any = WalkSite(site.path(), PagePatterns::Parse(match), SiteKinds::AnyMatching, excluded);
         QCOMPARE(asOther ? ::seteuid(0) : 0, 0);
         QCOMPARE(any.pages.size() + any.problems.size(),
                  walked.pages.size() + walked.passedOver + walked.problems.size());
         QVERIFY2(walked.status.Ok(), qPrintable(walked.status.error));
         QCOMPARE(walked.pages.replaceInStrings(site.path() + u'/', QString()).join(u' '), QString::fromUtf8(row[2]));
         QCOMPARE(walked.problems.size(), row[3].toInt());
+        QVERIFY(!walked.excludedBy.contains(false));
         QVERIFY(std::all_of(walked.problems.begin(), walked.problems.end(),
                             [](const FileResult& problem) { return problem.error.endsWith(u"; skipped"); }));
         QVERIFY(std::is_sorted(walked.problems.begin(), walked.problems.end(),
