@@ -244,6 +244,18 @@ bool MountedOn(const Target& target, const QByteArray& folder) {
 // made beside the old one and renamed over it, so the folder has its say as much as the file, and
 // the new file must take the old one's owner and group; a refusal here comes before any file of
 // a run is written, where a failed rename would leave a page's image and style sheet replaced.
+// The start of a hidden name beside `name` in `folder`, to which AtHiddenName adds kHiddenSuffix
+// letters. Long names leave room for them within the file system's limit on one name, cut between
+// two UTF-8 letters: file systems that store names as UTF-16 refuse half of one.
+constexpr int kHiddenSuffix = 6;
+QByteArray HiddenStem(const QByteArray& folder, const QByteArray& name) {
+    qsizetype kept = std::min<qsizetype>(name.size(), 200);
+    while (kept < name.size() && kept > 0 && (uchar(name[kept]) & 0xC0) == 0x80) {
+        --kept;
+    }
+    return (folder.endsWith('/') ? folder : folder + '/') + '.' + name.left(kept) + '.';
+}
+
 QString Obstacle(const Target& target) {
     // The superuser may write any file, but a file or a folder that no one may write was protected
     // on purpose.
@@ -279,6 +291,13 @@ QString Obstacle(const Target& target) {
     if (::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0) {
         const int error = errno;
         return QStringLiteral("its folder \"%1\" cannot be written: %2").arg(ShownFolder(folder), ErrorText(error));
+    }
+    // The new bytes go into a hidden file beside it first, whose path is longer than its own: known
+    // here, so that a dry run says it too.
+    if (HiddenStem(folder, NamePart(target.path)).size() + kHiddenSuffix >= PATH_MAX) {
+        return QStringLiteral("its path is too long to write: the new copy made beside it first would pass the "
+                              "system's limit of %1 bytes")
+            .arg(PATH_MAX - 1);
     }
     const uid_t self = ::geteuid();
     if (!target.exists || self == 0) {
@@ -407,16 +426,10 @@ QString CheckTarget(const Target& target, const FileToWrite* file = nullptr) {
 template <typename Make>
 int AtHiddenName(const QByteArray& folder, const QByteArray& name, QByteArray& tempPath, const Make& make) {
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    // Long names leave room for the suffix within the file system's limit on one name, cut between
-    // two UTF-8 letters: file systems that store names as UTF-16 refuse half of one.
-    qsizetype kept = std::min<qsizetype>(name.size(), 200);
-    while (kept < name.size() && kept > 0 && (uchar(name[kept]) & 0xC0) == 0x80) {
-        --kept;
-    }
-    const QByteArray stem = (folder.endsWith('/') ? folder : folder + '/') + '.' + name.left(kept) + '.';
+    const QByteArray stem = HiddenStem(folder, name);
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = stem;
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < kHiddenSuffix; ++i) {
             tempPath += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))];
         }
         // A signal's end between the making and the noting would leave the name behind.

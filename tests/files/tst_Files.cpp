@@ -102,12 +102,19 @@ struct Scene {
     // attribute and an access list, "a/b!a" an append-only one ("!i" immutable, "!d" not dumped; "a/!a" a folder), "a/"
     // a folder, "a>t" a link to t ("a>>t" another user's, as a file with permissions given), "a|" a FIFO, "a=" a
     // socket, "a#" a character device, "a@" a file with another (holding `content` too) bound onto it, as a container
-    // mounts one. A word is percent-encoded bytes ("%FF"). Run by the superuser, a file with permissions given belongs
+    // mounts one. A word is percent-encoded bytes ("%FF"); "[deep]" in one stands for folders that bring the path up to
+    // it, the case's folder's included, to 4,075 bytes. Run by the superuser, a file with permissions given belongs
     // to another user (only the superuser can hand a file over); permissions do not stop the superuser from reading, so
     // a file it could not read skips the case.
     void Make(const QString& under, const QByteArray& words, const QByteArray& content = {}) {
         const QByteArray root = QFile::encodeName(Path(under));
-        for (const QByteArray& word : words.split(' ')) {
+        QByteArray deep;
+        while (root.size() + 1 + deep.size() < 4075) {
+            deep += QByteArray(std::min<qsizetype>(250, 4075 - root.size() - 1 - deep.size()), 'd') + '/';
+        }
+        deep.chop(1);
+        for (QByteArray word : words.split(' ')) {
+            word.replace("[deep]", deep);
             const QRegularExpressionMatch parts =
                 QRegularExpression(u"^([^>:!]*?)(>.*|:[0-7]+|![aid]|[/|=#+@])?$"_qs).match(QString::fromLatin1(word));
             const QByteArray name = root + '/' + QByteArray::fromPercentEncoding(parts.captured(1).toLatin1());
