@@ -195,12 +195,31 @@ QByteArray AdvertStyleSheet(const QByteArray& styleTemplate, const AdSettings& s
     if (options.fixed) {
         css.replace("position:absolute;", "position:fixed;");
     }
+    // A page's own rules for every image (a frame, a fade-in that its script ends only for its own
+    // images, a width in per cent, display:none over a box that would still take clicks) would
+    // change or hide the banner; these hold against them, and against styles its scripts set.
+    css +=
+        "\r\ndiv.quentavornet img{\r\ndisplay:block!important;\r\nposition:static!important;\r\nfloat:none!important;"
+        "\r\nwidth:" +
+        size + "px!important;\r\nheight:" + size +
+        "px!important;\r\nmax-width:none!important;\r\nmax-height:none!important;\r\nmin-width:0!important;"
+        "\r\nmin-height:0!important;\r\nmargin:0!important;\r\npadding:0!important;\r\nborder:none!important;"
+        "\r\nborder-radius:0!important;\r\nbox-shadow:none!important;\r\nopacity:1!important;"
+        "\r\nvisibility:visible!important;\r\nfilter:none!important;\r\ntransform:none!important;\r\n}";
+    if (!options.staticMarkup) {
+        // The script writes the image map after the box, where a page that lays out its body as a
+        // flexible row or a grid would give it a place of its own, moving the page's own.
+        css += "\r\ndiv.quentavornet+map{\r\nposition:absolute!important;\r\n}";
+    }
     if (options.clickThrough) {
         css += ClickThroughRules(settings.bannerSize, settings.side, settings.clickBand);
     }
     if (options.noPrint) {
         // The link lies inside the box, so it goes with it.
         css += "\r\n@media print{\r\ndiv.quentavornet{\r\ndisplay:none;\r\n}\r\n}";
+    } else if (options.fixed) {
+        // Kept in the window's corner on paper, it would be printed over the text of every sheet.
+        css += "\r\n@media print{\r\ndiv.quentavornet{\r\nposition:absolute;\r\n}\r\n}";
     }
     return css;
 }
