@@ -99,10 +99,13 @@ namespace {
 
 // Whether a folder whose name is not valid text holds, at any depth, a file `takes` for a page. The
 // walk cannot enter it by a name, and one that holds none (a folder of pictures brought from another
-// system) is nothing the run leaves out. One that cannot be looked into may hold pages.
+// system) is nothing the run leaves out. `takes` is given the names inside the tree, the file's last,
+// as the patterns see them (`names`: those of the folders above `name`, a path whose last part is
+// the folder's). One that cannot be looked into may hold pages; so may one nested deeper than any
+// site is, past which none is opened.
 template <typename Takes>
-bool HoldsPages(int parent, const char* name, const Takes& takes, int depth = 0) {
-    const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+bool HoldsPages(int parent, const char* name, QStringList names, const Takes& takes, int depth = 0) {
+    const int fd = depth > 256 ? -1 : ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     DIR* folder = fd < 0 ? nullptr : ::fdopendir(fd);
     if (folder == nullptr) {
         if (fd >= 0) {
@@ -110,7 +113,9 @@ bool HoldsPages(int parent, const char* name, const Takes& takes, int depth = 0)
         }
         return true;
     }
-    bool holds = depth > 64;
+    const QByteArrayView path(name);
+    names.append(QString::fromUtf8(path.sliced(path.lastIndexOf('/') + 1)));
+    bool holds = false;
     while (!holds) {
         errno = 0;
         const dirent* entry = ::readdir(folder);
@@ -125,8 +130,8 @@ bool HoldsPages(int parent, const char* name, const Takes& takes, int depth = 0)
         if (::fstatat(fd, entry->d_name, &node, AT_SYMLINK_NOFOLLOW) != 0) {
             holds = true;
         } else if (S_ISDIR(node.st_mode)) {
-            holds = HoldsPages(fd, entry->d_name, takes, depth + 1);
-        } else if (takes(QString::fromUtf8(entry->d_name))) {
+            holds = HoldsPages(fd, entry->d_name, names, takes, depth + 1);
+        } else if (takes(names + QStringList{QString::fromUtf8(entry->d_name)})) {
             // A link to a folder is not entered; any other node named like a page may be one.
             holds = !S_ISLNK(node.st_mode) || ::fstatat(fd, entry->d_name, &node, 0) != 0 || !S_ISDIR(node.st_mode);
         }
@@ -140,9 +145,6 @@ bool HoldsPages(int parent, const char* name, const Takes& takes, int depth = 0)
 SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds kinds, const PagePatterns& excluded) {
     const auto isPage = [&](const QString& name) {
         return kinds == SiteKinds::AnyMatching || !NeverAPage(name);
-    };
-    const auto takes = [&](const QString& name) {
-        return patterns.Matches(name) && isPage(name);
     };
     SitePages site{FileResult::Success(root), {}, {}, 0, 0, QList<bool>(excluded.patterns.size(), false)};
     const QString top = root.endsWith(u'/') ? root : root + u'/';
@@ -202,9 +204,16 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds 
                 ++site.passedOver;
                 continue;
             }
-            const bool reported = kind.isFolder ? HoldsPages(AT_FDCWD, QByteArray(folderBytes + raw).constData(), takes)
-                                                : (kind.isFile || kind.lookError != 0) && patterns.Matches(name);
-            if (reported && !excludedName(name)) {
+            // Inside, a page passed over by --exclude is no page left out.
+            const auto takes = [&](const QStringList& inside) {
+                const QString& file = inside.constLast();
+                return patterns.Matches(file) && isPage(file) && !passedOver(folderNames + inside);
+            };
+            const bool reported =
+                !excludedName(name) &&
+                (kind.isFolder ? HoldsPages(AT_FDCWD, QByteArray(folderBytes + raw).constData(), folderNames, takes)
+                               : (kind.isFile || kind.lookError != 0) && patterns.Matches(name));
+            if (reported) {
                 site.problems.append(FileResult::Failure(
                     folder + PrintableName(raw),
                     NameNotTextReason(QLatin1String(kind.isFolder ? "folder" : "page")) + QStringLiteral("; skipped")));
