@@ -7,15 +7,15 @@
 #include "cli/Commands.h"
 #include "cli/Engine.h"
 #include "cli/FontSetup.h"
-#include "templates/DataFolder.h"
 
 #include <QCoreApplication>
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
 
 #include <cstdio>
 #include <cstring>
+#include <dlfcn.h>
 
 namespace {
 
@@ -31,10 +31,14 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QS
     }
 }
 
-// Runs a request in the engine module, installed at the same place relative to the program in the
-// build tree and on the system.
+// Runs a request in the engine module, which lies beside this one in the build tree and on the
+// system. Found from this module's own path, which the program gave the loader: the program's
+// folder is not known to Qt where there is no /proc.
 int RunInEngine(const CliRequest& request, char* program) {
-    const QString path = QDir::cleanPath(ExecutableFolder() + QStringLiteral("/" VORNET_ENGINE_PATH));
+    Dl_info self{};
+    ::dladdr(reinterpret_cast<void*>(&RunInEngine), &self);
+    const QString path = QFileInfo(QFile::decodeName(self.dli_fname != nullptr ? self.dli_fname : "")).path() +
+                         QStringLiteral("/vornetad-cli-engine" VORNET_MODULE_SUFFIX);
     // A missing module would be reported by the loader under another name it tried ("lib…").
     if (!QFileInfo::exists(path)) {
         std::fprintf(stderr,

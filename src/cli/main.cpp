@@ -32,11 +32,37 @@ void Print(const char* text, size_t size) {
     }
 }
 
-// The main module's path: its place relative to the program (`relative`, "../" steps first), from the
-// program's own folder, which the kernel's link names. Empty where that link cannot be read.
-bool MainModulePath(const char* relative, char (&path)[PATH_MAX]) {
+// The program's own path, as the kernel's link to it names it; where there is none (no /proc, in a
+// chroot or a small container), by the name it was started by, looked up on PATH as the shell did.
+bool ProgramPath(const char* startedAs, char (&path)[PATH_MAX]) {
+    if (::realpath("/proc/self/exe", path) != nullptr) {
+        return true;
+    }
+    if (std::strchr(startedAs, '/') != nullptr) {
+        return ::realpath(startedAs, path) != nullptr;
+    }
+    const char* folders = std::getenv("PATH");
+    for (const char* folder = folders != nullptr ? folders : ""; *folder != '\0';) {
+        const char* end = std::strchr(folder, ':');
+        const int length = int(end != nullptr ? end - folder : std::strlen(folder));
+        char candidate[PATH_MAX];
+        // An empty entry is the current folder.
+        if (std::snprintf(candidate, sizeof candidate, "%.*s/%s", length > 0 ? length : 1, length > 0 ? folder : ".",
+                          startedAs) < int(sizeof candidate) &&
+            ::access(candidate, X_OK) == 0) {
+            return ::realpath(candidate, path) != nullptr;
+        }
+        folder += length + (end != nullptr ? 1 : 0);
+    }
+    errno = ENOENT;
+    return false;
+}
+
+// The main module's path: its place relative to the program (`relative`, "../" steps first), from
+// the program's own folder.
+bool MainModulePath(const char* startedAs, const char* relative, char (&path)[PATH_MAX]) {
     char program[PATH_MAX];
-    if (::realpath("/proc/self/exe", program) == nullptr) {
+    if (!ProgramPath(startedAs, program)) {
         return false;
     }
     char* folderEnd = std::strrchr(program, '/');
@@ -53,11 +79,11 @@ bool MainModulePath(const char* relative, char (&path)[PATH_MAX]) {
 // the build tree and on the system.
 int RunInMainModule(int argc, char* argv[]) {
     char path[PATH_MAX];
-    if (!MainModulePath(VORNET_MAIN_PATH, path)) {
+    if (!MainModulePath(argv[0], VORNET_MAIN_PATH, path)) {
         std::fprintf(stderr,
-                     "vornetad-cli: its own folder cannot be found (/proc/self/exe: %s), so this "
-                     "command cannot run\n",
-                     std::strerror(errno));
+                     "vornetad-cli: its own folder cannot be found (neither /proc/self/exe nor \"%s\" names it: "
+                     "%s), so this command cannot run\n",
+                     argv[0], std::strerror(errno));
         return 1;
     }
     // A missing module would be reported by the loader under another name it tried.

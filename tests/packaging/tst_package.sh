@@ -64,6 +64,15 @@ grep -q 'libQt6Core' <<<"$needed" && ! grep -q 'libQt6Gui' <<<"$needed" ||
     fail "the main module of vornetad-cli needs more than Qt Core: $needed"
 [[ $("$cli" --version) == "vornetad-cli $version" ]] || fail "vornetad-cli --version"
 cmp -s <("$cli" --help) <("$cli" templates --help) || fail "vornetad-cli --help is not the help of its options"
+# Where there is no /proc (a chroot, a small container), it finds its modules by the name it was
+# started by, and the engine beside the main module.
+if unshare -m --propagation private true 2>/dev/null; then
+    template=$(find "$share/vornetad/vornets" -name '*.gif' | head -1)
+    noproc=$(unshare -m --propagation private sh -c 'umount -l /proc && "$0" code --css | head -1 &&
+        "$0" compose --template "$1" --gif "$2"' "$cli" "$template" "$work/noproc.gif" 2>&1) &&
+        [[ $noproc == "/* CSS Document */"* && -s $work/noproc.gif ]] ||
+        fail "vornetad-cli without /proc: $noproc"
+fi
 [[ $(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$root/usr/bin/vornetad" --version) == "vornetad $version" ]] ||
     fail "vornetad --version without a display"
 # Without a display the wizard says so, where Qt would abort it.
