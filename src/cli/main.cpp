@@ -1,6 +1,6 @@
-// vornetad-cli: the C library's alone (see MainModule.h). It prints the help and the version itself, and
-// hands every other command line to its main module; around both it guards the standard streams
-// and checks that what was printed reached standard output.
+// vornetad-cli needs nothing but the C library (see MainModule.h): it prints the help and the
+// version itself, and hands every other command line to its main module; around both it guards the
+// standard streams and checks that what was printed reached standard output.
 #include "cli/MainModule.h"
 
 #include <cerrno>
@@ -81,9 +81,9 @@ int RunInMainModule(int argc, char* argv[]) {
     char path[PATH_MAX];
     if (!MainModulePath(argv[0], VORNET_MAIN_PATH, path)) {
         std::fprintf(stderr,
-                     "vornetad-cli: its own folder cannot be found (neither /proc/self/exe nor \"%s\" names it: "
-                     "%s), so this command cannot run\n",
-                     argv[0], std::strerror(errno));
+                     "vornetad-cli: its own folder cannot be found (there is no /proc/self/exe, and the name it was "
+                     "started by leads to no file: %s), so this command cannot run\n",
+                     std::strerror(errno));
         return 1;
     }
     // A missing module would be reported by the loader under another name it tried.

@@ -99,10 +99,10 @@ namespace {
 
 // Whether a folder whose name is not valid text holds, at any depth, a file `takes` for a page. The
 // walk cannot enter it by a name, and one that holds none (a folder of pictures brought from another
-// system) is nothing the run leaves out. `takes` is given the names inside the tree, the file's last,
-// as the patterns see them (`names`: those of the folders above `name`, a path whose last part is
-// the folder's). One that cannot be looked into may hold pages; so may one nested deeper than any
-// site is, past which none is opened.
+// system) is nothing the run leaves out. `takes` is given the names from the folder's own down to the
+// file's, as the patterns see them (`names`: those of the folders above `name`, a path whose last
+// part is the folder's, from there). One that cannot be looked into may hold pages; so may one
+// nested deeper than any site is, past which none is opened.
 template <typename Takes>
 bool HoldsPages(int parent, const char* name, QStringList names, const Takes& takes, int depth = 0) {
     const int fd = depth > 256 ? -1 : ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -211,7 +211,7 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds 
             };
             const bool reported =
                 !excludedName(name) &&
-                (kind.isFolder ? HoldsPages(AT_FDCWD, QByteArray(folderBytes + raw).constData(), folderNames, takes)
+                (kind.isFolder ? HoldsPages(AT_FDCWD, QByteArray(folderBytes + raw).constData(), {}, takes)
                                : (kind.isFile || kind.lookError != 0) && patterns.Matches(name));
             if (reported) {
                 site.problems.append(FileResult::Failure(
