@@ -102,7 +102,10 @@ std::optional<QFont> LineFont(const BannerFont& description) {
 
 // A line is one row, as its field in the editor shows it: a line break or another control
 // character pasted into the field, or given on the command line, is a space, where Qt would start a
-// second row cut off by the line's box and drawn over the next line, or draw a box.
+// second row cut off by the line's box and drawn over the next line, or draw a box. A letter and the
+// accents that follow it as marks of their own (as text pasted from some sources has them) are the
+// accented letter, which the line's font may have where it lacks the marks: taken from another
+// font, they would stand beside the letter.
 QString OneRow(QString text) {
     for (QChar& c : text) {
         if ((c.category() == QChar::Other_Control && c != u'\t') || c == QChar::LineSeparator ||
@@ -110,7 +113,7 @@ QString OneRow(QString text) {
             c = u' ';
         }
     }
-    return text;
+    return text.normalized(QString::NormalizationForm_C);
 }
 
 // `image` (a template: each pixel opaque or transparent) scaled up smoothly. Smoothing blends
@@ -448,7 +451,10 @@ void Banner::DrawLine(QPainter& painter, int index, int y) const {
     painter.scale(1.0 / kOversample, 1.0 / kOversample);
     painter.setFont(*font);
     painter.setPen(QColor(qRed(line.color), qGreen(line.color), qBlue(line.color)));
-    painter.drawText(box, Qt::AlignCenter | Qt::TextWordWrap, OneRow(line.text));
+    // One row however long, centred on the diagonal, its ends cut off by the square: wrapped in a box
+    // one line high, it would show the lower half of its first row and the upper half of the next.
+    // Nor is it cut to the box: a letter with two accents over a capital reaches above it.
+    painter.drawText(box, Qt::AlignCenter | Qt::TextDontClip, OneRow(line.text));
     painter.restore();
 }
 

@@ -118,6 +118,37 @@ private slots:
         QCOMPARE(u"%1,%2 %3x%4"_qs.arg(ink.x()).arg(ink.y()).arg(ink.width()).arg(ink.height()), row[5]);
     }
 
+    // whole-rows.txt: a line is drawn as one whole row, however long, whatever its letters reach.
+    void line_isOneWholeRow_data() { AddTableRows(QFINDTESTDATA("whole-rows.txt")); }
+    void line_isOneWholeRow() {
+        QFETCH(QStringList, row);
+        // Where the line's ink lies across the diagonal: nearest the middle of the square and nearest
+        // its corner (x - y grows toward the right corner).
+        const auto drawn = [&](const QString& text) {
+            Banner banner = TextOnly({Line(text, u"Times New Roman"_qs, row[2].toInt())});
+            banner.SetBannerSize(row[3].toInt());
+            const QImage image = banner.Composed();
+            int nearest = image.width();
+            int furthest = -image.width();
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    if (qAlpha(image.pixel(x, y)) >= 128) {
+                        nearest = std::min(nearest, x - y);
+                        furthest = std::max(furthest, x - y);
+                    }
+                }
+            }
+            return std::pair{image, std::pair{nearest, furthest}};
+        };
+        const auto [line, across] = drawn(row[0]);
+        const auto [against, acrossAgainst] = drawn(row[1]);
+        const QString extent = u"across %1..%2"_qs.arg(across.first).arg(across.second);
+        QCOMPARE(row[4] == u"same"        ? (line == against ? row[4] : u"other pixels"_qs)
+                 : row[4] == u"across as" ? (across == acrossAgainst ? row[4] : extent)
+                                          : extent,
+                 row[4]);
+    }
+
     void textPixels_onlyWeight700IsBold_missingFacesAreSans_data() { AddTableRows(QFINDTESTDATA("text-pixels.txt")); }
     void textPixels_onlyWeight700IsBold_missingFacesAreSans() {
         QFETCH(QStringList, row);
