@@ -599,6 +599,19 @@ QString Banner::Box::CodePoint() const {
                : u"U+"_qs + QString::number(letter.toUcs4().value(0), 16).toUpper().rightJustified(4, u'0');
 }
 
+QStringList Banner::FacesNotInstalled() const {
+    QStringList notes;
+    for (int i = 0; i < EnabledLineCount(); ++i) {
+        const BannerLine& line = lines[size_t(i)];
+        if (!line.text.trimmed().isEmpty() && line.font.height > 0 && !FaceExists(line.font.faceName)) {
+            notes.append(QStringLiteral("line %1: the font \"%2\" is not installed here, so \"%3\" is drawn instead")
+                             .arg(i + 1)
+                             .arg(line.font.faceName, QFontInfo(SansSerifFont()).family()));
+        }
+    }
+    return notes;
+}
+
 std::optional<Banner::Box> Banner::FirstBox() const {
     // The composition draws as many of the first lines as are enabled.
     for (int i = 0; i < EnabledLineCount(); ++i) {

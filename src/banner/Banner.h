@@ -6,6 +6,7 @@
 #include <QPoint>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 #include <QTransform>
 
 #include <array>
@@ -102,6 +103,10 @@ public:
         QString CodePoint() const;
     };
     std::optional<Box> FirstBox() const;
+    // For each line with text whose face this system does not have, and which is drawn in the
+    // generic sans-serif face instead, a note that says so (a design made on another machine, a
+    // name mistyped on the command line).
+    QStringList FacesNotInstalled() const;
 
     // Maps text space (x along the diagonal, the band from y = 0 to y = bandWidth) onto the banner
     // for the current side, size and scale.

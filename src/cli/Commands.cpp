@@ -99,10 +99,14 @@ std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
 }
 
 // Whether the banner's text would show boxes where letters should be, which a run does not hand
-// over as done: a system without fonts (a bare container, say), or letters no font has.
+// over as done: a system without fonts (a bare container, say), or letters no font has. A banner
+// that is drawn in another face than the one asked for is said, not refused: it is readable.
 bool DrawsBoxes(const Banner& banner) {
     const std::optional<Banner::Box> box = banner.FirstBox();
     if (!box) {
+        for (const QString& note : banner.FacesNotInstalled()) {
+            PrintLine(stderr, note);
+        }
         return false;
     }
     PrintLine(stderr, box->letter.isEmpty()
