@@ -9,6 +9,7 @@
 #include <QGlyphRun>
 #include <QHash>
 #include <QPainter>
+#include <QPolygonF>
 #include <QRawFont>
 #include <QSet>
 #include <QTextBoundaryFinder>
@@ -271,6 +272,13 @@ void Banner::Compose() {
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing);
     painter.setWorldTransform(TextTransform());
 
+    const std::array<int, 3> tops = LineYs();
+    for (int i = 0; i < EnabledLineCount(); ++i) {
+        DrawLine(painter, i, tops[size_t(i)]);
+    }
+}
+
+std::array<int, 3> Banner::LineYs() const {
     const int count = EnabledLineCount();
     std::array<int, 3> steps{};
     std::array<int, 3> offsets{};
@@ -278,10 +286,7 @@ void Banner::Compose() {
         steps[size_t(i)] = LineStep(i);
         offsets[size_t(i)] = lines[size_t(i)].offset;
     }
-    const std::array<int, 3> tops = LineTops(bandWidth, count, steps, offsets);
-    for (int i = 0; i < count; ++i) {
-        DrawLine(painter, i, tops[size_t(i)]);
-    }
+    return LineTops(bandWidth, count, steps, offsets);
 }
 
 // The part of the template, drawn at the scale, that lies under the square `part` (in the
@@ -433,6 +438,12 @@ int Banner::LineStep(int index) const {
     return int(spacing - 4.0);
 }
 
+QRectF Banner::LineBox(const QFontMetricsF& metrics, int y) const {
+    // One line high, its baseline one ascent below its top; Qt centres ascent plus descent and
+    // would put half the leading above the text, so the box moves up by that half.
+    return {0.0, qreal(y) * kOversample - metrics.leading() / 2.0, diagonal * kOversample, metrics.lineSpacing()};
+}
+
 void Banner::DrawLine(QPainter& painter, int index, int y) const {
     if (!ValidIndex(index)) {
         return;
@@ -442,11 +453,7 @@ void Banner::DrawLine(QPainter& painter, int index, int y) const {
     if (!font || line.text.isEmpty()) {
         return;
     }
-    const QFontMetricsF metrics(*font);
-    // A box one line high whose baseline lies one ascent below its top; Qt centres ascent plus
-    // descent and would put half the leading above the text, so the box moves up by that half.
-    const QRectF box(0.0, qreal(y) * kOversample - metrics.leading() / 2.0, diagonal * kOversample,
-                     metrics.lineSpacing());
+    const QRectF box = LineBox(QFontMetricsF(*font), y);
     painter.save();
     painter.scale(1.0 / kOversample, 1.0 / kOversample);
     painter.setFont(*font);
@@ -610,6 +617,49 @@ QStringList Banner::FacesNotInstalled() const {
         }
     }
     return notes;
+}
+
+QList<int> Banner::LinesNotShown() const {
+    QList<int> hidden;
+    const std::array<int, 3> tops = LineYs();
+    const QRectF square(QPointF(0.0, 0.0), QSizeF(banner.size()));
+    for (int i = 0; i < EnabledLineCount(); ++i) {
+        const BannerLine& line = lines[size_t(i)];
+        const std::optional<QFont> font = LineFont(line.font);
+        if (!font || line.text.trimmed().isEmpty()) {
+            continue;
+        }
+        // Where the text lies: its box, as long as the row is (centred on the diagonal).
+        const QFontMetricsF metrics(*font);
+        const QRectF box = LineBox(metrics, tops[size_t(i)]);
+        const qreal length = std::min(box.width(), metrics.horizontalAdvance(OneRow(line.text)));
+        const QRectF text(box.center().x() - length / 2.0, box.top(), length, box.height());
+        const QPolygonF on =
+            TextTransform().map(QPolygonF(QRectF(text.topLeft() / kOversample, text.size() / kOversample)));
+        if (std::all_of(on.begin(), on.end(), [&square](const QPointF& p) { return square.contains(p); })) {
+            continue;
+        }
+        // Partly outside (a line on a small banner, moved by the lines beside it or its offset): the
+        // line is drawn alone, the others keeping their places, on a square without pixels.
+        Banner alone = *this;
+        std::array<BannerLine, 3> only = lines;
+        for (size_t j = 0; j < only.size(); ++j) {
+            only[j].text = int(j) == i ? only[j].text : QString();
+        }
+        alone.templateImage = {};
+        alone.companion = {};
+        alone.SetLines(only);
+        const QImage& image = alone.Composed();
+        bool shown = false;
+        for (int y = 0; y < image.height() && !shown; ++y) {
+            const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            shown = std::any_of(row, row + image.width(), [](QRgb p) { return qAlpha(p) != 0; });
+        }
+        if (!shown) {
+            hidden.append(i);
+        }
+    }
+    return hidden;
 }
 
 std::optional<Banner::Box> Banner::FirstBox() const {

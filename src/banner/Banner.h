@@ -18,6 +18,8 @@ struct TemplateImage;
 // The banner's model: the template, three text lines, the edge length, the corner, and the
 // composed square image. Every setter recomposes, so Composed() always shows the state the getters
 // report. No widgets: the CLI and the tests compose without a window.
+class QFontMetricsF;
+
 class Banner final {
 public:
     static constexpr int kMinSize = 50;
@@ -107,6 +109,9 @@ public:
     // generic sans-serif face instead, a note that says so (a design made on another machine, a
     // name mistyped on the command line).
     QStringList FacesNotInstalled() const;
+    // The lines (0 to 2) with text of which nothing lands in the square: pushed out of it by their
+    // size or the lines beside them on a small banner, or by their offsets.
+    QList<int> LinesNotShown() const;
 
     // Maps text space (x along the diagonal, the band from y = 0 to y = bandWidth) onto the banner
     // for the current side, size and scale.
@@ -135,6 +140,11 @@ public:
 
 private:
     std::optional<Box> Undrawable(int index) const;
+    // The y of each line in text space, as LineTops places the enabled ones.
+    std::array<int, 3> LineYs() const;
+    // The box a line is centred in, at y in text space, in the oversampled units the text is laid out
+    // in (see DrawLine).
+    QRectF LineBox(const QFontMetricsF& metrics, int y) const;
     // Whether the system has any font at all: without one, every letter is drawn as a box.
     static bool FontsInstalled();
 

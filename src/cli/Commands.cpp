@@ -107,6 +107,13 @@ bool DrawsBoxes(const Banner& banner) {
         for (const QString& note : banner.FacesNotInstalled()) {
             PrintLine(stderr, note);
         }
+        for (const int line : banner.LinesNotShown()) {
+            PrintLine(stderr, QStringLiteral("line %1: none of its text lands in the %2-pixel square, where its size, "
+                                             "the lines beside it or its offset put it; smaller text or a larger "
+                                             "banner shows it")
+                                  .arg(line + 1)
+                                  .arg(banner.Composed().width()));
+        }
         return false;
     }
     PrintLine(stderr, box->letter.isEmpty()
