@@ -195,17 +195,21 @@ QByteArray AdvertStyleSheet(const QByteArray& styleTemplate, const AdSettings& s
     if (options.fixed) {
         css.replace("position:absolute;", "position:fixed;");
     }
-    // A page's own rules for every image (a frame, a fade-in that its script ends only for its own
-    // images, a width in per cent, display:none over a box that would still take clicks) would
-    // change or hide the banner; these hold against them, and against styles its scripts set.
+    // A page's own rules for every image (a frame, a grey placeholder behind it, a fade-in that its
+    // script ends only for its own images, a width in per cent, display:none over a box that would
+    // still take clicks) would change or hide the banner; these hold against them, and against
+    // styles its scripts set. Its visibility is its box's, which a page may hide on purpose.
     css +=
         "\r\ndiv.quentavornet img{\r\ndisplay:block!important;\r\nposition:static!important;\r\nfloat:none!important;"
         "\r\nwidth:" +
         size + "px!important;\r\nheight:" + size +
         "px!important;\r\nmax-width:none!important;\r\nmax-height:none!important;\r\nmin-width:0!important;"
         "\r\nmin-height:0!important;\r\nmargin:0!important;\r\npadding:0!important;\r\nborder:none!important;"
-        "\r\nborder-radius:0!important;\r\nbox-shadow:none!important;\r\nopacity:1!important;"
-        "\r\nvisibility:visible!important;\r\nfilter:none!important;\r\ntransform:none!important;\r\n}";
+        "\r\nborder-radius:0!important;\r\nbox-shadow:none!important;\r\nbackground:transparent!important;"
+        "\r\nopacity:1!important;\r\nvisibility:inherit!important;\r\ncontent-visibility:visible!important;"
+        "\r\ncontent:normal!important;\r\nfilter:none!important;\r\nclip-path:none!important;"
+        "\r\nmask:none!important;\r\ntransform:none!important;\r\ntranslate:none!important;"
+        "\r\nrotate:none!important;\r\nscale:none!important;\r\nzoom:1!important;\r\n}";
     if (!options.staticMarkup) {
         // The script writes the image map after the box, where a page that lays out its body as a
         // flexible row or a grid would give it a place of its own, moving the page's own.

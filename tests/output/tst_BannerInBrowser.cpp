@@ -79,13 +79,16 @@ QVariant Evaluate(QWebEnginePage* page, const QString& script) {
 // height gap ratio file": its gap to the viewport's edge on its side, the screen's device pixels a
 // pixel, and the file it shows.
 QStringList ImageBox(QWebEnginePage* page, int scroll, bool right) {
-    return Evaluate(page, QStringLiteral("(function(){window.scrollTo(0,%1);var i=document.images[0];"
-                                         "var r=i.getBoundingClientRect(),w=document.documentElement.clientWidth;"
-                                         "return [r.left,r.top,r.width,r.height,%2?w-r.right:r.left,"
-                                         "window.devicePixelRatio,i.currentSrc.split('/').pop(),"
-                                         "getComputedStyle(i).opacity].join(' ');})()")
-                              .arg(scroll)
-                              .arg(right))
+    return Evaluate(page,
+                    QStringLiteral(
+                        "(function(){window.scrollTo(0,%1);var i=document.images[0];"
+                        "var r=i.getBoundingClientRect(),w=document.documentElement.clientWidth;"
+                        "return [r.left,r.top,r.width,r.height,%2?w-r.right:r.left,"
+                        "window.devicePixelRatio,i.currentSrc.split('/').pop(),"
+                        "getComputedStyle(i).opacity,getComputedStyle(i).backgroundColor.replace(/ /g,''),"
+                        "getComputedStyle(i).clipPath.replace(/ /g,''),getComputedStyle(i).visibility].join(' ');})()")
+                        .arg(scroll)
+                        .arg(right))
         .toString()
         .split(u' ');
 }
@@ -94,7 +97,8 @@ QStringList ImageBox(QWebEnginePage* page, int scroll, bool right) {
 // enough to scroll, its styles a file of the site (so that the strictest policy leaves them in
 // force), with the advert put in by a generate run of `texts`; empty when something failed. Its
 // body lays out its children in a grid with gaps, its links are coloured and marked, and its images
-// framed, half as wide as their box and faded in by its script, as many pages' are.
+// framed on a grey ground, rounded, half as wide as their box and faded in by its script, as many
+// pages' are (or hidden, as some hide every image for a print or a small screen).
 QString AdvertPage(const QTemporaryDir& dir, const CodeTexts& texts, const AdSettings& settings,
                    const QByteArray& policy) {
     const QString path = dir.filePath(u"page.html"_qs);
@@ -111,7 +115,8 @@ QString AdvertPage(const QTemporaryDir& dir, const CodeTexts& texts, const AdSet
         WriteAll(dir.filePath(u"page.css"_qs), "body{margin:0;display:grid;row-gap:24px}a.under{position:absolute;"
                                                "left:0;top:0;width:100%;height:400px}div.tall{height:3000px}"
                                                "a[href]{background:#ff0}a[target]::after{content:'x'}"
-                                               "img{border:4px solid #333;padding:6px;width:50%;opacity:0}") &&
+                                               "img{border:4px solid #333;padding:6px;width:50%;opacity:0;"
+                                               "background:#ccc;clip-path:circle(40%);visibility:hidden}") &&
         Generate(texts, RibbonBanner(settings.side, 1), target, settings, RibbonBanner(settings.side, 2)).Ok();
     return written ? path : QString();
 }
@@ -180,7 +185,7 @@ private slots:
         // not placed when its style sheet, imported by an inline style element, is refused.
         const bool right = settings.side == BannerSide::Right;
         const QStringList box = ImageBox(&page, 0, right);
-        QVERIFY(box.size() == 8);
+        QVERIFY(box.size() == 11);
         if (policy == "1") {
             QVERIFY(box[1].toDouble() > 0);
             return;
@@ -188,7 +193,7 @@ private slots:
         const QString ratio = qEnvironmentVariable("QT_SCALE_FACTOR", u"1"_qs);
         const QString file = options.hidpi && ratio.toDouble() >= 2 ? u"VornetAdMap@2x.gif"_qs : u"VornetAdMap.gif"_qs;
         const auto expected = [&](int top) {
-            return u"%1 %2 %2 0 %3 %4 1"_qs.arg(top).arg(kW).arg(ratio, file);
+            return u"%1 %2 %2 0 %3 %4 1 rgba(0,0,0,0) none visible"_qs.arg(top).arg(kW).arg(ratio, file);
         };
         QCOMPARE(box.mid(1).join(u' '), expected(0));
         const int left = box[0].toInt();
@@ -254,6 +259,11 @@ private slots:
         QCOMPARE(pdf.contains("/Subtype /Image"), !options.noPrint);
         QVERIFY(pdf.count("/Type /Page\n") > 1);
         QCOMPARE(pdf.count("/XObject <<"), options.noPrint ? 0 : 1);
+        // Its box hidden by the page (for a print, for a small screen), the banner is hidden with it.
+        QCOMPARE(Evaluate(&page, u"document.querySelector('div.quentavornet').style.visibility='hidden';"
+                                 u"getComputedStyle(document.images[0]).visibility"_qs)
+                     .toString(),
+                 u"hidden"_qs);
         view.setPage(nullptr);
     }
 
