@@ -99,8 +99,9 @@ std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
 }
 
 // Whether the banner's text would show boxes where letters should be, which a run does not hand
-// over as done: a system without fonts (a bare container, say), or letters no font has. A banner
-// that is drawn in another face than the one asked for is said, not refused: it is readable.
+// over as done: a system without fonts (a bare container, say), or letters no font has. A line
+// drawn in another face than the one asked for, or wholly outside the square, is said, not refused:
+// the banner is still one the user may want.
 bool DrawsBoxes(const Banner& banner) {
     const std::optional<Banner::Box> box = banner.FirstBox();
     if (!box) {
