@@ -178,8 +178,9 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds 
     for (bool atRoot = true; !folders.isEmpty(); atRoot = false) {
         const QString folder = folders.takeLast();
         const QStringList folderNames = folder.mid(top.size()).split(u'/', Qt::SkipEmptyParts);
+        // Without --exclude, as most runs are, no list of names is made for each page.
         const auto excludedName = [&](const QString& name) {
-            return passedOver(folderNames + QStringList{name});
+            return !excluded.patterns.isEmpty() && passedOver(folderNames + QStringList{name});
         };
         const FolderListing listing = ListFolder(folder);
         if (!listing.status.Ok() && atRoot) {
