@@ -98,11 +98,11 @@ std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
     return built;
 }
 
-// Whether the banner's text would show boxes where letters should be, which a run does not hand
-// over as done: a system without fonts (a bare container, say), or letters no font has. A line
-// drawn in another face than the one asked for, or wholly outside the square, is said, not refused:
-// the banner is still one the user may want.
-bool DrawsBoxes(const Banner& banner) {
+// Says where the banner's text is not drawn as asked, and returns whether the run refuses it: where
+// it would show boxes for letters, which a run does not hand over as done (a system without fonts,
+// a bare container say, or letters no font has). A line drawn in another face than the one asked
+// for, or wholly outside the square, is said, not refused: the banner is still one the user may want.
+bool RefusesText(const Banner& banner) {
     const std::optional<Banner::Box> box = banner.FirstBox();
     if (!box) {
         for (const QString& note : banner.FacesNotInstalled()) {
@@ -303,7 +303,7 @@ int RunCompose(const CliRequest& request) {
     if (!built) {
         return 2;
     }
-    if (DrawsBoxes(built->banner)) {
+    if (RefusesText(built->banner)) {
         return 1;
     }
     // Named whole in every message, as the generate run names what it writes.
@@ -346,7 +346,7 @@ int RunGenerate(const CliRequest& request) {
     if (!built) {
         return 2;
     }
-    if (DrawsBoxes(built->banner)) {
+    if (RefusesText(built->banner)) {
         return 1;
     }
     OutputTarget target = request.design.Target();
