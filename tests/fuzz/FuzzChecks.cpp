@@ -122,9 +122,23 @@ qsizetype IndentFreeEnd(const QByteArray& text, qsizetype from, QByteArrayView c
 // blanks, its lines indented anew.
 bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, const QByteArrayList& customCodes) {
     const LfText lfPage = WithLfBreaks(page);
+    // Each code as written, and without the spaces and tabs that end its lines, which editors trim on
+    // saving and a removal takes it without (`codeOf`: the code each stands for).
     QByteArrayList lfCodes;
-    for (const QByteArray& code : customCodes) {
-        lfCodes.append(WithLfBreaks(code).text);
+    QList<qsizetype> codeOf;
+    for (qsizetype k = 0; k < customCodes.size(); ++k) {
+        const QByteArray lf = WithLfBreaks(customCodes[k]).text;
+        QByteArray trimmed;
+        for (const char c : lf) {
+            while (c == '\n' && (trimmed.endsWith(' ') || trimmed.endsWith('\t'))) {
+                trimmed.chop(1);
+            }
+            trimmed.append(c);
+        }
+        for (const QByteArray& each : {lf, trimmed}) {
+            lfCodes.append(each);
+            codeOf.append(k);
+        }
     }
     std::map<qsizetype, qsizetype> groupEnd;  // begin marker -> end of its end marker
     std::vector<qsizetype> open;              // begin markers not yet closed
@@ -179,7 +193,7 @@ bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, co
                     const qsizetype end = lfPage.end[size_t(lfEnd - 1)];
                     todo.push_back({end, j});
                     // A code ending in a lone CR leaves the LF of the page's CRLF after it.
-                    if (customCodes[k].endsWith('\r') && page.first(end).endsWith("\r\n")) {
+                    if (customCodes[codeOf[k]].endsWith('\r') && page.first(end).endsWith("\r\n")) {
                         todo.push_back({end - 1, j});
                     }
                 }
