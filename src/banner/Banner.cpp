@@ -101,20 +101,56 @@ std::optional<QFont> LineFont(const BannerFont& description) {
     return font;
 }
 
+// Whether `c` joins the character before it when composed: a mark, or a Hangul vowel or final
+// consonant after its initial.
+bool Joins(char32_t c) {
+    return QChar::isMark(c) || (c >= 0x1160 && c <= 0x11FF);
+}
+
 // A line is one row, as its field in the editor shows it: a line break or another control
 // character pasted into the field, or given on the command line, is a space, where Qt would start a
 // second row cut off by the line's box and drawn over the next line, or draw a box. A letter and the
 // accents that follow it as marks of their own (as text pasted from some sources has them) are the
 // accented letter, which the line's font may have where it lacks the marks: taken from another
-// font, they would stand beside the letter.
+// font, they would stand beside the letter. Only such runs are composed: a character alone stays
+// as typed, where composition would put another in its place (U+2329 becomes U+3008, which fonts
+// that have the first may lack).
 QString OneRow(QString text) {
+    bool marks = false;
     for (QChar& c : text) {
         if ((c.category() == QChar::Other_Control && c != u'\t') || c == QChar::LineSeparator ||
             c == QChar::ParagraphSeparator) {
             c = u' ';
         }
+        // Marks beyond the first 65,536 characters come in two halves: looked at below.
+        marks = marks || c.isHighSurrogate() || Joins(c.unicode());
     }
-    return text.normalized(QString::NormalizationForm_C);
+    if (!marks) {
+        return text;
+    }
+    QString row;
+    row.reserve(text.size());
+    for (qsizetype start = 0; start < text.size();) {
+        // A character and the ones that join it.
+        qsizetype end = start;
+        bool joined = false;
+        do {
+            const char32_t c = text.at(end).isHighSurrogate() && end + 1 < text.size()
+                                   ? QChar::surrogateToUcs4(text.at(end), text.at(end + 1))
+                                   : text.at(end).unicode();
+            if (end > start) {
+                if (!Joins(c)) {
+                    break;
+                }
+                joined = true;
+            }
+            end += QChar::requiresSurrogates(c) ? 2 : 1;
+        } while (end < text.size());
+        const QStringView run = QStringView(text).sliced(start, end - start);
+        row += joined ? run.toString().normalized(QString::NormalizationForm_C) : run;
+        start = end;
+    }
+    return row;
 }
 
 // `image` (a template: each pixel opaque or transparent) scaled up smoothly. Smoothing blends
