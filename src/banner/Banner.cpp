@@ -55,19 +55,21 @@ const QFont& SansSerifFont() {
 // face). A name the system does not know resolves to the same family as a name nobody can have.
 // Decisions are kept for the life of the process.
 bool FaceExists(const QString& face) {
-    if (face.trimmed().isEmpty()) {
+    // Spaces around a name (a design written by hand) are not part of it.
+    const QString name = face.trimmed();
+    if (name.isEmpty()) {
         return false;
     }
     static QHash<QString, bool> known;
     if (const auto it = known.constFind(face); it != known.constEnd()) {
         return *it;
     }
-    bool exists = QFontDatabase::hasFamily(face);
+    bool exists = QFontDatabase::hasFamily(name);
     if (!exists) {
         static const QString unknownFamily = [] {
             return QFontInfo(FontOf({QStringLiteral("VornetAd No Such Face \u2400")})).family();
         }();
-        exists = QFontInfo(FontOf({face})).family().compare(unknownFamily, Qt::CaseInsensitive) != 0;
+        exists = QFontInfo(FontOf({name})).family().compare(unknownFamily, Qt::CaseInsensitive) != 0;
     }
     known.insert(face, exists);
     return exists;
@@ -88,7 +90,7 @@ std::optional<QFont> LineFont(const BannerFont& description) {
     }
     QFont font = SansSerifFont();
     if (FaceExists(description.faceName)) {
-        font = FontOf({description.faceName});
+        font = FontOf({description.faceName.trimmed()});
     }
     font.setPixelSize(std::min(description.height, kMaxPoints) * 96 * kOversample / 72);
     font.setWeight(description.weight == BannerFont::kBold ? QFont::Bold : QFont::Normal);
@@ -646,13 +648,24 @@ QStringList Banner::FacesNotInstalled() const {
     QStringList notes;
     for (int i = 0; i < EnabledLineCount(); ++i) {
         const BannerLine& line = lines[size_t(i)];
-        if (!line.text.trimmed().isEmpty() && line.font.height > 0 && !FaceExists(line.font.faceName)) {
-            notes.append(QStringLiteral("line %1: the font \"%2\" is not installed here, so \"%3\" is drawn instead")
-                             .arg(i + 1)
-                             .arg(line.font.faceName, QFontInfo(SansSerifFont()).family()));
+        if (!line.text.trimmed().isEmpty() && line.font.height > 0) {
+            if (const QString note = FaceNotInstalled(line.font.faceName); !note.isEmpty()) {
+                notes.append(QStringLiteral("line %1: %2").arg(i + 1).arg(note));
+            }
         }
     }
     return notes;
+}
+
+QString Banner::FaceNotInstalled(const QString& face) {
+    // The generic face's own names are not faces missing here: they ask for what is drawn.
+    static const QStringList genericNames{QStringLiteral("sans-serif"), QStringLiteral("sans"),
+                                          QStringLiteral("system-ui")};
+    if (face.trimmed().isEmpty() || FaceExists(face) || genericNames.contains(face.trimmed(), Qt::CaseInsensitive)) {
+        return {};
+    }
+    return QStringLiteral("the font \"%1\" is not installed here, so \"%2\" is drawn instead")
+        .arg(face, QFontInfo(SansSerifFont()).family());
 }
 
 QList<int> Banner::LinesNotShown() const {

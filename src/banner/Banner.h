@@ -109,6 +109,9 @@ public:
     // generic sans-serif face instead, a note that says so (a design made on another machine, a
     // name mistyped on the command line).
     QStringList FacesNotInstalled() const;
+    // Where `face` is not installed here, what is drawn instead: "the font "X" is not installed
+    // here, so "Y" is drawn instead"; empty for a face this system has, or none.
+    static QString FaceNotInstalled(const QString& face);
     // The lines (0 to 2) with text of which nothing lands in the square: pushed out of it by their
     // size or the lines beside them on a small banner, or by their offsets.
     QList<int> LinesNotShown() const;

@@ -1,5 +1,6 @@
 #include "controls/FontButton.h"
 
+#include "banner/Banner.h"
 #include "controls/ColorSwatch.h"
 #include "controls/KeyboardFocus.h"
 #include "controls/Pickers.h"
@@ -43,7 +44,15 @@ FontButton::FontButton(Pickers& pickers, const QString& faceName, int height, Co
 
 void FontButton::SetLogFont(const BannerFont& f) {
     font = f;
-    setAccessibleDescription(Described(font));
+    // A design made on another machine may name a face this one lacks: the button writes the name
+    // all the same, in whatever face stands in, so it says what the banner is drawn in.
+    QString missing = Banner::FaceNotInstalled(font.faceName);
+    if (!missing.isEmpty()) {
+        missing[0] = missing[0].toUpper();
+        missing += u'.';
+    }
+    setToolTip(missing);
+    setAccessibleDescription(missing.isEmpty() ? Described(font) : Described(font) + QStringLiteral(". ") + missing);
     update();
 }
 

@@ -11,7 +11,8 @@ class Pickers;
 // the line's swatch; a click, or Space or Enter with the focus on it, opens the font picker. After
 // a pick the face, bold (weight 700 only, anything else is 400), italic, underline and strike-out
 // are stored with height 0, and fontChanged is emitted with the line's id; the picked size is not
-// used. Disabled, it writes in a neutral grey and takes no clicks.
+// used. Disabled, it writes in a neutral grey and takes no clicks. A face this system does not have
+// is named with what is drawn instead in its tool tip and its accessible description.
 class FontButton final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FontButton)

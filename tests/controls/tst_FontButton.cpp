@@ -63,6 +63,8 @@ private slots:
         QCOMPARE(u"%1 %2 %3 %4"_qs.arg(s.faceName).arg(s.height).arg(s.weight).arg(flags.isEmpty() ? u"-"_qs : flags),
                  row[1]);
         QCOMPARE(QList<QVariantList>(changed), s.height == 0 ? QList<QVariantList>{{103}} : QList<QVariantList>());
+        QVERIFY2(row[2] == u"-" ? f.button.toolTip().isEmpty() : f.button.toolTip().startsWith(row[2]),
+                 qPrintable(f.button.toolTip()));
     }
 
     void text_inTheSwatchColour_data() { AddTableRows(QFINDTESTDATA("font-text.txt")); }
