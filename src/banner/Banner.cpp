@@ -137,9 +137,10 @@ QString OneRow(QString text) {
         qsizetype end = start;
         bool joined = false;
         do {
-            const char32_t c = text.at(end).isHighSurrogate() && end + 1 < text.size()
-                                   ? QChar::surrogateToUcs4(text.at(end), text.at(end + 1))
-                                   : text.at(end).unicode();
+            const char32_t c =
+                text.at(end).isHighSurrogate() && end + 1 < text.size() && text.at(end + 1).isLowSurrogate()
+                    ? QChar::surrogateToUcs4(text.at(end), text.at(end + 1))
+                    : text.at(end).unicode();
             if (end > start) {
                 if (!Joins(c)) {
                     break;
