@@ -16,6 +16,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -109,49 +110,106 @@ bool Joins(char32_t c) {
     return QChar::isMark(c) || (c >= 0x1160 && c <= 0x11FF);
 }
 
+// Whether `c` may be drawn in another form of the same text: it joins the character before it, or
+// is one that composition or decomposition replaces (an accented letter, the Kelvin sign).
+bool HasOtherForms(char32_t c) {
+    return Joins(c) || QChar::decompositionTag(c) == QChar::Canonical;
+}
+
+char32_t CodePointAt(QStringView text, qsizetype i) {
+    return text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()
+               ? QChar::surrogateToUcs4(text[i], text[i + 1])
+               : text[i].unicode();
+}
+
 // A line is one row, as its field in the editor shows it: a line break or another control
 // character pasted into the field, or given on the command line, is a space, where Qt would start a
-// second row cut off by the line's box and drawn over the next line, or draw a box. A letter and the
-// accents that follow it as marks of their own (as text pasted from some sources has them) are the
-// accented letter, which the line's font may have where it lacks the marks: taken from another
-// font, they would stand beside the letter. Only such runs are composed: a character alone stays
-// as typed, where composition would put another in its place (U+2329 becomes U+3008, which fonts
-// that have the first may lack).
-QString OneRow(QString text) {
-    bool marks = false;
+// second row cut off by the line's box and drawn over the next line, or draw a box.
+//
+// Each character, with the marks that follow it, is drawn in the form of the same text that the
+// line's font has: a letter and the accents that follow it as marks of their own (as text pasted
+// from some sources has them) as the accented letter, whose marks, taken from another font, would
+// stand beside it; a character the font lacks as the one the font has in its place (the Kelvin sign
+// as K) or as its parts. A character alone is otherwise drawn as typed, where composing would put
+// another in its place that the fonts may lack (U+3008 for U+2329). Where the line's font has no
+// form whole, the first form that the fonts it falls back to have is drawn, else the text as typed,
+// which a message then names.
+QString OneRow(QString text, const QFont& font) {
+    bool otherForms = false;
     for (QChar& c : text) {
         if ((c.category() == QChar::Other_Control && c != u'\t') || c == QChar::LineSeparator ||
             c == QChar::ParagraphSeparator) {
             c = u' ';
         }
-        // Marks beyond the first 65,536 characters come in two halves: looked at below.
-        marks = marks || c.isHighSurrogate() || Joins(c.unicode());
+        // Characters beyond the first 65,536 come in two halves: looked at below.
+        otherForms = otherForms || c.isHighSurrogate() || HasOtherForms(c.unicode());
     }
-    if (!marks) {
+    if (!otherForms) {
         return text;
     }
+    std::optional<QRawFont> own;
+    std::optional<QFontMetricsF> withFallbacks;
+    const auto all = [](QStringView form, auto&& has) {
+        for (qsizetype i = 0; i < form.size(); i += QChar::requiresSurrogates(CodePointAt(form, i)) ? 2 : 1) {
+            if (!has(CodePointAt(form, i))) {
+                return false;
+            }
+        }
+        return true;
+    };
     QString row;
     row.reserve(text.size());
     for (qsizetype start = 0; start < text.size();) {
         // A character and the ones that join it.
-        qsizetype end = start;
-        bool joined = false;
-        do {
-            const char32_t c =
-                text.at(end).isHighSurrogate() && end + 1 < text.size() && text.at(end + 1).isLowSurrogate()
-                    ? QChar::surrogateToUcs4(text.at(end), text.at(end + 1))
-                    : text.at(end).unicode();
-            if (end > start) {
-                if (!Joins(c)) {
-                    break;
-                }
-                joined = true;
-            }
-            end += QChar::requiresSurrogates(c) ? 2 : 1;
-        } while (end < text.size());
+        const char32_t first = CodePointAt(text, start);
+        qsizetype end = start + (QChar::requiresSurrogates(first) ? 2 : 1);
+        while (end < text.size() && Joins(CodePointAt(text, end))) {
+            end += QChar::requiresSurrogates(CodePointAt(text, end)) ? 2 : 1;
+        }
         const QStringView run = QStringView(text).sliced(start, end - start);
-        row += joined ? run.toString().normalized(QString::NormalizationForm_C) : run;
         start = end;
+        const bool joined = run.size() > (QChar::requiresSurrogates(first) ? 2 : 1);
+        if (!joined && !HasOtherForms(first)) {
+            row += run;
+            continue;
+        }
+        if (!own) {
+            own = QRawFont::fromFont(font);
+        }
+        if (!joined && own->supportsCharacter(first)) {
+            row += run;
+            continue;
+        }
+        // The forms the run may be drawn in, in the order they are preferred (a letter with marks
+        // composed first, a character alone as typed first), each made when first asked for.
+        enum Form { kComposed, kTyped, kDecomposed };
+        const std::array<Form, 3> order =
+            joined ? std::array{kComposed, kTyped, kDecomposed} : std::array{kTyped, kComposed, kDecomposed};
+        std::array<std::optional<QString>, 3> made;
+        const auto inForm = [&made, &run](Form f) -> const QString& {
+            if (!made[f]) {
+                made[f] = f == kTyped      ? run.toString()
+                          : f == kComposed ? run.toString().normalized(QString::NormalizationForm_C)
+                                           : run.toString().normalized(QString::NormalizationForm_D);
+            }
+            return *made[f];
+        };
+        const auto firstWhole = [&](auto&& has) -> const QString* {
+            for (const Form f : order) {
+                if (all(inForm(f), has)) {
+                    return &inForm(f);
+                }
+            }
+            return nullptr;
+        };
+        const QString* chosen = firstWhole([&own](char32_t c) { return own->supportsCharacter(c); });
+        if (chosen == nullptr) {
+            if (!withFallbacks) {
+                withFallbacks.emplace(font);
+            }
+            chosen = firstWhole([&withFallbacks](char32_t c) { return withFallbacks->inFontUcs4(c); });
+        }
+        row += chosen != nullptr ? *chosen : run;
     }
     return row;
 }
@@ -500,7 +558,7 @@ void Banner::DrawLine(QPainter& painter, int index, int y) const {
     // One row however long, centred on the diagonal, its ends cut off by the square: wrapped in a box
     // one line high, it would show the lower half of its first row and the upper half of the next.
     // Nor is it cut to the box: a letter with two accents over a capital reaches above it.
-    painter.drawText(box, Qt::AlignCenter | Qt::TextDontClip, OneRow(line.text));
+    painter.drawText(box, Qt::AlignCenter | Qt::TextDontClip, OneRow(line.text, *font));
     painter.restore();
 }
 
@@ -682,7 +740,7 @@ QList<int> Banner::LinesNotShown() const {
         // Where the text lies: its box, as long as the row is (centred on the diagonal).
         const QFontMetricsF metrics(*font);
         const QRectF box = LineBox(metrics, tops[size_t(i)]);
-        const qreal length = std::min(box.width(), metrics.horizontalAdvance(OneRow(line.text)));
+        const qreal length = std::min(box.width(), metrics.horizontalAdvance(OneRow(line.text, *font)));
         const QRectF text(box.center().x() - length / 2.0, box.top(), length, box.height());
         const QPolygonF on =
             TextTransform().map(QPolygonF(QRectF(text.topLeft() / kOversample, text.size() / kOversample)));
@@ -739,7 +797,7 @@ std::optional<Banner::Box> Banner::Undrawable(int index) const {
     }
     // Each character once, and laid out only where the line's font, with the fonts it falls back
     // to, does not plainly have it (a quick look): a line may be millions of letters long.
-    const QString row = OneRow(line.text);
+    const QString row = OneRow(line.text, *font);
     const QFontMetricsF metrics(*font);
     const QRawFont own = QRawFont::fromFont(*font);
     QSet<char32_t> tried;
