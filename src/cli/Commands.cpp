@@ -49,10 +49,11 @@ struct BuiltBanner {
     Banner banner;
     QString templatePath;
 
-    // With the hidpi option the banner at twice the size; null without it. A companion that is
-    // there but refused is named on stderr, since the 2x image then is the template scaled up.
-    QImage At2x(const AdSettings& settings) const {
-        if (!settings.options.hidpi) {
+    // The banner at twice the size where `wanted` (the hidpi option); null otherwise. A companion
+    // that is there but refused is named on stderr, since the 2x image then is the template scaled
+    // up.
+    QImage At2x(bool wanted) const {
+        if (!wanted) {
             return {};
         }
         const TemplateImage companion = LoadCompanion(templatePath);
@@ -369,7 +370,8 @@ int RunGenerate(const CliRequest& request) {
     }
     AdSettings settings = request.design.Advert();
     settings.earlierCustomCodes = EarlierCustomCodes(request);
-    RunReport report = Generate(*texts, built->banner.Composed(), target, settings, built->At2x(settings), PrintResult);
+    RunReport report = Generate(*texts, built->banner.Composed(), target, settings,
+                                built->At2x(settings.options.hidpi || KeepsImageTwin(target)), PrintResult);
     NoteNamesLeftOut(report, leftOut);
     return ExitStatus(request, report, problems);
 }
@@ -380,7 +382,7 @@ int RunCodeForBanner(const CliRequest& request) {
         return 2;
     }
     const AdSettings settings = request.design.Advert();
-    return PrintCode(request, WithDrawnBand(settings, built->banner.Composed(), built->At2x(settings)));
+    return PrintCode(request, WithDrawnBand(settings, built->banner.Composed(), built->At2x(settings.options.hidpi)));
 }
 
 int RunRemove(const CliRequest& request) {
@@ -408,8 +410,8 @@ int RunPreview(const CliRequest& request) {
     }
     const QString folder = request.previewFolder.isEmpty() ? QString() : WholeFolderPath(request.previewFolder);
     const AdSettings settings = request.design.Advert();
-    const RunReport report =
-        WritePreview(*texts, built->banner.Composed(), settings, folder, built->At2x(settings), built->templatePath);
+    const RunReport report = WritePreview(*texts, built->banner.Composed(), settings, folder,
+                                          built->At2x(settings.options.hidpi), built->templatePath);
     for (const FileResult& failure : report.Failures()) {
         PrintFailure(failure);
     }

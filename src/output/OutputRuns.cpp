@@ -103,17 +103,36 @@ QString LeftInPlace(const QString& folder) {
                              : QStringLiteral(": left in place (other pages may use them)"));
 }
 
-// The images a folder gets: the banner, and with the 2x option its twin at twice the size.
+// The images a folder gets: the banner, and its twin at twice the size with the 2x option, or where
+// the folder holds one already and the twin was drawn for it (see KeepsImageTwin).
 QList<ImageFile> ImagesIn(const QString& folder, const QString& imageName, const BannerGif& banner,
-                          const BannerGif& banner2x, const AdSettings& settings) {
+                          const BannerGif& banner2x, bool hidpi, bool twinDrawn) {
     QList<ImageFile> images{{&banner, JoinPath(folder, imageName)}};
-    if (settings.options.hidpi) {
-        images.append({&banner2x, JoinPath(folder, At2xName(imageName))});
+    const QString twin = JoinPath(folder, At2xName(imageName));
+    if (hidpi || (twinDrawn && QFileInfo::exists(twin))) {
+        images.append({&banner2x, twin});
     }
     return images;
 }
 
 }  // namespace
+
+bool KeepsImageTwin(const OutputTarget& target) {
+    if (target.createNew) {
+        return QFileInfo::exists(JoinPath(target.outputFolder, At2xName(kImageName)));
+    }
+    QSet<QString> looked;
+    for (const QString& page : target.pages) {
+        const QString folder = FolderOf(page);
+        if (!looked.contains(folder)) {
+            looked.insert(folder);
+            if (QFileInfo::exists(JoinPath(folder, At2xName(kImageName)))) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
 
 bool IsAdvertFileName(const QString& name) {
     return std::any_of(kAdvertFileNames.begin(), kAdvertFileNames.end(),
@@ -144,13 +163,13 @@ RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTar
         texts.BuildCode(kStyleName.toUtf8(), kImageName.toUtf8(), WithDrawnBand(settings, banner, banner2x));
     // Quantizing and encoding cost far more than a page; a site has many folders.
     const BannerGif gif(banner);
-    const BannerGif gif2x(settings.options.hidpi ? banner2x : QImage());
+    const BannerGif gif2x(banner2x);
     const WriteFiles write = target.dryRun ? CheckFiles : ReplaceFiles;
     const DrawnOn drawnOn(target.templatePath);
 
     const auto sharedIn = [&](const QString& folder, const QStringList& pages) {
-        return SharedFiles(code, ImagesIn(folder, kImageName, gif, gif2x, settings), JoinPath(folder, kStyleName),
-                           write, pages, drawnOn);
+        return SharedFiles(code, ImagesIn(folder, kImageName, gif, gif2x, settings.options.hidpi, !banner2x.isNull()),
+                           JoinPath(folder, kStyleName), write, pages, drawnOn);
     };
 
     RunReport report;
@@ -285,8 +304,8 @@ RunReport WritePreview(const CodeTexts& texts, const QImage& banner, const AdSet
     report.cspSources = code.cspSources;
     const BannerGif gif(banner);
     const BannerGif gif2x(settings.options.hidpi ? banner2x : QImage());
-    SharedFiles shared(code, ImagesIn(target, imageName, gif, gif2x, settings), JoinPath(target, styleName),
-                       ReplaceFiles, {}, DrawnOn(templatePath));
+    SharedFiles shared(code, ImagesIn(target, imageName, gif, gif2x, settings.options.hidpi, false),
+                       JoinPath(target, styleName), ReplaceFiles, {}, DrawnOn(templatePath));
     // Made new each time: an earlier preview's custom code, changed since, must not stay in it.
     report.files = shared.WritePage(pagePath, PageStart::Sample);
     report.interrupted = report.files.isEmpty();

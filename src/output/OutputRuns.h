@@ -66,11 +66,18 @@ AdSettings WithDrawnBand(AdSettings settings, const QImage& banner, const QImage
 // page of each unbroken run of its pages that is written (see SharedFiles::WritePage); where they
 // fail, that page and the rest of the run are left as they are. With the hidpi option `banner2x`,
 // the banner at twice the size, goes beside the image as "VornetAdMap@2x.gif" whenever the image
-// does (a null one is reported as a failure of that file). Every file is reported; a failure never
+// does (a null one is reported as a failure of that file); without it, where a folder holds that
+// twin already and `banner2x` is given (see KeepsImageTwin). Every file is reported; a failure never
 // stops the run, a stop asked for does (a signal or RequestStop, see StopRequested), between two
 // pages.
 RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTarget& target, const AdSettings& settings,
                    const QImage& banner2x = {}, const FileDone& done = {});
+
+// Whether a folder the generate run writes into holds the image's twin at twice the size, from an
+// earlier run with the hidpi option: pages there may name it, and would show the earlier banner on
+// sharp screens beside the new one on others, so the run writes the twin too, from a `banner2x`
+// its caller makes for that.
+bool KeepsImageTwin(const OutputTarget& target);
 
 // The remove run: takes the advert out of each page as RemoveFromFile does, with `customCode` and
 // `earlierCustomCodes` as the custom code that may follow a block (empty: none), and writes the page

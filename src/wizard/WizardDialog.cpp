@@ -710,7 +710,9 @@ void WizardDialog::OnGenerate() {
         target.createNew ? QStringList{JoinPath(target.outputFolder, target.fileName)} : target.pages;
     // The run has its own copies, since it goes on while the window draws.
     const QImage banner = editorPage->View().Model().Composed();
-    const QImage banner2x = settings.options.hidpi ? editorPage->ComposedAt2x() : QImage();
+    const QImage banner2x = !target.removeAdvert && (settings.options.hidpi || KeepsImageTwin(target))
+                                ? editorPage->ComposedAt2x()
+                                : QImage();
     const QByteArray customCode = settings.customCodeEnabled ? settings.customCode : QByteArray();
     // The progress dialog keeps input from the window; this keeps out what may come another way
     // (a close from the desktop, a queued click) while the run goes on.

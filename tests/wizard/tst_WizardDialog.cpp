@@ -399,6 +399,9 @@ private slots:
                 Act(u"click@modifyExisting"_qs);
                 Field<QListWidget>(wizard->Output(), u"pageList"_qs)->addItem(path + u"gone.html"_qs);
             }
+            if (run == u"twin") {
+                QVERIFY(WriteAll(path + u"VornetAdMap@2x.gif"_qs, "an earlier run's"));
+            }
             if (run == u"gone, base") {
                 QVERIFY(WriteAll(path + u"b.html"_qs, "<base href=/><body>mine</body>"));
                 Field<QListWidget>(wizard->Output(), u"pageList"_qs)->addItem(path + u"b.html"_qs);
@@ -410,7 +413,7 @@ private slots:
             Act(QStringLiteral("generate"));
             // What a policy needs for the block is shown once a block went into a page, a static one
             // too: the page, its image and its style sheet are there.
-            QCOMPARE(Field(wizard->Output(), u"cspSources"_qs)->isHidden(), row[4] != u"3");
+            QCOMPARE(Field(wizard->Output(), u"cspSources"_qs)->isHidden(), row[4].toInt() < 3);
         }
         CheckStepShown(row[3].toInt());
         // Text that would be drawn as boxes is asked about first, naming the letter by its code point
@@ -430,6 +433,7 @@ private slots:
         QCOMPARE(message.looked, told.startsWith(u"Done!") && !unkept);
         QCOMPARE(path.isEmpty() ? 0 : int(QDir(path).entryList(QDir::Files).size()), row[4].toInt());
         QVERIFY(!run.startsWith(u"remove") || ReadAll(path + u"p.html"_qs) == "<body>mine</body>");
+        QVERIFY(run != u"twin" || ReadAll(path + u"VornetAdMap@2x.gif"_qs).startsWith("GIF89a"));
     }
 
     // Custom code changed since the last run, in this session or the one before, replaces the last
