@@ -225,6 +225,12 @@ QByteArray AdvertStyleSheet(const QByteArray& styleTemplate, const AdSettings& s
         // Kept in the window's corner on paper, it would be printed over the text of every sheet.
         css += "\r\n@media print{\r\ndiv.quentavornet{\r\nposition:absolute;\r\n}\r\n}";
     }
+    if (options.clickThrough && !options.noPrint) {
+        // A PDF made from the page would link the link's whole square, as its clip-path does not cut
+        // the link a PDF holds, over the page's own links under the transparent half. Paper takes no
+        // clicks, and a banner with an image map is printed without its link too.
+        css += "\r\n@media print{\r\na.quentavornet-link{\r\ndisplay:none;\r\n}\r\n}";
+    }
     return css;
 }
 

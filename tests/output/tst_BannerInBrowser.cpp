@@ -259,6 +259,10 @@ private slots:
         QCOMPARE(pdf.contains("/Subtype /Image"), !options.noPrint);
         QVERIFY(pdf.count("/Type /Page\n") > 1);
         QCOMPARE(pdf.count("/XObject <<"), options.noPrint ? 0 : 1);
+        // The page's own link under the banner's transparent half is a link in the PDF; the banner's,
+        // whose clip-path the PDF does not keep, is none.
+        QVERIFY(pdf.contains("/URI (https://example.com/under)"));
+        QVERIFY(!pdf.contains(settings.linkUrl.section(u'?', 0, 0).toUtf8()));
         // Its box hidden by the page (for a print, for a small screen), the banner is hidden with it.
         QCOMPARE(Evaluate(&page, u"document.querySelector('div.quentavornet').style.visibility='hidden';"
                                  u"getComputedStyle(document.images[0]).visibility"_qs)
