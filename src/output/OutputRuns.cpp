@@ -13,6 +13,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <optional>
 
@@ -103,30 +104,64 @@ QString LeftInPlace(const QString& folder) {
                              : QStringLiteral(": left in place (other pages may use them)"));
 }
 
+// Whether the image's twin at `path` may be there from an earlier run with the 2x option, for a run
+// without it to replace: a GIF in a file of the folder's own. Through a link it would change another
+// folder's banner; another file of that name is the user's.
+bool EarlierTwin(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.isFile() || info.isSymLink()) {
+        return false;
+    }
+    RegularFile file(path, kNoSizeCap);
+    char magic[4] = {};
+    return file.Read(magic, sizeof magic) == qint64(sizeof magic) && std::memcmp(magic, "GIF8", sizeof magic) == 0;
+}
+
+// Whether a run without the 2x option writes `twin` at `path`: an earlier twin it may replace, or
+// that holds it already. One that may not be written must not hold back the files the run was
+// asked for.
+bool ReplacesTwin(const QString& path, const BannerGif& twin) {
+    if (!twin.encoded.Ok() || !EarlierTwin(path)) {
+        return false;
+    }
+    const QList<FileResult> check = CheckFiles({FileToWrite{twin.encoded.value, path, std::nullopt}});
+    return !check.isEmpty() && check.constFirst().Ok();
+}
+
 // The images a folder gets: the banner, and its twin at twice the size with the 2x option, or where
-// the folder holds one already and the twin was drawn for it (see KeepsImageTwin).
+// the folder holds one from an earlier run (see KeepsImageTwin).
 QList<ImageFile> ImagesIn(const QString& folder, const QString& imageName, const BannerGif& banner,
-                          const BannerGif& banner2x, bool hidpi, bool twinDrawn) {
+                          const BannerGif& banner2x, bool hidpi) {
     QList<ImageFile> images{{&banner, JoinPath(folder, imageName)}};
     const QString twin = JoinPath(folder, At2xName(imageName));
-    if (hidpi || (twinDrawn && QFileInfo::exists(twin))) {
+    if (hidpi || ReplacesTwin(twin, banner2x)) {
         images.append({&banner2x, twin});
     }
     return images;
+}
+
+// The note for a folder whose twin of the image, named by pages there, stays as it is.
+QString TwinLeft(const QString& folder, const BannerGif& banner2x, bool hidpi) {
+    const QString twin = JoinPath(folder, At2xName(kImageName));
+    if (hidpi || !QFileInfo::exists(twin) || ReplacesTwin(twin, banner2x)) {
+        return {};
+    }
+    return twin + QStringLiteral(": left as it is (not a GIF file of this folder's own that can be replaced), so "
+                                 "pages here that name it do not show this banner on sharp screens");
 }
 
 }  // namespace
 
 bool KeepsImageTwin(const OutputTarget& target) {
     if (target.createNew) {
-        return QFileInfo::exists(JoinPath(target.outputFolder, At2xName(kImageName)));
+        return EarlierTwin(JoinPath(target.outputFolder, At2xName(kImageName)));
     }
     QSet<QString> looked;
     for (const QString& page : target.pages) {
         const QString folder = FolderOf(page);
         if (!looked.contains(folder)) {
             looked.insert(folder);
-            if (QFileInfo::exists(JoinPath(folder, At2xName(kImageName)))) {
+            if (EarlierTwin(JoinPath(folder, At2xName(kImageName)))) {
                 return true;
             }
         }
@@ -168,7 +203,7 @@ RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTar
     const DrawnOn drawnOn(target.templatePath);
 
     const auto sharedIn = [&](const QString& folder, const QStringList& pages) {
-        return SharedFiles(code, ImagesIn(folder, kImageName, gif, gif2x, settings.options.hidpi, !banner2x.isNull()),
+        return SharedFiles(code, ImagesIn(folder, kImageName, gif, gif2x, settings.options.hidpi),
                            JoinPath(folder, kStyleName), write, pages, drawnOn);
     };
 
@@ -179,6 +214,9 @@ RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTar
         SharedFiles shared = sharedIn(target.outputFolder, {page});
         ForOnePage(report, done, page, [&] { Add(report, done, shared.WritePage(page)); });
         report.notes += shared.TakeNotes();
+        if (const QString note = TwinLeft(target.outputFolder, gif2x, settings.options.hidpi); !note.isEmpty()) {
+            report.notes.append(note);
+        }
         return report;
     }
     // The images and the style sheet go into each folder once per unbroken run of its pages, with
@@ -201,6 +239,10 @@ RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTar
                 ++end;
             }
             shared.emplace(sharedIn(folder, target.pages.mid(i, end - i)));
+            if (const QString note = TwinLeft(folder, gif2x, settings.options.hidpi);
+                !note.isEmpty() && !report.notes.contains(note)) {
+                report.notes.append(note);
+            }
         }
         ForOnePage(report, done, page, [&] { Add(report, done, shared->WritePage(page, start)); });
         report.notes += shared->TakeNotes();
@@ -304,7 +346,7 @@ RunReport WritePreview(const CodeTexts& texts, const QImage& banner, const AdSet
     report.cspSources = code.cspSources;
     const BannerGif gif(banner);
     const BannerGif gif2x(settings.options.hidpi ? banner2x : QImage());
-    SharedFiles shared(code, ImagesIn(target, imageName, gif, gif2x, settings.options.hidpi, false),
+    SharedFiles shared(code, ImagesIn(target, imageName, gif, gif2x, settings.options.hidpi),
                        JoinPath(target, styleName), ReplaceFiles, {}, DrawnOn(templatePath));
     // Made new each time: an earlier preview's custom code, changed since, must not stay in it.
     report.files = shared.WritePage(pagePath, PageStart::Sample);

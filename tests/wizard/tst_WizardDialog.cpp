@@ -400,7 +400,7 @@ private slots:
                 Field<QListWidget>(wizard->Output(), u"pageList"_qs)->addItem(path + u"gone.html"_qs);
             }
             if (run == u"twin") {
-                QVERIFY(WriteAll(path + u"VornetAdMap@2x.gif"_qs, "an earlier run's"));
+                QVERIFY(WriteAll(path + u"VornetAdMap@2x.gif"_qs, "GIF89a, an earlier run's"));
             }
             if (run == u"gone, base") {
                 QVERIFY(WriteAll(path + u"b.html"_qs, "<base href=/><body>mine</body>"));
@@ -433,7 +433,7 @@ private slots:
         QCOMPARE(message.looked, told.startsWith(u"Done!") && !unkept);
         QCOMPARE(path.isEmpty() ? 0 : int(QDir(path).entryList(QDir::Files).size()), row[4].toInt());
         QVERIFY(!run.startsWith(u"remove") || ReadAll(path + u"p.html"_qs) == "<body>mine</body>");
-        QVERIFY(run != u"twin" || ReadAll(path + u"VornetAdMap@2x.gif"_qs).startsWith("GIF89a"));
+        QVERIFY(run != u"twin" || !QImage(path + u"VornetAdMap@2x.gif"_qs).isNull());
     }
 
     // Custom code changed since the last run, in this session or the one before, replaces the last
