@@ -180,11 +180,29 @@ QString OneRow(QString text, const QFont& font) {
             row += run;
             continue;
         }
-        // The forms the run may be drawn in, in the order they are preferred (a letter with marks
-        // composed first, a character alone as typed first), each made when first asked for.
+        // The forms the run may be drawn in, each made when first asked for, and where each is
+        // looked for, in the order preferred. A letter with marks is drawn composed from any font
+        // before its parts from the line's own, which may have the marks but not place them over
+        // each other; a character alone is drawn as typed, else as the character the line's own
+        // font has in its place, before either comes from another font. Parts come last: a font
+        // that has the whole letter draws it better.
         enum Form { kComposed, kTyped, kDecomposed };
-        const std::array<Form, 3> order =
-            joined ? std::array{kComposed, kTyped, kDecomposed} : std::array{kTyped, kComposed, kDecomposed};
+        struct Choice {
+            Form form;
+            bool own;
+        };
+        static constexpr std::array<Choice, 6> kJoined{{{kComposed, true},
+                                                        {kComposed, false},
+                                                        {kTyped, true},
+                                                        {kTyped, false},
+                                                        {kDecomposed, true},
+                                                        {kDecomposed, false}}};
+        static constexpr std::array<Choice, 6> kAlone{{{kTyped, true},
+                                                       {kComposed, true},
+                                                       {kTyped, false},
+                                                       {kComposed, false},
+                                                       {kDecomposed, true},
+                                                       {kDecomposed, false}}};
         std::array<std::optional<QString>, 3> made;
         const auto inForm = [&made, &run](Form f) -> const QString& {
             if (!made[f]) {
@@ -194,20 +212,17 @@ QString OneRow(QString text, const QFont& font) {
             }
             return *made[f];
         };
-        const auto firstWhole = [&](auto&& has) -> const QString* {
-            for (const Form f : order) {
-                if (all(inForm(f), has)) {
-                    return &inForm(f);
-                }
-            }
-            return nullptr;
-        };
-        const QString* chosen = firstWhole([&own](char32_t c) { return own->supportsCharacter(c); });
-        if (chosen == nullptr) {
-            if (!withFallbacks) {
+        const QString* chosen = nullptr;
+        for (const Choice& choice : joined ? kJoined : kAlone) {
+            if (!choice.own && !withFallbacks) {
                 withFallbacks.emplace(font);
             }
-            chosen = firstWhole([&withFallbacks](char32_t c) { return withFallbacks->inFontUcs4(c); });
+            const QString& form = inForm(choice.form);
+            if (choice.own ? all(form, [&own](char32_t c) { return own->supportsCharacter(c); })
+                           : all(form, [&withFallbacks](char32_t c) { return withFallbacks->inFontUcs4(c); })) {
+                chosen = &form;
+                break;
+            }
         }
         row += chosen != nullptr ? *chosen : run;
     }
