@@ -117,37 +117,45 @@ bool EarlierTwin(const QString& path) {
     return file.Read(magic, sizeof magic) == qint64(sizeof magic) && std::memcmp(magic, "GIF8", sizeof magic) == 0;
 }
 
-// Whether a run without the 2x option writes `twin` at `path`: an earlier twin it may replace, or
-// that holds it already. One that may not be written must not hold back the files the run was
-// asked for.
-bool ReplacesTwin(const QString& path, const BannerGif& twin) {
-    if (!twin.encoded.Ok() || !EarlierTwin(path)) {
-        return false;
-    }
-    const QList<FileResult> check = CheckFiles({FileToWrite{twin.encoded.value, path, std::nullopt}});
-    return !check.isEmpty() && check.constFirst().Ok();
-}
-
-// The images a folder gets: the banner, and its twin at twice the size with the 2x option, or where
-// the folder holds one from an earlier run (see KeepsImageTwin).
+// The images a folder gets: the banner, and with the 2x option its twin at twice the size.
 QList<ImageFile> ImagesIn(const QString& folder, const QString& imageName, const BannerGif& banner,
                           const BannerGif& banner2x, bool hidpi) {
     QList<ImageFile> images{{&banner, JoinPath(folder, imageName)}};
-    const QString twin = JoinPath(folder, At2xName(imageName));
-    if (hidpi || ReplacesTwin(twin, banner2x)) {
-        images.append({&banner2x, twin});
+    if (hidpi) {
+        images.append({&banner2x, JoinPath(folder, At2xName(imageName))});
     }
     return images;
 }
 
-// The note for a folder whose twin of the image, named by pages there, stays as it is.
-QString TwinLeft(const QString& folder, const BannerGif& banner2x, bool hidpi) {
+// For a run without the 2x option, once a folder's image is written: the image's twin there from an
+// earlier run, which pages there name, written too, or left as it is with why (a note). Written on
+// its own after the files the user asked for, which it never holds back.
+void WriteEarlierTwin(RunReport& report, const FileDone& done, const QString& folder, const BannerGif& banner2x,
+                      WriteFiles write) {
     const QString twin = JoinPath(folder, At2xName(kImageName));
-    if (hidpi || !QFileInfo::exists(twin) || ReplacesTwin(twin, banner2x)) {
-        return {};
+    if (!QFileInfo::exists(twin)) {
+        return;
     }
-    return twin + QStringLiteral(": left as it is (not a GIF file of this folder's own that can be replaced), so "
-                                 "pages here that name it do not show this banner on sharp screens");
+    QString why = QStringLiteral("it is not a GIF file of this folder's own");
+    if (EarlierTwin(twin) && banner2x.encoded.Ok()) {
+        const QList<FileResult> results = write({FileToWrite{banner2x.encoded.value, twin, std::nullopt}});
+        if (!results.isEmpty() && results.constFirst().Ok()) {
+            Add(report, done, results);
+            return;
+        }
+        why = results.value(0).error;
+        for (const QLatin1String ending :
+             {QLatin1String("; no file of the set was written"), QLatin1String("; left as it is")}) {
+            if (why.endsWith(ending)) {
+                why.chop(ending.size());
+            }
+        }
+    } else if (EarlierTwin(twin)) {
+        why = banner2x.encoded.error;
+    }
+    report.notes.append(twin + QStringLiteral(": the 2x image from an earlier run, left as it is (%1), so pages here "
+                                              "that name it do not show this banner on sharp screens")
+                                   .arg(why));
 }
 
 }  // namespace
@@ -214,8 +222,8 @@ RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTar
         SharedFiles shared = sharedIn(target.outputFolder, {page});
         ForOnePage(report, done, page, [&] { Add(report, done, shared.WritePage(page)); });
         report.notes += shared.TakeNotes();
-        if (const QString note = TwinLeft(target.outputFolder, gif2x, settings.options.hidpi); !note.isEmpty()) {
-            report.notes.append(note);
+        if (!settings.options.hidpi && shared.FilesWritten()) {
+            WriteEarlierTwin(report, done, target.outputFolder, gif2x, write);
         }
         return report;
     }
@@ -226,6 +234,7 @@ RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTar
     const PageStart start = target.pagesFound ? PageStart::Found : PageStart::AsItIs;
     std::optional<QString> runFolder;
     std::optional<SharedFiles> shared;
+    bool twinDone = false;
     for (qsizetype i = 0; i < target.pages.size(); ++i) {
         if (Stopping(report)) {
             break;
@@ -239,13 +248,14 @@ RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTar
                 ++end;
             }
             shared.emplace(sharedIn(folder, target.pages.mid(i, end - i)));
-            if (const QString note = TwinLeft(folder, gif2x, settings.options.hidpi);
-                !note.isEmpty() && !report.notes.contains(note)) {
-                report.notes.append(note);
-            }
+            twinDone = settings.options.hidpi;
         }
         ForOnePage(report, done, page, [&] { Add(report, done, shared->WritePage(page, start)); });
         report.notes += shared->TakeNotes();
+        if (!twinDone && shared->FilesWritten()) {
+            twinDone = true;
+            WriteEarlierTwin(report, done, folder, gif2x, write);
+        }
     }
     return report;
 }

@@ -265,6 +265,8 @@ public:
     // What the pages written so far hold that may keep the advert from showing (a <base href>, an
     // element left open around it that hides it), one line each, which it then forgets.
     [[nodiscard]] QStringList TakeNotes() { return std::exchange(notes, {}); }
+    // Whether the images and the style sheet have been written (or found to hold their bytes).
+    bool FilesWritten() const { return written; }
 
 private:
     QList<FileResult> WriteTogether(const FileToWrite& page, PageStart start);

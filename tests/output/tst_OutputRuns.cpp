@@ -71,6 +71,10 @@ private slots:
                 QCOMPARE(::chown(QFile::encodeName(QFileInfo(path).path()).constData(), id, id), 0);
             }
         }
+        if (const qsizetype protect = mode.indexOf("protect="); protect >= 0) {
+            const QString path = dir.filePath(QString::fromUtf8(mode.mid(protect + 8).split(' ').constFirst()));
+            QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0444), 0);
+        }
         const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
         QVERIFY(texts.Ok());
         AdSettings settings;
