@@ -153,9 +153,10 @@ void WriteEarlierTwin(RunReport& report, const FileDone& done, const QString& fo
     } else if (EarlierTwin(twin)) {
         why = banner2x.encoded.error;
     }
-    report.notes.append(twin + QStringLiteral(": the 2x image from an earlier run, left as it is (%1), so pages here "
-                                              "that name it do not show this banner on sharp screens")
-                                   .arg(why));
+    report.notes.append(twin +
+                        QStringLiteral(": left as it is (%1), so pages here that name it do not show this banner "
+                                       "on sharp screens")
+                            .arg(why));
 }
 
 }  // namespace
