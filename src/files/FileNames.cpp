@@ -201,7 +201,7 @@ QString PrintableText(const QString& text) {
 }
 
 FolderListing ListFolder(const QString& folder) {
-    FolderListing listing{FileResult::Success(folder), {}, {}, {}};
+    FolderListing listing{FileResult::Success(folder), {}, {}};
     const std::optional<QByteArray> encoded = EncodedName(folder.isEmpty() ? QStringLiteral(".") : folder);
     if (!encoded) {
         listing.status = FileResult::Failure(folder, QStringLiteral("the folder's name cannot be represented"));
@@ -246,11 +246,10 @@ FolderListing ListFolder(const QString& folder) {
         }
         std::optional<QString> name = DecodedName(raw);
         if (!name) {
-            listing.unrepresentable.append(raw.toByteArray());
-            listing.unrepresentableKinds.append({{}, isFile, isFolder, lookError, isLink});
+            listing.unrepresentable.append({{}, isFile, isFolder, lookError, isLink, raw.toByteArray()});
             continue;
         }
-        listing.entries.append({std::move(*name), isFile, isFolder, lookError, isLink});
+        listing.entries.append({std::move(*name), isFile, isFolder, lookError, isLink, {}});
     }
     return listing;
 }
@@ -274,9 +273,9 @@ FileResult CheckRepresentable(const QString& path) {
         if (part.contains(replacement)) {
             const QString parent = start == 0 ? QStringLiteral(".") : path.left(start);
             const FolderListing listing = ListFolder(parent);
-            for (const QByteArray& raw : listing.unrepresentable) {
-                if (NameText(raw) == part) {
-                    return FileResult::Failure(path, Unrepresentable(raw));
+            for (const FolderEntry& entry : listing.unrepresentable) {
+                if (NameText(entry.raw) == part) {
+                    return FileResult::Failure(path, Unrepresentable(entry.raw));
                 }
             }
         }

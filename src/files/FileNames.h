@@ -99,16 +99,15 @@ struct FolderEntry {
     bool isFolder = false;  // a folder itself; a link to a folder is neither
     int lookError = 0;      // why it could not be looked at (errno), when not for want of a target
     bool isLink = false;    // a symbolic link, wherever it leads
+    QByteArray raw;         // the name's bytes, for a name that is not valid text (then `name` is empty)
 };
 
-// A folder's entries (without "." and ".."), in the order the file system gives them. Names that
-// cannot be represented are kept apart, by their bytes, and appear in no other list but the one of
-// such folders.
+// A folder's entries (without "." and ".."), in the order the file system gives them. Those whose
+// names cannot be represented are kept apart, by their bytes (`raw`).
 struct [[nodiscard]] FolderListing {
     FileResult status;
     QList<FolderEntry> entries;
-    QList<QByteArray> unrepresentable;
-    QList<FolderEntry> unrepresentableKinds;  // what each of `unrepresentable` is, in its order; no names
+    QList<FolderEntry> unrepresentable;
 };
 FolderListing ListFolder(const QString& folder);
 

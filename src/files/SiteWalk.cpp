@@ -164,6 +164,9 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds 
     // of drafts means the drafts, by whatever name the tree holds them.
     const QString realTop = QFileInfo(root).canonicalFilePath() + u'/';
     const auto landingPassedOver = [&](const QString& landing) {
+        if (excluded.patterns.isEmpty()) {
+            return false;
+        }
         const QString inside =
             landing.startsWith(realTop) ? landing.mid(realTop.size()) : landing.mid(landing.lastIndexOf(u'/') + 1);
         return passedOver(inside.split(u'/', Qt::SkipEmptyParts));
@@ -194,9 +197,8 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds 
             continue;
         }
         const QByteArray folderBytes = QFile::encodeName(folder);
-        for (qsizetype i = 0; i < listing.unrepresentable.size(); ++i) {
-            const QByteArray& raw = listing.unrepresentable[i];
-            const FolderEntry& kind = listing.unrepresentableKinds[i];
+        for (const FolderEntry& kind : listing.unrepresentable) {
+            const QByteArray& raw = kind.raw;
             const QString name = QString::fromUtf8(raw);
             if (raw.startsWith('.')) {
                 continue;

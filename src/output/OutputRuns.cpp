@@ -136,8 +136,9 @@ void WriteEarlierTwin(RunReport& report, const FileDone& done, const QString& fo
     if (!QFileInfo::exists(twin)) {
         return;
     }
-    QString why = QStringLiteral("it is not a GIF file of this folder's own");
-    if (EarlierTwin(twin) && banner2x.encoded.Ok()) {
+    const bool earlier = EarlierTwin(twin);
+    QString why = earlier ? banner2x.encoded.error : QStringLiteral("it is not a GIF file of this folder's own");
+    if (earlier && banner2x.encoded.Ok()) {
         const QList<FileResult> results = write({FileToWrite{banner2x.encoded.value, twin, std::nullopt}});
         if (!results.isEmpty() && results.constFirst().Ok()) {
             Add(report, done, results);
@@ -150,8 +151,6 @@ void WriteEarlierTwin(RunReport& report, const FileDone& done, const QString& fo
                 why.chop(ending.size());
             }
         }
-    } else if (EarlierTwin(twin)) {
-        why = banner2x.encoded.error;
     }
     report.notes.append(twin +
                         QStringLiteral(": left as it is (%1), so pages here that name it do not show this banner "

@@ -96,10 +96,10 @@ QList<FileResult> TemplateCatalog::Unlisted(const TemplateSources& sources) {
             if (!listing.status.Ok()) {
                 unlisted.append(std::move(listing.status));
             }
-            for (const QByteArray& raw : listing.unrepresentable) {
+            for (const FolderEntry& entry : listing.unrepresentable) {
                 // A template's 2x copy and shadowless variant go with it, and are not named apart.
-                if (raw.toLower().endsWith(".gif") && !IsHiddenTemplateName(QString::fromLatin1(raw))) {
-                    unlisted.append(FileResult::Failure(JoinPath(folder, PrintableName(raw)),
+                if (entry.raw.toLower().endsWith(".gif") && !IsHiddenTemplateName(QString::fromLatin1(entry.raw))) {
+                    unlisted.append(FileResult::Failure(JoinPath(folder, PrintableName(entry.raw)),
                                                         NameNotTextReason(QStringLiteral("template"))));
                 }
             }

@@ -87,9 +87,9 @@ FolderPages PagesIn(const QString& folder) {
             }
         }
     }
-    for (const QByteArray& raw : listing.unrepresentable) {
-        if (!raw.startsWith('.') && Design::IsPageName(QString::fromLatin1(raw))) {
-            pages.example = raw;
+    for (const FolderEntry& entry : listing.unrepresentable) {
+        if (!entry.raw.startsWith('.') && Design::IsPageName(QString::fromLatin1(entry.raw))) {
+            pages.example = entry.raw;
             ++pages.unusable;
         }
     }
