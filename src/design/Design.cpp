@@ -93,7 +93,10 @@ void Design::SetTemplatePath(const QString& path) {
     }
     const QFileInfo info(path);
     templateName = info.fileName();
-    templateFolder = info.absolutePath() + u'/';
+    templateFolder = info.absolutePath();
+    if (!templateFolder.endsWith(u'/')) {  // the root's path ends in one already
+        templateFolder += u'/';
+    }
     if (SameFolder(templateFolder, DefaultTemplatesFolder())) {
         templateFolder.clear();
     }
