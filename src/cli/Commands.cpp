@@ -372,7 +372,7 @@ int RunGenerate(const CliRequest& request) {
     settings.earlierCustomCodes = EarlierCustomCodes(request);
     RunReport report = Generate(*texts, built->banner.Composed(), target, settings,
                                 built->At2x(settings.options.hidpi || KeepsImageTwin(target)), PrintResult);
-    NoteNamesLeftOut(report, leftOut);
+    report.notes += NamesLeftOutNotes(report, leftOut);
     return ExitStatus(request, report, problems);
 }
 
@@ -394,8 +394,12 @@ int RunRemove(const CliRequest& request) {
     const Design& design = request.design;
     RunReport report = RemoveAdvert(pages->pages, design.customCodeEnabled ? design.customCode : QByteArray(),
                                     EarlierCustomCodes(request), PrintResult, request.dryRun);
-    NoteNamesLeftOut(report, pages->leftOut);
-    return ExitStatus(request, report, problems);
+    const int status = ExitStatus(request, report, problems);
+    // They tell of a failure, beside it on stderr: stdout lists only the pages the removal reports.
+    for (const QString& note : NamesLeftOutNotes(report, pages->leftOut)) {
+        PrintLine(stderr, note);
+    }
+    return status;
 }
 
 int RunPreview(const CliRequest& request) {

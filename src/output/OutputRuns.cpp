@@ -41,16 +41,18 @@ QStringList RunReport::Written() const {
     return written;
 }
 
-void NoteNamesLeftOut(RunReport& report, const QList<std::pair<QString, QString>>& leftOut) {
+QStringList NamesLeftOutNotes(const RunReport& report, const QList<std::pair<QString, QString>>& leftOut) {
     QSet<QString> failed;
     for (const FileResult& failure : report.Failures()) {
         failed.insert(failure.path);
     }
+    QStringList notes;
     for (const auto& [name, page] : leftOut) {
         if (failed.contains(page)) {
-            report.notes.append(name + QStringLiteral(": is the same file as %1, which was left as it is").arg(page));
+            notes.append(name + QStringLiteral(": is the same file as %1, which was left as it is").arg(page));
         }
     }
+    return notes;
 }
 
 namespace {

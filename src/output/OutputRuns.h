@@ -45,10 +45,10 @@ struct RunReport {
     QStringList Written() const;
 };
 
-// Notes each name of `leftOut` (one given for a page's file, and the page the run took for it; see
-// EachPageOnce) whose page failed: no name given is passed over without a word, and the page's own
-// failure says why.
-void NoteNamesLeftOut(RunReport& report, const QList<std::pair<QString, QString>>& leftOut);
+// A note for each name of `leftOut` (one given for a page's file, and the page the run took for it;
+// see EachPageOnce) whose page failed in `report`: no name given is passed over without a word,
+// and the page's own failure says why.
+QStringList NamesLeftOutNotes(const RunReport& report, const QList<std::pair<QString, QString>>& leftOut);
 
 // Told of each page's files once the page is done, before the run goes on: a caller that lists them
 // as they come has listed every page finished when the process is stopped hard.

@@ -723,7 +723,7 @@ void WizardDialog::OnGenerate() {
                                    : Generate(texts, banner, target, settings, banner2x, done);
     });
     running = false;
-    NoteNamesLeftOut(report, once.leftOut);
+    report.notes += NamesLeftOutNotes(report, once.leftOut);
     // A run that stopped or failed part way has put its custom code into some pages all the same.
     if (!target.removeAdvert && !report.Written().isEmpty()) {
         NoteCustomCodeRun(design);
