@@ -188,6 +188,7 @@ private:
             }
             Emit(code);
             m_previous = code;
+            WidenWhereFull();
             return true;
         }
         if (code > m_next || (code == m_next && m_next >= kTableSize)) {
@@ -200,13 +201,20 @@ private:
             m_start[size_t(m_next)] = m_lastStart;
             m_length[size_t(m_next)] = quint16(m_length[size_t(m_previous)] + 1);
             ++m_next;
-            if (m_next == (1 << m_codeSize) && m_codeSize < 12) {
-                ++m_codeSize;
-            }
+            WidenWhereFull();
         }
         Emit(code);
         m_previous = code;
         return true;
+    }
+
+    // Codes grow a bit wider, once read, where the next code to be made would not fit in them. With
+    // one-bit pixels that is so at the first code after a clear code, which makes none (clear code 2,
+    // next code 4, codes of 2 bits), as encoders, giflib and browsers have it.
+    void WidenWhereFull() {
+        if (m_next >= (1 << m_codeSize) && m_codeSize < 12) {
+            ++m_codeSize;
+        }
     }
 
     // The pixels of `code`'s string, in order; pixels beyond the image are dropped.
