@@ -79,11 +79,15 @@ void ComposeAt2x(benchmark::State& state) {
 }
 
 // The look Generate takes for letters that would be drawn as boxes or in colour, on lines far
-// longer than a banner shows: plain words, and words whose accents are marks of their own.
+// longer than a banner shows: plain words, words whose accents are marks of their own, and one
+// letter under a stack of marks, one of them in no font.
 void FirstBox(benchmark::State& state) {
+    const int letters = int(state.range(0));
     const QString word = state.range(1) == 0 ? QStringLiteral("ab cd ") : QStringLiteral("e\u0301a\u0300 ");
+    const QString line = state.range(1) < 2 ? word.repeated(letters / word.size())
+                                            : u'a' + QStringLiteral("\u0301\u0323").repeated(letters / 2) + u'\u0610';
     Banner banner;
-    banner.SetLine(0, {word.repeated(int(state.range(0) / word.size())), {}, qRgb(0, 0, 0), true});
+    banner.SetLine(0, {line, {}, qRgb(0, 0, 0), true});
     for (auto _ : state) {
         benchmark::DoNotOptimize(banner.FirstBox());
     }
@@ -97,6 +101,7 @@ BENCHMARK(FirstBox)
     ->Args({200000, 0})
     ->Args({10000, 1})
     ->Args({200000, 1})
+    ->Args({4000, 2})
     ->Unit(benchmark::kMillisecond);
 
 BENCHMARK(ComposeAt2x)->ArgNames({"size"})->Arg(300)->Arg(500)->Unit(benchmark::kMillisecond);

@@ -163,16 +163,21 @@ QString OneRow(QString text, const QFont& font) {
         // A character and the ones that join it.
         const char32_t first = CodePointAt(text, start);
         qsizetype end = start + (QChar::requiresSurrogates(first) ? 2 : 1);
-        while (end < text.size() && Joins(CodePointAt(text, end))) {
+        int joiners = 0;
+        for (; end < text.size() && Joins(CodePointAt(text, end)); ++joiners) {
             end += QChar::requiresSurrogates(CodePointAt(text, end)) ? 2 : 1;
         }
         const QStringView run = QStringView(text).sliced(start, end - start);
         start = end;
-        const bool joined = run.size() > (QChar::requiresSurrogates(first) ? 2 : 1);
-        if (!joined && !HasOtherForms(first)) {
+        // No text in use puts more than 30 marks on one character (Unicode's limit for streams).
+        // Putting a longer stack in order takes time that grows with its square: typed into the
+        // editor, each keystroke would take seconds.
+        constexpr int kMostJoiners = 30;
+        if ((joiners == 0 && !HasOtherForms(first)) || joiners > kMostJoiners) {
             row += run;
             continue;
         }
+        const bool joined = joiners > 0;
         if (!own) {
             own = QRawFont::fromFont(font);
         }
