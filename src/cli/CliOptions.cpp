@@ -813,7 +813,7 @@ QString SetTarget(Parsing& p) {
             QString first = QStringLiteral("\"%1\"").arg(PrintableText(named[0]));
             if (Design::IsPageName(named[0])) {
                 const QString path = creates ? JoinPath(design.outputFolder, named[0]) : named[0];
-                first += QStringLiteral(" (a link to \"%1\")").arg(PrintableText(WriteTarget(path)));
+                first += QStringLiteral(" (a link to \"%1\")").arg(PrintableWriteTarget(path));
             }
             const QString which =
                 named.size() == 1 ? first + QStringLiteral(", which is")
@@ -834,7 +834,7 @@ QString SetTarget(Parsing& p) {
             return QStringLiteral("\"%1\" is a link to \"%2\", which is not a web page by its name (one ending in "
                                   "%3), and a new page is not written through it; to put the advert into that file "
                                   "all the same, give it with --modify")
-                .arg(PrintableText(page), PrintableText(WriteTarget(page)), Design::PageExtensionsText());
+                .arg(PrintableText(page), PrintableWriteTarget(page), Design::PageExtensionsText());
         }
     }
     return {};

@@ -1182,6 +1182,11 @@ QByteArray WriteTargetBytes(const QString& path) {
     return folder.isEmpty() ? landing : folder + (folder == "/" ? "" : "/") + NamePart(landing);
 }
 
+QString PrintableWriteTarget(const QString& path) {
+    const QByteArray bytes = WriteTargetBytes(path);
+    return bytes.isEmpty() ? PrintableText(WriteTarget(path)) : PrintableName(bytes);
+}
+
 QString WriteTargetName(const QString& path) {
     const std::optional<QByteArray> name = EncodedName(path);
     return name ? NameText(NamePart(Resolve(*name).path)) : QFileInfo(path).fileName();

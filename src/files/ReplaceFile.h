@@ -108,6 +108,9 @@ QString WriteTarget(const QString& path);
 // The same by its bytes, where names that are not valid text stay apart: the end of the chain in
 // its folder's real path.
 QByteArray WriteTargetBytes(const QString& path);
+// The same for a message, a name that is not valid text shown by its bytes (PrintableName), as
+// the file's own name is: as text, its bytes would read as U+FFFD, another file's name.
+QString PrintableWriteTarget(const QString& path);
 // The name alone of the file at the end of that chain: its folder is not looked up, which costs a
 // look at every folder on the way, for each of thousands of pages.
 QString WriteTargetName(const QString& path);

@@ -247,7 +247,8 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds 
                                                                : QString();
                     if (!why.isEmpty()) {
                         site.problems.append(FileResult::Failure(
-                            path, QStringLiteral("is a link to \"%1\", %2; skipped").arg(PrintableText(landing), why)));
+                            path,
+                            QStringLiteral("is a link to \"%1\", %2; skipped").arg(PrintableWriteTarget(path), why)));
                         continue;
                     }
                     if (landingPassedOver(landing)) {
