@@ -88,7 +88,8 @@ FolderPages PagesIn(const QString& folder) {
         }
     }
     for (const FolderEntry& entry : listing.unrepresentable) {
-        if (!entry.raw.startsWith('.') && Design::IsPageName(QString::fromLatin1(entry.raw))) {
+        if ((entry.isFile || entry.lookError != 0) && !entry.raw.startsWith('.') &&
+            Design::IsPageName(QString::fromLatin1(entry.raw))) {
             pages.example = entry.raw;
             ++pages.unusable;
         }

@@ -159,10 +159,15 @@ private slots:
         for (const QByteArray& name : unusable) {
             QCOMPARE(::close(::creat(name.constData(), 0644)), 0);
         }
+        // Named as pages, but no pages: not counted.
+        const QByteArray folderNamed = raw + "k\xe9.html";
+        const QByteArray deadLink = raw + "m\xe9.htm";
+        QVERIFY(::mkdir(folderNamed.constData(), 0755) == 0 && ::symlink("gone", deadLink.constData()) == 0);
         const auto cleanup = qScopeGuard([&] {
-            for (const QByteArray& name : unusable) {
+            for (const QByteArray& name : unusable + QByteArrayList{deadLink}) {
                 ::unlink(name.constData());
             }
+            ::rmdir(folderNamed.constData());
         });
         Fixture f;
         f.Run(u"modifyExisting, pick=" + folder + u"f\uFFFD.htm, addFile, dir=" + dir.path() + u", addDir, dir=" +
