@@ -3,7 +3,9 @@
 #include "cli/CliHelp.h"
 #include "cli/Commands.h"
 #include "files/Interruption.h"
+#include "templates/DataFolder.h"
 
+#include <QFile>
 #include <QGuiApplication>
 
 #include <csignal>
@@ -72,6 +74,8 @@ int RunChecked(const CliRequest* request, size_t requestSize, const char* versio
                      VORNET_VERSION, version);
         return 1;
     }
+    // This module keeps its own, for commands that make no application.
+    SetProgramPath(QFile::decodeName(program));
     // Ctrl+C stops a run between two files, never in the middle of one.
     StopOnSignals();
     int status = 1;

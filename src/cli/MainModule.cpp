@@ -7,6 +7,7 @@
 #include "cli/Commands.h"
 #include "cli/Engine.h"
 #include "cli/FontSetup.h"
+#include "templates/DataFolder.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -64,6 +65,7 @@ int Run(int argc, char* argv[]) {
         args.append(QByteArray(argv[i]));
     }
     qInstallMessageHandler(QuietQtMessages);
+    SetProgramPath(QFile::decodeName(argv[0]));
     QCoreApplication::setApplicationName(QStringLiteral("vornetad-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VORNET_VERSION));
 

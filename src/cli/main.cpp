@@ -59,27 +59,27 @@ bool ProgramPath(const char* startedAs, char (&path)[PATH_MAX]) {
 }
 
 // The main module's path: its place relative to the program (`relative`, "../" steps first), from
-// the program's own folder.
-bool MainModulePath(const char* startedAs, const char* relative, char (&path)[PATH_MAX]) {
-    char program[PATH_MAX];
-    if (!ProgramPath(startedAs, program)) {
-        return false;
-    }
-    char* folderEnd = std::strrchr(program, '/');
-    while (std::strncmp(relative, "../", 3) == 0 && folderEnd != program) {
+// the folder of `program`, the program's own path.
+bool MainModulePath(const char* program, const char* relative, char (&path)[PATH_MAX]) {
+    char folder[PATH_MAX];
+    std::memcpy(folder, program, PATH_MAX);
+    char* folderEnd = std::strrchr(folder, '/');
+    while (std::strncmp(relative, "../", 3) == 0 && folderEnd != folder) {
         *folderEnd = '\0';
-        folderEnd = std::strrchr(program, '/');
+        folderEnd = std::strrchr(folder, '/');
         relative += 3;
     }
     *folderEnd = '\0';
-    return std::snprintf(path, sizeof path, "%s/%s", program, relative) < int(sizeof path);
+    return std::snprintf(path, sizeof path, "%s/%s", folder, relative) < int(sizeof path);
 }
 
 // Runs the command line in the main module, installed at the same place relative to the program in
-// the build tree and on the system.
+// the build tree and on the system. The module is given the program's own path for the name it was
+// started by: it finds the program's data from there, where there is no /proc to ask.
 int RunInMainModule(int argc, char* argv[]) {
+    static char program[PATH_MAX];
     char path[PATH_MAX];
-    if (!MainModulePath(argv[0], VORNET_MAIN_PATH, path)) {
+    if (!ProgramPath(argv[0], program) || !MainModulePath(program, VORNET_MAIN_PATH, path)) {
         std::fprintf(stderr,
                      "vornetad-cli: its own folder cannot be found (there is no /proc/self/exe, and the name it was "
                      "started by leads to no file: %s), so this command cannot run\n",
@@ -101,6 +101,7 @@ int RunInMainModule(int argc, char* argv[]) {
         std::fprintf(stderr, "vornetad-cli: its main module cannot be loaded: %s\n", ::dlerror());
         return 1;
     }
+    argv[0] = program;
     return entry(argc, argv, VORNET_VERSION, &outputError);
 }
 

@@ -6,12 +6,33 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace {
+
+QString& ProgramPath() {
+    static QString path;
+    return path;
+}
+
+}  // namespace
+
+void SetProgramPath(const QString& path) {
+    ProgramPath() = path;
+}
+
 QString ExecutableFolder() {
     if (QCoreApplication::instance() != nullptr) {
         return QCoreApplication::applicationDirPath();
     }
-    // Without an application object Qt cannot tell; the kernel's link still can.
-    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+    // Without an application object Qt cannot tell; the kernel's link still can, where there is
+    // /proc, and the program can, where it has said. (The canonical path of a file that is not
+    // there is ".", the current folder's.)
+    for (const QString& program : {QStringLiteral("/proc/self/exe"), ProgramPath()}) {
+        const QString real = program.isEmpty() ? QString() : QFileInfo(program).canonicalFilePath();
+        if (!real.isEmpty()) {
+            return QFileInfo(real).path();
+        }
+    }
+    return {};
 }
 
 QString DataFolder(const QString& name) {

@@ -30,3 +30,7 @@ TemplateSources DefaultTemplateSources();
 
 // The folder the running program's file is in.
 QString ExecutableFolder();
+
+// The running program's whole path, for ExecutableFolder where there is no application object to
+// ask and no /proc: a program that makes none says it once, at its start.
+void SetProgramPath(const QString& path);

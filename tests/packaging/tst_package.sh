@@ -65,12 +65,13 @@ grep -q 'libQt6Core' <<<"$needed" && ! grep -q 'libQt6Gui' <<<"$needed" ||
 [[ $("$cli" --version) == "vornetad-cli $version" ]] || fail "vornetad-cli --version"
 cmp -s <("$cli" --help) <("$cli" templates --help) || fail "vornetad-cli --help is not the help of its options"
 # Where there is no /proc (a chroot, a small container), it finds its modules by the name it was
-# started by, and the engine beside the main module.
+# started by, the engine beside the main module, and its templates, by their whole paths, in the
+# commands that draw nothing too. (The style sheet's lines end in a carriage return and a line feed.)
 if unshare -m --propagation private true 2>/dev/null; then
     template=$(find "$share/vornetad/vornets" -name '*.gif' | head -1)
-    noproc=$(unshare -m --propagation private sh -c 'umount -l /proc && "$0" code --css | head -1 &&
-        "$0" compose --template "$1" --gif "$2"' "$cli" "$template" "$work/noproc.gif" 2>&1) &&
-        [[ $noproc == "/* CSS Document */"* && -s $work/noproc.gif ]] ||
+    noproc=$(unshare -m --propagation private sh -c 'cd / && umount -l /proc && "$0" code --css | head -1 &&
+        "$0" templates | head -1 && "$0" compose --template "$1" --gif "$2"' "$cli" "$template" "$work/noproc.gif" 2>&1) &&
+        [[ $noproc == "/* CSS Document */"?$'\n'"$(realpath "$share")/vornetad/vornets/"*.gif && -s $work/noproc.gif ]] ||
         fail "vornetad-cli without /proc: $noproc"
 fi
 [[ $(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$root/usr/bin/vornetad" --version) == "vornetad $version" ]] ||
