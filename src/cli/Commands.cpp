@@ -8,6 +8,7 @@
 #include "design/WriteOver.h"
 #include "files/FileNames.h"
 #include "files/FolderLock.h"
+#include "files/Interruption.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 #include "files/SiteWalk.h"
@@ -317,6 +318,10 @@ int RunCompose(const CliRequest& request) {
         PrintFailure(FileResult::Failure(path, over));
         return 1;
     }
+    // A stop asked for while the banner was drawn comes before its file, which stays as it was.
+    if (StopRequested()) {
+        return 1;
+    }
     const Banner& banner = built->banner;
     if (!request.gifPath.isEmpty()) {
         const FileResult result = SaveAsGif(banner.Composed(), path);
@@ -552,6 +557,24 @@ int RunMakeTemplate(const CliRequest& request) {
         set.append({files.value[i].bytes, target, link.readAs});
     }
     if (refused) {
+        return 1;
+    }
+    // A name of the family that is a link into another folder would take its file there, and the
+    // others would stay here: each folder would hold the new drawing beside an earlier one's twin.
+    const QString home = FolderOf(WriteTarget(paths.constFirst()));
+    if (std::any_of(paths.cbegin(), paths.cend(), [&](const QString& p) { return FolderOf(WriteTarget(p)) != home; })) {
+        for (const QString& target : std::as_const(paths)) {
+            if (QFileInfo(target).isSymLink()) {
+                PrintFailure(FileResult::Failure(
+                    target, QStringLiteral("is a link to \"%1\", in another folder than the template's other files, "
+                                           "which would split it in two; no file of the template was written")
+                                .arg(PrintableWriteTarget(target))));
+            }
+        }
+        return 1;
+    }
+    // A stop asked for while the files were drawn comes before them.
+    if (StopRequested()) {
         return 1;
     }
     int status = 0;

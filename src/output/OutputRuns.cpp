@@ -220,6 +220,10 @@ RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTar
     RunReport report;
     report.cspSources = code.cspSources;
     if (target.createNew) {
+        // A stop asked for while the banner was encoded comes before the first file.
+        if (Stopping(report)) {
+            return report;
+        }
         const QString page = JoinPath(target.outputFolder, target.fileName);
         SharedFiles shared = sharedIn(target.outputFolder, {page});
         ForOnePage(report, done, page, [&] { Add(report, done, shared.WritePage(page)); });

@@ -98,7 +98,8 @@ private slots:
             put(n + "q.html", "<p>q</p>") && QDir().mkpath(QFile::decodeName(n + "x/y")) &&
             put(n + "caf\xe8/notes\xff.txt", "notes") &&
             ::symlink("notes\xff.txt", QByteArray(n + "caf\xe8/n.html").constData()) == 0 &&
-            put(n + "x/q.html", "<p>x</p>") && ::symlink("x/y", QByteArray(n + "ly").constData()) == 0 &&
+            ::symlink("x/a.gif", QByteArray(n + "a.gif").constData()) == 0 && put(n + "x/q.html", "<p>x</p>") &&
+            ::symlink("x/y", QByteArray(n + "ly").constData()) == 0 &&
             put(n + "up.vornetad", R"({"format": "vornetad-design", "version": 1, "output": {"mode": "modify", )"
                                    R"("pages": ["q.html", "ly/../q.html"]}})"));
         // Links to folders, and links to designs named so and kept in one.
