@@ -2,6 +2,7 @@
 
 #include "banner/TemplateImage.h"
 #include "files/FileNames.h"
+#include "files/Interruption.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 #include "templatemaker/TemplateGif.h"
@@ -59,6 +60,9 @@ FileResult SaveNewTemplate(const QString& folder, const QString& name, const std
                             .arg(taken, suffix == u"@2x" ? QStringLiteral("sharp 2x copy")
                                                          : QStringLiteral("shadowless variant")));
     }
+    // A signal that ends the window (a logout) waits for the whole set: a part of it would take
+    // the name, and stand in the list for the template.
+    const SignalHold hold;
     QStringList written;
     for (const TemplateFile& file : files) {
         const QString filePath = JoinPath(folder, FileNameOf(name, file.suffix));

@@ -2,11 +2,18 @@
 #include "TestGif.h"
 #include "TestPixels.h"
 #include "banner/TemplateImage.h"
+#include "files/Interruption.h"
 #include "templates/UserTemplates.h"
 
 #include <QBuffer>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -89,6 +96,31 @@ private slots:
                 QVERIFY2(qBlue(image.pixel(x, y)) < 200 || qRed(image.pixel(x, y)) > 100, "a margin was kept");
             }
         }
+    }
+
+    // A window ended by a signal while it saves a new template ends once all its files are there.
+    void saveNewTemplate_endedMeanwhile_allFilesMade() {
+        QTemporaryDir dir;
+        const QString first = dir.filePath(u"x.gif"_qs);
+        // The sharp copy is large, so that the signal comes while it is written.
+        const std::vector<TemplateFile> files{{{}, "GIF89a"}, {u"@2x"_qs, QByteArray(64 << 20, 'x')}};
+        const pid_t child = ::fork();
+        if (child == 0) {
+            EndOnSignalsBetweenRuns();
+            std::thread([&] {
+                while (!QFileInfo::exists(first)) {
+                    ::usleep(50);
+                }
+                ::kill(::getpid(), SIGTERM);
+            }).detach();
+            (void)SaveNewTemplate(dir.path(), u"x"_qs, files);
+            ::pause();
+            ::_exit(0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+        QCOMPARE(QFileInfo(dir.filePath(u"x@2x.gif"_qs)).size(), qint64(64) << 20);
     }
 };
 
