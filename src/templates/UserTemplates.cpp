@@ -37,6 +37,16 @@ QString FamilyFileIn(const QString& folder, const QString& name, const QStringLi
     return {};
 }
 
+QSet<QString> GifStemsIn(const QString& folder) {
+    QSet<QString> stems;
+    for (const FolderEntry& entry : ListFolder(folder).entries) {
+        if (entry.name.endsWith(QStringLiteral(".gif"), Qt::CaseInsensitive)) {
+            stems.insert(entry.name.chopped(4));
+        }
+    }
+    return stems;
+}
+
 FileResult SaveNewTemplate(const QString& folder, const QString& name, const std::vector<TemplateFile>& files) {
     if (folder.isEmpty()) {
         return FileResult::Failure(FileNameOf(name, {}), QStringLiteral("there is no folder for your own templates"));

@@ -4,6 +4,7 @@
 #include "templatemaker/TemplateMaker.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 
 #include <vector>
@@ -28,6 +29,10 @@ inline constexpr const char* kTemplateFamily[] = {"", "@2x", "b", "b@2x"};
 // for a file of the template: a new template is refused beside it. A file is passed over only by
 // its exact name, since "Logo.gif" stands beside a new "Logo.GIF" rather than being replaced by it.
 QString FamilyFileIn(const QString& folder, const QString& name, const QStringList& replaced = {});
+
+// The names `folder`'s files would give a template, as FamilyFileIn reads them: each without its
+// ".gif", in any letter case. Asking whether many names are free takes one look at the folder.
+QSet<QString> GifStemsIn(const QString& folder);
 
 // Writes the files of a new template called `name` into `folder` (made first, with the folders on
 // its way, when missing: the user's own templates folder is made by the first template saved in it): each

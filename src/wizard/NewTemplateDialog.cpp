@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kPreviewEdge = 200;
@@ -142,9 +144,14 @@ void NewTemplateDialog::ShowColors() {
 
 QString NewTemplateDialog::FreeName() const {
     const QString stem = QStringLiteral("my-") + Style().name;
-    QString name = stem;
     // Free by the rule the save goes by: no file of the name's family, its ".gif" in any letter case.
-    for (int n = 2; !FamilyFileIn(folder, name).isEmpty(); ++n) {
+    const QSet<QString> taken = GifStemsIn(folder);
+    const auto free = [&taken](const QString& name) {
+        return std::none_of(std::begin(kTemplateFamily), std::end(kTemplateFamily),
+                            [&](const char* suffix) { return taken.contains(name + QLatin1String(suffix)); });
+    };
+    QString name = stem;
+    for (int n = 2; !free(name); ++n) {
         name = stem + u'-' + QString::number(n);
     }
     return name;
