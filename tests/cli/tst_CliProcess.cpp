@@ -96,7 +96,8 @@ private slots:
             put(n + "d\xe9.vornetad",
                 R"({"format": "vornetad-design", "version": 1, "output": {"mode": "modify", "pages": ["e1/p.html"]}})") &&
             put(n + "q.html", "<p>q</p>") && QDir().mkpath(QFile::decodeName(n + "x/y")) &&
-            put(n + "caf\xe8/notes\xff.txt", "notes") &&
+            put(n + "caf\xe8/notes\xff.txt", "notes") && QDir().mkpath(QFile::decodeName(n + "f/vornetad")) &&
+            put(n + "f/vornetad/vornets", "notes") &&
             ::symlink("notes\xff.txt", QByteArray(n + "caf\xe8/n.html").constData()) == 0 &&
             ::symlink("x/a.gif", QByteArray(n + "a.gif").constData()) == 0 && put(n + "x/q.html", "<p>x</p>") &&
             ::symlink("x/y", QByteArray(n + "ly").constData()) == 0 &&
