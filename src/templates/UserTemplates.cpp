@@ -108,6 +108,9 @@ ImportedTemplate ImportTemplate(const QString& path) {
     if (!file.status.Ok()) {
         return refuse(file.status.error);
     }
+    if (file.bytes.isEmpty()) {
+        return refuse(QStringLiteral("the file is empty"));  // as a template picked is refused
+    }
     if (file.bytes.startsWith("GIF8")) {
         const TemplateImage decoded = DecodeTemplate(file.bytes);
         if (!decoded.status.Ok()) {
