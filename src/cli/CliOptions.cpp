@@ -930,27 +930,37 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
     }
 
     static const std::vector<Option> table = BuildOptionTable();
+    // --help and --version are no options of the table, which says so of each in the same words.
+    const auto notTaken = [&](const QString& name, const QByteArray& word) {
+        return (name == u"--help" || name == u"-h" || name == u"--version") && word.contains('=')
+                   ? QStringLiteral("%1 takes no value").arg(name)
+                   : QStringLiteral("%1 does not apply to %2").arg(name, Shown(commandName));
+    };
     if (request.command == Command::Templates) {
-        // As after every command, --help anywhere shows the help.
-        if (std::any_of(args.begin() + 1, args.end(), isHelp)) {
+        // As after every command, --help anywhere before "--" shows the help; after it, as after
+        // remove's, every word is a name.
+        const auto optionsEnd = std::find(args.begin() + 1, args.end(), QByteArray("--"));
+        if (std::any_of(args.begin() + 1, optionsEnd, isHelp)) {
             request.command = Command::Help;
             return Result<CliRequest>::Success(request);
         }
-        for (const QByteArray& word : args.mid(1)) {
-            if (word.startsWith("--")) {
-                const QString name = OptionNamed(table, word);
-                return fail(name.isEmpty() ? QStringLiteral("unknown option \"%1\" for templates").arg(Shown(word))
-                            : (name == u"--help" || name == u"--version") && word.contains('=')
-                                ? QStringLiteral("%1 takes no value").arg(name)
-                                : QStringLiteral("%1 does not apply to templates").arg(name));
+        for (auto word = args.begin() + 1; word != optionsEnd; ++word) {
+            if (word->startsWith("--")) {
+                const QString name = OptionNamed(table, *word);
+                return fail(name.isEmpty() ? QStringLiteral("unknown option \"%1\" for templates").arg(Shown(*word))
+                                           : notTaken(name, *word));
             }
         }
-        if (args.size() > 2) {
+        QByteArrayList folders(args.begin() + 1, optionsEnd);
+        if (optionsEnd != args.end()) {
+            folders += QByteArrayList(optionsEnd + 1, args.end());
+        }
+        if (folders.size() > 1) {
             return fail(QStringLiteral("templates takes at most one folder"));
         }
-        if (args.size() == 2) {
+        if (folders.size() == 1) {
             if (const QString error =
-                    ParsePath(QStringLiteral("templates"), args[1], request.templatesFolder, Value::Folder);
+                    ParsePath(QStringLiteral("templates"), folders[0], request.templatesFolder, Value::Folder);
                 !error.isEmpty()) {
                 return fail(error);
             }
@@ -991,7 +1001,8 @@ Result<CliRequest> ParseCommandLine(const QByteArrayList& args) {
                             .arg(name, Shown(commandName)));
         }
         if (option == nullptr) {
-            return fail(QStringLiteral("unknown option \"%1\"").arg(name));
+            const QString named = OptionNamed(table, args[i]);
+            return fail(named.isEmpty() ? QStringLiteral("unknown option \"%1\"").arg(name) : notTaken(named, args[i]));
         }
         if ((option->scope & scope) == 0) {
             return fail(QStringLiteral("%1 does not apply to %2").arg(name, Shown(commandName)));
