@@ -62,7 +62,7 @@ bool ProgramPath(const char* startedAs, char (&path)[PATH_MAX]) {
 // the folder of `program`, the program's own path.
 bool MainModulePath(const char* program, const char* relative, char (&path)[PATH_MAX]) {
     char folder[PATH_MAX];
-    std::memcpy(folder, program, PATH_MAX);
+    std::snprintf(folder, sizeof folder, "%s", program);
     char* folderEnd = std::strrchr(folder, '/');
     while (std::strncmp(relative, "../", 3) == 0 && folderEnd != folder) {
         *folderEnd = '\0';
