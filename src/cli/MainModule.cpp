@@ -7,16 +7,17 @@
 #include "cli/Commands.h"
 #include "cli/Engine.h"
 #include "cli/FontSetup.h"
+#include "files/FileNames.h"
 #include "templates/DataFolder.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
-#include <QLibrary>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -34,24 +35,28 @@ void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QS
 
 // Runs a request in the engine module, which lies beside this one in the build tree and on the
 // system. Found from this module's own path, which the program gave the loader: the program's
-// folder is not known to Qt where there is no /proc.
+// folder is not known to Qt where there is no /proc. Kept in bytes: a folder whose name is not
+// valid text would be another as text.
 int RunInEngine(const CliRequest& request, char* program) {
     Dl_info self{};
     ::dladdr(reinterpret_cast<void*>(&RunInEngine), &self);
-    const QString path = QFileInfo(QFile::decodeName(self.dli_fname != nullptr ? self.dli_fname : "")).path() +
-                         QStringLiteral("/vornetad-cli-engine" VORNET_MODULE_SUFFIX);
+    const QByteArray own = self.dli_fname != nullptr ? QByteArray(self.dli_fname) : QByteArray();
+    const qsizetype slash = own.lastIndexOf('/');
+    const QByteArray path =
+        (slash >= 0 ? own.left(slash + 1) : QByteArray("./")) + "vornetad-cli-engine" VORNET_MODULE_SUFFIX;
     // A missing module would be reported by the loader under another name it tried ("lib…").
-    if (!QFileInfo::exists(path)) {
+    struct stat node {};
+    if (::stat(path.constData(), &node) != 0 && errno == ENOENT) {
         std::fprintf(stderr,
                      "vornetad-cli: its engine \"%s\" is missing, so this command cannot run; the "
                      "installation is incomplete\n",
-                     qUtf8Printable(path));
+                     qUtf8Printable(PrintableName(path)));
         return 1;
     }
-    QLibrary engine(path);
-    const auto entry = reinterpret_cast<EngineEntry>(engine.resolve(kEngineEntry));
+    void* engine = ::dlopen(path.constData(), RTLD_LAZY | RTLD_LOCAL);
+    const auto entry = engine != nullptr ? reinterpret_cast<EngineEntry>(::dlsym(engine, kEngineEntry)) : nullptr;
     if (entry == nullptr) {
-        std::fprintf(stderr, "vornetad-cli: its engine cannot be loaded: %s\n", qUtf8Printable(engine.errorString()));
+        std::fprintf(stderr, "vornetad-cli: its engine cannot be loaded: %s\n", ::dlerror());
         return 1;
     }
     return entry(&request, sizeof request, VORNET_VERSION, program, &engineOutputError);

@@ -46,10 +46,12 @@ bool ProgramPath(const char* startedAs, char (&path)[PATH_MAX]) {
         const char* end = std::strchr(folder, ':');
         const int length = int(end != nullptr ? end - folder : std::strlen(folder));
         char candidate[PATH_MAX];
-        // An empty entry is the current folder.
+        // An empty entry is the current folder. A folder of the name is no program, and the shell
+        // passes over it as it does over a file that may not be run.
+        struct stat node {};
         if (std::snprintf(candidate, sizeof candidate, "%.*s/%s", length > 0 ? length : 1, length > 0 ? folder : ".",
                           startedAs) < int(sizeof candidate) &&
-            ::access(candidate, X_OK) == 0) {
+            ::stat(candidate, &node) == 0 && S_ISREG(node.st_mode) && ::access(candidate, X_OK) == 0) {
             return ::realpath(candidate, path) != nullptr;
         }
         folder += length + (end != nullptr ? 1 : 0);

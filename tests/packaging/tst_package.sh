@@ -64,16 +64,24 @@ grep -q 'libQt6Core' <<<"$needed" && ! grep -q 'libQt6Gui' <<<"$needed" ||
     fail "the main module of vornetad-cli needs more than Qt Core: $needed"
 [[ $("$cli" --version) == "vornetad-cli $version" ]] || fail "vornetad-cli --version"
 cmp -s <("$cli" --help) <("$cli" templates --help) || fail "vornetad-cli --help is not the help of its options"
+template=$(find "$share/vornetad/vornets" -name '*.gif' | head -1)
 # Where there is no /proc (a chroot, a small container), it finds its modules by the name it was
-# started by, the engine beside the main module, and its templates, by their whole paths, in the
-# commands that draw nothing too. (The style sheet's lines end in a carriage return and a line feed.)
+# started by, on PATH as the shell found it (past a folder of that name), the engine beside the main
+# module, and its templates, by their whole paths, in the commands that draw nothing too. (The
+# style sheet's lines end in a carriage return and a line feed.)
 if unshare -m --propagation private true 2>/dev/null; then
-    template=$(find "$share/vornetad/vornets" -name '*.gif' | head -1)
-    noproc=$(unshare -m --propagation private sh -c 'cd / && umount -l /proc && "$0" code --css | head -1 &&
-        "$0" templates | head -1 && "$0" compose --template "$1" --gif "$2"' "$cli" "$template" "$work/noproc.gif" 2>&1) &&
+    mkdir "$work/vornetad-cli"
+    noproc=$(unshare -m --propagation private sh -c 'cd "$3" && umount -l /proc &&
+        PATH=.:"${0%/*}" vornetad-cli code --css | head -1 && "$0" templates | head -1 &&
+        "$0" compose --template "$1" --gif "$2"' "$cli" "$template" "$work/noproc.gif" "$work" 2>&1) &&
         [[ $noproc == "/* CSS Document */"?$'\n'"$(realpath "$share")/vornetad/vornets/"*.gif && -s $work/noproc.gif ]] ||
         fail "vornetad-cli without /proc: $noproc"
 fi
+# Nor does a folder whose name is not valid text keep it from its engine.
+odd=$work/$(printf 'r\377')
+cp -a "$root" "$odd"
+"$odd/usr/bin/vornetad-cli" compose --template "$template" --gif "$work/odd.gif" 2>&1 && [[ -s $work/odd.gif ]] ||
+    fail "vornetad-cli installed in a folder whose name is not valid text"
 [[ $(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$root/usr/bin/vornetad" --version) == "vornetad $version" ]] ||
     fail "vornetad --version without a display"
 # Without a display the wizard says so, where Qt would abort it.
