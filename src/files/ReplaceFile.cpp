@@ -832,7 +832,8 @@ namespace {
 
 // Where the links of a path end (a path Resolve found), as WriteTarget shows it.
 QString LandingText(const QByteArray& landing) {
-    return ShownFolder(FolderPart(landing)) + u'/' + NameText(NamePart(landing));
+    const QString folder = ShownFolder(FolderPart(landing));
+    return (folder.endsWith(u'/') ? folder : folder + u'/') + NameText(NamePart(landing));  // the root's ends in one
 }
 
 // A file of a set by where it lands. Two names of a set may lead to one file (a 2x image that is a
@@ -1184,7 +1185,7 @@ QByteArray WriteTargetBytes(const QString& path) {
 
 QString PrintableWriteTarget(const QString& path) {
     const QByteArray bytes = WriteTargetBytes(path);
-    return bytes.isEmpty() ? PrintableText(WriteTarget(path)) : PrintableName(bytes);
+    return bytes.isEmpty() || DecodedName(bytes) ? PrintableText(WriteTarget(path)) : PrintableName(bytes);
 }
 
 QString WriteTargetName(const QString& path) {

@@ -1608,6 +1608,7 @@ LinkCheck CheckImageLink(const QString& path) {
         return {};
     }
     const QString target = WriteTarget(path);
+    const QString shown = PrintableWriteTarget(path);
     LinkCheck check{{}, StampOf(path)};
     // Its start tells: a GIF's header and first blocks hold zero bytes (its aspect byte is one in
     // nearly every GIF, and every run of image data ends with one). A large file is not read whole.
@@ -1627,18 +1628,18 @@ LinkCheck CheckImageLink(const QString& path) {
     };
     if (target.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
         check.refusal =
-            QStringLiteral("is a link to %1, which is named as a style sheet, not an image; left as it is").arg(target);
+            QStringLiteral("is a link to %1, which is named as a style sheet, not an image; left as it is").arg(shown);
     } else if (IsAdvertFileName(targetName) && IsAdvertFileName(ownName) &&
                targetName.compare(ownName, Qt::CaseInsensitive) != 0 && elsewhere()) {
         check.refusal = QStringLiteral("is a link to %1, which is named as the advert's other image, where another "
                                        "folder's run writes its own; left as it is")
-                            .arg(target);
+                            .arg(shown);
     } else if (!start.missing && !start.status.Ok()) {
         check.refusal =
             QStringLiteral("is a link to %1, which cannot be read to tell whether it is a GIF (%2); left as it is")
-                .arg(target, start.status.error);
+                .arg(shown, start.status.error);
     } else if (!start.bytes.isEmpty() && !IsGif(start.bytes)) {
-        check.refusal = QStringLiteral("is a link to %1, which is not a GIF image; left as it is").arg(target);
+        check.refusal = QStringLiteral("is a link to %1, which is not a GIF image; left as it is").arg(shown);
     }
     return check;
 }
@@ -1653,9 +1654,10 @@ LinkCheck CheckStyleLink(const QString& path) {
         return {};
     }
     const QString target = WriteTarget(path);
+    const QString shown = PrintableWriteTarget(path);
     LinkCheck check{{}, StampOf(path)};
     if (!target.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
-        check.refusal = QStringLiteral("is a link to %1, which is not a style sheet; left as it is").arg(target);
+        check.refusal = QStringLiteral("is a link to %1, which is not a style sheet; left as it is").arg(shown);
     }
     return check;
 }

@@ -249,10 +249,9 @@ bool OutputPage::ConfirmNonPages(const QStringList& files) {
         if (!Design::TakenUnasked(file)) {
             // A link named like a page is shown with where it leads. Quoted, a name that ends in a
             // blank ("index.html ") shows why it is asked about.
-            others.append(
-                Design::IsPageName(file)
-                    ? QStringLiteral("\"%1\" (a link to \"%2\")").arg(shortened(file), shortened(WriteTarget(file)))
-                    : QStringLiteral("\"%1\"").arg(shortened(file)));
+            others.append(Design::IsPageName(file) ? QStringLiteral("\"%1\" (a link to \"%2\")")
+                                                         .arg(shortened(file), shortened(PrintableWriteTarget(file)))
+                                                   : QStringLiteral("\"%1\"").arg(shortened(file)));
         }
     }
     if (others.isEmpty()) {

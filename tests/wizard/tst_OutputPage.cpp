@@ -30,6 +30,8 @@ struct Fixture {
 
     Fixture() {
         QFile::link(scratch.filePath(u"notes.txt"_qs), scratch.filePath(u"linked.html"_qs));
+        [[maybe_unused]] const int odd =
+            ::symlink("n\xff.txt", QFile::encodeName(scratch.filePath(u"odd.html"_qs)).constData());
         WriteAll(scratch.filePath(u"a\nb.html"_qs), "<p>mine</p>");
         generate->move(0, page->height());
         window.show();
