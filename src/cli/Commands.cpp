@@ -25,8 +25,10 @@
 #include <QFileInfo>
 #include <QImage>
 
+#include <cerrno>
 #include <cstdio>
 #include <optional>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -286,6 +288,27 @@ std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound)
     return EachPageOnce(pages);
 }
 
+// Why the user's own templates folder can hold none, where something stands in its way: a file at
+// its name or at one of the folders on its way, or a link to nothing. Empty where it is there, or
+// not made yet, as it is until the first template is added.
+QString UserFolderBlocked(const QString& folder) {
+    const std::optional<QByteArray> name = EncodedName(QDir::cleanPath(folder));
+    if (folder.isEmpty() || !name) {
+        return {};
+    }
+    struct stat info {};
+    const QString none = QStringLiteral(", so it holds none of your templates");
+    if (::stat(name->constData(), &info) == 0) {
+        return S_ISDIR(info.st_mode) ? QString() : QStringLiteral("is not a folder") + none;
+    }
+    if (errno == ENOTDIR) {
+        return QStringLiteral("cannot be made, since a file stands where one of the folders on its way would be") +
+               none;
+    }
+    return errno == ENOENT && ::lstat(name->constData(), &info) == 0 ? QStringLiteral("is a link to nothing") + none
+                                                                     : QString();
+}
+
 }  // namespace
 
 Result<QImage> LoadNamedTemplate(const CliRequest& request) {
@@ -448,7 +471,10 @@ int RunTemplates(const CliRequest& request) {
     for (const QString& path : TemplateCatalog::Paths(sources).value_or(QStringList())) {
         PrintLine(stdout, path);
     }
-    const QList<FileResult> unlisted = TemplateCatalog::Unlisted(sources);
+    QList<FileResult> unlisted = TemplateCatalog::Unlisted(sources);
+    if (const QString blocked = UserFolderBlocked(sources.user); !blocked.isEmpty()) {
+        unlisted.append(FileResult::Failure(QDir::cleanPath(sources.user), blocked));
+    }
     for (const FileResult& failure : unlisted) {
         PrintFailure(failure);
     }
@@ -561,8 +587,13 @@ int RunMakeTemplate(const CliRequest& request) {
     }
     // A name of the family that is a link into another folder would take its file there, and the
     // others would stay here: each folder would hold the new drawing beside an earlier one's twin.
-    const QString home = FolderOf(WriteTarget(paths.constFirst()));
-    if (std::any_of(paths.cbegin(), paths.cend(), [&](const QString& p) { return FolderOf(WriteTarget(p)) != home; })) {
+    // Folders are told apart by their bytes, since names that are not valid text read alike.
+    const auto folderOf = [](const QString& p) {
+        const QByteArray landing = WriteTargetBytes(p);
+        return landing.left(landing.lastIndexOf('/'));
+    };
+    const QByteArray home = folderOf(paths.constFirst());
+    if (std::any_of(paths.cbegin(), paths.cend(), [&](const QString& p) { return folderOf(p) != home; })) {
         for (const QString& target : std::as_const(paths)) {
             if (QFileInfo(target).isSymLink()) {
                 PrintFailure(FileResult::Failure(

@@ -79,12 +79,10 @@ std::optional<QStringList> TemplateCatalog::Paths(const TemplateSources& sources
 
 QList<FileResult> TemplateCatalog::Unlisted(const TemplateSources& sources) {
     QList<FileResult> unlisted;
-    const std::array<QString, 2> folders = FoldersOf(sources);
-    for (const QString& folder : folders) {
+    for (const QString& folder : FoldersOf(sources)) {
         // A folder that is not there holds no templates; one that cannot even be looked at (a
         // folder above it closed to the user) may hold them.
-        // Without its last separator, which would have a file at the name refused as no folder.
-        const std::optional<QByteArray> name = EncodedName(QDir::cleanPath(folder));
+        const std::optional<QByteArray> name = EncodedName(folder);
         struct stat info {};
         if (folder.isEmpty() || !name) {
             continue;
@@ -105,11 +103,6 @@ QList<FileResult> TemplateCatalog::Unlisted(const TemplateSources& sources) {
                                                         NameNotTextReason(QStringLiteral("template"))));
                 }
             }
-        } else if (&folder == &folders[1]) {
-            // The user's own, where adding a template says the same; the shipped one is the
-            // installation's, which its caller names.
-            unlisted.append(FileResult::Failure(QDir::cleanPath(folder),
-                                                QStringLiteral("is not a folder, so it holds none of your templates")));
         }
     }
     return unlisted;

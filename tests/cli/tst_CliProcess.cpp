@@ -99,8 +99,10 @@ private slots:
             put(n + "caf\xe8/notes\xff.txt", "notes") && QDir().mkpath(QFile::decodeName(n + "f/vornetad")) &&
             put(n + "f/vornetad/vornets", "notes") &&
             ::symlink("notes\xff.txt", QByteArray(n + "caf\xe8/n.html").constData()) == 0 &&
-            ::symlink("x/a.gif", QByteArray(n + "a.gif").constData()) == 0 && put(n + "x/q.html", "<p>x</p>") &&
-            ::symlink("x/y", QByteArray(n + "ly").constData()) == 0 &&
+            ::symlink("x/a.gif", QByteArray(n + "a.gif").constData()) == 0 &&
+            ::mkdir(QByteArray(n + "caf\xff").constData(), 0755) == 0 &&
+            ::symlink("../caf\xff/tb.gif", QByteArray(n + "caf\xef\xbf\xbd/tb.gif").constData()) == 0 &&
+            put(n + "x/q.html", "<p>x</p>") && ::symlink("x/y", QByteArray(n + "ly").constData()) == 0 &&
             put(n + "up.vornetad", R"({"format": "vornetad-design", "version": 1, "output": {"mode": "modify", )"
                                    R"("pages": ["q.html", "ly/../q.html"]}})"));
         // Links to folders, and links to designs named so and kept in one.
