@@ -106,8 +106,10 @@ QString BashCompletion() {
         }
         script += QStringLiteral("        %1)\n").arg(command.name);
         if (!command.operands.valueName.isEmpty()) {
-            // A word that does not start with a dash is an operand.
-            script += QStringLiteral("            if [[ $cur != -* ]]; then\n") +
+            // A word that does not start with a dash is an operand, as is every word after "--".
+            script += QStringLiteral(
+                          "            if [[ $cur != -* || \" ${COMP_WORDS[*]:2:COMP_CWORD-2} \" == *\" -- \"* ]]; "
+                          "then\n") +
                       Offer(command.operands, QString(16, u' ')) +
                       QStringLiteral("                return\n"
                                      "            fi\n");

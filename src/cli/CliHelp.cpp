@@ -124,8 +124,10 @@ QString UsageText() {
         }
     }
     text += QStringLiteral("  ") + program +
-            QStringLiteral(" --help | --version\n\nA value follows its option as the next word or after \"=\" "
-                           "(--size=200);\n--help after a command shows this help too.\n\nCommands:\n");
+            QStringLiteral(
+                " --help | --version\n\nA value follows its option as the next word or after \"=\" "
+                "(--size=200);\n--help (or -h) after a command shows this help too; after \"--\", every word\ngiven to "
+                "remove or templates is a page or a folder.\n\nCommands:\n");
     for (const DocumentedCommand& command : commands) {
         text += Row(command.name, command.summary, nameWidth + 5);
     }

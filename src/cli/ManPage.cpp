@@ -299,7 +299,9 @@ QString CliManPage(const QString& version, const std::vector<ManSection>& sectio
                            ".PP\n"
                            "BANNER\\-OPTIONS and AD\\-OPTIONS stand for the banner options and advert options "
                            "below. Each option not given keeps the wizard's default. A value follows its option "
-                           "as the next word or after \"=\" (\\-\\-size=200).\n"
+                           "as the next word or after \"=\" (\\-\\-size=200). \\fB\\-h\\fR is \\fB\\-\\-help\\fR. "
+                           "After \\fB\\-\\-\\fR, every word given to \\fBremove\\fR or \\fBtemplates\\fR is a "
+                           "page or a folder.\n"
                            ".SH COMMANDS\n");
     for (const DocumentedCommand& command : commands) {
         page += QStringLiteral(".TP\n\\fB%1\\fR\n").arg(command.name) + TextLine(Escape(command.summary));

@@ -155,6 +155,11 @@ completes "" generate --title ""
 completes "B.GIF a.gif page.html spring.vornetad sub folder" remove ""
 completes "sub folder" remove --custom-code x --site ""
 completes "curl dogear gradient midnight pastel ribbon tape winter" make-template --style ""
+# After "--", a word starting with a dash is a name.
+mkdir "$work/dash" "$work/dash/-old"
+cd "$work/dash"
+completes "-old" templates -- -
+completes "-old" remove x.html -- -
 
 ((failures == 0)) || exit 1
 echo "package $(basename "$deb"): all checks passed"
