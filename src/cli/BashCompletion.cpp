@@ -65,8 +65,10 @@ QString BashCompletion() {
     // Options whose values complete alike share one case arm.
     QMap<QString, QStringList> namesByKey;
     QMap<QString, OptionDoc> docByKey;
+    QStringList valued;
     for (const DocumentedOption& option : options) {
         if (!option.doc.valueName.isEmpty()) {
+            valued.append(option.name);
             namesByKey[Key(option.doc)].append(option.name);
             docByKey.insert(Key(option.doc), option.doc);
         }
@@ -88,8 +90,17 @@ QString BashCompletion() {
                        "        mapfile -t COMPREPLY < <(compgen -W '%1' -- \"$cur\")\n"
                        "        return\n"
                        "    fi\n"
+                       "    # After a \"--\" that is no option's value, every word is a page or a folder.\n"
+                       "    local i ended=\n"
+                       "    for ((i = 2; i < COMP_CWORD; i++)); do\n"
+                       "        if [[ ${COMP_WORDS[i]} == -- && ' %2 = ' != *\" ${COMP_WORDS[i-1]} \"* ]]; then\n"
+                       "            ended=1\n"
+                       "            break\n"
+                       "        fi\n"
+                       "    done\n"
+                       "    [[ -z $ended ]] &&\n"
                        "    case $prev in\n")
-            .arg(commandWords.join(u' '));
+            .arg(commandWords.join(u' '), valued.join(u' '));
     for (auto it = namesByKey.cbegin(); it != namesByKey.cend(); ++it) {
         script += QStringLiteral("        ") + it.value().join(u'|') + QStringLiteral(")\n") +
                   Offer(docByKey[it.key()], QString(12, u' ')) + QStringLiteral("            return ;;\n");
@@ -107,9 +118,7 @@ QString BashCompletion() {
         script += QStringLiteral("        %1)\n").arg(command.name);
         if (!command.operands.valueName.isEmpty()) {
             // A word that does not start with a dash is an operand, as is every word after "--".
-            script += QStringLiteral(
-                          "            if [[ $cur != -* || \" ${COMP_WORDS[*]:2:COMP_CWORD-2} \" == *\" -- \"* ]]; "
-                          "then\n") +
+            script += QStringLiteral("            if [[ $cur != -* || -n $ended ]]; then\n") +
                       Offer(command.operands, QString(16, u' ')) +
                       QStringLiteral("                return\n"
                                      "            fi\n");

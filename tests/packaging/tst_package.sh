@@ -160,6 +160,7 @@ mkdir "$work/dash" "$work/dash/-old"
 cd "$work/dash"
 completes "-old" templates -- -
 completes "-old" remove x.html -- -
+completes "-old" remove -- --link -
 
 ((failures == 0)) || exit 1
 echo "package $(basename "$deb"): all checks passed"
