@@ -1185,7 +1185,7 @@ QByteArray WriteTargetBytes(const QString& path) {
 
 QString PrintableWriteTarget(const QString& path) {
     const QByteArray bytes = WriteTargetBytes(path);
-    return bytes.isEmpty() || DecodedName(bytes) ? PrintableText(WriteTarget(path)) : PrintableName(bytes);
+    return bytes.isEmpty() ? PrintableText(WriteTarget(path)) : PrintableName(bytes);
 }
 
 QString WriteTargetName(const QString& path) {

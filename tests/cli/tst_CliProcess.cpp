@@ -100,6 +100,7 @@ private slots:
             put(n + "f/vornetad/vornets", "notes") &&
             ::symlink("notes\xff.txt", QByteArray(n + "caf\xe8/n.html").constData()) == 0 &&
             ::symlink("x/a.gif", QByteArray(n + "a.gif").constData()) == 0 &&
+            ::symlink("nofolder/../list.gif", QByteArray(n + "g.html").constData()) == 0 &&
             ::mkdir(QByteArray(n + "caf\xff").constData(), 0755) == 0 &&
             ::symlink("../caf\xff/tb.gif", QByteArray(n + "caf\xef\xbf\xbd/tb.gif").constData()) == 0 &&
             put(n + "x/q.html", "<p>x</p>") && ::symlink("x/y", QByteArray(n + "ly").constData()) == 0 &&
