@@ -289,8 +289,8 @@ std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound)
 }
 
 // Why the user's own templates folder can hold none, where something stands in its way: a file at
-// its name or at one of the folders on its way, or a link to nothing. Empty where it is there, or
-// not made yet, as it is until the first template is added.
+// its name or at one of the folders on its way, or a link to nothing at either. Empty where it is
+// there, or not made yet, as it is until the first template is added.
 QString UserFolderBlocked(const QString& folder) {
     const std::optional<QByteArray> name = EncodedName(QDir::cleanPath(folder));
     if (folder.isEmpty() || !name) {
@@ -305,8 +305,20 @@ QString UserFolderBlocked(const QString& folder) {
         return QStringLiteral("cannot be made, since a file stands where one of the folders on its way would be") +
                none;
     }
-    return errno == ENOENT && ::lstat(name->constData(), &info) == 0 ? QStringLiteral("is a link to nothing") + none
-                                                                     : QString();
+    if (errno != ENOENT) {
+        return {};
+    }
+    // The nearest of it and the folders on its way that is there.
+    for (QByteArray part = *name; !part.isEmpty(); part.truncate(part.lastIndexOf('/'))) {
+        if (::lstat(part.constData(), &info) == 0) {
+            return !S_ISLNK(info.st_mode) ? QString()
+                   : part == *name        ? QStringLiteral("is a link to nothing") + none
+                                   : QStringLiteral("cannot be made, since \"%1\" on its way is a link to nothing")
+                                             .arg(PrintableName(part)) +
+                                         none;
+        }
+    }
+    return {};
 }
 
 }  // namespace
