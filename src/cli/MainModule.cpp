@@ -71,6 +71,15 @@ int Run(int argc, char* argv[]) {
     }
     qInstallMessageHandler(QuietQtMessages);
     SetProgramPath(QFile::decodeName(argv[0]));
+    // Its folder's name as text leads nowhere: the runs that need its templates fail, and say so
+    // of a folder that does not seem missing.
+    if (!DecodedName(argv[0])) {
+        const QByteArray program(argv[0]);
+        std::fprintf(stderr,
+                     "vornetad-cli: its folder \"%s\" has a name that is not valid UTF-8 text, so its own templates "
+                     "cannot be found there\n",
+                     qUtf8Printable(PrintableName(program.left(program.lastIndexOf('/')))));
+    }
     QCoreApplication::setApplicationName(QStringLiteral("vornetad-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VORNET_VERSION));
 

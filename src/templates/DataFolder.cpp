@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -21,7 +22,9 @@ void SetProgramPath(const QString& path) {
 
 QString ExecutableFolder() {
     if (QCoreApplication::instance() != nullptr) {
-        return QCoreApplication::applicationDirPath();
+        if (const QString folder = QCoreApplication::applicationDirPath(); !folder.isEmpty()) {
+            return folder;
+        }
     }
     // Without an application object Qt cannot tell; the kernel's link still can, where there is
     // /proc, and the program can, where it has said. (The canonical path of a file that is not
@@ -32,7 +35,12 @@ QString ExecutableFolder() {
             return QFileInfo(real).path();
         }
     }
-    return {};
+    // A folder whose name is not valid text has no path as text: the name as Qt reads it, which
+    // leads nowhere, so that the program's data is not found there, rather than looked for from
+    // the root.
+    const QString read = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    const QString program = !read.isEmpty() ? read : ProgramPath();
+    return program.isEmpty() ? QString() : QFileInfo(program).absolutePath();
 }
 
 QString DataFolder(const QString& name) {

@@ -77,11 +77,14 @@ if unshare -m --propagation private true 2>/dev/null; then
         [[ $noproc == "/* CSS Document */"?$'\n'"$(realpath "$share")/vornetad/vornets/"*.gif && -s $work/noproc.gif ]] ||
         fail "vornetad-cli without /proc: $noproc"
 fi
-# Nor does a folder whose name is not valid text keep it from its engine.
+# Nor does a folder whose name is not valid text keep it from its engine; its templates, which no
+# text can name there, are not looked for elsewhere, and it says why.
 odd=$work/$(printf 'r\377')
 cp -a "$root" "$odd"
-"$odd/usr/bin/vornetad-cli" compose --template "$template" --gif "$work/odd.gif" 2>&1 && [[ -s $work/odd.gif ]] ||
+"$odd/usr/bin/vornetad-cli" compose --template "$template" --gif "$work/odd.gif" 2>/dev/null && [[ -s $work/odd.gif ]] ||
     fail "vornetad-cli installed in a folder whose name is not valid text"
+oddList=$("$odd/usr/bin/vornetad-cli" templates 2>&1) && fail "templates found in a folder no text names: $oddList"
+grep -q 'r\\xff/usr/bin" has a name that is not valid UTF-8 text' <<<"$oddList" || fail "templates there: $oddList"
 [[ $(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$root/usr/bin/vornetad" --version) == "vornetad $version" ]] ||
     fail "vornetad --version without a display"
 # Without a display the wizard says so, where Qt would abort it.
