@@ -17,7 +17,11 @@
 #include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -62,6 +66,25 @@ int RunInEngine(const CliRequest& request, char* program) {
     return entry(&request, sizeof request, VORNET_VERSION, program, &engineOutputError);
 }
 
+// Whether the process may open `count` more files at once. Short of a few, the font library
+// passes over configuration and cache files it cannot open, and "Times New Roman" turns into
+// another face without a word, or the platform plugin cannot be loaded; a drawing run takes up to
+// four at once beside the standard streams.
+bool SpareFiles(int count) {
+    std::vector<int> taken;
+    while (int(taken.size()) < count) {
+        const int file = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+        if (file < 0) {
+            break;
+        }
+        taken.push_back(file);
+    }
+    for (const int file : taken) {
+        ::close(file);
+    }
+    return int(taken.size()) == count;
+}
+
 int Run(int argc, char* argv[]) {
     // The arguments are ours alone, as the bytes the system gave: Qt sees only the program name, so
     // it neither takes a value such as "-reverse" for one of its own options nor converts a name.
@@ -103,6 +126,16 @@ int Run(int argc, char* argv[]) {
     case CliRequest::Command::Compose:
     case CliRequest::Command::Generate:
     case CliRequest::Command::Preview: {
+        if (constexpr int kSpareFiles = 8; !SpareFiles(kSpareFiles)) {
+            rlimit files{};
+            ::getrlimit(RLIMIT_NOFILE, &files);
+            std::fprintf(
+                stderr,
+                "vornetad-cli: fewer than %d more files may be open at once (the limit is %llu; see ulimit -n), "
+                "too few to read the fonts and draw the banner; nothing was written\n",
+                kSpareFiles, static_cast<unsigned long long>(files.rlim_cur));
+            return 1;
+        }
         StartFontSetup();
         CliRequest drawing = request;
         drawing.awaitFonts = AwaitFontSetup;

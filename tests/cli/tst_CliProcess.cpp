@@ -128,10 +128,13 @@ private slots:
                             QFile::decodeName(n + "l1/t@2x.GIF")));
 
         // QProcess passes arguments through the locale's encoding, which cannot carry every byte;
-        // the shell's printf passes them as they are. The row's variable is set for the program alone.
+        // the shell's printf passes them as they are. The row's variable is set for the program alone,
+        // as is its limit.
         const auto start = [&](QProcess& cli, const QByteArray& words) {
-            QByteArray command =
-                "XDG_RUNTIME_DIR=" + QFile::encodeName(m_runtime.path()) + ' ' + row.value(4) + " exec";
+            const bool limit = row.value(4).startsWith("ulimit ");
+            QByteArray command = (limit ? row.value(4) + "; " : QByteArray()) +
+                                 "XDG_RUNTIME_DIR=" + QFile::encodeName(m_runtime.path()) + ' ' +
+                                 (limit ? QByteArray() : row.value(4)) + " exec";
             for (const QByteArray& arg : QByteArrayList{QFile::encodeName(kCli)} + words.split(' ')) {
                 command += " \"$(printf '";
                 for (const char c : QByteArray::fromPercentEncoding(arg)) {
