@@ -308,11 +308,13 @@ QString UserFolderBlocked(const QString& folder) {
     if (errno != ENOENT) {
         return {};
     }
-    // The nearest of it and the folders on its way that is there.
+    // The nearest of it and the folders on its way that is there; a link there that leads to a
+    // folder is as good as the folder.
     for (QByteArray part = *name; !part.isEmpty(); part.truncate(part.lastIndexOf('/'))) {
         if (::lstat(part.constData(), &info) == 0) {
-            return !S_ISLNK(info.st_mode) ? QString()
-                   : part == *name        ? QStringLiteral("is a link to nothing") + none
+            struct stat target {};
+            return !S_ISLNK(info.st_mode) || ::stat(part.constData(), &target) == 0 ? QString()
+                   : part == *name ? QStringLiteral("is a link to nothing") + none
                                    : QStringLiteral("cannot be made, since \"%1\" on its way is a link to nothing")
                                              .arg(PrintableName(part)) +
                                          none;

@@ -68,8 +68,8 @@ int RunInEngine(const CliRequest& request, char* program) {
 
 // Whether the process may open `count` more files at once. Short of a few, the font library
 // passes over configuration and cache files it cannot open, and "Times New Roman" turns into
-// another face without a word, or the platform plugin cannot be loaded; a drawing run takes up to
-// four at once beside the standard streams.
+// another face without a word, or the platform plugin cannot be loaded, or the engine aborts; a
+// drawing run was seen to take up to four at once beside the standard streams.
 bool SpareFiles(int count) {
     std::vector<int> taken;
     while (int(taken.size()) < count) {
@@ -83,6 +83,21 @@ bool SpareFiles(int count) {
         ::close(file);
     }
     return int(taken.size()) == count;
+}
+
+// Refuses a run that draws where too few more files may be opened; see SpareFiles.
+bool RefusedForFiles() {
+    constexpr int kSpareFiles = 5;
+    if (SpareFiles(kSpareFiles)) {
+        return false;
+    }
+    rlimit files{};
+    ::getrlimit(RLIMIT_NOFILE, &files);
+    std::fprintf(stderr,
+                 "vornetad-cli: fewer than %d more files may be open at once (the limit is %llu; see ulimit -n), too "
+                 "few to draw: fonts and libraries could be passed over without a word; nothing was written\n",
+                 kSpareFiles, static_cast<unsigned long long>(files.rlim_cur));
+    return true;
 }
 
 int Run(int argc, char* argv[]) {
@@ -126,14 +141,7 @@ int Run(int argc, char* argv[]) {
     case CliRequest::Command::Compose:
     case CliRequest::Command::Generate:
     case CliRequest::Command::Preview: {
-        if (constexpr int kSpareFiles = 8; !SpareFiles(kSpareFiles)) {
-            rlimit files{};
-            ::getrlimit(RLIMIT_NOFILE, &files);
-            std::fprintf(
-                stderr,
-                "vornetad-cli: fewer than %d more files may be open at once (the limit is %llu; see ulimit -n), "
-                "too few to read the fonts and draw the banner; nothing was written\n",
-                kSpareFiles, static_cast<unsigned long long>(files.rlim_cur));
+        if (RefusedForFiles()) {
             return 1;
         }
         StartFontSetup();
@@ -143,6 +151,8 @@ int Run(int argc, char* argv[]) {
         AwaitFontSetup();
         return status;
     }
+    case CliRequest::Command::MakeTemplate:
+        return RefusedForFiles() ? 1 : RunInEngine(request, argv[0]);
     default:
         return RunInEngine(request, argv[0]);
     }
