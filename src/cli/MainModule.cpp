@@ -109,8 +109,8 @@ int Run(int argc, char* argv[]) {
     }
     qInstallMessageHandler(QuietQtMessages);
     SetProgramPath(QFile::decodeName(argv[0]));
-    // Its folder's name as text leads nowhere: the runs that need its templates fail, and say so
-    // of a folder that does not seem missing.
+    // Its folder's name as text names no folder there (see ExecutableFolder): the runs that need
+    // its templates fail, and say so of a folder that does not seem missing.
     if (!DecodedName(argv[0])) {
         const QByteArray program(argv[0]);
         std::fprintf(stderr,

@@ -36,8 +36,8 @@ QString ExecutableFolder() {
         }
     }
     // A folder whose name is not valid text has no path as text: the name as Qt reads it, which
-    // leads nowhere, so that the program's data is not found there, rather than looked for from
-    // the root.
+    // names no folder there (but one whose valid name reads the same, should there be one), so
+    // that the program's data is not found, rather than looked for from the root.
     const QString read = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
     const QString program = !read.isEmpty() ? read : ProgramPath();
     return program.isEmpty() ? QString() : QFileInfo(program).absolutePath();
