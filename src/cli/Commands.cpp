@@ -47,17 +47,27 @@ void PrintFailure(const FileResult& result) {
     PrintLine(stderr, QStringLiteral("%1: %2").arg(result.path, result.error));
 }
 
-// A banner as the wizard composes it, and the path of its template.
+// A banner as the wizard composes it, the path of its template, and the template's stamp when it
+// was read.
 struct BuiltBanner {
     Banner banner;
     QString templatePath;
+    FileStamp templateStamp;
 
     // The banner at twice the size where `wanted` (the hidpi option); null otherwise. A companion
     // that is there but refused is named on stderr, since the 2x image then is the template scaled
-    // up.
-    QImage At2x(bool wanted) const {
+    // up. Nothing (after a message) where another run has replaced the template's files since it
+    // was read: the two images would show two drawings. A run that makes a template holds the
+    // folder's turn while it puts all its files in place.
+    std::optional<QImage> At2x(bool wanted) const {
         if (!wanted) {
-            return {};
+            return QImage();
+        }
+        const FolderLock turn(FolderOf(templatePath));
+        if (StampOf(templatePath) != templateStamp) {
+            PrintLine(stderr, templatePath + QStringLiteral(": was replaced by another run while the banner was "
+                                                            "drawn on it; nothing was written; run again"));
+            return std::nullopt;
         }
         const TemplateImage companion = LoadCompanion(templatePath);
         if (const QString note = CompanionNotUsed(banner, companion); !note.isEmpty()) {
@@ -70,13 +80,18 @@ struct BuiltBanner {
 // The banner as the wizard would compose it for these options; nothing (after a message) when
 // there is no template to use.
 std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
+    QString path = request.design.TemplatePath();
+    // Read in its folder's turn, with its stamp, which At2x looks at again for its companion.
+    std::optional<FolderLock> turn;
+    if (!path.isEmpty()) {
+        turn.emplace(FolderOf(path));
+    }
     Result<QImage> named = LoadNamedTemplate(request);
     if (!named.Ok()) {
         UsageError(named.error);
         return std::nullopt;
     }
     QImage image = std::move(named.value);
-    QString path = request.design.TemplatePath();
     if (path.isEmpty()) {
         const TemplateSources sources = DefaultTemplateSources();
         const std::optional<QStringList> paths = TemplateCatalog::Paths(sources);
@@ -85,6 +100,7 @@ std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
                                   .arg(sources.shipped, sources.user));
             return std::nullopt;
         }
+        turn.emplace(FolderOf(paths->constFirst()));
         TemplateImage loaded = LoadTemplateImage(paths->constFirst());
         if (!loaded.status.Ok()) {
             PrintLine(stderr, QStringLiteral("no template given, and the first template \"%1\" is refused: %2")
@@ -94,10 +110,12 @@ std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
         image = std::move(loaded.image);
         path = paths->constFirst();
     }
+    const FileStamp stamp = StampOf(path);
+    turn.reset();
     if (request.awaitFonts != nullptr) {
         request.awaitFonts();
     }
-    BuiltBanner built{Banner(), path};
+    BuiltBanner built{Banner(), path, stamp};
     request.design.ComposeInto(built.banner, image);
     return built;
 }
@@ -412,8 +430,11 @@ int RunGenerate(const CliRequest& request) {
     }
     AdSettings settings = request.design.Advert();
     settings.earlierCustomCodes = EarlierCustomCodes(request);
-    RunReport report = Generate(*texts, built->banner.Composed(), target, settings,
-                                built->At2x(settings.options.hidpi || KeepsImageTwin(target)), PrintResult);
+    const std::optional<QImage> at2x = built->At2x(settings.options.hidpi || KeepsImageTwin(target));
+    if (!at2x) {
+        return 1;
+    }
+    RunReport report = Generate(*texts, built->banner.Composed(), target, settings, *at2x, PrintResult);
     report.notes += NamesLeftOutNotes(report, leftOut);
     return ExitStatus(request, report, problems);
 }
@@ -424,7 +445,11 @@ int RunCodeForBanner(const CliRequest& request) {
         return 2;
     }
     const AdSettings settings = request.design.Advert();
-    return PrintCode(request, WithDrawnBand(settings, built->banner.Composed(), built->At2x(settings.options.hidpi)));
+    const std::optional<QImage> at2x = built->At2x(settings.options.hidpi);
+    if (!at2x) {
+        return 1;
+    }
+    return PrintCode(request, WithDrawnBand(settings, built->banner.Composed(), *at2x));
 }
 
 int RunRemove(const CliRequest& request) {
@@ -456,8 +481,12 @@ int RunPreview(const CliRequest& request) {
     }
     const QString folder = request.previewFolder.isEmpty() ? QString() : WholeFolderPath(request.previewFolder);
     const AdSettings settings = request.design.Advert();
-    const RunReport report = WritePreview(*texts, built->banner.Composed(), settings, folder,
-                                          built->At2x(settings.options.hidpi), built->templatePath);
+    const std::optional<QImage> at2x = built->At2x(settings.options.hidpi);
+    if (!at2x) {
+        return 1;
+    }
+    const RunReport report =
+        WritePreview(*texts, built->banner.Composed(), settings, folder, *at2x, built->templatePath);
     for (const FileResult& failure : report.Failures()) {
         PrintFailure(failure);
     }
@@ -550,6 +579,9 @@ int RunMakeTemplate(const CliRequest& request) {
             return 1;
         }
     }
+    // Runs that make or read a template take turns in its folder, so that a run reading the
+    // template and its 2x copy reads one drawing, and two runs saving one name leave one family.
+    const FolderLock turn(folder);
     const QString stem = QFileInfo(path).fileName().chopped(4);
     if (const QString stale = FamilyFileIn(folder, stem, names); !stale.isEmpty()) {
         const auto twin = std::find_if(names.cbegin(), names.cend(), [&](const QString& name) {

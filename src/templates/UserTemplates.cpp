@@ -2,6 +2,7 @@
 
 #include "banner/TemplateImage.h"
 #include "files/FileNames.h"
+#include "files/FolderLock.h"
 #include "files/Interruption.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
@@ -58,6 +59,10 @@ FileResult SaveNewTemplate(const QString& folder, const QString& name, const std
     if (const FileResult made = MakeFolders(folder); !made.Ok()) {
         return made;
     }
+    // In the folder's turn, as a run that makes a template takes it: a name found free stays so
+    // until every file is made, and the files made are still this call's when a failure takes
+    // them out again.
+    const FolderLock turn(folder);
     // "Logo.GIF" takes the name "Logo" as surely as "Logo.gif" does: both would be listed as it.
     // A file of the name's family takes it too: an old "Logo@2x.gif" left alone would be taken
     // for the new template's sharp copy.
