@@ -47,6 +47,13 @@ void PrintFailure(const FileResult& result) {
     PrintLine(stderr, QStringLiteral("%1: %2").arg(result.path, result.error));
 }
 
+// The turn of the folder a template is in, where a run that makes one holds it: the folder of the
+// file itself, where the template is named through a link.
+FolderLock TemplateTurn(const QString& path) {
+    const QString real = QFileInfo(path).canonicalFilePath();
+    return FolderLock(FolderOf(real.isEmpty() ? path : real));
+}
+
 // A banner as the wizard composes it, the path of its template, and the template's stamp when it
 // was read.
 struct BuiltBanner {
@@ -63,7 +70,7 @@ struct BuiltBanner {
         if (!wanted) {
             return QImage();
         }
-        const FolderLock turn(FolderOf(templatePath));
+        const FolderLock turn = TemplateTurn(templatePath);
         if (StampOf(templatePath) != templateStamp) {
             PrintLine(stderr, templatePath + QStringLiteral(": was replaced by another run while the banner was "
                                                             "drawn on it; nothing was written; run again"));
@@ -84,7 +91,7 @@ std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
     // Read in its folder's turn, with its stamp, which At2x looks at again for its companion.
     std::optional<FolderLock> turn;
     if (!path.isEmpty()) {
-        turn.emplace(FolderOf(path));
+        turn.emplace(TemplateTurn(path));
     }
     Result<QImage> named = LoadNamedTemplate(request);
     if (!named.Ok()) {
@@ -100,7 +107,7 @@ std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
                                   .arg(sources.shipped, sources.user));
             return std::nullopt;
         }
-        turn.emplace(FolderOf(paths->constFirst()));
+        turn.emplace(TemplateTurn(paths->constFirst()));
         TemplateImage loaded = LoadTemplateImage(paths->constFirst());
         if (!loaded.status.Ok()) {
             PrintLine(stderr, QStringLiteral("no template given, and the first template \"%1\" is refused: %2")
