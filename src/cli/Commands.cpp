@@ -47,11 +47,13 @@ void PrintFailure(const FileResult& result) {
     PrintLine(stderr, QStringLiteral("%1: %2").arg(result.path, result.error));
 }
 
-// The turn of the folder a template is in, where a run that makes one holds it: the folder of the
-// file itself, where the template is named through a link.
-FolderLock TemplateTurn(const QString& path) {
-    const QString real = QFileInfo(path).canonicalFilePath();
-    return FolderLock(FolderOf(real.isEmpty() ? path : real));
+// Whether the file at `path` is still the one stamped `then`: the same file, of the same size and
+// last written at the same time. A change of its permissions or links alone leaves its drawing as
+// it was.
+bool SameFile(const QString& path, const FileStamp& then) {
+    const FileStamp now = StampOf(path);
+    return now.exists == then.exists && now.device == then.device && now.inode == then.inode && now.size == then.size &&
+           now.modifiedNs == then.modifiedNs;
 }
 
 // A banner as the wizard composes it, the path of its template, and the template's stamp when it
@@ -63,15 +65,15 @@ struct BuiltBanner {
 
     // The banner at twice the size where `wanted` (the hidpi option); null otherwise. A companion
     // that is there but refused is named on stderr, since the 2x image then is the template scaled
-    // up. Nothing (after a message) where another run has replaced the template's files since it
-    // was read: the two images would show two drawings. A run that makes a template holds the
-    // folder's turn while it puts all its files in place.
+    // up. Nothing (after a message) where another run has replaced the template since it was read:
+    // the two images would show two drawings. (Runs that only read a template take no turn in its
+    // folder, which may be the shipped one, shared by every user, where a turn taken by one would
+    // hold up all.)
     std::optional<QImage> At2x(bool wanted) const {
         if (!wanted) {
             return QImage();
         }
-        const FolderLock turn = TemplateTurn(templatePath);
-        if (StampOf(templatePath) != templateStamp) {
+        if (!SameFile(templatePath, templateStamp)) {
             PrintLine(stderr, templatePath + QStringLiteral(": was replaced by another run while the banner was "
                                                             "drawn on it; nothing was written; run again"));
             return std::nullopt;
@@ -88,11 +90,8 @@ struct BuiltBanner {
 // there is no template to use.
 std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
     QString path = request.design.TemplatePath();
-    // Read in its folder's turn, with its stamp, which At2x looks at again for its companion.
-    std::optional<FolderLock> turn;
-    if (!path.isEmpty()) {
-        turn.emplace(TemplateTurn(path));
-    }
+    // Stamped before it is read, so that a change while it is read shows too (see At2x).
+    FileStamp stamp = StampOf(path);
     Result<QImage> named = LoadNamedTemplate(request);
     if (!named.Ok()) {
         UsageError(named.error);
@@ -107,7 +106,7 @@ std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
                                   .arg(sources.shipped, sources.user));
             return std::nullopt;
         }
-        turn.emplace(TemplateTurn(paths->constFirst()));
+        stamp = StampOf(paths->constFirst());
         TemplateImage loaded = LoadTemplateImage(paths->constFirst());
         if (!loaded.status.Ok()) {
             PrintLine(stderr, QStringLiteral("no template given, and the first template \"%1\" is refused: %2")
@@ -117,8 +116,6 @@ std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
         image = std::move(loaded.image);
         path = paths->constFirst();
     }
-    const FileStamp stamp = StampOf(path);
-    turn.reset();
     if (request.awaitFonts != nullptr) {
         request.awaitFonts();
     }
@@ -586,8 +583,9 @@ int RunMakeTemplate(const CliRequest& request) {
             return 1;
         }
     }
-    // Runs that make or read a template take turns in its folder, so that a run reading the
-    // template and its 2x copy reads one drawing, and two runs saving one name leave one family.
+    // Runs that make a template take turns in its folder, as runs into one folder do, so that two
+    // saving one name leave one family.
+    ShowFolderWaits(PrintFolderWait);
     const FolderLock turn(folder);
     const QString stem = QFileInfo(path).fileName().chopped(4);
     if (const QString stale = FamilyFileIn(folder, stem, names); !stale.isEmpty()) {

@@ -19,7 +19,7 @@ void ShowFolderWaits(std::function<void(const QString& folder)> show) {
     g_showWait = std::move(show);
 }
 
-FolderLock::FolderLock(const QString& folder) {
+FolderLock::FolderLock(const QString& folder, Waiting waiting) {
     const std::optional<QByteArray> name = EncodedName(folder.isEmpty() ? QStringLiteral(".") : folder);
     if (!name) {
         return;
@@ -31,6 +31,11 @@ FolderLock::FolderLock(const QString& folder) {
     // Asked again now and then rather than waited for, so that a stop asked for meanwhile is seen.
     for (bool told = false; ::flock(fd, LOCK_EX | LOCK_NB) != 0;) {
         if ((errno != EWOULDBLOCK && errno != EINTR) || StopRequested()) {
+            ::close(fd);
+            return;
+        }
+        if (errno == EWOULDBLOCK && waiting == Waiting::DoNotWait) {
+            m_busy = true;
             ::close(fd);
             return;
         }
@@ -53,7 +58,8 @@ FolderLock::~FolderLock() {
 }
 
 FolderLock::FolderLock(FolderLock&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)) {}
+    : m_fd(std::exchange(other.m_fd, -1))
+    , m_busy(other.m_busy) {}
 
 FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
     if (this != &other) {
@@ -61,6 +67,7 @@ FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
             ::close(m_fd);
         }
         m_fd = std::exchange(other.m_fd, -1);
+        m_busy = other.m_busy;
     }
     return *this;
 }

@@ -12,8 +12,11 @@
 // for it stops waiting where it is asked to stop (StopRequested), holding none.
 class FolderLock final {
 public:
+    // Whether to wait for another run's turn: a window's own thread may not, or it would stand still.
+    enum class Waiting { Wait, DoNotWait };
+
     FolderLock() = default;
-    explicit FolderLock(const QString& folder);
+    explicit FolderLock(const QString& folder, Waiting waiting = Waiting::Wait);
     ~FolderLock();
     FolderLock(FolderLock&& other) noexcept;
     FolderLock& operator=(FolderLock&& other) noexcept;
@@ -21,9 +24,12 @@ public:
     FolderLock& operator=(const FolderLock&) = delete;
 
     bool Held() const { return m_fd >= 0; }
+    // Whether another run held the folder, and this one did not wait for it.
+    bool Busy() const { return m_busy; }
 
 private:
     int m_fd = -1;
+    bool m_busy = false;
 };
 
 // What a program that shows its runs (the command line's standard error, the wizard's progress

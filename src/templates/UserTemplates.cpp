@@ -61,8 +61,12 @@ FileResult SaveNewTemplate(const QString& folder, const QString& name, const std
     }
     // In the folder's turn, as a run that makes a template takes it: a name found free stays so
     // until every file is made, and the files made are still this call's when a failure takes
-    // them out again.
-    const FolderLock turn(folder);
+    // them out again. Not waited for: the window would stand still.
+    const FolderLock turn(folder, FolderLock::Waiting::DoNotWait);
+    if (turn.Busy()) {
+        return FileResult::Failure(path, QStringLiteral("another run is writing into this folder; try again once it "
+                                                        "has finished"));
+    }
     // "Logo.GIF" takes the name "Logo" as surely as "Logo.gif" does: both would be listed as it.
     // A file of the name's family takes it too: an old "Logo@2x.gif" left alone would be taken
     // for the new template's sharp copy.

@@ -2,6 +2,7 @@
 #include "TestGif.h"
 #include "TestPixels.h"
 #include "banner/TemplateImage.h"
+#include "files/FolderLock.h"
 #include "files/Interruption.h"
 #include "templates/UserTemplates.h"
 
@@ -99,9 +100,16 @@ private slots:
     }
 
     // A window ended by a signal while it saves a new template ends once all its files are there.
+    // Where another run holds the folder, the window does not stand still waiting: nothing is saved.
     void saveNewTemplate_endedMeanwhile_allFilesMade() {
         QTemporaryDir dir;
         const QString first = dir.filePath(u"x.gif"_qs);
+        {
+            const FolderLock held(dir.path());
+            const FileResult busy = SaveNewTemplate(dir.path(), u"x"_qs, {{{}, "GIF89a"}});
+            QVERIFY2(busy.error.startsWith(u"another run is writing into this folder"), qPrintable(busy.error));
+            QVERIFY(!QFileInfo::exists(first));
+        }
         // The sharp copy is large, so that the signal comes while it is written.
         const std::vector<TemplateFile> files{{{}, "GIF89a"}, {u"@2x"_qs, QByteArray(64 << 20, 'x')}};
         const pid_t child = ::fork();
