@@ -13,7 +13,6 @@
 #include <QSet>
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <optional>
 
@@ -114,9 +113,7 @@ bool EarlierTwin(const QString& path) {
     if (!info.isFile() || info.isSymLink()) {
         return false;
     }
-    RegularFile file(path, kNoSizeCap);
-    char magic[4] = {};
-    return file.Read(magic, sizeof magic) == qint64(sizeof magic) && std::memcmp(magic, "GIF8", sizeof magic) == 0;
+    return ReadFileStart(path, 4).bytes.startsWith("GIF8");
 }
 
 // The images a folder gets: the banner, and with the 2x option its twin at twice the size.

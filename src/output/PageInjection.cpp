@@ -1608,7 +1608,10 @@ LinkCheck CheckImageLink(const QString& path) {
         return {};
     }
     const QString target = WriteTarget(path);
-    const QString shown = PrintableWriteTarget(path);
+    // Where it leads as a message names it, looked up only for one.
+    const auto shown = [&path] {
+        return PrintableWriteTarget(path);
+    };
     LinkCheck check{{}, StampOf(path)};
     // Its start tells: a GIF's header and first blocks hold zero bytes (its aspect byte is one in
     // nearly every GIF, and every run of image data ends with one). A large file is not read whole.
@@ -1627,19 +1630,19 @@ LinkCheck CheckImageLink(const QString& path) {
         return landing.left(std::max<qsizetype>(slash, 1)) != RealPathBytes(link.absolutePath());
     };
     if (target.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
-        check.refusal =
-            QStringLiteral("is a link to %1, which is named as a style sheet, not an image; left as it is").arg(shown);
+        check.refusal = QStringLiteral("is a link to %1, which is named as a style sheet, not an image; left as it is")
+                            .arg(shown());
     } else if (IsAdvertFileName(targetName) && IsAdvertFileName(ownName) &&
                targetName.compare(ownName, Qt::CaseInsensitive) != 0 && elsewhere()) {
         check.refusal = QStringLiteral("is a link to %1, which is named as the advert's other image, where another "
                                        "folder's run writes its own; left as it is")
-                            .arg(shown);
+                            .arg(shown());
     } else if (!start.missing && !start.status.Ok()) {
         check.refusal =
             QStringLiteral("is a link to %1, which cannot be read to tell whether it is a GIF (%2); left as it is")
-                .arg(shown, start.status.error);
+                .arg(shown(), start.status.error);
     } else if (!start.bytes.isEmpty() && !IsGif(start.bytes)) {
-        check.refusal = QStringLiteral("is a link to %1, which is not a GIF image; left as it is").arg(shown);
+        check.refusal = QStringLiteral("is a link to %1, which is not a GIF image; left as it is").arg(shown());
     }
     return check;
 }
@@ -1654,10 +1657,13 @@ LinkCheck CheckStyleLink(const QString& path) {
         return {};
     }
     const QString target = WriteTarget(path);
-    const QString shown = PrintableWriteTarget(path);
+    // Where it leads as a message names it, looked up only for one.
+    const auto shown = [&path] {
+        return PrintableWriteTarget(path);
+    };
     LinkCheck check{{}, StampOf(path)};
     if (!target.endsWith(QLatin1String(".css"), Qt::CaseInsensitive)) {
-        check.refusal = QStringLiteral("is a link to %1, which is not a style sheet; left as it is").arg(shown);
+        check.refusal = QStringLiteral("is a link to %1, which is not a style sheet; left as it is").arg(shown());
     }
     return check;
 }
