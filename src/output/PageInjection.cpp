@@ -1909,15 +1909,16 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
     if (!written && !failure.isEmpty()) {
         return {NotGivenTheAdvert(pagePath)};
     }
-    const std::optional<QByteArrayView> held = page.value ? std::optional<QByteArrayView>(*page.value) : std::nullopt;
-    QList<FileResult> results = written ? write({{injected, pagePath, readAs, std::nullopt, held}})
-                                        : WriteTogether({injected, pagePath, readAs, std::nullopt, held}, start);
-    if (page.value && !results.isEmpty() && results.constLast().Ok()) {
+    // Made before the page is written, and kept for a page that is: where memory runs short (some
+    // encodings need a copy of the whole page to be read), that page is still as it was, as its
+    // failure says.
+    QStringList pageNotes;
+    if (page.value) {
         if (const std::optional<QByteArray> base = BaseAddress(*page.value)) {
-            notes.append(QStringLiteral("%1: its <base href=\"%2\"> has browsers look for %3 and %4 there, not "
-                                        "beside the page")
-                             .arg(pagePath, PrintableText(QString::fromUtf8(*base)),
-                                  QFileInfo(images.constFirst().path).fileName(), QFileInfo(stylePath).fileName()));
+            pageNotes.append(QStringLiteral("%1: its <base href=\"%2\"> has browsers look for %3 and %4 there, not "
+                                            "beside the page")
+                                 .arg(pagePath, PrintableText(QString::fromUtf8(*base)),
+                                      QFileInfo(images.constFirst().path).fileName(), QFileInfo(stylePath).fileName()));
         }
         // Judged by the page as written: the custom code after the block is the run's own, and what
         // an earlier run put there is gone.
@@ -1925,19 +1926,28 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
             const QString shows = hider->cutsTheBanner ? QStringLiteral("browsers show what it holds in a small box "
                                                                         "that cuts the banner down to a corner")
                                                        : QStringLiteral("browsers do not show what it holds");
-            notes.append(QStringLiteral("%1: its <%2> opened on line %3 is left open where the advert goes, and %4; "
-                                        "close it before </body>")
-                             .arg(pagePath, PrintableText(QString::fromUtf8(hider->tag)))
-                             .arg(hider->line)
-                             .arg(shows));
+            pageNotes.append(
+                QStringLiteral("%1: its <%2> opened on line %3 is left open where the advert goes, and %4; "
+                               "close it before </body>")
+                    .arg(pagePath, PrintableText(QString::fromUtf8(hider->tag)))
+                    .arg(hider->line)
+                    .arg(shows));
         }
         if (linkAt >= 0 && LinkHasAddress(injected, linkAt)) {
-            notes.append(QStringLiteral("%1: its <a> opened on line %2 is left open where the advert goes, and "
-                                        "browsers put the banner inside that link: a click on the banner outside its "
-                                        "corner strip goes there; close it before </body>")
-                             .arg(pagePath)
-                             .arg(LineOf(View(injected), size_t(linkAt))));
+            pageNotes.append(
+                QStringLiteral("%1: its <a> opened on line %2 is left open where the advert goes, and "
+                               "browsers put the banner inside that link: a click on the banner outside its "
+                               "corner strip goes there; close it before </body>")
+                    .arg(pagePath)
+                    .arg(LineOf(View(injected), size_t(linkAt))));
         }
+    }
+    notes.reserve(notes.size() + pageNotes.size());
+    const std::optional<QByteArrayView> held = page.value ? std::optional<QByteArrayView>(*page.value) : std::nullopt;
+    QList<FileResult> results = written ? write({{injected, pagePath, readAs, std::nullopt, held}})
+                                        : WriteTogether({injected, pagePath, readAs, std::nullopt, held}, start);
+    if (!results.isEmpty() && results.constLast().Ok()) {
+        notes.append(pageNotes);
     }
     return results;
 }

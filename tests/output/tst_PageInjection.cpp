@@ -5,8 +5,40 @@
 #include "output/PageInjection.h"
 
 #include <QDir>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+// Once set, every allocation this large fails, as in a process that has used up its memory.
+size_t g_failFrom = 0;
+
+// Writes, then leaves the process short of memory for what comes after.
+QList<FileResult> WriteThenRunShort(const QList<FileToWrite>& files) {
+    QList<FileResult> results = ReplaceFiles(files);
+    g_failFrom = 64 * 1024;
+    return results;
+}
+
+}  // namespace
+
+void* operator new(size_t size) {
+    void* memory = g_failFrom != 0 && size >= g_failFrom ? nullptr : std::malloc(size == 0 ? 1 : size);
+    if (memory == nullptr) {
+        throw std::bad_alloc();
+    }
+    return memory;
+}
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, size_t) noexcept {
+    std::free(memory);
+}
 
 class tst_PageInjection : public QObject {
     Q_OBJECT
@@ -63,6 +95,41 @@ private slots:
                                     (hider->cutsTheBanner ? " cut" : ""))
                        : "-",
                  row.value(4, "-"));
+    }
+
+    // A page written is reported written, with its notes, also where the memory runs out as it is
+    // written: the pages whose markup is read from a copy of them (in an encoding that can hide tags)
+    // need that copy for their notes.
+    void writtenWhenMemoryRunsShort_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("base") << QByteArray("<base href='http://example.com/'><body>") << u"its <base href="_qs;
+        QTest::newRow("details") << QByteArray("<body><details>") << u"its <details> opened"_qs;
+        QTest::newRow("link") << QByteArray("<body><a href='x'>") << u"its <a> opened"_qs;
+    }
+    void writtenWhenMemoryRunsShort() {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, note);
+        const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
+        QVERIFY(texts.Ok());
+        const BuiltCode code = texts.value.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", AdSettings());
+        QTemporaryDir dir;
+        const QString page = dir.filePath(u"page.html"_qs);
+        const QByteArray input = "<meta charset='iso-2022-jp'>" + body + QByteArray(1 << 20, 'a') + "</body>";
+        QVERIFY(WriteAll(page, input));
+
+        QImage banner(50, 50, QImage::Format_ARGB32_Premultiplied);
+        banner.fill(Qt::red);
+        const BannerGif gif(banner);
+        SharedFiles shared(code, {{&gif, dir.filePath(u"VornetAdMap.gif"_qs)}}, dir.filePath(u"VornetAdStyle.css"_qs),
+                           WriteThenRunShort);
+        const QList<FileResult> results = shared.WritePage(page);
+        g_failFrom = 0;
+        QVERIFY2(results.constLast().Ok(), qPrintable(results.constLast().error));
+        QVERIFY(ReadAll(page).contains("<!--VornetAdBegin-->"));
+        const QStringList notes = shared.TakeNotes();
+        QCOMPARE(notes.size(), 1);
+        QVERIFY2(notes[0].startsWith(page + u": " + note), qPrintable(notes[0]));
     }
 
     // paths.tsv: a page's folder, and a file put beside it. A folder typed without its trailing
