@@ -105,15 +105,27 @@ QString LeftInPlace(const QString& folder) {
                              : QStringLiteral(": left in place (other pages may use them)"));
 }
 
-// Whether the image's twin at `path` may be there from an earlier run with the 2x option, for a run
-// without it to replace: a GIF in a file of the folder's own. Through a link it would change another
-// folder's banner; another file of that name is the user's.
-bool EarlierTwin(const QString& path) {
+// Why the image's twin at `path` is not one an earlier run with the 2x option left, for a run
+// without it to replace; empty where it is: a GIF in a file of the folder's own. Through a link it
+// would change another folder's banner; another file of that name is the user's.
+QString NotEarlierTwin(const QString& path) {
     const QFileInfo info(path);
-    if (!info.isFile() || info.isSymLink()) {
-        return false;
+    if (info.isSymLink()) {
+        return info.exists() ? QStringLiteral("it is a link, which may lead to another folder's image")
+                             : QStringLiteral("it ") + MissingReason(path);
     }
-    return ReadFileStart(path, 4).bytes.startsWith("GIF8");
+    if (!info.isFile()) {
+        return QStringLiteral("it is not a file");
+    }
+    const FileBytes start = ReadFileStart(path, 4);
+    if (!start.status.Ok()) {
+        return start.status.error;
+    }
+    return start.bytes.startsWith("GIF8") ? QString() : QStringLiteral("it is not a GIF");
+}
+
+bool EarlierTwin(const QString& path) {
+    return NotEarlierTwin(path).isEmpty();
 }
 
 // The images a folder gets: the banner, and with the 2x option its twin at twice the size.
@@ -132,11 +144,15 @@ QList<ImageFile> ImagesIn(const QString& folder, const QString& imageName, const
 void WriteEarlierTwin(RunReport& report, const FileDone& done, const QString& folder, const BannerGif& banner2x,
                       WriteFiles write) {
     const QString twin = JoinPath(folder, At2xName(kImageName));
-    if (!QFileInfo::exists(twin)) {
+    // A link to nothing is said too: sharp screens show a broken image where pages here name it.
+    if (const QFileInfo info(twin); !info.exists() && !info.isSymLink()) {
         return;
     }
-    const bool earlier = EarlierTwin(twin);
-    QString why = earlier ? banner2x.encoded.error : QStringLiteral("it is not a GIF file of this folder's own");
+    QString why = NotEarlierTwin(twin);
+    const bool earlier = why.isEmpty();
+    if (earlier) {
+        why = banner2x.encoded.error;
+    }
     if (earlier && banner2x.encoded.Ok()) {
         const QList<FileResult> results = write({FileToWrite{banner2x.encoded.value, twin, std::nullopt}});
         if (!results.isEmpty() && results.constFirst().Ok()) {

@@ -104,6 +104,8 @@ private slots:
             ::mkdir(QByteArray(n + "caf\xff").constData(), 0755) == 0 &&
             ::symlink("../caf\xff/tb.gif", QByteArray(n + "caf\xef\xbf\xbd/tb.gif").constData()) == 0 &&
             put(n + "x/q.html", "<p>x</p>") && ::symlink("x/y", QByteArray(n + "ly").constData()) == 0 &&
+            ::mkdir(QByteArray(n + "tw").constData(), 0755) == 0 &&
+            ::symlink("nowhere", QByteArray(n + "tw/VornetAdMap@2x.gif").constData()) == 0 &&
             put(n + "up.vornetad", R"({"format": "vornetad-design", "version": 1, "output": {"mode": "modify", )"
                                    R"("pages": ["q.html", "ly/../q.html"]}})"));
         // Links to folders, and links to designs named so and kept in one.
