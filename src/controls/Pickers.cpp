@@ -37,16 +37,21 @@ QString BoxText(const QString& text) {
     // smallest screen with the box's buttons.
     constexpr qsizetype kRowChars = 60;
     constexpr qsizetype kRows = 16;
-    constexpr qsizetype kLongestLine = 3 * kRowChars;
+    // The first line is the box's own sentence, which a cut would rob of its reason: it may take half
+    // the rows. A line after it names a file first and says what became of it last, and is cut in
+    // its middle.
+    const auto longest = [](qsizetype index) {
+        return index == 0 ? kRows / 2 * kRowChars : 3 * kRowChars;
+    };
     const auto rowsOf = [](const QString& line) {
         return std::max<qsizetype>(1, (line.size() + kRowChars - 1) / kRowChars);
     };
     const QStringList lines = text.split(u'\n');
     qsizetype rows = 0;
     bool fits = true;
-    for (const QString& line : lines) {
-        rows += rowsOf(line);
-        fits = fits && line.size() <= kLongestLine && rows <= kRows;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        rows += rowsOf(lines[i]);
+        fits = fits && lines[i].size() <= longest(i) && rows <= kRows;
     }
     if (fits) {
         return text;
@@ -54,11 +59,10 @@ QString BoxText(const QString& text) {
     // One row stays for saying what more there is.
     QStringList shown;
     rows = 0;
-    for (const QString& line : lines) {
-        // Cut in its middle: a line names a file first and says what became of it last.
-        const QString part = line.size() > kLongestLine
-                                 ? line.first(kRowChars) + u'\u2026' + line.last(kLongestLine - kRowChars - 1)
-                                 : line;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString& line = lines[i];
+        const QString part =
+            line.size() > longest(i) ? line.first(kRowChars) + u'\u2026' + line.last(longest(i) - kRowChars - 1) : line;
         if ((rows += rowsOf(part)) > kRows - 1) {
             break;
         }

@@ -23,10 +23,15 @@ private slots:
         // Each line of 61 to 120 characters takes two rows.
         QTest::newRow("wrapping lines") << line.repeated(9)
                                         << (line.repeated(7) + u"\u2026 and 3 lines more: see Show Details.");
+        // The box's own sentence first is whole up to half the box; a file's line after it is cut in
+        // its middle, which keeps the name's start and what became of it.
+        const QString sentence = QString(230, u's');
+        QTest::newRow("long sentence") << sentence + u"\nb"_s << sentence + u"\nb"_s;
         const QString reason = u": its folder does not exist"_s;
-        QTest::newRow("one path of 4096") << QString(4096, u'p') + reason
-                                          << (QString(60, u'p') + u'\u2026' + QString(119 - reason.size(), u'p') +
-                                              reason + u"\n\u2026 the whole text: see Show Details.");
+        QTest::newRow("one path of 4096")
+            << u"a\n"_s + QString(4096, u'p') + reason
+            << (u"a\n"_s + QString(60, u'p') + u'\u2026' + QString(119 - reason.size(), u'p') + reason +
+                u"\n\u2026 the whole text: see Show Details.");
     }
     void boxText_fitsTheScreen() {
         QFETCH(QString, text);
