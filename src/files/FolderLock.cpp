@@ -24,11 +24,6 @@ FolderLock::FolderLock(const QString& folder, Waiting waiting) {
     if (!name) {
         return;
     }
-    // A run that may not write into the folder (another user's, a read-only file system) has no turn
-    // to wait for there: it is refused at once, whatever another run is doing.
-    if (::faccessat(AT_FDCWD, name->constData(), W_OK, AT_EACCESS) != 0) {
-        return;
-    }
     const int fd = ::open(name->constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return;

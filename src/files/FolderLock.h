@@ -8,9 +8,8 @@
 // into one folder take turns: with another run's banner written between them, pages of one would
 // show the other's picture under their own link and size, and both runs would say all went well.
 // The lock is the system's advisory one on the folder (flock): only runs of this program heed it,
-// and where the file system keeps none, or the folder cannot be opened or written, none is held
-// (nor waited for). A run waiting for it stops waiting where it is asked to stop (StopRequested),
-// holding none.
+// and where the file system keeps none, or the folder cannot be opened, none is held. A run waiting
+// for it stops waiting where it is asked to stop (StopRequested), holding none.
 class FolderLock final {
 public:
     // Whether to wait for another run's turn: a window's own thread may not, or it would stand still.
