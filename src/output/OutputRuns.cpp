@@ -110,16 +110,17 @@ QString LeftInPlace(const QString& folder) {
 // would change another folder's banner; another file of that name is the user's.
 QString NotEarlierTwin(const QString& path) {
     const QFileInfo info(path);
-    if (info.isSymLink()) {
-        return info.exists() ? QStringLiteral("it is a link, which may lead to another folder's image")
-                             : QStringLiteral("it ") + MissingReason(path);
+    if (info.isSymLink() && info.exists()) {
+        return QStringLiteral("it is a link, which may lead to another folder's image");
     }
-    if (!info.isFile()) {
+    if (!info.isSymLink() && !info.isFile()) {
         return QStringLiteral("it is not a file");
     }
+    // A link that leads to nothing the run can see is told as its lookup failed: to nothing, in a
+    // loop, or through a folder the run may not enter.
     const FileBytes start = ReadFileStart(path, 4);
     if (!start.status.Ok()) {
-        return start.status.error;
+        return info.isSymLink() ? QStringLiteral("it ") + start.status.error : start.status.error;
     }
     return start.bytes.startsWith("GIF8") ? QString() : QStringLiteral("it is not a GIF");
 }
