@@ -61,8 +61,15 @@ QString BoxText(const QString& text) {
     rows = 0;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString& line = lines[i];
-        const QString part =
-            line.size() > longest(i) ? line.first(kRowChars) + u'\u2026' + line.last(longest(i) - kRowChars - 1) : line;
+        QString part = line;
+        if (line.size() > longest(i)) {
+            // Never between the two halves of a character outside the basic plane (an emoji).
+            QStringView head = QStringView(line).first(kRowChars);
+            QStringView tail = QStringView(line).last(longest(i) - kRowChars - 1);
+            head.chop(head.back().isHighSurrogate() ? 1 : 0);
+            tail = tail.sliced(tail.front().isLowSurrogate() ? 1 : 0);
+            part = head + u'\u2026' + tail;
+        }
         if ((rows += rowsOf(part)) > kRows - 1) {
             break;
         }

@@ -32,6 +32,11 @@ private slots:
             << u"a\n"_s + QString(4096, u'p') + reason
             << (u"a\n"_s + QString(60, u'p') + u'\u2026' + QString(119 - reason.size(), u'p') + reason +
                 u"\n\u2026 the whole text: see Show Details.");
+        // Each emoji is two halves of a character: the cut takes none apart.
+        const QString emoji = u"\U0001F600"_s.repeated(100);
+        QTest::newRow("a line of emoji") << u"a\n"_s + emoji
+                                         << (u"a\n"_s + emoji.first(60) + u'\u2026' + emoji.last(118) +
+                                             u"\n\u2026 the whole text: see Show Details.");
     }
     void boxText_fitsTheScreen() {
         QFETCH(QString, text);
