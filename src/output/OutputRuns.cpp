@@ -6,6 +6,7 @@
 #include "files/PrivateFolder.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
+#include "files/SystemErrors.h"
 #include "output/PageInjection.h"
 
 #include <QFileInfo>
@@ -13,8 +14,11 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 bool RunReport::Ok() const {
     return Failures().isEmpty();
@@ -105,6 +109,25 @@ QString LeftInPlace(const QString& folder) {
                              : QStringLiteral(": left in place (other pages may use them)"));
 }
 
+// Why the link at `path` leads to nothing this run can see: to nothing at all, round in a loop, or
+// past something on the way that stops the lookup (a folder the run may not enter, a file).
+QString LinkToNothingSeen(const QString& path) {
+    const std::optional<QByteArray> name = EncodedName(path);
+    struct stat info {};
+    const int error = !name ? ENOENT : ::stat(name->constData(), &info) == 0 ? 0 : errno;
+    if (error == ENOENT) {
+        return QStringLiteral("it ") + MissingReason(path);
+    }
+    if (error == ELOOP) {
+        return QStringLiteral("it ") + LinkFailure(path);
+    }
+    // As the link holds it, in bytes: the name it leads to need not be text.
+    char target[4096];
+    const ssize_t length = ::readlink(name->constData(), target, sizeof target);
+    return QStringLiteral("it is a link to \"%1\", which cannot be reached: %2")
+        .arg(PrintableName(QByteArray(target, std::max<ssize_t>(length, 0))), StatFailure(error));
+}
+
 // Why the image's twin at `path` is not one an earlier run with the 2x option left, for a run
 // without it to replace; empty where it is: a GIF in a file of the folder's own. Through a link it
 // would change another folder's banner; another file of that name is the user's.
@@ -116,11 +139,12 @@ QString NotEarlierTwin(const QString& path) {
     if (!info.isSymLink() && !info.isFile()) {
         return QStringLiteral("it is not a file");
     }
-    // A link that leads to nothing the run can see is told as its lookup failed: to nothing, in a
-    // loop, or through a folder the run may not enter.
+    if (info.isSymLink()) {
+        return LinkToNothingSeen(path);
+    }
     const FileBytes start = ReadFileStart(path, 4);
     if (!start.status.Ok()) {
-        return info.isSymLink() ? QStringLiteral("it ") + start.status.error : start.status.error;
+        return start.status.error;
     }
     return start.bytes.startsWith("GIF8") ? QString() : QStringLiteral("it is not a GIF");
 }

@@ -108,6 +108,8 @@ private slots:
             ::symlink("nowhere", QByteArray(n + "tw/VornetAdMap@2x.gif").constData()) == 0 &&
             ::mkdir(QByteArray(n + "tl").constData(), 0755) == 0 &&
             ::symlink("VornetAdMap@2x.gif", QByteArray(n + "tl/VornetAdMap@2x.gif").constData()) == 0 &&
+            ::mkdir(QByteArray(n + "tf").constData(), 0755) == 0 &&
+            ::symlink("../list.gif/x.gif", QByteArray(n + "tf/VornetAdMap@2x.gif").constData()) == 0 &&
             put(n + "up.vornetad", R"({"format": "vornetad-design", "version": 1, "output": {"mode": "modify", )"
                                    R"("pages": ["q.html", "ly/../q.html"]}})"));
         // Links to folders, and links to designs named so and kept in one.
