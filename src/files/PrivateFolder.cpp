@@ -75,6 +75,20 @@ QList<QByteArray> Bases(QStringList& passedOver) {
     return bases;
 }
 
+// The folder at `path`, open, where it is a real folder of ours alone; -1 otherwise. Opened once
+// and looked at as opened: one put in its place meanwhile (where a cleaner of old files took ours,
+// another user's link to a folder of this user's site) is never entered. Nobody else can put
+// anything into one that is ours alone.
+int OpenPrivateFolder(const QByteArray& path) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat info {};
+    if (fd >= 0 && (::fstat(fd, &info) != 0 || info.st_uid != ::geteuid() || (info.st_mode & 077) != 0)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 // Removes the process folder `name` in the folder open at `baseFd`, with the files in it; a folder
 // holding anything else is left.
 void RemoveProcessFolder(int baseFd, const char* name) {
@@ -107,7 +121,7 @@ void RemoveOwnProcessFolder() {
     if (slash <= 0) {
         return;
     }
-    if (const int baseFd = ::open(own.left(slash).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); baseFd >= 0) {
+    if (const int baseFd = OpenPrivateFolder(own.left(slash)); baseFd >= 0) {
         RemoveProcessFolder(baseFd, own.constData() + slash + 1);
         ::close(baseFd);
     }
@@ -116,8 +130,12 @@ void RemoveOwnProcessFolder() {
 // The folders in `base` named by the number of a process that is gone (ended without its exit, or
 // killed).
 void RemoveLeftBehind(const QByteArray& base) {
-    DIR* folder = ::opendir(base.constData());
+    const int fd = OpenPrivateFolder(base);
+    DIR* folder = fd >= 0 ? ::fdopendir(fd) : nullptr;
     if (folder == nullptr) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
         return;
     }
     while (const dirent* entry = ::readdir(folder)) {

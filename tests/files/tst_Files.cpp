@@ -617,6 +617,23 @@ private slots:
         QVERIFY(!own.isEmpty() && !QFileInfo::exists(own));
         QVERIFY(!QFileInfo::exists(left));
         QCOMPARE(ReadAll(shared + u"/adPreview.html"), QByteArray("the command line's"));
+
+        // A cleaner of old files takes the shared folder meanwhile, and another user puts a link in
+        // its place to a folder of the user's site that holds one named as the process: its exit
+        // empties none of it.
+        const QString site = dir.filePath(u"site"_qs);
+        InChild([&] {
+            qputenv("TMPDIR", QFile::encodeName(dir.path()));
+            const QString pid = QString::number(::getpid());
+            const bool fine = ProcessPreviewFolder().Ok() && QDir(shared).removeRecursively() &&
+                              QDir().mkpath(site + u'/' + pid) &&
+                              WriteAll(site + u'/' + pid + u"/index.html", pid.toUtf8()) && QFile::link(site, shared);
+            static_cast<void>(WriteAll(made, fine ? pid.toUtf8() : QByteArray()));
+            std::exit(0);
+        });
+        const QByteArray pid = ReadAll(made);
+        QVERIFY(!pid.isEmpty());
+        QCOMPARE(ReadAll(site + u'/' + QString::fromUtf8(pid) + u"/index.html"), pid);
     }
 
     // A window's toolkit ends the process with exit() when its display goes, while a run writes on
