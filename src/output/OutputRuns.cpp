@@ -133,14 +133,12 @@ QString LinkToNothingSeen(const QString& path) {
 // would change another folder's banner; another file of that name is the user's.
 QString NotEarlierTwin(const QString& path) {
     const QFileInfo info(path);
-    if (info.isSymLink() && info.exists()) {
-        return QStringLiteral("it is a link, which may lead to another folder's image");
-    }
-    if (!info.isSymLink() && !info.isFile()) {
-        return QStringLiteral("it is not a file");
-    }
     if (info.isSymLink()) {
-        return LinkToNothingSeen(path);
+        return info.exists() ? QStringLiteral("it is a link, which may lead to another folder's image")
+                             : LinkToNothingSeen(path);
+    }
+    if (!info.isFile()) {
+        return QStringLiteral("it is not a file");
     }
     const FileBytes start = ReadFileStart(path, 4);
     if (!start.status.Ok()) {
