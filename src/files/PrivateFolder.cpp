@@ -17,11 +17,15 @@
 
 namespace {
 
+// Whether `info` is of a folder that only we can enter, list or change.
+bool OursAlone(const struct stat& info) {
+    return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
+}
+
 // Whether `path` is a real folder (not a link) that only we can enter, list or change.
 bool IsPrivateFolder(const QByteArray& path) {
     struct stat info {};
-    return ::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
-           (info.st_mode & 077) == 0;
+    return ::lstat(path.constData(), &info) == 0 && OursAlone(info);
 }
 
 // Our folder under `base`, made when needed. The temporary location is usually shared by every
@@ -82,7 +86,7 @@ QList<QByteArray> Bases(QStringList& passedOver) {
 int OpenPrivateFolder(const QByteArray& path) {
     const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     struct stat info {};
-    if (fd >= 0 && (::fstat(fd, &info) != 0 || info.st_uid != ::geteuid() || (info.st_mode & 077) != 0)) {
+    if (fd >= 0 && (::fstat(fd, &info) != 0 || !OursAlone(info))) {
         ::close(fd);
         return -1;
     }
