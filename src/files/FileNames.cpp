@@ -284,26 +284,30 @@ FileResult CheckRepresentable(const QString& path) {
     return FileResult::Success(path);
 }
 
-namespace {
-
-QString OwnLocation(QStandardPaths::StandardLocation location, const char* variable, const QString& standard) {
-    const QString path = QStandardPaths::writableLocation(location);
-    const QString set = qEnvironmentVariable(variable);
-    // A relative home would move the user's templates and last design with the current folder, and
-    // Qt takes an unset or empty one for the root, where no user's files belong (a wizard started
-    // from a service wrote its last design there), nor may a container's user whose home is the
-    // root write them: a folder under such a home is no folder of the user's own.
+QString UserHome() {
+    // A relative home would move the user's files with the current folder, and Qt takes an unset or
+    // empty one for the root, where no user's files belong (a wizard started from a service wrote
+    // its last design there), nor may a container's user whose home is the root write them.
     QString home = QDir::cleanPath(qEnvironmentVariable("HOME"));
     // Above the root is the root: "/.." is kept as it is by cleanPath.
     while (home == u"/.." || home.startsWith(u"/../")) {
         home = home.mid(3);
     }
-    if (!QDir::isAbsolutePath(set) && (!QDir::isAbsolutePath(home) || home == u"/")) {
+    // Nor one whose name is not valid text: Qt reads it as another name.
+    if (!QDir::isAbsolutePath(home) || home == u"/" || !DecodedName(qgetenv("HOME"))) {
         return {};
     }
-    // Nor one whose name is not valid text: Qt reads it as another name, and the user's templates
-    // would be looked for, and new ones made, in a folder of that other name.
-    if (!DecodedName(qgetenv(QDir::isAbsolutePath(set) ? variable : "HOME"))) {
+    return home;
+}
+
+namespace {
+
+QString OwnLocation(QStandardPaths::StandardLocation location, const char* variable, const QString& standard) {
+    const QString path = QStandardPaths::writableLocation(location);
+    const QString set = qEnvironmentVariable(variable);
+    // Nor a variable whose name is not valid text: Qt reads it as another name, and the user's
+    // templates would be looked for, and new ones made, in a folder of that other name.
+    if (QDir::isAbsolutePath(set) ? !DecodedName(qgetenv(variable)) : UserHome().isEmpty()) {
         return {};
     }
     return path.isEmpty() || QDir::isAbsolutePath(path) || set.isEmpty() || !path.startsWith(set)

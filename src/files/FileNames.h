@@ -85,6 +85,10 @@ QString WholeFolderPath(const QString& given);
 // a name that is not valid text.
 QString CurrentFolderProblem();
 
+// The user's home folder ($HOME, cleaned), or empty where the user has none of their own: it is
+// unset, relative, the root, or a name that is not valid text.
+QString UserHome();
+
 // The user's data folder ($XDG_DATA_HOME, or ~/.local/share) or the program's settings folder
 // ("vornetad" in $XDG_CONFIG_HOME, or in ~/.config), as QStandardPaths names them, except that a
 // relative variable is passed over, as the XDG rules ask: the user's templates and last design

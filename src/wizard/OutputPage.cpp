@@ -64,9 +64,16 @@ struct FolderPages {
     QString unlookedWhy;
 };
 
-// A folder typed as "~" or "~/...", as the home folder's.
+bool TypedFromHome(const QString& folder) {
+    return folder == u'~' || folder.startsWith(QLatin1String("~/"));
+}
+
+// A folder typed as "~" or "~/...", as the home folder's. Where the user has none, it stays as typed
+// for ValidateOutput to refuse: Qt takes an unset home for the root, and a relative one for the
+// current folder's, and the advert would be written there.
 QString FromHome(const QString& folder) {
-    return folder == u'~' || folder.startsWith(QLatin1String("~/")) ? QDir::homePath() + folder.mid(1) : folder;
+    const QString home = TypedFromHome(folder) ? UserHome() : QString();
+    return home.isEmpty() ? folder : home + folder.mid(1);
 }
 
 FolderPages PagesIn(const QString& folder) {
@@ -188,6 +195,11 @@ bool OutputPage::ValidateOutput() {
         }
         if (outputFolder.isEmpty()) {
             return fix(folderEdit, {});
+        }
+        if (TypedFromHome(outputFolder)) {
+            return fix(folderEdit, QStringLiteral("The folder \"%1\" is taken from the home folder, but none is set "
+                                                  "(HOME is unset, relative or the root). Please give the whole path.")
+                                       .arg(outputFolder));
         }
         if (QDir::isRelativePath(outputFolder)) {
             return fix(folderEdit, QStringLiteral("The folder \"%1\" is taken from the current folder, but %2. "
@@ -324,7 +336,7 @@ void OutputPage::StoreControls() {
     // file URL that gives no path stays as given, for ValidateOutput to refuse: taken as a relative
     // path, it would name another folder.
     outputFolder = FromHome(outputFolder);
-    if (folder.Ok() && !outputFolder.isEmpty() && QDir::isRelativePath(outputFolder) &&
+    if (folder.Ok() && !outputFolder.isEmpty() && QDir::isRelativePath(outputFolder) && !TypedFromHome(outputFolder) &&
         CurrentFolderProblem().isEmpty()) {
         outputFolder = QDir::cleanPath(QDir::current().absoluteFilePath(outputFolder));
         if (!outputFolder.endsWith(QLatin1Char('/'))) {

@@ -44,7 +44,11 @@ struct Fixture {
     // "<tmp>": a folder holding a link named like a page to a file that is none, and a page whose
     // name holds a line break.
     QTemporaryDir scratch;
-    ~Fixture() { QDir::setCurrent(home); }
+    const QByteArray homeVariable = qgetenv("HOME");
+    ~Fixture() {
+        QDir::setCurrent(home);
+        qputenv("HOME", homeVariable);
+    }
 
     // Carries out the steps of a table row (see output-target.txt).
     void Run(const QString& steps) {
@@ -75,6 +79,8 @@ struct Fixture {
                 pickers.confirms.push_back(true);
             } else if (step.startsWith(u"dir=")) {
                 pickers.folders.emplace_back(value);
+            } else if (step.startsWith(u"home=")) {
+                qputenv("HOME", value.toUtf8());
             } else if (step == u"inRemovedFolder") {
                 QVERIFY(removed.isValid() && QDir::setCurrent(removed.path()) && removed.remove());
             } else if (step.startsWith(u"row=")) {
