@@ -29,10 +29,13 @@ namespace {
 int engineOutputError = 0;
 
 // Standard error carries the program's own failure lines only, so scripts can read them; Qt's
-// notes about its environment (such as a missing runtime folder) are shown only on request.
+// notes about its environment are shown only on request. Its runtime folder's, a failure to make one
+// included, are notes too: Qt looks that folder up as any application starts, and no run uses it
+// (XDG_RUNTIME_DIR left behind by `su` names another user's).
 void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     static const bool verbose = qEnvironmentVariableIsSet("VORNETAD_CLI_DEBUG");
-    if (verbose || type == QtCriticalMsg || type == QtFatalMsg) {
+    const bool note = type != QtCriticalMsg || message.startsWith(QLatin1String("QStandardPaths: "));
+    if (verbose || type == QtFatalMsg || !note) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(qFormatLogMessage(type, context, message)));
     }
 }
