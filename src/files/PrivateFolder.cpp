@@ -22,10 +22,15 @@ bool OursAlone(const struct stat& info) {
     return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
 }
 
-// Whether `path` is a real folder (not a link) that only we can enter, list or change.
+// Whether `path` is a real folder (not a link) that only we can enter, list or change. One that we
+// ourselves may not use either, made under a umask that takes the owner's own bits, is given them:
+// every later preview would fail in it.
 bool IsPrivateFolder(const QByteArray& path) {
     struct stat info {};
-    return ::lstat(path.constData(), &info) == 0 && OursAlone(info);
+    if (::lstat(path.constData(), &info) != 0 || !OursAlone(info)) {
+        return false;
+    }
+    return (info.st_mode & S_IRWXU) == S_IRWXU || ::chmod(path.constData(), S_IRWXU) == 0;
 }
 
 // Our folder under `base`, made when needed. The temporary location is usually shared by every
@@ -50,7 +55,7 @@ FileResult FolderUnder(const QByteArray& base) {
         return FileResult::Success(NameText(stable));
     }
     QByteArray pattern = base + "/vornetad-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
+    if (::mkdtemp(pattern.data()) == nullptr || !IsPrivateFolder(pattern)) {
         return FileResult::Failure(NameText(pattern),
                                    QStringLiteral("cannot create the preview folder: %1").arg(ErrorText(errno)));
     }

@@ -1291,9 +1291,16 @@ FileResult MakeFolders(const QString& path) {
                 return FileResult::Failure(NameText(part), MissingReason(NameText(part)));
             }
             errno = error;
-            if (errno != ENOENT || (::mkdir(part.constData(), 0777) != 0 && errno != EEXIST)) {
+            const bool made = errno == ENOENT && ::mkdir(part.constData(), 0777) == 0;
+            if (!made && (error != ENOENT || errno != EEXIST)) {
                 return FileResult::Failure(NameText(part),
                                            QStringLiteral("cannot make the folder: %1").arg(ErrorText(errno)));
+            }
+            // A umask that takes the owner's own bits would leave a folder that only the superuser
+            // may use: the next on the way could not be made in it, nor other programs' files in
+            // a ~/.local made so.
+            if (made && ::lstat(part.constData(), &info) == 0 && (info.st_mode & S_IRWXU) != S_IRWXU) {
+                ::chmod(part.constData(), (info.st_mode & 07777) | S_IRWXU);
             }
         } else if (!part.isEmpty() && !S_ISDIR(info.st_mode)) {
             return FileResult::Failure(NameText(part), S_ISREG(info.st_mode) ? QStringLiteral("is a file, not a folder")

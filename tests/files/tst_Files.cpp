@@ -636,6 +636,33 @@ private slots:
         QCOMPARE(ReadAll(site + u'/' + QString::fromUtf8(pid) + u"/index.html"), pid);
     }
 
+    // Under a umask that takes the owner's own bits, every folder the program makes or finds of its
+    // own is one the user may use: the preview's, made now or by such a run before (which broke
+    // every later preview), and those on the way to a template saved, ~/.local among them.
+    void foldersMade_theOwnerMayUse() {
+        for (const mode_t mask : {mode_t(0177), mode_t(0777)}) {
+            QTemporaryDir dir;
+            const QByteArray left = QFile::encodeName(dir.path()) + "/vornetad-" + QByteArray::number(::geteuid());
+            QCOMPARE(::mkdir(left.constData(), 0), 0);
+            const QString made = dir.filePath(u"made"_qs);
+            InChild([&] {
+                ::umask(mask);
+                qputenv("TMPDIR", QFile::encodeName(dir.path()));
+                const FileResult own = ProcessPreviewFolder();
+                const FileResult folders = MakeFolders(dir.filePath(u"home/.local/share/vornetad"_qs));
+                static_cast<void>(WriteAll(made, (own.error + folders.error).toUtf8()));
+                std::exit(0);
+            });
+            QCOMPARE(ReadAll(made), QByteArray());
+            for (const QString& path :
+                 {QFile::decodeName(left), dir.filePath(u"home"_qs), dir.filePath(u"home/.local/share/vornetad"_qs)}) {
+                struct stat info {};
+                QVERIFY(::stat(QFile::encodeName(path).constData(), &info) == 0);
+                QVERIFY2((info.st_mode & S_IRWXU) == S_IRWXU, qPrintable(path));
+            }
+        }
+    }
+
     // A window's toolkit ends the process with exit() when its display goes, while a run writes on
     // its own thread: the file in progress is let finish before exit() goes on, and no temporary
     // file is left.
