@@ -2,9 +2,11 @@
 
 #include <QAbstractButton>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 #include <QWidget>
@@ -27,6 +29,15 @@ bool PressesControl(const QKeyEvent& event) {
     // A held key repeats; the picker it opened must not open again each time it closes.
     return !event.isAutoRepeat() && (event.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
            (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter);
+}
+
+bool PressFocusedButton(const QKeyEvent& event) {
+    auto* button = qobject_cast<QPushButton*>(QApplication::focusWidget());
+    if (button == nullptr || !button->isEnabled() || !PressesControl(event) || event.key() == Qt::Key_Space) {
+        return false;
+    }
+    button->click();
+    return true;
 }
 
 void TabToTheChosen(std::initializer_list<QAbstractButton*> group) {

@@ -21,6 +21,11 @@ void DrawFocusFrame(QPainter& painter, const QWidget& widget, const QRect& area)
 // Whether `event` presses a focused control as a click would: Space, Return or Enter.
 bool PressesControl(const QKeyEvent& event);
 
+// Presses the push button that has the focus, where `event` is a plain Return or Enter, and says
+// whether it did: a dialog's Enter goes to the button with the focus, as Space does, and does
+// nothing elsewhere (a field's Enter ends no step). A held key presses it once.
+bool PressFocusedButton(const QKeyEvent& event);
+
 // Gives the drawn controls the roles a screen reader announces, where it would see only a bare
 // pane: the font buttons and colour swatches are buttons it can press (as Space does), the footer a
 // link (or text, without one), the template grid a list. Each such control calls it when it is

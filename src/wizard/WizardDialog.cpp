@@ -4,6 +4,7 @@
 #include "banner/TemplateImage.h"
 #include "controls/BannerView.h"
 #include "controls/DialogUnits.h"
+#include "controls/KeyboardFocus.h"
 #include "controls/Pickers.h"
 #include "controls/SkinButton.h"
 #include "design/DesignFile.h"
@@ -905,6 +906,7 @@ void WizardDialog::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
+        PressFocusedButton(*event);
         event->accept();
         return;
     case Qt::Key_Escape: {
