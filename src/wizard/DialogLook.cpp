@@ -16,11 +16,15 @@ void ApplyDialogLook() {
     }
     QApplication::setPalette(palette);
 
+    QApplication::setFont(DialogFont());
+}
+
+QFont DialogFont() {
     // Metric-compatible with the classic dialog faces; where none is installed, Qt picks the
     // nearest sans.
-    QFont font = QApplication::font();
+    QFont font;
     font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("Helvetica")});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(8);
-    QApplication::setFont(font);
+    return font;
 }

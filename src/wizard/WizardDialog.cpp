@@ -15,6 +15,7 @@
 #include "files/SiteWalk.h"
 #include "files/SystemErrors.h"
 #include "output/OutputRuns.h"
+#include "wizard/DialogLook.h"
 #include "wizard/EditorPage.h"
 #include "wizard/OptionsPage.h"
 #include "wizard/OutputPage.h"
@@ -158,6 +159,7 @@ WizardDialog::WizardDialog(Pickers& pickers, const TemplateSources& templates, c
     icon.addFile(Art(QStringLiteral("vornetad@2x")));
     setWindowIcon(icon);
     setFixedSize(DluX(392), DluY(299));
+    setFont(DialogFont());
 
     catalog.Scan(templates);
     if (const QList<FileResult> unlisted = TemplateCatalog::Unlisted(templates); !unlisted.isEmpty()) {

@@ -339,6 +339,26 @@ private slots:
         }
     }
 
+    // A desktop theme that sets its own font for the application once it is up (as qt6ct does)
+    // leaves the wizard in the font its pages are laid out in: no label is cut or pushed out of its
+    // page, on any step.
+    void desktopFont_cutsNoText() {
+        const QFont before = QApplication::font();
+        const auto restore = qScopeGuard([&] { QApplication::setFont(before); });
+        QApplication::setFont(QFont(u"DejaVu Sans"_qs, 11));
+        Start();
+        for (const QString& step : {u"tab1"_qs, u"tab2"_qs, u"tab3"_qs, u"tab5"_qs, u"click@modifyExisting"_qs}) {
+            Act(step);
+            for (const QLabel* label : wizard->findChildren<QLabel*>()) {
+                if (label->isVisible() && !label->text().isEmpty()) {
+                    QVERIFY2(label->width() >= label->sizeHint().width() &&
+                                 label->parentWidget()->rect().contains(label->geometry()),
+                             qPrintable(step + u' ' + label->text()));
+                }
+            }
+        }
+    }
+
     // What the user is told after generating (from the output step, into a fresh folder, one under a
     // regular file, or none), after removing the advert, or after leaving the options step when the
     // preview cannot be written; the step shown then, and the files the folder holds.
