@@ -572,6 +572,9 @@ PagePlan Plan(string_view text, string_view bytes, std::optional<CustomCodes> cu
     Findings f;
     OpenBegins open;
     std::optional<PageEnds> pageEnds;
+    // Where current custom code that may be the page's own end was taken, on the word that the new
+    // block puts it back: only so where the new block goes to that very place.
+    std::vector<size_t> putBackAt;
     HtmlToken t;
     while (scanner.Next(t)) {
         open.Take(t);
@@ -602,6 +605,7 @@ PagePlan Plan(string_view text, string_view bytes, std::optional<CustomCodes> cu
             };
             const size_t took = customCode->At(text, end, fits);
             const bool tookCode = took > 0;
+            const bool onPutBack = tookCode && !fits(took, false);
             end += took;
             // A block stays where taking it out would change how the rest of the page reads: one that
             // opens or closes an svg or math element, one after a '<' that would join what follows, or,
@@ -616,6 +620,9 @@ PagePlan Plan(string_view text, string_view bytes, std::optional<CustomCodes> cu
                 continue;
             }
             plan.removals.resize(begin.removals);  // the blocks nested in this one go with it
+            if (onPutBack) {
+                putBackAt.push_back(from);
+            }
             scanner.Resume(end, begin.state);
             if (joinsPrevious) {
                 plan.removals.back().to = end;
@@ -649,6 +656,13 @@ PagePlan Plan(string_view text, string_view bytes, std::optional<CustomCodes> cu
         plan.insertAt = f.Shown(scanner.OpenSince());
     }
     plan.insertAt = WhereTheBlockGoes(text, plan.removals, plan.insertAt);
+    // Taking the page's closing tag moves the place for the block to an earlier one (a page with two
+    // closing body tags), where the code put back would take it: the page would lose its end. Read
+    // again, such code stays.
+    if (!putBackAt.empty() && (putBackAt.size() > 1 || putBackAt.front() != plan.insertAt)) {
+        customCode->currentPutBack = false;
+        return Plan(text, bytes, customCode);
+    }
     return plan;
 }
 
