@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -97,6 +98,13 @@ void EndWhereNoDisplayAnswers(QtMsgType type, const QMessageLogContext& context,
 
 int main(int argc, char* argv[]) {
     if (AnswerInformationOption(argc, argv)) {
+        // Scripts read the version here: what could not be written (a full disk, a closed stream)
+        // is no answer.
+        if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+            std::fprintf(stderr, "vornetad: what it printed could not be written to standard output: %s\n",
+                         std::strerror(errno));
+            return 1;
+        }
         return 0;
     }
     if (!HasDisplay(argc, argv)) {

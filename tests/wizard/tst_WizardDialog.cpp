@@ -941,12 +941,20 @@ private slots:
                                          << QByteArray("\"--desgin\" is no option");
         QTest::newRow("Qt's option without its value")
             << QStringList{u"-style"_qs} << 2 << QByteArray("\"-style\" needs a value");
+        QTest::newRow("the version") << QStringList{u"--version"_qs} << 0 << QByteArray("vornetad ");
+        // A script reading it would take nothing for the version.
+        QTest::newRow("the help on a full disk")
+            << QStringList{u">/dev/full"_qs, u"--help"_qs} << 1
+            << QByteArray("could not be written to standard output: No space left on device");
     }
     void program_startsPaintsTheWizardAndEnds() {
         QFETCH(QStringList, arguments);
         QFETCH(int, exitCode);
         QFETCH(QByteArray, said);
         QProcess program;
+        if (arguments.value(0) == u">/dev/full") {
+            program.setStandardOutputFile(arguments.takeFirst().mid(1));
+        }
         program.start(u"env"_qs,
                       QStringList{u"VORNET_EXIT_AFTER_FIRST_PAINT=1"_qs, u"XDG_CONFIG_HOME="_qs + configDir->path(),
                                   QStringLiteral(VORNET_BINARY_DIR "/bin/vornetad")} +
