@@ -7,6 +7,7 @@
 #include "controls/KeyboardFocus.h"
 #include "controls/Pickers.h"
 #include "controls/SkinButton.h"
+#include "controls/TemplateStrip.h"
 #include "design/DesignFile.h"
 #include "design/WriteOver.h"
 #include "files/FileNames.h"
@@ -241,6 +242,9 @@ WizardDialog::WizardDialog(Pickers& pickers, const TemplateSources& templates, c
     ShowStep();
     RestoreLastDesign();
     designAsKept = DesignJson(GatherDesign());
+    // The first thing to do is pick a template: the focus starts in the grid, not on Open design,
+    // the first in the tab order (a window too tall for the screen opened scrolled to it).
+    templatesPage->Strip()->setFocus();
 }
 
 WizardDialog::~WizardDialog() = default;
