@@ -31,7 +31,13 @@ void ColorSwatch::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), QColor::fromRgb(isEnabled() ? color : kDisabledColor));
     if (ShowsKeyboardFocus(*this)) {
-        DrawFocusFrame(painter, *this, rect().adjusted(1, 1, -1, -1));
+        // Not the style's frame, which is drawn in the highlight colour over the swatch's own: on a
+        // dark one (the navy a line starts with) it could not be seen. Black beside white shows on
+        // any colour.
+        painter.setPen(Qt::white);
+        painter.drawRect(rect().adjusted(1, 1, -2, -2));
+        painter.setPen(Qt::black);
+        painter.drawRect(rect().adjusted(2, 2, -3, -3));
     }
 }
 

@@ -3,8 +3,12 @@
 #include "controls/ColorSwatch.h"
 
 #include <QAccessible>
+#include <QImage>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <algorithm>
+#include <cstdlib>
 
 class tst_ColorSwatch : public QObject {
     Q_OBJECT
@@ -39,6 +43,29 @@ private slots:
         QCOMPARE(swatch.grab().toImage().pixel(10, 10), qRgb(0, 0, 0) | row[3].toUInt(nullptr, 16));
         const bool told = enabled && row[1] != u"cancelled";
         QCOMPARE(QList<QVariantList>(changed), (told ? QList<QVariantList>{{102, stored}} : QList<QVariantList>()));
+    }
+
+    // With the focus from the keyboard, the swatch shows where it is whatever colour it holds: the
+    // style's frame in the highlight colour could not be seen on the navy a line starts with.
+    void keyboardFocus_showsOnAnyColor() {
+        for (const QRgb color : {qRgb(0, 0, 100), qRgb(0, 0, 0), qRgb(255, 255, 255), qRgb(48, 140, 198)}) {
+            FakePickers pickers;
+            QWidget parent;
+            ColorSwatch swatch(pickers, color, 102, &parent);
+            swatch.setGeometry(10, 10, 20, 20);
+            parent.show();
+            QVERIFY(QTest::qWaitForWindowActive(&parent));
+            parent.setAttribute(Qt::WA_KeyboardFocusChange);
+            swatch.setFocus();
+            const QImage shown = swatch.grab().toImage();
+            int most = 0;
+            for (int x = 0; x < 4; ++x) {
+                const QRgb seen = shown.pixel(x, 10);
+                most = std::max({most, std::abs(qRed(seen) - qRed(color)), std::abs(qGreen(seen) - qGreen(color)),
+                                 std::abs(qBlue(seen) - qBlue(color))});
+            }
+            QVERIFY2(most >= 128, qPrintable(QString::number(color, 16)));
+        }
     }
 };
 
