@@ -156,6 +156,9 @@ void DrawMarkup(QPainter& painter, QByteArrayView text, const QRect& rect, Marku
     const QList<MarkupRun> runs =
         LayoutMarkup(text, rect, painter.font(), painter.pen().color(), painter.device(), colors);
     painter.save();
+    // The runs are laid out left to right, as the markup reads; a right-to-left window (-reverse)
+    // would right-align each in its box and pile the words at the right edge.
+    painter.setLayoutDirection(Qt::LeftToRight);
     for (const MarkupRun& run : runs) {
         if (run.box.isEmpty()) {
             continue;

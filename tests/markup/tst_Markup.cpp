@@ -110,22 +110,27 @@ private slots:
                  QColor(Qt::green));
     }
 
-    // Red only left of the second word, black only right of it; the painter left as it was.
+    // Red only left of the second word, black only right of it, in either layout direction (a
+    // wizard started with -reverse): the markup reads in its own order. The painter is left as it was.
     void drawsColoursAndRestoresThePainter() {
-        QImage canvas(400, 40, QImage::Format_RGB32);
-        canvas.fill(Qt::white);
-        QPainter painter(&canvas);
-        painter.setFont(BaseFont());
-        painter.setPen(Qt::black);
-        DrawMarkup(painter, "<font color='ff0000'>MMM</font> MMM", canvas.rect());
-        QCOMPARE(painter.font(), BaseFont());
-        QCOMPARE(painter.pen().color(), QColor(Qt::black));
-        painter.end();
-        const int split = QFontMetrics(BaseFont(), &canvas).horizontalAdvance(u"MMM "_qs);
-        const QImage left = canvas.copy(0, 0, split, 40);
-        const QImage right = canvas.copy(split, 0, 400 - split, 40);
-        QVERIFY(CountOf(left, qRgb(255, 0, 0)) > 20 && CountOf(right, qRgb(255, 0, 0)) == 0);
-        QVERIFY(CountOf(right, qRgb(0, 0, 0)) > 20 && CountOf(left, qRgb(0, 0, 0)) == 0);
+        for (const Qt::LayoutDirection direction : {Qt::LeftToRight, Qt::RightToLeft}) {
+            QImage canvas(400, 40, QImage::Format_RGB32);
+            canvas.fill(Qt::white);
+            QPainter painter(&canvas);
+            painter.setFont(BaseFont());
+            painter.setPen(Qt::black);
+            painter.setLayoutDirection(direction);
+            DrawMarkup(painter, "<font color='ff0000'>MMM</font> MMM", canvas.rect());
+            QCOMPARE(painter.font(), BaseFont());
+            QCOMPARE(painter.pen().color(), QColor(Qt::black));
+            QCOMPARE(painter.layoutDirection(), direction);
+            painter.end();
+            const int split = QFontMetrics(BaseFont(), &canvas).horizontalAdvance(u"MMM "_qs);
+            const QImage left = canvas.copy(0, 0, split, 40);
+            const QImage right = canvas.copy(split, 0, 400 - split, 40);
+            QVERIFY(CountOf(left, qRgb(255, 0, 0)) > 20 && CountOf(right, qRgb(255, 0, 0)) == 0);
+            QVERIFY(CountOf(right, qRgb(0, 0, 0)) > 20 && CountOf(left, qRgb(0, 0, 0)) == 0);
+        }
     }
 };
 
