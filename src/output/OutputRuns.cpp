@@ -402,6 +402,15 @@ RunReport WritePreview(const CodeTexts& texts, const QImage& banner, const AdSet
                        JoinPath(target, styleName), ReplaceFiles, {}, DrawnOn(templatePath));
     // Made new each time: an earlier preview's custom code, changed since, must not stay in it.
     report.files = shared.WritePage(pagePath, PageStart::Sample);
+    // In the private folder they are the user's alone whatever the umask: one that takes the owner's
+    // own bits made files that the browser could not read, nor a later preview replace.
+    if (folder.isEmpty()) {
+        for (const FileResult& file : std::as_const(report.files)) {
+            if (const std::optional<QByteArray> name = EncodedName(file.path); file.Ok() && name) {
+                ::chmod(name->constData(), S_IRUSR | S_IWUSR);
+            }
+        }
+    }
     report.interrupted = report.files.isEmpty();
     if (!report.files.isEmpty() && report.files.constLast().Ok()) {
         report.previewPage = pagePath;

@@ -277,20 +277,28 @@ private slots:
             QVERIFY(squatter == u"link" ? QFile::link(elsewhere, stable) : WriteAll(stable, "x"));
         }
 
+        struct stat info {};
         const QByteArray oldTemp = qgetenv("TMPDIR");
         qputenv("TMPDIR", tmpdir == "$T" ? QFile::encodeName(temp) : tmpdir);
-        const FileResult first = PrivatePreviewFolder();
         const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
         QVERIFY(texts.Ok());
+        const mode_t mask = ::umask(mode_t(row.value(3, "022").toUInt(nullptr, 8)));
+        const FileResult first = PrivatePreviewFolder();
+        const RunReport earlier = WritePreview(texts.value, kBanner, AdSettings());
+        ::umask(mask);
         const RunReport report = WritePreview(texts.value, kBanner, AdSettings());
         const FileResult second = PrivatePreviewFolder();
         qputenv("TMPDIR", oldTemp);
+        QCOMPARE(earlier.previewPage, report.previewPage);
+        for (const FileResult& file : report.files) {
+            QVERIFY2(file.Ok(), qPrintable(file.error));
+            QVERIFY(::lstat(QFile::encodeName(file.path).constData(), &info) == 0 && (info.st_mode & 0600) == 0600);
+        }
 
         QVERIFY2(first.Ok(), qPrintable(first.error));
         QCOMPARE(second.path, first.path);
         QCOMPARE(first.path == stable, row[2] == "y");
         QVERIFY(first.path.startsWith(temp + u"/vornetad-"));
-        struct stat info {};
         QCOMPARE(::lstat(QFile::encodeName(first.path).constData(), &info), 0);
         QCOMPARE(QStringLiteral("%1 %2").arg(info.st_mode, 0, 8).arg(info.st_uid), u"40700 %1"_qs.arg(::geteuid()));
         QCOMPARE(report.previewPage, JoinPath(first.path, u"adPreview.html"_qs));
