@@ -1,6 +1,7 @@
 #include "wizard/NewTemplateDialog.h"
 
 #include "controls/ColorSwatch.h"
+#include "controls/KeyboardFocus.h"
 #include "controls/Pickers.h"
 #include "templates/UserTemplates.h"
 
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -179,4 +181,16 @@ void NewTemplateDialog::OnSave() {
     }
     savedPath = saved.path;
     accept();
+}
+
+void NewTemplateDialog::keyPressEvent(QKeyEvent* event) {
+    // Enter on a button presses it (a colour button picks its colour), as in the wizard, and a held
+    // one nothing more; elsewhere it saves.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        qobject_cast<QPushButton*>(focusWidget()) != nullptr) {
+        PressFocusedButton(*event);
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

@@ -37,6 +37,9 @@ public:
     QLabel* Preview() const { return preview; }
     QPushButton* SaveButton() const { return saveButton; }
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void OnStyleChanged();
     void OnPickColor(int index);

@@ -71,9 +71,12 @@ private slots:
             QVERIFY(dialog != nullptr && dialog->isVisible());
             dialog->StyleList()->setCurrentRow(row[0].toInt());
             const QStringList colors = Items(row[1]);
+            // Picked from the keyboard: Enter on a colour button picks, it does not save.
+            QApplication::setActiveWindow(dialog);
             for (qsizetype i = 0; i < colors.size(); ++i) {
                 folder.pickers.colors.push_back(QColor(colors[i]));
-                dialog->ColorButtons()[i]->click();
+                dialog->ColorButtons()[i]->setFocus();
+                QTest::keyClick(dialog->ColorButtons()[i], Qt::Key_Return);
             }
             // A screen reader is told each colour shown, picked or not.
             for (qsizetype i = 0; i < dialog->Style().colorNames.size(); ++i) {
