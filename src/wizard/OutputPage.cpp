@@ -197,9 +197,11 @@ bool OutputPage::ValidateOutput() {
             return fix(folderEdit, {});
         }
         if (TypedFromHome(outputFolder)) {
-            return fix(folderEdit, QStringLiteral("The folder \"%1\" is taken from the home folder, but none is set "
-                                                  "(HOME is unset, relative or the root). Please give the whole path.")
-                                       .arg(outputFolder));
+            return fix(
+                folderEdit,
+                QStringLiteral("The folder \"%1\" is taken from the home folder, but none is set "
+                               "(HOME is unset, relative, the root or not valid text). Please give the whole path.")
+                    .arg(outputFolder));
         }
         if (QDir::isRelativePath(outputFolder)) {
             return fix(folderEdit, QStringLiteral("The folder \"%1\" is taken from the current folder, but %2. "
