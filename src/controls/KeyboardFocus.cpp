@@ -33,10 +33,12 @@ bool PressesControl(const QKeyEvent& event) {
 
 bool PressFocusedButton(const QKeyEvent& event) {
     auto* button = qobject_cast<QPushButton*>(QApplication::focusWidget());
-    if (button == nullptr || !button->isEnabled() || !PressesControl(event) || event.key() == Qt::Key_Space) {
+    if (button == nullptr || (event.key() != Qt::Key_Return && event.key() != Qt::Key_Enter)) {
         return false;
     }
-    button->click();
+    if (button->isEnabled() && PressesControl(event)) {
+        button->click();
+    }
     return true;
 }
 

@@ -22,8 +22,9 @@ void DrawFocusFrame(QPainter& painter, const QWidget& widget, const QRect& area)
 bool PressesControl(const QKeyEvent& event);
 
 // Presses the push button that has the focus, where `event` is a plain Return or Enter, and says
-// whether it did: a dialog's Enter goes to the button with the focus, as Space does, and does
-// nothing elsewhere (a field's Enter ends no step). A held key presses it once.
+// whether the key went to one: a dialog's Enter goes to the button with the focus, as Space does,
+// and does nothing elsewhere (a field's Enter ends no step). A held key presses it once, and is
+// taken all the same.
 bool PressFocusedButton(const QKeyEvent& event);
 
 // Gives the drawn controls the roles a screen reader announces, where it would see only a bare

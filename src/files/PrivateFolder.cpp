@@ -22,10 +22,10 @@ bool OursAlone(const struct stat& info) {
     return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
 }
 
-// Whether `path` is a real folder (not a link) that only we can enter, list or change. One that we
-// ourselves may not use either, made under a umask that takes the owner's own bits, is given them:
-// every later preview would fail in it.
-bool IsPrivateFolder(const QByteArray& path) {
+// Whether `path` is a real folder (not a link) that only we can enter, list or change, ready for use:
+// one that we ourselves may not use either, made under a umask that takes the owner's own bits, is
+// given them, or every later preview would fail in it.
+bool PrivateFolderReady(const QByteArray& path) {
     struct stat info {};
     if (::lstat(path.constData(), &info) != 0 || !OursAlone(info)) {
         return false;
@@ -51,11 +51,11 @@ FileResult FolderUnder(const QByteArray& base) {
         return FileResult::Failure(NameText(stable),
                                    QStringLiteral("cannot create the preview folder: %1").arg(ErrorText(errno)));
     }
-    if (IsPrivateFolder(stable)) {
+    if (PrivateFolderReady(stable)) {
         return FileResult::Success(NameText(stable));
     }
     QByteArray pattern = base + "/vornetad-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr || !IsPrivateFolder(pattern)) {
+    if (::mkdtemp(pattern.data()) == nullptr || !PrivateFolderReady(pattern)) {
         return FileResult::Failure(NameText(pattern),
                                    QStringLiteral("cannot create the preview folder: %1").arg(ErrorText(errno)));
     }
@@ -165,7 +165,7 @@ FileResult PrivatePreviewFolder() {
     static QString chosen;
     static QByteArray chosenFor;
     const QByteArray environment = qgetenv("TMPDIR");
-    if (!chosen.isEmpty() && chosenFor == environment && IsPrivateFolder(QFile::encodeName(chosen))) {
+    if (!chosen.isEmpty() && chosenFor == environment && PrivateFolderReady(QFile::encodeName(chosen))) {
         return FileResult::Success(chosen);
     }
     QStringList reasons;
@@ -204,7 +204,7 @@ FileResult ProcessPreviewFolder() {
         return FileResult::Failure(NameText(own),
                                    QStringLiteral("cannot create the preview folder: %1").arg(ErrorText(errno)));
     }
-    if (!IsPrivateFolder(own)) {
+    if (!PrivateFolderReady(own)) {
         return FileResult::Failure(NameText(own), QStringLiteral("is not a folder of this user's own alone"));
     }
     return FileResult::Success(NameText(own));

@@ -186,9 +186,7 @@ void NewTemplateDialog::OnSave() {
 void NewTemplateDialog::keyPressEvent(QKeyEvent* event) {
     // Enter on a button presses it (a colour button picks its colour), as in the wizard, and a held
     // one nothing more; elsewhere it saves.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-        qobject_cast<QPushButton*>(focusWidget()) != nullptr) {
-        PressFocusedButton(*event);
+    if (PressFocusedButton(*event)) {
         event->accept();
         return;
     }
