@@ -1,5 +1,6 @@
 #include "banner/TemplateImage.h"
 
+#include "banner/GifSignature.h"
 #include "files/FileNames.h"
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
@@ -31,7 +32,7 @@ struct Input {
     // long animation is read no further than its first image.
     bool capped = false;  // more was asked for than that
     // The first bytes handed out, which tell a GIF cut short from a file that is none.
-    std::array<char, 3> start{};
+    std::array<char, 6> start{};
     qsizetype handedOut = 0;
 };
 
@@ -373,8 +374,10 @@ TemplateImage Decode(Input& input, const QString& path) {
     // Whatever giflib makes of it, a GIF that ends early is a file cut short; a file too short to
     // hold the signature is one only where what it holds begins like one.
     const auto refuse = [&result, &input](const QString& reason) {
-        const qsizetype seen = std::min<qsizetype>(input.handedOut, qsizetype(input.start.size()));
-        const bool gifStart = std::memcmp(input.start.data(), "GIF", size_t(seen)) == 0;
+        const QByteArrayView start(input.start.data(),
+                                   std::min<qsizetype>(input.handedOut, qsizetype(input.start.size())));
+        const bool gifStart =
+            start.size() == qsizetype(input.start.size()) ? HasGifSignature(start) : BeginsLikeGifSignature(start);
         result.image = QImage();
         result.status.error = input.handedOut == 0 ? QStringLiteral("the file is empty")
                               : !gifStart          ? GifFailure(D_GIF_ERR_NOT_GIF_FILE)
@@ -385,8 +388,9 @@ TemplateImage Decode(Input& input, const QString& path) {
     };
     int error = 0;
     const GifHandle gif(DGifOpen(&input, ReadInput, &error));
-    if (!gif) {
-        return refuse(GifFailure(error));
+    // giflib looks at "GIF" alone.
+    if (!gif || !HasGifSignature(QByteArrayView(input.start.data(), qsizetype(input.start.size())))) {
+        return refuse(GifFailure(gif ? D_GIF_ERR_NOT_GIF_FILE : error));
     }
     if (gif->SWidth > kMaxTemplateEdge || gif->SHeight > kMaxTemplateEdge) {
         return refuse(TooLarge("screen", gif->SWidth, gif->SHeight));
@@ -408,8 +412,10 @@ TemplateImage Decode(Input& input, const QString& path) {
                 return refuse(GifFailure(gif->Error));
             }
             GraphicsControlBlock control{};
+            // giflib takes the block only at the length it should have; browsers read a longer one
+            // by its first four bytes, and so a template's see-through colour is kept.
             if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4 &&
-                DGifExtensionToGCB(block[0], block + 1, &control) == GIF_OK) {
+                DGifExtensionToGCB(4, block + 1, &control) == GIF_OK) {
                 transparent = control.TransparentColor;
             }
             while (block != nullptr) {
@@ -527,7 +533,7 @@ QSize TemplateScreenSize(const QString& path) {
     // The header, and as far as the first image's descriptor where the extensions before it are few.
     std::array<unsigned char, 1 << 16> start{};
     const qint64 read = file.Status().Ok() ? file.Read(reinterpret_cast<char*>(start.data()), start.size()) : 0;
-    if (read < 13 || std::memcmp(start.data(), "GIF8", 4) != 0) {
+    if (read < 13 || !HasGifSignature(QByteArrayView(reinterpret_cast<const char*>(start.data()), 6))) {
         return {};
     }
     const auto word = [&start](size_t at) {

@@ -1,5 +1,6 @@
 // The code command: texts only, no image and no font, so that it runs without the GUI libraries;
 // only the click-through style sheet depends on the banner (RunCodeForBanner).
+#include "banner/GifSignature.h"
 #include "cli/CliHelp.h"
 #include "cli/Commands.h"
 #include "files/ReadFile.h"
@@ -48,11 +49,11 @@ int RunCode(const CliRequest& request) {
     // The template named is looked at as far as it can be without decoding it, which would start
     // the drawing libraries for a text that does not show it: a file there, and a GIF by its start.
     if (const QString path = request.design.TemplatePath(); !path.isEmpty()) {
-        const FileBytes start = ReadFileStart(path, 3);
+        const FileBytes start = ReadFileStart(path, 6);
         if (!start.status.Ok()) {
             return UsageError(TemplateRefusal(request, start.status.error));
         }
-        if (!start.bytes.startsWith("GIF")) {
+        if (!HasGifSignature(start.bytes)) {
             return UsageError(TemplateRefusal(request, start.bytes.isEmpty() ? QStringLiteral("the file is empty")
                                                                              : QStringLiteral("not a GIF image")));
         }

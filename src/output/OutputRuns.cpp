@@ -1,5 +1,6 @@
 #include "output/OutputRuns.h"
 
+#include "banner/GifSignature.h"
 #include "banner/TemplateImage.h"
 #include "files/FileNames.h"
 #include "files/Interruption.h"
@@ -140,11 +141,11 @@ QString NotEarlierTwin(const QString& path) {
     if (!info.isFile()) {
         return QStringLiteral("it is not a file");
     }
-    const FileBytes start = ReadFileStart(path, 4);
+    const FileBytes start = ReadFileStart(path, 6);
     if (!start.status.Ok()) {
         return start.status.error;
     }
-    return start.bytes.startsWith("GIF8") ? QString() : QStringLiteral("it is not a GIF");
+    return HasGifSignature(start.bytes) ? QString() : QStringLiteral("it is not a GIF");
 }
 
 bool EarlierTwin(const QString& path) {

@@ -1,5 +1,6 @@
 #include "templates/UserTemplates.h"
 
+#include "banner/GifSignature.h"
 #include "banner/TemplateImage.h"
 #include "files/FileNames.h"
 #include "files/FolderLock.h"
@@ -110,7 +111,7 @@ ImportedTemplate ImportTemplate(const QString& path) {
     // of an animation too long to be read whole, that start is read, and kept.
     const QFileInfo info(path);
     const bool longGif = !file.status.Ok() && info.isFile() && info.size() > kMaxTemplateBytes &&
-                         ReadFileStart(path, 4).bytes.startsWith("GIF8");
+                         HasGifSignature(ReadFileStart(path, 6).bytes);
     if (longGif) {
         file = ReadFileStart(path, kMaxTemplateBytes);
     }
