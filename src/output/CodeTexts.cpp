@@ -162,13 +162,15 @@ QByteArray ClickThroughRules(int w, BannerSide side, DiagonalBand band) {
         polygon += (polygon.isEmpty() ? "" : ",") + Number(p.x()) + "px " + Number(p.y()) + "px";
     }
     return "\r\ndiv.quentavornet,img.quentavornet-image{\r\npointer-events:none;\r\n}"
-           // Declared in full, so that a page's own rules for links neither move nor colour it; what
-           // would cover the banner's text, such as a page's hover colour for every link, or draw on
-           // it, such as a page's mark after links that open a new window, holds against rules that
-           // name links more closely.
+           // Declared in full, so that a page's own rules for links, or for every element (a width
+           // of at most its box's, which is narrower than the banner in a narrow window), neither
+           // move, cut nor colour it; what would cover the banner's text, such as a page's hover
+           // colour for every link, or draw on it, such as a page's mark after links that open a new
+           // window, holds against rules that name links more closely.
            "\r\na.quentavornet-link{\r\nposition:absolute;\r\nleft:0px;\r\ntop:0px;\r\ndisplay:block;\r\nheight:" +
            Number(w) + "px;\r\nwidth:" + Number(w) +
-           "px;\r\nmargin:0;\r\npadding:0;\r\nborder:none!important;\r\nbackground:transparent!important;\r\n"
+           "px;\r\nmax-width:none;\r\nmax-height:none;\r\nmin-width:0;\r\nmin-height:0;\r\nmargin:0;\r\npadding:0;"
+           "\r\nborder:none!important;\r\nbackground:transparent!important;\r\n"
            "box-shadow:none!important;\r\nclip-path:polygon(" +
            polygon +
            ");\r\npointer-events:auto;\r\n}\r\na.quentavornet-link::before,a.quentavornet-link::after{\r\ncontent:"

@@ -96,9 +96,10 @@ QStringList ImageBox(QWebEnginePage* page, int scroll, bool right) {
 // A page in `dir` under `policy` (none when empty) whose own link lies under the whole banner, tall
 // enough to scroll, its styles a file of the site (so that the strictest policy leaves them in
 // force), with the advert put in by a generate run of `texts`; empty when something failed. Its
-// body lays out its children in a grid with gaps, its links are coloured and marked, and its images
-// framed on a grey ground, rounded, half as wide as their box and faded in by its script, as many
-// pages' are (or hidden, as some hide every image for a print or a small screen).
+// body lays out its children in a grid with gaps, its links are coloured and marked (and those that
+// open a window kept within half their box), and its images framed on a grey ground, rounded, half
+// as wide as their box and faded in by its script, as many pages' are (or hidden, as some hide every
+// image for a print or a small screen).
 QString AdvertPage(const QTemporaryDir& dir, const CodeTexts& texts, const AdSettings& settings,
                    const QByteArray& policy) {
     const QString path = dir.filePath(u"page.html"_qs);
@@ -115,6 +116,7 @@ QString AdvertPage(const QTemporaryDir& dir, const CodeTexts& texts, const AdSet
         WriteAll(dir.filePath(u"page.css"_qs), "body{margin:0;display:grid;row-gap:24px}a.under{position:absolute;"
                                                "left:0;top:0;width:100%;height:400px}div.tall{height:3000px}"
                                                "a[href]{background:#ff0}a[target]::after{content:'x'}"
+                                               "a[target]{max-width:50%;max-height:50%}"
                                                "img{border:4px solid #333;padding:6px;width:50%;opacity:0;"
                                                "background:#ccc;clip-path:circle(40%);visibility:hidden}") &&
         Generate(texts, RibbonBanner(settings.side, 1), target, settings, RibbonBanner(settings.side, 2)).Ok();
