@@ -588,12 +588,17 @@ int RunMakeTemplate(const CliRequest& request) {
     ShowFolderWaits(PrintFolderWait);
     const FolderLock turn(folder);
     const QString stem = QFileInfo(path).fileName().chopped(4);
-    if (const QString stale = FamilyFileIn(folder, stem, names); !stale.isEmpty()) {
+    const QString family = FamilyFileIn(folder, stem, names);
+    if (const QString stale = !family.isEmpty() ? family : SpelledOtherwiseIn(folder, names); !stale.isEmpty()) {
         const auto twin = std::find_if(names.cbegin(), names.cend(), [&](const QString& name) {
             return name.compare(stale, Qt::CaseInsensitive) == 0;
         });
         const QString clash =
-            twin != names.cend()
+            family.isEmpty()
+                ? QStringLiteral("is the file that \"%1\", which the template writes, names here, where the "
+                                 "file system does not tell letter case apart, and would be written over")
+                      .arg(*twin)
+            : twin != names.cend()
                 ? QStringLiteral("differs from \"%1\", which the template writes, only in letter case, and would "
                                  "be listed beside it or taken for it")
                       .arg(*twin)

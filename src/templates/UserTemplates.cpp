@@ -17,6 +17,8 @@
 #include <QImageReader>
 #include <QScopeGuard>
 
+#include <algorithm>
+
 namespace {
 
 QString FileNameOf(const QString& name, const QString& suffix) {
@@ -34,6 +36,26 @@ QString FamilyFileIn(const QString& folder, const QString& name, const QStringLi
                 !replaced.contains(entry.name)) {
                 return entry.name;
             }
+        }
+    }
+    return {};
+}
+
+QString SpelledOtherwiseIn(const QString& folder, const QStringList& names) {
+    const FolderListing listing = ListFolder(folder);
+    for (const QString& name : names) {
+        const auto spelled = [&](Qt::CaseSensitivity sensitivity) {
+            return std::find_if(listing.entries.cbegin(), listing.entries.cend(),
+                                [&](const FolderEntry& entry) { return entry.name.compare(name, sensitivity) == 0; });
+        };
+        const auto other = spelled(Qt::CaseInsensitive);
+        if (other == listing.entries.cend() || spelled(Qt::CaseSensitive) != listing.entries.cend()) {
+            continue;
+        }
+        // Found by a name the folder does not hold: the file system took it for the other's.
+        const QFileInfo node(JoinPath(folder, name));
+        if (node.exists() || node.isSymLink()) {
+            return other->name;
         }
     }
     return {};

@@ -30,6 +30,11 @@ inline constexpr const char* kTemplateFamily[] = {"", "@2x", "b", "b@2x"};
 // its exact name, since "Logo.gif" stands beside a new "Logo.GIF" rather than being replaced by it.
 QString FamilyFileIn(const QString& folder, const QString& name, const QStringList& replaced = {});
 
+// The file of `folder` that one of the file `names` would write over where the folder's file system
+// does not tell letter case apart (a memory stick's): "myB.gif", another template, for "myb.gif",
+// the shadowless variant of "my". Empty for none, and wherever the folder holds the names apart.
+QString SpelledOtherwiseIn(const QString& folder, const QStringList& names);
+
 // The names `folder`'s files would give a template, as FamilyFileIn reads them: each without its
 // ".gif", in any letter case. Asking whether many names are free takes one look at the folder.
 QSet<QString> GifStemsIn(const QString& folder);

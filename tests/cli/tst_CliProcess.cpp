@@ -332,6 +332,46 @@ private slots:
                      ": another run is writing into this folder; waiting for it to finish\n");
     }
 
+    // Where the file system does not tell letter case apart (a memory stick's FAT), one template's
+    // name may be another's shadowless variant: "my" writes "myb.gif", which is "myB.gif" there.
+    // Both ways round, the template saved first keeps every file.
+    void makeTemplate_caseBlindFolder_keepsAnotherTemplate() {
+        QTemporaryDir dir;
+        const QString image = dir.filePath(u"fat.img"_qs);
+        const QString folder = dir.filePath(u"stick"_qs);
+        const auto run = [](const QString& program, const QStringList& arguments) {
+            QProcess process;
+            process.start(program, arguments);
+            return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
+                   process.exitCode() == 0;
+        };
+        if (!QDir().mkpath(folder) || !run(u"mkfs.fat"_qs, {u"-C"_qs, image, u"2048"_qs}) ||
+            !run(u"fusefat"_qs, {u"-o"_qs, u"rw+"_qs, image, folder})) {
+            QSKIP("no FAT file system can be mounted here (mkfs.fat, fusefat and /dev/fuse)");
+        }
+        const auto unmount = qScopeGuard([&] { run(u"fusermount"_qs, {u"-u"_qs, folder}); });
+        for (const auto& [first, second] : {std::pair{u"myB"_qs, u"my"_qs}, std::pair{u"yo"_qs, u"yoB"_qs}}) {
+            const auto make = [&](const QString& name) {
+                QProcess cli;
+                cli.start(kCli, {u"make-template"_qs, u"--style"_qs, u"curl"_qs, u"--save"_qs,
+                                 folder + u'/' + name + u".gif"_qs});
+                return cli.waitForFinished(60000) ? cli.exitCode() : -1;
+            };
+            QCOMPARE(make(first), 0);
+            QStringList files;
+            QByteArrayList bytes;
+            for (const QString& name : QDir(folder).entryList(QDir::Files)) {
+                files.append(name);
+                bytes.append(ReadAll(folder + u'/' + name));
+            }
+            QCOMPARE(make(second), 1);
+            QCOMPARE(QDir(folder).entryList(QDir::Files), files);
+            for (qsizetype i = 0; i < files.size(); ++i) {
+                QVERIFY2(ReadAll(folder + u'/' + files[i]) == bytes[i], qPrintable(files[i]));
+            }
+        }
+    }
+
 private:
     QTemporaryDir m_runtime;
 };
