@@ -6,7 +6,7 @@ VORNET_PACKAGES=(
     qt6-base-dev qt6-webengine-dev libgif-dev libbenchmark-dev libgumbo-dev
     fonts-liberation
     xvfb xauth
-    dosfstools fusefat
+    dosfstools fusefat bindfs
     clang clang-format libclang-rt-14-dev
     dpkg-dev lintian appstream desktop-file-utils man-db groff-base bash-completion file
 )

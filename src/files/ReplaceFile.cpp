@@ -195,11 +195,24 @@ QString FlaggedFolder(const QByteArray& folder) {
 int CreateTemporary(const QByteArray& folder, const QByteArray& name, mode_t mode, QByteArray& tempPath);
 
 // Gives the new file `fd` the owner and group of `old`; true when it has them. Nothing is asked
-// where it has them already: some file systems refuse any change of owner.
+// where it has them already: some file systems refuse any change of owner, and some take it without
+// making it (errno is 0 then).
 bool GiveOwnerAndGroup(int fd, const struct stat& old) {
     struct stat made {};
-    return ::fstat(fd, &made) == 0 &&
-           ((made.st_uid == old.st_uid && made.st_gid == old.st_gid) || ::fchown(fd, old.st_uid, old.st_gid) == 0);
+    const auto owned = [&] {
+        return made.st_uid == old.st_uid && made.st_gid == old.st_gid;
+    };
+    if (::fstat(fd, &made) != 0) {
+        return false;
+    }
+    if (owned()) {
+        return true;
+    }
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0 || ::fstat(fd, &made) != 0) {
+        return false;
+    }
+    errno = 0;
+    return owned();
 }
 
 // Whether a new file made beside `old` can have its owner and group: a file system may give every
@@ -700,7 +713,10 @@ std::optional<FailedStep> WriteTemporary(const QByteArray& folder, const QByteAr
         // system refuses here all the same (a superuser whose rights end at this file system) fails
         // the write rather than hand the page to another owner.
         if (!GiveOwnerAndGroup(fd, old.info)) {
-            return fail(QStringLiteral("cannot keep the owner and group"), errno, true);
+            return errno != 0 ? fail(QStringLiteral("cannot keep the owner and group"), errno, true)
+                              : fail(QStringLiteral("cannot keep the owner and group: the file system takes the "
+                                                    "change without making it"),
+                                     0, true);
         }
         // After the owner: changing the owner clears the set-user and set-group bits. Nothing is
         // asked where the mode is right already: some file systems refuse any change of mode. One

@@ -372,6 +372,34 @@ private slots:
         }
     }
 
+    // A file system may take a change of owner without making it (bindfs --chown-ignore): the
+    // superuser's run would give another user's page to the superuser. It is refused, the page as
+    // it was.
+    void modify_ownerTakenButNotGiven_refused() {
+        if (::geteuid() != 0) {
+            QSKIP("only the superuser writes another user's page");
+        }
+        QTemporaryDir dir;
+        const QString source = dir.filePath(u"source"_qs);
+        const QString view = dir.filePath(u"view"_qs);
+        const QByteArray page = "<html><body><p>hello</p></body></html>\n";
+        QVERIFY(QDir().mkpath(source) && QDir().mkpath(view) && WriteAll(source + u"/p.html"_qs, page) &&
+                ::chown(QFile::encodeName(source + u"/p.html"_qs).constData(), 1000, 1000) == 0);
+        if (QProcess::execute(u"bindfs"_qs, {u"--chown-ignore"_qs, source, view}) != 0) {
+            QSKIP("no file system can be mounted here through bindfs and /dev/fuse");
+        }
+        const auto unmount = qScopeGuard([&] { QProcess::execute(u"fusermount"_qs, {u"-u"_qs, view}); });
+        QProcess cli;
+        cli.start(kCli, {u"generate"_qs, u"--modify"_qs, view + u"/p.html"_qs});
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 1);
+        QVERIFY(cli.readAllStandardError().contains("takes the change without making it"));
+        struct stat node {};
+        QVERIFY(::stat(QFile::encodeName(source + u"/p.html"_qs).constData(), &node) == 0);
+        QCOMPARE(node.st_uid, uid_t(1000));
+        QCOMPARE(ReadAll(source + u"/p.html"_qs), page);
+    }
+
 private:
     QTemporaryDir m_runtime;
 };
