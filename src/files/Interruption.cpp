@@ -5,8 +5,12 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -16,7 +20,8 @@ constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGXCPU, SIGQUIT};
 constexpr int kStopButton = -1;
 
 // Only these are touched by the handler, which otherwise makes plain system calls (unlink,
-// setrlimit, sigaction, raise), as async-signal-safety requires. The request is also set and read
+// setrlimit, sigaction, raise, and those that remove the folder below), as async-signal-safety
+// requires. The request is also set and read
 // on other threads, so it is an atomic, which a handler may use when it is lock-free.
 std::atomic<int> g_stopRequested = 0;  // the signal that asked for the stop, or kStopButton
 static_assert(std::atomic<int>::is_always_lock_free);
@@ -25,6 +30,12 @@ static_assert(std::atomic<int>::is_always_lock_free);
 constexpr int kNotedFiles = 8;
 std::atomic<int> g_temporaries = 0;  // may count past kNotedFiles; those names are not kept
 char g_temporary[kNotedFiles][PATH_MAX + 1] = {};
+
+// The process's own folder that a signal ending the process removes: its parent and its name apart,
+// so that the parent is checked to be the user's alone before anything in it is touched.
+std::atomic<bool> g_ownFolderNoted = false;
+char g_ownFolderBase[PATH_MAX + 1] = {};
+char g_ownFolderName[NAME_MAX + 1] = {};
 
 // Whether a first signal ends the process unless a run reads the request (EndOnSignalsBetweenRuns),
 // and how many runs do.
@@ -45,10 +56,42 @@ void RemoveTemporaries() {
     }
 }
 
-// Removes the temporary files named, then ends the process as the signal would have: at once, or
-// in a handler, where the signal is blocked, as soon as the handler returns.
+// The folder's entries are read with the system call itself: the C library's reading of folders
+// allocates memory, which a handler may not.
+void RemoveOwnFolder() {
+    if (!g_ownFolderNoted.load(std::memory_order_acquire)) {
+        return;
+    }
+    const int base = ::open(g_ownFolderBase, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (base < 0) {
+        return;
+    }
+    struct stat info {};
+    const int fd = ::fstat(base, &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0
+                       ? ::openat(base, g_ownFolderName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                       : -1;
+    if (fd >= 0) {
+        alignas(dirent64) char entries[4096];
+        for (long got = 0; (got = ::syscall(SYS_getdents64, fd, entries, sizeof entries)) > 0;) {
+            for (long at = 0; at < got; at += reinterpret_cast<const dirent64*>(entries + at)->d_reclen) {
+                const char* name = reinterpret_cast<const dirent64*>(entries + at)->d_name;
+                if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) {
+                    ::unlinkat(fd, name, 0);
+                }
+            }
+        }
+        ::close(fd);
+        ::unlinkat(base, g_ownFolderName, AT_REMOVEDIR);
+    }
+    ::close(base);
+}
+
+// Removes the temporary files named and the process's own folder, then ends the process as the
+// signal would have: at once, or in a handler, where the signal is blocked, as soon as the handler
+// returns.
 void EndNow(int signal) {
     RemoveTemporaries();
+    RemoveOwnFolder();
     // Ctrl+\ and the processor time limit would leave a core file, as large as the process, in
     // the current folder: often the user's site.
     const rlimit noCore{0, 0};
@@ -182,4 +225,14 @@ SignalHold::~SignalHold() {
             EndAfterHold(signal);
         }
     }
+}
+
+void RemoveFolderOnEnd(const QByteArray& base, const QByteArray& name) {
+    g_ownFolderNoted.store(false, std::memory_order_release);
+    if (base.size() > PATH_MAX || name.isEmpty() || name.size() > NAME_MAX) {
+        return;
+    }
+    std::memcpy(g_ownFolderBase, base.constData(), size_t(base.size()) + 1);
+    std::memcpy(g_ownFolderName, name.constData(), size_t(name.size()) + 1);
+    g_ownFolderNoted.store(true, std::memory_order_release);
 }

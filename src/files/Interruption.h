@@ -68,3 +68,8 @@ void ClearStopRequest();
 // order.
 void NoteTemporaryFile(const QByteArray& path);
 void ForgetTemporaryFile();
+
+// A folder of the process's own, `name` in the folder `base` (an absolute path): a signal that ends
+// the process removes it with the files in it, as the process's exit does. Only where `base` is the
+// user's alone and `name` a folder there, not a link. A later call replaces the folder noted.
+void RemoveFolderOnEnd(const QByteArray& base, const QByteArray& name);

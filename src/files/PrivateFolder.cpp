@@ -1,6 +1,7 @@
 #include "files/PrivateFolder.h"
 
 #include "files/FileNames.h"
+#include "files/Interruption.h"
 #include "files/SystemErrors.h"
 
 #include <QByteArray>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -110,7 +112,8 @@ void RemoveProcessFolder(int baseFd, const char* name) {
         return;
     }
     while (const dirent* entry = ::readdir(folder)) {
-        if (entry->d_name[0] != '.') {
+        // Hidden ones too: a preview's file half written when the process ended.
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
             ::unlinkat(fd, entry->d_name, 0);
         }
     }
@@ -198,6 +201,8 @@ FileResult ProcessPreviewFolder() {
             RemoveOwnProcessFolder();  // under a temporary location given up since
         }
         ProcessFolderPath() = own;
+        // A logout's or a kill's signal ends the process without its exit.
+        RemoveFolderOnEnd(base, QByteArray::number(::getpid()));
     }
     // Made again where it went meanwhile (a cleaner of old temporary files, another copy's sweep).
     if (::mkdir(own.constData(), 0700) != 0 && errno != EEXIST) {

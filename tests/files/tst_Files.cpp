@@ -603,18 +603,24 @@ private slots:
         QVERIFY(QDir().mkpath(left) && WriteAll(left + u"/adPreview.html", "x") &&
                 WriteAll(shared + u"/adPreview.html", "the command line's"));
         const QString made = dir.filePath(u"made"_qs);
-        // Its status is not looked at: under the leak checker an exit() ends in a report of the
-        // toolkit's own allocations.
-        InChild([&] {
-            qputenv("TMPDIR", QFile::encodeName(dir.path()));
-            const FileResult own = ProcessPreviewFolder();
-            const bool fine = own.path == shared + u'/' + QString::number(::getpid()) &&
-                              WriteAll(own.path + u"/adPreview.html", "y") && !QFileInfo::exists(left);
-            static_cast<void>(WriteAll(made, fine ? own.path.toUtf8() : QByteArray()));
-            std::exit(0);
-        });
-        const QString own = QString::fromUtf8(ReadAll(made));
-        QVERIFY(!own.isEmpty() && !QFileInfo::exists(own));
+        // Ended by its exit or by a signal (a logout's), between runs. Its status is not looked at:
+        // under the leak checker an exit() ends in a report of the toolkit's own allocations.
+        for (const bool bySignal : {false, true}) {
+            InChild([&] {
+                EndOnSignalsBetweenRuns();
+                qputenv("TMPDIR", QFile::encodeName(dir.path()));
+                const FileResult own = ProcessPreviewFolder();
+                const bool fine = own.path == shared + u'/' + QString::number(::getpid()) &&
+                                  WriteAll(own.path + u"/adPreview.html", "y") &&
+                                  WriteAll(own.path + u"/.adPreview.gif.part", "z") && !QFileInfo::exists(left);
+                static_cast<void>(WriteAll(made, fine ? own.path.toUtf8() : QByteArray()));
+                static_cast<void>(bySignal ? ::raise(SIGTERM) : 0);
+                std::exit(0);
+            });
+            const QString own = QString::fromUtf8(ReadAll(made));
+            QVERIFY(!own.isEmpty());
+            QVERIFY2(!QFileInfo::exists(own), bySignal ? "by a signal" : "by its exit");
+        }
         QVERIFY(!QFileInfo::exists(left));
         QCOMPARE(ReadAll(shared + u"/adPreview.html"), QByteArray("the command line's"));
 
