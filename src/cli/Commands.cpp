@@ -457,6 +457,7 @@ int RunCodeForBanner(const CliRequest& request) {
 }
 
 int RunRemove(const CliRequest& request) {
+    ShowFolderWaits(PrintFolderWait);
     bool problems = false;
     const std::optional<PagesOnce> pages = PagesOf(request, problems);
     if (!pages) {

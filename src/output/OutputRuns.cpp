@@ -3,6 +3,7 @@
 #include "banner/GifSignature.h"
 #include "banner/TemplateImage.h"
 #include "files/FileNames.h"
+#include "files/FolderLock.h"
 #include "files/Interruption.h"
 #include "files/PrivateFolder.h"
 #include "files/ReadFile.h"
@@ -327,6 +328,13 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
             if (const auto through = cleanedThrough.constFind(file);
                 !file.isEmpty() && through != cleanedThrough.constEnd()) {
                 report.notes.append(page + QStringLiteral(": no advert: it was taken out through %1").arg(*through));
+                return;
+            }
+            // In the folder's turn, as a run that puts the advert in takes it: one writing the page
+            // meanwhile would have the other refuse it as changed. Stopped while waiting, the page is
+            // not reached.
+            const FolderLock turn = dryRun ? FolderLock() : FolderLock(FolderOf(page));
+            if (!dryRun && !turn.Held() && StopRequested()) {
                 return;
             }
             const FileStamp readAs = StampOf(page);

@@ -299,12 +299,12 @@ private slots:
 
     // Two runs into one folder take turns: one writes nothing there while the other holds it, so
     // no page of one shows the other's banner; stopped while it waits, it writes nothing at all.
-    // So do runs that make a template, which would otherwise leave one family of two drawings.
-    // Held here as a run holds it.
+    // So do runs that make a template, which would otherwise leave one family of two drawings, and
+    // runs that take the advert out. Held here as a run holds it.
     void runsIntoOneFolder_takeTurns() {
         QTemporaryDir dir;
         const QByteArray page = "<html><body>\n</body></html>\n";
-        QVERIFY(WriteAll(dir.filePath(u"p.html"_qs), page));
+        QVERIFY(WriteAll(dir.filePath(u"p.html"_qs), page) && WriteAll(dir.filePath(u"q.html"_qs), page));
         const int held = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
         QProcess stopped;
@@ -315,15 +315,18 @@ private slots:
         }
         QProcess making;
         making.start(kCli, {u"make-template"_qs, u"--style"_qs, u"ribbon"_qs, u"--save"_qs, dir.filePath(u"n.gif"_qs)});
-        QVERIFY(!waiting.waitForFinished(1500));
+        QProcess removing;
+        removing.start(kCli, {u"remove"_qs, dir.filePath(u"q.html"_qs)});
+        QVERIFY(removing.waitForStarted() && !waiting.waitForFinished(1500) && !removing.waitForFinished(100));
         QCOMPARE(::kill(pid_t(stopped.processId()), SIGINT), 0);
         QVERIFY(stopped.waitForFinished(60000));
         QCOMPARE(stopped.exitCode(), SIGINT);
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList{u"p.html"_qs});
+                 (QStringList{u"p.html"_qs, u"q.html"_qs}));
         QCOMPARE(ReadAll(dir.filePath(u"p.html"_qs)), page);
         ::close(held);
         QVERIFY(making.waitForFinished(60000) && making.exitCode() == 0);
+        QVERIFY(removing.waitForFinished(60000) && removing.exitCode() == 0);
         QVERIFY(waiting.waitForFinished(60000));
         QCOMPARE(waiting.exitCode(), 0);
         QVERIFY(ReadAll(dir.filePath(u"p.html"_qs)).contains("VornetAdBegin"));

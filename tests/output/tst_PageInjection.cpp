@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -59,8 +60,10 @@ private slots:
         const QByteArray input = QFile::exists(path + u"input.html") ? ReadAll(path + u"input.html") : code.newPage;
         QVERIFY(!QFile::exists(path + u"input.html") || WriteAll(page, input));
 
-        // The style sheet goes with the first page only (the run table checks the rest).
-        SharedFiles shared(code, {}, dir.filePath(u"VornetAdStyle.css"_qs));
+        // The style sheet goes with the first page only (the run table checks the rest). The run
+        // holds the folder until it is over; the remove run waits for its turn there.
+        std::optional<SharedFiles> run;
+        SharedFiles& shared = run.emplace(code, QList<ImageFile>{}, dir.filePath(u"VornetAdStyle.css"_qs));
         const FileResult first = shared.WritePage(page).constLast();
         QVERIFY2(first.Ok(), qPrintable(first.error));
         const QByteArray once = ReadAll(page);
@@ -71,6 +74,7 @@ private slots:
 
         QCOMPARE(shared.WritePage(page).size(), 1);
         QCOMPARE(ReadAll(page), once);
+        run.reset();
         // The remove run leaves the page as it was before the first run: only what runs wrote goes;
         // removed.html, where there is one, holds what stays where that cannot be told.
         const QByteArray customCode = settings.customCodeEnabled ? settings.customCode : QByteArray();
