@@ -1579,8 +1579,10 @@ PageRead ReadPage(const QString& path) {
     }
     if (page.value && IsFramesetPage(*page.value)) {
         return PageRead::Failure(path, QStringLiteral("is a page of frames, whose own body no browser shows, so the "
-                                                      "advert would never show; give it to the frames' pages "
-                                                      "instead%1; left as it is")
+                                                      "advert would never show; give it instead to the page of "
+                                                      "the one frame that holds the window's top corner (a "
+                                                      "banner in each frame's page shows in each frame)%1; left "
+                                                      "as it is")
                                            .arg(removable));
     }
     return page;
