@@ -21,8 +21,8 @@ constexpr int kStopButton = -1;
 
 // Only these are touched by the handler, which otherwise makes plain system calls (unlink,
 // setrlimit, sigaction, raise, and those that remove the folder below), as async-signal-safety
-// requires. The request is also set and read
-// on other threads, so it is an atomic, which a handler may use when it is lock-free.
+// requires. The request is also set and read on other threads, so it is an atomic, which a handler
+// may use when it is lock-free.
 std::atomic<int> g_stopRequested = 0;  // the signal that asked for the stop, or kStopButton
 static_assert(std::atomic<int>::is_always_lock_free);
 // The temporary files being written, last noted last: a set of files replaced together has one
@@ -56,8 +56,8 @@ void RemoveTemporaries() {
     }
 }
 
-// The folder's entries are read with the system call itself: the C library's reading of folders
-// allocates memory, which a handler may not.
+// Removes the folder noted by RemoveFolderOnEnd with the files in it. Its entries are read with the
+// system call itself: the C library's reading of folders allocates memory, which a handler may not.
 void RemoveOwnFolder() {
     if (!g_ownFolderNoted.load(std::memory_order_acquire)) {
         return;
