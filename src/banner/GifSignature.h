@@ -14,3 +14,6 @@ inline bool HasGifSignature(QByteArrayView start) {
 inline bool BeginsLikeGifSignature(QByteArrayView start) {
     return QByteArrayView("GIF87a").startsWith(start) || QByteArrayView("GIF89a").startsWith(start);
 }
+
+// What a file that ends within its signature, or soon after it, is told.
+inline constexpr char kGifCutShort[] = "the file ends before its image does (truncated)";

@@ -69,7 +69,7 @@ int ReadInput(GifFileType* gif, GifByteType* into, int wanted) {
 QString GifFailure(int code) {
     switch (code) {
     case D_GIF_ERR_EOF_TOO_SOON:
-        return QStringLiteral("the file ends before its image does (truncated)");
+        return QString::fromLatin1(kGifCutShort);
     case D_GIF_ERR_NOT_GIF_FILE:
         return QStringLiteral("not a GIF image");
     case D_GIF_ERR_READ_FAILED:
@@ -412,8 +412,8 @@ TemplateImage Decode(Input& input, const QString& path) {
                 return refuse(GifFailure(gif->Error));
             }
             GraphicsControlBlock control{};
-            // giflib takes the block only at the length it should have; browsers read a longer one
-            // by its first four bytes, and so a template's see-through colour is kept.
+            // giflib takes the block only at the length it should have; image tools read a longer
+            // one by its first four bytes, and so the see-through colour its maker gave is kept.
             if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4 &&
                 DGifExtensionToGCB(4, block + 1, &control) == GIF_OK) {
                 transparent = control.TransparentColor;

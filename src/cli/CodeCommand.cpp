@@ -54,8 +54,11 @@ int RunCode(const CliRequest& request) {
             return UsageError(TemplateRefusal(request, start.status.error));
         }
         if (!HasGifSignature(start.bytes)) {
+            // As a drawing run tells it: a file cut within the signature is a GIF cut short.
             return UsageError(TemplateRefusal(request, start.bytes.isEmpty() ? QStringLiteral("the file is empty")
-                                                                             : QStringLiteral("not a GIF image")));
+                                                       : BeginsLikeGifSignature(start.bytes)
+                                                           ? QString::fromLatin1(kGifCutShort)
+                                                           : QStringLiteral("not a GIF image")));
         }
     }
     return PrintCode(request, request.design.Advert());
