@@ -335,6 +335,7 @@ RunReport RemoveAdvert(const QStringList& pages, const QByteArray& customCode, c
             // not reached.
             const FolderLock turn = dryRun ? FolderLock() : FolderLock(FolderOf(page));
             if (!dryRun && !turn.Held() && StopRequested()) {
+                report.interrupted = true;  // the last page may have been the one waited for
                 return;
             }
             const FileStamp readAs = StampOf(page);

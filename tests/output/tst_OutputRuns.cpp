@@ -1,6 +1,7 @@
 #include "DataTable.h"
 #include "TestGif.h"
 #include "files/FileNames.h"
+#include "files/Interruption.h"
 #include "files/PrivateFolder.h"
 #include "output/OutputRuns.h"
 #include "output/PageInjection.h"
@@ -11,10 +12,14 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -303,6 +308,27 @@ private slots:
         QCOMPARE(QStringLiteral("%1 %2").arg(info.st_mode, 0, 8).arg(info.st_uid), u"40700 %1"_qs.arg(::geteuid()));
         QCOMPARE(report.previewPage, JoinPath(first.path, u"adPreview.html"_qs));
         QVERIFY(QDir(elsewhere).isEmpty());
+    }
+
+    // Stopped while it waits for another run's turn in its last page's folder, a remove run says it
+    // was stopped (the wizard showed "Done!"), and the page keeps its advert.
+    void removeStoppedWhileWaiting_saysSo() {
+        QTemporaryDir dir;
+        const QString page = dir.filePath(u"p.html"_qs);
+        const QByteArray advert = "<p>x</p><!--VornetAdBegin-->ad<!--VornetAdEnd-->";
+        QVERIFY(WriteAll(page, advert));
+        const int held = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
+        std::thread stop([] {
+            QThread::msleep(200);
+            RequestStop();
+        });
+        const RunReport report = RemoveAdvert({page}, {}, {});
+        stop.join();
+        ClearStopRequest();
+        ::close(held);
+        QVERIFY(report.interrupted);
+        QCOMPARE(ReadAll(page), advert);
     }
 };
 
