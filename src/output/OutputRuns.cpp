@@ -89,6 +89,17 @@ void ForOnePage(RunReport& report, const FileDone& done, const QString& page, Wo
     }
 }
 
+// One page of a generate run. A page the shared files did not reach was waited for while another
+// run held its folder, and a stop came meanwhile: the run is stopped, though that page was its last.
+void WriteOnePage(RunReport& report, const FileDone& done, const QString& page, SharedFiles& shared,
+                  PageStart start = PageStart::AsItIs) {
+    ForOnePage(report, done, page, [&] {
+        const QList<FileResult> results = shared.WritePage(page, start);
+        report.interrupted = report.interrupted || results.isEmpty();
+        Add(report, done, results);
+    });
+}
+
 // Whether the run must stop before its next page; notes it in the report.
 bool Stopping(RunReport& report) {
     report.interrupted = StopRequested();
@@ -264,7 +275,7 @@ RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTar
         }
         const QString page = JoinPath(target.outputFolder, target.fileName);
         SharedFiles shared = sharedIn(target.outputFolder, {page});
-        ForOnePage(report, done, page, [&] { Add(report, done, shared.WritePage(page)); });
+        WriteOnePage(report, done, page, shared);
         report.notes += shared.TakeNotes();
         if (!settings.options.hidpi && shared.FilesWritten()) {
             WriteEarlierTwin(report, done, target.outputFolder, gif2x, write);
@@ -294,7 +305,7 @@ RunReport Generate(const CodeTexts& texts, const QImage& banner, const OutputTar
             shared.emplace(sharedIn(folder, target.pages.mid(i, end - i)));
             twinDone = settings.options.hidpi;
         }
-        ForOnePage(report, done, page, [&] { Add(report, done, shared->WritePage(page, start)); });
+        WriteOnePage(report, done, page, *shared, start);
         report.notes += shared->TakeNotes();
         if (!twinDone && shared->FilesWritten()) {
             twinDone = true;

@@ -35,7 +35,9 @@ struct RunReport {
     // Files left as they were on purpose (remove), or pages written that hold what may keep the
     // advert from showing (generate), one line each with why.
     QStringList notes;
-    bool interrupted = false;  // a stop was asked for, and the run stopped between two pages (StopRequested)
+    // A stop was asked for (StopRequested), and the run stopped before a page: between two, or while
+    // another run held the page's folder.
+    bool interrupted = false;
     // A generate or preview run's: what a strict policy must allow for the block it built (see
     // BuiltCode::cspSources), whether or not a page was written with it.
     QByteArrayList cspSources;

@@ -260,7 +260,8 @@ public:
     // sheet that is a link to a file of another kind is refused in its turn (see the README). With
     // PageStart::Sample, made anew, the page, the images and the style sheet are never written
     // through a link. The page is replaced only if it is still as it was read (ReplaceFile with a
-    // FileStamp). Returns one result per file attempted, in order.
+    // FileStamp). Returns one result per file attempted, in order; none where a stop was asked for
+    // while another run held the folder, and the page was not reached.
     [[nodiscard]] QList<FileResult> WritePage(const QString& pagePath, PageStart start = PageStart::AsItIs);
     // What the pages written so far hold that may keep the advert from showing (a <base href>, an
     // element left open around it that hides it), one line each, which it then forgets.

@@ -312,23 +312,41 @@ private slots:
 
     // Stopped while it waits for another run's turn in its last page's folder, a remove run says it
     // was stopped (the wizard showed "Done!"), and the page keeps its advert.
-    void removeStoppedWhileWaiting_saysSo() {
+    // A run stopped while another holds its page's folder says it was stopped, though the page
+    // waited for was its last, and leaves the page as it was.
+    void stoppedWhileWaiting_saysSo_data() {
+        QTest::addColumn<QByteArray>("mode");
+        QTest::newRow("remove") << QByteArray("remove");
+        QTest::newRow("modify") << QByteArray("modify");
+        QTest::newRow("new page") << QByteArray("create");
+    }
+    void stoppedWhileWaiting_saysSo() {
+        QFETCH(QByteArray, mode);
         QTemporaryDir dir;
         const QString page = dir.filePath(u"p.html"_qs);
         const QByteArray advert = "<p>x</p><!--VornetAdBegin-->ad<!--VornetAdEnd-->";
-        QVERIFY(WriteAll(page, advert));
+        QVERIFY(mode == "create" || WriteAll(page, advert));
+        const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
+        QVERIFY(texts.Ok());
+        OutputTarget target;
+        target.createNew = mode == "create";
+        target.outputFolder = dir.path();
+        target.fileName = u"p.html"_qs;
+        target.pages = {page};
         const int held = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
         std::thread stop([] {
             QThread::msleep(200);
             RequestStop();
         });
-        const RunReport report = RemoveAdvert({page}, {}, {});
+        const RunReport report =
+            mode == "remove" ? RemoveAdvert({page}, {}, {}) : Generate(texts.value, kBanner, target, {}, kBanner2x);
         stop.join();
         ClearStopRequest();
         ::close(held);
         QVERIFY(report.interrupted);
-        QCOMPARE(ReadAll(page), advert);
+        QCOMPARE(ReadAll(page), mode == "create" ? QByteArray() : advert);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), mode == "create" ? QStringList() : QStringList{u"p.html"_qs});
     }
 };
 
