@@ -56,8 +56,7 @@ void RemoveTemporaries() {
     }
 }
 
-// Removes the folder noted by RemoveFolderOnEnd with the files in it. Its entries are read with the
-// system call itself: the C library's reading of folders allocates memory, which a handler may not.
+// Removes the folder noted by RemoveFolderOnEnd with the files in it.
 void RemoveOwnFolder() {
     if (!g_ownFolderNoted.load(std::memory_order_acquire)) {
         return;
@@ -67,21 +66,8 @@ void RemoveOwnFolder() {
         return;
     }
     struct stat info {};
-    const int fd = ::fstat(base, &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0
-                       ? ::openat(base, g_ownFolderName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
-                       : -1;
-    if (fd >= 0) {
-        alignas(dirent64) char entries[4096];
-        for (long got = 0; (got = ::syscall(SYS_getdents64, fd, entries, sizeof entries)) > 0;) {
-            for (long at = 0; at < got; at += reinterpret_cast<const dirent64*>(entries + at)->d_reclen) {
-                const char* name = reinterpret_cast<const dirent64*>(entries + at)->d_name;
-                if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) {
-                    ::unlinkat(fd, name, 0);
-                }
-            }
-        }
-        ::close(fd);
-        ::unlinkat(base, g_ownFolderName, AT_REMOVEDIR);
+    if (::fstat(base, &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0) {
+        RemoveFolderOfFiles(base, g_ownFolderName);
     }
     ::close(base);
 }
@@ -225,6 +211,27 @@ SignalHold::~SignalHold() {
             EndAfterHold(signal);
         }
     }
+}
+
+// Its entries are read with the system call itself: the C library's reading of folders allocates
+// memory, which a signal handler may not.
+void RemoveFolderOfFiles(int baseFd, const char* name) {
+    const int fd = ::openat(baseFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    alignas(dirent64) char entries[4096];
+    for (long got = 0; (got = ::syscall(SYS_getdents64, fd, entries, sizeof entries)) > 0;) {
+        for (long at = 0; at < got; at += reinterpret_cast<const dirent64*>(entries + at)->d_reclen) {
+            // Hidden ones too: a preview's file half written when the process ended.
+            const char* entry = reinterpret_cast<const dirent64*>(entries + at)->d_name;
+            if (std::strcmp(entry, ".") != 0 && std::strcmp(entry, "..") != 0) {
+                ::unlinkat(fd, entry, 0);
+            }
+        }
+    }
+    ::close(fd);
+    ::unlinkat(baseFd, name, AT_REMOVEDIR);
 }
 
 void RemoveFolderOnEnd(const QByteArray& base, const QByteArray& name) {

@@ -69,6 +69,10 @@ void ClearStopRequest();
 void NoteTemporaryFile(const QByteArray& path);
 void ForgetTemporaryFile();
 
+// Removes the folder `name` in the folder open at `baseFd` with the files in it, not through a link;
+// one holding a folder is left. Safe in a signal handler.
+void RemoveFolderOfFiles(int baseFd, const char* name);
+
 // A folder of the process's own, `name` in the folder `base` (an absolute path): a signal that ends
 // the process removes it with the files in it, as the process's exit does. Only where `base` is the
 // user's alone and `name` a folder there, not a link. A later call replaces the folder noted.

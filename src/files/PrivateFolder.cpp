@@ -100,27 +100,6 @@ int OpenPrivateFolder(const QByteArray& path) {
     return fd;
 }
 
-// Removes the process folder `name` in the folder open at `baseFd`, with the files in it; a folder
-// holding anything else is left.
-void RemoveProcessFolder(int baseFd, const char* name) {
-    const int fd = ::openat(baseFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    DIR* folder = fd >= 0 ? ::fdopendir(fd) : nullptr;
-    if (folder == nullptr) {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-        return;
-    }
-    while (const dirent* entry = ::readdir(folder)) {
-        // Hidden ones too: a preview's file half written when the process ended.
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
-            ::unlinkat(fd, entry->d_name, 0);
-        }
-    }
-    ::closedir(folder);
-    ::unlinkat(baseFd, name, AT_REMOVEDIR);
-}
-
 // Where this process's own folder is, once made.
 QByteArray& ProcessFolderPath() {
     static QByteArray path;
@@ -134,7 +113,7 @@ void RemoveOwnProcessFolder() {
         return;
     }
     if (const int baseFd = OpenPrivateFolder(own.left(slash)); baseFd >= 0) {
-        RemoveProcessFolder(baseFd, own.constData() + slash + 1);
+        RemoveFolderOfFiles(baseFd, own.constData() + slash + 1);
         ::close(baseFd);
     }
 }
@@ -154,7 +133,7 @@ void RemoveLeftBehind(const QByteArray& base) {
         bool number = false;
         const qint64 pid = QByteArray(entry->d_name).toLongLong(&number);
         if (number && pid > 0 && pid != ::getpid() && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH) {
-            RemoveProcessFolder(::dirfd(folder), entry->d_name);
+            RemoveFolderOfFiles(::dirfd(folder), entry->d_name);
         }
     }
     ::closedir(folder);
