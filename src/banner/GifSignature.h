@@ -9,8 +9,8 @@ inline bool HasGifSignature(QByteArrayView start) {
     return start.startsWith("GIF87a") || start.startsWith("GIF89a");
 }
 
-// Whether a start too short to hold the signature is as far as it goes the start of one: a file
-// cut short, rather than a file of another kind.
+// Whether `start` is a GIF's signature as far as it goes: where it is too short to hold one, a file
+// cut short rather than a file of another kind.
 inline bool BeginsLikeGifSignature(QByteArrayView start) {
     return QByteArrayView("GIF87a").startsWith(start) || QByteArrayView("GIF89a").startsWith(start);
 }

@@ -376,8 +376,7 @@ TemplateImage Decode(Input& input, const QString& path) {
     const auto refuse = [&result, &input](const QString& reason) {
         const QByteArrayView start(input.start.data(),
                                    std::min<qsizetype>(input.handedOut, qsizetype(input.start.size())));
-        const bool gifStart =
-            start.size() == qsizetype(input.start.size()) ? HasGifSignature(start) : BeginsLikeGifSignature(start);
+        const bool gifStart = BeginsLikeGifSignature(start);
         result.image = QImage();
         result.status.error = input.handedOut == 0 ? QStringLiteral("the file is empty")
                               : !gifStart          ? GifFailure(D_GIF_ERR_NOT_GIF_FILE)
