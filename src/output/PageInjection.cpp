@@ -409,6 +409,12 @@ QString ServerCodeReason(string_view text, const PagePlan& plan, bool runsPhp) {
                               "blocks hold: the advert would not show, or would stop the page from rendering; put "
                               "it into the layout; left as it is")
             .arg(line);
+    case ServerCode::Kind::TemplateCode:
+        return QStringLiteral("the advert's place lies inside template code (from \"%1\" on line %2), which the "
+                              "site's templates read before any browser does: the advert would not show, or would "
+                              "stop the page from rendering; put it in by hand outside that code; left as it is")
+            .arg(QString::fromLatin1(text.substr(code.at, 2)))
+            .arg(line);
     case ServerCode::Kind::None:
         break;
     }
@@ -1530,10 +1536,34 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype
     return HidingElement{name + attribute, LineOf(View(page), e.at), box};
 }
 
+namespace {
+
+bool BrokenByMarkup(const QString& path) {
+    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    const QString kind = name.mid(name.lastIndexOf(u'.') + 1);
+    static const QStringList notes = {QStringLiteral("txt"), QStringLiteral("md"), QStringLiteral("markdown"),
+                                      QStringLiteral("log")};
+    return NeverAPage(name) && !notes.contains(kind, Qt::CaseInsensitive);
+}
+
+}  // namespace
+
 PageRead ReadPage(const QString& path) {
     PageRead page = ReadPageText(path);
     if (!page.Ok()) {
         return page;
+    }
+    // Given by name (a "--modify site/*" meant for the pages), a style sheet, a script or data would
+    // be broken by the advert's HTML, as a site's run never takes them. A note takes it as text, and
+    // a site generator's Markdown page as HTML.
+    const QString landing = QFileInfo(path).isSymLink() ? WriteTarget(path) : path;
+    if (BrokenByMarkup(path) || BrokenByMarkup(landing)) {
+        const QString named =
+            BrokenByMarkup(path) ? QStringLiteral("is") : QStringLiteral("leads to \"%1\", which is").arg(landing);
+        return PageRead::Failure(
+            path, QStringLiteral("%1 a style sheet, a script, data or a picture by its name, "
+                                 "no page, and the advert's HTML would break it; %2")
+                      .arg(named, page.value ? QStringLiteral("left as it is") : QStringLiteral("not made")));
     }
     if (page.value && page.value->contains('\0') && IsUtf32(*page.value)) {
         return PageRead::Failure(path, QStringLiteral("is UTF-32 text (by its byte-order mark or the advert's marker "
@@ -1560,7 +1590,6 @@ PageRead ReadPage(const QString& path) {
     const auto xhtml = [](const QString& name) {
         return name.endsWith(u".xhtml", Qt::CaseInsensitive) || name.endsWith(u".xht", Qt::CaseInsensitive);
     };
-    const QString landing = QFileInfo(path).isSymLink() ? WriteTarget(path) : path;
     if (xhtml(path) || xhtml(landing)) {
         const QString what = xhtml(path) ? QStringLiteral("is") : QStringLiteral("leads to \"%1\",").arg(landing);
         return PageRead::Failure(

@@ -5,6 +5,8 @@
 #include <QByteArrayView>
 #include <QRegularExpression>
 
+#include <utility>
+
 namespace {
 
 using std::size_t;
@@ -28,11 +30,98 @@ bool OpensPhp(string_view text, size_t at) {
     return SameLetters(text, after, "php") && (after + 3 == text.size() || IsHtmlBlank(text[after + 3]));
 }
 
+// The length of the line break at `at` (LF or CRLF), or 0.
+size_t LineBreakAt(string_view text, size_t at) {
+    if (at < text.size() && text[at] == '\n') {
+        return 1;
+    }
+    return text.substr(at, 2) == "\r\n" ? 2 : 0;
+}
+
+bool IsPhpNameByte(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           static_cast<unsigned char>(c) >= 0x80;
+}
+
+// Where the heredoc or nowdoc whose "<<<" is at `at` ends ("<<<ID", "<<<\"ID\"" or "<<<'ID'" and a
+// line break, up to a line that starts, blanks aside, with ID and no more of a name), npos where it
+// runs to the end of the text, or `at` itself where no heredoc begins there (a shift and a less-than).
+size_t HeredocEnd(string_view text, size_t at) {
+    size_t name = at + 3;
+    while (name < text.size() && (text[name] == ' ' || text[name] == '\t')) {
+        ++name;
+    }
+    const char quote = name < text.size() && (text[name] == '"' || text[name] == '\'') ? text[name] : '\0';
+    name += quote != '\0' ? 1 : 0;
+    size_t nameEnd = name;
+    while (nameEnd < text.size() && IsPhpNameByte(text[nameEnd])) {
+        ++nameEnd;
+    }
+    const size_t afterName = nameEnd + (quote != '\0' && nameEnd < text.size() && text[nameEnd] == quote ? 1 : 0);
+    if (nameEnd == name || (text[name] >= '0' && text[name] <= '9') || (quote != '\0' && afterName == nameEnd) ||
+        LineBreakAt(text, afterName) == 0) {
+        return at;
+    }
+    const string_view id = text.substr(name, nameEnd - name);
+    for (size_t line = text.find('\n', afterName); line != npos; line = text.find('\n', line + 1)) {
+        size_t start = line + 1;
+        while (start < text.size() && (text[start] == ' ' || text[start] == '\t')) {
+            ++start;
+        }
+        if (text.substr(start, id.size()) == id &&
+            (start + id.size() == text.size() || !IsPhpNameByte(text[start + id.size()]))) {
+            return start + id.size();
+        }
+    }
+    return npos;
+}
+
+// Where the PHP code from `from` ends: at the "?>" that ends it, or npos where it runs to the end of
+// the text. As PHP reads it, a "?>" in a string, a block comment or a heredoc is the code's own text,
+// and one in a line comment ("//" or "#") ends the code there.
+size_t PhpCodeEnd(string_view text, size_t from) {
+    for (size_t at = from; at < text.size(); ++at) {
+        const char c = text[at];
+        const string_view two = text.substr(at, 2);
+        if (two == "?>") {
+            return at;
+        }
+        if (c == '\'' || c == '"' || c == '`') {
+            size_t end = at + 1;
+            while (end < text.size() && text[end] != c) {
+                end += text[end] == '\\' ? 2 : 1;
+            }
+            if (end >= text.size()) {
+                return npos;
+            }
+            at = end;
+        } else if (two == "/*") {
+            const size_t end = text.find("*/", at + 2);
+            if (end == npos) {
+                return npos;
+            }
+            at = end + 1;
+        } else if (two == "//" || (c == '#' && two != "#[")) {  // "#[" begins an attribute
+            while (at + 1 < text.size() && text[at + 1] != '\n' && text.substr(at + 1, 2) != "?>") {
+                ++at;
+            }
+        } else if (text.substr(at, 3) == "<<<") {
+            const size_t end = HeredocEnd(text, at);
+            if (end == npos) {
+                return npos;
+            }
+            at = end == at ? at + 2 : end - 1;
+        }
+    }
+    return npos;
+}
+
 // PHP is found wherever it stands, in a comment or a script too: the server runs it before any
-// browser sees the page, and it runs up to the next "?>" (one in a PHP string ends it early here,
-// which only lets a spot pass) or the end of the text.
+// browser sees the page, and it runs up to the "?>" that ends it (PhpCodeEnd) or the end of the
+// text.
 ServerCode PhpAround(string_view text, size_t spot) {
     size_t first = npos;
+    size_t around = npos;      // where the code holding the spot begins
     bool pageOutside = false;  // whether anything but blanks stands outside the code
     size_t outsideFrom = 0;
     for (size_t open = text.find("<?"); open != npos; open = text.find("<?", open + 2)) {
@@ -40,11 +129,9 @@ ServerCode PhpAround(string_view text, size_t spot) {
             continue;
         }
         pageOutside = pageOutside || BlanksEnd(text, outsideFrom) < open;
-        const size_t close = text.find("?>", open + 2);
+        const size_t close = PhpCodeEnd(text, open + 2);
         const size_t end = close == npos ? npos : close + 2;
-        if (open < spot && spot < end) {
-            return {ServerCode::Kind::Php, open};
-        }
+        around = open < spot && spot < end ? open : around;
         first = first == npos ? open : first;
         if (end == npos) {
             outsideFrom = text.size();
@@ -53,16 +140,12 @@ ServerCode PhpAround(string_view text, size_t spot) {
         outsideFrom = end;
         open = close;
     }
+    // An include of code alone is said to be one, wherever the spot fell.
     pageOutside = pageOutside || BlanksEnd(text, outsideFrom) < text.size();
-    return first != npos && !pageOutside ? ServerCode{ServerCode::Kind::PhpOnly, first} : ServerCode{};
-}
-
-// The length of the line break at `at` (LF or CRLF), or 0.
-size_t LineBreakAt(string_view text, size_t at) {
-    if (at < text.size() && text[at] == '\n') {
-        return 1;
+    if (first != npos && !pageOutside) {
+        return {ServerCode::Kind::PhpOnly, first};
     }
-    return text.substr(at, 2) == "\r\n" ? 2 : 0;
+    return around != npos ? ServerCode{ServerCode::Kind::Php, around} : ServerCode{};
 }
 
 // Where a fence line ("---" alone, the blanks after it aside) ends, or npos.
@@ -102,20 +185,46 @@ size_t FrontMatterEnd(string_view text, size_t start) {
     return 0;
 }
 
-// Whether the page starts (blanks aside) with "{% extends": a Jinja, Django, Twig or Nunjucks
-// template that fills the blocks of a layout. What stands outside its blocks is never shown, and
-// Twig refuses to render it at all.
-bool ExtendsALayout(string_view text, size_t start) {
-    size_t at = BlanksEnd(text, start);
-    if (text.substr(at, 2) != "{%") {
+// Whether the page starts (blanks and "{# comments #}" aside) with "{% extends": a Jinja, Django,
+// Twig or Nunjucks template that fills the blocks of a layout. What stands outside its blocks is
+// never shown, and Twig refuses to render it at all. Where it starts is in `at`.
+bool ExtendsALayout(string_view text, size_t& at) {
+    at = BlanksEnd(text, at);
+    while (text.substr(at, 2) == "{#") {
+        const size_t end = text.find("#}", at + 2);
+        if (end == npos) {
+            return false;
+        }
+        at = BlanksEnd(text, end + 2);
+    }
+    size_t word = at;
+    if (text.substr(word, 2) != "{%") {
         return false;
     }
-    at += 2;
-    if (at < text.size() && (text[at] == '-' || text[at] == '~' || text[at] == '+')) {
-        ++at;
+    word += 2;
+    if (word < text.size() && (text[word] == '-' || text[word] == '~' || text[word] == '+')) {
+        ++word;
     }
-    at = BlanksEnd(text, at);
-    return text.substr(at, 7) == "extends" && at + 7 < text.size() && IsHtmlBlank(text[at + 7]);
+    word = BlanksEnd(text, word);
+    return text.substr(word, 7) == "extends" && word + 7 < text.size() && IsHtmlBlank(text[word + 7]);
+}
+
+// Where the template code around `spot` begins, or npos: "{{ }}", "{% %}" and "{# #}" (Jinja,
+// Django, Twig, Liquid, Handlebars, Go) or "<% %>" (ERB, JSP, ASP), opened before the spot and
+// closed only after it. The site's templates read it before any browser does: a "</body>" in such a
+// comment or string is none of the page's, and the advert there would never show, or end the string.
+size_t TemplateCodeAround(string_view text, size_t spot) {
+    static constexpr std::pair<string_view, string_view> kDelimiters[] = {
+        {"{{", "}}"}, {"{%", "%}"}, {"{#", "#}"}, {"<%", "%>"}};
+    size_t around = npos;
+    for (const auto& [open, close] : kDelimiters) {
+        const size_t opened = spot < open.size() ? npos : text.rfind(open, spot - open.size());
+        const size_t closed = opened == npos ? npos : text.find(close, opened + open.size());
+        if (closed != npos && closed >= spot && (around == npos || opened < around)) {
+            around = opened;
+        }
+    }
+    return around;
 }
 
 }  // namespace
@@ -126,11 +235,17 @@ ServerCode ServerCodeAt(string_view text, size_t spot, bool hasBodyEnd, bool run
     }
     // Site generators pass over a UTF-8 byte-order mark before the front matter.
     const size_t start = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-    if (spot < FrontMatterEnd(text, start)) {
+    // A page of front matter alone whose last fence has no line break would have the advert on the
+    // fence's line, which then closes nothing.
+    const size_t matterEnd = FrontMatterEnd(text, start);
+    if (spot < matterEnd || (spot == matterEnd && matterEnd > 0 && text[matterEnd - 1] != '\n')) {
         return {ServerCode::Kind::FrontMatter, 0};
     }
-    if (!hasBodyEnd && ExtendsALayout(text, start)) {
-        return {ServerCode::Kind::ExtendsLayout, BlanksEnd(text, start)};
+    if (size_t extends = start; !hasBodyEnd && ExtendsALayout(text, extends)) {
+        return {ServerCode::Kind::ExtendsLayout, extends};
+    }
+    if (const size_t code = TemplateCodeAround(text, spot); code != npos) {
+        return {ServerCode::Kind::TemplateCode, code};
     }
     return {};
 }
