@@ -77,22 +77,37 @@ bool PagePatterns::Matches(const QString& name) const {
 
 // The advert's own image and style sheet are among them, so that a second run with "*" does not take
 // them for pages.
+namespace {
+
+// Style sheets, scripts and data, this program's designs and drawings in SVG among them.
+const QStringList kCodeAndData = {u"css"_s,  u"scss"_s,        u"sass"_s, u"less"_s,     u"js"_s,   u"mjs"_s,
+                                  u"cjs"_s,  u"jsx"_s,         u"ts"_s,   u"tsx"_s,      u"map"_s,  u"wasm"_s,
+                                  u"json"_s, u"webmanifest"_s, u"xml"_s,  u"rss"_s,      u"atom"_s, u"csv"_s,
+                                  u"yaml"_s, u"yml"_s,         u"toml"_s, u"vornetad"_s, u"svg"_s};
+
+bool HasKind(const QString& name, const QStringList& kinds) {
+    const qsizetype slash = name.lastIndexOf(u'/');
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot > slash && kinds.contains(name.mid(dot + 1), Qt::CaseInsensitive);
+}
+
+}  // namespace
+
 bool NeverAPage(const QString& name) {
-    static const QStringList kinds = {
-        // style sheets and scripts
-        u"css"_s, u"scss"_s, u"sass"_s, u"less"_s, u"js"_s, u"mjs"_s, u"cjs"_s, u"jsx"_s, u"ts"_s, u"tsx"_s, u"map"_s,
-        u"wasm"_s,
-        // data, this program's designs among them, and plain text (robots.txt, ads.txt, a README)
-        u"json"_s, u"webmanifest"_s, u"xml"_s, u"rss"_s, u"atom"_s, u"csv"_s, u"yaml"_s, u"yml"_s, u"toml"_s,
-        u"vornetad"_s, u"txt"_s, u"md"_s, u"markdown"_s, u"log"_s,
+    static const QStringList others = {
+        // plain text (robots.txt, ads.txt, a README)
+        u"txt"_s, u"md"_s, u"markdown"_s, u"log"_s,
         // images and fonts
         u"gif"_s, u"png"_s, u"apng"_s, u"jpg"_s, u"jpeg"_s, u"webp"_s, u"avif"_s, u"heic"_s, u"bmp"_s, u"tif"_s,
-        u"tiff"_s, u"ico"_s, u"svg"_s, u"woff"_s, u"woff2"_s, u"ttf"_s, u"otf"_s, u"eot"_s,
+        u"tiff"_s, u"ico"_s, u"woff"_s, u"woff2"_s, u"ttf"_s, u"otf"_s, u"eot"_s,
         // media, documents and archives
         u"mp3"_s, u"mp4"_s, u"m4a"_s, u"mov"_s, u"webm"_s, u"ogg"_s, u"wav"_s, u"flac"_s, u"vtt"_s, u"pdf"_s, u"zip"_s,
         u"gz"_s, u"tgz"_s, u"bz2"_s, u"xz"_s, u"tar"_s, u"7z"_s, u"rar"_s};
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return dot >= 0 && kinds.contains(name.mid(dot + 1), Qt::CaseInsensitive);
+    return HasKind(name, kCodeAndData) || HasKind(name, others);
+}
+
+bool BrokenByMarkup(const QString& name) {
+    return HasKind(name, kCodeAndData);
 }
 
 namespace {

@@ -65,6 +65,11 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds 
 // a font.
 bool NeverAPage(const QString& name);
 
+// Whether a file of that name is a style sheet, a script or data, which the advert's block would
+// break even where the user names it as a page. A note takes it as text, a picture is no text, and
+// a site generator's Markdown page takes HTML.
+bool BrokenByMarkup(const QString& name);
+
 // What the files passed over for their kind are, for a message.
 inline constexpr char kNeverPages[] =
     "style sheets, scripts, data, plain text, images, fonts, media and archives are never pages";

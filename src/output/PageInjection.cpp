@@ -1536,32 +1536,19 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype
     return HidingElement{name + attribute, LineOf(View(page), e.at), box};
 }
 
-namespace {
-
-bool BrokenByMarkup(const QString& path) {
-    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
-    const QString kind = name.mid(name.lastIndexOf(u'.') + 1);
-    static const QStringList notes = {QStringLiteral("txt"), QStringLiteral("md"), QStringLiteral("markdown"),
-                                      QStringLiteral("log")};
-    return NeverAPage(name) && !notes.contains(kind, Qt::CaseInsensitive);
-}
-
-}  // namespace
-
 PageRead ReadPage(const QString& path) {
     PageRead page = ReadPageText(path);
     if (!page.Ok()) {
         return page;
     }
     // Given by name (a "--modify site/*" meant for the pages), a style sheet, a script or data would
-    // be broken by the advert's HTML, as a site's run never takes them. A note takes it as text, and
-    // a site generator's Markdown page as HTML.
+    // be broken by the advert's HTML, as a site's run never takes them.
     const QString landing = QFileInfo(path).isSymLink() ? WriteTarget(path) : path;
     if (BrokenByMarkup(path) || BrokenByMarkup(landing)) {
         const QString named =
             BrokenByMarkup(path) ? QStringLiteral("is") : QStringLiteral("leads to \"%1\", which is").arg(landing);
         return PageRead::Failure(
-            path, QStringLiteral("%1 a style sheet, a script, data or a picture by its name, "
+            path, QStringLiteral("%1 a style sheet, a script or data by its name, "
                                  "no page, and the advert's HTML would break it; %2")
                       .arg(named, page.value ? QStringLiteral("left as it is") : QStringLiteral("not made")));
     }
