@@ -259,6 +259,10 @@ QString ParsePath(const QString& name, const QByteArray& value, QString& out, Va
         if (const QString problem = CurrentFolderProblem(); !problem.isEmpty()) {
             return QStringLiteral("%1: \"%2\" is taken from the current folder, but %3").arg(name, *path, problem);
         }
+        // Qt would take it for one of the program's own resources, and look at no file of the user's.
+        if (path->startsWith(u':')) {
+            path->prepend(u"./");
+        }
     }
     out = std::move(*path);
     return {};

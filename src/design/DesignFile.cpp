@@ -161,9 +161,11 @@ public:
             Fail(field, QStringLiteral("cannot hold a zero character"));
             return false;
         }
-        out = base.isEmpty() || path.isEmpty() || QDir::isAbsolutePath(path) ? path
-              : path == u'.'                                                 ? base
-                                                                             : QDir(base).filePath(path);
+        // Qt takes a path that starts with ':' for one of the program's own resources, a whole path.
+        out = path.isEmpty() || path.startsWith(u'/') ? path
+              : path == u'.'                          ? (base.isEmpty() ? path : base)
+              : base.isEmpty()                        ? (path.startsWith(u':') ? QStringLiteral("./") + path : path)
+                                                      : JoinPath(base, path);
         return true;
     }
 
@@ -450,7 +452,7 @@ QString PathFrom(const QString& folder, const QString& path) {
         return QStringLiteral(".");
     }
     const QStringList steps = rest.split(u'/');
-    if (!QDir::isRelativePath(rest)) {
+    if (rest.startsWith(u'/')) {
         return path;
     }
     const qsizetype out = steps.lastIndexOf(QStringLiteral(".."));

@@ -85,7 +85,9 @@ QString JoinPath(const QString& folder, const QString& fileName) {
 }
 
 QString WholePath(const QString& given) {
-    const QString whole = QDir::current().absoluteFilePath(given);
+    // Qt takes a name that starts with ':' for one of the program's own resources, a whole path.
+    const QString whole =
+        given.startsWith(u':') ? JoinPath(QDir::currentPath(), given) : QDir::current().absoluteFilePath(given);
     const QStringList steps = whole.split(QLatin1Char('/'));
     // "page.html/" names a folder, which the system refuses where a file is: it stays one.
     const QString folderMark =

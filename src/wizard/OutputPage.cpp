@@ -203,7 +203,7 @@ bool OutputPage::ValidateOutput() {
                                "(HOME is unset, relative, the root or not valid text). Please give the whole path.")
                     .arg(outputFolder));
         }
-        if (QDir::isRelativePath(outputFolder)) {
+        if (!outputFolder.startsWith(u'/')) {
             return fix(folderEdit, QStringLiteral("The folder \"%1\" is taken from the current folder, but %2. "
                                                   "Please give the whole path.")
                                        .arg(outputFolder, CurrentFolderProblem()));
@@ -338,9 +338,11 @@ void OutputPage::StoreControls() {
     // file URL that gives no path stays as given, for ValidateOutput to refuse: taken as a relative
     // path, it would name another folder.
     outputFolder = FromHome(outputFolder);
-    if (folder.Ok() && !outputFolder.isEmpty() && QDir::isRelativePath(outputFolder) && !TypedFromHome(outputFolder) &&
+    if (folder.Ok() && !outputFolder.isEmpty() && !outputFolder.startsWith(u'/') && !TypedFromHome(outputFolder) &&
         CurrentFolderProblem().isEmpty()) {
-        outputFolder = QDir::cleanPath(QDir::current().absoluteFilePath(outputFolder));
+        // One starting with ':' would be taken for one of the program's own resources.
+        outputFolder = QDir::cleanPath(outputFolder.startsWith(u':') ? JoinPath(QDir::currentPath(), outputFolder)
+                                                                     : QDir::current().absoluteFilePath(outputFolder));
         if (!outputFolder.endsWith(QLatin1Char('/'))) {
             outputFolder += QLatin1Char('/');
         }

@@ -84,6 +84,8 @@ private slots:
         QTest::newRow("back, then a doubled slash") << u"$F/sub/..//x.html"_qs << u"x.html"_qs << u"site/d.vornetad"_qs;
         QTest::newRow("up and into its own folder") << u"$F/../site/x.html"_qs << u"x.html"_qs << u"site/d.vornetad"_qs;
         QTest::newRow("elsewhere") << u"/srv/x.html"_qs << u"/srv/x.html"_qs << u"site/d.vornetad"_qs;
+        // Qt takes a name that starts with ':' for a resource of the program's own.
+        QTest::newRow("a name Qt takes for its own") << u"$F/:p.html"_qs << u":p.html"_qs << u"site/d.vornetad"_qs;
         QTest::newRow("saved through a link and ..") << u"$D/x.html"_qs << u"$D/x.html"_qs << u"in/../d.vornetad"_qs;
         // A folder is the template's; the user's own stay in the home when a design saved there moves.
         QTest::newRow("own templates") << u"$F/vornetad/vornets/"_qs << u"$F/vornetad/vornets/"_qs
