@@ -500,6 +500,27 @@ QString WhereInFile(QByteArrayView json, const QJsonParseError& error) {
     return QStringLiteral("line %1, column %2").arg(before.count('\n') + 1).arg(letters + 1);
 }
 
+// Where a string of `json` holds an escape JSON does not have ("\\d" in a script's regular
+// expression), or -1. Qt's parser reads one as the letter alone: the design would be taken with the
+// backslash gone.
+qsizetype UnknownEscapeAt(QByteArrayView json) {
+    bool inString = false;
+    for (qsizetype at = 0; at < json.size(); ++at) {
+        const char c = json[at];
+        if (!inString) {
+            inString = c == '"';
+        } else if (c == '"') {
+            inString = false;
+        } else if (c == '\\') {
+            if (at + 1 == json.size() || !QByteArrayView("\"\\/bfnrtu").contains(json[at + 1])) {
+                return at;
+            }
+            ++at;
+        }
+    }
+    return -1;
+}
+
 }  // namespace
 
 DesignRead ParseDesign(QByteArrayView json, const QString& folder) {
@@ -527,6 +548,15 @@ DesignRead ParseDesign(QByteArrayView json, const QString& folder) {
         document = QJsonDocument::fromJson(json.toByteArray(), &parseError);
         return Refused(
             QStringLiteral("not valid JSON: %1 (%2)").arg(parseError.errorString(), WhereInFile(json, parseError)));
+    }
+    if (const qsizetype escape = UnknownEscapeAt(json); escape >= 0) {
+        parseError.offset = int(escape + 1);
+        const char letter = escape + 1 < json.size() ? json[escape + 1] : ' ';
+        return Refused(QStringLiteral("not valid JSON: a backslash before %1, which is no escape JSON has; a "
+                                      "backslash of the text is written \"\\\\\" (%2)")
+                           .arg(letter > ' ' && letter < 0x7f ? QStringLiteral("\"%1\"").arg(QLatin1Char(letter))
+                                                              : QStringLiteral("that letter"),
+                                WhereInFile(json, parseError)));
     }
     if (!document.isObject()) {
         return Refused(QStringLiteral("not a design: the file holds no JSON object"));
