@@ -44,7 +44,10 @@ FileResult CheckWriteOver(const QString& path, Writes writes) {
             why = u"cannot be read to tell what it holds (%1), so %2 is not written over it"_s.arg(held.status.error,
                                                                                                    what);
         } else if (!held.bytes.isEmpty() &&
-                   !(writes == Writes::Picture ? IsPicture(held.bytes) : HoldsADesign(held.bytes))) {
+                   !(writes == Writes::Picture
+                         ? IsPicture(held.bytes)
+                         // Larger than any design, whatever its start holds.
+                         : held.bytes.size() <= kMaxDesignFileBytes && HoldsADesign(held.bytes))) {
             why = writes == Writes::Picture
                       ? u"is not a GIF, PNG, JPEG or WebP picture, the only files a banner is written over"_s
                       : u"is not a design, the only files a design is written over"_s;

@@ -2,6 +2,7 @@
 #include "TestFiles.h"
 #include "TestGif.h"
 #include "design/DesignFile.h"
+#include "design/WriteOver.h"
 #include "templates/TemplateCatalog.h"
 
 #include <QTemporaryDir>
@@ -66,6 +67,27 @@ private slots:
         const FileResult saved = WriteDesign(design, path);
         QVERIFY2(saved.error.contains(error) && saved.Ok() == error.isEmpty(), qPrintable(saved.error));
         QCOMPARE(ReadDesign(path).design.pages, error.isEmpty() ? design.pages : QStringList());
+    }
+
+    // A design is saved over a design or an empty file only, however far into the file what it holds
+    // begins.
+    void save_overADesignOrNothingElse_data() {
+        QTest::addColumn<QByteArray>("held");
+        QTest::addColumn<bool>("replaced");
+        const QByteArray blanks(kMaxDesignFileBytes, ' ');
+        QTest::newRow("a design") << DesignFile({}) << true;
+        QTest::newRow("blanks") << QByteArray(" \n") << true;
+        QTest::newRow("a note") << QByteArray("my notes\n") << false;
+        QTest::newRow("a note after the blanks read") << blanks + " my notes\n" << false;
+        QTest::newRow("a design, then a note after the blanks read") << DesignFile({}) + blanks + "my notes" << false;
+    }
+    void save_overADesignOrNothingElse() {
+        QFETCH(QByteArray, held);
+        QFETCH(bool, replaced);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"d.vornetad"_qs);
+        QVERIFY(WriteAll(path, held));
+        QCOMPARE(CheckWriteOver(path, Writes::Design).Ok(), replaced);
     }
 
     // A page inside the design's folder ($F, where the system puts the file saved as `saveAs` from
