@@ -93,7 +93,25 @@ void FirstBox(benchmark::State& state) {
     }
 }
 
+// The look a command-line run takes for a line whose font draws none of its letters: three short
+// lines, as most banners have, or one far longer than a banner shows.
+void FirstInkless(benchmark::State& state) {
+    Banner banner;
+    if (state.range(0) == 0) {
+        banner.SetLine(0, {QStringLiteral("Sale"), {}, qRgb(0, 0, 0), true});
+        banner.SetLine(1, {QStringLiteral("Two"), {}, qRgb(0, 0, 0), true});
+        banner.SetLine(2, {QStringLiteral("Three"), {}, qRgb(0, 0, 0), true});
+    } else {
+        banner.SetLine(0, {QStringLiteral("ab cd ").repeated(state.range(0) / 6), {}, qRgb(0, 0, 0), true});
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(banner.FirstInkless());
+    }
+}
+
 }  // namespace
+
+BENCHMARK(FirstInkless)->ArgNames({"letters"})->Arg(0)->Arg(200000)->Unit(benchmark::kMicrosecond);
 
 BENCHMARK(FirstBox)
     ->ArgNames({"letters", "marks"})

@@ -747,6 +747,25 @@ QString Banner::FaceNotInstalled(const QString& face) {
         .arg(face, QFontInfo(SansSerifFont()).family());
 }
 
+bool Banner::DrawsAlone(int index) const {
+    Banner alone = *this;
+    std::array<BannerLine, 3> only = lines;
+    for (size_t j = 0; j < only.size(); ++j) {
+        only[j].text = int(j) == index ? only[j].text : QString();
+    }
+    alone.templateImage = {};
+    alone.companion = {};
+    alone.SetLines(only);
+    const QImage& image = alone.Composed();
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        if (std::any_of(row, row + image.width(), [](QRgb p) { return qAlpha(p) != 0; })) {
+            return true;
+        }
+    }
+    return false;
+}
+
 QList<int> Banner::LinesNotShown() const {
     QList<int> hidden;
     const std::array<int, 3> tops = LineYs();
@@ -764,30 +783,48 @@ QList<int> Banner::LinesNotShown() const {
         const QRectF text(box.center().x() - length / 2.0, box.top(), length, box.height());
         const QPolygonF on =
             TextTransform().map(QPolygonF(QRectF(text.topLeft() / kOversample, text.size() / kOversample)));
-        if (std::all_of(on.begin(), on.end(), [&square](const QPointF& p) { return square.contains(p); })) {
-            continue;
-        }
         // Partly outside (a line on a small banner, moved by the lines beside it or its offset): the
         // line is drawn alone, the others keeping their places, on a square without pixels.
-        Banner alone = *this;
-        std::array<BannerLine, 3> only = lines;
-        for (size_t j = 0; j < only.size(); ++j) {
-            only[j].text = int(j) == i ? only[j].text : QString();
-        }
-        alone.templateImage = {};
-        alone.companion = {};
-        alone.SetLines(only);
-        const QImage& image = alone.Composed();
-        bool shown = false;
-        for (int y = 0; y < image.height() && !shown; ++y) {
-            const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-            shown = std::any_of(row, row + image.width(), [](QRgb p) { return qAlpha(p) != 0; });
-        }
-        if (!shown) {
+        if (!std::all_of(on.begin(), on.end(), [&square](const QPointF& p) { return square.contains(p); }) &&
+            !DrawsAlone(i)) {
             hidden.append(i);
         }
     }
     return hidden;
+}
+
+std::optional<Banner::Inkless> Banner::FirstInkless() const {
+    // A few of the letters the line's own font has are drawn from it, as its glyphs alone: drawing
+    // the line would cost a run more than its quantizing.
+    constexpr int kLettersTried = 8;
+    for (int i = 0; i < EnabledLineCount(); ++i) {
+        const std::optional<QFont> font = LineFont(lines[size_t(i)].font);
+        if (!font) {
+            continue;
+        }
+        const QRawFont raw = QRawFont::fromFont(*font);
+        int inkless = 0;
+        bool inks = false;
+        for (const char32_t c : OneRow(lines[size_t(i)].text, *font).toUcs4()) {
+            if (Blank(c) || MayDrawNothing(c) || !raw.supportsCharacter(c)) {
+                continue;
+            }
+            const QList<quint32> glyphs = raw.glyphIndexesForString(QString::fromUcs4(&c, 1));
+            const QImage ink =
+                glyphs.isEmpty() ? QImage() : raw.alphaMapForGlyph(glyphs.constFirst(), QRawFont::PixelAntialiasing);
+            for (int y = 0; y < ink.height() && !inks; ++y) {
+                const uchar* row = ink.constScanLine(y);
+                inks = std::any_of(row, row + ink.bytesPerLine(), [](uchar a) { return a != 0; });
+            }
+            if (inks || ++inkless == kLettersTried) {
+                break;
+            }
+        }
+        if (inkless > 0 && !inks) {
+            return Inkless{i, raw.familyName()};
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<Banner::Box> Banner::FirstBox() const {

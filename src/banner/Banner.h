@@ -115,6 +115,13 @@ public:
     // The lines (0 to 2) with text of which nothing lands in the square: pushed out of it by their
     // size or the lines beside them on a small banner, or by their offsets.
     QList<int> LinesNotShown() const;
+    // The first line whose letters that its own font has leave no ink at all, and that font's face:
+    // a damaged font file whose table of characters is whole, but not its glyphs.
+    struct Inkless {
+        int line = 0;
+        QString face;
+    };
+    std::optional<Inkless> FirstInkless() const;
 
     // Maps text space (x along the diagonal, the band from y = 0 to y = bandWidth) onto the banner
     // for the current side, size and scale.
@@ -143,6 +150,8 @@ public:
 
 private:
     std::optional<Box> Undrawable(int index) const;
+    // Whether line `index`, drawn alone on a square without pixels, leaves any ink there.
+    bool DrawsAlone(int index) const;
     // The y of each line in text space, as LineTops places the enabled ones.
     std::array<int, 3> LineYs() const;
     // The box a line is centred in, at y in text space, in the oversampled units the text is laid out

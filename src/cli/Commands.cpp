@@ -130,6 +130,12 @@ std::optional<BuiltBanner> BuildBanner(const CliRequest& request) {
 // for, or wholly outside the square, is said, not refused: the banner is still one the user may want.
 bool RefusesText(const Banner& banner) {
     const std::optional<Banner::Box> box = banner.FirstBox();
+    if (const std::optional<Banner::Inkless> inkless = box ? std::nullopt : banner.FirstInkless()) {
+        PrintLine(stderr, u"line %1: the font \"%2\" draws none of its letters (its file may be damaged); choose "
+                          u"another font; nothing was written"_s.arg(inkless->line + 1)
+                              .arg(PrintableText(inkless->face)));
+        return true;
+    }
     if (!box) {
         for (const QString& note : banner.FacesNotInstalled()) {
             PrintLine(stderr, note);
