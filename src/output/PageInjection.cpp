@@ -409,12 +409,6 @@ QString ServerCodeReason(string_view text, const PagePlan& plan, bool runsPhp) {
                               "blocks hold: the advert would not show, or would stop the page from rendering; put "
                               "it into the layout; left as it is")
             .arg(line);
-    case ServerCode::Kind::TemplateCode:
-        return QStringLiteral("the advert's place lies inside template code (from \"%1\" on line %2), which the "
-                              "site's templates read before any browser does: the advert would not show, or would "
-                              "stop the page from rendering; put it in by hand outside that code; left as it is")
-            .arg(QString::fromLatin1(text.substr(code.at, 2)))
-            .arg(line);
     case ServerCode::Kind::None:
         break;
     }

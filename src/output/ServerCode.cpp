@@ -5,8 +5,6 @@
 #include <QByteArrayView>
 #include <QRegularExpression>
 
-#include <utility>
-
 namespace {
 
 using std::size_t;
@@ -209,24 +207,6 @@ bool ExtendsALayout(string_view text, size_t& at) {
     return text.substr(word, 7) == "extends" && word + 7 < text.size() && IsHtmlBlank(text[word + 7]);
 }
 
-// Where the template code around `spot` begins, or npos: "{{ }}", "{% %}" and "{# #}" (Jinja,
-// Django, Twig, Liquid, Handlebars, Go) or "<% %>" (ERB, JSP, ASP), opened before the spot and
-// closed only after it. The site's templates read it before any browser does: a "</body>" in such a
-// comment or string is none of the page's, and the advert there would never show, or end the string.
-size_t TemplateCodeAround(string_view text, size_t spot) {
-    static constexpr std::pair<string_view, string_view> kDelimiters[] = {
-        {"{{", "}}"}, {"{%", "%}"}, {"{#", "#}"}, {"<%", "%>"}};
-    size_t around = npos;
-    for (const auto& [open, close] : kDelimiters) {
-        const size_t opened = spot < open.size() ? npos : text.rfind(open, spot - open.size());
-        const size_t closed = opened == npos ? npos : text.find(close, opened + open.size());
-        if (closed != npos && closed >= spot && (around == npos || opened < around)) {
-            around = opened;
-        }
-    }
-    return around;
-}
-
 }  // namespace
 
 ServerCode ServerCodeAt(string_view text, size_t spot, bool hasBodyEnd, bool runsPhp) {
@@ -243,9 +223,6 @@ ServerCode ServerCodeAt(string_view text, size_t spot, bool hasBodyEnd, bool run
     }
     if (size_t extends = start; !hasBodyEnd && ExtendsALayout(text, extends)) {
         return {ServerCode::Kind::ExtendsLayout, extends};
-    }
-    if (const size_t code = TemplateCodeAround(text, spot); code != npos) {
-        return {ServerCode::Kind::TemplateCode, code};
     }
     return {};
 }

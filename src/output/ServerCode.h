@@ -7,8 +7,8 @@
 
 // What another program reads in a page before any browser does, and where the advert's HTML would
 // break it or never be shown: a server's PHP code, a site generator's front matter, a template that
-// only fills the blocks of its layout, a template's code or comment. The page is still HTML to every
-// other part of the output.
+// only fills the blocks of its layout. The page is still HTML to every other part of
+// the output.
 struct ServerCode {
     enum class Kind {
         None,
@@ -16,7 +16,6 @@ struct ServerCode {
         PhpOnly,        // the page is PHP code and blanks alone: an include, no page to show
         FrontMatter,    // the spot lies in the front matter at the page's top
         ExtendsLayout,  // a template that extends a layout and has no body of its own
-        TemplateCode,   // the spot lies inside a template's code or comment, "{{ }}", "{% %}", "{# #}" or "<% %>"
     };
     Kind kind = Kind::None;
     std::size_t at = 0;  // where that code begins
