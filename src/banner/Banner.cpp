@@ -747,25 +747,6 @@ QString Banner::FaceNotInstalled(const QString& face) {
         .arg(face, QFontInfo(SansSerifFont()).family());
 }
 
-bool Banner::DrawsAlone(int index) const {
-    Banner alone = *this;
-    std::array<BannerLine, 3> only = lines;
-    for (size_t j = 0; j < only.size(); ++j) {
-        only[j].text = int(j) == index ? only[j].text : QString();
-    }
-    alone.templateImage = {};
-    alone.companion = {};
-    alone.SetLines(only);
-    const QImage& image = alone.Composed();
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        if (std::any_of(row, row + image.width(), [](QRgb p) { return qAlpha(p) != 0; })) {
-            return true;
-        }
-    }
-    return false;
-}
-
 QList<int> Banner::LinesNotShown() const {
     QList<int> hidden;
     const std::array<int, 3> tops = LineYs();
@@ -783,10 +764,26 @@ QList<int> Banner::LinesNotShown() const {
         const QRectF text(box.center().x() - length / 2.0, box.top(), length, box.height());
         const QPolygonF on =
             TextTransform().map(QPolygonF(QRectF(text.topLeft() / kOversample, text.size() / kOversample)));
+        if (std::all_of(on.begin(), on.end(), [&square](const QPointF& p) { return square.contains(p); })) {
+            continue;
+        }
         // Partly outside (a line on a small banner, moved by the lines beside it or its offset): the
         // line is drawn alone, the others keeping their places, on a square without pixels.
-        if (!std::all_of(on.begin(), on.end(), [&square](const QPointF& p) { return square.contains(p); }) &&
-            !DrawsAlone(i)) {
+        Banner alone = *this;
+        std::array<BannerLine, 3> only = lines;
+        for (size_t j = 0; j < only.size(); ++j) {
+            only[j].text = int(j) == i ? only[j].text : QString();
+        }
+        alone.templateImage = {};
+        alone.companion = {};
+        alone.SetLines(only);
+        const QImage& image = alone.Composed();
+        bool shown = false;
+        for (int y = 0; y < image.height() && !shown; ++y) {
+            const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            shown = std::any_of(row, row + image.width(), [](QRgb p) { return qAlpha(p) != 0; });
+        }
+        if (!shown) {
             hidden.append(i);
         }
     }
@@ -814,7 +811,8 @@ std::optional<Banner::Inkless> Banner::FirstInkless() const {
                 glyphs.isEmpty() ? QImage() : raw.alphaMapForGlyph(glyphs.constFirst(), QRawFont::PixelAntialiasing);
             for (int y = 0; y < ink.height() && !inks; ++y) {
                 const uchar* row = ink.constScanLine(y);
-                inks = std::any_of(row, row + ink.bytesPerLine(), [](uchar a) { return a != 0; });
+                // One byte a pixel; the row's padding is no glyph's.
+                inks = std::any_of(row, row + ink.width(), [](uchar a) { return a != 0; });
             }
             if (inks || ++inkless == kLettersTried) {
                 break;

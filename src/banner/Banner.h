@@ -150,8 +150,6 @@ public:
 
 private:
     std::optional<Box> Undrawable(int index) const;
-    // Whether line `index`, drawn alone on a square without pixels, leaves any ink there.
-    bool DrawsAlone(int index) const;
     // The y of each line in text space, as LineTops places the enabled ones.
     std::array<int, 3> LineYs() const;
     // The box a line is centred in, at y in text space, in the oversampled units the text is laid out

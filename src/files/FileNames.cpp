@@ -84,10 +84,12 @@ QString JoinPath(const QString& folder, const QString& fileName) {
     return folder + QLatin1Char('/') + fileName;
 }
 
+QString FromCurrentFolder(const QString& given) {
+    return given.startsWith(u':') ? JoinPath(QDir::currentPath(), given) : QDir::current().absoluteFilePath(given);
+}
+
 QString WholePath(const QString& given) {
-    // Qt takes a name that starts with ':' for one of the program's own resources, a whole path.
-    const QString whole =
-        given.startsWith(u':') ? JoinPath(QDir::currentPath(), given) : QDir::current().absoluteFilePath(given);
+    const QString whole = FromCurrentFolder(given);
     const QStringList steps = whole.split(QLatin1Char('/'));
     // "page.html/" names a folder, which the system refuses where a file is: it stays one.
     const QString folderMark =

@@ -50,6 +50,10 @@ QString FolderOf(const QString& path);
 // `folder` and `fileName` joined by exactly one separator (just the name when the folder is empty).
 QString JoinPath(const QString& folder, const QString& fileName);
 
+// A relative `given` joined to the current folder; a whole one as it is. Qt would take one that starts
+// with ':' for one of the program's own resources, and leave it so.
+QString FromCurrentFolder(const QString& given);
+
 // `given` as a whole path from the current folder, "." and repeated separators taken out. A ".."
 // is taken from where the folder before it leads, as the system and the shell take it: by its text,
 // "link/../page.html" would name a page beside the link where the user meant one beside the link's

@@ -75,15 +75,16 @@ bool PagePatterns::Matches(const QString& name) const {
     return std::any_of(patterns.begin(), patterns.end(), [&name](const Pattern& p) { return p.Matches(name); });
 }
 
-// The advert's own image and style sheet are among them, so that a second run with "*" does not take
-// them for pages.
 namespace {
 
 // Style sheets, scripts and data, this program's designs and drawings in SVG among them.
-const QStringList kCodeAndData = {u"css"_s,  u"scss"_s,        u"sass"_s, u"less"_s,     u"js"_s,   u"mjs"_s,
-                                  u"cjs"_s,  u"jsx"_s,         u"ts"_s,   u"tsx"_s,      u"map"_s,  u"wasm"_s,
-                                  u"json"_s, u"webmanifest"_s, u"xml"_s,  u"rss"_s,      u"atom"_s, u"csv"_s,
-                                  u"yaml"_s, u"yml"_s,         u"toml"_s, u"vornetad"_s, u"svg"_s};
+const QStringList& CodeAndData() {
+    static const QStringList kinds = {u"css"_s,  u"scss"_s,        u"sass"_s, u"less"_s,     u"js"_s,   u"mjs"_s,
+                                      u"cjs"_s,  u"jsx"_s,         u"ts"_s,   u"tsx"_s,      u"map"_s,  u"wasm"_s,
+                                      u"json"_s, u"webmanifest"_s, u"xml"_s,  u"rss"_s,      u"atom"_s, u"csv"_s,
+                                      u"yaml"_s, u"yml"_s,         u"toml"_s, u"vornetad"_s, u"svg"_s};
+    return kinds;
+}
 
 bool HasKind(const QString& name, const QStringList& kinds) {
     const qsizetype slash = name.lastIndexOf(u'/');
@@ -93,6 +94,8 @@ bool HasKind(const QString& name, const QStringList& kinds) {
 
 }  // namespace
 
+// The advert's own image and style sheet are among them, so that a second run with "*" does not take
+// them for pages.
 bool NeverAPage(const QString& name) {
     static const QStringList others = {
         // plain text (robots.txt, ads.txt, a README)
@@ -103,11 +106,11 @@ bool NeverAPage(const QString& name) {
         // media, documents and archives
         u"mp3"_s, u"mp4"_s, u"m4a"_s, u"mov"_s, u"webm"_s, u"ogg"_s, u"wav"_s, u"flac"_s, u"vtt"_s, u"pdf"_s, u"zip"_s,
         u"gz"_s, u"tgz"_s, u"bz2"_s, u"xz"_s, u"tar"_s, u"7z"_s, u"rar"_s};
-    return HasKind(name, kCodeAndData) || HasKind(name, others);
+    return HasKind(name, CodeAndData()) || HasKind(name, others);
 }
 
 bool BrokenByMarkup(const QString& name) {
-    return HasKind(name, kCodeAndData);
+    return HasKind(name, CodeAndData());
 }
 
 namespace {

@@ -340,9 +340,7 @@ void OutputPage::StoreControls() {
     outputFolder = FromHome(outputFolder);
     if (folder.Ok() && !outputFolder.isEmpty() && !outputFolder.startsWith(u'/') && !TypedFromHome(outputFolder) &&
         CurrentFolderProblem().isEmpty()) {
-        // One starting with ':' would be taken for one of the program's own resources.
-        outputFolder = QDir::cleanPath(outputFolder.startsWith(u':') ? JoinPath(QDir::currentPath(), outputFolder)
-                                                                     : QDir::current().absoluteFilePath(outputFolder));
+        outputFolder = QDir::cleanPath(FromCurrentFolder(outputFolder));
         if (!outputFolder.endsWith(QLatin1Char('/'))) {
             outputFolder += QLatin1Char('/');
         }
