@@ -79,10 +79,12 @@ namespace {
 
 // Style sheets, scripts and data, this program's designs and drawings in SVG among them.
 const QStringList& CodeAndData() {
-    static const QStringList kinds = {u"css"_s,  u"scss"_s,        u"sass"_s, u"less"_s,     u"js"_s,   u"mjs"_s,
-                                      u"cjs"_s,  u"jsx"_s,         u"ts"_s,   u"tsx"_s,      u"map"_s,  u"wasm"_s,
-                                      u"json"_s, u"webmanifest"_s, u"xml"_s,  u"rss"_s,      u"atom"_s, u"csv"_s,
-                                      u"yaml"_s, u"yml"_s,         u"toml"_s, u"vornetad"_s, u"svg"_s};
+    static const QStringList kinds = {u"css"_s,     u"scss"_s,        u"sass"_s, u"less"_s,     u"js"_s,    u"mjs"_s,
+                                      u"cjs"_s,     u"jsx"_s,         u"ts"_s,   u"tsx"_s,      u"mts"_s,   u"cts"_s,
+                                      u"map"_s,     u"wasm"_s,        u"json"_s, u"jsonc"_s,    u"json5"_s, u"jsonld"_s,
+                                      u"geojson"_s, u"webmanifest"_s, u"xml"_s,  u"xsl"_s,      u"xslt"_s,  u"rss"_s,
+                                      u"atom"_s,    u"rdf"_s,         u"kml"_s,  u"gpx"_s,      u"ics"_s,   u"csv"_s,
+                                      u"yaml"_s,    u"yml"_s,         u"toml"_s, u"vornetad"_s, u"svg"_s};
     return kinds;
 }
 

@@ -5,6 +5,8 @@
 #include <QByteArrayView>
 #include <QRegularExpression>
 
+#include <vector>
+
 namespace {
 
 using std::size_t;
@@ -74,6 +76,36 @@ size_t HeredocEnd(string_view text, size_t at) {
     return npos;
 }
 
+// Where the PHP string whose quote is at `at` ends (its closing quote), or npos where it runs to the
+// end of the text. In a double-quoted or backtick string, "{$" and "${" open code up to its matching
+// "}", and a quote there begins a string of that code's own: "{$a["key"]}" is one string. The nesting
+// is kept in a list, not in calls, so that a page of a million openers cannot exhaust the stack.
+size_t PhpStringEnd(string_view text, size_t at) {
+    std::vector<char> open{text[at]};  // the quotes of the strings, and '{' for code and its braces
+    for (size_t i = at + 1; i < text.size(); ++i) {
+        const char c = text[i];
+        const char inside = open.back();
+        if (inside == '{') {
+            if (c == '{' || c == '\'' || c == '"' || c == '`') {
+                open.push_back(c);
+            } else if (c == '}') {
+                open.pop_back();
+            }
+        } else if (c == '\\') {
+            ++i;
+        } else if (c == inside) {
+            open.pop_back();
+            if (open.empty()) {
+                return i;
+            }
+        } else if (inside != '\'' && (text.substr(i, 2) == "{$" || text.substr(i, 2) == "${")) {
+            open.push_back('{');
+            ++i;
+        }
+    }
+    return npos;
+}
+
 // Where the PHP code from `from` ends: at the "?>" that ends it, or npos where it runs to the end of
 // the text. As PHP reads it, a "?>" in a string, a block comment or a heredoc is the code's own text,
 // and one in a line comment ("//" or "#") ends the code there.
@@ -85,14 +117,10 @@ size_t PhpCodeEnd(string_view text, size_t from) {
             return at;
         }
         if (c == '\'' || c == '"' || c == '`') {
-            size_t end = at + 1;
-            while (end < text.size() && text[end] != c) {
-                end += text[end] == '\\' ? 2 : 1;
-            }
-            if (end >= text.size()) {
+            at = PhpStringEnd(text, at);
+            if (at == npos) {
                 return npos;
             }
-            at = end;
         } else if (two == "/*") {
             const size_t end = text.find("*/", at + 2);
             if (end == npos) {
@@ -100,7 +128,8 @@ size_t PhpCodeEnd(string_view text, size_t from) {
             }
             at = end + 1;
         } else if (two == "//" || (c == '#' && two != "#[")) {  // "#[" begins an attribute
-            while (at + 1 < text.size() && text[at + 1] != '\n' && text.substr(at + 1, 2) != "?>") {
+            while (at + 1 < text.size() && text[at + 1] != '\n' && text[at + 1] != '\r' &&
+                   text.substr(at + 1, 2) != "?>") {
                 ++at;
             }
         } else if (text.substr(at, 3) == "<<<") {
