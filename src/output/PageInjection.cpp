@@ -387,13 +387,18 @@ Leftover PagePlan::LeftoverIn(string_view text) const {
 }
 
 // Why the block must not go to the plan's insertion point, or nothing.
-QString ServerCodeReason(string_view text, const PagePlan& plan, bool runsPhp) {
-    const ServerCode code = ServerCodeAt(text, plan.insertAt, plan.bodyEnd != npos, runsPhp);
+QString ServerCodeReason(string_view text, const PagePlan& plan, ServerLanguage language) {
+    const ServerCode code = ServerCodeAt(text, plan.insertAt, plan.bodyEnd != npos, language);
     const qsizetype line = LineOf(text, code.at);
     switch (code.kind) {
     case ServerCode::Kind::Php:
         return QStringLiteral("the advert's place lies inside the PHP code that begins on line %1, where its HTML "
                               "would stop the page from running; put it in by hand outside that code; left as it is")
+            .arg(line);
+    case ServerCode::Kind::Tag:
+        return QStringLiteral("the advert's place lies inside the server code that begins on line %1 (\"<%\" "
+                              "up to \"%>\"), where its HTML would stop the page from running, or never show; put "
+                              "it in by hand outside that code; left as it is")
             .arg(line);
     case ServerCode::Kind::PhpOnly:
         return QStringLiteral("holds nothing but PHP code (from line %1), no page the advert could show in, and "
@@ -758,13 +763,13 @@ MarkersIn MarkersInFile(const QString& path) {
 }
 
 Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes,
-                 bool runsPhp, MarkersIn markersIn) {
+                 ServerLanguage language, MarkersIn markersIn) {
     const string_view block = View(codeBlock);
     const size_t end = block.find(kEnd);
     const string_view customCode = end == npos ? string_view() : block.substr(end + kEnd.size());
     const string_view text = View(page);
     const PagePlan plan = PlanPage(text, CustomCodes{customCode, earlierCustomCodes, true, {}, markersIn}, true);
-    QString misplaced = ServerCodeReason(text, plan, runsPhp);
+    QString misplaced = ServerCodeReason(text, plan, language);
     if (misplaced.isEmpty()) {
         misplaced = ShiftReason(text, plan, block);
     }
@@ -1913,8 +1918,9 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
     // with no image or style sheet written on its account.
     const QByteArrayList earlierCodes =
         code.earlierCustomCodes + (code.earlierCustomCodesOf ? code.earlierCustomCodesOf(pagePath) : QByteArrayList());
-    const auto [injected, leftover, misplaced, blockAt, linkAt] = Inject(
-        page.value.value_or(code.newPage), code.codeBlock, earlierCodes, RunsAsPhp(pagePath), MarkersInFile(pagePath));
+    const auto [injected, leftover, misplaced, blockAt, linkAt] =
+        Inject(page.value.value_or(code.newPage), code.codeBlock, earlierCodes, ServerLanguageOf(pagePath),
+               MarkersInFile(pagePath));
     // What must stay would stay beside the new block: two banners, and no removal could take either out.
     if (leftover) {
         return {FileResult::Failure(pagePath, leftover.Reason())};

@@ -6,6 +6,7 @@
 #include "files/ReplaceFile.h"
 #include "files/Result.h"
 #include "output/CodeTexts.h"
+#include "output/ServerCode.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -117,10 +118,10 @@ struct Injection {
 // The page with its old blocks removed by RemoveOldBlocks (the custom code being whatever follows
 // the end marker in `codeBlock`) and `codeBlock` inserted at the insertion point of what is left,
 // or where an old block was when only blanks lie between the two. Injecting the same block again
-// gives the same page. `runsPhp`: a server runs the page as PHP (RunsAsPhp). `markersIn`: as
-// RemoveOldBlocks reads them.
+// gives the same page. `language`: the code a server runs in the page (ServerLanguageOf).
+// `markersIn`: as RemoveOldBlocks reads them.
 Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes = {},
-                 bool runsPhp = false, MarkersIn markersIn = MarkersIn::PageMarkup);
+                 ServerLanguage language = ServerLanguage::None, MarkersIn markersIn = MarkersIn::PageMarkup);
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock,
                       const QByteArrayList& earlierCustomCodes = {});
 

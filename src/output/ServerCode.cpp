@@ -175,6 +175,28 @@ ServerCode PhpAround(string_view text, size_t spot) {
     return around != npos ? ServerCode{ServerCode::Kind::Php, around} : ServerCode{};
 }
 
+// Where the "<% %>" code holding the spot begins, or npos. Such code ends at the first "%>", whatever
+// the language inside: these servers cut the page at their marks before the code is read, and a
+// "%>" the code means is written otherwise ("%\>"). "<%--" begins a comment up to "--%>", and "<%%"
+// is a "<%" of the page's text.
+size_t TagCodeAround(string_view text, size_t spot) {
+    size_t open = text.find("<%");
+    while (open != npos && open < spot) {
+        if (text.substr(open, 3) == "<%%") {
+            open = text.find("<%", open + 3);
+            continue;
+        }
+        const bool comment = text.substr(open, 4) == "<%--";
+        const size_t close = comment ? text.find("--%>", open + 4) : text.find("%>", open + 2);
+        const size_t end = close == npos ? npos : close + (comment ? 4 : 2);
+        if (spot < end) {
+            return open;
+        }
+        open = text.find("<%", end);
+    }
+    return npos;
+}
+
 // Where a fence line ("---" alone, the blanks after it aside) ends, or npos.
 size_t FenceLineEnd(string_view text, size_t at, string_view fence) {
     if (text.substr(at, fence.size()) != fence) {
@@ -238,9 +260,12 @@ bool ExtendsALayout(string_view text, size_t& at) {
 
 }  // namespace
 
-ServerCode ServerCodeAt(string_view text, size_t spot, bool hasBodyEnd, bool runsPhp) {
-    if (const ServerCode php = runsPhp ? PhpAround(text, spot) : ServerCode{}) {
+ServerCode ServerCodeAt(string_view text, size_t spot, bool hasBodyEnd, ServerLanguage language) {
+    if (const ServerCode php = language == ServerLanguage::Php ? PhpAround(text, spot) : ServerCode{}) {
         return php;
+    }
+    if (const size_t tag = language == ServerLanguage::Tags ? TagCodeAround(text, spot) : npos; tag != npos) {
+        return {ServerCode::Kind::Tag, tag};
     }
     // Site generators pass over a UTF-8 byte-order mark before the front matter.
     const size_t start = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
@@ -256,8 +281,13 @@ ServerCode ServerCodeAt(string_view text, size_t spot, bool hasBodyEnd, bool run
     return {};
 }
 
-bool RunsAsPhp(const QString& path) {
+ServerLanguage ServerLanguageOf(const QString& path) {
     static const QRegularExpression php(QStringLiteral("\\.(php[0-9]?|phtml)$"),
                                         QRegularExpression::CaseInsensitiveOption);
-    return php.match(path).hasMatch();
+    static const QRegularExpression tags(QStringLiteral("\\.(asp|aspx|ascx|master|jsp|jspf|erb|rhtml|ejs)$"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    if (php.match(path).hasMatch()) {
+        return ServerLanguage::Php;
+    }
+    return tags.match(path).hasMatch() ? ServerLanguage::Tags : ServerLanguage::None;
 }

@@ -13,6 +13,7 @@ struct ServerCode {
     enum class Kind {
         None,
         Php,            // the spot lies inside PHP code, up to its "?>" or the end of the text
+        Tag,            // the spot lies inside "<% %>" code, up to its "%>" or the end of the text
         PhpOnly,        // the page is PHP code and blanks alone: an include, no page to show
         FrontMatter,    // the spot lies in the front matter at the page's top
         ExtendsLayout,  // a template that extends a layout and has no body of its own
@@ -23,11 +24,16 @@ struct ServerCode {
     explicit operator bool() const { return kind != Kind::None; }
 };
 
+// The code a server runs in a page, by the page's name.
+enum class ServerLanguage {
+    None,
+    Php,   // ".php", ".phtml", ".php5" and the like
+    Tags,  // code between "<%" and "%>": ".asp", ".aspx", ".jsp", ".erb", ".ejs" and the like
+};
+ServerLanguage ServerLanguageOf(const QString& path);
+
 // What of the kinds above keeps the advert from `spot` in `text`; `hasBodyEnd` is whether the page
 // has a closing body tag, which a template that extends a layout puts inside one of its blocks.
-// PHP is looked for only in a page that `runsPhp` (by its name): any other may show "<?php" as
-// text, in a text area or a comment, which no server runs there.
-ServerCode ServerCodeAt(std::string_view text, std::size_t spot, bool hasBodyEnd, bool runsPhp);
-
-// Whether a server runs the page at `path` as PHP, by its name: ".php", ".phtml", ".php5" and the like.
-bool RunsAsPhp(const QString& path);
+// Server code is looked for only in a page a server runs as such (`language`, by its name): any
+// other may show "<?php" or "<%" as text, in a text area or a comment, which no server runs there.
+ServerCode ServerCodeAt(std::string_view text, std::size_t spot, bool hasBodyEnd, ServerLanguage language);
