@@ -477,8 +477,9 @@ size_t HtmlScanner::LinkOpenSince() const {
     return npos;
 }
 
-HtmlScanner::HtmlScanner(string_view text)
+HtmlScanner::HtmlScanner(string_view text, size_t from)
     : m_text(text)
+    , m_pos(from)
     , m_openSince(text.size()) {}
 
 bool HtmlScanner::ForeignTop() const {

@@ -95,7 +95,8 @@ public:
         bool SameAs(const State& other) const;
     };
 
-    explicit HtmlScanner(std::string_view text);
+    // Reads from `from` on, as though the text began there.
+    explicit HtmlScanner(std::string_view text, std::size_t from = 0);
 
     // The next token; false once the text is read to its end. Text between tokens is skipped.
     bool Next(HtmlToken& token);

@@ -320,7 +320,7 @@ struct PageEnds {
 
 PageEnds FindPageEnds(string_view text) {
     PageEnds ends;
-    HtmlScanner scanner(text);
+    HtmlScanner scanner(text, FrontMatterEnd(text));
     HtmlToken t;
     while (scanner.Next(t)) {
         if (t.Is(HtmlToken::Kind::EndTag, "body")) {
@@ -573,7 +573,9 @@ PagePlan Plan(string_view text, string_view bytes, std::optional<CustomCodes> cu
     if (customCode) {
         customCode->bytes = bytes;
     }
-    HtmlScanner scanner(text);
+    // A site generator takes its front matter out before the page is read as HTML: a "<script>" in a
+    // post's title there opens nothing.
+    HtmlScanner scanner(text, FrontMatterEnd(text));
     Findings f;
     OpenBegins open;
     std::optional<PageEnds> pageEnds;
@@ -1155,7 +1157,7 @@ std::optional<QByteArray> BaseAddress(const QByteArray& page) {
     }
     std::string copy;
     const string_view text = MarkupText(page, copy);
-    HtmlScanner scanner(text);
+    HtmlScanner scanner(text, FrontMatterEnd(text));
     size_t templates = 0;  // a template's content is never applied
     // A base inside svg or math counts where it is an HTML element, as in an svg's foreignObject.
     for (HtmlToken t; scanner.Next(t);) {
@@ -1459,7 +1461,7 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype
             open.CloseTo(size_t(paragraph));
         }
     };
-    HtmlScanner scanner(text);
+    HtmlScanner scanner(text, FrontMatterEnd(text));
     bool formOpen = false;
     const size_t insertAt = size_t(std::max<qsizetype>(blockAt, 0));
     for (HtmlToken t; scanner.Next(t) && t.begin < insertAt;) {

@@ -210,10 +210,8 @@ size_t FenceLineEnd(string_view text, size_t at, string_view fence) {
     return lineBreak > 0 || end == text.size() ? end + lineBreak : npos;
 }
 
-// The end of the front matter that site generators read from a page's first line: YAML between
-// "---" lines (or closed by "..."), TOML between "+++" lines, from `start`; 0 where the page has
-// none.
-size_t FrontMatterEnd(string_view text, size_t start) {
+// FrontMatterEnd for the front matter that begins at `start`.
+size_t FrontMatterFrom(string_view text, size_t start) {
     for (const string_view fence : {string_view("---"), string_view("+++")}) {
         const size_t firstLineEnd = FenceLineEnd(text, start, fence);
         if (firstLineEnd == npos || firstLineEnd == text.size()) {
@@ -234,28 +232,46 @@ size_t FrontMatterEnd(string_view text, size_t start) {
     return 0;
 }
 
-// Whether the page starts (blanks and "{# comments #}" aside) with "{% extends": a Jinja, Django,
-// Twig or Nunjucks template that fills the blocks of a layout. What stands outside its blocks is
-// never shown, and Twig refuses to render it at all. Where it starts is in `at`.
-bool ExtendsALayout(string_view text, size_t& at) {
+// The word a template's tag at `at` begins with ("{% extends ..." gives "extends"), or nothing.
+string_view TagWord(string_view text, size_t at) {
+    if (text.substr(at, 2) != "{%") {
+        return {};
+    }
+    at += 2;
+    if (at < text.size() && (text[at] == '-' || text[at] == '~' || text[at] == '+')) {
+        ++at;
+    }
     at = BlanksEnd(text, at);
-    while (text.substr(at, 2) == "{#") {
-        const size_t end = text.find("#}", at + 2);
+    size_t end = at;
+    while (end < text.size() && text[end] >= 'a' && text[end] <= 'z') {
+        ++end;
+    }
+    return text.substr(at, end - at);
+}
+
+// Whether the page starts with "{% extends": a Jinja, Django, Twig or Nunjucks template that fills
+// the blocks of a layout. What stands outside its blocks is never shown, and Twig refuses to render
+// it at all. Blanks, comments and the tags that may come before it ("{% set", "{% import", "{%
+// from", "{% load") are passed over. Where it starts is in `at`.
+bool ExtendsALayout(string_view text, size_t& at) {
+    for (at = BlanksEnd(text, at);; at = BlanksEnd(text, at)) {
+        const string_view word = TagWord(text, at);
+        string_view closer;
+        if (text.substr(at, 2) == "{#") {
+            closer = "#}";
+        } else if (text.substr(at, 4) == "<!--") {
+            closer = "-->";
+        } else if (word == "set" || word == "import" || word == "from" || word == "load") {
+            closer = "%}";
+        } else {
+            return word == "extends";
+        }
+        const size_t end = text.find(closer, at + 2);
         if (end == npos) {
             return false;
         }
-        at = BlanksEnd(text, end + 2);
+        at = end + closer.size();
     }
-    size_t word = at;
-    if (text.substr(word, 2) != "{%") {
-        return false;
-    }
-    word += 2;
-    if (word < text.size() && (text[word] == '-' || text[word] == '~' || text[word] == '+')) {
-        ++word;
-    }
-    word = BlanksEnd(text, word);
-    return text.substr(word, 7) == "extends" && word + 7 < text.size() && IsHtmlBlank(text[word + 7]);
 }
 
 }  // namespace
@@ -267,18 +283,23 @@ ServerCode ServerCodeAt(string_view text, size_t spot, bool hasBodyEnd, ServerLa
     if (const size_t tag = language == ServerLanguage::Tags ? TagCodeAround(text, spot) : npos; tag != npos) {
         return {ServerCode::Kind::Tag, tag};
     }
-    // Site generators pass over a UTF-8 byte-order mark before the front matter.
-    const size_t start = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     // A page of front matter alone whose last fence has no line break would have the advert on the
     // fence's line, which then closes nothing.
-    const size_t matterEnd = FrontMatterEnd(text, start);
+    const size_t matterEnd = FrontMatterEnd(text);
     if (spot < matterEnd || (spot == matterEnd && matterEnd > 0 && text[matterEnd - 1] != '\n')) {
         return {ServerCode::Kind::FrontMatter, 0};
     }
+    // Site generators pass over a UTF-8 byte-order mark before the front matter.
+    const size_t start = matterEnd > 0 ? matterEnd : text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     if (size_t extends = start; !hasBodyEnd && ExtendsALayout(text, extends)) {
         return {ServerCode::Kind::ExtendsLayout, extends};
     }
     return {};
+}
+
+size_t FrontMatterEnd(string_view text) {
+    // Site generators pass over a UTF-8 byte-order mark before it.
+    return FrontMatterFrom(text, text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0);
 }
 
 ServerLanguage ServerLanguageOf(const QString& path) {

@@ -37,3 +37,8 @@ ServerLanguage ServerLanguageOf(const QString& path);
 // Server code is looked for only in a page a server runs as such (`language`, by its name): any
 // other may show "<?php" or "<%" as text, in a text area or a comment, which no server runs there.
 ServerCode ServerCodeAt(std::string_view text, std::size_t spot, bool hasBodyEnd, ServerLanguage language);
+
+// Where the front matter that site generators read from a page's top ends: YAML between "---" lines
+// (or closed by "..."), TOML between "+++" lines; 0 where the page has none. The generator takes it
+// out before anything reads the page as HTML.
+std::size_t FrontMatterEnd(std::string_view text);

@@ -87,7 +87,7 @@ private slots:
         const QByteArray& page = row[0];
         QByteArrayList read;
         Tokens ours;
-        HtmlScanner scanner({page.constData(), size_t(page.size())});
+        HtmlScanner scanner(std::string_view(page.constData(), size_t(page.size())));
         for (HtmlToken t; scanner.Next(t);) {
             read.append(page.mid(qsizetype(t.begin), qsizetype(t.end - t.begin)));
             ours.insert({qsizetype(t.begin), t.kind == HtmlToken::Kind::Comment, read.constLast()});
