@@ -739,6 +739,31 @@ QByteArray Apply(string_view text, const PagePlan& plan, std::optional<string_vi
     return out;
 }
 
+// Why the block must not go where a template's code would take it in (TemplateCodeAround), or
+// nothing. That code is read in the page as the run leaves it: old blocks and the custom code that
+// goes with them neither open nor close it.
+QString TemplateCodeReason(string_view text, const PagePlan& plan) {
+    if (text.find('{') == npos) {
+        return {};
+    }
+    const QByteArray rest = plan.removals.empty() ? QByteArray() : Apply(text, plan, std::nullopt);
+    size_t spot = plan.insertAt;
+    for (const Range& r : plan.removals) {
+        spot -= r.to <= plan.insertAt ? r.to - r.from : 0;
+    }
+    size_t at = TemplateCodeAround(plan.removals.empty() ? text : View(rest), spot);
+    if (at == npos) {
+        return {};
+    }
+    for (const Range& r : plan.removals) {
+        at += r.from <= at ? r.to - r.from : 0;
+    }
+    return QStringLiteral("the advert's place lies inside a template's code (\"%1\" on line %2), which its "
+                          "engine reads before any browser does: the advert would stop the page from rendering, "
+                          "or never show; put it in by hand outside that code; left as it is")
+        .arg(QString::fromLatin1(text.substr(at, 2)), QString::number(LineOf(text, at)));
+}
+
 }  // namespace
 
 qsizetype FindBodyEnd(const QByteArray& page) {
@@ -774,6 +799,9 @@ Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByt
     QString misplaced = ServerCodeReason(text, plan, language);
     if (misplaced.isEmpty()) {
         misplaced = ShiftReason(text, plan, block);
+    }
+    if (misplaced.isEmpty()) {
+        misplaced = TemplateCodeReason(text, plan);
     }
     // Offsets of the page as written: without the removals before them.
     const auto written = [&plan](size_t at) {

@@ -297,6 +297,33 @@ ServerCode ServerCodeAt(string_view text, size_t spot, bool hasBodyEnd, ServerLa
     return {};
 }
 
+size_t TemplateCodeAround(string_view text, size_t spot) {
+    // Once a closer is nowhere after an opener, no later opener of its kind is closed either: each is
+    // looked for once, and the page is read once.
+    bool unclosed[3] = {false, false, false};
+    for (size_t at = text.find('{'); at != npos && at < spot; at = text.find('{', at)) {
+        const string_view two = text.substr(at, 2);
+        const int kind = two == "{{" ? 0 : two == "{#" ? 1 : !TagWord(text, at).empty() ? 2 : -1;
+        if (kind < 0 || unclosed[kind]) {
+            ++at;
+            continue;
+        }
+        static constexpr string_view kClosers[] = {"}}", "#}", "%}"};
+        const string_view closer = kClosers[kind];
+        const size_t close = text.find(closer, at + 2);
+        if (close == npos) {
+            unclosed[kind] = true;
+            ++at;
+            continue;
+        }
+        if (spot < close + closer.size()) {
+            return at;
+        }
+        at = close + closer.size();
+    }
+    return npos;
+}
+
 size_t FrontMatterEnd(string_view text) {
     // Site generators pass over a UTF-8 byte-order mark before it.
     return FrontMatterFrom(text, text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0);

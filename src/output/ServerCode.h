@@ -38,6 +38,12 @@ ServerLanguage ServerLanguageOf(const QString& path);
 // other may show "<?php" or "<%" as text, in a text area or a comment, which no server runs there.
 ServerCode ServerCodeAt(std::string_view text, std::size_t spot, bool hasBodyEnd, ServerLanguage language);
 
+// Where the template code holding `spot` begins: "{{ ... }}", "{% ... %}" or "{# ... #}", which
+// Jinja, Django, Twig, Nunjucks and Liquid read before any browser does, in a page of any name; npos
+// where the spot lies outside such code. An opener that nothing closes is the page's text, and so is
+// a "{%" before anything but a word (the "{%22" of an address).
+std::size_t TemplateCodeAround(std::string_view text, std::size_t spot);
+
 // Where the front matter that site generators read from a page's top ends: YAML between "---" lines
 // (or closed by "..."), TOML between "+++" lines; 0 where the page has none. The generator takes it
 // out before anything reads the page as HTML.
