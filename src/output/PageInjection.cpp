@@ -410,10 +410,11 @@ QString ServerCodeReason(string_view text, const PagePlan& plan, ServerLanguage 
                               "or \"+++\" that a site generator reads), which its HTML would break; put it into "
                               "the page's layout, or after those lines by hand; left as it is");
     case ServerCode::Kind::ExtendsLayout:
-        return QStringLiteral("extends a layout (\"{% extends\" on line %1), which shows only what the page's "
-                              "blocks hold: the advert would not show, or would stop the page from rendering; put "
-                              "it into the layout; left as it is")
-            .arg(line);
+        return QStringLiteral("extends a layout (\"%1\" on line %2), which shows only what the page's blocks hold: "
+                              "the advert would not show, or would stop the page from rendering; put it into the "
+                              "layout; left as it is")
+            .arg(text.substr(code.at, 2) == "{{" ? QStringLiteral("{{ define") : QStringLiteral("{% extends"),
+                 QString::number(line));
     case ServerCode::Kind::None:
         break;
     }

@@ -232,13 +232,15 @@ size_t FrontMatterFrom(string_view text, size_t start) {
     return 0;
 }
 
-// The word a template's tag at `at` begins with ("{% extends ..." gives "extends"), or nothing.
+// The word a template's tag or action at `at` begins with ("{% extends ..." gives "extends", "{{-
+// define ..." gives "define"), or nothing.
 string_view TagWord(string_view text, size_t at) {
-    if (text.substr(at, 2) != "{%") {
+    const string_view opener = text.substr(at, 2);
+    if (opener != "{%" && opener != "{{") {
         return {};
     }
     at += 2;
-    if (at < text.size() && (text[at] == '-' || text[at] == '~' || text[at] == '+')) {
+    if (at < text.size() && (text[at] == '-' || (opener == "{%" && (text[at] == '~' || text[at] == '+')))) {
         ++at;
     }
     at = BlanksEnd(text, at);
@@ -249,24 +251,43 @@ string_view TagWord(string_view text, size_t at) {
     return text.substr(at, end - at);
 }
 
-// Whether the page starts with "{% extends": a Jinja, Django, Twig or Nunjucks template that fills
-// the blocks of a layout. What stands outside its blocks is never shown, and Twig refuses to render
-// it at all. Blanks, comments and the tags that may come before it ("{% set", "{% import", "{%
-// from", "{% load") are passed over. Where it starts is in `at`.
+// Whether a comment of Go's templates, "{{/* ... */}}" or "{{- /* ... */ -}}", begins at `at`.
+bool GoCommentAt(string_view text, size_t at) {
+    if (text.substr(at, 2) != "{{") {
+        return false;
+    }
+    at += 2;
+    if (text.substr(at, 2) == "- ") {
+        at += 2;
+    }
+    return text.substr(at, 2) == "/*";
+}
+
+// Whether the page starts with "{% extends" or "{{ define": a Jinja, Django, Twig or Nunjucks
+// template that fills the blocks of a layout, or a Go template (Hugo's) that defines them for its
+// base template. What stands outside its blocks is never shown: Twig refuses to render it at all,
+// and Hugo takes a page with it for one of its own, with nothing of the base around it. Blanks,
+// comments and the tags that may come before it ("{% set", "{% import", "{% from", "{% load") are
+// passed over. Where it starts is in `at`.
 bool ExtendsALayout(string_view text, size_t& at) {
     for (at = BlanksEnd(text, at);; at = BlanksEnd(text, at)) {
         const string_view word = TagWord(text, at);
+        const bool tag = text.substr(at, 2) == "{%";
+        size_t from = at + 2;  // where the closer is looked for
         string_view closer;
         if (text.substr(at, 2) == "{#") {
             closer = "#}";
         } else if (text.substr(at, 4) == "<!--") {
             closer = "-->";
-        } else if (word == "set" || word == "import" || word == "from" || word == "load") {
+        } else if (GoCommentAt(text, at)) {
+            from = text.find("*/", from);
+            closer = "}}";
+        } else if (tag && (word == "set" || word == "import" || word == "from" || word == "load")) {
             closer = "%}";
         } else {
-            return word == "extends";
+            return tag ? word == "extends" : word == "define";
         }
-        const size_t end = text.find(closer, at + 2);
+        const size_t end = from == npos ? npos : text.find(closer, from);
         if (end == npos) {
             return false;
         }
@@ -301,6 +322,7 @@ size_t TemplateCodeAround(string_view text, size_t spot) {
     // Once a closer is nowhere after an opener, no later opener of its kind is closed either: each is
     // looked for once, and the page is read once.
     bool unclosed[3] = {false, false, false};
+    bool endCommentAhead = true;
     for (size_t at = text.find('{'); at != npos && at < spot; at = text.find('{', at)) {
         const string_view two = text.substr(at, 2);
         const int kind = two == "{{" ? 0 : two == "{#" ? 1 : !TagWord(text, at).empty() ? 2 : -1;
@@ -310,7 +332,16 @@ size_t TemplateCodeAround(string_view text, size_t spot) {
         }
         static constexpr string_view kClosers[] = {"}}", "#}", "%}"};
         const string_view closer = kClosers[kind];
-        const size_t close = text.find(closer, at + 2);
+        size_t close = text.find(closer, at + 2);
+        // What a "{% comment %}" holds, up to its "{% endcomment %}", is never shown either.
+        if (kind == 2 && endCommentAhead && TagWord(text, at) == "comment") {
+            size_t end = text.find("{%", at + 2);
+            while (end != npos && TagWord(text, end) != "endcomment") {
+                end = text.find("{%", end + 2);
+            }
+            endCommentAhead = end != npos;
+            close = end != npos ? text.find(closer, end + 2) : close;
+        }
         if (close == npos) {
             unclosed[kind] = true;
             ++at;
