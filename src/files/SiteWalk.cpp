@@ -79,13 +79,23 @@ namespace {
 
 // Style sheets, scripts and data, this program's designs and drawings in SVG among them.
 const QStringList& CodeAndData() {
-    static const QStringList kinds = {u"css"_s,     u"scss"_s,        u"sass"_s, u"less"_s,     u"js"_s,    u"mjs"_s,
-                                      u"cjs"_s,     u"jsx"_s,         u"ts"_s,   u"tsx"_s,      u"mts"_s,   u"cts"_s,
-                                      u"map"_s,     u"wasm"_s,        u"json"_s, u"jsonc"_s,    u"json5"_s, u"jsonld"_s,
-                                      u"geojson"_s, u"webmanifest"_s, u"xml"_s,  u"xsl"_s,      u"xslt"_s,  u"rss"_s,
-                                      u"atom"_s,    u"rdf"_s,         u"kml"_s,  u"gpx"_s,      u"ics"_s,   u"csv"_s,
-                                      u"yaml"_s,    u"yml"_s,         u"toml"_s, u"vornetad"_s, u"svg"_s};
+    static const QStringList kinds = {u"css"_s, u"scss"_s, u"sass"_s, u"less"_s, u"js"_s, u"mjs"_s, u"cjs"_s, u"jsx"_s,
+                                      u"ts"_s, u"tsx"_s, u"mts"_s, u"cts"_s, u"map"_s, u"wasm"_s, u"json"_s, u"jsonc"_s,
+                                      u"json5"_s, u"jsonld"_s, u"geojson"_s, u"webmanifest"_s, u"xml"_s, u"xsl"_s,
+                                      u"xslt"_s, u"rss"_s, u"atom"_s, u"rdf"_s, u"kml"_s, u"gpx"_s, u"ics"_s, u"csv"_s,
+                                      u"tsv"_s, u"yaml"_s, u"yml"_s, u"toml"_s, u"lock"_s, u"vornetad"_s, u"svg"_s,
+                                      // text in a markup that shows HTML as the page's words
+                                      u"org"_s, u"adoc"_s, u"asciidoc"_s, u"rst"_s};
     return kinds;
+}
+
+// The same by a file's whole name: what a site's tools and its host read (a custom domain in CNAME,
+// redirects, the server's settings, a build's code).
+const QStringList& CodeAndDataNames() {
+    static const QStringList names = {u"CNAME"_s,    u"_redirects"_s, u"_headers"_s, u".htaccess"_s,
+                                      u"Gemfile"_s,  u"Rakefile"_s,   u"Makefile"_s, u"Dockerfile"_s,
+                                      u"Procfile"_s, u"go.mod"_s,     u"go.sum"_s};
+    return names;
 }
 
 bool HasKind(const QString& name, const QStringList& kinds) {
@@ -94,25 +104,29 @@ bool HasKind(const QString& name, const QStringList& kinds) {
     return dot > slash && kinds.contains(name.mid(dot + 1), Qt::CaseInsensitive);
 }
 
+bool HasName(const QString& name, const QStringList& names) {
+    return names.contains(name.mid(name.lastIndexOf(u'/') + 1), Qt::CaseInsensitive);
+}
+
 }  // namespace
 
 // The advert's own image and style sheet are among them, so that a second run with "*" does not take
 // them for pages.
 bool NeverAPage(const QString& name) {
     static const QStringList others = {
-        // plain text (robots.txt, ads.txt, a README)
-        u"txt"_s, u"md"_s, u"markdown"_s, u"log"_s,
+        // plain text (robots.txt, ads.txt, a README, subtitles)
+        u"txt"_s, u"md"_s, u"markdown"_s, u"mdown"_s, u"mkd"_s, u"mkdn"_s, u"mdwn"_s, u"textile"_s, u"log"_s, u"srt"_s,
         // images and fonts
         u"gif"_s, u"png"_s, u"apng"_s, u"jpg"_s, u"jpeg"_s, u"webp"_s, u"avif"_s, u"heic"_s, u"bmp"_s, u"tif"_s,
         u"tiff"_s, u"ico"_s, u"woff"_s, u"woff2"_s, u"ttf"_s, u"otf"_s, u"eot"_s,
         // media, documents and archives
         u"mp3"_s, u"mp4"_s, u"m4a"_s, u"mov"_s, u"webm"_s, u"ogg"_s, u"wav"_s, u"flac"_s, u"vtt"_s, u"pdf"_s, u"zip"_s,
         u"gz"_s, u"tgz"_s, u"bz2"_s, u"xz"_s, u"tar"_s, u"7z"_s, u"rar"_s};
-    return HasKind(name, CodeAndData()) || HasKind(name, others);
+    return BrokenByMarkup(name) || HasKind(name, others);
 }
 
 bool BrokenByMarkup(const QString& name) {
-    return HasKind(name, CodeAndData());
+    return HasKind(name, CodeAndData()) || HasName(name, CodeAndDataNames());
 }
 
 namespace {
