@@ -79,13 +79,12 @@ namespace {
 
 // Style sheets, scripts and data, this program's designs and drawings in SVG among them.
 const QStringList& CodeAndData() {
-    static const QStringList kinds = {u"css"_s, u"scss"_s, u"sass"_s, u"less"_s, u"js"_s, u"mjs"_s, u"cjs"_s, u"jsx"_s,
-                                      u"ts"_s, u"tsx"_s, u"mts"_s, u"cts"_s, u"map"_s, u"wasm"_s, u"json"_s, u"jsonc"_s,
-                                      u"json5"_s, u"jsonld"_s, u"geojson"_s, u"webmanifest"_s, u"xml"_s, u"xsl"_s,
-                                      u"xslt"_s, u"rss"_s, u"atom"_s, u"rdf"_s, u"kml"_s, u"gpx"_s, u"ics"_s, u"csv"_s,
-                                      u"tsv"_s, u"yaml"_s, u"yml"_s, u"toml"_s, u"lock"_s, u"vornetad"_s, u"svg"_s,
-                                      // text in a markup that shows HTML as the page's words
-                                      u"org"_s, u"adoc"_s, u"asciidoc"_s, u"rst"_s};
+    static const QStringList kinds = {
+        u"css"_s,   u"scss"_s,   u"sass"_s,    u"less"_s,        u"js"_s,  u"mjs"_s,  u"cjs"_s,  u"jsx"_s,
+        u"ts"_s,    u"tsx"_s,    u"mts"_s,     u"cts"_s,         u"map"_s, u"wasm"_s, u"json"_s, u"jsonc"_s,
+        u"json5"_s, u"jsonld"_s, u"geojson"_s, u"webmanifest"_s, u"xml"_s, u"xsl"_s,  u"xslt"_s, u"rss"_s,
+        u"atom"_s,  u"rdf"_s,    u"kml"_s,     u"gpx"_s,         u"ics"_s, u"csv"_s,  u"tsv"_s,  u"yaml"_s,
+        u"yml"_s,   u"toml"_s,   u"lock"_s,    u"vornetad"_s,    u"svg"_s};
     return kinds;
 }
 
@@ -114,8 +113,10 @@ bool HasName(const QString& name, const QStringList& names) {
 // them for pages.
 bool NeverAPage(const QString& name) {
     static const QStringList others = {
-        // plain text (robots.txt, ads.txt, a README, subtitles)
-        u"txt"_s, u"md"_s, u"markdown"_s, u"mdown"_s, u"mkd"_s, u"mkdn"_s, u"mdwn"_s, u"textile"_s, u"log"_s, u"srt"_s,
+        // plain text and the markups of notes and site generators' sources (robots.txt, ads.txt, a
+        // README, subtitles)
+        u"txt"_s, u"md"_s, u"markdown"_s, u"mdown"_s, u"mkd"_s, u"mkdn"_s, u"mdwn"_s, u"textile"_s, u"org"_s, u"adoc"_s,
+        u"asciidoc"_s, u"rst"_s, u"log"_s, u"srt"_s,
         // images and fonts
         u"gif"_s, u"png"_s, u"apng"_s, u"jpg"_s, u"jpeg"_s, u"webp"_s, u"avif"_s, u"heic"_s, u"bmp"_s, u"tif"_s,
         u"tiff"_s, u"ico"_s, u"woff"_s, u"woff2"_s, u"ttf"_s, u"otf"_s, u"eot"_s,
