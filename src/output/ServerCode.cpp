@@ -59,11 +59,13 @@ size_t HeredocEnd(string_view text, size_t at) {
     }
     const size_t afterName = nameEnd + (quote != '\0' && nameEnd < text.size() && text[nameEnd] == quote ? 1 : 0);
     if (nameEnd == name || (text[name] >= '0' && text[name] <= '9') || (quote != '\0' && afterName == nameEnd) ||
-        LineBreakAt(text, afterName) == 0) {
+        afterName >= text.size() || (text[afterName] != '\n' && text[afterName] != '\r')) {
         return at;
     }
     const string_view id = text.substr(name, nameEnd - name);
-    for (size_t line = text.find('\n', afterName); line != npos; line = text.find('\n', line + 1)) {
+    // PHP takes a lone CR for a line break too, as old Mac editors saved.
+    for (size_t line = text.find_first_of("\r\n", afterName); line != npos;
+         line = text.find_first_of("\r\n", line + 1)) {
         size_t start = line + 1;
         while (start < text.size() && (text[start] == ' ' || text[start] == '\t')) {
             ++start;
@@ -78,15 +80,22 @@ size_t HeredocEnd(string_view text, size_t at) {
 
 // Where the PHP string whose quote is at `at` ends (its closing quote), or npos where it runs to the
 // end of the text. In a double-quoted or backtick string, "{$" and "${" open code up to its matching
-// "}", and a quote there begins a string of that code's own: "{$a["key"]}" is one string. The nesting
-// is kept in a list, not in calls, so that a page of a million openers cannot exhaust the stack.
+// "}", and a quote there begins a string of that code's own ("{$a["key"]}" is one string), as its
+// block comments hold no brace or quote. The nesting is kept in a list, not in calls, so that a page
+// of a million openers cannot exhaust the stack.
 size_t PhpStringEnd(string_view text, size_t at) {
     std::vector<char> open{text[at]};  // the quotes of the strings, and '{' for code and its braces
     for (size_t i = at + 1; i < text.size(); ++i) {
         const char c = text[i];
         const char inside = open.back();
         if (inside == '{') {
-            if (c == '{' || c == '\'' || c == '"' || c == '`') {
+            if (text.substr(i, 2) == "/*") {
+                i = text.find("*/", i + 2);
+                if (i == npos) {
+                    return npos;
+                }
+                ++i;
+            } else if (c == '{' || c == '\'' || c == '"' || c == '`') {
                 open.push_back(c);
             } else if (c == '}') {
                 open.pop_back();
@@ -150,7 +159,8 @@ ServerCode PhpAround(string_view text, size_t spot) {
     size_t first = npos;
     size_t around = npos;      // where the code holding the spot begins
     bool pageOutside = false;  // whether anything but blanks stands outside the code
-    size_t outsideFrom = 0;
+    // A byte-order mark before the code is no page either, though PHP sends it.
+    size_t outsideFrom = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     for (size_t open = text.find("<?"); open != npos; open = text.find("<?", open + 2)) {
         if (!OpensPhp(text, open)) {
             continue;
