@@ -76,6 +76,15 @@ struct PagePlan {
         }
     }
     Leftover LeftoverIn(string_view text) const;
+    // Where the offset `at` of the page lies in the page as the run leaves it: without the removals
+    // before it.
+    size_t Kept(size_t at) const {
+        size_t moved = at;
+        for (const Range& r : removals) {
+            moved -= r.to <= at ? r.to - r.from : 0;
+        }
+        return moved;
+    }
     // Whether another reading of the page finds what this one does: the same removals and leftover,
     // and, where the block is to be `placed`, the same place for it.
     bool SameAs(const PagePlan& other, bool placed) const {
@@ -748,11 +757,7 @@ QString TemplateCodeReason(string_view text, const PagePlan& plan) {
         return {};
     }
     const QByteArray rest = plan.removals.empty() ? QByteArray() : Apply(text, plan, std::nullopt);
-    size_t spot = plan.insertAt;
-    for (const Range& r : plan.removals) {
-        spot -= r.to <= plan.insertAt ? r.to - r.from : 0;
-    }
-    size_t at = TemplateCodeAround(plan.removals.empty() ? text : View(rest), spot);
+    size_t at = TemplateCodeAround(plan.removals.empty() ? text : View(rest), plan.Kept(plan.insertAt));
     if (at == npos) {
         return {};
     }
@@ -804,18 +809,8 @@ Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByt
     if (misplaced.isEmpty()) {
         misplaced = TemplateCodeReason(text, plan);
     }
-    // Offsets of the page as written: without the removals before them.
-    const auto written = [&plan](size_t at) {
-        size_t moved = at;
-        for (const Range& r : plan.removals) {
-            if (r.to <= at) {
-                moved -= r.to - r.from;
-            }
-        }
-        return qsizetype(moved);
-    };
-    return {Apply(text, plan, block), plan.LeftoverIn(text), misplaced, written(plan.insertAt),
-            plan.linkSince != npos ? written(plan.linkSince) : -1};
+    return {Apply(text, plan, block), plan.LeftoverIn(text), misplaced, qsizetype(plan.Kept(plan.insertAt)),
+            plan.linkSince != npos ? qsizetype(plan.Kept(plan.linkSince)) : -1};
 }
 
 QByteArray InjectCode(const QByteArray& page, const QByteArray& codeBlock, const QByteArrayList& earlierCustomCodes) {
