@@ -247,6 +247,15 @@ std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound)
     for (const QString& folder : request.siteFolders) {
         // An earlier run may have put the advert into a file that is no page; a removal takes it out.
         const SiteKinds kinds = removal ? SiteKinds::AnyMatching : SiteKinds::Pages;
+        if (const QString generator = removal ? QString() : GeneratorSourceOf(WholeFolderPath(folder));
+            !generator.isEmpty()) {
+            Refuse(QStringLiteral("--site: %1: is the source of a site that a generator builds (it holds %2): its "
+                                  "layouts and includes wrap its pages, so a built page would show the advert as "
+                                  "often as they hold it, and would not find its image; run on the built site after "
+                                  "each build, or give --modify the pages you mean")
+                       .arg(WholeFolderPath(folder), generator));
+            return std::nullopt;
+        }
         SitePages site = WalkSite(WholeFolderPath(folder), PagePatterns::Parse(match), kinds, excluded);
         if (!site.status.Ok()) {
             Refuse(QStringLiteral("--site: %1: %2").arg(site.status.path, site.status.error));

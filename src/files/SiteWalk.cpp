@@ -130,6 +130,35 @@ bool BrokenByMarkup(const QString& name) {
     return HasKind(name, CodeAndData()) || HasName(name, CodeAndDataNames());
 }
 
+QString GeneratorSourceOf(const QString& root) {
+    struct Sign {
+        QStringList configurations;
+        QStringList layouts;
+    };
+    // Jekyll, Hugo and Eleventy, each with the folders its layouts or includes live in by default.
+    static const Sign signs[] = {
+        {{u"_config.yml"_s, u"_config.yaml"_s, u"_config.toml"_s}, {u"_layouts"_s, u"_includes"_s}},
+        {{u"hugo.toml"_s, u"hugo.yaml"_s, u"hugo.yml"_s, u"hugo.json"_s, u"config.toml"_s, u"config.yaml"_s},
+         {u"layouts"_s, u"themes"_s}},
+        {{u"eleventy.config.js"_s, u"eleventy.config.mjs"_s, u"eleventy.config.cjs"_s, u".eleventy.js"_s},
+         {u"_includes"_s, u"_layouts"_s}},
+    };
+    const QDir folder(root);
+    for (const Sign& sign : signs) {
+        for (const QString& configuration : sign.configurations) {
+            if (!QFileInfo(folder.filePath(configuration)).isFile()) {
+                continue;
+            }
+            for (const QString& layouts : sign.layouts) {
+                if (QFileInfo(folder.filePath(layouts)).isDir()) {
+                    return QStringLiteral("%1 and %2/").arg(configuration, layouts);
+                }
+            }
+        }
+    }
+    return {};
+}
+
 namespace {
 
 // Whether a folder whose name is not valid text holds, at any depth, a file `takes` for a page. The

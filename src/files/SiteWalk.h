@@ -70,6 +70,13 @@ bool NeverAPage(const QString& name);
 // a site generator's Markdown page takes HTML.
 bool BrokenByMarkup(const QString& name);
 
+// What shows the folder `root` to be the source of a site that a generator builds into another
+// folder, where layouts and includes wrap each page (its configuration beside a folder of layouts,
+// as "_config.yml and _layouts/"); empty where nothing does. Given the advert, such a tree's pages
+// would each show it as often as their layouts and includes hold it, and the built pages would not
+// find its image beside them.
+QString GeneratorSourceOf(const QString& root);
+
 // What the files passed over for their kind are, for a message.
 inline constexpr char kNeverPages[] =
     "style sheets, scripts, data, plain text, images, fonts, media and archives are never pages";

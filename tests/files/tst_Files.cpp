@@ -782,6 +782,26 @@ private slots:
                                [](const FileResult& a, const FileResult& b) { return a.path < b.path; }));
     }
 
+    // A generator's source is known by its configuration beside a folder of layouts, and only so: a
+    // folder with the configuration alone (a hosted theme's pages) is a folder of pages.
+    void generatorSource_data() {
+        QTest::addColumn<QByteArray>("nodes");
+        QTest::addColumn<QString>("found");
+        QTest::newRow("Jekyll") << QByteArray("_config.yml _layouts/ index.html") << u"_config.yml and _layouts/"_qs;
+        QTest::newRow("Hugo") << QByteArray("hugo.toml layouts/ content/a.md") << u"hugo.toml and layouts/"_qs;
+        QTest::newRow("Eleventy") << QByteArray(".eleventy.js _includes/") << u".eleventy.js and _includes/"_qs;
+        QTest::newRow("configuration alone") << QByteArray("_config.yml index.html") << QString();
+        QTest::newRow("names taken by folders and files") << QByteArray("_config.yml/ _layouts") << QString();
+    }
+
+    void generatorSource() {
+        QFETCH(QByteArray, nodes);
+        QFETCH(QString, found);
+        Scene scene;
+        scene.Make(u"site"_qs, nodes);
+        QCOMPARE(GeneratorSourceOf(scene.Path(u"site"_qs)), found);
+    }
+
 private:
     BuiltCode m_code;
 };
