@@ -92,10 +92,6 @@ QByteArray EscapeForAttribute(const QString& text) {
         case U'\\':
             out += "&#92;";
             break;
-        case U'{':
-            // In a page that is a template, "{{", "{%" and "{#" would be the template's own code.
-            out += "&#123;";
-            break;
         default:
             if (c < 0x20 || c >= 0x7F) {
                 out += "&#" + QByteArray::number(uint(c)) + ';';

@@ -80,9 +80,8 @@ std::array<int, 8> AreaCoords(int bannerSize, BannerSide side);
 
 // `text` as ASCII that stays intact both inside a double-quoted JavaScript string and inside a
 // single-quoted HTML attribute, and reads the same in a page of any 8-bit or UTF-8 encoding:
-// & < > " ' \ become named or numeric references, and so do { (which opens a template's code),
-// every control character and every character outside ASCII. Text without such characters comes
-// back unchanged.
+// & < > " ' \ become named or numeric references, and so does every control character and every
+// character outside ASCII. Text without such characters comes back unchanged.
 QByteArray EscapeForAttribute(const QString& text);
 
 // `link` with every character outside ASCII in its query percent-encoded as UTF-8, where a browser
