@@ -254,8 +254,11 @@ string_view TagWord(string_view text, size_t at) {
         ++at;
     }
     at = BlanksEnd(text, at);
+    if (at >= text.size() || text[at] < 'a' || text[at] > 'z') {
+        return {};
+    }
     size_t end = at;
-    while (end < text.size() && text[end] >= 'a' && text[end] <= 'z') {
+    while (end < text.size() && IsPhpNameByte(text[end])) {
         ++end;
     }
     return text.substr(at, end - at);
@@ -329,31 +332,48 @@ ServerCode ServerCodeAt(string_view text, size_t spot, bool hasBodyEnd, ServerLa
 }
 
 size_t TemplateCodeAround(string_view text, size_t spot) {
-    // Once a closer is nowhere after an opener, no later opener of its kind is closed either: each is
-    // looked for once, and the page is read once.
-    bool unclosed[3] = {false, false, false};
+    static constexpr string_view kClosers[] = {"}}", "#}", "%}"};
+    // The next closer of each kind and the next line break, each looked for again only once passed:
+    // the page is read a few times over at most, however many openers it holds.
+    size_t closerAt[3] = {0, 0, 0};
+    bool closerLooked[3] = {false, false, false};
+    size_t breakAt = 0;
+    bool breakLooked = false;
     bool endCommentAhead = true;
     for (size_t at = text.find('{'); at != npos && at < spot; at = text.find('{', at)) {
         const string_view two = text.substr(at, 2);
         const int kind = two == "{{" ? 0 : two == "{#" ? 1 : !TagWord(text, at).empty() ? 2 : -1;
-        if (kind < 0 || unclosed[kind]) {
+        if (kind < 0) {
             ++at;
             continue;
         }
-        static constexpr string_view kClosers[] = {"}}", "#}", "%}"};
         const string_view closer = kClosers[kind];
-        size_t close = text.find(closer, at + 2);
-        // What a "{% comment %}" holds, up to its "{% endcomment %}", is never shown either.
+        if (!closerLooked[kind] || (closerAt[kind] != npos && closerAt[kind] < at + 2)) {
+            closerAt[kind] = text.find(closer, at + 2);
+            closerLooked[kind] = true;
+        }
+        size_t close = closerAt[kind];
+        // Comments run over lines, and so does what a "{% comment %}" holds, up to its
+        // "{% endcomment %}": it is never shown either. An expression or a tag closes on its own line;
+        // one that seems to close lines later is text, a "{{" in a code sample, say.
+        bool spansLines = kind == 1 || GoCommentAt(text, at);
         if (kind == 2 && endCommentAhead && TagWord(text, at) == "comment") {
             size_t end = text.find("{%", at + 2);
             while (end != npos && TagWord(text, end) != "endcomment") {
                 end = text.find("{%", end + 2);
             }
-            endCommentAhead = end != npos;
             close = end != npos ? text.find(closer, end + 2) : close;
+            spansLines = end != npos;
+            endCommentAhead = end != npos && close != npos;
+        }
+        if (close != npos && !spansLines) {
+            if (!breakLooked || (breakAt != npos && breakAt < at)) {
+                breakAt = text.find_first_of("\r\n", at);
+                breakLooked = true;
+            }
+            close = breakAt < close ? npos : close;
         }
         if (close == npos) {
-            unclosed[kind] = true;
             ++at;
             continue;
         }
