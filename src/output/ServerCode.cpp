@@ -243,7 +243,7 @@ size_t FrontMatterFrom(string_view text, size_t start) {
 }
 
 // The word a template's tag or action at `at` begins with ("{% extends ..." gives "extends", "{{-
-// define ..." gives "define"), or nothing.
+// define ..." gives "define", Liquid's comment "{% # ..." gives "#"), or nothing.
 string_view TagWord(string_view text, size_t at) {
     const string_view opener = text.substr(at, 2);
     if (opener != "{%" && opener != "{{") {
@@ -254,6 +254,9 @@ string_view TagWord(string_view text, size_t at) {
         ++at;
     }
     at = BlanksEnd(text, at);
+    if (at < text.size() && text[at] == '#') {
+        return text.substr(at, 1);
+    }
     if (at >= text.size() || text[at] < 'a' || text[at] > 'z') {
         return {};
     }
@@ -276,13 +279,20 @@ bool GoCommentAt(string_view text, size_t at) {
     return text.substr(at, 2) == "/*";
 }
 
-// Whether the page starts with "{% extends" or "{{ define": a Jinja, Django, Twig or Nunjucks
-// template that fills the blocks of a layout, or a Go template (Hugo's) that defines them for its
-// base template. What stands outside its blocks is never shown: Twig refuses to render it at all,
-// and Hugo takes a page with it for one of its own, with nothing of the base around it. Blanks,
-// comments and the tags that may come before it ("{% set", "{% import", "{% from", "{% load") are
-// passed over. Where it starts is in `at`.
+// Whether the page is a Jinja, Django, Twig or Nunjucks template that fills the blocks of a layout
+// ("{% extends", wherever it stands: macros, a "{% use" or an "{% if" may come first), or starts with
+// "{{ define": a Go template (Hugo's) that defines them for its base template. What stands outside
+// its blocks is never shown: Twig refuses to render it at all, and Hugo takes a page with it for one
+// of its own, with nothing of the base around it. Before "{{ define", blanks, comments and the tags
+// that may come first ("{% set", "{% import", "{% from", "{% load") are passed over. Where it starts
+// is in `at`.
 bool ExtendsALayout(string_view text, size_t& at) {
+    for (size_t tag = text.find("{%", at); tag != npos; tag = text.find("{%", tag + 2)) {
+        if (TagWord(text, tag) == "extends") {
+            at = tag;
+            return true;
+        }
+    }
     for (at = BlanksEnd(text, at);; at = BlanksEnd(text, at)) {
         const string_view word = TagWord(text, at);
         const bool tag = text.substr(at, 2) == "{%";
@@ -298,7 +308,7 @@ bool ExtendsALayout(string_view text, size_t& at) {
         } else if (tag && (word == "set" || word == "import" || word == "from" || word == "load")) {
             closer = "%}";
         } else {
-            return tag ? word == "extends" : word == "define";
+            return !tag && word == "define";
         }
         const size_t end = from == npos ? npos : text.find(closer, from);
         if (end == npos) {
@@ -332,17 +342,22 @@ ServerCode ServerCodeAt(string_view text, size_t spot, bool hasBodyEnd, ServerLa
 }
 
 size_t TemplateCodeAround(string_view text, size_t spot) {
-    static constexpr string_view kClosers[] = {"}}", "#}", "%}"};
+    static constexpr string_view kClosers[] = {"}}", "#}", "%}", "--}}"};
     // The next closer of each kind and the next line break, each looked for again only once passed:
     // the page is read a few times over at most, however many openers it holds.
-    size_t closerAt[3] = {0, 0, 0};
-    bool closerLooked[3] = {false, false, false};
+    size_t closerAt[4] = {0, 0, 0, 0};
+    bool closerLooked[4] = {false, false, false, false};
     size_t breakAt = 0;
     bool breakLooked = false;
     bool endCommentAhead = true;
     for (size_t at = text.find('{'); at != npos && at < spot; at = text.find('{', at)) {
         const string_view two = text.substr(at, 2);
-        const int kind = two == "{{" ? 0 : two == "{#" ? 1 : !TagWord(text, at).empty() ? 2 : -1;
+        // Handlebars' "{{!-- --}}" is a comment that may hold "}}".
+        const int kind = text.substr(at, 5) == "{{!--" ? 3
+                         : two == "{{"                 ? 0
+                         : two == "{#"                 ? 1
+                         : !TagWord(text, at).empty()  ? 2
+                                                       : -1;
         if (kind < 0) {
             ++at;
             continue;
@@ -356,7 +371,7 @@ size_t TemplateCodeAround(string_view text, size_t spot) {
         // Comments run over lines, and so does what a "{% comment %}" holds, up to its
         // "{% endcomment %}": it is never shown either. An expression or a tag closes on its own line;
         // one that seems to close lines later is text, a "{{" in a code sample, say.
-        bool spansLines = kind == 1 || GoCommentAt(text, at);
+        bool spansLines = kind == 1 || kind == 3 || GoCommentAt(text, at);
         if (kind == 2 && endCommentAhead && TagWord(text, at) == "comment") {
             size_t end = text.find("{%", at + 2);
             while (end != npos && TagWord(text, end) != "endcomment") {
