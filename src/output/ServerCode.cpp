@@ -279,20 +279,15 @@ bool GoCommentAt(string_view text, size_t at) {
     return text.substr(at, 2) == "/*";
 }
 
-// Whether the page is a Jinja, Django, Twig or Nunjucks template that fills the blocks of a layout
-// ("{% extends", wherever it stands: macros, a "{% use" or an "{% if" may come first), or starts with
-// "{{ define": a Go template (Hugo's) that defines them for its base template. What stands outside
-// its blocks is never shown: Twig refuses to render it at all, and Hugo takes a page with it for one
-// of its own, with nothing of the base around it. Before "{{ define", blanks, comments and the tags
-// that may come first ("{% set", "{% import", "{% from", "{% load") are passed over. Where it starts
-// is in `at`.
+// Whether the page starts with "{% extends" or "{{ define": a Jinja, Django, Twig or Nunjucks
+// template that fills the blocks of a layout, or a Go template (Hugo's) that defines them for its
+// base template. What stands outside its blocks is never shown: Twig refuses to render it at all,
+// and Hugo takes a page with it for one of its own, with nothing of the base around it. Blanks,
+// comments and the tags that may come first are passed over: "{% set", "{% import", "{% from",
+// "{% load", "{% use", "{% do", an "{% if" around the extends, and whole macros. Where it starts is
+// in `at`. Only the start counts: a page that names the tag further on is most likely about
+// templates, and shows it as text.
 bool ExtendsALayout(string_view text, size_t& at) {
-    for (size_t tag = text.find("{%", at); tag != npos; tag = text.find("{%", tag + 2)) {
-        if (TagWord(text, tag) == "extends") {
-            at = tag;
-            return true;
-        }
-    }
     for (at = BlanksEnd(text, at);; at = BlanksEnd(text, at)) {
         const string_view word = TagWord(text, at);
         const bool tag = text.substr(at, 2) == "{%";
@@ -305,10 +300,18 @@ bool ExtendsALayout(string_view text, size_t& at) {
         } else if (GoCommentAt(text, at)) {
             from = text.find("*/", from);
             closer = "}}";
-        } else if (tag && (word == "set" || word == "import" || word == "from" || word == "load")) {
+        } else if (tag && word == "macro") {
+            // Up to the closer of its "{% endmacro".
+            from = text.find("{%", from);
+            while (from != npos && TagWord(text, from) != "endmacro") {
+                from = text.find("{%", from + 2);
+            }
+            closer = "%}";
+        } else if (tag && (word == "set" || word == "import" || word == "from" || word == "load" || word == "use" ||
+                           word == "do" || word == "if")) {
             closer = "%}";
         } else {
-            return !tag && word == "define";
+            return tag ? word == "extends" : word == "define";
         }
         const size_t end = from == npos ? npos : text.find(closer, from);
         if (end == npos) {
@@ -349,6 +352,8 @@ size_t TemplateCodeAround(string_view text, size_t spot) {
     bool closerLooked[4] = {false, false, false, false};
     size_t breakAt = 0;
     bool breakLooked = false;
+    size_t endTagAt = 0;
+    bool endTagLooked = false;
     bool endCommentAhead = true;
     for (size_t at = text.find('{'); at != npos && at < spot; at = text.find('{', at)) {
         const string_view two = text.substr(at, 2);
@@ -368,25 +373,31 @@ size_t TemplateCodeAround(string_view text, size_t spot) {
             closerLooked[kind] = true;
         }
         size_t close = closerAt[kind];
-        // Comments run over lines, and so does what a "{% comment %}" holds, up to its
-        // "{% endcomment %}": it is never shown either. An expression or a tag closes on its own line;
-        // one that seems to close lines later is text, a "{{" in a code sample, say.
-        bool spansLines = kind == 1 || kind == 3 || GoCommentAt(text, at);
+        // A comment may run over lines and hold anything, and so may what a "{% comment %}" holds, up
+        // to its "{% endcomment %}": it is never shown either. An expression or a tag closes on its
+        // own line, before any closing tag of the page; one that seems to close later is text, a "{{"
+        // in a code sample, say.
+        bool comment = kind == 1 || kind == 3 || text.substr(at, 3) == "{{!" || GoCommentAt(text, at) ||
+                       (kind == 2 && TagWord(text, at) == "#");
         if (kind == 2 && endCommentAhead && TagWord(text, at) == "comment") {
             size_t end = text.find("{%", at + 2);
             while (end != npos && TagWord(text, end) != "endcomment") {
                 end = text.find("{%", end + 2);
             }
             close = end != npos ? text.find(closer, end + 2) : close;
-            spansLines = end != npos;
+            comment = end != npos;
             endCommentAhead = end != npos && close != npos;
         }
-        if (close != npos && !spansLines) {
+        if (close != npos && !comment) {
             if (!breakLooked || (breakAt != npos && breakAt < at)) {
                 breakAt = text.find_first_of("\r\n", at);
                 breakLooked = true;
             }
-            close = breakAt < close ? npos : close;
+            if (!endTagLooked || (endTagAt != npos && endTagAt < at)) {
+                endTagAt = text.find("</", at);
+                endTagLooked = true;
+            }
+            close = breakAt < close || endTagAt < close ? npos : close;
         }
         if (close == npos) {
             ++at;
