@@ -247,16 +247,16 @@ std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound)
     for (const QString& folder : request.siteFolders) {
         // An earlier run may have put the advert into a file that is no page; a removal takes it out.
         const SiteKinds kinds = removal ? SiteKinds::AnyMatching : SiteKinds::Pages;
-        if (const QString generator = removal ? QString() : GeneratorSourceOf(WholeFolderPath(folder));
-            !generator.isEmpty()) {
+        const QString root = WholeFolderPath(folder);
+        if (const QString generator = removal ? QString() : GeneratorSourceOf(root); !generator.isEmpty()) {
             Refuse(QStringLiteral("--site: %1: is the source of a site that a generator builds (it holds %2): its "
                                   "layouts and includes wrap its pages, so a built page would show the advert as "
                                   "often as they hold it, and would not find its image; run on the built site after "
                                   "each build, or give --modify the pages you mean")
-                       .arg(WholeFolderPath(folder), generator));
+                       .arg(root, generator));
             return std::nullopt;
         }
-        SitePages site = WalkSite(WholeFolderPath(folder), PagePatterns::Parse(match), kinds, excluded);
+        SitePages site = WalkSite(root, PagePatterns::Parse(match), kinds, excluded);
         if (!site.status.Ok()) {
             Refuse(QStringLiteral("--site: %1: %2").arg(site.status.path, site.status.error));
             return std::nullopt;
@@ -290,8 +290,7 @@ std::optional<PagesOnce> PagesOf(const CliRequest& request, bool& problemsFound)
         // keep an old one, its link and title, under a new image, without a word. (No run gives an
         // XHTML page the advert.)
         if (!removal && request.siteMatch.isEmpty()) {
-            const SitePages others =
-                WalkSite(WholeFolderPath(folder), PagePatterns::Parse(u"*.shtml"_s), SiteKinds::Pages, excluded);
+            const SitePages others = WalkSite(root, PagePatterns::Parse(u"*.shtml"_s), SiteKinds::Pages, excluded);
             keepingOldAdverts += HoldingAdverts(others.pages);
             notePassedOver(others);
         }

@@ -38,10 +38,13 @@ ServerLanguage ServerLanguageOf(const QString& path);
 // other may show "<?php" or "<%" as text, in a text area or a comment, which no server runs there.
 ServerCode ServerCodeAt(std::string_view text, std::size_t spot, bool hasBodyEnd, ServerLanguage language);
 
-// Where the template code holding `spot` begins: "{{ ... }}", "{% ... %}" or "{# ... #}", which
-// Jinja, Django, Twig, Nunjucks and Liquid read before any browser does, in a page of any name; npos
-// where the spot lies outside such code. An opener that nothing closes is the page's text, and so is
-// a "{%" before anything but a word (the "{%22" of an address).
+// Where the template code holding `spot` begins, in a page of any name: an expression "{{ ... }}", a
+// tag "{% word ... %}", or a comment ("{# #}", "{{! }}", "{{!-- --}}", "{{/* */}}", "{% # %}", or a
+// "{% comment %}" up to its "{% endcomment %}"), which Jinja, Django, Twig, Nunjucks, Liquid,
+// Handlebars and Go read before any browser does; npos where the spot lies outside such code. An
+// expression or a tag closes on the line it opens, before any closing tag of the page; an opener that
+// nothing closes so is the page's text, and so is a "{%" before anything but a word (the "{%22" of
+// an address).
 std::size_t TemplateCodeAround(std::string_view text, std::size_t spot);
 
 // Where the front matter that site generators read from a page's top ends: YAML between "---" lines
