@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -375,8 +376,8 @@ size_t TemplateCodeAround(string_view text, size_t spot) {
         size_t close = closerAt[kind];
         // A comment may run over lines and hold anything, and so may what a "{% comment %}" holds, up
         // to its "{% endcomment %}": it is never shown either. An expression or a tag closes on its
-        // own line, before any closing tag of the page; one that seems to close later is text, a "{{"
-        // in a code sample, say.
+        // own line, and holds no closing tag before the spot (a string there may hold the one the
+        // spot is at); one that seems to close later is text, a "{{" in a code sample, say.
         bool comment = kind == 1 || kind == 3 || text.substr(at, 3) == "{{!" || GoCommentAt(text, at) ||
                        (kind == 2 && TagWord(text, at) == "#");
         if (kind == 2 && endCommentAhead && TagWord(text, at) == "comment") {
@@ -397,7 +398,7 @@ size_t TemplateCodeAround(string_view text, size_t spot) {
                 endTagAt = text.find("</", at);
                 endTagLooked = true;
             }
-            close = breakAt < close || endTagAt < close ? npos : close;
+            close = breakAt < close || endTagAt < std::min(close, spot) ? npos : close;
         }
         if (close == npos) {
             ++at;

@@ -42,9 +42,9 @@ ServerCode ServerCodeAt(std::string_view text, std::size_t spot, bool hasBodyEnd
 // tag "{% word ... %}", or a comment ("{# #}", "{{! }}", "{{!-- --}}", "{{/* */}}", "{% # %}", or a
 // "{% comment %}" up to its "{% endcomment %}"), which Jinja, Django, Twig, Nunjucks, Liquid,
 // Handlebars and Go read before any browser does; npos where the spot lies outside such code. An
-// expression or a tag closes on the line it opens, before any closing tag of the page; an opener that
-// nothing closes so is the page's text, and so is a "{%" before anything but a word (the "{%22" of
-// an address).
+// expression or a tag closes on the line it opens, and holds no closing tag of the page before the
+// spot; an opener that nothing closes so is the page's text, and so is a "{%" before anything but a
+// word (the "{%22" of an address).
 std::size_t TemplateCodeAround(std::string_view text, std::size_t spot);
 
 // Where the front matter that site generators read from a page's top ends: YAML between "---" lines
