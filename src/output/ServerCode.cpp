@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 namespace {
@@ -280,14 +281,31 @@ bool GoCommentAt(string_view text, size_t at) {
     return text.substr(at, 2) == "/*";
 }
 
+// Whether the tag at `at`, whose word is `word`, holds a body up to its end tag: a block, a macro, a
+// "{% set x %}" without "=" (which captures what follows), and the tags that filter or pass over what
+// they hold. None of them may hold the "{% extends" of a child template.
+bool HoldsABody(string_view text, size_t at, string_view word) {
+    if (word == "set") {
+        const size_t end = text.find("%}", at);
+        return end != npos && text.substr(at, end - at).find('=') == npos;
+    }
+    for (const string_view body : {"block", "macro", "filter", "apply", "with", "autoescape", "raw", "verbatim",
+                                   "spaceless", "call", "embed", "comment"}) {
+        if (word == body) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Whether the page starts with "{% extends" or "{{ define": a Jinja, Django, Twig or Nunjucks
 // template that fills the blocks of a layout, or a Go template (Hugo's) that defines them for its
 // base template. What stands outside its blocks is never shown: Twig refuses to render it at all,
 // and Hugo takes a page with it for one of its own, with nothing of the base around it. Blanks,
 // comments and the tags that may come first are passed over: "{% set", "{% import", "{% from",
-// "{% load", "{% use", "{% do", an "{% if" around the extends, and whole macros. Where it starts is
-// in `at`. Only the start counts: a page that names the tag further on is most likely about
-// templates, and shows it as text.
+// "{% load", "{% use", "{% do", "{% include", an "{% if" around the extends, and whole blocks,
+// macros and the like (HoldsABody). Where it starts is in `at`. Only the start counts: a page that
+// names the tag further on is most likely about templates, and shows it as text.
 bool ExtendsALayout(string_view text, size_t& at) {
     for (at = BlanksEnd(text, at);; at = BlanksEnd(text, at)) {
         const string_view word = TagWord(text, at);
@@ -301,15 +319,17 @@ bool ExtendsALayout(string_view text, size_t& at) {
         } else if (GoCommentAt(text, at)) {
             from = text.find("*/", from);
             closer = "}}";
-        } else if (tag && word == "macro") {
-            // Up to the closer of its "{% endmacro".
+        } else if (tag && HoldsABody(text, at, word)) {
+            // Up to the closer of its end tag ("{% endblock", "{% endmacro"...).
+            const std::string end = "end" + std::string(word);
             from = text.find("{%", from);
-            while (from != npos && TagWord(text, from) != "endmacro") {
+            while (from != npos && TagWord(text, from) != end) {
                 from = text.find("{%", from + 2);
             }
             closer = "%}";
-        } else if (tag && (word == "set" || word == "import" || word == "from" || word == "load" || word == "use" ||
-                           word == "do" || word == "if")) {
+        } else if (tag &&
+                   (word == "set" || word == "import" || word == "from" || word == "load" || word == "use" ||
+                    word == "do" || word == "include" || word == "deprecated" || word == "if" || word == "endif")) {
             closer = "%}";
         } else {
             return tag ? word == "extends" : word == "define";
