@@ -40,6 +40,11 @@ size_t LineBreakAt(string_view text, size_t at) {
     return text.substr(at, 2) == "\r\n" ? 2 : 0;
 }
 
+// Past the UTF-8 byte-order mark that starts many a page saved on Windows, or 0.
+size_t AfterByteOrderMark(string_view text) {
+    return text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+}
+
 bool IsPhpNameByte(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
            static_cast<unsigned char>(c) >= 0x80;
@@ -162,7 +167,7 @@ ServerCode PhpAround(string_view text, size_t spot) {
     size_t around = npos;      // where the code holding the spot begins
     bool pageOutside = false;  // whether anything but blanks stands outside the code
     // A byte-order mark before the code is no page either, though PHP sends it.
-    size_t outsideFrom = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    size_t outsideFrom = AfterByteOrderMark(text);
     for (size_t open = text.find("<?"); open != npos; open = text.find("<?", open + 2)) {
         if (!OpensPhp(text, open)) {
             continue;
@@ -269,6 +274,16 @@ string_view TagWord(string_view text, size_t at) {
     return text.substr(at, end - at);
 }
 
+// Where the first tag from `from` whose word is `word` begins ("{% endblock" for "endblock"), or
+// npos.
+size_t TagFrom(string_view text, size_t from, string_view word) {
+    size_t at = text.find("{%", from);
+    while (at != npos && TagWord(text, at) != word) {
+        at = text.find("{%", at + 2);
+    }
+    return at;
+}
+
 // Whether a comment of Go's templates, "{{/* ... */}}" or "{{- /* ... */ -}}", begins at `at`.
 bool GoCommentAt(string_view text, size_t at) {
     if (text.substr(at, 2) != "{{") {
@@ -321,11 +336,7 @@ bool ExtendsALayout(string_view text, size_t& at) {
             closer = "}}";
         } else if (tag && HoldsABody(text, at, word)) {
             // Up to the closer of its end tag ("{% endblock", "{% endmacro"...).
-            const std::string end = "end" + std::string(word);
-            from = text.find("{%", from);
-            while (from != npos && TagWord(text, from) != end) {
-                from = text.find("{%", from + 2);
-            }
+            from = TagFrom(text, from, "end" + std::string(word));
             closer = "%}";
         } else if (tag &&
                    (word == "set" || word == "import" || word == "from" || word == "load" || word == "use" ||
@@ -357,8 +368,8 @@ ServerCode ServerCodeAt(string_view text, size_t spot, bool hasBodyEnd, ServerLa
     if (spot < matterEnd || (spot == matterEnd && matterEnd > 0 && text[matterEnd - 1] != '\n')) {
         return {ServerCode::Kind::FrontMatter, 0};
     }
-    // Site generators pass over a UTF-8 byte-order mark before the front matter.
-    const size_t start = matterEnd > 0 ? matterEnd : text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    // A template's tags are read after its front matter, or its byte-order mark.
+    const size_t start = matterEnd > 0 ? matterEnd : AfterByteOrderMark(text);
     if (size_t extends = start; !hasBodyEnd && ExtendsALayout(text, extends)) {
         return {ServerCode::Kind::ExtendsLayout, extends};
     }
@@ -378,12 +389,9 @@ size_t TemplateCodeAround(string_view text, size_t spot) {
     bool endCommentAhead = true;
     for (size_t at = text.find('{'); at != npos && at < spot; at = text.find('{', at)) {
         const string_view two = text.substr(at, 2);
+        const string_view word = two == "{%" ? TagWord(text, at) : string_view();
         // Handlebars' "{{!-- --}}" is a comment that may hold "}}".
-        const int kind = text.substr(at, 5) == "{{!--" ? 3
-                         : two == "{{"                 ? 0
-                         : two == "{#"                 ? 1
-                         : !TagWord(text, at).empty()  ? 2
-                                                       : -1;
+        const int kind = text.substr(at, 5) == "{{!--" ? 3 : two == "{{" ? 0 : two == "{#" ? 1 : !word.empty() ? 2 : -1;
         if (kind < 0) {
             ++at;
             continue;
@@ -398,13 +406,9 @@ size_t TemplateCodeAround(string_view text, size_t spot) {
         // to its "{% endcomment %}": it is never shown either. An expression or a tag closes on its
         // own line, and holds no closing tag before the spot (a string there may hold the one the
         // spot is at); one that seems to close later is text, a "{{" in a code sample, say.
-        bool comment = kind == 1 || kind == 3 || text.substr(at, 3) == "{{!" || GoCommentAt(text, at) ||
-                       (kind == 2 && TagWord(text, at) == "#");
-        if (kind == 2 && endCommentAhead && TagWord(text, at) == "comment") {
-            size_t end = text.find("{%", at + 2);
-            while (end != npos && TagWord(text, end) != "endcomment") {
-                end = text.find("{%", end + 2);
-            }
+        bool comment = kind == 1 || kind == 3 || text.substr(at, 3) == "{{!" || GoCommentAt(text, at) || word == "#";
+        if (endCommentAhead && word == "comment") {
+            const size_t end = TagFrom(text, at + 2, "endcomment");
             close = end != npos ? text.find(closer, end + 2) : close;
             comment = end != npos;
             endCommentAhead = end != npos && close != npos;
@@ -434,7 +438,7 @@ size_t TemplateCodeAround(string_view text, size_t spot) {
 
 size_t FrontMatterEnd(string_view text) {
     // Site generators pass over a UTF-8 byte-order mark before it.
-    return FrontMatterFrom(text, text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0);
+    return FrontMatterFrom(text, AfterByteOrderMark(text));
 }
 
 ServerLanguage ServerLanguageOf(const QString& path) {
