@@ -77,6 +77,7 @@ private:
 constexpr uint32_t kLastCode = 4095;  // codes are at most 12 bits wide
 constexpr int kHashBits = 15;         // eight times the codes, so probe runs stay short
 constexpr uint32_t kHashSize = 1u << kHashBits;
+constexpr int kCodeShift = kHashBits - 12;
 
 // LZW with a dictionary that starts over, announced by a clear code, when its next code would be
 // the last one; a code's width grows once the next code to be assigned no longer fits, checked
@@ -98,9 +99,10 @@ LzwCodes Compress(NextIndices& nextIndices, size_t count, int codeSize) {
     LzwCodes codes{std::make_unique_for_overwrite<uint8_t[]>(maxCodes * 12 / 8 + 1 + sizeof(uint64_t)), 0};
     CodeWriter writer(codes.bytes.get());
 
-    // Open addressing: a slot holds the code of a string, 0 when free (no string has code 0), and
-    // the string's prefix code and last pixel are kept by code. Slots of 16 bits keep the table
-    // small.
+    // Open addressing: a slot holds the code of a string shifted left by kCodeShift, 0 when free (no
+    // string has code 0), and the string's prefix code and last pixel are kept by code. Slots of 16
+    // bits keep the table small. The shifted code is the next look-up's prefix as it is, so the chain
+    // from one pixel's look-up to the next is a load and an exclusive or.
     const auto table = std::make_unique<uint16_t[]>(kHashSize);
     const auto keyOf = std::make_unique_for_overwrite<uint32_t[]>(kLastCode + 1);
 
@@ -111,22 +113,21 @@ LzwCodes Compress(NextIndices& nextIndices, size_t count, int codeSize) {
     // next.
     std::span<const uchar> indices = nextIndices();
     Q_ASSERT(!indices.empty() && indices.size() <= count);
-    uint32_t prefix = indices.front() & mask;
+    uint32_t prefix = (indices.front() & mask) << kCodeShift;  // shifted, as the table holds it
     indices = indices.subspan(1);
     for (size_t left = count - 1;;) {
         for (const uchar index : indices) {
             const uint32_t pixel = index & mask;
             const uint32_t key = prefix << 8 | pixel;
-            // The prefix, which the previous look-up gave, is only shifted; the pixel, known early, is
-            // scrambled. Consecutive prefixes with one pixel land eight slots apart.
-            uint32_t slot =
-                ((prefix << (kHashBits - 12)) + ((pixel * 0x9E3779B1u) >> (32 - kHashBits))) & (kHashSize - 1);
+            // Both terms lie below kHashSize, so their exclusive or does too. Consecutive prefixes with
+            // one pixel land eight slots apart.
+            uint32_t slot = prefix ^ ((pixel * 0x9E3779B1u) >> (32 - kHashBits));
             uint32_t code = table[slot];
-            if (code != 0 && keyOf[code] == key) [[likely]] {
+            if (code != 0 && keyOf[code >> kCodeShift] == key) [[likely]] {
                 prefix = code;
                 continue;
             }
-            while (code != 0 && keyOf[code] != key) {
+            while (code != 0 && keyOf[code >> kCodeShift] != key) {
                 slot = (slot + 1) & (kHashSize - 1);
                 code = table[slot];
             }
@@ -134,8 +135,8 @@ LzwCodes Compress(NextIndices& nextIndices, size_t count, int codeSize) {
                 prefix = code;
                 continue;
             }
-            writer.Put(prefix, width);
-            prefix = pixel;
+            writer.Put(prefix >> kCodeShift, width);
+            prefix = pixel << kCodeShift;
             if (nextCode >= kLastCode) {
                 writer.Put(clearCode, width);
                 nextCode = firstCode;
@@ -145,7 +146,7 @@ LzwCodes Compress(NextIndices& nextIndices, size_t count, int codeSize) {
             }
             // nextCode passes each power of two on its way up, so this adds 0 or 1.
             width += nextCode >> width;
-            table[slot] = static_cast<uint16_t>(nextCode);
+            table[slot] = static_cast<uint16_t>(nextCode << kCodeShift);
             keyOf[nextCode++] = key;
         }
         left -= indices.size();
@@ -155,6 +156,7 @@ LzwCodes Compress(NextIndices& nextIndices, size_t count, int codeSize) {
         indices = nextIndices();
         Q_ASSERT(!indices.empty() && indices.size() <= left);
     }
+    prefix >>= kCodeShift;
     writer.Put(prefix, width);
     width += nextCode >> width;
     writer.Put(endCode, width);
