@@ -3,6 +3,7 @@
 // lone markers, nested markers, structure tags after an old block) at most 50 ms per MB.
 #include "output/CodeTexts.h"
 #include "output/OutputRuns.h"
+#include "output/PageContext.h"
 #include "output/PageInjection.h"
 
 #include <QFile>

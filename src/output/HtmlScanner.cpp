@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <initializer_list>
+#include <string>
 #include <utility>
 
 namespace {
@@ -448,6 +449,17 @@ bool HtmlToken::IsOneOf(std::initializer_list<string_view> lowerNames) const {
 bool SameTagName(string_view one, string_view other) {
     return one.size() == other.size() && std::equal(one.begin(), one.end(), other.begin(),
                                                     [](char a, char b) { return LowerAscii(a) == LowerAscii(b); });
+}
+
+std::string LowerTagName(string_view name) {
+    std::string lower(name);
+    std::transform(lower.begin(), lower.end(), lower.begin(), LowerAscii);
+    return lower;
+}
+
+bool OpensNothing(const HtmlToken& t) {
+    return t.IsOneOf({"area", "base", "br", "col", "embed", "frame", "hr", "img", "input", "keygen", "link", "meta",
+                      "param", "source", "track", "wbr"});
 }
 
 bool HtmlScanner::State::SameAs(const State& other) const {

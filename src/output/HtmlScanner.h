@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -49,6 +50,12 @@ struct HtmlToken {
 
 // Whether two tag names are one, in any letter case.
 bool SameTagName(std::string_view one, std::string_view other);
+
+// A tag's name in lower case, ASCII letters only, as the tree builder compares them.
+std::string LowerTagName(std::string_view name);
+
+// Whether `t` is the start tag of an element without content, which leaves nothing open.
+bool OpensNothing(const HtmlToken& t);
 
 // Reads a page the way a browser's HTML parser splits it into tags, comments and text: the WHATWG
 // tokenization states that decide what is a tag or a comment (comments with their odd endings,

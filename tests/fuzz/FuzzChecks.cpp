@@ -8,6 +8,7 @@
 #include "output/AdSettings.h"
 #include "output/CodeTexts.h"
 #include "output/HtmlScanner.h"
+#include "output/PageContext.h"
 #include "output/PageInjection.h"
 #include "templates/TemplateCatalog.h"
 

@@ -2,6 +2,7 @@
 #include "GoldenSettings.h"
 #include "files/FileNames.h"
 #include "output/OutputRuns.h"
+#include "output/PageContext.h"
 #include "output/PageInjection.h"
 
 #include <QDir>

@@ -1,0 +1,604 @@
+#include "output/PageContext.h"
+
+#include "output/HtmlScanner.h"
+#include "output/PageCharset.h"
+#include "output/ServerCode.h"
+#include "output/TextLines.h"
+
+#include <QByteArrayList>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+using std::size_t;
+using std::string_view;
+
+constexpr size_t npos = string_view::npos;
+
+string_view View(const QByteArray& bytes) {
+    return {bytes.constData(), size_t(bytes.size())};
+}
+
+// The text that browsers surely read `page`'s markup from: MarkupOf it (kept in `copy`) where it
+// declares ISO-2022-JP, else the page itself.
+string_view MarkupText(const QByteArray& page, std::string& copy) {
+    if (CodingOf(View(page)) != PageCoding::Iso2022Jp) {
+        return View(page);
+    }
+    copy = MarkupOf(View(page));
+    return copy;
+}
+
+// Whether `page` holds one of `tags` ('<' and a lower-case ASCII name) in any letter case: a look
+// far cheaper than reading the page's tags, where a page seldom holds what they are read for.
+bool HoldsInAnyCase(const QByteArray& page, std::initializer_list<string_view> tags) {
+    const string_view text = View(page);
+    const auto sameName = [&](size_t at, string_view tag) {
+        if (at + tag.size() > text.size()) {
+            return false;
+        }
+        for (size_t i = 1; i < tag.size(); ++i) {
+            if ((text[at + i] | 0x20) != tag[i]) {  // ASCII letters only: no locale's idea of case
+                return false;
+            }
+        }
+        return true;
+    };
+    for (size_t at = text.find('<'); at != npos; at = text.find('<', at + 1)) {
+        if (std::any_of(tags.begin(), tags.end(), [&](string_view tag) { return sameName(at, tag); })) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool IsFramesetPage(const QByteArray& page) {
+    if (!HoldsInAnyCase(page, {"<frameset"})) {
+        return false;
+    }
+    using Kind = HtmlToken::Kind;
+    std::string copy;
+    const string_view text = MarkupText(page, copy);
+    HtmlScanner scanner(text);
+    size_t after = 0;  // where the last token ended
+    // Elements whose content is not the page's text (what a template holds is never shown).
+    constexpr std::array<string_view, 7> kHeldContent = {"title",    "style",    "script", "noscript",
+                                                         "template", "noframes", "noembed"};
+    constexpr std::array<string_view, 24> kBodyBegun = {"body",   "pre",    "listing",  "li",     "dd",     "dt",
+                                                        "button", "applet", "marquee",  "object", "table",  "area",
+                                                        "br",     "embed",  "img",      "image",  "keygen", "wbr",
+                                                        "input",  "hr",     "textarea", "xmp",    "iframe", "select"};
+    // The head's own tags: any other starts the body, where a template ends the chance too.
+    constexpr std::array<string_view, 13> kHeadTags = {"html",  "head",     "base",     "basefont", "bgsound",
+                                                       "link",  "meta",     "noframes", "script",   "style",
+                                                       "title", "noscript", "template"};
+    bool inBody = false;
+    std::optional<string_view> inside;
+    size_t templates = 0;
+    for (HtmlToken t; scanner.Next(t); after = t.end) {
+        if (inside) {
+            if (*inside == "template" && t.Is(Kind::StartTag, "template")) {
+                ++templates;
+            } else if (t.Is(Kind::EndTag, *inside) && templates > 0) {
+                --templates;
+            } else if (t.Is(Kind::EndTag, *inside)) {
+                inside.reset();
+            }
+            continue;
+        }
+        // A byte-order mark starts many a page saved on Windows, and is no text of it.
+        const size_t from = after == 0 && text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : after;
+        const string_view before = text.substr(from, t.begin - std::min(from, t.begin));
+        if (!std::all_of(before.begin(), before.end(), IsHtmlBlank) || t.Is(Kind::EndTag, "br")) {
+            return false;
+        }
+        // After an svg or math element the page is taken to have a body: what such an element holds
+        // may begin one, and telling whether needs the whole tree.
+        if (t.Is(Kind::StartTag, "svg") || t.Is(Kind::StartTag, "math")) {
+            return false;
+        }
+        if (t.kind != Kind::StartTag) {
+            continue;  // a comment, the doctype, or an end tag
+        }
+        if (t.Is(Kind::StartTag, "frameset")) {
+            return true;
+        }
+        if (inBody && t.Is(Kind::StartTag, "template")) {
+            return false;
+        }
+        inBody = inBody || std::none_of(kHeadTags.begin(), kHeadTags.end(),
+                                        [&t](string_view name) { return t.Is(Kind::StartTag, name); });
+        if (std::any_of(kBodyBegun.begin(), kBodyBegun.end(),
+                        [&t](string_view name) { return t.Is(Kind::StartTag, name); })) {
+            return false;
+        }
+        // A slash closes none of them: what follows is inside.
+        for (const string_view held : kHeldContent) {
+            inside = t.Is(Kind::StartTag, held) ? std::optional(held) : inside;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+// Whether a base address leaves relative addresses where the page's own are: a relative one in its
+// folder ("", ".", "./", "index.html", "#top", "?lang=en"). One with a scheme, a host or a folder
+// of its own may lead elsewhere; which folder it is on the server cannot be told from here.
+bool InPagesFolder(QByteArrayView address) {
+    // A browser decodes references and escapes ("&#47;", "%2e") and drops tabs and line breaks
+    // before it reads the address, and a server or a site generator puts its own in for template
+    // code ("{{ .Site.BaseURL }}", "<?php echo $root ?>"): one that holds any is taken to lead elsewhere.
+    if (address.contains('%') || address.contains('&') || address.contains('\t') || address.contains('\n') ||
+        address.contains('\r') || address.contains('{') || address.contains('<')) {
+        return false;
+    }
+    // Browsers take no base in those schemes: the page's own address stays the base.
+    if (const QByteArray scheme = address.first(std::max<qsizetype>(0, address.indexOf(':'))).toByteArray().toLower();
+        scheme == "javascript" || scheme == "data") {
+        return true;
+    }
+    const QByteArray path = address
+                                .first(std::min({address.indexOf('?') < 0 ? address.size() : address.indexOf('?'),
+                                                 address.indexOf('#') < 0 ? address.size() : address.indexOf('#')}))
+                                .toByteArray()
+                                .replace('\\', '/');  // a browser reads it as '/' in web and file addresses
+    if (path.startsWith('/') || path.contains(':')) {
+        return false;
+    }
+    // The folder a browser resolves its dot segments to ("x/..", "./"): the page's own where none is
+    // left, a file name alone or nothing.
+    qsizetype depth = 0;
+    const QByteArrayList steps = path.split('/');
+    for (qsizetype i = 0; i < steps.size(); ++i) {
+        const QByteArray& step = steps[i];
+        const bool last = i + 1 == steps.size();
+        if (step == "..") {
+            if (--depth < 0) {
+                return false;
+            }
+        } else if (!last && step.isEmpty()) {
+            return false;  // "a//b" names a folder without a name
+        } else if (!last && step != ".") {
+            ++depth;  // the last step is the file, a folder only with a '/' after it
+        }
+    }
+    return depth == 0;
+}
+
+// The value of the start tag `t`'s first attribute named `name` (in any letter case), as a
+// browser splits them: a name, then after '=' a value in either quote or up to a blank; empty for
+// one without a value, none for a tag without one. The tag's end was found by the scanner, which
+// reads quotes as this does.
+std::optional<string_view> AttributeOf(string_view text, const HtmlToken& t, string_view name) {
+    string_view rest = text.substr(t.begin + 1 + t.name.size(), t.end - t.begin - 1 - t.name.size());
+    const auto isEnd = [](char c) {
+        return IsHtmlBlank(c) || c == '/' || c == '>';
+    };
+    while (!rest.empty()) {
+        size_t at = 0;
+        while (at < rest.size() && isEnd(rest[at])) {
+            ++at;
+        }
+        if (at == rest.size()) {
+            break;
+        }
+        size_t nameEnd = at + 1;  // a name may start with '='
+        while (nameEnd < rest.size() && !isEnd(rest[nameEnd]) && rest[nameEnd] != '=') {
+            ++nameEnd;
+        }
+        const string_view found = rest.substr(at, nameEnd - at);
+        size_t valueAt = BlanksEnd(rest, nameEnd);
+        string_view value = rest.substr(nameEnd, 0);
+        if (valueAt < rest.size() && rest[valueAt] == '=') {
+            valueAt = BlanksEnd(rest, valueAt + 1);
+            const char quote = valueAt < rest.size() ? rest[valueAt] : '\0';
+            const bool quoted = quote == '"' || quote == '\'';
+            const size_t from = valueAt + (quoted ? 1 : 0);
+            size_t to = from;
+            while (to < rest.size() && (quoted ? rest[to] != quote : !IsHtmlBlank(rest[to]) && rest[to] != '>')) {
+                ++to;
+            }
+            value = rest.substr(from, to - from);
+            valueAt = std::min(rest.size(), to + (quoted ? 1 : 0));
+        }
+        if (SameTagName(found, name)) {
+            return value;
+        }
+        rest = rest.substr(std::max(valueAt, nameEnd));
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<QByteArray> BaseAddress(const QByteArray& page) {
+    if (!HoldsInAnyCase(page, {"<base"})) {
+        return std::nullopt;
+    }
+    std::string copy;
+    const string_view text = MarkupText(page, copy);
+    HtmlScanner scanner(text, FrontMatterEnd(text));
+    size_t templates = 0;  // a template's content is never applied
+    // A base inside svg or math counts where it is an HTML element, as in an svg's foreignObject.
+    for (HtmlToken t; scanner.Next(t);) {
+        if (t.readAsHtml && t.Is(HtmlToken::Kind::StartTag, "template")) {
+            ++templates;
+        } else if (t.readAsHtml && t.Is(HtmlToken::Kind::EndTag, "template") && templates > 0) {
+            --templates;
+        }
+        if (templates > 0 || !t.readAsHtml || !t.Is(HtmlToken::Kind::StartTag, "base")) {
+            continue;
+        }
+        if (const std::optional<string_view> value = AttributeOf(text, t, "href")) {
+            // Taken from the page itself: the text read holds none of an ISO-2022-JP page's letters.
+            const QByteArray address = page.sliced(value->data() - text.data(), qsizetype(value->size())).trimmed();
+            return InPagesFolder(address) ? std::nullopt : std::optional(address);
+        }
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// Whether `text` holds `word` (in lower-case letters) in any letter case where it may be an
+// attribute's name: after a blank, a quote or a '/', and before a blank, '=', '/' or '>'. Style rules
+// ("overflow: hidden"), values (type="hidden") and longer names (popovertarget) are passed over
+// without reading a tag.
+bool MayHoldAttribute(string_view text, string_view word) {
+    const auto sameLetter = [](char c, char lower) {
+        return (c | 0x20) == lower;
+    };
+    for (auto it = text.begin(); (it = std::search(it, text.end(), word.begin(), word.end(), sameLetter)) != text.end();
+         ++it) {
+        const size_t at = size_t(it - text.begin());
+        const size_t after = at + word.size();
+        const bool nameStarts =
+            at > 0 && (IsHtmlBlank(text[at - 1]) || std::string_view("\"'/").find(text[at - 1]) != npos);
+        const bool nameEnds =
+            after == text.size() || IsHtmlBlank(text[after]) || std::string_view("=/>").find(text[after]) != npos;
+        if (nameStarts && nameEnds) {
+            return true;
+        }
+    }
+    return false;
+}
+
+enum class Hides : std::uint8_t { No, ByKind, ByHidden, ByPopover, InPopoverBox };
+
+// Whether browsers show nothing that the element the start tag `t` of `text` opens holds, as far
+// as its tag tells: a <details> or <dialog> not open, an <object> whose data loads (its content is
+// what shows where it fails), a form's lists, the fallback of media and of a canvas, a ruby's
+// parentheses, any element with the hidden attribute, and any with the popover attribute, whatever
+// its value (one browsers do not know makes a popover too): a popover stays hidden until a button
+// or a script shows it. An open dialog that is one shows, but as a popover's small box, which cuts
+// the banner down to a corner of it.
+Hides HidesWhatItHolds(string_view text, const HtmlToken& t) {
+    if (!t.readAsHtml) {
+        return Hides::No;  // hidden and popover are no attributes of svg's or math's
+    }
+    if (t.IsOneOf({"select", "datalist", "option", "audio", "video", "canvas", "rp"}) ||
+        (t.IsOneOf({"details", "dialog"}) && !AttributeOf(text, t, "open")) ||
+        (t.Is(HtmlToken::Kind::StartTag, "object") && !AttributeOf(text, t, "data").value_or("").empty())) {
+        return Hides::ByKind;
+    }
+    if (AttributeOf(text, t, "hidden")) {
+        return Hides::ByHidden;
+    }
+    if (!AttributeOf(text, t, "popover")) {
+        return Hides::No;
+    }
+    return t.Is(HtmlToken::Kind::StartTag, "dialog") ? Hides::InPopoverBox : Hides::ByPopover;
+}
+
+// What the tree builder makes of an element by its name, as far as it decides what a page leaves
+// open: the tags it ends, and those that stop it looking further down.
+enum Trait : unsigned {
+    kEndsParagraph = 1U << 0,  // its start tag ends a <p> in scope
+    // The end tag of an element around it leaves it open: the scope a browser looks for that in
+    // ends here (but for a table's own end tags, which end its cells), and a select takes no other
+    // end tag.
+    kKeepsOpen = 1U << 1,
+    kBlock = 1U << 2,         // a block, a button or a table's part, which no inline element's end tag ends
+    kSpecial = 1U << 3,       // stops a <li>, <dd> or <dt> looking for the one it ends
+    kTableContext = 1U << 4,  // says where a table's next part goes
+    kHides = 1U << 5,         // of the element, not its name: it hides what it holds
+    kTemplate = 1U << 6,      // an HTML template, whose content is a document of its own
+};
+
+unsigned TraitsOf(string_view lowerName) {
+    static const std::unordered_map<string_view, unsigned> traits = [] {
+        std::unordered_map<string_view, unsigned> made;
+        const auto add = [&made](std::initializer_list<string_view> names, unsigned trait) {
+            for (const string_view name : names) {
+                made[name] |= trait;
+            }
+        };
+        // A list item's start tag looks past the elements without kSpecial, down to the item it ends.
+        add({"address", "dialog", "div", "hr", "p"}, kEndsParagraph | kBlock);
+        add({"article",  "aside",      "blockquote", "center",  "details", "dir",     "dl",   "dd",       "dt",
+             "fieldset", "figcaption", "figure",     "footer",  "form",    "h1",      "h2",   "h3",       "h4",
+             "h5",       "h6",         "header",     "hgroup",  "li",      "listing", "main", "menu",     "nav",
+             "ol",       "pre",        "search",     "section", "summary", "ul",      "xmp",  "plaintext"},
+            kEndsParagraph | kBlock | kSpecial);
+        add({"applet", "caption", "marquee", "object", "select", "table", "td", "template", "th"},
+            kKeepsOpen | kBlock | kSpecial);
+        add({"button", "tbody", "tfoot", "thead", "tr"}, kBlock | kSpecial);
+        // The rest with kSpecial, among them the points of svg and math that hold HTML.
+        add({"colgroup", "frameset", "iframe", "noembed", "noframes", "noscript", "script", "style", "textarea",
+             "title", "mi", "mo", "mn", "ms", "mtext", "annotation-xml", "foreignobject", "desc"},
+            kSpecial);
+        add({"table", "caption", "colgroup", "tbody", "thead", "tfoot", "tr", "td", "th", "template"}, kTableContext);
+        add({"template"}, kTemplate);
+        return made;
+    }();
+    const auto found = traits.find(lowerName);
+    return found == traits.end() ? 0 : found->second;
+}
+
+// The elements a browser holds open, followed tag by tag, with what it looks for among them at
+// hand: the topmost of each name and of each trait. Every step costs the same however deeply the
+// page nests, so a page of many thousands of list items or stray end tags is read in one pass.
+class OpenElements final {
+public:
+    static constexpr std::ptrdiff_t kNone = -1;
+
+    struct Element {
+        string_view name;
+        size_t at = 0;
+        Hides hides = Hides::No;
+        unsigned traits = 0;
+        std::vector<std::ptrdiff_t>* sameName = nullptr;
+    };
+
+    size_t Size() const { return open.size(); }
+    const Element& operator[](std::ptrdiff_t i) const { return open[size_t(i)]; }
+
+    void Push(string_view name, size_t at, Hides hides, unsigned traits) {
+        const std::ptrdiff_t index = std::ptrdiff_t(open.size());
+        std::vector<std::ptrdiff_t>& named = byName[LowerTagName(name)];  // stays where it is as the map grows
+        named.push_back(index);
+        traits |= hides == Hides::No ? 0U : unsigned(kHides);
+        for (size_t bit = 0; bit < byTrait.size(); ++bit) {
+            if ((traits & (1U << bit)) != 0) {
+                byTrait[bit].push_back(index);
+            }
+        }
+        open.push_back({name, at, hides, traits, &named});
+    }
+
+    // Closes the elements from `size` up.
+    void CloseTo(size_t size) {
+        for (; open.size() > size; open.pop_back()) {
+            const Element& e = open.back();
+            e.sameName->pop_back();
+            for (size_t bit = 0; bit < byTrait.size(); ++bit) {
+                if ((e.traits & (1U << bit)) != 0) {
+                    byTrait[bit].pop_back();
+                }
+            }
+        }
+    }
+
+    std::ptrdiff_t Top(string_view name) const {
+        const auto found = byName.find(LowerTagName(name));
+        return found == byName.end() || found->second.empty() ? kNone : found->second.back();
+    }
+    std::ptrdiff_t Top(Trait trait) const {
+        const std::vector<std::ptrdiff_t>& with = byTrait[size_t(std::countr_zero(unsigned(trait)))];
+        return with.empty() ? kNone : with.back();
+    }
+    std::ptrdiff_t Bottom(Trait trait) const {
+        const std::vector<std::ptrdiff_t>& with = byTrait[size_t(std::countr_zero(unsigned(trait)))];
+        return with.empty() ? kNone : with.front();
+    }
+    bool TopIsOneOf(std::initializer_list<string_view> lowerNames) const {
+        return !open.empty() && std::any_of(lowerNames.begin(), lowerNames.end(),
+                                            [&](string_view name) { return SameTagName(open.back().name, name); });
+    }
+
+private:
+    std::vector<Element> open;
+    std::unordered_map<std::string, std::vector<std::ptrdiff_t>> byName;
+    std::array<std::vector<std::ptrdiff_t>, 7> byTrait;
+};
+
+// Closes what the start tag `t` of an HTML element ends without an end tag, as the tree builder
+// does: a list item or a definition the one before it; a table's part the cell, row, section or
+// caption before it that cannot hold it (a cell where a table has no row gets one); an input or a
+// select an open select; an option the option just before it; a ruby's text or base the
+// parenthesis before it. Returns whether the tag makes an element at all: browsers drop a table's
+// part outside any table, and a select's start tag inside a select.
+bool CloseImplied(OpenElements& open, const HtmlToken& t) {
+    using E = OpenElements;
+    if (t.IsOneOf({"li", "dd", "dt"})) {
+        const std::ptrdiff_t item = t.IsOneOf({"li"}) ? open.Top("li") : std::max(open.Top("dd"), open.Top("dt"));
+        // Looking down for one, a browser stops at any block but address, div and p, and at a few more.
+        if (item != E::kNone && item >= open.Top(kSpecial)) {
+            open.CloseTo(size_t(item));
+        }
+    } else if (t.IsOneOf({"caption", "colgroup", "col", "tbody", "thead", "tfoot", "tr", "td", "th"})) {
+        const bool cell = t.IsOneOf({"td", "th"});
+        for (;;) {
+            const std::ptrdiff_t at = open.Top(kTableContext);
+            if (at == E::kNone) {
+                return false;
+            }
+            const string_view name = open[at].name;
+            const auto is = [&name](string_view lowerName) {
+                return SameTagName(name, lowerName);
+            };
+            if (is("template")) {
+                return true;
+            }
+            if (is("td") || is("th") || is("caption") || (is("colgroup") && !t.IsOneOf({"col"}))) {
+                open.CloseTo(size_t(at));
+            } else if (is("colgroup")) {
+                return true;
+            } else if (is("tr")) {
+                open.CloseTo(size_t(at) + (cell ? 1 : 0));
+                if (cell) {
+                    return true;
+                }
+            } else if (is("tbody") || is("thead") || is("tfoot")) {
+                const bool inside = cell || t.IsOneOf({"tr"});
+                open.CloseTo(size_t(at) + (inside ? 1 : 0));
+                if (inside) {
+                    if (cell) {
+                        open.Push("tr", t.begin, Hides::No, TraitsOf("tr"));
+                    }
+                    return true;
+                }
+            } else {  // the table
+                open.CloseTo(size_t(at) + 1);
+                if (cell || t.IsOneOf({"tr"})) {
+                    open.Push("tbody", t.begin, Hides::No, TraitsOf("tbody"));
+                }
+                if (cell) {
+                    open.Push("tr", t.begin, Hides::No, TraitsOf("tr"));
+                }
+                return true;
+            }
+        }
+    } else if (t.IsOneOf({"input", "select"})) {
+        // Either ends an open select, which holds no such field; a select's own start tag then
+        // opens nothing. A textarea stays inside one.
+        const std::ptrdiff_t select = open.Top("select");
+        if (select != E::kNone && select >= open.Top(kKeepsOpen)) {
+            open.CloseTo(size_t(select));
+            return !t.IsOneOf({"select"});
+        }
+    } else if (t.IsOneOf({"option", "optgroup"})) {
+        if (open.TopIsOneOf({"option"})) {
+            open.CloseTo(open.Size() - 1);
+        }
+        if (t.IsOneOf({"optgroup"}) && open.TopIsOneOf({"optgroup"}) && open.Top("select") != E::kNone) {
+            open.CloseTo(open.Size() - 1);
+        }
+    } else if (t.IsOneOf({"rb", "rtc", "rp", "rt"})) {
+        const std::ptrdiff_t ruby = open.Top("ruby");
+        if (ruby != E::kNone && ruby > open.Top(kKeepsOpen)) {
+            const bool keepsContainer = t.IsOneOf({"rp", "rt"});
+            while (open.TopIsOneOf({"dd", "dt", "li", "optgroup", "option", "p", "rb", "rp", "rt"}) ||
+                   (!keepsContainer && open.TopIsOneOf({"rtc"}))) {
+                open.CloseTo(open.Size() - 1);
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool LinkHasAddress(const QByteArray& page, qsizetype at) {
+    std::string copy;
+    const string_view tag = MarkupText(page, copy).substr(size_t(at));
+    HtmlScanner scanner(tag);
+    HtmlToken t;
+    return scanner.Next(t) && t.Is(HtmlToken::Kind::StartTag, "a") && AttributeOf(tag, t, "href").has_value();
+}
+
+std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype blockAt) {
+    if (!HoldsInAnyCase(page, {"<select", "<datalist", "<option", "<audio", "<video", "<canvas", "<rp", "<details",
+                               "<dialog", "<object"}) &&
+        !MayHoldAttribute(View(page), "hidden") && !MayHoldAttribute(View(page), "popover")) {
+        return std::nullopt;
+    }
+    std::string copy;
+    const string_view text = MarkupText(page, copy);
+    constexpr size_t kMaxOpenElements = size_t(1) << 16;
+    OpenElements open;
+    // A <p> ends where a block begins, and what it holds with it, but not across a button or
+    // another end of a scope.
+    const auto endParagraph = [&open] {
+        const std::ptrdiff_t paragraph = open.Top("p");
+        if (paragraph > std::max(open.Top(kKeepsOpen), open.Top("button"))) {
+            open.CloseTo(size_t(paragraph));
+        }
+    };
+    HtmlScanner scanner(text, FrontMatterEnd(text));
+    bool formOpen = false;
+    const size_t insertAt = size_t(std::max<qsizetype>(blockAt, 0));
+    for (HtmlToken t; scanner.Next(t) && t.begin < insertAt;) {
+        // The page's own elements hold everything: browsers never close them on their end tags.
+        if (t.IsOneOf({"html", "head", "body"})) {
+            continue;
+        }
+        const unsigned traits = TraitsOf(LowerTagName(t.name));
+        if (t.kind == HtmlToken::Kind::StartTag) {
+            if (t.readAsHtml && !CloseImplied(open, t)) {
+                continue;
+            }
+            // Browsers keep one form open at a time, until its end tag: another start tag is dropped.
+            // A form inside a template is the template's own, and neither is dropped nor counts.
+            if (t.readAsHtml && t.IsOneOf({"form"}) && open.Top(kTemplate) == OpenElements::kNone &&
+                std::exchange(formOpen, true)) {
+                continue;
+            }
+            if ((traits & kEndsParagraph) != 0) {
+                endParagraph();
+            }
+            if (OpensNothing(t)) {
+                continue;
+            }
+            // Nested far deeper than any page a browser lays out, a page is read no further and
+            // gets no note: the elements followed would take many times its own memory.
+            if (open.Size() >= kMaxOpenElements) {
+                return std::nullopt;
+            }
+            open.Push(t.name, t.begin, HidesWhatItHolds(text, t),
+                      t.readAsHtml ? traits : traits & ~(kTableContext | kTemplate));
+        } else if (t.kind == HtmlToken::Kind::EndTag) {
+            const bool ofTable = t.IsOneOf({"table", "tbody", "thead", "tfoot", "tr", "td", "th", "caption"});
+            const std::ptrdiff_t same = open.Top(t.name);
+            // A form's end tag takes the form alone off the elements left open: what it holds stays
+            // open, and inside it. A second one ends nothing. Inside a template it ends only a form
+            // of the template's own, with what that holds, and leaves the page's form open.
+            if (t.IsOneOf({"form"}) && open.Top(kTemplate) != OpenElements::kNone) {
+                if (same != OpenElements::kNone && same > open.Top(kKeepsOpen)) {
+                    open.CloseTo(size_t(same));
+                }
+                continue;
+            }
+            if (t.IsOneOf({"form"}) &&
+                (!std::exchange(formOpen, false) || (same != OpenElements::kNone && size_t(same) + 1 < open.Size()))) {
+                continue;
+            }
+            const std::ptrdiff_t stop = std::max(ofTable ? OpenElements::kNone : open.Top(kKeepsOpen),
+                                                 (traits & kBlock) != 0 ? OpenElements::kNone : open.Top(kBlock));
+            if (same != OpenElements::kNone && same >= stop) {
+                open.CloseTo(size_t(same));
+            }
+        }
+    }
+    endParagraph();  // by the block's own <div>
+    std::ptrdiff_t hider = open.Bottom(kHides);
+    if (hider == OpenElements::kNone) {
+        return std::nullopt;
+    }
+    // A popover's box shows what it holds, cut: one inside it that shows nothing is what to close.
+    for (std::ptrdiff_t inner = hider + 1;
+         open[hider].hides == Hides::InPopoverBox && inner < std::ptrdiff_t(open.Size()); ++inner) {
+        if (open[inner].hides != Hides::No && open[inner].hides != Hides::InPopoverBox) {
+            hider = inner;
+        }
+    }
+    const OpenElements::Element& e = open[hider];
+    const QByteArray name(e.name.data(), qsizetype(e.name.size()));
+    const bool box = e.hides == Hides::InPopoverBox;
+    const char* const attribute = e.hides == Hides::ByHidden           ? " hidden"
+                                  : e.hides == Hides::ByPopover || box ? " popover"
+                                                                       : "";
+    return HidingElement{name + attribute, LineOf(View(page), e.at), box};
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+#include <optional>
+
+// What around the advert's place in a page keeps a browser from showing it, or from finding its
+// image and style sheet beside the page. Each reads the page once, in time linear in its size, and
+// where a page is in ISO-2022-JP (PageCharset.h), reads its markup and not the bytes of its letters.
+
+// Whether a browser shows `page` as frames: it takes a frameset for the page's body until the body
+// has begun for good, with text, a <body> tag, or one of the tags that end the chance (an image, a
+// table, a form field, a template once the body has begun...); other tags, such as a <div>, leave
+// it. Where it takes one, no block can show, since a browser drops what comes after the frameset.
+bool IsFramesetPage(const QByteArray& page);
+
+// The address that `page`'s first <base href> gives, against which a browser looks for the advert's
+// image and style sheet instead of beside the page; none where there is no such element (outside a
+// template, and an HTML one: inside svg or math, only where they hold HTML, as in a foreignObject)
+// or it stays in the page's own folder ("", "./", "index.html", "#top").
+std::optional<QByteArray> BaseAddress(const QByteArray& page);
+
+// An element left open at the block's place whose content browsers do not show, the advert
+// included: its name as written (and " hidden" or " popover" where that attribute hides it), and the
+// line its start tag is on. An open dialog that is a popover does show, but in a small box that cuts
+// the banner down to a corner.
+struct HidingElement {
+    QByteArray tag;
+    qsizetype line = 0;
+    bool cutsTheBanner = false;
+};
+
+// The outermost such element in `page` at `blockAt` (inside an open dialog that is a popover, the
+// outermost one in it that shows nothing, where there is one), where the block goes (InsertionPoint
+// before a run; Injection::blockAt in the page a run writes, whose custom code after the block is
+// the run's own), or none: a <details> or <dialog> without `open`, an <object> with data (what it holds
+// shows only where that fails to load), a <select>, <datalist>, <option>, <audio>, <video>,
+// <canvas> or <rp>, or any HTML element with the hidden attribute or with the popover attribute of
+// any value (hidden until shown, an open <dialog> too, in a box that cuts the banner), but for a
+// <p> and what it holds,
+// which the block's own <div> ends. Open elements are followed as browsers close them: an
+// element's end tag closes what it holds, but not across an <object>, a <select>, a table's cell
+// or another end of its scope; a block's start tag closes a <p>; a list item, a definition, a
+// table's cell, row, section or caption, an option and a ruby's parenthesis end where the next
+// part begins, an input or a select ends an open select, and a table's part outside a table is
+// dropped. A page holding none of these names, nor "hidden" or "popover" where an attribute could
+// be, is not read any further; one that nests elements deeper than any page is laid out gets none.
+// Each tag costs the same however deeply the page nests.
+std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype blockAt);
+
+// Whether the link whose start tag begins at `at` in `page` leads anywhere: one without an address
+// (a named anchor) wraps the banner in nothing a click follows.
+bool LinkHasAddress(const QByteArray& page, qsizetype at);
