@@ -28,6 +28,7 @@ struct Input {
     QByteArray chunk;
     QByteArrayView bytes;    // what is left to hand out: the file's current chunk, or the memory
     bool exhausted = false;  // a read came back short: the data ended
+    QByteArray cutShort;     // what that read handed out: the start of the data block the file ends in
     // The first image has to end within kMaxTemplateBytes; what follows it is never asked for, so a
     // long animation is read no further than its first image.
     bool capped = false;  // more was asked for than that
@@ -61,7 +62,10 @@ int ReadInput(GifFileType* gif, GifByteType* into, int wanted) {
         input->bytes = input->bytes.sliced(take);
         n += take;
     }
-    input->exhausted = input->exhausted || n < count;
+    if (n < count) {
+        input->exhausted = true;
+        input->cutShort = QByteArray(reinterpret_cast<const char*>(into), n);
+    }
     input->handedOut += n;
     return int(n);
 }
@@ -270,7 +274,9 @@ private:
 QString ReadPixels(GifFileType* gif, QImage& frame) {
     int codeSize = 0;
     GifByteType* block = nullptr;
-    if (DGifGetCode(gif, &codeSize, &block) == GIF_ERROR) {
+    // The code size is known even where the first block is cut short.
+    const bool firstRead = DGifGetCode(gif, &codeSize, &block) != GIF_ERROR;
+    if (!firstRead && (codeSize < 1 || codeSize > 8)) {
         return GifFailure(gif->Error);
     }
     if (codeSize < 1 || codeSize > 8) {
@@ -283,14 +289,26 @@ QString ReadPixels(GifFileType* gif, QImage& frame) {
         return QStringLiteral("out of memory");
     }
     LzwDecoder decoder(codeSize, pixels.get(), count);
+    // A file that ends after the image's last pixel is shown by browsers all the same: without the
+    // empty block that closes its data, or within the block that holds that pixel (its last bytes
+    // held only the end code).
+    const auto endsAfterLastPixel = [&] {
+        const QByteArray& cut = static_cast<const Input*>(gif->UserData)->cutShort;
+        return decoder.Feed(reinterpret_cast<const GifByteType*>(cut.constData()), int(cut.size())).isEmpty() &&
+               decoder.Complete();
+    };
+    if (!firstRead) {
+        if (!endsAfterLastPixel()) {
+            return GifFailure(gif->Error);
+        }
+        block = nullptr;
+    }
     while (block != nullptr) {
         if (QString failure = decoder.Feed(block + 1, block[0]); !failure.isEmpty()) {
             return failure;
         }
         if (DGifGetCodeNext(gif, &block) == GIF_ERROR) {
-            // A file that ends after the image's last pixel, without the empty block that closes
-            // its data, is shown by browsers all the same.
-            if (decoder.Complete()) {
+            if (endsAfterLastPixel()) {
                 break;
             }
             return GifFailure(gif->Error);

@@ -100,10 +100,9 @@ private slots:
         QCOMPARE(LoadTemplateImage(path).image, decoded.image);
     }
 
-    // Every cut before the end of the image's data is refused too (neither the empty block that
-    // closes the data nor the trailer is needed). The files of refused.txt; the rows after them, an
-    // animation whose first image's data ends a byte past the read limit, and red.gif cut to each
-    // length.
+    // Every cut before the image's last pixel is refused too (what follows it is not needed: the
+    // codes after it, the empty block that closes the data, the trailer). The files of refused.txt; the rows after
+    // them, an animation whose first image's data ends a byte past the read limit, and red.gif cut to each length.
     void decoder_refusesAllButOneSoundGif_data() {
         AddTableRows(m_gifs + u"refused.txt"_qs);
         QTest::newRow("first image's data ending past the read limit")
