@@ -20,11 +20,10 @@ bool ByBytes(const QString& a, const QString& b) {
     return QFile::encodeName(a) < QFile::encodeName(b);
 }
 
-// Names in `folder` that end in ".gif" in any letter case, whatever they are (a folder or a pipe
-// of that name stays an entry, one that cannot be decoded), sorted by their bytes so the order
-// does not depend on the file system. Names that no path could carry are left out.
-QStringList TemplateNames(const QString& folder) {
-    const FolderListing listing = ListFolder(folder);
+// Names in a folder's listing that end in ".gif" in any letter case, whatever they are (a folder or
+// a pipe of that name stays an entry, one that cannot be decoded), sorted by their bytes so the
+// order does not depend on the file system. Names that no path could carry are left out.
+QStringList TemplateNames(const FolderListing& listing) {
     QStringList names;
     for (const FolderEntry& entry : listing.entries) {
         if (entry.name.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive)) {
@@ -33,6 +32,31 @@ QStringList TemplateNames(const QString& folder) {
     }
     std::sort(names.begin(), names.end(), ByBytes);
     return names;
+}
+
+// Why a name the catalog leaves out, as another template's 2x copy or shadowless variant, belongs
+// to no template of `names` (its folder's, TemplateNames): the file is then one of the user's own,
+// which would be gone from the list without a word. Empty where it belongs to one, or is listed.
+QString OrphanReason(const QString& name, const QStringList& names) {
+    if (!IsHiddenTemplateName(name)) {
+        return {};
+    }
+    const auto there = [&](const QString& stem) {
+        return std::any_of(names.begin(), names.end(), [&](const QString& other) {
+            return other.size() == stem.size() + 4 && other.startsWith(stem);
+        });
+    };
+    const QString stem = name.chopped(4);
+    const bool twice = stem.endsWith(u"@2x");
+    const QString base = twice ? stem.chopped(3) : stem.chopped(1);
+    // "Xb@2x" is the 2x copy of X's shadowless variant, which may itself be gone.
+    if (there(base) || (twice && base.endsWith(u'b') && there(base.chopped(1)))) {
+        return {};
+    }
+    return QStringLiteral("not listed: a name ending in \"%1\" marks the %2 of another template, and there is no "
+                          "\"%3.gif\" beside it; rename the file to have it listed")
+        .arg(twice ? QStringLiteral("@2x") : QStringLiteral("b"),
+             twice ? QStringLiteral("sharp 2x copy") : QStringLiteral("shadowless variant"), base);
 }
 
 }  // namespace
@@ -58,7 +82,7 @@ QStringList FindTemplates(const TemplateSources& sources) {
         if (folder.isEmpty()) {
             continue;
         }
-        const QStringList names = TemplateNames(folder);
+        const QStringList names = TemplateNames(ListFolder(folder));
         for (const QString& name : names) {
             found.append(IsHiddenTemplateName(name) ? QString() : JoinPath(folder, name));
         }
@@ -101,6 +125,12 @@ QList<FileResult> TemplateCatalog::Unlisted(const TemplateSources& sources) {
                 if (entry.raw.toLower().endsWith(".gif") && !IsHiddenTemplateName(QString::fromLatin1(entry.raw))) {
                     unlisted.append(FileResult::Failure(JoinPath(folder, PrintableName(entry.raw)),
                                                         NameNotTextReason(QStringLiteral("template"))));
+                }
+            }
+            const QStringList names = TemplateNames(listing);
+            for (const QString& name : names) {
+                if (const QString orphan = OrphanReason(name, names); !orphan.isEmpty()) {
+                    unlisted.append(FileResult::Failure(JoinPath(folder, name), orphan));
                 }
             }
         }
