@@ -12,6 +12,7 @@
 #include "files/ReadFile.h"
 #include "files/ReplaceFile.h"
 #include "files/SiteWalk.h"
+#include "files/SystemErrors.h"
 #include "output/CodeTexts.h"
 #include "output/OutputRuns.h"
 #include "output/PageInjection.h"
@@ -521,10 +522,15 @@ int RunTemplates(const CliRequest& request) {
     const TemplateSources sources = request.templatesFolder.isEmpty()
                                         ? DefaultTemplateSources()
                                         : TemplateSources{WholeFolderPath(request.templatesFolder), {}};
-    const QFileInfo folder(sources.shipped);
-    const QString missing = folder.isDir()    ? QString()
-                            : folder.exists() ? QStringLiteral("is not a folder")
-                                              : QStringLiteral("no such folder");
+    // Followed through links, as listing it would be: a loop of them is named as one.
+    QString missing;
+    struct stat folder {};
+    if (const std::optional<QByteArray> name = EncodedName(sources.shipped);
+        !name || ::stat(name->constData(), &folder) != 0) {
+        missing = !name || errno == ENOENT ? QStringLiteral("no such folder") : StatFailure(errno);
+    } else if (!S_ISDIR(folder.st_mode)) {
+        missing = QStringLiteral("is not a folder");
+    }
     // A folder given that is none is a mistake in the words; the shipped one missing is the
     // installation's, and the user's own templates are listed all the same.
     if (!missing.isEmpty() && !request.templatesFolder.isEmpty()) {
