@@ -12,6 +12,12 @@
 // The markers around every block the program puts into a page.
 inline constexpr char kBeginMarker[] = "<!--VornetAdBegin-->";
 inline constexpr char kEndMarker[] = "<!--VornetAdEnd-->";
+// The names the block and the style sheet give the advert's elements: its box's class, its image's
+// and its link's, and the name of its image map.
+inline constexpr char kBoxClass[] = "quentavornet";
+inline constexpr char kImageClass[] = "quentavornet-image";
+inline constexpr char kLinkClass[] = "quentavornet-link";
+inline constexpr char kMapName[] = "QUENTALinkMap";
 // How every block a run has written begins after its begin marker: its script, or with static
 // markup its link to the style sheet. RemoveOldBlocks relies on them in files that are no pages.
 inline constexpr char kScriptBlockStart[] = "<script type='text/javascript'>";

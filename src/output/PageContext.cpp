@@ -1,5 +1,6 @@
 #include "output/PageContext.h"
 
+#include "output/CodeTexts.h"
 #include "output/HtmlScanner.h"
 #include "output/PageCharset.h"
 #include "output/ServerCode.h"
@@ -601,4 +602,64 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype
                                   : e.hides == Hides::ByPopover || box ? " popover"
                                                                        : "";
     return HidingElement{name + attribute, LineOf(View(page), e.at), box};
+}
+
+namespace {
+
+// Whether the class list `classes` holds `name`, compared as browsers do in a page without a
+// doctype (in any letter case), which takes in those of every other page too.
+bool HoldsClass(string_view classes, string_view name) {
+    for (size_t at = BlanksEnd(classes, 0); at < classes.size();) {
+        size_t end = at;
+        while (end < classes.size() && !IsHtmlBlank(classes[end])) {
+            ++end;
+        }
+        if (SameTagName(classes.substr(at, end - at), name)) {
+            return true;
+        }
+        at = BlanksEnd(classes, end);
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<NamedLikeTheAdvert> FindAdvertNames(const QByteArray& page) {
+    if (!MayHoldAttribute(View(page), "class") && !HoldsInAnyCase(page, {"<map"})) {
+        return std::nullopt;
+    }
+    std::string copy;
+    const string_view text = MarkupText(page, copy);
+    // The style sheet's rules, by the element they style and the class.
+    static constexpr std::array<std::pair<string_view, string_view>, 3> kStyled = {
+        {{"div", kBoxClass}, {"img", kImageClass}, {"a", kLinkClass}}};
+    HtmlScanner scanner(text, FrontMatterEnd(text));
+    for (HtmlToken t; scanner.Next(t);) {
+        if (t.kind != HtmlToken::Kind::StartTag) {
+            continue;
+        }
+        const auto named = [&](string_view attribute, string_view name) {
+            return NamedLikeTheAdvert{QByteArray("<") + QByteArray(t.name.data(), qsizetype(t.name.size())) + ' ' +
+                                          QByteArray(attribute.data(), qsizetype(attribute.size())) + "=\"" +
+                                          QByteArray(name.data(), qsizetype(name.size())) + "\">",
+                                      QByteArray(name.data(), qsizetype(name.size())), qsizetype(t.begin)};
+        };
+        if (t.Is(HtmlToken::Kind::StartTag, "map")) {
+            for (const string_view attribute : {string_view("name"), string_view("id")}) {
+                if (AttributeOf(text, t, attribute) == string_view(kMapName)) {
+                    return named(attribute, kMapName);
+                }
+            }
+            continue;
+        }
+        for (const auto& [element, name] : kStyled) {
+            if (t.Is(HtmlToken::Kind::StartTag, element)) {
+                if (const std::optional<string_view> classes = AttributeOf(text, t, "class");
+                    classes && HoldsClass(*classes, name)) {
+                    return named("class", name);
+                }
+            }
+        }
+    }
+    return std::nullopt;
 }

@@ -52,3 +52,16 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype
 // Whether the link whose start tag begins at `at` in `page` leads anywhere: one without an address
 // (a named anchor) wraps the banner in nothing a click follows.
 bool LinkHasAddress(const QByteArray& page, qsizetype at);
+
+// An element of `page` that bears a name of the advert's own (CodeTexts.h): a map named as its map,
+// which browsers take for the banner's where it comes first, or a box, an image or a link of one of
+// its classes, which its style sheet would move into the window's corner or restyle. A page holds
+// one where an advert was put in by hand, or code copied from one. The element's start tag as
+// written (its name and the attribute), the name, and where the tag begins; none in a page that
+// holds no such name outside a comment, a script or the like.
+struct NamedLikeTheAdvert {
+    QByteArray tag;
+    QByteArray name;
+    qsizetype at = 0;
+};
+std::optional<NamedLikeTheAdvert> FindAdvertNames(const QByteArray& page);

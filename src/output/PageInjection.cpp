@@ -84,6 +84,14 @@ struct PagePlan {
         }
         return moved;
     }
+    // Where the offset `kept` of the page as the run leaves it lies in the page.
+    size_t Original(size_t kept) const {
+        size_t at = kept;
+        for (const Range& r : removals) {
+            at += r.from <= at ? r.to - r.from : 0;
+        }
+        return at;
+    }
     // Whether another reading of the page finds what this one does: the same removals and leftover,
     // and, where the block is to be `placed`, the same place for it.
     bool SameAs(const PagePlan& other, bool placed) const {
@@ -724,17 +732,70 @@ QString TemplateCodeReason(string_view text, const PagePlan& plan) {
         return {};
     }
     const QByteArray rest = plan.removals.empty() ? QByteArray() : Apply(text, plan, std::nullopt);
-    size_t at = TemplateCodeAround(plan.removals.empty() ? text : View(rest), plan.Kept(plan.insertAt));
-    if (at == npos) {
+    const size_t found = TemplateCodeAround(plan.removals.empty() ? text : View(rest), plan.Kept(plan.insertAt));
+    if (found == npos) {
         return {};
     }
-    for (const Range& r : plan.removals) {
-        at += r.from <= at ? r.to - r.from : 0;
-    }
+    const size_t at = plan.Original(found);
     return QStringLiteral("the advert's place lies inside a template's code (\"%1\" on line %2), which its "
                           "engine reads before any browser does: the advert would stop the page from rendering, "
                           "or never show; put it in by hand outside that code; left as it is")
         .arg(QString::fromLatin1(text.substr(at, 2)), QString::number(LineOf(text, at)));
+}
+
+// Whether `text` holds `lower` (lower-case ASCII letters) in any letter case. Its first letter is
+// looked for in either case apart, as memchr finds a byte: a 200 MB page is looked through in a
+// few hundredths of a second where that letter is rare.
+bool HoldsInAnyCase(string_view text, string_view lower) {
+    for (const char first : {lower[0], char(lower[0] - 'a' + 'A')}) {
+        for (size_t at = text.find(first); at != npos && text.size() - at >= lower.size();
+             at = text.find(first, at + 1)) {
+            if (std::equal(lower.begin() + 1, lower.end(), text.begin() + std::ptrdiff_t(at) + 1,
+                           [](char lowerLetter, char c) { return LowerAscii(c) == lowerLetter; })) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Why the block must not go into a page that holds the advert's own names outside its old blocks
+// (FindAdvertNames), or nothing. Old blocks hold them as every run writes them, so the page is read
+// without them, and only where a name stands outside them at all.
+QString AdvertNamesReason(const QByteArray& page, const PagePlan& plan) {
+    const string_view text = View(page);
+    const auto outsideOldBlocks = [&](string_view lowerName) {
+        size_t from = 0;
+        for (size_t i = 0; i <= plan.removals.size(); ++i) {
+            const size_t to = i < plan.removals.size() ? plan.removals[i].from : text.size();
+            if (HoldsInAnyCase(text.substr(from, to - from), lowerName)) {
+                return true;
+            }
+            from = i < plan.removals.size() ? plan.removals[i].to : text.size();
+        }
+        return false;
+    };
+    // Both names begin so; "q" is rare in a page's words.
+    if (!outsideOldBlocks("quenta")) {
+        return {};
+    }
+    const std::optional<NamedLikeTheAdvert> named =
+        FindAdvertNames(plan.removals.empty() ? page : Apply(text, plan, std::nullopt));
+    if (!named) {
+        return {};
+    }
+    const bool map = named->name == kMapName;
+    const QString harm = map ? QStringLiteral("browsers would take that map for the banner's, and its link would "
+                                              "lead where that map's does")
+                         : named->name == kBoxClass
+                             ? QStringLiteral("the advert's style sheet would move that element into the window's "
+                                              "corner")
+                             : QStringLiteral("the advert's style sheet would restyle that element");
+    return QStringLiteral("holds a name of the advert's own outside its block, in its %1 on line %2 (an advert put in "
+                          "by hand, or code copied from one?): %3; take that out or rename it, then run again; left "
+                          "as it is")
+        .arg(PrintableText(QString::fromUtf8(named->tag)),
+             QString::number(LineOf(text, plan.Original(size_t(named->at)))), harm);
 }
 
 }  // namespace
@@ -775,6 +836,9 @@ Injection Inject(const QByteArray& page, const QByteArray& codeBlock, const QByt
     }
     if (misplaced.isEmpty()) {
         misplaced = TemplateCodeReason(text, plan);
+    }
+    if (misplaced.isEmpty()) {
+        misplaced = AdvertNamesReason(page, plan);
     }
     return {Apply(text, plan, block), plan.LeftoverIn(text), misplaced, qsizetype(plan.Kept(plan.insertAt)),
             plan.linkSince != npos ? qsizetype(plan.Kept(plan.linkSince)) : -1};

@@ -106,8 +106,9 @@ struct Injection {
     QByteArray page;
     Leftover leftover;  // as RemoveOldBlocks finds it
     // Why the block must not go where it would, naming the line: into code that a server or a site
-    // generator reads first (ServerCodeAt, TemplateCodeAround), or where an ISO-2022-JP page would
-    // read it as letters; empty where it may. The page is then left as it is.
+    // generator reads first (ServerCodeAt, TemplateCodeAround), where an ISO-2022-JP page would read
+    // it as letters, or into a page that holds one of the advert's own names (FindAdvertNames);
+    // empty where it may. The page is then left as it is.
     QString misplaced;
     qsizetype blockAt = 0;  // where the block begins in `page`
     // Where a link left open before the block begins in `page`, which browsers make again around
