@@ -663,3 +663,154 @@ std::optional<NamedLikeTheAdvert> FindAdvertNames(const QByteArray& page) {
     }
     return std::nullopt;
 }
+
+namespace {
+
+// An attribute's value as browsers read it, for the few character references a policy holds:
+// quotes and the ampersand, by name or by number.
+std::string AttributeText(string_view value) {
+    std::string text;
+    for (size_t at = 0; at < value.size();) {
+        static constexpr std::array<std::pair<string_view, char>, 7> kReferences = {{{"&quot;", '"'},
+                                                                                     {"&apos;", '\''},
+                                                                                     {"&amp;", '&'},
+                                                                                     {"&#39;", '\''},
+                                                                                     {"&#x27;", '\''},
+                                                                                     {"&#34;", '"'},
+                                                                                     {"&#x22;", '"'}}};
+        const auto reference = std::find_if(kReferences.begin(), kReferences.end(), [&](const auto& r) {
+            return value.size() - at >= r.first.size() && SameTagName(value.substr(at, r.first.size()), r.first);
+        });
+        if (reference != kReferences.end()) {
+            text += reference->second;
+            at += reference->first.size();
+        } else {
+            text += value[at++];
+        }
+    }
+    return text;
+}
+
+// The words of `text` between HTML's blanks.
+std::vector<string_view> Words(string_view text) {
+    std::vector<string_view> words;
+    for (size_t at = BlanksEnd(text, 0); at < text.size();) {
+        size_t end = at;
+        while (end < text.size() && !IsHtmlBlank(text[end])) {
+            ++end;
+        }
+        words.push_back(text.substr(at, end - at));
+        at = BlanksEnd(text, end);
+    }
+    return words;
+}
+
+// A policy's directives by name, in lower case, with their sources; where a name comes twice, the
+// first counts, as browsers have it.
+using Directives = std::vector<std::pair<std::string, std::vector<string_view>>>;
+
+Directives DirectivesOf(string_view policy) {
+    Directives directives;
+    for (size_t at = 0; at <= policy.size();) {
+        const size_t end = std::min(policy.find(';', at), policy.size());
+        std::vector<string_view> words = Words(policy.substr(at, end - at));
+        at = end + 1;
+        if (words.empty()) {
+            continue;
+        }
+        const std::string name = LowerTagName(words.front());
+        if (std::none_of(directives.begin(), directives.end(), [&](const auto& d) { return d.first == name; })) {
+            directives.emplace_back(name, std::vector<string_view>(words.begin() + 1, words.end()));
+        }
+    }
+    return directives;
+}
+
+// Whether the sources `list` surely refuse the source `needed`: a hash of inline text, or 'self'.
+bool Refuses(const std::vector<string_view>& list, string_view needed, bool forScripts) {
+    const auto has = [&](string_view keyword) {
+        return std::any_of(list.begin(), list.end(), [&](string_view s) { return SameTagName(s, keyword); });
+    };
+    const auto startsAs = [](string_view s, string_view start) {
+        return s.size() >= start.size() && SameTagName(s.substr(0, start.size()), start);
+    };
+    if (startsAs(needed, "'sha")) {
+        if (std::find(list.begin(), list.end(), needed) != list.end()) {
+            return false;
+        }
+        // A hash or a nonce in the list, or 'strict-dynamic' for scripts, ends 'unsafe-inline'.
+        const bool inlineEnded = std::any_of(list.begin(), list.end(), [&](string_view s) {
+            return startsAs(s, "'sha256-") || startsAs(s, "'sha384-") || startsAs(s, "'sha512-") ||
+                   startsAs(s, "'nonce-") || (forScripts && SameTagName(s, "'strict-dynamic'"));
+        });
+        return !has("'unsafe-inline'") || inlineEnded;
+    }
+    // The page's own files: a host, a scheme or '*' may name its site, which cannot be told here.
+    return !has("'self'") && std::all_of(list.begin(), list.end(), [](string_view s) { return s.starts_with('\''); });
+}
+
+// The directive that stands for `kind` (script-src, style-src or img-src) where a file or an
+// element of that kind loads, in a policy's order of looking; none where the policy sets none.
+const std::pair<std::string, std::vector<string_view>>* GoverningDirective(const Directives& directives,
+                                                                           string_view kind) {
+    const std::string element = std::string(kind) + "-elem";
+    for (const string_view name :
+         {kind == "img-src" ? string_view() : string_view(element), kind, string_view("default-src")}) {
+        const auto found = std::find_if(directives.begin(), directives.end(),
+                                        [&](const auto& d) { return !name.empty() && d.first == name; });
+        if (found != directives.end()) {
+            return &*found;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::optional<RefusingPolicy> FindRefusingPolicy(const QByteArray& page, qsizetype blockAt,
+                                                 const QByteArrayList& needed, bool scripted) {
+    if (!HoldsInAnyCase(page, {"<meta"}) || !MayHoldAttribute(View(page), "http-equiv")) {
+        return std::nullopt;
+    }
+    std::string copy;
+    const string_view text = MarkupText(page, copy);
+    HtmlScanner scanner(text, FrontMatterEnd(text));
+    const size_t before = size_t(std::max<qsizetype>(blockAt, 0));
+    for (HtmlToken t; scanner.Next(t) && t.begin < before;) {
+        if (!t.Is(HtmlToken::Kind::StartTag, "meta") || !t.readAsHtml) {
+            continue;
+        }
+        const std::optional<string_view> equiv = AttributeOf(text, t, "http-equiv");
+        const std::optional<string_view> content = AttributeOf(text, t, "content");
+        if (!equiv || !content || !SameTagName(*equiv, "content-security-policy")) {
+            continue;
+        }
+        const std::string policy = AttributeText(*content);
+        const Directives directives = DirectivesOf(policy);
+        if (scripted) {
+            const auto trusted = std::find_if(directives.begin(), directives.end(),
+                                              [](const auto& d) { return d.first == "require-trusted-types-for"; });
+            if (trusted != directives.end() && std::any_of(trusted->second.begin(), trusted->second.end(),
+                                                           [](string_view s) { return SameTagName(s, "'script'"); })) {
+                return RefusingPolicy{"require-trusted-types-for", {}, qsizetype(t.begin)};
+            }
+        }
+        for (const QByteArray& line : needed) {
+            const std::vector<string_view> words = Words(string_view(line.constData(), size_t(line.size())));
+            if (words.empty()) {
+                continue;
+            }
+            const auto* governing = GoverningDirective(directives, words.front());
+            if (governing == nullptr) {
+                continue;
+            }
+            const bool refused = std::any_of(words.begin() + 1, words.end(), [&](string_view source) {
+                return Refuses(governing->second, source, words.front() == "script-src");
+            });
+            if (refused) {
+                return RefusingPolicy{QByteArray::fromStdString(governing->first), line, qsizetype(t.begin)};
+            }
+        }
+    }
+    return std::nullopt;
+}

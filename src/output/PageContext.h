@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QtGlobal>
 
 #include <optional>
@@ -65,3 +66,19 @@ struct NamedLikeTheAdvert {
     qsizetype at = 0;
 };
 std::optional<NamedLikeTheAdvert> FindAdvertNames(const QByteArray& page);
+
+// A Content-Security-Policy that `page` sets for itself (a <meta http-equiv> before `blockAt`) under
+// which browsers would not show the advert: one that does not allow a source of `needed` (one
+// directive a line with its sources, BuiltCode::cspSources) where the block needs it, or, for a
+// block that writes the banner with a script (`scripted`), one that requires Trusted Types for
+// scripts, which refuse that writing. Judged only where it surely refuses: a directive naming
+// hosts or schemes may allow the page's own files, and is taken to. The directive that refuses
+// (the one that stands in for the needed one: a `default-src`, say), the needed line, and where
+// the meta tag begins; none where no policy refuses.
+struct RefusingPolicy {
+    QByteArray directive;
+    QByteArray needed;
+    qsizetype at = 0;
+};
+std::optional<RefusingPolicy> FindRefusingPolicy(const QByteArray& page, qsizetype blockAt,
+                                                 const QByteArrayList& needed, bool scripted);

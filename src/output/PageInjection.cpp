@@ -1447,6 +1447,33 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
                     .arg(pagePath)
                     .arg(LineOf(View(injected), size_t(linkAt))));
         }
+        // Only a script's block has a script-src line.
+        const bool scripted = !code.cspSources.isEmpty() && code.cspSources.constFirst().startsWith("script-src");
+        if (const std::optional<RefusingPolicy> policy =
+                FindRefusingPolicy(injected, blockAt, code.cspSources, scripted)) {
+            const QString line = QString::number(LineOf(View(injected), size_t(policy->at)));
+            pageNotes.append(
+                policy->needed.isEmpty()
+                    ? QStringLiteral(
+                          "%1: its Content-Security-Policy (the <meta> on line %2) requires Trusted Types "
+                          "for scripts, under which the advert's script cannot write the banner, so "
+                          "browsers will not show it; use the block without a script (the wizard's \"No script\", "
+                          "--static)")
+                          .arg(pagePath, line)
+                    : QStringLiteral("%1: its Content-Security-Policy (the <meta> on line %2) does not allow the "
+                                     "advert's %3 under its %4, so browsers will not show the banner; its %6 must "
+                                     "allow %5 (`vornetad-cli code --csp-hash` prints what each directive must "
+                                     "allow, and the wizard shows it after the run)")
+                          .arg(pagePath, line,
+                               policy->needed.startsWith("script-src") ? QStringLiteral("script")
+                               : policy->needed.startsWith("style-src")
+                                   ? (scripted ? QStringLiteral("style element and style sheet")
+                                               : QStringLiteral("style sheet"))
+                                   : QStringLiteral("image"),
+                               QString::fromLatin1(policy->directive),
+                               QString::fromLatin1(policy->needed.mid(policy->needed.indexOf(' ') + 1)),
+                               QString::fromLatin1(policy->needed.left(policy->needed.indexOf(' ')))));
+        }
     }
     notes.reserve(notes.size() + pageNotes.size());
     const std::optional<QByteArrayView> held = page.value ? std::optional<QByteArrayView>(*page.value) : std::nullopt;

@@ -102,6 +102,26 @@ private slots:
                  row.value(4, "-"));
     }
 
+    // policies.tsv: which Content-Security-Policy of a page keeps the advert from showing.
+    void refusingPolicy_data() { AddTsvRows(QFINDTESTDATA("policies.tsv")); }
+    void refusingPolicy() {
+        QFETCH(QByteArrayList, row);
+        const Result<CodeTexts> texts = CodeTexts::LoadTextResources();
+        QVERIFY(texts.Ok());
+        AdSettings settings;
+        settings.options.staticMarkup = row[1] == "static";
+        const BuiltCode code = texts.value.BuildCode("VornetAdStyle.css", "VornetAdMap.gif", settings);
+        QByteArray page = QByteArray::fromPercentEncoding(row[0]);
+        if (!settings.options.staticMarkup) {
+            page.replace("$SCRIPT", code.cspSources[0].split(' ')[1])
+                .replace("$STYLE", code.cspSources[1].split(' ')[1]);
+        }
+        const std::optional<RefusingPolicy> refusing =
+            FindRefusingPolicy(page, InsertionPoint(page), code.cspSources, !settings.options.staticMarkup);
+        const QByteArray needed = refusing && !refusing->needed.isEmpty() ? refusing->needed.split(' ')[0] : "-";
+        QCOMPARE(refusing ? QByteArray(refusing->directive + ' ' + needed) : QByteArray("-"), row[2]);
+    }
+
     // A page written is reported written, with its notes, also where the memory runs out as it is
     // written: the pages whose markup is read from a copy of them (in an encoding that can hide tags)
     // need that copy for their notes.
