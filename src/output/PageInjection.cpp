@@ -746,7 +746,7 @@ QString TemplateCodeReason(string_view text, const PagePlan& plan) {
 // Whether `text` holds `lower` (lower-case ASCII letters) in any letter case. Its first letter is
 // looked for in either case apart, as memchr finds a byte: a 200 MB page is looked through in a
 // few hundredths of a second where that letter is rare.
-bool HoldsInAnyCase(string_view text, string_view lower) {
+bool ContainsInAnyCase(string_view text, string_view lower) {
     for (const char first : {lower[0], char(lower[0] - 'a' + 'A')}) {
         for (size_t at = text.find(first); at != npos && text.size() - at >= lower.size();
              at = text.find(first, at + 1)) {
@@ -768,7 +768,7 @@ QString AdvertNamesReason(const QByteArray& page, const PagePlan& plan) {
         size_t from = 0;
         for (size_t i = 0; i <= plan.removals.size(); ++i) {
             const size_t to = i < plan.removals.size() ? plan.removals[i].from : text.size();
-            if (HoldsInAnyCase(text.substr(from, to - from), lowerName)) {
+            if (ContainsInAnyCase(text.substr(from, to - from), lowerName)) {
                 return true;
             }
             from = i < plan.removals.size() ? plan.removals[i].to : text.size();
