@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cctype>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -606,84 +607,38 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype
 
 namespace {
 
-// Whether the class list `classes` holds `name`, compared as browsers do in a page without a
-// doctype (in any letter case), which takes in those of every other page too.
-bool HoldsClass(string_view classes, string_view name) {
-    for (size_t at = BlanksEnd(classes, 0); at < classes.size();) {
-        size_t end = at;
-        while (end < classes.size() && !IsHtmlBlank(classes[end])) {
-            ++end;
-        }
-        if (SameTagName(classes.substr(at, end - at), name)) {
-            return true;
-        }
-        at = BlanksEnd(classes, end);
-    }
-    return false;
-}
-
-}  // namespace
-
-std::optional<NamedLikeTheAdvert> FindAdvertNames(const QByteArray& page) {
-    if (!MayHoldAttribute(View(page), "class") && !HoldsInAnyCase(page, {"<map"})) {
-        return std::nullopt;
-    }
-    std::string copy;
-    const string_view text = MarkupText(page, copy);
-    // The style sheet's rules, by the element they style and the class.
-    static constexpr std::array<std::pair<string_view, string_view>, 3> kStyled = {
-        {{"div", kBoxClass}, {"img", kImageClass}, {"a", kLinkClass}}};
-    HtmlScanner scanner(text, FrontMatterEnd(text));
-    for (HtmlToken t; scanner.Next(t);) {
-        if (t.kind != HtmlToken::Kind::StartTag) {
-            continue;
-        }
-        const auto named = [&](string_view attribute, string_view name) {
-            return NamedLikeTheAdvert{QByteArray("<") + QByteArray(t.name.data(), qsizetype(t.name.size())) + ' ' +
-                                          QByteArray(attribute.data(), qsizetype(attribute.size())) + "=\"" +
-                                          QByteArray(name.data(), qsizetype(name.size())) + "\">",
-                                      QByteArray(name.data(), qsizetype(name.size())), qsizetype(t.begin)};
-        };
-        if (t.Is(HtmlToken::Kind::StartTag, "map")) {
-            for (const string_view attribute : {string_view("name"), string_view("id")}) {
-                if (AttributeOf(text, t, attribute) == string_view(kMapName)) {
-                    return named(attribute, kMapName);
-                }
-            }
-            continue;
-        }
-        for (const auto& [element, name] : kStyled) {
-            if (t.Is(HtmlToken::Kind::StartTag, element)) {
-                if (const std::optional<string_view> classes = AttributeOf(text, t, "class");
-                    classes && HoldsClass(*classes, name)) {
-                    return named("class", name);
-                }
-            }
-        }
-    }
-    return std::nullopt;
-}
-
-namespace {
-
-// An attribute's value as browsers read it, for the few character references a policy holds:
-// quotes and the ampersand, by name or by number.
+// An attribute's value as browsers read it, its character references by number and the few by name
+// that stand for ASCII (quotes, the ampersand, the angle brackets) put back; other ones stay as
+// they are, since no name of the advert's and no word of a policy holds what they stand for.
 std::string AttributeText(string_view value) {
+    static constexpr std::array<std::pair<string_view, char>, 5> kNamed = {
+        {{"&quot;", '"'}, {"&apos;", '\''}, {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}}};
     std::string text;
     for (size_t at = 0; at < value.size();) {
-        static constexpr std::array<std::pair<string_view, char>, 7> kReferences = {{{"&quot;", '"'},
-                                                                                     {"&apos;", '\''},
-                                                                                     {"&amp;", '&'},
-                                                                                     {"&#39;", '\''},
-                                                                                     {"&#x27;", '\''},
-                                                                                     {"&#34;", '"'},
-                                                                                     {"&#x22;", '"'}}};
-        const auto reference = std::find_if(kReferences.begin(), kReferences.end(), [&](const auto& r) {
+        if (value[at] != '&') {
+            text += value[at++];
+            continue;
+        }
+        const auto named = std::find_if(kNamed.begin(), kNamed.end(), [&](const auto& r) {
             return value.size() - at >= r.first.size() && SameTagName(value.substr(at, r.first.size()), r.first);
         });
-        if (reference != kReferences.end()) {
-            text += reference->second;
-            at += reference->first.size();
+        if (named != kNamed.end()) {
+            text += named->second;
+            at += named->first.size();
+            continue;
+        }
+        // "&#" and digits, or "&#x" and hex digits, with or without the semicolon.
+        const bool hex = value.size() - at > 2 && value[at + 1] == '#' && (value[at + 2] | 0x20) == 'x';
+        size_t end = at + (hex ? 3 : 2);
+        unsigned code = 0;
+        while (value.size() - at > 1 && value[at + 1] == '#' && end < value.size() && code < 0x110000 &&
+               (std::isdigit(uchar(value[end])) || (hex && std::isxdigit(uchar(value[end]))))) {
+            const char digit = char(value[end++] | 0x20);
+            code = code * (hex ? 16 : 10) + unsigned(digit <= '9' ? digit - '0' : digit - 'a' + 10);
+        }
+        if (end > at + (hex ? 3 : 2) && code > 0 && code < 0x80) {
+            text += char(code);
+            at = end + (end < value.size() && value[end] == ';' ? 1 : 0);
         } else {
             text += value[at++];
         }
@@ -704,6 +659,64 @@ std::vector<string_view> Words(string_view text) {
     }
     return words;
 }
+
+}  // namespace
+
+std::optional<NamedLikeTheAdvert> FindAdvertNames(const QByteArray& page, qsizetype blockAt) {
+    std::string copy;
+    const string_view text = MarkupText(page, copy);
+    // The style sheet's rules, by the element they style and the class.
+    static constexpr std::array<std::pair<string_view, string_view>, 3> kStyled = {
+        {{"div", kBoxClass}, {"img", kImageClass}, {"a", kLinkClass}}};
+    HtmlScanner scanner(text, FrontMatterEnd(text));
+    // A page without a doctype is laid out as in the days before them, where class names match in
+    // any letter case; known by its first tag.
+    std::optional<bool> anyCase;
+    int templates = 0;  // the templates open, whose content is never shown
+    for (HtmlToken t; scanner.Next(t);) {
+        if (!anyCase && t.kind != HtmlToken::Kind::Comment) {
+            anyCase = t.kind != HtmlToken::Kind::Doctype;
+        }
+        if (t.readAsHtml && t.IsOneOf({"template"})) {
+            templates = std::max(0, templates + (t.kind == HtmlToken::Kind::StartTag ? 1 : -1));
+            continue;
+        }
+        if (t.kind != HtmlToken::Kind::StartTag || templates > 0) {
+            continue;
+        }
+        const auto named = [&](string_view attribute, string_view value, const char* name) {
+            return NamedLikeTheAdvert{QByteArray("<") + QByteArray(t.name.data(), qsizetype(t.name.size())) + ' ' +
+                                          QByteArray(attribute.data(), qsizetype(attribute.size())) + "=\"" +
+                                          QByteArray(value.data(), qsizetype(value.size())) + "\">",
+                                      name, qsizetype(t.begin)};
+        };
+        // Browsers take the first map of the name: one after the banner's own is never taken.
+        if (t.Is(HtmlToken::Kind::StartTag, "map") && t.begin < size_t(std::max<qsizetype>(blockAt, 0))) {
+            for (const string_view attribute : {string_view("name"), string_view("id")}) {
+                const std::optional<string_view> value = AttributeOf(text, t, attribute);
+                if (value && AttributeText(*value) == kMapName) {
+                    return named(attribute, *value, kMapName);
+                }
+            }
+            continue;
+        }
+        for (const auto& [element, name] : kStyled) {
+            if (!t.Is(HtmlToken::Kind::StartTag, element)) {
+                continue;
+            }
+            const std::optional<string_view> classes = AttributeOf(text, t, "class");
+            const std::string written = classes ? AttributeText(*classes) : std::string();
+            for (const string_view each : Words(written)) {
+                if (*anyCase ? SameTagName(each, name) : each == name) {
+                    return named("class", *classes, name.data());
+                }
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+namespace {
 
 // A policy's directives by name, in lower case, with their sources; where a name comes twice, the
 // first counts, as browsers have it.
@@ -726,27 +739,50 @@ Directives DirectivesOf(string_view policy) {
     return directives;
 }
 
+bool StartsAs(string_view s, string_view start) {
+    return s.size() >= start.size() && SameTagName(s.substr(0, start.size()), start);
+}
+
+// Whether `source` is a hash or a nonce that browsers accept (one they cannot read they pass over):
+// a hash of its algorithm's length in base64, or a nonce that is not empty.
+bool InlineSource(string_view source) {
+    if (StartsAs(source, "'nonce-")) {
+        return source.size() > 8 && source.back() == '\'';
+    }
+    for (const auto& [algorithm, length] :
+         {std::pair<string_view, size_t>{"'sha256-", 44}, {"'sha384-", 64}, {"'sha512-", 88}}) {
+        if (StartsAs(source, algorithm)) {
+            const string_view value = source.substr(algorithm.size(), source.size() - algorithm.size() - 1);
+            return source.back() == '\'' && value.size() == length &&
+                   std::all_of(value.begin(), value.end(), [](char c) {
+                       return std::isalnum(uchar(c)) || c == '+' || c == '/' || c == '-' || c == '_' || c == '=';
+                   });
+        }
+    }
+    return false;
+}
+
 // Whether the sources `list` surely refuse the source `needed`: a hash of inline text, or 'self'.
 bool Refuses(const std::vector<string_view>& list, string_view needed, bool forScripts) {
     const auto has = [&](string_view keyword) {
         return std::any_of(list.begin(), list.end(), [&](string_view s) { return SameTagName(s, keyword); });
     };
-    const auto startsAs = [](string_view s, string_view start) {
-        return s.size() >= start.size() && SameTagName(s.substr(0, start.size()), start);
-    };
-    if (startsAs(needed, "'sha")) {
+    if (StartsAs(needed, "'sha")) {
         if (std::find(list.begin(), list.end(), needed) != list.end()) {
             return false;
         }
         // A hash or a nonce in the list, or 'strict-dynamic' for scripts, ends 'unsafe-inline'.
         const bool inlineEnded = std::any_of(list.begin(), list.end(), [&](string_view s) {
-            return startsAs(s, "'sha256-") || startsAs(s, "'sha384-") || startsAs(s, "'sha512-") ||
-                   startsAs(s, "'nonce-") || (forScripts && SameTagName(s, "'strict-dynamic'"));
+            return InlineSource(s) || (forScripts && SameTagName(s, "'strict-dynamic'"));
         });
         return !has("'unsafe-inline'") || inlineEnded;
     }
-    // The page's own files: a host, a scheme or '*' may name its site, which cannot be told here.
-    return !has("'self'") && std::all_of(list.begin(), list.end(), [](string_view s) { return s.starts_with('\''); });
+    // The page's own files: a host, a web scheme or '*' may name its site, which cannot be told
+    // here; keywords and the schemes of what is made in the page (data:, blob:) never do.
+    return !has("'self'") && std::none_of(list.begin(), list.end(), [](string_view s) {
+        return !s.starts_with('\'') && !StartsAs(s, "data:") && !StartsAs(s, "blob:") && !StartsAs(s, "filesystem:") &&
+               !StartsAs(s, "mediastream:");
+    });
 }
 
 // The directive that stands for `kind` (script-src, style-src or img-src) where a file or an
@@ -765,6 +801,38 @@ const std::pair<std::string, std::vector<string_view>>* GoverningDirective(const
     return nullptr;
 }
 
+// What in `policy` (one of the policies a meta tag's content holds) refuses the block, or none.
+std::optional<RefusingPolicy> Refusal(string_view policy, const QByteArrayList& needed, bool scripted) {
+    const Directives directives = DirectivesOf(policy);
+    if (scripted) {
+        const auto trusted = std::find_if(directives.begin(), directives.end(),
+                                          [](const auto& d) { return d.first == "require-trusted-types-for"; });
+        if (trusted != directives.end() && std::any_of(trusted->second.begin(), trusted->second.end(),
+                                                       [](string_view s) { return SameTagName(s, "'script'"); })) {
+            return RefusingPolicy{"require-trusted-types-for", {}, 0};
+        }
+    }
+    for (const QByteArray& line : needed) {
+        const std::vector<string_view> words = Words(string_view(line.constData(), size_t(line.size())));
+        const auto* governing = words.empty() ? nullptr : GoverningDirective(directives, words.front());
+        if (governing != nullptr && std::any_of(words.begin() + 1, words.end(), [&](string_view source) {
+                return Refuses(governing->second, source, words.front() == "script-src");
+            })) {
+            return RefusingPolicy{QByteArray::fromStdString(governing->first), line, 0};
+        }
+    }
+    return std::nullopt;
+}
+
+// Start tags the head holds; any other, or text, begins the body, after which browsers pass over a
+// policy's meta tag.
+bool HeadTag(string_view lowerName) {
+    static constexpr std::array<string_view, 13> kHead = {"base",  "basefont", "bgsound",  "head",     "html",
+                                                          "link",  "meta",     "noframes", "noscript", "script",
+                                                          "style", "template", "title"};
+    return std::find(kHead.begin(), kHead.end(), lowerName) != kHead.end();
+}
+
 }  // namespace
 
 std::optional<RefusingPolicy> FindRefusingPolicy(const QByteArray& page, qsizetype blockAt,
@@ -776,40 +844,43 @@ std::optional<RefusingPolicy> FindRefusingPolicy(const QByteArray& page, qsizety
     const string_view text = MarkupText(page, copy);
     HtmlScanner scanner(text, FrontMatterEnd(text));
     const size_t before = size_t(std::max<qsizetype>(blockAt, 0));
+    size_t textFrom = FrontMatterEnd(text);  // where text outside any element may begin
+    int templates = 0;
     for (HtmlToken t; scanner.Next(t) && t.begin < before;) {
-        if (!t.Is(HtmlToken::Kind::StartTag, "meta") || !t.readAsHtml) {
+        const bool blankBefore = std::all_of(text.begin() + std::ptrdiff_t(std::min(textFrom, t.begin)),
+                                             text.begin() + std::ptrdiff_t(t.begin), IsHtmlBlank);
+        const std::string name = LowerTagName(t.name);
+        if (templates == 0 &&
+            (!blankBefore || (t.kind == HtmlToken::Kind::StartTag && !HeadTag(name)) ||
+             (t.kind == HtmlToken::Kind::EndTag && (name == "body" || name == "html" || name == "br")))) {
+            return std::nullopt;  // the body has begun
+        }
+        // The text of a title, a style, a script and the like is theirs, not the body's.
+        const bool holdsText =
+            t.kind == HtmlToken::Kind::StartTag && (name == "title" || name == "style" || name == "script" ||
+                                                    name == "noscript" || name == "noframes" || name == "template");
+        textFrom = holdsText ? npos : t.end;
+        if (name == "template") {
+            templates = std::max(0, templates + (t.kind == HtmlToken::Kind::StartTag ? 1 : -1));
+        }
+        if (!t.Is(HtmlToken::Kind::StartTag, "meta") || templates > 0) {
             continue;
         }
         const std::optional<string_view> equiv = AttributeOf(text, t, "http-equiv");
         const std::optional<string_view> content = AttributeOf(text, t, "content");
-        if (!equiv || !content || !SameTagName(*equiv, "content-security-policy")) {
+        if (!equiv || !content || !SameTagName(AttributeText(*equiv), "content-security-policy")) {
             continue;
         }
-        const std::string policy = AttributeText(*content);
-        const Directives directives = DirectivesOf(policy);
-        if (scripted) {
-            const auto trusted = std::find_if(directives.begin(), directives.end(),
-                                              [](const auto& d) { return d.first == "require-trusted-types-for"; });
-            if (trusted != directives.end() && std::any_of(trusted->second.begin(), trusted->second.end(),
-                                                           [](string_view s) { return SameTagName(s, "'script'"); })) {
-                return RefusingPolicy{"require-trusted-types-for", {}, qsizetype(t.begin)};
+        // Policies apart by commas, each enforced.
+        const std::string policies = AttributeText(*content);
+        for (size_t at = 0; at <= policies.size();) {
+            const size_t end = std::min(policies.find(',', at), policies.size());
+            if (std::optional<RefusingPolicy> refusal =
+                    Refusal(string_view(policies).substr(at, end - at), needed, scripted)) {
+                refusal->at = qsizetype(t.begin);
+                return refusal;
             }
-        }
-        for (const QByteArray& line : needed) {
-            const std::vector<string_view> words = Words(string_view(line.constData(), size_t(line.size())));
-            if (words.empty()) {
-                continue;
-            }
-            const auto* governing = GoverningDirective(directives, words.front());
-            if (governing == nullptr) {
-                continue;
-            }
-            const bool refused = std::any_of(words.begin() + 1, words.end(), [&](string_view source) {
-                return Refuses(governing->second, source, words.front() == "script-src");
-            });
-            if (refused) {
-                return RefusingPolicy{QByteArray::fromStdString(governing->first), line, qsizetype(t.begin)};
-            }
+            at = end + 1;
         }
     }
     return std::nullopt;

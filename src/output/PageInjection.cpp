@@ -743,11 +743,11 @@ QString TemplateCodeReason(string_view text, const PagePlan& plan) {
         .arg(QString::fromLatin1(text.substr(at, 2)), QString::number(LineOf(text, at)));
 }
 
-// Whether `text` holds `lower` (lower-case ASCII letters) in any letter case. Its first letter is
-// looked for in either case apart, as memchr finds a byte: a 200 MB page is looked through in a
+// Whether `text` holds `lower` (lower-case ASCII) in any letter case. Its first letter is looked
+// for in either case apart, as memchr finds a byte: a 200 MB page is looked through in a
 // few hundredths of a second where that letter is rare.
 bool ContainsInAnyCase(string_view text, string_view lower) {
-    for (const char first : {lower[0], char(lower[0] - 'a' + 'A')}) {
+    const auto from = [&](char first) {
         for (size_t at = text.find(first); at != npos && text.size() - at >= lower.size();
              at = text.find(first, at + 1)) {
             if (std::equal(lower.begin() + 1, lower.end(), text.begin() + std::ptrdiff_t(at) + 1,
@@ -755,8 +755,10 @@ bool ContainsInAnyCase(string_view text, string_view lower) {
                 return true;
             }
         }
-    }
-    return false;
+        return false;
+    };
+    const bool letter = lower[0] >= 'a' && lower[0] <= 'z';
+    return from(lower[0]) || (letter && from(char(lower[0] - 'a' + 'A')));
 }
 
 // Why the block must not go into a page that holds the advert's own names outside its old blocks
@@ -775,12 +777,13 @@ QString AdvertNamesReason(const QByteArray& page, const PagePlan& plan) {
         }
         return false;
     };
-    // Both names begin so; "q" is rare in a page's words.
-    if (!outsideOldBlocks("quenta")) {
+    // Both names begin so, unless a character reference stands for a letter; "q" is rare in a page's
+    // words.
+    if (!outsideOldBlocks("quenta") && !outsideOldBlocks("&#")) {
         return {};
     }
-    const std::optional<NamedLikeTheAdvert> named =
-        FindAdvertNames(plan.removals.empty() ? page : Apply(text, plan, std::nullopt));
+    const std::optional<NamedLikeTheAdvert> named = FindAdvertNames(
+        plan.removals.empty() ? page : Apply(text, plan, std::nullopt), qsizetype(plan.Kept(plan.insertAt)));
     if (!named) {
         return {};
     }

@@ -53,10 +53,12 @@ QString OrphanReason(const QString& name, const QStringList& names) {
     if (there(base) || (twice && base.endsWith(u'b') && there(base.chopped(1)))) {
         return {};
     }
-    return QStringLiteral("not listed: a name ending in \"%1\" marks the %2 of another template, and there is no "
-                          "\"%3.gif\" beside it; rename the file to have it listed")
-        .arg(twice ? QStringLiteral("@2x") : QStringLiteral("b"),
-             twice ? QStringLiteral("sharp 2x copy") : QStringLiteral("shadowless variant"), base);
+    const QString mark = QStringLiteral("not listed: a name ending in \"%1\" marks the %2 of another template")
+                             .arg(twice ? QStringLiteral("@2x") : QStringLiteral("b"),
+                                  twice ? QStringLiteral("sharp 2x copy") : QStringLiteral("shadowless variant"));
+    const QString missing =
+        base.isEmpty() ? QString() : QStringLiteral(", and there is no \"%1.gif\" beside it").arg(base);
+    return mark + missing + QStringLiteral("; rename the file to have it listed");
 }
 
 }  // namespace
