@@ -627,16 +627,21 @@ std::string AttributeText(string_view value) {
             at += named->first.size();
             continue;
         }
-        // "&#" and digits, or "&#x" and hex digits, with or without the semicolon.
-        const bool hex = value.size() - at > 2 && value[at + 1] == '#' && (value[at + 2] | 0x20) == 'x';
-        size_t end = at + (hex ? 3 : 2);
+        // "&#" and digits, or "&#x" and hex digits, with or without the semicolon; ASCII only.
+        const bool numeric = value.size() - at > 2 && value[at + 1] == '#';
+        const bool hex = numeric && (value[at + 2] | 0x20) == 'x';
+        const size_t digits = at + (hex ? 3 : 2);
+        size_t end = digits;
         unsigned code = 0;
-        while (value.size() - at > 1 && value[at + 1] == '#' && end < value.size() && code < 0x110000 &&
-               (std::isdigit(uchar(value[end])) || (hex && std::isxdigit(uchar(value[end]))))) {
-            const char digit = char(value[end++] | 0x20);
-            code = code * (hex ? 16 : 10) + unsigned(digit <= '9' ? digit - '0' : digit - 'a' + 10);
+        for (; numeric && end < value.size() && code < 0x80; ++end) {
+            const char c = char(value[end] | 0x20);
+            const bool decimal = value[end] >= '0' && value[end] <= '9';
+            if (!decimal && !(hex && c >= 'a' && c <= 'f')) {
+                break;
+            }
+            code = code * (hex ? 16 : 10) + unsigned(decimal ? value[end] - '0' : c - 'a' + 10);
         }
-        if (end > at + (hex ? 3 : 2) && code > 0 && code < 0x80) {
+        if (end > digits && code > 0 && code < 0x80) {
             text += char(code);
             at = end + (end < value.size() && value[end] == ';' ? 1 : 0);
         } else {
@@ -755,7 +760,9 @@ bool InlineSource(string_view source) {
             const string_view value = source.substr(algorithm.size(), source.size() - algorithm.size() - 1);
             return source.back() == '\'' && value.size() == length &&
                    std::all_of(value.begin(), value.end(), [](char c) {
-                       return std::isalnum(uchar(c)) || c == '+' || c == '/' || c == '-' || c == '_' || c == '=';
+                       const char lower = char(c | 0x20);
+                       return (lower >= 'a' && lower <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/' ||
+                              c == '-' || c == '_' || c == '=';
                    });
         }
     }
