@@ -607,21 +607,35 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype
 
 namespace {
 
-// An attribute's value as browsers read it, its character references by number and the few by name
-// that stand for ASCII (quotes, the ampersand, the angle brackets) put back; other ones stay as
-// they are, since no name of the advert's and no word of a policy holds what they stand for.
+// Text as browsers read it from an attribute's value or between tags: its character references by
+// number that stand for ASCII put back, and those by name that stand for ASCII punctuation and
+// blanks a policy or a name may hold. Others stay as they are.
 std::string AttributeText(string_view value) {
-    static constexpr std::array<std::pair<string_view, char>, 5> kNamed = {
-        {{"&quot;", '"'}, {"&apos;", '\''}, {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}}};
+    static constexpr std::array<std::pair<string_view, char>, 17> kNamed = {{{"&quot;", '"'},
+                                                                             {"&QUOT;", '"'},
+                                                                             {"&apos;", '\''},
+                                                                             {"&amp;", '&'},
+                                                                             {"&AMP;", '&'},
+                                                                             {"&lt;", '<'},
+                                                                             {"&LT;", '<'},
+                                                                             {"&gt;", '>'},
+                                                                             {"&GT;", '>'},
+                                                                             {"&Tab;", '\t'},
+                                                                             {"&NewLine;", '\n'},
+                                                                             {"&semi;", ';'},
+                                                                             {"&comma;", ','},
+                                                                             {"&colon;", ':'},
+                                                                             {"&sol;", '/'},
+                                                                             {"&period;", '.'},
+                                                                             {"&lowbar;", '_'}}};
     std::string text;
     for (size_t at = 0; at < value.size();) {
         if (value[at] != '&') {
             text += value[at++];
             continue;
         }
-        const auto named = std::find_if(kNamed.begin(), kNamed.end(), [&](const auto& r) {
-            return value.size() - at >= r.first.size() && SameTagName(value.substr(at, r.first.size()), r.first);
-        });
+        const auto named = std::find_if(kNamed.begin(), kNamed.end(),
+                                        [&](const auto& r) { return value.substr(at, r.first.size()) == r.first; });
         if (named != kNamed.end()) {
             text += named->second;
             at += named->first.size();
@@ -748,22 +762,30 @@ bool StartsAs(string_view s, string_view start) {
     return s.size() >= start.size() && SameTagName(s.substr(0, start.size()), start);
 }
 
-// Whether `source` is a hash or a nonce that browsers accept (one they cannot read they pass over):
-// a hash of its algorithm's length in base64, or a nonce that is not empty.
+// Whether `value` is one that browsers take for a nonce (`decodable` false) or a hash: letters,
+// digits, '+', '/', '-' and '_', then at most two '='; a hash's must also decode as base64, so that
+// no group of four is left with one character, and any padding fills the last group.
+bool Base64Value(string_view value, bool decodable) {
+    const size_t body = std::min(value.find('='), value.size());
+    const size_t padding = value.size() - body;
+    const bool characters = std::all_of(value.begin(), value.begin() + std::ptrdiff_t(body), [](char c) {
+        const char lower = char(c | 0x20);
+        return (lower >= 'a' && lower <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/' || c == '-' || c == '_';
+    });
+    const bool padded = padding <= 2 && value.find_first_not_of('=', body) == string_view::npos;
+    return body > 0 && characters && padded &&
+           (!decodable || (body % 4 != 1 && (padding == 0 || (body + padding) % 4 == 0)));
+}
+
+// Whether `source` is a hash or a nonce that browsers accept; one they cannot read they pass over.
 bool InlineSource(string_view source) {
-    if (StartsAs(source, "'nonce-")) {
-        return source.size() > 8 && source.back() == '\'';
+    if (source.size() < 2 || source.back() != '\'') {
+        return false;
     }
-    for (const auto& [algorithm, length] :
-         {std::pair<string_view, size_t>{"'sha256-", 44}, {"'sha384-", 64}, {"'sha512-", 88}}) {
-        if (StartsAs(source, algorithm)) {
-            const string_view value = source.substr(algorithm.size(), source.size() - algorithm.size() - 1);
-            return source.back() == '\'' && value.size() == length &&
-                   std::all_of(value.begin(), value.end(), [](char c) {
-                       const char lower = char(c | 0x20);
-                       return (lower >= 'a' && lower <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '/' ||
-                              c == '-' || c == '_' || c == '=';
-                   });
+    for (const string_view kind :
+         {string_view("'nonce-"), string_view("'sha256-"), string_view("'sha384-"), string_view("'sha512-")}) {
+        if (StartsAs(source, kind)) {
+            return Base64Value(source.substr(kind.size(), source.size() - kind.size() - 1), kind != "'nonce-");
         }
     }
     return false;
@@ -784,11 +806,12 @@ bool Refuses(const std::vector<string_view>& list, string_view needed, bool forS
         });
         return !has("'unsafe-inline'") || inlineEnded;
     }
-    // The page's own files: a host, a web scheme or '*' may name its site, which cannot be told
-    // here; keywords and the schemes of what is made in the page (data:, blob:) never do.
+    // The page's own files: a host, the web's schemes or '*' may name its site, which cannot be told
+    // here; keywords, other schemes (data:, blob:, ws:) and what browsers cannot read never do.
     return !has("'self'") && std::none_of(list.begin(), list.end(), [](string_view s) {
-        return !s.starts_with('\'') && !StartsAs(s, "data:") && !StartsAs(s, "blob:") && !StartsAs(s, "filesystem:") &&
-               !StartsAs(s, "mediastream:");
+        const bool scheme = s.ends_with(':') && s.find('/') == string_view::npos;
+        const bool webScheme = SameTagName(s, "http:") || SameTagName(s, "https:");
+        return !s.starts_with('\'') && s.find('"') == string_view::npos && (!scheme || webScheme);
     });
 }
 
@@ -854,8 +877,10 @@ std::optional<RefusingPolicy> FindRefusingPolicy(const QByteArray& page, qsizety
     size_t textFrom = FrontMatterEnd(text);  // where text outside any element may begin
     int templates = 0;
     for (HtmlToken t; scanner.Next(t) && t.begin < before;) {
-        const bool blankBefore = std::all_of(text.begin() + std::ptrdiff_t(std::min(textFrom, t.begin)),
-                                             text.begin() + std::ptrdiff_t(t.begin), IsHtmlBlank);
+        // Blanks, also written as character references, leave the head open.
+        const size_t from = std::min(textFrom, t.begin);
+        const std::string between = AttributeText(text.substr(from, t.begin - from));
+        const bool blankBefore = std::all_of(between.begin(), between.end(), IsHtmlBlank);
         const std::string name = LowerTagName(t.name);
         if (templates == 0 &&
             (!blankBefore || (t.kind == HtmlToken::Kind::StartTag && !HeadTag(name)) ||
