@@ -791,6 +791,42 @@ bool InlineSource(string_view source) {
     return false;
 }
 
+// Whether the source `s` may name a site's own files over the web: '*', "http:" or "https:", or a
+// host such as "example.com", "*.example.com:8080/path" or one with http or https before it. Other
+// schemes (data:, blob:, ws:, with a host or not) never do, nor what browsers cannot read: an empty
+// host, a host of other characters, a lone "*.".
+bool MayNameTheSite(string_view s) {
+    if (s == "*" || SameTagName(s, "http:") || SameTagName(s, "https:")) {
+        return true;
+    }
+    const size_t schemeEnd = s.find("://");
+    if (schemeEnd != string_view::npos) {
+        const string_view scheme = s.substr(0, schemeEnd);
+        if (!SameTagName(scheme, "http") && !SameTagName(scheme, "https")) {
+            return false;
+        }
+        s.remove_prefix(schemeEnd + 3);
+    }
+    const string_view host = s.substr(0, s.find_first_of(":/"));
+    // "data:*" and the like read as a scheme, not as a host without a dot and its port.
+    if (schemeEnd == string_view::npos && s.size() > host.size() && s[host.size()] == ':' &&
+        host.find('.') == string_view::npos && host != "*" && !SameTagName(host, "localhost")) {
+        return false;
+    }
+    const string_view labels = host.starts_with("*.") ? host.substr(2) : host;
+    const bool hostChars = !labels.empty() && std::all_of(labels.begin(), labels.end(), [](char c) {
+        const char lower = char(c | 0x20);
+        return (lower >= 'a' && lower <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    });
+    const string_view rest = s.substr(host.size());
+    const size_t pathAt = std::min(rest.find('/'), rest.size());
+    const string_view port = rest.substr(0, pathAt);
+    const bool portChars =
+        port.empty() || port == ":*" ||
+        (port.size() > 1 && std::all_of(port.begin() + 1, port.end(), [](char c) { return c >= '0' && c <= '9'; }));
+    return (host == "*" || hostChars) && portChars;
+}
+
 // Whether the sources `list` surely refuse the source `needed`: a hash of inline text, or 'self'.
 bool Refuses(const std::vector<string_view>& list, string_view needed, bool forScripts) {
     const auto has = [&](string_view keyword) {
@@ -806,13 +842,9 @@ bool Refuses(const std::vector<string_view>& list, string_view needed, bool forS
         });
         return !has("'unsafe-inline'") || inlineEnded;
     }
-    // The page's own files: a host, the web's schemes or '*' may name its site, which cannot be told
-    // here; keywords, other schemes (data:, blob:, ws:) and what browsers cannot read never do.
-    return !has("'self'") && std::none_of(list.begin(), list.end(), [](string_view s) {
-        const bool scheme = s.ends_with(':') && s.find('/') == string_view::npos;
-        const bool webScheme = SameTagName(s, "http:") || SameTagName(s, "https:");
-        return !s.starts_with('\'') && s.find('"') == string_view::npos && (!scheme || webScheme);
-    });
+    // The page's own files: '*', the web's schemes or a host may name its site, which cannot be told
+    // here; keywords, other schemes and sources browsers cannot read never do.
+    return !has("'self'") && std::none_of(list.begin(), list.end(), MayNameTheSite);
 }
 
 // The directive that stands for `kind` (script-src, style-src or img-src) where a file or an
@@ -845,6 +877,13 @@ std::optional<RefusingPolicy> Refusal(string_view policy, const QByteArrayList& 
     for (const QByteArray& line : needed) {
         const std::vector<string_view> words = Words(string_view(line.constData(), size_t(line.size())));
         const auto* governing = words.empty() ? nullptr : GoverningDirective(directives, words.front());
+        // Browsers drop a directive with a source of letters outside ASCII; one holding a character
+        // reference not read here cannot be told.
+        if (governing != nullptr && std::any_of(governing->second.begin(), governing->second.end(), [](string_view w) {
+                return std::any_of(w.begin(), w.end(), [](char c) { return uchar(c) >= 0x80 || c == '&'; });
+            })) {
+            continue;
+        }
         if (governing != nullptr && std::any_of(words.begin() + 1, words.end(), [&](string_view source) {
                 return Refuses(governing->second, source, words.front() == "script-src");
             })) {
