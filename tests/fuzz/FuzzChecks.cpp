@@ -267,9 +267,14 @@ QString CheckInjection(QByteArrayView input) {
         CodeTexts().BuildCode(QByteArrayLiteral("VornetAdStyle.css"), QByteArrayLiteral("VornetAdMap.gif"), settings);
     const QByteArray block = code.codeBlock + custom;
 
-    // Read by every run for its note; the sanitizers watch it on any page.
+    // Read by every run for its notes; the sanitizers watch them on any page.
     if (const std::optional<QByteArray> base = BaseAddress(page); base && base->isEmpty()) {
         return QStringLiteral("an empty base address was reported");
+    }
+    if (const std::optional<RefusingPolicy> policy =
+            FindRefusingPolicy(page, InsertionPoint(page), code.cspSources, !settings.options.staticMarkup);
+        policy && (policy->at < 0 || policy->at >= page.size())) {
+        return QStringLiteral("a policy was reported outside the page");
     }
     const QByteArray once = InjectCode(page, block, {earlier});
     const QByteArray rest = RemoveOldBlocks(page, custom, {earlier}).page;
