@@ -111,6 +111,10 @@ public:
     // The state between tokens, right after the last token returned.
     State Current() const;
 
+    // Whether the page is laid out in quirks mode, as far as what is read so far tells: no doctype
+    // before its first text or tag, or one of the old public identifiers.
+    bool Quirks() const { return m_quirks; }
+
     // Continues reading at `pos` (not before the current offset) as though the bytes from the
     // point where `state` was taken up to `pos` were not in the page. Only valid when Current()
     // is SameAs(`state`) and that point was right after a comment, like the current one.

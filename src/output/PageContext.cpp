@@ -688,14 +688,8 @@ std::optional<NamedLikeTheAdvert> FindAdvertNames(const QByteArray& page, qsizet
     static constexpr std::array<std::pair<string_view, string_view>, 3> kStyled = {
         {{"div", kBoxClass}, {"img", kImageClass}, {"a", kLinkClass}}};
     HtmlScanner scanner(text, FrontMatterEnd(text));
-    // A page without a doctype is laid out as in the days before them, where class names match in
-    // any letter case; known by its first tag.
-    std::optional<bool> anyCase;
     int templates = 0;  // the templates open, whose content is never shown
     for (HtmlToken t; scanner.Next(t);) {
-        if (!anyCase && t.kind != HtmlToken::Kind::Comment) {
-            anyCase = t.kind != HtmlToken::Kind::Doctype;
-        }
         if (t.readAsHtml && t.IsOneOf({"template"})) {
             templates = std::max(0, templates + (t.kind == HtmlToken::Kind::StartTag ? 1 : -1));
             continue;
@@ -726,7 +720,8 @@ std::optional<NamedLikeTheAdvert> FindAdvertNames(const QByteArray& page, qsizet
             const std::optional<string_view> classes = AttributeOf(text, t, "class");
             const std::string written = classes ? AttributeText(*classes) : std::string();
             for (const string_view each : Words(written)) {
-                if (*anyCase ? SameTagName(each, name) : each == name) {
+                // In quirks mode class names match in any letter case.
+                if (scanner.Quirks() ? SameTagName(each, name) : each == name) {
                     return named("class", *classes, name.data());
                 }
             }
@@ -905,15 +900,18 @@ bool HeadTag(string_view lowerName) {
 }  // namespace
 
 std::optional<RefusingPolicy> FindRefusingPolicy(const QByteArray& page, qsizetype blockAt,
-                                                 const QByteArrayList& needed, bool scripted) {
+                                                 const QByteArrayList& needed) {
     if (!HoldsInAnyCase(page, {"<meta"}) || !MayHoldAttribute(View(page), "http-equiv")) {
         return std::nullopt;
     }
+    // Only a block that writes the banner with a script needs a script-src.
+    const bool scripted =
+        std::any_of(needed.begin(), needed.end(), [](const QByteArray& line) { return line.startsWith("script-src"); });
     std::string copy;
     const string_view text = MarkupText(page, copy);
-    HtmlScanner scanner(text, FrontMatterEnd(text));
-    const size_t before = size_t(std::max<qsizetype>(blockAt, 0));
     size_t textFrom = FrontMatterEnd(text);  // where text outside any element may begin
+    HtmlScanner scanner(text, textFrom);
+    const size_t before = size_t(std::max<qsizetype>(blockAt, 0));
     int templates = 0;
     for (HtmlToken t; scanner.Next(t) && t.begin < before;) {
         // Blanks, also written as character references, leave the head open.

@@ -57,11 +57,11 @@ bool LinkHasAddress(const QByteArray& page, qsizetype at);
 // An element of `page` that bears a name of the advert's own (CodeTexts.h): a map named as its map
 // before `blockAt`, which browsers take for the banner's, or a box, an image or a link of one of its
 // classes, which its style sheet would move into the window's corner or restyle. Names are read as
-// browsers read them: with their character references, and classes in any letter case in a page
-// without a doctype only. A page holds one where an advert was put in by hand, or code copied from
-// one. The element's start tag (its name and the attribute as written), the name, and where the tag
-// begins; none in a page that holds no such element outside a comment, a script, a template and
-// the like.
+// browsers read them: with their character references, and classes in any letter case in quirks
+// mode only (no doctype, or an old one). A page holds one where an advert was put in by hand, or
+// code copied from one. The element's start tag (its name and the attribute as written), the name,
+// and where the tag begins; none in a page that holds no such element outside a comment, a script,
+// a template and the like.
 struct NamedLikeTheAdvert {
     QByteArray tag;
     QByteArray name;
@@ -73,7 +73,7 @@ std::optional<NamedLikeTheAdvert> FindAdvertNames(const QByteArray& page, qsizet
 // body begins and before `blockAt`; each of the policies its content holds apart by commas) under
 // which browsers would not show the advert: one that does not allow a source of `needed` (one
 // directive a line with its sources, BuiltCode::cspSources) where the block needs it, or, for a
-// block that writes the banner with a script (`scripted`), one that requires Trusted Types for
+// block that writes the banner with a script (one that needs a script-src), one that requires Trusted Types for
 // scripts, which refuse that writing. Judged only where it surely refuses: a directive naming
 // hosts or web schemes may allow the page's own files, and is taken to. The directive that refuses
 // (the one that stands in for the needed one: a `default-src`, say), the needed line (empty for
@@ -84,4 +84,4 @@ struct RefusingPolicy {
     qsizetype at = 0;
 };
 std::optional<RefusingPolicy> FindRefusingPolicy(const QByteArray& page, qsizetype blockAt,
-                                                 const QByteArrayList& needed, bool scripted);
+                                                 const QByteArrayList& needed);

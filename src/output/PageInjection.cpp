@@ -1450,10 +1450,7 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
                     .arg(pagePath)
                     .arg(LineOf(View(injected), size_t(linkAt))));
         }
-        // Only a script's block has a script-src line.
-        const bool scripted = !code.cspSources.isEmpty() && code.cspSources.constFirst().startsWith("script-src");
-        if (const std::optional<RefusingPolicy> policy =
-                FindRefusingPolicy(injected, blockAt, code.cspSources, scripted)) {
+        if (const std::optional<RefusingPolicy> policy = FindRefusingPolicy(injected, blockAt, code.cspSources)) {
             const QString line = QString::number(LineOf(View(injected), size_t(policy->at)));
             pageNotes.append(
                 policy->needed.isEmpty()
@@ -1470,8 +1467,9 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
                           .arg(pagePath, line,
                                policy->needed.startsWith("script-src") ? QStringLiteral("script")
                                : policy->needed.startsWith("style-src")
-                                   ? (scripted ? QStringLiteral("style element and style sheet")
-                                               : QStringLiteral("style sheet"))
+                                   // The script's style element is allowed by its hash.
+                                   ? (policy->needed.contains("'sha") ? QStringLiteral("style element and style sheet")
+                                                                      : QStringLiteral("style sheet"))
                                    : QStringLiteral("image"),
                                QString::fromLatin1(policy->directive),
                                QString::fromLatin1(policy->needed.mid(policy->needed.indexOf(' ') + 1)),

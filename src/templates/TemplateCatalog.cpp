@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 #include <array>
@@ -35,16 +36,15 @@ QStringList TemplateNames(const FolderListing& listing) {
 }
 
 // Why a name the catalog leaves out, as another template's 2x copy or shadowless variant, belongs
-// to no template of `names` (its folder's, TemplateNames): the file is then one of the user's own,
-// which would be gone from the list without a word. Empty where it belongs to one, or is listed.
-QString OrphanReason(const QString& name, const QStringList& names) {
+// to no template of its folder (`stems`: its GIFs' names without ".gif"): the file is then one of
+// the user's own, which would be gone from the list without a word. Empty where it belongs to one,
+// or is listed.
+QString OrphanReason(const QString& name, const QSet<QString>& stems) {
     if (!IsHiddenTemplateName(name)) {
         return {};
     }
     const auto there = [&](const QString& stem) {
-        return std::any_of(names.begin(), names.end(), [&](const QString& other) {
-            return other.size() == stem.size() + 4 && other.startsWith(stem);
-        });
+        return stems.contains(stem);
     };
     const QString stem = name.chopped(4);
     const bool twice = stem.endsWith(u"@2x");
@@ -130,8 +130,12 @@ QList<FileResult> TemplateCatalog::Unlisted(const TemplateSources& sources) {
                 }
             }
             const QStringList names = TemplateNames(listing);
+            QSet<QString> stems;
             for (const QString& name : names) {
-                if (const QString orphan = OrphanReason(name, names); !orphan.isEmpty()) {
+                stems.insert(name.chopped(4));
+            }
+            for (const QString& name : names) {
+                if (const QString orphan = OrphanReason(name, stems); !orphan.isEmpty()) {
                     unlisted.append(FileResult::Failure(JoinPath(folder, name), orphan));
                 }
             }

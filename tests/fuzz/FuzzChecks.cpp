@@ -271,8 +271,7 @@ QString CheckInjection(QByteArrayView input) {
     if (const std::optional<QByteArray> base = BaseAddress(page); base && base->isEmpty()) {
         return QStringLiteral("an empty base address was reported");
     }
-    if (const std::optional<RefusingPolicy> policy =
-            FindRefusingPolicy(page, InsertionPoint(page), code.cspSources, !settings.options.staticMarkup);
+    if (const std::optional<RefusingPolicy> policy = FindRefusingPolicy(page, InsertionPoint(page), code.cspSources);
         policy && (policy->at < 0 || policy->at >= page.size())) {
         return QStringLiteral("a policy was reported outside the page");
     }

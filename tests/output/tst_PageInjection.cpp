@@ -116,8 +116,7 @@ private slots:
             page.replace("$SCRIPT", code.cspSources[0].split(' ')[1])
                 .replace("$STYLE", code.cspSources[1].split(' ')[1]);
         }
-        const std::optional<RefusingPolicy> refusing =
-            FindRefusingPolicy(page, InsertionPoint(page), code.cspSources, !settings.options.staticMarkup);
+        const std::optional<RefusingPolicy> refusing = FindRefusingPolicy(page, InsertionPoint(page), code.cspSources);
         const QByteArray needed = refusing && !refusing->needed.isEmpty() ? refusing->needed.split(' ')[0] : "-";
         QCOMPARE(refusing ? QByteArray(refusing->directive + ' ' + needed) : QByteArray("-"), row[2]);
     }
