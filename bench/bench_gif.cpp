@@ -88,13 +88,16 @@ OctreeQuantizer Quantized(const QImage& banner) {
     return quantizer;
 }
 
-// Every pixel's entry in the GIF's palette, row after row.
-void MapInto(const OctreeQuantizer& quantizer, const QImage& banner, std::vector<uchar>& pixels) {
+// Every pixel's entry in the GIF's palette, row after row, and the sums the palette is made of.
+OctreeQuantizer::ColourSums MapInto(const OctreeQuantizer& quantizer, const QImage& banner,
+                                    std::vector<uchar>& pixels) {
     pixels.resize(static_cast<size_t>(banner.width()) * static_cast<size_t>(banner.height()));
+    OctreeQuantizer::ColourSums sums;
     for (int y = 0; y < banner.height(); ++y) {
         quantizer.MapPixels(reinterpret_cast<const QRgb*>(banner.constScanLine(y)), banner.width(),
-                            pixels.data() + static_cast<size_t>(y) * banner.width(), 128, 1, 0);
+                            pixels.data() + static_cast<size_t>(y) * banner.width(), sums, 128, 1, 0);
     }
+    return sums;
 }
 
 // A banner as the encode stage reads it: the GIF's palette (the transparent entry, then the
@@ -107,9 +110,9 @@ struct Indexed {
 
 Indexed IndexedBanner(const QImage& banner) {
     Indexed indexed{Quantized(banner), {}, {}};
-    indexed.palette = indexed.quantizer.BuildPalette();
+    indexed.quantizer.BuildMap();
+    indexed.palette = indexed.quantizer.Palette(MapInto(indexed.quantizer, banner, indexed.pixels));
     indexed.palette.prepend(0);
-    MapInto(indexed.quantizer, banner, indexed.pixels);
     return indexed;
 }
 
@@ -120,12 +123,14 @@ void BM_Stage(benchmark::State& state) {
     auto [quantizer, palette, pixels] = IndexedBanner(banner);
     for (auto _ : state) {
         switch (stage) {
-        case kQuantize:
-            benchmark::DoNotOptimize(Quantized(banner).BuildPalette());
+        case kQuantize: {
+            OctreeQuantizer quantized = Quantized(banner);
+            quantized.BuildMap();
+            benchmark::DoNotOptimize(quantized.LeafCount());
             break;
+        }
         case kMap:
-            MapInto(quantizer, banner, pixels);
-            benchmark::DoNotOptimize(pixels.data());
+            benchmark::DoNotOptimize(quantizer.Palette(MapInto(quantizer, banner, pixels)));
             break;
         case kEncode:
             benchmark::DoNotOptimize(EncodeIndexedGif(size, size, palette, pixels.data()));

@@ -27,7 +27,8 @@ QByteArray EncodeIndexedGif(int width, int height, const QList<QRgb>& palette, c
         return {};
     }
     const std::span<const uchar> all(pixels, static_cast<size_t>(width) * static_cast<size_t>(height));
-    return EncodeIndexedGif(width, height, palette, [all] { return all; });
+    return EncodeIndexedGif(
+        width, height, palette.size(), [all] { return all; }, [&palette] { return palette; });
 }
 
 namespace GifDetail {

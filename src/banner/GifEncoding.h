@@ -27,10 +27,13 @@ QByteArray EncodeIndexedGif(int width, int height, const QList<QRgb>& palette, c
 // them: `nextIndices()` gives the indices of one or more of the following pixels, in order, and is
 // called only while some are left; it must not give more than are left. It may make them there and
 // then, so that no image of indices is stored, or hand on those that work beside the compressor has
-// made so far.
-template <typename NextIndices>
-requires std::is_invocable_r_v<std::span<const uchar>, NextIndices&>
-    QByteArray EncodeIndexedGif(int width, int height, const QList<QRgb>& palette, NextIndices nextIndices);
+// made so far. The palette, of `colours` entries, is asked for once the last indices are in, so
+// that what makes the indices may make the palette on the way; one of another size gives an empty
+// array.
+template <typename NextIndices, typename MakePalette>
+requires std::is_invocable_r_v<std::span<const uchar>, NextIndices&>&& std::is_invocable_r_v<QList<QRgb>, MakePalette&>
+    QByteArray EncodeIndexedGif(int width, int height, qsizetype colours, NextIndices nextIndices,
+                                MakePalette makePalette);
 
 namespace GifDetail {
 
@@ -166,13 +169,18 @@ LzwCodes Compress(NextIndices& nextIndices, size_t count, int codeSize) {
 
 }  // namespace GifDetail
 
-template <typename NextIndices>
-requires std::is_invocable_r_v<std::span<const uchar>, NextIndices&>
-    QByteArray EncodeIndexedGif(int width, int height, const QList<QRgb>& palette, NextIndices nextIndices) {
+template <typename NextIndices, typename MakePalette>
+requires std::is_invocable_r_v<std::span<const uchar>, NextIndices&>&& std::is_invocable_r_v<QList<QRgb>, MakePalette&>
+    QByteArray EncodeIndexedGif(int width, int height, qsizetype colours, NextIndices nextIndices,
+                                MakePalette makePalette) {
     if (!GifDetail::ValidSides(width, height)) {
         return {};
     }
     const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-    return GifDetail::Assemble(width, height, palette,
-                               GifDetail::Compress(nextIndices, count, GifDetail::CodeSize(palette.size())));
+    const GifDetail::LzwCodes codes = GifDetail::Compress(nextIndices, count, GifDetail::CodeSize(colours));
+    const QList<QRgb> palette = makePalette();
+    if (palette.size() != colours) {
+        return {};
+    }
+    return GifDetail::Assemble(width, height, palette, codes);
 }

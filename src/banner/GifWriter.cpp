@@ -26,6 +26,13 @@ constexpr int kMaxGifSide = 65535;
 constexpr qsizetype kMapAheadFrom = 64 * 1024;
 constexpr qsizetype kMapAheadBlock = 8 * 1024;
 
+// Whether a second core is there to map beside the compressor. Asking the system costs it a file
+// read, which is not repeated for every banner.
+bool ThreadsToSpare() {
+    static const bool spare = std::thread::hardware_concurrency() > 1;
+    return spare;
+}
+
 // Maps the pixels to palette entries on a second thread, block by block, ahead of the compressor,
 // which then only reads bytes. Mapping on the compressor's own thread adds about a fifth to its time
 // while the other core has nothing to do.
@@ -42,6 +49,13 @@ public:
         return ahead;
     }
 
+    // The colours mapped on both threads, summed, once every block has been handed on.
+    OctreeQuantizer::ColourSums Sums() {
+        m_thread.join();
+        m_sumsHere += m_sumsThere;
+        return m_sumsHere;
+    }
+
     // The entries of the next block. One that the mapping thread has not taken yet is mapped here
     // and then: the other core may be busy with another program, or the thread not yet started, and
     // the compressor would wait on it for longer than the block takes.
@@ -49,7 +63,7 @@ public:
         const qsizetype block = m_next++;
         qsizetype unclaimed = block;
         if (m_claimed.compare_exchange_strong(unclaimed, block + 1, std::memory_order_relaxed)) {
-            Map(block);
+            Map(block, m_sumsHere);
         } else {
             qsizetype done = m_mappedThere.load(std::memory_order_acquire);
             while (done <= block) {
@@ -69,10 +83,10 @@ private:
         , m_blocks((count + kMapAheadBlock - 1) / kMapAheadBlock)
         , m_indices(std::make_unique_for_overwrite<uchar[]>(static_cast<size_t>(count))) {}
 
-    void Map(qsizetype block) const {
+    void Map(qsizetype block, OctreeQuantizer::ColourSums& sums) const {
         const qsizetype start = block * kMapAheadBlock;
         m_quantizer.MapPixels(m_pixels + start, std::min(kMapAheadBlock, m_count - start), m_indices.get() + start,
-                              kGifOpaqueAlpha, kFirstQuantizedIndex, kTransparentIndex);
+                              sums, kGifOpaqueAlpha, kFirstQuantizedIndex, kTransparentIndex);
     }
 
     // Blocks are taken in order by whichever thread comes first; this one's are done in that order.
@@ -82,7 +96,7 @@ private:
             if (block >= m_blocks) {
                 return;
             }
-            Map(block);
+            Map(block, m_sumsThere);
             m_mappedThere.store(block + 1, std::memory_order_release);
             m_mappedThere.notify_one();
         }
@@ -93,6 +107,8 @@ private:
     const qsizetype m_count;
     const qsizetype m_blocks;
     std::unique_ptr<uchar[]> m_indices;
+    OctreeQuantizer::ColourSums m_sumsHere;   // of the blocks the compressing thread mapped
+    OctreeQuantizer::ColourSums m_sumsThere;  // of those the mapping thread mapped
     std::atomic<qsizetype> m_claimed{0};      // the first block no thread has taken
     std::atomic<qsizetype> m_mappedThere{0};  // past the last block the mapping thread has finished
     qsizetype m_next = 0;                     // read by the compressing thread only
@@ -131,31 +147,41 @@ Result<QByteArray> EncodeBannerGif(const QImage& banner) {
     for (int y = 0; y < height; ++y) {
         quantizer.AddPixels(reinterpret_cast<const QRgb*>(image.constScanLine(y)), width, kGifOpaqueAlpha);
     }
-    QList<QRgb> palette = quantizer.BuildPalette();
-    palette.prepend(qRgb(0, 0, 0));
+    quantizer.BuildMap();
+    // The palette is the GIF's transparent entry, then the quantizer's, whose colours are summed as
+    // the pixels are mapped.
+    const qsizetype colours = kFirstQuantizedIndex + quantizer.LeafCount();
+    const auto palette = [&quantizer](const OctreeQuantizer::ColourSums& sums) {
+        return QList<QRgb>{qRgb(0, 0, 0)} + quantizer.Palette(sums);
+    };
 
     const QRgb* const pixels = reinterpret_cast<const QRgb*>(image.constBits());
     const qsizetype count = qsizetype{width} * height;
     QByteArray bytes;
     // Made after the quantizer and the image it reads, so that its thread is joined before they go.
     std::unique_ptr<MappedAhead> ahead;
-    if (count >= kMapAheadFrom && std::thread::hardware_concurrency() > 1) {
+    if (count >= kMapAheadFrom && ThreadsToSpare()) {
         ahead = MappedAhead::Start(quantizer, pixels, count);
     }
     if (ahead) {
-        bytes = EncodeIndexedGif(width, height, palette, [&ahead] { return ahead->Next(); });
+        bytes = EncodeIndexedGif(
+            width, height, colours, [&ahead] { return ahead->Next(); }, [&] { return palette(ahead->Sums()); });
     } else {
         // Mapped a block at a time, so that the compressor runs over plain bytes and no image of
         // indices is stored.
         const auto block = std::make_unique_for_overwrite<uchar[]>(static_cast<size_t>(kMapAheadBlock));
+        OctreeQuantizer::ColourSums sums;
         qsizetype done = 0;
-        bytes = EncodeIndexedGif(width, height, palette, [&] {
-            const qsizetype length = std::min(kMapAheadBlock, count - done);
-            quantizer.MapPixels(pixels + done, length, block.get(), kGifOpaqueAlpha, kFirstQuantizedIndex,
-                                kTransparentIndex);
-            done += length;
-            return std::span<const uchar>(block.get(), static_cast<size_t>(length));
-        });
+        bytes = EncodeIndexedGif(
+            width, height, colours,
+            [&] {
+                const qsizetype length = std::min(kMapAheadBlock, count - done);
+                quantizer.MapPixels(pixels + done, length, block.get(), sums, kGifOpaqueAlpha, kFirstQuantizedIndex,
+                                    kTransparentIndex);
+                done += length;
+                return std::span<const uchar>(block.get(), static_cast<size_t>(length));
+            },
+            [&] { return palette(sums); });
     }
     if (bytes.isEmpty()) {
         return fail(QStringLiteral("the GIF encoder failed on a banner of %1 x %2 pixels").arg(width).arg(height));

@@ -14,11 +14,7 @@ inline unsigned ChildSlot(uint32_t rgb, unsigned level) {
 
 }  // namespace
 
-inline void OctreeQuantizer::Count(Node* nodes, Node& leaf, uint32_t rgb, uint32_t pixels, uint32_t lastOrdinal) {
-    leaf.pixelCount += pixels;
-    leaf.sumRed += pixels * (rgb >> 16);
-    leaf.sumGreen += pixels * ((rgb >> 8) & 0xFFu);
-    leaf.sumBlue += pixels * (rgb & 0xFFu);
+inline void OctreeQuantizer::Count(Node* nodes, const Node& leaf, uint32_t pixels, uint32_t lastOrdinal) {
     Node& parent = nodes[leaf.parent];
     parent.pixelCount += pixels;
     parent.lastPixel = lastOrdinal;
@@ -63,25 +59,16 @@ uint32_t OctreeQuantizer::NewNode(uint32_t parent, uint32_t rgb) {
 // Merges the node's children, all leaves, into it; its count and last pixel already are theirs.
 void OctreeQuantizer::Reduce(uint32_t node) {
     Node& n = m_nodes[node];
-    uint32_t red = 0;
-    uint32_t green = 0;
-    uint32_t blue = 0;
-    // An empty slot names node 0, whose sums are zero: no branch on which slots are taken.
+    // An empty slot names node 0, whose path key is the free one already: no branch on which slots
+    // are taken.
     for (uint16_t& slot : n.children) {
-        Node& child = m_nodes[slot];
-        red += child.sumRed;
-        green += child.sumGreen;
-        blue += child.sumBlue;
-        child.pathKey = kFreeKey;
+        m_nodes[slot].pathKey = kFreeKey;
         const bool taken = slot != kNone;
         m_freeNodes[m_freeCount] = slot;
         m_freeCount += taken;
         m_leafCount -= taken;
         slot = kNone;
     }
-    n.sumRed = red;
-    n.sumGreen = green;
-    n.sumBlue = blue;
     n.isLeaf = true;
     ++m_leafCount;
     Node& parent = m_nodes[n.parent];
@@ -138,7 +125,7 @@ void OctreeQuantizer::AddColorSlow(uint32_t rgb, uint32_t ordinal) {
             hint = current;
         }
     }
-    Count(m_nodes.data(), m_nodes[current], rgb, 1, ordinal);
+    Count(m_nodes.data(), m_nodes[current], 1, ordinal);
     const unsigned level = m_nodes[current].level;
     if (level > 2) {
         // Every key under the leaf leads to it: the first colour of a key nearby needs no walk.
@@ -175,7 +162,7 @@ void OctreeQuantizer::AddPixels(const QRgb* pixels, qsizetype count, int minAlph
             continue;
         }
         if (runLength > 0) {
-            Count(nodes, *runLeaf, runColour, runLength, ordinal - 1);
+            Count(nodes, *runLeaf, runLength, ordinal - 1);
         }
         // Most colours reach a leaf at or below the node their key last led to.
         Node* node = nodes + hints[MapKey(rgb)];
@@ -200,21 +187,17 @@ void OctreeQuantizer::AddPixels(const QRgb* pixels, qsizetype count, int minAlph
         AddColorSlow(rgb, ordinal++);
     }
     if (runLength > 0) {
-        Count(nodes, *runLeaf, runColour, runLength, ordinal - 1);
+        Count(nodes, *runLeaf, runLength, ordinal - 1);
     }
     m_added = ordinal;
 }
 
 // red, green and blue hold the bits of the path to the node: bits 7..level+1 of each channel.
-void OctreeQuantizer::NumberLeaves(uint32_t node, uint32_t red, uint32_t green, uint32_t blue, QList<QRgb>& palette) {
+void OctreeQuantizer::NumberLeaves(uint32_t node, uint32_t red, uint32_t green, uint32_t blue, uint32_t& next) {
     Node& n = m_nodes[node];
     const unsigned level = n.level;
     if (n.isLeaf) {
-        const uint32_t count = n.pixelCount;
-        palette.append(qRgb(static_cast<int>((n.sumRed / count) & 0xFFu),
-                            static_cast<int>((n.sumGreen / count) & 0xFFu),
-                            static_cast<int>((n.sumBlue / count) & 0xFFu)));
-        n.pixelCount = static_cast<uint32_t>(palette.size() - 1);
+        n.pixelCount = next++;
         if (level >= 2) {
             FillMap(red, green, blue, level, static_cast<uint16_t>(kMapResolved | n.pixelCount));
         } else {
@@ -229,8 +212,7 @@ void OctreeQuantizer::NumberLeaves(uint32_t node, uint32_t red, uint32_t green, 
     }
     for (unsigned slot = 0; slot < 8; ++slot) {
         if (const uint32_t child = n.children[slot]; child != kNone) {
-            NumberLeaves(child, red << 1 | (slot >> 2), green << 1 | ((slot >> 1) & 1u), blue << 1 | (slot & 1u),
-                         palette);
+            NumberLeaves(child, red << 1 | (slot >> 2), green << 1 | ((slot >> 1) & 1u), blue << 1 | (slot & 1u), next);
         }
     }
 }
@@ -267,21 +249,55 @@ void OctreeQuantizer::FillLeafMap(uint32_t red, uint32_t green, uint32_t blue, u
     }
 }
 
-QList<QRgb> OctreeQuantizer::BuildPalette() {
+void OctreeQuantizer::BuildMap() {
     std::fill(m_mapTable.begin(), m_mapTable.end(), uint16_t{0});
     m_leafMap.assign(kLeafMapSize, 0);
-    QList<QRgb> palette;
-    palette.reserve(static_cast<qsizetype>(m_leafCount));
-    NumberLeaves(kRoot, 0, 0, 0, palette);
-    return palette;
+    uint32_t next = 0;
+    NumberLeaves(kRoot, 0, 0, 0, next);
 }
 
-void OctreeQuantizer::MapPixels(const QRgb* pixels, qsizetype count, uchar* indices, int minAlpha, int shift,
-                                uchar skipped) const {
+void OctreeQuantizer::MapPixels(const QRgb* pixels, qsizetype count, uchar* indices, ColourSums& sums, int minAlpha,
+                                int shift, uchar skipped) const {
     for (qsizetype i = 0; i < count; ++i) {
         const QRgb pixel = pixels[i];
-        indices[i] = qAlpha(pixel) < minAlpha ? skipped : static_cast<uchar>(IndexOf(pixel) + shift);
+        if (qAlpha(pixel) < minAlpha) {
+            indices[i] = skipped;
+            continue;
+        }
+        const auto index = static_cast<uint32_t>(IndexOf(pixel));
+        indices[i] = static_cast<uchar>(index + shift);
+        sums.Add(index, pixel, static_cast<unsigned>(i & 1));
     }
+}
+
+OctreeQuantizer::ColourSums& OctreeQuantizer::ColourSums::operator+=(const ColourSums& other) {
+    for (size_t lane = 0; lane < m_entries.size(); ++lane) {
+        for (size_t i = 0; i < kMaxColors; ++i) {
+            m_entries[lane][i].redBlue += other.m_entries[lane][i].redBlue;
+            m_entries[lane][i].greenPixels += other.m_entries[lane][i].greenPixels;
+        }
+    }
+    return *this;
+}
+
+std::array<uint32_t, 4> OctreeQuantizer::ColourSums::Of(uint32_t index) const {
+    const uint64_t redBlue = m_entries[0][index].redBlue + m_entries[1][index].redBlue;
+    const uint64_t greenPixels = m_entries[0][index].greenPixels + m_entries[1][index].greenPixels;
+    return {static_cast<uint32_t>(redBlue >> 32), static_cast<uint32_t>(greenPixels), static_cast<uint32_t>(redBlue),
+            static_cast<uint32_t>(greenPixels >> 32)};
+}
+
+QList<QRgb> OctreeQuantizer::Palette(const ColourSums& sums) const {
+    QList<QRgb> palette;
+    palette.reserve(static_cast<qsizetype>(m_leafCount));
+    for (uint32_t i = 0; i < m_leafCount; ++i) {
+        const auto [red, green, blue, pixels] = sums.Of(i);
+        // Every leaf has a pixel when every pixel added was mapped.
+        const uint32_t count = std::max(pixels, 1u);
+        palette.append(qRgb(static_cast<int>((red / count) & 0xFFu), static_cast<int>((green / count) & 0xFFu),
+                            static_cast<int>((blue / count) & 0xFFu)));
+    }
+    return palette;
 }
 
 bool Quantize(const QImage& source, QImage& destination, int maxColors) {
@@ -305,14 +321,16 @@ bool Quantize(const QImage& source, QImage& destination, int maxColors) {
         readRow(y);
         quantizer.AddPixels(row.data(), width);
     }
-    QList<QRgb> palette = quantizer.BuildPalette();
+    quantizer.BuildMap();
+    OctreeQuantizer::ColourSums sums;
+    for (int y = 0; y < height; ++y) {
+        readRow(y);
+        quantizer.MapPixels(row.data(), width, destination.scanLine(y), sums);
+    }
+    QList<QRgb> palette = quantizer.Palette(sums);
     if (!palette.isEmpty()) {
         palette[0] &= 0x00FFFFFFu;
     }
     destination.setColorTable(palette);
-    for (int y = 0; y < height; ++y) {
-        readRow(y);
-        quantizer.MapPixels(row.data(), width, destination.scanLine(y));
-    }
     return true;
 }

@@ -15,9 +15,15 @@ class QImage;
 // first) is merged into a leaf. Bit 0 of each channel never splits, so colours differing only there
 // share a leaf. The result depends only on the sequence of colours added.
 //
-// Use: AddColor() or AddPixels() for every pixel in order, then BuildPalette() once, then IndexOf()
-// or MapPixels() for every pixel.
-// A quantizer serves one image; it is not thread-safe.
+// Use: AddColor() or AddPixels() for every pixel in order, then BuildMap() once, then MapPixels()
+// for every pixel added, which sums the colours each palette entry stands for, and Palette() of
+// those sums. IndexOf() gives one colour's entry.
+//
+// The palette's colours are the averages of the colours that reached each leaf. Every colour added
+// reaches, once all are in, the leaf its path ends in, since leaves only ever merge upwards; so those
+// sums are made while mapping, which may run beside other work, and not while the tree grows.
+// A quantizer serves one image. Adding is not thread-safe; mapping is, each thread into sums of
+// its own.
 class OctreeQuantizer final {
 public:
     static constexpr int kMinColors = 8;
@@ -40,47 +46,73 @@ public:
     // below minAlpha.
     void AddPixels(const QRgb* pixels, qsizetype count, int minAlpha = 0);
 
-    // The number of leaves, which is the palette size BuildPalette() will give.
+    // The number of leaves, which is the palette's size.
     int LeafCount() const { return static_cast<int>(m_leafCount); }
 
-    // Numbers the leaves depth-first from the root, child slots 0 to 7, and returns their colours
-    // (the truncated averages of the colours that reached them, all opaque) in that order.
+    // Numbers the leaves depth-first from the root, child slots 0 to 7: their palette indices.
     // Call once, after the last AddColor().
-    QList<QRgb> BuildPalette();
+    void BuildMap();
 
-    // The palette index of a colour that was added before BuildPalette(). A colour that was never
+    // The palette index of a colour that was added before BuildMap(). A colour that was never
     // added gives the index of the leaf its path reaches, or 0 when the path ends before a leaf.
     int IndexOf(uint32_t rgb) const {
         const uint32_t entry = m_mapTable[MapKey(rgb)];
         return entry & kMapResolved ? entry & 0xFFu : m_leafMap[entry * kLeafMapSize + LeafMapKey(rgb)];
     }
 
+    // Per palette index, the sums of the colours mapped to it and their number. Sums of different
+    // runs of pixels add up. They are exact while an index holds fewer than 2^24 pixels, as a
+    // 32-bit sum of one channel is.
+    class ColourSums {
+    public:
+        void Add(uint32_t index, uint32_t rgb, unsigned lane) {
+            Entry& entry = m_entries[lane][index];
+            entry.redBlue += uint64_t{rgb & 0xFF0000u} << 16 | (rgb & 0xFFu);
+            entry.greenPixels += uint64_t{1} << 32 | (rgb >> 8 & 0xFFu);
+        }
+        ColourSums& operator+=(const ColourSums& other);
+        // The red, green and blue sums and the number of pixels of an index.
+        std::array<uint32_t, 4> Of(uint32_t index) const;
+
+    private:
+        // Two additions a pixel: red in the high half of one word and blue in its low half, the
+        // number of pixels in the high half of another and green in its low half. Neighbouring
+        // pixels, of one index in a flat area, add to two copies in turn, so that no addition
+        // waits on the one before.
+        struct Entry {
+            uint64_t redBlue = 0;
+            uint64_t greenPixels = 0;
+        };
+        std::array<std::array<Entry, kMaxColors>, 2> m_entries{};
+    };
+
     // For each of `count` pixels (0xAARRGGBB): `skipped` when its alpha is below minAlpha, otherwise
-    // IndexOf() plus `shift`.
-    void MapPixels(const QRgb* pixels, qsizetype count, uchar* indices, int minAlpha = 0, int shift = 0,
-                   uchar skipped = 0) const;
+    // IndexOf() plus `shift`; the colour of each pixel not skipped is added to `sums`.
+    void MapPixels(const QRgb* pixels, qsizetype count, uchar* indices, ColourSums& sums, int minAlpha = 0,
+                   int shift = 0, uchar skipped = 0) const;
+
+    // The leaves' colours in palette order, all opaque: the truncated averages of the colours that
+    // reached them, from the sums of mapping every pixel that was added.
+    QList<QRgb> Palette(const ColourSums& sums) const;
 
 private:
     // The reducible list of the classic algorithm is never built. Its order is that of (level, pixel
     // count, ordinal of the last pixel through the node): a node whose count grows goes behind every
     // node of its level whose count is not greater, and those reached their count earlier. A node's
     // count is the sum of its children's counts and its last pixel the latest of theirs. So a pixel
-    // is counted at its leaf and at the leaf's parent only, and an interior node holds the count and
-    // last pixel of its leaf children, which are its own once all its children are leaves. The first
-    // node of the list is always one of the lowest level, whose children are all leaves; it is looked
-    // for only when a leaf too many appears.
+    // is counted at its leaf's parent only (no leaf's count is ever asked for), and an interior node
+    // holds the count and last pixel of its leaf children, which are its own once all its children
+    // are leaves. The first node of the list is always one of the lowest level, whose children are
+    // all leaves; it is looked for only when a leaf too many appears.
     //
     // Nodes live in one pool and refer to each other by index; index 0 stands for "none". A node fills
-    // one cache line.
+    // one cache line. Colours are not summed here: see ColourSums.
     struct alignas(64) Node {
         uint32_t pathMask = 0;        // bits 7..level+1 of each channel
         uint32_t pathKey = kFreeKey;  // those bits of every colour that reaches the node
-        uint32_t pixelCount = 0;      // see above; after BuildPalette(), a leaf's palette index
+        uint32_t pixelCount = 0;      // interior nodes, see above; after BuildMap(), a leaf's palette index
         uint32_t lastPixel = 0;       // interior nodes: the ordinal of the last pixel counted
-        uint32_t sumRed = 0;          // leaves only
-        uint32_t sumGreen = 0;
-        uint32_t sumBlue = 0;
-        uint32_t levelSlot = 0;  // interior nodes: the position in m_interior[level]
+        uint32_t levelSlot = 0;       // interior nodes: the position in m_interior[level]
         uint8_t level = 0;
         bool isLeaf = false;
         uint16_t parent = 0;
@@ -92,13 +124,13 @@ private:
     static constexpr int kRootLevel = 7;
     static constexpr uint32_t kFreeKey = 0xFF000000u;  // never equals a masked 24-bit colour
 
-    // Counts `pixels` pixels of one colour at its leaf and at the leaf's parent.
-    static void Count(Node* nodes, Node& leaf, uint32_t rgb, uint32_t pixels, uint32_t lastOrdinal);
+    // Counts `pixels` pixels at the leaf's parent.
+    static void Count(Node* nodes, const Node& leaf, uint32_t pixels, uint32_t lastOrdinal);
     void AddColorSlow(uint32_t rgb, uint32_t ordinal);
     void ReduceToLimit();
     void Reduce(uint32_t node);
     uint32_t NewNode(uint32_t parent, uint32_t rgb);
-    void NumberLeaves(uint32_t node, uint32_t red, uint32_t green, uint32_t blue, QList<QRgb>& palette);
+    void NumberLeaves(uint32_t node, uint32_t red, uint32_t green, uint32_t blue, uint32_t& next);
     void FillMap(uint32_t red, uint32_t green, uint32_t blue, unsigned level, uint16_t entry);
     void FillLeafMap(uint32_t red, uint32_t green, uint32_t blue, unsigned level, uint8_t index);
 
@@ -116,7 +148,7 @@ private:
     // Keyed by the top five bits of each channel, which decide the path down to level 2. While
     // colours are added: a hint, checked against the node's path before use, to the node of level 2
     // or more where a colour with that key ended or went on below (a leaf above level 2 is entered
-    // for every key under it). After BuildPalette(): kMapResolved plus the palette index where that
+    // for every key under it). After BuildMap(): kMapResolved plus the palette index where that
     // path ends in a leaf, else the leaf map that decides below.
     static constexpr uint16_t kMapResolved = 0x8000;
     static constexpr uint32_t MapKey(uint32_t rgb) {
@@ -124,7 +156,7 @@ private:
     }
     std::vector<uint16_t> m_mapTable = std::vector<uint16_t>(1u << 15);
 
-    // Leaf maps, filled by BuildPalette(): palette indices keyed by bits 2 and 1 of each channel, which
+    // Leaf maps, filled by BuildMap(): palette indices keyed by bits 2 and 1 of each channel, which
     // decide the path below level 2. One for each node of level 2 that is not a leaf, and map 0 of
     // zeros for paths no colour took.
     static constexpr uint32_t kLeafMapSize = 64;
