@@ -59,10 +59,15 @@ uint32_t OctreeQuantizer::NewNode(uint32_t parent, uint32_t rgb) {
 // Merges the node's children, all leaves, into it; its count and last pixel already are theirs.
 void OctreeQuantizer::Reduce(uint32_t node) {
     Node& n = m_nodes[node];
-    // An empty slot names node 0, whose path key is the free one already: no branch on which slots
-    // are taken.
+    // A hint may lead to a child of level 2 or more, which must then no longer match any colour's
+    // path. An empty slot names node 0, whose path key is the free one already: no branch on which
+    // slots are taken.
+    if (n.level > 2) {
+        for (const uint16_t slot : n.children) {
+            m_nodes[slot].pathKey = kFreeKey;
+        }
+    }
     for (uint16_t& slot : n.children) {
-        m_nodes[slot].pathKey = kFreeKey;
         const bool taken = slot != kNone;
         m_freeNodes[m_freeCount] = slot;
         m_freeCount += taken;
