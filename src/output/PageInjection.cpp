@@ -794,11 +794,20 @@ QString AdvertNamesReason(const QByteArray& page, const PagePlan& plan) {
                              ? QStringLiteral("the advert's style sheet would move that element into the window's "
                                               "corner")
                              : QStringLiteral("the advert's style sheet would restyle that element");
-    return QStringLiteral("holds a name of the advert's own outside its block, in its %1 on line %2 (an advert put in "
-                          "by hand, or code copied from one?): %3; take that out or rename it, then run again; left "
-                          "as it is")
-        .arg(PrintableText(QString::fromUtf8(named->tag)),
-             QString::number(LineOf(text, plan.Original(size_t(named->at)))), harm);
+    // Between an old block and where the new one goes stands, as a rule, what an earlier run put
+    // after its block: its custom HTML, which a run given other custom HTML cannot tell from the
+    // page's own text. Its own removal run takes it out.
+    const size_t at = plan.Original(size_t(named->at));
+    const bool afterBlock = at < plan.insertAt && std::any_of(plan.removals.begin(), plan.removals.end(),
+                                                              [at](const Range& r) { return r.to <= at; });
+    const QString where = afterBlock ? QStringLiteral("after the advert's block (custom HTML of an earlier run?)")
+                                     : QStringLiteral("(an advert put in by hand, or code copied from one?)");
+    const QString remedy = afterBlock
+                               ? QStringLiteral("take it out with a removal run given that custom HTML, or by hand")
+                               : QStringLiteral("take that out or rename it");
+    return QStringLiteral("holds a name of the advert's own outside its block, in its %1 on line %2 %3: %4; %5, then "
+                          "run again; left as it is")
+        .arg(PrintableText(QString::fromUtf8(named->tag)), QString::number(LineOf(text, at)), where, harm, remedy);
 }
 
 }  // namespace
