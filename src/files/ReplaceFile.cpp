@@ -252,11 +252,6 @@ bool MountedOn(const Target& target, const QByteArray& folder) {
            (dir.stx_mask & STATX_MNT_ID) && file.stx_mnt_id != dir.stx_mnt_id;
 }
 
-// Why the file that the links lead to (or a new one there) is not to be written, though it is
-// a regular file in a folder that exists; empty when nothing stands in the way. The new file is
-// made beside the old one and renamed over it, so the folder has its say as much as the file, and
-// the new file must take the old one's owner and group; a refusal here comes before any file of
-// a run is written, where a failed rename would leave a page's image and style sheet replaced.
 // The start of a hidden name beside `name` in `folder`, to which AtHiddenName adds kHiddenSuffix
 // letters. Long names leave room for them within the file system's limit on one name, cut between
 // two UTF-8 letters: file systems that store names as UTF-16 refuse half of one.
@@ -269,6 +264,11 @@ QByteArray HiddenStem(const QByteArray& folder, const QByteArray& name) {
     return (folder.endsWith('/') ? folder : folder + '/') + '.' + name.left(kept) + '.';
 }
 
+// Why the file that the links lead to (or a new one there) is not to be written, though it is
+// a regular file in a folder that exists; empty when nothing stands in the way. The new file is
+// made beside the old one and renamed over it, so the folder has its say as much as the file, and
+// the new file must take the old one's owner and group; a refusal here comes before any file of
+// a run is written, where a failed rename would leave a page's image and style sheet replaced.
 QString Obstacle(const Target& target) {
     // The superuser may write any file, but a file or a folder that no one may write was protected
     // on purpose.
