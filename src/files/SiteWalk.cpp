@@ -77,14 +77,28 @@ bool PagePatterns::Matches(const QString& name) const {
 
 namespace {
 
-// Style sheets, scripts and data, this program's designs and drawings in SVG among them.
+// Style sheets, scripts and data, this program's designs and drawings in SVG among them; program
+// code and settings, keys and certificates, as sites offer them for download (a manual's examples);
+// components that a build compiles, which take one script each. Pages that a server runs first
+// (.php, .asp, .jsp, .cgi's output) are none of these: their HTML is where the advert goes.
 const QStringList& CodeAndData() {
     static const QStringList kinds = {
-        u"css"_s,   u"scss"_s,   u"sass"_s,    u"less"_s,        u"js"_s,  u"mjs"_s,  u"cjs"_s,  u"jsx"_s,
-        u"ts"_s,    u"tsx"_s,    u"mts"_s,     u"cts"_s,         u"map"_s, u"wasm"_s, u"json"_s, u"jsonc"_s,
-        u"json5"_s, u"jsonld"_s, u"geojson"_s, u"webmanifest"_s, u"xml"_s, u"xsl"_s,  u"xslt"_s, u"rss"_s,
-        u"atom"_s,  u"rdf"_s,    u"kml"_s,     u"gpx"_s,         u"ics"_s, u"csv"_s,  u"tsv"_s,  u"yaml"_s,
-        u"yml"_s,   u"toml"_s,   u"lock"_s,    u"vornetad"_s,    u"svg"_s};
+        u"css"_s, u"scss"_s, u"sass"_s, u"less"_s, u"js"_s, u"mjs"_s, u"cjs"_s, u"jsx"_s, u"ts"_s, u"tsx"_s, u"mts"_s,
+        u"cts"_s, u"map"_s, u"wasm"_s, u"json"_s, u"jsonc"_s, u"json5"_s, u"jsonld"_s, u"geojson"_s, u"webmanifest"_s,
+        u"xml"_s, u"xsl"_s, u"xslt"_s, u"rss"_s, u"atom"_s, u"rdf"_s, u"kml"_s, u"gpx"_s, u"ics"_s, u"csv"_s, u"tsv"_s,
+        u"yaml"_s, u"yml"_s, u"toml"_s, u"lock"_s, u"vornetad"_s, u"svg"_s, u"vue"_s, u"svelte"_s, u"ipynb"_s,
+        // scripts and program code
+        u"py"_s, u"pyw"_s, u"pyi"_s, u"sh"_s, u"bash"_s, u"zsh"_s, u"ksh"_s, u"csh"_s, u"fish"_s, u"ps1"_s, u"psm1"_s,
+        u"bat"_s, u"cmd"_s, u"vbs"_s, u"pl"_s, u"pm"_s, u"pod"_s, u"cgi"_s, u"rb"_s, u"rake"_s, u"lua"_s, u"tcl"_s,
+        u"r"_s, u"jl"_s, u"go"_s, u"rs"_s, u"c"_s, u"h"_s, u"cc"_s, u"cpp"_s, u"cxx"_s, u"hh"_s, u"hpp"_s, u"hxx"_s,
+        u"m"_s, u"mm"_s, u"java"_s, u"kt"_s, u"kts"_s, u"groovy"_s, u"gradle"_s, u"scala"_s, u"clj"_s, u"swift"_s,
+        u"cs"_s, u"fs"_s, u"vb"_s, u"dart"_s, u"ex"_s, u"exs"_s, u"erl"_s, u"hs"_s, u"ml"_s, u"elm"_s, u"nim"_s,
+        u"zig"_s, u"f90"_s, u"asm"_s, u"sql"_s, u"awk"_s, u"sed"_s, u"vim"_s, u"el"_s, u"lisp"_s, u"scm"_s, u"coffee"_s,
+        u"pp"_s, u"diff"_s, u"patch"_s,
+        // settings, keys and certificates
+        u"ini"_s, u"cfg"_s, u"conf"_s, u"config"_s, u"properties"_s, u"env"_s, u"service"_s, u"socket"_s, u"timer"_s,
+        u"desktop"_s, u"plist"_s, u"reg"_s, u"pem"_s, u"crt"_s, u"cer"_s, u"key"_s, u"csr"_s, u"pub"_s, u"asc"_s,
+        u"sig"_s};
     return kinds;
 }
 

@@ -35,9 +35,9 @@ struct [[nodiscard]] PagePatterns {
 
 // The pages of a folder tree: the regular files (or links to them) whose names match, taken folder
 // by folder in the byte order of the folder's path, and by name in byte order within a folder, so
-// that each folder's pages come together. Style sheets, scripts, data, images, fonts, media and
-// archives are never pages by their names, whatever the patterns say (`kinds`); a removal takes them
-// too, where an earlier run put the advert into them.
+// that each folder's pages come together. Style sheets, scripts and program code, settings, data,
+// images, fonts, media and archives are never pages by their names, whatever the patterns say
+// (`kinds`); a removal takes them too, where an earlier run put the advert into them.
 //
 // Hidden folders and files (names starting with '.') are passed over, and so is every link to a
 // folder: the walk enters only folders that are really inside the tree, so it cannot loop. Pipes,
@@ -65,9 +65,9 @@ SitePages WalkSite(const QString& root, const PagePatterns& patterns, SiteKinds 
 // a font.
 bool NeverAPage(const QString& name);
 
-// Whether a file of that name is a style sheet, a script or data, which the advert's block would
-// break even where the user names it as a page. A note takes it as text, a picture is no text, and
-// a site generator's Markdown page takes HTML.
+// Whether a file of that name is a style sheet, a script, program code or data, which the advert's
+// block would break even where the user names it as a page. A note takes it as text, a picture is
+// no text, and a site generator's Markdown page takes HTML.
 bool BrokenByMarkup(const QString& name);
 
 // What shows the folder `root` to be the source of a site that a generator builds into another
@@ -79,7 +79,8 @@ QString GeneratorSourceOf(const QString& root);
 
 // What the files passed over for their kind are, for a message.
 inline constexpr char kNeverPages[] =
-    "style sheets, scripts, data, plain text, images, fonts, media and archives are never pages";
+    "style sheets, scripts and program code, settings, data, plain text, images, fonts, media and archives are "
+    "never pages";
 
 // `pages` with each page once: a page is known by the file it is and the folder it is shown from
 // ("a.html", "./a.html" and "sub/../a.html" are one; so are two links in a folder to one file), since

@@ -1026,14 +1026,14 @@ PageRead ReadPage(const QString& path) {
     if (!page.Ok()) {
         return page;
     }
-    // Given by name (a "--modify site/*" meant for the pages), a style sheet, a script or data would
-    // be broken by the advert's HTML, as a site's run never takes them.
+    // Given by name (a "--modify site/*" meant for the pages), a style sheet, a script, program code
+    // or data would be broken by the advert's HTML, as a site's run never takes them.
     const QString landing = QFileInfo(path).isSymLink() ? WriteTarget(path) : path;
     if (BrokenByMarkup(path) || BrokenByMarkup(landing)) {
         const QString named =
             BrokenByMarkup(path) ? QStringLiteral("is") : QStringLiteral("leads to \"%1\", which is").arg(landing);
         return PageRead::Failure(
-            path, QStringLiteral("%1 a style sheet, a script or data by its name, "
+            path, QStringLiteral("%1 a style sheet, a script, program code or data by its name, "
                                  "no page, and the advert's HTML would break it; %2")
                       .arg(named, page.value ? QStringLiteral("left as it is") : QStringLiteral("not made")));
     }
