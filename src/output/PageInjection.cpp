@@ -1059,6 +1059,13 @@ PageRead ReadPage(const QString& path) {
     const QString removable = page.value && page.value->contains(kBeginMarker)
                                   ? QStringLiteral(" (remove takes out the advert an earlier run put in)")
                                   : QString();
+    // A program the system runs, whatever its name (a CGI script without an ending, a server's
+    // script), begins so, and no page does.
+    if (page.value && page.value->startsWith("#!")) {
+        return PageRead::Failure(path, QStringLiteral("begins with \"#!\", as a script that the system runs does: no "
+                                                      "page, and the advert's HTML would break it%1; left as it is")
+                                           .arg(removable));
+    }
     const auto xhtml = [](const QString& name) {
         return name.endsWith(u".xhtml", Qt::CaseInsensitive) || name.endsWith(u".xht", Qt::CaseInsensitive);
     };
