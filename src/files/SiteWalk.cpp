@@ -79,8 +79,10 @@ namespace {
 
 // Style sheets, scripts and data, this program's designs and drawings in SVG among them; program
 // code and settings, keys and certificates, as sites offer them for download (a manual's examples);
-// components that a build compiles, which take one script each. Pages that a server runs first
-// (.php, .asp, .jsp, .cgi's output) are none of these: their HTML is where the advert goes.
+// components that a build compiles, which take one script each; translations. Pages that a server
+// runs first (.php, .asp, .jsp) are none of these: their HTML is where the advert goes. Nor are .cgi
+// and .pl by their names alone: a mirrored site keeps what such a script sent under its name, and
+// the page's reading tells the two apart (ScriptByName).
 const QStringList& CodeAndData() {
     static const QStringList kinds = {
         u"css"_s, u"scss"_s, u"sass"_s, u"less"_s, u"js"_s, u"mjs"_s, u"cjs"_s, u"jsx"_s, u"ts"_s, u"tsx"_s, u"mts"_s,
@@ -89,12 +91,12 @@ const QStringList& CodeAndData() {
         u"yaml"_s, u"yml"_s, u"toml"_s, u"lock"_s, u"vornetad"_s, u"svg"_s, u"vue"_s, u"svelte"_s, u"ipynb"_s,
         // scripts and program code
         u"py"_s, u"pyw"_s, u"pyi"_s, u"sh"_s, u"bash"_s, u"zsh"_s, u"ksh"_s, u"csh"_s, u"fish"_s, u"ps1"_s, u"psm1"_s,
-        u"bat"_s, u"cmd"_s, u"vbs"_s, u"pl"_s, u"pm"_s, u"pod"_s, u"cgi"_s, u"rb"_s, u"rake"_s, u"lua"_s, u"tcl"_s,
-        u"r"_s, u"jl"_s, u"go"_s, u"rs"_s, u"c"_s, u"h"_s, u"cc"_s, u"cpp"_s, u"cxx"_s, u"hh"_s, u"hpp"_s, u"hxx"_s,
-        u"m"_s, u"mm"_s, u"java"_s, u"kt"_s, u"kts"_s, u"groovy"_s, u"gradle"_s, u"scala"_s, u"clj"_s, u"swift"_s,
-        u"cs"_s, u"fs"_s, u"vb"_s, u"dart"_s, u"ex"_s, u"exs"_s, u"erl"_s, u"hs"_s, u"ml"_s, u"elm"_s, u"nim"_s,
-        u"zig"_s, u"f90"_s, u"asm"_s, u"sql"_s, u"awk"_s, u"sed"_s, u"vim"_s, u"el"_s, u"lisp"_s, u"scm"_s, u"coffee"_s,
-        u"pp"_s, u"diff"_s, u"patch"_s,
+        u"bat"_s, u"cmd"_s, u"vbs"_s, u"pm"_s, u"pod"_s, u"rb"_s, u"rake"_s, u"lua"_s, u"tcl"_s, u"r"_s, u"jl"_s,
+        u"go"_s, u"rs"_s, u"c"_s, u"h"_s, u"cc"_s, u"cpp"_s, u"cxx"_s, u"hh"_s, u"hpp"_s, u"hxx"_s, u"m"_s, u"mm"_s,
+        u"java"_s, u"kt"_s, u"kts"_s, u"groovy"_s, u"gradle"_s, u"scala"_s, u"clj"_s, u"swift"_s, u"cs"_s, u"fs"_s,
+        u"vb"_s, u"dart"_s, u"ex"_s, u"exs"_s, u"erl"_s, u"hs"_s, u"ml"_s, u"elm"_s, u"nim"_s, u"zig"_s, u"f90"_s,
+        u"asm"_s, u"sql"_s, u"awk"_s, u"sed"_s, u"vim"_s, u"el"_s, u"lisp"_s, u"scm"_s, u"coffee"_s, u"pp"_s, u"diff"_s,
+        u"patch"_s, u"po"_s, u"pot"_s, u"gyp"_s, u"gypi"_s,
         // settings, keys and certificates
         u"ini"_s, u"cfg"_s, u"conf"_s, u"config"_s, u"properties"_s, u"env"_s, u"service"_s, u"socket"_s, u"timer"_s,
         u"desktop"_s, u"plist"_s, u"reg"_s, u"pem"_s, u"crt"_s, u"cer"_s, u"key"_s, u"csr"_s, u"pub"_s, u"asc"_s,
@@ -105,9 +107,9 @@ const QStringList& CodeAndData() {
 // The same by a file's whole name: what a site's tools and its host read (a custom domain in CNAME,
 // redirects, the server's settings, a build's code).
 const QStringList& CodeAndDataNames() {
-    static const QStringList names = {u"CNAME"_s,    u"_redirects"_s, u"_headers"_s, u".htaccess"_s,
-                                      u"Gemfile"_s,  u"Rakefile"_s,   u"Makefile"_s, u"Dockerfile"_s,
-                                      u"Procfile"_s, u"go.mod"_s,     u"go.sum"_s};
+    static const QStringList names = {u"CNAME"_s,    u"_redirects"_s, u"_headers"_s,   u".htaccess"_s, u"Gemfile"_s,
+                                      u"Rakefile"_s, u"Makefile"_s,   u"Dockerfile"_s, u"Procfile"_s,  u"go.mod"_s,
+                                      u"go.sum"_s,   u"Pipfile"_s,    u"MANIFEST.in"_s};
     return names;
 }
 
@@ -136,8 +138,14 @@ bool NeverAPage(const QString& name) {
         u"tiff"_s, u"ico"_s, u"woff"_s, u"woff2"_s, u"ttf"_s, u"otf"_s, u"eot"_s,
         // media, documents and archives
         u"mp3"_s, u"mp4"_s, u"m4a"_s, u"mov"_s, u"webm"_s, u"ogg"_s, u"wav"_s, u"flac"_s, u"vtt"_s, u"pdf"_s, u"zip"_s,
-        u"gz"_s, u"tgz"_s, u"bz2"_s, u"xz"_s, u"tar"_s, u"7z"_s, u"rar"_s};
-    return BrokenByMarkup(name) || HasKind(name, others);
+        u"gz"_s, u"tgz"_s, u"bz2"_s, u"xz"_s, u"tar"_s, u"7z"_s, u"rar"_s,
+        // compiled code, databases and other files of bytes
+        u"mo"_s, u"pyc"_s, u"class"_s, u"jar"_s, u"war"_s, u"so"_s, u"dll"_s, u"exe"_s, u"node"_s, u"sqlite"_s,
+        u"sqlite3"_s, u"db"_s, u"p12"_s, u"pfx"_s, u"der"_s, u"ttc"_s, u"svgz"_s};
+    // The notes that a project keeps by name.
+    static const QStringList notes = {u"LICENSE"_s, u"COPYING"_s, u"AUTHORS"_s, u"README"_s, u"CHANGELOG"_s,
+                                      u"NEWS"_s,    u"INSTALL"_s, u"CHANGES"_s, u"NOTICE"_s, u"TODO"_s};
+    return BrokenByMarkup(name) || HasKind(name, others) || HasName(name, notes);
 }
 
 bool BrokenByMarkup(const QString& name) {

@@ -878,6 +878,16 @@ bool StartsAsUtf16(const QByteArray& bytes) {
     return bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
 }
 
+// Whether the text's first letter, past a byte-order mark and blanks, is "<".
+bool BeginsAsMarkup(const QByteArray& text) {
+    qsizetype at = text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (at < text.size() &&
+           (text[at] == ' ' || text[at] == '\t' || text[at] == '\r' || text[at] == '\n' || text[at] == '\f')) {
+        ++at;
+    }
+    return at < text.size() && text[at] == '<';
+}
+
 // Why a file holding a zero byte is no text that a block can be taken out of or put into.
 QString ZeroByteReason(const QByteArray& bytes) {
     return IsGif(bytes)
@@ -1064,6 +1074,17 @@ PageRead ReadPage(const QString& path) {
     if (page.value && page.value->startsWith("#!")) {
         return PageRead::Failure(path, QStringLiteral("begins with \"#!\", as a script that the system runs does: no "
                                                       "page, and the advert's HTML would break it%1; left as it is")
+                                           .arg(removable));
+    }
+    // A .cgi or .pl file is the script itself, unless a mirrored site kept under its name a page the
+    // script sent, which begins as markup does.
+    const auto scriptByName = [](const QString& name) {
+        return name.endsWith(u".cgi", Qt::CaseInsensitive) || name.endsWith(u".pl", Qt::CaseInsensitive);
+    };
+    if (page.value && (scriptByName(path) || scriptByName(landing)) && !BeginsAsMarkup(*page.value)) {
+        return PageRead::Failure(path, QStringLiteral("is a script by its name, and does not begin as a page does "
+                                                      "(with \"<\"): no page, and the advert's HTML would break "
+                                                      "it%1; left as it is")
                                            .arg(removable));
     }
     const auto xhtml = [](const QString& name) {
