@@ -878,14 +878,28 @@ bool StartsAsUtf16(const QByteArray& bytes) {
     return bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
 }
 
-// Whether the text's first letter, past a byte-order mark and blanks, is "<".
+// Where the text's first letter stands, past a byte-order mark and blanks.
+qsizetype FirstLetter(const QByteArray& text) {
+    return qsizetype(BlanksEnd(View(text), text.startsWith("\xEF\xBB\xBF") ? 3 : 0));
+}
+
 bool BeginsAsMarkup(const QByteArray& text) {
-    qsizetype at = text.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    while (at < text.size() &&
-           (text[at] == ' ' || text[at] == '\t' || text[at] == '\r' || text[at] == '\n' || text[at] == '\f')) {
-        ++at;
-    }
+    const qsizetype at = FirstLetter(text);
     return at < text.size() && text[at] == '<';
+}
+
+// The code a server runs in the page: by its name, or, where the name says none, PHP where the text
+// begins with PHP's opening tag. Such a file is PHP's wherever it is included (a "db.inc", a
+// theme's ".tpl"), and the advert must not go into its code, nor before it into a data response.
+ServerLanguage LanguageOf(const QString& path, const std::optional<QByteArray>& text) {
+    const ServerLanguage named = ServerLanguageOf(path);
+    if (named != ServerLanguage::None || !text) {
+        return named;
+    }
+    const QByteArrayView rest = QByteArrayView(*text).sliced(FirstLetter(*text));
+    const bool php = rest.size() >= 5 && rest.first(5).compare("<?php", Qt::CaseInsensitive) == 0 &&
+                     (rest.size() == 5 || IsHtmlBlank(rest[5]));
+    return php ? ServerLanguage::Php : named;
 }
 
 // Why a file holding a zero byte is no text that a block can be taken out of or put into.
@@ -1433,7 +1447,7 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
     const QByteArrayList earlierCodes =
         code.earlierCustomCodes + (code.earlierCustomCodesOf ? code.earlierCustomCodesOf(pagePath) : QByteArrayList());
     const auto [injected, leftover, misplaced, blockAt, linkAt] =
-        Inject(page.value.value_or(code.newPage), code.codeBlock, earlierCodes, ServerLanguageOf(pagePath),
+        Inject(page.value.value_or(code.newPage), code.codeBlock, earlierCodes, LanguageOf(pagePath, page.value),
                MarkersInFile(pagePath));
     // What must stay would stay beside the new block: two banners, and no removal could take either out.
     if (leftover) {
