@@ -1077,9 +1077,7 @@ PageRead ReadPage(const QString& path) {
     if (page.value && page.value->contains('\0')) {
         return PageRead::Failure(path, ZeroByteReason(*page.value));
     }
-    // A server sends such a page as XML, which a browser shows only while it is well formed, and the
-    // advert's code is HTML (an image tag without its end): the page would show an error instead.
-    // An earlier version may have put the advert in all the same.
+    // An earlier version may have put the advert into a file that no run takes now.
     const QString removable = page.value && page.value->contains(kBeginMarker)
                                   ? QStringLiteral(" (remove takes out the advert an earlier run put in)")
                                   : QString();
@@ -1101,6 +1099,8 @@ PageRead ReadPage(const QString& path) {
                                                       "it%1; left as it is")
                                            .arg(removable));
     }
+    // A server sends such a page as XML, which a browser shows only while it is well formed, and the
+    // advert's code is HTML (an image tag without its end): the page would show an error instead.
     const auto xhtml = [](const QString& name) {
         return name.endsWith(u".xhtml", Qt::CaseInsensitive) || name.endsWith(u".xht", Qt::CaseInsensitive);
     };
