@@ -95,8 +95,8 @@ const QStringList& CodeAndData() {
         u"go"_s, u"rs"_s, u"c"_s, u"h"_s, u"cc"_s, u"cpp"_s, u"cxx"_s, u"hh"_s, u"hpp"_s, u"hxx"_s, u"m"_s, u"mm"_s,
         u"java"_s, u"kt"_s, u"kts"_s, u"groovy"_s, u"gradle"_s, u"scala"_s, u"clj"_s, u"swift"_s, u"cs"_s, u"fs"_s,
         u"vb"_s, u"dart"_s, u"ex"_s, u"exs"_s, u"erl"_s, u"hs"_s, u"ml"_s, u"elm"_s, u"nim"_s, u"zig"_s, u"f90"_s,
-        u"asm"_s, u"sql"_s, u"awk"_s, u"sed"_s, u"vim"_s, u"el"_s, u"lisp"_s, u"scm"_s, u"coffee"_s, u"pp"_s, u"diff"_s,
-        u"patch"_s, u"po"_s, u"pot"_s, u"gyp"_s, u"gypi"_s,
+        u"asm"_s, u"sql"_s, u"awk"_s, u"sed"_s, u"vim"_s, u"el"_s, u"lisp"_s, u"scm"_s, u"coffee"_s, u"pp"_s, u"pas"_s,
+        u"dpr"_s, u"lpr"_s, u"diff"_s, u"patch"_s, u"po"_s, u"pot"_s, u"gyp"_s, u"gypi"_s,
         // settings, keys and certificates
         u"ini"_s, u"cfg"_s, u"conf"_s, u"config"_s, u"properties"_s, u"env"_s, u"service"_s, u"socket"_s, u"timer"_s,
         u"desktop"_s, u"plist"_s, u"reg"_s, u"pem"_s, u"crt"_s, u"cer"_s, u"key"_s, u"csr"_s, u"pub"_s, u"asc"_s,
