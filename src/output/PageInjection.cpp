@@ -878,28 +878,10 @@ bool StartsAsUtf16(const QByteArray& bytes) {
     return bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
 }
 
-// Where the text's first letter stands, past a byte-order mark and blanks.
-qsizetype FirstLetter(const QByteArray& text) {
-    return qsizetype(BlanksEnd(View(text), text.startsWith("\xEF\xBB\xBF") ? 3 : 0));
-}
-
+// Whether the text's first letter, past a byte-order mark and blanks, is "<".
 bool BeginsAsMarkup(const QByteArray& text) {
-    const qsizetype at = FirstLetter(text);
-    return at < text.size() && text[at] == '<';
-}
-
-// The code a server runs in the page: by its name, or, where the name says none, PHP where the text
-// begins with PHP's opening tag. Such a file is PHP's wherever it is included (a "db.inc", a
-// theme's ".tpl"), and the advert must not go into its code, nor before it into a data response.
-ServerLanguage LanguageOf(const QString& path, const std::optional<QByteArray>& text) {
-    const ServerLanguage named = ServerLanguageOf(path);
-    if (named != ServerLanguage::None || !text) {
-        return named;
-    }
-    const QByteArrayView rest = QByteArrayView(*text).sliced(FirstLetter(*text));
-    const bool php = rest.size() >= 5 && rest.first(5).compare("<?php", Qt::CaseInsensitive) == 0 &&
-                     (rest.size() == 5 || IsHtmlBlank(rest[5]));
-    return php ? ServerLanguage::Php : named;
+    const size_t at = BlanksEnd(View(text), text.startsWith("\xEF\xBB\xBF") ? 3 : 0);
+    return at < size_t(text.size()) && text[qsizetype(at)] == '<';
 }
 
 // Why a file holding a zero byte is no text that a block can be taken out of or put into.
@@ -1447,7 +1429,8 @@ QList<FileResult> SharedFiles::WritePage(const QString& pagePath, PageStart star
     const QByteArrayList earlierCodes =
         code.earlierCustomCodes + (code.earlierCustomCodesOf ? code.earlierCustomCodesOf(pagePath) : QByteArrayList());
     const auto [injected, leftover, misplaced, blockAt, linkAt] =
-        Inject(page.value.value_or(code.newPage), code.codeBlock, earlierCodes, LanguageOf(pagePath, page.value),
+        Inject(page.value.value_or(code.newPage), code.codeBlock, earlierCodes,
+               ServerLanguageOf(pagePath, page.value ? std::optional(View(*page.value)) : std::nullopt),
                MarkersInFile(pagePath));
     // What must stay would stay beside the new block: two banners, and no removal could take either out.
     if (leftover) {

@@ -22,6 +22,12 @@ bool SameLetters(string_view text, size_t at, string_view lowerWord) {
                    .compare(QByteArrayView(lowerWord.data(), qsizetype(lowerWord.size())), Qt::CaseInsensitive) == 0;
 }
 
+// Whether "<?php" and a blank, or the text's end, stand at `at`: the opening tag every server takes.
+bool OpensPhpInFull(string_view text, size_t at) {
+    return text.substr(at, 2) == "<?" && SameLetters(text, at + 2, "php") &&
+           (at + 5 == text.size() || IsHtmlBlank(text[at + 5]));
+}
+
 // Whether the "<?" at `at` opens PHP code: "<?php" and a blank, "<?=", or the short "<?" and a
 // blank that servers may still take. "<?xml" and other processing instructions are no code.
 bool OpensPhp(string_view text, size_t at) {
@@ -29,7 +35,7 @@ bool OpensPhp(string_view text, size_t at) {
     if (after < text.size() && (text[after] == '=' || IsHtmlBlank(text[after]))) {
         return true;
     }
-    return SameLetters(text, after, "php") && (after + 3 == text.size() || IsHtmlBlank(text[after + 3]));
+    return OpensPhpInFull(text, at);
 }
 
 // The length of the line break at `at` (LF or CRLF), or 0.
@@ -441,7 +447,7 @@ size_t FrontMatterEnd(string_view text) {
     return FrontMatterFrom(text, AfterByteOrderMark(text));
 }
 
-ServerLanguage ServerLanguageOf(const QString& path) {
+ServerLanguage ServerLanguageOf(const QString& path, std::optional<string_view> text) {
     static const QRegularExpression php(QStringLiteral("\\.(php[0-9]?|phtml)$"),
                                         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression tags(QStringLiteral("\\.(asp|aspx|ascx|master|jsp|jspf|erb|rhtml|ejs)$"),
@@ -449,5 +455,11 @@ ServerLanguage ServerLanguageOf(const QString& path) {
     if (php.match(path).hasMatch()) {
         return ServerLanguage::Php;
     }
-    return tags.match(path).hasMatch() ? ServerLanguage::Tags : ServerLanguage::None;
+    if (tags.match(path).hasMatch()) {
+        return ServerLanguage::Tags;
+    }
+    // A file that begins with PHP's opening tag is PHP's wherever it is included (a "db.inc", a
+    // theme's ".tpl"): the advert must not go into its code, nor before it into a data response.
+    return text && OpensPhpInFull(*text, BlanksEnd(*text, AfterByteOrderMark(*text))) ? ServerLanguage::Php
+                                                                                      : ServerLanguage::None;
 }

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 // What another program reads in a page before any browser does, and where the advert's HTML would
@@ -24,17 +25,18 @@ struct ServerCode {
     explicit operator bool() const { return kind != Kind::None; }
 };
 
-// The code a server runs in a page, by the page's name.
+// The code a server runs in a page, by the page's name, or PHP by how a page of another name begins
+// (`text`, past a byte-order mark and blanks: "<?php").
 enum class ServerLanguage {
     None,
     Php,   // ".php", ".phtml", ".php5" and the like
     Tags,  // code between "<%" and "%>": ".asp", ".aspx", ".jsp", ".erb", ".ejs" and the like
 };
-ServerLanguage ServerLanguageOf(const QString& path);
+ServerLanguage ServerLanguageOf(const QString& path, std::optional<std::string_view> text = std::nullopt);
 
 // What of the kinds above keeps the advert from `spot` in `text`; `hasBodyEnd` is whether the page
 // has a closing body tag, which a template that extends a layout puts inside one of its blocks.
-// Server code is looked for only in a page a server runs as such (`language`, by its name): any
+// Server code is looked for only in a page a server runs as such (`language`): any
 // other may show "<?php" or "<%" as text, in a text area or a comment, which no server runs there.
 ServerCode ServerCodeAt(std::string_view text, std::size_t spot, bool hasBodyEnd, ServerLanguage language);
 
