@@ -82,7 +82,7 @@ namespace {
 // components that a build compiles, which take one script each; translations. Pages that a server
 // runs first (.php, .asp, .jsp) are none of these: their HTML is where the advert goes. Nor are .cgi
 // and .pl by their names alone: a mirrored site keeps what such a script sent under its name, and
-// the page's reading tells the two apart (ScriptByName).
+// the page's reading tells the two apart by its text (ReadPage).
 const QStringList& CodeAndData() {
     static const QStringList kinds = {
         u"css"_s, u"scss"_s, u"sass"_s, u"less"_s, u"js"_s, u"mjs"_s, u"cjs"_s, u"jsx"_s, u"ts"_s, u"tsx"_s, u"mts"_s,
