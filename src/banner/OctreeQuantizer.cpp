@@ -151,7 +151,8 @@ void OctreeQuantizer::AddPixels(const QRgb* pixels, qsizetype count, int minAlph
     const uint16_t* const hints = m_mapTable.data();
     uint32_t ordinal = m_added;
     // A run of one colour, common in templates, is counted once it ends; the tree does not change
-    // meanwhile.
+    // meanwhile. Bit 0 of each channel never decides a path, so it is dropped: neighbours that differ
+    // only there make one run.
     uint32_t runColour = kFreeKey;
     Node* runLeaf = nodes;
     uint32_t runLength = 0;
@@ -160,7 +161,7 @@ void OctreeQuantizer::AddPixels(const QRgb* pixels, qsizetype count, int minAlph
         if (qAlpha(pixel) < minAlpha) {
             continue;
         }
-        const uint32_t rgb = pixel & 0xFFFFFFu;
+        const uint32_t rgb = pixel & 0xFEFEFEu;
         if (rgb == runColour) {
             ++runLength;
             ++ordinal;
