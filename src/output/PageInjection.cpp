@@ -385,9 +385,10 @@ QString ServerCodeReason(string_view text, const PagePlan& plan, ServerLanguage 
                               "it in by hand outside that code; left as it is")
             .arg(line);
     case ServerCode::Kind::PhpOnly:
-        return QStringLiteral("holds nothing but PHP code (from line %1), no page the advert could show in, and "
-                              "its HTML before or after that code would go into every page that includes it; left "
-                              "as it is")
+        return QStringLiteral("holds nothing but PHP code (from line %1): no HTML the advert could go into, and "
+                              "its HTML before or after that code would go into every page that includes this file; "
+                              "where the code puts a page together from other files, give the advert to the one that "
+                              "holds the page's closing body tag (its footer, say); left as it is")
             .arg(line);
     case ServerCode::Kind::FrontMatter:
         return QStringLiteral("the advert's place lies in the front matter at the top (the lines between \"---\" "
