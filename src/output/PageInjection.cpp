@@ -551,6 +551,47 @@ size_t WhereTheBlockGoes(string_view text, const std::vector<Range>& removals, s
     }
 }
 
+// Whether a script's text writes markup of the advert's box as the advert's script does: with
+// document.write, its class as an attribute's value, quoted in any way a minifier leaves it
+// (`class='quentavornet'`, `class=\"quentavornet\"`, `class=quentavornet`). A script that only looks
+// the box up (".quentavornet") writes none.
+bool WritesAdvertMarkup(string_view script) {
+    constexpr string_view kClass{kBoxClass};
+    if (script.find("document.write") == npos) {
+        return false;
+    }
+    const auto nameLetter = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+    };
+    for (size_t at = script.find(kClass); at != npos; at = script.find(kClass, at + 1)) {
+        if (at + kClass.size() < script.size() && nameLetter(script[at + kClass.size()])) {
+            continue;
+        }
+        size_t before = at;
+        while (before > 0 && at - before < 3 &&
+               (script[before - 1] == '\'' || script[before - 1] == '"' || script[before - 1] == '\\')) {
+            --before;
+        }
+        while (before > 0 && IsHtmlBlank(script[before - 1])) {
+            --before;
+        }
+        if (before == 0 || script[before - 1] != '=') {
+            continue;
+        }
+        --before;
+        while (before > 0 && IsHtmlBlank(script[before - 1])) {
+            --before;
+        }
+        constexpr string_view kAttribute = "class";
+        if (before >= kAttribute.size() && std::equal(kAttribute.begin(), kAttribute.end(),
+                                                      script.begin() + std::ptrdiff_t(before - kAttribute.size()),
+                                                      [](char lower, char c) { return LowerAscii(c) == lower; })) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Reads the page once, its markup from `text`: `bytes`, the page itself, or MarkupOf them. Without
 // `customCode` it only finds positions; with it, it also finds what RemoveOldBlocks takes out.
 PagePlan Plan(string_view text, string_view bytes, std::optional<CustomCodes> customCode) {
@@ -568,9 +609,27 @@ PagePlan Plan(string_view text, string_view bytes, std::optional<CustomCodes> cu
     // Where current custom code that may be the page's own end was taken, on the word that the new
     // block puts it back: only so where the new block goes to that very place.
     std::vector<size_t> putBackAt;
+    // The scripts that write the advert's markup, where a page may hold them at all: those outside
+    // every old block are the advert's code without its markers.
+    const bool watchScripts =
+        customCode && customCode->markersIn == MarkersIn::PageMarkup && text.find(string_view(kBoxClass)) != npos;
+    std::vector<size_t> advertScripts;
+    size_t scriptAt = npos;  // the open script's start tag, and where its text begins
+    size_t scriptFrom = npos;
     HtmlToken t;
     while (scanner.Next(t)) {
         open.Take(t);
+        if (watchScripts && t.IsOneOf({"script"})) {
+            if (t.kind == HtmlToken::Kind::StartTag) {
+                scriptAt = t.begin;
+                scriptFrom = t.end;
+            } else if (scriptAt != npos) {
+                if (WritesAdvertMarkup(text.substr(scriptFrom, t.begin - scriptFrom))) {
+                    advertScripts.push_back(scriptAt);
+                }
+                scriptAt = npos;
+            }
+        }
         if (!MayMatter(t)) {
             continue;
         }
@@ -637,6 +696,12 @@ PagePlan Plan(string_view text, string_view bytes, std::optional<CustomCodes> cu
     }
     if (!open.Empty()) {
         plan.Leave(Leftover::Kind::LoneBegin, open.Outermost().at);
+    }
+    for (const size_t at : advertScripts) {
+        if (std::none_of(plan.removals.begin(), plan.removals.end(),
+                         [at](const Range& r) { return r.from <= at && at < r.to; })) {
+            plan.Leave(Leftover::Kind::UnmarkedScript, at);
+        }
     }
     plan.bodyEnd = f.bodyEnd;
     if (f.bodyEnd != npos) {
@@ -811,6 +876,24 @@ QString AdvertNamesReason(const QByteArray& page, const PagePlan& plan) {
         .arg(PrintableText(QString::fromUtf8(named->tag)), QString::number(LineOf(text, at)), where, harm, remedy);
 }
 
+// Where the page that a removal leaves (`rest`) holds an element of the advert's names with no old
+// block before it, as an offset of the page; npos where it holds none. After a block such an
+// element may be custom HTML of an earlier run, which a removal not given that code has always left.
+size_t UnmarkedMarkupAt(const QByteArray& rest, const PagePlan& plan) {
+    const string_view text = View(rest);
+    if (!ContainsInAnyCase(text, "quenta") && !ContainsInAnyCase(text, "&#")) {
+        return npos;
+    }
+    const std::optional<NamedLikeTheAdvert> named = FindAdvertNames(rest, rest.size());
+    if (!named) {
+        return npos;
+    }
+    const size_t at = plan.Original(size_t(named->at));
+    const bool afterBlock =
+        std::any_of(plan.removals.begin(), plan.removals.end(), [at](const Range& r) { return r.to <= at; });
+    return afterBlock ? npos : at;
+}
+
 }  // namespace
 
 qsizetype FindBodyEnd(const QByteArray& page) {
@@ -826,10 +909,14 @@ BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCod
                              const QByteArrayList& earlierCustomCodes, MarkersIn markersIn) {
     const PagePlan plan =
         PlanPage(View(page), CustomCodes{View(customCode), earlierCustomCodes, false, {}, markersIn}, false);
-    if (plan.removals.empty()) {
-        return {page, false, plan.LeftoverIn(View(page))};
+    BlockRemoval removal{plan.removals.empty() ? page : Apply(View(page), plan, std::nullopt), !plan.removals.empty(),
+                         plan.LeftoverIn(View(page))};
+    if (!removal.leftover && markersIn == MarkersIn::PageMarkup) {
+        if (const size_t at = UnmarkedMarkupAt(removal.page, plan); at != npos) {
+            removal.leftover = {Leftover::Kind::UnmarkedMarkup, LineOf(View(page), at)};
+        }
     }
-    return {Apply(View(page), plan, std::nullopt), true, plan.LeftoverIn(View(page))};
+    return removal;
 }
 
 MarkersIn MarkersInFile(const QString& path) {
@@ -1116,6 +1203,20 @@ PageRead ReadPage(const QString& path) {
 
 QString Leftover::Reason() const {
     switch (kind) {
+    case Kind::UnmarkedScript:
+        return QStringLiteral("holds the advert's script on line %1 without the comments that mark its block (\"%2\" "
+                              "and \"%3\"; a minifier or formatter takes comments out), so no run can tell it from "
+                              "the page's own code: a new advert would show a second banner, and a removal would "
+                              "leave it; put the two comments back right before and after it, or take it out by "
+                              "hand; left as it is")
+            .arg(QString::number(line), QLatin1String(kBeginMarker), QLatin1String(kEndMarker));
+    case Kind::UnmarkedMarkup:
+        return QStringLiteral("holds the advert's own markup on line %1 (an element of its class or its map) outside "
+                              "any block, without the comments that mark one (\"%2\" and \"%3\"; a minifier or "
+                              "formatter takes comments out, or the advert was put in by hand), so the banner would "
+                              "stay; put the two comments back around it and run again, or take it out by hand; "
+                              "left as it is")
+            .arg(QString::number(line), QLatin1String(kBeginMarker), QLatin1String(kEndMarker));
     case Kind::Block:
         return QStringLiteral("an advert block stays (line %1), since taking it out would change how the rest of "
                               "the page reads; take it out by hand; left as it is")

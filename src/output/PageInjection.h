@@ -43,6 +43,13 @@ qsizetype InsertionPoint(const QByteArray& page);
 struct Leftover {
     enum class Kind {
         None,
+        // The advert's code without the markers of its block, which a minifier or a formatter takes
+        // out with the page's other comments: a script that writes the advert's markup (any run),
+        // or an element of its names where no block comes before it (a removal; a run that puts the
+        // advert in refuses such a page by its names, FindAdvertNames). No run can tell where it
+        // begins and ends, and a new block beside it would show a second banner.
+        UnmarkedScript,
+        UnmarkedMarkup,
         LoneBegin,  // a begin marker without its end, after an edit: where its block ends cannot be told
         LoneEnd,    // an end marker without its begin
         Block,      // a block whose removal would change how the rest of the page reads (below)
