@@ -1204,19 +1204,19 @@ PageRead ReadPage(const QString& path) {
 QString Leftover::Reason() const {
     switch (kind) {
     case Kind::UnmarkedScript:
-        return QStringLiteral("holds the advert's script on line %1 without the comments that mark its block (\"%2\" "
-                              "and \"%3\"; a minifier or formatter takes comments out), so no run can tell it from "
-                              "the page's own code: a new advert would show a second banner, and a removal would "
-                              "leave it; put the two comments back right before and after it, or take it out by "
-                              "hand; left as it is")
-            .arg(QString::number(line), QLatin1String(kBeginMarker), QLatin1String(kEndMarker));
-    case Kind::UnmarkedMarkup:
-        return QStringLiteral("holds the advert's own markup on line %1 (an element of its class or its map) outside "
-                              "any block, without the comments that mark one (\"%2\" and \"%3\"; a minifier or "
-                              "formatter takes comments out, or the advert was put in by hand), so the banner would "
-                              "stay; put the two comments back around it and run again, or take it out by hand; "
-                              "left as it is")
-            .arg(QString::number(line), QLatin1String(kBeginMarker), QLatin1String(kEndMarker));
+    case Kind::UnmarkedMarkup: {
+        const bool script = kind == Kind::UnmarkedScript;
+        return QStringLiteral("holds the advert's %1 on line %2%3 without the comments that mark its block (\"%4\" and "
+                              "\"%5\"; a minifier or formatter takes comments out%6), so no run can tell it from the "
+                              "page's own code: %7; put the two comments back right before and after it, or take it "
+                              "out by hand; left as it is")
+            .arg(script ? QStringLiteral("script") : QStringLiteral("own markup"), QString::number(line),
+                 script ? QString() : QStringLiteral(" (an element of its class or its map)"),
+                 QLatin1String(kBeginMarker), QLatin1String(kEndMarker),
+                 script ? QString() : QStringLiteral(", or it was put in by hand"),
+                 script ? QStringLiteral("a new advert would show a second banner, and a removal would leave it")
+                        : QStringLiteral("a removal would leave the banner showing"));
+    }
     case Kind::Block:
         return QStringLiteral("an advert block stays (line %1), since taking it out would change how the rest of "
                               "the page reads; take it out by hand; left as it is")
