@@ -460,6 +460,38 @@ size_t MatchedLength(string_view text, size_t at, string_view code, bool anyInde
     }
 }
 
+// How many bytes of `text` from `at` hold `code` as a formatter that reflows markup leaves it, or
+// npos where they do not: a run of blanks in the code (line breaks among them) stands for any run
+// of blanks in the page, and blanks may come or go between a tag and what is next to it, as where
+// "<p>hi</p>" became "<p>", "  hi" and "</p>" on lines of their own. Every other byte is matched as
+// it is, so words keep their letters and are not joined or split.
+size_t ReflowedLength(string_view text, size_t at, string_view code) {
+    size_t page = at;
+    for (size_t i = 0; i < code.size();) {
+        const size_t pageBlanks = BlanksEnd(text, page) - page;
+        const bool afterTag = i > 0 && code[i - 1] == '>';
+        if (IsHtmlBlank(code[i])) {
+            const size_t next = BlanksEnd(code, i);
+            if (pageBlanks == 0 && !afterTag && next < code.size() && code[next] != '<') {
+                return npos;
+            }
+            i = next;
+            page += pageBlanks;
+            continue;
+        }
+        if (pageBlanks > 0 && !afterTag && code[i] != '<') {
+            return npos;
+        }
+        page += pageBlanks;
+        if (page >= text.size() || text[page] != code[i]) {
+            return npos;
+        }
+        ++page;
+        ++i;
+    }
+    return page - at;
+}
+
 // The custom code that may follow an old block: the current settings' and earlier runs'. An empty
 // one is never taken out on its own.
 struct CustomCodes {
@@ -488,17 +520,21 @@ struct CustomCodes {
     // own, and left there it would be added again with every run, and stay after a removal; it may
     // have indented its lines anew too. The blanks go with it. Only where nothing but blanks follows
     // it up to the page's end, where a run leaves it: elsewhere the same words or element after a
-    // line break ("<hr>", "See you") are as likely the page's own.
+    // line break ("<hr>", "See you") are as likely the page's own. There, too, a formatter may have
+    // reflowed it, its tags on lines of their own (ReflowedLength).
     template <typename Fits>
     size_t At(string_view text, size_t at, Fits fits) const {
         const size_t blanks = BlanksEnd(text, at) - at;
         const auto matched = [&](string_view code) {
             const size_t size = MatchedLength(bytes, at, code);
             const size_t start = std::find_if_not(code.begin(), code.end(), IsHtmlBlank) - code.begin();
-            if (size != npos || blanks == 0 || start == code.size()) {
+            if (size != npos || start == code.size()) {
                 return size;
             }
-            const size_t after = MatchedLength(bytes, at + blanks, code.substr(start), true);
+            size_t after = blanks > 0 ? MatchedLength(bytes, at + blanks, code.substr(start), true) : npos;
+            if (after == npos) {
+                after = ReflowedLength(bytes, at + blanks, code.substr(start));
+            }
             if (after == npos) {
                 return npos;
             }

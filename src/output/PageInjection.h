@@ -87,7 +87,9 @@ struct BlockRemoval {
 //   join a '<' before the block and what follows it into markup, or cut in two a marker that begins
 //   in it; code that starts with a closing body or html tag reads like the page's own end, and is
 //   taken only where the page keeps such a tag of its own after it (InjectCode, which puts the
-//   current code back, takes it all the same).
+//   current code back, takes it all the same). Where nothing but blanks follows it up to the page's
+//   end, a copy that a formatter reflowed goes too: its blanks as any blanks, and blanks added or
+//   gone next to its tags (ReflowedLength).
 // Nothing else goes with a block: what follows it up to the closing body tag may be custom code of
 // a run with other settings, but it may as well be the page's own footer or, where a block was
 // put at the top of the body by hand, the whole page; only bytes known to be custom code are.

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QImage>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -116,6 +117,38 @@ qsizetype IndentFreeEnd(const QByteArray& text, qsizetype from, QByteArrayView c
     }
 }
 
+// Where `code`, without its leading blanks, ends in `page` from `from` as a formatter may have
+// reflowed it: each run of blanks in it as any run of blanks, and blanks or none where a tag begins
+// or ends next to it; -1 where it is not there.
+qsizetype ReflowedEnd(const QByteArray& page, qsizetype from, QByteArrayView code) {
+    const QString blank = QStringLiteral("[ \\t\\n\\f\\r]");
+    QString pattern;
+    qsizetype i = 0;
+    while (i < code.size() && IsHtmlBlank(code[i])) {
+        ++i;
+    }
+    for (const qsizetype start = i; i < code.size();) {
+        if (IsHtmlBlank(code[i])) {
+            const qsizetype runFrom = i;
+            while (i < code.size() && IsHtmlBlank(code[i])) {
+                ++i;
+            }
+            const bool mayGo = code[runFrom - 1] == '>' || i == code.size() || code[i] == '<';
+            pattern += blank + (mayGo ? u'*' : u'+');
+            continue;
+        }
+        if (i > start && !IsHtmlBlank(code[i - 1]) && (code[i - 1] == '>' || code[i] == '<')) {
+            pattern += blank + u'*';
+        }
+        pattern += QRegularExpression::escape(QString(QLatin1Char(code[i])));
+        ++i;
+    }
+    const QRegularExpressionMatch match =
+        QRegularExpression(pattern).match(QString::fromLatin1(page), from, QRegularExpression::NormalMatch,
+                                          QRegularExpression::AnchorAtOffsetMatchOption);
+    return match.hasMatch() ? match.capturedEnd() : -1;
+}
+
 // Whether `rest` is `page` with only stretches taken out that a run may take: each is one or more
 // groups (a begin marker up to the end marker that closes it), each optionally followed by one of
 // the custom codes, its line breaks written there as any line breaks, one for one (but a lone CR
@@ -197,6 +230,11 @@ bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, co
                     if (customCodes[codeOf[k]].endsWith('\r') && page.first(end).endsWith("\r\n")) {
                         todo.push_back({end - 1, j});
                     }
+                }
+            }
+            for (const QByteArray& code : customCodes) {
+                if (const qsizetype end = ReflowedEnd(page, blanks, code); end > blanks) {
+                    todo.push_back({end, j});
                 }
             }
         }
