@@ -179,10 +179,8 @@ bool InPagesFolder(QByteArrayView address) {
     return depth == 0;
 }
 
-// The value of the start tag `t`'s first attribute named `name` (in any letter case), as a
-// browser splits them: a name, then after '=' a value in either quote or up to a blank; empty for
-// one without a value, none for a tag without one. The tag's end was found by the scanner, which
-// reads quotes as this does.
+}  // namespace
+
 std::optional<string_view> AttributeOf(string_view text, const HtmlToken& t, string_view name) {
     string_view rest = text.substr(t.begin + 1 + t.name.size(), t.end - t.begin - 1 - t.name.size());
     const auto isEnd = [](char c) {
@@ -222,8 +220,6 @@ std::optional<string_view> AttributeOf(string_view text, const HtmlToken& t, str
     }
     return std::nullopt;
 }
-
-}  // namespace
 
 std::optional<QByteArray> BaseAddress(const QByteArray& page) {
     if (!HoldsInAnyCase(page, {"<base"})) {

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "output/HtmlScanner.h"
+
 #include <QByteArray>
 #include <QByteArrayList>
 #include <QtGlobal>
 
 #include <optional>
+#include <string_view>
 
 // What around the advert's place in a page keeps a browser from showing it, or from finding its
 // image and style sheet beside the page. Each reads the page once, in time linear in its size, and
@@ -53,6 +56,12 @@ std::optional<HidingElement> FindHidingElement(const QByteArray& page, qsizetype
 // Whether the link whose start tag begins at `at` in `page` leads anywhere: one without an address
 // (a named anchor) wraps the banner in nothing a click follows.
 bool LinkHasAddress(const QByteArray& page, qsizetype at);
+
+// The value of the start tag `t`'s first attribute named `name` (in any letter case), as a
+// browser splits them: a name, then after '=' a value in either quote or up to a blank; empty for
+// one without a value, none for a tag without one. The tag's end was found by the scanner, which
+// reads quotes as this does.
+std::optional<std::string_view> AttributeOf(std::string_view text, const HtmlToken& t, std::string_view name);
 
 // An element of `page` that bears a name of the advert's own (CodeTexts.h): a map named as its map
 // before `blockAt`, which browsers take for the banner's, or a box, an image or a link of one of its

@@ -387,8 +387,9 @@ QString ServerCodeReason(string_view text, const PagePlan& plan, ServerLanguage 
     case ServerCode::Kind::PhpOnly:
         return QStringLiteral("holds nothing but PHP code (from line %1): no HTML the advert could go into, and "
                               "its HTML before or after that code would go into every page that includes this file; "
-                              "where the code puts a page together from other files, give the advert to the one that "
-                              "holds the page's closing body tag (its footer, say); left as it is")
+                              "where the code puts a page together from included parts, the advert belongs in the "
+                              "part that ends the page's body, by hand, with its image and style sheet in the "
+                              "folder of the page that browsers load; left as it is")
             .arg(line);
     case ServerCode::Kind::FrontMatter:
         return QStringLiteral("the advert's place lies in the front matter at the top (the lines between \"---\" "
@@ -460,12 +461,20 @@ size_t MatchedLength(string_view text, size_t at, string_view code, bool anyInde
     }
 }
 
+bool ContainsInAnyCase(string_view text, string_view lower);
+
 // How many bytes of `text` from `at` hold `code` as a formatter that reflows markup leaves it, or
 // npos where they do not: a run of blanks in the code (line breaks among them) stands for any run
 // of blanks in the page, and blanks may come or go between a tag and what is next to it, as where
 // "<p>hi</p>" became "<p>", "  hi" and "</p>" on lines of their own. Every other byte is matched as
 // it is, so words keep their letters and are not joined or split.
 size_t ReflowedLength(string_view text, size_t at, string_view code) {
+    // Blanks count in these, and formatters leave them as they are.
+    for (const string_view preformatted : {"<pre", "<textarea", "<listing", "<xmp", "<plaintext"}) {
+        if (ContainsInAnyCase(code, preformatted)) {
+            return npos;
+        }
+    }
     size_t page = at;
     for (size_t i = 0; i < code.size();) {
         const size_t pageBlanks = BlanksEnd(text, page) - page;
@@ -587,41 +596,61 @@ size_t WhereTheBlockGoes(string_view text, const std::vector<Range>& removals, s
     }
 }
 
-// Whether a script's text writes markup of the advert's box as the advert's script does: with
-// document.write, its class as an attribute's value, quoted in any way a minifier leaves it
-// (`class='quentavornet'`, `class=\"quentavornet\"`, `class=quentavornet`). A script that only looks
-// the box up (".quentavornet") writes none.
-bool WritesAdvertMarkup(string_view script) {
-    constexpr string_view kClass{kBoxClass};
-    if (script.find("document.write") == npos) {
+// Whether a script, its start tag `t` and its text `script`, is the advert's as runs write it and
+// minifiers leave it: JavaScript (no type, or a type of JavaScript) that is one call of
+// document.write with one string, which holds the advert's box as markup (its class as an
+// attribute's value in any quoting: `class='quentavornet'`, `class=\"quentavornet\"`). A script
+// that does anything else is the page's own, whatever names it holds.
+bool IsAdvertScript(string_view text, const HtmlToken& t, string_view script) {
+    const auto trimmed = [](string_view s) {
+        s.remove_prefix(BlanksEnd(s, 0));
+        while (!s.empty() && IsHtmlBlank(s.back())) {
+            s.remove_suffix(1);
+        }
+        return s;
+    };
+    if (const std::optional<string_view> type = AttributeOf(text, t, "type")) {
+        const std::string lower = LowerTagName(trimmed(*type));
+        if (!lower.empty() && lower != "text/javascript" && lower != "application/javascript") {
+            return false;
+        }
+    }
+    script = trimmed(script);
+    constexpr string_view kCall = "document.write(";
+    if (!script.starts_with(kCall) || script.size() < kCall.size() + 3) {
         return false;
     }
+    const char quote = script[kCall.size()];
+    if (quote != '"' && quote != '\'' && quote != '`') {
+        return false;
+    }
+    size_t end = kCall.size() + 1;
+    while (end < script.size() && script[end] != quote) {
+        end += script[end] == '\\' ? 2 : 1;
+    }
+    string_view rest = end < script.size() ? script.substr(end + 1) : string_view();
+    if (!rest.starts_with(')')) {
+        return false;
+    }
+    rest = trimmed(rest.substr(1));
+    if (!rest.empty() && rest != ";") {
+        return false;
+    }
+    const string_view written = script.substr(kCall.size() + 1, end - kCall.size() - 1);
+    constexpr string_view kClass{kBoxClass};
     const auto nameLetter = [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
     };
-    for (size_t at = script.find(kClass); at != npos; at = script.find(kClass, at + 1)) {
-        if (at + kClass.size() < script.size() && nameLetter(script[at + kClass.size()])) {
+    for (size_t at = written.find(kClass); at != npos; at = written.find(kClass, at + 1)) {
+        if (at + kClass.size() < written.size() && nameLetter(written[at + kClass.size()])) {
             continue;
         }
         size_t before = at;
         while (before > 0 && at - before < 3 &&
-               (script[before - 1] == '\'' || script[before - 1] == '"' || script[before - 1] == '\\')) {
+               (written[before - 1] == '\'' || written[before - 1] == '"' || written[before - 1] == '\\')) {
             --before;
         }
-        while (before > 0 && IsHtmlBlank(script[before - 1])) {
-            --before;
-        }
-        if (before == 0 || script[before - 1] != '=') {
-            continue;
-        }
-        --before;
-        while (before > 0 && IsHtmlBlank(script[before - 1])) {
-            --before;
-        }
-        constexpr string_view kAttribute = "class";
-        if (before >= kAttribute.size() && std::equal(kAttribute.begin(), kAttribute.end(),
-                                                      script.begin() + std::ptrdiff_t(before - kAttribute.size()),
-                                                      [](char lower, char c) { return LowerAscii(c) == lower; })) {
+        if (before >= 6 && written[before - 1] == '=' && SameTagName(written.substr(before - 6, 5), "class")) {
             return true;
         }
     }
@@ -645,25 +674,25 @@ PagePlan Plan(string_view text, string_view bytes, std::optional<CustomCodes> cu
     // Where current custom code that may be the page's own end was taken, on the word that the new
     // block puts it back: only so where the new block goes to that very place.
     std::vector<size_t> putBackAt;
-    // The scripts that write the advert's markup, where a page may hold them at all: those outside
-    // every old block are the advert's code without its markers.
+    // The advert's scripts (IsAdvertScript), where a page may hold them at all: one before every old
+    // block, or in a page without any, is the advert's code without its markers. After a block it
+    // may be custom HTML of an earlier run, which a run not given that code has always left.
     const bool watchScripts =
         customCode && customCode->markersIn == MarkersIn::PageMarkup && text.find(string_view(kBoxClass)) != npos;
     std::vector<size_t> advertScripts;
-    size_t scriptAt = npos;  // the open script's start tag, and where its text begins
-    size_t scriptFrom = npos;
+    std::optional<HtmlToken> scriptStart;  // the open script's start tag
     HtmlToken t;
     while (scanner.Next(t)) {
         open.Take(t);
         if (watchScripts && t.IsOneOf({"script"})) {
             if (t.kind == HtmlToken::Kind::StartTag) {
-                scriptAt = t.begin;
-                scriptFrom = t.end;
-            } else if (scriptAt != npos) {
-                if (WritesAdvertMarkup(text.substr(scriptFrom, t.begin - scriptFrom))) {
-                    advertScripts.push_back(scriptAt);
+                // One in a template never runs.
+                scriptStart = f.templates == 0 ? std::optional<HtmlToken>(t) : std::nullopt;
+            } else if (scriptStart) {
+                if (IsAdvertScript(text, *scriptStart, text.substr(scriptStart->end, t.begin - scriptStart->end))) {
+                    advertScripts.push_back(scriptStart->begin);
                 }
-                scriptAt = npos;
+                scriptStart.reset();
             }
         }
         if (!MayMatter(t)) {
@@ -734,8 +763,7 @@ PagePlan Plan(string_view text, string_view bytes, std::optional<CustomCodes> cu
         plan.Leave(Leftover::Kind::LoneBegin, open.Outermost().at);
     }
     for (const size_t at : advertScripts) {
-        if (std::none_of(plan.removals.begin(), plan.removals.end(),
-                         [at](const Range& r) { return r.from <= at && at < r.to; })) {
+        if (std::none_of(plan.removals.begin(), plan.removals.end(), [at](const Range& r) { return r.from <= at; })) {
             plan.Leave(Leftover::Kind::UnmarkedScript, at);
         }
     }
@@ -902,8 +930,11 @@ QString AdvertNamesReason(const QByteArray& page, const PagePlan& plan) {
     const size_t at = plan.Original(size_t(named->at));
     const bool afterBlock = at < plan.insertAt && std::any_of(plan.removals.begin(), plan.removals.end(),
                                                               [at](const Range& r) { return r.to <= at; });
-    const QString where = afterBlock ? QStringLiteral("after the advert's block (custom HTML of an earlier run?)")
-                                     : QStringLiteral("(an advert put in by hand, or code copied from one?)");
+    const QString where =
+        afterBlock
+            ? QStringLiteral("after the advert's block (custom HTML of an earlier run?)")
+            : QStringLiteral("(an advert put in by hand, code copied from one, or one whose markers a minifier or "
+                             "formatter took out?)");
     const QString remedy = afterBlock
                                ? QStringLiteral("take it out with a removal run given that custom HTML, or by hand")
                                : QStringLiteral("take that out or rename it");
@@ -912,22 +943,18 @@ QString AdvertNamesReason(const QByteArray& page, const PagePlan& plan) {
         .arg(PrintableText(QString::fromUtf8(named->tag)), QString::number(LineOf(text, at)), where, harm, remedy);
 }
 
-// Where the page that a removal leaves (`rest`) holds an element of the advert's names with no old
-// block before it, as an offset of the page; npos where it holds none. After a block such an
-// element may be custom HTML of an earlier run, which a removal not given that code has always left.
-size_t UnmarkedMarkupAt(const QByteArray& rest, const PagePlan& plan) {
-    const string_view text = View(rest);
-    if (!ContainsInAnyCase(text, "quenta") && !ContainsInAnyCase(text, "&#")) {
+// Where a page without old blocks holds the advert's markup, which shows the banner: an element of
+// the advert's names (FindAdvertNames) in a page that names the banner's image; npos where it holds
+// none. Beside a block, such an element is the page's own or custom HTML of an earlier run, which a
+// removal not given that code has always left, and without the block the banner is gone.
+size_t UnmarkedMarkupAt(const QByteArray& page, const PagePlan& plan) {
+    const string_view text = View(page);
+    const std::string image = LowerTagName(kAdvertImageName);
+    if (!plan.removals.empty() || !ContainsInAnyCase(text, image)) {
         return npos;
     }
-    const std::optional<NamedLikeTheAdvert> named = FindAdvertNames(rest, rest.size());
-    if (!named) {
-        return npos;
-    }
-    const size_t at = plan.Original(size_t(named->at));
-    const bool afterBlock =
-        std::any_of(plan.removals.begin(), plan.removals.end(), [at](const Range& r) { return r.to <= at; });
-    return afterBlock ? npos : at;
+    const std::optional<NamedLikeTheAdvert> named = FindAdvertNames(page, page.size());
+    return named ? size_t(named->at) : npos;
 }
 
 }  // namespace
@@ -948,7 +975,7 @@ BlockRemoval RemoveOldBlocks(const QByteArray& page, const QByteArray& customCod
     BlockRemoval removal{plan.removals.empty() ? page : Apply(View(page), plan, std::nullopt), !plan.removals.empty(),
                          plan.LeftoverIn(View(page))};
     if (!removal.leftover && markersIn == MarkersIn::PageMarkup) {
-        if (const size_t at = UnmarkedMarkupAt(removal.page, plan); at != npos) {
+        if (const size_t at = UnmarkedMarkupAt(page, plan); at != npos) {
             removal.leftover = {Leftover::Kind::UnmarkedMarkup, LineOf(View(page), at)};
         }
     }
@@ -1242,16 +1269,15 @@ QString Leftover::Reason() const {
     case Kind::UnmarkedScript:
     case Kind::UnmarkedMarkup: {
         const bool script = kind == Kind::UnmarkedScript;
-        return QStringLiteral("holds the advert's %1 on line %2%3 without the comments that mark its block (\"%4\" and "
-                              "\"%5\"; a minifier or formatter takes comments out%6), so no run can tell it from the "
-                              "page's own code: %7; put the two comments back right before and after it, or take it "
-                              "out by hand; left as it is")
+        return QStringLiteral("holds the advert's %1 on line %2 without the comments that mark its block (\"%3\" and "
+                              "\"%4\"; a minifier or formatter takes comments out%5): %6; put the two comments back "
+                              "around it%7 and run again, or take it out by hand; left as it is")
             .arg(script ? QStringLiteral("script") : QStringLiteral("own markup"), QString::number(line),
-                 script ? QString() : QStringLiteral(" (an element of its class or its map)"),
                  QLatin1String(kBeginMarker), QLatin1String(kEndMarker),
                  script ? QString() : QStringLiteral(", or it was put in by hand"),
-                 script ? QStringLiteral("a new advert would show a second banner, and a removal would leave it")
-                        : QStringLiteral("a removal would leave the banner showing"));
+                 script ? QStringLiteral("a new advert would show a second banner, and a removal would leave this one")
+                        : QStringLiteral("a removal would leave the banner showing"),
+                 script ? QString() : QStringLiteral(" (from the link to its style sheet to the end of its map)"));
     }
     case Kind::Block:
         return QStringLiteral("an advert block stays (line %1), since taking it out would change how the rest of "

@@ -44,10 +44,10 @@ struct Leftover {
     enum class Kind {
         None,
         // The advert's code without the markers of its block, which a minifier or a formatter takes
-        // out with the page's other comments: a script that writes the advert's markup (any run),
-        // or an element of its names where no block comes before it (a removal; a run that puts the
-        // advert in refuses such a page by its names, FindAdvertNames). No run can tell where it
-        // begins and ends, and a new block beside it would show a second banner.
+        // out with the page's other comments: the advert's own script before every block (any run),
+        // or, in a page without blocks, an element of its names beside its image (a removal; a run
+        // that puts the advert in refuses such a page by its names, FindAdvertNames). A new block
+        // beside it would show a second banner, and a removal would leave it.
         UnmarkedScript,
         UnmarkedMarkup,
         LoneBegin,  // a begin marker without its end, after an edit: where its block ends cannot be told
