@@ -387,8 +387,8 @@ QString ServerCodeReason(string_view text, const PagePlan& plan, ServerLanguage 
     case ServerCode::Kind::PhpOnly:
         return QStringLiteral("holds nothing but PHP code (from line %1): no HTML the advert could go into, and "
                               "its HTML before or after that code would go into every page that includes this file; "
-                              "where the code puts a page together from included parts, the advert belongs in the "
-                              "part that ends the page's body, by hand, with its image and style sheet in the "
+                              "where the code puts a page together from included parts, put the advert by hand "
+                              "into the part that ends the page's body, and its image and style sheet into the "
                               "folder of the page that browsers load; left as it is")
             .arg(line);
     case ServerCode::Kind::FrontMatter:
