@@ -153,7 +153,7 @@ qsizetype ReflowedEnd(const QByteArray& page, qsizetype from, QByteArrayView cod
 // groups (a begin marker up to the end marker that closes it), each optionally followed by one of
 // the custom codes, its line breaks written there as any line breaks, one for one (but a lone CR
 // that ends a code may leave the LF after it), or by blanks and the code without its own leading
-// blanks, its lines indented anew.
+// blanks, its lines indented anew or the whole of it reflowed (ReflowedEnd).
 bool RemovedOnlyWhatRunsWrote(const QByteArray& page, const QByteArray& rest, const QByteArrayList& customCodes) {
     const LfText lfPage = WithLfBreaks(page);
     // Each code as written, and without the spaces and tabs that end its lines, which editors trim on
