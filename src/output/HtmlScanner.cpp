@@ -438,6 +438,15 @@ std::size_t BlanksEnd(std::string_view text, std::size_t at) {
     return at;
 }
 
+std::string_view BlanksTrimmed(std::string_view text) {
+    const std::size_t start = BlanksEnd(text, 0);
+    std::size_t end = text.size();
+    while (end > start && IsHtmlBlank(text[end - 1])) {
+        --end;
+    }
+    return text.substr(start, end - start);
+}
+
 bool HtmlToken::Is(Kind k, string_view lowerName) const {
     return kind == k && EqualsLower(name, lowerName);
 }

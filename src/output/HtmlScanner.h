@@ -21,6 +21,14 @@ constexpr char LowerAscii(char c) {
 // Where the run of blanks that starts at `at` in `text` ends: `at` itself where there is none.
 std::size_t BlanksEnd(std::string_view text, std::size_t at);
 
+// `text` without the blanks that begin and end it.
+std::string_view BlanksTrimmed(std::string_view text);
+
+// Past the UTF-8 byte-order mark that starts many a page saved on Windows, or 0.
+constexpr std::size_t AfterByteOrderMark(std::string_view text) {
+    return text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+}
+
 // One tag, comment or doctype as a browser's tokenizer sees it, by its offsets in the page.
 struct HtmlToken {
     enum class Kind : std::uint8_t { StartTag, EndTag, Comment, Doctype };

@@ -154,18 +154,9 @@ constexpr std::array<std::pair<string_view, string_view>, 40> kEncodings = {{
     {"x-user-defined", "x-user-defined"},
 }};
 
-string_view Trimmed(string_view text) {
-    const size_t start = BlanksEnd(text, 0);
-    size_t end = text.size();
-    while (end > start && IsHtmlBlank(text[end - 1])) {
-        --end;
-    }
-    return text.substr(start, end - start);
-}
-
 // The encoding that `label` (in lower case) names, blanks around it aside; none where it names none.
 std::optional<string_view> EncodingOf(string_view label) {
-    label = Trimmed(label);
+    label = BlanksTrimmed(label);
     for (const auto& [name, labels] : kEncodings) {
         for (size_t at = 0; at < labels.size();) {
             const size_t end = std::min(labels.find(' ', at), labels.size());
@@ -233,7 +224,7 @@ std::optional<Declared> DeclaredCharset(string_view head) {
             } else if (readIn == "x-user-defined") {
                 readIn = "windows-1252";
             }
-            return Declared{std::string(Trimmed(*charset)), readIn};
+            return Declared{std::string(BlanksTrimmed(*charset)), readIn};
         } else if (head[at] == '<' && at + 1 < head.size() &&
                    (IsAlpha(head[at + 1]) || (head[at + 1] == '/' && at + 2 < head.size() && IsAlpha(head[at + 2])))) {
             while (at < head.size() && !IsHtmlBlank(head[at]) && head[at] != '>') {

@@ -602,20 +602,13 @@ size_t WhereTheBlockGoes(string_view text, const std::vector<Range>& removals, s
 // attribute's value in any quoting: `class='quentavornet'`, `class=\"quentavornet\"`). A script
 // that does anything else is the page's own, whatever names it holds.
 bool IsAdvertScript(string_view text, const HtmlToken& t, string_view script) {
-    const auto trimmed = [](string_view s) {
-        s.remove_prefix(BlanksEnd(s, 0));
-        while (!s.empty() && IsHtmlBlank(s.back())) {
-            s.remove_suffix(1);
-        }
-        return s;
-    };
     if (const std::optional<string_view> type = AttributeOf(text, t, "type")) {
-        const std::string lower = LowerTagName(trimmed(*type));
+        const std::string lower = LowerTagName(BlanksTrimmed(*type));
         if (!lower.empty() && lower != "text/javascript" && lower != "application/javascript") {
             return false;
         }
     }
-    script = trimmed(script);
+    script = BlanksTrimmed(script);
     constexpr string_view kCall = "document.write(";
     if (!script.starts_with(kCall) || script.size() < kCall.size() + 3) {
         return false;
@@ -632,7 +625,7 @@ bool IsAdvertScript(string_view text, const HtmlToken& t, string_view script) {
     if (!rest.starts_with(')')) {
         return false;
     }
-    rest = trimmed(rest.substr(1));
+    rest = BlanksTrimmed(rest.substr(1));
     if (!rest.empty() && rest != ";") {
         return false;
     }
@@ -1031,7 +1024,7 @@ bool StartsAsUtf16(const QByteArray& bytes) {
 
 // Whether the text's first letter, past a byte-order mark and blanks, is "<".
 bool BeginsAsMarkup(const QByteArray& text) {
-    const size_t at = BlanksEnd(View(text), text.startsWith("\xEF\xBB\xBF") ? 3 : 0);
+    const size_t at = BlanksEnd(View(text), AfterByteOrderMark(View(text)));
     return at < size_t(text.size()) && text[qsizetype(at)] == '<';
 }
 

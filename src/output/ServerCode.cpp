@@ -46,11 +46,6 @@ size_t LineBreakAt(string_view text, size_t at) {
     return text.substr(at, 2) == "\r\n" ? 2 : 0;
 }
 
-// Past the UTF-8 byte-order mark that starts many a page saved on Windows, or 0.
-size_t AfterByteOrderMark(string_view text) {
-    return text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-}
-
 bool IsPhpNameByte(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
            static_cast<unsigned char>(c) >= 0x80;
