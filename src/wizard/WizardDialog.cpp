@@ -33,6 +33,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRandomGenerator>
 #include <QScreen>
 #include <QScrollArea>
 #include <QSet>
@@ -484,6 +485,7 @@ void WizardDialog::RestoreLastDesign() {
         ApplyDesign(*kept);
         NoteCustomCodeRun(*kept);
     }
+    NoteKeptRuns();
 }
 
 std::optional<Design> WizardDialog::ReadKeptDesign(const QString& outcome) {
@@ -645,7 +647,74 @@ QSet<QByteArray> PageFiles(const OutputTarget& target) {
     return files;
 }
 
+// The runs kept in `folder` that can be read, by file, the oldest first. One that cannot be read
+// (a newer program's, a slip of a hand edit) is left as it is.
+QList<std::pair<QString, Design>> KeptRuns(const QString& folder) {
+    QList<std::pair<QString, Design>> runs;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList({QStringLiteral("*.vornetad")}, QDir::Files, QDir::Name)) {
+        const DesignRead read = ReadDesign(dir.filePath(name));
+        if (read.status.Ok()) {
+            runs.append({dir.filePath(name), read.design});
+        }
+    }
+    return runs;
+}
+
 }  // namespace
+
+QString WizardDialog::RunsFolder() const {
+    return lastDesign.isEmpty() || !keepLastDesign ? QString()
+                                                   : QFileInfo(lastDesign).absolutePath() + QStringLiteral("/runs");
+}
+
+QStringList WizardDialog::NoteKeptRuns() {
+    QStringList noted;
+    if (const QString folder = RunsFolder(); !folder.isEmpty()) {
+        for (const auto& [path, run] : KeptRuns(folder)) {
+            NoteCustomCodeRun(run);
+            noted.append(path);
+        }
+    }
+    return noted;
+}
+
+void WizardDialog::KeepRuns(const std::optional<Design>& run, const QSet<QByteArray>& written,
+                            const QStringList& noted) {
+    const QString folder = RunsFolder();
+    if (folder.isEmpty()) {
+        return;
+    }
+    // Kept before any other goes, so that a failure loses no run's code.
+    if (run) {
+        // Named by the time, so that the oldest is read first, and a number no other window picks.
+        const QString name =
+            QStringLiteral("%1/run-%2-%3.vornetad")
+                .arg(folder, QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")))
+                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        const FileResult made = MakeFolders(folder);
+        const FileResult kept = made.Ok() ? WriteDesign(*run, name) : made;
+        if (!kept.Ok()) {
+            Tell(QStringLiteral("The custom HTML code of this run could not be kept for the next start, which may "
+                                "then leave it in the pages when the code is changed.\n\n%1: %2")
+                     .arg(kept.path, kept.error),
+                 Pickers::MessageIcon::Warning);
+            return;
+        }
+    }
+    // Only those this run knew of: one that another window kept meanwhile had its code left in.
+    for (const auto& [path, kept] : KeptRuns(folder)) {
+        if (!noted.contains(path)) {
+            continue;
+        }
+        const QSet<QByteArray> pages = PageFiles(kept.Target());
+        const bool done =
+            std::all_of(pages.begin(), pages.end(), [&](const QByteArray& page) { return written.contains(page); });
+        if (done || (run && kept.customCode == run->customCode && SamePages(kept.Target(), run->Target()))) {
+            QFile::remove(path);
+        }
+    }
+}
 
 void WizardDialog::OnGenerate() {
     if (running || !outputPage->ValidateOutput()) {
@@ -659,11 +728,13 @@ void WizardDialog::OnGenerate() {
     // Another window of the wizard, or another session, may have kept a run since this one started
     // or last ran: its custom code is in the pages that run reached. One that cannot be read (a newer
     // program's, a slip of a hand edit) is set aside as at the start, never written over.
+    QStringList keptRuns;
     if (!lastDesign.isEmpty() && keepLastDesign) {
         if (const std::optional<Design> kept = ReadKeptDesign(
                 QStringLiteral("so custom HTML its run put into pages cannot be told from the pages' own"))) {
             NoteCustomCodeRun(*kept);
         }
+        keptRuns = NoteKeptRuns();
     }
     // An earlier code is taken out only of the pages its run, or a design opened, reached: after a
     // block elsewhere, the same HTML is the page's own, and nothing after a block is taken out on a
@@ -734,6 +805,14 @@ void WizardDialog::OnGenerate() {
     // A run that stopped or failed part way has put its custom code into some pages all the same.
     if (!target.removeAdvert && !report.Written().isEmpty()) {
         NoteCustomCodeRun(design);
+    }
+    if (!report.Written().isEmpty()) {
+        QSet<QByteArray> written;
+        for (const QString& file : report.Written()) {
+            written.insert(PageFile(file));
+        }
+        const bool codeWent = !target.removeAdvert && !customCode.isEmpty();
+        KeepRuns(codeWent ? std::optional<Design>(design) : std::nullopt, written, keptRuns);
     }
     // Kept before the end is shown, which a logout may cut short: a next start that did not know the
     // run's custom code would leave it in the pages when it takes the advert out.

@@ -6,7 +6,9 @@
 #include "output/CodeTexts.h"
 #include "templates/TemplateCatalog.h"
 
+#include <QByteArray>
 #include <QDialog>
+#include <QSet>
 
 #include <array>
 #include <memory>
@@ -131,6 +133,16 @@ private:
     bool KeepDesign(const Design& design);
     // Notes the custom code of a run that wrote pages with `design` (see codeRuns).
     void NoteCustomCodeRun(const Design& design);
+    // Notes the runs kept in the runs folder beside the kept design, as above, and gives their files.
+    // The kept design names only the last run that did it all; these are every run whose custom code
+    // may still follow blocks in some of its pages, however long ago, and whether it did it all or not.
+    QStringList NoteKeptRuns();
+    // Where they are kept; empty where the kept design is not kept.
+    QString RunsFolder() const;
+    // After a run that wrote `written` (as PageFile names them): keeps `run`, whose custom code went
+    // into pages; then of the kept runs `noted` before it, those whose pages it wrote every one of, and
+    // so took their code out of, go, and so does one of `run`'s code and pages.
+    void KeepRuns(const std::optional<Design>& run, const QSet<QByteArray>& written, const QStringList& noted);
     // A message box; before the window is shown it waits until it is, so that it appears over it.
     void Tell(const QString& text, Pickers::MessageIcon icon);
     // Whether `path`, from a file dialog, names the file it seems to; if not, says so.

@@ -461,10 +461,10 @@ private slots:
 
     // Custom code changed since the last run, in this session or the one before, replaces the last
     // run's in the page instead of being put in beside it.
-    // Runs with custom code A; a restart; B, which fails on the second page (write-protected); C; D,
-    // in a second window opened before C. Each run takes out what the earlier ones put in: the kept
-    // design's code after a restart, a run's that failed part way, whose code went into some pages
-    // only, and the code another window kept since this one started.
+    // Runs with custom code A; a restart; B, which fails on the second page (write-protected); a
+    // restart; C; D, in a second window opened before C. Each run takes out what the earlier ones put
+    // in: the kept design's code after a restart, a run's that failed part way, whose code went into
+    // some pages only, also after a restart, and the code another window kept since this one started.
     void changedCustomCode_replacesTheLastRuns() {
         QTemporaryDir out;
         const QStringList pages{out.filePath(u"1.html"_qs), out.filePath(u"2.html"_qs)};
@@ -476,6 +476,7 @@ private slots:
             if (code == u"<p>B</p>") {
                 Start();
             } else if (code == u"<p>C</p>") {
+                Start();
                 std::unique_ptr<WizardDialog> first = std::move(wizard);
                 Start();
                 second = std::exchange(wizard, std::move(first));
@@ -562,6 +563,27 @@ private slots:
         }
         QVERIFY2(!ReadAll(pages[0]).contains("<p>X</p>") && ReadAll(pages[1]).contains("<p>X</p>"),
                  ReadAll(pages[1]).constData());
+        // Runs with G over both pages, then H over the first alone, whose design is the one kept; after
+        // a restart, I over both takes G out of the second page too.
+        auto* list = Field<QListWidget>(wizard->Output(), u"pageList"_qs);
+        for (const QString& code : {u"<p>G</p>"_qs, u"<p>H</p>"_qs, u"<p>I</p>"_qs}) {
+            if (code == u"<p>I</p>") {
+                Start();
+                list = Field<QListWidget>(wizard->Output(), u"pageList"_qs);
+            }
+            for (const QString& path : pages) {
+                QVERIFY(code != u"<p>G</p>" || WriteAll(path, "<html><body>\n</body></html>\n"));
+            }
+            list->clear();
+            list->addItems(code == u"<p>H</p>" ? pages.first(1) : pages);
+            Field<QCheckBox>(wizard->Options(), u"customCodeBox"_qs)->setChecked(true);
+            Field<QPlainTextEdit>(wizard->Options(), u"customCode"_qs)->setPlainText(code);
+            Act(u"tab5 generate"_qs);
+        }
+        for (const QString& path : pages) {
+            const QByteArray page = ReadAll(path);
+            QVERIFY2(page.count("<p>") == 1 && page.contains("<!--VornetAdEnd--><p>I</p>"), page.constData());
+        }
     }
 
     // A run over many pages goes on a second thread: the window draws meanwhile, and once the run
