@@ -638,10 +638,13 @@ QByteArray PageFile(const QString& page) {
 }
 
 // The files a run's target reaches: two runs' targets share a page where these meet.
+QStringList TargetPages(const OutputTarget& target) {
+    return target.createNew ? QStringList{JoinPath(target.outputFolder, target.fileName)} : target.pages;
+}
+
 QSet<QByteArray> PageFiles(const OutputTarget& target) {
     QSet<QByteArray> files;
-    for (const QString& page :
-         target.createNew ? QStringList{JoinPath(target.outputFolder, target.fileName)} : target.pages) {
+    for (const QString& page : TargetPages(target)) {
         files.insert(PageFile(page));
     }
     return files;
@@ -707,9 +710,11 @@ void WizardDialog::KeepRuns(const std::optional<Design>& run, const QSet<QByteAr
         if (!noted.contains(path)) {
             continue;
         }
-        const QSet<QByteArray> pages = PageFiles(kept.Target());
-        const bool done =
-            std::all_of(pages.begin(), pages.end(), [&](const QByteArray& page) { return written.contains(page); });
+        // A page that is gone holds no code, and would keep the run for good.
+        const QStringList pages = TargetPages(kept.Target());
+        const bool done = std::all_of(pages.begin(), pages.end(), [&](const QString& page) {
+            return written.contains(PageFile(page)) || !QFileInfo(page).exists();
+        });
         if (done || (run && kept.customCode == run->customCode && SamePages(kept.Target(), run->Target()))) {
             QFile::remove(path);
         }

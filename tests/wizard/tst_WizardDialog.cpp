@@ -584,6 +584,8 @@ private slots:
             const QByteArray page = ReadAll(path);
             QVERIFY2(page.count("<p>") == 1 && page.contains("<!--VornetAdEnd--><p>I</p>"), page.constData());
         }
+        // The runs before it went with it: only its own is kept.
+        QCOMPARE(QDir(configDir->filePath(u"runs"_qs)).entryList(QDir::Files).size(), 1);
     }
 
     // A run over many pages goes on a second thread: the window draws meanwhile, and once the run
