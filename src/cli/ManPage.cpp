@@ -369,6 +369,11 @@ QString WizardManPage(const QString& version, const QString& description) {
         "\\fI~/.config/vornetad/\\fR), a design file (see "
         "\\fBvornetad\\-cli\\fR(1)); the wizard starts from it. One that cannot be read is renamed "
         "\\fIlast.vornetad.bad\\-\\fR\\fITIME\\fR and the wizard starts from the defaults.\n"
+        ".TP\n"
+        "\\fI$XDG_CONFIG_HOME/vornetad/runs/\\fR\n"
+        "A design file for each run whose custom HTML may still stand in some of its pages, also one that "
+        "stopped or failed part way, so that a later run with other custom HTML takes it out of them. Each goes "
+        "once a later run has written all its pages.\n"
         ".SH \"SEE ALSO\"\n\\fBvornetad\\-cli\\fR(1)\n");
     return page;
 }
