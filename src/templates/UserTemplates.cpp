@@ -25,6 +25,51 @@ QString FileNameOf(const QString& name, const QString& suffix) {
     return name + suffix + QStringLiteral(".gif");
 }
 
+// Whether a JPEG's bytes reach the marker that ends its picture. The image library fills in grey
+// what a file cut short lacks (a download broken off) and calls the picture decoded, which would
+// make a template half grey. Segments are skipped by their lengths, so that a thumbnail's own end
+// inside one does not count; a scan's data runs up to the first marker that is not a restart.
+bool JpegEndsWhole(QByteArrayView bytes) {
+    const auto at = [&bytes](qsizetype i) {
+        return uchar(bytes[i]);
+    };
+    const auto isRestart = [](uchar marker) {
+        return marker >= 0xD0 && marker <= 0xD7;
+    };
+    qsizetype i = 2;  // past the start of the image
+    while (i + 1 < bytes.size()) {
+        const uchar marker = at(i + 1);
+        if (at(i) != 0xFF) {
+            return false;
+        }
+        if (marker == 0xFF) {  // a fill byte before a marker
+            ++i;
+            continue;
+        }
+        if (marker == 0xD9) {
+            return true;
+        }
+        if (marker == 0x01 || isRestart(marker)) {
+            i += 2;
+            continue;
+        }
+        if (i + 3 >= bytes.size()) {
+            return false;
+        }
+        const qsizetype length = qsizetype(at(i + 2)) << 8 | at(i + 3);
+        if (length < 2) {
+            return false;
+        }
+        i += 2 + length;
+        if (marker == 0xDA) {
+            while (i + 1 < bytes.size() && (at(i) != 0xFF || at(i + 1) == 0x00 || isRestart(at(i + 1)))) {
+                ++i;
+            }
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 QString FamilyFileIn(const QString& folder, const QString& name, const QStringList& replaced) {
@@ -166,6 +211,9 @@ ImportedTemplate ImportTemplate(const QString& path) {
     const QByteArray format = reader.format();
     if (format != "png" && format != "jpeg") {
         return refuse(QStringLiteral("not a GIF, PNG or JPEG image"));
+    }
+    if (format == "jpeg" && !JpegEndsWhole(file.bytes)) {
+        return refuse(QStringLiteral("the JPEG image is cut short: the file ends before its picture does"));
     }
     const QSize size = reader.size();
     if (size.width() > kMaxPictureEdge || size.height() > kMaxPictureEdge) {
