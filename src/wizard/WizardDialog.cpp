@@ -650,12 +650,13 @@ QSet<QByteArray> PageFiles(const OutputTarget& target) {
     return files;
 }
 
-// The runs kept in `folder` that can be read, by file, the oldest first. One that cannot be read
-// (a newer program's, a slip of a hand edit) is left as it is.
+// The runs kept in `folder` that can be read, by file, the oldest first: only files of the names
+// KeepRuns gives, so that no other file there is ever taken for one and removed. One that cannot be
+// read (a newer program's, a slip of a hand edit) is left as it is.
 QList<std::pair<QString, Design>> KeptRuns(const QString& folder) {
     QList<std::pair<QString, Design>> runs;
     const QDir dir(folder);
-    for (const QString& name : dir.entryList({QStringLiteral("*.vornetad")}, QDir::Files, QDir::Name)) {
+    for (const QString& name : dir.entryList({QStringLiteral("run-*.vornetad")}, QDir::Files, QDir::Name)) {
         const DesignRead read = ReadDesign(dir.filePath(name));
         if (read.status.Ok()) {
             runs.append({dir.filePath(name), read.design});
@@ -664,11 +665,33 @@ QList<std::pair<QString, Design>> KeptRuns(const QString& folder) {
     return runs;
 }
 
+// A run's design with the pages it wrote alone, which are those that hold its code: a page it
+// never wrote (write-protected, or after a stop) would have a later run take the user's own HTML
+// out of it, and keep a kept run for good.
+Design WithPagesWritten(const Design& design, const QSet<QByteArray>& written) {
+    Design run = design;
+    run.pages.removeIf([&](const QString& page) { return !written.contains(PageFile(page)); });
+    return run;
+}
+
+QSet<QByteArray> FilesWritten(const RunReport& report) {
+    QSet<QByteArray> written;
+    for (const QString& file : report.Written()) {
+        written.insert(PageFile(file));
+    }
+    return written;
+}
+
 }  // namespace
 
 QString WizardDialog::RunsFolder() const {
-    return lastDesign.isEmpty() || !keepLastDesign ? QString()
-                                                   : QFileInfo(lastDesign).absolutePath() + QStringLiteral("/runs");
+    if (lastDesign.isEmpty() || !keepLastDesign) {
+        return {};
+    }
+    // A link there may lead into a folder of the user's own designs, which is no place to remove
+    // files in.
+    const QString folder = QFileInfo(lastDesign).absolutePath() + QStringLiteral("/runs");
+    return QFileInfo(folder).isSymLink() ? QString() : folder;
 }
 
 QStringList WizardDialog::NoteKeptRuns() {
@@ -682,12 +705,14 @@ QStringList WizardDialog::NoteKeptRuns() {
     return noted;
 }
 
-void WizardDialog::KeepRuns(const std::optional<Design>& run, const QSet<QByteArray>& written,
-                            const QStringList& noted) {
+FileResult WizardDialog::KeepRuns(const Design& design, bool codeWent, const RunReport& report,
+                                  const QStringList& noted) const {
     const QString folder = RunsFolder();
-    if (folder.isEmpty()) {
-        return;
+    if (folder.isEmpty() || report.Written().isEmpty()) {
+        return FileResult::Success(folder);
     }
+    const QSet<QByteArray> written = FilesWritten(report);
+    const std::optional<Design> run = codeWent ? std::optional(WithPagesWritten(design, written)) : std::nullopt;
     // Kept before any other goes, so that a failure loses no run's code.
     if (run) {
         // Named by the time, so that the oldest is read first, and a number no other window picks.
@@ -696,13 +721,8 @@ void WizardDialog::KeepRuns(const std::optional<Design>& run, const QSet<QByteAr
                 .arg(folder, QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")))
                 .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
         const FileResult made = MakeFolders(folder);
-        const FileResult kept = made.Ok() ? WriteDesign(*run, name) : made;
-        if (!kept.Ok()) {
-            Tell(QStringLiteral("The custom HTML code of this run could not be kept for the next start, which may "
-                                "then leave it in the pages when the code is changed.\n\n%1: %2")
-                     .arg(kept.path, kept.error),
-                 Pickers::MessageIcon::Warning);
-            return;
+        if (const FileResult kept = made.Ok() ? WriteDesign(*run, name) : made; !kept.Ok()) {
+            return kept;
         }
     }
     // Only those this run knew of: one that another window kept meanwhile had its code left in.
@@ -719,6 +739,7 @@ void WizardDialog::KeepRuns(const std::optional<Design>& run, const QSet<QByteAr
             QFile::remove(path);
         }
     }
+    return FileResult::Success(folder);
 }
 
 void WizardDialog::OnGenerate() {
@@ -800,24 +821,27 @@ void WizardDialog::OnGenerate() {
     // The progress dialog keeps input from the window; this keeps out what may come another way
     // (a close from the desktop, a queued click) while the run goes on.
     running = true;
+    FileResult runKept;
     RunReport report = RunWithProgress(this, pages, [&](const FileDone& done) {
-        return target.removeAdvert ? RemoveAdvert(target.pages, customCode, settings.earlierCustomCodes, done, false,
-                                                  settings.earlierCustomCodesOf)
-                                   : Generate(texts, banner, target, settings, banner2x, done);
+        RunReport report = target.removeAdvert ? RemoveAdvert(target.pages, customCode, settings.earlierCustomCodes,
+                                                              done, false, settings.earlierCustomCodesOf)
+                                               : Generate(texts, banner, target, settings, banner2x, done);
+        // Here, before a signal that stopped the run ends the wizard: the pages it reached hold its
+        // code all the same.
+        runKept = KeepRuns(design, !target.removeAdvert && !customCode.isEmpty(), report, keptRuns);
+        return report;
     });
     running = false;
     report.notes += NamesLeftOutNotes(report, once.leftOut);
-    // A run that stopped or failed part way has put its custom code into some pages all the same.
+    // A run that stopped or failed part way has put its custom code into the pages it wrote all the same.
     if (!target.removeAdvert && !report.Written().isEmpty()) {
-        NoteCustomCodeRun(design);
+        NoteCustomCodeRun(WithPagesWritten(design, FilesWritten(report)));
     }
-    if (!report.Written().isEmpty()) {
-        QSet<QByteArray> written;
-        for (const QString& file : report.Written()) {
-            written.insert(PageFile(file));
-        }
-        const bool codeWent = !target.removeAdvert && !customCode.isEmpty();
-        KeepRuns(codeWent ? std::optional<Design>(design) : std::nullopt, written, keptRuns);
+    if (!runKept.Ok()) {
+        Tell(QStringLiteral("The custom HTML code of this run could not be kept for the next start, which may then "
+                            "leave it in the pages when the code is changed.\n\n%1: %2")
+                 .arg(runKept.path, runKept.error),
+             Pickers::MessageIcon::Warning);
     }
     // Kept before the end is shown, which a logout may cut short: a next start that did not know the
     // run's custom code would leave it in the pages when it takes the advert out.

@@ -494,6 +494,13 @@ private slots:
             QVERIFY(QFile::setPermissions(pages[1], code == u"<p>B</p>" ? QFile::ReadOwner
                                                                         : QFile::WriteOwner | QFile::ReadOwner));
             Act(u"generate"_qs);
+            // Kept with the page it wrote alone: HTML after a block of the other one is never its.
+            const QDir runs(configDir->filePath(u"runs"_qs));
+            const QStringList kept = runs.entryList({u"run-*.vornetad"_qs}, QDir::Files);
+            QVERIFY(code != u"<p>B</p>" || std::any_of(kept.begin(), kept.end(), [&](const QString& name) {
+                        const QByteArray run = ReadAll(runs.filePath(name));
+                        return run.contains("<p>B</p>") && run.contains("1.html") && !run.contains("2.html");
+                    }));
         }
         for (const QString& path : pages) {
             const QByteArray page = ReadAll(path);
@@ -586,6 +593,16 @@ private slots:
         }
         // The runs before it went with it: only its own is kept.
         QCOMPARE(QDir(configDir->filePath(u"runs"_qs)).entryList(QDir::Files).size(), 1);
+        // Where a link stands for the folder of kept runs, no file it leads to is taken for one, nor
+        // removed: it may be a folder of the user's own designs.
+        const QString mine = out.filePath(u"mine"_qs);
+        QVERIFY(QDir(configDir->filePath(u"runs"_qs)).removeRecursively() && QDir().mkpath(mine) &&
+                QFile::link(mine, configDir->filePath(u"runs"_qs)) &&
+                WriteAll(mine + u"/run-mine.vornetad"_qs,
+                         R"({"format": "vornetad-design", "version": 1, "customCodeEnabled": true,
+                         "customCode": "<p>J</p>", "output": {"mode": "modify", "pages": ["../1.html"]}})"));
+        Act(u"tab5 generate"_qs);
+        QCOMPARE(QDir(mine).entryList(QDir::Files), QStringList{u"run-mine.vornetad"_qs});
     }
 
     // A run over many pages goes on a second thread: the window draws meanwhile, and once the run
