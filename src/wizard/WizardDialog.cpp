@@ -637,11 +637,12 @@ QByteArray PageFile(const QString& page) {
     return real.isEmpty() ? QFile::encodeName(info.absoluteFilePath()) : real;
 }
 
-// The files a run's target reaches: two runs' targets share a page where these meet.
+// The pages a run's target names.
 QStringList TargetPages(const OutputTarget& target) {
     return target.createNew ? QStringList{JoinPath(target.outputFolder, target.fileName)} : target.pages;
 }
 
+// The files a run's target reaches: two runs' targets share a page where these meet.
 QSet<QByteArray> PageFiles(const OutputTarget& target) {
     QSet<QByteArray> files;
     for (const QString& page : TargetPages(target)) {
@@ -705,13 +706,12 @@ QStringList WizardDialog::NoteKeptRuns() {
     return noted;
 }
 
-FileResult WizardDialog::KeepRuns(const Design& design, bool codeWent, const RunReport& report,
+FileResult WizardDialog::KeepRuns(const Design& design, bool codeWent, const QSet<QByteArray>& written,
                                   const QStringList& noted) const {
     const QString folder = RunsFolder();
-    if (folder.isEmpty() || report.Written().isEmpty()) {
+    if (folder.isEmpty() || written.isEmpty()) {
         return FileResult::Success(folder);
     }
-    const QSet<QByteArray> written = FilesWritten(report);
     const std::optional<Design> run = codeWent ? std::optional(WithPagesWritten(design, written)) : std::nullopt;
     // Kept before any other goes, so that a failure loses no run's code.
     if (run) {
@@ -822,20 +822,22 @@ void WizardDialog::OnGenerate() {
     // (a close from the desktop, a queued click) while the run goes on.
     running = true;
     FileResult runKept;
+    QSet<QByteArray> written;
     RunReport report = RunWithProgress(this, pages, [&](const FileDone& done) {
         RunReport report = target.removeAdvert ? RemoveAdvert(target.pages, customCode, settings.earlierCustomCodes,
                                                               done, false, settings.earlierCustomCodesOf)
                                                : Generate(texts, banner, target, settings, banner2x, done);
         // Here, before a signal that stopped the run ends the wizard: the pages it reached hold its
         // code all the same.
-        runKept = KeepRuns(design, !target.removeAdvert && !customCode.isEmpty(), report, keptRuns);
+        written = FilesWritten(report);
+        runKept = KeepRuns(design, !target.removeAdvert && !customCode.isEmpty(), written, keptRuns);
         return report;
     });
     running = false;
     report.notes += NamesLeftOutNotes(report, once.leftOut);
     // A run that stopped or failed part way has put its custom code into the pages it wrote all the same.
     if (!target.removeAdvert && !report.Written().isEmpty()) {
-        NoteCustomCodeRun(WithPagesWritten(design, FilesWritten(report)));
+        NoteCustomCodeRun(WithPagesWritten(design, written));
     }
     if (!runKept.Ok()) {
         Tell(QStringLiteral("The custom HTML code of this run could not be kept for the next start, which may then "

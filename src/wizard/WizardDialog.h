@@ -4,7 +4,6 @@
 #include "controls/Pickers.h"
 #include "output/AdSettings.h"
 #include "output/CodeTexts.h"
-#include "output/OutputRuns.h"
 #include "templates/TemplateCatalog.h"
 
 #include <QByteArray>
@@ -140,11 +139,13 @@ private:
     QStringList NoteKeptRuns();
     // Where they are kept; empty where the kept design is not kept.
     QString RunsFolder() const;
-    // After a run with `design` (`codeWent`: its custom code went into pages): keeps the run, with
-    // the pages it wrote; then of the kept runs `noted` before it, those whose pages it wrote every
-    // one of, and so took their code out of, go, and so does one of the run's code and pages. Safe
-    // on the run's own thread. Why the run could not be kept, where it could not.
-    FileResult KeepRuns(const Design& design, bool codeWent, const RunReport& report, const QStringList& noted) const;
+    // After a run with `design` that wrote `written` (files as PageFile names them; `codeWent`: its
+    // custom code went into pages): keeps the run, with the pages it wrote; then of the kept runs
+    // `noted` before it, those whose pages it wrote every one of, and so took their code out of, go,
+    // and so does one of the run's code and pages. Safe on the run's own thread. Why the run could
+    // not be kept, where it could not.
+    FileResult KeepRuns(const Design& design, bool codeWent, const QSet<QByteArray>& written,
+                        const QStringList& noted) const;
     // A message box; before the window is shown it waits until it is, so that it appears over it.
     void Tell(const QString& text, Pickers::MessageIcon icon);
     // Whether `path`, from a file dialog, names the file it seems to; if not, says so.
