@@ -28,7 +28,8 @@ QString FileNameOf(const QString& name, const QString& suffix) {
 // Whether a JPEG's bytes reach the marker that ends its picture. The image library fills in grey
 // what a file cut short lacks (a download broken off) and calls the picture decoded, which would
 // make a template half grey. Segments are skipped by their lengths, so that a thumbnail's own end
-// inside one does not count; a scan's data runs up to the first marker that is not a restart.
+// inside one does not count; a scan's data runs up to the first marker that is not a restart. Stray
+// bytes between segments are passed over, as the library does, which decodes such a file whole.
 bool JpegEndsWhole(QByteArrayView bytes) {
     const auto at = [&bytes](qsizetype i) {
         return uchar(bytes[i]);
@@ -39,10 +40,7 @@ bool JpegEndsWhole(QByteArrayView bytes) {
     qsizetype i = 2;  // past the start of the image
     while (i + 1 < bytes.size()) {
         const uchar marker = at(i + 1);
-        if (at(i) != 0xFF) {
-            return false;
-        }
-        if (marker == 0xFF) {  // a fill byte before a marker
+        if (at(i) != 0xFF || marker == 0xFF) {  // a stray byte, or a fill byte before a marker
             ++i;
             continue;
         }

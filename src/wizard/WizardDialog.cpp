@@ -686,18 +686,23 @@ QSet<QByteArray> FilesWritten(const RunReport& report) {
 }  // namespace
 
 QString WizardDialog::RunsFolder() const {
-    if (lastDesign.isEmpty() || !keepLastDesign) {
-        return {};
-    }
-    // A link there may lead into a folder of the user's own designs, which is no place to remove
-    // files in.
-    const QString folder = QFileInfo(lastDesign).absolutePath() + QStringLiteral("/runs");
-    return QFileInfo(folder).isSymLink() ? QString() : folder;
+    return lastDesign.isEmpty() || !keepLastDesign ? QString()
+                                                   : QFileInfo(lastDesign).absolutePath() + QStringLiteral("/runs");
 }
+
+namespace {
+
+// A link there may lead into a folder of the user's own designs, which is no place to remove files
+// in: runs are kept in a folder of their own alone.
+bool RunsFolderIsLink(const QString& folder) {
+    return QFileInfo(folder).isSymLink();
+}
+
+}  // namespace
 
 QStringList WizardDialog::NoteKeptRuns() {
     QStringList noted;
-    if (const QString folder = RunsFolder(); !folder.isEmpty()) {
+    if (const QString folder = RunsFolder(); !folder.isEmpty() && !RunsFolderIsLink(folder)) {
         for (const auto& [path, run] : KeptRuns(folder)) {
             NoteCustomCodeRun(run);
             noted.append(path);
@@ -711,6 +716,11 @@ FileResult WizardDialog::KeepRuns(const Design& design, bool codeWent, const QSe
     const QString folder = RunsFolder();
     if (folder.isEmpty() || written.isEmpty()) {
         return FileResult::Success(folder);
+    }
+    if (RunsFolderIsLink(folder)) {
+        return codeWent ? FileResult::Failure(folder, QStringLiteral("it is a link, and runs are kept in a folder of "
+                                                                     "their own only, never where a link leads"))
+                        : FileResult::Success(folder);
     }
     const std::optional<Design> run = codeWent ? std::optional(WithPagesWritten(design, written)) : std::nullopt;
     // Kept before any other goes, so that a failure loses no run's code.

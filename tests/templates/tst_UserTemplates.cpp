@@ -53,12 +53,13 @@ private slots:
         const QByteArray jpeg = Picture({64, 48}, "JPEG");
         // The long animation's first image is followed by a comment longer than the bytes read.
         const QByteArray comment = "\x21\xFE" + QByteArray("\xFF" + QByteArray(255, 'c')).repeated(263000) + '\0';
-        const QByteArray bytes = row[0] == u"gif"             ? gif
-                                 : row[0] == u"long gif"      ? gif.chopped(1) + comment + ';'
-                                 : row[0] == u"damaged gif"   ? gif.left(gif.size() - 40)
-                                 : row[0] == u"damaged jpeg"  ? jpeg.chopped(40)
-                                 : row[0] == u"jpeg and more" ? jpeg + "more"
-                                 : size[0] == u"file"         ? ReadAll(QFINDTESTDATA(u"pictures/"_qs + size[1]))
+        const QByteArray bytes = row[0] == u"gif"                ? gif
+                                 : row[0] == u"long gif"         ? gif.chopped(1) + comment + ';'
+                                 : row[0] == u"damaged gif"      ? gif.left(gif.size() - 40)
+                                 : row[0] == u"damaged jpeg"     ? jpeg.chopped(40)
+                                 : row[0] == u"jpeg and more"    ? jpeg + "more"
+                                 : row[0] == u"jpeg with strays" ? jpeg.left(20) + QByteArray(2, '\0') + jpeg.mid(20)
+                                 : size[0] == u"file"            ? ReadAll(QFINDTESTDATA(u"pictures/"_qs + size[1]))
                                  : size.value(1) == u"x"
                                      ? Picture({size[0].toInt(), size[2].toInt()}, qPrintable(size[3]))
                                      : row[0].toUtf8();

@@ -601,8 +601,12 @@ private slots:
                 WriteAll(mine + u"/run-mine.vornetad"_qs,
                          R"({"format": "vornetad-design", "version": 1, "customCodeEnabled": true,
                          "customCode": "<p>J</p>", "output": {"mode": "modify", "pages": ["../1.html"]}})"));
+        const qsizetype toldBefore = fakes->messages.size();
         Act(u"tab5 generate"_qs);
         QCOMPARE(QDir(mine).entryList(QDir::Files), QStringList{u"run-mine.vornetad"_qs});
+        // The run's code is not kept then, and the user is told so.
+        QVERIFY(std::any_of(fakes->messages.begin() + toldBefore, fakes->messages.end(),
+                            [](const auto& message) { return message.text.contains(u"could not be kept"_qs); }));
     }
 
     // A run over many pages goes on a second thread: the window draws meanwhile, and once the run
