@@ -18,9 +18,10 @@ class tst_Design : public QObject {
 
 private slots:
     // A file as the program writes it (golden/: the defaults, every setting changed, custom code
-    // that is not UTF-8, paths inside its own folder) reads back as a design that is written again
-    // byte for byte in its place, so no setting is lost or changed on the way, files saved earlier
-    // still read, and paths read from the file's folder go back as they came.
+    // that is not UTF-8, paths inside its own folder, a square cut at the template's very corner,
+    // whose offset of 0 is no default once a size is given) reads back as a design that is written
+    // again byte for byte in its place, so no setting is lost or changed on the way, files saved
+    // earlier still read, and paths read from the file's folder go back as they came.
     void goldenFiles_readAndWrittenAgainByteForByte_data() { AddPathRows({QFINDTESTDATA("golden")}); }
     void goldenFiles_readAndWrittenAgainByteForByte() {
         QFETCH(QString, path);
