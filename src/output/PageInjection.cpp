@@ -461,7 +461,23 @@ size_t MatchedLength(string_view text, size_t at, string_view code, bool anyInde
     }
 }
 
-bool ContainsInAnyCase(string_view text, string_view lower);
+// Whether `text` holds `lower` (lower-case ASCII) in any letter case. Its first letter is looked
+// for in either case apart, as memchr finds a byte: a 200 MB page is looked through in a
+// few hundredths of a second where that letter is rare.
+bool ContainsInAnyCase(string_view text, string_view lower) {
+    const auto from = [&](char first) {
+        for (size_t at = text.find(first); at != npos && text.size() - at >= lower.size();
+             at = text.find(first, at + 1)) {
+            if (std::equal(lower.begin() + 1, lower.end(), text.begin() + std::ptrdiff_t(at) + 1,
+                           [](char lowerLetter, char c) { return LowerAscii(c) == lowerLetter; })) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const bool letter = lower[0] >= 'a' && lower[0] <= 'z';
+    return from(lower[0]) || (letter && from(char(lower[0] - 'a' + 'A')));
+}
 
 // How many bytes of `text` from `at` hold `code` as a formatter that reflows markup leaves it, or
 // npos where they do not: a run of blanks in the code (line breaks among them) stands for any run
@@ -864,24 +880,6 @@ QString TemplateCodeReason(string_view text, const PagePlan& plan) {
                           "engine reads before any browser does: the advert would stop the page from rendering, "
                           "or never show; put it in by hand outside that code; left as it is")
         .arg(QString::fromLatin1(text.substr(at, 2)), QString::number(LineOf(text, at)));
-}
-
-// Whether `text` holds `lower` (lower-case ASCII) in any letter case. Its first letter is looked
-// for in either case apart, as memchr finds a byte: a 200 MB page is looked through in a
-// few hundredths of a second where that letter is rare.
-bool ContainsInAnyCase(string_view text, string_view lower) {
-    const auto from = [&](char first) {
-        for (size_t at = text.find(first); at != npos && text.size() - at >= lower.size();
-             at = text.find(first, at + 1)) {
-            if (std::equal(lower.begin() + 1, lower.end(), text.begin() + std::ptrdiff_t(at) + 1,
-                           [](char lowerLetter, char c) { return LowerAscii(c) == lowerLetter; })) {
-                return true;
-            }
-        }
-        return false;
-    };
-    const bool letter = lower[0] >= 'a' && lower[0] <= 'z';
-    return from(lower[0]) || (letter && from(char(lower[0] - 'a' + 'A')));
 }
 
 // Why the block must not go into a page that holds the advert's own names outside its old blocks

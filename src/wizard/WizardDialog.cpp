@@ -485,7 +485,6 @@ void WizardDialog::RestoreLastDesign() {
         ApplyDesign(*kept);
         NoteCustomCodeRun(*kept);
     }
-    NoteKeptRuns();
 }
 
 std::optional<Design> WizardDialog::ReadKeptDesign(const QString& outcome) {
@@ -711,18 +710,17 @@ QStringList WizardDialog::NoteKeptRuns() {
     return noted;
 }
 
-FileResult WizardDialog::KeepRuns(const Design& design, bool codeWent, const QSet<QByteArray>& written,
+FileResult WizardDialog::KeepRuns(const std::optional<Design>& run, const QSet<QByteArray>& written,
                                   const QStringList& noted) const {
     const QString folder = RunsFolder();
     if (folder.isEmpty() || written.isEmpty()) {
         return FileResult::Success(folder);
     }
     if (RunsFolderIsLink(folder)) {
-        return codeWent ? FileResult::Failure(folder, QStringLiteral("it is a link, and runs are kept in a folder of "
-                                                                     "their own only, never where a link leads"))
-                        : FileResult::Success(folder);
+        return run ? FileResult::Failure(folder, QStringLiteral("it is a link, and runs are kept in a folder of "
+                                                                "their own only, never where a link leads"))
+                   : FileResult::Success(folder);
     }
-    const std::optional<Design> run = codeWent ? std::optional(WithPagesWritten(design, written)) : std::nullopt;
     // Kept before any other goes, so that a failure loses no run's code.
     if (run) {
         // Named by the time, so that the oldest is read first, and a number no other window picks.
@@ -832,22 +830,25 @@ void WizardDialog::OnGenerate() {
     // (a close from the desktop, a queued click) while the run goes on.
     running = true;
     FileResult runKept;
-    QSet<QByteArray> written;
+    std::optional<Design> ran;  // with the pages the run wrote, where its custom code went in
     RunReport report = RunWithProgress(this, pages, [&](const FileDone& done) {
         RunReport report = target.removeAdvert ? RemoveAdvert(target.pages, customCode, settings.earlierCustomCodes,
                                                               done, false, settings.earlierCustomCodesOf)
                                                : Generate(texts, banner, target, settings, banner2x, done);
         // Here, before a signal that stopped the run ends the wizard: the pages it reached hold its
         // code all the same.
-        written = FilesWritten(report);
-        runKept = KeepRuns(design, !target.removeAdvert && !customCode.isEmpty(), written, keptRuns);
+        const QSet<QByteArray> written = FilesWritten(report);
+        if (!target.removeAdvert && !customCode.isEmpty() && !written.isEmpty()) {
+            ran = WithPagesWritten(design, written);
+        }
+        runKept = KeepRuns(ran, written, keptRuns);
         return report;
     });
     running = false;
     report.notes += NamesLeftOutNotes(report, once.leftOut);
     // A run that stopped or failed part way has put its custom code into the pages it wrote all the same.
-    if (!target.removeAdvert && !report.Written().isEmpty()) {
-        NoteCustomCodeRun(WithPagesWritten(design, written));
+    if (ran) {
+        NoteCustomCodeRun(*ran);
     }
     if (!runKept.Ok()) {
         Tell(QStringLiteral("The custom HTML code of this run could not be kept for the next start, which may then "

@@ -133,18 +133,19 @@ private:
     bool KeepDesign(const Design& design);
     // Notes the custom code of a run that wrote pages with `design` (see codeRuns).
     void NoteCustomCodeRun(const Design& design);
-    // Notes the runs kept in the runs folder beside the kept design, as above, and gives their files.
-    // The kept design names only the last run that did it all; these are every run whose custom code
-    // may still follow blocks in some of its pages, however long ago, and whether it did it all or not.
+    // Notes the runs kept in the runs folder beside the kept design, as above, and gives their files;
+    // read before each run, as the kept design is. The kept design names only the last run that did
+    // it all; these are every run whose custom code may still follow blocks in some of its pages,
+    // however long ago, and whether it did it all or not.
     QStringList NoteKeptRuns();
     // Where they are kept; empty where the kept design is not kept.
     QString RunsFolder() const;
-    // After a run with `design` that wrote `written` (files as PageFile names them; `codeWent`: its
-    // custom code went into pages): keeps the run, with the pages it wrote; then of the kept runs
-    // `noted` before it, those whose pages it wrote every one of, and so took their code out of, go,
-    // and so does one of the run's code and pages. Safe on the run's own thread. Why the run could
-    // not be kept, where it could not.
-    FileResult KeepRuns(const Design& design, bool codeWent, const QSet<QByteArray>& written,
+    // After a run that wrote `written` (files as PageFile names them): keeps `run`, the run's design
+    // with the pages it wrote, where its custom code went into them; then of the kept runs `noted`
+    // before it, those whose pages it wrote every one of, and so took their code out of, go, and so
+    // does one of the run's code and pages. Safe on the run's own thread. Why the run could not be
+    // kept, where it could not.
+    FileResult KeepRuns(const std::optional<Design>& run, const QSet<QByteArray>& written,
                         const QStringList& noted) const;
     // A message box; before the window is shown it waits until it is, so that it appears over it.
     void Tell(const QString& text, Pickers::MessageIcon icon);
